@@ -1,0 +1,50 @@
+// The per-thread error code: every framework operation sets it on every path
+// (0 on success) besides returning its result.
+#pragma once
+
+#include "foundation/SLTypes.h"
+
+bool SLSetLastError(u32 code);
+u32 SLGetLastError(bool reset = false);
+
+// General codes; each area's own codes are named next to its interface.
+enum : u32 {
+  SL_OK = 0,
+  SL_E_OUT_OF_MEMORY = 0x80000001,       // or a system resource is not available
+  SL_E_BUFFER_TOO_SMALL = 0x80000002,
+  SL_E_INVALID_ARG = 0x80001001,
+  SL_E_NULL_DATA = 0x80001002,
+  SL_E_BAD_SIZE = 0x80001003,
+  SL_E_NULL_OUTPUT = 0x80001005,
+  SL_E_OUTPUT_SIZE_ZERO = 0x80001006,
+  SL_E_INDEX = 0x80001008,
+  SL_E_EMPTY_NAME = 0x8000100d,
+  SL_E_NO_MORE = 0x80002001,
+  SL_E_WAIT_FAILED = 0x80002002,
+  SL_E_NOT_SUPPORTED = 0x80002003,
+  SL_E_SYSTEM = 0x80002006,
+  SL_E_CANCELLED = 0x80002011,
+  SL_E_NOT_FOUND = 0x80010001,
+  SL_E_NOT_INITIALISED = 0x80010002,
+};
+
+// Keeps the caller's error code across clean-up work (destructors, close paths):
+// takes the code on construction and puts it back on destruction.
+class SLErrorKeeper {
+ public:
+  SLErrorKeeper() : m_saved(SLGetLastError(false)) {}
+  ~SLErrorKeeper() { SLSetLastError(m_saved); }
+  SLErrorKeeper(const SLErrorKeeper&) = delete;
+  SLErrorKeeper& operator=(const SLErrorKeeper&) = delete;
+
+ private:
+  u32 m_saved;
+};
+
+// Sets the code and returns the given result, for one-line failure paths:
+//   if (!p) return SLFail(SL_E_NULL_DATA, false);
+template <class T>
+inline T SLFail(u32 code, T result) {
+  SLSetLastError(code);
+  return result;
+}

@@ -1,0 +1,52 @@
+// System libraries bound by name: the kernel table with its lazy binding and
+// fall-backs, library loading for every API loader, and the process heap.
+#pragma once
+
+#include "foundation/SLTypes.h"
+#include "platform/wintypes.h"
+
+enum : u32 {
+  SL_E_LIBRARY_NOT_LOADED = 0x800e0001,
+  SL_E_ENTRY_MISSING = 0x800e0002,
+};
+
+// Report only through the system error and the null result.
+HMODULE SLLoadLibrary(const SLWChar* name);
+// `name` may be an ordinal (a value no greater than 0xFFFF in the pointer).
+void* SLGetProcAddress(HMODULE module, const SLWChar* name);
+void SLFreeLibrary(HMODULE module);
+
+// Binds a loader's entry pointer by UTF-16 name: `SLBindProc(module, u"Name", &m_pName)`.
+template <class F>
+inline bool SLBindProc(HMODULE module, const SLWChar* name, F* target) {
+  *target = reinterpret_cast<F>(SLGetProcAddress(module, name));
+  return *target != nullptr;
+}
+
+void* SLHeapAlloc(u32 size);
+void* SLHeapReAlloc(void* block, u32 size);
+void SLHeapFree(void* block);
+
+// Thin wrappers over single slots of the kernel table.
+u32 SLGetSystemDefaultLangID();
+u32 SLWaitForSingleObject(HANDLE handle, u32 ms);
+u32 SLWaitForMultipleObjects(u32 count, const HANDLE* handles, bool waitAll, u32 ms);
+u32 SLTlsAlloc();
+void* SLTlsGetValue(u32 index);
+BOOL SLTlsSetValue(u32 index, void* value);
+BOOL SLTlsFree(u32 index);
+BOOL SLDuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess, HANDLE* target);
+BOOL SLCloseHandle(HANDLE handle);
+void SLSetSystemLastError(u32 code);
+u32 SLGetSystemLastError();
+bool SLGetExitCodeThread(HANDLE thread, u32* code);
+BOOL SLTerminateThread(HANDLE thread, u32 exitCode);
+BOOL SLSetThreadPriority(HANDLE thread, i32 priority);
+HANDLE SLGetCurrentThread();
+u32 SLGetCurrentThreadId();
+HANDLE SLGetCurrentProcess();
+BOOL SLIsDebuggerPresent();
+u32 SLMsgWaitForMultipleObjects(u32 count, const HANDLE* handles, BOOL waitAll, u32 ms, u32 wakeMask);
+
+u32 SLGetProcessorCount();
+u32 SLGetModuleFileNameA(HMODULE module, char* buffer, u32 size);

@@ -1,0 +1,17 @@
+#include "storage/StorageClasses.h"
+
+#include "foundation/FoundationClasses.h"
+#include "foundation/SLObject.h"
+
+void SLRegisterStorageClasses() {
+  SLRegisterFoundationClasses();
+  static bool registered = false;
+  if (registered) return;
+  registered = true;
+  // The fixed order of registration: add new classes at the end of this list.
+  static const SLClassRecord* const records[] = {
+      nullptr,
+  };
+  for (const SLClassRecord* record : records)
+    if (record) SLRegisterClass(record);
+}

@@ -1,0 +1,5 @@
+#include "tests/support/TestSupport.h"
+
+#include "storage/StorageClasses.h"
+
+void SLTestRegisterClasses() { SLRegisterStorageClasses(); }
