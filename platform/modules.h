@@ -32,5 +32,7 @@ extern const SLPlatformExportGroup g_kernel32Text;      // code pages, locale, c
 extern const SLPlatformExportGroup g_kernel32File;      // files, mapping, find, attributes
 extern const SLPlatformExportGroup g_kernel32Time;      // system time, file time
 extern const SLPlatformExportGroup g_kernel32Resource;  // module resources
+extern const SLPlatformExportGroup g_kernel32Memory;    // virtual memory
 extern const SLPlatformExportGroup g_user32Window;      // windows, messages, hooks
 extern const SLPlatformExportGroup g_user32Text;        // LoadStringA/W and friends
+extern const SLPlatformExportGroup g_oleaut32Strings;   // OLE Automation strings
