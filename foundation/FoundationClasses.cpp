@@ -1,5 +1,6 @@
 #include "foundation/FoundationClasses.h"
 
+#include "foundation/SLDigest.h"
 #include "foundation/SLObject.h"
 
 void SLRegisterFoundationClasses() {
@@ -9,6 +10,9 @@ void SLRegisterFoundationClasses() {
   // The fixed order of registration: add new classes at the end of this list.
   static const SLClassRecord* const records[] = {
       nullptr,
+      CSLBaseDigestAlgorithm::GetClassRecord(),
+      CSLDigestAlgorithmCRC32::GetClassRecord(),
+      CSLDigestAlgorithmSecureHash::GetClassRecord(),
   };
   for (const SLClassRecord* record : records)
     if (record) SLRegisterClass(record);
