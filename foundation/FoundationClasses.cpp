@@ -1,6 +1,7 @@
 #include "foundation/FoundationClasses.h"
 
 #include "foundation/SLDigest.h"
+#include "foundation/SLFormula.h"
 #include "foundation/SLObject.h"
 
 void SLRegisterFoundationClasses() {
@@ -13,6 +14,13 @@ void SLRegisterFoundationClasses() {
       CSLBaseDigestAlgorithm::GetClassRecord(),
       CSLDigestAlgorithmCRC32::GetClassRecord(),
       CSLDigestAlgorithmSecureHash::GetClassRecord(),
+      CSLFormulaOperator::GetClassRecord(),
+      CSLFormulaFunction::GetClassRecord(),
+      CSLFormulaOperator_DifferentTo::GetClassRecord(),
+      CSLFormulaOperator_BinaryAnd::GetClassRecord(),
+      CSLFormulaOperator_BinaryOr::GetClassRecord(),
+      CSLFormulaFunction_Average::GetClassRecord(),
+      CSLFormulaSolver::GetClassRecord(),
   };
   for (const SLClassRecord* record : records)
     if (record) SLRegisterClass(record);
