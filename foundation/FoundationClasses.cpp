@@ -1,6 +1,8 @@
 #include "foundation/FoundationClasses.h"
 
+#include "foundation/SLDateTime.h"
 #include "foundation/SLObject.h"
+#include "foundation/SLString.h"
 
 void SLRegisterFoundationClasses() {
   static bool registered = false;
@@ -9,6 +11,10 @@ void SLRegisterFoundationClasses() {
   // The fixed order of registration: add new classes at the end of this list.
   static const SLClassRecord* const records[] = {
       nullptr,
+      &CSLStringAnsi::s_classRecord,
+      &CSLStringWide::s_classRecord,
+      &CSLTimeSpan::s_classRecord,
+      &CSLDateTime::s_classRecord,
   };
   for (const SLClassRecord* record : records)
     if (record) SLRegisterClass(record);
