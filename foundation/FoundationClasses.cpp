@@ -1,8 +1,10 @@
 #include "foundation/FoundationClasses.h"
 
+#include "foundation/SLDateTime.h"
 #include "foundation/SLDigest.h"
 #include "foundation/SLFormula.h"
 #include "foundation/SLObject.h"
+#include "foundation/SLString.h"
 
 void SLRegisterFoundationClasses() {
   static bool registered = false;
@@ -11,6 +13,10 @@ void SLRegisterFoundationClasses() {
   // The fixed order of registration: add new classes at the end of this list.
   static const SLClassRecord* const records[] = {
       nullptr,
+      &CSLStringAnsi::s_classRecord,
+      &CSLStringWide::s_classRecord,
+      &CSLTimeSpan::s_classRecord,
+      &CSLDateTime::s_classRecord,
       CSLBaseDigestAlgorithm::GetClassRecord(),
       CSLDigestAlgorithmCRC32::GetClassRecord(),
       CSLDigestAlgorithmSecureHash::GetClassRecord(),
