@@ -1,6 +1,8 @@
 #include "foundation/FoundationClasses.h"
 
+#include "foundation/SLBaseEvent.h"
 #include "foundation/SLObject.h"
+#include "foundation/SLThread.h"
 
 void SLRegisterFoundationClasses() {
   static bool registered = false;
@@ -9,6 +11,10 @@ void SLRegisterFoundationClasses() {
   // The fixed order of registration: add new classes at the end of this list.
   static const SLClassRecord* const records[] = {
       nullptr,
+      &CSLThread::s_classRecord,
+      &CSLWorkerThread::s_classRecord,
+      &CSLBaseEvent::s_classRecord,
+      &CSLEventSourceDying::s_classRecord,
   };
   for (const SLClassRecord* record : records)
     if (record) SLRegisterClass(record);
