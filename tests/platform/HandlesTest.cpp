@@ -227,7 +227,8 @@ TEST(Waits, AllWaitsForEveryObjectAndConsumesAutoResets) {
 TEST(Waits, MessageWaitUsesTheQueueProbeWhenOneIsInstalled) {
   HANDLE event = NewEvent(true, false);
   EXPECT_EQ(MsgWaitForMultipleObjects(1, &event, FALSE, 0, 0xFF), WAIT_TIMEOUT);
-  static std::atomic<bool> input{false};
+  static std::atomic<bool> input;
+  input = false;
   SLSetMessageWaitProbe([](DWORD) { return input.load(); });
   EXPECT_EQ(MsgWaitForMultipleObjects(1, &event, FALSE, 0, 0xFF), WAIT_TIMEOUT);
   std::thread poster([] {
@@ -288,7 +289,8 @@ TEST(Threads, IdIsTheOneTheThreadSeesItself) {
 }
 
 TEST(Threads, SuspendedCreationWaitsForResume) {
-  static std::atomic<bool> ran{false};
+  static std::atomic<bool> ran;
+  ran = false;
   HANDLE thread = CreateThread(nullptr, 0, [](LPVOID) -> DWORD {
     ran = true;
     return 0;
@@ -310,8 +312,10 @@ TEST(Threads, SuspendedCreationWaitsForResume) {
 }
 
 TEST(Threads, SuspensionStopsTheThreadAtItsNextSleep) {
-  static std::atomic<int> laps{0};
-  static std::atomic<bool> quit{false};
+  static std::atomic<int> laps;
+  static std::atomic<bool> quit;
+  laps = 0;
+  quit = false;
   HANDLE thread = CreateThread(nullptr, 0, [](LPVOID) -> DWORD {
     while (!quit) {
       ++laps;
