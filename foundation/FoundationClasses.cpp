@@ -1,6 +1,8 @@
 #include "foundation/FoundationClasses.h"
 
+#include "foundation/SLArray.h"
 #include "foundation/SLBaseEvent.h"
+#include "foundation/SLDebug.h"
 #include "foundation/SLObject.h"
 #include "foundation/SLThread.h"
 
@@ -11,6 +13,8 @@ void SLRegisterFoundationClasses() {
   // The fixed order of registration: add new classes at the end of this list.
   static const SLClassRecord* const records[] = {
       nullptr,
+      &CSLCircularBuffer::s_classRecord,
+      &CSLEnumerateModuleList::s_classRecord,
       &CSLThread::s_classRecord,
       &CSLWorkerThread::s_classRecord,
       &CSLBaseEvent::s_classRecord,
