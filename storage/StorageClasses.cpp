@@ -3,6 +3,7 @@
 #include "foundation/FoundationClasses.h"
 #include "foundation/SLObject.h"
 #include "storage/SLBaseStorage.h"
+#include "storage/SLFastFileStorage.h"
 #include "storage/SLFileStorage.h"
 
 void SLRegisterStorageClasses() {
@@ -15,6 +16,7 @@ void SLRegisterStorageClasses() {
       nullptr,
       CSLBaseStorage::GetClassRecord(),
       CSLFileStorage::GetClassRecord(),
+      CSLFastFileStorage::GetClassRecord(),
   };
   for (const SLClassRecord* record : records)
     if (record) SLRegisterClass(record);
