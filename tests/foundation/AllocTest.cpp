@@ -252,7 +252,7 @@ TEST(PooledAlloc, ThreadsBeyondTheSlotsAllocateWithoutCache) {
   const u32 before = SLInternals::SLPoolCacheSlotsInUse();
   constexpr int kThreads = 300;
   std::barrier allAllocated(kThreads + 1);
-  std::barrier cleanedUp(kThreads + 1);
+  std::barrier counted(kThreads + 1);
   std::atomic<int> withCache{0}, blocksGood{0};
   std::vector<std::thread> threads;
   for (int i = 0; i < kThreads; ++i)
@@ -263,14 +263,14 @@ TEST(PooledAlloc, ThreadsBeyondTheSlotsAllocateWithoutCache) {
         if (SLInternals::SLPoolThreadHasCache()) ++withCache;
       }
       allAllocated.arrive_and_wait();
+      counted.arrive_and_wait();
       if (block && Holds(block, 200 + i, u32(i))) ++blocksGood;
       nedpfree(nullptr, block);
       SLPoolThreadCleanup();
-      cleanedUp.arrive_and_wait();
     });
   allAllocated.arrive_and_wait();
   EXPECT_EQ(SLInternals::SLPoolCacheSlotsInUse(), 256u);
-  cleanedUp.arrive_and_wait();
+  counted.arrive_and_wait();
   for (auto& thread : threads) thread.join();
   EXPECT_EQ(withCache.load(), int(256 - before));
   EXPECT_EQ(blocksGood.load(), kThreads);
