@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "foundation/SLPooledAlloc.h"
+#include "foundation/SLPooledArena.h"
 
 namespace {
 
@@ -275,6 +276,97 @@ TEST(PooledAlloc, ThreadsBeyondTheSlotsAllocateWithoutCache) {
   EXPECT_EQ(withCache.load(), int(256 - before));
   EXPECT_EQ(blocksGood.load(), kThreads);
   EXPECT_EQ(SLInternals::SLPoolCacheSlotsInUse(), before);
+}
+
+// Random allocations, frees and resizes straight on one arena heap: every block keeps
+// its contents, and a walk over all boundary tags and bins agrees after each step batch.
+TEST(ArenaHeap, RandomWorkKeepsBlocksAndTags) {
+  SKIP_WITH_SYSTEM_ALLOCATOR();
+  SLInternals::CMXArenaHeap heap;
+  std::mt19937 rng(99);
+  std::vector<Parcel> live;
+  auto size = [&] { return rng() % 10 ? 1 + rng() % 700 : 1 + rng() % 150000; };
+  for (int step = 0; step < 40000; ++step) {
+    u32 action = rng() % 10;
+    if (action < 5 || live.empty()) {
+      u32 bytes = size();
+      void* block = heap.Allocate(bytes);
+      ASSERT_NE(block, nullptr);
+      ASSERT_EQ(reinterpret_cast<uintptr_t>(block) % 16, 0u);
+      Fill(block, bytes, u32(step));
+      live.push_back({block, bytes, u32(step)});
+    } else {
+      size_t at = rng() % live.size();
+      Parcel& parcel = live[at];
+      ASSERT_TRUE(Holds(parcel.block, parcel.size, parcel.tag)) << "step " << step;
+      if (action < 8) {
+        heap.Free(parcel.block);
+        parcel = live.back();
+        live.pop_back();
+      } else {
+        u32 bytes = size();
+        void* moved = heap.Reallocate(parcel.block, bytes);
+        ASSERT_NE(moved, nullptr);
+        ASSERT_TRUE(Holds(moved, std::min(bytes, parcel.size), parcel.tag)) << "step " << step;
+        Fill(moved, bytes, parcel.tag);
+        parcel.block = moved;
+        parcel.size = bytes;
+      }
+    }
+    if (step % 500 == 0) {
+      ASSERT_TRUE(heap.Verify()) << "step " << step;
+    }
+  }
+  EXPECT_LE(heap.Footprint(), heap.PeakFootprint());
+  for (const Parcel& parcel : live) {
+    ASSERT_TRUE(Holds(parcel.block, parcel.size, parcel.tag));
+    heap.Free(parcel.block);
+  }
+  EXPECT_TRUE(heap.Verify());
+  heap.Trim();
+  EXPECT_EQ(heap.Footprint(), 0u);
+  EXPECT_TRUE(heap.Verify());
+}
+
+TEST(ArenaHeap, ResizesInPlaceWhenTheNeighbourIsFree) {
+  SKIP_WITH_SYSTEM_ALLOCATOR();
+  SLInternals::CMXArenaHeap heap;
+  void* first = heap.Allocate(1000);
+  void* second = heap.Allocate(1000);
+  void* guard = heap.Allocate(1000);
+  Fill(first, 1000, 1);
+  heap.Free(second);
+  EXPECT_EQ(heap.Reallocate(first, 2000), first);  // takes the freed neighbour
+  EXPECT_TRUE(Holds(first, 1000, 1));
+  void* moved = heap.Reallocate(first, 3000);  // the guard is in the way now: it moves
+  EXPECT_TRUE(Holds(moved, 1000, 1));
+  EXPECT_EQ(heap.Reallocate(moved, 100), moved);  // shrinking never moves
+  EXPECT_TRUE(heap.Verify());
+  EXPECT_EQ(heap.Allocate(size_t(1) << 41), nullptr);
+  heap.Free(moved);
+  heap.Free(guard);
+  heap.Trim();
+  EXPECT_EQ(heap.Footprint(), 0u);
+}
+
+TEST(ArenaHeap, TrimGivesBackOnlyWhollyFreeSegments) {
+  SKIP_WITH_SYSTEM_ALLOCATOR();
+  SLInternals::CMXArenaHeap heap;
+  std::vector<void*> blocks;
+  for (int i = 0; i < 60; ++i) blocks.push_back(heap.Allocate(100000));
+  EXPECT_GE(heap.Footprint(), size_t(6000000));
+  for (size_t i = 1; i < blocks.size(); ++i) heap.Free(blocks[i]);
+  // Segments beyond the trim threshold went back on free; the rest goes on a trim,
+  // except the segment that still holds the first block.
+  EXPECT_LE(heap.Footprint(), 4 * SLInternals::CMXArenaHeap::kGrowthUnit);
+  EXPECT_GT(heap.Trim(), 0u);
+  EXPECT_EQ(heap.Footprint(), SLInternals::CMXArenaHeap::kGrowthUnit);
+  Fill(blocks[0], 100000, 3);
+  EXPECT_TRUE(Holds(blocks[0], 100000, 3));
+  EXPECT_EQ(heap.Trim(), 0u);
+  heap.Free(blocks[0]);
+  EXPECT_EQ(heap.Trim(), SLInternals::CMXArenaHeap::kGrowthUnit);
+  EXPECT_TRUE(heap.Verify());
 }
 
 TEST(PooledAllocDeathTest, DoubleFreeInTheCacheAborts) {
