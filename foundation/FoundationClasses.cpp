@@ -4,12 +4,11 @@
 #include "foundation/SLBaseEvent.h"
 #include "foundation/SLDebug.h"
 #include "foundation/SLObject.h"
-#include "foundation/SLThread.h"
 #include "foundation/SLDateTime.h"
 #include "foundation/SLDigest.h"
 #include "foundation/SLFormula.h"
-#include "foundation/SLObject.h"
 #include "foundation/SLString.h"
+#include "foundation/SLThread.h"
 
 void SLRegisterFoundationClasses() {
   static bool registered = false;
@@ -17,7 +16,6 @@ void SLRegisterFoundationClasses() {
   registered = true;
   // The fixed order of registration: add new classes at the end of this list.
   static const SLClassRecord* const records[] = {
-      nullptr,
       &CSLCircularBuffer::s_classRecord,
       &CSLEnumerateModuleList::s_classRecord,
       &CSLThread::s_classRecord,
