@@ -4,6 +4,8 @@
 #include "foundation/SLObject.h"
 #include "storage/SLBaseStorage.h"
 #include "storage/SLFileStorage.h"
+#include "storage/SLFragmentStorage.h"
+#include "storage/SLMemoryStorage.h"
 
 void SLRegisterStorageClasses() {
   SLRegisterFoundationClasses();
@@ -15,6 +17,8 @@ void SLRegisterStorageClasses() {
       nullptr,
       CSLBaseStorage::GetClassRecord(),
       CSLFileStorage::GetClassRecord(),
+      CSLMemoryStorage::GetClassRecord(),
+      CSLFragmentStorage::GetClassRecord(),
   };
   for (const SLClassRecord* record : records)
     if (record) SLRegisterClass(record);
