@@ -3,6 +3,7 @@
 #include "foundation/FoundationClasses.h"
 #include "foundation/SLObject.h"
 #include "storage/SLBaseStorage.h"
+#include "storage/SLFileFinder.h"
 #include "storage/SLFileStorage.h"
 #include "storage/SLFragmentStorage.h"
 #include "storage/SLMemoryStorage.h"
@@ -19,6 +20,7 @@ void SLRegisterStorageClasses() {
       CSLFileStorage::GetClassRecord(),
       CSLMemoryStorage::GetClassRecord(),
       CSLFragmentStorage::GetClassRecord(),
+      CSLFileFinder::GetClassRecord(),
   };
   for (const SLClassRecord* record : records)
     if (record) SLRegisterClass(record);
