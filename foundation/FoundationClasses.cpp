@@ -2,11 +2,11 @@
 
 #include "foundation/SLArray.h"
 #include "foundation/SLBaseEvent.h"
-#include "foundation/SLDebug.h"
-#include "foundation/SLObject.h"
 #include "foundation/SLDateTime.h"
+#include "foundation/SLDebug.h"
 #include "foundation/SLDigest.h"
 #include "foundation/SLFormula.h"
+#include "foundation/SLObject.h"
 #include "foundation/SLString.h"
 #include "foundation/SLThread.h"
 

@@ -4,7 +4,10 @@
 #include "foundation/SLObject.h"
 #include "storage/SLBaseStorage.h"
 #include "storage/SLFastFileStorage.h"
+#include "storage/SLFileFinder.h"
 #include "storage/SLFileStorage.h"
+#include "storage/SLFragmentStorage.h"
+#include "storage/SLMemoryStorage.h"
 
 void SLRegisterStorageClasses() {
   SLRegisterFoundationClasses();
@@ -16,6 +19,9 @@ void SLRegisterStorageClasses() {
       nullptr,
       CSLBaseStorage::GetClassRecord(),
       CSLFileStorage::GetClassRecord(),
+      CSLMemoryStorage::GetClassRecord(),
+      CSLFragmentStorage::GetClassRecord(),
+      CSLFileFinder::GetClassRecord(),
       CSLFastFileStorage::GetClassRecord(),
   };
   for (const SLClassRecord* record : records)
