@@ -1,7 +1,6 @@
 #include "foundation/SLFastMath.h"
 
 #include <cmath>
-#include <new>
 
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
@@ -13,17 +12,11 @@ namespace {
 constexpr double kPi = 3.141592653589793;
 CMXFastMath* g_fastMath = nullptr;
 
-// Heap instances come from SLAllocZero, so they go back the same way.
-void DestroyFastMath(CSLBaseOODClass* object) {
-  object->~CSLBaseOODClass();
-  SLFree(object);
-}
-
 CMXFastMath* GetFastMath() {
   CMXFastMath* instance = std::atomic_ref<CMXFastMath*>(g_fastMath).load(std::memory_order_acquire);
   if (instance) return instance;
   if (!SLGetOODInstance(reinterpret_cast<void**>(&g_fastMath), SL_OOD_PRIORITY_LOADERS,
-                        &CMXFastMath::CreateInstance, &DestroyFastMath, nullptr))
+                        &CMXFastMath::CreateInstance, nullptr, nullptr))
     return nullptr;
   return std::atomic_ref<CMXFastMath*>(g_fastMath).load(std::memory_order_acquire);
 }
@@ -36,10 +29,12 @@ bool CMXFastMath::Initialize() {
 }
 
 CSLBaseOODClass* CMXFastMath::CreateInstance(void* place) {
-  if (!place) place = SLAllocZero(u32(sizeof(CMXFastMath)));
-  if (!place) return nullptr;
-  return new (place) CMXFastMath();
+  if (place) return new (place) CMXFastMath();
+  return new CMXFastMath();
 }
+
+void* CMXFastMath::operator new(std::size_t size) noexcept { return SLAllocZero(u32(size)); }
+void CMXFastMath::operator delete(void* block) noexcept { SLFree(block); }
 
 }  // namespace SLInternals
 

@@ -1,6 +1,8 @@
 // Sine and cosine of whole tenths of a degree, read from a table filled once per process.
 #pragma once
 
+#include <cstddef>
+
 #include "foundation/SLSingleton.h"
 #include "foundation/SLTypes.h"
 
@@ -20,6 +22,12 @@ class CMXFastMath : public CSLBaseOODClass {
   bool Initialize() override;
   // The singleton's factory: builds in `place`, or in a new zero-filled block when null.
   static CSLBaseOODClass* CreateInstance(void* place);
+
+  // Heap instances live in zero-filled framework blocks; the registry's delete returns them.
+  static void* operator new(std::size_t size) noexcept;
+  static void operator delete(void* block) noexcept;
+  static void* operator new(std::size_t, void* place) noexcept { return place; }
+  static void operator delete(void*, void*) noexcept {}
 
   double m_sine[kTableSize];
 };
