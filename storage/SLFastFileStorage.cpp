@@ -2,6 +2,9 @@
 
 #include <cstddef>
 #include <cstring>
+#include <new>
+#include <string>
+#include <unordered_map>
 
 #include "foundation/SLDigest.h"
 #include "foundation/SLError.h"
@@ -13,6 +16,26 @@
 #include "storage/SLPath.h"
 
 SL_IMPLEMENT_CLASS_CREATABLE(CSLFastFileStorage, CSLBaseStorage)
+
+namespace SLInternals {
+
+// Directories by (containing list, name folded to upper case). Two names are equal without
+// regard to case exactly when their upper-case forms are equal unit by unit, so the index
+// finds the node the linear search of the list would find.
+struct SLFastPackDirectoryIndex {
+  struct Hash {
+    size_t operator()(const std::u16string& key) const { return std::hash<std::u16string>()(key); }
+  };
+  std::unordered_map<std::u16string, SLFastPackNode*, Hash> map;
+
+  static std::u16string Key(const SLFastPackLink* list, const SLWChar* name) {
+    std::u16string key(reinterpret_cast<const char16_t*>(&list), sizeof(list) / sizeof(char16_t));
+    for (; *name; ++name) key.push_back(SLToUpperW(*name));
+    return key;
+  }
+};
+
+}  // namespace SLInternals
 
 namespace {
 
@@ -41,6 +64,17 @@ SLFastPackNode* NodeOf(SLFastPackLink* link) {
 }
 
 bool IsSeparator(SLWChar c) { return c == u'/' || c == u'\\'; }
+
+// Equal without regard to case. Names that are equal as stored (the usual case in a pack
+// written by one tool) need no case mapping; otherwise the rest after the common prefix
+// decides, which gives the same answer as comparing the whole names.
+bool EqualNoCase(const SLWChar* a, const SLWChar* b) {
+  while (*a && *a == *b) {
+    ++a;
+    ++b;
+  }
+  return *a == *b || SLStrICmpW(a, b) == 0;
+}
 
 bool IsDotName(const SLWChar* name) {
   return name[0] == 0 || (name[0] == u'.' && (name[1] == 0 || (name[1] == u'.' && name[2] == 0)));
@@ -81,6 +115,20 @@ void NormalisePath(SLWChar* path) {
 class DirectoryReader {
  public:
   explicit DirectoryReader(CSLBaseStorage* source) : m_source(source) {}
+  // From here on every byte handed out is also fed to the digest, in bulk: the CRC of the
+  // concatenated fields equals the CRC fed field by field.
+  void StartDigest(CSLDigestAlgorithmCRC32* digest) {
+    m_digest = digest;
+    m_digestFrom = m_pos;
+  }
+  void FlushDigest() {
+    if (m_digest && m_pos > m_digestFrom) m_digest->Update(m_buffer + m_digestFrom, m_pos - m_digestFrom);
+    m_digestFrom = m_pos;
+  }
+  void StopDigest() {
+    FlushDigest();
+    m_digest = nullptr;
+  }
   ~DirectoryReader() {
     SLErrorKeeper keep;
     SLFree(m_buffer);
@@ -103,12 +151,55 @@ class DirectoryReader {
   }
   template <class T>
   bool ReadValue(T* value) {
+    if (m_length - m_pos >= sizeof(T)) {  // the common case, without the loop
+      std::memcpy(value, m_buffer + m_pos, sizeof(T));
+      m_pos += u32(sizeof(T));
+      return true;
+    }
     return Read(value, sizeof(T));
+  }
+  // Appends UTF-16LE units up to (not including) a zero unit, which is consumed.
+  bool ReadWideName(SLWChar** name, u32* capacity, u32* length) {
+    for (;;) {
+      if (m_length - m_pos < 2) {
+        u16 unit;
+        if (!Read(&unit, 2)) return false;
+        if (unit == 0) return true;
+        if (!Put(name, capacity, length, &unit, 1)) return false;
+        continue;
+      }
+      const u8* start = m_buffer + m_pos;
+      u32 units = (m_length - m_pos) / 2, n = 0;
+      while (n < units && (start[2 * n] | start[2 * n + 1])) ++n;
+      if (n && !Put(name, capacity, length, start, n)) return false;
+      m_pos += 2 * n;
+      if (n < units) {
+        m_pos += 2;  // the zero unit
+        return true;
+      }
+    }
   }
 
  private:
+  static bool Put(SLWChar** name, u32* capacity, u32* length, const void* units, u32 count) {
+    u64 needed = u64(*length) + count + 1;
+    if (needed > *capacity) {
+      u64 grown = u64(*capacity) * 2 > needed ? u64(*capacity) * 2 : needed;
+      u64 bytes;
+      if (!SLCheckedMul(grown, sizeof(SLWChar), &bytes) || !SLFitsU32(bytes)) return SLFail(SL_E_OUT_OF_MEMORY, false);
+      void* block = SLRealloc(*name, u32(bytes));
+      if (!block) return SLFail(SL_E_OUT_OF_MEMORY, false);
+      *name = static_cast<SLWChar*>(block);
+      *capacity = u32(grown);
+    }
+    std::memcpy(*name + *length, units, count * sizeof(SLWChar));  // little-endian host
+    *length += count;
+    return true;
+  }
+
   bool Refill() {
     if (m_ended) return SLFail(m_endError, false);
+    FlushDigest();
     u64 got = m_source->Read(m_buffer, kDirectoryBuffer);
     if (got < kDirectoryBuffer) {
       m_ended = true;
@@ -116,6 +207,7 @@ class DirectoryReader {
       if (m_endError == 0) m_endError = SL_E_STORAGE_EOF;
     }
     m_pos = 0;
+    m_digestFrom = 0;
     m_length = u32(got);
     if (got == 0) return SLFail(m_endError, false);
     return true;
@@ -127,6 +219,8 @@ class DirectoryReader {
   u32 m_length = 0;
   bool m_ended = false;
   u32 m_endError = 0;
+  CSLDigestAlgorithmCRC32* m_digest = nullptr;
+  u32 m_digestFrom = 0;
 };
 
 // The bytes of an entry are stored XORed with the key byte of their position inside the
@@ -137,11 +231,14 @@ void UnmaskEntryBytes(u8* data, u64 count, u64 position, u32 key) {
   u64 word;
   std::memcpy(&word, pattern, 8);
   u64 i = 0;
-  for (; i + 8 <= count; i += 8) {
-    u64 chunk;
-    std::memcpy(&chunk, data + i, 8);
-    chunk ^= word;
-    std::memcpy(data + i, &chunk, 8);
+  for (; i + 32 <= count; i += 32) {
+    u64 chunk[4];
+    std::memcpy(chunk, data + i, 32);
+    chunk[0] ^= word;
+    chunk[1] ^= word;
+    chunk[2] ^= word;
+    chunk[3] ^= word;
+    std::memcpy(data + i, chunk, 32);
   }
   for (; i < count; ++i) data[i] ^= pattern[i % 8];
 }
@@ -206,6 +303,7 @@ void CSLFastFileStorage::ClearPack() {
 bool CSLFastFileStorage::AddDirectoryEntry(const SLWChar* name, u32 length, u64 offset, u64 size) {
   SLWChar* path = CopyWide(name, length);
   if (!path) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  ScopedBlock<SLWChar> pathGuard{path};
   NormalisePath(path);
 
   SLFastPackLink* list = &m_state->root;
@@ -217,36 +315,53 @@ bool CSLFastFileStorage::AddDirectoryEntry(const SLWChar* name, u32 length, u64 
        component = slash + 1, ++depth) {
     *slash = 0;
     SLFastPackNode* directory = nullptr;
+    std::u16string key;
     // Directory names in one list never compare equal without regard to case, so the
     // previous entry's directory at this depth, when its name matches, is the one the
     // search below would find.
     if (chainValid && depth < m_lastChainDepth && m_lastChain[depth]->containingList == list &&
-        SLStrICmpW(m_lastChain[depth]->name, component) == 0) {
+        EqualNoCase(m_lastChain[depth]->name, component)) {
       directory = m_lastChain[depth];
     } else {
       chainValid = false;
-      for (SLFastPackLink* l = list->next; l != list; l = l->next) {
-        SLFastPackNode* node = NodeOf(l);
-        if (node->directory && SLStrICmpW(node->name, component) == 0) {
-          directory = node;
-          break;
+      if (m_directoryIndex) {
+        try {
+          key = SLInternals::SLFastPackDirectoryIndex::Key(list, component);
+          auto found = m_directoryIndex->map.find(key);
+          if (found != m_directoryIndex->map.end()) directory = found->second;
+        } catch (const std::bad_alloc&) {
+          DropDirectoryIndex();
         }
       }
-    }
-    if (!directory) {
-      directory = static_cast<SLFastPackNode*>(SLAllocZero(u32(sizeof(SLFastPackNode))));
-      u32 componentLength = u32(slash - component);
-      if (directory) directory->name = CopyWide(component, componentLength);
-      if (!directory || !directory->name) {
-        SLFree(directory);
-        SLFree(path);
-        return SLFail(SL_E_OUT_OF_MEMORY, false);
+      if (!m_directoryIndex) {
+        for (SLFastPackLink* l = list->next; l != list; l = l->next) {
+          SLFastPackNode* node = NodeOf(l);
+          if (node->directory && EqualNoCase(node->name, component)) {
+            directory = node;
+            break;
+          }
+        }
       }
-      ListInit(&directory->children);
-      directory->parent = parent;
-      directory->containingList = list;
-      directory->directory = 1;
-      ListAppend(list, &directory->link);
+      if (!directory) {
+        directory = static_cast<SLFastPackNode*>(SLAllocZero(u32(sizeof(SLFastPackNode))));
+        if (directory) directory->name = CopyWide(component, u32(slash - component));
+        if (!directory || !directory->name) {
+          SLFree(directory);
+          return SLFail(SL_E_OUT_OF_MEMORY, false);
+        }
+        ListInit(&directory->children);
+        directory->parent = parent;
+        directory->containingList = list;
+        directory->directory = 1;
+        ListAppend(list, &directory->link);
+        if (m_directoryIndex) {
+          try {
+            m_directoryIndex->map.emplace(std::move(key), directory);
+          } catch (const std::bad_alloc&) {
+            DropDirectoryIndex();  // lookups fall back to searching the lists
+          }
+        }
+      }
     }
     if (depth < sizeof(m_lastChain) / sizeof(m_lastChain[0])) {
       m_lastChain[depth] = directory;
@@ -257,14 +372,13 @@ bool CSLFastFileStorage::AddDirectoryEntry(const SLWChar* name, u32 length, u64 
     parent = directory;
     list = &directory->children;
   }
-  if (!chainValid || depth < m_lastChainDepth) m_lastChainDepth = depth < m_lastChainDepth ? depth : m_lastChainDepth;
+  if (depth < m_lastChainDepth) m_lastChainDepth = depth;
 
   if (!IsDotName(component)) {
     auto* file = static_cast<SLFastPackNode*>(SLAllocZero(u32(sizeof(SLFastPackNode))));
     if (file) file->name = CopyWide(component, SLStrLenW(component));
     if (!file || !file->name) {
       SLFree(file);
-      SLFree(path);
       return SLFail(SL_E_OUT_OF_MEMORY, false);
     }
     ListInit(&file->children);
@@ -274,8 +388,12 @@ bool CSLFastFileStorage::AddDirectoryEntry(const SLWChar* name, u32 length, u64 
     file->size = size;
     ListAppend(list, &file->link);
   }
-  SLFree(path);
   return true;
+}
+
+void CSLFastFileStorage::DropDirectoryIndex() {
+  delete m_directoryIndex;
+  m_directoryIndex = nullptr;
 }
 
 i32 CSLFastFileStorage::FindNode(const SLWChar* path, SLFastPackLink** list, u32* index) {
@@ -387,6 +505,11 @@ bool CSLFastFileStorage::AttachPack(CSLBaseStorage* source, CSLTimer* timer) {
 
   DirectoryReader reader(source);
   if (!reader.Init()) return false;
+  m_directoryIndex = new (std::nothrow) SLInternals::SLFastPackDirectoryIndex();  // optional
+  struct IndexGuard {
+    CSLFastFileStorage* self;
+    ~IndexGuard() { self->DropDirectoryIndex(); }
+  } indexGuard{this};
   u32 count = 0;
   if (version == 2) {
     u16 count16 = 0;
@@ -403,6 +526,7 @@ bool CSLFastFileStorage::AttachPack(CSLBaseStorage* source, CSLTimer* timer) {
     digest->Update(kMagic, kMagicLength);
     digest->UpdateUInt16Array(words, 2);
     digest->UpdateUInt32Array(dwords, 2);
+    reader.StartDigest(digest);
   }
 
   // Entry names grow in one reusable buffer.
@@ -418,25 +542,10 @@ bool CSLFastFileStorage::AttachPack(CSLBaseStorage* source, CSLTimer* timer) {
     u32 length = 0;
     u64 offset = 0, size = 0;
     if (version == 3) {
-      for (;;) {
-        u16 unit;
-        if (!reader.ReadValue(&unit)) return false;
-        digest->UpdateUInt16Array(&unit, 1);
-        if (unit == 0) break;
-        if (length + 1 >= nameCapacity) {
-          if (nameCapacity >= 0x40000000) return SLFail(SL_E_OUT_OF_MEMORY, false);
-          void* grown = SLRealloc(name, nameCapacity * 2 * sizeof(SLWChar));
-          if (!grown) return SLFail(SL_E_OUT_OF_MEMORY, false);
-          name = static_cast<SLWChar*>(grown);
-          nameCapacity *= 2;
-        }
-        name[length++] = SLWChar(unit);
-      }
+      if (!reader.ReadWideName(&name, &nameCapacity, &length)) return false;
       u32 extra = 0;
       if (!reader.ReadValue(&offset) || !reader.ReadValue(&size) || !reader.ReadValue(&extra)) return false;
-      digest->UpdateUInt64Array(&offset, 1);
-      digest->UpdateUInt64Array(&size, 1);
-      digest->UpdateUInt32Array(&extra, 1);
+      (void)extra;  // read and covered by the CRC; nothing uses it
     } else {
       u32 narrowLength = 0;
       for (;;) {
@@ -475,6 +584,7 @@ bool CSLFastFileStorage::AttachPack(CSLBaseStorage* source, CSLTimer* timer) {
   }
 
   if (version == 3) {
+    reader.StopDigest();
     u32 stored = 0;
     if (!reader.ReadValue(&stored)) return false;
     if (stored != digest->GetValue()) return SLFail(SL_E_FASTPACK_BAD, false);
@@ -528,7 +638,7 @@ bool CSLFastFileStorage::OpenW(const SLWChar* path, u32 flags) {
   if (FindNode(normal, &list, &index) == 0) {
     for (SLFastPackLink* l = list->next; l != list; l = l->next) {
       SLFastPackNode* node = NodeOf(l);
-      if (!node->directory && SLStrICmpW(node->name, normal + index) == 0) {
+      if (!node->directory && EqualNoCase(node->name, normal + index)) {
         found = node;
         break;
       }
@@ -624,6 +734,8 @@ u64 CSLFastFileStorage::Read(void* buffer, u64 count) {
   while (done < count) {
     u64 piece = count - done < kReadBlock ? count - done : kReadBlock;
     u64 got = m_state->source->Read(bytes + done, piece);
+    // Unmasked block by block while the bytes are still in the cache.
+    if (got && m_state->key) UnmaskEntryBytes(bytes + done, got, position + done, m_state->key);
     done += got;
     if (got < piece) {
       outcome = SLGetLastError();
@@ -635,7 +747,6 @@ u64 CSLFastFileStorage::Read(void* buffer, u64 count) {
       break;
     }
   }
-  if (done && m_state->key) UnmaskEntryBytes(bytes, done, position, m_state->key);
   m_state->position = position + done;
   if (outcome == SL_OK || outcome == SL_E_STORAGE_EOF) ReportProgress(SL_PROGRESS_READ, 100, &timer);
   SLSetLastError(outcome);

@@ -6,6 +6,9 @@
 #include "storage/SLBaseStorage.h"
 
 class CSLDigestAlgorithmCRC32;
+namespace SLInternals {
+struct SLFastPackDirectoryIndex;
+}
 
 enum : u32 {
   SL_E_FASTPACK_CANNOT_SEEK = 0x80020014,  // the source cannot seek
@@ -92,13 +95,16 @@ class CSLFastFileStorage : public CSLBaseStorage {
   // index of the last component, -1 for a wildcard in a directory part, -2 when not found.
   i32 FindNode(const SLWChar* path, SLFastPackLink** list, u32* index);
   void FreeDirectoryNode(SLFastPackNode* node);
+  void DropDirectoryIndex();
   void ClearPack();  // tree, search, open entry, size and key; the storage's names
   SLStorageFindRecord* BuildFindRecordA();
   bool CheckEntry(u32 noEntryCode);
 
   SLFastPackState* m_state = nullptr;
-  // Directory-building cache: the directory chain of the previous entry, so entries sorted
-  // by path do not search their parent's list again.
+  // Directory-building caches, alive while attaching: the directory chain of the previous
+  // entry (entries sorted by path find their directories there), and an index of every
+  // directory by its list and case-folded name.
   SLFastPackNode* m_lastChain[32] = {};
   u32 m_lastChainDepth = 0;
+  SLInternals::SLFastPackDirectoryIndex* m_directoryIndex = nullptr;
 };

@@ -1,0 +1,138 @@
+// Fast data pack: attaching a 20,000-entry version-3 pack beside one read of its directory
+// bytes, and keyed entry reads beside plain file reads of the same bytes.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "storage/SLFastFileStorage.h"
+#include "storage/SLFileStorage.h"
+#include "storage/StorageClasses.h"
+#include "tools/packwriter/PackWriter.h"
+
+namespace {
+
+constexpr int kEntries = 20000;
+constexpr size_t kBigEntry = 16 << 20;
+
+struct Fixture {
+  std::string manyPath, bigPath;
+  u64 directoryBytes = 0;
+  u64 bigOffset = 0;
+  Fixture() {
+    SLRegisterStorageClasses();
+    auto dir = std::filesystem::temp_directory_path();
+    manyPath = (dir / ("fastpack_bench_many_" + std::to_string(getpid()) + ".dat")).string();
+    bigPath = (dir / ("fastpack_bench_big_" + std::to_string(getpid()) + ".dat")).string();
+    std::string error;
+    slpack::PackWriter many(3, 0x12345678);
+    for (int i = 0; i < kEntries; ++i)
+      many.AddFile("Gfx/Personajes/personaje" + std::to_string(i / 50) + "/frame_" + std::to_string(i) + ".mximg",
+                   std::vector<uint8_t>(16, uint8_t(i)));
+    std::vector<uint8_t> bytes;
+    many.Build(&bytes, &error);
+    slpack::WriteFile(manyPath, bytes, &error);
+    directoryBytes = bytes.size() - u64(kEntries) * 16;  // header, directory and CRC
+    slpack::PackWriter big(3, 0xA5C3E1F7);
+    std::vector<uint8_t> data(kBigEntry);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i * 7);
+    big.AddFile("big.bin", data);
+    big.Build(&bytes, &error);
+    slpack::WriteFile(bigPath, bytes, &error);
+    bigOffset = bytes.size() - kBigEntry;
+  }
+  ~Fixture() {
+    std::filesystem::remove(manyPath);
+    std::filesystem::remove(bigPath);
+  }
+};
+
+Fixture& Get() {
+  static Fixture fixture;
+  return fixture;
+}
+
+double Best(auto&& pass, int rounds) {
+  double best = 1e9;
+  for (int i = 0; i < rounds; ++i) {
+    auto t0 = std::chrono::steady_clock::now();
+    pass();
+    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+  }
+  return best;
+}
+
+void AttachPack() {
+  CSLFastFileStorage pack;
+  pack.AttachFile(Get().manyPath.c_str(), false, SL_STORAGE_READ);
+}
+
+void ReadDirectoryBytes() {
+  static std::vector<uint8_t> buffer;
+  buffer.resize(Get().directoryBytes);
+  CSLFileStorage file;
+  file.OpenA(Get().manyPath.c_str(), SL_STORAGE_READ);
+  file.Read(buffer.data(), buffer.size());
+}
+
+// The pack stays attached; each pass opens the entry and reads it whole.
+void ReadKeyedEntry() {
+  static std::vector<uint8_t> buffer(kBigEntry);
+  static CSLFastFileStorage* pack = [] {
+    auto* p = new CSLFastFileStorage();
+    p->AttachFile(Get().bigPath.c_str(), false, SL_STORAGE_READ);
+    return p;
+  }();
+  pack->OpenA("big.bin", SL_STORAGE_READ);
+  pack->Read(buffer.data(), buffer.size());
+}
+
+void ReadPlainBytes() {
+  static std::vector<uint8_t> buffer(kBigEntry);
+  static CSLFileStorage* file = [] {
+    auto* f = new CSLFileStorage();
+    f->OpenA(Get().bigPath.c_str(), SL_STORAGE_READ);
+    return f;
+  }();
+  file->Seek(i64(Get().bigOffset), SL_SEEK_BEGIN);
+  file->Read(buffer.data(), buffer.size());
+}
+
+void BM_AttachPack20000(benchmark::State& state) {
+  for (auto _ : state) AttachPack();
+}
+BENCHMARK(BM_AttachPack20000)->Unit(benchmark::kMillisecond);
+
+void BM_ReadDirectoryBytes(benchmark::State& state) {
+  for (auto _ : state) ReadDirectoryBytes();
+}
+BENCHMARK(BM_ReadDirectoryBytes)->Unit(benchmark::kMillisecond);
+
+void BM_KeyedEntryRead16MiB(benchmark::State& state) {
+  for (auto _ : state) ReadKeyedEntry();
+}
+BENCHMARK(BM_KeyedEntryRead16MiB)->Unit(benchmark::kMillisecond);
+
+void BM_PlainFileRead16MiB(benchmark::State& state) {
+  for (auto _ : state) ReadPlainBytes();
+}
+BENCHMARK(BM_PlainFileRead16MiB)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  double attach = Best(AttachPack, 15), directory = Best(ReadDirectoryBytes, 15);
+  std::printf("attach of %d entries %.3f ms, one read of its %llu directory bytes %.3f ms: ratio %.2f (goal <= 2)\n",
+              kEntries, attach * 1e3, static_cast<unsigned long long>(Get().directoryBytes), directory * 1e3,
+              attach / directory);
+  double keyed = Best(ReadKeyedEntry, 40), plain = Best(ReadPlainBytes, 40);
+  std::printf("keyed entry read of 16 MiB %.3f ms, plain file read %.3f ms: ratio %.2f (goal <= 1.2)\n", keyed * 1e3,
+              plain * 1e3, keyed / plain);
+  return 0;
+}
