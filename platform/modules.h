@@ -30,6 +30,7 @@ extern const SLPlatformExportGroup g_kernel32Core;      // modules, TLS, errors,
 extern const SLPlatformExportGroup g_kernel32Sync;      // threads, events, waits, critical sections
 extern const SLPlatformExportGroup g_kernel32Text;      // code pages, locale, case mapping
 extern const SLPlatformExportGroup g_kernel32File;      // files, mapping, find, attributes
+extern const SLPlatformExportGroup g_kernel32FileMove;  // renaming files
 extern const SLPlatformExportGroup g_kernel32Time;      // system time, file time
 extern const SLPlatformExportGroup g_kernel32Resource;  // module resources
 extern const SLPlatformExportGroup g_kernel32Memory;    // virtual memory

@@ -7,6 +7,7 @@
 #include "storage/SLFileFinder.h"
 #include "storage/SLFileStorage.h"
 #include "storage/SLFragmentStorage.h"
+#include "storage/SLIniFile.h"
 #include "storage/SLMemoryStorage.h"
 
 void SLRegisterStorageClasses() {
@@ -23,6 +24,7 @@ void SLRegisterStorageClasses() {
       CSLFragmentStorage::GetClassRecord(),
       CSLFileFinder::GetClassRecord(),
       CSLFastFileStorage::GetClassRecord(),
+      CSLIniFile::GetClassRecord(),
   };
   for (const SLClassRecord* record : records)
     if (record) SLRegisterClass(record);

@@ -22,7 +22,7 @@ struct BuiltinModule {
 
 const SLPlatformExportGroup* const kKernel32Groups[] = {
     &g_kernel32Core, &g_kernel32Sync,     &g_kernel32Text,   &g_kernel32File,
-    &g_kernel32Time, &g_kernel32Resource, &g_kernel32Memory,
+    &g_kernel32Time, &g_kernel32Resource, &g_kernel32Memory, &g_kernel32FileMove,
 };
 const SLPlatformExportGroup* const kUser32Groups[] = {&g_user32Window, &g_user32Text};
 const SLPlatformExportGroup* const kOleaut32Groups[] = {&g_oleaut32Strings};
