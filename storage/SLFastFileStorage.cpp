@@ -80,10 +80,15 @@ bool IsDotName(const SLWChar* name) {
   return name[0] == 0 || (name[0] == u'.' && (name[1] == 0 || (name[1] == u'.' && name[2] == 0)));
 }
 
-SLWChar* CopyWide(const SLWChar* text, u32 length) {
+// Room for `length` units and a terminator.
+SLWChar* AllocWide(u64 length) {
   u64 bytes;
-  if (!SLCheckedMul(u64(length) + 1, sizeof(SLWChar), &bytes) || !SLFitsU32(bytes)) return nullptr;
-  auto* copy = static_cast<SLWChar*>(SLAlloc(u32(bytes)));
+  if (!SLCheckedMul(length + 1, sizeof(SLWChar), &bytes) || !SLFitsU32(bytes)) return nullptr;
+  return static_cast<SLWChar*>(SLAlloc(u32(bytes)));
+}
+
+SLWChar* CopyWide(const SLWChar* text, u32 length) {
+  SLWChar* copy = AllocWide(length);
   if (!copy) return nullptr;
   std::memcpy(copy, text, length * sizeof(SLWChar));
   copy[length] = 0;
@@ -651,8 +656,7 @@ bool CSLFastFileStorage::OpenW(const SLWChar* path, u32 flags) {
   // The storage's name is the entry's path in the pack's own case.
   u64 total = SLStrLenW(found->name);
   for (SLFastPackNode* p = found->parent; p; p = p->parent) total += SLStrLenW(p->name) + 1;
-  if (!SLFitsU32(total + 1)) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  SLWChar* fullName = CopyWide(u"", u32(total));
+  SLWChar* fullName = AllocWide(total);
   if (!fullName) return SLFail(SL_E_OUT_OF_MEMORY, false);
   u64 end = total;
   for (SLFastPackNode* p = found; p; p = p->parent) {
