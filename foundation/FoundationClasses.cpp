@@ -12,7 +12,6 @@ void SLRegisterFoundationClasses() {
   registered = true;
   // The fixed order of registration: add new classes at the end of this list.
   static const SLClassRecord* const records[] = {
-      nullptr,
       &CSLCircularBuffer::s_classRecord,
       &CSLEnumerateModuleList::s_classRecord,
       &CSLThread::s_classRecord,
