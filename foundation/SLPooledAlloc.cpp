@@ -290,7 +290,7 @@ SLArena* LockArenaForAllocation(SLThreadCache* cache) {
   CheckMagic(found);
   if (cache)
     cache->preferredArena = found->index;
-  else if (t_poolSlot <= 0)
+  else if (t_poolSlot < 0)
     t_poolSlot = -long(found->index) - 1;
   return found;
 }
