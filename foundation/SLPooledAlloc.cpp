@@ -223,6 +223,12 @@ void CreateArena(SLNedPool& pool, u32 index) {
   pool.arenaCount.store(index + 1, std::memory_order_release);
 }
 
+// The arena limit of a pool from its creator's wish: at most 16, 0 meaning 4.
+int ArenaLimit(int threads) {
+  if (threads > int(kMaxArenas)) return int(kMaxArenas);
+  return threads == 0 ? 4 : threads;
+}
+
 void SetUp() {
   u32 self = CurrentThreadId();
   g_globalLock.Lock(self);
@@ -238,7 +244,7 @@ void SetUp() {
                         .count());
     g_params.magic = ((ticks ^ 0x55555550u) & ~7u) | 8u;
     // The system pool is made with an arena limit of -1: it keeps its one arena.
-    g_systemPool.threads = -1;
+    g_systemPool.threads = ArenaLimit(-1);
     CreateArena(g_systemPool, 0);
     g_ready.store(true, std::memory_order_release);
   }
