@@ -184,11 +184,13 @@ struct SLPoolParams {
   u32 magic;
 };
 
-CRecursiveSpinLock g_globalLock;
-std::atomic<bool> g_ready{false};
-SLPoolParams g_params{};
-SLNedPool g_systemPool;
-SLArena g_arenaStore[kMaxArenas];
+// All constant-initialised and never destroyed: blocks are made and freed before the
+// program's own initialisers run and after the last static destructor.
+constinit CRecursiveSpinLock g_globalLock;
+constinit std::atomic<bool> g_ready{false};
+constinit SLPoolParams g_params{};
+constinit SLNedPool g_systemPool;
+constinit SLArena g_arenaStore[kMaxArenas];
 // Per thread: 0 undecided, n > 0 uses cache n - 1, -(k + 1) no cache and prefers arena k.
 thread_local long t_poolSlot = 0;
 thread_local SLThreadCache* t_cache = nullptr;
@@ -311,6 +313,7 @@ u64 ReserveFor(u64 committed, u32 flags) {
 // A mapping of its own: [committed size][reserved size (0: none)][prefix][block].
 void* MapDirect(u32 size, u32 flags) {
   u64 committed = RoundUp(u64(size) + kMappingExtra, g_params.mappingUnit);
+  if (committed - kMappingFront - kPrefixBytes > 0xFFFFFFFFu) return nullptr;  // usable size is 32-bit
   u64 reserve = ReserveFor(committed, flags);
   u8* base;
   if (reserve) {
@@ -329,7 +332,7 @@ void* MapDirect(u32 size, u32 flags) {
   front[0] = committed;
   front[1] = reserve;
   void* block = base + kMappingFront + kPrefixBytes;
-  StampPrefix(block, kMappedArena, u32(std::min<u64>(committed - kMappingFront - kPrefixBytes, 0xFFFFFFFFu)));
+  StampPrefix(block, kMappedArena, u32(committed - kMappingFront - kPrefixBytes));
   return block;  // fresh pages are zero, so zero-filling asks nothing more
 }
 

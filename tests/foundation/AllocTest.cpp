@@ -181,6 +181,16 @@ TEST(PooledAlloc, FrameworkMemoryFunctionsUseThePool) {
   SLFree(grown);
 }
 
+TEST(PooledAlloc, SizesBeyondThirtyTwoBitsFail) {
+  SKIP_WITH_SYSTEM_ALLOCATOR();
+  EXPECT_EQ(nedmalloc(0xFFFFFFFFu), nullptr);
+  void* block = nedmalloc(100);
+  Fill(block, 100, 8);
+  EXPECT_EQ(nedprealloc(nullptr, block, 0xFFFFFFFFu), nullptr);
+  EXPECT_TRUE(Holds(block, 100, 8));  // a failed resize leaves the block as it was
+  nedpfree(nullptr, block);
+}
+
 TEST(PooledAlloc, SmallShrinkKeepsTheBlock) {
   SKIP_WITH_SYSTEM_ALLOCATOR();
   void* block = nedmalloc(4000);
