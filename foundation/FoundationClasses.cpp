@@ -2,8 +2,10 @@
 
 #include "foundation/SLArray.h"
 #include "foundation/SLBaseEvent.h"
+#include "foundation/SLDateTime.h"
 #include "foundation/SLDebug.h"
 #include "foundation/SLObject.h"
+#include "foundation/SLString.h"
 #include "foundation/SLThread.h"
 
 void SLRegisterFoundationClasses() {
@@ -18,6 +20,10 @@ void SLRegisterFoundationClasses() {
       &CSLWorkerThread::s_classRecord,
       &CSLBaseEvent::s_classRecord,
       &CSLEventSourceDying::s_classRecord,
+      &CSLStringAnsi::s_classRecord,
+      &CSLStringWide::s_classRecord,
+      &CSLTimeSpan::s_classRecord,
+      &CSLDateTime::s_classRecord,
   };
   for (const SLClassRecord* record : records)
     if (record) SLRegisterClass(record);

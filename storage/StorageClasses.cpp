@@ -2,6 +2,8 @@
 
 #include "foundation/FoundationClasses.h"
 #include "foundation/SLObject.h"
+#include "storage/SLBaseStorage.h"
+#include "storage/SLFileStorage.h"
 
 void SLRegisterStorageClasses() {
   SLRegisterFoundationClasses();
@@ -11,6 +13,8 @@ void SLRegisterStorageClasses() {
   // The fixed order of registration: add new classes at the end of this list.
   static const SLClassRecord* const records[] = {
       nullptr,
+      CSLBaseStorage::GetClassRecord(),
+      CSLFileStorage::GetClassRecord(),
   };
   for (const SLClassRecord* record : records)
     if (record) SLRegisterClass(record);
