@@ -3,7 +3,10 @@
 #include "foundation/FoundationClasses.h"
 #include "foundation/SLObject.h"
 #include "storage/SLBaseStorage.h"
+#include "storage/SLFileFinder.h"
 #include "storage/SLFileStorage.h"
+#include "storage/SLFragmentStorage.h"
+#include "storage/SLMemoryStorage.h"
 
 void SLRegisterStorageClasses() {
   SLRegisterFoundationClasses();
@@ -15,6 +18,9 @@ void SLRegisterStorageClasses() {
       nullptr,
       CSLBaseStorage::GetClassRecord(),
       CSLFileStorage::GetClassRecord(),
+      CSLMemoryStorage::GetClassRecord(),
+      CSLFragmentStorage::GetClassRecord(),
+      CSLFileFinder::GetClassRecord(),
   };
   for (const SLClassRecord* record : records)
     if (record) SLRegisterClass(record);
