@@ -3,6 +3,7 @@
 #include "foundation/FoundationClasses.h"
 #include "foundation/SLObject.h"
 #include "storage/SLBaseStorage.h"
+#include "storage/SLFastFileStorage.h"
 #include "storage/SLFileFinder.h"
 #include "storage/SLFileStorage.h"
 #include "storage/SLFragmentStorage.h"
@@ -21,6 +22,7 @@ void SLRegisterStorageClasses() {
       CSLMemoryStorage::GetClassRecord(),
       CSLFragmentStorage::GetClassRecord(),
       CSLFileFinder::GetClassRecord(),
+      CSLFastFileStorage::GetClassRecord(),
   };
   for (const SLClassRecord* record : records)
     if (record) SLRegisterClass(record);
