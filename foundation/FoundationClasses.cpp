@@ -1,5 +1,7 @@
 #include "foundation/FoundationClasses.h"
 
+#include "foundation/SLArray.h"
+#include "foundation/SLDebug.h"
 #include "foundation/SLObject.h"
 
 void SLRegisterFoundationClasses() {
@@ -9,6 +11,8 @@ void SLRegisterFoundationClasses() {
   // The fixed order of registration: add new classes at the end of this list.
   static const SLClassRecord* const records[] = {
       nullptr,
+      &CSLCircularBuffer::s_classRecord,
+      &CSLEnumerateModuleList::s_classRecord,
   };
   for (const SLClassRecord* record : records)
     if (record) SLRegisterClass(record);
