@@ -2,6 +2,9 @@
 
 #include "foundation/FoundationClasses.h"
 #include "foundation/SLObject.h"
+#include "storage/SLCompress.h"
+#include "storage/SLCompressBZIP2.h"
+#include "storage/SLCompressZIP.h"
 
 void SLRegisterStorageClasses() {
   SLRegisterFoundationClasses();
@@ -11,6 +14,9 @@ void SLRegisterStorageClasses() {
   // The fixed order of registration: add new classes at the end of this list.
   static const SLClassRecord* const records[] = {
       nullptr,
+      CSLBaseCompress::GetClassRecord(),
+      CSLCompressZIP::GetClassRecord(),
+      CSLCompressBZIP2::GetClassRecord(),
   };
   for (const SLClassRecord* record : records)
     if (record) SLRegisterClass(record);

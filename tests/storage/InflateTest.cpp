@@ -16,6 +16,7 @@
 
 #include "storage/SLInflate.h"
 #include "storage/SLInflateTables.h"
+#include "tests/support/DeflateWriter.h"
 #include "tests/support/TestCorpus.h"
 
 namespace {
@@ -355,111 +356,9 @@ TEST(Inflate, BuilderRefusesBadCodeSets) {
 
 // ---- Deflate64 ----
 
-// Writes deflate bits (least significant first) and Huffman codes (most significant first).
-class BitWriter {
- public:
-  void Bits(u32 value, unsigned count) {
-    for (unsigned i = 0; i < count; ++i) Bit((value >> i) & 1);
-  }
-  void Code(u32 code, unsigned length) {
-    for (unsigned i = length; i-- > 0;) Bit((code >> i) & 1);
-  }
-  Bytes Finish() {
-    if (m_fill) m_out.push_back(m_byte);
-    m_fill = 0;
-    m_byte = 0;
-    return m_out;
-  }
-
- private:
-  void Bit(unsigned b) {
-    m_byte |= static_cast<u8>(b << m_fill);
-    if (++m_fill == 8) {
-      m_out.push_back(m_byte);
-      m_byte = 0;
-      m_fill = 0;
-    }
-  }
-  Bytes m_out;
-  u8 m_byte = 0;
-  unsigned m_fill = 0;
-};
-
-// Canonical codes for given lengths.
-std::vector<u32> CanonicalCodes(const std::vector<u16>& lengths) {
-  unsigned count[16] = {};
-  for (u16 l : lengths) count[l]++;
-  count[0] = 0;
-  u32 next[16] = {};
-  u32 code = 0;
-  for (int len = 1; len < 16; ++len) {
-    code = (code + count[len - 1]) << 1;
-    next[len] = code;
-  }
-  std::vector<u32> codes(lengths.size());
-  for (size_t s = 0; s < lengths.size(); ++s)
-    if (lengths[s]) codes[s] = next[lengths[s]]++;
-  return codes;
-}
-
-// A small Deflate64 encoder for tests: literals and explicit (length code, extra, distance
-// code, extra) matches in one fixed or dynamic block.
-struct Symbol {
-  int literal;  // -1 for a match
-  unsigned lengthCode, lengthExtraBits, lengthExtra, distCode, distExtraBits, distExtra;
-};
-
-Bytes EncodeBlock(const std::vector<Symbol>& symbols, bool dynamic, unsigned ndist = 32) {
-  std::vector<u16> litLens(286), distLens(ndist);
-  if (dynamic) {
-    // 256 literals at 9 bits, 28 length symbols at 6 and 2 at 5: a complete code; all
-    // distance codes at 5 bits.
-    for (int i = 0; i < 256; ++i) litLens[i] = 9;
-    for (int i = 256; i < 284; ++i) litLens[i] = 6;
-    litLens[284] = litLens[285] = 5;
-    for (auto& l : distLens) l = 5;
-    if (ndist == 31) distLens[30] = 4;
-  } else {
-    litLens.resize(288);
-    for (int i = 0; i < 144; ++i) litLens[i] = 8;
-    for (int i = 144; i < 256; ++i) litLens[i] = 9;
-    for (int i = 256; i < 280; ++i) litLens[i] = 7;
-    for (int i = 280; i < 288; ++i) litLens[i] = 8;
-    distLens.assign(32, 5);
-  }
-  const std::vector<u32> litCodes = CanonicalCodes(litLens);
-  const std::vector<u32> distCodes = CanonicalCodes(distLens);
-  BitWriter w;
-  w.Bits(1, 1);  // last block
-  if (!dynamic) {
-    w.Bits(1, 2);
-  } else {
-    w.Bits(2, 2);
-    w.Bits(286 - 257, 5);
-    w.Bits(ndist - 1, 5);
-    w.Bits(19 - 4, 4);
-    // Code-length code: symbols 0..15 at 4 bits, 16..18 unused.
-    static const int kOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
-    std::vector<u16> clLens(19, 0);
-    for (int i = 0; i < 16; ++i) clLens[i] = 4;
-    for (int i = 0; i < 19; ++i) w.Bits(clLens[kOrder[i]], 3);
-    const std::vector<u32> clCodes = CanonicalCodes(clLens);
-    for (u16 l : litLens) w.Code(clCodes[l], 4);
-    for (u16 l : distLens) w.Code(clCodes[l], 4);
-  }
-  for (const Symbol& s : symbols) {
-    if (s.literal >= 0) {
-      w.Code(litCodes[s.literal], litLens[s.literal]);
-      continue;
-    }
-    w.Code(litCodes[s.lengthCode], litLens[s.lengthCode]);
-    w.Bits(s.lengthExtra, s.lengthExtraBits);
-    w.Code(distCodes[s.distCode], distLens[s.distCode]);
-    w.Bits(s.distExtra, s.distExtraBits);
-  }
-  w.Code(litCodes[256], litLens[256]);
-  return w.Finish();
-}
+using SLTestDeflate::BitWriter;
+using SLTestDeflate::EncodeBlock;
+using SLTestDeflate::Symbol;
 
 // 65536 literal bytes, then a match of 65538 bytes at distance 65536 (code 285 with extra
 // 65535, distance code 31 with all 14 extra bits set), then one of 3 bytes (extra 0) at 1.
