@@ -3,6 +3,7 @@
 #include "foundation/SLArray.h"
 #include "foundation/SLDebug.h"
 #include "foundation/SLObject.h"
+#include "foundation/SLTranscoder.h"
 
 void SLRegisterFoundationClasses() {
   static bool registered = false;
@@ -13,6 +14,10 @@ void SLRegisterFoundationClasses() {
       nullptr,
       &CSLCircularBuffer::s_classRecord,
       &CSLEnumerateModuleList::s_classRecord,
+      &CSLBaseStringTranscoder::s_classRecord,
+      &CSLStringTranscoderCODEPAGE::s_classRecord,
+      &CSLStringTranscoderSYMBOLS::s_classRecord,
+      &CSLStringTranscoderUTF8::s_classRecord,
   };
   for (const SLClassRecord* record : records)
     if (record) SLRegisterClass(record);
