@@ -20,8 +20,14 @@
 
 namespace {
 
+// Files of this process only: ctest runs the cases of this program side by side.
+std::string TempPath(const char* name) {
+  static const std::string tag = std::to_string(std::random_device{}());
+  return testing::TempDir() + "transcoder_" + tag + "_" + name;
+}
+
 std::string RunPython(const std::string& script) {
-  std::string path = testing::TempDir() + "transcoder_test.py";
+  std::string path = TempPath("script.py");
   std::ofstream(path) << script;
   FILE* pipe = popen(("python3 " + path).c_str(), "r");
   std::string output;
@@ -93,7 +99,7 @@ TEST(Utf8, AgreesWithPythonOverTheWholeRange) {
     text += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
   }
   std::string ours = ToUtf8(text);
-  std::string path = testing::TempDir() + "utf16.bin";
+  std::string path = TempPath("utf16.bin");
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(text.data()), text.size() * 2);
   std::string expected = RunPython("import sys\nsys.stdout.buffer.write(open('" + path +
                                    "','rb').read().decode('utf-16-le').encode('utf-8'))\n");
