@@ -107,7 +107,8 @@ TEST(Events, AutoResetWakesExactlyOneOfTwoWaiters) {
   std::thread a(waiter), b(waiter);
   SleepMs(50);
   SetEvent(event);
-  SleepMs(100);
+  for (auto start = Clock::now(); woken == 0 && MsSince(start) < 5000;) SleepMs(1);
+  SleepMs(50);
   EXPECT_EQ(woken, 1);
   SetEvent(event);
   a.join();
