@@ -189,20 +189,20 @@ TEST(Waits, AllWaitsForEveryObjectAndConsumesAutoResets) {
 
 TEST(Waits, MessageWaitUsesTheQueueProbeWhenOneIsInstalled) {
   HANDLE event = NewEvent(true, false);
-  EXPECT_EQ(MsgWaitForMultipleObjects(1, &event, FALSE, 0, 0xFF), WAIT_TIMEOUT);
+  EXPECT_EQ(SLWaitForObjectsOrMessages(1, &event, FALSE, 0, 0xFF), WAIT_TIMEOUT);
   static std::atomic<bool> input;
   input = false;
   SLSetMessageWaitProbe([](DWORD) { return input.load(); });
-  EXPECT_EQ(MsgWaitForMultipleObjects(1, &event, FALSE, 0, 0xFF), WAIT_TIMEOUT);
+  EXPECT_EQ(SLWaitForObjectsOrMessages(1, &event, FALSE, 0, 0xFF), WAIT_TIMEOUT);
   std::thread poster([] {
     SleepMs(20);
     input = true;
     SLWaitNotifyAll();
   });
-  EXPECT_EQ(MsgWaitForMultipleObjects(1, &event, FALSE, 5000, 0xFF), WAIT_OBJECT_0 + 1);
+  EXPECT_EQ(SLWaitForObjectsOrMessages(1, &event, FALSE, 5000, 0xFF), WAIT_OBJECT_0 + 1);
   poster.join();
   SetEvent(event);
-  EXPECT_EQ(MsgWaitForMultipleObjects(1, &event, FALSE, 0, 0xFF), WAIT_OBJECT_0);
+  EXPECT_EQ(SLWaitForObjectsOrMessages(1, &event, FALSE, 0, 0xFF), WAIT_OBJECT_0);
   SLSetMessageWaitProbe(nullptr);
   CloseHandle(event);
 }
