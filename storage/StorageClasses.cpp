@@ -3,6 +3,9 @@
 #include "foundation/FoundationClasses.h"
 #include "foundation/SLObject.h"
 #include "storage/SLBaseStorage.h"
+#include "storage/SLCompress.h"
+#include "storage/SLCompressBZIP2.h"
+#include "storage/SLCompressZIP.h"
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLFileFinder.h"
 #include "storage/SLFileStorage.h"
@@ -24,6 +27,9 @@ void SLRegisterStorageClasses() {
       CSLFragmentStorage::GetClassRecord(),
       CSLFileFinder::GetClassRecord(),
       CSLFastFileStorage::GetClassRecord(),
+      CSLBaseCompress::GetClassRecord(),
+      CSLCompressZIP::GetClassRecord(),
+      CSLCompressBZIP2::GetClassRecord(),
       CSLIniFile::GetClassRecord(),
   };
   for (const SLClassRecord* record : records)
