@@ -185,9 +185,12 @@ TEST(FastPack, CrcCoversWholeVersion2PackButOnlyVersion3Directory) {
 
     CSLFastFileStorage pack;
     if (version == 2) {
-      EXPECT_FALSE(pack.AttachContainer(new VectorSource(corruptData)));
+      auto* source = new VectorSource(corruptData);
+      EXPECT_FALSE(pack.AttachContainer(source));
       EXPECT_EQ(SLGetLastError(), 0x8002001du);
       EXPECT_EQ(pack.GetContainer(), nullptr);
+      EXPECT_EQ(source->GetRefCount(), 1);  // a refused pack keeps no reference
+      source->Release();
     } else {
       VectorSource* source = new VectorSource(corruptData);
       ASSERT_TRUE(pack.AttachContainer(source));
@@ -197,8 +200,10 @@ TEST(FastPack, CrcCoversWholeVersion2PackButOnlyVersion3Directory) {
       // A corrupted directory is refused.
       Bytes corruptName = bytes;
       corruptName[28] ^= 0x20;  // first unit of the first name
-      EXPECT_FALSE(pack.AttachContainer(new VectorSource(corruptName)));
+      auto* corrupt = new VectorSource(corruptName);
+      EXPECT_FALSE(pack.AttachContainer(corrupt));
       EXPECT_EQ(SLGetLastError(), 0x8002001du);
+      corrupt->Release();
       EXPECT_FALSE(pack.OpenA("a.bin", 1));
       EXPECT_EQ(SLGetLastError(), 0x8002001au);
     }
