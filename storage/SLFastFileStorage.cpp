@@ -368,16 +368,17 @@ bool CSLFastFileStorage::AddDirectoryEntry(const SLWChar* name, u32 length, u64 
         }
       }
     }
+    // Every cached node stays in the tree until the pack is cleared; the list check above
+    // tells whether it still belongs to this entry's path.
     if (depth < sizeof(m_lastChain) / sizeof(m_lastChain[0])) {
       m_lastChain[depth] = directory;
-      m_lastChainDepth = depth + 1;
+      if (m_lastChainDepth < depth + 1) m_lastChainDepth = depth + 1;
     } else {
       chainValid = false;
     }
     parent = directory;
     list = &directory->children;
   }
-  if (depth < m_lastChainDepth) m_lastChainDepth = depth;
 
   if (!IsDotName(component)) {
     auto* file = static_cast<SLFastPackNode*>(SLAllocZero(u32(sizeof(SLFastPackNode))));
