@@ -33,13 +33,6 @@ TEST(FastMath, ReductionModuloFullTurn) {
   EXPECT_NE(SLFastSin(4294967295u), SLFastSin(3599));
 }
 
-TEST(FastMath, WholeTableMatchesLibrary) {
-  for (u32 a = 0; a < 3600; ++a) {
-    ASSERT_EQ(SLFastSin(a), std::sin(a * kPi / 1800)) << a;
-    ASSERT_NEAR(SLFastCos(a), std::cos(a * kPi / 1800), 1e-15) << a;
-  }
-}
-
 TEST(FastMath, FirstUseFromManyThreads) {
   std::vector<std::thread> threads;
   std::vector<double> results(8);

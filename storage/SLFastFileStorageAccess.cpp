@@ -1,0 +1,396 @@
+// The pack storage's entry operations (open, read, seek, ...) and its listing.
+#include <cstring>
+
+#include "foundation/SLError.h"
+#include "foundation/SLMemory.h"
+#include "foundation/SLStr.h"
+#include "foundation/SLString.h"
+#include "foundation/SLSync.h"
+#include "foundation/SLTranscoder.h"
+#include "storage/SLFastFileStorage.h"
+#include "storage/SLFastFileStorageInternal.h"
+#include "storage/SLPath.h"
+
+using namespace SLInternals::SLFastPack;
+
+namespace {
+
+// The bytes of an entry are stored XORed with the key byte of their position inside the
+// entry (not inside the caller's buffer): byte p uses key byte p mod 4.
+void UnmaskEntryBytes(u8* data, u64 count, u64 position, u32 key) {
+  u8 pattern[8];
+  for (u32 i = 0; i < 8; ++i) pattern[i] = u8(key >> (8 * ((position + i) % 4)));
+  u64 word;
+  std::memcpy(&word, pattern, 8);
+  u64 i = 0;
+  for (; i + 32 <= count; i += 32) {
+    u64 chunk[4];
+    std::memcpy(chunk, data + i, 32);
+    chunk[0] ^= word;
+    chunk[1] ^= word;
+    chunk[2] ^= word;
+    chunk[3] ^= word;
+    std::memcpy(data + i, chunk, 32);
+  }
+  for (; i < count; ++i) data[i] ^= pattern[i % 8];
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Entries
+
+bool CSLFastFileStorage::OpenA(const char* path, u32 flags) {
+  if ((flags & SL_STORAGE_ACCESS_MASK) > SL_STORAGE_READ) return SLFail(SL_E_STORAGE_FLAGS, false);
+  bool opened;
+  u32 code;
+  {
+    CSLStringWide wide;
+    opened = wide.AssignA(path ? path : "") && OpenW(wide.CStr(), flags);
+    code = SLGetLastError();
+  }
+  return SLFail(code, opened);
+}
+
+bool CSLFastFileStorage::OpenW(const SLWChar* path, u32 flags) {
+  if (!m_state || !m_state->source) return SLFail(SL_E_STORAGE_NO_CONTAINER, false);
+  if (!path) path = u"";
+  if ((flags & SL_STORAGE_ACCESS_MASK) > SL_STORAGE_READ) return SLFail(SL_E_STORAGE_FLAGS, false);
+  CSLTimer timer;
+  if (ReportProgress(SL_PROGRESS_OPEN, 0, &timer)) return SLFail(SL_E_CANCELLED, false);
+  Close();
+
+  SLWChar* normal = CopyWide(path, SLStrLenW(path));
+  if (!normal) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  NormalisePath(normal);
+  SLFastPackLink* list = nullptr;
+  u32 index = 0;
+  SLFastPackNode* found = nullptr;
+  if (FindNode(normal, &list, &index) == 0) {
+    for (SLFastPackLink* l = list->next; l != list; l = l->next) {
+      SLFastPackNode* node = NodeOf(l);
+      if (!node->directory && EqualNoCase(node->name, normal + index)) {
+        found = node;
+        break;
+      }
+    }
+  }
+  SLFree(normal);
+  if (!found) return SLFail(SL_E_STORAGE_OPEN, false);
+  if (!m_state->source->Seek(i64(found->offset), SL_SEEK_BEGIN)) return false;
+
+  // The storage's name is the entry's path in the pack's own case.
+  u64 total = SLStrLenW(found->name);
+  for (SLFastPackNode* p = found->parent; p; p = p->parent) total += SLStrLenW(p->name) + 1;
+  SLWChar* fullName = AllocWide(total);
+  if (!fullName) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  u64 end = total;
+  for (SLFastPackNode* p = found; p; p = p->parent) {
+    u32 length = SLStrLenW(p->name);
+    end -= length;
+    std::memcpy(fullName + end, p->name, length * sizeof(SLWChar));
+    if (end) fullName[--end] = kSlash;
+  }
+  fullName[total] = 0;
+  {
+    ScopedBlock<SLWChar> fullNameGuard{fullName};
+    if (!SetNameW(fullName)) return false;
+  }
+
+  m_state->open = 1;
+  m_state->openNode = found;
+  m_state->position = 0;
+  ReportProgress(SL_PROGRESS_OPEN, 100, &timer);
+  return SLSetLastError(SL_OK);
+}
+
+void CSLFastFileStorage::Close() {
+  CSLTimer timer;
+  ReportProgress(SL_PROGRESS_CLOSE, 0, &timer);
+  UnmapView();
+  if (m_state && m_state->open) {
+    FreeNames();
+    m_state->open = 0;
+    m_state->openNode = nullptr;
+  }
+  ReportProgress(SL_PROGRESS_CLOSE, 100, &timer);
+  SLSetLastError(SL_OK);
+}
+
+bool CSLFastFileStorage::CheckEntry(u32 noEntryCode) {
+  if (!m_state || !m_state->source) return SLFail(SL_E_STORAGE_NO_CONTAINER, false);
+  if (!m_state->open) return SLFail(noEntryCode, false);
+  return true;
+}
+
+bool CSLFastFileStorage::CanRead() {
+  if (!CheckEntry(SL_E_STORAGE_NOT_OPEN)) return false;
+  return SLSetLastError(SL_OK);
+}
+
+bool CSLFastFileStorage::CanSeek() { return CanRead(); }
+
+bool CSLFastFileStorage::CanWrite() {
+  return SLFail(m_state && m_state->source ? u32(SL_E_STORAGE_NOT_OPEN) : u32(SL_E_STORAGE_NO_CONTAINER), false);
+}
+
+u64 CSLFastFileStorage::Write(const void* buffer, u64) {
+  if (!m_state || !m_state->source) return SLFail(SL_E_STORAGE_NO_CONTAINER, u64(0));
+  return SLFail(buffer ? u32(SL_E_STORAGE_NOT_OPEN) : u32(SL_E_NULL_DATA), u64(0));
+}
+
+u64 CSLFastFileStorage::Read(void* buffer, u64 count) {
+  if (!CheckEntry(SL_E_STORAGE_NOT_OPEN)) return 0;
+  if (!buffer) return SLFail(SL_E_NULL_OUTPUT, u64(0));
+  CSLTimer timer;
+  if (ReportProgress(SL_PROGRESS_READ, 0, &timer)) return SLFail(SL_E_CANCELLED, u64(0));
+  SLFastPackNode* node = m_state->openNode;
+  const u64 position = m_state->position;
+  if (position >= node->size) return SLFail(SL_E_STORAGE_EOF, u64(0));
+  if (count == 0) {
+    ReportProgress(SL_PROGRESS_READ, 100, &timer);
+    return SLFail(SL_OK, u64(0));
+  }
+  u32 outcome = SL_OK;
+  u64 end;
+  if (!SLCheckedAdd(position, count, &end) || end > node->size) {
+    count = node->size - position;
+    outcome = SL_E_STORAGE_EOF;
+  }
+  if (!m_state->source->Seek(i64(node->offset + position), SL_SEEK_BEGIN)) return 0;
+
+  auto* bytes = static_cast<u8*>(buffer);
+  u64 done = 0;
+  while (done < count) {
+    u64 piece = count - done < kReadBlock ? count - done : kReadBlock;
+    u64 got = m_state->source->Read(bytes + done, piece);
+    // Unmasked block by block while the bytes are still in the cache.
+    if (got && m_state->key) UnmaskEntryBytes(bytes + done, got, position + done, m_state->key);
+    done += got;
+    if (got < piece) {
+      outcome = SLGetLastError();
+      if (outcome == SL_OK) outcome = SL_E_STORAGE_EOF;
+      break;
+    }
+    if (ReportProgress(SL_PROGRESS_READ, double(done) * 99.6 / double(count), &timer)) {
+      outcome = SL_E_CANCELLED;
+      break;
+    }
+  }
+  m_state->position = position + done;
+  if (outcome == SL_OK || outcome == SL_E_STORAGE_EOF) ReportProgress(SL_PROGRESS_READ, 100, &timer);
+  SLSetLastError(outcome);
+  return done;
+}
+
+bool CSLFastFileStorage::Seek(i64 offset, u32 origin) {
+  if (!CheckEntry(SL_E_STORAGE_NOT_OPEN)) return false;
+  CSLTimer timer;
+  if (ReportProgress(SL_PROGRESS_SEEK, 0, &timer)) return SLFail(SL_E_CANCELLED, false);
+  const u64 size = m_state->openNode->size;
+  u64& position = m_state->position;
+  const u64 magnitude = offset < 0 ? u64(0) - u64(offset) : u64(offset);
+  switch (origin) {
+    case SL_SEEK_BEGIN:
+      position = u64(offset) < size ? u64(offset) : size;  // a negative offset lands at the end
+      break;
+    case SL_SEEK_CURRENT:
+      if (offset < 0) {
+        position = magnitude > position ? 0 : position - magnitude;
+      } else {
+        position = magnitude > size - (position < size ? position : size) ? size : position + magnitude;
+        if (position > size) position = size;
+      }
+      break;
+    case SL_SEEK_END:
+      if (offset < 0)
+        position = magnitude > size ? 0 : size - magnitude;
+      else if (!SLCheckedAdd(size, magnitude, &position))  // past the end is allowed; reads there fail
+        position = ~u64(0);
+      break;
+    default:
+      break;
+  }
+  ReportProgress(SL_PROGRESS_SEEK, 100, &timer);
+  return SLSetLastError(SL_OK);
+}
+
+bool CSLFastFileStorage::GetPosition(u64* out) {
+  if (out) *out = 0;
+  if (!m_state || !m_state->source) return SLFail(SL_E_STORAGE_NO_CONTAINER, false);
+  if (!out) return SLFail(SL_E_NULL_OUTPUT, false);
+  if (!m_state->open) return SLFail(SL_E_STORAGE_NOT_OPEN, false);
+  *out = m_state->position;
+  return SLSetLastError(SL_OK);
+}
+
+bool CSLFastFileStorage::IsEOF() {
+  if (!CheckEntry(SL_E_STORAGE_NOT_OPEN)) return true;
+  SLSetLastError(SL_OK);
+  return m_state->position >= m_state->openNode->size;
+}
+
+bool CSLFastFileStorage::Flush() {
+  if (!CheckEntry(SL_E_STORAGE_NOT_OPEN)) return false;
+  return m_state->source->Flush();
+}
+
+bool CSLFastFileStorage::Lock(u64, u64) {
+  if (!CheckEntry(SL_E_STORAGE_NOT_OPEN)) return false;
+  return SLSetLastError(SL_OK);
+}
+
+bool CSLFastFileStorage::Unlock(u64, u64) { return Lock(0, 0); }
+
+bool CSLFastFileStorage::SetSize(u64) {
+  if (!CheckEntry(SL_E_STORAGE_NOT_OPEN)) return false;
+  return SLFail(SL_E_STORAGE_SET_SIZE, false);  // the pack is read-only
+}
+
+bool CSLFastFileStorage::GetSize(u64* out) {
+  if (out) *out = 0;
+  if (!m_state || !m_state->source) return SLFail(SL_E_STORAGE_NO_CONTAINER, false);
+  if (!out) return SLFail(SL_E_NULL_OUTPUT, false);
+  if (!m_state->open) return SLFail(SL_E_STORAGE_GET_SIZE, false);
+  *out = m_state->openNode->size;
+  return SLSetLastError(SL_OK);
+}
+
+// ---------------------------------------------------------------------------------------
+// Listing
+
+SLStorageFindRecord* CSLFastFileStorage::FindFirstW(const SLWChar* pattern) {
+  if (!pattern || !*pattern) return SLFail(SL_E_INVALID_ARG, static_cast<SLStorageFindRecord*>(nullptr));
+  if (!m_state || !m_state->source)
+    return SLFail(SL_E_STORAGE_NO_CONTAINER, static_cast<SLStorageFindRecord*>(nullptr));
+  SLWChar* copy = CopyWide(pattern, SLStrLenW(pattern));
+  if (!copy) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<SLStorageFindRecord*>(nullptr));
+  ScopedBlock<SLWChar> copyGuard{copy};
+  if (SLGetPathPartsW(nullptr, copy, SL_PATH_ROOT) != 0)
+    return SLFail(SL_E_INVALID_ARG, static_cast<SLStorageFindRecord*>(nullptr));
+  SLConvertSeparatorsW(copy, 0);
+  SLCollapseSeparatorsW(copy);
+  SLIsWildcardPatternW(copy);
+  SLStrLowerW(copy);
+  static const SLWChar slashSet[] = {kSlash, 0};
+  SLStrTrimLeftW(copy, copy, slashSet);
+  for (const SLWChar* p = copy; *p; ++p)
+    if ((*p == u'*' || *p == u'?') && SLStrChrNW(p, kSlash, SL_TEXT_TO_END))
+      return SLFail(SL_E_INVALID_ARG, static_cast<SLStorageFindRecord*>(nullptr));
+
+  SLFree(m_state->findPattern);
+  m_state->findPattern = nullptr;
+  SLFastPackLink* list = nullptr;
+  u32 index = 0;
+  if (FindNode(copy, &list, &index) != 0) return SLFail(SL_E_INVALID_ARG, static_cast<SLStorageFindRecord*>(nullptr));
+  const SLWChar* last = copy + index;
+  m_state->findPattern = *last ? CopyWide(last, SLStrLenW(last)) : CopyWide(u"*", 1);
+  if (!m_state->findPattern) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<SLStorageFindRecord*>(nullptr));
+  m_state->findDotState = 0;
+  m_state->findDirectory = list;
+  m_state->findCursor = nullptr;
+  return FindNextW();
+}
+
+SLStorageFindRecord* CSLFastFileStorage::FindNextW() {
+  using Record = SLStorageFindRecord;
+  if (!m_state || !m_state->source) return SLFail(SL_E_STORAGE_NO_CONTAINER, static_cast<Record*>(nullptr));
+  if (!m_state->findPattern || !*m_state->findPattern)
+    return SLFail(SL_E_STORAGE_NO_SEARCH, static_cast<Record*>(nullptr));
+  if (!m_state->findRecordW) {
+    m_state->findRecordW = SLStorageFindRecord::Create();
+    if (!m_state->findRecordW) return nullptr;
+  }
+  Record* record = m_state->findRecordW;
+  SLFastPackLink* directory = m_state->findDirectory;
+
+  const SLWChar* name = nullptr;
+  SLFastPackNode* node = nullptr;
+  if (m_state->findDotState == 0) {
+    m_state->findDotState = 1;
+    if (directory != &m_state->root && SLWildcardMatchW(m_state->findPattern, u"..", true)) name = u"..";
+  }
+  if (!name) {
+    SLFastPackLink* l = m_state->findCursor ? m_state->findCursor->next : directory->next;
+    for (; l != directory; l = l->next) {
+      SLFastPackNode* candidate = NodeOf(l);
+      if (!IsDotName(candidate->name) && SLWildcardMatchW(m_state->findPattern, candidate->name, true)) {
+        node = candidate;
+        break;
+      }
+    }
+    if (!node) {
+      SLFree(m_state->findPattern);
+      m_state->findPattern = nullptr;
+      return SLFail(SL_E_NO_MORE, static_cast<Record*>(nullptr));
+    }
+    m_state->findCursor = &node->link;
+    name = node->name;
+  }
+
+  SLWChar* nameCopy = CopyWide(name, SLStrLenW(name));
+  if (!nameCopy) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<Record*>(nullptr));
+  SLFree(record->nameW);
+  record->nameW = nameCopy;
+  if (!node || node->directory) {
+    record->flags = SL_FIND_DIRECTORY | SL_FIND_READONLY;
+    record->size = record->storedSize = 0;
+  } else {
+    record->flags = SL_FIND_FILE;
+    record->size = record->storedSize = node->size;
+  }
+  record->reserved = 0;
+  // A source that cannot tell its date (a memory storage) lists with a zero date.
+  if (!m_state->source->GetTime(&record->time)) record->time.SetZero(false);
+  SLSetLastError(SL_OK);
+  return record;
+}
+
+SLStorageFindRecord* CSLFastFileStorage::FindFirstA(const char* pattern) {
+  if (!pattern || !*pattern) return SLFail(SL_E_INVALID_ARG, static_cast<SLStorageFindRecord*>(nullptr));
+  if (!m_state || !m_state->source)
+    return SLFail(SL_E_STORAGE_NO_CONTAINER, static_cast<SLStorageFindRecord*>(nullptr));
+  SLStorageFindRecord* found;
+  u32 code;
+  {
+    CSLStringWide wide;
+    found = wide.AssignA(pattern) ? FindFirstW(wide.CStr()) : nullptr;
+    code = SLGetLastError();
+  }
+  if (!found) return SLFail(code, found);
+  return BuildFindRecordA();
+}
+
+SLStorageFindRecord* CSLFastFileStorage::FindNextA() {
+  if (!FindNextW()) return nullptr;
+  return BuildFindRecordA();
+}
+
+SLStorageFindRecord* CSLFastFileStorage::BuildFindRecordA() {
+  if (!m_state->findRecordA) {
+    m_state->findRecordA = SLStorageFindRecord::Create();
+    if (!m_state->findRecordA) return nullptr;
+  }
+  SLStorageFindRecord* wide = m_state->findRecordW;
+  SLStorageFindRecord* ansi = m_state->findRecordA;
+  u32 length = 0;
+  if (!SLWideToAnsi(nullptr, &length, wide->nameW, SL_TEXT_TO_END, 0)) return nullptr;
+  char* name = static_cast<char*>(SLAlloc(length + 1));
+  if (!name) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<SLStorageFindRecord*>(nullptr));
+  u32 size = length + 1;
+  if (!SLWideToAnsi(name, &size, wide->nameW, SL_TEXT_TO_END, 0)) {
+    SLErrorKeeper keep;
+    SLFree(name);
+    return nullptr;
+  }
+  name[size < length ? size : length] = 0;
+  SLFree(ansi->nameA);
+  ansi->nameA = name;
+  ansi->flags = wide->flags;
+  ansi->time = wide->time;
+  ansi->size = wide->size;
+  ansi->storedSize = wide->storedSize;
+  ansi->reserved = 0;
+  SLSetLastError(SL_OK);
+  return ansi;
+}

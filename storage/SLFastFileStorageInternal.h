@@ -1,0 +1,90 @@
+// Helpers shared by the pack storage's attach and its entry and listing operations.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+
+#include "foundation/SLError.h"
+#include "foundation/SLMemory.h"
+#include "foundation/SLStr.h"
+#include "storage/SLFastFileStorage.h"
+#include "storage/SLPath.h"
+
+namespace SLInternals::SLFastPack {
+
+inline constexpr u8 kMagic[CSLFastFileStorage::kMagicLength] = {'F', 'a', 's', 't', ' ', 'D', 'a', 't',
+                                                                'a', ' ', 'F', 'i', 'l', 'e', '.', 0x1A};
+inline constexpr u32 kCrcBlock = 8192;
+inline constexpr u32 kReadBlock = 65536;
+inline constexpr u32 kDirectoryBuffer = 65536;
+inline constexpr SLWChar kSlash = u'/';
+
+inline void ListInit(SLFastPackLink* head) { head->next = head->prev = head; }
+inline bool ListEmpty(const SLFastPackLink* head) { return head->next == head; }
+inline void ListAppend(SLFastPackLink* head, SLFastPackLink* link) {
+  link->prev = head->prev;
+  link->next = head;
+  head->prev->next = link;
+  head->prev = link;
+}
+inline void ListUnlink(SLFastPackLink* link) {
+  link->prev->next = link->next;
+  link->next->prev = link->prev;
+  link->next = link->prev = link;
+}
+inline SLFastPackNode* NodeOf(SLFastPackLink* link) {
+  return reinterpret_cast<SLFastPackNode*>(reinterpret_cast<char*>(link) - offsetof(SLFastPackNode, link));
+}
+
+inline bool IsSeparator(SLWChar c) { return c == u'/' || c == u'\\'; }
+
+// Equal without regard to case. Names that are equal as stored (the usual case in a pack
+// written by one tool) need no case mapping; otherwise the rest after the common prefix
+// decides, which gives the same answer as comparing the whole names.
+inline bool EqualNoCase(const SLWChar* a, const SLWChar* b) {
+  while (*a && *a == *b) {
+    ++a;
+    ++b;
+  }
+  return *a == *b || SLStrICmpW(a, b) == 0;
+}
+
+inline bool IsDotName(const SLWChar* name) {
+  return name[0] == 0 || (name[0] == u'.' && (name[1] == 0 || (name[1] == u'.' && name[2] == 0)));
+}
+
+// Room for `length` units and a terminator.
+inline SLWChar* AllocWide(u64 length) {
+  u64 bytes;
+  if (!SLCheckedMul(length + 1, sizeof(SLWChar), &bytes) || !SLFitsU32(bytes)) return nullptr;
+  return static_cast<SLWChar*>(SLAlloc(u32(bytes)));
+}
+
+inline SLWChar* CopyWide(const SLWChar* text, u32 length) {
+  SLWChar* copy = AllocWide(length);
+  if (!copy) return nullptr;
+  std::memcpy(copy, text, length * sizeof(SLWChar));
+  copy[length] = 0;
+  return copy;
+}
+
+// Frees a block when the scope ends, keeping the error code of the operation (SLFree
+// itself reports success).
+template <class T>
+struct ScopedBlock {
+  T*& block;
+  ~ScopedBlock() {
+    SLErrorKeeper keep;
+    SLFree(block);
+  }
+};
+
+// "\" to "/", runs of separators collapsed, leading "/" removed, in place.
+inline void NormalisePath(SLWChar* path) {
+  SLConvertSeparatorsW(path, 0);
+  SLCollapseSeparatorsW(path);
+  static const SLWChar slashSet[] = {kSlash, 0};
+  SLStrTrimLeftW(path, path, slashSet);
+}
+
+}  // namespace SLInternals::SLFastPack
