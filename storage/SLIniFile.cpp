@@ -280,8 +280,9 @@ bool CSLIniFile::Save() {
 
   HMODULE kernel = SLLoadLibrary(u"kernel32.dll");
   auto moveFile = kernel ? reinterpret_cast<MoveFileExWProc>(SLGetProcAddress(kernel, u"MoveFileExW")) : nullptr;
-  if (!moveFile || !moveFile(temporary.CStr(), m_fileName.CStr(), kMoveReplaceExisting)) {
-    SLErrorKeeper keep;
+  const bool moved = moveFile && moveFile(temporary.CStr(), m_fileName.CStr(), kMoveReplaceExisting);
+  if (kernel) SLFreeLibrary(kernel);
+  if (!moved) {
     file->DeleteW(temporary.CStr());
     return SLFail(moveFile ? u32(SL_E_STORAGE_WRITE) : u32(SL_E_ENTRY_MISSING), false);
   }
