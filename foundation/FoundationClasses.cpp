@@ -1,8 +1,12 @@
 #include "foundation/FoundationClasses.h"
 
+#include "foundation/SLArray.h"
+#include "foundation/SLBaseEvent.h"
 #include "foundation/SLDateTime.h"
+#include "foundation/SLDebug.h"
 #include "foundation/SLObject.h"
 #include "foundation/SLString.h"
+#include "foundation/SLThread.h"
 
 void SLRegisterFoundationClasses() {
   static bool registered = false;
@@ -10,7 +14,12 @@ void SLRegisterFoundationClasses() {
   registered = true;
   // The fixed order of registration: add new classes at the end of this list.
   static const SLClassRecord* const records[] = {
-      nullptr,
+      &CSLCircularBuffer::s_classRecord,
+      &CSLEnumerateModuleList::s_classRecord,
+      &CSLThread::s_classRecord,
+      &CSLWorkerThread::s_classRecord,
+      &CSLBaseEvent::s_classRecord,
+      &CSLEventSourceDying::s_classRecord,
       &CSLStringAnsi::s_classRecord,
       &CSLStringWide::s_classRecord,
       &CSLTimeSpan::s_classRecord,

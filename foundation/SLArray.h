@@ -27,6 +27,14 @@ bool SLArraySetSize(SLArrayHeader* header, u32 elementSize, u32 newCount);
 bool SLArrayReserve(SLArrayHeader* header, u32 elementSize, u32 capacity);
 void SLArrayFreeAll(SLArrayHeader* header);
 
+// The 16-byte element forms other components call by these names.
+bool SLArray16InsertAt(SLArrayHeader* header, const void* element, u32 index);
+bool SLArray16RemoveAt(SLArrayHeader* header, u32 index, u32 count);
+bool SLArray16SetSize(SLArrayHeader* header, u32 newCount);
+
+// SLFree of one element, keeping the caller's error code.
+void SLArrayFreeElement(const void* element);
+
 // Typed view over the header for trivially copyable elements.
 template <class T>
 class TSLArray {
@@ -69,8 +77,26 @@ class TSLArray {
 template <class T>
 class TSLPtrArray : public TSLArray<T*> {
  public:
-  // Frees every element with SLFree, then the array.
-  void FreeAll();
+  // Frees every element with SLFree, then the array (keeping the caller's error code).
+  void FreeAll() {
+    for (T* element : *this) SLArrayFreeElement(element);
+    this->Free();
+  }
+};
+
+// Array of two-word entries (registries, stacks).
+template <class T1, class T2>
+struct TSLPair {
+  T1 first;
+  T2 second;
+};
+template <class T1 = void*, class T2 = void*>
+class TSLPairArray : public TSLArray<TSLPair<T1, T2>> {
+ public:
+  bool InsertAt(T1 first, T2 second, u32 index) {
+    return TSLArray<TSLPair<T1, T2>>::InsertAt(TSLPair<T1, T2>{first, second}, index);
+  }
+  using TSLArray<TSLPair<T1, T2>>::InsertAt;
 };
 
 // Byte ring buffer. Used bytes run from the read position forward, wrapping at capacity.

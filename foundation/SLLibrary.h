@@ -48,5 +48,22 @@ HANDLE SLGetCurrentProcess();
 BOOL SLIsDebuggerPresent();
 u32 SLMsgWaitForMultipleObjects(u32 count, const HANDLE* handles, BOOL waitAll, u32 ms, u32 wakeMask);
 
+// Binds the whole table once (later calls return at once). False only when called
+// again by the thread that is binding: that call cannot wait for the binding.
+bool SLKernelTableLoad();
+bool SLKernelTableIsBound();
+u32 SLKernelTableBindCount();  // how many bindings ran: 1 once bound
+
+// What the table holds in place of a missing entry (same arguments as the entry).
+u32 SLGetLangIDFallback();                                          // 0x409, system error 120
+u32 SLGetLastErrorFallback();                                       // 120
+u32 SLGetModuleFileNameAFallback(HMODULE module, char* buffer, u32 size);
+u32 SLGetModuleFileNameWFallback(HMODULE module, SLWChar* buffer, u32 size);
+// ASCII only: characters of 128 and above are dropped.
+int SLWideCharToMultiByteFallback(u32 codePage, u32 flags, const SLWChar* source, int sourceLength, char* target,
+                                  int targetSize, const char* defaultChar, BOOL* usedDefault);
+int SLMultiByteToWideCharFallback(u32 codePage, u32 flags, const char* source, int sourceLength, SLWChar* target,
+                                  int targetSize);
+
 u32 SLGetProcessorCount();
 u32 SLGetModuleFileNameA(HMODULE module, char* buffer, u32 size);

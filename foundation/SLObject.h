@@ -26,6 +26,8 @@ void SLRegisterClass(const SLClassRecord* record);
 u32 SLEnumerateClasses(const SLClassRecord** out, u32 maxCount, const SLClassRecord* base, u32 skip);
 CSLObject* SLCallGuarded(const SLClassRecord* record);
 CSLObject* SLCallFactoryGuarded(const SLClassRecord* record, void* buffer);
+// Runs callback(argument) under the same guard: false when it raised.
+bool SLCallGuarded(void (*callback)(void* argument), void* argument);
 void* SLPlacementNew(u32 size, void* buffer);
 
 struct SLPropertyNode {

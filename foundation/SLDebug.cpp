@@ -1,0 +1,104 @@
+#include "foundation/SLDebug.h"
+
+#include "foundation/SLError.h"
+#include "foundation/SLLibrary.h"
+#include "foundation/SLMemory.h"
+
+namespace SLInternals {
+
+CMXDebugHelper* g_debugHelper = nullptr;
+
+CMXDebugHelper::~CMXDebugHelper() {
+  if (m_kernel32) SLFreeLibrary(m_kernel32);
+  m_kernel32 = nullptr;
+  m_outputA = nullptr;
+  m_outputW = nullptr;
+}
+
+bool CMXDebugHelper::Initialize() {
+  m_kernel32 = SLLoadLibrary(u"kernel32.dll");
+  if (m_kernel32) {
+    SLBindProc(m_kernel32, u"OutputDebugStringA", &m_outputA);
+    SLBindProc(m_kernel32, u"OutputDebugStringW", &m_outputW);
+  }
+  return true;
+}
+
+namespace {
+// One 8-bit character as UTF-16. Windows-1252 agrees with Latin-1 outside 0x80-0x9F;
+// that row holds the typographic marks and a few letters.
+SLWChar AnsiCharToWide(u8 c) {
+  static constexpr SLWChar kRow80[32] = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  return (c >= 0x80 && c < 0xA0) ? kRow80[c - 0x80] : SLWChar(c);
+}
+}  // namespace
+
+void CMXDebugHelper::Output(const char* text) const {
+  if (!text || !*text) return;
+  if (m_outputA) {
+    m_outputA(text);
+    return;
+  }
+  if (!m_outputW) return;
+  constexpr u32 kPiece = 250;
+  SLWChar piece[kPiece + 1];
+  u32 used = 0;
+  for (const char* p = text; *p; ++p) {
+    piece[used++] = AnsiCharToWide(u8(*p));
+    if (used == kPiece) {
+      piece[used] = 0;
+      m_outputW(piece);
+      used = 0;
+    }
+  }
+  if (used) {
+    piece[used] = 0;
+    m_outputW(piece);
+  }
+}
+
+}  // namespace SLInternals
+
+void SLDebugPrint(const char* text) {
+  SLInternals::CMXDebugHelper* helper = SLGetStaticSingleton(SLInternals::g_debugHelper, SL_OOD_PRIORITY_DEBUG);
+  if (!helper) return (void)SLSetLastError(SL_E_OUT_OF_MEMORY);
+  SLSetLastError(SL_OK);
+  helper->Output(text);
+}
+
+void SLDebugPrintNumber(u32 value) {
+  char digits[11];
+  int at = 10;
+  digits[at] = 0;
+  do {
+    digits[--at] = char('0' + value % 10);
+    value /= 10;
+  } while (value);
+  SLDebugPrint(digits + at);
+}
+
+// ---- module list ------------------------------------------------------------------------
+
+struct CSLEnumerateModuleList::Private {
+  HMODULE libraries[3];
+  void* entries[4];
+  HANDLE snapshot;
+};
+
+SL_IMPLEMENT_CLASS(CSLEnumerateModuleList, CSLObject)
+
+CSLEnumerateModuleList::CSLEnumerateModuleList() : m_private(nullptr) {}
+
+CSLEnumerateModuleList::~CSLEnumerateModuleList() {
+  if (!m_private) return;
+  SLErrorKeeper keep;
+  if (m_private->snapshot) SLCloseHandle(m_private->snapshot);
+  for (HMODULE library : m_private->libraries)
+    if (library) SLFreeLibrary(library);
+  SLMemSet(m_private, 0, sizeof(*m_private));
+  SLFree(m_private);
+  m_private = nullptr;
+}

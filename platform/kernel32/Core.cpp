@@ -1,0 +1,339 @@
+#include "platform/kernel32/Core.h"
+
+#include <dlfcn.h>
+#include <link.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <malloc.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <vector>
+
+#include "platform/kernel32/Handles.h"
+#include "platform/kernel32/Modules.h"
+
+// ---- thread-local storage -------------------------------------------------------
+//
+// Each index carries a generation that TlsFree advances, so that a value a thread
+// stored under an index's previous owner reads as null after the index is reused
+// (the system clears a freed index in every thread).
+
+namespace {
+
+std::mutex g_tlsLock;
+std::atomic<bool> g_tlsUsed[TLS_MINIMUM_AVAILABLE];
+std::atomic<std::uint32_t> g_tlsGeneration[TLS_MINIMUM_AVAILABLE];
+
+struct TlsCell {
+  void* value;
+  std::uint32_t generation;
+};
+thread_local TlsCell t_tls[TLS_MINIMUM_AVAILABLE];
+thread_local DWORD t_lastError = 0;
+
+struct ThreadExitHooks {
+  std::vector<std::pair<void (*)(void*), void*>> hooks;
+  ~ThreadExitHooks() {
+    while (!hooks.empty()) {
+      auto hook = hooks.back();
+      hooks.pop_back();
+      hook.first(hook.second);
+    }
+  }
+};
+thread_local ThreadExitHooks t_exitHooks;
+
+}  // namespace
+
+void SLPlatformAtThreadExit(void (*fn)(void* arg), void* arg) { t_exitHooks.hooks.emplace_back(fn, arg); }
+
+DWORD TlsAlloc() {
+  std::lock_guard<std::mutex> guard(g_tlsLock);
+  for (DWORD index = 0; index < TLS_MINIMUM_AVAILABLE; ++index) {
+    if (!g_tlsUsed[index].load(std::memory_order_relaxed)) {
+      g_tlsUsed[index].store(true, std::memory_order_release);
+      return index;
+    }
+  }
+  SLPlatformSetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return TLS_OUT_OF_INDEXES;
+}
+
+BOOL TlsFree(DWORD index) {
+  std::lock_guard<std::mutex> guard(g_tlsLock);
+  if (index >= TLS_MINIMUM_AVAILABLE || !g_tlsUsed[index].load(std::memory_order_relaxed)) {
+    SLPlatformSetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  g_tlsGeneration[index].fetch_add(1, std::memory_order_acq_rel);
+  g_tlsUsed[index].store(false, std::memory_order_release);
+  return TRUE;
+}
+
+LPVOID TlsGetValue(DWORD index) {
+  if (index >= TLS_MINIMUM_AVAILABLE) {
+    SLPlatformSetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  // Success clears the system error, so a stored null can be told from a failure.
+  t_lastError = ERROR_SUCCESS;
+  const TlsCell& cell = t_tls[index];
+  if (cell.generation != g_tlsGeneration[index].load(std::memory_order_acquire)) return nullptr;
+  return cell.value;
+}
+
+BOOL TlsSetValue(DWORD index, LPVOID value) {
+  if (index >= TLS_MINIMUM_AVAILABLE) {
+    SLPlatformSetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  TlsCell& cell = t_tls[index];
+  cell.value = value;
+  cell.generation = g_tlsGeneration[index].load(std::memory_order_acquire);
+  return TRUE;
+}
+
+// ---- identity and the system last error -----------------------------------------
+
+DWORD GetCurrentThreadId() {
+  thread_local DWORD id = DWORD(syscall(SYS_gettid));
+  return id;
+}
+
+HANDLE GetCurrentProcess() { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)); }
+DWORD GetCurrentProcessId() { return DWORD(getpid()); }
+
+void SLPlatformSetLastError(DWORD code) { t_lastError = code; }
+DWORD SLPlatformGetLastError() { return t_lastError; }
+DWORD GetLastError() { return t_lastError; }
+void SetLastError(DWORD code) { t_lastError = code; }
+
+// ---- the process heap -------------------------------------------------------------
+
+namespace {
+int g_processHeap;  // its address is the heap handle
+bool IsProcessHeap(HANDLE heap) {
+  if (heap == &g_processHeap) return true;
+  SLPlatformSetLastError(ERROR_INVALID_HANDLE);
+  return false;
+}
+}  // namespace
+
+HANDLE GetProcessHeap() { return &g_processHeap; }
+
+LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T size) {
+  if (!IsProcessHeap(heap)) return nullptr;
+  void* block = (flags & HEAP_ZERO_MEMORY) ? std::calloc(1, size ? size : 1) : std::malloc(size ? size : 1);
+  if (!block) SLPlatformSetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return block;
+}
+
+LPVOID HeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, SIZE_T size) {
+  if (!IsProcessHeap(heap)) return nullptr;
+  if (!block) {
+    SLPlatformSetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  std::size_t oldSize = (flags & HEAP_ZERO_MEMORY) ? malloc_usable_size(block) : 0;
+  void* moved = std::realloc(block, size ? size : 1);
+  if (!moved) {
+    SLPlatformSetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  if ((flags & HEAP_ZERO_MEMORY) && size > oldSize) std::memset(static_cast<char*>(moved) + oldSize, 0, size - oldSize);
+  return moved;
+}
+
+BOOL HeapFree(HANDLE heap, DWORD, LPVOID block) {
+  if (!IsProcessHeap(heap)) return FALSE;
+  std::free(block);
+  return TRUE;
+}
+
+// ---- text helpers -------------------------------------------------------------------
+
+std::string SLPlatformUtf16ToUtf8(const char16_t* text, std::size_t length) {
+  std::string out;
+  if (!text) return out;
+  for (std::size_t i = 0; i < length && (length != std::string::npos || text[i]); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = 0xFFFD;
+    }
+    if (c < 0x80) {
+      out += char(c);
+    } else if (c < 0x800) {
+      out += char(0xC0 | (c >> 6));
+      out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += char(0xE0 | (c >> 12));
+      out += char(0x80 | ((c >> 6) & 0x3F));
+      out += char(0x80 | (c & 0x3F));
+    } else {
+      out += char(0xF0 | (c >> 18));
+      out += char(0x80 | ((c >> 12) & 0x3F));
+      out += char(0x80 | ((c >> 6) & 0x3F));
+      out += char(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+namespace {
+// Decodes one UTF-8 sequence; malformed input gives U+FFFD and advances one byte.
+char32_t NextUtf8(const unsigned char*& p) {
+  unsigned char lead = *p++;
+  if (lead < 0x80) return lead;
+  int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
+  if (extra < 0 || lead > 0xF4) return 0xFFFD;
+  char32_t c = lead & (0x3F >> extra);
+  for (int k = 0; k < extra; ++k) {
+    if ((p[k] & 0xC0) != 0x80) return 0xFFFD;
+    c = (c << 6) | (p[k] & 0x3F);
+  }
+  p += extra;
+  return c;
+}
+}  // namespace
+
+std::u16string SLPlatformUtf8ToUtf16(const char* text) {
+  std::u16string out;
+  if (!text) return out;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  while (*p) {
+    char32_t c = NextUtf8(p);
+    if (c >= 0x10000) {
+      out += char16_t(0xD800 + ((c - 0x10000) >> 10));
+      out += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      out += char16_t(c);
+    }
+  }
+  return out;
+}
+
+// ---- module file name ---------------------------------------------------------------
+
+namespace {
+
+std::string ModulePath(HMODULE module) {
+  if (module && !SLPlatformIsBuiltinModule(module) && module != GetModuleHandleA(nullptr)) {
+    struct link_map* map = nullptr;
+    if (dlinfo(module, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name && *map->l_name) return map->l_name;
+  }
+  char path[4096];
+  ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
+  if (n <= 0) return std::string();
+  return std::string(path, std::size_t(n));
+}
+
+// Copies as the system does: a path that does not fit is cut to size - 1 units,
+// terminated, and reported with the full size and ERROR_INSUFFICIENT_BUFFER.
+template <class Char, class Text>
+DWORD CopyModulePath(const Text& path, Char* buffer, DWORD size) {
+  if (!buffer || size == 0) {
+    SLPlatformSetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  if (path.size() < size) {
+    std::memcpy(buffer, path.data(), path.size() * sizeof(Char));
+    buffer[path.size()] = 0;
+    return DWORD(path.size());
+  }
+  std::memcpy(buffer, path.data(), (size - 1) * sizeof(Char));
+  buffer[size - 1] = 0;
+  SLPlatformSetLastError(ERROR_INSUFFICIENT_BUFFER);
+  return size;
+}
+
+}  // namespace
+
+DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size) {
+  std::u16string path = SLPlatformUtf8ToUtf16(ModulePath(module).c_str());
+  return CopyModulePath(path, buffer, size);
+}
+
+DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
+  // 8-bit text is Windows-1252; its Latin-1 part maps one to one, the rest becomes "?".
+  std::string utf8 = ModulePath(module);
+  std::string path;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(utf8.c_str());
+  while (*p) {
+    char32_t c = NextUtf8(p);
+    path += (c < 0x80 || (c >= 0xA0 && c < 0x100)) ? char(c) : '?';
+  }
+  return CopyModulePath(path, buffer, size);
+}
+
+// ---- language, error mode, debugger, exceptions, system information ----------------
+
+LANGID GetSystemDefaultLangID() { return SL_LANG_SPANISH; }
+LANGID GetUserDefaultLangID() { return SL_LANG_SPANISH; }
+
+namespace {
+std::atomic<UINT> g_errorMode{0};
+std::atomic<LPTOP_LEVEL_EXCEPTION_FILTER> g_exceptionFilter{nullptr};
+}  // namespace
+
+UINT GetErrorMode() { return g_errorMode.load(); }
+UINT SetErrorMode(UINT mode) { return g_errorMode.exchange(mode); }
+
+BOOL IsDebuggerPresent() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("TracerPid:", 0) == 0) return std::atol(line.c_str() + 10) != 0 ? TRUE : FALSE;
+  }
+  return FALSE;
+}
+
+LPTOP_LEVEL_EXCEPTION_FILTER SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_FILTER filter) {
+  return g_exceptionFilter.exchange(filter);
+}
+
+void GetSystemInfo(LPSYSTEM_INFO info) {
+  if (!info) return;
+  std::memset(info, 0, sizeof(*info));
+  long processors = sysconf(_SC_NPROCESSORS_ONLN);
+  long pageSize = sysconf(_SC_PAGESIZE);
+  info->wProcessorArchitecture = 9;  // x64
+  info->dwPageSize = pageSize > 0 ? DWORD(pageSize) : 4096;
+  info->lpMinimumApplicationAddress = reinterpret_cast<LPVOID>(0x10000);
+  info->lpMaximumApplicationAddress = reinterpret_cast<LPVOID>(0x7FFFFFFEFFFFull);
+  info->dwNumberOfProcessors = processors > 0 ? DWORD(processors) : 1;
+  info->dwActiveProcessorMask = info->dwNumberOfProcessors >= 64 ? ~DWORD_PTR(0)
+                                                                 : (DWORD_PTR(1) << info->dwNumberOfProcessors) - 1;
+  info->dwProcessorType = 8664;
+  info->dwAllocationGranularity = 0x10000;
+}
+
+// ---- debug output ---------------------------------------------------------------------
+
+namespace {
+bool DebugOutputWanted() {
+  static const bool wanted = [] {
+    const char* value = std::getenv("SL_DEBUG");
+    return value && std::strcmp(value, "1") == 0;
+  }();
+  return wanted;
+}
+}  // namespace
+
+void OutputDebugStringA(LPCSTR text) {
+  if (!text || !DebugOutputWanted()) return;
+  std::fputs(text, stderr);
+}
+
+void OutputDebugStringW(LPCWSTR text) {
+  if (!text || !DebugOutputWanted()) return;
+  std::fputs(SLPlatformUtf16ToUtf8(text).c_str(), stderr);
+}

@@ -1,0 +1,65 @@
+// The core of the stand-in "kernel32.dll": thread-local storage with a thread-exit
+// hook, thread and process identity, the system last error, the process heap, the
+// module file name, language identifiers, error mode, debugger query, system
+// information and debug output.
+#pragma once
+
+#include <string>
+
+#include "platform/wintypes.h"
+
+struct SYSTEM_INFO {
+  WORD wProcessorArchitecture;
+  WORD wReserved;
+  DWORD dwPageSize;
+  LPVOID lpMinimumApplicationAddress;
+  LPVOID lpMaximumApplicationAddress;
+  DWORD_PTR dwActiveProcessorMask;
+  DWORD dwNumberOfProcessors;
+  DWORD dwProcessorType;
+  DWORD dwAllocationGranularity;
+  WORD wProcessorLevel;
+  WORD wProcessorRevision;
+};
+using LPSYSTEM_INFO = SYSTEM_INFO*;
+using LPTOP_LEVEL_EXCEPTION_FILTER = LONG (*)(void* exceptionPointers);
+
+inline constexpr DWORD HEAP_ZERO_MEMORY = 0x8;
+inline constexpr DWORD TLS_MINIMUM_AVAILABLE = 1088;  // indices the stand-in hands out
+inline constexpr WORD SL_LANG_SPANISH = 0x0C0A;
+
+DWORD TlsAlloc();
+LPVOID TlsGetValue(DWORD index);
+BOOL TlsSetValue(DWORD index, LPVOID value);
+BOOL TlsFree(DWORD index);
+
+DWORD GetCurrentThreadId();
+HANDLE GetCurrentProcess();
+DWORD GetCurrentProcessId();
+DWORD GetLastError();
+void SetLastError(DWORD code);
+
+HANDLE GetProcessHeap();
+LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T size);
+LPVOID HeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, SIZE_T size);
+BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block);
+
+DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
+DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
+LANGID GetSystemDefaultLangID();
+LANGID GetUserDefaultLangID();
+UINT GetErrorMode();
+UINT SetErrorMode(UINT mode);
+BOOL IsDebuggerPresent();
+LPTOP_LEVEL_EXCEPTION_FILTER SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_FILTER filter);
+void GetSystemInfo(LPSYSTEM_INFO info);
+// Written to standard error only when the environment has SL_DEBUG=1.
+void OutputDebugStringA(LPCSTR text);
+void OutputDebugStringW(LPCWSTR text);
+
+// Runs fn(arg) when the calling thread ends (in reverse order of registration).
+void SLPlatformAtThreadExit(void (*fn)(void* arg), void* arg);
+
+// UTF-16 <-> UTF-8 for the layer's own use (unpaired surrogates become U+FFFD).
+std::string SLPlatformUtf16ToUtf8(const char16_t* text, std::size_t length = std::string::npos);
+std::u16string SLPlatformUtf8ToUtf16(const char* text);

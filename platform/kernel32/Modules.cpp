@@ -1,0 +1,192 @@
+#include "platform/kernel32/Modules.h"
+
+#include <dlfcn.h>
+
+#include <atomic>
+#include <cstring>
+#include <mutex>
+#include <set>
+#include <string>
+
+#include "platform/kernel32/Core.h"
+#include "platform/kernel32/Handles.h"
+#include "platform/modules.h"
+
+namespace {
+
+struct BuiltinModule {
+  const char* name;  // without ".dll"
+  const SLPlatformExportGroup* const* groups;
+  std::size_t groupCount;
+};
+
+const SLPlatformExportGroup* const kKernel32Groups[] = {
+    &g_kernel32Core, &g_kernel32Sync,     &g_kernel32Text,   &g_kernel32File,
+    &g_kernel32Time, &g_kernel32Resource, &g_kernel32Memory,
+};
+const SLPlatformExportGroup* const kUser32Groups[] = {&g_user32Window, &g_user32Text};
+const SLPlatformExportGroup* const kOleaut32Groups[] = {&g_oleaut32Strings};
+
+template <std::size_t N>
+constexpr BuiltinModule MakeModule(const char* name, const SLPlatformExportGroup* const (&groups)[N]) {
+  return {name, groups, N};
+}
+
+// A module handle of a built-in module is the address of its record here.
+const BuiltinModule kBuiltins[] = {
+    MakeModule("kernel32", kKernel32Groups),
+    MakeModule("user32", kUser32Groups),
+    MakeModule("oleaut32", kOleaut32Groups),
+};
+
+char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+
+bool EqualNoCase(const char* a, const char* b) {
+  for (; *a && *b; ++a, ++b)
+    if (FoldAscii(*a) != FoldAscii(*b)) return false;
+  return *a == *b;
+}
+
+// "KERNEL32.DLL", "kernel32" and "Kernel32.dll" all name the built-in kernel32.
+const BuiltinModule* FindBuiltin(const char* name) {
+  std::string plain(name);
+  if (plain.size() > 4 && EqualNoCase(plain.c_str() + plain.size() - 4, ".dll")) plain.resize(plain.size() - 4);
+  for (const BuiltinModule& module : kBuiltins)
+    if (EqualNoCase(plain.c_str(), module.name)) return &module;
+  return nullptr;
+}
+
+const BuiltinModule* AsBuiltin(HMODULE module) {
+  for (const BuiltinModule& builtin : kBuiltins)
+    if (module == static_cast<const void*>(&builtin)) return &builtin;
+  return nullptr;
+}
+
+struct HiddenExports {
+  std::mutex lock;
+  std::set<std::string> names;  // "MODULE!ENTRY", upper case
+};
+HiddenExports& Hidden() {
+  static HiddenExports* hidden = new HiddenExports;  // never destroyed: used up to the end
+  return *hidden;
+}
+std::atomic<bool> g_anyHidden{false};
+
+std::string HiddenKey(const char* module, const char* entry) {
+  std::string key;
+  for (const char* p = module; *p; ++p) key += FoldAscii(*p);
+  key += '!';
+  for (const char* p = entry; *p; ++p) key += FoldAscii(*p);
+  return key;
+}
+
+void* FindInBuiltin(const BuiltinModule* module, const char* name, bool ignoreCase) {
+  for (std::size_t g = 0; g < module->groupCount; ++g) {
+    const SLPlatformExportGroup* group = module->groups[g];
+    for (std::size_t i = 0; i < group->count; ++i) {
+      const char* exportName = group->exports[i].name;
+      bool same = ignoreCase ? EqualNoCase(exportName, name) : std::strcmp(exportName, name) == 0;
+      if (!same) continue;
+      if (g_anyHidden.load(std::memory_order_acquire)) {
+        HiddenExports& hidden = Hidden();
+        std::lock_guard<std::mutex> guard(hidden.lock);
+        if (hidden.names.count(HiddenKey(module->name, exportName))) return nullptr;
+      }
+      return group->exports[i].address;
+    }
+  }
+  return nullptr;
+}
+
+bool IsOrdinal(const char* name) { return reinterpret_cast<std::uintptr_t>(name) <= 0xFFFF; }
+
+}  // namespace
+
+bool SLPlatformIsBuiltinModule(HMODULE module) { return AsBuiltin(module) != nullptr; }
+
+void SLPlatformHideExport(const char* moduleName, const char* entryName, bool hidden) {
+  const BuiltinModule* module = FindBuiltin(moduleName);
+  if (!module || !entryName) return;
+  HiddenExports& set = Hidden();
+  std::lock_guard<std::mutex> guard(set.lock);
+  std::string key = HiddenKey(module->name, entryName);
+  if (hidden)
+    set.names.insert(key);
+  else
+    set.names.erase(key);
+  g_anyHidden.store(!set.names.empty(), std::memory_order_release);
+}
+
+HMODULE LoadLibraryA(LPCSTR name) {
+  if (!name || !*name) {
+    SLPlatformSetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  if (const BuiltinModule* module = FindBuiltin(name)) return const_cast<BuiltinModule*>(module);
+  void* handle = dlopen(name, RTLD_NOW | RTLD_LOCAL);
+  if (!handle) {
+    SLPlatformSetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  return handle;
+}
+
+HMODULE LoadLibraryW(LPCWSTR name) {
+  if (!name || !*name) {
+    SLPlatformSetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  return LoadLibraryA(SLPlatformUtf16ToUtf8(name).c_str());
+}
+
+HMODULE GetModuleHandleA(LPCSTR name) {
+  if (!name) {
+    static void* self = dlopen(nullptr, RTLD_LAZY);
+    return self;
+  }
+  if (const BuiltinModule* module = FindBuiltin(name)) return const_cast<BuiltinModule*>(module);
+  // Loaded already? Asking without loading still takes a reference; give it back.
+  void* handle = dlopen(name, RTLD_LAZY | RTLD_NOLOAD);
+  if (!handle) {
+    SLPlatformSetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  dlclose(handle);
+  return handle;
+}
+
+HMODULE GetModuleHandleW(LPCWSTR name) {
+  if (!name) return GetModuleHandleA(nullptr);
+  return GetModuleHandleA(SLPlatformUtf16ToUtf8(name).c_str());
+}
+
+BOOL FreeLibrary(HMODULE module) {
+  if (!module) {
+    SLPlatformSetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (AsBuiltin(module) || module == GetModuleHandleA(nullptr)) return TRUE;
+  if (dlclose(module) != 0) {
+    SLPlatformSetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+void* SLPlatformFindExport(HMODULE module, const char* name) {
+  if (!module || !name || IsOrdinal(name)) return nullptr;
+  if (const BuiltinModule* builtin = AsBuiltin(module)) return FindInBuiltin(builtin, name, true);
+  return dlsym(module, name);
+}
+
+FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
+  void* address = nullptr;
+  if (module && name && !IsOrdinal(name)) {
+    if (const BuiltinModule* builtin = AsBuiltin(module))
+      address = FindInBuiltin(builtin, name, false);
+    else
+      address = dlsym(module, name);
+  }
+  if (!address) SLPlatformSetLastError(ERROR_PROC_NOT_FOUND);
+  return reinterpret_cast<FARPROC>(address);
+}

@@ -1,0 +1,31 @@
+// Module loading of the stand-in "kernel32.dll": the registry of built-in modules
+// (kernel32, user32, oleaut32, ...) whose entry points are this layer's own functions,
+// and real shared libraries through the dynamic loader for every other name.
+#pragma once
+
+#include "platform/wintypes.h"
+
+// Built-in names are compared without regard to ASCII case, with or without ".dll".
+// Built-in modules are always loaded: loading one returns its handle and freeing it
+// does nothing. Other names go to the dynamic loader (system error 126 when absent).
+HMODULE LoadLibraryA(LPCSTR name);
+HMODULE LoadLibraryW(LPCWSTR name);
+// Null name: the program itself.
+HMODULE GetModuleHandleA(LPCSTR name);
+HMODULE GetModuleHandleW(LPCWSTR name);
+BOOL FreeLibrary(HMODULE module);
+// Exact lookup as the system does; ordinals (values up to 0xFFFF) find nothing here.
+FARPROC GetProcAddress(HMODULE module, LPCSTR name);
+
+// The lookup the framework's binder uses: the entry called `name` (ASCII case ignored
+// in built-in modules, exact in shared libraries), or null.
+void* SLPlatformFindExport(HMODULE module, const char* name);
+// True when the handle names one of the built-in modules.
+bool SLPlatformIsBuiltinModule(HMODULE module);
+
+// Test tooling: makes a built-in entry point look missing (or present again), as on
+// a system that lacks it. Takes effect for lookups made afterwards.
+void SLPlatformHideExport(const char* moduleName, const char* entryName, bool hidden);
+
+inline constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
+inline constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
