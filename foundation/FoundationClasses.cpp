@@ -7,6 +7,7 @@
 #include "foundation/SLObject.h"
 #include "foundation/SLString.h"
 #include "foundation/SLThread.h"
+#include "foundation/SLTranscoder.h"
 
 void SLRegisterFoundationClasses() {
   static bool registered = false;
@@ -20,6 +21,10 @@ void SLRegisterFoundationClasses() {
       &CSLWorkerThread::s_classRecord,
       &CSLBaseEvent::s_classRecord,
       &CSLEventSourceDying::s_classRecord,
+      &CSLBaseStringTranscoder::s_classRecord,
+      &CSLStringTranscoderCODEPAGE::s_classRecord,
+      &CSLStringTranscoderSYMBOLS::s_classRecord,
+      &CSLStringTranscoderUTF8::s_classRecord,
       &CSLStringAnsi::s_classRecord,
       &CSLStringWide::s_classRecord,
       &CSLTimeSpan::s_classRecord,
