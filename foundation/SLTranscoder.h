@@ -58,6 +58,8 @@ class CSLBaseStringTranscoder : public CSLObject {
   // Hand one produced byte (encoding) or unit (decoding) to the direction's output.
   bool PutByte(u8 byte);
   bool PutUnit(SLWChar unit);
+  bool PutBytes(const u8* bytes, u32 count);
+  bool PutUnits(const SLWChar* units, u32 count);
   // A run of units or bytes without NUL; *taken counts those handled. The defaults call
   // EncodeWChar / DecodeByte per element; transcoders that can convert blocks do so.
   virtual bool EncodeRun(const SLWChar* units, u32 count, u32* taken);
@@ -125,6 +127,8 @@ class CSLStringTranscoderCODEPAGE : public CSLBaseStringTranscoder {
   u32 m_collectedLength;
   u32 m_collectedCapacity;
   bool m_singleByte;  // no lead bytes: blocks convert byte for byte
+  u8* m_bytes;        // the encoded text before it goes to the output
+  u32 m_bytesCapacity;
   // A lead byte of a double-byte code page waiting for its trail byte.
   u8 m_pendingLead;
   bool m_hasPendingLead;
@@ -156,10 +160,14 @@ class CSLStringTranscoderUTF8 : public CSLBaseStringTranscoder {
   bool EndDecode() override;
 
  protected:
+  bool EncodeRun(const SLWChar* units, u32 count, u32* taken) override;
   bool DecodeRun(const u8* bytes, u32 count, u32* taken) override;
 
  private:
-  bool Step(u8 byte);
+  // One unit or byte: the bytes or units it completes (0 while a sequence is open), or -1
+  // with the error code set.
+  int EncodeStep(SLWChar unit, u8* out);
+  int DecodeStep(u8 byte, SLWChar* out);
 
   bool m_pendingSurrogate;
   u32 m_partialCodePoint;

@@ -145,7 +145,6 @@ namespace {
 constexpr u32 kShortPathLimit = 260;
 
 u32 TextLength(const char* text) { return SLStrLenA(text); }
-u32 TextLength(const SLWChar* text) { return SLStrLenW(text); }
 
 // Calls the 8-bit function with a short path unchanged; otherwise the wide one with the
 // path converted from the system code page, long paths behind "\\?\" (or "\\?\UNC\"

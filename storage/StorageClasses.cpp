@@ -3,7 +3,14 @@
 #include "foundation/FoundationClasses.h"
 #include "foundation/SLObject.h"
 #include "storage/SLBaseStorage.h"
+#include "storage/SLCompress.h"
+#include "storage/SLCompressBZIP2.h"
+#include "storage/SLCompressZIP.h"
+#include "storage/SLFastFileStorage.h"
+#include "storage/SLFileFinder.h"
 #include "storage/SLFileStorage.h"
+#include "storage/SLFragmentStorage.h"
+#include "storage/SLMemoryStorage.h"
 
 void SLRegisterStorageClasses() {
   SLRegisterFoundationClasses();
@@ -15,6 +22,13 @@ void SLRegisterStorageClasses() {
       nullptr,
       CSLBaseStorage::GetClassRecord(),
       CSLFileStorage::GetClassRecord(),
+      CSLMemoryStorage::GetClassRecord(),
+      CSLFragmentStorage::GetClassRecord(),
+      CSLFileFinder::GetClassRecord(),
+      CSLFastFileStorage::GetClassRecord(),
+      CSLBaseCompress::GetClassRecord(),
+      CSLCompressZIP::GetClassRecord(),
+      CSLCompressBZIP2::GetClassRecord(),
   };
   for (const SLClassRecord* record : records)
     if (record) SLRegisterClass(record);
