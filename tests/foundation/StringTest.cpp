@@ -177,6 +177,8 @@ TEST(StringConversion, BetweenWidthsAndCodePages) {
   EXPECT_EQ(Text(a), "Canci\xF3n \xF1");
   ASSERT_TRUE(a.AppendW(u"!é"));
   EXPECT_EQ(Text(a), "Canci\xF3n \xF1!\xE9");
+  ASSERT_TRUE(a.AssignW(u"5 €"));  // 8-bit text is Windows-1252
+  EXPECT_EQ(Text(a), "5 \x80");
   ASSERT_TRUE(w.AssignA("\xE9t\xE9"));
   EXPECT_EQ(Text(w), u"été");
   ASSERT_TRUE(w.InsertA("\xF1", 1));
