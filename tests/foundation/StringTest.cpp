@@ -239,6 +239,8 @@ TEST(TextDetection, Cases) {
       {"a\r", 0x21},
       {"a\n", 0x11},
       {"ab\xC3", 0x01},       // an invalid sequence that runs to the end
+      {"\xC3\xA9\x80", 0x02},  // a stray byte at the very end
+      {std::string("\xC3\xA9\x80x\0y\0z\0w\0", 12), 0x01},
       {"\xC3\xA9\xE2\x82", 0x02},
       {std::string("\0a\0\xE9\0b\0c\0d\0\n", 12), 0x14},
       {std::string("\xE9\0b\0c\0d\0\r\0\n\0", 12), 0x03},
