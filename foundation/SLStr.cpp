@@ -7,19 +7,6 @@
 #include "foundation/SLMemory.h"
 #include "foundation/SLTranscoder.h"
 
-// The aligned word reads of the length functions look past the terminator (inside the
-// same word), which the sanitizers rightly report; their builds scan unit by unit.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define SL_STR_WORD_SCAN 0
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
-#define SL_STR_WORD_SCAN 0
-#endif
-#endif
-#ifndef SL_STR_WORD_SCAN
-#define SL_STR_WORD_SCAN 1
-#endif
-
 namespace {
 
 // Unsigned value of a character for comparisons.
@@ -32,9 +19,10 @@ inline u32 Upper(SLWChar c) { return SLToUpperW(c); }
 template <class C>
 u32 Length(const C* text) {
   const C* p = text;
-#if SL_STR_WORD_SCAN
+#if !SL_SANITIZED
   // Up to a 4-byte boundary one character at a time, then whole aligned words: a word
-  // never straddles a page, so reading past the terminator stays inside readable memory.
+  // never straddles a page, so reading past the terminator stays inside readable memory
+  // (sanitizer builds, which rightly report such reads, scan unit by unit).
   while (reinterpret_cast<std::uintptr_t>(p) & 3) {
     if (*p == 0) return u32(p - text);
     ++p;

@@ -255,8 +255,10 @@ bool SLWideToUtf8(char* target, u32* size, const SLWChar* source, u32 length, u3
 bool SLAnsiToWide(SLWChar* target, u32* size, const char* source, u32 length, u32 flags);
 bool SLWideToAnsi(char* target, u32* size, const SLWChar* source, u32 length, u32 flags);
 
-// Streaming forms: units or bytes are pulled from `input` until it gives false at the end
-// of its data... a source reports the end by returning false without setting an error code.
+// Streaming forms: units or bytes are pulled from `input` and pushed to `output` (both with
+// `context`). The input ends its data by returning false with the error code at 0; false
+// with a code set, or false from the output, fails the conversion (0x80002011 when the
+// callback set no code of its own).
 bool SLMultiByteToWideStream(u32 codePage, SLUnitSink output, SLByteSource input, void* context, u32 flags);
 bool SLWideToMultiByteStream(u32 codePage, SLByteSink output, SLUnitSource input, void* context, u32 flags);
 bool SLAnsiToWideStream(SLUnitSink output, SLByteSource input, void* context, u32 flags);
