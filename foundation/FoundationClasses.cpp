@@ -2,9 +2,14 @@
 
 #include "foundation/SLArray.h"
 #include "foundation/SLBaseEvent.h"
+#include "foundation/SLDateTime.h"
 #include "foundation/SLDebug.h"
+#include "foundation/SLDigest.h"
+#include "foundation/SLFormula.h"
 #include "foundation/SLObject.h"
+#include "foundation/SLString.h"
 #include "foundation/SLThread.h"
+#include "foundation/SLTranscoder.h"
 
 void SLRegisterFoundationClasses() {
   static bool registered = false;
@@ -18,6 +23,24 @@ void SLRegisterFoundationClasses() {
       &CSLWorkerThread::s_classRecord,
       &CSLBaseEvent::s_classRecord,
       &CSLEventSourceDying::s_classRecord,
+      &CSLStringAnsi::s_classRecord,
+      &CSLStringWide::s_classRecord,
+      &CSLTimeSpan::s_classRecord,
+      &CSLDateTime::s_classRecord,
+      CSLBaseDigestAlgorithm::GetClassRecord(),
+      CSLDigestAlgorithmCRC32::GetClassRecord(),
+      CSLDigestAlgorithmSecureHash::GetClassRecord(),
+      CSLFormulaOperator::GetClassRecord(),
+      CSLFormulaFunction::GetClassRecord(),
+      CSLFormulaOperator_DifferentTo::GetClassRecord(),
+      CSLFormulaOperator_BinaryAnd::GetClassRecord(),
+      CSLFormulaOperator_BinaryOr::GetClassRecord(),
+      CSLFormulaFunction_Average::GetClassRecord(),
+      CSLFormulaSolver::GetClassRecord(),
+      &CSLBaseStringTranscoder::s_classRecord,
+      &CSLStringTranscoderCODEPAGE::s_classRecord,
+      &CSLStringTranscoderSYMBOLS::s_classRecord,
+      &CSLStringTranscoderUTF8::s_classRecord,
   };
   for (const SLClassRecord* record : records)
     if (record) SLRegisterClass(record);
