@@ -3,6 +3,9 @@
 // user32 and oleaut32 text entries reached through the module registry.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+
 #include <string>
 
 #include "platform/kernel32/Handles.h"
@@ -105,7 +108,16 @@ TEST(PlatformText, CaseMappingOfTheAnsiPage) {
 }
 
 TEST(PlatformText, TheSystemLocaleAnswers) {
+  // The thread's locale is the environment's (see the locale tests); the code pages are
+  // the system's whatever the locale.
+  const char* old = std::getenv("LC_ALL");
+  std::string saved = old ? old : "";
+  setenv("LC_ALL", "es_ES.UTF-8", 1);
   EXPECT_EQ(GetThreadLocale(), 0x0C0Au);
+  if (old)
+    setenv("LC_ALL", saved.c_str(), 1);
+  else
+    unsetenv("LC_ALL");
   EXPECT_EQ(GetACP(), 1252u);
   EXPECT_EQ(GetOEMCP(), 437u);
   DWORD number = 0;
