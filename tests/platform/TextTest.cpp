@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/kernel32/Handles.h"
+#include "platform/kernel32/Locale.h"
 #include "platform/kernel32/Modules.h"
 #include "platform/kernel32/Text.h"
 
@@ -105,7 +106,7 @@ TEST(PlatformText, CaseMappingOfTheAnsiPage) {
 }
 
 TEST(PlatformText, TheSystemLocaleAnswers) {
-  EXPECT_EQ(GetThreadLocale(), 0x0C0Au);
+  EXPECT_EQ(GetThreadLocale(), SLPlatformEnvironmentLCID());  // threads run in the environment's locale
   EXPECT_EQ(GetACP(), 1252u);
   EXPECT_EQ(GetOEMCP(), 437u);
   DWORD number = 0;
