@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/kernel32/Handles.h"
+#include "platform/kernel32/Locale.h"
 #include "platform/kernel32/Modules.h"
 #include "platform/kernel32/Text.h"
 
