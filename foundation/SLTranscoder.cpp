@@ -341,8 +341,6 @@ CSLStringTranscoderCODEPAGE::CSLStringTranscoderCODEPAGE()
     : m_codePage(SLGetCodePageCached(0)),
       m_flags(0),
       m_collected(nullptr),
-      m_collectedLength(0),
-      m_collectedCapacity(0),
       m_singleByte(true),
       m_bytes(nullptr),
       m_bytesCapacity(0),
@@ -353,7 +351,7 @@ CSLStringTranscoderCODEPAGE::CSLStringTranscoderCODEPAGE()
 
 CSLStringTranscoderCODEPAGE::~CSLStringTranscoderCODEPAGE() {
   SLErrorKeeper keep;
-  SLFree(m_collected);
+  if (m_collected) m_collected->Release();
   SLFree(m_bytes);
 }
 
@@ -384,25 +382,20 @@ bool CSLStringTranscoderCODEPAGE::SetFlags(u32 flags) {
 }
 
 bool CSLStringTranscoderCODEPAGE::BeginEncode() {
-  m_collectedLength = 0;
-  return SLFail(SL_OK, true);
+  if (m_collected) {
+    SLErrorKeeper keep;
+    m_collected->Release();
+  }
+  m_collected = new CSLStringWide();
+  return m_collected ? SLFail(SL_OK, true) : false;
 }
 
 bool CSLStringTranscoderCODEPAGE::Collect(const SLWChar* units, u32 count) {
+  if (!m_collected) return SLFail(SL_E_NOT_INITIALISED, false);
   u64 needed;
-  if (!SLCheckedAdd(m_collectedLength, count, &needed) || needed > 0x7FFFFFFFu)
+  if (!SLCheckedAdd(m_collected->GetLength(), count, &needed) || needed > 0x7FFFFFFFu)
     return SLFail(SL_E_OUT_OF_MEMORY, false);
-  if (needed > m_collectedCapacity) {
-    u64 capacity = m_collectedCapacity ? m_collectedCapacity : 256;
-    while (capacity < needed) capacity *= 2;
-    auto* grown = static_cast<SLWChar*>(SLRealloc(m_collected, u32(capacity * sizeof(SLWChar))));
-    if (!grown) return false;
-    m_collected = grown;
-    m_collectedCapacity = u32(capacity);
-  }
-  std::memcpy(m_collected + m_collectedLength, units, std::size_t(count) * sizeof(SLWChar));
-  m_collectedLength = u32(needed);
-  return true;
+  return m_collected->Append(units, count);
 }
 
 bool CSLStringTranscoderCODEPAGE::EncodeWChar(SLWChar unit) {
@@ -419,7 +412,12 @@ bool CSLStringTranscoderCODEPAGE::EncodeRun(const SLWChar* units, u32 count, u32
 }
 
 bool CSLStringTranscoderCODEPAGE::EndEncode() {
-  if (m_collectedLength == 0) return SLFail(SL_OK, true);
+  // The collected text goes with the encoding, whatever the conversion gives.
+  TSLObjPtr<CSLStringWide> collected;
+  collected.Attach(m_collected);
+  m_collected = nullptr;
+  u32 length = collected ? collected->GetLength() : 0;
+  if (length == 0) return SLFail(SL_OK, true);
   SLInternals::CMXStrAPILoader* api = SLInternals::SLGetStrAPI();
   if (!api) return false;
   DWORD flags = 0;
@@ -430,7 +428,7 @@ bool CSLStringTranscoderCODEPAGE::EndEncode() {
   if (m_flags & 0x10) flags |= 0x400;
   // One unit never takes more than one byte of a single-byte page, nor more than three of
   // any other page (a surrogate pair, two units, takes four): one call converts all.
-  u64 room = u64(m_collectedLength) * (m_singleByte ? 1 : 3);
+  u64 room = u64(length) * (m_singleByte ? 1 : 3);
   if (room > 0x7FFFFFFFu) return SLFail(SL_E_OUT_OF_MEMORY, false);
   if (room > m_bytesCapacity) {
     auto* grown = static_cast<u8*>(SLRealloc(m_bytes, u32(room)));
@@ -438,9 +436,8 @@ bool CSLStringTranscoderCODEPAGE::EndEncode() {
     m_bytes = grown;
     m_bytesCapacity = u32(room);
   }
-  int produced = api->WideCharToMultiByte(m_codePage, flags, m_collected, int(m_collectedLength),
+  int produced = api->WideCharToMultiByte(m_codePage, flags, collected->CStr(), int(length),
                                           reinterpret_cast<char*>(m_bytes), int(room), nullptr, nullptr);
-  m_collectedLength = 0;
   if (produced <= 0) return SLFail(SL_E_BAD_CHARACTER, false);
   return PutBytes(m_bytes, u32(produced)) ? SLFail(SL_OK, true) : false;
 }

@@ -5,6 +5,7 @@
 
 #include "foundation/SLObject.h"
 #include "foundation/SLSingleton.h"
+#include "foundation/SLString.h"
 #include "foundation/SLTypes.h"
 #include "platform/wintext.h"
 
@@ -121,11 +122,9 @@ class CSLStringTranscoderCODEPAGE : public CSLBaseStringTranscoder {
 
   u32 m_codePage;
   u32 m_flags;
-  // The units collected between BeginEncode and EndEncode, converted as one text (an
-  // internal buffer, kept for the next conversion).
-  SLWChar* m_collected;
-  u32 m_collectedLength;
-  u32 m_collectedCapacity;
+  // The units collected between BeginEncode and EndEncode, converted as one text; the
+  // string exists only while an encoding runs.
+  CSLStringWide* m_collected;
   bool m_singleByte;  // no lead bytes: blocks convert byte for byte
   u8* m_bytes;        // the encoded text before it goes to the output
   u32 m_bytesCapacity;
