@@ -4,6 +4,7 @@
 #include "foundation/SLObject.h"
 #include "storage/SLCompress.h"
 #include "storage/SLCompressBZIP2.h"
+#include "storage/SLCompressLZW.h"
 #include "storage/SLCompressZIP.h"
 
 void SLRegisterStorageClasses() {
@@ -17,6 +18,7 @@ void SLRegisterStorageClasses() {
       CSLBaseCompress::GetClassRecord(),
       CSLCompressZIP::GetClassRecord(),
       CSLCompressBZIP2::GetClassRecord(),
+      CSLCompressLZW::GetClassRecord(),
   };
   for (const SLClassRecord* record : records)
     if (record) SLRegisterClass(record);
