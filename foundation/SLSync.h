@@ -52,6 +52,10 @@ struct SLRecursiveFastLock {
 
 void SLSpinLock(SLFastLock* lock);
 void SLSpinUnlock(SLFastLock* lock);
+// One level of a recursive spin lock without a guard object (the owner is cleared when
+// the count returns to 0).
+void SLRecursiveSpinLock(SLRecursiveFastLock* lock);
+void SLRecursiveSpinUnlock(SLRecursiveFastLock* lock);
 
 class CSLAutoFastMutex {
  public:

@@ -7,6 +7,9 @@
 enum : u32 {
   SL_E_THREAD_RUNNING = 0x80080001,  // Start while the thread runs (with true)
   SL_E_THREAD_START = 0x80080002,
+  // Stop's time-out ran out before the thread ended. The thread is never killed: the
+  // object keeps its handle and a later Stop (the destructor's unlimited one) joins it.
+  SL_E_THREAD_STOP_TIMEOUT = 0x80080003,
 };
 
 class CSLThread : public CSLObject {

@@ -6,6 +6,7 @@
 
 #include "foundation/SLSingleton.h"
 #include "foundation/SLSync.h"
+#include "foundation/SLLibrary.h"
 #include "platform/wintypes.h"
 
 namespace SLInternals {

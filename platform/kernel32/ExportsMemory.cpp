@@ -1,4 +1,13 @@
 // Entry points of "kernel32.dll" in this group.
+#include "platform/kernel32/Memory.h"
 #include "platform/modules.h"
 
-const SLPlatformExportGroup g_kernel32Memory = {nullptr, 0};
+namespace {
+const SLPlatformExport kMemoryExports[] = {
+    SL_EXPORT(VirtualAlloc),
+    SL_EXPORT(VirtualFree),
+    SL_EXPORT(VirtualQuery),
+};
+}  // namespace
+
+const SLPlatformExportGroup g_kernel32Memory = SLMakeExportGroup(kMemoryExports);

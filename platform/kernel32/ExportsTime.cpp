@@ -1,4 +1,13 @@
 // Entry points of "kernel32.dll" in this group.
+#include "platform/kernel32/Time.h"
 #include "platform/modules.h"
 
-const SLPlatformExportGroup g_kernel32Time = {nullptr, 0};
+namespace {
+const SLPlatformExport kTimeExports[] = {
+    SL_EXPORT(GetSystemTime),
+    SL_EXPORT(GetLocalTime),
+    SL_EXPORT(FileTimeToSystemTime),
+};
+}
+
+const SLPlatformExportGroup g_kernel32Time = SLMakeExportGroup(kTimeExports);

@@ -46,6 +46,9 @@ HANDLE SLHandleDuplicate(HANDLE handle);
 void SLWaitLock();
 void SLWaitUnlock();
 void SLWaitNotifyAll();
+// Under the wait lock: gives it up until a notification or the deadline, then takes it
+// again. False when the deadline passed. Callers look at their objects again either way.
+bool SLWaitBlock(std::chrono::steady_clock::time_point deadline, bool infinite);
 
 // The stand-in's per-thread system last error (kept apart from the framework's code).
 void SLPlatformSetLastError(DWORD code);

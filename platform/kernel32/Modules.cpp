@@ -12,9 +12,6 @@
 #include "platform/kernel32/Handles.h"
 #include "platform/modules.h"
 
-// Interim thread handles (removed when the kernel object table lands).
-extern const SLPlatformExportGroup g_kernel32InterimSync;
-
 namespace {
 
 struct BuiltinModule {
@@ -25,7 +22,7 @@ struct BuiltinModule {
 
 const SLPlatformExportGroup* const kKernel32Groups[] = {
     &g_kernel32Core, &g_kernel32Sync,     &g_kernel32Text,   &g_kernel32File,
-    &g_kernel32Time, &g_kernel32Resource, &g_kernel32Memory, &g_kernel32InterimSync,
+    &g_kernel32Time, &g_kernel32Resource, &g_kernel32Memory,
 };
 const SLPlatformExportGroup* const kUser32Groups[] = {&g_user32Window, &g_user32Text};
 const SLPlatformExportGroup* const kOleaut32Groups[] = {&g_oleaut32Strings};

@@ -1,0 +1,325 @@
+// The bridge from SDL2 to the window messages: one real window per top-level window,
+// and the display's events turned into the messages the program reacts to (close,
+// activation, size, move, paint, keys and characters, mouse).
+#include <SDL2/SDL.h>
+
+#include <string>
+
+#include "platform/user32/WindowSystem.h"
+
+namespace SLUser32 {
+namespace {
+
+bool g_tried = false;
+bool g_available = false;
+
+HWND HandleOf(Uint32 windowId) {
+  SDL_Window* native = SDL_GetWindowFromID(windowId);
+  return native ? static_cast<HWND>(SDL_GetWindowData(native, "hwnd")) : nullptr;
+}
+
+std::string ToUtf8(const std::u16string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    else if (c >= 0xD800 && c < 0xE000)
+      c = 0xFFFD;
+    if (c < 0x80) {
+      out += char(c);
+    } else if (c < 0x800) {
+      out += char(0xC0 | (c >> 6));
+      out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += char(0xE0 | (c >> 12));
+      out += char(0x80 | ((c >> 6) & 0x3F));
+      out += char(0x80 | (c & 0x3F));
+    } else {
+      out += char(0xF0 | (c >> 18));
+      out += char(0x80 | ((c >> 12) & 0x3F));
+      out += char(0x80 | ((c >> 6) & 0x3F));
+      out += char(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+// Decodes SDL's UTF-8 text into UTF-16 units (malformed bytes are skipped).
+std::u16string FromUtf8(const char* text) {
+  std::u16string out;
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  while (*p) {
+    char32_t c;
+    int extra;
+    if (*p < 0x80) c = *p, extra = 0;
+    else if ((*p & 0xE0) == 0xC0) c = *p & 0x1F, extra = 1;
+    else if ((*p & 0xF0) == 0xE0) c = *p & 0x0F, extra = 2;
+    else if ((*p & 0xF8) == 0xF0) c = *p & 0x07, extra = 3;
+    else { ++p; continue; }
+    ++p;
+    bool ok = true;
+    for (int i = 0; i < extra; ++i, ++p) {
+      if ((*p & 0xC0) != 0x80) { ok = false; break; }
+      c = (c << 6) | (*p & 0x3F);
+    }
+    if (!ok) continue;
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out += char16_t(0xD800 + (c >> 10));
+      out += char16_t(0xDC00 + (c & 0x3FF));
+    } else {
+      out += char16_t(c);
+    }
+  }
+  return out;
+}
+
+// The virtual-key code the program expects for an SDL key.
+int VirtualKey(SDL_Keycode key) {
+  if (key >= SDLK_a && key <= SDLK_z) return 'A' + (key - SDLK_a);
+  if (key >= SDLK_0 && key <= SDLK_9) return '0' + (key - SDLK_0);
+  if (key >= SDLK_F1 && key <= SDLK_F12) return 0x70 + (key - SDLK_F1);
+  if (key >= SDLK_KP_1 && key <= SDLK_KP_9) return 0x61 + (key - SDLK_KP_1);
+  switch (key) {
+    case SDLK_BACKSPACE: return VK_BACK;
+    case SDLK_TAB: return VK_TAB;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER: return VK_RETURN;
+    case SDLK_ESCAPE: return VK_ESCAPE;
+    case SDLK_SPACE: return 0x20;
+    case SDLK_PAGEUP: return 0x21;
+    case SDLK_PAGEDOWN: return 0x22;
+    case SDLK_END: return 0x23;
+    case SDLK_HOME: return 0x24;
+    case SDLK_LEFT: return 0x25;
+    case SDLK_UP: return 0x26;
+    case SDLK_RIGHT: return 0x27;
+    case SDLK_DOWN: return 0x28;
+    case SDLK_PRINTSCREEN: return 0x2C;
+    case SDLK_INSERT: return 0x2D;
+    case SDLK_DELETE: return 0x2E;
+    case SDLK_KP_0: return 0x60;
+    case SDLK_KP_MULTIPLY: return 0x6A;
+    case SDLK_KP_PLUS: return 0x6B;
+    case SDLK_KP_MINUS: return 0x6D;
+    case SDLK_KP_PERIOD: return 0x6E;
+    case SDLK_KP_DIVIDE: return 0x6F;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT: return VK_SHIFT;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL: return VK_CONTROL;
+    case SDLK_LALT:
+    case SDLK_RALT: return VK_MENU;
+    case SDLK_PAUSE: return 0x13;
+    case SDLK_CAPSLOCK: return 0x14;
+    default: return 0;
+  }
+}
+
+WPARAM MouseButtons() {
+  Uint32 state = SDL_GetMouseState(nullptr, nullptr);
+  WPARAM buttons = 0;
+  if (state & SDL_BUTTON_LMASK) buttons |= MK_LBUTTON;
+  if (state & SDL_BUTTON_RMASK) buttons |= MK_RBUTTON;
+  if (state & SDL_BUTTON_MMASK) buttons |= MK_MBUTTON;
+  if (GetKeyState(VK_SHIFT) & 0x8000) buttons |= MK_SHIFT;
+  if (GetKeyState(VK_CONTROL) & 0x8000) buttons |= MK_CONTROL;
+  return buttons;
+}
+
+LPARAM PointParam(int x, int y) { return (LPARAM(y & 0xFFFF) << 16) | (x & 0xFFFF); }
+
+void PostCharacters(HWND window, const std::u16string& text, bool system) {
+  UINT message = system ? WM_SYSCHAR : WM_CHAR;
+  bool unicode = WindowIsUnicode(window);
+  for (char16_t unit : text) {
+    if (unicode) {
+      PostFromDisplay(window, message, unit, 1);
+    } else {
+      int byte = WideCharToAnsi(unit);
+      if (byte >= 0) PostFromDisplay(window, message, WPARAM(byte), 1);
+    }
+  }
+}
+
+void Translate(const SDL_Event& event) {
+  switch (event.type) {
+    case SDL_QUIT:
+      break;  // each window's close arrives as its own window event
+    case SDL_WINDOWEVENT: {
+      HWND window = HandleOf(event.window.windowID);
+      if (!window) break;
+      switch (event.window.event) {
+        case SDL_WINDOWEVENT_CLOSE: PostFromDisplay(window, WM_SYSCOMMAND, SC_CLOSE, 0); break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+          MarkActive(window, true);
+          PostFromDisplay(window, WM_ACTIVATE, WA_ACTIVE, 0);
+          break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+          MarkActive(window, false);
+          PostFromDisplay(window, WM_ACTIVATE, WA_INACTIVE, 0);
+          break;
+        case SDL_WINDOWEVENT_MINIMIZED:
+          MarkMinimized(window, true);
+          PostFromDisplay(window, WM_SIZE, SIZE_MINIMIZED, 0);
+          break;
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_MAXIMIZED: {
+          MarkMinimized(window, false);
+          RECT rect;
+          GetClientRect(window, &rect);
+          PostFromDisplay(window, WM_SIZE,
+                          event.window.event == SDL_WINDOWEVENT_MAXIMIZED ? SIZE_MAXIMIZED : SIZE_RESTORED,
+                          PointParam(rect.right, rect.bottom));
+          MarkNeedsPaint(window);
+          break;
+        }
+        case SDL_WINDOWEVENT_MOVED:
+          PostFromDisplay(window, WM_MOVE, 0, PointParam(event.window.data1, event.window.data2));
+          break;
+        case SDL_WINDOWEVENT_EXPOSED: MarkNeedsPaint(window); break;
+        default: break;
+      }
+      break;
+    }
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+      HWND window = HandleOf(event.key.windowID);
+      int vk = VirtualKey(event.key.keysym.sym);
+      if (!window || !vk) break;
+      bool down = event.type == SDL_KEYDOWN;
+      SetKeyState(vk, down);
+      bool alt = (event.key.keysym.mod & KMOD_ALT) != 0 || vk == VK_MENU;
+      UINT message = down ? (alt ? WM_SYSKEYDOWN : WM_KEYDOWN) : (alt ? WM_SYSKEYUP : WM_KEYUP);
+      // Key data: repeat count 1, the scan code, and the previous-state and transition bits.
+      LPARAM data = 1 | (LPARAM(event.key.keysym.scancode & 0xFF) << 16);
+      if (event.key.repeat) data |= LPARAM(1) << 30;
+      if (!down) data |= (LPARAM(1) << 30) | (LPARAM(1) << 31);
+      PostFromDisplay(window, message, WPARAM(vk), data);
+      break;
+    }
+    case SDL_TEXTINPUT: {
+      HWND window = HandleOf(event.text.windowID);
+      if (window) PostCharacters(window, FromUtf8(event.text.text), false);
+      break;
+    }
+    case SDL_MOUSEMOTION: {
+      HWND window = HandleOf(event.motion.windowID);
+      if (!window) break;
+      SetCursorPosition(event.motion.x, event.motion.y);
+      PostFromDisplay(window, WM_MOUSEMOVE, MouseButtons(), PointParam(event.motion.x, event.motion.y));
+      break;
+    }
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+      HWND window = HandleOf(event.button.windowID);
+      if (!window) break;
+      bool down = event.type == SDL_MOUSEBUTTONDOWN;
+      UINT message;
+      switch (event.button.button) {
+        case SDL_BUTTON_LEFT:
+          message = down ? (event.button.clicks == 2 ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN) : WM_LBUTTONUP;
+          break;
+        case SDL_BUTTON_RIGHT: message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP; break;
+        case SDL_BUTTON_MIDDLE: message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP; break;
+        default: return;
+      }
+      SetCursorPosition(event.button.x, event.button.y);
+      PostFromDisplay(window, message, MouseButtons(), PointParam(event.button.x, event.button.y));
+      break;
+    }
+    case SDL_MOUSEWHEEL: {
+      HWND window = HandleOf(event.wheel.windowID);
+      if (!window) break;
+      int x, y;
+      SDL_GetMouseState(&x, &y);
+      WPARAM delta = WPARAM(std::uint16_t(std::int16_t(event.wheel.y * 120)));
+      PostFromDisplay(window, WM_MOUSEWHEEL, (delta << 16) | MouseButtons(), PointParam(x, y));
+      break;
+    }
+    default: break;
+  }
+}
+
+}  // namespace
+
+namespace Display {
+
+bool Available() {
+  if (!g_tried) {
+    g_tried = true;
+    g_available = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (g_available) SDL_StartTextInput();
+  }
+  return g_available;
+}
+
+void* CreateTopLevel(HWND window, const std::u16string& title, const RECT& rect, bool visible) {
+  int width = rect.right - rect.left, height = rect.bottom - rect.top;
+  Uint32 flags = visible ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN;
+  SDL_Window* native = SDL_CreateWindow(ToUtf8(title).c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                        width > 0 ? width : 1, height > 0 ? height : 1, flags);
+  if (native) SDL_SetWindowData(native, "hwnd", window);
+  return native;
+}
+
+void Destroy(void* native) { SDL_DestroyWindow(static_cast<SDL_Window*>(native)); }
+
+void Show(void* native, int command) {
+  auto* window = static_cast<SDL_Window*>(native);
+  switch (command) {
+    case SW_HIDE: SDL_HideWindow(window); break;
+    case SW_MINIMIZE:
+    case SW_SHOWMINIMIZED: SDL_MinimizeWindow(window); break;
+    case SW_RESTORE: SDL_RestoreWindow(window); break;
+    default: SDL_ShowWindow(window); SDL_RaiseWindow(window); break;
+  }
+}
+
+void SetTitle(void* native, const std::u16string& title) {
+  SDL_SetWindowTitle(static_cast<SDL_Window*>(native), ToUtf8(title).c_str());
+}
+
+void SetRect(void* native, const RECT& rect) {
+  auto* window = static_cast<SDL_Window*>(native);
+  int width = rect.right - rect.left, height = rect.bottom - rect.top;
+  SDL_SetWindowSize(window, width > 0 ? width : 1, height > 0 ? height : 1);
+}
+
+bool Pump() {
+  if (!g_available) return false;
+  bool any = false;
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) {
+    Translate(event);
+    any = true;
+  }
+  return any;
+}
+
+void ShowMessage(const std::u16string& caption, const std::u16string& text) {
+  // Headless runs (the dummy video driver) have nobody to click the box.
+  const char* driver = g_available ? SDL_GetCurrentVideoDriver() : nullptr;
+  if (driver && std::string(driver) != "dummy" && std::string(driver) != "offscreen")
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, ToUtf8(caption).c_str(), ToUtf8(text).c_str(), nullptr);
+}
+
+bool WaitForEvent(int ms) { return g_available && SDL_WaitEventTimeout(nullptr, ms) == 1; }
+
+}  // namespace Display
+
+}  // namespace SLUser32
+
+// Tests and tools without a display feed events through these.
+void SLUser32InjectKey(HWND window, bool down, int virtualKey, char16_t text) {
+  using namespace SLUser32;
+  SetKeyState(virtualKey, down);
+  PostFromDisplay(window, down ? WM_KEYDOWN : WM_KEYUP, WPARAM(virtualKey), down ? 1 : LPARAM(0xC0000001));
+  if (down && text) PostCharacters(window, std::u16string(1, text), false);
+}
+
+void SLUser32InjectMouse(HWND window, UINT message, int x, int y, WPARAM buttons) {
+  SLUser32::SetCursorPosition(x, y);
+  SLUser32::PostFromDisplay(window, message, buttons, SLUser32::PointParam(x, y));
+}

@@ -1,0 +1,889 @@
+// Window classes, the window table, window longs and procedures, creation hooks and
+// registered messages of the user32 stand-in.
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/kernel32/Handles.h"
+#include "platform/user32/Queue.h"
+#include "platform/user32/WindowSystem.h"
+
+namespace SLUser32 {
+
+DWORD CurrentThreadId() { return static_cast<DWORD>(syscall(SYS_gettid)); }
+
+namespace {
+
+// Windows-1252 differs from Latin-1 only in 0x80-0x9F; the five unassigned bytes
+// map to their own C1 code points, as the system converter does.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+}  // namespace
+
+char16_t AnsiCharToWide(unsigned char c) {
+  return (c >= 0x80 && c < 0xA0) ? kCp1252High[c - 0x80] : char16_t(c);
+}
+
+int WideCharToAnsi(char16_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c < 0x100)) return c;
+  for (int i = 0; i < 32; ++i)
+    if (kCp1252High[i] == c) return 0x80 + i;
+  return -1;
+}
+
+std::u16string AnsiToWide(const char* text) {
+  std::u16string out;
+  if (text)
+    for (; *text; ++text) out += AnsiCharToWide(static_cast<unsigned char>(*text));
+  return out;
+}
+
+std::string WideToAnsi(const char16_t* text) {
+  std::string out;
+  if (text)
+    for (; *text; ++text) {
+      int c = WideCharToAnsi(*text);
+      out += c < 0 ? '?' : char(c);
+    }
+  return out;
+}
+
+namespace {
+
+struct WindowClass {
+  std::u16string name;
+  ATOM atom;
+  UINT style;
+  WNDPROC proc;
+  int windowExtra;
+  HINSTANCE instance;
+  HICON icon;
+  HICON iconSmall;
+};
+
+struct Window {
+  HWND handle = nullptr;
+  ATOM classAtom = 0;
+  DWORD style = 0;
+  DWORD exStyle = 0;
+  WNDPROC proc = nullptr;
+  LONG_PTR userData = 0;
+  LONG_PTR id = 0;
+  HINSTANCE instance = nullptr;
+  std::vector<LONG_PTR> extra;
+  DWORD threadId = 0;
+  HWND parent = nullptr;
+  std::u16string title;
+  RECT rect{};
+  bool visible = false;
+  bool minimized = false;
+  bool needsPaint = false;
+  bool destroying = false;
+  bool unicode = false;  // made by CreateWindowExW: characters arrive as UTF-16
+  void* native = nullptr;
+};
+
+struct Hook {
+  HHOOK handle;
+  int type;
+  HOOKPROC proc;
+  DWORD threadId;
+};
+
+std::recursive_mutex g_lock;  // guards every table; never held across a window procedure
+std::vector<WindowClass> g_classes;
+ATOM g_nextAtom = 0xC000;
+std::unordered_map<std::uintptr_t, std::shared_ptr<Window>> g_windows;
+std::uintptr_t g_nextWindow = 0x10010;
+std::vector<Hook> g_hooks;  // newest last
+std::uintptr_t g_nextHook = 0x20010;
+std::map<std::u16string, UINT> g_registeredMessages;
+UINT g_nextMessage = 0xC000;
+HWND g_focus = nullptr;
+HWND g_active = nullptr;
+short g_keyState[256];
+POINT g_cursor{};
+
+std::u16string Folded(std::u16string text) {
+  for (auto& c : text)
+    if (c >= u'a' && c <= u'z') c = char16_t(c - 32);
+  return text;
+}
+
+bool IsAtom(const void* name) { return reinterpret_cast<std::uintptr_t>(name) <= 0xFFFF; }
+
+// Class lookup by name or atom (an integer of 0xFFFF or less in the name pointer).
+WindowClass* FindClass(const std::u16string* name, std::uintptr_t atom) {
+  for (auto& wc : g_classes)
+    if (name ? Folded(wc.name) == Folded(*name) : wc.atom == atom) return &wc;
+  return nullptr;
+}
+
+std::shared_ptr<Window> FindWindow(HWND handle) {
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  auto it = g_windows.find(reinterpret_cast<std::uintptr_t>(handle));
+  return it == g_windows.end() ? nullptr : it->second;
+}
+
+ATOM RegisterClassCommon(UINT size, UINT style, WNDPROC proc, int windowExtra, HINSTANCE instance,
+                         HICON icon, HICON iconSmall, const void* className, bool wide) {
+  if (size == 0 || !proc || !className || windowExtra < 0) {
+    SLPlatformSetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  std::u16string name = wide ? std::u16string(static_cast<const char16_t*>(className))
+                             : AnsiToWide(static_cast<const char*>(className));
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  if (name.empty() || FindClass(&name, 0)) {
+    SLPlatformSetLastError(1410);  // class already exists
+    return 0;
+  }
+  WindowClass wc{name, g_nextAtom++, style, proc, windowExtra, instance, icon, iconSmall};
+  g_classes.push_back(wc);
+  SLPlatformSetLastError(ERROR_SUCCESS);
+  return wc.atom;
+}
+
+BOOL UnregisterClassCommon(const std::u16string* name, std::uintptr_t atom) {
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  WindowClass* wc = FindClass(name, atom);
+  if (!wc) {
+    SLPlatformSetLastError(1411);  // class does not exist
+    return FALSE;
+  }
+  for (auto& [key, window] : g_windows)
+    if (window->classAtom == wc->atom && !window->destroying) {
+      SLPlatformSetLastError(1412);  // class still has windows
+      return FALSE;
+    }
+  g_classes.erase(g_classes.begin() + (wc - g_classes.data()));
+  return TRUE;
+}
+
+// Runs the thread's creation hooks, newest first; the first non-zero answer cancels.
+LRESULT RunCbtHooks(int code, WPARAM wParam, LPARAM lParam) {
+  HOOKPROC proc = nullptr;
+  {
+    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    DWORD self = CurrentThreadId();
+    for (auto it = g_hooks.rbegin(); it != g_hooks.rend(); ++it)
+      if (it->type == WH_CBT && it->threadId == self) {
+        proc = it->proc;
+        break;
+      }
+  }
+  return proc ? proc(code, wParam, lParam) : 0;
+}
+
+template <class CreateStruct, class Char>
+HWND CreateWindowCommon(DWORD exStyle, const Char* className, const Char* windowName, DWORD style,
+                        int x, int y, int width, int height, HWND parent, void* menu,
+                        HINSTANCE instance, LPVOID param) {
+  constexpr bool wide = sizeof(Char) == 2;
+  auto widen = [](const Char* text) -> std::u16string {
+    if (!text) return {};
+    if constexpr (wide)
+      return std::u16string(reinterpret_cast<const char16_t*>(text));
+    else
+      return AnsiToWide(reinterpret_cast<const char*>(text));
+  };
+  auto window = std::make_shared<Window>();
+  {
+    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    std::u16string name;
+    WindowClass* wc = nullptr;
+    if (IsAtom(className)) {
+      wc = FindClass(nullptr, reinterpret_cast<std::uintptr_t>(className));
+    } else {
+      name = widen(className);
+      wc = FindClass(&name, 0);
+    }
+    if (!wc) {
+      SLPlatformSetLastError(1407);  // cannot find the window class
+      return nullptr;
+    }
+    if (parent && !g_windows.count(reinterpret_cast<std::uintptr_t>(parent))) {
+      SLPlatformSetLastError(1400);  // invalid window handle
+      return nullptr;
+    }
+    window->handle = reinterpret_cast<HWND>(g_nextWindow);
+    g_nextWindow += 0x10;
+    window->classAtom = wc->atom;
+    window->style = style;
+    window->exStyle = exStyle;
+    window->proc = wc->proc;
+    window->instance = instance;
+    window->extra.assign((wc->windowExtra + sizeof(LONG_PTR) - 1) / sizeof(LONG_PTR) + 1, 0);
+    window->threadId = CurrentThreadId();
+    window->unicode = wide;
+    window->parent = parent;
+    window->id = reinterpret_cast<LONG_PTR>(menu);
+    window->title = widen(windowName);
+    window->rect = RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)};
+    g_windows[reinterpret_cast<std::uintptr_t>(window->handle)] = window;
+  }
+  HWND handle = window->handle;
+  CreateStruct cs{};
+  cs.lpCreateParams = param;
+  cs.hInstance = instance;
+  cs.hMenu = menu;
+  cs.hwndParent = parent;
+  cs.cx = width;
+  cs.cy = height;
+  cs.x = x;
+  cs.y = y;
+  cs.style = static_cast<LONG>(style);
+  cs.lpszName = windowName;
+  cs.lpszClass = className;
+  cs.dwExStyle = exStyle;
+  // The creation hook sees the window before its first message and may refuse it.
+  struct {
+    CreateStruct* lpcs;
+    HWND hwndInsertAfter;
+  } cbt{&cs, nullptr};
+  auto fail = [&]() -> HWND {
+    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    g_windows.erase(reinterpret_cast<std::uintptr_t>(handle));
+    SLPlatformSetLastError(1431);  // creation cancelled
+    return nullptr;
+  };
+  if (RunCbtHooks(HCBT_CREATEWND, reinterpret_cast<WPARAM>(handle), reinterpret_cast<LPARAM>(&cbt)))
+    return fail();
+  auto send = [&](UINT message, WPARAM w, LPARAM l) {
+    return wide ? SendMessageW(handle, message, w, l) : SendMessageA(handle, message, w, l);
+  };
+  if (!send(WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) return fail();
+  RECT client{0, 0, std::max(width, 0), std::max(height, 0)};
+  send(WM_NCCALCSIZE, 0, reinterpret_cast<LPARAM>(&client));
+  if (send(WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
+    DestroyWindow(handle);
+    SLPlatformSetLastError(1431);
+    return nullptr;
+  }
+  if (!IsWindow(handle)) return nullptr;
+  send(WM_SIZE, SIZE_RESTORED, (LPARAM(std::max(height, 0)) << 16) | (std::max(width, 0) & 0xFFFF));
+  send(WM_MOVE, 0, (LPARAM(y & 0xFFFF) << 16) | (x & 0xFFFF));
+  // Top-level windows get a real window on the display (when one is available).
+  if (!parent && !(style & WS_CHILD) && Display::Available()) {
+    window->native = Display::CreateTopLevel(handle, window->title, window->rect, (style & WS_VISIBLE) != 0);
+    if (window->native) Queue::SetDisplayThread(window->threadId);
+  }
+  if (style & WS_VISIBLE) ShowWindow(handle, SW_SHOW);
+  SLPlatformSetLastError(ERROR_SUCCESS);
+  return handle;
+}
+
+LONG_PTR GetLongCommon(HWND handle, int index) {
+  auto window = FindWindow(handle);
+  if (!window) {
+    SLPlatformSetLastError(1400);
+    return 0;
+  }
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  switch (index) {
+    case GWL_WNDPROC: return reinterpret_cast<LONG_PTR>(window->proc);
+    case GWL_HINSTANCE: return reinterpret_cast<LONG_PTR>(window->instance);
+    case GWL_ID: return window->id;
+    case GWL_STYLE: return LONG_PTR(window->style);
+    case GWL_EXSTYLE: return LONG_PTR(window->exStyle);
+    case GWL_USERDATA: return window->userData;
+    default:
+      // Extra bytes are addressed by byte offset; each slot holds a pointer-sized value.
+      if (index >= 0 && index % 4 == 0 && std::size_t(index / 4) < window->extra.size())
+        return window->extra[index / 4];
+      SLPlatformSetLastError(1413);  // invalid index
+      return 0;
+  }
+}
+
+LONG_PTR SetLongCommon(HWND handle, int index, LONG_PTR value) {
+  auto window = FindWindow(handle);
+  if (!window) {
+    SLPlatformSetLastError(1400);
+    return 0;
+  }
+  LONG_PTR previous = 0;
+  STYLESTRUCT styles{};
+  {
+    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    switch (index) {
+      case GWL_WNDPROC:
+        if (!value) {
+          SLPlatformSetLastError(ERROR_INVALID_PARAMETER);
+          return 0;
+        }
+        previous = reinterpret_cast<LONG_PTR>(window->proc);
+        window->proc = reinterpret_cast<WNDPROC>(value);
+        return previous;
+      case GWL_HINSTANCE:
+        previous = reinterpret_cast<LONG_PTR>(window->instance);
+        window->instance = reinterpret_cast<HINSTANCE>(value);
+        return previous;
+      case GWL_ID:
+        previous = window->id;
+        window->id = value;
+        return previous;
+      case GWL_USERDATA:
+        previous = window->userData;
+        window->userData = value;
+        return previous;
+      case GWL_STYLE:
+      case GWL_EXSTYLE:
+        styles.styleOld = index == GWL_STYLE ? window->style : window->exStyle;
+        styles.styleNew = DWORD(value);
+        break;
+      default:
+        if (index >= 0 && index % 4 == 0 && std::size_t(index / 4) < window->extra.size()) {
+          previous = window->extra[index / 4];
+          window->extra[index / 4] = value;
+          return previous;
+        }
+        SLPlatformSetLastError(1413);
+        return 0;
+    }
+  }
+  // Style changes are announced before and after, as the window procedures expect.
+  SendMessageW(handle, WM_STYLECHANGING, WPARAM(LONG_PTR(index)), reinterpret_cast<LPARAM>(&styles));
+  {
+    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    (index == GWL_STYLE ? window->style : window->exStyle) = styles.styleNew;
+  }
+  SendMessageW(handle, WM_STYLECHANGED, WPARAM(LONG_PTR(index)), reinterpret_cast<LPARAM>(&styles));
+  return LONG_PTR(styles.styleOld);
+}
+
+UINT RegisterMessageCommon(const std::u16string& name) {
+  if (name.empty()) {
+    SLPlatformSetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  auto key = Folded(name);
+  auto it = g_registeredMessages.find(key);
+  if (it != g_registeredMessages.end()) return it->second;
+  if (g_nextMessage == 0) {
+    SLPlatformSetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+  }
+  UINT id = g_nextMessage++;
+  g_registeredMessages[key] = id;
+  return id;
+}
+
+HHOOK SetHookCommon(int type, HOOKPROC proc, DWORD threadId) {
+  if (type != WH_CBT || !proc) {
+    SLPlatformSetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  Hook hook{reinterpret_cast<HHOOK>(g_nextHook), type, proc, threadId ? threadId : CurrentThreadId()};
+  g_nextHook += 0x10;
+  g_hooks.push_back(hook);
+  SLPlatformSetLastError(ERROR_SUCCESS);
+  return hook.handle;
+}
+
+}  // namespace
+
+void SetKeyState(int virtualKey, bool down) {
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  if (virtualKey < 0 || virtualKey > 255) return;
+  short toggle = g_keyState[virtualKey] & 1;
+  if (down && !(g_keyState[virtualKey] & short(0x8000))) toggle ^= 1;
+  g_keyState[virtualKey] = short((down ? 0x8000 : 0) | toggle);
+}
+
+void SetCursorPosition(int x, int y) {
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  g_cursor = POINT{x, y};
+}
+
+void MarkActive(HWND window, bool active) {
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  if (active) {
+    g_active = window;
+    g_focus = window;
+  } else if (g_active == window) {
+    g_active = nullptr;
+    g_focus = nullptr;
+  }
+}
+
+void MarkMinimized(HWND handle, bool minimized) {
+  if (auto window = FindWindow(handle)) {
+    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    window->minimized = minimized;
+  }
+}
+
+void MarkNeedsPaint(HWND handle) {
+  if (auto window = FindWindow(handle)) {
+    {
+      std::lock_guard<std::recursive_mutex> guard(g_lock);
+      window->needsPaint = true;
+    }
+    Queue::Wake(window->threadId);
+  }
+}
+
+// Used by the queue: the window's owner thread and whether it waits for WM_PAINT.
+bool WindowOwner(HWND handle, DWORD* threadId) {
+  auto window = FindWindow(handle);
+  if (!window || window->destroying) return false;
+  *threadId = window->threadId;
+  return true;
+}
+
+bool WindowIsUnicode(HWND handle) {
+  auto window = FindWindow(handle);
+  return window && window->unicode;
+}
+
+WNDPROC WindowProcedure(HWND handle) {
+  auto window = FindWindow(handle);
+  if (!window) return nullptr;
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  return window->proc;
+}
+
+HWND TakePaintWindow(DWORD threadId, HWND filter, bool remove) {
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  for (auto& [key, window] : g_windows)
+    if (window->threadId == threadId && window->needsPaint && !window->destroying &&
+        (!filter || window->handle == filter)) {
+      if (remove) window->needsPaint = false;
+      return window->handle;
+    }
+  return nullptr;
+}
+
+bool WindowIsDescendantOrSelf(HWND handle, HWND filter) {
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  for (HWND h = handle; h;) {
+    if (h == filter) return true;
+    auto it = g_windows.find(reinterpret_cast<std::uintptr_t>(h));
+    if (it == g_windows.end()) return false;
+    h = it->second->parent;
+  }
+  return false;
+}
+
+}  // namespace SLUser32
+
+using namespace SLUser32;
+
+ATOM RegisterClassExA(const WNDCLASSEXA* wc) {
+  if (!wc) return SLPlatformSetLastError(ERROR_INVALID_PARAMETER), ATOM(0);
+  return RegisterClassCommon(wc->cbSize, wc->style, wc->lpfnWndProc, wc->cbWndExtra, wc->hInstance, wc->hIcon,
+                             wc->hIconSm, wc->lpszClassName, false);
+}
+
+ATOM RegisterClassExW(const WNDCLASSEXW* wc) {
+  if (!wc) return SLPlatformSetLastError(ERROR_INVALID_PARAMETER), ATOM(0);
+  return RegisterClassCommon(wc->cbSize, wc->style, wc->lpfnWndProc, wc->cbWndExtra, wc->hInstance, wc->hIcon,
+                             wc->hIconSm, wc->lpszClassName, true);
+}
+
+BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
+  if (IsAtom(className)) return UnregisterClassCommon(nullptr, reinterpret_cast<std::uintptr_t>(className));
+  std::u16string name = AnsiToWide(className);
+  return UnregisterClassCommon(&name, 0);
+}
+
+BOOL UnregisterClassW(LPCWSTR className, HINSTANCE) {
+  if (IsAtom(className)) return UnregisterClassCommon(nullptr, reinterpret_cast<std::uintptr_t>(className));
+  std::u16string name(className);
+  return UnregisterClassCommon(&name, 0);
+}
+
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
+                     int height, HWND parent, void* menu, HINSTANCE instance, LPVOID param) {
+  return CreateWindowCommon<CREATESTRUCTA>(exStyle, className, windowName, style, x, y, width, height, parent,
+                                           menu, instance, param);
+}
+
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
+                     int height, HWND parent, void* menu, HINSTANCE instance, LPVOID param) {
+  return CreateWindowCommon<CREATESTRUCTW>(exStyle, className, windowName, style, x, y, width, height, parent,
+                                           menu, instance, param);
+}
+
+BOOL DestroyWindow(HWND handle) {
+  auto window = FindWindow(handle);
+  if (!window || window->destroying) {
+    SLPlatformSetLastError(1400);
+    return FALSE;
+  }
+  if (window->threadId != CurrentThreadId()) {
+    SLPlatformSetLastError(ERROR_ACCESS_DENIED);  // only the owning thread destroys a window
+    return FALSE;
+  }
+  // Children go first, as the system does.
+  std::vector<HWND> children;
+  {
+    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    for (auto& [key, other] : g_windows)
+      if (other->parent == handle && !other->destroying) children.push_back(other->handle);
+  }
+  for (HWND child : children) DestroyWindow(child);
+  {
+    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    window->destroying = true;
+  }
+  if (window->native) {
+    Display::Destroy(window->native);
+    window->native = nullptr;
+  }
+  SendMessageW(handle, WM_DESTROY, 0, 0);
+  SendMessageW(handle, WM_NCDESTROY, 0, 0);
+  {
+    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    g_windows.erase(reinterpret_cast<std::uintptr_t>(handle));
+    if (g_focus == handle) g_focus = nullptr;
+    if (g_active == handle) g_active = nullptr;
+  }
+  Queue::DropWindow(window->threadId, handle);
+  SLPlatformSetLastError(ERROR_SUCCESS);
+  return TRUE;
+}
+
+BOOL IsWindow(HWND handle) { return handle && FindWindow(handle) ? TRUE : FALSE; }
+
+DWORD GetWindowThreadProcessId(HWND handle, DWORD* processId) {
+  auto window = FindWindow(handle);
+  if (!window) {
+    SLPlatformSetLastError(1400);
+    return 0;
+  }
+  if (processId) *processId = static_cast<DWORD>(getpid());
+  return window->threadId;
+}
+
+LONG_PTR GetWindowLongA(HWND window, int index) { return GetLongCommon(window, index); }
+LONG_PTR GetWindowLongW(HWND window, int index) { return GetLongCommon(window, index); }
+LONG_PTR SetWindowLongA(HWND window, int index, LONG_PTR value) { return SetLongCommon(window, index, value); }
+LONG_PTR SetWindowLongW(HWND window, int index, LONG_PTR value) { return SetLongCommon(window, index, value); }
+
+LRESULT CallWindowProcA(WNDPROC proc, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return proc ? proc(window, message, wParam, lParam) : 0;
+}
+
+LRESULT CallWindowProcW(WNDPROC proc, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return proc ? proc(window, message, wParam, lParam) : 0;
+}
+
+LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_NCCREATE: return TRUE;
+    case WM_CLOSE: DestroyWindow(window); return 0;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == SC_CLOSE) SendMessageW(window, WM_CLOSE, 0, 0);
+      return 0;
+    case WM_PAINT: ValidateRect(window, nullptr); return 0;
+    case WM_ERASEBKGND: return TRUE;
+    case WM_SETTEXT:
+      if (auto w = FindWindow(window)) {
+        std::lock_guard<std::recursive_mutex> guard(g_lock);
+        w->title = lParam ? std::u16string(reinterpret_cast<const char16_t*>(lParam)) : std::u16string();
+      }
+      return TRUE;
+    default: return 0;
+  }
+}
+
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SETTEXT) {
+    std::u16string text = AnsiToWide(reinterpret_cast<const char*>(lParam));
+    return DefWindowProcW(window, message, wParam, reinterpret_cast<LPARAM>(text.c_str()));
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// There are no MDI frames here; an MDI child's default is the plain default.
+LRESULT DefMDIChildProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+LRESULT DefMDIChildProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+BOOL SetWindowTextW(HWND handle, LPCWSTR text) {
+  auto window = FindWindow(handle);
+  if (!window) return SLPlatformSetLastError(1400), FALSE;
+  std::u16string title = text ? text : u"";
+  SendMessageW(handle, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title.c_str()));
+  if (window->native) Display::SetTitle(window->native, title);
+  return TRUE;
+}
+
+BOOL SetWindowTextA(HWND handle, LPCSTR text) {
+  std::u16string title = AnsiToWide(text);
+  return SetWindowTextW(handle, title.c_str());
+}
+
+BOOL ShowWindow(HWND handle, int command) {
+  auto window = FindWindow(handle);
+  if (!window) return SLPlatformSetLastError(1400), FALSE;
+  bool wasVisible;
+  {
+    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    wasVisible = window->visible;
+    window->visible = command != SW_HIDE;
+    window->minimized = command == SW_MINIMIZE || command == SW_SHOWMINIMIZED;
+    if (window->visible) window->needsPaint = true;
+  }
+  if (window->native) Display::Show(window->native, command);
+  if (!wasVisible && command != SW_HIDE) SendMessageW(handle, WM_SHOWWINDOW, TRUE, 0);
+  if (command == SW_SHOWNORMAL || command == SW_SHOW || command == SW_RESTORE) {
+    MarkActive(handle, true);
+    SendMessageW(handle, WM_ACTIVATE, WA_ACTIVE, 0);
+  }
+  return wasVisible ? TRUE : FALSE;
+}
+
+BOOL UpdateWindow(HWND handle) {
+  auto window = FindWindow(handle);
+  if (!window) return SLPlatformSetLastError(1400), FALSE;
+  bool paint;
+  {
+    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    paint = window->needsPaint && window->visible;
+  }
+  if (paint) SendMessageW(handle, WM_PAINT, 0, 0);
+  return TRUE;
+}
+
+BOOL IsIconic(HWND handle) {
+  auto window = FindWindow(handle);
+  return window && window->minimized ? TRUE : FALSE;
+}
+
+HWND SetFocus(HWND handle) {
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  HWND previous = g_focus;
+  if (handle && !g_windows.count(reinterpret_cast<std::uintptr_t>(handle))) {
+    SLPlatformSetLastError(1400);
+    return nullptr;
+  }
+  g_focus = handle;
+  return previous;
+}
+
+HWND GetFocus() {
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  return g_focus;
+}
+
+HWND GetActiveWindow() {
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  return g_active;
+}
+
+BOOL SetForegroundWindow(HWND handle) {
+  if (!IsWindow(handle)) return FALSE;
+  MarkActive(handle, true);
+  return TRUE;
+}
+
+BOOL GetClientRect(HWND handle, RECT* rect) {
+  auto window = FindWindow(handle);
+  if (!window || !rect) return SLPlatformSetLastError(1400), FALSE;
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  *rect = RECT{0, 0, window->rect.right - window->rect.left, window->rect.bottom - window->rect.top};
+  return TRUE;
+}
+
+BOOL GetWindowRect(HWND handle, RECT* rect) {
+  auto window = FindWindow(handle);
+  if (!window || !rect) return SLPlatformSetLastError(1400), FALSE;
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  *rect = window->rect;
+  return TRUE;
+}
+
+BOOL SetWindowPos(HWND handle, HWND, int x, int y, int cx, int cy, UINT flags) {
+  constexpr UINT kNoSize = 0x1, kNoMove = 0x2;
+  auto window = FindWindow(handle);
+  if (!window) return SLPlatformSetLastError(1400), FALSE;
+  RECT rect;
+  {
+    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    rect = window->rect;
+    if (!(flags & kNoMove)) {
+      rect.right += x - rect.left;
+      rect.bottom += y - rect.top;
+      rect.left = x;
+      rect.top = y;
+    }
+    if (!(flags & kNoSize)) {
+      rect.right = rect.left + std::max(cx, 0);
+      rect.bottom = rect.top + std::max(cy, 0);
+    }
+    window->rect = rect;
+    window->needsPaint = true;
+  }
+  if (window->native) Display::SetRect(window->native, rect);
+  LONG width = rect.right - rect.left, height = rect.bottom - rect.top;
+  SendMessageW(handle, WM_SIZE, SIZE_RESTORED, (LPARAM(height) << 16) | (width & 0xFFFF));
+  SendMessageW(handle, WM_MOVE, 0, (LPARAM(rect.top & 0xFFFF) << 16) | (rect.left & 0xFFFF));
+  return TRUE;
+}
+
+BOOL MoveWindow(HWND handle, int x, int y, int width, int height, BOOL) {
+  return SetWindowPos(handle, nullptr, x, y, width, height, 0);
+}
+
+// The display's decorations belong to its window manager: client and window sizes agree.
+BOOL AdjustWindowRectEx(RECT* rect, DWORD, BOOL, DWORD) { return rect ? TRUE : FALSE; }
+
+BOOL InvalidateRect(HWND handle, const RECT*, BOOL) {
+  if (!handle) return FALSE;
+  if (!IsWindow(handle)) return SLPlatformSetLastError(1400), FALSE;
+  MarkNeedsPaint(handle);
+  return TRUE;
+}
+
+BOOL ValidateRect(HWND handle, const RECT*) {
+  auto window = FindWindow(handle);
+  if (!window) return FALSE;
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  window->needsPaint = false;
+  return TRUE;
+}
+
+// Drawing goes through the graphics device, never through device contexts: the
+// context handed out here is a token that paints nothing.
+HDC BeginPaint(HWND handle, PAINTSTRUCT* paint) {
+  if (!paint || !IsWindow(handle)) return nullptr;
+  *paint = PAINTSTRUCT{};
+  paint->hdc = reinterpret_cast<HDC>(0xDC);
+  GetClientRect(handle, &paint->rcPaint);
+  ValidateRect(handle, nullptr);
+  return paint->hdc;
+}
+
+BOOL EndPaint(HWND, const PAINTSTRUCT*) { return TRUE; }
+HDC GetDC(HWND) { return reinterpret_cast<HDC>(0xDC); }
+int ReleaseDC(HWND, HDC) { return 1; }
+
+int GetSystemMetrics(int index) {
+  switch (index) {
+    case SM_CXSCREEN: return 1024;
+    case SM_CYSCREEN: return 768;
+    case SM_CXICON:
+    case SM_CYICON: return 32;
+    default: return 0;
+  }
+}
+
+short GetKeyState(int virtualKey) {
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  return (virtualKey >= 0 && virtualKey < 256) ? g_keyState[virtualKey] : 0;
+}
+
+short GetAsyncKeyState(int virtualKey) { return short(GetKeyState(virtualKey) & 0x8000); }
+
+BOOL GetCursorPos(POINT* point) {
+  if (!point) return FALSE;
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  *point = g_cursor;
+  return TRUE;
+}
+
+BOOL ScreenToClient(HWND handle, POINT* point) {
+  auto window = FindWindow(handle);
+  if (!window || !point) return FALSE;
+  point->x -= window->rect.left;
+  point->y -= window->rect.top;
+  return TRUE;
+}
+
+BOOL ClientToScreen(HWND handle, POINT* point) {
+  auto window = FindWindow(handle);
+  if (!window || !point) return FALSE;
+  point->x += window->rect.left;
+  point->y += window->rect.top;
+  return TRUE;
+}
+
+HCURSOR SetCursor(HCURSOR cursor) {
+  static HCURSOR current = nullptr;
+  HCURSOR previous = current;
+  current = cursor;
+  return previous;
+}
+
+int ShowCursor(BOOL show) {
+  static int counter = 0;
+  return show ? ++counter : --counter;
+}
+
+BOOL MessageBeep(UINT) { return TRUE; }
+
+// The box is shown on the display when there is one and always written to standard
+// error, so that a report survives a headless run.
+int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
+  std::u16string body = text ? text : u"", title = caption ? caption : u"";
+  std::string line = WideToAnsi(title.c_str()) + ": " + WideToAnsi(body.c_str()) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  if (Display::Available()) Display::ShowMessage(title, body);
+  return IDOK;
+}
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  std::u16string body = AnsiToWide(text), title = AnsiToWide(caption);
+  return MessageBoxW(owner, body.c_str(), title.c_str(), type);
+}
+
+UINT RegisterWindowMessageA(LPCSTR name) {
+  if (!name) return SLPlatformSetLastError(ERROR_INVALID_PARAMETER), 0u;
+  return RegisterMessageCommon(AnsiToWide(name));
+}
+
+UINT RegisterWindowMessageW(LPCWSTR name) {
+  if (!name) return SLPlatformSetLastError(ERROR_INVALID_PARAMETER), 0u;
+  return RegisterMessageCommon(name);
+}
+
+HHOOK SetWindowsHookExA(int type, HOOKPROC proc, HINSTANCE, DWORD threadId) {
+  return SetHookCommon(type, proc, threadId);
+}
+
+HHOOK SetWindowsHookExW(int type, HOOKPROC proc, HINSTANCE, DWORD threadId) {
+  return SetHookCommon(type, proc, threadId);
+}
+
+BOOL UnhookWindowsHookEx(HHOOK hook) {
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  auto it = std::find_if(g_hooks.begin(), g_hooks.end(), [&](const Hook& h) { return h.handle == hook; });
+  if (it == g_hooks.end()) return SLPlatformSetLastError(1404), FALSE;  // invalid hook handle
+  g_hooks.erase(it);
+  return TRUE;
+}
+
+// Passes to the next older hook of the same thread and type.
+LRESULT CallNextHookEx(HHOOK hook, int code, WPARAM wParam, LPARAM lParam) {
+  HOOKPROC next = nullptr;
+  {
+    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    auto it = std::find_if(g_hooks.begin(), g_hooks.end(), [&](const Hook& h) { return h.handle == hook; });
+    if (it != g_hooks.end())
+      for (auto older = std::make_reverse_iterator(it); older != g_hooks.rend(); ++older)
+        if (older->type == it->type && older->threadId == it->threadId) {
+          next = older->proc;
+          break;
+        }
+  }
+  return next ? next(code, wParam, lParam) : 0;
+}

@@ -1,0 +1,271 @@
+#include "storage/SLBaseStorage.h"
+
+#include <cstring>
+#include <new>
+
+#include "foundation/SLMemory.h"
+#include "foundation/SLStr.h"
+#include "foundation/SLSync.h"
+#include "foundation/SLTranscoder.h"
+#include "storage/SLFileStorage.h"
+#include "storage/SLPath.h"
+
+SL_IMPLEMENT_CLASS(CSLBaseStorage, CSLObject)
+
+namespace {
+
+const char s_emptyA[1] = {0};
+const SLWChar s_emptyW[1] = {0};
+
+// A new UTF-16 copy of 8-bit text of the system code page (SLFree), or null.
+SLWChar* DupAnsiAsWide(const char* text) {
+  u32 units = 0;
+  if (!SLAnsiToWide(nullptr, &units, text, SL_TEXT_TO_END, 0)) return nullptr;
+  u64 bytes;
+  if (!SLCheckedMul(u64(units) + 1, sizeof(SLWChar), &bytes) || !SLFitsU32(bytes))
+    return SLFail(SL_E_OUT_OF_MEMORY, nullptr);
+  auto* copy = static_cast<SLWChar*>(SLAlloc(u32(bytes)));
+  if (!copy) return nullptr;
+  u32 capacity = units + 1;
+  if (!SLAnsiToWide(copy, &capacity, text, SL_TEXT_TO_END, 0)) {
+    SLFree(copy);
+    return nullptr;
+  }
+  copy[capacity < units ? capacity : units] = 0;
+  return copy;
+}
+
+// A new 8-bit copy (system code page) of UTF-16 text (SLFree), or null.
+char* DupWideAsAnsi(const SLWChar* text) {
+  u32 bytes = 0;
+  if (!SLWideToAnsi(nullptr, &bytes, text, SL_TEXT_TO_END, 0)) return nullptr;
+  if (bytes >= 0xFFFFFFFFu) return SLFail(SL_E_OUT_OF_MEMORY, nullptr);
+  auto* copy = static_cast<char*>(SLAlloc(bytes + 1));
+  if (!copy) return nullptr;
+  u32 capacity = bytes + 1;
+  if (!SLWideToAnsi(copy, &capacity, text, SL_TEXT_TO_END, 0)) {
+    SLFree(copy);
+    return nullptr;
+  }
+  copy[capacity < bytes ? capacity : bytes] = 0;
+  return copy;
+}
+
+}  // namespace
+
+// ---- find record ----
+
+SLStorageFindRecord* SLStorageFindRecord::Construct(void* zeroFilled) {
+  if (!zeroFilled) return nullptr;
+  auto* record = static_cast<SLStorageFindRecord*>(zeroFilled);
+  new (&record->time) CSLDateTime();
+  record->time.SetZero(false);
+  return record;
+}
+
+SLStorageFindRecord* SLStorageFindRecord::Create() {
+  void* memory = SLAllocZero(u32(sizeof(SLStorageFindRecord)));
+  if (!memory) return SLFail(SL_E_OUT_OF_MEMORY, nullptr);
+  return Construct(memory);
+}
+
+void SLStorageFindRecord::DeletingDtor(u32 flags) {
+  time.~CSLDateTime();
+  if (flags & 1) SLFree(this);
+}
+
+// ---- construction ----
+
+CSLBaseStorage::CSLBaseStorage()
+    : m_nameA(nullptr), m_nameW(nullptr), m_scratch(nullptr), m_scratchCount1(0), m_scratchCount2(0) {}
+
+CSLBaseStorage::~CSLBaseStorage() {
+  SLErrorKeeper keep;
+  FreeScratch();
+  FreeNames();
+}
+
+// ---- the defaults: not supported ----
+
+bool CSLBaseStorage::GetTime(CSLDateTime* out) {
+  if (out) out->SetZero(false);
+  return SLFail(SL_E_NOT_SUPPORTED, false);
+}
+bool CSLBaseStorage::AttachContainer(CSLBaseStorage*) { return SLFail(SL_E_NOT_SUPPORTED, false); }
+CSLBaseStorage* CSLBaseStorage::GetContainer() { return SLFail<CSLBaseStorage*>(SL_E_NOT_SUPPORTED, nullptr); }
+bool CSLBaseStorage::CreateW(const SLWChar*, u32) { return SLFail(SL_E_NOT_SUPPORTED, false); }
+bool CSLBaseStorage::CreateA(const char*, u32) { return SLFail(SL_E_NOT_SUPPORTED, false); }
+bool CSLBaseStorage::OpenW(const SLWChar*, u32) { return SLFail(SL_E_NOT_SUPPORTED, false); }
+bool CSLBaseStorage::OpenA(const char*, u32) { return SLFail(SL_E_NOT_SUPPORTED, false); }
+void CSLBaseStorage::Close() { SLSetLastError(SL_E_NOT_SUPPORTED); }
+bool CSLBaseStorage::DeleteW(const SLWChar*) { return SLFail(SL_E_NOT_SUPPORTED, false); }
+bool CSLBaseStorage::DeleteA(const char*) { return SLFail(SL_E_NOT_SUPPORTED, false); }
+bool CSLBaseStorage::CreateDirectoryW(const SLWChar*) { return SLFail(SL_E_NOT_SUPPORTED, false); }
+bool CSLBaseStorage::CreateDirectoryA(const char*) { return SLFail(SL_E_NOT_SUPPORTED, false); }
+bool CSLBaseStorage::RemoveDirectoryW(const SLWChar*, bool, bool) { return SLFail(SL_E_NOT_SUPPORTED, false); }
+bool CSLBaseStorage::RemoveDirectoryA(const char*, bool, bool) { return SLFail(SL_E_NOT_SUPPORTED, false); }
+SLStorageFindRecord* CSLBaseStorage::FindFirstA(const char*) {
+  return SLFail<SLStorageFindRecord*>(SL_E_NOT_SUPPORTED, nullptr);
+}
+SLStorageFindRecord* CSLBaseStorage::FindFirstW(const SLWChar*) {
+  return SLFail<SLStorageFindRecord*>(SL_E_NOT_SUPPORTED, nullptr);
+}
+SLStorageFindRecord* CSLBaseStorage::FindNextA() { return SLFail<SLStorageFindRecord*>(SL_E_NOT_SUPPORTED, nullptr); }
+SLStorageFindRecord* CSLBaseStorage::FindNextW() { return SLFail<SLStorageFindRecord*>(SL_E_NOT_SUPPORTED, nullptr); }
+void* CSLBaseStorage::MapView() { return SLFail<void*>(SL_E_NOT_SUPPORTED, nullptr); }
+void CSLBaseStorage::UnmapView() { SLSetLastError(SL_E_NOT_SUPPORTED); }
+u32 CSLBaseStorage::ReservedA(u32) { return SLFail(SL_E_NOT_SUPPORTED, 0u); }
+u32 CSLBaseStorage::ReservedB(u32, u32) { return SLFail(SL_E_NOT_SUPPORTED, 0u); }
+void CSLBaseStorage::OnProgress(u32, double, u32, u32*) {}
+
+bool CSLBaseStorage::ReportProgress(u32 operation, double percent, u32 elapsedMs) {
+  u32 cancel = 0;
+  OnProgress(operation, percent, elapsedMs, &cancel);
+  return cancel != 0;
+}
+
+bool CSLBaseStorage::ReportProgress(u32 operation, double percent, CSLTimer* timer) {
+  return ReportProgress(operation, percent, timer ? timer->GetDeltaMs() : 0u);
+}
+
+// ---- typed reads and writes ----
+
+namespace {
+template <class T>
+bool ReadExactly(CSLBaseStorage* storage, T* out) {
+  if (!out) return SLFail(SL_E_NULL_OUTPUT, false);
+  return storage->Read(out, sizeof(T)) == sizeof(T);
+}
+}  // namespace
+
+bool CSLBaseStorage::ReadU16(u16* out) { return ReadExactly(this, out); }
+bool CSLBaseStorage::ReadU32(u32* out) { return ReadExactly(this, out); }
+bool CSLBaseStorage::ReadU64(u64* out) { return ReadExactly(this, out); }
+
+bool CSLBaseStorage::ReadU16BE(u16* out) {
+  if (!ReadU16(out)) return false;
+  *out = SLSwapBytes16(*out);
+  return true;
+}
+
+bool CSLBaseStorage::ReadU32BE(u32* out) {
+  if (!ReadU32(out)) return false;
+  *out = SLSwapBytes32(*out);
+  return true;
+}
+
+bool CSLBaseStorage::WriteU16(u16 value) { return Write(&value, sizeof value) == sizeof value; }
+bool CSLBaseStorage::WriteU32(u32 value) { return Write(&value, sizeof value) == sizeof value; }
+
+// ---- containment ----
+
+bool CSLBaseStorage::AttachFile(const char* path, bool create, u32 flags) {
+  auto* file = new CSLFileStorage();
+  if (!file) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  bool opened = create ? file->CreateA(path, flags) : file->OpenA(path, flags);
+  if (!opened || !AttachContainer(file)) {
+    SLErrorKeeper keep;
+    file->Release();
+    return false;
+  }
+  SLErrorKeeper keep;
+  file->Release();
+  return true;
+}
+
+// ---- names ----
+
+const SLWChar* CSLBaseStorage::GetNameW() const { return m_nameW ? m_nameW : s_emptyW; }
+const char* CSLBaseStorage::GetNameA() const { return m_nameA ? m_nameA : s_emptyA; }
+
+bool CSLBaseStorage::FreeNames() {
+  SLFree(m_nameA);
+  SLFree(m_nameW);
+  m_nameA = nullptr;
+  m_nameW = nullptr;
+  SLSetLastError(SL_OK);
+  return true;
+}
+
+void CSLBaseStorage::FreeScratch() {
+  SLFree(m_scratch);
+  m_scratch = nullptr;
+  m_scratchCount1 = 0;
+  m_scratchCount2 = 0;
+}
+
+bool CSLBaseStorage::SetNameA(const char* name) {
+  if (!name || !*name) return FreeNames();
+  char* nameA = SLStrDupA(name, false);
+  if (!nameA) return false;
+  SLWChar* nameW = DupAnsiAsWide(name);
+  if (!nameW) {
+    SLFree(nameA);
+    return false;
+  }
+  FreeNames();
+  m_nameA = nameA;
+  m_nameW = nameW;
+  SLSetLastError(SL_OK);
+  return true;
+}
+
+bool CSLBaseStorage::SetNameW(const SLWChar* name) {
+  if (!name || !*name) return FreeNames();
+  SLWChar* nameW = SLStrDupW(name, false);
+  if (!nameW) return false;
+  char* nameA = DupWideAsAnsi(name);
+  if (!nameA) {
+    SLFree(nameW);
+    return false;
+  }
+  FreeNames();
+  m_nameA = nameA;
+  m_nameW = nameW;
+  SLSetLastError(SL_OK);
+  return true;
+}
+
+// ---- free functions ----
+
+void SLSwapBytes16(void* items, u32 count) {
+  auto* bytes = static_cast<u8*>(items);
+  for (u32 i = 0; i < count; ++i, bytes += 2) {
+    u16 value;
+    std::memcpy(&value, bytes, 2);
+    value = SLSwapBytes16(value);
+    std::memcpy(bytes, &value, 2);
+  }
+}
+
+void SLSwapBytes32(void* items, u32 count) {
+  auto* bytes = static_cast<u8*>(items);
+  for (u32 i = 0; i < count; ++i, bytes += 4) {
+    u32 value;
+    std::memcpy(&value, bytes, 4);
+    value = SLSwapBytes32(value);
+    std::memcpy(bytes, &value, 4);
+  }
+}
+
+void SLSwapBytes64(void* items, u32 count) {
+  auto* bytes = static_cast<u8*>(items);
+  for (u32 i = 0; i < count; ++i, bytes += 8) {
+    u64 value;
+    std::memcpy(&value, bytes, 8);
+    value = SLSwapBytes64(value);
+    std::memcpy(bytes, &value, 8);
+  }
+}
+
+double SLUInt64ToDouble(u32 low, u32 high) {
+  // The signed conversion of the lower 63 bits is exact in its rounding; the top bit
+  // is added back as 2^63, which a double holds exactly.
+  u64 value = (u64(high) << 32) | low;
+  double result = double(i64(value & 0x7FFFFFFFFFFFFFFFull));
+  if (value >> 63) result += 9223372036854775808.0;
+  return result;
+}
+
+u32 SLGetFileNameA(char* out, const char* path) { return SLGetPathPartsA(out, path, 4 | 8); }
+u32 SLGetFileNameW(SLWChar* out, const SLWChar* path) { return SLGetPathPartsW(out, path, 4 | 8); }

@@ -1,0 +1,431 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <barrier>
+#include <cstring>
+#include <mutex>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "foundation/SLMemory.h"
+#include "foundation/SLPooledAlloc.h"
+#include "foundation/SLPooledArena.h"
+
+namespace {
+
+#ifdef SL_SYSTEM_ALLOCATOR
+#define SKIP_WITH_SYSTEM_ALLOCATOR() GTEST_SKIP() << "the build routes blocks to the C library"
+#else
+#define SKIP_WITH_SYSTEM_ALLOCATOR() (void)0
+#endif
+
+// Every byte of a block is a function of its tag and position, so a block that is
+// overwritten, handed out twice or moved without its contents is seen.
+void Fill(void* block, u32 size, u32 tag) {
+  u8* bytes = static_cast<u8*>(block);
+  for (u32 i = 0; i < size; ++i) bytes[i] = u8((tag * 131u) ^ (i * 7u) ^ (i >> 8));
+}
+
+bool Holds(const void* block, u32 size, u32 tag) {
+  const u8* bytes = static_cast<const u8*>(block);
+  for (u32 i = 0; i < size; ++i)
+    if (bytes[i] != u8((tag * 131u) ^ (i * 7u) ^ (i >> 8))) return false;
+  return true;
+}
+
+struct Parcel {
+  void* block;
+  u32 size;
+  u32 tag;
+};
+
+u32 DrawSize(std::mt19937& rng) {
+  u32 pick = rng() % 1000;
+  if (pick < 900) return rng() % 600;            // the common small blocks
+  if (pick < 985) return 600 + rng() % 20000;     // cache-sized and arena blocks
+  if (pick < 998) return 20000 + rng() % 200000;  // large arena blocks
+  return 0x40000 + rng() % 300000;                // direct mappings
+}
+
+}  // namespace
+
+// Eight threads allocate, resize and free; a third of the blocks are handed to another
+// thread, which checks and frees them there (the block then lands in that thread's
+// cache or goes back to the arena named in its header).
+TEST(PooledAlloc, CrossThreadStressKeepsEveryBlock) {
+  constexpr int kThreads = 8;
+  constexpr int kRounds = 30000;
+  std::mutex inboxLock[kThreads];
+  std::vector<Parcel> inbox[kThreads];
+  std::atomic<int> bad{0};
+  std::atomic<int> finished{0};
+  auto checkAndFree = [&](Parcel parcel) {
+    if (!Holds(parcel.block, parcel.size, parcel.tag) || nedblksize(parcel.block) < parcel.size) ++bad;
+    nedpfree(nullptr, parcel.block);
+  };
+  auto worker = [&](int self) {
+    std::mt19937 rng(1234 + self);
+    std::vector<Parcel> mine;
+    for (int round = 0; round < kRounds; ++round) {
+      u32 size = DrawSize(rng);
+      u32 tag = u32(self * kRounds + round);
+      void* block = (rng() & 1) ? nedmalloc(size) : nedprealloc(nullptr, nullptr, size);
+      if (!block) {
+        ++bad;
+        continue;
+      }
+      Fill(block, size, tag);
+      Parcel parcel{block, size, tag};
+      u32 action = rng() % 3;
+      if (action == 0) {
+        int other = int(rng() % kThreads);
+        std::lock_guard<std::mutex> guard(inboxLock[other]);
+        inbox[other].push_back(parcel);
+      } else {
+        mine.push_back(parcel);
+      }
+      if (mine.size() > 200 || (rng() % 4 == 0 && !mine.empty())) {
+        size_t at = rng() % mine.size();
+        Parcel& victim = mine[at];
+        if (rng() % 3 == 0) {
+          // Resize: the common prefix must survive, wherever the block goes.
+          u32 newSize = DrawSize(rng);
+          u32 kept = std::min(victim.size, newSize);
+          if (!Holds(victim.block, victim.size, victim.tag)) ++bad;
+          void* moved = nedprealloc(nullptr, victim.block, newSize);
+          if (!moved || !Holds(moved, kept, victim.tag)) ++bad;
+          if (moved) {
+            Fill(moved, newSize, victim.tag);
+            victim.block = moved;
+            victim.size = newSize;
+          }
+        } else {
+          checkAndFree(victim);
+          victim = mine.back();
+          mine.pop_back();
+        }
+      }
+      if (round % 64 == 0) {
+        std::vector<Parcel> received;
+        {
+          std::lock_guard<std::mutex> guard(inboxLock[self]);
+          received.swap(inbox[self]);
+        }
+        for (const Parcel& parcel : received) checkAndFree(parcel);
+      }
+    }
+    for (const Parcel& parcel : mine) checkAndFree(parcel);
+    ++finished;
+    while (finished.load() < kThreads) std::this_thread::yield();
+    std::lock_guard<std::mutex> guard(inboxLock[self]);
+    for (const Parcel& parcel : inbox[self]) checkAndFree(parcel);
+    inbox[self].clear();
+    SLPoolThreadCleanup();
+  };
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i) threads.emplace_back(worker, i);
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(bad.load(), 0);
+}
+
+TEST(PooledAlloc, TinyRequestsGetTwentyUsableBytes) {
+  // The memory manager turns a request of 0 bytes into 1.
+  for (u32 size : {0u, 1u, 19u, 20u}) {
+    void* block = nedmalloc(size);
+    ASSERT_NE(block, nullptr);
+    EXPECT_GE(nedblksize(block), 20u) << size;
+    std::memset(block, 0xA5, 20);
+    nedpfree(nullptr, block);
+  }
+  nedpfree(nullptr, nullptr);  // ignored
+}
+
+TEST(PooledAlloc, ReallocKeepsContentsAcrossSizeClasses) {
+  // Grows a block through every regime (cache size, arena, direct mapping) and back.
+  const u32 sizes[] = {20, 100, 1000, 5000, 8192, 9000, 70000, 200000, 300000, 1000000, 260000, 100000, 3000, 30};
+  for (u32 flags : {0u, SL_NED_FRAMEWORK_REALLOC}) {
+    void* block = nedprealloc(nullptr, nullptr, 10, flags);
+    ASSERT_NE(block, nullptr);
+    Fill(block, 10, 77);
+    u32 held = 10;
+    for (u32 size : sizes) {
+      block = nedprealloc(nullptr, block, size, flags);
+      ASSERT_NE(block, nullptr) << size;
+      ASSERT_TRUE(Holds(block, std::min(held, size), 77)) << "flags " << flags << " size " << size;
+      ASSERT_GE(nedblksize(block), size);
+      Fill(block, size, 77);
+      held = size;
+    }
+    nedpfree(nullptr, block);
+  }
+}
+
+// The framework's memory functions sit on the allocator: a block of 0 bytes has room
+// for 20, and a block that the framework's realloc turned into 300 KiB grows in place.
+TEST(PooledAlloc, FrameworkMemoryFunctionsUseThePool) {
+  SKIP_WITH_SYSTEM_ALLOCATOR();
+  void* empty = SLAlloc(0);
+  ASSERT_NE(empty, nullptr);
+  EXPECT_GE(nedblksize(empty), 20u);
+  SLFree(empty);
+  void* block = SLAlloc(1000);
+  Fill(block, 1000, 4);
+  block = SLRealloc(block, 300 * 1024);
+  ASSERT_NE(block, nullptr);
+  EXPECT_TRUE(Holds(block, 1000, 4));
+  Fill(block, 300 * 1024, 4);
+  void* grown = SLRealloc(block, 8 * 300 * 1024);
+  EXPECT_EQ(grown, block);
+  EXPECT_TRUE(Holds(grown, 300 * 1024, 4));
+  SLFree(grown);
+}
+
+TEST(PooledAlloc, SizesBeyondThirtyTwoBitsFail) {
+  SKIP_WITH_SYSTEM_ALLOCATOR();
+  EXPECT_EQ(nedmalloc(0xFFFFFFFFu), nullptr);
+  void* block = nedmalloc(100);
+  Fill(block, 100, 8);
+  EXPECT_EQ(nedprealloc(nullptr, block, 0xFFFFFFFFu), nullptr);
+  EXPECT_TRUE(Holds(block, 100, 8));  // a failed resize leaves the block as it was
+  nedpfree(nullptr, block);
+}
+
+TEST(PooledAlloc, SmallShrinkKeepsTheBlock) {
+  SKIP_WITH_SYSTEM_ALLOCATOR();
+  void* block = nedmalloc(4000);
+  u32 usable = nedblksize(block);
+  EXPECT_EQ(nedprealloc(nullptr, block, usable - 1000), block);  // less than 1024 smaller
+  EXPECT_EQ(nedprealloc(nullptr, block, usable), block);
+  nedpfree(nullptr, block);
+}
+
+TEST(PooledAlloc, FrameworkReallocGrowsLargeBlockInPlace) {
+  SKIP_WITH_SYSTEM_ALLOCATOR();
+  const u32 start = 300 * 1024;
+  void* block = nedprealloc(nullptr, nullptr, start);  // as the framework's realloc makes it
+  ASSERT_NE(block, nullptr);
+  EXPECT_TRUE(SLInternals::SLPoolIsDirectMapping(block));
+  Fill(block, start, 5);
+  u32 held = start;
+  for (u32 size : {start * 2, start * 4, start * 8 - 64 * 1024, start * 8}) {
+    void* grown = nedprealloc(nullptr, block, size);
+    ASSERT_EQ(grown, block) << "no copy up to eight times the size: " << size;
+    ASSERT_TRUE(Holds(block, held, 5));
+    Fill(block, size, 5);
+    held = size;
+  }
+  // Past its reservation the block has to move, contents and all.
+  void* moved = nedprealloc(nullptr, block, start * 10);
+  ASSERT_NE(moved, nullptr);
+  EXPECT_NE(moved, block);
+  EXPECT_TRUE(Holds(moved, held, 5));
+  nedpfree(nullptr, moved);
+}
+
+TEST(PooledAlloc, PlainLargeBlockMovesWhenItGrows) {
+  SKIP_WITH_SYSTEM_ALLOCATOR();
+  const u32 start = 300 * 1024;
+  void* block = nedmalloc(start);
+  ASSERT_NE(block, nullptr);
+  EXPECT_TRUE(SLInternals::SLPoolIsDirectMapping(block));
+  Fill(block, start, 9);
+  void* grown = nedprealloc(nullptr, block, start * 4);
+  ASSERT_NE(grown, nullptr);
+  EXPECT_NE(grown, block);
+  EXPECT_TRUE(Holds(grown, start, 9));
+  // The moved block was made by the realloc and reserves room of its own now.
+  void* again = nedprealloc(nullptr, grown, start * 8);
+  EXPECT_EQ(again, grown);
+  nedpfree(nullptr, again);
+}
+
+TEST(PooledAlloc, FreedSmallBlockComesBackFromTheCache) {
+  SKIP_WITH_SYSTEM_ALLOCATOR();
+  void* first = nedmalloc(100);
+  nedpfree(nullptr, first);
+  ASSERT_TRUE(SLInternals::SLPoolThreadHasCache());
+  void* second = nedmalloc(120);  // same bin (128)
+  EXPECT_EQ(second, first);
+  nedpfree(nullptr, second);
+}
+
+TEST(PooledAlloc, CacheStaysNearOneMebibyte) {
+  SKIP_WITH_SYSTEM_ALLOCATOR();
+  std::vector<void*> blocks;
+  for (int i = 0; i < 600; ++i) blocks.push_back(nedmalloc(8000));  // 4.8 MB in 8 KiB blocks
+  for (void* block : blocks) nedpfree(nullptr, block);
+  EXPECT_LT(SLInternals::SLPoolThreadCacheBytes(), u64(0x100000));
+  EXPECT_GE(SLInternals::SLPoolThreadCacheBytes(), u64(0x80000));  // the young blocks stay
+}
+
+TEST(PooledAlloc, ThreadCleanupGivesItsCacheSlotBack) {
+  SKIP_WITH_SYSTEM_ALLOCATOR();
+  u32 before = SLInternals::SLPoolCacheSlotsInUse();
+  std::thread thread([before] {
+    void* block = nedmalloc(64);
+    EXPECT_TRUE(SLInternals::SLPoolThreadHasCache());
+    EXPECT_EQ(SLInternals::SLPoolCacheSlotsInUse(), before + 1);
+    nedpfree(nullptr, block);
+    SLPoolThreadCleanup();
+    EXPECT_FALSE(SLInternals::SLPoolThreadHasCache());
+    // From now on the thread allocates straight from the arenas.
+    block = nedmalloc(64);
+    EXPECT_FALSE(SLInternals::SLPoolThreadHasCache());
+    nedpfree(nullptr, block);
+  });
+  thread.join();
+  EXPECT_EQ(SLInternals::SLPoolCacheSlotsInUse(), before);
+}
+
+TEST(PooledAlloc, ThreadsBeyondTheSlotsAllocateWithoutCache) {
+  SKIP_WITH_SYSTEM_ALLOCATOR();
+  nedpfree(nullptr, nedmalloc(8));  // this thread's cache exists before counting
+  const u32 before = SLInternals::SLPoolCacheSlotsInUse();
+  constexpr int kThreads = 300;
+  std::barrier allAllocated(kThreads + 1);
+  std::barrier counted(kThreads + 1);
+  std::atomic<int> withCache{0}, blocksGood{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i)
+    threads.emplace_back([&, i] {
+      void* block = nedmalloc(200 + i);
+      if (block) {
+        Fill(block, 200 + i, u32(i));
+        if (SLInternals::SLPoolThreadHasCache()) ++withCache;
+      }
+      allAllocated.arrive_and_wait();
+      counted.arrive_and_wait();
+      if (block && Holds(block, 200 + i, u32(i))) ++blocksGood;
+      nedpfree(nullptr, block);
+      SLPoolThreadCleanup();
+    });
+  allAllocated.arrive_and_wait();
+  EXPECT_EQ(SLInternals::SLPoolCacheSlotsInUse(), 256u);
+  counted.arrive_and_wait();
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(withCache.load(), int(256 - before));
+  EXPECT_EQ(blocksGood.load(), kThreads);
+  EXPECT_EQ(SLInternals::SLPoolCacheSlotsInUse(), before);
+}
+
+// Random allocations, frees and resizes straight on one arena heap: every block keeps
+// its contents, and a walk over all boundary tags and bins agrees after each step batch.
+TEST(ArenaHeap, RandomWorkKeepsBlocksAndTags) {
+  SKIP_WITH_SYSTEM_ALLOCATOR();
+  SLInternals::CMXArenaHeap heap;
+  std::mt19937 rng(99);
+  std::vector<Parcel> live;
+  auto size = [&] { return rng() % 10 ? 1 + rng() % 700 : 1 + rng() % 150000; };
+  for (int step = 0; step < 40000; ++step) {
+    u32 action = rng() % 10;
+    if (action < 5 || live.empty()) {
+      u32 bytes = size();
+      void* block = heap.Allocate(bytes);
+      ASSERT_NE(block, nullptr);
+      ASSERT_EQ(reinterpret_cast<uintptr_t>(block) % 16, 0u);
+      Fill(block, bytes, u32(step));
+      live.push_back({block, bytes, u32(step)});
+    } else {
+      size_t at = rng() % live.size();
+      Parcel& parcel = live[at];
+      ASSERT_TRUE(Holds(parcel.block, parcel.size, parcel.tag)) << "step " << step;
+      if (action < 8) {
+        heap.Free(parcel.block);
+        parcel = live.back();
+        live.pop_back();
+      } else {
+        u32 bytes = size();
+        void* moved = heap.Reallocate(parcel.block, bytes);
+        ASSERT_NE(moved, nullptr);
+        ASSERT_TRUE(Holds(moved, std::min(bytes, parcel.size), parcel.tag)) << "step " << step;
+        Fill(moved, bytes, parcel.tag);
+        parcel.block = moved;
+        parcel.size = bytes;
+      }
+    }
+    if (step % 500 == 0) {
+      ASSERT_TRUE(heap.Verify()) << "step " << step;
+    }
+  }
+  EXPECT_LE(heap.Footprint(), heap.PeakFootprint());
+  for (const Parcel& parcel : live) {
+    ASSERT_TRUE(Holds(parcel.block, parcel.size, parcel.tag));
+    heap.Free(parcel.block);
+  }
+  EXPECT_TRUE(heap.Verify());
+  heap.Trim();
+  EXPECT_EQ(heap.Footprint(), 0u);
+  EXPECT_TRUE(heap.Verify());
+}
+
+TEST(ArenaHeap, ResizesInPlaceWhenTheNeighbourIsFree) {
+  SKIP_WITH_SYSTEM_ALLOCATOR();
+  SLInternals::CMXArenaHeap heap;
+  void* first = heap.Allocate(1000);
+  void* second = heap.Allocate(1000);
+  void* guard = heap.Allocate(1000);
+  Fill(first, 1000, 1);
+  heap.Free(second);
+  EXPECT_EQ(heap.Reallocate(first, 2000), first);  // takes the freed neighbour
+  EXPECT_TRUE(Holds(first, 1000, 1));
+  void* moved = heap.Reallocate(first, 3000);  // the guard is in the way now: it moves
+  EXPECT_TRUE(Holds(moved, 1000, 1));
+  EXPECT_EQ(heap.Reallocate(moved, 100), moved);  // shrinking never moves
+  EXPECT_TRUE(heap.Verify());
+  EXPECT_EQ(heap.Allocate(size_t(1) << 41), nullptr);
+  heap.Free(moved);
+  heap.Free(guard);
+  heap.Trim();
+  EXPECT_EQ(heap.Footprint(), 0u);
+}
+
+TEST(ArenaHeap, TrimGivesBackOnlyWhollyFreeSegments) {
+  SKIP_WITH_SYSTEM_ALLOCATOR();
+  SLInternals::CMXArenaHeap heap;
+  std::vector<void*> blocks;
+  for (int i = 0; i < 60; ++i) blocks.push_back(heap.Allocate(100000));
+  EXPECT_GE(heap.Footprint(), size_t(6000000));
+  for (size_t i = 1; i < blocks.size(); ++i) heap.Free(blocks[i]);
+  // Segments beyond the trim threshold went back on free; the rest goes on a trim,
+  // except the segment that still holds the first block.
+  EXPECT_LE(heap.Footprint(), 4 * SLInternals::CMXArenaHeap::kGrowthUnit);
+  EXPECT_GT(heap.Trim(), 0u);
+  EXPECT_EQ(heap.Footprint(), SLInternals::CMXArenaHeap::kGrowthUnit);
+  Fill(blocks[0], 100000, 3);
+  EXPECT_TRUE(Holds(blocks[0], 100000, 3));
+  EXPECT_EQ(heap.Trim(), 0u);
+  heap.Free(blocks[0]);
+  EXPECT_EQ(heap.Trim(), SLInternals::CMXArenaHeap::kGrowthUnit);
+  EXPECT_TRUE(heap.Verify());
+}
+
+TEST(PooledAllocDeathTest, DoubleFreeInTheCacheAborts) {
+  SKIP_WITH_SYSTEM_ALLOCATOR();
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(
+      {
+        void* block = nedmalloc(48);
+        nedpfree(nullptr, block);
+        nedpfree(nullptr, block);
+      },
+      "nedmalloc: Attempt to free already freed memory block 0x[0-9a-f]+ - aborting!");
+}
+
+TEST(PooledAllocDeathTest, ForeignBlocksAbort) {
+  SKIP_WITH_SYSTEM_ALLOCATOR();
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  u32 words[16] = {};
+  EXPECT_DEATH(nedpfree(nullptr, &words[8]),
+               "nedmalloc: nedpfree\\(\\) called with a block not created by nedmalloc!");
+  EXPECT_DEATH(nedprealloc(nullptr, &words[8], 100),
+               "nedmalloc: nedprealloc\\(\\) called with a block not created by nedmalloc!");
+  // A block that went back to its arena has lost its header: a second free is foreign.
+  EXPECT_DEATH(
+      {
+        void* block = nedmalloc(20000);
+        nedpfree(nullptr, block);
+        nedpfree(nullptr, block);
+      },
+      "nedmalloc: nedpfree\\(\\) called with a block not created by nedmalloc!");
+}

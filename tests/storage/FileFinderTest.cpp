@@ -1,0 +1,128 @@
+// The file finder: order of reports, recursion, links, stopping.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "foundation/SLSync.h"
+#include "storage/SLFileFinder.h"
+#include "tests/storage/TempDir.h"
+
+namespace {
+
+struct Collected {
+  std::mutex lock;
+  std::vector<std::string> paths;
+  std::vector<u32> errors;
+  std::atomic<int> calls{0};
+  std::atomic<int> finished{0};
+};
+
+void Collect(const char* path, void* user, u32 error) {
+  auto* c = static_cast<Collected*>(user);
+  std::lock_guard<std::mutex> guard(c->lock);
+  if (path)
+    c->paths.push_back(path);
+  else
+    c->errors.push_back(error);
+  ++c->calls;
+}
+
+struct Outcome {
+  std::vector<std::string> paths;
+  std::vector<u32> errors;
+};
+
+// Runs a search to its end.
+Outcome Search(const std::string& directory, const char* pattern, bool recursive) {
+  Collected result;
+  CSLFileFinder finder;
+  EXPECT_TRUE(finder.Start(&Collect, &result, directory.c_str(), pattern, recursive));
+  while (finder.IsRunning()) SLSleep(1);
+  return Outcome{result.paths, result.errors};
+}
+
+TEST(FileFinder, ReportsFilesOfADirectoryBeforeDescending) {
+  TempDir dir;
+  ASSERT_EQ(mkdir(dir.Host("sub").c_str(), 0777), 0);
+  ASSERT_EQ(mkdir(dir.Host("sub/deeper").c_str(), 0777), 0);
+  dir.Write("x.mp3", "");
+  dir.Write("z.txt", "");
+  dir.Write("sub/y.MP3", "");
+  dir.Write("sub/deeper/w.Mp3", "");
+  ASSERT_EQ(mkdir(dir.Host("folder.mp3").c_str(), 0777), 0);  // directories are never reported
+  std::string root = dir.Win();
+  Outcome all = Search(dir.Host(), "*.mp3", true);  // "/" separators are accepted
+  EXPECT_EQ(all.paths, (std::vector<std::string>{root + "\\x.mp3", root + "\\sub\\y.MP3", root + "\\sub\\deeper\\w.Mp3"}));
+  EXPECT_TRUE(all.errors.empty());
+  Outcome flat = Search(root + "\\", "*.mp3", false);
+  EXPECT_EQ(flat.paths, (std::vector<std::string>{root + "\\x.mp3"}));
+  Outcome everything = Search(root, nullptr, false);
+  EXPECT_EQ(everything.paths, (std::vector<std::string>{root + "\\x.mp3", root + "\\z.txt"}));
+}
+
+TEST(FileFinder, RefusesBadArguments) {
+  Collected c;
+  CSLFileFinder finder;
+  EXPECT_FALSE(finder.Start(&Collect, &c, "/tmp", "sub/*.mp3", true));
+  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+  EXPECT_FALSE(finder.IsRunning());
+  EXPECT_FALSE(finder.Start(nullptr, &c, "/tmp", "*", true));
+  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+  EXPECT_FALSE(finder.Start(&Collect, &c, "", "*", true));
+  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+}
+
+TEST(FileFinder, EndsOnALinkLoop) {
+  TempDir dir;
+  ASSERT_EQ(mkdir(dir.Host("a").c_str(), 0777), 0);
+  dir.Write("a/song.mp3", "");
+  ASSERT_EQ(symlink(dir.Host().c_str(), dir.Host("a/up").c_str()), 0);
+  ASSERT_EQ(symlink(dir.Host("a").c_str(), dir.Host("again").c_str()), 0);
+  Outcome c = Search(dir.Host(), "*.mp3", true);
+  EXPECT_EQ(c.paths, (std::vector<std::string>{dir.Win("a\\song.mp3")}));
+}
+
+void SlowCollect(const char* path, void* user, u32 error) {
+  Collect(path, user, error);
+  SLSleep(2);
+}
+
+TEST(FileFinder, NoCallbackOnceDestroyed) {
+  TempDir dir;
+  for (int d = 0; d < 20; ++d) {
+    std::string sub = "d" + std::to_string(d);
+    ASSERT_EQ(mkdir(dir.Host(sub).c_str(), 0777), 0);
+    for (int f = 0; f < 20; ++f) dir.Write(sub + "/f" + std::to_string(f) + ".mp3", "");
+  }
+  Collected c;
+  {
+    CSLFileFinder finder;
+    ASSERT_TRUE(finder.Start(&SlowCollect, &c, dir.Host().c_str(), "*.mp3", true));
+    while (c.calls.load() < 3) SLSleep(1);
+  }
+  int atDestruction = c.calls.load();
+  SLSleep(50);
+  EXPECT_EQ(c.calls.load(), atDestruction);
+  EXPECT_LT(atDestruction, 400);
+  EXPECT_TRUE(c.errors.empty());
+}
+
+TEST(FileFinder, FileExists) {
+  TempDir dir;
+  dir.Write("here.txt", "x");
+  EXPECT_TRUE(SLFileExists(dir.Win("HERE.txt").c_str()));
+  EXPECT_FALSE(SLFileExists(dir.Win("gone.txt").c_str()));
+  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_OPEN);
+  EXPECT_FALSE(SLFileExists(dir.Host().c_str()));  // a directory is not a file
+  EXPECT_FALSE(SLFileExists(nullptr));
+  EXPECT_EQ(SLGetLastError(), SL_E_NULL_DATA);
+  EXPECT_FALSE(SLFileExists(""));
+  EXPECT_EQ(SLGetLastError(), SL_E_BAD_SIZE);
+}
+
+}  // namespace

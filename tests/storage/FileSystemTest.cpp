@@ -1,0 +1,135 @@
+// Directory operations and searches of the file storage on a temporary tree.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "storage/SLFileSystem.h"
+#include "tests/storage/TempDir.h"
+
+namespace {
+
+std::vector<std::string> ListA(CSLFileStorage& storage, const std::string& pattern) {
+  std::vector<std::string> names;
+  for (SLStorageFindRecord* r = storage.FindFirstA(pattern.c_str()); r; r = storage.FindNextA())
+    names.push_back(std::string(r->nameA) + ((r->flags & SL_FIND_DIRECTORY) ? "/" : ""));
+  return names;
+}
+
+bool Exists(const std::string& host) {
+  struct stat info;
+  return lstat(host.c_str(), &info) == 0;
+}
+
+TEST(FileSearch, PatternsMatchNamesWithoutRegardToCase) {
+  TempDir dir;
+  ASSERT_EQ(mkdir(dir.Host("Sub").c_str(), 0777), 0);
+  dir.Write("NOTES.TXT", "12345");
+  dir.Write("a.txt", "");
+  dir.Write("a.txt.bak", "");
+  dir.Write("Sub/inner.txt", "");
+  CSLFileStorage storage;
+  EXPECT_EQ(ListA(storage, dir.Win("*.txt")), (std::vector<std::string>{"a.txt", "NOTES.TXT"}));
+  EXPECT_EQ(SLGetLastError(), SL_E_NO_MORE);
+  // "." never, ".." like any other directory that matches.
+  EXPECT_EQ(ListA(storage, dir.Win("*")), (std::vector<std::string>{"../", "a.txt", "a.txt.bak", "NOTES.TXT", "Sub/"}));
+  EXPECT_EQ(ListA(storage, dir.Win("sub/*")), (std::vector<std::string>{"../", "inner.txt"}));
+  SLStorageFindRecord* record = storage.FindFirstA(dir.Win("notes.txt").c_str());
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(record->size, 5u);
+  EXPECT_EQ(record->storedSize, 5u);
+  EXPECT_EQ(record->flags, SL_FIND_FILE);
+  EXPECT_EQ(record->reserved, 0u);
+  EXPECT_NE(record->time.GetTicks(), 0u);
+  EXPECT_EQ(storage.FindNextA(), nullptr);
+  EXPECT_EQ(SLGetLastError(), SL_E_NO_MORE);
+  EXPECT_EQ(storage.FindNextA(), nullptr);
+  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_NO_SEARCH);
+
+  // Wildcards belong in the last component only.
+  EXPECT_EQ(storage.FindFirstA(dir.Win("S*\\*.txt").c_str()), nullptr);
+  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+  EXPECT_FALSE(SLIsValidFindPatternA(""));
+  EXPECT_FALSE(SLIsValidFindPatternW(u"a?/b"));
+  EXPECT_TRUE(SLIsValidFindPatternW(u"a/b/*.?"));
+  EXPECT_EQ(storage.FindFirstA(dir.Win("*.none").c_str()), nullptr);
+  EXPECT_EQ(SLGetLastError(), SL_E_NO_MORE);
+  EXPECT_EQ(storage.FindFirstA(dir.Win("missing\\*").c_str()), nullptr);
+  EXPECT_EQ(SLGetLastError(), SL_E_NO_MORE);
+}
+
+TEST(FileSearch, WideSearchAndRecordFlags) {
+  TempDir dir;
+  dir.Write("Canci\xC3\xB3n.mp3", "");
+  dir.Write(".hidden", "");
+  dir.Write("locked", "");
+  ASSERT_EQ(chmod(dir.Host("locked").c_str(), 0444), 0);
+  CSLFileStorage storage;
+  std::string host = dir.Host();
+  std::u16string pattern(host.begin(), host.end());
+  std::vector<std::u16string> names;
+  std::vector<u32> flags;
+  for (SLStorageFindRecord* r = storage.FindFirstW((pattern + u"/*").c_str()); r; r = storage.FindNextW()) {
+    names.push_back(r->nameW);
+    flags.push_back(r->flags);
+  }
+  EXPECT_EQ(names, (std::vector<std::u16string>{u"..", u".hidden", u"Canci\u00F3n.mp3", u"locked"}));
+  EXPECT_EQ(flags, (std::vector<u32>{SL_FIND_DIRECTORY, SL_FIND_FILE | SL_FIND_HIDDEN, SL_FIND_FILE,
+                                     SL_FIND_FILE | SL_FIND_READONLY}));
+  // The 8-bit search names the same file in Windows-1252.
+  EXPECT_EQ(ListA(storage, dir.Win("c*.MP3")), (std::vector<std::string>{"Canci\xF3n.mp3"}));
+}
+
+TEST(FileDirectories, CreateDirectoryCodes) {
+  TempDir dir;
+  CSLFileStorage storage;
+  EXPECT_TRUE(storage.CreateDirectoryA(dir.Win("new").c_str()));
+  EXPECT_FALSE(storage.CreateDirectoryA(dir.Win("NEW").c_str()));
+  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_DIRECTORY_EXISTS);
+  EXPECT_FALSE(storage.CreateDirectoryA("C:\\"));
+  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_DIRECTORY_EXISTS);
+  EXPECT_FALSE(storage.CreateDirectoryA(dir.Win("missing\\child").c_str()));
+  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_CREATE_DIRECTORY);
+  EXPECT_FALSE(storage.CreateDirectoryW(u""));
+  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+  EXPECT_TRUE(storage.CreateDirectoryW(u"relative-dir-of-the-test"));
+  EXPECT_TRUE(storage.RemoveDirectoryW(u"relative-dir-of-the-test", false, false));
+}
+
+TEST(FileDirectories, RemoveOnlyWhatIsAsked) {
+  TempDir dir;
+  ASSERT_EQ(mkdir(dir.Host("full").c_str(), 0777), 0);
+  dir.Write("full/file", "x");
+  CSLFileStorage storage;
+  EXPECT_FALSE(storage.RemoveDirectoryA(dir.Win("full").c_str(), false, false));
+  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_REMOVE_DIRECTORY);
+  EXPECT_TRUE(Exists(dir.Host("full/file")));
+  // A missing directory whose parent exists is already removed.
+  EXPECT_TRUE(storage.RemoveDirectoryA(dir.Win("absent").c_str(), true, true));
+  EXPECT_EQ(SLGetLastError(), SL_OK);
+}
+
+TEST(FileDirectories, RecursiveRemovalRemovesLinksNotTheirTargets) {
+  TempDir dir;
+  for (const char* d : {"tree", "tree/sub", "tree/sub/deeper", "outside"}) ASSERT_EQ(mkdir(dir.Host(d).c_str(), 0777), 0);
+  dir.Write("outside/precious.txt", "keep me");
+  dir.Write("tree/a.txt", "a");
+  dir.Write("tree/sub/b.txt", "b");
+  dir.Write("tree/sub/deeper/c.txt", "c");
+  for (const char* f : {"tree/a.txt", "tree/sub/b.txt", "tree/sub/deeper/c.txt"})
+    ASSERT_EQ(chmod(dir.Host(f).c_str(), 0444), 0);
+  // Links inside the tree: to a directory outside it, to a file outside it, and to an
+  // ancestor. Following any of them would delete what is not the tree's.
+  ASSERT_EQ(symlink(dir.Host("outside").c_str(), dir.Host("tree/sub/to-outside").c_str()), 0);
+  ASSERT_EQ(symlink(dir.Host("outside/precious.txt").c_str(), dir.Host("tree/file-link").c_str()), 0);
+  ASSERT_EQ(symlink(dir.Host("tree").c_str(), dir.Host("tree/sub/deeper/loop").c_str()), 0);
+
+  CSLFileStorage storage;
+  EXPECT_TRUE(storage.RemoveDirectoryA(dir.Win("Tree").c_str(), true, true)) << std::hex << SLGetLastError();
+  EXPECT_FALSE(Exists(dir.Host("tree")));
+  EXPECT_EQ(dir.Read("outside/precious.txt"), "keep me");
+}
+
+}  // namespace
