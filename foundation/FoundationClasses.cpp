@@ -9,6 +9,7 @@
 #include "foundation/SLObject.h"
 #include "foundation/SLString.h"
 #include "foundation/SLThread.h"
+#include "foundation/SLTranscoder.h"
 
 void SLRegisterFoundationClasses() {
   static bool registered = false;
@@ -36,6 +37,10 @@ void SLRegisterFoundationClasses() {
       CSLFormulaOperator_BinaryOr::GetClassRecord(),
       CSLFormulaFunction_Average::GetClassRecord(),
       CSLFormulaSolver::GetClassRecord(),
+      &CSLBaseStringTranscoder::s_classRecord,
+      &CSLStringTranscoderCODEPAGE::s_classRecord,
+      &CSLStringTranscoderSYMBOLS::s_classRecord,
+      &CSLStringTranscoderUTF8::s_classRecord,
   };
   for (const SLClassRecord* record : records)
     if (record) SLRegisterClass(record);
