@@ -12,6 +12,7 @@
 #include "storage/SLFileStorage.h"
 #include "storage/SLFragmentStorage.h"
 #include "storage/SLMemoryStorage.h"
+#include "storage/SLZipFileStorage.h"
 
 void SLRegisterStorageClasses() {
   SLRegisterFoundationClasses();
@@ -31,6 +32,7 @@ void SLRegisterStorageClasses() {
       CSLCompressZIP::GetClassRecord(),
       CSLCompressBZIP2::GetClassRecord(),
       CSLCompressLZW::GetClassRecord(),
+      CSLZipFileStorage::GetClassRecord(),
   };
   for (const SLClassRecord* record : records)
     if (record) SLRegisterClass(record);
