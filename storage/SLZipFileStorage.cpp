@@ -80,8 +80,12 @@ class SLDirectoryReader {
 
 SLWChar* CopyWide(const SLWChar* text, u32 length) {
   u64 bytes;
-  if (!SLCheckedMul(u64(length) + 1, sizeof(SLWChar), &bytes) || !SLFitsU32(bytes)) return nullptr;
-  auto* copy = static_cast<SLWChar*>(SLAlloc(u32(bytes)));
+  if (!SLCheckedMul(u64(length) + 1, sizeof(SLWChar), &bytes) || !SLCheckedRoundUp(bytes, 8, &bytes) ||
+      !SLFitsU32(bytes)) {
+    return nullptr;
+  }
+  // Whole words, zero-filled: word-wise string scans stay inside the block.
+  auto* copy = static_cast<SLWChar*>(SLAllocZero(u32(bytes)));
   if (copy == nullptr) return nullptr;
   std::memcpy(copy, text, length * sizeof(SLWChar));
   copy[length] = 0;
@@ -440,7 +444,8 @@ bool CSLZipFileStorage::ReadDirectory(CSLTimer* timer) {
 // component becomes an entry node unless the header names a directory.
 bool CSLZipFileStorage::AddEntry(const char* rawName, u32 nameLength, bool utf8, const SLZipEntryInfo& info) {
   // Clean the 8-bit name: no drive part, "/" separators, runs collapsed, no leading "/".
-  char* name = static_cast<char*>(SLAlloc(nameLength + 1));
+  // Whole words, zero-filled: word-wise string scans stay inside the block.
+  char* name = static_cast<char*>(SLAllocZero((nameLength + 8) & ~7u));
   if (name == nullptr) return false;
   struct NameGuard {
     char* block;

@@ -41,8 +41,12 @@ void DecryptBytes(u32* keys, u8* data, u64 count) {
 SLWChar* CopyWide(const SLWChar* text) {
   const u32 length = SLStrLenW(text);
   u64 bytes;
-  if (!SLCheckedMul(u64(length) + 1, sizeof(SLWChar), &bytes) || !SLFitsU32(bytes)) return nullptr;
-  auto* copy = static_cast<SLWChar*>(SLAlloc(u32(bytes)));
+  if (!SLCheckedMul(u64(length) + 1, sizeof(SLWChar), &bytes) || !SLCheckedRoundUp(bytes, 8, &bytes) ||
+      !SLFitsU32(bytes)) {
+    return nullptr;
+  }
+  // Whole words, zero-filled: word-wise string scans stay inside the block.
+  auto* copy = static_cast<SLWChar*>(SLAllocZero(u32(bytes)));
   if (copy == nullptr) return nullptr;
   std::memcpy(copy, text, (length + 1) * sizeof(SLWChar));
   return copy;
