@@ -14,6 +14,14 @@ SL_IMPLEMENT_CLASS_CREATABLE(CSLZipFileStorage, CSLBaseStorage)
 
 namespace {
 
+// Units before the terminator, read one at a time (names and patterns may sit at the very
+// end of their blocks).
+u32 WideLength(const SLWChar* text) {
+  const SLWChar* p = text;
+  while (*p != 0) ++p;
+  return u32(p - text);
+}
+
 constexpr u32 kEndRecordSize = 22;
 constexpr u32 kEndSearchWindow = 66000;
 constexpr u32 kZip64LocatorSize = 20;
@@ -457,13 +465,13 @@ bool CSLZipFileStorage::AddEntry(const char* rawName, u32 nameLength, bool utf8,
   std::memcpy(name, rawName, nameLength);
   name[nameLength] = 0;
   const u32 root = SLGetPathPartsA(nullptr, name, SL_PATH_ROOT);
-  if (root != 0 && root <= SLStrLenA(name)) std::memmove(name, name + root, SLStrLenA(name) - root + 1);
+  if (root != 0 && root <= std::strlen(name)) std::memmove(name, name + root, std::strlen(name) - root + 1);
   SLConvertSeparatorsA(name, 0);
   SLCollapseSeparatorsA(name);
   u32 lead = 0;
   while (name[lead] == '/') ++lead;
-  std::memmove(name, name + lead, SLStrLenA(name) - lead + 1);
-  const u32 cleanLength = SLStrLenA(name);
+  std::memmove(name, name + lead, std::strlen(name) - lead + 1);
+  const u32 cleanLength = u32(std::strlen(name));
   const bool directoryName = cleanLength != 0 && name[cleanLength - 1] == '/';
 
   CSLStringWide wide;
@@ -495,7 +503,7 @@ bool CSLZipFileStorage::AddEntry(const char* rawName, u32 nameLength, bool utf8,
     }
     SLZipNode* found = nullptr;
     for (SLZipNode* child = directory->firstChild; child != nullptr; child = child->nextSibling) {
-      if ((child->flags & SL_ZIP_NODE_DIRECTORY) && SLStrLenW(child->name) == length &&
+      if ((child->flags & SL_ZIP_NODE_DIRECTORY) && WideLength(child->name) == length &&
           SLStrNICmpW(child->name, component, length) == 0) {
         found = child;
         break;
@@ -532,7 +540,7 @@ i32 CSLZipFileStorage::FindDirectory(const SLWChar* path, SLZipNode** directory,
     } else {
       SLZipNode* found = nullptr;
       for (SLZipNode* child = current->firstChild; child != nullptr; child = child->nextSibling) {
-        if ((child->flags & SL_ZIP_NODE_DIRECTORY) && SLStrLenW(child->name) == length &&
+        if ((child->flags & SL_ZIP_NODE_DIRECTORY) && WideLength(child->name) == length &&
             SLStrNICmpW(child->name, component, length) == 0) {
           found = child;
           break;
@@ -554,7 +562,7 @@ SLStorageFindRecord* CSLZipFileStorage::FindFirstW(const SLWChar* pattern) {
   if (m_state == nullptr || m_state->source == nullptr) {
     return SLFail(SL_E_STORAGE_NO_CONTAINER, static_cast<Record*>(nullptr));
   }
-  SLWChar* copy = CopyWide(pattern, SLStrLenW(pattern));
+  SLWChar* copy = CopyWide(pattern, WideLength(pattern));
   if (copy == nullptr) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<Record*>(nullptr));
   struct CopyGuard {
     SLWChar* block;
@@ -584,7 +592,7 @@ SLStorageFindRecord* CSLZipFileStorage::FindFirstW(const SLWChar* pattern) {
     return SLFail(SL_E_INVALID_ARG, static_cast<Record*>(nullptr));
   }
   const SLWChar* last = cleaned + lastOffset;
-  m_state->findPattern = *last != 0 ? CopyWide(last, SLStrLenW(last)) : CopyWide(u"*", 1);
+  m_state->findPattern = *last != 0 ? CopyWide(last, WideLength(last)) : CopyWide(u"*", 1);
   if (m_state->findPattern == nullptr) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<Record*>(nullptr));
   m_state->findDotDone = 0;
   m_state->findDirectory = directory;
@@ -626,7 +634,7 @@ SLStorageFindRecord* CSLZipFileStorage::FindNextW() {
     m_state->findCursor = node;
     name = node->name;
   }
-  SLWChar* nameCopy = CopyWide(name, SLStrLenW(name));
+  SLWChar* nameCopy = CopyWide(name, WideLength(name));
   if (nameCopy == nullptr) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<Record*>(nullptr));
   SLFree(record->nameW);
   record->nameW = nameCopy;

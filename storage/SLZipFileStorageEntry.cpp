@@ -10,6 +10,14 @@
 
 namespace {
 
+// Units before the terminator, read one at a time (names and patterns may sit at the very
+// end of their blocks).
+u32 WideLength(const SLWChar* text) {
+  const SLWChar* p = text;
+  while (*p != 0) ++p;
+  return u32(p - text);
+}
+
 constexpr u32 kLocalHeaderSize = 30;
 constexpr u32 kSignatureLocal = 0x04034B50;
 constexpr u32 kCipherHeaderSize = 12;
@@ -39,7 +47,7 @@ void DecryptBytes(u32* keys, u8* data, u64 count) {
 }
 
 SLWChar* CopyWide(const SLWChar* text) {
-  const u32 length = SLStrLenW(text);
+  const u32 length = WideLength(text);
   u64 bytes;
   if (!SLCheckedMul(u64(length) + 1, sizeof(SLWChar), &bytes) || !SLCheckedRoundUp(bytes, 8, &bytes) ||
       !SLFitsU32(bytes)) {
