@@ -23,8 +23,9 @@ constexpr u32 kSignatureLocal = 0x04034B50;
 constexpr u32 kCipherHeaderSize = 12;
 constexpr u32 kPieceSize = 65536;
 // Input handed to a codec per call. Deflate expands at most about 1:1032, so a slice of
-// 4 KB yields at most some 4 MB; a bzip2 block can expand far more, so its slices hold at
-// most one block end. The reader stops handing slices once the ring holds what it wants.
+// 4 KB yields at most some 4 MB. bzip2 delivers a block at a time (up to about 46 MB from a
+// few dozen bytes), so its slices are short enough to end at most two blocks. The reader
+// stops handing slices once the ring holds what it wants.
 constexpr u32 kDeflateSlice = 4096;
 constexpr u32 kBzip2Slice = 32;
 
