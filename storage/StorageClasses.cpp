@@ -5,12 +5,14 @@
 #include "storage/SLBaseStorage.h"
 #include "storage/SLCompress.h"
 #include "storage/SLCompressBZIP2.h"
+#include "storage/SLCompressLZW.h"
 #include "storage/SLCompressZIP.h"
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLFileFinder.h"
 #include "storage/SLFileStorage.h"
 #include "storage/SLFragmentStorage.h"
 #include "storage/SLMemoryStorage.h"
+#include "storage/SLZipFileStorage.h"
 
 void SLRegisterStorageClasses() {
   SLRegisterFoundationClasses();
@@ -29,6 +31,8 @@ void SLRegisterStorageClasses() {
       CSLBaseCompress::GetClassRecord(),
       CSLCompressZIP::GetClassRecord(),
       CSLCompressBZIP2::GetClassRecord(),
+      CSLCompressLZW::GetClassRecord(),
+      CSLZipFileStorage::GetClassRecord(),
   };
   for (const SLClassRecord* record : records)
     if (record) SLRegisterClass(record);
