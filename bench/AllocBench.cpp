@@ -100,6 +100,30 @@ void SmallBlocks(benchmark::State& state) {
   A::ThreadDone(state);
 }
 
+// Blocks too large for the thread caches (8 KiB to 128 KiB): every call reaches an arena.
+template <class A>
+void MediumBlocks(benchmark::State& state) {
+  if (!A::Ready()) {
+    state.SkipWithError("not available");
+    return;
+  }
+  const u32 count = 64;
+  std::mt19937 rng(5 + state.thread_index());
+  std::vector<u32> sizes(count);
+  for (u32& size : sizes) size = 8200 + rng() % 120000;
+  std::vector<void*> blocks(count);
+  for (auto _ : state) {
+    for (u32 i = 0; i < count; ++i) {
+      blocks[i] = A::Alloc(sizes[i]);
+      static_cast<char*>(blocks[i])[0] = char(i);
+    }
+    for (u32 i = 0; i < count; ++i) A::Free(blocks[(i * 37) % count]);
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * count);
+  A::ThreadDone(state);
+}
+
 // A buffer that grows as text or an array does when appended to, from 64 bytes to 4 MiB.
 template <class A>
 void ReallocGrowth(benchmark::State& state) {
@@ -137,6 +161,12 @@ BENCHMARK_TEMPLATE(SmallBlocks, Mi)->Name("small/1thread/mimalloc");
 BENCHMARK_TEMPLATE(SmallBlocks, Pooled)->Name("small/8threads/pooled")->Threads(8)->UseRealTime();
 BENCHMARK_TEMPLATE(SmallBlocks, System)->Name("small/8threads/system")->Threads(8)->UseRealTime();
 BENCHMARK_TEMPLATE(SmallBlocks, Mi)->Name("small/8threads/mimalloc")->Threads(8)->UseRealTime();
+BENCHMARK_TEMPLATE(MediumBlocks, Pooled)->Name("medium/1thread/pooled");
+BENCHMARK_TEMPLATE(MediumBlocks, System)->Name("medium/1thread/system");
+BENCHMARK_TEMPLATE(MediumBlocks, Mi)->Name("medium/1thread/mimalloc");
+BENCHMARK_TEMPLATE(MediumBlocks, Pooled)->Name("medium/8threads/pooled")->Threads(8)->UseRealTime();
+BENCHMARK_TEMPLATE(MediumBlocks, System)->Name("medium/8threads/system")->Threads(8)->UseRealTime();
+BENCHMARK_TEMPLATE(MediumBlocks, Mi)->Name("medium/8threads/mimalloc")->Threads(8)->UseRealTime();
 BENCHMARK_TEMPLATE(ReallocGrowth, Pooled)->Name("realloc/pooled");
 BENCHMARK_TEMPLATE(ReallocGrowth, System)->Name("realloc/system");
 BENCHMARK_TEMPLATE(ReallocGrowth, Mi)->Name("realloc/mimalloc");
@@ -146,7 +176,8 @@ int main(int argc, char** argv) {
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("\ntime of the peer / time of the pooled allocator (above 1: pooled is faster)\n");
-  for (const char* pattern : {"small/1thread", "small/8threads/real_time", "realloc"}) {
+  for (const char* pattern : {"small/1thread", "small/8threads/real_time", "medium/1thread", "medium/8threads/real_time",
+                              "realloc"}) {
     std::string base(pattern), suffix;
     if (auto slash = base.find("/real_time"); slash != std::string::npos) {
       suffix = "/real_time/threads:8";

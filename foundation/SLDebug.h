@@ -28,6 +28,9 @@ class CMXDebugHelper : public CSLBaseOODClass {
   OutputWFunc m_outputW = nullptr;
 };
 
+// The service's instance variable (null until first use).
+extern CMXDebugHelper* g_debugHelper;
+
 }  // namespace SLInternals
 
 // Owns the handles a module list needs; nothing here asks it for more.

@@ -124,7 +124,9 @@ CSLObject::~CSLObject() {
   RemoveAllProperties();
 }
 
+// Freeing clears the error code; destruction never changes the caller's.
 void CSLObject::DeletingDtor(u32 flags) {
+  SLErrorKeeper keep;
   if (flags & 1)
     delete this;
   else
@@ -288,6 +290,7 @@ CSLProperty::~CSLProperty() {
 }
 
 void CSLProperty::DeletingDtor(u32 flags) {
+  SLErrorKeeper keep;
   if (flags & 1)
     delete this;
   else

@@ -184,11 +184,13 @@ struct SLPoolParams {
   u32 magic;
 };
 
-CRecursiveSpinLock g_globalLock;
-std::atomic<bool> g_ready{false};
-SLPoolParams g_params{};
-SLNedPool g_systemPool;
-SLArena g_arenaStore[kMaxArenas];
+// All constant-initialised and never destroyed: blocks are made and freed before the
+// program's own initialisers run and after the last static destructor.
+constinit CRecursiveSpinLock g_globalLock;
+constinit std::atomic<bool> g_ready{false};
+constinit SLPoolParams g_params{};
+constinit SLNedPool g_systemPool;
+constinit SLArena g_arenaStore[kMaxArenas];
 // Per thread: 0 undecided, n > 0 uses cache n - 1, -(k + 1) no cache and prefers arena k.
 thread_local long t_poolSlot = 0;
 thread_local SLThreadCache* t_cache = nullptr;
@@ -223,6 +225,12 @@ void CreateArena(SLNedPool& pool, u32 index) {
   pool.arenaCount.store(index + 1, std::memory_order_release);
 }
 
+// The arena limit of a pool from its creator's wish: at most 16, 0 meaning 4.
+int ArenaLimit(int threads) {
+  if (threads > int(kMaxArenas)) return int(kMaxArenas);
+  return threads == 0 ? 4 : threads;
+}
+
 void SetUp() {
   u32 self = CurrentThreadId();
   g_globalLock.Lock(self);
@@ -238,7 +246,7 @@ void SetUp() {
                         .count());
     g_params.magic = ((ticks ^ 0x55555550u) & ~7u) | 8u;
     // The system pool is made with an arena limit of -1: it keeps its one arena.
-    g_systemPool.threads = -1;
+    g_systemPool.threads = ArenaLimit(-1);
     CreateArena(g_systemPool, 0);
     g_ready.store(true, std::memory_order_release);
   }
@@ -290,7 +298,7 @@ SLArena* LockArenaForAllocation(SLThreadCache* cache) {
   CheckMagic(found);
   if (cache)
     cache->preferredArena = found->index;
-  else if (t_poolSlot <= 0)
+  else if (t_poolSlot < 0)
     t_poolSlot = -long(found->index) - 1;
   return found;
 }
@@ -305,6 +313,7 @@ u64 ReserveFor(u64 committed, u32 flags) {
 // A mapping of its own: [committed size][reserved size (0: none)][prefix][block].
 void* MapDirect(u32 size, u32 flags) {
   u64 committed = RoundUp(u64(size) + kMappingExtra, g_params.mappingUnit);
+  if (committed - kMappingFront - kPrefixBytes > 0xFFFFFFFFu) return nullptr;  // usable size is 32-bit
   u64 reserve = ReserveFor(committed, flags);
   u8* base;
   if (reserve) {
@@ -323,7 +332,7 @@ void* MapDirect(u32 size, u32 flags) {
   front[0] = committed;
   front[1] = reserve;
   void* block = base + kMappingFront + kPrefixBytes;
-  StampPrefix(block, kMappedArena, u32(std::min<u64>(committed - kMappingFront - kPrefixBytes, 0xFFFFFFFFu)));
+  StampPrefix(block, kMappedArena, u32(committed - kMappingFront - kPrefixBytes));
   return block;  // fresh pages are zero, so zero-filling asks nothing more
 }
 

@@ -59,12 +59,20 @@ bool IsAcceptedPriority(i32 priority) {
   }
 }
 
-}  // namespace
-
 // The handle and id are read by the thread itself (Stop from inside Run, WaitForEvents)
 // while the owner may read or clear them, so they are always accessed atomically.
-#define SL_THREAD_HANDLE std::atomic_ref<HANDLE>(const_cast<HANDLE&>(m_thread))
-#define SL_THREAD_ID std::atomic_ref<u32>(m_threadId)
+template <class T>
+T LoadShared(const T& field) {
+  return std::atomic_ref<T>(const_cast<T&>(field)).load();
+}
+template <class T>
+void StoreShared(T& field, T value) {
+  std::atomic_ref<T>(field).store(value);
+}
+
+bool IsSignalled(HANDLE event) { return event && SLWaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
+
+}  // namespace
 
 CSLThread::CSLThread() : m_priority(0), m_thread(nullptr), m_threadId(0) {}
 
@@ -75,18 +83,12 @@ CSLThread::~CSLThread() {
   Stop(INFINITE);
 }
 
-namespace {
-
-bool IsSignalled(HANDLE event) { return event && SLWaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
-
-}  // namespace
-
 bool CSLThread::IsRunning() const {
-  return SL_THREAD_HANDLE.load() != nullptr && !IsSignalled(m_exitEvent.GetHandle());
+  return LoadShared(m_thread) != nullptr && !IsSignalled(m_exitEvent.GetHandle());
 }
 
 bool CSLThread::Start(bool suspended) {
-  if (SL_THREAD_HANDLE.load() || SL_THREAD_ID.load() != 0) {
+  if (LoadShared(m_thread) || LoadShared(m_threadId) != 0) {
     // Still running, with its handle or (after stopping itself) until its exit event.
     if (!IsSignalled(m_exitEvent.GetHandle())) return SLFail(SL_E_THREAD_RUNNING, true);
     // Finished: clean up before the new start.
@@ -108,8 +110,8 @@ bool CSLThread::Start(bool suspended) {
     return SLFail(SL_E_THREAD_START, false);
   }
   HANDLE thread = reinterpret_cast<HANDLE>(created);
-  SL_THREAD_HANDLE.store(thread);
-  SL_THREAD_ID.store(id);
+  StoreShared<HANDLE>(m_thread, thread);
+  StoreShared<u32>(m_threadId, id);
   SLSetThreadPriority(thread, m_priority);
 
   std::atomic<u32>* go;
@@ -120,8 +122,8 @@ bool CSLThread::Start(bool suspended) {
     go->exchange(kGoAbandon);
     SLWaitForSingleObject(thread, INFINITE);
     SLCloseHandle(thread);
-    SL_THREAD_HANDLE.store(nullptr);
-    SL_THREAD_ID.store(0);
+    StoreShared<HANDLE>(m_thread, nullptr);
+    StoreShared<u32>(m_threadId, 0);
     m_stopEvent.Close();
     m_exitEvent.Close();
     return SLFail(SL_E_THREAD_START, false);
@@ -131,8 +133,8 @@ bool CSLThread::Start(bool suspended) {
 }
 
 bool CSLThread::Stop(u32 ms) {
-  HANDLE thread = SL_THREAD_HANDLE.load();
-  const u32 id = SL_THREAD_ID.load();
+  HANDLE thread = LoadShared(m_thread);
+  const u32 id = LoadShared(m_threadId);
   const bool fromInside = id != 0 && SLGetCurrentThreadId() == id;
 
   if (fromInside) {
@@ -140,7 +142,7 @@ bool CSLThread::Stop(u32 ms) {
     // of Run (the exit event tells the owner when that is).
     if (!IsSignalled(m_exitEvent.GetHandle())) m_stopEvent.Set();
     if (thread) {
-      SL_THREAD_HANDLE.store(nullptr);
+      StoreShared<HANDLE>(m_thread, nullptr);
       SLCloseHandle(thread);
     }
     return SLFail(SL_OK, true);
@@ -158,7 +160,7 @@ bool CSLThread::Stop(u32 ms) {
       ended = SLWaitForSingleObject(thread, 2000) == WAIT_OBJECT_0;
     }
     if (!ended) return SLFail(SL_E_THREAD_STOP_TIMEOUT, false);
-    SL_THREAD_HANDLE.store(nullptr);
+    StoreShared<HANDLE>(m_thread, nullptr);
     SLCloseHandle(thread);
   } else if (id != 0 && m_exitEvent.GetHandle() && !IsSignalled(m_exitEvent.GetHandle())) {
     // The thread stopped itself and gave up its handle, but may still be inside Run.
@@ -166,7 +168,7 @@ bool CSLThread::Stop(u32 ms) {
     if (SLWaitForSingleObject(m_exitEvent.GetHandle(), ms) != WAIT_OBJECT_0)
       return SLFail(SL_E_THREAD_STOP_TIMEOUT, false);
   }
-  SL_THREAD_ID.store(0);
+  StoreShared<u32>(m_threadId, 0);
   m_exitEvent.Close();
   m_stopEvent.Close();
   return SLFail(SL_OK, true);
@@ -176,7 +178,7 @@ bool CSLThread::WaitForEvents(u32 ms, u32 count, const HANDLE* handles, i32* whi
   SLSetLastError(SL_OK);
   i32 ignored;
   if (!which) which = &ignored;
-  HANDLE thread = SL_THREAD_HANDLE.load();
+  HANDLE thread = LoadShared(m_thread);
   if (!thread) {
     *which = 0;
     return true;
@@ -204,14 +206,11 @@ bool CSLThread::WaitForEvents(u32 ms, u32 count, const HANDLE* handles, i32* whi
 
 bool CSLThread::SetPriority(i32 priority) {
   if (!IsAcceptedPriority(priority)) return SLFail(SL_E_INVALID_ARG, false);
-  HANDLE thread = SL_THREAD_HANDLE.load();
+  HANDLE thread = LoadShared(m_thread);
   if (thread && IsRunning() && !SLSetThreadPriority(thread, priority)) return SLFail(SL_E_SYSTEM, false);
   m_priority = priority;
   return SLFail(SL_OK, true);
 }
-
-#undef SL_THREAD_HANDLE
-#undef SL_THREAD_ID
 
 CSLWorkerThread::CSLWorkerThread(Callback callback, std::uintptr_t parameter)
     : m_callback(callback), m_parameter(parameter) {}

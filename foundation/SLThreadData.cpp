@@ -11,6 +11,7 @@
 #include "foundation/SLMemory.h"
 #include "foundation/SLSingleton.h"
 #include "foundation/SLSync.h"
+#include "foundation/SLThreadData.h"
 
 CSLBaseThreadData::~CSLBaseThreadData() = default;
 
@@ -31,48 +32,6 @@ void* CSLBaseThreadData::operator new(std::size_t size) noexcept {
 void CSLBaseThreadData::operator delete(void* block) noexcept { SLHeapFree(block); }
 
 namespace SLInternals {
-
-struct SLThreadRecord {
-  u32 objectCount;
-  CSLBaseThreadData** objects;  // indexed by slot; entries read by the owner without a lock
-  SLThreadRecord* next;
-  SLThreadRecord* previous;
-  u32 threadId;
-  HANDLE thread;  // a handle of its own, to ask later whether the thread has ended
-};
-
-class CMXTLSManager : public CSLBaseOODClass {
- public:
-  CMXTLSManager() {
-    m_records.next = m_records.previous = &m_records;
-  }
-  ~CMXTLSManager() override;
-  bool Initialize() override;
-
-  u32 AllocSlot();
-  void FreeSlot(u32 slot);
-  bool SetThreadData(u32 slot, CSLBaseThreadData* object);
-  CSLBaseThreadData* GetThreadData(u32 slot);
-  void SweepExitedThreads();
-
- private:
-  static constexpr u32 kSlotStep = 32;
-  static constexpr u32 kSweepInterval = 100;
-
-  u32 m_capacity = 0;
-  u32 m_hint = 1;
-  u32 m_highWater = 0;
-  u32* m_slots = nullptr;
-  std::atomic<u32> m_sweepCounter{0};
-  SLThreadRecord m_records{};  // sentinel of the circular list
-  CSLCriticalSection m_lock;
-  u32 m_tlsIndex = TLS_OUT_OF_INDEXES;
-
-  SLThreadRecord* OwnRecord() const {
-    return static_cast<SLThreadRecord*>(SLTlsGetValue(m_tlsIndex));
-  }
-  void FreeRecord(SLThreadRecord* record);
-};
 
 CMXTLSManager* g_tlsManager = nullptr;
 
@@ -293,3 +252,5 @@ CSLBaseThreadData* SLFindThreadData(SLThreadDataSlot* slot) {
   manager->SweepExitedThreads();
   return manager->GetThreadData(index);
 }
+
+SLInternals::CMXTLSManager* SLInternals::SLGetTLSManager() { return TlsManager(true); }

@@ -58,6 +58,10 @@ class CSLBaseStringTranscoder : public CSLObject {
   // Hand one produced byte (encoding) or unit (decoding) to the direction's output.
   bool PutByte(u8 byte);
   bool PutUnit(SLWChar unit);
+  // A run of units or bytes without NUL; *taken counts those handled. The defaults call
+  // EncodeWChar / DecodeByte per element; transcoders that can convert blocks do so.
+  virtual bool EncodeRun(const SLWChar* units, u32 count, u32* taken);
+  virtual bool DecodeRun(const u8* bytes, u32 count, u32* taken);
 
  private:
   // Where each direction's output goes (the numbering of the modes of this family).
@@ -104,17 +108,23 @@ class CSLStringTranscoderCODEPAGE : public CSLBaseStringTranscoder {
   u32 GetCodePage() const { return m_codePage; }
   u32 GetFlags() const { return m_flags; }
 
+ protected:
+  bool EncodeRun(const SLWChar* units, u32 count, u32* taken) override;
+  bool DecodeRun(const u8* bytes, u32 count, u32* taken) override;
+
  private:
   void BuildNames();
-  void FreeCollected();
+  bool Collect(const SLWChar* units, u32 count);
+  DWORD DecodeFlags() const;
 
   u32 m_codePage;
   u32 m_flags;
-  // The units collected between BeginEncode and EndEncode (converted as one text).
+  // The units collected between BeginEncode and EndEncode, converted as one text (an
+  // internal buffer, kept for the next conversion).
   SLWChar* m_collected;
   u32 m_collectedLength;
   u32 m_collectedCapacity;
-  bool m_collecting;
+  bool m_singleByte;  // no lead bytes: blocks convert byte for byte
   // A lead byte of a double-byte code page waiting for its trail byte.
   u8 m_pendingLead;
   bool m_hasPendingLead;
@@ -145,7 +155,12 @@ class CSLStringTranscoderUTF8 : public CSLBaseStringTranscoder {
   bool BeginDecode() override;
   bool EndDecode() override;
 
+ protected:
+  bool DecodeRun(const u8* bytes, u32 count, u32* taken) override;
+
  private:
+  bool Step(u8 byte);
+
   bool m_pendingSurrogate;
   u32 m_partialCodePoint;
   u32 m_received;  // bytes of the current sequence so far
@@ -183,6 +198,7 @@ class CMXStrAPILoader : public CSLBaseOODClass {
   BOOL GetCPInfo(UINT codePage, CPINFO* info);
   BOOL IsDBCSLeadByteEx(UINT codePage, BYTE byte);
   BOOL GetStringTypeExW(LCID locale, DWORD infoType, const SLWChar* units, int count, WORD* types);
+  int LCMapStringA(LCID locale, DWORD flags, const char* source, int sourceCount, char* target, int targetCount);
   // A number from the locale (LOCALE_RETURN_NUMBER): the A form, else the W form; 0 when neither.
   u32 GetLocaleNumber(LCID locale, LCTYPE type);
 
@@ -202,6 +218,7 @@ class CMXStrAPILoader : public CSLBaseOODClass {
   PFN_GetCPInfo m_pGetCPInfo;
   PFN_IsDBCSLeadByteEx m_pIsDBCSLeadByteEx;
   PFN_GetStringTypeExW m_pGetStringTypeExW;
+  PFN_LCMapStringA m_pLCMapStringA;
   PFN_SysAllocString m_pSysAllocString;
   PFN_SysAllocStringLen m_pSysAllocStringLen;
   PFN_SysFreeString m_pSysFreeString;

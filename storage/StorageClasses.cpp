@@ -3,6 +3,10 @@
 #include "foundation/FoundationClasses.h"
 #include "foundation/SLObject.h"
 #include "storage/SLBaseStorage.h"
+#include "storage/SLCompress.h"
+#include "storage/SLCompressBZIP2.h"
+#include "storage/SLCompressZIP.h"
+#include "storage/SLFastFileStorage.h"
 #include "storage/SLFileFinder.h"
 #include "storage/SLFileStorage.h"
 #include "storage/SLFragmentStorage.h"
@@ -21,6 +25,10 @@ void SLRegisterStorageClasses() {
       CSLMemoryStorage::GetClassRecord(),
       CSLFragmentStorage::GetClassRecord(),
       CSLFileFinder::GetClassRecord(),
+      CSLFastFileStorage::GetClassRecord(),
+      CSLBaseCompress::GetClassRecord(),
+      CSLCompressZIP::GetClassRecord(),
+      CSLCompressBZIP2::GetClassRecord(),
   };
   for (const SLClassRecord* record : records)
     if (record) SLRegisterClass(record);

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/SLMemory.h"
 #include "foundation/SLPooledAlloc.h"
 #include "foundation/SLPooledArena.h"
 
@@ -158,6 +159,36 @@ TEST(PooledAlloc, ReallocKeepsContentsAcrossSizeClasses) {
     }
     nedpfree(nullptr, block);
   }
+}
+
+// The framework's memory functions sit on the allocator: a block of 0 bytes has room
+// for 20, and a block that the framework's realloc turned into 300 KiB grows in place.
+TEST(PooledAlloc, FrameworkMemoryFunctionsUseThePool) {
+  SKIP_WITH_SYSTEM_ALLOCATOR();
+  void* empty = SLAlloc(0);
+  ASSERT_NE(empty, nullptr);
+  EXPECT_GE(nedblksize(empty), 20u);
+  SLFree(empty);
+  void* block = SLAlloc(1000);
+  Fill(block, 1000, 4);
+  block = SLRealloc(block, 300 * 1024);
+  ASSERT_NE(block, nullptr);
+  EXPECT_TRUE(Holds(block, 1000, 4));
+  Fill(block, 300 * 1024, 4);
+  void* grown = SLRealloc(block, 8 * 300 * 1024);
+  EXPECT_EQ(grown, block);
+  EXPECT_TRUE(Holds(grown, 300 * 1024, 4));
+  SLFree(grown);
+}
+
+TEST(PooledAlloc, SizesBeyondThirtyTwoBitsFail) {
+  SKIP_WITH_SYSTEM_ALLOCATOR();
+  EXPECT_EQ(nedmalloc(0xFFFFFFFFu), nullptr);
+  void* block = nedmalloc(100);
+  Fill(block, 100, 8);
+  EXPECT_EQ(nedprealloc(nullptr, block, 0xFFFFFFFFu), nullptr);
+  EXPECT_TRUE(Holds(block, 100, 8));  // a failed resize leaves the block as it was
+  nedpfree(nullptr, block);
 }
 
 TEST(PooledAlloc, SmallShrinkKeepsTheBlock) {

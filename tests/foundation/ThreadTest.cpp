@@ -199,21 +199,22 @@ TEST(ThreadStop, UncooperativeThreadIsNeverKilled) {
 }
 
 TEST(ThreadStop, DestructorJoinsAThreadWhoseStopTimedOut) {
-  // Built in place: deleting a heap object ends in SLFree, which resets the code itself.
-  alignas(StubbornThread) unsigned char storage[sizeof(StubbornThread)];
-  auto* thread = new (storage) StubbornThread;
-  ASSERT_TRUE(thread->Start());
-  ASSERT_TRUE(WaitFor(thread->started));
-  EXPECT_FALSE(thread->Stop(20));
-  std::thread releaser([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    thread->release = true;
-  });
-  auto start = Clock::now();
-  SLSetLastError(0x80020005);
-  thread->~StubbornThread();  // the unlimited Stop waits for the thread to end
+  std::thread releaser;
+  Clock::time_point start;
+  {
+    StubbornThread thread;
+    ASSERT_TRUE(thread.Start());
+    ASSERT_TRUE(WaitFor(thread.started));
+    EXPECT_FALSE(thread.Stop(20));
+    releaser = std::thread([&thread] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      thread.release = true;
+    });
+    start = Clock::now();
+    SLSetLastError(0x80020005);
+  }  // the unlimited Stop of the destructor waits for the thread to end
   EXPECT_GE(MsSince(start), 40);
-  EXPECT_EQ(SLGetLastError(), 0x80020005u);  // the destructor keeps the caller's code
+  EXPECT_EQ(SLGetLastError(), 0x80020005u);  // and keeps the caller's code
   releaser.join();
 }
 

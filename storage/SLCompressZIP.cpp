@@ -1,0 +1,414 @@
+#include "storage/SLCompressZIP.h"
+
+#include <zlib.h>
+
+#include <cstddef>
+#include <new>
+
+#include "foundation/SLError.h"
+#include "foundation/SLMemory.h"
+#include "storage/SLInflate.h"
+
+SL_IMPLEMENT_CLASS(CSLCompressZIP, CSLBaseCompress)
+
+namespace {
+
+constexpr u32 kStagingSize = 4096;
+constexpr u32 kMaxInputPiece = 131072;
+constexpr u32 kMaxIdlePasses = 24;
+
+// Gzip header states of a decompression stream. 0: no header (inflating); 1: nothing seen
+// yet; 2: a first 0x1F held back; 3 and up: the header's fields, consumed as they arrive.
+enum : i32 {
+  kGzipNone = 0,
+  kGzipStart = 1,
+  kGzipHeld1F = 2,
+  kGzipMethod = 3,
+  kGzipFlags = 4,
+  kGzipTime = 5,  // 5..8, then 9 the extra flags and 10 the system byte
+  kGzipExtraFlags = 9,
+  kGzipSystem = 10,
+  kGzipExtraLength1 = 11,
+  kGzipExtraLength2 = 12,
+  kGzipExtra = 13,
+  kGzipName = 14,
+  kGzipComment = 15,
+  kGzipHeaderCrc1 = 16,
+  kGzipHeaderCrc2 = 17,
+};
+
+constexpr u8 kGzipFlagHeaderCrc = 2;
+constexpr u8 kGzipFlagExtra = 4;
+constexpr u8 kGzipFlagName = 8;
+constexpr u8 kGzipFlagComment = 16;
+
+}  // namespace
+
+struct CSLCompressZIP::State {
+  // compression side
+  u32 compressStarted;
+  i32 level;
+  ::z_stream deflateStream;
+  u8 compressStaging[kStagingSize];
+  // decompression side; zeroed from here on by a reset
+  i32 gzipState;
+  u32 decompressStarted;
+  u32 deflate64;
+  SLInflate::z_stream inflateStream;
+  u32 streamEnd;
+  u8 gzipFlags;
+  u16 extraLeft;
+  u8 decompressStaging[kStagingSize];
+};
+
+CSLCompressZIP::CSLCompressZIP(u32 zlibHeader) : m_state(nullptr), m_zlibHeader(zlibHeader) {}
+
+CSLCompressZIP::~CSLCompressZIP() {
+  SLErrorKeeper keep;
+  if (m_state != nullptr) {
+    if (m_state->compressStarted) EndCompress();
+    if (m_state->decompressStarted) EndDecompress();
+    SLFree(m_state);
+    m_state = nullptr;
+  }
+}
+
+bool CSLCompressZIP::EnsureState() {
+  if (m_state != nullptr) return true;
+  void* block = SLAllocZero(sizeof(State));
+  if (block == nullptr) return false;
+  m_state = static_cast<State*>(block);
+  m_state->level = 6;
+  ResetCompressSide();
+  ResetDecompressSide(false);
+  return true;
+}
+
+void CSLCompressZIP::ResetCompressSide() {
+  const i32 level = m_state->level;
+  SLMemSet(&m_state->compressStarted, 0, offsetof(State, gzipState));
+  m_state->level = level;
+  m_state->deflateStream.zalloc = SLCompressAlloc;
+  m_state->deflateStream.zfree = SLCompressFree;
+  m_state->deflateStream.opaque = nullptr;
+}
+
+void CSLCompressZIP::ResetDecompressSide(bool keepDeflate64) {
+  const u32 deflate64 = keepDeflate64 ? m_state->deflate64 : 0;
+  SLMemSet(&m_state->gzipState, 0, sizeof(State) - offsetof(State, gzipState));
+  m_state->deflate64 = deflate64;
+  m_state->inflateStream.zalloc = SLCompressAlloc;
+  m_state->inflateStream.zfree = SLCompressFree;
+  m_state->inflateStream.opaque = nullptr;
+}
+
+bool CSLCompressZIP::FailCompress(u32 code) {
+  SLGuardedCodecCall([&] { return deflateEnd(&m_state->deflateStream); }, Z_OK);
+  ResetCompressSide();
+  return SLFail(code, false);
+}
+
+bool CSLCompressZIP::FailDecompress(u32 code) {
+  SLGuardedCodecCall([&] { return SLInflate::inflateEnd(&m_state->inflateStream); }, Z_OK);
+  ResetDecompressSide(false);
+  return SLFail(code, false);
+}
+
+bool CSLCompressZIP::SetDeflate64(u32 on) {
+  if (!EnsureState()) return false;
+  if (m_state->decompressStarted) return SLFail(SL_E_CODEC_DECOMPRESSING, false);
+  m_state->deflate64 = on != 0;
+  return SLFail(SL_OK, true);
+}
+
+// ---- compression ------------------------------------------------------------------------
+
+bool CSLCompressZIP::BeginCompress() {
+  if (!EnsureState()) return false;
+  if (m_state->compressStarted) return SLFail(SL_E_CODEC_COMPRESSING, false);
+  m_compressed.SetCapacity(0);
+  ResetCompressSide();
+  m_state->compressStarted = 1;
+  const int windowBits = m_zlibHeader ? 15 : -15;
+  const int result = SLGuardedCodecCall(
+      [&] {
+        return deflateInit2(&m_state->deflateStream, m_state->level, Z_DEFLATED, windowBits, 8,
+                            Z_DEFAULT_STRATEGY);
+      },
+      Z_MEM_ERROR);
+  if (result != Z_OK) {
+    ResetCompressSide();
+    return SLFail(SL_E_OUT_OF_MEMORY, false);
+  }
+  return SLFail(SL_OK, true);
+}
+
+bool CSLCompressZIP::Compress(const u8* data, u32 length) {
+  if (m_state == nullptr || !m_state->compressStarted) return SLFail(SL_E_CODEC_NO_COMPRESSION, false);
+  if (data == nullptr) return SLFail(SL_E_NULL_DATA, false);
+  if (length == 0) return SLFail(SL_E_BAD_SIZE, false);
+  ::z_stream& zs = m_state->deflateStream;
+  u32 left = length;
+  while (left != 0) {
+    const u32 piece = left < kMaxInputPiece ? left : kMaxInputPiece;
+    zs.next_in = const_cast<Bytef*>(data);
+    zs.avail_in = piece;
+    zs.next_out = m_state->compressStaging;
+    zs.avail_out = kStagingSize;
+    const int result = SLGuardedCodecCall([&] { return deflate(&zs, Z_NO_FLUSH); }, Z_MEM_ERROR);
+    if (result != Z_OK) return FailCompress(SL_E_CODEC_COMPRESS_FAILED);
+    const u32 consumed = piece - zs.avail_in;
+    data += consumed;
+    left -= consumed;
+    const u32 produced = kStagingSize - zs.avail_out;
+    if (produced != 0 && !m_compressed.Write(m_state->compressStaging, produced, true)) {
+      return FailCompress(SLGetLastError(false));
+    }
+  }
+  return SLFail(SL_OK, true);
+}
+
+bool CSLCompressZIP::EndCompress() {
+  if (m_state == nullptr || !m_state->compressStarted) return SLFail(SL_E_CODEC_NO_COMPRESSION, false);
+  ::z_stream& zs = m_state->deflateStream;
+  u32 idlePasses = 0;
+  for (;;) {
+    zs.next_in = nullptr;
+    zs.avail_in = 0;
+    zs.next_out = m_state->compressStaging;
+    zs.avail_out = kStagingSize;
+    const int result = SLGuardedCodecCall([&] { return deflate(&zs, Z_FINISH); }, Z_MEM_ERROR);
+    if (result != Z_OK && result != Z_STREAM_END) return FailCompress(SL_E_CODEC_COMPRESS_FAILED);
+    const u32 produced = kStagingSize - zs.avail_out;
+    if (produced != 0 && !m_compressed.Write(m_state->compressStaging, produced, true)) {
+      return FailCompress(SLGetLastError(false));
+    }
+    if (result == Z_STREAM_END) {
+      SLGuardedCodecCall([&] { return deflateEnd(&zs); }, Z_OK);
+      ResetCompressSide();
+      return SLFail(SL_OK, true);
+    }
+    if (produced == 0 && ++idlePasses >= kMaxIdlePasses) return FailCompress(SL_E_CODEC_COMPRESS_FAILED);
+  }
+}
+
+// ---- decompression ----------------------------------------------------------------------
+
+bool CSLCompressZIP::BeginDecompress() {
+  if (!EnsureState()) return false;
+  if (m_state->decompressStarted) return SLFail(SL_E_CODEC_DECOMPRESSING, false);
+  m_decompressed.SetCapacity(0);
+  ResetDecompressSide(true);
+  m_state->gzipState = kGzipStart;
+  m_state->decompressStarted = 1;
+  const int windowBits = m_state->deflate64 ? -16 : (m_zlibHeader ? 15 : -15);
+  const int result = SLGuardedCodecCall(
+      [&] {
+        return SLInflate::inflateInit2_(&m_state->inflateStream, windowBits, "1.2.5",
+                                        static_cast<int>(sizeof(SLInflate::z_stream)));
+      },
+      Z_MEM_ERROR);
+  if (result != Z_OK) {
+    ResetDecompressSide(false);
+    return SLFail(SL_E_OUT_OF_MEMORY, false);
+  }
+  return SLFail(SL_OK, true);
+}
+
+// Inflates `length` bytes (or until the end of the deflate stream); `*consumed` counts the
+// input used, also on failure.
+bool CSLCompressZIP::InflatePiece(const u8* data, u32 length, u32* consumed) {
+  SLInflate::z_stream& zs = m_state->inflateStream;
+  *consumed = 0;
+  while (!m_state->streamEnd && *consumed < length) {
+    const u32 left = length - *consumed;
+    const u32 piece = left < kMaxInputPiece ? left : kMaxInputPiece;
+    zs.next_in = data + *consumed;
+    zs.avail_in = piece;
+    zs.next_out = m_state->decompressStaging;
+    zs.avail_out = kStagingSize;
+    const int result =
+        SLGuardedCodecCall([&] { return SLInflate::inflate(&zs, Z_SYNC_FLUSH); }, Z_MEM_ERROR);
+    if (result != Z_OK && result != Z_STREAM_END) return FailDecompress(SL_E_CODEC_DECOMPRESS_FAILED);
+    *consumed += piece - zs.avail_in;
+    if (result == Z_STREAM_END) m_state->streamEnd = 1;
+    const u32 produced = kStagingSize - zs.avail_out;
+    if (produced != 0 && !m_decompressed.Write(m_state->decompressStaging, produced, true)) {
+      return FailDecompress(SLGetLastError(false));
+    }
+  }
+  return true;
+}
+
+bool CSLCompressZIP::Decompress(const u8* data, u32 length, u32* remaining) {
+  if (remaining != nullptr) *remaining = length;
+  if (m_state == nullptr || !m_state->decompressStarted) return SLFail(SL_E_CODEC_NO_DECOMPRESSION, false);
+  if (data == nullptr) return SLFail(SL_E_NULL_DATA, false);
+  if (length == 0) return SLFail(SL_E_BAD_SIZE, false);
+  State& s = *m_state;
+  u32 pos = 0;
+  bool feedHeld1F = false;
+  if (s.gzipState == kGzipStart) {
+    if (data[0] == 0x1F && length >= 2 && data[1] == 0x8B) {
+      pos = 2;
+      s.gzipState = kGzipMethod;
+    } else if (data[0] == 0x1F && length == 1) {
+      s.gzipState = kGzipHeld1F;
+      if (remaining != nullptr) *remaining = 0;
+      return SLFail(SL_OK, true);
+    } else {
+      s.gzipState = kGzipNone;
+    }
+  } else if (s.gzipState == kGzipHeld1F) {
+    if (data[0] == 0x8B) {
+      pos = 1;
+      s.gzipState = kGzipMethod;
+    } else {
+      s.gzipState = kGzipNone;
+      feedHeld1F = true;
+    }
+  }
+
+  // The gzip header's fields; they may arrive split over any number of calls.
+  while (pos < length && s.gzipState >= kGzipMethod) {
+    const u8 byte = data[pos];
+    switch (s.gzipState) {
+      case kGzipMethod:
+        if (byte != 8) {
+          if (remaining != nullptr) *remaining = length - pos;
+          return FailDecompress(SL_E_CODEC_DECOMPRESS_FAILED);
+        }
+        ++pos;
+        s.gzipState = kGzipFlags;
+        break;
+      case kGzipFlags:
+        if (byte & 0xE0) {
+          if (remaining != nullptr) *remaining = length - pos;
+          return FailDecompress(SL_E_CODEC_DECOMPRESS_FAILED);
+        }
+        s.gzipFlags = byte;
+        ++pos;
+        s.gzipState = kGzipTime;
+        break;
+      case kGzipSystem:
+        ++pos;
+        s.gzipState = kGzipExtraLength1;
+        break;
+      case kGzipExtraLength1:
+        if (!(s.gzipFlags & kGzipFlagExtra)) {
+          s.gzipState = kGzipName;
+          break;
+        }
+        s.extraLeft = byte;
+        ++pos;
+        s.gzipState = kGzipExtraLength2;
+        break;
+      case kGzipExtraLength2:
+        s.extraLeft = static_cast<u16>(s.extraLeft | (byte << 8));
+        ++pos;
+        s.gzipState = kGzipExtra;
+        break;
+      case kGzipExtra: {
+        u32 skip = length - pos;
+        if (skip > s.extraLeft) skip = s.extraLeft;
+        pos += skip;
+        s.extraLeft = static_cast<u16>(s.extraLeft - skip);
+        if (s.extraLeft == 0) s.gzipState = kGzipName;
+        break;
+      }
+      case kGzipName:
+      case kGzipComment: {
+        const u8 flag = s.gzipState == kGzipName ? kGzipFlagName : kGzipFlagComment;
+        const i32 nextState = s.gzipState == kGzipName ? kGzipComment : kGzipHeaderCrc1;
+        if (!(s.gzipFlags & flag)) {
+          s.gzipState = nextState;
+          break;
+        }
+        while (pos < length && data[pos] != 0) ++pos;
+        if (pos < length) {
+          ++pos;  // the terminating zero
+          s.gzipState = nextState;
+        }
+        break;
+      }
+      case kGzipHeaderCrc1:
+        if (!(s.gzipFlags & kGzipFlagHeaderCrc)) {
+          s.gzipState = kGzipNone;
+          break;
+        }
+        ++pos;
+        s.gzipState = kGzipHeaderCrc2;
+        break;
+      case kGzipHeaderCrc2:
+        ++pos;
+        s.gzipState = kGzipNone;
+        break;
+      default:  // the time bytes and the extra flags
+        ++pos;
+        s.gzipState++;
+        break;
+    }
+  }
+  // A header that ends exactly at the input's end may still owe its optional fields' checks.
+  while (s.gzipState >= kGzipExtraLength1 && pos == length) {
+    if (s.gzipState == kGzipExtraLength1 && !(s.gzipFlags & kGzipFlagExtra)) {
+      s.gzipState = kGzipName;
+    } else if (s.gzipState == kGzipName && !(s.gzipFlags & kGzipFlagName)) {
+      s.gzipState = kGzipComment;
+    } else if (s.gzipState == kGzipComment && !(s.gzipFlags & kGzipFlagComment)) {
+      s.gzipState = kGzipHeaderCrc1;
+    } else if (s.gzipState == kGzipHeaderCrc1 && !(s.gzipFlags & kGzipFlagHeaderCrc)) {
+      s.gzipState = kGzipNone;
+    } else {
+      break;
+    }
+  }
+  if (remaining != nullptr) *remaining = length - pos;
+
+  if (feedHeld1F) {
+    static const u8 kHeldByte = 0x1F;
+    u32 used = 0;
+    if (!InflatePiece(&kHeldByte, 1, &used)) return false;
+  }
+  if (s.gzipState == kGzipNone && pos < length) {
+    u32 used = 0;
+    const bool ok = InflatePiece(data + pos, length - pos, &used);
+    if (remaining != nullptr) *remaining = length - pos - used;
+    if (!ok) return false;
+  }
+  return SLFail(SL_OK, true);
+}
+
+bool CSLCompressZIP::EndDecompress() {
+  if (m_state == nullptr || !m_state->decompressStarted) return SLFail(SL_E_CODEC_NO_DECOMPRESSION, false);
+  SLInflate::z_stream& zs = m_state->inflateStream;
+  if (!m_state->streamEnd) {
+    u32 idlePasses = 0;
+    for (;;) {
+      zs.next_in = nullptr;
+      zs.avail_in = 0;
+      zs.next_out = m_state->decompressStaging;
+      zs.avail_out = kStagingSize;
+      const int result =
+          SLGuardedCodecCall([&] { return SLInflate::inflate(&zs, Z_FINISH); }, Z_MEM_ERROR);
+      if (result != Z_OK && result != Z_STREAM_END) return FailDecompress(SL_E_CODEC_DECOMPRESS_FAILED);
+      const u32 produced = kStagingSize - zs.avail_out;
+      if (produced != 0 && !m_decompressed.Write(m_state->decompressStaging, produced, true)) {
+        return FailDecompress(SLGetLastError(false));
+      }
+      if (result == Z_STREAM_END) break;
+      if (produced == 0 && ++idlePasses >= kMaxIdlePasses) {
+        return FailDecompress(SL_E_CODEC_DECOMPRESS_FAILED);
+      }
+    }
+  }
+  SLGuardedCodecCall([&] { return SLInflate::inflateEnd(&zs); }, Z_OK);
+  ResetDecompressSide(false);
+  return SLFail(SL_OK, true);
+}
+
+bool CSLCompressZIP::IsStreamEnd() {
+  if (m_state == nullptr || !m_state->decompressStarted) return SLFail(SL_E_CODEC_NO_DECOMPRESSION, true);
+  SLSetLastError(SL_OK);
+  return m_state->streamEnd != 0;
+}

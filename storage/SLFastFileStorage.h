@@ -1,0 +1,104 @@
+// Read-only storage over a fast data pack: the pack's directory becomes a small tree of
+// directories and files, one file of which is open at a time. The pack itself is read
+// through a source storage (usually a file storage on a ".DAT" file).
+#pragma once
+
+#include "storage/SLBaseStorage.h"
+
+class CSLDigestAlgorithmCRC32;
+
+enum : u32 {
+  SL_E_FASTPACK_CANNOT_SEEK = 0x80020014,  // the source cannot seek
+  SL_E_FASTPACK_BAD = 0x8002001d,          // too small, wrong magic/signature/version, CRC mismatch
+};
+
+// Circular doubly linked list link; an empty list head points at itself.
+struct SLFastPackLink {
+  SLFastPackLink* next;
+  SLFastPackLink* prev;
+};
+
+struct SLFastPackNode {
+  SLFastPackLink children;        // directories: child nodes in the order the pack made them
+  SLFastPackLink link;            // membership in the parent's children (or the root list)
+  SLFastPackNode* parent;         // null at top level
+  SLFastPackLink* containingList;
+  SLWChar* name;                  // one component as stored in the pack, owned
+  u16 directory;                  // 1 directory, 0 file
+  u64 offset;                     // absolute position of the data in the pack (files)
+  u64 size;
+};
+
+struct SLFastPackState {
+  CSLBaseStorage* source;  // one reference held while attached
+  u16 version;
+  u64 packSize;
+  u32 key;
+  SLFastPackLink root;
+  CSLDigestAlgorithmCRC32* digest;
+  SLWChar* findPattern;    // null: no search running
+  u32 findDotState;
+  SLFastPackLink* findDirectory;
+  SLFastPackLink* findCursor;
+  SLStorageFindRecord* findRecordA;
+  SLStorageFindRecord* findRecordW;
+  u32 open;
+  SLFastPackNode* openNode;
+  u64 position;
+};
+
+class CSLFastFileStorage : public CSLBaseStorage {
+  SL_DECLARE_CLASS(CSLFastFileStorage)
+
+ public:
+  // Pack layout constants.
+  static constexpr u32 kMagicLength = 16;
+  static constexpr u16 kSignature = 0x6B54;
+  static constexpr u32 kMinimumPackSize = kMagicLength + 8;
+
+  CSLFastFileStorage() = default;
+  ~CSLFastFileStorage() override;
+
+  bool GetTime(CSLDateTime* out) override;
+  bool AttachContainer(CSLBaseStorage* source) override;
+  CSLBaseStorage* GetContainer() override;
+  bool OpenW(const SLWChar* path, u32 flags) override;
+  bool OpenA(const char* path, u32 flags) override;
+  void Close() override;
+  bool CanRead() override;
+  u64 Read(void* buffer, u64 count) override;
+  bool CanWrite() override;
+  u64 Write(const void* buffer, u64 count) override;
+  bool CanSeek() override;
+  bool Seek(i64 offset, u32 origin) override;
+  bool GetPosition(u64* out) override;
+  bool IsEOF() override;
+  bool Flush() override;
+  bool Lock(u64 offset, u64 length) override;
+  bool Unlock(u64 offset, u64 length) override;
+  bool SetSize(u64 size) override;
+  bool GetSize(u64* out) override;
+  SLStorageFindRecord* FindFirstA(const char* pattern) override;
+  SLStorageFindRecord* FindFirstW(const SLWChar* pattern) override;
+  SLStorageFindRecord* FindNextA() override;
+  SLStorageFindRecord* FindNextW() override;
+
+ private:
+  bool InitDirectory();
+  bool AttachPack(CSLBaseStorage* source, CSLTimer* timer);
+  // Adds one directory entry; false only when memory runs out.
+  bool AddDirectoryEntry(const SLWChar* name, u32 length, u64 offset, u64 size);
+  // Resolves all but the last component of a normalised path: 0 with the list and the
+  // index of the last component, -1 for a wildcard in a directory part, -2 when not found.
+  i32 FindNode(const SLWChar* path, SLFastPackLink** list, u32* index);
+  void FreeDirectoryNode(SLFastPackNode* node);
+  void ClearPack();  // tree, search, open entry, size and key; the storage's names
+  SLStorageFindRecord* BuildFindRecordA();
+  bool CheckEntry(u32 noEntryCode);
+
+  SLFastPackState* m_state = nullptr;
+  // Directory-building cache: the directory chain of the previous entry, so entries sorted
+  // by path do not search their parent's list again.
+  SLFastPackNode* m_lastChain[32] = {};
+  u32 m_lastChainDepth = 0;
+};

@@ -1,0 +1,50 @@
+// Runs one test of the current test program in a fresh process, for behaviour that
+// happens once per process (the first binding of the kernel table, exit handlers).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+
+struct SLChildResult {
+  int status;
+  std::string output;  // standard output and error together
+};
+
+inline bool SLInChildProcess() { return std::getenv("SL_CHILD_TEST") != nullptr; }
+
+// `environment` is prepended to the command ("SL_DEBUG=1").
+inline SLChildResult SLRunChildTest(const std::string& filter, const std::string& environment = "") {
+  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
+  std::filesystem::path log =
+      std::filesystem::temp_directory_path() / ("sl_child_" + std::to_string(std::random_device{}()) + ".log");
+  std::string command = environment + " SL_CHILD_TEST=1 '" + self.string() + "' --gtest_filter=" + filter + " >'" +
+                        log.string() + "' 2>&1";
+  SLChildResult result;
+  result.status = std::system(command.c_str());
+  std::ifstream in(log);
+  std::stringstream text;
+  text << in.rdbuf();
+  result.output = text.str();
+  std::filesystem::remove(log);
+  return result;
+}
+
+// A child test body runs only when its parent started it; it ends with the marker
+// so that the parent can tell "passed" from "filter matched nothing".
+#define SL_CHILD_ONLY() \
+  if (!SLInChildProcess()) GTEST_SKIP() << "runs in its own process"
+#define SL_CHILD_DONE() std::puts("CHILD-PASSED")
+
+#define SL_EXPECT_CHILD_PASSES(filter, environment)                  \
+  do {                                                               \
+    SLChildResult child_ = SLRunChildTest(filter, environment);      \
+    EXPECT_EQ(child_.status, 0) << child_.output;                    \
+    EXPECT_NE(child_.output.find("CHILD-PASSED"), std::string::npos) \
+        << child_.output;                                            \
+  } while (0)

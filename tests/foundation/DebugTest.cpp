@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "foundation/SLArray.h"
+#include "foundation/SLDebug.h"
+#include "foundation/SLError.h"
+#include "foundation/SLSingleton.h"
+#include "tests/foundation/ChildProcess.h"
+
+namespace {
+
+std::vector<std::u16string> g_wide;
+std::string g_narrow;
+void CaptureW(const SLWChar* text) { g_wide.emplace_back(text); }
+void CaptureA(const char* text) { g_narrow += text; }
+
+// Routes the debug service's output into g_narrow for the rest of this process.
+void CaptureDebugOutput() {
+  SLDebugPrint("");  // creates the service
+  ASSERT_NE(SLInternals::g_debugHelper, nullptr);
+  SLInternals::g_debugHelper->m_outputA = &CaptureA;
+  g_narrow.clear();
+}
+
+}  // namespace
+
+TEST(DebugOutput, Utf16OnlyGetsPiecesOf250) {
+  SLInternals::CMXDebugHelper helper;
+  helper.m_outputW = &CaptureW;
+  g_wide.clear();
+  std::string text(600, 'a');
+  text[250] = 'b';
+  text[599] = char(0x80);  // the euro sign of the 8-bit code page
+  helper.Output(text.c_str());
+  ASSERT_EQ(g_wide.size(), 3u);
+  EXPECT_EQ(g_wide[0].size(), 250u);
+  EXPECT_EQ(g_wide[1].size(), 250u);
+  EXPECT_EQ(g_wide[2].size(), 100u);
+  EXPECT_EQ(g_wide[1][0], u'b');
+  EXPECT_EQ(g_wide[2].back(), u'\u20AC');
+  g_wide.clear();
+  helper.Output("");
+  helper.Output(nullptr);
+  EXPECT_TRUE(g_wide.empty());  // no empty piece either
+  std::string exact(500, 'c');
+  helper.Output(exact.c_str());
+  EXPECT_EQ(g_wide.size(), 2u);
+}
+
+TEST(DebugOutput, EightBitEntryTakesTheWholeText) {
+  SLInternals::CMXDebugHelper helper;
+  helper.m_outputA = &CaptureA;
+  helper.m_outputW = &CaptureW;
+  g_narrow.clear();
+  g_wide.clear();
+  std::string text(600, 'z');
+  helper.Output(text.c_str());
+  EXPECT_EQ(g_narrow, text);
+  EXPECT_TRUE(g_wide.empty());
+  SLInternals::CMXDebugHelper none;
+  none.Output("nothing happens");
+}
+
+TEST(DebugOutput, ServiceBindsBothEntries) {
+  SLDebugPrint("");
+  ASSERT_NE(SLInternals::g_debugHelper, nullptr);
+  if (SLInternals::g_debugHelper->m_outputA == &CaptureA) GTEST_SKIP() << "already redirected";
+  EXPECT_NE(SLInternals::g_debugHelper->m_kernel32, nullptr);
+  EXPECT_NE(SLInternals::g_debugHelper->m_outputA, nullptr);
+  EXPECT_NE(SLInternals::g_debugHelper->m_outputW, nullptr);
+}
+
+TEST(DebugOutput, NumbersInDecimal) {
+  CaptureDebugOutput();
+  SLDebugPrintNumber(0);
+  SLDebugPrint("|");
+  SLDebugPrintNumber(4294967295u);
+  SLDebugPrint("|");
+  SLDebugPrintNumber(1200);
+  EXPECT_EQ(g_narrow, "0|4294967295|1200");
+  EXPECT_EQ(SLGetLastError(), 0u);
+}
+
+TEST(DebugOutput, FreedThreadDataSlotIsReported) {
+  CaptureDebugOutput();
+  struct Data : CSLBaseThreadData {};
+  auto* slot = new SLThreadDataSlot;
+  ASSERT_NE(SLGetThreadData(slot, []() -> CSLBaseThreadData* { return new Data(); }), nullptr);
+  u32 index = slot->index;
+  SLSetLastError(0x80020004);
+  delete slot;
+  EXPECT_EQ(g_narrow, "Slot " + std::to_string(index) + " => Freed\n");
+  EXPECT_EQ(SLGetLastError(), 0x80020004u);
+}
+
+// The platform's debug output reaches standard error only when SL_DEBUG=1 asks for it.
+TEST(DebugOutput, SilentUnlessAsked) {
+  if (SLInChildProcess()) return;
+  SLChildResult quiet = SLRunChildTest("DebugOutputChild.Print");
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.output.find("debug-line-42"), std::string::npos) << quiet.output;
+  SLChildResult loud = SLRunChildTest("DebugOutputChild.Print", "SL_DEBUG=1");
+  EXPECT_EQ(loud.status, 0);
+  EXPECT_NE(loud.output.find("debug-line-42"), std::string::npos) << loud.output;
+}
+
+TEST(DebugOutputChild, Print) {
+  SL_CHILD_ONLY();
+  SLDebugPrint("debug-line-");
+  SLDebugPrintNumber(42);
+  SLDebugPrint("\n");
+}
+
+TEST(ModuleList, ConstructedEmptyAndRegistered) {
+  CSLEnumerateModuleList list;
+  EXPECT_STREQ(list.GetRuntimeClass()->name, "CSLEnumerateModuleList");
+  EXPECT_TRUE(list.IsKindOf(&CSLObject::s_classRecord));
+  EXPECT_EQ(CSLEnumerateModuleList::s_classRecord.CreateObject, nullptr);
+  const SLClassRecord* found[64];
+  u32 n = SLEnumerateClasses(found, 64, &CSLEnumerateModuleList::s_classRecord, 0);
+  ASSERT_EQ(n, 1u);
+  EXPECT_EQ(found[0], &CSLEnumerateModuleList::s_classRecord);
+  EXPECT_EQ(SLEnumerateClasses(found, 64, &CSLCircularBuffer::s_classRecord, 0), 1u);
+}

@@ -1,0 +1,273 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+#include <random>
+#include <vector>
+
+#include "foundation/SLError.h"
+#include "foundation/SLMemory.h"
+
+namespace {
+
+int CompareInts(const void* a, const void* b, void* context) {
+  if (context) ++*static_cast<u32*>(context);
+  int x = *static_cast<const int*>(a), y = *static_cast<const int*>(b);
+  return (x > y) - (x < y);
+}
+
+}  // namespace
+
+// ---- memory functions --------------------------------------------------------------
+
+TEST(Memory, AllocOfZeroIsARealBlock) {
+  void* block = SLAlloc(0);
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(SLGetLastError(), 0u);
+  *static_cast<char*>(block) = 1;
+  SLSetLastError(0x80001001);
+  SLFree(block);
+  EXPECT_EQ(SLGetLastError(), 0u);  // freeing clears the code, so clean-up must keep it
+  SLFree(nullptr);
+}
+
+TEST(Memory, ReallocToZeroGivesABlockThatCanBeFreedAndGrown) {
+  char* block = static_cast<char*>(SLAlloc(32));
+  ASSERT_NE(block, nullptr);
+  SLSetLastError(0x80001001);
+  void* minimal = SLRealloc(block, 0);
+  ASSERT_NE(minimal, nullptr);
+  EXPECT_EQ(SLGetLastError(), 0u);
+  // The result is a heap block of its own: it can grow and be freed like any other.
+  char* grown = static_cast<char*>(SLRealloc(minimal, 100));
+  ASSERT_NE(grown, nullptr);
+  std::memset(grown, 7, 100);
+  void* again = SLRealloc(grown, 0);
+  ASSERT_NE(again, nullptr);
+  SLFree(again);
+}
+
+TEST(Memory, ReallocKeepsContentAndAllocatesFromNull) {
+  char* block = static_cast<char*>(SLRealloc(nullptr, 10));
+  ASSERT_NE(block, nullptr);
+  for (int i = 0; i < 10; ++i) block[i] = char(i);
+  block = static_cast<char*>(SLRealloc(block, 100000));
+  ASSERT_NE(block, nullptr);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(block[i], char(i));
+  SLFree(block);
+}
+
+TEST(Memory, CallocOverflowFailsAtOnce) {
+  struct Case {
+    u32 count, size;
+  } cases[] = {{70000, 70000}, {0x10000, 0x10000}, {0xFFFFFFFF, 2}, {2, 0x80000000u}, {0x7FFFFFFF, 0x7FFFFFFF}};
+  for (const Case& c : cases) {
+    SLSetLastError(0);
+    EXPECT_EQ(SLCalloc(c.count, c.size), nullptr) << c.count << " x " << c.size;
+    EXPECT_EQ(SLGetLastError(), 0x80000001u);
+  }
+}
+
+TEST(Memory, CallocZeroFillsAndAcceptsZeroCount) {
+  void* empty = SLCalloc(0, 8);
+  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(SLGetLastError(), 0u);
+  SLFree(empty);
+  // Reuse a dirtied block's memory to make the zero fill visible.
+  u8* dirty = static_cast<u8*>(SLAlloc(4000));
+  std::memset(dirty, 0xAB, 4000);
+  SLFree(dirty);
+  u8* zeroed = static_cast<u8*>(SLCalloc(1000, 4));
+  ASSERT_NE(zeroed, nullptr);
+  EXPECT_TRUE(std::all_of(zeroed, zeroed + 4000, [](u8 b) { return b == 0; }));
+  SLFree(zeroed);
+  u8* viaAlias = static_cast<u8*>(SLAllocZeroed(64));
+  EXPECT_TRUE(std::all_of(viaAlias, viaAlias + 64, [](u8 b) { return b == 0; }));
+  SLFree(viaAlias);
+}
+
+// ---- byte blocks ---------------------------------------------------------------------
+
+TEST(MemBlocks, CompareGivesTheFirstByteDifferenceUnsigned) {
+  const u8 one = 0x01, high = 0xFF;
+  EXPECT_LT(SLMemCompare(&one, &high, 1), 0);
+  EXPECT_EQ(SLMemCompare(&one, &high, 0), 0);
+  std::mt19937 random(7);
+  for (int round = 0; round < 2000; ++round) {
+    u8 a[40], b[40];
+    for (u8& x : a) x = u8(random());
+    std::memcpy(b, a, sizeof(a));
+    u32 n = random() % 41;
+    u32 at = n ? random() % n : 0;
+    if (n && (random() & 1)) b[at] = u8(random());
+    int expected = 0;
+    for (u32 i = 0; i < n; ++i)
+      if (a[i] != b[i]) {
+        expected = int(a[i]) - int(b[i]);
+        break;
+      }
+    // Unaligned starts too: the word loop must not change the answer.
+    EXPECT_EQ(SLMemCompare(a, b, n), expected);
+  }
+}
+
+TEST(MemBlocks, MoveKeepsOverlappingDataInBothDirections) {
+  std::vector<u8> data(64), model(64);
+  std::iota(data.begin(), data.end(), 0);
+  model = data;
+  SLMemMove(data.data() + 5, data.data(), 40);
+  std::memmove(model.data() + 5, model.data(), 40);
+  EXPECT_EQ(data, model);
+  SLMemMove(data.data(), data.data() + 9, 50);
+  std::memmove(model.data(), model.data() + 9, 50);
+  EXPECT_EQ(data, model);
+}
+
+TEST(MemBlocks, SwapExchangesAndRejectsNull) {
+  char a[100], b[100];
+  std::memset(a, 'a', sizeof(a));
+  std::memset(b, 'b', sizeof(b));
+  SLMemSwap(a, b, sizeof(a));
+  EXPECT_EQ(a[99], 'b');
+  EXPECT_EQ(b[0], 'a');
+  EXPECT_EQ(SLGetLastError(), 0u);
+  SLMemSwap(a, a, sizeof(a));
+  EXPECT_EQ(a[0], 'b');
+  SLMemSwap(nullptr, b, 4);
+  EXPECT_EQ(SLGetLastError(), 0x80001001u);
+}
+
+// ---- sort ---------------------------------------------------------------------------
+
+TEST(QSort, AgreesWithStdSortOnLargeInputsWithDuplicates) {
+  std::mt19937 random(11);
+  for (u32 count : {1000u, 65537u, 300000u}) {
+    for (int range : {4, 1000, 1 << 30}) {
+      std::vector<int> values(count);
+      for (int& v : values) v = int(random() % range);
+      std::vector<int> expected = values;
+      std::sort(expected.begin(), expected.end());
+      SLQSort(values.data(), count, sizeof(int), &CompareInts, nullptr);
+      ASSERT_EQ(values, expected) << count << " values below " << range;
+      EXPECT_EQ(SLGetLastError(), 0u);
+    }
+  }
+}
+
+TEST(QSort, OrderedReversedAndConstantInputs) {
+  std::vector<int> patterns[3];
+  for (int i = 0; i < 5000; ++i) {
+    patterns[0].push_back(i);
+    patterns[1].push_back(5000 - i);
+    patterns[2].push_back(42);
+  }
+  for (auto& values : patterns) {
+    std::vector<int> expected = values;
+    std::sort(expected.begin(), expected.end());
+    SLQSort(values.data(), u32(values.size()), sizeof(int), &CompareInts, nullptr);
+    EXPECT_EQ(values, expected);
+  }
+}
+
+TEST(QSort, EverySmallSizeAndEveryPermutationUpToSeven) {
+  for (u32 n = 0; n <= 9; ++n) {
+    std::vector<int> base(n);
+    for (u32 i = 0; i < n; ++i) base[i] = int(i / 2);  // duplicates included
+    std::vector<int> perm = base;
+    u32 checked = 0;
+    do {
+      std::vector<int> values = perm;
+      SLQSort(values.data(), n, sizeof(int), &CompareInts, nullptr);
+      ASSERT_EQ(values, base);
+    } while (++checked < 6000 && std::next_permutation(perm.begin(), perm.end()));
+  }
+}
+
+TEST(QSort, CallbackCountsAtTheSelectionBoundary) {
+  u32 calls = 0;
+  int one = 5;
+  SLQSort(&one, 1, sizeof(int), &CompareInts, &calls);
+  SLQSort(&one, 0, sizeof(int), &CompareInts, &calls);
+  EXPECT_EQ(calls, 0u);
+  // Eight elements are sorted by selection alone: 7 + 6 + ... + 1 comparisons.
+  int eight[8] = {3, 1, 4, 1, 5, 9, 2, 6};
+  SLQSort(eight, 8, sizeof(int), &CompareInts, &calls);
+  EXPECT_EQ(calls, 28u);
+  EXPECT_TRUE(std::is_sorted(eight, eight + 8));
+}
+
+TEST(QSort, WideElementsMoveWhole) {
+  struct Record {
+    int key;
+    char payload[20];
+  };
+  std::mt19937 random(3);
+  std::vector<Record> records(2000);
+  for (Record& r : records) {
+    r.key = int(random() % 300);
+    std::snprintf(r.payload, sizeof(r.payload), "k%d", r.key);
+  }
+  SLQSort(records.data(), u32(records.size()), sizeof(Record), &CompareInts, nullptr);
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    if (i) {
+      ASSERT_LE(records[i - 1].key, records[i].key);
+    }
+    ASSERT_EQ(std::string(records[i].payload), "k" + std::to_string(records[i].key));
+  }
+}
+
+TEST(QSort, RejectsBadArguments) {
+  int values[3] = {3, 2, 1};
+  SLQSort(nullptr, 3, 4, &CompareInts, nullptr);
+  EXPECT_EQ(SLGetLastError(), 0x80001002u);
+  SLQSort(values, 3, 0, &CompareInts, nullptr);
+  EXPECT_EQ(SLGetLastError(), 0x80001001u);
+  SLQSort(values, 3, 4, nullptr, nullptr);
+  EXPECT_EQ(SLGetLastError(), 0x80001001u);
+  EXPECT_EQ(values[0], 3);
+}
+
+// ---- search ---------------------------------------------------------------------------
+
+TEST(BSearch, FindsEveryElementAndMissesTheGaps) {
+  for (u32 count = 1; count < 70; ++count) {
+    std::vector<int> values(count);
+    for (u32 i = 0; i < count; ++i) values[i] = int(i * 2);
+    for (int key = -1; key <= int(count * 2); ++key) {
+      void* found = SLBSearch(values.data(), &key, count, sizeof(int), &CompareInts, nullptr);
+      if (key >= 0 && key % 2 == 0 && key < int(count * 2)) {
+        ASSERT_NE(found, nullptr) << key << " in " << count;
+        EXPECT_EQ(*static_cast<int*>(found), key);
+        EXPECT_EQ(SLGetLastError(), 0u);
+      } else {
+        EXPECT_EQ(found, nullptr) << key << " in " << count;
+        EXPECT_EQ(SLGetLastError(), 0x80010001u);
+      }
+    }
+  }
+}
+
+TEST(BSearch, EmptySingleAndBadArguments) {
+  int value = 4, key = 4;
+  u32 calls = 0;
+  EXPECT_EQ(SLBSearch(&value, &key, 0, sizeof(int), &CompareInts, &calls), nullptr);
+  EXPECT_EQ(SLGetLastError(), 0x80010001u);
+  EXPECT_EQ(SLBSearch(&value, &key, 1, sizeof(int), &CompareInts, &calls), &value);
+  EXPECT_EQ(calls, 1u);
+  EXPECT_EQ(SLBSearch(nullptr, &key, 1, sizeof(int), &CompareInts, nullptr), nullptr);
+  EXPECT_EQ(SLGetLastError(), 0x80001002u);
+  EXPECT_EQ(SLBSearch(&value, &key, 1, 0, &CompareInts, nullptr), nullptr);
+  EXPECT_EQ(SLGetLastError(), 0x80001001u);
+}
+
+// ---- checked sizes ----------------------------------------------------------------------
+
+TEST(CheckedSizes, OverflowIsReported) {
+  u64 out;
+  EXPECT_FALSE(SLCheckedMul(u64(1) << 40, u64(1) << 30, &out));
+  EXPECT_TRUE(SLCheckedRoundUp(1, 4096, &out));
+  EXPECT_EQ(out, 4096u);
+  EXPECT_FALSE(SLCheckedRoundUp(~u64(0) - 5, 32, &out));
+  EXPECT_FALSE(SLFitsU32(u64(1) << 32));
+}

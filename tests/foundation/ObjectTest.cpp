@@ -1,0 +1,341 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "foundation/SLError.h"
+#include "foundation/SLMemory.h"
+#include "foundation/SLObject.h"
+
+namespace {
+
+std::atomic<int> g_destroyed{0};
+
+class CTestShape : public CSLObject {
+  SL_DECLARE_CLASS(CTestShape)
+ public:
+  CTestShape() = default;
+  ~CTestShape() override { ++g_destroyed; }
+};
+
+class CTestCircle : public CTestShape {
+  SL_DECLARE_CLASS(CTestCircle)
+ public:
+  CTestCircle() = default;
+  explicit CTestCircle(const CTestShape& like) : m_likeWasHeap(like.IsHeapObject()) {}
+  bool m_likeWasHeap = true;
+  CTestShape m_member;  // a member object is never a heap object of its own
+};
+
+}  // namespace
+
+class CTestAbstract : public CSLObject {
+  SL_DECLARE_CLASS(CTestAbstract)
+ public:
+  virtual void Draw() = 0;
+};
+
+SL_IMPLEMENT_CLASS(CTestShape, CSLObject)
+SL_IMPLEMENT_CLASS_CREATABLE(CTestCircle, CTestShape)
+SL_IMPLEMENT_CLASS(CTestAbstract, CSLObject)
+
+namespace {
+
+CSLObject* ThrowingFactory() { throw 42; }
+CSLObject* ThrowingInPlace(void*) { throw 43; }
+const SLClassRecord* g_throwingLink = nullptr;
+const SLClassRecord kThrowingRecord = {"CTestThrowing", 8, &ThrowingFactory, &ThrowingInPlace,
+                                       &CSLObject::s_classRecord, &g_throwingLink};
+
+// A family of records for paging: 70 classes under one base.
+constexpr int kFamily = 70;
+const SLClassRecord* g_familyLinks[kFamily + 1];
+SLClassRecord g_familyBase = {"CTestFamily", 8, nullptr, nullptr, &CSLObject::s_classRecord, &g_familyLinks[kFamily]};
+SLClassRecord g_family[kFamily];
+char g_familyNames[kFamily][16];
+
+struct RegisterTestClasses {
+  RegisterTestClasses() {
+    SLRegisterClass(&CTestShape::s_classRecord);
+    SLRegisterClass(&CTestCircle::s_classRecord);
+    SLRegisterClass(&CTestAbstract::s_classRecord);
+    SLRegisterClass(&kThrowingRecord);
+    SLRegisterClass(&g_familyBase);
+    for (int i = 0; i < kFamily; ++i) {
+      std::snprintf(g_familyNames[i], sizeof(g_familyNames[i]), "CFamily%d", i);
+      g_family[i] = {g_familyNames[i], 8, nullptr, nullptr, &g_familyBase, &g_familyLinks[i]};
+      SLRegisterClass(&g_family[i]);
+    }
+  }
+} g_registerTestClasses;
+
+// Exposes the value types that only the framework's own code sets.
+class CTestProperty : public CSLProperty {
+ public:
+  void SetRaw(u32 type, Value value) {
+    ClearValue();
+    m_type = type;
+    m_value = value;
+  }
+  Value GetValue() const { return m_value; }
+};
+
+}  // namespace
+
+// ---- lifetime and the heap flag -------------------------------------------------------
+
+TEST(ObjectLifetime, CreatedFromItsRecordAndReleasedOnceIsDeleted) {
+  int before = g_destroyed;
+  CSLObject* object = SLCallGuarded(&CTestCircle::s_classRecord);
+  ASSERT_NE(object, nullptr);
+  EXPECT_TRUE(object->IsHeapObject());
+  EXPECT_EQ(object->GetRefCount(), 1);
+  EXPECT_EQ(object->AddRef(), 2u);
+  EXPECT_EQ(object->Release(), 1);
+  EXPECT_EQ(object->Release(), 0);
+  EXPECT_EQ(g_destroyed - before, 2);  // the circle and its member
+}
+
+TEST(ObjectLifetime, MadeInPlaceSurvivesReleaseWithCountOne) {
+  alignas(CTestCircle) unsigned char buffer[sizeof(CTestCircle)];
+  ASSERT_GE(sizeof(buffer), CTestCircle::s_classRecord.objectSize);
+  int before = g_destroyed;
+  CSLObject* object = SLCallFactoryGuarded(&CTestCircle::s_classRecord, buffer);
+  ASSERT_EQ(static_cast<void*>(object), static_cast<void*>(buffer));
+  EXPECT_FALSE(object->IsHeapObject());
+  EXPECT_EQ(object->Release(), 1);
+  EXPECT_EQ(object->GetRefCount(), 1);
+  EXPECT_EQ(g_destroyed, before);
+  object->DeletingDtor(0);
+  EXPECT_EQ(g_destroyed - before, 2);
+}
+
+TEST(ObjectLifetime, StackObjectIsNeverDeletedByRelease) {
+  CTestShape shape;
+  EXPECT_FALSE(shape.IsHeapObject());
+  EXPECT_EQ(shape.Release(), 1);
+  EXPECT_EQ(shape.GetRefCount(), 1);
+}
+
+TEST(ObjectLifetime, TemporaryBuiltForNewArgumentsDoesNotTakeTheHeapFlag) {
+  // The temporary is built after the allocation and before the outer constructor.
+  CTestCircle* circle = new CTestCircle(CTestShape());
+  ASSERT_NE(circle, nullptr);
+  EXPECT_FALSE(circle->m_likeWasHeap);
+  EXPECT_TRUE(circle->IsHeapObject());
+  EXPECT_FALSE(circle->m_member.IsHeapObject());
+  // And an object built on the stack right after a new does not take it either.
+  CTestShape* heap = new CTestShape();
+  CTestShape after;
+  EXPECT_TRUE(heap->IsHeapObject());
+  EXPECT_FALSE(after.IsHeapObject());
+  int before = g_destroyed;
+  EXPECT_EQ(circle->Release(), 0);
+  EXPECT_EQ(heap->Release(), 0);
+  EXPECT_EQ(g_destroyed - before, 3);
+}
+
+TEST(ObjectLifetime, ConcurrentNewOnEightThreadsKeepsEveryFlag) {
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t)
+    threads.emplace_back([&wrong] {
+      for (int i = 0; i < 500; ++i) {
+        CTestShape local;
+        CTestShape* heap = new CTestShape();
+        if (!heap->IsHeapObject() || local.IsHeapObject()) ++wrong;
+        heap->Release();
+      }
+    });
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(wrong, 0);
+}
+
+TEST(ObjectLifetime, ObjPtrReleasesAndKeepsTheCallersCode) {
+  CTestShape* shape = new CTestShape();
+  {
+    TSLObjPtr<CTestShape> held(shape);
+    EXPECT_EQ(shape->GetRefCount(), 2);
+    shape->Release();
+    SLSetLastError(0x80020005);
+  }
+  EXPECT_EQ(SLGetLastError(), 0x80020005u);
+}
+
+// ---- kinds and the registry -------------------------------------------------------------
+
+TEST(ClassRecords, KindTests) {
+  EXPECT_TRUE(SLClassRecord::IsDerivedFrom(&CTestCircle::s_classRecord, &CTestCircle::s_classRecord));
+  EXPECT_TRUE(SLClassRecord::IsDerivedFrom(&CTestCircle::s_classRecord, &CTestShape::s_classRecord));
+  EXPECT_FALSE(SLClassRecord::IsDerivedFrom(&CTestShape::s_classRecord, &CTestCircle::s_classRecord));
+  EXPECT_FALSE(SLClassRecord::IsDerivedFrom(nullptr, &CSLObject::s_classRecord));
+  CTestCircle circle;
+  EXPECT_TRUE(circle.IsKindOf(&CSLObject::s_classRecord));
+  EXPECT_TRUE(circle.IsKindOf(&CTestShape::s_classRecord));
+  EXPECT_FALSE(circle.IsKindOf(&CTestAbstract::s_classRecord));
+  EXPECT_STREQ(circle.GetRuntimeClass()->name, "CTestCircle");
+  EXPECT_EQ(CSLObject::s_classRecord.base, nullptr);
+  EXPECT_EQ(CSLObject::s_classRecord.link, nullptr);
+}
+
+TEST(ClassRecords, EnumerationPagesNewestFirstInBatches) {
+  const SLClassRecord* batch[32];
+  std::vector<const SLClassRecord*> all;
+  for (u32 skip = 0;; skip += 32) {
+    u32 n = SLEnumerateClasses(batch, 32, &g_familyBase, skip);
+    all.insert(all.end(), batch, batch + n);
+    if (n < 32) break;
+  }
+  ASSERT_EQ(all.size(), std::size_t(kFamily + 1));  // the base is derived from itself
+  for (int i = 0; i < kFamily; ++i) EXPECT_EQ(all[i], &g_family[kFamily - 1 - i]) << i;
+  EXPECT_EQ(all.back(), &g_familyBase);
+  EXPECT_EQ(SLEnumerateClasses(batch, 32, &g_familyBase, 32), 32u);
+  EXPECT_EQ(batch[0], &g_family[kFamily - 33]);
+  EXPECT_EQ(SLEnumerateClasses(nullptr, 1000, &g_familyBase, 0), u32(kFamily + 1));
+  EXPECT_EQ(SLEnumerateClasses(batch, 0, &g_familyBase, 0), 0u);
+  EXPECT_EQ(SLEnumerateClasses(batch, 32, &g_familyBase, 1000), 0u);
+  // Without a base every registered record counts, the family and the shapes among them.
+  EXPECT_GE(SLEnumerateClasses(nullptr, 100000, nullptr, 0), u32(kFamily + 5));
+  EXPECT_EQ(SLEnumerateClasses(batch, 32, &CTestShape::s_classRecord, 0), 2u);
+  EXPECT_EQ(batch[0], &CTestCircle::s_classRecord);
+}
+
+TEST(ClassRecords, GuardedFactories) {
+  SLSetLastError(0x80020001);
+  EXPECT_EQ(SLCallGuarded(&CTestAbstract::s_classRecord), nullptr);
+  EXPECT_EQ(SLGetLastError(), 0x80020001u);  // sets no code of its own
+  EXPECT_EQ(SLCallGuarded(&kThrowingRecord), nullptr);
+  char buffer[64];
+  EXPECT_EQ(SLCallFactoryGuarded(&kThrowingRecord, buffer), nullptr);
+  EXPECT_EQ(SLCallFactoryGuarded(&CTestCircle::s_classRecord, nullptr), nullptr);
+  EXPECT_EQ(SLCallFactoryGuarded(&CTestAbstract::s_classRecord, buffer), nullptr);
+
+  int ran = 0;
+  EXPECT_TRUE(SLCallGuarded([](void* a) { ++*static_cast<int*>(a); }, &ran));
+  EXPECT_EQ(ran, 1);
+  EXPECT_FALSE(SLCallGuarded([](void*) { throw 1; }, nullptr));
+}
+
+TEST(ClassRecords, CommonOperationsDefaultToNotSupported) {
+  CTestShape a, b;
+  EXPECT_FALSE(a.CopyTo(&b));
+  EXPECT_EQ(SLGetLastError(), 0x80002003u);
+  EXPECT_FALSE(b.CopyFrom(&a));
+  EXPECT_EQ(a.Reserved3(1), 0u);
+  EXPECT_EQ(SLGetLastError(), 0x80002003u);
+  EXPECT_EQ(a.Reserved6(1), 0u);
+  EXPECT_EQ(a.Reserved2(), 0u);
+}
+
+// ---- properties ---------------------------------------------------------------------------
+
+TEST(Properties, ReplaceByNameWithoutRegardToCase) {
+  CTestShape shape;
+  EXPECT_TRUE(shape.SetIntegerProperty("Image Id", 1));
+  EXPECT_TRUE(shape.SetIntegerProperty("Other", 5));
+  EXPECT_TRUE(shape.SetIntegerProperty("IMAGE ID", 2));
+  EXPECT_EQ(shape.GetPropertyCount(), 2u);
+  CSLProperty* newest = shape.GetProperty(0);
+  ASSERT_NE(newest, nullptr);
+  EXPECT_STREQ(newest->GetName(), "Other");
+  CSLProperty* image = shape.GetProperty(1);
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(image->GetInteger(), 2);
+  EXPECT_STREQ(image->GetName(), "IMAGE ID");  // the name is copied with the value
+}
+
+TEST(Properties, AddingTheSameObjectAgainChangesNothing) {
+  CTestShape shape;
+  CSLProperty* property = new CSLProperty();
+  ASSERT_TRUE(property->SetName("Frame"));
+  ASSERT_TRUE(property->SetInteger(9));
+  ASSERT_TRUE(shape.AddProperty(property));
+  SLSetLastError(0x80001001);
+  EXPECT_TRUE(shape.AddProperty(property));
+  EXPECT_EQ(SLGetLastError(), 0u);
+  EXPECT_EQ(shape.GetPropertyCount(), 1u);
+  // The property is still alive and owned by the object (a freed one would fault here).
+  EXPECT_EQ(shape.GetProperty(0), property);
+  EXPECT_EQ(property->GetInteger(), 9);
+  EXPECT_STREQ(property->GetName(), "Frame");
+}
+
+TEST(Properties, FailuresAndTheirCodes) {
+  CTestShape shape;
+  EXPECT_FALSE(shape.AddProperty(nullptr));
+  EXPECT_EQ(SLGetLastError(), 0x80001001u);
+  CSLProperty* unnamed = new CSLProperty();
+  EXPECT_FALSE(shape.AddProperty(unnamed));
+  EXPECT_EQ(SLGetLastError(), 0x80010002u);
+  unnamed->DeletingDtor(1);
+  EXPECT_EQ(shape.GetProperty(0), nullptr);
+  EXPECT_EQ(SLGetLastError(), 0x80001008u);
+  EXPECT_FALSE(shape.RemoveProperty(0));
+  EXPECT_EQ(SLGetLastError(), 0x80010001u);
+  EXPECT_FALSE(shape.SetIntegerProperty("", 1));
+  EXPECT_EQ(SLGetLastError(), 0x8000100du);
+  EXPECT_FALSE(shape.SetIntegerProperty(nullptr, 1));
+  EXPECT_EQ(SLGetLastError(), 0x8000100du);
+  shape.SetIntegerProperty("A", 1);
+  EXPECT_EQ(shape.GetProperty(1), nullptr);
+  EXPECT_EQ(SLGetLastError(), 0x80001008u);
+  EXPECT_TRUE(shape.RemoveProperty(0));
+  EXPECT_EQ(shape.GetPropertyCount(), 0u);
+}
+
+TEST(Properties, DestructionKeepsTheCallersCode) {
+  auto* shape = new CTestShape();
+  shape->SetIntegerProperty("A", 1);
+  shape->SetIntegerProperty("B", 2);
+  SLSetLastError(0x80090003);
+  shape->Release();
+  EXPECT_EQ(SLGetLastError(), 0x80090003u);
+  CSLProperty* property = new CSLProperty();
+  property->SetName("x");
+  SLSetLastError(0x80090004);
+  property->DeletingDtor(1);
+  EXPECT_EQ(SLGetLastError(), 0x80090004u);
+}
+
+TEST(Properties, CopyFollowsTheValueType) {
+  CTestProperty source, target;
+  source.SetName("Text");
+  char* text = static_cast<char*>(SLAlloc(6));
+  std::memcpy(text, "hello", 6);
+  CSLProperty::Value value{};
+  value.textA = text;
+  source.SetRaw(4, value);
+  ASSERT_TRUE(source.CopyTo(&target));
+  EXPECT_STREQ(target.GetName(), "Text");
+  EXPECT_EQ(target.GetType(), 4u);
+  EXPECT_STREQ(target.GetValue().textA, "hello");
+  EXPECT_NE(target.GetValue().textA, text);  // a copy of its own
+
+  // An owned block is not copied: the copy only says there was one.
+  value.block = SLAlloc(16);
+  source.SetRaw(6, value);
+  ASSERT_TRUE(source.CopyTo(&target));
+  EXPECT_EQ(target.GetType(), 8u);
+  EXPECT_EQ(target.GetValue().block, nullptr);
+
+  CTestShape* object = new CTestShape();
+  value.object = object;
+  source.SetRaw(9, value);  // the property now holds the creation reference
+  ASSERT_TRUE(source.CopyTo(&target));
+  EXPECT_EQ(object->GetRefCount(), 2);
+  target.ClearValue();
+  EXPECT_EQ(object->GetRefCount(), 1);
+  int before = g_destroyed;
+  source.ClearValue();
+  EXPECT_EQ(g_destroyed - before, 1);
+
+  value.raw = 0;
+  value.d = 2.5;
+  source.SetRaw(3, value);
+  ASSERT_TRUE(source.CopyTo(&target));
+  EXPECT_EQ(target.GetValue().d, 2.5);
+  EXPECT_TRUE(target.CopyTo(&target));
+  EXPECT_EQ(SLGetLastError(), 0u);
+}

@@ -1,0 +1,390 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "foundation/SLError.h"
+#include "foundation/SLMemory.h"
+#include "foundation/SLString.h"
+
+namespace {
+
+std::u16string Text(CSLStringWide& s) { return std::u16string(s.CStr(), s.GetLength()); }
+std::string Text(CSLStringAnsi& s) { return std::string(s.CStr(), s.GetLength()); }
+
+TEST(StringCapacity, RoundsAboveTheRequestInSteps) {
+  CSLStringWide wide, other;
+  ASSERT_TRUE(wide.Reserve(255));
+  EXPECT_EQ(wide.GetCapacity(), 256u);
+  ASSERT_TRUE(wide.Reserve(256));  // not above the capacity: nothing to do
+  EXPECT_EQ(wide.GetCapacity(), 256u);
+  ASSERT_TRUE(other.Reserve(256));
+  EXPECT_EQ(other.GetCapacity(), 512u);
+  ASSERT_TRUE(wide.Reserve(256, true));
+  EXPECT_EQ(wide.GetCapacity(), 512u);
+  ASSERT_TRUE(wide.Reserve(10));  // without force a smaller request keeps the buffer
+  EXPECT_EQ(wide.GetCapacity(), 512u);
+  ASSERT_TRUE(wide.Reserve(0, true));
+  EXPECT_EQ(wide.GetCapacity(), 0u);
+  EXPECT_FALSE(wide.Reserve(0xFFFFFFF0u));  // the byte size would not fit 32 bits
+  EXPECT_EQ(SLGetLastError(), SL_E_OUT_OF_MEMORY);
+
+  CSLStringAnsi ansi;
+  ASSERT_TRUE(ansi.Assign("0123456789"));
+  EXPECT_EQ(ansi.GetCapacity(), 512u);  // 128 doubled to 256, rounded above it
+  ASSERT_TRUE(wide.Assign(u"0123456789"));
+  EXPECT_EQ(wide.GetCapacity(), 256u);
+  // Growth by appends: the 8-bit string doubles, the wide one rounds the need.
+  std::string big(600, 'x');
+  ASSERT_TRUE(ansi.Append(big.c_str()));
+  EXPECT_EQ(ansi.GetCapacity(), 1280u);  // 611 doubled is 1222, rounded above
+  std::u16string bigW(600, u'x');
+  ASSERT_TRUE(wide.Append(bigW.c_str()));
+  EXPECT_EQ(wide.GetCapacity(), 768u);
+  // A forced reserve below the length keeps what fits.
+  ASSERT_TRUE(wide.Reserve(100, true));
+  EXPECT_EQ(wide.GetCapacity(), 256u);
+  EXPECT_EQ(wide.GetLength(), 255u);
+}
+
+TEST(StringEditing, WithoutBufferEverythingSucceeds) {
+  CSLStringWide wide;
+  EXPECT_TRUE(wide.Truncate(3));
+  EXPECT_TRUE(wide.Mid(1, 2));
+  EXPECT_TRUE(wide.Trim());
+  EXPECT_TRUE(wide.ReplaceChars(u"a", u'b'));
+  EXPECT_TRUE(wide.Delete(0, 4));
+  EXPECT_EQ(wide.GetCapacity(), 0u);
+  EXPECT_EQ(wide.CStr()[0], 0);
+  EXPECT_TRUE(wide.IsEmpty());
+  EXPECT_EQ(wide.GetBufferTerminated(), nullptr);
+  EXPECT_EQ(wide.FindChar(u'a', 0), nullptr);
+}
+
+TEST(StringEditing, InPlaceOperations) {
+  CSLStringAnsi a;
+  a = " \t abc def \t";
+  EXPECT_TRUE(a.Trim());
+  EXPECT_EQ(Text(a), "abc def");
+  a = "xxabcxx";
+  a.TrimLeft("x");
+  EXPECT_EQ(Text(a), "abcxx");
+  a.TrimRight("x");
+  EXPECT_EQ(Text(a), "abc");
+  a = "a-b_c-d";
+  a.ReplaceChars("-_", 0);
+  EXPECT_EQ(Text(a), "abcd");
+  EXPECT_EQ(a.GetLength(), 4u);
+  a.ReplaceChars("bd", '.');
+  EXPECT_EQ(Text(a), "a.c.");
+  a = "0123456789";
+  a.Mid(3, 4);
+  EXPECT_EQ(Text(a), "3456");
+  a.Mid(2, 100);
+  EXPECT_EQ(Text(a), "56");
+  a.Mid(9, 1);
+  EXPECT_EQ(Text(a), "");
+  a = "0123456789";
+  a.Truncate(4);
+  EXPECT_EQ(Text(a), "0123");
+  a.Truncate(40);
+  EXPECT_EQ(Text(a), "0123");
+
+  CSLStringWide w;
+  w = u"0123456789";
+  w.Delete(2, 3);
+  EXPECT_EQ(Text(w), u"0156789");
+  w.Delete(5, 0xFFFFFFFFu);  // an overflowing count removes the rest
+  EXPECT_EQ(Text(w), u"01567");
+  w.Delete(99, 1);
+  EXPECT_EQ(Text(w), u"01567");
+  EXPECT_EQ(w.FindChar(u'6', 0) - w.CStr(), 3);
+  EXPECT_EQ(w.FindChar(u'0', 1), nullptr);
+  EXPECT_EQ(w.FindChar(u'0', 99), nullptr);
+}
+
+TEST(StringEditing, HandedOutBufferIsRecounted) {
+  CSLStringAnsi a;
+  a = "abc";
+  char* buffer = a.GetBufferTerminated();
+  std::strcpy(buffer, "longer text");
+  EXPECT_EQ(a.GetLength(), 11u);
+  // Writing over the whole capacity cannot run past it: the last character becomes NUL.
+  buffer = a.GetBufferTerminated();
+  std::memset(buffer, 'z', a.GetCapacity());
+  EXPECT_EQ(a.GetLength(), a.GetCapacity() - 1);
+}
+
+// Assigning or inserting a part of the string's own text.
+TEST(StringOverlap, AssignAndInsertFromOwnBuffer) {
+  CSLStringAnsi a;
+  a = "hello world";
+  ASSERT_TRUE(a.Assign(a.CStr() + 6, 5));
+  EXPECT_EQ(Text(a), "world");
+  a = "abcdef";
+  ASSERT_TRUE(a.Insert(a.CStr() + 1, 3, 3));
+  EXPECT_EQ(Text(a), "abcbcddef");
+  ASSERT_TRUE(a.Append(a.CStr()));
+  EXPECT_EQ(Text(a), "abcbcddefabcbcddef");
+  ASSERT_TRUE(a.Assign(a.CStr()));
+  EXPECT_EQ(Text(a), "abcbcddefabcbcddef");
+
+  CSLStringWide w;
+  std::u16string longText(300, u'q');
+  longText += u"tail";
+  w = longText.c_str();
+  ASSERT_TRUE(w.Insert(w.CStr() + 300, 0, 4));
+  EXPECT_EQ(Text(w), u"tail" + longText);
+  ASSERT_TRUE(w.Assign(w.CStr() + 4, 304));
+  EXPECT_EQ(Text(w), longText);
+  CSLStringWide copy;
+  copy = w;
+  ASSERT_TRUE(w.InsertString(w, 1));
+  EXPECT_EQ(w.GetLength(), 2 * longText.size());
+}
+
+TEST(StringArguments, LengthRules) {
+  CSLStringAnsi a;
+  ASSERT_TRUE(a.Assign("abc\0def", 7));  // a length of 1 to 31 stops at a NUL inside
+  EXPECT_EQ(a.GetLength(), 3u);
+  std::string withNul(40, 'x');
+  withNul[5] = 0;
+  ASSERT_TRUE(a.Assign(withNul.c_str(), 40));  // from 32 on the length is taken as given
+  EXPECT_EQ(a.GetLength(), 40u);
+  EXPECT_EQ(a.GetLength(true), 5u);  // a forced recount stops at the stored NUL
+  a = "keep";
+  EXPECT_FALSE(a.Assign(nullptr, 3));
+  EXPECT_EQ(SLGetLastError(), SL_E_NULL_DATA);
+  EXPECT_TRUE(a.Insert(nullptr, 0, SL_TEXT_TO_END));
+  EXPECT_EQ(Text(a), "keep");
+  EXPECT_TRUE(a.Assign(nullptr, SL_TEXT_TO_END));
+  EXPECT_TRUE(a.IsEmpty());
+  a = "12";
+  ASSERT_TRUE(a.Insert("ab", 99));
+  EXPECT_EQ(Text(a), "12ab");
+  a = 'c';
+  a += 'd';
+  a += "ef";
+  EXPECT_EQ(Text(a), "cdef");
+}
+
+TEST(StringConversion, BetweenWidthsAndCodePages) {
+  CSLStringAnsi a;
+  CSLStringWide w;
+  w = u"Canción ñ";
+  a = w;
+  EXPECT_EQ(Text(a), "Canci\xF3n \xF1");
+  ASSERT_TRUE(a.AppendW(u"!é"));
+  EXPECT_EQ(Text(a), "Canci\xF3n \xF1!\xE9");
+  ASSERT_TRUE(w.AssignA("\xE9t\xE9"));
+  EXPECT_EQ(Text(w), u"été");
+  ASSERT_TRUE(w.InsertA("\xF1", 1));
+  EXPECT_EQ(Text(w), u"éñté");
+  ASSERT_TRUE(w.AssignUtf8("\xC3\xA9", SL_TEXT_TO_END, false));
+  EXPECT_EQ(Text(w), u"é");
+  ASSERT_TRUE(w.AssignUtf8("x\xE2\x82\xAC", SL_TEXT_TO_END, true));
+  EXPECT_EQ(Text(w), u"éx€");
+  // A failed code-page assignment keeps what was converted before the failure.
+  EXPECT_FALSE(w.AssignUtf8("ab\xC0\x80", SL_TEXT_TO_END, false));
+  EXPECT_NE(SLGetLastError(), 0u);
+  // A failed ANSI assignment leaves the string as it was.
+  w = u"same";
+  a = "same";
+  std::string longText(4000, 'y');
+  ASSERT_TRUE(w.AssignA(longText.c_str()));
+  EXPECT_EQ(w.GetLength(), 4000u);
+  ASSERT_TRUE(a.AssignW(w.CStr()));
+  EXPECT_EQ(a.GetLength(), 4000u);
+}
+
+TEST(StringCopy, CopyToNeedsTheSameClass) {
+  CSLStringWide w, other;
+  w = u"value";
+  EXPECT_TRUE(w.CopyTo(&other));
+  EXPECT_EQ(Text(other), u"value");
+  CSLStringAnsi a;
+  EXPECT_FALSE(w.CopyTo(&a));
+  EXPECT_EQ(SLGetLastError(), SL_E_NOT_SUPPORTED);
+  a = "x";
+  CSLStringAnsi b;
+  EXPECT_TRUE(a.CopyTo(&b));
+  EXPECT_EQ(Text(b), "x");
+  char* detached = b.Detach();
+  EXPECT_STREQ(detached, "x");
+  EXPECT_EQ(b.GetCapacity(), 0u);
+  SLFree(detached);
+}
+
+struct DetectCase {
+  std::string data;
+  u32 expected;
+};
+
+TEST(TextDetection, Cases) {
+  const DetectCase cases[] = {
+      {"abc", 0x01},
+      {"a\nb", 0x11},
+      {"\xEF\xBB\xBF" "a\r\nb", 0x02},
+      {std::string("\xFF\xFE" "a\0\r\0b\0", 8), 0x23},
+      {"\xC3\xA9", 0x02},
+      {std::string("a\0b\0c\0", 6), 0x01},
+      {"ab\xE9xyzw stuff", 0x01},
+      {"", 0x01},
+      {"x", 0x01},
+      {"a\n\rb", 0x31},
+      {"a\rb", 0x21},
+      {"a\r", 0x21},
+      {"a\n", 0x11},
+      {"ab\xC3", 0x01},       // an invalid sequence that runs to the end
+      {"\xC3\xA9\xE2\x82", 0x02},
+      {std::string("\0a\0\xE9\0b\0c\0d\0\n", 12), 0x14},
+      {std::string("\xE9\0b\0c\0d\0\r\0\n\0", 12), 0x03},
+      {"\xFE\xFF", 0x04},
+  };
+  for (const DetectCase& c : cases) {
+    SCOPED_TRACE(c.data);
+    EXPECT_EQ(SLDetectTextEncoding(c.data.data(), u32(c.data.size())), c.expected);
+    EXPECT_EQ(SLGetLastError(), 0u);
+  }
+  EXPECT_EQ(SLDetectTextEncoding(nullptr, 3), 0u);
+  EXPECT_EQ(SLGetLastError(), SL_E_NULL_DATA);
+}
+
+TEST(TextDetection, BomsAndCodePoints) {
+  EXPECT_EQ(SLGetTextEncodingBOMSize(SL_TEXT_UTF8), 3u);
+  EXPECT_EQ(SLGetTextEncodingBOMSize(SL_TEXT_UTF16BE | SL_TEXT_LF), 2u);
+  EXPECT_EQ(SLGetTextEncodingBOMSize(SL_TEXT_ANSI), 0u);
+  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+  EXPECT_EQ(SLGetTextEncodingBOM(7), nullptr);
+
+  const u8 utf8[] = {0xE2, 0x82, 0xAC, 0xC3, 0x41, 0xF0};
+  const u8* p = utf8;
+  u32 left = sizeof utf8;
+  EXPECT_EQ(SLReadTextCodePoint(SL_TEXT_UTF8, &p, &left), 0x20AC);
+  EXPECT_EQ(SLReadTextCodePoint(SL_TEXT_UTF8, &p, &left), 0x03);  // cut short by 'A', which is consumed
+  EXPECT_EQ(left, 1u);
+  EXPECT_EQ(SLReadTextCodePoint(SL_TEXT_UTF8, &p, &left), -1);  // a lead byte with too few bytes left
+  const u8 be[] = {0x12, 0x34, 0x56};
+  p = be;
+  left = 3;
+  EXPECT_EQ(SLReadTextCodePoint(SL_TEXT_UTF16BE, &p, &left), 0x1234);
+  EXPECT_EQ(SLReadTextCodePoint(SL_TEXT_UTF16BE, &p, &left), -1);
+  EXPECT_EQ(SLReadTextCodePoint(9, &p, &left), -1);
+}
+
+std::string Convert(const std::string& source, SLTextEncoding from, SLTextEncoding to, bool bom, bool* ok = nullptr,
+                    u32 capacity = 4096) {
+  std::vector<char> target(capacity + 4, '#');
+  u32 size = capacity;
+  bool result = SLConvertText(target.data(), &size, to, source.data(), u32(source.size()), from, bom);
+  if (ok) *ok = result;
+  else EXPECT_TRUE(result) << std::hex << SLGetLastError();
+  u32 measured = 0;
+  if (result && capacity >= 64) {
+    EXPECT_TRUE(SLConvertText(nullptr, &measured, to, source.data(), u32(source.size()), from, bom));
+    EXPECT_EQ(measured, size);
+  }
+  return std::string(target.data(), size);
+}
+
+TEST(TextConversion, EncodingsAndLineStyles) {
+  EXPECT_EQ(Convert("a\r\nb\r\n", SL_TEXT_ANSI, SL_TEXT_UTF8 | SL_TEXT_LF, true), "\xEF\xBB\xBF" "a\nb\n");
+  EXPECT_EQ(Convert("\xE9\nx", SL_TEXT_ANSI | SL_TEXT_LF, SL_TEXT_UTF16BE | SL_TEXT_LFCR, false),
+            std::string("\0\xE9\0\n\0\r\0x", 8));
+  EXPECT_EQ(Convert(std::string("\xFF\xFE\xE9\0\r\0", 6), SL_TEXT_DETECT, SL_TEXT_UTF8 | SL_TEXT_CR, false),
+            "\xC3\xA9\r");
+  EXPECT_EQ(Convert(std::string("\0a\0\n", 4), SL_TEXT_UTF16BE | SL_TEXT_LF, SL_TEXT_UTF16LE, false),
+            std::string("a\0\r\0\n\0", 6));
+  EXPECT_EQ(Convert("\xC3\xB1" "a", SL_TEXT_UTF8, SL_TEXT_ANSI, false), "\xF1" "a");
+  // A surrogate pair that straddles a block boundary of the converter stays whole.
+  std::u16string wide(255, u'a');
+  wide += u"\U0001F600z";
+  std::string bytes(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
+  std::string utf8 = Convert(bytes, SL_TEXT_UTF16LE, SL_TEXT_UTF8, false);
+  EXPECT_EQ(utf8, std::string(255, 'a') + "\xF0\x9F\x98\x80z");
+  bool ok = true;
+  Convert(std::string("a\0b", 3), SL_TEXT_ANSI, SL_TEXT_UTF8, false, &ok);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(SLGetLastError(), SL_E_TEXT_ZERO_CHAR);
+}
+
+TEST(TextConversion, ArgumentsAndCapacity) {
+  u32 size = 10;
+  char target[16];
+  EXPECT_FALSE(SLConvertText(target, &size, 5, "a", 1, SL_TEXT_ANSI, false));
+  EXPECT_EQ(SLGetLastError(), SL_E_TEXT_BAD_TARGET_ENCODING);
+  size = 10;
+  EXPECT_FALSE(SLConvertText(target, &size, SL_TEXT_ANSI, "a", 1, 0x41, false));
+  EXPECT_EQ(SLGetLastError(), SL_E_TEXT_BAD_SOURCE_ENCODING);
+  size = 10;
+  EXPECT_FALSE(SLConvertText(target, &size, SL_TEXT_ANSI, nullptr, 1, SL_TEXT_ANSI, false));
+  EXPECT_EQ(SLGetLastError(), SL_E_NULL_DATA);
+  size = 2;
+  EXPECT_FALSE(SLConvertText(target, &size, SL_TEXT_UTF8, "a", 1, SL_TEXT_ANSI, true));
+  EXPECT_EQ(SLGetLastError(), SL_E_OUTPUT_SIZE_ZERO);
+  // A line that does not fit fails, whether it is copied or converted.
+  bool ok = true;
+  std::string out = Convert("abcdef", SL_TEXT_ANSI, SL_TEXT_ANSI, false, &ok, 4);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(SLGetLastError(), SL_E_BUFFER_TOO_SMALL);
+  Convert("abcdef", SL_TEXT_ANSI, SL_TEXT_UTF16LE, false, &ok, 4);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(SLGetLastError(), SL_E_BUFFER_TOO_SMALL);
+  // Lines that fit are written; a line break without room ends the text there.
+  EXPECT_EQ(Convert("ab\r\ncd", SL_TEXT_ANSI, SL_TEXT_ANSI, false, &ok, 3), "ab");
+  EXPECT_TRUE(ok);
+  // The terminating NUL follows when room remains and is not counted.
+  char buffer[8];
+  std::memset(buffer, '#', sizeof buffer);
+  size = 8;
+  ASSERT_TRUE(SLConvertText(buffer, &size, SL_TEXT_ANSI, "xy", 2, SL_TEXT_ANSI, false));
+  EXPECT_EQ(size, 2u);
+  EXPECT_STREQ(buffer, "xy");
+}
+
+TEST(Tokens, SplitValues) {
+  char token[32];
+  const char* source = "A; B ;C";
+  EXPECT_STREQ(SLGetTokenA(token, 32, source, 2, ";", nullptr, " ", false), "B");
+  EXPECT_STREQ(SLGetTokenA(token, 32, "a b ; c", 1, ";", nullptr, " ", true), "a b");
+  EXPECT_STREQ(SLGetTokenA(token, 32, "  a b  ;", 1, ";", nullptr, " ", true), "a b");
+  EXPECT_STREQ(SLGetTokenA(token, 32, "'x;y';z", 1, ";", "'", nullptr, false), "x;y");
+  EXPECT_STREQ(SLGetTokenA(token, 32, "'x;y';z", 2, ";", "'", nullptr, false), "z");
+  EXPECT_STREQ(SLGetTokenA(token, 32, "a;b", 5, ";", nullptr, nullptr, false), "");
+  EXPECT_EQ(SLGetLastError(), 0u);
+  EXPECT_STREQ(SLGetTokenA(token, 32, "\"a\tb\";\tc\td\n", 2, ";", "\"'", "\t\n", true), "c\td");
+  EXPECT_STREQ(SLGetTokenA(token, 32, "\"a\tb\";c", 1, ";", "\"'", "\t\n", true), "a\tb");
+  EXPECT_STREQ(SLGetTokenA(token, 4, "abcdef;g", 1, ";", nullptr, nullptr, false), "abc");
+  EXPECT_STREQ(SLGetTokenA(token, 1, "abc", 1, ";", nullptr, nullptr, false), "");
+  EXPECT_STREQ(SLGetTokenA(token, 32, "a,b;c", 2, ",;", nullptr, nullptr, false), "b");
+
+  EXPECT_EQ(SLGetTokenA(token, 32, nullptr, 1, ";", nullptr, nullptr, false), nullptr);
+  EXPECT_EQ(SLGetLastError(), SL_E_NULL_DATA);
+  EXPECT_EQ(SLGetTokenA(token, 32, "a", 0, ";", nullptr, nullptr, false), nullptr);
+  EXPECT_EQ(SLGetLastError(), SL_E_INDEX);
+  EXPECT_EQ(SLGetTokenA(nullptr, 32, "a", 1, ";", nullptr, nullptr, false), nullptr);
+  EXPECT_EQ(SLGetLastError(), SL_E_NULL_OUTPUT);
+  EXPECT_EQ(SLGetTokenA(token, 0, "a", 1, ";", nullptr, nullptr, false), nullptr);
+  EXPECT_EQ(SLGetLastError(), SL_E_OUTPUT_SIZE_ZERO);
+  EXPECT_EQ(SLGetTokenA(token, 32, "a", 1, nullptr, nullptr, nullptr, false), nullptr);
+  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+}
+
+TEST(BoundedSearch, StopsAtTheTextEnd) {
+  const char* text = "abcabc";
+  EXPECT_EQ(SLStrChrNA(text, 'c', 3), text + 2);
+  EXPECT_EQ(SLStrChrNA(text, 'c', 2), nullptr);
+  EXPECT_EQ(SLStrChrNA(text, 'a', 0), nullptr);
+  const SLWChar wide[] = u"ab\0ab";
+  EXPECT_EQ(SLStrChrNW(wide, u'b', 99), wide + 1);
+  EXPECT_EQ(SLStrRChrW(wide, u'a', SL_TEXT_TO_END), wide);
+  EXPECT_EQ(SLStrRChrW(wide, u'a', 1), wide);
+  EXPECT_EQ(SLStrRChrW(wide, u'b', 1), nullptr);
+  // A count beyond the text never reaches what lies after its terminator.
+  EXPECT_EQ(SLStrRChrW(wide, u'a', 5), wide);
+  const SLWChar* xyz = u"xyz";
+  EXPECT_EQ(SLStrRChrW(xyz, u'z', 1000), xyz + 2);
+}
+
+}  // namespace

@@ -1,0 +1,562 @@
+// Transcoders and the conversion entry points: code pages against python's codecs, UTF-8
+// against python and its edge vectors, case tables against UnicodeData.txt, states and
+// codes, double-byte lead bytes, threads, and wildcards against a reference matcher.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "foundation/SLError.h"
+#include "foundation/SLLibrary.h"
+#include "foundation/SLStr.h"
+#include "foundation/SLTranscoder.h"
+
+namespace {
+
+// Files of this process only: ctest runs the cases of this program side by side.
+std::string TempPath(const char* name) {
+  static const std::string tag = std::to_string(std::random_device{}());
+  return testing::TempDir() + "transcoder_" + tag + "_" + name;
+}
+
+std::string RunPython(const std::string& script) {
+  std::string path = TempPath("script.py");
+  std::ofstream(path) << script;
+  FILE* pipe = popen(("python3 " + path).c_str(), "r");
+  std::string output;
+  if (!pipe) return output;
+  char buffer[65536];
+  std::size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+  pclose(pipe);
+  return output;
+}
+
+std::string ToUtf8(const std::u16string& text, bool* ok = nullptr) {
+  u32 size = 0;
+  bool measured = SLWideToUtf8(nullptr, &size, text.c_str(), u32(text.size()), 0);
+  if (ok) *ok = measured;
+  if (!measured) return {};
+  std::string out(size, '\0');
+  u32 capacity = size;
+  EXPECT_TRUE(SLWideToUtf8(out.data(), &capacity, text.c_str(), u32(text.size()), 0));
+  EXPECT_EQ(capacity, size);
+  return out;
+}
+
+bool FromUtf8(const std::string& bytes, std::u16string* out) {
+  u32 size = 0;
+  if (!SLUtf8ToWide(nullptr, &size, bytes.c_str(), u32(bytes.size()), 0)) return false;
+  out->assign(size, u'\0');
+  u32 capacity = size;
+  return SLUtf8ToWide(out->data(), &capacity, bytes.c_str(), u32(bytes.size()), 0);
+}
+
+TEST(Utf8, EdgeVectorsAndLoneSurrogates) {
+  EXPECT_EQ(ToUtf8(u"\u00E9"), "\xC3\xA9");
+  EXPECT_EQ(ToUtf8(u"\xD83D\xDE00"), "\xF0\x9F\x98\x80");
+  EXPECT_EQ(ToUtf8(u"\xD83D\xDE00" u"A"), "\xF0\x9F\x98\x80" "A");
+  bool ok = true;
+  ToUtf8(u"ab\xD83D", &ok);  // the high half waits for a low half that never comes
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(SLGetLastError(), SL_E_BAD_CHARACTER);
+  // A lone low surrogate has no UTF-8 form that the decoder would take back.
+  for (const char16_t* text : {u"\xDC00", u"a\xDFFF" u"b", u"\xD800\xD800\xDC00"}) {
+    ok = true;
+    ToUtf8(text, &ok);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(SLGetLastError(), SL_E_BAD_CHARACTER);
+  }
+
+  const char* const rejected[] = {"\xC0\x80", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                                  "\xEF\xBB\xBF", "\x80", "\xE2\x82", "\xC3(", "\xF8\x88\x80\x80\x80",
+                                  "\xEF\xBF\xBE", "\xC1\xBF"};
+  for (const char* bytes : rejected) {
+    std::u16string out;
+    EXPECT_FALSE(FromUtf8(bytes, &out)) << bytes;
+    EXPECT_EQ(SLGetLastError(), SL_E_BAD_CHARACTER);
+  }
+  std::u16string out;
+  ASSERT_TRUE(FromUtf8("\xF0\x9F\x98\x80\xE2\x82\xAC" "A\xF4\x8F\xBF\xBF", &out));
+  EXPECT_EQ(out, u"\xD83D\xDE00\x20AC" u"A\xDBFF\xDFFF");
+}
+
+TEST(Utf8, AgreesWithPythonOverTheWholeRange) {
+  // Every unit of the BMP but NUL, the surrogates and the two refused noncharacters, then
+  // a sample of supplementary characters.
+  std::u16string text;
+  for (u32 c = 1; c < 0x10000; ++c)
+    if ((c < 0xD800 || c > 0xDFFF) && c != 0xFEFF && c != 0xFFFE) text += char16_t(c);
+  for (u32 c = 0x10000; c < 0x110000; c += 0x3F1) {
+    text += char16_t(0xD800 + ((c - 0x10000) >> 10));
+    text += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
+  }
+  std::string ours = ToUtf8(text);
+  std::string path = TempPath("utf16.bin");
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+  std::string expected = RunPython("import sys\nsys.stdout.buffer.write(open('" + path +
+                                   "','rb').read().decode('utf-16-le').encode('utf-8'))\n");
+  ASSERT_FALSE(expected.empty());
+  EXPECT_TRUE(ours == expected);
+  std::u16string back;
+  ASSERT_TRUE(FromUtf8(expected, &back));
+  EXPECT_TRUE(back == text);
+}
+
+// For each code page: python's unit for every byte, -1 where the codec has none.
+std::vector<long> PythonDecodes(const char* codec) {
+  std::string output = RunPython(std::string("for b in range(256):\n"
+                                             "  try: print(ord(bytes([b]).decode('") +
+                                 codec + "')))\n  except UnicodeDecodeError: print(-1)\n");
+  std::vector<long> units;
+  std::istringstream lines(output);
+  long unit;
+  while (lines >> unit) units.push_back(unit);
+  return units;
+}
+
+TEST(CodePages, RoundTripsEqualPythonForEveryByte) {
+  struct Page {
+    u32 number;
+    const char* codec;
+  } pages[] = {{1252, "cp1252"}, {437, "cp437"}, {850, "cp850"}, {10000, "mac_roman"}};
+  for (const Page& page : pages) {
+    std::vector<long> expected = PythonDecodes(page.codec);
+    ASSERT_EQ(expected.size(), 256u) << page.codec;
+    for (u32 b = 1; b < 256; ++b) {
+      char byte = char(b);
+      SLWChar unit = 0;
+      u32 size = 1;
+      ASSERT_TRUE(SLMultiByteToWide(page.number, &unit, &size, &byte, 1, 0)) << page.codec << " " << b;
+      ASSERT_EQ(size, 1u);
+      // Bytes the codec leaves undefined pass through as the C1 control of the same value.
+      EXPECT_EQ(long(unit), expected[b] >= 0 ? expected[b] : long(b)) << page.codec << " byte " << b;
+      char back[2] = {0, 0};
+      size = 2;
+      ASSERT_TRUE(SLWideToMultiByte(page.number, back, &size, &unit, 1, 0x10));
+      EXPECT_EQ(size, 1u);
+      EXPECT_EQ(u8(back[0]), b) << page.codec << " byte " << b;
+    }
+  }
+  // The ANSI page through the chained transcoder: OEM 0x82 is e acute, ANSI 0xE9.
+  char ansi[4];
+  u32 size = sizeof ansi;
+  ASSERT_TRUE(SLMultiByteToAnsi(437, ansi, &size, "\x82x", 2, 0));
+  EXPECT_EQ(std::string(ansi, size), "\xE9x");
+  EXPECT_EQ(ansi[2], 0);
+  size = sizeof ansi;
+  ASSERT_TRUE(SLAnsiToMultiByte(437, ansi, &size, "\xE9", 1, 0));
+  EXPECT_EQ(std::string(ansi, size), "\x82");
+  size = sizeof ansi;
+  ASSERT_TRUE(SLUtf8ToAnsi(ansi, &size, "\xC3\xA9\xE2\x82\xAC", SL_TEXT_TO_END, 0));
+  EXPECT_EQ(std::string(ansi, size), "\xE9\x80");
+  size = sizeof ansi;
+  ASSERT_TRUE(SLAnsiToUtf8(ansi, &size, "\x80", SL_TEXT_TO_END, 0));
+  EXPECT_EQ(std::string(ansi, size), "\xE2\x82\xAC");
+}
+
+TEST(CodePages, SymbolsDefaultCharacterAndBestFit) {
+  SLWChar unit = 0;
+  u32 size = 1;
+  ASSERT_TRUE(SLMultiByteToWide(42, &unit, &size, "\x41", 1, 0));
+  EXPECT_EQ(unit, 0xF041);
+  char byte = 0;
+  size = 1;
+  ASSERT_TRUE(SLWideToMultiByte(42, &byte, &size, u"\xF041", 1, 0));
+  EXPECT_EQ(byte, 0x41);
+  size = 1;
+  ASSERT_TRUE(SLMultiByteToWide(42, &unit, &size, "\x0D", 1, 0));
+  EXPECT_EQ(unit, 0x000D);
+  size = 1;
+  EXPECT_FALSE(SLWideToMultiByte(42, &byte, &size, u"A", 1, 0));
+  EXPECT_EQ(SLGetLastError(), SL_E_BAD_CHARACTER);
+
+  char text[8];
+  size = sizeof text;
+  ASSERT_TRUE(SLWideToAnsi(text, &size, u"\x4E00\x0100", SL_TEXT_TO_END, 0));
+  EXPECT_EQ(std::string(text, size), "?A");  // no such character; best fit of A macron
+  size = sizeof text;
+  ASSERT_TRUE(SLWideToMultiByte(0, text, &size, u"\x0100", SL_TEXT_TO_END, 0x10));
+  EXPECT_EQ(std::string(text, size), "?");  // best fit refused
+}
+
+TEST(Transcoders, NamesStatesAndCodes) {
+  CSLBaseStringTranscoder* transcoder = SLGetTranscoder(437, 0);
+  ASSERT_NE(transcoder, nullptr);
+  EXPECT_STREQ(transcoder->GetNameA(0), "CP437");
+  EXPECT_EQ(std::u16string(transcoder->GetNameW(0)), u"CP437");
+  EXPECT_EQ(transcoder->GetNameA(1), nullptr);
+  transcoder = SLGetTranscoder(42, 0);
+  ASSERT_NE(transcoder, nullptr);
+  EXPECT_STREQ(transcoder->GetNameA(0), "symbols");
+  EXPECT_STREQ(transcoder->GetNameA(1), "CP042");
+  transcoder = SLGetTranscoder(65001, 0);
+  ASSERT_NE(transcoder, nullptr);
+  EXPECT_STREQ(transcoder->GetNameA(3), "cp65001");
+  EXPECT_EQ(SLGetTranscoder(12345, 0), nullptr);
+  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+
+  auto* codePage = static_cast<CSLStringTranscoderCODEPAGE*>(SLGetTranscoder(1252, 0));
+  ASSERT_NE(codePage, nullptr);
+  EXPECT_FALSE(codePage->FinishEncode());
+  EXPECT_EQ(SLGetLastError(), SL_E_NOT_INITIALISED);
+  EXPECT_FALSE(codePage->EncodeWChar(u'a'));
+  EXPECT_EQ(SLGetLastError(), SL_E_NOT_INITIALISED);
+  u8 bytes[4];
+  u32 count = 99;
+  ASSERT_TRUE(codePage->BeginEncodeToBuffer(bytes, sizeof bytes, &count));
+  EXPECT_EQ(count, 0u);
+  EXPECT_FALSE(codePage->BeginEncodeToBuffer(bytes, sizeof bytes, &count));
+  EXPECT_EQ(SLGetLastError(), SL_E_BUSY);
+  EXPECT_TRUE(codePage->SetCodePage(850));  // one direction busy: still allowed
+  SLWChar units[4];
+  ASSERT_TRUE(codePage->BeginDecodeToBuffer(units, 4, nullptr));
+  EXPECT_FALSE(codePage->SetCodePage(437));
+  EXPECT_EQ(SLGetLastError(), SL_E_BUSY);
+  EXPECT_FALSE(codePage->SetFlags(0));
+  EXPECT_EQ(SLGetLastError(), SL_E_BUSY);
+  EXPECT_FALSE(codePage->EncodeWChars(nullptr, 3, nullptr));
+  EXPECT_EQ(SLGetLastError(), SL_E_NULL_DATA);
+  EXPECT_TRUE(codePage->EncodeWChars(nullptr, SL_TEXT_TO_END, nullptr));
+  EXPECT_FALSE(codePage->EncodeWChar(0));
+  EXPECT_EQ(SLGetLastError(), SL_E_BAD_CHARACTER);
+  EXPECT_TRUE(codePage->EncodeWChars(u"\x00E9xyz!", SL_TEXT_TO_END, nullptr));
+  EXPECT_FALSE(codePage->FinishEncode());  // five bytes into four
+  EXPECT_EQ(SLGetLastError(), SL_E_BUFFER_TOO_SMALL);
+  EXPECT_TRUE(codePage->FinishDecode());
+  EXPECT_FALSE(codePage->SetCodePage(99999));
+  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+
+  // Block forms: a null target measures; the NUL follows when there is room.
+  SLWChar wide[8];
+  u32 size = 0;
+  ASSERT_TRUE(SLAnsiToWide(nullptr, &size, "abc", SL_TEXT_TO_END, 0));
+  EXPECT_EQ(size, 3u);
+  size = 3;
+  std::fill(std::begin(wide), std::end(wide), u'x');
+  ASSERT_TRUE(SLAnsiToWide(wide, &size, "abc", SL_TEXT_TO_END, 0));
+  EXPECT_EQ(wide[3], u'x');
+  size = 4;
+  ASSERT_TRUE(SLAnsiToWide(wide, &size, "abc", SL_TEXT_TO_END, 0));
+  EXPECT_EQ(wide[3], 0);
+  size = 2;
+  EXPECT_FALSE(SLAnsiToWide(wide, &size, "abc", SL_TEXT_TO_END, 0));
+  EXPECT_EQ(SLGetLastError(), SL_E_BUFFER_TOO_SMALL);
+  size = 8;
+  EXPECT_FALSE(SLAnsiToWide(wide, &size, nullptr, 2, 0));
+  EXPECT_EQ(SLGetLastError(), SL_E_NULL_DATA);
+  size = 8;
+  EXPECT_TRUE(SLAnsiToWide(wide, &size, nullptr, 0, 0));
+  EXPECT_EQ(size, 0u);
+  // A failed conversion leaves nothing behind for the next one.
+  size = 8;
+  EXPECT_FALSE(SLUtf8ToWide(wide, &size, "\xE2\x82", 2, 0));
+  size = 8;
+  ASSERT_TRUE(SLUtf8ToWide(wide, &size, "ok", 2, 0));
+  EXPECT_EQ(std::u16string(wide, size), u"ok");
+}
+
+struct StreamState {
+  std::u16string input;
+  std::size_t position = 0;
+  std::string output;
+  std::size_t outputLimit = 1000;
+};
+
+TEST(Transcoders, StreamsPullAndPushThroughCallbacks) {
+  StreamState state;
+  state.input = u"\x00E9t\x00E9 \xD83D\xDE00";
+  auto source = [](SLWChar* unit, void* context) {
+    auto* s = static_cast<StreamState*>(context);
+    if (s->position == s->input.size()) return false;
+    *unit = s->input[s->position++];
+    return true;
+  };
+  auto sink = [](u8 byte, void* context) {
+    auto* s = static_cast<StreamState*>(context);
+    if (s->output.size() >= s->outputLimit) return false;
+    s->output += char(byte);
+    return true;
+  };
+  ASSERT_TRUE(SLWideToMultiByteStream(65001, sink, source, &state, 0));
+  EXPECT_EQ(state.output, "\xC3\xA9t\xC3\xA9 \xF0\x9F\x98\x80");
+  StreamState limited;
+  limited.input = state.input;
+  limited.outputLimit = 3;
+  EXPECT_FALSE(SLWideToMultiByteStream(65001, sink, source, &limited, 0));
+  EXPECT_EQ(SLGetLastError(), SL_E_CANCELLED);
+
+  struct Back {
+    std::string bytes;
+    std::size_t position = 0;
+    std::u16string units;
+  } back{state.output, 0, {}};
+  ASSERT_TRUE(SLMultiByteToWideStream(
+      65001,
+      [](SLWChar unit, void* context) {
+        static_cast<Back*>(context)->units += unit;
+        return true;
+      },
+      [](u8* byte, void* context) {
+        auto* b = static_cast<Back*>(context);
+        if (b->position == b->bytes.size()) return false;
+        *byte = u8(b->bytes[b->position++]);
+        return true;
+      },
+      &back, 0));
+  EXPECT_EQ(back.units, state.input);
+}
+
+TEST(CaseTables, SimpleMappingsEqualUnicodeDataForEveryUnit) {
+  std::ifstream data("/usr/share/unicode/UnicodeData.txt");
+  ASSERT_TRUE(data.good());
+  std::vector<u32> upper(65536), lower(65536);
+  for (u32 c = 0; c < 65536; ++c) upper[c] = lower[c] = c;
+  std::string line;
+  while (std::getline(data, line)) {
+    std::vector<std::string> fields;
+    std::stringstream split(line);
+    std::string field;
+    while (std::getline(split, field, ';')) fields.push_back(field);
+    fields.resize(15);
+    u32 c = std::stoul(fields[0], nullptr, 16);
+    if (c > 0xFFFF) continue;
+    if (!fields[12].empty()) upper[c] = std::stoul(fields[12], nullptr, 16);
+    if (!fields[13].empty()) lower[c] = std::stoul(fields[13], nullptr, 16);
+  }
+  int mismatches = 0;
+  for (u32 c = 0; c < 65536 && mismatches < 10; ++c) {
+    if (SLToUpperW(SLWChar(c)) != upper[c] || SLToLowerW(SLWChar(c)) != lower[c]) {
+      ++mismatches;
+      ADD_FAILURE() << std::hex << c;
+    }
+  }
+  EXPECT_EQ(SLToLowerW(0x0130), 0x0069);
+  EXPECT_EQ(SLToLowerW(0x1E9E), 0x00DF);
+  EXPECT_EQ(SLToLowerW(0x10A0), 0x2D00);
+  EXPECT_EQ(SLToUpperW(0x0131), 0x0049);
+  EXPECT_EQ(SLToLowerW(0x24B6), 0x24D0);
+  SLWChar text[] = u"\x00C9T\x00C9 \x0130";
+  EXPECT_EQ(std::u16string(SLStrLowerW(text)), u"\x00E9t\x00E9 i");
+}
+
+TEST(CaseTables, AnsiBytesKeepTheirValueWithoutAOneBytePartner) {
+  EXPECT_EQ(SLToUpperA(0xE9), 0xC9);
+  EXPECT_EQ(SLToLowerA(0xC9), 0xE9);
+  EXPECT_EQ(SLToUpperA(0xFF), 0x9F);  // y diaeresis: its capital sits in the 0x80 row
+  // Micro sign and sharp s have no capital in the page: they stay, instead of turning
+  // into the default character and comparing equal to "?".
+  EXPECT_EQ(SLToUpperA(0xB5), 0xB5);
+  EXPECT_EQ(SLToUpperA(0xDF), 0xDF);
+  EXPECT_NE(SLStrICmpA("\xB5", "?"), 0);
+  EXPECT_NE(SLStrICmpA("a\xDF", "A?"), 0);
+  EXPECT_EQ(SLStrICmpA("\xE9t\xE9", "\xC9T\xC9"), 0);
+  char text[] = "caf\xE9 \x9C";
+  EXPECT_STREQ(SLStrUpperA(text), "CAF\xC9 \x8C");
+  EXPECT_STREQ(SLStrLowerA(text), "caf\xE9 \x9C");
+  // Python's view of the page agrees for every byte (full mappings of one character only).
+  std::string expected = RunPython(
+      "import sys\nout=bytearray()\nfor b in range(256):\n"
+      "  try: c=bytes([b]).decode('cp1252')\n  except UnicodeDecodeError: out.append(b); continue\n"
+      "  u=c.upper()\n  try: e=u.encode('cp1252') if len(u)==1 else b'..'\n  except UnicodeEncodeError: e=b'..'\n"
+      "  out.append(e[0] if len(e)==1 else b)\nsys.stdout.buffer.write(bytes(out))\n");
+  ASSERT_EQ(expected.size(), 256u);
+  for (u32 b = 1; b < 256; ++b) EXPECT_EQ(SLToUpperA(u8(b)), u8(expected[b])) << b;
+}
+
+TEST(CharClasses, AnsiCharactersAndCodePageCache) {
+  EXPECT_EQ(SLCharClassA('a'), u32(C1_LOWER | C1_ALPHA | C1_XDIGIT | C1_DEFINED));
+  EXPECT_EQ(SLCharClassA('Z'), u32(C1_UPPER | C1_ALPHA | C1_DEFINED));
+  EXPECT_EQ(SLCharClassA('7'), u32(C1_DIGIT | C1_XDIGIT | C1_DEFINED));
+  EXPECT_EQ(SLCharClassA(' '), u32(C1_SPACE | C1_BLANK | C1_DEFINED));
+  EXPECT_EQ(SLCharClassA('\t'), u32(C1_SPACE | C1_BLANK | C1_CNTRL | C1_DEFINED));
+  EXPECT_EQ(SLCharClassA(0xE9), u32(C1_LOWER | C1_ALPHA | C1_DEFINED));
+  EXPECT_EQ(SLCharClassA(0x80), u32(C1_PUNCT | C1_DEFINED));  // the euro sign
+  EXPECT_EQ(SLAnsiCharToWide(0x80, 0), 0x20AC);
+  EXPECT_EQ(SLAnsiCharToWide('A', 0), u'A');
+  EXPECT_FALSE(SLIsDBCSLeadByte(0x81, 1252));
+
+  EXPECT_EQ(SLGetCodePageCached(0), 1252u);
+  EXPECT_EQ(SLGetCodePageCached(1), 437u);
+  EXPECT_EQ(SLGetCodePageCached(2), 10000u);
+  EXPECT_EQ(SLGetCodePageCached(3), 1252u);
+  EXPECT_EQ(SLGetCodePageCached(850), 850u);
+}
+
+// A double-byte page faked in the loader: lead bytes 0x81..0x9F; (0x82, 0xA0) is U+3042.
+PFN_MultiByteToWideChar g_realMultiByteToWideChar;
+PFN_IsDBCSLeadByteEx g_realIsDBCSLeadByteEx;
+PFN_GetCPInfo g_realGetCPInfo;
+constexpr UINT kFakeDoubleBytePage = 932;
+
+int FakeMultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR bytes, int count, LPWSTR units, int unitCount) {
+  if (codePage != kFakeDoubleBytePage) return g_realMultiByteToWideChar(codePage, flags, bytes, count, units, unitCount);
+  u8 first = u8(bytes[0]);
+  if (first < 0x80 && count == 1) {
+    units[0] = first;
+    return 1;
+  }
+  if (count == 2 && first == 0x82 && u8(bytes[1]) == 0xA0) {
+    units[0] = 0x3042;
+    return 1;
+  }
+  units[0] = 0x30FB;  // what a lead byte alone turns into
+  return 1;
+}
+BOOL FakeIsDBCSLeadByteEx(UINT codePage, BYTE byte) {
+  if (codePage != kFakeDoubleBytePage) return g_realIsDBCSLeadByteEx(codePage, byte);
+  return byte >= 0x81 && byte <= 0x9F;
+}
+BOOL FakeGetCPInfo(UINT codePage, CPINFO* info) {
+  if (codePage != kFakeDoubleBytePage) return g_realGetCPInfo(codePage, info);
+  std::memset(info, 0, sizeof *info);
+  info->MaxCharSize = 2;
+  info->LeadByte[0] = 0x81;
+  info->LeadByte[1] = 0x9F;
+  return TRUE;
+}
+
+TEST(Transcoders, DoubleBytePagesDecodeLeadAndTrailTogether) {
+  SLInternals::CMXStrAPILoader* api = SLInternals::SLGetStrAPI();
+  ASSERT_NE(api, nullptr);
+  g_realMultiByteToWideChar = api->m_pMultiByteToWideChar;
+  g_realIsDBCSLeadByteEx = api->m_pIsDBCSLeadByteEx;
+  g_realGetCPInfo = api->m_pGetCPInfo;
+  api->m_pMultiByteToWideChar = &FakeMultiByteToWideChar;
+  api->m_pIsDBCSLeadByteEx = &FakeIsDBCSLeadByteEx;
+  api->m_pGetCPInfo = &FakeGetCPInfo;
+
+  SLWChar units[8];
+  u32 size = 8;
+  bool ok = SLMultiByteToWide(kFakeDoubleBytePage, units, &size, "A\x82\xA0" "B", SL_TEXT_TO_END, 0);
+  std::u16string text(units, ok ? size : 0);
+  size = 8;
+  bool truncated = SLMultiByteToWide(kFakeDoubleBytePage, units, &size, "A\x82", SL_TEXT_TO_END, 0);
+  u32 truncatedCode = SLGetLastError();
+
+  api->m_pMultiByteToWideChar = g_realMultiByteToWideChar;
+  api->m_pIsDBCSLeadByteEx = g_realIsDBCSLeadByteEx;
+  api->m_pGetCPInfo = g_realGetCPInfo;
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(text, u"A\x3042" u"B");
+  EXPECT_FALSE(truncated);
+  EXPECT_EQ(truncatedCode, SL_E_BAD_CHARACTER);
+}
+
+TEST(Transcoders, MissingConversionEntryFailsWithSystemError120) {
+  SLInternals::CMXStrAPILoader* api = SLInternals::SLGetStrAPI();
+  ASSERT_NE(api, nullptr);
+  PFN_WideCharToMultiByte real = api->m_pWideCharToMultiByte;
+  api->m_pWideCharToMultiByte = nullptr;
+  char out[4];
+  int n = api->WideCharToMultiByte(1252, 0, u"a", 1, out, 4, nullptr, nullptr);
+  u32 systemError = SLGetSystemLastError();
+  u32 size = 4;
+  bool ok = SLWideToAnsi(out, &size, u"a", 1, 0);
+  api->m_pWideCharToMultiByte = real;
+  EXPECT_EQ(n, 0);
+  EXPECT_EQ(systemError, ERROR_CALL_NOT_IMPLEMENTED);
+  EXPECT_FALSE(ok);
+}
+
+TEST(Transcoders, EightThreadsConvertingAtOnceAgree) {
+  std::vector<std::u16string> texts;
+  std::mt19937 random(8);
+  for (int i = 0; i < 64; ++i) {
+    std::u16string text;
+    int length = 1 + random() % 200;
+    for (int k = 0; k < length; ++k) {
+      u32 c = 1 + random() % 0x2FF;
+      text += char16_t(c == 0xFEFF ? 'x' : c);
+    }
+    texts.push_back(text);
+  }
+  auto convert = [&](const std::u16string& text) {
+    std::string result = ToUtf8(text);
+    char bytes[512];
+    u32 size = sizeof bytes;
+    SLWideToMultiByte(850, bytes, &size, text.c_str(), u32(text.size()), 0);
+    result.append(bytes, size);
+    size = sizeof bytes;
+    SLMultiByteToAnsi(437, bytes, &size, result.c_str(), u32(result.size()), 0);
+    result.append(bytes, size);
+    return result;
+  };
+  std::vector<std::string> expected;
+  for (const auto& text : texts) expected.push_back(convert(text));
+  std::vector<int> failures(8, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 40; ++round)
+        for (std::size_t i = 0; i < texts.size(); ++i)
+          if (convert(texts[(i + t) % texts.size()]) != expected[(i + t) % texts.size()]) ++failures[t];
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  for (int t = 0; t < 8; ++t) EXPECT_EQ(failures[t], 0) << "thread " << t;
+}
+
+// The reference: plain recursion over the two texts.
+bool ReferenceMatch(const char* pattern, const char* text, bool ignoreCase) {
+  if (!*pattern) return !*text;
+  if (*pattern == '*') return ReferenceMatch(pattern + 1, text, ignoreCase) || (*text && ReferenceMatch(pattern, text + 1, ignoreCase));
+  if (!*text) return false;
+  bool same = *pattern == '?' ? *text != '.'
+                              : (ignoreCase ? std::tolower(u8(*pattern)) == std::tolower(u8(*text)) : *pattern == *text);
+  return same && ReferenceMatch(pattern + 1, text + 1, ignoreCase);
+}
+
+TEST(Wildcards, CasesAndAgreementWithAReferenceMatcher) {
+  struct Case {
+    const char* pattern;
+    const char* text;
+    bool ignoreCase;
+    bool match;
+  } cases[] = {
+      {"*.txt", "info.txt", false, true}, {"*.txt", "INFO.TXT", true, true}, {"*.txt", "INFO.TXT", false, false},
+      {"a?c", "abc", false, true},        {"a?c", "a.c", false, false},     {"*", "", false, true},
+      {"ab", "abc", false, false},        {"ab*", "ab", false, true},       {"a**", "a", false, true},
+      {"a*?*", "a", false, false},        {"**", "", false, true},          {"*a*b", "xaxxb", false, true},
+      {"", "", false, true},              {"", "a", false, false},          {"?", "", false, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SLWildcardMatchA(c.pattern, c.text, c.ignoreCase), c.match) << c.pattern << " " << c.text;
+    EXPECT_EQ(SLGetLastError(), c.match ? 0u : u32(SL_E_NO_MATCH));
+    std::u16string pattern(c.pattern, c.pattern + std::strlen(c.pattern));
+    std::u16string text(c.text, c.text + std::strlen(c.text));
+    EXPECT_EQ(SLWildcardMatchW(pattern.c_str(), text.c_str(), c.ignoreCase), c.match) << c.pattern;
+  }
+  std::mt19937 random(9);
+  const char alphabet[] = "aAb.*?";
+  for (int i = 0; i < 100000; ++i) {
+    std::string pattern, text;
+    int patternLength = random() % 7, textLength = random() % 8;
+    for (int k = 0; k < patternLength; ++k) pattern += alphabet[random() % 6];
+    for (int k = 0; k < textLength; ++k) text += alphabet[random() % 4];
+    bool ignoreCase = random() % 2;
+    ASSERT_EQ(SLWildcardMatchA(pattern.c_str(), text.c_str(), ignoreCase),
+              ReferenceMatch(pattern.c_str(), text.c_str(), ignoreCase))
+        << pattern << " / " << text << " " << ignoreCase;
+  }
+}
+
+TEST(Wildcards, PatternsAreNormalised) {
+  char pattern[] = "a?*b**?c";
+  EXPECT_STREQ(SLIsWildcardPatternA(pattern), "a*b*c");
+  char plain[] = "a??b";
+  EXPECT_STREQ(SLIsWildcardPatternA(plain), "a??b");
+  SLWChar wide[] = u"*?*x?";
+  EXPECT_EQ(std::u16string(SLIsWildcardPatternW(wide)), u"*x?");
+  EXPECT_EQ(SLIsWildcardPatternA(nullptr), nullptr);
+  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+}
+
+}  // namespace

@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include "platform/kernel32/Core.h"
+#include "platform/kernel32/Handles.h"
+#include "platform/kernel32/Modules.h"
+
+TEST(Kernel32Tls, FreedIndexReadsEmptyWhenHandedOutAgain) {
+  DWORD index = TlsAlloc();
+  ASSERT_NE(index, TLS_OUT_OF_INDEXES);
+  int value;
+  ASSERT_TRUE(TlsSetValue(index, &value));
+  SetLastError(5);
+  EXPECT_EQ(TlsGetValue(index), &value);
+  EXPECT_EQ(GetLastError(), 0u);  // success clears, so a stored null is not a failure
+  ASSERT_TRUE(TlsFree(index));
+  EXPECT_FALSE(TlsFree(index));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  DWORD again = TlsAlloc();
+  EXPECT_EQ(again, index);  // the lowest free index
+  EXPECT_EQ(TlsGetValue(again), nullptr);
+  EXPECT_FALSE(TlsSetValue(TLS_MINIMUM_AVAILABLE, &value));
+  TlsFree(again);
+}
+
+TEST(Kernel32Tls, ThreadExitHooksRunWhenTheThreadEnds) {
+  std::atomic<int> ran{0};
+  std::thread worker([&] {
+    SLPlatformAtThreadExit([](void* counter) { ++*static_cast<std::atomic<int>*>(counter); }, &ran);
+    EXPECT_EQ(ran, 0);
+  });
+  worker.join();
+  EXPECT_EQ(ran, 1);
+}
+
+TEST(Kernel32Errors, LastErrorIsPerThread) {
+  SetLastError(31);
+  DWORD other = 99;
+  std::thread([&] {
+    other = GetLastError();
+    SetLastError(7);
+  }).join();
+  EXPECT_EQ(other, 0u);
+  EXPECT_EQ(GetLastError(), 31u);
+  EXPECT_EQ(SLPlatformGetLastError(), 31u);
+}
+
+TEST(Kernel32Modules, BuiltInNamesAndTheProgram) {
+  HMODULE kernel32 = LoadLibraryA("KERNEL32.dll");
+  ASSERT_NE(kernel32, nullptr);
+  EXPECT_TRUE(SLPlatformIsBuiltinModule(kernel32));
+  EXPECT_EQ(GetModuleHandleA("kernel32"), kernel32);
+  EXPECT_EQ(GetModuleHandleW(u"Kernel32.DLL"), kernel32);
+  EXPECT_EQ(LoadLibraryW(u"kernel32.dll"), kernel32);
+  EXPECT_NE(LoadLibraryA("user32.dll"), kernel32);
+  EXPECT_TRUE(FreeLibrary(kernel32));
+  EXPECT_NE(GetModuleHandleA(nullptr), nullptr);
+  // The system's own lookup is exact; the binder's ignores case.
+  EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(kernel32, "TlsAlloc")), reinterpret_cast<void*>(&TlsAlloc));
+  EXPECT_EQ(GetProcAddress(kernel32, "tlsalloc"), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
+  EXPECT_EQ(SLPlatformFindExport(kernel32, "tlsalloc"), reinterpret_cast<void*>(&TlsAlloc));
+  EXPECT_EQ(SLPlatformFindExport(kernel32, reinterpret_cast<const char*>(3)), nullptr);
+  EXPECT_EQ(LoadLibraryA("no-such-library.so"), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+  EXPECT_EQ(GetModuleHandleA("libnot-loaded-at-all.so.3"), nullptr);
+}
+
+TEST(Kernel32Modules, HiddenEntryLooksMissingUntilShownAgain) {
+  HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+  SLPlatformHideExport("kernel32.dll", "GetErrorMode", true);
+  EXPECT_EQ(SLPlatformFindExport(kernel32, "GetErrorMode"), nullptr);
+  SLPlatformHideExport("KERNEL32", "geterrormode", false);
+  EXPECT_NE(SLPlatformFindExport(kernel32, "GetErrorMode"), nullptr);
+}
+
+TEST(Kernel32Modules, SharedLibraryPathAndEntries) {
+  HMODULE zlib = LoadLibraryA("libz.so.1");
+  ASSERT_NE(zlib, nullptr);
+  EXPECT_FALSE(SLPlatformIsBuiltinModule(zlib));
+  EXPECT_NE(GetProcAddress(zlib, "deflate"), nullptr);
+  char path[1024];
+  DWORD n = GetModuleFileNameA(zlib, path, sizeof(path));
+  EXPECT_GT(n, 0u);
+  EXPECT_NE(std::string(path).find("libz.so"), std::string::npos) << path;
+  EXPECT_EQ(GetModuleHandleA("libz.so.1"), zlib);
+  EXPECT_TRUE(FreeLibrary(zlib));
+}
+
+TEST(Kernel32Process, ModuleFileNameInBothWidths) {
+  std::string exe = std::filesystem::read_symlink("/proc/self/exe").string();
+  char narrow[4096];
+  EXPECT_EQ(GetModuleFileNameA(nullptr, narrow, sizeof(narrow)), exe.size());
+  EXPECT_EQ(std::string(narrow), exe);
+  char16_t wide[4096];
+  DWORD n = GetModuleFileNameW(nullptr, wide, 4096);
+  EXPECT_EQ(n, exe.size());  // the build path is ASCII
+  EXPECT_EQ(SLPlatformUtf16ToUtf8(wide), exe);
+  SetLastError(0);
+  EXPECT_EQ(GetModuleFileNameW(nullptr, wide, 3), 3u);
+  EXPECT_EQ(wide[2], 0);
+  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+}
+
+TEST(Kernel32Process, SystemFacts) {
+  SYSTEM_INFO info;
+  GetSystemInfo(&info);
+  EXPECT_GE(info.dwNumberOfProcessors, 1u);
+  EXPECT_EQ(info.dwAllocationGranularity, 0x10000u);
+  EXPECT_GE(info.dwPageSize, 4096u);
+  EXPECT_EQ(GetSystemDefaultLangID(), 0x0C0A);
+  EXPECT_EQ(GetUserDefaultLangID(), 0x0C0A);
+  EXPECT_FALSE(IsDebuggerPresent());
+  UINT old = SetErrorMode(3);
+  EXPECT_EQ(GetErrorMode(), 3u);
+  SetErrorMode(old);
+  auto filter = [](void*) -> LONG { return 1; };
+  LPTOP_LEVEL_EXCEPTION_FILTER previous = SetUnhandledExceptionFilter(filter);
+  EXPECT_EQ(SetUnhandledExceptionFilter(previous), static_cast<LPTOP_LEVEL_EXCEPTION_FILTER>(filter));
+  EXPECT_NE(GetCurrentProcessId(), 0u);
+  EXPECT_EQ(GetCurrentThreadId(), GetCurrentThreadId());
+}
+
+TEST(Kernel32Heap, ZeroFillOnGrowthAndForeignHeaps) {
+  HANDLE heap = GetProcessHeap();
+  auto* block = static_cast<unsigned char*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, 10));
+  ASSERT_NE(block, nullptr);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(block[i], 0);
+  std::memset(block, 0xEE, 10);
+  block = static_cast<unsigned char*>(HeapReAlloc(heap, HEAP_ZERO_MEMORY, block, 5000));
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(block[9], 0xEE);
+  EXPECT_EQ(block[4999], 0);
+  EXPECT_TRUE(HeapFree(heap, 0, block));
+  int notAHeap;
+  EXPECT_EQ(HeapAlloc(&notAHeap, 0, 8), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+TEST(Kernel32Text, Utf8AndUtf16RoundTrip) {
+  const char16_t text[] = u"a\u00f1\u20ac\U0001F600z";
+  std::string utf8 = SLPlatformUtf16ToUtf8(text);
+  EXPECT_EQ(utf8, "a\xC3\xB1\xE2\x82\xAC\xF0\x9F\x98\x80z");
+  EXPECT_EQ(SLPlatformUtf8ToUtf16(utf8.c_str()), std::u16string(text));
+  EXPECT_EQ(SLPlatformUtf8ToUtf16("\xFF"), u"\uFFFD");
+  const char16_t lone[] = {0xD800, u'x', 0};
+  EXPECT_EQ(SLPlatformUtf16ToUtf8(lone), "\xEF\xBF\xBDx");
+}

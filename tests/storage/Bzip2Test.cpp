@@ -1,0 +1,189 @@
+// The bzip2 codec object against libbz2's one-shot functions and the bzip2 command.
+#include <gtest/gtest.h>
+
+#include <bzlib.h>
+
+#include <cstdio>
+#include <random>
+#include <vector>
+
+#include "foundation/SLError.h"
+#include "storage/SLCompressBZIP2.h"
+#include "tests/support/TestCorpus.h"
+
+namespace {
+
+using Bytes = std::vector<u8>;
+
+Bytes Drain(CSLCircularBuffer* ring) {
+  Bytes out;
+  u8 *first, *second;
+  u32 firstLength, secondLength;
+  if (!ring->GetReadRegions(&first, &firstLength, &second, &secondLength)) return out;
+  out.insert(out.end(), first, first + firstLength);
+  out.insert(out.end(), second, second + secondLength);
+  ring->CommitRead(firstLength + secondLength);
+  return out;
+}
+
+Bytes DrainDecompressed(CSLBaseCompress& codec) {
+  Bytes out(codec.GetDecompressedSize());
+  if (!out.empty()) {
+    EXPECT_TRUE(codec.ReadDecompressed(out.data(), static_cast<u32>(out.size())));
+  }
+  return out;
+}
+
+Bytes LibraryCompress(const Bytes& data, int blockSize) {
+  unsigned size = static_cast<unsigned>(data.size() + data.size() / 100 + 700);
+  Bytes out(size);
+  EXPECT_EQ(BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(out.data()), &size,
+                                     const_cast<char*>(reinterpret_cast<const char*>(data.data())),
+                                     static_cast<unsigned>(data.size()), blockSize, 0, 30),
+            BZ_OK);
+  out.resize(size);
+  return out;
+}
+
+Bytes CompressAll(CSLCompressBZIP2& codec, const Bytes& data, u32 piece) {
+  EXPECT_TRUE(codec.BeginCompress());
+  for (size_t pos = 0; pos < data.size(); pos += piece) {
+    EXPECT_TRUE(codec.Compress(data.data() + pos, static_cast<u32>(std::min<size_t>(piece, data.size() - pos))));
+  }
+  EXPECT_TRUE(codec.EndCompress());
+  return Drain(codec.GetCompressedOutput());
+}
+
+Bytes DecompressAll(CSLCompressBZIP2& codec, const Bytes& stream, u32 piece, u32* unconsumed) {
+  EXPECT_TRUE(codec.BeginDecompress());
+  Bytes out;
+  *unconsumed = 0;
+  for (size_t pos = 0; pos < stream.size(); pos += piece) {
+    u32 remaining = 0;
+    const u32 n = static_cast<u32>(std::min<size_t>(piece, stream.size() - pos));
+    EXPECT_TRUE(codec.Decompress(stream.data() + pos, n, &remaining));
+    *unconsumed += remaining;
+    const Bytes part = DrainDecompressed(codec);
+    out.insert(out.end(), part.begin(), part.end());
+  }
+  return out;
+}
+
+TEST(CompressBZIP2, BlockSizesMatchTheLibraryAndRoundTrip) {
+  const Bytes data = SLTestCorpus::Text(300000, 5);
+  CSLCompressBZIP2 codec;
+  for (int blockSize : {1, 9}) {
+    ASSERT_TRUE(codec.SetBlockSize(blockSize));
+    const Bytes packed = CompressAll(codec, data, 70001);
+    EXPECT_EQ(packed, LibraryCompress(data, blockSize));
+    u32 unconsumed = 0;
+    EXPECT_EQ(DecompressAll(codec, packed, 1 + 4096 * blockSize, &unconsumed), data);
+    EXPECT_TRUE(codec.IsStreamEnd());
+    EXPECT_EQ(unconsumed, 0u);
+    EXPECT_TRUE(codec.EndDecompress());
+  }
+}
+
+TEST(CompressBZIP2, BlockSizeLimitsAndRunningStream) {
+  CSLCompressBZIP2 codec;
+  EXPECT_FALSE(codec.SetBlockSize(0));
+  EXPECT_EQ(SLGetLastError(), 0x80001001u);
+  EXPECT_FALSE(codec.SetBlockSize(10));
+  EXPECT_EQ(SLGetLastError(), 0x80001001u);
+  ASSERT_TRUE(codec.SetBlockSize(2));
+  ASSERT_TRUE(codec.BeginCompress());
+  EXPECT_FALSE(codec.SetBlockSize(9));
+  EXPECT_EQ(SLGetLastError(), 0x80090005u);
+  EXPECT_FALSE(codec.BeginCompress());
+  EXPECT_EQ(SLGetLastError(), 0x80090005u);
+  const Bytes data = SLTestCorpus::Binary(450000, 1);
+  ASSERT_TRUE(codec.Compress(data.data(), static_cast<u32>(data.size())));
+  ASSERT_TRUE(codec.EndCompress());
+  EXPECT_EQ(Drain(codec.GetCompressedOutput()), LibraryCompress(data, 2));  // size 2 kept
+  const u8 byte = 0;
+  EXPECT_FALSE(codec.Compress(&byte, 1));
+  EXPECT_EQ(SLGetLastError(), 0x80090004u);
+  EXPECT_FALSE(codec.Decompress(&byte, 1, nullptr));
+  EXPECT_EQ(SLGetLastError(), 0x80090006u);
+  EXPECT_TRUE(codec.IsStreamEnd());
+  EXPECT_EQ(SLGetLastError(), 0x80090006u);
+  ASSERT_TRUE(codec.BeginDecompress());
+  EXPECT_FALSE(codec.BeginDecompress());
+  EXPECT_EQ(SLGetLastError(), 0x80090007u);
+  EXPECT_FALSE(codec.Decompress(nullptr, 1, nullptr));
+  EXPECT_EQ(SLGetLastError(), 0x80001002u);
+  EXPECT_FALSE(codec.Decompress(&byte, 0, nullptr));
+  EXPECT_EQ(SLGetLastError(), 0x80001003u);
+}
+
+TEST(CompressBZIP2, BytesBehindTheStreamAndOneBytePieces) {
+  const Bytes data = SLTestCorpus::Image(60000, 2);
+  Bytes stream = LibraryCompress(data, 1);
+  stream.insert(stream.end(), {9, 9, 9, 9, 9});
+  CSLCompressBZIP2 codec;
+  u32 unconsumed = 0;
+  EXPECT_EQ(DecompressAll(codec, stream, 1, &unconsumed), data);
+  EXPECT_EQ(unconsumed, 5u);
+  EXPECT_TRUE(codec.IsStreamEnd());
+  EXPECT_EQ(SLGetLastError(), 0u);
+  EXPECT_TRUE(codec.EndDecompress());
+  ASSERT_TRUE(codec.BeginDecompress());
+  u32 remaining = 0;
+  ASSERT_TRUE(codec.Decompress(stream.data(), static_cast<u32>(stream.size()), &remaining));
+  EXPECT_EQ(remaining, 5u);
+}
+
+TEST(CompressBZIP2, TruncatedAndDamagedStreamsFail) {
+  const Bytes data = SLTestCorpus::Text(40000, 8);
+  const Bytes stream = LibraryCompress(data, 9);
+  CSLCompressBZIP2 codec;
+  ASSERT_TRUE(codec.BeginDecompress());
+  ASSERT_TRUE(codec.Decompress(stream.data(), static_cast<u32>(stream.size() - 20), nullptr));
+  EXPECT_FALSE(codec.IsStreamEnd());
+  EXPECT_FALSE(codec.EndDecompress());
+  EXPECT_EQ(SLGetLastError(), 0x80090003u);
+
+  std::mt19937 rng(4);
+  int failures = 0;
+  for (int round = 0; round < 60; ++round) {
+    Bytes damaged = stream;
+    damaged[rng() % damaged.size()] ^= static_cast<u8>(1 + rng() % 255);
+    ASSERT_TRUE(codec.BeginDecompress());
+    const bool decoded = codec.Decompress(damaged.data(), static_cast<u32>(damaged.size()), nullptr);
+    if (!decoded) {
+      EXPECT_EQ(SLGetLastError(), 0x80090003u);
+      ++failures;
+      continue;
+    }
+    if (!codec.EndDecompress()) {
+      EXPECT_EQ(SLGetLastError(), 0x80090003u);
+      ++failures;
+    }
+  }
+  EXPECT_GT(failures, 30);
+}
+
+// The bzip2 command's output decodes too.
+TEST(CompressBZIP2, CommandLineStreamsDecode) {
+  if (std::system("command -v bzip2 >/dev/null 2>&1") != 0) GTEST_SKIP() << "bzip2 not installed";
+  const Bytes data = SLTestCorpus::Binary(200000, 31);
+  const std::string path = ::testing::TempDir() + "sl_bzip2_input";
+  FILE* file = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  std::fwrite(data.data(), 1, data.size(), file);
+  std::fclose(file);
+  ASSERT_EQ(std::system(("bzip2 -f -3 '" + path + "'").c_str()), 0);
+  file = std::fopen((path + ".bz2").c_str(), "rb");
+  ASSERT_NE(file, nullptr);
+  Bytes stream;
+  int c;
+  while ((c = std::fgetc(file)) != EOF) stream.push_back(static_cast<u8>(c));
+  std::fclose(file);
+  std::remove((path + ".bz2").c_str());
+  CSLCompressBZIP2 codec;
+  u32 unconsumed = 0;
+  EXPECT_EQ(DecompressAll(codec, stream, 777, &unconsumed), data);
+  EXPECT_TRUE(codec.EndDecompress());
+}
+
+}  // namespace

@@ -1,0 +1,502 @@
+// The fast data pack reader on packs made by the pack writer (versions 2 and 3, with and
+// without a key), through a file storage and through an in-memory source.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "foundation/SLDateTime.h"
+#include "foundation/SLError.h"
+#include "storage/SLFastFileStorage.h"
+#include "storage/SLFileStorage.h"
+#include "tools/packwriter/PackWriter.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+// An in-memory source that cannot tell its date and counts its reads.
+class VectorSource : public CSLBaseStorage {
+ public:
+  explicit VectorSource(Bytes data) : m_data(std::move(data)) {}
+  bool CanRead() override { return SLSetLastError(0); }
+  u64 Read(void* buffer, u64 count) override {
+    ++reads;
+    u64 available = m_pos < m_data.size() ? m_data.size() - m_pos : 0;
+    u64 n = count < available ? count : available;
+    if (n) std::memcpy(buffer, m_data.data() + m_pos, n);
+    m_pos += n;
+    SLSetLastError(n < count ? u32(SL_E_STORAGE_EOF) : 0u);
+    return n;
+  }
+  bool CanWrite() override { return false; }
+  u64 Write(const void*, u64) override { return 0; }
+  bool CanSeek() override { return canSeek ? SLSetLastError(0) : false; }
+  bool Seek(i64 offset, u32 origin) override {
+    i64 base = origin == SL_SEEK_BEGIN ? 0 : origin == SL_SEEK_CURRENT ? i64(m_pos) : i64(m_data.size());
+    m_pos = u64(base + offset);
+    return SLSetLastError(0);
+  }
+  bool GetPosition(u64* out) override {
+    *out = m_pos;
+    return SLSetLastError(0);
+  }
+  bool IsEOF() override { return m_pos >= m_data.size(); }
+  bool Flush() override { return SLSetLastError(0); }
+  bool Lock(u64, u64) override { return true; }
+  bool Unlock(u64, u64) override { return true; }
+  bool SetSize(u64) override { return false; }
+  bool GetSize(u64* out) override {
+    *out = m_data.size();
+    return SLSetLastError(0);
+  }
+  u32 reads = 0;
+  bool canSeek = true;
+
+ private:
+  Bytes m_data;
+  u64 m_pos = 0;
+};
+
+// Records attach progress and cancels at a chosen percentage.
+class WatchedPack : public CSLFastFileStorage {
+ public:
+  void OnProgress(u32 operation, double percent, u32, u32* cancel) override {
+    if (operation == SL_PROGRESS_ATTACH) attachSteps.push_back(percent);
+    if (operation == cancelOperation && percent >= cancelAt) *cancel = 1;
+  }
+  std::vector<double> attachSteps;
+  u32 cancelOperation = 0;
+  double cancelAt = 1e9;
+};
+
+Bytes Pattern(size_t n, uint32_t seed) {
+  Bytes b(n);
+  std::mt19937 rng(seed);
+  for (auto& x : b) x = uint8_t(rng());
+  return b;
+}
+
+Bytes BuildPack(const slpack::PackWriter& writer) {
+  Bytes pack;
+  std::string error;
+  EXPECT_TRUE(writer.Build(&pack, &error)) << error;
+  return pack;
+}
+
+std::string TempPath(const std::string& name) {
+  return (fs::temp_directory_path() / ("slpack_" + std::to_string(getpid()) + "_" + name)).string();
+}
+
+// Attaches a pack given as bytes through a temporary file and a file storage.
+bool AttachFileBytes(CSLFastFileStorage& pack, const Bytes& bytes, const std::string& name) {
+  std::string path = TempPath(name);
+  std::string error;
+  EXPECT_TRUE(slpack::WriteFile(path, bytes, &error)) << error;
+  bool ok = pack.AttachFile(path.c_str(), false, SL_STORAGE_READ | SL_STORAGE_SHARE_READ);
+  u32 code = SLGetLastError();
+  fs::remove(path);
+  SLSetLastError(code);
+  return ok;
+}
+
+Bytes ReadEntry(CSLBaseStorage& pack, const char* path) {
+  Bytes out;
+  if (!pack.OpenA(path, SL_STORAGE_READ)) return out;
+  u64 size = 0;
+  EXPECT_TRUE(pack.GetSize(&size));
+  out.resize(size);
+  EXPECT_EQ(pack.Read(out.data(), size), size);
+  return out;
+}
+
+std::vector<std::string> ListA(CSLBaseStorage& pack, const char* pattern) {
+  std::vector<std::string> names;
+  for (SLStorageFindRecord* r = pack.FindFirstA(pattern); r; r = pack.FindNextA())
+    names.push_back(std::string(r->nameA) + ((r->flags & SL_FIND_DIRECTORY) ? "/" : ""));
+  return names;
+}
+
+struct Variant {
+  uint16_t version;
+  uint32_t key;
+};
+
+class FastPackVariants : public ::testing::TestWithParam<Variant> {};
+
+}  // namespace
+
+TEST_P(FastPackVariants, ListsAndReadsEveryEntryByteEqual) {
+  const Variant v = GetParam();
+  slpack::PackWriter writer(v.version, v.key);
+  std::vector<std::pair<std::string, Bytes>> files = {
+      {"Interface/Puntero/puntero_mouse.mximg", Pattern(70001, 1)},
+      {"Interface/boton.png", Pattern(13, 2)},
+      {"info.txt", Pattern(5, 3)},
+      {"vacio.bin", {}},
+      {"Sonidos\\clic.wav", Pattern(200000, 4)},
+  };
+  for (auto& [name, data] : files) writer.AddFile(name, data);
+  Bytes bytes = BuildPack(writer);
+
+  CSLFastFileStorage pack;
+  ASSERT_TRUE(AttachFileBytes(pack, bytes, "variants.dat")) << std::hex << SLGetLastError();
+  for (auto& [name, data] : files) {
+    std::string forward = name;
+    for (char& c : forward)
+      if (c == '\\') c = '/';
+    EXPECT_EQ(ReadEntry(pack, forward.c_str()), data) << name;
+    EXPECT_STREQ(pack.GetNameA(), forward.c_str());
+  }
+  EXPECT_EQ(ListA(pack, "*"), (std::vector<std::string>{"Interface/", "info.txt", "vacio.bin", "Sonidos/"}));
+  EXPECT_EQ(SLGetLastError(), 0x80002001u);
+  EXPECT_EQ(ListA(pack, "interface/*"), (std::vector<std::string>{"../", "Puntero/", "boton.png"}));
+  SLStorageFindRecord* record = pack.FindFirstW(u"Sonidos/*.wav");
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(std::u16string(record->nameW), u"clic.wav");
+  EXPECT_EQ(record->flags, 1u);
+  EXPECT_EQ(record->size, 200000u);
+  EXPECT_EQ(record->storedSize, 200000u);
+  EXPECT_EQ(record->reserved, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(VersionsAndKeys, FastPackVariants,
+                         ::testing::Values(Variant{2, 0}, Variant{2, 0xA1B2C3D4}, Variant{3, 0},
+                                           Variant{3, 0x5E6F7081}),
+                         [](const auto& info) {
+                           return "v" + std::to_string(info.param.version) + (info.param.key ? "Keyed" : "Plain");
+                         });
+
+TEST(FastPack, CrcCoversWholeVersion2PackButOnlyVersion3Directory) {
+  for (uint16_t version : {2, 3}) {
+    slpack::PackWriter writer(version, 0);
+    writer.AddFile("a.bin", Bytes{1, 2, 3, 4, 5});
+    Bytes bytes = BuildPack(writer);
+    Bytes corruptData = bytes;
+    size_t dataAt = version == 2 ? bytes.size() - 4 - 5 : bytes.size() - 5;
+    corruptData[dataAt + 1] ^= 0xFF;
+
+    CSLFastFileStorage pack;
+    if (version == 2) {
+      EXPECT_FALSE(pack.AttachContainer(new VectorSource(corruptData)));
+      EXPECT_EQ(SLGetLastError(), 0x8002001du);
+      EXPECT_EQ(pack.GetContainer(), nullptr);
+    } else {
+      VectorSource* source = new VectorSource(corruptData);
+      ASSERT_TRUE(pack.AttachContainer(source));
+      source->Release();  // the pack holds its own reference
+      // The data is not covered: the corrupted byte reads back as stored.
+      EXPECT_EQ(ReadEntry(pack, "a.bin"), (Bytes{1, 2 ^ 0xFF, 3, 4, 5}));
+      // A corrupted directory is refused.
+      Bytes corruptName = bytes;
+      corruptName[28] ^= 0x20;  // first unit of the first name
+      EXPECT_FALSE(pack.AttachContainer(new VectorSource(corruptName)));
+      EXPECT_EQ(SLGetLastError(), 0x8002001du);
+      EXPECT_FALSE(pack.OpenA("a.bin", 1));
+      EXPECT_EQ(SLGetLastError(), 0x8002001au);
+    }
+  }
+}
+
+TEST(FastPack, MalformedHeadersAreBadPacks) {
+  slpack::PackWriter writer(3, 0);
+  writer.AddFile("x", Bytes{9});
+  const Bytes good = BuildPack(writer);
+  std::vector<Bytes> bad;
+  bad.push_back(Bytes(good.begin(), good.begin() + 23));  // below the minimum size
+  for (uint8_t version : {1, 4}) {
+    Bytes b = good;
+    b[18] = version;
+    bad.push_back(b);
+  }
+  Bytes magic = good;
+  magic[15] = 0x1B;
+  bad.push_back(magic);
+  Bytes signature = good;
+  signature[16] = 0x55;
+  bad.push_back(signature);
+  for (const Bytes& b : bad) {
+    CSLFastFileStorage pack;
+    auto* source = new VectorSource(b);
+    EXPECT_FALSE(pack.AttachContainer(source));
+    EXPECT_EQ(SLGetLastError(), 0x8002001du);
+    source->Release();
+  }
+  // A truncated directory fails with the source's end-of-data code and leaves no pack.
+  CSLFastFileStorage pack;
+  auto* truncated = new VectorSource(Bytes(good.begin(), good.begin() + 30));
+  EXPECT_FALSE(pack.AttachContainer(truncated));
+  EXPECT_EQ(SLGetLastError(), 0x80020036u);
+  EXPECT_EQ(pack.GetContainer(), nullptr);
+  truncated->Release();
+  // A source that cannot seek.
+  auto* unseekable = new VectorSource(good);
+  unseekable->canSeek = false;
+  EXPECT_FALSE(pack.AttachContainer(unseekable));
+  EXPECT_EQ(SLGetLastError(), 0x80020014u);
+  unseekable->Release();
+}
+
+TEST(FastPack, KeyByteFollowsPositionInEntry) {
+  const uint32_t key = 0x44332211;
+  const Bytes plain = {0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, 0x80, 0x90, 0xA0, 0xB0};
+  for (uint16_t version : {2, 3}) {
+    slpack::PackWriter writer(version, key);
+    writer.AddFile("pad", Bytes{1, 2, 3});  // the next entry starts at an odd pack offset
+    writer.AddFile("k.bin", plain);
+    Bytes bytes = BuildPack(writer);
+    // Stored bytes: byte p XORed with key byte p mod 4, the key's first stored byte first.
+    size_t at = version == 2 ? bytes.size() - 4 - plain.size() : bytes.size() - plain.size();
+    EXPECT_EQ(bytes[at + 0], 0x10 ^ 0x11);
+    EXPECT_EQ(bytes[at + 1], 0x20 ^ 0x22);
+    EXPECT_EQ(bytes[at + 4], 0x50 ^ 0x11);
+    EXPECT_EQ(bytes[at + 7], 0x80 ^ 0x44);
+
+    CSLFastFileStorage pack;
+    auto* source = new VectorSource(bytes);
+    ASSERT_TRUE(pack.AttachContainer(source));
+    source->Release();
+    ASSERT_TRUE(pack.OpenA("K.BIN", 0));
+    Bytes split(5);
+    EXPECT_EQ(pack.Read(split.data(), 3), 3u);
+    EXPECT_EQ(pack.Read(split.data() + 3, 2), 2u);
+    EXPECT_EQ(split, Bytes(plain.begin(), plain.begin() + 5));
+    // Odd starting positions and lengths around the 8-byte stride.
+    for (u64 start = 0; start < plain.size(); ++start)
+      for (u64 n = 1; start + n <= plain.size(); ++n) {
+        ASSERT_TRUE(pack.Seek(i64(start), SL_SEEK_BEGIN));
+        Bytes got(n);
+        ASSERT_EQ(pack.Read(got.data(), n), n);
+        ASSERT_EQ(got, Bytes(plain.begin() + start, plain.begin() + start + n)) << start << "+" << n;
+      }
+  }
+}
+
+TEST(FastPack, PathFormsFoundOrRefused) {
+  slpack::PackWriter writer(3, 0);
+  writer.AddFile("A/b.txt", Bytes{'b'});
+  writer.AddFile("A/x/c.txt", Bytes{'c'});
+  writer.AddFile("a/y", Bytes{'y'});  // joins the directory made by A/...
+  writer.AddRaw(u"only/dirs/", 12345, 99);  // a name ending in a separator makes directories only
+  writer.AddRaw(u"A/..", 1, 1);             // a last component ".." makes no file
+  CSLFastFileStorage pack;
+  auto* source = new VectorSource(BuildPack(writer));
+  ASSERT_TRUE(pack.AttachContainer(source));
+  source->Release();
+
+  for (const char* path : {"a/B.TXT", "/a//b.txt", "a\\b.txt", "./a/b.txt", "a/x/../b.txt", "A/./x/../../A/b.txt"}) {
+    EXPECT_TRUE(pack.OpenA(path, SL_STORAGE_READ)) << path;
+    EXPECT_STREQ(pack.GetNameA(), "A/b.txt") << path;
+  }
+  EXPECT_TRUE(pack.OpenW(u"a/y", 0));
+  EXPECT_STREQ(pack.GetNameA(), "A/y");
+  for (const char* path : {"a/?/b.txt", "../a/b.txt", "a", "a/", "only/dirs", "a/x/d.txt", "b.txt", ""}) {
+    EXPECT_FALSE(pack.OpenA(path, SL_STORAGE_READ)) << path;
+    EXPECT_EQ(SLGetLastError(), 0x80020004u) << path;
+    EXPECT_STREQ(pack.GetNameA(), "") << path;  // the failed open closed the previous entry
+  }
+  EXPECT_FALSE(pack.OpenA("a/b.txt", SL_STORAGE_WRITE));
+  EXPECT_EQ(SLGetLastError(), 0x80020002u);
+  EXPECT_EQ(ListA(pack, "*"), (std::vector<std::string>{"A/", "only/"}));
+  EXPECT_EQ(ListA(pack, "only/dirs/*"), (std::vector<std::string>{"../"}));
+  EXPECT_EQ(ListA(pack, "a/*"), (std::vector<std::string>{"../", "b.txt", "x/", "y"}));
+  EXPECT_EQ(ListA(pack, "a/"), ListA(pack, "a/*"));
+  EXPECT_EQ(ListA(pack, "\\A\\X\\*.TXT"), (std::vector<std::string>{"c.txt"}));
+  for (const char* pattern : {"C:/x", "*/b.txt", "a/?/c.txt", "missing/*", ""}) {
+    EXPECT_EQ(pack.FindFirstA(pattern), nullptr) << pattern;
+    EXPECT_EQ(SLGetLastError(), 0x80001001u) << pattern;
+  }
+  EXPECT_EQ(pack.FindNextA(), nullptr);
+  EXPECT_EQ(SLGetLastError(), 0x8002001cu);
+}
+
+TEST(FastPack, ListingFromSourceWithoutDateHasZeroDate) {
+  slpack::PackWriter writer(2, 0);
+  writer.AddFile("d/f", Bytes{1});
+  CSLFastFileStorage pack;
+  auto* source = new VectorSource(BuildPack(writer));
+  ASSERT_TRUE(pack.AttachContainer(source));
+  source->Release();
+  SLStorageFindRecord* record = pack.FindFirstA("d/f");
+  ASSERT_NE(record, nullptr) << std::hex << SLGetLastError();
+  EXPECT_EQ(SLGetLastError(), 0u);
+  EXPECT_EQ(record->time.GetTicks(), 0u);
+  CSLDateTime date;
+  EXPECT_FALSE(pack.GetTime(&date));  // the storage's own date still reports the source's failure
+}
+
+TEST(FastPack, ReadsStopAtEntryEnd) {
+  slpack::PackWriter writer(3, 0x01020304);
+  Bytes data = Pattern(100, 9);
+  writer.AddFile("e", data);
+  writer.AddFile("after", Bytes(50, 0xEE));
+  CSLFastFileStorage pack;
+  auto* source = new VectorSource(BuildPack(writer));
+  ASSERT_TRUE(pack.AttachContainer(source));
+  source->Release();
+  ASSERT_TRUE(pack.OpenA("e", 0));
+  ASSERT_TRUE(pack.Seek(96, SL_SEEK_BEGIN));
+  u8 buffer[10] = {};
+  EXPECT_EQ(pack.Read(buffer, 10), 4u);
+  EXPECT_EQ(SLGetLastError(), 0x80020036u);
+  EXPECT_EQ(Bytes(buffer, buffer + 4), Bytes(data.begin() + 96, data.end()));
+  EXPECT_EQ(pack.Read(buffer, 10), 0u);
+  EXPECT_EQ(SLGetLastError(), 0x80020036u);
+  EXPECT_TRUE(pack.IsEOF());
+  EXPECT_EQ(SLGetLastError(), 0u);
+
+  u64 position = 7;
+  ASSERT_TRUE(pack.Seek(5, SL_SEEK_END));
+  pack.GetPosition(&position);
+  EXPECT_EQ(position, 105u);
+  EXPECT_EQ(pack.Read(buffer, 1), 0u);
+  EXPECT_TRUE(pack.IsEOF());
+  ASSERT_TRUE(pack.Seek(-200, SL_SEEK_CURRENT));
+  pack.GetPosition(&position);
+  EXPECT_EQ(position, 0u);
+  ASSERT_TRUE(pack.Seek(-1, SL_SEEK_BEGIN));
+  pack.GetPosition(&position);
+  EXPECT_EQ(position, 100u);
+  ASSERT_TRUE(pack.Seek(-30, SL_SEEK_END));
+  ASSERT_TRUE(pack.Seek(500, SL_SEEK_CURRENT));
+  pack.GetPosition(&position);
+  EXPECT_EQ(position, 100u);
+  ASSERT_TRUE(pack.Seek(-30, SL_SEEK_END));
+  ASSERT_TRUE(pack.Seek(10, 7));  // unknown origin: unchanged
+  pack.GetPosition(&position);
+  EXPECT_EQ(position, 70u);
+  u64 size = 0;
+  EXPECT_TRUE(pack.GetSize(&size));
+  EXPECT_EQ(size, 100u);
+}
+
+TEST(FastPack, StateCodesWithoutPackOrEntry) {
+  CSLFastFileStorage pack;
+  u64 value = 9;
+  u8 byte;
+  EXPECT_FALSE(pack.GetSize(&value));
+  EXPECT_EQ(SLGetLastError(), 0x8002001au);
+  EXPECT_EQ(value, 0u);
+  EXPECT_EQ(pack.Read(&byte, 1), 0u);
+  EXPECT_EQ(SLGetLastError(), 0x8002001au);
+  EXPECT_FALSE(pack.CanWrite());
+  EXPECT_EQ(SLGetLastError(), 0x8002001au);
+  EXPECT_TRUE(pack.IsEOF());
+  EXPECT_EQ(pack.FindFirstA("*"), nullptr);
+  EXPECT_EQ(SLGetLastError(), 0x8002001au);
+
+  slpack::PackWriter writer(2, 0);
+  writer.AddFile("f", Bytes{1, 2});
+  auto* source = new VectorSource(BuildPack(writer));
+  ASSERT_TRUE(pack.AttachContainer(source));
+  source->Release();
+  EXPECT_EQ(pack.GetContainer(), source);
+  EXPECT_FALSE(pack.GetSize(&value));
+  EXPECT_EQ(SLGetLastError(), 0x80020009u);
+  EXPECT_FALSE(pack.GetPosition(&value));
+  EXPECT_EQ(SLGetLastError(), 0x80020005u);
+  EXPECT_FALSE(pack.GetPosition(nullptr));
+  EXPECT_EQ(SLGetLastError(), 0x80001005u);
+  EXPECT_FALSE(pack.CanRead());
+  EXPECT_EQ(SLGetLastError(), 0x80020005u);
+  EXPECT_FALSE(pack.SetSize(1));
+  EXPECT_EQ(SLGetLastError(), 0x80020005u);
+  EXPECT_EQ(pack.Write(&byte, 1), 0u);
+  EXPECT_EQ(SLGetLastError(), 0x80020005u);
+  EXPECT_EQ(pack.Write(nullptr, 1), 0u);
+  EXPECT_EQ(SLGetLastError(), 0x80001002u);
+  ASSERT_TRUE(pack.OpenA("f", 0));
+  EXPECT_TRUE(pack.CanRead());
+  EXPECT_TRUE(pack.Lock(0, 1));
+  EXPECT_FALSE(pack.SetSize(1));
+  EXPECT_EQ(SLGetLastError(), 0x8002000au);
+  EXPECT_EQ(pack.Read(nullptr, 1), 0u);
+  EXPECT_EQ(SLGetLastError(), 0x80001005u);
+  pack.Close();
+  EXPECT_STREQ(pack.GetNameA(), "");
+  EXPECT_TRUE(pack.AttachContainer(nullptr));
+  EXPECT_EQ(pack.GetContainer(), nullptr);
+  EXPECT_FALSE(pack.OpenA("f", 0));
+  EXPECT_EQ(SLGetLastError(), 0x8002001au);
+}
+
+TEST(FastPack, CancelDuringAttachLeavesNoPack) {
+  slpack::PackWriter writer(3, 0);
+  for (int i = 0; i < 10; ++i) writer.AddFile("f" + std::to_string(i), Bytes{u8(i)});
+  Bytes bytes = BuildPack(writer);
+  for (double cancelAt : {0.0, 80.0}) {
+    WatchedPack pack;
+    pack.cancelOperation = SL_PROGRESS_ATTACH;
+    pack.cancelAt = cancelAt;
+    auto* source = new VectorSource(bytes);
+    EXPECT_FALSE(pack.AttachContainer(source));
+    EXPECT_EQ(SLGetLastError(), 0x80002011u);
+    EXPECT_EQ(pack.GetContainer(), nullptr);
+    EXPECT_EQ(source->GetRefCount(), 1);
+    source->Release();
+    EXPECT_EQ(pack.FindFirstA("*"), nullptr);
+    EXPECT_EQ(SLGetLastError(), 0x8002001au);
+  }
+}
+
+TEST(FastPack, DirectoryIsReadInFewSourceReadsWithTheSameProgress) {
+  const int count = 3000;
+  slpack::PackWriter writer(3, 0);
+  for (int i = 0; i < count; ++i)
+    writer.AddFile("dir" + std::to_string(i / 100) + "/entry_" + std::to_string(i) + ".bin", Bytes{u8(i)});
+  WatchedPack pack;
+  auto* source = new VectorSource(BuildPack(writer));
+  ASSERT_TRUE(pack.AttachContainer(source));
+  EXPECT_LT(source->reads, 20u);  // one read per name unit would be well over 60,000
+  source->Release();
+  ASSERT_EQ(pack.attachSteps.size(), size_t(count) + 3);
+  EXPECT_EQ(pack.attachSteps[0], 0.0);
+  EXPECT_EQ(pack.attachSteps[1], 10.0);
+  for (int i = 0; i < count; ++i) ASSERT_DOUBLE_EQ(pack.attachSteps[2 + i], 75.0 + i * 20.0 / count);
+  EXPECT_EQ(pack.attachSteps.back(), 100.0);
+  EXPECT_EQ(ReadEntry(pack, "DIR29/ENTRY_2999.BIN"), Bytes{u8(2999)});
+  EXPECT_EQ(ListA(pack, "dir7/*").size(), 101u);
+}
+
+TEST(FastPack, SlpackCommandPacksAFolder) {
+  fs::path self = fs::read_symlink("/proc/self/exe");
+  fs::path tool = self.parent_path().parent_path() / "tools" / "packwriter" / "slpack";
+  if (!fs::exists(tool)) GTEST_SKIP() << "slpack not built at " << tool;
+  fs::path folder = TempPath("folder");
+  fs::remove_all(folder);
+  std::vector<std::pair<std::string, Bytes>> files = {
+      {"Gfx/Fondos/cielo.mximg", Pattern(100000, 11)},
+      {"Gfx/info.txt", Pattern(17, 12)},
+      {"leeme.txt", Pattern(3, 13)},
+  };
+  for (auto& [name, data] : files) {
+    fs::create_directories((folder / name).parent_path());
+    std::string error;
+    ASSERT_TRUE(slpack::WriteFile(folder / name, data, &error));
+  }
+  for (const char* options : {"-2", "-3 -k 0x1234ABCD", "-2 -k 7"}) {
+    std::string output = TempPath("cli.dat");
+    std::string command = tool.string() + " " + options + " " + folder.string() + " " + output + " >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    CSLFastFileStorage pack;
+    ASSERT_TRUE(pack.AttachFile(output.c_str(), false, SL_STORAGE_READ)) << std::hex << SLGetLastError();
+    for (auto& [name, data] : files) EXPECT_EQ(ReadEntry(pack, name.c_str()), data) << options << " " << name;
+    EXPECT_EQ(ListA(pack, "*"), (std::vector<std::string>{"Gfx/", "leeme.txt"}));
+    EXPECT_EQ(ListA(pack, "gfx/*"), (std::vector<std::string>{"../", "Fondos/", "info.txt"}));
+    SLStorageFindRecord* r = pack.FindFirstA("gfx/fondos/*");
+    ASSERT_NE(r, nullptr);
+    r = pack.FindNextA();
+    ASSERT_NE(r, nullptr);
+    EXPECT_NE(r->time.GetTicks(), 0u);  // a file source tells its date
+    pack.AttachContainer(nullptr);
+    fs::remove(output);
+  }
+  fs::remove_all(folder);
+}

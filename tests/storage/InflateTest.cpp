@@ -1,0 +1,503 @@
+// The own inflater against the system zlib's inflate: both decoders get the same input and
+// output pieces call by call and must agree on every return code, count, message and byte.
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "storage/SLInflate.h"
+#include "storage/SLInflateTables.h"
+#include "tests/support/DeflateWriter.h"
+#include "tests/support/TestCorpus.h"
+
+namespace {
+
+using Bytes = std::vector<u8>;
+
+Bytes Deflate(const Bytes& data, int level, int windowBits, int strategy = Z_DEFAULT_STRATEGY,
+              bool gzipFields = false) {
+  ::z_stream zs{};
+  EXPECT_EQ(deflateInit2(&zs, level, Z_DEFLATED, windowBits, 8, strategy), Z_OK);
+  gz_header header{};
+  Bytes extra = {'A', 'B', 4, 0, 1, 2, 3, 4};
+  char name[] = "pelicula.txt";
+  char comment[] = "un comentario";
+  if (gzipFields) {
+    header.extra = extra.data();
+    header.extra_len = static_cast<uInt>(extra.size());
+    header.name = reinterpret_cast<Bytef*>(name);
+    header.comment = reinterpret_cast<Bytef*>(comment);
+    header.hcrc = 1;
+    EXPECT_EQ(deflateSetHeader(&zs, &header), Z_OK);
+  }
+  Bytes out(deflateBound(&zs, data.size()) + 64);
+  zs.next_in = const_cast<Bytef*>(data.data());
+  zs.avail_in = static_cast<uInt>(data.size());
+  zs.next_out = out.data();
+  zs.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&zs, Z_FINISH), Z_STREAM_END);
+  out.resize(zs.total_out);
+  deflateEnd(&zs);
+  return out;
+}
+
+struct Outcome {
+  Bytes output;
+  int lastResult = Z_OK;
+  std::string message;
+  bool agreed = true;
+};
+
+// Runs both decoders over `stream` in random pieces (input and output room from 1 byte up to
+// the given maxima, random flush values) and checks that they agree after every call.
+Outcome Lockstep(const Bytes& stream, int windowBits, std::mt19937& rng, unsigned maxIn,
+                 unsigned maxOut, bool randomFlush = true) {
+  Outcome result;
+  ::z_stream peer{};
+  SLInflate::z_stream own{};
+  EXPECT_EQ(inflateInit2(&peer, windowBits), Z_OK);
+  EXPECT_EQ(SLInflate::inflateInit2_(&own, windowBits, "1.2.5", sizeof(SLInflate::z_stream)), Z_OK);
+  // The check value is compared once output exists, and from the start for zlib-only
+  // streams: before a gzip header is complete the two libraries hold different start values.
+  const bool zlibOnly = windowBits >= 0 && windowBits < 16;
+  Bytes peerOut, ownOut;
+  size_t pos = 0;
+  static const int kFlushes[] = {Z_NO_FLUSH, Z_SYNC_FLUSH, Z_FINISH, Z_BLOCK, Z_TREES, Z_NO_FLUSH};
+  for (int call = 0; call < 4000000; ++call) {
+    const unsigned inSize = std::min<size_t>(1 + rng() % maxIn, stream.size() - pos);
+    const unsigned outSize = 1 + rng() % maxOut;
+    const int flush = randomFlush ? kFlushes[rng() % 6] : Z_NO_FLUSH;
+    const size_t peerHave = peerOut.size(), ownHave = ownOut.size();
+    peerOut.resize(peerHave + outSize);
+    ownOut.resize(ownHave + outSize);
+    peer.next_in = const_cast<Bytef*>(stream.data() + pos);
+    peer.avail_in = inSize;
+    peer.next_out = peerOut.data() + peerHave;
+    peer.avail_out = outSize;
+    own.next_in = stream.data() + pos;
+    own.avail_in = inSize;
+    own.next_out = ownOut.data() + ownHave;
+    own.avail_out = outSize;
+    const int peerResult = ::inflate(&peer, flush);
+    const int ownResult = SLInflate::inflate(&own, flush);
+    const std::string peerMsg = peer.msg ? peer.msg : "";
+    const std::string ownMsg = own.msg ? own.msg : "";
+    bool same = peerResult == ownResult && peer.avail_in == own.avail_in &&
+                peer.avail_out == own.avail_out && peer.total_in == own.total_in &&
+                peer.total_out == own.total_out && peerMsg == ownMsg &&
+                peer.data_type == own.data_type && (windowBits < 0 || (!zlibOnly && peer.total_out == 0 && peerResult != Z_STREAM_END) ||
+                 peer.adler == own.adler);
+    peerOut.resize(peerHave + outSize - peer.avail_out);
+    ownOut.resize(ownHave + outSize - own.avail_out);
+    same = same && peerOut == ownOut;
+    if (!same) {
+      ADD_FAILURE() << "call " << call << " flush " << flush << ": result " << peerResult << "/"
+                    << ownResult << " avail_in " << peer.avail_in << "/" << own.avail_in
+                    << " avail_out " << peer.avail_out << "/" << own.avail_out << " msg '"
+                    << peerMsg << "'/'" << ownMsg << "' data_type " << peer.data_type << "/"
+                    << own.data_type << " adler " << peer.adler << "/" << own.adler;
+      result.agreed = false;
+      break;
+    }
+    pos += inSize - peer.avail_in;
+    result.lastResult = peerResult;
+    result.message = peerMsg;
+    if (peerResult != Z_OK && peerResult != Z_BUF_ERROR) break;
+    if (pos == stream.size() && peer.avail_out != 0 && peerResult == Z_BUF_ERROR &&
+        flush != Z_BLOCK && flush != Z_TREES) {
+      break;
+    }
+  }
+  result.output = ownOut;
+  inflateEnd(&peer);
+  EXPECT_EQ(SLInflate::inflateEnd(&own), Z_OK);
+  return result;
+}
+
+std::vector<Bytes> Samples() {
+  return {SLTestCorpus::Text(100000, 1), SLTestCorpus::Binary(100000, 2),
+          SLTestCorpus::Image(100000, 3), Bytes{}, Bytes{'x'}};
+}
+
+TEST(Inflate, CorpusAtEveryLevelAndWrapperMatchesZlib) {
+  std::mt19937 rng(1234);
+  const int kWrappers[] = {-15, 15, 31, 47};
+  for (const Bytes& sample : Samples()) {
+    for (int level = 0; level <= 9; ++level) {
+      for (int windowBits : kWrappers) {
+        const int makeBits = windowBits == 47 ? (level % 2 ? 15 : 31) : windowBits;
+        const Bytes stream = Deflate(sample, level, makeBits);
+        // Small pieces now and then (down to one byte), large pieces mostly.
+        const unsigned maxIn = (level == 0 || level == 9) ? 3 : 70000;
+        const unsigned maxOut = (level == 1 || level == 9) ? 2 : 300000;
+        const Outcome outcome = Lockstep(stream, windowBits, rng, maxIn, maxOut);
+        ASSERT_TRUE(outcome.agreed) << "level " << level << " window " << windowBits;
+        EXPECT_EQ(outcome.lastResult, Z_STREAM_END);
+        EXPECT_EQ(outcome.output, sample);
+      }
+    }
+  }
+}
+
+TEST(Inflate, StrategiesAndGzipHeaderFieldsMatchZlib) {
+  std::mt19937 rng(99);
+  const Bytes sample = SLTestCorpus::Binary(80000, 5);
+  const int kStrategies[] = {Z_FILTERED, Z_HUFFMAN_ONLY, Z_RLE, Z_FIXED};
+  for (int strategy : kStrategies) {
+    for (int windowBits : {-9, -15, 9, 15, 25, 31}) {
+      const Bytes stream = Deflate(sample, 6, windowBits, strategy, windowBits > 16);
+      const int readBits = windowBits == 9 ? 0 : windowBits;  // 0: size from the header
+      const Outcome outcome = Lockstep(stream, readBits, rng, 40, 5000);
+      ASSERT_TRUE(outcome.agreed) << "strategy " << strategy << " window " << windowBits;
+      EXPECT_EQ(outcome.output, sample);
+    }
+  }
+}
+
+// Damaged streams: bit flips, byte changes, cuts and appended junk must give the same
+// messages, codes and partial output as zlib.
+TEST(Inflate, CorruptedStreamsFailLikeZlib) {
+  std::mt19937 rng(777);
+  std::map<std::string, int> messages;
+  const Bytes samples[] = {SLTestCorpus::Text(6000, 8), SLTestCorpus::Binary(6000, 9)};
+  for (int round = 0; round < 3000; ++round) {
+    const Bytes& sample = samples[round % 2];
+    const int kWrappers[] = {-15, 15, 31};
+    const int windowBits = kWrappers[rng() % 3];
+    const int level = static_cast<int>(rng() % 10);
+    const int strategy = rng() % 4 == 0 ? Z_FIXED : Z_DEFAULT_STRATEGY;
+    Bytes stream = Deflate(Bytes(sample.begin(), sample.begin() + rng() % sample.size()), level,
+                           windowBits, strategy, windowBits == 31 && rng() % 2);
+    const int damage = 1 + static_cast<int>(rng() % 4);
+    for (int d = 0; d < damage; ++d) {
+      const size_t at = rng() % stream.size();
+      switch (rng() % 4) {
+        case 0: stream[at] ^= static_cast<u8>(1u << (rng() % 8)); break;
+        case 1: stream[at] = static_cast<u8>(rng()); break;
+        case 2: stream.resize(at + 1); break;
+        default: stream.insert(stream.begin() + at, static_cast<u8>(rng())); break;
+      }
+    }
+    const Outcome outcome = Lockstep(stream, windowBits, rng, 1 + rng() % 64, 1 + rng() % 600);
+    ASSERT_TRUE(outcome.agreed) << "round " << round;
+    messages[outcome.message]++;
+  }
+  // The damage reaches the decoder's checks broadly, not only one of them.
+  for (const char* text : {"invalid block type", "invalid stored block lengths",
+                           "invalid distance too far back", "incorrect data check",
+                           "invalid code lengths set", "incorrect header check"}) {
+    EXPECT_GT(messages[text], 0) << text;
+  }
+}
+
+TEST(Inflate, HeaderErrorsMatchZlib) {
+  std::mt19937 rng(5);
+  const Bytes plain = SLTestCorpus::Text(2000, 4);
+  struct Case {
+    Bytes stream;
+    int windowBits;
+  };
+  Bytes gzipStream = Deflate(plain, 6, 31, Z_DEFAULT_STRATEGY, true);
+  Bytes badFlags = gzipStream;
+  badFlags[3] |= 0x20;
+  Bytes badMethod = gzipStream;
+  badMethod[2] = 7;
+  Bytes badHeaderCrc = gzipStream;
+  badHeaderCrc[10] ^= 1;  // inside the extra field, covered by the header CRC
+  Bytes zlibStream = Deflate(plain, 6, 15);
+  Bytes bigWindow = zlibStream;
+  bigWindow[0] = 0x78 + 0x10;  // CINFO 8: a 64 KB window is not zlib
+  bigWindow[1] = static_cast<u8>(bigWindow[1] - (bigWindow[1] % 31));
+  while (((bigWindow[0] << 8) | bigWindow[1]) % 31 != 0) bigWindow[1]++;
+  Bytes dictionary = zlibStream;
+  dictionary[1] |= 0x20;
+  while (((dictionary[0] << 8) | dictionary[1]) % 31 != 0) dictionary[1]++;
+  Bytes gzipTail = gzipStream;
+  gzipTail[gzipTail.size() - 1] ^= 0x40;  // length trailer
+  const std::vector<Case> cases = {
+      {badFlags, 31},  {badMethod, 31}, {badHeaderCrc, 31}, {bigWindow, 15}, {bigWindow, 0},
+      {dictionary, 15}, {gzipTail, 31}, {gzipStream, 15},   {zlibStream, 31}, {zlibStream, 9},
+      {gzipStream, 47}, {gzipStream, 32}, {zlibStream, 32}};
+  for (const Case& c : cases) {
+    for (unsigned piece : {1u, 7u, 100000u}) {
+      const Outcome outcome = Lockstep(c.stream, c.windowBits, rng, piece, 100000, false);
+      ASSERT_TRUE(outcome.agreed) << "window " << c.windowBits;
+    }
+  }
+}
+
+TEST(Inflate, InitialisationChecksVersionSizeAndWindowBits) {
+  SLInflate::z_stream s{};
+  const int size = sizeof(SLInflate::z_stream);
+  EXPECT_EQ(SLInflate::inflateInit2_(&s, 15, "2.0", size), Z_VERSION_ERROR);
+  EXPECT_EQ(SLInflate::inflateInit2_(&s, 15, "1.2.5", 60), Z_VERSION_ERROR);
+  EXPECT_EQ(SLInflate::inflateInit2_(&s, 15, "1.2.5", size + 4), Z_VERSION_ERROR);
+  EXPECT_EQ(SLInflate::inflateInit2_(nullptr, 15, "1.2.5", size), Z_STREAM_ERROR);
+  for (int bits : {17, 7, -7, -17, 33, 48, 23}) {
+    SLInflate::z_stream t{};
+    EXPECT_EQ(SLInflate::inflateInit2_(&t, bits, "1.2.5", size), Z_STREAM_ERROR) << bits;
+    EXPECT_EQ(t.state, nullptr);
+  }
+  for (int bits : {16, -16, 8, -8, 0, 24, 32, 40, 47}) {
+    SLInflate::z_stream t{};
+    EXPECT_EQ(SLInflate::inflateInit2_(&t, bits, "1.2.5", size), Z_OK) << bits;
+    EXPECT_EQ(SLInflate::inflateEnd(&t), Z_OK);
+    EXPECT_EQ(SLInflate::inflateEnd(&t), Z_STREAM_ERROR);
+  }
+  SLInflate::z_stream u{};
+  EXPECT_EQ(SLInflate::inflate(&u, Z_NO_FLUSH), Z_STREAM_ERROR);
+  EXPECT_EQ(SLInflate::inflateReset(&u), Z_STREAM_ERROR);
+}
+
+TEST(Inflate, ResetSwitchesWindowAndMode) {
+  const Bytes plain = SLTestCorpus::Binary(100000, 11);
+  const Bytes raw = Deflate(plain, 9, -15);
+  const Bytes wrapped = Deflate(plain, 1, 15);
+  SLInflate::z_stream s{};
+  ASSERT_EQ(SLInflate::inflateInit2_(&s, -15, "1.2.5", sizeof(s)), Z_OK);
+  for (int round = 0; round < 3; ++round) {
+    const Bytes& stream = round % 2 ? wrapped : raw;
+    if (round) {
+      ASSERT_EQ(SLInflate::inflateReset2(&s, round % 2 ? 15 : -15), Z_OK);
+    }
+    Bytes out(plain.size());
+    size_t pos = 0;
+    int result = Z_OK;
+    s.next_out = out.data();
+    s.avail_out = 1000;
+    while (result == Z_OK) {
+      s.next_in = stream.data() + pos;
+      s.avail_in = static_cast<unsigned>(std::min<size_t>(4096, stream.size() - pos));
+      const unsigned before = s.avail_in;
+      result = SLInflate::inflate(&s, Z_NO_FLUSH);
+      pos += before - s.avail_in;
+      if (s.avail_out == 0) s.avail_out = static_cast<unsigned>(std::min<size_t>(1000, out.data() + out.size() - s.next_out));
+    }
+    EXPECT_EQ(result, Z_STREAM_END);
+    EXPECT_EQ(out, plain);
+    EXPECT_EQ(s.total_out, plain.size());
+  }
+  EXPECT_EQ(SLInflate::inflateReset2(&s, 17), Z_STREAM_ERROR);
+  EXPECT_EQ(SLInflate::inflateEnd(&s), Z_OK);
+}
+
+// The builder makes the same fixed tables as the generator script: every 9-bit literal/length
+// index and every 5-bit distance index decodes to the same symbol in both.
+TEST(Inflate, BuildersReproduceTheFixedTables) {
+  u16 lens[288 + 32];
+  for (int i = 0; i < 144; ++i) lens[i] = 8;
+  for (int i = 144; i < 256; ++i) lens[i] = 9;
+  for (int i = 256; i < 280; ++i) lens[i] = 7;
+  for (int i = 280; i < 288; ++i) lens[i] = 8;
+  for (int i = 288; i < 320; ++i) lens[i] = 5;
+  u16 work[288];
+  for (bool deflate64 : {false, true}) {
+    SLInflate::SLInflateCode area[SLInflate::kTableArea];
+    SLInflate::SLInflateCode* next = area;
+    unsigned lenBits = 9, distBits = 5;
+    auto build = deflate64 ? SLInflate::inflate_table9 : SLInflate::inflate_table;
+    ASSERT_EQ(build(SLInflate::LENS, lens, 288, &next, &lenBits, work, SLInflate::kTableArea), 0);
+    SLInflate::SLInflateCode* dist = next;
+    ASSERT_EQ(build(SLInflate::DISTS, lens + 288, 32, &next, &distBits, work, SLInflate::kTableArea), 0);
+    const SLInflate::SLInflateCode* fixedLen = deflate64 ? SLInflate::kFixedLengths64 : SLInflate::kFixedLengths;
+    const SLInflate::SLInflateCode* fixedDist = deflate64 ? SLInflate::kFixedDistances64 : SLInflate::kFixedDistances;
+    for (int i = 0; i < 512; ++i) {
+      const bool invalid = (fixedLen[i].op & 64) && !(fixedLen[i].op & 32);
+      EXPECT_EQ(area[i].bits, fixedLen[i].bits) << i;
+      if (invalid) {
+        EXPECT_TRUE((area[i].op & 64) && !(area[i].op & 32)) << i;
+      } else {
+        EXPECT_EQ(area[i].op, fixedLen[i].op) << i;
+        EXPECT_EQ(area[i].val, fixedLen[i].val) << i;
+      }
+    }
+    for (int i = 0; i < 32; ++i) {
+      EXPECT_EQ(dist[i].op, fixedDist[i].op) << i;
+      EXPECT_EQ(dist[i].val, fixedDist[i].val) << i;
+    }
+  }
+}
+
+TEST(Inflate, BuilderRefusesBadCodeSets) {
+  u16 work[288];
+  SLInflate::SLInflateCode area[SLInflate::kTableArea];
+  auto build = [&](SLInflate::SLCodeType type, std::vector<u16> lens, unsigned root, bool d64) {
+    SLInflate::SLInflateCode* next = area;
+    unsigned bits = root;
+    return (d64 ? SLInflate::inflate_table9 : SLInflate::inflate_table)(
+        type, lens.data(), static_cast<unsigned>(lens.size()), &next, &bits, work, SLInflate::kTableArea);
+  };
+  for (bool d64 : {false, true}) {
+    EXPECT_EQ(build(SLInflate::CODES, {1, 1, 1}, 7, d64), -1);          // over-subscribed
+    EXPECT_EQ(build(SLInflate::CODES, {1, 2}, 7, d64), -1);             // incomplete
+    EXPECT_EQ(build(SLInflate::DISTS, {1}, 6, d64), 0);                 // one distance code
+    EXPECT_EQ(build(SLInflate::DISTS, {2, 2, 2}, 6, d64), -1);          // incomplete, longer
+    EXPECT_EQ(build(SLInflate::DISTS, std::vector<u16>(32, 0), 6, d64), 0);  // none at all
+    EXPECT_EQ(build(SLInflate::DISTS, std::vector<u16>(32, 5), 6, d64), 0);
+    // A room too small for the tables is reported rather than overrun.
+    SLInflate::SLInflateCode* next = area;
+    unsigned bits = 9;
+    std::vector<u16> lens(286, 9);
+    for (int i = 0; i < 256; ++i) lens[i] = 8;
+    for (int i = 256; i < 286; ++i) lens[i] = 0;
+    lens[256] = 0;
+    EXPECT_EQ(SLInflate::inflate_table(SLInflate::LENS, lens.data(), 286, &next, &bits, work, 100), 1);
+  }
+}
+
+// ---- Deflate64 ----
+
+using SLTestDeflate::BitWriter;
+using SLTestDeflate::EncodeBlock;
+using SLTestDeflate::Symbol;
+
+// 65536 literal bytes, then a match of 65538 bytes at distance 65536 (code 285 with extra
+// 65535, distance code 31 with all 14 extra bits set), then one of 3 bytes (extra 0) at 1.
+struct Deflate64Case {
+  std::vector<Symbol> symbols;
+  Bytes expected;
+};
+
+Deflate64Case LongMatchCase() {
+  Deflate64Case c;
+  std::mt19937 rng(64);
+  for (int i = 0; i < 65536; ++i) {
+    const int b = static_cast<int>(rng() % 256);
+    c.symbols.push_back({b, 0, 0, 0, 0, 0, 0});
+    c.expected.push_back(static_cast<u8>(b));
+  }
+  c.symbols.push_back({-1, 285, 16, 65535, 31, 14, 16383});
+  for (int i = 0; i < 65538; ++i) c.expected.push_back(c.expected[c.expected.size() - 65536]);
+  c.symbols.push_back({-1, 285, 16, 0, 0, 0, 0});
+  for (int i = 0; i < 3; ++i) c.expected.push_back(c.expected.back());
+  // distance code 30: base 32769, here with extra 100
+  c.symbols.push_back({-1, 270, 2, 1, 30, 14, 100});
+  for (int i = 0; i < 24; ++i) c.expected.push_back(c.expected[c.expected.size() - 32869]);
+  return c;
+}
+
+Bytes DecodeOwn(const Bytes& stream, int windowBits, unsigned inPiece, unsigned outPiece,
+                int* result, std::string* message) {
+  SLInflate::z_stream s{};
+  EXPECT_EQ(SLInflate::inflateInit2_(&s, windowBits, "1.2.5", sizeof(s)), Z_OK);
+  Bytes out;
+  size_t pos = 0;
+  int r = Z_OK;
+  while (r == Z_OK) {
+    const size_t had = out.size();
+    out.resize(had + outPiece);
+    s.next_out = out.data() + had;
+    s.avail_out = outPiece;
+    s.next_in = stream.data() + pos;
+    s.avail_in = static_cast<unsigned>(std::min<size_t>(inPiece, stream.size() - pos));
+    const unsigned before = s.avail_in;
+    r = SLInflate::inflate(&s, Z_SYNC_FLUSH);
+    pos += before - s.avail_in;
+    out.resize(had + outPiece - s.avail_out);
+    if (r == Z_BUF_ERROR && pos < stream.size()) r = Z_OK;
+  }
+  *result = r;
+  *message = s.msg ? s.msg : "";
+  SLInflate::inflateEnd(&s);
+  return out;
+}
+
+TEST(Inflate, Deflate64LongLengthsAndFarDistances) {
+  const Deflate64Case c = LongMatchCase();
+  for (bool dynamic : {false, true}) {
+    const Bytes stream = EncodeBlock(c.symbols, dynamic);
+    for (auto [inPiece, outPiece] : {std::pair{1u << 20, 1u << 20}, {1u, 1000u}, {17u, 70000u}, {5000u, 1u << 17}}) {
+      int result;
+      std::string message;
+      const Bytes out = DecodeOwn(stream, -16, inPiece, outPiece, &result, &message);
+      EXPECT_EQ(result, Z_STREAM_END) << message;
+      EXPECT_EQ(out, c.expected) << "dynamic " << dynamic << " pieces " << inPiece << "/" << outPiece;
+    }
+    // The same stream is not plain deflate.
+    int result;
+    std::string message;
+    DecodeOwn(stream, -15, 1 << 20, 1 << 20, &result, &message);
+    EXPECT_EQ(result, Z_DATA_ERROR);
+    EXPECT_EQ(message, dynamic ? "too many length or distance symbols" : "invalid distance code");
+  }
+  // 31 distance codes are too many for deflate as well.
+  const Bytes stream31 = EncodeBlock({{'a', 0, 0, 0, 0, 0, 0}}, true, 31);
+  int result;
+  std::string message;
+  DecodeOwn(stream31, -15, 100, 100, &result, &message);
+  EXPECT_EQ(message, "too many length or distance symbols");
+  EXPECT_EQ(DecodeOwn(stream31, 16, 100, 100, &result, &message), Bytes{'a'});
+  EXPECT_EQ(result, Z_STREAM_END);
+}
+
+TEST(Inflate, Deflate64ShortMatchIsThreeBytesNotTwoHundredFiftyEight) {
+  const std::vector<Symbol> symbols = {{'q', 0, 0, 0, 0, 0, 0}, {-1, 285, 16, 0, 0, 0, 0}};
+  int result;
+  std::string message;
+  EXPECT_EQ(DecodeOwn(EncodeBlock(symbols, false), -16, 64, 64, &result, &message), Bytes(4, 'q'));
+  EXPECT_EQ(result, Z_STREAM_END);
+  // Plain deflate reads the same code as 258 bytes and no extra bits.
+  BitWriter w;
+  w.Bits(1, 1);
+  w.Bits(1, 2);
+  w.Code(0x30 + 'q', 8);
+  w.Code(0xC5, 8);  // length code 285
+  w.Code(0, 5);     // distance 1
+  w.Code(0, 7);     // end of block
+  EXPECT_EQ(DecodeOwn(w.Finish(), -15, 64, 64, &result, &message), Bytes(259, 'q'));
+}
+
+// Members written by 7-Zip's Deflate64 encoder decode to their sources.
+TEST(Inflate, SevenZipDeflate64MembersDecode) {
+  if (std::system("command -v 7zz >/dev/null 2>&1") != 0) GTEST_SKIP() << "7zz not installed";
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                    ("sl_inflate64_" + std::to_string(std::random_device{}()));
+  std::filesystem::create_directories(dir);
+  const std::vector<Bytes> sources = {SLTestCorpus::Text(300000, 21), SLTestCorpus::Binary(400000, 22),
+                                      SLTestCorpus::Image(300000, 23), Bytes(200000, 'z')};
+  std::string names;
+  for (size_t i = 0; i < sources.size(); ++i) {
+    std::ofstream(dir / ("f" + std::to_string(i)), std::ios::binary)
+        .write(reinterpret_cast<const char*>(sources[i].data()), static_cast<std::streamsize>(sources[i].size()));
+    names += " f" + std::to_string(i);
+  }
+  const std::string command = "cd '" + dir.string() + "' && 7zz a -tzip -mm=Deflate64 -mx=9 a.zip" + names + " >/dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  std::ifstream file(dir / "a.zip", std::ios::binary);
+  const Bytes zip((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  std::filesystem::remove_all(dir);
+  // Walk the local headers in order.
+  auto le16 = [&](size_t at) { return static_cast<u32>(zip[at] | zip[at + 1] << 8); };
+  auto le32 = [&](size_t at) { return le16(at) | le16(at + 2) << 16; };
+  size_t pos = 0;
+  size_t found = 0;
+  while (pos + 30 <= zip.size() && le32(pos) == 0x04034B50) {
+    const u32 method = le16(pos + 8), packed = le32(pos + 18);
+    const u32 nameLength = le16(pos + 26), extraLength = le16(pos + 28);
+    const std::string name(zip.begin() + pos + 30, zip.begin() + pos + 30 + nameLength);
+    const size_t data = pos + 30 + nameLength + extraLength;
+    ASSERT_EQ(method, 9u) << name;
+    const Bytes member(zip.begin() + data, zip.begin() + data + packed);
+    const size_t index = static_cast<size_t>(std::stoi(name.substr(1)));
+    for (unsigned piece : {1u << 20, 333u}) {
+      int result;
+      std::string message;
+      EXPECT_EQ(DecodeOwn(member, -16, piece, piece * 3, &result, &message), sources[index]) << name;
+      EXPECT_EQ(result, Z_STREAM_END) << message;
+    }
+    ++found;
+    pos = data + packed;
+  }
+  EXPECT_EQ(found, sources.size());
+}
+
+}  // namespace

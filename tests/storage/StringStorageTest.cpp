@@ -1,0 +1,223 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+#include "foundation/SLError.h"
+#include "foundation/SLString.h"
+#include "storage/SLBaseStorage.h"
+#include "storage/SLFileStorage.h"
+
+namespace {
+
+// A byte stream over a std::string, with an optional size it claims instead of its own.
+class TestStorage : public CSLBaseStorage {
+ public:
+  std::string data;
+  u64 position = 0;
+  u64 claimedSize = ~u64(0);
+  u64 writeLimit = ~u64(0);
+
+  bool CanRead() override { return true; }
+  u64 Read(void* buffer, u64 count) override {
+    u64 available = position < data.size() ? data.size() - position : 0;
+    u64 n = count < available ? count : available;
+    std::memcpy(buffer, data.data() + position, n);
+    position += n;
+    SLSetLastError(n < count ? 0x80020036 : 0);
+    return n;
+  }
+  bool CanWrite() override { return true; }
+  u64 Write(const void* buffer, u64 count) override {
+    u64 n = count < writeLimit ? count : writeLimit;
+    data.replace(position, n, static_cast<const char*>(buffer), n);
+    position += n;
+    SLSetLastError(n < count ? 0x80020011 : 0);
+    return n;
+  }
+  bool CanSeek() override { return true; }
+  bool Seek(i64 offset, u32 origin) override {
+    position = u64(offset) + (origin == SL_SEEK_END ? data.size() : origin == SL_SEEK_CURRENT ? position : 0);
+    return SLFail(SL_OK, true);
+  }
+  bool GetPosition(u64* out) override { *out = position; return SLFail(SL_OK, true); }
+  bool IsEOF() override { return position >= data.size(); }
+  bool Flush() override { return true; }
+  bool Lock(u64, u64) override { return true; }
+  bool Unlock(u64, u64) override { return true; }
+  bool SetSize(u64 size) override { data.resize(size); return true; }
+  bool GetSize(u64* out) override {
+    *out = claimedSize != ~u64(0) ? claimedSize : data.size();
+    return SLFail(SL_OK, true);
+  }
+};
+
+std::u16string Text(CSLStringWide& s) { return std::u16string(s.CStr(), s.GetLength()); }
+
+bool Load(const std::string& bytes, CSLStringWide* out) {
+  TestStorage storage;
+  storage.data = bytes;
+  return out->LoadFromStorage(&storage);
+}
+
+std::string Save(CSLStringWide& text, SLTextEncoding encoding) {
+  TestStorage storage;
+  EXPECT_TRUE(text.SaveToStorage(&storage, encoding)) << std::hex << SLGetLastError();
+  return storage.data;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream all;
+  all << in.rdbuf();
+  return all.str();
+}
+
+class TextFiles : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    char pattern[] = "/tmp/sltextfilesXXXXXX";
+    ASSERT_TRUE(mkdtemp(pattern));
+    s_dir = pattern;
+    std::string command = "python3 " + std::string(SL_SOURCE_DIR) + "/tools/gen_text_files.py " + s_dir;
+    ASSERT_EQ(std::system(command.c_str()), 0);
+  }
+  static void TearDownTestSuite() { std::system(("rm -rf " + s_dir).c_str()); }
+  static std::string s_dir;
+};
+std::string TextFiles::s_dir;
+
+// Files python wrote in each encoding and line style load to the same UTF-16 text with
+// CR LF line ends, and save back to the bytes of the file with its byte-order mark.
+TEST_F(TextFiles, LoadAndSaveBackEveryEncodingAndStyle) {
+  const std::u16string expected = u"[General]\r\nNombre=Canción del ñandú\r\nPosición=10,20\r\n\r\nÚltimo=sí, señor";
+  const struct { const char* name; u32 encoding; } encodings[] = {
+      {"ansi", SL_TEXT_ANSI}, {"utf8", SL_TEXT_UTF8}, {"utf16le", SL_TEXT_UTF16LE}, {"utf16be", SL_TEXT_UTF16BE}};
+  const struct { const char* name; u32 style; } styles[] = {
+      {"crlf", SL_TEXT_CRLF}, {"lf", SL_TEXT_LF}, {"cr", SL_TEXT_CR}, {"lfcr", SL_TEXT_LFCR}};
+  u32 files = 0;
+  for (auto& enc : encodings) {
+    for (auto& style : styles) {
+      std::string base = s_dir + "/" + enc.name + "_" + style.name;
+      std::string withBom = enc.encoding == SL_TEXT_ANSI ? base + "_nobom.txt" : base + "_bom.txt";
+      for (const std::string& path : {base + "_bom.txt", base + "_nobom.txt"}) {
+        if (access(path.c_str(), F_OK) != 0) continue;
+        SCOPED_TRACE(path);
+        CSLFileStorage file;
+        ASSERT_TRUE(file.OpenA(path.c_str(), SL_STORAGE_READ)) << std::hex << SLGetLastError();
+        CSLStringWide text;
+        ASSERT_TRUE(text.LoadFromStorage(&file)) << std::hex << SLGetLastError();
+        file.Close();
+        EXPECT_EQ(Text(text), expected);
+        EXPECT_EQ(text.GetEncoding(), enc.encoding | style.style);
+
+        std::string saved = ReadFile(path + ".out");
+        CSLFileStorage out;
+        ASSERT_TRUE(out.CreateA((path + ".out").c_str(), SL_STORAGE_WRITE));
+        ASSERT_TRUE(text.SaveToStorage(&out, text.GetEncoding()));
+        out.Close();
+        EXPECT_EQ(ReadFile(path + ".out"), ReadFile(withBom));
+        ++files;
+      }
+    }
+  }
+  EXPECT_EQ(files, 28u);
+}
+
+TEST(StringStorage, EmptyAndPaddedFiles) {
+  CSLStringWide text;
+  text = u"old";
+  EXPECT_TRUE(Load("", &text));
+  EXPECT_TRUE(text.IsEmpty());
+  EXPECT_EQ(text.GetEncoding(), 0u);
+  // Zero padding after 8-bit text is not text.
+  EXPECT_TRUE(Load(std::string("ab\ncd") + std::string(40, '\0'), &text));
+  EXPECT_EQ(Text(text), u"ab\r\ncd");
+  EXPECT_EQ(text.GetEncoding(), SL_TEXT_ANSI | SL_TEXT_LF);
+  // A zero byte inside the text fails the load.
+  EXPECT_FALSE(Load(std::string("ab\0cd", 5), &text));
+  EXPECT_EQ(SLGetLastError(), SL_E_TEXT_ZERO_CHAR);
+  EXPECT_TRUE(text.IsEmpty());
+  EXPECT_EQ(text.GetEncoding(), 0u);
+  // Saving an empty string writes nothing at all, not even a byte-order mark.
+  CSLStringWide empty;
+  EXPECT_EQ(Save(empty, SL_TEXT_UTF8), "");
+}
+
+// The last UTF-16 character keeps its zero half even without a final line end, and
+// padding of whole zero units goes.
+TEST(StringStorage, Utf16LastUnitSurvivesPadding) {
+  CSLStringWide text;
+  std::string le("\xFF\xFE" "a\0b\0", 6);
+  EXPECT_TRUE(Load(le, &text));
+  EXPECT_EQ(Text(text), u"ab");
+  EXPECT_TRUE(Load(le + std::string(6, '\0'), &text));
+  EXPECT_EQ(Text(text), u"ab");
+  std::string be("\xFE\xFF" "\0a\0b", 6);
+  EXPECT_TRUE(Load(be + std::string(4, '\0'), &text));
+  EXPECT_EQ(Text(text), u"ab");
+  std::string unmarked("\xE9\0x\0y\0z\0", 8);  // "éxyz" without a mark
+  EXPECT_TRUE(Load(unmarked + std::string(2, '\0'), &text));
+  EXPECT_EQ(Text(text), u"éxyz");
+  EXPECT_EQ(text.GetEncoding(), SL_TEXT_UTF16LE);
+  // A zero unit inside UTF-16 text is refused.
+  EXPECT_FALSE(Load(std::string("\xFF\xFE" "a\0\0\0b\0", 8), &text));
+  EXPECT_EQ(SLGetLastError(), SL_E_TEXT_ZERO_CHAR);
+}
+
+// A bare LF inside CR LF text is a line break too: INI lines must not merge.
+TEST(StringStorage, BareLineFeedInCrLfText) {
+  CSLStringWide text;
+  EXPECT_TRUE(Load("a=1\r\nb=2\nc=3", &text));
+  EXPECT_EQ(Text(text), u"a=1\r\nb=2\r\nc=3");
+  // A stray CR is dropped without swallowing the character after it.
+  EXPECT_TRUE(Load("a=1\r\nb\rX=2\r\n", &text));
+  EXPECT_EQ(Text(text), u"a=1\r\nbX=2\r\n");
+  EXPECT_TRUE(Load("a\r\nb\r\rc", &text));
+  EXPECT_EQ(Text(text), u"a\r\nbc");
+  // In LF text a lone CR is dropped; saving writes LF again.
+  EXPECT_TRUE(Load("x\ny\rz\n", &text));
+  EXPECT_EQ(Text(text), u"x\r\nyz\r\n");
+  EXPECT_EQ(Save(text, text.GetEncoding()), "x\nyz\n");
+}
+
+TEST(StringStorage, HugeClaimedSizesAreRefused) {
+  TestStorage storage;
+  storage.data = "abc";
+  CSLStringWide text;
+  storage.claimedSize = 0x100000000ull;
+  EXPECT_FALSE(text.LoadFromStorage(&storage));
+  EXPECT_EQ(SLGetLastError(), 0x80020012u);
+  // Sizes whose rounding to 32 bytes would wrap, and anything past 64 MiB.
+  storage.claimedSize = 0xFFFFFFF0ull;
+  EXPECT_FALSE(text.LoadFromStorage(&storage));
+  EXPECT_EQ(SLGetLastError(), SL_E_OUT_OF_MEMORY);
+  storage.claimedSize = SL_TEXT_FILE_MAX_SIZE + 1;
+  EXPECT_FALSE(text.LoadFromStorage(&storage));
+  EXPECT_EQ(SLGetLastError(), SL_E_OUT_OF_MEMORY);
+  EXPECT_TRUE(text.IsEmpty());
+  // A claim larger than the data is a short read.
+  storage.claimedSize = 10;
+  EXPECT_FALSE(text.LoadFromStorage(&storage));
+  EXPECT_EQ(SLGetLastError(), 0x80020036u);
+}
+
+TEST(StringStorage, SaveEncodingsAndShortWrites) {
+  CSLStringWide text;
+  text = u"é\r\nb";
+  EXPECT_EQ(Save(text, SL_TEXT_UTF8), "\xEF\xBB\xBF\xC3\xA9\r\nb");
+  EXPECT_EQ(Save(text, SL_TEXT_UTF16BE | SL_TEXT_CR), std::string("\xFE\xFF\0\xE9\0\r\0b", 8));
+  EXPECT_EQ(Save(text, SL_TEXT_ANSI | SL_TEXT_LFCR), "\xE9\n\rb");
+  TestStorage storage;
+  EXPECT_FALSE(text.SaveToStorage(&storage, 9));
+  EXPECT_EQ(SLGetLastError(), SL_E_TEXT_BAD_TARGET_ENCODING);
+  storage.writeLimit = 2;
+  EXPECT_FALSE(text.SaveToStorage(&storage, SL_TEXT_UTF8));
+  EXPECT_EQ(SLGetLastError(), 0x80020011u);
+}
+
+}  // namespace
