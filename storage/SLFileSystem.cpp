@@ -50,6 +50,7 @@ struct FindWidth<char> {
   static BOOL SetAttributes(CSLFileStorageInternal* api, const char* p, DWORD a) {
     return api->SetFileAttributesA(p, a);
   }
+  static bool Delete(CSLFileStorage& storage, const char* p) { return storage.DeleteA(p); }
 };
 template <>
 struct FindWidth<SLWChar> {
@@ -70,6 +71,7 @@ struct FindWidth<SLWChar> {
   static BOOL SetAttributes(CSLFileStorageInternal* api, const SLWChar* p, DWORD a) {
     return api->SetFileAttributesW(p, a);
   }
+  static bool Delete(CSLFileStorage& storage, const SLWChar* p) { return storage.DeleteW(p); }
 };
 
 template <class C>
@@ -423,7 +425,7 @@ bool CSLFileStorage::RemoveDirectoryT(const C* path, bool subdirectories, bool f
       // A link to a directory goes with the directory call, a link to a file with
       // the delete; neither follows the link.
       SLSetSystemLastError(ERROR_SUCCESS);
-      if (!W::RemoveDirectory(api, entryPath) && !local.DeleteT(entryPath))
+      if (!W::RemoveDirectory(api, entryPath) && !W::Delete(local, entryPath))
         return SLFail(SL_E_STORAGE_DELETE, false);
     }
   }
@@ -431,8 +433,8 @@ bool CSLFileStorage::RemoveDirectoryT(const C* path, bool subdirectories, bool f
     for (C* entry : list.items) {
       if (entry[0] != C('A')) continue;
       const C* entryPath = entry + 1;
-      if (local.DeleteT(entryPath)) continue;
-      if (!ClearProtection(api, entryPath) || !local.DeleteT(entryPath)) return SLFail(SL_E_STORAGE_DELETE, false);
+      if (W::Delete(local, entryPath)) continue;
+      if (!ClearProtection(api, entryPath) || !W::Delete(local, entryPath)) return SLFail(SL_E_STORAGE_DELETE, false);
     }
   }
 
