@@ -457,3 +457,57 @@ DWORD GetCurrentDirectoryW(DWORD size, LPWSTR buffer) {
   SLPlatformSetLastError(ERROR_SUCCESS);
   return DWORD(text.size());
 }
+
+namespace {
+
+BOOL MoveHost(bool ok, const std::string& from, const std::string& to) {
+  if (!ok) return FALSE;
+  struct stat info;
+  if (lstat(from.c_str(), &info) != 0) return FailErrno(errno, from);
+  if (!S_ISDIR(info.st_mode) && !S_ISLNK(info.st_mode) && !MayDelete(from)) {
+    SLPlatformSetLastError(ERROR_SHARING_VIOLATION);
+    return FALSE;
+  }
+  // A move never replaces what is already at the target.
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+    int error = errno;
+    SLPlatformSetLastError(error == EEXIST ? ERROR_ALREADY_EXISTS : ErrorFromErrno(error, to));
+    return FALSE;
+  }
+  SLPlatformSetLastError(ERROR_SUCCESS);
+  return TRUE;
+}
+
+// One file system: drive C: is its root, a fixed disk; no other letter has a root.
+UINT DriveType(const std::string& root) {
+  if (root.size() < 2 || root[1] != ':' || (root.size() > 2 && root[2] != '\\' && root[2] != '/') ||
+      root.size() > 3)
+    return 1;  // DRIVE_NO_ROOT_DIR
+  return (root[0] == 'C' || root[0] == 'c') ? 3 : 1;  // DRIVE_FIXED
+}
+
+}  // namespace
+
+BOOL MoveFileA(LPCSTR from, LPCSTR to) {
+  std::string hostFrom, hostTo;
+  bool ok = HostPathA(from, &hostFrom) && HostPathA(to, &hostTo);
+  return MoveHost(ok, hostFrom, hostTo);
+}
+
+BOOL MoveFileW(LPCWSTR from, LPCWSTR to) {
+  std::string hostFrom, hostTo;
+  bool ok = HostPathW(from, &hostFrom) && HostPathW(to, &hostTo);
+  return MoveHost(ok, hostFrom, hostTo);
+}
+
+UINT GetDriveTypeA(LPCSTR root) {
+  if (!root) return 1;
+  return DriveType(root);
+}
+
+UINT GetDriveTypeW(LPCWSTR root) {
+  if (!root) return 1;
+  std::string text;
+  if (!Utf16ToUtf8(root, &text)) return 1;
+  return DriveType(text);
+}
