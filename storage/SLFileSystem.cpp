@@ -76,7 +76,10 @@ struct FindWidth<SLWChar> {
 
 template <class C>
 typename FindWidth<C>::Data* FindData(SLFileStorageState* state) {
-  return reinterpret_cast<typename FindWidth<C>::Data*>(&state->findData);
+  if constexpr (FindWidth<C>::wide)
+    return &state->findDataW;
+  else
+    return &state->findDataA;
 }
 
 template <class C>
@@ -156,7 +159,7 @@ bool CSLFileStorage::EnsureFindState(SLFileStorageState** state) {
 
 DWORD CSLFileStorage::GetFoundAttributes() const {
   if (!m_state || !m_state->search) return INVALID_FILE_ATTRIBUTES;
-  return m_state->findData.dwFileAttributes;
+  return m_state->searchWide ? m_state->findDataW.dwFileAttributes : m_state->findDataA.dwFileAttributes;
 }
 
 namespace {

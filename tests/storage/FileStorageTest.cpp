@@ -295,6 +295,13 @@ TEST(FileStorage, WideAndEightBitNamesOfOneFile) {
   std::u16string widePath(host.begin(), host.end());
   widePath += u"\\CANCI\u00D3N.TXT";
   EXPECT_TRUE(file.OpenW(widePath.c_str(), 0));
+  // A wide name without an 8-bit form still reaches its file (the 8-bit name gets "?").
+  std::u16string japanese(host.begin(), host.end());
+  japanese += u"/\u65E5\u672C.txt";
+  ASSERT_TRUE(file.CreateW(japanese.c_str(), 0));
+  EXPECT_EQ(file.Write("jp", 2), 2u);
+  file.Close();
+  EXPECT_EQ(dir.Read("\xE6\x97\xA5\xE6\x9C\xAC.txt"), "jp");
 }
 
 // ---- the wrappers' rules ----
