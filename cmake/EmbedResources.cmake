@@ -20,6 +20,6 @@ function(sl_embed_resources target list)
     "  .byte 0\n"
     "  .section .note.GNU-stack,\"\",@progbits\n")
   configure_file(${source}.in ${source} @ONLY)
-  set_source_files_properties(${source} PROPERTIES OBJECT_DEPENDS ${image} LANGUAGE C)
+  set_source_files_properties(${source} PROPERTIES OBJECT_DEPENDS ${image})
   target_sources(${target} PRIVATE ${source})
 endfunction()

@@ -19,7 +19,7 @@ inline u32 Upper(SLWChar c) { return SLToUpperW(c); }
 template <class C>
 u32 Length(const C* text) {
   const C* p = text;
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#if !SL_SANITIZED
   // Up to a 4-byte boundary one character at a time, then whole aligned words: a word
   // never straddles a page, so reading past the terminator stays inside readable memory.
   while (reinterpret_cast<std::uintptr_t>(p) & 3) {

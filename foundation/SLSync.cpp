@@ -44,6 +44,13 @@ inline void SpinWait(u32 sleepFlag) {
     SwitchToThread();
 }
 
+// The owner word of the recursive locks: a thread's id never changes, so it is asked of
+// the system once per thread rather than on every lock.
+inline u32 CallerThreadId() {
+  thread_local const u32 id = SLGetCurrentThreadId();
+  return id;
+}
+
 }  // namespace
 
 void SLSpinLock(SLFastLock* lock) {
@@ -54,20 +61,26 @@ void SLSpinLock(SLFastLock* lock) {
   }
 }
 
-void SLSpinUnlock(SLFastLock* lock) { lock->lockWord.exchange(0, std::memory_order_release); }
+void SLSpinUnlock(SLFastLock* lock) { lock->lockWord.store(0, std::memory_order_release); }
 
 void SLRecursiveSpinLock(SLRecursiveFastLock* lock) {
-  const u32 self = SLGetCurrentThreadId();
-  for (;;) {
-    u32 owner = 0;
-    if (lock->owner.compare_exchange_strong(owner, self, std::memory_order_acquire) || owner == self) break;
-    SpinWait(lock->sleepFlag);
+  const u32 self = CallerThreadId();
+  // Only the owner ever writes its own id there, so a plain look tells a re-entry.
+  if (lock->owner.load(std::memory_order_relaxed) != self) {
+    for (;;) {
+      u32 owner = 0;
+      if (lock->owner.compare_exchange_strong(owner, self, std::memory_order_acquire)) break;
+      SpinWait(lock->sleepFlag);
+    }
   }
-  lock->count.fetch_add(1, std::memory_order_relaxed);
+  // The count belongs to the owner alone while it holds the lock.
+  lock->count.store(lock->count.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
 }
 
 void SLRecursiveSpinUnlock(SLRecursiveFastLock* lock) {
-  if (lock->count.fetch_sub(1, std::memory_order_relaxed) == 1) lock->owner.exchange(0, std::memory_order_release);
+  const i32 count = lock->count.load(std::memory_order_relaxed) - 1;
+  lock->count.store(count, std::memory_order_relaxed);
+  if (count == 0) lock->owner.store(0, std::memory_order_release);
 }
 
 CSLAutoFastMutex::CSLAutoFastMutex(SLFastLock* lock) : m_lock(lock), m_locked(false) {
@@ -134,7 +147,7 @@ void SLEventManagerUnlock() {
   SLInternals::CMXEventMgr* manager = EventManager();
   if (!manager) return;
   // Only the owner may release a level; a stray unlock leaves the lock alone.
-  if (manager->m_lock.owner.load(std::memory_order_relaxed) != SLGetCurrentThreadId()) return;
+  if (manager->m_lock.owner.load(std::memory_order_relaxed) != CallerThreadId()) return;
   SLRecursiveSpinUnlock(&manager->m_lock);
 }
 

@@ -18,3 +18,16 @@ using SLWChar = char16_t;
 
 // "Runs up to its terminating zero" length of the text functions.
 inline constexpr u32 SL_TEXT_TO_END = 0xFFFFFFFFu;
+
+// True in builds under a sanitizer (gcc and clang spell it differently): code that reads
+// whole words past a terminator, harmless on the machine, is left out there.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define SL_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+#define SL_SANITIZED 1
+#endif
+#endif
+#ifndef SL_SANITIZED
+#define SL_SANITIZED 0
+#endif

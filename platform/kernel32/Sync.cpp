@@ -301,7 +301,7 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, D
   return WaitForObjects(count, handles, waitAll != 0, ms, false, 0);
 }
 
-DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD ms, DWORD wakeMask) {
+DWORD SLWaitForObjectsOrMessages(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD ms, DWORD wakeMask) {
   return WaitForObjects(count, handles, waitAll != 0, ms, true, wakeMask);
 }
 

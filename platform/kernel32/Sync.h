@@ -59,10 +59,10 @@ BOOL ResetEvent(HANDLE event);
 // WAIT_FAILED (system error set).
 DWORD WaitForSingleObject(HANDLE handle, DWORD ms);
 DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD ms);
-// The message-queue wait of "user32.dll". Until a message queue exists it waits on the
-// handles alone; the queue plugs in through SLSetMessageWaitProbe.
-DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD ms,
-                                DWORD wakeMask);
+// The wait under "user32.dll"'s MsgWaitForMultipleObjects (platform/user32): the
+// handles, or input in the calling thread's queue as the probe below reports it.
+DWORD SLWaitForObjectsOrMessages(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD ms,
+                                 DWORD wakeMask);
 // Called under the wait lock: true when the calling thread's queue holds input that
 // `wakeMask` asks for. The queue calls SLWaitNotifyAll whenever it receives input.
 using SLMessageWaitProbe = bool (*)(DWORD wakeMask);

@@ -1,5 +1,6 @@
 // The kernel32 stand-in's text functions over the generated code-page and character tables.
 #include "platform/kernel32/Text.h"
+#include "platform/kernel32/Locale.h"
 
 #include <algorithm>
 #include <cstring>
@@ -331,9 +332,11 @@ constexpr LocaleValue kLocaleValues[] = {
     {LOCALE_SENGCOUNTRY, "Spain", 0},
 };
 
-// The system has one locale: the defaults and any Spanish locale answer with it.
+// The system has one locale's tables: the defaults, any Spanish locale and the locale of
+// the environment (whose Western code pages are the same) answer with them.
 bool IsKnownLocale(LCID locale) {
-  return locale == LOCALE_USER_DEFAULT || locale == LOCALE_SYSTEM_DEFAULT || locale == 0 || (locale & 0x3FF) == 0x0A;
+  return locale == LOCALE_USER_DEFAULT || locale == LOCALE_SYSTEM_DEFAULT || locale == 0 ||
+         (locale & 0x3FF) == 0x0A || locale == SLPlatformEnvironmentLCID();
 }
 
 template <class C>
@@ -374,7 +377,8 @@ int GetLocaleInfoW(LCID locale, LCTYPE type, LPWSTR data, int dataCount) {
   return LocaleInfo(locale, type, data, dataCount);
 }
 
-// Linux threads have no locale of their own: every thread runs in the system locale.
-LCID GetThreadLocale() { return kSystemLocale; }
+// Linux threads have no locale of their own: every thread runs in the environment's
+// locale (0 for one the system does not know).
+LCID GetThreadLocale() { return SLPlatformEnvironmentLCID(); }
 UINT GetACP() { return kAnsiCodePage; }
 UINT GetOEMCP() { return kOemCodePage; }

@@ -14,6 +14,7 @@
 #include <unordered_map>
 
 #include "platform/kernel32/Handles.h"
+#include "platform/kernel32/Sync.h"
 #include "platform/user32/WindowSystem.h"
 
 namespace SLUser32 {
@@ -321,4 +322,29 @@ void PostQuitMessage(int exitCode) {
 BOOL WaitMessage() {
   Queue::WaitInput(INFINITE);
   return TRUE;
+}
+
+namespace {
+
+// Asked by the kernel's wait, under its lock, whether this thread's queue has input.
+bool QueueProbe(DWORD) { return Queue::HasInput(); }
+
+}  // namespace
+
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD ms, DWORD wakeMask) {
+  static const bool installed = (SLSetMessageWaitProbe(&QueueProbe), true);
+  (void)installed;
+  DWORD self = CurrentThreadId();
+  if (self != g_displayThread) return SLWaitForObjectsOrMessages(count, handles, waitAll, ms, wakeMask);
+  // The display's events wake nothing in the kernel's wait: its thread waits in short
+  // slices and looks at the display between them.
+  auto start = std::chrono::steady_clock::now();
+  for (;;) {
+    Display::Pump();
+    auto elapsed = DWORD(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+    DWORD left = ms == INFINITE ? INFINITE : (elapsed >= ms ? 0 : ms - elapsed);
+    DWORD slice = left == INFINITE || left > 5 ? 5 : left;
+    DWORD result = SLWaitForObjectsOrMessages(count, handles, waitAll, slice, wakeMask);
+    if (result != WAIT_TIMEOUT || left == 0 || left == slice) return result;
+  }
 }

@@ -281,6 +281,10 @@ LRESULT DispatchMessageA(const MSG* msg);
 LRESULT DispatchMessageW(const MSG* msg);
 void PostQuitMessage(int exitCode);
 BOOL WaitMessage();
+// Waits for the handles or for input in the calling thread's queue (any posted or sent
+// message, a window needing paint, or an event of the display); the wake mask is not
+// told apart. WAIT_OBJECT_0 + count means input.
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD ms, DWORD wakeMask);
 
 // Test support: feeds a window-system event as if it had come from the display
 // (used by tests that run without a display).

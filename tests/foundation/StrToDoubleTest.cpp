@@ -19,7 +19,7 @@
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
+#if SL_SANITIZED
 constexpr int kGeneratedCount = 60000;  // the instrumented build is ~15x slower
 #else
 constexpr int kGeneratedCount = 1000000;

@@ -184,8 +184,8 @@ TEST(ThreadStop, UncooperativeThreadIsNeverKilled) {
   EXPECT_LT(elapsed, 2000);
   // Still alive and still owned: the thread keeps running its loop.
   EXPECT_TRUE(thread.IsRunning());
-  long laps = thread.laps;
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  const long laps = thread.laps;
+  for (auto wait = Clock::now(); thread.laps == laps && MsSince(wait) < 5000;) SLSleep(1);
   EXPECT_GT(thread.laps, laps);
   EXPECT_TRUE(thread.Start());
   EXPECT_EQ(SLGetLastError(), SL_E_THREAD_RUNNING);
@@ -206,11 +206,11 @@ TEST(ThreadStop, DestructorJoinsAThreadWhoseStopTimedOut) {
     ASSERT_TRUE(thread.Start());
     ASSERT_TRUE(WaitFor(thread.started));
     EXPECT_FALSE(thread.Stop(20));
+    start = Clock::now();
     releaser = std::thread([&thread] {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
       thread.release = true;
     });
-    start = Clock::now();
     SLSetLastError(0x80020005);
   }  // the unlimited Stop of the destructor waits for the thread to end
   EXPECT_GE(MsSince(start), 40);

@@ -210,3 +210,21 @@ TEST_F(User32, AnsiWindowsGetCharactersInWindows1252) {
   DestroyWindow(w);
   UnregisterClassA("SLTestAnsi", nullptr);
 }
+
+TEST_F(User32, MessageWaitWakesForPostedInputOrHandles) {
+  HWND w = Make();
+  DWORD self = GetWindowThreadProcessId(w, nullptr);
+  std::thread poster([self] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    PostThreadMessageA(self, WM_USER + 9, 0, 0);
+  });
+  HANDLE none = nullptr;
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, &none, FALSE, 5000, 0xFF), WAIT_OBJECT_0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+  poster.join();
+  MSG msg;
+  ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_USER + 9, WM_USER + 9, PM_REMOVE));
+  // Nothing queued: the time-out.
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, &none, FALSE, 20, 0xFF), WAIT_TIMEOUT);
+}
