@@ -123,8 +123,26 @@ TEST(FileStorage, OpenFlags) {
   EXPECT_TRUE(file.GetPosition(&position));
   EXPECT_EQ(position, 5u);
   EXPECT_EQ(file.Write("67", 2), 2u);
+  // Append is a first position, not a mode: a seek back overwrites.
+  ASSERT_TRUE(file.Seek(0, SL_SEEK_BEGIN));
+  EXPECT_EQ(file.Write("A", 1), 1u);
   file.Close();
-  EXPECT_EQ(dir.Read("log.txt"), "1234567");
+  EXPECT_EQ(dir.Read("log.txt"), "A234567");
+
+  // A create shares nothing by default; an open shares reading and writing.
+  CSLFileStorage other;
+  ASSERT_TRUE(file.CreateA(path.c_str(), 0));
+  EXPECT_FALSE(other.OpenA(path.c_str(), 0));
+  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_OPEN);
+  ASSERT_TRUE(file.OpenA(path.c_str(), 0));
+  EXPECT_TRUE(other.OpenA(path.c_str(), SL_STORAGE_READWRITE));
+  // Sharing reading only keeps writers out, and is refused while one writes.
+  EXPECT_FALSE(file.OpenA(path.c_str(), SL_STORAGE_READ | SL_STORAGE_SHARE_READ));
+  other.Close();
+  ASSERT_TRUE(file.OpenA(path.c_str(), SL_STORAGE_READ | SL_STORAGE_SHARE_READ));
+  EXPECT_TRUE(other.OpenA(path.c_str(), SL_STORAGE_READ | SL_STORAGE_SHARE_READWRITE));
+  EXPECT_FALSE(CSLFileStorage().OpenA(path.c_str(), SL_STORAGE_WRITE | SL_STORAGE_SHARE_READWRITE));
+  file.Close();
   EXPECT_FALSE(file.OpenA(dir.Win("missing").c_str(), 0));
   EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_OPEN);
   EXPECT_EQ(file.GetNameW()[0], 0);
