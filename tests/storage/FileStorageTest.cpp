@@ -349,6 +349,33 @@ TEST(FileStorageApi, LongEightBitPathsGoWideWithAPrefix) {
   EXPECT_TRUE(g_widePath.empty());
 }
 
+TEST(FileStorageApi, WidePathsWithoutTheWideFunction) {
+  TempDir dir;
+  dir.Write("a\xC3\xB1o.txt", "x");
+  CSLFileStorageInternal* api = Api();
+  SwapEntry wide(&api->m_pCreateFileW, CSLFileStorageInternal::PCreateFileW(nullptr));
+  // Converted to the 8-bit code page: "año" exists in it.
+  std::string host = dir.Host();
+  std::u16string path = std::u16string(host.begin(), host.end()) + u"/A\u00D1O.TXT";
+  HANDLE file = api->CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  api->CloseHandle(file);
+  // An 8-bit path cannot be long.
+  std::u16string longPath = u"C:\\" + std::u16string(258, u'y');
+  EXPECT_EQ(api->CreateFileW(longPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(SLGetSystemLastError(), ERROR_INVALID_PARAMETER);
+  SwapEntry narrow(&api->m_pCreateFileA, CSLFileStorageInternal::PCreateFileA(nullptr));
+  EXPECT_EQ(api->CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(SLGetSystemLastError(), ERROR_CALL_NOT_IMPLEMENTED);
+  EXPECT_EQ(api->CreateFileA(nullptr, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(SLGetSystemLastError(), ERROR_INVALID_PARAMETER);
+  // The storage maps all of it to its own open failure.
+  CSLFileStorage storage;
+  EXPECT_FALSE(storage.OpenW(path.c_str(), 0));
+  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_OPEN);
+}
+
 TEST(FileStorageApi, MissingFunctionsFallBackOrFail) {
   TempDir dir;
   dir.Write("f.bin", "0123456789");
