@@ -124,16 +124,18 @@ void MediumBlocks(benchmark::State& state) {
   A::ThreadDone(state);
 }
 
-// A buffer that grows as text or an array does when appended to, from 64 bytes to 4 MiB.
+// A buffer that grows as text or an array does when appended to, by a quarter each
+// time: up to 64 KiB (arena blocks only) or 4 MiB (into direct mappings).
 template <class A>
 void ReallocGrowth(benchmark::State& state) {
   if (!A::Ready()) {
     state.SkipWithError("not available");
     return;
   }
+  const u32 largest = u32(state.range(0));
   for (auto _ : state) {
     void* block = nullptr;
-    for (u32 size = 64; size <= (4u << 20); size += size / 4 + 64) {
+    for (u32 size = 64; size <= largest; size += size / 4 + 64) {
       block = A::Realloc(block, size);
       static_cast<char*>(block)[size - 1] = 1;
     }
@@ -167,31 +169,31 @@ BENCHMARK_TEMPLATE(MediumBlocks, Mi)->Name("medium/1thread/mimalloc");
 BENCHMARK_TEMPLATE(MediumBlocks, Pooled)->Name("medium/8threads/pooled")->Threads(8)->UseRealTime();
 BENCHMARK_TEMPLATE(MediumBlocks, System)->Name("medium/8threads/system")->Threads(8)->UseRealTime();
 BENCHMARK_TEMPLATE(MediumBlocks, Mi)->Name("medium/8threads/mimalloc")->Threads(8)->UseRealTime();
-BENCHMARK_TEMPLATE(ReallocGrowth, Pooled)->Name("realloc/pooled");
-BENCHMARK_TEMPLATE(ReallocGrowth, System)->Name("realloc/system");
-BENCHMARK_TEMPLATE(ReallocGrowth, Mi)->Name("realloc/mimalloc");
+BENCHMARK_TEMPLATE(ReallocGrowth, Pooled)->Name("realloc64k/pooled")->Arg(64 << 10);
+BENCHMARK_TEMPLATE(ReallocGrowth, System)->Name("realloc64k/system")->Arg(64 << 10);
+BENCHMARK_TEMPLATE(ReallocGrowth, Mi)->Name("realloc64k/mimalloc")->Arg(64 << 10);
+BENCHMARK_TEMPLATE(ReallocGrowth, Pooled)->Name("realloc4m/pooled")->Arg(4 << 20);
+BENCHMARK_TEMPLATE(ReallocGrowth, System)->Name("realloc4m/system")->Arg(4 << 20);
+BENCHMARK_TEMPLATE(ReallocGrowth, Mi)->Name("realloc4m/mimalloc")->Arg(4 << 20);
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("\ntime of the peer / time of the pooled allocator (above 1: pooled is faster)\n");
-  for (const char* pattern : {"small/1thread", "small/8threads/real_time", "medium/1thread", "medium/8threads/real_time",
-                              "realloc"}) {
-    std::string base(pattern), suffix;
-    if (auto slash = base.find("/real_time"); slash != std::string::npos) {
-      suffix = "/real_time/threads:8";
-      base.erase(slash);
-    }
+  // Names are "<case>/<allocator>" with the run's own suffixes (arguments, threads) after.
+  for (const char* pattern : {"small/1thread", "small/8threads", "medium/1thread", "medium/8threads",
+                              "realloc64k", "realloc4m"}) {
     auto find = [&](const char* who) {
-      auto it = reporter.times.find(base + "/" + who + suffix);
-      return it == reporter.times.end() ? 0.0 : it->second;
+      std::string prefix = std::string(pattern) + "/" + who;
+      for (const auto& [name, time] : reporter.times)
+        if (name == prefix || name.rfind(prefix + "/", 0) == 0) return time;
+      return 0.0;
     };
     double pooled = find("pooled");
     if (pooled <= 0) continue;
     for (const char* peer : {"system", "mimalloc"})
-      if (double time = find(peer); time > 0)
-        std::printf("  %-16s %-9s %.2f\n", base.c_str(), peer, time / pooled);
+      if (double time = find(peer); time > 0) std::printf("  %-16s %-9s %.2f\n", pattern, peer, time / pooled);
   }
   benchmark::Shutdown();
   return 0;

@@ -3,6 +3,7 @@
 #include "foundation/SLError.h"
 #include "foundation/SLLibrary.h"
 #include "foundation/SLMemory.h"
+#include "foundation/SLTranscoder.h"
 
 namespace SLInternals {
 
@@ -24,18 +25,6 @@ bool CMXDebugHelper::Initialize() {
   return true;
 }
 
-namespace {
-// One 8-bit character as UTF-16. Windows-1252 agrees with Latin-1 outside 0x80-0x9F;
-// that row holds the typographic marks and a few letters.
-SLWChar AnsiCharToWide(u8 c) {
-  static constexpr SLWChar kRow80[32] = {
-      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-  return (c >= 0x80 && c < 0xA0) ? kRow80[c - 0x80] : SLWChar(c);
-}
-}  // namespace
-
 void CMXDebugHelper::Output(const char* text) const {
   if (!text || !*text) return;
   if (m_outputA) {
@@ -47,7 +36,7 @@ void CMXDebugHelper::Output(const char* text) const {
   SLWChar piece[kPiece + 1];
   u32 used = 0;
   for (const char* p = text; *p; ++p) {
-    piece[used++] = AnsiCharToWide(u8(*p));
+    piece[used++] = SLAnsiCharToWide(u8(*p), 0);
     if (used == kPiece) {
       piece[used] = 0;
       m_outputW(piece);

@@ -178,6 +178,22 @@ namespace {
 
 inline void SwapElements(u8* a, u8* b, u32 width) {
   if (a == b) return;
+  u8 chunk[32];
+  while (width >= sizeof(chunk)) {
+    std::memcpy(chunk, a, sizeof(chunk));
+    std::memcpy(a, b, sizeof(chunk));
+    std::memcpy(b, chunk, sizeof(chunk));
+    a += sizeof(chunk);
+    b += sizeof(chunk);
+    width -= u32(sizeof(chunk));
+  }
+  if (width == 4) {
+    u32 t;
+    std::memcpy(&t, a, 4);
+    std::memcpy(a, b, 4);
+    std::memcpy(b, &t, 4);
+    return;
+  }
   while (width--) {
     u8 t = *a;
     *a++ = *b;

@@ -6,6 +6,7 @@
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLSingleton.h"
+#include "foundation/SLStr.h"
 
 // ---- class records and the registry ---------------------------------------------------
 
@@ -162,32 +163,12 @@ bool CSLObject::IsKindOf(const SLClassRecord* base) const {
 
 // ---- properties on an object -----------------------------------------------------------
 
-namespace {
-
-// Case folding of 8-bit (Windows-1252) names: ASCII, the Latin-1 letters and the
-// three pairs of the 0x80 row.
-u8 FoldCase(u8 c) {
-  if (c >= 'a' && c <= 'z') return u8(c - 32);
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return u8(c - 32);
-  if (c == 0x9A || c == 0x9C || c == 0x9E) return u8(c - 16);
-  if (c == 0xFF) return 0x9F;
-  return c;
-}
-
-bool SameName(const char* a, const char* b) {
-  for (; *a && *b; ++a, ++b)
-    if (FoldCase(u8(*a)) != FoldCase(u8(*b))) return false;
-  return *a == *b;
-}
-
-}  // namespace
-
 bool CSLObject::AddProperty(CSLProperty* property) {
   if (!property) return SLFail(SL_E_INVALID_ARG, false);
   const char* name = property->GetName();
   if (!*name) return SLFail(SL_E_NOT_INITIALISED, false);
   for (SLPropertyNode* node = m_properties; node; node = node->next) {
-    if (!SameName(node->property->GetName(), name)) continue;
+    if (SLStrICmpA(node->property->GetName(), name) != 0) continue;
     // Adding a property the list already holds changes nothing.
     if (node->property == property) return SLFail(SL_OK, true);
     if (!property->CopyTo(node->property)) return false;  // the caller keeps its property

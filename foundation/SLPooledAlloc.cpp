@@ -282,14 +282,19 @@ SLArena* LockArenaForAllocation(SLThreadCache* cache) {
     if (arena->lock.TryLock(self)) found = arena;
   }
   if (!found && int(count) < pool.threads) {
+    // The pool lock guards only the arena table; the new arena is locked after it.
+    SLArena* created = nullptr;
     pool.lock.Lock(self);
     u32 now = pool.arenaCount.load(std::memory_order_relaxed);
     if (int(now) < pool.threads && now < kMaxArenas) {
       CreateArena(pool, now);
-      found = pool.arenas[now].load(std::memory_order_relaxed);
-      found->lock.Lock(self);
+      created = pool.arenas[now].load(std::memory_order_relaxed);
     }
     pool.lock.Unlock();
+    if (created) {
+      created->lock.Lock(self);
+      found = created;
+    }
   }
   if (!found) {
     found = pool.arenas[preferred].load(std::memory_order_acquire);

@@ -264,7 +264,11 @@ class Engine {
     // Digits come out least significant first, with the group commas, and are reversed.
     u64 bound = u64(precision) + 66;
     if (group > 0) bound += bound / u64(group) + 1;
-    if (bound > 0x7FFFFFF0u || !m_helper->m_numberA.Reserve(u32(bound) + 2)) return Failed();
+    if (bound > 0x7FFFFFF0u) {
+      SLSetLastError(SL_E_OUT_OF_MEMORY);
+      return Failed();
+    }
+    if (!m_helper->m_numberA.Reserve(u32(bound) + 2)) return Failed();
     char* text = m_helper->m_numberA.GetBufferTerminated();
     u32 length = 0, digits = 0, inGroup = 0;
     while (value || i64(digits) < precision) {
@@ -368,7 +372,7 @@ class Engine {
       case 's': {
         const Char* text = va_arg(*m_args, const Char*);
         if (!text) return Null(spec);
-        return EmitCut(spec, text, Length(text));
+        return EmitCut(spec, text, BoundedLength(text, spec.precision));
       }
       case 'S': {
         const OtherChar* text = va_arg(*m_args, const OtherChar*);
@@ -386,7 +390,7 @@ class Engine {
         if (!text) return Null(spec);
         if (spec.conversion == 'k') {
           const Char* own = static_cast<const Char*>(text);
-          return EmitCut(spec, own, Length(own));
+          return EmitCut(spec, own, BoundedLength(own, spec.precision));
         }
         return Converted(spec, static_cast<const OtherChar*>(text), SL_TEXT_TO_END);
       }
@@ -429,6 +433,14 @@ class Engine {
   }
 
   Result Failed() { return Result::Failed; }
+
+  // A precision limits how far a text is read, not only how much of it is printed.
+  static u32 BoundedLength(const Char* text, i64 precision) {
+    if (precision < 0) return Length(text);
+    u32 n = 0;
+    while (n < precision && text[n]) ++n;
+    return n;
+  }
 
   SLInternals::CMXSPrintfHelper* m_helper;
   SLPrintfDispatchFunc m_dispatch;

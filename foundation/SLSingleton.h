@@ -74,7 +74,8 @@ class CSLBaseThreadData {
 };
 
 struct SLThreadDataSlot {
-  SLThreadDataSlot();
+  // Constant-initialised, so a slot is usable by static constructors of any file.
+  constexpr SLThreadDataSlot() : index(0), spinFlag(0) {}
   ~SLThreadDataSlot();
   std::atomic<u32> index;     // 0 = not yet allocated
   std::atomic<u32> spinFlag;

@@ -21,7 +21,8 @@ u32 Length(const C* text) {
   const C* p = text;
 #if !SL_SANITIZED
   // Up to a 4-byte boundary one character at a time, then whole aligned words: a word
-  // never straddles a page, so reading past the terminator stays inside readable memory.
+  // never straddles a page, so reading past the terminator stays inside readable memory
+  // (sanitizer builds, which rightly report such reads, scan unit by unit).
   while (reinterpret_cast<std::uintptr_t>(p) & 3) {
     if (*p == 0) return u32(p - text);
     ++p;

@@ -92,6 +92,17 @@ u32 TSLStringBase<Char>::GetLength(bool force) {
 }
 
 template <class Char>
+u32 TSLStringBase<Char>::CurrentLength() {
+  if (!m_buffer) return 0;
+  if (m_dirty) {
+    m_buffer[m_capacity - 1] = 0;
+    m_length = TextLength(m_buffer);
+    m_dirty = 0;
+  }
+  return m_length;
+}
+
+template <class Char>
 Char* TSLStringBase<Char>::GetBufferTerminated() {
   SLSetLastError(SL_OK);
   if (!m_buffer) return nullptr;
@@ -222,7 +233,7 @@ template <class Char>
 bool TSLStringBase<Char>::Assign(const Char* text, u32 length) {
   if (!NormaliseLength(text, &length)) return false;
   if (length == 0) return Empty();
-  if (text == m_buffer && m_buffer && length == GetLength()) return SLFail(SL_OK, true);
+  if (text == m_buffer && m_buffer && length == CurrentLength()) return SLFail(SL_OK, true);
   if (m_buffer && Overlaps(m_buffer, u64(m_capacity) * sizeof(Char), text, u64(length) * sizeof(Char))) {
     // The text lives in our own buffer: copy it into a fresh block before letting go.
     u32 capacity = 0;
@@ -250,7 +261,7 @@ template <class Char>
 bool TSLStringBase<Char>::Insert(const Char* text, u32 pos, u32 length) {
   if (!NormaliseLength(text, &length)) return false;
   if (length == 0) return SLFail(SL_OK, true);
-  u32 oldLength = GetLength();
+  u32 oldLength = CurrentLength();
   if (pos > oldLength) pos = oldLength;
   u64 newLength = u64(oldLength) + length;
   if (newLength + 1 > 0xFFFFFFFFu) return SLFail(SL_E_OUT_OF_MEMORY, false);

@@ -71,6 +71,8 @@ class TSLStringBase : public CSLObject {
   bool Append(const Char* text, u32 length = SL_TEXT_TO_END);
 
  protected:
+  // The length, recounted when the buffer was handed out, without touching the error code.
+  u32 CurrentLength();
   // Takes over a converter's block as the buffer (capacity in characters).
   void AdoptBlock(Char* block, u32 capacity, u32 length);
   bool CopyValueTo(CSLObject* target, const SLClassRecord* record) const;

@@ -140,7 +140,7 @@ SLTextEncoding SLDetectTextEncoding(const void* data, u32 size) {
       // An invalid sequence: when it runs to the end the text still counts as scanned.
       u32 ones = 0;
       while (ones < 8 && (bytes[i] & (0x80 >> ones))) ++ones;
-      bool reachesEnd = ones >= 2 && ones <= 4 && i + ones >= size;
+      bool reachesEnd = (ones >= 2 && ones <= 4) ? i + ones >= size : i + 1 == size;
       if (reachesEnd) {
         for (u32 k = i + 1; k < size; ++k) reachesEnd &= (bytes[k] & 0xC0) == 0x80;
       }

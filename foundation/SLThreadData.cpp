@@ -191,8 +191,6 @@ void TakeFlag(std::atomic<u32>& flag) {
 void ReleaseFlag(std::atomic<u32>& flag) { flag.store(0, std::memory_order_release); }
 }  // namespace
 
-SLThreadDataSlot::SLThreadDataSlot() : index(0), spinFlag(0) {}
-
 SLThreadDataSlot::~SLThreadDataSlot() {
   u32 slot = index.load(std::memory_order_acquire);
   CMXTLSManager* manager = TlsManager(false);

@@ -111,6 +111,36 @@ bool CSLBaseStringTranscoder::PutUnit(SLWChar unit) {
   }
 }
 
+bool CSLBaseStringTranscoder::PutBytes(const u8* bytes, u32 count) {
+  if (m_encodeMode == kEncodeToBuffer && (!m_encodeTarget || m_encodeCapacity >= count)) {
+    if (m_encodeTarget) {
+      std::memcpy(m_encodeTarget, bytes, count);
+      m_encodeTarget = static_cast<u8*>(m_encodeTarget) + count;
+      m_encodeCapacity -= count;
+    }
+    if (m_encodeCounter) *m_encodeCounter += count;
+    return true;
+  }
+  for (u32 i = 0; i < count; ++i)
+    if (!PutByte(bytes[i])) return false;
+  return true;
+}
+
+bool CSLBaseStringTranscoder::PutUnits(const SLWChar* units, u32 count) {
+  if (m_decodeMode == kDecodeToBuffer && (!m_decodeTarget || m_decodeCapacity >= count)) {
+    if (m_decodeTarget) {
+      std::memcpy(m_decodeTarget, units, std::size_t(count) * sizeof(SLWChar));
+      m_decodeTarget = static_cast<SLWChar*>(m_decodeTarget) + count;
+      m_decodeCapacity -= count;
+    }
+    if (m_decodeCounter) *m_decodeCounter += count;
+    return true;
+  }
+  for (u32 i = 0; i < count; ++i)
+    if (!PutUnit(units[i])) return false;
+  return true;
+}
+
 bool CSLBaseStringTranscoder::BeginEncodeToBuffer(u8* target, u32 capacity, u32* counter) {
   if (IsEncoding()) return SLFail(SL_E_BUSY, false);
   m_encodeMode = kEncodeToBuffer;
@@ -311,9 +341,9 @@ CSLStringTranscoderCODEPAGE::CSLStringTranscoderCODEPAGE()
     : m_codePage(SLGetCodePageCached(0)),
       m_flags(0),
       m_collected(nullptr),
-      m_collectedLength(0),
-      m_collectedCapacity(0),
       m_singleByte(true),
+      m_bytes(nullptr),
+      m_bytesCapacity(0),
       m_pendingLead(0),
       m_hasPendingLead(false) {
   BuildNames();
@@ -321,7 +351,8 @@ CSLStringTranscoderCODEPAGE::CSLStringTranscoderCODEPAGE()
 
 CSLStringTranscoderCODEPAGE::~CSLStringTranscoderCODEPAGE() {
   SLErrorKeeper keep;
-  SLFree(m_collected);
+  if (m_collected) m_collected->Release();
+  SLFree(m_bytes);
 }
 
 void CSLStringTranscoderCODEPAGE::BuildNames() {
@@ -351,25 +382,20 @@ bool CSLStringTranscoderCODEPAGE::SetFlags(u32 flags) {
 }
 
 bool CSLStringTranscoderCODEPAGE::BeginEncode() {
-  m_collectedLength = 0;
-  return SLFail(SL_OK, true);
+  if (m_collected) {
+    SLErrorKeeper keep;
+    m_collected->Release();
+  }
+  m_collected = new CSLStringWide();
+  return m_collected ? SLFail(SL_OK, true) : false;
 }
 
 bool CSLStringTranscoderCODEPAGE::Collect(const SLWChar* units, u32 count) {
+  if (!m_collected) return SLFail(SL_E_NOT_INITIALISED, false);
   u64 needed;
-  if (!SLCheckedAdd(m_collectedLength, count, &needed) || needed > 0x7FFFFFFFu)
+  if (!SLCheckedAdd(m_collected->GetLength(), count, &needed) || needed > 0x7FFFFFFFu)
     return SLFail(SL_E_OUT_OF_MEMORY, false);
-  if (needed > m_collectedCapacity) {
-    u64 capacity = m_collectedCapacity ? m_collectedCapacity : 256;
-    while (capacity < needed) capacity *= 2;
-    auto* grown = static_cast<SLWChar*>(SLRealloc(m_collected, u32(capacity * sizeof(SLWChar))));
-    if (!grown) return false;
-    m_collected = grown;
-    m_collectedCapacity = u32(capacity);
-  }
-  std::memcpy(m_collected + m_collectedLength, units, std::size_t(count) * sizeof(SLWChar));
-  m_collectedLength = u32(needed);
-  return true;
+  return m_collected->Append(units, count);
 }
 
 bool CSLStringTranscoderCODEPAGE::EncodeWChar(SLWChar unit) {
@@ -386,7 +412,12 @@ bool CSLStringTranscoderCODEPAGE::EncodeRun(const SLWChar* units, u32 count, u32
 }
 
 bool CSLStringTranscoderCODEPAGE::EndEncode() {
-  if (m_collectedLength == 0) return SLFail(SL_OK, true);
+  // The collected text goes with the encoding, whatever the conversion gives.
+  TSLObjPtr<CSLStringWide> collected;
+  collected.Attach(m_collected);
+  m_collected = nullptr;
+  u32 length = collected ? collected->GetLength() : 0;
+  if (length == 0) return SLFail(SL_OK, true);
   SLInternals::CMXStrAPILoader* api = SLInternals::SLGetStrAPI();
   if (!api) return false;
   DWORD flags = 0;
@@ -395,25 +426,20 @@ bool CSLStringTranscoderCODEPAGE::EndEncode() {
     if (m_flags & 0x100) flags |= 0x40;
   }
   if (m_flags & 0x10) flags |= 0x400;
-  int length = int(m_collectedLength);
-  int needed = api->WideCharToMultiByte(m_codePage, flags, m_collected, length, nullptr, 0, nullptr, nullptr);
-  if (needed <= 0) return SLFail(SL_E_BAD_CHARACTER, false);
-  u8 stack[512];
-  u8* bytes = stack;
-  if (u32(needed) > sizeof stack) {
-    bytes = static_cast<u8*>(SLAlloc(u32(needed) + 1));
-    if (!bytes) return false;
+  // One unit never takes more than one byte of a single-byte page, nor more than three of
+  // any other page (a surrogate pair, two units, takes four): one call converts all.
+  u64 room = u64(length) * (m_singleByte ? 1 : 3);
+  if (room > 0x7FFFFFFFu) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  if (room > m_bytesCapacity) {
+    auto* grown = static_cast<u8*>(SLRealloc(m_bytes, u32(room)));
+    if (!grown) return false;
+    m_bytes = grown;
+    m_bytesCapacity = u32(room);
   }
-  bool ok = api->WideCharToMultiByte(m_codePage, flags, m_collected, length, reinterpret_cast<char*>(bytes), needed,
-                                     nullptr, nullptr) == needed;
-  if (!ok) SLSetLastError(SL_E_BAD_CHARACTER);
-  for (int i = 0; ok && i < needed; ++i) ok = PutByte(bytes[i]);
-  if (bytes != stack) {
-    SLErrorKeeper keep;
-    SLFree(bytes);
-  }
-  m_collectedLength = 0;
-  return ok ? SLFail(SL_OK, true) : false;
+  int produced = api->WideCharToMultiByte(m_codePage, flags, collected->CStr(), int(length),
+                                          reinterpret_cast<char*>(m_bytes), int(room), nullptr, nullptr);
+  if (produced <= 0) return SLFail(SL_E_BAD_CHARACTER, false);
+  return PutBytes(m_bytes, u32(produced)) ? SLFail(SL_OK, true) : false;
 }
 
 bool CSLStringTranscoderCODEPAGE::BeginDecode() {
@@ -464,8 +490,7 @@ bool CSLStringTranscoderCODEPAGE::DecodeRun(const u8* bytes, u32 count, u32* tak
     int produced = api->MultiByteToWideChar(m_codePage, DecodeFlags(), reinterpret_cast<const char*>(bytes + *taken),
                                             int(block), units, 512);
     if (produced != int(block)) return CSLBaseStringTranscoder::DecodeRun(bytes, count, taken);
-    for (u32 i = 0; i < block; ++i)
-      if (!PutUnit(units[i])) return false;
+    if (!PutUnits(units, block)) return false;
     *taken += block;
   }
   return true;
@@ -534,35 +559,75 @@ bool CSLStringTranscoderUTF8::EndEncode() {
   return SLFail(SL_OK, true);
 }
 
-bool CSLStringTranscoderUTF8::EncodeWChar(SLWChar unit) {
-  if (!IsEncoding()) return SLFail(SL_E_NOT_INITIALISED, false);
+int CSLStringTranscoderUTF8::EncodeStep(SLWChar unit, u8* out) {
   u32 code = unit;
   if (m_pendingSurrogate) {
     m_pendingSurrogate = false;
-    if (unit < 0xDC00 || unit > 0xDFFF) return SLFail(SL_E_BAD_CHARACTER, false);
+    if (unit < 0xDC00 || unit > 0xDFFF) return SLFail(SL_E_BAD_CHARACTER, -1);
     code = m_partialCodePoint + (unit - 0xDC00);
   } else if (unit == 0) {
-    return SLFail(SL_E_BAD_CHARACTER, false);
+    return SLFail(SL_E_BAD_CHARACTER, -1);
   } else if (unit >= 0xD800 && unit <= 0xDBFF) {
     m_pendingSurrogate = true;
     m_partialCodePoint = ((code - 0xD800) << 10) + 0x10000;
-    return SLFail(SL_OK, true);
+    return 0;
   } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
     // A lone low surrogate has no UTF-8 form: written out, the decoder would refuse it.
-    return SLFail(SL_E_BAD_CHARACTER, false);
+    return SLFail(SL_E_BAD_CHARACTER, -1);
   }
-  bool ok;
   if (code < 0x80) {
-    ok = PutByte(u8(code));
-  } else if (code < 0x800) {
-    ok = PutByte(u8(0xC0 | code >> 6)) && PutByte(u8(0x80 | (code & 0x3F)));
-  } else if (code < 0x10000) {
-    ok = PutByte(u8(0xE0 | code >> 12)) && PutByte(u8(0x80 | ((code >> 6) & 0x3F))) && PutByte(u8(0x80 | (code & 0x3F)));
-  } else {
-    ok = PutByte(u8(0xF0 | code >> 18)) && PutByte(u8(0x80 | ((code >> 12) & 0x3F))) &&
-         PutByte(u8(0x80 | ((code >> 6) & 0x3F))) && PutByte(u8(0x80 | (code & 0x3F)));
+    out[0] = u8(code);
+    return 1;
   }
-  return ok ? SLFail(SL_OK, true) : false;
+  if (code < 0x800) {
+    out[0] = u8(0xC0 | code >> 6);
+    out[1] = u8(0x80 | (code & 0x3F));
+    return 2;
+  }
+  if (code < 0x10000) {
+    out[0] = u8(0xE0 | code >> 12);
+    out[1] = u8(0x80 | ((code >> 6) & 0x3F));
+    out[2] = u8(0x80 | (code & 0x3F));
+    return 3;
+  }
+  out[0] = u8(0xF0 | code >> 18);
+  out[1] = u8(0x80 | ((code >> 12) & 0x3F));
+  out[2] = u8(0x80 | ((code >> 6) & 0x3F));
+  out[3] = u8(0x80 | (code & 0x3F));
+  return 4;
+}
+
+bool CSLStringTranscoderUTF8::EncodeWChar(SLWChar unit) {
+  if (!IsEncoding()) return SLFail(SL_E_NOT_INITIALISED, false);
+  u8 bytes[4];
+  int count = EncodeStep(unit, bytes);
+  if (count < 0) return false;
+  return PutBytes(bytes, u32(count)) ? SLFail(SL_OK, true) : false;
+}
+
+bool CSLStringTranscoderUTF8::EncodeRun(const SLWChar* units, u32 count, u32* taken) {
+  // Bytes gather in a block that goes to the output whole.
+  u8 block[1024];
+  u32 fill = 0;
+  for (*taken = 0; *taken < count; ++*taken) {
+    SLWChar unit = units[*taken];
+    if (unit < 0x80 && !m_pendingSurrogate) {
+      block[fill++] = u8(unit);
+    } else {
+      int produced = EncodeStep(unit, block + fill);
+      if (produced < 0) {
+        SLErrorKeeper keep;
+        PutBytes(block, fill);
+        return false;
+      }
+      fill += u32(produced);
+    }
+    if (fill > sizeof block - 4) {
+      if (!PutBytes(block, fill)) return false;
+      fill = 0;
+    }
+  }
+  return PutBytes(block, fill);
 }
 
 bool CSLStringTranscoderUTF8::BeginDecode() {
@@ -579,10 +644,13 @@ bool CSLStringTranscoderUTF8::EndDecode() {
   return SLFail(SL_OK, true);
 }
 
-bool CSLStringTranscoderUTF8::Step(u8 byte) {
-  if (byte == 0) return SLFail(SL_E_BAD_CHARACTER, false);
+int CSLStringTranscoderUTF8::DecodeStep(u8 byte, SLWChar* out) {
+  if (byte == 0) return SLFail(SL_E_BAD_CHARACTER, -1);
   if (m_expected == 0) {
-    if (byte < 0x80) return PutUnit(byte);
+    if (byte < 0x80) {
+      out[0] = byte;
+      return 1;
+    }
     if (byte >= 0xC2 && byte <= 0xDF)
       m_expected = 2;
     else if (byte >= 0xE0 && byte <= 0xEF)
@@ -590,14 +658,14 @@ bool CSLStringTranscoderUTF8::Step(u8 byte) {
     else if (byte >= 0xF0 && byte <= 0xF8)
       m_expected = 4;
     else
-      return SLFail(SL_E_BAD_CHARACTER, false);
+      return SLFail(SL_E_BAD_CHARACTER, -1);
     m_sequence[0] = byte;
     m_received = 1;
-    return true;
+    return 0;
   }
   if ((byte & 0xC0) != 0x80) {
     m_received = m_expected = 0;
-    return SLFail(SL_E_BAD_CHARACTER, false);
+    return SLFail(SL_E_BAD_CHARACTER, -1);
   }
   if (m_received == 1) {
     // Overlong forms, surrogates and code points past U+10FFFF show in the second byte.
@@ -605,36 +673,61 @@ bool CSLStringTranscoderUTF8::Step(u8 byte) {
     if ((lead == 0xE0 && byte < 0xA0) || (lead == 0xED && byte >= 0xA0) || (lead == 0xF0 && byte < 0x90) ||
         (lead == 0xF4 && byte >= 0x90)) {
       m_received = m_expected = 0;
-      return SLFail(SL_E_BAD_CHARACTER, false);
+      return SLFail(SL_E_BAD_CHARACTER, -1);
     }
   }
   m_sequence[m_received++] = byte;
-  if (m_received < m_expected) return true;
+  if (m_received < m_expected) return 0;
   u32 code;
   switch (m_expected) {
     case 2: code = (m_sequence[0] & 0x1Fu) << 6 | (m_sequence[1] & 0x3Fu); break;
     case 3: code = (m_sequence[0] & 0x0Fu) << 12 | (m_sequence[1] & 0x3Fu) << 6 | (m_sequence[2] & 0x3Fu); break;
     default:
+      // Lead bytes 0xF5..0xF8 keep their high bits here and land above U+10FFFF.
       code = (m_sequence[0] & 0x0Fu) << 18 | (m_sequence[1] & 0x3Fu) << 12 | (m_sequence[2] & 0x3Fu) << 6 |
              (m_sequence[3] & 0x3Fu);
       break;
   }
   m_received = m_expected = 0;
-  if (code == 0 || code == 0xFFFE || code == 0xFEFF || code >= 0x110000) return SLFail(SL_E_BAD_CHARACTER, false);
+  if (code == 0 || code == 0xFFFE || code == 0xFEFF || code >= 0x110000) return SLFail(SL_E_BAD_CHARACTER, -1);
   if (code > 0xFFFF) {
     code -= 0x10000;
-    return PutUnit(SLWChar(0xD800 + (code >> 10))) && PutUnit(SLWChar(0xDC00 + (code & 0x3FF)));
+    out[0] = SLWChar(0xD800 + (code >> 10));
+    out[1] = SLWChar(0xDC00 + (code & 0x3FF));
+    return 2;
   }
-  return PutUnit(SLWChar(code));
+  out[0] = SLWChar(code);
+  return 1;
 }
 
 bool CSLStringTranscoderUTF8::DecodeByte(u8 byte) {
   if (!IsDecoding()) return SLFail(SL_E_NOT_INITIALISED, false);
-  return Step(byte) ? SLFail(SL_OK, true) : false;
+  SLWChar units[2];
+  int count = DecodeStep(byte, units);
+  if (count < 0) return false;
+  return PutUnits(units, u32(count)) ? SLFail(SL_OK, true) : false;
 }
 
 bool CSLStringTranscoderUTF8::DecodeRun(const u8* bytes, u32 count, u32* taken) {
-  for (*taken = 0; *taken < count; ++*taken)
-    if (!Step(bytes[*taken])) return false;
-  return true;
+  SLWChar block[512];
+  u32 fill = 0;
+  for (*taken = 0; *taken < count; ++*taken) {
+    u8 byte = bytes[*taken];
+    if (byte < 0x80 && m_expected == 0) {
+      block[fill++] = byte;  // the run holds no NUL byte
+    } else {
+      int produced = DecodeStep(byte, block + fill);
+      if (produced < 0) {
+        SLErrorKeeper keep;
+        PutUnits(block, fill);
+        return false;
+      }
+      fill += u32(produced);
+    }
+    if (fill > 510) {
+      if (!PutUnits(block, fill)) return false;
+      fill = 0;
+    }
+  }
+  return PutUnits(block, fill);
 }

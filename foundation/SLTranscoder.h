@@ -5,6 +5,7 @@
 
 #include "foundation/SLObject.h"
 #include "foundation/SLSingleton.h"
+#include "foundation/SLString.h"
 #include "foundation/SLTypes.h"
 #include "platform/wintext.h"
 
@@ -58,6 +59,8 @@ class CSLBaseStringTranscoder : public CSLObject {
   // Hand one produced byte (encoding) or unit (decoding) to the direction's output.
   bool PutByte(u8 byte);
   bool PutUnit(SLWChar unit);
+  bool PutBytes(const u8* bytes, u32 count);
+  bool PutUnits(const SLWChar* units, u32 count);
   // A run of units or bytes without NUL; *taken counts those handled. The defaults call
   // EncodeWChar / DecodeByte per element; transcoders that can convert blocks do so.
   virtual bool EncodeRun(const SLWChar* units, u32 count, u32* taken);
@@ -119,12 +122,12 @@ class CSLStringTranscoderCODEPAGE : public CSLBaseStringTranscoder {
 
   u32 m_codePage;
   u32 m_flags;
-  // The units collected between BeginEncode and EndEncode, converted as one text (an
-  // internal buffer, kept for the next conversion).
-  SLWChar* m_collected;
-  u32 m_collectedLength;
-  u32 m_collectedCapacity;
+  // The units collected between BeginEncode and EndEncode, converted as one text; the
+  // string exists only while an encoding runs.
+  CSLStringWide* m_collected;
   bool m_singleByte;  // no lead bytes: blocks convert byte for byte
+  u8* m_bytes;        // the encoded text before it goes to the output
+  u32 m_bytesCapacity;
   // A lead byte of a double-byte code page waiting for its trail byte.
   u8 m_pendingLead;
   bool m_hasPendingLead;
@@ -156,10 +159,14 @@ class CSLStringTranscoderUTF8 : public CSLBaseStringTranscoder {
   bool EndDecode() override;
 
  protected:
+  bool EncodeRun(const SLWChar* units, u32 count, u32* taken) override;
   bool DecodeRun(const u8* bytes, u32 count, u32* taken) override;
 
  private:
-  bool Step(u8 byte);
+  // One unit or byte: the bytes or units it completes (0 while a sequence is open), or -1
+  // with the error code set.
+  int EncodeStep(SLWChar unit, u8* out);
+  int DecodeStep(u8 byte, SLWChar* out);
 
   bool m_pendingSurrogate;
   u32 m_partialCodePoint;
@@ -247,8 +254,10 @@ bool SLWideToUtf8(char* target, u32* size, const SLWChar* source, u32 length, u3
 bool SLAnsiToWide(SLWChar* target, u32* size, const char* source, u32 length, u32 flags);
 bool SLWideToAnsi(char* target, u32* size, const SLWChar* source, u32 length, u32 flags);
 
-// Streaming forms: units or bytes are pulled from `input` until it gives false at the end
-// of its data... a source reports the end by returning false without setting an error code.
+// Streaming forms: units or bytes are pulled from `input` and pushed to `output` (both with
+// `context`). The input ends its data by returning false with the error code at 0; false
+// with a code set, or false from the output, fails the conversion (0x80002011 when the
+// callback set no code of its own).
 bool SLMultiByteToWideStream(u32 codePage, SLUnitSink output, SLByteSource input, void* context, u32 flags);
 bool SLWideToMultiByteStream(u32 codePage, SLByteSink output, SLUnitSource input, void* context, u32 flags);
 bool SLAnsiToWideStream(SLUnitSink output, SLByteSource input, void* context, u32 flags);

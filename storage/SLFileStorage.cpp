@@ -174,6 +174,10 @@ bool CSLFileStorage::DeleteT(const C* path) {
 bool CSLFileStorage::DeleteA(const char* path) { return DeleteT(path); }
 bool CSLFileStorage::DeleteW(const SLWChar* path) { return DeleteT(path); }
 
+// The directory walk of the file-system operations deletes through these too.
+template bool CSLFileStorage::DeleteT<char>(const char* path);
+template bool CSLFileStorage::DeleteT<SLWChar>(const SLWChar* path);
+
 bool CSLFileStorage::CanRead() {
   if (!m_handle) return SLFail(SL_E_STORAGE_NOT_OPEN, false);
   SLSetLastError(SL_OK);

@@ -148,7 +148,10 @@ struct SLFileStorageState {
   void* searchDirectory;  // char* or SLWChar* after the search's width: directory + "*"
   void* namePattern;      // the pattern's last component
   bool searchWide;
-  WIN32_FIND_DATAW findData;  // WIN32_FIND_DATAA in an 8-bit search (the wide form is larger)
+  union {  // the entry the last system call returned, in the search's width
+    WIN32_FIND_DATAA findDataA;
+    WIN32_FIND_DATAW findDataW;
+  };
   SLStorageFindRecord* recordA;
   SLStorageFindRecord* recordW;
 };

@@ -131,7 +131,10 @@ CSLFileStorageInternal* s_fileApi = nullptr;
 CSLFileStorageInternal* SLGetFileStorageApi(bool existingOnly) {
   CSLFileStorageInternal* api = std::atomic_ref<CSLFileStorageInternal*>(s_fileApi).load(std::memory_order_acquire);
   if (!api && !existingOnly) {
-    api = SLGetSingleton(s_fileApi, SL_OOD_PRIORITY_LOADERS);
+    if (!SLGetOODInstance(reinterpret_cast<void**>(&s_fileApi), SL_OOD_PRIORITY_LOADERS,
+                          &CSLFileStorageInternal::CreateInstance, nullptr, nullptr))
+      return SLFail<CSLFileStorageInternal*>(SL_E_OUT_OF_MEMORY, nullptr);
+    api = std::atomic_ref<CSLFileStorageInternal*>(s_fileApi).load(std::memory_order_acquire);
     if (!api) return SLFail<CSLFileStorageInternal*>(SL_E_OUT_OF_MEMORY, nullptr);
   }
   SLSetLastError(SL_OK);

@@ -50,6 +50,7 @@ struct FindWidth<char> {
   static BOOL SetAttributes(CSLFileStorageInternal* api, const char* p, DWORD a) {
     return api->SetFileAttributesA(p, a);
   }
+  static bool Delete(CSLFileStorage& storage, const char* p) { return storage.DeleteA(p); }
 };
 template <>
 struct FindWidth<SLWChar> {
@@ -70,11 +71,15 @@ struct FindWidth<SLWChar> {
   static BOOL SetAttributes(CSLFileStorageInternal* api, const SLWChar* p, DWORD a) {
     return api->SetFileAttributesW(p, a);
   }
+  static bool Delete(CSLFileStorage& storage, const SLWChar* p) { return storage.DeleteW(p); }
 };
 
 template <class C>
 typename FindWidth<C>::Data* FindData(SLFileStorageState* state) {
-  return reinterpret_cast<typename FindWidth<C>::Data*>(&state->findData);
+  if constexpr (FindWidth<C>::wide)
+    return &state->findDataW;
+  else
+    return &state->findDataA;
 }
 
 template <class C>
@@ -154,7 +159,7 @@ bool CSLFileStorage::EnsureFindState(SLFileStorageState** state) {
 
 DWORD CSLFileStorage::GetFoundAttributes() const {
   if (!m_state || !m_state->search) return INVALID_FILE_ATTRIBUTES;
-  return m_state->findData.dwFileAttributes;
+  return m_state->searchWide ? m_state->findDataW.dwFileAttributes : m_state->findDataA.dwFileAttributes;
 }
 
 namespace {
@@ -423,7 +428,7 @@ bool CSLFileStorage::RemoveDirectoryT(const C* path, bool subdirectories, bool f
       // A link to a directory goes with the directory call, a link to a file with
       // the delete; neither follows the link.
       SLSetSystemLastError(ERROR_SUCCESS);
-      if (!W::RemoveDirectory(api, entryPath) && !local.DeleteT(entryPath))
+      if (!W::RemoveDirectory(api, entryPath) && !W::Delete(local, entryPath))
         return SLFail(SL_E_STORAGE_DELETE, false);
     }
   }
@@ -431,8 +436,8 @@ bool CSLFileStorage::RemoveDirectoryT(const C* path, bool subdirectories, bool f
     for (C* entry : list.items) {
       if (entry[0] != C('A')) continue;
       const C* entryPath = entry + 1;
-      if (local.DeleteT(entryPath)) continue;
-      if (!ClearProtection(api, entryPath) || !local.DeleteT(entryPath)) return SLFail(SL_E_STORAGE_DELETE, false);
+      if (W::Delete(local, entryPath)) continue;
+      if (!ClearProtection(api, entryPath) || !W::Delete(local, entryPath)) return SLFail(SL_E_STORAGE_DELETE, false);
     }
   }
 

@@ -1,6 +1,7 @@
 // The inflater's fast path: decodes a block's symbols straight from the caller's buffers with
 // a 64-bit bit accumulator, refilled eight bytes at a time. It runs only while at least 16
-// input bytes and 258 output bytes are left, so no symbol can run out of either; it leaves
+// input bytes and 260 output bytes are left (up to two literals, then a longest match), so
+// no symbol can run out of either; it leaves
 // at a symbol boundary and hands whole unused bytes back, so the stream stands exactly where
 // the byte-at-a-time decoder would stand after the same symbols.
 #include <cstring>

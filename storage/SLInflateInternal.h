@@ -85,13 +85,13 @@ struct SLInflateState {
 };
 
 // Decodes literal/length and distance symbols straight from memory while at least 16 input
-// bytes and 258 output bytes are left; stops at a symbol boundary (mode LEN), the end of the
+// bytes and 260 output bytes are left (two literals and a longest match); stops at a symbol boundary (mode LEN), the end of the
 // block (TYPE), a data error (BAD) or a Deflate64 match longer than the output room (MATCH),
 // with fewer than 8 bits held, exactly where the general decoder would be. `start` is the
 // output room at the start of the inflate call.
 void InflateFast(z_stream* strm, unsigned start);
 
 inline constexpr unsigned kFastMinInput = 16;
-inline constexpr unsigned kFastMinOutput = 258;
+inline constexpr unsigned kFastMinOutput = 260;
 
 }  // namespace SLInflate

@@ -5,6 +5,7 @@
 #include "storage/SLBaseStorage.h"
 #include "storage/SLCompress.h"
 #include "storage/SLCompressBZIP2.h"
+#include "storage/SLCompressLZW.h"
 #include "storage/SLCompressZIP.h"
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLFileFinder.h"
@@ -12,6 +13,7 @@
 #include "storage/SLFragmentStorage.h"
 #include "storage/SLIniFile.h"
 #include "storage/SLMemoryStorage.h"
+#include "storage/SLZipFileStorage.h"
 
 void SLRegisterStorageClasses() {
   SLRegisterFoundationClasses();
@@ -30,6 +32,8 @@ void SLRegisterStorageClasses() {
       CSLBaseCompress::GetClassRecord(),
       CSLCompressZIP::GetClassRecord(),
       CSLCompressBZIP2::GetClassRecord(),
+      CSLCompressLZW::GetClassRecord(),
+      CSLZipFileStorage::GetClassRecord(),
       CSLIniFile::GetClassRecord(),
   };
   for (const SLClassRecord* record : records)

@@ -2,8 +2,9 @@
 """Writes the text tables that are checked in as constexpr source.
 
   foundation/SLCaseTables.h          simple upper/lower case of every UTF-16 unit
-  platform/kernel32/TextTables.h     code pages 1252, 437, 850, 10000 and 42, byte case
-                                     maps of those pages, CT_CTYPE1 classes, best-fit units
+  platform/kernel32/TextTables.h     code pages 1252, 437, 850 and 10000 with their byte case
+                                     maps, CT_CTYPE1 classes, best-fit units (the symbol page
+                                     42 and UTF-8 are rules in platform/kernel32/Text.cpp)
 
 Sources: python3's codecs and Debian's unicode-data (/usr/share/unicode/UnicodeData.txt).
 Run once from the repository root: python3 tools/gen_codepage_tables.py

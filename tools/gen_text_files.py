@@ -6,7 +6,7 @@ LF, CR and LF CR, with and without a byte-order mark (ANSI has none). Names:
 import os
 import sys
 
-LINES = ["[General]", "Nombre=Canción del ñandú", "Posición=10,20", "", "Último=sí, señor"]
+LINES = ["[General]", "Nombre=Canción del ñandú", "Posición=10,20", "Precio=5 €", "", "Último=sí, señor"]
 ENCODINGS = {"ansi": ("cp1252", b""), "utf8": ("utf-8", b"\xef\xbb\xbf"),
              "utf16le": ("utf-16-le", b"\xff\xfe"), "utf16be": ("utf-16-be", b"\xfe\xff")}
 STYLES = {"crlf": "\r\n", "lf": "\n", "cr": "\r", "lfcr": "\n\r"}

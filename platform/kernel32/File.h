@@ -49,6 +49,11 @@ HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* data);
 BOOL FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data);
 BOOL FindNextFileW(HANDLE find, WIN32_FIND_DATAW* data);
 BOOL FindClose(HANDLE find);
+BOOL MoveFileA(LPCSTR from, LPCSTR to);
+BOOL MoveFileW(LPCWSTR from, LPCWSTR to);
+// 3 (a fixed disk) for "C:\", 1 (no root) for every other drive.
+UINT GetDriveTypeA(LPCSTR root);
+UINT GetDriveTypeW(LPCWSTR root);
 
 HANDLE CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES security, DWORD protection, DWORD maximumHigh,
                           DWORD maximumLow, LPCSTR name);

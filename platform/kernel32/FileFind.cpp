@@ -17,23 +17,27 @@ namespace {
 
 constexpr DWORD kReparseTagSymlink = 0xA000000C;
 
-// The attributes Windows would show for the entry at `host` (not following a link).
-DWORD AttributesOf(const std::string& host, const std::string& name, const struct stat& info) {
+// The attributes Windows would show for an entry of the given mode (a link's own).
+DWORD AttributesOf(mode_t mode, bool linkToDirectory, const std::string& name) {
   DWORD attributes = 0;
-  if (S_ISLNK(info.st_mode)) {
+  if (S_ISLNK(mode)) {
     // A link is shown as itself, a directory link as a directory that is a reparse
     // point: callers that walk trees can tell it from a real directory.
     attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
-    struct stat target;
-    if (stat(host.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) attributes |= FILE_ATTRIBUTE_DIRECTORY;
-  } else if (S_ISDIR(info.st_mode)) {
+    if (linkToDirectory) attributes |= FILE_ATTRIBUTE_DIRECTORY;
+  } else if (S_ISDIR(mode)) {
     attributes |= FILE_ATTRIBUTE_DIRECTORY;
-  } else if (!(info.st_mode & S_IWUSR)) {
+  } else if (!(mode & S_IWUSR)) {
     attributes |= FILE_ATTRIBUTE_READONLY;
   }
   if (name.size() > 1 && name[0] == '.' && name != "..") attributes |= FILE_ATTRIBUTE_HIDDEN;
   if (!attributes) attributes = FILE_ATTRIBUTE_NORMAL;
   return attributes;
+}
+
+bool PointsAtDirectory(const std::string& host) {
+  struct stat target;
+  return stat(host.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
 }
 
 std::string LastComponent(const std::string& host) {
@@ -51,7 +55,7 @@ DWORD HostAttributes(bool ok, const std::string& host) {
     return INVALID_FILE_ATTRIBUTES;
   }
   SLPlatformSetLastError(ERROR_SUCCESS);
-  return AttributesOf(host, LastComponent(host), info);
+  return AttributesOf(info.st_mode, S_ISLNK(info.st_mode) && PointsAtDirectory(host), LastComponent(host));
 }
 
 BOOL SetHostAttributes(bool ok, const std::string& host, DWORD attributes) {
@@ -189,23 +193,25 @@ bool ListPattern(const std::string& windowsPattern, std::vector<FoundEntry>* out
     if (name.find('\\') != std::string::npos) continue;
     std::string folded = FoldCase(name);
     if (!WildcardMatch(foldedPattern, ToCodePoints(folded))) continue;
-    std::string host = hostDirectory + name;
-    struct stat info;
-    if (lstat(host.c_str(), &info) != 0) continue;  // gone while listing
+    // One status call per entry, relative to the open directory.
+    struct statx info;
+    if (statx(dirfd(dir), entry->d_name, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &info) != 0)
+      continue;  // gone while listing
+    mode_t mode = info.stx_mode;
+    bool linkToDirectory = false;
+    if (S_ISLNK(mode)) {
+      struct stat target;
+      linkToDirectory = fstatat(dirfd(dir), entry->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode);
+    }
     FoundEntry e;
     e.name = name;
-    e.attributes = AttributesOf(host, name, info);
-    e.reserved0 = S_ISLNK(info.st_mode) ? kReparseTagSymlink : 0;
-    struct statx times;
-    if (statx(AT_FDCWD, host.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &times) == 0) {
-      const struct statx_timestamp& born = (times.stx_mask & STATX_BTIME) ? times.stx_btime : times.stx_mtime;
-      e.created = ToFileTime(born.tv_sec, born.tv_nsec);
-      e.accessed = ToFileTime(times.stx_atime.tv_sec, times.stx_atime.tv_nsec);
-      e.written = ToFileTime(times.stx_mtime.tv_sec, times.stx_mtime.tv_nsec);
-    } else {
-      e.created = e.accessed = e.written = ToFileTime(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
-    }
-    e.size = (S_ISREG(info.st_mode)) ? std::uint64_t(info.st_size) : 0;
+    e.attributes = AttributesOf(mode, linkToDirectory, name);
+    e.reserved0 = S_ISLNK(mode) ? kReparseTagSymlink : 0;
+    const struct statx_timestamp& born = (info.stx_mask & STATX_BTIME) ? info.stx_btime : info.stx_mtime;
+    e.created = ToFileTime(born.tv_sec, born.tv_nsec);
+    e.accessed = ToFileTime(info.stx_atime.tv_sec, info.stx_atime.tv_nsec);
+    e.written = ToFileTime(info.stx_mtime.tv_sec, info.stx_mtime.tv_nsec);
+    e.size = S_ISREG(mode) ? std::uint64_t(info.stx_size) : 0;
     std::string key = name == "." ? std::string("\x01") : name == ".." ? std::string("\x02") : folded;
     found.emplace_back(key + '\0' + name, e);
   }
@@ -450,4 +456,58 @@ DWORD GetCurrentDirectoryW(DWORD size, LPWSTR buffer) {
   std::memcpy(buffer, text.c_str(), (text.size() + 1) * sizeof(char16_t));
   SLPlatformSetLastError(ERROR_SUCCESS);
   return DWORD(text.size());
+}
+
+namespace {
+
+BOOL MoveHost(bool ok, const std::string& from, const std::string& to) {
+  if (!ok) return FALSE;
+  struct stat info;
+  if (lstat(from.c_str(), &info) != 0) return FailErrno(errno, from);
+  if (!S_ISDIR(info.st_mode) && !S_ISLNK(info.st_mode) && !MayDelete(from)) {
+    SLPlatformSetLastError(ERROR_SHARING_VIOLATION);
+    return FALSE;
+  }
+  // A move never replaces what is already at the target.
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+    int error = errno;
+    SLPlatformSetLastError(error == EEXIST ? ERROR_ALREADY_EXISTS : ErrorFromErrno(error, to));
+    return FALSE;
+  }
+  SLPlatformSetLastError(ERROR_SUCCESS);
+  return TRUE;
+}
+
+// One file system: drive C: is its root, a fixed disk; no other letter has a root.
+UINT DriveType(const std::string& root) {
+  if (root.size() < 2 || root[1] != ':' || (root.size() > 2 && root[2] != '\\' && root[2] != '/') ||
+      root.size() > 3)
+    return 1;  // DRIVE_NO_ROOT_DIR
+  return (root[0] == 'C' || root[0] == 'c') ? 3 : 1;  // DRIVE_FIXED
+}
+
+}  // namespace
+
+BOOL MoveFileA(LPCSTR from, LPCSTR to) {
+  std::string hostFrom, hostTo;
+  bool ok = HostPathA(from, &hostFrom) && HostPathA(to, &hostTo);
+  return MoveHost(ok, hostFrom, hostTo);
+}
+
+BOOL MoveFileW(LPCWSTR from, LPCWSTR to) {
+  std::string hostFrom, hostTo;
+  bool ok = HostPathW(from, &hostFrom) && HostPathW(to, &hostTo);
+  return MoveHost(ok, hostFrom, hostTo);
+}
+
+UINT GetDriveTypeA(LPCSTR root) {
+  if (!root) return 1;
+  return DriveType(root);
+}
+
+UINT GetDriveTypeW(LPCWSTR root) {
+  if (!root) return 1;
+  std::string text;
+  if (!Utf16ToUtf8(root, &text)) return 1;
+  return DriveType(text);
 }

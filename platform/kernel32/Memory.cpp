@@ -4,6 +4,8 @@
 // with the framework allocator, because the framework allocator sits on top of it.
 #include "platform/kernel32/Memory.h"
 
+#include "platform/kernel32/Handles.h"
+
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -61,6 +63,12 @@ SLReservationMap& Registry() {
   return *registry;  // never destroyed: blocks may be freed by the last static destructors
 }
 
+template <class T>
+T Refuse(DWORD systemError, T result) {
+  SLPlatformSetLastError(systemError);
+  return result;
+}
+
 std::uintptr_t PageSize() {
   static const std::uintptr_t size = std::uintptr_t(sysconf(_SC_PAGESIZE));
   return size;
@@ -91,12 +99,12 @@ SLReservationMap::iterator Find(std::uintptr_t address) {
 
 LPVOID Reserve(SIZE_T size, DWORD type, DWORD protect) {
   std::uintptr_t page = PageSize();
-  if (size == 0 || size > (SIZE_T(1) << 47)) return nullptr;
+  if (size == 0 || size > (SIZE_T(1) << 47)) return Refuse(ERROR_INVALID_PARAMETER, LPVOID(nullptr));
   std::uintptr_t rounded = (size + page - 1) & ~(page - 1);
   bool commit = (type & MEM_COMMIT) != 0;
   void* base = mmap(nullptr, rounded, commit ? ProtectionOf(protect) : PROT_NONE,
                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-  if (base == MAP_FAILED) return nullptr;
+  if (base == MAP_FAILED) return Refuse(ERROR_NOT_ENOUGH_MEMORY, LPVOID(nullptr));
   try {
     std::lock_guard<std::mutex> guard(RegistryLock());
     SLReservation& reservation = Registry()[std::uintptr_t(base)];
@@ -107,7 +115,7 @@ LPVOID Reserve(SIZE_T size, DWORD type, DWORD protect) {
     if (commit) reservation.Mark(0, pages, true);
   } catch (const std::bad_alloc&) {
     munmap(base, rounded);
-    return nullptr;
+    return Refuse(ERROR_NOT_ENOUGH_MEMORY, LPVOID(nullptr));
   }
   return base;
 }
@@ -116,12 +124,13 @@ LPVOID CommitInPlace(LPVOID address, SIZE_T size, DWORD protect) {
   std::uintptr_t page = PageSize();
   std::uintptr_t first = std::uintptr_t(address) & ~(page - 1);
   std::uintptr_t last = std::uintptr_t(address) + (size ? size : 1);
-  if (last < std::uintptr_t(address)) return nullptr;
+  if (last < std::uintptr_t(address)) return Refuse(ERROR_INVALID_PARAMETER, LPVOID(nullptr));
   last = (last + page - 1) & ~(page - 1);
   std::lock_guard<std::mutex> guard(RegistryLock());
   auto it = Find(first);
-  if (it == Registry().end() || last > it->first + it->second.size) return nullptr;
-  if (mprotect(reinterpret_cast<void*>(first), last - first, ProtectionOf(protect)) != 0) return nullptr;
+  if (it == Registry().end() || last > it->first + it->second.size) return Refuse(ERROR_INVALID_ADDRESS, LPVOID(nullptr));
+  if (mprotect(reinterpret_cast<void*>(first), last - first, ProtectionOf(protect)) != 0)
+    return Refuse(ERROR_NOT_ENOUGH_MEMORY, LPVOID(nullptr));
   it->second.Mark((first - it->first) / page, (last - first) / page, true);
   return reinterpret_cast<LPVOID>(first);
 }
@@ -131,9 +140,11 @@ LPVOID CommitInPlace(LPVOID address, SIZE_T size, DWORD protect) {
 SIZE_T SLPlatformPageSize() { return PageSize(); }
 
 LPVOID VirtualAlloc(LPVOID address, SIZE_T size, DWORD allocationType, DWORD protect) {
-  if (!KnownProtection(protect) || !(allocationType & (MEM_COMMIT | MEM_RESERVE))) return nullptr;
+  if (!KnownProtection(protect) || !(allocationType & (MEM_COMMIT | MEM_RESERVE)))
+    return Refuse(ERROR_INVALID_PARAMETER, LPVOID(nullptr));
   if (!address) return Reserve(size, allocationType, protect);
-  if (allocationType & MEM_RESERVE) return nullptr;  // reservations at a chosen address are not offered
+  if (allocationType & MEM_RESERVE)  // reservations at a chosen address are not offered
+    return Refuse(ERROR_INVALID_ADDRESS, LPVOID(nullptr));
   return CommitInPlace(address, size, protect);
 }
 
@@ -141,36 +152,36 @@ BOOL VirtualFree(LPVOID address, SIZE_T size, DWORD freeType) {
   std::uintptr_t page = PageSize();
   std::unique_lock<std::mutex> guard(RegistryLock());
   auto it = Find(std::uintptr_t(address));
-  if (it == Registry().end()) return FALSE;
+  if (it == Registry().end()) return Refuse(ERROR_INVALID_ADDRESS, FALSE);
   if (freeType == MEM_RELEASE) {
-    if (size != 0 || std::uintptr_t(address) != it->first) return FALSE;
+    if (size != 0 || std::uintptr_t(address) != it->first) return Refuse(ERROR_INVALID_PARAMETER, FALSE);
     std::uintptr_t base = it->first, length = it->second.size;
     Registry().erase(it);
     guard.unlock();
     munmap(reinterpret_cast<void*>(base), length);
     return TRUE;
   }
-  if (freeType != MEM_DECOMMIT) return FALSE;
+  if (freeType != MEM_DECOMMIT) return Refuse(ERROR_INVALID_PARAMETER, FALSE);
   std::uintptr_t first, last;
   if (size == 0) {
-    if (std::uintptr_t(address) != it->first) return FALSE;
+    if (std::uintptr_t(address) != it->first) return Refuse(ERROR_INVALID_PARAMETER, FALSE);
     first = it->first;
     last = it->first + it->second.size;
   } else {
     first = std::uintptr_t(address) & ~(page - 1);
     last = (std::uintptr_t(address) + size + page - 1) & ~(page - 1);
-    if (last > it->first + it->second.size || last < first) return FALSE;
+    if (last > it->first + it->second.size || last < first) return Refuse(ERROR_INVALID_PARAMETER, FALSE);
   }
   // A fresh inaccessible mapping over the range drops the pages and their contents.
   void* fresh = mmap(reinterpret_cast<void*>(first), last - first, PROT_NONE,
                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_FIXED, -1, 0);
-  if (fresh == MAP_FAILED) return FALSE;
+  if (fresh == MAP_FAILED) return Refuse(ERROR_NOT_ENOUGH_MEMORY, FALSE);
   it->second.Mark((first - it->first) / page, (last - first) / page, false);
   return TRUE;
 }
 
 SIZE_T VirtualQuery(LPCVOID address, MEMORY_BASIC_INFORMATION* buffer, SIZE_T length) {
-  if (!buffer || length < sizeof(MEMORY_BASIC_INFORMATION)) return 0;
+  if (!buffer || length < sizeof(MEMORY_BASIC_INFORMATION)) return Refuse(ERROR_INVALID_PARAMETER, SIZE_T(0));
   std::uintptr_t page = PageSize();
   std::uintptr_t at = std::uintptr_t(address) & ~(page - 1);
   std::lock_guard<std::mutex> guard(RegistryLock());

@@ -1,7 +1,9 @@
 // Virtual memory of the kernel32 stand-in: reservations of address space whose pages
 // are committed and decommitted in place, as the pooled allocator and its growable
 // direct mappings need. A reservation is an inaccessible anonymous mapping; committing
-// makes a page range readable and writable, decommitting drops its contents.
+// makes a page range readable and writable, decommitting drops its contents. Failures
+// set the system last error: 87 bad arguments, 487 an address outside any reservation,
+// 8 no memory.
 #pragma once
 
 #include "platform/wintypes.h"

@@ -61,9 +61,27 @@ bool IsKnownCodePage(UINT codePage) {
   return FindPage(codePage) || codePage == CP_SYMBOL || codePage == CP_UTF8;
 }
 
-// The byte of a unit in a single-byte page, or -1. The lower half of every known page is ASCII.
+// The byte of a unit in a single-byte page, or -1: units below 0x100 (most text) through
+// a direct table made once per page, the others by bisection of the sorted pairs.
+struct LatinBytes {
+  std::int16_t byte[std::size(kPages)][256];
+};
+
+const LatinBytes& Latin() {
+  static const LatinBytes table = [] {
+    LatinBytes t{};
+    for (std::size_t p = 0; p < std::size(kPages); ++p) {
+      for (int u = 0; u < 256; ++u) t.byte[p][u] = std::int16_t(u < 0x80 ? u : -1);
+      for (std::size_t i = 0; i < kPages[p].fromCount; ++i)
+        if (kPages[p].fromUnit[i].unit < 256) t.byte[p][kPages[p].fromUnit[i].unit] = kPages[p].fromUnit[i].byte;
+    }
+    return t;
+  }();
+  return table;
+}
+
 int EncodeInPage(const SingleBytePage& page, std::uint16_t unit) {
-  if (unit < 0x80) return unit;
+  if (unit < 0x100) return Latin().byte[&page - kPages][unit];
   const UnitByte* end = page.fromUnit + page.fromCount;
   const UnitByte* found =
       std::lower_bound(page.fromUnit, end, unit, [](const UnitByte& entry, std::uint16_t u) { return entry.unit < u; });

@@ -11,6 +11,7 @@
 #include "foundation/SLMemory.h"
 #include "foundation/SLPooledAlloc.h"
 #include "foundation/SLPooledArena.h"
+#include "foundation/SLThread.h"
 
 namespace {
 
@@ -257,6 +258,9 @@ TEST(PooledAlloc, CacheStaysNearOneMebibyte) {
   for (void* block : blocks) nedpfree(nullptr, block);
   EXPECT_LT(SLInternals::SLPoolThreadCacheBytes(), u64(0x100000));
   EXPECT_GE(SLInternals::SLPoolThreadCacheBytes(), u64(0x80000));  // the young blocks stay
+  void* newest = nedmalloc(8000);
+  EXPECT_EQ(newest, blocks.back());  // trimming takes the oldest blocks first
+  nedpfree(nullptr, newest);
 }
 
 TEST(PooledAlloc, ThreadCleanupGivesItsCacheSlotBack) {
@@ -275,6 +279,22 @@ TEST(PooledAlloc, ThreadCleanupGivesItsCacheSlotBack) {
     nedpfree(nullptr, block);
   });
   thread.join();
+  EXPECT_EQ(SLInternals::SLPoolCacheSlotsInUse(), before);
+}
+
+TEST(PooledAlloc, FrameworkThreadEndGivesItsCacheBack) {
+  SKIP_WITH_SYSTEM_ALLOCATOR();
+  const u32 before = SLInternals::SLPoolCacheSlotsInUse();
+  static std::atomic<bool> hadCache{false};
+  CSLWorkerThread worker([](CSLWorkerThread*, std::uintptr_t) -> u32 {
+    void* block = SLAlloc(100);
+    hadCache = SLInternals::SLPoolThreadHasCache();
+    SLFree(block);
+    return 0;
+  });
+  ASSERT_TRUE(worker.Start());
+  EXPECT_TRUE(worker.Stop(10000));
+  EXPECT_TRUE(hadCache.load());
   EXPECT_EQ(SLInternals::SLPoolCacheSlotsInUse(), before);
 }
 

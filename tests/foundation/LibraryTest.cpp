@@ -226,7 +226,12 @@ TEST(LibraryBindingChild, EightFirstCallers) {
         case 0: ok = SLGetSystemDefaultLangID() == 0x0C0A; break;
         case 1: ok = SLGetCurrentThreadId() != 0; break;
         case 2: ok = SLGetCurrentProcess() != nullptr; break;
-        case 3: ok = SLHeapAlloc(8) != nullptr; break;
+        case 3: {
+          void* block = SLHeapAlloc(8);
+          ok = block != nullptr;
+          SLHeapFree(block);
+          break;
+        }
       }
       if (ok) ++right;
     });

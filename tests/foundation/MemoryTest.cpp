@@ -260,14 +260,3 @@ TEST(BSearch, EmptySingleAndBadArguments) {
   EXPECT_EQ(SLBSearch(&value, &key, 1, 0, &CompareInts, nullptr), nullptr);
   EXPECT_EQ(SLGetLastError(), 0x80001001u);
 }
-
-// ---- checked sizes ----------------------------------------------------------------------
-
-TEST(CheckedSizes, OverflowIsReported) {
-  u64 out;
-  EXPECT_FALSE(SLCheckedMul(u64(1) << 40, u64(1) << 30, &out));
-  EXPECT_TRUE(SLCheckedRoundUp(1, 4096, &out));
-  EXPECT_EQ(out, 4096u);
-  EXPECT_FALSE(SLCheckedRoundUp(~u64(0) - 5, 32, &out));
-  EXPECT_FALSE(SLFitsU32(u64(1) << 32));
-}

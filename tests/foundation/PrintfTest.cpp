@@ -318,3 +318,16 @@ TEST(Printf, StringFormatOperations) {
 }
 
 }  // namespace
+
+namespace {
+
+// A precision keeps the engine inside a text that has no terminator within it.
+TEST(Printf, PrecisionBoundsTheTextRead) {
+  const char unterminated[3] = {'a', 'b', 'c'};
+  EXPECT_EQ(Fmt("%.3s|%.2s", unterminated, unterminated), "abc|ab");
+  char buffer[8];
+  EXPECT_EQ(SLSnprintfA(buffer, 8, "x%.2147483647d", 5), 1u);
+  EXPECT_EQ(SLGetLastError(), SL_E_OUT_OF_MEMORY);
+}
+
+}  // namespace

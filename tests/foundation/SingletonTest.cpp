@@ -222,12 +222,14 @@ TEST(ThreadData, StoringNothingBeyondTheRecordSucceeds) {
   ASSERT_NE(manager, nullptr);
   std::thread fresh([&] {
     SLThreadDataSlot slot;
-    ASSERT_NE(SLGetThreadData(&slot, &MakeTestData), nullptr);  // a record with a short array
+    CSLBaseThreadData* data = SLGetThreadData(&slot, &MakeTestData);  // a record with a short array
+    ASSERT_NE(data, nullptr);
     // Far beyond the array: nothing to store, nothing written.
     EXPECT_TRUE(manager->SetThreadData(slot.index + 5000, nullptr));
     EXPECT_EQ(manager->GetThreadData(slot.index + 5000), nullptr);
-    EXPECT_TRUE(manager->SetThreadData(slot.index, nullptr));
+    EXPECT_TRUE(manager->SetThreadData(slot.index, nullptr));  // forgets it, owner destroys
     EXPECT_EQ(SLFindThreadData(&slot), nullptr);
+    data->DeletingDtor(1);
   });
   fresh.join();
   // A thread without any record stores nothing either.

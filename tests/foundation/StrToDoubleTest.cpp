@@ -20,7 +20,7 @@
 namespace {
 
 #if SL_SANITIZED
-constexpr int kGeneratedCount = 60000;  // the instrumented build is ~15x slower
+constexpr int kGeneratedCount = 200000;  // the instrumented build is ~15x slower
 #else
 constexpr int kGeneratedCount = 1000000;
 #endif

@@ -177,6 +177,8 @@ TEST(StringConversion, BetweenWidthsAndCodePages) {
   EXPECT_EQ(Text(a), "Canci\xF3n \xF1");
   ASSERT_TRUE(a.AppendW(u"!é"));
   EXPECT_EQ(Text(a), "Canci\xF3n \xF1!\xE9");
+  ASSERT_TRUE(a.AssignW(u"5 €"));  // 8-bit text is Windows-1252
+  EXPECT_EQ(Text(a), "5 \x80");
   ASSERT_TRUE(w.AssignA("\xE9t\xE9"));
   EXPECT_EQ(Text(w), u"été");
   ASSERT_TRUE(w.InsertA("\xF1", 1));
@@ -237,6 +239,8 @@ TEST(TextDetection, Cases) {
       {"a\r", 0x21},
       {"a\n", 0x11},
       {"ab\xC3", 0x01},       // an invalid sequence that runs to the end
+      {"\xC3\xA9\x80", 0x02},  // a stray byte at the very end
+      {std::string("\xC3\xA9\x80x\0y\0z\0w\0", 12), 0x01},
       {"\xC3\xA9\xE2\x82", 0x02},
       {std::string("\0a\0\xE9\0b\0c\0d\0\n", 12), 0x14},
       {std::string("\xE9\0b\0c\0d\0\r\0\n\0", 12), 0x03},

@@ -3,6 +3,7 @@
 // codes, double-byte lead bytes, threads, and wildcards against a reference matcher.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -487,21 +488,30 @@ TEST(Transcoders, EightThreadsConvertingAtOnceAgree) {
     size = sizeof bytes;
     SLMultiByteToAnsi(437, bytes, &size, result.c_str(), u32(result.size()), 0);
     result.append(bytes, size);
+    for (char& c : result) c = char(SLToUpperA(u8(c)));
     return result;
   };
-  std::vector<std::string> expected;
-  for (const auto& text : texts) expected.push_back(convert(text));
-  std::vector<int> failures(8, 0);
+  // The threads start together, so that the first of them build the per-thread
+  // transcoders, the code-page cache and the ANSI tables while the others wait for them.
+  std::atomic<int> ready{0};
+  std::vector<std::vector<std::string>> results(8);
   std::vector<std::thread> threads;
   for (int t = 0; t < 8; ++t) {
     threads.emplace_back([&, t] {
-      for (int round = 0; round < 40; ++round)
-        for (std::size_t i = 0; i < texts.size(); ++i)
-          if (convert(texts[(i + t) % texts.size()]) != expected[(i + t) % texts.size()]) ++failures[t];
+      ++ready;
+      while (ready.load() < 8) std::this_thread::yield();
+      for (int round = 0; round < 20; ++round)
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+          std::string result = convert(texts[(i + t) % texts.size()]);
+          if (round == 0) results[t].push_back(result);
+          else if (result != results[t][i]) results[t][i] = "changed between rounds";
+        }
     });
   }
   for (auto& thread : threads) thread.join();
-  for (int t = 0; t < 8; ++t) EXPECT_EQ(failures[t], 0) << "thread " << t;
+  for (int t = 0; t < 8; ++t)
+    for (std::size_t i = 0; i < texts.size(); ++i)
+      EXPECT_EQ(results[t][i], convert(texts[(i + t) % texts.size()])) << "thread " << t << " text " << i;
 }
 
 // The reference: plain recursion over the two texts.

@@ -236,6 +236,23 @@ TEST_F(FileTest, ListingsConvertNamesAndShowLinks) {
   EXPECT_EQ(stat(Host("target/keep.txt").c_str(), &info), 0);
 }
 
+TEST_F(FileTest, MovesAndDrives) {
+  Write("old.wav", "voice");
+  Write("taken.wav", "other");
+  EXPECT_TRUE(MoveFileA(Win("OLD.wav").c_str(), Win("new.wav").c_str()));
+  struct stat info;
+  EXPECT_EQ(stat(Host("new.wav").c_str(), &info), 0);
+  EXPECT_NE(stat(Host("old.wav").c_str(), &info), 0);
+  EXPECT_FALSE(MoveFileA(Win("new.wav").c_str(), Win("taken.wav").c_str()));  // never replaces
+  EXPECT_EQ(SLPlatformGetLastError(), ERROR_ALREADY_EXISTS);
+  EXPECT_FALSE(MoveFileA(Win("gone.wav").c_str(), Win("x.wav").c_str()));
+  EXPECT_EQ(SLPlatformGetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(GetDriveTypeA("C:\\"), 3u);
+  EXPECT_EQ(GetDriveTypeA("c:"), 3u);
+  EXPECT_EQ(GetDriveTypeA("D:\\"), 1u);
+  EXPECT_EQ(GetDriveTypeW(u"C:/"), 3u);
+}
+
 TEST_F(FileTest, Mappings) {
   Write("map.bin", "mapped bytes");
   HANDLE reader = Open(Win("map.bin"), GENERIC_READ, FILE_SHARE_READ);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/kernel32/Handles.h"
 #include "platform/kernel32/Memory.h"
 
 namespace {
@@ -72,12 +73,15 @@ TEST(VirtualMemory, RefusesWhatItCannotDo) {
   const SIZE_T page = SLPlatformPageSize();
   int onStack = 0;
   EXPECT_EQ(VirtualAlloc(&onStack, page, MEM_COMMIT, PAGE_READWRITE), nullptr);  // not reserved
+  EXPECT_EQ(SLPlatformGetLastError(), ERROR_INVALID_ADDRESS);
   EXPECT_EQ(VirtualAlloc(nullptr, 0, MEM_RESERVE, PAGE_READWRITE), nullptr);
+  EXPECT_EQ(SLPlatformGetLastError(), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(VirtualAlloc(nullptr, page, 0, PAGE_READWRITE), nullptr);
   EXPECT_EQ(VirtualAlloc(nullptr, page, MEM_RESERVE, 0x40), nullptr);  // executable pages are not offered
   void* base = VirtualAlloc(nullptr, 2 * page, MEM_RESERVE, PAGE_READWRITE);
   ASSERT_NE(base, nullptr);
   EXPECT_EQ(VirtualAlloc(base, 3 * page, MEM_COMMIT, PAGE_READWRITE), nullptr);  // runs past the end
+  EXPECT_EQ(SLPlatformGetLastError(), ERROR_INVALID_ADDRESS);
   EXPECT_FALSE(VirtualFree(&onStack, 0, MEM_RELEASE));
   MEMORY_BASIC_INFORMATION info{};
   EXPECT_EQ(VirtualQuery(base, &info, sizeof(info) - 1), 0u);

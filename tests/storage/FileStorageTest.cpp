@@ -123,8 +123,26 @@ TEST(FileStorage, OpenFlags) {
   EXPECT_TRUE(file.GetPosition(&position));
   EXPECT_EQ(position, 5u);
   EXPECT_EQ(file.Write("67", 2), 2u);
+  // Append is a first position, not a mode: a seek back overwrites.
+  ASSERT_TRUE(file.Seek(0, SL_SEEK_BEGIN));
+  EXPECT_EQ(file.Write("A", 1), 1u);
   file.Close();
-  EXPECT_EQ(dir.Read("log.txt"), "1234567");
+  EXPECT_EQ(dir.Read("log.txt"), "A234567");
+
+  // A create shares nothing by default; an open shares reading and writing.
+  CSLFileStorage other;
+  ASSERT_TRUE(file.CreateA(path.c_str(), 0));
+  EXPECT_FALSE(other.OpenA(path.c_str(), 0));
+  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_OPEN);
+  ASSERT_TRUE(file.OpenA(path.c_str(), 0));
+  EXPECT_TRUE(other.OpenA(path.c_str(), SL_STORAGE_READWRITE));
+  // Sharing reading only keeps writers out, and is refused while one writes.
+  EXPECT_FALSE(file.OpenA(path.c_str(), SL_STORAGE_READ | SL_STORAGE_SHARE_READ));
+  other.Close();
+  ASSERT_TRUE(file.OpenA(path.c_str(), SL_STORAGE_READ | SL_STORAGE_SHARE_READ));
+  EXPECT_TRUE(other.OpenA(path.c_str(), SL_STORAGE_READ | SL_STORAGE_SHARE_READWRITE));
+  EXPECT_FALSE(CSLFileStorage().OpenA(path.c_str(), SL_STORAGE_WRITE | SL_STORAGE_SHARE_READWRITE));
+  file.Close();
   EXPECT_FALSE(file.OpenA(dir.Win("missing").c_str(), 0));
   EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_OPEN);
   EXPECT_EQ(file.GetNameW()[0], 0);
@@ -295,6 +313,13 @@ TEST(FileStorage, WideAndEightBitNamesOfOneFile) {
   std::u16string widePath(host.begin(), host.end());
   widePath += u"\\CANCI\u00D3N.TXT";
   EXPECT_TRUE(file.OpenW(widePath.c_str(), 0));
+  // A wide name without an 8-bit form still reaches its file (the 8-bit name gets "?").
+  std::u16string japanese(host.begin(), host.end());
+  japanese += u"/\u65E5\u672C.txt";
+  ASSERT_TRUE(file.CreateW(japanese.c_str(), 0));
+  EXPECT_EQ(file.Write("jp", 2), 2u);
+  file.Close();
+  EXPECT_EQ(dir.Read("\xE6\x97\xA5\xE6\x9C\xAC.txt"), "jp");
 }
 
 // ---- the wrappers' rules ----
@@ -322,6 +347,33 @@ TEST(FileStorageApi, LongEightBitPathsGoWideWithAPrefix) {
   g_widePath.clear();
   api->CreateFileA("C:\\short", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   EXPECT_TRUE(g_widePath.empty());
+}
+
+TEST(FileStorageApi, WidePathsWithoutTheWideFunction) {
+  TempDir dir;
+  dir.Write("a\xC3\xB1o.txt", "x");
+  CSLFileStorageInternal* api = Api();
+  SwapEntry wide(&api->m_pCreateFileW, CSLFileStorageInternal::PCreateFileW(nullptr));
+  // Converted to the 8-bit code page: "año" exists in it.
+  std::string host = dir.Host();
+  std::u16string path = std::u16string(host.begin(), host.end()) + u"/A\u00D1O.TXT";
+  HANDLE file = api->CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  api->CloseHandle(file);
+  // An 8-bit path cannot be long.
+  std::u16string longPath = u"C:\\" + std::u16string(258, u'y');
+  EXPECT_EQ(api->CreateFileW(longPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(SLGetSystemLastError(), ERROR_INVALID_PARAMETER);
+  SwapEntry narrow(&api->m_pCreateFileA, CSLFileStorageInternal::PCreateFileA(nullptr));
+  EXPECT_EQ(api->CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(SLGetSystemLastError(), ERROR_CALL_NOT_IMPLEMENTED);
+  EXPECT_EQ(api->CreateFileA(nullptr, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(SLGetSystemLastError(), ERROR_INVALID_PARAMETER);
+  // The storage maps all of it to its own open failure.
+  CSLFileStorage storage;
+  EXPECT_FALSE(storage.OpenW(path.c_str(), 0));
+  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_OPEN);
 }
 
 TEST(FileStorageApi, MissingFunctionsFallBackOrFail) {

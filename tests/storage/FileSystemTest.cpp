@@ -94,8 +94,13 @@ TEST(FileDirectories, CreateDirectoryCodes) {
   EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_CREATE_DIRECTORY);
   EXPECT_FALSE(storage.CreateDirectoryW(u""));
   EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
-  EXPECT_TRUE(storage.CreateDirectoryW(u"relative-dir-of-the-test"));
-  EXPECT_TRUE(storage.RemoveDirectoryW(u"relative-dir-of-the-test", false, false));
+  // A path without a directory part is taken from the current directory.
+  std::string name = "created-by-test-" + std::to_string(getpid());
+  std::u16string relative(name.begin(), name.end());
+  EXPECT_TRUE(storage.CreateDirectoryW(relative.c_str()));
+  EXPECT_TRUE(Exists(name));
+  EXPECT_TRUE(storage.RemoveDirectoryW(relative.c_str(), false, false));
+  EXPECT_FALSE(Exists(name));
 }
 
 TEST(FileDirectories, RemoveOnlyWhatIsAsked) {

@@ -163,6 +163,55 @@ TEST(Inflate, StrategiesAndGzipHeaderFieldsMatchZlib) {
   }
 }
 
+// Output room just above a longest match, with literals before it: the fast path must not
+// write past the room it was given (found by fuzzing).
+TEST(Inflate, OutputRoomAroundTheLongestMatch) {
+  // Two fresh bytes, then 300 bytes seen before: two literals and a 258-byte match.
+  std::mt19937 bytes(77);
+  Bytes base(300);
+  for (auto& b : base) b = static_cast<u8>(bytes());
+  Bytes plain = base;
+  for (int i = 0; i < 400; ++i) {
+    plain.push_back(static_cast<u8>(bytes()));
+    plain.push_back(static_cast<u8>(bytes()));
+    plain.insert(plain.end(), base.begin(), base.end());
+  }
+  for (int windowBits : {-15, 15}) {
+    const Bytes stream = Deflate(plain, 9, windowBits);
+    for (unsigned room = 255; room <= 263; ++room) {
+      std::mt19937 rng(room);
+      ::z_stream peer{};
+      SLInflate::z_stream own{};
+      ASSERT_EQ(inflateInit2(&peer, windowBits), Z_OK);
+      ASSERT_EQ(SLInflate::inflateInit2_(&own, windowBits, "1.2.5", sizeof(own)), Z_OK);
+      Bytes peerOut, ownOut;
+      int result = Z_OK;
+      own.next_in = stream.data();
+      own.avail_in = static_cast<unsigned>(stream.size());
+      peer.next_in = const_cast<Bytef*>(stream.data());
+      peer.avail_in = static_cast<unsigned>(stream.size());
+      while (result == Z_OK) {
+        // Exactly `room` bytes each time, in a block of exactly that size.
+        std::vector<u8> peerPiece(room), ownPiece(room);
+        peer.next_out = peerPiece.data();
+        peer.avail_out = room;
+        own.next_out = ownPiece.data();
+        own.avail_out = room;
+        result = ::inflate(&peer, Z_NO_FLUSH);
+        ASSERT_EQ(SLInflate::inflate(&own, Z_NO_FLUSH), result);
+        ASSERT_EQ(own.avail_in, peer.avail_in);
+        ASSERT_EQ(own.avail_out, peer.avail_out);
+        peerOut.insert(peerOut.end(), peerPiece.begin(), peerPiece.end() - peer.avail_out);
+        ownOut.insert(ownOut.end(), ownPiece.begin(), ownPiece.end() - own.avail_out);
+      }
+      EXPECT_EQ(result, Z_STREAM_END);
+      EXPECT_EQ(ownOut, plain) << room;
+      inflateEnd(&peer);
+      SLInflate::inflateEnd(&own);
+    }
+  }
+}
+
 // Damaged streams: bit flips, byte changes, cuts and appended junk must give the same
 // messages, codes and partial output as zlib.
 TEST(Inflate, CorruptedStreamsFailLikeZlib) {

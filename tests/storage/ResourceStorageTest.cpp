@@ -229,12 +229,12 @@ std::vector<std::uint8_t> NeModule(unsigned shift, bool zeroLengthName = false) 
   Put16(v, at, 0x8006);
   Put16(v, at + 2, 2);
   at += 6;
-  Put16(v, at, 0x200 >> shift);  // offset in alignment units
+  Put16(v, at, shift < 16 ? 0x200u >> shift : 0);  // offset in alignment units
   Put16(v, at + 2, 5);
   Put16(v, at + 6, 0x8000 | 7);  // numeric id 7
   at += 12;
   const std::size_t nameOffset = 0x40;  // relative to the table, filled below
-  Put16(v, at, 0x240 >> shift);
+  Put16(v, at, shift < 16 ? 0x240u >> shift : 0);
   Put16(v, at + 2, 4);
   Put16(v, at + 6, nameOffset);  // a string offset: a textual name
   at += 12;

@@ -94,7 +94,7 @@ std::string TextFiles::s_dir;
 // Files python wrote in each encoding and line style load to the same UTF-16 text with
 // CR LF line ends, and save back to the bytes of the file with its byte-order mark.
 TEST_F(TextFiles, LoadAndSaveBackEveryEncodingAndStyle) {
-  const std::u16string expected = u"[General]\r\nNombre=Canción del ñandú\r\nPosición=10,20\r\n\r\nÚltimo=sí, señor";
+  const std::u16string expected = u"[General]\r\nNombre=Canción del ñandú\r\nPosición=10,20\r\nPrecio=5 €\r\n\r\nÚltimo=sí, señor";
   const struct { const char* name; u32 encoding; } encodings[] = {
       {"ansi", SL_TEXT_ANSI}, {"utf8", SL_TEXT_UTF8}, {"utf16le", SL_TEXT_UTF16LE}, {"utf16be", SL_TEXT_UTF16BE}};
   const struct { const char* name; u32 style; } styles[] = {

@@ -1,0 +1,77 @@
+// Drives one arena heap with a byte-coded sequence of allocations, frees and resizes.
+// Every block carries a pattern of its own that must survive until it is freed, and
+// the heap's boundary tags and bins must agree after every step.
+#include <cstdint>
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "foundation/SLPooledArena.h"
+
+namespace {
+
+struct Live {
+  std::uint8_t* block;
+  std::size_t size;
+  std::uint8_t tag;
+};
+
+void Require(bool condition) {
+  if (!condition) __builtin_trap();
+}
+
+bool Intact(const Live& live) {
+  for (std::size_t i = 0; i < live.size; ++i)
+    if (live.block[i] != std::uint8_t(live.tag + i)) return false;
+  return true;
+}
+
+void Paint(Live& live) {
+  for (std::size_t i = 0; i < live.size; ++i) live.block[i] = std::uint8_t(live.tag + i);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  SLInternals::CMXArenaHeap heap;
+  std::vector<Live> blocks;
+  std::size_t at = 0;
+  auto next = [&]() -> std::uint32_t { return at < size ? data[at++] : 0; };
+  std::uint8_t tag = 0;
+  while (at < size && blocks.size() < 512) {
+    std::uint32_t op = next();
+    // Sizes reach from a few bytes to past one growth unit, so segments are added.
+    std::size_t bytes = (next() | (next() << 8)) * ((op & 0x30) == 0x30 ? 24 : 1);
+    if ((op & 3) < 2 || blocks.empty()) {
+      Live live{static_cast<std::uint8_t*>(heap.Allocate(bytes)), bytes, ++tag};
+      Require(live.block && reinterpret_cast<std::uintptr_t>(live.block) % 16 == 0);
+      Paint(live);
+      blocks.push_back(live);
+    } else {
+      Live& live = blocks[(op >> 2) % blocks.size()];
+      Require(Intact(live));
+      if ((op & 3) == 2) {
+        heap.Free(live.block);
+        live = blocks.back();
+        blocks.pop_back();
+      } else {
+        auto* moved = static_cast<std::uint8_t*>(heap.Reallocate(live.block, bytes));
+        Require(moved != nullptr);
+        live.block = moved;
+        live.size = std::min(live.size, bytes);
+        Require(Intact(live));
+        live.size = bytes;
+        Paint(live);
+      }
+    }
+    Require(heap.Verify());
+  }
+  for (const Live& live : blocks) {
+    Require(Intact(live));
+    heap.Free(live.block);
+  }
+  Require(heap.Verify());
+  heap.Trim();
+  Require(heap.Footprint() == 0);
+  return 0;
+}

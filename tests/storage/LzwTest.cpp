@@ -1,0 +1,223 @@
+// The LZW codec against the format's example vectors and a plain reference coder written
+// from the format rules (map-based dictionary, explicit code counting).
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <vector>
+
+#include "foundation/SLError.h"
+#include "storage/SLCompressLZW.h"
+#include "tests/support/TestCorpus.h"
+
+namespace {
+
+using Bytes = std::vector<u8>;
+
+// Reference coder: code k since the last reset is 9 bits for k < 256, 10 below 768, 11
+// below 1792, 12 below 3840; after 3840 codes the dictionary starts over.
+Bytes ReferenceCompress(const Bytes& input) {
+  Bytes out;
+  if (input.empty()) return out;
+  u64 acc = 0;
+  int accBits = 0;
+  std::map<std::pair<int, int>, int> dictionary;
+  int nextCode = 256, codesSinceReset = 0;
+  auto emit = [&](int code) {
+    const int k = codesSinceReset++;
+    const int width = k < 256 ? 9 : k < 768 ? 10 : k < 1792 ? 11 : 12;
+    acc = (acc << width) | static_cast<u64>(code);
+    accBits += width;
+    while (accBits >= 8) {
+      accBits -= 8;
+      out.push_back(static_cast<u8>(acc >> accBits));
+    }
+  };
+  int current = input[0];
+  for (size_t i = 1; i < input.size(); ++i) {
+    const auto found = dictionary.find({current, input[i]});
+    if (found != dictionary.end()) {
+      current = found->second;
+      continue;
+    }
+    emit(current);
+    dictionary[{current, input[i]}] = nextCode++;
+    if (codesSinceReset == 3840) {
+      dictionary.clear();
+      nextCode = 256;
+      codesSinceReset = 0;
+    }
+    current = input[i];
+  }
+  emit(current);
+  if (accBits) out.push_back(static_cast<u8>(acc << (8 - accBits)));
+  return out;
+}
+
+Bytes Drain(CSLCircularBuffer* ring) {
+  Bytes out;
+  u8 *first, *second;
+  u32 firstLength, secondLength;
+  if (!ring->GetReadRegions(&first, &firstLength, &second, &secondLength)) return out;
+  out.insert(out.end(), first, first + firstLength);
+  out.insert(out.end(), second, second + secondLength);
+  ring->CommitRead(firstLength + secondLength);
+  return out;
+}
+
+Bytes DrainDecompressed(CSLBaseCompress& codec) {
+  Bytes out(codec.GetDecompressedSize());
+  if (!out.empty()) {
+    EXPECT_TRUE(codec.ReadDecompressed(out.data(), static_cast<u32>(out.size())));
+  }
+  return out;
+}
+
+Bytes CompressAll(CSLCompressLZW& codec, const Bytes& data, u32 piece) {
+  EXPECT_TRUE(codec.BeginCompress());
+  for (size_t pos = 0; pos < data.size(); pos += piece) {
+    EXPECT_TRUE(codec.Compress(data.data() + pos, static_cast<u32>(std::min<size_t>(piece, data.size() - pos))));
+  }
+  EXPECT_TRUE(codec.EndCompress());
+  return Drain(codec.GetCompressedOutput());
+}
+
+Bytes DecompressAll(CSLCompressLZW& codec, const Bytes& stream, u32 piece) {
+  EXPECT_TRUE(codec.BeginDecompress());
+  Bytes out;
+  for (size_t pos = 0; pos < stream.size(); pos += piece) {
+    u32 remaining = 99;
+    EXPECT_TRUE(codec.Decompress(stream.data() + pos, static_cast<u32>(std::min<size_t>(piece, stream.size() - pos)), &remaining));
+    EXPECT_EQ(remaining, 0u);
+    if (pos % 4096 == 0) {
+      const Bytes part = DrainDecompressed(codec);
+      out.insert(out.end(), part.begin(), part.end());
+    }
+  }
+  EXPECT_FALSE(codec.IsStreamEnd());
+  EXPECT_EQ(SLGetLastError(), 0u);
+  EXPECT_TRUE(codec.EndDecompress());
+  const Bytes part = DrainDecompressed(codec);
+  out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
+
+TEST(CompressLZW, ExampleVectors) {
+  const struct {
+    Bytes plain, packed;
+  } cases[] = {
+      {{0x41}, {0x20, 0x80}},
+      {{0x41, 0x42}, {0x20, 0x90, 0x80}},
+      {{0x41, 0x41, 0x41}, {0x20, 0xC0, 0x00}},
+      {{0x61, 0x62, 0x63}, {0x30, 0x98, 0x8C, 0x60}},
+  };
+  CSLCompressLZW codec;
+  for (const auto& c : cases) {
+    EXPECT_EQ(CompressAll(codec, c.plain, 1), c.packed);
+    EXPECT_EQ(DecompressAll(codec, c.packed, 1), c.plain);
+  }
+  // An empty stream has no bytes at all.
+  ASSERT_TRUE(codec.BeginCompress());
+  ASSERT_TRUE(codec.EndCompress());
+  EXPECT_TRUE(Drain(codec.GetCompressedOutput()).empty());
+}
+
+// One megabyte crosses many dictionary resets; the decoder is fed one byte per call.
+TEST(CompressLZW, MegabyteAcrossResetsMatchesReference) {
+  std::vector<Bytes> inputs = {SLTestCorpus::Text(1 << 20, 2), SLTestCorpus::Binary(300000, 3),
+                               Bytes(200000, 0x55)};
+  std::mt19937 rng(8);
+  Bytes noise(50000);
+  for (auto& b : noise) b = static_cast<u8>(rng());
+  inputs.push_back(noise);
+  CSLCompressLZW codec;
+  for (const Bytes& input : inputs) {
+    const Bytes packed = CompressAll(codec, input, 65537);
+    ASSERT_EQ(packed, ReferenceCompress(input));
+    EXPECT_EQ(DecompressAll(codec, packed, 1), input);
+    EXPECT_EQ(DecompressAll(codec, packed, 100000), input);
+  }
+}
+
+TEST(CompressLZW, CodesBeyondTheDictionaryFail) {
+  CSLCompressLZW codec;
+  // 0x41 then 0x102 (next free is 0x100): 001000001 100000010 -> 20 C0 80
+  const Bytes beyond = {0x20, 0xC0, 0x80};
+  ASSERT_TRUE(codec.BeginDecompress());
+  u32 remaining = 0;
+  EXPECT_FALSE(codec.Decompress(beyond.data(), 3, &remaining));
+  EXPECT_EQ(SLGetLastError(), 0x80090001u);
+  EXPECT_EQ(remaining, 0u);
+  EXPECT_FALSE(codec.EndDecompress());  // the stream ended
+  EXPECT_EQ(SLGetLastError(), 0x80090006u);
+
+  // A first code of 256 or more has no previous string to extend.
+  const Bytes firstTooBig = {0x80, 0x00, 0x41, 0x42};  // code 0x100, then more bytes
+  ASSERT_TRUE(codec.BeginDecompress());
+  EXPECT_FALSE(codec.Decompress(firstTooBig.data(), 4, &remaining));
+  EXPECT_EQ(SLGetLastError(), 0x80090001u);
+  EXPECT_EQ(remaining, 2u);
+
+  // The same after a reset: 3840 codes, then a 9-bit code 0x1FF.
+  Bytes input;
+  for (int i = 0; input.size() < 2000000; ++i) input.push_back(static_cast<u8>(i * 7 + i / 256));
+  Bytes packed = ReferenceCompress(input);
+  const size_t cycleBits = 256 * 9 + 512 * 10 + 1024 * 11 + 2048 * 12;
+  ASSERT_GT(packed.size() * 8, cycleBits + 9);
+  Bytes cut(packed.begin(), packed.begin() + cycleBits / 8 + 3);
+  // Overwrite the 9 bits after the first cycle with ones.
+  for (size_t bit = cycleBits; bit < cycleBits + 9; ++bit) cut[bit / 8] |= static_cast<u8>(0x80 >> (bit % 8));
+  ASSERT_TRUE(codec.BeginDecompress());
+  EXPECT_FALSE(codec.Decompress(cut.data(), static_cast<u32>(cut.size()), &remaining));
+  EXPECT_EQ(SLGetLastError(), 0x80090001u);
+  // Without the damage the same prefix decodes.
+  Bytes clean(packed.begin(), packed.begin() + cycleBits / 8 + 3);
+  ASSERT_TRUE(codec.BeginDecompress());
+  EXPECT_TRUE(codec.Decompress(clean.data(), static_cast<u32>(clean.size()), &remaining));
+  EXPECT_TRUE(codec.EndDecompress());
+}
+
+TEST(CompressLZW, RandomStreamsNeverOverrun) {
+  std::mt19937 rng(21);
+  CSLCompressLZW codec;
+  for (int round = 0; round < 200; ++round) {
+    Bytes junk(1 + rng() % 6000);
+    for (auto& b : junk) b = static_cast<u8>(rng());
+    ASSERT_TRUE(codec.BeginDecompress());
+    u32 remaining = 0;
+    if (codec.Decompress(junk.data(), static_cast<u32>(junk.size()), &remaining)) {
+      EXPECT_EQ(remaining, 0u);
+      EXPECT_TRUE(codec.EndDecompress());
+    } else {
+      EXPECT_EQ(SLGetLastError(), 0x80090001u);
+      EXPECT_LE(remaining, junk.size());
+    }
+  }
+}
+
+TEST(CompressLZW, StreamOrderErrors) {
+  CSLCompressLZW codec;
+  const u8 byte = 1;
+  EXPECT_FALSE(codec.Compress(&byte, 1));
+  EXPECT_EQ(SLGetLastError(), 0x80090004u);
+  EXPECT_FALSE(codec.EndCompress());
+  EXPECT_EQ(SLGetLastError(), 0x80090004u);
+  EXPECT_TRUE(codec.IsStreamEnd());
+  EXPECT_EQ(SLGetLastError(), 0x80090006u);
+  ASSERT_TRUE(codec.BeginCompress());
+  EXPECT_FALSE(codec.BeginCompress());
+  EXPECT_EQ(SLGetLastError(), 0x80090005u);
+  EXPECT_FALSE(codec.Compress(nullptr, 1));
+  EXPECT_EQ(SLGetLastError(), 0x80001002u);
+  EXPECT_FALSE(codec.Compress(&byte, 0));
+  EXPECT_EQ(SLGetLastError(), 0x80001003u);
+  ASSERT_TRUE(codec.BeginDecompress());
+  EXPECT_FALSE(codec.BeginDecompress());
+  EXPECT_EQ(SLGetLastError(), 0x80090007u);
+  u32 remaining = 5;
+  EXPECT_FALSE(codec.Decompress(&byte, 0, &remaining));
+  EXPECT_EQ(SLGetLastError(), 0x80001003u);
+  EXPECT_EQ(remaining, 0u);
+}
+
+}  // namespace
