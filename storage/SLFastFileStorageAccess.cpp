@@ -18,21 +18,29 @@ namespace {
 // The bytes of an entry are stored XORed with the key byte of their position inside the
 // entry (not inside the caller's buffer): byte p uses key byte p mod 4.
 void UnmaskEntryBytes(u8* data, u64 count, u64 position, u32 key) {
-  u8 pattern[8];
-  for (u32 i = 0; i < 8; ++i) pattern[i] = u8(key >> (8 * ((position + i) % 4)));
-  u64 word;
-  std::memcpy(&word, pattern, 8);
+  // The key pattern repeats every 4 bytes, so one 16-byte pattern serves every 16-byte step.
+  using Block = u8 __attribute__((vector_size(16)));
+  u8 pattern[16];
+  for (u32 i = 0; i < 16; ++i) pattern[i] = u8(key >> (8 * ((position + i) % 4)));
+  Block mask;
+  std::memcpy(&mask, pattern, 16);
   u64 i = 0;
-  for (; i + 32 <= count; i += 32) {
-    u64 chunk[4];
-    std::memcpy(chunk, data + i, 32);
-    chunk[0] ^= word;
-    chunk[1] ^= word;
-    chunk[2] ^= word;
-    chunk[3] ^= word;
-    std::memcpy(data + i, chunk, 32);
+  for (; i + 64 <= count; i += 64) {
+    Block a, b, c, d;
+    std::memcpy(&a, data + i, 16);
+    std::memcpy(&b, data + i + 16, 16);
+    std::memcpy(&c, data + i + 32, 16);
+    std::memcpy(&d, data + i + 48, 16);
+    a ^= mask;
+    b ^= mask;
+    c ^= mask;
+    d ^= mask;
+    std::memcpy(data + i, &a, 16);
+    std::memcpy(data + i + 16, &b, 16);
+    std::memcpy(data + i + 32, &c, 16);
+    std::memcpy(data + i + 48, &d, 16);
   }
-  for (; i < count; ++i) data[i] ^= pattern[i % 8];
+  for (; i < count; ++i) data[i] ^= pattern[i % 16];
 }
 
 }  // namespace

@@ -256,9 +256,11 @@ TEST(FastPack, KeyByteFollowsPositionInEntry) {
     slpack::PackWriter writer(version, key);
     writer.AddFile("pad", Bytes{1, 2, 3});  // the next entry starts at an odd pack offset
     writer.AddFile("k.bin", plain);
+    const Bytes large = Pattern(5000, 21);
+    writer.AddFile("large.bin", large);
     Bytes bytes = BuildPack(writer);
     // Stored bytes: byte p XORed with key byte p mod 4, the key's first stored byte first.
-    size_t at = version == 2 ? bytes.size() - 4 - plain.size() : bytes.size() - plain.size();
+    size_t at = (version == 2 ? bytes.size() - 4 : bytes.size()) - large.size() - plain.size();
     EXPECT_EQ(bytes[at + 0], 0x10 ^ 0x11);
     EXPECT_EQ(bytes[at + 1], 0x20 ^ 0x22);
     EXPECT_EQ(bytes[at + 4], 0x50 ^ 0x11);
@@ -281,6 +283,15 @@ TEST(FastPack, KeyByteFollowsPositionInEntry) {
         ASSERT_EQ(pack.Read(got.data(), n), n);
         ASSERT_EQ(got, Bytes(plain.begin() + start, plain.begin() + start + n)) << start << "+" << n;
       }
+    // Pieces of uneven sizes across a longer entry: every piece starts at another key byte.
+    ASSERT_TRUE(pack.OpenA("large.bin", 0));
+    Bytes pieces;
+    for (u64 n = 1; pieces.size() < large.size(); n = n % 97 + 13) {
+      Bytes got(n);
+      got.resize(pack.Read(got.data(), n));
+      pieces.insert(pieces.end(), got.begin(), got.end());
+    }
+    EXPECT_EQ(pieces, large);
   }
 }
 
