@@ -321,7 +321,10 @@ bool CSLProperty::CopyTo(CSLProperty* target) const {
   if (target == this) return SLFail(SL_OK, true);
   if (!target) return SLFail(SL_E_INVALID_ARG, false);
   bool ok = target->SetName(m_name);
+  // Clearing the old value resets the code; a failed name copy keeps its own.
+  const u32 nameFailure = ok ? SL_OK : SLGetLastError(false);
   target->ClearValue();
+  if (!ok) SLSetLastError(nameFailure);
   if (ok) {
     target->m_type = m_type;
     switch (m_type) {
