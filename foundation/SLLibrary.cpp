@@ -147,8 +147,9 @@ static DWORD SLFallback_GetLastError() { return SLGetLastErrorFallback(); }
 static void SLFallback_SetLastError(DWORD) {}
 static UINT SLFallback_GetErrorMode() { return 0; }
 static UINT SLFallback_SetErrorMode(UINT) { return 0; }
-// The process's own being-debugged flag is not reachable without the entry point here.
-static BOOL SLFallback_IsDebuggerPresent() { return FALSE; }
+// Without the entry point the answer still comes from the process's own record of
+// whether something traces it.
+static BOOL SLFallback_IsDebuggerPresent() { return SLPlatformIsBeingTraced(); }
 
 // ---- the slots and their lazy stubs -------------------------------------------------
 

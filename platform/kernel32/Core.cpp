@@ -287,7 +287,9 @@ std::atomic<LPTOP_LEVEL_EXCEPTION_FILTER> g_exceptionFilter{nullptr};
 UINT GetErrorMode() { return g_errorMode.load(); }
 UINT SetErrorMode(UINT mode) { return g_errorMode.exchange(mode); }
 
-BOOL IsDebuggerPresent() {
+BOOL IsDebuggerPresent() { return SLPlatformIsBeingTraced(); }
+
+BOOL SLPlatformIsBeingTraced() {
   std::ifstream status("/proc/self/status");
   std::string line;
   while (std::getline(status, line)) {

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/ptrace.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cstring>
 #include <filesystem>
@@ -291,5 +295,33 @@ TEST(LibraryBindingChild, MissingEntries) {
 
   // The binder asked for quiet error handling; SetErrorMode was there.
   EXPECT_EQ(GetErrorMode(), 0x8003u);
+  SL_CHILD_DONE();
+}
+
+// Without the entry point the debugger query still tells a traced process from an
+// untraced one.
+TEST(LibraryBinding, MissingDebuggerQueryStillSeesATracer) {
+  if (SLInChildProcess()) return;
+  SL_EXPECT_CHILD_PASSES("LibraryBindingChild.MissingDebuggerQuery", "");
+}
+
+TEST(LibraryBindingChild, MissingDebuggerQuery) {
+  SL_CHILD_ONLY();
+  ASSERT_FALSE(SLKernelTableIsBound());
+  SLPlatformHideExport("kernel32", "IsDebuggerPresent", true);
+  EXPECT_FALSE(SLIsDebuggerPresent());
+  ASSERT_TRUE(SLKernelTableIsBound());
+
+  // A process of our own that this one traces answers through the same slot.
+  pid_t traced = fork();
+  ASSERT_GE(traced, 0);
+  if (traced == 0) {
+    if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(3);
+    _exit(SLIsDebuggerPresent() ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(traced, &status, 0), traced);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
   SL_CHILD_DONE();
 }
