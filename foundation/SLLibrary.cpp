@@ -216,9 +216,10 @@ void FenceIfWanted() {
 #endif
 }
 
-// Converts a UTF-16 name for the 8-bit entry points (code page 0, no best-fit).
+// Converts a UTF-16 name for the 8-bit entry points (code page 0, no best-fit). The
+// whole buffer takes part: a name of up to 1023 characters and its terminator fit.
 bool NarrowName(const SLWChar* name, char (&buffer)[1024]) {
-  int n = g_slotWideCharToMultiByte.load(std::memory_order_acquire)(0, 0x200, name, -1, buffer, sizeof(buffer) - 1,
+  int n = g_slotWideCharToMultiByte.load(std::memory_order_acquire)(0, 0x200, name, -1, buffer, sizeof(buffer),
                                                                     nullptr, nullptr);
   if (n <= 0) return false;
   buffer[n < int(sizeof(buffer)) ? n : int(sizeof(buffer)) - 1] = 0;

@@ -325,3 +325,30 @@ TEST(LibraryBindingChild, MissingDebuggerQuery) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
   SL_CHILD_DONE();
 }
+
+// Through the 8-bit entry a name may use the whole 1024-byte buffer: 1023 characters.
+TEST(LibraryBinding, LongestNameThroughTheEightBitEntry) {
+  if (SLInChildProcess()) return;
+  SL_EXPECT_CHILD_PASSES("LibraryBindingChild.LongestName", "");
+}
+
+TEST(LibraryBindingChild, LongestName) {
+  SL_CHILD_ONLY();
+  SLPlatformHideExport("kernel32", "LoadLibraryW", true);
+  HMODULE zlib = SLLoadLibrary(u"libz.so.1");
+  ASSERT_NE(zlib, nullptr);
+  char target[4096];
+  ASSERT_GT(GetModuleFileNameA(zlib, target, sizeof(target)), 0u);
+
+  const std::string root = (std::filesystem::temp_directory_path() / ("sl_long_" + std::to_string(getpid()))).string();
+  std::string dir = root;
+  while (1022 - dir.size() > 250) dir += "/" + std::string(200, 'd');
+  std::filesystem::create_directories(dir);
+  const std::string link = dir + "/" + std::string(1022 - dir.size(), 'z');
+  ASSERT_EQ(link.size(), 1023u);
+  std::filesystem::create_symlink(target, link);
+  const std::u16string wide(link.begin(), link.end());
+  EXPECT_NE(SLLoadLibrary(wide.c_str()), nullptr);
+  std::filesystem::remove_all(root);
+  SL_CHILD_DONE();
+}
