@@ -337,6 +337,15 @@ TEST(Properties, CopyFollowsTheValueType) {
   source.ClearValue();
   EXPECT_EQ(g_destroyed - before, 1);
 
+  // The 32-bit kinds copy their 32 bits and nothing of the word around them.
+  for (u32 type : {1u, 2u, 7u}) {
+    value.raw = 0xA5A5A5A512345678ull;
+    source.SetRaw(type, value);
+    ASSERT_TRUE(source.CopyTo(&target));
+    EXPECT_EQ(target.GetType(), type);
+    EXPECT_EQ(target.GetValue().raw, 0x12345678ull) << type;
+  }
+
   value.raw = 0;
   value.d = 2.5;
   source.SetRaw(3, value);
