@@ -123,6 +123,14 @@ TEST(LibraryWrappers, ModuleFileNameIsTheProgramAndTruncates) {
   EXPECT_EQ(SLGetLastError(), 0x80001006u);
 }
 
+TEST(LibraryWrappers, ModuleFileNameOfAHandleThatNamesNoModule) {
+  int notAModule[16] = {};
+  char buffer[64] = "x";
+  EXPECT_EQ(SLGetModuleFileNameA(reinterpret_cast<HMODULE>(notAModule), buffer, sizeof(buffer)), 0u);
+  EXPECT_EQ(SLGetLastError(), 0x80002006u);
+  EXPECT_STREQ(buffer, "");
+}
+
 TEST(LibraryWrappers, ExitCodeOfRunningAndEndedThreads) {
   HANDLE self = nullptr;
   ASSERT_TRUE(SLDuplicateHandle(SLGetCurrentProcess(), SLGetCurrentThread(), SLGetCurrentProcess(), &self));
