@@ -147,8 +147,9 @@ static DWORD SLFallback_GetLastError() { return SLGetLastErrorFallback(); }
 static void SLFallback_SetLastError(DWORD) {}
 static UINT SLFallback_GetErrorMode() { return 0; }
 static UINT SLFallback_SetErrorMode(UINT) { return 0; }
-// The process's own being-debugged flag is not reachable without the entry point here.
-static BOOL SLFallback_IsDebuggerPresent() { return FALSE; }
+// Without the entry point the answer still comes from the process's own record of
+// whether something traces it.
+static BOOL SLFallback_IsDebuggerPresent() { return SLPlatformIsBeingTraced(); }
 
 // ---- the slots and their lazy stubs -------------------------------------------------
 
@@ -215,9 +216,10 @@ void FenceIfWanted() {
 #endif
 }
 
-// Converts a UTF-16 name for the 8-bit entry points (code page 0, no best-fit).
+// Converts a UTF-16 name for the 8-bit entry points (code page 0, no best-fit). The
+// whole buffer takes part: a name of up to 1023 characters and its terminator fit.
 bool NarrowName(const SLWChar* name, char (&buffer)[1024]) {
-  int n = g_slotWideCharToMultiByte.load(std::memory_order_acquire)(0, 0x200, name, -1, buffer, sizeof(buffer) - 1,
+  int n = g_slotWideCharToMultiByte.load(std::memory_order_acquire)(0, 0x200, name, -1, buffer, sizeof(buffer),
                                                                     nullptr, nullptr);
   if (n <= 0) return false;
   buffer[n < int(sizeof(buffer)) ? n : int(sizeof(buffer)) - 1] = 0;

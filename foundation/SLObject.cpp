@@ -231,11 +231,13 @@ bool CSLObject::SetIntegerProperty(const char* name, i32 value) {
 namespace {
 enum : u32 {
   kPropNone = 0,
+  kPropValue32 = 1,
   kPropInteger = 2,
   kPropDouble = 3,
   kPropTextA = 4,
   kPropTextW = 5,
   kPropOwnedBlock = 6,
+  kPropValue32b = 7,
   kPropBorrowed = 8,
   kPropObject = 9,
 };
@@ -321,7 +323,10 @@ bool CSLProperty::CopyTo(CSLProperty* target) const {
   if (target == this) return SLFail(SL_OK, true);
   if (!target) return SLFail(SL_E_INVALID_ARG, false);
   bool ok = target->SetName(m_name);
+  // Clearing the old value resets the code; a failed name copy keeps its own.
+  const u32 nameFailure = ok ? SL_OK : SLGetLastError(false);
   target->ClearValue();
+  if (!ok) SLSetLastError(nameFailure);
   if (ok) {
     target->m_type = m_type;
     switch (m_type) {
@@ -341,6 +346,12 @@ bool CSLProperty::CopyTo(CSLProperty* target) const {
       case kPropObject:
         target->m_value.object = m_value.object;
         if (m_value.object) m_value.object->AddRef();
+        break;
+      case kPropValue32:
+      case kPropInteger:
+      case kPropValue32b:
+        // A 32-bit value: the rest of the value word stays zero.
+        target->m_value.u = m_value.u;
         break;
       default:
         target->m_value.raw = m_value.raw;

@@ -225,15 +225,22 @@ std::u16string SLPlatformUtf8ToUtf16(const char* text) {
 
 namespace {
 
-std::string ModulePath(HMODULE module) {
+// False for a handle that names no module (system error 126).
+bool ModulePath(HMODULE module, std::string* out) {
+  out->clear();
   if (module && !SLPlatformIsBuiltinModule(module) && module != GetModuleHandleA(nullptr)) {
-    struct link_map* map = nullptr;
-    if (dlinfo(module, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name && *map->l_name) return map->l_name;
+    bool known = false;
+    *out = SLPlatformLibraryPath(module, &known);
+    if (!known) {
+      SLPlatformSetLastError(ERROR_MOD_NOT_FOUND);
+      return false;
+    }
+    if (!out->empty()) return true;
   }
   char path[4096];
   ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
-  if (n <= 0) return std::string();
-  return std::string(path, std::size_t(n));
+  if (n > 0) out->assign(path, std::size_t(n));
+  return true;
 }
 
 // Copies as the system does: a path that does not fit is cut to size - 1 units,
@@ -258,13 +265,22 @@ DWORD CopyModulePath(const Text& path, Char* buffer, DWORD size) {
 }  // namespace
 
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size) {
-  std::u16string path = SLPlatformUtf8ToUtf16(ModulePath(module).c_str());
+  std::string utf8;
+  if (!ModulePath(module, &utf8)) {
+    if (buffer && size) buffer[0] = 0;
+    return 0;
+  }
+  std::u16string path = SLPlatformUtf8ToUtf16(utf8.c_str());
   return CopyModulePath(path, buffer, size);
 }
 
 DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
   // 8-bit text is Windows-1252; its Latin-1 part maps one to one, the rest becomes "?".
-  std::string utf8 = ModulePath(module);
+  std::string utf8;
+  if (!ModulePath(module, &utf8)) {
+    if (buffer && size) buffer[0] = 0;
+    return 0;
+  }
   std::string path;
   const unsigned char* p = reinterpret_cast<const unsigned char*>(utf8.c_str());
   while (*p) {
@@ -287,7 +303,9 @@ std::atomic<LPTOP_LEVEL_EXCEPTION_FILTER> g_exceptionFilter{nullptr};
 UINT GetErrorMode() { return g_errorMode.load(); }
 UINT SetErrorMode(UINT mode) { return g_errorMode.exchange(mode); }
 
-BOOL IsDebuggerPresent() {
+BOOL IsDebuggerPresent() { return SLPlatformIsBeingTraced(); }
+
+BOOL SLPlatformIsBeingTraced() {
   std::ifstream status("/proc/self/status");
   std::string line;
   while (std::getline(status, line)) {

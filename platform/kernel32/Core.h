@@ -51,6 +51,8 @@ LANGID GetUserDefaultLangID();
 UINT GetErrorMode();
 UINT SetErrorMode(UINT mode);
 BOOL IsDebuggerPresent();
+// The process's own being-traced state, read without going through an entry point.
+BOOL SLPlatformIsBeingTraced();
 LPTOP_LEVEL_EXCEPTION_FILTER SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_FILTER filter);
 void GetSystemInfo(LPSYSTEM_INFO info);
 // Written to standard error only when the environment has SL_DEBUG=1.

@@ -2,8 +2,11 @@
 
 #include <dlfcn.h>
 
+#include <link.h>
+
 #include <atomic>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -100,7 +103,40 @@ void* FindInBuiltin(const BuiltinModule* module, const char* name, bool ignoreCa
 
 bool IsOrdinal(const char* name) { return reinterpret_cast<std::uintptr_t>(name) <= 0xFFFF; }
 
+// Shared libraries whose handles this layer handed out. The dynamic loader follows any
+// handle it is given as a pointer, so a handle is looked up here first: a made-up or
+// freed one is refused instead of being followed.
+struct KnownLibraries {
+  std::mutex lock;
+  std::map<void*, unsigned> loads;  // handle -> loads through LoadLibrary not yet freed
+};
+KnownLibraries& Known() {
+  static KnownLibraries* known = new KnownLibraries;  // never destroyed: used up to the end
+  return *known;
+}
+
+void RememberLibrary(void* handle, unsigned loads) {
+  KnownLibraries& known = Known();
+  std::lock_guard<std::mutex> guard(known.lock);
+  known.loads[handle] += loads;
+}
+
+bool IsKnownLibrary(HMODULE module) {
+  KnownLibraries& known = Known();
+  std::lock_guard<std::mutex> guard(known.lock);
+  return known.loads.count(module) != 0;
+}
+
 }  // namespace
+
+std::string SLPlatformLibraryPath(HMODULE module, bool* known) {
+  *known = false;
+  if (!module || !IsKnownLibrary(module)) return std::string();
+  *known = true;
+  struct link_map* map = nullptr;
+  if (dlinfo(module, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name) return map->l_name;
+  return std::string();
+}
 
 bool SLPlatformIsBuiltinModule(HMODULE module) { return AsBuiltin(module) != nullptr; }
 
@@ -128,6 +164,7 @@ HMODULE LoadLibraryA(LPCSTR name) {
     SLPlatformSetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
+  RememberLibrary(handle, 1);
   return handle;
 }
 
@@ -152,6 +189,7 @@ HMODULE GetModuleHandleA(LPCSTR name) {
     return nullptr;
   }
   dlclose(handle);
+  RememberLibrary(handle, 0);
   return handle;
 }
 
@@ -166,16 +204,39 @@ BOOL FreeLibrary(HMODULE module) {
     return FALSE;
   }
   if (AsBuiltin(module) || module == GetModuleHandleA(nullptr)) return TRUE;
+  KnownLibraries& known = Known();
+  bool unknownPath = false;
+  std::string path = SLPlatformLibraryPath(module, &unknownPath);
+  {
+    std::lock_guard<std::mutex> guard(known.lock);
+    auto found = known.loads.find(module);
+    if (found == known.loads.end()) {
+      SLPlatformSetLastError(ERROR_INVALID_HANDLE);
+      return FALSE;
+    }
+    // Only asked for by GetModuleHandle: nothing loaded through here to give back.
+    if (found->second == 0) return TRUE;
+    --found->second;
+  }
   if (dlclose(module) != 0) {
+    RememberLibrary(module, 1);
     SLPlatformSetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
+  // A library that others still hold (or that the program was linked with) stays loaded,
+  // and so does its handle; one that went is forgotten.
+  void* again = path.empty() ? nullptr : dlopen(path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
+  if (again) dlclose(again);
+  std::lock_guard<std::mutex> guard(known.lock);
+  auto found = known.loads.find(module);
+  if (found != known.loads.end() && found->second == 0 && again != module) known.loads.erase(found);
   return TRUE;
 }
 
 void* SLPlatformFindExport(HMODULE module, const char* name) {
   if (!module || !name || IsOrdinal(name)) return nullptr;
   if (const BuiltinModule* builtin = AsBuiltin(module)) return FindInBuiltin(builtin, name, true);
+  if (module != GetModuleHandleA(nullptr) && !IsKnownLibrary(module)) return nullptr;
   return dlsym(module, name);
 }
 
@@ -184,7 +245,7 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
   if (module && name && !IsOrdinal(name)) {
     if (const BuiltinModule* builtin = AsBuiltin(module))
       address = FindInBuiltin(builtin, name, false);
-    else
+    else if (module == GetModuleHandleA(nullptr) || IsKnownLibrary(module))
       address = dlsym(module, name);
   }
   if (!address) SLPlatformSetLastError(ERROR_PROC_NOT_FOUND);

@@ -3,6 +3,8 @@
 // and real shared libraries through the dynamic loader for every other name.
 #pragma once
 
+#include <string>
+
 #include "platform/wintypes.h"
 
 // Built-in names are compared without regard to ASCII case, with or without ".dll".
@@ -22,6 +24,9 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 void* SLPlatformFindExport(HMODULE module, const char* name);
 // True when the handle names one of the built-in modules.
 bool SLPlatformIsBuiltinModule(HMODULE module);
+// The file of a shared library whose handle this layer handed out (LoadLibrary,
+// GetModuleHandle); *known is false for any other handle, which is never followed.
+std::string SLPlatformLibraryPath(HMODULE module, bool* known);
 
 // Test tooling: makes a built-in entry point look missing (or present again), as on
 // a system that lacks it. Takes effect for lookups made afterwards.

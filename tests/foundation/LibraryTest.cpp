@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/ptrace.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cstring>
 #include <filesystem>
@@ -117,6 +121,14 @@ TEST(LibraryWrappers, ModuleFileNameIsTheProgramAndTruncates) {
   EXPECT_EQ(SLGetLastError(), 0x80001005u);
   EXPECT_EQ(SLGetModuleFileNameA(nullptr, buffer, 0), 0u);
   EXPECT_EQ(SLGetLastError(), 0x80001006u);
+}
+
+TEST(LibraryWrappers, ModuleFileNameOfAHandleThatNamesNoModule) {
+  int notAModule[16] = {};
+  char buffer[64] = "x";
+  EXPECT_EQ(SLGetModuleFileNameA(reinterpret_cast<HMODULE>(notAModule), buffer, sizeof(buffer)), 0u);
+  EXPECT_EQ(SLGetLastError(), 0x80002006u);
+  EXPECT_STREQ(buffer, "");
 }
 
 TEST(LibraryWrappers, ExitCodeOfRunningAndEndedThreads) {
@@ -291,5 +303,60 @@ TEST(LibraryBindingChild, MissingEntries) {
 
   // The binder asked for quiet error handling; SetErrorMode was there.
   EXPECT_EQ(GetErrorMode(), 0x8003u);
+  SL_CHILD_DONE();
+}
+
+// Without the entry point the debugger query still tells a traced process from an
+// untraced one.
+TEST(LibraryBinding, MissingDebuggerQueryStillSeesATracer) {
+  if (SLInChildProcess()) return;
+  SL_EXPECT_CHILD_PASSES("LibraryBindingChild.MissingDebuggerQuery", "");
+}
+
+TEST(LibraryBindingChild, MissingDebuggerQuery) {
+  SL_CHILD_ONLY();
+  ASSERT_FALSE(SLKernelTableIsBound());
+  SLPlatformHideExport("kernel32", "IsDebuggerPresent", true);
+  EXPECT_FALSE(SLIsDebuggerPresent());
+  ASSERT_TRUE(SLKernelTableIsBound());
+
+  // A process of our own that this one traces answers through the same slot.
+  pid_t traced = fork();
+  ASSERT_GE(traced, 0);
+  if (traced == 0) {
+    if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(3);
+    _exit(SLIsDebuggerPresent() ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(traced, &status, 0), traced);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  SL_CHILD_DONE();
+}
+
+// Through the 8-bit entry a name may use the whole 1024-byte buffer: 1023 characters.
+TEST(LibraryBinding, LongestNameThroughTheEightBitEntry) {
+  if (SLInChildProcess()) return;
+  SL_EXPECT_CHILD_PASSES("LibraryBindingChild.LongestName", "");
+}
+
+TEST(LibraryBindingChild, LongestName) {
+  SL_CHILD_ONLY();
+  SLPlatformHideExport("kernel32", "LoadLibraryW", true);
+  HMODULE zlib = SLLoadLibrary(u"libz.so.1");
+  ASSERT_NE(zlib, nullptr);
+  char target[4096];
+  ASSERT_GT(GetModuleFileNameA(zlib, target, sizeof(target)), 0u);
+
+  const std::string root = (std::filesystem::temp_directory_path() / ("sl_long_" + std::to_string(getpid()))).string();
+  std::string dir = root;
+  while (1022 - dir.size() > 250) dir += "/" + std::string(200, 'd');
+  std::filesystem::create_directories(dir);
+  const std::string link = dir + "/" + std::string(1022 - dir.size(), 'z');
+  ASSERT_EQ(link.size(), 1023u);
+  std::filesystem::create_symlink(target, link);
+  const std::u16string wide(link.begin(), link.end());
+  EXPECT_NE(SLLoadLibrary(wide.c_str()), nullptr);
+  std::filesystem::remove_all(root);
   SL_CHILD_DONE();
 }

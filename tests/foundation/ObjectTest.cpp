@@ -1,13 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cstring>
+#include <fstream>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLObject.h"
+#include "tests/foundation/ChildProcess.h"
 
 namespace {
 
@@ -331,6 +337,15 @@ TEST(Properties, CopyFollowsTheValueType) {
   source.ClearValue();
   EXPECT_EQ(g_destroyed - before, 1);
 
+  // The 32-bit kinds copy their 32 bits and nothing of the word around them.
+  for (u32 type : {1u, 2u, 7u}) {
+    value.raw = 0xA5A5A5A512345678ull;
+    source.SetRaw(type, value);
+    ASSERT_TRUE(source.CopyTo(&target));
+    EXPECT_EQ(target.GetType(), type);
+    EXPECT_EQ(target.GetValue().raw, 0x12345678ull) << type;
+  }
+
   value.raw = 0;
   value.d = 2.5;
   source.SetRaw(3, value);
@@ -338,4 +353,38 @@ TEST(Properties, CopyFollowsTheValueType) {
   EXPECT_EQ(target.GetValue().d, 2.5);
   EXPECT_TRUE(target.CopyTo(&target));
   EXPECT_EQ(SLGetLastError(), 0u);
+}
+
+// Out of memory while copying the name: the target ends up cleared and the failure's
+// code is what the caller reads, not the success of clearing the old value.
+TEST(Properties, FailedNameCopyKeepsItsCode) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "an address-space limit does not suit the sanitizers' shadow memory";
+#endif
+  if (SLInChildProcess()) return;
+  SL_EXPECT_CHILD_PASSES("PropertiesChild.FailedNameCopy", "");
+}
+
+TEST(PropertiesChild, FailedNameCopy) {
+  SL_CHILD_ONLY();
+  std::string name(64u << 20, 'n');
+  CTestProperty source, target;
+  ASSERT_TRUE(source.SetName(name.c_str()));
+  ASSERT_TRUE(target.SetName("old"));
+  target.SetInteger(5);
+
+  // Leave the address space only a little room: a second copy of the name cannot fit.
+  u64 pages = 0;
+  std::ifstream("/proc/self/statm") >> pages;
+  ASSERT_GT(pages, 0u);
+  rlimit limit{};
+  limit.rlim_cur = limit.rlim_max = rlim_t(pages * u64(sysconf(_SC_PAGESIZE)) + (16u << 20));
+  ASSERT_EQ(setrlimit(RLIMIT_AS, &limit), 0);
+
+  SLSetLastError(0);
+  EXPECT_FALSE(source.CopyTo(&target));
+  EXPECT_EQ(SLGetLastError(), 0x80000001u);
+  EXPECT_STREQ(target.GetName(), "");
+  EXPECT_EQ(target.GetType(), 0u);
+  SL_CHILD_DONE();
 }

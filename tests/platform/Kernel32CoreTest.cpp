@@ -91,6 +91,44 @@ TEST(Kernel32Modules, SharedLibraryPathAndEntries) {
   EXPECT_TRUE(FreeLibrary(zlib));
 }
 
+// A handle that names no module is refused, never followed.
+TEST(Kernel32Modules, HandlesThatNameNoModuleAreRefused) {
+  int notAModule[64] = {};
+  for (HMODULE module : {reinterpret_cast<HMODULE>(notAModule), reinterpret_cast<HMODULE>(0x1234)}) {
+    char narrow[64] = "x";
+    SetLastError(0);
+    EXPECT_EQ(GetModuleFileNameA(module, narrow, sizeof(narrow)), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+    EXPECT_STREQ(narrow, "");
+    char16_t wide[64] = {u'x'};
+    EXPECT_EQ(GetModuleFileNameW(module, wide, 64), 0u);
+    EXPECT_EQ(wide[0], 0);
+    EXPECT_EQ(GetProcAddress(module, "deflate"), nullptr);
+    EXPECT_EQ(SLPlatformFindExport(module, "deflate"), nullptr);
+    EXPECT_FALSE(FreeLibrary(module));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  }
+
+  // A library that only this layer loaded goes with its last free, and so does its handle.
+  HMODULE gmp = LoadLibraryA("libgmp.so.10");
+  ASSERT_NE(gmp, nullptr);
+  EXPECT_EQ(LoadLibraryA("libgmp.so.10"), gmp);
+  EXPECT_TRUE(FreeLibrary(gmp));
+  char path[1024];
+  EXPECT_GT(GetModuleFileNameA(gmp, path, sizeof(path)), 0u);  // still loaded once
+  EXPECT_TRUE(FreeLibrary(gmp));
+  EXPECT_EQ(GetModuleFileNameA(gmp, path, sizeof(path)), 0u);
+  EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+  EXPECT_FALSE(FreeLibrary(gmp));
+
+  // One the program was linked with stays, and so does its handle.
+  HMODULE bzip2 = LoadLibraryA("libbz2.so.1.0");
+  ASSERT_NE(bzip2, nullptr);
+  EXPECT_TRUE(FreeLibrary(bzip2));
+  EXPECT_GT(GetModuleFileNameA(bzip2, path, sizeof(path)), 0u);
+  EXPECT_NE(GetProcAddress(bzip2, "BZ2_bzlibVersion"), nullptr);
+}
+
 TEST(Kernel32Process, ModuleFileNameInBothWidths) {
   std::string exe = std::filesystem::read_symlink("/proc/self/exe").string();
   char narrow[4096];
