@@ -867,11 +867,8 @@ SLStorageFindRecord* CSLResourceStorage::FindNextW() {
     auto* copy = static_cast<SLWChar*>(SLAlloc((length + 1) * 2));
     if (!copy) return nullptr;
     SLMemCopy(copy, name, (length + 1) * 2);
-    if (!d->source->GetTime(&record->time)) {
-      SLErrorKeeper keep;
-      SLFree(copy);
-      return nullptr;
-    }
+    // A source that cannot tell its date lists its entries with a zero date.
+    if (!d->source->GetTime(&record->time)) record->time.SetZero(false);
     SLFree(record->nameW);
     record->nameW = copy;
     record->reserved = 0;

@@ -364,3 +364,25 @@ TEST(ResourceStorage, ReadsAModuleLinkedByTheSystemTools) {
   EXPECT_TRUE(storage.OpenA("#6/#1/10/3", SL_STORAGE_READ));
   storage.AttachContainer(nullptr);
 }
+
+namespace {
+class DatelessMemory : public CSLMemoryStorage {
+ public:
+  bool GetTime(CSLDateTime*) override { return SLFail(SL_E_NOT_SUPPORTED, false); }
+};
+}  // namespace
+
+TEST(ResourceStorage, ListingFromASourceWithoutADateUsesAZeroDate) {
+  auto image = SLPeRes::WriteModule(SampleResources());
+  DatelessMemory memory;
+  ASSERT_TRUE(memory.AttachBuffer(image.data(), u32(image.size()), false));
+  CSLResourceStorage storage;
+  ASSERT_TRUE(storage.AttachContainer(&memory));
+  u32 listed = 0;
+  for (auto* r = storage.FindFirstA("#10/*"); r; r = storage.FindNextA()) {
+    EXPECT_EQ(r->time.GetTicks(), 0u);
+    ++listed;
+  }
+  EXPECT_EQ(listed, 4u);  // "..", and #101 in two languages, #102
+  storage.AttachContainer(nullptr);
+}
