@@ -336,7 +336,9 @@ u64 CSLZipFileStorage::ReadCompressed(u8* bytes, u64 count, CSLTimer* timer, u32
     }
     if (done == count) return done;
     if (m_state->inputEnded) {
-      *outcome = SL_E_STORAGE_EOF;
+      // The codec's stream ended short of the size the directory gives: the entry's data is
+      // damaged (a wrong password often decodes to such a short stream), not merely at its end.
+      *outcome = SL_E_STORAGE_READ;
       return done;
     }
 

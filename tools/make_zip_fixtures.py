@@ -171,6 +171,14 @@ def crafted():
     body = local_header(b"g.txt", hello * 50, method=8, packed=packed)
     central = central_header(b"g.txt", hello * 50, 0, method=8, crc=0x12345678, packed_size=len(packed))
     write("bad_crc.zip", body + central + end_record(1, len(central), len(body)))
+    # A deflate entry whose stream ends before the size its headers give (what a wrong
+    # password often decodes to): damaged data, not an early end.
+    short = hello * 50
+    packed = zlib.compress(short)[2:-4]
+    body = struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, 0, 8, 0, 0, zlib.crc32(short), len(packed),
+                       len(short) + 100, 7, 0) + b"short.t" + packed
+    central = central_header(b"short.t", short, 0, method=8, packed_size=len(packed), plain_size=len(short) + 100)
+    write("short_stream.zip", body + central + end_record(1, len(central), len(body)))
     # Strong encryption flag (bit 6).
     body = local_header(b"h.txt", hello, flags=0x41)
     central = central_header(b"h.txt", hello, 0, flags=0x41)

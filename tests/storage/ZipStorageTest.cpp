@@ -318,6 +318,19 @@ TEST(ZipStorage, WrongCrcFailsAtTheLastByteUntilRewound) {
   EXPECT_EQ(SLGetLastError(), 0u);
 }
 
+TEST(ZipStorage, StreamEndingShortOfItsSizeIsDamaged) {
+  Archive archive("short_stream.zip");
+  ASSERT_TRUE(archive.Attach());
+  ASSERT_TRUE(archive.zip.OpenA("short.t", 0));
+  u64 size = 0;
+  archive.zip.GetSize(&size);
+  Bytes buffer(size);
+  EXPECT_EQ(archive.zip.Read(buffer.data(), size), size - 100);
+  EXPECT_EQ(SLGetLastError(), 0x80020010u);
+  EXPECT_EQ(archive.zip.Read(buffer.data(), 1), 0u);
+  EXPECT_EQ(SLGetLastError(), 0x80020010u);
+}
+
 TEST(ZipStorage, SeekingRestartsAndSkips) {
   Archive archive("7z_deflate64.zip");
   ASSERT_TRUE(archive.Attach());
