@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/kernel32/Core.h"
 #include "platform/user32/WindowSystem.h"
 
 namespace SLUser32 {
@@ -18,62 +19,8 @@ HWND HandleOf(Uint32 windowId) {
   return native ? static_cast<HWND>(SDL_GetWindowData(native, "hwnd")) : nullptr;
 }
 
-std::string ToUtf8(const std::u16string& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    else if (c >= 0xD800 && c < 0xE000)
-      c = 0xFFFD;
-    if (c < 0x80) {
-      out += char(c);
-    } else if (c < 0x800) {
-      out += char(0xC0 | (c >> 6));
-      out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += char(0xE0 | (c >> 12));
-      out += char(0x80 | ((c >> 6) & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    } else {
-      out += char(0xF0 | (c >> 18));
-      out += char(0x80 | ((c >> 12) & 0x3F));
-      out += char(0x80 | ((c >> 6) & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
-// Decodes SDL's UTF-8 text into UTF-16 units (malformed bytes are skipped).
-std::u16string FromUtf8(const char* text) {
-  std::u16string out;
-  const auto* p = reinterpret_cast<const unsigned char*>(text);
-  while (*p) {
-    char32_t c;
-    int extra;
-    if (*p < 0x80) c = *p, extra = 0;
-    else if ((*p & 0xE0) == 0xC0) c = *p & 0x1F, extra = 1;
-    else if ((*p & 0xF0) == 0xE0) c = *p & 0x0F, extra = 2;
-    else if ((*p & 0xF8) == 0xF0) c = *p & 0x07, extra = 3;
-    else { ++p; continue; }
-    ++p;
-    bool ok = true;
-    for (int i = 0; i < extra; ++i, ++p) {
-      if ((*p & 0xC0) != 0x80) { ok = false; break; }
-      c = (c << 6) | (*p & 0x3F);
-    }
-    if (!ok) continue;
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += char16_t(0xD800 + (c >> 10));
-      out += char16_t(0xDC00 + (c & 0x3FF));
-    } else {
-      out += char16_t(c);
-    }
-  }
-  return out;
-}
+std::string ToUtf8(const std::u16string& text) { return SLPlatformUtf16ToUtf8(text.c_str(), text.size()); }
+std::u16string FromUtf8(const char* text) { return SLPlatformUtf8ToUtf16(text); }
 
 // The virtual-key code the program expects for an SDL key.
 int VirtualKey(SDL_Keycode key) {

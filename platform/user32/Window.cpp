@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/kernel32/Handles.h"
+#include "platform/kernel32/Text.h"
 #include "platform/user32/Queue.h"
 #include "platform/user32/WindowSystem.h"
 
@@ -20,26 +21,19 @@ namespace SLUser32 {
 
 DWORD CurrentThreadId() { return static_cast<DWORD>(syscall(SYS_gettid)); }
 
-namespace {
-
-// Windows-1252 differs from Latin-1 only in 0x80-0x9F; the five unassigned bytes
-// map to their own C1 code points, as the system converter does.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-}  // namespace
-
+// The 8-bit text of the A entry points is Windows-1252, converted by kernel32's own tables.
 char16_t AnsiCharToWide(unsigned char c) {
-  return (c >= 0x80 && c < 0xA0) ? kCp1252High[c - 0x80] : char16_t(c);
+  char byte = char(c);
+  char16_t unit = 0;
+  return MultiByteToWideChar(1252, 0, &byte, 1, &unit, 1) == 1 ? unit : char16_t(c);
 }
 
 int WideCharToAnsi(char16_t c) {
-  if (c < 0x80 || (c >= 0xA0 && c < 0x100)) return c;
-  for (int i = 0; i < 32; ++i)
-    if (kCp1252High[i] == c) return 0x80 + i;
-  return -1;
+  constexpr DWORD kNoBestFit = 0x400;
+  char byte = 0;
+  BOOL usedDefault = FALSE;
+  if (WideCharToMultiByte(1252, kNoBestFit, &c, 1, &byte, 1, nullptr, &usedDefault) != 1 || usedDefault) return -1;
+  return static_cast<unsigned char>(byte);
 }
 
 std::u16string AnsiToWide(const char* text) {
