@@ -52,6 +52,10 @@ int HexValue(char c) {
 }
 
 constexpr double kTiny = 1e-10;
+// The weight of each fraction digit: 0.1, 0.01, ... as their own nearest doubles (a running
+// product of 0.1 drifts from the second digit on: 0.1 * 0.1 is not 0.01).
+constexpr double kFractionScale[15] = {1e-1, 1e-2, 1e-3, 1e-4,  1e-5,  1e-6,  1e-7, 1e-8,
+                                       1e-9, 1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15};
 
 class Evaluator {
  public:
@@ -412,7 +416,7 @@ class Evaluator {
       m_pos = p;
       return true;
     }
-    double integer = 0, fraction = 0, scale = 0.1;
+    double integer = 0, fraction = 0;
     u32 intDigits = 0, fracDigits = 0;
     bool separator = false;
     for (; p < m_end; ++p) {
@@ -429,8 +433,7 @@ class Evaluator {
         integer = integer * 10 + d;
       } else {
         if (++fracDigits > 15) return Fail(SL_E_FORMULA_BAD_NUMBER, p);
-        fraction += d * scale;
-        scale *= 0.1;
+        fraction += d * kFractionScale[fracDigits - 1];
       }
     }
     *value = integer + fraction;

@@ -108,6 +108,34 @@ TEST(Formula, NumbersFaultAtTheirCharacter) {
   CheckRows(solver, rows, std::size(rows));
 }
 
+// Each fraction digit is weighted by its own power of ten, so short decimals come out as the
+// doubles written in source ("0.01" is 0.01, not 0.1 * 0.1), and products of them round the
+// same way layout code expects.
+TEST(Formula, FractionDigitsWeighTheirOwnPowerOfTen) {
+  CSLFormulaSolver solver;
+  struct Exact {
+    const char* formula;
+    double value;
+  };
+  const Exact rows[] = {
+      {"0.01", 0.01},
+      {"0.05", 0.05},
+      {"0.001", 0.001},
+      {"2.07", 2 + (0 * 0.1 + 7 * 0.01)},
+      {"0.29*100", (2 * 0.1 + 9 * 0.01) * 100},
+      {"0.000000000000001", 1e-15},
+      {"1.234", 1 + (2 * 0.1 + 3 * 0.01 + 4 * 0.001)},
+  };
+  for (const Exact& r : rows) {
+    double value = -1;
+    ASSERT_TRUE(solver.Evaluate(r.formula, &value, nullptr)) << r.formula;
+    EXPECT_EQ(value, r.value) << r.formula;
+  }
+  double value = 0;
+  ASSERT_TRUE(solver.Evaluate("0.01*100 == 1", &value, nullptr));
+  EXPECT_EQ(value, 1.0);
+}
+
 TEST(Formula, SyntaxFaultsAndPositions) {
   CSLFormulaSolver solver;
   const Row rows[] = {
