@@ -55,6 +55,9 @@ TEST(Printf, IntegerTable) {
   EXPECT_EQ(Fmt("%.*d|%.*d", 3, 1, -3, 2), "001|002");
   EXPECT_EQ(Fmt("%5.*d|", -3, 2), "002  |");  // a negative precision argument aligns left
   EXPECT_EQ(Fmt("%,*d|%.2,3d", 2, 123456, 1234), "12,34,56|1,234");
+  // A group size from the arguments below 1 turns grouping off; it is not made positive.
+  EXPECT_EQ(Fmt("%,*d|%,*d|%5,*d|", -3, 1234567, 0, 1234, -2, 123), "1234567|1234|  123|");
+  EXPECT_EQ(Fmt("%,*.1f", -3, 1234.5), "1234.5");
 }
 
 TEST(Printf, PointersAndText) {
