@@ -137,9 +137,11 @@ class Engine {
       if (*p == Char('*')) {
         ++p;
         value = va_arg(*m_args, int);
-        if (value < 0) {
+        // A negative precision counts by its size and aligns left; a negative group
+        // size is below 1 and so turns grouping off.
+        if (value < 0 && precision) {
           value = -value;
-          if (precision) spec->align = Align::Left;
+          spec->align = Align::Left;
         }
       } else {
         value = ReadCount(p);

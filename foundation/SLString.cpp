@@ -529,9 +529,10 @@ bool RunFormat(String* target, const Char* format, va_list args) {
     SLVFormatA(&AppendOne<String, Char>, &sink, format, args);
   else
     SLVFormatW(&AppendOne<String, Char>, &sink, format, args);
-  u32 code = sink.code ? sink.code : SLGetLastError(false);
-  SLSetLastError(code);
-  return (code & 0x80000000u) == 0;
+  // Only a failing append fails the operation: what the engine itself reports (an
+  // unknown conversion, say) leaves the text written so far as the result.
+  SLSetLastError(sink.code);
+  return (sink.code & 0x80000000u) == 0;
 }
 
 }  // namespace

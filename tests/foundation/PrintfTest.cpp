@@ -55,6 +55,9 @@ TEST(Printf, IntegerTable) {
   EXPECT_EQ(Fmt("%.*d|%.*d", 3, 1, -3, 2), "001|002");
   EXPECT_EQ(Fmt("%5.*d|", -3, 2), "002  |");  // a negative precision argument aligns left
   EXPECT_EQ(Fmt("%,*d|%.2,3d", 2, 123456, 1234), "12,34,56|1,234");
+  // A group size from the arguments below 1 turns grouping off; it is not made positive.
+  EXPECT_EQ(Fmt("%,*d|%,*d|%5,*d|", -3, 1234567, 0, 1234, -2, 123), "1234567|1234|  123|");
+  EXPECT_EQ(Fmt("%,*.1f", -3, 1234.5), "1234.5");
 }
 
 TEST(Printf, PointersAndText) {
@@ -303,8 +306,14 @@ TEST(Printf, StringFormatOperations) {
   EXPECT_STREQ(text.CStr(), "7-x");
   ASSERT_TRUE(text.AppendFormat("|%05.1f", 2.25));
   EXPECT_STREQ(text.CStr(), "7-x|002.2");
-  EXPECT_FALSE(text.Format("%F"));
-  EXPECT_EQ(SLGetLastError(), SL_E_PRINTF_UNKNOWN_CONVERSION);
+  // The string operations fail only when the string cannot grow: an unknown conversion
+  // ends the text there and the operation succeeds with what came before it.
+  EXPECT_TRUE(text.Format("ab%Fcd"));
+  EXPECT_EQ(SLGetLastError(), 0u);
+  EXPECT_STREQ(text.CStr(), "ab");
+  EXPECT_TRUE(text.AppendFormat("-%d%[x", 3));
+  EXPECT_EQ(SLGetLastError(), 0u);
+  EXPECT_STREQ(text.CStr(), "ab-3");
   EXPECT_FALSE(text.Format(nullptr));
   EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
   CSLStringWide wide;
