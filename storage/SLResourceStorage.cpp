@@ -542,7 +542,7 @@ bool CSLResourceStorage::AttachContainer(CSLBaseStorage* source) {
   // Section headers follow the optional header as large as the file says it is.
   u64 sectionsAt = u64(newHeader) + 24 + optionalSize;
   u64 tableBytes = u64(sectionCount) * 40;
-  if (tableBytes == 0 || sectionsAt + tableBytes > size) return finish();
+  if (tableBytes == 0) return finish();
   auto* sections = static_cast<u8*>(SLAlloc(u32(tableBytes)));
   if (!sections) return fail(SL_E_OUT_OF_MEMORY);
   if (!ReadAt(source, sectionsAt, sections, u32(tableBytes))) {

@@ -322,6 +322,20 @@ TEST_F(ModuleFixture, FewerThanThreeDataDirectoriesMeanNoResources) {
   EXPECT_EQ(Open("#10/#101"), Code(0x80020004));
 }
 
+TEST_F(ModuleFixture, SectionTableCutShortFailsWithTheSourcesCode) {
+  // More section headers than the file holds: the short read is the source's end of data,
+  // not a module without resources.
+  auto v = SLPeRes::WriteModule(SampleResources());
+  v[0x40 + 4 + 2] = 0xFF;  // NumberOfSections
+  v[0x40 + 4 + 3] = 0x00;
+  image = v;
+  ASSERT_TRUE(memory.AttachBuffer(image.data(), u32(image.size()), false));
+  EXPECT_FALSE(storage.AttachContainer(&memory));
+  EXPECT_EQ(SLGetLastError(), 0x80020036u);
+  EXPECT_FALSE(storage.OpenA("#10/#101", SL_STORAGE_READ));
+  EXPECT_EQ(SLGetLastError(), 0x8002001au);  // nothing stays attached
+}
+
 TEST_F(ModuleFixture, EmptySourceAttachesWithNoEntries) {
   Attach({});
   EXPECT_EQ(Open("#10/#101"), Code(0x80020004));
