@@ -292,13 +292,9 @@ bool SplitPath(const SLWChar* path, bool wildcards, ResourcePath* out) {
       if (p[0] == u'#' && IsDigit(p[1])) {
         ++p;
         while (IsDigit(*p)) ++p;
-        if (*p && !IsSeparator(*p)) {
-          // Not "#" + digits up to a separator: the whole part is a text.
-          p = begin;
-          while (*p && !IsSeparator(*p)) ++p;
-        } else {
-          out->numeric[part] = true;
-        }
+        // An id ends at its last digit: only a separator or the end may follow it.
+        if (*p && !IsSeparator(*p)) return false;
+        out->numeric[part] = true;
       } else {
         while (*p && !IsSeparator(*p)) ++p;
       }

@@ -111,6 +111,11 @@ TEST_F(ModuleFixture, PathFormsFindTheSameResource) {
   EXPECT_EQ(Open("#10/#10*"), Code(0x80020001));       // wildcards never open
   EXPECT_EQ(Open("#10/#101/64"), Code(0x80020001));    // primary language below 64
   EXPECT_EQ(Open("#10/#101/9/1/7"), Code(0x80020001)); // a fifth part
+  EXPECT_EQ(Open("#10x/#101"), Code(0x80020001));      // an id is digits up to a separator
+  EXPECT_EQ(Open("#10/#101x"), Code(0x80020001));
+  EXPECT_EQ(Open("#10/#x101"), Code(0x80020004));      // not an id: a textual name
+  EXPECT_EQ(storage.FindFirstA("#1*"), nullptr);
+  EXPECT_EQ(SLGetLastError(), 0x80001001u);
   EXPECT_FALSE(storage.OpenA("#10/#101", SL_STORAGE_WRITE));
   EXPECT_EQ(SLGetLastError(), 0x80020002u);
 }
