@@ -723,7 +723,6 @@ u64 CSLResourceStorage::Read(void* buffer, u64 count) {
   if (d->position >= d->bytesSize) return SLFail(SL_E_STORAGE_EOF, u64(0));
   u32 result = SL_OK;
   u64 remaining = d->bytesSize - d->position;
-  u64 wanted = count;
   if (count > remaining) {
     count = remaining;
     result = SL_E_STORAGE_EOF;
@@ -734,7 +733,7 @@ u64 CSLResourceStorage::Read(void* buffer, u64 count) {
     SLMemCopy(static_cast<u8*>(buffer) + copied, d->bytes + d->position, piece);
     copied += piece;
     d->position += piece;
-    if (ReportProgress(SL_PROGRESS_READ, double(copied) * 99.6 / double(wanted), &timer))
+    if (ReportProgress(SL_PROGRESS_READ, double(copied) * 99.6 / double(count), &timer))
       return SLFail(SL_E_CANCELLED, copied);
   }
   if (!(result & 0x80000000u)) ReportProgress(SL_PROGRESS_READ, 100.0, &timer);

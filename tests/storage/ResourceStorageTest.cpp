@@ -341,6 +341,42 @@ TEST_F(ModuleFixture, SectionTableCutShortFailsWithTheSourcesCode) {
   EXPECT_EQ(SLGetLastError(), 0x8002001au);  // nothing stays attached
 }
 
+namespace {
+// Records every progress report as {operation, percent, milliseconds}.
+class ReportingStorage : public CSLResourceStorage {
+ public:
+  struct Report {
+    u32 operation;
+    double percent;
+    u32 elapsedMs;
+  };
+  void OnProgress(u32 operation, double percent, u32 elapsedMs, u32*) override {
+    reports.push_back({operation, percent, elapsedMs});
+  }
+  std::vector<Report> reports;
+};
+}  // namespace
+
+TEST(ResourceStorage, ReadProgressRunsOverTheBytesActuallyCopied) {
+  auto image = SLPeRes::WriteModule(SampleResources());
+  CSLMemoryStorage memory;
+  ASSERT_TRUE(memory.AttachBuffer(image.data(), u32(image.size()), false));
+  ReportingStorage storage;
+  ASSERT_TRUE(storage.AttachContainer(&memory));
+  ASSERT_TRUE(storage.OpenA("#10/#101/10/3", SL_STORAGE_READ));
+  char buffer[16];
+  ASSERT_TRUE(storage.Seek(3, SL_SEEK_BEGIN));
+  storage.reports.clear();
+  // Cut to the 4 bytes left: the copy is complete at 99.6, and no 100.0 follows an end.
+  EXPECT_EQ(storage.Read(buffer, 10), 4u);
+  ASSERT_EQ(storage.reports.size(), 2u);
+  EXPECT_EQ(storage.reports[0].operation, 3u);
+  EXPECT_EQ(storage.reports[0].percent, 0.0);
+  EXPECT_EQ(storage.reports[0].elapsedMs, 0u);
+  EXPECT_DOUBLE_EQ(storage.reports[1].percent, 99.6);
+  storage.AttachContainer(nullptr);
+}
+
 TEST_F(ModuleFixture, EmptySourceAttachesWithNoEntries) {
   Attach({});
   EXPECT_EQ(Open("#10/#101"), Code(0x80020004));
