@@ -383,7 +383,8 @@ bool CSLResourceStorage::GetTime(CSLDateTime* out) {
 
 bool CSLResourceStorage::AttachContainer(CSLBaseStorage* source) {
   if (m_data && m_data->source) {
-    ReportProgress(SL_PROGRESS_DETACH, 0.0, u32(0));
+    CSLTimer detachTimer;
+    ReportProgress(SL_PROGRESS_DETACH, 0.0, &detachTimer);
     Close();
     FreeSearch(m_data);
     FreeEntries(m_data);
@@ -393,7 +394,7 @@ bool CSLResourceStorage::AttachContainer(CSLBaseStorage* source) {
       SLErrorKeeper keep;
       old->Release();
     }
-    ReportProgress(SL_PROGRESS_DETACH, 100.0, u32(0));
+    ReportProgress(SL_PROGRESS_DETACH, 100.0, &detachTimer);
   }
   FreeNames();
   if (!source) return SLFail(SL_OK, true);

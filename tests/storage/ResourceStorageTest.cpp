@@ -11,6 +11,7 @@
 
 #include "foundation/SLError.h"
 #include "foundation/SLSingleton.h"
+#include "foundation/SLSync.h"
 #include "storage/SLMemoryStorage.h"
 #include "storage/SLResourceStorage.h"
 #include "tools/rescomp/PeWriter.h"
@@ -352,8 +353,10 @@ class ReportingStorage : public CSLResourceStorage {
   };
   void OnProgress(u32 operation, double percent, u32 elapsedMs, u32*) override {
     reports.push_back({operation, percent, elapsedMs});
+    if (operation == stallOperation && percent == 0.0) SLSleep(40);
   }
   std::vector<Report> reports;
+  u32 stallOperation = 0;
 };
 }  // namespace
 
@@ -374,7 +377,23 @@ TEST(ResourceStorage, ReadProgressRunsOverTheBytesActuallyCopied) {
   EXPECT_EQ(storage.reports[0].percent, 0.0);
   EXPECT_EQ(storage.reports[0].elapsedMs, 0u);
   EXPECT_DOUBLE_EQ(storage.reports[1].percent, 99.6);
-  storage.AttachContainer(nullptr);
+}
+
+TEST(ResourceStorage, DetachReportsTheTimeItTook) {
+  auto image = SLPeRes::WriteModule(SampleResources());
+  CSLMemoryStorage memory;
+  ASSERT_TRUE(memory.AttachBuffer(image.data(), u32(image.size()), false));
+  ReportingStorage storage;
+  ASSERT_TRUE(storage.AttachContainer(&memory));
+  storage.reports.clear();
+  storage.stallOperation = 9;
+  ASSERT_TRUE(storage.AttachContainer(nullptr));
+  ASSERT_GE(storage.reports.size(), 2u);
+  EXPECT_EQ(storage.reports.front().operation, 9u);
+  EXPECT_EQ(storage.reports.front().elapsedMs, 0u);
+  EXPECT_EQ(storage.reports.back().operation, 9u);
+  EXPECT_EQ(storage.reports.back().percent, 100.0);
+  EXPECT_GE(storage.reports.back().elapsedMs, 30u);
 }
 
 TEST_F(ModuleFixture, EmptySourceAttachesWithNoEntries) {
