@@ -587,7 +587,7 @@ bool CSLResourceStorage::RemoveDirectoryW(const SLWChar*, bool, bool) { return S
 bool CSLResourceStorage::RemoveDirectoryA(const char*, bool, bool) { return SLFail(SL_E_NOT_SUPPORTED, false); }
 
 bool CSLResourceStorage::OpenA(const char* path, u32 flags) {
-  if (!path) return SLFail(SL_E_STORAGE_NAME, false);
+  if (!path) return OpenW(nullptr, flags);  // the wide form tells which fault comes first
   u32 length = SLStrLenA(path);
   auto* wide = static_cast<SLWChar*>(SLAlloc((length + 1) * 2));
   if (!wide) return false;

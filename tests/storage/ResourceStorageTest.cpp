@@ -379,6 +379,19 @@ TEST(ResourceStorage, ReadProgressRunsOverTheBytesActuallyCopied) {
   EXPECT_DOUBLE_EQ(storage.reports[1].percent, 99.6);
 }
 
+TEST(ResourceStorage, NullPathsAnswerLikeTheWideForm) {
+  CSLResourceStorage storage;
+  EXPECT_FALSE(storage.OpenA(nullptr, SL_STORAGE_READ));
+  EXPECT_EQ(SLGetLastError(), 0x8002001au);  // nothing attached comes first
+  auto image = SLPeRes::WriteModule(SampleResources());
+  CSLMemoryStorage memory;
+  ASSERT_TRUE(memory.AttachBuffer(image.data(), u32(image.size()), false));
+  ASSERT_TRUE(storage.AttachContainer(&memory));
+  EXPECT_FALSE(storage.OpenA(nullptr, SL_STORAGE_READ));
+  EXPECT_EQ(SLGetLastError(), 0x80020001u);
+  storage.AttachContainer(nullptr);
+}
+
 TEST(ResourceStorage, DetachReportsTheTimeItTook) {
   auto image = SLPeRes::WriteModule(SampleResources());
   CSLMemoryStorage memory;
