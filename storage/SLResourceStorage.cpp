@@ -614,8 +614,10 @@ bool CSLResourceStorage::OpenW(const SLWChar* path, u32 flags) {
   if ((flags & SL_STORAGE_ACCESS_MASK) > SL_STORAGE_READ) return SLFail(SL_E_STORAGE_FLAGS, false);
   u32 primary = parts.count > 2 ? PartNumber(parts, 2) : 0;
   u32 sub = parts.count > 3 ? PartNumber(parts, 3) : 0;
-  if (primary >= 64) return SLFail(SL_E_STORAGE_NAME, false);
-  u32 requested = ((sub & 0x3F) << 10) | primary;
+  // A LANGID holds 10 bits of primary language and 6 of sublanguage; the primary part is
+  // held to below 64, and a sublanguage that does not fit is refused alike.
+  if (primary >= 64 || sub >= 64) return SLFail(SL_E_STORAGE_NAME, false);
+  u32 requested = (sub << 10) | primary;
 
   CSLTimer timer;
   if (ReportProgress(SL_PROGRESS_OPEN, 0.0, &timer)) return SLFail(SL_E_CANCELLED, false);

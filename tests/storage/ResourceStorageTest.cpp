@@ -111,6 +111,7 @@ TEST_F(ModuleFixture, PathFormsFindTheSameResource) {
   EXPECT_EQ(Open("#10/#101/"), Code(0x80020001));      // empty language part
   EXPECT_EQ(Open("#10/#10*"), Code(0x80020001));       // wildcards never open
   EXPECT_EQ(Open("#10/#101/64"), Code(0x80020001));    // primary language below 64
+  EXPECT_EQ(Open("#10/#101/10/67"), Code(0x80020001)); // a sublanguage past 6 bits is not sublanguage 3
   EXPECT_EQ(Open("#10/#101/9/1/7"), Code(0x80020001)); // a fifth part
   EXPECT_EQ(Open("#10x/#101"), Code(0x80020001));      // an id is digits up to a separator
   EXPECT_EQ(Open("#10/#101x"), Code(0x80020001));
