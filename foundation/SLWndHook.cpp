@@ -61,7 +61,9 @@ void FreeChain(tagSL_LINKEDLIST_ITEM* head) {
   for (tagSL_LINKEDLIST_ITEM* slot = head->next; slot != head;) {
     tagSL_LINKEDLIST_ITEM* next = slot->next;
     if (slot->record) {
-      if (slot->record->owner) slot->record->owner = nullptr;
+      // A hook still attached forgets the record before it goes (and gives back the
+      // reference it held while attached), so that it never reaches freed memory.
+      if (slot->record->owner) slot->record->owner->Detach();
       SLHeapFree(slot->record);
     }
     SLHeapFree(slot);

@@ -292,13 +292,9 @@ bool SplitPath(const SLWChar* path, bool wildcards, ResourcePath* out) {
       if (p[0] == u'#' && IsDigit(p[1])) {
         ++p;
         while (IsDigit(*p)) ++p;
-        if (*p && !IsSeparator(*p)) {
-          // Not "#" + digits up to a separator: the whole part is a text.
-          p = begin;
-          while (*p && !IsSeparator(*p)) ++p;
-        } else {
-          out->numeric[part] = true;
-        }
+        // An id ends at its last digit: only a separator or the end may follow it.
+        if (*p && !IsSeparator(*p)) return false;
+        out->numeric[part] = true;
       } else {
         while (*p && !IsSeparator(*p)) ++p;
       }
@@ -387,7 +383,8 @@ bool CSLResourceStorage::GetTime(CSLDateTime* out) {
 
 bool CSLResourceStorage::AttachContainer(CSLBaseStorage* source) {
   if (m_data && m_data->source) {
-    ReportProgress(SL_PROGRESS_DETACH, 0.0, u32(0));
+    CSLTimer detachTimer;
+    ReportProgress(SL_PROGRESS_DETACH, 0.0, &detachTimer);
     Close();
     FreeSearch(m_data);
     FreeEntries(m_data);
@@ -397,7 +394,7 @@ bool CSLResourceStorage::AttachContainer(CSLBaseStorage* source) {
       SLErrorKeeper keep;
       old->Release();
     }
-    ReportProgress(SL_PROGRESS_DETACH, 100.0, u32(0));
+    ReportProgress(SL_PROGRESS_DETACH, 100.0, &detachTimer);
   }
   FreeNames();
   if (!source) return SLFail(SL_OK, true);
@@ -542,7 +539,7 @@ bool CSLResourceStorage::AttachContainer(CSLBaseStorage* source) {
   // Section headers follow the optional header as large as the file says it is.
   u64 sectionsAt = u64(newHeader) + 24 + optionalSize;
   u64 tableBytes = u64(sectionCount) * 40;
-  if (tableBytes == 0 || sectionsAt + tableBytes > size) return finish();
+  if (tableBytes == 0) return finish();
   auto* sections = static_cast<u8*>(SLAlloc(u32(tableBytes)));
   if (!sections) return fail(SL_E_OUT_OF_MEMORY);
   if (!ReadAt(source, sectionsAt, sections, u32(tableBytes))) {
@@ -590,7 +587,7 @@ bool CSLResourceStorage::RemoveDirectoryW(const SLWChar*, bool, bool) { return S
 bool CSLResourceStorage::RemoveDirectoryA(const char*, bool, bool) { return SLFail(SL_E_NOT_SUPPORTED, false); }
 
 bool CSLResourceStorage::OpenA(const char* path, u32 flags) {
-  if (!path) return SLFail(SL_E_STORAGE_NAME, false);
+  if (!path) return OpenW(nullptr, flags);  // the wide form tells which fault comes first
   u32 length = SLStrLenA(path);
   auto* wide = static_cast<SLWChar*>(SLAlloc((length + 1) * 2));
   if (!wide) return false;
@@ -617,8 +614,10 @@ bool CSLResourceStorage::OpenW(const SLWChar* path, u32 flags) {
   if ((flags & SL_STORAGE_ACCESS_MASK) > SL_STORAGE_READ) return SLFail(SL_E_STORAGE_FLAGS, false);
   u32 primary = parts.count > 2 ? PartNumber(parts, 2) : 0;
   u32 sub = parts.count > 3 ? PartNumber(parts, 3) : 0;
-  if (primary >= 64) return SLFail(SL_E_STORAGE_NAME, false);
-  u32 requested = ((sub & 0x3F) << 10) | primary;
+  // A LANGID holds 10 bits of primary language and 6 of sublanguage; the primary part is
+  // held to below 64, and a sublanguage that does not fit is refused alike.
+  if (primary >= 64 || sub >= 64) return SLFail(SL_E_STORAGE_NAME, false);
+  u32 requested = (sub << 10) | primary;
 
   CSLTimer timer;
   if (ReportProgress(SL_PROGRESS_OPEN, 0.0, &timer)) return SLFail(SL_E_CANCELLED, false);
@@ -727,7 +726,6 @@ u64 CSLResourceStorage::Read(void* buffer, u64 count) {
   if (d->position >= d->bytesSize) return SLFail(SL_E_STORAGE_EOF, u64(0));
   u32 result = SL_OK;
   u64 remaining = d->bytesSize - d->position;
-  u64 wanted = count;
   if (count > remaining) {
     count = remaining;
     result = SL_E_STORAGE_EOF;
@@ -738,7 +736,7 @@ u64 CSLResourceStorage::Read(void* buffer, u64 count) {
     SLMemCopy(static_cast<u8*>(buffer) + copied, d->bytes + d->position, piece);
     copied += piece;
     d->position += piece;
-    if (ReportProgress(SL_PROGRESS_READ, double(copied) * 99.6 / double(wanted), &timer))
+    if (ReportProgress(SL_PROGRESS_READ, double(copied) * 99.6 / double(count), &timer))
       return SLFail(SL_E_CANCELLED, copied);
   }
   if (!(result & 0x80000000u)) ReportProgress(SL_PROGRESS_READ, 100.0, &timer);

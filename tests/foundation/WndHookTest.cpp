@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "foundation/SLError.h"
@@ -145,6 +146,20 @@ TEST_F(WndHook, DestroyDetachesAndRemovesRecords) {
   DestroyWindow(window);
   EXPECT_FALSE(a.IsAttached());
   EXPECT_EQ(a.GetRefCount(), 1);
+}
+
+TEST_F(WndHook, ThreadEndDetachesTheHooksItHeld) {
+  // The thread's hook data goes with the thread; a hook attached there must not keep
+  // pointing at its freed record.
+  NamedHook a("a");
+  std::thread worker([&] { EXPECT_TRUE(a.Attach(window, nullptr)); });
+  worker.join();
+  // An ended thread's data is swept by later lookups of other threads.
+  for (int i = 0; i < 300; ++i) SendMessageW(window, kProbe, 0, 0);
+  EXPECT_FALSE(a.IsAttached());
+  EXPECT_EQ(a.GetRefCount(), 1);
+  EXPECT_FALSE(a.Detach());
+  EXPECT_EQ(SLGetLastError(false), 0x80010002u);
 }
 
 TEST_F(WndHook, AttachFailures) {

@@ -11,6 +11,7 @@
 
 #include "foundation/SLError.h"
 #include "foundation/SLSingleton.h"
+#include "foundation/SLSync.h"
 #include "storage/SLMemoryStorage.h"
 #include "storage/SLResourceStorage.h"
 #include "tools/rescomp/PeWriter.h"
@@ -110,7 +111,13 @@ TEST_F(ModuleFixture, PathFormsFindTheSameResource) {
   EXPECT_EQ(Open("#10/#101/"), Code(0x80020001));      // empty language part
   EXPECT_EQ(Open("#10/#10*"), Code(0x80020001));       // wildcards never open
   EXPECT_EQ(Open("#10/#101/64"), Code(0x80020001));    // primary language below 64
+  EXPECT_EQ(Open("#10/#101/10/67"), Code(0x80020001)); // a sublanguage past 6 bits is not sublanguage 3
   EXPECT_EQ(Open("#10/#101/9/1/7"), Code(0x80020001)); // a fifth part
+  EXPECT_EQ(Open("#10x/#101"), Code(0x80020001));      // an id is digits up to a separator
+  EXPECT_EQ(Open("#10/#101x"), Code(0x80020001));
+  EXPECT_EQ(Open("#10/#x101"), Code(0x80020004));      // not an id: a textual name
+  EXPECT_EQ(storage.FindFirstA("#1*"), nullptr);
+  EXPECT_EQ(SLGetLastError(), 0x80001001u);
   EXPECT_FALSE(storage.OpenA("#10/#101", SL_STORAGE_WRITE));
   EXPECT_EQ(SLGetLastError(), 0x80020002u);
 }
@@ -320,6 +327,87 @@ TEST_F(ModuleFixture, FewerThanThreeDataDirectoriesMeanNoResources) {
   v[0x40 + 4 + 20 + 92] = 2;  // NumberOfRvaAndSizes
   Attach(v);
   EXPECT_EQ(Open("#10/#101"), Code(0x80020004));
+}
+
+TEST_F(ModuleFixture, SectionTableCutShortFailsWithTheSourcesCode) {
+  // More section headers than the file holds: the short read is the source's end of data,
+  // not a module without resources.
+  auto v = SLPeRes::WriteModule(SampleResources());
+  v[0x40 + 4 + 2] = 0xFF;  // NumberOfSections
+  v[0x40 + 4 + 3] = 0x00;
+  image = v;
+  ASSERT_TRUE(memory.AttachBuffer(image.data(), u32(image.size()), false));
+  EXPECT_FALSE(storage.AttachContainer(&memory));
+  EXPECT_EQ(SLGetLastError(), 0x80020036u);
+  EXPECT_FALSE(storage.OpenA("#10/#101", SL_STORAGE_READ));
+  EXPECT_EQ(SLGetLastError(), 0x8002001au);  // nothing stays attached
+}
+
+namespace {
+// Records every progress report as {operation, percent, milliseconds}.
+class ReportingStorage : public CSLResourceStorage {
+ public:
+  struct Report {
+    u32 operation;
+    double percent;
+    u32 elapsedMs;
+  };
+  void OnProgress(u32 operation, double percent, u32 elapsedMs, u32*) override {
+    reports.push_back({operation, percent, elapsedMs});
+    if (operation == stallOperation && percent == 0.0) SLSleep(40);
+  }
+  std::vector<Report> reports;
+  u32 stallOperation = 0;
+};
+}  // namespace
+
+TEST(ResourceStorage, ReadProgressRunsOverTheBytesActuallyCopied) {
+  auto image = SLPeRes::WriteModule(SampleResources());
+  CSLMemoryStorage memory;
+  ASSERT_TRUE(memory.AttachBuffer(image.data(), u32(image.size()), false));
+  ReportingStorage storage;
+  ASSERT_TRUE(storage.AttachContainer(&memory));
+  ASSERT_TRUE(storage.OpenA("#10/#101/10/3", SL_STORAGE_READ));
+  char buffer[16];
+  ASSERT_TRUE(storage.Seek(3, SL_SEEK_BEGIN));
+  storage.reports.clear();
+  // Cut to the 4 bytes left: the copy is complete at 99.6, and no 100.0 follows an end.
+  EXPECT_EQ(storage.Read(buffer, 10), 4u);
+  ASSERT_EQ(storage.reports.size(), 2u);
+  EXPECT_EQ(storage.reports[0].operation, 3u);
+  EXPECT_EQ(storage.reports[0].percent, 0.0);
+  EXPECT_EQ(storage.reports[0].elapsedMs, 0u);
+  EXPECT_DOUBLE_EQ(storage.reports[1].percent, 99.6);
+}
+
+TEST(ResourceStorage, NullPathsAnswerLikeTheWideForm) {
+  CSLResourceStorage storage;
+  EXPECT_FALSE(storage.OpenA(nullptr, SL_STORAGE_READ));
+  EXPECT_EQ(SLGetLastError(), 0x8002001au);  // nothing attached comes first
+  auto image = SLPeRes::WriteModule(SampleResources());
+  CSLMemoryStorage memory;
+  ASSERT_TRUE(memory.AttachBuffer(image.data(), u32(image.size()), false));
+  ASSERT_TRUE(storage.AttachContainer(&memory));
+  EXPECT_FALSE(storage.OpenA(nullptr, SL_STORAGE_READ));
+  EXPECT_EQ(SLGetLastError(), 0x80020001u);
+  storage.AttachContainer(nullptr);
+}
+
+TEST(ResourceStorage, DetachReportsTheTimeItTook) {
+  auto image = SLPeRes::WriteModule(SampleResources());
+  CSLMemoryStorage memory;
+  ASSERT_TRUE(memory.AttachBuffer(image.data(), u32(image.size()), false));
+  ReportingStorage storage;
+  ASSERT_TRUE(storage.AttachContainer(&memory));
+  storage.reports.clear();
+  storage.stallOperation = 9;
+  ASSERT_TRUE(storage.AttachContainer(nullptr));
+  ASSERT_GE(storage.reports.size(), 2u);
+  EXPECT_EQ(storage.reports.front().operation, 9u);
+  EXPECT_EQ(storage.reports.front().elapsedMs, 0u);
+  EXPECT_EQ(storage.reports.back().operation, 9u);
+  EXPECT_EQ(storage.reports.back().percent, 100.0);
+  EXPECT_GE(storage.reports.back().elapsedMs, 30u);
 }
 
 TEST_F(ModuleFixture, EmptySourceAttachesWithNoEntries) {
