@@ -75,8 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         } else if (origin == 1) {
           if (offset < 0)
             position = back > position ? 0 : position - back;
-          else if (position < end)
-            position = std::min<u64>(position + u64(offset), end);
+          else
+            position = position >= end ? end : std::min<u64>(position + u64(offset), end);
         } else if (origin == 2) {
           position = offset < 0 ? (back > end ? 0 : end - back) : end + u64(offset);
         }

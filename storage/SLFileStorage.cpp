@@ -331,7 +331,8 @@ bool CSLFileStorage::Unlock(u64 offset, u64 length) {
 
 bool CSLFileStorage::SetSize(u64 size) {
   if (!m_handle) return SLFail(SL_E_STORAGE_NOT_OPEN, false);
-  if (size > u64(INT64_MAX)) return SLFail(SL_E_STORAGE_SET_SIZE, false);
+  // A size past the signed range becomes a negative offset, which the seek refuses
+  // with its own code.
   if (!Seek(i64(size), SL_SEEK_BEGIN)) return false;
   CSLFileStorageInternal* api = SLGetFileStorageApi(false);
   if (!api) return SLFail(SL_E_OUT_OF_MEMORY, false);

@@ -228,10 +228,8 @@ bool CSLMemoryStorage::Seek(i64 offset, u32 origin) {
     case SL_SEEK_CURRENT:
       if (offset < 0)
         m_position = back > m_position ? 0 : m_position - back;
-      else
-        m_position = u64(offset) > m_size - (m_position < m_size ? m_position : m_size)
-                         ? (m_position > m_size ? m_position : m_size)
-                         : m_position + u64(offset);
+      else  // forward, never past the size (a position beyond it comes back to it)
+        m_position = m_position >= m_size || u64(offset) > m_size - m_position ? m_size : m_position + u64(offset);
       break;
     case SL_SEEK_END:
       if (offset < 0)

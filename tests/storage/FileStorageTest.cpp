@@ -262,6 +262,11 @@ TEST(FileStorage, SizeTimeDeleteAndTypedReads) {
   EXPECT_EQ(size, 4u);
   EXPECT_TRUE(file.GetPosition(&position));
   EXPECT_EQ(position, 4u);
+  // A size no seek can reach fails as the seek does and leaves the file alone.
+  EXPECT_FALSE(file.SetSize(~0ull));
+  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_SEEK);
+  EXPECT_TRUE(file.GetSize(&size));
+  EXPECT_EQ(size, 4u);
   ASSERT_TRUE(file.Seek(0, SL_SEEK_BEGIN));
   u16 big = 0;
   EXPECT_TRUE(file.ReadU16BE(&big));

@@ -184,6 +184,18 @@ TEST(MemoryStorage, PositionsAndNullOutputs) {
   ASSERT_TRUE(m.SetSize(4));                   // a shrink below the position moves it
   m.GetPosition(&position);
   EXPECT_EQ(position, 4u);
+  // From beyond the end a forward move from the current position stops at the size
+  // too, so the next write lands there and leaves no gap.
+  for (i64 forward : {0, 3}) {
+    ASSERT_TRUE(m.Seek(50, SL_SEEK_BEGIN));
+    ASSERT_TRUE(m.Seek(forward, SL_SEEK_CURRENT));
+    m.GetPosition(&position);
+    EXPECT_EQ(position, 4u) << forward;
+  }
+  ASSERT_EQ(m.Write("!", 1), 1u);
+  u64 size = 0;
+  m.GetSize(&size);
+  EXPECT_EQ(size, 5u);
   EXPECT_TRUE(m.CanRead() && m.CanWrite() && m.CanSeek() && m.Flush() && m.Lock(0, 1));
   EXPECT_EQ(m.OpenA("x", 0), false);
   EXPECT_EQ(SLGetLastError(), SL_E_NOT_SUPPORTED);
