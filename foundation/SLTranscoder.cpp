@@ -574,6 +574,10 @@ int CSLStringTranscoderUTF8::EncodeStep(SLWChar unit, u8* out) {
   } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
     // A lone low surrogate has no UTF-8 form: written out, the decoder would refuse it.
     return SLFail(SL_E_BAD_CHARACTER, -1);
+  } else if (unit == 0xFEFF || unit == 0xFFFE) {
+    // The decoder refuses these two in a text (a byte-order mark belongs before it), so
+    // they are refused here too: saved text must load again.
+    return SLFail(SL_E_BAD_CHARACTER, -1);
   }
   if (code < 0x80) {
     out[0] = u8(code);

@@ -68,8 +68,9 @@ TEST(Utf8, EdgeVectorsAndLoneSurrogates) {
   ToUtf8(u"ab\xD83D", &ok);  // the high half waits for a low half that never comes
   EXPECT_FALSE(ok);
   EXPECT_EQ(SLGetLastError(), SL_E_BAD_CHARACTER);
-  // A lone low surrogate has no UTF-8 form that the decoder would take back.
-  for (const char16_t* text : {u"\xDC00", u"a\xDFFF" u"b", u"\xD800\xD800\xDC00"}) {
+  // A lone low surrogate has no UTF-8 form that the decoder would take back; nor have
+  // U+FEFF and U+FFFE, which the decoder refuses inside a text.
+  for (const char16_t* text : {u"\xDC00", u"a\xDFFF" u"b", u"\xD800\xD800\xDC00", u"a\xFEFF" u"b", u"\xFFFE"}) {
     ok = true;
     ToUtf8(text, &ok);
     EXPECT_FALSE(ok);
