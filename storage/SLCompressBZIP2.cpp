@@ -188,13 +188,14 @@ bool CSLCompressBZIP2::Decompress(const u8* data, u32 length, u32* remaining) {
     bs.next_out = reinterpret_cast<char*>(m_state->decompressStaging);
     bs.avail_out = kStagingSize;
     const int result = SLGuardedCodecCall([&] { return BZ2_bzDecompress(&bs); }, BZ_MEM_ERROR);
-    if (result != BZ_OK && result != BZ_RUN_OK && result != BZ_STREAM_END) {
-      return FailDecompress(SL_E_CODEC_DECOMPRESS_FAILED);
-    }
+    // What libbz2 took before it stopped counts as consumed, also when it failed.
     const u32 consumed = piece - bs.avail_in;
     data += consumed;
     left -= consumed;
     if (remaining != nullptr) *remaining = left;
+    if (result != BZ_OK && result != BZ_RUN_OK && result != BZ_STREAM_END) {
+      return FailDecompress(SL_E_CODEC_DECOMPRESS_FAILED);
+    }
     if (result == BZ_STREAM_END) m_state->streamEnd = 1;
     const u32 produced = kStagingSize - bs.avail_out;
     if (produced != 0 && !m_decompressed.Write(m_state->decompressStaging, produced, true)) {

@@ -229,8 +229,9 @@ bool CSLCompressZIP::InflatePiece(const u8* data, u32 length, u32* consumed) {
     zs.avail_out = kStagingSize;
     const int result =
         SLGuardedCodecCall([&] { return SLInflate::inflate(&zs, Z_SYNC_FLUSH); }, Z_MEM_ERROR);
-    if (result != Z_OK && result != Z_STREAM_END) return FailDecompress(SL_E_CODEC_DECOMPRESS_FAILED);
+    // What inflate took before it stopped counts as consumed, also when it failed.
     *consumed += piece - zs.avail_in;
+    if (result != Z_OK && result != Z_STREAM_END) return FailDecompress(SL_E_CODEC_DECOMPRESS_FAILED);
     if (result == Z_STREAM_END) m_state->streamEnd = 1;
     const u32 produced = kStagingSize - zs.avail_out;
     if (produced != 0 && !m_decompressed.Write(m_state->decompressStaging, produced, true)) {

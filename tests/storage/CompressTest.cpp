@@ -295,6 +295,27 @@ TEST(CompressZIP, TruncatedStreamFailsAtTheEnd) {
   ASSERT_TRUE(codec.BeginDecompress());
   EXPECT_FALSE(codec.Decompress(wrapped.data(), static_cast<u32>(wrapped.size()), nullptr));
   EXPECT_EQ(SLGetLastError(), 0x80090003u);
+
+  // A damaged stream: what inflate took before it failed is not reported as remaining.
+  // A stored block of five bytes, a block of the reserved type, then bytes never reached.
+  Bytes damaged = {0x00, 0x05, 0x00, 0xFA, 0xFF, 'h', 'e', 'l', 'l', 'o', 0x07};
+  damaged.insert(damaged.end(), 20, 0xAB);
+  z_stream peer{};
+  ASSERT_EQ(inflateInit2(&peer, -15), Z_OK);
+  Bytes peerOut(64);
+  peer.next_in = damaged.data();
+  peer.avail_in = static_cast<uInt>(damaged.size());
+  peer.next_out = peerOut.data();
+  peer.avail_out = static_cast<uInt>(peerOut.size());
+  EXPECT_EQ(inflate(&peer, Z_SYNC_FLUSH), Z_DATA_ERROR);
+  const u32 peerLeft = peer.avail_in;
+  inflateEnd(&peer);
+  ASSERT_LT(peerLeft, damaged.size());
+  ASSERT_TRUE(codec.BeginDecompress());
+  u32 remaining = 0;
+  EXPECT_FALSE(codec.Decompress(damaged.data(), static_cast<u32>(damaged.size()), &remaining));
+  EXPECT_EQ(SLGetLastError(), 0x80090003u);
+  EXPECT_EQ(remaining, peerLeft);
 }
 
 TEST(CompressZIP, Deflate64SelectionHoldsForOneStream) {
