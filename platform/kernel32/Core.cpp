@@ -17,6 +17,8 @@
 
 #include "platform/kernel32/Handles.h"
 #include "platform/kernel32/Modules.h"
+#include "platform/kernel32/Text.h"
+#include "platform/kernel32/Utf8.h"
 
 // ---- thread-local storage -------------------------------------------------------
 //
@@ -169,48 +171,22 @@ std::string SLPlatformUtf16ToUtf8(const char16_t* text, std::size_t length) {
     } else if (c >= 0xD800 && c < 0xE000) {
       c = 0xFFFD;
     }
-    if (c < 0x80) {
-      out += char(c);
-    } else if (c < 0x800) {
-      out += char(0xC0 | (c >> 6));
-      out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += char(0xE0 | (c >> 12));
-      out += char(0x80 | ((c >> 6) & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    } else {
-      out += char(0xF0 | (c >> 18));
-      out += char(0x80 | ((c >> 12) & 0x3F));
-      out += char(0x80 | ((c >> 6) & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    }
+    SLPlatformAppendUtf8(&out, c);
   }
   return out;
 }
 
-namespace {
-// Decodes one UTF-8 sequence; malformed input gives U+FFFD and advances one byte.
-char32_t NextUtf8(const unsigned char*& p) {
-  unsigned char lead = *p++;
-  if (lead < 0x80) return lead;
-  int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
-  if (extra < 0 || lead > 0xF4) return 0xFFFD;
-  char32_t c = lead & (0x3F >> extra);
-  for (int k = 0; k < extra; ++k) {
-    if ((p[k] & 0xC0) != 0x80) return 0xFFFD;
-    c = (c << 6) | (p[k] & 0x3F);
-  }
-  p += extra;
-  return c;
-}
-}  // namespace
-
+// Malformed input gives U+FFFD and moves on by one byte.
 std::u16string SLPlatformUtf8ToUtf16(const char* text) {
   std::u16string out;
   if (!text) return out;
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-  while (*p) {
-    char32_t c = NextUtf8(p);
+  std::size_t size = std::strlen(text);
+  for (std::size_t i = 0; i < size;) {
+    char32_t c;
+    if (!SLPlatformDecodeUtf8(text, size, &i, &c)) {
+      c = 0xFFFD;
+      ++i;
+    }
     if (c >= 0x10000) {
       out += char16_t(0xD800 + ((c - 0x10000) >> 10));
       out += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
@@ -275,18 +251,18 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size) {
 }
 
 DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
-  // 8-bit text is Windows-1252; its Latin-1 part maps one to one, the rest becomes "?".
+  // 8-bit text is Windows-1252; what it cannot hold becomes its closest character or "?".
   std::string utf8;
   if (!ModulePath(module, &utf8)) {
     if (buffer && size) buffer[0] = 0;
     return 0;
   }
-  std::string path;
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(utf8.c_str());
-  while (*p) {
-    char32_t c = NextUtf8(p);
-    path += (c < 0x80 || (c >= 0xA0 && c < 0x100)) ? char(c) : '?';
-  }
+  std::u16string wide = SLPlatformUtf8ToUtf16(utf8.c_str());
+  std::string path(wide.size() + 1, '\0');
+  int produced = wide.empty() ? 0
+                              : WideCharToMultiByte(1252, 0, wide.data(), int(wide.size()), path.data(),
+                                                    int(path.size()), "?", nullptr);
+  path.resize(produced > 0 ? std::size_t(produced) : 0);
   return CopyModulePath(path, buffer, size);
 }
 

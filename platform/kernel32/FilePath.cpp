@@ -8,71 +8,13 @@
 #include <vector>
 
 #include "platform/kernel32/Handles.h"
+#include "platform/kernel32/Text.h"
+#include "platform/kernel32/Utf8.h"
 #include "platform/winfile.h"
 
 namespace SLPlatformFile {
 
 namespace {
-
-// tools/gen_cp1252_high.py
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-void AppendUtf8(std::string* out, char32_t c) {
-  if (c < 0x80) {
-    out->push_back(char(c));
-  } else if (c < 0x800) {
-    out->push_back(char(0xC0 | (c >> 6)));
-    out->push_back(char(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out->push_back(char(0xE0 | (c >> 12)));
-    out->push_back(char(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(char(0x80 | (c & 0x3F)));
-  } else {
-    out->push_back(char(0xF0 | (c >> 18)));
-    out->push_back(char(0x80 | ((c >> 12) & 0x3F)));
-    out->push_back(char(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(char(0x80 | (c & 0x3F)));
-  }
-}
-
-// Decodes one UTF-8 character at text[*i]; false (index unchanged) on a malformed,
-// overlong or surrogate sequence.
-bool DecodeUtf8(const std::string& text, size_t* i, char32_t* out) {
-  size_t at = *i;
-  auto lead = static_cast<unsigned char>(text[at]);
-  if (lead < 0x80) {
-    *out = lead;
-    *i = at + 1;
-    return true;
-  }
-  int extra;
-  char32_t c;
-  char32_t minimum;
-  if ((lead & 0xE0) == 0xC0) {
-    extra = 1, c = lead & 0x1F, minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    extra = 2, c = lead & 0x0F, minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    extra = 3, c = lead & 0x07, minimum = 0x10000;
-  } else {
-    return false;
-  }
-  if (at + extra >= text.size()) return false;
-  for (int k = 1; k <= extra; ++k) {
-    auto b = static_cast<unsigned char>(text[at + k]);
-    if ((b & 0xC0) != 0x80) return false;
-    c = (c << 6) | (b & 0x3F);
-  }
-  if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-  *out = c;
-  *i = at + 1 + extra;
-  return true;
-}
 
 char32_t FoldChar(char32_t c) {
   if (c >= 'A' && c <= 'Z') return c + 32;
@@ -110,34 +52,30 @@ bool FindNoCase(const std::string& directory, const std::string& name, std::stri
 
 }  // namespace
 
+// Windows-1252 through kernel32's own tables: every byte has a character (the five
+// holes of the code page pass through as U+0081 and the like), so names round-trip.
 std::string Cp1252ToUtf8(const char* text) {
   std::string out;
   for (const char* p = text; *p; ++p) {
-    auto b = static_cast<unsigned char>(*p);
-    if (b < 0x80)
-      out.push_back(char(b));
-    else if (b < 0xA0)
-      AppendUtf8(&out, kCp1252High[b - 0x80]);
-    else
-      AppendUtf8(&out, b);
+    char16_t unit = 0;
+    if (MultiByteToWideChar(1252, 0, p, 1, &unit, 1) != 1) unit = static_cast<unsigned char>(*p);
+    SLPlatformAppendUtf8(&out, unit);
   }
   return out;
 }
 
 bool Utf8ToCp1252(const std::string& text, std::string* out) {
+  constexpr DWORD kNoBestFit = 0x400;
   out->clear();
   for (size_t i = 0; i < text.size();) {
     char32_t c;
-    if (!DecodeUtf8(text, &i, &c)) return false;
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-      out->push_back(char(c));
-      continue;
-    }
-    int byte = -1;
-    for (int k = 0; k < 32; ++k)
-      if (kCp1252High[k] == c) byte = 0x80 + k;
-    if (byte < 0) return false;
-    out->push_back(char(byte));
+    if (!SLPlatformDecodeUtf8(text.data(), text.size(), &i, &c) || c > 0xFFFF) return false;
+    char16_t unit = char16_t(c);
+    char byte = 0;
+    BOOL usedDefault = FALSE;
+    if (WideCharToMultiByte(1252, kNoBestFit, &unit, 1, &byte, 1, nullptr, &usedDefault) != 1 || usedDefault)
+      return false;
+    out->push_back(byte);
   }
   return true;
 }
@@ -153,7 +91,7 @@ bool Utf16ToUtf8(const char16_t* text, std::string* out) {
     } else if (c >= 0xDC00 && c <= 0xDFFF) {
       return false;
     }
-    AppendUtf8(out, c);
+    SLPlatformAppendUtf8(out, c);
   }
   return true;
 }
@@ -162,7 +100,7 @@ bool Utf8ToUtf16(const std::string& text, std::u16string* out) {
   out->clear();
   for (size_t i = 0; i < text.size();) {
     char32_t c;
-    if (!DecodeUtf8(text, &i, &c)) return false;
+    if (!SLPlatformDecodeUtf8(text.data(), text.size(), &i, &c)) return false;
     if (c >= 0x10000) {
       c -= 0x10000;
       out->push_back(char16_t(0xD800 + (c >> 10)));
@@ -179,8 +117,8 @@ std::string FoldCase(const std::string& text) {
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
     char32_t c;
-    if (DecodeUtf8(text, &i, &c)) {
-      AppendUtf8(&out, FoldChar(c));
+    if (SLPlatformDecodeUtf8(text.data(), text.size(), &i, &c)) {
+      SLPlatformAppendUtf8(&out, FoldChar(c));
     } else {
       out.push_back(text[i]);
       ++i;
