@@ -31,9 +31,9 @@ struct SLFastPackDirectoryIndex {
   };
   std::unordered_map<std::u16string, SLFastPackNode*, Hash> map;
 
-  static std::u16string Key(const SLFastPackLink* list, const SLWChar* name) {
+  static std::u16string Key(const SLFastPackLink* list, const SLWChar* name, u32 length) {
     std::u16string key(reinterpret_cast<const char16_t*>(&list), sizeof(list) / sizeof(char16_t));
-    for (; *name; ++name) key.push_back(SLToUpperW(*name));
+    for (u32 i = 0; i < length; ++i) key.push_back(SLToUpperW(name[i]));
     return key;
   }
 };
@@ -192,13 +192,46 @@ bool CSLFastFileStorage::InitDirectory() {
 
 void CSLFastFileStorage::FreeDirectoryNode(SLFastPackNode* node) {
   while (!ListEmpty(&node->children)) FreeDirectoryNode(NodeOf(node->children.next));
-  SLFree(node->name);
   ListUnlink(&node->link);
-  SLFree(node);
+}
+
+void* CSLFastFileStorage::AllocTree(u64 bytes) {
+  bytes = (bytes + 7) & ~u64(7);
+  if (bytes <= u64(m_treeEnd - m_treeFree)) {
+    void* block = m_treeFree;
+    m_treeFree += bytes;
+    return block;
+  }
+  // A request larger than a quarter block gets a block of its own, so the rest of the
+  // current one stays in use.
+  const bool own = bytes > kTreeBlock / 4;
+  u64 total;
+  if (!SLCheckedAdd(own ? bytes : u64(kTreeBlock), sizeof(TreeBlock), &total) || !SLFitsU32(total)) return nullptr;
+  auto* block = static_cast<TreeBlock*>(SLAlloc(u32(total)));
+  if (!block) return nullptr;
+  block->next = m_treeBlocks;
+  m_treeBlocks = block;
+  u8* data = reinterpret_cast<u8*>(block + 1);
+  if (own) return data;
+  m_treeFree = data + bytes;
+  m_treeEnd = data + kTreeBlock;
+  return data;
+}
+
+void CSLFastFileStorage::FreeTree() {
+  SLErrorKeeper keep;
+  while (m_treeBlocks) {
+    TreeBlock* next = m_treeBlocks->next;
+    SLFree(m_treeBlocks);
+    m_treeBlocks = next;
+  }
+  m_treeFree = m_treeEnd = nullptr;
 }
 
 void CSLFastFileStorage::ClearPack() {
-  while (!ListEmpty(&m_state->root)) FreeDirectoryNode(NodeOf(m_state->root.next));
+  // Every node lives in the tree blocks: dropping them drops the whole tree.
+  ListInit(&m_state->root);
+  FreeTree();
   SLFree(m_state->findPattern);
   m_state->findPattern = nullptr;
   m_state->findDotState = 0;
@@ -213,33 +246,65 @@ void CSLFastFileStorage::ClearPack() {
   FreeNames();
 }
 
+SLFastPackNode* CSLFastFileStorage::NewNode(const SLWChar* name, u32 length, SLFastPackNode* parent,
+                                            SLFastPackLink* list) {
+  // The name follows the node in the same piece of a tree block.
+  auto* node = static_cast<SLFastPackNode*>(AllocTree(sizeof(SLFastPackNode) + (u64(length) + 1) * sizeof(SLWChar)));
+  if (!node) return nullptr;
+  ListInit(&node->children);
+  node->parent = parent;
+  node->containingList = list;
+  node->name = reinterpret_cast<SLWChar*>(node + 1);
+  std::memcpy(node->name, name, length * sizeof(SLWChar));
+  node->name[length] = 0;
+  node->nameLength = length;
+  node->directory = 0;
+  node->offset = 0;
+  node->size = 0;
+  ListAppend(list, &node->link);
+  return node;
+}
+
 bool CSLFastFileStorage::AddDirectoryEntry(const SLWChar* name, u32 length, u64 offset, u64 size) {
+  // Normalising turns "\" into "/", collapses runs of separators and drops leading ones, so
+  // walking the raw name and skipping empty components gives the same path. The exception
+  // is a name starting with two separators: a long-path or UNC prefix survives normalising
+  // as it stands (with the empty component it may hold), so such names are normalised first.
+  if (!(length >= 2 && IsSeparator(name[0]) && IsSeparator(name[1])))
+    return AddEntryComponents(name, length, true, offset, size);
   SLWChar* path = CopyWide(name, length);
   if (!path) return SLFail(SL_E_OUT_OF_MEMORY, false);
   ScopedBlock<SLWChar> pathGuard{path};
   NormalisePath(path);
+  return AddEntryComponents(path, SLStrLenW(path), false, offset, size);
+}
 
+bool CSLFastFileStorage::AddEntryComponents(const SLWChar* path, u32 length, bool skipEmpty, u64 offset,
+                                            u64 size) {
   SLFastPackLink* list = &m_state->root;
   SLFastPackNode* parent = nullptr;
-  SLWChar* component = path;
   u32 depth = 0;
   bool chainValid = true;
-  for (SLWChar* slash; (slash = const_cast<SLWChar*>(SLStrChrNW(component, kSlash, SL_TEXT_TO_END)));
-       component = slash + 1, ++depth) {
-    *slash = 0;
+  u32 start = 0;
+  for (u32 end = 0; end < length; ++end) {
+    if (!IsSeparator(path[end])) continue;
+    const SLWChar* component = path + start;
+    const u32 componentLength = end - start;
+    start = end + 1;
+    if (componentLength == 0 && skipEmpty) continue;
     SLFastPackNode* directory = nullptr;
     std::u16string key;
     // Directory names in one list never compare equal without regard to case, so the
     // previous entry's directory at this depth, when its name matches, is the one the
     // search below would find.
     if (chainValid && depth < m_lastChainDepth && m_lastChain[depth]->containingList == list &&
-        EqualNoCase(m_lastChain[depth]->name, component)) {
+        EqualNoCase(m_lastChain[depth]->name, m_lastChain[depth]->nameLength, component, componentLength)) {
       directory = m_lastChain[depth];
     } else {
       chainValid = false;
       if (m_directoryIndex) {
         try {
-          key = SLInternals::SLFastPackDirectoryIndex::Key(list, component);
+          key = SLInternals::SLFastPackDirectoryIndex::Key(list, component, componentLength);
           auto found = m_directoryIndex->map.find(key);
           if (found != m_directoryIndex->map.end()) directory = found->second;
         } catch (const std::bad_alloc&) {
@@ -249,24 +314,16 @@ bool CSLFastFileStorage::AddDirectoryEntry(const SLWChar* name, u32 length, u64 
       if (!m_directoryIndex) {
         for (SLFastPackLink* l = list->next; l != list; l = l->next) {
           SLFastPackNode* node = NodeOf(l);
-          if (node->directory && EqualNoCase(node->name, component)) {
+          if (node->directory && EqualNoCase(node->name, node->nameLength, component, componentLength)) {
             directory = node;
             break;
           }
         }
       }
       if (!directory) {
-        directory = static_cast<SLFastPackNode*>(SLAllocZero(u32(sizeof(SLFastPackNode))));
-        if (directory) directory->name = CopyWide(component, u32(slash - component));
-        if (!directory || !directory->name) {
-          SLFree(directory);
-          return SLFail(SL_E_OUT_OF_MEMORY, false);
-        }
-        ListInit(&directory->children);
-        directory->parent = parent;
-        directory->containingList = list;
+        directory = NewNode(component, componentLength, parent, list);
+        if (!directory) return SLFail(SL_E_OUT_OF_MEMORY, false);
         directory->directory = 1;
-        ListAppend(list, &directory->link);
         if (m_directoryIndex) {
           try {
             m_directoryIndex->map.emplace(std::move(key), directory);
@@ -286,21 +343,16 @@ bool CSLFastFileStorage::AddDirectoryEntry(const SLWChar* name, u32 length, u64 
     }
     parent = directory;
     list = &directory->children;
+    ++depth;
   }
 
-  if (!IsDotName(component)) {
-    auto* file = static_cast<SLFastPackNode*>(SLAllocZero(u32(sizeof(SLFastPackNode))));
-    if (file) file->name = CopyWide(component, SLStrLenW(component));
-    if (!file || !file->name) {
-      SLFree(file);
-      return SLFail(SL_E_OUT_OF_MEMORY, false);
-    }
-    ListInit(&file->children);
-    file->parent = parent;
-    file->containingList = list;
-    file->offset = offset;
-    file->size = size;
-    ListAppend(list, &file->link);
+  const SLWChar* file = path + start;
+  const u32 fileLength = length - start;
+  if (!IsDotName(file, fileLength)) {
+    SLFastPackNode* node = NewNode(file, fileLength, parent, list);
+    if (!node) return SLFail(SL_E_OUT_OF_MEMORY, false);
+    node->offset = offset;
+    node->size = size;
   }
   return true;
 }
@@ -493,7 +545,8 @@ bool CSLFastFileStorage::AttachPack(CSLBaseStorage* source, CSLTimer* timer) {
     }
     name[length] = 0;
     if (!AddDirectoryEntry(name, length, offset, size)) return false;
-    if (ReportProgress(SL_PROGRESS_ATTACH, 75.0 + double(i) * 20.0 / double(count), timer))
+    const u32 elapsedMs = i % kProgressClockEvery == 0 ? timer->GetDeltaMs() : 0u;
+    if (ReportProgress(SL_PROGRESS_ATTACH, 75.0 + double(i) * 20.0 / double(count), elapsedMs))
       return SLFail(SL_E_CANCELLED, false);
   }
 

@@ -7,6 +7,7 @@
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
+#include "foundation/SLTranscoder.h"
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLPath.h"
 
@@ -17,6 +18,10 @@ inline constexpr u8 kMagic[CSLFastFileStorage::kMagicLength] = {'F', 'a', 's', '
 inline constexpr u32 kCrcBlock = 8192;
 inline constexpr u32 kReadBlock = 65536;
 inline constexpr u32 kDirectoryBuffer = 65536;
+inline constexpr u32 kTreeBlock = 65536;
+// The clock is read for every this many entry reports during attach; the reports between
+// carry no elapsed time of their own and the next reading carries it all.
+inline constexpr u32 kProgressClockEvery = 64;
 inline constexpr SLWChar kSlash = u'/';
 
 inline void ListInit(SLFastPackLink* head) { head->next = head->prev = head; }
@@ -47,6 +52,19 @@ inline bool EqualNoCase(const SLWChar* a, const SLWChar* b) {
     ++b;
   }
   return *a == *b || SLStrICmpW(a, b) == 0;
+}
+
+// The same for names of known length (no zero units inside); case mapping is unit by unit,
+// so names of different lengths are never equal.
+inline bool EqualNoCase(const SLWChar* a, u32 aLength, const SLWChar* b, u32 bLength) {
+  if (aLength != bLength) return false;
+  for (u32 i = 0; i < aLength; ++i)
+    if (a[i] != b[i] && SLToUpperW(a[i]) != SLToUpperW(b[i])) return false;
+  return true;
+}
+
+inline bool IsDotName(const SLWChar* name, u32 length) {
+  return length == 0 || (name[0] == u'.' && (length == 1 || (length == 2 && name[1] == u'.')));
 }
 
 inline bool IsDotName(const SLWChar* name) {
