@@ -103,6 +103,12 @@ class DirectoryReader {
       }
       const u8* start = m_buffer + m_pos;
       u32 units = (m_length - m_pos) / 2, n = 0;
+      // Four units at a time while none of them is zero, then unit by unit.
+      for (; n + 4 <= units; n += 4) {
+        u64 word;
+        std::memcpy(&word, start + 2 * n, 8);
+        if ((word - 0x0001000100010001ull) & ~word & 0x8000800080008000ull) break;
+      }
       while (n < units && (start[2 * n] | start[2 * n + 1])) ++n;
       if (n && !Put(name, capacity, length, start, n)) return false;
       m_pos += 2 * n;
@@ -286,7 +292,26 @@ bool CSLFastFileStorage::AddEntryComponents(const SLWChar* path, u32 length, boo
   u32 depth = 0;
   bool chainValid = true;
   u32 start = 0;
-  for (u32 end = 0; end < length; ++end) {
+  if (skipEmpty) {
+    // Entries sorted by path mostly repeat the previous entry's directories exactly as
+    // stored: take them by one comparison each, without looking for separators unit by
+    // unit. Empty components are skipped here as below.
+    while (start < length && IsSeparator(path[start])) ++start;
+    const u32 chainLength = m_lastChainDepth < kChainLength ? m_lastChainDepth : kChainLength;
+    while (depth < chainLength) {
+      SLFastPackNode* directory = m_lastChain[depth];
+      const u32 n = directory->nameLength;
+      if (directory->containingList != list || n == 0 || length - start <= n || !IsSeparator(path[start + n]) ||
+          std::memcmp(path + start, directory->name, n * sizeof(SLWChar)) != 0)
+        break;
+      start += n + 1;
+      while (start < length && IsSeparator(path[start])) ++start;
+      parent = directory;
+      list = &directory->children;
+      ++depth;
+    }
+  }
+  for (u32 end = start; end < length; ++end) {
     if (!IsSeparator(path[end])) continue;
     const SLWChar* component = path + start;
     const u32 componentLength = end - start;
@@ -335,7 +360,7 @@ bool CSLFastFileStorage::AddEntryComponents(const SLWChar* path, u32 length, boo
     }
     // Every cached node stays in the tree until the pack is cleared; the list check above
     // tells whether it still belongs to this entry's path.
-    if (depth < sizeof(m_lastChain) / sizeof(m_lastChain[0])) {
+    if (depth < kChainLength) {
       m_lastChain[depth] = directory;
       if (m_lastChainDepth < depth + 1) m_lastChainDepth = depth + 1;
     } else {

@@ -113,7 +113,8 @@ class CSLFastFileStorage : public CSLBaseStorage {
   // Directory-building caches, alive while attaching: the directory chain of the previous
   // entry (entries sorted by path find their directories there), and an index of every
   // directory by its list and case-folded name.
-  SLFastPackNode* m_lastChain[32] = {};
+  static constexpr u32 kChainLength = 32;
+  SLFastPackNode* m_lastChain[kChainLength] = {};
   u32 m_lastChainDepth = 0;
   SLInternals::SLFastPackDirectoryIndex* m_directoryIndex = nullptr;
   struct TreeBlock {
