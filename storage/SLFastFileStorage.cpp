@@ -1,6 +1,7 @@
 #include "storage/SLFastFileStorage.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <string>
@@ -91,8 +92,11 @@ class DirectoryReader {
     }
     return Read(value, sizeof(T));
   }
-  // Appends UTF-16LE units up to (not including) a zero unit, which is consumed.
-  bool ReadWideName(SLWChar** name, u32* capacity, u32* length) {
+  // Appends UTF-16LE units up to (not including) a zero unit, which is consumed. A name
+  // that lies whole (with its zero unit) in the buffer, at an even address, is not copied:
+  // `direct` then points at it there, valid until the next read.
+  bool ReadWideName(SLWChar** name, u32* capacity, u32* length, const SLWChar** direct) {
+    *direct = nullptr;
     for (;;) {
       if (m_length - m_pos < 2) {
         u16 unit;
@@ -110,6 +114,12 @@ class DirectoryReader {
         if ((word - 0x0001000100010001ull) & ~word & 0x8000800080008000ull) break;
       }
       while (n < units && (start[2 * n] | start[2 * n + 1])) ++n;
+      if (n < units && *length == 0 && reinterpret_cast<uintptr_t>(start) % alignof(SLWChar) == 0) {
+        *direct = reinterpret_cast<const SLWChar*>(start);
+        *length = n;
+        m_pos += 2 * n + 2;
+        return true;
+      }
       if (n && !Put(name, capacity, length, start, n)) return false;
       m_pos += 2 * n;
       if (n < units) {
@@ -532,8 +542,9 @@ bool CSLFastFileStorage::AttachPack(CSLBaseStorage* source, CSLTimer* timer) {
   for (u32 i = 0; i < count; ++i) {
     u32 length = 0;
     u64 offset = 0, size = 0;
+    const SLWChar* direct = nullptr;  // the name in the reader's buffer, when not copied
     if (version == 3) {
-      if (!reader.ReadWideName(&name, &nameCapacity, &length)) return false;
+      if (!reader.ReadWideName(&name, &nameCapacity, &length, &direct)) return false;
       u32 extra = 0;
       if (!reader.ReadValue(&offset) || !reader.ReadValue(&size) || !reader.ReadValue(&extra)) return false;
       (void)extra;  // read and covered by the CRC; nothing uses it
@@ -568,8 +579,8 @@ bool CSLFastFileStorage::AttachPack(CSLBaseStorage* source, CSLTimer* timer) {
       if (narrowLength && !SLAnsiToWide(name, &length, narrow, narrowLength, 0)) return false;
       if (!narrowLength) length = 0;
     }
-    name[length] = 0;
-    if (!AddDirectoryEntry(name, length, offset, size)) return false;
+    if (!direct) name[length] = 0;
+    if (!AddDirectoryEntry(direct ? direct : name, length, offset, size)) return false;
     const u32 elapsedMs = i % kProgressClockEvery == 0 ? timer->GetDeltaMs() : 0u;
     if (ReportProgress(SL_PROGRESS_ATTACH, 75.0 + double(i) * 20.0 / double(count), elapsedMs))
       return SLFail(SL_E_CANCELLED, false);
