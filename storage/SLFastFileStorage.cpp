@@ -321,8 +321,9 @@ bool CSLFastFileStorage::AddEntryComponents(const SLWChar* path, u32 length, boo
       ++depth;
     }
   }
-  for (u32 end = start; end < length; ++end) {
-    if (!IsSeparator(path[end])) continue;
+  for (;;) {
+    const u32 end = FindSeparator(path, start, length);
+    if (end == length) break;  // the rest is the file component
     const SLWChar* component = path + start;
     const u32 componentLength = end - start;
     start = end + 1;

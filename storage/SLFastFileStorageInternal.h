@@ -43,6 +43,24 @@ inline SLFastPackNode* NodeOf(SLFastPackLink* link) {
 
 inline bool IsSeparator(SLWChar c) { return c == u'/' || c == u'\\'; }
 
+// The index of the first "/" or "\" in text[from, length), or length when there is none.
+// Four units are tested at a time: a 16-bit lane of w ^ pattern is zero where the unit
+// equals the pattern's, and (v - 1) & ~v & 0x8000 per lane finds whether any lane is zero.
+inline u32 FindSeparator(const SLWChar* text, u32 from, u32 length) {
+  constexpr u64 kOnes = 0x0001000100010001ull, kHighs = 0x8000800080008000ull;
+  constexpr u64 kSlashes = kOnes * u'/', kBackslashes = kOnes * u'\\';
+  u32 i = from;
+  for (; length - i >= 4; i += 4) {
+    u64 word;
+    std::memcpy(&word, text + i, 8);
+    const u64 a = word ^ kSlashes, b = word ^ kBackslashes;
+    if (((a - kOnes) & ~a & kHighs) | ((b - kOnes) & ~b & kHighs)) break;
+  }
+  for (; i < length; ++i)
+    if (IsSeparator(text[i])) return i;
+  return length;
+}
+
 // Equal without regard to case. Names that are equal as stored (the usual case in a pack
 // written by one tool) need no case mapping; otherwise the rest after the common prefix
 // decides, which gives the same answer as comparing the whole names.
