@@ -107,11 +107,14 @@ class DirectoryReader {
       }
       const u8* start = m_buffer + m_pos;
       u32 units = (m_length - m_pos) / 2, n = 0;
-      // Four units at a time while none of them is zero, then unit by unit.
-      for (; n + 4 <= units; n += 4) {
-        u64 word;
-        std::memcpy(&word, start + 2 * n, 8);
-        if ((word - 0x0001000100010001ull) & ~word & 0x8000800080008000ull) break;
+      // Eight units at a time while none of them is zero ((v - 1) & ~v has a lane's top
+      // bit set only where a lane is zero), then unit by unit.
+      constexpr u64 kOnes = 0x0001000100010001ull, kHighs = 0x8000800080008000ull;
+      for (; units - n >= 8; n += 8) {
+        u64 a, b;
+        std::memcpy(&a, start + 2 * n, 8);
+        std::memcpy(&b, start + 2 * n + 8, 8);
+        if (((a - kOnes) & ~a & kHighs) | ((b - kOnes) & ~b & kHighs)) break;
       }
       while (n < units && (start[2 * n] | start[2 * n + 1])) ++n;
       if (n < units && *length == 0 && reinterpret_cast<uintptr_t>(start) % alignof(SLWChar) == 0) {
