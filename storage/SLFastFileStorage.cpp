@@ -543,6 +543,7 @@ bool CSLFastFileStorage::AttachPack(CSLBaseStorage* source, CSLTimer* timer) {
   ScopedBlock<char> narrowGuard{narrow};
   u32 narrowCapacity = 0;
 
+  bool clockEveryReport = false;
   for (u32 i = 0; i < count; ++i) {
     u32 length = 0;
     u64 offset = 0, size = 0;
@@ -585,7 +586,15 @@ bool CSLFastFileStorage::AttachPack(CSLBaseStorage* source, CSLTimer* timer) {
     }
     if (!direct) name[length] = 0;
     if (!AddDirectoryEntry(direct ? direct : name, length, offset, size)) return false;
-    const u32 elapsedMs = i % kProgressClockEvery == 0 ? timer->GetDeltaMs() : 0u;
+    // Entries usually take well under a microsecond each, so the clock is read only for
+    // every kProgressClockEvery-th report (the reports between pass 0, as they would with a
+    // millisecond clock). Once a reading after the first entry shows a whole millisecond
+    // (a slow hook or source), every report reads it again.
+    u32 elapsedMs = 0;
+    if (clockEveryReport || i % kProgressClockEvery == 0) {
+      elapsedMs = timer->GetDeltaMs();
+      if (elapsedMs && i) clockEveryReport = true;
+    }
     if (ReportProgress(SL_PROGRESS_ATTACH, 75.0 + double(i) * 20.0 / double(count), elapsedMs))
       return SLFail(SL_E_CANCELLED, false);
   }

@@ -19,8 +19,7 @@ inline constexpr u32 kCrcBlock = 8192;
 inline constexpr u32 kReadBlock = 65536;
 inline constexpr u32 kDirectoryBuffer = 65536;
 inline constexpr u32 kTreeBlock = 65536;
-// The clock is read for every this many entry reports during attach; the reports between
-// carry no elapsed time of their own and the next reading carries it all.
+// While attach entries are fast, the clock is read for every this many entry reports.
 inline constexpr u32 kProgressClockEvery = 64;
 inline constexpr SLWChar kSlash = u'/';
 

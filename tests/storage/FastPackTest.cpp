@@ -6,8 +6,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <chrono>
 #include <random>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -553,6 +555,29 @@ TEST(FastPack, DirectoryIsReadInFewSourceReadsWithTheSameProgress) {
   EXPECT_EQ(pack.attachSteps.back(), 100.0);
   EXPECT_EQ(ReadEntry(pack, "DIR29/ENTRY_2999.BIN"), Bytes{u8(2999)});
   EXPECT_EQ(ListA(pack, "dir7/*").size(), 101u);
+}
+
+// A hook slow enough for the millisecond clock sees the time since its previous report on
+// every report once the attach has noticed it.
+TEST(FastPack, SlowProgressHookSeesElapsedTimeOnEveryReport) {
+  struct SlowPack : CSLFastFileStorage {
+    void OnProgress(u32 operation, double, u32 elapsedMs, u32*) override {
+      if (operation != SL_PROGRESS_ATTACH) return;
+      elapsed.push_back(elapsedMs);
+      std::this_thread::sleep_for(std::chrono::microseconds(1500));
+    }
+    std::vector<u32> elapsed;
+  };
+  const int count = 80;
+  slpack::PackWriter writer(3, 0);
+  for (int i = 0; i < count; ++i) writer.AddFile("d/f" + std::to_string(i), Bytes{u8(i)});
+  SlowPack pack;
+  auto* source = new VectorSource(BuildPack(writer));
+  ASSERT_TRUE(pack.AttachContainer(source));
+  source->Release();
+  ASSERT_EQ(pack.elapsed.size(), size_t(count) + 3);
+  EXPECT_GE(pack.elapsed[2 + 64], 64u);  // the reports before passed their time on
+  for (int i = 65; i < count; ++i) EXPECT_GE(pack.elapsed[2 + i], 1u) << i;
 }
 
 TEST(FastPack, SlpackCommandPacksAFolder) {
