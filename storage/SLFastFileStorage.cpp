@@ -84,7 +84,7 @@ class DirectoryReader {
     return true;
   }
   template <class T>
-  bool ReadValue(T* value) {
+  [[gnu::always_inline]] bool ReadValue(T* value) {
     if (m_length - m_pos >= sizeof(T)) {  // the common case, without the loop
       std::memcpy(value, m_buffer + m_pos, sizeof(T));
       m_pos += u32(sizeof(T));
