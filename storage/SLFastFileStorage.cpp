@@ -1,6 +1,7 @@
 #include "storage/SLFastFileStorage.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <string>
@@ -31,9 +32,9 @@ struct SLFastPackDirectoryIndex {
   };
   std::unordered_map<std::u16string, SLFastPackNode*, Hash> map;
 
-  static std::u16string Key(const SLFastPackLink* list, const SLWChar* name) {
+  static std::u16string Key(const SLFastPackLink* list, const SLWChar* name, u32 length) {
     std::u16string key(reinterpret_cast<const char16_t*>(&list), sizeof(list) / sizeof(char16_t));
-    for (; *name; ++name) key.push_back(SLToUpperW(*name));
+    for (u32 i = 0; i < length; ++i) key.push_back(SLToUpperW(name[i]));
     return key;
   }
 };
@@ -83,7 +84,7 @@ class DirectoryReader {
     return true;
   }
   template <class T>
-  bool ReadValue(T* value) {
+  [[gnu::always_inline]] bool ReadValue(T* value) {
     if (m_length - m_pos >= sizeof(T)) {  // the common case, without the loop
       std::memcpy(value, m_buffer + m_pos, sizeof(T));
       m_pos += u32(sizeof(T));
@@ -91,8 +92,11 @@ class DirectoryReader {
     }
     return Read(value, sizeof(T));
   }
-  // Appends UTF-16LE units up to (not including) a zero unit, which is consumed.
-  bool ReadWideName(SLWChar** name, u32* capacity, u32* length) {
+  // Appends UTF-16LE units up to (not including) a zero unit, which is consumed. A name
+  // that lies whole (with its zero unit) in the buffer, at an even address, is not copied:
+  // `direct` then points at it there, valid until the next read.
+  bool ReadWideName(SLWChar** name, u32* capacity, u32* length, const SLWChar** direct) {
+    *direct = nullptr;
     for (;;) {
       if (m_length - m_pos < 2) {
         u16 unit;
@@ -103,7 +107,22 @@ class DirectoryReader {
       }
       const u8* start = m_buffer + m_pos;
       u32 units = (m_length - m_pos) / 2, n = 0;
+      // Eight units at a time while none of them is zero ((v - 1) & ~v has a lane's top
+      // bit set only where a lane is zero), then unit by unit.
+      constexpr u64 kOnes = 0x0001000100010001ull, kHighs = 0x8000800080008000ull;
+      for (; units - n >= 8; n += 8) {
+        u64 a, b;
+        std::memcpy(&a, start + 2 * n, 8);
+        std::memcpy(&b, start + 2 * n + 8, 8);
+        if (((a - kOnes) & ~a & kHighs) | ((b - kOnes) & ~b & kHighs)) break;
+      }
       while (n < units && (start[2 * n] | start[2 * n + 1])) ++n;
+      if (n < units && *length == 0 && reinterpret_cast<uintptr_t>(start) % alignof(SLWChar) == 0) {
+        *direct = reinterpret_cast<const SLWChar*>(start);
+        *length = n;
+        m_pos += 2 * n + 2;
+        return true;
+      }
       if (n && !Put(name, capacity, length, start, n)) return false;
       m_pos += 2 * n;
       if (n < units) {
@@ -192,13 +211,46 @@ bool CSLFastFileStorage::InitDirectory() {
 
 void CSLFastFileStorage::FreeDirectoryNode(SLFastPackNode* node) {
   while (!ListEmpty(&node->children)) FreeDirectoryNode(NodeOf(node->children.next));
-  SLFree(node->name);
   ListUnlink(&node->link);
-  SLFree(node);
+}
+
+void* CSLFastFileStorage::AllocTree(u64 bytes) {
+  bytes = (bytes + 7) & ~u64(7);
+  if (bytes <= u64(m_treeEnd - m_treeFree)) {
+    void* block = m_treeFree;
+    m_treeFree += bytes;
+    return block;
+  }
+  // A request larger than a quarter block gets a block of its own, so the rest of the
+  // current one stays in use.
+  const bool own = bytes > kTreeBlock / 4;
+  u64 total;
+  if (!SLCheckedAdd(own ? bytes : u64(kTreeBlock), sizeof(TreeBlock), &total) || !SLFitsU32(total)) return nullptr;
+  auto* block = static_cast<TreeBlock*>(SLAlloc(u32(total)));
+  if (!block) return nullptr;
+  block->next = m_treeBlocks;
+  m_treeBlocks = block;
+  u8* data = reinterpret_cast<u8*>(block + 1);
+  if (own) return data;
+  m_treeFree = data + bytes;
+  m_treeEnd = data + kTreeBlock;
+  return data;
+}
+
+void CSLFastFileStorage::FreeTree() {
+  SLErrorKeeper keep;
+  while (m_treeBlocks) {
+    TreeBlock* next = m_treeBlocks->next;
+    SLFree(m_treeBlocks);
+    m_treeBlocks = next;
+  }
+  m_treeFree = m_treeEnd = nullptr;
 }
 
 void CSLFastFileStorage::ClearPack() {
-  while (!ListEmpty(&m_state->root)) FreeDirectoryNode(NodeOf(m_state->root.next));
+  // Every node lives in the tree blocks: dropping them drops the whole tree.
+  ListInit(&m_state->root);
+  FreeTree();
   SLFree(m_state->findPattern);
   m_state->findPattern = nullptr;
   m_state->findDotState = 0;
@@ -213,33 +265,85 @@ void CSLFastFileStorage::ClearPack() {
   FreeNames();
 }
 
+SLFastPackNode* CSLFastFileStorage::NewNode(const SLWChar* name, u32 length, SLFastPackNode* parent,
+                                            SLFastPackLink* list) {
+  // The name follows the node in the same piece of a tree block.
+  auto* node = static_cast<SLFastPackNode*>(AllocTree(sizeof(SLFastPackNode) + (u64(length) + 1) * sizeof(SLWChar)));
+  if (!node) return nullptr;
+  ListInit(&node->children);
+  node->parent = parent;
+  node->containingList = list;
+  node->name = reinterpret_cast<SLWChar*>(node + 1);
+  std::memcpy(node->name, name, length * sizeof(SLWChar));
+  node->name[length] = 0;
+  node->nameLength = length;
+  node->directory = 0;
+  node->offset = 0;
+  node->size = 0;
+  ListAppend(list, &node->link);
+  return node;
+}
+
 bool CSLFastFileStorage::AddDirectoryEntry(const SLWChar* name, u32 length, u64 offset, u64 size) {
+  // Normalising turns "\" into "/", collapses runs of separators and drops leading ones, so
+  // walking the raw name and skipping empty components gives the same path. The exception
+  // is a name starting with two separators: a long-path or UNC prefix survives normalising
+  // as it stands (with the empty component it may hold), so such names are normalised first.
+  if (!(length >= 2 && IsSeparator(name[0]) && IsSeparator(name[1])))
+    return AddEntryComponents(name, length, true, offset, size);
   SLWChar* path = CopyWide(name, length);
   if (!path) return SLFail(SL_E_OUT_OF_MEMORY, false);
   ScopedBlock<SLWChar> pathGuard{path};
   NormalisePath(path);
+  return AddEntryComponents(path, SLStrLenW(path), false, offset, size);
+}
 
+bool CSLFastFileStorage::AddEntryComponents(const SLWChar* path, u32 length, bool skipEmpty, u64 offset,
+                                            u64 size) {
   SLFastPackLink* list = &m_state->root;
   SLFastPackNode* parent = nullptr;
-  SLWChar* component = path;
   u32 depth = 0;
   bool chainValid = true;
-  for (SLWChar* slash; (slash = const_cast<SLWChar*>(SLStrChrNW(component, kSlash, SL_TEXT_TO_END)));
-       component = slash + 1, ++depth) {
-    *slash = 0;
+  u32 start = 0;
+  if (skipEmpty) {
+    // Entries sorted by path mostly repeat the previous entry's directories exactly as
+    // stored: take them by one comparison each, without looking for separators unit by
+    // unit. Empty components are skipped here as below.
+    while (start < length && IsSeparator(path[start])) ++start;
+    const u32 chainLength = m_lastChainDepth < kChainLength ? m_lastChainDepth : kChainLength;
+    while (depth < chainLength) {
+      SLFastPackNode* directory = m_lastChain[depth];
+      const u32 n = directory->nameLength;
+      if (directory->containingList != list || n == 0 || length - start <= n || !IsSeparator(path[start + n]) ||
+          std::memcmp(path + start, directory->name, n * sizeof(SLWChar)) != 0)
+        break;
+      start += n + 1;
+      while (start < length && IsSeparator(path[start])) ++start;
+      parent = directory;
+      list = &directory->children;
+      ++depth;
+    }
+  }
+  for (;;) {
+    const u32 end = FindSeparator(path, start, length);
+    if (end == length) break;  // the rest is the file component
+    const SLWChar* component = path + start;
+    const u32 componentLength = end - start;
+    start = end + 1;
+    if (componentLength == 0 && skipEmpty) continue;
     SLFastPackNode* directory = nullptr;
     std::u16string key;
     // Directory names in one list never compare equal without regard to case, so the
     // previous entry's directory at this depth, when its name matches, is the one the
     // search below would find.
     if (chainValid && depth < m_lastChainDepth && m_lastChain[depth]->containingList == list &&
-        EqualNoCase(m_lastChain[depth]->name, component)) {
+        EqualNoCase(m_lastChain[depth]->name, m_lastChain[depth]->nameLength, component, componentLength)) {
       directory = m_lastChain[depth];
     } else {
       chainValid = false;
       if (m_directoryIndex) {
         try {
-          key = SLInternals::SLFastPackDirectoryIndex::Key(list, component);
+          key = SLInternals::SLFastPackDirectoryIndex::Key(list, component, componentLength);
           auto found = m_directoryIndex->map.find(key);
           if (found != m_directoryIndex->map.end()) directory = found->second;
         } catch (const std::bad_alloc&) {
@@ -249,24 +353,16 @@ bool CSLFastFileStorage::AddDirectoryEntry(const SLWChar* name, u32 length, u64 
       if (!m_directoryIndex) {
         for (SLFastPackLink* l = list->next; l != list; l = l->next) {
           SLFastPackNode* node = NodeOf(l);
-          if (node->directory && EqualNoCase(node->name, component)) {
+          if (node->directory && EqualNoCase(node->name, node->nameLength, component, componentLength)) {
             directory = node;
             break;
           }
         }
       }
       if (!directory) {
-        directory = static_cast<SLFastPackNode*>(SLAllocZero(u32(sizeof(SLFastPackNode))));
-        if (directory) directory->name = CopyWide(component, u32(slash - component));
-        if (!directory || !directory->name) {
-          SLFree(directory);
-          return SLFail(SL_E_OUT_OF_MEMORY, false);
-        }
-        ListInit(&directory->children);
-        directory->parent = parent;
-        directory->containingList = list;
+        directory = NewNode(component, componentLength, parent, list);
+        if (!directory) return SLFail(SL_E_OUT_OF_MEMORY, false);
         directory->directory = 1;
-        ListAppend(list, &directory->link);
         if (m_directoryIndex) {
           try {
             m_directoryIndex->map.emplace(std::move(key), directory);
@@ -278,7 +374,7 @@ bool CSLFastFileStorage::AddDirectoryEntry(const SLWChar* name, u32 length, u64 
     }
     // Every cached node stays in the tree until the pack is cleared; the list check above
     // tells whether it still belongs to this entry's path.
-    if (depth < sizeof(m_lastChain) / sizeof(m_lastChain[0])) {
+    if (depth < kChainLength) {
       m_lastChain[depth] = directory;
       if (m_lastChainDepth < depth + 1) m_lastChainDepth = depth + 1;
     } else {
@@ -286,21 +382,16 @@ bool CSLFastFileStorage::AddDirectoryEntry(const SLWChar* name, u32 length, u64 
     }
     parent = directory;
     list = &directory->children;
+    ++depth;
   }
 
-  if (!IsDotName(component)) {
-    auto* file = static_cast<SLFastPackNode*>(SLAllocZero(u32(sizeof(SLFastPackNode))));
-    if (file) file->name = CopyWide(component, SLStrLenW(component));
-    if (!file || !file->name) {
-      SLFree(file);
-      return SLFail(SL_E_OUT_OF_MEMORY, false);
-    }
-    ListInit(&file->children);
-    file->parent = parent;
-    file->containingList = list;
-    file->offset = offset;
-    file->size = size;
-    ListAppend(list, &file->link);
+  const SLWChar* file = path + start;
+  const u32 fileLength = length - start;
+  if (!IsDotName(file, fileLength)) {
+    SLFastPackNode* node = NewNode(file, fileLength, parent, list);
+    if (!node) return SLFail(SL_E_OUT_OF_MEMORY, false);
+    node->offset = offset;
+    node->size = size;
   }
   return true;
 }
@@ -452,11 +543,13 @@ bool CSLFastFileStorage::AttachPack(CSLBaseStorage* source, CSLTimer* timer) {
   ScopedBlock<char> narrowGuard{narrow};
   u32 narrowCapacity = 0;
 
+  bool clockEveryReport = false;
   for (u32 i = 0; i < count; ++i) {
     u32 length = 0;
     u64 offset = 0, size = 0;
+    const SLWChar* direct = nullptr;  // the name in the reader's buffer, when not copied
     if (version == 3) {
-      if (!reader.ReadWideName(&name, &nameCapacity, &length)) return false;
+      if (!reader.ReadWideName(&name, &nameCapacity, &length, &direct)) return false;
       u32 extra = 0;
       if (!reader.ReadValue(&offset) || !reader.ReadValue(&size) || !reader.ReadValue(&extra)) return false;
       (void)extra;  // read and covered by the CRC; nothing uses it
@@ -491,9 +584,18 @@ bool CSLFastFileStorage::AttachPack(CSLBaseStorage* source, CSLTimer* timer) {
       if (narrowLength && !SLAnsiToWide(name, &length, narrow, narrowLength, 0)) return false;
       if (!narrowLength) length = 0;
     }
-    name[length] = 0;
-    if (!AddDirectoryEntry(name, length, offset, size)) return false;
-    if (ReportProgress(SL_PROGRESS_ATTACH, 75.0 + double(i) * 20.0 / double(count), timer))
+    if (!direct) name[length] = 0;
+    if (!AddDirectoryEntry(direct ? direct : name, length, offset, size)) return false;
+    // Entries usually take well under a microsecond each, so the clock is read only for
+    // every kProgressClockEvery-th report (the reports between pass 0, as they would with a
+    // millisecond clock). Once a reading after the first entry shows a whole millisecond
+    // (a slow hook or source), every report reads it again.
+    u32 elapsedMs = 0;
+    if (clockEveryReport || i % kProgressClockEvery == 0) {
+      elapsedMs = timer->GetDeltaMs();
+      if (elapsedMs && i) clockEveryReport = true;
+    }
+    if (ReportProgress(SL_PROGRESS_ATTACH, 75.0 + double(i) * 20.0 / double(count), elapsedMs))
       return SLFail(SL_E_CANCELLED, false);
   }
 

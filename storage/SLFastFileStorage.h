@@ -30,6 +30,7 @@ struct SLFastPackNode {
   u16 directory;                  // 1 directory, 0 file
   u64 offset;                     // absolute position of the data in the pack (files)
   u64 size;
+  u32 nameLength;                 // units of name, without the terminator
 };
 
 struct SLFastPackState {
@@ -91,10 +92,18 @@ class CSLFastFileStorage : public CSLBaseStorage {
   bool AttachPack(CSLBaseStorage* source, CSLTimer* timer);
   // Adds one directory entry; false only when memory runs out.
   bool AddDirectoryEntry(const SLWChar* name, u32 length, u64 offset, u64 size);
+  // Walks the components of a path split at either separator; empty directory components
+  // are skipped when `skipEmpty` (the raw name), kept as names otherwise.
+  bool AddEntryComponents(const SLWChar* path, u32 length, bool skipEmpty, u64 offset, u64 size);
+  SLFastPackNode* NewNode(const SLWChar* name, u32 length, SLFastPackNode* parent, SLFastPackLink* list);
+  // Nodes and their names come from a few large blocks, all released when the pack is
+  // cleared.
+  void* AllocTree(u64 bytes);
+  void FreeTree();
   // Resolves all but the last component of a normalised path: 0 with the list and the
   // index of the last component, -1 for a wildcard in a directory part, -2 when not found.
   i32 FindNode(const SLWChar* path, SLFastPackLink** list, u32* index);
-  void FreeDirectoryNode(SLFastPackNode* node);
+  void FreeDirectoryNode(SLFastPackNode* node);  // unlinks; the memory goes with the tree blocks
   void DropDirectoryIndex();
   void ClearPack();  // tree, search, open entry, size and key; the storage's names
   SLStorageFindRecord* BuildFindRecordA();
@@ -104,7 +113,14 @@ class CSLFastFileStorage : public CSLBaseStorage {
   // Directory-building caches, alive while attaching: the directory chain of the previous
   // entry (entries sorted by path find their directories there), and an index of every
   // directory by its list and case-folded name.
-  SLFastPackNode* m_lastChain[32] = {};
+  static constexpr u32 kChainLength = 32;
+  SLFastPackNode* m_lastChain[kChainLength] = {};
   u32 m_lastChainDepth = 0;
   SLInternals::SLFastPackDirectoryIndex* m_directoryIndex = nullptr;
+  struct TreeBlock {
+    TreeBlock* next;
+  };
+  TreeBlock* m_treeBlocks = nullptr;
+  u8* m_treeFree = nullptr;  // the unused rest of the newest block
+  u8* m_treeEnd = nullptr;
 };

@@ -7,6 +7,7 @@
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
+#include "foundation/SLTranscoder.h"
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLPath.h"
 
@@ -17,6 +18,9 @@ inline constexpr u8 kMagic[CSLFastFileStorage::kMagicLength] = {'F', 'a', 's', '
 inline constexpr u32 kCrcBlock = 8192;
 inline constexpr u32 kReadBlock = 65536;
 inline constexpr u32 kDirectoryBuffer = 65536;
+inline constexpr u32 kTreeBlock = 65536;
+// While attach entries are fast, the clock is read for every this many entry reports.
+inline constexpr u32 kProgressClockEvery = 64;
 inline constexpr SLWChar kSlash = u'/';
 
 inline void ListInit(SLFastPackLink* head) { head->next = head->prev = head; }
@@ -38,6 +42,24 @@ inline SLFastPackNode* NodeOf(SLFastPackLink* link) {
 
 inline bool IsSeparator(SLWChar c) { return c == u'/' || c == u'\\'; }
 
+// The index of the first "/" or "\" in text[from, length), or length when there is none.
+// Four units are tested at a time: a 16-bit lane of w ^ pattern is zero where the unit
+// equals the pattern's, and (v - 1) & ~v & 0x8000 per lane finds whether any lane is zero.
+inline u32 FindSeparator(const SLWChar* text, u32 from, u32 length) {
+  constexpr u64 kOnes = 0x0001000100010001ull, kHighs = 0x8000800080008000ull;
+  constexpr u64 kSlashes = kOnes * u'/', kBackslashes = kOnes * u'\\';
+  u32 i = from;
+  for (; length - i >= 4; i += 4) {
+    u64 word;
+    std::memcpy(&word, text + i, 8);
+    const u64 a = word ^ kSlashes, b = word ^ kBackslashes;
+    if (((a - kOnes) & ~a & kHighs) | ((b - kOnes) & ~b & kHighs)) break;
+  }
+  for (; i < length; ++i)
+    if (IsSeparator(text[i])) return i;
+  return length;
+}
+
 // Equal without regard to case. Names that are equal as stored (the usual case in a pack
 // written by one tool) need no case mapping; otherwise the rest after the common prefix
 // decides, which gives the same answer as comparing the whole names.
@@ -47,6 +69,19 @@ inline bool EqualNoCase(const SLWChar* a, const SLWChar* b) {
     ++b;
   }
   return *a == *b || SLStrICmpW(a, b) == 0;
+}
+
+// The same for names of known length (no zero units inside); case mapping is unit by unit,
+// so names of different lengths are never equal.
+inline bool EqualNoCase(const SLWChar* a, u32 aLength, const SLWChar* b, u32 bLength) {
+  if (aLength != bLength) return false;
+  for (u32 i = 0; i < aLength; ++i)
+    if (a[i] != b[i] && SLToUpperW(a[i]) != SLToUpperW(b[i])) return false;
+  return true;
+}
+
+inline bool IsDotName(const SLWChar* name, u32 length) {
+  return length == 0 || (name[0] == u'.' && (length == 1 || (length == 2 && name[1] == u'.')));
 }
 
 inline bool IsDotName(const SLWChar* name) {

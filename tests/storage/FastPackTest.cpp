@@ -6,8 +6,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <chrono>
 #include <random>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -333,6 +335,80 @@ TEST(FastPack, PathFormsFoundOrRefused) {
   EXPECT_EQ(SLGetLastError(), 0x8002001cu);
 }
 
+// Raw names with mixed separators, runs of them, other case or a directory left and
+// entered again build the same tree as their normalised forms; a long-path or UNC prefix
+// stays as normalising leaves it.
+TEST(FastPack, RawNamesBuildTheTreeOfTheirNormalisedForms) {
+  slpack::PackWriter writer(3, 0x01020304);
+  const std::vector<std::pair<std::string, u8>> files = {
+      {"Gfx/Fondos/a.png", 1},        {"Gfx/Fondos/b.png", 2},        {"gfx/FONDOS/c.png", 3},
+      {"Gfx/Otros/d.png", 4},         {"Gfx/Fondos/e.png", 5},        {"/Gfx//Fondos\\\\f.png", 6},
+      {"\\\\?\\\\Pref/x.bin", 7},     {"//?/Pref\\y.bin", 8},         {"\\\\server\\share\\h.bin", 9},
+      {"Gfx\\Fondos\\", 0},           {"Gfx/Fondos/..", 0},           {"Gfx/Otros/Sub/", 0},
+  };
+  for (auto& [name, byte] : files) {
+    if (byte)
+      writer.AddFile(name, Bytes{byte});
+    else
+      writer.AddRaw(slpack::Utf8ToUtf16(name), 1, 1);
+  }
+  CSLFastFileStorage pack;
+  auto* source = new VectorSource(BuildPack(writer));
+  ASSERT_TRUE(pack.AttachContainer(source)) << std::hex << SLGetLastError();
+  source->Release();
+
+  EXPECT_EQ(ListA(pack, "*"), (std::vector<std::string>{"Gfx/", "?/", "server/"}));
+  EXPECT_EQ(ListA(pack, "gfx/*"), (std::vector<std::string>{"../", "Fondos/", "Otros/"}));
+  EXPECT_EQ(ListA(pack, "gfx/fondos/*"),
+            (std::vector<std::string>{"../", "a.png", "b.png", "c.png", "e.png", "f.png"}));
+  EXPECT_EQ(ListA(pack, "gfx/otros/*"), (std::vector<std::string>{"../", "d.png", "Sub/"}));
+  EXPECT_EQ(ListA(pack, "server/share/*"), (std::vector<std::string>{"../", "h.bin"}));
+  const std::vector<std::pair<const char*, u8>> reads = {
+      {"GFX/fondos/C.PNG", 3}, {"Gfx/Fondos/f.png", 6}, {"gfx/otros/d.png", 4}, {"SERVER/share/h.bin", 9}};
+  for (auto& [path, byte] : reads) EXPECT_EQ(ReadEntry(pack, path), Bytes{byte}) << path;
+  EXPECT_TRUE(pack.OpenA("gfx/fondos/c.png", 0));
+  EXPECT_STREQ(pack.GetNameA(), "Gfx/Fondos/c.png");
+}
+
+// Every directory and file of a pack, depth first, in listing order.
+static void ListTree(CSLBaseStorage& pack, const std::string& directory, std::vector<std::string>* out) {
+  for (const std::string& name : ListA(pack, (directory + "*").c_str())) {
+    if (name == "../") continue;
+    out->push_back(directory + name);
+    if (name.back() == '/') ListTree(pack, directory + name, out);
+  }
+}
+
+TEST(FastPack, RandomRawNamesMatchTheirNormalisedForms) {
+  std::mt19937 rng(7);
+  const char pieces[] = {'a', 'A', 'b', 'B', '/', '\\', '.', '/'};
+  slpack::PackWriter raw(3, 0), normal(3, 0);
+  for (int i = 0; i < 400; ++i) {
+    std::string name, clean;
+    for (size_t n = 1 + rng() % 12; name.size() < n;) name += pieces[rng() % sizeof pieces];
+    if (name.size() >= 2 && (name[0] == '/' || name[0] == '\\') && (name[1] == '/' || name[1] == '\\')) continue;
+    for (char c : name) {
+      if (c == '\\') c = '/';
+      if (c == '/' && (clean.empty() || clean.back() == '/')) continue;
+      clean += c;
+    }
+    raw.AddFile(name, Bytes{u8(i)});
+    normal.AddFile(clean, Bytes{u8(i)});
+  }
+  CSLFastFileStorage rawPack, normalPack;
+  auto* rawSource = new VectorSource(BuildPack(raw));
+  auto* normalSource = new VectorSource(BuildPack(normal));
+  ASSERT_TRUE(rawPack.AttachContainer(rawSource));
+  ASSERT_TRUE(normalPack.AttachContainer(normalSource));
+  rawSource->Release();
+  normalSource->Release();
+  std::vector<std::string> rawTree, normalTree;
+  ListTree(rawPack, "", &rawTree);
+  ListTree(normalPack, "", &normalTree);
+  EXPECT_GT(normalTree.size(), 20u);
+  EXPECT_EQ(rawTree, normalTree);
+}
+
 TEST(FastPack, ListingFromSourceWithoutDateHasZeroDate) {
   slpack::PackWriter writer(2, 0);
   writer.AddFile("d/f", Bytes{1});
@@ -479,6 +555,29 @@ TEST(FastPack, DirectoryIsReadInFewSourceReadsWithTheSameProgress) {
   EXPECT_EQ(pack.attachSteps.back(), 100.0);
   EXPECT_EQ(ReadEntry(pack, "DIR29/ENTRY_2999.BIN"), Bytes{u8(2999)});
   EXPECT_EQ(ListA(pack, "dir7/*").size(), 101u);
+}
+
+// A hook slow enough for the millisecond clock sees the time since its previous report on
+// every report once the attach has noticed it.
+TEST(FastPack, SlowProgressHookSeesElapsedTimeOnEveryReport) {
+  struct SlowPack : CSLFastFileStorage {
+    void OnProgress(u32 operation, double, u32 elapsedMs, u32*) override {
+      if (operation != SL_PROGRESS_ATTACH) return;
+      elapsed.push_back(elapsedMs);
+      std::this_thread::sleep_for(std::chrono::microseconds(1500));
+    }
+    std::vector<u32> elapsed;
+  };
+  const int count = 80;
+  slpack::PackWriter writer(3, 0);
+  for (int i = 0; i < count; ++i) writer.AddFile("d/f" + std::to_string(i), Bytes{u8(i)});
+  SlowPack pack;
+  auto* source = new VectorSource(BuildPack(writer));
+  ASSERT_TRUE(pack.AttachContainer(source));
+  source->Release();
+  ASSERT_EQ(pack.elapsed.size(), size_t(count) + 3);
+  EXPECT_GE(pack.elapsed[2 + 64], 64u);  // the reports before passed their time on
+  for (int i = 65; i < count; ++i) EXPECT_GE(pack.elapsed[2 + i], 1u) << i;
 }
 
 TEST(FastPack, SlpackCommandPacksAFolder) {
