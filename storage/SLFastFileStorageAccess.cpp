@@ -186,7 +186,7 @@ u64 CSLFastFileStorage::Read(void* buffer, u64 count) {
     }
   }
   m_state->position = position + done;
-  if (outcome == SL_OK || outcome == SL_E_STORAGE_EOF) ReportProgress(SL_PROGRESS_READ, 100, &timer);
+  if (!(outcome & 0x80000000u)) ReportProgress(SL_PROGRESS_READ, 100, &timer);  // not after a failure, the end included
   SLSetLastError(outcome);
   return done;
 }

@@ -615,3 +615,31 @@ TEST(FastPack, SlpackCommandPacksAFolder) {
   }
   fs::remove_all(folder);
 }
+
+// A read that the end of the entry cuts short is a failure of its own: it does not
+// announce completion, while a whole read does.
+TEST(FastPack, ReadCutShortByTheEndDoesNotReportCompletion) {
+  class ReadWatch : public CSLFastFileStorage {
+   public:
+    void OnProgress(u32 operation, double percent, u32, u32*) override {
+      if (operation == SL_PROGRESS_READ) steps.push_back(percent);
+    }
+    std::vector<double> steps;
+  };
+  slpack::PackWriter writer(3, 0);
+  writer.AddFile("a.bin", Pattern(100, 5));
+  Bytes bytes = BuildPack(writer);
+  ReadWatch pack;
+  auto* source = new VectorSource(bytes);
+  ASSERT_TRUE(pack.AttachContainer(source));
+  source->Release();
+  ASSERT_TRUE(pack.OpenA("a.bin", 0));
+  Bytes buffer(200);
+  EXPECT_EQ(pack.Read(buffer.data(), 60), 60u);
+  EXPECT_EQ(pack.steps.back(), 100.0);
+  pack.steps.clear();
+  EXPECT_EQ(pack.Read(buffer.data(), 100), 40u);
+  EXPECT_EQ(SLGetLastError(), 0x80020036u);
+  ASSERT_FALSE(pack.steps.empty());
+  EXPECT_LT(pack.steps.back(), 100.0);
+}
