@@ -228,35 +228,29 @@ bool CSLBaseStorage::SetNameW(const SLWChar* name) {
 
 // ---- free functions ----
 
-void SLSwapBytes16(void* items, u32 count) {
+namespace {
+
+template <class T>
+void SwapItems(void* items, u32 count) {
   auto* bytes = static_cast<u8*>(items);
-  for (u32 i = 0; i < count; ++i, bytes += 2) {
-    u16 value;
-    std::memcpy(&value, bytes, 2);
-    value = SLSwapBytes16(value);
-    std::memcpy(bytes, &value, 2);
+  for (u32 i = 0; i < count; ++i, bytes += sizeof(T)) {
+    T value;
+    std::memcpy(&value, bytes, sizeof(T));
+    if constexpr (sizeof(T) == 2)
+      value = SLSwapBytes16(value);
+    else if constexpr (sizeof(T) == 4)
+      value = SLSwapBytes32(value);
+    else
+      value = SLSwapBytes64(value);
+    std::memcpy(bytes, &value, sizeof(T));
   }
 }
 
-void SLSwapBytes32(void* items, u32 count) {
-  auto* bytes = static_cast<u8*>(items);
-  for (u32 i = 0; i < count; ++i, bytes += 4) {
-    u32 value;
-    std::memcpy(&value, bytes, 4);
-    value = SLSwapBytes32(value);
-    std::memcpy(bytes, &value, 4);
-  }
-}
+}  // namespace
 
-void SLSwapBytes64(void* items, u32 count) {
-  auto* bytes = static_cast<u8*>(items);
-  for (u32 i = 0; i < count; ++i, bytes += 8) {
-    u64 value;
-    std::memcpy(&value, bytes, 8);
-    value = SLSwapBytes64(value);
-    std::memcpy(bytes, &value, 8);
-  }
-}
+void SLSwapBytes16(void* items, u32 count) { SwapItems<u16>(items, count); }
+void SLSwapBytes32(void* items, u32 count) { SwapItems<u32>(items, count); }
+void SLSwapBytes64(void* items, u32 count) { SwapItems<u64>(items, count); }
 
 double SLUInt64ToDouble(u32 low, u32 high) {
   // The signed conversion of the lower 63 bits is exact in its rounding; the top bit

@@ -442,30 +442,35 @@ BOOL CSLFileStorageInternal::GetFileSizeEx(HANDLE file, u64* size) {
   return FALSE;
 }
 
-BOOL CSLFileStorageInternal::GetCompressedFileSizeA(const char* path, u64* size) {
+namespace {
+
+// One body for both path widths; the path rule of its width picks the entry point.
+template <class C>
+BOOL CompressedFileSize(CSLFileStorageInternal* api, const C* path, u64* size) {
   if (size) *size = 0;
   SLSetSystemLastError(ERROR_SUCCESS);
   DWORD high = 0;
-  DWORD low = WithPathA(
-      path, m_pGetCompressedFileSizeA != nullptr, m_pGetCompressedFileSizeW != nullptr, INVALID_FILE_SIZE,
-      [&](const char* p) { return m_pGetCompressedFileSizeA(p, &high); },
-      [&](const SLWChar* p) { return m_pGetCompressedFileSizeW(p, &high); });
+  auto callA = [&](const char* p) { return api->m_pGetCompressedFileSizeA(p, &high); };
+  auto callW = [&](const SLWChar* p) { return api->m_pGetCompressedFileSizeW(p, &high); };
+  const bool haveA = api->m_pGetCompressedFileSizeA != nullptr, haveW = api->m_pGetCompressedFileSizeW != nullptr;
+  DWORD low;
+  if constexpr (sizeof(C) == 1)
+    low = WithPathA(path, haveA, haveW, INVALID_FILE_SIZE, callA, callW);
+  else
+    low = WithPathW(path, haveA, haveW, INVALID_FILE_SIZE, callA, callW);
   if (low == INVALID_FILE_SIZE && SLGetSystemLastError() != ERROR_SUCCESS) return FALSE;
   if (size) *size = (u64(high) << 32) | low;
   return TRUE;
 }
 
+}  // namespace
+
+BOOL CSLFileStorageInternal::GetCompressedFileSizeA(const char* path, u64* size) {
+  return CompressedFileSize(this, path, size);
+}
+
 BOOL CSLFileStorageInternal::GetCompressedFileSizeW(const SLWChar* path, u64* size) {
-  if (size) *size = 0;
-  SLSetSystemLastError(ERROR_SUCCESS);
-  DWORD high = 0;
-  DWORD low = WithPathW(
-      path, m_pGetCompressedFileSizeA != nullptr, m_pGetCompressedFileSizeW != nullptr, INVALID_FILE_SIZE,
-      [&](const char* p) { return m_pGetCompressedFileSizeA(p, &high); },
-      [&](const SLWChar* p) { return m_pGetCompressedFileSizeW(p, &high); });
-  if (low == INVALID_FILE_SIZE && SLGetSystemLastError() != ERROR_SUCCESS) return FALSE;
-  if (size) *size = (u64(high) << 32) | low;
-  return TRUE;
+  return CompressedFileSize(this, path, size);
 }
 
 HANDLE CSLFileStorageInternal::FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
