@@ -231,15 +231,13 @@ bool CSLCircularBuffer::Write(const void* data, u32 size, bool grow) {
 
 // ---- the rest ---------------------------------------------------------------------------
 
-TSLAutoPtr::~TSLAutoPtr() {
+namespace SLInternals {
+void SLFreeKeepingError(void* block) {
+  if (block == nullptr) return;
   SLErrorKeeper keep;
-  SLFree(m_block);
+  SLFree(block);
 }
-
-void TSLAutoPtr::Reset(void* block) {
-  if (m_block && m_block != block) SLFree(m_block);
-  m_block = block;
-}
+}  // namespace SLInternals
 
 bool SLRect::ContainsPoint(i32 px, i32 py) const {
   return px >= x && i64(px) < i64(x) + width && py >= y && i64(py) < i64(y) + height;

@@ -122,15 +122,30 @@ class CSLCircularBuffer : public CSLObject {
   u32 m_used;
 };
 
-// Owns one SLAlloc block.
+namespace SLInternals {
+// SLFree that leaves the thread's error code as it was (clean-up never hides the
+// code of the operation that ends).
+void SLFreeKeepingError(void* block);
+}  // namespace SLInternals
+
+// Owns one SLAlloc block, freed with SLFree when the owner goes (the caller's error code
+// stays). T names what the block holds: TSLAutoPtr<tagDECOMPRESSORDATA>, or void.
+template <class T = void>
 class TSLAutoPtr {
  public:
-  explicit TSLAutoPtr(void* block = nullptr) : m_block(block) {}
-  virtual ~TSLAutoPtr();
-  void Reset(void* block);  // AutoBuffer_Reset
-  void* Get() const { return m_block; }
-  void* Detach() {
-    void* b = m_block;
+  explicit TSLAutoPtr(T* block = nullptr) : m_block(block) {}
+  virtual ~TSLAutoPtr() { SLInternals::SLFreeKeepingError(m_block); }
+  // Takes a new block; the old one is freed when it is not null and not the same block.
+  void Reset(T* block = nullptr) {
+    if (m_block && m_block != block) SLInternals::SLFreeKeepingError(m_block);
+    m_block = block;
+  }
+  T* Get() const { return m_block; }
+  T* operator->() const { return m_block; }
+  explicit operator bool() const { return m_block != nullptr; }
+  // Gives the block up to the caller.
+  T* Detach() {
+    T* b = m_block;
     m_block = nullptr;
     return b;
   }
@@ -138,8 +153,9 @@ class TSLAutoPtr {
   TSLAutoPtr& operator=(const TSLAutoPtr&) = delete;
 
  private:
-  void* m_block;
+  T* m_block;
 };
+TSLAutoPtr(void*)->TSLAutoPtr<void>;
 
 struct SLRect {
   i32 x, y, width, height;

@@ -41,6 +41,39 @@ class SLErrorKeeper {
   u32 m_saved;
 };
 
+// Runs a clean-up action when the scope ends, unless dismissed; the caller's error code
+// stays as it was:
+//   auto closeFile = SLMakeScopeGuard([&] { storage->Close(); });
+template <class Action>
+class TSLScopeGuard {
+ public:
+  explicit TSLScopeGuard(Action action) : m_action(static_cast<Action&&>(action)) {}
+  ~TSLScopeGuard() {
+    if (!m_active) return;
+    SLErrorKeeper keep;
+    m_action();
+  }
+  void Dismiss() { m_active = false; }
+  TSLScopeGuard(const TSLScopeGuard&) = delete;
+  TSLScopeGuard& operator=(const TSLScopeGuard&) = delete;
+
+ private:
+  Action m_action;
+  bool m_active = true;
+};
+template <class Action>
+TSLScopeGuard<Action> SLMakeScopeGuard(Action action) {
+  return TSLScopeGuard<Action>(static_cast<Action&&>(action));
+}
+
+// Clears the code and returns the given result, for one-line success paths:
+//   return SLSucceed(true);
+template <class T>
+inline T SLSucceed(T result) {
+  SLSetLastError(SL_OK);
+  return result;
+}
+
 // Sets the code and returns the given result, for one-line failure paths:
 //   if (!p) return SLFail(SL_E_NULL_DATA, false);
 template <class T>

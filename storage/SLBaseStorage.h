@@ -3,6 +3,7 @@
 // reading its bytes through a source storage) and progress reports with cancel.
 #pragma once
 
+#include "foundation/SLByteOrder.h"
 #include "foundation/SLDateTime.h"
 #include "foundation/SLError.h"
 #include "foundation/SLObject.h"
@@ -214,9 +215,6 @@ class CSLBaseStorage : public CSLObject {
 void SLSwapBytes16(void* items, u32 count);
 void SLSwapBytes32(void* items, u32 count);
 void SLSwapBytes64(void* items, u32 count);
-inline u16 SLSwapBytes16(u16 value) { return u16((value >> 8) | (value << 8)); }
-inline u32 SLSwapBytes32(u32 value) { return __builtin_bswap32(value); }
-inline u64 SLSwapBytes64(u64 value) { return __builtin_bswap64(value); }
 
 // The exact value of high * 2^32 + low, the top bit included.
 double SLUInt64ToDouble(u32 low, u32 high);

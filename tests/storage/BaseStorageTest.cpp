@@ -8,7 +8,7 @@
 #include "storage/SLBaseStorage.h"
 #include "storage/SLFileStorage.h"
 #include "storage/SLMemoryStorage.h"
-#include "tests/storage/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "foundation/SLSync.h"
 #include "storage/SLFileFinder.h"
-#include "tests/storage/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

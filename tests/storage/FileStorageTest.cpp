@@ -9,7 +9,7 @@
 #include "foundation/SLDateTime.h"
 #include "foundation/SLLibrary.h"
 #include "storage/SLFileStorage.h"
-#include "tests/storage/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "storage/SLFileSystem.h"
-#include "tests/storage/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 class TempDir {
  public:
   TempDir() {
-    char pattern[] = "/tmp/slstorageXXXXXX";
+    char pattern[] = "/tmp/sltestXXXXXX";
     if (mkdtemp(pattern)) m_path = pattern;
   }
   ~TempDir() {
