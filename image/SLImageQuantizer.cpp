@@ -27,12 +27,21 @@ inline u32 CellIndex(u32 redCell, u32 greenCell, u32 blueCell) {
   return (redCell * kGreenCells + greenCell) * kBlueCells + blueCell;
 }
 
+// Fills in the defaults of a description: steps of 3 (byte planes), 1 (indexes) or 2
+// (16-bit pixels), row strides of width x step.
+SLPixelDescription::Plane DefaultedPlane(const SLPixelDescription& source, u32 plane) {
+  SLPixelDescription::Plane out = source.planes[plane];
+  if (out.step == 0) out.step = source.kind == 1 ? 3 : source.kind == 2 ? 1 : 2;
+  if (out.rowStride == 0) out.rowStride = source.width * out.step;
+  return out;
+}
+
 // Reads `count` pixels of row y from column x as R, G, B bytes.
 void ReadPixels(const SLPixelDescription& source, u32 x, u32 y, u32 count, u32 flags, u8* rgb) {
   switch (source.kind) {
     case 1:
       for (u32 channel = 0; channel < 3; ++channel) {
-        const SLPixelDescription::Plane& plane = source.planes[channel];
+        const SLPixelDescription::Plane plane = DefaultedPlane(source, channel);
         u8* out = rgb + channel;
         if (!plane.data || (flags & (1u << channel))) {
           for (u32 i = 0; i < count; ++i) out[3 * i] = 0;
@@ -43,7 +52,7 @@ void ReadPixels(const SLPixelDescription& source, u32 x, u32 y, u32 count, u32 f
       }
       return;
     case 2: {
-      const SLPixelDescription::Plane& plane = source.planes[0];
+      const SLPixelDescription::Plane plane = DefaultedPlane(source, 0);
       const u8* in = plane.data + u64(y) * plane.rowStride + u64(x) * plane.step;
       for (u32 i = 0; i < count; ++i) {
         const SLPaletteEntry& entry = source.palette.entries[in[u64(i) * plane.step]];
@@ -54,7 +63,7 @@ void ReadPixels(const SLPixelDescription& source, u32 x, u32 y, u32 count, u32 f
       break;
     }
     default: {  // 5-6-5, widened by shifts as everywhere else
-      const SLPixelDescription::Plane& plane = source.planes[0];
+      const SLPixelDescription::Plane plane = DefaultedPlane(source, 0);
       const u8* in = plane.data + u64(y) * plane.rowStride + u64(x) * plane.step;
       const bool redLow = source.kind == 3;
       for (u32 i = 0; i < count; ++i) {
@@ -70,6 +79,15 @@ void ReadPixels(const SLPixelDescription& source, u32 x, u32 y, u32 count, u32 f
   for (u32 channel = 0; channel < 3; ++channel)
     if (flags & (1u << channel))
       for (u32 i = 0; i < count; ++i) rgb[3 * i + channel] = 0;
+}
+
+// The quantizer takes byte planes, indexes and 5-6-5 pixels; a source with no data at
+// all has no pixels.
+bool CheckDescription(const SLPixelDescription* pixels) {
+  if (!pixels) return SLFail(SL_E_NULL_DATA, false);
+  if (pixels->kind < 1 || pixels->kind > 4) return SLFail(SL_E_IMAGE_FORMAT_ID, false);
+  const bool anyData = pixels->planes[0].data || (pixels->kind == 1 && (pixels->planes[1].data || pixels->planes[2].data));
+  return anyData ? true : SLFail(SL_E_IMAGE_NO_PIXELS, false);
 }
 
 // Limits the diffused error: unchanged below 16, half slope up to 47, flat from 48 (32).
@@ -189,9 +207,7 @@ bool CSLImageQuantizer::AddPixels(const SLImageInfo* info, u32 flags) {
 }
 
 bool CSLImageQuantizer::AccumulateHistogram(const SLPixelDescription* pixels, u32 flags) {
-  if (!pixels) return SLFail(SL_E_NULL_DATA, false);
-  if (pixels->kind < 1 || pixels->kind > 4) return SLFail(SL_E_IMAGE_FORMAT_ID, false);
-  if (!EnsureWorkArea()) return false;
+  if (!CheckDescription(pixels) || !EnsureWorkArea()) return false;
   u8 rgb[kChunk * 3];
   for (u32 y = 0; y < pixels->height; ++y)
     for (u32 x = 0; x < pixels->width; x += kChunk) {
@@ -371,8 +387,7 @@ bool CSLImageQuantizer::RemapPixels(SLRemapResult* result, const SLImageInfo* so
 
 bool CSLImageQuantizer::Remap(SLRemapResult* result, const SLPixelDescription* pixels, bool dither, u32 flags) {
   if (!result) return SLFail(SL_E_NULL_OUTPUT, false);
-  if (!pixels) return SLFail(SL_E_NULL_DATA, false);
-  if (pixels->kind < 1 || pixels->kind > 4) return SLFail(SL_E_IMAGE_FORMAT_ID, false);
+  if (!CheckDescription(pixels)) return false;
   const u32 width = pixels->width, height = pixels->height;
   if (width == 0 || height == 0) return SLFail(SL_E_IMAGE_EMPTY, false);
   if (!m_work || m_work->colorCount == 0) return SLFail(SL_E_NOT_INITIALISED, false);

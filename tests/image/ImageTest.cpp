@@ -11,15 +11,12 @@
 #include "foundation/SLObject.h"
 #include "image/SLImage.h"
 #include "image/SLImageArray.h"
-#include "tests/support/TestSupport.h"
+#include "tests/image/ImageTools.h"
 
 namespace {
 
-class ImageEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { SLTestRegisterClasses(); }
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new ImageEnvironment);
+using image_test::InfoOf;
+using image_test::Snapshot;
 
 // Lowers the image buffer limit for one test.
 class BufferLimit {
@@ -30,26 +27,6 @@ class BufferLimit {
  private:
   u64 m_previous;
 };
-
-SLImageInfo InfoOf(const CSLImage& image) {
-  SLImageInfo info;
-  image.GetInfo(&info);
-  return info;
-}
-
-// Everything an image holds, for "unchanged" comparisons.
-std::vector<u8> Snapshot(const CSLImage& image) {
-  SLImageInfo info = InfoOf(image), fields = info;
-  fields.pixels = fields.blockData = nullptr;
-  fields.palette = nullptr;
-  std::vector<u8> bytes(reinterpret_cast<const u8*>(&fields), reinterpret_cast<const u8*>(&fields + 1));
-  if (info.blockData) bytes.insert(bytes.end(), info.blockData, info.blockData + info.blockDataSize);
-  if (info.pixels) bytes.insert(bytes.end(), info.pixels, info.pixels + info.pixelBufferSize);
-  if (info.palette)
-    bytes.insert(bytes.end(), reinterpret_cast<const u8*>(info.palette),
-                 reinterpret_cast<const u8*>(info.palette + 1));
-  return bytes;
-}
 
 void Fill(CSLImage& image, u8 seed) {
   SLImageInfo info = InfoOf(image);
