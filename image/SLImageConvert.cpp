@@ -58,6 +58,13 @@ u32 SLConvertPixels(const SLImageInfo* source, SLImageInfo* destination, u32 fla
     return SL_OK;
   }
 
+  if (flags == 0 && SLConvertRowFused(from, to, source->pixels, 0, destination->pixels)) {
+    for (u32 y = 0; y < height; ++y)
+      SLConvertRowFused(from, to, source->pixels + u64(y) * source->stride, width,
+                        destination->pixels + u64(y) * destination->stride);
+    return SL_OK;
+  }
+
   u32 colors[256];
   if (from == SL_IMAGE_FORMAT_PALETTE) SLPaletteColors(source->palette, colors);
   // Flags act on the intermediate colour: cleared channels read 0, bit 3 forces alpha.

@@ -81,6 +81,33 @@ void ReadPixels(const SLPixelDescription& source, u32 x, u32 y, u32 count, u32 f
       for (u32 i = 0; i < count; ++i) rgb[3 * i + channel] = 0;
 }
 
+template <u32 Step, class Visit>
+inline void VisitInterleaved(const u8* red, const u8* green, const u8* blue, u32 count, Visit& visit) {
+  for (u32 i = 0; i < count; ++i) visit(i, u32(red[Step * i]), u32(green[Step * i]), u32(blue[Step * i]));
+}
+
+// Calls visit(i, red, green, blue) for `count` pixels of row y from column x. Interleaved
+// pixels of 3 or 4 bytes, the usual source, are read in place; others through `scratch`
+// (3 bytes a pixel).
+template <class Visit>
+void VisitPixels(const SLPixelDescription& source, u32 x, u32 y, u32 count, u32 flags, u8* scratch, Visit visit) {
+  if (source.kind == 1 && (flags & 7) == 0) {
+    const SLPixelDescription::Plane red = DefaultedPlane(source, 0), green = DefaultedPlane(source, 1),
+                                    blue = DefaultedPlane(source, 2);
+    if (red.data && green.data && blue.data && red.step == green.step && red.step == blue.step &&
+        (red.step == 3 || red.step == 4) && red.rowStride == green.rowStride && red.rowStride == blue.rowStride) {
+      const u64 start = u64(y) * red.rowStride + u64(x) * red.step;
+      if (red.step == 3)
+        VisitInterleaved<3>(red.data + start, green.data + start, blue.data + start, count, visit);
+      else
+        VisitInterleaved<4>(red.data + start, green.data + start, blue.data + start, count, visit);
+      return;
+    }
+  }
+  ReadPixels(source, x, y, count, flags, scratch);
+  for (u32 i = 0; i < count; ++i) visit(i, u32(scratch[3 * i]), u32(scratch[3 * i + 1]), u32(scratch[3 * i + 2]));
+}
+
 // The quantizer takes byte planes, indexes and 5-6-5 pixels; a source with no data at
 // all has no pixels.
 bool CheckDescription(const SLPixelDescription* pixels) {
@@ -212,10 +239,10 @@ bool CSLImageQuantizer::AccumulateHistogram(const SLPixelDescription* pixels, u3
   for (u32 y = 0; y < pixels->height; ++y)
     for (u32 x = 0; x < pixels->width; x += kChunk) {
       const u32 count = pixels->width - x < kChunk ? pixels->width - x : kChunk;
-      ReadPixels(*pixels, x, y, count, flags, rgb);
-      for (u32 i = 0; i < count; ++i)
-        ++m_work->histogram[CellIndex(rgb[3 * i] >> kRedShift, rgb[3 * i + 1] >> kGreenShift,
-                                      rgb[3 * i + 2] >> kBlueShift)];
+      u32* histogram = m_work->histogram;
+      VisitPixels(*pixels, x, y, count, flags, rgb, [histogram](u32, u32 red, u32 green, u32 blue) {
+        ++histogram[CellIndex(red >> kRedShift, green >> kGreenShift, blue >> kBlueShift)];
+      });
     }
   return SLSucceed(true);
 }
@@ -405,11 +432,12 @@ bool CSLImageQuantizer::Remap(SLRemapResult* result, const SLPixelDescription* p
   u8* rgb = scratch.Get() + errorBytes;
   for (u32 y = 0; y < height; ++y) {
     u8* out = indexes.Get() + u64(y) * width;
-    ReadPixels(*pixels, 0, y, width, flags, rgb);
     if (!dither) {
-      for (u32 x = 0; x < width; ++x) out[x] = u8(LookUp(rgb[3 * x], rgb[3 * x + 1], rgb[3 * x + 2]));
+      VisitPixels(*pixels, 0, y, width, flags, rgb,
+                  [this, out](u32 x, u32 red, u32 green, u32 blue) { out[x] = u8(LookUp(red, green, blue)); });
       continue;
     }
+    ReadPixels(*pixels, 0, y, width, flags, rgb);
     // Serpentine Floyd-Steinberg: even rows left to right, odd rows right to left. The
     // error row holds, per column (shifted by one), what the row below receives.
     const bool leftToRight = (y & 1) == 0;

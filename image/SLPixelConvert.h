@@ -36,7 +36,11 @@ enum class SLAlphaRule : u8 {
   To16,      // 255 for every source without alpha
   ToAlpha,   // 0 for every source without alpha
 };
-SLAlphaRule SLAlphaRuleFor(u32 destinationFormat);
+constexpr SLAlphaRule SLAlphaRuleFor(u32 destinationFormat) {
+  if (destinationFormat == SL_IMAGE_FORMAT_ALPHA) return SLAlphaRule::ToAlpha;
+  if (destinationFormat >= 13 && destinationFormat <= 22) return SLAlphaRule::To16;
+  return SLAlphaRule::To32;  // 24-bit and palette targets drop alpha anyway
+}
 
 // The 256 colours of a palette image: its palette, or the default 3-3-2 ramp.
 void SLPaletteColors(const SLImagePalette* palette, u32 out[256]);
@@ -44,5 +48,8 @@ void SLPaletteColors(const SLImagePalette* palette, u32 out[256]);
 // Row kernels. `colors` is SLPaletteColors of the source for format 1, else unused.
 void SLDecodeRow(u32 format, const u8* source, u32 count, const u32* colors, SLAlphaRule rule, u32* out);
 void SLEncodeRow(u32 format, const u32* pixels, u32 count, u8* destination);
+// One pass for the pairs among the common layouts (2, 3, 4, 5, 12, 13, 14), flags 0;
+// false for other pairs. Gives the bytes the two kernels above give.
+bool SLConvertRowFused(u32 from, u32 to, const u8* source, u32 count, u8* destination);
 
 }  // namespace SLInternals
