@@ -7,11 +7,11 @@
 #include <squish.h>
 
 #include <cstdio>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench/TimeTableReporter.h"
 #include "image/ImageClasses.h"
 #include "image/SLImage.h"
 #include "image/SLPixelConvert.h"
@@ -128,27 +128,17 @@ void RegisterAll() {
   }
 }
 
-// Prints, after the table, each of our times divided by the peer's time of the same case.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) m_times[run.benchmark_name()] = run.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
+// Each of our times divided by the peer's time of the same case.
+void PrintRatios(const TimeTableReporter::Times& times) {
+  for (const auto& [name, time] : times) {
+    const size_t slash = name.find('/');
+    const std::string kind = name.substr(0, slash), rest = name.substr(slash);
+    const std::string peer = (kind == "OwnBlocks" ? "Squish" : "Pixman") + rest;
+    if (kind.rfind("Own", 0) != 0 || !times.count(peer)) continue;
+    std::printf("%-36s / %-7s time ratio: %.2f\n", name.c_str(), peer.substr(0, peer.find('/')).c_str(),
+                time / times.at(peer));
   }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    for (const auto& [name, time] : m_times) {
-      const size_t slash = name.find('/');
-      const std::string kind = name.substr(0, slash), rest = name.substr(slash);
-      const std::string peer = kind == "OwnBlocks" ? "Squish" : "Pixman";
-      if (kind.rfind("Own", 0) != 0 || !m_times.count(peer + rest)) continue;
-      std::printf("%-36s / %-7s time ratio: %.2f\n", name.c_str(), peer.c_str(), time / m_times[peer + rest]);
-    }
-  }
-
- private:
-  std::map<std::string, double> m_times;
-};
+}
 
 }  // namespace
 
@@ -156,7 +146,7 @@ int main(int argc, char** argv) {
   SLRegisterImageClasses();
   benchmark::Initialize(&argc, argv);
   RegisterAll();
-  RatioReporter reporter;
+  TimeTableReporter reporter(PrintRatios);
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;

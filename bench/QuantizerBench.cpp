@@ -9,10 +9,10 @@
 
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/TimeTableReporter.h"
 #include "image/ImageClasses.h"
 #include "image/SLImage.h"
 
@@ -85,27 +85,16 @@ void Own(benchmark::State& state, bool dither) {
   }
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) m_times[run.benchmark_name()] = run.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
+void PrintRatios(const TimeTableReporter::Times& times) {
+  if (!times.count("LibjpegPlainDecode")) return;
+  for (const char* kind : {"NoDither", "Dither"}) {
+    const std::string own = std::string("Own/") + kind, theirs = std::string("LibjpegQuantizingDecode/") + kind;
+    if (!times.count(own) || !times.count(theirs)) continue;
+    const double quantizer = times.at(theirs) - times.at("LibjpegPlainDecode");
+    std::printf("%-8s own %.3f ms, libjpeg quantizer %.3f ms (decode subtracted), ratio %.2f\n", kind,
+                times.at(own), quantizer, times.at(own) / quantizer);
   }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    if (!m_times.count("LibjpegPlainDecode")) return;
-    for (const char* kind : {"NoDither", "Dither"}) {
-      const std::string own = std::string("Own/") + kind, theirs = std::string("LibjpegQuantizingDecode/") + kind;
-      if (!m_times.count(own) || !m_times.count(theirs)) continue;
-      const double quantizer = m_times[theirs] - m_times["LibjpegPlainDecode"];
-      std::printf("%-8s own %.3f ms, libjpeg quantizer %.3f ms (decode subtracted), ratio %.2f\n", kind,
-                  m_times[own], quantizer, m_times[own] / quantizer);
-    }
-  }
-
- private:
-  std::map<std::string, double> m_times;
-};
+}
 
 }  // namespace
 
@@ -123,7 +112,7 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("Own" + kind).c_str(), Own, dither)->Unit(benchmark::kMillisecond);
   }
-  RatioReporter reporter;
+  TimeTableReporter reporter(PrintRatios);
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;
