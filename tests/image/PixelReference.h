@@ -8,40 +8,23 @@
 
 namespace pixel_reference {
 
-// The format table: bytes per pixel and the red, green, blue and alpha masks.
+// The format table: bytes per pixel and the red, green, blue and alpha masks (R, G, B, A
+// name the bytes 0 to 3 of a 32-bit value).
 struct Layout {
   u32 bytes, masks[4];
 };
+constexpr u32 R = 0xFF, G = 0xFF00, B = 0xFF0000, A = 0xFF000000;
 inline const Layout kLayouts[35] = {
-    {},
-    {1, {0, 0, 0, 0}},
-    {3, {0xFF, 0xFF00, 0xFF0000, 0}},
-    {3, {0xFF0000, 0xFF00, 0xFF, 0}},
-    {4, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}},
-    {4, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}},
-    {4, {0xFF, 0xFF00, 0xFF0000, 0}},
-    {4, {0xFF0000, 0xFF00, 0xFF, 0}},
-    {4, {0xFF00, 0xFF0000, 0xFF000000, 0xFF}},
-    {4, {0xFF000000, 0xFF0000, 0xFF00, 0xFF}},
-    {4, {0xFF00, 0xFF0000, 0xFF000000, 0}},
-    {4, {0xFF000000, 0xFF0000, 0xFF00, 0}},
-    {1, {0, 0, 0, 0xFF}},
-    {2, {0x1F, 0x7E0, 0xF800, 0}},
-    {2, {0xF800, 0x7E0, 0x1F, 0}},
-    {2, {0x1F, 0x3E0, 0x7C00, 0x8000}},
-    {2, {0x7C00, 0x3E0, 0x1F, 0x8000}},
-    {2, {0x1F, 0x3E0, 0x7C00, 0}},
-    {2, {0x7C00, 0x3E0, 0x1F, 0}},
-    {2, {0xF, 0xF0, 0xF00, 0xF000}},
-    {2, {0xF00, 0xF0, 0xF, 0xF000}},
-    {2, {0xF, 0xF0, 0xF00, 0}},
-    {2, {0xF00, 0xF0, 0xF, 0}},
-    {}, {}, {}, {}, {}, {}, {},
-    {4, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}},
-    {4, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}},
-    {4, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}},
-    {4, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}},
-    {4, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}},
+    {}, {1, {0, 0, 0, 0}}, {3, {R, G, B, 0}}, {3, {B, G, R, 0}},                        // 0-3
+    {4, {R, G, B, A}}, {4, {B, G, R, A}}, {4, {R, G, B, 0}}, {4, {B, G, R, 0}},        // 4-7
+    {4, {G, B, A, R}}, {4, {A, B, G, R}}, {4, {G, B, A, 0}}, {4, {A, B, G, 0}},        // 8-11
+    {1, {0, 0, 0, R}}, {2, {0x1F, 0x7E0, 0xF800, 0}}, {2, {0xF800, 0x7E0, 0x1F, 0}},   // 12-14
+    {2, {0x1F, 0x3E0, 0x7C00, 0x8000}}, {2, {0x7C00, 0x3E0, 0x1F, 0x8000}},            // 15-16
+    {2, {0x1F, 0x3E0, 0x7C00, 0}}, {2, {0x7C00, 0x3E0, 0x1F, 0}},                      // 17-18
+    {2, {0xF, 0xF0, 0xF00, 0xF000}}, {2, {0xF00, 0xF0, 0xF, 0xF000}},                  // 19-20
+    {2, {0xF, 0xF0, 0xF00, 0}}, {2, {0xF00, 0xF0, 0xF, 0}},                            // 21-22
+    {}, {}, {}, {}, {}, {}, {},                                                        // 23-29
+    {4, {R, G, B, A}}, {4, {R, G, B, A}}, {4, {R, G, B, A}}, {4, {R, G, B, A}}, {4, {R, G, B, A}},
 };
 inline const u32 kAssigned[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 30, 31, 32, 33, 34};
 
