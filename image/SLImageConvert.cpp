@@ -51,20 +51,17 @@ u32 SLConvertPixels(const SLImageInfo* source, SLImageInfo* destination, u32 fla
 
   const u32 fromBytes = SLFormatLayout(from).bytesPerPixel;
   const u32 toBytes = SLFormatLayout(to).bytesPerPixel;
-  if (from == to && toBytes == 4) {  // the same 32-bit layout: rows as they are, flags unused
-    for (u32 y = 0; y < height; ++y)
-      SLMemCopy(destination->pixels + u64(y) * destination->stride, source->pixels + u64(y) * source->stride,
-                width * 4);
-    return SL_OK;
-  }
+  // In place (one buffer on both sides) the chunks go in the order that never writes over
+  // source bytes not yet read: forward when the target is not wider, backward from the
+  // end of the last row when it is. Each chunk is read whole before it is written.
+  const bool inPlace = source->pixels == destination->pixels;
+  const bool backward = inPlace && (toBytes > fromBytes || destination->stride > source->stride);
+  if (inPlace && (backward ? toBytes < fromBytes || destination->stride < source->stride : false))
+    return SL_E_IMAGE_SIZE;
 
-  if (flags == 0 && SLConvertRowFused(from, to, source->pixels, 0, destination->pixels)) {
-    for (u32 y = 0; y < height; ++y)
-      SLConvertRowFused(from, to, source->pixels + u64(y) * source->stride, width,
-                        destination->pixels + u64(y) * destination->stride);
-    return SL_OK;
-  }
-
+  // The same 32-bit layout copies rows as they are, without flags.
+  const bool copy = from == to && toBytes == 4;
+  const bool fused = !copy && flags == 0 && SLConvertRowFused(from, to, source->pixels, 0, destination->pixels);
   u32 colors[256];
   if (from == SL_IMAGE_FORMAT_PALETTE) SLPaletteColors(source->palette, colors);
   // Flags act on the intermediate colour: cleared channels read 0, bit 3 forces alpha.
@@ -75,15 +72,28 @@ u32 SLConvertPixels(const SLImageInfo* source, SLImageInfo* destination, u32 fla
   const u32 force = (flags & SL_CONVERT_OPAQUE) ? 0xFF000000u : 0;
   const SLAlphaRule rule = SLAlphaRuleFor(to);
   u32 pixels[kChunk];
-  for (u32 y = 0; y < height; ++y) {
-    const u8* in = source->pixels + u64(y) * source->stride;
-    u8* out = destination->pixels + u64(y) * destination->stride;
-    for (u32 x = 0; x < width; x += kChunk) {
-      const u32 count = width - x < kChunk ? width - x : kChunk;
-      SLDecodeRow(from, in + u64(x) * fromBytes, count, colors, rule, pixels);
+  u8 bounce[kChunk * 4];
+  auto convertChunk = [&](const u8* in, u32 count, u8* out) {
+    if (copy) {
+      SLMemMove(out, in, count * 4);
+    } else if (fused) {
+      SLConvertRowFused(from, to, in, count, inPlace ? bounce : out);
+      if (inPlace) SLMemMove(out, bounce, count * toBytes);
+    } else {
+      SLDecodeRow(from, in, count, colors, rule, pixels);
       if (keep != 0xFFFFFFFFu || force)
         for (u32 i = 0; i < count; ++i) pixels[i] = (pixels[i] & keep) | force;
-      SLEncodeRow(to, pixels, count, out + u64(x) * toBytes);
+      SLEncodeRow(to, pixels, count, out);
+    }
+  };
+  const u32 chunks = (width + kChunk - 1) / kChunk;
+  for (u32 row = 0; row < height; ++row) {
+    const u32 y = backward ? height - 1 - row : row;
+    for (u32 chunk = 0; chunk < chunks; ++chunk) {
+      const u32 x = (backward ? chunks - 1 - chunk : chunk) * kChunk;
+      convertChunk(source->pixels + u64(y) * source->stride + u64(x) * fromBytes,
+                   width - x < kChunk ? width - x : kChunk,
+                   destination->pixels + u64(y) * destination->stride + u64(x) * toBytes);
     }
   }
   return SL_OK;
@@ -187,6 +197,30 @@ bool CSLImage::ConvertFormat(u32 newFormat, u32 flags, u32 colorCount, const SLI
   next.pixelBufferSize = sizes.pixelBufferSize;
   next.blockDataSize = sizes.blockDataSize;
   next.blockDataStale = 0;
+  // Other targets than the palette and the block formats are converted in the pixel
+  // buffer itself, resized to fit: fresh pages cost more than the conversion. It cannot
+  // fail once the descriptions are checked (SLConvertPixels checks before it writes), so
+  // a failed resize is the only way out and leaves the old block as it was.
+  if (!block && newFormat != SL_IMAGE_FORMAT_PALETTE) {
+    const bool grows = next.pixelBufferSize > m_info.pixelBufferSize;
+    if (grows) {
+      u8* larger = static_cast<u8*>(SLRealloc(m_info.pixels, next.pixelBufferSize));
+      if (!larger) return SLFail(SL_E_OUT_OF_MEMORY, false);
+      m_info.pixels = larger;
+    }
+    next.pixels = m_info.pixels;
+    next.blockData = nullptr;
+    next.palette = nullptr;
+    const u32 code = SLConvertPixels(&m_info, &next, flags);
+    if (code != SL_OK) return SLFail(code, false);
+    if (!grows)
+      if (u8* smaller = static_cast<u8*>(SLRealloc(next.pixels, next.pixelBufferSize))) next.pixels = smaller;
+    SLFree(m_info.palette);
+    SLFree(m_info.blockData);
+    m_info = next;
+    SetBlockDataStale(true);
+    return SLSucceed(true);
+  }
   // Added rows and columns of a block format are written as zero.
   const bool grows = width != m_info.width || height != m_info.height;
   TSLAutoPtr<u8> pixels(static_cast<u8*>(grows ? SLAllocZeroed(sizes.pixelBufferSize) : SLAlloc(sizes.pixelBufferSize)));
