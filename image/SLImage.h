@@ -78,6 +78,7 @@ class CSLImage : public CSLObject {
   // The target (a CSLImage) becomes a copy of this image: description, palette, point,
   // colour key, resolutions, pixels and block data. On failure the target is emptied.
   bool CopyTo(CSLObject* target) const override;
+  using CSLObject::CopyFrom;
   bool CopyFrom(const CSLImage* source) { return source->CopyTo(this); }
 
   // The names of the per-frame integer properties readers attach.

@@ -23,8 +23,7 @@ bool HoldsPixels(const SLImageInfo& info, u32 columns, u32 rows) {
 }
 
 // Palette target: the quantizer maps the source onto the destination's palette.
-u32 ConvertToPalette(const SLImageInfo& source, SLImageInfo& destination, u32 flags) {
-  CSLImageQuantizer quantizer;
+u32 ConvertToPalette(CSLImageQuantizer& quantizer, const SLImageInfo& source, SLImageInfo& destination, u32 flags) {
   SLRemapResult result;
   if (!quantizer.SetPalette(destination.palette) ||
       !quantizer.RemapPixels(&result, &source, (flags & SL_CONVERT_DITHER) != 0, flags & 7))
@@ -47,7 +46,10 @@ u32 SLConvertPixels(const SLImageInfo* source, SLImageInfo* destination, u32 fla
   if (!SLHasLayout(to)) return SL_E_IMAGE_NO_CONVERTER;
   const u32 width = source->width, height = source->height;
   if (!HoldsPixels(*source, width, height) || !HoldsPixels(*destination, width, height)) return SL_E_IMAGE_SIZE;
-  if (to == SL_IMAGE_FORMAT_PALETTE) return ConvertToPalette(*source, *destination, flags);
+  if (to == SL_IMAGE_FORMAT_PALETTE) {
+    CSLImageQuantizer quantizer;
+    return ConvertToPalette(quantizer, *source, *destination, flags);
+  }
 
   const u32 fromBytes = SLFormatLayout(from).bytesPerPixel;
   const u32 toBytes = SLFormatLayout(to).bytesPerPixel;
@@ -108,6 +110,8 @@ bool SLConvertPixelRow(u32 destinationFormat, void* destination, u32 sourceForma
     return SLFail(SL_E_IMAGE_FORMAT, false);
   if (!source) return SLFail(SL_E_NULL_DATA, false);
   if (pixelCount == 0) return SLSucceed(true);
+  // Rows of 2^30 four-byte pixels and more would overflow the 32-bit sizes.
+  if (u64(pixelCount) * 4 > 0xFFFFFFF0u) return SLFail(SL_E_IMAGE_SIZE, false);
   if (destinationFormat == sourceFormat) {
     SLMemMove(destination, source, pixelCount * SLFormatLayout(sourceFormat).bytesPerPixel);
     return SLSucceed(true);
@@ -118,17 +122,14 @@ bool SLConvertPixelRow(u32 destinationFormat, void* destination, u32 sourceForma
     info.width = pixelCount;
     info.height = 1;
     info.bytesPerPixel = SLFormatLayout(format).bytesPerPixel;
-    const u64 stride = (u64(pixelCount) * info.bytesPerPixel + 3) & ~u64(3);
-    info.stride = u32(stride);
-    info.pixelBufferSize = u32(stride);
+    info.stride = (pixelCount * info.bytesPerPixel + 3) & ~3u;
+    info.pixelBufferSize = info.stride;
     info.pixels = static_cast<u8*>(const_cast<void*>(pixels));
     if (format == SL_IMAGE_FORMAT_PALETTE) info.palette = const_cast<SLImagePalette*>(palette);
     return info;
   };
   const SLImageInfo from = describeRow(sourceFormat, source);
   SLImageInfo to = describeRow(destinationFormat, destination);
-  // A row of 2^30 four-byte pixels would overflow the 32-bit stride.
-  if (u64(pixelCount) * 4 > 0xFFFFFFF0u) return SLFail(SL_E_IMAGE_SIZE, false);
   const u32 code = SLConvertPixels(&from, &to, 0);
   return code == SL_OK ? SLSucceed(true) : SLFail(code, false);
 }
@@ -167,6 +168,7 @@ bool CSLImage::ConvertFormat(u32 newFormat, u32 flags, u32 colorCount, const SLI
   if (!m_info.pixels) return SLFail(SL_E_IMAGE_NO_PIXELS, false);
 
   TSLAutoPtr<SLImagePalette> newPalette;
+  CSLImageQuantizer quantizer;  // its work area comes only with a palette target
   if (newFormat == SL_IMAGE_FORMAT_PALETTE) {
     if (colorCount > 256) return SLFail(SL_E_INVALID_ARG, false);
     newPalette.Reset(SLAllocPalette(0));
@@ -175,7 +177,6 @@ bool CSLImage::ConvertFormat(u32 newFormat, u32 flags, u32 colorCount, const SLI
       *newPalette.Get() = *palette;
       if (newPalette->count > 256) newPalette->count = 256;
     } else {
-      CSLImageQuantizer quantizer;
       if (!quantizer.ResetHistogram() || !quantizer.AddImage(this, 0) ||
           !quantizer.SelectColors(newPalette.Get(), colorCount))
         return false;
@@ -229,7 +230,9 @@ bool CSLImage::ConvertFormat(u32 newFormat, u32 flags, u32 colorCount, const SLI
   next.pixels = pixels.Get();
   next.blockData = blockData.Get();
   next.palette = newPalette.Get();
-  const u32 code = SLConvertPixels(&m_info, &next, flags);
+  // The quantizer that chose the colours also maps onto them.
+  const u32 code = newFormat == SL_IMAGE_FORMAT_PALETTE ? ConvertToPalette(quantizer, m_info, next, flags)
+                                                        : SLConvertPixels(&m_info, &next, flags);
   if (code != SL_OK) return SLFail(code, false);
 
   SLFree(m_info.palette);
