@@ -91,9 +91,9 @@ TEST(PixelConvert, EveryPairFollowsTheReadingAndWritingRules) {
       }
 }
 
-// Conversions run in the image's own buffer, chunk by chunk: forward when the target is
-// narrower, backward when it is wider. Rows longer than a chunk catch a wrong order.
-TEST(PixelConvert, LongRowsConvertInPlaceInEitherDirection) {
+// Narrowing conversions run in the image's own buffer, chunk by chunk; rows longer than
+// a chunk catch a chunk written over source bytes not yet read.
+TEST(PixelConvert, LongRowsConvertChunkByChunk) {
   std::mt19937 random(11);
   for (auto [from, to] : {std::pair<u32, u32>{3, 5}, {5, 3}, {14, 5}, {5, 14}, {1, 4}, {12, 9}, {20, 2}})
     for (u32 flags : {0u, 4u}) {
