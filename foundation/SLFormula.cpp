@@ -6,6 +6,7 @@
 #include "foundation/SLError.h"
 #include "foundation/SLFormulaInternal.h"
 #include "foundation/SLMemory.h"
+#include "foundation/SLWideText.h"
 
 SL_IMPLEMENT_CLASS(CSLFormulaOperator, CSLObject)
 SL_IMPLEMENT_CLASS(CSLFormulaFunction, CSLObject)
@@ -176,19 +177,6 @@ const SLFormulaBuiltinRow kSLFormulaBuiltins[24] = {
 
 namespace {
 
-char* CopyText(const char* text, u32 length) {
-  char* copy = static_cast<char*>(SLAlloc(length + 1));
-  if (!copy) return nullptr;
-  std::memcpy(copy, text, length);
-  copy[length] = 0;
-  return copy;
-}
-
-u32 TextLength(const char* text) {
-  size_t n = text ? std::strlen(text) : 0;
-  return n > 0x7FFFFFFF ? 0x7FFFFFFF : u32(n);
-}
-
 template <class Entry>
 void InsertByLength(Entry** head, Entry* entry) {
   Entry** link = head;
@@ -236,7 +224,7 @@ bool CheckOperator(CSLFormulaOperator* op, i32* precedence, const char** symbol,
   *precedence = op->GetPrecedence();
   if (*precedence < 1 || *precedence > 7) return SLFail(SL_E_FORMULA_BAD_PRECEDENCE, false);
   *symbol = op->GetSymbol();
-  *length = TextLength(*symbol);
+  *length = SLTextLength(*symbol);
   if (*length == 0) return SLFail(SL_E_FORMULA_BAD_SYMBOL, false);
   return true;
 }
@@ -246,7 +234,7 @@ bool CheckFunction(CSLFormulaFunction* function, i32* argCount, const char** nam
   *argCount = function->GetArgCount();
   if (*argCount < -1) return SLFail(SL_E_FORMULA_BAD_ARG_COUNT, false);
   *name = function->GetName();
-  *length = TextLength(*name);
+  *length = SLTextLength(*name);
   if (*length == 0) return SLFail(SL_E_FORMULA_BAD_FUNCTION_NAME, false);
   return true;
 }
@@ -271,7 +259,7 @@ bool SLFormulaSetVariable(SLFormulaSolverBlock* block, const char* name, u32 len
   }
   auto* entry = static_cast<SLFormulaVariableEntry*>(SLAllocZero(u32(sizeof(SLFormulaVariableEntry))));
   if (!entry) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  entry->name = CopyText(name, length);
+  entry->name = SLDuplicateText(name, length);
   if (!entry->name) {
     SLFree(entry);
     return SLFail(SL_E_OUT_OF_MEMORY, false);
@@ -314,7 +302,7 @@ SLFormulaSolverBlock* CSLFormulaSolver::GetBlock() {
 }
 
 bool CSLFormulaSolver::SetVariable(const char* name, double value, bool overwrite) {
-  u32 length = TextLength(name);
+  u32 length = SLTextLength(name);
   if (length == 0) return SLFail(SL_E_FORMULA_BAD_VARIABLE_NAME, false);
   SLFormulaSolverBlock* block = GetBlock();
   if (!block) return false;
@@ -322,7 +310,7 @@ bool CSLFormulaSolver::SetVariable(const char* name, double value, bool overwrit
 }
 
 bool CSLFormulaSolver::RemoveVariable(const char* name) {
-  u32 length = TextLength(name);
+  u32 length = SLTextLength(name);
   if (length == 0) return SLFail(SL_E_FORMULA_BAD_VARIABLE_NAME, false);
   SLFormulaSolverBlock* block = GetBlock();
   if (!block) return false;
@@ -350,7 +338,7 @@ bool CSLFormulaSolver::AddOperator(CSLFormulaOperator* op) {
       return SLFail(SL_E_FORMULA_OPERATOR_EXISTS, false);
   auto* entry = static_cast<SLFormulaOperatorEntry*>(SLAllocZero(u32(sizeof(SLFormulaOperatorEntry))));
   if (!entry) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  entry->symbol = CopyText(symbol, length);
+  entry->symbol = SLDuplicateText(symbol, length);
   if (!entry->symbol) {
     SLFree(entry);
     return SLFail(SL_E_OUT_OF_MEMORY, false);
@@ -394,8 +382,8 @@ bool CSLFormulaSolver::AddFunction(CSLFormulaFunction* function) {
   auto* entry = static_cast<SLFormulaFunctionEntry*>(SLAllocZero(u32(sizeof(SLFormulaFunctionEntry))));
   if (!entry) return SLFail(SL_E_OUT_OF_MEMORY, false);
   const char* description = function->GetDescription();
-  entry->name = CopyText(name, length);
-  entry->description = description ? CopyText(description, TextLength(description)) : nullptr;
+  entry->name = SLDuplicateText(name, length);
+  entry->description = description ? SLDuplicateText(description, SLTextLength(description)) : nullptr;
   if (!entry->name || (description && !entry->description)) {
     SLFree(entry->name);
     SLFree(entry->description);

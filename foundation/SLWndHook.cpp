@@ -584,7 +584,7 @@ bool CSLWndProcHook::Attach(HWND window, CSLWndProcHookTarget* target) {
 
   m_record = record;
   AddRef();
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLWndProcHook::Detach() {
@@ -593,7 +593,7 @@ bool CSLWndProcHook::Detach() {
   m_record->detached = true;
   m_record = nullptr;
   Release();
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 LRESULT CSLWndProcHook::CallPrevious(u32 message, WPARAM wParam, LPARAM lParam) {
@@ -618,7 +618,7 @@ HWND CSLWndProcHook::CreateHookedWindowW(u32 exStyle, const SLWChar* className, 
   HWND window = loader->CreateWindowW(exStyle, className, windowName, style, x, y, width, height, parent, menu,
                                       instance, param);
   EndCreation(loader);
-  if (m_record) return SLFail(SL_OK, window);
+  if (m_record) return SLSucceed(window);
   return SLFail(SL_E_OUT_OF_MEMORY, HWND(nullptr));
 }
 
@@ -632,6 +632,6 @@ HWND CSLWndProcHook::CreateHookedWindowA(u32 exStyle, const char* className, con
   HWND window = loader->CreateWindowA(exStyle, className, windowName, style, x, y, width, height, parent, menu,
                                       instance, param);
   EndCreation(loader);
-  if (m_record) return SLFail(SL_OK, window);
+  if (m_record) return SLSucceed(window);
   return SLFail(SL_E_OUT_OF_MEMORY, HWND(nullptr));
 }

@@ -89,7 +89,7 @@ bool CSLCompressBZIP2::SetBlockSize(i32 size) {
   if (!EnsureState()) return false;
   if (m_state->compressStarted) return SLFail(SL_E_CODEC_COMPRESSING, false);
   m_state->blockSize = size;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLCompressBZIP2::BeginCompress() {
@@ -105,7 +105,7 @@ bool CSLCompressBZIP2::BeginCompress() {
     ResetCompressSide();
     return SLFail(SL_E_OUT_OF_MEMORY, false);
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLCompressBZIP2::Compress(const u8* data, u32 length) {
@@ -130,7 +130,7 @@ bool CSLCompressBZIP2::Compress(const u8* data, u32 length) {
       return FailCompress(SLGetLastError(false));
     }
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLCompressBZIP2::EndCompress() {
@@ -153,7 +153,7 @@ bool CSLCompressBZIP2::EndCompress() {
     if (result == BZ_STREAM_END) {
       SLGuardedCodecCall([&] { return BZ2_bzCompressEnd(&bs); }, BZ_OK);
       ResetCompressSide();
-      return SLFail(SL_OK, true);
+      return SLSucceed(true);
     }
     if (produced == 0 && ++idlePasses >= kMaxIdlePasses) return FailCompress(SL_E_CODEC_COMPRESS_FAILED);
   }
@@ -171,7 +171,7 @@ bool CSLCompressBZIP2::BeginDecompress() {
     ResetDecompressSide();
     return SLFail(SL_E_OUT_OF_MEMORY, false);
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLCompressBZIP2::Decompress(const u8* data, u32 length, u32* remaining) {
@@ -202,7 +202,7 @@ bool CSLCompressBZIP2::Decompress(const u8* data, u32 length, u32* remaining) {
       return FailDecompress(SLGetLastError(false));
     }
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLCompressBZIP2::EndDecompress() {
@@ -231,7 +231,7 @@ bool CSLCompressBZIP2::EndDecompress() {
   }
   SLGuardedCodecCall([&] { return BZ2_bzDecompressEnd(&bs); }, BZ_OK);
   ResetDecompressSide();
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLCompressBZIP2::IsStreamEnd() {

@@ -118,7 +118,7 @@ bool CSLCompressZIP::SetDeflate64(u32 on) {
   if (!EnsureState()) return false;
   if (m_state->decompressStarted) return SLFail(SL_E_CODEC_DECOMPRESSING, false);
   m_state->deflate64 = on != 0;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 // ---- compression ------------------------------------------------------------------------
@@ -140,7 +140,7 @@ bool CSLCompressZIP::BeginCompress() {
     ResetCompressSide();
     return SLFail(SL_E_OUT_OF_MEMORY, false);
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLCompressZIP::Compress(const u8* data, u32 length) {
@@ -165,7 +165,7 @@ bool CSLCompressZIP::Compress(const u8* data, u32 length) {
       return FailCompress(SLGetLastError(false));
     }
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLCompressZIP::EndCompress() {
@@ -186,7 +186,7 @@ bool CSLCompressZIP::EndCompress() {
     if (result == Z_STREAM_END) {
       SLGuardedCodecCall([&] { return deflateEnd(&zs); }, Z_OK);
       ResetCompressSide();
-      return SLFail(SL_OK, true);
+      return SLSucceed(true);
     }
     if (produced == 0 && ++idlePasses >= kMaxIdlePasses) return FailCompress(SL_E_CODEC_COMPRESS_FAILED);
   }
@@ -212,7 +212,7 @@ bool CSLCompressZIP::BeginDecompress() {
     ResetDecompressSide(false);
     return SLFail(SL_E_OUT_OF_MEMORY, false);
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 // Inflates `length` bytes (or until the end of the deflate stream); `*consumed` counts the
@@ -256,7 +256,7 @@ bool CSLCompressZIP::Decompress(const u8* data, u32 length, u32* remaining) {
     } else if (data[0] == 0x1F && length == 1) {
       s.gzipState = kGzipHeld1F;
       if (remaining != nullptr) *remaining = 0;
-      return SLFail(SL_OK, true);
+      return SLSucceed(true);
     } else {
       s.gzipState = kGzipNone;
     }
@@ -377,7 +377,7 @@ bool CSLCompressZIP::Decompress(const u8* data, u32 length, u32* remaining) {
     if (remaining != nullptr) *remaining = length - pos - used;
     if (!ok) return false;
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLCompressZIP::EndDecompress() {
@@ -405,7 +405,7 @@ bool CSLCompressZIP::EndDecompress() {
   }
   SLGuardedCodecCall([&] { return SLInflate::inflateEnd(&zs); }, Z_OK);
   ResetDecompressSide(false);
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLCompressZIP::IsStreamEnd() {

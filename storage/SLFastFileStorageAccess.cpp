@@ -68,7 +68,7 @@ bool CSLFastFileStorage::OpenW(const SLWChar* path, u32 flags) {
   if (ReportProgress(SL_PROGRESS_OPEN, 0, &timer)) return SLFail(SL_E_CANCELLED, false);
   Close();
 
-  SLWChar* normal = CopyWide(path, SLStrLenW(path));
+  SLWChar* normal = SLDuplicateText(path, SLTextLength(path));
   if (!normal) return SLFail(SL_E_OUT_OF_MEMORY, false);
   NormalisePath(normal);
   SLFastPackLink* list = nullptr;
@@ -101,7 +101,7 @@ bool CSLFastFileStorage::OpenW(const SLWChar* path, u32 flags) {
   }
   fullName[total] = 0;
   {
-    ScopedBlock<SLWChar> fullNameGuard{fullName};
+    TSLAutoPtr<SLWChar> fullNameOwner(fullName);
     if (!SetNameW(fullName)) return false;
   }
 
@@ -157,7 +157,7 @@ u64 CSLFastFileStorage::Read(void* buffer, u64 count) {
   if (position >= node->size) return SLFail(SL_E_STORAGE_EOF, u64(0));
   if (count == 0) {
     ReportProgress(SL_PROGRESS_READ, 100, &timer);
-    return SLFail(SL_OK, u64(0));
+    return SLSucceed(u64(0));
   }
   u32 outcome = SL_OK;
   u64 end;
@@ -271,9 +271,9 @@ SLStorageFindRecord* CSLFastFileStorage::FindFirstW(const SLWChar* pattern) {
   if (!pattern || !*pattern) return SLFail(SL_E_INVALID_ARG, static_cast<SLStorageFindRecord*>(nullptr));
   if (!m_state || !m_state->source)
     return SLFail(SL_E_STORAGE_NO_CONTAINER, static_cast<SLStorageFindRecord*>(nullptr));
-  SLWChar* copy = CopyWide(pattern, SLStrLenW(pattern));
+  SLWChar* copy = SLDuplicateText(pattern, SLTextLength(pattern));
   if (!copy) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<SLStorageFindRecord*>(nullptr));
-  ScopedBlock<SLWChar> copyGuard{copy};
+  TSLAutoPtr<SLWChar> copyOwner(copy);
   if (SLGetPathPartsW(nullptr, copy, SL_PATH_ROOT) != 0)
     return SLFail(SL_E_INVALID_ARG, static_cast<SLStorageFindRecord*>(nullptr));
   SLConvertSeparatorsW(copy, 0);
@@ -292,7 +292,7 @@ SLStorageFindRecord* CSLFastFileStorage::FindFirstW(const SLWChar* pattern) {
   u32 index = 0;
   if (FindNode(copy, &list, &index) != 0) return SLFail(SL_E_INVALID_ARG, static_cast<SLStorageFindRecord*>(nullptr));
   const SLWChar* last = copy + index;
-  m_state->findPattern = *last ? CopyWide(last, SLStrLenW(last)) : CopyWide(u"*", 1);
+  m_state->findPattern = *last ? SLDuplicateText(last, SLTextLength(last)) : SLDuplicateText(u"*", 1);
   if (!m_state->findPattern) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<SLStorageFindRecord*>(nullptr));
   m_state->findDotState = 0;
   m_state->findDirectory = list;
@@ -322,7 +322,7 @@ SLStorageFindRecord* CSLFastFileStorage::FindNextW() {
     SLFastPackLink* l = m_state->findCursor ? m_state->findCursor->next : directory->next;
     for (; l != directory; l = l->next) {
       SLFastPackNode* candidate = NodeOf(l);
-      if (!IsDotName(candidate->name) && SLWildcardMatchW(m_state->findPattern, candidate->name, true)) {
+      if (!SLIsDotOrEmptyName(candidate->name) && SLWildcardMatchW(m_state->findPattern, candidate->name, true)) {
         node = candidate;
         break;
       }
@@ -336,7 +336,7 @@ SLStorageFindRecord* CSLFastFileStorage::FindNextW() {
     name = node->name;
   }
 
-  SLWChar* nameCopy = CopyWide(name, SLStrLenW(name));
+  SLWChar* nameCopy = SLDuplicateText(name, SLTextLength(name));
   if (!nameCopy) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<Record*>(nullptr));
   SLFree(record->nameW);
   record->nameW = nameCopy;

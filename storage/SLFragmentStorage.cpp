@@ -236,7 +236,7 @@ bool CSLFragmentStorage::GetPosition(u64* out) {
 
 bool CSLFragmentStorage::IsEOF() {
   if (!m_source) return SLFail(SL_E_STORAGE_NOT_OPEN, true);
-  return SLFail(SL_OK, m_position >= m_windowLength);
+  return SLSucceed(m_position >= m_windowLength);
 }
 
 bool CSLFragmentStorage::Lock(u64 offset, u64 length) {

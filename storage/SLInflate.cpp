@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "foundation/SLByteOrder.h"
 #include "foundation/SLMemory.h"
 #include "storage/SLInflateInternal.h"
 #include "storage/SLInflateTables.h"
@@ -74,11 +75,6 @@ bool UpdateWindow(z_stream* strm, const u8* end, unsigned written) {
 unsigned long UpdateCheck(const SLInflateState* state, unsigned long check, const u8* data,
                           unsigned length) {
   return state->flags ? crc32(check, data, length) : adler32(check, data, length);
-}
-
-unsigned long SwapBytes32(unsigned long value) {
-  return ((value >> 24) & 0xff) | ((value >> 8) & 0xff00) | ((value & 0xff00) << 8) |
-         ((value & 0xff) << 24);
 }
 
 unsigned long Crc2(unsigned long check, u64 hold) {
@@ -385,7 +381,7 @@ int inflate(z_stream* strm, int flush) {
         break;
       case DICTID:
         SL_NEEDBITS(32);
-        strm->adler = state->check = SwapBytes32(hold);
+        strm->adler = state->check = SLSwapBytes32(u32(hold));
         SL_INITBITS();
         state->mode = DICT;
         [[fallthrough]];
@@ -704,7 +700,7 @@ int inflate(z_stream* strm, int flush) {
           if (out != 0) strm->adler = state->check = UpdateCheck(state, state->check, put - out, out);
           out = left;
           const unsigned long trailer = static_cast<unsigned long>(hold & 0xffffffffu);
-          if ((state->flags ? trailer : SwapBytes32(trailer)) != state->check) {
+          if ((state->flags ? trailer : SLSwapBytes32(u32(trailer))) != state->check) {
             SL_FAIL("incorrect data check");
             break;
           }

@@ -2,12 +2,14 @@
 #include "storage/SLResourceStorage.h"
 
 #include "foundation/SLArray.h"
+#include "foundation/SLByteOrder.h"
 #include "foundation/SLLibrary.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLSingleton.h"
 #include "foundation/SLStr.h"
 #include "foundation/SLSync.h"
 #include "foundation/SLTranscoder.h"
+#include "foundation/SLWideText.h"
 #include "storage/SLMemoryStorage.h"
 
 namespace SLInternals {
@@ -79,10 +81,6 @@ CSLResourceStorageInternal* GetInternal() {
   return SLGetStaticSingleton(g_internal, SL_OOD_PRIORITY_LOADERS);
 }
 
-u16 Le16(const u8* p) { return u16(p[0] | (p[1] << 8)); }
-u32 Le32(const u8* p) { return u32(p[0]) | (u32(p[1]) << 8) | (u32(p[2]) << 16) | (u32(p[3]) << 24); }
-
-bool IsSeparator(SLWChar c) { return c == u'/' || c == u'\\'; }
 bool IsDigit(SLWChar c) { return c >= u'0' && c <= u'9'; }
 bool IsWild(SLWChar c) { return c == u'*' || c == u'?'; }
 
@@ -159,12 +157,12 @@ struct Walker {
     }
     u8 lengthBytes[2];
     if (!ReadAt(source, root + (field & 0x7FFFFFFFu), lengthBytes, 2)) return false;
-    u32 length = Le16(lengthBytes);
+    u32 length = SLLoadLE16(lengthBytes);
     if (length > 255) length = 255;
     SLWChar chars[256];
     u8 raw[512];
     if (length && !ReadAt(source, root + (field & 0x7FFFFFFFu) + 2, raw, length * 2)) return false;
-    for (u32 i = 0; i < length; ++i) chars[i] = SLWChar(Le16(raw + 2 * i));
+    for (u32 i = 0; i < length; ++i) chars[i] = SLWChar(SLLoadLE16(raw + 2 * i));
     *text = MakeNameText(chars, length);
     return *text ? true : SLFail(SL_E_OUT_OF_MEMORY, false);
   }
@@ -182,21 +180,23 @@ struct Walker {
   bool Walk(u64 directory, int level, const SLWChar* typeText, u32 typeId, const SLWChar* nameText, u32 nameId) {
     u8 header[16];
     if (!ReadAt(source, root + directory, header, 16)) return false;
-    u32 count = u32(Le16(header + 12)) + Le16(header + 14);
+    u32 count = u32(SLLoadLE16(header + 12)) + SLLoadLE16(header + 14);
     if (count == 0) return true;
     u32 bytes = count * 8;
     auto* list = static_cast<u8*>(SLAlloc(bytes));
     if (!list) return false;
+    TSLAutoPtr<u8> listOwner(list);
     bool ok = ReadAt(source, root + directory + 16, list, bytes);
     for (u32 i = 0; ok && i < count; ++i) {
-      u32 nameField = Le32(list + 8 * i);
-      u32 dataField = Le32(list + 8 * i + 4);
+      u32 nameField = SLLoadLE32(list + 8 * i);
+      u32 dataField = SLLoadLE32(list + 8 * i + 4);
       SLWChar* text = nullptr;
       u32 id = 0;
       if (!ReadName(nameField, &text, &id)) {
         ok = false;
         break;
       }
+      TSLAutoPtr<SLWChar> textOwner(text);
       if (dataField & 0x80000000u) {
         if (level == 1)
           ok = Walk(dataField & 0x7FFFFFFFu, 2, text, id, nullptr, 0);
@@ -206,11 +206,7 @@ struct Walker {
         ok = AddLeaf(dataField, typeText, typeId, level == 2 ? text : nameText, level == 2 ? id : nameId,
                      level == 3 ? id : 0);
       }
-      SLErrorKeeper keep;  // a failure's code outlives the clean-up
-      SLFree(text);
     }
-    SLErrorKeeper keep;
-    SLFree(list);
     return ok;
   }
 
@@ -224,10 +220,10 @@ struct Walker {
     e.name = KeyText(nameText, nameId);
     // Data RVAs below the section start would wrap; such entries fall outside the source
     // and are dropped with the others that do not lie inside it.
-    u32 rva = Le32(data);
+    u32 rva = SLLoadLE32(data);
     e.offset = rva >= sectionRva ? u64(rva - sectionRva) + sectionRaw : ~u64(0);
-    e.size = Le32(data + 4);
-    e.codePage = Le32(data + 8);
+    e.size = SLLoadLE32(data + 4);
+    e.codePage = SLLoadLE32(data + 8);
     e.language = language;
     if (!e.type || !e.name || !entries->Add(e)) {
       FreeEntryTexts(e);
@@ -282,7 +278,7 @@ bool SplitPath(const SLWChar* path, bool wildcards, ResourcePath* out) {
   *out = ResourcePath{};
   if (!path || !*path) return false;
   const SLWChar* p = path;
-  while (IsSeparator(*p)) ++p;
+  while (SLIsPathSeparator(*p)) ++p;
   if (!*p) return false;
   u32 part = 0;
   for (;;) {
@@ -293,27 +289,27 @@ bool SplitPath(const SLWChar* path, bool wildcards, ResourcePath* out) {
         ++p;
         while (IsDigit(*p)) ++p;
         // An id ends at its last digit: only a separator or the end may follow it.
-        if (*p && !IsSeparator(*p)) return false;
+        if (*p && !SLIsPathSeparator(*p)) return false;
         out->numeric[part] = true;
       } else {
-        while (*p && !IsSeparator(*p)) ++p;
+        while (*p && !SLIsPathSeparator(*p)) ++p;
       }
       for (const SLWChar* q = begin; q < p; ++q)
         if (IsWild(*q)) out->wild[part] = true;
     } else if (wildcards && IsWild(*p)) {
       while (IsWild(*p)) ++p;
       out->wild[part] = true;
-      if (*p && !IsSeparator(*p)) return false;
+      if (*p && !SLIsPathSeparator(*p)) return false;
     } else {
       while (IsDigit(*p)) ++p;
-      if (*p && !IsSeparator(*p)) return false;
+      if (*p && !SLIsPathSeparator(*p)) return false;
     }
     out->start[part] = begin;
     out->length[part] = u32(p - begin);
     out->present[part] = true;
     out->count = ++part;
     if (!*p) return true;
-    while (IsSeparator(*p)) ++p;
+    while (SLIsPathSeparator(*p)) ++p;
     if (!*p) {
       // A trailing separator: the next part is there and empty.
       if (part == 4) return false;
@@ -397,7 +393,7 @@ bool CSLResourceStorage::AttachContainer(CSLBaseStorage* source) {
     ReportProgress(SL_PROGRESS_DETACH, 100.0, &detachTimer);
   }
   FreeNames();
-  if (!source) return SLFail(SL_OK, true);
+  if (!source) return SLSucceed(true);
   if (!EnsureData()) return SLFail(SL_E_OUT_OF_MEMORY, false);
 
   CSLTimer timer;
@@ -433,13 +429,13 @@ bool CSLResourceStorage::AttachContainer(CSLBaseStorage* source) {
     source->AddRef();
     d->source = source;
     ReportProgress(SL_PROGRESS_ATTACH, 100.0, &timer);
-    return SLFail(SL_OK, true);
+    return SLSucceed(true);
   };
   if (size == 0) return finish();
 
   u8 dos[64];
   if (size < 64 || !ReadAt(source, 0, dos, 64)) return fail(SL_E_STORAGE_BAD_CONTAINER);
-  u32 newHeader = Le32(dos + 60);
+  u32 newHeader = SLLoadLE32(dos + 60);
   if (dos[0] != 'M' || dos[1] != 'Z' || newHeader >= size) return fail(SL_E_STORAGE_BAD_CONTAINER);
   u8 signature[4];
   if (!ReadAt(source, newHeader, signature, 2)) return fail(SL_E_STORAGE_BAD_CONTAINER);
@@ -447,39 +443,33 @@ bool CSLResourceStorage::AttachContainer(CSLBaseStorage* source) {
   if (signature[0] == 'N' && signature[1] == 'E') {
     u8 ne[64];
     if (!ReadAt(source, newHeader, ne, 64)) return fail(SL_E_STORAGE_BAD_CONTAINER);
-    u64 tableStart = u64(newHeader) + Le16(ne + 36);
-    u64 tableEnd = u64(newHeader) + Le16(ne + 38);
+    u64 tableStart = u64(newHeader) + SLLoadLE16(ne + 36);
+    u64 tableEnd = u64(newHeader) + SLLoadLE16(ne + 38);
     if (tableEnd < tableStart || tableEnd - tableStart <= 6) return fail(SL_E_STORAGE_BAD_CONTAINER);
     d->kind = 1;
     u32 tableSize = u32(tableEnd - tableStart);
     auto* table = static_cast<u8*>(SLAlloc(tableSize));
     if (!table) return fail(SL_E_OUT_OF_MEMORY);
-    if (!ReadAt(source, tableStart, table, tableSize)) {
-      SLErrorKeeper keep;
-      SLFree(table);
-      return fail(0);
-    }
+    TSLAutoPtr<u8> tableOwner(table);
+    if (!ReadAt(source, tableStart, table, tableSize)) return fail(0);
     // The alignment shift scales every offset; a shift that does not fit 32 bits, or an
     // offset it pushes past 64 bits, cannot come from a real module.
-    u32 shift = Le16(table);
-    if (shift > 31) {
-      SLFree(table);
-      return fail(SL_E_STORAGE_BAD_CONTAINER);
-    }
+    u32 shift = SLLoadLE16(table);
+    if (shift > 31) return fail(SL_E_STORAGE_BAD_CONTAINER);
     u32 at = 2;
     bool ok = true;
     while (ok && tableSize - at >= 6) {
-      u32 typeId = Le16(table + at);
-      u32 count = Le16(table + at + 2);
+      u32 typeId = SLLoadLE16(table + at);
+      u32 count = SLLoadLE16(table + at + 2);
       at += 6;
       bool listed = (typeId >= 0x8001 && typeId <= 0x800A) || typeId == 0x800C || typeId == 0x800E;
       for (u32 i = 0; i < count && tableSize - at >= 12; ++i, at += 12) {
         if (!listed) continue;
         SLResourceEntry e{};
         e.type = MakeIdText(typeId & 0x7FFF);
-        u32 idValue = Le16(table + at + 6);
-        e.offset = u64(Le16(table + at)) << shift;
-        e.size = Le16(table + at + 2);
+        u32 idValue = SLLoadLE16(table + at + 6);
+        e.offset = u64(SLLoadLE16(table + at)) << shift;
+        e.size = SLLoadLE16(table + at + 2);
         if (idValue & 0x8000) {
           e.name = MakeIdText(idValue ^ 0x8000);
         } else {
@@ -508,10 +498,6 @@ bool CSLResourceStorage::AttachContainer(CSLBaseStorage* source) {
         }
       }
     }
-    {
-      SLErrorKeeper keep;
-      SLFree(table);
-    }
     if (!ok) return fail(0);
     return finish();
   }
@@ -523,17 +509,17 @@ bool CSLResourceStorage::AttachContainer(CSLBaseStorage* source) {
   if (!ReadAt(source, u64(newHeader) + 4, headers, 244)) return fail(SL_E_STORAGE_BAD_CONTAINER);
   const u8* file = headers;
   const u8* optional = headers + 20;
-  bool plus = Le16(optional) == 0x20B;
+  bool plus = SLLoadLE16(optional) == 0x20B;
   if (plus && !ReadAt(source, u64(newHeader) + 4 + 244, headers + 244, 16)) return fail(SL_E_STORAGE_BAD_CONTAINER);
   d->kind = plus ? 3 : 2;
-  u32 sectionCount = Le16(file + 2);
-  u32 optionalSize = Le16(file + 16);
+  u32 sectionCount = SLLoadLE16(file + 2);
+  u32 optionalSize = SLLoadLE16(file + 16);
   // The resource directory is the third data directory; a header that stores fewer
   // has none, whatever bytes follow it.
-  u32 directoryCount = Le32(optional + (plus ? 108 : 92));
+  u32 directoryCount = SLLoadLE32(optional + (plus ? 108 : 92));
   u32 directoriesEnd = (plus ? 112 : 96) + 8 * 3;
   if (directoryCount < 3 || optionalSize < directoriesEnd) return finish();
-  u32 resourceRva = Le32(optional + (plus ? 128 : 112));
+  u32 resourceRva = SLLoadLE32(optional + (plus ? 128 : 112));
   if (resourceRva == 0) return finish();
 
   // Section headers follow the optional header as large as the file says it is.
@@ -542,35 +528,28 @@ bool CSLResourceStorage::AttachContainer(CSLBaseStorage* source) {
   if (tableBytes == 0) return finish();
   auto* sections = static_cast<u8*>(SLAlloc(u32(tableBytes)));
   if (!sections) return fail(SL_E_OUT_OF_MEMORY);
-  if (!ReadAt(source, sectionsAt, sections, u32(tableBytes))) {
-    SLErrorKeeper keep;
-    SLFree(sections);
-    return fail(0);
-  }
+  TSLAutoPtr<u8> sectionsOwner(sections);
+  if (!ReadAt(source, sectionsAt, sections, u32(tableBytes))) return fail(0);
   const u8* taken = nullptr;
   for (u32 i = 0; i < sectionCount && !taken; ++i) {
     const u8* s = sections + 40 * i;
-    u32 virtualSize = Le32(s + 8), virtualAddress = Le32(s + 12);
-    u32 rawSize = Le32(s + 16), rawPointer = Le32(s + 20), characteristics = Le32(s + 36);
+    u32 virtualSize = SLLoadLE32(s + 8), virtualAddress = SLLoadLE32(s + 12);
+    u32 rawSize = SLLoadLE32(s + 16), rawPointer = SLLoadLE32(s + 20), characteristics = SLLoadLE32(s + 36);
     if (characteristics & 0x80) continue;
     if (u64(rawPointer) + rawSize > size) continue;
     u64 extent = virtualSize ? virtualSize : rawSize;
     if (resourceRva >= virtualAddress && resourceRva < u64(virtualAddress) + extent) taken = s;
   }
-  if (!taken || Le32(taken + 20) == 0) {
-    SLFree(sections);
-    return finish();
-  }
+  if (!taken || SLLoadLE32(taken + 20) == 0) return finish();
   Walker walker;
   walker.source = source;
   walker.entries = &d->entries;
-  walker.sectionRva = Le32(taken + 12);
-  walker.sectionRaw = Le32(taken + 20);
+  walker.sectionRva = SLLoadLE32(taken + 12);
+  walker.sectionRaw = SLLoadLE32(taken + 20);
   walker.root = walker.sectionRaw + (resourceRva - walker.sectionRva);
   // Every listed resource needs an 8-byte directory entry of its own in a well-formed
   // section; anything beyond that comes from directories shared to multiply entries.
-  walker.entryLimit = u64(Le32(taken + 16)) / 8 + 1;
-  SLFree(sections);
+  walker.entryLimit = u64(SLLoadLE32(taken + 16)) / 8 + 1;
   if (walker.root >= size) return fail(SL_E_STORAGE_BAD_CONTAINER);
   if (!walker.Walk(0, 1, nullptr, 0, nullptr, 0)) return fail(0);
   return finish();
@@ -591,13 +570,11 @@ bool CSLResourceStorage::OpenA(const char* path, u32 flags) {
   u32 length = SLStrLenA(path);
   auto* wide = static_cast<SLWChar*>(SLAlloc((length + 1) * 2));
   if (!wide) return false;
+  TSLAutoPtr<SLWChar> wideOwner(wide);
   u32 produced = length;
   bool ok = SLAnsiToWide(wide, &produced, path, length, 0);
   wide[ok ? produced : 0] = 0;
-  ok = ok && OpenW(wide, flags);
-  SLErrorKeeper keep;
-  SLFree(wide);
-  return ok;
+  return ok && OpenW(wide, flags);
 }
 
 bool CSLResourceStorage::OpenW(const SLWChar* path, u32 flags) {
@@ -692,7 +669,7 @@ bool CSLResourceStorage::OpenW(const SLWChar* path, u32 flags) {
   d->position = 0;
   d->current = found;
   ReportProgress(SL_PROGRESS_OPEN, 100.0, &timer);
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 void CSLResourceStorage::Close() {
@@ -714,7 +691,7 @@ void CSLResourceStorage::Close() {
 
 bool CSLResourceStorage::CanRead() {
   if (!m_data || !m_data->current) return SLFail(SL_E_STORAGE_NOT_OPEN, false);
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 u64 CSLResourceStorage::Read(void* buffer, u64 count) {
@@ -746,7 +723,7 @@ u64 CSLResourceStorage::Read(void* buffer, u64 count) {
 
 bool CSLResourceStorage::CanWrite() {
   if (!m_data || !m_data->current) return SLFail(SL_E_STORAGE_NOT_OPEN, false);
-  return SLFail(SL_OK, false);
+  return SLSucceed(false);
 }
 
 u64 CSLResourceStorage::Write(const void* buffer, u64) {
@@ -773,7 +750,7 @@ bool CSLResourceStorage::Seek(i64 offset, u32 origin) {
     default: break;
   }
   ReportProgress(SL_PROGRESS_SEEK, 100.0, &timer);
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLResourceStorage::GetPosition(u64* out) {
@@ -781,12 +758,12 @@ bool CSLResourceStorage::GetPosition(u64* out) {
   if (!m_data || !m_data->current) return SLFail(SL_E_STORAGE_NOT_OPEN, false);
   if (!out) return SLFail(SL_E_NULL_OUTPUT, false);
   *out = m_data->position;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLResourceStorage::IsEOF() {
   if (!m_data || !m_data->current) return SLFail(SL_E_STORAGE_NOT_OPEN, true);
-  return SLFail(SL_OK, m_data->position >= m_data->bytesSize);
+  return SLSucceed(m_data->position >= m_data->bytesSize);
 }
 
 bool CSLResourceStorage::Flush() { return CanRead(); }
@@ -802,7 +779,7 @@ bool CSLResourceStorage::GetSize(u64* out) {
   if (!m_data || !m_data->current) return SLFail(SL_E_STORAGE_NOT_OPEN, false);
   if (!out) return SLFail(SL_E_NULL_OUTPUT, false);
   *out = m_data->bytesSize;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 void* CSLResourceStorage::MapView() {
@@ -944,14 +921,11 @@ SLStorageFindRecord* CSLResourceStorage::FindFirstA(const char* pattern) {
   u32 length = SLStrLenA(pattern);
   auto* wide = static_cast<SLWChar*>(SLAlloc((length + 1) * 2));
   if (!wide) return nullptr;
+  TSLAutoPtr<SLWChar> wideOwner(wide);
   u32 produced = length;
   bool ok = SLAnsiToWide(wide, &produced, pattern, length, 0);
   wide[ok ? produced : 0] = 0;
   SLStorageFindRecord* wideRecord = ok ? FindFirstW(wide) : nullptr;
-  {
-    SLErrorKeeper keep;
-    SLFree(wide);
-  }
   return wideRecord ? CopyToAnsi(m_data, wideRecord) : nullptr;
 }
 
