@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "foundation/SLArray.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
 #include "foundation/SLSync.h"
@@ -72,6 +73,33 @@ SLStorageFindRecord* SLStorageFindRecord::Create() {
 void SLStorageFindRecord::DeletingDtor(u32 flags) {
   time.~CSLDateTime();
   if (flags & 1) SLFree(this);
+}
+
+SLStorageFindRecord* SLStorageFindRecord::NarrowFrom(SLStorageFindRecord** narrow, const SLStorageFindRecord* wide) {
+  if (!*narrow) {
+    *narrow = Create();
+    if (!*narrow) return nullptr;
+  }
+  u32 length = 0;
+  if (!SLWideToAnsi(nullptr, &length, wide->nameW, SL_TEXT_TO_END, 0)) return nullptr;
+  char* name = static_cast<char*>(SLAlloc(length + 1));
+  if (!name) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<SLStorageFindRecord*>(nullptr));
+  u32 size = length + 1;
+  if (!SLWideToAnsi(name, &size, wide->nameW, SL_TEXT_TO_END, 0)) {
+    SLInternals::SLFreeKeepingError(name);
+    return nullptr;
+  }
+  name[size < length ? size : length] = 0;
+  SLStorageFindRecord* record = *narrow;
+  SLFree(record->nameA);
+  record->nameA = name;
+  record->flags = wide->flags;
+  record->time = wide->time;
+  record->size = wide->size;
+  record->storedSize = wide->storedSize;
+  record->reserved = 0;
+  record->privateInfo = nullptr;
+  return SLSucceed(record);
 }
 
 // ---- construction ----

@@ -366,39 +366,10 @@ SLStorageFindRecord* CSLFastFileStorage::FindFirstA(const char* pattern) {
     code = SLGetLastError();
   }
   if (!found) return SLFail(code, found);
-  return BuildFindRecordA();
+  return SLStorageFindRecord::NarrowFrom(&m_state->findRecordA, m_state->findRecordW);
 }
 
 SLStorageFindRecord* CSLFastFileStorage::FindNextA() {
   if (!FindNextW()) return nullptr;
-  return BuildFindRecordA();
-}
-
-SLStorageFindRecord* CSLFastFileStorage::BuildFindRecordA() {
-  if (!m_state->findRecordA) {
-    m_state->findRecordA = SLStorageFindRecord::Create();
-    if (!m_state->findRecordA) return nullptr;
-  }
-  SLStorageFindRecord* wide = m_state->findRecordW;
-  SLStorageFindRecord* ansi = m_state->findRecordA;
-  u32 length = 0;
-  if (!SLWideToAnsi(nullptr, &length, wide->nameW, SL_TEXT_TO_END, 0)) return nullptr;
-  char* name = static_cast<char*>(SLAlloc(length + 1));
-  if (!name) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<SLStorageFindRecord*>(nullptr));
-  u32 size = length + 1;
-  if (!SLWideToAnsi(name, &size, wide->nameW, SL_TEXT_TO_END, 0)) {
-    SLErrorKeeper keep;
-    SLFree(name);
-    return nullptr;
-  }
-  name[size < length ? size : length] = 0;
-  SLFree(ansi->nameA);
-  ansi->nameA = name;
-  ansi->flags = wide->flags;
-  ansi->time = wide->time;
-  ansi->size = wide->size;
-  ansi->storedSize = wide->storedSize;
-  ansi->reserved = 0;
-  SLSetLastError(SL_OK);
-  return ansi;
+  return SLStorageFindRecord::NarrowFrom(&m_state->findRecordA, m_state->findRecordW);
 }

@@ -240,9 +240,6 @@ using namespace SLInternals;
 
 SL_IMPLEMENT_CLASS_CREATABLE(CSLResourceStorage, CSLBaseStorage)
 
-static SLStorageFindRecord* CopyToAnsi(SLResourceStorageData* d,
-                                                          const SLStorageFindRecord* wide);
-
 namespace {
 
 void FreeSearch(SLResourceStorageData* d) {
@@ -885,37 +882,6 @@ SLStorageFindRecord* CSLResourceStorage::FindNextW() {
   return SLFail(SL_E_NO_MORE, (SLStorageFindRecord*)nullptr);
 }
 
-// The 8-bit record takes the wide one's name (converted), flags, time and sizes; it has
-// no information block.
-static SLStorageFindRecord* CopyToAnsi(SLResourceStorageData* d,
-                                                          const SLStorageFindRecord* wide) {
-  if (!d->findA) {
-    d->findA = SLStorageFindRecord::Create();
-    if (!d->findA) return nullptr;
-  }
-  u32 length = SLStrLenW(wide->nameW);
-  auto* name = static_cast<char*>(SLAlloc(length * 2 + 1));
-  if (!name) return nullptr;
-  u32 produced = length * 2;
-  if (!SLWideToAnsi(name, &produced, wide->nameW, length, 0)) {
-    SLErrorKeeper keep;
-    SLFree(name);
-    return nullptr;
-  }
-  name[produced] = 0;
-  SLStorageFindRecord* record = d->findA;
-  SLFree(record->nameA);
-  record->nameA = name;
-  record->flags = wide->flags;
-  record->time = wide->time;
-  record->size = wide->size;
-  record->storedSize = wide->storedSize;
-  record->reserved = 0;
-  record->privateInfo = nullptr;
-  SLSetLastError(SL_OK);
-  return record;
-}
-
 SLStorageFindRecord* CSLResourceStorage::FindFirstA(const char* pattern) {
   if (!pattern) return SLFail(SL_E_INVALID_ARG, (SLStorageFindRecord*)nullptr);
   u32 length = SLStrLenA(pattern);
@@ -926,12 +892,12 @@ SLStorageFindRecord* CSLResourceStorage::FindFirstA(const char* pattern) {
   bool ok = SLAnsiToWide(wide, &produced, pattern, length, 0);
   wide[ok ? produced : 0] = 0;
   SLStorageFindRecord* wideRecord = ok ? FindFirstW(wide) : nullptr;
-  return wideRecord ? CopyToAnsi(m_data, wideRecord) : nullptr;
+  return wideRecord ? SLStorageFindRecord::NarrowFrom(&m_data->findA, wideRecord) : nullptr;
 }
 
 SLStorageFindRecord* CSLResourceStorage::FindNextA() {
   SLStorageFindRecord* wideRecord = FindNextW();
-  return wideRecord ? CopyToAnsi(m_data, wideRecord) : nullptr;
+  return wideRecord ? SLStorageFindRecord::NarrowFrom(&m_data->findA, wideRecord) : nullptr;
 }
 
 bool CSLResourceStorage::AttachModule(HMODULE module) {

@@ -622,40 +622,10 @@ SLStorageFindRecord* CSLZipFileStorage::FindFirstA(const char* pattern) {
     code = SLGetLastError();
   }
   if (found == nullptr) return SLFail(code, found);
-  return BuildFindRecordA();
+  return SLStorageFindRecord::NarrowFrom(&m_state->findRecordA, m_state->findRecordW);
 }
 
 SLStorageFindRecord* CSLZipFileStorage::FindNextA() {
   if (FindNextW() == nullptr) return nullptr;
-  return BuildFindRecordA();
-}
-
-SLStorageFindRecord* CSLZipFileStorage::BuildFindRecordA() {
-  using Record = SLStorageFindRecord;
-  if (m_state->findRecordA == nullptr) {
-    m_state->findRecordA = SLStorageFindRecord::Create();
-    if (m_state->findRecordA == nullptr) return nullptr;
-  }
-  Record* wide = m_state->findRecordW;
-  Record* ansi = m_state->findRecordA;
-  u32 length = 0;
-  if (!SLWideToAnsi(nullptr, &length, wide->nameW, SL_TEXT_TO_END, 0)) return nullptr;
-  char* name = static_cast<char*>(SLAlloc(length + 1));
-  if (name == nullptr) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<Record*>(nullptr));
-  u32 size = length + 1;
-  if (!SLWideToAnsi(name, &size, wide->nameW, SL_TEXT_TO_END, 0)) {
-    SLErrorKeeper keep;
-    SLFree(name);
-    return nullptr;
-  }
-  name[size < length ? size : length] = 0;
-  SLFree(ansi->nameA);
-  ansi->nameA = name;
-  ansi->flags = wide->flags;
-  ansi->time = wide->time;
-  ansi->size = wide->size;
-  ansi->storedSize = wide->storedSize;
-  ansi->reserved = 0;
-  SLSetLastError(SL_OK);
-  return ansi;
+  return SLStorageFindRecord::NarrowFrom(&m_state->findRecordA, m_state->findRecordW);
 }
