@@ -186,6 +186,29 @@ int inflateEnd(z_stream* strm) {
   return Z_OK;
 }
 
+// inflate: the state machine. Each mode below is a point where a call may run out of
+// input or output and return; the next call re-enters the switch at state->mode with the
+// bit accumulator (hold, bits) exactly as it was left. The modes and their successors:
+//
+//   header      HEAD -> (zlib) DICTID? -> DICT? -> TYPE
+//               HEAD -> (gzip) FLAGS -> TIME -> OS -> EXLEN -> EXTRA -> NAME -> COMMENT -> HCRC
+//                    -> TYPE
+//   blocks      TYPE -> TYPEDO -> STORED -> COPY_ -> COPY -> TYPE              (stored)
+//                            -> LEN_ -> LEN ...                           (fixed Huffman)
+//                            -> TABLE -> LENLENS -> CODELENS -> LEN_ -> LEN ...   (dynamic)
+//   symbols     LEN -> LIT -> LEN                                               (a literal)
+//               LEN -> LENEXT -> DIST -> DISTEXT -> MATCH -> LEN                (a match)
+//               LEN -> TYPE                                            (end-of-block code)
+//   trailer     TYPEDO (after the last block) -> CHECK -> LENGTH -> DONE
+//   ends        BAD (data error, kept until the stream is reset), MEM (no window)
+//
+// The gzip modes pass over the fields whose flag is clear; raw deflate data (no wrapping)
+// goes from HEAD straight to TYPEDO, and CHECK and LENGTH read nothing then. TYPE is a stop point for Z_BLOCK and TYPE,
+// COPY_ and LEN_ for Z_TREES; the modes without the underscore are the same without the
+// stop. In LEN, while at least kFastMinInput bytes of input and kFastMinOutput bytes of
+// room are left, InflateFast decodes whole symbols at once and leaves the machine in LEN,
+// TYPE or BAD exactly where this loop would have left it. On the way out the output of
+// the call is copied into the sliding window that later matches read back from.
 int inflate(z_stream* strm, int flush) {
   if (StateInvalid(strm) || strm->next_out == nullptr ||
       (strm->next_in == nullptr && strm->avail_in != 0)) {

@@ -1,4 +1,5 @@
-// Reading the resource tables of PE32, PE32+ and NE modules, and the storage over them.
+// The storage over a module's resources: attaching (the format parsers are in
+// SLResourceStorageNE.cpp and SLResourceStoragePE.cpp), opening, reading and listing.
 #include "storage/SLResourceStorage.h"
 
 #include "foundation/SLArray.h"
@@ -11,17 +12,9 @@
 #include "foundation/SLTranscoder.h"
 #include "foundation/SLWideText.h"
 #include "storage/SLMemoryStorage.h"
+#include "storage/SLResourceStorageInternal.h"
 
 namespace SLInternals {
-
-struct SLResourceEntry {
-  SLWChar* type;  // "#14", or " NAME" for a textual type
-  SLWChar* name;
-  u64 offset;
-  u32 size;
-  u32 language;  // LANGID: primary in bits 0-9, sublanguage in bits 10-15
-  u32 codePage;
-};
 
 struct SLResourceStorageData {
   CSLBaseStorage* source;
@@ -87,6 +80,20 @@ bool IsWild(SLWChar c) { return c == u'*' || c == u'?'; }
 // The text shown for an entry text: without the space that marks a textual name.
 const SLWChar* Shown(const SLWChar* text) { return text[0] == u' ' ? text + 1 : text; }
 
+int CompareEntries(const void* a, const void* b, void*) {
+  auto* x = static_cast<const SLResourceEntry*>(a);
+  auto* y = static_cast<const SLResourceEntry*>(b);
+  int c = SLStrICmpW(x->type, y->type);
+  if (c) return c;
+  c = SLStrICmpW(x->name, y->name);
+  if (c) return c;
+  return x->language < y->language ? -1 : x->language > y->language ? 1 : 0;
+}
+
+}  // namespace
+
+namespace SLModuleResources {
+
 SLWChar* MakeIdText(u32 id) {
   SLWChar digits[16];
   int n = 0;
@@ -102,7 +109,6 @@ SLWChar* MakeIdText(u32 id) {
   return text;
 }
 
-// " " + the name, for textual names (the space keeps them apart from "#" ids).
 SLWChar* MakeNameText(const SLWChar* name, u32 length) {
   auto* text = static_cast<SLWChar*>(SLAlloc((length + 2) * 2));
   if (!text) return nullptr;
@@ -118,17 +124,6 @@ void FreeEntryTexts(SLResourceEntry& e) {
   e.type = e.name = nullptr;
 }
 
-int CompareEntries(const void* a, const void* b, void*) {
-  auto* x = static_cast<const SLResourceEntry*>(a);
-  auto* y = static_cast<const SLResourceEntry*>(b);
-  int c = SLStrICmpW(x->type, y->type);
-  if (c) return c;
-  c = SLStrICmpW(x->name, y->name);
-  if (c) return c;
-  return x->language < y->language ? -1 : x->language > y->language ? 1 : 0;
-}
-
-// Reads exactly `count` bytes at `offset` of the source; false keeps the source's code.
 bool ReadAt(CSLBaseStorage* source, u64 offset, void* buffer, u32 count) {
   if (!source->Seek(i64(offset), SL_SEEK_BEGIN)) return false;
   u64 got = source->Read(buffer, count);
@@ -139,104 +134,11 @@ bool ReadAt(CSLBaseStorage* source, u64 offset, void* buffer, u32 count) {
   return true;
 }
 
-struct Walker {
-  CSLBaseStorage* source;
-  TSLArray<SLResourceEntry>* entries;
-  u64 root;            // file offset of the root directory
-  u32 sectionRva;
-  u64 sectionRaw;
-  u64 entryLimit;      // shared subdirectories could multiply entries without end
-
-  // A directory entry's name: a counted UTF-16 string or a numeric id.
-  bool ReadName(u32 field, SLWChar** text, u32* id) {
-    *text = nullptr;
-    *id = 0;
-    if (!(field & 0x80000000u)) {
-      *id = field & 0x7FFFFFFFu;
-      return true;
-    }
-    u8 lengthBytes[2];
-    if (!ReadAt(source, root + (field & 0x7FFFFFFFu), lengthBytes, 2)) return false;
-    u32 length = SLLoadLE16(lengthBytes);
-    if (length > 255) length = 255;
-    SLWChar chars[256];
-    u8 raw[512];
-    if (length && !ReadAt(source, root + (field & 0x7FFFFFFFu) + 2, raw, length * 2)) return false;
-    for (u32 i = 0; i < length; ++i) chars[i] = SLWChar(SLLoadLE16(raw + 2 * i));
-    *text = MakeNameText(chars, length);
-    return *text ? true : SLFail(SL_E_OUT_OF_MEMORY, false);
-  }
-
-  static SLWChar* KeyText(const SLWChar* text, u32 id) {
-    if (text) {
-      u32 n = SLStrLenW(text);
-      auto* copy = static_cast<SLWChar*>(SLAlloc((n + 1) * 2));
-      if (copy) SLMemCopy(copy, text, (n + 1) * 2);
-      return copy;
-    }
-    return MakeIdText(id);
-  }
-
-  bool Walk(u64 directory, int level, const SLWChar* typeText, u32 typeId, const SLWChar* nameText, u32 nameId) {
-    u8 header[16];
-    if (!ReadAt(source, root + directory, header, 16)) return false;
-    u32 count = u32(SLLoadLE16(header + 12)) + SLLoadLE16(header + 14);
-    if (count == 0) return true;
-    u32 bytes = count * 8;
-    auto* list = static_cast<u8*>(SLAlloc(bytes));
-    if (!list) return false;
-    TSLAutoPtr<u8> listOwner(list);
-    bool ok = ReadAt(source, root + directory + 16, list, bytes);
-    for (u32 i = 0; ok && i < count; ++i) {
-      u32 nameField = SLLoadLE32(list + 8 * i);
-      u32 dataField = SLLoadLE32(list + 8 * i + 4);
-      SLWChar* text = nullptr;
-      u32 id = 0;
-      if (!ReadName(nameField, &text, &id)) {
-        ok = false;
-        break;
-      }
-      TSLAutoPtr<SLWChar> textOwner(text);
-      if (dataField & 0x80000000u) {
-        if (level == 1)
-          ok = Walk(dataField & 0x7FFFFFFFu, 2, text, id, nullptr, 0);
-        else if (level == 2)
-          ok = Walk(dataField & 0x7FFFFFFFu, 3, typeText, typeId, text, id);
-      } else if (level >= 2 && (level == 2 || !text)) {
-        ok = AddLeaf(dataField, typeText, typeId, level == 2 ? text : nameText, level == 2 ? id : nameId,
-                     level == 3 ? id : 0);
-      }
-    }
-    return ok;
-  }
-
-  bool AddLeaf(u32 dataEntry, const SLWChar* typeText, u32 typeId, const SLWChar* nameText, u32 nameId,
-               u32 language) {
-    if (entries->GetCount() >= entryLimit) return SLFail(SL_E_STORAGE_BAD_CONTAINER, false);
-    u8 data[16];
-    if (!ReadAt(source, root + dataEntry, data, 16)) return false;
-    SLResourceEntry e{};
-    e.type = KeyText(typeText, typeId);
-    e.name = KeyText(nameText, nameId);
-    // Data RVAs below the section start would wrap; such entries fall outside the source
-    // and are dropped with the others that do not lie inside it.
-    u32 rva = SLLoadLE32(data);
-    e.offset = rva >= sectionRva ? u64(rva - sectionRva) + sectionRaw : ~u64(0);
-    e.size = SLLoadLE32(data + 4);
-    e.codePage = SLLoadLE32(data + 8);
-    e.language = language;
-    if (!e.type || !e.name || !entries->Add(e)) {
-      FreeEntryTexts(e);
-      return SLFail(SL_E_OUT_OF_MEMORY, false);
-    }
-    return true;
-  }
-};
-
-}  // namespace
+}  // namespace SLModuleResources
 }  // namespace SLInternals
 
 using namespace SLInternals;
+using namespace SLInternals::SLModuleResources;
 
 SL_IMPLEMENT_CLASS_CREATABLE(CSLResourceStorage, CSLBaseStorage)
 
@@ -438,118 +340,14 @@ bool CSLResourceStorage::AttachContainer(CSLBaseStorage* source) {
   if (!ReadAt(source, newHeader, signature, 2)) return fail(SL_E_STORAGE_BAD_CONTAINER);
 
   if (signature[0] == 'N' && signature[1] == 'E') {
-    u8 ne[64];
-    if (!ReadAt(source, newHeader, ne, 64)) return fail(SL_E_STORAGE_BAD_CONTAINER);
-    u64 tableStart = u64(newHeader) + SLLoadLE16(ne + 36);
-    u64 tableEnd = u64(newHeader) + SLLoadLE16(ne + 38);
-    if (tableEnd < tableStart || tableEnd - tableStart <= 6) return fail(SL_E_STORAGE_BAD_CONTAINER);
     d->kind = 1;
-    u32 tableSize = u32(tableEnd - tableStart);
-    auto* table = static_cast<u8*>(SLAlloc(tableSize));
-    if (!table) return fail(SL_E_OUT_OF_MEMORY);
-    TSLAutoPtr<u8> tableOwner(table);
-    if (!ReadAt(source, tableStart, table, tableSize)) return fail(0);
-    // The alignment shift scales every offset; a shift that does not fit 32 bits, or an
-    // offset it pushes past 64 bits, cannot come from a real module.
-    u32 shift = SLLoadLE16(table);
-    if (shift > 31) return fail(SL_E_STORAGE_BAD_CONTAINER);
-    u32 at = 2;
-    bool ok = true;
-    while (ok && tableSize - at >= 6) {
-      u32 typeId = SLLoadLE16(table + at);
-      u32 count = SLLoadLE16(table + at + 2);
-      at += 6;
-      bool listed = (typeId >= 0x8001 && typeId <= 0x800A) || typeId == 0x800C || typeId == 0x800E;
-      for (u32 i = 0; i < count && tableSize - at >= 12; ++i, at += 12) {
-        if (!listed) continue;
-        SLResourceEntry e{};
-        e.type = MakeIdText(typeId & 0x7FFF);
-        u32 idValue = SLLoadLE16(table + at + 6);
-        e.offset = u64(SLLoadLE16(table + at)) << shift;
-        e.size = SLLoadLE16(table + at + 2);
-        if (idValue & 0x8000) {
-          e.name = MakeIdText(idValue ^ 0x8000);
-        } else {
-          // A string offset: the name is a length byte and that many 8-bit characters.
-          u32 nameAt = idValue & 0x7FFF;
-          u32 length = nameAt < tableSize ? table[nameAt] : 0;
-          if (length == 0 || nameAt + 1 + length > tableSize) {
-            FreeEntryTexts(e);
-            ok = false;
-            SLSetLastError(SL_E_STORAGE_BAD_CONTAINER);
-            break;
-          }
-          SLWChar wide[256];
-          u32 produced = 255;
-          if (!SLAnsiToWide(wide, &produced, reinterpret_cast<const char*>(table + nameAt + 1), length, 0)) {
-            FreeEntryTexts(e);
-            ok = false;
-            break;
-          }
-          e.name = MakeNameText(wide, produced);
-        }
-        if (!e.type || !e.name || !d->entries.Add(e)) {
-          FreeEntryTexts(e);
-          ok = false;
-          SLSetLastError(SL_E_OUT_OF_MEMORY);
-        }
-      }
-    }
-    if (!ok) return fail(0);
-    return finish();
+    return SLModuleResources::ReadNE(source, newHeader, &d->entries) ? finish() : fail(0);
   }
 
   if (!ReadAt(source, u64(newHeader) + 2, signature + 2, 2) || signature[0] != 'P' || signature[1] != 'E' ||
       signature[2] || signature[3])
     return fail(SL_E_STORAGE_BAD_CONTAINER);
-  u8 headers[260] = {};
-  if (!ReadAt(source, u64(newHeader) + 4, headers, 244)) return fail(SL_E_STORAGE_BAD_CONTAINER);
-  const u8* file = headers;
-  const u8* optional = headers + 20;
-  bool plus = SLLoadLE16(optional) == 0x20B;
-  if (plus && !ReadAt(source, u64(newHeader) + 4 + 244, headers + 244, 16)) return fail(SL_E_STORAGE_BAD_CONTAINER);
-  d->kind = plus ? 3 : 2;
-  u32 sectionCount = SLLoadLE16(file + 2);
-  u32 optionalSize = SLLoadLE16(file + 16);
-  // The resource directory is the third data directory; a header that stores fewer
-  // has none, whatever bytes follow it.
-  u32 directoryCount = SLLoadLE32(optional + (plus ? 108 : 92));
-  u32 directoriesEnd = (plus ? 112 : 96) + 8 * 3;
-  if (directoryCount < 3 || optionalSize < directoriesEnd) return finish();
-  u32 resourceRva = SLLoadLE32(optional + (plus ? 128 : 112));
-  if (resourceRva == 0) return finish();
-
-  // Section headers follow the optional header as large as the file says it is.
-  u64 sectionsAt = u64(newHeader) + 24 + optionalSize;
-  u64 tableBytes = u64(sectionCount) * 40;
-  if (tableBytes == 0) return finish();
-  auto* sections = static_cast<u8*>(SLAlloc(u32(tableBytes)));
-  if (!sections) return fail(SL_E_OUT_OF_MEMORY);
-  TSLAutoPtr<u8> sectionsOwner(sections);
-  if (!ReadAt(source, sectionsAt, sections, u32(tableBytes))) return fail(0);
-  const u8* taken = nullptr;
-  for (u32 i = 0; i < sectionCount && !taken; ++i) {
-    const u8* s = sections + 40 * i;
-    u32 virtualSize = SLLoadLE32(s + 8), virtualAddress = SLLoadLE32(s + 12);
-    u32 rawSize = SLLoadLE32(s + 16), rawPointer = SLLoadLE32(s + 20), characteristics = SLLoadLE32(s + 36);
-    if (characteristics & 0x80) continue;
-    if (u64(rawPointer) + rawSize > size) continue;
-    u64 extent = virtualSize ? virtualSize : rawSize;
-    if (resourceRva >= virtualAddress && resourceRva < u64(virtualAddress) + extent) taken = s;
-  }
-  if (!taken || SLLoadLE32(taken + 20) == 0) return finish();
-  Walker walker;
-  walker.source = source;
-  walker.entries = &d->entries;
-  walker.sectionRva = SLLoadLE32(taken + 12);
-  walker.sectionRaw = SLLoadLE32(taken + 20);
-  walker.root = walker.sectionRaw + (resourceRva - walker.sectionRva);
-  // Every listed resource needs an 8-byte directory entry of its own in a well-formed
-  // section; anything beyond that comes from directories shared to multiply entries.
-  walker.entryLimit = u64(SLLoadLE32(taken + 16)) / 8 + 1;
-  if (walker.root >= size) return fail(SL_E_STORAGE_BAD_CONTAINER);
-  if (!walker.Walk(0, 1, nullptr, 0, nullptr, 0)) return fail(0);
-  return finish();
+  return SLModuleResources::ReadPE(source, newHeader, size, &d->kind, &d->entries) ? finish() : fail(0);
 }
 
 CSLBaseStorage* CSLResourceStorage::GetContainer() { return SLFail(SL_E_NOT_SUPPORTED, (CSLBaseStorage*)nullptr); }
