@@ -45,10 +45,10 @@ class CSLResourceStorageInternal : public CSLBaseOODClass {
   bool Initialize() override {
     m_kernel32 = SLLoadLibrary(u"kernel32.dll");
     if (m_kernel32) {
-      SLBindProc(m_kernel32, u"GetSystemDefaultLCID", &m_GetSystemDefaultLCID);
-      SLBindProc(m_kernel32, u"GetUserDefaultLCID", &m_GetUserDefaultLCID);
-      SLBindProc(m_kernel32, u"GetThreadLocale", &m_GetThreadLocale);
-      SLBindProc(m_kernel32, u"SLGetModuleImage", &m_GetModuleImage);
+      SLBindProc(m_kernel32, u"GetSystemDefaultLCID", &m_pGetSystemDefaultLCID);
+      SLBindProc(m_kernel32, u"GetUserDefaultLCID", &m_pGetUserDefaultLCID);
+      SLBindProc(m_kernel32, u"GetThreadLocale", &m_pGetThreadLocale);
+      SLBindProc(m_kernel32, u"SLGetModuleImage", &m_pGetModuleImage);
     }
     return true;
   }
@@ -56,11 +56,11 @@ class CSLResourceStorageInternal : public CSLBaseOODClass {
     SLErrorKeeper keep;
     if (m_kernel32) SLFreeLibrary(m_kernel32);
   }
-  LCID (*m_GetSystemDefaultLCID)() = nullptr;
-  LCID (*m_GetUserDefaultLCID)() = nullptr;
-  LCID (*m_GetThreadLocale)() = nullptr;
+  LCID (*m_pGetSystemDefaultLCID)() = nullptr;
+  LCID (*m_pGetUserDefaultLCID)() = nullptr;
+  LCID (*m_pGetThreadLocale)() = nullptr;
   // The platform's read-only image of a module's resources (our own entry point).
-  BOOL (*m_GetModuleImage)(HMODULE, const void**, u64*) = nullptr;
+  BOOL (*m_pGetModuleImage)(HMODULE, const void**, u64*) = nullptr;
 
  private:
   HMODULE m_kernel32 = nullptr;
@@ -420,10 +420,10 @@ bool CSLResourceStorage::OpenW(const SLWChar* path, u32 flags) {
   add(0);
   if ((requested & 0x3FF) == 0) {
     if ((requested & 0xFC00) != 0x800) {
-      addLocale(internal->m_GetThreadLocale);
-      addLocale(internal->m_GetUserDefaultLCID);
+      addLocale(internal->m_pGetThreadLocale);
+      addLocale(internal->m_pGetUserDefaultLCID);
     }
-    addLocale(internal->m_GetSystemDefaultLCID);
+    addLocale(internal->m_pGetSystemDefaultLCID);
     add(0x409);
   }
   SLResourceStorageData* d = m_data;
@@ -701,10 +701,10 @@ SLStorageFindRecord* CSLResourceStorage::FindNextA() {
 bool CSLResourceStorage::AttachModule(HMODULE module) {
   CSLResourceStorageInternal* internal = GetInternal();
   if (!internal) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  if (!internal->m_GetModuleImage) return SLFail(SL_E_NOT_SUPPORTED, false);
+  if (!internal->m_pGetModuleImage) return SLFail(SL_E_NOT_SUPPORTED, false);
   const void* data = nullptr;
   u64 size = 0;
-  if (!internal->m_GetModuleImage(module, &data, &size)) return SLFail(SL_E_STORAGE_OPEN, false);
+  if (!internal->m_pGetModuleImage(module, &data, &size)) return SLFail(SL_E_STORAGE_OPEN, false);
   if (!SLFitsU32(size)) return SLFail(SL_E_STORAGE_BAD_CONTAINER, false);
   auto* memory = new CSLMemoryStorage();
   if (!memory) return false;
