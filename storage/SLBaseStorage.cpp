@@ -29,7 +29,7 @@ SLWChar* DupAnsiAsWide(const char* text) {
   if (!copy) return nullptr;
   u32 capacity = units + 1;
   if (!SLAnsiToWide(copy, &capacity, text, SL_TEXT_TO_END, 0)) {
-    SLFree(copy);
+    SLInternals::SLFreeKeepingError(copy);
     return nullptr;
   }
   copy[capacity < units ? capacity : units] = 0;
@@ -45,7 +45,7 @@ char* DupWideAsAnsi(const SLWChar* text) {
   if (!copy) return nullptr;
   u32 capacity = bytes + 1;
   if (!SLWideToAnsi(copy, &capacity, text, SL_TEXT_TO_END, 0)) {
-    SLFree(copy);
+    SLInternals::SLFreeKeepingError(copy);
     return nullptr;
   }
   copy[capacity < bytes ? capacity : bytes] = 0;
@@ -80,16 +80,8 @@ SLStorageFindRecord* SLStorageFindRecord::NarrowFrom(SLStorageFindRecord** narro
     *narrow = Create();
     if (!*narrow) return nullptr;
   }
-  u32 length = 0;
-  if (!SLWideToAnsi(nullptr, &length, wide->nameW, SL_TEXT_TO_END, 0)) return nullptr;
-  char* name = static_cast<char*>(SLAlloc(length + 1));
-  if (!name) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<SLStorageFindRecord*>(nullptr));
-  u32 size = length + 1;
-  if (!SLWideToAnsi(name, &size, wide->nameW, SL_TEXT_TO_END, 0)) {
-    SLInternals::SLFreeKeepingError(name);
-    return nullptr;
-  }
-  name[size < length ? size : length] = 0;
+  char* name = DupWideAsAnsi(wide->nameW);
+  if (!name) return nullptr;
   SLStorageFindRecord* record = *narrow;
   SLFree(record->nameA);
   record->nameA = name;
@@ -228,7 +220,7 @@ bool CSLBaseStorage::SetNameA(const char* name) {
   if (!nameA) return false;
   SLWChar* nameW = DupAnsiAsWide(name);
   if (!nameW) {
-    SLFree(nameA);
+    SLInternals::SLFreeKeepingError(nameA);
     return false;
   }
   FreeNames();
@@ -244,7 +236,7 @@ bool CSLBaseStorage::SetNameW(const SLWChar* name) {
   if (!nameW) return false;
   char* nameA = DupWideAsAnsi(name);
   if (!nameA) {
-    SLFree(nameW);
+    SLInternals::SLFreeKeepingError(nameW);
     return false;
   }
   FreeNames();

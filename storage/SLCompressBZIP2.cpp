@@ -59,15 +59,7 @@ struct CSLCompressBZIP2::State {
 
 CSLCompressBZIP2::CSLCompressBZIP2() : m_state(nullptr) {}
 
-CSLCompressBZIP2::~CSLCompressBZIP2() {
-  SLErrorKeeper keep;
-  if (m_state != nullptr) {
-    if (m_state->compressStarted) EndCompress();
-    if (m_state->decompressStarted) EndDecompress();
-    SLFree(m_state);
-    m_state = nullptr;
-  }
-}
+CSLCompressBZIP2::~CSLCompressBZIP2() { SLInternals::SLReleaseCodecState(this, m_state); }
 
 bool CSLCompressBZIP2::EnsureState() {
   if (m_state != nullptr) return true;
@@ -206,8 +198,4 @@ bool CSLCompressBZIP2::EndDecompress() {
   return SLSucceed(true);
 }
 
-bool CSLCompressBZIP2::IsStreamEnd() {
-  if (m_state == nullptr || !m_state->decompressStarted) return SLFail(SL_E_CODEC_NO_DECOMPRESSION, true);
-  SLSetLastError(SL_OK);
-  return m_state->streamEnd != 0;
-}
+bool CSLCompressBZIP2::IsStreamEnd() { return SLInternals::SLCodecStreamEnded(m_state); }

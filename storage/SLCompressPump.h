@@ -9,7 +9,9 @@
 
 #include "foundation/SLArray.h"
 #include "foundation/SLError.h"
+#include "foundation/SLMemory.h"
 #include "foundation/SLTypes.h"
+#include "storage/SLCompress.h"
 
 namespace SLInternals {
 
@@ -83,6 +85,28 @@ bool SLPumpCodecFinish(Stream& stream, u8* staging, CSLCircularBuffer& ring, Cal
       return false;
     }
   }
+}
+
+// The parts of a codec's life that do not depend on its library. `State` has, for each
+// side, a started flag (compressStarted, decompressStarted), and streamEnd.
+
+// A codec's destructor: ends the streams still running and frees the state, keeping the
+// caller's code.
+template <class Codec, class State>
+void SLReleaseCodecState(Codec* codec, State*& state) {
+  SLErrorKeeper keep;
+  if (state == nullptr) return;
+  if (state->compressStarted) codec->EndCompress();
+  if (state->decompressStarted) codec->EndDecompress();
+  SLFree(state);
+  state = nullptr;
+}
+
+// IsStreamEnd: whether the running decompression stream has reached its end marker.
+template <class State>
+bool SLCodecStreamEnded(const State* state) {
+  if (state == nullptr || !state->decompressStarted) return SLFail(SL_E_CODEC_NO_DECOMPRESSION, true);
+  return SLSucceed(state->streamEnd != 0);
 }
 
 }  // namespace SLInternals

@@ -70,15 +70,7 @@ struct CSLCompressZIP::State {
 
 CSLCompressZIP::CSLCompressZIP(u32 zlibHeader) : m_state(nullptr), m_zlibHeader(zlibHeader) {}
 
-CSLCompressZIP::~CSLCompressZIP() {
-  SLErrorKeeper keep;
-  if (m_state != nullptr) {
-    if (m_state->compressStarted) EndCompress();
-    if (m_state->decompressStarted) EndDecompress();
-    SLFree(m_state);
-    m_state = nullptr;
-  }
-}
+CSLCompressZIP::~CSLCompressZIP() { SLInternals::SLReleaseCodecState(this, m_state); }
 
 bool CSLCompressZIP::EnsureState() {
   if (m_state != nullptr) return true;
@@ -369,8 +361,4 @@ bool CSLCompressZIP::EndDecompress() {
   return SLSucceed(true);
 }
 
-bool CSLCompressZIP::IsStreamEnd() {
-  if (m_state == nullptr || !m_state->decompressStarted) return SLFail(SL_E_CODEC_NO_DECOMPRESSION, true);
-  SLSetLastError(SL_OK);
-  return m_state->streamEnd != 0;
-}
+bool CSLCompressZIP::IsStreamEnd() { return SLInternals::SLCodecStreamEnded(m_state); }

@@ -29,7 +29,6 @@ constexpr u32 kSignatureCentral = 0x02014B50;
 constexpr u32 kSignatureLocal = 0x04034B50;
 constexpr u32 kDirectoryBuffer = 65536;
 
-
 // Reads the central directory through one buffer. A short read is reported with the
 // source's own code (0x80020036 at the end of the source).
 class SLDirectoryReader {

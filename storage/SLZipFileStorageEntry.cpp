@@ -24,7 +24,6 @@ constexpr u32 kPieceSize = 65536;
 constexpr u32 kDeflateSlice = 4096;
 constexpr u32 kBzip2Slice = 32;
 
-
 // The traditional PKWARE cipher: three keys driven by the plain bytes.
 void UpdateKeys(u32* keys, u8 plain) {
   keys[0] = SLCrc32UpdateByte(keys[0], plain);
