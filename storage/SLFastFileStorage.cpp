@@ -294,7 +294,7 @@ bool CSLFastFileStorage::AddDirectoryEntry(const SLWChar* name, u32 length, u64 
   SLWChar* path = SLDuplicateText(name, length);
   if (!path) return SLFail(SL_E_OUT_OF_MEMORY, false);
   TSLAutoPtr<SLWChar> pathOwner(path);
-  NormalisePath(path);
+  SLInternals::SLNormaliseEntryPath(path);
   return AddEntryComponents(path, SLStrLenW(path), false, offset, size);
 }
 

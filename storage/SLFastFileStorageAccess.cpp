@@ -7,6 +7,7 @@
 #include "foundation/SLString.h"
 #include "foundation/SLSync.h"
 #include "foundation/SLTranscoder.h"
+#include "storage/SLArchivePath.h"
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLFastFileStorageInternal.h"
 #include "storage/SLPath.h"
@@ -70,7 +71,7 @@ bool CSLFastFileStorage::OpenW(const SLWChar* path, u32 flags) {
 
   SLWChar* normal = SLDuplicateText(path, SLTextLength(path));
   if (!normal) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  NormalisePath(normal);
+  SLInternals::SLNormaliseEntryPath(normal);
   SLFastPackLink* list = nullptr;
   u32 index = 0;
   SLFastPackNode* found = nullptr;
@@ -271,20 +272,9 @@ SLStorageFindRecord* CSLFastFileStorage::FindFirstW(const SLWChar* pattern) {
   if (!pattern || !*pattern) return SLFail(SL_E_INVALID_ARG, static_cast<SLStorageFindRecord*>(nullptr));
   if (!m_state || !m_state->source)
     return SLFail(SL_E_STORAGE_NO_CONTAINER, static_cast<SLStorageFindRecord*>(nullptr));
-  SLWChar* copy = SLDuplicateText(pattern, SLTextLength(pattern));
-  if (!copy) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<SLStorageFindRecord*>(nullptr));
-  TSLAutoPtr<SLWChar> copyOwner(copy);
-  if (SLGetPathPartsW(nullptr, copy, SL_PATH_ROOT) != 0)
-    return SLFail(SL_E_INVALID_ARG, static_cast<SLStorageFindRecord*>(nullptr));
-  SLConvertSeparatorsW(copy, 0);
-  SLCollapseSeparatorsW(copy);
-  SLIsWildcardPatternW(copy);
-  SLStrLowerW(copy);
-  static const SLWChar slashSet[] = {kSlash, 0};
-  SLStrTrimLeftW(copy, copy, slashSet);
-  for (const SLWChar* p = copy; *p; ++p)
-    if ((*p == u'*' || *p == u'?') && SLStrChrNW(p, kSlash, SL_TEXT_TO_END))
-      return SLFail(SL_E_INVALID_ARG, static_cast<SLStorageFindRecord*>(nullptr));
+  TSLAutoPtr<SLWChar> cleaned(SLInternals::SLMakeEntryPattern(pattern));
+  if (!cleaned) return nullptr;
+  SLWChar* copy = cleaned.Get();
 
   SLFree(m_state->findPattern);
   m_state->findPattern = nullptr;

@@ -10,6 +10,7 @@
 #include "foundation/SLStr.h"
 #include "foundation/SLTranscoder.h"
 #include "foundation/SLWideText.h"
+#include "storage/SLArchivePath.h"
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLPath.h"
 
@@ -85,14 +86,6 @@ inline SLWChar* AllocWide(u64 length) {
   u64 bytes;
   if (!SLCheckedMul(length + 1, sizeof(SLWChar), &bytes) || !SLFitsU32(bytes)) return nullptr;
   return static_cast<SLWChar*>(SLAlloc(u32(bytes)));
-}
-
-// "\" to "/", runs of separators collapsed, leading "/" removed, in place.
-inline void NormalisePath(SLWChar* path) {
-  SLConvertSeparatorsW(path, 0);
-  SLCollapseSeparatorsW(path);
-  static const SLWChar slashSet[] = {kSlash, 0};
-  SLStrTrimLeftW(path, path, slashSet);
 }
 
 }  // namespace SLInternals::SLFastPack

@@ -10,6 +10,7 @@
 #include "foundation/SLSync.h"
 #include "foundation/SLTranscoder.h"
 #include "foundation/SLWideText.h"
+#include "storage/SLArchivePath.h"
 #include "storage/SLPath.h"
 #include "storage/SLZipFileStorageInternal.h"
 
@@ -523,22 +524,9 @@ SLStorageFindRecord* CSLZipFileStorage::FindFirstW(const SLWChar* pattern) {
   if (m_state == nullptr || m_state->source == nullptr) {
     return SLFail(SL_E_STORAGE_NO_CONTAINER, static_cast<Record*>(nullptr));
   }
-  SLWChar* copy = SLDuplicateText(pattern, SLTextLength(pattern));
-  if (copy == nullptr) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<Record*>(nullptr));
-  TSLAutoPtr<SLWChar> copyOwner(copy);
-  if (SLGetPathPartsW(nullptr, copy, SL_PATH_ROOT) != 0) return SLFail(SL_E_INVALID_ARG, static_cast<Record*>(nullptr));
-  SLConvertSeparatorsW(copy, 0);
-  SLCollapseSeparatorsW(copy);
-  SLIsWildcardPatternW(copy);
-  SLStrLowerW(copy);
-  u32 lead = 0;
-  while (copy[lead] == u'/') ++lead;
-  const SLWChar* cleaned = copy + lead;
-  bool wildcardSeen = false;
-  for (const SLWChar* p = cleaned; *p != 0; ++p) {
-    if (*p == u'*' || *p == u'?') wildcardSeen = true;
-    if (*p == u'/' && wildcardSeen) return SLFail(SL_E_INVALID_ARG, static_cast<Record*>(nullptr));
-  }
+  TSLAutoPtr<SLWChar> copy(SLInternals::SLMakeEntryPattern(pattern));
+  if (!copy) return nullptr;
+  const SLWChar* cleaned = copy.Get();
   SLFree(m_state->findPattern);
   m_state->findPattern = nullptr;
   SLZipNode* directory = nullptr;

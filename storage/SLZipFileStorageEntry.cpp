@@ -8,6 +8,7 @@
 #include "foundation/SLStr.h"
 #include "foundation/SLSync.h"
 #include "foundation/SLWideText.h"
+#include "storage/SLArchivePath.h"
 #include "storage/SLPath.h"
 #include "storage/SLZipFileStorageInternal.h"
 
@@ -122,11 +123,8 @@ bool CSLZipFileStorage::OpenW(const SLWChar* path, u32 flags) {
 
   TSLAutoPtr<SLWChar> copy(SLDuplicateText(path, SLTextLength(path)));
   if (!copy) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  SLConvertSeparatorsW(copy.Get(), 0);
-  SLCollapseSeparatorsW(copy.Get());
-  u32 lead = 0;
-  while (copy.Get()[lead] == u'/') ++lead;
-  const SLWChar* cleaned = copy.Get() + lead;
+  SLInternals::SLNormaliseEntryPath(copy.Get());
+  const SLWChar* cleaned = copy.Get();
   SLZipNode* directory = nullptr;
   u32 lastOffset = 0;
   if (FindDirectory(cleaned, &directory, &lastOffset) != 0) return SLFail(SL_E_STORAGE_OPEN, false);
