@@ -247,6 +247,18 @@ int CompareKey(const void* element, const void* key, void*) {
   return CompareEntries(element, key, nullptr);
 }
 
+// The 8-bit path or pattern in UTF-16 (system code page), for the 8-bit operations;
+// false with the allocation's or the conversion's code.
+bool Widen(const char* text, TSLAutoPtr<SLWChar>* wide) {
+  u32 length = SLStrLenA(text);
+  wide->Reset(static_cast<SLWChar*>(SLAlloc((length + 1) * 2)));
+  if (!*wide) return false;
+  u32 produced = length;
+  bool ok = SLAnsiToWide(wide->Get(), &produced, text, length, 0);
+  wide->Get()[ok ? produced : 0] = 0;
+  return ok;
+}
+
 }  // namespace
 
 CSLResourceStorage::CSLResourceStorage() : m_data(nullptr) {}
@@ -362,14 +374,8 @@ bool CSLResourceStorage::RemoveDirectoryA(const char*, bool, bool) { return SLFa
 
 bool CSLResourceStorage::OpenA(const char* path, u32 flags) {
   if (!path) return OpenW(nullptr, flags);  // the wide form tells which fault comes first
-  u32 length = SLStrLenA(path);
-  auto* wide = static_cast<SLWChar*>(SLAlloc((length + 1) * 2));
-  if (!wide) return false;
-  TSLAutoPtr<SLWChar> wideOwner(wide);
-  u32 produced = length;
-  bool ok = SLAnsiToWide(wide, &produced, path, length, 0);
-  wide[ok ? produced : 0] = 0;
-  return ok && OpenW(wide, flags);
+  TSLAutoPtr<SLWChar> wide;
+  return Widen(path, &wide) && OpenW(wide.Get(), flags);
 }
 
 bool CSLResourceStorage::OpenW(const SLWChar* path, u32 flags) {
@@ -682,14 +688,8 @@ SLStorageFindRecord* CSLResourceStorage::FindNextW() {
 
 SLStorageFindRecord* CSLResourceStorage::FindFirstA(const char* pattern) {
   if (!pattern) return SLFail(SL_E_INVALID_ARG, (SLStorageFindRecord*)nullptr);
-  u32 length = SLStrLenA(pattern);
-  auto* wide = static_cast<SLWChar*>(SLAlloc((length + 1) * 2));
-  if (!wide) return nullptr;
-  TSLAutoPtr<SLWChar> wideOwner(wide);
-  u32 produced = length;
-  bool ok = SLAnsiToWide(wide, &produced, pattern, length, 0);
-  wide[ok ? produced : 0] = 0;
-  SLStorageFindRecord* wideRecord = ok ? FindFirstW(wide) : nullptr;
+  TSLAutoPtr<SLWChar> wide;
+  SLStorageFindRecord* wideRecord = Widen(pattern, &wide) ? FindFirstW(wide.Get()) : nullptr;
   return wideRecord ? SLStorageFindRecord::NarrowFrom(&m_data->findA, wideRecord) : nullptr;
 }
 
