@@ -1,5 +1,5 @@
 #include "tests/support/TestSupport.h"
 
-#include "storage/StorageClasses.h"
+#include "gamesystem/GameSystemClasses.h"
 
-void SLTestRegisterClasses() { SLRegisterStorageClasses(); }
+void SLTestRegisterClasses() { SLRegisterGameSystemClasses(); }
