@@ -1,5 +1,6 @@
 #include "gamesystem/SLEventSender.h"
 
+#include "foundation/SLArray.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLSync.h"
 
@@ -72,9 +73,10 @@ CSLEventSenderCore::~CSLEventSenderCore() {
 
 void* CSLEventSenderCore::AllocateRecord(u32 size) { return SLAllocZeroed(size); }
 
+// Records go after deliveries too, which set no error code of their own.
 void CSLEventSenderCore::FreeRecord(CSLEventCallbackRecord* record) {
   record->~CSLEventCallbackRecord();
-  SLFree(record);
+  SLFreeKeepingError(record);
 }
 
 bool CSLEventSenderCore::LinkRecord(CSLEventCallbackRecord* record) {
