@@ -23,7 +23,7 @@ struct SLEventDeliveryFrame {
   ~SLEventDeliveryFrame() {
     if (sender) {
       sender->m_innermostDelivery = outer;
-      if (!outer) sender->Compact();
+      if (!outer && sender->m_flaggedRecords) sender->Compact();
       return;
     }
     // The sender went during the delivery: the outermost frame owns its records.
@@ -39,7 +39,7 @@ struct SLEventDeliveryFrame {
   CSLEventCallbackRecord* orphans = nullptr;  // records of a destroyed sender, null-ended
 };
 
-CSLEventSenderCore::CSLEventSenderCore() : m_reportedSender(nullptr), m_head{&m_head, &m_head}, m_innermostDelivery(nullptr) {}
+CSLEventSenderCore::CSLEventSenderCore() : m_reportedSender(nullptr), m_head{&m_head, &m_head}, m_innermostDelivery(nullptr), m_flaggedRecords(0) {}
 
 CSLEventSenderCore::~CSLEventSenderCore() {
   SLErrorKeeper keeper;
@@ -101,6 +101,7 @@ bool CSLEventSenderCore::RemoveRecords(const void* listener, const void* member,
       removedAny = true;
       if (m_innermostDelivery) {
         record->removed = true;
+        ++m_flaggedRecords;
       } else {
         record->prev->next = record->next;
         record->next->prev = record->prev;
@@ -113,6 +114,7 @@ bool CSLEventSenderCore::RemoveRecords(const void* listener, const void* member,
 }
 
 void CSLEventSenderCore::Compact() {
+  m_flaggedRecords = 0;
   for (SLEventListLink* link = m_head.next; link != &m_head;) {
     SLEventListLink* next = link->next;
     auto* record = static_cast<CSLEventCallbackRecord*>(link);

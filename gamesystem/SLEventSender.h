@@ -92,6 +92,7 @@ class CSLEventSenderCore : private CSLEventSenderBase {
 
   SLEventListLink m_head;  // sentinel of the circular list
   SLEventDeliveryFrame* m_innermostDelivery;
+  u32 m_flaggedRecords;  // removed during the running deliveries, not yet unlinked
 };
 
 template <class TListener, class TSender>
