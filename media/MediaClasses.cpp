@@ -1,6 +1,8 @@
 #include "media/MediaClasses.h"
 
 #include "foundation/SLObject.h"
+#include "media/SLAudioEffect.h"
+#include "media/SLVideoAudioReaderWAV.h"
 #include "media/reader/SLBaseVideoAudioReader.h"
 #include "storage/StorageClasses.h"
 
@@ -16,6 +18,10 @@ void SLRegisterMediaClasses() {
   // derived from it.
   static const SLClassRecord* const records[] = {
       CSLBaseVideoAudioReader::GetClassRecord(),
+      CSLVideoAudioReaderWAV::GetClassRecord(),
+      CSLBaseAudioEffect::GetClassRecord(),
+      CSLAudioEffectChannelMix::GetClassRecord(),
+      CSLAudioEffectResample::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }
