@@ -45,21 +45,24 @@ struct SLSampleQueue {
   }
 };
 
+// Per channel: its work buffer and queues.
 struct SLSincChannel {
   ~SLSincChannel() { SLFree(x); }
-  double scale = 1.0;    // filter gain: the stage's ratio when it narrows the band, else 1
-  double time = 0.0;     // position of the next output sample in X
   double* x = nullptr;   // XSize + Xoff samples
-  u32 xoff = 0;          // history kept on each side: half the filter's reach, plus margin
-  u32 xsize = 0;
-  u32 xread = 0;         // where the next input goes into X
-  u32 xp = 0;            // the first sample of X not yet converted
   SLSampleQueue input;   // first stage only; later stages read the stage before
   SLSampleQueue output;
 };
 
+// Every channel of a stage takes the same input counts, so the positions in X are the
+// stage's: each output time's filter coefficients are worked out once for all channels.
 struct SLSincStage {
   double ratio;
+  double scale;   // filter gain: the stage's ratio when it narrows the band, else 1
+  double time;    // position of the next output sample in X
+  u32 xoff;       // history kept on each side: the filter's reach, plus margin
+  u32 xsize;
+  u32 xread;      // where the next input goes into X
+  u32 xp;         // the first sample of X not yet converted
   SLSincChannel* channels;
 };
 
@@ -82,6 +85,9 @@ struct SLSincChain {
   u32 channels;
   u32 stageCount;
   SLSincStage stages[2];  // 1/240 .. 240 needs two stages of at most 24 at most
+  // One output time's interpolated coefficients, left wing then right wing.
+  double* coefficients;
+  u32 coefficientRoom;  // per wing
 };
 
 namespace {
@@ -91,7 +97,10 @@ bool BuildFilter(SLSincChain* chain, const SLSincMode& mode) {
   chain->nwing = nwing;
   chain->filter = static_cast<double*>(SLAlloc(nwing * sizeof(double)));
   chain->difference = static_cast<double*>(SLAlloc(nwing * sizeof(double)));
-  if (!chain->filter || !chain->difference) return false;
+  // The stretched filter of a 1/24 stage reaches 24 times as many samples.
+  chain->coefficientRoom = nwing / (kPhases / 24) + 2;
+  chain->coefficients = static_cast<double*>(SLAlloc(2 * chain->coefficientRoom * sizeof(double)));
+  if (!chain->filter || !chain->difference || !chain->coefficients) return false;
   double* c = chain->filter;
   const double cutoff = mode.rollOff / 2.0;
   const double windowScale = 1.0 / BesselI0(mode.beta);
@@ -108,109 +117,119 @@ bool BuildFilter(SLSincChain* chain, const SLSincMode& mode) {
   return true;
 }
 
-bool InitChannel(SLSincChannel* state, double stageRatio, double remaining, u32 nmult) {
+bool InitStage(SLSincStage* stage, u32 channels, double stageRatio, double remaining, u32 nmult) {
+  stage->ratio = stageRatio;
   // The filter narrows to the output band when the stage lowers the rate.
-  state->scale = stageRatio < 1.0 ? stageRatio : 1.0;
+  stage->scale = stageRatio < 1.0 ? stageRatio : 1.0;
   const double reach = remaining < 1.0 ? 1.0 / remaining : 1.0;
-  state->xoff = u32(double((nmult + 1) / 2) * reach) + 10;
-  state->xsize = 2 * state->xoff + 10 > kPhases ? 2 * state->xoff + 10 : kPhases;
-  state->x = static_cast<double*>(SLAllocZeroed((state->xsize + state->xoff) * sizeof(double)));
-  if (!state->x) return false;
-  state->xp = state->xread = state->xoff;
-  state->time = state->xoff;
+  stage->xoff = u32(double((nmult + 1) / 2) * reach) + 10;
+  stage->xsize = 2 * stage->xoff + 10 > kPhases ? 2 * stage->xoff + 10 : kPhases;
+  stage->xp = stage->xread = stage->xoff;
+  stage->time = stage->xoff;
+  stage->channels = static_cast<SLSincChannel*>(SLAlloc(channels * u32(sizeof(SLSincChannel))));
+  if (!stage->channels) return false;
+  for (u32 c = 0; c < channels; ++c) new (&stage->channels[c]) SLSincChannel();
+  for (u32 c = 0; c < channels; ++c) {
+    stage->channels[c].x = static_cast<double*>(SLAllocZeroed((stage->xsize + stage->xoff) * sizeof(double)));
+    if (!stage->channels[c].x) return false;
+  }
   return true;
 }
 
-// One wing of the filter over the samples from `x` on, stepping by `step` (-1 backward,
-// +1 forward), at the given phase between two input samples.
-double WingUp(const SLSincChain* chain, const double* x, double phase, int step) {
+// The coefficients of one wing at the given phase between two input samples, in the
+// order of the samples they weigh (going away from the output time); returns their
+// count. Taps lie `dh` table entries apart: 4,096 (one input sample) when the stage
+// raises the rate, R * 4,096 when it lowers it, so that the filter stretches to the
+// output band. The forward wing stops one entry short and skips the centre tap the
+// backward wing already took.
+u32 WingCoefficients(const SLSincChain* chain, double phase, bool forward, double dh, double* out) {
   const double* c = chain->filter;
   const double* d = chain->difference;
-  const double position = phase * kPhases;
-  u32 h = u32(position);
-  const double fraction = position - std::floor(position);
   u32 limit = chain->nwing;
-  if (step > 0) {
-    limit -= 1;
-    if (std::fabs(position) < 1e-10) h += kPhases;
+  u32 n = 0;
+  if (dh == double(kPhases)) {
+    const double position = phase * kPhases;
+    u32 h = u32(position);
+    const double fraction = position - std::floor(position);
+    if (forward) {
+      limit -= 1;
+      if (std::fabs(position) < 1e-10) h += kPhases;
+    }
+    for (; h < limit; h += kPhases) out[n++] = c[h] + fraction * d[h];
+    return n;
   }
-  double sum = 0.0;
-  for (; h < limit; h += kPhases, x += step) sum += (c[h] + fraction * d[h]) * *x;
-  return sum;
-}
-
-// The same with the filter stretched by the stage ratio R < 1: taps lie R * 4096 table
-// entries apart, so the filter reaches 1 / R times as many input samples.
-double WingDown(const SLSincChain* chain, const double* x, double phase, int step, double dh) {
-  const double* c = chain->filter;
-  const double* d = chain->difference;
   double position = phase * dh;
-  u32 limit = chain->nwing;
-  if (step > 0) {
+  if (forward) {
     limit -= 1;
     if (std::fabs(phase) < 1e-10) position += dh;
   }
-  double sum = 0.0;
-  for (u32 h = u32(position); h < limit; position += dh, h = u32(position), x += step)
-    sum += (c[h] + (position - std::floor(position)) * d[h]) * *x;
-  return sum;
+  for (u32 h = u32(position); h < limit; position += dh, h = u32(position))
+    out[n++] = c[h] + (position - std::floor(position)) * d[h];
+  return n;
 }
 
-// Converts the samples of X between the two history margins; the outputs go to the
+// Converts the samples of X between the two history margins; the outputs go to each
 // channel's queue.
-bool Convert(const SLSincChain* chain, SLSincChannel* state, double ratio, u32 nx) {
-  const double dt = 1.0 / ratio;
-  const double end = state->time + nx;
-  const u32 most = u32(double(nx) * ratio) + 2;
-  double* y = state->output.Reserve(most);
-  if (!y) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  const double dh = ratio * kPhases < kPhases ? ratio * kPhases : double(kPhases);
+bool Convert(SLSincChain* chain, SLSincStage* stage, u32 nx) {
+  const u32 channels = chain->channels;
+  const double dt = 1.0 / stage->ratio;
+  const double end = stage->time + nx;
+  const double dh = stage->ratio < 1.0 ? stage->ratio * kPhases : double(kPhases);
+  double* left = chain->coefficients;
+  double* right = left + chain->coefficientRoom;
+  // The count of outputs, as the loop below steps the time.
+  u32 count = 0;
+  for (double time = stage->time; time < end; time += dt) ++count;
+  for (u32 c = 0; c < channels; ++c)
+    if (!stage->channels[c].output.Reserve(count)) return SLFail(SL_E_OUT_OF_MEMORY, false);
   u32 produced = 0;
-  for (double time = state->time; time < end; time += dt) {
-    if (produced == most) {
-      // Rounding of the step may give one more than counted.
-      state->output.Commit(produced);
-      y = state->output.Reserve(most);
-      if (!y) return SLFail(SL_E_OUT_OF_MEMORY, false);
-      produced = 0;
-    }
+  for (double time = stage->time; time < end; time += dt, ++produced) {
     const u32 k = u32(time);
     const double phase = time - std::floor(time);
-    double v;
-    if (ratio >= 1.0)
-      v = WingUp(chain, state->x + k, phase, -1) + WingUp(chain, state->x + k + 1, 1.0 - phase, 1);
-    else
-      v = WingDown(chain, state->x + k, phase, -1, dh) + WingDown(chain, state->x + k + 1, 1.0 - phase, 1, dh);
-    v *= state->scale;
-    y[produced++] = v < -1.0 ? -1.0 : v > 1.0 ? 1.0 : v;
-    state->time = time + dt;
+    const u32 nl = WingCoefficients(chain, phase, false, dh, left);
+    const u32 nr = WingCoefficients(chain, 1.0 - phase, true, dh, right);
+    for (u32 c = 0; c < channels; ++c) {
+      const double* x = stage->channels[c].x;
+      double backward = 0.0, forward = 0.0;
+      for (u32 j = 0; j < nl; ++j) backward += left[j] * x[k - j];
+      for (u32 j = 0; j < nr; ++j) forward += right[j] * x[k + 1 + j];
+      const double v = (backward + forward) * stage->scale;
+      SLSampleQueue& queue = stage->channels[c].output;
+      queue.samples.GetData()[queue.samples.GetCount() + produced] = v < -1.0 ? -1.0 : v > 1.0 ? 1.0 : v;
+    }
+    stage->time = time + dt;
   }
-  state->output.Commit(produced);
+  for (u32 c = 0; c < channels; ++c) stage->channels[c].output.Commit(produced);
   return true;
 }
 
-// Feeds the channel state from `source` and converts all it can.
-bool RunChannel(const SLSincChain* chain, SLSincChannel* state, double ratio, SLSampleQueue* source) {
+// Feeds the stage from `sources` (one queue per channel, all as long) and converts all
+// it can.
+bool RunStage(SLSincChain* chain, SLSincStage* stage, SLSampleQueue* const* sources) {
+  const u32 channels = chain->channels;
   for (;;) {
-    u32 take = state->xsize - state->xread;
-    if (take > source->Available()) take = source->Available();
-    SLMemCopy(state->x + state->xread, source->Front(), take * u32(sizeof(double)));
-    source->head += take;
-    state->xread += take;
-    if (state->xread <= 2 * state->xoff) return true;
-    const u32 nx = state->xread - 2 * state->xoff;
-    if (!Convert(chain, state, ratio, nx)) return false;
+    u32 take = stage->xsize - stage->xread;
+    if (take > sources[0]->Available()) take = sources[0]->Available();
+    for (u32 c = 0; c < channels; ++c) {
+      SLMemCopy(stage->channels[c].x + stage->xread, sources[c]->Front(), take * u32(sizeof(double)));
+      sources[c]->head += take;
+    }
+    stage->xread += take;
+    if (stage->xread <= 2 * stage->xoff) return true;
+    const u32 nx = stage->xread - 2 * stage->xoff;
+    if (!Convert(chain, stage, nx)) return false;
     // Move on by the converted samples, and by whole samples the time crept ahead.
-    state->xp += nx;
-    state->time -= nx;
-    const i64 creep = i64(state->time) - i64(state->xoff);
-    state->time -= double(creep);
-    state->xp = u32(i64(state->xp) + creep);
-    const u32 start = state->xp - state->xoff;
-    const u32 kept = state->xread - start;
-    SLMemMove(state->x, state->x + start, kept * u32(sizeof(double)));
-    state->xread = kept;
-    state->xp = state->xoff;
+    stage->xp += nx;
+    stage->time -= nx;
+    const i64 creep = i64(stage->time) - i64(stage->xoff);
+    stage->time -= double(creep);
+    stage->xp = u32(i64(stage->xp) + creep);
+    const u32 start = stage->xp - stage->xoff;
+    const u32 kept = stage->xread - start;
+    for (u32 c = 0; c < channels; ++c)
+      SLMemMove(stage->channels[c].x, stage->channels[c].x + start, kept * u32(sizeof(double)));
+    stage->xread = kept;
+    stage->xp = stage->xoff;
   }
 }
 
@@ -227,14 +246,7 @@ SLSincChain* SLSincChainCreate(double ratio, u32 mode, u32 channels) {
     double stageRatio = remaining;
     if (chain->stageCount == 0 && remaining < 1.0 / 24.0) stageRatio = 1.0 / 24.0;
     if (chain->stageCount == 0 && remaining > 24.0) stageRatio = 24.0;
-    SLSincStage& stage = chain->stages[chain->stageCount++];
-    stage.ratio = stageRatio;
-    stage.channels = static_cast<SLSincChannel*>(SLAlloc(channels * u32(sizeof(SLSincChannel))));
-    built = stage.channels != nullptr;
-    if (built)
-      for (u32 c = 0; c < channels; ++c) new (&stage.channels[c]) SLSincChannel();
-    for (u32 c = 0; built && c < channels; ++c)
-      built = InitChannel(&stage.channels[c], stageRatio, remaining, parameters.nmult);
+    built = InitStage(&chain->stages[chain->stageCount++], channels, stageRatio, remaining, parameters.nmult);
     if (stageRatio == remaining) break;
     remaining /= stageRatio;
   }
@@ -255,6 +267,7 @@ void SLSincChainDestroy(SLSincChain* chain) {
   }
   SLFree(chain->filter);
   SLFree(chain->difference);
+  SLFree(chain->coefficients);
   SLFree(chain);
 }
 
@@ -263,6 +276,7 @@ u32 SLSincChainChannels(const SLSincChain* chain) { return chain ? chain->channe
 bool SLSincChainProcess(SLSincChain* chain, double* out, u32 outCount, const double* in, u32 inCount) {
   const u32 channels = chain->channels;
   SLSincStage& first = chain->stages[0];
+  SLSampleQueue* sources[64];
   for (u32 c = 0; c < channels; ++c) {
     SLSampleQueue& queue = first.channels[c].input;
     double* tail = queue.Reserve(inCount);
@@ -271,11 +285,9 @@ bool SLSincChainProcess(SLSincChain* chain, double* out, u32 outCount, const dou
     queue.Commit(inCount);
   }
   for (u32 s = 0; s < chain->stageCount; ++s) {
-    SLSincStage& stage = chain->stages[s];
-    for (u32 c = 0; c < channels; ++c) {
-      SLSampleQueue* source = s == 0 ? &stage.channels[c].input : &chain->stages[s - 1].channels[c].output;
-      if (!RunChannel(chain, &stage.channels[c], stage.ratio, source)) return false;
-    }
+    for (u32 c = 0; c < channels; ++c)
+      sources[c] = s == 0 ? &first.channels[c].input : &chain->stages[s - 1].channels[c].output;
+    if (!RunStage(chain, &chain->stages[s], sources)) return false;
   }
   SLSincStage& last = chain->stages[chain->stageCount - 1];
   for (u32 c = 0; c < channels; ++c) {

@@ -55,6 +55,15 @@ TEST(PcmToDouble, ConvertsEveryLayoutExactly) {
     ASSERT_TRUE(SLConvertPcmToDouble(out.data(), exact.data(), frames, &c.format));
     EXPECT_EQ(out, c.expected);
   }
+  // Every 8- and 16-bit value against the division itself.
+  std::vector<u8> all(2 * 65536);
+  for (u32 v = 0; v < 65536; ++v) all[2 * v] = u8(v), all[2 * v + 1] = u8(v >> 8);
+  std::vector<double> out(65536);
+  const SLAudioFormat s16{1, 2, 16, 8000, 32000, 4}, u8Stereo{1, 2, 8, 8000, 16000, 2};
+  ASSERT_TRUE(SLConvertPcmToDouble(out.data(), all.data(), 32768, &s16));
+  for (u32 v = 0; v < 65536; ++v) ASSERT_EQ(out[v], std::max(double(i16(v)), -32767.0) / 32767.0) << v;
+  ASSERT_TRUE(SLConvertPcmToDouble(out.data(), all.data(), 128, &u8Stereo));
+  for (u32 i = 0; i < 256; ++i) ASSERT_EQ(out[i], std::max(double(all[i]) - 128.0, -127.0) / 127.0) << i;
 }
 
 TEST(PcmToDouble, RefusesBadArguments) {
