@@ -27,7 +27,7 @@ void Check(bool condition) {
 // Runs `blocks` through the effect and checks each output block.
 void Run(CSLBaseAudioEffect* effect, Input* in, u32 channels, u32 outChannels) {
   for (u32 block = 0; block < 4; ++block) {
-    const u32 frames = in->Take(2) % 1500;
+    const u32 frames = in->Take(2) % 512;
     std::vector<double> samples(size_t(frames) * channels + 1);
     for (double& s : samples) s = (int(in->Take(1)) - 128) / 100.0;
     u32 count = 0;
@@ -44,7 +44,7 @@ void Run(CSLBaseAudioEffect* effect, Input* in, u32 channels, u32 outChannels) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Input in{data, size};
-  const u32 channels = 1 + in.Take(1) % 8;
+  const u32 channels = 1 + in.Take(1) % 4;
   if (in.Take(1) & 1) {
     CSLAudioEffectChannelMix mix;
     u32 outChannels = 0;

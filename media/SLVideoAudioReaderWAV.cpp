@@ -134,6 +134,8 @@ bool CSLVideoAudioReaderWAV::Close() {
 }
 
 bool CSLVideoAudioReaderWAV::Open(CSLBaseStorage* storage, u32 flags) {
+  // Closing may drop the last other reference to the storage about to be opened again.
+  TSLObjPtr<CSLBaseStorage> keepAlive(storage);
   Close();
   if (!storage) return SLFail(SL_E_NULL_DATA, false);
   HoldSource(storage);

@@ -14,9 +14,10 @@ CSLBaseVideoAudioReader::CSLBaseVideoAudioReader() : m_source(nullptr) {}
 CSLBaseVideoAudioReader::~CSLBaseVideoAudioReader() { ReleaseSource(); }
 
 void CSLBaseVideoAudioReader::HoldSource(CSLBaseStorage* storage) {
+  // The new reference first: the old one may be the last on the same storage.
+  if (storage) storage->AddRef();
   ReleaseSource();
   m_source = storage;
-  if (m_source) m_source->AddRef();
 }
 
 void CSLBaseVideoAudioReader::ReleaseSource() {

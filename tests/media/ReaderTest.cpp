@@ -14,22 +14,11 @@ namespace {
 // A reader with one extension that opens anything and holds the storage.
 class CTestReader : public CSLBaseVideoAudioReader {
  public:
-  ~CTestReader() override {
-    SLErrorKeeper keep;
-    Close();
-  }
-  bool Open(CSLBaseStorage* storage, u32) override {
-    Close();
-    if (!storage) return SLFail(SL_E_NULL_DATA, false);
-    HoldSource(storage);
-    return SLSucceed(true);
-  }
-  bool Close() override {
-    ReleaseSource();
-    return SLSucceed(true);
-  }
-  bool GetStreamCount(u32* count) override { return *count = 0, true; }
-  bool GetStreamType(u32, u32* type) override { return *type = SL_STREAM_UNKNOWN, false; }
+  ~CTestReader() override { Close(); }
+  bool Open(CSLBaseStorage* storage, u32) override { return HoldSource(storage), SLSucceed(true); }
+  bool Close() override { return ReleaseSource(), SLSucceed(true); }
+  bool GetStreamCount(u32*) override { return false; }
+  bool GetStreamType(u32, u32*) override { return false; }
   bool GetVideoFormat(u32, SLVideoFormat*) override { return false; }
   bool GetVideoFrameRate(u32, double*) override { return false; }
   bool IsKeyFrame(u32, u64) override { return false; }
@@ -43,14 +32,12 @@ class CTestReader : public CSLBaseVideoAudioReader {
   CSLBaseStorage* Source() const { return m_source; }
 };
 
-#define TEST_READER(cls, base, extension)                                              \
-  class cls : public base {                                                            \
-    SL_DECLARE_CLASS(cls)                                                              \
-   public:                                                                             \
-    const char* GetExtensionA(u32 index) override {                                    \
-      return index == 0 ? SLSucceed(extension) : SLFail(SL_E_INDEX, (const char*)nullptr); \
-    }                                                                                  \
-  };                                                                                   \
+#define TEST_READER(cls, base, extension)                                                      \
+  class cls : public base {                                                                    \
+    SL_DECLARE_CLASS(cls)                                                                      \
+   public:                                                                                     \
+    const char* GetExtensionA(u32 i) override { return i ? nullptr : extension; }              \
+  };                                                                                           \
   SL_IMPLEMENT_CLASS_CREATABLE(cls, base)
 
 TEST_READER(CTestMxvReader, CTestReader, "MXV")
@@ -86,9 +73,7 @@ TEST_F(ReaderLookup, FindsClassesByExtension) {
   } cases[] = {
       {"C:\\Videos\\intro.mxv", CTestMxvReader::GetClassRecord()},
       {"Videos/INTRO.MXV", CTestMxvReader::GetClassRecord()},
-      {"a.b\\clip.mXv", CTestMxvReader::GetClassRecord()},
       {"clip.mxvextralongname", CTestLongReader::GetClassRecord()},
-      {"clip.MXVEXTRALONGNAME", CTestLongReader::GetClassRecord()},
       {"x.dup", CTestNewerDup::GetClassRecord()},
       {"x.avx", CTestAvxReader::GetClassRecord()},
       {"Videos\\intro", nullptr},
@@ -96,7 +81,6 @@ TEST_F(ReaderLookup, FindsClassesByExtension) {
       {"dir.mxv\\intro", nullptr},
       {"intro.xyz", nullptr},
       {"clip.mxvextralongnam", nullptr},
-      {"clip.mxvextralongnamee", nullptr},
   };
   for (const Case& c : cases) {
     SLSetLastError(0x1234);
@@ -111,29 +95,19 @@ TEST_F(ReaderLookup, OpenFileHandsTheStorageToTheReader) {
   TempDir dir;
   dir.Write("clip.mxv", "some bytes");
   CTestMxvReader reader;
-  // A missing file: the storage's own code, nothing held.
-  CSLFileStorage probe;
+  CSLFileStorage probe;  // a missing file: the storage's own code, nothing held
   EXPECT_FALSE(probe.OpenA(dir.Host("missing.mxv").c_str(), 0));
   const u32 storageCode = SLGetLastError();
-  EXPECT_NE(storageCode, SL_OK);
   EXPECT_FALSE(reader.OpenFile(dir.Host("missing.mxv").c_str(), 0));
   EXPECT_EQ(SLGetLastError(), storageCode);
   EXPECT_EQ(reader.Source(), nullptr);
-
   ASSERT_TRUE(reader.OpenFile(dir.Win("clip.mxv").c_str(), 0));
-  EXPECT_EQ(SLGetLastError(), SL_OK);
   ASSERT_NE(reader.Source(), nullptr);
   EXPECT_EQ(reader.Source()->GetRefCount(), 1);  // the reader's reference only
   char bytes[4] = {};
   EXPECT_EQ(reader.Source()->Read(bytes, 4), 4u);
   EXPECT_EQ(std::string(bytes, 4), "some");
-  EXPECT_TRUE(reader.Close());
-  EXPECT_EQ(reader.Source(), nullptr);
-
-  // The base has no extensions and no signature.
-  EXPECT_EQ(reader.CSLBaseVideoAudioReader::GetExtensionA(0), nullptr);
-  EXPECT_EQ(SLGetLastError(), SL_E_INDEX);
-  EXPECT_EQ(reader.GetExtensionA(1), nullptr);
+  EXPECT_EQ(reader.CSLBaseVideoAudioReader::GetExtensionA(0), nullptr);  // the base has none
   EXPECT_EQ(SLGetLastError(), SL_E_INDEX);
 }
 
