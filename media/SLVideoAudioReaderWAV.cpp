@@ -387,9 +387,21 @@ bool CSLVideoAudioReaderWAV::ReadAudio(u32 stream, u64 first, u32 count, const v
   if (!s->started) return SLFail(SL_E_MEDIA_NOT_STARTED, false);
   *samples = s->output;
   count = ClipAudioRange(first, count, s->length);
-  if (count == 0) return SLSucceed(true);
   u64 bytes = 0;
   if (!SLCheckedMul(count, s->blockAlign, &bytes) || !SLFitsU32(bytes)) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  // A data size beyond the storage's end shows before the buffer grows for it: strictly
+  // such a read fails as the read would, leniently it ends where the storage does.
+  u64 storageSize = 0;
+  if (count && m_source->GetSize(&storageSize)) {
+    const u64 start = s->dataStart + first * s->storedFrame;
+    const u64 present = start < storageSize ? (storageSize - start) / s->storedFrame : 0;
+    if (present < count) {
+      if (!s->lenient) return SLFail(SL_E_STORAGE_EOF, false);
+      count = u32(present);
+      bytes = u64(count) * s->blockAlign;
+    }
+  }
+  if (count == 0) return SLSucceed(true);
   if (bytes > s->outputCapacity) {
     void* grown = SLRealloc(s->output, u32(bytes));
     if (!grown) return false;
