@@ -170,11 +170,11 @@ class Writer:
             self.out += b'\0'
 
     def idx1(self, movi_type, absolute):
-        records = b''
+        records = []
         for i, (cid, payload, key) in enumerate(self.src.chunks):
             offset = self.positions[i] if absolute else self.positions[i] - movi_type
-            records += cid + u32(0x10 if key else 0) + u32(offset) + u32(len(payload))
-        self.out += chunk(b'idx1', records)
+            records.append(cid + u32(0x10 if key else 0) + u32(offset) + u32(len(payload)))
+        self.out += chunk(b'idx1', b''.join(records))
 
     def start_riff(self, kind):
         start = self.tell()
@@ -248,12 +248,13 @@ def opendml(src, longs, damage=None):
         for n in range(streams):
             mine = [i for i in numbers if src.stream_of(src.chunks[i][0]) == n]
             base = movi - 4
-            body = b''
+            body = []
             for i in mine:
                 cid, payload, key = src.chunks[i]
-                body += u32(w.positions[i] + 8 - base) + u32(len(payload) | (0 if key else 0x80000000))
+                body.append(u32(w.positions[i] + 8 - base) + u32(len(payload) | (0 if key else 0x80000000)))
                 if longs == 3:
-                    body += u32(0)
+                    body.append(u32(0))
+            body = b''.join(body)
             cid = src.chunks[mine[0]][0] if mine else b'%02dxx' % n
             header = u16(longs) + bytes([1 if longs == 3 else 0, 1]) + u32(len(mine)) + cid + u64(base) + u32(0)
             at = w.tell()
@@ -333,7 +334,8 @@ def write_variants(source, outdir):
 
 def write_synthetic(outdir):
     """One hour at 25 frames per second with 10 audio chunks per second: 90,000 video and
-    36,000 audio chunks of a few dozen bytes, as idx1, OpenDML and unindexed files."""
+    36,000 audio chunks of a few dozen bytes, as idx1, OpenDML and unindexed files; and a
+    minute of PCM for the sample reads."""
     os.makedirs(outdir, exist_ok=True)
     src = Source.__new__(Source)
     src.avih = u32(40000) + bytes(52)
@@ -348,11 +350,17 @@ def write_synthetic(outdir):
         for frame in range(25):
             size = 40 + (second * 25 + frame) % 23
             src.chunks.append([b'00dc', bytes([frame]) * size, frame == 0])
-            if frame % 5 == 4:
+            if frame % 5 in (1, 3):
                 src.chunks.append([b'01wb', bytes(64), True])
     simple(src).save(os.path.join(outdir, 'hour_idx1.avi'))
     opendml(src, 2).save(os.path.join(outdir, 'hour_opendml.avi'))
     simple(src, index=False).save(os.path.join(outdir, 'hour_noindex.avi'))
+    # One minute of 16-bit stereo PCM in chunks of 1/25 s beside tiny video chunks.
+    src.chunks = []
+    for frame in range(60 * 25):
+        src.chunks.append([b'00dc', bytes([frame & 255]) * 32, frame % 25 == 0])
+        src.chunks.append([b'01wb', bytes((frame * 7 + i) & 255 for i in range(7056)), True])
+    simple(src).save(os.path.join(outdir, 'minute_pcm.avi'))
 
 
 if __name__ == '__main__':

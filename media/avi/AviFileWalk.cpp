@@ -164,6 +164,7 @@ bool AviFileWalk::ReadExact(void* buffer, u32 count, u32 failure) {
 
 bool AviFileWalk::Run() {
   if (!m_storage->GetSize(&m_fileSize)) return false;
+  m_parser->m_fileSize = m_fileSize;
   m_entryLimit = m_fileSize / 8;
   u8 header[12];
   if (!SeekTo(0) || m_storage->Read(header, 12) != 12) return Damaged();

@@ -34,7 +34,12 @@ AviParser::AviParser()
       m_startedStreams(nullptr),
       m_readerFlags(0),
       m_microsecondsPerFrame(0),
-      m_haveMainHeader(false) {}
+      m_haveMainHeader(false),
+      m_fileSize(0),
+      m_readAhead(nullptr),
+      m_readAheadStart(0),
+      m_readAheadLength(0),
+      m_lastReadEnd(0) {}
 
 AviParser::~AviParser() { Reset(); }
 
@@ -55,6 +60,12 @@ void AviParser::Reset() {
   m_openFlags = m_readerFlags = m_microsecondsPerFrame = 0;
   m_startedMask = 0;
   m_startedStreams = nullptr;
+  m_fileSize = 0;
+  SLFree(m_readAhead);
+  m_readAhead = nullptr;
+  m_readAheadStart = 0;
+  m_readAheadLength = 0;
+  m_lastReadEnd = 0;
 }
 
 bool AviParser::Open(CSLBaseStorage* storage, u32 flags) {

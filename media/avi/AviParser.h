@@ -155,9 +155,10 @@ class AviParser {
   bool FinishStreams();
   bool FinishStream(AviStreamInfo* info);
   AviStreamInfo* StreamForQuery(u32 stream) const;
-  // Seeks to `offset` and reads `count` bytes; a short read keeps the read's code
-  // (0x80020010 when it left none).
+  // Reads `count` bytes at file offset `offset`; a short read keeps the read's code
+  // (0x80020010 when it left none). Small reads go through the read-ahead window.
   bool ReadAt(u64 offset, void* buffer, u32 count);
+  bool ReadDirect(u64 offset, void* buffer, u32 count);
   // Finds the entry holding stream byte `position`, starting from the cached entry when
   // it lies at or before it. False when the position is past the last entry.
   bool LocateByte(AviStreamInfo* info, u64 position, u64* entry, u64* entryStart);
@@ -178,4 +179,11 @@ class AviParser {
   u32 m_readerFlags;
   u32 m_microsecondsPerFrame;
   bool m_haveMainHeader;
+  u64 m_fileSize;
+  // The file bytes last read ahead: interleaved chunks of a few kilobytes are served from
+  // one read instead of a seek and a read each.
+  u8* m_readAhead;
+  u64 m_readAheadStart;
+  u32 m_readAheadLength;
+  u64 m_lastReadEnd;  // where the previous read of a chunk ended
 };

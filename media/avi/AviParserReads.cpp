@@ -5,11 +5,14 @@
 // streams hold whole blocks of `sampleSize` bytes spread over chunks of any size; entry i
 // starts at sample entries[i].firstSample.
 #include "foundation/SLError.h"
+#include "foundation/SLMemory.h"
 #include "media/avi/AviParser.h"
 
 namespace {
 
 using u128 = unsigned __int128;
+
+constexpr u32 kReadAheadBytes = 32768;
 
 u64 ClampToU64(u128 value) { return value > u128(~u64(0)) ? ~u64(0) : u64(value); }
 
@@ -130,11 +133,34 @@ bool AviParser::GetChunkAtTime(u32 stream, u64 microseconds, u64* entry, u64* en
   return SLFail(SL_E_INVALID_ARG, false);
 }
 
-bool AviParser::ReadAt(u64 offset, void* buffer, u32 count) {
+bool AviParser::ReadDirect(u64 offset, void* buffer, u32 count) {
   if (offset > u64(INT64_MAX) || !m_storage->Seek(i64(offset), SL_SEEK_BEGIN)) return SLFail(SL_E_STORAGE_READ, false);
   if (m_storage->Read(buffer, count) == count) return true;
   u32 code = SLGetLastError();
   return SLFail(code ? code : SL_E_STORAGE_READ, false);
+}
+
+bool AviParser::ReadAt(u64 offset, void* buffer, u32 count) {
+  if (offset >= m_readAheadStart && offset + count <= m_readAheadStart + m_readAheadLength) {
+    SLMemCopy(buffer, m_readAhead + (offset - m_readAheadStart), count);
+    m_lastReadEnd = offset + count;
+    return true;
+  }
+  // Reading ahead pays only when the reads go forward in small steps, as playback of an
+  // interleaved file does; a jump or a large chunk is read where it is.
+  bool forward = offset >= m_lastReadEnd && offset - m_lastReadEnd <= kReadAheadBytes / 2;
+  m_lastReadEnd = offset + count;
+  if (!forward || count > kReadAheadBytes / 2 || offset >= m_fileSize) return ReadDirect(offset, buffer, count);
+  if (!m_readAhead && !(m_readAhead = static_cast<u8*>(SLAlloc(kReadAheadBytes)))) return ReadDirect(offset, buffer, count);
+  u64 available = m_fileSize - offset;
+  u32 length = available < kReadAheadBytes ? u32(available) : kReadAheadBytes;
+  m_readAheadLength = 0;
+  if (length < count) return ReadDirect(offset, buffer, count);  // the read reports the file's end
+  if (!ReadDirect(offset, m_readAhead, length)) return false;
+  m_readAheadStart = offset;
+  m_readAheadLength = length;
+  SLMemCopy(buffer, m_readAhead, count);
+  return true;
 }
 
 bool AviParser::LocateByte(AviStreamInfo* info, u64 position, u64* entry, u64* entryStart) {
