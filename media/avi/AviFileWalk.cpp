@@ -300,7 +300,7 @@ bool AviFileWalk::AppendInfoText(u32 tag, u32 size) {
 }
 
 bool AviFileWalk::ReadStreamList(u64 dataPosition, u64 size) {
-  auto* info = new AviStreamInfo;
+  auto* info = new AviStreamInfo();  // value-initialised: every field starts at zero
   if (!info) return Damaged();
   auto dropStream = SLMakeScopeGuard([&] { delete info; });
   info->number = m_parser->m_streams.GetCount();

@@ -16,6 +16,7 @@
 #include "storage/SLFileStorage.h"
 #include "storage/SLMemoryStorage.h"
 #include "tests/support/TempDir.h"
+#include "tools/AviIndexSummary.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -212,6 +213,14 @@ TEST_F(AviFiles, OpenDmlIndexesReachIntoTheExtensionPart) {
     EXPECT_LT(info->entries[0].offset, avix);
     EXPECT_GT(info->entries[info->entryCount - 1].offset, avix);
   }
+  // The dump tool's summary names where the index came from.
+  char* text = nullptr;
+  size_t length = 0;
+  FILE* out = open_memstream(&text, &length);
+  EXPECT_EQ(PrintAviIndexSummary(path.c_str(), out), 0u);
+  fclose(out);
+  EXPECT_NE(std::string(text, length).find("index (OpenDML): 36 entries"), std::string::npos) << text;
+  free(text);
 }
 
 TEST_F(AviFiles, StreamHeadersAreFinished) {
