@@ -95,7 +95,8 @@ u64 PaddedSize(u64 size) { return size + (size & 1); }
 
 class AviFileWalk {
  public:
-  explicit AviFileWalk(AviParser* parser) : m_parser(parser), m_storage(parser->m_storage) {}
+  explicit AviFileWalk(AviParser* parser)
+      : m_parser(parser), m_storage(parser->m_storage), m_infoTail(&parser->m_infoTexts) {}
   ~AviFileWalk() { SLInternals::SLFreeKeepingError(m_window); }
   bool Run();
 
@@ -128,6 +129,7 @@ class AviFileWalk {
   u64 m_moviData = 0;  // first byte after the "movi" list type
   u64 m_moviEnd = 0;
   u64 m_infoEnd = 0;
+  AviInfoText** m_infoTail;  // where the next text is linked: a file may hold very many
   bool m_everyStreamOpenDml = true;  // also true before any stream list
   bool m_anyStreamOpenDml = false;
   bool m_idx1Read = false;
@@ -293,9 +295,8 @@ bool AviFileWalk::AppendInfoText(u32 tag, u32 size) {
   u32 used = 0;
   while (used < length && node->text[used]) ++used;
   node->length = used;
-  AviInfoText** tail = &m_parser->m_infoTexts;
-  while (*tail) tail = &(*tail)->next;
-  *tail = node;
+  *m_infoTail = node;
+  m_infoTail = &node->next;
   return true;
 }
 
