@@ -141,7 +141,10 @@ bool AviParser::ReadDirect(u64 offset, void* buffer, u32 count) {
 }
 
 bool AviParser::ReadAt(u64 offset, void* buffer, u32 count) {
-  if (offset >= m_readAheadStart && offset + count <= m_readAheadStart + m_readAheadLength) {
+  if (count == 0) return true;  // an empty chunk (a dropped frame) has nothing to read
+  // Offsets come from the file's index and may lie anywhere: no sum here may wrap.
+  if (offset >= m_readAheadStart && offset - m_readAheadStart <= m_readAheadLength &&
+      count <= m_readAheadLength - (offset - m_readAheadStart)) {
     SLMemCopy(buffer, m_readAhead + (offset - m_readAheadStart), count);
     m_lastReadEnd = offset + count;
     return true;
