@@ -3,21 +3,22 @@
 // idx1 absolute and relative, no index, junk, "rec " lists, odd chunks) give the same chunks;
 // damaged indexes are refused quickly.
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <chrono>
 #include <cstdio>
-#include <map>
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "media/avi/AviParser.h"
 #include "storage/SLFileStorage.h"
 #include "storage/SLMemoryStorage.h"
-#include "tests/support/TempDir.h"
-#include "tools/AviIndexSummary.h"
 #include "tests/support/TestSupport.h"
+#include "tools/AviIndexSummary.h"
 
 namespace {
 
@@ -94,31 +95,40 @@ u32 PayloadCrc(AviParser& parser, u32 stream, u64 entry) {
   return u32(crc32(0, payload.data(), uInt(payload.size())));
 }
 
+// The ffmpeg files and their rewrites are made once per build tree and version of the
+// rewriter (ctest runs every test in a process of its own), into a folder that appears whole.
 class AviFiles : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     SLTestRegisterClasses();
     if (std::system("command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null") != 0) return;
-    s_dir = new TempDir();
-    for (const Codecs& codecs : kCodecs) {
-      std::string source = s_dir->Host(std::string(codecs.name) + ".avi");
-      std::string command = std::string("ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc=size=64x48:rate=12:duration=3 ") +
-                            "-f lavfi -i sine=frequency=440:sample_rate=22050:duration=3 " + codecs.arguments + " '" +
-                            source + "' && python3 " + SL_SOURCE_DIR + "/tools/make_avi_variants.py '" + source + "' '" +
-                            s_dir->Host(codecs.name) + "'";
-      ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    std::string script = std::string(SL_SOURCE_DIR) + "/tools/make_avi_variants.py";
+    std::ifstream in(script, std::ios::binary);
+    std::string recipe(std::istreambuf_iterator<char>(in), {});
+    for (const Codecs& codecs : kCodecs) recipe += codecs.arguments;
+    std::string root = std::string(SL_BINARY_DIR) + "/tests/avi_fixtures_" + std::to_string(std::hash<std::string>()(recipe));
+    if (!std::filesystem::exists(root)) {
+      std::string work = root + ".part" + std::to_string(getpid());
+      std::filesystem::create_directories(work);
+      for (const Codecs& codecs : kCodecs) {
+        std::string source = work + "/" + codecs.name + ".avi";
+        std::string command = "ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc=size=64x48:rate=12:duration=3 "
+                              "-f lavfi -i sine=frequency=440:sample_rate=22050:duration=3 " + std::string(codecs.arguments) +
+                              " '" + source + "' && python3 " + script + " '" + source + "' '" + work + "/" + codecs.name + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+      }
+      std::error_code error;
+      std::filesystem::rename(work, root, error);  // another test process may have won
+      if (error) std::filesystem::remove_all(work);
     }
-  }
-  static void TearDownTestSuite() {
-    delete s_dir;
-    s_dir = nullptr;
+    s_root = root;
   }
   void SetUp() override {
-    if (!s_dir) GTEST_SKIP() << "ffmpeg not installed";
+    if (s_root.empty()) GTEST_SKIP() << "ffmpeg not installed";
   }
-  static std::string Source(const Codecs& codecs) { return s_dir->Host(std::string(codecs.name) + ".avi"); }
+  static std::string Source(const Codecs& codecs) { return s_root + "/" + codecs.name + ".avi"; }
   static std::string Variant(const Codecs& codecs, const char* variant) {
-    return s_dir->Host(std::string(codecs.name) + "/" + variant + ".avi");
+    return s_root + "/" + codecs.name + "/" + variant + ".avi";
   }
 
   // Each stream's entries against ffprobe's packets of the same file, in order. Empty chunks
@@ -147,9 +157,9 @@ class AviFiles : public ::testing::Test {
     }
   }
 
-  static TempDir* s_dir;
+  static std::string s_root;
 };
-TempDir* AviFiles::s_dir = nullptr;
+std::string AviFiles::s_root;
 
 TEST_F(AviFiles, EntriesAreFfprobesPackets) {
   for (const Codecs& codecs : kCodecs) {
