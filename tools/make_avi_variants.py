@@ -13,6 +13,7 @@ Variants:
   opendml2, opendml3  "indx" super indexes and "ix##" standard indexes of 2 / 3 longs per
                       entry, the chunks split over a RIFF "AVI " and a RIFF "AVIX" part
   noindex             neither idx1 nor OpenDML indexes
+  avixnoindex         the two RIFF parts of opendml2 without their super indexes
   oddnopad            odd chunks written without their pad byte (absolute idx1)
   junk                JUNK chunks and stray bytes between the movie chunks, no index
   rec                 the movie chunks grouped in "rec " lists, no index
@@ -279,6 +280,9 @@ def opendml(src, longs, damage=None):
         header = u16(4) + bytes([0, 0]) + u32(min(len(entries), SUPER_ENTRIES)) + first_id
         header += bytes(12)
         w.out[super_at[n]:super_at[n] + super_size] = header + body
+    if damage == 'noindex':
+        for n in range(streams):
+            w.out[super_at[n] - 8:super_at[n] - 4] = b'JUNK'
     if damage == 'overlapping':
         first = sub_indexes[0][0][0]
         for k in range(SUPER_ENTRIES):
@@ -306,6 +310,7 @@ def write_variants(source, outdir):
     save('opendml2', opendml(src, 2))
     save('opendml3', opendml(src, 3))
     save('noindex', simple(src, index=False))
+    save('avixnoindex', opendml(src, 2, 'noindex'))
     save('oddnopad', simple(src, absolute=True, pad=False))
     stray = b'\x00\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a'
     save('junk', simple(src, index=False,

@@ -111,6 +111,8 @@ class AviFileWalk {
   bool ReadOpenDmlIndex(AviStreamInfo* info, u64 payload, u64 payloadEnd, bool nested);
   bool ReadIdx1(u32 records);
   bool Scan();
+  bool ScanMovieData(u64 position, u64 end);
+  bool NextExtensionPart(u64* position, u64* end);
   // The window of `count` bytes at `position` for the scan; null at the end of the data
   // or when the read fails.
   const u8* ScanBytes(u64 position, u32 count);
@@ -128,6 +130,8 @@ class AviFileWalk {
   bool m_moviFound = false;
   u64 m_moviData = 0;  // first byte after the "movi" list type
   u64 m_moviEnd = 0;
+  u64 m_moviNext = 0;  // the chunk after the "movi" list
+  u64 m_scanNext = 0;  // where the scan looks for the next RIFF part
   u64 m_infoEnd = 0;
   AviInfoText** m_infoTail;  // where the next text is linked: a file may hold very many
   bool m_everyStreamOpenDml = true;  // also true before any stream list
@@ -203,7 +207,7 @@ bool AviFileWalk::WalkList(u32 size, u64 dataPosition, bool* endWalk) {
     if (type == kMovi && size == 0) {  // a recorder that never came back to fill the size
       m_moviFound = true;
       m_moviData = m_position;
-      m_moviEnd = m_fileSize;
+      m_moviEnd = m_moviNext = m_fileSize;
       *endWalk = true;
       return true;
     }
@@ -216,6 +220,7 @@ bool AviFileWalk::WalkList(u32 size, u64 dataPosition, bool* endWalk) {
     m_moviFound = true;
     m_moviData = listData;
     m_moviEnd = listSize < 8 || listEnd > m_fileSize ? m_fileSize : listEnd;
+    m_moviNext = listSize < 8 ? m_fileSize : dataPosition + PaddedSize(size);
     // With OpenDML indexes everywhere nothing after the movie data is needed; otherwise the
     // walk goes on to find "idx1".
     if (m_everyStreamOpenDml) {
@@ -478,6 +483,14 @@ bool AviFileWalk::Scan() {
   m_parser->m_indexRebuilt = true;
   u64 position = m_moviData;
   u64 end = m_moviEnd;
+  m_scanNext = m_moviNext;
+  do {
+    if (!ScanMovieData(position, end)) return false;
+  } while (NextExtensionPart(&position, &end));
+  return SLSucceed(true);
+}
+
+bool AviFileWalk::ScanMovieData(u64 position, u64 end) {
   while (position + 8 <= end) {
     const u8* header = ScanBytes(position, 8);
     if (!header) break;
@@ -514,5 +527,25 @@ bool AviFileWalk::Scan() {
     }
     position += 8 + PaddedSize(size);
   }
-  return SLSucceed(true);
+  return true;
+}
+
+// Files past 1 GiB continue their movie data in further RIFF "AVIX" parts after the first
+// part's end; without an index they are found by walking the chunks that follow the first
+// "movi" list (idx1, JUNK, the parts themselves).
+bool AviFileWalk::NextExtensionPart(u64* position, u64* end) {
+  u64 at = m_scanNext;
+  while (at + 12 <= m_fileSize) {
+    const u8* header = ScanBytes(at, 12);
+    if (!header || !IsChunkId(SLLoadLE32(header))) return false;
+    u64 size = SLLoadLE32(header + 4);
+    if (SLLoadLE32(header) == kRiff && SLLoadLE32(header + 8) == kAvix) {
+      *position = at + 12;
+      *end = at + 8 + size < m_fileSize ? at + 8 + size : m_fileSize;
+      m_scanNext = at + 8 + PaddedSize(size);
+      return true;
+    }
+    at += 8 + PaddedSize(size);
+  }
+  return false;
 }

@@ -75,7 +75,7 @@ const Codecs kCodecs[] = {
 };
 
 const char* const kIndexedVariants[] = {"idx1rel", "idx1abs", "opendml2", "opendml3", "oddnopad", "info", "rate0"};
-const char* const kScannedVariants[] = {"noindex", "junk", "rec"};
+const char* const kScannedVariants[] = {"noindex", "junk", "rec", "avixnoindex"};
 
 // One open file: the parser over a file storage.
 struct OpenAvi {
