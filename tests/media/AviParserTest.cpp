@@ -512,4 +512,32 @@ TEST(AviParserShapes, StructureAndBoundaries) {
   }
 }
 
+// A shift by 64 would mark stream 0 (x86 takes the count modulo 64).
+TEST(AviParserShapes, StreamsFromSixtyFourOnAreNeverMarked) {
+  SLTestRegisterClasses();
+  std::string lists;
+  for (int i = 0; i < 66; ++i) lists += Strl("auds");
+  std::string bytes = Riff(List("hdrl", lists) + List("movi", Chunk("41wb", "ab")));
+  auto* memory = new CSLMemoryStorage();
+  memory->AttachBuffer(bytes.data(), u32(bytes.size()), false);
+  AviParser parser;
+  ASSERT_TRUE(parser.Open(memory, 0));
+  ASSERT_EQ(parser.GetStreamCount(), 66u);
+  AviStreamInfo* audio = parser.GetStream(0x41);  // "41wb" is stream 65
+  EXPECT_EQ(audio->entryCount, 1u);
+  // Audio without a format: its values read as 0, so 15 per second and samples of one byte.
+  EXPECT_EQ(audio->header.rate, 15u);
+  EXPECT_EQ(audio->header.scale, 1u);
+  EXPECT_EQ(audio->sampleSize, 1u);
+  EXPECT_TRUE(parser.StartStream(64));
+  EXPECT_TRUE(parser.StartStream(65));
+  EXPECT_FALSE(parser.IsStreamStarted(64));
+  EXPECT_FALSE(parser.IsStreamStarted(0));
+  EXPECT_FALSE(parser.IsStreamStarted(1));
+  EXPECT_TRUE(parser.StartStream(63));
+  EXPECT_TRUE(parser.IsStreamStarted(63));
+  parser.Reset();
+  memory->Release();
+}
+
 }  // namespace
