@@ -377,7 +377,6 @@ bool AviFileWalk::ReadOpenDmlIndex(AviStreamInfo* info, u64 payload, u64 payload
   u32 chunkId = SLLoadLE32(header + 8);
   u64 baseOffset = SLLoadLE64(header + 12);
 
-  u32 entryBytes;
   if (type == 0) {
     if (nested || longsPerEntry != 4) return Damaged();
   } else if (type == 1) {
@@ -385,12 +384,11 @@ bool AviFileWalk::ReadOpenDmlIndex(AviStreamInfo* info, u64 payload, u64 payload
   } else {
     return Damaged();
   }
-  entryBytes = longsPerEntry * 4;
+  u32 entryBytes = longsPerEntry * 4;
   if (u64(inUse) * entryBytes > payloadEnd - payload - 24) return Damaged();
 
   u8 batch[kOpenDmlBatchBytes];
-  u32 perBatch = kOpenDmlBatchBytes / entryBytes;
-  if (type == 0) perBatch = 64;
+  u32 perBatch = kOpenDmlBatchBytes / entryBytes;  // 64 entries of an index of indexes
   u64 batchPosition = payload + 24;
   for (u32 done = 0; done < inUse;) {
     u32 count = inUse - done < perBatch ? inUse - done : perBatch;

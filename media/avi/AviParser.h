@@ -95,34 +95,48 @@ class AviParser {
   static void* operator new(std::size_t size) noexcept;  // 0x80000001 on failure
   static void operator delete(void* block) noexcept;
 
-  // Parses the file. The storage is not owned; flags is the reader's open word (non-zero:
-  // lenient audio reads). Null storage: 0x80001002.
+  // Parses the file and finishes its streams. The storage is not owned; flags is the
+  // reader's open word (non-zero: lenient audio reads). Null storage: 0x80001002; a damaged
+  // or unsupported structure 0x80020016 (or a read's own code); an index too large for one
+  // array 0x80000001. A failed Open leaves the parser reset.
   bool Open(CSLBaseStorage* storage, u32 flags);
   // Frees everything and forgets the storage.
   void Reset();
 
-  u32 GetStreamCount() const;  // 0x80010002 when nothing is open
-  AviStreamInfo* GetStream(u32 stream) const;  // 0x800f0001 past the end
+  // Every query below fails with 0x80010002 when nothing is open and 0x800f0001 for a stream
+  // number past the end. Frames, samples and entries count from 0; for a frame stream
+  // (sample size 0) frame n is entry n.
+  u32 GetStreamCount() const;
+  AviStreamInfo* GetStream(u32 stream) const;
 
   // The started-stream mask; stream numbers of 64 and above are never marked.
   bool StartStream(u32 stream);
   bool StopStream(u32 stream);
   bool IsStreamStarted(u32 stream) const;
 
+  // False with 0 for a frame that is not a key frame; every sample of a sample stream is one.
+  // A frame at or past the entry count: 0x800f0003.
   bool IsKeyFrame(u32 stream, u64 frame);
-  // Moves `frame` back to the nearest key frame at or before it (0 at worst).
+  // Moves `frame` back to the nearest key frame at or before it (0 at worst); a sample
+  // stream steps back by one. 0x800f0003 at or past the entry count.
   bool GetPreviousKeyFrame(u32 stream, u64* frame);
+  // The entry holding a sample (0x800f0003 at or past the length), and the first sample of
+  // an entry (0x800f0003 at or past the entry count).
   bool GetEntryOfSample(u32 stream, u64 sample, u64* entry);
   bool GetFirstSampleOfEntry(u32 stream, u64 entry, u64* sample);
-  // The entry holding the time `microseconds` and the time at which that entry starts.
+  // The entry holding the time `microseconds` and the time at which that entry starts
+  // (0x80001001 past the last entry); the time of a sample (0x800f0003 at or past the
+  // length). Variable bit-rate audio is timed by its chunks.
   bool GetChunkAtTime(u32 stream, u64 microseconds, u64* entry, u64* entryMicroseconds);
   bool GetTimeOfSample(u32 stream, u64 sample, u64* microseconds);
 
-  // Reads up to `count` frames or samples from `first`. Without a buffer only the sizes are
-  // reported. A buffer too small for one frame or block: 0x80000002 with the needed bytes.
+  // Reads up to `count` frames or samples from `first` (0x800f0003 at or past the length):
+  // whole chunks of a frame stream while they fit, whole samples of a sample stream. Without
+  // a buffer only the sizes are reported. A buffer too small for one frame or sample:
+  // 0x80000002 with the bytes needed. A short read: the read's code or 0x80020010.
   bool ReadSamples(u32 stream, u64 first, u32 count, void* buffer, u32 bufferSize, u64* bytesRead,
                    u32* samplesRead);
-  // One chunk's payload; without a buffer only its size.
+  // One chunk's payload; without a buffer only its size. 0x800f0003 at or past the count.
   bool ReadEntry(u32 stream, u64 entry, void* buffer, u32* size);
   // The stream's payloads as one byte sequence; reads across chunks until `count` is met or
   // the chunks end. A position at or past the end: 0x80020036.
