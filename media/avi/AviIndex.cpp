@@ -22,10 +22,6 @@ bool AviIndexList::Add(u32 chunkId, u64 offset, u32 size, bool key) {
   return SLSucceed(true);
 }
 
-bool AviIndexList::AddFromIdx1(u32 chunkId, u32 flags, u64 offset, u32 size) {
-  return Add(chunkId, offset, size, (flags & 0x10) != 0);
-}
-
 bool AviIndexList::Flatten() {
   SLFree(m_flat);
   m_flat = nullptr;

@@ -41,9 +41,6 @@ class AviIndexList {
   // Appends one entry; a full last block chains a new zero-filled one (0x80000001 when
   // memory runs out).
   bool Add(u32 chunkId, u64 offset, u32 size, bool key);
-  // Appends one 16-byte idx1 record {id, flags, offset, size} whose offset has already been
-  // made absolute; flag 0x10 marks a key frame.
-  bool AddFromIdx1(u32 chunkId, u32 flags, u64 offset, u32 size);
   // Builds the flat array and frees the blocks. Counts beyond kAviMaxFlatEntries fail with
   // 0x80000001 and leave the list empty. An empty list has no array.
   bool Flatten();
