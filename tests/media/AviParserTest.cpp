@@ -234,16 +234,18 @@ TEST_F(AviFiles, OpenDmlIndexesReachIntoTheExtensionPart) {
 }
 
 TEST_F(AviFiles, StreamHeadersAreFinished) {
-  // VBR MP3 (chunks smaller than the format's block) becomes a byte stream; MP2 keeps its
-  // block but is timed by its chunks.
-  for (const Codecs& codecs : {kCodecs[4], kCodecs[5]}) {
+  // MPEG audio whose chunks are smaller than the format's block is timed by its chunks;
+  // MP3 (tag 0x55) becomes a byte stream, MP2 keeps its block.
+  for (const Codecs& codecs : {kCodecs[3], kCodecs[4], kCodecs[5]}) {
+    SCOPED_TRACE(codecs.name);
     OpenAvi avi(Source(codecs));
     ASSERT_TRUE(avi.ok);
     AviStreamInfo* audio = avi.parser.GetStream(1);
     EXPECT_TRUE(audio->variableBitRate);
-    EXPECT_EQ(audio->BlockAlign(), 1);
-    EXPECT_EQ(audio->sampleSize, 1u);
-    EXPECT_EQ(audio->length, audio->totalBytes);
+    bool mp3 = audio->FormatTag() == 0x55;
+    EXPECT_EQ(audio->BlockAlign(), mp3 ? 1u : audio->savedBlockAlign);
+    EXPECT_EQ(audio->sampleSize, audio->BlockAlign());
+    EXPECT_EQ(audio->length, audio->totalBytes / audio->sampleSize);
     EXPECT_GT(audio->savedBlockAlign, 1u);
   }
   OpenAvi pcm(Source(kCodecs[0]));
