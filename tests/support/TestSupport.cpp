@@ -1,5 +1,5 @@
 #include "tests/support/TestSupport.h"
 
-#include "image/ImageClasses.h"
+#include "media/MediaClasses.h"
 
-void SLTestRegisterClasses() { SLRegisterImageClasses(); }
+void SLTestRegisterClasses() { SLRegisterMediaClasses(); }
