@@ -24,7 +24,8 @@ SLWChar* SLMakeEntryPattern(const SLWChar* pattern) {
   TSLAutoPtr<SLWChar> copy(SLDuplicateText(pattern, SLTextLength(pattern)));
   if (!copy) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<SLWChar*>(nullptr));
   SLWChar* text = copy.Get();
-  if (SLGetPathPartsW(nullptr, text, SL_PATH_ROOT) != 0) return SLFail(SL_E_INVALID_ARG, static_cast<SLWChar*>(nullptr));
+  if (SLGetPathPartsW(nullptr, text, SL_PATH_ROOT) != 0)
+    return SLFail(SL_E_INVALID_ARG, static_cast<SLWChar*>(nullptr));
   SLNormaliseEntryPath(text);
   SLIsWildcardPatternW(text);
   SLStrLowerW(text);
