@@ -214,36 +214,28 @@ void CSLBaseStorage::FreeScratch() {
   m_scratchCount2 = 0;
 }
 
-bool CSLBaseStorage::SetNameA(const char* name) {
-  if (!name || !*name) return FreeNames();
-  char* nameA = SLStrDupA(name, false);
-  if (!nameA) return false;
-  SLWChar* nameW = DupAnsiAsWide(name);
-  if (!nameW) {
+bool CSLBaseStorage::AdoptNames(char* nameA, SLWChar* nameW) {
+  if (!nameA || !nameW) {
     SLInternals::SLFreeKeepingError(nameA);
-    return false;
-  }
-  FreeNames();
-  m_nameA = nameA;
-  m_nameW = nameW;
-  SLSetLastError(SL_OK);
-  return true;
-}
-
-bool CSLBaseStorage::SetNameW(const SLWChar* name) {
-  if (!name || !*name) return FreeNames();
-  SLWChar* nameW = SLStrDupW(name, false);
-  if (!nameW) return false;
-  char* nameA = DupWideAsAnsi(name);
-  if (!nameA) {
     SLInternals::SLFreeKeepingError(nameW);
     return false;
   }
   FreeNames();
   m_nameA = nameA;
   m_nameW = nameW;
-  SLSetLastError(SL_OK);
-  return true;
+  return SLSucceed(true);
+}
+
+bool CSLBaseStorage::SetNameA(const char* name) {
+  if (!name || !*name) return FreeNames();
+  char* nameA = SLStrDupA(name, false);
+  return AdoptNames(nameA, nameA ? DupAnsiAsWide(name) : nullptr);
+}
+
+bool CSLBaseStorage::SetNameW(const SLWChar* name) {
+  if (!name || !*name) return FreeNames();
+  SLWChar* nameW = SLStrDupW(name, false);
+  return AdoptNames(nameW ? DupWideAsAnsi(name) : nullptr, nameW);
 }
 
 // ---- free functions ----
