@@ -133,19 +133,24 @@ SLInternals::CMXEventMgr* EventManager() {
 
 }  // namespace
 
+// Every event delivery takes and releases this lock, so once the manager exists neither
+// call touches the thread's error code (a per-thread slot lookup each): nothing on that
+// path can change it.
 bool SLEventManagerLock() {
-  const u32 callerError = SLGetLastError(false);
-  SLInternals::CMXEventMgr* manager = EventManager();
-  if (!manager) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  SLInternals::CMXEventMgr* manager = std::atomic_ref(g_eventManager).load(std::memory_order_acquire);
+  if (!manager) {
+    const u32 callerError = SLGetLastError(false);
+    manager = EventManager();
+    if (!manager) return SLFail(SL_E_OUT_OF_MEMORY, false);
+    SLSetLastError(callerError);
+  }
   SLRecursiveSpinLock(&manager->m_lock);
-  SLSetLastError(callerError);
   return true;
 }
 
 void SLEventManagerUnlock() {
-  SLErrorKeeper keeper;
-  SLInternals::CMXEventMgr* manager = EventManager();
-  if (!manager) return;
+  SLInternals::CMXEventMgr* manager = std::atomic_ref(g_eventManager).load(std::memory_order_acquire);
+  if (!manager) return;  // never locked
   // Only the owner may release a level; a stray unlock leaves the lock alone.
   if (manager->m_lock.owner.load(std::memory_order_relaxed) != CallerThreadId()) return;
   SLRecursiveSpinUnlock(&manager->m_lock);
