@@ -4,6 +4,7 @@
 #include <new>
 
 #include "foundation/SLArray.h"
+#include "foundation/SLByteOrder.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
 #include "foundation/SLSync.h"
@@ -242,19 +243,17 @@ bool CSLBaseStorage::SetNameW(const SLWChar* name) {
 
 namespace {
 
+// An item read in one byte order and stored back in the other is swapped in place.
 template <class T>
 void SwapItems(void* items, u32 count) {
   auto* bytes = static_cast<u8*>(items);
   for (u32 i = 0; i < count; ++i, bytes += sizeof(T)) {
-    T value;
-    std::memcpy(&value, bytes, sizeof(T));
     if constexpr (sizeof(T) == 2)
-      value = SLSwapBytes16(value);
+      SLStoreBE16(bytes, SLLoadLE16(bytes));
     else if constexpr (sizeof(T) == 4)
-      value = SLSwapBytes32(value);
+      SLStoreBE32(bytes, SLLoadLE32(bytes));
     else
-      value = SLSwapBytes64(value);
-    std::memcpy(bytes, &value, sizeof(T));
+      SLStoreBE64(bytes, SLLoadLE64(bytes));
   }
 }
 
