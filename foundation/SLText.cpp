@@ -6,7 +6,7 @@
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLString.h"
-#include "foundation/SLTranscoder.h"
+#include "foundation/SLTextConvert.h"
 
 namespace {
 

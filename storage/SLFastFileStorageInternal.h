@@ -4,10 +4,10 @@
 #include <cstddef>
 #include <cstring>
 
+#include "foundation/SLCaseMap.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
-#include "foundation/SLTranscoder.h"
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLPath.h"
 

@@ -7,7 +7,8 @@
 #include "foundation/SLSingleton.h"
 #include "foundation/SLStr.h"
 #include "foundation/SLSync.h"
-#include "foundation/SLTranscoder.h"
+#include "foundation/SLTextConvert.h"
+#include "foundation/SLWildcard.h"
 #include "storage/SLMemoryStorage.h"
 
 namespace SLInternals {

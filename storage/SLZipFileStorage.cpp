@@ -3,10 +3,12 @@
 #include <cstring>
 #include <new>
 
+#include "foundation/SLCaseMap.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
 #include "foundation/SLSync.h"
-#include "foundation/SLTranscoder.h"
+#include "foundation/SLTextConvert.h"
+#include "foundation/SLWildcard.h"
 #include "storage/SLPath.h"
 #include "storage/SLZipFileStorageInternal.h"
 

@@ -4,8 +4,6 @@
 // information and debug output.
 #pragma once
 
-#include <string>
-
 #include "platform/wintypes.h"
 
 struct SYSTEM_INFO {
@@ -61,7 +59,3 @@ void OutputDebugStringW(LPCWSTR text);
 
 // Runs fn(arg) when the calling thread ends (in reverse order of registration).
 void SLPlatformAtThreadExit(void (*fn)(void* arg), void* arg);
-
-// UTF-16 <-> UTF-8 for the layer's own use (unpaired surrogates become U+FFFD).
-std::string SLPlatformUtf16ToUtf8(const char16_t* text, std::size_t length = std::string::npos);
-std::u16string SLPlatformUtf8ToUtf16(const char* text);
