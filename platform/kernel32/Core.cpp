@@ -103,10 +103,12 @@ BOOL TlsSetValue(DWORD index, LPVOID value) {
 
 // ---- identity and the system last error -----------------------------------------
 
-DWORD GetCurrentThreadId() {
+DWORD SLPlatformThreadId() {
   thread_local DWORD id = DWORD(syscall(SYS_gettid));
   return id;
 }
+
+DWORD GetCurrentThreadId() { return SLPlatformThreadId(); }
 
 HANDLE GetCurrentProcess() { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)); }
 DWORD GetCurrentProcessId() { return DWORD(getpid()); }
@@ -156,6 +158,15 @@ BOOL HeapFree(HANDLE heap, DWORD, LPVOID block) {
   if (!IsProcessHeap(heap)) return FALSE;
   std::free(block);
   return TRUE;
+}
+
+SIZE_T HeapSize(HANDLE heap, DWORD, LPCVOID block) {
+  if (!IsProcessHeap(heap)) return SIZE_T(-1);
+  if (!block) {
+    SLPlatformSetLastError(ERROR_INVALID_PARAMETER);
+    return SIZE_T(-1);
+  }
+  return malloc_usable_size(const_cast<void*>(block));
 }
 
 // ---- module file name ---------------------------------------------------------------

@@ -32,6 +32,8 @@ BOOL TlsSetValue(DWORD index, LPVOID value);
 BOOL TlsFree(DWORD index);
 
 DWORD GetCurrentThreadId();
+// The calling thread's id as GetCurrentThreadId answers it, for the layer's own use.
+DWORD SLPlatformThreadId();
 HANDLE GetCurrentProcess();
 DWORD GetCurrentProcessId();
 DWORD GetLastError();
@@ -41,6 +43,8 @@ HANDLE GetProcessHeap();
 LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T size);
 LPVOID HeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, SIZE_T size);
 BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block);
+// The usable bytes of a block of the heap (at least what was asked); (SIZE_T)-1 on failure.
+SIZE_T HeapSize(HANDLE heap, DWORD flags, LPCVOID block);
 
 DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);

@@ -17,6 +17,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/kernel32/Core.h"
+
 namespace {
 
 // The thread object of the calling thread, kept alive while the thread runs. Threads
@@ -255,11 +257,6 @@ std::shared_ptr<SLThreadObject> SLCurrentThreadObject() {
     t_current.object = std::move(object);
   }
   return t_current.object;
-}
-
-DWORD SLPlatformThreadId() {
-  thread_local DWORD id = static_cast<DWORD>(gettid());
-  return id;
 }
 
 void InitializeCriticalSection(LPCRITICAL_SECTION section) {
