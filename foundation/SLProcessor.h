@@ -1,10 +1,9 @@
-// The processor-features word (detected once at start-up) and the memory barriers that
-// depend on it.
+// The processor-features word (0 until SLDetectProcessorFeatures has run) and the memory
+// barriers that depend on it.
 #pragma once
 
 #include "foundation/SLTypes.h"
 
-// Processor features word and the barriers that depend on it.
 enum : u32 {
   SL_CPU_MMX = 0x1,
   SL_CPU_TSC = 0x2,
