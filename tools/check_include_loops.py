@@ -2,7 +2,7 @@
 """Finds include loops between the framework's components.
 
 A component is a header with its .cpp files (Foo.h, Foo.cpp); the Internal and Tables
-helpers of a component (FooInternal.h, FooTables.h) belong to it. Component A depends on
+helpers of a component (FooInternal.h, FooTable.h, FooTables.h) belong to it. Component A depends on
 B when any file of A includes a header of B. Every loop of dependencies is printed with
 its edges; the loops listed in KNOWN (files that must know each other, as their opening
 comments say) are accepted, any other makes the exit status 1.
@@ -14,7 +14,7 @@ import re
 import sys
 
 FOLDERS = ["platform", "foundation", "storage", "image", "gamesystem", "media", "gui", "adventure", "app"]
-SUFFIXES = ("Internal", "Tables")
+SUFFIXES = ("Internal", "Tables", "Table")
 KNOWN = [
     {"foundation/SLError", "foundation/SLLibrary", "foundation/SLMemory", "foundation/SLSingleton",
      "foundation/SLSync"},

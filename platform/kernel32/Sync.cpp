@@ -18,6 +18,7 @@
 #include <string>
 
 #include "platform/kernel32/Core.h"
+#include "platform/kernel32/Modules.h"
 
 namespace {
 
@@ -467,9 +468,7 @@ BOOL QueryPerformanceCounter(LARGE_INTEGER* counter) {
     SLPlatformSetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  counter->QuadPart = LONGLONG(now.tv_sec) * 1000000000LL + now.tv_nsec;
+  counter->QuadPart = LONGLONG(SLPlatformMonotonicNs());
   return TRUE;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/kernel32/Utf8.h"
 #include "platform/user32/WindowSystem.h"
 #include "platform/user32/WindowTable.h"
 
@@ -85,10 +86,10 @@ int ShowCursor(BOOL show) {
 BOOL MessageBeep(UINT) { return TRUE; }
 
 // The box is shown on the display when there is one and always written to standard
-// error, so that a report survives a headless run.
+// error (in UTF-8, as terminals and logs read it), so that a report survives a headless run.
 int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
   std::u16string body = text ? text : u"", title = caption ? caption : u"";
-  std::string line = WideToAnsi(title.c_str()) + ": " + WideToAnsi(body.c_str()) + "\n";
+  std::string line = SLPlatformUtf16ToUtf8(title.c_str()) + ": " + SLPlatformUtf16ToUtf8(body.c_str()) + "\n";
   std::fwrite(line.data(), 1, line.size(), stderr);
   if (Display::Available()) Display::ShowMessage(title, body);
   return IDOK;

@@ -10,6 +10,7 @@
 #include "platform/kernel32/Core.h"
 #include "platform/kernel32/Handles.h"
 #include "platform/kernel32/Text.h"
+#include "platform/user32/Icons.h"
 #include "platform/user32/Queue.h"
 #include "platform/user32/WindowSystem.h"
 #include "platform/user32/WindowTable.h"
@@ -317,6 +318,11 @@ bool WindowIsUnicode(HWND handle) {
   return window && window->unicode;
 }
 
+void* NativeWindow(HWND handle) {
+  auto window = FindWindow(handle);
+  return window ? window->native : nullptr;
+}
+
 WNDPROC WindowProcedure(HWND handle) {
   auto window = FindWindow(handle);
   if (!window) return nullptr;
@@ -448,6 +454,7 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
       return 0;
     case WM_PAINT: ValidateRect(window, nullptr); return 0;
     case WM_ERASEBKGND: return TRUE;
+    case WM_SETICON: return SetWindowIconMessage(window, wParam, reinterpret_cast<HICON>(lParam));
     case WM_SETTEXT:
       if (auto w = FindWindow(window)) {
         std::lock_guard<std::recursive_mutex> guard(g_lock);
