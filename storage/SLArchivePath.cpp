@@ -3,10 +3,11 @@
 #include <cstring>
 
 #include "foundation/SLArray.h"
+#include "foundation/SLCaseMap.h"
 #include "foundation/SLError.h"
 #include "foundation/SLStr.h"
-#include "foundation/SLTranscoder.h"
 #include "foundation/SLWideText.h"
+#include "foundation/SLWildcard.h"
 #include "storage/SLPath.h"
 
 namespace SLInternals {

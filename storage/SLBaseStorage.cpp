@@ -8,8 +8,7 @@
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
 #include "foundation/SLSync.h"
-#include "foundation/SLTranscoder.h"
-#include "storage/SLFileStorage.h"
+#include "foundation/SLTextConvert.h"
 #include "storage/SLPath.h"
 
 SL_IMPLEMENT_CLASS(CSLBaseStorage, CSLObject)
@@ -177,22 +176,6 @@ bool CSLBaseStorage::ReadU32BE(u32* out) {
 
 bool CSLBaseStorage::WriteU16(u16 value) { return Write(&value, sizeof value) == sizeof value; }
 bool CSLBaseStorage::WriteU32(u32 value) { return Write(&value, sizeof value) == sizeof value; }
-
-// ---- containment ----
-
-bool CSLBaseStorage::AttachFile(const char* path, bool create, u32 flags) {
-  auto* file = new CSLFileStorage();
-  if (!file) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  bool opened = create ? file->CreateA(path, flags) : file->OpenA(path, flags);
-  if (!opened || !AttachContainer(file)) {
-    SLErrorKeeper keep;
-    file->Release();
-    return false;
-  }
-  SLErrorKeeper keep;
-  file->Release();
-  return true;
-}
 
 // ---- names ----
 
