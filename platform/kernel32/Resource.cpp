@@ -94,16 +94,23 @@ BOOL SLGetModuleImage(HMODULE module, const void** data, std::uint64_t* size) {
 }
 
 BOOL SLFindModuleResource(HMODULE module, LPCWSTR type, LPCWSTR name, const void** data, DWORD* size) {
-  if (!data || !size || !type || !name) {
+  if (data) *data = nullptr;
+  if (size) *size = 0;
+  const void* start = nullptr;
+  std::uint64_t length = 0;
+  if (data && size && !SLGetModuleImage(module, &start, &length)) return FALSE;
+  return SLFindImageResource(start, length, type, name, data, size);
+}
+
+BOOL SLFindImageResource(const void* imageData, std::uint64_t imageSize, LPCWSTR type, LPCWSTR name,
+                         const void** data, DWORD* size) {
+  if (!data || !size || !type || !name || !imageData) {
     SLPlatformSetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
   *data = nullptr;
   *size = 0;
-  const void* start = nullptr;
-  std::uint64_t length = 0;
-  if (!SLGetModuleImage(module, &start, &length)) return FALSE;
-  const ImageView image{static_cast<const unsigned char*>(start), length};
+  const ImageView image{static_cast<const unsigned char*>(imageData), imageSize};
   auto damaged = [] {
     SLPlatformSetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
     return FALSE;
