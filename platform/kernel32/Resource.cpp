@@ -20,7 +20,9 @@ struct ImageView {
   const unsigned char* bytes;
   std::uint64_t size;
   bool Fits(std::uint64_t offset, std::uint64_t length) const { return offset <= size && length <= size - offset; }
-  std::uint32_t U16(std::uint64_t offset) const { return Fits(offset, 2) ? bytes[offset] | (bytes[offset + 1] << 8) : 0; }
+  std::uint32_t U16(std::uint64_t offset) const {
+    return Fits(offset, 2) ? bytes[offset] | (bytes[offset + 1] << 8) : 0;
+  }
   std::uint32_t U32(std::uint64_t offset) const {
     return Fits(offset, 4) ? U16(offset) | (std::uint32_t(U16(offset + 2)) << 16) : 0;
   }
