@@ -160,16 +160,16 @@ bool CSLSyncEvent::Create(bool manualReset, bool initialState, const char* name)
   Close();
   m_handle = CreateEventA(nullptr, manualReset, initialState, name);
   if (!m_handle) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLSyncEvent::Wait(u32 ms) {
   if (!m_handle) return SLFail(SL_E_NOT_INITIALISED, false);
   switch (SLWaitForSingleObject(m_handle, ms)) {
     case WAIT_OBJECT_0:
-      return SLFail(SL_OK, true);
+      return SLSucceed(true);
     case WAIT_TIMEOUT:
-      return SLFail(SL_OK, false);
+      return SLSucceed(false);
     default:
       return SLFail(SL_E_WAIT_FAILED, false);
   }
@@ -178,13 +178,13 @@ bool CSLSyncEvent::Wait(u32 ms) {
 bool CSLSyncEvent::Set() {
   if (!m_handle) return SLFail(SL_E_NOT_INITIALISED, false);
   if (!SetEvent(m_handle)) return SLFail(SL_E_WAIT_FAILED, false);
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLSyncEvent::Reset() {
   if (!m_handle) return SLFail(SL_E_NOT_INITIALISED, false);
   if (!ResetEvent(m_handle)) return SLFail(SL_E_WAIT_FAILED, false);
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 void CSLSyncEvent::Close() {

@@ -3,12 +3,10 @@
 #include "foundation/SLObject.h"
 #include "gamesystem/SLFrameTime.h"
 #include "gamesystem/SLMainWindow.h"
-#include "storage/StorageClasses.h"
+#include "image/ImageClasses.h"
 
 void SLRegisterGameSystemClasses() {
-  // TODO(merge): the image layer registers between storage and the game system; call
-  // SLRegisterImageClasses() here in place of the storage registration once it exists.
-  SLRegisterStorageClasses();
+  SLRegisterImageClasses();
   static bool registered = false;
   if (registered) return;
   registered = true;

@@ -1,5 +1,5 @@
 #include "tests/support/TestSupport.h"
 
-#include "gamesystem/GameSystemClasses.h"
+#include "media/MediaClasses.h"
 
-void SLTestRegisterClasses() { SLRegisterGameSystemClasses(); }
+void SLTestRegisterClasses() { SLRegisterMediaClasses(); }
