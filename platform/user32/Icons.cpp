@@ -114,11 +114,13 @@ SDL_Surface* IconSurface(HICON icon) {
   return found == g_icons.end() ? nullptr : found->second;
 }
 
-HANDLE LoadIconGroup(HINSTANCE instance, LPCWSTR name, int width, int height) {
+HICON LoadIconGroup(const void* resources, std::uint64_t resourcesSize, LPCWSTR name, int width, int height) {
+  auto find = [&](std::uintptr_t type, LPCWSTR key, const void** data, DWORD* size) {
+    return SLFindImageResource(resources, resourcesSize, reinterpret_cast<LPCWSTR>(type), key, data, size);
+  };
   const void* group = nullptr;
   DWORD groupSize = 0;
-  if (!SLFindModuleResource(instance, reinterpret_cast<LPCWSTR>(kIconGroupType), name, &group, &groupSize))
-    return nullptr;
+  if (!find(kIconGroupType, name, &group, &groupSize)) return nullptr;
   auto* bytes = static_cast<const unsigned char*>(group);
   if (groupSize < 6 || Le16(bytes + 2) != 1 || 6 + 14ull * Le16(bytes + 4) > groupSize) {
     SLPlatformSetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
@@ -135,8 +137,7 @@ HANDLE LoadIconGroup(HINSTANCE instance, LPCWSTR name, int width, int height) {
     const void* image = nullptr;
     DWORD imageSize = 0;
     DibShape shape;
-    if (!SLFindModuleResource(instance, reinterpret_cast<LPCWSTR>(kIconImageType), reinterpret_cast<LPCWSTR>(id),
-                              &image, &imageSize) ||
+    if (!find(kIconImageType, reinterpret_cast<LPCWSTR>(id), &image, &imageSize) ||
         !ReadDibShape(static_cast<const unsigned char*>(image), imageSize, &shape))
       continue;
     long distance = std::labs(long(shape.width) - wantedWidth) + std::labs(long(shape.height) - wantedHeight);
@@ -163,7 +164,14 @@ HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int width, int he
     SLPlatformSetLastError(name ? ERROR_CALL_NOT_IMPLEMENTED : ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  return LoadIconGroup(instance, name, width, height);
+  const void* resources = nullptr;
+  std::uint64_t resourcesSize = 0;
+  if (!SLGetModuleImage(instance, &resources, &resourcesSize)) return nullptr;
+  return LoadIconGroup(resources, resourcesSize, name, width, height);
+}
+
+HICON SLUser32LoadIconFromImage(const void* image, std::uint64_t size, LPCWSTR name, int width, int height) {
+  return LoadIconGroup(image, size, name, width, height);
 }
 
 HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int width, int height, UINT flags) {
