@@ -35,8 +35,8 @@ void ConvertU8(double* __restrict out, const u8* __restrict in, u64 samples) {
 
 void ConvertS16(double* __restrict out, const u8* __restrict in, u64 samples) {
   for (u64 i = 0; i < samples; ++i) {
-    const double value = double(i16(SLLoadLE16(in + 2 * i)));
-    const double x = value < -32767.0 ? -32767.0 : value;
+    const i32 value = i16(SLLoadLE16(in + 2 * i));
+    const double x = value > -32767 ? value : -32767;
     out[i] = x * kS16Head + x * kS16Tail;
   }
 }
