@@ -125,6 +125,8 @@ TEST_F(WavFiles, CraftedFilesOpenOrFailWithTheirCodes) {
       {"adpcmfact.wav", SL_E_MEDIA_AUDIO_FORMAT},  // no converter yet
       {"mp3short.wav", SL_E_MEDIA_BAD_FORMAT_RECORD},
       {"rate0.wav", SL_E_MEDIA_BAD_FORMAT_RECORD},
+      {"bytesrate.wav", SL_E_MEDIA_BAD_FORMAT_RECORD},
+      {"facthuge.wav", SL_E_STORAGE_EOF},  // refused before memory is taken for it
       {"channels0.wav", SL_E_MEDIA_BAD_FORMAT_RECORD},
       {"bits0.wav", SL_E_MEDIA_BAD_FORMAT_RECORD},
       {"bits33.wav", SL_E_MEDIA_BAD_FORMAT_RECORD},
