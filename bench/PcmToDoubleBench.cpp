@@ -60,7 +60,7 @@ BENCHMARK_CAPTURE(Swresample, u8, AV_SAMPLE_FMT_U8, 1)->MinTime(1.0);
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  SLRatioReporter reporter({{"Ours/s16", "Swresample/s16"}, {"Ours/u8", "Swresample/u8"}});
+  SLBenchRatioReporter reporter({{"Ours/s16", "Swresample/s16"}, {"Ours/u8", "Swresample/u8"}});
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;

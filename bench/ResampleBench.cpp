@@ -105,7 +105,7 @@ void PrintSignalToNoise() {
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   PrintSignalToNoise();
-  SLRatioReporter reporter({{"Ours/linear", "Samplerate/linear"},
+  SLBenchRatioReporter reporter({{"Ours/linear", "Samplerate/linear"},
                             {"Ours/sinc3", "Samplerate/fastest"},
                             {"Ours/sinc4", "Samplerate/medium"},
                             {"Ours/sinc5", "Samplerate/best"}});

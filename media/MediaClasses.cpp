@@ -4,12 +4,10 @@
 #include "media/SLAudioEffect.h"
 #include "media/SLVideoAudioReaderWAV.h"
 #include "media/reader/SLBaseVideoAudioReader.h"
-#include "storage/StorageClasses.h"
+#include "gamesystem/GameSystemClasses.h"
 
 void SLRegisterMediaClasses() {
-  // TODO(merge): the game-system layer's registration runs here once it exists; it runs
-  // the image and storage layers' in turn.
-  SLRegisterStorageClasses();
+  SLRegisterGameSystemClasses();
   static bool registered = false;
   if (registered) return;
   registered = true;
