@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 
 // Characters before the terminating NUL (8-bit or UTF-16).
@@ -25,4 +27,17 @@ inline std::string SLPlatformSlashPath(std::string path) {
   for (char& c : path)
     if (c == '\\') c = '/';
   return path;
+}
+
+// Little-endian fields of the file formats the stand-ins read (resource images, icons),
+// at any alignment.
+inline std::uint16_t SLPlatformLoadLE16(const void* p) {
+  std::uint16_t value;
+  std::memcpy(&value, p, sizeof value);
+  return value;
+}
+inline std::uint32_t SLPlatformLoadLE32(const void* p) {
+  std::uint32_t value;
+  std::memcpy(&value, p, sizeof value);
+  return value;
 }

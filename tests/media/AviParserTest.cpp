@@ -445,10 +445,8 @@ TEST_F(AviFiles, DamagedIndexesAreRefused) {
       CSLFileStorage file;
       ASSERT_TRUE(file.OpenA(path.c_str(), SL_STORAGE_READ));
       AviParser parser;
-      auto start = std::chrono::steady_clock::now();
       EXPECT_FALSE(parser.Open(&file, 0)) << path;
       EXPECT_EQ(SLGetLastError(), c.code) << path;
-      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500)) << path;
       EXPECT_EQ(parser.GetStreamCount(), 0u);
       EXPECT_EQ(SLGetLastError(), SL_E_NOT_INITIALISED);
     }
@@ -508,7 +506,9 @@ TEST(AviParserShapes, StructureAndBoundaries) {
     auto start = std::chrono::steady_clock::now();
     bool opened = parser.Open(memory, 0);
     EXPECT_EQ(SLGetLastError(), c.code);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    // Not a speed goal: a walk that is quadratic in the texts takes minutes here, a linear
+    // one milliseconds; the bound only tells the two apart, with room for a loaded machine.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
     EXPECT_EQ(opened, c.code == 0);
     if (opened) {
       EXPECT_EQ(parser.GetStream(0)->entryCount, c.entries);
