@@ -235,6 +235,21 @@ u32 SLDetectProcessorFeatures() {
 }
 
 u32 SLGetProcessorFeatures() { return g_features.load(std::memory_order_acquire); }
+
+bool SLHasCarrylessMultiply() {
+#if defined(__x86_64__)
+  static const bool s_present = [] {
+    u32 regs[4];
+    Cpuid(0, regs);
+    if (regs[0] < 1) return false;
+    Cpuid(1, regs);
+    return (regs[2] & (1u << 1)) != 0;  // ECX bit 1: PCLMULQDQ
+  }();
+  return s_present;
+#else
+  return false;
+#endif
+}
 u32 SLHasMMX() { return SLGetProcessorFeatures() & SL_CPU_MMX; }
 u32 SLHasTSC() { return SLGetProcessorFeatures() & SL_CPU_TSC; }
 u32 SLHasCMOV() { return SLGetProcessorFeatures() & SL_CPU_CMOV; }

@@ -261,6 +261,9 @@ void CSLFastFileStorage::ClearPack() {
   m_state->position = 0;
   m_state->packSize = 0;
   m_state->key = 0;
+  SLFree(m_state->window);
+  m_state->window = nullptr;
+  m_state->windowLength = 0;
   m_lastChainDepth = 0;
   FreeNames();
 }
@@ -465,6 +468,7 @@ bool CSLFastFileStorage::AttachContainer(CSLBaseStorage* source) {
   if (AttachPack(source, &timer)) {
     source->AddRef();
     m_state->source = source;
+    m_state->sourceReports = source->HasProgressHook();
     return SLSetLastError(SL_OK);
   }
   u32 code = SLGetLastError();
