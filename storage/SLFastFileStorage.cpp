@@ -318,7 +318,7 @@ bool CSLFastFileStorage::AddEntryComponents(const SLWChar* path, u32 length, boo
       SLFastPackNode* directory = m_lastChain[depth];
       const u32 n = directory->nameLength;
       if (directory->containingList != list || n == 0 || length - start <= n || !IsSeparator(path[start + n]) ||
-          std::memcmp(path + start, directory->name, n * sizeof(SLWChar)) != 0)
+          !SameUnits(path + start, directory->name, n))
         break;
       start += n + 1;
       while (start < length && IsSeparator(path[start])) ++start;
@@ -548,6 +548,7 @@ bool CSLFastFileStorage::AttachPack(CSLBaseStorage* source, CSLTimer* timer) {
   u32 narrowCapacity = 0;
 
   bool clockEveryReport = false;
+  const bool listening = HasProgressHook();  // without a listener the per-entry reports are skipped
   for (u32 i = 0; i < count; ++i) {
     u32 length = 0;
     u64 offset = 0, size = 0;
@@ -590,6 +591,7 @@ bool CSLFastFileStorage::AttachPack(CSLBaseStorage* source, CSLTimer* timer) {
     }
     if (!direct) name[length] = 0;
     if (!AddDirectoryEntry(direct ? direct : name, length, offset, size)) return false;
+    if (!listening) continue;
     // Entries usually take well under a microsecond each, so the clock is read only for
     // every kProgressClockEvery-th report (the reports between pass 0, as they would with a
     // millisecond clock). Once a reading after the first entry shows a whole millisecond
