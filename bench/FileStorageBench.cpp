@@ -288,14 +288,14 @@ void BM_FindIname(benchmark::State& state) {
 BENCHMARK(BM_FileReadStorage)->Name("file/read_64k/storage")->UseRealTime();
 BENCHMARK(BM_FileReadRaw)->Name("file/read_64k/raw")->UseRealTime();
 BENCHMARK(BM_FileReadDd)->Name("file/read_64k/dd")->UseRealTime();
-BENCHMARK(BM_FileWriteStorage)->Name("file/write_64k/storage")->UseRealTime();
-BENCHMARK(BM_FileWriteRaw)->Name("file/write_64k/raw")->UseRealTime();
+BENCHMARK(BM_FileWriteStorage)->Name("file/write_64k/storage")->UseRealTime()->Repetitions(5);
+BENCHMARK(BM_FileWriteRaw)->Name("file/write_64k/raw")->UseRealTime()->Repetitions(5);
 BENCHMARK(BM_MemorySequential)->Arg(10)->Name("memory/seq16/storage/10MB")->UseRealTime();
 BENCHMARK(BM_VectorSequential)->Arg(10)->Name("memory/seq16/vector/10MB")->UseRealTime();
 BENCHMARK(BM_MemorySequential)->Arg(100)->Name("memory/seq16/storage/100MB")->UseRealTime();
 BENCHMARK(BM_VectorSequential)->Arg(100)->Name("memory/seq16/vector/100MB")->UseRealTime();
-BENCHMARK(BM_Finder)->Name("finder/storage")->UseRealTime();
-BENCHMARK(BM_FindIname)->Name("finder/find_iname")->UseRealTime();
+BENCHMARK(BM_Finder)->Name("finder/storage")->UseRealTime()->Repetitions(3);
+BENCHMARK(BM_FindIname)->Name("finder/find_iname")->UseRealTime()->Repetitions(3);
 
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
