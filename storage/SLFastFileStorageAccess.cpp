@@ -18,7 +18,8 @@ namespace {
 
 // The bytes of an entry are stored XORed with the key byte of their position inside the
 // entry (not inside the caller's buffer): byte p uses key byte p mod 4.
-// A few bytes whose mask starts at the low byte of `word`: whole words, then single bytes.
+// A few bytes whose mask starts at the low byte of `word`: 8, 4, 2 and 1 bytes at a time
+// (the pattern repeats every 4 bytes, so the word serves again after 8 or 4).
 inline void UnmaskTail(u8* data, u64 count, u64 word) {
   for (; count >= 8; data += 8, count -= 8) {
     u64 w;
@@ -26,7 +27,24 @@ inline void UnmaskTail(u8* data, u64 count, u64 word) {
     w ^= word;
     std::memcpy(data, &w, 8);
   }
-  for (u64 i = 0; i < count; ++i, word >>= 8) data[i] ^= u8(word);
+  if (count >= 4) {
+    u32 w;
+    std::memcpy(&w, data, 4);
+    w ^= u32(word);
+    std::memcpy(data, &w, 4);
+    data += 4;
+    count -= 4;
+  }
+  if (count >= 2) {
+    u16 w;
+    std::memcpy(&w, data, 2);
+    w ^= u16(word);
+    std::memcpy(data, &w, 2);
+    data += 2;
+    count -= 2;
+    word >>= 16;
+  }
+  if (count) *data ^= u8(word);
 }
 
 void UnmaskEntryBytes(u8* data, u64 count, u64 position, u32 key) {
@@ -165,14 +183,14 @@ u64 CSLFastFileStorage::Write(const void* buffer, u64) {
 u64 CSLFastFileStorage::Read(void* buffer, u64 count) {
   constexpr u64 kLargestSmallRead = kReadBlock / 16;
   SLFastPackState* s = m_state;
-  if (!s || !s->source || !s->open || !buffer || count == 0 || count > kLargestSmallRead ||
+  if (!s || !s->source || !s->open || !buffer || count - 1 >= kLargestSmallRead ||
       s->position >= s->openNode->size || s->sourceReports || HasProgressHook())
     return ReadThroughSource(buffer, count);
   const u64 position = s->position;
   const u64 left = s->openNode->size - position;
   const u64 take = count < left ? count : left;
   const u64 at = s->openNode->offset + position;
-  if ((!s->window || at < s->windowStart || at - s->windowStart > s->windowLength ||
+  if ((at < s->windowStart || at - s->windowStart > s->windowLength ||  // no window: length 0
        take > s->windowLength - (at - s->windowStart)) &&
       !FillWindow(at, left < kReadBlock ? left : kReadBlock))
     return ReadThroughSource(buffer, count);
