@@ -20,7 +20,7 @@ void CaptureA(const char* text) { g_narrow += text; }
 void CaptureDebugOutput() {
   SLDebugPrint("");  // creates the service
   ASSERT_NE(SLInternals::g_debugHelper, nullptr);
-  SLInternals::g_debugHelper->m_outputA = &CaptureA;
+  SLInternals::g_debugHelper->m_pOutputDebugStringA = &CaptureA;
   g_narrow.clear();
 }
 
@@ -28,7 +28,7 @@ void CaptureDebugOutput() {
 
 TEST(DebugOutput, Utf16OnlyGetsPiecesOf250) {
   SLInternals::CMXDebugHelper helper;
-  helper.m_outputW = &CaptureW;
+  helper.m_pOutputDebugStringW = &CaptureW;
   g_wide.clear();
   std::string text(600, 'a');
   text[250] = 'b';
@@ -51,8 +51,8 @@ TEST(DebugOutput, Utf16OnlyGetsPiecesOf250) {
 
 TEST(DebugOutput, EightBitEntryTakesTheWholeText) {
   SLInternals::CMXDebugHelper helper;
-  helper.m_outputA = &CaptureA;
-  helper.m_outputW = &CaptureW;
+  helper.m_pOutputDebugStringA = &CaptureA;
+  helper.m_pOutputDebugStringW = &CaptureW;
   g_narrow.clear();
   g_wide.clear();
   std::string text(600, 'z');
@@ -66,10 +66,10 @@ TEST(DebugOutput, EightBitEntryTakesTheWholeText) {
 TEST(DebugOutput, ServiceBindsBothEntries) {
   SLDebugPrint("");
   ASSERT_NE(SLInternals::g_debugHelper, nullptr);
-  if (SLInternals::g_debugHelper->m_outputA == &CaptureA) GTEST_SKIP() << "already redirected";
+  if (SLInternals::g_debugHelper->m_pOutputDebugStringA == &CaptureA) GTEST_SKIP() << "already redirected";
   EXPECT_NE(SLInternals::g_debugHelper->m_kernel32, nullptr);
-  EXPECT_NE(SLInternals::g_debugHelper->m_outputA, nullptr);
-  EXPECT_NE(SLInternals::g_debugHelper->m_outputW, nullptr);
+  EXPECT_NE(SLInternals::g_debugHelper->m_pOutputDebugStringA, nullptr);
+  EXPECT_NE(SLInternals::g_debugHelper->m_pOutputDebugStringW, nullptr);
 }
 
 TEST(DebugOutput, NumbersInDecimal) {

@@ -1,5 +1,5 @@
 #include "tests/support/TestSupport.h"
 
-#include "storage/StorageClasses.h"
+#include "media/MediaClasses.h"
 
-void SLTestRegisterClasses() { SLRegisterStorageClasses(); }
+void SLTestRegisterClasses() { SLRegisterMediaClasses(); }
