@@ -320,6 +320,19 @@ bool TSLStringBase<Char>::Insert(const Char* text, u32 pos, u32 length) {
 
 template <class Char>
 bool TSLStringBase<Char>::Append(const Char* text, u32 length) {
+  // A short text that fits behind a known length is copied there at once; everything
+  // else (growth, stale length, text inside our own buffer) takes the general insert.
+  if (text && length < 32 && m_buffer && !m_dirty) {
+    if constexpr (sizeof(Char) == 1) length = FindNul(text, length);
+    else NormaliseLength(text, &length);
+    if (u64(m_length) + length < m_capacity &&
+        !Overlaps(m_buffer, u64(m_capacity) * sizeof(Char), text, u64(length) * sizeof(Char))) {
+      SLCopyBytes(m_buffer + m_length, text, size_t(length) * sizeof(Char));
+      m_length += length;
+      m_buffer[m_length] = 0;
+      return SLSucceed(true);
+    }
+  }
   return Insert(text, SL_TEXT_TO_END, length);
 }
 
