@@ -15,7 +15,7 @@
 #include "foundation/SLCrc32Tables.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
-#include "foundation/SLSingleton.h"
+#include "foundation/SLProcessor.h"
 
 SL_IMPLEMENT_CLASS(CSLBaseDigestAlgorithm, CSLObject)
 SL_IMPLEMENT_CLASS(CSLDigestAlgorithmCRC32, CSLBaseDigestAlgorithm)

@@ -251,6 +251,9 @@ class CSLBaseStorage : public CSLObject {
   // The base OnProgress, taken from the base class's own table while a storage is built.
   static std::atomic<const void*> s_silentProgressHook;
 
+  // Takes both copies of a new name, or frees the one there is when the other failed.
+  bool AdoptNames(char* nameA, SLWChar* nameW);
+
   char* m_nameA;
   SLWChar* m_nameW;
   void* m_scratch;  // nothing fills it; freed by the destructor

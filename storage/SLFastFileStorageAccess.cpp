@@ -2,12 +2,13 @@
 #include <bit>
 #include <cstring>
 
+#include "foundation/SLCaseMap.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
 #include "foundation/SLString.h"
 #include "foundation/SLSync.h"
-#include "foundation/SLTranscoder.h"
+#include "foundation/SLWildcard.h"
 #include "storage/SLArchivePath.h"
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLFastFileStorageInternal.h"

@@ -9,7 +9,7 @@
 
 #include "foundation/SLDigest.h"
 #include "foundation/SLError.h"
-#include "foundation/SLSingleton.h"
+#include "foundation/SLProcessor.h"
 
 namespace {
 
