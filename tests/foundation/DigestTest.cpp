@@ -9,6 +9,7 @@
 
 #include "foundation/SLDigest.h"
 #include "foundation/SLError.h"
+#include "foundation/SLProcessor.h"
 
 namespace {
 
@@ -93,6 +94,32 @@ TEST(Crc32, AgreesWithZlibAtEveryLengthAndAlignment) {
     done += piece;
   }
   EXPECT_EQ(crc.GetValue(), u32(crc32(0, data.data(), uInt(data.size()))));
+}
+
+// Each path on its own against zlib, continuing from a running value: the tables, and the
+// carry-less folding (where the processor has it) with its block boundaries and the table
+// tail at every length and alignment.
+TEST(Crc32, TablesAndCarrylessFoldingEachAgreeWithZlib) {
+  std::mt19937 rng(11);
+  std::vector<u8> data(70000);
+  for (auto& b : data) b = u8(rng());
+  const bool folding = SLHasCarrylessMultiply();
+  std::vector<size_t> lengths;
+  for (size_t len = 0; len <= 300; ++len) lengths.push_back(len);
+  for (size_t len : {1023u, 1024u, 4097u, 65536u, 69000u}) lengths.push_back(len);
+  for (size_t offset = 0; offset < 16; ++offset) {
+    for (size_t len : lengths) {
+      const u8* p = data.data() + offset;
+      const uLong seed = crc32(0, data.data() + 40000, uInt(offset * 7));
+      const u32 expected = u32(crc32(seed, p, uInt(len)));
+      ASSERT_EQ(~SLInternals::SLCrc32Tables(~u32(seed), p, len), expected) << offset << " " << len;
+      u32 folded = 0;
+      ASSERT_EQ(SLInternals::SLCrc32Carryless(~u32(seed), p, len, &folded), folding);
+      if (folding) {
+        ASSERT_EQ(~folded, expected) << offset << " " << len;
+      }
+    }
+  }
 }
 
 TEST(Crc32, ByteStepAndTypedArraysAreLittleEndian) {

@@ -117,6 +117,56 @@ TEST(Utf8, AgreesWithPythonOverTheWholeRange) {
   EXPECT_TRUE(back == text);
 }
 
+// Texts of ASCII runs of every length around the eight-byte step, mixed with longer
+// sequences and now and then a broken byte, decoded whole and byte by byte through the
+// stream: the same units, the same outcome and code. The buffer form also gets the text
+// cut short by a capacity.
+TEST(Utf8, WholeTextsDecodeAsTheByteByByteStream) {
+  const char* const pieces[] = {"\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xE0\x80", "\x80", "\xFF", "\xED\xA0\x80"};
+  std::mt19937 rng(3);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    for (int part = 0, parts = 1 + int(rng() % 6); part < parts; ++part) {
+      for (u32 n = rng() % 40; n; --n) text += char(1 + rng() % 127);
+      u32 pick = rng() % 40;
+      if (pick < 7) text += pieces[pick < 3 || rng() % 8 == 0 ? pick : pick % 3];
+    }
+    struct Stream {
+      const std::string* bytes;
+      std::size_t position;
+      std::u16string units;
+    } stream{&text, 0, {}};
+    const bool streamOk = SLMultiByteToWideStream(
+        65001,
+        [](SLWChar unit, void* context) {
+          static_cast<Stream*>(context)->units += unit;
+          return true;
+        },
+        [](u8* byte, void* context) {
+          auto* s = static_cast<Stream*>(context);
+          if (s->position == s->bytes->size()) return false;
+          *byte = u8((*s->bytes)[s->position++]);
+          return true;
+        },
+        &stream, 0);
+    const u32 streamCode = SLGetLastError();
+    std::u16string whole(text.size() + 8, u'\0');
+    u32 size = u32(whole.size());
+    const bool wholeOk = SLUtf8ToWide(whole.data(), &size, text.data(), u32(text.size()), 0);
+    ASSERT_EQ(wholeOk, streamOk) << round;
+    ASSERT_EQ(SLGetLastError(), streamCode) << round;
+    if (streamOk) {
+      ASSERT_EQ(whole.substr(0, size), stream.units) << round;
+      if (size > 3) {  // one unit short: the buffer is too small, and what fits is kept
+        std::u16string cut(size - 1, u'\0');
+        u32 capacity = size - 1;
+        EXPECT_FALSE(SLUtf8ToWide(cut.data(), &capacity, text.data(), u32(text.size()), 0));
+        EXPECT_EQ(SLGetLastError(), SL_E_BUFFER_TOO_SMALL);
+      }
+    }
+  }
+}
+
 // For each code page: python's unit for every byte, -1 where the codec has none.
 std::vector<long> PythonDecodes(const char* codec) {
   std::string output = RunPython(std::string("for b in range(256):\n"

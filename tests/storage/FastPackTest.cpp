@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -642,4 +643,72 @@ TEST(FastPack, ReadCutShortByTheEndDoesNotReportCompletion) {
   EXPECT_EQ(SLGetLastError(), 0x80020036u);
   ASSERT_FALSE(pack.steps.empty());
   EXPECT_LT(pack.steps.back(), 100.0);
+}
+
+// The same entries in a keyed pack, an unkeyed one, and a keyed one whose progress hook
+// listens (so its reads all go through the source with their reports), each step compared
+// with the plain bytes: small reads served ahead of the source, larger ones, seeks, typed
+// reads, reads cut at an entry's end, and switches between entries.
+TEST(FastPack, KeyedSmallAndLargeReadsMatchAnUnkeyedPack) {
+  class ListeningPack : public CSLFastFileStorage {
+   public:
+    void OnProgress(u32, double, u32, u32*) override { ++reports; }
+    u32 reports = 0;
+  };
+  const std::vector<std::pair<std::string, Bytes>> entries = {
+      {"a/uno.bin", Pattern(200003, 31)}, {"b/dos.bin", Pattern(70001, 32)}, {"tres.bin", Pattern(5, 33)}};
+  auto build = [&](uint32_t key) {
+    slpack::PackWriter writer(3, key);
+    for (const auto& [name, data] : entries) writer.AddFile(name, data);
+    return BuildPack(writer);
+  };
+  CSLFastFileStorage keyed, plain;
+  ListeningPack listening;
+  for (auto [pack, key] : {std::pair<CSLFastFileStorage*, uint32_t>{&keyed, 0x9E3779B9}, {&plain, 0}, {&listening, 0x1234567}}) {
+    auto* source = new VectorSource(build(key));
+    ASSERT_TRUE(pack->AttachContainer(source));
+    source->Release();
+    ASSERT_TRUE(pack->OpenA(entries[0].first.c_str(), SL_STORAGE_READ));
+  }
+  CSLFastFileStorage* packs[] = {&keyed, &plain, &listening};
+  std::mt19937 rng(5);
+  u64 position = 0;
+  size_t current = 0;
+  for (int step = 0; step < 4000; ++step) {
+    const Bytes& data = entries[current].second;
+    const u32 action = rng() % 100;
+    if (action < 2) {
+      current = rng() % entries.size();
+      position = 0;
+      for (auto* pack : packs) ASSERT_TRUE(pack->OpenA(entries[current].first.c_str(), SL_STORAGE_READ));
+    } else if (action < 10) {
+      position = rng() % (data.size() + 10);
+      for (auto* pack : packs) ASSERT_TRUE(pack->Seek(i64(position), SL_SEEK_BEGIN));
+      position = std::min<u64>(position, data.size());
+    } else if (action < 20) {
+      const u64 left = data.size() - position;
+      for (auto* pack : packs) {
+        u32 value = 0;
+        ASSERT_TRUE(pack->Seek(i64(position), SL_SEEK_BEGIN));
+        ASSERT_EQ(pack->ReadU32BE(&value), left >= 4) << step;
+        if (left >= 4)
+          ASSERT_EQ(value, u32(data[position] << 24 | data[position + 1] << 16 | data[position + 2] << 8 | data[position + 3]));
+        else
+          ASSERT_EQ(SLGetLastError(), 0x80020036u);
+      }
+      position = std::min<u64>(position + 4, data.size());
+      for (auto* pack : packs) ASSERT_TRUE(pack->Seek(i64(position), SL_SEEK_BEGIN));
+    } else {
+      const u64 count = action < 90 ? 1 + rng() % 24 : 1 + rng() % 9000;
+      const u64 expected = std::min<u64>(count, data.size() - position);
+      for (auto* pack : packs) {
+        Bytes got(count, 0xCC);
+        ASSERT_EQ(pack->Read(got.data(), count), expected) << step;
+        ASSERT_EQ(SLGetLastError(), expected < count ? 0x80020036u : 0u) << step;
+        ASSERT_TRUE(std::equal(got.begin(), got.begin() + expected, data.begin() + position)) << step;
+      }
+      position += expected;
+    }
+  }
+  EXPECT_GT(listening.reports, 0u);
 }
