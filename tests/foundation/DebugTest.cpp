@@ -89,7 +89,7 @@ TEST(DebugOutput, FreedThreadDataSlotIsReported) {
   auto* slot = new SLThreadDataSlot;
   ASSERT_NE(SLGetThreadData(slot, []() -> CSLBaseThreadData* { return new Data(); }), nullptr);
   u32 index = slot->index;
-  SLSetLastError(0x80020004);
+  SLSetLastError(0x80020004u);
   delete slot;
   EXPECT_EQ(g_narrow, "Slot " + std::to_string(index) + " => Freed\n");
   EXPECT_EQ(SLGetLastError(), 0x80020004u);

@@ -9,6 +9,7 @@
 
 #include "foundation/SLDigest.h"
 #include "foundation/SLError.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -27,8 +28,7 @@ std::string DigestOf(u32 algorithm, const std::string& key, const std::string& m
   CSLDigestAlgorithmSecureHash sha;
   EXPECT_TRUE(sha.InitializeAlgorithm(algorithm, keyed ? key.data() : nullptr, u32(key.size())));
   EXPECT_TRUE(sha.Update(message.data(), u32(message.size())));
-  EXPECT_TRUE(sha.Finalize());
-  EXPECT_EQ(SLGetLastError(), 0u);
+  SL_EXPECT_OK(sha.Finalize());
   return Hex(sha.GetDigest(), sha.GetDigestSize());
 }
 
@@ -68,8 +68,7 @@ TEST(Crc32, NullPointer) {
   u32 before = crc.GetValue();
   EXPECT_TRUE(crc.Update(nullptr, 0));
   EXPECT_EQ(crc.GetValue(), before);
-  EXPECT_FALSE(crc.Update(nullptr, 1));
-  EXPECT_EQ(SLGetLastError(), 0x80001002u);
+  SL_EXPECT_FAIL(crc.Update(nullptr, 1), SL_E_NULL_DATA);
   EXPECT_EQ(crc.GetValue(), before);
 }
 
@@ -111,8 +110,7 @@ TEST(Crc32, ByteStepAndTypedArraysAreLittleEndian) {
   EXPECT_TRUE(typed.UpdateUInt16Array(words, 2));
   EXPECT_TRUE(typed.UpdateUInt32Array(&dword, 1));
   EXPECT_TRUE(typed.UpdateUInt64Array(&qword, 1));
-  EXPECT_TRUE(typed.UpdateUInt64Array(nullptr, 0));
-  EXPECT_EQ(SLGetLastError(), 0u);
+  SL_EXPECT_OK(typed.UpdateUInt64Array(nullptr, 0));
   EXPECT_EQ(typed.GetValue(), Crc(fileForm, sizeof fileForm));
 }
 
@@ -255,23 +253,18 @@ TEST(SecureHash, PassStatesAndCodes) {
   EXPECT_EQ(sha.GetDigestSize(), 0u);
   const u8* zeros = sha.GetDigest();
   ASSERT_NE(zeros, nullptr);
-  EXPECT_EQ(SLGetLastError(), 0x80010002u);
+  EXPECT_EQ(SLGetLastError(), SL_E_NOT_INITIALISED);
   for (int i = 0; i < 20; ++i) EXPECT_EQ(zeros[i], 0);
 
-  EXPECT_FALSE(sha.Update("x", 1));
-  EXPECT_EQ(SLGetLastError(), 0x8000200cu);
-  EXPECT_FALSE(sha.Finalize());
-  EXPECT_EQ(SLGetLastError(), 0x8000200cu);
-  EXPECT_FALSE(sha.InitializeAlgorithm(5, nullptr, 0));
-  EXPECT_EQ(SLGetLastError(), 0x800a000du);
+  SL_EXPECT_FAIL(sha.Update("x", 1), SL_E_DIGEST_NOT_ACTIVE);
+  SL_EXPECT_FAIL(sha.Finalize(), SL_E_DIGEST_NOT_ACTIVE);
+  SL_EXPECT_FAIL(sha.InitializeAlgorithm(5, nullptr, 0), SL_E_DIGEST_UNSUPPORTED);
 
   ASSERT_TRUE(sha.Initialize());
   ASSERT_TRUE(sha.Update("ab", 2));
-  EXPECT_FALSE(sha.Initialize());  // a pass is running
-  EXPECT_EQ(SLGetLastError(), 0x80010008u);
+  SL_EXPECT_FAIL(sha.Initialize(), SL_E_DIGEST_ALREADY_ACTIVE);  // a pass is running
   EXPECT_TRUE(sha.Update(nullptr, 0));
-  EXPECT_FALSE(sha.Update(nullptr, 3));
-  EXPECT_EQ(SLGetLastError(), 0x80001002u);
+  SL_EXPECT_FAIL(sha.Update(nullptr, 3), SL_E_NULL_DATA);
   ASSERT_TRUE(sha.Update("c", 1));  // the running pass was left untouched
   ASSERT_TRUE(sha.Finalize());
   EXPECT_EQ(Hex(sha.GetDigest(), sha.GetDigestSize()), "a9993e364706816aba3e25717850c26c9cd0d89d");
@@ -286,10 +279,8 @@ TEST(SecureHash, PassStatesAndCodes) {
 TEST(SecureHash, HmacKeyLengthLimits) {
   CSLDigestAlgorithmSecureHash sha;
   std::string key(0x100001, 'k');
-  EXPECT_FALSE(sha.InitializeAlgorithm(2, key.data(), 0));
-  EXPECT_EQ(SLGetLastError(), 0x80001001u);
-  EXPECT_FALSE(sha.InitializeAlgorithm(2, key.data(), 0x100001));
-  EXPECT_EQ(SLGetLastError(), 0x80001001u);
+  SL_EXPECT_FAIL(sha.InitializeAlgorithm(2, key.data(), 0), SL_E_INVALID_ARG);
+  SL_EXPECT_FAIL(sha.InitializeAlgorithm(2, key.data(), 0x100001), SL_E_INVALID_ARG);
   std::string largest(0x100000, 'k');
   EXPECT_EQ(DigestOf(2, largest, "x", true),
             "ad6e41175908d816305e850c6299ad4b7a2a8b499c18df160c0ecca8956cd4fc");

@@ -6,6 +6,7 @@
 
 #include "foundation/SLError.h"
 #include "foundation/SLFormula.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -155,11 +156,9 @@ TEST(Formula, SyntaxFaultsAndPositions) {
       {"5+=3", 0, 0x8006000f, 2},
   };
   CheckRows(solver, rows, std::size(rows));
-  EXPECT_FALSE(solver.Evaluate(nullptr, nullptr, nullptr));
-  EXPECT_EQ(SLGetLastError(), 0x80001002u);
+  SL_EXPECT_FAIL(solver.Evaluate(nullptr, nullptr, nullptr), SL_E_NULL_DATA);
   i32 position = -5;
-  EXPECT_FALSE(solver.Evaluate("", nullptr, &position));
-  EXPECT_EQ(SLGetLastError(), 0x80001003u);
+  SL_EXPECT_FAIL(solver.Evaluate("", nullptr, &position), SL_E_BAD_SIZE);
   EXPECT_EQ(position, 0);
 }
 
@@ -224,13 +223,10 @@ TEST(Formula, Assignments) {
 
 TEST(Formula, VariableRegistry) {
   CSLFormulaSolver solver;
-  EXPECT_FALSE(solver.SetVariable("", 1, true));
-  EXPECT_EQ(SLGetLastError(), 0x80030001u);
-  EXPECT_FALSE(solver.SetVariable(nullptr, 1, true));
-  EXPECT_EQ(SLGetLastError(), 0x80030001u);
+  SL_EXPECT_FAIL(solver.SetVariable("", 1, true), SL_E_FORMULA_BAD_VARIABLE_NAME);
+  SL_EXPECT_FAIL(solver.SetVariable(nullptr, 1, true), SL_E_FORMULA_BAD_VARIABLE_NAME);
   EXPECT_TRUE(solver.SetVariable("A", 1, false));
-  EXPECT_FALSE(solver.SetVariable("A", 2, false));
-  EXPECT_EQ(SLGetLastError(), 0x80030002u);
+  SL_EXPECT_FAIL(solver.SetVariable("A", 2, false), SL_E_FORMULA_VARIABLE_EXISTS);
   EXPECT_TRUE(solver.SetVariable("A", 2, true));
   // Lookups are exact: a shorter or longer name is another variable.
   EXPECT_TRUE(solver.SetVariable("AB", 10, false));
@@ -239,8 +235,7 @@ TEST(Formula, VariableRegistry) {
   ASSERT_TRUE(solver.Evaluate("A+AB+ABC", &value, nullptr));
   EXPECT_EQ(value, 112);
   EXPECT_TRUE(solver.RemoveVariable("AB"));
-  EXPECT_FALSE(solver.RemoveVariable("AB"));
-  EXPECT_EQ(SLGetLastError(), 0x80030003u);
+  SL_EXPECT_FAIL(solver.RemoveVariable("AB"), SL_E_FORMULA_VARIABLE_NOT_FOUND);
   ASSERT_TRUE(solver.Evaluate("A+AB+ABC", &value, nullptr));
   EXPECT_EQ(value, 102);
 }
@@ -288,13 +283,10 @@ TEST(Formula, RegisteredOperatorsAndFunctions) {
   Twice twice;
   ASSERT_TRUE(solver.AddOperator(&halve));
   EXPECT_EQ(halve.GetRefCount(), 2);
-  EXPECT_FALSE(solver.AddOperator(&halve));
-  EXPECT_EQ(SLGetLastError(), 0x80030006u);
-  EXPECT_FALSE(solver.AddOperator(nullptr));
-  EXPECT_EQ(SLGetLastError(), 0x80001002u);
+  SL_EXPECT_FAIL(solver.AddOperator(&halve), SL_E_FORMULA_OPERATOR_EXISTS);
+  SL_EXPECT_FAIL(solver.AddOperator(nullptr), SL_E_NULL_DATA);
   ASSERT_TRUE(solver.AddFunction(&twice));
-  EXPECT_FALSE(solver.AddFunction(&twice));
-  EXPECT_EQ(SLGetLastError(), 0x8003000au);
+  SL_EXPECT_FAIL(solver.AddFunction(&twice), SL_E_FORMULA_FUNCTION_EXISTS);
 
   double value = 0;
   i32 position = 0;
@@ -304,12 +296,10 @@ TEST(Formula, RegisteredOperatorsAndFunctions) {
   EXPECT_EQ(value, 6);
 
   ASSERT_TRUE(solver.AddOperator(&refuseLeft));
-  EXPECT_FALSE(solver.Evaluate("1 + 2 @ 3", &value, &position));
-  EXPECT_EQ(SLGetLastError(), 0x80001001u);
+  SL_EXPECT_FAIL(solver.Evaluate("1 + 2 @ 3", &value, &position), SL_E_INVALID_ARG);
   EXPECT_EQ(position, 0);  // start of the left operand
   ASSERT_TRUE(solver.RemoveOperator(&refuseLeft));
-  EXPECT_FALSE(solver.RemoveOperator(&refuseLeft));
-  EXPECT_EQ(SLGetLastError(), 0x80030007u);
+  SL_EXPECT_FAIL(solver.RemoveOperator(&refuseLeft), SL_E_FORMULA_OPERATOR_NOT_FOUND);
   ASSERT_TRUE(solver.AddOperator(&refuseRight));
   EXPECT_FALSE(solver.Evaluate("1 @  (3)", &value, &position));
   EXPECT_EQ(position, 5);  // start of the right operand
@@ -317,10 +307,8 @@ TEST(Formula, RegisteredOperatorsAndFunctions) {
   ASSERT_TRUE(solver.RemoveOperator(&halve));
   EXPECT_EQ(halve.GetRefCount(), 1);
   ASSERT_TRUE(solver.RemoveFunction(&twice));
-  EXPECT_FALSE(solver.RemoveFunction(&twice));
-  EXPECT_EQ(SLGetLastError(), 0x8003000bu);
-  EXPECT_FALSE(solver.Evaluate("SIN(1,2)", &value, nullptr));
-  EXPECT_EQ(SLGetLastError(), 0x8000100cu);
+  SL_EXPECT_FAIL(solver.RemoveFunction(&twice), SL_E_FORMULA_UNKNOWN_FUNCTION);
+  SL_EXPECT_FAIL(solver.Evaluate("SIN(1,2)", &value, nullptr), SL_E_FORMULA_NO_OVERLOAD);
 }
 
 TEST(Formula, NestingIsLimited) {
@@ -332,16 +320,13 @@ TEST(Formula, NestingIsLimited) {
   EXPECT_EQ(value, 7);
   // The top level counts as one: the 256th "(" opens the 257th statement.
   std::string deep = std::string(100000, '(') + "1";
-  EXPECT_FALSE(solver.Evaluate(deep.c_str(), &value, &position));
-  EXPECT_EQ(SLGetLastError(), 0x80060002u);
+  SL_EXPECT_FAIL(solver.Evaluate(deep.c_str(), &value, &position), SL_E_FORMULA_BAD_CHARACTER);
   EXPECT_EQ(position, 256);
   std::string calls;
   for (int i = 0; i < 100000; ++i) calls += "ABS(";
-  EXPECT_FALSE(solver.Evaluate(calls.c_str(), &value, &position));  // never closed
-  EXPECT_EQ(SLGetLastError(), 0x8006000cu);
+  SL_EXPECT_FAIL(solver.Evaluate(calls.c_str(), &value, &position), SL_E_FORMULA_PAREN_EXPECTED);  // never closed
   for (int i = 0; i < 100000; ++i) calls += ")";
-  EXPECT_FALSE(solver.Evaluate(calls.c_str(), &value, &position));
-  EXPECT_EQ(SLGetLastError(), 0x80060002u);
+  SL_EXPECT_FAIL(solver.Evaluate(calls.c_str(), &value, &position), SL_E_FORMULA_BAD_CHARACTER);
   // Unary sign chains take no depth at all.
   std::string signs = std::string(100000, '-') + "5";
   EXPECT_TRUE(solver.Evaluate(signs.c_str(), &value, &position));
@@ -355,8 +340,7 @@ TEST(Formula, ArgumentCountIsCapped) {
   for (u32 i = 1; i < CSLFormulaSolver::kMaxArguments; ++i) args += ",1";
   ASSERT_TRUE(solver.Evaluate((args + ")").c_str(), &value, &position));
   EXPECT_EQ(value, 1);
-  EXPECT_FALSE(solver.Evaluate(("5+" + args + ",1)").c_str(), &value, &position));
-  EXPECT_EQ(SLGetLastError(), 0x8000200du);
+  SL_EXPECT_FAIL(solver.Evaluate(("5+" + args + ",1)").c_str(), &value, &position), SL_E_FORMULA_TOO_MANY_ARGS);
   EXPECT_EQ(position, 2);
 }
 
@@ -393,12 +377,11 @@ TEST(DoubleToRational, ConvergentsAndFaults) {
                         -std::numeric_limits<double>::infinity(), 9.3e18, -1e300};
   for (double v : bad) {
     SLRational r{7, 7};
-    EXPECT_FALSE(SLDoubleToRational(&r, v)) << v;
-    EXPECT_EQ(SLGetLastError(), 0x80040003u);
+    SL_EXPECT_FAIL(SLDoubleToRational(&r, v), SL_E_FORMULA_VALUE_RANGE) << v;
     EXPECT_EQ(r.numerator, 0);
     EXPECT_EQ(r.denominator, 0);
   }
   SLRational r{};
   EXPECT_FALSE(SLDoubleToRational(&r, 3.0000000002));  // remainder too small to invert in 31 bits
-  EXPECT_EQ(SLGetLastError(), 0x80040003u);
+  EXPECT_EQ(SLGetLastError(), SL_E_FORMULA_VALUE_RANGE);
 }

@@ -8,8 +8,10 @@
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLSingleton.h"
+#include "foundation/SLThread.h"
 #include "foundation/SLThreadData.h"
 #include "tests/foundation/ChildProcess.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -22,7 +24,7 @@ class CFailingService : public CSLBaseOODClass {
  public:
   bool Initialize() override {
     if (g_initializeSucceeds) return true;
-    SLSetLastError(0x80080002);
+    SLSetLastError(SL_E_THREAD_START);
     return false;
   }
 };
@@ -69,7 +71,7 @@ TEST(Singletons, FailedInitializeRegistersNothingAndIsTriedAgain) {
   g_initializeSucceeds = false;
   int calls = g_factoryCalls;
   EXPECT_FALSE(SLGetOODInstance(reinterpret_cast<void**>(&g_failing), -48, &MakeFailing, nullptr, nullptr));
-  EXPECT_EQ(SLGetLastError(), 0x80080002u);  // the code Initialize left
+  EXPECT_EQ(SLGetLastError(), SL_E_THREAD_START);  // the code Initialize left
   EXPECT_EQ(g_failing, nullptr);
   EXPECT_FALSE(SLGetOODInstance(reinterpret_cast<void**>(&g_failing), -48, &MakeFailing, nullptr, nullptr));
   EXPECT_EQ(g_factoryCalls - calls, 2);
@@ -84,9 +86,9 @@ TEST(Singletons, FailedInitializeRegistersNothingAndIsTriedAgain) {
 TEST(Singletons, FactoryThatFailsOrThrows) {
   void* instance = nullptr;
   EXPECT_FALSE(SLGetOODInstance(&instance, -48, [](void*) -> CSLBaseOODClass* { return nullptr; }, nullptr, nullptr));
-  EXPECT_EQ(SLGetLastError(), 0x80000001u);
+  EXPECT_EQ(SLGetLastError(), SL_E_OUT_OF_MEMORY);
   EXPECT_FALSE(SLGetOODInstance(&instance, -48, [](void*) -> CSLBaseOODClass* { throw 1; }, nullptr, nullptr));
-  EXPECT_EQ(SLGetLastError(), 0x80000001u);
+  EXPECT_EQ(SLGetLastError(), SL_E_OUT_OF_MEMORY);
   EXPECT_EQ(instance, nullptr);
 }
 
@@ -207,14 +209,13 @@ TEST(ThreadData, DataOfEndedThreadsIsFreedBySweep) {
 
 TEST(ThreadData, FactoryFailureCodes) {
   SLThreadDataSlot slot;
-  EXPECT_EQ(SLGetThreadData(&slot, []() -> CSLBaseThreadData* { return nullptr; }), nullptr);
-  EXPECT_EQ(SLGetLastError(), 0x80002006u);
+  SL_EXPECT_FAIL(SLGetThreadData(&slot, []() -> CSLBaseThreadData* { return nullptr; }), SL_E_SYSTEM);
   EXPECT_EQ(SLGetThreadData(&slot, []() -> CSLBaseThreadData* {
-              SLSetLastError(0x80000001);
+              SLSetLastError(SL_E_OUT_OF_MEMORY);
               return nullptr;
             }),
             nullptr);
-  EXPECT_EQ(SLGetLastError(), 0x80000001u);
+  EXPECT_EQ(SLGetLastError(), SL_E_OUT_OF_MEMORY);
 }
 
 TEST(ThreadData, StoringNothingBeyondTheRecordSucceeds) {

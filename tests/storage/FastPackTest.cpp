@@ -17,6 +17,8 @@
 #include "foundation/SLError.h"
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLFileStorage.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestSupport.h"
 #include "tools/packwriter/PackWriter.h"
 
 namespace {
@@ -93,8 +95,10 @@ Bytes BuildPack(const slpack::PackWriter& writer) {
   return pack;
 }
 
+// A file in this program's temporary folder.
 std::string TempPath(const std::string& name) {
-  return (fs::temp_directory_path() / ("slpack_" + std::to_string(getpid()) + "_" + name)).string();
+  static const TempDir dir;
+  return dir.Host(name);
 }
 
 // Attaches a pack given as bytes through a temporary file and a file storage.
@@ -102,11 +106,7 @@ bool AttachFileBytes(CSLFastFileStorage& pack, const Bytes& bytes, const std::st
   std::string path = TempPath(name);
   std::string error;
   EXPECT_TRUE(slpack::WriteFile(path, bytes, &error)) << error;
-  bool ok = pack.AttachFile(path.c_str(), false, SL_STORAGE_READ | SL_STORAGE_SHARE_READ);
-  u32 code = SLGetLastError();
-  fs::remove(path);
-  SLSetLastError(code);
-  return ok;
+  return pack.AttachFile(path.c_str(), false, SL_STORAGE_READ | SL_STORAGE_SHARE_READ);
 }
 
 Bytes ReadEntry(CSLBaseStorage& pack, const char* path) {
@@ -158,7 +158,7 @@ TEST_P(FastPackVariants, ListsAndReadsEveryEntryByteEqual) {
     EXPECT_STREQ(pack.GetNameA(), forward.c_str());
   }
   EXPECT_EQ(ListA(pack, "*"), (std::vector<std::string>{"Interface/", "info.txt", "vacio.bin", "Sonidos/"}));
-  EXPECT_EQ(SLGetLastError(), 0x80002001u);
+  EXPECT_EQ(SLGetLastError(), SL_E_NO_MORE);
   EXPECT_EQ(ListA(pack, "interface/*"), (std::vector<std::string>{"../", "Puntero/", "boton.png"}));
   SLStorageFindRecord* record = pack.FindFirstW(u"Sonidos/*.wav");
   ASSERT_NE(record, nullptr);
@@ -188,8 +188,7 @@ TEST(FastPack, CrcCoversWholeVersion2PackButOnlyVersion3Directory) {
     CSLFastFileStorage pack;
     if (version == 2) {
       auto* source = new VectorSource(corruptData);
-      EXPECT_FALSE(pack.AttachContainer(source));
-      EXPECT_EQ(SLGetLastError(), 0x8002001du);
+      SL_EXPECT_FAIL(pack.AttachContainer(source), SL_E_FASTPACK_BAD);
       EXPECT_EQ(pack.GetContainer(), nullptr);
       EXPECT_EQ(source->GetRefCount(), 1);  // a refused pack keeps no reference
       source->Release();
@@ -203,11 +202,9 @@ TEST(FastPack, CrcCoversWholeVersion2PackButOnlyVersion3Directory) {
       Bytes corruptName = bytes;
       corruptName[28] ^= 0x20;  // first unit of the first name
       auto* corrupt = new VectorSource(corruptName);
-      EXPECT_FALSE(pack.AttachContainer(corrupt));
-      EXPECT_EQ(SLGetLastError(), 0x8002001du);
+      SL_EXPECT_FAIL(pack.AttachContainer(corrupt), SL_E_FASTPACK_BAD);
       corrupt->Release();
-      EXPECT_FALSE(pack.OpenA("a.bin", 1));
-      EXPECT_EQ(SLGetLastError(), 0x8002001au);
+      SL_EXPECT_FAIL(pack.OpenA("a.bin", 1), SL_E_STORAGE_NO_CONTAINER);
     }
   }
 }
@@ -232,22 +229,19 @@ TEST(FastPack, MalformedHeadersAreBadPacks) {
   for (const Bytes& b : bad) {
     CSLFastFileStorage pack;
     auto* source = new VectorSource(b);
-    EXPECT_FALSE(pack.AttachContainer(source));
-    EXPECT_EQ(SLGetLastError(), 0x8002001du);
+    SL_EXPECT_FAIL(pack.AttachContainer(source), SL_E_FASTPACK_BAD);
     source->Release();
   }
   // A truncated directory fails with the source's end-of-data code and leaves no pack.
   CSLFastFileStorage pack;
   auto* truncated = new VectorSource(Bytes(good.begin(), good.begin() + 30));
-  EXPECT_FALSE(pack.AttachContainer(truncated));
-  EXPECT_EQ(SLGetLastError(), 0x80020036u);
+  SL_EXPECT_FAIL(pack.AttachContainer(truncated), SL_E_STORAGE_EOF);
   EXPECT_EQ(pack.GetContainer(), nullptr);
   truncated->Release();
   // A source that cannot seek.
   auto* unseekable = new VectorSource(good);
   unseekable->canSeek = false;
-  EXPECT_FALSE(pack.AttachContainer(unseekable));
-  EXPECT_EQ(SLGetLastError(), 0x80020014u);
+  SL_EXPECT_FAIL(pack.AttachContainer(unseekable), SL_E_FASTPACK_CANNOT_SEEK);
   unseekable->Release();
 }
 
@@ -316,23 +310,19 @@ TEST(FastPack, PathFormsFoundOrRefused) {
   EXPECT_TRUE(pack.OpenW(u"a/y", 0));
   EXPECT_STREQ(pack.GetNameA(), "A/y");
   for (const char* path : {"a/?/b.txt", "../a/b.txt", "a", "a/", "only/dirs", "a/x/d.txt", "b.txt", ""}) {
-    EXPECT_FALSE(pack.OpenA(path, SL_STORAGE_READ)) << path;
-    EXPECT_EQ(SLGetLastError(), 0x80020004u) << path;
+    SL_EXPECT_FAIL(pack.OpenA(path, SL_STORAGE_READ), SL_E_STORAGE_OPEN) << path << path;
     EXPECT_STREQ(pack.GetNameA(), "") << path;  // the failed open closed the previous entry
   }
-  EXPECT_FALSE(pack.OpenA("a/b.txt", SL_STORAGE_WRITE));
-  EXPECT_EQ(SLGetLastError(), 0x80020002u);
+  SL_EXPECT_FAIL(pack.OpenA("a/b.txt", SL_STORAGE_WRITE), SL_E_STORAGE_FLAGS);
   EXPECT_EQ(ListA(pack, "*"), (std::vector<std::string>{"A/", "only/"}));
   EXPECT_EQ(ListA(pack, "only/dirs/*"), (std::vector<std::string>{"../"}));
   EXPECT_EQ(ListA(pack, "a/*"), (std::vector<std::string>{"../", "b.txt", "x/", "y"}));
   EXPECT_EQ(ListA(pack, "a/"), ListA(pack, "a/*"));
   EXPECT_EQ(ListA(pack, "\\A\\X\\*.TXT"), (std::vector<std::string>{"c.txt"}));
   for (const char* pattern : {"C:/x", "*/b.txt", "a/?/c.txt", "missing/*", ""}) {
-    EXPECT_EQ(pack.FindFirstA(pattern), nullptr) << pattern;
-    EXPECT_EQ(SLGetLastError(), 0x80001001u) << pattern;
+    SL_EXPECT_FAIL(pack.FindFirstA(pattern), SL_E_INVALID_ARG) << pattern << pattern;
   }
-  EXPECT_EQ(pack.FindNextA(), nullptr);
-  EXPECT_EQ(SLGetLastError(), 0x8002001cu);
+  SL_EXPECT_FAIL(pack.FindNextA(), SL_E_STORAGE_NO_SEARCH);
 }
 
 // Raw names with mixed separators, runs of them, other case or a directory left and
@@ -437,12 +427,10 @@ TEST(FastPack, ReadsStopAtEntryEnd) {
   ASSERT_TRUE(pack.Seek(96, SL_SEEK_BEGIN));
   u8 buffer[10] = {};
   EXPECT_EQ(pack.Read(buffer, 10), 4u);
-  EXPECT_EQ(SLGetLastError(), 0x80020036u);
+  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_EOF);
   EXPECT_EQ(Bytes(buffer, buffer + 4), Bytes(data.begin() + 96, data.end()));
-  EXPECT_EQ(pack.Read(buffer, 10), 0u);
-  EXPECT_EQ(SLGetLastError(), 0x80020036u);
-  EXPECT_TRUE(pack.IsEOF());
-  EXPECT_EQ(SLGetLastError(), 0u);
+  SL_EXPECT_FAIL(pack.Read(buffer, 10), SL_E_STORAGE_EOF);
+  SL_EXPECT_OK(pack.IsEOF());
 
   u64 position = 7;
   ASSERT_TRUE(pack.Seek(5, SL_SEEK_END));
@@ -473,16 +461,12 @@ TEST(FastPack, StateCodesWithoutPackOrEntry) {
   CSLFastFileStorage pack;
   u64 value = 9;
   u8 byte;
-  EXPECT_FALSE(pack.GetSize(&value));
-  EXPECT_EQ(SLGetLastError(), 0x8002001au);
+  SL_EXPECT_FAIL(pack.GetSize(&value), SL_E_STORAGE_NO_CONTAINER);
   EXPECT_EQ(value, 0u);
-  EXPECT_EQ(pack.Read(&byte, 1), 0u);
-  EXPECT_EQ(SLGetLastError(), 0x8002001au);
-  EXPECT_FALSE(pack.CanWrite());
-  EXPECT_EQ(SLGetLastError(), 0x8002001au);
+  SL_EXPECT_FAIL(pack.Read(&byte, 1), SL_E_STORAGE_NO_CONTAINER);
+  SL_EXPECT_FAIL(pack.CanWrite(), SL_E_STORAGE_NO_CONTAINER);
   EXPECT_TRUE(pack.IsEOF());
-  EXPECT_EQ(pack.FindFirstA("*"), nullptr);
-  EXPECT_EQ(SLGetLastError(), 0x8002001au);
+  SL_EXPECT_FAIL(pack.FindFirstA("*"), SL_E_STORAGE_NO_CONTAINER);
 
   slpack::PackWriter writer(2, 0);
   writer.AddFile("f", Bytes{1, 2});
@@ -490,33 +474,23 @@ TEST(FastPack, StateCodesWithoutPackOrEntry) {
   ASSERT_TRUE(pack.AttachContainer(source));
   source->Release();
   EXPECT_EQ(pack.GetContainer(), source);
-  EXPECT_FALSE(pack.GetSize(&value));
-  EXPECT_EQ(SLGetLastError(), 0x80020009u);
-  EXPECT_FALSE(pack.GetPosition(&value));
-  EXPECT_EQ(SLGetLastError(), 0x80020005u);
-  EXPECT_FALSE(pack.GetPosition(nullptr));
-  EXPECT_EQ(SLGetLastError(), 0x80001005u);
-  EXPECT_FALSE(pack.CanRead());
-  EXPECT_EQ(SLGetLastError(), 0x80020005u);
-  EXPECT_FALSE(pack.SetSize(1));
-  EXPECT_EQ(SLGetLastError(), 0x80020005u);
-  EXPECT_EQ(pack.Write(&byte, 1), 0u);
-  EXPECT_EQ(SLGetLastError(), 0x80020005u);
-  EXPECT_EQ(pack.Write(nullptr, 1), 0u);
-  EXPECT_EQ(SLGetLastError(), 0x80001002u);
+  SL_EXPECT_FAIL(pack.GetSize(&value), SL_E_STORAGE_GET_SIZE);
+  SL_EXPECT_FAIL(pack.GetPosition(&value), SL_E_STORAGE_NOT_OPEN);
+  SL_EXPECT_FAIL(pack.GetPosition(nullptr), SL_E_NULL_OUTPUT);
+  SL_EXPECT_FAIL(pack.CanRead(), SL_E_STORAGE_NOT_OPEN);
+  SL_EXPECT_FAIL(pack.SetSize(1), SL_E_STORAGE_NOT_OPEN);
+  SL_EXPECT_FAIL(pack.Write(&byte, 1), SL_E_STORAGE_NOT_OPEN);
+  SL_EXPECT_FAIL(pack.Write(nullptr, 1), SL_E_NULL_DATA);
   ASSERT_TRUE(pack.OpenA("f", 0));
   EXPECT_TRUE(pack.CanRead());
   EXPECT_TRUE(pack.Lock(0, 1));
-  EXPECT_FALSE(pack.SetSize(1));
-  EXPECT_EQ(SLGetLastError(), 0x8002000au);
-  EXPECT_EQ(pack.Read(nullptr, 1), 0u);
-  EXPECT_EQ(SLGetLastError(), 0x80001005u);
+  SL_EXPECT_FAIL(pack.SetSize(1), SL_E_STORAGE_SET_SIZE);
+  SL_EXPECT_FAIL(pack.Read(nullptr, 1), SL_E_NULL_OUTPUT);
   pack.Close();
   EXPECT_STREQ(pack.GetNameA(), "");
   EXPECT_TRUE(pack.AttachContainer(nullptr));
   EXPECT_EQ(pack.GetContainer(), nullptr);
-  EXPECT_FALSE(pack.OpenA("f", 0));
-  EXPECT_EQ(SLGetLastError(), 0x8002001au);
+  SL_EXPECT_FAIL(pack.OpenA("f", 0), SL_E_STORAGE_NO_CONTAINER);
 }
 
 TEST(FastPack, CancelDuringAttachLeavesNoPack) {
@@ -528,13 +502,11 @@ TEST(FastPack, CancelDuringAttachLeavesNoPack) {
     pack.cancelOperation = SL_PROGRESS_ATTACH;
     pack.cancelAt = cancelAt;
     auto* source = new VectorSource(bytes);
-    EXPECT_FALSE(pack.AttachContainer(source));
-    EXPECT_EQ(SLGetLastError(), 0x80002011u);
+    SL_EXPECT_FAIL(pack.AttachContainer(source), SL_E_CANCELLED);
     EXPECT_EQ(pack.GetContainer(), nullptr);
     EXPECT_EQ(source->GetRefCount(), 1);
     source->Release();
-    EXPECT_EQ(pack.FindFirstA("*"), nullptr);
-    EXPECT_EQ(SLGetLastError(), 0x8002001au);
+    SL_EXPECT_FAIL(pack.FindFirstA("*"), SL_E_STORAGE_NO_CONTAINER);
   }
 }
 
@@ -585,7 +557,6 @@ TEST(FastPack, SlpackCommandPacksAFolder) {
   fs::path tool = self.parent_path().parent_path() / "tools" / "packwriter" / "slpack";
   if (!fs::exists(tool)) GTEST_SKIP() << "slpack not built at " << tool;
   fs::path folder = TempPath("folder");
-  fs::remove_all(folder);
   std::vector<std::pair<std::string, Bytes>> files = {
       {"Gfx/Fondos/cielo.mximg", Pattern(100000, 11)},
       {"Gfx/info.txt", Pattern(17, 12)},
@@ -610,10 +581,7 @@ TEST(FastPack, SlpackCommandPacksAFolder) {
     r = pack.FindNextA();
     ASSERT_NE(r, nullptr);
     EXPECT_NE(r->time.GetTicks(), 0u);  // a file source tells its date
-    pack.AttachContainer(nullptr);
-    fs::remove(output);
   }
-  fs::remove_all(folder);
 }
 
 // A read that the end of the entry cuts short is a failure of its own: it does not
@@ -639,7 +607,7 @@ TEST(FastPack, ReadCutShortByTheEndDoesNotReportCompletion) {
   EXPECT_EQ(pack.steps.back(), 100.0);
   pack.steps.clear();
   EXPECT_EQ(pack.Read(buffer.data(), 100), 40u);
-  EXPECT_EQ(SLGetLastError(), 0x80020036u);
+  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_EOF);
   ASSERT_FALSE(pack.steps.empty());
   EXPECT_LT(pack.steps.back(), 100.0);
 }

@@ -7,6 +7,7 @@
 
 #include "foundation/SLMemory.h"
 #include "storage/SLMemoryStorage.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -40,8 +41,7 @@ TEST(MemoryStorage, ChunkedGrowthAndReadsAcrossChunks) {
   EXPECT_EQ(ReadAt(m, 40000, 100).size(), 10u);
   EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_EOF);
   char byte;
-  EXPECT_EQ(m.Read(&byte, 1), 0u);
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_EOF);
+  SL_EXPECT_FAIL(m.Read(&byte, 1), SL_E_STORAGE_EOF);
   EXPECT_TRUE(m.IsEOF());
 }
 
@@ -114,8 +114,7 @@ TEST(MemoryStorage, SizesThatDoNotFitAreRefusedAndChangeNothing) {
                                  ? std::vector<u64>{0xFFFFF000ull, 0xFFFFFFFFull, 0x100000000ull, ~0ull - 10}
                                  : std::vector<u64>{capacity + 0x100000000ull, capacity + 0xFFFFFFF0ull, ~0ull - 10};
     for (u64 size : sizes) {
-      EXPECT_FALSE(m.SetSize(size)) << size;
-      EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_SET_SIZE);
+      SL_EXPECT_FAIL(m.SetSize(size), SL_E_STORAGE_SET_SIZE) << size;
       u64 now = 0;
       m.GetSize(&now);
       EXPECT_EQ(now, 100u);
@@ -123,11 +122,9 @@ TEST(MemoryStorage, SizesThatDoNotFitAreRefusedAndChangeNothing) {
     }
     // A write far out is refused the same way and writes nothing.
     ASSERT_TRUE(m.Seek(i64(contiguous ? 0xFFFFFF00ll : 0x200000000ll), SL_SEEK_BEGIN));
-    EXPECT_EQ(m.Write("x", 1), 0u);
-    EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_SET_SIZE);
+    SL_EXPECT_FAIL(m.Write("x", 1), SL_E_STORAGE_SET_SIZE);
     ASSERT_TRUE(m.Seek(-1, SL_SEEK_BEGIN));  // the offset taken as unsigned: 2^64 - 1
-    EXPECT_EQ(m.Write("xy", 2), 0u);
-    EXPECT_EQ(SLGetLastError(), SL_E_BAD_SIZE);
+    SL_EXPECT_FAIL(m.Write("xy", 2), SL_E_BAD_SIZE);
     EXPECT_EQ(ReadAt(m, 0, 200), content);
   }
 }
@@ -158,14 +155,10 @@ TEST(MemoryStorage, GapsAndShrunkBytesReadAsZero) {
 
 TEST(MemoryStorage, PositionsAndNullOutputs) {
   CSLMemoryStorage m;
-  EXPECT_FALSE(m.GetPosition(nullptr));
-  EXPECT_EQ(SLGetLastError(), SL_E_NULL_OUTPUT);
-  EXPECT_FALSE(m.GetSize(nullptr));
-  EXPECT_EQ(SLGetLastError(), SL_E_NULL_OUTPUT);
-  EXPECT_EQ(m.Read(nullptr, 4), 0u);
-  EXPECT_EQ(SLGetLastError(), SL_E_NULL_OUTPUT);
-  EXPECT_EQ(m.Write(nullptr, 4), 0u);
-  EXPECT_EQ(SLGetLastError(), SL_E_NULL_DATA);
+  SL_EXPECT_FAIL(m.GetPosition(nullptr), SL_E_NULL_OUTPUT);
+  SL_EXPECT_FAIL(m.GetSize(nullptr), SL_E_NULL_OUTPUT);
+  SL_EXPECT_FAIL(m.Read(nullptr, 4), SL_E_NULL_OUTPUT);
+  SL_EXPECT_FAIL(m.Write(nullptr, 4), SL_E_NULL_DATA);
 
   ASSERT_EQ(m.Write("0123456789", 10), 10u);
   u64 position = 0;
@@ -197,8 +190,7 @@ TEST(MemoryStorage, PositionsAndNullOutputs) {
   m.GetSize(&size);
   EXPECT_EQ(size, 5u);
   EXPECT_TRUE(m.CanRead() && m.CanWrite() && m.CanSeek() && m.Flush() && m.Lock(0, 1));
-  EXPECT_EQ(m.OpenA("x", 0), false);
-  EXPECT_EQ(SLGetLastError(), SL_E_NOT_SUPPORTED);
+  SL_EXPECT_FAIL(m.OpenA("x", 0), SL_E_NOT_SUPPORTED);
 }
 
 class ProgressMemory : public CSLMemoryStorage {
@@ -216,13 +208,11 @@ TEST(MemoryStorage, CallerBufferIsFixed) {
       ASSERT_TRUE(m.AttachBuffer(buffer, 16, own));
       EXPECT_EQ(m.GetDataPointer(), buffer);
       ASSERT_TRUE(m.Seek(12, SL_SEEK_BEGIN));
-      EXPECT_EQ(m.Write("WXYZWXYZ", 8), 0u);
-      EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_SET_SIZE);
+      SL_EXPECT_FAIL(m.Write("WXYZWXYZ", 8), SL_E_STORAGE_SET_SIZE);
       EXPECT_EQ(std::string(buffer, 16), "0123456789abcdef");
       EXPECT_EQ(ReadAt(m, 0, 20), "0123456789abcdef");
       EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_EOF);
-      EXPECT_FALSE(m.SetSize(8));
-      EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_SET_SIZE);
+      SL_EXPECT_FAIL(m.SetSize(8), SL_E_STORAGE_SET_SIZE);
       ASSERT_TRUE(m.Seek(2, SL_SEEK_BEGIN));
       EXPECT_EQ(m.Write("AB", 2), 2u);
       EXPECT_EQ(std::string(buffer, 4), "01AB");

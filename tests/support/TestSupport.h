@@ -1,5 +1,25 @@
 // Helpers shared by the test programs.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <ios>
+
+#include "foundation/SLError.h"
+
 // Registers every class record of every layer, in the program's fixed order.
 void SLTestRegisterClasses();
+
+// The answer of a call and the error code it left, against the expected pair.
+inline ::testing::AssertionResult SLAnsweredWith(bool answered, bool expected, u32 code) {
+  const u32 left = SLGetLastError();
+  if (answered == expected && left == code) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "answered " << (answered ? "true" : "false") << " with 0x" << std::hex
+                                       << left << ", expected " << (expected ? "true" : "false") << " with 0x"
+                                       << code;
+}
+
+// The call answers false, null or zero and leaves `code` as the thread's error code.
+#define SL_EXPECT_FAIL(call, code) EXPECT_TRUE(SLAnsweredWith(static_cast<bool>(call), false, static_cast<u32>(code)))
+// The call answers true (non-null, non-zero) and leaves the error code clear.
+#define SL_EXPECT_OK(call) EXPECT_TRUE(SLAnsweredWith(static_cast<bool>(call), true, SL_OK))
