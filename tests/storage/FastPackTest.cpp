@@ -69,6 +69,15 @@ class VectorSource : public CSLBaseStorage {
   u64 m_pos = 0;
 };
 
+// Attaches a pack held in memory; the pack keeps the only reference to its source.
+bool AttachBytes(CSLFastFileStorage& pack, Bytes bytes) {
+  auto* source = new VectorSource(std::move(bytes));
+  const bool attached = pack.AttachContainer(source);
+  SLErrorKeeper keep;
+  source->Release();
+  return attached;
+}
+
 // Records attach progress and cancels at a chosen percentage.
 class WatchedPack : public CSLFastFileStorage {
  public:
@@ -201,9 +210,7 @@ TEST(FastPack, CrcCoversWholeVersion2PackButOnlyVersion3Directory) {
       // A corrupted directory is refused.
       Bytes corruptName = bytes;
       corruptName[28] ^= 0x20;  // first unit of the first name
-      auto* corrupt = new VectorSource(corruptName);
-      SL_EXPECT_FAIL(pack.AttachContainer(corrupt), SL_E_FASTPACK_BAD);
-      corrupt->Release();
+      SL_EXPECT_FAIL(AttachBytes(pack, corruptName), SL_E_FASTPACK_BAD);
       SL_EXPECT_FAIL(pack.OpenA("a.bin", 1), SL_E_STORAGE_NO_CONTAINER);
     }
   }
@@ -228,9 +235,7 @@ TEST(FastPack, MalformedHeadersAreBadPacks) {
   bad.push_back(signature);
   for (const Bytes& b : bad) {
     CSLFastFileStorage pack;
-    auto* source = new VectorSource(b);
-    SL_EXPECT_FAIL(pack.AttachContainer(source), SL_E_FASTPACK_BAD);
-    source->Release();
+    SL_EXPECT_FAIL(AttachBytes(pack, b), SL_E_FASTPACK_BAD);
   }
   // A truncated directory fails with the source's end-of-data code and leaves no pack.
   CSLFastFileStorage pack;
@@ -263,9 +268,7 @@ TEST(FastPack, KeyByteFollowsPositionInEntry) {
     EXPECT_EQ(bytes[at + 7], 0x80 ^ 0x44);
 
     CSLFastFileStorage pack;
-    auto* source = new VectorSource(bytes);
-    ASSERT_TRUE(pack.AttachContainer(source));
-    source->Release();
+    ASSERT_TRUE(AttachBytes(pack, bytes));
     ASSERT_TRUE(pack.OpenA("K.BIN", 0));
     Bytes split(5);
     EXPECT_EQ(pack.Read(split.data(), 3), 3u);
@@ -299,9 +302,7 @@ TEST(FastPack, PathFormsFoundOrRefused) {
   writer.AddRaw(u"only/dirs/", 12345, 99);  // a name ending in a separator makes directories only
   writer.AddRaw(u"A/..", 1, 1);             // a last component ".." makes no file
   CSLFastFileStorage pack;
-  auto* source = new VectorSource(BuildPack(writer));
-  ASSERT_TRUE(pack.AttachContainer(source));
-  source->Release();
+  ASSERT_TRUE(AttachBytes(pack, BuildPack(writer)));
 
   for (const char* path : {"a/B.TXT", "/a//b.txt", "a\\b.txt", "./a/b.txt", "a/x/../b.txt", "A/./x/../../A/b.txt"}) {
     EXPECT_TRUE(pack.OpenA(path, SL_STORAGE_READ)) << path;
@@ -310,7 +311,7 @@ TEST(FastPack, PathFormsFoundOrRefused) {
   EXPECT_TRUE(pack.OpenW(u"a/y", 0));
   EXPECT_STREQ(pack.GetNameA(), "A/y");
   for (const char* path : {"a/?/b.txt", "../a/b.txt", "a", "a/", "only/dirs", "a/x/d.txt", "b.txt", ""}) {
-    SL_EXPECT_FAIL(pack.OpenA(path, SL_STORAGE_READ), SL_E_STORAGE_OPEN) << path << path;
+    SL_EXPECT_FAIL(pack.OpenA(path, SL_STORAGE_READ), SL_E_STORAGE_OPEN) << path;
     EXPECT_STREQ(pack.GetNameA(), "") << path;  // the failed open closed the previous entry
   }
   SL_EXPECT_FAIL(pack.OpenA("a/b.txt", SL_STORAGE_WRITE), SL_E_STORAGE_FLAGS);
@@ -320,7 +321,7 @@ TEST(FastPack, PathFormsFoundOrRefused) {
   EXPECT_EQ(ListA(pack, "a/"), ListA(pack, "a/*"));
   EXPECT_EQ(ListA(pack, "\\A\\X\\*.TXT"), (std::vector<std::string>{"c.txt"}));
   for (const char* pattern : {"C:/x", "*/b.txt", "a/?/c.txt", "missing/*", ""}) {
-    SL_EXPECT_FAIL(pack.FindFirstA(pattern), SL_E_INVALID_ARG) << pattern << pattern;
+    SL_EXPECT_FAIL(pack.FindFirstA(pattern), SL_E_INVALID_ARG) << pattern;
   }
   SL_EXPECT_FAIL(pack.FindNextA(), SL_E_STORAGE_NO_SEARCH);
 }
@@ -343,9 +344,7 @@ TEST(FastPack, RawNamesBuildTheTreeOfTheirNormalisedForms) {
       writer.AddRaw(slpack::Utf8ToUtf16(name), 1, 1);
   }
   CSLFastFileStorage pack;
-  auto* source = new VectorSource(BuildPack(writer));
-  ASSERT_TRUE(pack.AttachContainer(source)) << std::hex << SLGetLastError();
-  source->Release();
+  ASSERT_TRUE(AttachBytes(pack, BuildPack(writer))) << std::hex << SLGetLastError();
 
   EXPECT_EQ(ListA(pack, "*"), (std::vector<std::string>{"Gfx/", "?/", "server/"}));
   EXPECT_EQ(ListA(pack, "gfx/*"), (std::vector<std::string>{"../", "Fondos/", "Otros/"}));
@@ -403,9 +402,7 @@ TEST(FastPack, ListingFromSourceWithoutDateHasZeroDate) {
   slpack::PackWriter writer(2, 0);
   writer.AddFile("d/f", Bytes{1});
   CSLFastFileStorage pack;
-  auto* source = new VectorSource(BuildPack(writer));
-  ASSERT_TRUE(pack.AttachContainer(source));
-  source->Release();
+  ASSERT_TRUE(AttachBytes(pack, BuildPack(writer)));
   SLStorageFindRecord* record = pack.FindFirstA("d/f");
   ASSERT_NE(record, nullptr) << std::hex << SLGetLastError();
   EXPECT_EQ(SLGetLastError(), 0u);
@@ -420,9 +417,7 @@ TEST(FastPack, ReadsStopAtEntryEnd) {
   writer.AddFile("e", data);
   writer.AddFile("after", Bytes(50, 0xEE));
   CSLFastFileStorage pack;
-  auto* source = new VectorSource(BuildPack(writer));
-  ASSERT_TRUE(pack.AttachContainer(source));
-  source->Release();
+  ASSERT_TRUE(AttachBytes(pack, BuildPack(writer)));
   ASSERT_TRUE(pack.OpenA("e", 0));
   ASSERT_TRUE(pack.Seek(96, SL_SEEK_BEGIN));
   u8 buffer[10] = {};
@@ -470,10 +465,8 @@ TEST(FastPack, StateCodesWithoutPackOrEntry) {
 
   slpack::PackWriter writer(2, 0);
   writer.AddFile("f", Bytes{1, 2});
-  auto* source = new VectorSource(BuildPack(writer));
-  ASSERT_TRUE(pack.AttachContainer(source));
-  source->Release();
-  EXPECT_EQ(pack.GetContainer(), source);
+  ASSERT_TRUE(AttachBytes(pack, BuildPack(writer)));
+  EXPECT_NE(pack.GetContainer(), nullptr);
   SL_EXPECT_FAIL(pack.GetSize(&value), SL_E_STORAGE_GET_SIZE);
   SL_EXPECT_FAIL(pack.GetPosition(&value), SL_E_STORAGE_NOT_OPEN);
   SL_EXPECT_FAIL(pack.GetPosition(nullptr), SL_E_NULL_OUTPUT);
@@ -544,9 +537,7 @@ TEST(FastPack, SlowProgressHookSeesElapsedTimeOnEveryReport) {
   slpack::PackWriter writer(3, 0);
   for (int i = 0; i < count; ++i) writer.AddFile("d/f" + std::to_string(i), Bytes{u8(i)});
   SlowPack pack;
-  auto* source = new VectorSource(BuildPack(writer));
-  ASSERT_TRUE(pack.AttachContainer(source));
-  source->Release();
+  ASSERT_TRUE(AttachBytes(pack, BuildPack(writer)));
   ASSERT_EQ(pack.elapsed.size(), size_t(count) + 3);
   EXPECT_GE(pack.elapsed[2 + 64], 64u);  // the reports before passed their time on
   for (int i = 65; i < count; ++i) EXPECT_GE(pack.elapsed[2 + i], 1u) << i;
@@ -598,9 +589,7 @@ TEST(FastPack, ReadCutShortByTheEndDoesNotReportCompletion) {
   writer.AddFile("a.bin", Pattern(100, 5));
   Bytes bytes = BuildPack(writer);
   ReadWatch pack;
-  auto* source = new VectorSource(bytes);
-  ASSERT_TRUE(pack.AttachContainer(source));
-  source->Release();
+  ASSERT_TRUE(AttachBytes(pack, bytes));
   ASSERT_TRUE(pack.OpenA("a.bin", 0));
   Bytes buffer(200);
   EXPECT_EQ(pack.Read(buffer.data(), 60), 60u);

@@ -137,7 +137,7 @@ TEST(ZipStorage, EveryArchiveReadsBackByteEqual) {
       EXPECT_EQ(ReadAll(archive.zip, rng, size), expected) << name << " " << path;
       EXPECT_TRUE(archive.zip.IsEOF());
       u8 byte;
-      SL_EXPECT_FAIL(archive.zip.Read(&byte, 1), SL_E_STORAGE_EOF) << name << " " << path << name << " " << path;
+      SL_EXPECT_FAIL(archive.zip.Read(&byte, 1), SL_E_STORAGE_EOF) << name << " " << path;
       // Back to the start and once more in one piece.
       ASSERT_TRUE(archive.zip.Seek(0, SL_SEEK_BEGIN));
       Bytes again(size + 1);
@@ -263,7 +263,7 @@ TEST(ZipStorage, BadArchivesAreRefused) {
   };
   for (const auto& c : cases) {
     Archive archive(c.name);
-    SL_EXPECT_FAIL(archive.Attach(), c.code) << c.name << c.name;
+    SL_EXPECT_FAIL(archive.Attach(), c.code) << c.name;
     SL_EXPECT_FAIL(archive.zip.OpenA("a.txt", 0), SL_E_STORAGE_NO_CONTAINER) << c.name;
   }
   CSLMemoryStorage empty;
