@@ -119,13 +119,6 @@ TEST(ObjectLifetime, MadeInPlaceSurvivesReleaseWithCountOne) {
   EXPECT_EQ(g_destroyed - before, 2);
 }
 
-TEST(ObjectLifetime, StackObjectIsNeverDeletedByRelease) {
-  CTestShape shape;
-  EXPECT_FALSE(shape.IsHeapObject());
-  EXPECT_EQ(shape.Release(), 1);
-  EXPECT_EQ(shape.GetRefCount(), 1);
-}
-
 TEST(ObjectLifetime, TemporaryBuiltForNewArgumentsDoesNotTakeTheHeapFlag) {
   // The temporary is built after the allocation and before the outer constructor.
   CTestCircle* circle = new CTestCircle(CTestShape());
@@ -222,15 +215,6 @@ TEST(ClassRecords, GuardedFactories) {
   EXPECT_TRUE(SLCallGuarded([](void* a) { ++*static_cast<int*>(a); }, &ran));
   EXPECT_EQ(ran, 1);
   EXPECT_FALSE(SLCallGuarded([](void*) { throw 1; }, nullptr));
-}
-
-TEST(ClassRecords, CommonOperationsDefaultToNotSupported) {
-  CTestShape a, b;
-  SL_EXPECT_FAIL(a.CopyTo(&b), SL_E_NOT_SUPPORTED);
-  EXPECT_FALSE(b.CopyFrom(&a));
-  SL_EXPECT_FAIL(a.Reserved3(1), SL_E_NOT_SUPPORTED);
-  EXPECT_EQ(a.Reserved6(1), 0u);
-  EXPECT_EQ(a.Reserved2(), 0u);
 }
 
 // ---- properties ---------------------------------------------------------------------------

@@ -8,7 +8,6 @@
 #include <thread>
 #include <vector>
 
-#include "foundation/SLBaseEvent.h"
 #include "foundation/SLError.h"
 #include "foundation/SLLibrary.h"
 #include "foundation/SLThread.h"
@@ -375,16 +374,4 @@ TEST(WorkerThread, SetCallbackReplacesTheCallback) {
   ASSERT_TRUE(worker.Start());
   ASSERT_TRUE(worker.Stop(5000));
   EXPECT_EQ(seen, 1234u);
-}
-
-TEST(ThreadClasses, RecordsNameTheirBases) {
-  EXPECT_STREQ(CSLThread::GetClassRecord()->name, "CSLThread");
-  EXPECT_STREQ(CSLWorkerThread::GetClassRecord()->name, "CSLWorkerThread");
-  EXPECT_EQ(CSLWorkerThread::GetClassRecord()->base, CSLThread::GetClassRecord());
-  EXPECT_EQ(CSLThread::GetClassRecord()->CreateObject, nullptr);
-  CSLEventSourceDying dying;
-  EXPECT_STREQ(dying.GetRuntimeClass()->name, "CSLEventSourceDying");
-  EXPECT_TRUE(dying.IsKindOf(CSLBaseEvent::GetClassRecord()));
-  CSLBaseEvent event;
-  EXPECT_FALSE(event.IsKindOf(CSLEventSourceDying::GetClassRecord()));
 }

@@ -29,19 +29,6 @@ std::string TempPath(const char* name) {
   return dir.Host(name);
 }
 
-std::string RunPython(const std::string& script) {
-  std::string path = TempPath("script.py");
-  std::ofstream(path) << script;
-  FILE* pipe = popen(("python3 " + path).c_str(), "r");
-  std::string output;
-  if (!pipe) return output;
-  char buffer[65536];
-  std::size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-  pclose(pipe);
-  return output;
-}
-
 std::string ToUtf8(const std::u16string& text, bool* ok = nullptr) {
   u32 size = 0;
   bool measured = SLWideToUtf8(nullptr, &size, text.c_str(), u32(text.size()), 0);
@@ -102,7 +89,7 @@ TEST(Utf8, AgreesWithPythonOverTheWholeRange) {
   std::string ours = ToUtf8(text);
   std::string path = TempPath("utf16.bin");
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(text.data()), text.size() * 2);
-  std::string expected = RunPython("import sys\nsys.stdout.buffer.write(open('" + path +
+  std::string expected = SLTestRunPython("import sys\nsys.stdout.buffer.write(open('" + path +
                                    "','rb').read().decode('utf-16-le').encode('utf-8'))\n");
   ASSERT_FALSE(expected.empty());
   EXPECT_TRUE(ours == expected);
@@ -113,7 +100,7 @@ TEST(Utf8, AgreesWithPythonOverTheWholeRange) {
 
 // For each code page: python's unit for every byte, -1 where the codec has none.
 std::vector<long> PythonDecodes(const char* codec) {
-  std::string output = RunPython(std::string("for b in range(256):\n"
+  std::string output = SLTestRunPython(std::string("for b in range(256):\n"
                                              "  try: print(ord(bytes([b]).decode('") +
                                  codec + "')))\n  except UnicodeDecodeError: print(-1)\n");
   std::vector<long> units;
@@ -349,7 +336,7 @@ TEST(CaseTables, AnsiBytesKeepTheirValueWithoutAOneBytePartner) {
   EXPECT_STREQ(SLStrUpperA(text), "CAF\xC9 \x8C");
   EXPECT_STREQ(SLStrLowerA(text), "caf\xE9 \x9C");
   // Python's view of the page agrees for every byte (full mappings of one character only).
-  std::string expected = RunPython(
+  std::string expected = SLTestRunPython(
       "import sys\nout=bytearray()\nfor b in range(256):\n"
       "  try: c=bytes([b]).decode('cp1252')\n  except UnicodeDecodeError: out.append(b); continue\n"
       "  u=c.upper()\n  try: e=u.encode('cp1252') if len(u)==1 else b'..'\n  except UnicodeEncodeError: e=b'..'\n"

@@ -115,29 +115,4 @@ TEST(StorageAttachFile, OpensAFileStorageAsTheSource) {
   SL_EXPECT_FAIL(plain.AttachFile(dir.Win("pack.DAT").c_str(), false, 0), SL_E_NOT_SUPPORTED);
 }
 
-TEST(StorageDefaults, NotSupportedAnswers) {
-  CSLMemoryStorage m;
-  CSLDateTime date;
-  date.SetToNow(false);
-  CSLBaseStorage& base = m;
-  SL_EXPECT_FAIL(base.CSLBaseStorage::GetTime(&date), SL_E_NOT_SUPPORTED);
-  EXPECT_EQ(date.GetTicks(), 0u);
-  SL_EXPECT_FAIL(base.FindFirstA("*"), SL_E_NOT_SUPPORTED);
-  SL_EXPECT_FAIL(base.MapView(), SL_E_NOT_SUPPORTED);
-  SL_EXPECT_FAIL(base.RemoveDirectoryW(u"x", true, true), SL_E_NOT_SUPPORTED);
-  SL_EXPECT_FAIL(base.ReservedB(1, 2), SL_E_NOT_SUPPORTED);
-  EXPECT_STREQ(CSLBaseStorage::GetClassRecord()->name, "CSLBaseStorage");
-  EXPECT_EQ(CSLBaseStorage::GetClassRecord()->CreateObject, nullptr);
-}
-
-TEST(StorageFindRecord, ConstructedWithAZeroDate) {
-  SLStorageFindRecord* record = SLStorageFindRecord::Create();
-  ASSERT_NE(record, nullptr);
-  EXPECT_EQ(record->nameA, nullptr);
-  EXPECT_EQ(record->time.GetTicks(), 0u);
-  EXPECT_TRUE(record->time.IsUTC());
-  EXPECT_EQ(record->privateInfo, nullptr);
-  record->DeletingDtor(1);
-}
-
 }  // namespace

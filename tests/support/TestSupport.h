@@ -3,20 +3,28 @@
 
 #include <gtest/gtest.h>
 
-#include <ios>
+#include <sstream>
+#include <string>
 
 #include "foundation/SLError.h"
 
 // Registers every class record of every layer, in the program's fixed order.
 void SLTestRegisterClasses();
 
+// Runs a python script (the trusted peer of many tests) and returns what it printed.
+std::string SLTestRunPython(const std::string& script);
+
 // The answer of a call and the error code it left, against the expected pair.
 inline ::testing::AssertionResult SLAnsweredWith(bool answered, bool expected, u32 code) {
   const u32 left = SLGetLastError();
   if (answered == expected && left == code) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "answered " << (answered ? "true" : "false") << " with 0x" << std::hex
-                                       << left << ", expected " << (expected ? "true" : "false") << " with 0x"
-                                       << code;
+  auto hex = [](u32 value) {
+    std::ostringstream text;
+    text << "0x" << std::hex << value;
+    return text.str();
+  };
+  return ::testing::AssertionFailure() << "answered " << (answered ? "true" : "false") << " with " << hex(left)
+                                       << ", expected " << (expected ? "true" : "false") << " with " << hex(code);
 }
 
 // The call answers false, null or zero and leaves `code` as the thread's error code.
