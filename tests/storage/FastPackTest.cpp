@@ -427,29 +427,21 @@ TEST(FastPack, ReadsStopAtEntryEnd) {
   SL_EXPECT_FAIL(pack.Read(buffer, 10), SL_E_STORAGE_EOF);
   SL_EXPECT_OK(pack.IsEOF());
 
-  u64 position = 7;
   ASSERT_TRUE(pack.Seek(5, SL_SEEK_END));
-  pack.GetPosition(&position);
-  EXPECT_EQ(position, 105u);
+  EXPECT_EQ(SLTestPosition(pack), 105u);
   EXPECT_EQ(pack.Read(buffer, 1), 0u);
   EXPECT_TRUE(pack.IsEOF());
   ASSERT_TRUE(pack.Seek(-200, SL_SEEK_CURRENT));
-  pack.GetPosition(&position);
-  EXPECT_EQ(position, 0u);
+  EXPECT_EQ(SLTestPosition(pack), 0u);
   ASSERT_TRUE(pack.Seek(-1, SL_SEEK_BEGIN));
-  pack.GetPosition(&position);
-  EXPECT_EQ(position, 100u);
+  EXPECT_EQ(SLTestPosition(pack), 100u);
   ASSERT_TRUE(pack.Seek(-30, SL_SEEK_END));
   ASSERT_TRUE(pack.Seek(500, SL_SEEK_CURRENT));
-  pack.GetPosition(&position);
-  EXPECT_EQ(position, 100u);
+  EXPECT_EQ(SLTestPosition(pack), 100u);
   ASSERT_TRUE(pack.Seek(-30, SL_SEEK_END));
   ASSERT_TRUE(pack.Seek(10, 7));  // unknown origin: unchanged
-  pack.GetPosition(&position);
-  EXPECT_EQ(position, 70u);
-  u64 size = 0;
-  EXPECT_TRUE(pack.GetSize(&size));
-  EXPECT_EQ(size, 100u);
+  EXPECT_EQ(SLTestPosition(pack), 70u);
+  EXPECT_EQ(SLTestSize(pack), 100u);
 }
 
 TEST(FastPack, StateCodesWithoutPackOrEntry) {

@@ -113,14 +113,11 @@ TEST(FileStorage, OpenFlags) {
   // Append: open-always creates the missing file at 0; reopening lands at the end.
   std::string log = dir.Win("log.txt");
   ASSERT_TRUE(file.OpenA(log.c_str(), 0x804));
-  u64 position = 99;
-  EXPECT_TRUE(file.GetPosition(&position));
-  EXPECT_EQ(position, 0u);
+  EXPECT_EQ(SLTestPosition(file), 0u);
   EXPECT_FALSE(file.CanWrite());  // append answers false...
   EXPECT_EQ(file.Write("12345", 5), 5u);  // ...and writes all the same
   ASSERT_TRUE(file.OpenA(log.c_str(), 4));
-  EXPECT_TRUE(file.GetPosition(&position));
-  EXPECT_EQ(position, 5u);
+  EXPECT_EQ(SLTestPosition(file), 5u);
   EXPECT_EQ(file.Write("67", 2), 2u);
   // Append is a first position, not a mode: a seek back overwrites.
   ASSERT_TRUE(file.Seek(0, SL_SEEK_BEGIN));
@@ -151,8 +148,8 @@ TEST(FileStorage, ClosedStorageAnswers) {
   EXPECT_TRUE(file.IsEOF());
   EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_NOT_OPEN);
   u64 size = 5;
-  EXPECT_FALSE(file.GetSize(&size));
-  SL_EXPECT_FAIL(size, SL_E_STORAGE_NOT_OPEN);
+  SL_EXPECT_FAIL(file.GetSize(&size), SL_E_STORAGE_NOT_OPEN);
+  EXPECT_EQ(size, 0u);
   char byte;
   SL_EXPECT_FAIL(file.Read(&byte, 1), SL_E_STORAGE_NOT_OPEN);
   SL_EXPECT_FAIL(file.MapView(), SL_E_STORAGE_NOT_OPEN);
@@ -246,15 +243,11 @@ TEST(FileStorage, SizeTimeDeleteAndTypedReads) {
   ASSERT_TRUE(file.WriteU16(0x3412));
   ASSERT_TRUE(file.WriteU32(0x12345678));
   ASSERT_TRUE(file.SetSize(4));
-  u64 size = 0, position = 0;
-  EXPECT_TRUE(file.GetSize(&size));
-  EXPECT_EQ(size, 4u);
-  EXPECT_TRUE(file.GetPosition(&position));
-  EXPECT_EQ(position, 4u);
+  EXPECT_EQ(SLTestSize(file), 4u);
+  EXPECT_EQ(SLTestPosition(file), 4u);
   // A size no seek can reach fails as the seek does and leaves the file alone.
   SL_EXPECT_FAIL(file.SetSize(~0ull), SL_E_STORAGE_SEEK);
-  EXPECT_TRUE(file.GetSize(&size));
-  EXPECT_EQ(size, 4u);
+  EXPECT_EQ(SLTestSize(file), 4u);
   ASSERT_TRUE(file.Seek(0, SL_SEEK_BEGIN));
   u16 big = 0;
   EXPECT_TRUE(file.ReadU16BE(&big));
@@ -264,8 +257,7 @@ TEST(FileStorage, SizeTimeDeleteAndTypedReads) {
   EXPECT_TRUE(file.IsEOF());
   // An origin outside 0..2 leaves the position and succeeds.
   EXPECT_TRUE(file.Seek(-3, 7));
-  EXPECT_TRUE(file.GetPosition(&position));
-  EXPECT_EQ(position, 4u);
+  EXPECT_EQ(SLTestPosition(file), 4u);
 
   CSLDateTime created;
   ASSERT_TRUE(file.GetTime(&created));
@@ -376,11 +368,8 @@ TEST(FileStorageApi, MissingFunctionsFallBackOrFail) {
     SwapEntry size(&api->m_pGetFileSizeEx, CSLFileStorageInternal::PGetFileSizeEx(nullptr));
     SwapEntry lock(&api->m_pLockFileEx, CSLFileStorageInternal::PLockFileEx(nullptr));
     EXPECT_TRUE(file.Seek(4, SL_SEEK_BEGIN));
-    u64 value = 0;
-    EXPECT_TRUE(file.GetPosition(&value));
-    EXPECT_EQ(value, 4u);
-    EXPECT_TRUE(file.GetSize(&value));
-    EXPECT_EQ(value, 10u);
+    EXPECT_EQ(SLTestPosition(file), 4u);
+    EXPECT_EQ(SLTestSize(file), 10u);
     EXPECT_TRUE(file.Lock(0, 1));
     EXPECT_TRUE(file.Unlock(0, 1));
   }

@@ -32,9 +32,7 @@ class FragmentTest : public ::testing::Test {
 
 TEST_F(FragmentTest, ReadsStayInsideTheWindow) {
   ASSERT_TRUE(fragment.SetWindow(100, 50));
-  u64 size = 0;
-  EXPECT_TRUE(fragment.GetSize(&size));
-  EXPECT_EQ(size, 50u);
+  EXPECT_EQ(SLTestSize(fragment), 50u);
   std::string buffer(80, '\x7F');
   EXPECT_EQ(fragment.Read(buffer.data(), 80), 50u);
   EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_EOF);
@@ -44,14 +42,10 @@ TEST_F(FragmentTest, ReadsStayInsideTheWindow) {
   EXPECT_TRUE(fragment.IsEOF());
   // Seeks are cut to the window; the source follows.
   ASSERT_TRUE(fragment.Seek(-10, SL_SEEK_END));
-  u64 position = 0;
-  fragment.GetPosition(&position);
-  EXPECT_EQ(position, 40u);
-  source->GetPosition(&position);
-  EXPECT_EQ(position, 140u);
+  EXPECT_EQ(SLTestPosition(fragment), 40u);
+  EXPECT_EQ(SLTestPosition(*source), 140u);
   ASSERT_TRUE(fragment.Seek(500, SL_SEEK_BEGIN));
-  fragment.GetPosition(&position);
-  EXPECT_EQ(position, 50u);
+  EXPECT_EQ(SLTestPosition(fragment), 50u);
 }
 
 TEST(Fragment, AFullBlockReadStaysInTheCallersBuffer) {
@@ -73,9 +67,7 @@ TEST_F(FragmentTest, WindowBounds) {
   SL_EXPECT_FAIL(fragment.SetWindow(1001, 0), SL_E_STORAGE_OUT_OF_RANGE);
   SL_EXPECT_FAIL(fragment.SetWindow(10, ~0ull), SL_E_STORAGE_OUT_OF_RANGE);  // offset + length overflows
   EXPECT_TRUE(fragment.SetWindow(1000, 0));
-  u64 size = 9;
-  EXPECT_TRUE(fragment.GetSize(&size));
-  EXPECT_EQ(size, 0u);
+  EXPECT_EQ(SLTestSize(fragment), 0u);
   SL_EXPECT_FAIL(fragment.SetSize(10), SL_E_STORAGE_SET_SIZE);
 }
 
@@ -108,8 +100,7 @@ TEST_F(FragmentTest, NamesCloseAndDetach) {
   EXPECT_EQ(std::u16string(fragment.GetNameW()), u"(buffered)");
   fragment.Close();
   u64 size = 5;
-  EXPECT_TRUE(fragment.GetSize(&size));
-  EXPECT_EQ(size, 0u);
+  EXPECT_EQ(SLTestSize(fragment), 0u);
   EXPECT_EQ(fragment.GetContainer(), source);
   // A new window on the same source after closing.
   EXPECT_TRUE(fragment.SetWindow(0, 10));

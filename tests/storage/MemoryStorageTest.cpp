@@ -31,9 +31,7 @@ TEST(MemoryStorage, ChunkedGrowthAndReadsAcrossChunks) {
   EXPECT_EQ(m.GetCapacity(), 32768u);
   EXPECT_EQ(m.Write(tail.data(), tail.size()), tail.size());
   EXPECT_EQ(m.GetCapacity(), 65536u);
-  u64 size = 0;
-  EXPECT_TRUE(m.GetSize(&size));
-  EXPECT_EQ(size, 40010u);
+  EXPECT_EQ(SLTestSize(m), 40010u);
   EXPECT_EQ(ReadAt(m, 0, 40010), head + tail);
   EXPECT_EQ(ReadAt(m, 32760, 20), (head + tail).substr(32760, 20));
   EXPECT_EQ(m.GetDataPointer(), nullptr);
@@ -115,9 +113,7 @@ TEST(MemoryStorage, SizesThatDoNotFitAreRefusedAndChangeNothing) {
                                  : std::vector<u64>{capacity + 0x100000000ull, capacity + 0xFFFFFFF0ull, ~0ull - 10};
     for (u64 size : sizes) {
       SL_EXPECT_FAIL(m.SetSize(size), SL_E_STORAGE_SET_SIZE) << size;
-      u64 now = 0;
-      m.GetSize(&now);
-      EXPECT_EQ(now, 100u);
+      EXPECT_EQ(SLTestSize(m), 100u);
       EXPECT_EQ(m.GetCapacity(), capacity);
     }
     // A write far out is refused the same way and writes nothing.
@@ -133,9 +129,7 @@ TEST(MemoryStorage, GapsAndShrunkBytesReadAsZero) {
   CSLMemoryStorage m;
   ASSERT_TRUE(m.Seek(100, SL_SEEK_BEGIN));
   ASSERT_EQ(m.Write("z", 1), 1u);
-  u64 size = 0;
-  m.GetSize(&size);
-  EXPECT_EQ(size, 101u);
+  EXPECT_EQ(SLTestSize(m), 101u);
   EXPECT_EQ(ReadAt(m, 0, 101), std::string(100, '\0') + "z");
 
   // Bytes cut off by a shrink do not come back with a later growth.
@@ -161,34 +155,25 @@ TEST(MemoryStorage, PositionsAndNullOutputs) {
   SL_EXPECT_FAIL(m.Write(nullptr, 4), SL_E_NULL_DATA);
 
   ASSERT_EQ(m.Write("0123456789", 10), 10u);
-  u64 position = 0;
   ASSERT_TRUE(m.Seek(-3, SL_SEEK_CURRENT));
-  m.GetPosition(&position);
-  EXPECT_EQ(position, 7u);
+  EXPECT_EQ(SLTestPosition(m), 7u);
   ASSERT_TRUE(m.Seek(100, SL_SEEK_CURRENT));  // forward stops at the size
-  m.GetPosition(&position);
-  EXPECT_EQ(position, 10u);
+  EXPECT_EQ(SLTestPosition(m), 10u);
   ASSERT_TRUE(m.Seek(-100, SL_SEEK_END));     // back stops at 0
-  m.GetPosition(&position);
-  EXPECT_EQ(position, 0u);
+  EXPECT_EQ(SLTestPosition(m), 0u);
   ASSERT_TRUE(m.Seek(5, SL_SEEK_END));        // past the end from the end is allowed
-  m.GetPosition(&position);
-  EXPECT_EQ(position, 15u);
+  EXPECT_EQ(SLTestPosition(m), 15u);
   ASSERT_TRUE(m.SetSize(4));                   // a shrink below the position moves it
-  m.GetPosition(&position);
-  EXPECT_EQ(position, 4u);
+  EXPECT_EQ(SLTestPosition(m), 4u);
   // From beyond the end a forward move from the current position stops at the size
   // too, so the next write lands there and leaves no gap.
   for (i64 forward : {0, 3}) {
     ASSERT_TRUE(m.Seek(50, SL_SEEK_BEGIN));
     ASSERT_TRUE(m.Seek(forward, SL_SEEK_CURRENT));
-    m.GetPosition(&position);
-    EXPECT_EQ(position, 4u) << forward;
+    EXPECT_EQ(SLTestPosition(m), 4u) << forward;
   }
   ASSERT_EQ(m.Write("!", 1), 1u);
-  u64 size = 0;
-  m.GetSize(&size);
-  EXPECT_EQ(size, 5u);
+  EXPECT_EQ(SLTestSize(m), 5u);
   EXPECT_TRUE(m.CanRead() && m.CanWrite() && m.CanSeek() && m.Flush() && m.Lock(0, 1));
   SL_EXPECT_FAIL(m.OpenA("x", 0), SL_E_NOT_SUPPORTED);
 }

@@ -27,6 +27,18 @@ inline ::testing::AssertionResult SLAnsweredWith(bool answered, bool expected, u
                                        << ", expected " << (expected ? "true" : "false") << " with " << hex(code);
 }
 
+// What a storage reports as its position and its size (all ones where it fails).
+template <class Storage>
+u64 SLTestPosition(Storage& storage) {
+  u64 value = 0;
+  return storage.GetPosition(&value) ? value : ~0ull;
+}
+template <class Storage>
+u64 SLTestSize(Storage& storage) {
+  u64 value = 0;
+  return storage.GetSize(&value) ? value : ~0ull;
+}
+
 // The call answers false, null or zero and leaves `code` as the thread's error code.
 #define SL_EXPECT_FAIL(call, code) EXPECT_TRUE(SLAnsweredWith(static_cast<bool>(call), false, static_cast<u32>(code)))
 // The call answers true (non-null, non-zero) and leaves the error code clear.
