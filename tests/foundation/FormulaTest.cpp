@@ -97,13 +97,13 @@ TEST(Formula, NumbersFaultAtTheirCharacter) {
   const Row rows[] = {
       {"0x1F", 31, 0, 0},
       {"0XfF", 255, 0, 0},
-      {"0x1F+1", 0, 0x80002009, 4},             // a hex number runs to the end of the text
+      {"0x1F+1", 0, SL_E_FORMULA_BAD_NUMBER, 4},             // a hex number runs to the end of the text
       {"0x123456789ABCDEF", 81985529216486895.0, 0, 0},
-      {"0x123456789ABCDEF0", 0, 0x80002009, 17},  // 16th digit
-      {"1234567890123456", 0, 0x80002009, 15},
-      {"1.1234567890123456", 0, 0x80002009, 17},
-      {"1.5.2", 0, 0x80002009, 0},              // second separator: at the number's start
-      {"2+1.5.2", 0, 0x80002009, 2},
+      {"0x123456789ABCDEF0", 0, SL_E_FORMULA_BAD_NUMBER, 17},  // 16th digit
+      {"1234567890123456", 0, SL_E_FORMULA_BAD_NUMBER, 15},
+      {"1.1234567890123456", 0, SL_E_FORMULA_BAD_NUMBER, 17},
+      {"1.5.2", 0, SL_E_FORMULA_BAD_NUMBER, 0},              // second separator: at the number's start
+      {"2+1.5.2", 0, SL_E_FORMULA_BAD_NUMBER, 2},
       {"AVG(0x10,1)", 8.5, 0, 0},               // inside an argument the text ends at the ","
   };
   CheckRows(solver, rows, std::size(rows));
@@ -140,20 +140,20 @@ TEST(Formula, FractionDigitsWeighTheirOwnPowerOfTen) {
 TEST(Formula, SyntaxFaultsAndPositions) {
   CSLFormulaSolver solver;
   const Row rows[] = {
-      {"1 2", 0, 0x8006000f, 2},
-      {"1 X", 0, 0x8006000f, 2},
-      {"(1 2)", 0, 0x8006000f, 3},
-      {"1 'a'", 0, 0x8006000f, 2},
-      {"1/0", 0, 0x80002008, 2},                  // just after the "/"
-      {"1/0.00000000001", 0, 0x80002008, 2},
-      {"5%0", 0, 0x80002008, 2},
-      {"1 + $", 0, 0x80060002, 4},
-      {"1 +\x01", 0, 0x80060007, 3},
-      {"'ab'", 0, 0x80060007, 0},
-      {"'a", 0, 0x80060007, 0},
-      {"(1<2<3)", 0, 0x8006000c, 4},
-      {"AVG(1,2", 0, 0x8006000c, 7},
-      {"5+=3", 0, 0x8006000f, 2},
+      {"1 2", 0, SL_E_FORMULA_UNEXPECTED_TOKEN, 2},
+      {"1 X", 0, SL_E_FORMULA_UNEXPECTED_TOKEN, 2},
+      {"(1 2)", 0, SL_E_FORMULA_UNEXPECTED_TOKEN, 3},
+      {"1 'a'", 0, SL_E_FORMULA_UNEXPECTED_TOKEN, 2},
+      {"1/0", 0, SL_E_FORMULA_DIVISION_BY_ZERO, 2},                  // just after the "/"
+      {"1/0.00000000001", 0, SL_E_FORMULA_DIVISION_BY_ZERO, 2},
+      {"5%0", 0, SL_E_FORMULA_DIVISION_BY_ZERO, 2},
+      {"1 + $", 0, SL_E_FORMULA_BAD_CHARACTER, 4},
+      {"1 +\x01", 0, SL_E_FORMULA_CONTROL_CHARACTER, 3},
+      {"'ab'", 0, SL_E_FORMULA_CONTROL_CHARACTER, 0},
+      {"'a", 0, SL_E_FORMULA_CONTROL_CHARACTER, 0},
+      {"(1<2<3)", 0, SL_E_FORMULA_PAREN_EXPECTED, 4},
+      {"AVG(1,2", 0, SL_E_FORMULA_PAREN_EXPECTED, 7},
+      {"5+=3", 0, SL_E_FORMULA_UNEXPECTED_TOKEN, 2},
   };
   CheckRows(solver, rows, std::size(rows));
   SL_EXPECT_FAIL(solver.Evaluate(nullptr, nullptr, nullptr), SL_E_NULL_DATA);
@@ -169,34 +169,34 @@ TEST(Formula, FunctionsAndTheirFaults) {
       {"AVG(1,2,3,6)", 3, 0, 0},
       {"AVG( 4 )", 4, 0, 0},
       {"AVG(1,,5)", 2, 0, 0},  // an empty argument is 0
-      {"AVG()", 0, 0x8000100c, 0},
-      {"AVG( )", 0, 0x8000100c, 0},
-      {"1+AVG()", 0, 0x8000100c, 2},
-      {"SIN(1,2)", 0, 0x8000100c, 0},
-      {"sin(0)", 0, 0x8003000b, 0},
-      {"SQRT(-1)", 0, 0x80002009, 5},
-      {"2*SQRT( -1)", 0, 0x80002009, 7},
+      {"AVG()", 0, SL_E_FORMULA_NO_OVERLOAD, 0},
+      {"AVG( )", 0, SL_E_FORMULA_NO_OVERLOAD, 0},
+      {"1+AVG()", 0, SL_E_FORMULA_NO_OVERLOAD, 2},
+      {"SIN(1,2)", 0, SL_E_FORMULA_NO_OVERLOAD, 0},
+      {"sin(0)", 0, SL_E_FORMULA_UNKNOWN_FUNCTION, 0},
+      {"SQRT(-1)", 0, SL_E_FORMULA_BAD_NUMBER, 5},
+      {"2*SQRT( -1)", 0, SL_E_FORMULA_BAD_NUMBER, 7},
       {"SQRT(-0.00000000001)", 0, 0, 0},
       {"SQRT(16)", 4, 0, 0},
       {"SQR(3)+ABS(-2)", 11, 0, 0},
       {"INV(4)", 0.25, 0, 0},
-      {"INV(0)", 0, 0x80002009, 4},
+      {"INV(0)", 0, SL_E_FORMULA_BAD_NUMBER, 4},
       {"RAD(-90)", 270 * pi / 180, 0, 0},
       {"RAD(360)", 0, 0, 0},
       {"DEG(PI)", 180, 0, 0},
       {"SIN(PI/2)+COS(0)", 2, 0, 0},
-      {"ACOSH(1)", 0, 0x80002009, 6},
-      {"ATANH(1)", 0, 0x80002009, 6},
+      {"ACOSH(1)", 0, SL_E_FORMULA_BAD_NUMBER, 6},
+      {"ATANH(1)", 0, SL_E_FORMULA_BAD_NUMBER, 6},
       {"ATANH(0.5)", std::atanh(0.5), 0, 0},
       {"LOG(E,10)", 1, 0, 0},
-      {"LOG(0,10)", 0, 0x80002009, 4},
+      {"LOG(0,10)", 0, SL_E_FORMULA_BAD_NUMBER, 4},
       {"LOG10(1000)", 3, 0, 0},
       {"LOG2(8)", 3, 0, 0},
       {"EXP(0)+LN(1)", 1, 0, 0},
-      {"COTAN(0)", 0, 0x80002009, 6},
+      {"COTAN(0)", 0, SL_E_FORMULA_BAD_NUMBER, 6},
       {"ASINH(0)", 0, 0, 0},
       {"ABS(AVG(-2,(3-9)))", 4, 0, 0},
-      {"AVG(1,(2,3))", 0, 0x80060002, 8},  // inside parentheses a "," is no token
+      {"AVG(1,(2,3))", 0, SL_E_FORMULA_BAD_CHARACTER, 8},  // inside parentheses a "," is no token
   };
   CheckRows(solver, rows, std::size(rows));
 }
@@ -209,9 +209,9 @@ TEST(Formula, Assignments) {
       {"(Y = 2) * Y", 4, 0, 0},
       {"X = X + 1", 4, 0, 0},
       {"X == 4", 1, 0, 0},
-      {"PI = 3", 0, 0x80040001, 0},
-      {"E = 1", 0, 0x80040001, 0},
-      {"Z =", 0, 0x80040002, 3},
+      {"PI = 3", 0, SL_E_FORMULA_CONSTANT_ASSIGNED, 0},
+      {"E = 1", 0, SL_E_FORMULA_CONSTANT_ASSIGNED, 0},
+      {"Z =", 0, SL_E_FORMULA_EMPTY_ASSIGNMENT, 3},
       {"AVG(Q = 5, Q)", 5, 0, 0},
   };
   CheckRows(solver, rows, std::size(rows));

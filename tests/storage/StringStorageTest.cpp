@@ -191,7 +191,7 @@ TEST(StringStorage, HugeClaimedSizesAreRefused) {
   storage.data = "abc";
   CSLStringWide text;
   storage.claimedSize = 0x100000000ull;
-  SL_EXPECT_FAIL(text.LoadFromStorage(&storage), 0x80020012u);
+  SL_EXPECT_FAIL(text.LoadFromStorage(&storage), 0x80020012u);  // too large
   // Sizes whose rounding to 32 bytes would wrap, and anything past 64 MiB.
   storage.claimedSize = 0xFFFFFFF0ull;
   SL_EXPECT_FAIL(text.LoadFromStorage(&storage), SL_E_OUT_OF_MEMORY);
