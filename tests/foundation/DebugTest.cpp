@@ -48,17 +48,6 @@ TEST(DebugOutput, Utf16OnlyGetsPiecesOf250) {
   EXPECT_EQ(g_wide.size(), 2u);
 }
 
-TEST(DebugOutput, NumbersInDecimal) {
-  CaptureDebugOutput();
-  SLDebugPrintNumber(0);
-  SLDebugPrint("|");
-  SLDebugPrintNumber(4294967295u);
-  SLDebugPrint("|");
-  SLDebugPrintNumber(1200);
-  EXPECT_EQ(g_narrow, "0|4294967295|1200");
-  EXPECT_EQ(SLGetLastError(), 0u);
-}
-
 TEST(DebugOutput, FreedThreadDataSlotIsReported) {
   CaptureDebugOutput();
   struct Data : CSLBaseThreadData {};

@@ -17,6 +17,7 @@
 #include "platform/kernel32/Handles.h"
 #include "platform/kernel32/Modules.h"
 #include "tests/foundation/ChildProcess.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -341,8 +342,8 @@ TEST(LibraryBindingChild, LongestName) {
   char target[4096];
   ASSERT_GT(GetModuleFileNameA(zlib, target, sizeof(target)), 0u);
 
-  const std::string root = (std::filesystem::temp_directory_path() / ("sl_long_" + std::to_string(getpid()))).string();
-  std::string dir = root;
+  const TempDir temp;
+  std::string dir = temp.Host();
   while (1022 - dir.size() > 250) dir += "/" + std::string(200, 'd');
   std::filesystem::create_directories(dir);
   const std::string link = dir + "/" + std::string(1022 - dir.size(), 'z');
@@ -350,6 +351,5 @@ TEST(LibraryBindingChild, LongestName) {
   std::filesystem::create_symlink(target, link);
   const std::u16string wide(link.begin(), link.end());
   EXPECT_NE(SLLoadLibrary(wide.c_str()), nullptr);
-  std::filesystem::remove_all(root);
   SL_CHILD_DONE();
 }
