@@ -48,7 +48,7 @@ bool SLArrayGrow(SLArrayHeader* header, u32 elementSize, u32 neededCount) {
   header->data = block;
   header->capacity = u32(capacity);
   if (!block) header->count = 0;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool SLArrayInsertAt(SLArrayHeader* header, u32 elementSize, const void* value, u32 index) {
@@ -62,7 +62,7 @@ bool SLArrayInsertAt(SLArrayHeader* header, u32 elementSize, const void* value, 
   if (tail) SLMemMove(At(header, elementSize, index + 1), At(header, elementSize, index), tail * elementSize);
   SLMemCopy(At(header, elementSize, index), value, elementSize);
   ++header->count;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool SLArrayRemoveAt(SLArrayHeader* header, u32 elementSize, u32 index, u32 count) {
@@ -73,7 +73,7 @@ bool SLArrayRemoveAt(SLArrayHeader* header, u32 elementSize, u32 index, u32 coun
   header->count -= count;
   // The vacated places read as zero again, as after a growth.
   SLMemSet(At(header, elementSize, header->count), 0, count * elementSize);
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool SLArraySetSize(SLArrayHeader* header, u32 elementSize, u32 newCount) {
@@ -82,13 +82,13 @@ bool SLArraySetSize(SLArrayHeader* header, u32 elementSize, u32 newCount) {
   if (newCount > header->count)
     SLMemSet(At(header, elementSize, header->count), 0, (newCount - header->count) * elementSize);
   header->count = newCount;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool SLArrayReserve(SLArrayHeader* header, u32 elementSize, u32 capacity) {
   if (capacity > header->capacity && !SLArrayGrow(header, elementSize, capacity)) return false;
   if (header->count > header->capacity) header->count = header->capacity;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 void SLArrayFreeAll(SLArrayHeader* header) {
@@ -99,10 +99,7 @@ void SLArrayFreeAll(SLArrayHeader* header) {
   header->capacity = 0;
 }
 
-void SLArrayFreeElement(const void* element) {
-  SLErrorKeeper keep;
-  SLFree(const_cast<void*>(element));
-}
+void SLArrayFreeElement(const void* element) { SLInternals::SLFreeKeepingError(const_cast<void*>(element)); }
 
 bool SLArray16InsertAt(SLArrayHeader* header, const void* element, u32 index) {
   return SLArrayInsertAt(header, 16, element, index);
@@ -126,7 +123,7 @@ bool CSLCircularBuffer::SetCapacity(u32 bytes) {
     SLFree(m_buffer);
     m_buffer = nullptr;
     m_capacity = m_readPos = m_used = 0;
-    return SLFail(SL_OK, true);
+    return SLSucceed(true);
   }
   if (m_buffer && m_used > bytes) return SLFail(SL_E_BUFFER_TOO_SMALL, false);
   u64 rounded;
@@ -146,7 +143,7 @@ bool CSLCircularBuffer::SetCapacity(u32 bytes) {
   m_buffer = block;
   m_capacity = u32(rounded);
   m_readPos = 0;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 namespace {
@@ -171,7 +168,7 @@ bool CSLCircularBuffer::GetReadRegions(u8** pointer1, u32* length1, u8** pointer
   } else if (length1) {
     *length1 = m_used;
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLCircularBuffer::GetWriteRegions(u8** pointer1, u32* length1, u8** pointer2, u32* length2) const {
@@ -189,7 +186,7 @@ bool CSLCircularBuffer::GetWriteRegions(u8** pointer1, u32* length1, u8** pointe
   } else if (length1) {
     *length1 = free;
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLCircularBuffer::CommitRead(u32 n) {
@@ -199,14 +196,14 @@ bool CSLCircularBuffer::CommitRead(u32 n) {
   if (position >= m_capacity) position -= m_capacity;
   m_readPos = u32(position);
   m_used -= n;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLCircularBuffer::CommitWrite(u32 n) {
   if (!m_buffer) return SLFail(SL_E_NOT_INITIALISED, false);
   if (n > m_capacity - m_used) return SLFail(SL_E_BAD_SIZE, false);
   m_used += n;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLCircularBuffer::Write(const void* data, u32 size, bool grow) {

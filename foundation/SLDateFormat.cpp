@@ -209,7 +209,7 @@ bool RunFormatter(CSLStringWide* out, const CSLDateTime& date, const SLWChar* fo
     u32 code = SLGetLastError(false);
     return SLFail(code ? code : SL_E_INVALID_ARG, false);
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 }  // namespace

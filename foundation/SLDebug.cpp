@@ -12,26 +12,26 @@ CMXDebugHelper* g_debugHelper = nullptr;
 CMXDebugHelper::~CMXDebugHelper() {
   if (m_kernel32) SLFreeLibrary(m_kernel32);
   m_kernel32 = nullptr;
-  m_outputA = nullptr;
-  m_outputW = nullptr;
+  m_pOutputDebugStringA = nullptr;
+  m_pOutputDebugStringW = nullptr;
 }
 
 bool CMXDebugHelper::Initialize() {
   m_kernel32 = SLLoadLibrary(u"kernel32.dll");
   if (m_kernel32) {
-    SLBindProc(m_kernel32, u"OutputDebugStringA", &m_outputA);
-    SLBindProc(m_kernel32, u"OutputDebugStringW", &m_outputW);
+    SLBindProc(m_kernel32, u"OutputDebugStringA", &m_pOutputDebugStringA);
+    SLBindProc(m_kernel32, u"OutputDebugStringW", &m_pOutputDebugStringW);
   }
   return true;
 }
 
 void CMXDebugHelper::Output(const char* text) const {
   if (!text || !*text) return;
-  if (m_outputA) {
-    m_outputA(text);
+  if (m_pOutputDebugStringA) {
+    m_pOutputDebugStringA(text);
     return;
   }
-  if (!m_outputW) return;
+  if (!m_pOutputDebugStringW) return;
   constexpr u32 kPiece = 250;
   SLWChar piece[kPiece + 1];
   u32 used = 0;
@@ -39,13 +39,13 @@ void CMXDebugHelper::Output(const char* text) const {
     piece[used++] = SLAnsiCharToWide(u8(*p), 0);
     if (used == kPiece) {
       piece[used] = 0;
-      m_outputW(piece);
+      m_pOutputDebugStringW(piece);
       used = 0;
     }
   }
   if (used) {
     piece[used] = 0;
-    m_outputW(piece);
+    m_pOutputDebugStringW(piece);
   }
 }
 

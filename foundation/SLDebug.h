@@ -24,8 +24,8 @@ class CMXDebugHelper : public CSLBaseOODClass {
   void Output(const char* text) const;
 
   HMODULE m_kernel32 = nullptr;
-  OutputAFunc m_outputA = nullptr;
-  OutputWFunc m_outputW = nullptr;
+  OutputAFunc m_pOutputDebugStringA = nullptr;
+  OutputWFunc m_pOutputDebugStringW = nullptr;
 };
 
 // The service's instance variable (null until first use).

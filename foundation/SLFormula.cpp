@@ -6,6 +6,7 @@
 #include "foundation/SLError.h"
 #include "foundation/SLFormulaInternal.h"
 #include "foundation/SLMemory.h"
+#include "foundation/SLWideText.h"
 
 SL_IMPLEMENT_CLASS(CSLFormulaOperator, CSLObject)
 SL_IMPLEMENT_CLASS(CSLFormulaFunction, CSLObject)
@@ -176,19 +177,6 @@ const SLFormulaBuiltinRow kSLFormulaBuiltins[24] = {
 
 namespace {
 
-char* CopyText(const char* text, u32 length) {
-  char* copy = static_cast<char*>(SLAlloc(length + 1));
-  if (!copy) return nullptr;
-  std::memcpy(copy, text, length);
-  copy[length] = 0;
-  return copy;
-}
-
-u32 TextLength(const char* text) {
-  size_t n = text ? std::strlen(text) : 0;
-  return n > 0x7FFFFFFF ? 0x7FFFFFFF : u32(n);
-}
-
 template <class Entry>
 void InsertByLength(Entry** head, Entry* entry) {
   Entry** link = head;
@@ -197,27 +185,115 @@ void InsertByLength(Entry** head, Entry* entry) {
   *link = entry;
 }
 
-void FreeOperatorEntry(SLFormulaOperatorEntry* entry) {
-  entry->op->Release();
-  SLFree(entry->symbol);
+// The operator and function lists differ only in what an entry holds; an entry is told
+// apart from the others of its list by its text together with the precedence or the
+// argument count.
+struct OperatorList {
+  using Entry = SLFormulaOperatorEntry;
+  using Object = CSLFormulaOperator;
+  static constexpr u32 kExists = SL_E_FORMULA_OPERATOR_EXISTS;
+  static constexpr u32 kNotFound = SL_E_FORMULA_OPERATOR_NOT_FOUND;
+  static Entry*& Head(SLFormulaSolverBlock* block) { return block->operators; }
+  static constexpr u32 kBadKey = SL_E_FORMULA_BAD_PRECEDENCE;
+  static constexpr u32 kBadText = SL_E_FORMULA_BAD_SYMBOL;
+  static i32 Key(Object* op) { return op->GetPrecedence(); }
+  static bool KeyValid(i32 precedence) { return precedence >= 1 && precedence <= 7; }
+  static const char* Text(Object* op) { return op->GetSymbol(); }
+  static bool Matches(const Entry* e, i32 precedence, const char* symbol, u32 length) {
+    return e->precedence == precedence && e->length == length && std::memcmp(e->symbol, symbol, length) == 0;
+  }
+  static bool Fill(Entry* e, Object* op, i32 precedence, const char* symbol, u32 length) {
+    e->symbol = SLDuplicateText(symbol, length);
+    e->op = op;
+    e->length = length;
+    e->precedence = precedence;
+    return e->symbol != nullptr;
+  }
+  static void FreeTexts(Entry* e) { SLFree(e->symbol); }
+  static Object* Held(Entry* e) { return e->op; }
+};
+
+struct FunctionList {
+  using Entry = SLFormulaFunctionEntry;
+  using Object = CSLFormulaFunction;
+  static constexpr u32 kExists = SL_E_FORMULA_FUNCTION_EXISTS;
+  static constexpr u32 kNotFound = SL_E_FORMULA_UNKNOWN_FUNCTION;
+  static Entry*& Head(SLFormulaSolverBlock* block) { return block->functions; }
+  static constexpr u32 kBadKey = SL_E_FORMULA_BAD_ARG_COUNT;
+  static constexpr u32 kBadText = SL_E_FORMULA_BAD_FUNCTION_NAME;
+  static i32 Key(Object* function) { return function->GetArgCount(); }
+  static bool KeyValid(i32 argCount) { return argCount >= -1; }  // -1: any number
+  static const char* Text(Object* function) { return function->GetName(); }
+  static bool Matches(const Entry* e, i32 argCount, const char* name, u32 length) {
+    return e->argCount == argCount && e->length == length && std::memcmp(e->name, name, length) == 0;
+  }
+  static bool Fill(Entry* e, Object* function, i32 argCount, const char* name, u32 length) {
+    const char* description = function->GetDescription();
+    e->name = SLDuplicateText(name, length);
+    e->description = description ? SLDuplicateText(description, SLTextLength(description)) : nullptr;
+    e->function = function;
+    e->argCount = argCount;
+    e->length = length;
+    return e->name && (!description || e->description);
+  }
+  static void FreeTexts(Entry* e) {
+    SLFree(e->name);
+    SLFree(e->description);
+  }
+  static Object* Held(Entry* e) { return e->function; }
+};
+
+template <class List>
+void FreeEntry(typename List::Entry* entry) {
+  List::Held(entry)->Release();
+  List::FreeTexts(entry);
   SLFree(entry);
 }
 
-void FreeFunctionEntry(SLFormulaFunctionEntry* entry) {
-  entry->function->Release();
-  SLFree(entry->name);
-  SLFree(entry->description);
-  SLFree(entry);
+// Adds the object's entry, refused when one with the same text and key is there, or
+// removes it, refused when none is. The object's checks come first, then the solver's
+// block is made (GetBlock).
+template <class List, class GetBlock>
+bool ChangeEntry(typename List::Object* object, bool add, GetBlock getBlock) {
+  using Entry = typename List::Entry;
+  if (!object) return SLFail(SL_E_NULL_DATA, false);
+  const i32 key = List::Key(object);
+  if (!List::KeyValid(key)) return SLFail(List::kBadKey, false);
+  const char* text = List::Text(object);
+  const u32 length = SLTextLength(text);
+  if (length == 0) return SLFail(List::kBadText, false);
+  SLFormulaSolverBlock* block = getBlock();
+  if (!block) return false;
+  Entry** link = &List::Head(block);
+  while (*link && !List::Matches(*link, key, text, length)) link = &(*link)->next;
+  if (!add) {
+    if (!*link) return SLFail(List::kNotFound, false);
+    Entry* e = *link;
+    *link = e->next;
+    FreeEntry<List>(e);
+    return SLSetLastError(SL_OK);
+  }
+  if (*link) return SLFail(List::kExists, false);
+  auto* entry = static_cast<Entry*>(SLAllocZero(u32(sizeof(Entry))));
+  if (!entry) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  if (!List::Fill(entry, object, key, text, length)) {
+    List::FreeTexts(entry);
+    SLFree(entry);
+    return SLFail(SL_E_OUT_OF_MEMORY, false);
+  }
+  object->AddRef();
+  InsertByLength(&List::Head(block), entry);
+  return SLSetLastError(SL_OK);
 }
 
 void FreeBlock(SLFormulaSolverBlock* block) {
   while (SLFormulaOperatorEntry* e = block->operators) {
     block->operators = e->next;
-    FreeOperatorEntry(e);
+    FreeEntry<OperatorList>(e);
   }
   while (SLFormulaFunctionEntry* e = block->functions) {
     block->functions = e->next;
-    FreeFunctionEntry(e);
+    FreeEntry<FunctionList>(e);
   }
   while (SLFormulaVariableEntry* e = block->variables) {
     block->variables = e->next;
@@ -228,27 +304,6 @@ void FreeBlock(SLFormulaSolverBlock* block) {
   for (CSLFormulaOperator* op : block->defaultOperators)
     if (op) op->Release();
   SLFree(block);
-}
-
-// Checks shared by AddOperator and RemoveOperator.
-bool CheckOperator(CSLFormulaOperator* op, i32* precedence, const char** symbol, u32* length) {
-  if (!op) return SLFail(SL_E_NULL_DATA, false);
-  *precedence = op->GetPrecedence();
-  if (*precedence < 1 || *precedence > 7) return SLFail(SL_E_FORMULA_BAD_PRECEDENCE, false);
-  *symbol = op->GetSymbol();
-  *length = TextLength(*symbol);
-  if (*length == 0) return SLFail(SL_E_FORMULA_BAD_SYMBOL, false);
-  return true;
-}
-
-bool CheckFunction(CSLFormulaFunction* function, i32* argCount, const char** name, u32* length) {
-  if (!function) return SLFail(SL_E_NULL_DATA, false);
-  *argCount = function->GetArgCount();
-  if (*argCount < -1) return SLFail(SL_E_FORMULA_BAD_ARG_COUNT, false);
-  *name = function->GetName();
-  *length = TextLength(*name);
-  if (*length == 0) return SLFail(SL_E_FORMULA_BAD_FUNCTION_NAME, false);
-  return true;
 }
 
 }  // namespace
@@ -271,7 +326,7 @@ bool SLFormulaSetVariable(SLFormulaSolverBlock* block, const char* name, u32 len
   }
   auto* entry = static_cast<SLFormulaVariableEntry*>(SLAllocZero(u32(sizeof(SLFormulaVariableEntry))));
   if (!entry) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  entry->name = CopyText(name, length);
+  entry->name = SLDuplicateText(name, length);
   if (!entry->name) {
     SLFree(entry);
     return SLFail(SL_E_OUT_OF_MEMORY, false);
@@ -314,7 +369,7 @@ SLFormulaSolverBlock* CSLFormulaSolver::GetBlock() {
 }
 
 bool CSLFormulaSolver::SetVariable(const char* name, double value, bool overwrite) {
-  u32 length = TextLength(name);
+  u32 length = SLTextLength(name);
   if (length == 0) return SLFail(SL_E_FORMULA_BAD_VARIABLE_NAME, false);
   SLFormulaSolverBlock* block = GetBlock();
   if (!block) return false;
@@ -322,7 +377,7 @@ bool CSLFormulaSolver::SetVariable(const char* name, double value, bool overwrit
 }
 
 bool CSLFormulaSolver::RemoveVariable(const char* name) {
-  u32 length = TextLength(name);
+  u32 length = SLTextLength(name);
   if (length == 0) return SLFail(SL_E_FORMULA_BAD_VARIABLE_NAME, false);
   SLFormulaSolverBlock* block = GetBlock();
   if (!block) return false;
@@ -339,93 +394,19 @@ bool CSLFormulaSolver::RemoveVariable(const char* name) {
 }
 
 bool CSLFormulaSolver::AddOperator(CSLFormulaOperator* op) {
-  i32 precedence;
-  const char* symbol;
-  u32 length;
-  if (!CheckOperator(op, &precedence, &symbol, &length)) return false;
-  SLFormulaSolverBlock* block = GetBlock();
-  if (!block) return false;
-  for (SLFormulaOperatorEntry* e = block->operators; e; e = e->next)
-    if (e->precedence == precedence && e->length == length && std::memcmp(e->symbol, symbol, length) == 0)
-      return SLFail(SL_E_FORMULA_OPERATOR_EXISTS, false);
-  auto* entry = static_cast<SLFormulaOperatorEntry*>(SLAllocZero(u32(sizeof(SLFormulaOperatorEntry))));
-  if (!entry) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  entry->symbol = CopyText(symbol, length);
-  if (!entry->symbol) {
-    SLFree(entry);
-    return SLFail(SL_E_OUT_OF_MEMORY, false);
-  }
-  entry->op = op;
-  entry->length = length;
-  entry->precedence = precedence;
-  op->AddRef();
-  InsertByLength(&block->operators, entry);
-  return SLSetLastError(SL_OK);
+  return ChangeEntry<OperatorList>(op, true, [this] { return GetBlock(); });
 }
 
 bool CSLFormulaSolver::RemoveOperator(CSLFormulaOperator* op) {
-  i32 precedence;
-  const char* symbol;
-  u32 length;
-  if (!CheckOperator(op, &precedence, &symbol, &length)) return false;
-  SLFormulaSolverBlock* block = GetBlock();
-  if (!block) return false;
-  for (SLFormulaOperatorEntry** link = &block->operators; *link; link = &(*link)->next) {
-    SLFormulaOperatorEntry* e = *link;
-    if (e->precedence == precedence && e->length == length && std::memcmp(e->symbol, symbol, length) == 0) {
-      *link = e->next;
-      FreeOperatorEntry(e);
-      return SLSetLastError(SL_OK);
-    }
-  }
-  return SLFail(SL_E_FORMULA_OPERATOR_NOT_FOUND, false);
+  return ChangeEntry<OperatorList>(op, false, [this] { return GetBlock(); });
 }
 
 bool CSLFormulaSolver::AddFunction(CSLFormulaFunction* function) {
-  i32 argCount;
-  const char* name;
-  u32 length;
-  if (!CheckFunction(function, &argCount, &name, &length)) return false;
-  SLFormulaSolverBlock* block = GetBlock();
-  if (!block) return false;
-  for (SLFormulaFunctionEntry* e = block->functions; e; e = e->next)
-    if (e->argCount == argCount && e->length == length && std::memcmp(e->name, name, length) == 0)
-      return SLFail(SL_E_FORMULA_FUNCTION_EXISTS, false);
-  auto* entry = static_cast<SLFormulaFunctionEntry*>(SLAllocZero(u32(sizeof(SLFormulaFunctionEntry))));
-  if (!entry) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  const char* description = function->GetDescription();
-  entry->name = CopyText(name, length);
-  entry->description = description ? CopyText(description, TextLength(description)) : nullptr;
-  if (!entry->name || (description && !entry->description)) {
-    SLFree(entry->name);
-    SLFree(entry->description);
-    SLFree(entry);
-    return SLFail(SL_E_OUT_OF_MEMORY, false);
-  }
-  entry->function = function;
-  entry->argCount = argCount;
-  entry->length = length;
-  function->AddRef();
-  InsertByLength(&block->functions, entry);
-  return SLSetLastError(SL_OK);
+  return ChangeEntry<FunctionList>(function, true, [this] { return GetBlock(); });
 }
 
 bool CSLFormulaSolver::RemoveFunction(CSLFormulaFunction* function) {
-  i32 argCount;
-  const char* name;
-  u32 length;
-  if (!CheckFunction(function, &argCount, &name, &length)) return false;
-  SLFormulaSolverBlock* block = GetBlock();
-  if (!block) return false;
-  for (SLFormulaFunctionEntry** link = &block->functions; *link; link = &(*link)->next) {
-    SLFormulaFunctionEntry* e = *link;
-    if (e->argCount == argCount && e->length == length && std::memcmp(e->name, name, length) == 0) {
-      *link = e->next;
-      FreeFunctionEntry(e);
-      return SLSetLastError(SL_OK);
-    }
-  }
-  return SLFail(SL_E_FORMULA_UNKNOWN_FUNCTION, false);
+  return ChangeEntry<FunctionList>(function, false, [this] { return GetBlock(); });
 }
 
 // ---------------------------------------------------------------------------------------

@@ -56,7 +56,7 @@ class TSLHashMap {
     }
     if (Entry* existing = FindEntry(key)) {
       existing->value = value;
-      return SLFail(SL_OK, true);
+      return SLSucceed(true);
     }
     auto* e = static_cast<Entry*>(m_alloc(u32(sizeof(Entry))));
     if (!e) return SLFail(SL_E_OUT_OF_MEMORY, false);
@@ -73,7 +73,7 @@ class TSLHashMap {
       head->previous = e;
     }
     ++m_count;
-    return SLFail(SL_OK, true);
+    return SLSucceed(true);
   }
 
   bool Remove(Key key) {
@@ -82,7 +82,7 @@ class TSLHashMap {
     Entry* e = FindEntry(key);
     if (!e) return SLFail(SL_E_NOT_FOUND, false);
     RemoveEntry(b, e);
-    return SLFail(SL_OK, true);
+    return SLSucceed(true);
   }
 
   u32 GetCount() const { return m_count; }

@@ -170,17 +170,17 @@ bool CSLObject::AddProperty(CSLProperty* property) {
   for (SLPropertyNode* node = m_properties; node; node = node->next) {
     if (SLStrICmpA(node->property->GetName(), name) != 0) continue;
     // Adding a property the list already holds changes nothing.
-    if (node->property == property) return SLFail(SL_OK, true);
+    if (node->property == property) return SLSucceed(true);
     if (!property->CopyTo(node->property)) return false;  // the caller keeps its property
     property->DeletingDtor(1);
-    return SLFail(SL_OK, true);
+    return SLSucceed(true);
   }
   auto* node = static_cast<SLPropertyNode*>(SLAlloc(sizeof(SLPropertyNode)));
   if (!node) return false;
   node->property = property;
   node->next = m_properties;
   m_properties = node;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 CSLProperty* CSLObject::GetProperty(u32 index) const {
@@ -206,7 +206,7 @@ bool CSLObject::RemoveProperty(u32 index) {
   *link = node->next;
   node->property->DeletingDtor(1);
   SLFree(node);
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 void CSLObject::RemoveAllProperties() {
@@ -288,7 +288,7 @@ bool CSLProperty::SetName(const char* name) {
     SLFree(m_name);
   }
   m_name = nullptr;
-  if (!name || !*name) return SLFail(SL_OK, true);
+  if (!name || !*name) return SLSucceed(true);
   m_name = DupText(name);
   return m_name != nullptr;
 }
@@ -316,11 +316,11 @@ bool CSLProperty::SetInteger(i32 value) {
   m_type = kPropInteger;
   m_value.raw = 0;
   m_value.i = value;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLProperty::CopyTo(CSLProperty* target) const {
-  if (target == this) return SLFail(SL_OK, true);
+  if (target == this) return SLSucceed(true);
   if (!target) return SLFail(SL_E_INVALID_ARG, false);
   bool ok = target->SetName(m_name);
   // Clearing the old value resets the code; a failed name copy keeps its own.
@@ -365,5 +365,5 @@ bool CSLProperty::CopyTo(CSLProperty* target) const {
     target->SetName(nullptr);
     return false;
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }

@@ -69,13 +69,13 @@ class Engine {
       if (result == Result::Failed) return m_count;  // the failing step set the code
     }
     m_dispatch(m_writer, 0, m_context);
-    return SLFail(SL_OK, m_count);
+    return SLSucceed(m_count);
   }
 
  private:
   enum class Result { Done, Refused, Failed };
 
-  u32 Stopped() { return SLFail(SL_OK, m_count); }
+  u32 Stopped() { return SLSucceed(m_count); }
 
   bool Put(Char ch) {
     if (!m_dispatch(m_writer, u32(std::make_unsigned_t<Char>(ch)), m_context)) return false;

@@ -301,7 +301,7 @@ bool FormatDecimal(SLFloatRequest* request) {
   String* string = static_cast<String*>(request->output);
   buffer[out.Count()] = 0;
   string->GetLength(true);
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 template <class String, class Char>
@@ -345,12 +345,12 @@ bool FormatHex(SLFloatRequest* request) {
   String* string = static_cast<String*>(request->output);
   buffer[out.Count()] = 0;
   string->GetLength(true);
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 template <class String, class Char>
 bool GroupDigits(SLFloatRequest* request, i32 groupSize, bool hexadecimal) {
-  if (groupSize < 1) return SLFail(SL_OK, true);
+  if (groupSize < 1) return SLSucceed(true);
   String* string = static_cast<String*>(request->output);
   u32 length = string->GetLength();
   const Char* text = string->CStr();
@@ -363,7 +363,7 @@ bool GroupDigits(SLFloatRequest* request, i32 groupSize, bool hexadecimal) {
     ++integerEnd;
   }
   u32 separators = integerEnd ? (integerEnd - 1) / u32(groupSize) : 0;
-  if (!separators) return SLFail(SL_OK, true);
+  if (!separators) return SLSucceed(true);
   if (!string->Reserve(length + separators + 1)) return false;
   Char* buffer = string->GetBufferTerminated();
   // Move from the end so that the text can widen in place.
@@ -380,7 +380,7 @@ bool GroupDigits(SLFloatRequest* request, i32 groupSize, bool hexadecimal) {
     ++inGroup;
   }
   string->GetLength(true);
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 }  // namespace

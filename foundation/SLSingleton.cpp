@@ -136,7 +136,7 @@ bool SLOODRegistry::GetOrCreate(void** instance, i16 priority, SLOODFactory fact
                                 void* buffer) {
   CSLAutoFastRecursiveMutex guard(&m_lock);
   SLMemoryBarrier();
-  if (std::atomic_ref<void*>(*instance).load(std::memory_order_acquire)) return SLFail(SL_OK, true);
+  if (std::atomic_ref<void*>(*instance).load(std::memory_order_acquire)) return SLSucceed(true);
 
   CSLBaseOODClass* object = nullptr;
   try {
@@ -163,7 +163,7 @@ bool SLOODRegistry::GetOrCreate(void** instance, i16 priority, SLOODFactory fact
 
   SLMemoryBarrier();
   std::atomic_ref<void*>(*instance).store(object, std::memory_order_release);
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 void SLOODRegistry::DestroyAll() {

@@ -158,7 +158,7 @@ C* Alloc(u32 n) {
 template <class C>
 C* Dup(const C* source, bool emptyForNull) {
   if (!source) {
-    if (!emptyForNull) return SLFail(SL_OK, static_cast<C*>(nullptr));
+    if (!emptyForNull) return SLSucceed(static_cast<C*>(nullptr));
     C* text = Alloc<C>(1);
     if (text) text[1] = 0;
     return text;
@@ -199,7 +199,7 @@ u32 ToInteger(const C* text, u32 length, u32 base, const C** end) {
   if (end) *end = text;
   if (!text && length != 0) return SLFail(SL_E_NULL_DATA, Result(0));
   if (base < 2 || base > 36) return SLFail(SL_E_INVALID_ARG, Result(0));
-  if (!text) return SLFail(SL_OK, Result(0));
+  if (!text) return SLSucceed(Result(0));
   const C* p = text;
   u32 left = length;
   auto skipBlanks = [&] {

@@ -337,7 +337,7 @@ double ToDouble(const C* text, u32 length, const C* decimalPoint, const C** end)
   using L = Literals<C>;
   if (end) *end = text;
   if (!text && length != 0) return SLFail(SL_E_NULL_DATA, 0.0);
-  if (!text) return SLFail(SL_OK, 0.0);
+  if (!text) return SLSucceed(0.0);
   if (!decimalPoint || !*decimalPoint) decimalPoint = L::point;
   u32 pointLength = L::Len(decimalPoint);
 

@@ -1,23 +1,17 @@
 #include "foundation/SLString.h"
 
+#include "foundation/SLArray.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLPrintf.h"
 #include "foundation/SLStr.h"
 #include "foundation/SLTranscoder.h"
+#include "foundation/SLWideText.h"
 
 SL_IMPLEMENT_CLASS(CSLStringAnsi, CSLObject)
 SL_IMPLEMENT_CLASS(CSLStringWide, CSLObject)
 
 namespace {
-
-template <class Char>
-u32 TextLength(const Char* text) {
-  if constexpr (sizeof(Char) == 1)
-    return SLStrLenA(text);
-  else
-    return SLStrLenW(text);
-}
 
 // Checks a (text, length) argument: all ones runs to the NUL, 1 to 31 stop at a NUL
 // inside, 32 and more are taken as given; a null text is empty only with 0 or all ones.
@@ -31,7 +25,7 @@ bool NormaliseLength(const Char* text, u32* length) {
     return SLFail(SL_E_NULL_DATA, false);
   }
   if (*length == SL_TEXT_TO_END) {
-    *length = TextLength(text);
+    *length = SLTextLength(text);
   } else if (*length < 32) {
     for (u32 i = 0; i < *length; ++i)
       if (!text[i]) {
@@ -84,7 +78,7 @@ template <class Char>
 u32 TSLStringBase<Char>::GetLength(bool force) {
   if (m_buffer && (m_dirty || force)) {
     m_buffer[m_capacity - 1] = 0;
-    m_length = TextLength(m_buffer);
+    m_length = SLTextLength(m_buffer);
     m_dirty = 0;
   }
   SLSetLastError(SL_OK);
@@ -96,7 +90,7 @@ u32 TSLStringBase<Char>::CurrentLength() {
   if (!m_buffer) return 0;
   if (m_dirty) {
     m_buffer[m_capacity - 1] = 0;
-    m_length = TextLength(m_buffer);
+    m_length = SLTextLength(m_buffer);
     m_dirty = 0;
   }
   return m_length;
@@ -129,7 +123,7 @@ bool TSLStringBase<Char>::Empty() {
 
 template <class Char>
 bool TSLStringBase<Char>::Reserve(u32 count, bool force) {
-  if (!force && count <= m_capacity) return SLFail(SL_OK, true);
+  if (!force && count <= m_capacity) return SLSucceed(true);
   if (force && count == 0) return Empty();
   u32 capacity = 0;
   if (!RoundCapacity<Char>(count, &capacity)) return false;
@@ -146,12 +140,12 @@ bool TSLStringBase<Char>::Reserve(u32 count, bool force) {
   m_length = keep;
   m_dirty = 0;
   m_encoding = encoding;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 template <class Char>
 bool TSLStringBase<Char>::EnsureCapacity(u32 count, bool doubling) {
-  if (count < m_capacity) return SLFail(SL_OK, true);
+  if (count < m_capacity) return SLSucceed(true);
   // The 8-bit string grows from at least 128 characters; the wide one from the need.
   u32 base = sizeof(Char) == 1 && count < 128 ? 128 : count;
   if (doubling && base <= 0x7FFFFFFFu && base * 2 > m_capacity && Reserve(base * 2)) return true;
@@ -160,30 +154,30 @@ bool TSLStringBase<Char>::EnsureCapacity(u32 count, bool doubling) {
 
 template <class Char>
 bool TSLStringBase<Char>::Truncate(u32 count) {
-  if (!m_buffer) return SLFail(SL_OK, true);
+  if (!m_buffer) return SLSucceed(true);
   u32 length = GetLength();
   if (count < length) {
     m_buffer[count] = 0;
     m_length = count;
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 template <class Char>
 bool TSLStringBase<Char>::Mid(u32 pos, u32 count) {
-  if (!m_buffer) return SLFail(SL_OK, true);
+  if (!m_buffer) return SLSucceed(true);
   u32 length = GetLength();
   if (pos > length) pos = length;
   if (count > length - pos) count = length - pos;
   if (pos && count) SLMemMove(m_buffer, m_buffer + pos, u32(count * sizeof(Char)));
   m_buffer[count] = 0;
   m_length = count;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 template <class Char>
 bool TSLStringBase<Char>::TrimLeft(const Char* set) {
-  if (!m_buffer) return SLFail(SL_OK, true);
+  if (!m_buffer) return SLSucceed(true);
   if (!set) set = DefaultBlanks<Char>();
   u32 length = GetLength();
   u32 skip = 0;
@@ -192,18 +186,18 @@ bool TSLStringBase<Char>::TrimLeft(const Char* set) {
     SLMemMove(m_buffer, m_buffer + skip, u32((length - skip + 1) * sizeof(Char)));
     m_length = length - skip;
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 template <class Char>
 bool TSLStringBase<Char>::TrimRight(const Char* set) {
-  if (!m_buffer) return SLFail(SL_OK, true);
+  if (!m_buffer) return SLSucceed(true);
   if (!set) set = DefaultBlanks<Char>();
   u32 length = GetLength();
   while (length && InSet(m_buffer[length - 1], set)) --length;
   m_buffer[length] = 0;
   m_length = length;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 template <class Char>
@@ -214,7 +208,7 @@ bool TSLStringBase<Char>::Trim(const Char* set) {
 
 template <class Char>
 bool TSLStringBase<Char>::ReplaceChars(const Char* set, Char replacement) {
-  if (!m_buffer || !set || !set[0]) return SLFail(SL_OK, true);
+  if (!m_buffer || !set || !set[0]) return SLSucceed(true);
   u32 length = GetLength();
   u32 out = 0;
   for (u32 i = 0; i < length; ++i) {
@@ -226,14 +220,14 @@ bool TSLStringBase<Char>::ReplaceChars(const Char* set, Char replacement) {
   }
   m_buffer[out] = 0;
   m_length = out;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 template <class Char>
 bool TSLStringBase<Char>::Assign(const Char* text, u32 length) {
   if (!NormaliseLength(text, &length)) return false;
   if (length == 0) return Empty();
-  if (text == m_buffer && m_buffer && length == CurrentLength()) return SLFail(SL_OK, true);
+  if (text == m_buffer && m_buffer && length == CurrentLength()) return SLSucceed(true);
   if (m_buffer && Overlaps(m_buffer, u64(m_capacity) * sizeof(Char), text, u64(length) * sizeof(Char))) {
     // The text lives in our own buffer: copy it into a fresh block before letting go.
     u32 capacity = 0;
@@ -254,13 +248,13 @@ bool TSLStringBase<Char>::Assign(const Char* text, u32 length) {
   m_buffer[length] = 0;
   m_length = length;
   m_dirty = 0;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 template <class Char>
 bool TSLStringBase<Char>::Insert(const Char* text, u32 pos, u32 length) {
   if (!NormaliseLength(text, &length)) return false;
-  if (length == 0) return SLFail(SL_OK, true);
+  if (length == 0) return SLSucceed(true);
   u32 oldLength = CurrentLength();
   if (pos > oldLength) pos = oldLength;
   u64 newLength = u64(oldLength) + length;
@@ -288,7 +282,7 @@ bool TSLStringBase<Char>::Insert(const Char* text, u32 pos, u32 length) {
   m_length = u32(newLength);
   m_buffer[m_length] = 0;
   m_dirty = 0;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 template <class Char>
@@ -309,7 +303,7 @@ void TSLStringBase<Char>::AdoptBlock(Char* block, u32 capacity, u32 length) {
 template <class Char>
 bool TSLStringBase<Char>::CopyValueTo(CSLObject* target, const SLClassRecord* record) const {
   if (!target || !target->IsKindOf(record)) return SLFail(SL_E_NOT_SUPPORTED, false);
-  if (target == this) return SLFail(SL_OK, true);
+  if (target == this) return SLSucceed(true);
   u32 length = 0;
   if (m_buffer) {
     if (m_dirty)
@@ -369,12 +363,7 @@ struct ConversionContext {
     --remaining;
     return true;
   }
-  ~ConversionContext() {
-    if (block) {
-      SLErrorKeeper keep;
-      SLFree(block);
-    }
-  }
+  ~ConversionContext() { SLInternals::SLFreeKeepingError(block); }
 };
 
 using WideToBytes = ConversionContext<char, SLWChar>;
@@ -422,15 +411,15 @@ bool CSLStringAnsi::AssignW(const SLWChar* text, u32 length) {
   if (!context.block) return Empty();
   AdoptBlock(context.block, context.capacity, context.count);
   context.block = nullptr;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLStringAnsi::InsertW(const SLWChar* text, u32 pos, u32 length) {
   if (!NormaliseLength(text, &length)) return false;
-  if (length == 0) return SLFail(SL_OK, true);
+  if (length == 0) return SLSucceed(true);
   WideToBytes context;
   if (!ConvertToBytes(0, text, length, &context)) return false;
-  if (!context.block) return SLFail(SL_OK, true);
+  if (!context.block) return SLSucceed(true);
   return Insert(context.block, pos, context.count);
 }
 
@@ -439,13 +428,13 @@ bool CSLStringAnsi::AppendW(const SLWChar* text, u32 length) { return InsertW(te
 bool CSLStringWide::CopyTo(CSLObject* target) const { return CopyValueTo(target, &s_classRecord); }
 
 bool CSLStringWide::Delete(u32 pos, u32 count) {
-  if (!m_buffer) return SLFail(SL_OK, true);
+  if (!m_buffer) return SLSucceed(true);
   u32 length = GetLength();
   if (pos > length) pos = length;
   if (count > length - pos) count = length - pos;
   SLMemMove(m_buffer + pos, m_buffer + pos + count, u32((length - pos - count + 1) * sizeof(SLWChar)));
   m_length = length - count;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 const SLWChar* CSLStringWide::FindChar(SLWChar ch, u32 from) {
@@ -460,7 +449,7 @@ const SLWChar* CSLStringWide::FindChar(SLWChar ch, u32 from) {
 bool CSLStringWide::AssignConverted(u32 codePage, const char* text, u32 length, bool append,
                                     bool keepOnFailure) {
   if (!NormaliseLength(text, &length)) return false;
-  if (length == 0) return append ? SLFail(SL_OK, true) : Empty();
+  if (length == 0) return append ? SLSucceed(true) : Empty();
   BytesToWide context;
   bool ok = ConvertToWide(codePage, text, length, &context);
   u32 code = SLGetLastError(false);
@@ -473,7 +462,7 @@ bool CSLStringWide::AssignConverted(u32 codePage, const char* text, u32 length, 
   } else {
     Empty();
   }
-  return ok ? SLFail(SL_OK, true) : SLFail(code, false);
+  return ok ? SLSucceed(true) : SLFail(code, false);
 }
 
 bool CSLStringWide::AssignA(const char* text, u32 length) { return AssignConverted(0, text, length, false, false); }
@@ -488,10 +477,10 @@ bool CSLStringWide::AssignUtf8(const char* text, u32 length, bool append) {
 
 bool CSLStringWide::InsertA(const char* text, u32 pos, u32 length) {
   if (!NormaliseLength(text, &length)) return false;
-  if (length == 0) return SLFail(SL_OK, true);
+  if (length == 0) return SLSucceed(true);
   BytesToWide context;
   if (!ConvertToWide(0, text, length, &context)) return false;
-  if (!context.block) return SLFail(SL_OK, true);
+  if (!context.block) return SLSucceed(true);
   return Insert(context.block, pos, context.count);
 }
 

@@ -133,19 +133,24 @@ SLInternals::CMXEventMgr* EventManager() {
 
 }  // namespace
 
+// Every event delivery takes and releases this lock, so once the manager exists neither
+// call touches the thread's error code (a per-thread slot lookup each): nothing on that
+// path can change it.
 bool SLEventManagerLock() {
-  const u32 callerError = SLGetLastError(false);
-  SLInternals::CMXEventMgr* manager = EventManager();
-  if (!manager) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  SLInternals::CMXEventMgr* manager = std::atomic_ref(g_eventManager).load(std::memory_order_acquire);
+  if (!manager) {
+    const u32 callerError = SLGetLastError(false);
+    manager = EventManager();
+    if (!manager) return SLFail(SL_E_OUT_OF_MEMORY, false);
+    SLSetLastError(callerError);
+  }
   SLRecursiveSpinLock(&manager->m_lock);
-  SLSetLastError(callerError);
   return true;
 }
 
 void SLEventManagerUnlock() {
-  SLErrorKeeper keeper;
-  SLInternals::CMXEventMgr* manager = EventManager();
-  if (!manager) return;
+  SLInternals::CMXEventMgr* manager = std::atomic_ref(g_eventManager).load(std::memory_order_acquire);
+  if (!manager) return;  // never locked
   // Only the owner may release a level; a stray unlock leaves the lock alone.
   if (manager->m_lock.owner.load(std::memory_order_relaxed) != CallerThreadId()) return;
   SLRecursiveSpinUnlock(&manager->m_lock);
@@ -155,16 +160,16 @@ bool CSLSyncEvent::Create(bool manualReset, bool initialState, const char* name)
   Close();
   m_handle = CreateEventA(nullptr, manualReset, initialState, name);
   if (!m_handle) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLSyncEvent::Wait(u32 ms) {
   if (!m_handle) return SLFail(SL_E_NOT_INITIALISED, false);
   switch (SLWaitForSingleObject(m_handle, ms)) {
     case WAIT_OBJECT_0:
-      return SLFail(SL_OK, true);
+      return SLSucceed(true);
     case WAIT_TIMEOUT:
-      return SLFail(SL_OK, false);
+      return SLSucceed(false);
     default:
       return SLFail(SL_E_WAIT_FAILED, false);
   }
@@ -173,13 +178,13 @@ bool CSLSyncEvent::Wait(u32 ms) {
 bool CSLSyncEvent::Set() {
   if (!m_handle) return SLFail(SL_E_NOT_INITIALISED, false);
   if (!SetEvent(m_handle)) return SLFail(SL_E_WAIT_FAILED, false);
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLSyncEvent::Reset() {
   if (!m_handle) return SLFail(SL_E_NOT_INITIALISED, false);
   if (!ResetEvent(m_handle)) return SLFail(SL_E_WAIT_FAILED, false);
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 void CSLSyncEvent::Close() {

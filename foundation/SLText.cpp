@@ -3,6 +3,8 @@
 // and the bounded character searches.
 #include <cstring>
 
+#include "foundation/SLArray.h"
+#include "foundation/SLByteOrder.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLString.h"
@@ -44,18 +46,18 @@ u32 Utf8SequenceLength(const u8* data, u32 size, u32 i) {
 
 const u8* SLGetTextEncodingBOM(SLTextEncoding encoding) {
   switch (encoding & SL_TEXT_ENCODING_MASK) {
-    case SL_TEXT_UTF8: return SLFail(SL_OK, kBomUtf8);
-    case SL_TEXT_UTF16LE: return SLFail(SL_OK, kBomUtf16LE);
-    case SL_TEXT_UTF16BE: return SLFail(SL_OK, kBomUtf16BE);
+    case SL_TEXT_UTF8: return SLSucceed(kBomUtf8);
+    case SL_TEXT_UTF16LE: return SLSucceed(kBomUtf16LE);
+    case SL_TEXT_UTF16BE: return SLSucceed(kBomUtf16BE);
     default: return SLFail(SL_E_INVALID_ARG, static_cast<const u8*>(nullptr));
   }
 }
 
 u32 SLGetTextEncodingBOMSize(SLTextEncoding encoding) {
   switch (encoding & SL_TEXT_ENCODING_MASK) {
-    case SL_TEXT_UTF8: return SLFail(SL_OK, 3u);
+    case SL_TEXT_UTF8: return SLSucceed(3u);
     case SL_TEXT_UTF16LE:
-    case SL_TEXT_UTF16BE: return SLFail(SL_OK, 2u);
+    case SL_TEXT_UTF16BE: return SLSucceed(2u);
     default: return SLFail(SL_E_INVALID_ARG, 0u);
   }
 }
@@ -97,7 +99,7 @@ i32 SLReadTextCodePoint(SLTextEncoding encoding, const u8** data, u32* remaining
     case SL_TEXT_UTF16BE: {
       if (*remaining < 2) return -1;
       bool little = (encoding & SL_TEXT_ENCODING_MASK) == SL_TEXT_UTF16LE;
-      i32 unit = little ? (p[0] | (p[1] << 8)) : ((p[0] << 8) | p[1]);
+      i32 unit = little ? SLLoadLE16(p) : SLLoadBE16(p);
       *data += 2;
       *remaining -= 2;
       return unit;
@@ -278,14 +280,13 @@ bool ConvertLine(Output& out, SLTextEncoding from, SLTextEncoding to, const u8* 
   if (bytes > out.Room()) return SLFail(SL_E_BUFFER_TOO_SMALL, false);
   SLWChar* block = static_cast<SLWChar*>(SLAlloc(u32(bytes + 2)));
   if (!block) return false;
+  TSLAutoPtr<SLWChar> blockOwner(block);
   u32 made = units + 1;
   bool ok = SLMultiByteToWide(codePage, block, &made, text, size, 0);
   if (ok) {
     if (target == SL_TEXT_UTF16BE) SwapUnits(reinterpret_cast<u8*>(block), made * 2);
     out.Put(block, made * 2);
   }
-  SLErrorKeeper keep;
-  SLFree(block);
   return ok;
 }
 
@@ -398,7 +399,7 @@ bool SLConvertText(void* target, u32* size, SLTextEncoding targetEncoding, const
   }
   if (out.target && out.Room() >= terminatorSize) std::memset(out.target + out.used, 0, terminatorSize);
   *size = u32(out.used > 0xFFFFFFFFu ? 0xFFFFFFFFu : out.used);
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 // ---- tokens and bounded searches -------------------------------------------------------
@@ -419,12 +420,12 @@ char* SLGetTokenA(char* target, u32 size, const char* source, u32 index, const c
   if (size == 0) return SLFail(SL_E_OUTPUT_SIZE_ZERO, static_cast<char*>(nullptr));
   if (!separators) return SLFail(SL_E_INVALID_ARG, static_cast<char*>(nullptr));
   target[0] = 0;
-  if (size == 1) return SLFail(SL_OK, target);
+  if (size == 1) return SLSucceed(target);
 
   const char* p = source;
   bool quoted = false;
   for (u32 token = 1; token < index; ++p) {
-    if (!*p) return SLFail(SL_OK, target);
+    if (!*p) return SLSucceed(target);
     if (quoted) {
       if (Contains(quotes, *p)) quoted = false;
     } else if (Contains(separators, *p)) {
@@ -455,7 +456,7 @@ char* SLGetTokenA(char* target, u32 size, const char* source, u32 index, const c
   if (keepInnerBlanks)
     while (copied && Contains(blanks, target[copied - 1])) --copied;
   target[copied] = 0;
-  return SLFail(SL_OK, target);
+  return SLSucceed(target);
 }
 
 namespace {

@@ -188,7 +188,7 @@ CSLBaseStringTranscoder* SLGetTranscoder(u32 codePage, u32 flags) {
   if (transcoder == helper->m_codePage &&
       (!helper->m_codePage->SetCodePage(codePage) || !helper->m_codePage->SetFlags(flags)))
     return nullptr;
-  return SLFail(SL_OK, transcoder);
+  return SLSucceed(transcoder);
 }
 
 namespace {

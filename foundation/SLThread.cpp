@@ -129,7 +129,7 @@ bool CSLThread::Start(bool suspended) {
     return SLFail(SL_E_THREAD_START, false);
   }
   go->exchange(kGoRun);
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLThread::Stop(u32 ms) {
@@ -145,7 +145,7 @@ bool CSLThread::Stop(u32 ms) {
       StoreShared<HANDLE>(m_thread, nullptr);
       SLCloseHandle(thread);
     }
-    return SLFail(SL_OK, true);
+    return SLSucceed(true);
   }
 
   if (thread) {
@@ -171,7 +171,7 @@ bool CSLThread::Stop(u32 ms) {
   StoreShared<u32>(m_threadId, 0);
   m_exitEvent.Close();
   m_stopEvent.Close();
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLThread::WaitForEvents(u32 ms, u32 count, const HANDLE* handles, i32* which) {
@@ -209,7 +209,7 @@ bool CSLThread::SetPriority(i32 priority) {
   HANDLE thread = LoadShared(m_thread);
   if (thread && IsRunning() && !SLSetThreadPriority(thread, priority)) return SLFail(SL_E_SYSTEM, false);
   m_priority = priority;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 CSLWorkerThread::CSLWorkerThread(Callback callback, std::uintptr_t parameter)
@@ -224,7 +224,7 @@ CSLWorkerThread::~CSLWorkerThread() {
 bool CSLWorkerThread::SetCallback(Callback callback, std::uintptr_t parameter) {
   m_callback = callback;
   m_parameter = parameter;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 void CSLWorkerThread::Run() {

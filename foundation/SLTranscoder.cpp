@@ -52,10 +52,10 @@ CSLBaseStringTranscoder::~CSLBaseStringTranscoder() {
   if (m_chained) m_chained->Release();
 }
 
-bool CSLBaseStringTranscoder::BeginEncode() { return SLFail(SL_OK, true); }
-bool CSLBaseStringTranscoder::EndEncode() { return SLFail(SL_OK, true); }
-bool CSLBaseStringTranscoder::BeginDecode() { return SLFail(SL_OK, true); }
-bool CSLBaseStringTranscoder::EndDecode() { return SLFail(SL_OK, true); }
+bool CSLBaseStringTranscoder::BeginEncode() { return SLSucceed(true); }
+bool CSLBaseStringTranscoder::EndEncode() { return SLSucceed(true); }
+bool CSLBaseStringTranscoder::BeginDecode() { return SLSucceed(true); }
+bool CSLBaseStringTranscoder::EndDecode() { return SLSucceed(true); }
 
 bool CSLBaseStringTranscoder::EncodeRun(const SLWChar* units, u32 count, u32* taken) {
   for (*taken = 0; *taken < count; ++*taken)
@@ -153,7 +153,7 @@ bool CSLBaseStringTranscoder::BeginEncodeToBuffer(u8* target, u32 capacity, u32*
     m_encodeMode = kIdle;
     return false;
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLBaseStringTranscoder::BeginEncodeToCallback(SLByteSink sink, void* context) {
@@ -168,25 +168,25 @@ bool CSLBaseStringTranscoder::BeginEncodeToCallback(SLByteSink sink, void* conte
     m_encodeMode = kIdle;
     return false;
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLBaseStringTranscoder::EncodeWChars(const SLWChar* units, u32 length, u32* consumed) {
   if (consumed) *consumed = 0;
   if (!IsEncoding()) return SLFail(SL_E_NOT_INITIALISED, false);
-  if (!units) return (length == 0 || length == SL_TEXT_TO_END) ? SLFail(SL_OK, true) : SLFail(SL_E_NULL_DATA, false);
+  if (!units) return (length == 0 || length == SL_TEXT_TO_END) ? SLSucceed(true) : SLFail(SL_E_NULL_DATA, false);
   u32 count = 0;
   while (count < length && units[count]) ++count;
   u32 taken = 0;
   bool ok = EncodeRun(units, count, &taken);
   if (consumed) *consumed = taken;
-  return ok ? SLFail(SL_OK, true) : false;
+  return ok ? SLSucceed(true) : false;
 }
 
 bool CSLBaseStringTranscoder::EncodeAnsi(const char* text, u32 length, u32* consumed) {
   if (consumed) *consumed = 0;
   if (!IsEncoding()) return SLFail(SL_E_NOT_INITIALISED, false);
-  if (!text) return (length == 0 || length == SL_TEXT_TO_END) ? SLFail(SL_OK, true) : SLFail(SL_E_NULL_DATA, false);
+  if (!text) return (length == 0 || length == SL_TEXT_TO_END) ? SLSucceed(true) : SLFail(SL_E_NULL_DATA, false);
   const u32 ansi = SLGetCodePageCached(0);
   u32 i = 0;
   while (i < length && text[i]) {
@@ -202,7 +202,7 @@ bool CSLBaseStringTranscoder::EncodeAnsi(const char* text, u32 length, u32* cons
     i += size;
     if (consumed) *consumed = i;
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLBaseStringTranscoder::EncodeFromCallback(SLUnitSource source, void* context, u32* counter) {
@@ -227,7 +227,7 @@ bool CSLBaseStringTranscoder::FinishEncode() {
   m_encodeMode = kIdle;
   m_encodeTarget = nullptr;
   m_encodeCounter = nullptr;
-  return ok ? SLFail(SL_OK, true) : false;
+  return ok ? SLSucceed(true) : false;
 }
 
 bool CSLBaseStringTranscoder::BeginDecodeToBuffer(SLWChar* target, u32 capacity, u32* counter) {
@@ -242,7 +242,7 @@ bool CSLBaseStringTranscoder::BeginDecodeToBuffer(SLWChar* target, u32 capacity,
     m_decodeMode = kIdle;
     return false;
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLBaseStringTranscoder::BeginDecodeToCallback(SLUnitSink sink, void* context) {
@@ -257,7 +257,7 @@ bool CSLBaseStringTranscoder::BeginDecodeToCallback(SLUnitSink sink, void* conte
     m_decodeMode = kIdle;
     return false;
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLBaseStringTranscoder::BeginDecodeToBytes(u8* target, u32 capacity, u32* counter) {
@@ -285,13 +285,13 @@ bool CSLBaseStringTranscoder::BeginDecodeToBytes(u8* target, u32 capacity, u32* 
     m_decodeMode = kIdle;
     return false;
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLBaseStringTranscoder::DecodeBytes(const u8* bytes, u32 length, u32* consumed) {
   if (consumed) *consumed = 0;
   if (!IsDecoding()) return SLFail(SL_E_NOT_INITIALISED, false);
-  if (!bytes) return (length == 0 || length == SL_TEXT_TO_END) ? SLFail(SL_OK, true) : SLFail(SL_E_NULL_DATA, false);
+  if (!bytes) return (length == 0 || length == SL_TEXT_TO_END) ? SLSucceed(true) : SLFail(SL_E_NULL_DATA, false);
   u32 count = 0;
   if (length == SL_TEXT_TO_END)
     count = u32(std::strlen(reinterpret_cast<const char*>(bytes)));
@@ -300,7 +300,7 @@ bool CSLBaseStringTranscoder::DecodeBytes(const u8* bytes, u32 length, u32* cons
   u32 taken = 0;
   bool ok = DecodeRun(bytes, count, &taken);
   if (consumed) *consumed = taken;
-  return ok ? SLFail(SL_OK, true) : false;
+  return ok ? SLSucceed(true) : false;
 }
 
 bool CSLBaseStringTranscoder::DecodeFromCallback(SLByteSource source, void* context, u32* counter) {
@@ -331,7 +331,7 @@ bool CSLBaseStringTranscoder::FinishDecode() {
   m_decodeMode = kIdle;
   m_decodeTarget = nullptr;
   m_decodeCounter = nullptr;
-  return ok ? SLFail(SL_OK, true) : SLFail(code, false);
+  return ok ? SLSucceed(true) : SLFail(code, false);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -372,13 +372,13 @@ bool CSLStringTranscoderCODEPAGE::SetCodePage(u32 codePage) {
   m_codePage = codePage;
   m_singleByte = info.MaxCharSize == 1 && info.LeadByte[0] == 0;
   BuildNames();
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLStringTranscoderCODEPAGE::SetFlags(u32 flags) {
   if (IsEncoding() && IsDecoding()) return SLFail(SL_E_BUSY, false);
   m_flags = flags & 0xFFFFFFu;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLStringTranscoderCODEPAGE::BeginEncode() {
@@ -387,7 +387,7 @@ bool CSLStringTranscoderCODEPAGE::BeginEncode() {
     m_collected->Release();
   }
   m_collected = new CSLStringWide();
-  return m_collected ? SLFail(SL_OK, true) : false;
+  return m_collected ? SLSucceed(true) : false;
 }
 
 bool CSLStringTranscoderCODEPAGE::Collect(const SLWChar* units, u32 count) {
@@ -401,7 +401,7 @@ bool CSLStringTranscoderCODEPAGE::Collect(const SLWChar* units, u32 count) {
 bool CSLStringTranscoderCODEPAGE::EncodeWChar(SLWChar unit) {
   if (!IsEncoding()) return SLFail(SL_E_NOT_INITIALISED, false);
   if (unit == 0) return SLFail(SL_E_BAD_CHARACTER, false);
-  return Collect(&unit, 1) ? SLFail(SL_OK, true) : false;
+  return Collect(&unit, 1) ? SLSucceed(true) : false;
 }
 
 bool CSLStringTranscoderCODEPAGE::EncodeRun(const SLWChar* units, u32 count, u32* taken) {
@@ -417,7 +417,7 @@ bool CSLStringTranscoderCODEPAGE::EndEncode() {
   collected.Attach(m_collected);
   m_collected = nullptr;
   u32 length = collected ? collected->GetLength() : 0;
-  if (length == 0) return SLFail(SL_OK, true);
+  if (length == 0) return SLSucceed(true);
   SLInternals::CMXStrAPILoader* api = SLInternals::SLGetStrAPI();
   if (!api) return false;
   DWORD flags = 0;
@@ -439,12 +439,12 @@ bool CSLStringTranscoderCODEPAGE::EndEncode() {
   int produced = api->WideCharToMultiByte(m_codePage, flags, collected->CStr(), int(length),
                                           reinterpret_cast<char*>(m_bytes), int(room), nullptr, nullptr);
   if (produced <= 0) return SLFail(SL_E_BAD_CHARACTER, false);
-  return PutBytes(m_bytes, u32(produced)) ? SLFail(SL_OK, true) : false;
+  return PutBytes(m_bytes, u32(produced)) ? SLSucceed(true) : false;
 }
 
 bool CSLStringTranscoderCODEPAGE::BeginDecode() {
   m_hasPendingLead = false;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 DWORD CSLStringTranscoderCODEPAGE::DecodeFlags() const {
@@ -467,7 +467,7 @@ bool CSLStringTranscoderCODEPAGE::DecodeByte(u8 byte) {
   } else if (!m_singleByte && byte >= 0x80 && api->IsDBCSLeadByteEx(m_codePage, byte)) {
     m_pendingLead = byte;
     m_hasPendingLead = true;
-    return SLFail(SL_OK, true);
+    return SLSucceed(true);
   } else {
     bytes[0] = char(byte);
   }
@@ -475,7 +475,7 @@ bool CSLStringTranscoderCODEPAGE::DecodeByte(u8 byte) {
   int produced = api->MultiByteToWideChar(m_codePage, DecodeFlags(), bytes, count, units, 16);
   for (int i = 0; i < produced; ++i)
     if (!PutUnit(units[i])) return false;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLStringTranscoderCODEPAGE::DecodeRun(const u8* bytes, u32 count, u32* taken) {
@@ -501,7 +501,7 @@ bool CSLStringTranscoderCODEPAGE::EndDecode() {
     m_hasPendingLead = false;
     return SLFail(SL_E_BAD_CHARACTER, false);  // a lead byte without its trail byte
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -509,15 +509,15 @@ bool CSLStringTranscoderCODEPAGE::EndDecode() {
 
 bool CSLStringTranscoderSYMBOLS::EncodeWChar(SLWChar unit) {
   if (!IsEncoding()) return SLFail(SL_E_NOT_INITIALISED, false);
-  if (unit >= 0xF020 && unit <= 0xF0FF) return PutByte(u8(unit & 0xFF)) ? SLFail(SL_OK, true) : false;
-  if (unit >= 1 && unit <= 32) return PutByte(u8(unit)) ? SLFail(SL_OK, true) : false;
+  if (unit >= 0xF020 && unit <= 0xF0FF) return PutByte(u8(unit & 0xFF)) ? SLSucceed(true) : false;
+  if (unit >= 1 && unit <= 32) return PutByte(u8(unit)) ? SLSucceed(true) : false;
   return SLFail(SL_E_BAD_CHARACTER, false);
 }
 
 bool CSLStringTranscoderSYMBOLS::DecodeByte(u8 byte) {
   if (!IsDecoding()) return SLFail(SL_E_NOT_INITIALISED, false);
   if (byte == 0) return SLFail(SL_E_BAD_CHARACTER, false);
-  return PutUnit(byte < 32 ? SLWChar(byte) : SLWChar(0xF000 + byte)) ? SLFail(SL_OK, true) : false;
+  return PutUnit(byte < 32 ? SLWChar(byte) : SLWChar(0xF000 + byte)) ? SLSucceed(true) : false;
 }
 
 const char* CSLStringTranscoderSYMBOLS::GetNameA(u32 index) const {
@@ -548,7 +548,7 @@ const SLWChar* CSLStringTranscoderUTF8::GetNameW(u32 index) const {
 
 bool CSLStringTranscoderUTF8::BeginEncode() {
   m_pendingSurrogate = false;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLStringTranscoderUTF8::EndEncode() {
@@ -556,7 +556,7 @@ bool CSLStringTranscoderUTF8::EndEncode() {
     m_pendingSurrogate = false;
     return SLFail(SL_E_BAD_CHARACTER, false);  // a high surrogate without its low half
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 int CSLStringTranscoderUTF8::EncodeStep(SLWChar unit, u8* out) {
@@ -606,7 +606,7 @@ bool CSLStringTranscoderUTF8::EncodeWChar(SLWChar unit) {
   u8 bytes[4];
   int count = EncodeStep(unit, bytes);
   if (count < 0) return false;
-  return PutBytes(bytes, u32(count)) ? SLFail(SL_OK, true) : false;
+  return PutBytes(bytes, u32(count)) ? SLSucceed(true) : false;
 }
 
 bool CSLStringTranscoderUTF8::EncodeRun(const SLWChar* units, u32 count, u32* taken) {
@@ -637,7 +637,7 @@ bool CSLStringTranscoderUTF8::EncodeRun(const SLWChar* units, u32 count, u32* ta
 bool CSLStringTranscoderUTF8::BeginDecode() {
   m_received = 0;
   m_expected = 0;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLStringTranscoderUTF8::EndDecode() {
@@ -645,7 +645,7 @@ bool CSLStringTranscoderUTF8::EndDecode() {
     m_received = m_expected = 0;
     return SLFail(SL_E_BAD_CHARACTER, false);  // the text ends inside a sequence
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 int CSLStringTranscoderUTF8::DecodeStep(u8 byte, SLWChar* out) {
@@ -709,7 +709,7 @@ bool CSLStringTranscoderUTF8::DecodeByte(u8 byte) {
   SLWChar units[2];
   int count = DecodeStep(byte, units);
   if (count < 0) return false;
-  return PutUnits(units, u32(count)) ? SLFail(SL_OK, true) : false;
+  return PutUnits(units, u32(count)) ? SLSucceed(true) : false;
 }
 
 bool CSLStringTranscoderUTF8::DecodeRun(const u8* bytes, u32 count, u32* taken) {

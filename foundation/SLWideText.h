@@ -33,6 +33,17 @@ inline bool SLIsDotName(const Char* name, u32 length) {
   return (length == 1 && name[0] == Char('.')) || (length == 2 && name[0] == Char('.') && name[1] == Char('.'));
 }
 
+// The same, also true for the empty name (archive and pack listings skip entries without
+// a name of their own, such as the root).
+template <class Char>
+inline bool SLIsDotOrEmptyName(const Char* name) {
+  return name[0] == 0 || SLIsDotName(name);
+}
+template <class Char>
+inline bool SLIsDotOrEmptyName(const Char* name, u32 length) {
+  return length == 0 || SLIsDotName(name, length);
+}
+
 // A terminated copy of text[0, length) in an SLAlloc block, null when it does not fit.
 // The block is rounded up to whole 8-byte words and zero-filled past the terminator, so
 // word-at-a-time scans of the copy stay inside it.

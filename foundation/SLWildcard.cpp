@@ -18,7 +18,7 @@ bool Match(const C* pattern, const C* text, bool ignoreCase, bool dotRule) {
   while (*t) {
     if (*p == '*') {
       while (*p == '*') ++p;
-      if (!*p) return SLFail(SL_OK, true);  // a final star takes the rest
+      if (!*p) return SLSucceed(true);  // a final star takes the rest
       restartPattern = p;
       restartText = t;
       continue;
@@ -40,7 +40,7 @@ bool Match(const C* pattern, const C* text, bool ignoreCase, bool dotRule) {
     t = ++restartText;
   }
   while (*p == '*') ++p;  // stars match the empty end, however many there are
-  return *p ? SLFail(SL_E_NO_MATCH, false) : SLFail(SL_OK, true);
+  return *p ? SLFail(SL_E_NO_MATCH, false) : SLSucceed(true);
 }
 
 template <class C>
@@ -61,7 +61,7 @@ C* Normalise(C* pattern) {
       while (run < in) *out++ = *run++;
   }
   *out = 0;
-  return SLFail(SL_OK, pattern);
+  return SLSucceed(pattern);
 }
 
 }  // namespace

@@ -117,41 +117,41 @@ class CSLWndProcHookInternal : public CSLBaseOODClass {
  private:
   HMODULE m_kernel32 = nullptr;
   HMODULE m_user32 = nullptr;
-  HHOOK (*m_SetWindowsHookExA)(int, HookProc, HINSTANCE, DWORD) = nullptr;
-  HHOOK (*m_SetWindowsHookExW)(int, HookProc, HINSTANCE, DWORD) = nullptr;
-  BOOL (*m_UnhookWindowsHookEx)(HHOOK) = nullptr;
-  LRESULT (*m_CallNextHookEx)(HHOOK, int, WPARAM, LPARAM) = nullptr;
-  HWND (*m_CreateWindowExA)(DWORD, const char*, const char*, DWORD, int, int, int, int, HWND, void*, HINSTANCE,
+  HHOOK (*m_pSetWindowsHookExA)(int, HookProc, HINSTANCE, DWORD) = nullptr;
+  HHOOK (*m_pSetWindowsHookExW)(int, HookProc, HINSTANCE, DWORD) = nullptr;
+  BOOL (*m_pUnhookWindowsHookEx)(HHOOK) = nullptr;
+  LRESULT (*m_pCallNextHookEx)(HHOOK, int, WPARAM, LPARAM) = nullptr;
+  HWND (*m_pCreateWindowExA)(DWORD, const char*, const char*, DWORD, int, int, int, int, HWND, void*, HINSTANCE,
                             void*) = nullptr;
-  HWND (*m_CreateWindowExW)(DWORD, const SLWChar*, const SLWChar*, DWORD, int, int, int, int, HWND, void*,
+  HWND (*m_pCreateWindowExW)(DWORD, const SLWChar*, const SLWChar*, DWORD, int, int, int, int, HWND, void*,
                             HINSTANCE, void*) = nullptr;
-  LONG_PTR (*m_GetWindowLongA)(HWND, int) = nullptr;
-  LONG_PTR (*m_GetWindowLongW)(HWND, int) = nullptr;
-  LONG_PTR (*m_SetWindowLongA)(HWND, int, LONG_PTR) = nullptr;
-  LONG_PTR (*m_SetWindowLongW)(HWND, int, LONG_PTR) = nullptr;
-  WndProc m_DefWindowProcA = nullptr;
-  WndProc m_DefWindowProcW = nullptr;
-  WndProc m_DefMDIChildProcA = nullptr;
-  WndProc m_DefMDIChildProcW = nullptr;
-  LRESULT (*m_CallWindowProcA)(WndProc, HWND, UINT, WPARAM, LPARAM) = nullptr;
-  LRESULT (*m_CallWindowProcW)(WndProc, HWND, UINT, WPARAM, LPARAM) = nullptr;
-  WndProc m_SendMessageA = nullptr;
-  WndProc m_SendMessageW = nullptr;
-  BOOL (*m_IsWindow)(HWND) = nullptr;
-  UINT (*m_RegisterWindowMessageA)(const char*) = nullptr;
-  UINT (*m_RegisterWindowMessageW)(const SLWChar*) = nullptr;
-  DWORD (*m_GetWindowThreadProcessId)(HWND, DWORD*) = nullptr;
-  DWORD (*m_GetCurrentProcessId)() = nullptr;
+  LONG_PTR (*m_pGetWindowLongA)(HWND, int) = nullptr;
+  LONG_PTR (*m_pGetWindowLongW)(HWND, int) = nullptr;
+  LONG_PTR (*m_pSetWindowLongA)(HWND, int, LONG_PTR) = nullptr;
+  LONG_PTR (*m_pSetWindowLongW)(HWND, int, LONG_PTR) = nullptr;
+  WndProc m_pDefWindowProcA = nullptr;
+  WndProc m_pDefWindowProcW = nullptr;
+  WndProc m_pDefMDIChildProcA = nullptr;
+  WndProc m_pDefMDIChildProcW = nullptr;
+  LRESULT (*m_pCallWindowProcA)(WndProc, HWND, UINT, WPARAM, LPARAM) = nullptr;
+  LRESULT (*m_pCallWindowProcW)(WndProc, HWND, UINT, WPARAM, LPARAM) = nullptr;
+  WndProc m_pSendMessageA = nullptr;
+  WndProc m_pSendMessageW = nullptr;
+  BOOL (*m_pIsWindow)(HWND) = nullptr;
+  UINT (*m_pRegisterWindowMessageA)(const char*) = nullptr;
+  UINT (*m_pRegisterWindowMessageW)(const SLWChar*) = nullptr;
+  DWORD (*m_pGetWindowThreadProcessId)(HWND, DWORD*) = nullptr;
+  DWORD (*m_pGetCurrentProcessId)() = nullptr;
   // The system's converters, for the one-width fall-back of the create wrappers.
-  int (*m_MultiByteToWideChar)(UINT, DWORD, const char*, int, SLWChar*, int) = nullptr;
-  int (*m_WideCharToMultiByte)(UINT, DWORD, const SLWChar*, int, char*, int, const char*, BOOL*) = nullptr;
+  int (*m_pMultiByteToWideChar)(UINT, DWORD, const char*, int, SLWChar*, int) = nullptr;
+  int (*m_pWideCharToMultiByte)(UINT, DWORD, const SLWChar*, int, char*, int, const char*, BOOL*) = nullptr;
 
  public:
   bool WideToAnsi(const SLWChar* text, char* out, int size) {
-    return m_WideCharToMultiByte && m_WideCharToMultiByte(0, 0, text, -1, out, size, nullptr, nullptr) > 0;
+    return m_pWideCharToMultiByte && m_pWideCharToMultiByte(0, 0, text, -1, out, size, nullptr, nullptr) > 0;
   }
   bool AnsiToWide(const char* text, SLWChar* out, int size) {
-    return m_MultiByteToWideChar && m_MultiByteToWideChar(0, 0, text, -1, out, size) > 0;
+    return m_pMultiByteToWideChar && m_pMultiByteToWideChar(0, 0, text, -1, out, size) > 0;
   }
 };
 
@@ -228,7 +228,7 @@ void RemoveRecord(CSLWndProcHookInternal* loader, CSLWndProcHookInternalThreadDa
   if (head->next == head) data->map.Remove(window);
 }
 
-LRESULT Dispatch(u32 n, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT SLWndProcHookDispatch(u32 n, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   CSLWndProcHookInternal* loader = GetLoader();
   if (!loader) return SLFail(SL_E_OUT_OF_MEMORY, LRESULT(0));
   if (g_hookMessage && message == g_hookMessage) return 0;
@@ -272,15 +272,17 @@ LRESULT Dispatch(u32 n, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 template <u32 N>
-LRESULT Stub(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return Dispatch(N, window, message, wParam, lParam);
+LRESULT SLWndProcHookStub(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return SLWndProcHookDispatch(N, window, message, wParam, lParam);
 }
 
-constexpr WndProc kStubs[kMaxHooks] = {&Stub<0>,  &Stub<1>,  &Stub<2>,  &Stub<3>, &Stub<4>,  &Stub<5>,
-                                       &Stub<6>,  &Stub<7>,  &Stub<8>,  &Stub<9>, &Stub<10>, &Stub<11>,
-                                       &Stub<12>, &Stub<13>, &Stub<14>, &Stub<15>};
+constexpr WndProc kStubs[kMaxHooks] = {
+    &SLWndProcHookStub<0>,  &SLWndProcHookStub<1>,  &SLWndProcHookStub<2>,  &SLWndProcHookStub<3>,
+    &SLWndProcHookStub<4>,  &SLWndProcHookStub<5>,  &SLWndProcHookStub<6>,  &SLWndProcHookStub<7>,
+    &SLWndProcHookStub<8>,  &SLWndProcHookStub<9>,  &SLWndProcHookStub<10>, &SLWndProcHookStub<11>,
+    &SLWndProcHookStub<12>, &SLWndProcHookStub<13>, &SLWndProcHookStub<14>, &SLWndProcHookStub<15>};
 
-LRESULT CreationProc(int code, WPARAM wParam, LPARAM lParam) {
+LRESULT SLWndProcHookCreationProc(int code, WPARAM wParam, LPARAM lParam) {
   CSLWndProcHookInternal* loader = GetLoader();
   CSLWndProcHookInternalThreadData* data = loader ? FindThreadData(loader) : nullptr;
   if (!data) return 0;
@@ -297,12 +299,13 @@ LRESULT CreationProc(int code, WPARAM wParam, LPARAM lParam) {
   return loader->NextHook(hook, code, wParam, lParam);
 }
 
-bool BeginCreation(CSLWndProcHookInternal* loader, CSLWndProcHook* hook, CSLWndProcHookTarget* target) {
+bool SLWndProcHookBeginCreation(CSLWndProcHookInternal* loader, CSLWndProcHook* hook,
+                                CSLWndProcHookTarget* target) {
   auto* data = static_cast<CSLWndProcHookInternalThreadData*>(SLGetThreadData(&loader->slot, &MakeThreadData));
   if (!data) return SLFail(SL_E_OUT_OF_MEMORY, false);
   if (data->pending == hook) return true;
   if (!data->creationHook) {
-    data->creationHook = loader->InstallHook(kWhCbt, &CreationProc, nullptr, SLGetCurrentThreadId());
+    data->creationHook = loader->InstallHook(kWhCbt, &SLWndProcHookCreationProc, nullptr, SLGetCurrentThreadId());
     if (!data->creationHook) return SLFail(SL_E_OUT_OF_MEMORY, false);
   }
   data->pending = hook;
@@ -310,7 +313,7 @@ bool BeginCreation(CSLWndProcHookInternal* loader, CSLWndProcHook* hook, CSLWndP
   return true;
 }
 
-void EndCreation(CSLWndProcHookInternal* loader) {
+void SLWndProcHookEndCreation(CSLWndProcHookInternal* loader) {
   CSLWndProcHookInternalThreadData* data = FindThreadData(loader);
   if (!data) return;
   if (data->creationHook) loader->RemoveHook(data->creationHook);
@@ -330,49 +333,49 @@ CSLWndProcHookInternalThreadData::~CSLWndProcHookInternalThreadData() {
 bool CSLWndProcHookInternal::Initialize() {
   m_kernel32 = SLLoadLibrary(u"kernel32.dll");
   if (m_kernel32) {
-    SLBindProc(m_kernel32, u"GetCurrentProcessId", &m_GetCurrentProcessId);
-    SLBindProc(m_kernel32, u"MultiByteToWideChar", &m_MultiByteToWideChar);
-    SLBindProc(m_kernel32, u"WideCharToMultiByte", &m_WideCharToMultiByte);
+    SLBindProc(m_kernel32, u"GetCurrentProcessId", &m_pGetCurrentProcessId);
+    SLBindProc(m_kernel32, u"MultiByteToWideChar", &m_pMultiByteToWideChar);
+    SLBindProc(m_kernel32, u"WideCharToMultiByte", &m_pWideCharToMultiByte);
   }
   m_user32 = SLLoadLibrary(u"user32.dll");
   if (m_user32) {
-    SLBindProc(m_user32, u"SetWindowsHookExA", &m_SetWindowsHookExA);
-    SLBindProc(m_user32, u"SetWindowsHookExW", &m_SetWindowsHookExW);
-    SLBindProc(m_user32, u"UnhookWindowsHookEx", &m_UnhookWindowsHookEx);
-    SLBindProc(m_user32, u"CallNextHookEx", &m_CallNextHookEx);
-    SLBindProc(m_user32, u"CreateWindowExA", &m_CreateWindowExA);
-    SLBindProc(m_user32, u"CreateWindowExW", &m_CreateWindowExW);
-    SLBindProc(m_user32, u"GetWindowLongA", &m_GetWindowLongA);
-    SLBindProc(m_user32, u"GetWindowLongW", &m_GetWindowLongW);
-    SLBindProc(m_user32, u"SetWindowLongA", &m_SetWindowLongA);
-    SLBindProc(m_user32, u"SetWindowLongW", &m_SetWindowLongW);
-    SLBindProc(m_user32, u"DefWindowProcA", &m_DefWindowProcA);
-    SLBindProc(m_user32, u"DefWindowProcW", &m_DefWindowProcW);
-    SLBindProc(m_user32, u"DefMDIChildProcA", &m_DefMDIChildProcA);
-    SLBindProc(m_user32, u"DefMDIChildProcW", &m_DefMDIChildProcW);
-    SLBindProc(m_user32, u"CallWindowProcA", &m_CallWindowProcA);
-    SLBindProc(m_user32, u"CallWindowProcW", &m_CallWindowProcW);
-    SLBindProc(m_user32, u"SendMessageA", &m_SendMessageA);
-    SLBindProc(m_user32, u"SendMessageW", &m_SendMessageW);
-    SLBindProc(m_user32, u"IsWindow", &m_IsWindow);
-    SLBindProc(m_user32, u"RegisterWindowMessageA", &m_RegisterWindowMessageA);
-    SLBindProc(m_user32, u"RegisterWindowMessageW", &m_RegisterWindowMessageW);
-    SLBindProc(m_user32, u"GetWindowThreadProcessId", &m_GetWindowThreadProcessId);
+    SLBindProc(m_user32, u"SetWindowsHookExA", &m_pSetWindowsHookExA);
+    SLBindProc(m_user32, u"SetWindowsHookExW", &m_pSetWindowsHookExW);
+    SLBindProc(m_user32, u"UnhookWindowsHookEx", &m_pUnhookWindowsHookEx);
+    SLBindProc(m_user32, u"CallNextHookEx", &m_pCallNextHookEx);
+    SLBindProc(m_user32, u"CreateWindowExA", &m_pCreateWindowExA);
+    SLBindProc(m_user32, u"CreateWindowExW", &m_pCreateWindowExW);
+    SLBindProc(m_user32, u"GetWindowLongA", &m_pGetWindowLongA);
+    SLBindProc(m_user32, u"GetWindowLongW", &m_pGetWindowLongW);
+    SLBindProc(m_user32, u"SetWindowLongA", &m_pSetWindowLongA);
+    SLBindProc(m_user32, u"SetWindowLongW", &m_pSetWindowLongW);
+    SLBindProc(m_user32, u"DefWindowProcA", &m_pDefWindowProcA);
+    SLBindProc(m_user32, u"DefWindowProcW", &m_pDefWindowProcW);
+    SLBindProc(m_user32, u"DefMDIChildProcA", &m_pDefMDIChildProcA);
+    SLBindProc(m_user32, u"DefMDIChildProcW", &m_pDefMDIChildProcW);
+    SLBindProc(m_user32, u"CallWindowProcA", &m_pCallWindowProcA);
+    SLBindProc(m_user32, u"CallWindowProcW", &m_pCallWindowProcW);
+    SLBindProc(m_user32, u"SendMessageA", &m_pSendMessageA);
+    SLBindProc(m_user32, u"SendMessageW", &m_pSendMessageW);
+    SLBindProc(m_user32, u"IsWindow", &m_pIsWindow);
+    SLBindProc(m_user32, u"RegisterWindowMessageA", &m_pRegisterWindowMessageA);
+    SLBindProc(m_user32, u"RegisterWindowMessageW", &m_pRegisterWindowMessageW);
+    SLBindProc(m_user32, u"GetWindowThreadProcessId", &m_pGetWindowThreadProcessId);
   }
   // Families that only work together are cleared whole when a member is missing.
-  if (!(m_SetWindowsHookExA || m_SetWindowsHookExW) || !m_UnhookWindowsHookEx || !m_CallNextHookEx) {
-    m_SetWindowsHookExA = nullptr;
-    m_SetWindowsHookExW = nullptr;
-    m_UnhookWindowsHookEx = nullptr;
-    m_CallNextHookEx = nullptr;
+  if (!(m_pSetWindowsHookExA || m_pSetWindowsHookExW) || !m_pUnhookWindowsHookEx || !m_pCallNextHookEx) {
+    m_pSetWindowsHookExA = nullptr;
+    m_pSetWindowsHookExW = nullptr;
+    m_pUnhookWindowsHookEx = nullptr;
+    m_pCallNextHookEx = nullptr;
   }
-  if (!m_DefWindowProcA || !m_DefMDIChildProcA || !m_CallWindowProcA || !m_SendMessageA) {
-    m_DefWindowProcA = m_DefMDIChildProcA = m_SendMessageA = nullptr;
-    m_CallWindowProcA = nullptr;
+  if (!m_pDefWindowProcA || !m_pDefMDIChildProcA || !m_pCallWindowProcA || !m_pSendMessageA) {
+    m_pDefWindowProcA = m_pDefMDIChildProcA = m_pSendMessageA = nullptr;
+    m_pCallWindowProcA = nullptr;
   }
-  if (!m_DefWindowProcW || !m_DefMDIChildProcW || !m_CallWindowProcW || !m_SendMessageW) {
-    m_DefWindowProcW = m_DefMDIChildProcW = m_SendMessageW = nullptr;
-    m_CallWindowProcW = nullptr;
+  if (!m_pDefWindowProcW || !m_pDefMDIChildProcW || !m_pCallWindowProcW || !m_pSendMessageW) {
+    m_pDefWindowProcW = m_pDefMDIChildProcW = m_pSendMessageW = nullptr;
+    m_pCallWindowProcW = nullptr;
   }
   return true;
 }
@@ -385,56 +388,56 @@ CSLWndProcHookInternal::~CSLWndProcHookInternal() {
 }
 
 HHOOK CSLWndProcHookInternal::InstallHook(int type, HookProc proc, HINSTANCE module, DWORD threadId) {
-  if (m_SetWindowsHookExA) return m_SetWindowsHookExA(type, proc, module, threadId);
-  if (m_SetWindowsHookExW) return m_SetWindowsHookExW(type, proc, module, threadId);
+  if (m_pSetWindowsHookExA) return m_pSetWindowsHookExA(type, proc, module, threadId);
+  if (m_pSetWindowsHookExW) return m_pSetWindowsHookExW(type, proc, module, threadId);
   return NotImplemented<HHOOK>();
 }
 
 BOOL CSLWndProcHookInternal::RemoveHook(HHOOK hook) {
-  return m_UnhookWindowsHookEx ? m_UnhookWindowsHookEx(hook) : NotImplemented<BOOL>();
+  return m_pUnhookWindowsHookEx ? m_pUnhookWindowsHookEx(hook) : NotImplemented<BOOL>();
 }
 
 LRESULT CSLWndProcHookInternal::NextHook(HHOOK hook, int code, WPARAM wParam, LPARAM lParam) {
-  return m_CallNextHookEx ? m_CallNextHookEx(hook, code, wParam, lParam) : NotImplemented<LRESULT>();
+  return m_pCallNextHookEx ? m_pCallNextHookEx(hook, code, wParam, lParam) : NotImplemented<LRESULT>();
 }
 
 LONG_PTR CSLWndProcHookInternal::GetLong(HWND window, int index) {
-  if (m_GetWindowLongA) return m_GetWindowLongA(window, index);
-  if (m_GetWindowLongW) return m_GetWindowLongW(window, index);
+  if (m_pGetWindowLongA) return m_pGetWindowLongA(window, index);
+  if (m_pGetWindowLongW) return m_pGetWindowLongW(window, index);
   return NotImplemented<LONG_PTR>();
 }
 
 LONG_PTR CSLWndProcHookInternal::SetLong(HWND window, int index, LONG_PTR value) {
-  if (m_SetWindowLongA) return m_SetWindowLongA(window, index, value);
-  if (m_SetWindowLongW) return m_SetWindowLongW(window, index, value);
+  if (m_pSetWindowLongA) return m_pSetWindowLongA(window, index, value);
+  if (m_pSetWindowLongW) return m_pSetWindowLongW(window, index, value);
   return NotImplemented<LONG_PTR>();
 }
 
 LRESULT CSLWndProcHookInternal::DefaultProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (m_DefWindowProcA) return m_DefWindowProcA(window, message, wParam, lParam);
-  if (m_DefWindowProcW) return m_DefWindowProcW(window, message, wParam, lParam);
+  if (m_pDefWindowProcA) return m_pDefWindowProcA(window, message, wParam, lParam);
+  if (m_pDefWindowProcW) return m_pDefWindowProcW(window, message, wParam, lParam);
   return NotImplemented<LRESULT>();
 }
 
 LRESULT CSLWndProcHookInternal::DefaultMdiChildProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (m_DefMDIChildProcA) return m_DefMDIChildProcA(window, message, wParam, lParam);
-  if (m_DefMDIChildProcW) return m_DefMDIChildProcW(window, message, wParam, lParam);
+  if (m_pDefMDIChildProcA) return m_pDefMDIChildProcA(window, message, wParam, lParam);
+  if (m_pDefMDIChildProcW) return m_pDefMDIChildProcW(window, message, wParam, lParam);
   return NotImplemented<LRESULT>();
 }
 
 LRESULT CSLWndProcHookInternal::CallProc(WndProc proc, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (m_CallWindowProcA) return m_CallWindowProcA(proc, window, message, wParam, lParam);
-  if (m_CallWindowProcW) return m_CallWindowProcW(proc, window, message, wParam, lParam);
+  if (m_pCallWindowProcA) return m_pCallWindowProcA(proc, window, message, wParam, lParam);
+  if (m_pCallWindowProcW) return m_pCallWindowProcW(proc, window, message, wParam, lParam);
   return NotImplemented<LRESULT>();
 }
 
 BOOL CSLWndProcHookInternal::IsWindow(HWND window) {
-  return m_IsWindow ? m_IsWindow(window) : NotImplemented<BOOL>();
+  return m_pIsWindow ? m_pIsWindow(window) : NotImplemented<BOOL>();
 }
 
 UINT CSLWndProcHookInternal::RegisterMessage(const char* name) {
-  if (m_RegisterWindowMessageA) return m_RegisterWindowMessageA(name);
-  if (!m_RegisterWindowMessageW) return NotImplemented<UINT>();
+  if (m_pRegisterWindowMessageA) return m_pRegisterWindowMessageA(name);
+  if (!m_pRegisterWindowMessageW) return NotImplemented<UINT>();
   if (!name) {
     SLSetSystemLastError(ERROR_INVALID_PARAMETER);
     return 0;
@@ -444,7 +447,7 @@ UINT CSLWndProcHookInternal::RegisterMessage(const char* name) {
   u32 i = 0;
   for (; name[i] && i < 250; ++i) wide[i] = SLWChar(static_cast<unsigned char>(name[i]));
   wide[i] = 0;
-  return m_RegisterWindowMessageW(wide);
+  return m_pRegisterWindowMessageW(wide);
 }
 
 namespace {
@@ -457,10 +460,10 @@ bool IsAtom(const void* name) { return reinterpret_cast<std::uintptr_t>(name) <=
 HWND CSLWndProcHookInternal::CreateWindowW(DWORD exStyle, const SLWChar* className, const SLWChar* windowName,
                                            DWORD style, int x, int y, int width, int height, HWND parent,
                                            void* menu, HINSTANCE instance, void* param) {
-  if (m_CreateWindowExW)
-    return m_CreateWindowExW(exStyle, className, windowName, style, x, y, width, height, parent, menu, instance,
+  if (m_pCreateWindowExW)
+    return m_pCreateWindowExW(exStyle, className, windowName, style, x, y, width, height, parent, menu, instance,
                              param);
-  if (!m_CreateWindowExA) return NotImplemented<HWND>();
+  if (!m_pCreateWindowExA) return NotImplemented<HWND>();
   // Only the one width exists: the names are narrowed to the 8-bit code page.
   char classBuffer[1024], nameBuffer[1024];
   const char* narrowClass = reinterpret_cast<const char*>(className);
@@ -479,17 +482,17 @@ HWND CSLWndProcHookInternal::CreateWindowW(DWORD exStyle, const SLWChar* classNa
     }
     narrowName = nameBuffer;
   }
-  return m_CreateWindowExA(exStyle, narrowClass, narrowName, style, x, y, width, height, parent, menu, instance,
+  return m_pCreateWindowExA(exStyle, narrowClass, narrowName, style, x, y, width, height, parent, menu, instance,
                            param);
 }
 
 HWND CSLWndProcHookInternal::CreateWindowA(DWORD exStyle, const char* className, const char* windowName,
                                            DWORD style, int x, int y, int width, int height, HWND parent,
                                            void* menu, HINSTANCE instance, void* param) {
-  if (m_CreateWindowExA)
-    return m_CreateWindowExA(exStyle, className, windowName, style, x, y, width, height, parent, menu, instance,
+  if (m_pCreateWindowExA)
+    return m_pCreateWindowExA(exStyle, className, windowName, style, x, y, width, height, parent, menu, instance,
                              param);
-  if (!m_CreateWindowExW) return NotImplemented<HWND>();
+  if (!m_pCreateWindowExW) return NotImplemented<HWND>();
   SLWChar classBuffer[1024], nameBuffer[1024];
   const SLWChar* wideClass = reinterpret_cast<const SLWChar*>(className);
   if (!IsAtom(className)) {
@@ -507,7 +510,7 @@ HWND CSLWndProcHookInternal::CreateWindowA(DWORD exStyle, const char* className,
     }
     wideName = nameBuffer;
   }
-  return m_CreateWindowExW(exStyle, wideClass, wideName, style, x, y, width, height, parent, menu, instance,
+  return m_pCreateWindowExW(exStyle, wideClass, wideName, style, x, y, width, height, parent, menu, instance,
                            param);
 }
 
@@ -584,7 +587,7 @@ bool CSLWndProcHook::Attach(HWND window, CSLWndProcHookTarget* target) {
 
   m_record = record;
   AddRef();
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLWndProcHook::Detach() {
@@ -593,7 +596,7 @@ bool CSLWndProcHook::Detach() {
   m_record->detached = true;
   m_record = nullptr;
   Release();
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 LRESULT CSLWndProcHook::CallPrevious(u32 message, WPARAM wParam, LPARAM lParam) {
@@ -614,11 +617,11 @@ HWND CSLWndProcHook::CreateHookedWindowW(u32 exStyle, const SLWChar* className, 
   TSLObjPtr<CSLWndProcHook> keep(this);
   CSLWndProcHookInternal* loader = GetLoader();
   if (!loader) return SLFail(SL_E_OUT_OF_MEMORY, HWND(nullptr));
-  if (!BeginCreation(loader, this, target)) return nullptr;
+  if (!SLWndProcHookBeginCreation(loader, this, target)) return nullptr;
   HWND window = loader->CreateWindowW(exStyle, className, windowName, style, x, y, width, height, parent, menu,
                                       instance, param);
-  EndCreation(loader);
-  if (m_record) return SLFail(SL_OK, window);
+  SLWndProcHookEndCreation(loader);
+  if (m_record) return SLSucceed(window);
   return SLFail(SL_E_OUT_OF_MEMORY, HWND(nullptr));
 }
 
@@ -628,10 +631,10 @@ HWND CSLWndProcHook::CreateHookedWindowA(u32 exStyle, const char* className, con
   TSLObjPtr<CSLWndProcHook> keep(this);
   CSLWndProcHookInternal* loader = GetLoader();
   if (!loader) return SLFail(SL_E_OUT_OF_MEMORY, HWND(nullptr));
-  if (!BeginCreation(loader, this, target)) return nullptr;
+  if (!SLWndProcHookBeginCreation(loader, this, target)) return nullptr;
   HWND window = loader->CreateWindowA(exStyle, className, windowName, style, x, y, width, height, parent, menu,
                                       instance, param);
-  EndCreation(loader);
-  if (m_record) return SLFail(SL_OK, window);
+  SLWndProcHookEndCreation(loader);
+  if (m_record) return SLSucceed(window);
   return SLFail(SL_E_OUT_OF_MEMORY, HWND(nullptr));
 }

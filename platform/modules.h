@@ -36,4 +36,8 @@ extern const SLPlatformExportGroup g_kernel32Resource;  // module resources
 extern const SLPlatformExportGroup g_kernel32Memory;    // virtual memory
 extern const SLPlatformExportGroup g_user32Window;      // windows, messages, hooks
 extern const SLPlatformExportGroup g_user32Text;        // LoadStringA/W and friends
+extern const SLPlatformExportGroup g_user32Icons;       // icons from the program's resources
 extern const SLPlatformExportGroup g_oleaut32Strings;   // OLE Automation strings
+extern const SLPlatformExportGroup g_gdi32Objects;      // GDI object table (DeleteObject)
+extern const SLPlatformExportGroup g_gdi32Palette;      // palettes
+extern const SLPlatformExportGroup g_winmmTime;         // the multimedia timer

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "foundation/SLArray.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
 #include "foundation/SLSync.h"
@@ -28,7 +29,7 @@ SLWChar* DupAnsiAsWide(const char* text) {
   if (!copy) return nullptr;
   u32 capacity = units + 1;
   if (!SLAnsiToWide(copy, &capacity, text, SL_TEXT_TO_END, 0)) {
-    SLFree(copy);
+    SLInternals::SLFreeKeepingError(copy);
     return nullptr;
   }
   copy[capacity < units ? capacity : units] = 0;
@@ -44,7 +45,7 @@ char* DupWideAsAnsi(const SLWChar* text) {
   if (!copy) return nullptr;
   u32 capacity = bytes + 1;
   if (!SLWideToAnsi(copy, &capacity, text, SL_TEXT_TO_END, 0)) {
-    SLFree(copy);
+    SLInternals::SLFreeKeepingError(copy);
     return nullptr;
   }
   copy[capacity < bytes ? capacity : bytes] = 0;
@@ -72,6 +73,25 @@ SLStorageFindRecord* SLStorageFindRecord::Create() {
 void SLStorageFindRecord::DeletingDtor(u32 flags) {
   time.~CSLDateTime();
   if (flags & 1) SLFree(this);
+}
+
+SLStorageFindRecord* SLStorageFindRecord::NarrowFrom(SLStorageFindRecord** narrow, const SLStorageFindRecord* wide) {
+  if (!*narrow) {
+    *narrow = Create();
+    if (!*narrow) return nullptr;
+  }
+  char* name = DupWideAsAnsi(wide->nameW);
+  if (!name) return nullptr;
+  SLStorageFindRecord* record = *narrow;
+  SLFree(record->nameA);
+  record->nameA = name;
+  record->flags = wide->flags;
+  record->time = wide->time;
+  record->size = wide->size;
+  record->storedSize = wide->storedSize;
+  record->reserved = 0;
+  record->privateInfo = nullptr;
+  return SLSucceed(record);
 }
 
 // ---- construction ----
@@ -200,7 +220,7 @@ bool CSLBaseStorage::SetNameA(const char* name) {
   if (!nameA) return false;
   SLWChar* nameW = DupAnsiAsWide(name);
   if (!nameW) {
-    SLFree(nameA);
+    SLInternals::SLFreeKeepingError(nameA);
     return false;
   }
   FreeNames();
@@ -216,7 +236,7 @@ bool CSLBaseStorage::SetNameW(const SLWChar* name) {
   if (!nameW) return false;
   char* nameA = DupWideAsAnsi(name);
   if (!nameA) {
-    SLFree(nameW);
+    SLInternals::SLFreeKeepingError(nameW);
     return false;
   }
   FreeNames();

@@ -116,6 +116,11 @@ struct SLStorageFindRecord {
   // Destroys the date; bit 0 of flags also frees the record with SLFree. The owner
   // frees the name first.
   void DeletingDtor(u32 flags);
+  // The 8-bit record of a listing, taken from the wide one: the name converted to the
+  // system code page, flags, time and sizes, no private information. Made in *narrow on
+  // first use (the storage frees it with its other records); null with the conversion's
+  // or the allocation's code.
+  static SLStorageFindRecord* NarrowFrom(SLStorageFindRecord** narrow, const SLStorageFindRecord* wide);
 };
 
 class CSLBaseStorage : public CSLObject {

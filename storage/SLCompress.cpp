@@ -1,5 +1,6 @@
 #include "storage/SLCompress.h"
 
+#include "foundation/SLArray.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 
@@ -28,7 +29,7 @@ bool CSLBaseCompress::ReadDecompressed(u8* buffer, u32 size) {
   if (tail > secondLength) tail = secondLength;
   SLMemCopy(buffer + head, second, tail);
   if (!m_decompressed.CommitRead(head + tail)) return false;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 void* SLCompressAlloc(void* /*opaque*/, unsigned items, unsigned size) {
@@ -38,7 +39,4 @@ void* SLCompressAlloc(void* /*opaque*/, unsigned items, unsigned size) {
   return SLAllocZero(static_cast<u32>(bytes));
 }
 
-void SLCompressFree(void* /*opaque*/, void* block) {
-  SLErrorKeeper keep;
-  SLFree(block);
-}
+void SLCompressFree(void* /*opaque*/, void* block) { SLInternals::SLFreeKeepingError(block); }

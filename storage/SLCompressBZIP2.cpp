@@ -6,14 +6,36 @@
 
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
+#include "storage/SLCompressPump.h"
 
 SL_IMPLEMENT_CLASS(CSLCompressBZIP2, CSLBaseCompress)
 
 namespace {
 
-constexpr u32 kStagingSize = 4096;
-constexpr u32 kMaxInputPiece = 131072;
-constexpr u32 kMaxIdlePasses = 24;
+using SLInternals::SLCodecStep;
+
+constexpr u32 kStagingSize = SLInternals::kCodecStagingSize;
+
+SLCodecStep CompressStep(int result) {
+  return result == BZ_OK || result == BZ_RUN_OK ? SLCodecStep::kMore : SLCodecStep::kFail;
+}
+SLCodecStep CompressFinishStep(int result) {
+  return result == BZ_STREAM_END                         ? SLCodecStep::kEnd
+         : result == BZ_OK || result == BZ_FINISH_OK ? SLCodecStep::kMore
+                                                         : SLCodecStep::kFail;
+}
+SLCodecStep DecompressStep(int result) {
+  return result == BZ_STREAM_END ? SLCodecStep::kEnd
+         : result == BZ_OK || result == BZ_RUN_OK ? SLCodecStep::kMore
+                                                  : SLCodecStep::kFail;
+}
+// libbz2 has no finishing call for decompression: passes without input drain what it still
+// holds, and a stream that has not reached its end marker is truncated.
+SLCodecStep DecompressFinishStep(int result) {
+  return result == BZ_STREAM_END || result == BZ_RUN_OK ? SLCodecStep::kEnd
+         : result == BZ_OK                              ? SLCodecStep::kMore
+                                                        : SLCodecStep::kFail;
+}
 
 void* BzAlloc(void* opaque, int items, int size) {
   if (items < 0 || size < 0) return nullptr;
@@ -37,15 +59,7 @@ struct CSLCompressBZIP2::State {
 
 CSLCompressBZIP2::CSLCompressBZIP2() : m_state(nullptr) {}
 
-CSLCompressBZIP2::~CSLCompressBZIP2() {
-  SLErrorKeeper keep;
-  if (m_state != nullptr) {
-    if (m_state->compressStarted) EndCompress();
-    if (m_state->decompressStarted) EndDecompress();
-    SLFree(m_state);
-    m_state = nullptr;
-  }
-}
+CSLCompressBZIP2::~CSLCompressBZIP2() { SLInternals::SLReleaseCodecState(this, m_state); }
 
 bool CSLCompressBZIP2::EnsureState() {
   if (m_state != nullptr) return true;
@@ -89,7 +103,7 @@ bool CSLCompressBZIP2::SetBlockSize(i32 size) {
   if (!EnsureState()) return false;
   if (m_state->compressStarted) return SLFail(SL_E_CODEC_COMPRESSING, false);
   m_state->blockSize = size;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLCompressBZIP2::BeginCompress() {
@@ -105,58 +119,35 @@ bool CSLCompressBZIP2::BeginCompress() {
     ResetCompressSide();
     return SLFail(SL_E_OUT_OF_MEMORY, false);
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLCompressBZIP2::Compress(const u8* data, u32 length) {
   if (m_state == nullptr || !m_state->compressStarted) return SLFail(SL_E_CODEC_NO_COMPRESSION, false);
   if (data == nullptr) return SLFail(SL_E_NULL_DATA, false);
   if (length == 0) return SLFail(SL_E_BAD_SIZE, false);
-  bz_stream& bs = m_state->compressStream;
-  u32 left = length;
-  while (left != 0) {
-    const u32 piece = left < kMaxInputPiece ? left : kMaxInputPiece;
-    bs.next_in = const_cast<char*>(reinterpret_cast<const char*>(data));
-    bs.avail_in = piece;
-    bs.next_out = reinterpret_cast<char*>(m_state->compressStaging);
-    bs.avail_out = kStagingSize;
-    const int result = SLGuardedCodecCall([&] { return BZ2_bzCompress(&bs, BZ_RUN); }, BZ_MEM_ERROR);
-    if (result != BZ_OK && result != BZ_RUN_OK) return FailCompress(SL_E_CODEC_COMPRESS_FAILED);
-    const u32 consumed = piece - bs.avail_in;
-    data += consumed;
-    left -= consumed;
-    const u32 produced = kStagingSize - bs.avail_out;
-    if (produced != 0 && !m_compressed.Write(m_state->compressStaging, produced, true)) {
-      return FailCompress(SLGetLastError(false));
-    }
-  }
-  return SLFail(SL_OK, true);
+  u32 consumed = 0, failure = SL_OK;
+  const auto call = [](bz_stream& bs) {
+    return SLGuardedCodecCall([&] { return BZ2_bzCompress(&bs, BZ_RUN); }, BZ_MEM_ERROR);
+  };
+  if (!SLInternals::SLPumpCodecInput(m_state->compressStream, m_state->compressStaging, m_compressed, data, length,
+                                     &consumed, nullptr, call, CompressStep, SL_E_CODEC_COMPRESS_FAILED, &failure))
+    return FailCompress(failure);
+  return SLSucceed(true);
 }
 
 bool CSLCompressBZIP2::EndCompress() {
   if (m_state == nullptr || !m_state->compressStarted) return SLFail(SL_E_CODEC_NO_COMPRESSION, false);
-  bz_stream& bs = m_state->compressStream;
-  u32 idlePasses = 0;
-  for (;;) {
-    bs.next_in = nullptr;
-    bs.avail_in = 0;
-    bs.next_out = reinterpret_cast<char*>(m_state->compressStaging);
-    bs.avail_out = kStagingSize;
-    const int result = SLGuardedCodecCall([&] { return BZ2_bzCompress(&bs, BZ_FINISH); }, BZ_MEM_ERROR);
-    if (result != BZ_OK && result != BZ_FINISH_OK && result != BZ_STREAM_END) {
-      return FailCompress(SL_E_CODEC_COMPRESS_FAILED);
-    }
-    const u32 produced = kStagingSize - bs.avail_out;
-    if (produced != 0 && !m_compressed.Write(m_state->compressStaging, produced, true)) {
-      return FailCompress(SLGetLastError(false));
-    }
-    if (result == BZ_STREAM_END) {
-      SLGuardedCodecCall([&] { return BZ2_bzCompressEnd(&bs); }, BZ_OK);
-      ResetCompressSide();
-      return SLFail(SL_OK, true);
-    }
-    if (produced == 0 && ++idlePasses >= kMaxIdlePasses) return FailCompress(SL_E_CODEC_COMPRESS_FAILED);
-  }
+  u32 failure = SL_OK;
+  const auto call = [](bz_stream& bs) {
+    return SLGuardedCodecCall([&] { return BZ2_bzCompress(&bs, BZ_FINISH); }, BZ_MEM_ERROR);
+  };
+  if (!SLInternals::SLPumpCodecFinish(m_state->compressStream, m_state->compressStaging, m_compressed, call,
+                                      CompressFinishStep, SL_E_CODEC_COMPRESS_FAILED, &failure))
+    return FailCompress(failure);
+  SLGuardedCodecCall([&] { return BZ2_bzCompressEnd(&m_state->compressStream); }, BZ_OK);
+  ResetCompressSide();
+  return SLSucceed(true);
 }
 
 bool CSLCompressBZIP2::BeginDecompress() {
@@ -171,7 +162,7 @@ bool CSLCompressBZIP2::BeginDecompress() {
     ResetDecompressSide();
     return SLFail(SL_E_OUT_OF_MEMORY, false);
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLCompressBZIP2::Decompress(const u8* data, u32 length, u32* remaining) {
@@ -179,63 +170,32 @@ bool CSLCompressBZIP2::Decompress(const u8* data, u32 length, u32* remaining) {
   if (m_state == nullptr || !m_state->decompressStarted) return SLFail(SL_E_CODEC_NO_DECOMPRESSION, false);
   if (data == nullptr) return SLFail(SL_E_NULL_DATA, false);
   if (length == 0) return SLFail(SL_E_BAD_SIZE, false);
-  bz_stream& bs = m_state->decompressStream;
-  u32 left = length;
-  while (!m_state->streamEnd && left != 0) {
-    const u32 piece = left < kMaxInputPiece ? left : kMaxInputPiece;
-    bs.next_in = const_cast<char*>(reinterpret_cast<const char*>(data));
-    bs.avail_in = piece;
-    bs.next_out = reinterpret_cast<char*>(m_state->decompressStaging);
-    bs.avail_out = kStagingSize;
-    const int result = SLGuardedCodecCall([&] { return BZ2_bzDecompress(&bs); }, BZ_MEM_ERROR);
-    // What libbz2 took before it stopped counts as consumed, also when it failed.
-    const u32 consumed = piece - bs.avail_in;
-    data += consumed;
-    left -= consumed;
-    if (remaining != nullptr) *remaining = left;
-    if (result != BZ_OK && result != BZ_RUN_OK && result != BZ_STREAM_END) {
-      return FailDecompress(SL_E_CODEC_DECOMPRESS_FAILED);
-    }
-    if (result == BZ_STREAM_END) m_state->streamEnd = 1;
-    const u32 produced = kStagingSize - bs.avail_out;
-    if (produced != 0 && !m_decompressed.Write(m_state->decompressStaging, produced, true)) {
-      return FailDecompress(SLGetLastError(false));
-    }
-  }
-  return SLFail(SL_OK, true);
+  u32 consumed = 0, failure = SL_OK;
+  const auto call = [](bz_stream& bs) {
+    return SLGuardedCodecCall([&] { return BZ2_bzDecompress(&bs); }, BZ_MEM_ERROR);
+  };
+  const bool ok = SLInternals::SLPumpCodecInput(m_state->decompressStream, m_state->decompressStaging,
+                                                m_decompressed, data, length, &consumed, &m_state->streamEnd, call,
+                                                DecompressStep, SL_E_CODEC_DECOMPRESS_FAILED, &failure);
+  // What libbz2 took before it stopped counts as consumed, also when it failed.
+  if (remaining != nullptr) *remaining = length - consumed;
+  if (!ok) return FailDecompress(failure);
+  return SLSucceed(true);
 }
 
 bool CSLCompressBZIP2::EndDecompress() {
   if (m_state == nullptr || !m_state->decompressStarted) return SLFail(SL_E_CODEC_NO_DECOMPRESSION, false);
-  bz_stream& bs = m_state->decompressStream;
-  if (!m_state->streamEnd) {
-    // libbz2 has no finishing call: passes without input drain what it still holds; a
-    // stream that has not reached its end marker is truncated.
-    u32 idlePasses = 0;
-    for (;;) {
-      bs.next_in = nullptr;
-      bs.avail_in = 0;
-      bs.next_out = reinterpret_cast<char*>(m_state->decompressStaging);
-      bs.avail_out = kStagingSize;
-      const int result = SLGuardedCodecCall([&] { return BZ2_bzDecompress(&bs); }, BZ_MEM_ERROR);
-      const u32 produced = kStagingSize - bs.avail_out;
-      if (produced != 0 && !m_decompressed.Write(m_state->decompressStaging, produced, true)) {
-        return FailDecompress(SLGetLastError(false));
-      }
-      if (result == BZ_STREAM_END || result == BZ_RUN_OK) break;
-      if (result != BZ_OK) return FailDecompress(SL_E_CODEC_DECOMPRESS_FAILED);
-      if (produced == 0 && ++idlePasses >= kMaxIdlePasses) {
-        return FailDecompress(SL_E_CODEC_DECOMPRESS_FAILED);
-      }
-    }
-  }
-  SLGuardedCodecCall([&] { return BZ2_bzDecompressEnd(&bs); }, BZ_OK);
+  u32 failure = SL_OK;
+  const auto call = [](bz_stream& bs) {
+    return SLGuardedCodecCall([&] { return BZ2_bzDecompress(&bs); }, BZ_MEM_ERROR);
+  };
+  if (!m_state->streamEnd &&
+      !SLInternals::SLPumpCodecFinish(m_state->decompressStream, m_state->decompressStaging, m_decompressed, call,
+                                      DecompressFinishStep, SL_E_CODEC_DECOMPRESS_FAILED, &failure))
+    return FailDecompress(failure);
+  SLGuardedCodecCall([&] { return BZ2_bzDecompressEnd(&m_state->decompressStream); }, BZ_OK);
   ResetDecompressSide();
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
-bool CSLCompressBZIP2::IsStreamEnd() {
-  if (m_state == nullptr || !m_state->decompressStarted) return SLFail(SL_E_CODEC_NO_DECOMPRESSION, true);
-  SLSetLastError(SL_OK);
-  return m_state->streamEnd != 0;
-}
+bool CSLCompressBZIP2::IsStreamEnd() { return SLInternals::SLCodecStreamEnded(m_state); }

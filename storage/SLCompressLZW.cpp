@@ -215,7 +215,7 @@ bool CSLCompressLZW::BeginCompress() {
   m_compressed.SetCapacity(0);
   SLMemSet(&m_state->compress, 0, sizeof(m_state->compress));
   m_state->compress.started = 1;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLCompressLZW::Compress(const u8* data, u32 length) {
@@ -249,7 +249,7 @@ bool CSLCompressLZW::Compress(const u8* data, u32 length) {
     SLMemSet(&c, 0, sizeof(c));
     return SLFail(SL_E_WAIT_FAILED, false);
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLCompressLZW::EndCompress() {
@@ -279,7 +279,7 @@ bool CSLCompressLZW::EndCompress() {
     return SLFail(SL_E_WAIT_FAILED, false);
   }
   SLMemSet(&c, 0, sizeof(c));
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 // ---- decompression ----------------------------------------------------------------------
@@ -290,7 +290,7 @@ bool CSLCompressLZW::BeginDecompress() {
   m_decompressed.SetCapacity(0);
   SLMemSet(&m_state->decompress, 0, sizeof(m_state->decompress));
   m_state->decompress.started = 1;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLCompressLZW::Decompress(const u8* data, u32 length, u32* remaining) {
@@ -357,7 +357,7 @@ bool CSLCompressLZW::Decompress(const u8* data, u32 length, u32* remaining) {
     return fail(SL_E_SYSTEM);
   }
   if (remaining != nullptr) *remaining = 0;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLCompressLZW::EndDecompress() {
@@ -373,7 +373,7 @@ bool CSLCompressLZW::EndDecompress() {
     }
   }
   SLMemSet(&d, 0, sizeof(d));
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLCompressLZW::IsStreamEnd() {

@@ -7,15 +7,22 @@
 
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
+#include "storage/SLCompressPump.h"
 #include "storage/SLInflate.h"
 
 SL_IMPLEMENT_CLASS(CSLCompressZIP, CSLBaseCompress)
 
 namespace {
 
-constexpr u32 kStagingSize = 4096;
-constexpr u32 kMaxInputPiece = 131072;
-constexpr u32 kMaxIdlePasses = 24;
+using SLInternals::kCodecStagingSize;
+using SLInternals::SLCodecStep;
+
+constexpr u32 kStagingSize = kCodecStagingSize;
+
+SLCodecStep DeflateStep(int result) { return result == Z_OK ? SLCodecStep::kMore : SLCodecStep::kFail; }
+SLCodecStep FinishStep(int result) {
+  return result == Z_STREAM_END ? SLCodecStep::kEnd : result == Z_OK ? SLCodecStep::kMore : SLCodecStep::kFail;
+}
 
 // Gzip header states of a decompression stream. 0: no header (inflating); 1: nothing seen
 // yet; 2: a first 0x1F held back; 3 and up: the header's fields, consumed as they arrive.
@@ -63,15 +70,7 @@ struct CSLCompressZIP::State {
 
 CSLCompressZIP::CSLCompressZIP(u32 zlibHeader) : m_state(nullptr), m_zlibHeader(zlibHeader) {}
 
-CSLCompressZIP::~CSLCompressZIP() {
-  SLErrorKeeper keep;
-  if (m_state != nullptr) {
-    if (m_state->compressStarted) EndCompress();
-    if (m_state->decompressStarted) EndDecompress();
-    SLFree(m_state);
-    m_state = nullptr;
-  }
-}
+CSLCompressZIP::~CSLCompressZIP() { SLInternals::SLReleaseCodecState(this, m_state); }
 
 bool CSLCompressZIP::EnsureState() {
   if (m_state != nullptr) return true;
@@ -118,7 +117,7 @@ bool CSLCompressZIP::SetDeflate64(u32 on) {
   if (!EnsureState()) return false;
   if (m_state->decompressStarted) return SLFail(SL_E_CODEC_DECOMPRESSING, false);
   m_state->deflate64 = on != 0;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 // ---- compression ------------------------------------------------------------------------
@@ -140,56 +139,35 @@ bool CSLCompressZIP::BeginCompress() {
     ResetCompressSide();
     return SLFail(SL_E_OUT_OF_MEMORY, false);
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLCompressZIP::Compress(const u8* data, u32 length) {
   if (m_state == nullptr || !m_state->compressStarted) return SLFail(SL_E_CODEC_NO_COMPRESSION, false);
   if (data == nullptr) return SLFail(SL_E_NULL_DATA, false);
   if (length == 0) return SLFail(SL_E_BAD_SIZE, false);
-  ::z_stream& zs = m_state->deflateStream;
-  u32 left = length;
-  while (left != 0) {
-    const u32 piece = left < kMaxInputPiece ? left : kMaxInputPiece;
-    zs.next_in = const_cast<Bytef*>(data);
-    zs.avail_in = piece;
-    zs.next_out = m_state->compressStaging;
-    zs.avail_out = kStagingSize;
-    const int result = SLGuardedCodecCall([&] { return deflate(&zs, Z_NO_FLUSH); }, Z_MEM_ERROR);
-    if (result != Z_OK) return FailCompress(SL_E_CODEC_COMPRESS_FAILED);
-    const u32 consumed = piece - zs.avail_in;
-    data += consumed;
-    left -= consumed;
-    const u32 produced = kStagingSize - zs.avail_out;
-    if (produced != 0 && !m_compressed.Write(m_state->compressStaging, produced, true)) {
-      return FailCompress(SLGetLastError(false));
-    }
-  }
-  return SLFail(SL_OK, true);
+  u32 consumed = 0, failure = SL_OK;
+  const auto call = [](::z_stream& zs) {
+    return SLGuardedCodecCall([&] { return deflate(&zs, Z_NO_FLUSH); }, Z_MEM_ERROR);
+  };
+  if (!SLInternals::SLPumpCodecInput(m_state->deflateStream, m_state->compressStaging, m_compressed, data, length,
+                                     &consumed, nullptr, call, DeflateStep, SL_E_CODEC_COMPRESS_FAILED, &failure))
+    return FailCompress(failure);
+  return SLSucceed(true);
 }
 
 bool CSLCompressZIP::EndCompress() {
   if (m_state == nullptr || !m_state->compressStarted) return SLFail(SL_E_CODEC_NO_COMPRESSION, false);
-  ::z_stream& zs = m_state->deflateStream;
-  u32 idlePasses = 0;
-  for (;;) {
-    zs.next_in = nullptr;
-    zs.avail_in = 0;
-    zs.next_out = m_state->compressStaging;
-    zs.avail_out = kStagingSize;
-    const int result = SLGuardedCodecCall([&] { return deflate(&zs, Z_FINISH); }, Z_MEM_ERROR);
-    if (result != Z_OK && result != Z_STREAM_END) return FailCompress(SL_E_CODEC_COMPRESS_FAILED);
-    const u32 produced = kStagingSize - zs.avail_out;
-    if (produced != 0 && !m_compressed.Write(m_state->compressStaging, produced, true)) {
-      return FailCompress(SLGetLastError(false));
-    }
-    if (result == Z_STREAM_END) {
-      SLGuardedCodecCall([&] { return deflateEnd(&zs); }, Z_OK);
-      ResetCompressSide();
-      return SLFail(SL_OK, true);
-    }
-    if (produced == 0 && ++idlePasses >= kMaxIdlePasses) return FailCompress(SL_E_CODEC_COMPRESS_FAILED);
-  }
+  u32 failure = SL_OK;
+  const auto call = [](::z_stream& zs) {
+    return SLGuardedCodecCall([&] { return deflate(&zs, Z_FINISH); }, Z_MEM_ERROR);
+  };
+  if (!SLInternals::SLPumpCodecFinish(m_state->deflateStream, m_state->compressStaging, m_compressed, call,
+                                      FinishStep, SL_E_CODEC_COMPRESS_FAILED, &failure))
+    return FailCompress(failure);
+  SLGuardedCodecCall([&] { return deflateEnd(&m_state->deflateStream); }, Z_OK);
+  ResetCompressSide();
+  return SLSucceed(true);
 }
 
 // ---- decompression ----------------------------------------------------------------------
@@ -212,32 +190,20 @@ bool CSLCompressZIP::BeginDecompress() {
     ResetDecompressSide(false);
     return SLFail(SL_E_OUT_OF_MEMORY, false);
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 // Inflates `length` bytes (or until the end of the deflate stream); `*consumed` counts the
 // input used, also on failure.
 bool CSLCompressZIP::InflatePiece(const u8* data, u32 length, u32* consumed) {
-  SLInflate::z_stream& zs = m_state->inflateStream;
-  *consumed = 0;
-  while (!m_state->streamEnd && *consumed < length) {
-    const u32 left = length - *consumed;
-    const u32 piece = left < kMaxInputPiece ? left : kMaxInputPiece;
-    zs.next_in = data + *consumed;
-    zs.avail_in = piece;
-    zs.next_out = m_state->decompressStaging;
-    zs.avail_out = kStagingSize;
-    const int result =
-        SLGuardedCodecCall([&] { return SLInflate::inflate(&zs, Z_SYNC_FLUSH); }, Z_MEM_ERROR);
-    // What inflate took before it stopped counts as consumed, also when it failed.
-    *consumed += piece - zs.avail_in;
-    if (result != Z_OK && result != Z_STREAM_END) return FailDecompress(SL_E_CODEC_DECOMPRESS_FAILED);
-    if (result == Z_STREAM_END) m_state->streamEnd = 1;
-    const u32 produced = kStagingSize - zs.avail_out;
-    if (produced != 0 && !m_decompressed.Write(m_state->decompressStaging, produced, true)) {
-      return FailDecompress(SLGetLastError(false));
-    }
-  }
+  u32 failure = SL_OK;
+  const auto call = [](SLInflate::z_stream& zs) {
+    return SLGuardedCodecCall([&] { return SLInflate::inflate(&zs, Z_SYNC_FLUSH); }, Z_MEM_ERROR);
+  };
+  if (!SLInternals::SLPumpCodecInput(m_state->inflateStream, m_state->decompressStaging, m_decompressed, data,
+                                     length, consumed, &m_state->streamEnd, call, FinishStep,
+                                     SL_E_CODEC_DECOMPRESS_FAILED, &failure))
+    return FailDecompress(failure);
   return true;
 }
 
@@ -256,7 +222,7 @@ bool CSLCompressZIP::Decompress(const u8* data, u32 length, u32* remaining) {
     } else if (data[0] == 0x1F && length == 1) {
       s.gzipState = kGzipHeld1F;
       if (remaining != nullptr) *remaining = 0;
-      return SLFail(SL_OK, true);
+      return SLSucceed(true);
     } else {
       s.gzipState = kGzipNone;
     }
@@ -377,39 +343,22 @@ bool CSLCompressZIP::Decompress(const u8* data, u32 length, u32* remaining) {
     if (remaining != nullptr) *remaining = length - pos - used;
     if (!ok) return false;
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLCompressZIP::EndDecompress() {
   if (m_state == nullptr || !m_state->decompressStarted) return SLFail(SL_E_CODEC_NO_DECOMPRESSION, false);
-  SLInflate::z_stream& zs = m_state->inflateStream;
-  if (!m_state->streamEnd) {
-    u32 idlePasses = 0;
-    for (;;) {
-      zs.next_in = nullptr;
-      zs.avail_in = 0;
-      zs.next_out = m_state->decompressStaging;
-      zs.avail_out = kStagingSize;
-      const int result =
-          SLGuardedCodecCall([&] { return SLInflate::inflate(&zs, Z_FINISH); }, Z_MEM_ERROR);
-      if (result != Z_OK && result != Z_STREAM_END) return FailDecompress(SL_E_CODEC_DECOMPRESS_FAILED);
-      const u32 produced = kStagingSize - zs.avail_out;
-      if (produced != 0 && !m_decompressed.Write(m_state->decompressStaging, produced, true)) {
-        return FailDecompress(SLGetLastError(false));
-      }
-      if (result == Z_STREAM_END) break;
-      if (produced == 0 && ++idlePasses >= kMaxIdlePasses) {
-        return FailDecompress(SL_E_CODEC_DECOMPRESS_FAILED);
-      }
-    }
-  }
-  SLGuardedCodecCall([&] { return SLInflate::inflateEnd(&zs); }, Z_OK);
+  u32 failure = SL_OK;
+  const auto call = [](SLInflate::z_stream& zs) {
+    return SLGuardedCodecCall([&] { return SLInflate::inflate(&zs, Z_FINISH); }, Z_MEM_ERROR);
+  };
+  if (!m_state->streamEnd &&
+      !SLInternals::SLPumpCodecFinish(m_state->inflateStream, m_state->decompressStaging, m_decompressed, call,
+                                      FinishStep, SL_E_CODEC_DECOMPRESS_FAILED, &failure))
+    return FailDecompress(failure);
+  SLGuardedCodecCall([&] { return SLInflate::inflateEnd(&m_state->inflateStream); }, Z_OK);
   ResetDecompressSide(false);
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
-bool CSLCompressZIP::IsStreamEnd() {
-  if (m_state == nullptr || !m_state->decompressStarted) return SLFail(SL_E_CODEC_NO_DECOMPRESSION, true);
-  SLSetLastError(SL_OK);
-  return m_state->streamEnd != 0;
-}
+bool CSLCompressZIP::IsStreamEnd() { return SLInternals::SLCodecStreamEnded(m_state); }

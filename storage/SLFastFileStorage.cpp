@@ -289,12 +289,12 @@ bool CSLFastFileStorage::AddDirectoryEntry(const SLWChar* name, u32 length, u64 
   // walking the raw name and skipping empty components gives the same path. The exception
   // is a name starting with two separators: a long-path or UNC prefix survives normalising
   // as it stands (with the empty component it may hold), so such names are normalised first.
-  if (!(length >= 2 && IsSeparator(name[0]) && IsSeparator(name[1])))
+  if (!(length >= 2 && SLIsPathSeparator(name[0]) && SLIsPathSeparator(name[1])))
     return AddEntryComponents(name, length, true, offset, size);
-  SLWChar* path = CopyWide(name, length);
+  SLWChar* path = SLDuplicateText(name, length);
   if (!path) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  ScopedBlock<SLWChar> pathGuard{path};
-  NormalisePath(path);
+  TSLAutoPtr<SLWChar> pathOwner(path);
+  SLInternals::SLNormaliseEntryPath(path);
   return AddEntryComponents(path, SLStrLenW(path), false, offset, size);
 }
 
@@ -309,16 +309,16 @@ bool CSLFastFileStorage::AddEntryComponents(const SLWChar* path, u32 length, boo
     // Entries sorted by path mostly repeat the previous entry's directories exactly as
     // stored: take them by one comparison each, without looking for separators unit by
     // unit. Empty components are skipped here as below.
-    while (start < length && IsSeparator(path[start])) ++start;
+    while (start < length && SLIsPathSeparator(path[start])) ++start;
     const u32 chainLength = m_lastChainDepth < kChainLength ? m_lastChainDepth : kChainLength;
     while (depth < chainLength) {
       SLFastPackNode* directory = m_lastChain[depth];
       const u32 n = directory->nameLength;
-      if (directory->containingList != list || n == 0 || length - start <= n || !IsSeparator(path[start + n]) ||
+      if (directory->containingList != list || n == 0 || length - start <= n || !SLIsPathSeparator(path[start + n]) ||
           std::memcmp(path + start, directory->name, n * sizeof(SLWChar)) != 0)
         break;
       start += n + 1;
-      while (start < length && IsSeparator(path[start])) ++start;
+      while (start < length && SLIsPathSeparator(path[start])) ++start;
       parent = directory;
       list = &directory->children;
       ++depth;
@@ -387,7 +387,7 @@ bool CSLFastFileStorage::AddEntryComponents(const SLWChar* path, u32 length, boo
 
   const SLWChar* file = path + start;
   const u32 fileLength = length - start;
-  if (!IsDotName(file, fileLength)) {
+  if (!SLIsDotOrEmptyName(file, fileLength)) {
     SLFastPackNode* node = NewNode(file, fileLength, parent, list);
     if (!node) return SLFail(SL_E_OUT_OF_MEMORY, false);
     node->offset = offset;
@@ -407,7 +407,7 @@ i32 CSLFastFileStorage::FindNode(const SLWChar* path, SLFastPackLink** list, u32
   u32 pos = 0;
   for (;;) {
     u32 end = pos;
-    while (path[end] && !IsSeparator(path[end])) ++end;
+    while (path[end] && !SLIsPathSeparator(path[end])) ++end;
     if (!path[end]) break;  // the last component starts at pos
     const u32 length = end - pos;
     const SLWChar* component = path + pos;
@@ -491,7 +491,7 @@ bool CSLFastFileStorage::AttachPack(CSLBaseStorage* source, CSLTimer* timer) {
     // The whole pack but its last 4 bytes is covered by the CRC stored there.
     u8* block = static_cast<u8*>(SLAlloc(kCrcBlock));
     if (!block) return SLFail(SL_E_OUT_OF_MEMORY, false);
-    ScopedBlock<u8> blockGuard{block};
+    TSLAutoPtr<u8> blockOwner(block);
     digest->Initialize();
     bool ok = source->Seek(0, SL_SEEK_BEGIN);
     const u64 covered = s->packSize - 4;
@@ -538,9 +538,11 @@ bool CSLFastFileStorage::AttachPack(CSLBaseStorage* source, CSLTimer* timer) {
   u32 nameCapacity = 256;
   auto* name = static_cast<SLWChar*>(SLAlloc(nameCapacity * sizeof(SLWChar)));
   if (!name) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  ScopedBlock<SLWChar> nameGuard{name};
   char* narrow = nullptr;  // version 2: the 8-bit name before conversion
-  ScopedBlock<char> narrowGuard{narrow};
+  auto freeNames = SLMakeScopeGuard([&] {  // both grow, so the guard frees whatever they hold last
+    SLFree(name);
+    SLFree(narrow);
+  });
   u32 narrowCapacity = 0;
 
   bool clockEveryReport = false;

@@ -106,7 +106,6 @@ class CSLFastFileStorage : public CSLBaseStorage {
   void FreeDirectoryNode(SLFastPackNode* node);  // unlinks; the memory goes with the tree blocks
   void DropDirectoryIndex();
   void ClearPack();  // tree, search, open entry, size and key; the storage's names
-  SLStorageFindRecord* BuildFindRecordA();
   bool CheckEntry(u32 noEntryCode);
 
   SLFastPackState* m_state = nullptr;

@@ -7,6 +7,7 @@
 #include "foundation/SLString.h"
 #include "foundation/SLSync.h"
 #include "foundation/SLTranscoder.h"
+#include "storage/SLArchivePath.h"
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLFastFileStorageInternal.h"
 #include "storage/SLPath.h"
@@ -68,9 +69,9 @@ bool CSLFastFileStorage::OpenW(const SLWChar* path, u32 flags) {
   if (ReportProgress(SL_PROGRESS_OPEN, 0, &timer)) return SLFail(SL_E_CANCELLED, false);
   Close();
 
-  SLWChar* normal = CopyWide(path, SLStrLenW(path));
+  SLWChar* normal = SLDuplicateText(path, SLTextLength(path));
   if (!normal) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  NormalisePath(normal);
+  SLInternals::SLNormaliseEntryPath(normal);
   SLFastPackLink* list = nullptr;
   u32 index = 0;
   SLFastPackNode* found = nullptr;
@@ -101,7 +102,7 @@ bool CSLFastFileStorage::OpenW(const SLWChar* path, u32 flags) {
   }
   fullName[total] = 0;
   {
-    ScopedBlock<SLWChar> fullNameGuard{fullName};
+    TSLAutoPtr<SLWChar> fullNameOwner(fullName);
     if (!SetNameW(fullName)) return false;
   }
 
@@ -157,7 +158,7 @@ u64 CSLFastFileStorage::Read(void* buffer, u64 count) {
   if (position >= node->size) return SLFail(SL_E_STORAGE_EOF, u64(0));
   if (count == 0) {
     ReportProgress(SL_PROGRESS_READ, 100, &timer);
-    return SLFail(SL_OK, u64(0));
+    return SLSucceed(u64(0));
   }
   u32 outcome = SL_OK;
   u64 end;
@@ -271,20 +272,9 @@ SLStorageFindRecord* CSLFastFileStorage::FindFirstW(const SLWChar* pattern) {
   if (!pattern || !*pattern) return SLFail(SL_E_INVALID_ARG, static_cast<SLStorageFindRecord*>(nullptr));
   if (!m_state || !m_state->source)
     return SLFail(SL_E_STORAGE_NO_CONTAINER, static_cast<SLStorageFindRecord*>(nullptr));
-  SLWChar* copy = CopyWide(pattern, SLStrLenW(pattern));
-  if (!copy) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<SLStorageFindRecord*>(nullptr));
-  ScopedBlock<SLWChar> copyGuard{copy};
-  if (SLGetPathPartsW(nullptr, copy, SL_PATH_ROOT) != 0)
-    return SLFail(SL_E_INVALID_ARG, static_cast<SLStorageFindRecord*>(nullptr));
-  SLConvertSeparatorsW(copy, 0);
-  SLCollapseSeparatorsW(copy);
-  SLIsWildcardPatternW(copy);
-  SLStrLowerW(copy);
-  static const SLWChar slashSet[] = {kSlash, 0};
-  SLStrTrimLeftW(copy, copy, slashSet);
-  for (const SLWChar* p = copy; *p; ++p)
-    if ((*p == u'*' || *p == u'?') && SLStrChrNW(p, kSlash, SL_TEXT_TO_END))
-      return SLFail(SL_E_INVALID_ARG, static_cast<SLStorageFindRecord*>(nullptr));
+  TSLAutoPtr<SLWChar> cleaned(SLInternals::SLMakeEntryPattern(pattern));
+  if (!cleaned) return nullptr;
+  SLWChar* copy = cleaned.Get();
 
   SLFree(m_state->findPattern);
   m_state->findPattern = nullptr;
@@ -292,7 +282,7 @@ SLStorageFindRecord* CSLFastFileStorage::FindFirstW(const SLWChar* pattern) {
   u32 index = 0;
   if (FindNode(copy, &list, &index) != 0) return SLFail(SL_E_INVALID_ARG, static_cast<SLStorageFindRecord*>(nullptr));
   const SLWChar* last = copy + index;
-  m_state->findPattern = *last ? CopyWide(last, SLStrLenW(last)) : CopyWide(u"*", 1);
+  m_state->findPattern = *last ? SLDuplicateText(last, SLTextLength(last)) : SLDuplicateText(u"*", 1);
   if (!m_state->findPattern) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<SLStorageFindRecord*>(nullptr));
   m_state->findDotState = 0;
   m_state->findDirectory = list;
@@ -322,7 +312,7 @@ SLStorageFindRecord* CSLFastFileStorage::FindNextW() {
     SLFastPackLink* l = m_state->findCursor ? m_state->findCursor->next : directory->next;
     for (; l != directory; l = l->next) {
       SLFastPackNode* candidate = NodeOf(l);
-      if (!IsDotName(candidate->name) && SLWildcardMatchW(m_state->findPattern, candidate->name, true)) {
+      if (!SLIsDotOrEmptyName(candidate->name) && SLWildcardMatchW(m_state->findPattern, candidate->name, true)) {
         node = candidate;
         break;
       }
@@ -336,7 +326,7 @@ SLStorageFindRecord* CSLFastFileStorage::FindNextW() {
     name = node->name;
   }
 
-  SLWChar* nameCopy = CopyWide(name, SLStrLenW(name));
+  SLWChar* nameCopy = SLDuplicateText(name, SLTextLength(name));
   if (!nameCopy) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<Record*>(nullptr));
   SLFree(record->nameW);
   record->nameW = nameCopy;
@@ -366,39 +356,10 @@ SLStorageFindRecord* CSLFastFileStorage::FindFirstA(const char* pattern) {
     code = SLGetLastError();
   }
   if (!found) return SLFail(code, found);
-  return BuildFindRecordA();
+  return SLStorageFindRecord::NarrowFrom(&m_state->findRecordA, m_state->findRecordW);
 }
 
 SLStorageFindRecord* CSLFastFileStorage::FindNextA() {
   if (!FindNextW()) return nullptr;
-  return BuildFindRecordA();
-}
-
-SLStorageFindRecord* CSLFastFileStorage::BuildFindRecordA() {
-  if (!m_state->findRecordA) {
-    m_state->findRecordA = SLStorageFindRecord::Create();
-    if (!m_state->findRecordA) return nullptr;
-  }
-  SLStorageFindRecord* wide = m_state->findRecordW;
-  SLStorageFindRecord* ansi = m_state->findRecordA;
-  u32 length = 0;
-  if (!SLWideToAnsi(nullptr, &length, wide->nameW, SL_TEXT_TO_END, 0)) return nullptr;
-  char* name = static_cast<char*>(SLAlloc(length + 1));
-  if (!name) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<SLStorageFindRecord*>(nullptr));
-  u32 size = length + 1;
-  if (!SLWideToAnsi(name, &size, wide->nameW, SL_TEXT_TO_END, 0)) {
-    SLErrorKeeper keep;
-    SLFree(name);
-    return nullptr;
-  }
-  name[size < length ? size : length] = 0;
-  SLFree(ansi->nameA);
-  ansi->nameA = name;
-  ansi->flags = wide->flags;
-  ansi->time = wide->time;
-  ansi->size = wide->size;
-  ansi->storedSize = wide->storedSize;
-  ansi->reserved = 0;
-  SLSetLastError(SL_OK);
-  return ansi;
+  return SLStorageFindRecord::NarrowFrom(&m_state->findRecordA, m_state->findRecordW);
 }

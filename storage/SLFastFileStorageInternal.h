@@ -4,10 +4,13 @@
 #include <cstddef>
 #include <cstring>
 
+#include "foundation/SLArray.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
 #include "foundation/SLTranscoder.h"
+#include "foundation/SLWideText.h"
+#include "storage/SLArchivePath.h"
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLPath.h"
 
@@ -40,8 +43,6 @@ inline SLFastPackNode* NodeOf(SLFastPackLink* link) {
   return reinterpret_cast<SLFastPackNode*>(reinterpret_cast<char*>(link) - offsetof(SLFastPackNode, link));
 }
 
-inline bool IsSeparator(SLWChar c) { return c == u'/' || c == u'\\'; }
-
 // The index of the first "/" or "\" in text[from, length), or length when there is none.
 // Four units are tested at a time: a 16-bit lane of w ^ pattern is zero where the unit
 // equals the pattern's, and (v - 1) & ~v & 0x8000 per lane finds whether any lane is zero.
@@ -56,7 +57,7 @@ inline u32 FindSeparator(const SLWChar* text, u32 from, u32 length) {
     if (((a - kOnes) & ~a & kHighs) | ((b - kOnes) & ~b & kHighs)) break;
   }
   for (; i < length; ++i)
-    if (IsSeparator(text[i])) return i;
+    if (SLIsPathSeparator(text[i])) return i;
   return length;
 }
 
@@ -80,46 +81,11 @@ inline bool EqualNoCase(const SLWChar* a, u32 aLength, const SLWChar* b, u32 bLe
   return true;
 }
 
-inline bool IsDotName(const SLWChar* name, u32 length) {
-  return length == 0 || (name[0] == u'.' && (length == 1 || (length == 2 && name[1] == u'.')));
-}
-
-inline bool IsDotName(const SLWChar* name) {
-  return name[0] == 0 || (name[0] == u'.' && (name[1] == 0 || (name[1] == u'.' && name[2] == 0)));
-}
-
 // Room for `length` units and a terminator.
 inline SLWChar* AllocWide(u64 length) {
   u64 bytes;
   if (!SLCheckedMul(length + 1, sizeof(SLWChar), &bytes) || !SLFitsU32(bytes)) return nullptr;
   return static_cast<SLWChar*>(SLAlloc(u32(bytes)));
-}
-
-inline SLWChar* CopyWide(const SLWChar* text, u32 length) {
-  SLWChar* copy = AllocWide(length);
-  if (!copy) return nullptr;
-  std::memcpy(copy, text, length * sizeof(SLWChar));
-  copy[length] = 0;
-  return copy;
-}
-
-// Frees a block when the scope ends, keeping the error code of the operation (SLFree
-// itself reports success).
-template <class T>
-struct ScopedBlock {
-  T*& block;
-  ~ScopedBlock() {
-    SLErrorKeeper keep;
-    SLFree(block);
-  }
-};
-
-// "\" to "/", runs of separators collapsed, leading "/" removed, in place.
-inline void NormalisePath(SLWChar* path) {
-  SLConvertSeparatorsW(path, 0);
-  SLCollapseSeparatorsW(path);
-  static const SLWChar slashSet[] = {kSlash, 0};
-  SLStrTrimLeftW(path, path, slashSet);
 }
 
 }  // namespace SLInternals::SLFastPack

@@ -8,6 +8,7 @@
 #include "foundation/SLStr.h"
 #include "foundation/SLSync.h"
 #include "foundation/SLTranscoder.h"
+#include "foundation/SLWideText.h"
 #include "storage/SLFileSystem.h"
 
 
@@ -147,8 +148,6 @@ namespace {
 
 constexpr u32 kShortPathLimit = 260;
 
-u32 TextLength(const char* text) { return SLStrLenA(text); }
-
 // Calls the 8-bit function with a short path unchanged; otherwise the wide one with the
 // path converted from the system code page, long paths behind "\\?\" (or "\\?\UNC\"
 // for a network path, whose two leading backslashes are dropped).
@@ -162,7 +161,7 @@ R WithPathA(const char* path, bool haveA, bool haveW, R failure, CallA callA, Ca
     SLSetSystemLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return failure;
   }
-  u32 length = TextLength(path);
+  u32 length = SLTextLength(path);
   if (haveA && length <= kShortPathLimit) return callA(path);
   if (!haveW) {
     SLSetSystemLastError(ERROR_CALL_NOT_IMPLEMENTED);

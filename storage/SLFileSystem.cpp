@@ -6,6 +6,7 @@
 #include "foundation/SLStr.h"
 #include "foundation/SLSync.h"
 #include "foundation/SLTranscoder.h"
+#include "foundation/SLWideText.h"
 #include "storage/SLPath.h"
 
 using SLInternals::CSLFileStorageInternal;
@@ -82,18 +83,10 @@ typename FindWidth<C>::Data* FindData(SLFileStorageState* state) {
     return &state->findDataA;
 }
 
+// "." alone: a listing leaves it out but answers ".." as the system gives it.
 template <class C>
-bool IsSeparator(C c) {
-  return c == C('\\') || c == C('/');
-}
-
-template <class C>
-bool IsDotName(const C* name) {
+bool IsSelfName(const C* name) {
   return name[0] == C('.') && name[1] == 0;
-}
-template <class C>
-bool IsDotDotName(const C* name) {
-  return name[0] == C('.') && name[1] == C('.') && name[2] == 0;
 }
 
 template <class C>
@@ -103,7 +96,7 @@ bool IsValidFindPattern(const C* pattern) {
   for (const C* p = pattern; *p; ++p) {
     if (*p == C('*') || *p == C('?'))
       wildcard = true;
-    else if (IsSeparator(*p) && wildcard)
+    else if (SLIsPathSeparator(*p) && wildcard)
       return false;
   }
   return true;
@@ -256,7 +249,7 @@ SLStorageFindRecord* CSLFileStorage::FindFirstT(const C* pattern) {
   SimplifyWildcards(name);
 
   u32 length = Length(directory);
-  if (length && !IsSeparator(directory[length - 1])) directory[length++] = C('\\');
+  if (length && !SLIsPathSeparator(directory[length - 1])) directory[length++] = C('\\');
   directory[length++] = C('*');
   directory[length] = 0;
 
@@ -268,7 +261,7 @@ SLStorageFindRecord* CSLFileStorage::FindFirstT(const C* pattern) {
   }
   state->search = search;
   const auto* data = FindData<C>(state);
-  if (((data->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsDotName(data->cFileName)) ||
+  if (((data->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsSelfName(data->cFileName)) ||
       !Matches(name, data->cFileName))
     return FindNextT<C>();
   if (!BuildFindRecord<C>(state)) {
@@ -296,7 +289,7 @@ SLStorageFindRecord* CSLFileStorage::FindNextT() {
       EndFind(state);
       return SLFail<SLStorageFindRecord*>(SL_E_NO_MORE, nullptr);
     }
-    if ((data->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsDotName(data->cFileName)) continue;
+    if ((data->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsSelfName(data->cFileName)) continue;
     if (!Matches(name, data->cFileName)) continue;
     break;
   }
@@ -328,17 +321,17 @@ bool CSLFileStorage::CreateDirectoryT(const C* path) {
   if (error != ERROR_ACCESS_DENIED) return SLFail(SL_E_STORAGE_CREATE_DIRECTORY, false);
   // Access denied on a drive root means the directory is there already.
   const C* rest = path;
-  if (IsSeparator(rest[0]) && IsSeparator(rest[1])) {
+  if (SLIsPathSeparator(rest[0]) && SLIsPathSeparator(rest[1])) {
     rest += 2;
-    if (rest[0] == C('?') && IsSeparator(rest[1])) {
+    if (rest[0] == C('?') && SLIsPathSeparator(rest[1])) {
       rest += 2;
       if ((rest[0] | 0x20) == C('u') && (rest[1] | 0x20) == C('n') && (rest[2] | 0x20) == C('c') &&
-          IsSeparator(rest[3]))
+          SLIsPathSeparator(rest[3]))
         rest += 4;
     }
   }
   const C* separator = rest;
-  while (*separator && !IsSeparator(*separator)) ++separator;
+  while (*separator && !SLIsPathSeparator(*separator)) ++separator;
   if (!*separator || !separator[1]) return SLFail(SL_E_STORAGE_DIRECTORY_EXISTS, false);
   return SLFail(SL_E_STORAGE_CREATE_DIRECTORY, false);
 }
@@ -375,7 +368,7 @@ bool CSLFileStorage::RemoveDirectoryT(const C* path, bool subdirectories, bool f
   ToBackslashes(working);
   Collapse(working);
   u32 workingLength = Length(working);
-  if (!workingLength || !IsSeparator(working[workingLength - 1])) working[workingLength++] = C('\\');
+  if (!workingLength || !SLIsPathSeparator(working[workingLength - 1])) working[workingLength++] = C('\\');
   working[workingLength] = C('*');
   working[workingLength + 1] = 0;
 
@@ -397,7 +390,7 @@ bool CSLFileStorage::RemoveDirectoryT(const C* path, bool subdirectories, bool f
     bool isLink = (local.GetFoundAttributes() & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     C tag;
     if (isDirectory) {
-      if (!subdirectories || IsDotName(name) || IsDotDotName(name)) continue;
+      if (!subdirectories || SLIsDotName(name)) continue;
       tag = isLink ? C('L') : C('D');
     } else {
       if (!files) continue;

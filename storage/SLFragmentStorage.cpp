@@ -1,5 +1,6 @@
 #include "storage/SLFragmentStorage.h"
 
+#include "foundation/SLArray.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLSync.h"
 
@@ -57,13 +58,12 @@ bool CSLFragmentStorage::AttachContainer(CSLBaseStorage* source) {
   if (!SLCheckedMul(total, sizeof(SLWChar), &bytes) || !SLFitsU32(bytes)) return SLFail(SL_E_OUT_OF_MEMORY, false);
   auto* name = static_cast<SLWChar*>(SLAlloc(u32(bytes)));
   if (!name) return false;
+  TSLAutoPtr<SLWChar> nameOwner(name);
   u64 at = 0;
   for (u64 i = 0; i < nameLength; ++i) name[at++] = sourceName[i];
   if (nameLength) name[at++] = u' ';
   for (SLWChar c : kSuffix) name[at++] = c;
-  bool named = SetNameW(name);
-  SLFree(name);
-  if (!named) return false;
+  if (!SetNameW(name)) return false;
 
   m_sourceSize = size;
   m_windowOffset = 0;
@@ -236,7 +236,7 @@ bool CSLFragmentStorage::GetPosition(u64* out) {
 
 bool CSLFragmentStorage::IsEOF() {
   if (!m_source) return SLFail(SL_E_STORAGE_NOT_OPEN, true);
-  return SLFail(SL_OK, m_position >= m_windowLength);
+  return SLSucceed(m_position >= m_windowLength);
 }
 
 bool CSLFragmentStorage::Lock(u64 offset, u64 length) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "foundation/SLByteOrder.h"
 #include "foundation/SLMemory.h"
 #include "storage/SLInflateInternal.h"
 #include "storage/SLInflateTables.h"
@@ -74,11 +75,6 @@ bool UpdateWindow(z_stream* strm, const u8* end, unsigned written) {
 unsigned long UpdateCheck(const SLInflateState* state, unsigned long check, const u8* data,
                           unsigned length) {
   return state->flags ? crc32(check, data, length) : adler32(check, data, length);
-}
-
-unsigned long SwapBytes32(unsigned long value) {
-  return ((value >> 24) & 0xff) | ((value >> 8) & 0xff00) | ((value & 0xff00) << 8) |
-         ((value & 0xff) << 24);
 }
 
 unsigned long Crc2(unsigned long check, u64 hold) {
@@ -190,6 +186,29 @@ int inflateEnd(z_stream* strm) {
   return Z_OK;
 }
 
+// inflate: the state machine. Each mode below is a point where a call may run out of
+// input or output and return; the next call re-enters the switch at state->mode with the
+// bit accumulator (hold, bits) exactly as it was left. The modes and their successors:
+//
+//   header      HEAD -> (zlib) DICTID? -> DICT? -> TYPE
+//               HEAD -> (gzip) FLAGS -> TIME -> OS -> EXLEN -> EXTRA -> NAME -> COMMENT -> HCRC
+//                    -> TYPE
+//   blocks      TYPE -> TYPEDO -> STORED -> COPY_ -> COPY -> TYPE              (stored)
+//                            -> LEN_ -> LEN ...                           (fixed Huffman)
+//                            -> TABLE -> LENLENS -> CODELENS -> LEN_ -> LEN ...   (dynamic)
+//   symbols     LEN -> LIT -> LEN                                               (a literal)
+//               LEN -> LENEXT -> DIST -> DISTEXT -> MATCH -> LEN                (a match)
+//               LEN -> TYPE                                            (end-of-block code)
+//   trailer     TYPEDO (after the last block) -> CHECK -> LENGTH -> DONE
+//   ends        BAD (data error, kept until the stream is reset), MEM (no window)
+//
+// The gzip modes pass over the fields whose flag is clear; raw deflate data (no wrapping)
+// goes from HEAD straight to TYPEDO, and CHECK and LENGTH read nothing then. TYPE is a stop point for Z_BLOCK and TYPE,
+// COPY_ and LEN_ for Z_TREES; the modes without the underscore are the same without the
+// stop. In LEN, while at least kFastMinInput bytes of input and kFastMinOutput bytes of
+// room are left, InflateFast decodes whole symbols at once and leaves the machine in LEN,
+// TYPE or BAD exactly where this loop would have left it. On the way out the output of
+// the call is copied into the sliding window that later matches read back from.
 int inflate(z_stream* strm, int flush) {
   if (StateInvalid(strm) || strm->next_out == nullptr ||
       (strm->next_in == nullptr && strm->avail_in != 0)) {
@@ -385,7 +404,7 @@ int inflate(z_stream* strm, int flush) {
         break;
       case DICTID:
         SL_NEEDBITS(32);
-        strm->adler = state->check = SwapBytes32(hold);
+        strm->adler = state->check = SLSwapBytes32(u32(hold));
         SL_INITBITS();
         state->mode = DICT;
         [[fallthrough]];
@@ -704,7 +723,7 @@ int inflate(z_stream* strm, int flush) {
           if (out != 0) strm->adler = state->check = UpdateCheck(state, state->check, put - out, out);
           out = left;
           const unsigned long trailer = static_cast<unsigned long>(hold & 0xffffffffu);
-          if ((state->flags ? trailer : SwapBytes32(trailer)) != state->check) {
+          if ((state->flags ? trailer : SLSwapBytes32(u32(trailer))) != state->check) {
             SL_FAIL("incorrect data check");
             break;
           }

@@ -6,17 +6,11 @@
 // the byte-at-a-time decoder would stand after the same symbols.
 #include <cstring>
 
+#include "foundation/SLByteOrder.h"
 #include "storage/SLInflateInternal.h"
 
 namespace SLInflate {
 namespace {
-
-inline u64 Load64(const u8* p) {
-  u64 value;
-  std::memcpy(&value, p, sizeof(value));
-  if constexpr (__BYTE_ORDER__ == __ORDER_BIG_ENDIAN__) value = __builtin_bswap64(value);
-  return value;
-}
 
 // Copies a match whose source lies `distance` bytes back in the output; source and
 // destination overlap when the distance is shorter than the length, which repeats the
@@ -75,7 +69,7 @@ void DecodeFast(z_stream* strm, unsigned start) {
   // Tops the accumulator up to 56..63 bits; the bytes above the count are the next input
   // bytes, so a later refill ORs in the same values.
   auto refill = [&] {
-    hold |= Load64(in) << bits;
+    hold |= SLLoadLE64(in) << bits;
     in += (63 - bits) >> 3;
     bits |= 56;
   };

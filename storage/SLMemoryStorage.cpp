@@ -166,13 +166,13 @@ void CSLMemoryStorage::Close() {
   SLSetLastError(SL_OK);
 }
 
-bool CSLMemoryStorage::CanRead() { return SLFail(SL_OK, true); }
-bool CSLMemoryStorage::CanWrite() { return SLFail(SL_OK, true); }
-bool CSLMemoryStorage::CanSeek() { return SLFail(SL_OK, true); }
-bool CSLMemoryStorage::Flush() { return SLFail(SL_OK, true); }
-bool CSLMemoryStorage::Lock(u64, u64) { return SLFail(SL_OK, true); }
-bool CSLMemoryStorage::Unlock(u64, u64) { return SLFail(SL_OK, true); }
-bool CSLMemoryStorage::IsEOF() { return SLFail(SL_OK, m_position >= m_size); }
+bool CSLMemoryStorage::CanRead() { return SLSucceed(true); }
+bool CSLMemoryStorage::CanWrite() { return SLSucceed(true); }
+bool CSLMemoryStorage::CanSeek() { return SLSucceed(true); }
+bool CSLMemoryStorage::Flush() { return SLSucceed(true); }
+bool CSLMemoryStorage::Lock(u64, u64) { return SLSucceed(true); }
+bool CSLMemoryStorage::Unlock(u64, u64) { return SLSucceed(true); }
+bool CSLMemoryStorage::IsEOF() { return SLSucceed(m_position >= m_size); }
 
 u64 CSLMemoryStorage::Read(void* buffer, u64 count) {
   CSLTimer timer;
@@ -205,7 +205,7 @@ u64 CSLMemoryStorage::Write(const void* buffer, u64 count) {
   if (ReportProgress(SL_PROGRESS_WRITE, 0.0, 0u)) return SLFail(SL_E_CANCELLED, u64(0));
   if (count == 0) {
     ReportProgress(SL_PROGRESS_WRITE, 100.0, &timer);
-    return SLFail(SL_OK, u64(0));
+    return SLSucceed(u64(0));
   }
   bool cancelled;
   u64 copied = Transfer(static_cast<u8*>(const_cast<void*>(buffer)), count, true, SL_PROGRESS_WRITE, &timer,
@@ -340,7 +340,7 @@ bool CSLMemoryStorage::SetSize(u64 size) {
 bool CSLMemoryStorage::SetContiguous(bool contiguous) {
   if (!contiguous) {
     m_contiguous = 0;
-    return SLFail(SL_OK, true);
+    return SLSucceed(true);
   }
   if (m_data && !m_callerBuffer && !m_contiguous) {
     u64 capacity;
@@ -358,7 +358,7 @@ bool CSLMemoryStorage::SetContiguous(bool contiguous) {
     m_capacity = capacity;
   }
   m_contiguous = 1;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 void* CSLMemoryStorage::GetDataPointer() const {

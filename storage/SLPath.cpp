@@ -3,20 +3,10 @@
 #include <cstring>
 
 #include "foundation/SLError.h"
+#include "foundation/SLWideText.h"
 
 namespace {
 
-template <class Char>
-bool IsSeparator(Char ch) {
-  return ch == Char('/') || ch == Char('\\');
-}
-
-template <class Char>
-u32 Length(const Char* text) {
-  u32 n = 0;
-  while (text[n]) ++n;
-  return n;
-}
 
 // Characters refused in a part: controls below 0x1F and the part's own set.
 template <class Char>
@@ -41,11 +31,11 @@ constexpr const char* kNameOrStreamRefused = "<>\"/\\";
 template <class Char>
 u32 AppendSeparator(Char* path) {
   if (!path) return SLFail(SL_E_NULL_DATA, 0u);
-  u32 length = Length(path);
-  if (length && IsSeparator(path[length - 1])) return SLFail(SL_OK, 0u);
+  u32 length = SLTextLength(path);
+  if (length && SLIsPathSeparator(path[length - 1])) return SLSucceed(0u);
   path[length] = Char('\\');
   path[length + 1] = 0;
-  return SLFail(SL_OK, 1u);
+  return SLSucceed(1u);
 }
 
 template <class Char>
@@ -55,16 +45,16 @@ u32 ConvertSeparators(Char* path, u32 direction) {
   Char to = direction == 0 ? Char('/') : Char('\\');
   for (; *path; ++path)
     if (*path == from) *path = to;
-  return SLFail(SL_OK, 1u);
+  return SLSucceed(1u);
 }
 
 // Length of a leading "\\?\UNC\", "\\?\" or pair of separators ("UNC" in any case).
 template <class Char>
 u32 PrefixLength(const Char* path) {
-  if (!IsSeparator(path[0]) || !IsSeparator(path[1])) return 0;
-  if (path[2] == Char('?') && IsSeparator(path[3])) {
+  if (!SLIsPathSeparator(path[0]) || !SLIsPathSeparator(path[1])) return 0;
+  if (path[2] == Char('?') && SLIsPathSeparator(path[3])) {
     if ((path[4] == Char('U') || path[4] == Char('u')) && (path[5] == Char('N') || path[5] == Char('n')) &&
-        (path[6] == Char('C') || path[6] == Char('c')) && IsSeparator(path[7]))
+        (path[6] == Char('C') || path[6] == Char('c')) && SLIsPathSeparator(path[7]))
       return 8;
     return 4;
   }
@@ -80,12 +70,12 @@ u32 CollapseSeparators(Char* path) {
   u32 write = read;
   while (path[read]) {
     Char ch = path[read++];
-    if (IsSeparator(ch))
-      while (IsSeparator(path[read])) ch = path[read++];
+    if (SLIsPathSeparator(ch))
+      while (SLIsPathSeparator(path[read])) ch = path[read++];
     path[write++] = ch;
   }
   path[write] = 0;
-  return SLFail(SL_OK, 1u);
+  return SLSucceed(1u);
 }
 
 template <class Char>
@@ -93,12 +83,12 @@ u32 SplitPath(const Char* path, SLPathParts* parts) {
   if (!path) return SLFail(SL_E_NULL_DATA, 0u);
   if (!parts) return SLFail(SL_E_INVALID_ARG, 0u);
   std::memset(parts, 0, sizeof *parts);
-  u32 length = Length(path);
-  if (!length) return SLFail(SL_OK, 1u);
+  u32 length = SLTextLength(path);
+  if (!length) return SLSucceed(1u);
 
   u32 serverStart = 0;
-  if (IsSeparator(path[0]) && IsSeparator(path[1])) {
-    if (path[2] == Char('?') && IsSeparator(path[3])) {
+  if (SLIsPathSeparator(path[0]) && SLIsPathSeparator(path[1])) {
+    if (path[2] == Char('?') && SLIsPathSeparator(path[3])) {
       parts->longPath = 1;
       if (PrefixLength(path) == 8) {
         parts->unc = 1;
@@ -120,19 +110,19 @@ u32 SplitPath(const Char* path, SLPathParts* parts) {
     }
   } else {
     rootEnd = serverStart;
-    while (rootEnd < length && !IsSeparator(path[rootEnd])) ++rootEnd;
+    while (rootEnd < length && !SLIsPathSeparator(path[rootEnd])) ++rootEnd;
     if (!CheckRange(path, serverStart, rootEnd, kFolderRefused)) return SLFail(SL_E_PATH_INVALID_CHAR, 0u);
   }
   parts->rootEnd = rootEnd;
   if (rootEnd >= length) {
     parts->directoryStart = parts->directoryEnd = parts->nameStart = parts->nameEnd = rootEnd;
     parts->extensionStart = parts->extensionEnd = parts->streamStart = parts->streamEnd = rootEnd;
-    return SLFail(SL_OK, 1u);
+    return SLSucceed(1u);
   }
 
   u32 directoryEnd = rootEnd;
   for (u32 i = length; i-- > rootEnd;)
-    if (IsSeparator(path[i])) {
+    if (SLIsPathSeparator(path[i])) {
       directoryEnd = i + 1;
       break;
     }
@@ -183,7 +173,7 @@ u32 SplitPath(const Char* path, SLPathParts* parts) {
   parts->extensionEnd = nameEnd;
   parts->streamStart = streamStart;
   parts->streamEnd = length;
-  return SLFail(SL_OK, 1u);
+  return SLSucceed(1u);
 }
 
 template <class Char>
@@ -207,7 +197,7 @@ u32 GetPathParts(Char* buffer, const Char* path, u32 mask) {
     }
   }
   if (buffer) buffer[count] = 0;
-  return SLFail(SL_OK, count);
+  return SLSucceed(count);
 }
 
 }  // namespace

@@ -1,25 +1,20 @@
-// Reading the resource tables of PE32, PE32+ and NE modules, and the storage over them.
+// The storage over a module's resources: attaching (the format parsers are in
+// SLResourceStorageNE.cpp and SLResourceStoragePE.cpp), opening, reading and listing.
 #include "storage/SLResourceStorage.h"
 
 #include "foundation/SLArray.h"
+#include "foundation/SLByteOrder.h"
 #include "foundation/SLLibrary.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLSingleton.h"
 #include "foundation/SLStr.h"
 #include "foundation/SLSync.h"
 #include "foundation/SLTranscoder.h"
+#include "foundation/SLWideText.h"
 #include "storage/SLMemoryStorage.h"
+#include "storage/SLResourceStorageInternal.h"
 
 namespace SLInternals {
-
-struct SLResourceEntry {
-  SLWChar* type;  // "#14", or " NAME" for a textual type
-  SLWChar* name;
-  u64 offset;
-  u32 size;
-  u32 language;  // LANGID: primary in bits 0-9, sublanguage in bits 10-15
-  u32 codePage;
-};
 
 struct SLResourceStorageData {
   CSLBaseStorage* source;
@@ -50,10 +45,10 @@ class CSLResourceStorageInternal : public CSLBaseOODClass {
   bool Initialize() override {
     m_kernel32 = SLLoadLibrary(u"kernel32.dll");
     if (m_kernel32) {
-      SLBindProc(m_kernel32, u"GetSystemDefaultLCID", &m_GetSystemDefaultLCID);
-      SLBindProc(m_kernel32, u"GetUserDefaultLCID", &m_GetUserDefaultLCID);
-      SLBindProc(m_kernel32, u"GetThreadLocale", &m_GetThreadLocale);
-      SLBindProc(m_kernel32, u"SLGetModuleImage", &m_GetModuleImage);
+      SLBindProc(m_kernel32, u"GetSystemDefaultLCID", &m_pGetSystemDefaultLCID);
+      SLBindProc(m_kernel32, u"GetUserDefaultLCID", &m_pGetUserDefaultLCID);
+      SLBindProc(m_kernel32, u"GetThreadLocale", &m_pGetThreadLocale);
+      SLBindProc(m_kernel32, u"SLGetModuleImage", &m_pGetModuleImage);
     }
     return true;
   }
@@ -61,11 +56,11 @@ class CSLResourceStorageInternal : public CSLBaseOODClass {
     SLErrorKeeper keep;
     if (m_kernel32) SLFreeLibrary(m_kernel32);
   }
-  LCID (*m_GetSystemDefaultLCID)() = nullptr;
-  LCID (*m_GetUserDefaultLCID)() = nullptr;
-  LCID (*m_GetThreadLocale)() = nullptr;
+  LCID (*m_pGetSystemDefaultLCID)() = nullptr;
+  LCID (*m_pGetUserDefaultLCID)() = nullptr;
+  LCID (*m_pGetThreadLocale)() = nullptr;
   // The platform's read-only image of a module's resources (our own entry point).
-  BOOL (*m_GetModuleImage)(HMODULE, const void**, u64*) = nullptr;
+  BOOL (*m_pGetModuleImage)(HMODULE, const void**, u64*) = nullptr;
 
  private:
   HMODULE m_kernel32 = nullptr;
@@ -79,15 +74,25 @@ CSLResourceStorageInternal* GetInternal() {
   return SLGetStaticSingleton(g_internal, SL_OOD_PRIORITY_LOADERS);
 }
 
-u16 Le16(const u8* p) { return u16(p[0] | (p[1] << 8)); }
-u32 Le32(const u8* p) { return u32(p[0]) | (u32(p[1]) << 8) | (u32(p[2]) << 16) | (u32(p[3]) << 24); }
-
-bool IsSeparator(SLWChar c) { return c == u'/' || c == u'\\'; }
 bool IsDigit(SLWChar c) { return c >= u'0' && c <= u'9'; }
 bool IsWild(SLWChar c) { return c == u'*' || c == u'?'; }
 
 // The text shown for an entry text: without the space that marks a textual name.
 const SLWChar* Shown(const SLWChar* text) { return text[0] == u' ' ? text + 1 : text; }
+
+int CompareEntries(const void* a, const void* b, void*) {
+  auto* x = static_cast<const SLResourceEntry*>(a);
+  auto* y = static_cast<const SLResourceEntry*>(b);
+  int c = SLStrICmpW(x->type, y->type);
+  if (c) return c;
+  c = SLStrICmpW(x->name, y->name);
+  if (c) return c;
+  return x->language < y->language ? -1 : x->language > y->language ? 1 : 0;
+}
+
+}  // namespace
+
+namespace SLModuleResources {
 
 SLWChar* MakeIdText(u32 id) {
   SLWChar digits[16];
@@ -104,7 +109,6 @@ SLWChar* MakeIdText(u32 id) {
   return text;
 }
 
-// " " + the name, for textual names (the space keeps them apart from "#" ids).
 SLWChar* MakeNameText(const SLWChar* name, u32 length) {
   auto* text = static_cast<SLWChar*>(SLAlloc((length + 2) * 2));
   if (!text) return nullptr;
@@ -120,17 +124,6 @@ void FreeEntryTexts(SLResourceEntry& e) {
   e.type = e.name = nullptr;
 }
 
-int CompareEntries(const void* a, const void* b, void*) {
-  auto* x = static_cast<const SLResourceEntry*>(a);
-  auto* y = static_cast<const SLResourceEntry*>(b);
-  int c = SLStrICmpW(x->type, y->type);
-  if (c) return c;
-  c = SLStrICmpW(x->name, y->name);
-  if (c) return c;
-  return x->language < y->language ? -1 : x->language > y->language ? 1 : 0;
-}
-
-// Reads exactly `count` bytes at `offset` of the source; false keeps the source's code.
 bool ReadAt(CSLBaseStorage* source, u64 offset, void* buffer, u32 count) {
   if (!source->Seek(i64(offset), SL_SEEK_BEGIN)) return false;
   u64 got = source->Read(buffer, count);
@@ -141,111 +134,13 @@ bool ReadAt(CSLBaseStorage* source, u64 offset, void* buffer, u32 count) {
   return true;
 }
 
-struct Walker {
-  CSLBaseStorage* source;
-  TSLArray<SLResourceEntry>* entries;
-  u64 root;            // file offset of the root directory
-  u32 sectionRva;
-  u64 sectionRaw;
-  u64 entryLimit;      // shared subdirectories could multiply entries without end
-
-  // A directory entry's name: a counted UTF-16 string or a numeric id.
-  bool ReadName(u32 field, SLWChar** text, u32* id) {
-    *text = nullptr;
-    *id = 0;
-    if (!(field & 0x80000000u)) {
-      *id = field & 0x7FFFFFFFu;
-      return true;
-    }
-    u8 lengthBytes[2];
-    if (!ReadAt(source, root + (field & 0x7FFFFFFFu), lengthBytes, 2)) return false;
-    u32 length = Le16(lengthBytes);
-    if (length > 255) length = 255;
-    SLWChar chars[256];
-    u8 raw[512];
-    if (length && !ReadAt(source, root + (field & 0x7FFFFFFFu) + 2, raw, length * 2)) return false;
-    for (u32 i = 0; i < length; ++i) chars[i] = SLWChar(Le16(raw + 2 * i));
-    *text = MakeNameText(chars, length);
-    return *text ? true : SLFail(SL_E_OUT_OF_MEMORY, false);
-  }
-
-  static SLWChar* KeyText(const SLWChar* text, u32 id) {
-    if (text) {
-      u32 n = SLStrLenW(text);
-      auto* copy = static_cast<SLWChar*>(SLAlloc((n + 1) * 2));
-      if (copy) SLMemCopy(copy, text, (n + 1) * 2);
-      return copy;
-    }
-    return MakeIdText(id);
-  }
-
-  bool Walk(u64 directory, int level, const SLWChar* typeText, u32 typeId, const SLWChar* nameText, u32 nameId) {
-    u8 header[16];
-    if (!ReadAt(source, root + directory, header, 16)) return false;
-    u32 count = u32(Le16(header + 12)) + Le16(header + 14);
-    if (count == 0) return true;
-    u32 bytes = count * 8;
-    auto* list = static_cast<u8*>(SLAlloc(bytes));
-    if (!list) return false;
-    bool ok = ReadAt(source, root + directory + 16, list, bytes);
-    for (u32 i = 0; ok && i < count; ++i) {
-      u32 nameField = Le32(list + 8 * i);
-      u32 dataField = Le32(list + 8 * i + 4);
-      SLWChar* text = nullptr;
-      u32 id = 0;
-      if (!ReadName(nameField, &text, &id)) {
-        ok = false;
-        break;
-      }
-      if (dataField & 0x80000000u) {
-        if (level == 1)
-          ok = Walk(dataField & 0x7FFFFFFFu, 2, text, id, nullptr, 0);
-        else if (level == 2)
-          ok = Walk(dataField & 0x7FFFFFFFu, 3, typeText, typeId, text, id);
-      } else if (level >= 2 && (level == 2 || !text)) {
-        ok = AddLeaf(dataField, typeText, typeId, level == 2 ? text : nameText, level == 2 ? id : nameId,
-                     level == 3 ? id : 0);
-      }
-      SLErrorKeeper keep;  // a failure's code outlives the clean-up
-      SLFree(text);
-    }
-    SLErrorKeeper keep;
-    SLFree(list);
-    return ok;
-  }
-
-  bool AddLeaf(u32 dataEntry, const SLWChar* typeText, u32 typeId, const SLWChar* nameText, u32 nameId,
-               u32 language) {
-    if (entries->GetCount() >= entryLimit) return SLFail(SL_E_STORAGE_BAD_CONTAINER, false);
-    u8 data[16];
-    if (!ReadAt(source, root + dataEntry, data, 16)) return false;
-    SLResourceEntry e{};
-    e.type = KeyText(typeText, typeId);
-    e.name = KeyText(nameText, nameId);
-    // Data RVAs below the section start would wrap; such entries fall outside the source
-    // and are dropped with the others that do not lie inside it.
-    u32 rva = Le32(data);
-    e.offset = rva >= sectionRva ? u64(rva - sectionRva) + sectionRaw : ~u64(0);
-    e.size = Le32(data + 4);
-    e.codePage = Le32(data + 8);
-    e.language = language;
-    if (!e.type || !e.name || !entries->Add(e)) {
-      FreeEntryTexts(e);
-      return SLFail(SL_E_OUT_OF_MEMORY, false);
-    }
-    return true;
-  }
-};
-
-}  // namespace
+}  // namespace SLModuleResources
 }  // namespace SLInternals
 
 using namespace SLInternals;
+using namespace SLInternals::SLModuleResources;
 
 SL_IMPLEMENT_CLASS_CREATABLE(CSLResourceStorage, CSLBaseStorage)
-
-static SLStorageFindRecord* CopyToAnsi(SLResourceStorageData* d,
-                                                          const SLStorageFindRecord* wide);
 
 namespace {
 
@@ -282,7 +177,7 @@ bool SplitPath(const SLWChar* path, bool wildcards, ResourcePath* out) {
   *out = ResourcePath{};
   if (!path || !*path) return false;
   const SLWChar* p = path;
-  while (IsSeparator(*p)) ++p;
+  while (SLIsPathSeparator(*p)) ++p;
   if (!*p) return false;
   u32 part = 0;
   for (;;) {
@@ -293,27 +188,27 @@ bool SplitPath(const SLWChar* path, bool wildcards, ResourcePath* out) {
         ++p;
         while (IsDigit(*p)) ++p;
         // An id ends at its last digit: only a separator or the end may follow it.
-        if (*p && !IsSeparator(*p)) return false;
+        if (*p && !SLIsPathSeparator(*p)) return false;
         out->numeric[part] = true;
       } else {
-        while (*p && !IsSeparator(*p)) ++p;
+        while (*p && !SLIsPathSeparator(*p)) ++p;
       }
       for (const SLWChar* q = begin; q < p; ++q)
         if (IsWild(*q)) out->wild[part] = true;
     } else if (wildcards && IsWild(*p)) {
       while (IsWild(*p)) ++p;
       out->wild[part] = true;
-      if (*p && !IsSeparator(*p)) return false;
+      if (*p && !SLIsPathSeparator(*p)) return false;
     } else {
       while (IsDigit(*p)) ++p;
-      if (*p && !IsSeparator(*p)) return false;
+      if (*p && !SLIsPathSeparator(*p)) return false;
     }
     out->start[part] = begin;
     out->length[part] = u32(p - begin);
     out->present[part] = true;
     out->count = ++part;
     if (!*p) return true;
-    while (IsSeparator(*p)) ++p;
+    while (SLIsPathSeparator(*p)) ++p;
     if (!*p) {
       // A trailing separator: the next part is there and empty.
       if (part == 4) return false;
@@ -350,6 +245,18 @@ SLWChar* LookupText(const ResourcePath& path, u32 part, bool withSpace) {
 
 int CompareKey(const void* element, const void* key, void*) {
   return CompareEntries(element, key, nullptr);
+}
+
+// The 8-bit path or pattern in UTF-16 (system code page), for the 8-bit operations;
+// false with the allocation's or the conversion's code.
+bool Widen(const char* text, TSLAutoPtr<SLWChar>* wide) {
+  u32 length = SLStrLenA(text);
+  wide->Reset(static_cast<SLWChar*>(SLAlloc((length + 1) * 2)));
+  if (!*wide) return false;
+  u32 produced = length;
+  bool ok = SLAnsiToWide(wide->Get(), &produced, text, length, 0);
+  wide->Get()[ok ? produced : 0] = 0;
+  return ok;
 }
 
 }  // namespace
@@ -397,7 +304,7 @@ bool CSLResourceStorage::AttachContainer(CSLBaseStorage* source) {
     ReportProgress(SL_PROGRESS_DETACH, 100.0, &detachTimer);
   }
   FreeNames();
-  if (!source) return SLFail(SL_OK, true);
+  if (!source) return SLSucceed(true);
   if (!EnsureData()) return SLFail(SL_E_OUT_OF_MEMORY, false);
 
   CSLTimer timer;
@@ -433,147 +340,26 @@ bool CSLResourceStorage::AttachContainer(CSLBaseStorage* source) {
     source->AddRef();
     d->source = source;
     ReportProgress(SL_PROGRESS_ATTACH, 100.0, &timer);
-    return SLFail(SL_OK, true);
+    return SLSucceed(true);
   };
   if (size == 0) return finish();
 
   u8 dos[64];
   if (size < 64 || !ReadAt(source, 0, dos, 64)) return fail(SL_E_STORAGE_BAD_CONTAINER);
-  u32 newHeader = Le32(dos + 60);
+  u32 newHeader = SLLoadLE32(dos + 60);
   if (dos[0] != 'M' || dos[1] != 'Z' || newHeader >= size) return fail(SL_E_STORAGE_BAD_CONTAINER);
   u8 signature[4];
   if (!ReadAt(source, newHeader, signature, 2)) return fail(SL_E_STORAGE_BAD_CONTAINER);
 
   if (signature[0] == 'N' && signature[1] == 'E') {
-    u8 ne[64];
-    if (!ReadAt(source, newHeader, ne, 64)) return fail(SL_E_STORAGE_BAD_CONTAINER);
-    u64 tableStart = u64(newHeader) + Le16(ne + 36);
-    u64 tableEnd = u64(newHeader) + Le16(ne + 38);
-    if (tableEnd < tableStart || tableEnd - tableStart <= 6) return fail(SL_E_STORAGE_BAD_CONTAINER);
     d->kind = 1;
-    u32 tableSize = u32(tableEnd - tableStart);
-    auto* table = static_cast<u8*>(SLAlloc(tableSize));
-    if (!table) return fail(SL_E_OUT_OF_MEMORY);
-    if (!ReadAt(source, tableStart, table, tableSize)) {
-      SLErrorKeeper keep;
-      SLFree(table);
-      return fail(0);
-    }
-    // The alignment shift scales every offset; a shift that does not fit 32 bits, or an
-    // offset it pushes past 64 bits, cannot come from a real module.
-    u32 shift = Le16(table);
-    if (shift > 31) {
-      SLFree(table);
-      return fail(SL_E_STORAGE_BAD_CONTAINER);
-    }
-    u32 at = 2;
-    bool ok = true;
-    while (ok && tableSize - at >= 6) {
-      u32 typeId = Le16(table + at);
-      u32 count = Le16(table + at + 2);
-      at += 6;
-      bool listed = (typeId >= 0x8001 && typeId <= 0x800A) || typeId == 0x800C || typeId == 0x800E;
-      for (u32 i = 0; i < count && tableSize - at >= 12; ++i, at += 12) {
-        if (!listed) continue;
-        SLResourceEntry e{};
-        e.type = MakeIdText(typeId & 0x7FFF);
-        u32 idValue = Le16(table + at + 6);
-        e.offset = u64(Le16(table + at)) << shift;
-        e.size = Le16(table + at + 2);
-        if (idValue & 0x8000) {
-          e.name = MakeIdText(idValue ^ 0x8000);
-        } else {
-          // A string offset: the name is a length byte and that many 8-bit characters.
-          u32 nameAt = idValue & 0x7FFF;
-          u32 length = nameAt < tableSize ? table[nameAt] : 0;
-          if (length == 0 || nameAt + 1 + length > tableSize) {
-            FreeEntryTexts(e);
-            ok = false;
-            SLSetLastError(SL_E_STORAGE_BAD_CONTAINER);
-            break;
-          }
-          SLWChar wide[256];
-          u32 produced = 255;
-          if (!SLAnsiToWide(wide, &produced, reinterpret_cast<const char*>(table + nameAt + 1), length, 0)) {
-            FreeEntryTexts(e);
-            ok = false;
-            break;
-          }
-          e.name = MakeNameText(wide, produced);
-        }
-        if (!e.type || !e.name || !d->entries.Add(e)) {
-          FreeEntryTexts(e);
-          ok = false;
-          SLSetLastError(SL_E_OUT_OF_MEMORY);
-        }
-      }
-    }
-    {
-      SLErrorKeeper keep;
-      SLFree(table);
-    }
-    if (!ok) return fail(0);
-    return finish();
+    return SLModuleResources::ReadNE(source, newHeader, &d->entries) ? finish() : fail(0);
   }
 
   if (!ReadAt(source, u64(newHeader) + 2, signature + 2, 2) || signature[0] != 'P' || signature[1] != 'E' ||
       signature[2] || signature[3])
     return fail(SL_E_STORAGE_BAD_CONTAINER);
-  u8 headers[260] = {};
-  if (!ReadAt(source, u64(newHeader) + 4, headers, 244)) return fail(SL_E_STORAGE_BAD_CONTAINER);
-  const u8* file = headers;
-  const u8* optional = headers + 20;
-  bool plus = Le16(optional) == 0x20B;
-  if (plus && !ReadAt(source, u64(newHeader) + 4 + 244, headers + 244, 16)) return fail(SL_E_STORAGE_BAD_CONTAINER);
-  d->kind = plus ? 3 : 2;
-  u32 sectionCount = Le16(file + 2);
-  u32 optionalSize = Le16(file + 16);
-  // The resource directory is the third data directory; a header that stores fewer
-  // has none, whatever bytes follow it.
-  u32 directoryCount = Le32(optional + (plus ? 108 : 92));
-  u32 directoriesEnd = (plus ? 112 : 96) + 8 * 3;
-  if (directoryCount < 3 || optionalSize < directoriesEnd) return finish();
-  u32 resourceRva = Le32(optional + (plus ? 128 : 112));
-  if (resourceRva == 0) return finish();
-
-  // Section headers follow the optional header as large as the file says it is.
-  u64 sectionsAt = u64(newHeader) + 24 + optionalSize;
-  u64 tableBytes = u64(sectionCount) * 40;
-  if (tableBytes == 0) return finish();
-  auto* sections = static_cast<u8*>(SLAlloc(u32(tableBytes)));
-  if (!sections) return fail(SL_E_OUT_OF_MEMORY);
-  if (!ReadAt(source, sectionsAt, sections, u32(tableBytes))) {
-    SLErrorKeeper keep;
-    SLFree(sections);
-    return fail(0);
-  }
-  const u8* taken = nullptr;
-  for (u32 i = 0; i < sectionCount && !taken; ++i) {
-    const u8* s = sections + 40 * i;
-    u32 virtualSize = Le32(s + 8), virtualAddress = Le32(s + 12);
-    u32 rawSize = Le32(s + 16), rawPointer = Le32(s + 20), characteristics = Le32(s + 36);
-    if (characteristics & 0x80) continue;
-    if (u64(rawPointer) + rawSize > size) continue;
-    u64 extent = virtualSize ? virtualSize : rawSize;
-    if (resourceRva >= virtualAddress && resourceRva < u64(virtualAddress) + extent) taken = s;
-  }
-  if (!taken || Le32(taken + 20) == 0) {
-    SLFree(sections);
-    return finish();
-  }
-  Walker walker;
-  walker.source = source;
-  walker.entries = &d->entries;
-  walker.sectionRva = Le32(taken + 12);
-  walker.sectionRaw = Le32(taken + 20);
-  walker.root = walker.sectionRaw + (resourceRva - walker.sectionRva);
-  // Every listed resource needs an 8-byte directory entry of its own in a well-formed
-  // section; anything beyond that comes from directories shared to multiply entries.
-  walker.entryLimit = u64(Le32(taken + 16)) / 8 + 1;
-  SLFree(sections);
-  if (walker.root >= size) return fail(SL_E_STORAGE_BAD_CONTAINER);
-  if (!walker.Walk(0, 1, nullptr, 0, nullptr, 0)) return fail(0);
-  return finish();
+  return SLModuleResources::ReadPE(source, newHeader, size, &d->kind, &d->entries) ? finish() : fail(0);
 }
 
 CSLBaseStorage* CSLResourceStorage::GetContainer() { return SLFail(SL_E_NOT_SUPPORTED, (CSLBaseStorage*)nullptr); }
@@ -588,16 +374,8 @@ bool CSLResourceStorage::RemoveDirectoryA(const char*, bool, bool) { return SLFa
 
 bool CSLResourceStorage::OpenA(const char* path, u32 flags) {
   if (!path) return OpenW(nullptr, flags);  // the wide form tells which fault comes first
-  u32 length = SLStrLenA(path);
-  auto* wide = static_cast<SLWChar*>(SLAlloc((length + 1) * 2));
-  if (!wide) return false;
-  u32 produced = length;
-  bool ok = SLAnsiToWide(wide, &produced, path, length, 0);
-  wide[ok ? produced : 0] = 0;
-  ok = ok && OpenW(wide, flags);
-  SLErrorKeeper keep;
-  SLFree(wide);
-  return ok;
+  TSLAutoPtr<SLWChar> wide;
+  return Widen(path, &wide) && OpenW(wide.Get(), flags);
 }
 
 bool CSLResourceStorage::OpenW(const SLWChar* path, u32 flags) {
@@ -648,10 +426,10 @@ bool CSLResourceStorage::OpenW(const SLWChar* path, u32 flags) {
   add(0);
   if ((requested & 0x3FF) == 0) {
     if ((requested & 0xFC00) != 0x800) {
-      addLocale(internal->m_GetThreadLocale);
-      addLocale(internal->m_GetUserDefaultLCID);
+      addLocale(internal->m_pGetThreadLocale);
+      addLocale(internal->m_pGetUserDefaultLCID);
     }
-    addLocale(internal->m_GetSystemDefaultLCID);
+    addLocale(internal->m_pGetSystemDefaultLCID);
     add(0x409);
   }
   SLResourceStorageData* d = m_data;
@@ -692,7 +470,7 @@ bool CSLResourceStorage::OpenW(const SLWChar* path, u32 flags) {
   d->position = 0;
   d->current = found;
   ReportProgress(SL_PROGRESS_OPEN, 100.0, &timer);
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 void CSLResourceStorage::Close() {
@@ -714,7 +492,7 @@ void CSLResourceStorage::Close() {
 
 bool CSLResourceStorage::CanRead() {
   if (!m_data || !m_data->current) return SLFail(SL_E_STORAGE_NOT_OPEN, false);
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 u64 CSLResourceStorage::Read(void* buffer, u64 count) {
@@ -746,7 +524,7 @@ u64 CSLResourceStorage::Read(void* buffer, u64 count) {
 
 bool CSLResourceStorage::CanWrite() {
   if (!m_data || !m_data->current) return SLFail(SL_E_STORAGE_NOT_OPEN, false);
-  return SLFail(SL_OK, false);
+  return SLSucceed(false);
 }
 
 u64 CSLResourceStorage::Write(const void* buffer, u64) {
@@ -773,7 +551,7 @@ bool CSLResourceStorage::Seek(i64 offset, u32 origin) {
     default: break;
   }
   ReportProgress(SL_PROGRESS_SEEK, 100.0, &timer);
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLResourceStorage::GetPosition(u64* out) {
@@ -781,12 +559,12 @@ bool CSLResourceStorage::GetPosition(u64* out) {
   if (!m_data || !m_data->current) return SLFail(SL_E_STORAGE_NOT_OPEN, false);
   if (!out) return SLFail(SL_E_NULL_OUTPUT, false);
   *out = m_data->position;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLResourceStorage::IsEOF() {
   if (!m_data || !m_data->current) return SLFail(SL_E_STORAGE_NOT_OPEN, true);
-  return SLFail(SL_OK, m_data->position >= m_data->bytesSize);
+  return SLSucceed(m_data->position >= m_data->bytesSize);
 }
 
 bool CSLResourceStorage::Flush() { return CanRead(); }
@@ -802,7 +580,7 @@ bool CSLResourceStorage::GetSize(u64* out) {
   if (!m_data || !m_data->current) return SLFail(SL_E_STORAGE_NOT_OPEN, false);
   if (!out) return SLFail(SL_E_NULL_OUTPUT, false);
   *out = m_data->bytesSize;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 void* CSLResourceStorage::MapView() {
@@ -908,65 +686,25 @@ SLStorageFindRecord* CSLResourceStorage::FindNextW() {
   return SLFail(SL_E_NO_MORE, (SLStorageFindRecord*)nullptr);
 }
 
-// The 8-bit record takes the wide one's name (converted), flags, time and sizes; it has
-// no information block.
-static SLStorageFindRecord* CopyToAnsi(SLResourceStorageData* d,
-                                                          const SLStorageFindRecord* wide) {
-  if (!d->findA) {
-    d->findA = SLStorageFindRecord::Create();
-    if (!d->findA) return nullptr;
-  }
-  u32 length = SLStrLenW(wide->nameW);
-  auto* name = static_cast<char*>(SLAlloc(length * 2 + 1));
-  if (!name) return nullptr;
-  u32 produced = length * 2;
-  if (!SLWideToAnsi(name, &produced, wide->nameW, length, 0)) {
-    SLErrorKeeper keep;
-    SLFree(name);
-    return nullptr;
-  }
-  name[produced] = 0;
-  SLStorageFindRecord* record = d->findA;
-  SLFree(record->nameA);
-  record->nameA = name;
-  record->flags = wide->flags;
-  record->time = wide->time;
-  record->size = wide->size;
-  record->storedSize = wide->storedSize;
-  record->reserved = 0;
-  record->privateInfo = nullptr;
-  SLSetLastError(SL_OK);
-  return record;
-}
-
 SLStorageFindRecord* CSLResourceStorage::FindFirstA(const char* pattern) {
   if (!pattern) return SLFail(SL_E_INVALID_ARG, (SLStorageFindRecord*)nullptr);
-  u32 length = SLStrLenA(pattern);
-  auto* wide = static_cast<SLWChar*>(SLAlloc((length + 1) * 2));
-  if (!wide) return nullptr;
-  u32 produced = length;
-  bool ok = SLAnsiToWide(wide, &produced, pattern, length, 0);
-  wide[ok ? produced : 0] = 0;
-  SLStorageFindRecord* wideRecord = ok ? FindFirstW(wide) : nullptr;
-  {
-    SLErrorKeeper keep;
-    SLFree(wide);
-  }
-  return wideRecord ? CopyToAnsi(m_data, wideRecord) : nullptr;
+  TSLAutoPtr<SLWChar> wide;
+  SLStorageFindRecord* wideRecord = Widen(pattern, &wide) ? FindFirstW(wide.Get()) : nullptr;
+  return wideRecord ? SLStorageFindRecord::NarrowFrom(&m_data->findA, wideRecord) : nullptr;
 }
 
 SLStorageFindRecord* CSLResourceStorage::FindNextA() {
   SLStorageFindRecord* wideRecord = FindNextW();
-  return wideRecord ? CopyToAnsi(m_data, wideRecord) : nullptr;
+  return wideRecord ? SLStorageFindRecord::NarrowFrom(&m_data->findA, wideRecord) : nullptr;
 }
 
 bool CSLResourceStorage::AttachModule(HMODULE module) {
   CSLResourceStorageInternal* internal = GetInternal();
   if (!internal) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  if (!internal->m_GetModuleImage) return SLFail(SL_E_NOT_SUPPORTED, false);
+  if (!internal->m_pGetModuleImage) return SLFail(SL_E_NOT_SUPPORTED, false);
   const void* data = nullptr;
   u64 size = 0;
-  if (!internal->m_GetModuleImage(module, &data, &size)) return SLFail(SL_E_STORAGE_OPEN, false);
+  if (!internal->m_pGetModuleImage(module, &data, &size)) return SLFail(SL_E_STORAGE_OPEN, false);
   if (!SLFitsU32(size)) return SLFail(SL_E_STORAGE_BAD_CONTAINER, false);
   auto* memory = new CSLMemoryStorage();
   if (!memory) return false;

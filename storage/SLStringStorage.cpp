@@ -1,4 +1,5 @@
 // Whole text files into and out of CSLStringWide through a storage.
+#include "foundation/SLArray.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLString.h"
@@ -36,12 +37,13 @@ bool CSLStringWide::LoadFromStorage(CSLBaseStorage* storage) {
   u64 size = 0;
   if (!storage->GetSize(&size)) return false;
   if (!SLFitsU32(size)) return SLFail(SL_E_STORAGE_TOO_LARGE, false);
-  if (size == 0) return SLFail(SL_OK, true);
+  if (size == 0) return SLSucceed(true);
   u64 rounded = 0;
   if (size > SL_TEXT_FILE_MAX_SIZE || !SLCheckedRoundUp(size, 32, &rounded) || !SLFitsU32(rounded))
     return SLFail(SL_E_OUT_OF_MEMORY, false);
   u8* data = static_cast<u8*>(SLAlloc(u32(rounded)));
   if (!data) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  TSLAutoPtr<u8> dataOwner(data);
   bool ok = storage->Seek(0, SL_SEEK_BEGIN);
   if (ok && storage->Read(data, size) != size) {
     ok = false;
@@ -70,15 +72,13 @@ bool CSLStringWide::LoadFromStorage(CSLBaseStorage* storage) {
       Empty();
     }
   }
-  SLErrorKeeper keep;
-  SLFree(data);
   return ok;
 }
 
 bool CSLStringWide::SaveToStorage(CSLBaseStorage* storage, SLTextEncoding encoding) {
   if (!storage) return SLFail(SL_E_INVALID_ARG, false);
   u32 length = GetLength();
-  if (!length) return SLFail(SL_OK, true);
+  if (!length) return SLSucceed(true);
   const SLTextEncoding source = SL_TEXT_UTF16LE | SL_TEXT_CRLF;
   u32 measured = 0;
   if (!SLConvertText(nullptr, &measured, encoding, m_buffer, length * 2, source, true)) return false;
@@ -86,13 +86,12 @@ bool CSLStringWide::SaveToStorage(CSLBaseStorage* storage, SLTextEncoding encodi
   if (!SLFitsU32(blockSize)) return SLFail(SL_E_OUT_OF_MEMORY, false);
   u8* block = static_cast<u8*>(SLAlloc(u32(blockSize)));
   if (!block) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  TSLAutoPtr<u8> blockOwner(block);
   u32 produced = u32(blockSize);
   bool ok = SLConvertText(block, &produced, encoding, m_buffer, length * 2, source, true);
   if (ok && storage->Write(block, produced) != produced) {
     ok = false;
     if (!SLGetLastError(false)) SLSetLastError(0x80020011);
   }
-  SLErrorKeeper keep;
-  SLFree(block);
   return ok;
 }

@@ -3,24 +3,20 @@
 #include <cstring>
 #include <new>
 
+#include "foundation/SLArray.h"
+#include "foundation/SLByteOrder.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
 #include "foundation/SLSync.h"
 #include "foundation/SLTranscoder.h"
+#include "foundation/SLWideText.h"
+#include "storage/SLArchivePath.h"
 #include "storage/SLPath.h"
 #include "storage/SLZipFileStorageInternal.h"
 
 SL_IMPLEMENT_CLASS_CREATABLE(CSLZipFileStorage, CSLBaseStorage)
 
 namespace {
-
-// Units before the terminator, read one at a time (names and patterns may sit at the very
-// end of their blocks).
-u32 WideLength(const SLWChar* text) {
-  const SLWChar* p = text;
-  while (*p != 0) ++p;
-  return u32(p - text);
-}
 
 constexpr u32 kEndRecordSize = 22;
 constexpr u32 kEndSearchWindow = 66000;
@@ -33,10 +29,6 @@ constexpr u32 kSignatureZip64Locator = 0x07064B50;
 constexpr u32 kSignatureCentral = 0x02014B50;
 constexpr u32 kSignatureLocal = 0x04034B50;
 constexpr u32 kDirectoryBuffer = 65536;
-
-u16 Le16(const u8* p) { return u16(p[0] | (p[1] << 8)); }
-u32 Le32(const u8* p) { return u32(p[0]) | (u32(p[1]) << 8) | (u32(p[2]) << 16) | (u32(p[3]) << 24); }
-u64 Le64(const u8* p) { return u64(Le32(p)) | (u64(Le32(p + 4)) << 32); }
 
 // Reads the central directory through one buffer. A short read is reported with the
 // source's own code (0x80020036 at the end of the source).
@@ -86,24 +78,6 @@ class SLDirectoryReader {
   u32 m_endError = SL_OK;
 };
 
-SLWChar* CopyWide(const SLWChar* text, u32 length) {
-  u64 bytes;
-  if (!SLCheckedMul(u64(length) + 1, sizeof(SLWChar), &bytes) || !SLCheckedRoundUp(bytes, 8, &bytes) ||
-      !SLFitsU32(bytes)) {
-    return nullptr;
-  }
-  // Whole words, zero-filled: word-wise string scans stay inside the block.
-  auto* copy = static_cast<SLWChar*>(SLAllocZero(u32(bytes)));
-  if (copy == nullptr) return nullptr;
-  std::memcpy(copy, text, length * sizeof(SLWChar));
-  copy[length] = 0;
-  return copy;
-}
-
-bool IsDotName(const SLWChar* name) {
-  return name[0] == 0 || (name[0] == u'.' && (name[1] == 0 || (name[1] == u'.' && name[2] == 0)));
-}
-
 void FreeChildren(SLZipNode* directory) {
   SLZipNode* child = directory->firstChild;
   while (child != nullptr) {
@@ -119,7 +93,7 @@ void FreeChildren(SLZipNode* directory) {
 SLZipNode* NewChild(SLZipNode* parent, const SLWChar* name, u32 length, u16 flags) {
   auto* node = static_cast<SLZipNode*>(SLAllocZero(sizeof(SLZipNode)));
   if (node == nullptr) return nullptr;
-  node->name = CopyWide(name, length);
+  node->name = SLDuplicateText(name, length);
   if (node->name == nullptr) {
     SLFree(node);
     return nullptr;
@@ -223,27 +197,27 @@ bool CSLZipFileStorage::SetCompressionLevel(i32 level) {
   if (level < 1 || level > 9) return SLFail(SL_E_INVALID_ARG, false);
   if (!EnsureState()) return false;
   m_state->compressionLevel = level;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLZipFileStorage::SetPassword(const u8* bytes, u32 length) {
   if (!EnsureState()) return false;
   if (bytes == nullptr || length == 0 || bytes[0] == 0) {
     m_state->password.Empty();
-    return SLFail(SL_OK, true);
+    return SLSucceed(true);
   }
   if (!m_state->password.Assign(reinterpret_cast<const char*>(bytes), length)) return false;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLZipFileStorage::SetComment(const char* text) {
   if (!EnsureState()) return false;
   if (text == nullptr || *text == 0) {
     m_state->comment.Empty();
-    return SLFail(SL_OK, true);
+    return SLSucceed(true);
   }
   if (!m_state->comment.Assign(text)) return false;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 const char* CSLZipFileStorage::GetComment() {
@@ -271,7 +245,7 @@ bool CSLZipFileStorage::AttachContainer(CSLBaseStorage* source) {
   }
   if (!EnsureState()) return false;
   ClearArchive();
-  if (source == nullptr) return SLFail(SL_OK, true);
+  if (source == nullptr) return SLSucceed(true);
 
   if (ReportProgress(SL_PROGRESS_ATTACH, 0, &timer)) return SLFail(SL_E_CANCELLED, false);
   if (!source->CanSeek()) return SLFail(SL_E_ZIP_CANNOT_SEEK, false);
@@ -295,7 +269,7 @@ bool CSLZipFileStorage::AttachContainer(CSLBaseStorage* source) {
   }
   source->AddRef();
   m_state->source = source;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLZipFileStorage::ReadDirectory(CSLTimer* timer) {
@@ -308,13 +282,7 @@ bool CSLZipFileStorage::ReadDirectory(CSLTimer* timer) {
   const u64 windowStart = size - windowSize;
   u8* window = static_cast<u8*>(SLAlloc(windowSize));
   if (window == nullptr) return false;
-  struct WindowGuard {
-    u8* block;
-    ~WindowGuard() {
-      SLErrorKeeper keep;
-      SLFree(block);
-    }
-  } windowGuard{window};
+  TSLAutoPtr<u8> windowOwner(window);
   if (!source->Seek(i64(windowStart), SL_SEEK_BEGIN)) return false;
   if (source->Read(window, windowSize) != windowSize) {
     if (SLGetLastError() == SL_OK) SLSetLastError(SL_E_ZIP_BAD_ARCHIVE);
@@ -322,18 +290,18 @@ bool CSLZipFileStorage::ReadDirectory(CSLTimer* timer) {
   }
   i64 endAt = -1;
   for (i64 at = i64(windowSize) - kEndRecordSize; at >= 0; --at) {
-    if (Le32(window + at) == kSignatureEnd) {
+    if (SLLoadLE32(window + at) == kSignatureEnd) {
       endAt = at;
       break;
     }
   }
   if (endAt < 0) return SLFail(SL_E_ZIP_BAD_ARCHIVE, false);
   const u8* end = window + endAt;
-  u64 diskNumber = Le16(end + 4);
-  u64 directoryDisk = Le16(end + 6);
-  u64 directorySize = Le32(end + 12);
-  u64 directoryOffset = Le32(end + 16);
-  const u32 commentLength = Le16(end + 20);
+  u64 diskNumber = SLLoadLE16(end + 4);
+  u64 directoryDisk = SLLoadLE16(end + 6);
+  u64 directorySize = SLLoadLE32(end + 12);
+  u64 directoryOffset = SLLoadLE32(end + 16);
+  const u32 commentLength = SLLoadLE16(end + 20);
 
   if (directoryOffset == 0xFFFFFFFFu) {
     const u64 endRecordOffset = windowStart + u64(endAt);
@@ -341,23 +309,23 @@ bool CSLZipFileStorage::ReadDirectory(CSLTimer* timer) {
     u8 locator[kZip64LocatorSize];
     if (!source->Seek(i64(endRecordOffset - kZip64LocatorSize), SL_SEEK_BEGIN) ||
         source->Read(locator, kZip64LocatorSize) != kZip64LocatorSize ||
-        Le32(locator) != kSignatureZip64Locator) {
+        SLLoadLE32(locator) != kSignatureZip64Locator) {
       return SLFail(SL_E_ZIP_BAD_ARCHIVE, false);
     }
-    const u64 recordOffset = Le64(locator + 8);
+    const u64 recordOffset = SLLoadLE64(locator + 8);
     u64 recordEnd;
     if (!SLCheckedAdd(recordOffset, kZip64RecordSize, &recordEnd) || recordEnd > size) {
       return SLFail(SL_E_ZIP_BAD_ARCHIVE, false);
     }
     u8 record[kZip64RecordSize];
     if (!source->Seek(i64(recordOffset), SL_SEEK_BEGIN) ||
-        source->Read(record, kZip64RecordSize) != kZip64RecordSize || Le32(record) != kSignatureZip64End) {
+        source->Read(record, kZip64RecordSize) != kZip64RecordSize || SLLoadLE32(record) != kSignatureZip64End) {
       return SLFail(SL_E_ZIP_BAD_ARCHIVE, false);
     }
-    if (diskNumber == 0xFFFF) diskNumber = Le32(record + 16);
-    if (directoryDisk == 0xFFFF) directoryDisk = Le32(record + 20);
-    if (directorySize == 0xFFFFFFFFu) directorySize = Le64(record + 40);
-    directoryOffset = Le64(record + 48);
+    if (diskNumber == 0xFFFF) diskNumber = SLLoadLE32(record + 16);
+    if (directoryDisk == 0xFFFF) directoryDisk = SLLoadLE32(record + 20);
+    if (directorySize == 0xFFFFFFFFu) directorySize = SLLoadLE64(record + 40);
+    directoryOffset = SLLoadLE64(record + 48);
   }
   if (diskNumber != 0 || directoryDisk != 0 || directoryOffset >= size) {
     return SLFail(SL_E_ZIP_BAD_ARCHIVE, false);
@@ -375,30 +343,30 @@ bool CSLZipFileStorage::ReadDirectory(CSLTimer* timer) {
   if (!reader.Init()) return false;
   u8* variable = static_cast<u8*>(SLAlloc(3 * 65535 + 1));
   if (variable == nullptr) return false;
-  WindowGuard variableGuard{variable};
+  TSLAutoPtr<u8> variableOwner(variable);
   for (;;) {
     u8 signatureBytes[4];
     if (!reader.Read(signatureBytes, 4)) return false;
-    const u32 signature = Le32(signatureBytes);
+    const u32 signature = SLLoadLE32(signatureBytes);
     if (signature == kSignatureEnd || signature == kSignatureZip64End || signature == kSignatureLocal) break;
     if (signature != kSignatureCentral) return SLFail(SL_E_ZIP_BAD_ARCHIVE, false);
     u8 header[kCentralHeaderSize];
     if (!reader.Read(header, kCentralHeaderSize)) return false;
     const u8 host = header[1];
-    const u16 generalFlags = Le16(header + 4);
-    const u32 nameLength = Le16(header + 24);
-    const u32 extraLength = Le16(header + 26);
-    const u32 fieldCommentLength = Le16(header + 28);
+    const u16 generalFlags = SLLoadLE16(header + 4);
+    const u32 nameLength = SLLoadLE16(header + 24);
+    const u32 extraLength = SLLoadLE16(header + 26);
+    const u32 fieldCommentLength = SLLoadLE16(header + 28);
     const u32 variableLength = nameLength + extraLength + fieldCommentLength;
     if (!reader.Read(variable, variableLength)) return false;
 
     SLZipEntryInfo info{};
-    info.method = Le16(header + 6);
-    info.crc = Le32(header + 12);
-    const u32 packed32 = Le32(header + 16);
-    const u32 plain32 = Le32(header + 20);
-    const u32 offset32 = Le32(header + 38);
-    u32 startDisk = Le16(header + 30);
+    info.method = SLLoadLE16(header + 6);
+    info.crc = SLLoadLE32(header + 12);
+    const u32 packed32 = SLLoadLE32(header + 16);
+    const u32 plain32 = SLLoadLE32(header + 20);
+    const u32 offset32 = SLLoadLE32(header + 38);
+    u32 startDisk = SLLoadLE16(header + 30);
     info.compressedSize = packed32;
     info.uncompressedSize = plain32;
     info.localHeaderOffset = offset32;
@@ -408,8 +376,8 @@ bool CSLZipFileStorage::ReadDirectory(CSLTimer* timer) {
     const u8* extra = variable + nameLength;
     u32 extraLeft = extraLength;
     while (extraLeft >= 4) {
-      const u16 id = Le16(extra);
-      u32 fieldLength = Le16(extra + 2);
+      const u16 id = SLLoadLE16(extra);
+      u32 fieldLength = SLLoadLE16(extra + 2);
       extra += 4;
       extraLeft -= 4;
       if (fieldLength > extraLeft) fieldLength = extraLeft;
@@ -417,7 +385,7 @@ bool CSLZipFileStorage::ReadDirectory(CSLTimer* timer) {
         u32 at = 0;
         auto take64 = [&](u64* value) {
           if (at + 8 > fieldLength) return false;
-          *value = Le64(extra + at);
+          *value = SLLoadLE64(extra + at);
           at += 8;
           return true;
         };
@@ -426,7 +394,7 @@ bool CSLZipFileStorage::ReadDirectory(CSLTimer* timer) {
         if (offset32 == 0xFFFFFFFFu && !take64(&info.localHeaderOffset)) return SLFail(SL_E_ZIP_BAD_ARCHIVE, false);
         if (startDisk == 0xFFFF) {
           if (at + 4 > fieldLength) return SLFail(SL_E_ZIP_BAD_ARCHIVE, false);
-          startDisk = Le32(extra + at);
+          startDisk = SLLoadLE32(extra + at);
         }
       }
       extra += fieldLength;
@@ -435,7 +403,7 @@ bool CSLZipFileStorage::ReadDirectory(CSLTimer* timer) {
     if (startDisk != 0) continue;  // entries on other disks are not reachable
 
     bool directory = false;
-    info.flags = HostFlags(host, Le32(header + 34), &directory);
+    info.flags = HostFlags(host, SLLoadLE32(header + 34), &directory);
     if (generalFlags & 0x1) info.flags |= SL_ZIP_NODE_ENCRYPTED;
     if (generalFlags & 0x40) info.flags |= SL_ZIP_NODE_STRONG_ENCRYPTION;
     info.directory = directory;
@@ -455,13 +423,7 @@ bool CSLZipFileStorage::AddEntry(const char* rawName, u32 nameLength, bool utf8,
   // Whole words, zero-filled: word-wise string scans stay inside the block.
   char* name = static_cast<char*>(SLAllocZero((nameLength + 8) & ~7u));
   if (name == nullptr) return false;
-  struct NameGuard {
-    char* block;
-    ~NameGuard() {
-      SLErrorKeeper keep;
-      SLFree(block);
-    }
-  } nameGuard{name};
+  TSLAutoPtr<char> nameOwner(name);
   std::memcpy(name, rawName, nameLength);
   name[nameLength] = 0;
   const u32 root = SLGetPathPartsA(nullptr, name, SL_PATH_ROOT);
@@ -491,7 +453,7 @@ bool CSLZipFileStorage::AddEntry(const char* rawName, u32 nameLength, bool utf8,
     const u32 length = u32(slash - component);
     if (*slash == 0) {
       // The last component.
-      if (length == 0 || info.directory || directoryName || IsDotName(component)) break;
+      if (length == 0 || info.directory || directoryName || SLIsDotOrEmptyName(component)) break;
       SLZipNode* node = NewChild(directory, component, length, info.flags);
       if (node == nullptr) return SLFail(SL_E_OUT_OF_MEMORY, false);
       node->method = info.method;
@@ -503,7 +465,7 @@ bool CSLZipFileStorage::AddEntry(const char* rawName, u32 nameLength, bool utf8,
     }
     SLZipNode* found = nullptr;
     for (SLZipNode* child = directory->firstChild; child != nullptr; child = child->nextSibling) {
-      if ((child->flags & SL_ZIP_NODE_DIRECTORY) && WideLength(child->name) == length &&
+      if ((child->flags & SL_ZIP_NODE_DIRECTORY) && SLTextLength(child->name) == length &&
           SLStrNICmpW(child->name, component, length) == 0) {
         found = child;
         break;
@@ -516,7 +478,7 @@ bool CSLZipFileStorage::AddEntry(const char* rawName, u32 nameLength, bool utf8,
     directory = found;
     component = slash + 1;
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 // ---- listing ----------------------------------------------------------------------------
@@ -540,7 +502,7 @@ i32 CSLZipFileStorage::FindDirectory(const SLWChar* path, SLZipNode** directory,
     } else {
       SLZipNode* found = nullptr;
       for (SLZipNode* child = current->firstChild; child != nullptr; child = child->nextSibling) {
-        if ((child->flags & SL_ZIP_NODE_DIRECTORY) && WideLength(child->name) == length &&
+        if ((child->flags & SL_ZIP_NODE_DIRECTORY) && SLTextLength(child->name) == length &&
             SLStrNICmpW(child->name, component, length) == 0) {
           found = child;
           break;
@@ -562,28 +524,9 @@ SLStorageFindRecord* CSLZipFileStorage::FindFirstW(const SLWChar* pattern) {
   if (m_state == nullptr || m_state->source == nullptr) {
     return SLFail(SL_E_STORAGE_NO_CONTAINER, static_cast<Record*>(nullptr));
   }
-  SLWChar* copy = CopyWide(pattern, WideLength(pattern));
-  if (copy == nullptr) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<Record*>(nullptr));
-  struct CopyGuard {
-    SLWChar* block;
-    ~CopyGuard() {
-      SLErrorKeeper keep;
-      SLFree(block);
-    }
-  } copyGuard{copy};
-  if (SLGetPathPartsW(nullptr, copy, SL_PATH_ROOT) != 0) return SLFail(SL_E_INVALID_ARG, static_cast<Record*>(nullptr));
-  SLConvertSeparatorsW(copy, 0);
-  SLCollapseSeparatorsW(copy);
-  SLIsWildcardPatternW(copy);
-  SLStrLowerW(copy);
-  u32 lead = 0;
-  while (copy[lead] == u'/') ++lead;
-  const SLWChar* cleaned = copy + lead;
-  bool wildcardSeen = false;
-  for (const SLWChar* p = cleaned; *p != 0; ++p) {
-    if (*p == u'*' || *p == u'?') wildcardSeen = true;
-    if (*p == u'/' && wildcardSeen) return SLFail(SL_E_INVALID_ARG, static_cast<Record*>(nullptr));
-  }
+  TSLAutoPtr<SLWChar> copy(SLInternals::SLMakeEntryPattern(pattern));
+  if (!copy) return nullptr;
+  const SLWChar* cleaned = copy.Get();
   SLFree(m_state->findPattern);
   m_state->findPattern = nullptr;
   SLZipNode* directory = nullptr;
@@ -592,7 +535,7 @@ SLStorageFindRecord* CSLZipFileStorage::FindFirstW(const SLWChar* pattern) {
     return SLFail(SL_E_INVALID_ARG, static_cast<Record*>(nullptr));
   }
   const SLWChar* last = cleaned + lastOffset;
-  m_state->findPattern = *last != 0 ? CopyWide(last, WideLength(last)) : CopyWide(u"*", 1);
+  m_state->findPattern = *last != 0 ? SLDuplicateText(last, SLTextLength(last)) : SLDuplicateText(u"*", 1);
   if (m_state->findPattern == nullptr) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<Record*>(nullptr));
   m_state->findDotDone = 0;
   m_state->findDirectory = directory;
@@ -621,7 +564,7 @@ SLStorageFindRecord* CSLZipFileStorage::FindNextW() {
   if (name == nullptr) {
     SLZipNode* candidate = m_state->findCursor != nullptr ? m_state->findCursor->nextSibling : directory->firstChild;
     for (; candidate != nullptr; candidate = candidate->nextSibling) {
-      if (!IsDotName(candidate->name) && SLWildcardMatchW(m_state->findPattern, candidate->name, true)) {
+      if (!SLIsDotOrEmptyName(candidate->name) && SLWildcardMatchW(m_state->findPattern, candidate->name, true)) {
         node = candidate;
         break;
       }
@@ -634,7 +577,7 @@ SLStorageFindRecord* CSLZipFileStorage::FindNextW() {
     m_state->findCursor = node;
     name = node->name;
   }
-  SLWChar* nameCopy = CopyWide(name, WideLength(name));
+  SLWChar* nameCopy = SLDuplicateText(name, SLTextLength(name));
   if (nameCopy == nullptr) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<Record*>(nullptr));
   SLFree(record->nameW);
   record->nameW = nameCopy;
@@ -666,40 +609,10 @@ SLStorageFindRecord* CSLZipFileStorage::FindFirstA(const char* pattern) {
     code = SLGetLastError();
   }
   if (found == nullptr) return SLFail(code, found);
-  return BuildFindRecordA();
+  return SLStorageFindRecord::NarrowFrom(&m_state->findRecordA, m_state->findRecordW);
 }
 
 SLStorageFindRecord* CSLZipFileStorage::FindNextA() {
   if (FindNextW() == nullptr) return nullptr;
-  return BuildFindRecordA();
-}
-
-SLStorageFindRecord* CSLZipFileStorage::BuildFindRecordA() {
-  using Record = SLStorageFindRecord;
-  if (m_state->findRecordA == nullptr) {
-    m_state->findRecordA = SLStorageFindRecord::Create();
-    if (m_state->findRecordA == nullptr) return nullptr;
-  }
-  Record* wide = m_state->findRecordW;
-  Record* ansi = m_state->findRecordA;
-  u32 length = 0;
-  if (!SLWideToAnsi(nullptr, &length, wide->nameW, SL_TEXT_TO_END, 0)) return nullptr;
-  char* name = static_cast<char*>(SLAlloc(length + 1));
-  if (name == nullptr) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<Record*>(nullptr));
-  u32 size = length + 1;
-  if (!SLWideToAnsi(name, &size, wide->nameW, SL_TEXT_TO_END, 0)) {
-    SLErrorKeeper keep;
-    SLFree(name);
-    return nullptr;
-  }
-  name[size < length ? size : length] = 0;
-  SLFree(ansi->nameA);
-  ansi->nameA = name;
-  ansi->flags = wide->flags;
-  ansi->time = wide->time;
-  ansi->size = wide->size;
-  ansi->storedSize = wide->storedSize;
-  ansi->reserved = 0;
-  SLSetLastError(SL_OK);
-  return ansi;
+  return SLStorageFindRecord::NarrowFrom(&m_state->findRecordA, m_state->findRecordW);
 }

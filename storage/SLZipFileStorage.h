@@ -67,7 +67,6 @@ class CSLZipFileStorage : public CSLBaseStorage {
   u64 ReadStored(u8* bytes, u64 count, CSLTimer* timer, u32* outcome);
   u64 ReadCompressed(u8* bytes, u64 count, CSLTimer* timer, u32* outcome);
   bool CheckAttached(u32 noEntryCode, bool needEntry);
-  SLStorageFindRecord* BuildFindRecordA();
 
   SLZipArchiveState* m_state = nullptr;
 };

@@ -2,21 +2,17 @@
 // the traditional cipher, checking its CRC-32, and seeking by restart and skip.
 #include <cstring>
 
+#include "foundation/SLArray.h"
+#include "foundation/SLByteOrder.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
 #include "foundation/SLSync.h"
+#include "foundation/SLWideText.h"
+#include "storage/SLArchivePath.h"
 #include "storage/SLPath.h"
 #include "storage/SLZipFileStorageInternal.h"
 
 namespace {
-
-// Units before the terminator, read one at a time (names and patterns may sit at the very
-// end of their blocks).
-u32 WideLength(const SLWChar* text) {
-  const SLWChar* p = text;
-  while (*p != 0) ++p;
-  return u32(p - text);
-}
 
 constexpr u32 kLocalHeaderSize = 30;
 constexpr u32 kSignatureLocal = 0x04034B50;
@@ -28,9 +24,6 @@ constexpr u32 kPieceSize = 65536;
 // stops handing slices once the ring holds what it wants.
 constexpr u32 kDeflateSlice = 4096;
 constexpr u32 kBzip2Slice = 32;
-
-u16 Le16(const u8* p) { return u16(p[0] | (p[1] << 8)); }
-u32 Le32(const u8* p) { return u32(p[0]) | (u32(p[1]) << 8) | (u32(p[2]) << 16) | (u32(p[3]) << 24); }
 
 // The traditional PKWARE cipher: three keys driven by the plain bytes.
 void UpdateKeys(u32* keys, u8 plain) {
@@ -45,20 +38,6 @@ void DecryptBytes(u32* keys, u8* data, u64 count) {
     data[i] = u8(data[i] ^ u8((temp * (temp ^ 1)) >> 8));
     UpdateKeys(keys, data[i]);
   }
-}
-
-SLWChar* CopyWide(const SLWChar* text) {
-  const u32 length = WideLength(text);
-  u64 bytes;
-  if (!SLCheckedMul(u64(length) + 1, sizeof(SLWChar), &bytes) || !SLCheckedRoundUp(bytes, 8, &bytes) ||
-      !SLFitsU32(bytes)) {
-    return nullptr;
-  }
-  // Whole words, zero-filled: word-wise string scans stay inside the block.
-  auto* copy = static_cast<SLWChar*>(SLAllocZero(u32(bytes)));
-  if (copy == nullptr) return nullptr;
-  std::memcpy(copy, text, (length + 1) * sizeof(SLWChar));
-  return copy;
 }
 
 }  // namespace
@@ -120,7 +99,7 @@ bool CSLZipFileStorage::StartEntry() {
     }
     DecryptBytes(m_state->keys, header, kCipherHeaderSize);
   }
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLZipFileStorage::OpenA(const char* path, u32 flags) {
@@ -142,20 +121,10 @@ bool CSLZipFileStorage::OpenW(const SLWChar* path, u32 flags) {
   if (ReportProgress(SL_PROGRESS_OPEN, 0, &timer)) return SLFail(SL_E_CANCELLED, false);
   Close();
 
-  SLWChar* copy = CopyWide(path);
-  if (copy == nullptr) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  struct CopyGuard {
-    SLWChar* block;
-    ~CopyGuard() {
-      SLErrorKeeper keep;
-      SLFree(block);
-    }
-  } copyGuard{copy};
-  SLConvertSeparatorsW(copy, 0);
-  SLCollapseSeparatorsW(copy);
-  u32 lead = 0;
-  while (copy[lead] == u'/') ++lead;
-  const SLWChar* cleaned = copy + lead;
+  TSLAutoPtr<SLWChar> copy(SLDuplicateText(path, SLTextLength(path)));
+  if (!copy) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  SLInternals::SLNormaliseEntryPath(copy.Get());
+  const SLWChar* cleaned = copy.Get();
   SLZipNode* directory = nullptr;
   u32 lastOffset = 0;
   if (FindDirectory(cleaned, &directory, &lastOffset) != 0) return SLFail(SL_E_STORAGE_OPEN, false);
@@ -181,9 +150,9 @@ bool CSLZipFileStorage::OpenW(const SLWChar* path, u32 flags) {
       if (SLGetLastError() == SL_OK) SLSetLastError(SL_E_STORAGE_EOF);
       return false;
     }
-    if (Le32(local) != kSignatureLocal) return SLFail(SL_E_STORAGE_OPEN, false);
+    if (SLLoadLE32(local) != kSignatureLocal) return SLFail(SL_E_STORAGE_OPEN, false);
     u64 dataOffset;
-    if (!SLCheckedAdd(node->localHeaderOffset, u64(kLocalHeaderSize) + Le16(local + 26) + Le16(local + 28),
+    if (!SLCheckedAdd(node->localHeaderOffset, u64(kLocalHeaderSize) + SLLoadLE16(local + 26) + SLLoadLE16(local + 28),
                       &dataOffset)) {
       return SLFail(SL_E_STORAGE_OPEN, false);
     }
@@ -210,7 +179,7 @@ bool CSLZipFileStorage::OpenW(const SLWChar* path, u32 flags) {
     return SLFail(code, false);
   }
   ReportProgress(SL_PROGRESS_OPEN, 100, &timer);
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 void CSLZipFileStorage::Close() {
@@ -236,7 +205,7 @@ u64 CSLZipFileStorage::Read(void* buffer, u64 count) {
   if (!quiet && ReportProgress(SL_PROGRESS_READ, 0, &timer)) return SLFail(SL_E_CANCELLED, u64(0));
   if (count == 0) {
     if (!quiet) ReportProgress(SL_PROGRESS_READ, 100, &timer);
-    return SLFail(SL_OK, u64(0));
+    return SLSucceed(u64(0));
   }
   u32 outcome = SL_OK;
   auto* bytes = static_cast<u8*>(buffer);
@@ -412,7 +381,7 @@ bool CSLZipFileStorage::Seek(i64 offset, u32 origin) {
   }
   if (target == position) {
     ReportProgress(SL_PROGRESS_SEEK, 100, &timer);
-    return SLFail(SL_OK, true);
+    return SLSucceed(true);
   }
   if (target < position) {
     // Backwards: start the entry again from its first byte.
@@ -453,7 +422,7 @@ bool CSLZipFileStorage::Seek(i64 offset, u32 origin) {
 
 bool CSLZipFileStorage::CanRead() {
   if (!CheckAttached(SL_E_STORAGE_NOT_OPEN, true)) return false;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLZipFileStorage::CanSeek() { return CanRead(); }
@@ -475,7 +444,7 @@ bool CSLZipFileStorage::GetPosition(u64* out) {
   if (out == nullptr) return SLFail(SL_E_NULL_OUTPUT, false);
   if (!m_state->open) return SLFail(SL_E_STORAGE_NOT_OPEN, false);
   *out = m_state->position;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLZipFileStorage::IsEOF() {
@@ -491,7 +460,7 @@ bool CSLZipFileStorage::Flush() {
 
 bool CSLZipFileStorage::Lock(u64, u64) {
   if (!CheckAttached(SL_E_STORAGE_NOT_OPEN, true)) return false;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }
 
 bool CSLZipFileStorage::Unlock(u64, u64) { return Lock(0, 0); }
@@ -507,5 +476,5 @@ bool CSLZipFileStorage::GetSize(u64* out) {
   if (out == nullptr) return SLFail(SL_E_NULL_OUTPUT, false);
   if (!m_state->open) return SLFail(SL_E_STORAGE_GET_SIZE, false);
   *out = m_state->openNode->uncompressedSize;
-  return SLFail(SL_OK, true);
+  return SLSucceed(true);
 }

@@ -27,8 +27,10 @@ const SLPlatformExportGroup* const kKernel32Groups[] = {
     &g_kernel32Core, &g_kernel32Sync,     &g_kernel32Text,   &g_kernel32File,
     &g_kernel32Time, &g_kernel32Resource, &g_kernel32Memory, &g_kernel32FileMove,
 };
-const SLPlatformExportGroup* const kUser32Groups[] = {&g_user32Window, &g_user32Text};
+const SLPlatformExportGroup* const kUser32Groups[] = {&g_user32Window, &g_user32Text, &g_user32Icons};
 const SLPlatformExportGroup* const kOleaut32Groups[] = {&g_oleaut32Strings};
+const SLPlatformExportGroup* const kGdi32Groups[] = {&g_gdi32Objects, &g_gdi32Palette};
+const SLPlatformExportGroup* const kWinmmGroups[] = {&g_winmmTime};
 
 template <std::size_t N>
 constexpr BuiltinModule MakeModule(const char* name, const SLPlatformExportGroup* const (&groups)[N]) {
@@ -40,6 +42,8 @@ const BuiltinModule kBuiltins[] = {
     MakeModule("kernel32", kKernel32Groups),
     MakeModule("user32", kUser32Groups),
     MakeModule("oleaut32", kOleaut32Groups),
+    MakeModule("gdi32", kGdi32Groups),
+    MakeModule("winmm", kWinmmGroups),
 };
 
 char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }

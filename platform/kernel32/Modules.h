@@ -3,6 +3,7 @@
 // and real shared libraries through the dynamic loader for every other name.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/wintypes.h"
@@ -31,6 +32,13 @@ std::string SLPlatformLibraryPath(HMODULE module, bool* known);
 // Test tooling: makes a built-in entry point look missing (or present again), as on
 // a system that lacks it. Takes effect for lookups made afterwards.
 void SLPlatformHideExport(const char* moduleName, const char* entryName, bool hidden);
+
+// Test tooling: while enabled, the monotonic clock behind QueryPerformanceCounter and
+// timeGetTime reads the given time instead of the system's, so that callers binding by
+// name and callers calling directly see the same fake time. Set it again to move it.
+void SLPlatformSetTestClock(bool enabled, std::uint64_t nanoseconds = 0);
+// The monotonic clock in nanoseconds (the test clock while it is enabled).
+std::uint64_t SLPlatformMonotonicNs();
 
 inline constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
 inline constexpr DWORD ERROR_PROC_NOT_FOUND = 127;

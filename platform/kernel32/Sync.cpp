@@ -17,6 +17,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/kernel32/Modules.h"
+
 namespace {
 
 // The thread object of the calling thread, kept alive while the thread runs. Threads
@@ -463,9 +465,7 @@ BOOL QueryPerformanceCounter(LARGE_INTEGER* counter) {
     SLPlatformSetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  counter->QuadPart = LONGLONG(now.tv_sec) * 1000000000LL + now.tv_nsec;
+  counter->QuadPart = LONGLONG(SLPlatformMonotonicNs());
   return TRUE;
 }
 

@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "platform/kernel32/Handles.h"
+#include "platform/kernel32/Core.h"
 #include "platform/kernel32/Text.h"
+#include "platform/user32/Icons.h"
 #include "platform/user32/Queue.h"
 #include "platform/user32/WindowSystem.h"
 
@@ -444,6 +446,11 @@ bool WindowIsUnicode(HWND handle) {
   return window && window->unicode;
 }
 
+void* NativeWindow(HWND handle) {
+  auto window = FindWindow(handle);
+  return window ? window->native : nullptr;
+}
+
 WNDPROC WindowProcedure(HWND handle) {
   auto window = FindWindow(handle);
   if (!window) return nullptr;
@@ -586,6 +593,7 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
       return 0;
     case WM_PAINT: ValidateRect(window, nullptr); return 0;
     case WM_ERASEBKGND: return TRUE;
+    case WM_SETICON: return SetWindowIconMessage(window, wParam, reinterpret_cast<HICON>(lParam));
     case WM_SETTEXT:
       if (auto w = FindWindow(window)) {
         std::lock_guard<std::recursive_mutex> guard(g_lock);
@@ -826,10 +834,10 @@ int ShowCursor(BOOL show) {
 BOOL MessageBeep(UINT) { return TRUE; }
 
 // The box is shown on the display when there is one and always written to standard
-// error, so that a report survives a headless run.
+// error (in UTF-8, as terminals and logs read it), so that a report survives a headless run.
 int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
   std::u16string body = text ? text : u"", title = caption ? caption : u"";
-  std::string line = WideToAnsi(title.c_str()) + ": " + WideToAnsi(body.c_str()) + "\n";
+  std::string line = SLPlatformUtf16ToUtf8(title.c_str()) + ": " + SLPlatformUtf16ToUtf8(body.c_str()) + "\n";
   std::fwrite(line.data(), 1, line.size(), stderr);
   if (Display::Available()) Display::ShowMessage(title, body);
   return IDOK;

@@ -26,6 +26,8 @@ void MarkActive(HWND window, bool active);
 void MarkMinimized(HWND window, bool minimized);
 void MarkNeedsPaint(HWND window);
 bool WindowIsUnicode(HWND window);
+// The display's window behind a top-level window, or null.
+void* NativeWindow(HWND window);
 
 // The display bridge (SDL2). All of it runs on the thread that owns the windows.
 namespace Display {

@@ -19,7 +19,7 @@ void CaptureA(const char* text) { g_narrow += text; }
 void CaptureDebugOutput() {
   SLDebugPrint("");  // creates the service
   ASSERT_NE(SLInternals::g_debugHelper, nullptr);
-  SLInternals::g_debugHelper->m_outputA = &CaptureA;
+  SLInternals::g_debugHelper->m_pOutputDebugStringA = &CaptureA;
   g_narrow.clear();
 }
 
@@ -27,7 +27,7 @@ void CaptureDebugOutput() {
 
 TEST(DebugOutput, Utf16OnlyGetsPiecesOf250) {
   SLInternals::CMXDebugHelper helper;
-  helper.m_outputW = &CaptureW;
+  helper.m_pOutputDebugStringW = &CaptureW;
   g_wide.clear();
   std::string text(600, 'a');
   text[250] = 'b';

@@ -23,8 +23,8 @@ std::string RunCapture(const std::string& command) {
 TEST(Display, RealWindowGetsKeysAndCloses) {
   if (std::system("command -v xvfb-run >/dev/null && command -v xdotool >/dev/null") != 0)
     GTEST_SKIP() << "xvfb-run and xdotool are needed";
-  std::string log = RunCapture(std::string(SL_SOURCE_DIR) + "/tests/platform/windemo_xvfb.sh " + SL_BINARY_DIR +
-                               "/tools/windemo 2>&1");
+  std::string log = RunCapture(std::string(SL_SOURCE_DIR) + "/tests/support/xvfb_demo.sh " + SL_BINARY_DIR +
+                               "/tools/windemo " + SL_SOURCE_DIR + "/tests/platform/windemo_xvfb.sh 2>&1");
   EXPECT_NE(log.find("WM_KEYDOWN 0x41"), std::string::npos) << log;
   EXPECT_NE(log.find("WM_CHAR 0x61"), std::string::npos) << log;
   EXPECT_NE(log.find("WM_CHAR 0xd"), std::string::npos) << log;  // Enter makes a character too

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <fstream>
 
-#include "storage/StorageClasses.h"
+#include "media/MediaClasses.h"
 #include "tests/support/TempDir.h"
 
-void SLTestRegisterClasses() { SLRegisterStorageClasses(); }
+void SLTestRegisterClasses() { SLRegisterMediaClasses(); }
 
 std::string SLTestRunPython(const std::string& script) {
   const TempDir dir;

@@ -1,0 +1,21 @@
+#include "image/ImageClasses.h"
+
+#include "foundation/SLObject.h"
+#include "image/SLImage.h"
+#include "image/SLImageArray.h"
+#include "image/SLImageQuantizer.h"
+#include "storage/StorageClasses.h"
+
+void SLRegisterImageClasses() {
+  SLRegisterStorageClasses();
+  static bool registered = false;
+  if (registered) return;
+  registered = true;
+  // The fixed order of registration: add new classes at the end of this list.
+  static const SLClassRecord* const records[] = {
+      CSLImage::GetClassRecord(),
+      CSLImageArray::GetClassRecord(),
+      CSLImageQuantizer::GetClassRecord(),
+  };
+  for (const SLClassRecord* record : records) SLRegisterClass(record);
+}

@@ -1,0 +1,464 @@
+#include "media/SLVideoAudioReaderWAV.h"
+
+#include "foundation/SLArray.h"
+#include "foundation/SLByteOrder.h"
+#include "foundation/SLError.h"
+#include "foundation/SLMemory.h"
+
+SL_IMPLEMENT_CLASS_CREATABLE(CSLVideoAudioReaderWAV, CSLBaseVideoAudioReader)
+
+namespace {
+
+constexpr u32 FourCC(const char (&text)[5]) {
+  return u32(u8(text[0])) | u32(u8(text[1])) << 8 | u32(u8(text[2])) << 16 | u32(u8(text[3])) << 24;
+}
+
+// WAVEFORMATEX as stored: tag, channels, rate, bytes per second, block alignment, bits,
+// extra-bytes count; WAVE_FORMAT_EXTENSIBLE adds valid bits, channel mask and the
+// sub-format GUID at 24.
+enum : u32 {
+  kFmtTag = 0,
+  kFmtChannels = 2,
+  kFmtRate = 4,
+  kFmtBlockAlign = 12,
+  kFmtBits = 14,
+  kFmtExtraSize = 16,
+  kFmtSubFormat = 24,
+  kFmtMinimum = 18,
+  kFmtMaximum = 0x20000,
+};
+
+enum : u32 {
+  kTagPcm = 1,
+  kTagALaw = 6,
+  kTagMuLaw = 7,
+  kTagMpeg = 0x50,
+  kTagMpegLayer3 = 0x55,
+  kTagIbmMuLaw = 0x101,
+  kTagIbmALaw = 0x102,
+  kTagExtensible = 0xFFFE,
+};
+
+// The published PCM sub-format {00000001-0000-0010-8000-00AA00389B71} as stored.
+constexpr u8 kPcmSubFormat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                  0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+// Widening works through a staging block of whole stored frames.
+constexpr u32 kStagingBytes = 16384;
+constexpr u32 kInitialOutputBytes = 8192;
+
+bool IsChunkIdText(u32 tag) {
+  for (int i = 0; i < 4; ++i) {
+    const u8 c = u8(tag >> (8 * i));
+    if (c < 0x20 || c > 0x7E) return false;
+  }
+  return true;
+}
+
+// The output container for a stored bits-per-sample field.
+u32 OutputBits(u32 tag, u32 bits) {
+  if (bits == 0)
+    return tag == kTagALaw || tag == kTagMuLaw || tag == kTagIbmMuLaw || tag == kTagIbmALaw ? 8 : 16;
+  if (bits <= 8) return 8;
+  if (bits <= 16) return 16;
+  if (bits <= 32) return 32;
+  return 64;
+}
+
+// Copies `frames` stored frames (each `storedFrame` bytes, channel c's sample in the
+// `slot` bytes at c * slot) into frames of `container`-byte samples. A narrower slot is
+// left-justified (24 -> 32 bits: the low byte becomes 0); a wider one keeps its most
+// significant bytes. 8-bit samples are unsigned and keep their first byte.
+void WidenFrames(const u8* in, u8* out, u32 frames, u32 channels, u32 storedFrame, u32 slot,
+                 u32 container) {
+  for (u32 f = 0; f < frames; ++f, in += storedFrame) {
+    const u8* sample = in;
+    for (u32 c = 0; c < channels; ++c, sample += slot, out += container) {
+      if (container == 1) {
+        out[0] = sample[0];
+      } else if (slot >= container) {
+        SLMemCopy(out, sample + (slot - container), container);
+      } else {
+        SLMemSet(out, 0, container - slot);
+        SLMemCopy(out + (container - slot), sample, slot);
+      }
+    }
+  }
+}
+
+}  // namespace
+
+// Everything an open file needs, allocated zero-filled by Open and freed by Close.
+struct SLWavState {
+  u8* format;  // the "fmt " chunk, at least 18 bytes, repaired (see ParseChunks)
+  u32 formatSize;
+  u8* fact;  // the "fact" chunk or null
+  u32 factSize;
+  u32 lenient;
+  // What GetAudioFormat reports.
+  u32 channels;
+  u32 bitsPerSample;
+  u32 samplesPerSecond;
+  u32 blockAlign;
+  u64 length;  // sample frames
+  u64 dataStart;
+  u64 dataSize;
+  // How PCM is stored: bytes per stored frame and per channel slot in it.
+  u32 storedFrame;
+  u32 storedSlot;
+  bool pcm;
+  bool started;
+  u8* output;  // handed to ReadAudio's callers
+  u32 outputCapacity;
+  u8* staging;  // stored frames on their way to being widened; null when read directly
+  u32 stagingFrames;
+};
+
+CSLVideoAudioReaderWAV::CSLVideoAudioReaderWAV() : m_state(nullptr) {}
+
+CSLVideoAudioReaderWAV::~CSLVideoAudioReaderWAV() {
+  SLErrorKeeper keep;
+  Close();
+}
+
+bool CSLVideoAudioReaderWAV::Close() {
+  if (m_state) {
+    if (m_state->started) StopStream(0);
+    SLFree(m_state->format);
+    SLFree(m_state->fact);
+    SLFree(m_state);
+    m_state = nullptr;
+  }
+  ReleaseSource();
+  return SLSucceed(true);
+}
+
+bool CSLVideoAudioReaderWAV::Open(CSLBaseStorage* storage, u32 flags) {
+  // Closing may drop the last other reference to the storage about to be opened again.
+  TSLObjPtr<CSLBaseStorage> keepAlive(storage);
+  Close();
+  if (!storage) return SLFail(SL_E_NULL_DATA, false);
+  HoldSource(storage);
+  auto closeOnFailure = SLMakeScopeGuard([this] { Close(); });
+  u32 riff = 0, riffSize = 0, form = 0;
+  if (!storage->ReadU32(&riff) || !storage->ReadU32(&riffSize) || !storage->ReadU32(&form)) return false;
+  if (riff != FourCC("RIFF") || form != FourCC("WAVE")) return SLFail(SL_E_MEDIA_MALFORMED, false);
+  m_state = static_cast<SLWavState*>(SLAllocZeroed(sizeof(SLWavState)));
+  if (!m_state) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  if (!ParseChunks(flags) || !ChooseOutputFormat()) return false;
+  closeOnFailure.Dismiss();
+  return SLSucceed(true);
+}
+
+bool CSLVideoAudioReaderWAV::ReadChunkHeader(u64 position, u32* tag, u32* size) {
+  if (position > u64(INT64_MAX)) return SLFail(SL_E_STORAGE_SEEK, false);
+  return m_source->Seek(i64(position), SL_SEEK_BEGIN) && m_source->ReadU32(tag) && m_source->ReadU32(size);
+}
+
+// RIFF pads every odd-sized chunk with one byte, but some writers leave the pad out; the
+// byte after such a chunk then starts the next id. The header after the pad is taken when
+// its id is text and its chunk ends inside the storage; otherwise the header without the
+// pad when its id is text; otherwise the padded one, as the format says. (Text alone does
+// not decide: without the pad, "data" read one byte late is "ata" and the size's low
+// byte, text for many sizes.)
+bool CSLVideoAudioReaderWAV::NextChunkHeader(u64* position, bool afterPad, u64 fileSize, u32* tag,
+                                             u32* size) {
+  if (!afterPad) return ReadChunkHeader(*position, tag, size);
+  const u64 unpadded = *position - 1;
+  u32 paddedTag = 0, paddedSize = 0;
+  const bool paddedRead = ReadChunkHeader(*position, &paddedTag, &paddedSize);
+  if (paddedRead && IsChunkIdText(paddedTag) && *position + 8 + paddedSize <= fileSize) {
+    *tag = paddedTag;
+    *size = paddedSize;
+    return true;
+  }
+  u32 plainTag = 0, plainSize = 0;
+  if (ReadChunkHeader(unpadded, &plainTag, &plainSize) && (IsChunkIdText(plainTag) || !paddedRead)) {
+    *position = unpadded;
+    *tag = plainTag;
+    *size = plainSize;
+    return true;
+  }
+  if (!paddedRead) return false;
+  *tag = paddedTag;
+  *size = paddedSize;
+  return true;
+}
+
+bool CSLVideoAudioReaderWAV::ParseChunks(u32 flags) {
+  SLWavState* s = m_state;
+  u64 fileSize = 0;
+  const bool sizeKnown = m_source->GetSize(&fileSize);
+  const u64 knownEnd = sizeKnown ? fileSize : ~u64(0);
+  u64 position = 0;
+  if (!m_source->GetPosition(&position)) return false;
+  for (bool afterPad = false;; ) {
+    u32 tag = 0, size = 0;
+    if (!NextChunkHeader(&position, afterPad, knownEnd, &tag, &size)) return false;
+    const u64 payload = position + 8;
+    // The next header: after the payload and, for odd sizes, after the pad byte.
+    afterPad = size & 1;
+    position = payload + size + (size & 1);
+    if (tag == FourCC("data")) {
+      if (!s->format || size == 0) return SLFail(SL_E_MEDIA_MALFORMED, false);
+      s->dataStart = payload;
+      s->dataSize = size;
+      s->lenient = flags;
+      if (flags && sizeKnown && fileSize - payload < s->dataSize) s->dataSize = fileSize - payload;
+      return true;
+    }
+    const bool isFormat = tag == FourCC("fmt ") && !s->format;
+    const bool isFact = tag == FourCC("fact") && !s->fact;
+    if (!isFormat && !isFact) continue;
+    if (isFormat && size != 14 && size != 16 && (size < kFmtMinimum || size > kFmtMaximum))
+      return SLFail(SL_E_MEDIA_BAD_FORMAT_RECORD, false);
+    if (isFact && size < 4) return SLFail(SL_E_MEDIA_MALFORMED, false);
+    // A chunk that cannot lie inside the storage fails as its read would, before any
+    // memory is taken for it.
+    if (sizeKnown && (payload > fileSize || fileSize - payload < size)) return SLFail(SL_E_STORAGE_EOF, false);
+    const u32 allocated = isFormat && size < kFmtMinimum ? kFmtMinimum : size;
+    u8* chunk = static_cast<u8*>(SLAllocZeroed(allocated));
+    if (!chunk) return SLFail(SL_E_OUT_OF_MEMORY, false);
+    if (isFormat) {
+      s->format = chunk;
+      s->formatSize = allocated;
+    } else {
+      s->fact = chunk;
+      s->factSize = size;
+    }
+    if (m_source->Read(chunk, size) != size) return false;
+    if (!isFormat) continue;
+    // Repairs of short and inconsistent format chunks: WAVEFORMAT (14 bytes) has no bits
+    // field, PCMWAVEFORMAT (16) no extra-bytes count, and the count may not claim more
+    // bytes than the chunk holds.
+    if (size < 16) SLStoreLE16(chunk + kFmtBits, 8);
+    const u32 extraLimit = size <= kFmtMinimum ? 0 : size - kFmtMinimum;
+    if (SLLoadLE16(chunk + kFmtExtraSize) > extraLimit) SLStoreLE16(chunk + kFmtExtraSize, u16(extraLimit));
+    const u32 formatTag = SLLoadLE16(chunk + kFmtTag);
+    const u32 extra = SLLoadLE16(chunk + kFmtExtraSize);
+    const u32 bits = SLLoadLE16(chunk + kFmtBits);
+    // A rate of 0 would be divided by wherever the stream's time is computed.
+    if (SLLoadLE16(chunk + kFmtChannels) == 0 || SLLoadLE32(chunk + kFmtRate) == 0 ||
+        (formatTag == kTagMpegLayer3 && extra < 12) || (formatTag == kTagPcm && (bits == 0 || bits > 32)) ||
+        ((formatTag == kTagMpeg || formatTag == kTagExtensible) && extra < 22))
+      return SLFail(SL_E_MEDIA_BAD_FORMAT_RECORD, false);
+  }
+}
+
+bool CSLVideoAudioReaderWAV::ChooseOutputFormat() {
+  SLWavState* s = m_state;
+  const u8* format = s->format;
+  const u32 formatTag = SLLoadLE16(format + kFmtTag);
+  s->channels = SLLoadLE16(format + kFmtChannels);
+  s->samplesPerSecond = SLLoadLE32(format + kFmtRate);
+  s->bitsPerSample = OutputBits(formatTag, SLLoadLE16(format + kFmtBits));
+  s->blockAlign = s->bitsPerSample / 8 * s->channels;
+  u64 bytesPerSecond = 0;
+  if (!SLCheckedMul(s->samplesPerSecond, s->blockAlign, &bytesPerSecond) || !SLFitsU32(bytesPerSecond))
+    return SLFail(SL_E_MEDIA_BAD_FORMAT_RECORD, false);
+  s->pcm = formatTag == kTagPcm ||
+           (formatTag == kTagExtensible && SLMemCompare(format + kFmtSubFormat, kPcmSubFormat, 16) == 0);
+  if (!s->pcm) {
+    if (!s->fact) return SLFail(SL_E_MEDIA_BAD_FORMAT_RECORD, false);
+    s->length = SLLoadLE32(s->fact);
+    // Compressed encodings need a decoder or the system's converter.
+    return SLFail(SL_E_MEDIA_AUDIO_FORMAT, false);
+  }
+  // Stored frames are read at the file's block alignment; each channel's sample takes an
+  // equal share of it.
+  s->storedFrame = SLLoadLE16(format + kFmtBlockAlign);
+  s->storedSlot = s->storedFrame / s->channels;
+  if (s->storedSlot == 0) return SLFail(SL_E_MEDIA_BAD_FORMAT_RECORD, false);
+  s->length = s->dataSize / s->storedFrame;
+  return true;
+}
+
+bool CSLVideoAudioReaderWAV::CheckStream(u32 stream, bool audio) {
+  if (!m_state) return SLFail(SL_E_STORAGE_NOT_OPEN, false);
+  if (stream != 0) return SLFail(SL_E_MEDIA_NO_STREAM, false);
+  if (!audio) return SLFail(SL_E_MEDIA_NOT_VIDEO, false);
+  return true;
+}
+
+bool CSLVideoAudioReaderWAV::GetStreamCount(u32* count) {
+  if (!count) return SLFail(SL_E_NULL_OUTPUT, false);
+  *count = m_state ? 1 : 0;
+  return m_state ? SLSucceed(true) : SLFail(SL_E_STORAGE_NOT_OPEN, false);
+}
+
+bool CSLVideoAudioReaderWAV::GetStreamType(u32 stream, u32* type) {
+  if (!type) return SLFail(SL_E_NULL_OUTPUT, false);
+  *type = SL_STREAM_UNKNOWN;
+  if (!CheckStream(stream, true)) return false;
+  *type = SL_STREAM_AUDIO;
+  return SLSucceed(true);
+}
+
+bool CSLVideoAudioReaderWAV::GetVideoFormat(u32 stream, SLVideoFormat* out) {
+  if (!out) return SLFail(SL_E_NULL_OUTPUT, false);
+  *out = SLVideoFormat{};
+  return CheckStream(stream, false);
+}
+
+bool CSLVideoAudioReaderWAV::GetVideoFrameRate(u32 stream, double* framesPerSecond) {
+  if (!framesPerSecond) return SLFail(SL_E_NULL_OUTPUT, false);
+  *framesPerSecond = 0.0;
+  return CheckStream(stream, false);
+}
+
+bool CSLVideoAudioReaderWAV::IsKeyFrame(u32 stream, u64) { return CheckStream(stream, false); }
+
+bool CSLVideoAudioReaderWAV::GetVideoFrameCount(u32 stream, u64* frames) {
+  if (!frames) return SLFail(SL_E_NULL_OUTPUT, false);
+  *frames = 0;
+  return CheckStream(stream, false);
+}
+
+bool CSLVideoAudioReaderWAV::GetVideoFrame(u32 stream, u64, const void** picture, u32* size) {
+  if (size) *size = 0;
+  if (!picture) return SLFail(SL_E_NULL_OUTPUT, false);
+  *picture = nullptr;
+  return CheckStream(stream, false);
+}
+
+bool CSLVideoAudioReaderWAV::ReadRawFrame(u32 stream, u64, void*, u64* size) {
+  if (size) *size = 0;
+  return CheckStream(stream, false);
+}
+
+bool CSLVideoAudioReaderWAV::GetAudioFormat(u32 stream, SLAudioFormat* out) {
+  if (!out) return SLFail(SL_E_NULL_OUTPUT, false);
+  *out = SLAudioFormat{};
+  if (!CheckStream(stream, true)) return false;
+  const SLWavState* s = m_state;
+  *out = {1, s->channels, s->bitsPerSample, s->samplesPerSecond, s->samplesPerSecond * s->blockAlign,
+          s->blockAlign};
+  return SLSucceed(true);
+}
+
+bool CSLVideoAudioReaderWAV::GetAudioLength(u32 stream, u64* frames) {
+  if (!frames) return SLFail(SL_E_NULL_OUTPUT, false);
+  *frames = 0;
+  if (!CheckStream(stream, true)) return false;
+  *frames = m_state->length;
+  return SLSucceed(true);
+}
+
+bool CSLVideoAudioReaderWAV::StartStream(u32 stream) {
+  if (!CheckStream(stream, true)) return false;
+  SLWavState* s = m_state;
+  if (s->started) return SLFail(SL_E_MEDIA_STARTED, false);
+  s->output = static_cast<u8*>(SLAlloc(kInitialOutputBytes));
+  if (!s->output) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  s->outputCapacity = kInitialOutputBytes;
+  s->started = true;
+  const bool direct = s->storedSlot == s->bitsPerSample / 8 && s->storedFrame == s->blockAlign;
+  if (!direct) {
+    s->stagingFrames = s->storedFrame >= kStagingBytes ? 1 : kStagingBytes / s->storedFrame;
+    s->staging = static_cast<u8*>(SLAlloc(s->stagingFrames * s->storedFrame));
+    if (!s->staging) {
+      SLErrorKeeper keep;
+      StopStream(0);
+      return false;
+    }
+  }
+  return SLSucceed(true);
+}
+
+bool CSLVideoAudioReaderWAV::StopStream(u32 stream) {
+  if (!CheckStream(stream, true)) return false;
+  SLWavState* s = m_state;
+  if (!s->started) return SLFail(SL_E_MEDIA_NOT_STARTED, false);
+  SLFree(s->output);
+  SLFree(s->staging);
+  s->output = s->staging = nullptr;
+  s->outputCapacity = s->stagingFrames = 0;
+  s->started = false;
+  return SLSucceed(true);
+}
+
+bool CSLVideoAudioReaderWAV::ReadAudio(u32 stream, u64 first, u32 count, const void** samples, u32* got) {
+  if (!samples) return SLFail(SL_E_NULL_OUTPUT, false);
+  if (!got) return SLFail(SL_E_MEDIA_NULL_COUNT, false);
+  *samples = nullptr;
+  *got = 0;
+  if (!CheckStream(stream, true)) return false;
+  SLWavState* s = m_state;
+  if (!s->started) return SLFail(SL_E_MEDIA_NOT_STARTED, false);
+  *samples = s->output;
+  count = ClipAudioRange(first, count, s->length);
+  u64 bytes = 0;
+  if (!SLCheckedMul(count, s->blockAlign, &bytes) || !SLFitsU32(bytes)) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  // A data size beyond the storage's end shows before the buffer grows for it: strictly
+  // such a read fails as the read would, leniently it ends where the storage does.
+  u64 storageSize = 0;
+  if (count && m_source->GetSize(&storageSize)) {
+    const u64 start = s->dataStart + first * s->storedFrame;
+    const u64 present = start < storageSize ? (storageSize - start) / s->storedFrame : 0;
+    if (present < count) {
+      if (!s->lenient) return SLFail(SL_E_STORAGE_EOF, false);
+      count = u32(present);
+      bytes = u64(count) * s->blockAlign;
+    }
+  }
+  if (count == 0) return SLSucceed(true);
+  if (bytes > s->outputCapacity) {
+    void* grown = SLRealloc(s->output, u32(bytes));
+    if (!grown) return false;
+    s->output = static_cast<u8*>(grown);
+    s->outputCapacity = u32(bytes);
+    *samples = s->output;
+  }
+  return ReadPcm(first, count, got);
+}
+
+// Frames [first, first + count) lie inside the data chunk (the caller clipped them to the
+// length), so no read passes the chunk's end.
+bool CSLVideoAudioReaderWAV::ReadPcm(u64 first, u32 count, u32* got) {
+  SLWavState* s = m_state;
+  const u64 position = s->dataStart + first * s->storedFrame;
+  if (position > u64(INT64_MAX)) return SLFail(SL_E_STORAGE_SEEK, false);
+  if (!m_source->Seek(i64(position), SL_SEEK_BEGIN)) return false;
+  if (!s->staging) {
+    const u64 wanted = u64(count) * s->storedFrame;
+    const u64 done = m_source->Read(s->output, wanted);
+    if (done != wanted && !s->lenient) return false;
+    *got = u32(done / s->storedFrame);
+    return SLSucceed(true);
+  }
+  const u32 container = s->bitsPerSample / 8;
+  u8* out = s->output;
+  while (*got < count) {
+    const u32 frames = count - *got < s->stagingFrames ? count - *got : s->stagingFrames;
+    const u64 wanted = u64(frames) * s->storedFrame;
+    const u64 done = m_source->Read(s->staging, wanted);
+    const u32 whole = u32(done / s->storedFrame);
+    WidenFrames(s->staging, out, whole, s->channels, s->storedFrame, s->storedSlot, container);
+    out += u64(whole) * s->blockAlign;
+    *got += whole;
+    if (done != wanted) {
+      if (!s->lenient) {
+        *got = 0;
+        return false;
+      }
+      break;
+    }
+  }
+  return SLSucceed(true);
+}
+
+u32 CSLVideoAudioReaderWAV::GetSignatureSize() { return SLSucceed(12u); }
+
+bool CSLVideoAudioReaderWAV::CheckSignature(const void* header, u32 size) {
+  if (!header || size < 12) return SLFail(SL_E_INVALID_ARG, false);
+  const u8* bytes = static_cast<const u8*>(header);
+  return SLSucceed(SLLoadLE32(bytes) == FourCC("RIFF") && SLLoadLE32(bytes + 8) == FourCC("WAVE"));
+}
+
+const char* CSLVideoAudioReaderWAV::GetExtensionA(u32 index) {
+  return index == 0 ? SLSucceed("WAV") : SLFail(SL_E_INDEX, static_cast<const char*>(nullptr));
+}
+
+const SLWChar* CSLVideoAudioReaderWAV::GetExtensionW(u32 index) {
+  return index == 0 ? SLSucceed(u"WAV") : SLFail(SL_E_INDEX, static_cast<const SLWChar*>(nullptr));
+}

@@ -1,0 +1,147 @@
+// The colour quantizer against libjpeg's two-pass quantizer (djpeg -colors), and its
+// edge cases.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "foundation/SLError.h"
+#include "foundation/SLMemory.h"
+#include "image/SLImage.h"
+#include "image/SLImageQuantizer.h"
+#include "tests/image/ImageTools.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+using image_test::InfoOf;
+using image_test::RunCommand;
+
+struct Ppm {
+  u32 width = 0, height = 0;
+  std::string rgb;
+};
+
+// A binary PPM as djpeg writes it: "P6", width, height, 255, then the samples.
+Ppm ParsePpm(const std::string& file) {
+  Ppm ppm;
+  unsigned width, height, maxValue;
+  int headerLength = 0;
+  if (sscanf(file.c_str(), "P6 %u %u %u%n", &width, &height, &maxValue, &headerLength) != 3 || maxValue != 255)
+    return ppm;
+  ppm.width = width;
+  ppm.height = height;
+  ppm.rgb = file.substr(size_t(headerLength) + 1);
+  return ppm;
+}
+
+// A 200-pixel-wide photo through cjpeg, reduced by djpeg and by the quantizer from the
+// same decoded pixels.
+TEST(Quantizer, MatchesLibjpegPixelForPixel) {
+  TempDir dir;
+  const std::string jpeg = dir.Host("photo.jpg");
+  RunCommand("convert rose: -resize 200x200 ppm:- | cjpeg -quality 95 > '" + jpeg + "'");
+  auto Djpeg = [&](const std::string& options) { return ParsePpm(RunCommand("djpeg " + options + " -pnm '" + jpeg + "'")); };
+  const Ppm photo = Djpeg("");
+  ASSERT_EQ(photo.width, 200u);
+  for (u32 colors : {16u, 256u})
+    for (bool dither : {false, true}) {
+      SCOPED_TRACE(::testing::Message() << colors << " colours, dither " << dither);
+      const Ppm reference = Djpeg("-colors " + std::to_string(colors) + (dither ? "" : " -dither none"));
+      ASSERT_EQ(reference.rgb.size(), photo.rgb.size());
+      CSLImage image;
+      ASSERT_TRUE(image_test::MakeRgbImage(image, photo.width, photo.height, photo.rgb));
+      ASSERT_TRUE(image.ConvertFormat(1, dither ? 0x100 : 0, colors));
+      EXPECT_LE(image.GetPalette()->count, colors);
+      u32 equal = 0;
+      for (u32 y = 0; y < photo.height; ++y)
+        for (u32 x = 0; x < photo.width; ++x) {
+          const u8* want = reinterpret_cast<const u8*>(reference.rgb.data()) + (y * photo.width + x) * 3;
+          const u32 got = image.GetPixel(x, y);
+          equal += (got & 0xFFFFFF) == (want[0] | want[1] << 8 | u32(want[2]) << 16);
+        }
+      const u32 total = photo.width * photo.height;
+      if (dither) {
+        EXPECT_GE(equal, total * 99 / 100) << equal << " of " << total;
+      } else {
+        EXPECT_EQ(equal, total);
+      }
+    }
+}
+
+CSLImage* FilledImage(u32 format, u32 width, u32 height, const std::vector<u8>& pixel) {
+  auto* image = new CSLImage();
+  image->Create(format, width, height, false);
+  for (u32 y = 0; y < height; ++y)
+    for (u32 x = 0; x < width; ++x) memcpy(image->GetPixelAddress(x, y), pixel.data(), pixel.size());
+  return image;
+}
+
+TEST(Quantizer, OneOrTwoColoursGiveThatManyEntries) {
+  CSLImage* one = FilledImage(3, 5, 4, {10, 100, 200});  // B, G, R
+  ASSERT_TRUE(one->ConvertFormat(1));
+  EXPECT_EQ(one->GetPalette()->count, 1u);
+  const SLPaletteEntry& entry = one->GetPalette()->entries[0];
+  // The centre of the colour's cell: red 200 -> 204, green 100 -> 102, blue 10 -> 12.
+  EXPECT_EQ((std::vector<u8>{entry.red, entry.green, entry.blue, entry.alpha}), (std::vector<u8>{204, 102, 12, 255}));
+  for (u32 y = 0; y < 4; ++y)
+    for (u32 x = 0; x < 5; ++x) EXPECT_EQ(*one->GetPixelAddress(x, y), 0);
+  one->Release();
+
+  CSLImage* two = FilledImage(4, 4, 4, {255, 255, 255, 255});
+  memset(two->GetPixels(), 0, 16);  // first row black
+  for (u32 count : {2u, 0u}) {
+    CSLImage copy;
+    two->CopyTo(&copy);
+    ASSERT_TRUE(copy.ConvertFormat(1, 0, count));
+    EXPECT_EQ(copy.GetPalette()->count, 2u);
+    EXPECT_EQ(copy.GetPixel(0, 0) & 0xFFFFFF, 0x040204u);
+    EXPECT_EQ(copy.GetPixel(0, 3) & 0xFFFFFF, 0xFCFEFCu);
+  }
+  two->Release();
+}
+
+// 4096 x 4096 pixels of white put 16.7 million counts of 252 into a box sum, past 32 bits.
+TEST(Quantizer, BigPicturesKeepTheirColour) {
+  CSLImage image;
+  ASSERT_TRUE(image.Create(2, 4096, 4096, false));
+  memset(image.GetPixels(), 255, InfoOf(image).pixelBufferSize);
+  CSLImageQuantizer quantizer;
+  SLImagePalette palette;
+  ASSERT_TRUE(quantizer.ResetHistogram());
+  ASSERT_TRUE(quantizer.AddImage(&image, 0));
+  ASSERT_TRUE(quantizer.SelectColors(&palette, 16));
+  EXPECT_EQ(palette.count, 1u);
+  EXPECT_EQ(palette.entries[0].red, 252);
+  EXPECT_EQ(palette.entries[0].green, 254);
+  EXPECT_EQ(palette.entries[0].blue, 252);
+}
+
+// 5-6-5 sources widen by shifts (0xFFFF is 248, 252, 248), and channel flags read a
+// channel as 0 while mapping.
+TEST(Quantizer, WidensLikeTheConvertersAndHonoursChannelFlags) {
+  CSLImageQuantizer quantizer;
+  SLImagePalette palette = {};
+  EXPECT_FALSE(quantizer.SetPalette(&palette));
+  EXPECT_EQ(SLGetLastError(), 0x80001002u);
+  palette.count = 2;
+  palette.entries[0] = {248, 252, 248, 255};
+  palette.entries[1] = {0, 252, 248, 255};
+  ASSERT_TRUE(quantizer.SetPalette(&palette));
+  CSLImage* wide = FilledImage(14, 3, 3, {0xFF, 0xFF});
+  const SLImageInfo info = InfoOf(*wide);
+  for (u32 flags : {0u, u32(CSLImageQuantizer::kNoRed)}) {
+    SLRemapResult result;
+    ASSERT_TRUE(quantizer.RemapPixels(&result, &info, flags != 0, flags));
+    EXPECT_EQ(result.colorCount, 2u);
+    for (u32 i = 0; i < 9; ++i) EXPECT_EQ(result.indexes[i], flags ? 1 : 0);
+    SLFree(result.indexes);
+  }
+  // A given palette is taken whole.
+  ASSERT_TRUE(wide->ConvertFormat(1, 0, 0, &palette));
+  EXPECT_EQ(wide->GetPalette()->count, 2u);
+  EXPECT_EQ(wide->GetPixel(2, 2), 0xFFF8FCF8u);
+  wide->Release();
+}
+
+}  // namespace

@@ -1,0 +1,232 @@
+// The WAV reader against sox and ffmpeg files and python-crafted ones, with a python
+// reader (tests/media/wavfixtures.py) as the reference for every sample handed out.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <tuple>
+
+#include "media/SLVideoAudioReaderWAV.h"
+#include "storage/SLMemoryStorage.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+const std::string kScript = std::string(SL_SOURCE_DIR) + "/tests/media/wavfixtures.py";
+
+bool Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+u32 Code(bool result) { return result ? SL_OK : SLGetLastError(); }
+
+class WavFiles : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir = new TempDir();
+    ASSERT_TRUE(Shell("python3 " + kScript + " craft " + dir->Host()));
+  }
+  static void TearDownTestSuite() {
+    delete dir;
+    dir = nullptr;
+  }
+  // The reference samples of a file, widened as the reader must hand them out.
+  static std::string Reference(const std::string& name) {
+    EXPECT_TRUE(Shell("python3 " + kScript + " ref " + dir->Host(name) + " " + dir->Host(name + ".ref")));
+    return dir->Read(name + ".ref");
+  }
+  static TempDir* dir;
+};
+TempDir* WavFiles::dir = nullptr;
+
+// Every sample at `trials` random positions, the end included, equals the reference.
+void ExpectSamples(CSLBaseVideoAudioReader* reader, const std::string& reference, u32 trials) {
+  SLAudioFormat format;
+  u64 length = 0;
+  ASSERT_TRUE(reader->GetAudioFormat(0, &format));
+  ASSERT_TRUE(reader->GetAudioLength(0, &length));
+  ASSERT_EQ(length * format.blockAlign, reference.size());
+  ASSERT_TRUE(reader->StartStream(0));
+  std::mt19937 rng(length);
+  for (u32 trial = 0; trial < trials; ++trial) {
+    u64 first = rng() % (length + 16);
+    u32 count = rng() % 5000;
+    if (trial == 0) first = length - 1, count = 1000;  // the last frame only
+    if (trial == 1) first = 0, count = u32(length);
+    const void* samples = nullptr;
+    u32 got = 99;
+    ASSERT_TRUE(reader->ReadAudio(0, first, count, &samples, &got)) << first;
+    const u64 expected = first >= length ? 0 : std::min<u64>(count, length - first);
+    ASSERT_EQ(got, expected) << first << " " << count;
+    ASSERT_EQ(std::string(static_cast<const char*>(samples), got * format.blockAlign),
+              reference.substr(std::min<u64>(first * format.blockAlign, reference.size()), got * format.blockAlign))
+        << first << " " << count;
+  }
+  EXPECT_TRUE(reader->StopStream(0));
+}
+
+TEST_F(WavFiles, ToolFilesMatchThePythonReader) {
+  struct Fixture {
+    const char* command;  // %s is the output file
+    u32 channels, bits, rate;
+  } fixtures[] = {
+      {"sox -V1 -n -r 11025 -c 1 -b 8 -e unsigned-integer -t wav %s synth 1.3 whitenoise", 1, 8, 11025},
+      {"sox -V1 -n -r 22050 -c 1 -b 16 -t wav %s synth 1.3 whitenoise vol 0.5", 1, 16, 22050},
+      {"sox -V1 -n -r 44100 -c 2 -b 16 -t wav %s synth 1.3 whitenoise vol 0.5", 2, 16, 44100},
+      {"sox -V1 -n -r 48000 -c 2 -b 24 -t wav %s synth 1.3 whitenoise vol 0.5", 2, 32, 48000},
+      {"sox -V1 -n -r 44100 -c 2 -b 32 -e signed-integer -t wav %s synth 1.3 whitenoise vol 0.5", 2, 32, 44100},
+      {"ffmpeg -v error -f lavfi -i anoisesrc=d=1.3:r=44100 -ac 2 -c:a pcm_s16le -f wav -y %s", 2, 16, 44100},
+      {"ffmpeg -v error -f lavfi -i anoisesrc=d=1.3:r=22050 -ac 1 -c:a pcm_s24le -f wav -y %s", 1, 32, 22050},
+      {"ffmpeg -v error -f lavfi -i anoisesrc=d=1.3:r=8000 -ac 3 -c:a pcm_u8 -f wav -y %s", 3, 8, 8000},
+  };
+  int index = 0;
+  for (const Fixture& fixture : fixtures) {
+    const std::string name = "tool" + std::to_string(index++) + ".WaV";
+    char command[512];
+    std::snprintf(command, sizeof command, fixture.command, dir->Host(name).c_str());
+    ASSERT_TRUE(Shell(command)) << command;
+    SCOPED_TRACE(command);
+    const SLClassRecord* record = CSLBaseVideoAudioReader::FindReaderClassByExtension(dir->Win(name).c_str());
+    ASSERT_EQ(record, CSLVideoAudioReaderWAV::GetClassRecord());
+    auto* reader = static_cast<CSLBaseVideoAudioReader*>(record->CreateObject());
+    ASSERT_TRUE(reader->OpenFile(dir->Host(name).c_str(), 0));
+    SLAudioFormat f;
+    ASSERT_TRUE(reader->GetAudioFormat(0, &f));
+    const u32 align = fixture.bits / 8 * fixture.channels;
+    EXPECT_EQ(std::tuple(f.formatTag, f.channels, f.bitsPerSample, f.samplesPerSecond, f.bytesPerSecond, f.blockAlign),
+              std::tuple(1u, fixture.channels, fixture.bits, fixture.rate, fixture.rate * align, align));
+    ExpectSamples(reader, Reference(name), 1000);
+    reader->Release();
+  }
+}
+
+TEST_F(WavFiles, CraftedFilesOpenOrFailWithTheirCodes) {
+  struct Case {
+    const char* name;
+    u32 code;
+    u32 channels = 0, bits = 0, rate = 0;
+    u64 length = 0;
+  } cases[] = {
+      {"fmt14.wav", SL_OK, 1, 8, 8000, 100},  // no bits field: 8 bits
+      {"fmt15.wav", SL_E_MEDIA_BAD_FORMAT_RECORD},
+      {"fmt16.wav", SL_OK, 2, 16, 22050, 100},
+      {"fmt20big.wav", SL_OK, 1, 16, 22050, 200},
+      {"fmt40.wav", SL_OK, 2, 32, 48000, 100},  // extensible PCM, 24 bits
+      {"fmt40float.wav", SL_E_MEDIA_BAD_FORMAT_RECORD},  // not PCM and no "fact"
+      {"listpadded.wav", SL_OK, 1, 16, 11025, 150},
+      {"listunpadded.wav", SL_OK, 1, 16, 11025, 150},
+      {"factodd.wav", SL_OK, 1, 16, 11025, 150},
+      {"packed24.wav", SL_OK, 2, 32, 44100, 333},
+      {"align4.wav", SL_OK, 1, 16, 8000, 100},
+      {"datafirst.wav", SL_E_MEDIA_MALFORMED},
+      {"dataempty.wav", SL_E_MEDIA_MALFORMED},
+      {"factshort.wav", SL_E_MEDIA_MALFORMED},
+      {"notwave.wav", SL_E_MEDIA_MALFORMED},
+      {"short.wav", SL_E_STORAGE_EOF},
+      {"adpcmnofact.wav", SL_E_MEDIA_BAD_FORMAT_RECORD},
+      {"adpcmfact.wav", SL_E_MEDIA_AUDIO_FORMAT},  // no converter yet
+      {"mp3short.wav", SL_E_MEDIA_BAD_FORMAT_RECORD},
+      {"rate0.wav", SL_E_MEDIA_BAD_FORMAT_RECORD},
+      {"channels0.wav", SL_E_MEDIA_BAD_FORMAT_RECORD},
+      {"bits0.wav", SL_E_MEDIA_BAD_FORMAT_RECORD},
+      {"bits33.wav", SL_E_MEDIA_BAD_FORMAT_RECORD},
+      {"align0.wav", SL_E_MEDIA_BAD_FORMAT_RECORD},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CSLVideoAudioReaderWAV reader;
+    EXPECT_EQ(Code(reader.OpenFile(dir->Host(c.name).c_str(), 0)), c.code);
+    u32 streams = 9;  // a failed Open leaves the reader closed
+    EXPECT_EQ(Code(reader.GetStreamCount(&streams)), c.code ? u32(SL_E_STORAGE_NOT_OPEN) : 0u);
+    EXPECT_EQ(streams, c.code ? 0u : 1u);
+    if (c.code != SL_OK) continue;
+    SLAudioFormat f;
+    u64 length = 0;
+    ASSERT_TRUE(reader.GetAudioFormat(0, &f) && reader.GetAudioLength(0, &length));
+    EXPECT_EQ(std::tuple(f.channels, f.bitsPerSample, f.samplesPerSecond, length),
+              std::tuple(c.channels, c.bits, c.rate, c.length));
+    ExpectSamples(&reader, Reference(c.name), 50);
+  }
+}
+
+TEST_F(WavFiles, DataBeyondTheFileFailsOrEndsEarlyWhenLenient) {
+  CSLVideoAudioReaderWAV strict, lenient, wide;
+  u64 strictLength = 0, lenientLength = 0, wideLength = 0;
+  ASSERT_TRUE(strict.OpenFile(dir->Host("databeyond.wav").c_str(), 0) && strict.GetAudioLength(0, &strictLength));
+  ASSERT_TRUE(lenient.OpenFile(dir->Host("databeyond.wav").c_str(), 1) && lenient.GetAudioLength(0, &lenientLength));
+  EXPECT_EQ(strictLength, 50000u);
+  EXPECT_EQ(lenientLength, 500u);
+  const void* samples = nullptr;
+  u32 got = 0;
+  ASSERT_TRUE(strict.StartStream(0) && strict.ReadAudio(0, 0, 500, &samples, &got));
+  EXPECT_EQ(got, 500u);
+  EXPECT_EQ(Code(strict.ReadAudio(0, 400, 200, &samples, &got)), SL_E_STORAGE_EOF);
+  ASSERT_TRUE(lenient.StartStream(0) && lenient.ReadAudio(0, 400, 200, &samples, &got));
+  EXPECT_EQ(got, 100u);
+  // Frames of 524,280 bytes: 10,000 of them do not fit a 32-bit buffer size; one does,
+  // and then the file is too short.
+  ASSERT_TRUE(wide.OpenFile(dir->Host("wide64.wav").c_str(), 0) && wide.GetAudioLength(0, &wideLength));
+  EXPECT_EQ(wideLength, 65536u);
+  ASSERT_TRUE(wide.StartStream(0));
+  EXPECT_EQ(Code(wide.ReadAudio(0, 0, 10000, &samples, &got)), SL_E_OUT_OF_MEMORY);
+  EXPECT_EQ(Code(wide.ReadAudio(0, 0, 1, &samples, &got)), SL_E_STORAGE_EOF);
+}
+
+TEST_F(WavFiles, CallingOrderAndStreamRules) {
+  std::string bytes = dir->Read("fmt16.wav");
+  auto* storage = new CSLMemoryStorage();
+  storage->AttachBuffer(bytes.data(), u32(bytes.size()), false);
+  CSLVideoAudioReaderWAV reader;
+  const void* samples = nullptr;
+  u32 got = 0, type = 0, streams = 1;
+  SLVideoFormat video{7, 7, 7, 7, 7};
+  EXPECT_EQ(Code(reader.Open(nullptr, 0)), SL_E_NULL_DATA);
+  EXPECT_EQ(Code(reader.ReadAudio(0, 0, 1, &samples, &got)), SL_E_STORAGE_NOT_OPEN);
+  ASSERT_TRUE(reader.Open(storage, 0));
+  EXPECT_EQ(storage->GetRefCount(), 2);
+  EXPECT_EQ(Code(reader.ReadAudio(0, 0, 1, &samples, &got)), SL_E_MEDIA_NOT_STARTED);
+  EXPECT_EQ(Code(reader.ReadAudio(0, 0, 1, nullptr, &got)), SL_E_NULL_OUTPUT);
+  EXPECT_EQ(Code(reader.ReadAudio(0, 0, 1, &samples, nullptr)), SL_E_MEDIA_NULL_COUNT);
+  ASSERT_TRUE(reader.StartStream(0));
+  EXPECT_EQ(Code(reader.StartStream(0)), SL_E_MEDIA_STARTED);
+  EXPECT_EQ(Code(reader.GetStreamType(1, &type)), SL_E_MEDIA_NO_STREAM);
+  EXPECT_EQ(type, u32(SL_STREAM_UNKNOWN));
+  EXPECT_EQ(Code(reader.GetVideoFormat(0, &video)), SL_E_MEDIA_NOT_VIDEO);
+  EXPECT_EQ(video.width + video.imageBytes, 0u);
+  EXPECT_EQ(Code(reader.GetVideoFormat(3, &video)), SL_E_MEDIA_NO_STREAM);
+  ASSERT_TRUE(reader.StopStream(0));
+  EXPECT_EQ(Code(reader.StopStream(0)), SL_E_MEDIA_NOT_STARTED);
+  // Opening again the storage the reader holds, as its only holder: Open closes the first
+  // file without losing the storage. A failed Open (the storage stands at the samples
+  // now) leaves the reader closed, and the storage goes.
+  ASSERT_TRUE(storage->Seek(0, SL_SEEK_BEGIN));
+  storage->Release();
+  ASSERT_TRUE(reader.Open(storage, 0));
+  EXPECT_EQ(storage->GetRefCount(), 1);
+  EXPECT_EQ(Code(reader.Open(storage, 0)), SL_E_MEDIA_MALFORMED);
+  EXPECT_EQ(Code(reader.GetStreamCount(&streams)), SL_E_STORAGE_NOT_OPEN);
+  EXPECT_EQ(streams, 0u);
+
+  u8 header[12] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
+  EXPECT_TRUE(reader.CheckSignature(header, 12));
+  EXPECT_EQ(Code(reader.CheckSignature(header, 11)), SL_E_INVALID_ARG);
+  header[8] = 'A';
+  EXPECT_EQ(Code(reader.CheckSignature(header, 12)), SL_OK);
+  EXPECT_EQ(std::u16string(reader.GetExtensionW(0)), u"WAV");
+}
+
+TEST_F(WavFiles, MediaDumpWritesTheAudioBack) {
+  const std::string in = dir->Host("dump.wav"), out = dir->Host("dump-out.wav");
+  ASSERT_TRUE(Shell("sox -V1 -n -r 22050 -c 2 -b 16 -t wav " + in + " synth 0.7 whitenoise vol 0.5"));
+  const std::string tool = std::string(SL_BINARY_DIR) + "/tools/mediadump";
+  std::FILE* pipe = popen((tool + " " + in + " --audio " + out).c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  char text[4096];
+  const size_t n = std::fread(text, 1, sizeof text - 1, pipe);
+  EXPECT_EQ(pclose(pipe), 0);
+  EXPECT_NE(std::string(text, n).find("stream 0: audio, PCM 2 channels, 16 bits, 22050 Hz, 4 bytes per frame, "
+                                      "15435 frames"),
+            std::string::npos)
+      << std::string(text, n);
+  EXPECT_EQ(dir->Read("dump-out.wav"), dir->Read("dump.wav"));
+}
+
+}  // namespace
