@@ -11,6 +11,8 @@
 // Registers every class record of every layer, in the program's fixed order.
 void SLTestRegisterClasses();
 
+// Runs a shell command and returns what it wrote to standard output, bytes as they came.
+std::string SLTestCapture(const std::string& command);
 // Runs a python script (the trusted peer of many tests) and returns what it printed.
 std::string SLTestRunPython(const std::string& script);
 
