@@ -30,6 +30,11 @@ class SLBenchRatioReporter : public benchmark::ConsoleReporter {
     ConsoleReporter::Finalize();
     for (const auto& [ours, peer] : m_pairs) PrintRatio(ours, peer);
   }
+  // A run's time per iteration by name, 0 when there was no such run.
+  double GetTime(const std::string& name) const {
+    auto found = m_nsPerIteration.find(name);
+    return found == m_nsPerIteration.end() ? 0 : found->second;
+  }
   // Prints ours / peer for two benchmarks by name.
   void PrintRatio(const std::string& ours, const std::string& peer) const {
     auto a = m_nsPerIteration.find(ours);

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/TimeTableReporter.h"
+#include "bench/BenchRatio.h"
 #include "image/ImageClasses.h"
 #include "image/SLImage.h"
 #include "image/SLPixelConvert.h"
@@ -111,7 +111,9 @@ void Squish(benchmark::State& state, u32 format) {
   picture->Release();
 }
 
-void RegisterAll() {
+// Registers every case and returns the (ours, peer) pairs whose ratio is printed.
+std::vector<std::pair<std::string, std::string>> RegisterAll() {
+  std::vector<std::pair<std::string, std::string>> ratios;
   for (const Pair& pair : kPairs)
     for (const auto& size : kSizes) {
       const std::string name =
@@ -120,24 +122,16 @@ void RegisterAll() {
       benchmark::RegisterBenchmark(("Pixman/" + name).c_str(), Pixman, pair, size[0], size[1]);
       benchmark::RegisterBenchmark(("OwnRows/" + name).c_str(), OwnRows, pair, size[0], size[1]);
       benchmark::RegisterBenchmark(("OwnImage/" + name).c_str(), OwnImage, pair, size[0], size[1]);
+      ratios.push_back({"OwnRows/" + name, "Pixman/" + name});
+      ratios.push_back({"OwnImage/" + name, "Pixman/" + name});
     }
   for (u32 format = 30; format <= 34; ++format) {
     const std::string name = "/format" + std::to_string(format) + "/1024x1024";
     benchmark::RegisterBenchmark(("Squish" + name).c_str(), Squish, format);
     benchmark::RegisterBenchmark(("OwnBlocks" + name).c_str(), OwnBlocks, format);
+    ratios.push_back({"OwnBlocks" + name, "Squish" + name});
   }
-}
-
-// Each of our times divided by the peer's time of the same case.
-void PrintRatios(const TimeTableReporter::Times& times) {
-  for (const auto& [name, time] : times) {
-    const size_t slash = name.find('/');
-    const std::string kind = name.substr(0, slash), rest = name.substr(slash);
-    const std::string peer = (kind == "OwnBlocks" ? "Squish" : "Pixman") + rest;
-    if (kind.rfind("Own", 0) != 0 || !times.count(peer)) continue;
-    std::printf("%-36s / %-7s time ratio: %.2f\n", name.c_str(), peer.substr(0, peer.find('/')).c_str(),
-                time / times.at(peer));
-  }
+  return ratios;
 }
 
 }  // namespace
@@ -145,8 +139,7 @@ void PrintRatios(const TimeTableReporter::Times& times) {
 int main(int argc, char** argv) {
   SLRegisterImageClasses();
   benchmark::Initialize(&argc, argv);
-  RegisterAll();
-  TimeTableReporter reporter(PrintRatios);
+  SLBenchRatioReporter reporter(RegisterAll());
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;

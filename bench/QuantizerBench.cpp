@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/TimeTableReporter.h"
+#include "bench/BenchRatio.h"
 #include "image/ImageClasses.h"
 #include "image/SLImage.h"
 
@@ -85,14 +85,14 @@ void Own(benchmark::State& state, bool dither) {
   }
 }
 
-void PrintRatios(const TimeTableReporter::Times& times) {
-  if (!times.count("LibjpegPlainDecode")) return;
+void PrintRatios(const SLBenchRatioReporter& reporter) {
+  const double plain = reporter.GetTime("LibjpegPlainDecode");
   for (const char* kind : {"NoDither", "Dither"}) {
-    const std::string own = std::string("Own/") + kind, theirs = std::string("LibjpegQuantizingDecode/") + kind;
-    if (!times.count(own) || !times.count(theirs)) continue;
-    const double quantizer = times.at(theirs) - times.at("LibjpegPlainDecode");
-    std::printf("%-8s own %.3f ms, libjpeg quantizer %.3f ms (decode subtracted), ratio %.2f\n", kind,
-                times.at(own), quantizer, times.at(own) / quantizer);
+    const double own = reporter.GetTime(std::string("Own/") + kind);
+    const double quantizer = reporter.GetTime(std::string("LibjpegQuantizingDecode/") + kind) - plain;
+    if (own <= 0 || plain <= 0 || quantizer <= 0) continue;
+    std::printf("%-8s own %.3f ms, libjpeg quantizer %.3f ms (decode subtracted), ratio %.2f\n", kind, own,
+                quantizer, own / quantizer);
   }
 }
 
@@ -112,8 +112,9 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("Own" + kind).c_str(), Own, dither)->Unit(benchmark::kMillisecond);
   }
-  TimeTableReporter reporter(PrintRatios);
+  SLBenchRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
+  PrintRatios(reporter);
   benchmark::Shutdown();
   return 0;
 }

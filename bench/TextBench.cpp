@@ -14,7 +14,8 @@
 #include <vector>
 
 #include "foundation/SLStr.h"
-#include "foundation/SLTranscoder.h"
+#include "foundation/SLTextConvert.h"
+#include "foundation/SLWildcard.h"
 
 namespace {
 

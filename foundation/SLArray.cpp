@@ -137,8 +137,7 @@ bool CSLCircularBuffer::SetCapacity(u32 bytes) {
     GetReadRegions(&first, &firstLength, &second, &secondLength);
     SLMemCopy(block, first, firstLength);
     SLMemCopy(block + firstLength, second, secondLength);
-    SLErrorKeeper keep;
-    SLFree(m_buffer);
+    SLInternals::SLFreeKeepingError(m_buffer);
   }
   m_buffer = block;
   m_capacity = u32(rounded);

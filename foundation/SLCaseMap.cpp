@@ -1,12 +1,14 @@
 // Case mapping of UTF-16 units (generated delta tables) and of ANSI bytes (tables built
 // once from the system's code-page conversion), ANSI characters to units and their classes.
 // These per-character functions cannot fail and leave the error code alone.
+#include "foundation/SLCaseMap.h"
+
 #include <atomic>
 
 #include "foundation/SLCaseTables.h"
 #include "foundation/SLError.h"
+#include "foundation/SLStrApiLoader.h"
 #include "foundation/SLSync.h"
-#include "foundation/SLTranscoder.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // The date formatter behind CSLDateTime::FormatA/FormatW and the default names.
+#include "foundation/SLCaseMap.h"
 #include "foundation/SLDateTime.h"
 #include "foundation/SLError.h"
 #include "foundation/SLLibrary.h"
 #include "foundation/SLString.h"
-#include "foundation/SLTranscoder.h"
 
 namespace {
 

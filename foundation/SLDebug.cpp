@@ -1,9 +1,9 @@
 #include "foundation/SLDebug.h"
 
+#include "foundation/SLCaseMap.h"
 #include "foundation/SLError.h"
 #include "foundation/SLLibrary.h"
 #include "foundation/SLMemory.h"
-#include "foundation/SLTranscoder.h"
 
 namespace SLInternals {
 

@@ -1,11 +1,16 @@
 // The per-thread error code, kept in one process-wide TLS index of the kernel table.
+//
+// One of the five core files (SLError, SLLibrary, SLMemory, SLSingleton, SLSync) whose
+// implementations call each other: the error code sits in a TLS slot of the kernel table,
+// binding and singletons report through the error code and take locks, the allocator is a
+// singleton. Only these .cpp files include each other's headers; the headers stand alone.
 #include "foundation/SLError.h"
 
 #include <atomic>
 #include <cstdint>
 
 #include "foundation/SLLibrary.h"
-#include "foundation/SLSingleton.h"
+#include "foundation/SLProcessor.h"
 #include "foundation/SLSync.h"
 
 namespace {

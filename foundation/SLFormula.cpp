@@ -2,7 +2,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "foundation/FoundationClasses.h"
 #include "foundation/SLError.h"
 #include "foundation/SLFormulaInternal.h"
 #include "foundation/SLMemory.h"

@@ -2,13 +2,18 @@
 // a lazy stub that binds the whole table and then completes the caller's own call
 // through whatever the slot holds afterwards: the module's entry point, or the
 // fall-back that stands in for an entry the running system lacks.
+//
+// One of the five core files (SLError, SLLibrary, SLMemory, SLSingleton, SLSync) whose
+// implementations call each other: the error code sits in a TLS slot of the kernel table,
+// binding and singletons report through the error code and take locks, the allocator is a
+// singleton. Only these .cpp files include each other's headers; the headers stand alone.
 #include "foundation/SLLibrary.h"
 
 #include <atomic>
 #include <cstring>
 
 #include "foundation/SLError.h"
-#include "foundation/SLSingleton.h"
+#include "foundation/SLProcessor.h"
 #include "foundation/SLSync.h"
 #include "platform/kernel32/Core.h"
 #include "platform/kernel32/Handles.h"

@@ -1,5 +1,10 @@
 // The framework's memory functions over the memory-manager singleton, the byte-block
 // functions, and the sort and bisection search with caller callbacks.
+//
+// One of the five core files (SLError, SLLibrary, SLMemory, SLSingleton, SLSync) whose
+// implementations call each other: the error code sits in a TLS slot of the kernel table,
+// binding and singletons report through the error code and take locks, the allocator is a
+// singleton. Only these .cpp files include each other's headers; the headers stand alone.
 #include "foundation/SLMemory.h"
 
 #include <cstdlib>

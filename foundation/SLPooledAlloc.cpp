@@ -11,14 +11,19 @@
 
 #ifdef SL_SYSTEM_ALLOCATOR
 
-// Sanitizer and fuzz builds: every block comes from the C library so that the tools
-// see each one.
-#include <malloc.h>
+// Sanitizer and fuzz builds: every block comes from the process heap of the kernel32
+// stand-in, which is the C library's, so that the tools see each one.
+#include "platform/kernel32/Core.h"
 
-void* nedmalloc(u32 size) { return std::malloc(size < 20 ? 20 : size); }
-void nedpfree(SLNedPool*, void* block) { std::free(block); }
-void* nedprealloc(SLNedPool*, void* block, u32 size, u32) { return std::realloc(block, size < 20 ? 20 : size); }
-u32 nedblksize(void* block) { return block ? u32(malloc_usable_size(block)) : 0; }
+void* nedmalloc(u32 size) { return HeapAlloc(GetProcessHeap(), 0, size < 20 ? 20 : size); }
+void nedpfree(SLNedPool*, void* block) {
+  if (block) HeapFree(GetProcessHeap(), 0, block);
+}
+void* nedprealloc(SLNedPool*, void* block, u32 size, u32) {
+  if (!block) return nedmalloc(size);
+  return HeapReAlloc(GetProcessHeap(), 0, block, size < 20 ? 20 : size);
+}
+u32 nedblksize(void* block) { return block ? u32(HeapSize(GetProcessHeap(), 0, block)) : 0; }
 u32 SLPoolTrim() { return 0; }
 void SLPoolThreadCleanup() {}
 namespace SLInternals {

@@ -1,3 +1,9 @@
+// The printf engine's walk over the format, its conversions and writers.
+//
+// One of the text files that know each other (SLString, SLPrintf, SLTextConvert,
+// SLTranscoderSet, SLTranscoder): strings convert through the transcoders, the code-page
+// transcoder collects its text in strings, and strings format through the printf engine,
+// which keeps its number and date formats in strings. The headers form no loop.
 #include "foundation/SLPrintf.h"
 
 #include "foundation/SLDateTime.h"

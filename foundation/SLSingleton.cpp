@@ -1,5 +1,10 @@
 // On-demand singletons: created under one registry by their first user, destroyed by
 // priority after every static destructor has run.
+//
+// One of the five core files (SLError, SLLibrary, SLMemory, SLSingleton, SLSync) whose
+// implementations call each other: the error code sits in a TLS slot of the kernel table,
+// binding and singletons report through the error code and take locks, the allocator is a
+// singleton. Only these .cpp files include each other's headers; the headers stand alone.
 #include "foundation/SLSingleton.h"
 
 #include <atomic>
@@ -9,6 +14,7 @@
 #include "foundation/SLError.h"
 #include "foundation/SLLibrary.h"
 #include "foundation/SLMemory.h"
+#include "foundation/SLProcessor.h"
 #include "foundation/SLSync.h"
 
 CSLBaseOODClass::~CSLBaseOODClass() = default;
@@ -190,80 +196,4 @@ bool SLGetOODInstance(void** instance, i16 priority, SLOODFactory factory, SLOOD
   if (!instance) return SLFail(SL_E_INVALID_ARG, false);
   SLOODRegistry* registry = SLOODRegistry::Instance();
   return registry->GetOrCreate(instance, priority, factory, destroy, buffer);
-}
-
-// ---- processor features ---------------------------------------------------------------
-
-namespace {
-std::atomic<u32> g_features{0};
-
-#if defined(__x86_64__)
-void Cpuid(u32 leaf, u32 regs[4]) {
-  __asm__ volatile("cpuid" : "=a"(regs[0]), "=b"(regs[1]), "=c"(regs[2]), "=d"(regs[3]) : "a"(leaf), "c"(0));
-}
-#endif
-}  // namespace
-
-u32 SLDetectProcessorFeatures() {
-  g_features.store(0, std::memory_order_relaxed);
-  u32 word = 0;
-#if defined(__x86_64__)
-  // Every 64-bit processor of this family has CPUID, so the EFLAGS probe is not needed.
-  u32 regs[4];
-  Cpuid(0, regs);
-  if (regs[0] >= 1) {
-    Cpuid(1, regs);
-    u32 family = (regs[0] >> 8) & 0xF;
-    if (family == 0 || family == 7 || family == 15) word |= SL_CPU_FENCES;
-    u32 edx = regs[3], ecx = regs[2];
-    if (edx & (1u << 23)) word |= SL_CPU_MMX;
-    if (edx & (1u << 25)) word |= SL_CPU_SSE;
-    if (edx & (1u << 26)) word |= SL_CPU_SSE2;
-    if (edx & (1u << 4)) word |= SL_CPU_TSC;
-    if (edx & (1u << 15)) word |= SL_CPU_CMOV;
-    if (ecx & (1u << 0)) word |= SL_CPU_SSE3;
-    if (ecx & (1u << 19)) word |= SL_CPU_SSE41;
-    Cpuid(0x80000000u, regs);
-    if (regs[0] >= 0x80000001u) {
-      Cpuid(0x80000001u, regs);
-      if (regs[3] & (1u << 31)) word |= SL_CPU_3DNOW;
-    }
-  }
-#endif
-  g_features.store(word, std::memory_order_release);
-  return 1;
-}
-
-u32 SLGetProcessorFeatures() { return g_features.load(std::memory_order_acquire); }
-u32 SLHasMMX() { return SLGetProcessorFeatures() & SL_CPU_MMX; }
-u32 SLHasTSC() { return SLGetProcessorFeatures() & SL_CPU_TSC; }
-u32 SLHasCMOV() { return SLGetProcessorFeatures() & SL_CPU_CMOV; }
-u32 SLHas3DNow() { return SLGetProcessorFeatures() & SL_CPU_3DNOW; }
-u32 SLHasSSE() { return SLGetProcessorFeatures() & SL_CPU_SSE; }
-u32 SLHasSSE2() { return SLGetProcessorFeatures() & SL_CPU_SSE2; }
-u32 SLHasSSE3() { return SLGetProcessorFeatures() & SL_CPU_SSE3; }
-u32 SLHasSSE41() { return SLGetProcessorFeatures() & SL_CPU_SSE41; }
-
-namespace {
-// ThreadSanitizer does not model fences; a read-modify-write of one shared word orders
-// the same way and is what it understands.
-template <std::memory_order Order>
-inline void Fence() {
-#if defined(__SANITIZE_THREAD__)
-  static std::atomic<u32> s_fenceWord{0};
-  s_fenceWord.fetch_add(0, Order);
-#else
-  std::atomic_thread_fence(Order);
-#endif
-}
-}  // namespace
-
-void SLMemoryBarrier() {
-  if (SLGetProcessorFeatures() & SL_CPU_FENCES) Fence<std::memory_order_seq_cst>();
-}
-void SLLoadBarrier() {
-  if (SLGetProcessorFeatures() & SL_CPU_FENCES) Fence<std::memory_order_acquire>();
-}
-void SLStoreBarrier() {
-  if (SLGetProcessorFeatures() & SL_CPU_FENCES) Fence<std::memory_order_release>();
 }

@@ -1,5 +1,5 @@
 // On-demand singletons (created by their first user, destroyed by priority at exit),
-// per-thread service objects in numbered slots, and the processor-features word.
+// per-thread service objects in numbered slots.
 #pragma once
 
 #include <atomic>
@@ -85,28 +85,3 @@ using SLThreadDataFactory = CSLBaseThreadData* (*)();
 CSLBaseThreadData* SLGetThreadData(SLThreadDataSlot* slot, SLThreadDataFactory factory);
 CSLBaseThreadData* SLFindThreadData(SLThreadDataSlot* slot);
 
-// Processor features word and the barriers that depend on it.
-enum : u32 {
-  SL_CPU_MMX = 0x1,
-  SL_CPU_TSC = 0x2,
-  SL_CPU_CMOV = 0x4,
-  SL_CPU_3DNOW = 0x8,
-  SL_CPU_SSE = 0x10,
-  SL_CPU_SSE2 = 0x20,
-  SL_CPU_SSE3 = 0x40,
-  SL_CPU_SSE41 = 0x80,
-  SL_CPU_FENCES = 0x8000,
-};
-u32 SLDetectProcessorFeatures();
-u32 SLGetProcessorFeatures();
-u32 SLHasMMX();
-u32 SLHasTSC();
-u32 SLHasCMOV();
-u32 SLHas3DNow();
-u32 SLHasSSE();
-u32 SLHasSSE2();
-u32 SLHasSSE3();
-u32 SLHasSSE41();
-void SLMemoryBarrier();
-void SLLoadBarrier();
-void SLStoreBarrier();

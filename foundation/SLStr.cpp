@@ -3,9 +3,9 @@
 
 #include <cstring>
 
+#include "foundation/SLCaseMap.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
-#include "foundation/SLTranscoder.h"
 
 namespace {
 

@@ -1,3 +1,9 @@
+// CSLStringAnsi and CSLStringWide: storage, editing, conversion and formatting.
+//
+// One of the text files that know each other (SLString, SLPrintf, SLTextConvert,
+// SLTranscoderSet, SLTranscoder): strings convert through the transcoders, the code-page
+// transcoder collects its text in strings, and strings format through the printf engine,
+// which keeps its number and date formats in strings. The headers form no loop.
 #include "foundation/SLString.h"
 
 #include "foundation/SLArray.h"
@@ -5,7 +11,7 @@
 #include "foundation/SLMemory.h"
 #include "foundation/SLPrintf.h"
 #include "foundation/SLStr.h"
-#include "foundation/SLTranscoder.h"
+#include "foundation/SLTextConvert.h"
 #include "foundation/SLWideText.h"
 
 SL_IMPLEMENT_CLASS(CSLStringAnsi, CSLObject)

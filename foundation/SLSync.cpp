@@ -2,6 +2,11 @@
 // millisecond timer. Critical sections, events, yields and the performance counter are
 // imported directly from the system module; waits and handle closing go through the
 // kernel table like every other system call of the core.
+//
+// One of the five core files (SLError, SLLibrary, SLMemory, SLSingleton, SLSync) whose
+// implementations call each other: the error code sits in a TLS slot of the kernel table,
+// binding and singletons report through the error code and take locks, the allocator is a
+// singleton. Only these .cpp files include each other's headers; the headers stand alone.
 #include "foundation/SLSync.h"
 
 #include <stdexcept>

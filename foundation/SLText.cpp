@@ -8,7 +8,7 @@
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLString.h"
-#include "foundation/SLTranscoder.h"
+#include "foundation/SLTextConvert.h"
 
 namespace {
 
@@ -31,15 +31,36 @@ bool StartsWith(const u8* data, u32 size, const u8* prefix, u32 prefixSize) {
   return size >= prefixSize && std::memcmp(data, prefix, prefixSize) == 0;
 }
 
-// Bytes of a valid UTF-8 sequence starting at data[i] (0: invalid, also when cut short).
-u32 Utf8SequenceLength(const u8* data, u32 size, u32 i) {
+// Bytes of the UTF-8 sequence starting at data[i] when the UTF-8 decoder takes it: no
+// overlong form, no surrogate, nothing past U+10FFFF, neither U+FFFE nor U+FEFF. 0 when it
+// is refused; *cut then tells a sequence that is sound so far but cut short by the end.
+u32 Utf8SequenceLength(const u8* data, u32 size, u32 i, bool* cut) {
+  *cut = false;
   u8 lead = data[i];
-  u32 ones = 0;
-  while (ones < 8 && (lead & (0x80 >> ones))) ++ones;
-  if (ones < 2 || ones > 4) return 0;
-  for (u32 k = 1; k < ones; ++k)
-    if (i + k >= size || (data[i + k] & 0xC0) != 0x80) return 0;
-  return ones;
+  u32 length = 0;
+  if (lead >= 0xC2 && lead <= 0xDF)
+    length = 2;
+  else if (lead >= 0xE0 && lead <= 0xEF)
+    length = 3;
+  else if (lead >= 0xF0 && lead <= 0xF4)
+    length = 4;
+  if (!length) return 0;
+  for (u32 k = 1; k < length; ++k) {
+    if (i + k >= size) {
+      *cut = true;
+      return 0;
+    }
+    u8 next = data[i + k];
+    if ((next & 0xC0) != 0x80) return 0;
+    if (k == 1 && ((lead == 0xE0 && next < 0xA0) || (lead == 0xED && next >= 0xA0) ||
+                   (lead == 0xF0 && next < 0x90) || (lead == 0xF4 && next >= 0x90)))
+      return 0;
+  }
+  if (length == 3) {
+    u32 code = (lead & 0x0Fu) << 12 | (data[i + 1] & 0x3Fu) << 6 | (data[i + 2] & 0x3Fu);
+    if (code == 0xFFFE || code == 0xFEFF) return 0;
+  }
+  return length;
 }
 
 }  // namespace
@@ -133,19 +154,18 @@ SLTextEncoding SLDetectTextEncoding(const void* data, u32 size) {
         ++i;
         continue;
       }
-      u32 length = Utf8SequenceLength(bytes, size, i);
+      bool cut;
+      u32 length = Utf8SequenceLength(bytes, size, i, &cut);
       if (length) {
         multiByte = true;
         i += length;
         continue;
       }
-      // An invalid sequence: when it runs to the end the text still counts as scanned.
+      // A sequence cut short by the end, or a stray byte that is the last one, still lets
+      // the text count as scanned; anything the decoder would refuse goes to the zero count.
       u32 ones = 0;
       while (ones < 8 && (bytes[i] & (0x80 >> ones))) ++ones;
-      bool reachesEnd = (ones >= 2 && ones <= 4) ? i + ones >= size : i + 1 == size;
-      if (reachesEnd) {
-        for (u32 k = i + 1; k < size; ++k) reachesEnd &= (bytes[k] & 0xC0) == 0x80;
-      }
+      bool reachesEnd = cut || ((ones < 2 || ones > 4) && i + 1 == size);
       if (!reachesEnd) {
         u32 even = 0, odd = 0;
         for (u32 k = 0; k < size; ++k)

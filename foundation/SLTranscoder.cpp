@@ -1,13 +1,21 @@
 // The transcoder family: the base with its output modes and the CODEPAGE, SYMBOLS and
 // UTF-8 transcoders.
+//
+// One of the text files that know each other (SLString, SLPrintf, SLTextConvert,
+// SLTranscoderSet, SLTranscoder): strings convert through the transcoders, the code-page
+// transcoder collects its text in strings, and strings format through the printf engine,
+// which keeps its number and date formats in strings. The headers form no loop.
 #include "foundation/SLTranscoder.h"
 
 #include <cstdio>
 #include <cstring>
 
+#include "foundation/SLCaseMap.h"
 #include "foundation/SLError.h"
 #include "foundation/SLLibrary.h"
 #include "foundation/SLMemory.h"
+#include "foundation/SLStrApiLoader.h"
+#include "foundation/SLString.h"
 
 SL_IMPLEMENT_CLASS(CSLBaseStringTranscoder, CSLObject)
 SL_IMPLEMENT_CLASS_CREATABLE(CSLStringTranscoderCODEPAGE, CSLBaseStringTranscoder)

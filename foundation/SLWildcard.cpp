@@ -1,7 +1,9 @@
 // Wildcard matching of names ("*" any run, "?" any one character but ".") and the
 // normalisation of patterns.
+#include "foundation/SLWildcard.h"
+
+#include "foundation/SLCaseMap.h"
 #include "foundation/SLError.h"
-#include "foundation/SLTranscoder.h"
 
 namespace {
 

@@ -25,9 +25,9 @@ void Check(bool condition) {
 }
 
 // Runs `blocks` through the effect and checks each output block.
-void Run(CSLBaseAudioEffect* effect, Input* in, u32 channels, u32 outChannels) {
+void Run(CSLBaseAudioEffect* effect, Input* in, u32 channels, u32 outChannels, u32 maxFrames) {
   for (u32 block = 0; block < 4; ++block) {
-    const u32 frames = in->Take(2) % 512;
+    const u32 frames = in->Take(2) % maxFrames;
     std::vector<double> samples(size_t(frames) * channels + 1);
     for (double& s : samples) s = (int(in->Take(1)) - 128) / 100.0;
     u32 count = 0;
@@ -53,14 +53,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (mix.AddRoute(source, in.Take(1) * 0.5, destination) && destination >= outChannels)
         outChannels = destination + 1;
     }
-    Run(&mix, &in, channels, outChannels ? outChannels : 1);
+    Run(&mix, &in, channels, outChannels ? outChannels : 1, 512);
     return 0;
   }
   CSLAudioEffectResample resample;
   // Ratios from 1/240 to 240 on a logarithmic scale, now and then exactly 1.
   const u32 step = in.Take(2);
-  resample.SetRatio(step % 97 == 0 ? 1.0 : std::exp((double(step) / 65535.0 * 2.0 - 1.0) * std::log(240.0)));
+  const double ratio = step % 97 == 0 ? 1.0 : std::exp((double(step) / 65535.0 * 2.0 - 1.0) * std::log(240.0));
+  resample.SetRatio(ratio);
   resample.SetQuality(i32(in.Take(1) % 5) - 2);
-  Run(&resample, &in, channels, channels);
+  // Blocks of at most some 20,000 output frames keep the runs short.
+  Run(&resample, &in, channels, channels, ratio > 1.0 ? 2 + u32(20000 / ratio) : 512);
   return 0;
 }

@@ -70,7 +70,8 @@ void Perform(const Action& a) {
       break;
     case Action::Remove:
       if (device) {
-        bool removed = device->RemoveCallback(&g_listeners[a.listener], a.member == 2 ? nullptr : kMembers[a.member], a.user);
+        Member member = a.member == 2 ? nullptr : kMembers[a.member];
+        bool removed = device->RemoveCallback(&g_listeners[a.listener], member, a.user);
         g_log += removed ? "+" : "-";
         SLFuzzCheck(SLGetLastError() == (removed ? 0u : 0x80010001u));
       }

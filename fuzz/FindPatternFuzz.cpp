@@ -10,7 +10,7 @@
 #include <string>
 
 #include "foundation/SLStr.h"
-#include "foundation/SLTranscoder.h"
+#include "foundation/SLWildcard.h"
 #include "storage/SLFileSystem.h"
 #include "storage/SLPath.h"
 #include "storage/StorageClasses.h"

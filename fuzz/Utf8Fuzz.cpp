@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "foundation/SLTranscoder.h"
+#include "foundation/SLTextConvert.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string bytes(reinterpret_cast<const char*>(data), size);

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "foundation/SLTranscoder.h"
+#include "foundation/SLCaseMap.h"
+#include "foundation/SLWildcard.h"
 
 namespace {
 

@@ -39,7 +39,8 @@ struct SLEventDeliveryFrame {
   CSLEventCallbackRecord* orphans = nullptr;  // records of a destroyed sender, null-ended
 };
 
-CSLEventSenderCore::CSLEventSenderCore() : m_reportedSender(nullptr), m_head{&m_head, &m_head}, m_innermostDelivery(nullptr), m_flaggedRecords(0) {}
+CSLEventSenderCore::CSLEventSenderCore()
+    : m_reportedSender(nullptr), m_head{&m_head, &m_head}, m_innermostDelivery(nullptr), m_flaggedRecords(0) {}
 
 CSLEventSenderCore::~CSLEventSenderCore() {
   SLErrorKeeper keeper;

@@ -242,7 +242,8 @@ void CSL_GS_MainWindow::Destroy() {
   }
   if (m_fatalCode && api) {
     api->MessageBeep(kIconHandMessage);
-    if (!m_reportText[0]) SLSnprintfA(m_reportText, sizeof m_reportText, "Error interno: C\xf3" "digo %ld", long(m_fatalCode));
+    if (!m_reportText[0])
+      SLSnprintfA(m_reportText, sizeof m_reportText, "Error interno: C\xf3" "digo %ld", long(m_fatalCode));
     api->MessageBox(nullptr, m_reportText, "Error", kReportBoxStyle);
     m_fatalCode = 0;  // reported once, however often Destroy runs afterwards
   }

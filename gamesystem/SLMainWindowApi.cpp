@@ -251,7 +251,9 @@ BOOL CSL_GS_MainWindowInternal::DrawIconEx(HDC dc, int x, int y, HICON icon, int
 BOOL CSL_GS_MainWindowInternal::DestroyWindow(HWND window) { return CallEntry(m_destroyWindow, window); }
 BOOL CSL_GS_MainWindowInternal::IsWindow(HWND window) { return CallEntry(m_isWindow, window); }
 BOOL CSL_GS_MainWindowInternal::IsIconic(HWND window) { return CallEntry(m_isIconic, window); }
-BOOL CSL_GS_MainWindowInternal::ShowWindow(HWND window, int command) { return CallEntry(m_showWindow, window, command); }
+BOOL CSL_GS_MainWindowInternal::ShowWindow(HWND window, int command) {
+  return CallEntry(m_showWindow, window, command);
+}
 BOOL CSL_GS_MainWindowInternal::UpdateWindow(HWND window) { return CallEntry(m_updateWindow, window); }
 HWND CSL_GS_MainWindowInternal::SetFocus(HWND window) { return CallEntry(m_setFocus, window); }
 BOOL CSL_GS_MainWindowInternal::SetForegroundWindow(HWND window) { return CallEntry(m_setForegroundWindow, window); }

@@ -53,13 +53,10 @@ u32 SLConvertPixels(const SLImageInfo* source, SLImageInfo* destination, u32 fla
 
   const u32 fromBytes = SLFormatLayout(from).bytesPerPixel;
   const u32 toBytes = SLFormatLayout(to).bytesPerPixel;
-  // In place (one buffer on both sides) the chunks go in the order that never writes over
-  // source bytes not yet read: forward when the target is not wider, backward from the
-  // end of the last row when it is. Each chunk is read whole before it is written.
+  // In place (one buffer on both sides) the target must not be wider: each chunk is read
+  // whole before its converted bytes go at or before its start.
   const bool inPlace = source->pixels == destination->pixels;
-  const bool backward = inPlace && (toBytes > fromBytes || destination->stride > source->stride);
-  if (inPlace && (backward ? toBytes < fromBytes || destination->stride < source->stride : false))
-    return SL_E_IMAGE_SIZE;
+  if (inPlace && (toBytes > fromBytes || destination->stride > source->stride)) return SL_E_IMAGE_SIZE;
 
   // The same 32-bit layout copies rows as they are, without flags.
   const bool copy = from == to && toBytes == 4;
@@ -88,16 +85,11 @@ u32 SLConvertPixels(const SLImageInfo* source, SLImageInfo* destination, u32 fla
       SLEncodeRow(to, pixels, count, out);
     }
   };
-  const u32 chunks = (width + kChunk - 1) / kChunk;
-  for (u32 row = 0; row < height; ++row) {
-    const u32 y = backward ? height - 1 - row : row;
-    for (u32 chunk = 0; chunk < chunks; ++chunk) {
-      const u32 x = (backward ? chunks - 1 - chunk : chunk) * kChunk;
+  for (u32 y = 0; y < height; ++y)
+    for (u32 x = 0; x < width; x += kChunk)
       convertChunk(source->pixels + u64(y) * source->stride + u64(x) * fromBytes,
                    width - x < kChunk ? width - x : kChunk,
                    destination->pixels + u64(y) * destination->stride + u64(x) * toBytes);
-    }
-  }
   return SL_OK;
 }
 
@@ -198,24 +190,18 @@ bool CSLImage::ConvertFormat(u32 newFormat, u32 flags, u32 colorCount, const SLI
   next.pixelBufferSize = sizes.pixelBufferSize;
   next.blockDataSize = sizes.blockDataSize;
   next.blockDataStale = 0;
-  // Other targets than the palette and the block formats are converted in the pixel
-  // buffer itself, resized to fit: fresh pages cost more than the conversion. It cannot
-  // fail once the descriptions are checked (SLConvertPixels checks before it writes), so
-  // a failed resize is the only way out and leaves the old block as it was.
-  if (!block && newFormat != SL_IMAGE_FORMAT_PALETTE) {
-    const bool grows = next.pixelBufferSize > m_info.pixelBufferSize;
-    if (grows) {
-      u8* larger = static_cast<u8*>(SLRealloc(m_info.pixels, next.pixelBufferSize));
-      if (!larger) return SLFail(SL_E_OUT_OF_MEMORY, false);
-      m_info.pixels = larger;
-    }
+  // A target that is not wider (and neither the palette nor a block format) is converted
+  // in the pixel buffer itself, then the buffer is cut to size: fresh pages cost more
+  // than the conversion. It cannot fail once the descriptions are checked, which
+  // SLConvertPixels does before it writes.
+  if (!block && newFormat != SL_IMAGE_FORMAT_PALETTE && next.stride <= m_info.stride &&
+      next.bytesPerPixel <= m_info.bytesPerPixel) {
     next.pixels = m_info.pixels;
     next.blockData = nullptr;
     next.palette = nullptr;
     const u32 code = SLConvertPixels(&m_info, &next, flags);
     if (code != SL_OK) return SLFail(code, false);
-    if (!grows)
-      if (u8* smaller = static_cast<u8*>(SLRealloc(next.pixels, next.pixelBufferSize))) next.pixels = smaller;
+    if (u8* smaller = static_cast<u8*>(SLRealloc(next.pixels, next.pixelBufferSize))) next.pixels = smaller;
     SLFree(m_info.palette);
     SLFree(m_info.blockData);
     m_info = next;

@@ -82,8 +82,9 @@ void ReadPixels(const SLPixelDescription& source, u32 x, u32 y, u32 count, u32 f
 }
 
 template <u32 Step, class Visit>
-inline void VisitInterleaved(const u8* red, const u8* green, const u8* blue, u32 count, Visit& visit) {
-  for (u32 i = 0; i < count; ++i) visit(i, u32(red[Step * i]), u32(green[Step * i]), u32(blue[Step * i]));
+inline void VisitInterleaved(const u8* __restrict red, const u8* __restrict green, const u8* __restrict blue,
+                             u32 count, Visit& visit) {
+  for (size_t i = 0; i < count; ++i) visit(u32(i), u32(red[Step * i]), u32(green[Step * i]), u32(blue[Step * i]));
 }
 
 // Calls visit(i, red, green, blue) for `count` pixels of row y from column x. Interleaved
@@ -239,10 +240,20 @@ bool CSLImageQuantizer::AccumulateHistogram(const SLPixelDescription* pixels, u3
   for (u32 y = 0; y < pixels->height; ++y)
     for (u32 x = 0; x < pixels->width; x += kChunk) {
       const u32 count = pixels->width - x < kChunk ? pixels->width - x : kChunk;
-      u32* histogram = m_work->histogram;
-      VisitPixels(*pixels, x, y, count, flags, rgb, [histogram](u32, u32 red, u32 green, u32 blue) {
-        ++histogram[CellIndex(red >> kRedShift, green >> kGreenShift, blue >> kBlueShift)];
+      // Neighbours often share a cell: a run is counted in a register and added once.
+      u32* __restrict histogram = m_work->histogram;
+      u32 runCell = 0, run = 0;
+      VisitPixels(*pixels, x, y, count, flags, rgb, [&histogram, &runCell, &run](u32, u32 red, u32 green, u32 blue) {
+        const u32 cell = CellIndex(red >> kRedShift, green >> kGreenShift, blue >> kBlueShift);
+        if (cell == runCell) {
+          ++run;
+          return;
+        }
+        histogram[runCell] += run;
+        runCell = cell;
+        run = 1;
       });
+      histogram[runCell] += run;
     }
   return SLSucceed(true);
 }
@@ -433,8 +444,16 @@ bool CSLImageQuantizer::Remap(SLRemapResult* result, const SLPixelDescription* p
   for (u32 y = 0; y < height; ++y) {
     u8* out = indexes.Get() + u64(y) * width;
     if (!dither) {
-      VisitPixels(*pixels, 0, y, width, flags, rgb,
-                  [this, out](u32 x, u32 red, u32 green, u32 blue) { out[x] = u8(LookUp(red, green, blue)); });
+      u32 lastCell = 0xFFFFFFFFu;
+      u8 lastIndex = 0;
+      VisitPixels(*pixels, 0, y, width, flags, rgb, [&](u32 x, u32 red, u32 green, u32 blue) {
+        const u32 cell = CellIndex(red >> kRedShift, green >> kGreenShift, blue >> kBlueShift);
+        if (cell != lastCell) {
+          lastCell = cell;
+          lastIndex = u8(LookUp(red, green, blue));
+        }
+        out[x] = lastIndex;
+      });
       continue;
     }
     ReadPixels(*pixels, 0, y, width, flags, rgb);

@@ -117,9 +117,12 @@ class TSLArrayList4Objects : public CSLObject {
     return SLSucceed(true);
   }
 
-  // The target (a list of the same class) becomes a copy of this one.
+  // The target (a list of the same class) becomes a copy of this one. Only lists with a
+  // class record of their own can tell a list target from any other object.
   bool CopyTo(CSLObject* target) const override {
-    if (!target || !target->IsKindOf(GetRuntimeClass())) return SLFail(SL_E_NOT_SUPPORTED, false);
+    const SLClassRecord* record = GetRuntimeClass();
+    if (!target || record == CSLObject::GetClassRecord() || !target->IsKindOf(record))
+      return SLFail(SL_E_NOT_SUPPORTED, false);
     return static_cast<TSLArrayList4Objects*>(target)->Assign(*this);
   }
 

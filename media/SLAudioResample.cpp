@@ -45,7 +45,7 @@ void ResampleLinear(double* out, u32 outCount, const double* in, u32 inCount, u3
     const u32 i1 = next >= double(inCount - 1) ? inCount - 1 : u32(next);
     double* frame = out + u64(j) * channels;
     if (ratio >= 1.0) {
-      const double f = t - std::floor(t);
+      const double f = t - double(u32(t));
       for (u32 c = 0; c < channels; ++c)
         frame[c] = Clamp((1.0 - f) * in[u64(i0) * channels + c] + f * in[u64(i1) * channels + c]);
     } else {

@@ -150,7 +150,7 @@ u32 WingCoefficients(const SLSincChain* chain, double phase, bool forward, doubl
   if (dh == double(kPhases)) {
     const double position = phase * kPhases;
     u32 h = u32(position);
-    const double fraction = position - std::floor(position);
+    const double fraction = position - double(h);  // positions are never negative
     if (forward) {
       limit -= 1;
       if (std::fabs(position) < 1e-10) h += kPhases;
@@ -164,7 +164,7 @@ u32 WingCoefficients(const SLSincChain* chain, double phase, bool forward, doubl
     if (std::fabs(phase) < 1e-10) position += dh;
   }
   for (u32 h = u32(position); h < limit; position += dh, h = u32(position))
-    out[n++] = c[h] + (position - std::floor(position)) * d[h];
+    out[n++] = c[h] + (position - double(h)) * d[h];
   return n;
 }
 
@@ -185,7 +185,7 @@ bool Convert(SLSincChain* chain, SLSincStage* stage, u32 nx) {
   u32 produced = 0;
   for (double time = stage->time; time < end; time += dt, ++produced) {
     const u32 k = u32(time);
-    const double phase = time - std::floor(time);
+    const double phase = time - double(k);
     const u32 nl = WingCoefficients(chain, phase, false, dh, left);
     const u32 nr = WingCoefficients(chain, 1.0 - phase, true, dh, right);
     for (u32 c = 0; c < channels; ++c) {

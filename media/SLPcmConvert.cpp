@@ -20,7 +20,8 @@ namespace {
 // through a table made at compile time, 16-bit ones through the series
 // 1 / 32767 = 2^-15 (1 + 2^-15 + 2^-30 + 2^-45 + 2^-60 + ...), split into its first three
 // terms and the next two; the sum of the two rounded products is the correctly rounded
-// quotient for every 16-bit value (the tests check all of them).
+// quotient for every 16-bit value (the tests check all of them; a build that fused the
+// multiply and the add would break it).
 constexpr double kS16Head = 0x1p-15 * (1.0 + 0x1p-15 + 0x1p-30);
 constexpr double kS16Tail = 0x1p-15 * (0x1p-45 + 0x1p-60);
 constexpr auto kUnsigned8 = [] {
@@ -35,8 +36,8 @@ void ConvertU8(double* __restrict out, const u8* __restrict in, u64 samples) {
 
 void ConvertS16(double* __restrict out, const u8* __restrict in, u64 samples) {
   for (u64 i = 0; i < samples; ++i) {
-    const double value = double(i16(SLLoadLE16(in + 2 * i)));
-    const double x = value < -32767.0 ? -32767.0 : value;
+    const i32 value = i16(SLLoadLE16(in + 2 * i));
+    const double x = value > -32767 ? value : -32767;
     out[i] = x * kS16Head + x * kS16Tail;
   }
 }

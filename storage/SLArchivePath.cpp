@@ -3,10 +3,11 @@
 #include <cstring>
 
 #include "foundation/SLArray.h"
+#include "foundation/SLCaseMap.h"
 #include "foundation/SLError.h"
 #include "foundation/SLStr.h"
-#include "foundation/SLTranscoder.h"
 #include "foundation/SLWideText.h"
+#include "foundation/SLWildcard.h"
 #include "storage/SLPath.h"
 
 namespace SLInternals {
@@ -24,7 +25,8 @@ SLWChar* SLMakeEntryPattern(const SLWChar* pattern) {
   TSLAutoPtr<SLWChar> copy(SLDuplicateText(pattern, SLTextLength(pattern)));
   if (!copy) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<SLWChar*>(nullptr));
   SLWChar* text = copy.Get();
-  if (SLGetPathPartsW(nullptr, text, SL_PATH_ROOT) != 0) return SLFail(SL_E_INVALID_ARG, static_cast<SLWChar*>(nullptr));
+  if (SLGetPathPartsW(nullptr, text, SL_PATH_ROOT) != 0)
+    return SLFail(SL_E_INVALID_ARG, static_cast<SLWChar*>(nullptr));
   SLNormaliseEntryPath(text);
   SLIsWildcardPatternW(text);
   SLStrLowerW(text);

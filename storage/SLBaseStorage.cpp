@@ -4,11 +4,11 @@
 #include <new>
 
 #include "foundation/SLArray.h"
+#include "foundation/SLByteOrder.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
 #include "foundation/SLSync.h"
-#include "foundation/SLTranscoder.h"
-#include "storage/SLFileStorage.h"
+#include "foundation/SLTextConvert.h"
 #include "storage/SLPath.h"
 
 SL_IMPLEMENT_CLASS(CSLBaseStorage, CSLObject)
@@ -177,22 +177,6 @@ bool CSLBaseStorage::ReadU32BE(u32* out) {
 bool CSLBaseStorage::WriteU16(u16 value) { return Write(&value, sizeof value) == sizeof value; }
 bool CSLBaseStorage::WriteU32(u32 value) { return Write(&value, sizeof value) == sizeof value; }
 
-// ---- containment ----
-
-bool CSLBaseStorage::AttachFile(const char* path, bool create, u32 flags) {
-  auto* file = new CSLFileStorage();
-  if (!file) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  bool opened = create ? file->CreateA(path, flags) : file->OpenA(path, flags);
-  if (!opened || !AttachContainer(file)) {
-    SLErrorKeeper keep;
-    file->Release();
-    return false;
-  }
-  SLErrorKeeper keep;
-  file->Release();
-  return true;
-}
-
 // ---- names ----
 
 const SLWChar* CSLBaseStorage::GetNameW() const { return m_nameW ? m_nameW : s_emptyW; }
@@ -214,55 +198,45 @@ void CSLBaseStorage::FreeScratch() {
   m_scratchCount2 = 0;
 }
 
-bool CSLBaseStorage::SetNameA(const char* name) {
-  if (!name || !*name) return FreeNames();
-  char* nameA = SLStrDupA(name, false);
-  if (!nameA) return false;
-  SLWChar* nameW = DupAnsiAsWide(name);
-  if (!nameW) {
+bool CSLBaseStorage::AdoptNames(char* nameA, SLWChar* nameW) {
+  if (!nameA || !nameW) {
     SLInternals::SLFreeKeepingError(nameA);
-    return false;
-  }
-  FreeNames();
-  m_nameA = nameA;
-  m_nameW = nameW;
-  SLSetLastError(SL_OK);
-  return true;
-}
-
-bool CSLBaseStorage::SetNameW(const SLWChar* name) {
-  if (!name || !*name) return FreeNames();
-  SLWChar* nameW = SLStrDupW(name, false);
-  if (!nameW) return false;
-  char* nameA = DupWideAsAnsi(name);
-  if (!nameA) {
     SLInternals::SLFreeKeepingError(nameW);
     return false;
   }
   FreeNames();
   m_nameA = nameA;
   m_nameW = nameW;
-  SLSetLastError(SL_OK);
-  return true;
+  return SLSucceed(true);
+}
+
+bool CSLBaseStorage::SetNameA(const char* name) {
+  if (!name || !*name) return FreeNames();
+  char* nameA = SLStrDupA(name, false);
+  return AdoptNames(nameA, nameA ? DupAnsiAsWide(name) : nullptr);
+}
+
+bool CSLBaseStorage::SetNameW(const SLWChar* name) {
+  if (!name || !*name) return FreeNames();
+  SLWChar* nameW = SLStrDupW(name, false);
+  return AdoptNames(nameW ? DupWideAsAnsi(name) : nullptr, nameW);
 }
 
 // ---- free functions ----
 
 namespace {
 
+// An item read in one byte order and stored back in the other is swapped in place.
 template <class T>
 void SwapItems(void* items, u32 count) {
   auto* bytes = static_cast<u8*>(items);
   for (u32 i = 0; i < count; ++i, bytes += sizeof(T)) {
-    T value;
-    std::memcpy(&value, bytes, sizeof(T));
     if constexpr (sizeof(T) == 2)
-      value = SLSwapBytes16(value);
+      SLStoreBE16(bytes, SLLoadLE16(bytes));
     else if constexpr (sizeof(T) == 4)
-      value = SLSwapBytes32(value);
+      SLStoreBE32(bytes, SLLoadLE32(bytes));
     else
-      value = SLSwapBytes64(value);
-    std::memcpy(bytes, &value, sizeof(T));
+      SLStoreBE64(bytes, SLLoadLE64(bytes));
   }
 }
 

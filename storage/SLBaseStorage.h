@@ -209,6 +209,9 @@ class CSLBaseStorage : public CSLObject {
   bool ReportProgress(u32 operation, double percent, u32 elapsedMs);
 
  private:
+  // Takes both copies of a new name, or frees the one there is when the other failed.
+  bool AdoptNames(char* nameA, SLWChar* nameW);
+
   char* m_nameA;
   SLWChar* m_nameW;
   void* m_scratch;  // nothing fills it; freed by the destructor

@@ -57,7 +57,9 @@ struct CSLCompressLZW::State {
     i32 symbol;
     i32 prefix;
   };
-  struct CompressHalf {
+  // What both halves keep: the stream's stage, the bit accumulator between whole bytes, and
+  // output that did not fit the ring yet.
+  struct Half {
     u32 started;
     u32 initialised;
     u32 finished;
@@ -65,20 +67,15 @@ struct CSLCompressLZW::State {
     u8 accumulatorBits;
     u32 pendingCount;
     u8 pending[kPendingSize];
+  };
+  struct CompressHalf : Half {
     i32 current;  // code of the string matched so far
     u32 nextCode;
     u8 width;
     CompressEntry dictionary[kTableSize];
     u8 staging[kStagingSize];
   } compress;
-  struct DecompressHalf {
-    u32 started;
-    u32 initialised;
-    u32 finished;
-    u32 accumulator;
-    u8 accumulatorBits;
-    u32 pendingCount;
-    u8 pending[kPendingSize];
+  struct DecompressHalf : Half {
     i32 previous;
     i32 current;
     i32 firstSymbol;  // first symbol of the previous string

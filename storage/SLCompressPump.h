@@ -1,8 +1,9 @@
-// The two loops every stream codec runs around its library (zlib's z_stream, libbz2's
-// bz_stream, the own inflater's stream): input handed over in pieces while the output of
-// each pass is collected through a staging buffer into a ring, and the finishing passes
-// that drain what the library still holds. The codecs differ only in the call they make
-// and in which of its results mean "go on", "the stream ended" or a failure.
+// What the stream codecs share around their libraries (zlib's z_stream, libbz2's
+// bz_stream, the own inflater's stream): the two loops, input handed over in pieces while
+// the output of each pass is collected through a staging buffer into a ring, and the
+// finishing passes that drain what the library still holds; and the release and
+// end-of-stream answers. The codecs differ only in the call they make and in which of its
+// results mean "go on", "the stream ended" or a failure.
 #pragma once
 
 #include <type_traits>

@@ -7,13 +7,14 @@
 #include <string>
 #include <unordered_map>
 
+#include "foundation/SLCaseMap.h"
 #include "foundation/SLDigest.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
 #include "foundation/SLString.h"
 #include "foundation/SLSync.h"
-#include "foundation/SLTranscoder.h"
+#include "foundation/SLTextConvert.h"
 #include "storage/SLFastFileStorageInternal.h"
 #include "storage/SLPath.h"
 

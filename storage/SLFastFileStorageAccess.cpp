@@ -1,12 +1,13 @@
 // The pack storage's entry operations (open, read, seek, ...) and its listing.
 #include <cstring>
 
+#include "foundation/SLCaseMap.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
 #include "foundation/SLString.h"
 #include "foundation/SLSync.h"
-#include "foundation/SLTranscoder.h"
+#include "foundation/SLWildcard.h"
 #include "storage/SLArchivePath.h"
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLFastFileStorageInternal.h"

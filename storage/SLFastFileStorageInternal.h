@@ -5,10 +5,10 @@
 #include <cstring>
 
 #include "foundation/SLArray.h"
+#include "foundation/SLCaseMap.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
-#include "foundation/SLTranscoder.h"
 #include "foundation/SLWideText.h"
 #include "storage/SLArchivePath.h"
 #include "storage/SLFastFileStorage.h"

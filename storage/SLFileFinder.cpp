@@ -5,6 +5,7 @@
 #include "foundation/SLLibrary.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
+#include "foundation/SLWideText.h"
 #include "storage/SLFileStorage.h"
 
 SL_IMPLEMENT_CLASS_CREATABLE(CSLFileFinder, CSLWorkerThread)
@@ -104,7 +105,7 @@ struct Walk {
     for (; record; record = listing.FindNextA()) {
       if (!(record->flags & SL_FIND_DIRECTORY)) continue;
       const char* name = record->nameA;
-      if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+      if (SLIsDotName(name)) continue;
       // A link to a directory is never followed: it may lead back up the tree or out
       // of it into places without end.
       if (listing.GetFoundAttributes() & FILE_ATTRIBUTE_REPARSE_POINT) continue;
@@ -146,7 +147,7 @@ u32 SLFileFinderThread(CSLWorkerThread* thread, std::uintptr_t parameter) {
 
 bool HasSeparator(const char* text) {
   for (; *text; ++text)
-    if (*text == '\\' || *text == '/') return true;
+    if (SLIsPathSeparator(*text)) return true;
   return false;
 }
 

@@ -390,3 +390,20 @@ void CSLFileStorage::UnmapView() {
   m_state->mapping = nullptr;
   if (!api) SLSetLastError(SL_E_OUT_OF_MEMORY);
 }
+
+// ---- a base storage over a file of its own ----
+
+// Defined with the file storage it makes, so that the base class need not know it.
+bool CSLBaseStorage::AttachFile(const char* path, bool create, u32 flags) {
+  auto* file = new CSLFileStorage();
+  if (!file) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  bool opened = create ? file->CreateA(path, flags) : file->OpenA(path, flags);
+  if (!opened || !AttachContainer(file)) {
+    SLErrorKeeper keep;
+    file->Release();
+    return false;
+  }
+  SLErrorKeeper keep;
+  file->Release();
+  return true;
+}

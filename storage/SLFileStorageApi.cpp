@@ -1,4 +1,5 @@
 // The table of the system's file functions, its wrappers and the path rule.
+#include "foundation/SLTextConvert.h"
 #include "storage/SLFileStorage.h"
 
 #include <new>
@@ -7,7 +8,6 @@
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
 #include "foundation/SLSync.h"
-#include "foundation/SLTranscoder.h"
 #include "foundation/SLWideText.h"
 #include "storage/SLFileSystem.h"
 

@@ -5,8 +5,8 @@
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
 #include "foundation/SLSync.h"
-#include "foundation/SLTranscoder.h"
 #include "foundation/SLWideText.h"
+#include "foundation/SLWildcard.h"
 #include "storage/SLPath.h"
 
 using SLInternals::CSLFileStorageInternal;

@@ -77,14 +77,16 @@ unsigned long UpdateCheck(const SLInflateState* state, unsigned long check, cons
   return state->flags ? crc32(check, data, length) : adler32(check, data, length);
 }
 
+// The gzip header CRC covers the header bytes as they arrived: the low bytes of `hold`.
 unsigned long Crc2(unsigned long check, u64 hold) {
-  const u8 bytes[2] = {static_cast<u8>(hold), static_cast<u8>(hold >> 8)};
+  u8 bytes[2];
+  SLStoreLE16(bytes, u16(hold));
   return crc32(check, bytes, 2);
 }
 
 unsigned long Crc4(unsigned long check, u64 hold) {
-  const u8 bytes[4] = {static_cast<u8>(hold), static_cast<u8>(hold >> 8),
-                       static_cast<u8>(hold >> 16), static_cast<u8>(hold >> 24)};
+  u8 bytes[4];
+  SLStoreLE32(bytes, u32(hold));
   return crc32(check, bytes, 4);
 }
 

@@ -42,6 +42,26 @@ bool SameName(const SLWChar* text, u32 start, u32 length, const SLWChar* name, u
   return length == nameLength && SLStrNICmpW(text + start, name, length) == 0;
 }
 
+// The kind of the line at `position` of a section's body, with its length in *lineLength;
+// kSectionEnd at the end of the text or at the next section's header. A bad line fails
+// with 0x80020035 and answers its negative kind.
+constexpr i32 kSectionEnd = 0;
+i32 BodyLine(CSLStringWide& text, u32 position, u32* lineLength) {
+  if (position >= text.GetLength()) return kSectionEnd;
+  const i32 kind = CSLIniFile::ClassifyLine(text.CStr(), text.GetLength(), position, lineLength);
+  if (kind < 0) return SLFail(SL_E_INI_BAD_TEXT, kind);
+  return kind == SL_INI_LINE_SECTION ? kSectionEnd : kind;
+}
+
+// Whether the key line at `position` names `key` (without regard to case); where its
+// value lies in *valueStart and *valueLength.
+bool KeyLineNames(const SLWChar* text, u32 position, const SLWChar* key, u32 keyLength, u32* valueStart,
+                  u32* valueLength) {
+  u32 keyStart, foundLength;
+  CSLIniFile::ParseKeyLine(text, position, &keyStart, &foundLength, valueStart, valueLength);
+  return SameName(text, keyStart, foundLength, key, keyLength);
+}
+
 // What the setters write must read back as itself: a section name, key or value that a
 // later scan would split, cut or read as another line kind is refused.
 bool StartsOrEndsWithBlank(const SLWChar* text) {
@@ -299,16 +319,14 @@ bool CSLIniFile::GetStringLocked(const SLWChar* section, const SLWChar* key, CSL
   u32 position;
   if (!FindSection(section, &position)) return false;
   const SLWChar* text = m_text.CStr();
-  const u32 length = m_text.GetLength();
   const u32 keyLength = SLStrLenW(key);
-  for (u32 lineLength = 0; position < length; position += lineLength) {
-    i32 kind = ClassifyLine(text, length, position, &lineLength);
-    if (kind < 0) return SLFail(SL_E_INI_BAD_TEXT, false);
-    if (kind == SL_INI_LINE_SECTION) break;
-    if (kind != SL_INI_LINE_KEY) continue;
-    u32 keyStart, foundLength, valueStart, valueLength;
-    ParseKeyLine(text, position, &keyStart, &foundLength, &valueStart, &valueLength);
-    if (!SameName(text, keyStart, foundLength, key, keyLength)) continue;
+  for (u32 lineLength = 0;; position += lineLength) {
+    const i32 kind = BodyLine(m_text, position, &lineLength);
+    if (kind < 0) return false;
+    if (kind == kSectionEnd) break;
+    u32 valueStart, valueLength;
+    if (kind != SL_INI_LINE_KEY || !KeyLineNames(text, position, key, keyLength, &valueStart, &valueLength))
+      continue;
     if (occurrence != 0) {  // occurrence n takes the (n+1)-th line of the key
       --occurrence;
       continue;
@@ -363,11 +381,10 @@ bool CSLIniFile::GetKeyNameLocked(const SLWChar* section, u32 index, CSLStringWi
   u32 position;
   if (!FindSection(section, &position)) return false;
   const SLWChar* text = m_text.CStr();
-  const u32 length = m_text.GetLength();
-  for (u32 lineLength = 0; position < length; position += lineLength) {
-    i32 kind = ClassifyLine(text, length, position, &lineLength);
-    if (kind < 0) return SLFail(SL_E_INI_BAD_TEXT, false);
-    if (kind == SL_INI_LINE_SECTION) break;
+  for (u32 lineLength = 0;; position += lineLength) {
+    const i32 kind = BodyLine(m_text, position, &lineLength);
+    if (kind < 0) return false;
+    if (kind == kSectionEnd) break;
     if (kind != SL_INI_LINE_KEY || index-- != 0) continue;
     u32 keyStart, keyLength, valueStart, valueLength;
     ParseKeyLine(text, position, &keyStart, &keyLength, &valueStart, &valueLength);
@@ -415,16 +432,12 @@ bool CSLIniFile::DeleteKeyLocked(const SLWChar* section, const SLWChar* key, u32
   const u32 keyLength = SLStrLenW(key);
   u32 count = 0, removed = 0;
   for (u32 lineLength = 0;; position += lineLength) {
-    const SLWChar* text = m_text.CStr();
-    const u32 length = m_text.GetLength();
-    if (position >= length) break;
-    i32 kind = ClassifyLine(text, length, position, &lineLength);
-    if (kind < 0) return SLFail(SL_E_INI_BAD_TEXT, false);
-    if (kind == SL_INI_LINE_SECTION) break;
-    if (kind != SL_INI_LINE_KEY) continue;
-    u32 keyStart, foundLength, valueStart, valueLength;
-    ParseKeyLine(text, position, &keyStart, &foundLength, &valueStart, &valueLength);
-    if (!SameName(text, keyStart, foundLength, key, keyLength)) continue;
+    const i32 kind = BodyLine(m_text, position, &lineLength);
+    if (kind < 0) return false;
+    if (kind == kSectionEnd) break;
+    u32 valueStart, valueLength;  // the text moves as lines go: read it afresh
+    if (kind != SL_INI_LINE_KEY || !KeyLineNames(m_text.CStr(), position, key, keyLength, &valueStart, &valueLength))
+      continue;
     ++count;
     if (occurrence != 0 && occurrence != count) continue;
     if (!RemoveLine(position, lineLength)) return false;
@@ -476,17 +489,13 @@ bool CSLIniFile::SetStringW(const SLWChar* section, const SLWChar* key, const SL
   const u32 keyLength = SLStrLenW(key);
   u32 insertAt = afterHeader, replaceAt = kNone, count = 0, position = afterHeader;
   for (u32 lineLength = 0;; position += lineLength) {
-    const SLWChar* text = m_text.CStr();
-    const u32 length = m_text.GetLength();
-    if (position >= length) break;
-    i32 kind = ClassifyLine(text, length, position, &lineLength);
-    if (kind < 0) return SLFail(SL_E_INI_BAD_TEXT, false);
-    if (kind == SL_INI_LINE_SECTION) break;
+    const i32 kind = BodyLine(m_text, position, &lineLength);
+    if (kind < 0) return false;
+    if (kind == kSectionEnd) break;
     if (kind == SL_INI_LINE_BLANK) continue;  // blank lines do not move the insertion point
     if (kind == SL_INI_LINE_KEY) {
-      u32 keyStart, foundLength, valueStart, valueLength;
-      ParseKeyLine(text, position, &keyStart, &foundLength, &valueStart, &valueLength);
-      if (SameName(text, keyStart, foundLength, key, keyLength) && occurrence != -1 &&
+      u32 valueStart, valueLength;  // the text moves as lines go: read it afresh
+      if (KeyLineNames(m_text.CStr(), position, key, keyLength, &valueStart, &valueLength) && occurrence != -1 &&
           (occurrence == 0 || u32(occurrence) == ++count)) {
         if (!RemoveLine(position, lineLength)) return false;
         if (replaceAt == kNone) replaceAt = position;

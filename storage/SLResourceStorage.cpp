@@ -9,8 +9,9 @@
 #include "foundation/SLSingleton.h"
 #include "foundation/SLStr.h"
 #include "foundation/SLSync.h"
-#include "foundation/SLTranscoder.h"
+#include "foundation/SLTextConvert.h"
 #include "foundation/SLWideText.h"
+#include "foundation/SLWildcard.h"
 #include "storage/SLMemoryStorage.h"
 #include "storage/SLResourceStorageInternal.h"
 

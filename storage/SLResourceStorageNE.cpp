@@ -2,7 +2,7 @@
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
-#include "foundation/SLTranscoder.h"
+#include "foundation/SLTextConvert.h"
 #include "storage/SLResourceStorage.h"
 #include "storage/SLResourceStorageInternal.h"
 

@@ -396,6 +396,7 @@ bool CSLZipFileStorage::Seek(i64 offset, u32 origin) {
   }
   u8* scratch = static_cast<u8*>(SLAlloc(kPieceSize));
   if (scratch == nullptr) return false;
+  TSLAutoPtr<u8> scratchOwner(scratch);
   m_state->progressSuppressed |= 1;
   const u64 distance = target - m_state->position;
   u32 outcome = SL_OK;
@@ -413,10 +414,6 @@ bool CSLZipFileStorage::Seek(i64 offset, u32 origin) {
     }
   }
   m_state->progressSuppressed &= ~1u;
-  {
-    SLErrorKeeper keep;
-    SLFree(scratch);
-  }
   return SLFail(outcome, outcome == SL_OK);
 }
 

@@ -13,6 +13,7 @@
 #include "storage/SLFragmentStorage.h"
 #include "storage/SLIniFile.h"
 #include "storage/SLMemoryStorage.h"
+#include "storage/SLResourceStorage.h"
 #include "storage/SLZipFileStorage.h"
 
 void SLRegisterStorageClasses() {
@@ -35,6 +36,7 @@ void SLRegisterStorageClasses() {
       CSLCompressLZW::GetClassRecord(),
       CSLZipFileStorage::GetClassRecord(),
       CSLIniFile::GetClassRecord(),
+      CSLResourceStorage::GetClassRecord(),
   };
   for (const SLClassRecord* record : records)
     if (record) SLRegisterClass(record);

@@ -1,8 +1,8 @@
-// mediadump FILE [--audio OUT.wav]
+// mediadump FILE [--audio OUT.wav] | mediadump FILE.avi --index
 // Prints the streams of a timed media file and their formats, through the reader class
 // its extension names, and with --audio writes the first audio stream's decoded samples
 // as a PCM WAV file. Exit codes: 0 done, 1 usage, 2 no reader or the file did not open,
-// 3 reading or writing failed.
+// 3 reading or writing failed. --index prints the AVI structure and chunk indexes.
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +10,7 @@
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLError.h"
 #include "media/MediaClasses.h"
+#include "tools/AviIndexSummary.h"
 #include "media/reader/SLBaseVideoAudioReader.h"
 #include "storage/SLFileStorage.h"
 
@@ -101,10 +102,11 @@ bool WriteAudio(CSLBaseVideoAudioReader* reader, u32 stream, const char* path) {
 
 int main(int argc, char** argv) {
   const char* audioPath = nullptr;
+  if (argc == 3 && std::strcmp(argv[2], "--index") == 0) return PrintAviIndexSummary(argv[1], stdout) ? 2 : 0;
   if (argc == 4 && std::strcmp(argv[2], "--audio") == 0)
     audioPath = argv[3];
   else if (argc != 2) {
-    std::fprintf(stderr, "usage: mediadump FILE [--audio OUT.wav]\n");
+    std::fprintf(stderr, "usage: mediadump FILE [--audio OUT.wav]\n       mediadump FILE.avi --index\n");
     return 1;
   }
   SLRegisterMediaClasses();

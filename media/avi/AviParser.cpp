@@ -86,7 +86,7 @@ u32 AviParser::GetStreamCount() const {
 }
 
 AviStreamInfo* AviParser::GetStream(u32 stream) const {
-  if (stream >= m_streams.GetCount()) return SLFail(SL_E_AVI_NO_STREAM, static_cast<AviStreamInfo*>(nullptr));
+  if (stream >= m_streams.GetCount()) return SLFail(SL_E_MEDIA_NO_STREAM, static_cast<AviStreamInfo*>(nullptr));
   return SLSucceed(m_streams[stream]);
 }
 

@@ -12,13 +12,8 @@
 #include "foundation/SLArray.h"
 #include "foundation/SLTypes.h"
 #include "media/avi/AviIndex.h"
+#include "media/reader/SLBaseVideoAudioReader.h"
 #include "storage/SLBaseStorage.h"
-
-enum : u32 {
-  SL_E_AVI_STRUCTURE = 0x80020016,    // damaged or unsupported file structure
-  SL_E_AVI_NO_STREAM = 0x800f0001,    // a stream number past the end
-  SL_E_AVI_FRAME_RANGE = 0x800f0003,  // a frame, sample or entry past the end
-};
 
 // FOURCC of four characters as they appear in the file.
 constexpr u32 AviFourCC(const char (&text)[5]) {

@@ -17,7 +17,9 @@ constexpr u32 kReadAheadBytes = 32768;
 u64 ClampToU64(u128 value) { return value > u128(~u64(0)) ? ~u64(0) : u64(value); }
 
 // round(numerator / denominator) without overflow; the denominator is never 0.
-u64 RoundedQuotient(u128 numerator, u128 denominator) { return ClampToU64((numerator + denominator / 2) / denominator); }
+u64 RoundedQuotient(u128 numerator, u128 denominator) {
+  return ClampToU64((numerator + denominator / 2) / denominator);
+}
 
 // How many of the stream's own frames a chunk of variable bit-rate audio holds.
 u64 FramesOfChunk(const AviStreamInfo* info, u64 entry) {
@@ -34,7 +36,7 @@ u64 VariableRateMicroseconds(const AviStreamInfo* info, u64 frames) {
 bool AviParser::IsKeyFrame(u32 stream, u64 frame) {
   AviStreamInfo* info = StreamForQuery(stream);
   if (!info) return false;
-  if (frame >= info->entryCount) return SLFail(SL_E_AVI_FRAME_RANGE, false);
+  if (frame >= info->entryCount) return SLFail(SL_E_MEDIA_FRAME_RANGE, false);
   if (info->sampleSize != 0) return SLSucceed(true);
   return SLSucceed(info->entries[frame].IsKey());
 }
@@ -44,7 +46,7 @@ bool AviParser::GetPreviousKeyFrame(u32 stream, u64* frame) {
   if (!info) return false;
   if (!frame) return SLFail(SL_E_NULL_OUTPUT, false);
   u64 at = *frame;
-  if (at >= info->entryCount) return SLFail(SL_E_AVI_FRAME_RANGE, false);
+  if (at >= info->entryCount) return SLFail(SL_E_MEDIA_FRAME_RANGE, false);
   if (info->sampleSize != 0) {
     *frame = at > 0 ? at - 1 : 0;
     return SLSucceed(true);
@@ -58,7 +60,7 @@ bool AviParser::GetEntryOfSample(u32 stream, u64 sample, u64* entry) {
   AviStreamInfo* info = StreamForQuery(stream);
   if (!info) return false;
   if (!entry) return SLFail(SL_E_NULL_OUTPUT, false);
-  if (sample >= info->length) return SLFail(SL_E_AVI_FRAME_RANGE, false);
+  if (sample >= info->length) return SLFail(SL_E_MEDIA_FRAME_RANGE, false);
   if (info->sampleSize == 0) {
     *entry = sample;
     return SLSucceed(true);
@@ -73,7 +75,7 @@ bool AviParser::GetEntryOfSample(u32 stream, u64 sample, u64* entry) {
     else
       high = middle;
   }
-  if (low == 0) return SLFail(SL_E_AVI_FRAME_RANGE, false);
+  if (low == 0) return SLFail(SL_E_MEDIA_FRAME_RANGE, false);
   *entry = low - 1;
   return SLSucceed(true);
 }
@@ -82,7 +84,7 @@ bool AviParser::GetFirstSampleOfEntry(u32 stream, u64 entry, u64* sample) {
   AviStreamInfo* info = StreamForQuery(stream);
   if (!info) return false;
   if (!sample) return SLFail(SL_E_NULL_OUTPUT, false);
-  if (entry >= info->entryCount) return SLFail(SL_E_AVI_FRAME_RANGE, false);
+  if (entry >= info->entryCount) return SLFail(SL_E_MEDIA_FRAME_RANGE, false);
   *sample = info->sampleSize == 0 ? entry : info->entries[entry].firstSample;
   return SLSucceed(true);
 }
@@ -91,7 +93,7 @@ bool AviParser::GetTimeOfSample(u32 stream, u64 sample, u64* microseconds) {
   AviStreamInfo* info = StreamForQuery(stream);
   if (!info) return false;
   if (!microseconds) return SLFail(SL_E_NULL_OUTPUT, false);
-  if (sample >= info->length) return SLFail(SL_E_AVI_FRAME_RANGE, false);
+  if (sample >= info->length) return SLFail(SL_E_MEDIA_FRAME_RANGE, false);
   if (!info->variableBitRate) {
     *microseconds = RoundedQuotient(u128(sample) * info->header.scale * 1000000u, info->header.rate);
     return SLSucceed(true);
@@ -154,7 +156,8 @@ bool AviParser::ReadAt(u64 offset, void* buffer, u32 count) {
   bool forward = offset >= m_lastReadEnd && offset - m_lastReadEnd <= kReadAheadBytes / 2;
   m_lastReadEnd = offset + count;
   if (!forward || count > kReadAheadBytes / 2 || offset >= m_fileSize) return ReadDirect(offset, buffer, count);
-  if (!m_readAhead && !(m_readAhead = static_cast<u8*>(SLAlloc(kReadAheadBytes)))) return ReadDirect(offset, buffer, count);
+  if (!m_readAhead) m_readAhead = static_cast<u8*>(SLAlloc(kReadAheadBytes));
+  if (!m_readAhead) return ReadDirect(offset, buffer, count);
   u64 available = m_fileSize - offset;
   u32 length = available < kReadAheadBytes ? u32(available) : kReadAheadBytes;
   m_readAheadLength = 0;
@@ -209,7 +212,7 @@ bool AviParser::ReadSamples(u32 stream, u64 first, u32 count, void* buffer, u32 
   if (samplesRead) *samplesRead = 0;
   AviStreamInfo* info = StreamForQuery(stream);
   if (!info) return false;
-  if (first >= info->length) return SLFail(SL_E_AVI_FRAME_RANGE, false);
+  if (first >= info->length) return SLFail(SL_E_MEDIA_FRAME_RANGE, false);
   if (count > info->length - first) count = u32(info->length - first);
   auto* out = static_cast<u8*>(buffer);
 
@@ -261,7 +264,7 @@ bool AviParser::ReadEntry(u32 stream, u64 entry, void* buffer, u32* size) {
   if (size) *size = 0;
   AviStreamInfo* info = StreamForQuery(stream);
   if (!info) return false;
-  if (entry >= info->entryCount) return SLFail(SL_E_AVI_FRAME_RANGE, false);
+  if (entry >= info->entryCount) return SLFail(SL_E_MEDIA_FRAME_RANGE, false);
   u32 chunkSize = info->entries[entry].Size();
   if (size) *size = chunkSize;
   if (buffer && !ReadAt(info->entries[entry].offset + 8, buffer, chunkSize)) return false;

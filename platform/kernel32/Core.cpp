@@ -103,10 +103,12 @@ BOOL TlsSetValue(DWORD index, LPVOID value) {
 
 // ---- identity and the system last error -----------------------------------------
 
-DWORD GetCurrentThreadId() {
+DWORD SLPlatformThreadId() {
   thread_local DWORD id = DWORD(syscall(SYS_gettid));
   return id;
 }
+
+DWORD GetCurrentThreadId() { return SLPlatformThreadId(); }
 
 HANDLE GetCurrentProcess() { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)); }
 DWORD GetCurrentProcessId() { return DWORD(getpid()); }
@@ -158,43 +160,13 @@ BOOL HeapFree(HANDLE heap, DWORD, LPVOID block) {
   return TRUE;
 }
 
-// ---- text helpers -------------------------------------------------------------------
-
-std::string SLPlatformUtf16ToUtf8(const char16_t* text, std::size_t length) {
-  std::string out;
-  if (!text) return out;
-  for (std::size_t i = 0; i < length && (length != std::string::npos || text[i]); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c < 0xE000) {
-      c = 0xFFFD;
-    }
-    SLPlatformAppendUtf8(&out, c);
+SIZE_T HeapSize(HANDLE heap, DWORD, LPCVOID block) {
+  if (!IsProcessHeap(heap)) return SIZE_T(-1);
+  if (!block) {
+    SLPlatformSetLastError(ERROR_INVALID_PARAMETER);
+    return SIZE_T(-1);
   }
-  return out;
-}
-
-// Malformed input gives U+FFFD and moves on by one byte.
-std::u16string SLPlatformUtf8ToUtf16(const char* text) {
-  std::u16string out;
-  if (!text) return out;
-  std::size_t size = std::strlen(text);
-  for (std::size_t i = 0; i < size;) {
-    char32_t c;
-    if (!SLPlatformDecodeUtf8(text, size, &i, &c)) {
-      c = 0xFFFD;
-      ++i;
-    }
-    if (c >= 0x10000) {
-      out += char16_t(0xD800 + ((c - 0x10000) >> 10));
-      out += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      out += char16_t(c);
-    }
-  }
-  return out;
+  return malloc_usable_size(const_cast<void*>(block));
 }
 
 // ---- module file name ---------------------------------------------------------------

@@ -4,8 +4,6 @@
 // information and debug output.
 #pragma once
 
-#include <string>
-
 #include "platform/wintypes.h"
 
 struct SYSTEM_INFO {
@@ -34,6 +32,8 @@ BOOL TlsSetValue(DWORD index, LPVOID value);
 BOOL TlsFree(DWORD index);
 
 DWORD GetCurrentThreadId();
+// The calling thread's id as GetCurrentThreadId answers it, for the layer's own use.
+DWORD SLPlatformThreadId();
 HANDLE GetCurrentProcess();
 DWORD GetCurrentProcessId();
 DWORD GetLastError();
@@ -43,6 +43,8 @@ HANDLE GetProcessHeap();
 LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T size);
 LPVOID HeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, SIZE_T size);
 BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block);
+// The usable bytes of a block of the heap (at least what was asked); (SIZE_T)-1 on failure.
+SIZE_T HeapSize(HANDLE heap, DWORD flags, LPCVOID block);
 
 DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
@@ -61,7 +63,3 @@ void OutputDebugStringW(LPCWSTR text);
 
 // Runs fn(arg) when the calling thread ends (in reverse order of registration).
 void SLPlatformAtThreadExit(void (*fn)(void* arg), void* arg);
-
-// UTF-16 <-> UTF-8 for the layer's own use (unpaired surrogates become U+FFFD).
-std::string SLPlatformUtf16ToUtf8(const char16_t* text, std::size_t length = std::string::npos);
-std::u16string SLPlatformUtf8ToUtf16(const char* text);

@@ -11,6 +11,7 @@
 
 #include "platform/kernel32/File.h"
 #include "platform/kernel32/FilePath.h"
+#include "platform/toolbox.h"
 
 namespace SLPlatformFile {
 namespace {
@@ -162,9 +163,7 @@ class SLFindObject : public SLKernelObject {
 // and ".." first, the rest in the order of their names without regard to case (the
 // order the system's volumes list in). Names with "\" cannot be shown and are left out.
 bool ListPattern(const std::string& windowsPattern, std::vector<FoundEntry>* out) {
-  std::string pattern = windowsPattern;
-  for (char& c : pattern)
-    if (c == '\\') c = '/';
+  std::string pattern = SLPlatformSlashPath(windowsPattern);
   size_t slash = pattern.rfind('/');
   std::string directory = slash == std::string::npos ? std::string() : pattern.substr(0, slash + 1);
   std::string namePattern = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
@@ -480,7 +479,7 @@ BOOL MoveHost(bool ok, const std::string& from, const std::string& to) {
 
 // One file system: drive C: is its root, a fixed disk; no other letter has a root.
 UINT DriveType(const std::string& root) {
-  if (root.size() < 2 || root[1] != ':' || (root.size() > 2 && root[2] != '\\' && root[2] != '/') ||
+  if (root.size() < 2 || root[1] != ':' || (root.size() > 2 && !SLPlatformIsPathSeparator(root[2])) ||
       root.size() > 3)
     return 1;  // DRIVE_NO_ROOT_DIR
   return (root[0] == 'C' || root[0] == 'c') ? 3 : 1;  // DRIVE_FIXED

@@ -10,6 +10,7 @@
 #include "platform/kernel32/Handles.h"
 #include "platform/kernel32/Text.h"
 #include "platform/kernel32/Utf8.h"
+#include "platform/toolbox.h"
 #include "platform/winfile.h"
 
 namespace SLPlatformFile {
@@ -130,9 +131,7 @@ std::string FoldCase(const std::string& text) {
 bool EqualNoCase(const std::string& a, const std::string& b) { return FoldCase(a) == FoldCase(b); }
 
 bool ToHostPath(const std::string& windowsPath, std::string* hostPath) {
-  std::string path = windowsPath;
-  for (char& c : path)
-    if (c == '\\') c = '/';
+  std::string path = SLPlatformSlashPath(windowsPath);
   // Long-path prefixes ("\\?\", "\\?\UNC\") carry no meaning here.
   if (path.compare(0, 4, "//?/") == 0) {
     path.erase(0, 4);

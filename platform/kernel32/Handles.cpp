@@ -7,8 +7,6 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "platform/kernel32/Sync.h"
-
 namespace {
 
 struct HandleTable {
@@ -52,7 +50,6 @@ HANDLE SLHandleCreate(std::shared_ptr<SLKernelObject> object) {
 }
 
 std::shared_ptr<SLKernelObject> SLHandleGet(HANDLE handle) {
-  if (handle == SL_CURRENT_THREAD_HANDLE) return SLCurrentThreadObject();
   HandleTable& table = Table();
   {
     std::lock_guard<std::mutex> guard(table.lock);

@@ -28,7 +28,8 @@ class SLKernelObject : public std::enable_shared_from_this<SLKernelObject> {
 
 // Registers a new handle for `object` (reference-counted: several handles may name it).
 HANDLE SLHandleCreate(std::shared_ptr<SLKernelObject> object);
-// The object behind a live handle, or null (system error 6 set).
+// The object behind a live handle, or null (system error 6 set). Pseudo handles (the
+// calling thread or process) are no keys of the table: their owners resolve them.
 std::shared_ptr<SLKernelObject> SLHandleGet(HANDLE handle);
 template <class T>
 std::shared_ptr<T> SLHandleGetAs(HANDLE handle, SLKernelObject::Kind kind) {

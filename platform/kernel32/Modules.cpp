@@ -11,8 +11,8 @@
 #include <set>
 #include <string>
 
-#include "platform/kernel32/Core.h"
 #include "platform/kernel32/Handles.h"
+#include "platform/kernel32/Utf8.h"
 #include "platform/modules.h"
 
 namespace {

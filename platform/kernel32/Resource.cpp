@@ -20,7 +20,9 @@ struct ImageView {
   const unsigned char* bytes;
   std::uint64_t size;
   bool Fits(std::uint64_t offset, std::uint64_t length) const { return offset <= size && length <= size - offset; }
-  std::uint32_t U16(std::uint64_t offset) const { return Fits(offset, 2) ? bytes[offset] | (bytes[offset + 1] << 8) : 0; }
+  std::uint32_t U16(std::uint64_t offset) const {
+    return Fits(offset, 2) ? bytes[offset] | (bytes[offset + 1] << 8) : 0;
+  }
   std::uint32_t U32(std::uint64_t offset) const {
     return Fits(offset, 4) ? U16(offset) | (std::uint32_t(U16(offset + 2)) << 16) : 0;
   }
@@ -94,16 +96,23 @@ BOOL SLGetModuleImage(HMODULE module, const void** data, std::uint64_t* size) {
 }
 
 BOOL SLFindModuleResource(HMODULE module, LPCWSTR type, LPCWSTR name, const void** data, DWORD* size) {
-  if (!data || !size || !type || !name) {
+  if (data) *data = nullptr;
+  if (size) *size = 0;
+  const void* start = nullptr;
+  std::uint64_t length = 0;
+  if (data && size && !SLGetModuleImage(module, &start, &length)) return FALSE;
+  return SLFindImageResource(start, length, type, name, data, size);
+}
+
+BOOL SLFindImageResource(const void* imageData, std::uint64_t imageSize, LPCWSTR type, LPCWSTR name,
+                         const void** data, DWORD* size) {
+  if (!data || !size || !type || !name || !imageData) {
     SLPlatformSetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
   *data = nullptr;
   *size = 0;
-  const void* start = nullptr;
-  std::uint64_t length = 0;
-  if (!SLGetModuleImage(module, &start, &length)) return FALSE;
-  const ImageView image{static_cast<const unsigned char*>(start), length};
+  const ImageView image{static_cast<const unsigned char*>(imageData), imageSize};
   auto damaged = [] {
     SLPlatformSetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
     return FALSE;

@@ -16,3 +16,6 @@ BOOL SLGetModuleImage(HMODULE module, const void** data, std::uint64_t* size);
 // first language present. The bytes stay inside the image. FALSE with error 1813 (type),
 // 1814 (name) or 1812 (damaged image) when there is none.
 BOOL SLFindModuleResource(HMODULE module, LPCWSTR type, LPCWSTR name, const void** data, DWORD* size);
+// The same lookup in a resource image that the caller holds (a module file's bytes).
+BOOL SLFindImageResource(const void* image, std::uint64_t imageSize, LPCWSTR type, LPCWSTR name,
+                         const void** data, DWORD* size);

@@ -17,6 +17,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/kernel32/Core.h"
 #include "platform/kernel32/Modules.h"
 
 namespace {
@@ -101,6 +102,12 @@ HANDLE CreateEventT(BOOL manualReset, BOOL initialState, const Char* name) {
   return handle;
 }
 
+// The thread pseudo handle names the calling thread wherever a handle is taken here.
+std::shared_ptr<SLKernelObject> ObjectFromHandle(HANDLE handle) {
+  if (handle == SL_CURRENT_THREAD_HANDLE) return SLCurrentThreadObject();
+  return SLHandleGet(handle);
+}
+
 BOOL SetEventState(HANDLE handle, bool signalled) {
   auto event = SLHandleGetAs<SLEventObject>(handle, SLKernelObject::Kind::Event);
   if (!event) {
@@ -126,7 +133,7 @@ DWORD WaitForObjects(DWORD count, const HANDLE* handles, bool waitAll, DWORD ms,
   }
   std::array<std::shared_ptr<SLKernelObject>, MAXIMUM_WAIT_OBJECTS> objects;
   for (DWORD i = 0; i < count; ++i) {
-    objects[i] = SLHandleGet(handles[i]);
+    objects[i] = ObjectFromHandle(handles[i]);
     if (!objects[i]) return WAIT_FAILED;  // system error 6 set
     if (!objects[i]->IsWaitable()) {
       SLPlatformSetLastError(ERROR_INVALID_HANDLE);
@@ -229,6 +236,7 @@ void* ThreadMain(void* argument) {
 }
 
 std::shared_ptr<SLThreadObject> ThreadFromHandle(HANDLE handle) {
+  if (handle == SL_CURRENT_THREAD_HANDLE) return SLCurrentThreadObject();
   auto thread = SLHandleGetAs<SLThreadObject>(handle, SLKernelObject::Kind::Thread);
   if (!thread) SLPlatformSetLastError(ERROR_INVALID_HANDLE);
   return thread;
@@ -250,11 +258,6 @@ std::shared_ptr<SLThreadObject> SLCurrentThreadObject() {
     t_current.object = std::move(object);
   }
   return t_current.object;
-}
-
-DWORD SLPlatformThreadId() {
-  thread_local DWORD id = static_cast<DWORD>(gettid());
-  return id;
 }
 
 void InitializeCriticalSection(LPCRITICAL_SECTION section) {
@@ -430,7 +433,7 @@ BOOL DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess, 
   }
   // The thread pseudo handle resolves to the calling thread, so its duplicate is a
   // real handle that keeps naming this thread wherever it is used.
-  std::shared_ptr<SLKernelObject> object = SLHandleGet(source);
+  std::shared_ptr<SLKernelObject> object = ObjectFromHandle(source);
   if (!object) return FALSE;
   HANDLE duplicate = SLHandleCreate(std::move(object));
   if (!duplicate) return FALSE;

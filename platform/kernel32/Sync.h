@@ -36,7 +36,6 @@ class SLThreadObject : public SLKernelObject {
 
 // The calling thread's object (one is made for threads this layer did not start).
 std::shared_ptr<SLThreadObject> SLCurrentThreadObject();
-DWORD SLPlatformThreadId();
 
 using LPTHREAD_START_ROUTINE = DWORD (*)(LPVOID parameter);
 

@@ -7,6 +7,7 @@
 
 #include "platform/kernel32/Handles.h"
 #include "platform/kernel32/TextTables.h"
+#include "platform/toolbox.h"
 
 namespace {
 
@@ -154,11 +155,7 @@ long DecodeUtf8(const std::uint8_t* p, int n, int* length) {
 }
 
 int CountToNul(const char* text) { return int(std::strlen(text)) + 1; }
-int CountToNul(const WCHAR* text) {
-  int n = 0;
-  while (text[n]) ++n;
-  return n + 1;
-}
+int CountToNul(const WCHAR* text) { return int(SLPlatformTextLength(text)) + 1; }
 
 }  // namespace
 

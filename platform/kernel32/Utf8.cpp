@@ -1,5 +1,7 @@
 #include "platform/kernel32/Utf8.h"
 
+#include <cstring>
+
 void SLPlatformAppendUtf8(std::string* out, char32_t c) {
   if (c < 0x80) {
     out->push_back(char(c));
@@ -49,4 +51,43 @@ bool SLPlatformDecodeUtf8(const char* text, std::size_t size, std::size_t* i, ch
   *out = c;
   *i = at + 1 + extra;
   return true;
+}
+
+// ---- lenient conversions -----------------------------------------------------------
+
+std::string SLPlatformUtf16ToUtf8(const char16_t* text, std::size_t length) {
+  std::string out;
+  if (!text) return out;
+  for (std::size_t i = 0; i < length && (length != std::string::npos || text[i]); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = 0xFFFD;
+    }
+    SLPlatformAppendUtf8(&out, c);
+  }
+  return out;
+}
+
+// Malformed input gives U+FFFD and moves on by one byte.
+std::u16string SLPlatformUtf8ToUtf16(const char* text) {
+  std::u16string out;
+  if (!text) return out;
+  std::size_t size = std::strlen(text);
+  for (std::size_t i = 0; i < size;) {
+    char32_t c;
+    if (!SLPlatformDecodeUtf8(text, size, &i, &c)) {
+      c = 0xFFFD;
+      ++i;
+    }
+    if (c >= 0x10000) {
+      out += char16_t(0xD800 + ((c - 0x10000) >> 10));
+      out += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      out += char16_t(c);
+    }
+  }
+  return out;
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/modules.h"
+#include "platform/toolbox.h"
 #include "platform/wintext.h"
 
 namespace {
@@ -27,9 +28,7 @@ BSTR SysAllocStringLen(const WCHAR* text, UINT length) {
 
 BSTR SysAllocString(const WCHAR* text) {
   if (!text) return nullptr;
-  UINT length = 0;
-  while (text[length]) ++length;
-  return SysAllocStringLen(text, length);
+  return SysAllocStringLen(text, UINT(SLPlatformTextLength(text)));
 }
 
 void SysFreeString(BSTR text) {

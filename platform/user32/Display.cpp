@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/kernel32/Core.h"
+#include "platform/kernel32/Utf8.h"
 #include "platform/user32/WindowSystem.h"
 
 namespace SLUser32 {

@@ -16,6 +16,7 @@
 #include "platform/kernel32/Handles.h"
 #include "platform/kernel32/Resource.h"
 #include "platform/modules.h"
+#include "platform/toolbox.h"
 #include "platform/user32/WindowSystem.h"
 
 namespace {
@@ -29,8 +30,6 @@ std::unordered_map<std::uintptr_t, SDL_Surface*> g_icons;
 std::uintptr_t g_nextIcon = 0x40010;
 std::map<HWND, std::pair<HICON, HICON>> g_windowIcons;  // {small, big}
 
-std::uint32_t Le16(const unsigned char* p) { return p[0] | (p[1] << 8); }
-std::uint32_t Le32(const unsigned char* p) { return Le16(p) | (Le16(p + 2) << 16); }
 
 struct DibShape {
   int width = 0, height = 0, bitCount = 0;
@@ -39,10 +38,10 @@ struct DibShape {
 // The shape of an image entry's DIB; false for PNG entries and for DIBs this reader
 // does not take (compressed, or of an unusual depth).
 bool ReadDibShape(const unsigned char* data, DWORD size, DibShape* shape) {
-  if (size < 40 || Le32(data) < 40 || Le32(data) > size) return false;
-  std::int32_t width = std::int32_t(Le32(data + 4)), height = std::int32_t(Le32(data + 8));
-  int bitCount = int(Le16(data + 14));
-  if (Le32(data + 16) != 0) return false;  // only uncompressed colour data
+  if (size < 40 || SLPlatformLoadLE32(data) < 40 || SLPlatformLoadLE32(data) > size) return false;
+  std::int32_t width = std::int32_t(SLPlatformLoadLE32(data + 4)), height = std::int32_t(SLPlatformLoadLE32(data + 8));
+  int bitCount = int(SLPlatformLoadLE16(data + 14));
+  if (SLPlatformLoadLE32(data + 16) != 0) return false;  // only uncompressed colour data
   if (width < 1 || width > 256 || height < 2 || height > 512) return false;
   if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24 && bitCount != 32) return false;
   *shape = DibShape{width, height / 2, bitCount};
@@ -53,10 +52,10 @@ bool ReadDibShape(const unsigned char* data, DWORD size, DibShape* shape) {
 SDL_Surface* DecodeDib(const unsigned char* data, DWORD size) {
   DibShape shape;
   if (!ReadDibShape(data, size, &shape)) return nullptr;
-  const std::uint64_t headerSize = Le32(data);
+  const std::uint64_t headerSize = SLPlatformLoadLE32(data);
   std::uint64_t paletteCount = 0;
   if (shape.bitCount <= 8) {
-    std::uint64_t used = Le32(data + 32), full = 1ull << shape.bitCount;
+    std::uint64_t used = SLPlatformLoadLE32(data + 32), full = 1ull << shape.bitCount;
     paletteCount = used && used < full ? used : full;
   }
   const std::uint64_t colourStride = (std::uint64_t(shape.width) * shape.bitCount + 31) / 32 * 4;
@@ -114,13 +113,15 @@ SDL_Surface* IconSurface(HICON icon) {
   return found == g_icons.end() ? nullptr : found->second;
 }
 
-HANDLE LoadIconGroup(HINSTANCE instance, LPCWSTR name, int width, int height) {
+HICON LoadIconGroup(const void* resources, std::uint64_t resourcesSize, LPCWSTR name, int width, int height) {
+  auto find = [&](std::uintptr_t type, LPCWSTR key, const void** data, DWORD* size) {
+    return SLFindImageResource(resources, resourcesSize, reinterpret_cast<LPCWSTR>(type), key, data, size);
+  };
   const void* group = nullptr;
   DWORD groupSize = 0;
-  if (!SLFindModuleResource(instance, reinterpret_cast<LPCWSTR>(kIconGroupType), name, &group, &groupSize))
-    return nullptr;
+  if (!find(kIconGroupType, name, &group, &groupSize)) return nullptr;
   auto* bytes = static_cast<const unsigned char*>(group);
-  if (groupSize < 6 || Le16(bytes + 2) != 1 || 6 + 14ull * Le16(bytes + 4) > groupSize) {
+  if (groupSize < 6 || SLPlatformLoadLE16(bytes + 2) != 1 || 6 + 14ull * SLPlatformLoadLE16(bytes + 4) > groupSize) {
     SLPlatformSetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
     return nullptr;
   }
@@ -130,13 +131,12 @@ HANDLE LoadIconGroup(HINSTANCE instance, LPCWSTR name, int width, int height) {
   DWORD bestSize = 0;
   long bestDistance = 0;
   int bestDepth = 0;
-  for (std::uint32_t i = 0, count = Le16(bytes + 4); i < count; ++i) {
-    std::uintptr_t id = Le16(bytes + 6 + 14 * i + 12);
+  for (std::uint32_t i = 0, count = SLPlatformLoadLE16(bytes + 4); i < count; ++i) {
+    std::uintptr_t id = SLPlatformLoadLE16(bytes + 6 + 14 * i + 12);
     const void* image = nullptr;
     DWORD imageSize = 0;
     DibShape shape;
-    if (!SLFindModuleResource(instance, reinterpret_cast<LPCWSTR>(kIconImageType), reinterpret_cast<LPCWSTR>(id),
-                              &image, &imageSize) ||
+    if (!find(kIconImageType, reinterpret_cast<LPCWSTR>(id), &image, &imageSize) ||
         !ReadDibShape(static_cast<const unsigned char*>(image), imageSize, &shape))
       continue;
     long distance = std::labs(long(shape.width) - wantedWidth) + std::labs(long(shape.height) - wantedHeight);
@@ -163,7 +163,14 @@ HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int width, int he
     SLPlatformSetLastError(name ? ERROR_CALL_NOT_IMPLEMENTED : ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  return LoadIconGroup(instance, name, width, height);
+  const void* resources = nullptr;
+  std::uint64_t resourcesSize = 0;
+  if (!SLGetModuleImage(instance, &resources, &resourcesSize)) return nullptr;
+  return LoadIconGroup(resources, resourcesSize, name, width, height);
+}
+
+HICON SLUser32LoadIconFromImage(const void* image, std::uint64_t size, LPCWSTR name, int width, int height) {
+  return LoadIconGroup(image, size, name, width, height);
 }
 
 HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int width, int height, UINT flags) {

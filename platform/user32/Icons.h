@@ -31,3 +31,5 @@ LRESULT SetWindowIconMessage(HWND window, WPARAM kind, HICON icon);
 
 // Test support: the icon's size and pixels, rows top-down, 0xAARRGGBB each.
 bool SLUser32GetIconPixels(HICON icon, int* width, int* height, std::vector<std::uint32_t>* pixels);
+// Test support: the icon of group `name` in a resource image the caller holds.
+HICON SLUser32LoadIconFromImage(const void* image, std::uint64_t size, LPCWSTR name, int width, int height);

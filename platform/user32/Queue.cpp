@@ -3,9 +3,6 @@
 // and WM_PAINT made up for windows that need painting when nothing else is queued.
 #include "platform/user32/Queue.h"
 
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -13,6 +10,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "platform/kernel32/Core.h"
 #include "platform/kernel32/Handles.h"
 #include "platform/kernel32/Sync.h"
 #include "platform/user32/WindowSystem.h"
@@ -88,7 +86,7 @@ bool PostTo(DWORD threadId, const MSG& msg) {
 BOOL PostCommon(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   DWORD owner;
   if (!window) {
-    owner = CurrentThreadId();
+    owner = SLPlatformThreadId();
   } else if (!WindowOwner(window, &owner)) {
     SLPlatformSetLastError(1400);
     return FALSE;
@@ -108,7 +106,7 @@ LRESULT SendCommon(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     }
     return proc(window, message, wParam, lParam);
   }
-  DWORD self = CurrentThreadId();
+  DWORD self = SLPlatformThreadId();
   if (owner == self) {
     WNDPROC proc = WindowProcedure(window);
     return proc ? proc(window, message, wParam, lParam) : 0;
@@ -144,7 +142,7 @@ BOOL PeekCommon(MSG* msg, HWND filter, UINT low, UINT high, UINT removeFlags) {
     SLPlatformSetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  DWORD self = CurrentThreadId();
+  DWORD self = SLPlatformThreadId();
   if (self == g_displayThread) Display::Pump();
   ServeSentMessages(self);
   bool remove = (removeFlags & PM_REMOVE) != 0;
@@ -187,7 +185,7 @@ BOOL GetCommon(MSG* msg, HWND filter, UINT low, UINT high) {
 LRESULT DispatchCommon(const MSG* msg) {
   if (!msg || !msg->hwnd) return 0;
   DWORD owner;
-  if (!WindowOwner(msg->hwnd, &owner) || owner != CurrentThreadId()) {
+  if (!WindowOwner(msg->hwnd, &owner) || owner != SLPlatformThreadId()) {
     SLPlatformSetLastError(1400);
     return 0;
   }
@@ -219,7 +217,7 @@ void DropWindow(DWORD threadId, HWND window) {
 }
 
 bool HasInput() {
-  DWORD self = CurrentThreadId();
+  DWORD self = SLPlatformThreadId();
   {
     std::lock_guard<std::mutex> guard(g_queueLock);
     auto& queue = g_queues[self];
@@ -229,7 +227,7 @@ bool HasInput() {
 }
 
 bool WaitInput(DWORD ms) {
-  DWORD self = CurrentThreadId();
+  DWORD self = SLPlatformThreadId();
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms == INFINITE ? 0 : ms);
   for (;;) {
     if (self == g_displayThread) Display::Pump();
@@ -310,7 +308,7 @@ BOOL TranslateMessage(const MSG* msg) {
 }
 
 void PostQuitMessage(int exitCode) {
-  DWORD self = CurrentThreadId();
+  DWORD self = SLPlatformThreadId();
   {
     std::lock_guard<std::mutex> guard(g_queueLock);
     g_queues[self].quitPosted = true;
@@ -334,7 +332,7 @@ bool QueueProbe(DWORD) { return Queue::HasInput(); }
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD ms, DWORD wakeMask) {
   static const bool installed = (SLSetMessageWaitProbe(&QueueProbe), true);
   (void)installed;
-  DWORD self = CurrentThreadId();
+  DWORD self = SLPlatformThreadId();
   if (self != g_displayThread) return SLWaitForObjectsOrMessages(count, handles, waitAll, ms, wakeMask);
   // The display's events wake nothing in the kernel's wait: its thread waits in short
   // slices and looks at the display between them.

@@ -1,27 +1,26 @@
-// Window classes, the window table, window longs and procedures, creation hooks and
-// registered messages of the user32 stand-in.
-#include <sys/syscall.h>
+// Window classes, the window table, window creation and destruction, window longs,
+// procedures and text of the user32 stand-in.
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <map>
-#include <memory>
-#include <mutex>
+#include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
-#include "platform/kernel32/Handles.h"
 #include "platform/kernel32/Core.h"
+#include "platform/kernel32/Handles.h"
 #include "platform/kernel32/Text.h"
 #include "platform/user32/Icons.h"
 #include "platform/user32/Queue.h"
 #include "platform/user32/WindowSystem.h"
+#include "platform/user32/WindowTable.h"
 
 namespace SLUser32 {
 
-DWORD CurrentThreadId() { return static_cast<DWORD>(syscall(SYS_gettid)); }
+std::recursive_mutex g_lock;
+std::unordered_map<std::uintptr_t, std::shared_ptr<Window>> g_windows;
+HWND g_focus = nullptr;
+HWND g_active = nullptr;
 
 // The 8-bit text of the A entry points is Windows-1252, converted by kernel32's own tables.
 char16_t AnsiCharToWide(unsigned char c) {
@@ -55,6 +54,18 @@ std::string WideToAnsi(const char16_t* text) {
   return out;
 }
 
+std::u16string Folded(std::u16string text) {
+  for (auto& c : text)
+    if (c >= u'a' && c <= u'z') c = char16_t(c - 32);
+  return text;
+}
+
+std::shared_ptr<Window> FindWindow(HWND handle) {
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  auto it = g_windows.find(reinterpret_cast<std::uintptr_t>(handle));
+  return it == g_windows.end() ? nullptr : it->second;
+}
+
 namespace {
 
 struct WindowClass {
@@ -68,54 +79,9 @@ struct WindowClass {
   HICON iconSmall;
 };
 
-struct Window {
-  HWND handle = nullptr;
-  ATOM classAtom = 0;
-  DWORD style = 0;
-  DWORD exStyle = 0;
-  WNDPROC proc = nullptr;
-  LONG_PTR userData = 0;
-  LONG_PTR id = 0;
-  HINSTANCE instance = nullptr;
-  std::vector<LONG_PTR> extra;
-  DWORD threadId = 0;
-  HWND parent = nullptr;
-  std::u16string title;
-  RECT rect{};
-  bool visible = false;
-  bool minimized = false;
-  bool needsPaint = false;
-  bool destroying = false;
-  bool unicode = false;  // made by CreateWindowExW: characters arrive as UTF-16
-  void* native = nullptr;
-};
-
-struct Hook {
-  HHOOK handle;
-  int type;
-  HOOKPROC proc;
-  DWORD threadId;
-};
-
-std::recursive_mutex g_lock;  // guards every table; never held across a window procedure
 std::vector<WindowClass> g_classes;
 ATOM g_nextAtom = 0xC000;
-std::unordered_map<std::uintptr_t, std::shared_ptr<Window>> g_windows;
 std::uintptr_t g_nextWindow = 0x10010;
-std::vector<Hook> g_hooks;  // newest last
-std::uintptr_t g_nextHook = 0x20010;
-std::map<std::u16string, UINT> g_registeredMessages;
-UINT g_nextMessage = 0xC000;
-HWND g_focus = nullptr;
-HWND g_active = nullptr;
-short g_keyState[256];
-POINT g_cursor{};
-
-std::u16string Folded(std::u16string text) {
-  for (auto& c : text)
-    if (c >= u'a' && c <= u'z') c = char16_t(c - 32);
-  return text;
-}
 
 bool IsAtom(const void* name) { return reinterpret_cast<std::uintptr_t>(name) <= 0xFFFF; }
 
@@ -124,12 +90,6 @@ WindowClass* FindClass(const std::u16string* name, std::uintptr_t atom) {
   for (auto& wc : g_classes)
     if (name ? Folded(wc.name) == Folded(*name) : wc.atom == atom) return &wc;
   return nullptr;
-}
-
-std::shared_ptr<Window> FindWindow(HWND handle) {
-  std::lock_guard<std::recursive_mutex> guard(g_lock);
-  auto it = g_windows.find(reinterpret_cast<std::uintptr_t>(handle));
-  return it == g_windows.end() ? nullptr : it->second;
 }
 
 ATOM RegisterClassCommon(UINT size, UINT style, WNDPROC proc, int windowExtra, HINSTANCE instance,
@@ -165,21 +125,6 @@ BOOL UnregisterClassCommon(const std::u16string* name, std::uintptr_t atom) {
     }
   g_classes.erase(g_classes.begin() + (wc - g_classes.data()));
   return TRUE;
-}
-
-// Runs the thread's creation hooks, newest first; the first non-zero answer cancels.
-LRESULT RunCbtHooks(int code, WPARAM wParam, LPARAM lParam) {
-  HOOKPROC proc = nullptr;
-  {
-    std::lock_guard<std::recursive_mutex> guard(g_lock);
-    DWORD self = CurrentThreadId();
-    for (auto it = g_hooks.rbegin(); it != g_hooks.rend(); ++it)
-      if (it->type == WH_CBT && it->threadId == self) {
-        proc = it->proc;
-        break;
-      }
-  }
-  return proc ? proc(code, wParam, lParam) : 0;
 }
 
 template <class CreateStruct, class Char>
@@ -221,7 +166,7 @@ HWND CreateWindowCommon(DWORD exStyle, const Char* className, const Char* window
     window->proc = wc->proc;
     window->instance = instance;
     window->extra.assign((wc->windowExtra + sizeof(LONG_PTR) - 1) / sizeof(LONG_PTR) + 1, 0);
-    window->threadId = CurrentThreadId();
+    window->threadId = SLPlatformThreadId();
     window->unicode = wide;
     window->parent = parent;
     window->id = reinterpret_cast<LONG_PTR>(menu);
@@ -358,80 +303,7 @@ LONG_PTR SetLongCommon(HWND handle, int index, LONG_PTR value) {
   SendMessageW(handle, WM_STYLECHANGED, WPARAM(LONG_PTR(index)), reinterpret_cast<LPARAM>(&styles));
   return LONG_PTR(styles.styleOld);
 }
-
-UINT RegisterMessageCommon(const std::u16string& name) {
-  if (name.empty()) {
-    SLPlatformSetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  std::lock_guard<std::recursive_mutex> guard(g_lock);
-  auto key = Folded(name);
-  auto it = g_registeredMessages.find(key);
-  if (it != g_registeredMessages.end()) return it->second;
-  if (g_nextMessage == 0) {
-    SLPlatformSetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return 0;
-  }
-  UINT id = g_nextMessage++;
-  g_registeredMessages[key] = id;
-  return id;
-}
-
-HHOOK SetHookCommon(int type, HOOKPROC proc, DWORD threadId) {
-  if (type != WH_CBT || !proc) {
-    SLPlatformSetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
-  std::lock_guard<std::recursive_mutex> guard(g_lock);
-  Hook hook{reinterpret_cast<HHOOK>(g_nextHook), type, proc, threadId ? threadId : CurrentThreadId()};
-  g_nextHook += 0x10;
-  g_hooks.push_back(hook);
-  SLPlatformSetLastError(ERROR_SUCCESS);
-  return hook.handle;
-}
-
 }  // namespace
-
-void SetKeyState(int virtualKey, bool down) {
-  std::lock_guard<std::recursive_mutex> guard(g_lock);
-  if (virtualKey < 0 || virtualKey > 255) return;
-  short toggle = g_keyState[virtualKey] & 1;
-  if (down && !(g_keyState[virtualKey] & short(0x8000))) toggle ^= 1;
-  g_keyState[virtualKey] = short((down ? 0x8000 : 0) | toggle);
-}
-
-void SetCursorPosition(int x, int y) {
-  std::lock_guard<std::recursive_mutex> guard(g_lock);
-  g_cursor = POINT{x, y};
-}
-
-void MarkActive(HWND window, bool active) {
-  std::lock_guard<std::recursive_mutex> guard(g_lock);
-  if (active) {
-    g_active = window;
-    g_focus = window;
-  } else if (g_active == window) {
-    g_active = nullptr;
-    g_focus = nullptr;
-  }
-}
-
-void MarkMinimized(HWND handle, bool minimized) {
-  if (auto window = FindWindow(handle)) {
-    std::lock_guard<std::recursive_mutex> guard(g_lock);
-    window->minimized = minimized;
-  }
-}
-
-void MarkNeedsPaint(HWND handle) {
-  if (auto window = FindWindow(handle)) {
-    {
-      std::lock_guard<std::recursive_mutex> guard(g_lock);
-      window->needsPaint = true;
-    }
-    Queue::Wake(window->threadId);
-  }
-}
 
 // Used by the queue: the window's owner thread and whether it waits for WM_PAINT.
 bool WindowOwner(HWND handle, DWORD* threadId) {
@@ -456,17 +328,6 @@ WNDPROC WindowProcedure(HWND handle) {
   if (!window) return nullptr;
   std::lock_guard<std::recursive_mutex> guard(g_lock);
   return window->proc;
-}
-
-HWND TakePaintWindow(DWORD threadId, HWND filter, bool remove) {
-  std::lock_guard<std::recursive_mutex> guard(g_lock);
-  for (auto& [key, window] : g_windows)
-    if (window->threadId == threadId && window->needsPaint && !window->destroying &&
-        (!filter || window->handle == filter)) {
-      if (remove) window->needsPaint = false;
-      return window->handle;
-    }
-  return nullptr;
 }
 
 bool WindowIsDescendantOrSelf(HWND handle, HWND filter) {
@@ -526,7 +387,7 @@ BOOL DestroyWindow(HWND handle) {
     SLPlatformSetLastError(1400);
     return FALSE;
   }
-  if (window->threadId != CurrentThreadId()) {
+  if (window->threadId != SLPlatformThreadId()) {
     SLPlatformSetLastError(ERROR_ACCESS_DENIED);  // only the owning thread destroys a window
     return FALSE;
   }
@@ -634,258 +495,3 @@ BOOL SetWindowTextA(HWND handle, LPCSTR text) {
   return SetWindowTextW(handle, title.c_str());
 }
 
-BOOL ShowWindow(HWND handle, int command) {
-  auto window = FindWindow(handle);
-  if (!window) return SLPlatformSetLastError(1400), FALSE;
-  bool wasVisible;
-  {
-    std::lock_guard<std::recursive_mutex> guard(g_lock);
-    wasVisible = window->visible;
-    window->visible = command != SW_HIDE;
-    window->minimized = command == SW_MINIMIZE || command == SW_SHOWMINIMIZED;
-    if (window->visible) window->needsPaint = true;
-  }
-  if (window->native) Display::Show(window->native, command);
-  if (!wasVisible && command != SW_HIDE) SendMessageW(handle, WM_SHOWWINDOW, TRUE, 0);
-  if (command == SW_SHOWNORMAL || command == SW_SHOW || command == SW_RESTORE) {
-    MarkActive(handle, true);
-    SendMessageW(handle, WM_ACTIVATE, WA_ACTIVE, 0);
-  }
-  return wasVisible ? TRUE : FALSE;
-}
-
-BOOL UpdateWindow(HWND handle) {
-  auto window = FindWindow(handle);
-  if (!window) return SLPlatformSetLastError(1400), FALSE;
-  bool paint;
-  {
-    std::lock_guard<std::recursive_mutex> guard(g_lock);
-    paint = window->needsPaint && window->visible;
-  }
-  if (paint) SendMessageW(handle, WM_PAINT, 0, 0);
-  return TRUE;
-}
-
-BOOL IsIconic(HWND handle) {
-  auto window = FindWindow(handle);
-  return window && window->minimized ? TRUE : FALSE;
-}
-
-HWND SetFocus(HWND handle) {
-  std::lock_guard<std::recursive_mutex> guard(g_lock);
-  HWND previous = g_focus;
-  if (handle && !g_windows.count(reinterpret_cast<std::uintptr_t>(handle))) {
-    SLPlatformSetLastError(1400);
-    return nullptr;
-  }
-  g_focus = handle;
-  return previous;
-}
-
-HWND GetFocus() {
-  std::lock_guard<std::recursive_mutex> guard(g_lock);
-  return g_focus;
-}
-
-HWND GetActiveWindow() {
-  std::lock_guard<std::recursive_mutex> guard(g_lock);
-  return g_active;
-}
-
-BOOL SetForegroundWindow(HWND handle) {
-  if (!IsWindow(handle)) return FALSE;
-  MarkActive(handle, true);
-  return TRUE;
-}
-
-BOOL GetClientRect(HWND handle, RECT* rect) {
-  auto window = FindWindow(handle);
-  if (!window || !rect) return SLPlatformSetLastError(1400), FALSE;
-  std::lock_guard<std::recursive_mutex> guard(g_lock);
-  *rect = RECT{0, 0, window->rect.right - window->rect.left, window->rect.bottom - window->rect.top};
-  return TRUE;
-}
-
-BOOL GetWindowRect(HWND handle, RECT* rect) {
-  auto window = FindWindow(handle);
-  if (!window || !rect) return SLPlatformSetLastError(1400), FALSE;
-  std::lock_guard<std::recursive_mutex> guard(g_lock);
-  *rect = window->rect;
-  return TRUE;
-}
-
-BOOL SetWindowPos(HWND handle, HWND, int x, int y, int cx, int cy, UINT flags) {
-  constexpr UINT kNoSize = 0x1, kNoMove = 0x2;
-  auto window = FindWindow(handle);
-  if (!window) return SLPlatformSetLastError(1400), FALSE;
-  RECT rect;
-  {
-    std::lock_guard<std::recursive_mutex> guard(g_lock);
-    rect = window->rect;
-    if (!(flags & kNoMove)) {
-      rect.right += x - rect.left;
-      rect.bottom += y - rect.top;
-      rect.left = x;
-      rect.top = y;
-    }
-    if (!(flags & kNoSize)) {
-      rect.right = rect.left + std::max(cx, 0);
-      rect.bottom = rect.top + std::max(cy, 0);
-    }
-    window->rect = rect;
-    window->needsPaint = true;
-  }
-  if (window->native) Display::SetRect(window->native, rect);
-  LONG width = rect.right - rect.left, height = rect.bottom - rect.top;
-  SendMessageW(handle, WM_SIZE, SIZE_RESTORED, (LPARAM(height) << 16) | (width & 0xFFFF));
-  SendMessageW(handle, WM_MOVE, 0, (LPARAM(rect.top & 0xFFFF) << 16) | (rect.left & 0xFFFF));
-  return TRUE;
-}
-
-BOOL MoveWindow(HWND handle, int x, int y, int width, int height, BOOL) {
-  return SetWindowPos(handle, nullptr, x, y, width, height, 0);
-}
-
-// The display's decorations belong to its window manager: client and window sizes agree.
-BOOL AdjustWindowRectEx(RECT* rect, DWORD, BOOL, DWORD) { return rect ? TRUE : FALSE; }
-
-BOOL InvalidateRect(HWND handle, const RECT*, BOOL) {
-  if (!handle) return FALSE;
-  if (!IsWindow(handle)) return SLPlatformSetLastError(1400), FALSE;
-  MarkNeedsPaint(handle);
-  return TRUE;
-}
-
-BOOL ValidateRect(HWND handle, const RECT*) {
-  auto window = FindWindow(handle);
-  if (!window) return FALSE;
-  std::lock_guard<std::recursive_mutex> guard(g_lock);
-  window->needsPaint = false;
-  return TRUE;
-}
-
-// Drawing goes through the graphics device, never through device contexts: the
-// context handed out here is a token that paints nothing.
-HDC BeginPaint(HWND handle, PAINTSTRUCT* paint) {
-  if (!paint || !IsWindow(handle)) return nullptr;
-  *paint = PAINTSTRUCT{};
-  paint->hdc = reinterpret_cast<HDC>(0xDC);
-  GetClientRect(handle, &paint->rcPaint);
-  ValidateRect(handle, nullptr);
-  return paint->hdc;
-}
-
-BOOL EndPaint(HWND, const PAINTSTRUCT*) { return TRUE; }
-HDC GetDC(HWND) { return reinterpret_cast<HDC>(0xDC); }
-int ReleaseDC(HWND, HDC) { return 1; }
-
-int GetSystemMetrics(int index) {
-  switch (index) {
-    case SM_CXSCREEN: return 1024;
-    case SM_CYSCREEN: return 768;
-    case SM_CXICON:
-    case SM_CYICON: return 32;
-    default: return 0;
-  }
-}
-
-short GetKeyState(int virtualKey) {
-  std::lock_guard<std::recursive_mutex> guard(g_lock);
-  return (virtualKey >= 0 && virtualKey < 256) ? g_keyState[virtualKey] : 0;
-}
-
-short GetAsyncKeyState(int virtualKey) { return short(GetKeyState(virtualKey) & 0x8000); }
-
-BOOL GetCursorPos(POINT* point) {
-  if (!point) return FALSE;
-  std::lock_guard<std::recursive_mutex> guard(g_lock);
-  *point = g_cursor;
-  return TRUE;
-}
-
-BOOL ScreenToClient(HWND handle, POINT* point) {
-  auto window = FindWindow(handle);
-  if (!window || !point) return FALSE;
-  point->x -= window->rect.left;
-  point->y -= window->rect.top;
-  return TRUE;
-}
-
-BOOL ClientToScreen(HWND handle, POINT* point) {
-  auto window = FindWindow(handle);
-  if (!window || !point) return FALSE;
-  point->x += window->rect.left;
-  point->y += window->rect.top;
-  return TRUE;
-}
-
-HCURSOR SetCursor(HCURSOR cursor) {
-  static HCURSOR current = nullptr;
-  HCURSOR previous = current;
-  current = cursor;
-  return previous;
-}
-
-int ShowCursor(BOOL show) {
-  static int counter = 0;
-  return show ? ++counter : --counter;
-}
-
-BOOL MessageBeep(UINT) { return TRUE; }
-
-// The box is shown on the display when there is one and always written to standard
-// error (in UTF-8, as terminals and logs read it), so that a report survives a headless run.
-int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
-  std::u16string body = text ? text : u"", title = caption ? caption : u"";
-  std::string line = SLPlatformUtf16ToUtf8(title.c_str()) + ": " + SLPlatformUtf16ToUtf8(body.c_str()) + "\n";
-  std::fwrite(line.data(), 1, line.size(), stderr);
-  if (Display::Available()) Display::ShowMessage(title, body);
-  return IDOK;
-}
-
-int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  std::u16string body = AnsiToWide(text), title = AnsiToWide(caption);
-  return MessageBoxW(owner, body.c_str(), title.c_str(), type);
-}
-
-UINT RegisterWindowMessageA(LPCSTR name) {
-  if (!name) return SLPlatformSetLastError(ERROR_INVALID_PARAMETER), 0u;
-  return RegisterMessageCommon(AnsiToWide(name));
-}
-
-UINT RegisterWindowMessageW(LPCWSTR name) {
-  if (!name) return SLPlatformSetLastError(ERROR_INVALID_PARAMETER), 0u;
-  return RegisterMessageCommon(name);
-}
-
-HHOOK SetWindowsHookExA(int type, HOOKPROC proc, HINSTANCE, DWORD threadId) {
-  return SetHookCommon(type, proc, threadId);
-}
-
-HHOOK SetWindowsHookExW(int type, HOOKPROC proc, HINSTANCE, DWORD threadId) {
-  return SetHookCommon(type, proc, threadId);
-}
-
-BOOL UnhookWindowsHookEx(HHOOK hook) {
-  std::lock_guard<std::recursive_mutex> guard(g_lock);
-  auto it = std::find_if(g_hooks.begin(), g_hooks.end(), [&](const Hook& h) { return h.handle == hook; });
-  if (it == g_hooks.end()) return SLPlatformSetLastError(1404), FALSE;  // invalid hook handle
-  g_hooks.erase(it);
-  return TRUE;
-}
-
-// Passes to the next older hook of the same thread and type.
-LRESULT CallNextHookEx(HHOOK hook, int code, WPARAM wParam, LPARAM lParam) {
-  HOOKPROC next = nullptr;
-  {
-    std::lock_guard<std::recursive_mutex> guard(g_lock);
-    auto it = std::find_if(g_hooks.begin(), g_hooks.end(), [&](const Hook& h) { return h.handle == hook; });
-    if (it != g_hooks.end())
-      for (auto older = std::make_reverse_iterator(it); older != g_hooks.rend(); ++older)
-        if (older->type == it->type && older->threadId == it->threadId) {
-          next = older->proc;
-          break;
-        }
-  }
-  return next ? next(code, wParam, lParam) : 0;
-}

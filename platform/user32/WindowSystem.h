@@ -7,9 +7,6 @@
 
 namespace SLUser32 {
 
-// Current thread's id as the kernel32 stand-in reports it.
-DWORD CurrentThreadId();
-
 // Text of A entry points is Windows-1252.
 std::u16string AnsiToWide(const char* text);
 std::string WideToAnsi(const char16_t* text);

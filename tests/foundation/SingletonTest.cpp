@@ -7,6 +7,7 @@
 
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
+#include "foundation/SLProcessor.h"
 #include "foundation/SLSingleton.h"
 #include "foundation/SLThread.h"
 #include "foundation/SLThreadData.h"

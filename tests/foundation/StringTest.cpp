@@ -7,6 +7,7 @@
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLString.h"
+#include "foundation/SLTextConvert.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -286,6 +287,38 @@ std::string Convert(const std::string& source, SLTextEncoding from, SLTextEncodi
     EXPECT_EQ(measured, size);
   }
   return std::string(target.data(), size);
+}
+
+// Detection calls a text UTF-8 only when the UTF-8 decoder takes every sequence in it:
+// overlong forms, encoded surrogates and code points the decoder refuses leave it 8-bit.
+TEST(TextDetection, Utf8OnlyWhereTheDecoderAgrees) {
+  const struct {
+    const char* sequence;
+    bool decodes;
+  } cases[] = {
+      {"\xC2\xA9", true},         {"\xE0\xA0\x80", true},     {"\xED\x9F\xBF", true},
+      {"\xEE\x80\x80", true},     {"\xEF\xBF\xBD", true},     {"\xF0\x90\x80\x80", true},
+      {"\xF4\x8F\xBF\xBF", true}, {"\xC0\x80", false},         {"\xC1\xBF", false},
+      {"\xE0\x80\x80", false},    {"\xE0\x9F\xBF", false},    {"\xED\xA0\x80", false},
+      {"\xED\xBF\xBF", false},    {"\xF0\x8F\xBF\xBF", false}, {"\xF4\x90\x80\x80", false},
+      {"\xF5\x80\x80\x80", false}, {"\xEF\xBF\xBE", false},   {"\xF8\x88\x80\x80\x80", false},
+  };
+  for (const auto& c : cases) {
+    std::string text = std::string("Caf\xC3\xA9 ") + c.sequence + " fin";
+    SCOPED_TRACE(text);
+    u32 units = 0;
+    bool decoded = SLUtf8ToWide(nullptr, &units, text.data(), u32(text.size()), 0);
+    EXPECT_EQ(decoded, c.decodes);
+    EXPECT_EQ(SLDetectTextEncoding(text.data(), u32(text.size())), c.decodes ? 0x02u : 0x01u);
+  }
+  // A cut sequence at the very end still counts only when what is there is sound.
+  EXPECT_EQ(SLDetectTextEncoding("\xC3\xA9\xE0\xA0", 4), 0x02u);
+  EXPECT_EQ(SLDetectTextEncoding("\xC3\xA9\xED\xA0", 4), 0x01u);
+  EXPECT_EQ(SLDetectTextEncoding("\xC3\xA9\xC0\x80", 4), 0x01u);
+  // An 8-bit text holding "\xC2\xA9" (valid UTF-8 on its own) and "\xC0\x80" loads as 8-bit.
+  std::string settings = "\xC2\xA9 2026 \xC0\x80\r\n";
+  EXPECT_EQ(Convert(settings, SL_TEXT_DETECT, SL_TEXT_UTF8, false),
+            "\xC3\x82\xC2\xA9 2026 \xC3\x80\xE2\x82\xAC\r\n");
 }
 
 TEST(TextConversion, EncodingsAndLineStyles) {

@@ -14,10 +14,15 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/SLCaseMap.h"
 #include "foundation/SLError.h"
 #include "foundation/SLLibrary.h"
 #include "foundation/SLStr.h"
+#include "foundation/SLStrApiLoader.h"
+#include "foundation/SLTextConvert.h"
 #include "foundation/SLTranscoder.h"
+#include "foundation/SLTranscoderSet.h"
+#include "foundation/SLWildcard.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
 

@@ -305,7 +305,8 @@ TEST(MainWindowEntryPoints, MissingEntryPoints) {
 // On a real (virtual) X display: the window shows its title and icon, and Ctrl+Q typed
 // into it gives one close request.
 TEST(MainWindowDisplay, TitleIconAndCtrlQUnderX) {
-  if (std::system("command -v xvfb-run >/dev/null && command -v xdotool >/dev/null && command -v xprop >/dev/null") != 0)
+  if (std::system("command -v xvfb-run >/dev/null && command -v xdotool >/dev/null && "
+                  "command -v xprop >/dev/null") != 0)
     GTEST_SKIP() << "xvfb-run, xdotool and xprop are needed";
   std::string command = std::string(SL_SOURCE_DIR) + "/tests/support/xvfb_demo.sh " + SL_BINARY_DIR +
                         "/tools/gswindemo " + SL_SOURCE_DIR + "/tests/gamesystem/mainwindow_xvfb.sh 2>&1";

@@ -91,6 +91,30 @@ TEST(PixelConvert, EveryPairFollowsTheReadingAndWritingRules) {
       }
 }
 
+// Narrowing conversions run in the image's own buffer, chunk by chunk; rows longer than
+// a chunk catch a chunk written over source bytes not yet read.
+TEST(PixelConvert, LongRowsConvertChunkByChunk) {
+  std::mt19937 random(11);
+  for (auto [from, to] : {std::pair<u32, u32>{3, 5}, {5, 3}, {14, 5}, {5, 14}, {1, 4}, {12, 9}, {20, 2}})
+    for (u32 flags : {0u, 4u}) {
+      SCOPED_TRACE(::testing::Message() << from << " -> " << to << " flags " << flags);
+      CSLImage image, source;
+      ASSERT_TRUE(image.Create(from, 1301, 3, false));
+      FillRandom(image, random);
+      ASSERT_TRUE(image.CopyTo(&source));
+      ASSERT_TRUE(image.ConvertFormat(to, flags));
+      const SLImageInfo in = InfoOf(source), out = InfoOf(image);
+      for (u32 y = 0; y < 3; ++y)
+        for (u32 x = 0; x < 1301; ++x) {
+          u8 want[4] = {};
+          ReferenceWrite(to, ReferenceRead(from, in.pixels + y * in.stride + x * kLayouts[from].bytes, nullptr, to),
+                         flags, want);
+          ASSERT_EQ(memcmp(out.pixels + y * out.stride + x * kLayouts[to].bytes, want, kLayouts[to].bytes), 0)
+              << x << "," << y;
+        }
+    }
+}
+
 TEST(PixelConvert, KnownValues) {
   auto convertOne = [](u32 from, std::vector<u8> bytes, u32 to) {
     CSLImage image;

@@ -61,6 +61,8 @@ CRAFTED = {
                           chunk(b"data", pattern(512))),
     "mp3short.wav": riff(fmt(0x55, 1, 22050, 0, 1, extra=b"\0" * 4), chunk(b"data", pattern(512))),
     "rate0.wav": riff(fmt(1, 1, 0, 16), chunk(b"data", pattern(100))),
+    "bytesrate.wav": riff(fmt(1, 65535, 20000, 32, 65535), chunk(b"data", pattern(100))),  # > 2^32 bytes/s
+    "facthuge.wav": riff(fmt(1, 1, 8000, 16), b"fact" + struct.pack("<I", 0xFFFFFF00) + pattern(8)),
     "channels0.wav": riff(fmt(1, 0, 8000, 16, 2), chunk(b"data", pattern(100))),
     "bits0.wav": riff(fmt(1, 1, 8000, 0, 1), chunk(b"data", pattern(100))),
     "bits33.wav": riff(fmt(1, 1, 8000, 33, 5), chunk(b"data", pattern(100))),

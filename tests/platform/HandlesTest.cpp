@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/kernel32/Core.h"
 #include "platform/kernel32/Handles.h"
 #include "platform/kernel32/Sync.h"
 

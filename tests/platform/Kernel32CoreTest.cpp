@@ -8,6 +8,7 @@
 #include "platform/kernel32/Core.h"
 #include "platform/kernel32/Handles.h"
 #include "platform/kernel32/Modules.h"
+#include "platform/kernel32/Utf8.h"
 
 TEST(Kernel32Tls, FreedIndexReadsEmptyWhenHandedOutAgain) {
   DWORD index = TlsAlloc();

@@ -1,6 +1,7 @@
 // The window and message layer: what window procedures, hooks and the pump rely on.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -146,7 +147,7 @@ TEST_F(User32, PostedMessagesComeInOrderAndQuitComesLast) {
 TEST_F(User32, SendFromAnotherThreadRunsOnTheOwner) {
   HWND w = Make();
   std::thread::id ownerThread = std::this_thread::get_id();
-  LRESULT result = 0;
+  std::atomic<LRESULT> result{0};
   std::thread sender([&] { result = SendMessageW(w, WM_USER + 1, 9, 0); });
   // The owner answers while it looks at its queue.
   MSG msg;
@@ -155,7 +156,7 @@ TEST_F(User32, SendFromAnotherThreadRunsOnTheOwner) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   sender.join();
-  EXPECT_EQ(result, 10);
+  EXPECT_EQ(result.load(), 10);
   EXPECT_EQ(std::this_thread::get_id(), ownerThread);
 }
 

@@ -459,3 +459,17 @@ TEST(ResourceStorage, ListingFromASourceWithoutADateUsesAZeroDate) {
   EXPECT_EQ(listed, 4u);  // "..", and #101 in two languages, #102
   storage.AttachContainer(nullptr);
 }
+
+// Every storage kind can be made by its class name, as a program's settings name it.
+TEST(ResourceStorage, MadeByClassName) {
+  const SLClassRecord* records[256];
+  u32 count = SLEnumerateClasses(records, 256, CSLBaseStorage::GetClassRecord(), 0);
+  const SLClassRecord* found = nullptr;
+  for (u32 i = 0; i < count; ++i)
+    if (std::strcmp(records[i]->name, "CSLResourceStorage") == 0) found = records[i];
+  ASSERT_NE(found, nullptr);
+  CSLObject* object = SLCallGuarded(found);
+  ASSERT_NE(object, nullptr);
+  EXPECT_TRUE(object->IsKindOf(CSLResourceStorage::GetClassRecord()));
+  object->Release();
+}

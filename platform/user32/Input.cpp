@@ -1,0 +1,102 @@
+// Keyboard and cursor state as the display reports it, screen metrics and message boxes
+// of the user32 stand-in.
+#include <cstdio>
+#include <string>
+
+#include "platform/kernel32/Utf8.h"
+#include "platform/user32/WindowSystem.h"
+#include "platform/user32/WindowTable.h"
+
+namespace SLUser32 {
+
+namespace {
+short g_keyState[256];
+POINT g_cursor{};
+}  // namespace
+
+void SetKeyState(int virtualKey, bool down) {
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  if (virtualKey < 0 || virtualKey > 255) return;
+  short toggle = g_keyState[virtualKey] & 1;
+  if (down && !(g_keyState[virtualKey] & short(0x8000))) toggle ^= 1;
+  g_keyState[virtualKey] = short((down ? 0x8000 : 0) | toggle);
+}
+
+void SetCursorPosition(int x, int y) {
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  g_cursor = POINT{x, y};
+}
+
+}  // namespace SLUser32
+
+using namespace SLUser32;
+
+int GetSystemMetrics(int index) {
+  switch (index) {
+    case SM_CXSCREEN: return 1024;
+    case SM_CYSCREEN: return 768;
+    case SM_CXICON:
+    case SM_CYICON: return 32;
+    default: return 0;
+  }
+}
+
+short GetKeyState(int virtualKey) {
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  return (virtualKey >= 0 && virtualKey < 256) ? g_keyState[virtualKey] : 0;
+}
+
+short GetAsyncKeyState(int virtualKey) { return short(GetKeyState(virtualKey) & 0x8000); }
+
+BOOL GetCursorPos(POINT* point) {
+  if (!point) return FALSE;
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  *point = g_cursor;
+  return TRUE;
+}
+
+BOOL ScreenToClient(HWND handle, POINT* point) {
+  auto window = FindWindow(handle);
+  if (!window || !point) return FALSE;
+  point->x -= window->rect.left;
+  point->y -= window->rect.top;
+  return TRUE;
+}
+
+BOOL ClientToScreen(HWND handle, POINT* point) {
+  auto window = FindWindow(handle);
+  if (!window || !point) return FALSE;
+  point->x += window->rect.left;
+  point->y += window->rect.top;
+  return TRUE;
+}
+
+HCURSOR SetCursor(HCURSOR cursor) {
+  static HCURSOR current = nullptr;
+  HCURSOR previous = current;
+  current = cursor;
+  return previous;
+}
+
+int ShowCursor(BOOL show) {
+  static int counter = 0;
+  return show ? ++counter : --counter;
+}
+
+BOOL MessageBeep(UINT) { return TRUE; }
+
+// The box is shown on the display when there is one and always written to standard
+// error (in UTF-8, as terminals and logs read it), so that a report survives a headless run.
+int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
+  std::u16string body = text ? text : u"", title = caption ? caption : u"";
+  std::string line = SLPlatformUtf16ToUtf8(title.c_str()) + ": " + SLPlatformUtf16ToUtf8(body.c_str()) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  if (Display::Available()) Display::ShowMessage(title, body);
+  return IDOK;
+}
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  std::u16string body = AnsiToWide(text), title = AnsiToWide(caption);
+  return MessageBoxW(owner, body.c_str(), title.c_str(), type);
+}
+
