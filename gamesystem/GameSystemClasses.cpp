@@ -3,6 +3,7 @@
 #include "foundation/SLObject.h"
 #include "gamesystem/SLFrameTime.h"
 #include "gamesystem/SLMainWindow.h"
+#include "gamesystem/directx/SLJoystickInput.h"
 #include "gamesystem/directx/SLKeyboardInput.h"
 #include "gamesystem/directx/SLMouseInput.h"
 #include "image/ImageClasses.h"
@@ -20,6 +21,8 @@ void SLRegisterGameSystemClasses() {
       CSL_GS_KeyboardInput_DirectX::GetClassRecord(),
       CSL_GS_BaseMouseInput::GetClassRecord(),
       CSL_GS_MouseInput_DirectX::GetClassRecord(),
+      CSL_GS_BaseJoystickInput::GetClassRecord(),
+      CSL_GS_JoystickInput_DirectX::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }
