@@ -3,6 +3,9 @@
 #include "foundation/SLObject.h"
 #include "gamesystem/SLFrameTime.h"
 #include "gamesystem/SLMainWindow.h"
+#include "gamesystem/directx/SLJoystickInput.h"
+#include "gamesystem/directx/SLKeyboardInput.h"
+#include "gamesystem/directx/SLMouseInput.h"
 #include "image/ImageClasses.h"
 
 void SLRegisterGameSystemClasses() {
@@ -14,6 +17,12 @@ void SLRegisterGameSystemClasses() {
   static const SLClassRecord* const records[] = {
       CSL_GS_MainWindow::GetClassRecord(),
       CSL_GS_FrameTime::GetClassRecord(),
+      CSL_GS_BaseKeyboardInput::GetClassRecord(),
+      CSL_GS_KeyboardInput_DirectX::GetClassRecord(),
+      CSL_GS_BaseMouseInput::GetClassRecord(),
+      CSL_GS_MouseInput_DirectX::GetClassRecord(),
+      CSL_GS_BaseJoystickInput::GetClassRecord(),
+      CSL_GS_JoystickInput_DirectX::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }

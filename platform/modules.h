@@ -41,3 +41,4 @@ extern const SLPlatformExportGroup g_oleaut32Strings;   // OLE Automation string
 extern const SLPlatformExportGroup g_gdi32Objects;      // GDI object table (DeleteObject)
 extern const SLPlatformExportGroup g_gdi32Palette;      // palettes
 extern const SLPlatformExportGroup g_winmmTime;         // the multimedia timer
+extern const SLPlatformExportGroup g_dinput8Input;      // keyboard, mouse and controllers

@@ -31,6 +31,7 @@ const SLPlatformExportGroup* const kUser32Groups[] = {&g_user32Window, &g_user32
 const SLPlatformExportGroup* const kOleaut32Groups[] = {&g_oleaut32Strings};
 const SLPlatformExportGroup* const kGdi32Groups[] = {&g_gdi32Objects, &g_gdi32Palette};
 const SLPlatformExportGroup* const kWinmmGroups[] = {&g_winmmTime};
+const SLPlatformExportGroup* const kDinput8Groups[] = {&g_dinput8Input};
 
 template <std::size_t N>
 constexpr BuiltinModule MakeModule(const char* name, const SLPlatformExportGroup* const (&groups)[N]) {
@@ -44,6 +45,7 @@ const BuiltinModule kBuiltins[] = {
     MakeModule("oleaut32", kOleaut32Groups),
     MakeModule("gdi32", kGdi32Groups),
     MakeModule("winmm", kWinmmGroups),
+    MakeModule("dinput8", kDinput8Groups),
 };
 
 char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/dinput8/DInput8.h"
 #include "platform/kernel32/Utf8.h"
 #include "platform/user32/WindowSystem.h"
 
@@ -132,6 +133,8 @@ void Translate(const SDL_Event& event) {
     }
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
+      // The scan-code snapshot keeps every key, also those without a virtual key.
+      SLDInput8::KeyEvent(event.key.keysym.scancode, event.type == SDL_KEYDOWN);
       HWND window = HandleOf(event.key.windowID);
       int vk = VirtualKey(event.key.keysym.sym);
       if (!window || !vk) break;
@@ -152,6 +155,7 @@ void Translate(const SDL_Event& event) {
       break;
     }
     case SDL_MOUSEMOTION: {
+      SLDInput8::MouseMotion(event.motion.xrel, event.motion.yrel);
       HWND window = HandleOf(event.motion.windowID);
       if (!window) break;
       SetCursorPosition(event.motion.x, event.motion.y);
@@ -163,6 +167,13 @@ void Translate(const SDL_Event& event) {
       HWND window = HandleOf(event.button.windowID);
       if (!window) break;
       bool down = event.type == SDL_MOUSEBUTTONDOWN;
+      switch (event.button.button) {
+        case SDL_BUTTON_LEFT: SLDInput8::MouseButton(0, down); break;
+        case SDL_BUTTON_RIGHT: SLDInput8::MouseButton(1, down); break;
+        case SDL_BUTTON_MIDDLE: SLDInput8::MouseButton(2, down); break;
+        case SDL_BUTTON_X1: SLDInput8::MouseButton(3, down); break;
+        default: break;
+      }
       UINT message;
       switch (event.button.button) {
         case SDL_BUTTON_LEFT:
@@ -177,6 +188,7 @@ void Translate(const SDL_Event& event) {
       break;
     }
     case SDL_MOUSEWHEEL: {
+      SLDInput8::MouseWheel(event.wheel.y * 120);
       HWND window = HandleOf(event.wheel.windowID);
       if (!window) break;
       int x, y;

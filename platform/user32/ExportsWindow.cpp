@@ -27,7 +27,8 @@ const SLPlatformExport kExports[] = {
     SL_EXPORT(SendMessageW),      SL_EXPORT(PeekMessageA),       SL_EXPORT(PeekMessageW),
     SL_EXPORT(GetMessageA),       SL_EXPORT(GetMessageW),        SL_EXPORT(TranslateMessage),
     SL_EXPORT(DispatchMessageA),  SL_EXPORT(DispatchMessageW),   SL_EXPORT(PostQuitMessage),
-    SL_EXPORT(WaitMessage),       SL_EXPORT(MsgWaitForMultipleObjects),
+    SL_EXPORT(WaitMessage),       SL_EXPORT(MsgWaitForMultipleObjects), SL_EXPORT(SystemParametersInfoA),
+    SL_EXPORT(SystemParametersInfoW),
 };
 }  // namespace
 

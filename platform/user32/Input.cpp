@@ -1,8 +1,10 @@
 // Keyboard and cursor state as the display reports it, screen metrics and message boxes
 // of the user32 stand-in.
 #include <cstdio>
+#include <cstring>
 #include <string>
 
+#include "platform/kernel32/Handles.h"
 #include "platform/kernel32/Utf8.h"
 #include "platform/user32/WindowSystem.h"
 #include "platform/user32/WindowTable.h"
@@ -12,6 +14,10 @@ namespace SLUser32 {
 namespace {
 short g_keyState[256];
 POINT g_cursor{};
+// The desktop has accelerated the motion and swapped the buttons already, so the
+// program is told: no acceleration, no swap.
+int g_mouse[3] = {6, 10, 0};
+bool g_swapped = false;
 }  // namespace
 
 void SetKeyState(int virtualKey, bool down) {
@@ -37,8 +43,31 @@ int GetSystemMetrics(int index) {
     case SM_CYSCREEN: return 768;
     case SM_CXICON:
     case SM_CYICON: return 32;
+    case SM_SWAPBUTTON: {
+      std::lock_guard<std::recursive_mutex> guard(g_lock);
+      return g_swapped ? 1 : 0;
+    }
     default: return 0;
   }
+}
+
+BOOL SystemParametersInfoA(UINT action, UINT, void* data, UINT) {
+  if (action != SPI_GETMOUSE || !data) return SLPlatformSetLastError(87), FALSE;
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  std::memcpy(data, g_mouse, sizeof g_mouse);
+  return TRUE;
+}
+
+BOOL SystemParametersInfoW(UINT action, UINT param, void* data, UINT winIni) {
+  return SystemParametersInfoA(action, param, data, winIni);
+}
+
+void SLUser32SetMouseParameters(int threshold1, int threshold2, int acceleration, bool swapped) {
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  g_mouse[0] = threshold1;
+  g_mouse[1] = threshold2;
+  g_mouse[2] = acceleration;
+  g_swapped = swapped;
 }
 
 short GetKeyState(int virtualKey) {

@@ -183,6 +183,9 @@ inline constexpr int SM_CXSCREEN = 0;
 inline constexpr int SM_CYSCREEN = 1;
 inline constexpr int SM_CXICON = 11;
 inline constexpr int SM_CYICON = 12;
+inline constexpr int SM_SWAPBUTTON = 23;
+
+inline constexpr UINT SPI_GETMOUSE = 3;
 
 inline constexpr UINT MK_LBUTTON = 0x1;
 inline constexpr UINT MK_RBUTTON = 0x2;
@@ -245,6 +248,9 @@ BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
 HDC GetDC(HWND window);
 int ReleaseDC(HWND window, HDC dc);
 int GetSystemMetrics(int index);
+// SPI_GETMOUSE only: the two mouse thresholds and the acceleration level (three ints).
+BOOL SystemParametersInfoA(UINT action, UINT param, void* data, UINT winIni);
+BOOL SystemParametersInfoW(UINT action, UINT param, void* data, UINT winIni);
 short GetKeyState(int virtualKey);
 short GetAsyncKeyState(int virtualKey);
 BOOL GetCursorPos(POINT* point);
@@ -290,3 +296,5 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
 // (used by tests that run without a display).
 void SLUser32InjectKey(HWND window, bool down, int virtualKey, char16_t text);
 void SLUser32InjectMouse(HWND window, UINT message, int x, int y, WPARAM buttons);
+// Sets what SPI_GETMOUSE and SM_SWAPBUTTON report (the desktop's defaults: 6, 10, 0, no swap).
+void SLUser32SetMouseParameters(int threshold1, int threshold2, int acceleration, bool swapped);

@@ -1,0 +1,83 @@
+// The loader shared by the keyboard, mouse and joystick: binds "dinput8.dll" and the
+// window-system calls by name and shares one DirectInput object per module instance.
+#pragma once
+
+#include <atomic>
+
+#include "foundation/SLArray.h"
+#include "foundation/SLSingleton.h"
+#include "foundation/SLTypes.h"
+#include "platform/dinput8/DInput8.h"
+#include "platform/user32/User32.h"
+
+enum : u32 {
+  SL_E_INPUT_NO_LIBRARY = 0x800E0001,
+  SL_E_INPUT_NO_ENTRY = 0x800E0002,
+  SL_E_INPUT_DEVICE_SETUP = 0x8001000F,
+  SL_E_INPUT_NO_CONTROLLER = 0x80010010,
+};
+
+namespace SLInternals {
+
+class CSL_GS_InputDirectXInternal : public CSLBaseOODClass {
+ public:
+  CSL_GS_InputDirectXInternal();
+  ~CSL_GS_InputDirectXInternal() override;
+  bool Initialize() override;  // binds what there is; always true
+
+  // The loader, made on first use (null with 0x80000001 when it cannot be made).
+  static CSL_GS_InputDirectXInternal* GetInstance();
+
+  IDirectInput8A* GetDirectInput(HINSTANCE instance);
+  void ReleaseDirectInput(IDirectInput8A* object);
+
+  HMODULE GetModuleHandle();
+  UINT RegisterWindowMessage(const char* name);
+  BOOL PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  BOOL SystemParametersInfo(UINT action, UINT param, void* data, UINT winIni);
+  HWND GetActiveWindow();
+  BOOL IsIconic(HWND window);
+  int GetSystemMetrics(int index);
+
+  const DIDATAFORMAT* KeyboardFormat() const { return &m_keyboardFormat; }
+
+ private:
+  struct Entry {
+    HINSTANCE instance;
+    IDirectInput8A* object;
+    u32 uses;
+  };
+  void Lock();
+  void Unlock();
+
+  TSLArray<Entry> m_objects;
+  std::atomic<u32> m_spin;
+  HMODULE m_dinput8;
+  HRESULT (*m_directInput8Create)(HINSTANCE, DWORD, const GUID&, void**, void*);
+  HMODULE m_kernel32;
+  HMODULE (*m_getModuleHandleA)(LPCSTR);
+  HMODULE (*m_getModuleHandleW)(LPCWSTR);
+  HMODULE m_user32;
+  UINT (*m_registerWindowMessageA)(LPCSTR);
+  UINT (*m_registerWindowMessageW)(LPCWSTR);
+  BOOL (*m_postMessageA)(HWND, UINT, WPARAM, LPARAM);
+  BOOL (*m_postMessageW)(HWND, UINT, WPARAM, LPARAM);
+  BOOL (*m_systemParametersInfoA)(UINT, UINT, void*, UINT);
+  BOOL (*m_systemParametersInfoW)(UINT, UINT, void*, UINT);
+  HWND (*m_getActiveWindow)();
+  BOOL (*m_isIconic)(HWND);
+  int (*m_getSystemMetrics)(int);
+  DIOBJECTDATAFORMAT m_keyboardObjects[256];
+  DIDATAFORMAT m_keyboardFormat;
+};
+
+// Bit 0 of a key or button byte follows the key; bit 1 tells that it moved at this poll.
+void SL_GS_UpdateStateByte(u8& b, bool down);
+
+// The focus messages every input device handles the same way on `device` (null: none
+// yet): activation acquires, deactivation and entering a menu or move loop unacquire,
+// leaving them posts the device's sync message, which (un)acquires on the window's thread.
+void SL_GS_HandleFocusMessage(IDirectInputDevice8A* device, HWND window, u32 syncMessage, u32 message,
+                              WPARAM wParam, LPARAM lParam);
+
+}  // namespace SLInternals

@@ -1,0 +1,263 @@
+// The dinput8 stand-in fed by SDL events under the dummy video driver: the scan-code
+// snapshot, acquisition following the window's focus, the mouse's element buffer and
+// controllers on SDL's virtual joysticks.
+#include <SDL2/SDL.h>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/dinput8/DInput8.h"
+#include "platform/kernel32/Modules.h"
+#include "platform/kernel32/Sync.h"
+#include "platform/user32/User32.h"
+#include "platform/user32/WindowSystem.h"
+
+namespace {
+
+LRESULT Procedure(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
+
+class DInput8 : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static bool registered = false;
+    if (!registered) {
+      WNDCLASSEXA wc{};
+      wc.cbSize = sizeof wc;
+      wc.lpfnWndProc = Procedure;
+      wc.lpszClassName = "sldinputtest";
+      ASSERT_NE(RegisterClassExA(&wc), 0);
+      registered = true;
+    }
+    window = CreateWindowExA(0, "sldinputtest", "entrada", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 320, 240,
+                             nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(SetForegroundWindow(window));
+    // Bound by name, as the framework does.
+    auto create = reinterpret_cast<decltype(&DirectInput8Create)>(
+        GetProcAddress(LoadLibraryA("DINPUT8.DLL"), "DirectInput8Create"));
+    ASSERT_NE(create, nullptr);
+    void* object = nullptr;
+    ASSERT_EQ(create(nullptr, DIRECTINPUT_VERSION, IID_IDirectInput8A, &object, nullptr), DI_OK);
+    input = static_cast<IDirectInput8A*>(object);
+    Pump();
+  }
+  void TearDown() override {
+    if (input) input->Release();
+    DestroyWindow(window);
+    Pump();
+  }
+  IDirectInputDevice8A* Open(const GUID& guid, const DIDATAFORMAT& format, DWORD level) {
+    IDirectInputDevice8A* device = nullptr;
+    EXPECT_EQ(input->CreateDevice(guid, &device, nullptr), DI_OK);
+    EXPECT_EQ(device->SetDataFormat(&format), DI_OK);
+    EXPECT_EQ(device->SetCooperativeLevel(window, level), DI_OK);
+    return device;
+  }
+  void Push(SDL_Event event) {
+    ASSERT_EQ(SDL_PushEvent(&event), 1);
+  }
+  Uint32 WindowId() { return SDL_GetWindowID(static_cast<SDL_Window*>(SLUser32::NativeWindow(window))); }
+  void Key(SDL_Scancode code, bool down) {
+    SDL_Event event{};
+    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    event.key.windowID = WindowId();
+    event.key.keysym.scancode = code;
+    event.key.keysym.sym = SDL_GetKeyFromScancode(code);
+    Push(event);
+  }
+  void Focus(bool gained) {
+    SDL_Event event{};
+    event.type = SDL_WINDOWEVENT;
+    event.window.windowID = WindowId();
+    event.window.event = gained ? SDL_WINDOWEVENT_FOCUS_GAINED : SDL_WINDOWEVENT_FOCUS_LOST;
+    Push(event);
+  }
+  void Pump() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
+
+  HWND window = nullptr;
+  IDirectInput8A* input = nullptr;
+};
+
+TEST_F(DInput8, SnapshotFollowsEveryKeyAndAcquisitionFollowsFocus) {
+  IDirectInputDevice8A* keyboard =
+      Open(GUID_SysKeyboard, c_dfDIKeyboard, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND | DISCL_NOWINKEY);
+  BYTE keys[256];
+  EXPECT_EQ(keyboard->GetDeviceState(256, keys), DIERR_NOTACQUIRED);
+  ASSERT_EQ(keyboard->Acquire(), DI_OK);
+
+  // Plain, extended and keys without a virtual key (search, the Japanese keys).
+  const struct {
+    SDL_Scancode sdl;
+    int set1;
+  } cases[] = {{SDL_SCANCODE_A, 0x1E},     {SDL_SCANCODE_0, 0x0B},      {SDL_SCANCODE_RCTRL, 0x9D},
+               {SDL_SCANCODE_KP_ENTER, 0x9C}, {SDL_SCANCODE_UP, 0xC8},   {SDL_SCANCODE_AC_SEARCH, 0xE5},
+               {SDL_SCANCODE_INTERNATIONAL3, 0x7D}, {SDL_SCANCODE_NONUSBACKSLASH, 0x56}};
+  for (const auto& c : cases) {
+    Key(c.sdl, true);
+    Pump();
+    ASSERT_EQ(keyboard->GetDeviceState(256, keys), DI_OK);
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(keys[i], i == c.set1 ? 0x80 : 0) << c.sdl << " " << i;
+    Key(c.sdl, false);
+    Pump();
+  }
+  EXPECT_EQ(keyboard->GetDeviceState(255, keys), DIERR_INVALIDPARAM);
+
+  // Focus leaves: the next read reports the loss once, then "not acquired" until focus returns.
+  Focus(false);
+  Pump();
+  EXPECT_EQ(keyboard->GetDeviceState(256, keys), DIERR_INPUTLOST);
+  EXPECT_EQ(keyboard->GetDeviceState(256, keys), DIERR_NOTACQUIRED);
+  EXPECT_NE(keyboard->Acquire(), DI_OK);
+  Focus(true);
+  Pump();
+  EXPECT_EQ(keyboard->Acquire(), DI_OK);
+  EXPECT_EQ(keyboard->GetDeviceState(256, keys), DI_OK);
+  keyboard->Unacquire();
+  keyboard->Release();
+}
+
+TEST_F(DInput8, MouseBuffersElementsInArrivalOrderAndSignals) {
+  IDirectInputDevice8A* mouse = Open(GUID_SysMouse, c_dfDIMouse, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND);
+  HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  ASSERT_EQ(mouse->SetEventNotification(event), DI_OK);
+  DIPROPDWORD size{{sizeof(DIPROPDWORD), sizeof(DIPROPHEADER), 0, DIPH_DEVICE}, 32};
+  ASSERT_EQ(mouse->SetProperty(DIMakeProperty(DIPROP_BUFFERSIZE), &size.diph), DI_OK);
+  ASSERT_EQ(mouse->Acquire(), DI_OK);
+
+  SDL_Event motion{};
+  motion.type = SDL_MOUSEMOTION;
+  motion.motion.windowID = WindowId();
+  motion.motion.xrel = 7;
+  motion.motion.yrel = -3;
+  Push(motion);
+  const Uint8 buttons[] = {SDL_BUTTON_LEFT, SDL_BUTTON_X1, SDL_BUTTON_MIDDLE};
+  for (Uint8 button : buttons) {
+    SDL_Event click{};
+    click.type = SDL_MOUSEBUTTONDOWN;
+    click.button.windowID = WindowId();
+    click.button.button = button;
+    Push(click);
+  }
+  Pump();
+  EXPECT_EQ(WaitForSingleObject(event, 0), 0u);
+
+  const DWORD expected[][2] = {{DIMOFS_X, 7}, {DIMOFS_Y, DWORD(-3)}, {12, 0x80}, {15, 0x80}, {14, 0x80}};
+  for (const auto& e : expected) {
+    DIDEVICEOBJECTDATA element{};
+    DWORD count = 1;
+    ASSERT_EQ(mouse->GetDeviceData(sizeof element, &element, &count, 0), DI_OK);
+    ASSERT_EQ(count, 1u);
+    EXPECT_EQ(element.dwOfs, e[0]);
+    EXPECT_EQ(element.dwData, e[1]);
+  }
+  DIDEVICEOBJECTDATA element{};
+  DWORD count = 1;
+  EXPECT_EQ(mouse->GetDeviceData(sizeof element, &element, &count, 0), DI_OK);
+  EXPECT_EQ(count, 0u);
+
+  // The buffer holds what was set, and drops the rest.
+  motion.motion.yrel = 0;
+  for (int i = 0; i < 40; ++i) Push(motion);
+  Pump();
+  std::vector<DIDEVICEOBJECTDATA> all(64);
+  count = 64;
+  ASSERT_EQ(mouse->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), all.data(), &count, 0), DI_OK);
+  EXPECT_EQ(count, 32u);
+
+  // Focus lost: the read fails with the loss, and nothing is buffered meanwhile.
+  Focus(false);
+  Push(motion);
+  Pump();
+  count = 1;
+  EXPECT_EQ(mouse->GetDeviceData(sizeof element, &element, &count, 0), DIERR_INPUTLOST);
+  mouse->Release();
+  CloseHandle(event);
+}
+
+TEST_F(DInput8, MouseParametersReportTheDesktopsSettings) {
+  int values[3] = {};
+  ASSERT_TRUE(SystemParametersInfoA(SPI_GETMOUSE, 0, values, 0));
+  EXPECT_EQ(values[0], 6);
+  EXPECT_EQ(values[1], 10);
+  EXPECT_EQ(values[2], 0);
+  EXPECT_EQ(GetSystemMetrics(SM_SWAPBUTTON), 0);
+  SLUser32SetMouseParameters(1, 2, 2, true);
+  ASSERT_TRUE(SystemParametersInfoW(SPI_GETMOUSE, 0, values, 0));
+  EXPECT_EQ(values[2], 2);
+  EXPECT_EQ(GetSystemMetrics(SM_SWAPBUTTON), 1);
+  SLUser32SetMouseParameters(6, 10, 0, false);
+  EXPECT_FALSE(SystemParametersInfoA(SPI_GETMOUSE, 0, nullptr, 0));
+}
+
+BOOL Collect(const DIDEVICEINSTANCEA* instance, void* reference) {
+  static_cast<std::vector<DIDEVICEINSTANCEA>*>(reference)->push_back(*instance);
+  return DIENUM_CONTINUE;
+}
+
+TEST_F(DInput8, ControllerAxesHatsAndButtonsOnAVirtualJoystick) {
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0);
+  int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 12, 40, 2);
+  ASSERT_GE(index, 0);
+  std::vector<DIDEVICEINSTANCEA> found;
+  ASSERT_EQ(input->EnumDevices(DI8DEVCLASS_GAMECTRL, Collect, &found, DIEDFL_ATTACHEDONLY), DI_OK);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_STRNE(found[0].tszInstanceName, "");
+
+  IDirectInputDevice8A* pad = Open(found[0].guidInstance, c_dfDIJoystick, DISCL_EXCLUSIVE | DISCL_FOREGROUND);
+  DIDEVCAPS caps{};
+  ASSERT_EQ(pad->GetCapabilities(&caps), DI_OK);
+  EXPECT_EQ(caps.dwAxes, 12u);
+  EXPECT_EQ(caps.dwButtons, 40u);
+  EXPECT_EQ(caps.dwPOVs, 2u);
+  for (DWORD offset = 0; offset < 32; offset += 4) {
+    DIPROPRANGE range{{sizeof(DIPROPRANGE), sizeof(DIPROPHEADER), offset, DIPH_BYOFFSET}, -1000, 1000};
+    ASSERT_EQ(pad->SetProperty(DIMakeProperty(DIPROP_RANGE), &range.diph), DI_OK);
+    DIPROPDWORD zone{{sizeof(DIPROPDWORD), sizeof(DIPROPHEADER), offset, DIPH_BYOFFSET}, 5000};
+    ASSERT_EQ(pad->SetProperty(DIMakeProperty(DIPROP_DEADZONE), &zone.diph), DI_OK);
+  }
+  ASSERT_EQ(pad->Acquire(), DI_OK);
+
+  SDL_Joystick* joystick = SDL_JoystickOpen(index);
+  ASSERT_NE(joystick, nullptr);
+  SDL_JoystickSetVirtualAxis(joystick, 0, Sint16(32767 * 0.4));   // inside the dead zone
+  SDL_JoystickSetVirtualAxis(joystick, 1, Sint16(32767 * 0.75));
+  SDL_JoystickSetVirtualAxis(joystick, 2, -32768);
+  SDL_JoystickSetVirtualAxis(joystick, 6, 32767);
+  SDL_JoystickSetVirtualHat(joystick, 1, SDL_HAT_RIGHT);
+  SDL_JoystickSetVirtualButton(joystick, 3, 1);
+  ASSERT_EQ(pad->Poll(), DI_OK);
+  DIJOYSTATE state{};
+  ASSERT_EQ(pad->GetDeviceState(sizeof state, &state), DI_OK);
+  EXPECT_EQ(state.lX, 0);
+  EXPECT_EQ(state.lY, 500);
+  EXPECT_EQ(state.lZ, -1000);
+  EXPECT_EQ(state.rglSlider[0], 1000);
+  EXPECT_EQ(state.rgdwPOV[0], 0xFFFFFFFFu);
+  EXPECT_EQ(state.rgdwPOV[1], 9000u);
+  EXPECT_EQ(state.rgdwPOV[2], 0xFFFFFFFFu);
+  for (int i = 0; i < 32; ++i) EXPECT_EQ(state.rgbButtons[i], i == 3 ? 0x80 : 0) << i;
+
+  pad->Release();
+  SDL_JoystickClose(joystick);
+  SDL_JoystickDetachVirtual(index);
+}
+
+TEST_F(DInput8, CreationRejectsWhatItCannotServe) {
+  void* object = nullptr;
+  EXPECT_EQ(DirectInput8Create(nullptr, 0x0700, IID_IDirectInput8A, &object, nullptr), HRESULT(0x8007047E));
+  EXPECT_EQ(DirectInput8Create(nullptr, DIRECTINPUT_VERSION, GUID_SysMouse, &object, nullptr), DIERR_NOINTERFACE);
+  EXPECT_EQ(object, nullptr);
+  IDirectInputDevice8A* device = nullptr;
+  EXPECT_EQ(input->CreateDevice(GUID_XAxis, &device, nullptr), DIERR_DEVICENOTREG);
+  ASSERT_EQ(input->CreateDevice(GUID_SysKeyboard, &device, nullptr), DI_OK);
+  EXPECT_EQ(device->SetDataFormat(&c_dfDIMouse), DIERR_INVALIDPARAM);
+  EXPECT_EQ(device->SetCooperativeLevel(window, DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE | DISCL_FOREGROUND),
+            DIERR_INVALIDPARAM);
+  EXPECT_EQ(device->Acquire(), DIERR_INVALIDPARAM);  // no format, no window yet
+  device->Release();
+}
+
+}  // namespace
