@@ -41,3 +41,6 @@ extern const SLPlatformExportGroup g_oleaut32Strings;   // OLE Automation string
 extern const SLPlatformExportGroup g_gdi32Objects;      // GDI object table (DeleteObject)
 extern const SLPlatformExportGroup g_gdi32Palette;      // palettes
 extern const SLPlatformExportGroup g_winmmTime;         // the multimedia timer
+extern const SLPlatformExportGroup g_dsoundPlayback;    // sound output objects
+// The whole of "dsound.dll", gathered in platform/dsound/.
+extern const SLPlatformExportGroup* const g_dsoundGroups[1];

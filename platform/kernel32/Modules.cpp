@@ -44,6 +44,7 @@ const BuiltinModule kBuiltins[] = {
     MakeModule("oleaut32", kOleaut32Groups),
     MakeModule("gdi32", kGdi32Groups),
     MakeModule("winmm", kWinmmGroups),
+    MakeModule("dsound", g_dsoundGroups),
 };
 
 char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
