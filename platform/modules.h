@@ -42,5 +42,6 @@ extern const SLPlatformExportGroup g_gdi32Objects;      // GDI object table (Del
 extern const SLPlatformExportGroup g_gdi32Palette;      // palettes
 extern const SLPlatformExportGroup g_winmmTime;         // the multimedia timer
 extern const SLPlatformExportGroup g_dsoundPlayback;    // sound output objects
+extern const SLPlatformExportGroup g_dsoundCapture;     // sound capture objects
 // The whole of "dsound.dll", gathered in platform/dsound/.
-extern const SLPlatformExportGroup* const g_dsoundGroups[1];
+extern const SLPlatformExportGroup* const g_dsoundGroups[2];

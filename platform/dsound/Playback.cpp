@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/dsound/Counted.h"
 #include "platform/dsound/Mixer.h"
 #include "platform/modules.h"
 
@@ -20,30 +21,7 @@ bool IsPlayableFormat(const WAVEFORMATEX* f) {
   return f->nSamplesPerSec >= DSBFREQUENCY_MIN && f->nSamplesPerSec <= DSBFREQUENCY_MAX;
 }
 
-// Objects counted by Release; each keeps the mixer's device open while it lives.
-template <class Interface>
-class Counted : public Interface {
- public:
-  HRESULT QueryInterface(const GUID&, void** out) override {
-    if (out) *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
-
- protected:
-  Counted() = default;
-  virtual ~Counted() = default;
-
- private:
-  std::atomic<ULONG> refs_{1};
-};
-
-class PrimaryBuffer final : public Counted<IDirectSoundBuffer8> {
+class PrimaryBuffer final : public SLSoundCounted<IDirectSoundBuffer8> {
  public:
   PrimaryBuffer() { SLSoundMixerAcquire(); }
   ~PrimaryBuffer() override { SLSoundMixerRelease(); }
@@ -62,7 +40,7 @@ class PrimaryBuffer final : public Counted<IDirectSoundBuffer8> {
   HRESULT Restore() override { return DS_OK; }
 };
 
-class SecondaryBuffer final : public Counted<IDirectSoundBuffer8> {
+class SecondaryBuffer final : public SLSoundCounted<IDirectSoundBuffer8> {
  public:
   // `samples` is new memory of the buffer's size, or the original's for a duplicate.
   SecondaryBuffer(std::shared_ptr<std::vector<std::uint8_t>> samples, const WAVEFORMATEX& format) {
@@ -211,7 +189,7 @@ class SecondaryBuffer final : public Counted<IDirectSoundBuffer8> {
   std::size_t lockOffset_ = 0, lockHead_ = 0, lockTail_ = 0;
 };
 
-class DirectSound final : public Counted<IDirectSound8> {
+class DirectSound final : public SLSoundCounted<IDirectSound8> {
  public:
   DirectSound() = default;
   ~DirectSound() override { SLSoundMixerRelease(); }
@@ -276,4 +254,4 @@ const SLPlatformExport kExports[] = {SL_EXPORT(DirectSoundCreate8)};
 
 const SLPlatformExportGroup g_dsoundPlayback = SLMakeExportGroup(kExports);
 
-const SLPlatformExportGroup* const g_dsoundGroups[1] = {&g_dsoundPlayback};
+const SLPlatformExportGroup* const g_dsoundGroups[2] = {&g_dsoundPlayback, &g_dsoundCapture};

@@ -13,6 +13,7 @@
 
 #include "platform/dsound/Mixer.h"
 #include "platform/kernel32/Modules.h"
+#include "platform/kernel32/Sync.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -237,6 +238,71 @@ TEST_F(DSoundTest, CursorAdvancesInRealTime) {
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_NEAR(last / 2.0, seconds * 22050, 2 * 1024 + 22050 * 0.03);
   buffer->Release();
+}
+
+// The disk driver feeds capture from a sox file: what the ring hands out, read from
+// one notification to the next, is the file's samples in order across the wraps.
+TEST(DSoundCaptureTest, RingDeliversInputInOrder) {
+  if (std::system("command -v sox >/dev/null") != 0) GTEST_SKIP() << "sox is needed";
+  HMODULE module = LoadLibraryA("dsound");
+  auto create = reinterpret_cast<SLDirectSoundCaptureCreate8Fn>(GetProcAddress(module, "DirectSoundCaptureCreate8"));
+  ASSERT_NE(create, nullptr);
+  IDirectSoundCapture8* capture = nullptr;
+  SLPlatformSoundHideCapture(true);
+  EXPECT_EQ(create(nullptr, &capture, nullptr), DSERR_NODRIVER);
+  SLPlatformSoundHideCapture(false);
+
+  TempDir dir;
+  const auto input = Sox("synth 1 whitenoise vol 0.5", 22050, 16, 1);
+  ASSERT_EQ(input.size(), 44100u);
+  const std::string in = dir.Host("in.raw");
+  std::ofstream(in, std::ios::binary).write(reinterpret_cast<const char*>(input.data()), std::streamsize(input.size()));
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILEIN", in.c_str(), 1);
+  setenv("SDL_DISKAUDIOFILE", dir.Host("out.raw").c_str(), 1);
+  ASSERT_EQ(create(&DSDEVID_DefaultCapture, &capture, nullptr), DS_OK);
+
+  const DWORD size = 8820;  // 0.2 s
+  WAVEFORMATEX format = Pcm(1, 22050, 16);
+  DSCBUFFERDESC desc{sizeof(DSCBUFFERDESC), DSCBCAPS_WAVEMAPPED, size, 0, &format, 0, nullptr};
+  IDirectSoundCaptureBuffer8* buffer = nullptr;
+  ASSERT_EQ(capture->CreateCaptureBuffer(&desc, &buffer, nullptr), DS_OK);
+  IDirectSoundNotify8* notify = nullptr;
+  ASSERT_EQ(buffer->QueryInterface(IID_IDirectSoundNotify, reinterpret_cast<void**>(&notify)), DS_OK);
+  HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  DSBPOSITIONNOTIFY positions[4];
+  for (DWORD i = 0; i < 4; ++i) positions[i] = {size / 4 * (i + 1) - 1, event};
+  ASSERT_EQ(notify->SetNotificationPositions(4, positions), DS_OK);
+  positions[0].dwOffset = size;
+  EXPECT_EQ(notify->SetNotificationPositions(1, positions), DSERR_INVALIDPARAM);
+
+  ASSERT_EQ(buffer->Start(DSCBSTART_LOOPING), DS_OK);
+  std::vector<std::uint8_t> got;
+  DWORD readOffset = 0;
+  while (got.size() < input.size()) {
+    ASSERT_EQ(WaitForSingleObject(event, 3000), WAIT_OBJECT_0) << got.size();
+    DWORD cursor = 0;
+    ASSERT_EQ(buffer->GetCurrentPosition(nullptr, &cursor), DS_OK);
+    DWORD available = cursor >= readOffset ? cursor - readOffset : cursor + size - readOffset;
+    if (available == 0) continue;
+    void* first = nullptr;
+    void* second = nullptr;
+    DWORD firstBytes = 0, secondBytes = 0;
+    ASSERT_EQ(buffer->Lock(readOffset, available, &first, &firstBytes, &second, &secondBytes, 0), DS_OK);
+    EXPECT_EQ(firstBytes % 2, 0u);
+    got.insert(got.end(), static_cast<std::uint8_t*>(first), static_cast<std::uint8_t*>(first) + firstBytes);
+    if (second) got.insert(got.end(), static_cast<std::uint8_t*>(second), static_cast<std::uint8_t*>(second) + secondBytes);
+    ASSERT_EQ(buffer->Unlock(first, firstBytes, second, secondBytes), DS_OK);
+    readOffset = (readOffset + available) % size;
+  }
+  ASSERT_EQ(buffer->Stop(), DS_OK);
+  got.resize(input.size());
+  EXPECT_TRUE(got == input);
+  notify->Release();
+  buffer->Release();
+  capture->Release();
+  CloseHandle(event);
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
 }
 
 }  // namespace
