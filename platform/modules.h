@@ -42,3 +42,5 @@ extern const SLPlatformExportGroup g_gdi32Objects;      // GDI object table (Del
 extern const SLPlatformExportGroup g_gdi32Palette;      // palettes
 extern const SLPlatformExportGroup g_winmmTime;         // the multimedia timer
 extern const SLPlatformExportGroup g_dinput8Input;      // keyboard, mouse and controllers
+extern const SLPlatformExportGroup g_dsoundPlayback;    // sound output objects
+extern const SLPlatformExportGroup g_dsoundCapture;     // sound capture objects

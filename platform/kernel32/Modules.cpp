@@ -32,6 +32,7 @@ const SLPlatformExportGroup* const kOleaut32Groups[] = {&g_oleaut32Strings};
 const SLPlatformExportGroup* const kGdi32Groups[] = {&g_gdi32Objects, &g_gdi32Palette};
 const SLPlatformExportGroup* const kWinmmGroups[] = {&g_winmmTime};
 const SLPlatformExportGroup* const kDinput8Groups[] = {&g_dinput8Input};
+const SLPlatformExportGroup* const kDsoundGroups[] = {&g_dsoundPlayback, &g_dsoundCapture};
 
 template <std::size_t N>
 constexpr BuiltinModule MakeModule(const char* name, const SLPlatformExportGroup* const (&groups)[N]) {
@@ -46,6 +47,7 @@ const BuiltinModule kBuiltins[] = {
     MakeModule("gdi32", kGdi32Groups),
     MakeModule("winmm", kWinmmGroups),
     MakeModule("dinput8", kDinput8Groups),
+    MakeModule("dsound", kDsoundGroups),
 };
 
 char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
