@@ -4,6 +4,9 @@
 #include "image/SLImage.h"
 #include "image/SLImageArray.h"
 #include "image/SLImageQuantizer.h"
+#include "image/SLImageReader.h"
+#include "image/readers/SLImageReaderTGA.h"
+#include "image/writers/SLImageWriterTGA.h"
 #include "storage/StorageClasses.h"
 
 void SLRegisterImageClasses() {
@@ -16,6 +19,10 @@ void SLRegisterImageClasses() {
       CSLImage::GetClassRecord(),
       CSLImageArray::GetClassRecord(),
       CSLImageQuantizer::GetClassRecord(),
+      CSLBaseImageReader::GetClassRecord(),
+      CSLBaseImageWriter::GetClassRecord(),
+      CSLImageReaderTGA::GetClassRecord(),
+      CSLImageWriterTGA::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }
