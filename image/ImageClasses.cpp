@@ -5,7 +5,9 @@
 #include "image/SLImageArray.h"
 #include "image/SLImageQuantizer.h"
 #include "image/SLImageReader.h"
+#include "image/readers/SLImageReaderBMP.h"
 #include "image/readers/SLImageReaderTGA.h"
+#include "image/writers/SLImageWriterBMP.h"
 #include "image/writers/SLImageWriterTGA.h"
 #include "storage/StorageClasses.h"
 
@@ -23,6 +25,8 @@ void SLRegisterImageClasses() {
       CSLBaseImageWriter::GetClassRecord(),
       CSLImageReaderTGA::GetClassRecord(),
       CSLImageWriterTGA::GetClassRecord(),
+      CSLImageReaderBMP::GetClassRecord(),
+      CSLImageWriterBMP::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }

@@ -3,31 +3,13 @@
 #include <cstring>
 
 #include "image/writers/SLImageWriteBuffer.h"
+#include "image/writers/SLImageWriterBMP.h"
 
 SL_IMPLEMENT_CLASS_CREATABLE(CSLImageWriterTGA, CSLBaseImageWriter)
 
 namespace {
 
 constexpr u8 kSignature[18] = {'T', 'R', 'U', 'E', 'V', 'I', 'S', 'I', 'O', 'N', '-', 'X', 'F', 'I', 'L', 'E', '.', 0};
-
-// The format a source is written in: 1, 3, 5 or 14.
-u32 TargetFormat(const CSLImage* image) {
-  switch (image->GetFormat()) {
-    case 1: {
-      const SLImagePalette* palette = image->GetPalette();
-      if (palette)
-        for (u32 i = 0; i < palette->count; ++i)
-          if (palette->entries[i].alpha != 255) return 5;
-      return 1;
-    }
-    case 2: case 3: case 6: case 7: case 10: case 11: case 17: case 18: case 21: case 22:
-      return 3;
-    case 13: case 14:
-      return 14;
-    default:
-      return 5;
-  }
-}
 
 // One pixel as it goes into the file (5-6-5 becomes 5-5-5).
 void StorePixel(const u8* pixel, u32 bytes, u8* out) {
@@ -79,7 +61,7 @@ bool CSLImageWriterTGA::Write(CSLImageArray* images, CSLBaseStorage* storage) {
   if (!SLValidateImageArrayForWrite(images)) return false;
   const CSLImage* source = SLWriterChooseFrame(images, m_index);
   CSLWriterFrame frame;
-  const CSLImage* image = frame.Take(source, TargetFormat(source));
+  const CSLImage* image = frame.Take(source, SLWriterTargetFormat(source));
   if (!image) return false;
   if (!image->GetPixels()) return SLFail(SL_E_IMAGE_NO_PIXELS, false);
 
