@@ -121,3 +121,24 @@ bool SLValidateImageArrayForWrite(const CSLImageArray* images) {
   }
   return SLSucceed(true);
 }
+
+bool SLRunImageRead(CSLImageArray* images, CSLBaseStorage* storage, u32 flags,
+                    bool (*decode)(CSLImageArray* images, CSLBaseStorage* storage, u32 flags)) {
+  if (!images) return SLFail(SL_E_NULL_OUTPUT, false);
+  images->RemoveAll();
+  if (!storage) return SLFail(SL_E_NULL_DATA, false);
+  if (!decode(images, storage, flags)) {
+    SLErrorKeeper keep;
+    images->RemoveAll();
+    return false;
+  }
+  return SLSucceed(true);
+}
+
+CSLImage* SLAppendNewImage(CSLImageArray* images) {
+  CSLImage* image = images->CreateElement(nullptr);
+  if (!image) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<CSLImage*>(nullptr));
+  const bool added = images->Add(image);
+  image->Release();
+  return added ? image : nullptr;
+}

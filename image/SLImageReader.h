@@ -54,6 +54,13 @@ class CSLBaseImageWriter : public CSLObject {
   u32 m_index = 0;
 };
 
+// The frame of a reader's Read: null checks (array 0x80001005, storage 0x80001002), the
+// array emptied first and again when `decode` fails, error 0 on success.
+bool SLRunImageRead(CSLImageArray* images, CSLBaseStorage* storage, u32 flags,
+                    bool (*decode)(CSLImageArray* images, CSLBaseStorage* storage, u32 flags));
+// A new empty image appended to the array (the array holds the only reference).
+CSLImage* SLAppendNewImage(CSLImageArray* images);
+
 // The check every writer makes first: a non-empty array of valid, non-empty images with
 // pixels or block data.
 bool SLValidateImageArrayForWrite(const CSLImageArray* images);

@@ -180,12 +180,8 @@ bool ReadImage(CSLImageArray* images, CSLBaseStorage* storage, u32 flags) {
   else return SLFail(SL_E_IMAGE_FILE_VARIANT, false);  // JPEG and PNG data among them
 
   const u32 height = u32(h.height < 0 ? -h.height : h.height);
-  CSLImage* image = images->CreateElement(nullptr);
-  if (!image) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  const bool added = images->Add(image);
-  image->Release();
-  if (!added) return false;
-  if (!image->Create(format, u32(h.width), height, true)) return false;
+  CSLImage* image = SLAppendNewImage(images);
+  if (!image || !image->Create(format, u32(h.width), height, true)) return false;
 
   if (bits <= 8) {
     const u32 count = h.colorsUsed ? h.colorsUsed : 1u << bits;
@@ -229,15 +225,7 @@ bool CSLImageReaderBMP::IsFormat(const u8* b, u32 count) {
 }
 
 bool CSLImageReaderBMP::Read(CSLImageArray* images, CSLBaseStorage* storage, u32 flags) {
-  if (!images) return SLFail(SL_E_NULL_OUTPUT, false);
-  images->RemoveAll();
-  if (!storage) return SLFail(SL_E_NULL_DATA, false);
-  if (!ReadImage(images, storage, flags)) {
-    SLErrorKeeper keep;
-    images->RemoveAll();
-    return false;
-  }
-  return SLSucceed(true);
+  return SLRunImageRead(images, storage, flags, &ReadImage);
 }
 
 const char* CSLImageReaderBMP::GetExtensionA(u32 index) {

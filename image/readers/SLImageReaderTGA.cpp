@@ -242,12 +242,8 @@ bool ReadImage(CSLImageArray* images, CSLBaseStorage* storage, u32 flags) {
   if (!ChooseFormat(h, &format, &color)) return false;
   if (h.idLength && !input.Skip(h.idLength)) return false;
 
-  CSLImage* image = images->CreateElement(nullptr);
-  if (!image) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  const bool added = images->Add(image);
-  image->Release();
-  if (!added) return false;
-  if (!image->Create(format, h.width, h.height, true)) return false;
+  CSLImage* image = SLAppendNewImage(images);
+  if (!image || !image->Create(format, h.width, h.height, true)) return false;
   image->SetResolutionX(96);
   image->SetResolutionY(96);
 
@@ -301,15 +297,7 @@ bool CSLImageReaderTGA::IsFormat(const u8* b, u32 count) {
 }
 
 bool CSLImageReaderTGA::Read(CSLImageArray* images, CSLBaseStorage* storage, u32 flags) {
-  if (!images) return SLFail(SL_E_NULL_OUTPUT, false);
-  images->RemoveAll();
-  if (!storage) return SLFail(SL_E_NULL_DATA, false);
-  if (!ReadImage(images, storage, flags)) {
-    SLErrorKeeper keep;
-    images->RemoveAll();
-    return false;
-  }
-  return SLSucceed(true);
+  return SLRunImageRead(images, storage, flags, &ReadImage);
 }
 
 const char* CSLImageReaderTGA::GetExtensionA(u32 index) {

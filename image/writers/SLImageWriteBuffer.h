@@ -89,8 +89,22 @@ class CSLWriterFrame {
   CSLImage* m_copy = nullptr;
 };
 
-// The element a writer writes: all-ones means the first, others are clamped to the last.
-inline const CSLImage* SLWriterChooseFrame(const CSLImageArray* images, u32 index) {
+// The format a source is stored in by the BMP and TGA writers: 1 (palette without
+// translucent entries), 3, 5 or 14.
+u32 SLWriterTargetFormat(const CSLImage* image);
+
+// The checks every writer makes and the frame it writes (element `index`, all-ones meaning
+// the first, others clamped to the last), in the format it is stored in: null array
+// 0x80001002, null storage 0x80001005, the array check, a frame without pixels 0x800d0006.
+inline const CSLImage* SLWriterPrepareFrame(const CSLImageArray* images, CSLBaseStorage* storage, u32 index,
+                                            CSLWriterFrame* frame) {
+  using Image = const CSLImage*;
+  if (!images) return SLFail(SL_E_NULL_DATA, Image(nullptr));
+  if (!storage) return SLFail(SL_E_NULL_OUTPUT, Image(nullptr));
+  if (!SLValidateImageArrayForWrite(images)) return nullptr;
   const u32 count = images->GetCount();
-  return (*images)[index == 0xFFFFFFFFu ? 0 : (index < count ? index : count - 1)];
+  const CSLImage* source = (*images)[index == 0xFFFFFFFFu ? 0 : (index < count ? index : count - 1)];
+  const CSLImage* image = frame->Take(source, SLWriterTargetFormat(source));
+  if (image && !image->GetPixels()) return SLFail(SL_E_IMAGE_NO_PIXELS, Image(nullptr));
+  return image;
 }

@@ -23,14 +23,9 @@ u32 SLWriterTargetFormat(const CSLImage* image) {
 }
 
 bool CSLImageWriterBMP::Write(CSLImageArray* images, CSLBaseStorage* storage) {
-  if (!images) return SLFail(SL_E_NULL_DATA, false);
-  if (!storage) return SLFail(SL_E_NULL_OUTPUT, false);
-  if (!SLValidateImageArrayForWrite(images)) return false;
-  const CSLImage* source = SLWriterChooseFrame(images, m_index);
   CSLWriterFrame frame;
-  const CSLImage* image = frame.Take(source, SLWriterTargetFormat(source));
+  const CSLImage* image = SLWriterPrepareFrame(images, storage, m_index, &frame);
   if (!image) return false;
-  if (!image->GetPixels()) return SLFail(SL_E_IMAGE_NO_PIXELS, false);
 
   const u32 bits = image->GetBytesPerPixel() * 8;
   const u32 width = image->GetWidth(), height = image->GetHeight();

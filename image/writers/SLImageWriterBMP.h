@@ -11,7 +11,3 @@ class CSLImageWriterBMP : public CSLBaseImageWriter {
   const char* GetExtensionA(u32 index) override;
   const SLWChar* GetExtensionW(u32 index) override;
 };
-
-// The format a writer stores a source format in (shared by the BMP and TGA writers):
-// 1 (palette without translucent entries), 3, 5 or 14.
-u32 SLWriterTargetFormat(const CSLImage* image);

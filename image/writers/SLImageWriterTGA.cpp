@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "image/writers/SLImageWriteBuffer.h"
-#include "image/writers/SLImageWriterBMP.h"
 
 SL_IMPLEMENT_CLASS_CREATABLE(CSLImageWriterTGA, CSLBaseImageWriter)
 
@@ -56,14 +55,9 @@ bool PutRleRow(CSLImageWriteBuffer& out, const u8* row, u32 width, u32 bytes) {
 }  // namespace
 
 bool CSLImageWriterTGA::Write(CSLImageArray* images, CSLBaseStorage* storage) {
-  if (!images) return SLFail(SL_E_NULL_DATA, false);
-  if (!storage) return SLFail(SL_E_NULL_OUTPUT, false);
-  if (!SLValidateImageArrayForWrite(images)) return false;
-  const CSLImage* source = SLWriterChooseFrame(images, m_index);
   CSLWriterFrame frame;
-  const CSLImage* image = frame.Take(source, SLWriterTargetFormat(source));
+  const CSLImage* image = SLWriterPrepareFrame(images, storage, m_index, &frame);
   if (!image) return false;
-  if (!image->GetPixels()) return SLFail(SL_E_IMAGE_NO_PIXELS, false);
 
   const u32 format = image->GetFormat();
   const u32 bytes = image->GetBytesPerPixel();
