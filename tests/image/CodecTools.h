@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -119,6 +122,39 @@ inline void ExpectSameAsImageMagick(const CSLImage& image, const std::string& fi
       ExpectNear(image.GetPixel(x, y), theirs, mask, tolerance, x, y);
       if (::testing::Test::HasFailure()) return;
     }
+}
+
+// Writes the pattern converted to `format` with `writer`, checks that the source is left
+// as it was, reads the file back with `Reader` and compares it with the source (in the
+// format read) and with ImageMagick's decoding. The written bytes.
+template <class Reader>
+std::string CheckRoundTrip(CSLBaseImageWriter& writer, u32 format, bool alpha, int tolerance) {
+  CSLImage source;
+  MakePatternImage(&source, 19, 7);
+  EXPECT_TRUE(source.ConvertFormat(format));
+  const std::vector<u8> before = Snapshot(source);
+  const std::string bytes = WriteWith(writer, source);
+  EXPECT_FALSE(bytes.empty()) << std::hex << SLGetLastError();
+  EXPECT_EQ(Snapshot(source), before) << "the caller's image is unchanged";
+  CSLImageArray back;
+  if (!ReadBytes<Reader>(bytes, &back, 0)) {
+    ADD_FAILURE() << "read back: " << std::hex << SLGetLastError();
+    return bytes;
+  }
+  CSLImage expected;
+  EXPECT_TRUE(source.CopyTo(&expected) && expected.ConvertFormat(back[0]->GetFormat()));
+  ExpectSamePixels(*back[0], expected, alpha, tolerance);
+  // ImageMagick knows a TGA file by its name only.
+  char path[] = "/tmp/slwrittenXXXXXX.img";
+  memcpy(path + sizeof path - 4, Reader().GetExtensionA(0), 3);
+  const int fd = mkstemps(path, 4);
+  if (fd >= 0) {
+    close(fd);
+    std::ofstream(path, std::ios::binary) << bytes;
+    ExpectSameAsImageMagick(*back[0], path, tolerance);
+    unlink(path);
+  }
+  return bytes;
 }
 
 }  // namespace image_test
