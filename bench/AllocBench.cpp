@@ -125,7 +125,7 @@ void MediumBlocks(benchmark::State& state) {
 }
 
 // A buffer that grows as text or an array does when appended to, by a quarter each
-// time: up to 64 KiB (arena blocks only) or 4 MiB (into direct mappings).
+// time: up to 64 KiB (arena blocks only), 4 MiB or 64 MiB (into direct mappings).
 template <class A>
 void ReallocGrowth(benchmark::State& state) {
   if (!A::Ready()) {
@@ -175,6 +175,9 @@ BENCHMARK_TEMPLATE(ReallocGrowth, Mi)->Name("realloc64k/mimalloc")->Arg(64 << 10
 BENCHMARK_TEMPLATE(ReallocGrowth, Pooled)->Name("realloc4m/pooled")->Arg(4 << 20);
 BENCHMARK_TEMPLATE(ReallocGrowth, System)->Name("realloc4m/system")->Arg(4 << 20);
 BENCHMARK_TEMPLATE(ReallocGrowth, Mi)->Name("realloc4m/mimalloc")->Arg(4 << 20);
+BENCHMARK_TEMPLATE(ReallocGrowth, Pooled)->Name("realloc64m/pooled")->Arg(64 << 20);
+BENCHMARK_TEMPLATE(ReallocGrowth, System)->Name("realloc64m/system")->Arg(64 << 20);
+BENCHMARK_TEMPLATE(ReallocGrowth, Mi)->Name("realloc64m/mimalloc")->Arg(64 << 20);
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
@@ -183,7 +186,7 @@ int main(int argc, char** argv) {
   std::printf("\ntime of the peer / time of the pooled allocator (above 1: pooled is faster)\n");
   // Names are "<case>/<allocator>" with the run's own suffixes (arguments, threads) after.
   for (const char* pattern : {"small/1thread", "small/8threads", "medium/1thread", "medium/8threads",
-                              "realloc64k", "realloc4m"}) {
+                              "realloc64k", "realloc4m", "realloc64m"}) {
     auto find = [&](const char* who) {
       std::string prefix = std::string(pattern) + "/" + who;
       for (const auto& [name, time] : reporter.times)

@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     sink = crc.GetValue();
   });
   double peer = SecondsPerPass([&] { sink = u32(crc32(0, data.data(), uInt(data.size()))); });
-  std::printf("CRC-32 over 16 MiB: digest %.3f ms, zlib %.3f ms, ratio %.2f (goal <= 1.5)\n", ours * 1e3,
+  std::printf("CRC-32 over 16 MiB: digest %.3f ms, zlib %.3f ms, ratio %.2f (goal <= 0.5)\n", ours * 1e3,
               peer * 1e3, ours / peer);
   return 0;
 }

@@ -2,6 +2,8 @@
 // and the SHA family (plain or keyed as HMAC) that names catalogue items.
 #pragma once
 
+#include <cstddef>
+
 #include "foundation/SLObject.h"
 #include "foundation/SLTypes.h"
 
@@ -50,6 +52,14 @@ class CSLDigestAlgorithmCRC32 : public CSLBaseDigestAlgorithm {
 
 // One step of the table without inversion (the traditional ZIP encryption's key schedule).
 u32 SLCrc32UpdateByte(u32 crc, u8 byte);
+
+namespace SLInternals {
+// The two ways CRC-32 runs over the un-inverted register, apart so that tests can hold them
+// against each other: the sliced tables alone, and carry-less multiply folding with the
+// tables for the tail (false, and nothing computed, where the processor lacks it).
+u32 SLCrc32Tables(u32 reg, const u8* data, size_t size);
+bool SLCrc32Carryless(u32 reg, const u8* data, size_t size, u32* out);
+}  // namespace SLInternals
 
 class CSLDigestAlgorithmSecureHash : public CSLBaseDigestAlgorithm {
   SL_DECLARE_CLASS(CSLDigestAlgorithmSecureHash)

@@ -4,8 +4,24 @@
 
 #include "foundation/SLTypes.h"
 
-bool SLSetLastError(u32 code);
-u32 SLGetLastError(bool reset = false);
+namespace SLInternals {
+// The calling thread's code. It needs no construction, so every access compiles to one
+// thread-local load or store (no initialisation check, no call).
+extern constinit thread_local u32 t_lastErrorCode;
+}  // namespace SLInternals
+
+// Stores the code for the calling thread; always true (the storage cannot fail).
+inline bool SLSetLastError(u32 code) {
+  SLInternals::t_lastErrorCode = code;
+  return true;
+}
+
+// The calling thread's code (0 when the thread never set one); with `reset` it becomes 0.
+inline u32 SLGetLastError(bool reset = false) {
+  u32 code = SLInternals::t_lastErrorCode;
+  if (reset) SLInternals::t_lastErrorCode = 0;
+  return code;
+}
 
 // General codes; each area's own codes are named next to its interface.
 enum : u32 {

@@ -2,6 +2,8 @@
 // Every block is freed with SLFree.
 #pragma once
 
+#include <cstddef>
+
 #include "foundation/SLTypes.h"
 
 void* SLAlloc(u32 size);
@@ -18,6 +20,30 @@ void* SLReallocRaw(void* block, u32 size);
 
 // Gives the calling thread's allocator cache back (framework thread exit).
 void SLMemoryThreadCleanup();
+
+// memcpy for the small copies of typed reads: up to 16 bytes are moved inline as two
+// overlapping words, larger blocks go to memcpy. The blocks must not overlap.
+inline void SLCopyBytes(void* dst, const void* src, size_t n) {
+  auto* d = static_cast<u8*>(dst);
+  auto* s = static_cast<const u8*>(src);
+  if (n > 16) {
+    __builtin_memcpy(d, s, n);
+  } else if (n >= 8) {
+    u64 a, b;
+    __builtin_memcpy(&a, s, 8);
+    __builtin_memcpy(&b, s + n - 8, 8);
+    __builtin_memcpy(d, &a, 8);
+    __builtin_memcpy(d + n - 8, &b, 8);
+  } else if (n >= 4) {
+    u32 a, b;
+    __builtin_memcpy(&a, s, 4);
+    __builtin_memcpy(&b, s + n - 4, 4);
+    __builtin_memcpy(d, &a, 4);
+    __builtin_memcpy(d + n - 4, &b, 4);
+  } else {
+    for (size_t i = 0; i < n; ++i) d[i] = s[i];
+  }
+}
 
 void* SLMemSet(void* dst, int value, u32 n);
 void* SLMemCopy(void* dst, const void* src, u32 n);

@@ -553,6 +553,25 @@ void* ResizeMapping(void* block, u32 size, u32 flags) {
     PrefixOf(block)[3] = u32(std::min<u64>(needed - kMappingFront - kPrefixBytes, 0xFFFFFFFFu));
     return block;
   }
+  // Past its reservation: a new reservation of the size this request asks for, with the
+  // growth committed, takes the committed pages over from the old one without a copy
+  // (the platform moves them). Where that cannot be done the block is copied.
+  if (u64 moveReserve = ReserveFor(needed, flags); moveReserve && needed > committed &&
+                                                   needed - kMappingFront - kPrefixBytes <= 0xFFFFFFFFu) {
+    auto* base = static_cast<u8*>(VirtualAlloc(nullptr, moveReserve, MEM_RESERVE | MEM_TOP_DOWN, PAGE_READWRITE));
+    if (base) {
+      if (VirtualAlloc(base + committed, needed - committed, MEM_COMMIT, PAGE_READWRITE) &&
+          SLPlatformMovePages(front, committed, base)) {
+        u64* moved = reinterpret_cast<u64*>(base);
+        moved[0] = needed;
+        moved[1] = moveReserve;
+        void* grown = base + kMappingFront + kPrefixBytes;
+        PrefixOf(grown)[3] = u32(needed - kMappingFront - kPrefixBytes);
+        return grown;
+      }
+      VirtualFree(base, 0, MEM_RELEASE);
+    }
+  }
   return MoveBlock(block, usable, size, flags);
 }
 

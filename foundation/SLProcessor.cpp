@@ -53,6 +53,21 @@ u32 SLHasSSE2() { return SLGetProcessorFeatures() & SL_CPU_SSE2; }
 u32 SLHasSSE3() { return SLGetProcessorFeatures() & SL_CPU_SSE3; }
 u32 SLHasSSE41() { return SLGetProcessorFeatures() & SL_CPU_SSE41; }
 
+bool SLHasCarrylessMultiply() {
+#if defined(__x86_64__)
+  static const bool s_present = [] {
+    u32 regs[4];
+    Cpuid(0, regs);
+    if (regs[0] < 1) return false;
+    Cpuid(1, regs);
+    return (regs[2] & (1u << 1)) != 0;  // ECX bit 1: PCLMULQDQ
+  }();
+  return s_present;
+#else
+  return false;
+#endif
+}
+
 namespace {
 // ThreadSanitizer does not model fences; a read-modify-write of one shared word orders
 // the same way and is what it understands.

@@ -25,6 +25,10 @@ u32 SLHasSSE();
 u32 SLHasSSE2();
 u32 SLHasSSE3();
 u32 SLHasSSE41();
+// Whether the processor multiplies without carries (PCLMULQDQ), which the CRC-32 folds
+// with. Asked of the processor once, apart from the features word: that word is filled
+// only on request and decides the barriers below.
+bool SLHasCarrylessMultiply();
 void SLMemoryBarrier();
 void SLLoadBarrier();
 void SLStoreBarrier();

@@ -303,8 +303,10 @@ bool CSLBaseStringTranscoder::DecodeBytes(const u8* bytes, u32 length, u32* cons
   u32 count = 0;
   if (length == SL_TEXT_TO_END)
     count = u32(std::strlen(reinterpret_cast<const char*>(bytes)));
+  else if (const void* nul = std::memchr(bytes, 0, length))
+    count = u32(static_cast<const u8*>(nul) - bytes);
   else
-    while (count < length && bytes[count]) ++count;
+    count = length;
   u32 taken = 0;
   bool ok = DecodeRun(bytes, count, &taken);
   if (consumed) *consumed = taken;
@@ -721,12 +723,33 @@ bool CSLStringTranscoderUTF8::DecodeByte(u8 byte) {
 }
 
 bool CSLStringTranscoderUTF8::DecodeRun(const u8* bytes, u32 count, u32* taken) {
+  using Bytes8 = u8 __attribute__((vector_size(8)));
+  using Units8 = u16 __attribute__((vector_size(16)));
   SLWChar block[512];
   u32 fill = 0;
   for (*taken = 0; *taken < count; ++*taken) {
+    // Outside a sequence, eight bytes without a high bit are eight characters (the run
+    // holds no NUL): they are widened to eight units at once.
+    while (m_expected == 0 && count - *taken >= 8 && fill <= 502) {
+      Bytes8 eight;
+      std::memcpy(&eight, bytes + *taken, 8);
+      u64 word;
+      std::memcpy(&word, &eight, 8);
+      if (word & 0x8080808080808080ull) break;
+      const Units8 units = __builtin_convertvector(eight, Units8);
+      std::memcpy(block + fill, &units, sizeof units);
+      fill += 8;
+      *taken += 8;
+    }
+    if (*taken == count) break;
     u8 byte = bytes[*taken];
     if (byte < 0x80 && m_expected == 0) {
       block[fill++] = byte;  // the run holds no NUL byte
+    } else if (m_expected == 0 && byte >= 0xC2 && byte <= 0xDF && count - *taken >= 2 &&
+               (bytes[*taken + 1] & 0xC0) == 0x80) {
+      // A whole two-byte sequence: never overlong (lead C2 and up), never a refused value.
+      block[fill++] = SLWChar((byte & 0x1Fu) << 6 | (bytes[*taken + 1] & 0x3Fu));
+      ++*taken;
     } else {
       int produced = DecodeStep(byte, block + fill);
       if (produced < 0) {

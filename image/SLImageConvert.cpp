@@ -22,12 +22,20 @@ bool HoldsPixels(const SLImageInfo& info, u32 columns, u32 rows) {
   return u64(info.stride) * (rows - 1) + rowBytes <= info.pixelBufferSize;
 }
 
+// Maps the source onto a palette (dithered with flag bit 8, channel flags passed on).
+u32 RemapOnto(CSLImageQuantizer& quantizer, const SLImageInfo& source, const SLImagePalette* palette, u32 flags,
+              SLRemapResult* result) {
+  if (!quantizer.SetPalette(palette) ||
+      !quantizer.RemapPixels(result, &source, (flags & SL_CONVERT_DITHER) != 0, flags & 7))
+    return SLGetLastError();
+  return SL_OK;
+}
+
 // Palette target: the quantizer maps the source onto the destination's palette.
 u32 ConvertToPalette(CSLImageQuantizer& quantizer, const SLImageInfo& source, SLImageInfo& destination, u32 flags) {
   SLRemapResult result;
-  if (!quantizer.SetPalette(destination.palette) ||
-      !quantizer.RemapPixels(&result, &source, (flags & SL_CONVERT_DITHER) != 0, flags & 7))
-    return SLGetLastError();
+  const u32 code = RemapOnto(quantizer, source, destination.palette, flags, &result);
+  if (code != SL_OK) return code;
   for (u32 y = 0; y < source.height; ++y)
     SLMemCopy(destination.pixels + u64(y) * destination.stride, result.indexes + u64(y) * result.stride,
               source.width);
@@ -206,6 +214,20 @@ bool CSLImage::ConvertFormat(u32 newFormat, u32 flags, u32 colorCount, const SLI
     SLFree(m_info.blockData);
     m_info = next;
     SetBlockDataStale(true);
+    return SLSucceed(true);
+  }
+  // Rows of a multiple of 4 indexes: the quantizer's index rows become the pixels.
+  if (newFormat == SL_IMAGE_FORMAT_PALETTE && next.stride == next.width) {
+    SLRemapResult result;
+    const u32 code = RemapOnto(quantizer, m_info, newPalette.Get(), flags, &result);
+    if (code != SL_OK) return SLFail(code, false);
+    next.pixels = result.indexes;
+    next.blockData = nullptr;
+    next.palette = newPalette.Detach();
+    SLFree(m_info.palette);
+    SLFree(m_info.blockData);
+    SLFree(m_info.pixels);
+    m_info = next;
     return SLSucceed(true);
   }
   // Added rows and columns of a block format are written as zero.

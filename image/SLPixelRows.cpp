@@ -215,12 +215,11 @@ void SLEncodeRow(u32 format, const u32* pixels, u32 count, u8* destination) {
   ForFormat(format, [&]<u32 Format>() { EncodeLoop<Format>(pixels, count, destination); });
 }
 
-// The fused kernels also come in an AVX2 build, chosen once at load time on machines
-// that have it; twice the lanes and a true 32-to-16-bit pack.
-#if defined(__x86_64__)
-__attribute__((target_clones("avx2", "default")))
-#endif
-bool SLConvertRowFused(u32 from, u32 to, const u8* source, u32 count, u8* destination) {
+namespace {
+
+// One body for both builds below; inlined into each, so each gets its own instruction set.
+__attribute__((always_inline)) inline bool ConvertRowFusedBody(u32 from, u32 to, const u8* source, u32 count,
+                                                               u8* destination) {
   switch (from) {
 #define SL_FUSED_FROM(id) \
   case id:                \
@@ -230,6 +229,30 @@ bool SLConvertRowFused(u32 from, u32 to, const u8* source, u32 count, u8* destin
     default:
       return false;
   }
+}
+
+bool ConvertRowFusedPlain(u32 from, u32 to, const u8* source, u32 count, u8* destination) {
+  return ConvertRowFusedBody(from, to, source, count, destination);
+}
+
+#if defined(__x86_64__)
+// The fused kernels also come in an AVX2 build: twice the lanes and a true 32-to-16-bit
+// pack. It is chosen by a plain test of the processor on first use, not by a load-time
+// resolver, which runs before sanitizer run-times are ready.
+__attribute__((target("avx2"))) bool ConvertRowFusedAvx2(u32 from, u32 to, const u8* source, u32 count,
+                                                         u8* destination) {
+  return ConvertRowFusedBody(from, to, source, count, destination);
+}
+#endif
+
+}  // namespace
+
+bool SLConvertRowFused(u32 from, u32 to, const u8* source, u32 count, u8* destination) {
+#if defined(__x86_64__)
+  static const bool hasAvx2 = __builtin_cpu_supports("avx2");
+  if (hasAvx2) return ConvertRowFusedAvx2(from, to, source, count, destination);
+#endif
+  return ConvertRowFusedPlain(from, to, source, count, destination);
 }
 
 u32 SLReadPixelColor(u32 format, const u8* address, const SLImagePalette* palette) {

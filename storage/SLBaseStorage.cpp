@@ -96,8 +96,14 @@ SLStorageFindRecord* SLStorageFindRecord::NarrowFrom(SLStorageFindRecord** narro
 
 // ---- construction ----
 
+std::atomic<const void*> CSLBaseStorage::s_silentProgressHook{nullptr};
+
 CSLBaseStorage::CSLBaseStorage()
-    : m_nameA(nullptr), m_nameW(nullptr), m_scratch(nullptr), m_scratchCount1(0), m_scratchCount2(0) {}
+    : m_nameA(nullptr), m_nameW(nullptr), m_scratch(nullptr), m_scratchCount1(0), m_scratchCount2(0) {
+  // While this constructor runs the object's table is the base class's, whose entry is the
+  // hook that does nothing.
+  s_silentProgressHook.store(ProgressHookEntry(this), std::memory_order_relaxed);
+}
 
 CSLBaseStorage::~CSLBaseStorage() {
   SLErrorKeeper keep;
@@ -139,40 +145,18 @@ u32 CSLBaseStorage::ReservedB(u32, u32) { return SLFail(SL_E_NOT_SUPPORTED, 0u);
 void CSLBaseStorage::OnProgress(u32, double, u32, u32*) {}
 
 bool CSLBaseStorage::ReportProgress(u32 operation, double percent, u32 elapsedMs) {
+  if (!HasProgressHook()) return false;
   u32 cancel = 0;
   OnProgress(operation, percent, elapsedMs, &cancel);
   return cancel != 0;
 }
 
 bool CSLBaseStorage::ReportProgress(u32 operation, double percent, CSLTimer* timer) {
+  if (!HasProgressHook()) return false;
   return ReportProgress(operation, percent, timer ? timer->GetDeltaMs() : 0u);
 }
 
 // ---- typed reads and writes ----
-
-namespace {
-template <class T>
-bool ReadExactly(CSLBaseStorage* storage, T* out) {
-  if (!out) return SLFail(SL_E_NULL_OUTPUT, false);
-  return storage->Read(out, sizeof(T)) == sizeof(T);
-}
-}  // namespace
-
-bool CSLBaseStorage::ReadU16(u16* out) { return ReadExactly(this, out); }
-bool CSLBaseStorage::ReadU32(u32* out) { return ReadExactly(this, out); }
-bool CSLBaseStorage::ReadU64(u64* out) { return ReadExactly(this, out); }
-
-bool CSLBaseStorage::ReadU16BE(u16* out) {
-  if (!ReadU16(out)) return false;
-  *out = SLSwapBytes16(*out);
-  return true;
-}
-
-bool CSLBaseStorage::ReadU32BE(u32* out) {
-  if (!ReadU32(out)) return false;
-  *out = SLSwapBytes32(*out);
-  return true;
-}
 
 bool CSLBaseStorage::WriteU16(u16 value) { return Write(&value, sizeof value) == sizeof value; }
 bool CSLBaseStorage::WriteU32(u32 value) { return Write(&value, sizeof value) == sizeof value; }

@@ -3,6 +3,10 @@
 // reading its bytes through a source storage) and progress reports with cancel.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLDateTime.h"
 #include "foundation/SLError.h"
@@ -177,13 +181,32 @@ class CSLBaseStorage : public CSLObject {
 
   // Typed reads and writes through Read/Write, little-endian as stored unless BE.
   // A read is true only when all its bytes came; the code is the one Read left.
-  bool ReadU16(u16* out);
-  bool ReadU32(u32* out);
-  bool ReadU64(u64* out);
-  bool ReadU16BE(u16* out);
-  bool ReadU32BE(u32* out);
+  bool ReadU16(u16* out) { return ReadExactly(out); }
+  bool ReadU32(u32* out) { return ReadExactly(out); }
+  bool ReadU64(u64* out) { return ReadExactly(out); }
+  bool ReadU16BE(u16* out) {
+    if (!ReadU16(out)) return false;
+    *out = SLSwapBytes16(*out);
+    return true;
+  }
+  bool ReadU32BE(u32* out) {
+    if (!ReadU32(out)) return false;
+    *out = SLSwapBytes32(*out);
+    return true;
+  }
   bool WriteU16(u16 value);
   bool WriteU32(u32 value);
+
+  // True when this object's OnProgress is an override. The base hook does nothing, so
+  // without an override the reports (and the timer between them) are skipped; what a
+  // listener sees is unchanged.
+  bool HasProgressHook() const {
+#if defined(__x86_64__) && defined(__GXX_ABI_VERSION)
+    return ProgressHookEntry(this) != s_silentProgressHook.load(std::memory_order_relaxed);
+#else
+    return true;
+#endif
+  }
 
   SLStorageFindRecord* FindFirst(const char* pattern) { return FindFirstA(pattern); }
   SLStorageFindRecord* FindNext() { return FindNextA(); }
@@ -209,6 +232,25 @@ class CSLBaseStorage : public CSLObject {
   bool ReportProgress(u32 operation, double percent, u32 elapsedMs);
 
  private:
+  template <class T>
+  bool ReadExactly(T* out) {
+    if (!out) return SLFail(SL_E_NULL_OUTPUT, false);
+    return Read(out, sizeof(T)) == sizeof(T);
+  }
+
+  // The OnProgress entry of an object's virtual table. In the C++ ABI of this platform a
+  // pointer to a virtual member function holds 1 + the entry's byte offset in the table.
+  static const void* ProgressHookEntry(const CSLBaseStorage* storage) {
+    using Hook = void (CSLBaseStorage::*)(u32, double, u32, u32*);
+    Hook hook = &CSLBaseStorage::OnProgress;
+    std::uintptr_t offset;
+    std::memcpy(&offset, &hook, sizeof offset);
+    const void* const* table = *reinterpret_cast<const void* const* const*>(storage);
+    return table[(offset - 1) / sizeof(void*)];
+  }
+  // The base OnProgress, taken from the base class's own table while a storage is built.
+  static std::atomic<const void*> s_silentProgressHook;
+
   // Takes both copies of a new name, or frees the one there is when the other failed.
   bool AdoptNames(char* nameA, SLWChar* nameW);
 

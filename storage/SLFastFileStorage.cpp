@@ -262,6 +262,9 @@ void CSLFastFileStorage::ClearPack() {
   m_state->position = 0;
   m_state->packSize = 0;
   m_state->key = 0;
+  SLFree(m_state->window);
+  m_state->window = nullptr;
+  m_state->windowLength = 0;
   m_lastChainDepth = 0;
   FreeNames();
 }
@@ -316,7 +319,7 @@ bool CSLFastFileStorage::AddEntryComponents(const SLWChar* path, u32 length, boo
       SLFastPackNode* directory = m_lastChain[depth];
       const u32 n = directory->nameLength;
       if (directory->containingList != list || n == 0 || length - start <= n || !SLIsPathSeparator(path[start + n]) ||
-          std::memcmp(path + start, directory->name, n * sizeof(SLWChar)) != 0)
+          !SameUnits(path + start, directory->name, n))
         break;
       start += n + 1;
       while (start < length && SLIsPathSeparator(path[start])) ++start;
@@ -466,6 +469,7 @@ bool CSLFastFileStorage::AttachContainer(CSLBaseStorage* source) {
   if (AttachPack(source, &timer)) {
     source->AddRef();
     m_state->source = source;
+    m_state->sourceReports = source->HasProgressHook();
     return SLSetLastError(SL_OK);
   }
   u32 code = SLGetLastError();
@@ -547,6 +551,7 @@ bool CSLFastFileStorage::AttachPack(CSLBaseStorage* source, CSLTimer* timer) {
   u32 narrowCapacity = 0;
 
   bool clockEveryReport = false;
+  const bool listening = HasProgressHook();  // without a listener the per-entry reports are skipped
   for (u32 i = 0; i < count; ++i) {
     u32 length = 0;
     u64 offset = 0, size = 0;
@@ -589,6 +594,7 @@ bool CSLFastFileStorage::AttachPack(CSLBaseStorage* source, CSLTimer* timer) {
     }
     if (!direct) name[length] = 0;
     if (!AddDirectoryEntry(direct ? direct : name, length, offset, size)) return false;
+    if (!listening) continue;
     // Entries usually take well under a microsecond each, so the clock is read only for
     // every kProgressClockEvery-th report (the reports between pass 0, as they would with a
     // millisecond clock). Once a reading after the first entry shows a whole millisecond

@@ -49,6 +49,11 @@ struct SLFastPackState {
   u32 open;
   SLFastPackNode* openNode;
   u64 position;
+  // Raw pack bytes [windowStart, windowStart + windowLength) read ahead for small reads.
+  u8* window;
+  u64 windowStart;
+  u64 windowLength;
+  u32 sourceReports;  // the source listens to its own progress (small reads then go through it)
 };
 
 class CSLFastFileStorage : public CSLBaseStorage {
@@ -107,6 +112,9 @@ class CSLFastFileStorage : public CSLBaseStorage {
   void DropDirectoryIndex();
   void ClearPack();  // tree, search, open entry, size and key; the storage's names
   bool CheckEntry(u32 noEntryCode);
+  // Reads [at, at + length) of the pack into the small-read window.
+  bool FillWindow(u64 at, u64 length);
+  u64 ReadThroughSource(void* buffer, u64 count);
 
   SLFastPackState* m_state = nullptr;
   // Directory-building caches, alive while attaching: the directory chain of the previous

@@ -174,7 +174,33 @@ bool CSLMemoryStorage::Lock(u64, u64) { return SLSucceed(true); }
 bool CSLMemoryStorage::Unlock(u64, u64) { return SLSucceed(true); }
 bool CSLMemoryStorage::IsEOF() { return SLSucceed(m_position >= m_size); }
 
+// Without a listener to report to, bytes that lie in one piece (the caller's buffer, or
+// the chunk the previous access found) are copied straight; everything else, the checks
+// that fail included, takes the reporting path below.
 u64 CSLMemoryStorage::Read(void* buffer, u64 count) {
+  if (HasProgressHook() || !buffer || count == 0 || m_position >= m_size) return ReadReporting(buffer, count);
+  u32 outcome = SL_OK;
+  if (count > m_size - m_position) {
+    count = m_size - m_position;
+    outcome = SL_E_STORAGE_EOF;
+  }
+  const u8* source;
+  if (m_callerBuffer) {
+    source = static_cast<const u8*>(m_data) + m_position;
+  } else {
+    const u64 offset = m_position - m_lastChunkStart;
+    if (!m_lastChunk || m_position < m_lastChunkStart || offset >= m_lastChunk->capacity ||
+        count > m_lastChunk->capacity - offset)
+      return ReadReporting(buffer, count);
+    source = m_lastChunk->Data() + offset;
+  }
+  SLCopyBytes(buffer, source, size_t(count));
+  m_position += count;
+  SLSetLastError(outcome);
+  return count;
+}
+
+u64 CSLMemoryStorage::ReadReporting(void* buffer, u64 count) {
   CSLTimer timer;
   if (!buffer) return SLFail(SL_E_NULL_OUTPUT, u64(0));
   if (ReportProgress(SL_PROGRESS_READ, 0.0, 0u)) return SLFail(SL_E_CANCELLED, u64(0));

@@ -56,6 +56,8 @@ class CSLMemoryStorage : public CSLBaseStorage {
   }
   // Copies between the content at the position and `bytes`; reports progress per
   // piece and stops on a cancel. Returns the bytes copied.
+  // Read with every check and progress report; Read itself only copies what lies at hand.
+  u64 ReadReporting(void* buffer, u64 count);
   u64 Transfer(u8* bytes, u64 count, bool toContent, u32 operation, CSLTimer* timer, bool* cancelled);
 
   CSLDateTime m_created;

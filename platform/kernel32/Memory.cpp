@@ -180,6 +180,28 @@ BOOL VirtualFree(LPVOID address, SIZE_T size, DWORD freeType) {
   return TRUE;
 }
 
+BOOL SLPlatformMovePages(LPVOID from, SIZE_T bytes, LPVOID to) {
+  std::uintptr_t page = PageSize();
+  if (bytes == 0 || bytes % page != 0) return Refuse(ERROR_INVALID_PARAMETER, FALSE);
+  std::unique_lock<std::mutex> guard(RegistryLock());
+  auto source = Registry().find(std::uintptr_t(from));
+  auto target = Registry().find(std::uintptr_t(to));
+  if (source == Registry().end() || target == Registry().end() || source == target) return Refuse(ERROR_INVALID_ADDRESS, FALSE);
+  if (bytes > source->second.size || bytes > target->second.size) return Refuse(ERROR_INVALID_PARAMETER, FALSE);
+  const std::size_t pages = bytes / page;
+  for (std::size_t i = 0; i < pages; ++i)
+    if (!source->second.IsCommitted(i) || target->second.IsCommitted(i)) return Refuse(ERROR_INVALID_PARAMETER, FALSE);
+  // The moved pages replace the target's inaccessible ones and keep their protection.
+  if (mremap(from, bytes, bytes, MREMAP_MAYMOVE | MREMAP_FIXED, to) == MAP_FAILED)
+    return Refuse(ERROR_NOT_ENOUGH_MEMORY, FALSE);
+  target->second.Mark(0, pages, true);
+  std::uintptr_t rest = source->second.size - bytes;
+  Registry().erase(source);
+  guard.unlock();
+  if (rest) munmap(static_cast<char*>(from) + bytes, rest);
+  return TRUE;
+}
+
 SIZE_T VirtualQuery(LPCVOID address, MEMORY_BASIC_INFORMATION* buffer, SIZE_T length) {
   if (!buffer || length < sizeof(MEMORY_BASIC_INFORMATION)) return Refuse(ERROR_INVALID_PARAMETER, SIZE_T(0));
   std::uintptr_t page = PageSize();

@@ -42,5 +42,10 @@ BOOL VirtualFree(LPVOID address, SIZE_T size, DWORD freeType);
 // Describes the run of pages that starts at `address`; the bytes written or 0.
 SIZE_T VirtualQuery(LPCVOID address, MEMORY_BASIC_INFORMATION* buffer, SIZE_T length);
 
+// Moves the first `bytes` of reservation `from` (committed pages) to the start of
+// reservation `to`, whose first pages must be uncommitted, without copying them (the
+// kernel moves the pages), then releases `from`. FALSE with both unchanged when it cannot.
+BOOL SLPlatformMovePages(LPVOID from, SIZE_T bytes, LPVOID to);
+
 // The page size: the unit of commitment and of reservation addresses.
 SIZE_T SLPlatformPageSize();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <barrier>
 #include <cstring>
@@ -222,6 +223,35 @@ TEST(PooledAlloc, FrameworkReallocGrowsLargeBlockInPlace) {
   EXPECT_NE(moved, block);
   EXPECT_TRUE(Holds(moved, held, 5));
   nedpfree(nullptr, moved);
+}
+
+// Growth to 64 MiB keeps every byte on each path a block takes: arena blocks, a direct
+// mapping growing in its reservation, pages handed to a larger reservation past it (the
+// framework's realloc), copies (a realloc that reserves nothing), and shrinks between.
+TEST(PooledAlloc, GrowthTo64MiBKeepsContentOnEveryPath) {
+  SKIP_WITH_SYSTEM_ALLOCATOR();
+  for (u32 flags : {SL_NED_FRAMEWORK_REALLOC, 0u}) {
+    void* block = nullptr;
+    u32 held = 0;
+    u32 tag = 40 + flags;
+    for (u32 size = 1000; size <= (64u << 20); size += size / 2 + 4096) {
+      void* grown = nedprealloc(nullptr, block, size, flags);
+      ASSERT_NE(grown, nullptr) << size;
+      ASSERT_GE(nedblksize(grown), size);
+      ASSERT_TRUE(Holds(grown, held, tag)) << flags << " " << size;
+      if (size > (1u << 20)) {  // a little smaller, then the size again: the content stays
+        void* shrunk = nedprealloc(nullptr, grown, size - size / 8, flags);
+        ASSERT_NE(shrunk, nullptr);
+        grown = nedprealloc(nullptr, shrunk, size, flags);
+        ASSERT_NE(grown, nullptr);
+        ASSERT_TRUE(Holds(grown, std::min(held, size - size / 8), tag)) << flags << " " << size;
+      }
+      Fill(grown, size, tag);
+      block = grown;
+      held = size;
+    }
+    nedpfree(nullptr, block);
+  }
 }
 
 TEST(PooledAlloc, PlainLargeBlockMovesWhenItGrows) {

@@ -8,6 +8,7 @@
 #include "foundation/SLArray.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -69,12 +70,9 @@ TEST(Arrays, GrowthThatOverflowsFailsWithoutAllocating) {
   };
   for (const Case& c : cases) {
     SLSetLastError(0);
-    EXPECT_FALSE(SLArrayGrow(&header, c.elementSize, c.count));
-    EXPECT_EQ(SLGetLastError(), 0x80000001u);
-    EXPECT_FALSE(SLArrayReserve(&header, c.elementSize, c.count));
-    EXPECT_EQ(SLGetLastError(), 0x80000001u);
-    EXPECT_FALSE(SLArraySetSize(&header, c.elementSize, c.count));
-    EXPECT_EQ(SLGetLastError(), 0x80000001u);
+    SL_EXPECT_FAIL(SLArrayGrow(&header, c.elementSize, c.count), SL_E_OUT_OF_MEMORY);
+    SL_EXPECT_FAIL(SLArrayReserve(&header, c.elementSize, c.count), SL_E_OUT_OF_MEMORY);
+    SL_EXPECT_FAIL(SLArraySetSize(&header, c.elementSize, c.count), SL_E_OUT_OF_MEMORY);
   }
   EXPECT_EQ(g_allocCalls, 0);
   EXPECT_EQ(header.data, nullptr);
@@ -88,8 +86,7 @@ TEST(Arrays, AllocationFailureLeavesTheArrayAsItWas) {
   for (u32 i = 0; i < 32; ++i) array.Add(i);
   u32* data = array.GetData();
   g_allocFails = true;
-  EXPECT_FALSE(array.Add(99));
-  EXPECT_EQ(SLGetLastError(), 0x80000001u);
+  SL_EXPECT_FAIL(array.Add(99), SL_E_OUT_OF_MEMORY);
   EXPECT_FALSE(array.SetSize(100));
   g_allocFails = false;
   EXPECT_EQ(array.GetCount(), 32u);
@@ -124,10 +121,8 @@ TEST(Arrays, PointerArraySetSizeZeroesWhatAShrinkLeftBehind) {
 TEST(Arrays, RemoveAtClosesTheGapAndChecksItsRange) {
   TSLArray<u32> array;
   for (u32 i = 0; i < 10; ++i) array.Add(i);
-  EXPECT_FALSE(array.RemoveAt(10));
-  EXPECT_EQ(SLGetLastError(), 0x80001008u);
-  EXPECT_FALSE(array.RemoveAt(0, 0));
-  EXPECT_EQ(SLGetLastError(), 0x80001008u);
+  SL_EXPECT_FAIL(array.RemoveAt(10), SL_E_INDEX);
+  SL_EXPECT_FAIL(array.RemoveAt(0, 0), SL_E_INDEX);
   EXPECT_TRUE(array.RemoveAt(2, 3));
   std::vector<u32> left(array.begin(), array.end());
   EXPECT_EQ(left, (std::vector<u32>{0, 1, 5, 6, 7, 8, 9}));
@@ -149,11 +144,10 @@ TEST(Arrays, SixteenByteFormsAndPairs) {
   EXPECT_TRUE(SLArray16RemoveAt(&header, 0, 39));
   EXPECT_EQ(header.count, 1u);
   EXPECT_EQ(static_cast<Timer*>(header.data)[0].id, 39u);
-  EXPECT_FALSE(SLArray16RemoveAt(&header, 1, 1));
-  EXPECT_EQ(SLGetLastError(), 0x80001008u);
+  SL_EXPECT_FAIL(SLArray16RemoveAt(&header, 1, 1), SL_E_INDEX);
   EXPECT_TRUE(SLArray16SetSize(&header, 33));
   EXPECT_EQ(static_cast<Timer*>(header.data)[32].id, 0u);
-  SLSetLastError(0x80020001);
+  SLSetLastError(0x80020001u);
   SLArrayFreeAll(&header);
   EXPECT_EQ(SLGetLastError(), 0x80020001u);
   EXPECT_EQ(header.capacity, 0u);
@@ -170,7 +164,7 @@ TEST(Arrays, SixteenByteFormsAndPairs) {
 TEST(Arrays, FreeAllFreesEveryElementAndKeepsTheCode) {
   TSLPtrArray<char> array;
   for (int i = 0; i < 50; ++i) array.Add(static_cast<char*>(SLAlloc(100)));
-  SLSetLastError(0x80020001);
+  SLSetLastError(0x80020001u);
   array.FreeAll();  // the leak checker of the sanitizer build sees any block left
   EXPECT_EQ(SLGetLastError(), 0x80020001u);
   EXPECT_EQ(array.GetCount(), 0u);
@@ -187,13 +181,11 @@ TEST(RingBuffer, CapacityRoundsTo4096AndZeroEmpties) {
   EXPECT_EQ(ring.GetCapacity(), 0u);
   u8* p = reinterpret_cast<u8*>(1);
   u32 n = 5;
-  EXPECT_FALSE(ring.GetReadRegions(&p, &n, nullptr, nullptr));
-  EXPECT_EQ(SLGetLastError(), 0x80010002u);
+  SL_EXPECT_FAIL(ring.GetReadRegions(&p, &n, nullptr, nullptr), SL_E_NOT_INITIALISED);
   EXPECT_EQ(p, nullptr);
   EXPECT_EQ(n, 0u);
   EXPECT_FALSE(ring.GetWriteRegions(nullptr, nullptr, nullptr, nullptr));
-  EXPECT_FALSE(ring.CommitRead(0));
-  EXPECT_EQ(SLGetLastError(), 0x80010002u);
+  SL_EXPECT_FAIL(ring.CommitRead(0), SL_E_NOT_INITIALISED);
   EXPECT_FALSE(ring.CommitWrite(0));
 }
 
@@ -233,16 +225,11 @@ TEST(RingBuffer, WriteGrowsOrRefuses) {
   CSLCircularBuffer fixed;
   ASSERT_TRUE(fixed.SetCapacity(4096));
   ASSERT_TRUE(fixed.Write(data.data(), 4096, false));
-  EXPECT_FALSE(fixed.Write(data.data(), 1, false));
-  EXPECT_EQ(SLGetLastError(), 0x80000002u);
-  EXPECT_FALSE(fixed.Write(nullptr, 1, true));
-  EXPECT_EQ(SLGetLastError(), 0x80001002u);
-  EXPECT_FALSE(fixed.Write(data.data(), 0, true));
-  EXPECT_EQ(SLGetLastError(), 0x80001003u);
-  EXPECT_FALSE(fixed.CommitRead(4097));
-  EXPECT_EQ(SLGetLastError(), 0x80001003u);
-  EXPECT_FALSE(fixed.CommitWrite(1));
-  EXPECT_EQ(SLGetLastError(), 0x80001003u);
+  SL_EXPECT_FAIL(fixed.Write(data.data(), 1, false), SL_E_BUFFER_TOO_SMALL);
+  SL_EXPECT_FAIL(fixed.Write(nullptr, 1, true), SL_E_NULL_DATA);
+  SL_EXPECT_FAIL(fixed.Write(data.data(), 0, true), SL_E_BAD_SIZE);
+  SL_EXPECT_FAIL(fixed.CommitRead(4097), SL_E_BAD_SIZE);
+  SL_EXPECT_FAIL(fixed.CommitWrite(1), SL_E_BAD_SIZE);
 }
 
 TEST(RingBuffer, ShrinkBelowTheContentFailsAndKeepsIt) {
@@ -250,8 +237,7 @@ TEST(RingBuffer, ShrinkBelowTheContentFailsAndKeepsIt) {
   std::vector<u8> data(6000);
   for (std::size_t i = 0; i < data.size(); ++i) data[i] = u8(i * 7);
   ASSERT_TRUE(ring.Write(data.data(), 6000, true));
-  EXPECT_FALSE(ring.SetCapacity(5000));
-  EXPECT_EQ(SLGetLastError(), 0x80000002u);
+  SL_EXPECT_FAIL(ring.SetCapacity(5000), SL_E_BUFFER_TOO_SMALL);
   EXPECT_EQ(ring.GetUsed(), 6000u);
   u8 *p1, *p2;
   u32 n1, n2;
@@ -264,8 +250,7 @@ TEST(RingBuffer, CapacityThatCannotBeRoundedChangesNothing) {
   std::vector<u8> data(100, 9);
   ASSERT_TRUE(ring.Write(data.data(), 100, true));
   for (u32 request : {0xFFFFF001u, 0xFFFFFFFFu}) {
-    EXPECT_FALSE(ring.SetCapacity(request));
-    EXPECT_EQ(SLGetLastError(), 0x80000001u);
+    SL_EXPECT_FAIL(ring.SetCapacity(request), SL_E_OUT_OF_MEMORY);
     EXPECT_EQ(ring.GetCapacity(), 4096u);
     EXPECT_EQ(ring.GetUsed(), 100u);
   }

@@ -6,6 +6,7 @@
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLError.h"
 #include "foundation/SLWideText.h"
+#include "tests/support/TestSupport.h"
 
 TEST(ByteOrder, LoadsAndStoresAtEveryAlignment) {
   const u8 bytes[] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09};
@@ -61,6 +62,5 @@ TEST(BlockHolder, ReleaseKeepsTheCallersCode) {
   }
   EXPECT_TRUE(ran);
   EXPECT_EQ(SLGetLastError(), 0x800d0002u);
-  EXPECT_TRUE(SLSucceed(true));
-  EXPECT_EQ(SLGetLastError(), 0u);
+  SL_EXPECT_OK(SLSucceed(true));
 }

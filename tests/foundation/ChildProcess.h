@@ -6,10 +6,9 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
 #include <string>
+
+#include "tests/support/TempDir.h"
 
 struct SLChildResult {
   int status;
@@ -20,18 +19,13 @@ inline bool SLInChildProcess() { return std::getenv("SL_CHILD_TEST") != nullptr;
 
 // `environment` is prepended to the command ("SL_DEBUG=1").
 inline SLChildResult SLRunChildTest(const std::string& filter, const std::string& environment = "") {
-  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
-  std::filesystem::path log =
-      std::filesystem::temp_directory_path() / ("sl_child_" + std::to_string(std::random_device{}()) + ".log");
-  std::string command = environment + " SL_CHILD_TEST=1 '" + self.string() + "' --gtest_filter=" + filter + " >'" +
-                        log.string() + "' 2>&1";
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
+  const TempDir dir;
+  const std::string command = environment + " SL_CHILD_TEST=1 '" + self.string() + "' --gtest_filter=" + filter +
+                              " >'" + dir.Host("log") + "' 2>&1";
   SLChildResult result;
   result.status = std::system(command.c_str());
-  std::ifstream in(log);
-  std::stringstream text;
-  text << in.rdbuf();
-  result.output = text.str();
-  std::filesystem::remove(log);
+  result.output = dir.Read("log");
   return result;
 }
 

@@ -8,6 +8,7 @@
 #include "foundation/SLDateTime.h"
 #include "foundation/SLError.h"
 #include "foundation/SLString.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -55,10 +56,8 @@ TEST(DateTime, UnixTime) {
   ASSERT_TRUE(date.SetUnixTime(-1));
   EXPECT_EQ(Format(date, u"%Y-%m-%d %H:%M:%S"), u"1969-12-31 23:59:59");
   u64 before = date.GetTicks();
-  EXPECT_FALSE(date.SetUnixTime(253402300800LL));
-  EXPECT_EQ(SLGetLastError(), SL_E_DATE_OUT_OF_RANGE);
-  EXPECT_FALSE(date.SetUnixTime(INT64_MAX / 1000));  // the product overflows
-  EXPECT_EQ(SLGetLastError(), SL_E_DATE_OUT_OF_RANGE);
+  SL_EXPECT_FAIL(date.SetUnixTime(253402300800LL), SL_E_DATE_OUT_OF_RANGE);
+  SL_EXPECT_FAIL(date.SetUnixTime(INT64_MAX / 1000), SL_E_DATE_OUT_OF_RANGE);  // the product overflows
   EXPECT_FALSE(date.SetUnixTime(-62135596801LL));  // one second before 0001-01-01
   EXPECT_EQ(date.GetTicks(), before);
   EXPECT_TRUE(date.SetUnixTime32(-2147483647 - 1));
@@ -72,16 +71,14 @@ TEST(DateTime, SettersValidateAndKeepOldValue) {
   EXPECT_EQ(date.GetTicks() % SL_TICKS_PER_SECOND, 0u);
   EXPECT_EQ(Format(date, u"%Y-%m-%d %H:%M:%S"), u"2000-02-29 00:00:00");
   u64 before = date.GetTicks();
-  EXPECT_FALSE(date.SetDate(1900, 2, 29));
-  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+  SL_EXPECT_FAIL(date.SetDate(1900, 2, 29), SL_E_INVALID_ARG);
   EXPECT_EQ(date.GetTicks(), before);
   EXPECT_FALSE(date.SetTime(24, 0, 0));
   EXPECT_FALSE(date.SetTime(0, 60, 0));
   EXPECT_FALSE(date.SetTime(0, 0, 60));
   EXPECT_EQ(date.GetTicks(), before);
   // SetDateTime restores the old value when its time part fails after the date part.
-  EXPECT_FALSE(date.SetDateTime(2010, 1, 1, 25, 0, 0));
-  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+  SL_EXPECT_FAIL(date.SetDateTime(2010, 1, 1, 25, 0, 0), SL_E_INVALID_ARG);
   EXPECT_EQ(date.GetTicks(), before);
   EXPECT_FALSE(date.SetDateTime(10000, 1, 1, 0, 0, 0));
   EXPECT_FALSE(date.SetDateTime(0, 1, 1, 0, 0, 0));
@@ -92,10 +89,8 @@ TEST(DateTime, CalendarFunctions) {
   EXPECT_EQ(SLGetDaysInMonth(2, 2100), 28u);
   EXPECT_EQ(SLGetDaysInMonth(2, 2400), 29u);
   EXPECT_EQ(SLGetDaysInMonth(2, 2000), 29u);
-  EXPECT_EQ(SLGetDaysInMonth(13, 2000), 0u);
-  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
-  EXPECT_FALSE(SLIsLeapYear(0));
-  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+  SL_EXPECT_FAIL(SLGetDaysInMonth(13, 2000), SL_E_INVALID_ARG);
+  SL_EXPECT_FAIL(SLIsLeapYear(0), SL_E_INVALID_ARG);
   EXPECT_TRUE(SLIsLeapYear(2000));
   EXPECT_FALSE(SLIsLeapYear(1900));
   u32 month = 9, day = 9;
@@ -108,8 +103,7 @@ TEST(DateTime, CalendarFunctions) {
   EXPECT_TRUE(SLDayOfYearToDate(60, 2004, &month, &day));
   EXPECT_EQ(month, 2u);
   EXPECT_EQ(day, 29u);
-  EXPECT_FALSE(SLDateToDayNumber(2000, 1, 1, nullptr));
-  EXPECT_EQ(SLGetLastError(), SL_E_NULL_OUTPUT);
+  SL_EXPECT_FAIL(SLDateToDayNumber(2000, 1, 1, nullptr), SL_E_NULL_OUTPUT);
   u32 number = 5;
   EXPECT_FALSE(SLDateToDayNumber(2001, 2, 29, &number));
   EXPECT_EQ(number, 0u);
@@ -142,8 +136,7 @@ TEST(DateTime, TimeSpanParts) {
   EXPECT_TRUE(span.SetParts(10675199, 0, 0, 0, 0));
   EXPECT_FALSE(span.SetParts(10675199, 23, 0, 0, 0));
   EXPECT_FALSE(span.SetParts(10675200, 0, 0, 0, 0));
-  EXPECT_FALSE(span.SetParts(INT32_MAX, 0, 0, 0, 0));
-  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+  SL_EXPECT_FAIL(span.SetParts(INT32_MAX, 0, 0, 0, 0), SL_E_INVALID_ARG);
   EXPECT_EQ(span.GetTicks(), 10675199 * SL_TICKS_PER_DAY);
   EXPECT_TRUE(span.SetParts(-10675199, 23, 59, 59, 999));
 
@@ -151,8 +144,7 @@ TEST(DateTime, TimeSpanParts) {
   EXPECT_TRUE(span.CopyTo(&copy));
   EXPECT_EQ(copy.GetTicks(), span.GetTicks());
   CSLDateTime notASpan;
-  EXPECT_FALSE(span.CopyTo(&notASpan));
-  EXPECT_EQ(SLGetLastError(), SL_E_NOT_SUPPORTED);
+  SL_EXPECT_FAIL(span.CopyTo(&notASpan), SL_E_NOT_SUPPORTED);
 }
 
 TEST(DateTime, CopyToCarriesTheUtcFlag) {
@@ -162,8 +154,7 @@ TEST(DateTime, CopyToCarriesTheUtcFlag) {
   EXPECT_EQ(target.GetTicks(), local.GetTicks());
   EXPECT_FALSE(target.IsUTC());
   CSLTimeSpan span;
-  EXPECT_FALSE(local.CopyTo(&span));
-  EXPECT_EQ(SLGetLastError(), SL_E_NOT_SUPPORTED);
+  SL_EXPECT_FAIL(local.CopyTo(&span), SL_E_NOT_SUPPORTED);
 }
 
 // Every date of the fixture agrees with python's datetime on all its calendar fields.
@@ -238,14 +229,11 @@ TEST(DateTimeFormat, NestedExpansionsFail) {
   SLDateFormatNamesW names{};
   names.writtenDateFormat = u"%d %x";
   CSLStringWide out;
-  EXPECT_FALSE(date.FormatW(&out, u"%x", &names, nullptr));
-  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+  SL_EXPECT_FAIL(date.FormatW(&out, u"%x", &names, nullptr), SL_E_INVALID_ARG);
   names.writtenDateFormat = u"%!d.%#!m";
   EXPECT_EQ(Format(date, u"%x", &names), u"04.3");
-  EXPECT_FALSE(date.FormatW(nullptr, u"%d", nullptr, nullptr));
-  EXPECT_EQ(SLGetLastError(), SL_E_NULL_OUTPUT);
-  EXPECT_FALSE(date.FormatW(&out, nullptr, nullptr, nullptr));
-  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+  SL_EXPECT_FAIL(date.FormatW(nullptr, u"%d", nullptr, nullptr), SL_E_NULL_OUTPUT);
+  SL_EXPECT_FAIL(date.FormatW(&out, nullptr, nullptr, nullptr), SL_E_INVALID_ARG);
 }
 
 TEST(DateTimeFormat, TimeZone) {
@@ -265,8 +253,7 @@ TEST(DateTimeFormat, TimeZone) {
   EXPECT_EQ(Format(local, u"%Z", nullptr, &zone), u"CET");
   zone.offsetSeconds = 46801;
   CSLStringWide out;
-  EXPECT_FALSE(local.FormatW(&out, u"%z", nullptr, &zone));
-  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+  SL_EXPECT_FAIL(local.FormatW(&out, u"%z", nullptr, &zone), SL_E_INVALID_ARG);
   // A name that fills all 64 characters is cut there.
   zone.offsetSeconds = 3600;
   zone.daylight = 0;
@@ -294,8 +281,7 @@ TEST(DateTime, SystemClockAndFileTime) {
   EXPECT_EQ(Format(fromFile, u"%Y-%m-%d %H:%M:%S"), u"2009-03-04 14:07:09");
   EXPECT_EQ(fromFile.GetTicks() % SL_TICKS_PER_SECOND, 0u);
   FILETIME bad{0, 0x80000000u};
-  EXPECT_FALSE(fromFile.FromFileTime(bad));
-  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+  SL_EXPECT_FAIL(fromFile.FromFileTime(bad), SL_E_INVALID_ARG);
 }
 
 }  // namespace

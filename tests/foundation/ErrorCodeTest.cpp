@@ -6,8 +6,8 @@
 #include "foundation/SLError.h"
 
 TEST(ErrorCode, ResetReturnsCodeThenZero) {
-  SLSetLastError(0x80001001);
-  EXPECT_EQ(SLGetLastError(true), 0x80001001u);
+  SLSetLastError(SL_E_INVALID_ARG);
+  EXPECT_EQ(SLGetLastError(true), SL_E_INVALID_ARG);
   EXPECT_EQ(SLGetLastError(false), 0u);
 }
 

@@ -6,6 +6,7 @@
 
 #include "foundation/SLError.h"
 #include "foundation/SLFormula.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -96,13 +97,13 @@ TEST(Formula, NumbersFaultAtTheirCharacter) {
   const Row rows[] = {
       {"0x1F", 31, 0, 0},
       {"0XfF", 255, 0, 0},
-      {"0x1F+1", 0, 0x80002009, 4},             // a hex number runs to the end of the text
+      {"0x1F+1", 0, SL_E_FORMULA_BAD_NUMBER, 4},             // a hex number runs to the end of the text
       {"0x123456789ABCDEF", 81985529216486895.0, 0, 0},
-      {"0x123456789ABCDEF0", 0, 0x80002009, 17},  // 16th digit
-      {"1234567890123456", 0, 0x80002009, 15},
-      {"1.1234567890123456", 0, 0x80002009, 17},
-      {"1.5.2", 0, 0x80002009, 0},              // second separator: at the number's start
-      {"2+1.5.2", 0, 0x80002009, 2},
+      {"0x123456789ABCDEF0", 0, SL_E_FORMULA_BAD_NUMBER, 17},  // 16th digit
+      {"1234567890123456", 0, SL_E_FORMULA_BAD_NUMBER, 15},
+      {"1.1234567890123456", 0, SL_E_FORMULA_BAD_NUMBER, 17},
+      {"1.5.2", 0, SL_E_FORMULA_BAD_NUMBER, 0},              // second separator: at the number's start
+      {"2+1.5.2", 0, SL_E_FORMULA_BAD_NUMBER, 2},
       {"AVG(0x10,1)", 8.5, 0, 0},               // inside an argument the text ends at the ","
   };
   CheckRows(solver, rows, std::size(rows));
@@ -139,27 +140,25 @@ TEST(Formula, FractionDigitsWeighTheirOwnPowerOfTen) {
 TEST(Formula, SyntaxFaultsAndPositions) {
   CSLFormulaSolver solver;
   const Row rows[] = {
-      {"1 2", 0, 0x8006000f, 2},
-      {"1 X", 0, 0x8006000f, 2},
-      {"(1 2)", 0, 0x8006000f, 3},
-      {"1 'a'", 0, 0x8006000f, 2},
-      {"1/0", 0, 0x80002008, 2},                  // just after the "/"
-      {"1/0.00000000001", 0, 0x80002008, 2},
-      {"5%0", 0, 0x80002008, 2},
-      {"1 + $", 0, 0x80060002, 4},
-      {"1 +\x01", 0, 0x80060007, 3},
-      {"'ab'", 0, 0x80060007, 0},
-      {"'a", 0, 0x80060007, 0},
-      {"(1<2<3)", 0, 0x8006000c, 4},
-      {"AVG(1,2", 0, 0x8006000c, 7},
-      {"5+=3", 0, 0x8006000f, 2},
+      {"1 2", 0, SL_E_FORMULA_UNEXPECTED_TOKEN, 2},
+      {"1 X", 0, SL_E_FORMULA_UNEXPECTED_TOKEN, 2},
+      {"(1 2)", 0, SL_E_FORMULA_UNEXPECTED_TOKEN, 3},
+      {"1 'a'", 0, SL_E_FORMULA_UNEXPECTED_TOKEN, 2},
+      {"1/0", 0, SL_E_FORMULA_DIVISION_BY_ZERO, 2},                  // just after the "/"
+      {"1/0.00000000001", 0, SL_E_FORMULA_DIVISION_BY_ZERO, 2},
+      {"5%0", 0, SL_E_FORMULA_DIVISION_BY_ZERO, 2},
+      {"1 + $", 0, SL_E_FORMULA_BAD_CHARACTER, 4},
+      {"1 +\x01", 0, SL_E_FORMULA_CONTROL_CHARACTER, 3},
+      {"'ab'", 0, SL_E_FORMULA_CONTROL_CHARACTER, 0},
+      {"'a", 0, SL_E_FORMULA_CONTROL_CHARACTER, 0},
+      {"(1<2<3)", 0, SL_E_FORMULA_PAREN_EXPECTED, 4},
+      {"AVG(1,2", 0, SL_E_FORMULA_PAREN_EXPECTED, 7},
+      {"5+=3", 0, SL_E_FORMULA_UNEXPECTED_TOKEN, 2},
   };
   CheckRows(solver, rows, std::size(rows));
-  EXPECT_FALSE(solver.Evaluate(nullptr, nullptr, nullptr));
-  EXPECT_EQ(SLGetLastError(), 0x80001002u);
+  SL_EXPECT_FAIL(solver.Evaluate(nullptr, nullptr, nullptr), SL_E_NULL_DATA);
   i32 position = -5;
-  EXPECT_FALSE(solver.Evaluate("", nullptr, &position));
-  EXPECT_EQ(SLGetLastError(), 0x80001003u);
+  SL_EXPECT_FAIL(solver.Evaluate("", nullptr, &position), SL_E_BAD_SIZE);
   EXPECT_EQ(position, 0);
 }
 
@@ -170,34 +169,34 @@ TEST(Formula, FunctionsAndTheirFaults) {
       {"AVG(1,2,3,6)", 3, 0, 0},
       {"AVG( 4 )", 4, 0, 0},
       {"AVG(1,,5)", 2, 0, 0},  // an empty argument is 0
-      {"AVG()", 0, 0x8000100c, 0},
-      {"AVG( )", 0, 0x8000100c, 0},
-      {"1+AVG()", 0, 0x8000100c, 2},
-      {"SIN(1,2)", 0, 0x8000100c, 0},
-      {"sin(0)", 0, 0x8003000b, 0},
-      {"SQRT(-1)", 0, 0x80002009, 5},
-      {"2*SQRT( -1)", 0, 0x80002009, 7},
+      {"AVG()", 0, SL_E_FORMULA_NO_OVERLOAD, 0},
+      {"AVG( )", 0, SL_E_FORMULA_NO_OVERLOAD, 0},
+      {"1+AVG()", 0, SL_E_FORMULA_NO_OVERLOAD, 2},
+      {"SIN(1,2)", 0, SL_E_FORMULA_NO_OVERLOAD, 0},
+      {"sin(0)", 0, SL_E_FORMULA_UNKNOWN_FUNCTION, 0},
+      {"SQRT(-1)", 0, SL_E_FORMULA_BAD_NUMBER, 5},
+      {"2*SQRT( -1)", 0, SL_E_FORMULA_BAD_NUMBER, 7},
       {"SQRT(-0.00000000001)", 0, 0, 0},
       {"SQRT(16)", 4, 0, 0},
       {"SQR(3)+ABS(-2)", 11, 0, 0},
       {"INV(4)", 0.25, 0, 0},
-      {"INV(0)", 0, 0x80002009, 4},
+      {"INV(0)", 0, SL_E_FORMULA_BAD_NUMBER, 4},
       {"RAD(-90)", 270 * pi / 180, 0, 0},
       {"RAD(360)", 0, 0, 0},
       {"DEG(PI)", 180, 0, 0},
       {"SIN(PI/2)+COS(0)", 2, 0, 0},
-      {"ACOSH(1)", 0, 0x80002009, 6},
-      {"ATANH(1)", 0, 0x80002009, 6},
+      {"ACOSH(1)", 0, SL_E_FORMULA_BAD_NUMBER, 6},
+      {"ATANH(1)", 0, SL_E_FORMULA_BAD_NUMBER, 6},
       {"ATANH(0.5)", std::atanh(0.5), 0, 0},
       {"LOG(E,10)", 1, 0, 0},
-      {"LOG(0,10)", 0, 0x80002009, 4},
+      {"LOG(0,10)", 0, SL_E_FORMULA_BAD_NUMBER, 4},
       {"LOG10(1000)", 3, 0, 0},
       {"LOG2(8)", 3, 0, 0},
       {"EXP(0)+LN(1)", 1, 0, 0},
-      {"COTAN(0)", 0, 0x80002009, 6},
+      {"COTAN(0)", 0, SL_E_FORMULA_BAD_NUMBER, 6},
       {"ASINH(0)", 0, 0, 0},
       {"ABS(AVG(-2,(3-9)))", 4, 0, 0},
-      {"AVG(1,(2,3))", 0, 0x80060002, 8},  // inside parentheses a "," is no token
+      {"AVG(1,(2,3))", 0, SL_E_FORMULA_BAD_CHARACTER, 8},  // inside parentheses a "," is no token
   };
   CheckRows(solver, rows, std::size(rows));
 }
@@ -210,9 +209,9 @@ TEST(Formula, Assignments) {
       {"(Y = 2) * Y", 4, 0, 0},
       {"X = X + 1", 4, 0, 0},
       {"X == 4", 1, 0, 0},
-      {"PI = 3", 0, 0x80040001, 0},
-      {"E = 1", 0, 0x80040001, 0},
-      {"Z =", 0, 0x80040002, 3},
+      {"PI = 3", 0, SL_E_FORMULA_CONSTANT_ASSIGNED, 0},
+      {"E = 1", 0, SL_E_FORMULA_CONSTANT_ASSIGNED, 0},
+      {"Z =", 0, SL_E_FORMULA_EMPTY_ASSIGNMENT, 3},
       {"AVG(Q = 5, Q)", 5, 0, 0},
   };
   CheckRows(solver, rows, std::size(rows));
@@ -224,13 +223,10 @@ TEST(Formula, Assignments) {
 
 TEST(Formula, VariableRegistry) {
   CSLFormulaSolver solver;
-  EXPECT_FALSE(solver.SetVariable("", 1, true));
-  EXPECT_EQ(SLGetLastError(), 0x80030001u);
-  EXPECT_FALSE(solver.SetVariable(nullptr, 1, true));
-  EXPECT_EQ(SLGetLastError(), 0x80030001u);
+  SL_EXPECT_FAIL(solver.SetVariable("", 1, true), SL_E_FORMULA_BAD_VARIABLE_NAME);
+  SL_EXPECT_FAIL(solver.SetVariable(nullptr, 1, true), SL_E_FORMULA_BAD_VARIABLE_NAME);
   EXPECT_TRUE(solver.SetVariable("A", 1, false));
-  EXPECT_FALSE(solver.SetVariable("A", 2, false));
-  EXPECT_EQ(SLGetLastError(), 0x80030002u);
+  SL_EXPECT_FAIL(solver.SetVariable("A", 2, false), SL_E_FORMULA_VARIABLE_EXISTS);
   EXPECT_TRUE(solver.SetVariable("A", 2, true));
   // Lookups are exact: a shorter or longer name is another variable.
   EXPECT_TRUE(solver.SetVariable("AB", 10, false));
@@ -239,8 +235,7 @@ TEST(Formula, VariableRegistry) {
   ASSERT_TRUE(solver.Evaluate("A+AB+ABC", &value, nullptr));
   EXPECT_EQ(value, 112);
   EXPECT_TRUE(solver.RemoveVariable("AB"));
-  EXPECT_FALSE(solver.RemoveVariable("AB"));
-  EXPECT_EQ(SLGetLastError(), 0x80030003u);
+  SL_EXPECT_FAIL(solver.RemoveVariable("AB"), SL_E_FORMULA_VARIABLE_NOT_FOUND);
   ASSERT_TRUE(solver.Evaluate("A+AB+ABC", &value, nullptr));
   EXPECT_EQ(value, 102);
 }
@@ -288,13 +283,10 @@ TEST(Formula, RegisteredOperatorsAndFunctions) {
   Twice twice;
   ASSERT_TRUE(solver.AddOperator(&halve));
   EXPECT_EQ(halve.GetRefCount(), 2);
-  EXPECT_FALSE(solver.AddOperator(&halve));
-  EXPECT_EQ(SLGetLastError(), 0x80030006u);
-  EXPECT_FALSE(solver.AddOperator(nullptr));
-  EXPECT_EQ(SLGetLastError(), 0x80001002u);
+  SL_EXPECT_FAIL(solver.AddOperator(&halve), SL_E_FORMULA_OPERATOR_EXISTS);
+  SL_EXPECT_FAIL(solver.AddOperator(nullptr), SL_E_NULL_DATA);
   ASSERT_TRUE(solver.AddFunction(&twice));
-  EXPECT_FALSE(solver.AddFunction(&twice));
-  EXPECT_EQ(SLGetLastError(), 0x8003000au);
+  SL_EXPECT_FAIL(solver.AddFunction(&twice), SL_E_FORMULA_FUNCTION_EXISTS);
 
   double value = 0;
   i32 position = 0;
@@ -304,12 +296,10 @@ TEST(Formula, RegisteredOperatorsAndFunctions) {
   EXPECT_EQ(value, 6);
 
   ASSERT_TRUE(solver.AddOperator(&refuseLeft));
-  EXPECT_FALSE(solver.Evaluate("1 + 2 @ 3", &value, &position));
-  EXPECT_EQ(SLGetLastError(), 0x80001001u);
+  SL_EXPECT_FAIL(solver.Evaluate("1 + 2 @ 3", &value, &position), SL_E_INVALID_ARG);
   EXPECT_EQ(position, 0);  // start of the left operand
   ASSERT_TRUE(solver.RemoveOperator(&refuseLeft));
-  EXPECT_FALSE(solver.RemoveOperator(&refuseLeft));
-  EXPECT_EQ(SLGetLastError(), 0x80030007u);
+  SL_EXPECT_FAIL(solver.RemoveOperator(&refuseLeft), SL_E_FORMULA_OPERATOR_NOT_FOUND);
   ASSERT_TRUE(solver.AddOperator(&refuseRight));
   EXPECT_FALSE(solver.Evaluate("1 @  (3)", &value, &position));
   EXPECT_EQ(position, 5);  // start of the right operand
@@ -317,10 +307,8 @@ TEST(Formula, RegisteredOperatorsAndFunctions) {
   ASSERT_TRUE(solver.RemoveOperator(&halve));
   EXPECT_EQ(halve.GetRefCount(), 1);
   ASSERT_TRUE(solver.RemoveFunction(&twice));
-  EXPECT_FALSE(solver.RemoveFunction(&twice));
-  EXPECT_EQ(SLGetLastError(), 0x8003000bu);
-  EXPECT_FALSE(solver.Evaluate("SIN(1,2)", &value, nullptr));
-  EXPECT_EQ(SLGetLastError(), 0x8000100cu);
+  SL_EXPECT_FAIL(solver.RemoveFunction(&twice), SL_E_FORMULA_UNKNOWN_FUNCTION);
+  SL_EXPECT_FAIL(solver.Evaluate("SIN(1,2)", &value, nullptr), SL_E_FORMULA_NO_OVERLOAD);
 }
 
 TEST(Formula, NestingIsLimited) {
@@ -332,16 +320,13 @@ TEST(Formula, NestingIsLimited) {
   EXPECT_EQ(value, 7);
   // The top level counts as one: the 256th "(" opens the 257th statement.
   std::string deep = std::string(100000, '(') + "1";
-  EXPECT_FALSE(solver.Evaluate(deep.c_str(), &value, &position));
-  EXPECT_EQ(SLGetLastError(), 0x80060002u);
+  SL_EXPECT_FAIL(solver.Evaluate(deep.c_str(), &value, &position), SL_E_FORMULA_BAD_CHARACTER);
   EXPECT_EQ(position, 256);
   std::string calls;
   for (int i = 0; i < 100000; ++i) calls += "ABS(";
-  EXPECT_FALSE(solver.Evaluate(calls.c_str(), &value, &position));  // never closed
-  EXPECT_EQ(SLGetLastError(), 0x8006000cu);
+  SL_EXPECT_FAIL(solver.Evaluate(calls.c_str(), &value, &position), SL_E_FORMULA_PAREN_EXPECTED);  // never closed
   for (int i = 0; i < 100000; ++i) calls += ")";
-  EXPECT_FALSE(solver.Evaluate(calls.c_str(), &value, &position));
-  EXPECT_EQ(SLGetLastError(), 0x80060002u);
+  SL_EXPECT_FAIL(solver.Evaluate(calls.c_str(), &value, &position), SL_E_FORMULA_BAD_CHARACTER);
   // Unary sign chains take no depth at all.
   std::string signs = std::string(100000, '-') + "5";
   EXPECT_TRUE(solver.Evaluate(signs.c_str(), &value, &position));
@@ -355,8 +340,7 @@ TEST(Formula, ArgumentCountIsCapped) {
   for (u32 i = 1; i < CSLFormulaSolver::kMaxArguments; ++i) args += ",1";
   ASSERT_TRUE(solver.Evaluate((args + ")").c_str(), &value, &position));
   EXPECT_EQ(value, 1);
-  EXPECT_FALSE(solver.Evaluate(("5+" + args + ",1)").c_str(), &value, &position));
-  EXPECT_EQ(SLGetLastError(), 0x8000200du);
+  SL_EXPECT_FAIL(solver.Evaluate(("5+" + args + ",1)").c_str(), &value, &position), SL_E_FORMULA_TOO_MANY_ARGS);
   EXPECT_EQ(position, 2);
 }
 
@@ -393,12 +377,11 @@ TEST(DoubleToRational, ConvergentsAndFaults) {
                         -std::numeric_limits<double>::infinity(), 9.3e18, -1e300};
   for (double v : bad) {
     SLRational r{7, 7};
-    EXPECT_FALSE(SLDoubleToRational(&r, v)) << v;
-    EXPECT_EQ(SLGetLastError(), 0x80040003u);
+    SL_EXPECT_FAIL(SLDoubleToRational(&r, v), SL_E_FORMULA_VALUE_RANGE) << v;
     EXPECT_EQ(r.numerator, 0);
     EXPECT_EQ(r.denominator, 0);
   }
   SLRational r{};
   EXPECT_FALSE(SLDoubleToRational(&r, 3.0000000002));  // remainder too small to invert in 31 bits
-  EXPECT_EQ(SLGetLastError(), 0x80040003u);
+  EXPECT_EQ(SLGetLastError(), SL_E_FORMULA_VALUE_RANGE);
 }

@@ -17,6 +17,8 @@
 #include "platform/kernel32/Handles.h"
 #include "platform/kernel32/Modules.h"
 #include "tests/foundation/ChildProcess.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 std::string ExePath() { return std::filesystem::read_symlink("/proc/self/exe").string(); }
@@ -77,22 +79,19 @@ TEST(Library, RealSharedLibraryGivesACallableEntry) {
 // ---- heap ---------------------------------------------------------------------------------
 
 TEST(LibraryHeap, SizesAndFailures) {
-  EXPECT_EQ(SLHeapAlloc(0), nullptr);
-  EXPECT_EQ(SLGetLastError(), 0x80000001u);
-  EXPECT_EQ(SLHeapAlloc(0xFFFFFFFFu), nullptr);
-  EXPECT_EQ(SLGetLastError(), 0x80000001u);
+  SL_EXPECT_FAIL(SLHeapAlloc(0), SL_E_OUT_OF_MEMORY);
+  SL_EXPECT_FAIL(SLHeapAlloc(0xFFFFFFFFu), SL_E_OUT_OF_MEMORY);
   char* block = static_cast<char*>(SLHeapReAlloc(nullptr, 16));
   ASSERT_NE(block, nullptr);
   EXPECT_EQ(SLGetLastError(), 0u);
   std::strcpy(block, "kept");
-  EXPECT_EQ(SLHeapReAlloc(block, 0), nullptr);
-  EXPECT_EQ(SLGetLastError(), 0x80001001u);
+  SL_EXPECT_FAIL(SLHeapReAlloc(block, 0), SL_E_INVALID_ARG);
   EXPECT_EQ(SLHeapReAlloc(block, 0xFFFFFFFFu), nullptr);
   EXPECT_STREQ(block, "kept");  // untouched by the failures
   block = static_cast<char*>(SLHeapReAlloc(block, 100000));
   ASSERT_NE(block, nullptr);
   EXPECT_STREQ(block, "kept");
-  SLSetLastError(0x80020001);
+  SLSetLastError(0x80020001u);
   SLHeapFree(block);
   SLHeapFree(nullptr);
   EXPECT_EQ(SLGetLastError(), 0x80020001u);  // sets no code
@@ -112,22 +111,19 @@ TEST(LibraryWrappers, ModuleFileNameIsTheProgramAndTruncates) {
   n = SLGetModuleFileNameA(nullptr, buffer, 5);
   EXPECT_EQ(n, 5u);
   EXPECT_EQ(std::string(buffer), exe.substr(0, 4));  // cut and terminated at size - 1
-  EXPECT_EQ(SLGetLastError(), 0x80000002u);
+  EXPECT_EQ(SLGetLastError(), SL_E_BUFFER_TOO_SMALL);
   n = SLGetModuleFileNameA(nullptr, buffer, u32(exe.size()));  // no room for the terminator
   EXPECT_EQ(std::string(buffer), exe.substr(0, exe.size() - 1));
-  EXPECT_EQ(SLGetLastError(), 0x80000002u);
+  EXPECT_EQ(SLGetLastError(), SL_E_BUFFER_TOO_SMALL);
 
-  EXPECT_EQ(SLGetModuleFileNameA(nullptr, nullptr, 10), 0u);
-  EXPECT_EQ(SLGetLastError(), 0x80001005u);
-  EXPECT_EQ(SLGetModuleFileNameA(nullptr, buffer, 0), 0u);
-  EXPECT_EQ(SLGetLastError(), 0x80001006u);
+  SL_EXPECT_FAIL(SLGetModuleFileNameA(nullptr, nullptr, 10), SL_E_NULL_OUTPUT);
+  SL_EXPECT_FAIL(SLGetModuleFileNameA(nullptr, buffer, 0), SL_E_OUTPUT_SIZE_ZERO);
 }
 
 TEST(LibraryWrappers, ModuleFileNameOfAHandleThatNamesNoModule) {
   int notAModule[16] = {};
   char buffer[64] = "x";
-  EXPECT_EQ(SLGetModuleFileNameA(reinterpret_cast<HMODULE>(notAModule), buffer, sizeof(buffer)), 0u);
-  EXPECT_EQ(SLGetLastError(), 0x80002006u);
+  SL_EXPECT_FAIL(SLGetModuleFileNameA(reinterpret_cast<HMODULE>(notAModule), buffer, sizeof(buffer)), SL_E_SYSTEM);
   EXPECT_STREQ(buffer, "");
 }
 
@@ -135,9 +131,8 @@ TEST(LibraryWrappers, ExitCodeOfRunningAndEndedThreads) {
   HANDLE self = nullptr;
   ASSERT_TRUE(SLDuplicateHandle(SLGetCurrentProcess(), SLGetCurrentThread(), SLGetCurrentProcess(), &self));
   u32 code = 77;
-  SLSetLastError(0x80001001);
-  EXPECT_FALSE(SLGetExitCodeThread(self, &code));
-  EXPECT_EQ(SLGetLastError(), 0u);
+  SLSetLastError(SL_E_INVALID_ARG);
+  SL_EXPECT_FAIL(SLGetExitCodeThread(self, &code), 0u);
   EXPECT_EQ(code, 77u);
   EXPECT_TRUE(SLCloseHandle(self));
 
@@ -151,8 +146,7 @@ TEST(LibraryWrappers, ExitCodeOfRunningAndEndedThreads) {
   EXPECT_TRUE(SLGetExitCodeThread(other, &code));
   EXPECT_NE(code, STILL_ACTIVE);
   EXPECT_TRUE(SLCloseHandle(other));
-  EXPECT_FALSE(SLGetExitCodeThread(other, &code));  // closed: invalid handle
-  EXPECT_EQ(SLGetLastError(), 0x80001001u);
+  SL_EXPECT_FAIL(SLGetExitCodeThread(other, &code), SL_E_INVALID_ARG);  // closed: invalid handle
 }
 
 TEST(LibraryWrappers, LanguageTlsAndIdentity) {
@@ -348,8 +342,8 @@ TEST(LibraryBindingChild, LongestName) {
   char target[4096];
   ASSERT_GT(GetModuleFileNameA(zlib, target, sizeof(target)), 0u);
 
-  const std::string root = (std::filesystem::temp_directory_path() / ("sl_long_" + std::to_string(getpid()))).string();
-  std::string dir = root;
+  const TempDir temp;
+  std::string dir = temp.Host();
   while (1022 - dir.size() > 250) dir += "/" + std::string(200, 'd');
   std::filesystem::create_directories(dir);
   const std::string link = dir + "/" + std::string(1022 - dir.size(), 'z');
@@ -357,6 +351,5 @@ TEST(LibraryBindingChild, LongestName) {
   std::filesystem::create_symlink(target, link);
   const std::u16string wide(link.begin(), link.end());
   EXPECT_NE(SLLoadLibrary(wide.c_str()), nullptr);
-  std::filesystem::remove_all(root);
   SL_CHILD_DONE();
 }

@@ -8,6 +8,7 @@
 
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ TEST(Memory, AllocOfZeroIsARealBlock) {
   ASSERT_NE(block, nullptr);
   EXPECT_EQ(SLGetLastError(), 0u);
   *static_cast<char*>(block) = 1;
-  SLSetLastError(0x80001001);
+  SLSetLastError(SL_E_INVALID_ARG);
   SLFree(block);
   EXPECT_EQ(SLGetLastError(), 0u);  // freeing clears the code, so clean-up must keep it
   SLFree(nullptr);
@@ -35,7 +36,7 @@ TEST(Memory, AllocOfZeroIsARealBlock) {
 TEST(Memory, ReallocToZeroGivesABlockThatCanBeFreedAndGrown) {
   char* block = static_cast<char*>(SLAlloc(32));
   ASSERT_NE(block, nullptr);
-  SLSetLastError(0x80001001);
+  SLSetLastError(SL_E_INVALID_ARG);
   void* minimal = SLRealloc(block, 0);
   ASSERT_NE(minimal, nullptr);
   EXPECT_EQ(SLGetLastError(), 0u);
@@ -64,8 +65,7 @@ TEST(Memory, CallocOverflowFailsAtOnce) {
   } cases[] = {{70000, 70000}, {0x10000, 0x10000}, {0xFFFFFFFF, 2}, {2, 0x80000000u}, {0x7FFFFFFF, 0x7FFFFFFF}};
   for (const Case& c : cases) {
     SLSetLastError(0);
-    EXPECT_EQ(SLCalloc(c.count, c.size), nullptr) << c.count << " x " << c.size;
-    EXPECT_EQ(SLGetLastError(), 0x80000001u);
+    SL_EXPECT_FAIL(SLCalloc(c.count, c.size), SL_E_OUT_OF_MEMORY) << c.count << " x " << c.size;
   }
 }
 
@@ -135,7 +135,7 @@ TEST(MemBlocks, SwapExchangesAndRejectsNull) {
   SLMemSwap(a, a, sizeof(a));
   EXPECT_EQ(a[0], 'b');
   SLMemSwap(nullptr, b, 4);
-  EXPECT_EQ(SLGetLastError(), 0x80001001u);
+  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
 }
 
 // ---- sort ---------------------------------------------------------------------------
@@ -220,11 +220,11 @@ TEST(QSort, WideElementsMoveWhole) {
 TEST(QSort, RejectsBadArguments) {
   int values[3] = {3, 2, 1};
   SLQSort(nullptr, 3, 4, &CompareInts, nullptr);
-  EXPECT_EQ(SLGetLastError(), 0x80001002u);
+  EXPECT_EQ(SLGetLastError(), SL_E_NULL_DATA);
   SLQSort(values, 3, 0, &CompareInts, nullptr);
-  EXPECT_EQ(SLGetLastError(), 0x80001001u);
+  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
   SLQSort(values, 3, 4, nullptr, nullptr);
-  EXPECT_EQ(SLGetLastError(), 0x80001001u);
+  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
   EXPECT_EQ(values[0], 3);
 }
 
@@ -241,8 +241,7 @@ TEST(BSearch, FindsEveryElementAndMissesTheGaps) {
         EXPECT_EQ(*static_cast<int*>(found), key);
         EXPECT_EQ(SLGetLastError(), 0u);
       } else {
-        EXPECT_EQ(found, nullptr) << key << " in " << count;
-        EXPECT_EQ(SLGetLastError(), 0x80010001u);
+        SL_EXPECT_FAIL(found, SL_E_NOT_FOUND) << key << " in " << count;
       }
     }
   }
@@ -251,12 +250,9 @@ TEST(BSearch, FindsEveryElementAndMissesTheGaps) {
 TEST(BSearch, EmptySingleAndBadArguments) {
   int value = 4, key = 4;
   u32 calls = 0;
-  EXPECT_EQ(SLBSearch(&value, &key, 0, sizeof(int), &CompareInts, &calls), nullptr);
-  EXPECT_EQ(SLGetLastError(), 0x80010001u);
+  SL_EXPECT_FAIL(SLBSearch(&value, &key, 0, sizeof(int), &CompareInts, &calls), SL_E_NOT_FOUND);
   EXPECT_EQ(SLBSearch(&value, &key, 1, sizeof(int), &CompareInts, &calls), &value);
   EXPECT_EQ(calls, 1u);
-  EXPECT_EQ(SLBSearch(nullptr, &key, 1, sizeof(int), &CompareInts, nullptr), nullptr);
-  EXPECT_EQ(SLGetLastError(), 0x80001002u);
-  EXPECT_EQ(SLBSearch(&value, &key, 1, 0, &CompareInts, nullptr), nullptr);
-  EXPECT_EQ(SLGetLastError(), 0x80001001u);
+  SL_EXPECT_FAIL(SLBSearch(nullptr, &key, 1, sizeof(int), &CompareInts, nullptr), SL_E_NULL_DATA);
+  SL_EXPECT_FAIL(SLBSearch(&value, &key, 1, 0, &CompareInts, nullptr), SL_E_INVALID_ARG);
 }

@@ -11,6 +11,7 @@
 #include "foundation/SLDateTime.h"
 #include "foundation/SLError.h"
 #include "foundation/SLPrintf.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -182,8 +183,7 @@ TEST(Printf, WriterRefusalIsNoError) {
   Collect all{"", 100};
   EXPECT_EQ(FormatTo(&all, "x%sy", "ab"), 4u);
   EXPECT_TRUE(all.sawTerminator);
-  EXPECT_EQ(SLVFormatA(nullptr, nullptr, "x", nullptr), 0u);
-  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+  SL_EXPECT_FAIL(SLVFormatA(nullptr, nullptr, "x", nullptr), SL_E_INVALID_ARG);
 }
 
 // The buffer front ends always leave a terminated text inside the buffer and report the
@@ -308,14 +308,11 @@ TEST(Printf, StringFormatOperations) {
   EXPECT_STREQ(text.CStr(), "7-x|002.2");
   // The string operations fail only when the string cannot grow: an unknown conversion
   // ends the text there and the operation succeeds with what came before it.
-  EXPECT_TRUE(text.Format("ab%Fcd"));
-  EXPECT_EQ(SLGetLastError(), 0u);
+  SL_EXPECT_OK(text.Format("ab%Fcd"));
   EXPECT_STREQ(text.CStr(), "ab");
-  EXPECT_TRUE(text.AppendFormat("-%d%[x", 3));
-  EXPECT_EQ(SLGetLastError(), 0u);
+  SL_EXPECT_OK(text.AppendFormat("-%d%[x", 3));
   EXPECT_STREQ(text.CStr(), "ab-3");
-  EXPECT_FALSE(text.Format(nullptr));
-  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+  SL_EXPECT_FAIL(text.Format(nullptr), SL_E_INVALID_ARG);
   CSLStringWide wide;
   ASSERT_TRUE(wide.Format(u"%s=%d", u"k", 1));
   ASSERT_TRUE(wide.PrependFormat(u"[%c]", u'a'));

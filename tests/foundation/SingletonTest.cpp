@@ -9,8 +9,10 @@
 #include "foundation/SLMemory.h"
 #include "foundation/SLProcessor.h"
 #include "foundation/SLSingleton.h"
+#include "foundation/SLThread.h"
 #include "foundation/SLThreadData.h"
 #include "tests/foundation/ChildProcess.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -23,7 +25,7 @@ class CFailingService : public CSLBaseOODClass {
  public:
   bool Initialize() override {
     if (g_initializeSucceeds) return true;
-    SLSetLastError(0x80080002);
+    SLSetLastError(SL_E_THREAD_START);
     return false;
   }
 };
@@ -70,7 +72,7 @@ TEST(Singletons, FailedInitializeRegistersNothingAndIsTriedAgain) {
   g_initializeSucceeds = false;
   int calls = g_factoryCalls;
   EXPECT_FALSE(SLGetOODInstance(reinterpret_cast<void**>(&g_failing), -48, &MakeFailing, nullptr, nullptr));
-  EXPECT_EQ(SLGetLastError(), 0x80080002u);  // the code Initialize left
+  EXPECT_EQ(SLGetLastError(), SL_E_THREAD_START);  // the code Initialize left
   EXPECT_EQ(g_failing, nullptr);
   EXPECT_FALSE(SLGetOODInstance(reinterpret_cast<void**>(&g_failing), -48, &MakeFailing, nullptr, nullptr));
   EXPECT_EQ(g_factoryCalls - calls, 2);
@@ -85,9 +87,9 @@ TEST(Singletons, FailedInitializeRegistersNothingAndIsTriedAgain) {
 TEST(Singletons, FactoryThatFailsOrThrows) {
   void* instance = nullptr;
   EXPECT_FALSE(SLGetOODInstance(&instance, -48, [](void*) -> CSLBaseOODClass* { return nullptr; }, nullptr, nullptr));
-  EXPECT_EQ(SLGetLastError(), 0x80000001u);
+  EXPECT_EQ(SLGetLastError(), SL_E_OUT_OF_MEMORY);
   EXPECT_FALSE(SLGetOODInstance(&instance, -48, [](void*) -> CSLBaseOODClass* { throw 1; }, nullptr, nullptr));
-  EXPECT_EQ(SLGetLastError(), 0x80000001u);
+  EXPECT_EQ(SLGetLastError(), SL_E_OUT_OF_MEMORY);
   EXPECT_EQ(instance, nullptr);
 }
 
@@ -208,14 +210,13 @@ TEST(ThreadData, DataOfEndedThreadsIsFreedBySweep) {
 
 TEST(ThreadData, FactoryFailureCodes) {
   SLThreadDataSlot slot;
-  EXPECT_EQ(SLGetThreadData(&slot, []() -> CSLBaseThreadData* { return nullptr; }), nullptr);
-  EXPECT_EQ(SLGetLastError(), 0x80002006u);
+  SL_EXPECT_FAIL(SLGetThreadData(&slot, []() -> CSLBaseThreadData* { return nullptr; }), SL_E_SYSTEM);
   EXPECT_EQ(SLGetThreadData(&slot, []() -> CSLBaseThreadData* {
-              SLSetLastError(0x80000001);
+              SLSetLastError(SL_E_OUT_OF_MEMORY);
               return nullptr;
             }),
             nullptr);
-  EXPECT_EQ(SLGetLastError(), 0x80000001u);
+  EXPECT_EQ(SLGetLastError(), SL_E_OUT_OF_MEMORY);
 }
 
 TEST(ThreadData, StoringNothingBeyondTheRecordSucceeds) {

@@ -9,6 +9,7 @@
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -173,8 +174,7 @@ TEST(StrAlloc, DuplicatesAndEmptyForNull) {
   EXPECT_STREQ(fresh, "");
   SLFree(fresh);
   SLSetLastError(0);
-  EXPECT_EQ(SLStrAllocA(0xFFFFFFFFu), nullptr);
-  EXPECT_EQ(SLGetLastError(), SL_E_OUT_OF_MEMORY);
+  SL_EXPECT_FAIL(SLStrAllocA(0xFFFFFFFFu), SL_E_OUT_OF_MEMORY);
 }
 
 struct IntCase {
@@ -217,10 +217,8 @@ TEST(StrToInt, SignedValuesCodesAndEnds) {
     EXPECT_EQ(wideEnd - wide.c_str(), c.endOffset) << c.text;
   }
   SLSetLastError(0);
-  EXPECT_EQ(SLStrToIntA(nullptr, 3, 10, nullptr), 0);
-  EXPECT_EQ(SLGetLastError(), SL_E_NULL_DATA);
-  EXPECT_EQ(SLStrToIntA(nullptr, 0, 10, nullptr), 0);
-  EXPECT_EQ(SLGetLastError(), 0u);
+  SL_EXPECT_FAIL(SLStrToIntA(nullptr, 3, 10, nullptr), SL_E_NULL_DATA);
+  SL_EXPECT_FAIL(SLStrToIntA(nullptr, 0, 10, nullptr), 0u);
 }
 
 TEST(StrToInt, UnsignedValuesCodesAndEnds) {

@@ -8,6 +8,7 @@
 #include "foundation/SLMemory.h"
 #include "foundation/SLString.h"
 #include "foundation/SLTextConvert.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -28,8 +29,7 @@ TEST(StringCapacity, RoundsAboveTheRequestInSteps) {
   EXPECT_EQ(wide.GetCapacity(), 512u);
   ASSERT_TRUE(wide.Reserve(0, true));
   EXPECT_EQ(wide.GetCapacity(), 0u);
-  EXPECT_FALSE(wide.Reserve(0xFFFFFFF0u));  // the byte size would not fit 32 bits
-  EXPECT_EQ(SLGetLastError(), SL_E_OUT_OF_MEMORY);
+  SL_EXPECT_FAIL(wide.Reserve(0xFFFFFFF0u), SL_E_OUT_OF_MEMORY);  // the byte size would not fit 32 bits
 
   CSLStringAnsi ansi;
   ASSERT_TRUE(ansi.Assign("0123456789"));
@@ -155,8 +155,7 @@ TEST(StringArguments, LengthRules) {
   EXPECT_EQ(a.GetLength(), 40u);
   EXPECT_EQ(a.GetLength(true), 5u);  // a forced recount stops at the stored NUL
   a = "keep";
-  EXPECT_FALSE(a.Assign(nullptr, 3));
-  EXPECT_EQ(SLGetLastError(), SL_E_NULL_DATA);
+  SL_EXPECT_FAIL(a.Assign(nullptr, 3), SL_E_NULL_DATA);
   EXPECT_TRUE(a.Insert(nullptr, 0, SL_TEXT_TO_END));
   EXPECT_EQ(Text(a), "keep");
   EXPECT_TRUE(a.Assign(nullptr, SL_TEXT_TO_END));
@@ -207,8 +206,7 @@ TEST(StringCopy, CopyToNeedsTheSameClass) {
   EXPECT_TRUE(w.CopyTo(&other));
   EXPECT_EQ(Text(other), u"value");
   CSLStringAnsi a;
-  EXPECT_FALSE(w.CopyTo(&a));
-  EXPECT_EQ(SLGetLastError(), SL_E_NOT_SUPPORTED);
+  SL_EXPECT_FAIL(w.CopyTo(&a), SL_E_NOT_SUPPORTED);
   a = "x";
   CSLStringAnsi b;
   EXPECT_TRUE(a.CopyTo(&b));
@@ -252,15 +250,13 @@ TEST(TextDetection, Cases) {
     EXPECT_EQ(SLDetectTextEncoding(c.data.data(), u32(c.data.size())), c.expected);
     EXPECT_EQ(SLGetLastError(), 0u);
   }
-  EXPECT_EQ(SLDetectTextEncoding(nullptr, 3), 0u);
-  EXPECT_EQ(SLGetLastError(), SL_E_NULL_DATA);
+  SL_EXPECT_FAIL(SLDetectTextEncoding(nullptr, 3), SL_E_NULL_DATA);
 }
 
 TEST(TextDetection, BomsAndCodePoints) {
   EXPECT_EQ(SLGetTextEncodingBOMSize(SL_TEXT_UTF8), 3u);
   EXPECT_EQ(SLGetTextEncodingBOMSize(SL_TEXT_UTF16BE | SL_TEXT_LF), 2u);
-  EXPECT_EQ(SLGetTextEncodingBOMSize(SL_TEXT_ANSI), 0u);
-  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+  SL_EXPECT_FAIL(SLGetTextEncodingBOMSize(SL_TEXT_ANSI), SL_E_INVALID_ARG);
   EXPECT_EQ(SLGetTextEncodingBOM(7), nullptr);
 
   const u8 utf8[] = {0xE2, 0x82, 0xAC, 0xC3, 0x41, 0xF0};
@@ -342,32 +338,25 @@ TEST(TextConversion, EncodingsAndLineStyles) {
   EXPECT_EQ(utf8, std::string(255, 'a') + "\xF0\x9F\x98\x80z");
   bool ok = true;
   Convert(std::string("a\0b", 3), SL_TEXT_ANSI, SL_TEXT_UTF8, false, &ok);
-  EXPECT_FALSE(ok);
-  EXPECT_EQ(SLGetLastError(), SL_E_TEXT_ZERO_CHAR);
+  SL_EXPECT_FAIL(ok, SL_E_TEXT_ZERO_CHAR);
 }
 
 TEST(TextConversion, ArgumentsAndCapacity) {
   u32 size = 10;
   char target[16];
-  EXPECT_FALSE(SLConvertText(target, &size, 5, "a", 1, SL_TEXT_ANSI, false));
-  EXPECT_EQ(SLGetLastError(), SL_E_TEXT_BAD_TARGET_ENCODING);
+  SL_EXPECT_FAIL(SLConvertText(target, &size, 5, "a", 1, SL_TEXT_ANSI, false), SL_E_TEXT_BAD_TARGET_ENCODING);
   size = 10;
-  EXPECT_FALSE(SLConvertText(target, &size, SL_TEXT_ANSI, "a", 1, 0x41, false));
-  EXPECT_EQ(SLGetLastError(), SL_E_TEXT_BAD_SOURCE_ENCODING);
+  SL_EXPECT_FAIL(SLConvertText(target, &size, SL_TEXT_ANSI, "a", 1, 0x41, false), SL_E_TEXT_BAD_SOURCE_ENCODING);
   size = 10;
-  EXPECT_FALSE(SLConvertText(target, &size, SL_TEXT_ANSI, nullptr, 1, SL_TEXT_ANSI, false));
-  EXPECT_EQ(SLGetLastError(), SL_E_NULL_DATA);
+  SL_EXPECT_FAIL(SLConvertText(target, &size, SL_TEXT_ANSI, nullptr, 1, SL_TEXT_ANSI, false), SL_E_NULL_DATA);
   size = 2;
-  EXPECT_FALSE(SLConvertText(target, &size, SL_TEXT_UTF8, "a", 1, SL_TEXT_ANSI, true));
-  EXPECT_EQ(SLGetLastError(), SL_E_OUTPUT_SIZE_ZERO);
+  SL_EXPECT_FAIL(SLConvertText(target, &size, SL_TEXT_UTF8, "a", 1, SL_TEXT_ANSI, true), SL_E_OUTPUT_SIZE_ZERO);
   // A line that does not fit fails, whether it is copied or converted.
   bool ok = true;
   std::string out = Convert("abcdef", SL_TEXT_ANSI, SL_TEXT_ANSI, false, &ok, 4);
-  EXPECT_FALSE(ok);
-  EXPECT_EQ(SLGetLastError(), SL_E_BUFFER_TOO_SMALL);
+  SL_EXPECT_FAIL(ok, SL_E_BUFFER_TOO_SMALL);
   Convert("abcdef", SL_TEXT_ANSI, SL_TEXT_UTF16LE, false, &ok, 4);
-  EXPECT_FALSE(ok);
-  EXPECT_EQ(SLGetLastError(), SL_E_BUFFER_TOO_SMALL);
+  SL_EXPECT_FAIL(ok, SL_E_BUFFER_TOO_SMALL);
   // Lines that fit are written; a line break without room ends the text there.
   EXPECT_EQ(Convert("ab\r\ncd", SL_TEXT_ANSI, SL_TEXT_ANSI, false, &ok, 3), "ab");
   EXPECT_TRUE(ok);
@@ -396,16 +385,11 @@ TEST(Tokens, SplitValues) {
   EXPECT_STREQ(SLGetTokenA(token, 1, "abc", 1, ";", nullptr, nullptr, false), "");
   EXPECT_STREQ(SLGetTokenA(token, 32, "a,b;c", 2, ",;", nullptr, nullptr, false), "b");
 
-  EXPECT_EQ(SLGetTokenA(token, 32, nullptr, 1, ";", nullptr, nullptr, false), nullptr);
-  EXPECT_EQ(SLGetLastError(), SL_E_NULL_DATA);
-  EXPECT_EQ(SLGetTokenA(token, 32, "a", 0, ";", nullptr, nullptr, false), nullptr);
-  EXPECT_EQ(SLGetLastError(), SL_E_INDEX);
-  EXPECT_EQ(SLGetTokenA(nullptr, 32, "a", 1, ";", nullptr, nullptr, false), nullptr);
-  EXPECT_EQ(SLGetLastError(), SL_E_NULL_OUTPUT);
-  EXPECT_EQ(SLGetTokenA(token, 0, "a", 1, ";", nullptr, nullptr, false), nullptr);
-  EXPECT_EQ(SLGetLastError(), SL_E_OUTPUT_SIZE_ZERO);
-  EXPECT_EQ(SLGetTokenA(token, 32, "a", 1, nullptr, nullptr, nullptr, false), nullptr);
-  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+  SL_EXPECT_FAIL(SLGetTokenA(token, 32, nullptr, 1, ";", nullptr, nullptr, false), SL_E_NULL_DATA);
+  SL_EXPECT_FAIL(SLGetTokenA(token, 32, "a", 0, ";", nullptr, nullptr, false), SL_E_INDEX);
+  SL_EXPECT_FAIL(SLGetTokenA(nullptr, 32, "a", 1, ";", nullptr, nullptr, false), SL_E_NULL_OUTPUT);
+  SL_EXPECT_FAIL(SLGetTokenA(token, 0, "a", 1, ";", nullptr, nullptr, false), SL_E_OUTPUT_SIZE_ZERO);
+  SL_EXPECT_FAIL(SLGetTokenA(token, 32, "a", 1, nullptr, nullptr, nullptr, false), SL_E_INVALID_ARG);
 }
 
 TEST(BoundedSearch, StopsAtTheTextEnd) {

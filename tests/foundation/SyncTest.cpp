@@ -10,6 +10,7 @@
 #include "foundation/SLLibrary.h"
 #include "foundation/SLSync.h"
 #include "platform/kernel32/Sync.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -119,7 +120,7 @@ TEST(CriticalSection, IsRecursiveAndExclusive) {
 }
 
 TEST(EventManagerLock, IsRecursiveExclusiveAndKeepsTheCallersCode) {
-  SLSetLastError(0x80020005);
+  SLSetLastError(0x80020005u);
   ASSERT_TRUE(SLEventManagerLock());
   EXPECT_EQ(SLGetLastError(), 0x80020005u);
   ASSERT_TRUE(SLEventManagerLock());  // a listener may send again on the same thread
@@ -133,7 +134,7 @@ TEST(EventManagerLock, IsRecursiveExclusiveAndKeepsTheCallersCode) {
   SLEventManagerUnlock();
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
   EXPECT_FALSE(otherGot);
-  SLSetLastError(0x80020006);
+  SLSetLastError(0x80020006u);
   SLEventManagerUnlock();
   EXPECT_EQ(SLGetLastError(), 0x80020006u);
   other.join();
@@ -142,20 +143,16 @@ TEST(EventManagerLock, IsRecursiveExclusiveAndKeepsTheCallersCode) {
 
 TEST(SyncEvent, WithoutAHandleEveryOperationFails) {
   CSLSyncEvent event;
-  EXPECT_FALSE(event.Wait(0));
-  EXPECT_EQ(SLGetLastError(), SL_E_NOT_INITIALISED);
-  EXPECT_FALSE(event.Set());
-  EXPECT_EQ(SLGetLastError(), SL_E_NOT_INITIALISED);
-  EXPECT_FALSE(event.Reset());
-  EXPECT_EQ(SLGetLastError(), SL_E_NOT_INITIALISED);
+  SL_EXPECT_FAIL(event.Wait(0), SL_E_NOT_INITIALISED);
+  SL_EXPECT_FAIL(event.Set(), SL_E_NOT_INITIALISED);
+  SL_EXPECT_FAIL(event.Reset(), SL_E_NOT_INITIALISED);
 }
 
 TEST(SyncEvent, ManualResetWaitsAndTimesOutWithoutError) {
   CSLSyncEvent event;
   ASSERT_TRUE(event.Create(true, false));
   SLSetLastError(SL_E_SYSTEM);
-  EXPECT_FALSE(event.Wait(0));
-  EXPECT_EQ(SLGetLastError(), SL_OK);  // a time-out is not a failure
+  SL_EXPECT_FAIL(event.Wait(0), SL_OK);  // a time-out is not a failure
   EXPECT_TRUE(event.Set());
   EXPECT_TRUE(event.Wait(0));
   EXPECT_TRUE(event.Wait(0));
@@ -188,20 +185,16 @@ TEST(SyncEvent, CreateAgainAndCloseGiveUpTheOldHandle) {
   event.Close();
   EXPECT_EQ(event.GetHandle(), nullptr);
   EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_FAILED);
-  EXPECT_FALSE(event.Wait(0));
-  EXPECT_EQ(SLGetLastError(), SL_E_NOT_INITIALISED);
+  SL_EXPECT_FAIL(event.Wait(0), SL_E_NOT_INITIALISED);
 }
 
 TEST(SyncEvent, FailingSystemCallIsAWaitFailure) {
   CSLSyncEvent event;
   ASSERT_TRUE(event.Create(true, false));
   CloseHandle(event.GetHandle());  // the handle goes stale under the wrapper
-  EXPECT_FALSE(event.Set());
-  EXPECT_EQ(SLGetLastError(), SL_E_WAIT_FAILED);
-  EXPECT_FALSE(event.Reset());
-  EXPECT_EQ(SLGetLastError(), SL_E_WAIT_FAILED);
-  EXPECT_FALSE(event.Wait(0));
-  EXPECT_EQ(SLGetLastError(), SL_E_WAIT_FAILED);
+  SL_EXPECT_FAIL(event.Set(), SL_E_WAIT_FAILED);
+  SL_EXPECT_FAIL(event.Reset(), SL_E_WAIT_FAILED);
+  SL_EXPECT_FAIL(event.Wait(0), SL_E_WAIT_FAILED);
 }
 
 TEST(Timer, MeasuresMillisecondsBetweenCalls) {

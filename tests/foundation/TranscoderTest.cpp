@@ -23,26 +23,15 @@
 #include "foundation/SLTranscoder.h"
 #include "foundation/SLTranscoderSet.h"
 #include "foundation/SLWildcard.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
-// Files of this process only: ctest runs the cases of this program side by side.
+// A file in this program's temporary folder (ctest runs the cases side by side).
 std::string TempPath(const char* name) {
-  static const std::string tag = std::to_string(std::random_device{}());
-  return testing::TempDir() + "transcoder_" + tag + "_" + name;
-}
-
-std::string RunPython(const std::string& script) {
-  std::string path = TempPath("script.py");
-  std::ofstream(path) << script;
-  FILE* pipe = popen(("python3 " + path).c_str(), "r");
-  std::string output;
-  if (!pipe) return output;
-  char buffer[65536];
-  std::size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-  pclose(pipe);
-  return output;
+  static const TempDir dir;
+  return dir.Host(name);
 }
 
 std::string ToUtf8(const std::u16string& text, bool* ok = nullptr) {
@@ -71,15 +60,13 @@ TEST(Utf8, EdgeVectorsAndLoneSurrogates) {
   EXPECT_EQ(ToUtf8(u"\xD83D\xDE00" u"A"), "\xF0\x9F\x98\x80" "A");
   bool ok = true;
   ToUtf8(u"ab\xD83D", &ok);  // the high half waits for a low half that never comes
-  EXPECT_FALSE(ok);
-  EXPECT_EQ(SLGetLastError(), SL_E_BAD_CHARACTER);
+  SL_EXPECT_FAIL(ok, SL_E_BAD_CHARACTER);
   // A lone low surrogate has no UTF-8 form that the decoder would take back; nor have
   // U+FEFF and U+FFFE, which the decoder refuses inside a text.
   for (const char16_t* text : {u"\xDC00", u"a\xDFFF" u"b", u"\xD800\xD800\xDC00", u"a\xFEFF" u"b", u"\xFFFE"}) {
     ok = true;
     ToUtf8(text, &ok);
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(SLGetLastError(), SL_E_BAD_CHARACTER);
+    SL_EXPECT_FAIL(ok, SL_E_BAD_CHARACTER);
   }
 
   const char* const rejected[] = {"\xC0\x80", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80",
@@ -87,8 +74,7 @@ TEST(Utf8, EdgeVectorsAndLoneSurrogates) {
                                   "\xEF\xBF\xBE", "\xC1\xBF"};
   for (const char* bytes : rejected) {
     std::u16string out;
-    EXPECT_FALSE(FromUtf8(bytes, &out)) << bytes;
-    EXPECT_EQ(SLGetLastError(), SL_E_BAD_CHARACTER);
+    SL_EXPECT_FAIL(FromUtf8(bytes, &out), SL_E_BAD_CHARACTER) << bytes;
   }
   std::u16string out;
   ASSERT_TRUE(FromUtf8("\xF0\x9F\x98\x80\xE2\x82\xAC" "A\xF4\x8F\xBF\xBF", &out));
@@ -108,7 +94,7 @@ TEST(Utf8, AgreesWithPythonOverTheWholeRange) {
   std::string ours = ToUtf8(text);
   std::string path = TempPath("utf16.bin");
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(text.data()), text.size() * 2);
-  std::string expected = RunPython("import sys\nsys.stdout.buffer.write(open('" + path +
+  std::string expected = SLTestRunPython("import sys\nsys.stdout.buffer.write(open('" + path +
                                    "','rb').read().decode('utf-16-le').encode('utf-8'))\n");
   ASSERT_FALSE(expected.empty());
   EXPECT_TRUE(ours == expected);
@@ -117,9 +103,59 @@ TEST(Utf8, AgreesWithPythonOverTheWholeRange) {
   EXPECT_TRUE(back == text);
 }
 
+// Texts of ASCII runs of every length around the eight-byte step, mixed with longer
+// sequences and now and then a broken byte, decoded whole and byte by byte through the
+// stream: the same units, the same outcome and code. The buffer form also gets the text
+// cut short by a capacity.
+TEST(Utf8, WholeTextsDecodeAsTheByteByByteStream) {
+  const char* const pieces[] = {"\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xE0\x80", "\x80", "\xFF", "\xED\xA0\x80"};
+  std::mt19937 rng(3);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    for (int part = 0, parts = 1 + int(rng() % 6); part < parts; ++part) {
+      for (u32 n = rng() % 40; n; --n) text += char(1 + rng() % 127);
+      u32 pick = rng() % 40;
+      if (pick < 7) text += pieces[pick < 3 || rng() % 8 == 0 ? pick : pick % 3];
+    }
+    struct Stream {
+      const std::string* bytes;
+      std::size_t position;
+      std::u16string units;
+    } stream{&text, 0, {}};
+    const bool streamOk = SLMultiByteToWideStream(
+        65001,
+        [](SLWChar unit, void* context) {
+          static_cast<Stream*>(context)->units += unit;
+          return true;
+        },
+        [](u8* byte, void* context) {
+          auto* s = static_cast<Stream*>(context);
+          if (s->position == s->bytes->size()) return false;
+          *byte = u8((*s->bytes)[s->position++]);
+          return true;
+        },
+        &stream, 0);
+    const u32 streamCode = SLGetLastError();
+    std::u16string whole(text.size() + 8, u'\0');
+    u32 size = u32(whole.size());
+    const bool wholeOk = SLUtf8ToWide(whole.data(), &size, text.data(), u32(text.size()), 0);
+    ASSERT_EQ(wholeOk, streamOk) << round;
+    ASSERT_EQ(SLGetLastError(), streamCode) << round;
+    if (streamOk) {
+      ASSERT_EQ(whole.substr(0, size), stream.units) << round;
+      if (size > 3) {  // one unit short: the buffer is too small, and what fits is kept
+        std::u16string cut(size - 1, u'\0');
+        u32 capacity = size - 1;
+        EXPECT_FALSE(SLUtf8ToWide(cut.data(), &capacity, text.data(), u32(text.size()), 0));
+        EXPECT_EQ(SLGetLastError(), SL_E_BUFFER_TOO_SMALL);
+      }
+    }
+  }
+}
+
 // For each code page: python's unit for every byte, -1 where the codec has none.
 std::vector<long> PythonDecodes(const char* codec) {
-  std::string output = RunPython(std::string("for b in range(256):\n"
+  std::string output = SLTestRunPython(std::string("for b in range(256):\n"
                                              "  try: print(ord(bytes([b]).decode('") +
                                  codec + "')))\n  except UnicodeDecodeError: print(-1)\n");
   std::vector<long> units;
@@ -182,8 +218,7 @@ TEST(CodePages, SymbolsDefaultCharacterAndBestFit) {
   ASSERT_TRUE(SLMultiByteToWide(42, &unit, &size, "\x0D", 1, 0));
   EXPECT_EQ(unit, 0x000D);
   size = 1;
-  EXPECT_FALSE(SLWideToMultiByte(42, &byte, &size, u"A", 1, 0));
-  EXPECT_EQ(SLGetLastError(), SL_E_BAD_CHARACTER);
+  SL_EXPECT_FAIL(SLWideToMultiByte(42, &byte, &size, u"A", 1, 0), SL_E_BAD_CHARACTER);
 
   char text[8];
   size = sizeof text;
@@ -207,39 +242,29 @@ TEST(Transcoders, NamesStatesAndCodes) {
   transcoder = SLGetTranscoder(65001, 0);
   ASSERT_NE(transcoder, nullptr);
   EXPECT_STREQ(transcoder->GetNameA(3), "cp65001");
-  EXPECT_EQ(SLGetTranscoder(12345, 0), nullptr);
-  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+  SL_EXPECT_FAIL(SLGetTranscoder(12345, 0), SL_E_INVALID_ARG);
 
   auto* codePage = static_cast<CSLStringTranscoderCODEPAGE*>(SLGetTranscoder(1252, 0));
   ASSERT_NE(codePage, nullptr);
-  EXPECT_FALSE(codePage->FinishEncode());
-  EXPECT_EQ(SLGetLastError(), SL_E_NOT_INITIALISED);
-  EXPECT_FALSE(codePage->EncodeWChar(u'a'));
-  EXPECT_EQ(SLGetLastError(), SL_E_NOT_INITIALISED);
+  SL_EXPECT_FAIL(codePage->FinishEncode(), SL_E_NOT_INITIALISED);
+  SL_EXPECT_FAIL(codePage->EncodeWChar(u'a'), SL_E_NOT_INITIALISED);
   u8 bytes[4];
   u32 count = 99;
   ASSERT_TRUE(codePage->BeginEncodeToBuffer(bytes, sizeof bytes, &count));
   EXPECT_EQ(count, 0u);
-  EXPECT_FALSE(codePage->BeginEncodeToBuffer(bytes, sizeof bytes, &count));
-  EXPECT_EQ(SLGetLastError(), SL_E_BUSY);
+  SL_EXPECT_FAIL(codePage->BeginEncodeToBuffer(bytes, sizeof bytes, &count), SL_E_BUSY);
   EXPECT_TRUE(codePage->SetCodePage(850));  // one direction busy: still allowed
   SLWChar units[4];
   ASSERT_TRUE(codePage->BeginDecodeToBuffer(units, 4, nullptr));
-  EXPECT_FALSE(codePage->SetCodePage(437));
-  EXPECT_EQ(SLGetLastError(), SL_E_BUSY);
-  EXPECT_FALSE(codePage->SetFlags(0));
-  EXPECT_EQ(SLGetLastError(), SL_E_BUSY);
-  EXPECT_FALSE(codePage->EncodeWChars(nullptr, 3, nullptr));
-  EXPECT_EQ(SLGetLastError(), SL_E_NULL_DATA);
+  SL_EXPECT_FAIL(codePage->SetCodePage(437), SL_E_BUSY);
+  SL_EXPECT_FAIL(codePage->SetFlags(0), SL_E_BUSY);
+  SL_EXPECT_FAIL(codePage->EncodeWChars(nullptr, 3, nullptr), SL_E_NULL_DATA);
   EXPECT_TRUE(codePage->EncodeWChars(nullptr, SL_TEXT_TO_END, nullptr));
-  EXPECT_FALSE(codePage->EncodeWChar(0));
-  EXPECT_EQ(SLGetLastError(), SL_E_BAD_CHARACTER);
+  SL_EXPECT_FAIL(codePage->EncodeWChar(0), SL_E_BAD_CHARACTER);
   EXPECT_TRUE(codePage->EncodeWChars(u"\x00E9xyz!", SL_TEXT_TO_END, nullptr));
-  EXPECT_FALSE(codePage->FinishEncode());  // five bytes into four
-  EXPECT_EQ(SLGetLastError(), SL_E_BUFFER_TOO_SMALL);
+  SL_EXPECT_FAIL(codePage->FinishEncode(), SL_E_BUFFER_TOO_SMALL);  // five bytes into four
   EXPECT_TRUE(codePage->FinishDecode());
-  EXPECT_FALSE(codePage->SetCodePage(99999));
-  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+  SL_EXPECT_FAIL(codePage->SetCodePage(99999), SL_E_INVALID_ARG);
 
   // Block forms: a null target measures; the NUL follows when there is room.
   SLWChar wide[8];
@@ -254,11 +279,9 @@ TEST(Transcoders, NamesStatesAndCodes) {
   ASSERT_TRUE(SLAnsiToWide(wide, &size, "abc", SL_TEXT_TO_END, 0));
   EXPECT_EQ(wide[3], 0);
   size = 2;
-  EXPECT_FALSE(SLAnsiToWide(wide, &size, "abc", SL_TEXT_TO_END, 0));
-  EXPECT_EQ(SLGetLastError(), SL_E_BUFFER_TOO_SMALL);
+  SL_EXPECT_FAIL(SLAnsiToWide(wide, &size, "abc", SL_TEXT_TO_END, 0), SL_E_BUFFER_TOO_SMALL);
   size = 8;
-  EXPECT_FALSE(SLAnsiToWide(wide, &size, nullptr, 2, 0));
-  EXPECT_EQ(SLGetLastError(), SL_E_NULL_DATA);
+  SL_EXPECT_FAIL(SLAnsiToWide(wide, &size, nullptr, 2, 0), SL_E_NULL_DATA);
   size = 8;
   EXPECT_TRUE(SLAnsiToWide(wide, &size, nullptr, 0, 0));
   EXPECT_EQ(size, 0u);
@@ -297,8 +320,7 @@ TEST(Transcoders, StreamsPullAndPushThroughCallbacks) {
   StreamState limited;
   limited.input = state.input;
   limited.outputLimit = 3;
-  EXPECT_FALSE(SLWideToMultiByteStream(65001, sink, source, &limited, 0));
-  EXPECT_EQ(SLGetLastError(), SL_E_CANCELLED);
+  SL_EXPECT_FAIL(SLWideToMultiByteStream(65001, sink, source, &limited, 0), SL_E_CANCELLED);
 
   struct Back {
     std::string bytes;
@@ -369,7 +391,7 @@ TEST(CaseTables, AnsiBytesKeepTheirValueWithoutAOneBytePartner) {
   EXPECT_STREQ(SLStrUpperA(text), "CAF\xC9 \x8C");
   EXPECT_STREQ(SLStrLowerA(text), "caf\xE9 \x9C");
   // Python's view of the page agrees for every byte (full mappings of one character only).
-  std::string expected = RunPython(
+  std::string expected = SLTestRunPython(
       "import sys\nout=bytearray()\nfor b in range(256):\n"
       "  try: c=bytes([b]).decode('cp1252')\n  except UnicodeDecodeError: out.append(b); continue\n"
       "  u=c.upper()\n  try: e=u.encode('cp1252') if len(u)==1 else b'..'\n  except UnicodeEncodeError: e=b'..'\n"
@@ -571,8 +593,7 @@ TEST(Wildcards, PatternsAreNormalised) {
   EXPECT_STREQ(SLIsWildcardPatternA(plain), "a??b");
   SLWChar wide[] = u"*?*x?";
   EXPECT_EQ(std::u16string(SLIsWildcardPatternW(wide)), u"*x?");
-  EXPECT_EQ(SLIsWildcardPatternA(nullptr), nullptr);
-  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+  SL_EXPECT_FAIL(SLIsWildcardPatternA(nullptr), SL_E_INVALID_ARG);
 }
 
 }  // namespace

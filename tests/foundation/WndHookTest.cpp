@@ -84,7 +84,7 @@ TEST_F(WndHook, SeventeenthHookIsRefused) {
   }
   NamedHook extra("x");
   EXPECT_FALSE(extra.Attach(window, nullptr));
-  EXPECT_EQ(SLGetLastError(false), 0x8000200du);
+  EXPECT_EQ(SLGetLastError(false), SL_E_HOOK_LIMIT);
   // Once the newest is detached and a message has gone through, there is room again.
   hooks.back()->Detach();
   SendMessageW(window, kProbe, 0, 0);
@@ -159,18 +159,18 @@ TEST_F(WndHook, ThreadEndDetachesTheHooksItHeld) {
   EXPECT_FALSE(a.IsAttached());
   EXPECT_EQ(a.GetRefCount(), 1);
   EXPECT_FALSE(a.Detach());
-  EXPECT_EQ(SLGetLastError(false), 0x80010002u);
+  EXPECT_EQ(SLGetLastError(false), SL_E_NOT_INITIALISED);
 }
 
 TEST_F(WndHook, AttachFailures) {
   NamedHook a("a");
   EXPECT_FALSE(a.Attach(nullptr, nullptr));
-  EXPECT_EQ(SLGetLastError(false), 0x80001001u);
+  EXPECT_EQ(SLGetLastError(false), SL_E_INVALID_ARG);
   EXPECT_FALSE(a.Detach());
-  EXPECT_EQ(SLGetLastError(false), 0x80010002u);
+  EXPECT_EQ(SLGetLastError(false), SL_E_NOT_INITIALISED);
   ASSERT_TRUE(a.Attach(window, nullptr));
   EXPECT_FALSE(a.Attach(window, nullptr));
-  EXPECT_EQ(SLGetLastError(false), 0x80010005u);
+  EXPECT_EQ(SLGetLastError(false), SL_E_HOOK_ATTACHED);
   a.Detach();
 }
 

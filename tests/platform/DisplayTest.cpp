@@ -6,24 +6,12 @@
 #include <cstdlib>
 #include <string>
 
-namespace {
-
-std::string RunCapture(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
-  pclose(pipe);
-  return out;
-}
-
-}  // namespace
+#include "tests/support/TestSupport.h"
 
 TEST(Display, RealWindowGetsKeysAndCloses) {
   if (std::system("command -v xvfb-run >/dev/null && command -v xdotool >/dev/null") != 0)
     GTEST_SKIP() << "xvfb-run and xdotool are needed";
-  std::string log = RunCapture(std::string(SL_SOURCE_DIR) + "/tests/support/xvfb_demo.sh " + SL_BINARY_DIR +
+  std::string log = SLTestCapture(std::string(SL_SOURCE_DIR) + "/tests/support/xvfb_demo.sh " + SL_BINARY_DIR +
                                "/tools/windemo " + SL_SOURCE_DIR + "/tests/platform/windemo_xvfb.sh 2>&1");
   EXPECT_NE(log.find("WM_KEYDOWN 0x41"), std::string::npos) << log;
   EXPECT_NE(log.find("WM_CHAR 0x61"), std::string::npos) << log;

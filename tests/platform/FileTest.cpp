@@ -10,31 +10,16 @@
 #include <string>
 
 #include "platform/kernel32/File.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
 class FileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/slfileXXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root = pattern;
-  }
-  void TearDown() override {
-    std::string command = "chmod -R u+w '" + root + "' && rm -rf '" + root + "'";
-    ASSERT_EQ(system(command.c_str()), 0);
-  }
-  std::string Host(const std::string& relative) const { return root + "/" + relative; }
+  std::string Host(const std::string& relative) const { return dir.Host(relative); }
   // The same place as a Windows path: drive letter, backslashes.
-  std::string Win(const std::string& relative) const {
-    std::string path = "C:" + root + "\\" + relative;
-    for (char& c : path)
-      if (c == '/') c = '\\';
-    return path;
-  }
-  void Write(const std::string& relative, const std::string& content) const {
-    std::ofstream(Host(relative), std::ios::binary) << content;
-  }
+  std::string Win(const std::string& relative) const { return "C:" + dir.Win(relative); }
+  void Write(const std::string& relative, const std::string& content) const { dir.Write(relative, content); }
   std::string ReadAll(HANDLE file) const {
     std::string content;
     char buffer[256];
@@ -45,7 +30,8 @@ class FileTest : public ::testing::Test {
   HANDLE Open(const std::string& winPath, DWORD access, DWORD share, DWORD disposition = OPEN_EXISTING) const {
     return CreateFileA(winPath.c_str(), access, share, nullptr, disposition, 0, nullptr);
   }
-  std::string root;
+  TempDir dir;
+  const std::string root = dir.Host();
 };
 
 TEST_F(FileTest, WindowsPathsReachTheRightFiles) {

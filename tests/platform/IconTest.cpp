@@ -12,6 +12,7 @@
 #include "platform/kernel32/Resource.h"
 #include "platform/kernel32/Sync.h"
 #include "platform/user32/Icons.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -20,13 +21,12 @@ LPCWSTR Id(std::uintptr_t id) { return reinterpret_cast<LPCWSTR>(id); }
 // ImageMagick's RGBA of one image of an .ico file, as 0xAARRGGBB words.
 std::vector<std::uint32_t> MagickPixels(const std::string& file, int index) {
   std::string command = "convert '" + file + "[" + std::to_string(index) + "]' -depth 8 rgba:- 2>/dev/null";
+  const std::string bytes = SLTestCapture(command);
   std::vector<std::uint32_t> pixels;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return pixels;
-  unsigned char rgba[4];
-  while (std::fread(rgba, 1, 4, pipe) == 4)
+  for (size_t i = 0; i + 4 <= bytes.size(); i += 4) {
+    const auto* rgba = reinterpret_cast<const unsigned char*>(bytes.data() + i);
     pixels.push_back((std::uint32_t(rgba[3]) << 24) | (rgba[0] << 16) | (rgba[1] << 8) | rgba[2]);
-  pclose(pipe);
+  }
   return pixels;
 }
 

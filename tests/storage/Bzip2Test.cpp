@@ -9,30 +9,14 @@
 
 #include "foundation/SLError.h"
 #include "storage/SLCompressBZIP2.h"
+#include "tests/support/CodecPump.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/TestCorpus.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
-using Bytes = std::vector<u8>;
-
-Bytes Drain(CSLCircularBuffer* ring) {
-  Bytes out;
-  u8 *first, *second;
-  u32 firstLength, secondLength;
-  if (!ring->GetReadRegions(&first, &firstLength, &second, &secondLength)) return out;
-  out.insert(out.end(), first, first + firstLength);
-  out.insert(out.end(), second, second + secondLength);
-  ring->CommitRead(firstLength + secondLength);
-  return out;
-}
-
-Bytes DrainDecompressed(CSLBaseCompress& codec) {
-  Bytes out(codec.GetDecompressedSize());
-  if (!out.empty()) {
-    EXPECT_TRUE(codec.ReadDecompressed(out.data(), static_cast<u32>(out.size())));
-  }
-  return out;
-}
+using namespace SLTestCodec;
 
 Bytes LibraryCompress(const Bytes& data, int blockSize) {
   unsigned size = static_cast<unsigned>(data.size() + data.size() / 100 + 700);
@@ -45,39 +29,15 @@ Bytes LibraryCompress(const Bytes& data, int blockSize) {
   return out;
 }
 
-Bytes CompressAll(CSLCompressBZIP2& codec, const Bytes& data, u32 piece) {
-  EXPECT_TRUE(codec.BeginCompress());
-  for (size_t pos = 0; pos < data.size(); pos += piece) {
-    EXPECT_TRUE(codec.Compress(data.data() + pos, static_cast<u32>(std::min<size_t>(piece, data.size() - pos))));
-  }
-  EXPECT_TRUE(codec.EndCompress());
-  return Drain(codec.GetCompressedOutput());
-}
-
-Bytes DecompressAll(CSLCompressBZIP2& codec, const Bytes& stream, u32 piece, u32* unconsumed) {
-  EXPECT_TRUE(codec.BeginDecompress());
-  Bytes out;
-  *unconsumed = 0;
-  for (size_t pos = 0; pos < stream.size(); pos += piece) {
-    u32 remaining = 0;
-    const u32 n = static_cast<u32>(std::min<size_t>(piece, stream.size() - pos));
-    EXPECT_TRUE(codec.Decompress(stream.data() + pos, n, &remaining));
-    *unconsumed += remaining;
-    const Bytes part = DrainDecompressed(codec);
-    out.insert(out.end(), part.begin(), part.end());
-  }
-  return out;
-}
-
 TEST(CompressBZIP2, BlockSizesMatchTheLibraryAndRoundTrip) {
   const Bytes data = SLTestCorpus::Text(300000, 5);
   CSLCompressBZIP2 codec;
   for (int blockSize : {1, 9}) {
     ASSERT_TRUE(codec.SetBlockSize(blockSize));
-    const Bytes packed = CompressAll(codec, data, 70001);
+    const Bytes packed = CompressInPieces(codec, data, 70001);
     EXPECT_EQ(packed, LibraryCompress(data, blockSize));
     u32 unconsumed = 0;
-    EXPECT_EQ(DecompressAll(codec, packed, 1 + 4096 * blockSize, &unconsumed), data);
+    EXPECT_EQ(DecompressInPieces(codec, packed, 1 + 4096 * blockSize, nullptr, &unconsumed, false), data);
     EXPECT_TRUE(codec.IsStreamEnd());
     EXPECT_EQ(unconsumed, 0u);
     EXPECT_TRUE(codec.EndDecompress());
@@ -86,34 +46,25 @@ TEST(CompressBZIP2, BlockSizesMatchTheLibraryAndRoundTrip) {
 
 TEST(CompressBZIP2, BlockSizeLimitsAndRunningStream) {
   CSLCompressBZIP2 codec;
-  EXPECT_FALSE(codec.SetBlockSize(0));
-  EXPECT_EQ(SLGetLastError(), 0x80001001u);
-  EXPECT_FALSE(codec.SetBlockSize(10));
-  EXPECT_EQ(SLGetLastError(), 0x80001001u);
+  SL_EXPECT_FAIL(codec.SetBlockSize(0), SL_E_INVALID_ARG);
+  SL_EXPECT_FAIL(codec.SetBlockSize(10), SL_E_INVALID_ARG);
   ASSERT_TRUE(codec.SetBlockSize(2));
   ASSERT_TRUE(codec.BeginCompress());
-  EXPECT_FALSE(codec.SetBlockSize(9));
-  EXPECT_EQ(SLGetLastError(), 0x80090005u);
-  EXPECT_FALSE(codec.BeginCompress());
-  EXPECT_EQ(SLGetLastError(), 0x80090005u);
+  SL_EXPECT_FAIL(codec.SetBlockSize(9), SL_E_CODEC_COMPRESSING);
+  SL_EXPECT_FAIL(codec.BeginCompress(), SL_E_CODEC_COMPRESSING);
   const Bytes data = SLTestCorpus::Binary(450000, 1);
   ASSERT_TRUE(codec.Compress(data.data(), static_cast<u32>(data.size())));
   ASSERT_TRUE(codec.EndCompress());
   EXPECT_EQ(Drain(codec.GetCompressedOutput()), LibraryCompress(data, 2));  // size 2 kept
   const u8 byte = 0;
-  EXPECT_FALSE(codec.Compress(&byte, 1));
-  EXPECT_EQ(SLGetLastError(), 0x80090004u);
-  EXPECT_FALSE(codec.Decompress(&byte, 1, nullptr));
-  EXPECT_EQ(SLGetLastError(), 0x80090006u);
+  SL_EXPECT_FAIL(codec.Compress(&byte, 1), SL_E_CODEC_NO_COMPRESSION);
+  SL_EXPECT_FAIL(codec.Decompress(&byte, 1, nullptr), SL_E_CODEC_NO_DECOMPRESSION);
   EXPECT_TRUE(codec.IsStreamEnd());
-  EXPECT_EQ(SLGetLastError(), 0x80090006u);
+  EXPECT_EQ(SLGetLastError(), SL_E_CODEC_NO_DECOMPRESSION);
   ASSERT_TRUE(codec.BeginDecompress());
-  EXPECT_FALSE(codec.BeginDecompress());
-  EXPECT_EQ(SLGetLastError(), 0x80090007u);
-  EXPECT_FALSE(codec.Decompress(nullptr, 1, nullptr));
-  EXPECT_EQ(SLGetLastError(), 0x80001002u);
-  EXPECT_FALSE(codec.Decompress(&byte, 0, nullptr));
-  EXPECT_EQ(SLGetLastError(), 0x80001003u);
+  SL_EXPECT_FAIL(codec.BeginDecompress(), SL_E_CODEC_DECOMPRESSING);
+  SL_EXPECT_FAIL(codec.Decompress(nullptr, 1, nullptr), SL_E_NULL_DATA);
+  SL_EXPECT_FAIL(codec.Decompress(&byte, 0, nullptr), SL_E_BAD_SIZE);
 }
 
 TEST(CompressBZIP2, BytesBehindTheStreamAndOneBytePieces) {
@@ -122,10 +73,9 @@ TEST(CompressBZIP2, BytesBehindTheStreamAndOneBytePieces) {
   stream.insert(stream.end(), {9, 9, 9, 9, 9});
   CSLCompressBZIP2 codec;
   u32 unconsumed = 0;
-  EXPECT_EQ(DecompressAll(codec, stream, 1, &unconsumed), data);
+  EXPECT_EQ(DecompressInPieces(codec, stream, 1, nullptr, &unconsumed, false), data);
   EXPECT_EQ(unconsumed, 5u);
-  EXPECT_TRUE(codec.IsStreamEnd());
-  EXPECT_EQ(SLGetLastError(), 0u);
+  SL_EXPECT_OK(codec.IsStreamEnd());
   EXPECT_TRUE(codec.EndDecompress());
   ASSERT_TRUE(codec.BeginDecompress());
   u32 remaining = 0;
@@ -140,8 +90,7 @@ TEST(CompressBZIP2, TruncatedAndDamagedStreamsFail) {
   ASSERT_TRUE(codec.BeginDecompress());
   ASSERT_TRUE(codec.Decompress(stream.data(), static_cast<u32>(stream.size() - 20), nullptr));
   EXPECT_FALSE(codec.IsStreamEnd());
-  EXPECT_FALSE(codec.EndDecompress());
-  EXPECT_EQ(SLGetLastError(), 0x80090003u);
+  SL_EXPECT_FAIL(codec.EndDecompress(), SL_E_CODEC_DECOMPRESS_FAILED);
 
   std::mt19937 rng(4);
   int failures = 0;
@@ -151,12 +100,12 @@ TEST(CompressBZIP2, TruncatedAndDamagedStreamsFail) {
     ASSERT_TRUE(codec.BeginDecompress());
     const bool decoded = codec.Decompress(damaged.data(), static_cast<u32>(damaged.size()), nullptr);
     if (!decoded) {
-      EXPECT_EQ(SLGetLastError(), 0x80090003u);
+      EXPECT_EQ(SLGetLastError(), SL_E_CODEC_DECOMPRESS_FAILED);
       ++failures;
       continue;
     }
     if (!codec.EndDecompress()) {
-      EXPECT_EQ(SLGetLastError(), 0x80090003u);
+      EXPECT_EQ(SLGetLastError(), SL_E_CODEC_DECOMPRESS_FAILED);
       ++failures;
     }
   }
@@ -180,7 +129,7 @@ TEST(CompressBZIP2, TruncatedAndDamagedStreamsFail) {
   ASSERT_TRUE(codec.BeginDecompress());
   u32 remaining = 0;
   EXPECT_FALSE(codec.Decompress(badMagic.data(), static_cast<u32>(badMagic.size()), &remaining));
-  EXPECT_EQ(SLGetLastError(), 0x80090003u);
+  EXPECT_EQ(SLGetLastError(), SL_E_CODEC_DECOMPRESS_FAILED);
   EXPECT_EQ(remaining, peerLeft);
 }
 
@@ -188,7 +137,8 @@ TEST(CompressBZIP2, TruncatedAndDamagedStreamsFail) {
 TEST(CompressBZIP2, CommandLineStreamsDecode) {
   if (std::system("command -v bzip2 >/dev/null 2>&1") != 0) GTEST_SKIP() << "bzip2 not installed";
   const Bytes data = SLTestCorpus::Binary(200000, 31);
-  const std::string path = ::testing::TempDir() + "sl_bzip2_input";
+  const TempDir dir;
+  const std::string path = dir.Host("input");
   FILE* file = std::fopen(path.c_str(), "wb");
   ASSERT_NE(file, nullptr);
   std::fwrite(data.data(), 1, data.size(), file);
@@ -200,10 +150,9 @@ TEST(CompressBZIP2, CommandLineStreamsDecode) {
   int c;
   while ((c = std::fgetc(file)) != EOF) stream.push_back(static_cast<u8>(c));
   std::fclose(file);
-  std::remove((path + ".bz2").c_str());
   CSLCompressBZIP2 codec;
   u32 unconsumed = 0;
-  EXPECT_EQ(DecompressAll(codec, stream, 777, &unconsumed), data);
+  EXPECT_EQ(DecompressInPieces(codec, stream, 777, nullptr, &unconsumed, false), data);
   EXPECT_TRUE(codec.EndDecompress());
 }
 

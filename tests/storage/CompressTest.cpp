@@ -2,196 +2,76 @@
 // behind the stream, Deflate64 selection, and output identical to the system zlib's.
 #include <gtest/gtest.h>
 
-#include <zlib.h>
-
 #include <random>
 #include <vector>
 
 #include "foundation/SLError.h"
 #include "storage/SLCompressZIP.h"
+#include "tests/support/CodecPump.h"
 #include "tests/support/DeflateWriter.h"
 #include "tests/support/TestCorpus.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
-using Bytes = std::vector<u8>;
+using namespace SLTestCodec;
 
-Bytes DrainCompressed(CSLBaseCompress& codec) {
-  Bytes out;
-  CSLCircularBuffer* ring = codec.GetCompressedOutput();
-  u8 *first, *second;
-  u32 firstLength, secondLength;
-  if (!ring->GetReadRegions(&first, &firstLength, &second, &secondLength)) return out;
-  out.insert(out.end(), first, first + firstLength);
-  out.insert(out.end(), second, second + secondLength);
-  ring->CommitRead(firstLength + secondLength);
-  return out;
-}
-
-Bytes DrainDecompressed(CSLBaseCompress& codec) {
-  Bytes out(codec.GetDecompressedSize());
-  if (!out.empty()) {
-    EXPECT_TRUE(codec.ReadDecompressed(out.data(), static_cast<u32>(out.size())));
-  }
-  return out;
-}
-
-Bytes CompressWhole(CSLBaseCompress& codec, const Bytes& data, std::mt19937& rng, u32 maxPiece) {
-  EXPECT_TRUE(codec.BeginCompress());
-  Bytes out;
-  size_t pos = 0;
-  while (pos < data.size()) {
-    const u32 piece = static_cast<u32>(std::min<size_t>(1 + rng() % maxPiece, data.size() - pos));
-    EXPECT_TRUE(codec.Compress(data.data() + pos, piece));
-    pos += piece;
-    if (rng() % 2) {
-      Bytes part = DrainCompressed(codec);
-      out.insert(out.end(), part.begin(), part.end());
-    }
-  }
-  EXPECT_TRUE(codec.EndCompress());
-  EXPECT_EQ(SLGetLastError(), 0u);
-  Bytes part = DrainCompressed(codec);
-  out.insert(out.end(), part.begin(), part.end());
-  return out;
-}
-
-// Feeds `stream` in random pieces; returns the output and the sum of the bytes each call
-// reported unconsumed.
-Bytes DecompressWhole(CSLBaseCompress& codec, const Bytes& stream, std::mt19937& rng, u32 maxPiece,
-                      u32* lastRemaining = nullptr, bool end = true) {
-  EXPECT_TRUE(codec.BeginDecompress());
-  Bytes out;
-  size_t pos = 0;
-  u32 remaining = 0;
-  u32 unconsumed = 0;
-  while (pos < stream.size()) {
-    const u32 piece = static_cast<u32>(std::min<size_t>(1 + rng() % maxPiece, stream.size() - pos));
-    EXPECT_TRUE(codec.Decompress(stream.data() + pos, piece, &remaining)) << std::hex << SLGetLastError();
-    pos += piece;
-    unconsumed += remaining;
-    Bytes part = DrainDecompressed(codec);
-    out.insert(out.end(), part.begin(), part.end());
-  }
-  if (lastRemaining) *lastRemaining = unconsumed;
-  if (end) {
-    EXPECT_TRUE(codec.EndDecompress()) << std::hex << SLGetLastError();
-    Bytes part = DrainDecompressed(codec);
-    out.insert(out.end(), part.begin(), part.end());
-  }
-  return out;
-}
-
-Bytes ZlibCompress(const Bytes& data, int windowBits, int level = 6) {
-  ::z_stream zs{};
-  deflateInit2(&zs, level, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY);
-  Bytes out(deflateBound(&zs, data.size()) + 32);
-  zs.next_in = const_cast<Bytef*>(data.data());
-  zs.avail_in = static_cast<uInt>(data.size());
-  zs.next_out = out.data();
-  zs.avail_out = static_cast<uInt>(out.size());
-  deflate(&zs, Z_FINISH);
-  out.resize(zs.total_out);
-  deflateEnd(&zs);
-  return out;
-}
-
-Bytes GzipWithAllFields(const Bytes& data) {
-  ::z_stream zs{};
-  deflateInit2(&zs, 6, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
-  gz_header header{};
-  Bytes extra(300, 0x5A);
-  char name[] = "nombre.bin";
-  char comment[] = "comentario largo";
-  header.extra = extra.data();
-  header.extra_len = static_cast<uInt>(extra.size());
-  header.name = reinterpret_cast<Bytef*>(name);
-  header.comment = reinterpret_cast<Bytef*>(comment);
-  header.hcrc = 1;
-  deflateSetHeader(&zs, &header);
-  Bytes out(deflateBound(&zs, data.size()) + 400);
-  zs.next_in = const_cast<Bytef*>(data.data());
-  zs.avail_in = static_cast<uInt>(data.size());
-  zs.next_out = out.data();
-  zs.avail_out = static_cast<uInt>(out.size());
-  deflate(&zs, Z_FINISH);
-  out.resize(zs.total_out);
-  deflateEnd(&zs);
-  return out;
-}
+Bytes ZlibCompress(const Bytes& data, int windowBits) { return ZlibDeflate(data, 6, windowBits); }
 
 TEST(CompressZIP, OutputEqualsSystemDeflateAndRoundTrips) {
   std::mt19937 rng(1);
   const Bytes data = SLTestCorpus::Text(700000, 3);
   for (u32 zlibHeader : {1u, 0u}) {
     CSLCompressZIP codec(zlibHeader);
-    const Bytes packed = CompressWhole(codec, data, rng, 200000);
+    const Bytes packed = CompressInPieces(codec, data, 200000, &rng);
     EXPECT_EQ(packed, ZlibCompress(data, zlibHeader ? 15 : -15));
     // Both directions in one object, the second stream reusing the state.
-    EXPECT_EQ(DecompressWhole(codec, packed, rng, 70000), data);
-    EXPECT_EQ(DecompressWhole(codec, packed, rng, 3000), data);
+    EXPECT_EQ(DecompressInPieces(codec, packed, 70000, &rng), data);
+    EXPECT_EQ(DecompressInPieces(codec, packed, 3000, &rng), data);
   }
 }
 
 TEST(CompressZIP, StreamOrderErrors) {
   CSLCompressZIP codec(1);
   const u8 byte = 1;
-  EXPECT_FALSE(codec.Compress(&byte, 1));
-  EXPECT_EQ(SLGetLastError(), 0x80090004u);
-  EXPECT_FALSE(codec.EndCompress());
-  EXPECT_EQ(SLGetLastError(), 0x80090004u);
+  SL_EXPECT_FAIL(codec.Compress(&byte, 1), SL_E_CODEC_NO_COMPRESSION);
+  SL_EXPECT_FAIL(codec.EndCompress(), SL_E_CODEC_NO_COMPRESSION);
   ASSERT_TRUE(codec.BeginCompress());
-  EXPECT_FALSE(codec.BeginCompress());
-  EXPECT_EQ(SLGetLastError(), 0x80090005u);
-  EXPECT_FALSE(codec.Compress(nullptr, 1));
-  EXPECT_EQ(SLGetLastError(), 0x80001002u);
-  EXPECT_FALSE(codec.Compress(&byte, 0));
-  EXPECT_EQ(SLGetLastError(), 0x80001003u);
+  SL_EXPECT_FAIL(codec.BeginCompress(), SL_E_CODEC_COMPRESSING);
+  SL_EXPECT_FAIL(codec.Compress(nullptr, 1), SL_E_NULL_DATA);
+  SL_EXPECT_FAIL(codec.Compress(&byte, 0), SL_E_BAD_SIZE);
   EXPECT_TRUE(codec.Compress(&byte, 1));  // the first stream still runs
   EXPECT_TRUE(codec.EndCompress());
-  EXPECT_FALSE(codec.Compress(&byte, 1));
-  EXPECT_EQ(SLGetLastError(), 0x80090004u);
-  EXPECT_EQ(DrainCompressed(codec), ZlibCompress(Bytes{1}, 15));
+  SL_EXPECT_FAIL(codec.Compress(&byte, 1), SL_E_CODEC_NO_COMPRESSION);
+  EXPECT_EQ(Drain(codec.GetCompressedOutput()), ZlibCompress(Bytes{1}, 15));
 
   u32 remaining = 77;
-  EXPECT_FALSE(codec.Decompress(&byte, 1, &remaining));
-  EXPECT_EQ(SLGetLastError(), 0x80090006u);
+  SL_EXPECT_FAIL(codec.Decompress(&byte, 1, &remaining), SL_E_CODEC_NO_DECOMPRESSION);
   EXPECT_EQ(remaining, 1u);
-  EXPECT_FALSE(codec.EndDecompress());
-  EXPECT_EQ(SLGetLastError(), 0x80090006u);
+  SL_EXPECT_FAIL(codec.EndDecompress(), SL_E_CODEC_NO_DECOMPRESSION);
   EXPECT_TRUE(codec.IsStreamEnd());
-  EXPECT_EQ(SLGetLastError(), 0x80090006u);
+  EXPECT_EQ(SLGetLastError(), SL_E_CODEC_NO_DECOMPRESSION);
   ASSERT_TRUE(codec.BeginDecompress());
-  EXPECT_FALSE(codec.BeginDecompress());
-  EXPECT_EQ(SLGetLastError(), 0x80090007u);
-  EXPECT_FALSE(codec.SetDeflate64(1));
-  EXPECT_EQ(SLGetLastError(), 0x80090007u);
-  EXPECT_FALSE(codec.Decompress(nullptr, 5, nullptr));
-  EXPECT_EQ(SLGetLastError(), 0x80001002u);
-  EXPECT_FALSE(codec.Decompress(&byte, 0, nullptr));
-  EXPECT_EQ(SLGetLastError(), 0x80001003u);
-  EXPECT_FALSE(codec.IsStreamEnd());
-  EXPECT_EQ(SLGetLastError(), 0u);
+  SL_EXPECT_FAIL(codec.BeginDecompress(), SL_E_CODEC_DECOMPRESSING);
+  SL_EXPECT_FAIL(codec.SetDeflate64(1), SL_E_CODEC_DECOMPRESSING);
+  SL_EXPECT_FAIL(codec.Decompress(nullptr, 5, nullptr), SL_E_NULL_DATA);
+  SL_EXPECT_FAIL(codec.Decompress(&byte, 0, nullptr), SL_E_BAD_SIZE);
+  SL_EXPECT_FAIL(codec.IsStreamEnd(), 0u);
 }
 
 TEST(CompressZIP, ReadingTheRing) {
   CSLCompressZIP codec(1);
-  EXPECT_EQ(codec.GetDecompressedSize(), 0u);
-  EXPECT_EQ(SLGetLastError(), 0x80010002u);  // the ring never held storage
+  SL_EXPECT_FAIL(codec.GetDecompressedSize(), SL_E_NOT_INITIALISED);  // the ring never held storage
   u8 buffer[64];
-  EXPECT_FALSE(codec.ReadDecompressed(buffer, 10));
-  EXPECT_EQ(SLGetLastError(), 0x80010002u);
-  EXPECT_FALSE(codec.ReadDecompressed(nullptr, 10));
-  EXPECT_EQ(SLGetLastError(), 0x80001002u);
-  EXPECT_FALSE(codec.ReadDecompressed(buffer, 0));
-  EXPECT_EQ(SLGetLastError(), 0x80001003u);
+  SL_EXPECT_FAIL(codec.ReadDecompressed(buffer, 10), SL_E_NOT_INITIALISED);
+  SL_EXPECT_FAIL(codec.ReadDecompressed(nullptr, 10), SL_E_NULL_DATA);
+  SL_EXPECT_FAIL(codec.ReadDecompressed(buffer, 0), SL_E_BAD_SIZE);
   const Bytes plain = {'h', 'o', 'l', 'a'};
   const Bytes packed = ZlibCompress(plain, 15);
   ASSERT_TRUE(codec.BeginDecompress());
   ASSERT_TRUE(codec.Decompress(packed.data(), static_cast<u32>(packed.size()), nullptr));
   EXPECT_EQ(codec.GetDecompressedSize(), 4u);
-  EXPECT_TRUE(codec.ReadDecompressed(buffer, sizeof(buffer)));  // more room than waits
-  EXPECT_EQ(SLGetLastError(), 0u);
+  SL_EXPECT_OK(codec.ReadDecompressed(buffer, sizeof(buffer)));  // more room than waits
   EXPECT_EQ(Bytes(buffer, buffer + 4), plain);
   EXPECT_EQ(codec.GetDecompressedSize(), 0u);
   EXPECT_TRUE(codec.EndDecompress());
@@ -207,8 +87,7 @@ TEST(CompressZIP, BytesBehindTheStreamStayUnconsumed) {
   u32 remaining = 0;
   ASSERT_TRUE(codec.Decompress(stream.data(), static_cast<u32>(stream.size()), &remaining));
   EXPECT_EQ(remaining, 8u);
-  EXPECT_TRUE(codec.IsStreamEnd());
-  EXPECT_EQ(SLGetLastError(), 0u);
+  SL_EXPECT_OK(codec.IsStreamEnd());
   ASSERT_TRUE(codec.Decompress(tail.data(), 8, &remaining));  // consumes nothing more
   EXPECT_EQ(remaining, 8u);
   EXPECT_EQ(DrainDecompressed(codec), plain);
@@ -217,12 +96,12 @@ TEST(CompressZIP, BytesBehindTheStreamStayUnconsumed) {
 
 TEST(CompressZIP, GzipMembersDecodeSplitAnywhere) {
   const Bytes plain = SLTestCorpus::Text(20000, 9);
-  for (const Bytes& member : {GzipWithAllFields(plain), ZlibCompress(plain, 31)}) {
+  for (const Bytes& member : {ZlibDeflate(plain, 6, 31, Z_DEFAULT_STRATEGY, true), ZlibCompress(plain, 31)}) {
     for (u32 maxPiece : {1u, 2u, 5u, 400u, 1u << 20}) {
       std::mt19937 rng(maxPiece);
       CSLCompressZIP codec(0);
       u32 remaining = 0;
-      const Bytes out = DecompressWhole(codec, member, rng, maxPiece, &remaining, false);
+      const Bytes out = DecompressInPieces(codec, member, maxPiece, &rng, &remaining, false);
       EXPECT_EQ(out, plain) << maxPiece;
       EXPECT_TRUE(codec.IsStreamEnd());
       EXPECT_EQ(remaining, 8u);  // the trailer is never consumed
@@ -242,7 +121,7 @@ TEST(CompressZIP, GzipMembersDecodeSplitAnywhere) {
   ASSERT_TRUE(wrapped.BeginDecompress());
   const Bytes member = ZlibCompress(plain, 31);
   EXPECT_FALSE(wrapped.Decompress(member.data(), static_cast<u32>(member.size()), nullptr));
-  EXPECT_EQ(SLGetLastError(), 0x80090003u);
+  EXPECT_EQ(SLGetLastError(), SL_E_CODEC_DECOMPRESS_FAILED);
 }
 
 TEST(CompressZIP, BadGzipHeadersAndLoneMarkerFail) {
@@ -272,10 +151,8 @@ TEST(CompressZIP, BadGzipHeadersAndLoneMarkerFail) {
       pos += piece;
       if (!ok) break;
     }
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(SLGetLastError(), 0x80090003u);
-    EXPECT_FALSE(codec.EndDecompress());  // the failure ended the stream
-    EXPECT_EQ(SLGetLastError(), 0x80090006u);
+    SL_EXPECT_FAIL(ok, SL_E_CODEC_DECOMPRESS_FAILED);
+    SL_EXPECT_FAIL(codec.EndDecompress(), SL_E_CODEC_NO_DECOMPRESSION);  // the failure ended the stream
   }
 }
 
@@ -288,13 +165,12 @@ TEST(CompressZIP, TruncatedStreamFailsAtTheEnd) {
   EXPECT_FALSE(codec.IsStreamEnd());
   const Bytes partial = DrainDecompressed(codec);
   EXPECT_EQ(Bytes(plain.begin(), plain.begin() + partial.size()), partial);
-  EXPECT_FALSE(codec.EndDecompress());
-  EXPECT_EQ(SLGetLastError(), 0x80090003u);
+  SL_EXPECT_FAIL(codec.EndDecompress(), SL_E_CODEC_DECOMPRESS_FAILED);
   // A raw object does not read zlib-wrapped data.
   const Bytes wrapped = ZlibCompress(plain, 15);
   ASSERT_TRUE(codec.BeginDecompress());
   EXPECT_FALSE(codec.Decompress(wrapped.data(), static_cast<u32>(wrapped.size()), nullptr));
-  EXPECT_EQ(SLGetLastError(), 0x80090003u);
+  EXPECT_EQ(SLGetLastError(), SL_E_CODEC_DECOMPRESS_FAILED);
 
   // A damaged stream: what inflate took before it failed is not reported as remaining.
   // A stored block of five bytes, a block of the reserved type, then bytes never reached.
@@ -314,7 +190,7 @@ TEST(CompressZIP, TruncatedStreamFailsAtTheEnd) {
   ASSERT_TRUE(codec.BeginDecompress());
   u32 remaining = 0;
   EXPECT_FALSE(codec.Decompress(damaged.data(), static_cast<u32>(damaged.size()), &remaining));
-  EXPECT_EQ(SLGetLastError(), 0x80090003u);
+  EXPECT_EQ(SLGetLastError(), SL_E_CODEC_DECOMPRESS_FAILED);
   EXPECT_EQ(remaining, peerLeft);
 }
 
@@ -325,7 +201,7 @@ TEST(CompressZIP, Deflate64SelectionHoldsForOneStream) {
   CSLCompressZIP codec(0);
   std::mt19937 rng(3);
   ASSERT_TRUE(codec.SetDeflate64(1));
-  EXPECT_EQ(DecompressWhole(codec, member, rng, 3), Bytes(1004, 'a'));
+  EXPECT_EQ(DecompressInPieces(codec, member, 3, &rng), Bytes(1004, 'a'));
   // The ending cleared the selection: plain deflate reads code 285 as 258 and then junk.
   ASSERT_TRUE(codec.BeginDecompress());
   codec.Decompress(member.data(), static_cast<u32>(member.size()), nullptr);

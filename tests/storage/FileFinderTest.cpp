@@ -11,6 +11,7 @@
 #include "foundation/SLSync.h"
 #include "storage/SLFileFinder.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -68,13 +69,10 @@ TEST(FileFinder, ReportsFilesOfADirectoryBeforeDescending) {
 TEST(FileFinder, RefusesBadArguments) {
   Collected c;
   CSLFileFinder finder;
-  EXPECT_FALSE(finder.Start(&Collect, &c, "/tmp", "sub/*.mp3", true));
-  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+  SL_EXPECT_FAIL(finder.Start(&Collect, &c, "/tmp", "sub/*.mp3", true), SL_E_INVALID_ARG);
   EXPECT_FALSE(finder.IsRunning());
-  EXPECT_FALSE(finder.Start(nullptr, &c, "/tmp", "*", true));
-  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
-  EXPECT_FALSE(finder.Start(&Collect, &c, "", "*", true));
-  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+  SL_EXPECT_FAIL(finder.Start(nullptr, &c, "/tmp", "*", true), SL_E_INVALID_ARG);
+  SL_EXPECT_FAIL(finder.Start(&Collect, &c, "", "*", true), SL_E_INVALID_ARG);
 }
 
 TEST(FileFinder, EndsOnALinkLoop) {
@@ -116,13 +114,10 @@ TEST(FileFinder, FileExists) {
   TempDir dir;
   dir.Write("here.txt", "x");
   EXPECT_TRUE(SLFileExists(dir.Win("HERE.txt").c_str()));
-  EXPECT_FALSE(SLFileExists(dir.Win("gone.txt").c_str()));
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_OPEN);
+  SL_EXPECT_FAIL(SLFileExists(dir.Win("gone.txt").c_str()), SL_E_STORAGE_OPEN);
   EXPECT_FALSE(SLFileExists(dir.Host().c_str()));  // a directory is not a file
-  EXPECT_FALSE(SLFileExists(nullptr));
-  EXPECT_EQ(SLGetLastError(), SL_E_NULL_DATA);
-  EXPECT_FALSE(SLFileExists(""));
-  EXPECT_EQ(SLGetLastError(), SL_E_BAD_SIZE);
+  SL_EXPECT_FAIL(SLFileExists(nullptr), SL_E_NULL_DATA);
+  SL_EXPECT_FAIL(SLFileExists(""), SL_E_BAD_SIZE);
 }
 
 }  // namespace

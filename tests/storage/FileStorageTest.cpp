@@ -10,6 +10,7 @@
 #include "foundation/SLLibrary.h"
 #include "storage/SLFileStorage.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -88,8 +89,7 @@ TEST(FileStorage, ReadOfTwoChunksAndAHundredBytesMakesThreeSystemReads) {
   EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_EOF);
   // Nothing asked: nothing read, reports 0 and 100, no error.
   file.reports.clear();
-  EXPECT_EQ(file.Read(buffer.data(), 0), 0u);
-  EXPECT_EQ(SLGetLastError(), SL_OK);
+  SL_EXPECT_FAIL(file.Read(buffer.data(), 0), SL_OK);
   ASSERT_EQ(file.reports.size(), 2u);
   EXPECT_EQ(file.reports[1].percent, 100.0);
 }
@@ -107,21 +107,17 @@ TEST(FileStorage, OpenFlags) {
   EXPECT_FALSE(file.CanWrite());
   // Invalid flags fail before anything is closed.
   for (u32 flags : {0x5u, 0x50u}) {
-    EXPECT_FALSE(file.OpenA(path.c_str(), flags));
-    EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_FLAGS);
+    SL_EXPECT_FAIL(file.OpenA(path.c_str(), flags), SL_E_STORAGE_FLAGS);
     EXPECT_EQ(file.GetFlags(), 0x21u);
   }
   // Append: open-always creates the missing file at 0; reopening lands at the end.
   std::string log = dir.Win("log.txt");
   ASSERT_TRUE(file.OpenA(log.c_str(), 0x804));
-  u64 position = 99;
-  EXPECT_TRUE(file.GetPosition(&position));
-  EXPECT_EQ(position, 0u);
+  EXPECT_EQ(SLTestPosition(file), 0u);
   EXPECT_FALSE(file.CanWrite());  // append answers false...
   EXPECT_EQ(file.Write("12345", 5), 5u);  // ...and writes all the same
   ASSERT_TRUE(file.OpenA(log.c_str(), 4));
-  EXPECT_TRUE(file.GetPosition(&position));
-  EXPECT_EQ(position, 5u);
+  EXPECT_EQ(SLTestPosition(file), 5u);
   EXPECT_EQ(file.Write("67", 2), 2u);
   // Append is a first position, not a mode: a seek back overwrites.
   ASSERT_TRUE(file.Seek(0, SL_SEEK_BEGIN));
@@ -132,8 +128,7 @@ TEST(FileStorage, OpenFlags) {
   // A create shares nothing by default; an open shares reading and writing.
   CSLFileStorage other;
   ASSERT_TRUE(file.CreateA(path.c_str(), 0));
-  EXPECT_FALSE(other.OpenA(path.c_str(), 0));
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_OPEN);
+  SL_EXPECT_FAIL(other.OpenA(path.c_str(), 0), SL_E_STORAGE_OPEN);
   ASSERT_TRUE(file.OpenA(path.c_str(), 0));
   EXPECT_TRUE(other.OpenA(path.c_str(), SL_STORAGE_READWRITE));
   // Sharing reading only keeps writers out, and is refused while one writes.
@@ -143,11 +138,9 @@ TEST(FileStorage, OpenFlags) {
   EXPECT_TRUE(other.OpenA(path.c_str(), SL_STORAGE_READ | SL_STORAGE_SHARE_READWRITE));
   EXPECT_FALSE(CSLFileStorage().OpenA(path.c_str(), SL_STORAGE_WRITE | SL_STORAGE_SHARE_READWRITE));
   file.Close();
-  EXPECT_FALSE(file.OpenA(dir.Win("missing").c_str(), 0));
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_OPEN);
+  SL_EXPECT_FAIL(file.OpenA(dir.Win("missing").c_str(), 0), SL_E_STORAGE_OPEN);
   EXPECT_EQ(file.GetNameW()[0], 0);
-  EXPECT_FALSE(file.OpenA("", 0));
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_NAME);
+  SL_EXPECT_FAIL(file.OpenA("", 0), SL_E_STORAGE_NAME);
 }
 
 TEST(FileStorage, ClosedStorageAnswers) {
@@ -155,16 +148,12 @@ TEST(FileStorage, ClosedStorageAnswers) {
   EXPECT_TRUE(file.IsEOF());
   EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_NOT_OPEN);
   u64 size = 5;
-  EXPECT_FALSE(file.GetSize(&size));
+  SL_EXPECT_FAIL(file.GetSize(&size), SL_E_STORAGE_NOT_OPEN);
   EXPECT_EQ(size, 0u);
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_NOT_OPEN);
   char byte;
-  EXPECT_EQ(file.Read(&byte, 1), 0u);
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_NOT_OPEN);
-  EXPECT_EQ(file.MapView(), nullptr);
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_NOT_OPEN);
-  EXPECT_EQ(file.GetContainer(), nullptr);
-  EXPECT_EQ(SLGetLastError(), SL_E_NOT_SUPPORTED);
+  SL_EXPECT_FAIL(file.Read(&byte, 1), SL_E_STORAGE_NOT_OPEN);
+  SL_EXPECT_FAIL(file.MapView(), SL_E_STORAGE_NOT_OPEN);
+  SL_EXPECT_FAIL(file.GetContainer(), SL_E_NOT_SUPPORTED);
 }
 
 TEST(FileStorage, OneViewAtATime) {
@@ -176,8 +165,7 @@ TEST(FileStorage, OneViewAtATime) {
   void* view = file.MapView();
   ASSERT_NE(view, nullptr);
   EXPECT_EQ(std::string(static_cast<const char*>(view), 6), "mapped");
-  EXPECT_EQ(file.MapView(), nullptr);
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_ALREADY_MAPPED);
+  SL_EXPECT_FAIL(file.MapView(), SL_E_STORAGE_ALREADY_MAPPED);
   file.UnmapView();
   EXPECT_NE(file.MapView(), nullptr);
   file.Close();  // unmaps
@@ -197,8 +185,7 @@ TEST(FileStorage, CancelAtTheFirstReportLeavesTheOpenFileOpen) {
   ASSERT_TRUE(file.OpenA(dir.Win("a.txt").c_str(), 0));
   file.reports.clear();
   file.cancelAt = 1;
-  EXPECT_FALSE(file.OpenA(dir.Win("b.txt").c_str(), 0));
-  EXPECT_EQ(SLGetLastError(), SL_E_CANCELLED);
+  SL_EXPECT_FAIL(file.OpenA(dir.Win("b.txt").c_str(), 0), SL_E_CANCELLED);
   file.cancelAt = 0;
   char text[5];
   EXPECT_EQ(file.Read(text, 5), 5u);
@@ -227,8 +214,7 @@ TEST(FileStorage, CloseClosesOnceEvenWhenTheSystemRefuses) {
     file.Close();
   }
   EXPECT_EQ(g_closeCalls, 1);
-  EXPECT_EQ(file.GetHandle(), nullptr);
-  EXPECT_EQ(SLGetLastError(), SL_OK);
+  SL_EXPECT_FAIL(file.GetHandle(), SL_OK);
   Api()->CloseHandle(handle);  // the refused close, done for real
 }
 
@@ -257,28 +243,21 @@ TEST(FileStorage, SizeTimeDeleteAndTypedReads) {
   ASSERT_TRUE(file.WriteU16(0x3412));
   ASSERT_TRUE(file.WriteU32(0x12345678));
   ASSERT_TRUE(file.SetSize(4));
-  u64 size = 0, position = 0;
-  EXPECT_TRUE(file.GetSize(&size));
-  EXPECT_EQ(size, 4u);
-  EXPECT_TRUE(file.GetPosition(&position));
-  EXPECT_EQ(position, 4u);
+  EXPECT_EQ(SLTestSize(file), 4u);
+  EXPECT_EQ(SLTestPosition(file), 4u);
   // A size no seek can reach fails as the seek does and leaves the file alone.
-  EXPECT_FALSE(file.SetSize(~0ull));
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_SEEK);
-  EXPECT_TRUE(file.GetSize(&size));
-  EXPECT_EQ(size, 4u);
+  SL_EXPECT_FAIL(file.SetSize(~0ull), SL_E_STORAGE_SEEK);
+  EXPECT_EQ(SLTestSize(file), 4u);
   ASSERT_TRUE(file.Seek(0, SL_SEEK_BEGIN));
   u16 big = 0;
   EXPECT_TRUE(file.ReadU16BE(&big));
   EXPECT_EQ(big, 0x1234);
   u32 word = 0;
-  EXPECT_FALSE(file.ReadU32(&word));  // two bytes left
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_EOF);
+  SL_EXPECT_FAIL(file.ReadU32(&word), SL_E_STORAGE_EOF);  // two bytes left
   EXPECT_TRUE(file.IsEOF());
   // An origin outside 0..2 leaves the position and succeeds.
   EXPECT_TRUE(file.Seek(-3, 7));
-  EXPECT_TRUE(file.GetPosition(&position));
-  EXPECT_EQ(position, 4u);
+  EXPECT_EQ(SLTestPosition(file), 4u);
 
   CSLDateTime created;
   ASSERT_TRUE(file.GetTime(&created));
@@ -289,17 +268,14 @@ TEST(FileStorage, SizeTimeDeleteAndTypedReads) {
 
   EXPECT_TRUE(file.Lock(0, 2));
   EXPECT_TRUE(file.Unlock(0, 2));
-  EXPECT_FALSE(file.Unlock(0, 2));
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_UNLOCK);
+  SL_EXPECT_FAIL(file.Unlock(0, 2), SL_E_STORAGE_UNLOCK);
 
   // Deleting does not depend on what the storage has open (the system refuses an
   // open file without delete sharing).
-  EXPECT_FALSE(file.DeleteA(dir.Win("data.bin").c_str()));
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_DELETE);
+  SL_EXPECT_FAIL(file.DeleteA(dir.Win("data.bin").c_str()), SL_E_STORAGE_DELETE);
   file.Close();
   EXPECT_TRUE(file.DeleteA(dir.Win("DATA.BIN").c_str()));
-  EXPECT_FALSE(file.DeleteA(dir.Win("data.bin").c_str()));
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_DELETE);
+  SL_EXPECT_FAIL(file.DeleteA(dir.Win("data.bin").c_str()), SL_E_STORAGE_DELETE);
 }
 
 TEST(FileStorage, WideAndEightBitNamesOfOneFile) {
@@ -377,8 +353,7 @@ TEST(FileStorageApi, WidePathsWithoutTheWideFunction) {
   EXPECT_EQ(SLGetSystemLastError(), ERROR_INVALID_PARAMETER);
   // The storage maps all of it to its own open failure.
   CSLFileStorage storage;
-  EXPECT_FALSE(storage.OpenW(path.c_str(), 0));
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_OPEN);
+  SL_EXPECT_FAIL(storage.OpenW(path.c_str(), 0), SL_E_STORAGE_OPEN);
 }
 
 TEST(FileStorageApi, MissingFunctionsFallBackOrFail) {
@@ -393,19 +368,15 @@ TEST(FileStorageApi, MissingFunctionsFallBackOrFail) {
     SwapEntry size(&api->m_pGetFileSizeEx, CSLFileStorageInternal::PGetFileSizeEx(nullptr));
     SwapEntry lock(&api->m_pLockFileEx, CSLFileStorageInternal::PLockFileEx(nullptr));
     EXPECT_TRUE(file.Seek(4, SL_SEEK_BEGIN));
-    u64 value = 0;
-    EXPECT_TRUE(file.GetPosition(&value));
-    EXPECT_EQ(value, 4u);
-    EXPECT_TRUE(file.GetSize(&value));
-    EXPECT_EQ(value, 10u);
+    EXPECT_EQ(SLTestPosition(file), 4u);
+    EXPECT_EQ(SLTestSize(file), 10u);
     EXPECT_TRUE(file.Lock(0, 1));
     EXPECT_TRUE(file.Unlock(0, 1));
   }
   {
     SwapEntry read(&api->m_pReadFile, CSLFileStorageInternal::PReadFile(nullptr));
     char buffer[4];
-    EXPECT_EQ(file.Read(buffer, 4), 0u);
-    EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_READ);
+    SL_EXPECT_FAIL(file.Read(buffer, 4), SL_E_STORAGE_READ);
     DWORD done = 7;
     EXPECT_FALSE(api->ReadFile(file.GetHandle(), buffer, 4, &done, nullptr));
     EXPECT_EQ(done, 0u);

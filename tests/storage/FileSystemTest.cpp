@@ -8,6 +8,7 @@
 
 #include "storage/SLFileSystem.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -43,21 +44,16 @@ TEST(FileSearch, PatternsMatchNamesWithoutRegardToCase) {
   EXPECT_EQ(record->flags, SL_FIND_FILE);
   EXPECT_EQ(record->reserved, 0u);
   EXPECT_NE(record->time.GetTicks(), 0u);
-  EXPECT_EQ(storage.FindNextA(), nullptr);
-  EXPECT_EQ(SLGetLastError(), SL_E_NO_MORE);
-  EXPECT_EQ(storage.FindNextA(), nullptr);
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_NO_SEARCH);
+  SL_EXPECT_FAIL(storage.FindNextA(), SL_E_NO_MORE);
+  SL_EXPECT_FAIL(storage.FindNextA(), SL_E_STORAGE_NO_SEARCH);
 
   // Wildcards belong in the last component only.
-  EXPECT_EQ(storage.FindFirstA(dir.Win("S*\\*.txt").c_str()), nullptr);
-  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+  SL_EXPECT_FAIL(storage.FindFirstA(dir.Win("S*\\*.txt").c_str()), SL_E_INVALID_ARG);
   EXPECT_FALSE(SLIsValidFindPatternA(""));
   EXPECT_FALSE(SLIsValidFindPatternW(u"a?/b"));
   EXPECT_TRUE(SLIsValidFindPatternW(u"a/b/*.?"));
-  EXPECT_EQ(storage.FindFirstA(dir.Win("*.none").c_str()), nullptr);
-  EXPECT_EQ(SLGetLastError(), SL_E_NO_MORE);
-  EXPECT_EQ(storage.FindFirstA(dir.Win("missing\\*").c_str()), nullptr);
-  EXPECT_EQ(SLGetLastError(), SL_E_NO_MORE);
+  SL_EXPECT_FAIL(storage.FindFirstA(dir.Win("*.none").c_str()), SL_E_NO_MORE);
+  SL_EXPECT_FAIL(storage.FindFirstA(dir.Win("missing\\*").c_str()), SL_E_NO_MORE);
 }
 
 TEST(FileSearch, WideSearchAndRecordFlags) {
@@ -86,14 +82,10 @@ TEST(FileDirectories, CreateDirectoryCodes) {
   TempDir dir;
   CSLFileStorage storage;
   EXPECT_TRUE(storage.CreateDirectoryA(dir.Win("new").c_str()));
-  EXPECT_FALSE(storage.CreateDirectoryA(dir.Win("NEW").c_str()));
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_DIRECTORY_EXISTS);
-  EXPECT_FALSE(storage.CreateDirectoryA("C:\\"));
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_DIRECTORY_EXISTS);
-  EXPECT_FALSE(storage.CreateDirectoryA(dir.Win("missing\\child").c_str()));
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_CREATE_DIRECTORY);
-  EXPECT_FALSE(storage.CreateDirectoryW(u""));
-  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+  SL_EXPECT_FAIL(storage.CreateDirectoryA(dir.Win("NEW").c_str()), SL_E_STORAGE_DIRECTORY_EXISTS);
+  SL_EXPECT_FAIL(storage.CreateDirectoryA("C:\\"), SL_E_STORAGE_DIRECTORY_EXISTS);
+  SL_EXPECT_FAIL(storage.CreateDirectoryA(dir.Win("missing\\child").c_str()), SL_E_STORAGE_CREATE_DIRECTORY);
+  SL_EXPECT_FAIL(storage.CreateDirectoryW(u""), SL_E_INVALID_ARG);
   // A path without a directory part is taken from the current directory.
   std::string name = "created-by-test-" + std::to_string(getpid());
   std::u16string relative(name.begin(), name.end());
@@ -108,12 +100,10 @@ TEST(FileDirectories, RemoveOnlyWhatIsAsked) {
   ASSERT_EQ(mkdir(dir.Host("full").c_str(), 0777), 0);
   dir.Write("full/file", "x");
   CSLFileStorage storage;
-  EXPECT_FALSE(storage.RemoveDirectoryA(dir.Win("full").c_str(), false, false));
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_REMOVE_DIRECTORY);
+  SL_EXPECT_FAIL(storage.RemoveDirectoryA(dir.Win("full").c_str(), false, false), SL_E_STORAGE_REMOVE_DIRECTORY);
   EXPECT_TRUE(Exists(dir.Host("full/file")));
   // A missing directory whose parent exists is already removed.
-  EXPECT_TRUE(storage.RemoveDirectoryA(dir.Win("absent").c_str(), true, true));
-  EXPECT_EQ(SLGetLastError(), SL_OK);
+  SL_EXPECT_OK(storage.RemoveDirectoryA(dir.Win("absent").c_str(), true, true));
 }
 
 TEST(FileDirectories, RecursiveRemovalRemovesLinksNotTheirTargets) {

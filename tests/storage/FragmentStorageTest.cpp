@@ -7,6 +7,7 @@
 
 #include "storage/SLFragmentStorage.h"
 #include "storage/SLMemoryStorage.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -31,27 +32,20 @@ class FragmentTest : public ::testing::Test {
 
 TEST_F(FragmentTest, ReadsStayInsideTheWindow) {
   ASSERT_TRUE(fragment.SetWindow(100, 50));
-  u64 size = 0;
-  EXPECT_TRUE(fragment.GetSize(&size));
-  EXPECT_EQ(size, 50u);
+  EXPECT_EQ(SLTestSize(fragment), 50u);
   std::string buffer(80, '\x7F');
   EXPECT_EQ(fragment.Read(buffer.data(), 80), 50u);
   EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_EOF);
   EXPECT_EQ(buffer.substr(0, 50), Source().substr(100, 50));
   EXPECT_EQ(buffer.substr(50), std::string(30, '\x7F'));
-  EXPECT_EQ(fragment.Read(buffer.data(), 80), 0u);
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_EOF);
+  SL_EXPECT_FAIL(fragment.Read(buffer.data(), 80), SL_E_STORAGE_EOF);
   EXPECT_TRUE(fragment.IsEOF());
   // Seeks are cut to the window; the source follows.
   ASSERT_TRUE(fragment.Seek(-10, SL_SEEK_END));
-  u64 position = 0;
-  fragment.GetPosition(&position);
-  EXPECT_EQ(position, 40u);
-  source->GetPosition(&position);
-  EXPECT_EQ(position, 140u);
+  EXPECT_EQ(SLTestPosition(fragment), 40u);
+  EXPECT_EQ(SLTestPosition(*source), 140u);
   ASSERT_TRUE(fragment.Seek(500, SL_SEEK_BEGIN));
-  fragment.GetPosition(&position);
-  EXPECT_EQ(position, 50u);
+  EXPECT_EQ(SLTestPosition(fragment), 50u);
 }
 
 TEST(Fragment, AFullBlockReadStaysInTheCallersBuffer) {
@@ -69,18 +63,12 @@ TEST(Fragment, AFullBlockReadStaysInTheCallersBuffer) {
 }
 
 TEST_F(FragmentTest, WindowBounds) {
-  EXPECT_FALSE(fragment.SetWindow(990, 20));
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_OUT_OF_RANGE);
-  EXPECT_FALSE(fragment.SetWindow(1001, 0));
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_OUT_OF_RANGE);
-  EXPECT_FALSE(fragment.SetWindow(10, ~0ull));  // offset + length overflows
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_OUT_OF_RANGE);
+  SL_EXPECT_FAIL(fragment.SetWindow(990, 20), SL_E_STORAGE_OUT_OF_RANGE);
+  SL_EXPECT_FAIL(fragment.SetWindow(1001, 0), SL_E_STORAGE_OUT_OF_RANGE);
+  SL_EXPECT_FAIL(fragment.SetWindow(10, ~0ull), SL_E_STORAGE_OUT_OF_RANGE);  // offset + length overflows
   EXPECT_TRUE(fragment.SetWindow(1000, 0));
-  u64 size = 9;
-  EXPECT_TRUE(fragment.GetSize(&size));
-  EXPECT_EQ(size, 0u);
-  EXPECT_FALSE(fragment.SetSize(10));
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_SET_SIZE);
+  EXPECT_EQ(SLTestSize(fragment), 0u);
+  SL_EXPECT_FAIL(fragment.SetSize(10), SL_E_STORAGE_SET_SIZE);
 }
 
 TEST_F(FragmentTest, WritesAreCutToTheWindow) {
@@ -98,16 +86,13 @@ TEST_F(FragmentTest, WritesAreCutToTheWindow) {
   u64 size = 0;
   source->GetSize(&size);
   EXPECT_EQ(size, 1000u);  // the window never grows its source
-  EXPECT_EQ(fragment.Write("x", 1), 0u);
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_EOF);
+  SL_EXPECT_FAIL(fragment.Write("x", 1), SL_E_STORAGE_EOF);
 }
 
 TEST_F(FragmentTest, LocksInsideTheWindow) {
   ASSERT_TRUE(fragment.SetWindow(100, 50));
-  EXPECT_FALSE(fragment.Lock(40, 20));
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_OUT_OF_RANGE);
-  EXPECT_FALSE(fragment.Lock(1, ~0ull));
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_OUT_OF_RANGE);
+  SL_EXPECT_FAIL(fragment.Lock(40, 20), SL_E_STORAGE_OUT_OF_RANGE);
+  SL_EXPECT_FAIL(fragment.Lock(1, ~0ull), SL_E_STORAGE_OUT_OF_RANGE);
   EXPECT_TRUE(fragment.Lock(10, 20));
 }
 
@@ -115,20 +100,16 @@ TEST_F(FragmentTest, NamesCloseAndDetach) {
   EXPECT_EQ(std::u16string(fragment.GetNameW()), u"(buffered)");
   fragment.Close();
   u64 size = 5;
-  EXPECT_TRUE(fragment.GetSize(&size));
-  EXPECT_EQ(size, 0u);
+  EXPECT_EQ(SLTestSize(fragment), 0u);
   EXPECT_EQ(fragment.GetContainer(), source);
   // A new window on the same source after closing.
   EXPECT_TRUE(fragment.SetWindow(0, 10));
   EXPECT_TRUE(fragment.DetachContainer());
   EXPECT_EQ(fragment.GetContainer(), nullptr);
-  EXPECT_EQ(fragment.GetSize(&size), false);
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_NOT_OPEN);
+  SL_EXPECT_FAIL(fragment.GetSize(&size), SL_E_STORAGE_NOT_OPEN);
   CSLDateTime date;
-  EXPECT_FALSE(fragment.GetTime(&date));
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_NO_CONTAINER);
-  EXPECT_FALSE(fragment.SetWindow(0, 0));
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_NOT_OPEN);
+  SL_EXPECT_FAIL(fragment.GetTime(&date), SL_E_STORAGE_NO_CONTAINER);
+  SL_EXPECT_FAIL(fragment.SetWindow(0, 0), SL_E_STORAGE_NOT_OPEN);
 
   // Over a named source: its name, a blank, "(buffered)".
   CSLMemoryStorage named;

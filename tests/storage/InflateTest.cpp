@@ -16,39 +16,16 @@
 
 #include "storage/SLInflate.h"
 #include "storage/SLInflateTables.h"
+#include "tests/support/CodecPump.h"
 #include "tests/support/DeflateWriter.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/TestCorpus.h"
 
 namespace {
 
 using Bytes = std::vector<u8>;
 
-Bytes Deflate(const Bytes& data, int level, int windowBits, int strategy = Z_DEFAULT_STRATEGY,
-              bool gzipFields = false) {
-  ::z_stream zs{};
-  EXPECT_EQ(deflateInit2(&zs, level, Z_DEFLATED, windowBits, 8, strategy), Z_OK);
-  gz_header header{};
-  Bytes extra = {'A', 'B', 4, 0, 1, 2, 3, 4};
-  char name[] = "pelicula.txt";
-  char comment[] = "un comentario";
-  if (gzipFields) {
-    header.extra = extra.data();
-    header.extra_len = static_cast<uInt>(extra.size());
-    header.name = reinterpret_cast<Bytef*>(name);
-    header.comment = reinterpret_cast<Bytef*>(comment);
-    header.hcrc = 1;
-    EXPECT_EQ(deflateSetHeader(&zs, &header), Z_OK);
-  }
-  Bytes out(deflateBound(&zs, data.size()) + 64);
-  zs.next_in = const_cast<Bytef*>(data.data());
-  zs.avail_in = static_cast<uInt>(data.size());
-  zs.next_out = out.data();
-  zs.avail_out = static_cast<uInt>(out.size());
-  EXPECT_EQ(deflate(&zs, Z_FINISH), Z_STREAM_END);
-  out.resize(zs.total_out);
-  deflateEnd(&zs);
-  return out;
-}
+using SLTestCodec::ZlibDeflate;
 
 struct Outcome {
   Bytes output;
@@ -135,7 +112,7 @@ TEST(Inflate, CorpusAtEveryLevelAndWrapperMatchesZlib) {
     for (int level = 0; level <= 9; ++level) {
       for (int windowBits : kWrappers) {
         const int makeBits = windowBits == 47 ? (level % 2 ? 15 : 31) : windowBits;
-        const Bytes stream = Deflate(sample, level, makeBits);
+        const Bytes stream = ZlibDeflate(sample, level, makeBits);
         // Small pieces now and then (down to one byte), large pieces mostly.
         const unsigned maxIn = (level == 0 || level == 9) ? 3 : 70000;
         const unsigned maxOut = (level == 1 || level == 9) ? 2 : 300000;
@@ -154,7 +131,7 @@ TEST(Inflate, StrategiesAndGzipHeaderFieldsMatchZlib) {
   const int kStrategies[] = {Z_FILTERED, Z_HUFFMAN_ONLY, Z_RLE, Z_FIXED};
   for (int strategy : kStrategies) {
     for (int windowBits : {-9, -15, 9, 15, 25, 31}) {
-      const Bytes stream = Deflate(sample, 6, windowBits, strategy, windowBits > 16);
+      const Bytes stream = ZlibDeflate(sample, 6, windowBits, strategy, windowBits > 16);
       const int readBits = windowBits == 9 ? 0 : windowBits;  // 0: size from the header
       const Outcome outcome = Lockstep(stream, readBits, rng, 40, 5000);
       ASSERT_TRUE(outcome.agreed) << "strategy " << strategy << " window " << windowBits;
@@ -177,7 +154,7 @@ TEST(Inflate, OutputRoomAroundTheLongestMatch) {
     plain.insert(plain.end(), base.begin(), base.end());
   }
   for (int windowBits : {-15, 15}) {
-    const Bytes stream = Deflate(plain, 9, windowBits);
+    const Bytes stream = ZlibDeflate(plain, 9, windowBits);
     for (unsigned room = 255; room <= 263; ++room) {
       std::mt19937 rng(room);
       ::z_stream peer{};
@@ -224,7 +201,7 @@ TEST(Inflate, CorruptedStreamsFailLikeZlib) {
     const int windowBits = kWrappers[rng() % 3];
     const int level = static_cast<int>(rng() % 10);
     const int strategy = rng() % 4 == 0 ? Z_FIXED : Z_DEFAULT_STRATEGY;
-    Bytes stream = Deflate(Bytes(sample.begin(), sample.begin() + rng() % sample.size()), level,
+    Bytes stream = ZlibDeflate(Bytes(sample.begin(), sample.begin() + rng() % sample.size()), level,
                            windowBits, strategy, windowBits == 31 && rng() % 2);
     const int damage = 1 + static_cast<int>(rng() % 4);
     for (int d = 0; d < damage; ++d) {
@@ -255,14 +232,14 @@ TEST(Inflate, HeaderErrorsMatchZlib) {
     Bytes stream;
     int windowBits;
   };
-  Bytes gzipStream = Deflate(plain, 6, 31, Z_DEFAULT_STRATEGY, true);
+  Bytes gzipStream = ZlibDeflate(plain, 6, 31, Z_DEFAULT_STRATEGY, true);
   Bytes badFlags = gzipStream;
   badFlags[3] |= 0x20;
   Bytes badMethod = gzipStream;
   badMethod[2] = 7;
   Bytes badHeaderCrc = gzipStream;
   badHeaderCrc[10] ^= 1;  // inside the extra field, covered by the header CRC
-  Bytes zlibStream = Deflate(plain, 6, 15);
+  Bytes zlibStream = ZlibDeflate(plain, 6, 15);
   Bytes bigWindow = zlibStream;
   bigWindow[0] = 0x78 + 0x10;  // CINFO 8: a 64 KB window is not zlib
   bigWindow[1] = static_cast<u8>(bigWindow[1] - (bigWindow[1] % 31));
@@ -309,8 +286,8 @@ TEST(Inflate, InitialisationChecksVersionSizeAndWindowBits) {
 
 TEST(Inflate, ResetSwitchesWindowAndMode) {
   const Bytes plain = SLTestCorpus::Binary(100000, 11);
-  const Bytes raw = Deflate(plain, 9, -15);
-  const Bytes wrapped = Deflate(plain, 1, 15);
+  const Bytes raw = ZlibDeflate(plain, 9, -15);
+  const Bytes wrapped = ZlibDeflate(plain, 1, 15);
   SLInflate::z_stream s{};
   ASSERT_EQ(SLInflate::inflateInit2_(&s, -15, "1.2.5", sizeof(s)), Z_OK);
   for (int round = 0; round < 3; ++round) {
@@ -508,9 +485,8 @@ TEST(Inflate, Deflate64ShortMatchIsThreeBytesNotTwoHundredFiftyEight) {
 // Members written by 7-Zip's Deflate64 encoder decode to their sources.
 TEST(Inflate, SevenZipDeflate64MembersDecode) {
   if (std::system("command -v 7zz >/dev/null 2>&1") != 0) GTEST_SKIP() << "7zz not installed";
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                    ("sl_inflate64_" + std::to_string(std::random_device{}()));
-  std::filesystem::create_directories(dir);
+  const TempDir temp;
+  const std::filesystem::path dir = temp.Host();
   const std::vector<Bytes> sources = {SLTestCorpus::Text(300000, 21), SLTestCorpus::Binary(400000, 22),
                                       SLTestCorpus::Image(300000, 23), Bytes(200000, 'z')};
   std::string names;
@@ -523,7 +499,6 @@ TEST(Inflate, SevenZipDeflate64MembersDecode) {
   ASSERT_EQ(std::system(command.c_str()), 0);
   std::ifstream file(dir / "a.zip", std::ios::binary);
   const Bytes zip((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  std::filesystem::remove_all(dir);
   // Walk the local headers in order.
   auto le16 = [&](size_t at) { return static_cast<u32>(zip[at] | zip[at + 1] << 8); };
   auto le32 = [&](size_t at) { return le16(at) | le16(at + 2) << 16; };

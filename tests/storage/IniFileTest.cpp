@@ -13,15 +13,20 @@
 #include <vector>
 
 #include "foundation/SLError.h"
+#include "storage/SLBaseStorage.h"
 #include "storage/SLIniFile.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
+// A file in this program's temporary folder.
 std::string TempPath(const std::string& name) {
-  return (fs::temp_directory_path() / ("slini_" + std::to_string(getpid()) + "_" + name)).string();
+  static const TempDir dir;
+  return dir.Host(name);
 }
 
 void WriteBytes(const std::string& path, const Bytes& bytes) {
@@ -84,11 +89,7 @@ std::u16string Get(CSLIniFile& ini, const char16_t* section, const char16_t* key
 bool LoadText(CSLIniFile& ini, const std::u16string& lfText) {
   std::string path = TempPath("load.ini");
   WriteBytes(path, Utf16LeWithBom(lfText));
-  bool ok = ini.LoadFileA(path.c_str(), false);
-  u32 code = SLGetLastError();
-  fs::remove(path);
-  SLSetLastError(code);
-  return ok;
+  return ini.LoadFileA(path.c_str(), false);
 }
 
 const std::u16string kSettings =
@@ -164,7 +165,6 @@ TEST_P(IniRoundTrip, EditedFileIsSavedByteExact) {
   ASSERT_TRUE(again.LoadFileA(path.c_str(), false));
   EXPECT_EQ(Get(again, u"Skin", u"IMAGE1", 1), u"Cambiada.GIF");
   EXPECT_EQ(Get(again, u"Nueva", u"clave"), u"Valor con ; y # dentro");
-  fs::remove(path);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -235,29 +235,23 @@ TEST(IniFile, QueriesFindKeysWhateverTheirCase) {
   EXPECT_EQ(Get(ini, u"Otra", u"x"), u"");
 
   CSLStringWide value;
-  EXPECT_FALSE(ini.GetStringW(u"Images", u"dup", value, u"def", 2));
-  EXPECT_EQ(SLGetLastError(), 0x8003000fu);
+  SL_EXPECT_FAIL(ini.GetStringW(u"Images", u"dup", value, u"def", 2), SL_E_INI_KEY_NOT_FOUND);
   EXPECT_EQ(std::u16string(value.CStr()), u"def");
   EXPECT_FALSE(ini.GetStringW(u"Images", u"hidden", value, nullptr, 0));  // only the first header counts
-  EXPECT_EQ(SLGetLastError(), 0x8003000fu);
+  EXPECT_EQ(SLGetLastError(), SL_E_INI_KEY_NOT_FOUND);
   EXPECT_TRUE(value.IsEmpty());
-  EXPECT_FALSE(ini.GetStringW(u"Nada", u"x", value, nullptr, 0));
-  EXPECT_EQ(SLGetLastError(), 0x8003000du);
-  EXPECT_FALSE(ini.GetStringW(u"", u"x", value, nullptr, 0));
-  EXPECT_EQ(SLGetLastError(), 0x8003000cu);
-  EXPECT_FALSE(ini.GetStringW(u"Images", nullptr, value, nullptr, 0));
-  EXPECT_EQ(SLGetLastError(), 0x8003000eu);
+  SL_EXPECT_FAIL(ini.GetStringW(u"Nada", u"x", value, nullptr, 0), SL_E_INI_SECTION_NOT_FOUND);
+  SL_EXPECT_FAIL(ini.GetStringW(u"", u"x", value, nullptr, 0), SL_E_INI_BAD_SECTION_NAME);
+  SL_EXPECT_FAIL(ini.GetStringW(u"Images", nullptr, value, nullptr, 0), SL_E_INI_BAD_KEY_NAME);
 
   CSLStringWide name;
   EXPECT_TRUE(ini.GetKeyNameW(u"images", 3, name));
   EXPECT_EQ(std::u16string(name.CStr()), u"dup");
-  EXPECT_FALSE(ini.GetKeyNameW(u"images", 4, name));
-  EXPECT_EQ(SLGetLastError(), 0x80001008u);
+  SL_EXPECT_FAIL(ini.GetKeyNameW(u"images", 4, name), SL_E_INDEX);
   CSLStringAnsi nameA;
   EXPECT_TRUE(ini.GetKeyNameA("Images", 1, nameA));
   EXPECT_STREQ(nameA.CStr(), "key");
-  EXPECT_FALSE(ini.GetKeyNameA("", 1, nameA));
-  EXPECT_EQ(SLGetLastError(), 0x80001001u);
+  SL_EXPECT_FAIL(ini.GetKeyNameA("", 1, nameA), SL_E_INVALID_ARG);
 }
 
 TEST(IniFile, BufferFormsTouchOnlyAGivenBuffer) {
@@ -280,16 +274,12 @@ TEST(IniFile, BufferFormsTouchOnlyAGivenBuffer) {
   EXPECT_STREQ(buffer, "cla");
   EXPECT_EQ(size, 3u);
   size = 1;
-  EXPECT_FALSE(ini.GetStringA("S", "nada", nullptr, &size, "def"));
-  EXPECT_EQ(SLGetLastError(), 0x8003000fu);
+  SL_EXPECT_FAIL(ini.GetStringA("S", "nada", nullptr, &size, "def"), SL_E_INI_KEY_NOT_FOUND);
   size = 0;
-  EXPECT_FALSE(ini.GetStringA("S", "seis", buffer, &size, nullptr));
-  EXPECT_EQ(SLGetLastError(), 0x80001006u);
-  EXPECT_FALSE(ini.GetKeyNameBufA("S", 0, buffer, nullptr));
-  EXPECT_EQ(SLGetLastError(), 0x80001006u);
+  SL_EXPECT_FAIL(ini.GetStringA("S", "seis", buffer, &size, nullptr), SL_E_OUTPUT_SIZE_ZERO);
+  SL_EXPECT_FAIL(ini.GetKeyNameBufA("S", 0, buffer, nullptr), SL_E_OUTPUT_SIZE_ZERO);
   size = 4;
-  EXPECT_FALSE(ini.GetStringA("", "seis", buffer, &size, nullptr));
-  EXPECT_EQ(SLGetLastError(), 0x8003000cu);
+  SL_EXPECT_FAIL(ini.GetStringA("", "seis", buffer, &size, nullptr), SL_E_INI_BAD_SECTION_NAME);
   EXPECT_STREQ(buffer, "");
   CSLStringAnsi value;
   EXPECT_FALSE(ini.GetStringStrA("S", "nada", value, "def"));  // the 8-bit form stays empty on failure
@@ -314,11 +304,9 @@ TEST(IniFile, SettersRefuseWhatWouldNotReadBack) {
       {u"S\t", u"k", u"v"},
   };
   for (const Bad& b : bad) {
-    EXPECT_FALSE(ini.SetStringW(b.section, b.key, b.value, 0));
-    EXPECT_EQ(SLGetLastError(), 0x80001001u);
+    SL_EXPECT_FAIL(ini.SetStringW(b.section, b.key, b.value, 0), SL_E_INVALID_ARG);
   }
-  EXPECT_FALSE(ini.SetStringA("S", "k", "a\rb", 0));
-  EXPECT_EQ(SLGetLastError(), 0x80001001u);
+  SL_EXPECT_FAIL(ini.SetStringA("S", "k", "a\rb", 0), SL_E_INVALID_ARG);
   EXPECT_EQ(std::u16string(ini.GetText()), before);
   // What is accepted reads back as itself.
   const Bad good[] = {{u"S", u"a/b]c", u"x\ty ; # //"}, {u"[Raro", u"k k", u""}, {u"Nuevo Grupo", u"k", u"="}};
@@ -333,14 +321,12 @@ TEST(IniFile, EditsAtTheEdgesOfTheText) {
   CSLIniFile ini;
   // A new INI: the header comes first, without a leading line end.
   std::string path = TempPath("new.ini");
-  fs::remove(path);
   ASSERT_TRUE(ini.LoadFileA(path.c_str(), true)) << std::hex << SLGetLastError();
   ASSERT_TRUE(ini.SetStringA("A", "x", "1", 0));
   ASSERT_TRUE(ini.SetStringA("B", "y", "2", 0));
   EXPECT_EQ(std::u16string(ini.GetText()), u"[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n");
   ASSERT_TRUE(ini.Save());
   EXPECT_EQ(ReadBytes(path), Ansi(u"[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n"));  // ANSI, CR LF, no BOM
-  fs::remove(path);
 
   // A last line without its line end does not swallow a new key.
   ASSERT_TRUE(LoadText(ini, u"[S]\nk=v"));
@@ -357,30 +343,23 @@ TEST(IniFile, EditsAtTheEdgesOfTheText) {
   ASSERT_TRUE(ini.SetStringW(u"S", u"z", nullptr, 0));
   EXPECT_EQ(std::u16string(ini.GetText()), u"[S]\r\nD=3\r\n");
   const std::u16string before = ini.GetText();
-  EXPECT_FALSE(ini.DeleteKeyW(u"S", u"nada", 0));
-  EXPECT_EQ(SLGetLastError(), 0x8003000fu);
+  SL_EXPECT_FAIL(ini.DeleteKeyW(u"S", u"nada", 0), SL_E_INI_KEY_NOT_FOUND);
   EXPECT_EQ(std::u16string(ini.GetText()), before);
-  EXPECT_FALSE(ini.DeleteKeyA("S", "", 0));
-  EXPECT_EQ(SLGetLastError(), 0x8003000eu);
+  SL_EXPECT_FAIL(ini.DeleteKeyA("S", "", 0), SL_E_INI_BAD_KEY_NAME);
 }
 
 TEST(IniFile, LoadRefusesBadTexts) {
   CSLIniFile ini;
   ASSERT_TRUE(LoadText(ini, u"[S]\nk=v\n"));
   for (const char16_t* bad : {u"; comment\nkey=1\n[S]\n", u"[S] trailing\n", u"[S]\nno equals sign\n"}) {
-    EXPECT_FALSE(LoadText(ini, bad));
-    EXPECT_EQ(SLGetLastError(), 0x80020035u);
+    SL_EXPECT_FAIL(LoadText(ini, bad), SL_E_INI_BAD_TEXT);
     EXPECT_EQ(std::u16string(ini.GetText() ? ini.GetText() : u""), u"");
     CSLStringWide value;
-    EXPECT_FALSE(ini.GetStringW(u"S", u"k", value, nullptr, 0));
-    EXPECT_EQ(SLGetLastError(), 0x8003000du);
+    SL_EXPECT_FAIL(ini.GetStringW(u"S", u"k", value, nullptr, 0), SL_E_INI_SECTION_NOT_FOUND);
   }
-  EXPECT_FALSE(ini.Load(nullptr));
-  EXPECT_EQ(SLGetLastError(), 0x80001002u);
-  EXPECT_FALSE(ini.Save());
-  EXPECT_EQ(SLGetLastError(), 0x80020027u);
-  EXPECT_FALSE(ini.LoadFileA(TempPath("does_not_exist.ini").c_str(), false));
-  EXPECT_EQ(SLGetLastError(), 0x80020004u);
+  SL_EXPECT_FAIL(ini.Load(nullptr), SL_E_NULL_DATA);
+  SL_EXPECT_FAIL(ini.Save(), SL_E_INI_NO_FILE_NAME);
+  SL_EXPECT_FAIL(ini.LoadFileA(TempPath("does_not_exist.ini").c_str(), false), SL_E_STORAGE_OPEN);
 }
 
 TEST(IniFile, FailedSaveKeepsTheOldFile) {
@@ -400,7 +379,6 @@ TEST(IniFile, FailedSaveKeepsTheOldFile) {
   ASSERT_TRUE(ini.Save());
   EXPECT_EQ(ReadBytes(path), Ansi(u"[S]\r\nk=new\r\n"));
   EXPECT_FALSE(fs::exists(path + ".tmp"));
-  fs::remove(path);
 }
 
 TEST(IniFile, OneObjectSharedByTwoThreads) {

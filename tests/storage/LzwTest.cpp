@@ -8,11 +8,13 @@
 
 #include "foundation/SLError.h"
 #include "storage/SLCompressLZW.h"
+#include "tests/support/CodecPump.h"
 #include "tests/support/TestCorpus.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
-using Bytes = std::vector<u8>;
+using namespace SLTestCodec;
 
 // Reference coder: code k since the last reset is 9 bits for k < 256, 10 below 768, 11
 // below 1792, 12 below 3840; after 3840 codes the dictionary starts over.
@@ -54,51 +56,14 @@ Bytes ReferenceCompress(const Bytes& input) {
   return out;
 }
 
-Bytes Drain(CSLCircularBuffer* ring) {
-  Bytes out;
-  u8 *first, *second;
-  u32 firstLength, secondLength;
-  if (!ring->GetReadRegions(&first, &firstLength, &second, &secondLength)) return out;
-  out.insert(out.end(), first, first + firstLength);
-  out.insert(out.end(), second, second + secondLength);
-  ring->CommitRead(firstLength + secondLength);
-  return out;
-}
-
-Bytes DrainDecompressed(CSLBaseCompress& codec) {
-  Bytes out(codec.GetDecompressedSize());
-  if (!out.empty()) {
-    EXPECT_TRUE(codec.ReadDecompressed(out.data(), static_cast<u32>(out.size())));
-  }
-  return out;
-}
-
-Bytes CompressAll(CSLCompressLZW& codec, const Bytes& data, u32 piece) {
-  EXPECT_TRUE(codec.BeginCompress());
-  for (size_t pos = 0; pos < data.size(); pos += piece) {
-    EXPECT_TRUE(codec.Compress(data.data() + pos, static_cast<u32>(std::min<size_t>(piece, data.size() - pos))));
-  }
-  EXPECT_TRUE(codec.EndCompress());
-  return Drain(codec.GetCompressedOutput());
-}
-
+// The format has no end marker: every byte is taken and the stream never ends by itself.
 Bytes DecompressAll(CSLCompressLZW& codec, const Bytes& stream, u32 piece) {
-  EXPECT_TRUE(codec.BeginDecompress());
-  Bytes out;
-  for (size_t pos = 0; pos < stream.size(); pos += piece) {
-    u32 remaining = 99;
-    EXPECT_TRUE(codec.Decompress(stream.data() + pos, static_cast<u32>(std::min<size_t>(piece, stream.size() - pos)), &remaining));
-    EXPECT_EQ(remaining, 0u);
-    if (pos % 4096 == 0) {
-      const Bytes part = DrainDecompressed(codec);
-      out.insert(out.end(), part.begin(), part.end());
-    }
-  }
-  EXPECT_FALSE(codec.IsStreamEnd());
-  EXPECT_EQ(SLGetLastError(), 0u);
+  u32 unconsumed = 99;
+  Bytes out = DecompressInPieces(codec, stream, piece, nullptr, &unconsumed, false);
+  EXPECT_EQ(unconsumed, 0u);
+  SL_EXPECT_FAIL(codec.IsStreamEnd(), SL_OK);
   EXPECT_TRUE(codec.EndDecompress());
-  const Bytes part = DrainDecompressed(codec);
-  out.insert(out.end(), part.begin(), part.end());
+  Append(&out, DrainDecompressed(codec));
   return out;
 }
 
@@ -113,7 +78,7 @@ TEST(CompressLZW, ExampleVectors) {
   };
   CSLCompressLZW codec;
   for (const auto& c : cases) {
-    EXPECT_EQ(CompressAll(codec, c.plain, 1), c.packed);
+    EXPECT_EQ(CompressInPieces(codec, c.plain, 1), c.packed);
     EXPECT_EQ(DecompressAll(codec, c.packed, 1), c.plain);
   }
   // An empty stream has no bytes at all.
@@ -132,7 +97,7 @@ TEST(CompressLZW, MegabyteAcrossResetsMatchesReference) {
   inputs.push_back(noise);
   CSLCompressLZW codec;
   for (const Bytes& input : inputs) {
-    const Bytes packed = CompressAll(codec, input, 65537);
+    const Bytes packed = CompressInPieces(codec, input, 65537);
     ASSERT_EQ(packed, ReferenceCompress(input));
     EXPECT_EQ(DecompressAll(codec, packed, 1), input);
     EXPECT_EQ(DecompressAll(codec, packed, 100000), input);
@@ -145,17 +110,14 @@ TEST(CompressLZW, CodesBeyondTheDictionaryFail) {
   const Bytes beyond = {0x20, 0xC0, 0x80};
   ASSERT_TRUE(codec.BeginDecompress());
   u32 remaining = 0;
-  EXPECT_FALSE(codec.Decompress(beyond.data(), 3, &remaining));
-  EXPECT_EQ(SLGetLastError(), 0x80090001u);
+  SL_EXPECT_FAIL(codec.Decompress(beyond.data(), 3, &remaining), SL_E_CODEC_BAD_CODE);
   EXPECT_EQ(remaining, 0u);
-  EXPECT_FALSE(codec.EndDecompress());  // the stream ended
-  EXPECT_EQ(SLGetLastError(), 0x80090006u);
+  SL_EXPECT_FAIL(codec.EndDecompress(), SL_E_CODEC_NO_DECOMPRESSION);  // the stream ended
 
   // A first code of 256 or more has no previous string to extend.
   const Bytes firstTooBig = {0x80, 0x00, 0x41, 0x42};  // code 0x100, then more bytes
   ASSERT_TRUE(codec.BeginDecompress());
-  EXPECT_FALSE(codec.Decompress(firstTooBig.data(), 4, &remaining));
-  EXPECT_EQ(SLGetLastError(), 0x80090001u);
+  SL_EXPECT_FAIL(codec.Decompress(firstTooBig.data(), 4, &remaining), SL_E_CODEC_BAD_CODE);
   EXPECT_EQ(remaining, 2u);
 
   // The same after a reset: 3840 codes, then a 9-bit code 0x1FF.
@@ -168,8 +130,7 @@ TEST(CompressLZW, CodesBeyondTheDictionaryFail) {
   // Overwrite the 9 bits after the first cycle with ones.
   for (size_t bit = cycleBits; bit < cycleBits + 9; ++bit) cut[bit / 8] |= static_cast<u8>(0x80 >> (bit % 8));
   ASSERT_TRUE(codec.BeginDecompress());
-  EXPECT_FALSE(codec.Decompress(cut.data(), static_cast<u32>(cut.size()), &remaining));
-  EXPECT_EQ(SLGetLastError(), 0x80090001u);
+  SL_EXPECT_FAIL(codec.Decompress(cut.data(), static_cast<u32>(cut.size()), &remaining), SL_E_CODEC_BAD_CODE);
   // Without the damage the same prefix decodes.
   Bytes clean(packed.begin(), packed.begin() + cycleBits / 8 + 3);
   ASSERT_TRUE(codec.BeginDecompress());
@@ -189,7 +150,7 @@ TEST(CompressLZW, RandomStreamsNeverOverrun) {
       EXPECT_EQ(remaining, 0u);
       EXPECT_TRUE(codec.EndDecompress());
     } else {
-      EXPECT_EQ(SLGetLastError(), 0x80090001u);
+      EXPECT_EQ(SLGetLastError(), SL_E_CODEC_BAD_CODE);
       EXPECT_LE(remaining, junk.size());
     }
   }
@@ -198,25 +159,18 @@ TEST(CompressLZW, RandomStreamsNeverOverrun) {
 TEST(CompressLZW, StreamOrderErrors) {
   CSLCompressLZW codec;
   const u8 byte = 1;
-  EXPECT_FALSE(codec.Compress(&byte, 1));
-  EXPECT_EQ(SLGetLastError(), 0x80090004u);
-  EXPECT_FALSE(codec.EndCompress());
-  EXPECT_EQ(SLGetLastError(), 0x80090004u);
+  SL_EXPECT_FAIL(codec.Compress(&byte, 1), SL_E_CODEC_NO_COMPRESSION);
+  SL_EXPECT_FAIL(codec.EndCompress(), SL_E_CODEC_NO_COMPRESSION);
   EXPECT_TRUE(codec.IsStreamEnd());
-  EXPECT_EQ(SLGetLastError(), 0x80090006u);
+  EXPECT_EQ(SLGetLastError(), SL_E_CODEC_NO_DECOMPRESSION);
   ASSERT_TRUE(codec.BeginCompress());
-  EXPECT_FALSE(codec.BeginCompress());
-  EXPECT_EQ(SLGetLastError(), 0x80090005u);
-  EXPECT_FALSE(codec.Compress(nullptr, 1));
-  EXPECT_EQ(SLGetLastError(), 0x80001002u);
-  EXPECT_FALSE(codec.Compress(&byte, 0));
-  EXPECT_EQ(SLGetLastError(), 0x80001003u);
+  SL_EXPECT_FAIL(codec.BeginCompress(), SL_E_CODEC_COMPRESSING);
+  SL_EXPECT_FAIL(codec.Compress(nullptr, 1), SL_E_NULL_DATA);
+  SL_EXPECT_FAIL(codec.Compress(&byte, 0), SL_E_BAD_SIZE);
   ASSERT_TRUE(codec.BeginDecompress());
-  EXPECT_FALSE(codec.BeginDecompress());
-  EXPECT_EQ(SLGetLastError(), 0x80090007u);
+  SL_EXPECT_FAIL(codec.BeginDecompress(), SL_E_CODEC_DECOMPRESSING);
   u32 remaining = 5;
-  EXPECT_FALSE(codec.Decompress(&byte, 0, &remaining));
-  EXPECT_EQ(SLGetLastError(), 0x80001003u);
+  SL_EXPECT_FAIL(codec.Decompress(&byte, 0, &remaining), SL_E_BAD_SIZE);
   EXPECT_EQ(remaining, 0u);
 }
 

@@ -7,6 +7,7 @@
 
 #include "foundation/SLMemory.h"
 #include "storage/SLMemoryStorage.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -30,9 +31,7 @@ TEST(MemoryStorage, ChunkedGrowthAndReadsAcrossChunks) {
   EXPECT_EQ(m.GetCapacity(), 32768u);
   EXPECT_EQ(m.Write(tail.data(), tail.size()), tail.size());
   EXPECT_EQ(m.GetCapacity(), 65536u);
-  u64 size = 0;
-  EXPECT_TRUE(m.GetSize(&size));
-  EXPECT_EQ(size, 40010u);
+  EXPECT_EQ(SLTestSize(m), 40010u);
   EXPECT_EQ(ReadAt(m, 0, 40010), head + tail);
   EXPECT_EQ(ReadAt(m, 32760, 20), (head + tail).substr(32760, 20));
   EXPECT_EQ(m.GetDataPointer(), nullptr);
@@ -40,8 +39,7 @@ TEST(MemoryStorage, ChunkedGrowthAndReadsAcrossChunks) {
   EXPECT_EQ(ReadAt(m, 40000, 100).size(), 10u);
   EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_EOF);
   char byte;
-  EXPECT_EQ(m.Read(&byte, 1), 0u);
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_EOF);
+  SL_EXPECT_FAIL(m.Read(&byte, 1), SL_E_STORAGE_EOF);
   EXPECT_TRUE(m.IsEOF());
 }
 
@@ -114,20 +112,15 @@ TEST(MemoryStorage, SizesThatDoNotFitAreRefusedAndChangeNothing) {
                                  ? std::vector<u64>{0xFFFFF000ull, 0xFFFFFFFFull, 0x100000000ull, ~0ull - 10}
                                  : std::vector<u64>{capacity + 0x100000000ull, capacity + 0xFFFFFFF0ull, ~0ull - 10};
     for (u64 size : sizes) {
-      EXPECT_FALSE(m.SetSize(size)) << size;
-      EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_SET_SIZE);
-      u64 now = 0;
-      m.GetSize(&now);
-      EXPECT_EQ(now, 100u);
+      SL_EXPECT_FAIL(m.SetSize(size), SL_E_STORAGE_SET_SIZE) << size;
+      EXPECT_EQ(SLTestSize(m), 100u);
       EXPECT_EQ(m.GetCapacity(), capacity);
     }
     // A write far out is refused the same way and writes nothing.
     ASSERT_TRUE(m.Seek(i64(contiguous ? 0xFFFFFF00ll : 0x200000000ll), SL_SEEK_BEGIN));
-    EXPECT_EQ(m.Write("x", 1), 0u);
-    EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_SET_SIZE);
+    SL_EXPECT_FAIL(m.Write("x", 1), SL_E_STORAGE_SET_SIZE);
     ASSERT_TRUE(m.Seek(-1, SL_SEEK_BEGIN));  // the offset taken as unsigned: 2^64 - 1
-    EXPECT_EQ(m.Write("xy", 2), 0u);
-    EXPECT_EQ(SLGetLastError(), SL_E_BAD_SIZE);
+    SL_EXPECT_FAIL(m.Write("xy", 2), SL_E_BAD_SIZE);
     EXPECT_EQ(ReadAt(m, 0, 200), content);
   }
 }
@@ -136,9 +129,7 @@ TEST(MemoryStorage, GapsAndShrunkBytesReadAsZero) {
   CSLMemoryStorage m;
   ASSERT_TRUE(m.Seek(100, SL_SEEK_BEGIN));
   ASSERT_EQ(m.Write("z", 1), 1u);
-  u64 size = 0;
-  m.GetSize(&size);
-  EXPECT_EQ(size, 101u);
+  EXPECT_EQ(SLTestSize(m), 101u);
   EXPECT_EQ(ReadAt(m, 0, 101), std::string(100, '\0') + "z");
 
   // Bytes cut off by a shrink do not come back with a later growth.
@@ -158,47 +149,33 @@ TEST(MemoryStorage, GapsAndShrunkBytesReadAsZero) {
 
 TEST(MemoryStorage, PositionsAndNullOutputs) {
   CSLMemoryStorage m;
-  EXPECT_FALSE(m.GetPosition(nullptr));
-  EXPECT_EQ(SLGetLastError(), SL_E_NULL_OUTPUT);
-  EXPECT_FALSE(m.GetSize(nullptr));
-  EXPECT_EQ(SLGetLastError(), SL_E_NULL_OUTPUT);
-  EXPECT_EQ(m.Read(nullptr, 4), 0u);
-  EXPECT_EQ(SLGetLastError(), SL_E_NULL_OUTPUT);
-  EXPECT_EQ(m.Write(nullptr, 4), 0u);
-  EXPECT_EQ(SLGetLastError(), SL_E_NULL_DATA);
+  SL_EXPECT_FAIL(m.GetPosition(nullptr), SL_E_NULL_OUTPUT);
+  SL_EXPECT_FAIL(m.GetSize(nullptr), SL_E_NULL_OUTPUT);
+  SL_EXPECT_FAIL(m.Read(nullptr, 4), SL_E_NULL_OUTPUT);
+  SL_EXPECT_FAIL(m.Write(nullptr, 4), SL_E_NULL_DATA);
 
   ASSERT_EQ(m.Write("0123456789", 10), 10u);
-  u64 position = 0;
   ASSERT_TRUE(m.Seek(-3, SL_SEEK_CURRENT));
-  m.GetPosition(&position);
-  EXPECT_EQ(position, 7u);
+  EXPECT_EQ(SLTestPosition(m), 7u);
   ASSERT_TRUE(m.Seek(100, SL_SEEK_CURRENT));  // forward stops at the size
-  m.GetPosition(&position);
-  EXPECT_EQ(position, 10u);
+  EXPECT_EQ(SLTestPosition(m), 10u);
   ASSERT_TRUE(m.Seek(-100, SL_SEEK_END));     // back stops at 0
-  m.GetPosition(&position);
-  EXPECT_EQ(position, 0u);
+  EXPECT_EQ(SLTestPosition(m), 0u);
   ASSERT_TRUE(m.Seek(5, SL_SEEK_END));        // past the end from the end is allowed
-  m.GetPosition(&position);
-  EXPECT_EQ(position, 15u);
+  EXPECT_EQ(SLTestPosition(m), 15u);
   ASSERT_TRUE(m.SetSize(4));                   // a shrink below the position moves it
-  m.GetPosition(&position);
-  EXPECT_EQ(position, 4u);
+  EXPECT_EQ(SLTestPosition(m), 4u);
   // From beyond the end a forward move from the current position stops at the size
   // too, so the next write lands there and leaves no gap.
   for (i64 forward : {0, 3}) {
     ASSERT_TRUE(m.Seek(50, SL_SEEK_BEGIN));
     ASSERT_TRUE(m.Seek(forward, SL_SEEK_CURRENT));
-    m.GetPosition(&position);
-    EXPECT_EQ(position, 4u) << forward;
+    EXPECT_EQ(SLTestPosition(m), 4u) << forward;
   }
   ASSERT_EQ(m.Write("!", 1), 1u);
-  u64 size = 0;
-  m.GetSize(&size);
-  EXPECT_EQ(size, 5u);
+  EXPECT_EQ(SLTestSize(m), 5u);
   EXPECT_TRUE(m.CanRead() && m.CanWrite() && m.CanSeek() && m.Flush() && m.Lock(0, 1));
-  EXPECT_EQ(m.OpenA("x", 0), false);
-  EXPECT_EQ(SLGetLastError(), SL_E_NOT_SUPPORTED);
+  SL_EXPECT_FAIL(m.OpenA("x", 0), SL_E_NOT_SUPPORTED);
 }
 
 class ProgressMemory : public CSLMemoryStorage {
@@ -216,13 +193,11 @@ TEST(MemoryStorage, CallerBufferIsFixed) {
       ASSERT_TRUE(m.AttachBuffer(buffer, 16, own));
       EXPECT_EQ(m.GetDataPointer(), buffer);
       ASSERT_TRUE(m.Seek(12, SL_SEEK_BEGIN));
-      EXPECT_EQ(m.Write("WXYZWXYZ", 8), 0u);
-      EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_SET_SIZE);
+      SL_EXPECT_FAIL(m.Write("WXYZWXYZ", 8), SL_E_STORAGE_SET_SIZE);
       EXPECT_EQ(std::string(buffer, 16), "0123456789abcdef");
       EXPECT_EQ(ReadAt(m, 0, 20), "0123456789abcdef");
       EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_EOF);
-      EXPECT_FALSE(m.SetSize(8));
-      EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_SET_SIZE);
+      SL_EXPECT_FAIL(m.SetSize(8), SL_E_STORAGE_SET_SIZE);
       ASSERT_TRUE(m.Seek(2, SL_SEEK_BEGIN));
       EXPECT_EQ(m.Write("AB", 2), 2u);
       EXPECT_EQ(std::string(buffer, 4), "01AB");

@@ -14,6 +14,8 @@
 #include "foundation/SLSync.h"
 #include "storage/SLMemoryStorage.h"
 #include "storage/SLResourceStorage.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestSupport.h"
 #include "tools/rescomp/PeWriter.h"
 
 using SLPeRes::Key;
@@ -103,23 +105,21 @@ TEST_F(ModuleFixture, PathFormsFindTheSameResource) {
   EXPECT_EQ(Open("#10/#101/10/3"), "espanol");
   EXPECT_EQ(Open("#10\\#101\\10\\3"), "espanol");
   EXPECT_EQ(Open("//#10//#101/10/3"), "espanol");
-  EXPECT_EQ(Open("#10/#0101"), Code(0x80020004));      // a leading zero finds nothing
-  EXPECT_EQ(Open("10/101"), Code(0x80020004));         // textual names "10" and "101"
+  EXPECT_EQ(Open("#10/#0101"), Code(SL_E_STORAGE_OPEN));      // a leading zero finds nothing
+  EXPECT_EQ(Open("10/101"), Code(SL_E_STORAGE_OPEN));         // textual names "10" and "101"
   EXPECT_EQ(Open("#6/abc"), "textual");                // names compare without case
   EXPECT_EQ(Open("#6/ABC"), "textual");
   EXPECT_EQ(Open("skin/DEFAULT"), "skin bytes");
-  EXPECT_EQ(Open("#10/#101/"), Code(0x80020001));      // empty language part
-  EXPECT_EQ(Open("#10/#10*"), Code(0x80020001));       // wildcards never open
-  EXPECT_EQ(Open("#10/#101/64"), Code(0x80020001));    // primary language below 64
-  EXPECT_EQ(Open("#10/#101/10/67"), Code(0x80020001)); // a sublanguage past 6 bits is not sublanguage 3
-  EXPECT_EQ(Open("#10/#101/9/1/7"), Code(0x80020001)); // a fifth part
-  EXPECT_EQ(Open("#10x/#101"), Code(0x80020001));      // an id is digits up to a separator
-  EXPECT_EQ(Open("#10/#101x"), Code(0x80020001));
-  EXPECT_EQ(Open("#10/#x101"), Code(0x80020004));      // not an id: a textual name
-  EXPECT_EQ(storage.FindFirstA("#1*"), nullptr);
-  EXPECT_EQ(SLGetLastError(), 0x80001001u);
-  EXPECT_FALSE(storage.OpenA("#10/#101", SL_STORAGE_WRITE));
-  EXPECT_EQ(SLGetLastError(), 0x80020002u);
+  EXPECT_EQ(Open("#10/#101/"), Code(SL_E_STORAGE_NAME));      // empty language part
+  EXPECT_EQ(Open("#10/#10*"), Code(SL_E_STORAGE_NAME));       // wildcards never open
+  EXPECT_EQ(Open("#10/#101/64"), Code(SL_E_STORAGE_NAME));    // primary language below 64
+  EXPECT_EQ(Open("#10/#101/10/67"), Code(SL_E_STORAGE_NAME)); // a sublanguage past 6 bits is not sublanguage 3
+  EXPECT_EQ(Open("#10/#101/9/1/7"), Code(SL_E_STORAGE_NAME)); // a fifth part
+  EXPECT_EQ(Open("#10x/#101"), Code(SL_E_STORAGE_NAME));      // an id is digits up to a separator
+  EXPECT_EQ(Open("#10/#101x"), Code(SL_E_STORAGE_NAME));
+  EXPECT_EQ(Open("#10/#x101"), Code(SL_E_STORAGE_OPEN));      // not an id: a textual name
+  SL_EXPECT_FAIL(storage.FindFirstA("#1*"), SL_E_INVALID_ARG);
+  SL_EXPECT_FAIL(storage.OpenA("#10/#101", SL_STORAGE_WRITE), SL_E_STORAGE_FLAGS);
 }
 
 TEST_F(ModuleFixture, LanguageFallsBackThroughTheLocales) {
@@ -141,7 +141,7 @@ TEST_F(ModuleFixture, LanguageFallsBackThroughTheLocales) {
     EXPECT_EQ(Open("#10/#102"), "deutsch");  // then whatever language there is
   }
   // A primary language alone tries only that language and neutral.
-  EXPECT_EQ(Open("#10/#101/7"), Code(0x80020004));
+  EXPECT_EQ(Open("#10/#101/7"), Code(SL_E_STORAGE_OPEN));
   EXPECT_EQ(Open("#6/abc/7"), "textual");
 }
 
@@ -151,23 +151,17 @@ TEST_F(ModuleFixture, ReadsAndSeeksInsideTheOpenResource) {
   char buffer[16] = {};
   ASSERT_TRUE(storage.Seek(3, SL_SEEK_BEGIN));
   EXPECT_EQ(storage.Read(buffer, 10), 4u);  // 4 left of 7
-  EXPECT_EQ(SLGetLastError(), 0x80020036u);
+  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_EOF);
   EXPECT_EQ(std::string(buffer, 4), "anol");
-  EXPECT_EQ(storage.Read(buffer, 1), 0u);
-  EXPECT_EQ(SLGetLastError(), 0x80020036u);
+  SL_EXPECT_FAIL(storage.Read(buffer, 1), SL_E_STORAGE_EOF);
   ASSERT_TRUE(storage.Seek(-5, SL_SEEK_BEGIN));  // taken as unsigned: cut to the end
-  u64 position = 0;
-  storage.GetPosition(&position);
-  EXPECT_EQ(position, 7u);
+  EXPECT_EQ(SLTestPosition(storage), 7u);
   ASSERT_TRUE(storage.Seek(-100, SL_SEEK_CURRENT));
-  storage.GetPosition(&position);
-  EXPECT_EQ(position, 0u);
+  EXPECT_EQ(SLTestPosition(storage), 0u);
   EXPECT_EQ(std::memcmp(storage.MapView(), "espanol", 7), 0);
-  EXPECT_EQ(storage.Write("x", 1), 0u);
-  EXPECT_EQ(SLGetLastError(), 0x80020013u);
+  SL_EXPECT_FAIL(storage.Write("x", 1), SL_E_STORAGE_WRITE_REFUSED);
   storage.Close();
-  EXPECT_FALSE(storage.CanRead());
-  EXPECT_EQ(SLGetLastError(), 0x80020005u);
+  SL_EXPECT_FAIL(storage.CanRead(), SL_E_STORAGE_NOT_OPEN);
 }
 
 TEST_F(ModuleFixture, ListingsGiveTypesOnceAndDotDotFirst) {
@@ -177,7 +171,7 @@ TEST_F(ModuleFixture, ListingsGiveTypesOnceAndDotDotFirst) {
     types.push_back(r->nameA);
     EXPECT_EQ(r->flags, 0x24u);
   }
-  EXPECT_EQ(SLGetLastError(), 0x80002001u);
+  EXPECT_EQ(SLGetLastError(), SL_E_NO_MORE);
   // Sorted by entry text: a textual type keeps its marking space, so it comes first.
   EXPECT_EQ(types, (std::vector<std::string>{"SKIN", "#10", "#6"}));
 
@@ -198,10 +192,8 @@ TEST_F(ModuleFixture, ListingsGiveTypesOnceAndDotDotFirst) {
   names.clear();
   for (auto* r = storage.FindFirstA("#6/#1/10"); r; r = storage.FindNextA()) names.push_back(r->nameA);
   EXPECT_EQ(names, (std::vector<std::string>{"#1"}));
-  EXPECT_EQ(storage.FindFirstA("#6/*/*/1"), nullptr);
-  EXPECT_EQ(SLGetLastError(), 0x80020001u);
-  EXPECT_EQ(storage.FindNextA(), nullptr);
-  EXPECT_EQ(SLGetLastError(), 0x8002001cu);
+  SL_EXPECT_FAIL(storage.FindFirstA("#6/*/*/1"), SL_E_STORAGE_NAME);
+  SL_EXPECT_FAIL(storage.FindNextA(), SL_E_STORAGE_NO_SEARCH);
 }
 
 TEST_F(ModuleFixture, Pe32PlusReadsLikePe32) {
@@ -271,18 +263,15 @@ TEST_F(ModuleFixture, CraftedModulesAreRefused) {
   // An alignment shift no real module has.
   image = NeModule(40);
   ASSERT_TRUE(memory.AttachBuffer(image.data(), u32(image.size()), false));
-  EXPECT_FALSE(storage.AttachContainer(&memory));
-  EXPECT_EQ(SLGetLastError(), 0x8002001du);
+  SL_EXPECT_FAIL(storage.AttachContainer(&memory), SL_E_STORAGE_BAD_CONTAINER);
   // A textual name of length 0.
   image = NeModule(4, true);
   ASSERT_TRUE(memory.AttachBuffer(image.data(), u32(image.size()), false));
-  EXPECT_FALSE(storage.AttachContainer(&memory));
-  EXPECT_EQ(SLGetLastError(), 0x8002001du);
+  SL_EXPECT_FAIL(storage.AttachContainer(&memory), SL_E_STORAGE_BAD_CONTAINER);
   // Not a module at all.
   image = Bytes("MZ but nothing of the rest of a module header, far too short to be one");
   ASSERT_TRUE(memory.AttachBuffer(image.data(), u32(image.size()), false));
-  EXPECT_FALSE(storage.AttachContainer(&memory));
-  EXPECT_EQ(SLGetLastError(), 0x8002001du);
+  SL_EXPECT_FAIL(storage.AttachContainer(&memory), SL_E_STORAGE_BAD_CONTAINER);
 }
 
 TEST_F(ModuleFixture, SharedSubdirectoriesCannotMultiplyEntries) {
@@ -318,15 +307,14 @@ TEST_F(ModuleFixture, SharedSubdirectoriesCannotMultiplyEntries) {
   }
   image = v;
   ASSERT_TRUE(memory.AttachBuffer(image.data(), u32(image.size()), false));
-  EXPECT_FALSE(storage.AttachContainer(&memory));
-  EXPECT_EQ(SLGetLastError(), 0x8002001du);
+  SL_EXPECT_FAIL(storage.AttachContainer(&memory), SL_E_STORAGE_BAD_CONTAINER);
 }
 
 TEST_F(ModuleFixture, FewerThanThreeDataDirectoriesMeanNoResources) {
   auto v = SLPeRes::WriteModule(SampleResources());
   v[0x40 + 4 + 20 + 92] = 2;  // NumberOfRvaAndSizes
   Attach(v);
-  EXPECT_EQ(Open("#10/#101"), Code(0x80020004));
+  EXPECT_EQ(Open("#10/#101"), Code(SL_E_STORAGE_OPEN));
 }
 
 TEST_F(ModuleFixture, SectionTableCutShortFailsWithTheSourcesCode) {
@@ -337,10 +325,8 @@ TEST_F(ModuleFixture, SectionTableCutShortFailsWithTheSourcesCode) {
   v[0x40 + 4 + 3] = 0x00;
   image = v;
   ASSERT_TRUE(memory.AttachBuffer(image.data(), u32(image.size()), false));
-  EXPECT_FALSE(storage.AttachContainer(&memory));
-  EXPECT_EQ(SLGetLastError(), 0x80020036u);
-  EXPECT_FALSE(storage.OpenA("#10/#101", SL_STORAGE_READ));
-  EXPECT_EQ(SLGetLastError(), 0x8002001au);  // nothing stays attached
+  SL_EXPECT_FAIL(storage.AttachContainer(&memory), SL_E_STORAGE_EOF);
+  SL_EXPECT_FAIL(storage.OpenA("#10/#101", SL_STORAGE_READ), SL_E_STORAGE_NO_CONTAINER);  // nothing stays attached
 }
 
 namespace {
@@ -382,14 +368,12 @@ TEST(ResourceStorage, ReadProgressRunsOverTheBytesActuallyCopied) {
 
 TEST(ResourceStorage, NullPathsAnswerLikeTheWideForm) {
   CSLResourceStorage storage;
-  EXPECT_FALSE(storage.OpenA(nullptr, SL_STORAGE_READ));
-  EXPECT_EQ(SLGetLastError(), 0x8002001au);  // nothing attached comes first
+  SL_EXPECT_FAIL(storage.OpenA(nullptr, SL_STORAGE_READ), SL_E_STORAGE_NO_CONTAINER);  // nothing attached comes first
   auto image = SLPeRes::WriteModule(SampleResources());
   CSLMemoryStorage memory;
   ASSERT_TRUE(memory.AttachBuffer(image.data(), u32(image.size()), false));
   ASSERT_TRUE(storage.AttachContainer(&memory));
-  EXPECT_FALSE(storage.OpenA(nullptr, SL_STORAGE_READ));
-  EXPECT_EQ(SLGetLastError(), 0x80020001u);
+  SL_EXPECT_FAIL(storage.OpenA(nullptr, SL_STORAGE_READ), SL_E_STORAGE_NAME);
   storage.AttachContainer(nullptr);
 }
 
@@ -412,7 +396,7 @@ TEST(ResourceStorage, DetachReportsTheTimeItTook) {
 
 TEST_F(ModuleFixture, EmptySourceAttachesWithNoEntries) {
   Attach({});
-  EXPECT_EQ(Open("#10/#101"), Code(0x80020004));
+  EXPECT_EQ(Open("#10/#101"), Code(SL_E_STORAGE_OPEN));
 }
 
 TEST(ResourceStorage, ProgramsOwnResourcesThroughTheModuleHandle) {
@@ -431,8 +415,9 @@ TEST(ResourceStorage, ReadsAModuleLinkedByTheSystemTools) {
   if (std::system("command -v x86_64-w64-mingw32-windres >/dev/null && command -v x86_64-w64-mingw32-ld "
                   ">/dev/null") != 0)
     GTEST_SKIP() << "binutils-mingw-w64 is not installed";
-  std::string dir = ::testing::TempDir() + "/sl_windres";
-  std::string script = "mkdir -p " + dir + " && cd " + dir +
+  const TempDir temp;
+  const std::string dir = temp.Host();
+  std::string script = "cd " + dir +
                        " && printf 'hola' > a.bin"
                        " && printf '101 RCDATA \"a.bin\"\\nLANGUAGE 10, 3\\nSTRINGTABLE { 1 \"uno\" }\\n' > r.rc"
                        " && x86_64-w64-mingw32-windres --preprocessor=cpp r.rc -O coff -o r.o"

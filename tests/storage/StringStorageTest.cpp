@@ -11,6 +11,8 @@
 #include "foundation/SLString.h"
 #include "storage/SLBaseStorage.h"
 #include "storage/SLFileStorage.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -28,7 +30,7 @@ class TestStorage : public CSLBaseStorage {
     u64 n = count < available ? count : available;
     std::memcpy(buffer, data.data() + position, n);
     position += n;
-    SLSetLastError(n < count ? 0x80020036 : 0);
+    SLSetLastError(n < count ? u32(SL_E_STORAGE_EOF) : 0u);
     return n;
   }
   bool CanWrite() override { return true; }
@@ -36,7 +38,7 @@ class TestStorage : public CSLBaseStorage {
     u64 n = count < writeLimit ? count : writeLimit;
     data.replace(position, n, static_cast<const char*>(buffer), n);
     position += n;
-    SLSetLastError(n < count ? 0x80020011 : 0);
+    SLSetLastError(n < count ? u32(SL_E_STORAGE_WRITE) : 0u);
     return n;
   }
   bool CanSeek() override { return true; }
@@ -80,15 +82,16 @@ std::string ReadFile(const std::string& path) {
 class TextFiles : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    char pattern[] = "/tmp/sltextfilesXXXXXX";
-    ASSERT_TRUE(mkdtemp(pattern));
-    s_dir = pattern;
+    s_temp = new TempDir;
+    s_dir = s_temp->Host();
     std::string command = "python3 " + std::string(SL_SOURCE_DIR) + "/tools/gen_text_files.py " + s_dir;
     ASSERT_EQ(std::system(command.c_str()), 0);
   }
-  static void TearDownTestSuite() { std::system(("rm -rf " + s_dir).c_str()); }
+  static void TearDownTestSuite() { delete s_temp; }
+  static TempDir* s_temp;
   static std::string s_dir;
 };
+TempDir* TextFiles::s_temp;
 std::string TextFiles::s_dir;
 
 // Files python wrote in each encoding and line style load to the same UTF-16 text with
@@ -139,8 +142,7 @@ TEST(StringStorage, EmptyAndPaddedFiles) {
   EXPECT_EQ(Text(text), u"ab\r\ncd");
   EXPECT_EQ(text.GetEncoding(), SL_TEXT_ANSI | SL_TEXT_LF);
   // A zero byte inside the text fails the load.
-  EXPECT_FALSE(Load(std::string("ab\0cd", 5), &text));
-  EXPECT_EQ(SLGetLastError(), SL_E_TEXT_ZERO_CHAR);
+  SL_EXPECT_FAIL(Load(std::string("ab\0cd", 5), &text), SL_E_TEXT_ZERO_CHAR);
   EXPECT_TRUE(text.IsEmpty());
   EXPECT_EQ(text.GetEncoding(), 0u);
   // Saving an empty string writes nothing at all, not even a byte-order mark.
@@ -165,8 +167,7 @@ TEST(StringStorage, Utf16LastUnitSurvivesPadding) {
   EXPECT_EQ(Text(text), u"éxyz");
   EXPECT_EQ(text.GetEncoding(), SL_TEXT_UTF16LE);
   // A zero unit inside UTF-16 text is refused.
-  EXPECT_FALSE(Load(std::string("\xFF\xFE" "a\0\0\0b\0", 8), &text));
-  EXPECT_EQ(SLGetLastError(), SL_E_TEXT_ZERO_CHAR);
+  SL_EXPECT_FAIL(Load(std::string("\xFF\xFE" "a\0\0\0b\0", 8), &text), SL_E_TEXT_ZERO_CHAR);
 }
 
 // A bare LF inside CR LF text is a line break too: INI lines must not merge.
@@ -190,20 +191,16 @@ TEST(StringStorage, HugeClaimedSizesAreRefused) {
   storage.data = "abc";
   CSLStringWide text;
   storage.claimedSize = 0x100000000ull;
-  EXPECT_FALSE(text.LoadFromStorage(&storage));
-  EXPECT_EQ(SLGetLastError(), 0x80020012u);
+  SL_EXPECT_FAIL(text.LoadFromStorage(&storage), 0x80020012u);  // too large
   // Sizes whose rounding to 32 bytes would wrap, and anything past 64 MiB.
   storage.claimedSize = 0xFFFFFFF0ull;
-  EXPECT_FALSE(text.LoadFromStorage(&storage));
-  EXPECT_EQ(SLGetLastError(), SL_E_OUT_OF_MEMORY);
+  SL_EXPECT_FAIL(text.LoadFromStorage(&storage), SL_E_OUT_OF_MEMORY);
   storage.claimedSize = SL_TEXT_FILE_MAX_SIZE + 1;
-  EXPECT_FALSE(text.LoadFromStorage(&storage));
-  EXPECT_EQ(SLGetLastError(), SL_E_OUT_OF_MEMORY);
+  SL_EXPECT_FAIL(text.LoadFromStorage(&storage), SL_E_OUT_OF_MEMORY);
   EXPECT_TRUE(text.IsEmpty());
   // A claim larger than the data is a short read.
   storage.claimedSize = 10;
-  EXPECT_FALSE(text.LoadFromStorage(&storage));
-  EXPECT_EQ(SLGetLastError(), 0x80020036u);
+  SL_EXPECT_FAIL(text.LoadFromStorage(&storage), SL_E_STORAGE_EOF);
 }
 
 TEST(StringStorage, SaveEncodingsAndShortWrites) {
@@ -213,11 +210,9 @@ TEST(StringStorage, SaveEncodingsAndShortWrites) {
   EXPECT_EQ(Save(text, SL_TEXT_UTF16BE | SL_TEXT_CR), std::string("\xFE\xFF\0\xE9\0\r\0b", 8));
   EXPECT_EQ(Save(text, SL_TEXT_ANSI | SL_TEXT_LFCR), "\xE9\n\rb");
   TestStorage storage;
-  EXPECT_FALSE(text.SaveToStorage(&storage, 9));
-  EXPECT_EQ(SLGetLastError(), SL_E_TEXT_BAD_TARGET_ENCODING);
+  SL_EXPECT_FAIL(text.SaveToStorage(&storage, 9), SL_E_TEXT_BAD_TARGET_ENCODING);
   storage.writeLimit = 2;
-  EXPECT_FALSE(text.SaveToStorage(&storage, SL_TEXT_UTF8));
-  EXPECT_EQ(SLGetLastError(), 0x80020011u);
+  SL_EXPECT_FAIL(text.SaveToStorage(&storage, SL_TEXT_UTF8), SL_E_STORAGE_WRITE);
 }
 
 }  // namespace

@@ -1,0 +1,166 @@
+// The MPEG audio decoder core: frame synchronisation, header decoding, the first frame's
+// Xing/Info/VBRI header, and the table of frame offsets that gives random access by
+// sample number. The WAV, AVI and MP3 readers each make one CMXMP3_DecoderHelper, open it
+// on a storage and ask it for ranges of samples.
+//
+// MPEG-1 and MPEG-2 (lower sample rates) are handled; MPEG-2.5 and free-format streams
+// (bit-rate index 0) are refused. MPEG-2 layer II follows the lower-sample-rate rules:
+// no bit-rate and mode restriction and 30 subbands.
+#pragma once
+
+#include "foundation/SLArray.h"
+#include "foundation/SLObject.h"
+#include "foundation/SLTypes.h"
+#include "storage/SLBaseStorage.h"
+
+enum : u32 {
+  SL_E_MPEG_BAD_HEADER = 0x8009000b,  // bit-rate index 0 or 15, reserved layer bits
+  SL_E_MPEG_NO_SYNC = 0x80020018,     // no first frame within the search limit
+};
+
+namespace SLInternals {
+
+// The frame check: CRC-16 with generator 0x8005, register 0xFFFF after construction.
+class CMXMP3_Crc16 : public CSLObject {
+  SL_DECLARE_CLASS(CMXMP3_Crc16)
+ public:
+  CMXMP3_Crc16() = default;
+  // Adds the low `bits` bits of `value`, most significant first.
+  void AddBits(u32 value, u32 bits);
+  u16 GetValue() const { return m_register; }
+  void Reset() { m_register = 0xFFFF; }
+
+ private:
+  u16 m_register = 0xFFFF;
+};
+
+class CMXBaseAudioDecoder : public CSLObject {
+  SL_DECLARE_CLASS(CMXBaseAudioDecoder)
+ public:
+  virtual bool Close() = 0;
+  virtual bool Open(CSLBaseStorage* storage, u32 seekable, u32 lenient) = 0;
+  virtual u32 GetSampleRate() = 0;
+  virtual u32 GetChannels() = 0;
+  virtual u32 GetBitsPerSample() = 0;
+  virtual u64 GetTotalSamples() = 0;
+  virtual bool Start() = 0;
+  virtual bool DecodeFrame(u64 first, u32 count, const i16** samples, u32* got) = 0;
+  virtual bool Stop() = 0;
+};
+
+// Where the layer decoders put their samples.
+class CMXMP3_Obuffer {
+ public:
+  virtual ~CMXMP3_Obuffer() = default;
+  virtual void Append(u32 channel, i16 sample) = 0;
+  virtual void WriteBuffer(u32 unused) = 0;
+  virtual void SetStopFlag() = 0;
+};
+
+// The fields of one frame header.
+struct SLMpegFrameHeader {
+  u32 word = 0;
+  u32 version = 0;          // 1 MPEG-1, 0 MPEG-2
+  u32 sampleRateIndex = 0;  // 0-2
+  u32 layer = 0;            // 1, 2, 3
+  u32 protection = 1;       // 1: no CRC
+  u32 bitRateIndex = 0;     // 1-14
+  u32 padding = 0;
+  u32 mode = 3;             // 0 stereo, 1 joint stereo, 2 dual channel, 3 single channel
+  u32 modeExtension = 0;
+  u32 subbands = 0;         // layers I and II
+  u32 intensityBound = 0;
+  u32 frameDataSize = 0;    // frame length less the 4 header bytes
+  u32 mainDataSize = 0;     // layer III
+  u32 sideInfoSize = 0;     // layer III
+};
+
+// Decodes the fields of `word` (its sync already checked) into `header`; false with
+// 0x8009000b for a reserved layer, bit-rate index 0 or 15, or an MPEG-1 layer II bit
+// rate the mode forbids.
+bool SLMpegParseHeader(u32 word, SLMpegFrameHeader* header);
+// Sample rate in Hz of a parsed header, and its samples per frame.
+u32 SLMpegSampleRate(const SLMpegFrameHeader& header);
+u32 SLMpegSamplesPerFrame(const SLMpegFrameHeader& header);
+
+class CMXMP3_DecoderHelper : public CMXBaseAudioDecoder, public CMXMP3_Obuffer {
+  SL_DECLARE_CLASS(CMXMP3_DecoderHelper)
+ public:
+  CMXMP3_DecoderHelper();
+  ~CMXMP3_DecoderHelper() override;
+
+  bool Close() override;
+  // `seekable` is the storage's own CanSeek answer; `lenient` lifts the first-sync limit
+  // and lets decoding go on over damaged frames.
+  bool Open(CSLBaseStorage* storage, u32 seekable, u32 lenient) override;
+  u32 GetSampleRate() override;
+  u32 GetChannels() override;
+  u32 GetBitsPerSample() override;
+  u64 GetTotalSamples() override;
+  bool Start() override;
+  // Decoding of the frames' audio is not available yet: fails with 0x800f0007.
+  bool DecodeFrame(u64 first, u32 count, const i16** samples, u32* got) override;
+  bool Stop() override;
+  // The positioning hook of the frame reader: with `skip` set it does nothing.
+  bool Seek(CSLBaseStorage* storage, u32 frameIndex, u64 offset, u32 skip);
+
+  void Append(u32 channel, i16 sample) override;
+  void WriteBuffer(u32 unused) override;
+  void SetStopFlag() override;
+
+  // What the layer decoders read of the current frame.
+  const SLMpegFrameHeader& GetHeader() const { return m_header; }
+  u32 GetBits(u32 count);
+  CMXMP3_Crc16* GetCrc() { return &m_crc; }
+  u16 GetStoredCrc() const { return m_storedCrc; }
+  bool HasCrc() const { return m_hasCrc != 0; }
+  // Makes frame `index` the current one on a seekable stream (the header and frame data
+  // read); the current frame's header offset and index.
+  bool MakeFrameCurrent(u32 index);
+  u64 GetFrameOffset() const { return m_frameOffset; }
+  i32 GetFrameIndex() const { return m_frameIndex; }
+  u32 GetSamplesPerFrame() const { return m_samplesPerFrame; }
+
+ private:
+  bool FindHeader(bool firstFrame, u32* word);
+  bool ReadFrame(bool firstFrame);
+  bool ReadFirstFrameHeader();
+  bool SkipId3Tag();
+  u64 ReadBytes(void* buffer, u64 count);
+
+  CSLBaseStorage* m_storage = nullptr;
+  u32 m_seekable = 0;
+  u32 m_lenient = 0;
+  u32 m_sampleRate = 0;
+  u32 m_channels = 0;
+  u64 m_totalSamples = 0;
+  u64 m_streamSize = 0;
+  u32 m_samplesPerFrame = 0;
+  SLMpegFrameHeader m_header;
+  u64 m_frameOffset = 0;
+  u32 m_expectedHeader = 0;
+  CMXMP3_Crc16 m_crc;
+  u16 m_storedCrc = 0;
+  u32 m_hasCrc = 0;
+  u8 m_frame[2048] = {};
+  u32 m_frameBytes = 0;  // bytes of frame data present (less only for a cut last frame)
+  u32 m_bytePos = 0;
+  u32 m_bitIndex = 0;
+  TSLArray<u64> m_frameOffsets;
+  i32 m_frameIndex = -1;
+  u32 m_firstKind = 0;  // 0 none, 1 Xing/Info, 2 VBRI
+  u32 m_firstFrameCount = 0;
+  double m_scale = 0.0;
+  bool m_started = false;
+  i16* m_output = nullptr;
+  u64 m_outputBytes = 0;
+  u32 m_writePos[2] = {};
+  u32 m_skip[2] = {};
+  u32 m_capacity = 0;
+  u32 m_stopFlag = 0;
+  u8 m_pushback[10] = {};  // bytes read while looking for a tag on a stream that cannot seek
+  u32 m_pushbackCount = 0;
+  u64 m_searched = 0;      // bytes skipped looking for the first frame in this open
+};
+
+}  // namespace SLInternals
