@@ -4,6 +4,11 @@
 #include "image/SLImage.h"
 #include "image/SLImageArray.h"
 #include "image/SLImageQuantizer.h"
+#include "image/SLImageReader.h"
+#include "image/readers/SLImageReaderBMP.h"
+#include "image/readers/SLImageReaderTGA.h"
+#include "image/writers/SLImageWriterBMP.h"
+#include "image/writers/SLImageWriterTGA.h"
 #include "storage/StorageClasses.h"
 
 void SLRegisterImageClasses() {
@@ -16,6 +21,12 @@ void SLRegisterImageClasses() {
       CSLImage::GetClassRecord(),
       CSLImageArray::GetClassRecord(),
       CSLImageQuantizer::GetClassRecord(),
+      CSLBaseImageReader::GetClassRecord(),
+      CSLBaseImageWriter::GetClassRecord(),
+      CSLImageReaderTGA::GetClassRecord(),
+      CSLImageWriterTGA::GetClassRecord(),
+      CSLImageReaderBMP::GetClassRecord(),
+      CSLImageWriterBMP::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }
