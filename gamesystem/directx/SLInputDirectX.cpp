@@ -20,20 +20,20 @@ const GUID kDirectInput8A = {0xBF798030, 0x483A, 0x4DA2, {0xAA, 0x99, 0x5D, 0x64
 CSL_GS_InputDirectXInternal::CSL_GS_InputDirectXInternal()
     : m_spin(0),
       m_dinput8(nullptr),
-      m_directInput8Create(nullptr),
+      m_pDirectInput8Create(nullptr),
       m_kernel32(nullptr),
-      m_getModuleHandleA(nullptr),
-      m_getModuleHandleW(nullptr),
+      m_pGetModuleHandleA(nullptr),
+      m_pGetModuleHandleW(nullptr),
       m_user32(nullptr),
-      m_registerWindowMessageA(nullptr),
-      m_registerWindowMessageW(nullptr),
-      m_postMessageA(nullptr),
-      m_postMessageW(nullptr),
-      m_systemParametersInfoA(nullptr),
-      m_systemParametersInfoW(nullptr),
-      m_getActiveWindow(nullptr),
-      m_isIconic(nullptr),
-      m_getSystemMetrics(nullptr),
+      m_pRegisterWindowMessageA(nullptr),
+      m_pRegisterWindowMessageW(nullptr),
+      m_pPostMessageA(nullptr),
+      m_pPostMessageW(nullptr),
+      m_pSystemParametersInfoA(nullptr),
+      m_pSystemParametersInfoW(nullptr),
+      m_pGetActiveWindow(nullptr),
+      m_pIsIconic(nullptr),
+      m_pGetSystemMetrics(nullptr),
       m_keyboardObjects{},
       m_keyboardFormat{} {}
 
@@ -47,29 +47,29 @@ CSL_GS_InputDirectXInternal::~CSL_GS_InputDirectXInternal() {
   if (m_user32) SLFreeLibrary(m_user32);
   if (m_kernel32) SLFreeLibrary(m_kernel32);
   m_dinput8 = m_user32 = m_kernel32 = nullptr;
-  m_directInput8Create = nullptr;
+  m_pDirectInput8Create = nullptr;
   m_objects.Free();
 }
 
 bool CSL_GS_InputDirectXInternal::Initialize() {
   m_dinput8 = SLLoadLibrary(u"dinput8.dll");
-  if (m_dinput8) SLBindProc(m_dinput8, u"DirectInput8Create", &m_directInput8Create);
+  if (m_dinput8) SLBindProc(m_dinput8, u"DirectInput8Create", &m_pDirectInput8Create);
   m_kernel32 = SLLoadLibrary(u"kernel32.dll");
   if (m_kernel32) {
-    SLBindProc(m_kernel32, u"GetModuleHandleA", &m_getModuleHandleA);
-    SLBindProc(m_kernel32, u"GetModuleHandleW", &m_getModuleHandleW);
+    SLBindProc(m_kernel32, u"GetModuleHandleA", &m_pGetModuleHandleA);
+    SLBindProc(m_kernel32, u"GetModuleHandleW", &m_pGetModuleHandleW);
   }
   m_user32 = SLLoadLibrary(u"user32.dll");
   if (m_user32) {
-    SLBindProc(m_user32, u"RegisterWindowMessageA", &m_registerWindowMessageA);
-    SLBindProc(m_user32, u"RegisterWindowMessageW", &m_registerWindowMessageW);
-    SLBindProc(m_user32, u"PostMessageA", &m_postMessageA);
-    SLBindProc(m_user32, u"PostMessageW", &m_postMessageW);
-    SLBindProc(m_user32, u"SystemParametersInfoA", &m_systemParametersInfoA);
-    SLBindProc(m_user32, u"SystemParametersInfoW", &m_systemParametersInfoW);
-    SLBindProc(m_user32, u"GetActiveWindow", &m_getActiveWindow);
-    SLBindProc(m_user32, u"IsIconic", &m_isIconic);
-    SLBindProc(m_user32, u"GetSystemMetrics", &m_getSystemMetrics);
+    SLBindProc(m_user32, u"RegisterWindowMessageA", &m_pRegisterWindowMessageA);
+    SLBindProc(m_user32, u"RegisterWindowMessageW", &m_pRegisterWindowMessageW);
+    SLBindProc(m_user32, u"PostMessageA", &m_pPostMessageA);
+    SLBindProc(m_user32, u"PostMessageW", &m_pPostMessageW);
+    SLBindProc(m_user32, u"SystemParametersInfoA", &m_pSystemParametersInfoA);
+    SLBindProc(m_user32, u"SystemParametersInfoW", &m_pSystemParametersInfoW);
+    SLBindProc(m_user32, u"GetActiveWindow", &m_pGetActiveWindow);
+    SLBindProc(m_user32, u"IsIconic", &m_pIsIconic);
+    SLBindProc(m_user32, u"GetSystemMetrics", &m_pGetSystemMetrics);
   }
   // The standard keyboard format: one optional button per scan code.
   for (u32 i = 0; i < 256; ++i)
@@ -100,9 +100,9 @@ IDirectInput8A* CSL_GS_InputDirectXInternal::GetDirectInput(HINSTANCE instance) 
     }
   }
   if (!m_dinput8) return SLFail(SL_E_INPUT_NO_LIBRARY, static_cast<IDirectInput8A*>(nullptr));
-  if (!m_directInput8Create) return SLFail(SL_E_INPUT_NO_ENTRY, static_cast<IDirectInput8A*>(nullptr));
+  if (!m_pDirectInput8Create) return SLFail(SL_E_INPUT_NO_ENTRY, static_cast<IDirectInput8A*>(nullptr));
   void* object = nullptr;
-  if (m_directInput8Create(instance, DIRECTINPUT_VERSION, kDirectInput8A, &object, nullptr) < 0 || !object)
+  if (m_pDirectInput8Create(instance, DIRECTINPUT_VERSION, kDirectInput8A, &object, nullptr) < 0 || !object)
     return SLFail(SL_E_INPUT_DEVICE_SETUP, static_cast<IDirectInput8A*>(nullptr));
   auto* input = static_cast<IDirectInput8A*>(object);
   if (!m_objects.Add(Entry{instance, input, 1})) {
@@ -128,34 +128,34 @@ void CSL_GS_InputDirectXInternal::ReleaseDirectInput(IDirectInput8A* object) {
 }
 
 HMODULE CSL_GS_InputDirectXInternal::GetModuleHandle() {
-  if (m_getModuleHandleA) return m_getModuleHandleA(nullptr);
-  return m_getModuleHandleW ? m_getModuleHandleW(nullptr) : nullptr;
+  if (m_pGetModuleHandleA) return m_pGetModuleHandleA(nullptr);
+  return m_pGetModuleHandleW ? m_pGetModuleHandleW(nullptr) : nullptr;
 }
 
 UINT CSL_GS_InputDirectXInternal::RegisterWindowMessage(const char* name) {
-  if (m_registerWindowMessageA) return m_registerWindowMessageA(name);
-  if (!m_registerWindowMessageW) return 0;
+  if (m_pRegisterWindowMessageA) return m_pRegisterWindowMessageA(name);
+  if (!m_pRegisterWindowMessageW) return 0;
   CSLStringWide wide;
   if (!wide.AssignA(name)) return 0;
-  return m_registerWindowMessageW(wide.GetBufferTerminated());
+  return m_pRegisterWindowMessageW(wide.GetBufferTerminated());
 }
 
 BOOL CSL_GS_InputDirectXInternal::PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (m_postMessageA) return m_postMessageA(window, message, wParam, lParam);
-  return m_postMessageW ? m_postMessageW(window, message, wParam, lParam) : FALSE;
+  if (m_pPostMessageA) return m_pPostMessageA(window, message, wParam, lParam);
+  return m_pPostMessageW ? m_pPostMessageW(window, message, wParam, lParam) : FALSE;
 }
 
 BOOL CSL_GS_InputDirectXInternal::SystemParametersInfo(UINT action, UINT param, void* data, UINT winIni) {
-  if (m_systemParametersInfoA) return m_systemParametersInfoA(action, param, data, winIni);
-  return m_systemParametersInfoW ? m_systemParametersInfoW(action, param, data, winIni) : FALSE;
+  if (m_pSystemParametersInfoA) return m_pSystemParametersInfoA(action, param, data, winIni);
+  return m_pSystemParametersInfoW ? m_pSystemParametersInfoW(action, param, data, winIni) : FALSE;
 }
 
-HWND CSL_GS_InputDirectXInternal::GetActiveWindow() { return m_getActiveWindow ? m_getActiveWindow() : nullptr; }
+HWND CSL_GS_InputDirectXInternal::GetActiveWindow() { return m_pGetActiveWindow ? m_pGetActiveWindow() : nullptr; }
 
-BOOL CSL_GS_InputDirectXInternal::IsIconic(HWND window) { return m_isIconic ? m_isIconic(window) : FALSE; }
+BOOL CSL_GS_InputDirectXInternal::IsIconic(HWND window) { return m_pIsIconic ? m_pIsIconic(window) : FALSE; }
 
 int CSL_GS_InputDirectXInternal::GetSystemMetrics(int index) {
-  return m_getSystemMetrics ? m_getSystemMetrics(index) : 0;
+  return m_pGetSystemMetrics ? m_pGetSystemMetrics(index) : 0;
 }
 
 void SL_GS_UpdateStateByte(u8& b, bool down) {
@@ -190,6 +190,28 @@ void SL_GS_HandleFocusMessage(IDirectInputDevice8A* device, HWND window, u32 syn
         else device->Unacquire();
       }
       break;
+  }
+}
+
+bool SL_GS_ConnectInput(HWND window, CSLWndProcHookTarget* target, HINSTANCE* instance, IDirectInput8A** input,
+                        CSLWndProcHook** hook) {
+  CSL_GS_InputDirectXInternal* api = CSL_GS_InputDirectXInternal::GetInstance();
+  if (!api) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  if (!*instance) *instance = api->GetModuleHandle();
+  if (!*instance) return SLFail(SL_E_INPUT_NO_LIBRARY, false);
+  *input = api->GetDirectInput(*instance);
+  if (!*input) return false;
+  *hook = new CSLWndProcHook();
+  return (*hook)->Attach(window, target);
+}
+
+void SL_GS_DisconnectInput(CSLWndProcHook* hook, IDirectInput8A* input) {
+  if (hook) {
+    hook->Detach();
+    hook->Release();
+  }
+  if (input) {
+    if (CSL_GS_InputDirectXInternal* api = CSL_GS_InputDirectXInternal::GetInstance()) api->ReleaseDirectInput(input);
   }
 }
 

@@ -7,6 +7,7 @@
 #include "foundation/SLArray.h"
 #include "foundation/SLSingleton.h"
 #include "foundation/SLTypes.h"
+#include "foundation/SLWndHook.h"
 #include "platform/dinput8/DInput8.h"
 #include "platform/user32/User32.h"
 
@@ -53,20 +54,20 @@ class CSL_GS_InputDirectXInternal : public CSLBaseOODClass {
   TSLArray<Entry> m_objects;
   std::atomic<u32> m_spin;
   HMODULE m_dinput8;
-  HRESULT (*m_directInput8Create)(HINSTANCE, DWORD, const GUID&, void**, void*);
+  HRESULT (*m_pDirectInput8Create)(HINSTANCE, DWORD, const GUID&, void**, void*);
   HMODULE m_kernel32;
-  HMODULE (*m_getModuleHandleA)(LPCSTR);
-  HMODULE (*m_getModuleHandleW)(LPCWSTR);
+  HMODULE (*m_pGetModuleHandleA)(LPCSTR);
+  HMODULE (*m_pGetModuleHandleW)(LPCWSTR);
   HMODULE m_user32;
-  UINT (*m_registerWindowMessageA)(LPCSTR);
-  UINT (*m_registerWindowMessageW)(LPCWSTR);
-  BOOL (*m_postMessageA)(HWND, UINT, WPARAM, LPARAM);
-  BOOL (*m_postMessageW)(HWND, UINT, WPARAM, LPARAM);
-  BOOL (*m_systemParametersInfoA)(UINT, UINT, void*, UINT);
-  BOOL (*m_systemParametersInfoW)(UINT, UINT, void*, UINT);
-  HWND (*m_getActiveWindow)();
-  BOOL (*m_isIconic)(HWND);
-  int (*m_getSystemMetrics)(int);
+  UINT (*m_pRegisterWindowMessageA)(LPCSTR);
+  UINT (*m_pRegisterWindowMessageW)(LPCWSTR);
+  BOOL (*m_pPostMessageA)(HWND, UINT, WPARAM, LPARAM);
+  BOOL (*m_pPostMessageW)(HWND, UINT, WPARAM, LPARAM);
+  BOOL (*m_pSystemParametersInfoA)(UINT, UINT, void*, UINT);
+  BOOL (*m_pSystemParametersInfoW)(UINT, UINT, void*, UINT);
+  HWND (*m_pGetActiveWindow)();
+  BOOL (*m_pIsIconic)(HWND);
+  int (*m_pGetSystemMetrics)(int);
   DIOBJECTDATAFORMAT m_keyboardObjects[256];
   DIDATAFORMAT m_keyboardFormat;
 };
@@ -79,5 +80,14 @@ void SL_GS_UpdateStateByte(u8& b, bool down);
 // leaving them posts the device's sync message, which (un)acquires on the window's thread.
 void SL_GS_HandleFocusMessage(IDirectInputDevice8A* device, HWND window, u32 syncMessage, u32 message,
                               WPARAM wParam, LPARAM lParam);
+
+// The start every device's Init shares: the DirectInput object of the module instance
+// (the program's own when *instance is null) and a window hook that hands the window's
+// messages to `target`. False with the code set on failure; whatever was made is left in
+// the outputs, for the device's Shutdown to give back through SL_GS_DisconnectInput.
+bool SL_GS_ConnectInput(HWND window, CSLWndProcHookTarget* target, HINSTANCE* instance, IDirectInput8A** input,
+                        CSLWndProcHook** hook);
+// Detaches and releases the hook and gives the DirectInput object back (either may be null).
+void SL_GS_DisconnectInput(CSLWndProcHook* hook, IDirectInput8A* input);
 
 }  // namespace SLInternals

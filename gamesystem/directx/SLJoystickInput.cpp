@@ -128,15 +128,9 @@ bool CSL_GS_JoystickInput_DirectX::Init(HINSTANCE instance, HWND window) {
     Shutdown();
     return SLFail(code, false);
   };
+  if (!SLInternals::SL_GS_ConnectInput(window, this, &state->instance, &state->input, &state->hook))
+    return failKeeping();
   CSL_GS_InputDirectXInternal* api = CSL_GS_InputDirectXInternal::GetInstance();
-  if (!api) return fail(SL_E_OUT_OF_MEMORY);
-  if (!state->instance) state->instance = api->GetModuleHandle();
-  if (!state->instance) return fail(SL_E_INPUT_NO_LIBRARY);
-  state->input = api->GetDirectInput(state->instance);
-  if (!state->input) return failKeeping();
-  state->hook = new CSLWndProcHook();
-  if (!state->hook) return fail(SL_E_OUT_OF_MEMORY);
-  if (!state->hook->Attach(window, this)) return failKeeping();
   state->input->EnumDevices(DI8DEVCLASS_GAMECTRL, &EnumCallback, state, DIEDFL_ATTACHEDONLY);
   state->syncMessage = api->RegisterWindowMessage("SL_GS_Input_DirectX_SYNCACQUIRE_JOYS");
   if (!state->syncMessage) return fail(SL_E_OUT_OF_MEMORY);
@@ -157,19 +151,12 @@ void CSL_GS_JoystickInput_DirectX::Shutdown() {
   CSLEventSourceDying dying;
   Send(&dying);
   if (state->phaseHookAdded) SL_GS_RemovePhaseHook(state->phaseHook);
-  if (state->hook) {
-    state->hook->Detach();
-    state->hook->Release();
-  }
   for (IDirectInputDevice8A* device : state->devices) {
     if (!device) continue;
     device->Unacquire();
     device->Release();
   }
-  if (state->input) {
-    if (CSL_GS_InputDirectXInternal* api = CSL_GS_InputDirectXInternal::GetInstance())
-      api->ReleaseDirectInput(state->input);
-  }
+  SLInternals::SL_GS_DisconnectInput(state->hook, state->input);
   SLFree(state);
   m_state = nullptr;
   SLSetLastError(0);

@@ -106,15 +106,9 @@ bool CSL_GS_KeyboardInput_DirectX::Init(HINSTANCE instance, HWND window) {
     return SLFail(code, false);
   };
 
+  if (!SLInternals::SL_GS_ConnectInput(window, this, &state->instance, &state->input, &state->hook))
+    return failKeeping();
   CSL_GS_InputDirectXInternal* api = CSL_GS_InputDirectXInternal::GetInstance();
-  if (!api) return fail(SL_E_OUT_OF_MEMORY);
-  if (!state->instance) state->instance = api->GetModuleHandle();
-  if (!state->instance) return fail(SL_E_INPUT_NO_LIBRARY);
-  state->input = api->GetDirectInput(state->instance);
-  if (!state->input) return failKeeping();
-  state->hook = new CSLWndProcHook();
-  if (!state->hook) return fail(SL_E_OUT_OF_MEMORY);
-  if (!state->hook->Attach(window, this)) return failKeeping();
   IDirectInputDevice8A* device = nullptr;
   if (state->input->CreateDevice(kSysKeyboard, &device, nullptr) < 0 || !device)
     return fail(SL_E_INPUT_DEVICE_SETUP);
@@ -141,18 +135,11 @@ void CSL_GS_KeyboardInput_DirectX::Shutdown() {
   CSLEventSourceDying dying;
   Send(&dying);
   if (state->phaseHookAdded) SL_GS_RemovePhaseHook(state->phaseHook);
-  if (state->hook) {
-    state->hook->Detach();
-    state->hook->Release();
-  }
   if (state->device) {
     state->device->Unacquire();
     state->device->Release();
   }
-  if (state->input) {
-    if (CSL_GS_InputDirectXInternal* api = CSL_GS_InputDirectXInternal::GetInstance())
-      api->ReleaseDirectInput(state->input);
-  }
+  SLInternals::SL_GS_DisconnectInput(state->hook, state->input);
   state->queue->Free();
   delete state->queue;
   SLFree(state);

@@ -44,7 +44,9 @@ TEST(BmpReader, DecodesImageMagickFilesAsImageMagickDoes) {
     const bool os2 = SLLoadLE32(reinterpret_cast<const u8*>(bytes.data()) + 14) == 12;
     EXPECT_EQ(os2, std::string(c.options).find("BMP2") != std::string::npos);
     EXPECT_EQ(SLLoadLE16(reinterpret_cast<const u8*>(bytes.data()) + (os2 ? 24 : 28)), c.bits);
-    if (!os2) EXPECT_EQ(SLLoadLE32(reinterpret_cast<const u8*>(bytes.data()) + 30), c.compression);
+    if (!os2) {
+      EXPECT_EQ(SLLoadLE32(reinterpret_cast<const u8*>(bytes.data()) + 30), c.compression);
+    }
     CSLImageArray images;
     ASSERT_TRUE(ReadBytes<CSLImageReaderBMP>(bytes, &images, 0)) << std::hex << SLGetLastError();
     ExpectSameAsImageMagick(*images[0], file);

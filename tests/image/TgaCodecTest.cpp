@@ -149,7 +149,9 @@ TEST(TgaReader, CraftedFilesGiveTheirPixelsAndCodes) {
     EXPECT_EQ(got, c.pixels);
     u32 key = 0;
     EXPECT_EQ(image.GetTransparentColor(&key), c.key != 0);
-    if (c.key) EXPECT_EQ(key, c.key);
+    if (c.key) {
+      EXPECT_EQ(key, c.key);
+    }
 
     // Header only: the same description without pixels.
     CSLImageArray headers;
