@@ -86,23 +86,13 @@ const SLClassRecord* CSLBaseImageReader::FindReaderClassByContent(CSLBaseStorage
 
 const SLClassRecord* CSLBaseImageReader::FindReaderClassByExtension(const char* fileName) {
   if (!fileName) return SLFail(SL_E_NULL_DATA, Record(nullptr));
-  // The extension with its dot: short ones on the stack, longer ones on the heap.
-  const u32 length = SLGetPathPartsA(nullptr, fileName, SL_PATH_EXTENSION);
-  if (length < 2) return SLFail(SL_E_NOT_FOUND, Record(nullptr));
-  char shortCopy[16];
-  TSLAutoPtr<char> longCopy;
-  char* extension = shortCopy;
-  if (length > 15) {
-    longCopy.Reset(static_cast<char*>(SLAlloc(length + 1)));
-    if (!longCopy) return SLFail(SL_E_OUT_OF_MEMORY, Record(nullptr));
-    extension = longCopy.Get();
-  }
-  SLGetPathPartsA(extension, fileName, SL_PATH_EXTENSION);
+  const SLPathExtensionA extension(fileName);
+  if (!extension.IsValid()) return Record(nullptr);
   const Record chosen = VisitReaders([&](CSLBaseImageReader* reader) {
     for (u32 index = 0;; ++index) {
       const char* candidate = reader->GetExtensionA(index);
       if (!candidate) return false;
-      if (SLStrICmpA(candidate, extension + 1) == 0) return true;
+      if (SLStrICmpA(candidate, extension.WithoutDot()) == 0) return true;
     }
   });
   return chosen ? SLSucceed(chosen) : SLFail(SL_E_NOT_FOUND, Record(nullptr));

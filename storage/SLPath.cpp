@@ -2,7 +2,9 @@
 
 #include <cstring>
 
+#include "foundation/SLArray.h"
 #include "foundation/SLError.h"
+#include "foundation/SLMemory.h"
 #include "foundation/SLWideText.h"
 
 namespace {
@@ -212,3 +214,22 @@ u32 SLSplitPathA(const char* path, SLPathParts* parts) { return SplitPath(path, 
 u32 SLSplitPathW(const SLWChar* path, SLPathParts* parts) { return SplitPath(path, parts); }
 u32 SLGetPathPartsA(char* buffer, const char* path, u32 mask) { return GetPathParts(buffer, path, mask); }
 u32 SLGetPathPartsW(SLWChar* buffer, const SLWChar* path, u32 mask) { return GetPathParts(buffer, path, mask); }
+
+SLPathExtensionA::SLPathExtensionA(const char* path) : m_text(m_inline), m_length(0) {
+  m_inline[0] = m_inline[1] = 0;
+  if (!path) return;
+  m_length = SLGetPathPartsA(nullptr, path, SL_PATH_EXTENSION);
+  if (m_length < 2) return;
+  if (m_length >= sizeof m_inline) m_text = static_cast<char*>(SLAlloc(m_length + 1));
+  if (m_text) SLGetPathPartsA(m_text, path, SL_PATH_EXTENSION);
+}
+
+SLPathExtensionA::~SLPathExtensionA() {
+  if (m_text != m_inline) SLInternals::SLFreeKeepingError(m_text);
+}
+
+bool SLPathExtensionA::IsValid() const {
+  if (m_length < 2) return SLFail(SL_E_NOT_FOUND, false);
+  if (!m_text) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  return true;
+}

@@ -38,3 +38,23 @@ u32 SLSplitPathA(const char* path, SLPathParts* parts);
 u32 SLSplitPathW(const SLWChar* path, SLPathParts* parts);
 u32 SLGetPathPartsA(char* buffer, const char* path, u32 mask);
 u32 SLGetPathPartsW(SLWChar* buffer, const SLWChar* path, u32 mask);
+
+// The extension of a path with its dot, in a buffer of its own: short ones inline, long
+// ones in an SLAlloc block. Readers chosen by extension compare it without case.
+class SLPathExtensionA {
+ public:
+  explicit SLPathExtensionA(const char* path);
+  ~SLPathExtensionA();
+  SLPathExtensionA(const SLPathExtensionA&) = delete;
+  SLPathExtensionA& operator=(const SLPathExtensionA&) = delete;
+  // False when the path has no extension (0x80010001) or its copy could not be made
+  // (0x80000001); the code is set either way.
+  bool IsValid() const;
+  // The extension without its dot.
+  const char* WithoutDot() const { return m_text + 1; }
+
+ private:
+  char m_inline[16];
+  char* m_text;
+  u32 m_length;  // as SLGetPathPartsA counts it
+};

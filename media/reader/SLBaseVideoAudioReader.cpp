@@ -81,18 +81,8 @@ bool ClassHasExtension(const SLClassRecord* record, void* scratch, const char* e
 const SLClassRecord* CSLBaseVideoAudioReader::FindReaderClassByExtension(const char* path) {
   using Record = const SLClassRecord*;
   if (!path) return SLFail(SL_E_NULL_DATA, Record(nullptr));
-  // The extension with its dot: short ones on the stack, longer ones on the heap.
-  const u32 length = SLGetPathPartsA(nullptr, path, SL_PATH_EXTENSION);
-  if (length < 2) return SLFail(SL_E_NOT_FOUND, Record(nullptr));
-  char shortCopy[15];
-  TSLAutoPtr<char> longCopy;
-  char* extension = shortCopy;
-  if (length > 14) {
-    longCopy.Reset(static_cast<char*>(SLAlloc(length + 1)));
-    if (!longCopy) return SLFail(SL_E_OUT_OF_MEMORY, Record(nullptr));
-    extension = longCopy.Get();
-  }
-  SLGetPathPartsA(extension, path, SL_PATH_EXTENSION);
+  const SLPathExtensionA extension(path);
+  if (!extension.IsValid()) return Record(nullptr);
 
   const SLClassRecord* base = GetClassRecord();
   Record page[32];
@@ -110,7 +100,7 @@ const SLClassRecord* CSLBaseVideoAudioReader::FindReaderClassByExtension(const c
   for (u32 skip = 0;; skip += 32) {
     const u32 count = SLEnumerateClasses(page, 32, base, skip);
     for (u32 i = 0; i < count; ++i)
-      if (page[i] != base && ClassHasExtension(page[i], scratch.Get(), extension + 1))
+      if (page[i] != base && ClassHasExtension(page[i], scratch.Get(), extension.WithoutDot()))
         return SLSucceed(page[i]);
     if (count < 32) break;
   }
