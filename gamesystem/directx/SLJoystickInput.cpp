@@ -112,7 +112,7 @@ BOOL CSL_GS_JoystickInput_DirectX::EnumCallback(const DIDEVICEINSTANCEA* instanc
 
 bool CSL_GS_JoystickInput_DirectX::Init(HINSTANCE instance, HWND window) {
   if (!window) return SLFail(SL_E_INVALID_ARG, false);
-  if (m_state) return SLFail(u32(0x80010003), false);
+  if (m_state) return SLFail(SL_E_INPUT_ALREADY_INITIALISED, false);
   auto* state = static_cast<SLJoystickState*>(SLAllocZeroed(u32(sizeof(SLJoystickState))));
   if (!state) return false;
   state->owner = this;
@@ -123,13 +123,8 @@ bool CSL_GS_JoystickInput_DirectX::Init(HINSTANCE instance, HWND window) {
     Shutdown();
     return SLFail(code, false);
   };
-  auto failKeeping = [this]() {
-    u32 code = SLGetLastError(false);
-    Shutdown();
-    return SLFail(code, false);
-  };
   if (!SLInternals::SL_GS_ConnectInput(window, this, &state->instance, &state->input, &state->hook))
-    return failKeeping();
+    return fail(SLGetLastError());
   CSL_GS_InputDirectXInternal* api = CSL_GS_InputDirectXInternal::GetInstance();
   state->input->EnumDevices(DI8DEVCLASS_GAMECTRL, &EnumCallback, state, DIEDFL_ATTACHEDONLY);
   state->syncMessage = api->RegisterWindowMessage("SL_GS_Input_DirectX_SYNCACQUIRE_JOYS");

@@ -100,14 +100,9 @@ bool CSL_GS_KeyboardInput_DirectX::Init(HINSTANCE instance, HWND window) {
     Shutdown();
     return SLFail(code, false);
   };
-  auto failKeeping = [this]() {
-    u32 code = SLGetLastError(false);
-    Shutdown();
-    return SLFail(code, false);
-  };
 
   if (!SLInternals::SL_GS_ConnectInput(window, this, &state->instance, &state->input, &state->hook))
-    return failKeeping();
+    return fail(SLGetLastError());
   CSL_GS_InputDirectXInternal* api = CSL_GS_InputDirectXInternal::GetInstance();
   IDirectInputDevice8A* device = nullptr;
   if (state->input->CreateDevice(kSysKeyboard, &device, nullptr) < 0 || !device)

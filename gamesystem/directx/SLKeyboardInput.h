@@ -10,7 +10,6 @@
 
 enum : u32 {
   SL_GS_KEY_COUNT = 544,
-  SL_E_INPUT_ALREADY_INITIALISED = 0x80010003,
 };
 
 class CSL_GS_BaseKeyboardInput : public CSLObject, public TSLEventSender<CSL_GS_BaseKeyboardInput, CSLBaseEvent*> {

@@ -100,7 +100,7 @@ void CSL_GS_MouseInput_DirectX::ReadMouseSettings() {
 
 bool CSL_GS_MouseInput_DirectX::Init(HINSTANCE instance, HWND window) {
   if (!window) return SLFail(SL_E_INVALID_ARG, false);
-  if (m_state) return SLFail(u32(0x80010003), false);
+  if (m_state) return SLFail(SL_E_INPUT_ALREADY_INITIALISED, false);
   auto* state = static_cast<SLMouseState*>(SLAllocZeroed(u32(sizeof(SLMouseState))));
   if (!state) return false;
   state->owner = this;
@@ -111,14 +111,9 @@ bool CSL_GS_MouseInput_DirectX::Init(HINSTANCE instance, HWND window) {
     Shutdown();
     return SLFail(code, false);
   };
-  auto failKeeping = [this]() {
-    u32 code = SLGetLastError(false);
-    Shutdown();
-    return SLFail(code, false);
-  };
 
   if (!SLInternals::SL_GS_ConnectInput(window, this, &state->instance, &state->input, &state->hook))
-    return failKeeping();
+    return fail(SLGetLastError());
   CSL_GS_InputDirectXInternal* api = CSL_GS_InputDirectXInternal::GetInstance();
   ReadMouseSettings();
 

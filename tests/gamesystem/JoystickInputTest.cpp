@@ -10,26 +10,15 @@
 #include "gamesystem/directx/SLJoystickInput.h"
 #include "platform/user32/User32.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/TestWindow.h"
 
 namespace {
-
-LRESULT Procedure(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
 
 class JoystickInput : public ::testing::Test {
  protected:
   void SetUp() override {
     SLTestRegisterClasses();
-    static bool registered = false;
-    if (!registered) {
-      WNDCLASSEXA wc{};
-      wc.cbSize = sizeof wc;
-      wc.lpfnWndProc = Procedure;
-      wc.lpszClassName = "sljoysticktest";
-      ASSERT_NE(RegisterClassExA(&wc), 0);
-      registered = true;
-    }
-    window = CreateWindowExA(0, "sljoysticktest", "mando", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 320, 240,
-                             nullptr, nullptr, nullptr, nullptr);
+    window = SLTestMakeWindow("mando");
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(SetForegroundWindow(window));
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0);

@@ -13,10 +13,9 @@
 #include "platform/user32/User32.h"
 #include "platform/user32/WindowSystem.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/TestWindow.h"
 
 namespace {
-
-LRESULT Procedure(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
 
 // Framework codes by set-1 scan code, written out from the key table.
 const std::map<u32, i32> kExpected = {
@@ -44,17 +43,7 @@ class KeyboardInput : public ::testing::Test {
  protected:
   void SetUp() override {
     SLTestRegisterClasses();
-    static bool registered = false;
-    if (!registered) {
-      WNDCLASSEXA wc{};
-      wc.cbSize = sizeof wc;
-      wc.lpfnWndProc = Procedure;
-      wc.lpszClassName = "slkeyboardtest";
-      ASSERT_NE(RegisterClassExA(&wc), 0);
-      registered = true;
-    }
-    window = CreateWindowExA(0, "slkeyboardtest", "teclado", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 320, 240,
-                             nullptr, nullptr, nullptr, nullptr);
+    window = SLTestMakeWindow("teclado");
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(SetForegroundWindow(window));
     ASSERT_TRUE(keyboard.Init(nullptr, window));

@@ -11,25 +11,14 @@
 #include "platform/kernel32/Sync.h"
 #include "platform/user32/User32.h"
 #include "platform/user32/WindowSystem.h"
+#include "tests/support/TestWindow.h"
 
 namespace {
-
-LRESULT Procedure(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
 
 class DInput8 : public ::testing::Test {
  protected:
   void SetUp() override {
-    static bool registered = false;
-    if (!registered) {
-      WNDCLASSEXA wc{};
-      wc.cbSize = sizeof wc;
-      wc.lpfnWndProc = Procedure;
-      wc.lpszClassName = "sldinputtest";
-      ASSERT_NE(RegisterClassExA(&wc), 0);
-      registered = true;
-    }
-    window = CreateWindowExA(0, "sldinputtest", "entrada", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 320, 240,
-                             nullptr, nullptr, nullptr, nullptr);
+    window = SLTestMakeWindow("entrada");
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(SetForegroundWindow(window));
     // Bound by name, as the framework does.
