@@ -10,13 +10,6 @@ namespace {
 
 CSL_ImgMgr_ApiLoader* g_imgMgrApi = nullptr;
 
-template <class F, class... Args>
-auto CallEntry(F entry, Args... args) -> decltype(entry(args...)) {
-  if (entry) return entry(args...);
-  SLSetSystemLastError(ERROR_CALL_NOT_IMPLEMENTED);
-  return decltype(entry(args...))();
-}
-
 }  // namespace
 
 CSL_ImgMgr_ApiLoader::~CSL_ImgMgr_ApiLoader() {
@@ -50,15 +43,15 @@ bool CSL_ImgMgr_ApiLoader::Initialize() {
   return true;
 }
 
-HDC CSL_ImgMgr_ApiLoader::GetDC(HWND window) { return CallEntry(m_pGetDC, window); }
-int CSL_ImgMgr_ApiLoader::ReleaseDC(HWND window, HDC dc) { return CallEntry(m_pReleaseDC, window, dc); }
+HDC CSL_ImgMgr_ApiLoader::GetDC(HWND window) { return SLCallEntry(m_pGetDC, window); }
+int CSL_ImgMgr_ApiLoader::ReleaseDC(HWND window, HDC dc) { return SLCallEntry(m_pReleaseDC, window, dc); }
 HBITMAP CSL_ImgMgr_ApiLoader::CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits,
                                                HANDLE section, DWORD offset) {
-  return CallEntry(m_pCreateDIBSection, dc, info, usage, bits, section, offset);
+  return SLCallEntry(m_pCreateDIBSection, dc, info, usage, bits, section, offset);
 }
-BOOL CSL_ImgMgr_ApiLoader::GdiFlush() { return CallEntry(m_pGdiFlush); }
+BOOL CSL_ImgMgr_ApiLoader::GdiFlush() { return SLCallEntry(m_pGdiFlush); }
 int CSL_ImgMgr_ApiLoader::GetObjectA(HGDIOBJ object, int size, void* buffer) {
-  return CallEntry(m_pGetObjectA ? m_pGetObjectA : m_pGetObjectW, object, size, buffer);
+  return SLCallEntry(m_pGetObjectA ? m_pGetObjectA : m_pGetObjectW, object, size, buffer);
 }
 
 }  // namespace SLInternals
