@@ -310,14 +310,17 @@ bool CollectPoints(SLPathState* state) {
     if (!points.Add(chain[n])) return false;
   }
 
-  for (u32 i = 1; i + 1 < points.GetCount();) {
-    const Point a = points[i - 1], b = points[i + 1];
+  // Smoothing drops point i while the segment from its predecessor to its successor is
+  // clear, then tries the same predecessor against the next point: the kept points
+  // form a stack whose top is always the predecessor.
+  u32 kept = 1;
+  for (u32 i = 1; i + 1 < points.GetCount(); ++i) {
+    const Point a = points[kept - 1], b = points[i + 1];
     const double dx = double(b.x) - a.x, dy = double(b.y) - a.y;
-    if (std::sqrt(dx * dx + dy * dy) < 1e-10 || IsClear(grid, a, b))
-      points.RemoveAt(i);
-    else
-      ++i;
+    if (std::sqrt(dx * dx + dy * dy) >= 1e-10 && !IsClear(grid, a, b)) points[kept++] = points[i];
   }
+  if (points.GetCount() > 1) points[kept++] = points[points.GetCount() - 1];
+  points.SetSize(kept);
 
   if (!state->points.SetSize(points.GetCount())) return false;
   for (u32 i = 0; i < points.GetCount(); ++i) Store24(state->points[i].packed, Pack(points[i].x, points[i].y));
