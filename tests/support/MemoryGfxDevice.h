@@ -9,6 +9,8 @@
 #include "gamesystem/SLBaseGfx.h"
 
 class CMemoryGfxDevice : public CSL_GS_BaseGfx {
+  using Surface = SL_GS_SurfaceAccess*;
+
  public:
   // Front-buffer pixel format: B, G, R and a spare byte, as a 32-bit display gives it.
   static constexpr u32 kFrontFormat = 7;
@@ -37,6 +39,14 @@ class CMemoryGfxDevice : public CSL_GS_BaseGfx {
     DestroyAllHandles();
     m_width = m_height = 0;
   }
+  SL_GS_SurfaceAccess* GrabFrontBuffer(u32 which) override {
+    if (which != 0) return SLFail(0x80010013, Surface(nullptr));
+    if (!m_width) return SLFail(SL_E_NOT_INITIALISED, Surface(nullptr));
+    m_grab = SL_GS_SurfaceAccess{0, kFrontFormat, m_width, m_height, Pitch(), m_front.data()};
+    ++m_grabs;
+    return SLSucceed(&m_grab);
+  }
+  bool ReleaseFrontBufferGrab() override { return --m_grabs, SLSucceed(true); }
   bool ChangeMode(const SL_GS_DisplayMode*) override { return SLFail(SL_E_NOT_SUPPORTED, false); }
   bool Clear(u32, bool, bool) override { return SLSucceed(true); }
   i32 GetClientScreenX() override { return 0; }
@@ -47,36 +57,15 @@ class CMemoryGfxDevice : public CSL_GS_BaseGfx {
   bool IsWindowed() override { return true; }
   bool IsReady() override { return m_width != 0; }
   bool EndFrame() override { return SLSucceed(true); }
-  SL_GS_SurfaceAccess* GrabFrontBuffer(u32 which) override {
-    if (which != 0) return SLFail(0x80010013, static_cast<SL_GS_SurfaceAccess*>(nullptr));
-    if (!m_width) return SLFail(SL_E_NOT_INITIALISED, static_cast<SL_GS_SurfaceAccess*>(nullptr));
-    m_grab = SL_GS_SurfaceAccess{0, kFrontFormat, m_width, m_height, Pitch(), m_front.data()};
-    ++m_grabs;
-    return SLSucceed(&m_grab);
-  }
-  bool ReleaseFrontBufferGrab() override {
-    m_grab = SL_GS_SurfaceAccess{};
-    --m_grabs;
-    return SLSucceed(true);
-  }
-  SL_GS_SurfaceAccess* LockBackBuffer(bool) override {
-    return SLFail(SL_E_NOT_SUPPORTED, static_cast<SL_GS_SurfaceAccess*>(nullptr));
-  }
+  Surface LockBackBuffer(bool) override { return SLFail(SL_E_NOT_SUPPORTED, Surface(nullptr)); }
   bool UnlockBackBuffer() override { return SLFail(SL_E_NOT_SUPPORTED, false); }
   bool SetGamma(double) override { return SLFail(SL_E_NOT_SUPPORTED, false); }
   double GetGamma() override { return 1.0; }
   bool SetDrawState(u32) override { return SLSucceed(true); }
   u32 GetDrawState() override { return 0; }
-  bool GetSizeLimits(u32* width, u32* height) override {
-    if (width) *width = 1533;
-    if (height) *height = 1533;
-    return SLSucceed(true);
-  }
+  bool GetSizeLimits(u32*, u32*) override { return SLSucceed(true); }
   bool DrawImage(SL_GS_Image* image, i32, i32, const SL_GS_DrawImageOptions*) override {
-    SL_GS_ImageRecord* record = FindImageRecord(image);
-    if (!record) return false;
-    ++m_draws;
-    return SLSucceed(true);
+    return FindImageRecord(image) ? SLSucceed(true) : false;
   }
   bool CreateImageTextures(SL_GS_ImageRecord* image) override {
     if (m_failImageTextures) return SLFail(0x8001000f, false);
@@ -88,10 +77,7 @@ class CMemoryGfxDevice : public CSL_GS_BaseGfx {
     if (image->deviceData[0] == 0xD3D) m_liveImageTextures.erase(image);
     image->deviceData[0] = 0;
   }
-  bool SetImageDirty(SL_GS_ImageRecord*) override {
-    ++m_dirty;
-    return SLSucceed(true);
-  }
+  bool SetImageDirty(SL_GS_ImageRecord*) override { return ++m_dirty, SLSucceed(true); }
   bool CreateFontTextures(SL_GS_FontRecord* font) override {
     if (m_failFontTextures) return SLFail(0x8001000f, false);
     font->deviceData = 0xF0;
@@ -99,7 +85,7 @@ class CMemoryGfxDevice : public CSL_GS_BaseGfx {
     return SLSucceed(true);
   }
   void FreeFontTextures(SL_GS_FontRecord* font) override {
-    if (font->deviceData == 0xF0) --m_liveFontTextures;
+    m_liveFontTextures -= font->deviceData == 0xF0;
     font->deviceData = 0;
   }
   bool ApplyClipRect(u32 x, u32 y, u32 width, u32 height) override {
@@ -112,7 +98,7 @@ class CMemoryGfxDevice : public CSL_GS_BaseGfx {
     return GetTextWidth(font, text, length);
   }
 
-  // The device data word of a live record, for tests that look behind a handle.
+  // The records behind handles, for tests that look at them.
   SL_GS_ImageRecord* Record(SL_GS_Image* image) { return FindImageRecord(image); }
   SL_GS_FontRecord* Record(SL_GS_Font* font) { return FindFontRecord(font); }
   u32 Pitch() const { return m_width * 4 + 16; }
@@ -123,8 +109,7 @@ class CMemoryGfxDevice : public CSL_GS_BaseGfx {
   int m_grabs = 0;
   u32 m_width = 0, m_height = 0;
   std::set<SL_GS_ImageRecord*> m_liveImageTextures;
-  int m_liveFontTextures = 0;
-  int m_dirty = 0, m_draws = 0;
+  int m_liveFontTextures = 0, m_dirty = 0;
   bool m_failImageTextures = false, m_failFontTextures = false, m_failClip = false;
   u32 m_appliedClip[4] = {};
 };
