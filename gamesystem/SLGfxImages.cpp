@@ -96,6 +96,7 @@ bool CSL_GS_BaseGfx::BuildHitMask(SL_GS_ImageRecord* record, bool fromAlpha) {
   const u32 width = source->GetWidth(), height = source->GetHeight();
   const u32 format = source->IsBlockFormat() ? kFormatRGBA : source->GetFormat();
   const u32 target = fromAlpha ? SL_IMAGE_FORMAT_ALPHA : kFormatRGBA;
+  if (!SLFitsU32(u64(width) * 4)) return SLFail(SL_E_OUT_OF_MEMORY, false);
   TSLAutoPtr<u8> row(static_cast<u8*>(SLAlloc(width * (fromAlpha ? 1 : 4))));
   TSLAutoPtr<u32> mask(AllocMask(width, height));
   if (!row || !mask) return SLFail(SL_E_OUT_OF_MEMORY, false);

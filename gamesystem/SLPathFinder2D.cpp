@@ -69,6 +69,15 @@ void Store24(u8* p, u32 v) {
   p[2] = u8(v >> 16);
 }
 
+// Framework arrays grow by 32 elements at a time; lists that can reach millions of
+// entries double instead.
+template <class T>
+bool AddDoubling(TSLArray<T>& array, const T& value) {
+  if (array.GetCount() == array.GetCapacity() && !array.Reserve(array.GetCapacity() < 32 ? 64 : array.GetCapacity() * 2))
+    return false;
+  return array.Add(value);
+}
+
 struct Grid {
   SLPathCell* cells;
   u32 width, height;
@@ -142,60 +151,67 @@ class HeapOpenList {
   explicit HeapOpenList(const Grid& grid) : m_grid(grid) {}
   bool Push(u32 index) {
     Store24(m_grid.cells[index].next, m_entered++);
-    if (!m_heap.Add(index)) return false;
-    SiftUp(m_heap.GetCount() - 1);
+    if (m_count == m_heap.GetCount() && !AddDoubling(m_heap, Entry{})) return false;
+    m_heap[m_count] = Entry{Key(index), index};
+    SiftUp(m_count++);
     return true;
   }
-  void Improved(u32 index) { SiftUp(Load24(m_grid.cells[index].prev)); }
-  bool Empty() const { return m_heap.GetCount() == 0; }
+  void Improved(u32 index) {
+    const u32 position = Load24(m_grid.cells[index].prev);
+    m_heap[position].key = Key(index);
+    SiftUp(position);
+  }
+  bool Empty() const { return m_count == 0; }
   u32 PopBest() {
-    const u32 best = m_heap[0];
-    const u32 last = m_heap[m_heap.GetCount() - 1];
-    m_heap.SetSize(m_heap.GetCount() - 1);
-    if (m_heap.GetCount() > 0) {
-      Place(0, last);
+    const u32 best = m_heap[0].index;
+    if (--m_count > 0) {
+      m_heap[0] = m_heap[m_count];
       SiftDown(0);
     }
     return best;
   }
 
  private:
+  // The key travels with the index, so that comparisons stay inside the heap and only
+  // a move touches the grid (to record the cell's new position).
+  struct Entry {
+    u64 key;
+    u32 index;
+  };
   u64 Key(u32 index) const {
     const SLPathCell& cell = m_grid.cells[index];
     return (u64(cell.g) + cell.h) << 24 | Load24(cell.next);
   }
-  void Place(u32 position, u32 index) {
-    m_heap[position] = index;
-    Store24(m_grid.cells[index].prev, position);
+  void Place(u32 position, const Entry& entry) {
+    m_heap[position] = entry;
+    Store24(m_grid.cells[entry.index].prev, position);
   }
   void SiftUp(u32 position) {
-    const u32 index = m_heap[position];
-    const u64 key = Key(index);
+    const Entry entry = m_heap[position];
     while (position > 0) {
       const u32 parent = (position - 1) / 2;
-      if (Key(m_heap[parent]) <= key) break;
+      if (m_heap[parent].key <= entry.key) break;
       Place(position, m_heap[parent]);
       position = parent;
     }
-    Place(position, index);
+    Place(position, entry);
   }
   void SiftDown(u32 position) {
-    const u32 count = m_heap.GetCount();
-    const u32 index = m_heap[position];
-    const u64 key = Key(index);
+    const Entry entry = m_heap[position];
     for (;;) {
       u32 child = position * 2 + 1;
-      if (child >= count) break;
-      if (child + 1 < count && Key(m_heap[child + 1]) < Key(m_heap[child])) ++child;
-      if (Key(m_heap[child]) >= key) break;
+      if (child >= m_count) break;
+      if (child + 1 < m_count && m_heap[child + 1].key < m_heap[child].key) ++child;
+      if (m_heap[child].key >= entry.key) break;
       Place(position, m_heap[child]);
       position = child;
     }
-    Place(position, index);
+    Place(position, entry);
   }
 
   const Grid& m_grid;
-  TSLArray<u32> m_heap;
+  TSLArray<Entry> m_heap;  // m_count entries in use
+  u32 m_count = 0;
   u32 m_entered = 0;
 };
 
@@ -294,10 +310,10 @@ bool CollectPoints(SLPathState* state) {
   for (;;) {
     const u32 parent = Load24(grid.cells[index].parent);
     if (parent == kNone) break;
-    if (!chain.Add(Point{u16(index % grid.width), u16(index / grid.width)})) return false;
+    if (!AddDoubling(chain, Point{u16(index % grid.width), u16(index / grid.width)})) return false;
     index = grid.IndexOfPacked(parent);
   }
-  if (!chain.Add(Point{u16(state->startX), u16(state->startY)})) return false;
+  if (!AddDoubling(chain, Point{u16(state->startX), u16(state->startY)})) return false;
 
   // Straight runs keep their two ends; the list then runs from start to end.
   TSLArray<Point> points;
@@ -307,7 +323,7 @@ bool CollectPoints(SLPathState* state) {
       const Point before = chain[n + 1], here = chain[n], after = chain[n - 1];
       if (here.x - before.x == after.x - here.x && here.y - before.y == after.y - here.y) continue;
     }
-    if (!points.Add(chain[n])) return false;
+    if (!AddDoubling(points, chain[n])) return false;
   }
 
   // Smoothing drops point i while the segment from its predecessor to its successor is
