@@ -1,6 +1,7 @@
 #include "gamesystem/GameSystemClasses.h"
 
 #include "foundation/SLObject.h"
+#include "gamesystem/SLBaseGfx.h"
 #include "gamesystem/SLFrameTime.h"
 #include "gamesystem/SLMainWindow.h"
 #include "gamesystem/directx/SLJoystickInput.h"
@@ -23,6 +24,9 @@ void SLRegisterGameSystemClasses() {
       CSL_GS_MouseInput_DirectX::GetClassRecord(),
       CSL_GS_BaseJoystickInput::GetClassRecord(),
       CSL_GS_JoystickInput_DirectX::GetClassRecord(),
+      CSL_GS_BaseGfx::GetClassRecord(),
+      CSL_GS_GfxDestroyingImageEvent::GetClassRecord(),
+      CSL_GS_GfxDestroyingFontEvent::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }
