@@ -164,6 +164,7 @@ TEST(PooledAlloc, SizesBeyondThirtyTwoBitsFail) {
 TEST(PooledAlloc, FrameworkReallocGrowsLargeBlockInPlace) {
   SKIP_WITH_SYSTEM_ALLOCATOR();
   const u32 start = 300 * 1024;
+  SLPoolTrim();  // a fresh mapping, not one kept from an earlier test with a larger reservation
   void* block = nedprealloc(nullptr, nullptr, start);  // as the framework's realloc makes it
   ASSERT_NE(block, nullptr);
   EXPECT_TRUE(SLInternals::SLPoolIsDirectMapping(block));
@@ -182,6 +183,28 @@ TEST(PooledAlloc, FrameworkReallocGrowsLargeBlockInPlace) {
   EXPECT_NE(moved, block);
   EXPECT_TRUE(Holds(moved, held, 5));
   nedpfree(nullptr, moved);
+}
+
+// A freed mapping is kept and handed out again: a zero-filling request reads zeros, also
+// where it grows into the kept pages beyond its usable size, which hold the old bytes.
+TEST(PooledAlloc, KeptMappingComesBackZeroedWhereAsked) {
+  SKIP_WITH_SYSTEM_ALLOCATOR();
+  SLPoolTrim();
+  void* first = nedmalloc(1 << 20);
+  ASSERT_NE(first, nullptr);
+  std::memset(first, 0xAB, 1 << 20);
+  nedpfree(nullptr, first);
+  auto zeros = [](const void* block, u32 size) {
+    const u8* bytes = static_cast<const u8*>(block);
+    return std::all_of(bytes, bytes + size, [](u8 b) { return b == 0; });
+  };
+  void* again = nedprealloc(nullptr, nullptr, 600000, SL_NED_ZERO_MEMORY);
+  EXPECT_EQ(again, first);
+  EXPECT_TRUE(zeros(again, 600000));
+  void* grown = nedprealloc(nullptr, again, 1000000, SL_NED_ZERO_MEMORY);
+  EXPECT_EQ(grown, again);  // no system call: the pages are there
+  EXPECT_TRUE(zeros(grown, 1000000));
+  nedpfree(nullptr, grown);
 }
 
 // Growth to 64 MiB keeps every byte on each path a block takes: arena blocks, a direct

@@ -81,18 +81,6 @@ TEST(Printf, PointersAndText) {
   EXPECT_EQ(Fmt("%n", static_cast<int*>(nullptr)), "");
 }
 
-int TextCallback(const void** text, std::uintptr_t value) {
-  static const char* kNames[] = {"zero", "one"};
-  if (value > 2) return 0;
-  *text = value < 2 ? kNames[value] : nullptr;
-  return 1;
-}
-
-int WideCallback(const void** text, std::uintptr_t) {
-  *text = u"w\u00f1";
-  return 1;
-}
-
 TEST(Printf, FloatTable) {
   EXPECT_EQ(Fmt("%f", 0.5), "0.500000");
   EXPECT_EQ(Fmt("%.0f|%.0f|%.0f|%#.0f", 0.5, 1.5, 2.5, 2.5), "0|2|2|2.");
@@ -134,31 +122,6 @@ TEST(Printf, UnknownConversionStops) {
   SLWChar wide[8];
   EXPECT_EQ(SLSnprintfW(wide, 8, u"q%[abc"), 1u);
   EXPECT_EQ(SLGetLastError(), SL_E_PRINTF_UNKNOWN_CONVERSION);
-}
-
-struct Collect {
-  std::string text;
-  u32 limit;
-  bool sawTerminator = false;
-};
-
-u32 CollectWriter(u32 ch, void* context) {
-  auto* c = static_cast<Collect*>(context);
-  if (c->text.size() >= c->limit) return 0;
-  if (ch == 0) {
-    c->sawTerminator = true;
-    return 1;
-  }
-  c->text += char(ch);
-  return 1;
-}
-
-u32 FormatTo(Collect* c, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  u32 n = SLVFormatA(&CollectWriter, c, format, args);
-  va_end(args);
-  return n;
 }
 
 // The buffer front ends always leave a terminated text inside the buffer and report the
