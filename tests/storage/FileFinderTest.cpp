@@ -10,6 +10,7 @@
 
 #include "foundation/SLSync.h"
 #include "storage/SLFileFinder.h"
+#include "storage/SLFileStorage.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
 
@@ -64,6 +65,23 @@ TEST(FileFinder, ReportsFilesOfADirectoryBeforeDescending) {
   EXPECT_EQ(flat.paths, (std::vector<std::string>{root + "\\x.mp3"}));
   Outcome everything = Search(root, nullptr, false);
   EXPECT_EQ(everything.paths, (std::vector<std::string>{root + "\\x.mp3", root + "\\z.txt"}));
+}
+
+// The finder matches the names of one listing of the whole directory itself; it reports
+// the files that a storage search with the pattern lists, for every kind of pattern.
+TEST(FileFinder, MatchesAsAListingWithThePattern) {
+  TempDir dir;
+  for (const char* name : {"a.txt", "B.TXT", "noext", "x.y.z", "\xC3\xA9t\xC3\xA9.mp3", "\xC3\x89" "2.MP3", "ab", ".oculto"})
+    dir.Write(name, "");
+  ASSERT_EQ(mkdir(dir.Host("dir.txt").c_str(), 0777), 0);
+  for (const char* pattern : {"*", "*.*", "*.txt", "*.TXT", "a*", "*b*", "?.txt", "??", "*.?", "\xE9*", "*.mp3", "x.*.z", "a**?*"}) {
+    std::vector<std::string> listed;
+    CSLFileStorage listing;
+    for (auto* r = listing.FindFirstA((dir.Win() + "\\" + pattern).c_str()); r; r = listing.FindNextA())
+      if (!(r->flags & SL_FIND_DIRECTORY)) listed.push_back(dir.Win() + "\\" + r->nameA);
+    EXPECT_EQ(Search(dir.Win(), pattern, false).paths, listed) << pattern;
+    EXPECT_EQ(Search(dir.Win(), pattern, true).paths, listed) << pattern;
+  }
 }
 
 TEST(FileFinder, EndsOnALinkLoop) {
