@@ -216,6 +216,85 @@ TEST_F(MpegDecodeFiles, DamagedFramesGiveSilenceInPlace) {
   EXPECT_TRUE(std::equal(got.begin() + end + 1152 * 2, got.end(), whole.begin() + end + 1152 * 2));
 }
 
+// A stream written by the generator from the standard's syntax (random legal content).
+std::string Generate(TempDir* dir, const std::string& name, const std::string& args) {
+  EXPECT_TRUE(Shell("python3 '" SL_SOURCE_DIR "/tools/make_mpa_streams.py' '" + dir->Host(name) + "' " + args)) << args;
+  return dir->Read(name);
+}
+
+// Layer I (which no Debian encoder writes) and more layer II settings against both references.
+TEST_F(MpegDecodeFiles, GeneratedStreamsMatchReferences) {
+  const char* const settings[] = {
+      "--layer 1 --rate 44100 --kbps 384 --mode stereo",      "--layer 1 --rate 48000 --kbps 128 --mode mono",
+      "--layer 1 --rate 32000 --kbps 256 --mode joint --crc", "--layer 1 --rate 44100 --kbps 64 --mode dual",
+      "--layer 2 --rate 48000 --kbps 256 --mode joint --crc", "--layer 2 --rate 32000 --kbps 48 --mode mono",
+      "--layer 2 --rate 44100 --kbps 96 --mode dual",         "--layer 2 --rate 24000 --kbps 8 --mode joint",
+      "--layer 2 --rate 16000 --kbps 160 --mode mono --crc",
+  };
+  int seed = 0;
+  for (const char* args : settings) {
+    SCOPED_TRACE(args);
+    const std::string name = "gen" + std::to_string(++seed);
+    const std::string stream = Generate(dir, name, std::string(args) + " --seed " + std::to_string(seed));
+    Decoding d(stream);
+    ASSERT_TRUE(d.ok) << std::hex << SLGetLastError();
+    const std::vector<i16> ours = d.Whole();
+    const std::vector<i16> mpg123 = Mpg123Decode(stream);
+    EXPECT_EQ(ours.size(), mpg123.size());
+    EXPECT_GE(SnrDb(ours, mpg123), 60.0);
+    const bool layer1 = std::string(args).find("--layer 1") != std::string::npos;
+    EXPECT_GE(AlignedSnrDb(ours, FfmpegDecode(name, layer1 ? "mp1float" : "mp2float"), d.decoder.GetChannels()), 60.0);
+  }
+}
+
+// Damage against the clean stream of the same seed: frames that fail their CRC or hold an
+// impossible codeword are silent in place; allocation 15, a reserved-layer header, junk
+// between frames, a false first sync, a cut end and an ID3v2 tag in front change nothing else.
+TEST_F(MpegDecodeFiles, GeneratedDamageKeepsPositions) {
+  struct Case {
+    const char* base;
+    const char* damage;
+    int silentFrom, silentTo;  // frames of silence
+    int differentTo;           // frames after the silence whose history differs
+  };
+  const Case cases[] = {
+      {"--layer 2 --rate 44100 --kbps 192 --mode stereo --crc", "--bad-crc 5,6", 5, 7, 1},
+      {"--layer 1 --rate 48000 --kbps 192 --mode joint --crc", "--bad-crc 9", 9, 10, 2},
+      {"--layer 2 --rate 48000 --kbps 192 --mode mono", "--bad-group 4", 4, 5, 1},
+      {"--layer 1 --rate 44100 --kbps 128 --mode mono", "--alloc15 3", 0, 0, 0},
+      {"--layer 2 --rate 32000 --kbps 192 --mode joint", "--reserved-layer 3 --junk 7", 0, 0, 0},
+      {"--layer 1 --rate 32000 --kbps 96 --mode stereo", "--false-sync --junk 2", 0, 0, 0},
+      {"--layer 2 --rate 48000 --kbps 160 --mode stereo", "--id3 3", 0, 0, 0},
+      {"--layer 2 --rate 48000 --kbps 160 --mode stereo", "--id3 4 --footer", 0, 0, 0},
+      {"--layer 2 --rate 24000 --kbps 64 --mode stereo", "--cut 100", 0, 0, 0},
+  };
+  int seed = 100;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.base) + " " + c.damage);
+    const std::string common = std::string(c.base) + " --frames 30 --seed " + std::to_string(++seed);
+    Decoding clean(Generate(dir, "clean", common));
+    Decoding damaged(Generate(dir, "damaged", common + " " + c.damage));
+    ASSERT_TRUE(clean.ok && damaged.ok) << std::hex << SLGetLastError();
+    const u32 channels = clean.decoder.GetChannels();
+    const u32 frame = clean.decoder.GetSamplesPerFrame() * channels;
+    const std::vector<i16> expected = clean.Whole();
+    const std::vector<i16> got = damaged.Read(0, u32(clean.decoder.GetTotalSamples()));
+    // A cut last frame no longer counts in the length estimated from the size.
+    const bool cut = std::string(c.damage).find("--cut") != std::string::npos;
+    ASSERT_EQ(got.size(), expected.size() - (cut ? frame : 0));
+    const size_t silentFrom = size_t(c.silentFrom) * frame, silentTo = size_t(c.silentTo) * frame;
+    for (size_t i = silentFrom; i < silentTo; ++i) ASSERT_EQ(got[i], 0) << i;
+    const size_t sameFrom = silentTo == 0 ? 0 : silentTo + size_t(c.differentTo) * frame;
+    const size_t sameTo = got.size();
+    EXPECT_TRUE(std::equal(got.begin(), got.begin() + silentFrom, expected.begin()));
+    EXPECT_TRUE(std::equal(got.begin() + sameFrom, got.begin() + sameTo, expected.begin() + sameFrom));
+  }
+  // A layer I stream whose first frame is padded (one 4-byte slot) keeps its last frames.
+  Decoding padded(Generate(dir, "padded", "--layer 1 --rate 44100 --kbps 32 --mode mono --frames 50 --pad-first"));
+  ASSERT_TRUE(padded.ok);
+  EXPECT_EQ(padded.decoder.GetTotalSamples(), 50u * 384);
+}
+
 // The fast matrixing against the defining sum.
 TEST(MpegSynthesis, TransformAgreesWithTheDirectFormula) {
   std::mt19937 rng(3);
