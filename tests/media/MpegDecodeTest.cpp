@@ -295,6 +295,37 @@ TEST_F(MpegDecodeFiles, GeneratedDamageKeepsPositions) {
   EXPECT_EQ(padded.decoder.GetTotalSamples(), 50u * 384);
 }
 
+// The codes of the decoding calls, the range rules at the end, and layer III (not
+// decoded yet) refused with the code of an unusable format.
+TEST_F(MpegDecodeFiles, CallsAndRanges) {
+  Decoding d(Make("m48_48.mp2", kFixtures[4].encoder));
+  ASSERT_TRUE(d.ok);
+  EXPECT_FALSE(d.decoder.Start());
+  EXPECT_EQ(SLGetLastError(), SL_E_MEDIA_STARTED);
+  const i16* samples = nullptr;
+  u32 got = 9;
+  EXPECT_FALSE(d.decoder.DecodeFrame(0, 10, nullptr, &got));
+  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+  EXPECT_EQ(got, 0u);
+  const u64 total = d.decoder.GetTotalSamples();
+  EXPECT_TRUE(d.decoder.DecodeFrame(total, 10, &samples, &got));
+  EXPECT_EQ(got, 0u);
+  EXPECT_TRUE(d.decoder.DecodeFrame(total - 5, 1000, &samples, &got));
+  EXPECT_EQ(got, 5u);
+  ASSERT_TRUE(d.decoder.Stop());
+  EXPECT_FALSE(d.decoder.DecodeFrame(0, 10, &samples, &got));
+  EXPECT_EQ(SLGetLastError(), SL_E_MEDIA_NOT_STARTED);
+  EXPECT_FALSE(d.decoder.Stop());
+  EXPECT_EQ(SLGetLastError(), SL_E_MEDIA_NOT_STARTED);
+
+  std::string layer3;
+  for (int i = 0; i < 10; ++i) layer3 += std::string("\xFF\xFB\x90\x00", 4) + std::string(413, '\0');
+  Decoding third(layer3);
+  ASSERT_TRUE(third.ok);
+  EXPECT_FALSE(third.decoder.DecodeFrame(0, 100, &samples, &got));
+  EXPECT_EQ(SLGetLastError(), SL_E_MEDIA_AUDIO_FORMAT);
+}
+
 // The fast matrixing against the defining sum.
 TEST(MpegSynthesis, TransformAgreesWithTheDirectFormula) {
   std::mt19937 rng(3);
