@@ -231,17 +231,9 @@ bool CMXMP3_DecoderHelper::ReadFrame(bool firstFrame) {
   return SLSucceed(true);
 }
 
-u32 CMXMP3_DecoderHelper::GetBits(u32 count) {
+// Bit by bit near the end of the frame data.
+u32 CMXMP3_DecoderHelper::GetBitsAtEnd(u32 count) {
   if (count == 0 || count > 32) return 0;
-  // Inside the frame data eight bytes at once; the frame buffer is zero past the data.
-  const u64 position = u64(m_bytePos) * 8 + m_bitIndex;
-  if (position + count <= u64(m_frameBytes) * 8 && m_bytePos + 8 <= sizeof(m_frame)) {
-    const u64 word = SLLoadBE64(m_frame + m_bytePos) << m_bitIndex;
-    const u64 next = position + count;
-    m_bytePos = u32(next >> 3);
-    m_bitIndex = u32(next & 7);
-    return u32(word >> (64 - count));
-  }
   u32 value = 0;
   for (u32 i = 0; i < count; ++i) {
     u32 bit = 0;

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "foundation/SLArray.h"
+#include "foundation/SLByteOrder.h"
 #include "foundation/SLObject.h"
 #include "foundation/SLTypes.h"
 #include "storage/SLBaseStorage.h"
@@ -125,7 +126,20 @@ class CMXMP3_DecoderHelper : public CMXBaseAudioDecoder, public CMXMP3_Obuffer {
 
   // What the layer decoders read of the current frame.
   const SLMpegFrameHeader& GetHeader() const { return m_header; }
-  u32 GetBits(u32 count);
+  // n bits (n up to 32), most significant first; past the frame data zero bits, and the
+  // reader stays on the data's end.
+  u32 GetBits(u32 count) {
+    // Inside the frame data eight bytes at once; the frame buffer is zero past the data.
+    const u64 position = u64(m_bytePos) * 8 + m_bitIndex;
+    if (count - 1 < 32 && position + count <= u64(m_frameBytes) * 8 && m_bytePos + 8 <= sizeof(m_frame)) {
+      const u64 word = SLLoadBE64(m_frame + m_bytePos) << m_bitIndex;
+      const u64 next = position + count;
+      m_bytePos = u32(next >> 3);
+      m_bitIndex = u32(next & 7);
+      return u32(word >> (64 - count));
+    }
+    return GetBitsAtEnd(count);
+  }
   CMXMP3_Crc16* GetCrc() { return &m_crc; }
   u16 GetStoredCrc() const { return m_storedCrc; }
   bool HasCrc() const { return m_hasCrc != 0; }
@@ -144,6 +158,7 @@ class CMXMP3_DecoderHelper : public CMXBaseAudioDecoder, public CMXMP3_Obuffer {
   bool ReadFirstFrameHeader();
   bool SkipId3Tag();
   u64 ReadBytes(void* buffer, u64 count);
+  u32 GetBitsAtEnd(u32 count);
   // Decoding (SLMpegDecode.cpp).
   enum FrameResult { kFrameDecoded, kFrameSilent, kFrameFailed };
   FrameResult DecodeOneFrame(u32 index);

@@ -30,7 +30,7 @@ constexpr int FactorOffset(int n) { return n == 32 ? 0 : n == 16 ? 16 : n == 8 ?
 // differences, each divided by 2 cos of its angle: X[2r+1] = Y[r] + Y[r+1].
 template <int N>
 struct SLDct {
-  static inline void Run(const double* in, double* out) {
+  [[gnu::always_inline]] static inline void Run(const double* in, double* out) {
     double sums[N / 2], differences[N / 2], even[N / 2], odd[N / 2];
     const double* factor = g_dctFactors.values + FactorOffset(N);
     for (int k = 0; k < N / 2; ++k) {
@@ -50,7 +50,7 @@ struct SLDct {
 
 template <>
 struct SLDct<1> {
-  static inline void Run(const double* in, double* out) { out[0] = in[0]; }
+  [[gnu::always_inline]] static inline void Run(const double* in, double* out) { out[0] = in[0]; }
 };
 
 }  // namespace
@@ -67,13 +67,23 @@ void CMXMP3_SynthesisFilter::Reset() {
   m_phase = 15;
 }
 
-void CMXMP3_SynthesisFilter::CalculatePcmSamples(CMXMP3_Obuffer* sink) {
+namespace {
+
+// Wider vector units where the processor has them: the sums keep their order per output,
+// so every variant gives the same samples.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+#define SL_MPEG_SYNTHESIS_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define SL_MPEG_SYNTHESIS_CLONES
+#endif
+
+SL_MPEG_SYNTHESIS_CLONES
+void Synthesize(const double* inputs, double (*history)[64], u32 phase, double scale, i16* pcm) {
   // The new V vector is V[i] = X[16 + i] of the 64-point matrixing, whose values repeat:
   // X[32] = 0, X[64 - m] = -X[m], X[64 + m] = -X[m]; the 32-point DCT gives them all.
   double x[32];
-  SLMpegDct32(m_inputs, x);
-  m_phase = (m_phase + 15) & 15;
-  double* v = m_v[m_phase];
+  SLDct<32>::Run(inputs, x);
+  double* v = history[phase];
   for (int i = 0; i < 16; ++i) v[i] = x[16 + i];
   v[16] = 0.0;
   for (int i = 17; i < 48; ++i) v[i] = -x[48 - i];
@@ -82,13 +92,20 @@ void CMXMP3_SynthesisFilter::CalculatePcmSamples(CMXMP3_Obuffer* sink) {
   // Output j sums D[32 t + j] times the t-th newest vector's value j (t even) or
   // 32 + j (t odd).
   double sum[32] = {};
-  for (int t = 0; t < 16; ++t) {
-    const double* vt = m_v[(m_phase + t) & 15] + 32 * (t & 1);
+  for (u32 t = 0; t < 16; ++t) {
+    const double* vt = history[(phase + t) & 15] + 32 * (t & 1);
     const double* d = kMpegSynthesisWindow + 32 * t;
     for (int j = 0; j < 32; ++j) sum[j] += d[j] * vt[j];
   }
+  for (int j = 0; j < 32; ++j) pcm[j] = SLMpegToSample(sum[j] * scale);
+}
+
+}  // namespace
+
+void CMXMP3_SynthesisFilter::CalculatePcmSamples(CMXMP3_Obuffer* sink) {
+  m_phase = (m_phase + 15) & 15;
   i16 pcm[32];
-  for (int j = 0; j < 32; ++j) pcm[j] = SLMpegToSample(sum[j] * m_scale);
+  Synthesize(m_inputs, m_v, m_phase, m_scale, pcm);
   sink->AppendSamples(m_channel, pcm, 32);
   std::memset(m_inputs, 0, sizeof(m_inputs));
 }
