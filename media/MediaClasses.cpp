@@ -3,6 +3,7 @@
 #include "foundation/SLObject.h"
 #include "media/SLAudioEffect.h"
 #include "media/SLVideoAudioReaderWAV.h"
+#include "media/mpeg/SLVideoAudioReaderMP3.h"
 #include "media/reader/SLBaseVideoAudioReader.h"
 #include "gamesystem/GameSystemClasses.h"
 
@@ -20,6 +21,7 @@ void SLRegisterMediaClasses() {
       CSLBaseAudioEffect::GetClassRecord(),
       CSLAudioEffectChannelMix::GetClassRecord(),
       CSLAudioEffectResample::GetClassRecord(),
+      CSLVideoAudioReaderMP3::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }
