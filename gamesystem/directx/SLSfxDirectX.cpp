@@ -379,9 +379,11 @@ bool CSL_GS_Sfx_DirectX::Lock(void** first, u32* firstFrames, void** second, u32
   if (secondFrames) *secondFrames = 0;
   if (!m_state) return SLFail(SL_E_NOT_INITIALISED, false);
   if (!first || !firstFrames || (!second != !secondFrames)) return SLFail(SL_E_NULL_OUTPUT, false);
-  if (GetSoundKind(sound) != SL_GS_SOUND_TAG) return SLFail(SL_E_SFX_LOCK_FAILED, false);
+  const u32 kind = GetSoundKind(sound);
+  if (!kind) return SLFail(SL_E_SFX_LOCK_FAILED, false);
   if (firstFrame >= sound->length || count == 0) return SLFail(SL_E_INVALID_ARG, false);
   if (sound->locked) return SLFail(SL_E_SFX_LOCKED, false);
+  if (kind != SL_GS_SOUND_TAG) return SLFail(SL_E_SFX_LOCK_FAILED, false);
   if (count > sound->length) count = sound->length;
   const u32 align = sound->format.blockAlign;
   IDirectSoundBuffer8* buffer = VoiceBuffer(sound, 0);
