@@ -124,7 +124,7 @@ BENCHMARK(Sdl)->MinTime(1.0);
 int main(int argc, char** argv) {
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   benchmark::Initialize(&argc, argv);
-  SLBenchRatioReporter reporter({{"Ours", "Sdl"}});
+  SLBenchRatioReporter reporter(std::vector<std::pair<std::string, std::string>>{{"Ours", "Sdl"}});
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;
