@@ -2,6 +2,7 @@
 
 #include "foundation/SLObject.h"
 #include "media/SLAudioEffect.h"
+#include "media/SLVideoAudioReaderMXV.h"
 #include "media/SLVideoAudioReaderWAV.h"
 #include "media/reader/SLBaseVideoAudioReader.h"
 #include "gamesystem/GameSystemClasses.h"
@@ -20,6 +21,7 @@ void SLRegisterMediaClasses() {
       CSLBaseAudioEffect::GetClassRecord(),
       CSLAudioEffectChannelMix::GetClassRecord(),
       CSLAudioEffectResample::GetClassRecord(),
+      CSLVideoAudioReaderMXV::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }
