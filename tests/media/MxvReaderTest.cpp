@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <random>
 #include <string>
@@ -352,6 +353,157 @@ TEST_F(MxvFiles, SoundReadsBackExactly) {
       ASSERT_EQ(std::memcmp(data, &samples[first * align], size_t(got) * align), 0) << first;
     }
   }
+}
+
+// A zlib stream of `bytes`, as a block-delta frame is stored.
+Bytes Zlib(const Bytes& bytes) {
+  uLongf size = compressBound(bytes.size());
+  Bytes out(size);
+  EXPECT_EQ(compress(out.data(), &size, bytes.data(), bytes.size()), Z_OK);
+  out.resize(size);
+  return out;
+}
+
+// Writer-made files patched into damaged ones: each fails with its code at Open or at the
+// step that meets the damage, and a failed picture keeps the last good one.
+TEST_F(MxvFiles, DamagedFilesFailWithTheirCodes) {
+  const Bytes pictures = Pictures(dir, 21, 13, 6);
+  slmxv::VideoSettings zip, theora;
+  zip.width = theora.width = 21;
+  zip.height = theora.height = 13;
+  theora.codec = 3;
+  slmxv::AudioSettings mono, pcm;
+  mono.codec = 2;
+  const Bytes monoSamples = Noise(dir, mono, 1.5), pcmSamples = Noise(dir, pcm, 1.5);
+  WriteMovie(dir.Host("zip.mxv"), {2, &zip, &pictures, &mono, &monoSamples});
+  WriteMovie(dir.Host("theora.mxv"), {2, &theora, &pictures});
+  zip.bitsPerPixel = 8;
+  WriteMovie(dir.Host("old.mxv"), {1, &zip, &pictures, &pcm, &pcmSamples});
+  using Patch = std::function<void(Bytes&, std::map<std::string, std::pair<size_t, size_t>>&)>;
+  // The size field of a chunk's head (version 2: u64; version 1: u32).
+  auto sizeField = [](Bytes& f, auto& c, const char* tag) { return &f[c[tag].first - (f[0] == 'A' ? 4 : 8)]; };
+  enum Step { kOpen, kStartVideo, kStartAudio, kFrame, kAudio };
+  struct Case {
+    const char* name;
+    const char* base;
+    Patch patch;
+    Step step;
+    u32 code;
+  } cases[] = {
+      {"first byte X", "zip", [](Bytes& f, auto&) { f[0] = 0x58; }, kOpen, SL_E_MEDIA_MALFORMED},
+      {"version 3", "zip", [](Bytes& f, auto&) { f[10] = 3; }, kOpen, SL_E_MEDIA_UNSUPPORTED_VARIANT},
+      {"magic", "old", [](Bytes& f, auto&) { f[9] = 'W'; }, kOpen, SL_E_NULL_DATA},
+      {"FHDR size", "zip", [&](Bytes& f, auto& c) { *sizeField(f, c, "FHDR") = 45; }, kOpen, SL_E_MEDIA_MALFORMED},
+      {"VTBL size", "zip", [&](Bytes& f, auto& c) { *sizeField(f, c, "VTBL") -= 28; }, kOpen, SL_E_MEDIA_MALFORMED},
+      {"ATBL size", "old", [&](Bytes& f, auto& c) { *sizeField(f, c, "ATBL") -= 8; }, kOpen, SL_E_MEDIA_MALFORMED},
+      {"VPAL size", "old", [&](Bytes& f, auto& c) { *sizeField(f, c, "VPAL") = 1; }, kOpen, SL_E_MEDIA_MALFORMED},
+      {"chunk size near 2^64", "zip",
+       [&](Bytes& f, auto& c) { SLStoreLE64(sizeField(f, c, "DATA"), ~u64(0) - 11); }, kOpen, SL_E_MEDIA_MALFORMED},
+      {"frame past the end", "zip", [](Bytes& f, auto& c) { SLStoreLE64(&f[c["VTBL"].first + 28], f.size() - 1); },
+       kOpen, SL_E_MEDIA_MALFORMED},
+      {"block past the end", "old", [](Bytes& f, auto& c) { SLStoreLE32(&f[c["ATBL"].first + 4], 0x7FFFFFFF); },
+       kOpen, SL_E_MEDIA_MALFORMED},
+      {"width 17000", "zip", [](Bytes& f, auto& c) { SLStoreLE16(&f[c["FHDR"].first + 8], 17000); }, kOpen,
+       SL_E_MEDIA_VIDEO_FORMAT},
+      {"rate 8000", "old", [](Bytes& f, auto& c) { SLStoreLE16(&f[c["FHDR"].first + 20], 8000); }, kOpen,
+       SL_E_MEDIA_AUDIO_FORMAT},
+      {"Theora frame smaller than the header", "theora",
+       [](Bytes& f, auto& c) { SLStoreLE16(&f[c["FHDR"].first + 8], 40); }, kStartVideo, SL_E_MEDIA_VIDEO_FORMAT},
+      {"stereo header over mono Vorbis", "zip", [](Bytes& f, auto& c) { f[c["FHDR"].first + 34] = 2; }, kStartAudio,
+       SL_E_MEDIA_AUDIO_FORMAT},
+      {"long Theora packet", "theora",
+       [](Bytes& f, auto& c) {
+         const size_t frame = SLLoadLE64(&f[c["VTBL"].first + 28]), size = SLLoadLE64(&f[c["VTBL"].first + 36]);
+         SLStoreLE32(&f[frame], u32(size - 23));
+       },
+       kFrame, SL_E_MEDIA_MALFORMED},
+      {"mode 2", "zip", [](Bytes& f, auto& c) { f = Bytes(); (void)c; }, kFrame, SL_E_MEDIA_MALFORMED},
+      {"truncated frame", "zip", [](Bytes& f, auto& c) { f = Bytes(); (void)c; }, kFrame, SL_E_MEDIA_MALFORMED},
+      {"PCM block size", "old", [](Bytes& f, auto& c) { SLStoreLE32(&f[c["ATBL"].first + 4], 10); }, kAudio,
+       SL_E_MEDIA_MALFORMED},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes file = ReadFile(dir.Host(std::string(c.base) + ".mxv"));
+    auto chunks = Chunks(file);
+    c.patch(file, chunks);
+    if (file.empty()) {
+      // Frame 1 replaced by a shorter zlib stream: mode 2, or mode 0 with too few blocks.
+      file = ReadFile(dir.Host("zip.mxv"));
+      const Bytes frame = Zlib(c.name[0] == 'm' ? Bytes(400, 2) : Bytes(1 + 3 * 192, 0));
+      const size_t entry = chunks["VTBL"].first + 28;
+      ASSERT_LE(frame.size(), SLLoadLE64(&file[entry + 8]));
+      std::memcpy(&file[SLLoadLE64(&file[entry])], frame.data(), frame.size());
+      SLStoreLE64(&file[entry + 8], frame.size());
+    }
+    WriteFile(dir.Host("damaged.mxv"), file);
+    CSLVideoAudioReaderMXV reader;
+    const u32 openCode = Code(reader.OpenFile(dir.Host("damaged.mxv").c_str(), 0));
+    EXPECT_EQ(openCode, c.step == kOpen ? c.code : SL_OK);
+    if (c.step == kOpen) continue;
+    if (c.step == kStartVideo || c.step == kStartAudio) {
+      EXPECT_EQ(Code(reader.StartStream(c.step == kStartVideo ? 0 : 1)), c.code);
+      continue;
+    }
+    const void* data = nullptr;
+    u32 got = 0;
+    if (c.step == kAudio) {
+      ASSERT_TRUE(reader.StartStream(1));
+      EXPECT_EQ(Code(reader.ReadAudio(1, 100, 10, &data, &got)), c.code);
+      continue;
+    }
+    ASSERT_TRUE(reader.StartStream(0) && reader.GetVideoFrame(0, 0, &data, nullptr));
+    const Bytes first = PictureRows(data, 21, 13, 24);
+    EXPECT_EQ(Code(reader.GetVideoFrame(0, 1, &data, nullptr)), c.code);
+    const u64 decoded = reader.GetDecodedFrameCount();
+    ASSERT_TRUE(reader.GetVideoFrame(0, 0, &data, nullptr));
+    EXPECT_EQ(reader.GetDecodedFrameCount(), decoded);
+    EXPECT_EQ(PictureRows(data, 21, 13, 24), first);
+  }
+}
+
+TEST_F(MxvFiles, StreamsFollowTheCallingRules) {
+  const Bytes pictures = Pictures(dir, 21, 13, 6);
+  slmxv::VideoSettings video;
+  video.width = 21;
+  video.height = 13;
+  slmxv::AudioSettings audio;
+  const Bytes samples = Noise(dir, audio, 0.5);
+  WriteMovie(dir.Host("both.mxv"), {1, &video, &pictures, &audio, &samples});
+  EXPECT_EQ(CSLBaseVideoAudioReader::FindReaderClassByExtension(dir.Win("both.mxv").c_str()),
+            CSLVideoAudioReaderMXV::GetClassRecord());
+  EXPECT_EQ(CSLBaseVideoAudioReader::FindReaderClassByExtension("C:\\Sfx\\Cargando.MXV"),
+            CSLVideoAudioReaderMXV::GetClassRecord());
+  CSLVideoAudioReaderMXV reader;
+  const Bytes head = ReadFile(dir.Host("both.mxv"));
+  EXPECT_TRUE(reader.CheckSignature(head.data(), 13));
+  EXPECT_TRUE(reader.CheckSignature("MXV File.\x1A", 10));
+  EXPECT_FALSE(reader.CheckSignature("MXV File.", 9));
+  EXPECT_EQ(Code(reader.CheckSignature("MXV", 3)), SL_E_INVALID_ARG);
+  const void* data = nullptr;
+  u32 got = 0, type = 0, streams = 0;
+  u64 size = 9;
+  EXPECT_EQ(Code(reader.GetStreamCount(&streams)), SL_E_STORAGE_NOT_OPEN);
+  ASSERT_TRUE(reader.OpenFile(dir.Host("both.mxv").c_str(), 0) && reader.GetStreamCount(&streams));
+  EXPECT_EQ(streams, 2u);
+  EXPECT_TRUE(reader.GetStreamType(1, &type) && type == SL_STREAM_AUDIO);
+  EXPECT_EQ(Code(reader.GetStreamType(2, &type)), SL_E_MEDIA_NO_STREAM);
+  EXPECT_EQ(type, u32(SL_STREAM_UNKNOWN));
+  EXPECT_EQ(Code(reader.GetVideoFrame(0, 0, &data, nullptr)), SL_E_MEDIA_NOT_STARTED);
+  EXPECT_EQ(Code(reader.ReadAudio(0, 0, 1, &data, &got)), SL_E_MEDIA_NOT_AUDIO);
+  EXPECT_EQ(Code(reader.ReadRawFrame(1, 0, nullptr, &size)), SL_E_MEDIA_NOT_VIDEO);
+  EXPECT_TRUE(reader.ReadRawFrame(0, 0, nullptr, &size));
+  EXPECT_EQ(size, 0u);
+  ASSERT_TRUE(reader.StartStream(0) && reader.StartStream(1));
+  EXPECT_EQ(Code(reader.StartStream(1)), SL_E_MEDIA_STARTED);
+  ASSERT_TRUE(reader.ReadAudio(1, 0, 100, &data, &got));
+  const Bytes before(static_cast<const u8*>(data), static_cast<const u8*>(data) + 200);
+  ASSERT_TRUE(reader.StopStream(1));
+  EXPECT_EQ(Code(reader.StopStream(1)), SL_E_MEDIA_NOT_STARTED);
+  ASSERT_TRUE(reader.StartStream(1) && reader.ReadAudio(1, 0, 100, &data, &got));
+  EXPECT_EQ(Bytes(static_cast<const u8*>(data), static_cast<const u8*>(data) + 200), before);
+  EXPECT_TRUE(reader.ReadAudio(1, 11024, 1000, &data, &got) && got == 1);
+  EXPECT_TRUE(reader.ReadAudio(1, 11025, 1000, &data, &got) && got == 0);
 }
 
 }  // namespace
