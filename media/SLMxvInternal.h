@@ -46,6 +46,17 @@ struct SLMxvPacketHead {
 // fit. `*headSize` gets the head's own size.
 bool SLMxvReadPacketHead(u32 version, const u8* data, u64 available, SLMxvPacketHead* head, u32* headSize);
 
+// Theora's Y'CbCr (studio range, BT.601) to RGB in 16.16 fixed point, built once per
+// stream: each table entry is its factor times (i - 16) or (i - 128), truncated toward zero.
+struct SLMxvColourTables {
+  i32 luma[256], blueFromU[256], greenFromU[256], greenFromV[256], redFromV[256];
+};
+void SLMxvBuildColourTables(SLMxvColourTables* tables);
+// Converts the top-left width x height of 4:2:0 planes into 24-bit BGR rows written
+// bottom-up: picture row r goes to pixels + (height - 1 - r) * stride.
+void SLMxvConvertYuv420(const SLMxvColourTables& tables, const u8* y, i64 yStride, const u8* u, const u8* v,
+                        i64 uvStride, u32 width, u32 height, u8* pixels, u32 stride);
+
 // Reads `size` bytes at `offset`; a short read without a code from the storage ends the
 // data early (0x80020036).
 bool SLMxvReadAt(CSLBaseStorage* storage, u64 offset, void* buffer, u64 size);
@@ -86,7 +97,7 @@ struct SLMxvState {
   theora_info theoraInfo;
   theora_comment theoraComment;
   theora_state theoraDecoder;
-  i32 lumaTable[256], blueFromU[256], greenFromU[256], greenFromV[256], redFromV[256];
+  SLInternals::SLMxvColourTables colourTables;
 
   // Audio stream.
   u32 audioStream;

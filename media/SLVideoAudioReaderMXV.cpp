@@ -463,17 +463,9 @@ bool CSLVideoAudioReaderMXV::StartVideo() {
   return SLSucceed(true);
 }
 
-// The conversion tables of Theora's Y'CbCr (studio range, BT.601) to RGB, in 16.16 fixed
-// point, each product truncated toward zero.
 bool CSLVideoAudioReaderMXV::StartTheora() {
   SLMxvState* s = m_state;
-  for (int i = 0; i < 256; ++i) {
-    s->lumaTable[i] = i32((i - 16) * 76284.404);
-    s->blueFromU[i] = i32((i - 128) * 132252.148);
-    s->greenFromU[i] = i32((i - 128) * 25625.076);
-    s->greenFromV[i] = i32((i - 128) * 53281.268);
-    s->redFromV[i] = i32((i - 128) * 104595.956);
-  }
+  SLMxvBuildColourTables(&s->colourTables);
   theora_info_init(&s->theoraInfo);
   theora_comment_init(&s->theoraComment);
   s->theoraReady = true;

@@ -23,26 +23,32 @@ namespace {
 constexpr u32 kMaxIdlePackets = 64;
 
 // v * scale truncated toward zero and clamped to +-scale; NaN (corrupt data) gives 0.
+// Written without branches so that the loops below vectorise.
 inline i32 ScaleSample(float value, double scale) {
-  const double scaled = double(value) * scale;
-  if (!(scaled == scaled)) return 0;
-  if (scaled > scale) return i32(scale);
-  if (scaled < -scale) return -i32(scale);
+  double scaled = double(value) * scale;
+  scaled = scaled == scaled ? scaled : 0.0;
+  scaled = scaled < scale ? scaled : scale;
+  scaled = scaled > -scale ? scaled : -scale;
   return i32(scaled);
+}
+
+template <u32 kChannels, class Sample>
+void StoreChannels(float* const* pcm, u32 first, u32 count, double scale, i32 bias, Sample* out) {
+  for (u32 c = 0; c < kChannels; ++c) {
+    const float* in = pcm[c] + first;
+    for (u32 i = 0; i < count; ++i) out[i * kChannels + c] = Sample(bias + ScaleSample(in[i], scale));
+  }
 }
 
 // Stores frames [first, first + count) of libvorbis's planar output as interleaved PCM:
 // 16 bits signed (x 32,767), 8 bits unsigned (128 + v x 127, so 1..255 as the 16-bit
 // range is symmetric too).
-void StoreSamples(float** pcm, u32 channels, u32 bits, u32 first, u32 count, u8* out) {
-  if (bits == 16) {
-    auto* samples = reinterpret_cast<i16*>(out);
-    for (u32 i = 0; i < count; ++i)
-      for (u32 c = 0; c < channels; ++c) *samples++ = i16(ScaleSample(pcm[c][first + i], 32767.0));
-  } else {
-    for (u32 i = 0; i < count; ++i)
-      for (u32 c = 0; c < channels; ++c) *out++ = u8(128 + ScaleSample(pcm[c][first + i], 127.0));
-  }
+void StoreSamples(float* const* pcm, u32 channels, u32 bits, u32 first, u32 count, u8* out) {
+  auto* wide = reinterpret_cast<i16*>(out);
+  if (bits == 16 && channels == 2) StoreChannels<2>(pcm, first, count, 32767.0, 0, wide);
+  if (bits == 16 && channels == 1) StoreChannels<1>(pcm, first, count, 32767.0, 0, wide);
+  if (bits == 8 && channels == 2) StoreChannels<2>(pcm, first, count, 127.0, 128, out);
+  if (bits == 8 && channels == 1) StoreChannels<1>(pcm, first, count, 127.0, 128, out);
 }
 
 }  // namespace

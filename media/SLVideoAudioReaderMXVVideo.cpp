@@ -16,7 +16,46 @@ constexpr u32 kFeedPiece = 8192;
 
 inline u8 ClampByte(i32 value) { return value < 0 ? 0 : value > 255 ? 255 : u8(value); }
 
+// One picture pixel from its luma entry and its pair's chroma terms.
+inline void StorePixel(i32 luma, i32 blue, i32 green, i32 red, u8* out) {
+  out[0] = ClampByte((luma + blue) >> 16);
+  out[1] = ClampByte((luma - green) >> 16);
+  out[2] = ClampByte((luma + red) >> 16);
+}
+
 }  // namespace
+
+namespace SLInternals {
+
+void SLMxvBuildColourTables(SLMxvColourTables* tables) {
+  for (int i = 0; i < 256; ++i) {
+    tables->luma[i] = i32((i - 16) * 76284.404);
+    tables->blueFromU[i] = i32((i - 128) * 132252.148);
+    tables->greenFromU[i] = i32((i - 128) * 25625.076);
+    tables->greenFromV[i] = i32((i - 128) * 53281.268);
+    tables->redFromV[i] = i32((i - 128) * 104595.956);
+  }
+}
+
+// Two pixels share each chroma sample, so their chroma terms are looked up once.
+void SLMxvConvertYuv420(const SLMxvColourTables& tables, const u8* y, i64 yStride, const u8* u, const u8* v,
+                        i64 uvStride, u32 width, u32 height, u8* pixels, u32 stride) {
+  for (u32 r = 0; r < height; ++r) {
+    const u8* yRow = y + i64(r) * yStride;
+    const u8* uRow = u + i64(r / 2) * uvStride;
+    const u8* vRow = v + i64(r / 2) * uvStride;
+    u8* out = pixels + u64(height - 1 - r) * stride;
+    for (u32 c = 0; c < width; c += 2, out += 6) {
+      const u8 cb = uRow[c / 2], cr = vRow[c / 2];
+      const i32 blue = tables.blueFromU[cb], green = tables.greenFromU[cb] + tables.greenFromV[cr];
+      const i32 red = tables.redFromV[cr];
+      StorePixel(tables.luma[yRow[c]], blue, green, red, out);
+      if (c + 1 < width) StorePixel(tables.luma[yRow[c + 1]], blue, green, red, out + 3);
+    }
+  }
+}
+
+}  // namespace SLInternals
 
 bool CSLVideoAudioReaderMXV::GetVideoFrame(u32 stream, u64 frame, const void** picture, u32* size) {
   if (size) *size = 0;
@@ -144,19 +183,7 @@ bool CSLVideoAudioReaderMXV::DecodeTheora(const u8* data, u32 size) {
       !covers(yuv.u, yuv.uv_width, yuv.uv_height, yuv.uv_stride, chromaWidth, chromaHeight) ||
       !covers(yuv.v, yuv.uv_width, yuv.uv_height, yuv.uv_stride, chromaWidth, chromaHeight))
     return SLFail(SL_E_MEDIA_MALFORMED, false);
-  const i32* luma = s->lumaTable;
-  for (i64 r = 0; r < height; ++r) {
-    const u8* yRow = yuv.y + r * yuv.y_stride;
-    const u8* uRow = yuv.u + (r / 2) * yuv.uv_stride;
-    const u8* vRow = yuv.v + (r / 2) * yuv.uv_stride;
-    u8* out = s->pixels + u64(height - 1 - r) * s->stride;
-    for (i64 c = 0; c < width; ++c, out += 3) {
-      const i32 l = luma[yRow[c]];
-      const u8 u = uRow[c / 2], v = vRow[c / 2];
-      out[0] = ClampByte((l + s->blueFromU[u]) >> 16);
-      out[1] = ClampByte((l - s->greenFromU[u] - s->greenFromV[v]) >> 16);
-      out[2] = ClampByte((l + s->redFromV[v]) >> 16);
-    }
-  }
+  SLMxvConvertYuv420(s->colourTables, yuv.y, yuv.y_stride, yuv.u, yuv.v, yuv.uv_stride, s->width, s->height,
+                     s->pixels, s->stride);
   return true;
 }
