@@ -53,9 +53,10 @@ struct SLMxvColourTables {
 };
 void SLMxvBuildColourTables(SLMxvColourTables* tables);
 // Converts the top-left width x height of 4:2:0 planes into 24-bit BGR rows written
-// bottom-up: picture row r goes to pixels + (height - 1 - r) * stride.
+// bottom-up: picture row r goes to pixels + (height - 1 - r) * stride. `vectorised` false
+// keeps to the table lookups (the reference the vector path is held to).
 void SLMxvConvertYuv420(const SLMxvColourTables& tables, const u8* y, i64 yStride, const u8* u, const u8* v,
-                        i64 uvStride, u32 width, u32 height, u8* pixels, u32 stride);
+                        i64 uvStride, u32 width, u32 height, u8* pixels, u32 stride, bool vectorised = true);
 
 // Reads `size` bytes at `offset`; a short read without a code from the storage ends the
 // data early (0x80020036).

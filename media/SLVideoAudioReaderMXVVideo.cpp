@@ -14,48 +14,7 @@ namespace {
 // Deflate and LZW input goes to the decompressor in pieces of this size.
 constexpr u32 kFeedPiece = 8192;
 
-inline u8 ClampByte(i32 value) { return value < 0 ? 0 : value > 255 ? 255 : u8(value); }
-
-// One picture pixel from its luma entry and its pair's chroma terms.
-inline void StorePixel(i32 luma, i32 blue, i32 green, i32 red, u8* out) {
-  out[0] = ClampByte((luma + blue) >> 16);
-  out[1] = ClampByte((luma - green) >> 16);
-  out[2] = ClampByte((luma + red) >> 16);
-}
-
 }  // namespace
-
-namespace SLInternals {
-
-void SLMxvBuildColourTables(SLMxvColourTables* tables) {
-  for (int i = 0; i < 256; ++i) {
-    tables->luma[i] = i32((i - 16) * 76284.404);
-    tables->blueFromU[i] = i32((i - 128) * 132252.148);
-    tables->greenFromU[i] = i32((i - 128) * 25625.076);
-    tables->greenFromV[i] = i32((i - 128) * 53281.268);
-    tables->redFromV[i] = i32((i - 128) * 104595.956);
-  }
-}
-
-// Two pixels share each chroma sample, so their chroma terms are looked up once.
-void SLMxvConvertYuv420(const SLMxvColourTables& tables, const u8* y, i64 yStride, const u8* u, const u8* v,
-                        i64 uvStride, u32 width, u32 height, u8* pixels, u32 stride) {
-  for (u32 r = 0; r < height; ++r) {
-    const u8* yRow = y + i64(r) * yStride;
-    const u8* uRow = u + i64(r / 2) * uvStride;
-    const u8* vRow = v + i64(r / 2) * uvStride;
-    u8* out = pixels + u64(height - 1 - r) * stride;
-    for (u32 c = 0; c < width; c += 2, out += 6) {
-      const u8 cb = uRow[c / 2], cr = vRow[c / 2];
-      const i32 blue = tables.blueFromU[cb], green = tables.greenFromU[cb] + tables.greenFromV[cr];
-      const i32 red = tables.redFromV[cr];
-      StorePixel(tables.luma[yRow[c]], blue, green, red, out);
-      if (c + 1 < width) StorePixel(tables.luma[yRow[c + 1]], blue, green, red, out + 3);
-    }
-  }
-}
-
-}  // namespace SLInternals
 
 bool CSLVideoAudioReaderMXV::GetVideoFrame(u32 stream, u64 frame, const void** picture, u32* size) {
   if (size) *size = 0;

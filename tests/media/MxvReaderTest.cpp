@@ -15,6 +15,7 @@
 
 #include "foundation/SLByteOrder.h"
 #include "media/MediaClasses.h"
+#include "media/SLMxvInternal.h"
 #include "media/SLVideoAudioReaderMXV.h"
 #include "tests/support/TempDir.h"
 #include "tools/mxvwriter/MxvWriter.h"
@@ -232,6 +233,28 @@ TEST_F(MxvFiles, TheoraPicturesComeOutAs24BitsCloseToTheSource) {
         EXPECT_GT(LumaPsnr(PictureRows(picture, width, height, 24), source), width < 64 ? 28.0 : 30.0) << frame;
       }
     }
+}
+
+// The vector conversion against the table lookups it stands in for, over every Y, Cb, Cr:
+// each 2 x 2 block has one chroma pair (Cb = column, Cr = row group) and four of the luma
+// values, 64 blocks per pair.
+TEST(MxvColour, VectorConversionEqualsTheTables) {
+  const u32 width = 2 * (256 + 16), height = 2 * 256 * 64, chromaWidth = width / 2;
+  Bytes y(size_t(width) * height), u(size_t(chromaWidth) * height / 2), v(u.size());
+  for (u32 row = 0; row < height / 2; ++row)
+    for (u32 column = 0; column < chromaWidth; ++column) {
+      u[size_t(row) * chromaWidth + column] = u8(column);
+      v[size_t(row) * chromaWidth + column] = u8(row / 64);
+      for (u32 i = 0; i < 4; ++i) y[size_t(2 * row + i / 2) * width + 2 * column + i % 2] = u8(4 * (row % 64) + i);
+    }
+  SLInternals::SLMxvColourTables tables;
+  SLInternals::SLMxvBuildColourTables(&tables);
+  Bytes vector(size_t(width) * height * 3), reference(vector.size());
+  SLInternals::SLMxvConvertYuv420(tables, y.data(), width, u.data(), v.data(), chromaWidth, width, height,
+                                  vector.data(), width * 3, true);
+  SLInternals::SLMxvConvertYuv420(tables, y.data(), width, u.data(), v.data(), chromaWidth, width, height,
+                                  reference.data(), width * 3, false);
+  EXPECT_TRUE(vector == reference);
 }
 
 // The Vorbis packets of a file in stream order (each once, by its packet number), decoded
