@@ -2,6 +2,7 @@
 
 #include "foundation/SLObject.h"
 #include "media/SLAudioEffect.h"
+#include "media/SLVideoAudioReaderMXV.h"
 #include "media/SLVideoAudioReaderWAV.h"
 #include "media/mpeg/SLVideoAudioReaderMP3.h"
 #include "media/reader/SLBaseVideoAudioReader.h"
@@ -21,6 +22,7 @@ void SLRegisterMediaClasses() {
       CSLBaseAudioEffect::GetClassRecord(),
       CSLAudioEffectChannelMix::GetClassRecord(),
       CSLAudioEffectResample::GetClassRecord(),
+      CSLVideoAudioReaderMXV::GetClassRecord(),
       CSLVideoAudioReaderMP3::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
