@@ -91,60 +91,6 @@ TEST(Codecs, ImageMagickFilesDecodeAsImageMagickDecodesThem) {
   }
 }
 
-// Writes the pattern converted to `format`, checks that the source is left as it was,
-// reads the file back and compares it with the source (in the format read) and with
-// ImageMagick's decoding. The written bytes.
-std::string CheckRoundTrip(const TempDir& dir, CSLBaseImageWriter& writer, const SLClassRecord* reader, u32 format,
-                           bool alpha, int tolerance) {
-  CSLImage source, expected;
-  MakePatternImage(&source, 19, 7);
-  EXPECT_TRUE(source.ConvertFormat(format));
-  const std::vector<u8> before = Snapshot(source);
-  const std::string bytes = WriteWith(writer, source);
-  EXPECT_EQ(Snapshot(source), before) << "the caller's image is unchanged";
-  CSLImageArray back;
-  if (!ReadBytes(reader, bytes, &back, 0)) {
-    ADD_FAILURE() << "read back: " << std::hex << SLGetLastError();
-    return bytes;
-  }
-  EXPECT_TRUE(source.CopyTo(&expected) && expected.ConvertFormat(back[0]->GetFormat()));
-  ExpectSamePixels(*back[0], expected, alpha ? ~0u : 0xFFFFFFu, tolerance);
-  // ImageMagick knows a TGA file by its name only.
-  const std::string name = std::string("w.") + writer.GetExtensionA(0);
-  dir.Write(name, bytes);
-  ExpectSameAsImageMagick(*back[0], dir.Host(name), tolerance);
-  return bytes;
-}
-
-TEST(Codecs, WrittenFilesReadBackAndDecodeInImageMagick) {
-  TempDir dir;
-  // source format -> stored bits; 16-bit files keep five bits of each channel.
-  const u32 formats[][2] = {{5, 32}, {4, 32}, {3, 24}, {2, 24}, {14, 16}, {13, 16},
-                            {1, 8},  {20, 32}, {12, 32}, {7, 24}};
-  for (u32 kind = 0; kind < 3; ++kind)  // TGA, TGA run-length coded, BMP
-    for (const auto& f : formats) {
-      SCOPED_TRACE(::testing::Message() << "format " << f[0] << " writer " << kind);
-      CSLImageWriterTGA tga;
-      tga.m_rle = kind;
-      CSLImageWriterBMP bmp;
-      const bool alpha = f[1] == 32;
-      const int tolerance = f[1] == 16 ? 8 : 0;
-      const std::string bytes =
-          kind == 2 ? CheckRoundTrip(dir, bmp, CSLImageReaderBMP::GetClassRecord(), f[0], alpha, tolerance)
-                    : CheckRoundTrip(dir, tga, CSLImageReaderTGA::GetClassRecord(), f[0], alpha, tolerance);
-      ASSERT_GT(bytes.size(), 54u);
-      const u8* b = reinterpret_cast<const u8*>(bytes.data());
-      if (kind < 2) {
-        EXPECT_EQ(std::vector<u32>({b[16], b[2]}), std::vector<u32>({f[1], (f[1] == 8 ? 1 : 2) + 8 * kind}));
-        continue;
-      }
-      // The pixels of a 16-bit file start after its masks, those of an 8-bit one after
-      // its colour table: the offset is what the reader must honour.
-      EXPECT_EQ(std::vector<u32>({SLLoadLE16(b + 28), SLLoadLE32(b + 10), SLLoadLE32(b + 2), SLLoadLE32(b + 38)}),
-                std::vector<u32>({f[1], f[1] == 8 ? 1078u : f[1] == 16 ? 66u : 54u, u32(bytes.size()), 3779}));
-    }
-}
-
 TEST(Codecs, TgaRunsStayInRowsAndTranslucentPalettesGoTo32Bits) {
   CSLImage palette;
   ASSERT_TRUE(palette.Create(1, 300, 2, false));
@@ -173,8 +119,9 @@ TEST(Codecs, TgaRunsStayInRowsAndTranslucentPalettesGoTo32Bits) {
   }
 }
 
-void MakeRandomImage(std::mt19937& rng, CSLImage* image) {
-  const u32 format = 1 + rng() % 22, width = 1 + rng() % 40, height = 1 + rng() % 12;
+// A random image: the format of the round for the first 22 rounds, then any.
+void MakeRandomImage(std::mt19937& rng, int round, CSLImage* image) {
+  const u32 format = round < 22 ? round + 1 : 1 + rng() % 22, width = 1 + rng() % 40, height = 1 + rng() % 12;
   ASSERT_TRUE(image->Create(format, width, height, false));
   SLImageInfo info = InfoOf(*image);
   for (u32 i = 0; i < info.pixelBufferSize; ++i) info.pixels[i] = u8(rng());
@@ -188,14 +135,18 @@ void MakeRandomImage(std::mt19937& rng, CSLImage* image) {
   for (u32 i = 0; i < info.pixelBufferSize; ++i) info.pixels[i] %= count;
 }
 
-TEST(Codecs, RandomImagesReadBackAsTheWritersStoredThem) {
+// Random images of every layout, written as TGA, run-length coded TGA and BMP: the caller's
+// image stays as it was, the file reads back as the writer stored the frame, and for one
+// image of each layout ImageMagick decodes the file to the colours read.
+TEST(Codecs, WrittenFilesReadBackAndDecodeInImageMagick) {
+  TempDir dir;
   std::mt19937 rng(2026);
   for (int round = 0; round < 300; ++round) {
     CSLImage source, stored;
-    MakeRandomImage(rng, &source);
+    MakeRandomImage(rng, round, &source);
     SCOPED_TRACE(::testing::Message() << "round " << round << ": format " << source.GetFormat() << " "
                                       << source.GetWidth() << "x" << source.GetHeight());
-    const u32 format = SLWriterTargetFormat(&source);
+    const u32 format = SLWriterTargetFormat(&source), bits = SLGetBytesPerPixel(format) * 8;
     ASSERT_TRUE(source.CopyTo(&stored) && (format == source.GetFormat() || stored.ConvertFormat(format)));
     const std::vector<u8> before = Snapshot(source);
     for (u32 kind = 0; kind < 3; ++kind) {
@@ -203,13 +154,30 @@ TEST(Codecs, RandomImagesReadBackAsTheWritersStoredThem) {
       CSLImageWriterTGA tga;
       tga.m_rle = kind;
       CSLImageWriterBMP bmp;
-      const std::string bytes = WriteWith(kind == 2 ? static_cast<CSLBaseImageWriter&>(bmp) : tga, source);
+      CSLBaseImageWriter& writer = kind == 2 ? static_cast<CSLBaseImageWriter&>(bmp) : tga;
+      const std::string bytes = WriteWith(writer, source);
       ASSERT_EQ(Snapshot(source), before);
+      const u8* b = reinterpret_cast<const u8*>(bytes.data());
+      // The pixels of a 16-bit BMP start after its masks, those of an 8-bit one after its
+      // colour table: the offset is what the reader must honour.
+      if (kind < 2) {
+        EXPECT_EQ(std::vector<u32>({b[16], b[2]}), std::vector<u32>({bits, (bits == 8 ? 1 : 2) + 8 * kind}));
+      } else {
+        EXPECT_EQ(std::vector<u32>({SLLoadLE16(b + 28), SLLoadLE32(b + 10), SLLoadLE32(b + 2), SLLoadLE32(b + 38)}),
+                  std::vector<u32>({bits, bits == 8 ? 1078u : bits == 16 ? 66u : 54u, u32(bytes.size()), 3779}));
+      }
       CSLImageArray back;
       ASSERT_TRUE(ReadBytes(kind == 2 ? CSLImageReaderBMP::GetClassRecord() : CSLImageReaderTGA::GetClassRecord(),
                             bytes, &back, 0));
       // A 16-bit TGA keeps five bits of green.
-      ExpectSamePixels(*back[0], stored, CarriesAlpha(*back[0]) ? ~0u : 0xFFFFFFu, kind < 2 && format == 14 ? 4 : 0);
+      const u32 mask = CarriesAlpha(*back[0]) ? ~0u : 0xFFFFFFu;
+      ExpectSamePixels(*back[0], stored, mask, kind < 2 && bits == 16 ? 4 : 0);
+      if (round < 22) {
+        // ImageMagick knows a TGA file by its name only; it widens 5-bit channels its own way.
+        const std::string name = std::string("w.") + writer.GetExtensionA(0);
+        dir.Write(name, bytes);
+        ExpectSameAsImageMagick(*back[0], dir.Host(name), bits == 16 ? 8 : 0);
+      }
       if (HasFailure()) return;
     }
   }

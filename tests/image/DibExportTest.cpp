@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -53,8 +54,8 @@ TEST(DibExport, HeaderTableAndBottomUpRowsForEveryBitCount) {
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << "format " << c.format << " bits " << c.bits);
     CSLImage image, expected;
-    ASSERT_TRUE(pattern.CopyTo(&image) && image.ConvertFormat(c.format));
-    ASSERT_TRUE(image.CopyTo(&expected) && expected.ConvertFormat(c.dibFormat));
+    ASSERT_TRUE(pattern.CopyTo(&image) && image.ConvertFormat(c.format) && image.CopyTo(&expected));
+    ASSERT_TRUE(c.format == c.dibFormat || expected.ConvertFormat(c.dibFormat));
     const std::vector<u8> before = Snapshot(image);
     HBITMAP bitmap = image.CreateDIBSection(c.bits);
     ASSERT_NE(bitmap, nullptr) << std::hex << SLGetLastError();
@@ -117,11 +118,8 @@ TEST(DibExport, HeaderTableAndBottomUpRowsForEveryBitCount) {
 // GetObjectW, and without both the export takes the pitch of the format.
 TEST(DibExport, ChildWithHiddenEntries) {
   SL_CHILD_ONLY();
-  const std::string hidden = std::getenv("SL_HIDE");
-  for (const char* name : {"GetObjectType", "GetObjectA", "GetObjectW", "CreateCompatibleDC", "DeleteDC",
-                           "SelectObject", "GetCurrentObject", "GetPaletteEntries", "GetPixel", "GetDIBColorTable",
-                           "GetDIBits", "GetBitmapBits"})
-    if (hidden.find(std::string(",") + name + ",") != std::string::npos) SLPlatformHideExport("gdi32.dll", name, true);
+  std::istringstream names(std::getenv("SL_HIDE"));
+  for (std::string name; std::getline(names, name, ',');) SLPlatformHideExport("gdi32.dll", name.c_str(), true);
   auto* api = SLGetImgMgrApiLoader(false);
   ASSERT_NE(api, nullptr);
   EXPECT_EQ(api->m_pGetObjectA, nullptr);
@@ -143,9 +141,9 @@ TEST(DibExport, ChildWithHiddenEntries) {
 
 TEST(DibExport, LoaderWithoutOptionalEntries) {
   SL_EXPECT_CHILD_PASSES("DibExport.ChildWithHiddenEntries",
-                         "SL_HIDE=,GetObjectType,GetObjectA,CreateCompatibleDC,DeleteDC,SelectObject,GetCurrentObject,"
-                         "GetPaletteEntries,GetPixel,GetDIBColorTable,GetDIBits,GetBitmapBits,");
-  SL_EXPECT_CHILD_PASSES("DibExport.ChildWithHiddenEntries", "SL_HIDE=,GetObjectA,GetObjectW,");
+                         "SL_HIDE=GetObjectType,GetObjectA,CreateCompatibleDC,DeleteDC,SelectObject,GetCurrentObject,"
+                         "GetPaletteEntries,GetPixel,GetDIBColorTable,GetDIBits,GetBitmapBits");
+  SL_EXPECT_CHILD_PASSES("DibExport.ChildWithHiddenEntries", "SL_HIDE=GetObjectA,GetObjectW");
 }
 
 }  // namespace

@@ -87,6 +87,25 @@ TEST(Quantizer, OneOrTwoColoursGiveThatManyEntries) {
   two->Release();
 }
 
+// A palette image is reduced through its palette's colours, one without a palette
+// through the 3-3-2 ramp's.
+TEST(Quantizer, PaletteImagesQuantizeTheirColours) {
+  const SLPaletteEntry entries[4] = {{200, 0, 0, 255}, {0, 200, 0, 255}, {0, 0, 200, 255}, {255, 255, 255, 255}};
+  for (bool withPalette : {true, false}) {
+    CSLImage* image = FilledImage(1, 4, 2, {3});
+    memset(image->GetPixels(), withPalette ? 0 : 0xE0, 4);  // first row red
+    if (withPalette) image->SetPaletteEntries(0, 4, entries);
+    ASSERT_TRUE(image->ConvertFormat(1, 0, 2, nullptr));
+    EXPECT_EQ(image->GetPalette()->count, 2u);
+    // Each pixel keeps its colour within a quantizer cell.
+    const u32 colors[2][2] = {{0xFF0000FF, 0xFFFF0000}, {0xFF0000C8, 0xFFFFFFFF}};
+    for (u32 y = 0; y < 2; ++y)
+      for (u32 shift = 0; shift < 32; shift += 8)
+        EXPECT_NEAR(int(image->GetPixel(0, y) >> shift & 255), int(colors[withPalette][y] >> shift & 255), 8);
+    image->Release();
+  }
+}
+
 // 4096 x 4096 pixels of white put 16.7 million counts of 252 into a box sum, past 32 bits.
 TEST(Quantizer, BigPicturesKeepTheirColour) {
   CSLImage image;
