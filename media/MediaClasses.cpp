@@ -4,6 +4,7 @@
 #include "media/SLAudioEffect.h"
 #include "media/SLVideoAudioReaderMXV.h"
 #include "media/SLVideoAudioReaderWAV.h"
+#include "media/mpeg/SLVideoAudioReaderMP3.h"
 #include "media/reader/SLBaseVideoAudioReader.h"
 #include "gamesystem/GameSystemClasses.h"
 
@@ -22,6 +23,7 @@ void SLRegisterMediaClasses() {
       CSLAudioEffectChannelMix::GetClassRecord(),
       CSLAudioEffectResample::GetClassRecord(),
       CSLVideoAudioReaderMXV::GetClassRecord(),
+      CSLVideoAudioReaderMP3::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }
