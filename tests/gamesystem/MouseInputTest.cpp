@@ -89,6 +89,17 @@ TEST_F(MouseInput, AreaClampsAndOrdersItsCorners) {
   EXPECT_EQ(b, 600);
   EXPECT_TRUE(mouse.GetArea(nullptr, nullptr, nullptr, nullptr));
 
+  // A smaller area holds the pointer from the next poll on, even without movement; an
+  // empty one keeps it at its corner.
+  ASSERT_TRUE(mouse.SetArea(0, 0, 100, 50));
+  Tick();
+  EXPECT_EQ(mouse.GetY(), 49);
+  ASSERT_TRUE(mouse.SetArea(INT32_MIN, 7, INT32_MIN, 7));
+  EXPECT_TRUE(mouse.SetPosition(0, 0));
+  EXPECT_EQ(mouse.GetX(), INT32_MIN);
+  EXPECT_EQ(mouse.GetY(), 7);
+  ASSERT_TRUE(mouse.SetArea(0, 0, 800, 600));
+
   // Movement is clamped to the area, its delta is not.
   Move(-5000, 0);
   Tick();

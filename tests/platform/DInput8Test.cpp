@@ -156,6 +156,15 @@ TEST_F(DInput8, MouseBuffersElementsInArrivalOrderAndSignals) {
   ASSERT_EQ(mouse->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), all.data(), &count, 0), DI_OK);
   EXPECT_EQ(count, 32u);
 
+  // The immediate state's movement since the last read saturates instead of wrapping.
+  motion.motion.xrel = INT32_MAX;
+  Push(motion);
+  Push(motion);
+  Pump();
+  DIMOUSESTATE immediate{};
+  ASSERT_EQ(mouse->GetDeviceState(sizeof immediate, &immediate), DI_OK);
+  EXPECT_EQ(immediate.lX, INT32_MAX);
+
   // Focus lost: the read fails with the loss, and nothing is buffered meanwhile.
   Focus(false);
   Push(motion);
@@ -164,6 +173,26 @@ TEST_F(DInput8, MouseBuffersElementsInArrivalOrderAndSignals) {
   EXPECT_EQ(mouse->GetDeviceData(sizeof element, &element, &count, 0), DIERR_INPUTLOST);
   mouse->Release();
   CloseHandle(event);
+}
+
+TEST_F(DInput8, PointerMovesWaitingInTheQueueAreKeptAsOne) {
+  auto move = [&](int x, int y) {
+    SDL_Event motion{};
+    motion.type = SDL_MOUSEMOTION;
+    motion.motion.windowID = WindowId();
+    motion.motion.x = x;
+    motion.motion.y = y;
+    Push(motion);
+  };
+  move(5, 6);
+  move(7, 8);
+  Key(SDL_SCANCODE_A, true);  // a message between two moves keeps them apart
+  move(9, 10);
+  std::vector<LPARAM> moves;
+  MSG msg;
+  while (PeekMessageA(&msg, window, WM_MOUSEMOVE, WM_MOUSEMOVE, PM_REMOVE)) moves.push_back(msg.lParam);
+  EXPECT_EQ(moves, (std::vector<LPARAM>{(8 << 16) | 7, (10 << 16) | 9}));
+  Key(SDL_SCANCODE_A, false);
 }
 
 TEST_F(DInput8, MouseParametersReportTheDesktopsSettings) {
