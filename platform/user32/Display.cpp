@@ -94,6 +94,14 @@ void PostCharacters(HWND window, const std::u16string& text, bool system) {
   }
 }
 
+// A full-screen window keeps the pointer inside it: the program draws its own pointer
+// from relative movement, which must not stop at the edge of another screen.
+void FollowFullScreen(SDL_Window* native) {
+  bool fullScreen = (SDL_GetWindowFlags(native) & SDL_WINDOW_FULLSCREEN) != 0;
+  bool grabbed = (SDL_GetWindowFlags(native) & SDL_WINDOW_MOUSE_GRABBED) != 0;
+  if (fullScreen != grabbed) SDL_SetWindowGrab(native, fullScreen ? SDL_TRUE : SDL_FALSE);
+}
+
 void Translate(const SDL_Event& event) {
   switch (event.type) {
     case SDL_QUIT:
@@ -101,6 +109,7 @@ void Translate(const SDL_Event& event) {
     case SDL_WINDOWEVENT: {
       HWND window = HandleOf(event.window.windowID);
       if (!window) break;
+      FollowFullScreen(SDL_GetWindowFromID(event.window.windowID));
       switch (event.window.event) {
         case SDL_WINDOWEVENT_CLOSE: PostFromDisplay(window, WM_SYSCOMMAND, SC_CLOSE, 0); break;
         case SDL_WINDOWEVENT_FOCUS_GAINED:

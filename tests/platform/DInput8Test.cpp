@@ -195,6 +195,42 @@ TEST_F(DInput8, PointerMovesWaitingInTheQueueAreKeptAsOne) {
   Key(SDL_SCANCODE_A, false);
 }
 
+TEST_F(DInput8, FullScreenGrabsThePointerAndAScaledPictureScalesMovement) {
+  auto* native = static_cast<SDL_Window*>(SLUser32::NativeWindow(window));
+  ASSERT_EQ(SDL_SetWindowFullscreen(native, SDL_WINDOW_FULLSCREEN_DESKTOP), 0);
+  Pump();
+  EXPECT_TRUE(SDL_GetWindowFlags(native) & SDL_WINDOW_MOUSE_GRABBED);
+  ASSERT_EQ(SDL_SetWindowFullscreen(native, 0), 0);
+  Pump();
+  EXPECT_FALSE(SDL_GetWindowFlags(native) & SDL_WINDOW_MOUSE_GRABBED);
+
+  // A picture drawn at twice the window's size (the graphics device scales it through
+  // SDL's logical size): movement comes in picture pixels.
+  int width = 0, height = 0;
+  SDL_GetWindowSize(native, &width, &height);
+  SDL_Renderer* renderer = SDL_CreateRenderer(native, -1, SDL_RENDERER_SOFTWARE);
+  ASSERT_NE(renderer, nullptr) << SDL_GetError();
+  ASSERT_EQ(SDL_RenderSetLogicalSize(renderer, 2 * width, 2 * height), 0);
+  IDirectInputDevice8A* mouse = Open(GUID_SysMouse, c_dfDIMouse, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND);
+  DIPROPDWORD size{{sizeof(DIPROPDWORD), sizeof(DIPROPHEADER), 0, DIPH_DEVICE}, 32};
+  ASSERT_EQ(mouse->SetProperty(DIMakeProperty(DIPROP_BUFFERSIZE), &size.diph), DI_OK);
+  ASSERT_EQ(mouse->Acquire(), DI_OK);
+  SDL_Event motion{};
+  motion.type = SDL_MOUSEMOTION;
+  motion.motion.windowID = WindowId();
+  motion.motion.xrel = 10;
+  Push(motion);
+  Pump();
+  DIDEVICEOBJECTDATA element{};
+  DWORD count = 1;
+  ASSERT_EQ(mouse->GetDeviceData(sizeof element, &element, &count, 0), DI_OK);
+  ASSERT_EQ(count, 1u);
+  EXPECT_EQ(element.dwOfs, DWORD(DIMOFS_X));
+  EXPECT_EQ(element.dwData, 20u);
+  mouse->Release();
+  SDL_DestroyRenderer(renderer);
+}
+
 TEST_F(DInput8, MouseParametersReportTheDesktopsSettings) {
   int values[3] = {};
   ASSERT_TRUE(SystemParametersInfoA(SPI_GETMOUSE, 0, values, 0));
