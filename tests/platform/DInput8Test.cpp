@@ -42,6 +42,16 @@ class DInput8 : public ::testing::Test {
     EXPECT_EQ(device->SetCooperativeLevel(window, level), DI_OK);
     return device;
   }
+  // The mouse as the framework sets it up: 32 buffered elements, with an optional
+  // notification event, acquired.
+  IDirectInputDevice8A* OpenMouse(HANDLE event = nullptr) {
+    IDirectInputDevice8A* mouse = Open(GUID_SysMouse, c_dfDIMouse, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND);
+    EXPECT_EQ(mouse->SetEventNotification(event), DI_OK);
+    DIPROPDWORD size{{sizeof(DIPROPDWORD), sizeof(DIPROPHEADER), 0, DIPH_DEVICE}, 32};
+    EXPECT_EQ(mouse->SetProperty(DIMakeProperty(DIPROP_BUFFERSIZE), &size.diph), DI_OK);
+    EXPECT_EQ(mouse->Acquire(), DI_OK);
+    return mouse;
+  }
   void Push(SDL_Event event) {
     ASSERT_EQ(SDL_PushEvent(&event), 1);
   }
@@ -109,12 +119,8 @@ TEST_F(DInput8, SnapshotFollowsEveryKeyAndAcquisitionFollowsFocus) {
 }
 
 TEST_F(DInput8, MouseBuffersElementsInArrivalOrderAndSignals) {
-  IDirectInputDevice8A* mouse = Open(GUID_SysMouse, c_dfDIMouse, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND);
   HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  ASSERT_EQ(mouse->SetEventNotification(event), DI_OK);
-  DIPROPDWORD size{{sizeof(DIPROPDWORD), sizeof(DIPROPHEADER), 0, DIPH_DEVICE}, 32};
-  ASSERT_EQ(mouse->SetProperty(DIMakeProperty(DIPROP_BUFFERSIZE), &size.diph), DI_OK);
-  ASSERT_EQ(mouse->Acquire(), DI_OK);
+  IDirectInputDevice8A* mouse = OpenMouse(event);
 
   SDL_Event motion{};
   motion.type = SDL_MOUSEMOTION;
@@ -211,10 +217,7 @@ TEST_F(DInput8, FullScreenGrabsThePointerAndAScaledPictureScalesMovement) {
   SDL_Renderer* renderer = SDL_CreateRenderer(native, -1, SDL_RENDERER_SOFTWARE);
   ASSERT_NE(renderer, nullptr) << SDL_GetError();
   ASSERT_EQ(SDL_RenderSetLogicalSize(renderer, 2 * width, 2 * height), 0);
-  IDirectInputDevice8A* mouse = Open(GUID_SysMouse, c_dfDIMouse, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND);
-  DIPROPDWORD size{{sizeof(DIPROPDWORD), sizeof(DIPROPHEADER), 0, DIPH_DEVICE}, 32};
-  ASSERT_EQ(mouse->SetProperty(DIMakeProperty(DIPROP_BUFFERSIZE), &size.diph), DI_OK);
-  ASSERT_EQ(mouse->Acquire(), DI_OK);
+  IDirectInputDevice8A* mouse = OpenMouse();
   SDL_Event motion{};
   motion.type = SDL_MOUSEMOTION;
   motion.motion.windowID = WindowId();
