@@ -18,6 +18,7 @@
 #include "gamesystem/directx/SLMouseInput.h"
 #include "platform/user32/User32.h"
 #include "platform/user32/WindowSystem.h"
+#include "tests/support/InputEvents.h"
 #include "tests/support/TestWindow.h"
 
 namespace {
@@ -53,13 +54,7 @@ World& Setup() {
   return world;
 }
 
-void Pump() {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-}
+void Pump() { SLTestPump(); }
 
 u32 Take32(Input& in) {
   u32 v = in.Take();

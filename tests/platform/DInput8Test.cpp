@@ -11,6 +11,7 @@
 #include "platform/kernel32/Sync.h"
 #include "platform/user32/User32.h"
 #include "platform/user32/WindowSystem.h"
+#include "tests/support/InputEvents.h"
 #include "tests/support/TestWindow.h"
 
 namespace {
@@ -52,29 +53,10 @@ class DInput8 : public ::testing::Test {
     EXPECT_EQ(mouse->Acquire(), DI_OK);
     return mouse;
   }
-  void Push(SDL_Event event) {
-    ASSERT_EQ(SDL_PushEvent(&event), 1);
-  }
-  Uint32 WindowId() { return SDL_GetWindowID(static_cast<SDL_Window*>(SLUser32::NativeWindow(window))); }
-  void Key(SDL_Scancode code, bool down) {
-    SDL_Event event{};
-    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    event.key.windowID = WindowId();
-    event.key.keysym.scancode = code;
-    event.key.keysym.sym = SDL_GetKeyFromScancode(code);
-    Push(event);
-  }
-  void Focus(bool gained) {
-    SDL_Event event{};
-    event.type = SDL_WINDOWEVENT;
-    event.window.windowID = WindowId();
-    event.window.event = gained ? SDL_WINDOWEVENT_FOCUS_GAINED : SDL_WINDOWEVENT_FOCUS_LOST;
-    Push(event);
-  }
-  void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-  }
+  void Push(SDL_Event event) { ASSERT_TRUE(SLTestPush(event)); }
+  void Key(SDL_Scancode code, bool down) { ASSERT_TRUE(SLTestPushKey(window, code, down)); }
+  void Focus(bool gained) { ASSERT_TRUE(SLTestPushFocus(window, gained)); }
+  void Pump() { SLTestPump(); }
 
   HWND window = nullptr;
   IDirectInput8A* input = nullptr;
@@ -122,19 +104,13 @@ TEST_F(DInput8, MouseBuffersElementsInArrivalOrderAndSignals) {
   HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   IDirectInputDevice8A* mouse = OpenMouse(event);
 
-  SDL_Event motion{};
-  motion.type = SDL_MOUSEMOTION;
-  motion.motion.windowID = WindowId();
+  SDL_Event motion = SLTestEvent(window, SDL_MOUSEMOTION);
   motion.motion.xrel = 7;
   motion.motion.yrel = -3;
   Push(motion);
   const Uint8 buttons[] = {SDL_BUTTON_LEFT, SDL_BUTTON_X1, SDL_BUTTON_MIDDLE};
   for (Uint8 button : buttons) {
-    SDL_Event click{};
-    click.type = SDL_MOUSEBUTTONDOWN;
-    click.button.windowID = WindowId();
-    click.button.button = button;
-    Push(click);
+    ASSERT_TRUE(SLTestPushButton(window, button, true));
   }
   Pump();
   EXPECT_EQ(WaitForSingleObject(event, 0), 0u);
@@ -183,9 +159,7 @@ TEST_F(DInput8, MouseBuffersElementsInArrivalOrderAndSignals) {
 
 TEST_F(DInput8, PointerMovesWaitingInTheQueueAreKeptAsOne) {
   auto move = [&](int x, int y) {
-    SDL_Event motion{};
-    motion.type = SDL_MOUSEMOTION;
-    motion.motion.windowID = WindowId();
+    SDL_Event motion = SLTestEvent(window, SDL_MOUSEMOTION);
     motion.motion.x = x;
     motion.motion.y = y;
     Push(motion);
@@ -218,9 +192,7 @@ TEST_F(DInput8, FullScreenGrabsThePointerAndAScaledPictureScalesMovement) {
   ASSERT_NE(renderer, nullptr) << SDL_GetError();
   ASSERT_EQ(SDL_RenderSetLogicalSize(renderer, 2 * width, 2 * height), 0);
   IDirectInputDevice8A* mouse = OpenMouse();
-  SDL_Event motion{};
-  motion.type = SDL_MOUSEMOTION;
-  motion.motion.windowID = WindowId();
+  SDL_Event motion = SLTestEvent(window, SDL_MOUSEMOTION);
   motion.motion.xrel = 10;
   Push(motion);
   Pump();
