@@ -273,3 +273,32 @@ TEST(WorkerThread, RunsItsCallbackAndStopsBeforeItStopsBeingAWorker) {
   delete worker;
   EXPECT_EQ(g_recordSeenAtEnd.load(), CSLWorkerThread::GetClassRecord());
 }
+
+TEST(ThreadPriority, AcceptsTheSevenLevelsAndKeepsThemForStart) {
+  CooperativeThread thread;
+  SL_EXPECT_FAIL(thread.SetPriority(3), SL_E_INVALID_ARG);
+  EXPECT_EQ(thread.Priority(), 0);
+  ASSERT_TRUE(thread.SetPriority(-15));
+  EXPECT_EQ(thread.Priority(), -15);
+  ASSERT_TRUE(thread.Start());
+  ASSERT_TRUE(WaitFor(thread.started));
+  for (i32 priority : {15, 2, 1, 0, -1, -2, -15}) EXPECT_TRUE(thread.SetPriority(priority)) << priority;
+  EXPECT_TRUE(thread.Stop(5000));
+}
+
+TEST(ThreadStart, SuspendedStartWaitsForResume) {
+  CooperativeThread thread;
+  ASSERT_TRUE(thread.Start(true));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(thread.started);
+  EXPECT_EQ(ResumeThread(thread.Handle()), 1u);
+  EXPECT_TRUE(WaitFor(thread.started));
+  EXPECT_TRUE(thread.Stop(5000));
+}
+
+TEST(ThreadWait, WithoutAThreadRunShouldEnd) {
+  CooperativeThread thread;
+  i32 which = 7;
+  EXPECT_TRUE(thread.WaitForEvents(0, 0, nullptr, &which));
+  EXPECT_EQ(which, 0);
+}
