@@ -196,3 +196,25 @@ TEST(DateTime, SystemClockAndFileTime) {
   FILETIME bad{0, 0x80000000u};
   SL_EXPECT_FAIL(fromFile.FromFileTime(bad), SL_E_INVALID_ARG);
 }
+
+TEST(DateTime, RangeEnds) {
+  u64 max = SL_DATE_MAX_TICKS;
+  CSLDateTime past(u32(max), u32(max >> 32), true);
+  EXPECT_EQ(past.GetTicks(), 0u);
+  EXPECT_TRUE(past.IsUTC());
+  CSLDateTime negative(0xFFFFFFFF, 0xFFFFFFFF, true);
+  EXPECT_EQ(negative.GetTicks(), 0u);
+
+  u64 last = max - 1;
+  CSLDateTime end(u32(last), u32(last >> 32), true);
+  EXPECT_FALSE(end.IsUTC());
+  u32 y, mo, d, h, mi, s;
+  end.GetDateTime(&y, &mo, &d, &h, &mi, &s);
+  EXPECT_EQ(std::vector<u32>({y, mo, d, h, mi, s}), std::vector<u32>({9999, 12, 31, 23, 59, 59}));
+
+  u32 dayNumber = 99;
+  EXPECT_TRUE(SLDateToDayNumber(1, 1, 1, &dayNumber));
+  EXPECT_EQ(dayNumber, 0u);
+  EXPECT_EQ(SLGetDayOfWeek(2000, 1, 1), 6u);
+  EXPECT_EQ(MakeDate(2000, 1, 1, 0, 0, 0).GetDayOfWeek(), 6u);
+}

@@ -302,3 +302,56 @@ TEST(ThreadWait, WithoutAThreadRunShouldEnd) {
   EXPECT_TRUE(thread.WaitForEvents(0, 0, nullptr, &which));
   EXPECT_EQ(which, 0);
 }
+
+namespace {
+
+// Records what WaitForEvents answers inside Run for a set of cases.
+class WaitingThread : public CSLThread {
+ public:
+  ~WaitingThread() override { Stop(INFINITE); }
+  void Run() override {
+    i32 which = 5;
+    // 49 caller handles are too many; a count without an array is refused.
+    tooMany = !WaitForEvents(0, 49, events.data(), &which) && SLGetLastError() == SL_E_INVALID_ARG;
+    noArray = !WaitForEvents(0, 1, nullptr, &which) && SLGetLastError() == SL_E_INVALID_ARG;
+    // 48 work; nothing signalled yet: a time-out with which = 0.
+    timeoutResult = WaitForEvents(10, 48, events.data(), &which);
+    timeoutWhich = which;
+    ready = true;
+    // The owner signals the second handle.
+    callerResult = WaitForEvents(5000, 48, events.data(), &which);
+    callerWhich = which;
+    callerDone = true;
+    // Then the owner asks the thread to end.
+    stopResult = WaitForEvents(5000, 48, events.data(), &which);
+    stopWhich = which;
+  }
+  std::vector<HANDLE> events;
+  std::atomic<bool> ready{false};
+  std::atomic<bool> callerDone{false};
+  bool tooMany = false, noArray = false;
+  bool timeoutResult = true, callerResult = true, stopResult = false;
+  i32 timeoutWhich = -2, callerWhich = -2, stopWhich = -2;
+};
+
+}  // namespace
+
+TEST(ThreadWait, SaysWhichCallerHandleFiredAndRefusesTooMany) {
+  WaitingThread thread;
+  // Auto-reset: the wait that reports a handle also takes its signal.
+  for (int i = 0; i < 49; ++i) thread.events.push_back(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+  ASSERT_TRUE(thread.Start());
+  ASSERT_TRUE(WaitFor(thread.ready));
+  SetEvent(thread.events[1]);
+  ASSERT_TRUE(WaitFor(thread.callerDone));
+  ASSERT_TRUE(thread.Stop(5000));
+  EXPECT_TRUE(thread.tooMany);
+  EXPECT_TRUE(thread.noArray);
+  EXPECT_FALSE(thread.timeoutResult);
+  EXPECT_EQ(thread.timeoutWhich, 0);
+  EXPECT_FALSE(thread.callerResult);
+  EXPECT_EQ(thread.callerWhich, 2);
+  EXPECT_TRUE(thread.stopResult);
+  EXPECT_EQ(thread.stopWhich, 0);
+  for (HANDLE event : thread.events) CloseHandle(event);
+}
