@@ -6,6 +6,7 @@
 #include "image/SLImageQuantizer.h"
 #include "image/SLImageReader.h"
 #include "image/readers/SLImageReaderBMP.h"
+#include "image/readers/SLImageReaderPSD.h"
 #include "image/readers/SLImageReaderTGA.h"
 #include "image/writers/SLImageWriterBMP.h"
 #include "image/writers/SLImageWriterTGA.h"
@@ -25,6 +26,7 @@ void SLRegisterImageClasses() {
       CSLBaseImageWriter::GetClassRecord(),
       CSLImageReaderTGA::GetClassRecord(),
       CSLImageWriterTGA::GetClassRecord(),
+      CSLImageReaderPSD::GetClassRecord(),
       CSLImageReaderBMP::GetClassRecord(),
       CSLImageWriterBMP::GetClassRecord(),
   };
