@@ -107,7 +107,8 @@ TEST(BmpReader, CraftedFilesGiveTheirPixelsAndCodes) {
       {"width times bits past 32 bits", InfoHeader(40, 0x7FFFFFFF, 1, 32, 0), 0x8000100b, {}},
       {"short header", Fields({{4, 20}, {16, 0}}), 0x80020016, {}},
       {"bit fields at 8 bits", InfoHeader(40, 1, 1, 8, 3) + std::string(12, '\0'), 0x80020016, {}},
-      {"JPEG data", InfoHeader(40, 1, 1, 24, 4), 0x80020018, {}},
+      {"JPEG compression, no stream", InfoHeader(40, 1, 1, 24, 4), 0x80000001, {}},
+      {"PNG compression, no stream", InfoHeader(40, 1, 1, 24, 5), 0x80020036, {}},
       {"compression 6", InfoHeader(40, 1, 1, 24, 6), 0x80020018, {}},
       {"more than 256 colours", InfoHeader(40, 1, 1, 8, 0, 257), 0x80001001, {}},
   };
