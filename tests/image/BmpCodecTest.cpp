@@ -151,4 +151,46 @@ TEST(BmpWriter, EverySourceFormatReadsBackAndDecodesInImageMagick) {
   }
 }
 
+TEST(BmpReader, EmbeddedJpegAndPngStreamsDecodeLikeTheBareFiles) {
+  TempDir dir;
+  const u32 w = 29, h = 11;
+  WritePattern(dir.Host("src.rgba"), w, h, 0);
+  RunCommand(ConvertFromRgba(dir.Host("src.rgba"), w, h) + " -alpha off -quality 80 '" + dir.Host("photo.jpg") + "'");
+  RunCommand(ConvertFromRgba(dir.Host("src.rgba"), w, h) + " PNG32:'" + dir.Host("picture.png") + "'");
+  RunCommand("python3 '" SL_SOURCE_DIR "/tools/make_image_fixtures.py' '" + dir.Host() + "' '" +
+             dir.Host("photo.jpg") + "' '" + dir.Host("picture.png") + "'");
+  for (const char* stream : {"photo.jpg", "picture.png"}) {
+    const SLClassRecord* bare = ChooseByContent(dir.Read(stream));
+    ASSERT_NE(bare, nullptr);
+    CSLImageArray expected;
+    CSLObject* reader = SLCallGuarded(bare);
+    CSLMemoryStorage storage;
+    const std::string bytes = dir.Read(stream);
+    storage.Write(bytes.data(), bytes.size());
+    storage.Seek(0, SL_SEEK_BEGIN);
+    ASSERT_TRUE(static_cast<CSLBaseImageReader*>(reader)->Read(&expected, &storage, 0));
+    reader->Release();
+    const std::string base = std::string(stream).substr(0, std::string(stream).find('.'));
+    for (const char* wrapper : {".file.bmp", ".bare.bmp"}) {
+      SCOPED_TRACE(base + wrapper);
+      const std::string bmp = dir.Read(base + wrapper);
+      CSLImageArray images;
+      ASSERT_TRUE(ReadBytes<CSLImageReaderBMP>(bmp, &images, 0)) << std::hex << SLGetLastError();
+      EXPECT_EQ(images[0]->GetFormat(), expected[0]->GetFormat());
+      EXPECT_EQ(InfoOf(*images[0]).resolutionX, InfoOf(*expected[0]).resolutionX);
+      ExpectSamePixels(*images[0], *expected[0], true);
+      ASSERT_TRUE(ReadBytes<CSLImageReaderBMP>(bmp, &images, SL_IMAGE_READ_HEADER_ONLY));
+      EXPECT_EQ(images[0]->GetPixels(), nullptr);
+      EXPECT_EQ(images[0]->GetFormat(), expected[0]->GetFormat());
+      // A data offset inside the headers is refused.
+      std::string inside = bmp;
+      if (inside[0] == 'B') {
+        inside[10] = 20;
+        EXPECT_FALSE(ReadBytes<CSLImageReaderBMP>(inside, &images, 0));
+        EXPECT_EQ(SLGetLastError(), 0x80020016u);
+      }
+    }
+  }
+}
+
 }  // namespace
