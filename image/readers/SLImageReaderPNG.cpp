@@ -10,6 +10,9 @@ SL_IMPLEMENT_CLASS_CREATABLE(CSLImageReaderPNG, CSLBaseImageReader)
 
 namespace {
 
+// Ancillary chunks (text, profiles) are kept up to this size; larger ones are errors.
+constexpr png_alloc_size_t kChunkLimit = 8u << 20;
+
 // Everything a decode shares across the setjmp in Decode. Plain data only: libpng leaves
 // through longjmp, skipping every frame up to Decode; the caller releases what this holds.
 struct PngJob {
@@ -28,8 +31,12 @@ struct PngJob {
 }
 void OnWarning(png_structp, png_const_charp) {}
 
+// libpng's largest honest blocks are its row buffers, at most twice an image row of the
+// largest image the limit allows (16-bit samples before stripping); a chunk claiming more
+// is refused here, before any memory is touched.
 png_voidp OnAllocate(png_structp, png_alloc_size_t size) {
-  return size && size <= 0xFFFFFFFFu ? SLAllocZero(u32(size)) : nullptr;
+  const u64 limit = 2 * SLGetImageBufferLimit() + 65536;
+  return size && size <= 0xFFFFFFFFu && size <= limit ? SLAllocZero(u32(size)) : nullptr;
 }
 void OnFree(png_structp, png_voidp block) { SLInternals::SLFreeKeepingError(block); }
 
@@ -66,6 +73,12 @@ bool Decode(PngJob* job) {
   const u64 limit = SLGetImageBufferLimit();
   const png_uint_32 side = png_uint_32(limit < 0x7FFFFFFF ? limit : 0x7FFFFFFF);
   png_set_user_limits(png, side, side);
+  png_set_chunk_malloc_max(png, kChunkLimit);
+  // Ancillary chunks the picture does not need are skipped unread, so that their claimed
+  // lengths never become allocations.
+  static const png_byte kSkipped[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0eXIf\0tIME\0hIST\0sCAL\0pCAL\0oFFs\0"
+                                     "sBIT\0cHRM\0gAMA\0sRGB\0bKGD";
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kSkipped, int(sizeof kSkipped / 5));
   png_read_info(png, info);
   png_uint_32 width = 0, height = 0;
   int depth = 0, colorType = 0;
@@ -80,9 +93,14 @@ bool Decode(PngJob* job) {
   const bool greyAlpha = colorType == PNG_COLOR_TYPE_GRAY_ALPHA || (colorType == PNG_COLOR_TYPE_GRAY && transparency);
   if (greyAlpha) png_set_gray_to_rgb(png);
   if (transparency) png_set_tRNS_to_alpha(png);
-  if (colorType == PNG_COLOR_TYPE_RGB || colorType == PNG_COLOR_TYPE_RGB_ALPHA || greyAlpha || transparency)
-    png_set_bgr(png);
+  const bool colour =
+      colorType == PNG_COLOR_TYPE_RGB || colorType == PNG_COLOR_TYPE_RGB_ALPHA || greyAlpha || transparency;
+  if (colour) png_set_bgr(png);
   png_set_interlace_handling(png);
+  // The image must be able to hold the picture before libpng sizes its row buffers.
+  const u32 plannedFormat = !colour ? 1 : colorType == PNG_COLOR_TYPE_RGB && !transparency ? 3 : 5;
+  SLImageSizes sizes;
+  if (!SLComputeImageSizes(plannedFormat, width, height, &sizes)) return false;
   png_read_update_info(png, info);
 
   u32 format = 0, bytesPerPixel = 0;

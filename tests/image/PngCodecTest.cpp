@@ -116,6 +116,8 @@ TEST(PngReader, FixturesDecodeAsTheScriptSaysOrFailWithTheirCodes) {
       {"cut inside IDAT", dir.Read("cut_in_idat.png"), 0, 0x80020036},
       {"cut inside the signature", plain.substr(0, 5), 0, 0x80020036},
       {"not a PNG", "GIF89a\0\0\0\0"s, 0, 0x80020016},
+      // Found by fuzzing: a text chunk claiming 1.6 GB had libpng ask for all of it.
+      {"huge text chunk", plain.substr(0, 33) + "\x61\x05\x00\x25tEXtdate:crea"s + plain.substr(33), 0, 0x80020036},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
