@@ -38,6 +38,15 @@ BOOL SLTlsFree(u32 index);
 BOOL SLDuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess, HANDLE* target);
 BOOL SLCloseHandle(HANDLE handle);
 void SLSetSystemLastError(u32 code);
+
+// Calls a bound entry point, or reports it missing: system error 120 and a zero result.
+template <class F, class... Args>
+auto SLCallEntry(F entry, Args... args) -> decltype(entry(args...)) {
+  if (entry) return entry(args...);
+  SLSetSystemLastError(ERROR_CALL_NOT_IMPLEMENTED);
+  return decltype(entry(args...))();
+}
+
 u32 SLGetSystemLastError();
 bool SLGetExitCodeThread(HANDLE thread, u32* code);
 BOOL SLTerminateThread(HANDLE thread, u32 exitCode);

@@ -9,14 +9,6 @@ namespace {
 
 CSL_GS_MainWindowInternal* g_mainWindowApi = nullptr;
 
-// Calls a single entry point, or reports it missing.
-template <class F, class... Args>
-auto CallEntry(F entry, Args... args) -> decltype(entry(args...)) {
-  if (entry) return entry(args...);
-  SLSetSystemLastError(ERROR_CALL_NOT_IMPLEMENTED);
-  return decltype(entry(args...))();
-}
-
 template <class R>
 R Missing() {
   SLSetSystemLastError(ERROR_CALL_NOT_IMPLEMENTED);
@@ -175,11 +167,11 @@ BOOL CSL_GS_MainWindowInternal::UnregisterClass(const char* className, HINSTANCE
 }
 
 LONG_PTR CSL_GS_MainWindowInternal::GetWindowLong(HWND window, int index) {
-  return CallEntry(m_getWindowLong.ansi ? m_getWindowLong.ansi : m_getWindowLong.wide, window, index);
+  return SLCallEntry(m_getWindowLong.ansi ? m_getWindowLong.ansi : m_getWindowLong.wide, window, index);
 }
 
 LONG_PTR CSL_GS_MainWindowInternal::SetWindowLong(HWND window, int index, LONG_PTR value) {
-  return CallEntry(m_setWindowLong.ansi ? m_setWindowLong.ansi : m_setWindowLong.wide, window, index, value);
+  return SLCallEntry(m_setWindowLong.ansi ? m_setWindowLong.ansi : m_setWindowLong.wide, window, index, value);
 }
 
 HANDLE CSL_GS_MainWindowInternal::LoadImage(HINSTANCE instance, const char* name, UINT type, int width, int height,
@@ -218,76 +210,76 @@ HWND CSL_GS_MainWindowInternal::CreateWindowEx(DWORD exStyle, const char* classN
 }
 
 LRESULT CSL_GS_MainWindowInternal::DefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return CallEntry(m_ansi.defWindowProc ? m_ansi.defWindowProc : m_wide.defWindowProc, window, message, wParam,
+  return SLCallEntry(m_ansi.defWindowProc ? m_ansi.defWindowProc : m_wide.defWindowProc, window, message, wParam,
                    lParam);
 }
 
 LRESULT CSL_GS_MainWindowInternal::SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return CallEntry(m_ansi.sendMessage ? m_ansi.sendMessage : m_wide.sendMessage, window, message, wParam, lParam);
+  return SLCallEntry(m_ansi.sendMessage ? m_ansi.sendMessage : m_wide.sendMessage, window, message, wParam, lParam);
 }
 
 BOOL CSL_GS_MainWindowInternal::PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return CallEntry(m_ansi.postMessage ? m_ansi.postMessage : m_wide.postMessage, window, message, wParam, lParam);
+  return SLCallEntry(m_ansi.postMessage ? m_ansi.postMessage : m_wide.postMessage, window, message, wParam, lParam);
 }
 
 BOOL CSL_GS_MainWindowInternal::PeekMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags) {
-  return CallEntry(m_ansi.peekMessage ? m_ansi.peekMessage : m_wide.peekMessage, msg, window, filterMin, filterMax,
+  return SLCallEntry(m_ansi.peekMessage ? m_ansi.peekMessage : m_wide.peekMessage, msg, window, filterMin, filterMax,
                    removeFlags);
 }
 
 BOOL CSL_GS_MainWindowInternal::GetMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
-  return CallEntry(m_ansi.getMessage ? m_ansi.getMessage : m_wide.getMessage, msg, window, filterMin, filterMax);
+  return SLCallEntry(m_ansi.getMessage ? m_ansi.getMessage : m_wide.getMessage, msg, window, filterMin, filterMax);
 }
 
 LRESULT CSL_GS_MainWindowInternal::DispatchMessage(const MSG* msg) {
-  return CallEntry(m_ansi.dispatchMessage ? m_ansi.dispatchMessage : m_wide.dispatchMessage, msg);
+  return SLCallEntry(m_ansi.dispatchMessage ? m_ansi.dispatchMessage : m_wide.dispatchMessage, msg);
 }
 
-BOOL CSL_GS_MainWindowInternal::DestroyIcon(HICON icon) { return CallEntry(m_destroyIcon, icon); }
+BOOL CSL_GS_MainWindowInternal::DestroyIcon(HICON icon) { return SLCallEntry(m_destroyIcon, icon); }
 BOOL CSL_GS_MainWindowInternal::DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT step,
                                            void* brush, UINT flags) {
-  return CallEntry(m_drawIconEx, dc, x, y, icon, width, height, step, brush, flags);
+  return SLCallEntry(m_drawIconEx, dc, x, y, icon, width, height, step, brush, flags);
 }
-BOOL CSL_GS_MainWindowInternal::DestroyWindow(HWND window) { return CallEntry(m_destroyWindow, window); }
-BOOL CSL_GS_MainWindowInternal::IsWindow(HWND window) { return CallEntry(m_isWindow, window); }
-BOOL CSL_GS_MainWindowInternal::IsIconic(HWND window) { return CallEntry(m_isIconic, window); }
+BOOL CSL_GS_MainWindowInternal::DestroyWindow(HWND window) { return SLCallEntry(m_destroyWindow, window); }
+BOOL CSL_GS_MainWindowInternal::IsWindow(HWND window) { return SLCallEntry(m_isWindow, window); }
+BOOL CSL_GS_MainWindowInternal::IsIconic(HWND window) { return SLCallEntry(m_isIconic, window); }
 BOOL CSL_GS_MainWindowInternal::ShowWindow(HWND window, int command) {
-  return CallEntry(m_showWindow, window, command);
+  return SLCallEntry(m_showWindow, window, command);
 }
-BOOL CSL_GS_MainWindowInternal::UpdateWindow(HWND window) { return CallEntry(m_updateWindow, window); }
-HWND CSL_GS_MainWindowInternal::SetFocus(HWND window) { return CallEntry(m_setFocus, window); }
-BOOL CSL_GS_MainWindowInternal::SetForegroundWindow(HWND window) { return CallEntry(m_setForegroundWindow, window); }
+BOOL CSL_GS_MainWindowInternal::UpdateWindow(HWND window) { return SLCallEntry(m_updateWindow, window); }
+HWND CSL_GS_MainWindowInternal::SetFocus(HWND window) { return SLCallEntry(m_setFocus, window); }
+BOOL CSL_GS_MainWindowInternal::SetForegroundWindow(HWND window) { return SLCallEntry(m_setForegroundWindow, window); }
 HDC CSL_GS_MainWindowInternal::BeginPaint(HWND window, PAINTSTRUCT* paint) {
-  return CallEntry(m_beginPaint, window, paint);
+  return SLCallEntry(m_beginPaint, window, paint);
 }
 BOOL CSL_GS_MainWindowInternal::EndPaint(HWND window, const PAINTSTRUCT* paint) {
-  return CallEntry(m_endPaint, window, paint);
+  return SLCallEntry(m_endPaint, window, paint);
 }
 BOOL CSL_GS_MainWindowInternal::ValidateRect(HWND window, const RECT* rect) {
-  return CallEntry(m_validateRect, window, rect);
+  return SLCallEntry(m_validateRect, window, rect);
 }
-HCURSOR CSL_GS_MainWindowInternal::SetCursor(HCURSOR cursor) { return CallEntry(m_setCursor, cursor); }
-BOOL CSL_GS_MainWindowInternal::MessageBeep(UINT type) { return CallEntry(m_messageBeep, type); }
-BOOL CSL_GS_MainWindowInternal::TranslateMessage(const MSG* msg) { return CallEntry(m_translateMessage, msg); }
-void CSL_GS_MainWindowInternal::PostQuitMessage(int exitCode) { CallEntry(m_postQuitMessage, exitCode); }
-BOOL CSL_GS_MainWindowInternal::WaitMessage() { return CallEntry(m_waitMessage); }
-short CSL_GS_MainWindowInternal::GetKeyState(int virtualKey) { return CallEntry(m_getKeyState, virtualKey); }
-int CSL_GS_MainWindowInternal::GetSystemMetrics(int index) { return CallEntry(m_getSystemMetrics, index); }
+HCURSOR CSL_GS_MainWindowInternal::SetCursor(HCURSOR cursor) { return SLCallEntry(m_setCursor, cursor); }
+BOOL CSL_GS_MainWindowInternal::MessageBeep(UINT type) { return SLCallEntry(m_messageBeep, type); }
+BOOL CSL_GS_MainWindowInternal::TranslateMessage(const MSG* msg) { return SLCallEntry(m_translateMessage, msg); }
+void CSL_GS_MainWindowInternal::PostQuitMessage(int exitCode) { SLCallEntry(m_postQuitMessage, exitCode); }
+BOOL CSL_GS_MainWindowInternal::WaitMessage() { return SLCallEntry(m_waitMessage); }
+short CSL_GS_MainWindowInternal::GetKeyState(int virtualKey) { return SLCallEntry(m_getKeyState, virtualKey); }
+int CSL_GS_MainWindowInternal::GetSystemMetrics(int index) { return SLCallEntry(m_getSystemMetrics, index); }
 BOOL CSL_GS_MainWindowInternal::GetClientRect(HWND window, RECT* rect) {
-  return CallEntry(m_getClientRect, window, rect);
+  return SLCallEntry(m_getClientRect, window, rect);
 }
-HDC CSL_GS_MainWindowInternal::GetDC(HWND window) { return CallEntry(m_getDC, window); }
-int CSL_GS_MainWindowInternal::ReleaseDC(HWND window, HDC dc) { return CallEntry(m_releaseDC, window, dc); }
+HDC CSL_GS_MainWindowInternal::GetDC(HWND window) { return SLCallEntry(m_getDC, window); }
+int CSL_GS_MainWindowInternal::ReleaseDC(HWND window, HDC dc) { return SLCallEntry(m_releaseDC, window, dc); }
 UINT CSL_GS_MainWindowInternal::GetSystemPaletteEntries(HDC dc, UINT start, UINT count, PALETTEENTRY* entries) {
-  return CallEntry(m_getSystemPaletteEntries, dc, start, count, entries);
+  return SLCallEntry(m_getSystemPaletteEntries, dc, start, count, entries);
 }
 HPALETTE CSL_GS_MainWindowInternal::CreatePalette(const LOGPALETTE* palette) {
-  return CallEntry(m_createPalette, palette);
+  return SLCallEntry(m_createPalette, palette);
 }
 HPALETTE CSL_GS_MainWindowInternal::SelectPalette(HDC dc, HPALETTE palette, BOOL forceBackground) {
-  return CallEntry(m_selectPalette, dc, palette, forceBackground);
+  return SLCallEntry(m_selectPalette, dc, palette, forceBackground);
 }
-UINT CSL_GS_MainWindowInternal::RealizePalette(HDC dc) { return CallEntry(m_realizePalette, dc); }
-BOOL CSL_GS_MainWindowInternal::DeleteObject(HGDIOBJ object) { return CallEntry(m_deleteObject, object); }
+UINT CSL_GS_MainWindowInternal::RealizePalette(HDC dc) { return SLCallEntry(m_realizePalette, dc); }
+BOOL CSL_GS_MainWindowInternal::DeleteObject(HGDIOBJ object) { return SLCallEntry(m_deleteObject, object); }
 
 }  // namespace SLInternals

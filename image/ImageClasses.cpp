@@ -9,6 +9,7 @@
 #include "image/readers/SLImageReaderBMP.h"
 #include "image/readers/SLImageReaderJPG.h"
 #include "image/readers/SLImageReaderPNG.h"
+#include "image/readers/SLImageReaderPSD.h"
 #include "image/readers/SLImageReaderTGA.h"
 #include "image/writers/SLImageWriterBMP.h"
 #include "image/writers/SLImageWriterTGA.h"
@@ -28,6 +29,7 @@ void SLRegisterImageClasses() {
       CSLBaseImageWriter::GetClassRecord(),
       CSLImageReaderTGA::GetClassRecord(),
       CSLImageWriterTGA::GetClassRecord(),
+      CSLImageReaderPSD::GetClassRecord(),
       CSLImageReaderBMP::GetClassRecord(),
       CSLImageWriterBMP::GetClassRecord(),
       CSLImageExifData::GetClassRecord(),

@@ -11,6 +11,8 @@
 #include "foundation/SLObject.h"
 #include "image/SLPixelFormat.h"
 
+using HBITMAP = void*;  // a bitmap handle of the system's gdi32
+
 class CSLImage : public CSLObject {
   SL_DECLARE_CLASS(CSLImage)
  public:
@@ -74,6 +76,13 @@ class CSLImage : public CSLObject {
   // otherwise they are chosen from the image. The image is unchanged on failure.
   bool ConvertFormat(u32 newFormat, u32 flags = 0, u32 colorCount = 0,
                      const SLImagePalette* palette = nullptr);
+
+  // A device-independent bitmap of the image: 8, 16, 24 or 32 bits (0 chooses by the
+  // format), bottom-up rows, 32-bit pixels premultiplied by their alpha. The caller
+  // deletes it with gdi32's DeleteObject. Null with 0x80001001 for another bit count,
+  // 0x800d0002 or 0x800d0006 for an image without format or pixels, the conversion's
+  // code, or 0x80000001 when the system gives no bitmap.
+  HBITMAP CreateDIBSection(u32 bits) const;
 
   // The target (a CSLImage) becomes a copy of this image: description, palette, point,
   // colour key, resolutions, pixels and block data. On failure the target is emptied.

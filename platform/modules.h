@@ -44,3 +44,4 @@ extern const SLPlatformExportGroup g_winmmTime;         // the multimedia timer
 extern const SLPlatformExportGroup g_dinput8Input;      // keyboard, mouse and controllers
 extern const SLPlatformExportGroup g_dsoundPlayback;    // sound output objects
 extern const SLPlatformExportGroup g_dsoundCapture;     // sound capture objects
+extern const SLPlatformExportGroup g_gdi32Bitmaps;      // device-independent bitmaps

@@ -215,4 +215,17 @@ void SL_GS_DisconnectInput(CSLWndProcHook* hook, IDirectInput8A* input) {
   }
 }
 
+bool SL_GS_StartPolling(HWND window, const char* syncName, u32 priority, SLPhaseHookFunction poll,
+                        std::uintptr_t argument, u32* syncMessage, u32* phaseHook, bool* phaseHookAdded) {
+  CSL_GS_InputDirectXInternal* api = CSL_GS_InputDirectXInternal::GetInstance();
+  if (!api) return false;
+  *syncMessage = api->RegisterWindowMessage(syncName);
+  if (!*syncMessage) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  if (!SL_GS_AddPhaseHook(phaseHook, SL_GS_PHASE_LOGIC, priority, poll, argument))
+    return SLFail(SL_E_OUT_OF_MEMORY, false);
+  *phaseHookAdded = true;
+  api->PostMessage(window, *syncMessage, 0, 1);
+  return SLSucceed(true);
+}
+
 }  // namespace SLInternals

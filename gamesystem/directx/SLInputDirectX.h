@@ -5,9 +5,13 @@
 #include <atomic>
 
 #include "foundation/SLArray.h"
+#include "foundation/SLBaseEvent.h"
+#include "foundation/SLError.h"
+#include "foundation/SLMemory.h"
 #include "foundation/SLSingleton.h"
 #include "foundation/SLTypes.h"
 #include "foundation/SLWndHook.h"
+#include "gamesystem/SLPhaseHooks.h"
 #include "platform/dinput8/DInput8.h"
 #include "platform/user32/User32.h"
 
@@ -90,5 +94,74 @@ bool SL_GS_ConnectInput(HWND window, CSLWndProcHookTarget* target, HINSTANCE* in
                         CSLWndProcHook** hook);
 // Detaches and releases the hook and gives the DirectInput object back (either may be null).
 void SL_GS_DisconnectInput(CSLWndProcHook* hook, IDirectInput8A* input);
+
+// The end every device's Init shares: registers the device's sync message, adds its poll
+// to the logic tick and posts the sync message, so that the device is acquired by the
+// window's own thread. False with the code set when the message or the hook cannot be had.
+bool SL_GS_StartPolling(HWND window, const char* syncName, u32 priority, SLPhaseHookFunction poll,
+                        std::uintptr_t argument, u32* syncMessage, u32* phaseHook, bool* phaseHookAdded);
+
+// A failed Init after its state exists: undoes what was made, then sets `code`.
+template <class Owner>
+bool SL_GS_AbortInit(Owner* owner, u32 code) {
+  owner->Shutdown();
+  return SLFail(code, false);
+}
+
+// The start of every device's Init: refuses a null window and a started device, allocates
+// the zero-filled state with its owner, module instance and window into `slot`, and
+// connects it (SL_GS_ConnectInput) with `target` taking the window's messages. Null with
+// the code set on failure, the device then not started.
+template <class State, class Owner>
+State* SL_GS_BeginInput(State*& slot, Owner* owner, CSLWndProcHookTarget* target, HINSTANCE instance, HWND window) {
+  if (!window) return SLFail(SL_E_INVALID_ARG, static_cast<State*>(nullptr));
+  if (slot) return SLFail(SL_E_INPUT_ALREADY_INITIALISED, static_cast<State*>(nullptr));
+  auto* state = static_cast<State*>(SLAllocZeroed(u32(sizeof(State))));
+  if (!state) return nullptr;
+  state->owner = owner;
+  state->instance = instance;
+  state->window = window;
+  slot = state;
+  if (!SL_GS_ConnectInput(window, target, &state->instance, &state->input, &state->hook)) {
+    SL_GS_AbortInit(owner, SLGetLastError());
+    return nullptr;
+  }
+  return state;
+}
+
+// After the device's own set-up: the shared start of SL_GS_StartPolling for any state.
+template <class State>
+bool SL_GS_StartPolling(State* state, const char* syncName, u32 priority, SLPhaseHookFunction poll) {
+  return SL_GS_StartPolling(state->window, syncName, priority, poll, reinterpret_cast<std::uintptr_t>(state),
+                            &state->syncMessage, &state->phaseHook, &state->phaseHookAdded);
+}
+
+// Every device's Shutdown: tells the listeners the device is going, removes the poll,
+// lets `release` give back the device's own parts, then the hook and the DirectInput
+// object, frees the state and clears `slot`. Nothing when not started; error 0.
+template <class Sender, class State, class ReleaseFunction>
+void SL_GS_EndInput(Sender* sender, State*& slot, ReleaseFunction release) {
+  if (State* state = slot) {
+    CSLEventSourceDying dying;
+    sender->Send(&dying);
+    if (state->phaseHookAdded) SL_GS_RemovePhaseHook(state->phaseHook);
+    release(state);
+    SL_GS_DisconnectInput(state->hook, state->input);
+    SLFree(state);
+    slot = nullptr;
+  }
+  SLSetLastError(0);
+}
+
+// WM_DESTROY as every device takes it: the message goes on to the window first, then the
+// device shuts down; the hook is kept alive across, for the caller returns through it.
+template <class ShutdownFunction>
+LRESULT SL_GS_PassDestroy(CSLWndProcHook* hook, WPARAM wParam, LPARAM lParam, ShutdownFunction shutdown) {
+  hook->AddRef();
+  LRESULT result = hook->CallPrevious(WM_DESTROY, wParam, lParam);
+  shutdown();
+  hook->Release();
+  return result;
+}
 
 }  // namespace SLInternals

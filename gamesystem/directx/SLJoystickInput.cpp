@@ -7,8 +7,6 @@
 #include "gamesystem/SLPhaseHooks.h"
 #include "gamesystem/directx/SLInputDirectX.h"
 
-using SLInternals::CSL_GS_InputDirectXInternal;
-
 namespace SLInternals {
 
 struct SLJoystickRecord {
@@ -111,50 +109,24 @@ BOOL CSL_GS_JoystickInput_DirectX::EnumCallback(const DIDEVICEINSTANCEA* instanc
 }
 
 bool CSL_GS_JoystickInput_DirectX::Init(HINSTANCE instance, HWND window) {
-  if (!window) return SLFail(SL_E_INVALID_ARG, false);
-  if (m_state) return SLFail(SL_E_INPUT_ALREADY_INITIALISED, false);
-  auto* state = static_cast<SLJoystickState*>(SLAllocZeroed(u32(sizeof(SLJoystickState))));
+  SLJoystickState* state = SLInternals::SL_GS_BeginInput(m_state, this, this, instance, window);
   if (!state) return false;
-  state->owner = this;
-  state->instance = instance;
-  state->window = window;
-  m_state = state;
-  auto fail = [this](u32 code) {
-    Shutdown();
-    return SLFail(code, false);
-  };
-  if (!SLInternals::SL_GS_ConnectInput(window, this, &state->instance, &state->input, &state->hook))
-    return fail(SLGetLastError());
-  CSL_GS_InputDirectXInternal* api = CSL_GS_InputDirectXInternal::GetInstance();
+  auto fail = [this](u32 code) { return SLInternals::SL_GS_AbortInit(this, code); };
   state->input->EnumDevices(DI8DEVCLASS_GAMECTRL, &EnumCallback, state, DIEDFL_ATTACHEDONLY);
-  state->syncMessage = api->RegisterWindowMessage("SL_GS_Input_DirectX_SYNCACQUIRE_JOYS");
-  if (!state->syncMessage) return fail(SL_E_OUT_OF_MEMORY);
-  if (!SL_GS_AddPhaseHook(&state->phaseHook, SL_GS_PHASE_LOGIC, SL_GS_PHASE_PRIORITY_JOYSTICK, &Poll,
-                          reinterpret_cast<std::uintptr_t>(state)))
-    return fail(SL_E_OUT_OF_MEMORY);
-  state->phaseHookAdded = true;
-  api->PostMessage(window, state->syncMessage, 0, 1);
+  if (!SLInternals::SL_GS_StartPolling(state, "SL_GS_Input_DirectX_SYNCACQUIRE_JOYS", SL_GS_PHASE_PRIORITY_JOYSTICK,
+                                       &Poll))
+    return fail(SLGetLastError());
   return SLSucceed(true);
 }
 
 void CSL_GS_JoystickInput_DirectX::Shutdown() {
-  SLJoystickState* state = m_state;
-  if (!state) {
-    SLSetLastError(0);
-    return;
-  }
-  CSLEventSourceDying dying;
-  Send(&dying);
-  if (state->phaseHookAdded) SL_GS_RemovePhaseHook(state->phaseHook);
-  for (IDirectInputDevice8A* device : state->devices) {
-    if (!device) continue;
-    device->Unacquire();
-    device->Release();
-  }
-  SLInternals::SL_GS_DisconnectInput(state->hook, state->input);
-  SLFree(state);
-  m_state = nullptr;
-  SLSetLastError(0);
+  SLInternals::SL_GS_EndInput(this, m_state, [](SLJoystickState* state) {
+    for (IDirectInputDevice8A* device : state->devices) {
+      if (!device) continue;
+      device->Unacquire();
+      device->Release();
+    }
+  });
 }
 
 const SLJoystickRecord* CSL_GS_JoystickInput_DirectX::Record(u32 device) {
@@ -258,13 +230,7 @@ LRESULT CSL_GS_JoystickInput_DirectX::OnHookedMessage(CSLWndProcHook* hook, HWND
                                                        LPARAM lParam) {
   SLJoystickState* state = m_state;
   if (!state) return hook->CallPrevious(message, wParam, lParam);
-  if (message == WM_DESTROY) {
-    hook->AddRef();
-    LRESULT result = hook->CallPrevious(message, wParam, lParam);
-    Shutdown();
-    hook->Release();
-    return result;
-  }
+  if (message == WM_DESTROY) return SLInternals::SL_GS_PassDestroy(hook, wParam, lParam, [this] { Shutdown(); });
   constexpr u32 kExitMenuLoop = 0x212, kExitSizeMove = 0x232;
   if (message == kExitMenuLoop || message == kExitSizeMove) {
     // One sync message serves every controller.

@@ -38,7 +38,8 @@ constexpr u32 kFirstScanCode = 1, kLastScanCode = 239;
 
 struct ScanMap {
   i16 code[256];
-  constexpr ScanMap() : code{} {
+  bool first[256];  // the lowest scan code of its key code: where the key's byte is updated
+  constexpr ScanMap() : code{}, first{} {
     for (i16& c : code) c = -1;
     const u8 digits[10] = {0x0B, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A};
     for (int i = 0; i < 10; ++i) code[digits[i]] = i16(48 + i);
@@ -62,6 +63,11 @@ struct ScanMap {
         {0xED, 436}, {0xAE, 448}, {0xB0, 449}, {0xA0, 450}, {0xA1, 480}, {0xEB, 496}, {0xEC, 512}, {0xB2, 528},
     };
     for (const auto& pair : pairs) code[pair[0]] = i16(pair[1]);
+    for (u32 scan = kFirstScanCode; scan <= kLastScanCode; ++scan) {
+      first[scan] = code[scan] >= 0;
+      for (u32 earlier = kFirstScanCode; earlier < scan && first[scan]; ++earlier)
+        if (code[earlier] == code[scan]) first[scan] = false;
+    }
   }
 };
 constexpr ScanMap kScanMap;
@@ -83,63 +89,35 @@ CSL_GS_KeyboardInput_DirectX::~CSL_GS_KeyboardInput_DirectX() {
 }
 
 bool CSL_GS_KeyboardInput_DirectX::Init(HINSTANCE instance, HWND window) {
-  if (!window) return SLFail(SL_E_INVALID_ARG, false);
-  if (m_state) return SLFail(SL_E_INPUT_ALREADY_INITIALISED, false);
-  auto* state = static_cast<SLKeyboardState*>(SLAllocZeroed(u32(sizeof(SLKeyboardState))));
+  SLKeyboardState* state = SLInternals::SL_GS_BeginInput(m_state, this, this, instance, window);
   if (!state) return false;
+  auto fail = [this](u32 code) { return SLInternals::SL_GS_AbortInit(this, code); };
   state->queue = new (std::nothrow) TSLArray<SLWChar>();
-  if (!state->queue) {
-    SLFree(state);
-    return SLFail(SL_E_OUT_OF_MEMORY, false);
-  }
-  state->owner = this;
-  state->instance = instance;
-  state->window = window;
-  m_state = state;
-  auto fail = [this](u32 code) {
-    Shutdown();
-    return SLFail(code, false);
-  };
-
-  if (!SLInternals::SL_GS_ConnectInput(window, this, &state->instance, &state->input, &state->hook))
-    return fail(SLGetLastError());
-  CSL_GS_InputDirectXInternal* api = CSL_GS_InputDirectXInternal::GetInstance();
+  if (!state->queue) return fail(SL_E_OUT_OF_MEMORY);
   IDirectInputDevice8A* device = nullptr;
   if (state->input->CreateDevice(kSysKeyboard, &device, nullptr) < 0 || !device)
     return fail(SL_E_INPUT_DEVICE_SETUP);
   state->device = device;
-  if (device->SetDataFormat(api->KeyboardFormat()) < 0 ||
+  if (device->SetDataFormat(CSL_GS_InputDirectXInternal::GetInstance()->KeyboardFormat()) < 0 ||
       device->SetCooperativeLevel(window, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND | DISCL_NOWINKEY) < 0)
     return fail(SL_E_INPUT_DEVICE_SETUP);
-  state->syncMessage = api->RegisterWindowMessage("SL_GS_Input_DirectX_SYNCACQUIRE_KEYB");
-  if (!state->syncMessage) return fail(SL_E_OUT_OF_MEMORY);
-  if (!SL_GS_AddPhaseHook(&state->phaseHook, SL_GS_PHASE_LOGIC, SL_GS_PHASE_PRIORITY_KEYBOARD, &Poll,
-                          reinterpret_cast<std::uintptr_t>(state)))
-    return fail(SL_E_OUT_OF_MEMORY);
-  state->phaseHookAdded = true;
-  api->PostMessage(window, state->syncMessage, 0, 1);
+  if (!SLInternals::SL_GS_StartPolling(state, "SL_GS_Input_DirectX_SYNCACQUIRE_KEYB", SL_GS_PHASE_PRIORITY_KEYBOARD,
+                                       &Poll))
+    return fail(SLGetLastError());
   return SLSucceed(true);
 }
 
 void CSL_GS_KeyboardInput_DirectX::Shutdown() {
-  SLKeyboardState* state = m_state;
-  if (!state) {
-    SLSetLastError(0);
-    return;
-  }
-  CSLEventSourceDying dying;
-  Send(&dying);
-  if (state->phaseHookAdded) SL_GS_RemovePhaseHook(state->phaseHook);
-  if (state->device) {
-    state->device->Unacquire();
-    state->device->Release();
-  }
-  SLInternals::SL_GS_DisconnectInput(state->hook, state->input);
-  state->queue->Free();
-  delete state->queue;
-  SLFree(state);
-  m_state = nullptr;
-  SLSetLastError(0);
+  SLInternals::SL_GS_EndInput(this, m_state, [](SLKeyboardState* state) {
+    if (state->device) {
+      state->device->Unacquire();
+      state->device->Release();
+    }
+    if (state->queue) {
+      state->queue->Free();
+      delete state->queue;
+    }
+  });
 }
 
 bool CSL_GS_KeyboardInput_DirectX::GetState(u8* buffer, u32 size) {
@@ -184,9 +162,14 @@ void CSL_GS_KeyboardInput_DirectX::Poll(std::uintptr_t argument) {
     result = state->device->GetDeviceState(256, snapshot);
   }
   if (result < 0) return;
+  // A key is down while any of its scan codes is: Stop has two, and holding one must not
+  // read as a fresh press at every poll because the other one is up.
+  bool down[SL_GS_KEY_COUNT] = {};
+  for (u32 scan = kFirstScanCode; scan <= kLastScanCode; ++scan)
+    if (kScanMap.code[scan] >= 0 && (snapshot[scan] & 0x80)) down[kScanMap.code[scan]] = true;
   for (u32 scan = kFirstScanCode; scan <= kLastScanCode; ++scan) {
     i16 code = kScanMap.code[scan];
-    if (code >= 0) SLInternals::SL_GS_UpdateStateByte(state->keys[code], (snapshot[scan] & 0x80) != 0);
+    if (kScanMap.first[scan]) SLInternals::SL_GS_UpdateStateByte(state->keys[code], down[code]);
   }
 }
 
@@ -196,13 +179,8 @@ LRESULT CSL_GS_KeyboardInput_DirectX::OnHookedMessage(CSLWndProcHook* hook, HWND
   if (!state) return hook->CallPrevious(message, wParam, lParam);
   IDirectInputDevice8A* device = state->device;
   switch (message) {
-    case WM_DESTROY: {
-      hook->AddRef();
-      LRESULT result = hook->CallPrevious(message, wParam, lParam);
-      Shutdown();
-      hook->Release();
-      return result;
-    }
+    case WM_DESTROY:
+      return SLInternals::SL_GS_PassDestroy(hook, wParam, lParam, [this] { Shutdown(); });
     case WM_CHAR:
     case WM_SYSCHAR:
       if (state->queue->GetCount() == 0) state->delivered = 0;

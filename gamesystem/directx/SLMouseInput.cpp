@@ -99,22 +99,9 @@ void CSL_GS_MouseInput_DirectX::ReadMouseSettings() {
 }
 
 bool CSL_GS_MouseInput_DirectX::Init(HINSTANCE instance, HWND window) {
-  if (!window) return SLFail(SL_E_INVALID_ARG, false);
-  if (m_state) return SLFail(SL_E_INPUT_ALREADY_INITIALISED, false);
-  auto* state = static_cast<SLMouseState*>(SLAllocZeroed(u32(sizeof(SLMouseState))));
+  SLMouseState* state = SLInternals::SL_GS_BeginInput(m_state, this, this, instance, window);
   if (!state) return false;
-  state->owner = this;
-  state->instance = instance;
-  state->window = window;
-  m_state = state;
-  auto fail = [this](u32 code) {
-    Shutdown();
-    return SLFail(code, false);
-  };
-
-  if (!SLInternals::SL_GS_ConnectInput(window, this, &state->instance, &state->input, &state->hook))
-    return fail(SLGetLastError());
-  CSL_GS_InputDirectXInternal* api = CSL_GS_InputDirectXInternal::GetInstance();
+  auto fail = [this](u32 code) { return SLInternals::SL_GS_AbortInit(this, code); };
   ReadMouseSettings();
 
   IDirectInputDevice8A* device = nullptr;
@@ -130,38 +117,23 @@ bool CSL_GS_MouseInput_DirectX::Init(HINSTANCE instance, HWND window) {
   DIPROPDWORD size{{sizeof(DIPROPDWORD), sizeof(DIPROPHEADER), 0, DIPH_DEVICE}, kBufferedElements};
   if (device->SetProperty(DIMakeProperty(DIPROP_BUFFERSIZE), &size.diph) < 0) return fail(SL_E_INPUT_DEVICE_SETUP);
 
-  state->syncMessage = api->RegisterWindowMessage("SL_GS_Input_DirectX_SYNCACQUIRE_MOUSE");
-  if (!state->syncMessage) return fail(SL_E_OUT_OF_MEMORY);
-  if (!SL_GS_AddPhaseHook(&state->phaseHook, SL_GS_PHASE_LOGIC, SL_GS_PHASE_PRIORITY_MOUSE, &Poll,
-                          reinterpret_cast<std::uintptr_t>(state)))
-    return fail(SL_E_OUT_OF_MEMORY);
-  state->phaseHookAdded = true;
-  api->PostMessage(window, state->syncMessage, 0, 1);
+  if (!SLInternals::SL_GS_StartPolling(state, "SL_GS_Input_DirectX_SYNCACQUIRE_MOUSE", SL_GS_PHASE_PRIORITY_MOUSE, &Poll))
+    return fail(SLGetLastError());
   return SLSucceed(true);
 }
 
 void CSL_GS_MouseInput_DirectX::Shutdown() {
-  SLMouseState* state = m_state;
-  if (!state) {
-    SLSetLastError(0);
-    return;
-  }
-  CSLEventSourceDying dying;
-  Send(&dying);
-  if (state->phaseHookAdded) SL_GS_RemovePhaseHook(state->phaseHook);
-  if (state->device) {
-    state->device->Unacquire();
-    state->device->SetEventNotification(nullptr);
-    state->device->Release();
-  }
-  if (state->notification) {
-    state->notification->Close();
-    delete state->notification;
-  }
-  SLInternals::SL_GS_DisconnectInput(state->hook, state->input);
-  SLFree(state);
-  m_state = nullptr;
-  SLSetLastError(0);
+  SLInternals::SL_GS_EndInput(this, m_state, [](SLMouseState* state) {
+    if (state->device) {
+      state->device->Unacquire();
+      state->device->SetEventNotification(nullptr);
+      state->device->Release();
+    }
+    if (state->notification) {
+      state->notification->Close();
+      delete state->notification;
+    }
+  });
 }
 
 i32 CSL_GS_MouseInput_DirectX::GetX() {
@@ -257,13 +229,7 @@ LRESULT CSL_GS_MouseInput_DirectX::OnHookedMessage(CSLWndProcHook* hook, HWND wi
                                                     LPARAM lParam) {
   SLMouseState* state = m_state;
   if (!state) return hook->CallPrevious(message, wParam, lParam);
-  if (message == WM_DESTROY) {
-    hook->AddRef();
-    LRESULT result = hook->CallPrevious(message, wParam, lParam);
-    Shutdown();
-    hook->Release();
-    return result;
-  }
+  if (message == WM_DESTROY) return SLInternals::SL_GS_PassDestroy(hook, wParam, lParam, [this] { Shutdown(); });
   if (message == WM_ACTIVATE) ReadMouseSettings();
   SLInternals::SL_GS_HandleFocusMessage(state->device, window, state->syncMessage, message, wParam, lParam);
   return hook->CallPrevious(message, wParam, lParam);

@@ -1,6 +1,7 @@
 // The GDI object table: handles are keys of this table, never pointers, so deleting a
 // handle twice or one that was never made fails instead of freeing memory twice.
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <unordered_map>
 
@@ -34,6 +35,14 @@ void* SLGdiObjectData(HGDIOBJ object, SLGdiKind kind) {
   std::lock_guard<std::mutex> guard(g_lock);
   auto found = g_objects.find(reinterpret_cast<std::uintptr_t>(object));
   return found != g_objects.end() && found->second.kind == kind ? found->second.data : nullptr;
+}
+
+bool SLGdiCopyObjectData(HGDIOBJ object, SLGdiKind kind, void* out, std::size_t size) {
+  std::lock_guard<std::mutex> guard(g_lock);
+  auto found = g_objects.find(reinterpret_cast<std::uintptr_t>(object));
+  if (found == g_objects.end() || found->second.kind != kind) return false;
+  std::memcpy(out, found->second.data, size);
+  return true;
 }
 
 BOOL DeleteObject(HGDIOBJ object) {

@@ -29,7 +29,7 @@ const SLPlatformExportGroup* const kKernel32Groups[] = {
 };
 const SLPlatformExportGroup* const kUser32Groups[] = {&g_user32Window, &g_user32Text, &g_user32Icons};
 const SLPlatformExportGroup* const kOleaut32Groups[] = {&g_oleaut32Strings};
-const SLPlatformExportGroup* const kGdi32Groups[] = {&g_gdi32Objects, &g_gdi32Palette};
+const SLPlatformExportGroup* const kGdi32Groups[] = {&g_gdi32Objects, &g_gdi32Palette, &g_gdi32Bitmaps};
 const SLPlatformExportGroup* const kWinmmGroups[] = {&g_winmmTime};
 const SLPlatformExportGroup* const kDinput8Groups[] = {&g_dinput8Input};
 const SLPlatformExportGroup* const kDsoundGroups[] = {&g_dsoundPlayback, &g_dsoundCapture};

@@ -1,5 +1,5 @@
-// The BMP reader and writer, against ImageMagick's files and decodings and against
-// crafted files for what ImageMagick does not write.
+// The BMP reader and writer against ImageMagick's files and decodings (crafted files
+// are in CraftedFilesTest).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -52,84 +52,6 @@ TEST(BmpReader, DecodesImageMagickFilesAsImageMagickDoes) {
     ExpectSameAsImageMagick(*images[0], file);
     EXPECT_EQ(ChooseByContent(bytes), CSLImageReaderBMP::GetClassRecord());
     EXPECT_EQ(CSLBaseImageReader::FindReaderClassByExtension("f.bmp"), CSLImageReaderBMP::GetClassRecord());
-  }
-}
-
-// Little-endian fields: each pair is (byte count, value).
-std::string Fields(std::initializer_list<std::pair<int, u32>> fields) {
-  std::string s;
-  for (const auto& [n, v] : fields)
-    for (int i = 0; i < n; ++i) s += char(i < 4 ? (v >> (8 * i)) & 255 : 0);
-  return s;
-}
-
-std::string InfoHeader(u32 size, i32 w, i32 h, u32 bits, u32 compression, u32 colors = 0) {
-  return Fields({{4, size}, {4, u32(w)}, {4, u32(h)}, {2, 1}, {2, bits}, {4, compression}, {4, 0},
-                 {4, 3779}, {4, 3779}, {4, colors}, {4, 0}});
-}
-
-std::string FileHeader(u32 offset) { return "BM" + Fields({{4, 0}, {4, 0}, {4, offset}}); }
-
-TEST(BmpReader, CraftedFilesGiveTheirPixelsAndCodes) {
-  const std::string twoColors = Fields({{4, 0x0000FF}, {4, 0x00FF00}});  // blue, green
-  const struct {
-    const char* what;
-    std::string file;
-    u32 code;
-    std::vector<u32> pixels;  // indices for palette images, else 0x00BBGGRR (alpha too for 32 bits)
-  } cases[] = {
-      {"bare 40-byte header", InfoHeader(40, 2, 1, 24, 0) + Fields({{3, 0x0000FF}, {3, 0xFF0000}, {2, 0}}), 0,
-       {0xFF0000, 0x0000FF}},
-      {"24 bits at offset 54: the first pixel is not skipped",
-       FileHeader(54) + InfoHeader(40, 1, 2, 24, 0) + Fields({{4, 0x112233}, {4, 0x445566}}), 0,
-       {0x665544, 0x332211}},
-      {"16-bit bit fields with the writer's offset 66",
-       FileHeader(66) + InfoHeader(40, 2, -1, 16, 3) + Fields({{4, 0xF800}, {4, 0x07E0}, {4, 0x1F}, {2, 0xF800}, {2, 0x07FF}}),
-       0, {0x0000F8, 0xF8FC00}},
-      {"16 bits uncompressed is 5-5-5", FileHeader(0) + InfoHeader(40, 1, 1, 16, 0) + Fields({{2, 0x7C1F}, {2, 0}}), 0,
-       {0xF800F8}},
-      {"32 bits with a zero fourth byte is transparent", InfoHeader(40, 1, 1, 32, 0) + Fields({{4, 0x00102030}}), 0,
-       {0x00302010}},
-      {"wide masks keep their top eight bits",
-       InfoHeader(56, 1, 1, 32, 3) + Fields({{4, 0xFFFF0000}, {4, 0x0000FFFF}, {4, 0}, {4, 0xFF000000}, {4, 0xABCD1234}}),
-       0, {0xAB0012AB}},
-      {"OS/2 header with 3-byte palette entries",
-       FileHeader(0) + Fields({{4, 12}, {2, 3}, {2, 1}, {2, 1}, {2, 1}, {3, 0x0000FF}, {3, 0x00FF00}, {4, 0xA0}}),
-       0, {1, 0, 1}},
-      {"RLE4: runs cut at the row end, literal, delta past the last row",
-       InfoHeader(40, 3, 2, 4, 2, 2) + twoColors + Fields({{1, 5}, {1, 0x10}, {1, 0}, {1, 0}, {1, 0}, {1, 3}, {1, 0x01},
-                                                           {1, 0x10}, {1, 0}, {1, 2}, {1, 0}, {1, 9}}),
-       0, {0, 1, 1, 1, 0, 1}},
-      {"RLE8 end of bitmap after one run", InfoHeader(40, 3, 1, 8, 1, 2) + twoColors + Fields({{1, 2}, {1, 1}, {1, 0}, {1, 1}}),
-       0, {1, 1, 0}},
-      {"offset inside the headers", FileHeader(20) + InfoHeader(40, 1, 1, 24, 0) + Fields({{4, 0}}), 0x80020016, {}},
-      {"height -2^31", InfoHeader(40, 1, i32(0x80000000u), 24, 0), 0x80020018, {}},
-      {"width times bits past 32 bits", InfoHeader(40, 0x7FFFFFFF, 1, 32, 0), 0x8000100b, {}},
-      {"short header", Fields({{4, 20}, {16, 0}}), 0x80020016, {}},
-      {"bit fields at 8 bits", InfoHeader(40, 1, 1, 8, 3) + std::string(12, '\0'), 0x80020016, {}},
-      {"JPEG compression, no stream", InfoHeader(40, 1, 1, 24, 4), 0x80000001, {}},
-      {"PNG compression, no stream", InfoHeader(40, 1, 1, 24, 5), 0x80020036, {}},
-      {"compression 6", InfoHeader(40, 1, 1, 24, 6), 0x80020018, {}},
-      {"more than 256 colours", InfoHeader(40, 1, 1, 8, 0, 257), 0x80001001, {}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    CSLImageArray images;
-    const bool read = ReadBytes<CSLImageReaderBMP>(c.file, &images, 0);
-    EXPECT_EQ(SLGetLastError(), c.code);
-    if (c.code) {
-      EXPECT_FALSE(read);
-      EXPECT_EQ(images.GetCount(), 0u);
-      continue;
-    }
-    ASSERT_TRUE(read);
-    const CSLImage& image = *images[0];
-    std::vector<u32> got;
-    for (u32 y = 0; y < image.GetHeight(); ++y)
-      for (u32 x = 0; x < image.GetWidth(); ++x)
-        got.push_back(image.GetFormat() == 1 ? *image.GetPixelAddress(x, y)
-                                             : image.GetPixel(x, y) & (image.GetFormat() == 5 ? ~0u : 0xFFFFFFu));
-    EXPECT_EQ(got, c.pixels);
   }
 }
 

@@ -108,13 +108,13 @@ inline void ExpectSamePixels(const CSLImage& got, const CSLImage& expected, bool
 }
 
 // Every pixel of `image` against ImageMagick's decoding of `file`; alpha only where the
-// image carries it. ImageMagick keeps a file's row order as an orientation tag, so its
-// decoding is turned upright first.
-inline void ExpectSameAsImageMagick(const CSLImage& image, const std::string& file, int tolerance = 0) {
+// image carries it, or the channels of `mask` (0xAABBGGRR). ImageMagick keeps a file's
+// row order as an orientation tag, so its decoding is turned upright first.
+inline void ExpectSameAsImageMagick(const CSLImage& image, const std::string& file, int tolerance = 0, u32 mask = 0) {
   const std::string rgba = RunCommand("convert '" + file + "' -auto-orient -depth 8 rgba:-");
   const u32 w = image.GetWidth(), h = image.GetHeight();
   ASSERT_EQ(rgba.size(), size_t(w) * h * 4);
-  const u32 mask = CarriesAlpha(image) ? ~0u : 0xFFFFFFu;
+  if (!mask) mask = CarriesAlpha(image) ? ~0u : 0xFFFFFFu;
   for (u32 y = 0; y < h; ++y)
     for (u32 x = 0; x < w; ++x) {
       const u8* p = reinterpret_cast<const u8*>(&rgba[(size_t(y) * w + x) * 4]);

@@ -1,7 +1,6 @@
-// The PNG reader against ImageMagick's files and decodings, and against the fixture
-// script's files for tRNS chunks, bad CRCs and data cut short.
+// The PNG reader against ImageMagick's files and decodings (the fixture script's crafted
+// files, with tRNS chunks, bad CRCs and data cut short, are read by CraftedFilesTest).
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <string>
 
@@ -13,11 +12,6 @@
 namespace {
 
 using namespace image_test;
-using namespace std::string_literals;
-
-void RunFixtureScript(const TempDir& dir, const std::string& streams = "") {
-  RunCommand("python3 '" SL_SOURCE_DIR "/tools/make_image_fixtures.py' '" + dir.Host() + "' " + streams);
-}
 
 TEST(PngReader, DecodesImageMagickFilesAsImageMagickDoes) {
   TempDir dir;
@@ -94,66 +88,6 @@ TEST(PngReader, ResolutionComesFromPhysInMetres) {
     EXPECT_EQ(InfoOf(*images[0]).resolutionX, c.dpi);
     EXPECT_EQ(InfoOf(*images[0]).resolutionY, c.dpi);
   }
-}
-
-TEST(PngReader, FixturesDecodeAsTheScriptSaysOrFailWithTheirCodes) {
-  TempDir dir;
-  RunFixtureScript(dir);
-  const std::string plain = dir.Read("bad_idat_crc.png");
-  std::string badHeader = plain;
-  badHeader[16] ^= 1;  // the width, so the IHDR CRC no longer matches
-  const struct {
-    const char* what;
-    std::string bytes;
-    u32 format;  // 0: fails with `code`
-    u32 code;
-  } cases[] = {
-      {"grey8_trns", dir.Read("grey8_trns.png"), 5, 0},
-      {"grey4_trns", dir.Read("grey4_trns.png"), 5, 0},
-      {"palette_trns", dir.Read("palette_trns.png"), 5, 0},
-      {"bad IDAT CRC", plain, 0, 0x80002006},
-      {"bad IHDR CRC", badHeader, 0, 0x80002006},
-      {"cut inside IDAT", dir.Read("cut_in_idat.png"), 0, 0x80020036},
-      {"cut inside the signature", plain.substr(0, 5), 0, 0x80020036},
-      {"not a PNG", "GIF89a\0\0\0\0"s, 0, 0x80020016},
-      // Found by fuzzing: a text chunk claiming 1.6 GB had libpng ask for all of it.
-      {"huge text chunk", plain.substr(0, 33) + "\x61\x05\x00\x25tEXtdate:crea"s + plain.substr(33), 0, 0x80020036},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    CSLImageArray images;
-    const bool read = ReadBytes<CSLImageReaderPNG>(c.bytes, &images, 0);
-    ASSERT_EQ(read, c.format != 0);
-    if (!read) {
-      EXPECT_EQ(SLGetLastError(), c.code);
-      EXPECT_EQ(images.GetCount(), 0u);
-      continue;
-    }
-    const CSLImage& image = *images[0];
-    EXPECT_EQ(image.GetFormat(), c.format);
-    const std::string expected = dir.Read(std::string(c.what) + ".rgba");
-    ASSERT_EQ(expected.size(), size_t(image.GetWidth()) * image.GetHeight() * 4);
-    for (u32 y = 0; y < image.GetHeight(); ++y)
-      for (u32 x = 0; x < image.GetWidth(); ++x) {
-        const u8* e = reinterpret_cast<const u8*>(expected.data()) + (size_t(y) * image.GetWidth() + x) * 4;
-        ExpectNear(image.GetPixel(x, y), e[0] | e[1] << 8 | e[2] << 16 | u32(e[3]) << 24, ~0u, 0, x, y);
-      }
-  }
-}
-
-TEST(PngReader, HeadersAskingPastTheImageLimitFailBeforeDecoding) {
-  TempDir dir;
-  RunFixtureScript(dir);
-  std::string bytes = dir.Read("bad_idat_crc.png");
-  // IHDR of 60000 x 60000 colour pixels, with its CRC made right.
-  const std::string header = "IHDR\0\0\xEA\x60\0\0\xEA\x60\x08\x02\0\0\0"s;
-  const u32 crc = u32(crc32(0, reinterpret_cast<const Bytef*>(header.data()), uInt(header.size())));
-  bytes.replace(12, 17, header);
-  for (int i = 0; i < 4; ++i) bytes[29 + i] = char(crc >> (24 - 8 * i));
-  CSLImageArray images;
-  EXPECT_FALSE(ReadBytes<CSLImageReaderPNG>(bytes, &images, 0));
-  EXPECT_EQ(SLGetLastError(), u32(SL_E_IMAGE_SIZE));
-  EXPECT_EQ(images.GetCount(), 0u);
 }
 
 }  // namespace
