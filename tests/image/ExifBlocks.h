@@ -37,7 +37,9 @@ struct Entry {
   static Entry Ascii(u16 tag, const std::string& text) {
     return Of(tag, 2, u32(text.size() + 1), {}, text + std::string(1, '\0'));
   }
-  static Entry Bytes(u16 tag, u16 type, const std::string& bytes) { return Of(tag, type, u32(bytes.size()), {}, bytes); }
+  static Entry Bytes(u16 tag, u16 type, const std::string& bytes) {
+    return Of(tag, type, u32(bytes.size()), {}, bytes);
+  }
   static Entry Raw(u16 tag, u16 type, u32 count, u32 word) {
     Entry e = Of(tag, type, count, {});
     e.rawWord = true, e.word = word;
