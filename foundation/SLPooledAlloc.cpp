@@ -320,11 +320,91 @@ u64 ReserveFor(u64 committed, u32 flags) {
   return RoundUp(std::max(reserve, committed), g_params.mappingUnit);
 }
 
+// Released direct mappings kept for reuse. A buffer that grows to a few mebibytes and is
+// freed, again and again (a decoder's output, a file read whole), takes its pages back
+// from here instead of mapping, faulting in and unmapping them each time. The cache is
+// small: a few mappings of at most 32 MiB each, 64 MiB in all; SLPoolTrim empties it.
+constexpr u32 kMappingCacheEntries = 4;
+constexpr u64 kMappingCacheLargest = 32ull << 20;
+constexpr u64 kMappingCacheBytes = 64ull << 20;
+constexpr u64 kMappingReuseFactor = 16;  // a kept mapping serves requests down to 1/16 of it
+
+struct SLMappingCache {
+  CRecursiveSpinLock lock;
+  u8* bases[kMappingCacheEntries] = {};
+  u32 count = 0;
+  u64 bytes = 0;
+};
+constinit SLMappingCache g_mappingCache;
+
+inline u64 CommittedOf(const u8* base) { return reinterpret_cast<const u64*>(base)[0]; }
+
+// Keeps a released mapping when there is room; false when the caller must unmap it.
+bool KeepMapping(u8* base) {
+  u64 committed = CommittedOf(base);
+  if (committed > kMappingCacheLargest) return false;
+  SLMappingCache& cache = g_mappingCache;
+  cache.lock.Lock(CurrentThreadId());
+  bool kept = cache.count < kMappingCacheEntries && cache.bytes + committed <= kMappingCacheBytes;
+  if (kept) {
+    cache.bases[cache.count++] = base;
+    cache.bytes += committed;
+  }
+  cache.lock.Unlock();
+  return kept;
+}
+
+// The smallest kept mapping with at least `committed` bytes, not absurdly larger, whose
+// reservation reaches as far as the one the request asks for.
+u8* TakeMapping(u64 committed, u64 reserve) {
+  SLMappingCache& cache = g_mappingCache;
+  if (cache.count == 0) return nullptr;  // a racy peek; the choice is made under the lock
+  cache.lock.Lock(CurrentThreadId());
+  u32 best = kMappingCacheEntries;
+  for (u32 i = 0; i < cache.count; ++i) {
+    u64 held = CommittedOf(cache.bases[i]);
+    u64 reach = std::max(held, reinterpret_cast<const u64*>(cache.bases[i])[1]);
+    if (held >= committed && held / kMappingReuseFactor <= committed && reach >= reserve &&
+        (best == kMappingCacheEntries || held < CommittedOf(cache.bases[best])))
+      best = i;
+  }
+  u8* base = nullptr;
+  if (best != kMappingCacheEntries) {
+    base = cache.bases[best];
+    cache.bases[best] = cache.bases[--cache.count];
+    cache.bytes -= CommittedOf(base);
+  }
+  cache.lock.Unlock();
+  return base;
+}
+
+// Unmaps every kept mapping.
+void DropKeptMappings() {
+  SLMappingCache& cache = g_mappingCache;
+  cache.lock.Lock(CurrentThreadId());
+  while (cache.count) VirtualFree(cache.bases[--cache.count], 0, MEM_RELEASE);
+  cache.bytes = 0;
+  cache.lock.Unlock();
+}
+
+// The usable size of a mapping block that asks for `committed` bytes of pages.
+inline u32 MappedUsable(u64 committed) {
+  return u32(std::min<u64>(committed - kMappingFront - kPrefixBytes, 0xFFFFFFFFu));
+}
+
 // A mapping of its own: [committed size][reserved size (0: none)][prefix][block].
 void* MapDirect(u32 size, u32 flags) {
   u64 committed = RoundUp(u64(size) + kMappingExtra, g_params.mappingUnit);
   if (committed - kMappingFront - kPrefixBytes > 0xFFFFFFFFu) return nullptr;  // usable size is 32-bit
   u64 reserve = ReserveFor(committed, flags);
+  if (u8* kept = TakeMapping(committed, reserve)) {
+    // A kept mapping keeps its pages and its reservation; the block's usable size is what
+    // this request asks for, so that growing into the pages beyond needs no system call.
+    void* block = kept + kMappingFront + kPrefixBytes;
+    StampPrefix(block, kMappedArena, MappedUsable(committed));
+    if (flags & SL_NED_ZERO_MEMORY) std::memset(block, 0, MappedUsable(committed));
+    return block;
+  }
   u8* base;
   if (reserve) {
     base = static_cast<u8*>(VirtualAlloc(nullptr, reserve, MEM_RESERVE | MEM_TOP_DOWN, PAGE_READWRITE));
@@ -371,7 +451,7 @@ void ReleaseBlock(void* block, const char* complaint) {
   if (arenaWord == kMappedArena) {
     u8* base = reinterpret_cast<u8*>(MappingFront(block));
     std::fill(prefix, prefix + 4, kDeadWord);
-    VirtualFree(base, 0, MEM_RELEASE);
+    if (!KeepMapping(base)) VirtualFree(base, 0, MEM_RELEASE);
     return;
   }
   SLArena* arena = ArenaOfWord(arenaWord, complaint);
@@ -540,6 +620,14 @@ void* ResizeMapping(void* block, u32 size, u32 flags) {
   u64* front = MappingFront(block);
   u64 committed = front[0], reserve = front[1];
   u64 needed = RoundUp(u64(size) + kMappingExtra, g_params.mappingUnit);
+  if (needed <= committed && size > usable) {
+    // Growth into pages the mapping holds already (a kept mapping, or one that shrank
+    // little): no system call. Pages beyond the usable size may hold old bytes.
+    u32 grown = MappedUsable(needed);
+    if (flags & SL_NED_ZERO_MEMORY) std::memset(static_cast<u8*>(block) + usable, 0, grown - usable);
+    PrefixOf(block)[3] = grown;
+    return block;
+  }
   if (committed >= needed + kMappedKeepSlack && committed - needed <= 2 * g_params.granularity)
     return block;
   if (reserve && needed <= reserve) {
@@ -626,6 +714,7 @@ u32 nedblksize(void* block) {
 
 u32 SLPoolTrim() {
   if (!g_ready.load(std::memory_order_acquire)) return 0;
+  DropKeptMappings();
   u32 released = 0;
   u32 self = CurrentThreadId();
   u32 count = g_systemPool.arenaCount.load(std::memory_order_acquire);

@@ -21,7 +21,8 @@ void nedpfree(SLNedPool* pool, void* block);
 void* nedprealloc(SLNedPool* pool, void* block, u32 size, u32 flags = 0x8800);
 // Usable size of a block of this allocator.
 u32 nedblksize(void* block);
-// Gives free arena space back to the system; returns how many arenas released memory.
+// Gives free arena space and kept mappings back to the system; returns how many arenas
+// released memory.
 u32 SLPoolTrim();
 // The calling thread's cache goes back to the arenas (framework thread exit).
 void SLPoolThreadCleanup();

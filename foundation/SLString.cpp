@@ -21,33 +21,6 @@ SL_IMPLEMENT_CLASS(CSLStringWide, CSLObject)
 
 namespace {
 
-// The index of the first NUL among n bytes (n below 32), or n. Words that overlap at the
-// end cover the count without reading past it; in a word, (w - 0x01..) & ~w & 0x80.. marks
-// the lowest zero byte exactly.
-inline u32 FindNul(const char* text, u32 n) {
-  auto first = [](u64 zeros) { return u32(__builtin_ctzll(zeros) / 8); };
-  if (n >= 8) {
-    for (u32 at = 0;; at += 8) {
-      if (at > n - 8) at = n - 8;
-      u64 w;
-      std::memcpy(&w, text + at, 8);
-      if (u64 zeros = (w - 0x0101010101010101ull) & ~w & 0x8080808080808080ull) return at + first(zeros);
-      if (at == n - 8) return n;
-    }
-  }
-  if (n >= 4) {
-    for (u32 at : {0u, n - 4}) {
-      u32 w;
-      std::memcpy(&w, text + at, 4);
-      if (u32 zeros = (w - 0x01010101u) & ~w & 0x80808080u) return at + first(zeros);
-    }
-    return n;
-  }
-  for (u32 i = 0; i < n; ++i)
-    if (!text[i]) return i;
-  return n;
-}
-
 // Checks a (text, length) argument: all ones runs to the NUL, 1 to 31 stop at a NUL
 // inside, 32 and more are taken as given; a null text is empty only with 0 or all ones.
 template <class Char>
@@ -62,15 +35,7 @@ bool NormaliseLength(const Char* text, u32* length) {
   if (*length == SL_TEXT_TO_END) {
     *length = SLTextLength(text);
   } else if (*length < 32) {
-    if constexpr (sizeof(Char) == 1) {
-      *length = FindNul(text, *length);
-    } else {
-      for (u32 i = 0; i < *length; ++i)
-        if (!text[i]) {
-          *length = i;
-          break;
-        }
-    }
+    *length = SLInternals::SLShortTextLength(text, *length);
   }
   return true;
 }
@@ -322,24 +287,6 @@ bool TSLStringBase<Char>::Insert(const Char* text, u32 pos, u32 length) {
   m_buffer[m_length] = 0;
   m_dirty = 0;
   return SLSucceed(true);
-}
-
-template <class Char>
-bool TSLStringBase<Char>::Append(const Char* text, u32 length) {
-  // A short text that fits behind a known length is copied there at once; everything
-  // else (growth, stale length, text inside our own buffer) takes the general insert.
-  if (text && length < 32 && m_buffer && !m_dirty) {
-    if constexpr (sizeof(Char) == 1) length = FindNul(text, length);
-    else NormaliseLength(text, &length);
-    if (u64(m_length) + length < m_capacity &&
-        !Overlaps(m_buffer, u64(m_capacity) * sizeof(Char), text, u64(length) * sizeof(Char))) {
-      SLCopyBytes(m_buffer + m_length, text, size_t(length) * sizeof(Char));
-      m_length += length;
-      m_buffer[m_length] = 0;
-      return SLSucceed(true);
-    }
-  }
-  return Insert(text, SL_TEXT_TO_END, length);
 }
 
 template <class Char>

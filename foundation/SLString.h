@@ -6,6 +6,10 @@
 
 #include <cstdarg>
 
+#include <cstring>
+
+#include "foundation/SLError.h"
+#include "foundation/SLMemory.h"
 #include "foundation/SLObject.h"
 #include "foundation/SLTypes.h"
 
@@ -42,6 +46,38 @@ inline constexpr u64 SL_TEXT_FILE_MAX_SIZE = 64ull << 20;
 
 namespace SLInternals {
 
+// The length of a text given with a short count (below 32): the count, or the index of
+// the first NUL inside it. Words that overlap at the end cover the count without reading
+// past it; in a word, (w - 0x01..) & ~w & 0x80.. marks the lowest zero byte exactly.
+inline u32 SLShortTextLength(const char* text, u32 n) {
+  auto first = [](u64 zeros) { return u32(__builtin_ctzll(zeros) / 8); };
+  if (n >= 8) {
+    for (u32 at = 0;; at += 8) {
+      if (at > n - 8) at = n - 8;
+      u64 w;
+      std::memcpy(&w, text + at, 8);
+      if (u64 zeros = (w - 0x0101010101010101ull) & ~w & 0x8080808080808080ull) return at + first(zeros);
+      if (at == n - 8) return n;
+    }
+  }
+  if (n >= 4) {
+    for (u32 at : {0u, n - 4}) {
+      u32 w;
+      std::memcpy(&w, text + at, 4);
+      if (u32 zeros = (w - 0x01010101u) & ~w & 0x80808080u) return at + first(zeros);
+    }
+    return n;
+  }
+  for (u32 i = 0; i < n; ++i)
+    if (!text[i]) return i;
+  return n;
+}
+inline u32 SLShortTextLength(const SLWChar* text, u32 n) {
+  for (u32 i = 0; i < n; ++i)
+    if (!text[i]) return i;
+  return n;
+}
+
 // State and operations both string classes share; Char is char or SLWChar.
 template <class Char>
 class TSLStringBase : public CSLObject {
@@ -68,7 +104,22 @@ class TSLStringBase : public CSLObject {
 
   bool Assign(const Char* text, u32 length = SL_TEXT_TO_END);
   bool Insert(const Char* text, u32 pos, u32 length = SL_TEXT_TO_END);
-  bool Append(const Char* text, u32 length = SL_TEXT_TO_END);
+  // Text is mostly built by many short appends, so the common case is inline: a short
+  // text (count below 32) that fits behind a known length and does not lie in our own
+  // buffer is copied there at once. Everything else (growth, a length stale since the
+  // buffer was handed out, text from our own buffer) takes the general insert.
+  bool Append(const Char* text, u32 length = SL_TEXT_TO_END) {
+    const auto at = reinterpret_cast<std::uintptr_t>(text), own = reinterpret_cast<std::uintptr_t>(m_buffer);
+    if (length < 32 && text && m_buffer && !m_dirty && u64(m_length) + length < m_capacity &&
+        (at + length * sizeof(Char) <= own || at >= own + m_capacity * sizeof(Char))) {
+      length = SLShortTextLength(text, length);
+      SLCopyBytes(m_buffer + m_length, text, size_t(length) * sizeof(Char));
+      m_length += length;
+      m_buffer[m_length] = 0;
+      return SLSucceed(true);
+    }
+    return Insert(text, SL_TEXT_TO_END, length);
+  }
 
  protected:
   // The length, recounted when the buffer was handed out, without touching the error code.

@@ -9,6 +9,7 @@
 
 #include "image/ImageClasses.h"
 #include "image/readers/SLImageReaderBMP.h"
+#include "image/readers/SLImageReaderPSD.h"
 #include "image/readers/SLImageReaderTGA.h"
 #include "image/writers/SLImageWriterBMP.h"
 #include "image/writers/SLImageWriterTGA.h"
@@ -45,7 +46,7 @@ inline void ReadWith(CSLBaseImageReader* reader, const uint8_t* data, size_t siz
   for (u32 flags : {1u, 0u}) {
     storage->Seek(0, SL_SEEK_BEGIN);
     const bool read = reader->Read(&images, storage, flags);
-    Check(read ? images.GetCount() == 1 : images.GetCount() == 0);
+    Check(read ? images.GetCount() >= 1 : images.GetCount() == 0);
   }
   if (images.GetCount() && images[0]->GetPixels() && images[0]->GetWidth() <= 0xFFFF &&
       images[0]->GetHeight() <= 0xFFFF) {

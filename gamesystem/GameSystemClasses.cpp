@@ -1,11 +1,13 @@
 #include "gamesystem/GameSystemClasses.h"
 
 #include "foundation/SLObject.h"
+#include "gamesystem/SLBaseGfx.h"
 #include "gamesystem/SLFrameTime.h"
 #include "gamesystem/SLMainWindow.h"
 #include "gamesystem/directx/SLJoystickInput.h"
 #include "gamesystem/directx/SLKeyboardInput.h"
 #include "gamesystem/directx/SLMouseInput.h"
+#include "gamesystem/directx/SLSfxDirectX.h"
 #include "image/ImageClasses.h"
 
 void SLRegisterGameSystemClasses() {
@@ -23,6 +25,16 @@ void SLRegisterGameSystemClasses() {
       CSL_GS_MouseInput_DirectX::GetClassRecord(),
       CSL_GS_BaseJoystickInput::GetClassRecord(),
       CSL_GS_JoystickInput_DirectX::GetClassRecord(),
+      CSL_GS_BaseGfx::GetClassRecord(),
+      CSL_GS_GfxDestroyingImageEvent::GetClassRecord(),
+      CSL_GS_GfxDestroyingFontEvent::GetClassRecord(),
+      CSL_GS_BaseSfx::GetClassRecord(),
+      CSL_GS_Sfx_DirectX::GetClassRecord(),
+      CSL_GS_SfxDestroyingSoundEvent::GetClassRecord(),
+      CSL_GS_BaseSfxCD::GetClassRecord(),
+      CSL_GS_SfxCD_DirectX::GetClassRecord(),
+      CSL_GS_BaseSfxMixer::GetClassRecord(),
+      CSL_GS_SfxMixer_DirectX::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }

@@ -8,3 +8,15 @@ CSLImage* CSLImageArray::CreateElement(const CSLImage* source) {
   if (!image) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<CSLImage*>(nullptr));
   return SLSucceed(image);
 }
+
+i32 CSLImageArray::FindImage(const CSLImage* image, u32 start) const {
+  for (u32 i = start; i < m_count; ++i)
+    if (m_storage[i] == image) return SLSucceed(i32(i));
+  return SLFail(SL_E_NOT_FOUND, -1);
+}
+
+bool CSLImageArray::RemoveImage(const CSLImage* image) {
+  const i32 index = FindImage(image, 0);
+  if (index < 0) return SLFail(SL_E_INVALID_ARG, false);
+  return RemoveRange(u32(index), 1);
+}

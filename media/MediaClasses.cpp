@@ -2,7 +2,9 @@
 
 #include "foundation/SLObject.h"
 #include "media/SLAudioEffect.h"
+#include "media/SLVideoAudioReaderMXV.h"
 #include "media/SLVideoAudioReaderWAV.h"
+#include "media/mpeg/SLVideoAudioReaderMP3.h"
 #include "media/reader/SLBaseVideoAudioReader.h"
 #include "gamesystem/GameSystemClasses.h"
 
@@ -20,6 +22,8 @@ void SLRegisterMediaClasses() {
       CSLBaseAudioEffect::GetClassRecord(),
       CSLAudioEffectChannelMix::GetClassRecord(),
       CSLAudioEffectResample::GetClassRecord(),
+      CSLVideoAudioReaderMXV::GetClassRecord(),
+      CSLVideoAudioReaderMP3::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }

@@ -4,6 +4,8 @@
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
+#include "media/mpeg/SLMpegAudioDecoder.h"
+#include "storage/SLFragmentStorage.h"
 
 SL_IMPLEMENT_CLASS_CREATABLE(CSLVideoAudioReaderWAV, CSLBaseVideoAudioReader)
 
@@ -112,6 +114,9 @@ struct SLWavState {
   u32 outputCapacity;
   u8* staging;  // stored frames on their way to being widened; null when read directly
   u32 stagingFrames;
+  // MPEG audio (tags 0x50 and 0x55): the decoder, reading the data chunk through a window.
+  CSLFragmentStorage* window;
+  SLInternals::CMXMP3_DecoderHelper* decoder;
 };
 
 CSLVideoAudioReaderWAV::CSLVideoAudioReaderWAV() : m_state(nullptr) {}
@@ -124,6 +129,8 @@ CSLVideoAudioReaderWAV::~CSLVideoAudioReaderWAV() {
 bool CSLVideoAudioReaderWAV::Close() {
   if (m_state) {
     if (m_state->started) StopStream(0);
+    delete m_state->decoder;
+    if (m_state->window) m_state->window->Release();
     SLFree(m_state->format);
     SLFree(m_state->fact);
     SLFree(m_state);
@@ -261,7 +268,8 @@ bool CSLVideoAudioReaderWAV::ChooseOutputFormat() {
   if (!s->pcm) {
     if (!s->fact) return SLFail(SL_E_MEDIA_BAD_FORMAT_RECORD, false);
     s->length = SLLoadLE32(s->fact);
-    // Compressed encodings need a decoder or the system's converter.
+    if (formatTag == kTagMpeg || formatTag == kTagMpegLayer3) return OpenMpeg();
+    // Other compressed encodings need the system's converter.
     return SLFail(SL_E_MEDIA_AUDIO_FORMAT, false);
   }
   // Stored frames are read at the file's block alignment; each channel's sample takes an
@@ -271,6 +279,23 @@ bool CSLVideoAudioReaderWAV::ChooseOutputFormat() {
   if (s->storedSlot == 0) return SLFail(SL_E_MEDIA_BAD_FORMAT_RECORD, false);
   s->length = s->dataSize / s->storedFrame;
   return true;
+}
+
+// The data chunk is an MPEG audio stream: the decoder reads it through a window on the
+// source and tells the format and length.
+bool CSLVideoAudioReaderWAV::OpenMpeg() {
+  SLWavState* s = m_state;
+  s->window = new CSLFragmentStorage();
+  s->decoder = new SLInternals::CMXMP3_DecoderHelper();
+  if (!s->window || !s->decoder) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  if (!s->window->AttachContainer(m_source) || !s->window->SetWindow(s->dataStart, s->dataSize)) return false;
+  if (!s->decoder->Open(s->window, m_source->CanSeek() ? 1 : 0, s->lenient)) return false;
+  s->channels = s->decoder->GetChannels();
+  s->samplesPerSecond = s->decoder->GetSampleRate();
+  s->bitsPerSample = s->decoder->GetBitsPerSample();
+  s->blockAlign = s->bitsPerSample / 8 * s->channels;
+  s->length = s->decoder->GetTotalSamples();
+  return SLSucceed(true);
 }
 
 bool CSLVideoAudioReaderWAV::CheckStream(u32 stream, bool audio) {
@@ -348,10 +373,18 @@ bool CSLVideoAudioReaderWAV::StartStream(u32 stream) {
   if (!CheckStream(stream, true)) return false;
   SLWavState* s = m_state;
   if (s->started) return SLFail(SL_E_MEDIA_STARTED, false);
-  s->output = static_cast<u8*>(SLAlloc(kInitialOutputBytes));
+  // Decoded samples come from the decoder's own buffer.
+  const u32 outputBytes = s->decoder ? 2 : kInitialOutputBytes;
+  s->output = static_cast<u8*>(SLAlloc(outputBytes));
   if (!s->output) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  s->outputCapacity = kInitialOutputBytes;
+  s->outputCapacity = outputBytes;
   s->started = true;
+  if (s->decoder) {
+    if (s->decoder->Start()) return SLSucceed(true);
+    SLErrorKeeper keep;
+    StopStream(0);
+    return false;
+  }
   const bool direct = s->storedSlot == s->bitsPerSample / 8 && s->storedFrame == s->blockAlign;
   if (!direct) {
     s->stagingFrames = s->storedFrame >= kStagingBytes ? 1 : kStagingBytes / s->storedFrame;
@@ -369,6 +402,9 @@ bool CSLVideoAudioReaderWAV::StopStream(u32 stream) {
   if (!CheckStream(stream, true)) return false;
   SLWavState* s = m_state;
   if (!s->started) return SLFail(SL_E_MEDIA_NOT_STARTED, false);
+  // A decoder that failed to start is not started; one that fails to stop keeps the
+  // stream started.
+  if (s->decoder && !s->decoder->Stop() && SLGetLastError() != SL_E_MEDIA_NOT_STARTED) return false;
   SLFree(s->output);
   SLFree(s->staging);
   s->output = s->staging = nullptr;
@@ -387,6 +423,12 @@ bool CSLVideoAudioReaderWAV::ReadAudio(u32 stream, u64 first, u32 count, const v
   if (!s->started) return SLFail(SL_E_MEDIA_NOT_STARTED, false);
   *samples = s->output;
   count = ClipAudioRange(first, count, s->length);
+  if (s->decoder) {
+    const i16* pcm = nullptr;
+    const bool ok = s->decoder->DecodeFrame(first, count, &pcm, got);
+    *samples = pcm;
+    return ok;
+  }
   u64 bytes = 0;
   if (!SLCheckedMul(count, s->blockAlign, &bytes) || !SLFitsU32(bytes)) return SLFail(SL_E_OUT_OF_MEMORY, false);
   // A data size beyond the storage's end shows before the buffer grows for it: strictly

@@ -4,8 +4,9 @@
 // straight from the file, frame by frame at the file's own block alignment; samples whose
 // width is not 8, 16, 32 or 64 bits (24-bit packed PCM above all) are widened into the
 // next of those, left-justified, so that GetAudioFormat always describes what ReadAudio
-// delivers. Other encodings need a decoder or the system's converter; until the reader
-// has one for them, Open refuses such files with 0x800f0007.
+// delivers. MPEG audio (tags 0x50 and 0x55) goes through the framework's MPEG decoder as
+// 16-bit PCM. Other encodings need the system's converter; until the reader has one for
+// them, Open refuses such files with 0x800f0007.
 //
 // Open's codes: 0x80001002 null storage; 0x80020016 not RIFF/WAVE, "data" before "fmt ",
 // an empty "data" or a "fact" chunk shorter than 4 bytes; 0x80020017 a format chunk that
@@ -50,6 +51,7 @@ class CSLVideoAudioReaderWAV : public CSLBaseVideoAudioReader {
  private:
   bool ParseChunks(u32 flags);
   bool ChooseOutputFormat();
+  bool OpenMpeg();
   bool ReadChunkHeader(u64 position, u32* tag, u32* size);
   // The header at `position`; `afterPad` says that position follows an odd-sized chunk's
   // pad byte, and the header may then start one byte earlier (see the .cpp).

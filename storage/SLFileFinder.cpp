@@ -6,6 +6,7 @@
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
 #include "foundation/SLWideText.h"
+#include "foundation/SLWildcard.h"
 #include "storage/SLFileStorage.h"
 
 SL_IMPLEMENT_CLASS_CREATABLE(CSLFileFinder, CSLWorkerThread)
@@ -76,19 +77,31 @@ struct Walk {
   // A listing ends well with "no more entries" or no error at all.
   static bool EndedWell(u32 code) { return code == SL_OK || code == SL_E_NO_MORE; }
 
-  // Walks the directory `path` (ending in "\").
+  // Walks the directory `path` (ending in "\\"): its files first, in the listing's order,
+  // then its subdirectories in the same order. One listing of every entry serves both;
+  // files are matched here as a storage search with the pattern matches them.
   bool Directory(PathBuffer& path) {
     if (StopRequested()) return false;
     const u32 base = path.Length();
+    PathBuffer subdirectories;  // names one after another, each with its NUL
     {
       CSLFileStorage listing;
-      if (!path.Append(pattern, SLStrLenA(pattern))) return Fail(SLGetLastError(false));
+      if (!path.Append("*", 1)) return Fail(SLGetLastError(false));
       SLStorageFindRecord* record = listing.FindFirstA(path.Text());
       path.Truncate(base);
       for (; record; record = listing.FindNextA()) {
-        if (record->flags & SL_FIND_DIRECTORY) continue;
+        const char* name = record->nameA;
+        if (record->flags & SL_FIND_DIRECTORY) {
+          // A link to a directory is never followed: it may lead back up the tree or out
+          // of it into places without end.
+          if (recursive && !SLIsDotName(name) && !(listing.GetFoundAttributes() & FILE_ATTRIBUTE_REPARSE_POINT) &&
+              !subdirectories.Append(name, SLStrLenA(name) + 1))
+            return Fail(SLGetLastError(false));
+          continue;
+        }
+        if (!SLWildcardMatchA(pattern, name, true)) continue;
         if (StopRequested()) return false;
-        if (!path.Append(record->nameA, SLStrLenA(record->nameA))) return Fail(SLGetLastError(false));
+        if (!path.Append(name, SLStrLenA(name))) return Fail(SLGetLastError(false));
         callback(path.Text(), user, SL_OK);
         path.Truncate(base);
       }
@@ -96,25 +109,14 @@ struct Walk {
       if (!EndedWell(end)) return Fail(end);
     }
     if (StopRequested()) return false;
-    if (!recursive) return true;
-
-    CSLFileStorage listing;
-    if (!path.Append("*", 1)) return Fail(SLGetLastError(false));
-    SLStorageFindRecord* record = listing.FindFirstA(path.Text());
-    path.Truncate(base);
-    for (; record; record = listing.FindNextA()) {
-      if (!(record->flags & SL_FIND_DIRECTORY)) continue;
-      const char* name = record->nameA;
-      if (SLIsDotName(name)) continue;
-      // A link to a directory is never followed: it may lead back up the tree or out
-      // of it into places without end.
-      if (listing.GetFoundAttributes() & FILE_ATTRIBUTE_REPARSE_POINT) continue;
-      if (!path.Append(name, SLStrLenA(name)) || !path.Append("\\", 1)) return Fail(SLGetLastError(false));
+    for (u32 at = 0; at < subdirectories.Length();) {
+      const char* name = subdirectories.Text() + at;
+      const u32 length = SLStrLenA(name);
+      at += length + 1;
+      if (!path.Append(name, length) || !path.Append("\\", 1)) return Fail(SLGetLastError(false));
       if (!Directory(path)) return false;
       path.Truncate(base);
     }
-    u32 end = SLGetLastError(false);
-    if (!EndedWell(end)) return Fail(end);
     return true;
   }
 };
@@ -141,7 +143,8 @@ u32 SLFileFinderThread(CSLWorkerThread* thread, std::uintptr_t parameter) {
     walk.callback(nullptr, walk.user, error ? error : SL_E_OUT_OF_MEMORY);
     return 1;
   }
-  walk.pattern = pattern.Text();
+  // Simplified once, as a storage search simplifies its pattern ("a**?" is "a*").
+  walk.pattern = SLIsWildcardPatternA(const_cast<char*>(pattern.Text()));
   return walk.Directory(directory) ? 0 : 1;
 }
 

@@ -1,14 +1,18 @@
-// mediadump FILE [--audio OUT.wav] | mediadump FILE.avi --index
+// mediadump FILE [--audio OUT.wav] [--frames DIR] | mediadump FILE.avi --index
 // Prints the streams of a timed media file and their formats, through the reader class
-// its extension names, and with --audio writes the first audio stream's decoded samples
-// as a PCM WAV file. Exit codes: 0 done, 1 usage, 2 no reader or the file did not open,
-// 3 reading or writing failed. --index prints the AVI structure and chunk indexes.
+// its extension names; --audio writes the first audio stream's decoded samples as a PCM
+// WAV file, --frames the first video stream's pictures as DIR/frame00000.bmp onwards.
+// Exit codes: 0 done, 1 usage, 2 no reader or the file did not open, 3 reading or writing
+// failed. --index prints the AVI structure and chunk indexes.
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLError.h"
+#include "image/SLImage.h"
+#include "image/SLImageArray.h"
+#include "image/writers/SLImageWriterBMP.h"
 #include "media/MediaClasses.h"
 #include "tools/AviIndexSummary.h"
 #include "media/reader/SLBaseVideoAudioReader.h"
@@ -98,15 +102,67 @@ bool WriteAudio(CSLBaseVideoAudioReader* reader, u32 stream, const char* path) {
   return true;
 }
 
+// Each picture through the BMP writer: 8 bits with the picture's palette, 16 bits 5-6-5,
+// 24 bits blue-green-red.
+bool WriteFrames(CSLBaseVideoAudioReader* reader, u32 stream, const char* folder) {
+  SLVideoFormat format;
+  u64 frames = 0;
+  if (!reader->GetVideoFormat(stream, &format) || !reader->GetVideoFrameCount(stream, &frames))
+    return Report("no video format");
+  const u32 imageFormat = format.bitsPerPixel == 8 ? 1 : format.bitsPerPixel == 16 ? 14 : format.bitsPerPixel == 24 ? 3 : 7;
+  const u32 header = 40 + (format.bitsPerPixel == 8 ? 1024 : format.bitsPerPixel == 16 ? 12 : 0);
+  const u32 stride = (format.width * format.bitsPerPixel + 31) / 32 * 4;
+  if (!reader->StartStream(stream)) return Report("cannot start the video stream");
+  for (u64 frame = 0; frame < frames; ++frame) {
+    const void* picture = nullptr;
+    if (!reader->GetVideoFrame(stream, frame, &picture, nullptr)) return Report("a picture did not decode");
+    const u8* bytes = static_cast<const u8*>(picture);
+    CSLImage image;
+    if (!image.Create(imageFormat, format.width, format.height, false)) return Report("no memory for a picture");
+    for (u32 y = 0; y < format.height; ++y)
+      std::memcpy(image.GetPixelAddress(0, y), bytes + header + u64(format.height - 1 - y) * stride,
+                  format.width * format.bitsPerPixel / 8);
+    if (format.bitsPerPixel == 8) {
+      SLPaletteEntry palette[256];
+      for (u32 i = 0; i < 256; ++i) palette[i] = {bytes[42 + 4 * i], bytes[41 + 4 * i], bytes[40 + 4 * i], 255};
+      image.SetPaletteEntries(0, 256, palette);
+    }
+    CSLImageArray images;
+    char path[4096];
+    std::snprintf(path, sizeof path, "%s/frame%05" PRIu64 ".bmp", folder, frame);
+    CSLFileStorage out;
+    CSLImageWriterBMP writer;
+    if (!images.Add(&image) || !out.CreateA(path, 0) || !writer.Write(&images, &out)) return Report("write failed");
+  }
+  reader->StopStream(stream);
+  std::printf("wrote %" PRIu64 " pictures to %s\n", frames, folder);
+  return true;
+}
+
+// The first stream of a type, or `count` when there is none.
+u32 FirstStream(CSLBaseVideoAudioReader* reader, u32 count, u32 wanted) {
+  u32 stream = 0, type = 0;
+  while (stream < count && !(reader->GetStreamType(stream, &type) && type == wanted)) ++stream;
+  return stream;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const char* audioPath = nullptr;
+  const char* framesPath = nullptr;
   if (argc == 3 && std::strcmp(argv[2], "--index") == 0) return PrintAviIndexSummary(argv[1], stdout) ? 2 : 0;
-  if (argc == 4 && std::strcmp(argv[2], "--audio") == 0)
-    audioPath = argv[3];
-  else if (argc != 2) {
-    std::fprintf(stderr, "usage: mediadump FILE [--audio OUT.wav]\n       mediadump FILE.avi --index\n");
+  bool usage = argc < 2 || argc % 2 != 0;
+  for (int i = 2; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--audio") == 0)
+      audioPath = argv[i + 1];
+    else if (std::strcmp(argv[i], "--frames") == 0)
+      framesPath = argv[i + 1];
+    else
+      usage = true;
+  }
+  if (usage) {
+    std::fprintf(stderr, "usage: mediadump FILE [--audio OUT.wav] [--frames DIR]\n       mediadump FILE.avi --index\n");
     return 1;
   }
   SLRegisterMediaClasses();
@@ -124,11 +180,17 @@ int main(int argc, char** argv) {
     std::printf("file: %s\nreader: %s\nstreams: %" PRIu32 "\n", argv[1], record->name, streams);
     for (u32 stream = 0; stream < streams; ++stream) PrintStream(reader, stream);
     if (audioPath) {
-      u32 stream = 0, type = 0;
-      while (stream < streams && !(reader->GetStreamType(stream, &type) && type == SL_STREAM_AUDIO)) ++stream;
+      const u32 stream = FirstStream(reader, streams, SL_STREAM_AUDIO);
       if (stream == streams)
         result = (Report("no audio stream"), 3);
       else if (!WriteAudio(reader, stream, audioPath))
+        result = 3;
+    }
+    if (framesPath && result == 0) {
+      const u32 stream = FirstStream(reader, streams, SL_STREAM_VIDEO);
+      if (stream == streams)
+        result = (Report("no video stream"), 3);
+      else if (!WriteFrames(reader, stream, framesPath))
         result = 3;
     }
   }

@@ -5,6 +5,7 @@
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
+#include "media/mpeg/SLMpegSynthesis.h"
 #include "media/reader/SLBaseVideoAudioReader.h"
 
 namespace SLInternals {
@@ -134,6 +135,10 @@ bool CMXMP3_DecoderHelper::Close() {
   m_scale = 0.0;
   m_writePos[0] = m_writePos[1] = m_skip[0] = m_skip[1] = 0;
   m_capacity = m_stopFlag = 0;
+  m_resumeValid = false;
+  m_resumeSample = 0;
+  m_decodedFrame = -1;
+  m_frameFresh = false;
   return SLSucceed(true);
 }
 
@@ -198,6 +203,9 @@ bool CMXMP3_DecoderHelper::ReadFrame(bool firstFrame) {
     if (!m_seekable || m_frameOffset + 4 + m_header.frameDataSize <= m_streamSize) return false;
   }
   m_frameBytes = u32(got);
+  m_nextOffset = m_frameOffset + 4 + got;
+  m_frameFresh = true;
+  m_frameCorrupt = 0;
   std::memset(m_frame + got, 0, sizeof(m_frame) - got);
   m_bytePos = m_bitIndex = 0;
   m_hasCrc = 0;
@@ -223,7 +231,9 @@ bool CMXMP3_DecoderHelper::ReadFrame(bool firstFrame) {
   return SLSucceed(true);
 }
 
-u32 CMXMP3_DecoderHelper::GetBits(u32 count) {
+// Bit by bit near the end of the frame data.
+u32 CMXMP3_DecoderHelper::GetBitsAtEnd(u32 count) {
+  if (count == 0 || count > 32) return 0;
   u32 value = 0;
   for (u32 i = 0; i < count; ++i) {
     u32 bit = 0;
@@ -424,10 +434,23 @@ bool CMXMP3_DecoderHelper::Start() {
   if (!m_storage) return SLFail(SL_E_NOT_INITIALISED, false);
   if (m_started) return SLFail(SL_E_MEDIA_STARTED, false);
   m_scale = 32768.0;
-  m_output = static_cast<i16*>(SLAlloc(16384));
-  if (!m_output) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  m_outputBytes = 16384;
   m_started = true;
+  m_resumeValid = false;
+  m_decodedFrame = -1;
+  m_frameFill[0] = m_frameFill[1] = m_frameUsed = 0;
+  for (u32 channel = 0; channel < m_channels; ++channel) {
+    m_filters[channel] = new CMXMP3_SynthesisFilter(channel, m_scale);
+    if (!m_filters[channel]) {
+      Stop();
+      return SLFail(SL_E_OUT_OF_MEMORY, false);
+    }
+  }
+  m_output = static_cast<i16*>(SLAlloc(16384));
+  if (!m_output) {
+    Stop();
+    return SLFail(SL_E_OUT_OF_MEMORY, false);
+  }
+  m_outputBytes = 16384;
   return SLSucceed(true);
 }
 
@@ -437,29 +460,13 @@ bool CMXMP3_DecoderHelper::Stop() {
   SLFreeKeepingError(m_output);
   m_output = nullptr;
   m_outputBytes = 0;
-  m_started = false;
-  return SLSucceed(true);
-}
-
-bool CMXMP3_DecoderHelper::DecodeFrame(u64 first, u32 count, const i16** samples, u32* got) {
-  (void)first;
-  (void)count;
-  if (samples) *samples = nullptr;
-  if (got) *got = 0;
-  if (!m_storage) return SLFail(SL_E_NOT_INITIALISED, false);
-  if (!samples || !got) return SLFail(SL_E_INVALID_ARG, false);
-  if (!m_started) return SLFail(SL_E_MEDIA_NOT_STARTED, false);
-  return SLFail(SL_E_MEDIA_AUDIO_FORMAT, false);
-}
-
-void CMXMP3_DecoderHelper::Append(u32 channel, i16 sample) {
-  if (channel > 1) return;
-  if (m_skip[channel] > 0) {
-    --m_skip[channel];
-  } else if (m_writePos[channel] < m_capacity) {
-    m_output[u64(m_writePos[channel]) * m_channels + channel] = sample;
-    ++m_writePos[channel];
+  for (CMXMP3_SynthesisFilter*& filter : m_filters) {
+    delete filter;
+    filter = nullptr;
   }
+  m_started = false;
+  m_resumeValid = false;
+  return SLSucceed(true);
 }
 
 void CMXMP3_DecoderHelper::WriteBuffer(u32) {}

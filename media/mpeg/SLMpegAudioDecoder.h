@@ -9,6 +9,7 @@
 #pragma once
 
 #include "foundation/SLArray.h"
+#include "foundation/SLByteOrder.h"
 #include "foundation/SLObject.h"
 #include "foundation/SLTypes.h"
 #include "storage/SLBaseStorage.h"
@@ -55,7 +56,14 @@ class CMXMP3_Obuffer {
   virtual void Append(u32 channel, i16 sample) = 0;
   virtual void WriteBuffer(u32 unused) = 0;
   virtual void SetStopFlag() = 0;
+  // `count` samples of one channel at once; the same as Append for each.
+  virtual void AppendSamples(u32 channel, const i16* samples, u32 count) {
+    for (u32 i = 0; i < count; ++i) Append(channel, samples[i]);
+  }
 };
+
+class CMXMP3_SynthesisFilter;
+class CMXMP3_Subband;
 
 // The fields of one frame header.
 struct SLMpegFrameHeader {
@@ -98,7 +106,14 @@ class CMXMP3_DecoderHelper : public CMXBaseAudioDecoder, public CMXMP3_Obuffer {
   u32 GetBitsPerSample() override;
   u64 GetTotalSamples() override;
   bool Start() override;
-  // Decoding of the frames' audio is not available yet: fails with 0x800f0007.
+  // Decodes samples [first, first + count) of every channel into the decoder's own
+  // interleaved buffer (valid until the next DecodeFrame, Stop or Close). A call that
+  // starts where the previous one ended continues its decoding; any other call decodes
+  // the two frames before its first one and discards them, so that the synthesis history
+  // is the one a whole read has there. A frame that fails its CRC or holds an impossible
+  // codeword, and a frame past the stream's end, give one frame of silence. A stream that
+  // cannot seek ignores `first` and goes on from where it stopped. Layer III frames fail
+  // with 0x800f0007.
   bool DecodeFrame(u64 first, u32 count, const i16** samples, u32* got) override;
   bool Stop() override;
   // The positioning hook of the frame reader: with `skip` set it does nothing.
@@ -107,10 +122,24 @@ class CMXMP3_DecoderHelper : public CMXBaseAudioDecoder, public CMXMP3_Obuffer {
   void Append(u32 channel, i16 sample) override;
   void WriteBuffer(u32 unused) override;
   void SetStopFlag() override;
+  void AppendSamples(u32 channel, const i16* samples, u32 count) override;
 
   // What the layer decoders read of the current frame.
   const SLMpegFrameHeader& GetHeader() const { return m_header; }
-  u32 GetBits(u32 count);
+  // n bits (n up to 32), most significant first; past the frame data zero bits, and the
+  // reader stays on the data's end.
+  u32 GetBits(u32 count) {
+    // Inside the frame data eight bytes at once; the frame buffer is zero past the data.
+    const u64 position = u64(m_bytePos) * 8 + m_bitIndex;
+    if (count - 1 < 32 && position + count <= u64(m_frameBytes) * 8 && m_bytePos + 8 <= sizeof(m_frame)) {
+      const u64 word = SLLoadBE64(m_frame + m_bytePos) << m_bitIndex;
+      const u64 next = position + count;
+      m_bytePos = u32(next >> 3);
+      m_bitIndex = u32(next & 7);
+      return u32(word >> (64 - count));
+    }
+    return GetBitsAtEnd(count);
+  }
   CMXMP3_Crc16* GetCrc() { return &m_crc; }
   u16 GetStoredCrc() const { return m_storedCrc; }
   bool HasCrc() const { return m_hasCrc != 0; }
@@ -120,6 +149,8 @@ class CMXMP3_DecoderHelper : public CMXBaseAudioDecoder, public CMXMP3_Obuffer {
   u64 GetFrameOffset() const { return m_frameOffset; }
   i32 GetFrameIndex() const { return m_frameIndex; }
   u32 GetSamplesPerFrame() const { return m_samplesPerFrame; }
+  // A layer decoder found the current frame damaged: it yields silence.
+  void SetFrameCorrupt() { m_frameCorrupt = 1; }
 
  private:
   bool FindHeader(bool firstFrame, u32* word);
@@ -127,6 +158,17 @@ class CMXMP3_DecoderHelper : public CMXBaseAudioDecoder, public CMXMP3_Obuffer {
   bool ReadFirstFrameHeader();
   bool SkipId3Tag();
   u64 ReadBytes(void* buffer, u64 count);
+  u32 GetBitsAtEnd(u32 count);
+  // Decoding (SLMpegDecode.cpp).
+  enum FrameResult { kFrameDecoded, kFrameSilent, kFrameFailed };
+  FrameResult DecodeOneFrame(u32 index);
+  bool LoadFrame(u32 index);
+  bool DecodeLayer12();
+  void ResetFilters();
+  void SilenceFrame();
+  // Moves the samples of the decoded frame not yet handed out into the output, dropping
+  // those the skip counters still ask to drop; returns false once the output is full.
+  bool DeliverFrameSamples();
 
   CSLBaseStorage* m_storage = nullptr;
   u32 m_seekable = 0;
@@ -158,6 +200,19 @@ class CMXMP3_DecoderHelper : public CMXBaseAudioDecoder, public CMXMP3_Obuffer {
   u32 m_skip[2] = {};
   u32 m_capacity = 0;
   u32 m_stopFlag = 0;
+  CMXMP3_SynthesisFilter* m_filters[2] = {};
+  // The samples of the frame decoded last, per channel, and how many were handed out.
+  i16 m_framePcm[2][1152] = {};
+  u32 m_frameFill[2] = {};
+  u32 m_frameUsed = 0;
+  i64 m_decodedFrame = -1;  // the frame whose samples m_framePcm holds; the filters follow it
+  bool m_resumeValid = false;
+  u64 m_resumeSample = 0;  // the sample a continuing call starts at
+  u32 m_frameCorrupt = 0;
+  bool m_frameFresh = false;  // the current frame was read but not decoded (sequential streams)
+  u64 m_nextOffset = 0;       // where the current frame's data ends
+  // The subband objects of one frame live here.
+  alignas(16) u8 m_subbandArena[32][256];
   u8 m_pushback[10] = {};  // bytes read while looking for a tag on a stream that cannot seek
   u32 m_pushbackCount = 0;
   u64 m_searched = 0;      // bytes skipped looking for the first frame in this open

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "platform/kernel32/Modules.h"
 
@@ -63,6 +64,7 @@ void MixVoice(SLSoundVoice& voice, float* mix, std::size_t frames, double outRat
   const float leftGain = gain * (voice.pan > 0 ? float(std::pow(10.0, -voice.pan / 2000.0)) : 1.0f);
   const float rightGain = gain * (voice.pan < 0 ? float(std::pow(10.0, voice.pan / 2000.0)) : 1.0f);
   double pos = voice.position;
+  voice.mixedFrom = pos;
   for (std::size_t i = 0; i < frames; ++i) {
     const std::size_t index = std::size_t(pos);
     const float frac = float(pos - double(index));
@@ -78,6 +80,7 @@ void MixVoice(SLSoundVoice& voice, float* mix, std::size_t frames, double outRat
       if (!voice.looping) {
         voice.playing = false;
         pos = 0;
+        voice.mixedFrom = 0;
         break;
       }
       pos = std::fmod(pos, double(length));
@@ -208,7 +211,8 @@ double SLSoundMixerFramesPerCallback(const SLSoundVoice& voice) {
 
 double SLSoundMixerFramesSinceMix(const SLSoundVoice& voice) {
   const MixerState& m = Mixer();
-  if (m.manual || !voice.playing) return 0;
+  if (!voice.playing) return 0;
+  if (m.manual) return std::numeric_limits<double>::infinity();
   const std::uint64_t now = SLPlatformMonotonicNs();
   const double seconds = now > m.lastMixNs ? double(now - m.lastMixNs) / 1e9 : 0.0;
   return std::min(seconds * double(voice.frequency), SLSoundMixerFramesPerCallback(voice));

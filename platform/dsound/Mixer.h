@@ -14,7 +14,8 @@
 struct SLSoundVoice {
   std::shared_ptr<std::vector<std::uint8_t>> samples;  // shared with the duplicates
   WAVEFORMATEX format{};
-  double position = 0;  // in frames of the source
+  double position = 0;   // in frames of the source: what the mixer has consumed
+  double mixedFrom = 0;  // the position at the start of the last mix that took the voice
   bool playing = false;
   bool looping = false;
   DWORD frequency = 0;
@@ -34,7 +35,8 @@ HRESULT SLSoundMixerSetFormat(const WAVEFORMATEX& format);
 void SLSoundMixerAdd(SLSoundVoice* voice);     // under the mixer lock
 void SLSoundMixerRemove(SLSoundVoice* voice);  // under the mixer lock
 // Source frames the voice has played since the last mix (real time, at most one
-// callback's worth); 0 while tests pull the mix themselves. Under the mixer lock.
+// callback's worth); unlimited while tests pull the mix themselves, where everything
+// pulled counts as played. Under the mixer lock.
 double SLSoundMixerFramesSinceMix(const SLSoundVoice& voice);
 // Source frames one callback of the device covers for this voice. Under the mixer lock.
 double SLSoundMixerFramesPerCallback(const SLSoundVoice& voice);

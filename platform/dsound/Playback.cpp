@@ -130,12 +130,13 @@ class SecondaryBuffer final : public SLSoundCounted<IDirectSoundBuffer8> {
   HRESULT Stop() override {
     std::lock_guard<std::mutex> guard(SLSoundMixerLock());
     voice_.playing = false;
+    voice_.mixedFrom = voice_.position;
     return DS_OK;
   }
   HRESULT SetCurrentPosition(DWORD position) override {
     std::lock_guard<std::mutex> guard(SLSoundMixerLock());
     if (position >= voice_.samples->size()) return DSERR_INVALIDPARAM;
-    voice_.position = double(position / voice_.format.nBlockAlign);
+    voice_.position = voice_.mixedFrom = double(position / voice_.format.nBlockAlign);
     return DS_OK;
   }
   HRESULT GetCurrentPosition(DWORD* play, DWORD* write) override {
@@ -167,10 +168,14 @@ class SecondaryBuffer final : public SLSoundCounted<IDirectSoundBuffer8> {
   HRESULT Restore() override { return DS_OK; }  // memory buffers are never lost
 
  private:
-  // The mixed position plus the real time since the last mix, wrapped in a loop.
+  // Where the voice is heard: the start of the last mix plus the real time since, but
+  // never past what the mixer has consumed, so every frame before the cursor may be
+  // written again. Wrapped in a loop.
   DWORD PlayCursorLocked() const {
     const double length = double(voice_.samples->size() / voice_.format.nBlockAlign);
-    double pos = voice_.position + SLSoundMixerFramesSinceMix(voice_);
+    double consumed = voice_.position;
+    if (consumed < voice_.mixedFrom) consumed += length;  // the last mix wrapped
+    double pos = std::min(voice_.mixedFrom + SLSoundMixerFramesSinceMix(voice_), consumed);
     pos = voice_.looping ? std::fmod(pos, length) : std::min(pos, length - 1);
     return DWORD(pos) * voice_.format.nBlockAlign;
   }

@@ -185,13 +185,15 @@ bool ListPattern(const std::string& windowsPattern, std::vector<FoundEntry>* out
     return false;
   }
   if (namePattern == "*.*") namePattern = "*";  // the old spelling of "every name"
-  std::u32string foldedPattern = ToCodePoints(FoldCase(namePattern));
+  // "*" takes every name: the common listing of a whole directory skips the matching.
+  const bool everyName = namePattern == "*";
+  std::u32string foldedPattern = everyName ? std::u32string() : ToCodePoints(FoldCase(namePattern));
   std::vector<std::pair<std::string, FoundEntry>> found;
   while (dirent* entry = readdir(dir)) {
     std::string name = entry->d_name;
     if (name.find('\\') != std::string::npos) continue;
     std::string folded = FoldCase(name);
-    if (!WildcardMatch(foldedPattern, ToCodePoints(folded))) continue;
+    if (!everyName && !WildcardMatch(foldedPattern, ToCodePoints(folded))) continue;
     // One status call per entry, relative to the open directory.
     struct statx info;
     if (statx(dirfd(dir), entry->d_name, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &info) != 0)

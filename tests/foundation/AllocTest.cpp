@@ -131,18 +131,6 @@ TEST(PooledAlloc, CrossThreadStressKeepsEveryBlock) {
   EXPECT_EQ(bad.load(), 0);
 }
 
-TEST(PooledAlloc, TinyRequestsGetTwentyUsableBytes) {
-  // The memory manager turns a request of 0 bytes into 1.
-  for (u32 size : {0u, 1u, 19u, 20u}) {
-    void* block = nedmalloc(size);
-    ASSERT_NE(block, nullptr);
-    EXPECT_GE(nedblksize(block), 20u) << size;
-    std::memset(block, 0xA5, 20);
-    nedpfree(nullptr, block);
-  }
-  nedpfree(nullptr, nullptr);  // ignored
-}
-
 TEST(PooledAlloc, ReallocKeepsContentsAcrossSizeClasses) {
   // Grows a block through every regime (cache size, arena, direct mapping) and back.
   const u32 sizes[] = {20, 100, 1000, 5000, 8192, 9000, 70000, 200000, 300000, 1000000, 260000, 100000, 3000, 30};
@@ -163,26 +151,6 @@ TEST(PooledAlloc, ReallocKeepsContentsAcrossSizeClasses) {
   }
 }
 
-// The framework's memory functions sit on the allocator: a block of 0 bytes has room
-// for 20, and a block that the framework's realloc turned into 300 KiB grows in place.
-TEST(PooledAlloc, FrameworkMemoryFunctionsUseThePool) {
-  SKIP_WITH_SYSTEM_ALLOCATOR();
-  void* empty = SLAlloc(0);
-  ASSERT_NE(empty, nullptr);
-  EXPECT_GE(nedblksize(empty), 20u);
-  SLFree(empty);
-  void* block = SLAlloc(1000);
-  Fill(block, 1000, 4);
-  block = SLRealloc(block, 300 * 1024);
-  ASSERT_NE(block, nullptr);
-  EXPECT_TRUE(Holds(block, 1000, 4));
-  Fill(block, 300 * 1024, 4);
-  void* grown = SLRealloc(block, 8 * 300 * 1024);
-  EXPECT_EQ(grown, block);
-  EXPECT_TRUE(Holds(grown, 300 * 1024, 4));
-  SLFree(grown);
-}
-
 TEST(PooledAlloc, SizesBeyondThirtyTwoBitsFail) {
   SKIP_WITH_SYSTEM_ALLOCATOR();
   EXPECT_EQ(nedmalloc(0xFFFFFFFFu), nullptr);
@@ -193,18 +161,10 @@ TEST(PooledAlloc, SizesBeyondThirtyTwoBitsFail) {
   nedpfree(nullptr, block);
 }
 
-TEST(PooledAlloc, SmallShrinkKeepsTheBlock) {
-  SKIP_WITH_SYSTEM_ALLOCATOR();
-  void* block = nedmalloc(4000);
-  u32 usable = nedblksize(block);
-  EXPECT_EQ(nedprealloc(nullptr, block, usable - 1000), block);  // less than 1024 smaller
-  EXPECT_EQ(nedprealloc(nullptr, block, usable), block);
-  nedpfree(nullptr, block);
-}
-
 TEST(PooledAlloc, FrameworkReallocGrowsLargeBlockInPlace) {
   SKIP_WITH_SYSTEM_ALLOCATOR();
   const u32 start = 300 * 1024;
+  SLPoolTrim();  // a fresh mapping, not one kept from an earlier test with a larger reservation
   void* block = nedprealloc(nullptr, nullptr, start);  // as the framework's realloc makes it
   ASSERT_NE(block, nullptr);
   EXPECT_TRUE(SLInternals::SLPoolIsDirectMapping(block));
@@ -223,6 +183,28 @@ TEST(PooledAlloc, FrameworkReallocGrowsLargeBlockInPlace) {
   EXPECT_NE(moved, block);
   EXPECT_TRUE(Holds(moved, held, 5));
   nedpfree(nullptr, moved);
+}
+
+// A freed mapping is kept and handed out again: a zero-filling request reads zeros, also
+// where it grows into the kept pages beyond its usable size, which hold the old bytes.
+TEST(PooledAlloc, KeptMappingComesBackZeroedWhereAsked) {
+  SKIP_WITH_SYSTEM_ALLOCATOR();
+  SLPoolTrim();
+  void* first = nedmalloc(1 << 20);
+  ASSERT_NE(first, nullptr);
+  std::memset(first, 0xAB, 1 << 20);
+  nedpfree(nullptr, first);
+  auto zeros = [](const void* block, u32 size) {
+    const u8* bytes = static_cast<const u8*>(block);
+    return std::all_of(bytes, bytes + size, [](u8 b) { return b == 0; });
+  };
+  void* again = nedprealloc(nullptr, nullptr, 600000, SL_NED_ZERO_MEMORY);
+  EXPECT_EQ(again, first);
+  EXPECT_TRUE(zeros(again, 600000));
+  void* grown = nedprealloc(nullptr, again, 1000000, SL_NED_ZERO_MEMORY);
+  EXPECT_EQ(grown, again);  // no system call: the pages are there
+  EXPECT_TRUE(zeros(grown, 1000000));
+  nedpfree(nullptr, grown);
 }
 
 // Growth to 64 MiB keeps every byte on each path a block takes: arena blocks, a direct
@@ -252,64 +234,6 @@ TEST(PooledAlloc, GrowthTo64MiBKeepsContentOnEveryPath) {
     }
     nedpfree(nullptr, block);
   }
-}
-
-TEST(PooledAlloc, PlainLargeBlockMovesWhenItGrows) {
-  SKIP_WITH_SYSTEM_ALLOCATOR();
-  const u32 start = 300 * 1024;
-  void* block = nedmalloc(start);
-  ASSERT_NE(block, nullptr);
-  EXPECT_TRUE(SLInternals::SLPoolIsDirectMapping(block));
-  Fill(block, start, 9);
-  void* grown = nedprealloc(nullptr, block, start * 4);
-  ASSERT_NE(grown, nullptr);
-  EXPECT_NE(grown, block);
-  EXPECT_TRUE(Holds(grown, start, 9));
-  // The moved block was made by the realloc and reserves room of its own now.
-  void* again = nedprealloc(nullptr, grown, start * 8);
-  EXPECT_EQ(again, grown);
-  nedpfree(nullptr, again);
-}
-
-TEST(PooledAlloc, FreedSmallBlockComesBackFromTheCache) {
-  SKIP_WITH_SYSTEM_ALLOCATOR();
-  void* first = nedmalloc(100);
-  nedpfree(nullptr, first);
-  ASSERT_TRUE(SLInternals::SLPoolThreadHasCache());
-  void* second = nedmalloc(120);  // same bin (128)
-  EXPECT_EQ(second, first);
-  nedpfree(nullptr, second);
-}
-
-TEST(PooledAlloc, CacheStaysNearOneMebibyte) {
-  SKIP_WITH_SYSTEM_ALLOCATOR();
-  std::vector<void*> blocks;
-  for (int i = 0; i < 600; ++i) blocks.push_back(nedmalloc(8000));  // 4.8 MB in 8 KiB blocks
-  for (void* block : blocks) nedpfree(nullptr, block);
-  EXPECT_LT(SLInternals::SLPoolThreadCacheBytes(), u64(0x100000));
-  EXPECT_GE(SLInternals::SLPoolThreadCacheBytes(), u64(0x80000));  // the young blocks stay
-  void* newest = nedmalloc(8000);
-  EXPECT_EQ(newest, blocks.back());  // trimming takes the oldest blocks first
-  nedpfree(nullptr, newest);
-}
-
-TEST(PooledAlloc, ThreadCleanupGivesItsCacheSlotBack) {
-  SKIP_WITH_SYSTEM_ALLOCATOR();
-  u32 before = SLInternals::SLPoolCacheSlotsInUse();
-  std::thread thread([before] {
-    void* block = nedmalloc(64);
-    EXPECT_TRUE(SLInternals::SLPoolThreadHasCache());
-    EXPECT_EQ(SLInternals::SLPoolCacheSlotsInUse(), before + 1);
-    nedpfree(nullptr, block);
-    SLPoolThreadCleanup();
-    EXPECT_FALSE(SLInternals::SLPoolThreadHasCache());
-    // From now on the thread allocates straight from the arenas.
-    block = nedmalloc(64);
-    EXPECT_FALSE(SLInternals::SLPoolThreadHasCache());
-    nedpfree(nullptr, block);
-  });
-  thread.join();
-  EXPECT_EQ(SLInternals::SLPoolCacheSlotsInUse(), before);
 }
 
 TEST(PooledAlloc, FrameworkThreadEndGivesItsCacheBack) {
@@ -407,27 +331,6 @@ TEST(ArenaHeap, RandomWorkKeepsBlocksAndTags) {
   heap.Trim();
   EXPECT_EQ(heap.Footprint(), 0u);
   EXPECT_TRUE(heap.Verify());
-}
-
-TEST(ArenaHeap, ResizesInPlaceWhenTheNeighbourIsFree) {
-  SKIP_WITH_SYSTEM_ALLOCATOR();
-  SLInternals::CMXArenaHeap heap;
-  void* first = heap.Allocate(1000);
-  void* second = heap.Allocate(1000);
-  void* guard = heap.Allocate(1000);
-  Fill(first, 1000, 1);
-  heap.Free(second);
-  EXPECT_EQ(heap.Reallocate(first, 2000), first);  // takes the freed neighbour
-  EXPECT_TRUE(Holds(first, 1000, 1));
-  void* moved = heap.Reallocate(first, 3000);  // the guard is in the way now: it moves
-  EXPECT_TRUE(Holds(moved, 1000, 1));
-  EXPECT_EQ(heap.Reallocate(moved, 100), moved);  // shrinking never moves
-  EXPECT_TRUE(heap.Verify());
-  EXPECT_EQ(heap.Allocate(size_t(1) << 41), nullptr);
-  heap.Free(moved);
-  heap.Free(guard);
-  heap.Trim();
-  EXPECT_EQ(heap.Footprint(), 0u);
 }
 
 TEST(ArenaHeap, TrimGivesBackOnlyWhollyFreeSegments) {

@@ -81,30 +81,6 @@ TEST(Printf, PointersAndText) {
   EXPECT_EQ(Fmt("%n", static_cast<int*>(nullptr)), "");
 }
 
-int TextCallback(const void** text, std::uintptr_t value) {
-  static const char* kNames[] = {"zero", "one"};
-  if (value > 2) return 0;
-  *text = value < 2 ? kNames[value] : nullptr;
-  return 1;
-}
-
-int WideCallback(const void** text, std::uintptr_t) {
-  *text = u"w\u00f1";
-  return 1;
-}
-
-TEST(Printf, Callbacks) {
-  EXPECT_EQ(Fmt("%k|%6k|%k|%?k|", &TextCallback, std::uintptr_t(1), &TextCallback, std::uintptr_t(0),
-                &TextCallback, std::uintptr_t(2), &TextCallback, std::uintptr_t(2)),
-            "one|  zero|(null)||");
-  EXPECT_EQ(Fmt("%K", &WideCallback, std::uintptr_t(0)), "w\xF1");
-  char buffer[32];
-  SLSetLastError(0);
-  EXPECT_EQ(SLSnprintfA(buffer, 32, "ab%k", &TextCallback, std::uintptr_t(9)), 2u);
-  EXPECT_NE(SLGetLastError(), 0u);
-  EXPECT_STREQ(buffer, "ab");
-}
-
 TEST(Printf, FloatTable) {
   EXPECT_EQ(Fmt("%f", 0.5), "0.500000");
   EXPECT_EQ(Fmt("%.0f|%.0f|%.0f|%#.0f", 0.5, 1.5, 2.5, 2.5), "0|2|2|2.");
@@ -148,44 +124,6 @@ TEST(Printf, UnknownConversionStops) {
   EXPECT_EQ(SLGetLastError(), SL_E_PRINTF_UNKNOWN_CONVERSION);
 }
 
-struct Collect {
-  std::string text;
-  u32 limit;
-  bool sawTerminator = false;
-};
-
-u32 CollectWriter(u32 ch, void* context) {
-  auto* c = static_cast<Collect*>(context);
-  if (c->text.size() >= c->limit) return 0;
-  if (ch == 0) {
-    c->sawTerminator = true;
-    return 1;
-  }
-  c->text += char(ch);
-  return 1;
-}
-
-u32 FormatTo(Collect* c, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  u32 n = SLVFormatA(&CollectWriter, c, format, args);
-  va_end(args);
-  return n;
-}
-
-TEST(Printf, WriterRefusalIsNoError) {
-  Collect three{"", 3};
-  SLSetLastError(77);
-  EXPECT_EQ(FormatTo(&three, "%d", 12345), 3u);
-  EXPECT_EQ(SLGetLastError(), 0u);
-  EXPECT_EQ(three.text, "123");
-  EXPECT_FALSE(three.sawTerminator);
-  Collect all{"", 100};
-  EXPECT_EQ(FormatTo(&all, "x%sy", "ab"), 4u);
-  EXPECT_TRUE(all.sawTerminator);
-  SL_EXPECT_FAIL(SLVFormatA(nullptr, nullptr, "x", nullptr), SL_E_INVALID_ARG);
-}
-
 // The buffer front ends always leave a terminated text inside the buffer and report the
 // length when it fits, the size when it was cut.
 TEST(Printf, SnprintfTruncationStaysTerminated) {
@@ -222,13 +160,6 @@ TEST(Printf, Dates) {
   EXPECT_EQ(Fmt("%#[%B %Y]t", &date, &names), "March 2009");
   EXPECT_EQ(FmtW(u"%[%A %d]t", &date), u"Jueves 05");
   EXPECT_EQ(FmtW(u"%t|%?t", none, none), u"(null)|");
-}
-
-TEST(Printf, WideOutput) {
-  EXPECT_EQ(FmtW(u"%s|%hs|%S|%c|%hc|%C", u"añ", "\xE9", "b\xF1", u'\u20AC', 'x', 0xE9),
-            u"añ|é|bñ|€|x|é");
-  EXPECT_EQ(FmtW(u"%5d|%-4x|%,3d|%.2f|%g", 42, 255, 1234567, 2.345, 1e-5), u"   42|ff  |1,234,567|2.35|1e-05");
-  EXPECT_EQ(FmtW(u"%ls|%.1s", u"w", u"xy"), u"w|x");
 }
 
 // The exact decimal expansion of every fixture value matches python's Decimal.

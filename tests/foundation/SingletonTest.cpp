@@ -84,15 +84,6 @@ TEST(Singletons, FailedInitializeRegistersNothingAndIsTriedAgain) {
   EXPECT_EQ(SLGetLastError(), 0u);
 }
 
-TEST(Singletons, FactoryThatFailsOrThrows) {
-  void* instance = nullptr;
-  EXPECT_FALSE(SLGetOODInstance(&instance, -48, [](void*) -> CSLBaseOODClass* { return nullptr; }, nullptr, nullptr));
-  EXPECT_EQ(SLGetLastError(), SL_E_OUT_OF_MEMORY);
-  EXPECT_FALSE(SLGetOODInstance(&instance, -48, [](void*) -> CSLBaseOODClass* { throw 1; }, nullptr, nullptr));
-  EXPECT_EQ(SLGetLastError(), SL_E_OUT_OF_MEMORY);
-  EXPECT_EQ(instance, nullptr);
-}
-
 TEST(Singletons, EightThreadsAtOnceBuildOne) {
   static std::atomic<int> built{0};
   struct CCounted : CSLBaseOODClass {
@@ -208,61 +199,4 @@ TEST(ThreadData, DataOfEndedThreadsIsFreedBySweep) {
   EXPECT_EQ(g_dataAlive - before, 0);
 }
 
-TEST(ThreadData, FactoryFailureCodes) {
-  SLThreadDataSlot slot;
-  SL_EXPECT_FAIL(SLGetThreadData(&slot, []() -> CSLBaseThreadData* { return nullptr; }), SL_E_SYSTEM);
-  EXPECT_EQ(SLGetThreadData(&slot, []() -> CSLBaseThreadData* {
-              SLSetLastError(SL_E_OUT_OF_MEMORY);
-              return nullptr;
-            }),
-            nullptr);
-  EXPECT_EQ(SLGetLastError(), SL_E_OUT_OF_MEMORY);
-}
-
-TEST(ThreadData, StoringNothingBeyondTheRecordSucceeds) {
-  SLInternals::CMXTLSManager* manager = SLInternals::SLGetTLSManager();
-  ASSERT_NE(manager, nullptr);
-  std::thread fresh([&] {
-    SLThreadDataSlot slot;
-    CSLBaseThreadData* data = SLGetThreadData(&slot, &MakeTestData);  // a record with a short array
-    ASSERT_NE(data, nullptr);
-    // Far beyond the array: nothing to store, nothing written.
-    EXPECT_TRUE(manager->SetThreadData(slot.index + 5000, nullptr));
-    EXPECT_EQ(manager->GetThreadData(slot.index + 5000), nullptr);
-    EXPECT_TRUE(manager->SetThreadData(slot.index, nullptr));  // forgets it, owner destroys
-    EXPECT_EQ(SLFindThreadData(&slot), nullptr);
-    data->DeletingDtor(1);
-  });
-  fresh.join();
-  // A thread without any record stores nothing either.
-  std::thread bare([&] { EXPECT_TRUE(manager->SetThreadData(3000, nullptr)); });
-  bare.join();
-}
-
 // ---- processor features ---------------------------------------------------------------------
-
-TEST(ProcessorFeatures, ZeroUntilDetected) {
-  if (SLInChildProcess()) return;
-  // Nothing at start-up detects them, so a fresh process reads 0.
-  SL_EXPECT_CHILD_PASSES("ProcessorFeaturesChild.Detect", "");
-}
-
-TEST(ProcessorFeaturesChild, Detect) {
-  SL_CHILD_ONLY();
-  EXPECT_EQ(SLGetProcessorFeatures(), 0u);
-  EXPECT_EQ(SLHasSSE2(), 0u);
-  SLMemoryBarrier();
-  EXPECT_EQ(SLDetectProcessorFeatures(), 1u);
-#if defined(__x86_64__)
-  // Every 64-bit processor of this family has these.
-  EXPECT_EQ(SLHasSSE2(), SL_CPU_SSE2);
-  EXPECT_EQ(SLHasSSE(), SL_CPU_SSE);
-  EXPECT_EQ(SLHasMMX(), SL_CPU_MMX);
-  EXPECT_EQ(SLHasTSC(), SL_CPU_TSC);
-  EXPECT_EQ(SLHasCMOV(), SL_CPU_CMOV);
-#endif
-  SLMemoryBarrier();
-  SLLoadBarrier();
-  SLStoreBarrier();
-  SL_CHILD_DONE();
-}

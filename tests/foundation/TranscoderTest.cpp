@@ -229,120 +229,6 @@ TEST(CodePages, SymbolsDefaultCharacterAndBestFit) {
   EXPECT_EQ(std::string(text, size), "?");  // best fit refused
 }
 
-TEST(Transcoders, NamesStatesAndCodes) {
-  CSLBaseStringTranscoder* transcoder = SLGetTranscoder(437, 0);
-  ASSERT_NE(transcoder, nullptr);
-  EXPECT_STREQ(transcoder->GetNameA(0), "CP437");
-  EXPECT_EQ(std::u16string(transcoder->GetNameW(0)), u"CP437");
-  EXPECT_EQ(transcoder->GetNameA(1), nullptr);
-  transcoder = SLGetTranscoder(42, 0);
-  ASSERT_NE(transcoder, nullptr);
-  EXPECT_STREQ(transcoder->GetNameA(0), "symbols");
-  EXPECT_STREQ(transcoder->GetNameA(1), "CP042");
-  transcoder = SLGetTranscoder(65001, 0);
-  ASSERT_NE(transcoder, nullptr);
-  EXPECT_STREQ(transcoder->GetNameA(3), "cp65001");
-  SL_EXPECT_FAIL(SLGetTranscoder(12345, 0), SL_E_INVALID_ARG);
-
-  auto* codePage = static_cast<CSLStringTranscoderCODEPAGE*>(SLGetTranscoder(1252, 0));
-  ASSERT_NE(codePage, nullptr);
-  SL_EXPECT_FAIL(codePage->FinishEncode(), SL_E_NOT_INITIALISED);
-  SL_EXPECT_FAIL(codePage->EncodeWChar(u'a'), SL_E_NOT_INITIALISED);
-  u8 bytes[4];
-  u32 count = 99;
-  ASSERT_TRUE(codePage->BeginEncodeToBuffer(bytes, sizeof bytes, &count));
-  EXPECT_EQ(count, 0u);
-  SL_EXPECT_FAIL(codePage->BeginEncodeToBuffer(bytes, sizeof bytes, &count), SL_E_BUSY);
-  EXPECT_TRUE(codePage->SetCodePage(850));  // one direction busy: still allowed
-  SLWChar units[4];
-  ASSERT_TRUE(codePage->BeginDecodeToBuffer(units, 4, nullptr));
-  SL_EXPECT_FAIL(codePage->SetCodePage(437), SL_E_BUSY);
-  SL_EXPECT_FAIL(codePage->SetFlags(0), SL_E_BUSY);
-  SL_EXPECT_FAIL(codePage->EncodeWChars(nullptr, 3, nullptr), SL_E_NULL_DATA);
-  EXPECT_TRUE(codePage->EncodeWChars(nullptr, SL_TEXT_TO_END, nullptr));
-  SL_EXPECT_FAIL(codePage->EncodeWChar(0), SL_E_BAD_CHARACTER);
-  EXPECT_TRUE(codePage->EncodeWChars(u"\x00E9xyz!", SL_TEXT_TO_END, nullptr));
-  SL_EXPECT_FAIL(codePage->FinishEncode(), SL_E_BUFFER_TOO_SMALL);  // five bytes into four
-  EXPECT_TRUE(codePage->FinishDecode());
-  SL_EXPECT_FAIL(codePage->SetCodePage(99999), SL_E_INVALID_ARG);
-
-  // Block forms: a null target measures; the NUL follows when there is room.
-  SLWChar wide[8];
-  u32 size = 0;
-  ASSERT_TRUE(SLAnsiToWide(nullptr, &size, "abc", SL_TEXT_TO_END, 0));
-  EXPECT_EQ(size, 3u);
-  size = 3;
-  std::fill(std::begin(wide), std::end(wide), u'x');
-  ASSERT_TRUE(SLAnsiToWide(wide, &size, "abc", SL_TEXT_TO_END, 0));
-  EXPECT_EQ(wide[3], u'x');
-  size = 4;
-  ASSERT_TRUE(SLAnsiToWide(wide, &size, "abc", SL_TEXT_TO_END, 0));
-  EXPECT_EQ(wide[3], 0);
-  size = 2;
-  SL_EXPECT_FAIL(SLAnsiToWide(wide, &size, "abc", SL_TEXT_TO_END, 0), SL_E_BUFFER_TOO_SMALL);
-  size = 8;
-  SL_EXPECT_FAIL(SLAnsiToWide(wide, &size, nullptr, 2, 0), SL_E_NULL_DATA);
-  size = 8;
-  EXPECT_TRUE(SLAnsiToWide(wide, &size, nullptr, 0, 0));
-  EXPECT_EQ(size, 0u);
-  // A failed conversion leaves nothing behind for the next one.
-  size = 8;
-  EXPECT_FALSE(SLUtf8ToWide(wide, &size, "\xE2\x82", 2, 0));
-  size = 8;
-  ASSERT_TRUE(SLUtf8ToWide(wide, &size, "ok", 2, 0));
-  EXPECT_EQ(std::u16string(wide, size), u"ok");
-}
-
-struct StreamState {
-  std::u16string input;
-  std::size_t position = 0;
-  std::string output;
-  std::size_t outputLimit = 1000;
-};
-
-TEST(Transcoders, StreamsPullAndPushThroughCallbacks) {
-  StreamState state;
-  state.input = u"\x00E9t\x00E9 \xD83D\xDE00";
-  auto source = [](SLWChar* unit, void* context) {
-    auto* s = static_cast<StreamState*>(context);
-    if (s->position == s->input.size()) return false;
-    *unit = s->input[s->position++];
-    return true;
-  };
-  auto sink = [](u8 byte, void* context) {
-    auto* s = static_cast<StreamState*>(context);
-    if (s->output.size() >= s->outputLimit) return false;
-    s->output += char(byte);
-    return true;
-  };
-  ASSERT_TRUE(SLWideToMultiByteStream(65001, sink, source, &state, 0));
-  EXPECT_EQ(state.output, "\xC3\xA9t\xC3\xA9 \xF0\x9F\x98\x80");
-  StreamState limited;
-  limited.input = state.input;
-  limited.outputLimit = 3;
-  SL_EXPECT_FAIL(SLWideToMultiByteStream(65001, sink, source, &limited, 0), SL_E_CANCELLED);
-
-  struct Back {
-    std::string bytes;
-    std::size_t position = 0;
-    std::u16string units;
-  } back{state.output, 0, {}};
-  ASSERT_TRUE(SLMultiByteToWideStream(
-      65001,
-      [](SLWChar unit, void* context) {
-        static_cast<Back*>(context)->units += unit;
-        return true;
-      },
-      [](u8* byte, void* context) {
-        auto* b = static_cast<Back*>(context);
-        if (b->position == b->bytes.size()) return false;
-        *byte = u8(b->bytes[b->position++]);
-        return true;
-      },
-      &back, 0));
-  EXPECT_EQ(back.units, state.input);
-}
-
 TEST(CaseTables, SimpleMappingsEqualUnicodeDataForEveryUnit) {
   std::ifstream data("/usr/share/unicode/UnicodeData.txt");
   ASSERT_TRUE(data.good());
@@ -398,25 +284,6 @@ TEST(CaseTables, AnsiBytesKeepTheirValueWithoutAOneBytePartner) {
       "  out.append(e[0] if len(e)==1 else b)\nsys.stdout.buffer.write(bytes(out))\n");
   ASSERT_EQ(expected.size(), 256u);
   for (u32 b = 1; b < 256; ++b) EXPECT_EQ(SLToUpperA(u8(b)), u8(expected[b])) << b;
-}
-
-TEST(CharClasses, AnsiCharactersAndCodePageCache) {
-  EXPECT_EQ(SLCharClassA('a'), u32(C1_LOWER | C1_ALPHA | C1_XDIGIT | C1_DEFINED));
-  EXPECT_EQ(SLCharClassA('Z'), u32(C1_UPPER | C1_ALPHA | C1_DEFINED));
-  EXPECT_EQ(SLCharClassA('7'), u32(C1_DIGIT | C1_XDIGIT | C1_DEFINED));
-  EXPECT_EQ(SLCharClassA(' '), u32(C1_SPACE | C1_BLANK | C1_DEFINED));
-  EXPECT_EQ(SLCharClassA('\t'), u32(C1_SPACE | C1_BLANK | C1_CNTRL | C1_DEFINED));
-  EXPECT_EQ(SLCharClassA(0xE9), u32(C1_LOWER | C1_ALPHA | C1_DEFINED));
-  EXPECT_EQ(SLCharClassA(0x80), u32(C1_PUNCT | C1_DEFINED));  // the euro sign
-  EXPECT_EQ(SLAnsiCharToWide(0x80, 0), 0x20AC);
-  EXPECT_EQ(SLAnsiCharToWide('A', 0), u'A');
-  EXPECT_FALSE(SLIsDBCSLeadByte(0x81, 1252));
-
-  EXPECT_EQ(SLGetCodePageCached(0), 1252u);
-  EXPECT_EQ(SLGetCodePageCached(1), 437u);
-  EXPECT_EQ(SLGetCodePageCached(2), 10000u);
-  EXPECT_EQ(SLGetCodePageCached(3), 1252u);
-  EXPECT_EQ(SLGetCodePageCached(850), 850u);
 }
 
 // A double-byte page faked in the loader: lead bytes 0x81..0x9F; (0x82, 0xA0) is U+3042.
@@ -477,22 +344,6 @@ TEST(Transcoders, DoubleBytePagesDecodeLeadAndTrailTogether) {
   EXPECT_EQ(text, u"A\x3042" u"B");
   EXPECT_FALSE(truncated);
   EXPECT_EQ(truncatedCode, SL_E_BAD_CHARACTER);
-}
-
-TEST(Transcoders, MissingConversionEntryFailsWithSystemError120) {
-  SLInternals::CMXStrAPILoader* api = SLInternals::SLGetStrAPI();
-  ASSERT_NE(api, nullptr);
-  PFN_WideCharToMultiByte real = api->m_pWideCharToMultiByte;
-  api->m_pWideCharToMultiByte = nullptr;
-  char out[4];
-  int n = api->WideCharToMultiByte(1252, 0, u"a", 1, out, 4, nullptr, nullptr);
-  u32 systemError = SLGetSystemLastError();
-  u32 size = 4;
-  bool ok = SLWideToAnsi(out, &size, u"a", 1, 0);
-  api->m_pWideCharToMultiByte = real;
-  EXPECT_EQ(n, 0);
-  EXPECT_EQ(systemError, ERROR_CALL_NOT_IMPLEMENTED);
-  EXPECT_FALSE(ok);
 }
 
 TEST(Transcoders, EightThreadsConvertingAtOnceAgree) {
@@ -584,16 +435,6 @@ TEST(Wildcards, CasesAndAgreementWithAReferenceMatcher) {
               ReferenceMatch(pattern.c_str(), text.c_str(), ignoreCase))
         << pattern << " / " << text << " " << ignoreCase;
   }
-}
-
-TEST(Wildcards, PatternsAreNormalised) {
-  char pattern[] = "a?*b**?c";
-  EXPECT_STREQ(SLIsWildcardPatternA(pattern), "a*b*c");
-  char plain[] = "a??b";
-  EXPECT_STREQ(SLIsWildcardPatternA(plain), "a??b");
-  SLWChar wide[] = u"*?*x?";
-  EXPECT_EQ(std::u16string(SLIsWildcardPatternW(wide)), u"*x?");
-  SL_EXPECT_FAIL(SLIsWildcardPatternA(nullptr), SL_E_INVALID_ARG);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // block encoder against ImageMagick's decoder and a decoder written from the block layout.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <random>
@@ -37,8 +38,11 @@ void FillRandom(CSLImage& image, std::mt19937& random) {
 
 // Every (source, destination) pair of assigned ids but the palette target, with no flag
 // and with each flag alone, on random source bytes; 5 x 3 pixels so that rows are padded
-// and block targets grow to 8 x 4.
+// and block targets grow to 8 x 4. Narrowing conversions run in the image's own buffer,
+// chunk by chunk: rows longer than a chunk catch a chunk written over source bytes not
+// yet read.
 TEST(PixelConvert, EveryPairFollowsTheReadingAndWritingRules) {
+  const std::vector<std::pair<u32, u32>> longRows = {{3, 5}, {5, 3}, {14, 5}, {5, 14}, {1, 4}, {12, 9}, {20, 2}};
   std::mt19937 random(7);
   const SLImagePalette randomPalette = RandomPalette(random);
   for (u32 from : kAssigned)
@@ -47,7 +51,8 @@ TEST(PixelConvert, EveryPairFollowsTheReadingAndWritingRules) {
         if (to == 1) continue;
         for (u32 flags : {0u, 1u, 2u, 4u, 8u}) {
           SCOPED_TRACE(::testing::Message() << from << " -> " << to << " flags " << flags << " palette " << withPalette);
-          const u32 width = from >= 30 ? 8 : 5, height = from >= 30 ? 4 : 3;
+          const bool longRow = std::find(longRows.begin(), longRows.end(), std::pair(from, to)) != longRows.end();
+          const u32 width = longRow ? 1301 : from >= 30 ? 8 : 5, height = from >= 30 ? 4 : 3;
           CSLImage image;
           ASSERT_TRUE(image.Create(from, width, height, false));
           FillRandom(image, random);
@@ -89,30 +94,6 @@ TEST(PixelConvert, EveryPairFollowsTheReadingAndWritingRules) {
           }
         }
       }
-}
-
-// Narrowing conversions run in the image's own buffer, chunk by chunk; rows longer than
-// a chunk catch a chunk written over source bytes not yet read.
-TEST(PixelConvert, LongRowsConvertChunkByChunk) {
-  std::mt19937 random(11);
-  for (auto [from, to] : {std::pair<u32, u32>{3, 5}, {5, 3}, {14, 5}, {5, 14}, {1, 4}, {12, 9}, {20, 2}})
-    for (u32 flags : {0u, 4u}) {
-      SCOPED_TRACE(::testing::Message() << from << " -> " << to << " flags " << flags);
-      CSLImage image, source;
-      ASSERT_TRUE(image.Create(from, 1301, 3, false));
-      FillRandom(image, random);
-      ASSERT_TRUE(image.CopyTo(&source));
-      ASSERT_TRUE(image.ConvertFormat(to, flags));
-      const SLImageInfo in = InfoOf(source), out = InfoOf(image);
-      for (u32 y = 0; y < 3; ++y)
-        for (u32 x = 0; x < 1301; ++x) {
-          u8 want[4] = {};
-          ReferenceWrite(to, ReferenceRead(from, in.pixels + y * in.stride + x * kLayouts[from].bytes, nullptr, to),
-                         flags, want);
-          ASSERT_EQ(memcmp(out.pixels + y * out.stride + x * kLayouts[to].bytes, want, kLayouts[to].bytes), 0)
-              << x << "," << y;
-        }
-    }
 }
 
 TEST(PixelConvert, KnownValues) {
@@ -188,62 +169,6 @@ TEST(PixelConvert, RowConverterCopiesEqualFormatsAndRefusesBlocks) {
 
 // ---- 4x4 blocks ----
 
-// Decodes 4x4 block data into R, G, B, A pixels, from the published block layout.
-std::vector<u8> DecodeBlocks(u32 format, const u8* data, u32 width, u32 height) {
-  std::vector<u8> pixels(size_t(width) * height * 4);
-  auto expand = [](u16 c, u32* rgb) {
-    u32 r = c >> 11, g = (c >> 5) & 63, b = c & 31;
-    rgb[0] = r << 3 | r >> 2, rgb[1] = g << 2 | g >> 4, rgb[2] = b << 3 | b >> 2;
-  };
-  for (u32 by = 0; by < height / 4; ++by)
-    for (u32 bx = 0; bx < width / 4; ++bx) {
-      u32 alpha[16];
-      const u8* color = data;
-      if (format == 30) {
-        data += 8;
-      } else {
-        color = data + 8;
-        if (format <= 32) {
-          for (u32 i = 0; i < 16; ++i) alpha[i] = ((data[i / 2] >> (4 * (i & 1))) & 15) * 17;
-        } else {
-          u32 ramp[8] = {data[0], data[1]};
-          for (u32 i = 1; i <= 6; ++i)
-            ramp[i + 1] = data[0] > data[1] ? ((7 - i) * data[0] + i * data[1]) / 7
-                          : i <= 4 ? ((5 - i) * data[0] + i * data[1]) / 5 : (i == 5 ? 0 : 255);
-          u64 bits = 0;
-          for (u32 i = 0; i < 6; ++i) bits |= u64(data[2 + i]) << (8 * i);
-          for (u32 i = 0; i < 16; ++i) alpha[i] = ramp[(bits >> (3 * i)) & 7];
-        }
-        data += 16;
-      }
-      const u16 c0 = SLLoadLE16(color), c1 = SLLoadLE16(color + 2);
-      u32 palette[4][4];
-      expand(c0, palette[0]);
-      expand(c1, palette[1]);
-      const bool four = format != 30 || c0 > c1;
-      for (u32 k = 0; k < 3; ++k) {
-        palette[0][3] = palette[1][3] = palette[2][3] = 255;
-        if (four) {
-          palette[2][k] = (2 * palette[0][k] + palette[1][k]) / 3;
-          palette[3][k] = (palette[0][k] + 2 * palette[1][k]) / 3;
-          palette[3][3] = 255;
-        } else {
-          palette[2][k] = (palette[0][k] + palette[1][k]) / 2;
-          palette[3][k] = 0;
-          palette[3][3] = 0;
-        }
-      }
-      const u32 indexes = SLLoadLE32(color + 4);
-      for (u32 i = 0; i < 16; ++i) {
-        u8* out = &pixels[((by * 4 + i / 4) * width + bx * 4 + i % 4) * 4];
-        const u32* entry = palette[(indexes >> (2 * i)) & 3];
-        for (u32 k = 0; k < 3; ++k) out[k] = u8(entry[k]);
-        out[3] = u8(format == 30 ? entry[3] : alpha[i]);
-      }
-    }
-  return pixels;
-}
-
 // Wraps block data in a DDS file for ImageMagick.
 std::string DdsFile(u32 format, const u8* data, u32 size, u32 width, u32 height) {
   u8 header[128] = {};
@@ -260,6 +185,13 @@ std::string DdsFile(u32 format, const u8* data, u32 size, u32 width, u32 height)
   return std::string(reinterpret_cast<char*>(header), 128) + std::string(reinterpret_cast<const char*>(data), size);
 }
 
+// ImageMagick's decoding of block data: R, G, B, A bytes.
+std::vector<u8> DecodeBlocks(const TempDir& dir, u32 format, const u8* data, u32 size, u32 width, u32 height) {
+  dir.Write("x.dds", DdsFile(format, data, size, width, height));
+  const std::string rgba = RunCommand("convert '" + dir.Host("x.dds") + "' -depth 8 rgba:-");
+  return std::vector<u8>(rgba.begin(), rgba.end());
+}
+
 // A photo with an alpha ramp across it and a few fully transparent pixels.
 void MakeAlphaPhoto(CSLImage& image, u32 size) {
   const std::string rgb =
@@ -270,42 +202,30 @@ void MakeAlphaPhoto(CSLImage& image, u32 size) {
     for (u32 x = 0; x < size; ++x) image.GetPixelAddress(x, y)[3] = (x * 7 + y * 3) % 37 == 0 ? 0 : u8(x * 255 / size);
 }
 
-TEST(BlockFormats, ImageMagickDecodesWhatTheLayoutSays) {
+TEST(BlockFormats, ImageMagickDecodesThemCloseToThePicture) {
   TempDir dir;
   CSLImage photo;
   MakeAlphaPhoto(photo, 64);
   for (u32 format : {30u, 32u, 34u}) {
     SCOPED_TRACE(format);
     CSLImage image;
-    ASSERT_TRUE(photo.CopyTo(&image));
-    ASSERT_TRUE(image.ConvertFormat(format));
-    const u8* data = image.GetBlockData();
-    ASSERT_NE(data, nullptr);
-    const u32 size = InfoOf(image).blockDataSize;
-    dir.Write("x.dds", DdsFile(format, data, size, 64, 64));
-    const std::string magick = RunCommand("convert '" + dir.Host("x.dds") + "' -depth 8 rgba:-");
-    const std::vector<u8> ours = DecodeBlocks(format, data, 64, 64);
-    ASSERT_EQ(magick.size(), ours.size());
-    size_t differing = 0;
-    for (size_t i = 0; i < ours.size(); ++i) {
-      // A transparent pixel's colour is not part of what it shows.
-      if (format == 30 && ours[i | 3] == 0) continue;
-      differing += u8(magick[i]) != ours[i];
-    }
-    EXPECT_EQ(differing, 0u);
-    // And what it shows is close to the picture.
+    ASSERT_TRUE(photo.CopyTo(&image) && image.ConvertFormat(format));
+    const std::vector<u8> decoded = DecodeBlocks(dir, format, image.GetBlockData(), InfoOf(image).blockDataSize, 64, 64);
+    ASSERT_EQ(decoded.size(), 64u * 64 * 4);
+    // A transparent pixel's colour is not part of what it shows.
     u64 error = 0;
     for (u32 i = 0; i < 64 * 64; ++i)
-      for (u32 k = 0; k < 3; ++k) {
-        if (format == 30 && ours[i * 4 + 3] == 0) continue;
-        const int d = int(ours[i * 4 + k]) - photo.GetPixels()[i * 4 + k];
+      for (u32 k = 0; k < 4; ++k) {
+        if (format == 30 && (decoded[i * 4 + 3] == 0 || k == 3)) continue;
+        const int d = int(decoded[i * 4 + k]) - photo.GetPixels()[i * 4 + k];
         error += u64(d * d);
       }
-    EXPECT_LT(double(error) / (64 * 64 * 3), 120.0);
+    EXPECT_LT(double(error) / (64 * 64 * 4), 120.0);
   }
 }
 
 TEST(BlockFormats, OneAndTwoColourBlocksAreExact) {
+  TempDir dir;
   const u32 colors[][2] = {{0xFF000000, 0xFF000000}, {0xFFFFFFFF, 0xFFFFFFFF}, {0xFF3366CC, 0xFF3366CC},
                            {0xFF0000FF, 0xFFFF0000}, {0xFF808080, 0xFF10F020}, {0x80123456, 0x40FEDCBA}};
   for (u32 format : {30u, 32u, 34u})
@@ -315,7 +235,8 @@ TEST(BlockFormats, OneAndTwoColourBlocksAreExact) {
       ASSERT_TRUE(image.Create(format, 4, 4, false));
       for (u32 i = 0; i < 16; ++i) SLStoreLE32(image.GetPixels() + 4 * i, pair[(i * 5) % 3 == 0]);
       image.SetBlockDataStale(true);
-      const std::vector<u8> decoded = DecodeBlocks(format, image.GetBlockData(), 4, 4);
+      const std::vector<u8> decoded = DecodeBlocks(dir, format, image.GetBlockData(), format == 30 ? 8 : 16, 4, 4);
+      ASSERT_EQ(decoded.size(), 64u);
       for (u32 i = 0; i < 16; ++i) {
         const u32 c = pair[(i * 5) % 3 == 0];
         const u32 want[3] = {(c & 0xF8) | (c & 0xFF) >> 5, ((c >> 8) & 0xFC) | ((c >> 8) & 0xFF) >> 6,

@@ -17,50 +17,36 @@ namespace {
 using image_test::InfoOf;
 using image_test::RunCommand;
 
-struct Ppm {
-  u32 width = 0, height = 0;
-  std::string rgb;
-};
-
-// A binary PPM as djpeg writes it: "P6", width, height, 255, then the samples.
-Ppm ParsePpm(const std::string& file) {
-  Ppm ppm;
-  unsigned width, height, maxValue;
-  int headerLength = 0;
-  if (sscanf(file.c_str(), "P6 %u %u %u%n", &width, &height, &maxValue, &headerLength) != 3 || maxValue != 255)
-    return ppm;
-  ppm.width = width;
-  ppm.height = height;
-  ppm.rgb = file.substr(size_t(headerLength) + 1);
-  return ppm;
-}
-
 // A 200-pixel-wide photo through cjpeg, reduced by djpeg and by the quantizer from the
 // same decoded pixels.
 TEST(Quantizer, MatchesLibjpegPixelForPixel) {
   TempDir dir;
   const std::string jpeg = dir.Host("photo.jpg");
-  RunCommand("convert rose: -resize 200x200 ppm:- | cjpeg -quality 95 > '" + jpeg + "'");
-  auto Djpeg = [&](const std::string& options) { return ParsePpm(RunCommand("djpeg " + options + " -pnm '" + jpeg + "'")); };
-  const Ppm photo = Djpeg("");
-  ASSERT_EQ(photo.width, 200u);
+  RunCommand("convert rose: -resize 200x200! ppm:- | cjpeg -quality 95 > '" + jpeg + "'");
+  // djpeg's output as R, G, B rows.
+  auto Djpeg = [&](const std::string& options) {
+    return RunCommand("djpeg " + options + " '" + jpeg + "' | convert ppm:- rgb:-");
+  };
+  const std::string photo = Djpeg("");
+  const u32 width = 200, height = 200;
+  ASSERT_EQ(photo.size(), width * height * 3);
   for (u32 colors : {16u, 256u})
     for (bool dither : {false, true}) {
       SCOPED_TRACE(::testing::Message() << colors << " colours, dither " << dither);
-      const Ppm reference = Djpeg("-colors " + std::to_string(colors) + (dither ? "" : " -dither none"));
-      ASSERT_EQ(reference.rgb.size(), photo.rgb.size());
+      const std::string reference = Djpeg("-colors " + std::to_string(colors) + (dither ? "" : " -dither none"));
+      ASSERT_EQ(reference.size(), photo.size());
       CSLImage image;
-      ASSERT_TRUE(image_test::MakeRgbImage(image, photo.width, photo.height, photo.rgb));
+      ASSERT_TRUE(image_test::MakeRgbImage(image, width, height, photo));
       ASSERT_TRUE(image.ConvertFormat(1, dither ? 0x100 : 0, colors));
       EXPECT_LE(image.GetPalette()->count, colors);
       u32 equal = 0;
-      for (u32 y = 0; y < photo.height; ++y)
-        for (u32 x = 0; x < photo.width; ++x) {
-          const u8* want = reinterpret_cast<const u8*>(reference.rgb.data()) + (y * photo.width + x) * 3;
+      for (u32 y = 0; y < height; ++y)
+        for (u32 x = 0; x < width; ++x) {
+          const u8* want = reinterpret_cast<const u8*>(reference.data()) + (y * width + x) * 3;
           const u32 got = image.GetPixel(x, y);
           equal += (got & 0xFFFFFF) == (want[0] | want[1] << 8 | u32(want[2]) << 16);
         }
-      const u32 total = photo.width * photo.height;
+      const u32 total = width * height;
       if (dither) {
         EXPECT_GE(equal, total * 99 / 100) << equal << " of " << total;
       } else {
@@ -99,6 +85,25 @@ TEST(Quantizer, OneOrTwoColoursGiveThatManyEntries) {
     EXPECT_EQ(copy.GetPixel(0, 3) & 0xFFFFFF, 0xFCFEFCu);
   }
   two->Release();
+}
+
+// A palette image is reduced through its palette's colours, one without a palette
+// through the 3-3-2 ramp's.
+TEST(Quantizer, PaletteImagesQuantizeTheirColours) {
+  const SLPaletteEntry entries[4] = {{200, 0, 0, 255}, {0, 200, 0, 255}, {0, 0, 200, 255}, {255, 255, 255, 255}};
+  for (bool withPalette : {true, false}) {
+    CSLImage* image = FilledImage(1, 4, 2, {3});
+    memset(image->GetPixels(), withPalette ? 0 : 0xE0, 4);  // first row red
+    if (withPalette) image->SetPaletteEntries(0, 4, entries);
+    ASSERT_TRUE(image->ConvertFormat(1, 0, 2, nullptr));
+    EXPECT_EQ(image->GetPalette()->count, 2u);
+    // Each pixel keeps its colour within a quantizer cell.
+    const u32 colors[2][2] = {{0xFF0000FF, 0xFFFF0000}, {0xFF0000C8, 0xFFFFFFFF}};
+    for (u32 y = 0; y < 2; ++y)
+      for (u32 shift = 0; shift < 32; shift += 8)
+        EXPECT_NEAR(int(image->GetPixel(0, y) >> shift & 255), int(colors[withPalette][y] >> shift & 255), 8);
+    image->Release();
+  }
 }
 
 // 4096 x 4096 pixels of white put 16.7 million counts of 252 into a box sum, past 32 bits.

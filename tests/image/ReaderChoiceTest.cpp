@@ -114,35 +114,30 @@ TEST_F(ReaderChoice, ExtensionsMatchWithoutCase) {
   EXPECT_EQ(SLGetLastError(), 0x80001002u);
 }
 
+// Each element is checked in order: a good first one does not excuse a later one.
 TEST(ImageWriterCheck, RefusesEachKindOfUnwritableArray) {
-  CSLImageArray images;
-  EXPECT_FALSE(SLValidateImageArrayForWrite(&images));
-  EXPECT_EQ(SLGetLastError(), 0x800d000au);
   EXPECT_FALSE(SLValidateImageArrayForWrite(nullptr));
-
-  CSLImage* good = images.CreateElement(nullptr);
-  ASSERT_TRUE(good->Create(5, 3, 2, false));
-  images.Add(good);
-  good->Release();
-  EXPECT_TRUE(SLValidateImageArrayForWrite(&images));
-
-  // A later bad element fails the whole array: no pixels, then no format.
-  CSLImage* bare = images.CreateElement(nullptr);
-  ASSERT_TRUE(bare->Create(5, 3, 2, true));
-  images.Add(bare);
-  EXPECT_FALSE(SLValidateImageArrayForWrite(&images));
-  EXPECT_EQ(SLGetLastError(), 0x800d0006u);
-  bare->Clear();
-  EXPECT_FALSE(SLValidateImageArrayForWrite(&images));
-  EXPECT_EQ(SLGetLastError(), 0x800d0002u);
-  bare->Release();
-
-  CSLImage* block = images.CreateElement(nullptr);
-  ASSERT_TRUE(block->Create(30, 4, 4, false));
-  images.RemoveRange(1, 1);
-  images.Add(block);
-  block->Release();
-  EXPECT_TRUE(SLValidateImageArrayForWrite(&images));
+  EXPECT_EQ(SLGetLastError(), 0x800d000au);
+  // the second element's format, size and whether it gets pixels -> code (0: written)
+  const struct {
+    u32 format, width;
+    bool pixels;
+    u32 code;
+  } cases[] = {{5, 3, true, 0}, {30, 4, true, 0}, {5, 3, false, 0x800d0006}, {0, 0, false, 0x800d0002}};
+  for (const auto& c : cases) {
+    CSLImageArray images;
+    for (u32 i = 0; i < 2; ++i) {
+      CSLImage* image = images.CreateElement(nullptr);
+      if (i == 0 || c.format) image->Create(i ? c.format : 5, i ? c.width : 3, 4, i && !c.pixels);
+      images.Add(image);
+      image->Release();
+    }
+    EXPECT_EQ(SLValidateImageArrayForWrite(&images), c.code == 0);
+    EXPECT_EQ(SLGetLastError(), c.code);
+  }
+  CSLImageArray empty;
+  EXPECT_FALSE(SLValidateImageArrayForWrite(&empty));
+  EXPECT_EQ(SLGetLastError(), 0x800d000au);
 }
 
 }  // namespace

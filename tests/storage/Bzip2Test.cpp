@@ -44,29 +44,6 @@ TEST(CompressBZIP2, BlockSizesMatchTheLibraryAndRoundTrip) {
   }
 }
 
-TEST(CompressBZIP2, BlockSizeLimitsAndRunningStream) {
-  CSLCompressBZIP2 codec;
-  SL_EXPECT_FAIL(codec.SetBlockSize(0), SL_E_INVALID_ARG);
-  SL_EXPECT_FAIL(codec.SetBlockSize(10), SL_E_INVALID_ARG);
-  ASSERT_TRUE(codec.SetBlockSize(2));
-  ASSERT_TRUE(codec.BeginCompress());
-  SL_EXPECT_FAIL(codec.SetBlockSize(9), SL_E_CODEC_COMPRESSING);
-  SL_EXPECT_FAIL(codec.BeginCompress(), SL_E_CODEC_COMPRESSING);
-  const Bytes data = SLTestCorpus::Binary(450000, 1);
-  ASSERT_TRUE(codec.Compress(data.data(), static_cast<u32>(data.size())));
-  ASSERT_TRUE(codec.EndCompress());
-  EXPECT_EQ(Drain(codec.GetCompressedOutput()), LibraryCompress(data, 2));  // size 2 kept
-  const u8 byte = 0;
-  SL_EXPECT_FAIL(codec.Compress(&byte, 1), SL_E_CODEC_NO_COMPRESSION);
-  SL_EXPECT_FAIL(codec.Decompress(&byte, 1, nullptr), SL_E_CODEC_NO_DECOMPRESSION);
-  EXPECT_TRUE(codec.IsStreamEnd());
-  EXPECT_EQ(SLGetLastError(), SL_E_CODEC_NO_DECOMPRESSION);
-  ASSERT_TRUE(codec.BeginDecompress());
-  SL_EXPECT_FAIL(codec.BeginDecompress(), SL_E_CODEC_DECOMPRESSING);
-  SL_EXPECT_FAIL(codec.Decompress(nullptr, 1, nullptr), SL_E_NULL_DATA);
-  SL_EXPECT_FAIL(codec.Decompress(&byte, 0, nullptr), SL_E_BAD_SIZE);
-}
-
 TEST(CompressBZIP2, BytesBehindTheStreamAndOneBytePieces) {
   const Bytes data = SLTestCorpus::Image(60000, 2);
   Bytes stream = LibraryCompress(data, 1);

@@ -31,52 +31,6 @@ TEST(CompressZIP, OutputEqualsSystemDeflateAndRoundTrips) {
   }
 }
 
-TEST(CompressZIP, StreamOrderErrors) {
-  CSLCompressZIP codec(1);
-  const u8 byte = 1;
-  SL_EXPECT_FAIL(codec.Compress(&byte, 1), SL_E_CODEC_NO_COMPRESSION);
-  SL_EXPECT_FAIL(codec.EndCompress(), SL_E_CODEC_NO_COMPRESSION);
-  ASSERT_TRUE(codec.BeginCompress());
-  SL_EXPECT_FAIL(codec.BeginCompress(), SL_E_CODEC_COMPRESSING);
-  SL_EXPECT_FAIL(codec.Compress(nullptr, 1), SL_E_NULL_DATA);
-  SL_EXPECT_FAIL(codec.Compress(&byte, 0), SL_E_BAD_SIZE);
-  EXPECT_TRUE(codec.Compress(&byte, 1));  // the first stream still runs
-  EXPECT_TRUE(codec.EndCompress());
-  SL_EXPECT_FAIL(codec.Compress(&byte, 1), SL_E_CODEC_NO_COMPRESSION);
-  EXPECT_EQ(Drain(codec.GetCompressedOutput()), ZlibCompress(Bytes{1}, 15));
-
-  u32 remaining = 77;
-  SL_EXPECT_FAIL(codec.Decompress(&byte, 1, &remaining), SL_E_CODEC_NO_DECOMPRESSION);
-  EXPECT_EQ(remaining, 1u);
-  SL_EXPECT_FAIL(codec.EndDecompress(), SL_E_CODEC_NO_DECOMPRESSION);
-  EXPECT_TRUE(codec.IsStreamEnd());
-  EXPECT_EQ(SLGetLastError(), SL_E_CODEC_NO_DECOMPRESSION);
-  ASSERT_TRUE(codec.BeginDecompress());
-  SL_EXPECT_FAIL(codec.BeginDecompress(), SL_E_CODEC_DECOMPRESSING);
-  SL_EXPECT_FAIL(codec.SetDeflate64(1), SL_E_CODEC_DECOMPRESSING);
-  SL_EXPECT_FAIL(codec.Decompress(nullptr, 5, nullptr), SL_E_NULL_DATA);
-  SL_EXPECT_FAIL(codec.Decompress(&byte, 0, nullptr), SL_E_BAD_SIZE);
-  SL_EXPECT_FAIL(codec.IsStreamEnd(), 0u);
-}
-
-TEST(CompressZIP, ReadingTheRing) {
-  CSLCompressZIP codec(1);
-  SL_EXPECT_FAIL(codec.GetDecompressedSize(), SL_E_NOT_INITIALISED);  // the ring never held storage
-  u8 buffer[64];
-  SL_EXPECT_FAIL(codec.ReadDecompressed(buffer, 10), SL_E_NOT_INITIALISED);
-  SL_EXPECT_FAIL(codec.ReadDecompressed(nullptr, 10), SL_E_NULL_DATA);
-  SL_EXPECT_FAIL(codec.ReadDecompressed(buffer, 0), SL_E_BAD_SIZE);
-  const Bytes plain = {'h', 'o', 'l', 'a'};
-  const Bytes packed = ZlibCompress(plain, 15);
-  ASSERT_TRUE(codec.BeginDecompress());
-  ASSERT_TRUE(codec.Decompress(packed.data(), static_cast<u32>(packed.size()), nullptr));
-  EXPECT_EQ(codec.GetDecompressedSize(), 4u);
-  SL_EXPECT_OK(codec.ReadDecompressed(buffer, sizeof(buffer)));  // more room than waits
-  EXPECT_EQ(Bytes(buffer, buffer + 4), plain);
-  EXPECT_EQ(codec.GetDecompressedSize(), 0u);
-  EXPECT_TRUE(codec.EndDecompress());
-}
-
 TEST(CompressZIP, BytesBehindTheStreamStayUnconsumed) {
   const Bytes plain = SLTestCorpus::Binary(50000, 7);
   Bytes stream = ZlibCompress(plain, 15);
@@ -192,21 +146,6 @@ TEST(CompressZIP, TruncatedStreamFailsAtTheEnd) {
   EXPECT_FALSE(codec.Decompress(damaged.data(), static_cast<u32>(damaged.size()), &remaining));
   EXPECT_EQ(SLGetLastError(), SL_E_CODEC_DECOMPRESS_FAILED);
   EXPECT_EQ(remaining, peerLeft);
-}
-
-TEST(CompressZIP, Deflate64SelectionHoldsForOneStream) {
-  using namespace SLTestDeflate;
-  // 'a', then 1003 bytes at distance 1: length code 285 with extra 1000.
-  const Bytes member = EncodeBlock({Literal('a'), {-1, 285, 16, 1000, 0, 0, 0}}, false);
-  CSLCompressZIP codec(0);
-  std::mt19937 rng(3);
-  ASSERT_TRUE(codec.SetDeflate64(1));
-  EXPECT_EQ(DecompressInPieces(codec, member, 3, &rng), Bytes(1004, 'a'));
-  // The ending cleared the selection: plain deflate reads code 285 as 258 and then junk.
-  ASSERT_TRUE(codec.BeginDecompress());
-  codec.Decompress(member.data(), static_cast<u32>(member.size()), nullptr);
-  codec.EndDecompress();
-  EXPECT_NE(DrainDecompressed(codec), Bytes(1004, 'a'));
 }
 
 }  // namespace

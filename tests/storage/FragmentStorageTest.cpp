@@ -62,15 +62,6 @@ TEST(Fragment, AFullBlockReadStaysInTheCallersBuffer) {
   EXPECT_TRUE(fragment.DetachContainer());
 }
 
-TEST_F(FragmentTest, WindowBounds) {
-  SL_EXPECT_FAIL(fragment.SetWindow(990, 20), SL_E_STORAGE_OUT_OF_RANGE);
-  SL_EXPECT_FAIL(fragment.SetWindow(1001, 0), SL_E_STORAGE_OUT_OF_RANGE);
-  SL_EXPECT_FAIL(fragment.SetWindow(10, ~0ull), SL_E_STORAGE_OUT_OF_RANGE);  // offset + length overflows
-  EXPECT_TRUE(fragment.SetWindow(1000, 0));
-  EXPECT_EQ(SLTestSize(fragment), 0u);
-  SL_EXPECT_FAIL(fragment.SetSize(10), SL_E_STORAGE_SET_SIZE);
-}
-
 TEST_F(FragmentTest, WritesAreCutToTheWindow) {
   ASSERT_TRUE(fragment.SetWindow(200, 50));
   ASSERT_TRUE(fragment.Seek(40, SL_SEEK_BEGIN));
@@ -87,36 +78,6 @@ TEST_F(FragmentTest, WritesAreCutToTheWindow) {
   source->GetSize(&size);
   EXPECT_EQ(size, 1000u);  // the window never grows its source
   SL_EXPECT_FAIL(fragment.Write("x", 1), SL_E_STORAGE_EOF);
-}
-
-TEST_F(FragmentTest, LocksInsideTheWindow) {
-  ASSERT_TRUE(fragment.SetWindow(100, 50));
-  SL_EXPECT_FAIL(fragment.Lock(40, 20), SL_E_STORAGE_OUT_OF_RANGE);
-  SL_EXPECT_FAIL(fragment.Lock(1, ~0ull), SL_E_STORAGE_OUT_OF_RANGE);
-  EXPECT_TRUE(fragment.Lock(10, 20));
-}
-
-TEST_F(FragmentTest, NamesCloseAndDetach) {
-  EXPECT_EQ(std::u16string(fragment.GetNameW()), u"(buffered)");
-  fragment.Close();
-  u64 size = 5;
-  EXPECT_EQ(SLTestSize(fragment), 0u);
-  EXPECT_EQ(fragment.GetContainer(), source);
-  // A new window on the same source after closing.
-  EXPECT_TRUE(fragment.SetWindow(0, 10));
-  EXPECT_TRUE(fragment.DetachContainer());
-  EXPECT_EQ(fragment.GetContainer(), nullptr);
-  SL_EXPECT_FAIL(fragment.GetSize(&size), SL_E_STORAGE_NOT_OPEN);
-  CSLDateTime date;
-  SL_EXPECT_FAIL(fragment.GetTime(&date), SL_E_STORAGE_NO_CONTAINER);
-  SL_EXPECT_FAIL(fragment.SetWindow(0, 0), SL_E_STORAGE_NOT_OPEN);
-
-  // Over a named source: its name, a blank, "(buffered)".
-  CSLMemoryStorage named;
-  ASSERT_TRUE(named.SetNameA("pista.wav"));
-  ASSERT_TRUE(fragment.AttachContainer(&named));
-  EXPECT_EQ(std::u16string(fragment.GetNameW()), u"pista.wav (buffered)");
-  EXPECT_TRUE(fragment.DetachContainer());
 }
 
 }  // namespace

@@ -67,26 +67,6 @@ Bytes DecompressAll(CSLCompressLZW& codec, const Bytes& stream, u32 piece) {
   return out;
 }
 
-TEST(CompressLZW, ExampleVectors) {
-  const struct {
-    Bytes plain, packed;
-  } cases[] = {
-      {{0x41}, {0x20, 0x80}},
-      {{0x41, 0x42}, {0x20, 0x90, 0x80}},
-      {{0x41, 0x41, 0x41}, {0x20, 0xC0, 0x00}},
-      {{0x61, 0x62, 0x63}, {0x30, 0x98, 0x8C, 0x60}},
-  };
-  CSLCompressLZW codec;
-  for (const auto& c : cases) {
-    EXPECT_EQ(CompressInPieces(codec, c.plain, 1), c.packed);
-    EXPECT_EQ(DecompressAll(codec, c.packed, 1), c.plain);
-  }
-  // An empty stream has no bytes at all.
-  ASSERT_TRUE(codec.BeginCompress());
-  ASSERT_TRUE(codec.EndCompress());
-  EXPECT_TRUE(Drain(codec.GetCompressedOutput()).empty());
-}
-
 // One megabyte crosses many dictionary resets; the decoder is fed one byte per call.
 TEST(CompressLZW, MegabyteAcrossResetsMatchesReference) {
   std::vector<Bytes> inputs = {SLTestCorpus::Text(1 << 20, 2), SLTestCorpus::Binary(300000, 3),
@@ -154,24 +134,6 @@ TEST(CompressLZW, RandomStreamsNeverOverrun) {
       EXPECT_LE(remaining, junk.size());
     }
   }
-}
-
-TEST(CompressLZW, StreamOrderErrors) {
-  CSLCompressLZW codec;
-  const u8 byte = 1;
-  SL_EXPECT_FAIL(codec.Compress(&byte, 1), SL_E_CODEC_NO_COMPRESSION);
-  SL_EXPECT_FAIL(codec.EndCompress(), SL_E_CODEC_NO_COMPRESSION);
-  EXPECT_TRUE(codec.IsStreamEnd());
-  EXPECT_EQ(SLGetLastError(), SL_E_CODEC_NO_DECOMPRESSION);
-  ASSERT_TRUE(codec.BeginCompress());
-  SL_EXPECT_FAIL(codec.BeginCompress(), SL_E_CODEC_COMPRESSING);
-  SL_EXPECT_FAIL(codec.Compress(nullptr, 1), SL_E_NULL_DATA);
-  SL_EXPECT_FAIL(codec.Compress(&byte, 0), SL_E_BAD_SIZE);
-  ASSERT_TRUE(codec.BeginDecompress());
-  SL_EXPECT_FAIL(codec.BeginDecompress(), SL_E_CODEC_DECOMPRESSING);
-  u32 remaining = 5;
-  SL_EXPECT_FAIL(codec.Decompress(&byte, 0, &remaining), SL_E_BAD_SIZE);
-  EXPECT_EQ(remaining, 0u);
 }
 
 }  // namespace

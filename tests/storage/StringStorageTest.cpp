@@ -203,16 +203,4 @@ TEST(StringStorage, HugeClaimedSizesAreRefused) {
   SL_EXPECT_FAIL(text.LoadFromStorage(&storage), SL_E_STORAGE_EOF);
 }
 
-TEST(StringStorage, SaveEncodingsAndShortWrites) {
-  CSLStringWide text;
-  text = u"é\r\nb";
-  EXPECT_EQ(Save(text, SL_TEXT_UTF8), "\xEF\xBB\xBF\xC3\xA9\r\nb");
-  EXPECT_EQ(Save(text, SL_TEXT_UTF16BE | SL_TEXT_CR), std::string("\xFE\xFF\0\xE9\0\r\0b", 8));
-  EXPECT_EQ(Save(text, SL_TEXT_ANSI | SL_TEXT_LFCR), "\xE9\n\rb");
-  TestStorage storage;
-  SL_EXPECT_FAIL(text.SaveToStorage(&storage, 9), SL_E_TEXT_BAD_TARGET_ENCODING);
-  storage.writeLimit = 2;
-  SL_EXPECT_FAIL(text.SaveToStorage(&storage, SL_TEXT_UTF8), SL_E_STORAGE_WRITE);
-}
-
 }  // namespace

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "foundation/SLError.h"
+#include "foundation/SLTextConvert.h"
 #include "storage/SLCompress.h"
 #include "storage/SLMemoryStorage.h"
 #include "storage/SLZipFileStorage.h"
@@ -33,34 +34,10 @@ Bytes ReadFile(const fs::path& path) {
 }
 
 std::u16string Utf16(const std::string& utf8) {
-  std::u16string out;
-  for (size_t i = 0; i < utf8.size();) {
-    const u8 c = static_cast<u8>(utf8[i]);
-    u32 cp;
-    size_t n;
-    if (c < 0x80) {
-      cp = c;
-      n = 1;
-    } else if (c < 0xE0) {
-      cp = c & 0x1F;
-      n = 2;
-    } else if (c < 0xF0) {
-      cp = c & 0x0F;
-      n = 3;
-    } else {
-      cp = c & 0x07;
-      n = 4;
-    }
-    for (size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<u8>(utf8[i + k]) & 0x3F);
-    i += n;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(cp);
-    }
-  }
+  std::u16string out(utf8.size() + 1, u'\0');
+  u32 units = u32(out.size());
+  EXPECT_TRUE(SLUtf8ToWide(out.data(), &units, utf8.data(), u32(utf8.size()), 0)) << utf8;
+  out.resize(units);
   return out;
 }
 
@@ -360,26 +337,9 @@ TEST(ZipStorage, BombIsDecodedOnlyAsFarAsRead) {
   archive.zip.Close();
 }
 
-TEST(ZipStorage, StateErrorsAndProgressCancel) {
-  CSLZipFileStorage zip;
-  u8 byte;
-  SL_EXPECT_FAIL(zip.Read(&byte, 1), SL_E_STORAGE_NO_CONTAINER);
-  EXPECT_TRUE(zip.IsEOF());
-  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_NO_CONTAINER);
-  SL_EXPECT_FAIL(zip.CanWrite(), SL_E_STORAGE_NO_CONTAINER);
-  SL_EXPECT_FAIL(zip.CreateA("x", 0), SL_E_NOT_SUPPORTED);
+TEST(ZipStorage, ProgressCancelLeavesNoArchive) {
   Archive archive("py_stored.zip");
   ASSERT_TRUE(archive.Attach());
-  SL_EXPECT_FAIL(archive.zip.CanRead(), SL_E_STORAGE_NOT_OPEN);
-  u64 size = 5;
-  SL_EXPECT_FAIL(archive.zip.GetSize(&size), SL_E_STORAGE_GET_SIZE);
-  EXPECT_EQ(size, 0u);
-  ASSERT_TRUE(archive.zip.OpenA("datos.bin", 0));
-  SL_EXPECT_FAIL(archive.zip.SetSize(1), SL_E_STORAGE_SET_SIZE);
-  SL_EXPECT_FAIL(archive.zip.Write(&byte, 1), SL_E_STORAGE_NOT_OPEN);
-  SL_EXPECT_FAIL(archive.zip.Read(nullptr, 1), SL_E_NULL_OUTPUT);
-  EXPECT_EQ(archive.zip.GetContainer(), &archive.source);
-
   struct Cancelling : CSLZipFileStorage {
     double at = -1;
     void OnProgress(u32 operation, double percent, u32, u32* cancel) override {

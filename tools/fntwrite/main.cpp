@@ -1,0 +1,215 @@
+// fntwrite: renders a TrueType or OpenType font at a pixel size into the program's
+// bitmap font format ("Font File." 0x1A, version 2).
+//
+//   fntwrite FONT PIXELS OUT [--chars TEXT] [--kern PAIR:ADJUST]... [--no-font-kerning]
+//
+// Every glyph is white ink whose alpha is FreeType's coverage, on the colour key
+// 0xFF00FF. Each glyph rectangle spans the whole line cell (ascender to descender), so
+// the lowest code gives the line height, and is tight to the ink horizontally (a glyph
+// without ink, the space, keeps its advance less the 2 pixels the text layout adds).
+// Neighbours keep one free column between them; a full page starts the next one.
+// Kerning pairs come from the font's kerning table and from --kern ("AV:-1"), which
+// wins. The same input gives the same bytes.
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "foundation/SLByteOrder.h"
+
+namespace {
+
+constexpr int kPageSide = 256;
+constexpr unsigned kKeyColor = 0xFF00FF;
+
+// The default set: printable ASCII and the Spanish letters and signs.
+std::u16string DefaultCharacters() {
+  std::u16string text;
+  for (char16_t c = 0x20; c <= 0x7E; ++c) text += c;
+  text += u"¡¿ÁÉÍÑÓÚÜáéíñóúü";
+  return text;
+}
+
+// UTF-8 to UTF-16 code units of the Basic Multilingual Plane; false on anything else.
+bool DecodeUtf8(const std::string& in, std::u16string* out) {
+  for (size_t i = 0; i < in.size();) {
+    const unsigned char c = in[i];
+    unsigned code, extra;
+    if (c < 0x80) code = c, extra = 0;
+    else if ((c & 0xE0) == 0xC0) code = c & 0x1F, extra = 1;
+    else if ((c & 0xF0) == 0xE0) code = c & 0x0F, extra = 2;
+    else return false;
+    if (i + extra >= in.size()) return false;
+    for (unsigned k = 1; k <= extra; ++k) {
+      const unsigned char next = in[i + k];
+      if ((next & 0xC0) != 0x80) return false;
+      code = code << 6 | (next & 0x3F);
+    }
+    out->push_back(char16_t(code));
+    i += 1 + extra;
+  }
+  return true;
+}
+
+struct Glyph {
+  char16_t code;
+  int left, top, right, bottom, page;
+};
+
+struct Page {
+  std::vector<unsigned char> bgra = std::vector<unsigned char>(size_t(kPageSide) * kPageSide * 4);
+  Page() {
+    for (size_t i = 0; i < bgra.size(); i += 4) SLStoreLE32(&bgra[i], kKeyColor);  // B, G, R = FF, 00, FF; alpha 0
+  }
+};
+
+int Usage() {
+  std::fprintf(stderr, "usage: fntwrite FONT PIXELS OUT [--chars TEXT] [--kern PAIR:ADJUST]... [--no-font-kerning]\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 4) return Usage();
+  const char* fontPath = argv[1];
+  const int pixels = std::atoi(argv[2]);
+  const char* outPath = argv[3];
+  std::u16string characters = DefaultCharacters();
+  std::map<std::pair<char16_t, char16_t>, int> givenPairs;
+  bool fontKerning = true;
+  for (int i = 4; i < argc; ++i) {
+    const std::string option = argv[i];
+    if (option == "--no-font-kerning") {
+      fontKerning = false;
+    } else if (option == "--chars" && i + 1 < argc) {
+      characters.clear();
+      if (!DecodeUtf8(argv[++i], &characters)) return Usage();
+    } else if (option == "--kern" && i + 1 < argc) {
+      const std::string spec = argv[++i];
+      const size_t colon = spec.rfind(':');
+      std::u16string pair;
+      if (colon == std::string::npos || !DecodeUtf8(spec.substr(0, colon), &pair) || pair.size() != 2)
+        return Usage();
+      givenPairs[{pair[0], pair[1]}] = std::atoi(spec.c_str() + colon + 1);
+    } else {
+      return Usage();
+    }
+  }
+  std::sort(characters.begin(), characters.end());
+  characters.erase(std::unique(characters.begin(), characters.end()), characters.end());
+  if (pixels <= 0 || pixels > 200 || characters.empty() || characters.size() > 0xFFFF || characters[0] < 32)
+    return Usage();
+
+  FT_Library library;
+  FT_Face face;
+  if (FT_Init_FreeType(&library) || FT_New_Face(library, fontPath, 0, &face) ||
+      FT_Set_Pixel_Sizes(face, 0, FT_UInt(pixels))) {
+    std::fprintf(stderr, "fntwrite: cannot open %s at %d pixels\n", fontPath, pixels);
+    return 1;
+  }
+  const int ascender = int(face->size->metrics.ascender >> 6);
+  const int lineHeight = std::min(kPageSide, int((face->size->metrics.ascender - face->size->metrics.descender) >> 6));
+
+  std::vector<Page> pages(1);
+  std::vector<Glyph> glyphs;
+  int x = 0, y = 0;
+  for (char16_t code : characters) {
+    if (FT_Load_Char(face, code, FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL)) {
+      std::fprintf(stderr, "fntwrite: no glyph for U+%04X\n", unsigned(code));
+      return 1;
+    }
+    const FT_GlyphSlot slot = face->glyph;
+    const FT_Bitmap& bitmap = slot->bitmap;
+    const bool ink = bitmap.width > 0 && bitmap.rows > 0;
+    const int width = std::min(kPageSide, ink ? int(bitmap.width) : std::max(1, int(slot->advance.x >> 6) - 2));
+    if (x + width > kPageSide) x = 0, y += lineHeight;
+    if (y + lineHeight > kPageSide) {
+      pages.emplace_back();
+      x = 0, y = 0;
+    }
+    Page& page = pages.back();
+    const int rowOffset = ascender - slot->bitmap_top;
+    for (int row = 0; ink && row < int(bitmap.rows); ++row) {
+      const int cellRow = rowOffset + row;
+      if (cellRow < 0 || cellRow >= lineHeight) continue;
+      for (int column = 0; column < width; ++column) {
+        const unsigned char coverage = bitmap.buffer[row * bitmap.pitch + column];
+        if (coverage == 0) continue;
+        unsigned char* pixel = &page.bgra[(size_t(y + cellRow) * kPageSide + size_t(x + column)) * 4];
+        pixel[0] = pixel[1] = pixel[2] = 255;
+        pixel[3] = coverage;
+      }
+    }
+    glyphs.push_back(Glyph{code, x, y, x + width, y + lineHeight, int(pages.size() - 1)});
+    x += width + 1;
+  }
+
+  std::map<std::pair<char16_t, char16_t>, int> pairs;
+  if (fontKerning && FT_HAS_KERNING(face))
+    for (char16_t first : characters)
+      for (char16_t second : characters) {
+        FT_Vector delta;
+        if (FT_Get_Kerning(face, FT_Get_Char_Index(face, first), FT_Get_Char_Index(face, second), FT_KERNING_DEFAULT,
+                           &delta) == 0 &&
+            delta.x / 64 != 0)
+          pairs[{first, second}] = int(delta.x / 64);
+      }
+  for (const auto& [pair, adjustment] : givenPairs) {
+    if (characters.find(pair.first) == std::u16string::npos || characters.find(pair.second) == std::u16string::npos) {
+      std::fprintf(stderr, "fntwrite: a kerning pair names a character not in the font\n");
+      return 2;
+    }
+    pairs[pair] = adjustment;
+  }
+  FT_Done_Face(face);
+  FT_Done_FreeType(library);
+  if (pairs.size() > 0xFFFF) return Usage();
+
+  std::vector<unsigned char> out;
+  auto put16 = [&](unsigned value) {
+    unsigned char bytes[2];
+    SLStoreLE16(bytes, u16(value));
+    out.insert(out.end(), bytes, bytes + 2);
+  };
+  auto put32 = [&](unsigned value) {
+    unsigned char bytes[4];
+    SLStoreLE32(bytes, value);
+    out.insert(out.end(), bytes, bytes + 4);
+  };
+  const char signature[] = "Font File.\x1A";
+  out.insert(out.end(), signature, signature + 11);
+  put16(2);
+  put16(unsigned(glyphs.size()));
+  put32(kKeyColor);
+  put32(unsigned(pages.size()));
+  for (const Glyph& g : glyphs) {
+    put16(g.code);
+    put16(unsigned(g.left));
+    put16(unsigned(g.top));
+    put16(unsigned(g.right));
+    put16(unsigned(g.bottom));
+    put16(unsigned(g.page));
+  }
+  put16(unsigned(pairs.size()));
+  for (const auto& [pair, adjustment] : pairs) {
+    put16(pair.first);
+    put16(pair.second);
+    put16(unsigned(u16(i16(adjustment))));
+  }
+  for (const Page& page : pages) out.insert(out.end(), page.bgra.begin(), page.bgra.end());
+
+  FILE* file = std::fopen(outPath, "wb");
+  if (!file || std::fwrite(out.data(), 1, out.size(), file) != out.size() || std::fclose(file) != 0) {
+    std::fprintf(stderr, "fntwrite: cannot write %s\n", outPath);
+    return 1;
+  }
+  return 0;
+}
