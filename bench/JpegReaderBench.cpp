@@ -69,8 +69,8 @@ const std::string& Jpeg() {
 }
 
 // Each decode gets a fresh buffer for its pixels, as each read gets a fresh image: from
-// malloc as djpeg has it, or from the framework allocator as the image has it (which maps
-// blocks of 256 KiB and more afresh each time, so the kernel clears their pages).
+// malloc as djpeg has it, or from the framework allocator as the image has it, so that
+// the allocators' handling of large blocks shows apart from the decoding.
 template <bool frameworkBuffer>
 void Libjpeg(benchmark::State& state) {
   for (auto _ : state) {

@@ -49,8 +49,8 @@ void ReadFromMemory(png_structp png, png_bytep out, size_t length) {
 }
 
 // Each decode gets a fresh pixel buffer, as each read gets a fresh image: from malloc, or
-// from the framework allocator as the image has it (blocks of 256 KiB and more are mapped
-// afresh each time, so the kernel clears their pages).
+// from the framework allocator as the image has it, so that the allocators' handling of
+// large blocks shows apart from the decoding.
 template <bool frameworkBuffer>
 void Libpng(benchmark::State& state, int kind) {
   std::vector<png_bytep> rows;
