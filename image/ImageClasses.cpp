@@ -5,7 +5,10 @@
 #include "image/SLImageArray.h"
 #include "image/SLImageQuantizer.h"
 #include "image/SLImageReader.h"
+#include "image/readers/SLImageExifData.h"
 #include "image/readers/SLImageReaderBMP.h"
+#include "image/readers/SLImageReaderJPG.h"
+#include "image/readers/SLImageReaderPNG.h"
 #include "image/readers/SLImageReaderPSD.h"
 #include "image/readers/SLImageReaderTGA.h"
 #include "image/writers/SLImageWriterBMP.h"
@@ -29,6 +32,9 @@ void SLRegisterImageClasses() {
       CSLImageReaderPSD::GetClassRecord(),
       CSLImageReaderBMP::GetClassRecord(),
       CSLImageWriterBMP::GetClassRecord(),
+      CSLImageExifData::GetClassRecord(),
+      CSLImageReaderJPG::GetClassRecord(),
+      CSLImageReaderPNG::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }

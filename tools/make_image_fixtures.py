@@ -1,6 +1,9 @@
 #!/usr/bin/env python3
-"""Writes crafted TGA, BMP and PSD files that no image tool writes, built field by field
-with struct, into the directory given, with manifest.txt listing what each must read as.
+"""Writes crafted TGA, BMP, PSD and PNG files that no image tool writes, built field by
+field with struct and zlib, into the directory given, with manifest.txt listing what each
+must read as. Usage: make_image_fixtures.py OUTDIR [STREAM ...]; each STREAM (a JPEG or
+PNG file) is also wrapped into NAME.file.bmp (file header with a data offset) and
+NAME.bare.bmp (a bare info header), compression 4 or 5, for the BMP reader's tests.
 
 One manifest line per file, fields separated by tabs: the file name, the expected error
 code in hex (0 when the file reads), then one field per image read:
@@ -11,6 +14,7 @@ four bytes (red, green, blue, alpha) each, in hex."""
 import os
 import struct
 import sys
+import zlib
 
 OUT = sys.argv[1] if len(sys.argv) > 1 else "."
 manifest = []
@@ -148,7 +152,8 @@ def bmp_fixtures():
     fixture("b_row_overflow.bmp", info_header(40, 0x7FFFFFFF, 1, 32, 0), 0x8000100B)
     fixture("b_short_header.bmp", le((4, 20), (16, 0)), 0x80020016)
     fixture("b_fields8.bmp", info_header(40, 1, 1, 8, 3) + bytes(12), 0x80020016)
-    fixture("b_jpeg.bmp", info_header(40, 1, 1, 24, 4), 0x80020018)
+    fixture("b_jpeg_no_stream.bmp", info_header(40, 1, 1, 24, 4), 0x80000001)
+    fixture("b_png_no_stream.bmp", info_header(40, 1, 1, 24, 5), 0x80020036)
     fixture("b_compression6.bmp", info_header(40, 1, 1, 24, 6), 0x80020018)
     fixture("b_colours257.bmp", info_header(40, 1, 1, 8, 0, 257), 0x80001001)
 
@@ -258,9 +263,85 @@ def psd_fixtures():
     fixture("p_truncated.psd", psd(3, w, h, p[:3])[:-1], 0x80020036)
 
 
+# PNG: chunks with their CRCs, rows filtered with filter 0.
+PW, PH = 5, 3
+
+
+def chunk(kind, data):
+    body = kind + data
+    return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
+
+
+def png(colour_type, depth, rows, extra=b"", width=PW, height=PH):
+    raw = b"".join(b"\0" + bytes(row) for row in rows)
+    header = struct.pack(">IIBBBBB", width, height, depth, colour_type, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + extra + chunk(b"IDAT", zlib.compress(raw, 9)) +
+            chunk(b"IEND", b""))
+
+
+def pack(samples, depth):
+    bits = "".join(format(s, "0%db" % depth) for s in samples)
+    bits += "0" * (-len(bits) % 8)
+    return [int(bits[i:i + 8], 2) for i in range(0, len(bits), 8)]
+
+
+def png_fixtures():
+    # Grey with a tRNS key: whole B, G, R, A pixels, R = G = B, the key transparent.
+    for depth in (4, 8):
+        top = (1 << depth) - 1
+        key = top // 3
+        samples = [[(x + y * 3) % (top + 1) for x in range(PW)] for y in range(PH)]
+        pixels = b"".join(bytes([s * 255 // top] * 3 + [0 if s == key else 255]) for row in samples for s in row)
+        fixture("n_grey%d_trns.png" % depth,
+                png(0, depth, [pack(row, depth) for row in samples], chunk(b"tRNS", struct.pack(">H", key))),
+                images=[Image(5, PW, PH, pixels)])
+    # A palette with tRNS: B, G, R, A; entries past the tRNS list are opaque.
+    colours, alphas = [(200, 10, 10), (10, 200, 10), (10, 10, 200), (250, 250, 0)], [0, 128]
+    indexes = [[(x * y + x) % 4 for x in range(PW)] for y in range(PH)]
+    extra = chunk(b"PLTE", b"".join(bytes(c) for c in colours)) + chunk(b"tRNS", bytes(alphas))
+    fixture("n_palette_trns.png", png(3, 8, indexes, extra),
+            images=[Image(5, PW, PH, bgra(*[colours[i] + ((alphas + [255, 255])[i],) for row in indexes for i in row]))])
+    # A 2-bit palette without tRNS stays a palette image; pHYs of 3780 per metre is 96 dpi.
+    fixture("n_palette2.png", png(3, 2, [pack(row, 2) for row in indexes], chunk(b"PLTE", bytes(12)) +
+                                  chunk(b"pHYs", struct.pack(">IIB", 3780, 11811, 1))),
+            images=[Image(1, PW, PH, [i for row in indexes for i in row], dpi=(96, 299), palette=[(0, 0, 0, 255)] * 4)])
+    rgb = [[(x * 19 + y * 7 + c * 60) & 255 for x in range(PW) for c in range(3)] for y in range(PH)]
+    good = png(2, 8, rgb)
+    fixture("n_rgb.png", good, images=[Image(3, PW, PH, bgr(*[tuple(r[3 * x:3 * x + 3]) for r in rgb for x in range(PW)]))])
+    idat = good.index(b"IDAT")
+    crc_at = idat + 4 + struct.unpack(">I", good[idat - 4:idat])[0]
+    fixture("n_bad_idat_crc.png", good[:crc_at] + bytes([good[crc_at] ^ 0x55]) + good[crc_at + 1:], 0x80002006)
+    fixture("n_bad_ihdr_crc.png", good[:16] + b"\1" + good[17:], 0x80002006)
+    fixture("n_cut_in_idat.png", good[:idat + 14], 0x80020036)
+    fixture("n_cut_in_signature.png", good[:5], 0x80020036)
+    # A text chunk claiming 1.6 GB is skipped unread: the data ends first.
+    fixture("n_huge_text.png", good[:33] + b"\x61\x05\x00\x25tEXtdate:crea" + good[33:], 0x80020036)
+    # 60000 x 60000 colour pixels: the header is sound, the image cannot hold it.
+    fixture("n_huge_header.png", png(2, 8, rgb, width=60000, height=60000), 0x8000100B)
+    # Bit depth 3 does not exist.
+    fixture("n_depth3.png", png(0, 3, [pack(r, 3) for r in indexes]), 0x80002006)
+
+
+def wrap_streams(paths):
+    """BMP files around whole JPEG or PNG streams, with and without a file header."""
+    for path in paths:
+        with open(path, "rb") as f:
+            stream = f.read()
+        compression = 5 if stream.startswith(b"\x89PNG") else 4
+        info = struct.pack("<IiiHHIIiiII", 40, 1, 1, 1, 0, compression, len(stream), 2835, 2835, 0, 0)
+        offset = 14 + 40 + 6  # a few bytes between the headers and the stream
+        base = os.path.join(OUT, os.path.splitext(os.path.basename(path))[0])
+        with open(base + ".file.bmp", "wb") as f:
+            f.write(b"BM" + struct.pack("<IHHI", offset + len(stream), 0, 0, offset) + info + bytes(6) + stream)
+        with open(base + ".bare.bmp", "wb") as f:
+            f.write(info + stream)
+
+
 os.makedirs(OUT, exist_ok=True)
 tga_fixtures()
 bmp_fixtures()
 psd_fixtures()
+png_fixtures()
+wrap_streams(sys.argv[2:])
 with open(os.path.join(OUT, "manifest.txt"), "w") as f:
     f.write("\n".join(manifest) + "\n")

@@ -4,6 +4,8 @@
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLMemory.h"
 #include "image/readers/SLImageReadAhead.h"
+#include "image/readers/SLImageReaderJPG.h"
+#include "image/readers/SLImageReaderPNG.h"
 
 SL_IMPLEMENT_CLASS_CREATABLE(CSLImageReaderBMP, CSLBaseImageReader)
 
@@ -163,13 +165,37 @@ bool DecodeRows(CSLImageReadAhead& input, const BmpHeader& h, CSLImage* image, u
   return true;
 }
 
+// Compressions 4 and 5: the pixel data is a whole JPEG or PNG stream, read by that
+// format's reader from the data offset (or right after the headers).
+bool ReadEmbedded(CSLImageArray* images, CSLBaseStorage* storage, u32 flags, const BmpHeader& h, u64 consumed,
+                  u64 start) {
+  if (h.dataOffset && consumed > h.dataOffset) return SLFail(SL_E_IMAGE_FILE_DAMAGED, false);
+  u64 streamStart;
+  if (!SLCheckedAdd(start, h.dataOffset ? h.dataOffset : consumed, &streamStart) || streamStart > u64(INT64_MAX))
+    return SLFail(SL_E_IMAGE_FILE_DAMAGED, false);
+  if (!storage->Seek(i64(streamStart), SL_SEEK_BEGIN)) return false;
+  if (h.compression == 4) {
+    CSLImageReaderJPG reader;
+    return reader.Read(images, storage, flags);
+  }
+  CSLImageReaderPNG reader;
+  return reader.Read(images, storage, flags);
+}
+
 bool ReadImage(CSLImageArray* images, CSLBaseStorage* storage, u32 flags) {
+  // The read-ahead runs past the headers; an embedded stream is found again from here.
+  u64 start = 0;
+  const bool knowsStart = storage->GetPosition(&start);
   CSLImageReadAhead input(storage);
   BmpHeader h;
   if (!ReadHeaders(input, &h)) return false;
   // A height of -2^31 has no absolute value.
   if (h.width < 1 || h.height == 0 || h.height == i32(0x80000000u)) return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
   const u32 bits = h.bitCount, c = h.compression;
+  if (c == 4 || c == 5) {
+    if (!knowsStart) return SLFail(SL_E_IMAGE_FILE_DAMAGED, false);
+    return ReadEmbedded(images, storage, flags, h, input.Consumed(), start);
+  }
   u32 format = 0;
   if (c == 0 && (bits == 1 || bits == 4 || bits == 8)) format = 1;
   else if ((c == 0 || c == 3) && bits == 16) format = 14;
@@ -177,7 +203,7 @@ bool ReadImage(CSLImageArray* images, CSLBaseStorage* storage, u32 flags) {
   else if ((c == 0 || c == 3) && bits == 32) format = 5;
   else if ((c == 1 && bits == 8) || (c == 2 && bits == 4)) format = 1;
   else if (c == 3 && bits <= 8) return SLFail(SL_E_IMAGE_FILE_DAMAGED, false);
-  else return SLFail(SL_E_IMAGE_FILE_VARIANT, false);  // JPEG and PNG data among them
+  else return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
 
   const u32 height = u32(h.height < 0 ? -h.height : h.height);
   CSLImage* image = SLAppendNewImage(images);
