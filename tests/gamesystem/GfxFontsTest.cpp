@@ -52,7 +52,8 @@ TEST_F(Fonts, MeasuresWithKerningAndTheTwoPixelGap) {
       {u"VA", 15},        {u".", 1},        {u"..", 0},           // 1 + 2 - 4 + 1 + 2 = 2, less the gap
       {u"...", 0},        {u"zz", 0},       {u"A A", 7 + 2 + 3 + 2 + 7},
   };
-  for (const Case& c : cases) EXPECT_EQ(device.GetTextWidth(font, c.text, 0xFFFFFFFF), c.width) << std::u16string(c.text).size();
+  for (const Case& c : cases)
+    EXPECT_EQ(device.GetTextWidth(font, c.text, 0xFFFFFFFF), c.width) << std::u16string(c.text).size();
   EXPECT_EQ(device.GetTextWidth(font, u"AVxx", 2), 14);
   SL_EXPECT_FAIL(device.GetTextWidth(font, nullptr, 3), SL_E_INVALID_ARG);
   EXPECT_EQ(device.GetTextWidthFormat(font, "%c%s", 'A', "V"), 14);
