@@ -46,6 +46,8 @@ TEST(PixelConvert, EveryPairFollowsTheReadingAndWritingRules) {
           CSLImage image;
           ASSERT_TRUE(image.Create(from, width, height, false));
           FillRandom(image, random());
+          for (u32 k = 0; k < 2 * kLayouts[from].bytes; ++k)  // alpha 127, then 128, in 8-bit alpha formats
+            image.GetPixels()[k] = k < kLayouts[from].bytes ? 0x7F : 0x80;
           if (withPalette) image.SetPaletteEntries(0, 256, randomPalette);
           image.SetTransparentColor(0x123456);
           CSLImage source;
