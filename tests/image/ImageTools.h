@@ -1,10 +1,10 @@
-// Helpers of the image tests: class registration, a byte snapshot of an image, and
-// pictures made at test time with ImageMagick and the libjpeg tools.
+// Helpers of the image tests: a byte snapshot of an image, random pixels, and pictures
+// made at test time with ImageMagick and the libjpeg tools.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdio.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -13,12 +13,6 @@
 #include "tests/support/TestSupport.h"
 
 namespace image_test {
-
-class Environment : public ::testing::Environment {
- public:
-  void SetUp() override { SLTestRegisterClasses(); }
-};
-inline const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new Environment);
 
 inline SLImageInfo InfoOf(const CSLImage& image) {
   SLImageInfo info;
@@ -29,31 +23,28 @@ inline SLImageInfo InfoOf(const CSLImage& image) {
 // The description (without buffer addresses) followed by every buffer's bytes.
 inline std::vector<u8> Snapshot(const CSLImage& image) {
   SLImageInfo info = InfoOf(image), fields = info;
-  fields.pixels = fields.blockData = nullptr;
-  fields.palette = nullptr;
+  fields.pixels = fields.blockData = nullptr, fields.palette = nullptr;
   std::vector<u8> bytes(reinterpret_cast<const u8*>(&fields), reinterpret_cast<const u8*>(&fields + 1));
   if (info.blockData) bytes.insert(bytes.end(), info.blockData, info.blockData + info.blockDataSize);
   if (info.pixels) bytes.insert(bytes.end(), info.pixels, info.pixels + info.pixelBufferSize);
-  if (info.palette)
-    bytes.insert(bytes.end(), reinterpret_cast<const u8*>(info.palette),
-                 reinterpret_cast<const u8*>(info.palette + 1));
+  const u8* palette = reinterpret_cast<const u8*>(info.palette);
+  if (palette) bytes.insert(bytes.end(), palette, palette + sizeof(SLImagePalette));
   return bytes;
 }
 
+// Fills the pixel buffer with bytes of a random sequence started from `seed`.
+inline void FillRandom(CSLImage& image, u32 seed) {
+  std::mt19937 random(seed);
+  const SLImageInfo info = InfoOf(image);
+  for (u32 i = 0; i < info.pixelBufferSize; ++i) info.pixels[i] = u8(random());
+}
+
 // Runs a shell command and returns what it wrote to its standard output; fails the test
-// when the command fails.
+// when the command fails (its status comes last, one digit after the output).
 inline std::string RunCommand(const std::string& command) {
-  std::string output;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) {
-    ADD_FAILURE() << "cannot run " << command;
-    return output;
-  }
-  char buffer[65536];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-  int status = pclose(pipe);
-  if (status != 0) ADD_FAILURE() << command << " exited with " << status;
+  std::string output = SLTestCapture("(" + command + ") && printf 0 || printf 1");
+  if (output.empty() || output.back() != '0') ADD_FAILURE() << command << " failed";
+  if (!output.empty()) output.pop_back();
   return output;
 }
 

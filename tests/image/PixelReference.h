@@ -37,17 +37,16 @@ inline u32 LoadValue(const u8* p, u32 bytes) {
   for (u32 i = 0; i < bytes; ++i) v |= u32(p[i]) << (8 * i);
   return v;
 }
+inline void StoreValue(u32 v, u32 bytes, u8* out) {
+  for (u32 i = 0; i < bytes; ++i) out[i] = u8(v >> (8 * i));
+}
 
 // Reading rules. `target` is the destination format, 0 for GetPixel.
 inline Rgba ReferenceRead(u32 format, const u8* p, const SLImagePalette* palette, u32 target) {
-  if (format == 1) {
-    u32 i = *p;
-    if (palette) {
-      const SLPaletteEntry& e = palette->entries[i];
-      return {{e.red, e.green, e.blue, e.alpha}};
-    }
-    return {{((i >> 5) & 7) * 255 / 7, ((i >> 2) & 7) * 255 / 7, (i & 3) * 255 / 3, 255}};
-  }
+  const u32 i = *p;
+  const SLPaletteEntry e = palette ? palette->entries[i] : SLPaletteEntry{};
+  if (format == 1 && palette) return {{e.red, e.green, e.blue, e.alpha}};
+  if (format == 1) return {{((i >> 5) & 7) * 255 / 7, ((i >> 2) & 7) * 255 / 7, (i & 3) * 255 / 3, 255}};
   const Layout& layout = kLayouts[format];
   const u32 v = LoadValue(p, layout.bytes);
   Rgba c = {};
@@ -60,10 +59,8 @@ inline Rgba ReferenceRead(u32 format, const u8* p, const SLImagePalette* palette
     else c.channel[k] = field << (8 - width);
   }
   if (layout.masks[3] == 0) {
-    const bool targetIs32 = target && kLayouts[target].bytes == 4;
-    if (target == 12) c.channel[3] = 0;
-    else if (target == 0 && layout.bytes == 3) c.channel[3] = 0;
-    else if (targetIs32 && layout.bytes == 4) {
+    if (target == 12 || (target == 0 && layout.bytes == 3)) c.channel[3] = 0;
+    else if (target && kLayouts[target].bytes == 4 && layout.bytes == 4) {
       const u32 used = layout.masks[0] | layout.masks[1] | layout.masks[2];
       c.channel[3] = (v & ~used) >> __builtin_ctz(~used);
     } else c.channel[3] = 255;
@@ -85,7 +82,7 @@ inline void ReferenceWrite(u32 format, Rgba c, u32 flags, u8* out) {
     const u32 field = width == 1 ? (c.channel[k] >= 128 ? 1 : 0) : c.channel[k] >> (8 - width);
     v |= field << __builtin_ctz(mask);
   }
-  for (u32 i = 0; i < layout.bytes; ++i) out[i] = u8(v >> (8 * i));
+  StoreValue(v, layout.bytes, out);
 }
 
 inline void SameFormatFlags(u32 format, const u8* pixel, u32 flags, u8* out) {
@@ -94,7 +91,7 @@ inline void SameFormatFlags(u32 format, const u8* pixel, u32 flags, u8* out) {
   for (u32 k = 0; k < 3; ++k)
     if (flags & (1u << k)) v &= ~layout.masks[k];
   if (flags & 8) v |= layout.masks[3];
-  for (u32 i = 0; i < layout.bytes; ++i) out[i] = u8(v >> (8 * i));
+  StoreValue(v, layout.bytes, out);
 }
 
 // The colour GetPixel reports for a reference colour.
