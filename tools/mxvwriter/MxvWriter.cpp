@@ -84,7 +84,8 @@ bool MxvWriter::Fail(std::string* error, const std::string& message) {
   return false;
 }
 
-bool MxvWriter::Put(const void* data, size_t size) { return std::fwrite(data, 1, size, m_file) == size; }
+// Empty pieces (an empty Theora packet for an unchanged picture) may come with no data at all.
+bool MxvWriter::Put(const void* data, size_t size) { return size == 0 || std::fwrite(data, 1, size, m_file) == size; }
 
 uint64_t MxvWriter::Position() { return uint64_t(ftello(m_file)); }
 
