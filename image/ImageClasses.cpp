@@ -6,6 +6,7 @@
 #include "image/SLImageQuantizer.h"
 #include "image/SLImageReader.h"
 #include "image/readers/SLImageReaderBMP.h"
+#include "image/readers/SLImageReaderGIF.h"
 #include "image/readers/SLImageReaderPSD.h"
 #include "image/readers/SLImageReaderTGA.h"
 #include "image/writers/SLImageWriterBMP.h"
@@ -29,6 +30,7 @@ void SLRegisterImageClasses() {
       CSLImageReaderPSD::GetClassRecord(),
       CSLImageReaderBMP::GetClassRecord(),
       CSLImageWriterBMP::GetClassRecord(),
+      CSLImageReaderGIF::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }
