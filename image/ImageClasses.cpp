@@ -7,6 +7,7 @@
 #include "image/SLImageReader.h"
 #include "image/readers/SLImageReaderBMP.h"
 #include "image/readers/SLImageReaderGIF.h"
+#include "image/readers/SLImageReaderMXIMG.h"
 #include "image/readers/SLImageReaderPSD.h"
 #include "image/readers/SLImageReaderTGA.h"
 #include "image/writers/SLImageWriterBMP.h"
@@ -31,6 +32,7 @@ void SLRegisterImageClasses() {
       CSLImageReaderBMP::GetClassRecord(),
       CSLImageWriterBMP::GetClassRecord(),
       CSLImageReaderGIF::GetClassRecord(),
+      CSLImageReaderMXIMG::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }
