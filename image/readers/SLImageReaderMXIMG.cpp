@@ -20,16 +20,6 @@ constexpr u32 kZipPiece = 1024;
 
 enum : u32 { kRaw = 0x00, kZlib = 0xF0, kJpeg = 0x10, kPng = 0x20, kGif = 0x30 };
 
-u32 FormatOfDepth(u32 depth) {
-  switch (depth) {
-    case 8: return 1;
-    case 16: return 14;
-    case 24: return 3;
-    case 32: return 5;
-    default: return 0;
-  }
-}
-
 bool ReadExact(CSLBaseStorage* storage, void* out, u64 count) {
   SLSetLastError(0);
   if (storage->Read(out, count) == count) return true;
@@ -183,7 +173,7 @@ bool ReadMximg(CSLImageArray* images, CSLBaseStorage* storage, u32 flags) {
   u8 h[kHeaderBytes];
   if (!ReadExact(storage, h, kHeaderBytes)) return false;
   if (std::memcmp(h, "MXIMGPIC", 8) != 0 || SLLoadLE16(h + 8) != 2) return SLFail(SL_E_IMAGE_FORMAT_ID, false);
-  const u32 format = FormatOfDepth(SLLoadLE16(h + 10));
+  const u32 format = SLMximgFormatOfDepth(SLLoadLE16(h + 10));
   const u32 width = SLLoadLE32(h + 12), height = SLLoadLE32(h + 16), bits = SLLoadLE32(h + 20);
   if (!format || !width || !height) return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
   u8 palette[768];
@@ -229,6 +219,16 @@ bool ReadMximg(CSLImageArray* images, CSLBaseStorage* storage, u32 flags) {
 }
 
 }  // namespace
+
+u32 SLMximgFormatOfDepth(u32 depth) {
+  switch (depth) {
+    case 8: return 1;
+    case 16: return 14;
+    case 24: return 3;
+    case 32: return 5;
+    default: return 0;
+  }
+}
 
 bool CSLImageReaderMXIMG::IsFormat(const u8* b, u32 count) {
   if (!b || count < 8) return SLFail(SL_E_INVALID_ARG, false);

@@ -18,3 +18,6 @@ class CSLImageReaderMXIMG : public CSLBaseImageReader {
   const char* GetExtensionA(u32 index) override;
   const SLWChar* GetExtensionW(u32 index) override;
 };
+
+// The image format of an MXIMG depth: 8 -> 1, 16 -> 14, 24 -> 3, 32 -> 5; 0 for others.
+u32 SLMximgFormatOfDepth(u32 depth);

@@ -6,22 +6,13 @@
 #include "foundation/SLError.h"
 #include "image/ImageClasses.h"
 #include "image/SLImageReader.h"
+#include "image/readers/SLImageReaderMXIMG.h"
 #include "storage/SLCompressZIP.h"
 #include "storage/SLMemoryStorage.h"
 
 namespace mximg {
 
 namespace {
-
-u32 FormatOfDepth(u32 depth) {
-  switch (depth) {
-    case 8: return 1;
-    case 16: return 14;
-    case 24: return 3;
-    case 32: return 5;
-    default: return 0;
-  }
-}
 
 void Put32(std::string* out, u32 v) {
   u8 b[4];
@@ -67,7 +58,7 @@ bool Opaque(const CSLImage& source, u32 x, u32 y, bool fromAlpha) {
 }  // namespace
 
 bool Write(const CSLImage& picture, const WriteOptions& o, std::string* out, std::string* error) {
-  const u32 format = FormatOfDepth(o.depth);
+  const u32 format = SLMximgFormatOfDepth(o.depth);
   if (!format) return Fail(error, "depth must be 8, 16, 24 or 32");
   const u32 w = picture.GetWidth(), h = picture.GetHeight();
   if (!w || !h || !picture.GetPixels()) return Fail(error, "the picture is empty");
