@@ -48,6 +48,17 @@ void WriteBitmapHeader(u8* header, u32 width, u32 height, u32 bits, u32 imageByt
   SLStoreLE32(header + 20, imageBytes);
 }
 
+// A buffer for the largest payload of a table (Open saw each inside the file).
+template <class Entry>
+u8* AllocForLargest(const Entry* entries, u64 count) {
+  u64 largest = 0;
+  for (u64 i = 0; i < count; ++i)
+    if (entries[i].size > largest) largest = entries[i].size;
+  if (!SLFitsU32(largest)) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<u8*>(nullptr));
+  u8* buffer = static_cast<u8*>(SLAlloc(u32(largest)));
+  return buffer ? buffer : SLFail(SL_E_OUT_OF_MEMORY, static_cast<u8*>(nullptr));
+}
+
 }  // namespace
 
 namespace SLInternals {
@@ -416,12 +427,8 @@ bool CSLVideoAudioReaderMXV::StartVideo() {
   s->videoStarted = true;
   s->lastFrame = kMxvNone;
   auto stopOnFailure = SLMakeScopeGuard([this] { StopVideo(); });
-  u64 largest = 0;
-  for (u64 i = 0; i < s->frameCount; ++i)
-    if (s->frames[i].size > largest) largest = s->frames[i].size;
-  if (!SLFitsU32(largest)) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  s->frameBuffer = static_cast<u8*>(SLAlloc(u32(largest)));
-  if (!s->frameBuffer) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  s->frameBuffer = AllocForLargest(s->frames, s->frameCount);
+  if (!s->frameBuffer) return false;
 
   // Sides are at most 16,384 pixels, so every size below fits 32 bits.
   const u32 bits = s->bitsPerPixel;
@@ -488,15 +495,11 @@ bool CSLVideoAudioReaderMXV::StartAudio() {
   s->audioStarted = true;
   s->cachedBlock = kMxvNone;
   auto stopOnFailure = SLMakeScopeGuard([this] { StopAudio(); });
-  u64 largest = 0;
-  for (u64 i = 0; i < s->blockCount; ++i)
-    if (s->blocks[i].size > largest) largest = s->blocks[i].size;
-  if (!SLFitsU32(largest)) return SLFail(SL_E_OUT_OF_MEMORY, false);
   s->blockAlign = s->bitsPerSample / 8 * s->channels;
   // PCM blocks are read straight into the decoded block.
   if (s->audioCodec == kMxvAudioVorbis) {
-    s->blockBuffer = static_cast<u8*>(SLAlloc(u32(largest)));
-    if (!s->blockBuffer) return SLFail(SL_E_OUT_OF_MEMORY, false);
+    s->blockBuffer = AllocForLargest(s->blocks, s->blockCount);
+    if (!s->blockBuffer) return false;
   }
   s->decodedBlock = static_cast<u8*>(SLAlloc(s->blockAlign * s->samplesPerSecond));
   if (!s->decodedBlock) return SLFail(SL_E_OUT_OF_MEMORY, false);

@@ -15,6 +15,7 @@
 #include "image/writers/SLImageWriterBMP.h"
 #include "media/MediaClasses.h"
 #include "tools/AviIndexSummary.h"
+#include "tools/WavHeader.h"
 #include "media/reader/SLBaseVideoAudioReader.h"
 #include "storage/SLFileStorage.h"
 
@@ -66,15 +67,7 @@ bool WriteAudio(CSLBaseVideoAudioReader* reader, u32 stream, const char* path) {
   CSLFileStorage out;
   if (!out.CreateA(path, 0)) return Report("cannot create the output file");
   u8 header[44];
-  std::memcpy(header, "RIFF\0\0\0\0WAVEfmt ", 16);
-  SLStoreLE32(header + 16, 16);
-  SLStoreLE16(header + 20, 1);
-  SLStoreLE16(header + 22, u16(format.channels));
-  SLStoreLE32(header + 24, format.samplesPerSecond);
-  SLStoreLE32(header + 28, format.bytesPerSecond);
-  SLStoreLE16(header + 32, u16(format.blockAlign));
-  SLStoreLE16(header + 34, u16(format.bitsPerSample));
-  std::memcpy(header + 36, "data\0\0\0\0", 8);
+  SLToolWavHeader(header, format, 0, 0);
   if (out.Write(header, sizeof header) != sizeof header) return Report("write failed");
   if (!reader->StartStream(stream)) return Report("cannot start the audio stream");
   dataBytes = 0;

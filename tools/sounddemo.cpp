@@ -12,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "foundation/SLByteOrder.h"
 #include "gamesystem/GameSystemClasses.h"
 #include "gamesystem/SLMainWindow.h"
 #include "gamesystem/directx/SLSfxDirectX.h"
@@ -20,6 +19,7 @@
 #include "media/SLVideoAudioReaderWAV.h"
 #include "platform/kernel32/Modules.h"
 #include "storage/SLFileStorage.h"
+#include "tools/WavHeader.h"
 
 namespace {
 
@@ -39,18 +39,7 @@ void Keep(SL_GS_SoundRecord* sound, std::uintptr_t user, const void* samples, u3
 // window title goes to the framework in its 8-bit code page.
 bool WriteWav(const std::string& path, const SLAudioFormat& f, const std::vector<u8>& pcm) {
   u8 header[44];
-  std::memcpy(header, "RIFF", 4);
-  SLStoreLE32(header + 4, u32(36 + pcm.size()));
-  std::memcpy(header + 8, "WAVEfmt ", 8);
-  SLStoreLE32(header + 16, 16);
-  SLStoreLE16(header + 20, 1);
-  SLStoreLE16(header + 22, u16(f.channels));
-  SLStoreLE32(header + 24, f.samplesPerSecond);
-  SLStoreLE32(header + 28, f.bytesPerSecond);
-  SLStoreLE16(header + 32, u16(f.blockAlign));
-  SLStoreLE16(header + 34, u16(f.bitsPerSample));
-  std::memcpy(header + 36, "data", 4);
-  SLStoreLE32(header + 40, u32(pcm.size()));
+  SLToolWavHeader(header, f, u32(36 + pcm.size()), u32(pcm.size()));
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(header), sizeof header);
   out.write(reinterpret_cast<const char*>(pcm.data()), std::streamsize(pcm.size()));

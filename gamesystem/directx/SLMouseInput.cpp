@@ -189,6 +189,9 @@ void CSL_GS_MouseInput_DirectX::Poll(std::uintptr_t argument) {
   SLErrorKeeper keeper;
   state->dx = state->dy = 0;
   for (u8& b : state->buttons) b &= u8(~2u);
+  // An area set since the last poll holds the pointer from this poll on, moved or not.
+  state->x = self->ClampX(state->x);
+  state->y = self->ClampY(state->y);
   for (;;) {
     DIDEVICEOBJECTDATA element{};
     DWORD count = 1;

@@ -33,7 +33,7 @@ class CSL_GS_BaseMouseInput : public CSLObject, public TSLEventSender<CSL_GS_Bas
  private:
   static i32 Clamp(i64 c, i32 low, i32 high) {
     if (c < low) return low;
-    if (c >= high) return high - 1;
+    if (c >= high) return high > low ? high - 1 : low;  // an empty area keeps its corner
     return i32(c);
   }
   i32 m_area[4];

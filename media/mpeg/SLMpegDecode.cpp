@@ -90,9 +90,11 @@ CMXMP3_DecoderHelper::FrameResult CMXMP3_DecoderHelper::DecodeOneFrame(u32 index
   if (m_header.layer == 3) return SLFail(SL_E_MEDIA_AUDIO_FORMAT, kFrameFailed);
   DecodeLayer12();
   if (m_frameCorrupt) SilenceFrame();
-  // Every channel holds a whole frame, whatever the frame gave.
+  // Every channel holds one frame of the stream's length, whatever the frame gave (a frame
+  // of another layer gives more or fewer samples): sample positions stay frame-exact.
   for (u32 channel = 0; channel < m_channels; ++channel) {
     u32& fill = m_frameFill[channel];
+    if (fill > m_samplesPerFrame) fill = m_samplesPerFrame;
     if (fill < m_samplesPerFrame) {
       std::memset(&m_framePcm[channel][fill], 0, (m_samplesPerFrame - fill) * sizeof(i16));
       fill = m_samplesPerFrame;

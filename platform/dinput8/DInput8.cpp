@@ -6,6 +6,7 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -231,9 +232,13 @@ HRESULT Device::SetCooperativeLevel(HWND window, DWORD flags) {
 
 HRESULT Device::Poll() { return DI_NOEFFECT; }
 
-void Device::Append(DWORD offset, DWORD data) {
+void Device::Append(DWORD offset, DWORD data) { AppendPair(offset, data, 0, 0); }
+
+void Device::AppendPair(DWORD offset, DWORD data, DWORD offset2, DWORD data2) {
   if (!acquired_ || !HasFocus()) return;
+  // A full buffer drops what comes; the event is signalled once per report.
   if (buffer_.size() < bufferSize_) buffer_.push_back({offset, data, SDL_GetTicks(), ++g_sequence, 0});
+  if (offset2 && buffer_.size() < bufferSize_) buffer_.push_back({offset2, data2, SDL_GetTicks(), ++g_sequence, 0});
   if (event_) SetEvent(event_);
 }
 
@@ -246,12 +251,24 @@ void KeyEvent(int sdlScancode, bool down) {
   g_keys[code] = down ? 0x80 : 0;
 }
 
+namespace {
+
+// The immediate state's movement since the last read stays in range however much comes.
+void Accumulate(LONG& total, int delta) {
+  total = LONG(std::clamp<std::int64_t>(std::int64_t(total) + delta, INT32_MIN, INT32_MAX));
+}
+
+}  // namespace
+
 void MouseMotion(int dx, int dy) {
   std::lock_guard<std::recursive_mutex> guard(g_lock);
   for (Device* device : g_devices) {
     if (device->kind() != Device::Kind::Mouse) continue;
-    if (dx) device->Append(DIMOFS_X, DWORD(dx)), device->mouseState_.lX += dx;
-    if (dy) device->Append(DIMOFS_Y, DWORD(dy)), device->mouseState_.lY += dy;
+    // One report gives an X element and a Y element, in that order, for the axes that moved.
+    if (dx && dy) device->AppendPair(DIMOFS_X, DWORD(dx), DIMOFS_Y, DWORD(dy));
+    else if (dx || dy) device->Append(dx ? DIMOFS_X : DIMOFS_Y, DWORD(dx ? dx : dy));
+    Accumulate(device->mouseState_.lX, dx);
+    Accumulate(device->mouseState_.lY, dy);
   }
 }
 
@@ -259,7 +276,7 @@ void MouseWheel(int delta) {
   std::lock_guard<std::recursive_mutex> guard(g_lock);
   for (Device* device : g_devices)
     if (device->kind() == Device::Kind::Mouse && delta)
-      device->Append(DIMOFS_Z, DWORD(delta)), device->mouseState_.lZ += delta;
+      device->Append(DIMOFS_Z, DWORD(delta)), Accumulate(device->mouseState_.lZ, delta);
 }
 
 void MouseButton(int button, bool down) {

@@ -34,6 +34,8 @@ class Device : public IDirectInputDevice8A {
   Kind kind() const { return kind_; }
   // Queues one buffered element while acquired and signals the notification event.
   void Append(DWORD offset, DWORD data);
+  // Two elements of one report (the second left out when offset2 is 0), one signal.
+  void AppendPair(DWORD offset, DWORD data, DWORD offset2, DWORD data2);
   DIMOUSESTATE mouseState_{};  // the mouse's immediate state, movement since the last read
 
  protected:

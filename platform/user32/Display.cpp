@@ -3,6 +3,8 @@
 // activation, size, move, paint, keys and characters, mouse).
 #include <SDL2/SDL.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "platform/dinput8/DInput8.h"
@@ -65,8 +67,9 @@ int VirtualKey(SDL_Keycode key) {
   }
 }
 
-WPARAM MouseButtons() {
-  Uint32 state = SDL_GetMouseState(nullptr, nullptr);
+// The MK_ flags of a mouse message: the SDL button mask (a motion event carries its own)
+// and the Shift and Ctrl keys.
+WPARAM MouseButtons(Uint32 state = SDL_GetMouseState(nullptr, nullptr)) {
   WPARAM buttons = 0;
   if (state & SDL_BUTTON_LMASK) buttons |= MK_LBUTTON;
   if (state & SDL_BUTTON_RMASK) buttons |= MK_RBUTTON;
@@ -91,6 +94,14 @@ void PostCharacters(HWND window, const std::u16string& text, bool system) {
   }
 }
 
+// A full-screen window keeps the pointer inside it: the program draws its own pointer
+// from relative movement, which must not stop at the edge of another screen.
+void FollowFullScreen(SDL_Window* native) {
+  bool fullScreen = (SDL_GetWindowFlags(native) & SDL_WINDOW_FULLSCREEN) != 0;
+  bool grabbed = (SDL_GetWindowFlags(native) & SDL_WINDOW_MOUSE_GRABBED) != 0;
+  if (fullScreen != grabbed) SDL_SetWindowGrab(native, fullScreen ? SDL_TRUE : SDL_FALSE);
+}
+
 void Translate(const SDL_Event& event) {
   switch (event.type) {
     case SDL_QUIT:
@@ -98,6 +109,7 @@ void Translate(const SDL_Event& event) {
     case SDL_WINDOWEVENT: {
       HWND window = HandleOf(event.window.windowID);
       if (!window) break;
+      FollowFullScreen(SDL_GetWindowFromID(event.window.windowID));
       switch (event.window.event) {
         case SDL_WINDOWEVENT_CLOSE: PostFromDisplay(window, WM_SYSCOMMAND, SC_CLOSE, 0); break;
         case SDL_WINDOWEVENT_FOCUS_GAINED:
@@ -159,7 +171,7 @@ void Translate(const SDL_Event& event) {
       HWND window = HandleOf(event.motion.windowID);
       if (!window) break;
       SetCursorPosition(event.motion.x, event.motion.y);
-      PostFromDisplay(window, WM_MOUSEMOVE, MouseButtons(), PointParam(event.motion.x, event.motion.y));
+      PostMouseMoveFromDisplay(window, MouseButtons(event.motion.state), PointParam(event.motion.x, event.motion.y));
       break;
     }
     case SDL_MOUSEBUTTONDOWN:
@@ -188,12 +200,13 @@ void Translate(const SDL_Event& event) {
       break;
     }
     case SDL_MOUSEWHEEL: {
-      SLDInput8::MouseWheel(event.wheel.y * 120);
+      int wheel = int(std::clamp<long long>(event.wheel.y * 120LL, INT32_MIN, INT32_MAX));
+      SLDInput8::MouseWheel(wheel);
       HWND window = HandleOf(event.wheel.windowID);
       if (!window) break;
       int x, y;
       SDL_GetMouseState(&x, &y);
-      WPARAM delta = WPARAM(std::uint16_t(std::int16_t(event.wheel.y * 120)));
+      WPARAM delta = WPARAM(std::uint16_t(std::int16_t(wheel)));
       PostFromDisplay(window, WM_MOUSEWHEEL, (delta << 16) | MouseButtons(), PointParam(x, y));
       break;
     }
@@ -248,10 +261,15 @@ void SetRect(void* native, const RECT& rect) {
 
 bool Pump() {
   if (!g_available) return false;
+  // One look at the system per pump, then the queue drained in batches: a fast mouse
+  // queues hundreds of events between two pumps, and each SDL_PollEvent would look again.
+  SDL_PumpEvents();
   bool any = false;
-  SDL_Event event;
-  while (SDL_PollEvent(&event)) {
-    Translate(event);
+  SDL_Event events[64];
+  for (;;) {
+    int count = SDL_PeepEvents(events, 64, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
+    if (count <= 0) break;
+    for (int i = 0; i < count; ++i) Translate(events[i]);
     any = true;
   }
   return any;

@@ -254,6 +254,21 @@ void PostFromDisplay(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   PostCommon(window, message, wParam, lParam);
 }
 
+void PostMouseMoveFromDisplay(HWND window, WPARAM wParam, LPARAM lParam) {
+  DWORD owner;
+  if (!WindowOwner(window, &owner)) return;
+  {
+    std::lock_guard<std::mutex> guard(g_queueLock);
+    auto& posted = g_queues[owner].posted;
+    if (!posted.empty() && posted.back().hwnd == window && posted.back().message == WM_MOUSEMOVE) {
+      posted.back().wParam = wParam;  // it keeps its time: when the pointer began to move
+      posted.back().lParam = lParam;
+      return;
+    }
+  }
+  PostCommon(window, WM_MOUSEMOVE, wParam, lParam);
+}
+
 LRESULT SendFromDisplay(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return SendCommon(window, message, wParam, lParam);
 }

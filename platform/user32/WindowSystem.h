@@ -15,6 +15,10 @@ int WideCharToAnsi(char16_t c);  // -1 when it has no 1252 byte
 
 // Posts a message from the display bridge to the window's owning queue.
 void PostFromDisplay(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// A pointer move: a WM_MOUSEMOVE of the window still waiting at the end of its thread's
+// queue takes the new position and buttons (keeping its time), as the system keeps one
+// pending move.
+void PostMouseMoveFromDisplay(HWND window, WPARAM wParam, LPARAM lParam);
 // Sends (synchronously, on the calling thread which owns the window).
 LRESULT SendFromDisplay(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void SetKeyState(int virtualKey, bool down);

@@ -121,3 +121,100 @@ TEST(DateTimeFormat, TimeZone) {
 }
 
 }  // namespace
+
+TEST(DateTime, TimeSpanParts) {
+  CSLTimeSpan span;
+  ASSERT_TRUE(span.SetParts(-1, 2, 3, 4, 5));
+  EXPECT_EQ(span.GetTicks(), -SL_TICKS_PER_DAY + ((2 * 60 + 3) * 60 + 4) * SL_TICKS_PER_SECOND + 50000);
+  EXPECT_EQ(span.GetDays(), 0);  // truncation toward zero
+  EXPECT_LE(span.GetHours(), 0);
+  span.SetTicks(-(SL_TICKS_PER_DAY * 2 + SL_TICKS_PER_HOUR * 3 + SL_TICKS_PER_MINUTE * 4 + SL_TICKS_PER_SECOND * 5));
+  EXPECT_EQ(span.GetDays(), -2);
+  EXPECT_EQ(span.GetHours(), -3);
+  EXPECT_EQ(span.GetMinutes(), -4);
+  EXPECT_EQ(span.GetSeconds(), -5);
+  i64 before = span.GetTicks();
+  EXPECT_FALSE(span.SetParts(0, 24, 0, 0, 0));
+  EXPECT_FALSE(span.SetParts(0, 0, 0, 0, 1000));
+  EXPECT_EQ(span.GetTicks(), before);
+  // 10,675,199 days is the most whole days a signed 64-bit tick count holds; a day more,
+  // or the same days with most of a day added, overflows and is refused.
+  EXPECT_TRUE(span.SetParts(10675199, 0, 0, 0, 0));
+  EXPECT_FALSE(span.SetParts(10675199, 23, 0, 0, 0));
+  EXPECT_FALSE(span.SetParts(10675200, 0, 0, 0, 0));
+  SL_EXPECT_FAIL(span.SetParts(INT32_MAX, 0, 0, 0, 0), SL_E_INVALID_ARG);
+  EXPECT_EQ(span.GetTicks(), 10675199 * SL_TICKS_PER_DAY);
+  EXPECT_TRUE(span.SetParts(-10675199, 23, 59, 59, 999));
+
+  CSLTimeSpan copy;
+  EXPECT_TRUE(span.CopyTo(&copy));
+  EXPECT_EQ(copy.GetTicks(), span.GetTicks());
+  CSLDateTime notASpan;
+  SL_EXPECT_FAIL(span.CopyTo(&notASpan), SL_E_NOT_SUPPORTED);
+}
+
+TEST(DateTime, SettersValidateAndKeepOldValue) {
+  // A date with a fraction of a second: SetDate keeps the time but drops the fraction.
+  CSLDateTime date(u32(SL_UNIX_EPOCH_TICKS + 12345), u32(u64(SL_UNIX_EPOCH_TICKS + 12345) >> 32));
+  ASSERT_TRUE(date.SetDate(2000, 2, 29));
+  EXPECT_EQ(date.GetTicks() % SL_TICKS_PER_SECOND, 0u);
+  EXPECT_EQ(Format(date, u"%Y-%m-%d %H:%M:%S"), u"2000-02-29 00:00:00");
+  u64 before = date.GetTicks();
+  SL_EXPECT_FAIL(date.SetDate(1900, 2, 29), SL_E_INVALID_ARG);
+  EXPECT_EQ(date.GetTicks(), before);
+  EXPECT_FALSE(date.SetTime(24, 0, 0));
+  EXPECT_FALSE(date.SetTime(0, 60, 0));
+  EXPECT_FALSE(date.SetTime(0, 0, 60));
+  EXPECT_EQ(date.GetTicks(), before);
+  // SetDateTime restores the old value when its time part fails after the date part.
+  SL_EXPECT_FAIL(date.SetDateTime(2010, 1, 1, 25, 0, 0), SL_E_INVALID_ARG);
+  EXPECT_EQ(date.GetTicks(), before);
+  EXPECT_FALSE(date.SetDateTime(10000, 1, 1, 0, 0, 0));
+  EXPECT_FALSE(date.SetDateTime(0, 1, 1, 0, 0, 0));
+  EXPECT_EQ(date.GetTicks(), before);
+}
+
+TEST(DateTime, SystemClockAndFileTime) {
+  CSLDateTime now;
+  ASSERT_TRUE(now.SetToNow(false));
+  EXPECT_TRUE(now.IsUTC());
+  i64 unixNow = i64(std::time(nullptr));
+  i64 ours = i64(now.GetTicks() / SL_TICKS_PER_SECOND) - SL_UNIX_EPOCH_TICKS / SL_TICKS_PER_SECOND;
+  EXPECT_LE(std::llabs(ours - unixNow), 2);
+  CSLDateTime local;
+  ASSERT_TRUE(local.SetToNow(true));
+  EXPECT_FALSE(local.IsUTC());
+
+  // 2009-03-04 14:07:09.5 UTC as 100-ns ticks since 1601.
+  u64 fileTicks = (u64(1236175629) + 11644473600ull) * 10000000ull + 5000000;
+  FILETIME ft{u32(fileTicks), u32(fileTicks >> 32)};
+  CSLDateTime fromFile(0, 0, true);
+  ASSERT_TRUE(fromFile.FromFileTime(ft));
+  EXPECT_TRUE(fromFile.IsUTC());
+  EXPECT_EQ(Format(fromFile, u"%Y-%m-%d %H:%M:%S"), u"2009-03-04 14:07:09");
+  EXPECT_EQ(fromFile.GetTicks() % SL_TICKS_PER_SECOND, 0u);
+  FILETIME bad{0, 0x80000000u};
+  SL_EXPECT_FAIL(fromFile.FromFileTime(bad), SL_E_INVALID_ARG);
+}
+
+TEST(DateTime, RangeEnds) {
+  u64 max = SL_DATE_MAX_TICKS;
+  CSLDateTime past(u32(max), u32(max >> 32), true);
+  EXPECT_EQ(past.GetTicks(), 0u);
+  EXPECT_TRUE(past.IsUTC());
+  CSLDateTime negative(0xFFFFFFFF, 0xFFFFFFFF, true);
+  EXPECT_EQ(negative.GetTicks(), 0u);
+
+  u64 last = max - 1;
+  CSLDateTime end(u32(last), u32(last >> 32), true);
+  EXPECT_FALSE(end.IsUTC());
+  u32 y, mo, d, h, mi, s;
+  end.GetDateTime(&y, &mo, &d, &h, &mi, &s);
+  EXPECT_EQ(std::vector<u32>({y, mo, d, h, mi, s}), std::vector<u32>({9999, 12, 31, 23, 59, 59}));
+
+  u32 dayNumber = 99;
+  EXPECT_TRUE(SLDateToDayNumber(1, 1, 1, &dayNumber));
+  EXPECT_EQ(dayNumber, 0u);
+  EXPECT_EQ(SLGetDayOfWeek(2000, 1, 1), 6u);
+  EXPECT_EQ(MakeDate(2000, 1, 1, 0, 0, 0).GetDayOfWeek(), 6u);
+}

@@ -302,3 +302,22 @@ TEST(DoubleToRational, ConvergentsAndFaults) {
   EXPECT_FALSE(SLDoubleToRational(&r, 3.0000000002));  // remainder too small to invert in 31 bits
   EXPECT_EQ(SLGetLastError(), SL_E_FORMULA_VALUE_RANGE);
 }
+
+TEST(Formula, VariableRegistry) {
+  CSLFormulaSolver solver;
+  SL_EXPECT_FAIL(solver.SetVariable("", 1, true), SL_E_FORMULA_BAD_VARIABLE_NAME);
+  SL_EXPECT_FAIL(solver.SetVariable(nullptr, 1, true), SL_E_FORMULA_BAD_VARIABLE_NAME);
+  EXPECT_TRUE(solver.SetVariable("A", 1, false));
+  SL_EXPECT_FAIL(solver.SetVariable("A", 2, false), SL_E_FORMULA_VARIABLE_EXISTS);
+  EXPECT_TRUE(solver.SetVariable("A", 2, true));
+  // Lookups are exact: a shorter or longer name is another variable.
+  EXPECT_TRUE(solver.SetVariable("AB", 10, false));
+  EXPECT_TRUE(solver.SetVariable("ABC", 100, false));
+  double value = 0;
+  ASSERT_TRUE(solver.Evaluate("A+AB+ABC", &value, nullptr));
+  EXPECT_EQ(value, 112);
+  EXPECT_TRUE(solver.RemoveVariable("AB"));
+  SL_EXPECT_FAIL(solver.RemoveVariable("AB"), SL_E_FORMULA_VARIABLE_NOT_FOUND);
+  ASSERT_TRUE(solver.Evaluate("A+AB+ABC", &value, nullptr));
+  EXPECT_EQ(value, 102);
+}

@@ -235,3 +235,79 @@ TEST(LibraryBindingChild, LongestName) {
   EXPECT_NE(SLLoadLibrary(wide.c_str()), nullptr);
   SL_CHILD_DONE();
 }
+
+TEST(LibraryFallbacks, AsciiOnlyConverters) {
+  char narrow[16];
+  EXPECT_EQ(SLWideCharToMultiByteFallback(0, 0, u"a\u00e9b", -1, narrow, sizeof(narrow), nullptr, nullptr), 3);
+  EXPECT_STREQ(narrow, "ab");  // the character above 127 is dropped, not replaced
+  EXPECT_EQ(SLWideCharToMultiByteFallback(0, 0, u"a\u00e9b", -1, nullptr, 0, nullptr, nullptr), 3);
+  EXPECT_EQ(SLWideCharToMultiByteFallback(0, 0, u"abcdef", 4, narrow, 3, nullptr, nullptr), 3);
+  EXPECT_STREQ(narrow, "ab");  // target size - 1 bytes, then the terminator
+  EXPECT_EQ(SLWideCharToMultiByteFallback(0, 0, nullptr, -1, narrow, 16, nullptr, nullptr), 0);
+  EXPECT_EQ(SLGetSystemLastError(), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(SLWideCharToMultiByteFallback(0, 0, u"ab", -1, nullptr, 4, nullptr, nullptr), 0);
+
+  SLWChar wide[16];
+  EXPECT_EQ(SLMultiByteToWideCharFallback(0, 0, "x\xE9y", -1, wide, 16), 3);
+  EXPECT_EQ(std::u16string(wide), u"xy");
+  EXPECT_EQ(SLMultiByteToWideCharFallback(0, 0, "", -1, wide, 16), 1);
+  EXPECT_EQ(SLMultiByteToWideCharFallback(0, 0, "abc", 0, nullptr, 0), 1);
+  EXPECT_EQ(SLMultiByteToWideCharFallback(0, 0, "abc", -1, nullptr, 0), 0);  // no size query
+  EXPECT_EQ(SLGetSystemLastError(), ERROR_INVALID_PARAMETER);
+}
+
+TEST(LibraryFallbacks, LanguageErrorAndModuleName) {
+  SLSetSystemLastError(0);
+  EXPECT_EQ(SLGetLangIDFallback(), 0x409u);
+  EXPECT_EQ(SLGetSystemLastError(), ERROR_CALL_NOT_IMPLEMENTED);
+  EXPECT_EQ(SLGetLastErrorFallback(), ERROR_CALL_NOT_IMPLEMENTED);
+  char narrow[8] = "zzz";
+  EXPECT_EQ(SLGetModuleFileNameAFallback(nullptr, narrow, 8), 0u);
+  EXPECT_STREQ(narrow, "");
+  SLWChar wide[8] = u"zzz";
+  EXPECT_EQ(SLGetModuleFileNameWFallback(nullptr, wide, 8), 0u);
+  EXPECT_EQ(wide[0], 0);
+  EXPECT_EQ(SLGetModuleFileNameAFallback(nullptr, nullptr, 8), 0u);
+}
+
+TEST(LibraryHeap, SizesAndFailures) {
+  SL_EXPECT_FAIL(SLHeapAlloc(0), SL_E_OUT_OF_MEMORY);
+  SL_EXPECT_FAIL(SLHeapAlloc(0xFFFFFFFFu), SL_E_OUT_OF_MEMORY);
+  char* block = static_cast<char*>(SLHeapReAlloc(nullptr, 16));
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(SLGetLastError(), 0u);
+  std::strcpy(block, "kept");
+  SL_EXPECT_FAIL(SLHeapReAlloc(block, 0), SL_E_INVALID_ARG);
+  EXPECT_EQ(SLHeapReAlloc(block, 0xFFFFFFFFu), nullptr);
+  EXPECT_STREQ(block, "kept");  // untouched by the failures
+  block = static_cast<char*>(SLHeapReAlloc(block, 100000));
+  ASSERT_NE(block, nullptr);
+  EXPECT_STREQ(block, "kept");
+  SLSetLastError(0x80020001u);
+  SLHeapFree(block);
+  SLHeapFree(nullptr);
+  EXPECT_EQ(SLGetLastError(), 0x80020001u);  // sets no code
+}
+
+TEST(LibraryWrappers, LanguageTlsAndIdentity) {
+  EXPECT_EQ(SLGetSystemDefaultLangID(), 0x0C0Au);
+  u32 index = SLTlsAlloc();
+  ASSERT_NE(index, TLS_OUT_OF_INDEXES);
+  int value = 0;
+  EXPECT_TRUE(SLTlsSetValue(index, &value));
+  EXPECT_EQ(SLTlsGetValue(index), &value);
+  void* seenElsewhere = &value;
+  std::thread([&] { seenElsewhere = SLTlsGetValue(index); }).join();
+  EXPECT_EQ(seenElsewhere, nullptr);
+  EXPECT_TRUE(SLTlsFree(index));
+  EXPECT_NE(SLGetCurrentThreadId(), 0u);
+  u32 otherId = 0;
+  std::thread([&] { otherId = SLGetCurrentThreadId(); }).join();
+  EXPECT_NE(otherId, SLGetCurrentThreadId());
+  EXPECT_FALSE(SLIsDebuggerPresent());
+  u32 processors = SLGetProcessorCount();
+  EXPECT_GE(processors, 1u);
+  EXPECT_EQ(SLGetProcessorCount(), processors);
+  HANDLE handles[1] = {nullptr};
+  EXPECT_EQ(SLWaitForMultipleObjects(1, handles, false, 0), WAIT_FAILED);
+}

@@ -143,3 +143,35 @@ TEST(BSearch, FindsEveryElementAndMissesTheGaps) {
     }
   }
 }
+
+TEST(Memory, CallocZeroFillsAndAcceptsZeroCount) {
+  void* empty = SLCalloc(0, 8);
+  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(SLGetLastError(), 0u);
+  SLFree(empty);
+  // Reuse a dirtied block's memory to make the zero fill visible.
+  u8* dirty = static_cast<u8*>(SLAlloc(4000));
+  std::memset(dirty, 0xAB, 4000);
+  SLFree(dirty);
+  u8* zeroed = static_cast<u8*>(SLCalloc(1000, 4));
+  ASSERT_NE(zeroed, nullptr);
+  EXPECT_TRUE(std::all_of(zeroed, zeroed + 4000, [](u8 b) { return b == 0; }));
+  SLFree(zeroed);
+  u8* viaAlias = static_cast<u8*>(SLAllocZeroed(64));
+  EXPECT_TRUE(std::all_of(viaAlias, viaAlias + 64, [](u8 b) { return b == 0; }));
+  SLFree(viaAlias);
+}
+
+TEST(MemBlocks, SwapExchangesAndRejectsNull) {
+  char a[100], b[100];
+  std::memset(a, 'a', sizeof(a));
+  std::memset(b, 'b', sizeof(b));
+  SLMemSwap(a, b, sizeof(a));
+  EXPECT_EQ(a[99], 'b');
+  EXPECT_EQ(b[0], 'a');
+  EXPECT_EQ(SLGetLastError(), 0u);
+  SLMemSwap(a, a, sizeof(a));
+  EXPECT_EQ(a[0], 'b');
+  SLMemSwap(nullptr, b, 4);
+  EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
+}

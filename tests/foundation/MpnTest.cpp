@@ -232,3 +232,28 @@ TEST(Mpn, DoublesTakenApartAndBuiltAgain) {
 }
 
 }  // namespace
+
+TEST(Mpn, WordHelpersAndShiftIn) {
+  u32 high, low;
+  SLMpnUMul(0xFFFFFFFFu, 0xFFFFFFFFu, &high, &low);
+  EXPECT_EQ(high, 0xFFFFFFFEu);
+  EXPECT_EQ(low, 1u);
+  SLMpnAddWords(&high, &low, 0, 0xFFFFFFFFu, 1, 1);
+  EXPECT_EQ(high, 2u);
+  EXPECT_EQ(low, 0u);
+  SLMpnSubWords(&high, &low, 2, 0, 0, 1);
+  EXPECT_EQ(high, 1u);
+  EXPECT_EQ(low, 0xFFFFFFFFu);
+  EXPECT_EQ(SLMpnCountLeadingZeros(0), 32u);
+  EXPECT_EQ(SLMpnCountLeadingZeros(1), 31u);
+  EXPECT_EQ(SLMpnCountLeadingZeros(0x80000000u), 0u);
+
+  u32 number[4] = {0x80000001u, 0, 0, 0};
+  EXPECT_EQ(SLMpnShiftIn(number, 1, 4, 0xA), 2u);
+  EXPECT_EQ(number[0], 0x0000001Au);
+  EXPECT_EQ(number[1], 0x8u);
+  EXPECT_EQ(SLMpnShiftIn(number, 2, 32, 7), 3u);  // a whole word moves the limbs up
+  EXPECT_EQ(number[0], 7u);
+  EXPECT_EQ(number[1], 0x1Au);
+  EXPECT_EQ(number[2], 0x8u);
+}

@@ -228,3 +228,32 @@ TEST(PropertiesChild, FailedNameCopy) {
   EXPECT_EQ(target.GetType(), 0u);
   SL_CHILD_DONE();
 }
+
+TEST(ClassRecords, GuardedFactories) {
+  SLSetLastError(0x80020001u);
+  SL_EXPECT_FAIL(SLCallGuarded(&CTestAbstract::s_classRecord), 0x80020001u);  // sets no code of its own
+  EXPECT_EQ(SLCallGuarded(&kThrowingRecord), nullptr);
+  char buffer[64];
+  EXPECT_EQ(SLCallFactoryGuarded(&kThrowingRecord, buffer), nullptr);
+  EXPECT_EQ(SLCallFactoryGuarded(&CTestCircle::s_classRecord, nullptr), nullptr);
+  EXPECT_EQ(SLCallFactoryGuarded(&CTestAbstract::s_classRecord, buffer), nullptr);
+
+  int ran = 0;
+  EXPECT_TRUE(SLCallGuarded([](void* a) { ++*static_cast<int*>(a); }, &ran));
+  EXPECT_EQ(ran, 1);
+  EXPECT_FALSE(SLCallGuarded([](void*) { throw 1; }, nullptr));
+}
+
+TEST(ClassRecords, KindTests) {
+  EXPECT_TRUE(SLClassRecord::IsDerivedFrom(&CTestCircle::s_classRecord, &CTestCircle::s_classRecord));
+  EXPECT_TRUE(SLClassRecord::IsDerivedFrom(&CTestCircle::s_classRecord, &CTestShape::s_classRecord));
+  EXPECT_FALSE(SLClassRecord::IsDerivedFrom(&CTestShape::s_classRecord, &CTestCircle::s_classRecord));
+  EXPECT_FALSE(SLClassRecord::IsDerivedFrom(nullptr, &CSLObject::s_classRecord));
+  CTestCircle circle;
+  EXPECT_TRUE(circle.IsKindOf(&CSLObject::s_classRecord));
+  EXPECT_TRUE(circle.IsKindOf(&CTestShape::s_classRecord));
+  EXPECT_FALSE(circle.IsKindOf(&CTestAbstract::s_classRecord));
+  EXPECT_STREQ(circle.GetRuntimeClass()->name, "CTestCircle");
+  EXPECT_EQ(CSLObject::s_classRecord.base, nullptr);
+  EXPECT_EQ(CSLObject::s_classRecord.link, nullptr);
+}

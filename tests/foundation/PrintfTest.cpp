@@ -81,6 +81,18 @@ TEST(Printf, PointersAndText) {
   EXPECT_EQ(Fmt("%n", static_cast<int*>(nullptr)), "");
 }
 
+int TextCallback(const void** text, std::uintptr_t value) {
+  static const char* kNames[] = {"zero", "one"};
+  if (value > 2) return 0;
+  *text = value < 2 ? kNames[value] : nullptr;
+  return 1;
+}
+
+int WideCallback(const void** text, std::uintptr_t) {
+  *text = u"w\u00f1";
+  return 1;
+}
+
 TEST(Printf, FloatTable) {
   EXPECT_EQ(Fmt("%f", 0.5), "0.500000");
   EXPECT_EQ(Fmt("%.0f|%.0f|%.0f|%#.0f", 0.5, 1.5, 2.5, 2.5), "0|2|2|2.");
@@ -268,3 +280,15 @@ TEST(Printf, PrecisionBoundsTheTextRead) {
 }
 
 }  // namespace
+
+TEST(Printf, Callbacks) {
+  EXPECT_EQ(Fmt("%k|%6k|%k|%?k|", &TextCallback, std::uintptr_t(1), &TextCallback, std::uintptr_t(0),
+                &TextCallback, std::uintptr_t(2), &TextCallback, std::uintptr_t(2)),
+            "one|  zero|(null)||");
+  EXPECT_EQ(Fmt("%K", &WideCallback, std::uintptr_t(0)), "w\xF1");
+  char buffer[32];
+  SLSetLastError(0);
+  EXPECT_EQ(SLSnprintfA(buffer, 32, "ab%k", &TextCallback, std::uintptr_t(9)), 2u);
+  EXPECT_NE(SLGetLastError(), 0u);
+  EXPECT_STREQ(buffer, "ab");
+}

@@ -200,3 +200,29 @@ TEST(ThreadData, DataOfEndedThreadsIsFreedBySweep) {
 }
 
 // ---- processor features ---------------------------------------------------------------------
+
+TEST(ProcessorFeatures, ZeroUntilDetected) {
+  if (SLInChildProcess()) return;
+  // Nothing at start-up detects them, so a fresh process reads 0.
+  SL_EXPECT_CHILD_PASSES("ProcessorFeaturesChild.Detect", "");
+}
+
+TEST(ProcessorFeaturesChild, Detect) {
+  SL_CHILD_ONLY();
+  EXPECT_EQ(SLGetProcessorFeatures(), 0u);
+  EXPECT_EQ(SLHasSSE2(), 0u);
+  SLMemoryBarrier();
+  EXPECT_EQ(SLDetectProcessorFeatures(), 1u);
+#if defined(__x86_64__)
+  // Every 64-bit processor of this family has these.
+  EXPECT_EQ(SLHasSSE2(), SL_CPU_SSE2);
+  EXPECT_EQ(SLHasSSE(), SL_CPU_SSE);
+  EXPECT_EQ(SLHasMMX(), SL_CPU_MMX);
+  EXPECT_EQ(SLHasTSC(), SL_CPU_TSC);
+  EXPECT_EQ(SLHasCMOV(), SL_CPU_CMOV);
+#endif
+  SLMemoryBarrier();
+  SLLoadBarrier();
+  SLStoreBarrier();
+  SL_CHILD_DONE();
+}

@@ -291,3 +291,46 @@ TEST(BoundedSearch, StopsAtTheTextEnd) {
 }
 
 }  // namespace
+
+TEST(StringEditing, WithoutBufferEverythingSucceeds) {
+  CSLStringWide wide;
+  EXPECT_TRUE(wide.Truncate(3));
+  EXPECT_TRUE(wide.Mid(1, 2));
+  EXPECT_TRUE(wide.Trim());
+  EXPECT_TRUE(wide.ReplaceChars(u"a", u'b'));
+  EXPECT_TRUE(wide.Delete(0, 4));
+  EXPECT_EQ(wide.GetCapacity(), 0u);
+  EXPECT_EQ(wide.CStr()[0], 0);
+  EXPECT_TRUE(wide.IsEmpty());
+  EXPECT_EQ(wide.GetBufferTerminated(), nullptr);
+  EXPECT_EQ(wide.FindChar(u'a', 0), nullptr);
+}
+
+TEST(StringEditing, HandedOutBufferIsRecounted) {
+  CSLStringAnsi a;
+  a = "abc";
+  char* buffer = a.GetBufferTerminated();
+  std::strcpy(buffer, "longer text");
+  EXPECT_EQ(a.GetLength(), 11u);
+  // Writing over the whole capacity cannot run past it: the last character becomes NUL.
+  buffer = a.GetBufferTerminated();
+  std::memset(buffer, 'z', a.GetCapacity());
+  EXPECT_EQ(a.GetLength(), a.GetCapacity() - 1);
+}
+
+TEST(StringCopy, CopyToNeedsTheSameClass) {
+  CSLStringWide w, other;
+  w = u"value";
+  EXPECT_TRUE(w.CopyTo(&other));
+  EXPECT_EQ(Text(other), u"value");
+  CSLStringAnsi a;
+  SL_EXPECT_FAIL(w.CopyTo(&a), SL_E_NOT_SUPPORTED);
+  a = "x";
+  CSLStringAnsi b;
+  EXPECT_TRUE(a.CopyTo(&b));
+  EXPECT_EQ(Text(b), "x");
+  char* detached = b.Detach();
+  EXPECT_STREQ(detached, "x");
+  EXPECT_EQ(b.GetCapacity(), 0u);
+  SLFree(detached);
+}

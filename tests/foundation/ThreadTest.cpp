@@ -273,3 +273,85 @@ TEST(WorkerThread, RunsItsCallbackAndStopsBeforeItStopsBeingAWorker) {
   delete worker;
   EXPECT_EQ(g_recordSeenAtEnd.load(), CSLWorkerThread::GetClassRecord());
 }
+
+TEST(ThreadPriority, AcceptsTheSevenLevelsAndKeepsThemForStart) {
+  CooperativeThread thread;
+  SL_EXPECT_FAIL(thread.SetPriority(3), SL_E_INVALID_ARG);
+  EXPECT_EQ(thread.Priority(), 0);
+  ASSERT_TRUE(thread.SetPriority(-15));
+  EXPECT_EQ(thread.Priority(), -15);
+  ASSERT_TRUE(thread.Start());
+  ASSERT_TRUE(WaitFor(thread.started));
+  for (i32 priority : {15, 2, 1, 0, -1, -2, -15}) EXPECT_TRUE(thread.SetPriority(priority)) << priority;
+  EXPECT_TRUE(thread.Stop(5000));
+}
+
+TEST(ThreadStart, SuspendedStartWaitsForResume) {
+  CooperativeThread thread;
+  ASSERT_TRUE(thread.Start(true));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(thread.started);
+  EXPECT_EQ(ResumeThread(thread.Handle()), 1u);
+  EXPECT_TRUE(WaitFor(thread.started));
+  EXPECT_TRUE(thread.Stop(5000));
+}
+
+TEST(ThreadWait, WithoutAThreadRunShouldEnd) {
+  CooperativeThread thread;
+  i32 which = 7;
+  EXPECT_TRUE(thread.WaitForEvents(0, 0, nullptr, &which));
+  EXPECT_EQ(which, 0);
+}
+
+namespace {
+
+// Records what WaitForEvents answers inside Run for a set of cases.
+class WaitingThread : public CSLThread {
+ public:
+  ~WaitingThread() override { Stop(INFINITE); }
+  void Run() override {
+    i32 which = 5;
+    // 49 caller handles are too many; a count without an array is refused.
+    tooMany = !WaitForEvents(0, 49, events.data(), &which) && SLGetLastError() == SL_E_INVALID_ARG;
+    noArray = !WaitForEvents(0, 1, nullptr, &which) && SLGetLastError() == SL_E_INVALID_ARG;
+    // 48 work; nothing signalled yet: a time-out with which = 0.
+    timeoutResult = WaitForEvents(10, 48, events.data(), &which);
+    timeoutWhich = which;
+    ready = true;
+    // The owner signals the second handle.
+    callerResult = WaitForEvents(5000, 48, events.data(), &which);
+    callerWhich = which;
+    callerDone = true;
+    // Then the owner asks the thread to end.
+    stopResult = WaitForEvents(5000, 48, events.data(), &which);
+    stopWhich = which;
+  }
+  std::vector<HANDLE> events;
+  std::atomic<bool> ready{false};
+  std::atomic<bool> callerDone{false};
+  bool tooMany = false, noArray = false;
+  bool timeoutResult = true, callerResult = true, stopResult = false;
+  i32 timeoutWhich = -2, callerWhich = -2, stopWhich = -2;
+};
+
+}  // namespace
+
+TEST(ThreadWait, SaysWhichCallerHandleFiredAndRefusesTooMany) {
+  WaitingThread thread;
+  // Auto-reset: the wait that reports a handle also takes its signal.
+  for (int i = 0; i < 49; ++i) thread.events.push_back(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+  ASSERT_TRUE(thread.Start());
+  ASSERT_TRUE(WaitFor(thread.ready));
+  SetEvent(thread.events[1]);
+  ASSERT_TRUE(WaitFor(thread.callerDone));
+  ASSERT_TRUE(thread.Stop(5000));
+  EXPECT_TRUE(thread.tooMany);
+  EXPECT_TRUE(thread.noArray);
+  EXPECT_FALSE(thread.timeoutResult);
+  EXPECT_EQ(thread.timeoutWhich, 0);
+  EXPECT_FALSE(thread.callerResult);
+  EXPECT_EQ(thread.callerWhich, 2);
+  EXPECT_TRUE(thread.stopResult);
+  EXPECT_EQ(thread.stopWhich, 0);
+  for (HANDLE event : thread.events) CloseHandle(event);
+}

@@ -438,3 +438,19 @@ TEST(Wildcards, CasesAndAgreementWithAReferenceMatcher) {
 }
 
 }  // namespace
+
+TEST(Transcoders, MissingConversionEntryFailsWithSystemError120) {
+  SLInternals::CMXStrAPILoader* api = SLInternals::SLGetStrAPI();
+  ASSERT_NE(api, nullptr);
+  PFN_WideCharToMultiByte real = api->m_pWideCharToMultiByte;
+  api->m_pWideCharToMultiByte = nullptr;
+  char out[4];
+  int n = api->WideCharToMultiByte(1252, 0, u"a", 1, out, 4, nullptr, nullptr);
+  u32 systemError = SLGetSystemLastError();
+  u32 size = 4;
+  bool ok = SLWideToAnsi(out, &size, u"a", 1, 0);
+  api->m_pWideCharToMultiByte = real;
+  EXPECT_EQ(n, 0);
+  EXPECT_EQ(systemError, ERROR_CALL_NOT_IMPLEMENTED);
+  EXPECT_FALSE(ok);
+}

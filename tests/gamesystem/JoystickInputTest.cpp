@@ -9,6 +9,7 @@
 #include "gamesystem/SLPhaseHooks.h"
 #include "gamesystem/directx/SLJoystickInput.h"
 #include "platform/user32/User32.h"
+#include "tests/support/InputEvents.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/TestWindow.h"
 
@@ -30,10 +31,7 @@ class JoystickInput : public ::testing::Test {
     DestroyWindow(window);
     Pump();
   }
-  void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-  }
+  void Pump() { SLTestPump(); }
   void Tick() {
     Pump();
     ASSERT_TRUE(SL_GS_RunPhaseHooks(SL_GS_PHASE_LOGIC));

@@ -11,7 +11,7 @@
 #include "gamesystem/directx/SLKeyboardInput.h"
 #include "platform/dinput8/DInput8.h"
 #include "platform/user32/User32.h"
-#include "platform/user32/WindowSystem.h"
+#include "tests/support/InputEvents.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/TestWindow.h"
 
@@ -54,33 +54,13 @@ class KeyboardInput : public ::testing::Test {
     if (IsWindow(window)) DestroyWindow(window);
     Pump();
   }
-  void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-  }
+  void Pump() { SLTestPump(); }
   void Tick() {
     Pump();
     ASSERT_TRUE(SL_GS_RunPhaseHooks(SL_GS_PHASE_LOGIC));
   }
-  Uint32 WindowId() { return SDL_GetWindowID(static_cast<SDL_Window*>(SLUser32::NativeWindow(window))); }
-  void Key(SDL_Scancode code, bool down) {
-    SDL_Event event{};
-    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    event.key.windowID = WindowId();
-    event.key.keysym.scancode = code;
-    event.key.keysym.sym = SDL_GetKeyFromScancode(code);
-    ASSERT_EQ(SDL_PushEvent(&event), 1);
-  }
-  void Focus(bool gained) {
-    SDL_Event event{};
-    event.type = SDL_WINDOWEVENT;
-    event.window.windowID = WindowId();
-    event.window.event = gained ? SDL_WINDOWEVENT_FOCUS_GAINED : SDL_WINDOWEVENT_FOCUS_LOST;
-    ASSERT_EQ(SDL_PushEvent(&event), 1);
-  }
+  void Key(SDL_Scancode code, bool down) { ASSERT_TRUE(SLTestPushKey(window, code, down)); }
+  void Focus(bool gained) { ASSERT_TRUE(SLTestPushFocus(window, gained)); }
   u32 Byte(u32 code) { return keyboard.IsKeyDown(code) | (keyboard.HasKeyChanged(code) << 1); }
 
   HWND window = nullptr;

@@ -8,7 +8,7 @@
 #include "gamesystem/SLPhaseHooks.h"
 #include "gamesystem/directx/SLMouseInput.h"
 #include "platform/user32/User32.h"
-#include "platform/user32/WindowSystem.h"
+#include "tests/support/InputEvents.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/TestWindow.h"
 
@@ -34,37 +34,14 @@ class MouseInput : public ::testing::Test {
     DestroyWindow(window);
     Pump();
   }
-  void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-  }
+  void Pump() { SLTestPump(); }
   void Tick() {
     Pump();
     ASSERT_TRUE(SL_GS_RunPhaseHooks(SL_GS_PHASE_LOGIC));
   }
-  Uint32 WindowId() { return SDL_GetWindowID(static_cast<SDL_Window*>(SLUser32::NativeWindow(window))); }
-  void Move(int dx, int dy) {
-    SDL_Event event{};
-    event.type = SDL_MOUSEMOTION;
-    event.motion.windowID = WindowId();
-    event.motion.xrel = dx;
-    event.motion.yrel = dy;
-    ASSERT_EQ(SDL_PushEvent(&event), 1);
-  }
-  void Button(Uint8 button, bool down) {
-    SDL_Event event{};
-    event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
-    event.button.windowID = WindowId();
-    event.button.button = button;
-    ASSERT_EQ(SDL_PushEvent(&event), 1);
-  }
-  void Activate() {
-    SDL_Event event{};
-    event.type = SDL_WINDOWEVENT;
-    event.window.windowID = WindowId();
-    event.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
-    ASSERT_EQ(SDL_PushEvent(&event), 1);
-  }
+  void Move(int dx, int dy) { ASSERT_TRUE(SLTestPushMotion(window, dx, dy)); }
+  void Button(Uint8 button, bool down) { ASSERT_TRUE(SLTestPushButton(window, button, down)); }
+  void Activate() { ASSERT_TRUE(SLTestPushFocus(window, true)); }
 
   HWND window = nullptr;
   CSL_GS_MouseInput_DirectX mouse;
@@ -88,6 +65,17 @@ TEST_F(MouseInput, AreaClampsAndOrdersItsCorners) {
   EXPECT_EQ(r, 800);
   EXPECT_EQ(b, 600);
   EXPECT_TRUE(mouse.GetArea(nullptr, nullptr, nullptr, nullptr));
+
+  // A smaller area holds the pointer from the next poll on, even without movement; an
+  // empty one keeps it at its corner.
+  ASSERT_TRUE(mouse.SetArea(0, 0, 100, 50));
+  Tick();
+  EXPECT_EQ(mouse.GetY(), 49);
+  ASSERT_TRUE(mouse.SetArea(INT32_MIN, 7, INT32_MIN, 7));
+  EXPECT_TRUE(mouse.SetPosition(0, 0));
+  EXPECT_EQ(mouse.GetX(), INT32_MIN);
+  EXPECT_EQ(mouse.GetY(), 7);
+  ASSERT_TRUE(mouse.SetArea(0, 0, 800, 600));
 
   // Movement is clamped to the area, its delta is not.
   Move(-5000, 0);
@@ -156,11 +144,7 @@ TEST_F(MouseInput, ButtonsAcrossPollsSwapAndClicks) {
 TEST_F(MouseInput, AFailedReadAsksForAcquisition) {
   Start();
   u32 sync = RegisterWindowMessageA("SL_GS_Input_DirectX_SYNCACQUIRE_MOUSE");
-  SDL_Event event{};
-  event.type = SDL_WINDOWEVENT;
-  event.window.windowID = WindowId();
-  event.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
-  ASSERT_EQ(SDL_PushEvent(&event), 1);
+  ASSERT_TRUE(SLTestPushFocus(window, false));
   Tick();
   MSG msg;
   ASSERT_TRUE(PeekMessageA(&msg, window, sync, sync, PM_REMOVE));

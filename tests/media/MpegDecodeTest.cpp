@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -324,6 +325,15 @@ TEST_F(MpegDecodeFiles, CallsAndRanges) {
   ASSERT_TRUE(third.ok);
   EXPECT_FALSE(third.decoder.DecodeFrame(0, 100, &samples, &got));
   EXPECT_EQ(SLGetLastError(), SL_E_MEDIA_AUDIO_FORMAT);
+}
+
+// The checked-in tables are what the generator makes of the data file.
+TEST(MpegTables, CheckedInTablesAreGenerated) {
+  TempDir dir;
+  ASSERT_TRUE(Shell("python3 '" SL_SOURCE_DIR "/tools/make_mpeg_tables.py' '" SL_SOURCE_DIR "/tools/mpeg_tables.txt' '" +
+                    dir.Host("tables.h") + "'"));
+  std::ifstream in(SL_SOURCE_DIR "/media/mpeg/SLMpegTables.h", std::ios::binary);
+  EXPECT_TRUE(dir.Read("tables.h") == std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
 }
 
 // The fast matrixing against the defining sum.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <vorbis/codec.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -553,6 +554,32 @@ TEST_F(MxvFiles, MediaDumpWritesPicturesAndSound) {
                 Bytes(pictures.begin() + frame * 21 * 13 * 3, pictures.begin() + (frame + 1) * 21 * 13 * 3))
         << frame;
   }
+}
+
+// A Vorbis block whose packets end before its frames do (the table cut short) ends in
+// silence, not in the samples of the block decoded before it.
+TEST_F(MxvFiles, VorbisBlockTheTableCannotFillEndsInSilence) {
+  slmxv::AudioSettings audio;
+  audio.codec = 2;
+  const Bytes samples = Noise(dir, audio, 1.9);
+  WriteMovie(dir.Host("cut.mxv"), {2, nullptr, nullptr, &audio, &samples});
+  Bytes file = ReadFile(dir.Host("cut.mxv"));
+  auto chunks = Chunks(file);
+  const size_t entry = chunks["ATBL"].first + 16, block = SLLoadLE64(&file[entry]);
+  size_t kept = 0;
+  for (int packet = 0; packet < 4; ++packet) kept += 24 + SLLoadLE32(&file[block + kept]);
+  SLStoreLE64(&file[entry + 8], kept);
+  WriteFile(dir.Host("cut.mxv"), file);
+  CSLVideoAudioReaderMXV reader;
+  const void* data = nullptr;
+  u32 got = 0;
+  ASSERT_TRUE(reader.OpenFile(dir.Host("cut.mxv").c_str(), 0) && reader.StartStream(0));
+  ASSERT_TRUE(reader.ReadAudio(0, 0, 22050, &data, &got) && got == 22050);
+  const u32 rest = u32(samples.size() / 2 - 22050);
+  ASSERT_TRUE(reader.ReadAudio(0, 22050, rest, &data, &got) && got == rest);
+  const auto* sound = static_cast<const i16*>(data);
+  EXPECT_NE(std::count(sound, sound + 1000, 0), 1000);
+  EXPECT_EQ(std::count(sound + 8000, sound + rest, 0), rest - 8000);
 }
 
 }  // namespace

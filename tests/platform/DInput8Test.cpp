@@ -1,6 +1,6 @@
 // The dinput8 stand-in fed by SDL events under the dummy video driver: the scan-code
-// snapshot, acquisition following the window's focus, the mouse's element buffer and
-// controllers on SDL's virtual joysticks.
+// snapshot, acquisition following the window's focus and the mouse's element buffer.
+// Controllers are read through the joystick device's tests.
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 #include "platform/kernel32/Sync.h"
 #include "platform/user32/User32.h"
 #include "platform/user32/WindowSystem.h"
+#include "tests/support/InputEvents.h"
 #include "tests/support/TestWindow.h"
 
 namespace {
@@ -42,29 +43,20 @@ class DInput8 : public ::testing::Test {
     EXPECT_EQ(device->SetCooperativeLevel(window, level), DI_OK);
     return device;
   }
-  void Push(SDL_Event event) {
-    ASSERT_EQ(SDL_PushEvent(&event), 1);
+  // The mouse as the framework sets it up: 32 buffered elements, with an optional
+  // notification event, acquired.
+  IDirectInputDevice8A* OpenMouse(HANDLE event = nullptr) {
+    IDirectInputDevice8A* mouse = Open(GUID_SysMouse, c_dfDIMouse, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND);
+    EXPECT_EQ(mouse->SetEventNotification(event), DI_OK);
+    DIPROPDWORD size{{sizeof(DIPROPDWORD), sizeof(DIPROPHEADER), 0, DIPH_DEVICE}, 32};
+    EXPECT_EQ(mouse->SetProperty(DIMakeProperty(DIPROP_BUFFERSIZE), &size.diph), DI_OK);
+    EXPECT_EQ(mouse->Acquire(), DI_OK);
+    return mouse;
   }
-  Uint32 WindowId() { return SDL_GetWindowID(static_cast<SDL_Window*>(SLUser32::NativeWindow(window))); }
-  void Key(SDL_Scancode code, bool down) {
-    SDL_Event event{};
-    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    event.key.windowID = WindowId();
-    event.key.keysym.scancode = code;
-    event.key.keysym.sym = SDL_GetKeyFromScancode(code);
-    Push(event);
-  }
-  void Focus(bool gained) {
-    SDL_Event event{};
-    event.type = SDL_WINDOWEVENT;
-    event.window.windowID = WindowId();
-    event.window.event = gained ? SDL_WINDOWEVENT_FOCUS_GAINED : SDL_WINDOWEVENT_FOCUS_LOST;
-    Push(event);
-  }
-  void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-  }
+  void Push(SDL_Event event) { ASSERT_TRUE(SLTestPush(event)); }
+  void Key(SDL_Scancode code, bool down) { ASSERT_TRUE(SLTestPushKey(window, code, down)); }
+  void Focus(bool gained) { ASSERT_TRUE(SLTestPushFocus(window, gained)); }
+  void Pump() { SLTestPump(); }
 
   HWND window = nullptr;
   IDirectInput8A* input = nullptr;
@@ -77,21 +69,14 @@ TEST_F(DInput8, SnapshotFollowsEveryKeyAndAcquisitionFollowsFocus) {
   EXPECT_EQ(keyboard->GetDeviceState(256, keys), DIERR_NOTACQUIRED);
   ASSERT_EQ(keyboard->Acquire(), DI_OK);
 
-  // Plain, extended and keys without a virtual key (search, the Japanese keys).
-  const struct {
-    SDL_Scancode sdl;
-    int set1;
-  } cases[] = {{SDL_SCANCODE_A, 0x1E},     {SDL_SCANCODE_0, 0x0B},      {SDL_SCANCODE_RCTRL, 0x9D},
-               {SDL_SCANCODE_KP_ENTER, 0x9C}, {SDL_SCANCODE_UP, 0xC8},   {SDL_SCANCODE_AC_SEARCH, 0xE5},
-               {SDL_SCANCODE_INTERNATIONAL3, 0x7D}, {SDL_SCANCODE_NONUSBACKSLASH, 0x56}};
-  for (const auto& c : cases) {
-    Key(c.sdl, true);
-    Pump();
-    ASSERT_EQ(keyboard->GetDeviceState(256, keys), DI_OK);
-    for (int i = 0; i < 256; ++i) ASSERT_EQ(keys[i], i == c.set1 ? 0x80 : 0) << c.sdl << " " << i;
-    Key(c.sdl, false);
-    Pump();
-  }
+  // A key without a virtual key reaches the snapshot too (the keyboard device's tests
+  // send every mapped key through it).
+  Key(SDL_SCANCODE_AC_SEARCH, true);
+  Pump();
+  ASSERT_EQ(keyboard->GetDeviceState(256, keys), DI_OK);
+  for (int i = 0; i < 256; ++i) ASSERT_EQ(keys[i], i == 0xE5 ? 0x80 : 0) << i;
+  Key(SDL_SCANCODE_AC_SEARCH, false);
+  Pump();
   EXPECT_EQ(keyboard->GetDeviceState(255, keys), DIERR_INVALIDPARAM);
 
   // Focus leaves: the next read reports the loss once, then "not acquired" until focus returns.
@@ -109,26 +94,16 @@ TEST_F(DInput8, SnapshotFollowsEveryKeyAndAcquisitionFollowsFocus) {
 }
 
 TEST_F(DInput8, MouseBuffersElementsInArrivalOrderAndSignals) {
-  IDirectInputDevice8A* mouse = Open(GUID_SysMouse, c_dfDIMouse, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND);
   HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  ASSERT_EQ(mouse->SetEventNotification(event), DI_OK);
-  DIPROPDWORD size{{sizeof(DIPROPDWORD), sizeof(DIPROPHEADER), 0, DIPH_DEVICE}, 32};
-  ASSERT_EQ(mouse->SetProperty(DIMakeProperty(DIPROP_BUFFERSIZE), &size.diph), DI_OK);
-  ASSERT_EQ(mouse->Acquire(), DI_OK);
+  IDirectInputDevice8A* mouse = OpenMouse(event);
 
-  SDL_Event motion{};
-  motion.type = SDL_MOUSEMOTION;
-  motion.motion.windowID = WindowId();
+  SDL_Event motion = SLTestEvent(window, SDL_MOUSEMOTION);
   motion.motion.xrel = 7;
   motion.motion.yrel = -3;
   Push(motion);
   const Uint8 buttons[] = {SDL_BUTTON_LEFT, SDL_BUTTON_X1, SDL_BUTTON_MIDDLE};
   for (Uint8 button : buttons) {
-    SDL_Event click{};
-    click.type = SDL_MOUSEBUTTONDOWN;
-    click.button.windowID = WindowId();
-    click.button.button = button;
-    Push(click);
+    ASSERT_TRUE(SLTestPushButton(window, button, true));
   }
   Pump();
   EXPECT_EQ(WaitForSingleObject(event, 0), 0u);
@@ -156,6 +131,15 @@ TEST_F(DInput8, MouseBuffersElementsInArrivalOrderAndSignals) {
   ASSERT_EQ(mouse->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), all.data(), &count, 0), DI_OK);
   EXPECT_EQ(count, 32u);
 
+  // The immediate state's movement since the last read saturates instead of wrapping.
+  motion.motion.xrel = INT32_MAX;
+  Push(motion);
+  Push(motion);
+  Pump();
+  DIMOUSESTATE immediate{};
+  ASSERT_EQ(mouse->GetDeviceState(sizeof immediate, &immediate), DI_OK);
+  EXPECT_EQ(immediate.lX, INT32_MAX);
+
   // Focus lost: the read fails with the loss, and nothing is buffered meanwhile.
   Focus(false);
   Push(motion);
@@ -164,6 +148,55 @@ TEST_F(DInput8, MouseBuffersElementsInArrivalOrderAndSignals) {
   EXPECT_EQ(mouse->GetDeviceData(sizeof element, &element, &count, 0), DIERR_INPUTLOST);
   mouse->Release();
   CloseHandle(event);
+}
+
+TEST_F(DInput8, PointerMovesWaitingInTheQueueAreKeptAsOne) {
+  auto move = [&](int x, int y) {
+    SDL_Event motion = SLTestEvent(window, SDL_MOUSEMOTION);
+    motion.motion.x = x;
+    motion.motion.y = y;
+    Push(motion);
+  };
+  move(5, 6);
+  move(7, 8);
+  Key(SDL_SCANCODE_A, true);  // a message between two moves keeps them apart
+  move(9, 10);
+  std::vector<LPARAM> moves;
+  MSG msg;
+  while (PeekMessageA(&msg, window, WM_MOUSEMOVE, WM_MOUSEMOVE, PM_REMOVE)) moves.push_back(msg.lParam);
+  EXPECT_EQ(moves, (std::vector<LPARAM>{(8 << 16) | 7, (10 << 16) | 9}));
+  Key(SDL_SCANCODE_A, false);
+}
+
+TEST_F(DInput8, FullScreenGrabsThePointerAndAScaledPictureScalesMovement) {
+  auto* native = static_cast<SDL_Window*>(SLUser32::NativeWindow(window));
+  ASSERT_EQ(SDL_SetWindowFullscreen(native, SDL_WINDOW_FULLSCREEN_DESKTOP), 0);
+  Pump();
+  EXPECT_TRUE(SDL_GetWindowFlags(native) & SDL_WINDOW_MOUSE_GRABBED);
+  ASSERT_EQ(SDL_SetWindowFullscreen(native, 0), 0);
+  Pump();
+  EXPECT_FALSE(SDL_GetWindowFlags(native) & SDL_WINDOW_MOUSE_GRABBED);
+
+  // A picture drawn at twice the window's size (the graphics device scales it through
+  // SDL's logical size): movement comes in picture pixels.
+  int width = 0, height = 0;
+  SDL_GetWindowSize(native, &width, &height);
+  SDL_Renderer* renderer = SDL_CreateRenderer(native, -1, SDL_RENDERER_SOFTWARE);
+  ASSERT_NE(renderer, nullptr) << SDL_GetError();
+  ASSERT_EQ(SDL_RenderSetLogicalSize(renderer, 2 * width, 2 * height), 0);
+  IDirectInputDevice8A* mouse = OpenMouse();
+  SDL_Event motion = SLTestEvent(window, SDL_MOUSEMOTION);
+  motion.motion.xrel = 10;
+  Push(motion);
+  Pump();
+  DIDEVICEOBJECTDATA element{};
+  DWORD count = 1;
+  ASSERT_EQ(mouse->GetDeviceData(sizeof element, &element, &count, 0), DI_OK);
+  ASSERT_EQ(count, 1u);
+  EXPECT_EQ(element.dwOfs, DWORD(DIMOFS_X));
+  EXPECT_EQ(element.dwData, 20u);
+  mouse->Release();
+  SDL_DestroyRenderer(renderer);
 }
 
 TEST_F(DInput8, MouseParametersReportTheDesktopsSettings) {
@@ -179,59 +212,6 @@ TEST_F(DInput8, MouseParametersReportTheDesktopsSettings) {
   EXPECT_EQ(GetSystemMetrics(SM_SWAPBUTTON), 1);
   SLUser32SetMouseParameters(6, 10, 0, false);
   EXPECT_FALSE(SystemParametersInfoA(SPI_GETMOUSE, 0, nullptr, 0));
-}
-
-BOOL Collect(const DIDEVICEINSTANCEA* instance, void* reference) {
-  static_cast<std::vector<DIDEVICEINSTANCEA>*>(reference)->push_back(*instance);
-  return DIENUM_CONTINUE;
-}
-
-TEST_F(DInput8, ControllerAxesHatsAndButtonsOnAVirtualJoystick) {
-  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0);
-  int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 12, 40, 2);
-  ASSERT_GE(index, 0);
-  std::vector<DIDEVICEINSTANCEA> found;
-  ASSERT_EQ(input->EnumDevices(DI8DEVCLASS_GAMECTRL, Collect, &found, DIEDFL_ATTACHEDONLY), DI_OK);
-  ASSERT_EQ(found.size(), 1u);
-  EXPECT_STRNE(found[0].tszInstanceName, "");
-
-  IDirectInputDevice8A* pad = Open(found[0].guidInstance, c_dfDIJoystick, DISCL_EXCLUSIVE | DISCL_FOREGROUND);
-  DIDEVCAPS caps{};
-  ASSERT_EQ(pad->GetCapabilities(&caps), DI_OK);
-  EXPECT_EQ(caps.dwAxes, 12u);
-  EXPECT_EQ(caps.dwButtons, 40u);
-  EXPECT_EQ(caps.dwPOVs, 2u);
-  for (DWORD offset = 0; offset < 32; offset += 4) {
-    DIPROPRANGE range{{sizeof(DIPROPRANGE), sizeof(DIPROPHEADER), offset, DIPH_BYOFFSET}, -1000, 1000};
-    ASSERT_EQ(pad->SetProperty(DIMakeProperty(DIPROP_RANGE), &range.diph), DI_OK);
-    DIPROPDWORD zone{{sizeof(DIPROPDWORD), sizeof(DIPROPHEADER), offset, DIPH_BYOFFSET}, 5000};
-    ASSERT_EQ(pad->SetProperty(DIMakeProperty(DIPROP_DEADZONE), &zone.diph), DI_OK);
-  }
-  ASSERT_EQ(pad->Acquire(), DI_OK);
-
-  SDL_Joystick* joystick = SDL_JoystickOpen(index);
-  ASSERT_NE(joystick, nullptr);
-  SDL_JoystickSetVirtualAxis(joystick, 0, Sint16(32767 * 0.4));   // inside the dead zone
-  SDL_JoystickSetVirtualAxis(joystick, 1, Sint16(32767 * 0.75));
-  SDL_JoystickSetVirtualAxis(joystick, 2, -32768);
-  SDL_JoystickSetVirtualAxis(joystick, 6, 32767);
-  SDL_JoystickSetVirtualHat(joystick, 1, SDL_HAT_RIGHT);
-  SDL_JoystickSetVirtualButton(joystick, 3, 1);
-  ASSERT_EQ(pad->Poll(), DI_OK);
-  DIJOYSTATE state{};
-  ASSERT_EQ(pad->GetDeviceState(sizeof state, &state), DI_OK);
-  EXPECT_EQ(state.lX, 0);
-  EXPECT_EQ(state.lY, 500);
-  EXPECT_EQ(state.lZ, -1000);
-  EXPECT_EQ(state.rglSlider[0], 1000);
-  EXPECT_EQ(state.rgdwPOV[0], 0xFFFFFFFFu);
-  EXPECT_EQ(state.rgdwPOV[1], 9000u);
-  EXPECT_EQ(state.rgdwPOV[2], 0xFFFFFFFFu);
-  for (int i = 0; i < 32; ++i) EXPECT_EQ(state.rgbButtons[i], i == 3 ? 0x80 : 0) << i;
-
-  pad->Release();
-  SDL_JoystickClose(joystick);
-  SDL_JoystickDetachVirtual(index);
 }
 
 TEST_F(DInput8, CreationRejectsWhatItCannotServe) {

@@ -78,3 +78,41 @@ TEST(StorageAttachFile, OpensAFileStorageAsTheSource) {
 }
 
 }  // namespace
+
+TEST(StorageFunctions, SwapsAndUnsignedToDouble) {
+  unsigned char items[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+  SLSwapBytes64(items, 2);
+  const unsigned char swapped64[16] = {8, 7, 6, 5, 4, 3, 2, 1, 16, 15, 14, 13, 12, 11, 10, 9};
+  EXPECT_EQ(std::memcmp(items, swapped64, 16), 0);
+  SLSwapBytes32(items, 1);
+  const unsigned char swapped32[4] = {5, 6, 7, 8};
+  EXPECT_EQ(std::memcmp(items, swapped32, 4), 0);
+  SLSwapBytes16(items + 1, 1);  // items need no alignment
+  EXPECT_EQ(items[1], 7);
+  EXPECT_EQ(items[2], 6);
+  SLSwapBytes16(items, 0);
+  EXPECT_EQ(items[0], 5);
+
+  EXPECT_EQ(SLUInt64ToDouble(0, 0x80000000u), std::ldexp(1.0, 63));
+  EXPECT_EQ(SLUInt64ToDouble(0xFFFFFFFFu, 0xFFFFFFFFu), std::ldexp(1.0, 64));
+  EXPECT_EQ(SLUInt64ToDouble(1, 0x80000000u), std::ldexp(1.0, 63));  // 2^63 + 1 rounds to 2^63
+  EXPECT_EQ(SLUInt64ToDouble(0x800, 0x80000000u), std::ldexp(1.0, 63) + 2048.0);
+  EXPECT_EQ(SLUInt64ToDouble(12345, 0), 12345.0);
+  EXPECT_EQ(SLUInt64ToDouble(0, 1), 4294967296.0);
+}
+
+TEST(StorageNames, SetAndClearTogether) {
+  CSLMemoryStorage m;
+  ASSERT_NE(m.GetNameW(), nullptr);
+  EXPECT_EQ(m.GetNameW()[0], 0);
+  ASSERT_TRUE(m.SetNameA("Aventuras Guardadas\\pel\xED" "cula.ZQTR"));  // Windows-1252 "í"
+  EXPECT_EQ(std::u16string(m.GetNameW()), u"Aventuras Guardadas\\pel\u00EDcula.ZQTR");
+  ASSERT_TRUE(m.SetNameW(u"a\u00F1o"));
+  EXPECT_STREQ(m.GetNameA(), "a\xF1o");
+  EXPECT_TRUE(m.SetNameA(nullptr));
+  EXPECT_EQ(m.GetNameW()[0], 0);
+  EXPECT_EQ(m.GetNameA()[0], 0);
+  ASSERT_TRUE(m.SetNameA("x"));
+  EXPECT_TRUE(m.SetNameA(""));
+  SL_EXPECT_FAIL(m.GetNameW()[0], SL_OK);
+}

@@ -546,3 +546,37 @@ TEST(FastPack, KeyedSmallAndLargeReadsMatchAnUnkeyedPack) {
   }
   EXPECT_GT(listening.reports, 0u);
 }
+
+TEST(FastPack, StateCodesWithoutPackOrEntry) {
+  CSLFastFileStorage pack;
+  u64 value = 9;
+  u8 byte;
+  SL_EXPECT_FAIL(pack.GetSize(&value), SL_E_STORAGE_NO_CONTAINER);
+  EXPECT_EQ(value, 0u);
+  SL_EXPECT_FAIL(pack.Read(&byte, 1), SL_E_STORAGE_NO_CONTAINER);
+  SL_EXPECT_FAIL(pack.CanWrite(), SL_E_STORAGE_NO_CONTAINER);
+  EXPECT_TRUE(pack.IsEOF());
+  SL_EXPECT_FAIL(pack.FindFirstA("*"), SL_E_STORAGE_NO_CONTAINER);
+
+  slpack::PackWriter writer(2, 0);
+  writer.AddFile("f", Bytes{1, 2});
+  ASSERT_TRUE(AttachBytes(pack, BuildPack(writer)));
+  EXPECT_NE(pack.GetContainer(), nullptr);
+  SL_EXPECT_FAIL(pack.GetSize(&value), SL_E_STORAGE_GET_SIZE);
+  SL_EXPECT_FAIL(pack.GetPosition(&value), SL_E_STORAGE_NOT_OPEN);
+  SL_EXPECT_FAIL(pack.GetPosition(nullptr), SL_E_NULL_OUTPUT);
+  SL_EXPECT_FAIL(pack.CanRead(), SL_E_STORAGE_NOT_OPEN);
+  SL_EXPECT_FAIL(pack.SetSize(1), SL_E_STORAGE_NOT_OPEN);
+  SL_EXPECT_FAIL(pack.Write(&byte, 1), SL_E_STORAGE_NOT_OPEN);
+  SL_EXPECT_FAIL(pack.Write(nullptr, 1), SL_E_NULL_DATA);
+  ASSERT_TRUE(pack.OpenA("f", 0));
+  EXPECT_TRUE(pack.CanRead());
+  EXPECT_TRUE(pack.Lock(0, 1));
+  SL_EXPECT_FAIL(pack.SetSize(1), SL_E_STORAGE_SET_SIZE);
+  SL_EXPECT_FAIL(pack.Read(nullptr, 1), SL_E_NULL_OUTPUT);
+  pack.Close();
+  EXPECT_STREQ(pack.GetNameA(), "");
+  EXPECT_TRUE(pack.AttachContainer(nullptr));
+  EXPECT_EQ(pack.GetContainer(), nullptr);
+  SL_EXPECT_FAIL(pack.OpenA("f", 0), SL_E_STORAGE_NO_CONTAINER);
+}

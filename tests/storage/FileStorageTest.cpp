@@ -320,3 +320,55 @@ TEST(FileStorageApi, MissingFunctionsFallBackOrFail) {
 }
 
 }  // namespace
+
+TEST(FileStorage, ClosedStorageAnswers) {
+  CSLFileStorage file;
+  EXPECT_TRUE(file.IsEOF());
+  EXPECT_EQ(SLGetLastError(), SL_E_STORAGE_NOT_OPEN);
+  u64 size = 5;
+  SL_EXPECT_FAIL(file.GetSize(&size), SL_E_STORAGE_NOT_OPEN);
+  EXPECT_EQ(size, 0u);
+  char byte;
+  SL_EXPECT_FAIL(file.Read(&byte, 1), SL_E_STORAGE_NOT_OPEN);
+  SL_EXPECT_FAIL(file.MapView(), SL_E_STORAGE_NOT_OPEN);
+  SL_EXPECT_FAIL(file.GetContainer(), SL_E_NOT_SUPPORTED);
+}
+
+TEST(FileStorage, OneViewAtATime) {
+  TempDir dir;
+  dir.Write("map.bin", "mapped");
+  CSLFileStorage file;
+  ASSERT_TRUE(file.OpenA(dir.Win("map.bin").c_str(), SL_STORAGE_READ));
+  // Read-only: the read-write mapping is refused and the read-only one is used.
+  void* view = file.MapView();
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(std::string(static_cast<const char*>(view), 6), "mapped");
+  SL_EXPECT_FAIL(file.MapView(), SL_E_STORAGE_ALREADY_MAPPED);
+  file.UnmapView();
+  EXPECT_NE(file.MapView(), nullptr);
+  file.Close();  // unmaps
+  ASSERT_TRUE(file.OpenA(dir.Win("map.bin").c_str(), SL_STORAGE_READWRITE));
+  auto* bytes = static_cast<char*>(file.MapView());
+  ASSERT_NE(bytes, nullptr);
+  bytes[0] = 'M';
+  file.Close();
+  EXPECT_EQ(dir.Read("map.bin"), "Mapped");
+}
+
+TEST(FileStorage, KeepHandleAndTemporaryFlags) {
+  TempDir dir;
+  CSLFileStorage file;
+  ASSERT_TRUE(file.CreateA(dir.Win("temp.bin").c_str(), SL_STORAGE_TEMPORARY | SL_STORAGE_READWRITE));
+  struct stat info;
+  EXPECT_EQ(stat(dir.Host("temp.bin").c_str(), &info), 0);
+  file.Close();
+  EXPECT_NE(stat(dir.Host("temp.bin").c_str(), &info), 0);
+
+  ASSERT_TRUE(file.CreateA(dir.Win("kept.bin").c_str(), SL_STORAGE_KEEP_HANDLE));
+  HANDLE handle = file.GetHandle();
+  file.Close();
+  EXPECT_EQ(file.GetHandle(), handle);  // still the storage's, still open
+  DWORD put = 0;
+  EXPECT_TRUE(Api()->WriteFile(handle, "k", 1, &put, nullptr));
+  EXPECT_TRUE(Api()->CloseHandle(handle));
+}

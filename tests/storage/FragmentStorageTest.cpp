@@ -81,3 +81,26 @@ TEST_F(FragmentTest, WritesAreCutToTheWindow) {
 }
 
 }  // namespace
+
+TEST_F(FragmentTest, NamesCloseAndDetach) {
+  EXPECT_EQ(std::u16string(fragment.GetNameW()), u"(buffered)");
+  fragment.Close();
+  u64 size = 5;
+  EXPECT_EQ(SLTestSize(fragment), 0u);
+  EXPECT_EQ(fragment.GetContainer(), source);
+  // A new window on the same source after closing.
+  EXPECT_TRUE(fragment.SetWindow(0, 10));
+  EXPECT_TRUE(fragment.DetachContainer());
+  EXPECT_EQ(fragment.GetContainer(), nullptr);
+  SL_EXPECT_FAIL(fragment.GetSize(&size), SL_E_STORAGE_NOT_OPEN);
+  CSLDateTime date;
+  SL_EXPECT_FAIL(fragment.GetTime(&date), SL_E_STORAGE_NO_CONTAINER);
+  SL_EXPECT_FAIL(fragment.SetWindow(0, 0), SL_E_STORAGE_NOT_OPEN);
+
+  // Over a named source: its name, a blank, "(buffered)".
+  CSLMemoryStorage named;
+  ASSERT_TRUE(named.SetNameA("pista.wav"));
+  ASSERT_TRUE(fragment.AttachContainer(&named));
+  EXPECT_EQ(std::u16string(fragment.GetNameW()), u"pista.wav (buffered)");
+  EXPECT_TRUE(fragment.DetachContainer());
+}

@@ -406,3 +406,30 @@ TEST(Inflate, SevenZipDeflate64MembersDecode) {
 }
 
 }  // namespace
+
+TEST(Inflate, BuilderRefusesBadCodeSets) {
+  u16 work[288];
+  SLInflate::SLInflateCode area[SLInflate::kTableArea];
+  auto build = [&](SLInflate::SLCodeType type, std::vector<u16> lens, unsigned root, bool d64) {
+    SLInflate::SLInflateCode* next = area;
+    unsigned bits = root;
+    return (d64 ? SLInflate::inflate_table9 : SLInflate::inflate_table)(
+        type, lens.data(), static_cast<unsigned>(lens.size()), &next, &bits, work, SLInflate::kTableArea);
+  };
+  for (bool d64 : {false, true}) {
+    EXPECT_EQ(build(SLInflate::CODES, {1, 1, 1}, 7, d64), -1);          // over-subscribed
+    EXPECT_EQ(build(SLInflate::CODES, {1, 2}, 7, d64), -1);             // incomplete
+    EXPECT_EQ(build(SLInflate::DISTS, {1}, 6, d64), 0);                 // one distance code
+    EXPECT_EQ(build(SLInflate::DISTS, {2, 2, 2}, 6, d64), -1);          // incomplete, longer
+    EXPECT_EQ(build(SLInflate::DISTS, std::vector<u16>(32, 0), 6, d64), 0);  // none at all
+    EXPECT_EQ(build(SLInflate::DISTS, std::vector<u16>(32, 5), 6, d64), 0);
+    // A room too small for the tables is reported rather than overrun.
+    SLInflate::SLInflateCode* next = area;
+    unsigned bits = 9;
+    std::vector<u16> lens(286, 9);
+    for (int i = 0; i < 256; ++i) lens[i] = 8;
+    for (int i = 256; i < 286; ++i) lens[i] = 0;
+    lens[256] = 0;
+    EXPECT_EQ(SLInflate::inflate_table(SLInflate::LENS, lens.data(), 286, &next, &bits, work, 100), 1);
+  }
+}

@@ -142,3 +142,72 @@ TEST(MemoryStorage, CallerBufferIsFixed) {
 }
 
 }  // namespace
+
+TEST(MemoryStorage, ContiguousBlockSizes) {
+  CSLMemoryStorage m(true, 100);  // steps below 4,096 become 4,096
+  std::string content = Pattern(5000);
+  ASSERT_EQ(m.Write(content.data(), 5000), 5000u);
+  EXPECT_EQ(m.GetCapacity(), 8192u);
+  ASSERT_NE(m.GetDataPointer(), nullptr);
+  EXPECT_EQ(std::string(static_cast<const char*>(m.GetDataPointer()), 5000), content);
+  ASSERT_TRUE(m.SetSize(4096));
+  EXPECT_EQ(m.GetCapacity(), 8192u);  // exactly the size still gets a larger block
+  CSLMemoryStorage exact(true, 4096);
+  ASSERT_TRUE(exact.SetSize(4096));
+  EXPECT_EQ(exact.GetCapacity(), 8192u);
+
+  // Shrinking keeps the block above three quarters of it, else moves to a smaller one.
+  const void* block = m.GetDataPointer();
+  ASSERT_TRUE(m.SetSize(6500 - 2404));
+  ASSERT_TRUE(m.SetSize(6500));
+  EXPECT_EQ(m.GetDataPointer(), block);
+  EXPECT_EQ(m.GetCapacity(), 8192u);
+  ASSERT_TRUE(m.SetSize(1000));
+  EXPECT_EQ(m.GetCapacity(), 4096u);
+  EXPECT_EQ(ReadAt(m, 0, 1000), content.substr(0, 1000));
+  ASSERT_TRUE(m.SetSize(3000));
+  EXPECT_EQ(ReadAt(m, 1000, 2000), std::string(2000, '\0'));
+}
+
+TEST(MemoryStorage, MergingChunksIntoOneBlock) {
+  CSLMemoryStorage m;
+  std::string content = Pattern(70000);
+  ASSERT_EQ(m.Write(content.data(), content.size()), content.size());
+  EXPECT_EQ(m.GetDataPointer(), nullptr);
+  ASSERT_TRUE(m.SetContiguous(true));
+  ASSERT_NE(m.GetDataPointer(), nullptr);
+  EXPECT_EQ(std::string(static_cast<const char*>(m.GetDataPointer()), content.size()), content);
+  EXPECT_EQ(m.GetCapacity() % 4096, 0u);
+  EXPECT_GT(m.GetCapacity(), content.size());
+}
+
+TEST(MemoryStorage, PositionsAndNullOutputs) {
+  CSLMemoryStorage m;
+  SL_EXPECT_FAIL(m.GetPosition(nullptr), SL_E_NULL_OUTPUT);
+  SL_EXPECT_FAIL(m.GetSize(nullptr), SL_E_NULL_OUTPUT);
+  SL_EXPECT_FAIL(m.Read(nullptr, 4), SL_E_NULL_OUTPUT);
+  SL_EXPECT_FAIL(m.Write(nullptr, 4), SL_E_NULL_DATA);
+
+  ASSERT_EQ(m.Write("0123456789", 10), 10u);
+  ASSERT_TRUE(m.Seek(-3, SL_SEEK_CURRENT));
+  EXPECT_EQ(SLTestPosition(m), 7u);
+  ASSERT_TRUE(m.Seek(100, SL_SEEK_CURRENT));  // forward stops at the size
+  EXPECT_EQ(SLTestPosition(m), 10u);
+  ASSERT_TRUE(m.Seek(-100, SL_SEEK_END));     // back stops at 0
+  EXPECT_EQ(SLTestPosition(m), 0u);
+  ASSERT_TRUE(m.Seek(5, SL_SEEK_END));        // past the end from the end is allowed
+  EXPECT_EQ(SLTestPosition(m), 15u);
+  ASSERT_TRUE(m.SetSize(4));                   // a shrink below the position moves it
+  EXPECT_EQ(SLTestPosition(m), 4u);
+  // From beyond the end a forward move from the current position stops at the size
+  // too, so the next write lands there and leaves no gap.
+  for (i64 forward : {0, 3}) {
+    ASSERT_TRUE(m.Seek(50, SL_SEEK_BEGIN));
+    ASSERT_TRUE(m.Seek(forward, SL_SEEK_CURRENT));
+    EXPECT_EQ(SLTestPosition(m), 4u) << forward;
+  }
+  ASSERT_EQ(m.Write("!", 1), 1u);
+  EXPECT_EQ(SLTestSize(m), 5u);
+  EXPECT_TRUE(m.CanRead() && m.CanWrite() && m.CanSeek() && m.Flush() && m.Lock(0, 1));
+  SL_EXPECT_FAIL(m.OpenA("x", 0), SL_E_NOT_SUPPORTED);
+}

@@ -111,3 +111,20 @@ TEST(Path, ConvertAndCollapseSeparators) {
 }
 
 }  // namespace
+
+TEST(Path, AppendSeparator) {
+  char path[32] = "C:\\dir";
+  EXPECT_EQ(SLAppendPathSeparatorA(path), 1u);
+  EXPECT_STREQ(path, "C:\\dir\\");
+  char done[32] = "C:/dir/";
+  SL_EXPECT_FAIL(SLAppendPathSeparatorA(done), 0u);
+  EXPECT_STREQ(done, "C:/dir/");
+  char empty[4] = "";
+  EXPECT_EQ(SLAppendPathSeparatorA(empty), 1u);
+  EXPECT_STREQ(empty, "\\");
+  SLWChar wide[8] = u"";
+  EXPECT_EQ(SLAppendPathSeparatorW(wide), 1u);
+  EXPECT_EQ(std::u16string(wide), u"\\");
+  EXPECT_EQ(SLAppendPathSeparatorW(wide), 0u);
+  SL_EXPECT_FAIL(SLAppendPathSeparatorA(nullptr), SL_E_NULL_DATA);
+}

@@ -1,0 +1,95 @@
+// Opens one real window with the keyboard and mouse devices on it and runs logic ticks
+// every 10 ms, writing what the devices report, one line each, until the window is
+// closed:
+//   KEY <framework key code>        a key went down at this tick
+//   CHAR 0x<Windows-1252 unit>      the typed character of this tick
+//   POINTER <x> <y>                 the device's pointer position, when it moved
+//   BUTTON <1..4> <1 down, 0 up>    a button changed at this tick
+// The pointer starts where the first WM_MOUSEMOVE puts it and from then on follows the
+// device's relative movement only. Used to check the input path against a real display:
+//   xvfb-run build/tools/inputdemo
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "gamesystem/SLPhaseHooks.h"
+#include "gamesystem/directx/SLKeyboardInput.h"
+#include "gamesystem/directx/SLMouseInput.h"
+#include "platform/user32/User32.h"
+
+namespace {
+
+bool g_sawPointer = false;  // the first WM_MOUSEMOVE came
+i32 g_startX = 0, g_startY = 0;
+
+LRESULT Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_MOUSEMOVE && !g_sawPointer) {
+    g_sawPointer = true;
+    g_startX = i32(i16(lParam & 0xFFFF));
+    g_startY = i32(i16((lParam >> 16) & 0xFFFF));
+  }
+  if (message == WM_DESTROY) PostQuitMessage(0);
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void Report(CSL_GS_KeyboardInput_DirectX& keyboard, CSL_GS_MouseInput_DirectX& mouse, i32* lastX, i32* lastY) {
+  u8 keys[SL_GS_KEY_COUNT];
+  if (keyboard.GetState(keys, sizeof keys))
+    for (u32 code = 0; code < SL_GS_KEY_COUNT; ++code)
+      if (keys[code] == 3) std::printf("KEY %u\n", code);
+  if (SLWChar c = keyboard.GetNextChar()) std::printf("CHAR 0x%02X\n", unsigned(c));
+  for (u32 button = 1; button <= 4; ++button)
+    if (mouse.HasButtonChanged(button)) std::printf("BUTTON %u %u\n", button, mouse.IsButtonDown(button));
+  i32 x = mouse.GetX(), y = mouse.GetY();
+  if (x != *lastX || y != *lastY) std::printf("POINTER %d %d\n", x, y);
+  *lastX = x;
+  *lastY = y;
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main() {
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = &Proc;
+  wc.lpszClassName = "SL_INPUT_DEMO";
+  if (!RegisterClassExA(&wc)) return 1;
+  HWND window = CreateWindowExA(0, "SL_INPUT_DEMO", "Demostración de entrada", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
+                                nullptr, nullptr, nullptr, nullptr);
+  if (!window) return 2;
+  ShowWindow(window, SW_SHOWNORMAL);
+  RECT client{};
+  GetClientRect(window, &client);
+
+  CSL_GS_KeyboardInput_DirectX keyboard;
+  CSL_GS_MouseInput_DirectX mouse;
+  if (!keyboard.Init(nullptr, window) || !mouse.Init(nullptr, window)) return 3;
+  mouse.SetArea(0, 0, client.right, client.bottom);
+  std::printf("READY\n");
+  std::fflush(stdout);
+
+  bool placed = false;
+  i32 lastX = mouse.GetX(), lastY = mouse.GetY();
+  for (;;) {
+    MSG msg;
+    bool quit = false;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) quit = true;
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    if (quit) break;
+    SL_GS_RunPhaseHooks(SL_GS_PHASE_LOGIC);
+    if (g_sawPointer && !placed) {
+      // The tick took the movement that brought the pointer in; from here on only the
+      // device's relative movement places it.
+      placed = true;
+      mouse.SetPosition(g_startX, g_startY);
+    }
+    Report(keyboard, mouse, &lastX, &lastY);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::printf("QUIT\n");
+  return 0;
+}
