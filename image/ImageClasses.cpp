@@ -9,6 +9,8 @@
 #include "image/readers/SLImageReaderBMP.h"
 #include "image/readers/SLImageReaderJPG.h"
 #include "image/readers/SLImageReaderPNG.h"
+#include "image/readers/SLImageReaderGIF.h"
+#include "image/readers/SLImageReaderMXIMG.h"
 #include "image/readers/SLImageReaderPSD.h"
 #include "image/readers/SLImageReaderTGA.h"
 #include "image/writers/SLImageWriterBMP.h"
@@ -35,6 +37,8 @@ void SLRegisterImageClasses() {
       CSLImageExifData::GetClassRecord(),
       CSLImageReaderJPG::GetClassRecord(),
       CSLImageReaderPNG::GetClassRecord(),
+      CSLImageReaderGIF::GetClassRecord(),
+      CSLImageReaderMXIMG::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }

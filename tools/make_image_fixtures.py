@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes crafted TGA, BMP, PSD and PNG files that no image tool writes, built field by
+"""Writes crafted TGA, BMP, PSD, PNG and GIF files that no image tool writes, built field by
 field with struct and zlib, into the directory given, with manifest.txt listing what each
 must read as. Usage: make_image_fixtures.py OUTDIR [STREAM ...]; each STREAM (a JPEG or
 PNG file) is also wrapped into NAME.file.bmp (file header with a data offset) and
@@ -337,11 +337,186 @@ def wrap_streams(paths):
             f.write(info + stream)
 
 
+# ---- GIF ------------------------------------------------------------------------------
+
+def lzw_codes(pixels, minimum, clear_every=None):
+    """Codes of an uncompressed LZW stream: a clear code, then one code per pixel, with a
+    clear again before the decoder's table would make the codes wider."""
+    clear = 1 << minimum
+    room = (1 << (minimum + 1)) - (clear + 2) - 1
+    if clear_every:
+        room = min(room, clear_every)
+    codes, run = [clear], 0
+    for p in pixels:
+        if run == room:
+            codes.append(clear)
+            run = 0
+        codes.append(p)
+        run += 1
+    return codes
+
+
+def pack_codes(codes, minimum, widths=None):
+    """Packs codes least significant bit first at the width a decoder expects: the codes
+    here never grow the table past the first width."""
+    acc, bits, out = 0, 0, bytearray()
+    for i, c in enumerate(codes):
+        w = widths[i] if widths else minimum + 1
+        acc |= c << bits
+        bits += w
+        while bits >= 8:
+            out.append(acc & 255)
+            acc >>= 8
+            bits -= 8
+    if bits:
+        out.append(acc & 255)
+    return bytes(out)
+
+
+def sub_blocks(data, size=255, end=True):
+    out = b"".join(bytes([len(data[i:i + size])]) + data[i:i + size] for i in range(0, len(data), size))
+    return out + (b"\0" if end else b"")
+
+
+def image_data(pixels, minimum=8, end=True, extra=b""):
+    codes = lzw_codes(pixels, minimum) + ([(1 << minimum) + 1] if end else [])
+    return bytes([minimum]) + sub_blocks(pack_codes(codes, minimum) + extra)
+
+
+def gif_header(width, height, table=None, background=0, signature=b"GIF89a"):
+    packed = 0x80 | ((len(table) // 3).bit_length() - 2) if table else 0
+    return signature + struct.pack("<HHBBB", width, height, packed, background, 0) + (table or b"")
+
+
+def gce(disposal=0, transparent=None, delay=0, size=4, terminator=0):
+    packed = (disposal << 2) | (transparent is not None)
+    return b"\x21\xf9" + struct.pack("<BBHBB", size, packed, delay, transparent or 0, terminator)
+
+
+def descriptor(left, top, width, height, table=None, interlaced=False):
+    packed = (0x40 if interlaced else 0) | (0x80 | ((len(table) // 3).bit_length() - 2) if table else 0)
+    return b"\x2c" + struct.pack("<HHHHB", left, top, width, height, packed) + (table or b"")
+
+
+def compose(width, height, frames, background):
+    """Frames as GIF players show them: frame n starts from frame n-1 with that frame's
+    disposal applied to its rectangle (2: its transparent index, else the background; 3:
+    the screen from before it); transparent pixels are never drawn."""
+    screen = [None]
+    shown, before, last = [], None, None
+    for n, (left, top, w, h, pixels, disposal, transparent) in enumerate(frames):
+        if n == 0:
+            screen = [background if transparent is None else transparent] * (width * height)
+        else:
+            screen = list(shown[-1])
+            pl, pt, pw, ph, pdisp, ptrans = last
+            for y in range(pt, pt + ph):
+                for x in range(pl, pl + pw):
+                    if pdisp == 2:
+                        screen[y * width + x] = background if ptrans is None else ptrans
+                    elif pdisp == 3:
+                        screen[y * width + x] = before[y * width + x]
+        before = list(screen)
+        for i, p in enumerate(pixels):
+            if p != transparent:
+                screen[(top + i // w) * width + left + i % w] = p
+        shown.append(screen)
+        last = (left, top, w, h, disposal, transparent)
+    return shown
+
+
+RAMP4 = bytes([0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255])
+RAMP4_PALETTE = [(0, 0, 0, 255), (255, 0, 0, 255), (0, 255, 0, 255), (0, 0, 255, 255)]
+
+
+def gif_fixtures():
+    w, h = 6, 5
+    pixels = [(x * 3 + y) % 4 for y in range(h) for x in range(w)]
+    one = lambda px, palette=RAMP4_PALETTE: Image(1, w, h, bytes(px), palette=palette)
+    body = descriptor(0, 0, w, h) + image_data(pixels, 2)
+    fixture("g_plain.gif", gif_header(w, h, RAMP4) + body + b"\x3b", images=[one(pixels)])
+    fixture("g_87a_lowercase.gif", gif_header(w, h, RAMP4, signature=b"gif87a") + body + b"\x3b", images=[one(pixels)])
+    fixture("g_no_trailer.gif", gif_header(w, h, RAMP4) + body, images=[one(pixels)])
+    fixture("g_local_table.gif", gif_header(w, h) + descriptor(0, 0, w, h, RAMP4) + image_data(pixels, 2) + b"\x3b",
+            images=[one(pixels)])
+    # Code streams no common encoder writes: repeated clears, a first code past the table,
+    # the widest minimum code size, codes left after the last pixel.
+    clears = lzw_codes(pixels, 2, clear_every=2)
+    clears = clears[:3] + [4, 4, 4] + clears[3:]
+    fixture("g_clears.gif", gif_header(w, h, RAMP4) + descriptor(0, 0, w, h) +
+            bytes([2]) + sub_blocks(pack_codes(clears + [5], 2)) + b"\x3b", images=[one(pixels)])
+    first_past = [4, 7] + lzw_codes(pixels[1:], 2)[1:] + [5]
+    fixture("g_first_past_table.gif", gif_header(w, h, RAMP4) + descriptor(0, 0, w, h) +
+            bytes([2]) + sub_blocks(pack_codes(first_past, 2)) + b"\x3b", images=[one([0] + pixels[1:])])
+    fixture("g_minimum9.gif", gif_header(w, h, RAMP4) + descriptor(0, 0, w, h) + image_data(pixels, 9) + b"\x3b",
+            images=[one(pixels)])
+    # Repeated strings: codes from the table and the code being defined (KwKwK).
+    runs = [1] * 10 + [2] * 20
+    kw = [4, 1, 6, 7, 8, 2, 10, 11, 12, 13, 14, 5]
+    widths = [3, 3, 3, 3] + [4] * 8
+    fixture("g_kwkwk.gif", gif_header(w, h, RAMP4) + descriptor(0, 0, w, h) +
+            bytes([2]) + sub_blocks(pack_codes(kw, 2, widths)) + b"\x3b", images=[one(runs)])
+    # Frames after one whose end code sits inside a sub-block, or that has codes past its
+    # last pixel, are all read.
+    second = [3 - p for p in pixels]
+    two = lambda a, b: [one(a), one(b)]
+    tail = descriptor(0, 0, w, h) + image_data(second, 2) + b"\x3b"
+    fixture("g_end_inside_block.gif", gif_header(w, h, RAMP4) + descriptor(0, 0, w, h) +
+            image_data(pixels, 2, extra=b"\xaa" * 40) + tail, images=two(pixels, second))
+    fixture("g_codes_past_last_pixel.gif", gif_header(w, h, RAMP4) + descriptor(0, 0, w, h) +
+            bytes([2]) + sub_blocks(pack_codes(lzw_codes(pixels + [1] * 30, 2), 2)) + tail,
+            images=two(pixels, second))
+    fixture("g_comment_between.gif", gif_header(w, h, RAMP4) + body + b"\x21\xfe" + sub_blocks(b"x" * 300) +
+            b"\x21\xff\x0bNETSCAPE2.0\x03\x01\0\0\0" + tail, images=two(pixels, second))
+    # Interlaced rows land in their rows.
+    ih = 11
+    rows = [[(x + y) % 4 for x in range(w)] for y in range(ih)]
+    order = list(range(0, ih, 8)) + list(range(4, ih, 8)) + list(range(2, ih, 4)) + list(range(1, ih, 2))
+    fixture("g_interlaced.gif", gif_header(w, ih, RAMP4) + descriptor(0, 0, w, ih, interlaced=True) +
+            image_data([p for y in order for p in rows[y]], 2) + b"\x3b",
+            images=[Image(1, w, ih, bytes(p for r in rows for p in r), palette=RAMP4_PALETTE)])
+
+    # Composition of every disposal, with transparency, frames at offsets and the default
+    # (whole-screen) size of 0.
+    bg = 3
+    frames = [
+        (0, 0, w, h, pixels, 0, None),
+        (1, 1, 3, 2, [0, 1, 0, 2, 0, 1], 2, 0),       # disposal 0 transparent: holes never punched
+        (2, 0, 2, 3, [1, 1, 1, 1, 1, 1], 3, None),
+        (0, 2, 4, 2, [2, 2, 2, 2, 0, 0, 0, 0], 1, 1),
+        (0, 0, w, h, [1] * (w * h), 2, 1),           # all transparent; disposal 2 then clears to 1
+        (4, 3, 2, 2, [0, 3, 3, 0], 0, None),
+    ]
+    data = gif_header(w, h, RAMP4, background=bg)
+    for n, (left, top, fw, fh, px, disposal, transparent) in enumerate(frames):
+        data += gce(disposal, transparent, delay=n)
+        size = (0, 0) if (fw, fh) == (w, h) and n == 4 else (fw, fh)
+        data += descriptor(left, top, *size) + image_data(px, 2)
+    shown = compose(w, h, frames, bg)
+
+    def palette_of(transparent):
+        return [(r, g, b, 0 if i == transparent else 255) for i, (r, g, b, a) in enumerate(RAMP4_PALETTE)]
+    fixture("g_disposals.gif", data + b"\x3b",
+            images=[Image(1, w, h, bytes(s), palette=palette_of(f[6])) for s, f in zip(shown, frames)])
+
+    # Damaged files.
+    fixture("g_trailer_first.gif", gif_header(w, h, RAMP4) + b"\x3b", 0x80020016)
+    fixture("g_frame_outside.gif", gif_header(w, h, RAMP4) + descriptor(1, 0, w, h) + image_data(pixels, 2), 0x80020016)
+    fixture("g_minimum1.gif", gif_header(w, h, RAMP4) + descriptor(0, 0, w, h) + b"\x01\x01\x00\0", 0x80020016)
+    fixture("g_minimum10.gif", gif_header(w, h, RAMP4) + descriptor(0, 0, w, h) + b"\x0a\x01\x00\0", 0x80020016)
+    fixture("g_control_size5.gif", gif_header(w, h, RAMP4) + gce(size=5) + body, 0x80020016)
+    fixture("g_control_terminator.gif", gif_header(w, h, RAMP4) + gce(terminator=1) + body, 0x80020016)
+    fixture("g_signature.gif", b"GIF88a" + gif_header(w, h, RAMP4)[6:] + body, 0x80020016)
+    fixture("g_ends_in_extension.gif", gif_header(w, h, RAMP4) + b"\x21\xfe\x10abc", 0x80020034)
+    fixture("g_ends_in_data.gif", gif_header(w, h, RAMP4) + body[:16], 0x80020036)
+
+
 os.makedirs(OUT, exist_ok=True)
 tga_fixtures()
 bmp_fixtures()
 psd_fixtures()
 png_fixtures()
 wrap_streams(sys.argv[2:])
+gif_fixtures()
 with open(os.path.join(OUT, "manifest.txt"), "w") as f:
     f.write("\n".join(manifest) + "\n")
