@@ -168,6 +168,38 @@ TEST(Mximg, EmbeddedGifKeepsItsPaletteAndIndexesAndIsCheckedAgainstTheHeader) {
   EXPECT_EQ(CSLBaseImageReader::FindReaderClassByExtension("a/B.mxImg"), Mximg());
 }
 
+// Embedded JPEG and PNG files read as the same files read bare (the reader for each is
+// made by name), with the container's 96 dpi.
+TEST(Mximg, EmbeddedJpegAndPngReadAsTheBareFiles) {
+  TempDir dir;
+  const struct {
+    const char* name;
+    mximg::Encoding encoding;
+    u32 depth;
+  } cases[] = {{"p.png", mximg::kPng, 24}, {"a.png", mximg::kPng, 32}, {"j.jpg", mximg::kJpeg, 24}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir.Host(c.name);
+    RunCommand(std::string("convert -size 37x23 plasma:fractal -seed 5 ") + (c.depth == 32 ? "-alpha set -channel A -fx 'i/w' +channel " : "") +
+               "'" + path + "'");
+    std::string bytes;
+    ASSERT_TRUE(mximg::ReadFile(path, &bytes));
+    CSLImageArray direct, images;
+    ASSERT_TRUE(ReadBytes(CSLBaseImageReader::FindReaderClassByExtension(c.name), bytes, &direct, 0));
+    mximg::WriteOptions options;
+    options.depth = c.depth;
+    options.encoding = c.encoding;
+    options.embedded = bytes;
+    std::string file, error;
+    ASSERT_TRUE(mximg::Write(*direct[0], options, &file, &error)) << error;
+    ASSERT_TRUE(ReadBytes(Mximg(), file, &images, 0));
+    ASSERT_EQ(images.GetCount(), 1u);
+    EXPECT_EQ(images[0]->GetFormat(), direct[0]->GetFormat());
+    EXPECT_TRUE(Rows(*images[0]) == Rows(*direct[0]));
+    EXPECT_EQ(InfoOf(*images[0]).resolutionX, 96u);
+  }
+}
+
 TEST(Mximg, ZlibRowsStopOnceThePictureIsFull) {
   // A 16x16 picture whose stream carries 256 MiB of zeros after its rows, then a mask.
   CSLImage source;
