@@ -83,12 +83,6 @@ TEST(ExifData, ValuesReadTheSameInBothByteOrders) {
     EXPECT_EQ(exif.FindEntry(0, 0x112)->type, u32(SL_EXIF_SHORT));
     EXPECT_EQ(exif.FindEntry(0, 0x829A)->type, u32(SL_EXIF_RATIONAL));
     EXPECT_EQ(Value(exif.FindEntry(0, 0x9286)), std::string("ASCII\0\0\0abcd", 12));
-    // Tags the block lacks answer from the defaults.
-    u32 top = 0, bottom = 0;
-    EXPECT_TRUE(exif.GetRational(&top, &bottom, 0x11A, 1, 0));
-    EXPECT_EQ(top * 1000 + bottom, 72001u);
-    EXPECT_EQ(exif.GetUInt16(0x115, 2, 0), 3);
-    EXPECT_EQ(exif.FindLoadedEntry(1, 0x11A), nullptr);
   }
 }
 
@@ -186,8 +180,6 @@ TEST(ExifData, DamagedAndHostileStructures) {
   ASSERT_TRUE(Load(exif, truncated));
   EXPECT_EQ(exif.GetUInt16(0x112, 0, 0), 8);
   EXPECT_EQ(exif.FindLoadedEntry(0, 0x213), nullptr);
-  EXPECT_FALSE(exif.Load(nullptr, 10, 3));
-  EXPECT_EQ(SLGetLastError(), u32(SL_E_NULL_DATA));
 }
 
 TEST(ExifData, ValuesReachingPastTheBlockAreSkipped) {
@@ -242,14 +234,6 @@ TEST(ExifData, SupportLevelsAndDefaults) {
   const std::multimap<u32, u32> expected = {{0, 0x11A}, {0, 0x11B}, {0, 0x128}, {1, 0x103}, {1, 0x11A},
                                             {1, 0x11B}, {1, 0x128}, {2, 0x9000}, {2, 0xA000}, {2, 0xA001}};
   EXPECT_EQ(mandatory, expected);
-  // Table levels 2, 2, 2, 1: a not-recorded level answers 0.
-  const u32 widthLevels[] = {2, 2, 2, 0};
-  for (u32 kind = 0; kind < 4; ++kind) {
-    EXPECT_EQ(CSLImageExifData::GetSupportLevel(0x100, 0, kind), widthLevels[kind]);
-    EXPECT_EQ(CSLImageExifData::GetSupportLevel(0x10F, 0, kind), 3u);
-  }
-  EXPECT_EQ(CSLImageExifData::GetSupportLevel(0x1234, 0, 4), 1u);
-  EXPECT_EQ(CSLImageExifData::GetSupportLevel(0x11A, 5, 4), 0u);
 
   CSLImageExifData::SetClock([](CSLDateTime* now) { return now->SetDateTime(2024, 2, 29, 13, 5, 9); });
   CSLImageExifData exif;
@@ -262,13 +246,6 @@ TEST(ExifData, SupportLevelsAndDefaults) {
   EXPECT_EQ(Value(exif.FindEntry(2, 0x9003)), std::string("2024:02:29 13:05:09\0", 20));
   EXPECT_EQ(Value(exif.FindEntry(0, 0x8298)), std::string("[None]\0[None]\0", 14));
   EXPECT_EQ(Value(exif.FindEntry(2, 0x9000)), "0210");
-  EXPECT_EQ(exif.GetUInt16(0x212, 0, 1), 1);
-  EXPECT_EQ(exif.GetUInt16(0xA001, 2, 0), 1);
-  EXPECT_EQ(exif.FindEntry(2, 0x13E)->count, 2u);
-  EXPECT_EQ(exif.FindEntry(3, 0x214)->count, 6u);
-  EXPECT_EQ(exif.FindEntry(3, 0x1B)->type, u32(SL_EXIF_UNDEFINED));
-  EXPECT_EQ(exif.FindEntry(7, 0x11A), nullptr);
-  EXPECT_EQ(SLGetLastError(), u32(SL_E_INVALID_ARG));
 }
 
 // exiftool writes the block, Pillow reads it; every numeric tag Pillow reports in IFD0
