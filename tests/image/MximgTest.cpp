@@ -74,7 +74,7 @@ TEST(Mximg, WrittenFilesReadBackAsWrittenForEveryDepthEncodingAndMaskWidth) {
         const CSLImage& picture = *images[0];
         EXPECT_EQ(picture.GetFormat(), expected.GetFormat());
         EXPECT_TRUE(Rows(picture) == Rows(expected));
-        if (depth == 8) EXPECT_EQ(Palette(picture).substr(0, Palette(expected).size()), Palette(expected));
+        if (depth == 8) { EXPECT_EQ(Palette(picture).substr(0, Palette(expected).size()), Palette(expected)); }
         u32 key = 0;
         EXPECT_TRUE(picture.GetTransparentColor(&key));
         EXPECT_EQ(key & 0xFFFFFF, 0x123456u);
@@ -91,7 +91,7 @@ TEST(Mximg, WrittenFilesReadBackAsWrittenForEveryDepthEncodingAndMaskWidth) {
         ASSERT_TRUE(ReadBytes(Mximg(), file, &images, SL_IMAGE_READ_HEADER_ONLY));
         ASSERT_EQ(images.GetCount(), 1u);
         EXPECT_EQ(images[0]->GetPixels(), nullptr);
-        if (depth == 8) EXPECT_EQ(Palette(*images[0]).substr(0, Palette(expected).size()), Palette(expected));
+        if (depth == 8) { EXPECT_EQ(Palette(*images[0]).substr(0, Palette(expected).size()), Palette(expected)); }
         // Cut anywhere: a code and an empty array.
         for (size_t cut : {size_t(20), size_t(36), file.size() / 2, file.size() - 1}) {
           EXPECT_FALSE(ReadBytes(Mximg(), file.substr(0, cut), &images, 0));
