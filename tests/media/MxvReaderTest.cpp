@@ -132,12 +132,8 @@ TEST_F(MxvFiles, BlockDeltaPicturesReadBackExactly) {
         for (u32 bits : {8u, 16u, 24u}) {
           SCOPED_TRACE(testing::Message() << size.width << "x" << size.height << " v" << version << " codec " << codec
                                           << " bits " << bits);
-          slmxv::VideoSettings video;
-          video.codec = codec;
-          video.width = size.width;
-          video.height = size.height;
-          video.bitsPerPixel = bits;
-          video.keyInterval = 8;
+          const slmxv::VideoSettings video{
+              .codec = codec, .width = size.width, .height = size.height, .bitsPerPixel = bits};
           const std::string path = dir.Host("movie" + std::to_string(file++) + ".mxv");
           const slmxv::WriteSummary summary = WriteMovie(path, {version, &video, &pictures});
           EXPECT_EQ(summary.repeatFrames, 1u);
@@ -171,9 +167,7 @@ TEST_F(MxvFiles, BlockDeltaPicturesReadBackExactly) {
 
 TEST_F(MxvFiles, FramesDecodeFromTheNearestKeyFrame) {
   const Bytes pictures = Pictures(dir, 100, 75, 16);
-  slmxv::VideoSettings video;
-  video.width = 100;
-  video.height = 75;
+  const slmxv::VideoSettings video{.width = 100, .height = 75};
   const std::string path = dir.Host("keys.MXV");
   WriteMovie(path, {2, &video, &pictures});
   CSLVideoAudioReaderMXV reader;
@@ -209,12 +203,9 @@ TEST_F(MxvFiles, TheoraPicturesComeOutAs24BitsCloseToTheSource) {
       // Smooth colour fields: 4:2:0 sampling of testsrc's saturated one-pixel edges would cost
       // some 19 dB by itself, whatever the decoder does.
       const Bytes pictures = Pictures(dir, width, height, 12, "gradients", ":seed=7:n=2:speed=0.05");
-      slmxv::VideoSettings video;
-      video.codec = 3;
-      video.width = width;
-      video.height = height;
-      video.bitsPerPixel = 16;  // read as 24 all the same
-      video.theoraQuality = 63;
+      // 16 bits asked for, read as 24 all the same.
+      const slmxv::VideoSettings video{
+          .codec = 3, .width = width, .height = height, .bitsPerPixel = 16, .theoraQuality = 63};
       const std::string path = dir.Host("theora.mxv");
       WriteMovie(path, {version, &video, &pictures});
       CSLVideoAudioReaderMXV reader;
@@ -387,10 +378,8 @@ Bytes Zlib(const Bytes& bytes) {
 // step that meets the damage, and a failed picture keeps the last good one.
 TEST_F(MxvFiles, DamagedFilesFailWithTheirCodes) {
   const Bytes pictures = Pictures(dir, 21, 13, 6);
-  slmxv::VideoSettings zip, theora;
-  zip.width = theora.width = 21;
-  zip.height = theora.height = 13;
-  theora.codec = 3;
+  slmxv::VideoSettings zip{.width = 21, .height = 13};
+  const slmxv::VideoSettings theora{.codec = 3, .width = 21, .height = 13};
   slmxv::AudioSettings mono, pcm;
   mono.codec = 2;
   const Bytes monoSamples = Noise(dir, mono, 1.5), pcmSamples = Noise(dir, pcm, 1.5);
@@ -483,9 +472,7 @@ TEST_F(MxvFiles, DamagedFilesFailWithTheirCodes) {
 
 TEST_F(MxvFiles, StreamsFollowTheCallingRules) {
   const Bytes pictures = Pictures(dir, 21, 13, 6);
-  slmxv::VideoSettings video;
-  video.width = 21;
-  video.height = 13;
+  const slmxv::VideoSettings video{.width = 21, .height = 13};
   slmxv::AudioSettings audio;
   const Bytes samples = Noise(dir, audio, 0.5);
   WriteMovie(dir.Host("both.mxv"), {1, &video, &pictures, &audio, &samples});
@@ -526,10 +513,7 @@ TEST_F(MxvFiles, StreamsFollowTheCallingRules) {
 // as a WAV file, both equal to what the writer was given.
 TEST_F(MxvFiles, MediaDumpWritesPicturesAndSound) {
   const Bytes pictures = Pictures(dir, 21, 13, 6);
-  slmxv::VideoSettings video;
-  video.codec = 2;
-  video.width = 21;
-  video.height = 13;
+  const slmxv::VideoSettings video{.codec = 2, .width = 21, .height = 13};
   slmxv::AudioSettings audio;
   const Bytes samples = Noise(dir, audio, 0.7);
   WriteMovie(dir.Host("dump.MXV"), {2, &video, &pictures, &audio, &samples});
