@@ -313,11 +313,8 @@ TEST_F(MxvFiles, SoundReadsBackExactly) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "v" << c.version << " codec " << c.codec << " " << c.rate << " Hz " << c.bits
                                     << " bits " << c.channels << " ch");
-    slmxv::AudioSettings audio;
-    audio.codec = c.codec;
-    audio.samplesPerSecond = c.rate;
-    audio.bitsPerSample = c.bits;
-    audio.channels = c.channels;
+    const slmxv::AudioSettings audio{
+        .codec = c.codec, .samplesPerSecond = c.rate, .bitsPerSample = c.bits, .channels = c.channels};
     const Bytes samples = Noise(dir, audio, c.seconds);
     const u32 align = c.bits / 8 * c.channels;
     const u64 length = samples.size() / align;
@@ -380,8 +377,7 @@ TEST_F(MxvFiles, DamagedFilesFailWithTheirCodes) {
   const Bytes pictures = Pictures(dir, 21, 13, 6);
   slmxv::VideoSettings zip{.width = 21, .height = 13};
   const slmxv::VideoSettings theora{.codec = 3, .width = 21, .height = 13};
-  slmxv::AudioSettings mono, pcm;
-  mono.codec = 2;
+  const slmxv::AudioSettings mono{.codec = 2}, pcm;
   const Bytes monoSamples = Noise(dir, mono, 1.5), pcmSamples = Noise(dir, pcm, 1.5);
   WriteMovie(dir.Host("zip.mxv"), {2, &zip, &pictures, &mono, &monoSamples});
   WriteMovie(dir.Host("theora.mxv"), {2, &theora, &pictures});
@@ -535,8 +531,7 @@ TEST_F(MxvFiles, MediaDumpWritesPicturesAndSound) {
 // A Vorbis block whose packets end before its frames do (the table cut short) ends in
 // silence, not in the samples of the block decoded before it.
 TEST_F(MxvFiles, VorbisBlockTheTableCannotFillEndsInSilence) {
-  slmxv::AudioSettings audio;
-  audio.codec = 2;
+  const slmxv::AudioSettings audio{.codec = 2};
   const Bytes samples = Noise(dir, audio, 1.9);
   WriteMovie(dir.Host("cut.mxv"), {2, nullptr, nullptr, &audio, &samples});
   Bytes file = ReadFile(dir.Host("cut.mxv"));
