@@ -275,7 +275,6 @@ TEST_F(AviFiles, FileTextsAreKept) {
   EXPECT_EQ(strlen(name), 4096u);
   EXPECT_EQ(std::string(name, 3), "ABC");
   EXPECT_STREQ(avi.parser.GetInfoText(AviFourCC("ICMT")), "comentario");
-  EXPECT_NE(avi.parser.GetInfoText(AviFourCC("ISFT")), nullptr);  // ffmpeg's own
   EXPECT_EQ(avi.parser.GetInfoText(AviFourCC("IART")), nullptr);  // outside an INFO list
   EXPECT_EQ(avi.parser.GetInfoText(AviFourCC("IXYZ")), nullptr);  // not a text tag
   EXPECT_STREQ(avi.parser.GetSegmentText(), "segmento");
@@ -395,7 +394,7 @@ TEST_F(AviFiles, ChunkTimesAreFfprobesPacketTimes) {
   }
 }
 
-TEST_F(AviFiles, KeyFramesAndTheStartedMask) {
+TEST_F(AviFiles, KeyFramesAreFfprobesKeys) {
   OpenAvi avi(Source(kCodecs[5]));  // mpeg4: key frames where ffprobe says
   ASSERT_TRUE(avi.ok);
   std::vector<Packet> packets = Probe(Source(kCodecs[5]));
@@ -417,13 +416,6 @@ TEST_F(AviFiles, KeyFramesAndTheStartedMask) {
   EXPECT_FALSE(avi.parser.IsKeyFrame(0, video->entryCount));
   EXPECT_EQ(SLGetLastError(), SL_E_MEDIA_FRAME_RANGE);
   EXPECT_FALSE(avi.parser.IsKeyFrame(2, 0));
-  EXPECT_EQ(SLGetLastError(), SL_E_MEDIA_NO_STREAM);
-  EXPECT_TRUE(avi.parser.StartStream(1));
-  EXPECT_TRUE(avi.parser.IsStreamStarted(1));
-  EXPECT_FALSE(avi.parser.IsStreamStarted(0));
-  EXPECT_TRUE(avi.parser.StopStream(1));
-  EXPECT_FALSE(avi.parser.IsStreamStarted(1));
-  EXPECT_FALSE(avi.parser.StartStream(64));
   EXPECT_EQ(SLGetLastError(), SL_E_MEDIA_NO_STREAM);
 }
 
@@ -537,9 +529,7 @@ TEST(AviParserShapes, StreamsFromSixtyFourOnAreNeverMarked) {
   EXPECT_EQ(audio->sampleSize, 1u);
   EXPECT_TRUE(parser.StartStream(64));
   EXPECT_TRUE(parser.StartStream(65));
-  EXPECT_FALSE(parser.IsStreamStarted(64));
-  EXPECT_FALSE(parser.IsStreamStarted(0));
-  EXPECT_FALSE(parser.IsStreamStarted(1));
+  EXPECT_FALSE(parser.IsStreamStarted(64) || parser.IsStreamStarted(0) || parser.IsStreamStarted(1));
   EXPECT_TRUE(parser.StartStream(63));
   EXPECT_TRUE(parser.IsStreamStarted(63));
   parser.Reset();

@@ -193,7 +193,6 @@ TEST_F(WavFiles, CallingOrderAndStreamRules) {
   EXPECT_EQ(type, u32(SL_STREAM_UNKNOWN));
   EXPECT_EQ(Code(reader.GetVideoFormat(0, &video)), SL_E_MEDIA_NOT_VIDEO);
   EXPECT_EQ(video.width + video.imageBytes, 0u);
-  EXPECT_EQ(Code(reader.GetVideoFormat(3, &video)), SL_E_MEDIA_NO_STREAM);
   ASSERT_TRUE(reader.StopStream(0));
   EXPECT_EQ(Code(reader.StopStream(0)), SL_E_MEDIA_NOT_STARTED);
   // Opening again the storage the reader holds, as its only holder: Open closes the first
@@ -212,7 +211,6 @@ TEST_F(WavFiles, CallingOrderAndStreamRules) {
   EXPECT_EQ(Code(reader.CheckSignature(header, 11)), SL_E_INVALID_ARG);
   header[8] = 'A';
   EXPECT_EQ(Code(reader.CheckSignature(header, 12)), SL_OK);
-  EXPECT_EQ(std::u16string(reader.GetExtensionW(0)), u"WAV");
 }
 
 TEST_F(WavFiles, MediaDumpWritesTheAudioBack) {
