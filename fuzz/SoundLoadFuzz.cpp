@@ -9,61 +9,26 @@
 #include "fuzz/FuzzProgram.h"
 #include "fuzz/SoundFuzzDevice.h"
 #include "storage/SLMemoryStorage.h"
+#include "tests/support/ScriptedAudioReader.h"
 
 namespace {
 
 SLFuzzProgram* g_in = nullptr;
 
-struct Script {
-  u32 streams = 0;
-  u32 types[3] = {};
-  SLAudioFormat format{};
-  u64 length = 0;
-  bool deliveredShort = false;
-} g_script;
+bool g_deliveredShort = false;
 
 u8 FrameByte(u64 frame, u32 i) { return u8(frame * 31 + i); }
 
-class CFuzzReader : public CSLBaseVideoAudioReader {
-  SL_DECLARE_CLASS(CFuzzReader)
- public:
-  ~CFuzzReader() override { Close(); }
-  bool Open(CSLBaseStorage* storage, u32) override { return HoldSource(storage), SLSucceed(true); }
-  bool Close() override { return ReleaseSource(), SLSucceed(true); }
-  bool GetStreamCount(u32* count) override { return *count = g_script.streams, SLSucceed(true); }
-  bool GetStreamType(u32 stream, u32* type) override {
-    if (stream >= g_script.streams) return *type = SL_STREAM_UNKNOWN, SLFail(SL_E_MEDIA_NO_STREAM, false);
-    return *type = g_script.types[stream], SLSucceed(true);
-  }
-  bool GetVideoFormat(u32, SLVideoFormat*) override { return false; }
-  bool GetVideoFrameRate(u32, double*) override { return false; }
-  bool IsKeyFrame(u32, u64) override { return false; }
-  bool GetAudioFormat(u32, SLAudioFormat* out) override { return *out = g_script.format, SLSucceed(true); }
-  bool GetAudioLength(u32, u64* frames) override { return *frames = g_script.length, SLSucceed(true); }
-  bool GetVideoFrameCount(u32, u64*) override { return false; }
-  bool StartStream(u32) override { return SLSucceed(true); }
-  bool GetVideoFrame(u32, u64, const void**, u32*) override { return false; }
-  // Delivers what was asked give or take a few frames, as the input says.
-  bool ReadAudio(u32, u64 first, u32 count, const void** samples, u32* got) override {
-    const int delta = int(g_in->Take() % 16) - 13;  // mostly exact, sometimes short or long
-    const u32 frames = delta < 0 && u32(-delta) > count ? 0 : u32(i64(count) + (delta > 0 ? delta : 0) -
-                                                               (delta < 0 ? -delta : 0));
-    if (frames < count) g_script.deliveredShort = true;
-    const u32 align = g_script.format.blockAlign ? g_script.format.blockAlign : 1;
-    m_piece.assign(std::size_t(frames) * align, 0);
-    for (std::size_t i = 0; i < m_piece.size(); ++i) m_piece[i] = FrameByte(first + i / align, u32(i % align));
-    *samples = m_piece.data();
-    *got = frames;
-    return SLSucceed(true);
-  }
-  bool StopStream(u32) override { return SLSucceed(true); }
+// Delivers what was asked give or take a few frames, as the input says.
+u32 Deliver(u32 count) {
+  const int delta = int(g_in->Take() % 16) - 13;  // mostly exact, sometimes short or long
+  const u32 frames = delta < 0 && u32(-delta) > count ? 0 : u32(i64(count) + (delta > 0 ? delta : 0) -
+                                                             (delta < 0 ? -delta : 0));
+  if (frames < count) g_deliveredShort = true;
+  return frames;
+}
 
- private:
-  std::vector<u8> m_piece;
-};
-SL_IMPLEMENT_CLASS_CREATABLE(CFuzzReader, CSLBaseVideoAudioReader)
-
-u32 Expected(const Script& s, bool* fullRead) {
+u32 Expected(const SLAudioScript& s, bool* fullRead) {
   *fullRead = false;
   u32 audio = 3;
   for (u32 i = 0; i < s.streams; ++i)
@@ -90,8 +55,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CSL_GS_Sfx_DirectX& device = SLFuzzSoundDevice();
   SLFuzzProgram in{data, size};
   g_in = &in;
-  Script& s = g_script;
-  s = Script{};
+  SLAudioScript& s = g_audioScript;
+  s = SLAudioScript{};
+  s.deliver = Deliver;
+  s.byte = FrameByte;
+  g_deliveredShort = false;
   s.streams = in.Take() % 4;
   static const u32 kTypes[] = {SL_STREAM_AUDIO, SL_STREAM_VIDEO, SL_STREAM_UNKNOWN};
   for (u32& type : s.types) type = kTypes[in.Take() % 3];
@@ -113,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const u32 voices = 1 + in.Take() % 3;
   CSLMemoryStorage storage;
-  SL_GS_SoundRecord* sound = device.LoadSoundFromStorage(&storage, voices, CFuzzReader::GetClassRecord());
+  SL_GS_SoundRecord* sound = device.LoadSoundFromStorage(&storage, voices, CScriptedAudioReader::GetClassRecord());
   const u32 code = SLGetLastError();
   bool fullRead = false;
   const u32 expected = Expected(s, &fullRead);
@@ -123,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const u32 bits = s.format.bitsPerSample;
   const bool playable = s.format.channels <= 2 && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
-  if (s.deliveredShort) {
+  if (g_deliveredShort) {
     SLFuzzCheck(!sound && code == 0x800F0008);
   } else if (!playable) {
     SLFuzzCheck(!sound && code == 0x8001000F);

@@ -20,6 +20,7 @@
 #include "platform/user32/User32.h"
 #include "storage/SLFileStorage.h"
 #include "storage/SLMemoryStorage.h"
+#include "tests/support/ScriptedAudioReader.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/TestWindow.h"
@@ -51,48 +52,13 @@ std::vector<std::int16_t> Sox(const TempDir& dir, const std::string& effect) {
   return std::system(command.c_str()) == 0 ? ReadSamples(raw) : std::vector<std::int16_t>{};
 }
 
-// A reader whose stream, format, length and deliveries come from the test: the loader
-// must not trust any of them.
+// What the scripted reader says in one case: the loader must not trust any of it.
 struct ReaderScript {
   u32 streamType = SL_STREAM_AUDIO;
   SLAudioFormat format = {1, 1, 16, 22050, 44100, 2};
   u64 length = 30000;
   i64 extraFrames = 0;  // added to every delivery (negative: short reads)
 };
-ReaderScript g_script;
-
-class CScriptedReader : public CSLBaseVideoAudioReader {
-  SL_DECLARE_CLASS(CScriptedReader)
- public:
-  ~CScriptedReader() override { Close(); }
-  bool Open(CSLBaseStorage* storage, u32) override { return HoldSource(storage), SLSucceed(true); }
-  bool Close() override { return ReleaseSource(), SLSucceed(true); }
-  bool GetStreamCount(u32* count) override { return *count = 1, SLSucceed(true); }
-  bool GetStreamType(u32, u32* type) override { return *type = g_script.streamType, SLSucceed(true); }
-  bool GetVideoFormat(u32, SLVideoFormat*) override { return false; }
-  bool GetVideoFrameRate(u32, double*) override { return false; }
-  bool IsKeyFrame(u32, u64) override { return false; }
-  bool GetAudioFormat(u32, SLAudioFormat* out) override { return *out = g_script.format, SLSucceed(true); }
-  bool GetAudioLength(u32, u64* frames) override { return *frames = g_script.length, SLSucceed(true); }
-  bool GetVideoFrameCount(u32, u64*) override { return false; }
-  bool StartStream(u32) override { return SLSucceed(true); }
-  bool GetVideoFrame(u32, u64, const void**, u32*) override { return false; }
-  // Frame f of the stream holds bytes (f + i) & 0xFF.
-  bool ReadAudio(u32, u64 first, u32 count, const void** samples, u32* got) override {
-    const i64 frames = std::max<i64>(0, i64(count) + g_script.extraFrames);
-    const u32 align = std::max(1u, g_script.format.blockAlign);
-    m_piece.resize(std::size_t(frames) * align);
-    for (std::size_t i = 0; i < m_piece.size(); ++i) m_piece[i] = std::uint8_t(first + i / align + i % align);
-    *samples = m_piece.data();
-    *got = u32(frames);
-    return SLSucceed(true);
-  }
-  bool StopStream(u32) override { return SLSucceed(true); }
-
- private:
-  Bytes m_piece;
-};
-SL_IMPLEMENT_CLASS_CREATABLE(CScriptedReader, CSLBaseVideoAudioReader)
 
 class SoundDevice : public ::testing::Test {
  protected:
@@ -270,7 +236,7 @@ TEST_F(SoundDevice, InitSetsTheOutputAndRunsWithoutMicrophone) {
 TEST_F(SoundDevice, LoadsTrustNothingTheReaderSays) {
   ASSERT_TRUE(device.Init(nullptr, window, nullptr));
   CSLMemoryStorage storage;
-  const SLClassRecord* reader = CScriptedReader::GetClassRecord();
+  const SLClassRecord* reader = CScriptedAudioReader::GetClassRecord();
   struct Case {
     const char* what;
     ReaderScript script;
@@ -291,7 +257,11 @@ TEST_F(SoundDevice, LoadsTrustNothingTheReaderSays) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    g_script = c.script;
+    g_audioScript = SLAudioScript{};
+    g_audioScript.types[0] = c.script.streamType;
+    g_audioScript.format = c.script.format;
+    g_audioScript.length = c.script.length;
+    g_audioScript.deliver = [extra = c.script.extraFrames](u32 asked) { return u32(std::max<i64>(0, i64(asked) + extra)); };
     Sound sound = device.LoadSoundFromStorage(&storage, 2, reader);
     EXPECT_TRUE(SLAnsweredWith(sound, !c.code, c.code));
     if (c.code) continue;
