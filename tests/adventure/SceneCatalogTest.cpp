@@ -14,6 +14,7 @@
 #include "image/writers/SLImageWriterTGA.h"
 #include "storage/SLFileStorage.h"
 #include "storage/SLIniFile.h"
+#include "tests/foundation/ChildProcess.h"
 #include "tests/support/ItemPacks.h"
 #include "tests/support/MemoryGfxDevice.h"
 #include "tests/support/TempDir.h"
@@ -327,5 +328,34 @@ TEST_F(SceneCatalogTest, EmptyingHonoursTheExitFlag) {
     EXPECT_EQ(LivePictures(), exitFlag ? 3u : 0u);
   }
 }
+
+// A program that ends with the catalogue still full: the list's exit clean-up runs after
+// the devices are gone and must not reach them (the device below aborts if it is).
+class CGoneGfxDevice : public CMemoryGfxDevice {
+ public:
+  void FreeImageTextures(SL_GS_ImageRecord* image) override {
+    if (m_gone) std::abort();
+    CMemoryGfxDevice::FreeImageTextures(image);
+  }
+  bool m_gone = false;
+};
+
+TEST(SceneCatalogExit, Child) {
+  SL_CHILD_ONLY();
+  TempDir dir;
+  std::string error;
+  ASSERT_TRUE(ItemPackWriteAll(dir.Host(), {{"a", "rising", "opaque", ItemPackInfo("Casa", "A")},
+                                            {"b", "clear", "", ItemPackInfo("Casa", "B")}}, &error))
+      << error;
+  auto* gfx = new CGoneGfxDevice();  // left to the end of the process, as a global device is
+  ASSERT_TRUE(gfx->Init(nullptr, nullptr, nullptr));
+  AdventureDevices_Set(gfx, nullptr, nullptr);
+  ASSERT_TRUE(SceneCatalog_LoadItem(dir.Win("a.DAT").c_str(), nullptr));
+  ASSERT_TRUE(SceneCatalog_LoadItem(dir.Win("b.DAT").c_str(), nullptr));
+  gfx->m_gone = true;
+  SL_CHILD_DONE();
+}
+
+TEST(SceneCatalogExit, ExitCleanUpLeavesTheDevicesAlone) { SL_EXPECT_CHILD_PASSES("SceneCatalogExit.Child", ""); }
 
 }  // namespace
