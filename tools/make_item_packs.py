@@ -14,6 +14,7 @@ red 3x (each modulo 256) and an alpha that gives the stage mask:
     clear    32-bit, alpha 0;  opaque  32-bit, alpha 255
     rgb24    24-bit;           narrow  rising at 663x372
     magick32 rising rewritten by ImageMagick (bottom row first), magick24 the same at 24 bits
+    broken   rising cut off in the middle of its pixels
     ""       no file"""
 import ast
 import hashlib
@@ -57,7 +58,7 @@ def write_picture(path, kind):
         os.remove(path + '.src')
     elif kind:
         with open(path, 'wb') as f:
-            f.write(targa(kind))
+            f.write(targa('rising')[:500000] if kind == 'broken' else targa(kind))
 
 
 def identity(info):

@@ -65,10 +65,11 @@ i32 SceneRecord_MaskAlphaAt(const SceneRecord* record, i32 x, i32 y) {
 
 namespace {
 // One stage picture of the pack: checked from its header (664x372, 4 bytes per pixel)
-// before a pixel is decoded, then read whole. *found is false when the entry does not
-// open or its header reads no picture; the entry is closed again.
-bool ReadStagePicture(CSLFastFileStorage* pack, const char* name, TSLObjPtr<CSLImage>* picture, bool* found) {
-  *found = false;
+// before a pixel is decoded, then read whole; the entry is closed again. *picture stays
+// null when the entry reads no picture; *wrongSize tells the size refusal (0x80020016)
+// from the reader's own failures, which share that code.
+bool ReadStagePicture(CSLFastFileStorage* pack, const char* name, TSLObjPtr<CSLImage>* picture, bool* wrongSize) {
+  *wrongSize = false;
   if (!pack->OpenA(name, 0)) return false;
   auto close = SLMakeScopeGuard([&] { pack->Close(); });
   CSLImageReaderTGA reader;
@@ -76,12 +77,12 @@ bool ReadStagePicture(CSLFastFileStorage* pack, const char* name, TSLObjPtr<CSLI
   if (!reader.Read(&images, pack, SL_IMAGE_READ_HEADER_ONLY)) return false;
   if (images.GetCount() == 0) return SLSucceed(true);
   const CSLImage* header = images[0];
-  if (header->GetBytesPerPixel() != 4 || header->GetWidth() != kStageWidth || header->GetHeight() != kStageHeight)
+  if (header->GetBytesPerPixel() != 4 || header->GetWidth() != kStageWidth || header->GetHeight() != kStageHeight) {
+    *wrongSize = true;
     return SLFail(SL_E_CATALOG_BAD_ITEM, false);
+  }
   if (!pack->Seek(0, 0) || !reader.Read(&images, pack, 0)) return false;
-  if (images.GetCount() == 0) return SLSucceed(true);
-  picture->Reset(images[0]);
-  *found = true;
+  if (images.GetCount() != 0) picture->Reset(images[0]);
   return SLSucceed(true);
 }
 
@@ -103,10 +104,10 @@ void ScanDepth(SceneRecord* record) {
 bool LoadScene(SceneRecord* record, CSLFastFileStorage* pack, CSLThread* thread) {
   CSL_GS_BaseGfx* gfx = AdventureDevices_Get().gfx;
   if (!gfx) return SLFail(SL_E_NOT_INITIALISED, false);
-  TSLObjPtr<CSLImage> picture;
-  bool found;
-  if (!ReadStagePicture(pack, "fondo.tga", &picture, &found)) return false;
-  if (!found) return SLFail(SL_E_CATALOG_BAD_ITEM, false);
+  TSLObjPtr<CSLImage> picture, front;
+  bool wrongSize;
+  if (!ReadStagePicture(pack, "fondo.tga", &picture, &wrongSize)) return false;
+  if (!picture) return SLFail(SL_E_CATALOG_BAD_ITEM, false);
   if (!record->mask.CopyFrom(picture.Get()) || !record->mask.ConvertFormat(SL_IMAGE_FORMAT_ALPHA) ||
       !picture->ConvertFormat(3))
     return false;
@@ -121,9 +122,10 @@ bool LoadScene(SceneRecord* record, CSLFastFileStorage* pack, CSLThread* thread)
 
   record->background = gfx->CreateImage(picture.Get(), false);
   if (!record->background) return false;
-  TSLObjPtr<CSLImage> front;
-  if (!ReadStagePicture(pack, "frente.tga", &front, &found) && SLGetLastError() == SL_E_CATALOG_BAD_ITEM) return false;
-  if (found && !(record->foreground = gfx->CreateImage(front.Get(), false))) return false;
+  // A foreground that is missing or reads no picture is no foreground; one of the wrong
+  // size is refused like the background.
+  if (!ReadStagePicture(pack, "frente.tga", &front, &wrongSize) && wrongSize) return false;
+  if (front && !(record->foreground = gfx->CreateImage(front.Get(), false))) return false;
 
   ScanDepth(record);
   const char* fields[] = {name, itemClass};
