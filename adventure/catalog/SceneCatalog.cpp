@@ -1,5 +1,6 @@
 #include "adventure/catalog/SceneCatalog.h"
 
+#include <algorithm>
 #include <new>
 
 #include "adventure/AdventureDevices.h"
@@ -86,18 +87,19 @@ bool ReadStagePicture(CSLFastFileStorage* pack, const char* name, TSLObjPtr<CSLI
   return SLSucceed(true);
 }
 
-// depthMin: the smallest non-zero alpha; depthMax: the largest.
+// depthMin: the smallest non-zero alpha; depthMax: the largest. Alpha - 1 wraps 0 round to
+// 255, so the smallest non-zero alpha is one more than the smallest alpha - 1 (a mask
+// without any gives 256, kept at 255), and both runs are plain minimum and maximum loops.
 void ScanDepth(SceneRecord* record) {
-  i32 low = 255, high = 0;
+  u8 lowLessOne = 255, high = 0;
   for (u32 y = 0; y < kStageHeight; ++y) {
     const u8* row = record->mask.GetPixelAddress(0, y);
     for (u32 x = 0; x < kStageWidth; ++x) {
-      const i32 alpha = row[x];
-      if (alpha && alpha < low) low = alpha;
-      if (alpha > high) high = alpha;
+      lowLessOne = std::min<u8>(lowLessOne, u8(row[x] - 1));
+      high = std::max(high, row[x]);
     }
   }
-  record->depthMin = low;
+  record->depthMin = std::min(255, lowLessOne + 1);
   record->depthMax = high;
 }
 
