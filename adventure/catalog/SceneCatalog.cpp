@@ -31,6 +31,7 @@ bool RegisterSceneExit() { return TCatalogExitCleanup<&SceneCatalog>::Register()
 
 constexpr CatalogKind kSceneKind{&SceneClass, &SceneName, &DestroyScene, &RegisterSceneExit};
 constexpr u32 kSceneValueSize = 512;
+constexpr u32 kFormatColour24 = 3;
 }  // namespace
 
 constinit CatalogList SceneCatalog{{&SceneCatalog.head, &SceneCatalog.head}, 0, &kSceneKind};
@@ -111,7 +112,7 @@ bool LoadScene(SceneRecord* record, CSLFastFileStorage* pack, CSLThread* thread)
   if (!ReadStagePicture(pack, "fondo.tga", &picture, &wrongSize)) return false;
   if (!picture) return SLFail(SL_E_CATALOG_BAD_ITEM, false);
   if (!record->mask.CopyFrom(picture.Get()) || !record->mask.ConvertFormat(SL_IMAGE_FORMAT_ALPHA) ||
-      !picture->ConvertFormat(3))
+      !picture->ConvertFormat(kFormatColour24))
     return false;
 
   ItemDescription description;
