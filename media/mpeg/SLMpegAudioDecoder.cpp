@@ -5,6 +5,7 @@
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
+#include "media/mpeg/SLMpegLayer3.h"
 #include "media/mpeg/SLMpegSynthesis.h"
 #include "media/reader/SLBaseVideoAudioReader.h"
 
@@ -132,6 +133,7 @@ bool CMXMP3_DecoderHelper::Close() {
   m_frameOffsets.Free();
   m_frameIndex = -1;
   m_firstKind = m_firstFrameCount = 0;
+  m_audioBase = 0;
   m_scale = 0.0;
   m_writePos[0] = m_writePos[1] = m_skip[0] = m_skip[1] = 0;
   m_capacity = m_stopFlag = 0;
@@ -315,6 +317,8 @@ bool CMXMP3_DecoderHelper::Open(CSLBaseStorage* storage, u32 seekable, u32 lenie
   m_samplesPerFrame = SLMpegSamplesPerFrame(m_header);
   if (!m_seekable) {
     m_totalSamples = m_streamSize = kUnknown;
+    // A tag frame is not audio: the next frame is the first to decode.
+    if (FrameHoldsTag()) m_frameFresh = false;
     fail.Dismiss();
     return SLSucceed(true);
   }
@@ -329,6 +333,10 @@ bool CMXMP3_DecoderHelper::Open(CSLBaseStorage* storage, u32 seekable, u32 lenie
   std::memset(m_frameOffsets.GetData(), 0, tableCount * sizeof(u64));
   m_frameOffsets[0] = m_frameOffset;
   if (!ReadFirstFrameHeader()) return false;
+  if (m_firstKind != 0) {
+    m_audioBase = 1;
+    if (m_totalSamples >= m_samplesPerFrame) m_totalSamples -= m_samplesPerFrame;
+  }
   fail.Dismiss();
   return SLSucceed(true);
 }
@@ -338,7 +346,9 @@ bool CMXMP3_DecoderHelper::ReadFirstFrameHeader() {
   if (!m_storage->GetPosition(&saved)) return false;
   auto restore = SLMakeScopeGuard([&] { m_storage->Seek(i64(saved), SL_SEEK_BEGIN); });
   u8 tag[4];
-  if (!m_storage->Seek(i64(m_frameOffset + 4 + m_header.sideInfoSize), SL_SEEK_BEGIN)) return false;
+  // The side information follows the CRC word when there is one.
+  const u32 crcBytes = m_header.protection ? 0 : 2;
+  if (!m_storage->Seek(i64(m_frameOffset + 4 + crcBytes + m_header.sideInfoSize), SL_SEEK_BEGIN)) return false;
   if (m_storage->Read(tag, 4) != 4) return SLSucceed(true);
   auto failRead = [this] {
     m_firstKind = m_firstFrameCount = 0;
@@ -379,6 +389,13 @@ bool CMXMP3_DecoderHelper::ReadFirstFrameHeader() {
   m_firstKind = 2;
   m_firstFrameCount = frames;
   return SLSucceed(true);
+}
+
+bool CMXMP3_DecoderHelper::FrameHoldsTag() const {
+  const u32 at = (m_header.protection ? 0 : 2) + m_header.sideInfoSize;
+  if (at + 4 <= m_frameBytes && (std::memcmp(m_frame + at, "Xing", 4) == 0 || std::memcmp(m_frame + at, "Info", 4) == 0))
+    return true;
+  return m_frameBytes >= 36 && std::memcmp(m_frame + 32, "VBRI", 4) == 0;
 }
 
 bool CMXMP3_DecoderHelper::Seek(CSLBaseStorage* storage, u32 frameIndex, u64 offset, u32 skip) {
@@ -459,6 +476,8 @@ bool CMXMP3_DecoderHelper::Stop() {
   if (!m_started) return SLFail(SL_E_MEDIA_NOT_STARTED, false);
   SLFreeKeepingError(m_output);
   m_output = nullptr;
+  delete m_layer3;
+  m_layer3 = nullptr;
   m_outputBytes = 0;
   for (CMXMP3_SynthesisFilter*& filter : m_filters) {
     delete filter;
