@@ -34,6 +34,8 @@ constexpr u16 kBitRates[2][3][15] = {
 
 bool IsSingleChannel(u32 word) { return ((word >> 6) & 3) == 3; }
 
+bool IsXingTag(const u8* tag) { return std::memcmp(tag, "Xing", 4) == 0 || std::memcmp(tag, "Info", 4) == 0; }
+
 }  // namespace
 
 void CMXMP3_Crc16::AddBits(u32 value, u32 bits) {
@@ -298,15 +300,19 @@ bool CMXMP3_DecoderHelper::Open(CSLBaseStorage* storage, u32 seekable, u32 lenie
     const u64 firstOffset = m_frameOffset;
     u32 next = 0;
     if (!FindHeader(true, &next)) {
-      if (SLGetLastError() == SL_E_MPEG_NO_SYNC) return false;
-      // Nothing follows: a stream of one frame.
+      // Nothing follows: a stream of one whole frame (a cut one is a false sync near the
+      // end of other data).
+      if (SLGetLastError() == SL_E_MPEG_NO_SYNC || m_frameBytes < first.frameDataSize) return false;
       m_header = first;
       m_frameOffset = firstOffset;
       break;
     }
     u64 position = 0;
     if (!m_storage->GetPosition(&position) || !m_storage->Seek(i64(position - 4), SL_SEEK_BEGIN)) return false;
-    if ((next & kLayerMask) == (first.word & kLayerMask) && IsSingleChannel(next) == (first.mode == 3)) {
+    // A true first frame is followed at once by a header like it: a false sync inside
+    // other data (or inside MPEG-2.5 frames, whose sync is shorter) rarely is.
+    const bool adjacent = position - 4 == firstOffset + 4 + first.frameDataSize;
+    if (adjacent && (next & kLayerMask) == (first.word & kLayerMask) && IsSingleChannel(next) == (first.mode == 3)) {
       m_header = first;
       m_frameOffset = firstOffset;
       break;
@@ -346,15 +352,20 @@ bool CMXMP3_DecoderHelper::ReadFirstFrameHeader() {
   if (!m_storage->GetPosition(&saved)) return false;
   auto restore = SLMakeScopeGuard([&] { m_storage->Seek(i64(saved), SL_SEEK_BEGIN); });
   u8 tag[4];
-  // The side information follows the CRC word when there is one.
-  const u32 crcBytes = m_header.protection ? 0 : 2;
-  if (!m_storage->Seek(i64(m_frameOffset + 4 + crcBytes + m_header.sideInfoSize), SL_SEEK_BEGIN)) return false;
+  // The side information follows the CRC word when there is one; some encoders write the
+  // tag where it would be without the CRC word.
+  const u64 at = m_frameOffset + 4 + m_header.sideInfoSize;
+  if (!m_storage->Seek(i64(at + (m_header.protection ? 0 : 2)), SL_SEEK_BEGIN)) return false;
   if (m_storage->Read(tag, 4) != 4) return SLSucceed(true);
+  if (!m_header.protection && !IsXingTag(tag)) {
+    if (!m_storage->Seek(i64(at), SL_SEEK_BEGIN)) return false;
+    if (m_storage->Read(tag, 4) != 4) return SLSucceed(true);
+  }
   auto failRead = [this] {
     m_firstKind = m_firstFrameCount = 0;
     return false;
   };
-  if (std::memcmp(tag, "Xing", 4) == 0 || std::memcmp(tag, "Info", 4) == 0) {
+  if (IsXingTag(tag)) {
     u32 flags = 0, value = 0;
     if (!m_storage->ReadU32BE(&flags)) return failRead();
     if (flags & 1) {
@@ -392,8 +403,8 @@ bool CMXMP3_DecoderHelper::ReadFirstFrameHeader() {
 }
 
 bool CMXMP3_DecoderHelper::FrameHoldsTag() const {
-  const u32 at = (m_header.protection ? 0 : 2) + m_header.sideInfoSize;
-  if (at + 4 <= m_frameBytes && (std::memcmp(m_frame + at, "Xing", 4) == 0 || std::memcmp(m_frame + at, "Info", 4) == 0))
+  const u32 at = m_header.sideInfoSize;
+  if (at + 6 <= m_frameBytes && (IsXingTag(m_frame + at) || (!m_header.protection && IsXingTag(m_frame + at + 2))))
     return true;
   return m_frameBytes >= 36 && std::memcmp(m_frame + 32, "VBRI", 4) == 0;
 }
