@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <new>
+#include <type_traits>
 
 #include "foundation/SLError.h"
 #include "gamesystem/SLBaseGfx.h"
@@ -278,46 +279,43 @@ bool CSL_GS_MoviePlayer::IsPlaying() {
   return SLSucceed(m_state->threadState.load() == kPlayerPlaying);
 }
 
+namespace {
+
+// The common steps of a query: the out pointer (null 0x80001005) cleared, an open movie
+// under the state lock, then `fill`, which may refuse with a code of its own.
+template <class T, class Fill>
+bool QueryOpenMovie(SL_GS_MoviePlayerState* state, T* out, Fill fill) {
+  if (!out) return SLFail(SL_E_NULL_OUTPUT, false);
+  *out = T{};
+  if (!state) return SLFail(SL_E_NOT_INITIALISED, false);
+  SLCriticalSectionLock lock(&state->lock);
+  if (!state->reader) return SLFail(SL_E_NOT_INITIALISED, false);
+  const u32 refused = fill(out);
+  return refused ? SLFail(refused, false) : SLSucceed(true);
+}
+
+}  // namespace
+
 bool CSL_GS_MoviePlayer::GetCurrentFrame(u64* frame) {
-  if (!frame) return SLFail(SL_E_NULL_OUTPUT, false);
-  *frame = 0;
-  if (!m_state) return SLFail(SL_E_NOT_INITIALISED, false);
-  SLCriticalSectionLock lock(&m_state->lock);
-  if (!IsOpen()) return SLFail(SL_E_NOT_INITIALISED, false);
-  *frame = m_state->currentFrame;
-  return SLSucceed(true);
+  return QueryOpenMovie(m_state, frame, [this](u64* out) { return *out = m_state->currentFrame, u32(SL_OK); });
 }
 
 bool CSL_GS_MoviePlayer::GetFrameCount(u64* frames) {
-  if (!frames) return SLFail(SL_E_NULL_OUTPUT, false);
-  *frames = 0;
-  if (!m_state) return SLFail(SL_E_NOT_INITIALISED, false);
-  SLCriticalSectionLock lock(&m_state->lock);
-  if (!IsOpen()) return SLFail(SL_E_NOT_INITIALISED, false);
-  *frames = m_state->totalFrames;
-  return SLSucceed(true);
+  return QueryOpenMovie(m_state, frames, [this](u64* out) { return *out = m_state->totalFrames, u32(SL_OK); });
 }
 
 bool CSL_GS_MoviePlayer::GetFrameRate(double* framesPerSecond) {
-  if (!framesPerSecond) return SLFail(SL_E_NULL_OUTPUT, false);
-  *framesPerSecond = 0;
-  if (!m_state) return SLFail(SL_E_NOT_INITIALISED, false);
-  SLCriticalSectionLock lock(&m_state->lock);
-  if (!IsOpen()) return SLFail(SL_E_NOT_INITIALISED, false);
-  if (!m_state->videoStream) return SLFail(SL_E_PLAYER_NO_VIDEO, false);
-  *framesPerSecond = m_state->framesPerSecond;
-  return SLSucceed(true);
+  return QueryOpenMovie(m_state, framesPerSecond, [this](double* out) {
+    if (!m_state->videoStream) return u32(SL_E_PLAYER_NO_VIDEO);
+    return *out = m_state->framesPerSecond, u32(SL_OK);
+  });
 }
 
 bool CSL_GS_MoviePlayer::GetAudioFormat(SLAudioFormat* format) {
-  if (!format) return SLFail(SL_E_NULL_OUTPUT, false);
-  *format = {};
-  if (!m_state) return SLFail(SL_E_NOT_INITIALISED, false);
-  SLCriticalSectionLock lock(&m_state->lock);
-  if (!IsOpen()) return SLFail(SL_E_NOT_INITIALISED, false);
-  if (!m_state->audioStream) return SLFail(SL_E_PLAYER_NO_SOUND, false);
-  *format = m_state->audioFormat;
-  return SLSucceed(true);
+  return QueryOpenMovie(m_state, format, [this](SLAudioFormat* out) {
+    if (!m_state->audioStream) return u32(SL_E_PLAYER_NO_SOUND);
+    return *out = m_state->audioFormat, u32(SL_OK);
+  });
 }
 
 bool CSL_GS_MoviePlayer::ReadAudio(u64 first, u32 count, const void** samples, u32* got) {
@@ -330,65 +328,57 @@ bool CSL_GS_MoviePlayer::ReadAudio(u64 first, u32 count, const void** samples, u
 }
 
 bool CSL_GS_MoviePlayer::SetGfx(CSL_GS_BaseGfx* gfx) {
-  if (!CreateState()) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  CSLPlayerLock lock(&m_state->lock);
-  if (!StopAndLock(&lock)) return false;
-  CSL_GS_BaseGfx* const old = m_state->gfx;
-  m_state->gfx = gfx;
-  lock.Leave();
-  // Listeners change outside the state lock: the sender takes the event lock.
-  if (old) {
-    SLErrorKeeper keeper;
-    old->RemoveCallback(this, &CSL_GS_MoviePlayer::OnGfxEvent, 0);
-  }
-  if (gfx && !gfx->AddCallback(this, &CSL_GS_MoviePlayer::OnGfxEvent, 0)) {
-    SLErrorKeeper keeper;
-    SLCriticalSectionLock relock(&m_state->lock);
-    if (m_state->gfx == gfx) m_state->gfx = nullptr;
-    return false;
-  }
-  return SLSucceed(true);
+  return AttachDevice(&SL_GS_MoviePlayerState::gfx, gfx, &CSL_GS_MoviePlayer::OnGfxEvent);
 }
 
 bool CSL_GS_MoviePlayer::SetSfx(CSL_GS_BaseSfx* sfx) {
+  return AttachDevice(&SL_GS_MoviePlayerState::sfx, sfx, &CSL_GS_MoviePlayer::OnSfxEvent);
+}
+
+template <class TDevice>
+bool CSL_GS_MoviePlayer::AttachDevice(TDevice* SL_GS_MoviePlayerState::*field, TDevice* device,
+                                      void (CSL_GS_MoviePlayer::*listener)(TDevice*, CSLBaseEvent*, u32)) {
   if (!CreateState()) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  CSLPlayerLock lock(&m_state->lock);
+  SL_GS_MoviePlayerState* const state = m_state;
+  CSLPlayerLock lock(&state->lock);
   if (!StopAndLock(&lock)) return false;
-  CSL_GS_BaseSfx* const old = m_state->sfx;
-  SL_GS_SoundRecord* sound = m_state->sound;
-  m_state->sound = nullptr;
-  m_state->sfx = sfx;
+  TDevice* const old = state->*field;
+  // The streaming sound belongs to the sound device it was made on.
+  SL_GS_SoundRecord* sound = nullptr;
+  if constexpr (std::is_same_v<TDevice, CSL_GS_BaseSfx>) {
+    sound = state->sound;
+    state->sound = nullptr;
+  }
+  state->*field = device;
   lock.Leave();
-  DestroySound(old, sound);
+  // Sounds are destroyed and listeners changed outside the state lock: both take the
+  // event lock.
+  if constexpr (std::is_same_v<TDevice, CSL_GS_BaseSfx>) DestroySound(old, sound);
   if (old) {
     SLErrorKeeper keeper;
-    old->RemoveCallback(this, &CSL_GS_MoviePlayer::OnSfxEvent, 0);
+    old->RemoveCallback(this, listener, 0);
   }
-  if (sfx && !sfx->AddCallback(this, &CSL_GS_MoviePlayer::OnSfxEvent, 0)) {
+  if (device && !device->AddCallback(this, listener, 0)) {
     SLErrorKeeper keeper;
-    SLCriticalSectionLock relock(&m_state->lock);
-    if (m_state->sfx == sfx) m_state->sfx = nullptr;
+    SLCriticalSectionLock relock(&state->lock);
+    if (state->*field == device) state->*field = nullptr;
     return false;
   }
   return SLSucceed(true);
 }
 
 void CSL_GS_MoviePlayer::OnGfxEvent(CSL_GS_BaseGfx* sender, CSLBaseEvent* event, u32) {
-  if (!event || !event->IsKindOf(CSLEventSourceDying::GetClassRecord()) || !m_state) return;
-  bool attached;
-  {
-    SLCriticalSectionLock lock(&m_state->lock);
-    attached = m_state->gfx == sender;
-  }
-  if (attached) SetGfx(nullptr);
+  if (IsDyingAttached(event, &SL_GS_MoviePlayerState::gfx, sender)) SetGfx(nullptr);
 }
 
 void CSL_GS_MoviePlayer::OnSfxEvent(CSL_GS_BaseSfx* sender, CSLBaseEvent* event, u32) {
-  if (!event || !event->IsKindOf(CSLEventSourceDying::GetClassRecord()) || !m_state) return;
-  bool attached;
-  {
-    SLCriticalSectionLock lock(&m_state->lock);
-    attached = m_state->sfx == sender;
-  }
-  if (attached) SetSfx(nullptr);
+  if (IsDyingAttached(event, &SL_GS_MoviePlayerState::sfx, sender)) SetSfx(nullptr);
+}
+
+template <class TDevice>
+bool CSL_GS_MoviePlayer::IsDyingAttached(CSLBaseEvent* event, TDevice* SL_GS_MoviePlayerState::*field,
+                                         TDevice* sender) {
+  if (!event || !event->IsKindOf(CSLEventSourceDying::GetClassRecord()) || !m_state) return false;
+  SLCriticalSectionLock lock(&m_state->lock);
+  return m_state->*field == sender;
 }

@@ -159,6 +159,11 @@ class CSL_GS_MoviePlayer : public CSLThread, public TSLEventSender<CSL_GS_MovieP
   // Ends playback and returns holding the state lock with the player thread idle.
   bool StopAndLock(SLInternals::CSLPlayerLock* lock);
   void DestroySound(CSL_GS_BaseSfx* sfx, SL_GS_SoundRecord* sound);
+  template <class TDevice>
+  bool AttachDevice(TDevice* SL_GS_MoviePlayerState::*field, TDevice* device,
+                    void (CSL_GS_MoviePlayer::*listener)(TDevice*, CSLBaseEvent*, u32));
+  template <class TDevice>
+  bool IsDyingAttached(CSLBaseEvent* event, TDevice* SL_GS_MoviePlayerState::*field, TDevice* sender);
   // Player thread.
   bool StartPlayback();
   bool FillRingBlock(u32 block, u64 position);
