@@ -4,6 +4,7 @@
 #include "media/SLAudioEffect.h"
 #include "media/SLVideoAudioReaderMXV.h"
 #include "media/SLVideoAudioReaderWAV.h"
+#include "media/avi/SLVideoAudioReaderAVI.h"
 #include "media/mpeg/SLVideoAudioReaderMP3.h"
 #include "media/reader/SLBaseVideoAudioReader.h"
 #include "gamesystem/GameSystemClasses.h"
@@ -24,6 +25,7 @@ void SLRegisterMediaClasses() {
       CSLAudioEffectResample::GetClassRecord(),
       CSLVideoAudioReaderMXV::GetClassRecord(),
       CSLVideoAudioReaderMP3::GetClassRecord(),
+      CSLVideoAudioReaderAVI::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }
