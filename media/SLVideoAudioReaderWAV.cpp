@@ -3,10 +3,9 @@
 #include "foundation/SLArray.h"
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLError.h"
-#include "foundation/SLLibrary.h"
 #include "foundation/SLMemory.h"
+#include "media/SLAudioConverterApi.h"
 #include "media/mpeg/SLMpegAudioDecoder.h"
-#include "platform/msacm32/Acm.h"
 #include "storage/SLFragmentStorage.h"
 
 SL_IMPLEMENT_CLASS_CREATABLE(CSLVideoAudioReaderWAV, CSLBaseVideoAudioReader)
@@ -43,9 +42,6 @@ enum : u32 {
   kTagExtensible = 0xFFFE,
 };
 
-// The published PCM sub-format {00000001-0000-0010-8000-00AA00389B71} as stored.
-constexpr u8 kPcmSubFormat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-                                  0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 // Widening works through a staging block of whole stored frames.
 constexpr u32 kStagingBytes = 16384;
@@ -123,13 +119,7 @@ struct SLWavState {
   CSLFragmentStorage* window;
   SLInternals::CMXMP3_DecoderHelper* decoder;
   // Other encodings: the system's audio converter, fed from the data chunk.
-  HMODULE acmLibrary;
-  SLAcmStreamOpenFn pAcmStreamOpen;
-  SLAcmStreamHeaderFn pAcmStreamPrepareHeader;
-  SLAcmStreamHeaderFn pAcmStreamUnprepareHeader;
-  SLAcmStreamHeaderFn pAcmStreamConvert;
-  SLAcmStreamCloseFn pAcmStreamClose;
-  SLAcmFormatSuggestFn pAcmFormatSuggest;
+  SLAudioConverterApi acm;
   HACMSTREAM acmStream;
   WAVEFORMATEX destination;
   ACMSTREAMHEADER header;
@@ -156,8 +146,8 @@ bool CSLVideoAudioReaderWAV::Close() {
   if (m_state) {
     if (m_state->started) StopStream(0);
     delete m_state->decoder;
-    if (m_state->acmStream) m_state->pAcmStreamClose(m_state->acmStream, 0);
-    if (m_state->acmLibrary) SLFreeLibrary(m_state->acmLibrary);
+    if (m_state->acmStream) m_state->acm.pAcmStreamClose(m_state->acmStream, 0);
+    m_state->acm.Free();
     if (m_state->window) m_state->window->Release();
     SLFree(m_state->format);
     SLFree(m_state->fact);
@@ -292,7 +282,7 @@ bool CSLVideoAudioReaderWAV::ChooseOutputFormat() {
   if (!SLCheckedMul(s->samplesPerSecond, s->blockAlign, &bytesPerSecond) || !SLFitsU32(bytesPerSecond))
     return SLFail(SL_E_MEDIA_BAD_FORMAT_RECORD, false);
   s->pcm = formatTag == kTagPcm ||
-           (formatTag == kTagExtensible && SLMemCompare(format + kFmtSubFormat, kPcmSubFormat, 16) == 0);
+           (formatTag == kTagExtensible && SLMemCompare(format + kFmtSubFormat, kSLPcmSubFormat, 16) == 0);
   if (!s->pcm) {
     if (!s->fact) return SLFail(SL_E_MEDIA_BAD_FORMAT_RECORD, false);
     s->length = SLLoadLE32(s->fact);
@@ -329,26 +319,10 @@ bool CSLVideoAudioReaderWAV::OpenMpeg() {
 bool CSLVideoAudioReaderWAV::OpenConverter(u64 bytesPerSecond) {
   SLWavState* s = m_state;
   if (bytesPerSecond > kMaxConvertedBytesPerSecond || bytesPerSecond == 0) return SLFail(SL_E_MEDIA_AUDIO_FORMAT, false);
-  s->acmLibrary = SLLoadLibrary(u"msacm32.dll");
-  if (!s->acmLibrary || !SLBindProc(s->acmLibrary, u"acmStreamOpen", &s->pAcmStreamOpen) ||
-      !SLBindProc(s->acmLibrary, u"acmStreamPrepareHeader", &s->pAcmStreamPrepareHeader) ||
-      !SLBindProc(s->acmLibrary, u"acmStreamUnprepareHeader", &s->pAcmStreamUnprepareHeader) ||
-      !SLBindProc(s->acmLibrary, u"acmStreamConvert", &s->pAcmStreamConvert) ||
-      !SLBindProc(s->acmLibrary, u"acmStreamClose", &s->pAcmStreamClose) ||
-      !SLBindProc(s->acmLibrary, u"acmFormatSuggest", &s->pAcmFormatSuggest))
-    return SLFail(SL_E_LIBRARY_NOT_LOADED, false);
+  if (!s->acm.Load()) return false;
   s->destination = {WAVE_FORMAT_PCM, WORD(s->channels), s->samplesPerSecond, u32(bytesPerSecond),
                     WORD(s->blockAlign), WORD(s->bitsPerSample), 0};
-  MMRESULT opened = ACMERR_NOTPOSSIBLE;
-  try {
-    opened = s->pAcmStreamOpen(&s->acmStream, nullptr, reinterpret_cast<const WAVEFORMATEX*>(s->format),
-                               &s->destination, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME);
-  } catch (...) {
-    opened = ACMERR_NOTPOSSIBLE;
-  }
-  if (opened == MMSYSERR_NOERROR) return SLSucceed(true);
-  s->acmStream = nullptr;
-  return SLFail(opened == MMSYSERR_NOMEM ? SL_E_OUT_OF_MEMORY : SL_E_MEDIA_AUDIO_FORMAT, false);
+  return s->acm.Open(&s->acmStream, s->format, &s->destination) ? SLSucceed(true) : false;
 }
 
 bool CSLVideoAudioReaderWAV::StartConverter() {
@@ -363,7 +337,7 @@ bool CSLVideoAudioReaderWAV::StartConverter() {
   s->header.cbSrcLength = kConvertSourceBytes;
   s->header.pbDst = s->converted;
   s->header.cbDstLength = s->convertedSize;
-  const MMRESULT prepared = s->pAcmStreamPrepareHeader(s->acmStream, &s->header, 0);
+  const MMRESULT prepared = s->acm.pAcmStreamPrepareHeader(s->acmStream, &s->header, 0);
   if (prepared != MMSYSERR_NOERROR)
     return SLFail(prepared == MMSYSERR_NOMEM ? SL_E_OUT_OF_MEMORY : SL_E_MEDIA_AUDIO_FORMAT, false);
   s->headerPrepared = true;
@@ -423,12 +397,7 @@ bool CSLVideoAudioReaderWAV::ReadConverted(u64 first, u32 count, u32* got) {
     if (h.cbSrcLength == 0) break;
     const DWORD flags = ACM_STREAMCONVERTF_BLOCKALIGN | (s->restarted ? ACM_STREAMCONVERTF_START : 0);
     s->restarted = false;
-    MMRESULT answer = ACMERR_NOTPOSSIBLE;
-    try {
-      answer = s->pAcmStreamConvert(s->acmStream, &h, flags);
-    } catch (...) {
-      answer = ACMERR_NOTPOSSIBLE;
-    }
+    const MMRESULT answer = s->acm.Convert(s->acmStream, &h, flags);
     if (answer != MMSYSERR_NOERROR || h.cbSrcLengthUsed > h.cbSrcLength || h.cbDstLengthUsed > s->convertedSize) {
       h.cbDstLengthUsed = 0;
       if (s->lenient) {
@@ -564,7 +533,7 @@ bool CSLVideoAudioReaderWAV::StopStream(u32 stream) {
   if (s->headerPrepared) {
     s->header.cbSrcLength = kConvertSourceBytes;
     s->header.cbDstLength = s->convertedSize;
-    s->pAcmStreamUnprepareHeader(s->acmStream, &s->header, 0);
+    s->acm.pAcmStreamUnprepareHeader(s->acmStream, &s->header, 0);
     s->headerPrepared = false;
   }
   SLFree(s->source);

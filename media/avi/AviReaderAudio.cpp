@@ -20,8 +20,6 @@ enum : u32 {
   kTagExtensible = 0xFFFE,
 };
 
-constexpr u8 kPcmSubFormat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-                                  0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 // A second of output above this is refused: it sizes the converter's destination buffer.
 constexpr u64 kMaxBytesPerSecond = 64u << 20;
 constexpr u32 kConversionDoneMessage = 0x3D6;
@@ -30,7 +28,7 @@ constexpr u32 kMaxDrainedMessages = 500;
 bool IsStoredPcm(const AviStreamInfo* info) {
   const u32 tag = info->FormatTag();
   return tag == kTagPcm || (tag == kTagExtensible && info->formatSize >= 40 &&
-                            SLMemCompare(info->format + 24, kPcmSubFormat, 16) == 0);
+                            SLMemCompare(info->format + 24, kSLPcmSubFormat, 16) == 0);
 }
 
 // Copies stored frames into frames of `container`-byte samples: a narrower slot is
@@ -152,14 +150,7 @@ bool CSLVideoAudioReaderAVI::StartAudio(AviStreamDecoder* d) {
 }
 
 bool CSLVideoAudioReaderAVI::StartConverter(AviStreamDecoder* d) {
-  d->acmLibrary = SLLoadLibrary(u"msacm32.dll");
-  if (!d->acmLibrary || !SLBindProc(d->acmLibrary, u"acmStreamOpen", &d->pAcmStreamOpen) ||
-      !SLBindProc(d->acmLibrary, u"acmStreamPrepareHeader", &d->pAcmStreamPrepareHeader) ||
-      !SLBindProc(d->acmLibrary, u"acmStreamUnprepareHeader", &d->pAcmStreamUnprepareHeader) ||
-      !SLBindProc(d->acmLibrary, u"acmStreamConvert", &d->pAcmStreamConvert) ||
-      !SLBindProc(d->acmLibrary, u"acmStreamClose", &d->pAcmStreamClose) ||
-      !SLBindProc(d->acmLibrary, u"acmFormatSuggest", &d->pAcmFormatSuggest))
-    return SLFail(SL_E_LIBRARY_NOT_LOADED, false);
+  if (!d->acm.Load()) return false;
   d->user32Library = SLLoadLibrary(u"user32.dll");
   if (d->user32Library) {
     SLBindProc(d->user32Library, u"PeekMessageA", &d->pPeekMessageA);
@@ -173,17 +164,7 @@ bool CSLVideoAudioReaderAVI::StartConverter(AviStreamDecoder* d) {
   if (!d->sourceWave) return SLFail(SL_E_OUT_OF_MEMORY, false);
   SLMemCopy(d->sourceWave, d->info->format, formatSize);
   if (SLLoadLE16(d->sourceWave + 16) > copySize - 18) SLStoreLE16(d->sourceWave + 16, u16(copySize - 18));
-  MMRESULT opened = ACMERR_NOTPOSSIBLE;
-  try {
-    opened = d->pAcmStreamOpen(&d->acmStream, nullptr, reinterpret_cast<const WAVEFORMATEX*>(d->sourceWave),
-                               &d->outputWave, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME);
-  } catch (...) {
-    opened = ACMERR_NOTPOSSIBLE;
-  }
-  if (opened != MMSYSERR_NOERROR) {
-    d->acmStream = nullptr;
-    return SLFail(opened == MMSYSERR_NOMEM ? SL_E_OUT_OF_MEMORY : SL_E_MEDIA_AUDIO_FORMAT, false);
-  }
+  if (!d->acm.Open(&d->acmStream, d->sourceWave, &d->outputWave)) return false;
   d->destinationSize = d->outputWave.nAvgBytesPerSec;
   d->source = static_cast<u8*>(SLAlloc(kAviAcmSourceBytes));
   d->destination = static_cast<u8*>(SLAlloc(d->destinationSize));
@@ -199,7 +180,7 @@ bool CSLVideoAudioReaderAVI::StartConverter(AviStreamDecoder* d) {
   h.dwDstUser = d->destinationSize;
   MMRESULT prepared = ACMERR_NOTPOSSIBLE;
   try {
-    prepared = d->pAcmStreamPrepareHeader(d->acmStream, &h, 0);
+    prepared = d->acm.pAcmStreamPrepareHeader(d->acmStream, &h, 0);
   } catch (...) {
     prepared = ACMERR_NOTPOSSIBLE;
   }
@@ -222,17 +203,17 @@ void CSLVideoAudioReaderAVI::StopAudio(AviStreamDecoder* d) {
       if (d->headerPrepared) {
         d->acmHeader.cbSrcLength = u32(d->acmHeader.dwSrcUser);
         d->acmHeader.cbDstLength = u32(d->acmHeader.dwDstUser);
-        d->pAcmStreamUnprepareHeader(d->acmStream, &d->acmHeader, 0);
+        d->acm.pAcmStreamUnprepareHeader(d->acmStream, &d->acmHeader, 0);
       }
-      d->pAcmStreamClose(d->acmStream, 0);
+      d->acm.pAcmStreamClose(d->acmStream, 0);
     } catch (...) {
     }
     d->acmStream = nullptr;
     d->headerPrepared = false;
   }
   if (d->user32Library) SLFreeLibrary(d->user32Library);
-  if (d->acmLibrary) SLFreeLibrary(d->acmLibrary);
-  d->user32Library = d->acmLibrary = nullptr;
+  d->acm.Free();
+  d->user32Library = nullptr;
   SLFree(d->destination);
   SLFree(d->source);
   SLFree(d->chunk);
@@ -442,12 +423,7 @@ bool CSLVideoAudioReaderAVI::ReadConverted(AviStreamDecoder* d, u64 first, u32 c
     h.cbSrcLengthUsed = h.cbDstLengthUsed = 0;
     const DWORD flags = ACM_STREAMCONVERTF_BLOCKALIGN | (d->firstConversion ? ACM_STREAMCONVERTF_START : 0);
     d->firstConversion = false;
-    MMRESULT answer = ACMERR_NOTPOSSIBLE;
-    try {
-      answer = d->pAcmStreamConvert(d->acmStream, &h, flags);
-    } catch (...) {
-      answer = ACMERR_NOTPOSSIBLE;
-    }
+    const MMRESULT answer = d->acm.Convert(d->acmStream, &h, flags);
     d->destinationRead = 0;
     if (ConversionFailed(answer) || h.cbSrcLengthUsed > d->sourceFill || h.cbDstLengthUsed > d->destinationSize) {
       h.cbDstLengthUsed = 0;

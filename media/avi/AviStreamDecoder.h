@@ -5,7 +5,7 @@
 #include "media/avi/AviParser.h"
 #include "media/reader/SLBaseVideoAudioReader.h"
 #include "platform/gdi32/Gdi32.h"
-#include "platform/msacm32/Acm.h"
+#include "media/SLAudioConverterApi.h"
 #include "platform/msvfw32/Vfw.h"
 #include "platform/user32/User32.h"
 #include "storage/SLBaseStorage.h"
@@ -53,14 +53,8 @@ struct AviStreamDecoder {
   u64 length;  // samples
   WAVEFORMATEX outputWave;
   u8* sourceWave;  // the stream's format block as a WAVEFORMATEX with its extra bytes
-  HMODULE acmLibrary;
+  SLAudioConverterApi acm;
   HACMSTREAM acmStream;
-  SLAcmStreamOpenFn pAcmStreamOpen;
-  SLAcmStreamHeaderFn pAcmStreamPrepareHeader;
-  SLAcmStreamHeaderFn pAcmStreamUnprepareHeader;
-  SLAcmStreamHeaderFn pAcmStreamConvert;
-  SLAcmStreamCloseFn pAcmStreamClose;
-  SLAcmFormatSuggestFn pAcmFormatSuggest;
   ACMSTREAMHEADER acmHeader;
   bool headerPrepared;
   u8* source;  // kAviAcmSourceBytes

@@ -3,6 +3,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
 #include <libavutil/log.h>
 #include <libswscale/swscale.h>
 }
@@ -83,11 +84,16 @@ struct Decompressor {
   std::uint32_t inputPalette[256] = {};
   unsigned inputColours = 0;
   std::uint32_t palette[256] = {};  // the last picture's, B G R 0 in memory
+  // Converted pictures land here first, top-down with the aligned rows the converter's
+  // vector code writes whole, and are then copied bottom-up into the output.
+  std::uint8_t* scratch[4] = {};
+  int scratchStride[4] = {};
 
   ~Decompressor() { End(); }
   void End() {
     sws_freeContext(scaler);
     scaler = nullptr;
+    av_freep(&scratch[0]);
     av_frame_free(&frame);
     av_packet_free(&packet);
     avcodec_free_context(&codec);
@@ -233,9 +239,15 @@ LRESULT WritePicture(Decompressor* d, std::uint8_t* out) {
   if (!d->scaler) return ICERR_BADFORMAT;
   const int* coefficients = sws_getCoefficients(SWS_CS_DEFAULT);
   sws_setColorspaceDetails(d->scaler, coefficients, fullRange ? 1 : 0, coefficients, 1, 0, 1 << 16, 1 << 16);
-  std::uint8_t* planes[4] = {lastRow, nullptr, nullptr, nullptr};
-  int strides[4] = {-int(stride), 0, 0, 0};
-  if (sws_scale(d->scaler, f->data, f->linesize, 0, d->height, planes, strides) != d->height) return ICERR_INTERNAL;
+  if (!d->scratch[0] &&
+      av_image_alloc(d->scratch, d->scratchStride, d->width, d->height, OutputFormat(d->outputBits), 64) < 0)
+    return ICERR_MEMORY;
+  if (sws_scale(d->scaler, f->data, f->linesize, 0, d->height, d->scratch, d->scratchStride) != d->height)
+    return ICERR_INTERNAL;
+  const std::size_t rowBytes = std::size_t(d->width) * (d->outputBits / 8);
+  for (int row = 0; row < d->height; ++row)
+    std::memcpy(lastRow - stride * std::size_t(row), d->scratch[0] + std::ptrdiff_t(d->scratchStride[0]) * row,
+                rowBytes);
   return ICERR_OK;
 }
 
