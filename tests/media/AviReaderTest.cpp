@@ -40,6 +40,14 @@ class AviFiles : public ::testing::Test {
     EXPECT_TRUE(Shell("ffmpeg -v error -y -i " + dir->Host(name) + " " + args + " " + dir->Host(name + ".ref")));
     return dir->Read(name + ".ref");
   }
+  // MPEG audio layer II in AVI, and its stream bare as "bare.mp2".
+  static std::string MakeMp2() {
+    const std::string path =
+        Make("mp2.avi", "-f lavfi -i testsrc=size=32x24:rate=5:duration=3 -f lavfi -i anoisesrc=d=3:a=0.4 "
+                        "-c:v mjpeg -c:a mp2 -b:a 128k -ac 2 -ar 44100");
+    EXPECT_TRUE(Shell("ffmpeg -v error -y -i " + path + " -map 0:a -c copy -f mp2 " + dir->Host("bare.mp2")));
+    return path;
+  }
   static TempDir* dir;
 };
 TempDir* AviFiles::dir = nullptr;
@@ -191,10 +199,7 @@ TEST_F(AviFiles, SoundsMatchFfmpegAtRandomPositions) {
   }
 
   // MPEG audio in AVI decodes as the bare stream does.
-  const std::string path =
-      Make("mp2.avi", "-f lavfi -i testsrc=size=32x24:rate=5:duration=3 -f lavfi -i anoisesrc=d=3:a=0.4 "
-                      "-c:v mjpeg -c:a mp2 -b:a 128k -ac 2 -ar 44100");
-  ASSERT_TRUE(Shell("ffmpeg -v error -y -i " + path + " -map 0:a -c copy -f mp2 " + dir->Host("bare.mp2")));
+  const std::string path = MakeMp2();
   CSLVideoAudioReaderMP3 bare;
   ASSERT_TRUE(bare.OpenFile(dir->Host("bare.mp2").c_str(), 0));
   u64 length = 0;
@@ -267,7 +272,7 @@ TEST_F(AviFiles, DamagedFormatsAndChunksGetTheirCodes) {
 // The MPEG decoder's view of an audio stream: seeks stop at the ends as a file's would not.
 TEST_F(AviFiles, MpegStorageAdapterSeeksWithinItsStream) {
   CSLVideoAudioReaderAVI reader;
-  ASSERT_TRUE(reader.OpenFile(Make("mp2.avi", "").c_str(), 0));
+  ASSERT_TRUE(reader.OpenFile(MakeMp2().c_str(), 0));
   ASSERT_TRUE(reader.StartStream(1));
   AviParser parser;
   CSLFileStorage file;
