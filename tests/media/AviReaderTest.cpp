@@ -7,8 +7,10 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "foundation/SLByteOrder.h"
+#include "foundation/SLLibrary.h"
 #include "media/avi/AviStreamDecoder.h"
 #include "media/avi/SLVideoAudioReaderAVI.h"
 #include "media/mpeg/SLVideoAudioReaderMP3.h"
@@ -267,6 +269,56 @@ TEST_F(AviFiles, DamagedFormatsAndChunksGetTheirCodes) {
   ASSERT_TRUE(cut.StartStream(0));
   const void* picture = nullptr;
   EXPECT_EQ(Code(cut.GetVideoFrame(0, frames - 1, &picture, nullptr)), SL_E_STORAGE_READ);
+}
+
+// A derived reader's decoder driver gets the whole message protocol; a FOURCC with a zero
+// byte never asks for one.
+std::u16string DriverPath() {
+  const std::string path = SL_TEST_CODEC_DRIVER;
+  return std::u16string(path.begin(), path.end());
+}
+
+class DriverReader : public CSLVideoAudioReaderAVI {
+ public:
+  HMODULE LoadCodecModule(const char* fourcc) override {
+    asked += fourcc;
+    return SLLoadLibrary(DriverPath().c_str());
+  }
+  std::string asked;
+};
+
+TEST_F(AviFiles, DecoderDriversReceiveTheirMessagesInOrder) {
+  // Held here, the module and its log outlive the reader's own loading and freeing.
+  HMODULE module = SLLoadLibrary(DriverPath().c_str());
+  Make("driver.avi", "-f lavfi -i testsrc=size=32x24:rate=5:duration=1 -c:v rawvideo -pix_fmt bgr24");
+  std::string file = dir->Read("driver.avi");
+  DriverReader plain;
+  ASSERT_TRUE(plain.OpenFile(dir->Host("driver.avi").c_str(), 0) && plain.StartStream(0));
+  EXPECT_EQ(plain.asked, "");
+  // The stream becomes "TEST" pictures, frames 1 and 2 not key frames.
+  const size_t strh = file.find("strh"), strf = file.find("strf");
+  file.replace(strh + 12, 4, "TEST");
+  file.replace(strf + 24, 4, "TEST");
+  size_t entry = file.rfind("idx1") + 8;
+  for (int n = 0; n < 3; entry += 16)
+    if (file.compare(entry, 2, "00") == 0 && n++ > 0) file[entry + 4] = 0;
+  dir->Write("test.avi", file);
+  DriverReader reader;
+  ASSERT_TRUE(reader.OpenFile(dir->Host("test.avi").c_str(), 0) && reader.StartStream(0));
+  const void* picture = nullptr;
+  ASSERT_TRUE(reader.GetVideoFrame(0, 2, &picture, nullptr));
+  EXPECT_EQ(static_cast<const u8*>(picture)[40], u8(file[file.find("00db") + 8 + 2 * (32 * 24 * 3 + 8)]));
+  ASSERT_TRUE(reader.GetVideoFrame(0, 2, &picture, nullptr) && reader.StopStream(0));
+  EXPECT_EQ(reader.asked, "TEST");
+  size_t (*take)(u32*, size_t) = nullptr;
+  ASSERT_TRUE(SLBindProc(module, u"TestDriverTakeLog", &take));
+  u32 log[64];
+  const std::vector<u32> messages(log, log + take(log, 64));
+  const std::vector<u32> expected = {DRV_LOAD, DRV_ENABLE, DRV_OPEN, ICM_DECOMPRESS_QUERY, ICM_DECOMPRESS_BEGIN,
+                                     ICM_DECOMPRESS, 0, ICM_DECOMPRESS, 0x88000000u, ICM_DECOMPRESS, 0x88000000u,
+                                     ICM_DECOMPRESS_END, DRV_CLOSE, DRV_DISABLE, DRV_FREE};
+  EXPECT_EQ(messages, expected);
+  SLFreeLibrary(module);
 }
 
 // The MPEG decoder's view of an audio stream: seeks stop at the ends as a file's would not.
