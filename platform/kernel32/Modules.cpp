@@ -33,6 +33,8 @@ const SLPlatformExportGroup* const kGdi32Groups[] = {&g_gdi32Objects, &g_gdi32Pa
 const SLPlatformExportGroup* const kWinmmGroups[] = {&g_winmmTime};
 const SLPlatformExportGroup* const kDinput8Groups[] = {&g_dinput8Input};
 const SLPlatformExportGroup* const kDsoundGroups[] = {&g_dsoundPlayback, &g_dsoundCapture};
+const SLPlatformExportGroup* const kMsvfw32Groups[] = {&g_msvfw32Decompress};
+const SLPlatformExportGroup* const kMsacm32Groups[] = {&g_msacm32Streams};
 
 template <std::size_t N>
 constexpr BuiltinModule MakeModule(const char* name, const SLPlatformExportGroup* const (&groups)[N]) {
@@ -48,6 +50,8 @@ const BuiltinModule kBuiltins[] = {
     MakeModule("winmm", kWinmmGroups),
     MakeModule("dinput8", kDinput8Groups),
     MakeModule("dsound", kDsoundGroups),
+    MakeModule("msvfw32", kMsvfw32Groups),
+    MakeModule("msacm32", kMsacm32Groups),
 };
 
 char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
