@@ -524,11 +524,16 @@ namespace {
 // non-zero answer ends the climb. Scroll notifications (kScroll) climb the other way
 // round: a window answering 0 stops the scroll, and a window destroyed meanwhile lets it
 // go on. `ask` makes the call on one window of the chain.
+//
+// Only the window at the top of the chain asks the manager: a parent or owner that did
+// not handle the notification has asked it already on its own way up, and asking again
+// from every level would hand one button's command to the manager once per level.
 template <bool kScroll, class AskWindow, class AskManager>
 bool Bubble(CSL_GS_GuiWindow* self, AskWindow ask, AskManager askManager) {
   TSLObjPtr<CSL_GS_GuiWindow> hold(self);
   if (!self->IsRegistered()) return kScroll;
   CSL_GS_GuiManager* manager = self->GetManager();
+  bool climbed = false;
   for (CSL_GS_GuiWindow* next : {SLGuiIsChildStyle(self->GetStyle()) ? self->GetParentLink() : nullptr,
                                  (self->GetStyle() & SL_GUI_WS_OWNED) ? self->GetOwnerLink() : nullptr}) {
     if (!next) continue;
@@ -536,8 +541,9 @@ bool Bubble(CSL_GS_GuiWindow* self, AskWindow ask, AskManager askManager) {
     if (!next->IsRegistered()) continue;
     if (ask(next) != kScroll) return !kScroll;
     if (!self->IsRegistered()) return kScroll;
+    climbed = true;
   }
-  return askManager(manager);
+  return climbed ? kScroll : askManager(manager);
 }
 
 }  // namespace
