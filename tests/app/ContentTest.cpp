@@ -370,8 +370,8 @@ TEST_F(Content, SoundsReadWithTheProjectsReaders) {
       }
       CSLVideoAudioReaderWAV wav;
       const AudioFacts a = OpenAudio(wav, path);
-      if (name == "Magia.WAV") {  // IMA ADPCM: its "fact" is read, the decoding is the system's
-        EXPECT_EQ(a.code, 0x800f0007u);
+      if (name == "Magia.WAV") {  // IMA ADPCM, decoded through the system's conversion stream
+        EXPECT_TRUE(a.code == 0 && a.bits == 8 && a.frames > 2205);  // 4-bit samples widen to 8
       } else if (name == "Zumbido.WAV") {
         EXPECT_TRUE(a.code == 0 && a.bits == 8 && a.rate == 11025);
       } else if (name == "Aplausos.WAV") {
