@@ -284,6 +284,12 @@ class CSL_GS_BaseGfx : public CSLObject, public TSLEventSender<CSL_GS_BaseGfx, C
   // Destroys every font and image (the first step of a device's Shutdown after its
   // dying event), keeping the caller's error code.
   void DestroyAllHandles();
+  // The lock that guards the lists; devices hold it while they change their own state.
+  CSLCriticalSection* GetDeviceLock() { return &m_lock; }
+  // Sets the clip rectangle without asking the device (a new target's full size).
+  void StoreClipRect(u32 x, u32 y, u32 width, u32 height) {
+    m_clipX = x, m_clipY = y, m_clipWidth = width, m_clipHeight = height;
+  }
 
  private:
   bool BuildHitMask(SL_GS_ImageRecord* record, bool fromAlpha);
