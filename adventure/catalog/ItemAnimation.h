@@ -4,6 +4,8 @@
 #pragma once
 
 #include "foundation/SLArray.h"
+#include "foundation/SLError.h"
+#include "foundation/SLMemory.h"
 #include "foundation/SLTypes.h"
 
 class CSLBaseStorage;
@@ -40,3 +42,17 @@ bool ItemSound_Read(ItemDescription* description, CSLBaseStorage* pack, const ch
                     u32* loops);
 // Destroys the sound through the sound device, unless `exitFlag` says it is gone.
 void ItemSound_Release(SL_GS_SoundRecord** sound, u32 exitFlag);
+
+// A new entry of a record's list: framework memory, built by `construct`, appended to
+// `list`, which owns it from then on. Null with the error code when memory runs out.
+template <class T, class Construct>
+T* CatalogAppendNew(TSLPtrArray<T>* list, Construct construct) {
+  T* entry = static_cast<T*>(SLAlloc(sizeof(T)));
+  if (!entry) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<T*>(nullptr));
+  construct(entry);
+  if (list->Add(entry)) return entry;
+  SLErrorKeeper keep;
+  entry->~T();
+  SLFree(entry);
+  return nullptr;
+}

@@ -31,18 +31,6 @@ constexpr u32 kValueSize = ItemDescription::kValueSize;
 constexpr u32 kMaxClassTokens = 99;
 constexpr u32 kMaxDirectionWords = 9;
 
-// A new entry of type T in framework memory, constructed and appended to `list`.
-template <class T, class Construct>
-T* AppendNew(TSLPtrArray<T>* list, Construct construct) {
-  T* entry = static_cast<T*>(SLAlloc(sizeof(T)));
-  if (!entry) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<T*>(nullptr));
-  construct(entry);
-  if (list->Add(entry)) return entry;
-  SLErrorKeeper keep;
-  entry->~T();
-  SLFree(entry);
-  return nullptr;
-}
 }  // namespace
 
 constinit CatalogList ObjectCatalog{{&ObjectCatalog.head, &ObjectCatalog.head}, 0, &kObjectKind};
@@ -231,7 +219,7 @@ bool ReadSupportPoints(ObjectLoad& load) {
     bool found;
     if (!load.description.GetNonEmpty(section, "Posici\xF3n", position, sizeof position, &found)) return false;
     if (!found) return SLSucceed(true);
-    ObjectSupportPoint* point = AppendNew(&load.record->supportPoints, ObjectSupportPoint_Construct);
+    ObjectSupportPoint* point = CatalogAppendNew(&load.record->supportPoints, ObjectSupportPoint_Construct);
     if (!point) return false;
     ItemDescription_GetToken(position, 1, formula, sizeof formula);
     if (!solver.SetVariable("CENTRO", centreX, true) || !EvaluateCoordinate(&solver, formula, &point->x)) return false;
@@ -272,7 +260,7 @@ bool LoadObject(ObjectLoad& load) {
       if (i == 1) return SLFail(SL_E_CATALOG_BAD_ITEM, false);
       break;
     }
-    ObjectState* state = AppendNew(&record->states, ObjectState_Construct);
+    ObjectState* state = CatalogAppendNew(&record->states, ObjectState_Construct);
     if (!state || !state->name.Assign(value) || !ReadState(load, state, section)) return false;
   }
   if (!ReadSupportPoints(load) || !Validate(record)) return false;

@@ -5,26 +5,12 @@
 
 #include "adventure/AdventureDevices.h"
 #include "adventure/catalog/ObjectCatalog.h"
-#include "gamesystem/directx/SLSfxDirectX.h"
 #include "tests/support/AnimatedPacks.h"
 #include "tests/support/MemoryGfxDevice.h"
 #include "tests/support/TestWindow.h"
 
 namespace {
 
-// The sound device on SDL's dummy driver, counting the sounds it holds.
-struct CountingSfx : CSL_GS_Sfx_DirectX {
-  bool CreateSoundObjects(SL_GS_SoundRecord* sound) override {
-    const bool made = CSL_GS_Sfx_DirectX::CreateSoundObjects(sound);
-    live += made;
-    return made;
-  }
-  void FreeSoundObjects(SL_GS_SoundRecord* sound) override {
-    --live;
-    CSL_GS_Sfx_DirectX::FreeSoundObjects(sound);
-  }
-  int live = 0;
-};
 
 const PackDescription kDoor{{
     {"General", {{"Clase", "Mueble"}, {"Nombre", "Puerta del ático"}, {"Flotante", "NO"}, {"Estado_Inicial", "cerrada"}}},

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "gamesystem/directx/SLSfxDirectX.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
 #include "tools/mximg/MximgWriter.h"
@@ -62,6 +63,7 @@ class AnimatedPack {
     std::string error, bytes;
     mximg::WriteOptions options;
     options.encoding = mximg::kZlib;
+    std::system(("mkdir -p \"$(dirname '" + Host(file) + "')\"").c_str());
     if (mximg::ReadPicture(png, &picture, &error) && mximg::Write(picture, options, &bytes, &error))
       m_dir.Write(m_name + "/" + file, bytes);
     m_pngs.emplace_back(file, png);
@@ -89,4 +91,18 @@ class AnimatedPack {
   const TempDir& m_dir;
   std::string m_name;
   mutable std::vector<std::pair<std::string, std::string>> m_pngs;
+};
+
+// The sound device on SDL's dummy driver, counting the sounds it holds.
+struct CountingSfx : CSL_GS_Sfx_DirectX {
+  bool CreateSoundObjects(SL_GS_SoundRecord* sound) override {
+    const bool made = CSL_GS_Sfx_DirectX::CreateSoundObjects(sound);
+    live += made;
+    return made;
+  }
+  void FreeSoundObjects(SL_GS_SoundRecord* sound) override {
+    --live;
+    CSL_GS_Sfx_DirectX::FreeSoundObjects(sound);
+  }
+  int live = 0;
 };
