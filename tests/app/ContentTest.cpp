@@ -417,9 +417,9 @@ TEST_F(Content, VideosCarrySoundAtTheirSizes) {
     const char* path;
     u32 handler, width, height;
   } videos[] = {{"Videos/Intro.AVI", 0, 640, 480},           {"Videos/Cine/Intro.AVI", 0, 664, 372},
-                {"Videos/Cine/Final.AVI", 0, 664, 372},      {"Videos/Cajas/00001/1 Materiales.AVI", 1, 432, 324},
+                {"Videos/Cine/Final.AVI", 0, 664, 372},      {"Videos/Cajas/00001/1 Materiales.AVI", 2, 432, 324},
                 {"Videos/Cajas/00001/2 Paredes.AVI", 2, 432, 324}, {"Videos/Cajas/00001/3 Techo.AVI", 2, 432, 324},
-                {"Videos/Cajas/00002/1 Cuerpo.AVI", 2, 432, 324}, {"Videos/Cajas/00002/2 Alas.AVI", 2, 432, 324}};
+                {"Videos/Cajas/00002/1 Cuerpo.AVI", 1, 432, 324}, {"Videos/Cajas/00002/2 Alas.AVI", 2, 432, 324}};
   const char* handlers[3] = {"MJPG", "cvid", "MSVC"};
   for (const Video& v : videos) {
     SCOPED_TRACE(v.path);
