@@ -46,7 +46,7 @@ std::string Read(const std::string& path) {
 struct Pack {
   explicit Pack(const std::string& path) {
     attached = storage.AttachFile(Narrow(path).c_str(), false, SL_STORAGE_READ | SL_STORAGE_SHARE_READ);
-    const std::string head = Read(path).substr(0, 26);
+    const std::string head = Read(path).substr(0, 28);
     version = SLLoadLE16(reinterpret_cast<const u8*>(head.data()) + 18);
     key = version == 3 ? SLLoadLE32(reinterpret_cast<const u8*>(head.data()) + 24)
                        : SLLoadLE32(reinterpret_cast<const u8*>(head.data()) + 22);

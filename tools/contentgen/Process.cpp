@@ -127,6 +127,10 @@ bool Child::Write(const void* data, size_t size) {
 bool Child::Finish(std::string* error) {
   if (m_input >= 0) close(m_input);
   m_input = -1;
+  if (m_pid <= 0) {
+    *error = m_argv[0] + " was not started";
+    return false;
+  }
   int status = 0;
   while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
   }
