@@ -281,6 +281,7 @@ TEST_F(Content, SkinLayoutCutsEveryPieceFromItsImages) {
     else layout[section][line.substr(0, line.find(" = "))] = line.substr(line.find(" = ") + 3);
   }
   std::map<std::string, std::pair<u32, u32>> sizes;
+  SL_GS_Image* skinImage = nullptr;
   for (const auto& [key, file] : layout["Images"]) {
     ASSERT_TRUE(skin.Open(file));
     SL_GS_Image* image = device.LoadImageFromStorage(&skin.storage, CSLBaseImageReader::FindReaderClassByExtension(file.c_str()));
@@ -288,8 +289,18 @@ TEST_F(Content, SkinLayoutCutsEveryPieceFromItsImages) {
     SL_GS_ImageInfo info;
     ASSERT_TRUE(device.GetImageInfo(image, &info));
     sizes[key] = {info.width, info.height};
-    if (key == "PIEL") { EXPECT_TRUE(info.width == 512 && info.height == 512); }
-    device.DestroyImage(image);
+    if (key == "PIEL") {
+      EXPECT_TRUE(info.width == 512 && info.height == 512);
+      skinImage = image;
+    }
+  }
+  // Text buttons are hit on their skin piece: every state is opaque to its corners.
+  ASSERT_NE(skinImage, nullptr);
+  for (const char* state : {"Normal", "Over", "Click", "Disabled"}) {
+    int x, y, w, h;
+    ASSERT_EQ(std::sscanf(layout["PushButton"][state].c_str(), "PIEL; (%d,%d,%d,%d)", &x, &y, &w, &h), 4) << state;
+    for (auto [px, py] : {std::pair{x, y}, {x + w - 1, y}, {x, y + h - 1}, {x + w - 1, y + h - 1}})
+      EXPECT_TRUE(device.HitTest(skinImage, px, py)) << state;
   }
   for (const auto& [key, file] : layout["Fonts"]) {
     ASSERT_TRUE(skin.Open(file));
