@@ -126,7 +126,8 @@ int main(int argc, char** argv) {
   for (const Step& step : steps) {
     const double before = Now(), childBefore = context.childSeconds.load();
     if (!step.write(context, &error)) {
-      FinishSlowVideos(context, &error);
+      std::string slowError;
+      if (!FinishSlowVideos(context, &slowError)) error += "\n(and the slow videos: " + slowError + ")";
       return Fail(std::string(step.name) + ": " + error, temporary);
     }
     std::printf("contentgen: %-8s %5.2f s (encoders %5.2f s)\n", step.name, Now() - before,
