@@ -5,6 +5,7 @@
 #include "media/SLMoviePlayer.h"
 #include "media/SLVideoAudioReaderMXV.h"
 #include "media/SLVideoAudioReaderWAV.h"
+#include "media/avi/SLVideoAudioReaderAVI.h"
 #include "media/mpeg/SLVideoAudioReaderMP3.h"
 #include "media/reader/SLBaseVideoAudioReader.h"
 #include "gamesystem/GameSystemClasses.h"
@@ -27,6 +28,7 @@ void SLRegisterMediaClasses() {
       CSLVideoAudioReaderMP3::GetClassRecord(),
       CSL_GS_MoviePlayer::GetClassRecord(),
       CSL_GS_MoviePlayerStoppingEvent::GetClassRecord(),
+      CSLVideoAudioReaderAVI::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }
