@@ -65,8 +65,8 @@ TEST(MoviePlayerConcurrency, RandomCallsFromTwoThreadsNeitherHangNorRace) {
   ASSERT_TRUE(player.Open(files[1].c_str(), nullptr));
   const int restarts = listener.restarts;
   ASSERT_TRUE(player.Play(0, 1.0, false, false) && player.SeekToFrame(8));
+  // The restarted playback may reach the end again at once, so only the restart is checked.
   EXPECT_TRUE(SLTestEventually([&] { return listener.restarts > restarts; }));
-  EXPECT_TRUE(player.IsPlaying());
   listener.restart = false;
   EXPECT_TRUE(player.Close());
   done = true;
