@@ -189,11 +189,7 @@ TEST_F(CharacterCatalogTest, FullCharacterLoadsAlikeInEveryEncoding) {
 }
 
 TEST_F(CharacterCatalogTest, OneKeyEditsAreRefusedOrTakeEffect) {
-  struct Row {
-    const char *section, *key, *value;
-    u32 code;
-    const char* changed;
-  } rows[] = {
+  const OneKeyEdit rows[] = {
       {"General", "Flotante", "TAL VEZ", 0x80020016, nullptr},
       {"General", "Estado_Inicial", "Nada", 0x80020016, nullptr},
       {"Estado_1", "Nombre", nullptr, 0x80020016, nullptr},
@@ -234,22 +230,9 @@ TEST_F(CharacterCatalogTest, OneKeyEditsAreRefusedOrTakeEffect) {
       {"Acción_4", "Afecta_Estado_Objeto1", "Puerta, Cerrada", 0x80020016, nullptr},
       {"Acción_4", "Toma_Objeto1", "Taza", 0x80020016, nullptr},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(std::string(row.section) + "/" + row.key + "=" + (row.value ? row.value : "(none)"));
-    CharacterRecord* record = Load(kPepe.With(row.section, row.key, row.value));
-    if (row.code) {
-      EXPECT_EQ(record, nullptr);
-      EXPECT_EQ(SLGetLastError(), row.code) << std::hex << SLGetLastError();
-    } else if (record) {
-      EXPECT_NE(Describe(record).find(row.changed), std::string::npos) << Describe(record);
-    } else {
-      ADD_FAILURE() << std::hex << SLGetLastError();
-    }
-    EXPECT_EQ(CharacterCatalog_GetAt(record ? 1 : 0), nullptr);
-    CharacterCatalog_Free();
-    EXPECT_EQ(m_gfx.m_liveImageTextures.size(), 0u);
-    EXPECT_EQ(m_sfx.live, 0);
-  }
+  RunOneKeyEdits<CharacterRecord>(
+      kPepe, rows, [&](const PackDescription& info) { return Load(info); }, Describe, CharacterCatalog_GetAt, CharacterCatalog_Free,
+      [&] { return m_gfx.m_liveImageTextures.size() + size_t(m_sfx.live); });
 }
 
 }  // namespace

@@ -115,11 +115,7 @@ TEST_F(ObjectCatalogTest, FullObjectLoadsAlikeInEveryEncoding) {
 // Each row edits one key of the full object: a refusal leaves nothing behind; an accepted
 // edit changes just the field it names.
 TEST_F(ObjectCatalogTest, OneKeyEditsAreRefusedOrTakeEffect) {
-  struct Row {
-    const char *section, *key, *value;
-    u32 code;
-    const char* changed;  // for accepted edits: a line of the record that must appear
-  } rows[] = {
+  const OneKeyEdit rows[] = {
       {"General", "Clase", nullptr, 0x80020016, nullptr},
       {"General", "Nombre", "", 0x80020016, nullptr},
       {"General", "Estado_Inicial", "Nada", 0x80020016, nullptr},
@@ -161,22 +157,9 @@ TEST_F(ObjectCatalogTest, OneKeyEditsAreRefusedOrTakeEffect) {
       {"Punto_Apoyo_1", "Acepta_Personajes", "NO", 0, "Vaso] []\n"},
       {"Punto_Apoyo_3", "Posición", "1, 2", 0, "38,0 [] []\n1,2 [] []\n"},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(std::string(row.section) + "/" + row.key + "=" + (row.value ? row.value : "(none)"));
-    ObjectRecord* record = Load(kDoor.With(row.section, row.key, row.value));
-    if (row.code) {
-      EXPECT_EQ(record, nullptr);
-      EXPECT_EQ(SLGetLastError(), row.code) << std::hex << SLGetLastError();
-    } else if (record) {
-      EXPECT_NE(Describe(record).find(row.changed), std::string::npos) << Describe(record);
-    } else {
-      ADD_FAILURE() << std::hex << SLGetLastError();
-    }
-    EXPECT_EQ(ObjectCatalog_GetAt(record ? 1 : 0), nullptr);
-    ObjectCatalog_Free();
-    EXPECT_EQ(m_gfx.m_liveImageTextures.size(), 0u);
-    EXPECT_EQ(m_sfx.live, 0);
-  }
+  RunOneKeyEdits<ObjectRecord>(
+      kDoor, rows, [&](const PackDescription& info) { return Load(info); }, Describe, ObjectCatalog_GetAt, ObjectCatalog_Free,
+      [&] { return m_gfx.m_liveImageTextures.size() + size_t(m_sfx.live); });
 }
 
 TEST_F(ObjectCatalogTest, HitMasksFollowThePictureAlpha) {

@@ -4,6 +4,8 @@
 // test can derive each malformed case as one edit of a valid text.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -106,3 +108,33 @@ struct CountingSfx : CSL_GS_Sfx_DirectX {
   }
   int live = 0;
 };
+
+// One edit of a valid description: refused with `code`, or (code 0) accepted with the
+// line `changed` somewhere in the record's description.
+struct OneKeyEdit {
+  const char *section, *key, *value;
+  u32 code;
+  const char* changed;
+};
+
+// Loads every edit of `valid`; after each, the list is emptied and the devices must hold
+// nothing, whatever the outcome.
+template <class Record, size_t N, class Load, class Describe, class GetAt, class Free, class Held>
+void RunOneKeyEdits(const PackDescription& valid, const OneKeyEdit (&rows)[N], Load load, Describe describe,
+                    GetAt getAt, Free free, Held held) {
+  for (const OneKeyEdit& row : rows) {
+    SCOPED_TRACE(std::string(row.section) + "/" + row.key + "=" + (row.value ? row.value : "(none)"));
+    Record* record = load(valid.With(row.section, row.key, row.value));
+    if (row.code) {
+      EXPECT_EQ(record, nullptr);
+      EXPECT_EQ(SLGetLastError(), row.code) << std::hex << SLGetLastError();
+    } else if (record) {
+      EXPECT_NE(describe(record).find(row.changed), std::string::npos) << describe(record);
+    } else {
+      ADD_FAILURE() << std::hex << SLGetLastError();
+    }
+    EXPECT_EQ(getAt(record ? 1 : 0), nullptr);
+    free();
+    EXPECT_EQ(held(), 0u);
+  }
+}
