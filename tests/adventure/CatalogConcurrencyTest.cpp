@@ -7,9 +7,11 @@
 #include <mutex>
 
 #include "adventure/AdventureDevices.h"
+#include "adventure/catalog/CharacterCatalog.h"
 #include "adventure/catalog/SceneCatalog.h"
 #include "foundation/SLSync.h"
 #include "foundation/SLThread.h"
+#include "tests/support/AnimatedPacks.h"
 #include "tests/support/ItemPacks.h"
 #include "tests/support/MemoryGfxDevice.h"
 #include "tests/support/TempDir.h"
@@ -78,6 +80,60 @@ TEST(CatalogConcurrency, LoaderFillsTheListWhileTheMainThreadDraws) {
     EXPECT_EQ(SceneCatalog_GetAt(i) ? SceneCatalog_GetAt(i)->depthMax : -1, i == 8 ? -1 : i % 2 ? 200 : 255);
   EXPECT_EQ(gfx.m_liveImageTextures.size(), 16u);
   SceneCatalog_Free();
+  EXPECT_EQ(gfx.m_liveImageTextures.size(), 0u);
+}
+
+// A watcher reads the character loader's progress while it runs: the value never goes
+// back and stays within the range given; once a stop is requested the loader refuses.
+TEST(CatalogConcurrency, CharacterProgressOnlyGrowsWithinItsRange) {
+  TempDir dir;
+  AnimatedPack pack(dir, "lento");
+  PackDescription info{{{"General", {{"Clase", "Gente"}, {"Nombre", "Lento"}, {"Estado_Inicial", "Quieto"}}},
+                        {"Estado_1", {{"Nombre", "Quieto"}, {"Acci\u00f3n_Por_Defecto", "Acci\u00f3n_1"}}}}};
+  for (int k = 1; k <= 9; ++k) pack.Frame("a/adelante_0" + std::to_string(k) + ".mximg", 16, 16, "red", 5);
+  for (int i = 1; i <= 40; ++i) {
+    const std::string section = "Acci\u00f3n_" + std::to_string(i);
+    info = info.With(section, "Nombre", "Paso").With(section, "Clase", "Mover").With(section, "Animaci\u00f3n", "a");
+    info = info.With(section, "Animaci\u00f3n_Duraci\u00f3n", "100");
+  }
+  struct Run {
+    std::string path;
+    std::atomic<uint32_t> progress{10};
+    std::atomic<bool> done{false};
+    CharacterRecord* record = nullptr;
+    u32 stoppedCode = 0;
+  } run;
+  run.path = pack.Pack(info);
+  CLockedGfxDevice gfx;
+  ASSERT_TRUE(gfx.Init(nullptr, nullptr, nullptr));
+  AdventureDevices_Set(&gfx, nullptr, nullptr);
+  CSLWorkerThread loader(
+      [](CSLWorkerThread* thread, std::uintptr_t parameter) -> u32 {
+        auto* run = reinterpret_cast<Run*>(parameter);
+        run->record = CharacterCatalog_LoadItem(run->path.c_str(), thread, &run->progress, 10, 50);
+        run->done = true;
+        while (!CatalogLoader_StopRequested(thread)) SLSleep(1);
+        if (!CharacterCatalog_LoadItem(run->path.c_str(), thread, &run->progress, 10, 50))
+          run->stoppedCode = SLGetLastError();
+        return 0;
+      },
+      reinterpret_cast<std::uintptr_t>(&run));
+  ASSERT_TRUE(loader.Start());
+  u32 last = 10, seen = 0;
+  while (!run.done) {
+    const u32 now = run.progress.load();
+    EXPECT_GE(now, last);
+    EXPECT_LE(now, 50u);
+    seen += now != last;
+    last = now;
+  }
+  ASSERT_TRUE(loader.Stop(0xFFFFFFFF));
+  ASSERT_TRUE(run.record);
+  EXPECT_GT(seen, 0u);
+  EXPECT_EQ(run.progress.load(), 50u);
+  EXPECT_EQ(run.stoppedCode, u32(SL_E_CANCELLED));
+  EXPECT_EQ(CharacterCatalog_GetAt(1), nullptr);
+  CharacterCatalog_Free();
   EXPECT_EQ(gfx.m_liveImageTextures.size(), 0u);
 }
 
