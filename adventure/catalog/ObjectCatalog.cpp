@@ -206,11 +206,11 @@ bool ReadCharacterClasses(ObjectLoad& load, ObjectSupportPoint* point, const cha
 
 bool ReadSupportPoints(ObjectLoad& load) {
   CSLFormulaSolver solver;
-  const double w = load.width, h = load.height;
-  const double centreX = u32(load.width - 1) >> 1, centreY = u32(load.height - 1) >> 1;
+  const u32 right = load.width - 1u, bottom = load.height - 1u;
+  const double centreX = right >> 1, centreY = bottom >> 1;
   if (!solver.SetVariable("CENTROX", centreX, true) || !solver.SetVariable("CENTROY", centreY, true) ||
-      !solver.SetVariable("IZQUIERDA", 0, true) || !solver.SetVariable("DERECHA", u32(w - 1), true) ||
-      !solver.SetVariable("ARRIBA", 0, true) || !solver.SetVariable("ABAJO", u32(h - 1), true))
+      !solver.SetVariable("IZQUIERDA", 0, true) || !solver.SetVariable("DERECHA", right, true) ||
+      !solver.SetVariable("ARRIBA", 0, true) || !solver.SetVariable("ABAJO", bottom, true))
     return false;
   char section[32], position[kValueSize], formula[kValueSize];
   for (u32 p = 1;; ++p) {
