@@ -21,6 +21,10 @@ bool IsBackBufferFormat(D3DFORMAT format, bool windowed);
 // One pixel of a colour format as 0xAARRGGBB (alpha 0xFF where the format has none).
 std::uint32_t ReadArgb(D3DFORMAT format, const std::uint8_t* pixel);
 void WriteArgb(D3DFORMAT format, std::uint8_t* pixel, std::uint32_t argb);
+// Row kernels the device's bulk paths share: fill with one word, and copy with the alpha
+// byte set (the screen's own pixels are opaque).
+void FillWords(std::uint32_t* target, std::size_t count, std::uint32_t value);
+void CopyOpaque(std::uint32_t* target, const std::uint32_t* source, std::size_t count);
 // A test's scripted answer for the next such call, when one is queued.
 bool TakeScriptedAnswer(SLD3D9TestScript::Call call, HRESULT* answer);
 void LogCheck(const char* what, D3DFORMAT format, D3DFORMAT on);
@@ -50,6 +54,7 @@ class Counted : public Interface {
 class Surface final : public Counted<IDirect3DSurface9> {
  public:
   // Null for a format the device does not keep, a zero size, or one past 16384 pixels a side.
+  // A surface of the system-memory pools starts with undefined pixels, others black.
   static Surface* Make(unsigned width, unsigned height, D3DFORMAT format, D3DPOOL pool);
 
   HRESULT GetDesc(D3DSURFACE_DESC* desc) override;
@@ -87,8 +92,10 @@ class Presenter {
   // Follows new presentation parameters: full screen fills the desktop and the frame is
   // scaled with its aspect kept.
   void Configure(HWND window, unsigned width, unsigned height, bool windowed);
-  // Shows `pixels` (X8R8G8B8 rows of `width` pixels); false when there is nothing to show on.
-  bool Show(const std::uint32_t* pixels, unsigned width, unsigned height);
+  // The next frame's X8R8G8B8 rows (`pitch` words apart) to be written before Show; null
+  // when there is nothing to show on.
+  std::uint32_t* Lock(unsigned width, unsigned height, unsigned* pitch);
+  bool Show();
   void Drop();
 
  private:
@@ -100,6 +107,8 @@ class Presenter {
   void* texture_ = nullptr;   // SDL_Texture
   unsigned textureWidth_ = 0, textureHeight_ = 0;
   unsigned logicalWidth_ = 0, logicalHeight_ = 0;
+  bool locked_ = false;
+  int scaled_ = -1;     // the frame is scaled to the output: 1, copied as it is: 0, not known: -1
   bool paced_ = false;  // software renderer on a real display: sleep to the next frame
   std::uint64_t nextFrameNs_ = 0;
 };
@@ -163,7 +172,10 @@ class Device final : public Counted<IDirect3DDevice9> {
   Surface* back_ = nullptr;
   std::vector<float> depth_;
   std::vector<std::uint8_t> stencil_;
-  std::vector<std::uint32_t> front_;  // the last presented frame, gamma applied
+  // The last presented frame, gamma applied: `front_` points into the storage, at the
+  // place the last Present chose for it (see there).
+  std::vector<std::uint32_t> frontStorage_;
+  std::uint32_t* front_ = nullptr;
   unsigned frontWidth_ = 0, frontHeight_ = 0;
   D3DGAMMARAMP ramp_{};
   bool identityRamp_ = true;
