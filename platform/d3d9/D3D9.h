@@ -83,6 +83,39 @@ class Surface final : public Counted<IDirect3DSurface9> {
   bool locked_ = false;
 };
 
+// A texture of one level in memory (A8R8G8B8 or A1R5G5B5), kept across resets.
+class Texture final : public Counted<IDirect3DTexture9> {
+ public:
+  static Texture* Make(unsigned width, unsigned height, D3DFORMAT format);
+  HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override;
+  HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const D3DLOCKRECT* rect, DWORD flags) override;
+  HRESULT UnlockRect(UINT level) override;
+  const Surface* Level() const { return level_; }
+
+ private:
+  Texture() = default;
+  ~Texture() override;
+  Surface* level_ = nullptr;
+};
+
+// Vertices in memory, kept across resets.
+class VertexBuffer final : public Counted<IDirect3DVertexBuffer9> {
+ public:
+  static VertexBuffer* Make(unsigned length, DWORD fvf);
+  HRESULT GetDesc(D3DVERTEXBUFFER_DESC* desc) override;
+  HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override;
+  HRESULT Unlock() override;
+  const std::uint8_t* Data() const { return bytes_.data(); }
+  std::size_t Size() const { return bytes_.size(); }
+
+ private:
+  VertexBuffer() = default;
+  std::vector<std::uint8_t> bytes_;
+  DWORD fvf_ = 0;
+  std::mutex lock_;
+  bool locked_ = false;
+};
+
 // What shows a presented frame in the device window: an SDL renderer made on first use,
 // an accelerated one with vertical sync where there is one, else the software one paced
 // to 60 frames a second.
@@ -152,6 +185,7 @@ class Device final : public Counted<IDirect3DDevice9> {
   HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride) override;
   HRESULT SetFVF(DWORD fvf) override;
   HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override;
+  HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices, UINT stride) override;
 
   static constexpr unsigned kStages = 8;
   static constexpr unsigned kSamplers = 16;
@@ -165,6 +199,9 @@ class Device final : public Counted<IDirect3DDevice9> {
   HRESULT Build(const D3DPRESENT_PARAMETERS& parameters);
   void DefaultStates();
   void ReleaseBindings();
+  // Draws `count` vertices (position, colour, u, v: the one vertex format served) as a
+  // triangle fan (Rasterizer.cpp).
+  HRESULT DrawFan(const std::uint8_t* vertices, UINT stride, UINT count);
 
   std::recursive_mutex lock_;  // every call of the device runs under it
   HWND focus_ = nullptr;
