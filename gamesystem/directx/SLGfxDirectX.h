@@ -98,6 +98,34 @@ struct SL_GS_ImageDevice {
   u32 columns, rows;
 };
 
+// One texture of a font's glyph pages: page p's tiles come row by row.
+struct SL_GS_FontTile {
+  u32 x, y, side;
+  IDirect3DTexture9* texture;
+};
+
+// One textured quad of a glyph: x, y relative to the glyph's top-left corner.
+struct SL_GS_GlyphPiece {
+  IDirect3DTexture9* texture;
+  float vertices[4][6];  // x, y, z, colour (bits), u, v
+};
+
+struct SL_GS_GlyphQuads {
+  u32 count;
+  SL_GS_GlyphPiece* pieces;
+};
+
+// The device objects of a font handle.
+struct SL_GS_FontDevice {
+  D3DFORMAT format;
+  u32 dirty;
+  u32 side;        // of each texture, a power of two of 16 to 256
+  u32 tileCount;
+  u32 perRow;      // tiles per page row: 256 / side
+  SL_GS_FontTile* tiles;
+  SL_GS_GlyphQuads* glyphs;  // in glyph-table order
+};
+
 // Binds "d3d9.dll" and the window-system entry points by name and makes the 3-D objects;
 // every object it made is released at the latest when it goes. Each window-system wrapper
 // calls the 8-bit entry (or the only one) when bound, else the UTF-16 one, else answers 0.
@@ -279,6 +307,7 @@ class CSL_GS_Gfx_DirectX : public CSL_GS_BaseGfx, private CSLWndProcHookTarget {
   void ChangeActivation(bool active, bool minimised);
   // Drawing (SLGfxDirectXDraw.cpp).
   bool FillImageTextures(SL_GS_ImageRecord* image);
+  bool FillFontTextures(SL_GS_FontRecord* font);
   bool OpenScene();
   // The stage states, blending and world transform shared by images and text; false with
   // 0x80002002 when the device refuses one.

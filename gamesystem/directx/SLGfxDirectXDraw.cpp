@@ -477,12 +477,206 @@ bool CSL_GS_Gfx_DirectX::DrawImage(SL_GS_Image* handle, i32 x, i32 y, const SL_G
 
 // --- Text -----------------------------------------------------------------------------
 
-bool CSL_GS_Gfx_DirectX::CreateFontTextures(SL_GS_FontRecord*) {
-  return SLFail(m_record ? SL_E_NOT_SUPPORTED : SL_E_NOT_INITIALISED, false);
+namespace {
+
+using SLInternals::SL_GS_FontDevice;
+using SLInternals::SL_GS_FontTile;
+using SLInternals::SL_GS_GlyphPiece;
+
+SL_GS_FontDevice* DeviceOf(SL_GS_FontRecord* font) { return reinterpret_cast<SL_GS_FontDevice*>(font->deviceData); }
+
+void FreeFontDevice(SL_GS_FontDevice* record, u32 glyphCount) {
+  if (record->glyphs) {
+    for (u32 i = 0; i < glyphCount; ++i) SLFree(record->glyphs[i].pieces);
+    SLFree(record->glyphs);
+  }
+  if (record->tiles) {
+    for (u32 i = 0; i < record->tileCount; ++i)
+      if (record->tiles[i].texture) record->tiles[i].texture->Release();
+    SLFree(record->tiles);
+  }
+  SLFree(record);
 }
 
-void CSL_GS_Gfx_DirectX::FreeFontTextures(SL_GS_FontRecord*) {}
+}  // namespace
 
-i32 CSL_GS_Gfx_DirectX::DrawTextW(SL_GS_Font*, i32, i32, u32, const SL_GS_DrawImageOptions*, const SLWChar*, u32) {
-  return SLFail(m_record ? SL_E_NOT_SUPPORTED : SL_E_NOT_INITIALISED, 0);
+bool CSL_GS_Gfx_DirectX::CreateFontTextures(SL_GS_FontRecord* font) {
+  SL_GS_DeviceRecord* r = m_record;
+  if (!r) return SLFail(SL_E_NOT_INITIALISED, false);
+  auto* record = static_cast<SL_GS_FontDevice*>(SLAllocZeroed(u32(sizeof(SL_GS_FontDevice))));
+  if (!record) return false;
+  record->dirty = 1;
+  record->format = D3DFMT_A8R8G8B8;
+  // The largest power of two the device takes, up to a whole page.
+  u32 limit = r->maxTextureWidth < r->maxTextureHeight ? r->maxTextureWidth : r->maxTextureHeight;
+  if (limit > 256) limit = 256;
+  u32 side = 16;
+  while (side * 2 <= limit) side *= 2;
+  record->side = side;
+  record->perRow = 256 / side;
+  const u32 pages = font->pages ? font->pages->GetCount() : 0;
+  const u32 perPage = record->perRow * record->perRow;
+  record->tileCount = pages * perPage;
+  auto fail = [&] {
+    FreeFontDevice(record, font->glyphCount);
+    return SLFail(SL_E_OUT_OF_MEMORY, false);
+  };
+  record->tiles = static_cast<SL_GS_FontTile*>(SLAllocZeroed(u32(sizeof(SL_GS_FontTile)) * (record->tileCount + 1)));
+  record->glyphs = static_cast<SLInternals::SL_GS_GlyphQuads*>(
+      SLAllocZeroed(u32(sizeof(SLInternals::SL_GS_GlyphQuads)) * (font->glyphCount + 1)));
+  if (!record->tiles || !record->glyphs) return fail();
+  for (u32 i = 0; i < record->tileCount; ++i) {
+    SL_GS_FontTile& tile = record->tiles[i];
+    const u32 within = i % perPage;
+    tile = SL_GS_FontTile{side * (within % record->perRow), side * (within / record->perRow), side, nullptr};
+    if (r->device->CreateTexture(side, side, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tile.texture, nullptr) < 0) {
+      tile.texture = nullptr;
+      return fail();
+    }
+  }
+  for (u32 g = 0; g < font->glyphCount; ++g) {
+    const SL_GS_FontGlyph& glyph = font->glyphs[g];
+    if (glyph.right <= glyph.left || glyph.bottom <= glyph.top || glyph.page >= pages) continue;
+    // Every tile the glyph's pixels reach, columns outer and rows inner.
+    const u32 c0 = glyph.left / side, c1 = (glyph.right - 1) / side, r0 = glyph.top / side, r1 = (glyph.bottom - 1) / side;
+    const u32 count = (c1 - c0 + 1) * (r1 - r0 + 1);
+    auto* pieces = static_cast<SL_GS_GlyphPiece*>(SLAllocZeroed(u32(sizeof(SL_GS_GlyphPiece)) * count));
+    if (!pieces) return fail();
+    record->glyphs[g] = SLInternals::SL_GS_GlyphQuads{count, pieces};
+    u32 at = 0;
+    for (u32 c = c0; c <= c1; ++c)
+      for (u32 row = r0; row <= r1; ++row, ++at) {
+        SL_GS_GlyphPiece& piece = pieces[at];
+        piece.texture = record->tiles[glyph.page * perPage + row * record->perRow + c].texture;
+        const i64 corners[4][2] = {{glyph.left, glyph.top}, {glyph.right, glyph.top}, {glyph.right, glyph.bottom},
+                                   {glyph.left, glyph.bottom}};
+        for (int k = 0; k < 4; ++k) {
+          auto clampTo = [side](i64 v) { return v < 0 ? 0 : v > i64(side) ? i64(side) : v; };
+          const i64 lx = clampTo(corners[k][0] - i64(side * c)), ly = clampTo(corners[k][1] - i64(side * row));
+          const u32 white = 0xFFFFFFFFu;
+          float* v = piece.vertices[k];
+          v[0] = float(lx + i64(side * c) - i64(glyph.left));
+          v[1] = float(ly + i64(side * row) - i64(glyph.top));
+          v[2] = 0;
+          SLMemCopy(&v[3], &white, 4);
+          v[4] = float(lx) / float(side);
+          v[5] = float(ly) / float(side);
+        }
+      }
+  }
+  font->deviceData = reinterpret_cast<std::uintptr_t>(record);
+  if (!FillFontTextures(font)) return false;
+  record->dirty = 0;
+  return SLSucceed(true);
+}
+
+bool CSL_GS_Gfx_DirectX::FillFontTextures(SL_GS_FontRecord* font) {
+  SL_GS_FontDevice* record = DeviceOf(font);
+  const u32 pages = font->pages ? font->pages->GetCount() : 0;
+  if (pages == 0) return SLSucceed(true);
+  u32 keyColour = 0;
+  (*font->pages)[0]->GetTransparentColor(&keyColour);
+  const u32 key = (keyColour & 0xFF) << 16 | (keyColour & 0xFF00) | ((keyColour >> 16) & 0xFF);
+  const u32 perPage = record->perRow * record->perRow, side = record->side;
+  for (u32 p = 0; p < pages; ++p) {
+    CSLImage* page = (*font->pages)[p];
+    u32 ignored;
+    const bool keyed = page->GetTransparentColor(&ignored);
+    for (u32 i = 0; i < perPage; ++i) {
+      const SL_GS_FontTile& tile = record->tiles[p * perPage + i];
+      D3DLOCKED_RECT locked{};
+      if (tile.texture->LockRect(0, &locked, nullptr, 0) < 0) return SLFail(SL_E_GFX_TEXTURE_LOCK, false);
+      bool ok = true;
+      for (u32 y = 0; y < side && ok; ++y) {
+        u32* texels = reinterpret_cast<u32*>(static_cast<u8*>(locked.pBits) + u64(y) * u32(locked.Pitch));
+        ok = SLConvertPixelRow(5, texels, page->GetFormat(), page->GetPixelAddress(tile.x, tile.y + y), side,
+                               page->GetPalette());
+        if (keyed)
+          for (u32 x = 0; x < side; ++x)
+            if ((texels[x] & 0xFFFFFF) == key) texels[x] = 0;
+      }
+      tile.texture->UnlockRect(0);
+      if (!ok) return SLFail(SL_E_GFX_BAD_FILE, false);
+    }
+  }
+  return SLSucceed(true);
+}
+
+void CSL_GS_Gfx_DirectX::FreeFontTextures(SL_GS_FontRecord* font) {
+  SL_GS_FontDevice* record = DeviceOf(font);
+  if (!record) return;
+  if (m_record) {
+    SLCriticalSectionLock hold(GetDeviceLock());
+    m_record->device->SetTexture(0, nullptr);
+    m_record->currentTexture = nullptr;
+  }
+  FreeFontDevice(record, font->glyphCount);
+  font->deviceData = 0;
+}
+
+i32 CSL_GS_Gfx_DirectX::DrawTextW(SL_GS_Font* handle, i32 x, i32 y, u32 alignment, const SL_GS_DrawImageOptions* o,
+                                  const SLWChar* text, u32 length) {
+  SL_GS_DeviceRecord* r = m_record;
+  if (!r) return SLFail(SL_E_NOT_INITIALISED, 0);
+  SL_GS_FontRecord* font = FindFontRecord(handle);
+  if (!font) return 0;
+  if (length == 0) return SLSucceed(0);
+  if (!text) return SLFail(SL_E_INVALID_ARG, 0);
+  // -1 reads up to the terminating zero, as the width does.
+  if (length == 0xFFFFFFFFu) {
+    length = 0;
+    while (text[length]) ++length;
+    if (length == 0) return SLSucceed(0);
+  }
+  if (r->lost) return SLSucceed(0);
+  SL_GS_FontDevice* record = DeviceOf(font);
+  if (!record) return SLFail(SL_E_NOT_SUPPORTED, 0);
+  if (record->dirty) {
+    if (!FillFontTextures(font)) return 0;
+    record->dirty = 0;
+  }
+  if (!OpenScene()) return 0;
+  DrawSetup setup;
+  if (o && (o->flags & SL_GS_DRAW_SCALE)) setup.scaleX = float(o->scaleX), setup.scaleY = float(o->scaleY);
+  const i32 textWidth = GetTextWidth(handle, text, length);
+  if (!(std::fabs(setup.scaleX) >= 1e-10) || !(std::fabs(setup.scaleY) >= 1e-10) || !ColourOf(o, &setup))
+    return SLSucceed(textWidth);
+  double left = x, top = y;
+  if ((alignment & 0xF) == 1) left -= std::trunc(textWidth * setup.scaleX * 0.5);
+  if ((alignment & 0xF) == 2) left -= std::trunc(textWidth * setup.scaleX);
+  if ((alignment & 0xF0) == 0x10) top -= std::trunc(font->lineHeight * setup.scaleY * 0.5);
+  if ((alignment & 0xF0) == 0x20) top -= std::trunc(font->lineHeight * setup.scaleY);
+  const GfxMatrix4 world = WorldOf(o, setup, left, top, x, y);
+  SLCriticalSectionLock hold(GetDeviceLock());
+  if (!SetDrawStates(setup.colour, setup.additive, world)) return 0;
+  i64 pen = 0, width = 0;
+  u32 previous = 0;
+  bool any = false;
+  for (u32 i = 0; i < length; ++i) {
+    const u32 code = text[i];
+    const SL_GS_FontGlyph* glyph = FindGlyph(handle, code);
+    if (!glyph) {
+      previous = 0;
+      continue;
+    }
+    const SLInternals::SL_GS_GlyphQuads& quads = record->glyphs[glyph - font->glyphs];
+    for (u32 k = 0; k < quads.count; ++k) {
+      const SL_GS_GlyphPiece& piece = quads.pieces[k];
+      float vertices[4][6];
+      SLMemCopy(vertices, piece.vertices, sizeof vertices);
+      for (auto& v : vertices) v[0] += float(pen);
+      if (!SetStageTexture(piece.texture) ||
+          r->device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, vertices, sizeof(Vertex)) < 0)
+        return SLFail(SL_E_GFX_CALL_FAILED, 0);
+    }
+    // The pair's adjustment moves the glyphs after it.
+    if (previous != 0 && font->kerningCount)
+      if (const SL_GS_FontKerningPair* pair = FindKerningPair(handle, previous, code)) pen += pair->adjustment;
+    previous = code;
+    pen += i64(glyph->right) - glyph->left + 2;
+    width = pen;
+    any = true;
+  }
+  const i64 result = any && width > 2 ? width - 2 : 0;
+  return SLSucceed(i32(result > 0x7FFFFFFF ? 0x7FFFFFFF : result));
 }

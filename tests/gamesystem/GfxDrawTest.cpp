@@ -2,6 +2,7 @@
 // leaves in the back buffer, pixel for pixel, against pictures computed here.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 #include <random>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "image/SLImage.h"
 #include "platform/wind3d.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/TestWindow.h"
 
@@ -239,6 +241,74 @@ TEST_F(GfxDraw, ClipRectangle) {
   ASSERT_TRUE(device.SetClipRect(0, 0, 800, 600));
   ASSERT_TRUE(device.Clear(0xFF203040, false, false));
   EXPECT_EQ(Back()[0], kBackground);
+}
+
+// A font of one page whose pixels are a pattern: "A", "V" and "E" (touching the page's
+// right and bottom edges), kerning (A, V) -1.
+u32 PagePixel(u32 x, u32 y) { return 0xFF000000u | x << 16 | y << 8 | 0x80; }
+
+std::string WriteFont(const TempDir& dir) {
+  std::string data = "Font File.\x1a";
+  auto u16 = [&](u32 v) { data += char(v & 0xFF), data += char(v >> 8); };
+  auto u32w = [&](u32 v) { u16(v & 0xFFFF), u16(v >> 16); };
+  u16(2), u16(3), u32w(0xFF00FF), u32w(1);
+  const u32 glyphs[3][6] = {{'A', 10, 0, 17, 12, 0}, {'V', 20, 0, 26, 12, 0}, {'E', 248, 244, 256, 256, 0}};
+  for (const auto& g : glyphs)
+    for (u32 field : g) u16(field);
+  u16(1), u16('A'), u16('V'), u16(0xFFFF);
+  for (u32 y = 0; y < 256; ++y)
+    for (u32 x = 0; x < 256; ++x) u32w(PagePixel(x, y));
+  const std::string path = dir.Host("pattern.fnt");
+  std::ofstream(path, std::ios::binary) << data;
+  return path;
+}
+
+// Text draws each glyph's pixels at its pen position (kerning moving the glyphs after
+// the pair), aligns on the measured width and line height, and stops at the terminator.
+TEST_F(GfxDraw, TextDrawsGlyphsAtTheirPens) {
+  TempDir dir;
+  SL_GS_Font* font = device.LoadFontFromFile(WriteFont(dir).c_str());
+  ASSERT_NE(font, nullptr) << std::hex << SLGetLastError();
+  struct Row {
+    const char16_t* text;
+    u32 length, alignment;
+    i32 width;
+    i32 left, top;  // where the first glyph lands for a draw at (200, 100)
+  } rows[] = {
+      {u"AVE", 3, 0, 24, 200, 100},
+      {u"AVE", 3, 0x21, 24, 188, 88},
+      {u"AV\0E", 0xFFFFFFFF, 0x12, 14, 186, 94},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.alignment);
+    ASSERT_TRUE(device.Clear(0xFF203040, false, false));
+    EXPECT_EQ(device.DrawTextW(font, 200, 100, row.alignment, nullptr, row.text, row.length), row.width);
+    const std::vector<u32> back = Back();
+    // Glyph pixels at their pens: A at 0, V at 9, E at 16 (after the pair's -1).
+    struct Placed {
+      u32 pen, left, top, right, bottom;
+    } glyphs[] = {{0, 10, 0, 17, 12}, {9, 20, 0, 26, 12}, {16, 248, 244, 256, 256}};
+    u32 wrong = 0, drawn = 0;
+    for (const Placed& g : glyphs) {
+      const bool expected = g.pen < 16 || row.width == 24;
+      for (u32 y = g.top; y < g.bottom; ++y)
+        for (u32 x = g.left; x < g.right; ++x) {
+          const u32 got = back[(row.top + y - g.top) * 800 + row.left + g.pen + x - g.left];
+          wrong += got != (expected ? PagePixel(x, y) & 0xFFFFFF : kBackground);
+          drawn += got != kBackground;
+        }
+    }
+    EXPECT_EQ(wrong, 0u);
+    u32 all = 0;
+    for (u32 pixel : back) all += pixel != kBackground;
+    EXPECT_EQ(all, drawn);  // nothing else
+  }
+  SL_GS_DrawImageOptions doubled{};
+  doubled.flags = SL_GS_DRAW_SCALE, doubled.scaleX = doubled.scaleY = 2;
+  EXPECT_EQ(device.DrawTextW(font, 0, 0, 0, &doubled, u"AVE", 3), 24);
+  SL_EXPECT_FAIL(device.DrawTextW(font, 0, 0, 0, nullptr, nullptr, 3), SL_E_INVALID_ARG);
+  ASSERT_TRUE(device.DestroyFont(font));
+  SL_EXPECT_FAIL(device.DrawTextW(font, 0, 0, 0, nullptr, u"A", 1), SL_E_INDEX);
 }
 
 }  // namespace
