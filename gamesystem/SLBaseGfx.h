@@ -138,7 +138,8 @@ class CSL_GS_GfxDestroyingFontEvent : public CSLBaseEvent {
 
 namespace SLInternals {
 // Live records of one kind by handle. Handles come from one process-wide counter and
-// only grow, so appending keeps the table sorted and a lookup is a bisection.
+// only grow, so a new handle almost always goes at the end (a thread that took its handle
+// first may link it second) and a lookup is a bisection.
 class CSLGfxHandleTable {
  public:
   struct Entry {

@@ -35,6 +35,8 @@ const SLPlatformExportGroup* const kGdi32Groups[] = {&g_gdi32Objects, &g_gdi32Pa
 const SLPlatformExportGroup* const kWinmmGroups[] = {&g_winmmTime};
 const SLPlatformExportGroup* const kDinput8Groups[] = {&g_dinput8Input};
 const SLPlatformExportGroup* const kDsoundGroups[] = {&g_dsoundPlayback, &g_dsoundCapture};
+const SLPlatformExportGroup* const kMsvfw32Groups[] = {&g_msvfw32Decompress};
+const SLPlatformExportGroup* const kMsacm32Groups[] = {&g_msacm32Streams};
 const SLPlatformExportGroup* const kD3d9Groups[] = {&g_d3d9Device};
 
 template <std::size_t N>
@@ -51,6 +53,8 @@ const BuiltinModule kBuiltins[] = {
     MakeModule("winmm", kWinmmGroups),
     MakeModule("dinput8", kDinput8Groups),
     MakeModule("dsound", kDsoundGroups),
+    MakeModule("msvfw32", kMsvfw32Groups),
+    MakeModule("msacm32", kMsacm32Groups),
     MakeModule("d3d9", kD3d9Groups),
 };
 
