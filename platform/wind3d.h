@@ -314,6 +314,8 @@ struct SLD3D9TestScript {
 void SLD3D9TestQueueAnswer(SLD3D9TestScript::Call call, HRESULT answer);
 // Drops the queued answers and the check log.
 void SLD3D9TestClearScript();
+// Devices made from now on report no scissor test (clipping falls back to clip planes).
+void SLD3D9TestHideScissor(bool hidden);
 // One line per format check since the last call: "type X8R8G8B8", "format D24S8 on
 // X8R8G8B8", "match D24S8 on X8R8G8B8".
 std::string SLD3D9TestTakeCheckLog();

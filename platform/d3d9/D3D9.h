@@ -28,6 +28,7 @@ void CopyOpaque(std::uint32_t* target, const std::uint32_t* source, std::size_t 
 // A test's scripted answer for the next such call, when one is queued.
 bool TakeScriptedAnswer(SLD3D9TestScript::Call call, HRESULT* answer);
 void LogCheck(const char* what, D3DFORMAT format, D3DFORMAT on);
+bool ScissorHidden();
 // The desktop's mode as the display reports it (1024 x 768 X8R8G8B8 without a display).
 D3DDISPLAYMODE DesktopMode();
 

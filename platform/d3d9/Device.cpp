@@ -133,8 +133,8 @@ HRESULT Device::TestCooperativeLevel() {
 HRESULT Device::GetDeviceCaps(D3DCAPS9* caps) {
   if (!caps) return D3DERR_INVALIDCALL;
   // Gamma is applied as frames are presented, so the display's own ramp is never needed.
-  *caps = D3DCAPS9{D3DCAPS2_FULLSCREENGAMMA, D3DPRASTERCAPS_SCISSORTEST, 0, kMaxTextureSide, kMaxTextureSide,
-                   kMaxTextureSide, kClipPlanes};
+  *caps = D3DCAPS9{D3DCAPS2_FULLSCREENGAMMA, ScissorHidden() ? 0 : D3DPRASTERCAPS_SCISSORTEST, 0, kMaxTextureSide,
+                   kMaxTextureSide, kMaxTextureSide, kClipPlanes};
   return D3D_OK;
 }
 

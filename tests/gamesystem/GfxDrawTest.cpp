@@ -225,22 +225,31 @@ TEST_F(GfxDraw, OptionsTransformThePicture) {
 
 // The clip rectangle keeps drawing and clearing inside it, by scissor or by clip planes alike.
 TEST_F(GfxDraw, ClipRectangle) {
-  auto picture = Picture(64, 64, [](u32 x, u32 y) { return 0xFF000000u | x * 4 << 8 | y * 4; });
-  SL_GS_Image* image = device.CreateImage(picture.Get(), true);
-  ASSERT_TRUE(device.SetClipRect(10, 20, 30, 25));
-  SL_EXPECT_OK(device.Clear(0xFF0000FF, false, false));
-  SL_EXPECT_OK(device.DrawImage(image, 5, 5, nullptr));
-  const std::vector<u32> back = Back();
-  u32 wrong = 0;
-  for (u32 y = 0; y < 100; ++y)
-    for (u32 x = 0; x < 100; ++x) {
-      const bool clip = x >= 10 && x < 40 && y >= 20 && y < 45;
-      wrong += back[y * 800 + x] != (clip ? (x - 5) * 4 << 8 | (y - 5) * 4 : kBackground);
-    }
-  EXPECT_EQ(wrong, 0u);
-  ASSERT_TRUE(device.SetClipRect(0, 0, 800, 600));
-  ASSERT_TRUE(device.Clear(0xFF203040, false, false));
-  EXPECT_EQ(Back()[0], kBackground);
+  for (bool planes : {false, true}) {
+    SCOPED_TRACE(planes);
+    device.Shutdown();
+    SLD3D9TestHideScissor(planes);
+    const SL_GS_DisplayMode mode{0xFFFF, 800, 600, 32, 0, 0, 0};
+    ASSERT_TRUE(device.Init(nullptr, window, &mode));
+    SLD3D9TestHideScissor(false);
+    auto picture = Picture(64, 64, [](u32 x, u32 y) { return 0xFF000000u | x * 4 << 8 | y * 4; });
+    SL_GS_Image* image = device.CreateImage(picture.Get(), true);
+    ASSERT_TRUE(device.Clear(0xFF203040, false, false));
+    ASSERT_TRUE(device.SetClipRect(10, 20, 30, 25));
+    SL_EXPECT_OK(device.Clear(0xFF0000FF, false, false));
+    SL_EXPECT_OK(device.DrawImage(image, 5, 5, nullptr));
+    const std::vector<u32> back = Back();
+    u32 wrong = 0;
+    for (u32 y = 0; y < 100; ++y)
+      for (u32 x = 0; x < 100; ++x) {
+        const bool clip = x >= 10 && x < 40 && y >= 20 && y < 45;
+        wrong += back[y * 800 + x] != (clip ? (x - 5) * 4 << 8 | (y - 5) * 4 : kBackground);
+      }
+    EXPECT_EQ(wrong, 0u);
+    ASSERT_TRUE(device.SetClipRect(0, 0, 800, 600));
+    ASSERT_TRUE(device.Clear(0xFF203040, false, false));
+    EXPECT_EQ(Back()[0], kBackground);
+  }
 }
 
 // A font of one page whose pixels are a pattern: "A", "V" and "E" (touching the page's
