@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "foundation/SLByteOrder.h"
@@ -319,6 +320,35 @@ TEST_F(AviFiles, DecoderDriversReceiveTheirMessagesInOrder) {
                                      ICM_DECOMPRESS_END, DRV_CLOSE, DRV_DISABLE, DRV_FREE};
   EXPECT_EQ(messages, expected);
   SLFreeLibrary(module);
+}
+
+// The program's intro film as the content generator makes it opens by its extension and
+// plays to its end: every picture, and the sound up to its last sample.
+TEST_F(AviFiles, IntroRecipePlaysToItsEnd) {
+  const std::string path = Make("Intro.AVI", "-f lavfi -i testsrc=size=640x480:rate=15:duration=8 -f lavfi -i "
+                                             "sine=f=330:r=22050:d=8 -c:v mjpeg -q:v 5 -c:a pcm_s16le -ac 2");
+  const SLClassRecord* record = CSLBaseVideoAudioReader::FindReaderClassByExtension(path.c_str());
+  ASSERT_NE(record, nullptr);
+  EXPECT_STREQ(record->name, "CSLVideoAudioReaderAVI");
+  CSLVideoAudioReaderAVI reader;
+  ASSERT_TRUE(reader.OpenFile(path.c_str(), 0));
+  u64 frames = 0, samples = 0;
+  double rate = 0;
+  ASSERT_TRUE(reader.GetVideoFrameCount(0, &frames) && reader.GetVideoFrameRate(0, &rate));
+  ASSERT_TRUE(reader.GetAudioLength(1, &samples));
+  EXPECT_EQ(std::tuple(frames, rate, samples), std::tuple(u64(120), 15.0, u64(8 * 22050)));
+  ASSERT_TRUE(reader.StartStream(0) && reader.StartStream(1));
+  u64 played = 0;
+  for (u64 frame = 0; frame < frames; ++frame) {
+    const void* picture = nullptr;
+    const void* sound = nullptr;
+    u32 got = 0;
+    ASSERT_TRUE(reader.GetVideoFrame(0, frame, &picture, nullptr)) << frame;
+    ASSERT_TRUE(reader.ReadAudio(1, played, 1470, &sound, &got));
+    played += got;
+  }
+  EXPECT_EQ(played, samples);
+  EXPECT_TRUE(reader.Close());
 }
 
 // The MPEG decoder's view of an audio stream: seeks stop at the ends as a file's would not.
