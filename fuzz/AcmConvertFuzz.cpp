@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "foundation/SLTypes.h"
 #include "fuzz/FuzzProgram.h"
 #include "platform/msacm32/Acm.h"
 

@@ -33,12 +33,12 @@ std::string BuildAvi(const std::vector<std::string>& payloads) {
   format[0] = 0x50, format[2] = 2, format[5] = 0x7D, format[12] = 1;
   std::string movi = "movi", index;
   for (const std::string& payload : payloads) {
-    std::string entry = "01wb";
+    std::string entry = "00wb";
     Put32(entry, 0x10);
     Put32(entry, u32(movi.size()));
     Put32(entry, u32(payload.size()));
     index += entry;
-    movi += Chunk("01wb", payload);
+    movi += Chunk("00wb", payload);
   }
   const std::string strl = "strl" + Chunk("strh", header) + Chunk("strf", format);
   const std::string body = "AVI " + Chunk("LIST", "hdrl" + Chunk("avih", std::string(56, '\0')) + Chunk("LIST", strl)) +
@@ -69,8 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto* adapter = new SLInternals::CSL_VideoAvi_Mp3DecoderStg();
   adapter->Attach(&record, storage);
   const u64 total = model.size();
-  u64 size = 0, position = 0, expected = 0;
-  SLFuzzCheck(adapter->GetSize(&size) && size == total);
+  u64 streamSize = 0, position = 0, expected = 0;
+  SLFuzzCheck(adapter->GetSize(&streamSize) && streamSize == total);
   std::vector<char> buffer(1024);
   while (in.at < in.size) {
     const unsigned op = in.Take() % 5;

@@ -185,6 +185,7 @@ TEST_F(AviFiles, SoundsMatchFfmpegAtRandomPositions) {
       {"msadpcm.avi", "adpcm_ms", 1, 16, 22050, "s16le"},
       {"alaw.avi", "pcm_alaw", 1, 16, 8000, "s16le"},
       {"mulaw.avi", "pcm_mulaw", 2, 16, 8000, "s16le"},
+      {"gsm.avi", "libgsm_ms", 1, 16, 8000, "s16le"},
   };
   for (const AudioCase& c : cases) {
     SCOPED_TRACE(c.name);
