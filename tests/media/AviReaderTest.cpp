@@ -146,6 +146,8 @@ TEST_F(AviFiles, PicturesMatchFfmpegInOrderAndAtRandomFrames) {
   EXPECT_EQ(Code(reader.StartStream(0)), SL_E_MEDIA_STARTED);
 }
 
+std::string PatchFormat(std::string file, int n, u32 offset, u32 value);
+
 struct AudioCase {
   const char* name;
   const char* codec;
@@ -200,6 +202,17 @@ TEST_F(AviFiles, SoundsMatchFfmpegAtRandomPositions) {
     EXPECT_EQ(std::tuple(f.formatTag, f.channels, f.bitsPerSample, f.samplesPerSecond),
               std::tuple(1u, c.channels, c.bits, c.rate));
     ExpectAudio(&reader, 1, reference, f.blockAlign);
+  }
+
+  // The same 24-bit samples stored as plain PCM are widened to 32 bits, left-justified.
+  {
+    const std::string plain = PatchFormat(dir->Read("s24.avi"), 1, 0, 0x00020001);
+    dir->Write("s24plain.avi", plain);
+    CSLVideoAudioReaderAVI reader;
+    SLAudioFormat f;
+    ASSERT_TRUE(reader.OpenFile(dir->Host("s24plain.avi").c_str(), 0) && reader.GetAudioFormat(1, &f));
+    EXPECT_EQ(f.bitsPerSample, 32u);
+    ExpectAudio(&reader, 1, Decode("s24.avi", "-map 0:a -f s32le"), f.blockAlign);
   }
 
   // MPEG audio in AVI decodes as the bare stream does.
