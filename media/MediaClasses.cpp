@@ -2,6 +2,7 @@
 
 #include "foundation/SLObject.h"
 #include "media/SLAudioEffect.h"
+#include "media/SLMoviePlayer.h"
 #include "media/SLVideoAudioReaderMXV.h"
 #include "media/SLVideoAudioReaderWAV.h"
 #include "media/avi/SLVideoAudioReaderAVI.h"
@@ -25,6 +26,8 @@ void SLRegisterMediaClasses() {
       CSLAudioEffectResample::GetClassRecord(),
       CSLVideoAudioReaderMXV::GetClassRecord(),
       CSLVideoAudioReaderMP3::GetClassRecord(),
+      CSL_GS_MoviePlayer::GetClassRecord(),
+      CSL_GS_MoviePlayerStoppingEvent::GetClassRecord(),
       CSLVideoAudioReaderAVI::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
