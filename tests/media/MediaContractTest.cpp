@@ -1,0 +1,90 @@
+// What the movie model and the export mix rely on from the media layer: the limits of
+// the audio effects, the mix's clipping and frame counts, the PCM conversion's codes and
+// the reader lookup by extension.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "media/SLAudioEffect.h"
+#include "media/SLPcmConvert.h"
+#include "media/SLVideoAudioReaderWAV.h"
+#include "media/reader/SLBaseVideoAudioReader.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+TEST(MediaContract, EffectLimits) {
+  const struct {
+    u32 source;
+    double percent;
+    u32 destination;
+    bool accepted;
+  } routes[] = {
+      {0, 100, 1, true}, {63, 1e-10, 63, true}, {64, 50, 0, false},
+      {0, 50, 64, false}, {0, 1e-11, 0, false}, {0, 100.0001, 0, false},
+  };
+  for (const auto& r : routes) {
+    CSLAudioEffectChannelMix mix;
+    EXPECT_TRUE(SLAnsweredWith(mix.AddRoute(r.source, r.percent, r.destination), r.accepted,
+                               r.accepted ? SL_OK : SL_E_INVALID_ARG))
+        << r.source << " " << r.percent << " " << r.destination;
+  }
+  const struct {
+    double in, out;
+    bool accepted;
+  } rates[] = {
+      {22050, 44100, true}, {100, 24000, true}, {100, 24001, false},
+      {24000, 100, true},   {24001, 100, false}, {0, 22050, false}, {22050, 1e-11, false},
+  };
+  for (const auto& r : rates) {
+    CSLAudioEffectResample resample;
+    EXPECT_TRUE(SLAnsweredWith(resample.SetRates(r.in, r.out), r.accepted, r.accepted ? SL_OK : SL_E_INVALID_ARG))
+        << r.in << " -> " << r.out;
+  }
+  CSLAudioEffectResample resample;
+  for (i32 quality = -3; quality <= 3; ++quality)
+    EXPECT_EQ(resample.SetQuality(quality), quality >= -2 && quality <= 2) << quality;
+}
+
+// The export mix: stereo folded onto stereo with gains, clipped, as many frames out as in;
+// the resampler's frame count follows the ratio.
+TEST(MediaContract, MixClipsAndResampleCountsFollowTheRatio) {
+  CSLAudioEffectChannelMix mix;
+  ASSERT_TRUE(mix.AddRoute(0, 100, 0));
+  ASSERT_TRUE(mix.AddRoute(1, 50, 0));
+  ASSERT_TRUE(mix.AddRoute(1, 100, 1));
+  const std::vector<double> in = {0.5, 0.6, -0.9, -0.4, 0.9, 0.8};
+  std::vector<double> out(6, 0.0);
+  u32 frames = 3;
+  ASSERT_TRUE(mix.Process(out.data(), &frames, in.data(), 3, 2));
+  ASSERT_EQ(frames, 3u);
+  for (u32 f = 0; f < 3; ++f) {
+    EXPECT_DOUBLE_EQ(out[2 * f], std::clamp(in[2 * f] + 0.5 * in[2 * f + 1], -1.0, 1.0)) << f;
+    EXPECT_DOUBLE_EQ(out[2 * f + 1], in[2 * f + 1]) << f;
+  }
+  for (double ratio : {0.5, 1.0, 2.0, 22050.0 / 44100.0}) {
+    CSLAudioEffectResample resample;
+    ASSERT_TRUE(resample.SetRates(44100, 44100 * ratio));
+    std::vector<double> source(2 * 1000, 0.25), target(2 * 2000 + 8);
+    u32 count = u32(target.size() / 2);
+    ASSERT_TRUE(resample.Process(target.data(), &count, source.data(), 1000, 2));
+    EXPECT_EQ(count, u32(1000 * ratio)) << ratio;
+  }
+}
+
+TEST(MediaContract, PcmConversionAndReaderLookupCodes) {
+  SLTestRegisterClasses();
+  const SLAudioFormat format{1, 2, 16, 22050, 88200, 4};
+  const i16 samples[4] = {-32768, 32767, 0, 16384};
+  double out[4];
+  SL_EXPECT_OK(SLConvertPcmToDouble(out, samples, 2, &format));
+  EXPECT_DOUBLE_EQ(out[0], -1.0);
+  EXPECT_DOUBLE_EQ(out[1], 1.0);
+  SL_EXPECT_FAIL(SLConvertPcmToDouble(nullptr, samples, 2, &format), SL_E_NULL_OUTPUT);
+  SL_EXPECT_FAIL(SLConvertPcmToDouble(out, nullptr, 2, &format), SL_E_NULL_DATA);
+  EXPECT_EQ(CSLBaseVideoAudioReader::FindReaderClassByExtension("Grabada.WaV"),
+            CSLVideoAudioReaderWAV::GetClassRecord());
+  SL_EXPECT_FAIL(CSLBaseVideoAudioReader::FindReaderClassByExtension("nota.txt"), SL_E_NOT_FOUND);
+}
+
+}  // namespace
