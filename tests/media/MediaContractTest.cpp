@@ -1,9 +1,6 @@
 // What the movie model and the export mix rely on from the media layer: the limits of
-// the audio effects, the mix's clipping and frame counts, the PCM conversion's codes and
-// the reader lookup by extension.
+// the audio effects, the PCM conversion's codes and the reader lookup by extension.
 #include <gtest/gtest.h>
-
-#include <vector>
 
 #include "media/SLAudioEffect.h"
 #include "media/SLPcmConvert.h"
@@ -44,32 +41,6 @@ TEST(MediaContract, EffectLimits) {
   CSLAudioEffectResample resample;
   for (i32 quality = -3; quality <= 3; ++quality)
     EXPECT_EQ(resample.SetQuality(quality), quality >= -2 && quality <= 2) << quality;
-}
-
-// The export mix: stereo folded onto stereo with gains, clipped, as many frames out as in;
-// the resampler's frame count follows the ratio.
-TEST(MediaContract, MixClipsAndResampleCountsFollowTheRatio) {
-  CSLAudioEffectChannelMix mix;
-  ASSERT_TRUE(mix.AddRoute(0, 100, 0));
-  ASSERT_TRUE(mix.AddRoute(1, 50, 0));
-  ASSERT_TRUE(mix.AddRoute(1, 100, 1));
-  const std::vector<double> in = {0.5, 0.6, -0.9, -0.4, 0.9, 0.8};
-  std::vector<double> out(6, 0.0);
-  u32 frames = 3;
-  ASSERT_TRUE(mix.Process(out.data(), &frames, in.data(), 3, 2));
-  ASSERT_EQ(frames, 3u);
-  for (u32 f = 0; f < 3; ++f) {
-    EXPECT_DOUBLE_EQ(out[2 * f], std::clamp(in[2 * f] + 0.5 * in[2 * f + 1], -1.0, 1.0)) << f;
-    EXPECT_DOUBLE_EQ(out[2 * f + 1], in[2 * f + 1]) << f;
-  }
-  for (double ratio : {0.5, 1.0, 2.0, 22050.0 / 44100.0}) {
-    CSLAudioEffectResample resample;
-    ASSERT_TRUE(resample.SetRates(44100, 44100 * ratio));
-    std::vector<double> source(2 * 1000, 0.25), target(2 * 2000 + 8);
-    u32 count = u32(target.size() / 2);
-    ASSERT_TRUE(resample.Process(target.data(), &count, source.data(), 1000, 2));
-    EXPECT_EQ(count, u32(1000 * ratio)) << ratio;
-  }
 }
 
 TEST(MediaContract, PcmConversionAndReaderLookupCodes) {
