@@ -253,6 +253,7 @@ TEST_F(GuiTree, HitTestingSkipsMinimizedChildrenAndFollowsCapture) {
 
 TEST_F(GuiTree, ShutdownInsideADestructionEnds) {
   CTestGuiWindow* a = Make("A", kTop);
+  TSLObjPtr<CTestGuiWindow> hold(a);  // Shutdown lets go of it
   Make("B", kChild, a);
   Make("C", kTop);
   CTestGuiWindow::s_hook = [this](CTestGuiWindow* w, const std::string& slot) {
