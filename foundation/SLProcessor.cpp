@@ -68,6 +68,18 @@ bool SLHasCarrylessMultiply() {
 #endif
 }
 
+bool SLHasAVX2() {
+#if defined(__x86_64__)
+  static const bool s_present = [] {
+    __builtin_cpu_init();  // may run before the C library's own initialisers
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return s_present;
+#else
+  return false;
+#endif
+}
+
 namespace {
 // ThreadSanitizer does not model fences; a read-modify-write of one shared word orders
 // the same way and is what it understands.

@@ -29,6 +29,8 @@ u32 SLHasSSE41();
 // with. Asked of the processor once, apart from the features word: that word is filled
 // only on request and decides the barriers below.
 bool SLHasCarrylessMultiply();
+// Whether the processor and the system both offer the 256-bit integer vectors (AVX2).
+bool SLHasAVX2();
 void SLMemoryBarrier();
 void SLLoadBarrier();
 void SLStoreBarrier();

@@ -1,10 +1,14 @@
 // The pack storage's entry operations (open, read, seek, ...) and its listing.
 #include <bit>
 #include <cstring>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "foundation/SLCaseMap.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
+#include "foundation/SLProcessor.h"
 #include "foundation/SLStr.h"
 #include "foundation/SLString.h"
 #include "foundation/SLSync.h"
@@ -49,6 +53,24 @@ inline void UnmaskTail(u8* data, u64 count, u64 word) {
   if (count) *data ^= u8(word);
 }
 
+#if defined(__x86_64__)
+// 128 bytes at a time in 256-bit vectors, for processors with AVX2; the bytes done.
+__attribute__((target("avx2"))) u64 UnmaskWide(u8* data, u64 count, u64 word) {
+  const __m256i mask = _mm256_set1_epi64x(i64(word));
+  u64 i = 0;
+  for (; i + 128 <= count; i += 128) {
+    auto* at = reinterpret_cast<__m256i*>(data + i);
+    __m256i a = _mm256_loadu_si256(at), b = _mm256_loadu_si256(at + 1);
+    __m256i c = _mm256_loadu_si256(at + 2), d = _mm256_loadu_si256(at + 3);
+    _mm256_storeu_si256(at, _mm256_xor_si256(a, mask));
+    _mm256_storeu_si256(at + 1, _mm256_xor_si256(b, mask));
+    _mm256_storeu_si256(at + 2, _mm256_xor_si256(c, mask));
+    _mm256_storeu_si256(at + 3, _mm256_xor_si256(d, mask));
+  }
+  return i;
+}
+#endif
+
 void UnmaskEntryBytes(u8* data, u64 count, u64 position, u32 key) {
   // The key rotated to the first byte's place gives the mask of every word and vector that
   // starts a multiple of 4 bytes later.
@@ -57,6 +79,9 @@ void UnmaskEntryBytes(u8* data, u64 count, u64 position, u32 key) {
   using Block = u64 __attribute__((vector_size(16)));
   const Block mask = {word, word};
   u64 i = 0;
+#if defined(__x86_64__)
+  if (count >= 128 && SLHasAVX2()) i = UnmaskWide(data, count, word);
+#endif
   for (; i + 64 <= count; i += 64) {
     Block a, b, c, d;
     std::memcpy(&a, data + i, 16);

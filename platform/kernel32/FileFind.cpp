@@ -130,8 +130,10 @@ bool WildcardMatch(const std::u32string& pattern, const std::u32string& name) {
 }
 
 std::u32string ToCodePoints(const std::string& utf8) {
-  std::u16string wide;
   std::u32string out;
+  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    return std::u32string(utf8.begin(), utf8.end());  // ASCII: each byte is its code point
+  std::u16string wide;
   if (!Utf8ToUtf16(utf8, &wide)) {
     for (char c : utf8) out.push_back(char32_t(static_cast<unsigned char>(c)));
     return out;
@@ -188,7 +190,13 @@ bool ListPattern(const std::string& windowsPattern, std::vector<FoundEntry>* out
   // "*" takes every name: the common listing of a whole directory skips the matching.
   const bool everyName = namePattern == "*";
   std::u32string foldedPattern = everyName ? std::u32string() : ToCodePoints(FoldCase(namePattern));
-  std::vector<std::pair<std::string, FoundEntry>> found;
+  // Sorted by rank ("." then ".." then the rest), folded name, then the name itself.
+  struct Listed {
+    int rank;
+    std::string folded;
+    FoundEntry entry;
+  };
+  std::vector<Listed> found;
   while (dirent* entry = readdir(dir)) {
     std::string name = entry->d_name;
     if (name.find('\\') != std::string::npos) continue;
@@ -213,13 +221,18 @@ bool ListPattern(const std::string& windowsPattern, std::vector<FoundEntry>* out
     e.accessed = ToFileTime(info.stx_atime.tv_sec, info.stx_atime.tv_nsec);
     e.written = ToFileTime(info.stx_mtime.tv_sec, info.stx_mtime.tv_nsec);
     e.size = S_ISREG(mode) ? std::uint64_t(info.stx_size) : 0;
-    std::string key = name == "." ? std::string("\x01") : name == ".." ? std::string("\x02") : folded;
-    found.emplace_back(key + '\0' + name, e);
+    const int rank = name == "." ? 0 : name == ".." ? 1 : 2;
+    found.push_back({rank, std::move(folded), std::move(e)});
   }
   closedir(dir);
-  std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::sort(found.begin(), found.end(), [](const Listed& a, const Listed& b) {
+    if (a.rank != b.rank) return a.rank < b.rank;
+    if (int order = a.folded.compare(b.folded)) return order < 0;
+    return a.entry.name < b.entry.name;
+  });
   out->clear();
-  for (auto& item : found) out->push_back(std::move(item.second));
+  out->reserve(found.size());
+  for (auto& item : found) out->push_back(std::move(item.entry));
   return true;
 }
 

@@ -117,6 +117,12 @@ std::string FoldCase(const std::string& text) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
+    const unsigned char byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x80) {  // ASCII, most names: one byte folds to one byte
+      out.push_back(char(byte >= 'A' && byte <= 'Z' ? byte + 32 : byte));
+      ++i;
+      continue;
+    }
     char32_t c;
     if (SLPlatformDecodeUtf8(text.data(), text.size(), &i, &c)) {
       SLPlatformAppendUtf8(&out, FoldChar(c));

@@ -342,14 +342,30 @@ class ReportingStorage : public CSLResourceStorage {
   std::vector<Report> reports;
   u32 stallOperation = 0;
 };
+
+class DatelessMemory : public CSLMemoryStorage {
+ public:
+  bool GetTime(CSLDateTime*) override { return SLFail(SL_E_NOT_SUPPORTED, false); }
+};
 }  // namespace
 
-TEST(ResourceStorage, ReadProgressRunsOverTheBytesActuallyCopied) {
-  auto image = SLPeRes::WriteModule(SampleResources());
-  CSLMemoryStorage memory;
-  ASSERT_TRUE(memory.AttachBuffer(image.data(), u32(image.size()), false));
+// One module in a source that cannot tell its date: null paths, listing dates, the
+// progress of a read cut short, and the time a detach took.
+TEST(ResourceStorage, ProgressDatesAndNullPathsOverAModuleInMemory) {
   ReportingStorage storage;
+  SL_EXPECT_FAIL(storage.OpenA(nullptr, SL_STORAGE_READ), SL_E_STORAGE_NO_CONTAINER);  // nothing attached comes first
+  auto image = SLPeRes::WriteModule(SampleResources());
+  DatelessMemory memory;
+  ASSERT_TRUE(memory.AttachBuffer(image.data(), u32(image.size()), false));
   ASSERT_TRUE(storage.AttachContainer(&memory));
+  SL_EXPECT_FAIL(storage.OpenA(nullptr, SL_STORAGE_READ), SL_E_STORAGE_NAME);
+  u32 listed = 0;
+  for (auto* r = storage.FindFirstA("#10/*"); r; r = storage.FindNextA()) {
+    EXPECT_EQ(r->time.GetTicks(), 0u);
+    ++listed;
+  }
+  EXPECT_EQ(listed, 4u);  // "..", and #101 in two languages, #102
+
   ASSERT_TRUE(storage.OpenA("#10/#101/10/3", SL_STORAGE_READ));
   char buffer[16];
   ASSERT_TRUE(storage.Seek(3, SL_SEEK_BEGIN));
@@ -361,25 +377,7 @@ TEST(ResourceStorage, ReadProgressRunsOverTheBytesActuallyCopied) {
   EXPECT_EQ(storage.reports[0].percent, 0.0);
   EXPECT_EQ(storage.reports[0].elapsedMs, 0u);
   EXPECT_DOUBLE_EQ(storage.reports[1].percent, 99.6);
-}
 
-TEST(ResourceStorage, NullPathsAnswerLikeTheWideForm) {
-  CSLResourceStorage storage;
-  SL_EXPECT_FAIL(storage.OpenA(nullptr, SL_STORAGE_READ), SL_E_STORAGE_NO_CONTAINER);  // nothing attached comes first
-  auto image = SLPeRes::WriteModule(SampleResources());
-  CSLMemoryStorage memory;
-  ASSERT_TRUE(memory.AttachBuffer(image.data(), u32(image.size()), false));
-  ASSERT_TRUE(storage.AttachContainer(&memory));
-  SL_EXPECT_FAIL(storage.OpenA(nullptr, SL_STORAGE_READ), SL_E_STORAGE_NAME);
-  storage.AttachContainer(nullptr);
-}
-
-TEST(ResourceStorage, DetachReportsTheTimeItTook) {
-  auto image = SLPeRes::WriteModule(SampleResources());
-  CSLMemoryStorage memory;
-  ASSERT_TRUE(memory.AttachBuffer(image.data(), u32(image.size()), false));
-  ReportingStorage storage;
-  ASSERT_TRUE(storage.AttachContainer(&memory));
   storage.reports.clear();
   storage.stallOperation = 9;
   ASSERT_TRUE(storage.AttachContainer(nullptr));
@@ -427,28 +425,6 @@ TEST(ResourceStorage, ReadsAModuleLinkedByTheSystemTools) {
   EXPECT_EQ(std::string(text, 4), "hola");
   // String table block 1 holds strings 0-15, in Spanish (10, 3).
   EXPECT_TRUE(storage.OpenA("#6/#1/10/3", SL_STORAGE_READ));
-  storage.AttachContainer(nullptr);
-}
-
-namespace {
-class DatelessMemory : public CSLMemoryStorage {
- public:
-  bool GetTime(CSLDateTime*) override { return SLFail(SL_E_NOT_SUPPORTED, false); }
-};
-}  // namespace
-
-TEST(ResourceStorage, ListingFromASourceWithoutADateUsesAZeroDate) {
-  auto image = SLPeRes::WriteModule(SampleResources());
-  DatelessMemory memory;
-  ASSERT_TRUE(memory.AttachBuffer(image.data(), u32(image.size()), false));
-  CSLResourceStorage storage;
-  ASSERT_TRUE(storage.AttachContainer(&memory));
-  u32 listed = 0;
-  for (auto* r = storage.FindFirstA("#10/*"); r; r = storage.FindNextA()) {
-    EXPECT_EQ(r->time.GetTicks(), 0u);
-    ++listed;
-  }
-  EXPECT_EQ(listed, 4u);  // "..", and #101 in two languages, #102
   storage.AttachContainer(nullptr);
 }
 
