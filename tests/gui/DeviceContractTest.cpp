@@ -14,6 +14,7 @@
 #include "tests/support/ScriptedInput.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/TestWindow.h"
 
 namespace {
 
@@ -22,17 +23,25 @@ struct DeviceMaker {
   std::function<CSL_GS_BaseGfx*()> make;
 };
 const DeviceMaker kDevices[] = {
-    {"memory", [] { return new CMemoryGfxDevice; }},
+    {"memory", [] { return static_cast<CSL_GS_BaseGfx*>(new CMemoryGfxDevice); }},
 };
 
 class DeviceContract : public ::testing::TestWithParam<DeviceMaker> {
  protected:
   void SetUp() override {
     SLTestRegisterClasses();
+    window = SLTestMakeWindow("contrato");
+    ASSERT_NE(window, nullptr);
     device.Attach(GetParam().make());
     SL_GS_DisplayMode mode{0xFFFF, 800, 600, 32, 1, 0, 0};
-    ASSERT_TRUE(device->Init(nullptr, nullptr, &mode));
+    ASSERT_TRUE(device->Init(nullptr, window, &mode));
   }
+  void TearDown() override {
+    if (device) device->Shutdown();
+    device.Reset(nullptr);
+    if (window) DestroyWindow(window);
+  }
+  HWND window = nullptr;
   TSLObjPtr<CSL_GS_BaseGfx> device;
 };
 

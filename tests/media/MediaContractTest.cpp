@@ -1,8 +1,10 @@
 // What the movie model and the export mix rely on from the media layer: the limits of
-// the audio effects, the PCM conversion's codes and the reader lookup by extension.
+// the audio effects, the PCM conversion's codes, the reader lookup by extension and a
+// player with nothing open.
 #include <gtest/gtest.h>
 
 #include "media/SLAudioEffect.h"
+#include "media/SLMoviePlayer.h"
 #include "media/SLPcmConvert.h"
 #include "media/SLVideoAudioReaderWAV.h"
 #include "media/reader/SLBaseVideoAudioReader.h"
@@ -56,6 +58,9 @@ TEST(MediaContract, PcmConversionAndReaderLookupCodes) {
   EXPECT_EQ(CSLBaseVideoAudioReader::FindReaderClassByExtension("Grabada.WaV"),
             CSLVideoAudioReaderWAV::GetClassRecord());
   SL_EXPECT_FAIL(CSLBaseVideoAudioReader::FindReaderClassByExtension("nota.txt"), SL_E_NOT_FOUND);
+  CSL_GS_MoviePlayer player;  // nothing open: nothing plays
+  SL_EXPECT_FAIL(player.Play(0, 1.0, false, false), SL_E_NOT_INITIALISED);
+  SL_EXPECT_FAIL(player.IsPlaying(), SL_E_NOT_INITIALISED);
 }
 
 }  // namespace
