@@ -4,6 +4,7 @@
 #include "gamesystem/SLBaseGfx.h"
 #include "gamesystem/SLFrameTime.h"
 #include "gamesystem/SLMainWindow.h"
+#include "gamesystem/directx/SLGfxDirectX.h"
 #include "gamesystem/directx/SLJoystickInput.h"
 #include "gamesystem/directx/SLKeyboardInput.h"
 #include "gamesystem/directx/SLMouseInput.h"
@@ -35,6 +36,7 @@ void SLRegisterGameSystemClasses() {
       CSL_GS_SfxCD_DirectX::GetClassRecord(),
       CSL_GS_BaseSfxMixer::GetClassRecord(),
       CSL_GS_SfxMixer_DirectX::GetClassRecord(),
+      CSL_GS_Gfx_DirectX::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }

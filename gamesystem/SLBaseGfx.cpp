@@ -32,8 +32,14 @@ const void* CSLGfxHandleTable::NewHandle() {
   return reinterpret_cast<const void*>(s_next.fetch_add(16, std::memory_order_relaxed) + 16);
 }
 
+// Two threads creating images take their handles before the device lock and may link
+// them in the other order, so a handle is placed by value (almost always at the end).
 bool CSLGfxHandleTable::Add(const void* handle, void* record) {
-  return m_entries.Add(Entry{handle, record});
+  u32 at = m_entries.GetCount();
+  while (at > 0 && reinterpret_cast<std::uintptr_t>(m_entries.GetData()[at - 1].handle) >
+                       reinterpret_cast<std::uintptr_t>(handle))
+    --at;
+  return m_entries.InsertAt(Entry{handle, record}, at);
 }
 
 void* CSLGfxHandleTable::Find(const void* handle) const {

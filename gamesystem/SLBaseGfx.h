@@ -138,7 +138,8 @@ class CSL_GS_GfxDestroyingFontEvent : public CSLBaseEvent {
 
 namespace SLInternals {
 // Live records of one kind by handle. Handles come from one process-wide counter and
-// only grow, so appending keeps the table sorted and a lookup is a bisection.
+// only grow, so a new handle almost always goes at the end (a thread that took its handle
+// first may link it second) and a lookup is a bisection.
 class CSLGfxHandleTable {
  public:
   struct Entry {
@@ -283,6 +284,12 @@ class CSL_GS_BaseGfx : public CSLObject, public TSLEventSender<CSL_GS_BaseGfx, C
   // Destroys every font and image (the first step of a device's Shutdown after its
   // dying event), keeping the caller's error code.
   void DestroyAllHandles();
+  // The lock that guards the lists; devices hold it while they change their own state.
+  CSLCriticalSection* GetDeviceLock() { return &m_lock; }
+  // Sets the clip rectangle without asking the device (a new target's full size).
+  void StoreClipRect(u32 x, u32 y, u32 width, u32 height) {
+    m_clipX = x, m_clipY = y, m_clipWidth = width, m_clipHeight = height;
+  }
 
  private:
   bool BuildHitMask(SL_GS_ImageRecord* record, bool fromAlpha);

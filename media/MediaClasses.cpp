@@ -2,8 +2,10 @@
 
 #include "foundation/SLObject.h"
 #include "media/SLAudioEffect.h"
+#include "media/SLMoviePlayer.h"
 #include "media/SLVideoAudioReaderMXV.h"
 #include "media/SLVideoAudioReaderWAV.h"
+#include "media/avi/SLVideoAudioReaderAVI.h"
 #include "media/mpeg/SLVideoAudioReaderMP3.h"
 #include "media/reader/SLBaseVideoAudioReader.h"
 #include "gamesystem/GameSystemClasses.h"
@@ -24,6 +26,9 @@ void SLRegisterMediaClasses() {
       CSLAudioEffectResample::GetClassRecord(),
       CSLVideoAudioReaderMXV::GetClassRecord(),
       CSLVideoAudioReaderMP3::GetClassRecord(),
+      CSL_GS_MoviePlayer::GetClassRecord(),
+      CSL_GS_MoviePlayerStoppingEvent::GetClassRecord(),
+      CSLVideoAudioReaderAVI::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }

@@ -4,6 +4,7 @@
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
+#include "media/SLAudioConverterApi.h"
 #include "media/mpeg/SLMpegAudioDecoder.h"
 #include "storage/SLFragmentStorage.h"
 
@@ -41,13 +42,13 @@ enum : u32 {
   kTagExtensible = 0xFFFE,
 };
 
-// The published PCM sub-format {00000001-0000-0010-8000-00AA00389B71} as stored.
-constexpr u8 kPcmSubFormat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-                                  0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 // Widening works through a staging block of whole stored frames.
 constexpr u32 kStagingBytes = 16384;
 constexpr u32 kInitialOutputBytes = 8192;
+// The converter's source buffer, and the most one second of its output may take.
+constexpr u32 kConvertSourceBytes = 16384;
+constexpr u64 kMaxConvertedBytesPerSecond = 64u << 20;
 
 bool IsChunkIdText(u32 tag) {
   for (int i = 0; i < 4; ++i) {
@@ -117,6 +118,21 @@ struct SLWavState {
   // MPEG audio (tags 0x50 and 0x55): the decoder, reading the data chunk through a window.
   CSLFragmentStorage* window;
   SLInternals::CMXMP3_DecoderHelper* decoder;
+  // Other encodings: the system's audio converter, fed from the data chunk.
+  SLAudioConverterApi acm;
+  HACMSTREAM acmStream;
+  WAVEFORMATEX destination;
+  ACMSTREAMHEADER header;
+  bool headerPrepared;
+  u8* source;
+  u8* converted;  // one second of output
+  u32 convertedSize;
+  u32 convertedRead;
+  u64 remainingSource;  // data bytes not yet read into the source buffer
+  u64 nextSample;       // all bits set: none yet
+  u64 skip;             // frames to drop after a restart
+  bool restarted;       // the next conversion is the first since the data start
+  bool endOfData;
 };
 
 CSLVideoAudioReaderWAV::CSLVideoAudioReaderWAV() : m_state(nullptr) {}
@@ -130,6 +146,8 @@ bool CSLVideoAudioReaderWAV::Close() {
   if (m_state) {
     if (m_state->started) StopStream(0);
     delete m_state->decoder;
+    if (m_state->acmStream) m_state->acm.pAcmStreamClose(m_state->acmStream, 0);
+    m_state->acm.Free();
     if (m_state->window) m_state->window->Release();
     SLFree(m_state->format);
     SLFree(m_state->fact);
@@ -264,13 +282,12 @@ bool CSLVideoAudioReaderWAV::ChooseOutputFormat() {
   if (!SLCheckedMul(s->samplesPerSecond, s->blockAlign, &bytesPerSecond) || !SLFitsU32(bytesPerSecond))
     return SLFail(SL_E_MEDIA_BAD_FORMAT_RECORD, false);
   s->pcm = formatTag == kTagPcm ||
-           (formatTag == kTagExtensible && SLMemCompare(format + kFmtSubFormat, kPcmSubFormat, 16) == 0);
+           (formatTag == kTagExtensible && SLMemCompare(format + kFmtSubFormat, kSLPcmSubFormat, 16) == 0);
   if (!s->pcm) {
     if (!s->fact) return SLFail(SL_E_MEDIA_BAD_FORMAT_RECORD, false);
     s->length = SLLoadLE32(s->fact);
     if (formatTag == kTagMpeg || formatTag == kTagMpegLayer3) return OpenMpeg();
-    // Other compressed encodings need the system's converter.
-    return SLFail(SL_E_MEDIA_AUDIO_FORMAT, false);
+    return OpenConverter(bytesPerSecond);
   }
   // Stored frames are read at the file's block alignment; each channel's sample takes an
   // equal share of it.
@@ -295,6 +312,108 @@ bool CSLVideoAudioReaderWAV::OpenMpeg() {
   s->bitsPerSample = s->decoder->GetBitsPerSample();
   s->blockAlign = s->bitsPerSample / 8 * s->channels;
   s->length = s->decoder->GetTotalSamples();
+  return SLSucceed(true);
+}
+
+// Any other encoding goes through the system's audio converter, to PCM of the output format.
+bool CSLVideoAudioReaderWAV::OpenConverter(u64 bytesPerSecond) {
+  SLWavState* s = m_state;
+  if (bytesPerSecond > kMaxConvertedBytesPerSecond || bytesPerSecond == 0) return SLFail(SL_E_MEDIA_AUDIO_FORMAT, false);
+  if (!s->acm.Load()) return false;
+  s->destination = {WAVE_FORMAT_PCM, WORD(s->channels), s->samplesPerSecond, u32(bytesPerSecond),
+                    WORD(s->blockAlign), WORD(s->bitsPerSample), 0};
+  return s->acm.Open(&s->acmStream, s->format, &s->destination) ? SLSucceed(true) : false;
+}
+
+bool CSLVideoAudioReaderWAV::StartConverter() {
+  SLWavState* s = m_state;
+  s->convertedSize = s->destination.nAvgBytesPerSec;
+  s->source = static_cast<u8*>(SLAlloc(kConvertSourceBytes));
+  s->converted = static_cast<u8*>(SLAlloc(s->convertedSize));
+  if (!s->source || !s->converted) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  s->header = ACMSTREAMHEADER{};
+  s->header.cbStruct = sizeof(ACMSTREAMHEADER);
+  s->header.pbSrc = s->source;
+  s->header.cbSrcLength = kConvertSourceBytes;
+  s->header.pbDst = s->converted;
+  s->header.cbDstLength = s->convertedSize;
+  const MMRESULT prepared = s->acm.pAcmStreamPrepareHeader(s->acmStream, &s->header, 0);
+  if (prepared != MMSYSERR_NOERROR)
+    return SLFail(prepared == MMSYSERR_NOMEM ? SL_E_OUT_OF_MEMORY : SL_E_MEDIA_AUDIO_FORMAT, false);
+  s->headerPrepared = true;
+  s->nextSample = ~u64(0);
+  s->remainingSource = s->dataSize;
+  s->skip = 0;
+  s->convertedRead = 0;
+  s->header.cbSrcLength = s->header.cbSrcLengthUsed = s->header.cbDstLengthUsed = 0;
+  return SLSucceed(true);
+}
+
+// Converts from the data chunk onwards, restarting from its start when `first` is not
+// where the previous read ended.
+bool CSLVideoAudioReaderWAV::ReadConverted(u64 first, u32 count, u32* got) {
+  SLWavState* s = m_state;
+  ACMSTREAMHEADER& h = s->header;
+  if (first != s->nextSample) {
+    if (s->dataStart > u64(INT64_MAX) || !m_source->Seek(i64(s->dataStart), SL_SEEK_BEGIN)) return false;
+    s->remainingSource = s->dataSize;
+    h.cbSrcLength = h.cbSrcLengthUsed = h.cbDstLengthUsed = 0;
+    s->convertedRead = 0;
+    s->skip = first;
+    s->nextSample = first;
+    s->restarted = true;
+    s->endOfData = false;
+  }
+  u8* out = s->output;
+  while (*got < count) {
+    const u32 frames = (h.cbDstLengthUsed - s->convertedRead) / s->blockAlign;
+    if (frames) {
+      if (s->skip) {
+        const u32 dropped = s->skip < frames ? u32(s->skip) : frames;
+        s->skip -= dropped;
+        s->convertedRead += dropped * s->blockAlign;
+        continue;
+      }
+      const u32 taken = count - *got < frames ? count - *got : frames;
+      SLMemCopy(out, s->converted + s->convertedRead, taken * s->blockAlign);
+      out += u64(taken) * s->blockAlign;
+      *got += taken;
+      s->nextSample += taken;
+      s->convertedRead += taken * s->blockAlign;
+      continue;
+    }
+    if (s->endOfData) break;
+    if (h.cbSrcLength < kConvertSourceBytes && s->remainingSource) {
+      u64 wanted = kConvertSourceBytes - h.cbSrcLength;
+      if (wanted > s->remainingSource) wanted = s->remainingSource;
+      const u64 read = m_source->Read(s->source + h.cbSrcLength, wanted);
+      if (read != wanted && !s->lenient) return false;
+      if (read == 0) s->endOfData = true;
+      s->remainingSource -= read;
+      h.cbSrcLength += u32(read);
+    }
+    h.cbSrcLengthUsed = h.cbDstLengthUsed = 0;
+    s->convertedRead = 0;
+    if (h.cbSrcLength == 0) break;
+    const DWORD flags = ACM_STREAMCONVERTF_BLOCKALIGN | (s->restarted ? ACM_STREAMCONVERTF_START : 0);
+    s->restarted = false;
+    const MMRESULT answer = s->acm.Convert(s->acmStream, &h, flags);
+    if (answer != MMSYSERR_NOERROR || h.cbSrcLengthUsed > h.cbSrcLength || h.cbDstLengthUsed > s->convertedSize) {
+      h.cbDstLengthUsed = 0;
+      if (s->lenient) {
+        s->endOfData = true;
+        break;
+      }
+      return SLFail(SL_E_MEDIA_DECODE_DATA, false);
+    }
+    if (h.cbSrcLengthUsed == 0 && h.cbDstLengthUsed < s->blockAlign) {
+      if (s->remainingSource && !s->endOfData && !s->lenient) return SLFail(SL_E_MEDIA_DECODE_DATA, false);
+      s->endOfData = true;
+      break;
+    }
+    h.cbSrcLength -= h.cbSrcLengthUsed;
+    SLMemMove(s->source, s->source + h.cbSrcLengthUsed, h.cbSrcLength);
+  }
   return SLSucceed(true);
 }
 
@@ -385,6 +504,12 @@ bool CSLVideoAudioReaderWAV::StartStream(u32 stream) {
     StopStream(0);
     return false;
   }
+  if (s->acmStream) {
+    if (StartConverter()) return SLSucceed(true);
+    SLErrorKeeper keep;
+    StopStream(0);
+    return false;
+  }
   const bool direct = s->storedSlot == s->bitsPerSample / 8 && s->storedFrame == s->blockAlign;
   if (!direct) {
     s->stagingFrames = s->storedFrame >= kStagingBytes ? 1 : kStagingBytes / s->storedFrame;
@@ -405,6 +530,15 @@ bool CSLVideoAudioReaderWAV::StopStream(u32 stream) {
   // A decoder that failed to start is not started; one that fails to stop keeps the
   // stream started.
   if (s->decoder && !s->decoder->Stop() && SLGetLastError() != SL_E_MEDIA_NOT_STARTED) return false;
+  if (s->headerPrepared) {
+    s->header.cbSrcLength = kConvertSourceBytes;
+    s->header.cbDstLength = s->convertedSize;
+    s->acm.pAcmStreamUnprepareHeader(s->acmStream, &s->header, 0);
+    s->headerPrepared = false;
+  }
+  SLFree(s->source);
+  SLFree(s->converted);
+  s->source = s->converted = nullptr;
   SLFree(s->output);
   SLFree(s->staging);
   s->output = s->staging = nullptr;
@@ -434,7 +568,7 @@ bool CSLVideoAudioReaderWAV::ReadAudio(u32 stream, u64 first, u32 count, const v
   // A data size beyond the storage's end shows before the buffer grows for it: strictly
   // such a read fails as the read would, leniently it ends where the storage does.
   u64 storageSize = 0;
-  if (count && m_source->GetSize(&storageSize)) {
+  if (count && !s->acmStream && m_source->GetSize(&storageSize)) {
     const u64 start = s->dataStart + first * s->storedFrame;
     const u64 present = start < storageSize ? (storageSize - start) / s->storedFrame : 0;
     if (present < count) {
@@ -451,7 +585,7 @@ bool CSLVideoAudioReaderWAV::ReadAudio(u32 stream, u64 first, u32 count, const v
     s->outputCapacity = u32(bytes);
     *samples = s->output;
   }
-  return ReadPcm(first, count, got);
+  return s->acmStream ? ReadConverted(first, count, got) : ReadPcm(first, count, got);
 }
 
 // Frames [first, first + count) lie inside the data chunk (the caller clipped them to the

@@ -5,14 +5,17 @@
 // width is not 8, 16, 32 or 64 bits (24-bit packed PCM above all) are widened into the
 // next of those, left-justified, so that GetAudioFormat always describes what ReadAudio
 // delivers. MPEG audio (tags 0x50 and 0x55) goes through the framework's MPEG decoder as
-// 16-bit PCM. Other encodings need the system's converter; until the reader has one for
-// them, Open refuses such files with 0x800f0007.
+// 16-bit PCM. Other encodings (ADPCM, G.711, GSM, float ...) go through the system's audio
+// converter ("msacm32.dll"); a read that does not follow on from the previous one restarts
+// the conversion from the data start and drops the frames before `first`.
 //
 // Open's codes: 0x80001002 null storage; 0x80020016 not RIFF/WAVE, "data" before "fmt ",
 // an empty "data" or a "fact" chunk shorter than 4 bytes; 0x80020017 a format chunk that
 // cannot be used (size, channels, rate, bits, block alignment) or compressed data without
-// a "fact" chunk; 0x800f0007 no decoder for the encoding; 0x80000001 out of memory; the
-// storage's code when a read or seek fails. A failed Open leaves the reader closed.
+// a "fact" chunk; 0x800f0007 no decoder or converter for the encoding, or a second of
+// output above 64 MiB; 0x800e0001 the converter library or an entry point missing;
+// 0x80000001 out of memory; the storage's code when a read or seek fails. A failed Open
+// leaves the reader closed.
 #pragma once
 
 #include "media/reader/SLBaseVideoAudioReader.h"
@@ -59,6 +62,9 @@ class CSLVideoAudioReaderWAV : public CSLBaseVideoAudioReader {
   // Checks common to the operations on stream 0; `audio` false for video operations.
   bool CheckStream(u32 stream, bool audio);
   bool ReadPcm(u64 first, u32 count, u32* got);
+  bool OpenConverter(u64 bytesPerSecond);
+  bool StartConverter();
+  bool ReadConverted(u64 first, u32 count, u32* got);
 
   SLWavState* m_state;  // null while closed
 };

@@ -45,3 +45,8 @@ extern const SLPlatformExportGroup g_dinput8Input;      // keyboard, mouse and c
 extern const SLPlatformExportGroup g_dsoundPlayback;    // sound output objects
 extern const SLPlatformExportGroup g_dsoundCapture;     // sound capture objects
 extern const SLPlatformExportGroup g_gdi32Bitmaps;      // device-independent bitmaps
+extern const SLPlatformExportGroup g_msvfw32Decompress;  // video decompressors
+extern const SLPlatformExportGroup g_msacm32Streams;     // audio conversion streams
+extern const SLPlatformExportGroup g_user32Desktop;      // desktop, foreground, cursor, repaint
+extern const SLPlatformExportGroup g_gdi32DeviceContext; // PatBlt, GetDeviceCaps
+extern const SLPlatformExportGroup g_d3d9Device;         // the software 3-D device

@@ -2,10 +2,14 @@
 """Writes media/mpeg/SLMpegTables.h from tools/mpeg_tables.txt: the layer II allocation
 tables and classes of quantisation (with their requantisation constants and the value
 triples of the grouped classes), the synthesis window, the scale factors and the layer I
-requantisation factors.
+requantisation factors; and media/mpeg/SLMpegLayer3Tables.h: the layer III scale-factor
+bands, Huffman codes with their lookup tables (every code table is checked to be a
+complete prefix code), the power tables, intensity-stereo ratios, alias-reduction
+coefficients and the IMDCT windows and transforms.
 
-Usage: make_mpeg_tables.py [data file] [output header]"""
+Usage: make_mpeg_tables.py [data file] [output header] [layer III output header]"""
 import math
+from fractions import Fraction
 import os
 import sys
 
@@ -165,6 +169,257 @@ inline constexpr double kMpegSynthesisWindow[512] = {
     }
     with open(target, 'w') as out:
         out.write(text)
+    layer3 = sys.argv[3] if len(sys.argv) > 3 else os.path.join(HERE, '..', 'media', 'mpeg', 'SLMpegLayer3Tables.h')
+    with open(layer3, 'w') as out:
+        out.write(layer3_header(sections))
+
+
+def check_prefix_code(name, lengths, codes):
+    """Fails unless the codes form a complete prefix code (every bit string decodes)."""
+    words = [format(c, '0%db' % n) for c, n in zip(codes, lengths)]
+    assert all(len(w) == n for w, n in zip(words, lengths)), name
+    ordered = sorted(words)
+    for a, b in zip(ordered, ordered[1:]):
+        assert not b.startswith(a), (name, a, b)
+    assert sum(Fraction(1, 2 ** n) for n in lengths) == 1, name
+
+
+LEVEL_BITS = 7
+
+
+def lookup_table(words):
+    """Multi-level lookup for a prefix code given as {bit string: value}. Entries are u32:
+    a leaf is 0x80000000 | bits used at its level << 16 | value; a link is the next
+    level's width << 16 | its offset. Each level indexes LEVEL_BITS bits or fewer."""
+    entries = []
+
+    def build(codes):
+        width = min(LEVEL_BITS, max(len(w) for w in codes))
+        at = len(entries)
+        entries.extend([None] * (1 << width))
+        groups = {}
+        for word, value in codes.items():
+            if len(word) <= width:
+                pad = width - len(word)
+                base = int(word, 2) << pad
+                for i in range(1 << pad):
+                    entries[at + base + i] = 0x80000000 | (len(word) << 16) | value
+            else:
+                groups.setdefault(word[:width], {})[word[width:]] = value
+        for head, rest in sorted(groups.items()):
+            sub = build(rest)
+            entries[at + int(head, 2)] = (min(LEVEL_BITS, max(len(w) for w in rest)) << 16) | sub
+        return at
+
+    build(words)
+    assert all(e is not None for e in entries)
+    assert len(entries) < 0x10000
+    return entries
+
+
+def layer3_header(sections):
+    ints = lambda name: [[int(x) for x in row] for row in sections[name]]
+    flat = lambda name: [int(x) for row in sections[name] for x in row]
+    long_bands, short_bands = ints('bands long'), ints('bands short')
+    assert all(len(r) == 23 and r[-1] == 576 for r in long_bands) and len(long_bands) == 6
+    assert all(len(r) == 14 and r[-1] == 192 for r in short_bands) and len(short_bands) == 6
+    pretab = flat('pretab') + [0]
+    assert len(pretab) == 23
+    slen = ints('slen')
+    partitions = flat('lsf partitions')
+    assert len(partitions) == 72
+    for row in range(6):
+        counts = [sum(partitions[row * 12 + kind * 4:row * 12 + kind * 4 + 4]) for kind in range(3)]
+        assert counts == [21, 36, 33], row
+    alias = [float(x) for x in sections['alias'][0]]
+
+    # Huffman codes.
+    tables = ints('huffman tables')
+    code_sets = {}
+    for _, base, size, _ in tables:
+        if base == 0 or base in code_sets:
+            continue
+        lengths, codes = flat('hlen %d' % base), flat('hcod %d' % base)
+        assert len(lengths) == len(codes) == size * size, base
+        check_prefix_code('table %d' % base, lengths, codes)
+        code_sets[base] = [(lengths[i], codes[i], (i // size) << 4 | (i % size)) for i in range(size * size)]
+    quad_lengths, quad_codes = ints('hlen quad'), ints('hcod quad')
+    for q in range(2):
+        check_prefix_code('quad %d' % q, quad_lengths[q], quad_codes[q])
+        code_sets['q%d' % q] = [(quad_lengths[q][i], quad_codes[q][i], i) for i in range(16)]
+
+    entries, offsets, code_list, code_offsets = [], {}, [], {}
+    for key, codes in code_sets.items():
+        offsets[key] = len(entries)
+        words = {format(c, '0%db' % n): v for n, c, v in codes}
+        entries += lookup_table(words)
+        code_offsets[key] = len(code_list)
+        code_list += codes
+    first_width = {key: min(LEVEL_BITS, max(n for n, _, _ in codes)) for key, codes in code_sets.items()}
+
+    table_rows = []
+    by_number = {t[0]: t for t in tables}
+    for index in range(32):
+        if index not in by_number:
+            table_rows.append('    {0, 0, 0, 0, 0, 0},  // %d: no such table' % index)
+            continue
+        _, base, size, linbits = by_number[index]
+        if base == 0:
+            table_rows.append('    {1, 0, 0, 0, 0, 0},  // 0: no codes, every pair is 0 0')
+            continue
+        table_rows.append('    {%d, %d, %d, %d, %d, %d},  // %d' % (size, linbits, first_width[base], offsets[base],
+                                                                code_offsets[base], size * size, index))
+    quad_rows = ['    {16, 0, %d, %d, %d, 16},' % (first_width['q%d' % q], offsets['q%d' % q], code_offsets['q%d' % q])
+                 for q in range(2)]
+
+    def imdct_window(kind):
+        w = [0.0] * 36
+        for i in range(36):
+            long_w = math.sin(math.pi / 36 * (i + 0.5))
+            if kind == 0:
+                w[i] = long_w
+            elif kind == 1:
+                w[i] = long_w if i < 18 else 1.0 if i < 24 else math.sin(math.pi / 12 * (i - 18 + 0.5)) if i < 30 else 0.0
+            elif kind == 3:
+                w[i] = 0.0 if i < 6 else math.sin(math.pi / 12 * (i - 6 + 0.5)) if i < 12 else 1.0 if i < 18 else long_w
+            else:
+                w[i] = math.sin(math.pi / 12 * (i + 0.5)) if i < 12 else 0.0
+        return w
+
+    windows = [imdct_window(k) for k in range(4)]
+    # The 36-point transform's outputs 9..26 (the others mirror them) and the 12-point
+    # transform's outputs 3..8.
+    cos36 = [math.cos(math.pi / 72 * (2 * i + 19) * (2 * k + 1)) for i in range(9, 27) for k in range(18)]
+    cos12 = [math.cos(math.pi / 24 * (2 * i + 7) * (2 * k + 1)) for i in range(3, 9) for k in range(6)]
+    tan = [math.tan(k * math.pi / 12) for k in range(16)]
+    tan[6] = 99999999000.0
+
+    num = lambda values, per: rows([number(v) for v in values], per)
+    integers = lambda values, per: rows([str(v) for v in values], per)
+    return """// Generated by tools/make_mpeg_tables.py from tools/mpeg_tables.txt; do not edit.
+// The MPEG audio layer III tables.
+#pragma once
+
+#include "foundation/SLTypes.h"
+
+namespace SLInternals {
+
+// Scale-factor band boundaries by band table (22.05, 24, 16, 44.1, 48, 32 kHz).
+inline constexpr u16 kMp3LongBands[6][23] = {
+%(long)s
+};
+inline constexpr u16 kMp3ShortBands[6][14] = {
+%(short)s
+};
+inline constexpr u8 kMp3Pretab[23] = {
+%(pretab)s
+};
+// MPEG-1 slen1 and slen2 by scalefac_compress.
+inline constexpr u8 kMp3Slen[2][16] = {
+%(slen)s
+};
+// Lower sample rates: scale factors per partition by rule (0-5) and block kind (long,
+// short, mixed).
+inline constexpr u8 kMp3LsfPartitions[6][3][4] = {
+%(partitions)s
+};
+
+// Huffman decoding. A table's codes sit in kMp3HuffmanLookup from `lookup` on: a u32
+// entry is a leaf (bit 31 set; bits used at its level in bits 16-20; the value, x << 4 | y
+// or the quadruple v w x y, in the low bits) or a link to the next level (its width in
+// bits 16-20, its offset from the table's start in the low 16 bits). The first level
+// indexes `firstBits` bits. kMp3HuffmanCodes lists every code (length, code, value).
+struct SLMp3HuffmanTable {
+  u32 size;      // values per dimension (0: the table does not exist)
+  u32 linbits;
+  u32 firstBits;
+  u32 lookup;
+  u32 codes;
+  u32 codeCount;
+};
+struct SLMp3HuffmanCode {
+  u8 length;
+  u16 code;
+  u8 value;
+};
+inline constexpr SLMp3HuffmanTable kMp3HuffmanTables[32] = {
+%(tables)s
+};
+// The count1 tables A and B.
+inline constexpr SLMp3HuffmanTable kMp3QuadTables[2] = {
+%(quads)s
+};
+inline constexpr u32 kMp3HuffmanLookup[%(nlookup)d] = {
+%(lookup)s
+};
+inline constexpr SLMp3HuffmanCode kMp3HuffmanCodes[%(ncodes)d] = {
+%(codes)s
+};
+
+// x^(4/3).
+inline constexpr double kMp3Pow43[8192] = {
+%(pow43)s
+};
+// 2^(-k/2).
+inline constexpr double kMp3PowHalf[64] = {
+%(powhalf)s
+};
+// 2^((global_gain - 210) / 4).
+inline constexpr double kMp3Gain[256] = {
+%(gain)s
+};
+// tan(k pi / 12); entry 6 stands for infinity.
+inline constexpr double kMp3IntensityTan[16] = {
+%(tan)s
+};
+// Lower sample rates: 2^(-k/4) and 2^(-k/2) by intensity scale.
+inline constexpr double kMp3LsfRatio[2][32] = {
+%(lsf)s
+};
+inline constexpr double kMp3AliasCs[8] = {
+%(cs)s
+};
+inline constexpr double kMp3AliasCa[8] = {
+%(ca)s
+};
+// IMDCT windows by block type (2: the 12-point short window).
+inline constexpr double kMp3ImdctWindow[4][36] = {
+%(windows)s
+};
+// cos(pi / 72 (2i + 19)(2k + 1)) for i = 9..26, k = 0..17.
+inline constexpr double kMp3Imdct36[18 * 18] = {
+%(cos36)s
+};
+// cos(pi / 24 (2i + 7)(2k + 1)) for i = 3..8, k = 0..5.
+inline constexpr double kMp3Imdct12[6 * 6] = {
+%(cos12)s
+};
+
+}  // namespace SLInternals
+""" % {
+        'long': '\n'.join('    {%s},' % ', '.join(str(v) for v in r) for r in long_bands),
+        'short': '\n'.join('    {%s},' % ', '.join(str(v) for v in r) for r in short_bands),
+        'pretab': integers(pretab, 23),
+        'slen': '\n'.join('    {%s},' % ', '.join(str(v) for v in r) for r in slen),
+        'partitions': '\n'.join('    {%s},' % ', '.join('{%s}' % ', '.join(str(v) for v in partitions[r * 12 + k * 4:r * 12 + k * 4 + 4])
+                                                         for k in range(3)) for r in range(6)),
+        'tables': '\n'.join(table_rows),
+        'quads': '\n'.join(quad_rows),
+        'nlookup': len(entries),
+        'lookup': rows(['0x%08x' % e for e in entries], 8),
+        'ncodes': len(code_list),
+        'codes': rows(['{%d, %d, %d}' % c for c in code_list], 6),
+        'pow43': num([x ** (4.0 / 3.0) for x in range(8192)], 4),
+        'powhalf': num([2.0 ** (-k / 2.0) for k in range(64)], 4),
+        'gain': num([2.0 ** ((g - 210) / 4.0) for g in range(256)], 4),
+        'tan': num(tan, 4),
+        'lsf': '\n'.join('    {\n%s\n    },' % rows([number(2.0 ** (-k / d)) for k in range(32)], 4, '        ') for d in (4.0, 2.0)),
+        'cs': num([1.0 / math.sqrt(1.0 + c * c) for c in alias], 4),
+        'ca': num([c / math.sqrt(1.0 + c * c) for c in alias], 4),
+        'windows': '\n'.join('    {\n%s\n    },' % rows([number(v) for v in w], 4, '        ') for w in windows),
+        'cos36': num(cos36, 6),
+        'cos12': num(cos12, 6),
+    }
 
 
 if __name__ == '__main__':

@@ -5,6 +5,7 @@
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
+#include "media/mpeg/SLMpegLayer3.h"
 #include "media/mpeg/SLMpegSynthesis.h"
 #include "media/reader/SLBaseVideoAudioReader.h"
 
@@ -32,6 +33,8 @@ constexpr u16 kBitRates[2][3][15] = {
      {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}}};
 
 bool IsSingleChannel(u32 word) { return ((word >> 6) & 3) == 3; }
+
+bool IsXingTag(const u8* tag) { return std::memcmp(tag, "Xing", 4) == 0 || std::memcmp(tag, "Info", 4) == 0; }
 
 }  // namespace
 
@@ -132,6 +135,7 @@ bool CMXMP3_DecoderHelper::Close() {
   m_frameOffsets.Free();
   m_frameIndex = -1;
   m_firstKind = m_firstFrameCount = 0;
+  m_audioBase = 0;
   m_scale = 0.0;
   m_writePos[0] = m_writePos[1] = m_skip[0] = m_skip[1] = 0;
   m_capacity = m_stopFlag = 0;
@@ -296,15 +300,19 @@ bool CMXMP3_DecoderHelper::Open(CSLBaseStorage* storage, u32 seekable, u32 lenie
     const u64 firstOffset = m_frameOffset;
     u32 next = 0;
     if (!FindHeader(true, &next)) {
-      if (SLGetLastError() == SL_E_MPEG_NO_SYNC) return false;
-      // Nothing follows: a stream of one frame.
+      // Nothing follows: a stream of one whole frame (a cut one is a false sync near the
+      // end of other data).
+      if (SLGetLastError() == SL_E_MPEG_NO_SYNC || m_frameBytes < first.frameDataSize) return false;
       m_header = first;
       m_frameOffset = firstOffset;
       break;
     }
     u64 position = 0;
     if (!m_storage->GetPosition(&position) || !m_storage->Seek(i64(position - 4), SL_SEEK_BEGIN)) return false;
-    if ((next & kLayerMask) == (first.word & kLayerMask) && IsSingleChannel(next) == (first.mode == 3)) {
+    // A true first frame is followed at once by a header like it: a false sync inside
+    // other data (or inside MPEG-2.5 frames, whose sync is shorter) rarely is.
+    const bool adjacent = position - 4 == firstOffset + 4 + first.frameDataSize;
+    if (adjacent && (next & kLayerMask) == (first.word & kLayerMask) && IsSingleChannel(next) == (first.mode == 3)) {
       m_header = first;
       m_frameOffset = firstOffset;
       break;
@@ -315,6 +323,8 @@ bool CMXMP3_DecoderHelper::Open(CSLBaseStorage* storage, u32 seekable, u32 lenie
   m_samplesPerFrame = SLMpegSamplesPerFrame(m_header);
   if (!m_seekable) {
     m_totalSamples = m_streamSize = kUnknown;
+    // A tag frame is not audio: the next frame is the first to decode.
+    if (FrameHoldsTag()) m_frameFresh = false;
     fail.Dismiss();
     return SLSucceed(true);
   }
@@ -329,6 +339,10 @@ bool CMXMP3_DecoderHelper::Open(CSLBaseStorage* storage, u32 seekable, u32 lenie
   std::memset(m_frameOffsets.GetData(), 0, tableCount * sizeof(u64));
   m_frameOffsets[0] = m_frameOffset;
   if (!ReadFirstFrameHeader()) return false;
+  if (m_firstKind != 0) {
+    m_audioBase = 1;
+    if (m_totalSamples >= m_samplesPerFrame) m_totalSamples -= m_samplesPerFrame;
+  }
   fail.Dismiss();
   return SLSucceed(true);
 }
@@ -338,13 +352,20 @@ bool CMXMP3_DecoderHelper::ReadFirstFrameHeader() {
   if (!m_storage->GetPosition(&saved)) return false;
   auto restore = SLMakeScopeGuard([&] { m_storage->Seek(i64(saved), SL_SEEK_BEGIN); });
   u8 tag[4];
-  if (!m_storage->Seek(i64(m_frameOffset + 4 + m_header.sideInfoSize), SL_SEEK_BEGIN)) return false;
+  // The side information follows the CRC word when there is one; some encoders write the
+  // tag where it would be without the CRC word.
+  const u64 at = m_frameOffset + 4 + m_header.sideInfoSize;
+  if (!m_storage->Seek(i64(at + (m_header.protection ? 0 : 2)), SL_SEEK_BEGIN)) return false;
   if (m_storage->Read(tag, 4) != 4) return SLSucceed(true);
+  if (!m_header.protection && !IsXingTag(tag)) {
+    if (!m_storage->Seek(i64(at), SL_SEEK_BEGIN)) return false;
+    if (m_storage->Read(tag, 4) != 4) return SLSucceed(true);
+  }
   auto failRead = [this] {
     m_firstKind = m_firstFrameCount = 0;
     return false;
   };
-  if (std::memcmp(tag, "Xing", 4) == 0 || std::memcmp(tag, "Info", 4) == 0) {
+  if (IsXingTag(tag)) {
     u32 flags = 0, value = 0;
     if (!m_storage->ReadU32BE(&flags)) return failRead();
     if (flags & 1) {
@@ -379,6 +400,13 @@ bool CMXMP3_DecoderHelper::ReadFirstFrameHeader() {
   m_firstKind = 2;
   m_firstFrameCount = frames;
   return SLSucceed(true);
+}
+
+bool CMXMP3_DecoderHelper::FrameHoldsTag() const {
+  const u32 at = m_header.sideInfoSize;
+  if (at + 6 <= m_frameBytes && (IsXingTag(m_frame + at) || (!m_header.protection && IsXingTag(m_frame + at + 2))))
+    return true;
+  return m_frameBytes >= 36 && std::memcmp(m_frame + 32, "VBRI", 4) == 0;
 }
 
 bool CMXMP3_DecoderHelper::Seek(CSLBaseStorage* storage, u32 frameIndex, u64 offset, u32 skip) {
@@ -459,6 +487,8 @@ bool CMXMP3_DecoderHelper::Stop() {
   if (!m_started) return SLFail(SL_E_MEDIA_NOT_STARTED, false);
   SLFreeKeepingError(m_output);
   m_output = nullptr;
+  delete m_layer3;
+  m_layer3 = nullptr;
   m_outputBytes = 0;
   for (CMXMP3_SynthesisFilter*& filter : m_filters) {
     delete filter;

@@ -64,6 +64,7 @@ class CMXMP3_Obuffer {
 
 class CMXMP3_SynthesisFilter;
 class CMXMP3_Subband;
+class CMXMP3_LayerIII_Decoder;
 
 // The fields of one frame header.
 struct SLMpegFrameHeader {
@@ -109,11 +110,13 @@ class CMXMP3_DecoderHelper : public CMXBaseAudioDecoder, public CMXMP3_Obuffer {
   // Decodes samples [first, first + count) of every channel into the decoder's own
   // interleaved buffer (valid until the next DecodeFrame, Stop or Close). A call that
   // starts where the previous one ended continues its decoding; any other call decodes
-  // the two frames before its first one and discards them, so that the synthesis history
-  // is the one a whole read has there. A frame that fails its CRC or holds an impossible
-  // codeword, and a frame past the stream's end, give one frame of silence. A stream that
-  // cannot seek ignores `first` and goes on from where it stopped. Layer III frames fail
-  // with 0x800f0007.
+  // the two frames before its first one and discards them (after putting into the layer III
+  // bit reservoir the main data they reach back into), so that the synthesis history, the
+  // IMDCT overlap and the reservoir are the ones a whole read has there. A frame that
+  // fails its CRC or holds an impossible codeword, and a frame past the stream's end, give
+  // one frame of silence. A first frame holding a Xing, Info or VBRI tag is not audio:
+  // sample 0 is the first sample of the frame after it. A stream that cannot seek ignores
+  // `first` and goes on from where it stopped.
   bool DecodeFrame(u64 first, u32 count, const i16** samples, u32* got) override;
   bool Stop() override;
   // The positioning hook of the frame reader: with `skip` set it does nothing.
@@ -141,6 +144,8 @@ class CMXMP3_DecoderHelper : public CMXBaseAudioDecoder, public CMXMP3_Obuffer {
     return GetBitsAtEnd(count);
   }
   CMXMP3_Crc16* GetCrc() { return &m_crc; }
+  // The current frame's data after the header (2,048 bytes, zero past the data).
+  const u8* GetFrameData() const { return m_frame; }
   u16 GetStoredCrc() const { return m_storedCrc; }
   bool HasCrc() const { return m_hasCrc != 0; }
   // Makes frame `index` the current one on a seekable stream (the header and frame data
@@ -164,6 +169,11 @@ class CMXMP3_DecoderHelper : public CMXBaseAudioDecoder, public CMXMP3_Obuffer {
   FrameResult DecodeOneFrame(u32 index);
   bool LoadFrame(u32 index);
   bool DecodeLayer12();
+  bool DecodeLayer3();
+  bool FrameHoldsTag() const;
+  // Fills the layer III reservoir with the main data that frame `index` reaches back into.
+  void PrimeReservoir(u32 index);
+  bool MakeLayer3();
   void ResetFilters();
   void SilenceFrame();
   // Moves the samples of the decoded frame not yet handed out into the output, dropping
@@ -201,6 +211,8 @@ class CMXMP3_DecoderHelper : public CMXBaseAudioDecoder, public CMXMP3_Obuffer {
   u32 m_capacity = 0;
   u32 m_stopFlag = 0;
   CMXMP3_SynthesisFilter* m_filters[2] = {};
+  CMXMP3_LayerIII_Decoder* m_layer3 = nullptr;  // from the first layer III frame to Stop
+  u32 m_audioBase = 0;  // 1 when the first frame is a tag frame: audio starts after it
   // The samples of the frame decoded last, per channel, and how many were handed out.
   i16 m_framePcm[2][1152] = {};
   u32 m_frameFill[2] = {};

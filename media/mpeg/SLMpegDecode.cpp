@@ -1,11 +1,12 @@
 // Decoding ranges of samples: frame positioning, pre-roll and continuation, the layer I
-// and II frame loop, and the hand-over of each frame's samples to the caller's range.
+// and II frame loop, the dispatch of layer III frames, and the hand-over of each frame's samples to the caller's range.
 #include <cstring>
 #include <new>
 
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 #include "media/mpeg/SLMpegAudioDecoder.h"
+#include "media/mpeg/SLMpegLayer3.h"
 #include "media/mpeg/SLMpegSubbands.h"
 #include "media/mpeg/SLMpegSynthesis.h"
 #include "media/reader/SLBaseVideoAudioReader.h"
@@ -57,6 +58,7 @@ void CMXMP3_DecoderHelper::SilenceFrame() {
   std::memset(m_framePcm, 0, sizeof(m_framePcm));
   m_frameFill[0] = m_frameFill[1] = m_samplesPerFrame;
   ResetFilters();
+  if (m_layer3) m_layer3->ClearOverlap();
 }
 
 bool CMXMP3_DecoderHelper::LoadFrame(u32 index) {
@@ -87,8 +89,14 @@ CMXMP3_DecoderHelper::FrameResult CMXMP3_DecoderHelper::DecodeOneFrame(u32 index
     return kFrameSilent;
   }
   m_frameFresh = false;
-  if (m_header.layer == 3) return SLFail(SL_E_MEDIA_AUDIO_FORMAT, kFrameFailed);
-  DecodeLayer12();
+  if (m_header.layer == 3) {
+    if (!DecodeLayer3()) return kFrameFailed;
+  } else {
+    // The layer III state ends with the first frame of another layer.
+    delete m_layer3;
+    m_layer3 = nullptr;
+    DecodeLayer12();
+  }
   if (m_frameCorrupt) SilenceFrame();
   // Every channel holds one frame of the stream's length, whatever the frame gave (a frame
   // of another layer gives more or fewer samples): sample positions stay frame-exact.
@@ -102,6 +110,42 @@ CMXMP3_DecoderHelper::FrameResult CMXMP3_DecoderHelper::DecodeOneFrame(u32 index
   }
   m_decodedFrame = index;
   return kFrameDecoded;
+}
+
+bool CMXMP3_DecoderHelper::DecodeLayer3() {
+  if (!m_filters[0] || (m_channels == 2 && !m_filters[1])) {
+    m_frameCorrupt = 1;
+    return true;
+  }
+  if (!MakeLayer3()) return false;
+  m_layer3->Decode();
+  return true;
+}
+
+void CMXMP3_DecoderHelper::PrimeReservoir(u32 index) {
+  // Frames that cannot be read here, and a decoder that cannot be made, are met again with
+  // their errors by the frame loop.
+  SLErrorKeeper keep;
+  if (!MakeFrameCurrent(index) || m_header.layer != 3) return;
+  const u32 reach = CMXMP3_LayerIII_Decoder::ReadMainDataBegin(this);
+  u32 start = index;
+  for (u64 held = 0; held < reach && start > m_audioBase;) {
+    if (!MakeFrameCurrent(start - 1) || m_header.layer != 3) break;
+    --start;
+    held += m_header.mainDataSize;
+  }
+  if (start == index || !MakeLayer3()) return;
+  for (u32 j = start; j < index; ++j) {
+    if (!MakeFrameCurrent(j)) return;
+    m_layer3->PutMainData();
+  }
+}
+
+bool CMXMP3_DecoderHelper::MakeLayer3() {
+  if (m_layer3) return true;
+  m_layer3 = new CMXMP3_LayerIII_Decoder(this, m_filters[0], m_filters[1], this,
+                                         m_channels == 2 ? SL_MPEG_BOTH : SL_MPEG_LEFT_ONLY);
+  return m_layer3 ? true : SLFail(SL_E_OUT_OF_MEMORY, false);
 }
 
 bool CMXMP3_DecoderHelper::DecodeLayer12() {
@@ -206,12 +250,15 @@ bool CMXMP3_DecoderHelper::DecodeFrame(u64 first, u32 count, const i16** samples
     next = u64(m_decodedFrame + 1);
   } else {
     m_resumeValid = false;
-    const u64 frame = first / m_samplesPerFrame;
+    const u64 audioFrame = first / m_samplesPerFrame;
+    const u64 frame = audioFrame + m_audioBase;
     ResetFilters();
-    for (u64 index = frame > kPreRollFrames ? frame - kPreRollFrames : 0; ok && index < frame; ++index)
-      ok = DecodeOneFrame(u32(index)) != kFrameFailed;
+    if (m_layer3) m_layer3->Reset();
+    const u64 from = audioFrame > kPreRollFrames ? frame - kPreRollFrames : m_audioBase;
+    if (from < frame && from <= 0xFFFFFFFFull) PrimeReservoir(u32(from));
+    for (u64 index = from; ok && index < frame; ++index) ok = DecodeOneFrame(u32(index)) != kFrameFailed;
     m_frameFill[0] = m_frameFill[1] = m_frameUsed = 0;
-    m_skip[0] = m_skip[1] = u32(first - frame * m_samplesPerFrame);
+    m_skip[0] = m_skip[1] = u32(first - audioFrame * m_samplesPerFrame);
     next = frame;
   }
   while (ok && m_writePos[0] < count) {

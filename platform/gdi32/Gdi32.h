@@ -93,3 +93,10 @@ int GetObjectA(HGDIOBJ object, int size, void* buffer);
 int GetObjectW(HGDIOBJ object, int size, void* buffer);
 // Drawing is never batched: there is nothing to flush.
 BOOL GdiFlush();
+
+// Device contexts are window tokens (see user32): PatBlt paints a window black (BLACKNESS
+// only), GetDeviceCaps answers BITSPIXEL of the desktop and 0 for anything else.
+inline constexpr DWORD BLACKNESS = 0x42;
+inline constexpr int BITSPIXEL = 12;
+BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
+int GetDeviceCaps(HDC dc, int index);

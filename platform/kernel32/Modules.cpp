@@ -27,12 +27,17 @@ const SLPlatformExportGroup* const kKernel32Groups[] = {
     &g_kernel32Core, &g_kernel32Sync,     &g_kernel32Text,   &g_kernel32File,
     &g_kernel32Time, &g_kernel32Resource, &g_kernel32Memory, &g_kernel32FileMove,
 };
-const SLPlatformExportGroup* const kUser32Groups[] = {&g_user32Window, &g_user32Text, &g_user32Icons};
+const SLPlatformExportGroup* const kUser32Groups[] = {&g_user32Window, &g_user32Text, &g_user32Icons,
+                                                     &g_user32Desktop};
 const SLPlatformExportGroup* const kOleaut32Groups[] = {&g_oleaut32Strings};
-const SLPlatformExportGroup* const kGdi32Groups[] = {&g_gdi32Objects, &g_gdi32Palette, &g_gdi32Bitmaps};
+const SLPlatformExportGroup* const kGdi32Groups[] = {&g_gdi32Objects, &g_gdi32Palette, &g_gdi32Bitmaps,
+                                                    &g_gdi32DeviceContext};
 const SLPlatformExportGroup* const kWinmmGroups[] = {&g_winmmTime};
 const SLPlatformExportGroup* const kDinput8Groups[] = {&g_dinput8Input};
 const SLPlatformExportGroup* const kDsoundGroups[] = {&g_dsoundPlayback, &g_dsoundCapture};
+const SLPlatformExportGroup* const kMsvfw32Groups[] = {&g_msvfw32Decompress};
+const SLPlatformExportGroup* const kMsacm32Groups[] = {&g_msacm32Streams};
+const SLPlatformExportGroup* const kD3d9Groups[] = {&g_d3d9Device};
 
 template <std::size_t N>
 constexpr BuiltinModule MakeModule(const char* name, const SLPlatformExportGroup* const (&groups)[N]) {
@@ -48,6 +53,9 @@ const BuiltinModule kBuiltins[] = {
     MakeModule("winmm", kWinmmGroups),
     MakeModule("dinput8", kDinput8Groups),
     MakeModule("dsound", kDsoundGroups),
+    MakeModule("msvfw32", kMsvfw32Groups),
+    MakeModule("msacm32", kMsacm32Groups),
+    MakeModule("d3d9", kD3d9Groups),
 };
 
 char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }

@@ -481,8 +481,5 @@ BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
   return TRUE;
 }
 
-DWORD GetTickCount() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<DWORD>(std::uint64_t(now.tv_sec) * 1000u + std::uint64_t(now.tv_nsec) / 1000000u);
-}
+// The monotonic clock in milliseconds, so that the test clock moves it too.
+DWORD GetTickCount() { return static_cast<DWORD>(SLPlatformMonotonicNs() / 1000000u); }

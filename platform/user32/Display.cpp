@@ -136,6 +136,8 @@ void Translate(const SDL_Event& event) {
           break;
         }
         case SDL_WINDOWEVENT_MOVED:
+          // The table follows the display's own moves, so that client-to-screen stays right.
+          MoveFromDisplay(window, event.window.data1, event.window.data2);
           PostFromDisplay(window, WM_MOVE, 0, PointParam(event.window.data1, event.window.data2));
           break;
         case SDL_WINDOWEVENT_EXPOSED: MarkNeedsPaint(window); break;
@@ -171,6 +173,8 @@ void Translate(const SDL_Event& event) {
       HWND window = HandleOf(event.motion.windowID);
       if (!window) break;
       SetCursorPosition(event.motion.x, event.motion.y);
+      // The pointer's shape over the client area is the window's to choose.
+      SendFromDisplay(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), (LPARAM(WM_MOUSEMOVE) << 16) | HTCLIENT);
       PostMouseMoveFromDisplay(window, MouseButtons(event.motion.state), PointParam(event.motion.x, event.motion.y));
       break;
     }
@@ -243,8 +247,13 @@ void Show(void* native, int command) {
   switch (command) {
     case SW_HIDE: SDL_HideWindow(window); break;
     case SW_MINIMIZE:
-    case SW_SHOWMINIMIZED: SDL_MinimizeWindow(window); break;
-    case SW_RESTORE: SDL_RestoreWindow(window); break;
+    case SW_SHOWMINIMIZED:
+    case SW_SHOWMINNOACTIVE: SDL_MinimizeWindow(window); break;
+    case SW_RESTORE:
+      // Only a minimised window has anything to restore; a full-screen one stays so.
+      if (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED) SDL_RestoreWindow(window);
+      SDL_ShowWindow(window);
+      break;
     default: SDL_ShowWindow(window); SDL_RaiseWindow(window); break;
   }
 }
@@ -257,6 +266,62 @@ void SetRect(void* native, const RECT& rect) {
   auto* window = static_cast<SDL_Window*>(native);
   int width = rect.right - rect.left, height = rect.bottom - rect.top;
   SDL_SetWindowSize(window, width > 0 ? width : 1, height > 0 ? height : 1);
+}
+
+void SetPosition(void* native, int x, int y) { SDL_SetWindowPosition(static_cast<SDL_Window*>(native), x, y); }
+
+void Raise(void* native) { SDL_RaiseWindow(static_cast<SDL_Window*>(native)); }
+
+void SetFrame(void* native, bool fullScreen, bool decorated) {
+  auto* window = static_cast<SDL_Window*>(native);
+  const bool isFullScreen = (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0;
+  if (fullScreen && !isFullScreen) {
+    // Covering the desktop by hand too: without a window manager nobody else would.
+    SDL_DisplayMode desktop;
+    SDL_SetWindowBordered(window, SDL_FALSE);
+    SDL_SetWindowPosition(window, 0, 0);
+    if (SDL_GetDesktopDisplayMode(0, &desktop) == 0) SDL_SetWindowSize(window, desktop.w, desktop.h);
+  }
+  if (fullScreen != isFullScreen) SDL_SetWindowFullscreen(window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  if (!fullScreen) {
+    SDL_SetWindowBordered(window, decorated ? SDL_TRUE : SDL_FALSE);
+    SDL_SetWindowResizable(window, SDL_FALSE);
+  }
+}
+
+void ShowPointer(bool show) {
+  if (g_available) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
+
+void PaintBlack(void* native) {
+  auto* window = static_cast<SDL_Window*>(native);
+  if (SDL_Renderer* renderer = SDL_GetRenderer(window)) {
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    SDL_RenderPresent(renderer);
+  } else if (SDL_Surface* surface = SDL_GetWindowSurface(window)) {
+    SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+    SDL_UpdateWindowSurface(window);
+  }
+}
+
+bool DesktopMode(int* width, int* height, int* bits, int* refresh) {
+  SDL_DisplayMode mode;
+  if (!Available() || SDL_GetDesktopDisplayMode(0, &mode) != 0) return false;
+  *width = mode.w;
+  *height = mode.h;
+  // Four-byte pixels count as 32 bits, as the system counts them, whatever SDL says of the spare byte.
+  const int bytes = SDL_BYTESPERPIXEL(mode.format);
+  *bits = bytes >= 3 ? bytes * 8 : int(SDL_BITSPERPIXEL(mode.format));
+  *refresh = mode.refresh_rate;
+  return true;
+}
+
+bool UsableBounds(RECT* rect) {
+  SDL_Rect bounds;
+  if (!Available() || SDL_GetDisplayUsableBounds(0, &bounds) != 0) return false;
+  *rect = RECT{bounds.x, bounds.y, bounds.x + bounds.w, bounds.y + bounds.h};
+  return true;
 }
 
 bool Pump() {

@@ -39,8 +39,8 @@ using namespace SLUser32;
 
 int GetSystemMetrics(int index) {
   switch (index) {
-    case SM_CXSCREEN: return 1024;
-    case SM_CYSCREEN: return 768;
+    case SM_CXSCREEN: return int(DesktopRect().right - DesktopRect().left);
+    case SM_CYSCREEN: return int(DesktopRect().bottom - DesktopRect().top);
     case SM_CXICON:
     case SM_CYICON: return 32;
     case SM_SWAPBUTTON: {
@@ -52,6 +52,12 @@ int GetSystemMetrics(int index) {
 }
 
 BOOL SystemParametersInfoA(UINT action, UINT, void* data, UINT) {
+  if (action == SPI_GETWORKAREA && data) {
+    RECT area;
+    if (!Display::UsableBounds(&area)) area = DesktopRect();
+    std::memcpy(data, &area, sizeof area);
+    return TRUE;
+  }
   if (action != SPI_GETMOUSE || !data) return SLPlatformSetLastError(87), FALSE;
   std::lock_guard<std::recursive_mutex> guard(g_lock);
   std::memcpy(data, g_mouse, sizeof g_mouse);
@@ -102,8 +108,13 @@ BOOL ClientToScreen(HWND handle, POINT* point) {
 
 HCURSOR SetCursor(HCURSOR cursor) {
   static HCURSOR current = nullptr;
-  HCURSOR previous = current;
-  current = cursor;
+  HCURSOR previous;
+  {
+    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    previous = current;
+    current = cursor;
+  }
+  if (previous != cursor || !cursor) Display::ShowPointer(cursor != nullptr);
   return previous;
 }
 

@@ -119,6 +119,7 @@ inline constexpr DWORD WS_SYSMENU = 0x00080000;
 inline constexpr DWORD WS_MINIMIZEBOX = 0x00020000;
 inline constexpr DWORD WS_OVERLAPPEDWINDOW = 0x00CF0000;
 inline constexpr DWORD WS_EX_MDICHILD = 0x40;
+inline constexpr DWORD WS_EX_TOPMOST = 0x8;
 inline constexpr DWORD WS_EX_CLIENTEDGE = 0x200;
 
 inline constexpr UINT WM_NULL = 0x0000;
@@ -177,7 +178,25 @@ inline constexpr int SW_SHOWNORMAL = 1;
 inline constexpr int SW_SHOWMINIMIZED = 2;
 inline constexpr int SW_SHOW = 5;
 inline constexpr int SW_MINIMIZE = 6;
+inline constexpr int SW_SHOWMINNOACTIVE = 7;
 inline constexpr int SW_RESTORE = 9;
+
+inline const HWND HWND_TOP = nullptr;
+inline const HWND HWND_TOPMOST = reinterpret_cast<HWND>(std::intptr_t(-1));
+inline const HWND HWND_NOTOPMOST = reinterpret_cast<HWND>(std::intptr_t(-2));
+inline constexpr UINT SWP_NOSIZE = 0x1;
+inline constexpr UINT SWP_NOMOVE = 0x2;
+inline constexpr UINT SWP_NOZORDER = 0x4;
+inline constexpr UINT SWP_NOREDRAW = 0x8;
+inline constexpr UINT SWP_NOACTIVATE = 0x10;
+inline constexpr UINT SWP_FRAMECHANGED = 0x20;
+inline constexpr UINT SWP_NOSENDCHANGING = 0x400;
+inline constexpr UINT RDW_INVALIDATE = 0x1;
+inline constexpr UINT RDW_ALLCHILDREN = 0x80;
+inline constexpr UINT RDW_UPDATENOW = 0x100;
+inline constexpr UINT RDW_FRAME = 0x400;
+inline constexpr LRESULT HTCLIENT = 1;
+inline constexpr std::uintptr_t IDC_ARROW = 32512;
 
 inline constexpr int SM_CXSCREEN = 0;
 inline constexpr int SM_CYSCREEN = 1;
@@ -186,6 +205,7 @@ inline constexpr int SM_CYICON = 12;
 inline constexpr int SM_SWAPBUTTON = 23;
 
 inline constexpr UINT SPI_GETMOUSE = 3;
+inline constexpr UINT SPI_GETWORKAREA = 48;
 
 inline constexpr UINT MK_LBUTTON = 0x1;
 inline constexpr UINT MK_RBUTTON = 0x2;
@@ -200,6 +220,7 @@ inline constexpr int VK_SHIFT = 0x10;
 inline constexpr int VK_CONTROL = 0x11;
 inline constexpr int VK_MENU = 0x12;
 inline constexpr int VK_ESCAPE = 0x1B;
+inline constexpr int VK_F12 = 0x7B;
 
 inline constexpr UINT IDOK = 1;
 
@@ -248,7 +269,8 @@ BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
 HDC GetDC(HWND window);
 int ReleaseDC(HWND window, HDC dc);
 int GetSystemMetrics(int index);
-// SPI_GETMOUSE only: the two mouse thresholds and the acceleration level (three ints).
+// SPI_GETMOUSE: the two mouse thresholds and the acceleration level (three ints);
+// SPI_GETWORKAREA: the desktop's usable RECT. Other actions fail with error 87.
 BOOL SystemParametersInfoA(UINT action, UINT param, void* data, UINT winIni);
 BOOL SystemParametersInfoW(UINT action, UINT param, void* data, UINT winIni);
 short GetKeyState(int virtualKey);
@@ -256,7 +278,20 @@ short GetAsyncKeyState(int virtualKey);
 BOOL GetCursorPos(POINT* point);
 BOOL ScreenToClient(HWND window, POINT* point);
 BOOL ClientToScreen(HWND window, POINT* point);
+// A null cursor hides the pointer over the client area; any other shows it.
 HCURSOR SetCursor(HCURSOR cursor);
+// The arrow only (IDC_ARROW); other cursors fail with error 1402.
+HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
+HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
+// Windows have no menus here: always null.
+void* GetMenu(HWND window);
+HWND GetDesktopWindow();
+HWND GetForegroundWindow();
+// Input state is shared by every thread here: nothing to attach.
+BOOL AttachThreadInput(DWORD attach, DWORD attachTo, BOOL doAttach);
+BOOL BringWindowToTop(HWND window);
+// Marks the window (null: every window) for painting.
+BOOL RedrawWindow(HWND window, const RECT* update, void* region, UINT flags);
 int ShowCursor(BOOL show);
 BOOL MessageBeep(UINT type);
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);

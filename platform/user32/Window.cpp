@@ -403,12 +403,13 @@ BOOL DestroyWindow(HWND handle) {
     std::lock_guard<std::recursive_mutex> guard(g_lock);
     window->destroying = true;
   }
+  // The display's window goes last: WM_DESTROY may still release what was made on it.
+  SendMessageW(handle, WM_DESTROY, 0, 0);
+  SendMessageW(handle, WM_NCDESTROY, 0, 0);
   if (window->native) {
     Display::Destroy(window->native);
     window->native = nullptr;
   }
-  SendMessageW(handle, WM_DESTROY, 0, 0);
-  SendMessageW(handle, WM_NCDESTROY, 0, 0);
   {
     std::lock_guard<std::recursive_mutex> guard(g_lock);
     g_windows.erase(reinterpret_cast<std::uintptr_t>(handle));

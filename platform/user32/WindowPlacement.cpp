@@ -36,6 +36,17 @@ void MarkNeedsPaint(HWND handle) {
   }
 }
 
+void MoveFromDisplay(HWND handle, int x, int y) {
+  if (auto window = FindWindow(handle)) {
+    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    RECT& rect = window->rect;
+    rect.right += x - rect.left;
+    rect.bottom += y - rect.top;
+    rect.left = x;
+    rect.top = y;
+  }
+}
+
 HWND TakePaintWindow(DWORD threadId, HWND filter, bool remove) {
   std::lock_guard<std::recursive_mutex> guard(g_lock);
   for (auto& [key, window] : g_windows)
@@ -59,7 +70,7 @@ BOOL ShowWindow(HWND handle, int command) {
     std::lock_guard<std::recursive_mutex> guard(g_lock);
     wasVisible = window->visible;
     window->visible = command != SW_HIDE;
-    window->minimized = command == SW_MINIMIZE || command == SW_SHOWMINIMIZED;
+    window->minimized = command == SW_MINIMIZE || command == SW_SHOWMINIMIZED || command == SW_SHOWMINNOACTIVE;
     if (window->visible) window->needsPaint = true;
   }
   if (window->native) Display::Show(window->native, command);
@@ -116,6 +127,11 @@ BOOL SetForegroundWindow(HWND handle) {
 }
 
 BOOL GetClientRect(HWND handle, RECT* rect) {
+  if (handle == kDesktopWindow && rect) {
+    const RECT desktop = DesktopRect();
+    *rect = RECT{0, 0, desktop.right - desktop.left, desktop.bottom - desktop.top};
+    return TRUE;
+  }
   auto window = FindWindow(handle);
   if (!window || !rect) return SLPlatformSetLastError(1400), FALSE;
   std::lock_guard<std::recursive_mutex> guard(g_lock);
@@ -124,6 +140,7 @@ BOOL GetClientRect(HWND handle, RECT* rect) {
 }
 
 BOOL GetWindowRect(HWND handle, RECT* rect) {
+  if (handle == kDesktopWindow && rect) return *rect = DesktopRect(), TRUE;
   auto window = FindWindow(handle);
   if (!window || !rect) return SLPlatformSetLastError(1400), FALSE;
   std::lock_guard<std::recursive_mutex> guard(g_lock);
@@ -131,31 +148,44 @@ BOOL GetWindowRect(HWND handle, RECT* rect) {
   return TRUE;
 }
 
+// Moves and sizes the table's rectangle and the display's window. The window's styles
+// choose its frame: a pop-up kept on top is full screen, a title bar a decorated window.
 BOOL SetWindowPos(HWND handle, HWND, int x, int y, int cx, int cy, UINT flags) {
-  constexpr UINT kNoSize = 0x1, kNoMove = 0x2;
   auto window = FindWindow(handle);
   if (!window) return SLPlatformSetLastError(1400), FALSE;
-  RECT rect;
+  RECT rect, old;
+  DWORD style, exStyle;
   {
     std::lock_guard<std::recursive_mutex> guard(g_lock);
-    rect = window->rect;
-    if (!(flags & kNoMove)) {
+    rect = old = window->rect;
+    style = window->style;
+    exStyle = window->exStyle;
+    if (!(flags & SWP_NOMOVE)) {
       rect.right += x - rect.left;
       rect.bottom += y - rect.top;
       rect.left = x;
       rect.top = y;
     }
-    if (!(flags & kNoSize)) {
+    if (!(flags & SWP_NOSIZE)) {
       rect.right = rect.left + std::max(cx, 0);
       rect.bottom = rect.top + std::max(cy, 0);
     }
     window->rect = rect;
-    window->needsPaint = true;
+    if (!(flags & SWP_NOREDRAW)) window->needsPaint = true;
   }
-  if (window->native) Display::SetRect(window->native, rect);
-  LONG width = rect.right - rect.left, height = rect.bottom - rect.top;
-  SendMessageW(handle, WM_SIZE, SIZE_RESTORED, (LPARAM(height) << 16) | (width & 0xFFFF));
-  SendMessageW(handle, WM_MOVE, 0, (LPARAM(rect.top & 0xFFFF) << 16) | (rect.left & 0xFFFF));
+  if (window->native) {
+    const bool fullScreen = (style & WS_POPUP) && (exStyle & WS_EX_TOPMOST);
+    Display::SetFrame(window->native, fullScreen, (style & WS_CAPTION) == WS_CAPTION);
+    if (!fullScreen) {
+      if (!(flags & SWP_NOSIZE)) Display::SetRect(window->native, rect);
+      if (!(flags & SWP_NOMOVE)) Display::SetPosition(window->native, rect.left, rect.top);
+    }
+  }
+  const LONG width = rect.right - rect.left, height = rect.bottom - rect.top;
+  if (!(flags & SWP_NOSIZE) && (width != old.right - old.left || height != old.bottom - old.top || (flags & SWP_FRAMECHANGED)))
+    SendMessageW(handle, WM_SIZE, SIZE_RESTORED, (LPARAM(height) << 16) | (width & 0xFFFF));
+  if (!(flags & SWP_NOMOVE) && (rect.left != old.left || rect.top != old.top || (flags & SWP_FRAMECHANGED)))
+    SendMessageW(handle, WM_MOVE, 0, (LPARAM(rect.top & 0xFFFF) << 16) | (rect.left & 0xFFFF));
   return TRUE;
 }
 
@@ -181,18 +211,20 @@ BOOL ValidateRect(HWND handle, const RECT*) {
   return TRUE;
 }
 
-// Drawing goes through the graphics device, never through device contexts: the
-// context handed out here is a token that paints nothing.
+// Drawing goes through the graphics device, never through device contexts: a context
+// handed out here is a token naming its window (the screen's names the desktop).
 HDC BeginPaint(HWND handle, PAINTSTRUCT* paint) {
   if (!paint || !IsWindow(handle)) return nullptr;
   *paint = PAINTSTRUCT{};
-  paint->hdc = reinterpret_cast<HDC>(0xDC);
+  paint->hdc = DeviceContextOf(handle);
   GetClientRect(handle, &paint->rcPaint);
   ValidateRect(handle, nullptr);
   return paint->hdc;
 }
 
 BOOL EndPaint(HWND, const PAINTSTRUCT*) { return TRUE; }
-HDC GetDC(HWND) { return reinterpret_cast<HDC>(0xDC); }
+HDC GetDC(HWND handle) {
+  if (handle && !IsWindow(handle)) return SLPlatformSetLastError(1400), nullptr;
+  return DeviceContextOf(handle ? handle : kDesktopWindow);
+}
 int ReleaseDC(HWND, HDC) { return 1; }
-

@@ -1,6 +1,7 @@
 // Internal to the user32 stand-in: the window table and the bridge to the display.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/user32/User32.h"
@@ -26,9 +27,21 @@ void SetCursorPosition(int x, int y);
 void MarkActive(HWND window, bool active);
 void MarkMinimized(HWND window, bool minimized);
 void MarkNeedsPaint(HWND window);
+// The display moved the window: the table's rectangle follows, keeping its size.
+void MoveFromDisplay(HWND window, int x, int y);
 bool WindowIsUnicode(HWND window);
 // The display's window behind a top-level window, or null.
 void* NativeWindow(HWND window);
+// The desktop window: a handle of its own whose client rectangle is the desktop.
+inline HWND const kDesktopWindow = reinterpret_cast<HWND>(std::uintptr_t(0x10000));
+// Device contexts are tokens: the window's handle (a multiple of 16) with 0xD in the low bits.
+inline HDC DeviceContextOf(HWND window) { return reinterpret_cast<HDC>(reinterpret_cast<std::uintptr_t>(window) | 0xD); }
+inline HWND WindowOfDeviceContext(HDC dc) {
+  const auto value = reinterpret_cast<std::uintptr_t>(dc);
+  return (value & 0xF) == 0xD ? reinterpret_cast<HWND>(value & ~std::uintptr_t(0xF)) : nullptr;
+}
+// The desktop's rectangle (1024 x 768 without a display).
+RECT DesktopRect();
 
 // The display bridge (SDL2). All of it runs on the thread that owns the windows.
 namespace Display {
@@ -38,6 +51,19 @@ void Destroy(void* native);
 void Show(void* native, int command);
 void SetTitle(void* native, const std::u16string& title);
 void SetRect(void* native, const RECT& rect);
+void SetPosition(void* native, int x, int y);
+void Raise(void* native);
+// Full screen covers the desktop (the monitor's mode stays); otherwise a window with or
+// without a title bar, never resizable by the user.
+void SetFrame(void* native, bool fullScreen, bool decorated);
+void ShowPointer(bool show);
+// Fills the window black on the display until its next frame is shown.
+void PaintBlack(void* native);
+// The desktop's size, colour depth (as the system counts it: 32 for four-byte pixels) and
+// refresh rate; false (and nothing written) without a display.
+bool DesktopMode(int* width, int* height, int* bits, int* refresh);
+// The part of the desktop that windows may use (without panels and docks).
+bool UsableBounds(RECT* rect);
 // Translates pending display events into messages; true when any arrived.
 bool Pump();
 // Waits up to `ms` for a display event (0: just look).

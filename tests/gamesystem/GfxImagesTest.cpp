@@ -79,6 +79,12 @@ TEST_F(Gfx, DestroyTellsListenersFirstAndRefusesStaleAndForeignHandles) {
   SL_EXPECT_FAIL(device.IsValidFont(reinterpret_cast<SL_GS_Font*>(fresh[1])), SL_E_INDEX);
   SL_GS_Image* cleared = fresh[2];
   EXPECT_TRUE(device.DestroyImageAndClear(&cleared) && !cleared);
+  // A thread that took its handle first may link it second: both stay found.
+  SLInternals::CSLGfxHandleTable table;
+  const void *first = table.NewHandle(), *second = table.NewHandle();
+  EXPECT_TRUE(table.Add(second, &table) && table.Add(first, &log));
+  EXPECT_TRUE(table.Find(first) == &log && table.Find(second) == &table);
+  table.Free();
 
   // Failed creations leave no record, no event and no reference behind.
   TSLObjPtr<CSLImage> empty;

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "foundation/SLByteOrder.h"
@@ -56,6 +57,17 @@ class Mp3Readers : public ::testing::Test {
     dir = new TempDir();
     ASSERT_TRUE(Shell("ffmpeg -y -f lavfi -i 'sine=f=523:d=2' -ar 44100 -ac 2 -c:a mp2 -b:a 160k -f mp2 '" + dir->Host("x.MP3") + "'"));
     ASSERT_TRUE(Shell("ffmpeg -y -i '" + dir->Host("x.MP3") + "' -c:a copy -f wav '" + dir->Host("x.wav") + "'"));
+    // Layer III: in a WAV file (tag 0x55), and as a song whose ID3v2 tag holds a cover
+    // picture of noise far beyond the first sync's search limit.
+    ASSERT_TRUE(Shell("ffmpeg -y -f lavfi -i 'sine=f=330:d=2' -ar 44100 -ac 2 -c:a libmp3lame -b:a 128k -f wav '" +
+                      dir->Host("l3.wav") + "'"));
+    ASSERT_TRUE(Shell("python3 -c \"import random; random.seed(1); open('" + dir->Host("noise.rgb") +
+                      "', 'wb').write(bytes(random.getrandbits(8) for _ in range(196608)))\""));
+    ASSERT_TRUE(Shell("ffmpeg -y -f rawvideo -pix_fmt rgb24 -s 256x256 -i '" + dir->Host("noise.rgb") + "' '" +
+                      dir->Host("cover.png") + "'"));
+    ASSERT_TRUE(Shell("ffmpeg -y -f lavfi -i 'sine=f=660:d=3' -i '" + dir->Host("cover.png") +
+                      "' -map 0 -map 1 -ar 44100 -ac 2 -c:a libmp3lame -q:a 2 -c:v copy -disposition:v attached_pic "
+                      "-id3v2_version 3 -f mp3 '" + dir->Host("song.MP3") + "'"));
   }
   static void TearDownTestSuite() {
     delete dir;
@@ -142,34 +154,40 @@ TEST_F(Mp3Readers, SequentialStorageHasNoLength) {
   EXPECT_TRUE(got == expected);
 }
 
-// A WAV file of MPEG audio (tag 0x50, with a fact chunk) reads as its bare frames do; a
-// format chunk too short for the MPEG fields is refused.
+// A WAV file of MPEG audio (tags 0x50 and 0x55, with a fact chunk) reads as its bare
+// frames do; a format chunk too short for the MPEG fields is refused.
 TEST_F(Mp3Readers, WavWithMpegDataDecodes) {
-  std::string wav = dir->Read("x.wav");
-  ASSERT_EQ(SLLoadLE16(reinterpret_cast<const u8*>(wav.data()) + 20), 0x50);
-  const size_t data = wav.find("data");
-  ASSERT_NE(data, std::string::npos);
-  const std::string frames = wav.substr(data + 8, SLLoadLE32(reinterpret_cast<const u8*>(wav.data()) + data + 4));
-  CSLVideoAudioReaderMP3 bare;
-  TSLObjPtr<CSLMemoryStorage> bareStorage = Owned(Storage(frames));
-  ASSERT_TRUE(bare.Open(bareStorage.Get(), 0));
-  const std::vector<i16> expected = ReadAll(&bare);
+  for (const auto& [name, tag, shortExtra] : {std::tuple("x.wav", 0x50, 21), std::tuple("l3.wav", 0x55, 11)}) {
+    SCOPED_TRACE(name);
+    std::string wav = dir->Read(name);
+    ASSERT_EQ(SLLoadLE16(reinterpret_cast<const u8*>(wav.data()) + 20), tag);
+    const size_t data = wav.find("data");
+    ASSERT_NE(data, std::string::npos);
+    const std::string frames = wav.substr(data + 8, SLLoadLE32(reinterpret_cast<const u8*>(wav.data()) + data + 4));
+    CSLVideoAudioReaderMP3 bare;
+    TSLObjPtr<CSLMemoryStorage> bareStorage = Owned(Storage(frames));
+    ASSERT_TRUE(bare.Open(bareStorage.Get(), 0));
+    const std::vector<i16> expected = ReadAll(&bare);
+    ASSERT_GT(expected.size(), 44100u);
 
-  CSLVideoAudioReaderWAV reader;
-  TSLObjPtr<CSLMemoryStorage> storage = Owned(Storage(wav));
-  ASSERT_TRUE(reader.Open(storage.Get(), 0)) << std::hex << SLGetLastError();
-  EXPECT_TRUE(ReadAll(&reader) == expected);
+    CSLVideoAudioReaderWAV reader;
+    TSLObjPtr<CSLMemoryStorage> storage = Owned(Storage(wav));
+    ASSERT_TRUE(reader.Open(storage.Get(), 0)) << std::hex << SLGetLastError();
+    EXPECT_TRUE(ReadAll(&reader) == expected);
 
-  std::string shortFormat = wav;
-  shortFormat[36] = 10;  // the extra-bytes count
-  shortFormat[37] = 0;
-  TSLObjPtr<CSLMemoryStorage> refused = Owned(Storage(shortFormat));
-  EXPECT_FALSE(reader.Open(refused.Get(), 0));
-  EXPECT_EQ(SLGetLastError(), SL_E_MEDIA_BAD_FORMAT_RECORD);
+    std::string shortFormat = wav;
+    shortFormat[36] = char(shortExtra);  // the extra-bytes count
+    shortFormat[37] = 0;
+    TSLObjPtr<CSLMemoryStorage> refused = Owned(Storage(shortFormat));
+    EXPECT_FALSE(reader.Open(refused.Get(), 0));
+    EXPECT_EQ(SLGetLastError(), SL_E_MEDIA_BAD_FORMAT_RECORD);
+  }
 }
 
+// A layer III song behind a large ID3v2 tag opens with flags 0 and dumps to a WAV file.
 TEST_F(Mp3Readers, MediaDumpDecodesAnMp3File) {
-  ASSERT_EQ(std::system((std::string(SL_BINARY_DIR) + "/tools/mediadump '" + dir->Host("x.MP3") + "' --audio '" +
+  ASSERT_GT(dir->Read("song.MP3").size(), 150000u);
+  ASSERT_EQ(std::system((std::string(SL_BINARY_DIR) + "/tools/mediadump '" + dir->Host("song.MP3") + "' --audio '" +
                          dir->Host("out.wav") + "' >'" + dir->Host("dump.txt") + "'").c_str()),
             0);
   EXPECT_NE(dir->Read("dump.txt").find("stream 0: audio, PCM 2 channels, 16 bits, 44100 Hz"), std::string::npos)
@@ -177,9 +195,10 @@ TEST_F(Mp3Readers, MediaDumpDecodesAnMp3File) {
   const std::string out = dir->Read("out.wav");
   ASSERT_GT(out.size(), 44u);
   CSLVideoAudioReaderMP3 reader;
-  TSLObjPtr<CSLMemoryStorage> storage = Owned(Storage(dir->Read("x.MP3")));
+  TSLObjPtr<CSLMemoryStorage> storage = Owned(Storage(dir->Read("song.MP3")));
   ASSERT_TRUE(reader.Open(storage.Get(), 0));
   const std::vector<i16> expected = ReadAll(&reader);
+  EXPECT_NEAR(double(expected.size()), 3 * 44100 * 2, 2 * 1152 * 2);
   EXPECT_EQ(out.size() - 44, expected.size() * 2);
   EXPECT_EQ(std::memcmp(out.data() + 44, expected.data(), expected.size() * 2), 0);
 }

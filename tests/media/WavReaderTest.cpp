@@ -122,7 +122,7 @@ TEST_F(WavFiles, CraftedFilesOpenOrFailWithTheirCodes) {
       {"notwave.wav", SL_E_MEDIA_MALFORMED},
       {"short.wav", SL_E_STORAGE_EOF},
       {"adpcmnofact.wav", SL_E_MEDIA_BAD_FORMAT_RECORD},
-      {"adpcmfact.wav", SL_E_MEDIA_AUDIO_FORMAT},  // no converter yet
+      {"adpcmfact.wav", SL_OK, 1, 8, 8000, 1010},  // converted: 4 stored bits read as 8
       {"mp3short.wav", SL_E_MEDIA_BAD_FORMAT_RECORD},
       {"rate0.wav", SL_E_MEDIA_BAD_FORMAT_RECORD},
       {"bytesrate.wav", SL_E_MEDIA_BAD_FORMAT_RECORD},
@@ -145,7 +145,7 @@ TEST_F(WavFiles, CraftedFilesOpenOrFailWithTheirCodes) {
     ASSERT_TRUE(reader.GetAudioFormat(0, &f) && reader.GetAudioLength(0, &length));
     EXPECT_EQ(std::tuple(f.channels, f.bitsPerSample, f.samplesPerSecond, length),
               std::tuple(c.channels, c.bits, c.rate, c.length));
-    ExpectSamples(&reader, Reference(c.name), 50);
+    if (std::string(c.name).rfind("adpcm", 0) != 0) ExpectSamples(&reader, Reference(c.name), 50);
   }
 }
 
@@ -211,6 +211,61 @@ TEST_F(WavFiles, CallingOrderAndStreamRules) {
   EXPECT_EQ(Code(reader.CheckSignature(header, 11)), SL_E_INVALID_ARG);
   header[8] = 'A';
   EXPECT_EQ(Code(reader.CheckSignature(header, 12)), SL_OK);
+}
+
+// Compressed encodings through the system's converter equal ffmpeg's decode of the same
+// file, read whole, on from where the last read ended, and from anywhere (a restart).
+TEST_F(WavFiles, ConvertedEncodingsMatchFfmpeg) {
+  const struct {
+    const char* name;
+    const char* make;  // %s: the file
+    u32 bits;
+    const char* reference;  // ffmpeg's sample format for the reported width
+  } cases[] = {
+      {"ima_ff.wav", "ffmpeg -v error -f lavfi -i anoisesrc=d=2.5:a=0.4 -ac 2 -ar 22050 -c:a adpcm_ima_wav -y %s", 8, "u8"},
+      {"ima_sox.wav", "sox -V1 -n -r 11025 -c 1 -e ima-adpcm -t wav %s synth 2.5 pinknoise vol 0.5", 8, "u8"},
+      {"ms_sox.wav", "sox -V1 -n -r 22050 -c 2 -e ms-adpcm -t wav %s synth 2.5 pinknoise vol 0.5", 8, "u8"},
+      {"alaw.wav", "sox -V1 -n -r 8000 -c 1 -e a-law -t wav %s synth 3 sine 440 vol 0.5", 8, "u8"},
+      {"mulaw.wav", "ffmpeg -v error -f lavfi -i anoisesrc=d=3:a=0.4 -ar 8000 -c:a pcm_mulaw -y %s", 8, "u8"},
+      {"gsm.wav", "ffmpeg -v error -f lavfi -i anoisesrc=d=3:a=0.4 -ar 8000 -c:a libgsm_ms -y %s", 16, "s16le"},
+      {"float.wav", "ffmpeg -v error -f lavfi -i anoisesrc=d=2:a=0.4 -ac 2 -c:a pcm_f32le -y %s", 32, "s32le"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    char command[512];
+    std::snprintf(command, sizeof command, c.make, dir->Host(c.name).c_str());
+    ASSERT_TRUE(Shell(command)) << command;
+    ASSERT_TRUE(Shell("ffmpeg -v error -i " + dir->Host(c.name) + " -f " + c.reference + " -y " +
+                      dir->Host(std::string(c.name) + ".ref")));
+    std::string reference = dir->Read(std::string(c.name) + ".ref");
+    CSLVideoAudioReaderWAV reader;
+    ASSERT_TRUE(reader.OpenFile(dir->Host(c.name).c_str(), 0));
+    SLAudioFormat f;
+    u64 length = 0;
+    ASSERT_TRUE(reader.GetAudioFormat(0, &f) && reader.GetAudioLength(0, &length));
+    EXPECT_EQ(f.bitsPerSample, c.bits);
+    // The "fact" count ends inside the last block decoded.
+    ASSERT_LE(length * f.blockAlign, reference.size());
+    ASSERT_GT(length * f.blockAlign + 2048 * f.blockAlign, reference.size());
+    reference.resize(length * f.blockAlign);
+    ExpectSamples(&reader, reference, 25);
+    // 8000 frames from 0, the next 8000 (no restart), then from 1000 again.
+    ASSERT_TRUE(reader.StartStream(0));
+    for (u64 first : {0, 8000, 1000}) {
+      const void* samples = nullptr;
+      u32 got = 0;
+      ASSERT_TRUE(reader.ReadAudio(0, first, 8000, &samples, &got));
+      ASSERT_EQ(got, 8000u);
+      EXPECT_TRUE(std::string(static_cast<const char*>(samples), got * f.blockAlign) ==
+                  reference.substr(first * f.blockAlign, got * f.blockAlign));
+    }
+  }
+  // A tag no converter knows.
+  std::string unknown = dir->Read("adpcmfact.wav");
+  unknown[20] = 0x34, unknown[21] = 0x12;
+  dir->Write("unknown.wav", unknown);
+  CSLVideoAudioReaderWAV reader;
+  EXPECT_EQ(Code(reader.OpenFile(dir->Host("unknown.wav").c_str(), 0)), SL_E_MEDIA_AUDIO_FORMAT);
 }
 
 TEST_F(WavFiles, MediaDumpWritesTheAudioBack) {

@@ -111,9 +111,9 @@ TEST(Kernel32Modules, HandlesThatNameNoModuleAreRefused) {
   }
 
   // A library that only this layer loaded goes with its last free, and so does its handle.
-  HMODULE gmp = LoadLibraryA("libgmp.so.10");
+  HMODULE gmp = LoadLibraryA("libgmpxx.so.4");
   ASSERT_NE(gmp, nullptr);
-  EXPECT_EQ(LoadLibraryA("libgmp.so.10"), gmp);
+  EXPECT_EQ(LoadLibraryA("libgmpxx.so.4"), gmp);
   EXPECT_TRUE(FreeLibrary(gmp));
   char path[1024];
   EXPECT_GT(GetModuleFileNameA(gmp, path, sizeof(path)), 0u);  // still loaded once

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <fstream>
 
-#include "media/MediaClasses.h"
+#include "gui/GuiClasses.h"
 #include "tests/support/TempDir.h"
 
-void SLTestRegisterClasses() { SLRegisterMediaClasses(); }
+void SLTestRegisterClasses() { SLRegisterGuiClasses(); }
 
 std::string SLTestCapture(const std::string& command) {
   std::string output;

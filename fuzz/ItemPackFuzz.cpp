@@ -1,0 +1,13 @@
+// The input as a whole item pack loaded as a background: one record or nothing behind.
+#include <cstdint>
+#include <string>
+
+#include "fuzz/CatalogFuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  SLFuzzCatalogDevice();
+  std::string error;
+  if (!slpack::WriteFile(SLFuzzPackPath(), std::vector<uint8_t>(data, data + size), &error)) std::abort();
+  SLFuzzLoadAndCheck();
+  return 0;
+}

@@ -1,0 +1,216 @@
+// The graphics device over "d3d9.dll": device creation from a display mode in full
+// screen or in a window, the choice of back-buffer and depth formats, the fixed render
+// state and camera, mode changes, clearing, presentation with lost-device recovery,
+// gamma, front-buffer capture and back-buffer access, and the window hook that follows
+// activation, minimising, painting, the pointer and the screenshot key.
+#pragma once
+
+#include <atomic>
+
+#include "foundation/SLArray.h"
+#include "foundation/SLSingleton.h"
+#include "foundation/SLWndHook.h"
+#include "gamesystem/SLBaseGfx.h"
+#include "platform/gdi32/Gdi32.h"
+#include "platform/user32/User32.h"
+#include "platform/wind3d.h"
+
+class CSL_GS_Gfx_DirectX;
+
+enum : u32 {
+  SL_E_GFX_ALREADY_INITIALISED = 0x80010003,
+  SL_E_GFX_NO_DEVICE = 0x8001000f,        // no usable format, mode or capability; set-up failed
+  SL_E_GFX_NOT_READY = 0x80010010,        // inactive, minimised, or lost and not resettable now
+  SL_E_GFX_RESET_INTERNAL = 0x80010007,   // the reset failed inside the driver
+  SL_E_GFX_HELD = 0x80010011,             // a capture or lock is already held
+  SL_E_GFX_NOT_HELD = 0x80010012,         // nothing to release
+  SL_E_GFX_BAD_SELECTOR = 0x80010013,
+  SL_E_GFX_CALL_FAILED = 0x80002002,
+  SL_E_GFX_NO_GAMMA = 0x80002020,
+  SL_E_GFX_NO_GAMMA_READ = 0x80002021,
+};
+
+namespace SLInternals {
+
+// Binds "d3d9.dll" and the window-system entry points by name and makes the 3-D objects;
+// every object it made is released at the latest when it goes. Each window-system wrapper
+// calls the 8-bit entry (or the only one) when bound, else the UTF-16 one, else answers 0.
+class CSL_GS_GfxDirectXInternalApi : public CSLBaseOODClass {
+ public:
+  CSL_GS_GfxDirectXInternalApi();
+  ~CSL_GS_GfxDirectXInternalApi() override;
+  bool Initialize() override;  // binds what there is; always true
+
+  // The loader, made unless `existingOnly` (null with 0x80000001 when it cannot be made).
+  static CSL_GS_GfxDirectXInternalApi* GetInstance(bool existingOnly = false);
+
+  // Null with 0x800e0001 (no library), 0x800e0002 (no entry point) or 0x8001000f.
+  IDirect3D9* CreateDirect3D();
+  void ReleaseDirect3D(IDirect3D9* object);
+
+  HMODULE GetModuleHandle();
+  LONG_PTR GetWindowLong(HWND window, int index);
+  LONG_PTR SetWindowLong(HWND window, int index, LONG_PTR value);
+  BOOL SetWindowPos(HWND window, HWND after, int x, int y, int cx, int cy, UINT flags);
+  BOOL AdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD exStyle);
+  BOOL GetClientRect(HWND window, RECT* rect);
+  BOOL ClientToScreen(HWND window, POINT* point);
+  void* GetMenu(HWND window);
+  HWND GetDesktopWindow();
+  // The work area, all zero when neither entry is bound.
+  RECT GetWorkArea();
+  BOOL ShowWindow(HWND window, int command);
+  HWND GetForegroundWindow();
+  BOOL SetForegroundWindow(HWND window);
+  DWORD GetWindowThreadProcessId(HWND window, DWORD* process);
+  BOOL AttachThreadInput(DWORD attach, DWORD to, BOOL doAttach);
+  BOOL BringWindowToTop(HWND window);
+  HWND SetFocus(HWND window);
+  HCURSOR SetCursor(HCURSOR cursor);
+  HCURSOR LoadArrowCursor();
+  HDC BeginPaint(HWND window, PAINTSTRUCT* paint);
+  BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
+  BOOL ValidateRect(HWND window, const RECT* rect);
+  BOOL RedrawWindow(HWND window, const RECT* rect, void* region, UINT flags);
+  BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
+  int GetSystemMetrics(int index);
+  HDC GetDC(HWND window);
+  int ReleaseDC(HWND window, HDC dc);
+  int GetDeviceCaps(HDC dc, int index);
+
+ private:
+  void Lock();
+  void Unlock();
+
+  HMODULE m_d3d9, m_kernel32, m_user32, m_gdi32;
+  TSLArray<IDirect3D9*> m_objects;
+  std::atomic<u32> m_spin;
+  SLDirect3DCreate9Fn m_pDirect3DCreate9;
+  HMODULE (*m_pGetModuleHandleA)(LPCSTR);
+  HMODULE (*m_pGetModuleHandleW)(LPCWSTR);
+  LONG_PTR (*m_pGetWindowLongA)(HWND, int);
+  LONG_PTR (*m_pGetWindowLongW)(HWND, int);
+  LONG_PTR (*m_pSetWindowLongA)(HWND, int, LONG_PTR);
+  LONG_PTR (*m_pSetWindowLongW)(HWND, int, LONG_PTR);
+  BOOL (*m_pSetWindowPos)(HWND, HWND, int, int, int, int, UINT);
+  BOOL (*m_pAdjustWindowRectEx)(RECT*, DWORD, BOOL, DWORD);
+  BOOL (*m_pGetClientRect)(HWND, RECT*);
+  BOOL (*m_pClientToScreen)(HWND, POINT*);
+  void* (*m_pGetMenu)(HWND);
+  HWND (*m_pGetDesktopWindow)();
+  BOOL (*m_pSystemParametersInfoA)(UINT, UINT, void*, UINT);
+  BOOL (*m_pSystemParametersInfoW)(UINT, UINT, void*, UINT);
+  BOOL (*m_pShowWindow)(HWND, int);
+  HWND (*m_pGetForegroundWindow)();
+  BOOL (*m_pSetForegroundWindow)(HWND);
+  DWORD (*m_pGetWindowThreadProcessId)(HWND, DWORD*);
+  BOOL (*m_pAttachThreadInput)(DWORD, DWORD, BOOL);
+  BOOL (*m_pBringWindowToTop)(HWND);
+  HWND (*m_pSetFocus)(HWND);
+  HCURSOR (*m_pSetCursor)(HCURSOR);
+  HCURSOR (*m_pLoadCursorA)(HINSTANCE, LPCSTR);
+  HCURSOR (*m_pLoadCursorW)(HINSTANCE, LPCWSTR);
+  HDC (*m_pBeginPaint)(HWND, PAINTSTRUCT*);
+  BOOL (*m_pEndPaint)(HWND, const PAINTSTRUCT*);
+  BOOL (*m_pValidateRect)(HWND, const RECT*);
+  BOOL (*m_pRedrawWindow)(HWND, const RECT*, void*, UINT);
+  BOOL (*m_pPatBlt)(HDC, int, int, int, int, DWORD);
+  int (*m_pGetSystemMetrics)(int);
+  HDC (*m_pGetDC)(HWND);
+  int (*m_pReleaseDC)(HWND, HDC);
+  int (*m_pGetDeviceCaps)(HDC, int);
+};
+
+// Everything the device holds while it is initialised, allocated zero-filled by Init.
+struct SL_GS_DeviceRecord {
+  CSL_GS_Gfx_DirectX* owner;
+  HINSTANCE instance;
+  HWND window;
+  CSLWndProcHook* hook;
+  IDirect3D9* direct3d;
+  D3DDISPLAYMODE desktop;
+  D3DPRESENT_PARAMETERS parameters;
+  IDirect3DDevice9* device;
+  D3DFORMAT backFormat;
+  D3DFORMAT depthFormat;
+  D3DGAMMARAMP* savedRamp;  // present only when gamma is supported
+  IDirect3DSurface9* frontSurface;
+  IDirect3DSurface9* backSurface;
+  u32 lost;
+  IDirect3DTexture9* currentTexture;
+  u32 maxTextureWidth, maxTextureHeight, maxTextureAspect, squareOnly;
+  SL_GS_SurfaceAccess frontAccess;
+  SL_GS_SurfaceAccess backAccess;
+  u32 width, height, bitsPerPixel, depthBits, stencilBits, windowed;
+  u32 clipActive;
+  u32 clipMethod;  // 1 scissor rectangle, 2 four user clip planes
+  i32 originX, originY;  // 0x7fffffff: to be read again
+  u32 depthTest;
+  u32 modeSwitch;
+  u32 active, minimised, sceneOpen;
+  double gamma;
+  double world[16];
+  double rotation[16];
+};
+
+}  // namespace SLInternals
+
+class CSL_GS_Gfx_DirectX : public CSL_GS_BaseGfx, private CSLWndProcHookTarget {
+  SL_DECLARE_CLASS(CSL_GS_Gfx_DirectX)
+ public:
+  CSL_GS_Gfx_DirectX();
+  ~CSL_GS_Gfx_DirectX() override;
+
+  bool Init(HINSTANCE instance, HWND window, const SL_GS_DisplayMode* mode) override;
+  void Shutdown() override;
+  bool ChangeMode(const SL_GS_DisplayMode* mode) override;
+  bool Clear(u32 color, bool depth, bool stencil) override;
+  i32 GetClientScreenX() override;
+  i32 GetClientScreenY() override;
+  u32 GetWidth() override;
+  u32 GetHeight() override;
+  u32 GetBitsPerPixel() override;
+  bool IsWindowed() override;
+  bool IsReady() override;
+  bool EndFrame() override;
+  SL_GS_SurfaceAccess* GrabFrontBuffer(u32 which) override;
+  bool ReleaseFrontBufferGrab() override;
+  SL_GS_SurfaceAccess* LockBackBuffer(bool write) override;
+  bool UnlockBackBuffer() override;
+  bool SetGamma(double gamma) override;
+  double GetGamma() override;
+  bool SetDrawState(u32 state) override;
+  u32 GetDrawState() override;
+  u32 ReservedGfxSlot1(u32* a, u32 b, u32 c) override;
+  bool GetSizeLimits(u32* width, u32* height) override;
+  bool DrawImage(SL_GS_Image* image, i32 x, i32 y, const SL_GS_DrawImageOptions* options) override;
+  bool CreateImageTextures(SL_GS_ImageRecord* image) override;
+  void FreeImageTextures(SL_GS_ImageRecord* image) override;
+  bool SetImageDirty(SL_GS_ImageRecord* image) override;
+  bool CreateFontTextures(SL_GS_FontRecord* font) override;
+  void FreeFontTextures(SL_GS_FontRecord* font) override;
+  bool ApplyClipRect(u32 x, u32 y, u32 width, u32 height) override;
+  i32 DrawTextW(SL_GS_Font* font, i32 x, i32 y, u32 alignment, const SL_GS_DrawImageOptions* options,
+                const SLWChar* text, u32 length) override;
+
+ private:
+  LRESULT OnHookedMessage(CSLWndProcHook* hook, HWND window, u32 message, WPARAM wParam, LPARAM lParam) override;
+  // Fills the fields of `mode` whose bits are clear and checks the result (0x80001001).
+  bool CompleteMode(SL_GS_DisplayMode* mode, bool fromDevice);
+  // The back-buffer formats to try for `mode`, best first (0 with 0x8001000f when the
+  // desktop's format is unusable in a window), and the bits per pixel recorded for them.
+  u32 BackBufferCandidates(const SL_GS_DisplayMode& mode, D3DFORMAT* out, u32* bits);
+  // The first depth format the platform pairs with `back`; false when there is none.
+  bool PickDepthFormat(D3DFORMAT back, const SL_GS_DisplayMode& mode, D3DFORMAT* depth);
+  D3DPRESENT_PARAMETERS MakeParameters(const SL_GS_DisplayMode& mode, D3DFORMAT back, D3DFORMAT depth);
+  bool CreateDevice(const SL_GS_DisplayMode& mode);
+  void ApplyWindowStyle(bool windowed, bool fromInit);
+  void PlaceWindow(bool windowed, u32 width, u32 height);
+  void BringToFront(bool withBringToTop);
+  void RecordMode(const D3DPRESENT_PARAMETERS& parameters, u32 bits);
+  bool SetUpDeviceState();
+  void UnbindStream();
+  void ChangeActivation(bool active, bool minimised);
+
+  SLInternals::SL_GS_DeviceRecord* m_record;
+};

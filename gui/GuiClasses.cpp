@@ -1,0 +1,25 @@
+#include "gui/GuiClasses.h"
+
+#include "foundation/SLObject.h"
+#include "gui/SLGuiButton.h"
+#include "gui/SLGuiManager.h"
+#include "gui/SLGuiMenuPopup.h"
+#include "gui/SLGuiTopLevelWindow.h"
+#include "media/MediaClasses.h"
+
+void SLRegisterGuiClasses() {
+  SLRegisterMediaClasses();
+  static bool registered = false;
+  if (registered) return;
+  registered = true;
+  // The fixed order of registration: add new classes at the end of this list.
+  static const SLClassRecord* const records[] = {
+      CSL_GS_GuiWindow::GetClassRecord(),
+      CSL_GS_GuiBaseEvent::GetClassRecord(),
+      CSL_GS_GuiManager::GetClassRecord(),
+      CSL_GS_GuiTopLevelWindow::GetClassRecord(),
+      CSL_GS_GuiMenuPopup::GetClassRecord(),
+      CSL_GS_GuiButton::GetClassRecord(),
+  };
+  for (const SLClassRecord* record : records) SLRegisterClass(record);
+}

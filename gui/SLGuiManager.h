@@ -1,0 +1,243 @@
+// The GUI manager: owns every window of the toolkit. It creates windows from class
+// records and keeps them in a registry sorted by address (every window operation asks
+// it, so the lookup is a bisection), keeps the top-level list and the child lists in
+// z-order (first = top), holds the active window, the keyboard focus and the mouse
+// capture, draws the tree with clipping and attaches the devices.
+//
+// Every window pointer the manager keeps without a reference (active, focus, capture,
+// hover, previous hover, each top-level window's last focus) is cleared when that
+// window is destroyed, and a slot is only ever called on a window just found
+// registered, with a reference held for the call.
+#pragma once
+
+#include "foundation/SLArray.h"
+#include "foundation/SLBaseEvent.h"
+#include "foundation/SLObject.h"
+#include "foundation/SLSync.h"
+#include "gamesystem/SLEventSender.h"
+#include "gamesystem/directx/SLKeyboardInput.h"
+#include "gui/SLGuiWindow.h"
+#include "platform/wintypes.h"
+
+class CSL_GS_BaseGfx;
+class CSL_GS_BaseSfx;
+class CSL_GS_BaseMouseInput;
+class CSL_GS_MainWindow;
+
+enum : u32 {
+  SL_E_GUI_ALREADY_INITIALISED = 0x80010003,
+};
+
+// A colour of the skin: {valid, colour word 0xAABBGGRR}.
+struct SLGuiSkinColor {
+  u32 valid;
+  u32 color;
+};
+
+// A loaded skin. Its images, fonts and layout arrive with the skin loader; until then a
+// skin is an id in the list.
+struct SLGuiSkin {
+  SLGuiSkin* next;
+  u32 id;
+};
+
+// Registry entry: {window, flags}.
+struct SLGuiRegistryEntry {
+  CSL_GS_GuiWindow* window;
+  u32 flags;
+};
+enum : u32 {
+  SL_GUI_REG_TAGGED = 1,      // temporary mark of ActivateWindow
+  SL_GUI_REG_DESTROYING = 2,  // DestroyWindow is running on it
+};
+
+// A window timer: {window, id, interval, last tick}.
+struct SLGuiTimer {
+  CSL_GS_GuiWindow* window;
+  u32 id;
+  u32 interval;
+  u32 lastTick;
+};
+
+struct SLGuiManagerState {
+  CSL_GS_GuiManager* managerBack;
+  CSLCriticalSection* stateLock;
+  CSL_GS_MainWindow* mainWindow;
+  CSL_GS_BaseGfx* gfx;
+  CSL_GS_BaseSfx* sfx;
+  CSL_GS_BaseKeyboardInput* keyboard;
+  CSL_GS_BaseMouseInput* mouse;
+  SLGuiSkin* skins;
+  CSL_GS_GuiWindow* activeWindow;
+  CSL_GS_GuiWindow* focusWindow;
+  SLGuiListNode topLevelWindows;
+  TSLArray<SLGuiRegistryEntry>* registry;
+  TSLArray<SLGuiTimer>* timers;
+  u32 lastTimerTick;
+  TSLPairArray<CSL_GS_GuiWindow*, u32>* menuStack;
+  CSL_GS_GuiWindow* menuOwner;
+  u32 menuState[4];
+  u8 keyState[SL_GS_KEY_COUNT];
+  u32 keyTime[SL_GS_KEY_COUNT];
+  u32 nextChar;
+  u8 buttonState[3];
+  u32 lastPressTime[3];
+  i32 previousMouseX, previousMouseY, mouseX, mouseY;
+  CSL_GS_GuiWindow* hoverWindow;
+  CSL_GS_GuiWindow* previousHoverWindow;
+  u32 hitCode, previousHitCode;
+  CSL_GS_GuiWindow* captureWindow;
+  u32 now;
+  u32 inSetFocus, inUpdate, inDraw, activatingByClick;
+  u32 popupPermission;
+  u32 closingMenus, trackingMenu, windowMenuMode, menuKeySuppress;
+  i32 clipX, clipY, clipWidth, clipHeight;
+  TSLArray<SLGuiRect>* clipStack;
+  SL_GS_Font* iconFont;
+  SLGuiSkinColor normalCaptionColor, disabledCaptionColor;
+  u32 repeatDelay, repeatInterval, doubleClickTime;
+  HMODULE user32;
+  BOOL (*systemParametersInfoA)(UINT, UINT, void*, UINT);
+  BOOL (*systemParametersInfoW)(UINT, UINT, void*, UINT);
+  UINT (*getDoubleClickTime)();
+};
+
+class CSL_GS_GuiManager : public CSLObject {
+  SL_DECLARE_CLASS(CSL_GS_GuiManager)
+  friend class CSL_GS_GuiWindow;
+
+ public:
+  CSL_GS_GuiManager();
+  // Shuts down, keeping the caller's error code.
+  ~CSL_GS_GuiManager() override;
+
+  // --- What no window of a bubbling chain handled, and menus without an owner ---
+  virtual bool OnQueryTextStyle(CSL_GS_GuiWindow* window, u32 state, SL_GS_Font** font, SLGuiSkinColor* color);
+  virtual bool OnCommand(CSL_GS_GuiWindow* source, u32 id);
+  virtual bool OnNotify(CSL_GS_GuiWindow* source, u32 code);
+  virtual bool OnEvent(CSL_GS_GuiBaseEvent* event);
+  virtual bool OnHScroll(CSL_GS_GuiWindow* source, u32 code, i32 newPosition, i32 oldPosition);
+  virtual bool OnVScroll(CSL_GS_GuiWindow* source, u32 code, i32 newPosition, i32 oldPosition);
+  virtual void OnMenuStart(bool contextMenu);
+  virtual void OnMenuEnd(bool contextMenu);
+  virtual void OnInitMenu(CSL_GS_GuiMenuPopup* menu);
+  virtual void OnInitMenuPopup(CSL_GS_GuiMenuPopup* menu);
+
+  // --- Life ---
+  // 0x80010003 when already initialised; 0x80000001 when memory is short.
+  bool Init(CSL_GS_MainWindow* mainWindow = nullptr);
+  void Shutdown();
+  bool IsInitialised() const { return m_state != nullptr; }
+  bool SetGfx(CSL_GS_BaseGfx* gfx);
+  bool SetSfx(CSL_GS_BaseSfx* sfx);
+  bool SetKeyboard(CSL_GS_BaseKeyboardInput* keyboard);
+  bool SetMouse(CSL_GS_BaseMouseInput* mouse);
+  bool LoadDesktopSettings();
+  SLGuiSkin* FindSkin(u32 id);
+  bool LoadDefaultSkin();
+
+  // --- Getters ---
+  CSL_GS_MainWindow* GetMainWindow();
+  CSL_GS_BaseGfx* GetGfx();
+  CSL_GS_BaseSfx* GetSfx();
+  CSL_GS_BaseKeyboardInput* GetKeyboard();
+  CSL_GS_BaseMouseInput* GetMouse();
+  CSL_GS_GuiWindow* GetFocusWindow();
+  CSL_GS_GuiWindow* GetActiveWindow();
+  CSL_GS_GuiWindow* GetCaptureWindow();
+  CSL_GS_GuiWindow* GetHoverWindow(u32* hit);
+  i32 GetMouseX();
+  i32 GetMouseY();
+  u32 GetKeyState(u32 key);
+
+  // --- Windows ---
+  CSL_GS_GuiWindow* CreateWindow(const SLClassRecord* record, const char* caption, i32 x, i32 y, i32 width,
+                                 i32 height, u32 style, u32 skin, u32 id, CSL_GS_GuiWindow* parent);
+  bool DestroyWindow(CSL_GS_GuiWindow* window);
+  bool IsRegistered(const CSL_GS_GuiWindow* window);
+  bool IsMenuPopup(CSL_GS_GuiWindow* window);
+  u32 GetWindowCount();
+
+  // --- Tree ---
+  CSL_GS_GuiWindow* GetParent(CSL_GS_GuiWindow* window);
+  CSL_GS_GuiWindow* GetOwnerOrParent(CSL_GS_GuiWindow* window);
+  CSL_GS_GuiWindow* GetTopLevelAncestor(CSL_GS_GuiWindow* window);
+  CSL_GS_GuiWindow* GetFirstChild(CSL_GS_GuiWindow* window);
+  CSL_GS_GuiWindow* GetFirstSibling(CSL_GS_GuiWindow* window);
+  CSL_GS_GuiWindow* GetLastSibling(CSL_GS_GuiWindow* window);
+  CSL_GS_GuiWindow* GetNextSibling(CSL_GS_GuiWindow* window);
+  CSL_GS_GuiWindow* GetPrevSibling(CSL_GS_GuiWindow* window);
+  CSL_GS_GuiWindow* FindChildById(CSL_GS_GuiWindow* window, u32 id);
+  CSL_GS_GuiWindow* GetFirstTabStop(CSL_GS_GuiWindow* window);
+  CSL_GS_GuiWindow* WindowFromPoint(i32 x, i32 y, CSL_GS_GuiWindow* start, u32* hit, bool visibleOnly,
+                                    bool skipDisabled);
+  CSL_GS_GuiWindow* WindowUnderMouse(CSL_GS_GuiWindow* start, u32* hit);
+
+  // --- Coordinates ---
+  bool GetWindowScreenPos(CSL_GS_GuiWindow* window, i32* x, i32* y);
+  bool ClientToScreen(CSL_GS_GuiWindow* window, i32* x, i32* y);
+  bool ClientToScreenPt(CSL_GS_GuiWindow* window, SLGuiPoint* point);
+  bool ScreenToWindow(CSL_GS_GuiWindow* window, i32* x, i32* y);
+  bool ScreenToWindowPt(CSL_GS_GuiWindow* window, SLGuiPoint* point);
+
+  // --- Focus, capture, activation ---
+  CSL_GS_GuiWindow* SetFocus(CSL_GS_GuiWindow* window);
+  CSL_GS_GuiWindow* SetCapture(CSL_GS_GuiWindow* window);
+  CSL_GS_GuiWindow* ReleaseCapture();
+  CSL_GS_GuiWindow* ActivateWindow(CSL_GS_GuiWindow* window);
+  bool ActivateNextWindow(CSL_GS_GuiWindow* window);
+  bool ShowOwnedWindows(CSL_GS_GuiWindow* window, bool show);
+  bool SortWindowZOrder(CSL_GS_GuiWindow* window);
+
+  // --- Ticks, menus and drawing ---
+  // One tick. Until the input dispatch lands it reads the pointer (unless told not to)
+  // and recomputes the window under it.
+  bool Update(bool skipDevicePoll);
+  // Closes the open menu when `window` owns it; succeeds at once with no menu open.
+  bool CloseMenus(CSL_GS_GuiWindow* window);
+  bool Draw();
+  bool DrawWindowTree(CSL_GS_GuiWindow* window, const SLGuiRect* parentClip);
+  // Allows the next SetPosition to show or hide a menu popup.
+  void SetPopupPermission(bool allowed);
+
+  // The state record, for the widgets and the tests that look at it; null before Init.
+  SLGuiManagerState* GetState() const { return m_state; }
+
+ private:
+  // Lower bound of `window` in the sorted registry.
+  u32 FindEntryIndex(const CSL_GS_GuiWindow* window) const;
+  SLGuiRegistryEntry* FindEntry(const CSL_GS_GuiWindow* window) const;
+  // Registered without taking the lock or touching the error code (the callers hold it).
+  bool IsLive(const CSL_GS_GuiWindow* window) const { return FindEntry(window) != nullptr; }
+  bool AddEntry(CSL_GS_GuiWindow* window);
+  void RemoveEntry(CSL_GS_GuiWindow* window);
+  SLGuiListNode* ListOf(CSL_GS_GuiWindow* window);
+  // Clears every unreferenced pointer to a window that has just been destroyed.
+  void ForgetWindow(CSL_GS_GuiWindow* window);
+  static CSL_GS_GuiWindow* ParentOf(CSL_GS_GuiWindow* window);
+  static CSL_GS_GuiWindow* TopLevelOf(CSL_GS_GuiWindow* window);
+  bool IsOwnedBy(CSL_GS_GuiWindow* window, CSL_GS_GuiWindow* owner) const;
+  void SortList(SLGuiListNode* head);
+  void BringOwnerTreeToTop(CSL_GS_GuiWindow* window);
+  CSL_GS_GuiWindow* Deactivate();
+  void DrawCaptionOfMinimized(CSL_GS_GuiWindow* window, const SLGuiRect& client);
+  void FreeSkins();
+  // Calls notify(window) for every window of the tree that is still registered at its turn.
+  template <class Notify>
+  bool TellEveryWindow(Notify notify);
+  void OnGfxEvent(CSL_GS_BaseGfx* sender, CSLBaseEvent* event, u32 user);
+  void OnSfxEvent(CSL_GS_BaseSfx* sender, CSLBaseEvent* event, u32 user);
+  void OnKeyboardEvent(CSL_GS_BaseKeyboardInput* sender, CSLBaseEvent* event, u32 user);
+  void OnMouseEvent(CSL_GS_BaseMouseInput* sender, CSLBaseEvent* event, u32 user);
+
+  CSLCriticalSection m_lock;       // skin loading and lookups
+  SLGuiManagerState* m_state;
+  // The state lock lives with the manager rather than in the record: a Shutdown run from
+  // inside a notification must not free a lock that the frames below it still hold.
+  CSLCriticalSection m_stateLock;
+  // Counts Shutdowns, so that an operation interrupted by one (from a handler) sees that
+  // the state it started with is gone even when Init made a new one meanwhile.
+  u32 m_generation;
+  // Windows whose DestroyWindow is running, innermost last.
+  TSLArray<CSL_GS_GuiWindow*> m_destroying;
+};

@@ -1,0 +1,124 @@
+// Showing presented frames in the device window through SDL2.
+#include <SDL2/SDL.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "platform/d3d9/D3D9.h"
+#include "platform/user32/WindowSystem.h"
+
+namespace SLD3D9 {
+
+namespace {
+
+std::uint64_t NowNs() {
+  using namespace std::chrono;
+  return std::uint64_t(duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+// Headless drivers show nothing anybody waits for.
+bool HeadlessDriver() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return !driver || std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0;
+}
+
+}  // namespace
+
+Presenter::~Presenter() { Drop(); }
+
+void Presenter::Configure(HWND window, unsigned width, unsigned height, bool windowed) {
+  void* native = SLUser32::NativeWindow(window);
+  if (native != native_) Drop();
+  window_ = window;
+  native_ = native;
+  nativeId_ = native ? SDL_GetWindowID(static_cast<SDL_Window*>(native)) : 0;
+  logicalWidth_ = width;
+  logicalHeight_ = height;
+  if (!native) return;
+  auto* sdlWindow = static_cast<SDL_Window*>(native);
+  // Full screen covers the desktop without changing the monitor's mode.
+  const bool fullScreen = (SDL_GetWindowFlags(sdlWindow) & SDL_WINDOW_FULLSCREEN) != 0;
+  if (!windowed && !fullScreen) SDL_SetWindowFullscreen(sdlWindow, SDL_WINDOW_FULLSCREEN_DESKTOP);
+  if (windowed && fullScreen) SDL_SetWindowFullscreen(sdlWindow, 0);
+  if (renderer_) SDL_RenderSetLogicalSize(static_cast<SDL_Renderer*>(renderer_), int(width), int(height));
+}
+
+bool Presenter::Prepare(unsigned width, unsigned height) {
+  if (!native_) return false;
+  auto* window = static_cast<SDL_Window*>(native_);
+  if (SDL_GetWindowFromID(nativeId_) != window) {
+    // The window went with its renderer; nothing of it may be touched again.
+    renderer_ = texture_ = native_ = nullptr;
+    return false;
+  }
+  if (!renderer_) {
+    const Uint32 kinds = SDL_WINDOW_OPENGL | SDL_WINDOW_VULKAN | SDL_WINDOW_METAL;
+    const Uint32 flags = SDL_GetWindowFlags(window);
+    int x, y, width, height;
+    SDL_GetWindowPosition(window, &x, &y);
+    SDL_GetWindowSize(window, &width, &height);
+    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+    if (!renderer) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    // A renderer of another kind than the window's makes the window anew where it was
+    // first opened: put it back.
+    if ((SDL_GetWindowFlags(window) ^ flags) & kinds) {
+      if (flags & SDL_WINDOW_FULLSCREEN) {
+        SDL_SetWindowFullscreen(window, 0);
+        SDL_SetWindowPosition(window, 0, 0);
+        SDL_SetWindowSize(window, width, height);
+        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+      } else {
+        SDL_SetWindowPosition(window, x, y);
+      }
+    }
+    if (!renderer) return false;
+    SDL_RendererInfo info{};
+    SDL_GetRendererInfo(renderer, &info);
+    paced_ = !(info.flags & SDL_RENDERER_PRESENTVSYNC) && !HeadlessDriver();
+    SDL_RenderSetLogicalSize(renderer, int(logicalWidth_), int(logicalHeight_));
+    renderer_ = renderer;
+  }
+  if (!texture_ || textureWidth_ != width || textureHeight_ != height) {
+    if (texture_) SDL_DestroyTexture(static_cast<SDL_Texture*>(texture_));
+    texture_ = SDL_CreateTexture(static_cast<SDL_Renderer*>(renderer_), SDL_PIXELFORMAT_ARGB8888,
+                                 SDL_TEXTUREACCESS_STREAMING, int(width), int(height));
+    textureWidth_ = texture_ ? width : 0;
+    textureHeight_ = texture_ ? height : 0;
+  }
+  return texture_ != nullptr;
+}
+
+bool Presenter::Show(const std::uint32_t* pixels, unsigned width, unsigned height) {
+  if (!Prepare(width, height)) return false;
+  auto* renderer = static_cast<SDL_Renderer*>(renderer_);
+  auto* texture = static_cast<SDL_Texture*>(texture_);
+  SDL_UpdateTexture(texture, nullptr, pixels, int(width * 4));
+  SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+  SDL_RenderClear(renderer);
+  SDL_RenderCopy(renderer, texture, nullptr, nullptr);
+  SDL_RenderPresent(renderer);
+  if (paced_) {
+    constexpr std::uint64_t kFrameNs = 1000000000ull / 60;
+    const std::uint64_t now = NowNs();
+    if (nextFrameNs_ > now && nextFrameNs_ - now <= kFrameNs)
+      std::this_thread::sleep_for(std::chrono::nanoseconds(nextFrameNs_ - now));
+    else
+      nextFrameNs_ = now;
+    nextFrameNs_ += kFrameNs;
+  }
+  return true;
+}
+
+void Presenter::Drop() {
+  const bool alive = native_ && SDL_GetWindowFromID(nativeId_) == static_cast<SDL_Window*>(native_);
+  if (alive) {
+    if (texture_) SDL_DestroyTexture(static_cast<SDL_Texture*>(texture_));
+    if (renderer_) SDL_DestroyRenderer(static_cast<SDL_Renderer*>(renderer_));
+  }
+  texture_ = renderer_ = native_ = nullptr;
+  nativeId_ = 0;
+  textureWidth_ = textureHeight_ = 0;
+}
+
+}  // namespace SLD3D9

@@ -1,0 +1,831 @@
+// The graphics pack: every interface picture the program loads by name, and the pictures
+// of the building boxes.
+#include <cmath>
+#include <cstdio>
+#include <functional>
+
+#include "tools/contentgen/Content.h"
+#include "tools/contentgen/Drawing.h"
+#include "tools/contentgen/Pictures.h"
+#include "tools/mximg/MximgWriter.h"
+#include "tools/packwriter/PackWriter.h"
+
+namespace contentgen {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+const Rgb kInk = Hex(0x1D1E2C);
+
+std::string WithState(std::string pattern, const char* state) {
+  const size_t at = pattern.find("%s");
+  pattern.replace(at, 2, state);
+  const size_t second = pattern.find("%s");
+  if (second != std::string::npos) pattern.erase(second, 2);
+  return pattern;
+}
+
+const State kFour[] = {State::Normal, State::Over, State::Click, State::Disabled};
+const State kThree[] = {State::Normal, State::Over, State::Click};
+
+// Buttons of every state named by `pattern` ("%s" the state, a second "%s" empty).
+void Buttons(PictureSet& set, const std::string& pattern, int states, int w, int h, Shape shape, Rgb colour, Icon icon,
+             const std::string& caption = "", double captionSize = 0) {
+  for (int i = 0; i < states; ++i) {
+    const State s = states == 4 ? kFour[i] : kThree[i];
+    set.Add(WithState(pattern, StateName(s)), ButtonPicture(w, h, shape, colour, icon, s, caption, captionSize));
+  }
+}
+
+// A titled panel: a soft white board with a coloured border.
+void Panel(cairo_t* cr, double x, double y, double w, double h, Rgb border, double alpha = 0.85) {
+  RoundRect(cr, x, y, w, h, 18);
+  cairo_set_source_rgba(cr, 1, 1, 1, alpha);
+  cairo_fill_preserve(cr);
+  SetColor(cr, border);
+  cairo_set_line_width(cr, 5);
+  cairo_stroke(cr);
+}
+
+void Title(cairo_t* cr, const std::string& text, double x, double y, double size, Rgb fill = Hex(0xFFD23F)) {
+  Text(cr, text, x + 3, y + 4, size, Rgb{0, 0, 0, 0.25}, Align::Center);
+  Text(cr, text, x, y, size, fill, Align::Center, true, Hex(0x5A189A), size / 14);
+}
+
+Canvas WelcomeScreen() {
+  Canvas c(800, 600);
+  cairo_t* cr = c.cr();
+  Landscape(cr, 800, 600, 11);
+  FilmStrip(cr, 0, 22, 800, 46);
+  Title(cr, "¡Bienvenidos!", 400, 190, 86);
+  Text(cr, "Aquí vas a crear tus propias películas", 400, 262, 30, Hex(0x3A0CA3), Align::Center, true, Hex(0xFFFFFF), 3);
+  Text(cr, "con personajes, escenarios, globos de diálogo y sonidos.", 400, 300, 24, Hex(0x3A0CA3), Align::Center,
+       true, Hex(0xFFFFFF), 3);
+  DrawIcon(cr, Icon::Clapper, 250, 400, 120, kInk);
+  DrawIcon(cr, Icon::Camera, 550, 400, 120, Hex(0x4361EE));
+  Star(cr, 400, 390, 40, 17, 5, Hex(0xFFD23F));
+  Text(cr, "Pulsa «Seguir» para empezar", 672, 540, 18, Hex(0xFFFFFF), Align::Right, true, Hex(0x2D6A4F), 2);
+  return c;
+}
+
+Canvas StartMenuScreen() {
+  Canvas c(800, 600);
+  cairo_t* cr = c.cr();
+  Landscape(cr, 800, 600, 23);
+  Title(cr, "¿Qué quieres hacer hoy?", 400, 80, 52);
+  Panel(cr, 38, 96, 354, 400, Hex(0xFF6F91), 0.6);
+  Panel(cr, 405, 96, 354, 400, Hex(0x4CC9F0), 0.6);
+  Text(cr, "Inventa una película", 215, 478, 26, Hex(0x9D0208), Align::Center, true, Hex(0xFFFFFF), 3);
+  Text(cr, "Mira cómo se arma", 582, 478, 26, Hex(0x023E8A), Align::Center, true, Hex(0xFFFFFF), 3);
+  Text(cr, "¿Necesitas ayuda?", 754, 576, 18, Hex(0xFFFFFF), Align::Right, true, Hex(0x2D6A4F), 2);
+  return c;
+}
+
+Canvas LoadingScreen() {
+  Canvas c(800, 600);
+  cairo_t* cr = c.cr();
+  FillVertical(cr, 0, 0, 800, 600, Hex(0x3A0CA3), Hex(0x7209B7));
+  for (int i = 0; i < 40; ++i)
+    Star(cr, 30 + (i * 197) % 740, 20 + (i * 113) % 260, 4 + i % 4, 2, 5, Hex(0xFFF3B0, 0.8));
+  Title(cr, "Cargando...", 400, 110, 64);
+  Text(cr, "Mientras tanto, mira cómo crece la flor", 400, 170, 24, Hex(0xFFFFFF), Align::Center);
+  // The pot the flower grows from (the flower is drawn at 248, 306, 304 x 256).
+  cairo_move_to(cr, 340, 556);
+  cairo_line_to(cr, 460, 556);
+  cairo_line_to(cr, 445, 600);
+  cairo_line_to(cr, 355, 600);
+  cairo_close_path(cr);
+  SetColor(cr, Hex(0xE76F51));
+  cairo_fill(cr);
+  RoundRect(cr, 330, 548, 140, 16, 6);
+  SetColor(cr, Hex(0xF4A261));
+  cairo_fill(cr);
+  return c;
+}
+
+Canvas AdvertScreen() {
+  Canvas c(800, 600);
+  cairo_t* cr = c.cr();
+  Landscape(cr, 800, 600, 37);
+  Panel(cr, 90, 110, 620, 330, Hex(0xC77DFF));
+  Title(cr, "¡Gracias por jugar!", 400, 190, 58);
+  Text(cr, "Muy pronto vas a encontrar más personajes,", 400, 260, 26, Hex(0x3A0CA3), Align::Center);
+  Text(cr, "escenarios y objetos para tus películas.", 400, 296, 26, Hex(0x3A0CA3), Align::Center);
+  Text(cr, "¡Comparte tus historias con tu familia y amigos!", 400, 350, 22, Hex(0x9D0208), Align::Center);
+  for (int i = 0; i < 5; ++i) Heart(cr, 160 + i * 120, 400, 28, Hex(i % 2 ? 0xFF6F91 : 0xFF9F1C));
+  Text(cr, "Pulsa una tecla para continuar", 400, 575, 18, Hex(0xFFFFFF), Align::Center, true, Hex(0x2D6A4F), 2);
+  return c;
+}
+
+Canvas CreditsScreen() {
+  Canvas c(800, 600);
+  cairo_t* cr = c.cr();
+  FillVertical(cr, 0, 0, 800, 600, Hex(0x10002B), Hex(0x3C096C));
+  for (int i = 0; i < 60; ++i)
+    Star(cr, 15 + (i * 263) % 770, 10 + (i * 151) % 580, 2 + i % 3, 1, 5, Hex(0xFFFFFF, 0.7));
+  Title(cr, "Créditos", 400, 90, 60);
+  const char* lines[] = {
+      "Dibujos, sonidos y música hechos con cariño para este programa.",
+      "",
+      "Letras libres:",
+      "DejaVu Sans y DejaVu Sans Condensed (fuentes DejaVu)",
+      "Comic Neue",
+      "",
+      "Voces de la síntesis de habla libre eSpeak NG.",
+      "",
+      "¡Gracias a todas las niñas y niños que inventan historias!",
+  };
+  double y = 170;
+  for (const char* line : lines) {
+    Text(cr, line, 400, y, 24, Hex(0xFFF3B0), Align::Center, false, {}, 0, "DejaVu Sans");
+    y += 38;
+  }
+  Text(cr, "Pulsa una tecla para salir", 400, 575, 18, Hex(0xFFFFFF), Align::Center);
+  return c;
+}
+
+Canvas WorkshopScreen() {
+  Canvas c(800, 600);
+  cairo_t* cr = c.cr();
+  FillVertical(cr, 0, 0, 800, 600, Hex(0xFFE8D6), Hex(0xFFB997));
+  for (int i = 0; i < 20; ++i) {
+    cairo_rectangle(cr, 0, i * 30, 800, 1);
+    cairo_set_source_rgba(cr, 0.6, 0.35, 0.2, 0.15);
+    cairo_fill(cr);
+  }
+  Title(cr, "Taller de construcción", 400, 62, 46, Hex(0xFFFFFF));
+  Panel(cr, 6, 88, 258, 390, Hex(0xF4A261));       // the boxes
+  Panel(cr, 338, 94, 452, 344, Hex(0x2A9D8F));     // the video
+  cairo_rectangle(cr, 348, 104, 432, 324);
+  SetColor(cr, Hex(0x1D1E2C));
+  cairo_fill(cr);
+  Text(cr, "Elige una caja y mira sus videos", 564, 272, 22, Hex(0xFFFFFF), Align::Center);
+  Panel(cr, 446, 426, 348, 110, Hex(0x2A9D8F), 0.7);
+  Text(cr, "Pide ayuda a un adulto para usar tijeras y pegamento.", 400, 580, 18, Hex(0x6A040F), Align::Center);
+  return c;
+}
+
+Canvas CinemaHall() {
+  Canvas c(800, 600);
+  cairo_t* cr = c.cr();
+  FillVertical(cr, 0, 0, 800, 600, Hex(0x3D0C11), Hex(0x1A0306));
+  // Curtains at both sides and a pelmet over the screen.
+  for (int side = 0; side < 2; ++side)
+    for (int fold = 0; fold < 6; ++fold) {
+      const double x = side ? 732 + fold * 11.5 : fold * 11.5;
+      FillVertical(cr, x, 60, 11.5, 400, Hex(fold % 2 ? 0xC1121F : 0x9D0208), Hex(0x6A040F));
+    }
+  FillVertical(cr, 0, 0, 800, 78, Hex(0xC1121F), Hex(0x780000));
+  for (int i = 0; i < 16; ++i) {
+    cairo_arc(cr, 25 + i * 50, 74, 25, 0, kPi);
+    SetColor(cr, Hex(0x9D0208));
+    cairo_fill(cr);
+  }
+  Text(cr, "Cine", 400, 48, 36, Hex(0xFFD23F), Align::Center, true, Hex(0x3D0C11), 3);
+  cairo_rectangle(cr, 68, 78, 664, 372);
+  SetColor(cr, Hex(0x000000));
+  cairo_fill(cr);
+  FillVertical(cr, 0, 450, 800, 150, Hex(0x2B0A0E), Hex(0x120204));
+  for (int i = 0; i < 30; ++i) {
+    cairo_arc(cr, 10 + i * 28, 520, 4, 0, 2 * kPi);
+    SetColor(cr, Hex(0xFFD23F, 0.5));
+    cairo_fill(cr);
+  }
+  return c;
+}
+
+// The audience: heads and shoulders in rows; `cheer` 0 calm, 1 and 2 the two applause poses.
+Canvas Audience(int height, int cheer) {
+  Canvas c(800, height);
+  cairo_t* cr = c.cr();
+  const uint32_t hair[5] = {0x3E2723, 0x6D4C41, 0xF4D35E, 0x1B1B1B, 0xA0522D};
+  const uint32_t shirts[6] = {0xFF6F91, 0x4CC9F0, 0xFFC75F, 0x80ED99, 0xC77DFF, 0xF77F00};
+  for (int row = 0; row < 2; ++row)
+    for (int i = 0; i < 17; ++i) {
+      const double x = 24 + i * 48 + (row ? 24 : 0), base = height - (row ? 0 : 46);
+      const double bounce = cheer && (i + row + cheer) % 2 ? -5 : 0;
+      const double y = base - 58 + bounce;
+      if (cheer) {  // raised arms, one pose up, the other clapping
+        cairo_set_line_width(cr, 7);
+        cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+        SetColor(cr, Hex(0xFFD6A5));
+        const double reach = (i + cheer) % 2 ? 40 : 22;
+        cairo_move_to(cr, x - 16, y + 40);
+        cairo_line_to(cr, x - 22, y + 40 - reach);
+        cairo_move_to(cr, x + 16, y + 40);
+        cairo_line_to(cr, x + 22, y + 40 - reach);
+        cairo_stroke(cr);
+      }
+      RoundRect(cr, x - 22, y + 34, 44, 60, 16);
+      SetColor(cr, Shade(Hex(shirts[(i + row * 2) % 6]), row ? -0.55 : -0.35));
+      cairo_fill(cr);
+      cairo_arc(cr, x, y + 18, 17, 0, 2 * kPi);
+      SetColor(cr, Shade(Hex(hair[(i * 3 + row) % 5]), row ? -0.4 : -0.2));
+      cairo_fill(cr);
+    }
+  return c;
+}
+
+// One frame of the growing flower: near white, so the screen's tint gives its colour.
+Canvas FlowerFrame(int frame) {
+  Canvas c(304, 256);
+  cairo_t* cr = c.cr();
+  const double g = frame / 34.0;
+  const double top = 250 - 170 * std::min(1.0, g * 1.4);
+  cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+  cairo_move_to(cr, 152, 256);
+  cairo_curve_to(cr, 140, 200, 165, 160, 152, top);
+  cairo_set_line_width(cr, 7);
+  cairo_set_source_rgba(cr, 0.85, 0.85, 0.85, 1);
+  cairo_stroke_preserve(cr);
+  cairo_set_line_width(cr, 4);
+  cairo_set_source_rgba(cr, 1, 1, 1, 1);
+  cairo_stroke(cr);
+  const int leaves = std::min(4, frame / 6);
+  for (int i = 0; i < leaves; ++i) {
+    const double y = 236 - i * 36, dir = i % 2 ? 1 : -1;
+    cairo_save(cr);
+    cairo_translate(cr, 152, y);
+    cairo_rotate(cr, dir * 0.6);
+    cairo_scale(cr, 1.0, 0.45);
+    cairo_arc(cr, dir * 26, 0, 24, 0, 2 * kPi);
+    cairo_restore(cr);
+    cairo_set_source_rgba(cr, 0.93, 0.93, 0.93, 1);
+    cairo_fill_preserve(cr);
+    cairo_set_source_rgba(cr, 0.7, 0.7, 0.7, 1);
+    cairo_set_line_width(cr, 1.5);
+    cairo_stroke(cr);
+  }
+  if (frame >= 14) {
+    const double open = std::min(1.0, (frame - 14) / 20.0);
+    Flower(cr, 152, top, 40 + 90 * open, Rgb{0.97, 0.97, 0.97, 1}, open);
+  } else if (frame >= 8) {
+    cairo_arc(cr, 152, top, 6 + frame - 8, 0, 2 * kPi);
+    cairo_set_source_rgba(cr, 0.95, 0.95, 0.95, 1);
+    cairo_fill(cr);
+  }
+  return c;
+}
+
+// The editor's frame around the 664 x 372 stage at (108, 148).
+void EditorFrameBackground(cairo_t* cr) {
+  FillVertical(cr, 0, 0, 800, 600, Hex(0x8ECAE6), Hex(0xB8E0D2));
+  for (int i = 0; i < 14; ++i) Cloud(cr, 20 + i * 60 % 780, 14 + (i * 37) % 60, 0.45, 0.7);
+  Title(cr, "¡Luces, cámara, acción!", 400, 70, 44);
+  FilmStrip(cr, 0, 88, 800, 24);
+  RoundRect(cr, 114, 117, 300, 31, 8);
+  SetColor(cr, Hex(0xFFFFFF, 0.75));
+  cairo_fill(cr);
+  RoundRect(cr, 14, 150, 86, 262, 12);
+  SetColor(cr, Hex(0xFFFFFF, 0.6));
+  cairo_fill(cr);
+  Text(cr, "Elemento", 54, 444, 13, Hex(0x023047), Align::Center);
+  RoundRect(cr, 36, 449, 47, 69, 6);
+  SetColor(cr, Hex(0xFFFFFF));
+  cairo_fill_preserve(cr);
+  SetColor(cr, Hex(0x219EBC));
+  cairo_set_line_width(cr, 2);
+  cairo_stroke(cr);
+  RoundRect(cr, 116, 526, 328, 66, 10);
+  RoundRect(cr, 466, 526, 240, 66, 10);
+  SetColor(cr, Hex(0xFFFFFF, 0.6));
+  cairo_fill(cr);
+  Text(cr, "Escenas", 586, 596, 11, Hex(0x023047), Align::Center);
+}
+
+Canvas FramePiece(int x, int y, int w, int h) {
+  Canvas c(w, h);
+  cairo_t* cr = c.cr();
+  cairo_translate(cr, -x, -y);
+  EditorFrameBackground(cr);
+  return c;
+}
+
+// An 8 x 8 inner corner: the frame outside a quarter circle, clear inside (cx, cy: the
+// corner's centre of curvature in the piece).
+Canvas InnerCorner(int x, int y, double cx, double cy) {
+  Canvas c(8, 8);
+  cairo_t* cr = c.cr();
+  cairo_save(cr);
+  cairo_translate(cr, -x, -y);
+  EditorFrameBackground(cr);
+  cairo_restore(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+  cairo_arc(cr, cx, cy, 8, 0, 2 * kPi);
+  cairo_fill(cr);
+  return c;
+}
+
+Canvas ThumbnailFrame() {
+  Canvas c(49, 36);
+  cairo_t* cr = c.cr();
+  RoundRect(cr, 0, 0, 49, 36, 3);
+  SetColor(cr, Hex(0x2B2D42));
+  cairo_fill(cr);
+  for (int i = 0; i < 6; ++i) {
+    cairo_rectangle(cr, 3 + i * 8, 2.5, 4, 4);
+    SetColor(cr, Hex(0xF8F9FA));
+    cairo_fill(cr);
+  }
+  cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+  cairo_rectangle(cr, 3, 9, 43, 24);
+  cairo_fill(cr);
+  return c;
+}
+
+Canvas Pointer() {
+  Canvas c(32, 32);
+  cairo_t* cr = c.cr();
+  cairo_move_to(cr, 1, 1);
+  cairo_line_to(cr, 1, 24);
+  cairo_line_to(cr, 7, 19);
+  cairo_line_to(cr, 11, 28);
+  cairo_line_to(cr, 15, 26);
+  cairo_line_to(cr, 11, 17);
+  cairo_line_to(cr, 19, 17);
+  cairo_close_path(cr);
+  SetColor(cr, Hex(0xFFD23F));
+  cairo_fill_preserve(cr);
+  cairo_set_line_width(cr, 1.5);
+  SetColor(cr, kInk);
+  cairo_stroke(cr);
+  Star(cr, 24, 8, 6, 2.5, 5, Hex(0xFF6F91));
+  return c;
+}
+
+Canvas Crosshair() {
+  Canvas c(21, 21);
+  cairo_t* cr = c.cr();
+  cairo_set_line_width(cr, 4);
+  cairo_set_source_rgba(cr, 0.3, 0.3, 0.3, 0.8);
+  cairo_arc(cr, 10.5, 10.5, 6, 0, 2 * kPi);
+  cairo_stroke(cr);
+  cairo_set_line_width(cr, 2);
+  SetColor(cr, Hex(0xFFFFFF));
+  cairo_arc(cr, 10.5, 10.5, 6, 0, 2 * kPi);
+  cairo_move_to(cr, 10.5, 0);
+  cairo_line_to(cr, 10.5, 21);
+  cairo_move_to(cr, 0, 10.5);
+  cairo_line_to(cr, 21, 10.5);
+  cairo_stroke(cr);
+  return c;
+}
+
+Canvas Pixel(uint32_t rgb) {
+  Canvas c(1, 1);
+  cairo_rectangle(c.cr(), 0, 0, 1, 1);
+  SetColor(c.cr(), Hex(rgb));
+  cairo_fill(c.cr());
+  return c;
+}
+
+enum class Sign { Error, Information, Question, Warning, BulbElectric, BulbIdea, Bin, BinOpen, BinFull };
+
+Canvas SignIcon(Sign sign) {
+  Canvas c(32, 32);
+  cairo_t* cr = c.cr();
+  auto disc = [&](uint32_t rgb, const char* mark) {
+    cairo_arc(cr, 16, 16, 14.5, 0, 2 * kPi);
+    SetColor(cr, Hex(rgb));
+    cairo_fill_preserve(cr);
+    SetColor(cr, Shade(Hex(rgb), -0.4));
+    cairo_set_line_width(cr, 2);
+    cairo_stroke(cr);
+    Text(cr, mark, 16, 25, 23, Hex(0xFFFFFF), Align::Center, true, {}, 0, "DejaVu Sans");
+  };
+  switch (sign) {
+    case Sign::Error: disc(0xE63946, "×"); break;
+    case Sign::Information: disc(0x4361EE, "i"); break;
+    case Sign::Question: disc(0x2A9D8F, "?"); break;
+    case Sign::Warning:
+      cairo_move_to(cr, 16, 2);
+      cairo_line_to(cr, 30.5, 29);
+      cairo_line_to(cr, 1.5, 29);
+      cairo_close_path(cr);
+      SetColor(cr, Hex(0xFFC300));
+      cairo_fill_preserve(cr);
+      SetColor(cr, kInk);
+      cairo_set_line_width(cr, 2);
+      cairo_stroke(cr);
+      Text(cr, "!", 16, 27, 19, kInk, Align::Center, true, {}, 0, "DejaVu Sans");
+      break;
+    case Sign::BulbElectric: case Sign::BulbIdea: {
+      const bool idea = sign == Sign::BulbIdea;
+      cairo_arc(cr, 16, 13, 10, 0, 2 * kPi);
+      SetColor(cr, Hex(idea ? 0xFFE066 : 0xE9ECEF));
+      cairo_fill_preserve(cr);
+      SetColor(cr, kInk);
+      cairo_set_line_width(cr, 1.5);
+      cairo_stroke(cr);
+      cairo_rectangle(cr, 11, 23, 10, 7);
+      SetColor(cr, Hex(0x8D99AE));
+      cairo_fill(cr);
+      if (idea)
+        for (int i = 0; i < 5; ++i) {
+          const double a = -kPi + i * kPi / 4;
+          cairo_move_to(cr, 16 + std::cos(a) * 12, 13 + std::sin(a) * 12);
+          cairo_line_to(cr, 16 + std::cos(a) * 15, 13 + std::sin(a) * 15);
+        }
+      SetColor(cr, Hex(0xF77F00));
+      cairo_stroke(cr);
+      break;
+    }
+    case Sign::Bin: case Sign::BinOpen: case Sign::BinFull:
+      cairo_move_to(cr, 7, 9);
+      cairo_line_to(cr, 25, 9);
+      cairo_line_to(cr, 23, 30);
+      cairo_line_to(cr, 9, 30);
+      cairo_close_path(cr);
+      SetColor(cr, Hex(0x52B788));
+      cairo_fill_preserve(cr);
+      SetColor(cr, kInk);
+      cairo_set_line_width(cr, 1.5);
+      cairo_stroke(cr);
+      if (sign == Sign::BinFull) {
+        cairo_arc(cr, 12, 8, 4, 0, 2 * kPi);
+        cairo_arc(cr, 19, 6, 4, 0, 2 * kPi);
+        SetColor(cr, Hex(0xFFC75F));
+        cairo_fill(cr);
+      }
+      cairo_save(cr);
+      if (sign == Sign::BinOpen) cairo_rotate(cr, -0.35);
+      cairo_rectangle(cr, sign == Sign::BinOpen ? 2 : 5, sign == Sign::BinOpen ? 8 : 4, 22, 4);
+      SetColor(cr, Hex(0x2D6A4F));
+      cairo_fill(cr);
+      cairo_restore(cr);
+      break;
+  }
+  return c;
+}
+
+// The helper owl in six poses, each with a small sign of what it says.
+Canvas Assistant(int pose) {
+  Canvas c(120, 150);
+  cairo_t* cr = c.cr();
+  const double wing = (pose % 3 - 1) * 0.5;
+  for (int side = -1; side <= 1; side += 2) {
+    cairo_save(cr);
+    cairo_translate(cr, 60 + side * 34, 86);
+    cairo_rotate(cr, side * (0.3 + (pose == 1 && side > 0 ? -1.4 : wing)));
+    cairo_scale(cr, 0.45, 1);
+    cairo_arc(cr, 0, 14, 26, 0, 2 * kPi);
+    cairo_restore(cr);
+    SetColor(cr, Hex(0x7F5539));
+    cairo_fill(cr);
+  }
+  cairo_save(cr);
+  cairo_translate(cr, 60, 88);
+  cairo_scale(cr, 1, 1.2);
+  cairo_arc(cr, 0, 0, 38, 0, 2 * kPi);
+  cairo_restore(cr);
+  SetColor(cr, Hex(0xB08968));
+  cairo_fill(cr);
+  cairo_save(cr);
+  cairo_translate(cr, 60, 104);
+  cairo_scale(cr, 1, 1.2);
+  cairo_arc(cr, 0, 0, 22, 0, 2 * kPi);
+  cairo_restore(cr);
+  SetColor(cr, Hex(0xEDE0D4));
+  cairo_fill(cr);
+  for (int side = -1; side <= 1; side += 2) {
+    cairo_arc(cr, 60 + side * 15, 66, 13, 0, 2 * kPi);
+    SetColor(cr, Hex(0xFFFFFF));
+    cairo_fill(cr);
+    if (pose == 5) {
+      cairo_move_to(cr, 60 + side * 15 - 8, 66);
+      cairo_line_to(cr, 60 + side * 15 + 8, 66);
+      SetColor(cr, kInk);
+      cairo_set_line_width(cr, 2);
+      cairo_stroke(cr);
+    } else {
+      cairo_arc(cr, 60 + side * 15 + (pose == 2 ? 3 : 0), 67 - (pose == 2 ? 3 : 0), 6, 0, 2 * kPi);
+      SetColor(cr, kInk);
+      cairo_fill(cr);
+    }
+  }
+  cairo_move_to(cr, 54, 78);
+  cairo_line_to(cr, 66, 78);
+  cairo_line_to(cr, 60, 88);
+  cairo_close_path(cr);
+  SetColor(cr, Hex(0xF77F00));
+  cairo_fill(cr);
+  cairo_move_to(cr, 34, 40);
+  cairo_line_to(cr, 40, 22);
+  cairo_line_to(cr, 50, 38);
+  cairo_move_to(cr, 86, 40);
+  cairo_line_to(cr, 80, 22);
+  cairo_line_to(cr, 70, 38);
+  SetColor(cr, Hex(0x7F5539));
+  cairo_fill(cr);
+  const Icon props[6] = {Icon::Check, Icon::Help, Icon::Scenes, Icon::Music, Icon::Clapper, Icon::None};
+  if (pose == 0) Star(cr, 100, 22, 14, 6, 5, Hex(0xFFD23F));
+  else if (pose == 5) Text(cr, "z z", 98, 28, 18, Hex(0x4361EE), Align::Center);
+  else DrawIcon(cr, props[pose], 100, 22, 30, Hex(0x3A0CA3));
+  return c;
+}
+
+// The speech-balloon atlas, 128 x 128: light body, dark edges; each block holds its top,
+// body and bottom rows at the places the balloon drawing cuts them from.
+Canvas BalloonAtlas() {
+  Canvas atlas(128, 128);
+  cairo_t* out = atlas.cr();
+  // Draws a 31 x 23 balloon (4 top rows, 9 body rows, 10 tail rows) on a scratch canvas.
+  auto balloon = [](bool tailRight, bool tailDown, bool cloudy, bool odd) {
+    Canvas c(31, 23);
+    cairo_t* cr = c.cr();
+    const Rgb body = odd ? Hex(0xFFFFFF) : Hex(0xFFF3B0), edge = odd ? Hex(0x1D1E2C) : Hex(0x6A040F);
+    const double y0 = tailDown ? 0.5 : 10.5, y1 = tailDown ? 12.5 : 22.5;
+    cairo_set_line_width(cr, 1.4);
+    RoundRect(cr, 0.7, y0, 29.6, y1 - y0, cloudy ? 4 : 3.2);
+    const double tx = tailRight ? 22 : 8, dir = tailRight ? 1 : -1;
+    if (tailDown) {
+      cairo_move_to(cr, tx - 4 * dir, y1 - 1);
+      cairo_line_to(cr, tx + 3 * dir, 21.5);
+      cairo_line_to(cr, tx + 1 * dir, y1 - 1);
+    } else {
+      cairo_move_to(cr, tx - 4 * dir, y0 + 1);
+      cairo_line_to(cr, tx + 3 * dir, 1.5);
+      cairo_line_to(cr, tx + 1 * dir, y0 + 1);
+    }
+    SetColor(cr, body);
+    cairo_fill_preserve(cr);
+    SetColor(cr, edge);
+    if (cloudy) {
+      const double dash[2] = {2.0, 1.5};
+      cairo_set_dash(cr, dash, 2, 0);
+    }
+    cairo_stroke(cr);
+    return c;
+  };
+  auto copy = [&](const Canvas& from, int sy, int h, int dx, int dy) {
+    cairo_save(out);
+    cairo_rectangle(out, dx, dy, 31, h);
+    cairo_clip(out);
+    cairo_surface_t* s = cairo_get_target(from.cr());
+    cairo_set_source_surface(out, s, dx, dy - sy);
+    cairo_paint(out);
+    cairo_restore(out);
+  };
+  for (int style = 1; style <= 16; ++style) {
+    const bool odd = style % 2 == 1, cloudy = style >= 9;
+    const bool tailDown = (style - 1) % 8 < 4;
+    const int col = tailDown ? (odd ? 0 : 32) : (odd ? 64 : 96), row = cloudy ? 52 : 0;
+    const bool tailRight = (style - 1) % 4 < 2;
+    if (!tailRight) continue;  // each block holds both tails; draw it once
+    const Canvas right = balloon(true, tailDown, cloudy, odd), left = balloon(false, tailDown, cloudy, odd);
+    if (tailDown) {
+      copy(right, 0, 4, col, row);        // top
+      copy(right, 4, 9, col, row + 5);    // body
+      copy(right, 13, 10, col, row + 15); // bottom, tail right
+      copy(left, 13, 10, col, row + 41);  // bottom, tail left
+    } else {
+      copy(right, 0, 10, col, row);       // top, tail right
+      copy(right, 10, 9, col, row + 11);  // body
+      copy(right, 19, 4, col, row + 21);  // bottom
+      copy(left, 0, 10, col, row + 26);   // top, tail left
+    }
+  }
+  // Plain boxes (30 x 12 in three bands at rows 104, 107, 114).
+  for (int k = 0; k < 2; ++k) {
+    Canvas c(30, 12);
+    RoundRect(c.cr(), 0.5, 0.5, 29, 11, 2);
+    SetColor(c.cr(), k ? Hex(0xFFF3B0) : Hex(0xFFFFFF));
+    cairo_fill_preserve(c.cr());
+    SetColor(c.cr(), Hex(0x1D1E2C));
+    cairo_set_line_width(c.cr(), 1);
+    cairo_stroke(c.cr());
+    const int x = k ? 31 : 0;
+    const int bands[3][3] = {{0, 2, 104}, {2, 8, 107}, {10, 2, 114}};
+    for (const auto& b : bands) {
+      cairo_save(out);
+      cairo_rectangle(out, x, b[2], 30, b[1]);
+      cairo_clip(out);
+      cairo_set_source_surface(out, cairo_get_target(c.cr()), x, b[2] - b[0]);
+      cairo_paint(out);
+      cairo_restore(out);
+    }
+  }
+  return atlas;
+}
+
+// A start-up dialog icon, 96 x 96, with a glow when the pointer is over it.
+Canvas DialogIcon(Icon icon, Rgb colour, bool over) {
+  Canvas c(96, 96);
+  cairo_t* cr = c.cr();
+  if (over) {
+    cairo_pattern_t* p = cairo_pattern_create_radial(48, 48, 30, 48, 48, 48);
+    cairo_pattern_add_color_stop_rgba(p, 0, 1, 1, 0.6, 0.9);
+    cairo_pattern_add_color_stop_rgba(p, 1, 1, 1, 0.6, 0);
+    cairo_set_source(cr, p);
+    cairo_paint(cr);
+    cairo_pattern_destroy(p);
+  }
+  cairo_arc(cr, 48, 48, 38, 0, 2 * kPi);
+  SetColor(cr, over ? Shade(colour, 0.25) : colour);
+  cairo_fill_preserve(cr);
+  SetColor(cr, Shade(colour, -0.45));
+  cairo_set_line_width(cr, 3);
+  cairo_stroke(cr);
+  DrawIcon(cr, icon, 48, 48, 52, kInk);
+  return c;
+}
+
+// A building box: its picture and its name on a cardboard lid.
+Canvas BoxPicture(int box, State state) {
+  Canvas c(240, 110);
+  cairo_t* cr = c.cr();
+  const double shift = state == State::Click ? 2 : 0;
+  RoundRect(cr, 1, 1 + shift, 238, 106, 12);
+  SetColor(cr, state == State::Over ? Hex(0xF7C59F) : state == State::Click ? Hex(0xD4A373) : Hex(0xE9C46A));
+  cairo_fill_preserve(cr);
+  SetColor(cr, state == State::Over ? Hex(0xFFFFFF) : Hex(0x7F5539));
+  cairo_set_line_width(cr, state == State::Over ? 4 : 2.5);
+  cairo_stroke(cr);
+  cairo_rectangle(cr, 10, 10 + shift, 96, 88);
+  SetColor(cr, Hex(0xBDE0FE));
+  cairo_fill(cr);
+  if (box == 1) {  // a little house
+    cairo_rectangle(cr, 30, 52 + shift, 56, 40);
+    SetColor(cr, Hex(0xFFAFCC));
+    cairo_fill(cr);
+    cairo_move_to(cr, 24, 54 + shift);
+    cairo_line_to(cr, 58, 24 + shift);
+    cairo_line_to(cr, 92, 54 + shift);
+    cairo_close_path(cr);
+    SetColor(cr, Hex(0xC1121F));
+    cairo_fill(cr);
+    cairo_rectangle(cr, 52, 68 + shift, 14, 24);
+    SetColor(cr, Hex(0x7F5539));
+    cairo_fill(cr);
+  } else {  // a rocket
+    cairo_move_to(cr, 58, 16 + shift);
+    cairo_curve_to(cr, 80, 34 + shift, 76, 70 + shift, 70, 84 + shift);
+    cairo_line_to(cr, 46, 84 + shift);
+    cairo_curve_to(cr, 40, 70 + shift, 36, 34 + shift, 58, 16 + shift);
+    SetColor(cr, Hex(0xF1FAEE));
+    cairo_fill(cr);
+    cairo_arc(cr, 58, 46 + shift, 8, 0, 2 * kPi);
+    SetColor(cr, Hex(0x4CC9F0));
+    cairo_fill(cr);
+    cairo_move_to(cr, 48, 84 + shift);
+    cairo_line_to(cr, 58, 98 + shift);
+    cairo_line_to(cr, 68, 84 + shift);
+    SetColor(cr, Hex(0xF77F00));
+    cairo_fill(cr);
+  }
+  const char* names[2][2] = {{"La casita", "de cartón"}, {"El cohete", "espacial"}};
+  Text(cr, names[box - 1][0], 172, 48 + shift, 22, Hex(0x6A040F), Align::Center);
+  Text(cr, names[box - 1][1], 172, 74 + shift, 20, Hex(0x6A040F), Align::Center);
+  return c;
+}
+
+}  // namespace
+
+bool WriteInterface(Context& context, std::string* error) {
+  PictureSet set(context);
+  const std::string I = "Interface/";
+
+  // Screens: 800 x 600, embedded JPEG.
+  set.AddJpeg(I + "Bienvenida/Fondo/fondo.mximg", WelcomeScreen());
+  set.AddJpeg(I + "Menu Inicial/Fondo/fondo.mximg", StartMenuScreen());
+  set.AddJpeg(I + "Carga Inicial/Fondo/fondo.mximg", LoadingScreen());
+  set.AddJpeg(I + "Propaganda/Fondo/fondo.mximg", AdvertScreen());
+  set.AddJpeg(I + "Créditos/Fondo/fondo.mximg", CreditsScreen());
+  set.AddJpeg(I + "Construcción/Fondo/fondo.mximg", WorkshopScreen());
+  set.AddJpeg(I + "Visor Películas/Fondo/fondo.mximg", CinemaHall());
+
+  // Welcome and start menu.
+  Buttons(set, I + "Bienvenida/Botón Seguir/seguir_%s%s.mximg", 4, 100, 38, Shape::Pill, Hex(0x2DC653), Icon::Right,
+          "Seguir", 17);
+  Buttons(set, I + "Menu Inicial/Botones/jugar_%s%s.mximg", 3, 330, 330, Shape::Round, Hex(0xFF6F91), Icon::Clapper,
+          "¡Jugar!");
+  Buttons(set, I + "Menu Inicial/Botones/construir_%s%s.mximg", 3, 330, 330, Shape::Round, Hex(0x4CC9F0), Icon::Blocks,
+          "Construir");
+
+  // Loading flower.
+  for (int frame = 1; frame <= 34; ++frame) {
+    char name[96];
+    std::snprintf(name, sizeof name, "Carga Inicial/Flor/flor%02d.mximg", frame);
+    set.Add(I + name, FlowerFrame(frame));
+  }
+
+  // Pointer and common pictures.
+  set.Add(I + "Puntero/puntero_mouse.mximg", Pointer(), Encoding::Raw, true, 1, 1);
+  set.Add(I + "Iconos Varios/Bulb Electric.mximg", SignIcon(Sign::BulbElectric), Encoding::ColourKey);
+  set.Add(I + "Iconos Varios/Bulb Idea.mximg", SignIcon(Sign::BulbIdea), Encoding::Palette);
+  set.Add(I + "Iconos Varios/Error.mximg", SignIcon(Sign::Error));
+  set.Add(I + "Iconos Varios/Information.mximg", SignIcon(Sign::Information));
+  set.Add(I + "Iconos Varios/Question.mximg", SignIcon(Sign::Question));
+  set.Add(I + "Iconos Varios/Warning.mximg", SignIcon(Sign::Warning), Encoding::MaskPlane);
+  set.Add(I + "Iconos Varios/Recycle Bin.mximg", SignIcon(Sign::Bin), Encoding::Depth16);
+  set.Add(I + "Iconos Varios/Recycle Bin 2.mximg", SignIcon(Sign::BinOpen));
+  set.Add(I + "Iconos Varios/Recycle Bin Full.mximg", SignIcon(Sign::BinFull));
+  set.Add(I + "Miscelaneos/black_pixel.mximg", Pixel(0x000000), Encoding::Raw);
+  set.Add(I + "Miscelaneos/white_pixel.mximg", Pixel(0xFFFFFF), Encoding::Raw);
+  set.Add(I + "Miscelaneos/puntero_mira.mximg", Crosshair(), Encoding::Zlib, true, 10, 10);
+  Buttons(set, I + "Principal/Botón Cerrar/cerrar_%s.mximg", 4, 24, 24, Shape::Circle, Hex(0xEF476F), Icon::Close);
+
+  // Cinema.
+  const std::string cinema = I + "Visor Películas/";
+  Buttons(set, cinema + "Reproducción/play_%s.mximg", 3, 24, 23, Shape::Round, Hex(0xFFD23F), Icon::Play);
+  Buttons(set, cinema + "Reproducción/pause_%s.mximg", 3, 24, 23, Shape::Round, Hex(0xFFD23F), Icon::Pause);
+  Buttons(set, cinema + "Reproducción/slider_%s.mximg", 3, 12, 23, Shape::Pill, Hex(0xFFD23F), Icon::None);
+  set.Add(cinema + "Reproducción/slider_fondo.mximg", ButtonPicture(221, 10, Shape::Pill, Hex(0x6A040F), Icon::None, State::Normal));
+  set.Add(cinema + "Fondo/gente1.mximg", Audience(144, 0));
+  set.Add(cinema + "Fondo/gente2.mximg", Audience(151, 1));
+  set.Add(cinema + "Fondo/gente3.mximg", Audience(151, 2));
+
+  // Editor toolbar.
+  const std::string menu = I + "Principal/Menú/";
+  struct Tool {
+    const char* name;
+    int width;
+    Icon icon;
+    uint32_t colour;
+  };
+  const Tool tools[] = {{"nuevo", 28, Icon::New, 0x80ED99},   {"abrir", 28, Icon::Open, 0x80ED99},
+                        {"guardar", 30, Icon::Save, 0x80ED99}, {"exportarvideo", 26, Icon::Export, 0xFFC75F},
+                        {"deshacer", 28, Icon::Undo, 0xFFC75F}, {"camara", 34, Icon::Camera, 0xFF9F1C},
+                        {"ayuda", 28, Icon::Help, 0x4CC9F0}};
+  for (const Tool& t : tools)
+    Buttons(set, menu + t.name + "_%s.mximg", 4, t.width, 24, Shape::Round, Hex(t.colour), t.icon);
+  const std::string insert = I + "Principal/Botones Inserción/";
+  Buttons(set, insert + "escenas_%s.mximg", 4, 64, 56, Shape::Round, Hex(0x4CC9F0), Icon::Scenes);
+  Buttons(set, insert + "personajes_%s.mximg", 4, 64, 56, Shape::Round, Hex(0xFF6F91), Icon::Characters);
+  Buttons(set, insert + "objetos_%s.mximg", 4, 64, 56, Shape::Round, Hex(0xFFC75F), Icon::Objects);
+  Buttons(set, insert + "fx_%s.mximg", 4, 64, 56, Shape::Round, Hex(0xC77DFF), Icon::Music);
+  const std::string scenes = I + "Principal/Manejo Escena/";
+  Buttons(set, scenes + "flecha_izquierda_%s.mximg", 4, 30, 30, Shape::Circle, Hex(0x4CC9F0), Icon::Left);
+  Buttons(set, scenes + "flecha_derecha_%s.mximg", 4, 30, 30, Shape::Circle, Hex(0x4CC9F0), Icon::Right);
+  Buttons(set, scenes + "mover_anterior_%s.mximg", 4, 18, 18, Shape::Round, Hex(0xFFC75F), Icon::Left);
+  Buttons(set, scenes + "mover_posterior_%s.mximg", 4, 18, 18, Shape::Round, Hex(0xFFC75F), Icon::Right);
+  set.Add(scenes + "fondo_fotograma.mximg", ThumbnailFrame());
+  const std::string select = I + "Principal/Selección Item/";
+  Buttons(set, select + "flecha_izquierda_%s.mximg", 4, 30, 30, Shape::Circle, Hex(0xFF6F91), Icon::Left);
+  Buttons(set, select + "flecha_derecha_%s.mximg", 4, 30, 30, Shape::Circle, Hex(0xFF6F91), Icon::Right);
+  const std::string play = I + "Principal/Botones Reproducción/";
+  Buttons(set, play + "accion_%s%s.mximg", 4, 80, 60, Shape::Round, Hex(0xFF9F1C), Icon::Clapper);
+  Buttons(set, play + "play_%s.mximg", 4, 34, 34, Shape::Circle, Hex(0x2DC653), Icon::Play);
+  Buttons(set, play + "pause_%s.mximg", 4, 34, 34, Shape::Circle, Hex(0x2DC653), Icon::Pause);
+  Buttons(set, play + "retroceder_%s.mximg", 4, 30, 26, Shape::Round, Hex(0x80ED99), Icon::StepBack);
+  Buttons(set, play + "avanzar_%s.mximg", 4, 30, 26, Shape::Round, Hex(0x80ED99), Icon::StepForward);
+  Buttons(set, play + "slider_%s.mximg", 4, 16, 36, Shape::Pill, Hex(0xFF6F91), Icon::None);
+  set.Add(play + "slider_fondo.mximg", ButtonPicture(207, 14, Shape::Pill, Hex(0x219EBC), Icon::None, State::Normal));
+  for (int pose = 1; pose <= 6; ++pose)
+    set.AddGif(I + "Asistente/asistente" + std::to_string(pose) + ".mximg", Assistant(pose - 1));
+  set.Add(I + "Recuadro Texto/recuadro.mximg", BalloonAtlas());
+  // Frame pieces around the stage, embedded PNG.
+  const std::string frame = I + "Principal/Fondo/";
+  set.AddPng(frame + "fondo_left.mximg", FramePiece(0, 148, 108, 372));
+  set.AddPng(frame + "fondo_right.mximg", FramePiece(772, 148, 28, 372));
+  set.AddPng(frame + "fondo_top.mximg", FramePiece(0, 0, 800, 148));
+  set.AddPng(frame + "fondo_bottom.mximg", FramePiece(0, 520, 800, 80));
+  set.AddPng(frame + "fondo_inner_lefttop.mximg", InnerCorner(108, 148, 8, 8));
+  set.AddPng(frame + "fondo_inner_leftbottom.mximg", InnerCorner(108, 512, 8, 0));
+  set.AddPng(frame + "fondo_inner_righttop.mximg", InnerCorner(764, 148, 0, 8));
+  set.AddPng(frame + "fondo_inner_rightbottom.mximg", InnerCorner(764, 512, 0, 0));
+
+  // Start-up dialog icons.
+  const std::string dialog = I + "Diálogo Inicial/Iconos/";
+  const struct {
+    const char* name;
+    Icon icon;
+    uint32_t colour;
+  } choices[] = {{"nuevo", Icon::New, 0x80ED99}, {"abrir", Icon::Open, 0x4CC9F0},
+                 {"reproducir", Icon::Play, 0xFF6F91}, {"exportar", Icon::Export, 0xFFC75F}};
+  for (const auto& choice : choices) {
+    set.Add(dialog + choice.name + "_normal.mximg", DialogIcon(choice.icon, Hex(choice.colour), false));
+    set.Add(dialog + choice.name + "_over.mximg", DialogIcon(choice.icon, Hex(choice.colour), true));
+  }
+
+  // Audio chooser and recorder.
+  const std::string audio = I + "Selecciona Audio/";
+  Buttons(set, audio + "Reproducción/play_%s.mximg", 4, 24, 24, Shape::Circle, Hex(0x2DC653), Icon::Play);
+  Buttons(set, audio + "Reproducción/stop_%s.mximg", 4, 24, 24, Shape::Circle, Hex(0xFFC75F), Icon::Stop);
+  Buttons(set, audio + "Reproducción/rec_%s.mximg", 4, 24, 24, Shape::Circle, Hex(0xF1FAEE), Icon::Record);
+  Buttons(set, audio + "Iconos/mic_%s.mximg", 3, 26, 26, Shape::Circle, Hex(0xC77DFF), Icon::Microphone);
+
+  // Building-box screen.
+  const std::string build = I + "Construcción/";
+  const struct {
+    const char* name;
+    int width;
+    Icon icon;
+  } players[] = {{"principio", 57, Icon::ToStart}, {"rw", 58, Icon::Rewind},        {"play", 36, Icon::Play},
+                 {"pausa", 36, Icon::Pause},       {"ff", 59, Icon::FastForward}, {"fin", 55, Icon::ToEnd}};
+  for (const auto& p : players)
+    Buttons(set, build + "Reproducción/" + p.name + "_%s.mximg", 4, p.width, 52, Shape::Round, Hex(0x2A9D8F), p.icon);
+  Buttons(set, build + "Reproducción/slider_%s.mximg", 4, 18, 34, Shape::Pill, Hex(0xF4A261), Icon::None);
+  set.Add(build + "Reproducción/slider_fondo.mximg", ButtonPicture(338, 14, Shape::Pill, Hex(0x264653), Icon::None, State::Normal));
+  Buttons(set, build + "Botones/flechita_arriba_%s.mximg", 3, 28, 13, Shape::Pill, Hex(0xF4A261), Icon::Up);
+  Buttons(set, build + "Botones/flechita_abajo_%s.mximg", 3, 28, 13, Shape::Pill, Hex(0xF4A261), Icon::Down);
+  for (int box = 1; box <= 2; ++box)
+    for (State s : kThree) {
+      char name[64];
+      std::snprintf(name, sizeof name, "Cajas/Caja%05d_%s.mximg", box, StateName(s));
+      set.Add(build + name, BoxPicture(box, s));
+    }
+  return set.Write(context.out / "Gfx" / "Gfx.DAT", 3, 0x5A17C3E9, error);
+}
+
+}  // namespace contentgen

@@ -1,0 +1,135 @@
+// contentgen: writes every picture, font, sound, video and help page the program loads
+// by name into DIR (see the README).
+//
+//   contentgen DIR
+//
+// It fills DIR.tmp and renames it to DIR only when everything was written, so a failed
+// run leaves the previous content whole. DIR/contentgen.stamp holds the generator's version
+// and a hash of its inputs (its own program, the encoder driver, the font writer and the
+// font files); a run that finds the same stamp does nothing. The output is the same for
+// the same inputs: fixed seeds and no time stamps anywhere.
+#include <mbedtls/sha256.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "tools/contentgen/Content.h"
+
+namespace fs = std::filesystem;
+using namespace contentgen;
+
+namespace {
+
+constexpr const char* kVersion = "contentgen 1";
+constexpr const char* kStampName = "contentgen.stamp";
+
+std::string SelfPath() {
+  std::error_code ec;
+  return fs::read_symlink("/proc/self/exe", ec).string();
+}
+
+// The stamp: the version and the SHA-256 of every input, in a fixed order.
+bool Stamp(const std::vector<std::string>& inputs, std::string* out) {
+  mbedtls_sha256_context sha;
+  mbedtls_sha256_init(&sha);
+  mbedtls_sha256_starts_ret(&sha, 0);
+  for (const std::string& path : inputs) {
+    std::string bytes;
+    if (!ReadBytes(path, &bytes)) {
+      mbedtls_sha256_free(&sha);
+      return false;
+    }
+    mbedtls_sha256_update_ret(&sha, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+  }
+  unsigned char digest[32];
+  mbedtls_sha256_finish_ret(&sha, digest);
+  mbedtls_sha256_free(&sha);
+  *out = std::string(kVersion) + "\n";
+  for (unsigned char b : digest) {
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%02x", b);
+    *out += hex;
+  }
+  *out += "\n";
+  return true;
+}
+
+int Fail(const std::string& message, const fs::path& partial) {
+  std::fprintf(stderr, "contentgen: %s\n", message.c_str());
+  std::error_code ec;
+  if (!partial.empty()) fs::remove_all(partial, ec);
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2 || argv[1][0] == '-') {
+    std::fprintf(stderr, "usage: contentgen DIR\n");
+    return 2;
+  }
+  const double started = Now();
+  std::error_code ec;
+  const fs::path target = fs::absolute(fs::path(argv[1]).lexically_normal()).lexically_normal();
+  const fs::path dir = target.filename().empty() ? target.parent_path() : target;
+  Context context;
+  const fs::path self = SelfPath(), tools = self.parent_path();
+  context.driver = (tools / "encode.sh").string();
+  context.fntwrite = (tools.parent_path() / "fntwrite" / "fntwrite").string();
+
+  std::vector<std::string> inputs{self.string(), context.driver, context.fntwrite};
+  for (const std::string& font : RequiredFonts()) {
+    if (!fs::exists(font)) return Fail("missing font: " + font, {});
+    inputs.push_back(font);
+  }
+  std::string stamp, previous;
+  if (!Stamp(inputs, &stamp)) return Fail("cannot read the generator's inputs (" + context.driver + ", " + context.fntwrite + ")", {});
+  if (ReadBytes(dir / kStampName, &previous) && previous == stamp) {
+    std::printf("contentgen: %s is up to date\n", dir.c_str());
+    return 0;
+  }
+
+  const fs::path temporary = dir.string() + ".tmp";
+  fs::remove_all(temporary, ec);
+  context.out = temporary;
+  context.scratch = temporary / ".obra";
+  if (!fs::create_directories(context.scratch, ec)) return Fail("cannot create " + context.scratch.string(), {});
+  std::string error;
+  if (!RunDriver(context, {"check"}, &error)) return Fail(error, temporary);
+
+  StartSlowVideos(context);
+  struct Step {
+    const char* name;
+    bool (*write)(Context&, std::string*);
+  };
+  const Step steps[] = {{"fonts", WriteFonts}, {"skin", WriteSkin},     {"pictures", WriteInterface},
+                        {"sounds", WriteSounds}, {"videos", WriteVideos}, {"help", WriteHelp}};
+  for (const Step& step : steps) {
+    const double before = Now(), childBefore = context.childSeconds.load();
+    if (!step.write(context, &error)) {
+      FinishSlowVideos(context, &error);
+      return Fail(std::string(step.name) + ": " + error, temporary);
+    }
+    std::printf("contentgen: %-8s %5.2f s (encoders %5.2f s)\n", step.name, Now() - before,
+                context.childSeconds.load() - childBefore);
+  }
+  if (!FinishSlowVideos(context, &error)) return Fail("videos: " + error, temporary);
+  fs::remove_all(context.scratch, ec);
+  if (!WriteBytes(temporary / kStampName, stamp, &error)) return Fail(error, temporary);
+
+  // Swap the new content in; the old folder goes only once the new one is in place.
+  const fs::path old = dir.string() + ".old";
+  fs::remove_all(old, ec);
+  if (fs::exists(dir) && (fs::rename(dir, old, ec), ec)) return Fail("cannot move " + dir.string() + " aside", temporary);
+  fs::rename(temporary, dir, ec);
+  if (ec) {
+    fs::rename(old, dir, ec);
+    return Fail("cannot rename " + temporary.string() + " to " + dir.string(), temporary);
+  }
+  fs::remove_all(old, ec);
+  const double total = Now() - started;
+  std::printf("contentgen: wrote %s in %.2f s: own work %.2f s, encoders %.2f s\n", dir.c_str(), total,
+              total - context.childSeconds.load(), context.childSeconds.load());
+  return 0;
+}
