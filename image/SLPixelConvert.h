@@ -48,7 +48,7 @@ void SLPaletteColors(const SLImagePalette* palette, u32 out[256]);
 // Row kernels. `colors` is SLPaletteColors of the source for format 1, else unused.
 void SLDecodeRow(u32 format, const u8* source, u32 count, const u32* colors, SLAlphaRule rule, u32* out);
 void SLEncodeRow(u32 format, const u32* pixels, u32 count, u8* destination);
-// One pass for the pairs among the common layouts (2, 3, 4, 5, 12, 13, 14), flags 0;
+// One pass from the common layouts (2, 3, 4, 5, 13, 14) to those and 6, 7 and 12, flags 0;
 // false for other pairs. Gives the bytes the two kernels above give.
 bool SLConvertRowFused(u32 from, u32 to, const u8* source, u32 count, u8* destination);
 

@@ -163,6 +163,20 @@ void FusedLoop(const u8* source, u32 count, u8* destination) {
                                            MoveField<from.blueMask, to.blueMask>(v) |
                                            MoveField<from.alphaMask, to.alphaMask>(v)));
     }
+  } else if constexpr (fromStep == 3 && toStep == 4 && from.redMask == to.redMask && from.greenMask == to.greenMask &&
+                       from.blueMask == to.blueMask) {
+    // The colour bytes stay where they are (24-bit pictures drawn on 32-bit screens): copy
+    // them and put in the fourth byte what the general loop puts there, which depends only
+    // on the alpha that 24-bit pixels lack.
+    if (count == 0) return;
+    u8 first[4];
+    WritePixel<To>(first, ReadPixel<From, rule == SLAlphaRule::To32>(source, missing));
+    const u32 fourth = SLLoadLE32(first) & 0xFF000000u;
+    // Four bytes read at each pixel but the last, which has no fourth byte behind it.
+    for (size_t i = 0; i + 1 < count; ++i)
+      SLStoreLE32(destination + 4 * i, (SLLoadLE32(source + 3 * i) & 0x00FFFFFFu) | fourth);
+    const u8* last = source + 3 * (count - 1);
+    SLStoreLE32(destination + 4 * (count - 1), u32(last[0]) | u32(last[1]) << 8 | u32(last[2]) << 16 | fourth);
   } else {
     for (size_t i = 0; i < count; ++i)
       WritePixel<To>(destination + toStep * i,
@@ -181,8 +195,8 @@ inline bool TryFused(u32 to, const u8* source, u32 count, u8* destination) {
   }
 }
 
-// The layouts of screens, textures, movie frames and files: 24-bit, 32-bit with alpha,
-// 5-6-5 and alpha only.
+// The layouts of screens, textures, movie frames and files: 24-bit, 32-bit with alpha or
+// a spare byte, 5-6-5 and alpha only.
 template <u32 From, u32... To>
 inline bool FusedFrom(u32 to, const u8* source, u32 count, u8* destination) {
   return (TryFused<From, To>(to, source, count, destination) || ...);
@@ -223,7 +237,7 @@ __attribute__((always_inline)) inline bool ConvertRowFusedBody(u32 from, u32 to,
   switch (from) {
 #define SL_FUSED_FROM(id) \
   case id:                \
-    return FusedFrom<id, 2, 3, 4, 5, 12, 13, 14>(to, source, count, destination);
+    return FusedFrom<id, 2, 3, 4, 5, 6, 7, 12, 13, 14>(to, source, count, destination);
     SL_FUSED_FROM(2) SL_FUSED_FROM(3) SL_FUSED_FROM(4) SL_FUSED_FROM(5) SL_FUSED_FROM(13) SL_FUSED_FROM(14)
 #undef SL_FUSED_FROM
     default:

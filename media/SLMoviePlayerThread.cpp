@@ -141,7 +141,7 @@ bool CSL_GS_MoviePlayer::FillRingBlock(u32 block, u64 position) {
     if (!regions[i]) continue;
     const u64 bytes = u64(frames[i]) * align;
     const u64 take = available - copied < bytes ? available - copied : bytes;
-    std::memcpy(regions[i], static_cast<const u8*>(samples) + copied, take);
+    if (take) std::memcpy(regions[i], static_cast<const u8*>(samples) + copied, take);
     std::memset(static_cast<u8*>(regions[i]) + take, silence, bytes - take);
     copied += take;
   }

@@ -13,7 +13,9 @@ red 3x (each modulo 256) and an alpha that gives the stage mask:
     rising   32-bit, alpha 10 at the top rising to 200 at the bottom, rows 100-119 at 0
     clear    32-bit, alpha 0;  opaque  32-bit, alpha 255
     rgb24    24-bit;           narrow  rising at 663x372
-    magick32 rising rewritten by ImageMagick (bottom row first), magick24 the same at 24 bits
+    magick32 rising rewritten by ImageMagick (bottom row first), magick24 the same at 24 bits,
+    magickrle the same run-length coded
+    broken   rising cut off in the middle of its pixels
     ""       no file"""
 import ast
 import hashlib
@@ -52,12 +54,13 @@ def write_picture(path, kind):
     if kind.startswith('magick'):
         with open(path + '.src', 'wb') as f:
             f.write(targa('rising'))
-        depth = ['-type', 'TrueColorAlpha'] if kind == 'magick32' else ['-alpha', 'off', '-type', 'TrueColor']
-        subprocess.check_call(['convert', 'TGA:' + path + '.src', '-compress', 'none'] + depth + ['TGA:' + path])
+        depth = ['-alpha', 'off', '-type', 'TrueColor'] if kind == 'magick24' else ['-type', 'TrueColorAlpha']
+        coding = ['-compress', 'RLE' if kind == 'magickrle' else 'none']
+        subprocess.check_call(['convert', 'TGA:' + path + '.src'] + coding + depth + ['TGA:' + path])
         os.remove(path + '.src')
     elif kind:
         with open(path, 'wb') as f:
-            f.write(targa(kind))
+            f.write(targa('rising')[:500000] if kind == 'broken' else targa(kind))
 
 
 def identity(info):

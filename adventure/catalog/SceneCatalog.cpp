@@ -1,5 +1,6 @@
 #include "adventure/catalog/SceneCatalog.h"
 
+#include <algorithm>
 #include <new>
 
 #include "adventure/AdventureDevices.h"
@@ -30,6 +31,7 @@ bool RegisterSceneExit() { return TCatalogExitCleanup<&SceneCatalog>::Register()
 
 constexpr CatalogKind kSceneKind{&SceneClass, &SceneName, &DestroyScene, &RegisterSceneExit};
 constexpr u32 kSceneValueSize = 512;
+constexpr u32 kFormatColour24 = 3;
 }  // namespace
 
 constinit CatalogList SceneCatalog{{&SceneCatalog.head, &SceneCatalog.head}, 0, &kSceneKind};
@@ -65,10 +67,11 @@ i32 SceneRecord_MaskAlphaAt(const SceneRecord* record, i32 x, i32 y) {
 
 namespace {
 // One stage picture of the pack: checked from its header (664x372, 4 bytes per pixel)
-// before a pixel is decoded, then read whole. *found is false when the entry does not
-// open or its header reads no picture; the entry is closed again.
-bool ReadStagePicture(CSLFastFileStorage* pack, const char* name, TSLObjPtr<CSLImage>* picture, bool* found) {
-  *found = false;
+// before a pixel is decoded, then read whole; the entry is closed again. *picture stays
+// null when the entry reads no picture; *wrongSize tells the size refusal (0x80020016)
+// from the reader's own failures, which share that code.
+bool ReadStagePicture(CSLFastFileStorage* pack, const char* name, TSLObjPtr<CSLImage>* picture, bool* wrongSize) {
+  *wrongSize = false;
   if (!pack->OpenA(name, 0)) return false;
   auto close = SLMakeScopeGuard([&] { pack->Close(); });
   CSLImageReaderTGA reader;
@@ -76,39 +79,40 @@ bool ReadStagePicture(CSLFastFileStorage* pack, const char* name, TSLObjPtr<CSLI
   if (!reader.Read(&images, pack, SL_IMAGE_READ_HEADER_ONLY)) return false;
   if (images.GetCount() == 0) return SLSucceed(true);
   const CSLImage* header = images[0];
-  if (header->GetBytesPerPixel() != 4 || header->GetWidth() != kStageWidth || header->GetHeight() != kStageHeight)
+  if (header->GetBytesPerPixel() != 4 || header->GetWidth() != kStageWidth || header->GetHeight() != kStageHeight) {
+    *wrongSize = true;
     return SLFail(SL_E_CATALOG_BAD_ITEM, false);
+  }
   if (!pack->Seek(0, 0) || !reader.Read(&images, pack, 0)) return false;
-  if (images.GetCount() == 0) return SLSucceed(true);
-  picture->Reset(images[0]);
-  *found = true;
+  if (images.GetCount() != 0) picture->Reset(images[0]);
   return SLSucceed(true);
 }
 
-// depthMin: the smallest non-zero alpha; depthMax: the largest.
+// depthMin: the smallest non-zero alpha; depthMax: the largest. Alpha - 1 wraps 0 round to
+// 255, so the smallest non-zero alpha is one more than the smallest alpha - 1 (a mask
+// without any gives 256, kept at 255), and both runs are plain minimum and maximum loops.
 void ScanDepth(SceneRecord* record) {
-  i32 low = 255, high = 0;
+  u8 lowLessOne = 255, high = 0;
   for (u32 y = 0; y < kStageHeight; ++y) {
     const u8* row = record->mask.GetPixelAddress(0, y);
     for (u32 x = 0; x < kStageWidth; ++x) {
-      const i32 alpha = row[x];
-      if (alpha && alpha < low) low = alpha;
-      if (alpha > high) high = alpha;
+      lowLessOne = std::min<u8>(lowLessOne, u8(row[x] - 1));
+      high = std::max(high, row[x]);
     }
   }
-  record->depthMin = low;
+  record->depthMin = std::min(255, lowLessOne + 1);
   record->depthMax = high;
 }
 
 bool LoadScene(SceneRecord* record, CSLFastFileStorage* pack, CSLThread* thread) {
   CSL_GS_BaseGfx* gfx = AdventureDevices_Get().gfx;
   if (!gfx) return SLFail(SL_E_NOT_INITIALISED, false);
-  TSLObjPtr<CSLImage> picture;
-  bool found;
-  if (!ReadStagePicture(pack, "fondo.tga", &picture, &found)) return false;
-  if (!found) return SLFail(SL_E_CATALOG_BAD_ITEM, false);
+  TSLObjPtr<CSLImage> picture, front;
+  bool wrongSize;
+  if (!ReadStagePicture(pack, "fondo.tga", &picture, &wrongSize)) return false;
+  if (!picture) return SLFail(SL_E_CATALOG_BAD_ITEM, false);
   if (!record->mask.CopyFrom(picture.Get()) || !record->mask.ConvertFormat(SL_IMAGE_FORMAT_ALPHA) ||
-      !picture->ConvertFormat(3))
+      !picture->ConvertFormat(kFormatColour24))
     return false;
 
   ItemDescription description;
@@ -121,9 +125,10 @@ bool LoadScene(SceneRecord* record, CSLFastFileStorage* pack, CSLThread* thread)
 
   record->background = gfx->CreateImage(picture.Get(), false);
   if (!record->background) return false;
-  TSLObjPtr<CSLImage> front;
-  if (!ReadStagePicture(pack, "frente.tga", &front, &found) && SLGetLastError() == SL_E_CATALOG_BAD_ITEM) return false;
-  if (found && !(record->foreground = gfx->CreateImage(front.Get(), false))) return false;
+  // A foreground that is missing or reads no picture is no foreground; one of the wrong
+  // size is refused like the background.
+  if (!ReadStagePicture(pack, "frente.tga", &front, &wrongSize) && wrongSize) return false;
+  if (front && !(record->foreground = gfx->CreateImage(front.Get(), false))) return false;
 
   ScanDepth(record);
   const char* fields[] = {name, itemClass};

@@ -70,8 +70,9 @@ void CMXMP3_SynthesisFilter::Reset() {
 namespace {
 
 // Wider vector units where the processor has them: the sums keep their order per output,
-// so every variant gives the same samples.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+// so every variant gives the same samples. Not under ThreadSanitizer: the variant chooser
+// runs while the program is being loaded, before the sanitizer's run-time is ready.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(__SANITIZE_THREAD__)
 #define SL_MPEG_SYNTHESIS_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define SL_MPEG_SYNTHESIS_CLONES

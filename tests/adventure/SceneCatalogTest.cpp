@@ -44,13 +44,13 @@ TEST_F(SceneCatalogTest, StageMaskGivesDepthAndPictures) {
     const char *fondo, *frente;
     i32 depthMin, depthMax;
   } rows[] = {{"rising", "opaque", 10, 200}, {"clear", "", 255, 0}, {"opaque", "rising", 255, 255},
-              {"magick32", "", 10, 200}};
+              {"magick32", "broken", 10, 200}, {"magickrle", "", 10, 200}};
   std::vector<ItemPackSpec> specs;
   for (const Row& row : rows)
     specs.push_back({row.fondo, row.fondo, row.frente, ItemPackInfo("Calle", row.fondo), "cp1252", 3, 0x5A17C3E9});
   ItemPackWriteAll(m_dir.Host(), specs);
   const auto alpha = [](const std::string& kind, int y) {
-    return kind == "clear" ? 0 : kind == "opaque" ? 255 : kind.empty() ? -1 : ItemPackRisingAlpha(y);
+    return kind == "clear" ? 0 : kind == "opaque" ? 255 : kind.empty() || kind == "broken" ? -1 : ItemPackRisingAlpha(y);
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.fondo);

@@ -46,7 +46,7 @@ std::string Read(const std::string& path) {
 struct Pack {
   explicit Pack(const std::string& path) {
     attached = storage.AttachFile(Narrow(path).c_str(), false, SL_STORAGE_READ | SL_STORAGE_SHARE_READ);
-    const std::string head = Read(path).substr(0, 26);
+    const std::string head = Read(path).substr(0, 28);
     version = SLLoadLE16(reinterpret_cast<const u8*>(head.data()) + 18);
     key = version == 3 ? SLLoadLE32(reinterpret_cast<const u8*>(head.data()) + 24)
                        : SLLoadLE32(reinterpret_cast<const u8*>(head.data()) + 22);
@@ -281,6 +281,7 @@ TEST_F(Content, SkinLayoutCutsEveryPieceFromItsImages) {
     else layout[section][line.substr(0, line.find(" = "))] = line.substr(line.find(" = ") + 3);
   }
   std::map<std::string, std::pair<u32, u32>> sizes;
+  SL_GS_Image* skinImage = nullptr;
   for (const auto& [key, file] : layout["Images"]) {
     ASSERT_TRUE(skin.Open(file));
     SL_GS_Image* image = device.LoadImageFromStorage(&skin.storage, CSLBaseImageReader::FindReaderClassByExtension(file.c_str()));
@@ -288,8 +289,18 @@ TEST_F(Content, SkinLayoutCutsEveryPieceFromItsImages) {
     SL_GS_ImageInfo info;
     ASSERT_TRUE(device.GetImageInfo(image, &info));
     sizes[key] = {info.width, info.height};
-    if (key == "PIEL") { EXPECT_TRUE(info.width == 512 && info.height == 512); }
-    device.DestroyImage(image);
+    if (key == "PIEL") {
+      EXPECT_TRUE(info.width == 512 && info.height == 512);
+      skinImage = image;
+    }
+  }
+  // Text buttons are hit on their skin piece: every state is opaque to its corners.
+  ASSERT_NE(skinImage, nullptr);
+  for (const char* state : {"Normal", "Over", "Click", "Disabled"}) {
+    int x, y, w, h;
+    ASSERT_EQ(std::sscanf(layout["PushButton"][state].c_str(), "PIEL; (%d,%d,%d,%d)", &x, &y, &w, &h), 4) << state;
+    for (auto [px, py] : {std::pair{x, y}, {x + w - 1, y}, {x, y + h - 1}, {x + w - 1, y + h - 1}})
+      EXPECT_TRUE(device.HitTest(skinImage, px, py)) << state;
   }
   for (const auto& [key, file] : layout["Fonts"]) {
     ASSERT_TRUE(skin.Open(file));
@@ -417,9 +428,9 @@ TEST_F(Content, VideosCarrySoundAtTheirSizes) {
     const char* path;
     u32 handler, width, height;
   } videos[] = {{"Videos/Intro.AVI", 0, 640, 480},           {"Videos/Cine/Intro.AVI", 0, 664, 372},
-                {"Videos/Cine/Final.AVI", 0, 664, 372},      {"Videos/Cajas/00001/1 Materiales.AVI", 1, 432, 324},
+                {"Videos/Cine/Final.AVI", 0, 664, 372},      {"Videos/Cajas/00001/1 Materiales.AVI", 2, 432, 324},
                 {"Videos/Cajas/00001/2 Paredes.AVI", 2, 432, 324}, {"Videos/Cajas/00001/3 Techo.AVI", 2, 432, 324},
-                {"Videos/Cajas/00002/1 Cuerpo.AVI", 2, 432, 324}, {"Videos/Cajas/00002/2 Alas.AVI", 2, 432, 324}};
+                {"Videos/Cajas/00002/1 Cuerpo.AVI", 1, 432, 324}, {"Videos/Cajas/00002/2 Alas.AVI", 2, 432, 324}};
   const char* handlers[3] = {"MJPG", "cvid", "MSVC"};
   for (const Video& v : videos) {
     SCOPED_TRACE(v.path);

@@ -34,22 +34,13 @@ class MoviePlayer : public ::testing::Test {
   void SetUp() override {
     SLTestRegisterClasses();
     ASSERT_TRUE(player.AddCallback(this, &MoviePlayer::OnStopping, 0));
-    ASSERT_TRUE(player.SetSfx(&sfx));
-    ASSERT_TRUE(player.SetGfx(&gfx));
+    ASSERT_TRUE(player.SetSfx(&sfx) && player.SetGfx(&gfx));
   }
   void TearDown() override { SLPlatformSetTestClock(false); }
   void OnStopping(CSL_GS_MoviePlayer*, CSLBaseEvent* event, u32) {
     if (!event->IsKindOf(CSL_GS_MoviePlayerStoppingEvent::GetClassRecord())) return;
     eventThread = SLGetCurrentThreadId();
     ++stops;
-  }
-  // Waits for what the player thread does on its next ticks; a player that never gets
-  // there fails the test after 20 s instead of hanging it.
-  template <class Done>
-  static bool Eventually(Done done) {
-    for (int i = 0; i < 20000; ++i, SLSleep(1))
-      if (done()) return true;
-    return false;
   }
   u64 Frame() {
     u64 frame = ~0ull;
@@ -58,7 +49,7 @@ class MoviePlayer : public ::testing::Test {
   // Moves the voice and waits until the player shows `frame`.
   bool HearAt(u32 ringPosition, u64 frame) {
     sfx.position = ringPosition;
-    return Eventually([&] { return Frame() == frame; });
+    return SLTestEventually([&] { return Frame() == frame; });
   }
   void SetClockMs(u64 ms) { SLPlatformSetTestClock(true, ms * 1000000); }
 
@@ -87,31 +78,22 @@ void ExpectRingFrom(SL_GS_SoundRecord* ring, u64 heardBlockStart, u32 heardBlock
 
 TEST_F(MoviePlayer, ShortSoundsPlayOnceIntoSilenceAndEndWithOneEvent) {
   struct Case {
-    u32 bits, channels, rate;
-    u64 frames;
-    u32 blockFrames;
+    u32 bits, channels, rate, frames, blockFrames;
   } cases[] = {{8, 1, 11025, 3307, 1102}, {16, 2, 22050, 22711, 2205}, {16, 1, 44100, 45423, 4410}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.rate);
     SLTestWriteWav(dir.Host("short.wav"), c.bits, c.channels, c.rate, c.frames);
     ASSERT_TRUE(player.Open(dir.Host("short.wav").c_str(), nullptr));
     u64 total = 0;
-    ASSERT_TRUE(player.GetFrameCount(&total));
-    EXPECT_EQ(total, c.frames);
-    double fps;
-    SL_EXPECT_FAIL(player.GetFrameRate(&fps), 0x800f0009);
-    SL_EXPECT_FAIL(player.RenderFrame(0, 0), 0x800f0009);
+    EXPECT_TRUE(player.GetFrameCount(&total) && total == c.frames);
     stops = 0;
-    ASSERT_TRUE(player.Play(0, 1.0, false, false));
-    EXPECT_TRUE(player.IsPlaying());
-    ASSERT_TRUE(HearAt(5, 5));
-    SL_GS_SoundRecord* ring = sfx.ring;
-    EXPECT_EQ(ring->length, 50 * c.blockFrames);
-    ExpectRingFrom(ring, 0, 0, c.frames, false);
+    ASSERT_TRUE(player.Play(0, 1.0, false, false) && HearAt(5, 5));
+    EXPECT_EQ(sfx.ring.load()->length, 50 * c.blockFrames);
+    ExpectRingFrom(sfx.ring, 0, 0, c.frames, false);
     // Past the end the voice hears only silence, even when no tick saw it leave the first
     // block: playback ends there, back at frame 0.
     sfx.position = u32(c.frames + 10);
-    ASSERT_TRUE(Eventually([&] { return stops == 1; }));
+    ASSERT_TRUE(SLTestEventually([&] { return stops == 1; }));
     EXPECT_FALSE(player.IsPlaying());
     EXPECT_EQ(Frame(), 0u);
     EXPECT_NE(eventThread, SLGetCurrentThreadId());
@@ -124,8 +106,7 @@ TEST_F(MoviePlayer, ShortSoundsPlayOnceIntoSilenceAndEndWithOneEvent) {
 
 TEST_F(MoviePlayer, LoopingSoundFollowsTheVoiceAcrossRingWrapsAndRefills) {
   SLTestWriteWav(dir.Host("long.wav"), 16, 1, 22050, 12 * 22050);
-  ASSERT_TRUE(player.Open(dir.Host("long.wav").c_str(), nullptr));
-  ASSERT_TRUE(player.Play(1, 1.0, false, false));
+  ASSERT_TRUE(player.Open(dir.Host("long.wav").c_str(), nullptr) && player.Play(1, 1.0, false, false));
   const u64 length = 12 * 22050, ring = 50 * 2205;
   u64 heard = 0;
   for (int step = 0; step < 60; ++step) {
@@ -135,12 +116,9 @@ TEST_F(MoviePlayer, LoopingSoundFollowsTheVoiceAcrossRingWrapsAndRefills) {
   }
   EXPECT_TRUE(player.IsPlaying());
   // Seeking while playing restarts there without an event.
-  ASSERT_TRUE(player.SeekToFrame(50000));
-  EXPECT_TRUE(player.IsPlaying());
-  ASSERT_TRUE(HearAt(100, 50100));
+  ASSERT_TRUE(player.SeekToFrame(50000) && player.IsPlaying() && HearAt(100, 50100));
   ASSERT_TRUE(player.Close());
-  ASSERT_TRUE(Eventually([&] { return stops == 1; }));
-  EXPECT_EQ(sfx.plays, 2);
+  ASSERT_TRUE(SLTestEventually([&] { return stops == 1; }));
 }
 
 TEST_F(MoviePlayer, PlayAnswersForItsOwnStartOnly) {
@@ -153,16 +131,12 @@ TEST_F(MoviePlayer, PlayAnswersForItsOwnStartOnly) {
   sfx.failCreate = true;
   SL_EXPECT_FAIL(player.Play(0, 1.0, false, false), 0x8001000F);
   EXPECT_FALSE(player.IsPlaying());
-  sfx.failCreate = false;
-  g_failReads = true;
+  sfx.failCreate = false, g_failReads = true;
   SL_EXPECT_FAIL(player.Play(0, 1.0, false, false), SL_E_MEDIA_DECODE_DATA);
   g_failReads = false;
   EXPECT_FALSE(player.IsPlaying());
-  SL_EXPECT_FAIL(player.Play(0, 0.0, false, false), 0x80001001);
-  SL_EXPECT_FAIL(player.Play(0, 513, false, false), 0x80001001);
   SL_EXPECT_FAIL(player.Play(0, -1, false, false), 0x80001001);  // nothing to play backward
-  ASSERT_TRUE(player.SeekToFrame(1u << 30));
-  EXPECT_EQ(Frame(), 30000u);
+  EXPECT_TRUE(player.SeekToFrame(1u << 30) && Frame() == 30000u);
   // A file no reader takes leaves nothing open.
   SLTestWriteWav(dir.Host("bad.wav"), 16, 1, 0, 10);
   EXPECT_FALSE(player.Open(dir.Host("bad.wav").c_str(), nullptr));
@@ -173,26 +147,25 @@ TEST_F(MoviePlayer, VideoWithoutSoundStepsWithTheClock) {
   struct Case {
     u32 fps;
     double speed;
-    u64 start, ms, expected;
+    u32 start, ms, expected;
   } cases[] = {{10, 1, 0, 1000, 10}, {10, 1, 10, 1550, 25}, {25, 2, 0, 400, 20}, {30, -1, 45, 1000, 15}};
   int played = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fps);
     ASSERT_TRUE(SLTestWriteMovie(dir.Host("v.mxv"), 16, 16, 24, c.fps, 60));
-    ASSERT_TRUE(player.Open(dir.Host("v.mxv").c_str(), nullptr));
-    ASSERT_TRUE(player.SeekToFrame(c.start));
+    ASSERT_TRUE(player.Open(dir.Host("v.mxv").c_str(), nullptr) && player.SeekToFrame(c.start));
     SetClockMs(1000);
     ASSERT_TRUE(player.Play(0, c.speed, false, false));
     SetClockMs(1000 + c.ms);
-    ASSERT_TRUE(Eventually([&] { return Frame() == c.expected; })) << Frame();
+    ASSERT_TRUE(SLTestEventually([&] { return Frame() == c.expected; })) << Frame();
     ASSERT_TRUE(player.Stop());
+    ASSERT_TRUE(SLTestEventually([&] { return stops == played + 1; }));
     ++played;
-    ASSERT_TRUE(Eventually([&] { return stops == played; }));
   }
   // The end without looping: backward it stops on the last frame, with one event.
   ASSERT_TRUE(player.Play(0, -1.0, false, false));
   SetClockMs(1000000);
-  ASSERT_TRUE(Eventually([&] { return stops == played + 1; }));
+  ASSERT_TRUE(SLTestEventually([&] { return stops == played + 1; }));
   EXPECT_FALSE(player.IsPlaying());
   EXPECT_EQ(Frame(), 59u);
   // Looping plays on past the end.
@@ -206,28 +179,22 @@ TEST_F(MoviePlayer, VideoWithoutSoundStepsWithTheClock) {
 TEST_F(MoviePlayer, PicturesLandInTheBackBufferClippedAndInTheirColours) {
   // Both streams: the sound of 22,050 Hz paces 10 fps, so 2,205 samples are one frame.
   ASSERT_TRUE(SLTestWriteMovie(dir.Host("m.mxv"), 320, 8, 24, 10, 5, 22050));
-  ASSERT_TRUE(player.Open(dir.Host("m.mxv").c_str(), nullptr));
-  ASSERT_TRUE(player.Play(0, 1.0, false, false));
-  ASSERT_TRUE(HearAt(3 * 2205 + 7, 3));
-  ASSERT_TRUE(player.RenderFrame(0, 0));
+  ASSERT_TRUE(player.Open(dir.Host("m.mxv").c_str(), nullptr) && player.Play(0, 1.0, false, false));
+  ASSERT_TRUE(HearAt(3 * 2205 + 7, 3) && player.RenderFrame(0, 0));
   const std::vector<u8> picture = SLTestPicture(320, 8, 3);
   for (u32 y = 0; y < 8; ++y)
     for (u32 x = 0; x < 320; ++x)
       for (u32 i = 0; i < 3; ++i) ASSERT_EQ(gfx.Pixel(x, y)[i], picture[(y * 320 + x) * 3 + i]) << x << "," << y;
   gfx.Clear();
   ASSERT_TRUE(player.RenderFrame(-50, 0));
-  for (u32 x = 0; x < 320; ++x) {
-    const u8 expected = x < 270 ? picture[(x + 50) * 3] : 0xEE;
-    ASSERT_EQ(gfx.Pixel(x, 0)[0], expected) << x;
-  }
+  for (u32 x = 0; x < 320; ++x) ASSERT_EQ(gfx.Pixel(x, 0)[0], x < 270 ? picture[(x + 50) * 3] : 0xEE) << x;
   gfx.Clear();
   EXPECT_TRUE(player.RenderFrame(1000, 0));
   EXPECT_TRUE(player.RenderFrame(0, -8));
   EXPECT_EQ(gfx.m_back, std::vector<u8>(gfx.m_back.size(), 0xEE));
 
   ASSERT_TRUE(SLTestWriteMovie(dir.Host("p.mxv"), 24, 8, 8, 10, 1));
-  ASSERT_TRUE(player.Open(dir.Host("p.mxv").c_str(), nullptr));
-  ASSERT_TRUE(player.RenderFrame(700, 592));
+  ASSERT_TRUE(player.Open(dir.Host("p.mxv").c_str(), nullptr) && player.RenderFrame(700, 592));
   const auto indices = slmxv::MxvWriter::ConvertPicture(SLTestPicture(24, 8, 0).data(), 24, 8, 8);
   for (u32 y = 0; y < 8; ++y)
     for (u32 x = 0; x < 24; ++x) {
@@ -241,12 +208,10 @@ TEST_F(MoviePlayer, PicturesLandInTheBackBufferClippedAndInTheirColours) {
 TEST_F(MoviePlayer, RealDevicePlaysASoundToItsEnd) {
   HWND window = SLTestMakeWindow("sonido");
   CSL_GS_Sfx_DirectX device;
-  ASSERT_TRUE(device.Init(nullptr, window, nullptr));
-  ASSERT_TRUE(player.SetSfx(&device));
+  ASSERT_TRUE(device.Init(nullptr, window, nullptr) && player.SetSfx(&device));
   SLTestWriteWav(dir.Host("one.wav"), 16, 1, 22050, 22050);
-  ASSERT_TRUE(player.Open(dir.Host("one.wav").c_str(), nullptr));
-  ASSERT_TRUE(player.Play(0, 1.0, false, false));
-  ASSERT_TRUE(Eventually([&] { return stops == 1; }));
+  ASSERT_TRUE(player.Open(dir.Host("one.wav").c_str(), nullptr) && player.Play(0, 1.0, false, false));
+  ASSERT_TRUE(SLTestEventually([&] { return stops == 1; }));
   EXPECT_FALSE(player.IsPlaying());
   device.Shutdown();  // the player lets the dying device go
   SL_EXPECT_FAIL(player.Play(0, 1.0, false, false), 0x80010002);

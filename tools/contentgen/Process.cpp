@@ -127,6 +127,10 @@ bool Child::Write(const void* data, size_t size) {
 bool Child::Finish(std::string* error) {
   if (m_input >= 0) close(m_input);
   m_input = -1;
+  if (m_pid <= 0) {
+    *error = m_argv[0] + " was not started";
+    return false;
+  }
   int status = 0;
   while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
   }
@@ -138,7 +142,9 @@ bool Child::Finish(std::string* error) {
   if (log.size() > 1500) log = "..." + log.substr(log.size() - 1500);
   // The driver's own command names what failed.
   const bool driver = m_argv.size() > 2 && m_argv[1] == m_context.driver;
-  *error = (driver ? "encode.sh " + m_argv[2] : m_argv[0]) + " failed:\n" + log;
+  const std::string how = WIFSIGNALED(status) ? " (killed by signal " + std::to_string(WTERMSIG(status)) + ")"
+                          : " (exit status " + std::to_string(WEXITSTATUS(status)) + ")";
+  *error = (driver ? "encode.sh " + m_argv[2] : m_argv[0]) + " failed" + how + ":\n" + log;
   return false;
 }
 

@@ -129,6 +129,19 @@ Canvas RadioPiece(bool checked, Rgb ring) {
   return c;
 }
 
+// A push-button piece, opaque to its corners (text buttons are hit on it): the round
+// button over the windows' cream.
+Canvas OpaqueButton(int w, int h, Rgb colour, State state) {
+  Canvas c(w, h);
+  cairo_rectangle(c.cr(), 0, 0, w, h);
+  SetColor(c.cr(), Hex(0xFFF8E7));
+  cairo_fill(c.cr());
+  const Canvas button = ButtonPicture(w, h, Shape::Round, colour, Icon::None, state);
+  cairo_set_source_surface(c.cr(), cairo_get_target(button.cr()), 0, 0);
+  cairo_paint(c.cr());
+  return c;
+}
+
 std::string ReadTga(const Canvas& picture, std::string* error) {
   SLRegisterImageClasses();
   CSLImageArray images;
@@ -211,8 +224,8 @@ bool WriteSkin(Context& context, std::string* error) {
   auto& push = sections["PushButton"];
   push["Font"] = "FNT_NORMAL";
   for (State s : {State::Normal, State::Over, State::Click, State::Disabled})
-    push[StateName(s)] = Element("PIEL", atlas.Place(ButtonPicture(48, 24, Shape::Round, Hex(0xFFC75F), Icon::None, s)), 8, 8, 8, 8);
-  push["Focused"] = Element("PIEL", atlas.Place(ButtonPicture(48, 24, Shape::Round, Hex(0xFFD23F), Icon::None, State::Over)), 8, 8, 8, 8);
+    push[StateName(s)] = Element("PIEL", atlas.Place(OpaqueButton(48, 24, Hex(0xFFC75F), s)), 8, 8, 8, 8);
+  push["Focused"] = Element("PIEL", atlas.Place(OpaqueButton(48, 24, Hex(0xFFD23F), State::Over)), 8, 8, 8, 8);
   push["NormalColor"] = "(58,12,163)";
   push["OverColor"] = "(90,24,154)";
   push["ClickColor"] = "(29,30,44)";

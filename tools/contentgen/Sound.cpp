@@ -12,8 +12,6 @@ namespace contentgen {
 
 namespace {
 
-std::vector<int16_t> Render(const Track& track) { return track.Samples(); }
-
 std::string Wave(const Track& track) { return WaveFile(track.Samples(), track.Rate(), track.Channels()); }
 
 // The interface sounds: short, soft and clearly different from each other.
@@ -99,7 +97,11 @@ const Phrase kPhrases[] = {{"Hola", "¡Hola!"},         {"Adiós", "¡Adiós!"},
                            {"Muy bien", "¡Muy bien!"}, {"Gracias", "¡Muchas gracias!"}};
 
 bool WriteTrack(const std::filesystem::path& path, const Track& track, std::string* error) {
-  return WriteBytes(path, Wave(track), error);
+  std::error_code ec;
+  std::filesystem::create_directories(path.parent_path(), ec);
+  if (track.SaveWave(path.string())) return true;
+  *error = "cannot write " + path.string();
+  return false;
 }
 
 bool WriteMxvSound(const std::filesystem::path& path, uint32_t version, uint32_t codec, const std::vector<int16_t>& samples,
@@ -162,7 +164,7 @@ bool WriteSounds(Context& context, std::string* error) {
   loop.lead = Timbre::Marimba;
   Track loading(22050, loop.bars * 4 * 60.0 / loop.tempo, 1, true);
   WriteSong(loading, loop);
-  if (!WriteMxvSound(sfx / "Cargando.MXV", 1, 1, Render(loading), error)) return false;
+  if (!WriteMxvSound(sfx / "Cargando.MXV", 1, 1, loading.Samples(), error)) return false;
 
   // Voices.
   for (int woman = 0; woman < 2; ++woman) {
@@ -204,44 +206,35 @@ bool WriteSounds(Context& context, std::string* error) {
   // Songs: 30 to 60 seconds, each in its own kind of MP3.
   const std::filesystem::path music = sfx / "Musica Fondo";
   std::filesystem::create_directories(music, ec);
-  SongPlan happy;
-  happy.tempo = 124;
-  happy.bars = 18;
-  happy.seed = 11;
-  Track alegre(44100, happy.bars * 4 * 60.0 / happy.tempo + 1.5, 2);
-  WriteSong(alegre, happy);
-  SongPlan adventure;
-  adventure.tempo = 112;
-  adventure.bars = 16;
-  adventure.key = 57;
-  adventure.minor = true;
-  adventure.seed = 29;
-  adventure.swing = 0.2;
-  Track aventura(44100, adventure.bars * 4 * 60.0 / adventure.tempo + 1.5, 2);
-  WriteSong(aventura, adventure);
-  SongPlan calm;
-  calm.tempo = 76;
-  calm.bars = 11;
-  calm.key = 62;
-  calm.seed = 5;
-  calm.lead = Timbre::Bell;
-  calm.drums = false;
-  Track tranquila(22050, calm.bars * 4 * 60.0 / calm.tempo + 2, 1);
-  WriteSong(tranquila, calm);
-
   // The cover: as large a JPEG as stays under LAME's picture limit.
   const std::filesystem::path coverPpm = Scratch(context, "portada.ppm"), cover = Scratch(context, "portada.jpg");
   if (!WriteBytes(coverPpm, SongCover().Ppm(Hex(0xFFFFFF)), error) ||
       !RunDriver(context, {"jpeg", coverPpm.string(), cover.string(), "97"}, error))
     return false;
-  const std::filesystem::path wav = Scratch(context, "cancion.wav");
-  if (!WriteTrack(wav, alegre, error) ||
-      !RunDriver(context, {"mp3cbr", wav.string(), (music / "Alegre.MP3").string(), "128", "Alegre", cover.string()}, error) ||
-      !WriteTrack(wav, aventura, error) ||
-      !RunDriver(context, {"mp3vbr", wav.string(), (music / "Aventura.MP3").string(), "4", "Aventura"}, error) ||
-      !WriteTrack(wav, tranquila, error) ||
-      !RunDriver(context, {"mp3cbr", wav.string(), (music / "Tranquila.MP3").string(), "64", "Tranquila"}, error))
-    return false;
+  struct Song {
+    const char* name;
+    uint32_t rate, channels;
+    SongPlan plan;
+    std::vector<std::string> encoding;  // the driver command and its quality
+  };
+  const Song songs[] = {
+      {"Alegre", 44100, 2, {124, 18, 60, false, 11, Timbre::Pluck, true, 0}, {"mp3cbr", "128"}},
+      {"Aventura", 44100, 2, {112, 16, 57, true, 29, Timbre::Pluck, true, 0.2}, {"mp3vbr", "4"}},
+      {"Tranquila", 22050, 1, {76, 11, 62, false, 5, Timbre::Bell, false, 0}, {"mp3cbr", "64"}},
+  };
+  for (const Song& song : songs) {
+    const std::filesystem::path wav = Scratch(context, "cancion.wav");
+    {  // one song's samples at a time
+      Track track(song.rate, song.plan.bars * 4 * 60.0 / song.plan.tempo + 2, song.channels);
+      WriteSong(track, song.plan);
+      if (!WriteTrack(wav, track, error)) return false;
+    }
+    std::vector<std::string> args{song.encoding[0], wav.string(), (music / (std::string(song.name) + ".MP3")).string(),
+                                  song.encoding[1], song.name};
+    if (std::string(song.name) == "Alegre") args.push_back(cover.string());
+    if (!RunDriver(context, args, error)) return false;
+    std::filesystem::remove(wav, ec);
+  }
   return true;
 }
 

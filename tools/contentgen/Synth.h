@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace contentgen {
@@ -35,12 +36,15 @@ class Track {
 
   // Interleaved samples scaled so the loudest reaches `peak` of full scale.
   std::vector<int16_t> Samples(double peak = 0.89) const;
+  // The same samples as a 16-bit PCM WAVE file, written a piece at a time.
+  bool SaveWave(const std::string& path, double peak = 0.89) const;
   uint32_t Rate() const { return m_rate; }
   uint32_t Channels() const { return m_channels; }
   double Seconds() const { return double(m_frames) / m_rate; }
 
  private:
   void Add(size_t frame, double value, double pan);
+  double Scale(double peak) const;
 
   uint32_t m_rate, m_channels;
   size_t m_frames;

@@ -182,13 +182,13 @@ struct BoxVideo {
 };
 
 const BoxVideo kBoxVideos[] = {
-    {1, 1, "cinepak", 5, "1 Materiales", "Paso 1: los materiales",
+    {1, 1, "msvideo1", 15, "1 Materiales", "Paso 1: los materiales",
      "Paso uno. Junta una caja de cartón, tijeras, pegamento y lápices de colores. Pide ayuda a un adulto."},
     {1, 2, "msvideo1", 15, "2 Paredes", "Paso 2: puerta y ventanas",
      "Paso dos. Dibuja la puerta y las ventanas, y recórtalas con mucho cuidado."},
     {1, 3, "msvideo1", 15, "3 Techo", "Paso 3: el techo",
      "Paso tres. Dobla un cartón por la mitad y pégalo arriba como techo. ¡Tu casita está lista!"},
-    {2, 1, "msvideo1", 15, "1 Cuerpo", "Paso 1: el cuerpo del cohete",
+    {2, 1, "cinepak", 4, "1 Cuerpo", "Paso 1: el cuerpo del cohete",
      "Paso uno. Enrolla una hoja de cartulina como un tubo y pega el borde."},
     {2, 2, "msvideo1", 10, "2 Alas", "Paso 2: las alas y la punta",
      "Paso dos. Recorta tres alas y una punta, y pégalas al tubo. ¡Listo para despegar!"},

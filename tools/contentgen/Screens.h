@@ -1,0 +1,26 @@
+// The full-screen pictures of the interface (see Screens.cpp).
+#pragma once
+
+#include "tools/contentgen/Drawing.h"
+
+namespace contentgen {
+
+// 800 x 600 backgrounds.
+Canvas WelcomeScreen();
+Canvas StartMenuScreen();
+Canvas LoadingScreen();
+Canvas AdvertScreen();
+Canvas CreditsScreen();
+Canvas WorkshopScreen();
+// The cinema hall around its 664 x 372 viewport at (68, 78).
+Canvas CinemaHall();
+// The audience, 800 wide: `cheer` 0 calm, 1 and 2 the two applause poses.
+Canvas Audience(int height, int cheer);
+// Frame `frame` (1..34) of the growing flower, 304 x 256, near white.
+Canvas FlowerFrame(int frame);
+// The piece (x, y, w, h) of the editor's frame, and an 8 x 8 inner corner of the stage
+// whose curve has its centre at (cx, cy) in the piece.
+Canvas FramePiece(int x, int y, int w, int h);
+Canvas InnerCorner(int x, int y, double cx, double cy);
+
+}  // namespace contentgen
