@@ -193,7 +193,7 @@ TEST_F(MoviePlayer, IntroFilmPlaysToItsEndWithOneEvent) {
   const u32 ring = 50 * 2205;
   for (u32 second = 1; second < 8; ++second) ASSERT_TRUE(HearAt(second * 22050 % ring, 15 * second));
   sfx.position = (8 * 22050 + 10) % ring;
-  ASSERT_TRUE(Eventually([&] { return stops == 1; }));
+  ASSERT_TRUE(SLTestEventually([&] { return stops == 1; }));
   EXPECT_FALSE(player.IsPlaying());
   SLSleep(50);
   EXPECT_EQ(stops, 1);
