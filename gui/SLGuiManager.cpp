@@ -408,26 +408,30 @@ CSL_GS_GuiWindow* CSL_GS_GuiManager::CreateWindow(const SLClassRecord* record, c
   window->m_siblingLink.InsertAfter(ListOf(window)->prev);
 
   TSLObjPtr<CSL_GS_GuiWindow> hold(window);
-  auto fail = [this, window]() -> Window {
-    if (SLGetLastError() == SL_OK) SLSetLastError(SL_E_CANCELLED);
+  // A refusal keeps the code OnCreate set (0x80002011 when none); a window that a
+  // handler destroyed meanwhile ends the creation with 0x80010002.
+  auto fail = [this, window](u32 code) -> Window {
+    if (SLGetLastError() == SL_OK || code == SL_E_NOT_INITIALISED) SLSetLastError(code);
     SLErrorKeeper keep;
     if (IsLive(window)) DestroyWindow(window);
     return nullptr;
   };
   SLSetLastError(SL_OK);
-  if (!window->OnCreate() || !IsLive(window)) return fail();
+  const bool created = window->OnCreate();
+  if (!IsLive(window)) return fail(SL_E_NOT_INITIALISED);
+  if (!created) return fail(SL_E_CANCELLED);
   if (!popup) {
     window->SetRect(x, y, width, height);
-    if (!IsLive(window)) return fail();
+    if (!IsLive(window)) return fail(SL_E_NOT_INITIALISED);
     if (style & SL_GUI_WS_MINIMIZED)
       window->Minimize();
     else if (style & SL_GUI_WS_MAXIMIZED)
       window->Maximize();
-    if (!IsLive(window)) return fail();
+    if (!IsLive(window)) return fail(SL_E_NOT_INITIALISED);
     if (style & SL_GUI_WS_VISIBLE) window->Show(true);
-    if (!IsLive(window)) return fail();
+    if (!IsLive(window)) return fail(SL_E_NOT_INITIALISED);
     if (!SLGuiIsChildStyle(window->m_style)) ActivateWindow(window);
-    if (!IsLive(window)) return fail();
+    if (!IsLive(window)) return fail(SL_E_NOT_INITIALISED);
   }
   return SLSucceed(window);
 }

@@ -5,6 +5,7 @@
 #include "foundation/SLError.h"
 #include "foundation/SLLibrary.h"
 #include "foundation/SLTypes.h"
+#include "media/reader/SLBaseVideoAudioReader.h"
 #include "platform/msacm32/Acm.h"
 
 // The published PCM sub-format {00000001-0000-0010-8000-00AA00389B71} as stored.
@@ -49,7 +50,7 @@ struct SLAudioConverterApi {
     }
     if (opened == MMSYSERR_NOERROR) return true;
     *stream = nullptr;
-    return SLFail(opened == MMSYSERR_NOMEM ? 0x80000001u : 0x800f0007u, false);
+    return SLFail(opened == MMSYSERR_NOMEM ? u32(SL_E_OUT_OF_MEMORY) : u32(SL_E_MEDIA_AUDIO_FORMAT), false);
   }
   // One conversion; an exception inside it is a failed conversion.
   MMRESULT Convert(HACMSTREAM stream, ACMSTREAMHEADER* header, DWORD flags) {

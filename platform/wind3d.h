@@ -30,7 +30,9 @@ enum D3DFORMAT : DWORD {
   D3DFMT_D16 = 80,
   D3DFMT_D24FS8 = 83,
   D3DFMT_DXT1 = 0x31545844,  // 'DXT1'
+  D3DFMT_DXT2 = 0x32545844,
   D3DFMT_DXT3 = 0x33545844,
+  D3DFMT_DXT4 = 0x34545844,
   D3DFMT_DXT5 = 0x35545844,
 };
 
@@ -53,6 +55,7 @@ enum D3DRENDERSTATETYPE : DWORD {
   D3DRS_ALPHAREF = 24,
   D3DRS_ALPHAFUNC = 25,
   D3DRS_ALPHABLENDENABLE = 27,
+  D3DRS_TEXTUREFACTOR = 60,
   D3DRS_LIGHTING = 137,
   D3DRS_CLIPPLANEENABLE = 152,
   D3DRS_SCISSORTESTENABLE = 174,
@@ -74,7 +77,7 @@ enum D3DTEXTURESTAGESTATETYPE : DWORD {
   D3DTSS_COUNT = 33,
 };
 enum : DWORD { D3DTOP_DISABLE = 1, D3DTOP_SELECTARG1 = 2, D3DTOP_SELECTARG2 = 3, D3DTOP_MODULATE = 4 };
-enum : DWORD { D3DTA_DIFFUSE = 0, D3DTA_CURRENT = 1, D3DTA_TEXTURE = 2 };
+enum : DWORD { D3DTA_DIFFUSE = 0, D3DTA_CURRENT = 1, D3DTA_TEXTURE = 2, D3DTA_TFACTOR = 3 };
 
 enum D3DSAMPLERSTATETYPE : DWORD {
   D3DSAMP_ADDRESSU = 1,
@@ -277,6 +280,7 @@ struct IDirect3DDevice9 : IDirect3DUnknown {
   virtual HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride) = 0;
   virtual HRESULT SetFVF(DWORD fvf) = 0;
   virtual HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) = 0;
+  virtual HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices, UINT stride) = 0;
 
  protected:
   ~IDirect3DDevice9() = default;
@@ -310,6 +314,8 @@ struct SLD3D9TestScript {
 void SLD3D9TestQueueAnswer(SLD3D9TestScript::Call call, HRESULT answer);
 // Drops the queued answers and the check log.
 void SLD3D9TestClearScript();
+// Devices made from now on report no scissor test (clipping falls back to clip planes).
+void SLD3D9TestHideScissor(bool hidden);
 // One line per format check since the last call: "type X8R8G8B8", "format D24S8 on
 // X8R8G8B8", "match D24S8 on X8R8G8B8".
 std::string SLD3D9TestTakeCheckLog();

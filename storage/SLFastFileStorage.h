@@ -49,7 +49,8 @@ struct SLFastPackState {
   u32 open;
   SLFastPackNode* openNode;
   u64 position;
-  // Raw pack bytes [windowStart, windowStart + windowLength) read ahead for small reads.
+  // The open entry's bytes at pack offsets [windowStart, windowStart + windowLength), read
+  // ahead for small reads and already unmasked; emptied when an entry is opened.
   u8* window;
   u64 windowStart;
   u64 windowLength;

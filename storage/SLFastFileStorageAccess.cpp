@@ -165,6 +165,7 @@ bool CSLFastFileStorage::OpenW(const SLWChar* path, u32 flags) {
   m_state->open = 1;
   m_state->openNode = found;
   m_state->position = 0;
+  m_state->windowLength = 0;  // the window was unmasked for the entry open before
   ReportProgress(SL_PROGRESS_OPEN, 100, &timer);
   return SLSetLastError(SL_OK);
 }
@@ -205,7 +206,7 @@ u64 CSLFastFileStorage::Write(const void* buffer, u64) {
 }
 
 // Small reads with nobody listening to progress (on this storage or its source) come from
-// a window of the entry's raw bytes that one source read filled, unmasked on the way out.
+// a window of the open entry's bytes that one source read filled and unmasked.
 // Every other read, the failing checks included, goes through the source with its reports.
 u64 CSLFastFileStorage::Read(void* buffer, u64 count) {
   constexpr u64 kLargestSmallRead = kReadBlock / 16;
@@ -222,12 +223,6 @@ u64 CSLFastFileStorage::Read(void* buffer, u64 count) {
       !FillWindow(at, left < kReadBlock ? left : kReadBlock))
     return ReadThroughSource(buffer, count);
   SLCopyBytes(buffer, s->window + (at - s->windowStart), size_t(take));
-  if (s->key) {
-    if (take <= 16)  // a typed read: the rotated key word covers it word by word
-      UnmaskTail(static_cast<u8*>(buffer), take, u64(std::rotr(s->key, int(8 * (position & 3)))) * 0x0000000100000001ull);
-    else
-      UnmaskEntryBytes(static_cast<u8*>(buffer), take, position, s->key);
-  }
   s->position = position + take;
   SLSetLastError(take < count ? u32(SL_E_STORAGE_EOF) : u32(SL_OK));
   return take;
@@ -238,6 +233,7 @@ bool CSLFastFileStorage::FillWindow(u64 at, u64 length) {
   if (!s->window && !(s->window = static_cast<u8*>(SLAlloc(kReadBlock)))) return false;
   s->windowLength = 0;
   if (!s->source->Seek(i64(at), SL_SEEK_BEGIN) || s->source->Read(s->window, length) != length) return false;
+  if (s->key) UnmaskEntryBytes(s->window, length, at - s->openNode->offset, s->key);
   s->windowStart = at;
   s->windowLength = length;
   return true;

@@ -77,10 +77,11 @@ inline bool SameUnits(const SLWChar* a, const SLWChar* b, u32 n) {
       if (word(x + i) != word(y + i)) return false;
     return word(x + bytes - 8) == word(y + bytes - 8);
   }
-  u64 wx = 0, wy = 0;
-  std::memcpy(&wx, x, bytes);
-  std::memcpy(&wy, y, bytes);
-  return wx == wy;
+  // Up to three units: one by one (a copy of a variable length into a word would be a
+  // library call and a stalled load).
+  for (u32 i = 0; i < n; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
 }
 
 // Equal without regard to case. Names that are equal as stored (the usual case in a pack

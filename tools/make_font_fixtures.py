@@ -7,6 +7,7 @@
 
 The hand-made font: space (3 wide, 10 high), "A" (7 wide, 12 high), "V" (6), "." (1),
 stored out of code order with "A" twice; kerning (A, V) -1 and (., .) -4; one page.
+"mono.fnt": every printable ASCII glyph 5 wide and 9 high (an advance of 7), kerning (A, V) -1.
 """
 import struct
 import sys
@@ -45,6 +46,9 @@ def write_all(directory):
         "page_out_of_range.fnt": font(glyphs=[(ord("A"), 0, 0, 3, 10, 1)], kerning=[]),
         "empty_rectangle.fnt": font(glyphs=[(ord("A"), 5, 0, 5, 10, 0)], kerning=[]),
         "short_header.fnt": font()[:14],
+        "mono.fnt": font(glyphs=[(code, (code - 32) % 51 * 5, (code - 32) // 51 * 9, (code - 32) % 51 * 5 + 5,
+                                  (code - 32) // 51 * 9 + 9, 0) for code in range(32, 127)],
+                         kerning=[(ord("A"), ord("V"), -1)]),
     }
     for name, data in variants.items():
         with open(f"{directory}/{name}", "wb") as out:

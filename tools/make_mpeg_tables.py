@@ -289,8 +289,8 @@ def layer3_header(sections):
     windows = [imdct_window(k) for k in range(4)]
     # The 36-point transform's outputs 9..26 (the others mirror them) and the 12-point
     # transform's outputs 3..8.
-    cos36 = [math.cos(math.pi / 72 * (2 * i + 19) * (2 * k + 1)) for i in range(9, 27) for k in range(18)]
-    cos12 = [math.cos(math.pi / 24 * (2 * i + 7) * (2 * k + 1)) for i in range(3, 9) for k in range(6)]
+    cos36 = [math.cos(math.pi / 72 * (2 * i + 19) * (2 * k + 1)) for k in range(18) for i in range(9, 27)]
+    cos12 = [math.cos(math.pi / 24 * (2 * i + 7) * (2 * k + 1)) for k in range(6) for i in range(3, 9)]
     tan = [math.tan(k * math.pi / 12) for k in range(16)]
     tan[6] = 99999999000.0
 
@@ -386,11 +386,11 @@ inline constexpr double kMp3AliasCa[8] = {
 inline constexpr double kMp3ImdctWindow[4][36] = {
 %(windows)s
 };
-// cos(pi / 72 (2i + 19)(2k + 1)) for i = 9..26, k = 0..17.
+// cos(pi / 72 (2i + 19)(2k + 1)) by k = 0..17 (rows), i = 9..26.
 inline constexpr double kMp3Imdct36[18 * 18] = {
 %(cos36)s
 };
-// cos(pi / 24 (2i + 7)(2k + 1)) for i = 3..8, k = 0..5.
+// cos(pi / 24 (2i + 7)(2k + 1)) by k = 0..5 (rows), i = 3..8.
 inline constexpr double kMp3Imdct12[6 * 6] = {
 %(cos12)s
 };

@@ -28,9 +28,103 @@ enum : u32 {
   SL_E_GFX_CALL_FAILED = 0x80002002,
   SL_E_GFX_NO_GAMMA = 0x80002020,
   SL_E_GFX_NO_GAMMA_READ = 0x80002021,
+  SL_E_GFX_NO_DEPTH_TEST = 0x80002020,
+};
+
+// Three f64 (angles, directions) and a row-major 4 x 4 f64 matrix applied to row
+// vectors (v' = v x M, the translation in the fourth row).
+struct GfxVector3 {
+  double x, y, z;
+  void Set(double ax, double ay, double az) { x = ax, y = ay, z = az; }
+  // A vector of length at most 1e-10 becomes zero; any other is made of length 1.
+  void Normalize();
+};
+
+struct GfxMatrix4 {
+  double m[4][4];
+  void SetIdentity();
+  void Copy(const GfxMatrix4& source) { *this = source; }
+  // this = this x other.
+  void Multiply(const GfxMatrix4& other);
+  // The rotation of the angles (a about y, b about z, c about x, in radians).
+  void FromEuler(const GfxVector3& angles);
+  // Rows 0 and 1 turned by `angle` about the z axis.
+  void RotateZ(double angle);
+};
+
+// The options of DrawImage and DrawTextW; `flags` says which fields count.
+struct SL_GS_DrawImageOptions {
+  u32 flags;
+  double scaleX;  // with flag 1 instead, the first four bytes hold the target width (i32)
+  double scaleY;  // and the target height
+  i32 sourceX, sourceY, sourceWidth, sourceHeight;
+  i32 anchorX, anchorY;
+  double opacity;  // percent
+  u8 tintRed, tintGreen, tintBlue, tintSpare;
+  double angleY, angleZ, angleX;  // degrees
+  i32 centreX, centreY;
+  double depth;  // percent
+};
+
+enum : u32 {
+  SL_GS_DRAW_TARGET_SIZE = 0x1,
+  SL_GS_DRAW_SCALE = 0x2,
+  SL_GS_DRAW_SOURCE = 0x4,
+  SL_GS_DRAW_OPACITY = 0x8,
+  SL_GS_DRAW_TINT = 0x10,
+  SL_GS_DRAW_DEPTH = 0x20,
+  SL_GS_DRAW_ROTATION = 0x40,
+  SL_GS_DRAW_CENTRE = 0x80,
+  SL_GS_DRAW_CENTRE_ABSOLUTE = 0x100,
+  SL_GS_DRAW_ADDITIVE = 0x200,
+  SL_GS_DRAW_ANCHOR = 0x400,
+  SL_E_GFX_TEXTURE_LOCK = 0x8001000b,
 };
 
 namespace SLInternals {
+
+// One texture of an image and where it sits in the image.
+struct SL_GS_ImageTile {
+  u32 x, y, width, height;
+  IDirect3DTexture9* texture;
+};
+
+// The device objects of an image handle.
+struct SL_GS_ImageDevice {
+  D3DFORMAT format;
+  u32 dirty;
+  SL_GS_ImageTile* tiles;  // row by row; tile i's quad starts at vertex 4i
+  IDirect3DVertexBuffer9* buffer;
+  u32 columns, rows;
+};
+
+// One texture of a font's glyph pages: page p's tiles come row by row.
+struct SL_GS_FontTile {
+  u32 x, y, side;
+  IDirect3DTexture9* texture;
+};
+
+// One textured quad of a glyph: x, y relative to the glyph's top-left corner.
+struct SL_GS_GlyphPiece {
+  IDirect3DTexture9* texture;
+  float vertices[4][6];  // x, y, z, colour (bits), u, v
+};
+
+struct SL_GS_GlyphQuads {
+  u32 count;
+  SL_GS_GlyphPiece* pieces;
+};
+
+// The device objects of a font handle.
+struct SL_GS_FontDevice {
+  D3DFORMAT format;
+  u32 dirty;
+  u32 side;        // of each texture, a power of two of 16 to 256
+  u32 tileCount;
+  u32 perRow;      // tiles per page row: 256 / side
+  SL_GS_FontTile* tiles;
+  SL_GS_GlyphQuads* glyphs;  // in glyph-table order
+};
 
 // Binds "d3d9.dll" and the window-system entry points by name and makes the 3-D objects;
 // every object it made is released at the latest when it goes. Each window-system wrapper
@@ -211,6 +305,14 @@ class CSL_GS_Gfx_DirectX : public CSL_GS_BaseGfx, private CSLWndProcHookTarget {
   bool SetUpDeviceState();
   void UnbindStream();
   void ChangeActivation(bool active, bool minimised);
+  // Drawing (SLGfxDirectXDraw.cpp).
+  bool FillImageTextures(SL_GS_ImageRecord* image);
+  bool FillFontTextures(SL_GS_FontRecord* font);
+  bool OpenScene();
+  // The stage states, blending and world transform shared by images and text; false with
+  // 0x80002002 when the device refuses one.
+  bool SetDrawStates(u32 colour, bool additive, const GfxMatrix4& world);
+  bool SetStageTexture(IDirect3DTexture9* texture);
 
   SLInternals::SL_GS_DeviceRecord* m_record;
 };

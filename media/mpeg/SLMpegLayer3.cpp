@@ -78,12 +78,12 @@ inline void DecodeQuad(const SLMp3HuffmanTable& table, i32* out, CMXMP3_Bit_Rese
   for (u32 i = 0; i < 4; ++i) out[i] = Signed(i32((value >> (3 - i)) & 1), reserve);
 }
 
-// |v|^(4/3): from the table, and computed for the few values past it (13 linbits reach
-// 8,206).
-inline double Power43(i32 value) {
+// sign(v) |v|^(4/3) factor: the power from the table, and computed for the few values
+// past it (13 linbits reach 8,206).
+inline double Power43(i32 value, double factor) {
   const u32 magnitude = u32(value < 0 ? -value : value);
   const double power = magnitude < 8192 ? kMp3Pow43[magnitude] : std::pow(double(magnitude), 4.0 / 3.0);
-  return value < 0 ? -power : power;
+  return power * (value < 0 ? -factor : factor);
 }
 
 inline double PowHalf(u32 k) { return kMp3PowHalf[k < 63 ? k : 63]; }
@@ -390,8 +390,7 @@ void CMXMP3_LayerIII_Decoder::Dequantize(u32 granule, u32 channel) {
     const u32 end = longBands[sfb + 1] < count ? longBands[sfb + 1] : count;
     const u32 k = (longs[sfb] + gi.preflag * kMp3Pretab[sfb]) << shift;
     const double factor = gain * PowHalf(k);
-    for (u32 i = start; i < end; ++i)
-      if (in[i]) xr[i] = Power43(in[i]) * factor;
+    for (u32 i = start; i < end; ++i) xr[i] = Power43(in[i], factor);
     start = longBands[sfb + 1];
   }
   if (!shortBlock) return;
@@ -404,8 +403,7 @@ void CMXMP3_LayerIII_Decoder::Dequantize(u32 granule, u32 channel) {
       const double factor = gain * PowHalf(k);
       const u32 start = base + w * width;
       const u32 end = start + width < count ? start + width : count;
-      for (u32 i = start; i < end; ++i)
-        if (in[i]) xr[i] = Power43(in[i]) * factor;
+      for (u32 i = start; i < end; ++i) xr[i] = Power43(in[i], factor);
     }
   }
 }

@@ -21,9 +21,14 @@ bool IsBackBufferFormat(D3DFORMAT format, bool windowed);
 // One pixel of a colour format as 0xAARRGGBB (alpha 0xFF where the format has none).
 std::uint32_t ReadArgb(D3DFORMAT format, const std::uint8_t* pixel);
 void WriteArgb(D3DFORMAT format, std::uint8_t* pixel, std::uint32_t argb);
+// Row kernels the device's bulk paths share: fill with one word, and copy with the alpha
+// byte set (the screen's own pixels are opaque).
+void FillWords(std::uint32_t* target, std::size_t count, std::uint32_t value);
+void CopyOpaque(std::uint32_t* target, const std::uint32_t* source, std::size_t count);
 // A test's scripted answer for the next such call, when one is queued.
 bool TakeScriptedAnswer(SLD3D9TestScript::Call call, HRESULT* answer);
 void LogCheck(const char* what, D3DFORMAT format, D3DFORMAT on);
+bool ScissorHidden();
 // The desktop's mode as the display reports it (1024 x 768 X8R8G8B8 without a display).
 D3DDISPLAYMODE DesktopMode();
 
@@ -50,6 +55,7 @@ class Counted : public Interface {
 class Surface final : public Counted<IDirect3DSurface9> {
  public:
   // Null for a format the device does not keep, a zero size, or one past 16384 pixels a side.
+  // A surface of the system-memory pools starts with undefined pixels, others black.
   static Surface* Make(unsigned width, unsigned height, D3DFORMAT format, D3DPOOL pool);
 
   HRESULT GetDesc(D3DSURFACE_DESC* desc) override;
@@ -78,6 +84,39 @@ class Surface final : public Counted<IDirect3DSurface9> {
   bool locked_ = false;
 };
 
+// A texture of one level in memory (A8R8G8B8 or A1R5G5B5), kept across resets.
+class Texture final : public Counted<IDirect3DTexture9> {
+ public:
+  static Texture* Make(unsigned width, unsigned height, D3DFORMAT format);
+  HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override;
+  HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const D3DLOCKRECT* rect, DWORD flags) override;
+  HRESULT UnlockRect(UINT level) override;
+  const Surface* Level() const { return level_; }
+
+ private:
+  Texture() = default;
+  ~Texture() override;
+  Surface* level_ = nullptr;
+};
+
+// Vertices in memory, kept across resets.
+class VertexBuffer final : public Counted<IDirect3DVertexBuffer9> {
+ public:
+  static VertexBuffer* Make(unsigned length, DWORD fvf);
+  HRESULT GetDesc(D3DVERTEXBUFFER_DESC* desc) override;
+  HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override;
+  HRESULT Unlock() override;
+  const std::uint8_t* Data() const { return bytes_.data(); }
+  std::size_t Size() const { return bytes_.size(); }
+
+ private:
+  VertexBuffer() = default;
+  std::vector<std::uint8_t> bytes_;
+  DWORD fvf_ = 0;
+  std::mutex lock_;
+  bool locked_ = false;
+};
+
 // What shows a presented frame in the device window: an SDL renderer made on first use,
 // an accelerated one with vertical sync where there is one, else the software one paced
 // to 60 frames a second.
@@ -87,8 +126,10 @@ class Presenter {
   // Follows new presentation parameters: full screen fills the desktop and the frame is
   // scaled with its aspect kept.
   void Configure(HWND window, unsigned width, unsigned height, bool windowed);
-  // Shows `pixels` (X8R8G8B8 rows of `width` pixels); false when there is nothing to show on.
-  bool Show(const std::uint32_t* pixels, unsigned width, unsigned height);
+  // The next frame's X8R8G8B8 rows (`pitch` words apart) to be written before Show; null
+  // when there is nothing to show on.
+  std::uint32_t* Lock(unsigned width, unsigned height, unsigned* pitch);
+  bool Show();
   void Drop();
 
  private:
@@ -100,6 +141,8 @@ class Presenter {
   void* texture_ = nullptr;   // SDL_Texture
   unsigned textureWidth_ = 0, textureHeight_ = 0;
   unsigned logicalWidth_ = 0, logicalHeight_ = 0;
+  bool locked_ = false;
+  int scaled_ = -1;     // the frame is scaled to the output: 1, copied as it is: 0, not known: -1
   bool paced_ = false;  // software renderer on a real display: sleep to the next frame
   std::uint64_t nextFrameNs_ = 0;
 };
@@ -143,6 +186,7 @@ class Device final : public Counted<IDirect3DDevice9> {
   HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride) override;
   HRESULT SetFVF(DWORD fvf) override;
   HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override;
+  HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices, UINT stride) override;
 
   static constexpr unsigned kStages = 8;
   static constexpr unsigned kSamplers = 16;
@@ -156,6 +200,9 @@ class Device final : public Counted<IDirect3DDevice9> {
   HRESULT Build(const D3DPRESENT_PARAMETERS& parameters);
   void DefaultStates();
   void ReleaseBindings();
+  // Draws `count` vertices (position, colour, u, v: the one vertex format served) as a
+  // triangle fan (Rasterizer.cpp).
+  HRESULT DrawFan(const std::uint8_t* vertices, UINT stride, UINT count);
 
   std::recursive_mutex lock_;  // every call of the device runs under it
   HWND focus_ = nullptr;
@@ -163,7 +210,10 @@ class Device final : public Counted<IDirect3DDevice9> {
   Surface* back_ = nullptr;
   std::vector<float> depth_;
   std::vector<std::uint8_t> stencil_;
-  std::vector<std::uint32_t> front_;  // the last presented frame, gamma applied
+  // The last presented frame, gamma applied: `front_` points into the storage, at the
+  // place the last Present chose for it (see there).
+  std::vector<std::uint32_t> frontStorage_;
+  std::uint32_t* front_ = nullptr;
   unsigned frontWidth_ = 0, frontHeight_ = 0;
   D3DGAMMARAMP ramp_{};
   bool identityRamp_ = true;

@@ -11,6 +11,23 @@ namespace SLD3D9 {
 
 namespace {
 
+// Words of room before the front buffer's first pixel, so that it can start at any place
+// within a page.
+constexpr std::size_t kFrontSlack = 1024;
+
+// Where the front buffer starts in `storage` (within the slack) for a frame copied from
+// `back` into it and from it to `screen`. Copies between buffers whose addresses agree in
+// their low 12 bits stall on every load (4K aliasing) and run several times slower than
+// the memory allows, so the start keeps both distances between a quarter and three
+// quarters of a page.
+std::uint32_t* FrontStart(std::uint32_t* storage, const void* back, const void* screen) {
+  const auto page = [](const void* p) { return reinterpret_cast<std::uintptr_t>(p) & 4095; };
+  const std::uintptr_t apart = (page(screen) - page(back)) & 4095;
+  const std::uintptr_t fromScreen = (apart / 2 + (apart < 2048 ? 2048 : 0)) & ~std::uintptr_t(63);
+  const std::uintptr_t wanted = (page(screen) - fromScreen) & 4095;
+  return storage + ((wanted - page(storage)) & 4095) / 4;
+}
+
 constexpr D3DMATRIX kIdentity = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
 
 bool ValidParameters(const D3DPRESENT_PARAMETERS& p) {
@@ -53,10 +70,11 @@ HRESULT Device::Build(const D3DPRESENT_PARAMETERS& p) {
   try {
     std::vector<float> depth(p.EnableAutoDepthStencil ? pixels : 0, 1.0f);
     std::vector<std::uint8_t> stencil(p.EnableAutoDepthStencil ? pixels : 0, 0);
-    std::vector<std::uint32_t> front(pixels, 0xFF000000u);
+    std::vector<std::uint32_t> front(pixels + kFrontSlack, 0xFF000000u);
     depth_.swap(depth);
     stencil_.swap(stencil);
-    front_.swap(front);
+    frontStorage_.swap(front);
+    front_ = frontStorage_.data();
   } catch (const std::bad_alloc&) {
     back->Release();
     return D3DERR_OUTOFVIDEOMEMORY;
@@ -115,8 +133,8 @@ HRESULT Device::TestCooperativeLevel() {
 HRESULT Device::GetDeviceCaps(D3DCAPS9* caps) {
   if (!caps) return D3DERR_INVALIDCALL;
   // Gamma is applied as frames are presented, so the display's own ramp is never needed.
-  *caps = D3DCAPS9{D3DCAPS2_FULLSCREENGAMMA, D3DPRASTERCAPS_SCISSORTEST, 0, kMaxTextureSide, kMaxTextureSide,
-                   kMaxTextureSide, kClipPlanes};
+  *caps = D3DCAPS9{D3DCAPS2_FULLSCREENGAMMA, ScissorHidden() ? 0 : D3DPRASTERCAPS_SCISSORTEST, 0, kMaxTextureSide,
+                   kMaxTextureSide, kMaxTextureSide, kClipPlanes};
   return D3D_OK;
 }
 
@@ -138,28 +156,41 @@ HRESULT Device::Present(const D3DRECT*, const D3DRECT*, HWND, const void*) {
   if (TakeScriptedAnswer(SLD3D9TestScript::kPresent, &answer) && answer < 0) return answer;
   const unsigned width = back_->Width(), height = back_->Height();
   const D3DFORMAT format = back_->Format();
-  if (identityRamp_ && BytesPerPixel(format) == 4) {
-    for (unsigned y = 0; y < height; ++y)
-      std::memcpy(front_.data() + std::size_t(y) * width, back_->Row(y), std::size_t(width) * 4);
-  } else {
-    std::uint8_t red[256], green[256], blue[256];
+  const unsigned bytes = BytesPerPixel(format);
+  std::uint8_t red[256], green[256], blue[256];
+  const bool copy = identityRamp_ && bytes == 4;
+  if (!copy)
     for (unsigned i = 0; i < 256; ++i) {
       red[i] = std::uint8_t(ramp_.red[i] >> 8);
       green[i] = std::uint8_t(ramp_.green[i] >> 8);
       blue[i] = std::uint8_t(ramp_.blue[i] >> 8);
     }
-    const unsigned bytes = BytesPerPixel(format);
-    for (unsigned y = 0; y < height; ++y) {
+  // Each row goes to the kept front buffer and, while it is still in the cache, to the screen.
+  unsigned screenPitch = 0;
+  std::uint32_t* screen = presenter_.Lock(width, height, &screenPitch);
+  front_ = FrontStart(frontStorage_.data(), back_->Row(0), screen ? static_cast<const void*>(screen) : back_->Row(0));
+  for (unsigned y = 0; y < height; ++y) {
+    std::uint32_t* target = front_ + std::size_t(y) * width;
+    if (copy) {
+      std::memcpy(target, back_->Row(y), std::size_t(width) * 4);
+    } else if (bytes == 4) {
+      const std::uint32_t* source = back_->Row32(y);
+      for (unsigned x = 0; x < width; ++x) {
+        const std::uint32_t v = source[x];
+        target[x] = 0xFF000000u | (std::uint32_t(red[(v >> 16) & 0xFF]) << 16) |
+                    (std::uint32_t(green[(v >> 8) & 0xFF]) << 8) | blue[v & 0xFF];
+      }
+    } else {
       const std::uint8_t* source = back_->Row(y);
-      std::uint32_t* target = front_.data() + std::size_t(y) * width;
       for (unsigned x = 0; x < width; ++x, source += bytes) {
         const std::uint32_t argb = ReadArgb(format, source);
         target[x] = 0xFF000000u | (std::uint32_t(red[(argb >> 16) & 0xFF]) << 16) |
                     (std::uint32_t(green[(argb >> 8) & 0xFF]) << 8) | blue[argb & 0xFF];
       }
     }
+    if (screen) std::memcpy(screen + std::size_t(y) * screenPitch, target, std::size_t(width) * 4);
   }
-  presenter_.Show(front_.data(), width, height);
+  presenter_.Show();
   return D3D_OK;
 }
 
@@ -183,14 +214,20 @@ HRESULT Device::GetFrontBufferData(UINT swapChain, IDirect3DSurface9* target) {
   // The desktop as the device shows it: the last frame at the client area's origin.
   POINT origin{0, 0};
   if (parameters_.Windowed) ClientToScreen(parameters_.hDeviceWindow, &origin);
-  for (unsigned y = 0; y < surface->Height(); ++y) std::fill_n(surface->Row32(y), surface->Width(), 0xFF000000u);
-  const long left = std::max<long>(origin.x, 0), top = std::max<long>(origin.y, 0);
-  const long right = std::min<long>(long(origin.x) + frontWidth_, surface->Width());
-  const long bottom = std::min<long>(long(origin.y) + frontHeight_, surface->Height());
-  for (long y = top; y < bottom; ++y) {
-    const std::uint32_t* source = front_.data() + std::size_t(y - origin.y) * frontWidth_ + (left - origin.x);
-    std::uint32_t* row = surface->Row32(unsigned(y)) + left;
-    for (long x = 0; x < right - left; ++x) row[x] = source[x] | 0xFF000000u;
+  const long width = surface->Width(), height = surface->Height();
+  const long left = std::clamp<long>(origin.x, 0, width), top = std::clamp<long>(origin.y, 0, height);
+  const long right = std::clamp<long>(long(origin.x) + frontWidth_, left, width);
+  const long bottom = std::clamp<long>(long(origin.y) + frontHeight_, top, height);
+  constexpr std::uint32_t kBlack = 0xFF000000u;
+  for (long y = 0; y < height; ++y) {
+    std::uint32_t* row = surface->Row32(unsigned(y));
+    if (y < top || y >= bottom) {
+      FillWords(row, std::size_t(width), kBlack);
+      continue;
+    }
+    FillWords(row, std::size_t(left), kBlack);
+    CopyOpaque(row + left, front_ + std::size_t(y - origin.y) * frontWidth_ + (left - origin.x), std::size_t(right - left));
+    FillWords(row + right, std::size_t(width - right), kBlack);
   }
   return D3D_OK;
 }
@@ -258,7 +295,7 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, DWORD colo
     for (LONG y = r.y1; y < r.y2; ++y) {
       if (flags & D3DCLEAR_TARGET) {
         if (bytes == 4) {
-          std::fill_n(back_->Row32(unsigned(y)) + r.x1, span, word);
+          FillWords(back_->Row32(unsigned(y)) + r.x1, span, word);
         } else {
           std::uint8_t* p = back_->Row(unsigned(y)) + std::size_t(r.x1) * 2;
           for (std::size_t x = 0; x < span; ++x, p += 2) std::memcpy(p, pattern, 2);

@@ -17,6 +17,7 @@ struct TestState {
   std::mutex lock;
   std::deque<HRESULT> answers[SLD3D9TestScript::kCallCount];
   std::string log;
+  bool hideScissor = false;
 };
 TestState& Test() {
   static TestState* state = new TestState;  // never destroyed: devices may outlive statics
@@ -120,6 +121,12 @@ void LogCheck(const char* what, D3DFORMAT format, D3DFORMAT on) {
   test.log += '\n';
 }
 
+bool ScissorHidden() {
+  TestState& test = Test();
+  std::lock_guard<std::mutex> guard(test.lock);
+  return test.hideScissor;
+}
+
 D3DDISPLAYMODE DesktopMode() {
   int width = 1024, height = 768, bits = 32, refresh = 60;
   SLUser32::Display::DesktopMode(&width, &height, &bits, &refresh);
@@ -146,6 +153,12 @@ void SLD3D9TestClearScript() {
   std::lock_guard<std::mutex> guard(test.lock);
   for (auto& queue : test.answers) queue.clear();
   test.log.clear();
+}
+
+void SLD3D9TestHideScissor(bool hidden) {
+  SLD3D9::TestState& test = SLD3D9::Test();
+  std::lock_guard<std::mutex> guard(test.lock);
+  test.hideScissor = hidden;
 }
 
 std::string SLD3D9TestTakeCheckLog() {

@@ -1,18 +1,7 @@
-// Textures, vertex buffers and drawing of the software device: the bindings are kept;
-// the objects themselves are not made yet.
+// The software device's bindings: the stage-0 texture, stream 0 and the vertex format.
 #include "platform/d3d9/D3D9.h"
 
 namespace SLD3D9 {
-
-HRESULT Device::CreateTexture(UINT, UINT, UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DTexture9** out, HANDLE*) {
-  if (out) *out = nullptr;
-  return D3DERR_NOTAVAILABLE;
-}
-
-HRESULT Device::CreateVertexBuffer(UINT, DWORD, DWORD, D3DPOOL, IDirect3DVertexBuffer9** out, HANDLE*) {
-  if (out) *out = nullptr;
-  return D3DERR_NOTAVAILABLE;
-}
 
 HRESULT Device::SetTexture(DWORD stage, IDirect3DTexture9* texture) {
   if (stage >= kStages) return D3DERR_INVALIDCALL;
@@ -39,8 +28,6 @@ HRESULT Device::SetFVF(DWORD fvf) {
   fvf_ = fvf;
   return D3D_OK;
 }
-
-HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE, UINT, UINT) { return D3DERR_INVALIDCALL; }
 
 void Device::ReleaseBindings() {
   for (auto*& texture : textures_) {

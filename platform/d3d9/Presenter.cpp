@@ -41,7 +41,7 @@ void Presenter::Configure(HWND window, unsigned width, unsigned height, bool win
   const bool fullScreen = (SDL_GetWindowFlags(sdlWindow) & SDL_WINDOW_FULLSCREEN) != 0;
   if (!windowed && !fullScreen) SDL_SetWindowFullscreen(sdlWindow, SDL_WINDOW_FULLSCREEN_DESKTOP);
   if (windowed && fullScreen) SDL_SetWindowFullscreen(sdlWindow, 0);
-  if (renderer_) SDL_RenderSetLogicalSize(static_cast<SDL_Renderer*>(renderer_), int(width), int(height));
+  scaled_ = -1;  // chosen again at the next frame
 }
 
 bool Presenter::Prepare(unsigned width, unsigned height) {
@@ -76,8 +76,8 @@ bool Presenter::Prepare(unsigned width, unsigned height) {
     SDL_RendererInfo info{};
     SDL_GetRendererInfo(renderer, &info);
     paced_ = !(info.flags & SDL_RENDERER_PRESENTVSYNC) && !HeadlessDriver();
-    SDL_RenderSetLogicalSize(renderer, int(logicalWidth_), int(logicalHeight_));
     renderer_ = renderer;
+    scaled_ = -1;
   }
   if (!texture_ || textureWidth_ != width || textureHeight_ != height) {
     if (texture_) SDL_DestroyTexture(static_cast<SDL_Texture*>(texture_));
@@ -89,13 +89,35 @@ bool Presenter::Prepare(unsigned width, unsigned height) {
   return texture_ != nullptr;
 }
 
-bool Presenter::Show(const std::uint32_t* pixels, unsigned width, unsigned height) {
-  if (!Prepare(width, height)) return false;
+std::uint32_t* Presenter::Lock(unsigned width, unsigned height, unsigned* pitch) {
+  if (!Prepare(width, height)) return nullptr;
+  void* pixels = nullptr;
+  int bytes = 0;
+  if (SDL_LockTexture(static_cast<SDL_Texture*>(texture_), nullptr, &pixels, &bytes) != 0) return nullptr;
+  locked_ = true;
+  *pitch = unsigned(bytes) / 4;
+  return static_cast<std::uint32_t*>(pixels);
+}
+
+bool Presenter::Show() {
+  if (!locked_) return false;
+  locked_ = false;
   auto* renderer = static_cast<SDL_Renderer*>(renderer_);
   auto* texture = static_cast<SDL_Texture*>(texture_);
-  SDL_UpdateTexture(texture, nullptr, pixels, int(width * 4));
-  SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
-  SDL_RenderClear(renderer);
+  SDL_UnlockTexture(texture);
+  // A frame of the output's size is copied as it is; any other is scaled with its aspect
+  // kept (which scales the pointer's positions too) and the bars left over are black.
+  int outputWidth = 0, outputHeight = 0;
+  SDL_GetRendererOutputSize(renderer, &outputWidth, &outputHeight);
+  const int scaled = outputWidth != int(logicalWidth_) || outputHeight != int(logicalHeight_) ? 1 : 0;
+  if (scaled != scaled_) {
+    SDL_RenderSetLogicalSize(renderer, scaled ? int(logicalWidth_) : 0, scaled ? int(logicalHeight_) : 0);
+    scaled_ = scaled;
+  }
+  if (scaled) {
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+  }
   SDL_RenderCopy(renderer, texture, nullptr, nullptr);
   SDL_RenderPresent(renderer);
   if (paced_) {
@@ -113,10 +135,12 @@ bool Presenter::Show(const std::uint32_t* pixels, unsigned width, unsigned heigh
 void Presenter::Drop() {
   const bool alive = native_ && SDL_GetWindowFromID(nativeId_) == static_cast<SDL_Window*>(native_);
   if (alive) {
+    if (texture_ && locked_) SDL_UnlockTexture(static_cast<SDL_Texture*>(texture_));
     if (texture_) SDL_DestroyTexture(static_cast<SDL_Texture*>(texture_));
     if (renderer_) SDL_DestroyRenderer(static_cast<SDL_Renderer*>(renderer_));
   }
   texture_ = renderer_ = native_ = nullptr;
+  locked_ = false;
   nativeId_ = 0;
   textureWidth_ = textureHeight_ = 0;
 }

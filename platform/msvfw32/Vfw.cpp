@@ -76,6 +76,7 @@ struct Decompressor {
   AVPacket* packet = nullptr;
   AVFrame* frame = nullptr;
   SwsContext* scaler = nullptr;
+  int scalerKey = -1;
   bool begun = false;
   bool paletteSent = false;
   int width = 0, height = 0;
@@ -93,6 +94,7 @@ struct Decompressor {
   void End() {
     sws_freeContext(scaler);
     scaler = nullptr;
+    scalerKey = -1;
     av_freep(&scratch[0]);
     av_frame_free(&frame);
     av_packet_free(&packet);
@@ -234,11 +236,18 @@ LRESULT WritePicture(Decompressor* d, std::uint8_t* out) {
     case AV_PIX_FMT_YUVJ411P: source = AV_PIX_FMT_YUV411P, fullRange = true; break;
     default: break;
   }
-  d->scaler = sws_getCachedContext(d->scaler, d->width, d->height, source, d->width, d->height,
-                                   OutputFormat(d->outputBits), SWS_BICUBIC, nullptr, nullptr, nullptr);
-  if (!d->scaler) return ICERR_BADFORMAT;
-  const int* coefficients = sws_getCoefficients(SWS_CS_DEFAULT);
-  sws_setColorspaceDetails(d->scaler, coefficients, fullRange ? 1 : 0, coefficients, 1, 0, 1 << 16, 1 << 16);
+  // The converter is set up once per source format: setting its ranges again costs a
+  // table rebuild per picture.
+  const int scalerKey = int(source) * 2 + (fullRange ? 1 : 0);
+  if (!d->scaler || d->scalerKey != scalerKey) {
+    sws_freeContext(d->scaler);
+    d->scaler = sws_getContext(d->width, d->height, source, d->width, d->height, OutputFormat(d->outputBits),
+                               SWS_BICUBIC, nullptr, nullptr, nullptr);
+    if (!d->scaler) return ICERR_BADFORMAT;
+    const int* coefficients = sws_getCoefficients(SWS_CS_DEFAULT);
+    sws_setColorspaceDetails(d->scaler, coefficients, fullRange ? 1 : 0, coefficients, 1, 0, 1 << 16, 1 << 16);
+    d->scalerKey = scalerKey;
+  }
   if (!d->scratch[0] &&
       av_image_alloc(d->scratch, d->scratchStride, d->width, d->height, OutputFormat(d->outputBits), 64) < 0)
     return ICERR_MEMORY;

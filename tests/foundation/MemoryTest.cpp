@@ -22,44 +22,33 @@ int CompareInts(const void* a, const void* b, void* context) {
 
 // ---- memory functions --------------------------------------------------------------
 
-TEST(Memory, AllocOfZeroIsARealBlock) {
-  void* block = SLAlloc(0);
+// Zero sizes give real blocks; realloc allocates from null, keeps the content, and its
+// zero-size result grows and frees like any block; freeing clears the code.
+TEST(Memory, ZeroSizesAndReallocGiveRealBlocks) {
+  char* block = static_cast<char*>(SLAlloc(0));
   ASSERT_NE(block, nullptr);
   EXPECT_EQ(SLGetLastError(), 0u);
-  *static_cast<char*>(block) = 1;
   SLSetLastError(SL_E_INVALID_ARG);
   SLFree(block);
   EXPECT_EQ(SLGetLastError(), 0u);  // freeing clears the code, so clean-up must keep it
   SLFree(nullptr);
-}
-
-TEST(Memory, ReallocToZeroGivesABlockThatCanBeFreedAndGrown) {
-  char* block = static_cast<char*>(SLAlloc(32));
-  ASSERT_NE(block, nullptr);
-  SLSetLastError(SL_E_INVALID_ARG);
-  void* minimal = SLRealloc(block, 0);
-  ASSERT_NE(minimal, nullptr);
-  EXPECT_EQ(SLGetLastError(), 0u);
-  // The result is a heap block of its own: it can grow and be freed like any other.
-  char* grown = static_cast<char*>(SLRealloc(minimal, 100));
-  ASSERT_NE(grown, nullptr);
-  std::memset(grown, 7, 100);
-  void* again = SLRealloc(grown, 0);
-  ASSERT_NE(again, nullptr);
-  SLFree(again);
-}
-
-TEST(Memory, ReallocKeepsContentAndAllocatesFromNull) {
-  char* block = static_cast<char*>(SLRealloc(nullptr, 10));
+  block = static_cast<char*>(SLRealloc(nullptr, 10));
   ASSERT_NE(block, nullptr);
   for (int i = 0; i < 10; ++i) block[i] = char(i);
   block = static_cast<char*>(SLRealloc(block, 100000));
   ASSERT_NE(block, nullptr);
   for (int i = 0; i < 10; ++i) EXPECT_EQ(block[i], char(i));
+  SLSetLastError(SL_E_INVALID_ARG);
+  block = static_cast<char*>(SLRealloc(block, 0));
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(SLGetLastError(), 0u);
+  block = static_cast<char*>(SLRealloc(block, 100));
+  ASSERT_NE(block, nullptr);
+  std::memset(block, 7, 100);
   SLFree(block);
 }
 
-TEST(Memory, CallocOverflowFailsAtOnce) {
+TEST(Memory, CallocZeroFillsAndFailsAtOnceOnOverflow) {
   struct Case {
     u32 count, size;
   } cases[] = {{70000, 70000}, {0x10000, 0x10000}, {0xFFFFFFFF, 2}, {2, 0x80000000u}, {0x7FFFFFFF, 0x7FFFFFFF}};
@@ -67,6 +56,21 @@ TEST(Memory, CallocOverflowFailsAtOnce) {
     SLSetLastError(0);
     SL_EXPECT_FAIL(SLCalloc(c.count, c.size), SL_E_OUT_OF_MEMORY) << c.count << " x " << c.size;
   }
+  void* empty = SLCalloc(0, 8);
+  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(SLGetLastError(), 0u);
+  SLFree(empty);
+  // Reuse a dirtied block's memory to make the zero fill visible.
+  u8* dirty = static_cast<u8*>(SLAlloc(4000));
+  std::memset(dirty, 0xAB, 4000);
+  SLFree(dirty);
+  u8* zeroed = static_cast<u8*>(SLCalloc(1000, 4));
+  ASSERT_NE(zeroed, nullptr);
+  EXPECT_TRUE(std::all_of(zeroed, zeroed + 4000, [](u8 b) { return b == 0; }));
+  SLFree(zeroed);
+  u8* viaAlias = static_cast<u8*>(SLAllocZeroed(64));
+  EXPECT_TRUE(std::all_of(viaAlias, viaAlias + 64, [](u8 b) { return b == 0; }));
+  SLFree(viaAlias);
 }
 
 // ---- byte blocks ---------------------------------------------------------------------
@@ -142,24 +146,6 @@ TEST(BSearch, FindsEveryElementAndMissesTheGaps) {
       }
     }
   }
-}
-
-TEST(Memory, CallocZeroFillsAndAcceptsZeroCount) {
-  void* empty = SLCalloc(0, 8);
-  ASSERT_NE(empty, nullptr);
-  EXPECT_EQ(SLGetLastError(), 0u);
-  SLFree(empty);
-  // Reuse a dirtied block's memory to make the zero fill visible.
-  u8* dirty = static_cast<u8*>(SLAlloc(4000));
-  std::memset(dirty, 0xAB, 4000);
-  SLFree(dirty);
-  u8* zeroed = static_cast<u8*>(SLCalloc(1000, 4));
-  ASSERT_NE(zeroed, nullptr);
-  EXPECT_TRUE(std::all_of(zeroed, zeroed + 4000, [](u8 b) { return b == 0; }));
-  SLFree(zeroed);
-  u8* viaAlias = static_cast<u8*>(SLAllocZeroed(64));
-  EXPECT_TRUE(std::all_of(viaAlias, viaAlias + 64, [](u8 b) { return b == 0; }));
-  SLFree(viaAlias);
 }
 
 TEST(MemBlocks, SwapExchangesAndRejectsNull) {

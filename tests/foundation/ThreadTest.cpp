@@ -65,28 +65,39 @@ class StubbornThread : public CSLThread {
       ++laps;
       SLSleep(1);
     }
-    finished = true;
   }
   std::atomic<bool> started{false};
   std::atomic<bool> release{false};
-  std::atomic<bool> finished{false};
   std::atomic<long> laps{0};
 };
 
 }  // namespace
 
+// Without a thread, Run should end; priorities are checked and kept for a start; a
+// suspended start waits for its resume; Run begins with its handle and id in place.
 TEST(ThreadStart, HandshakeGivesRunAStartedObject) {
   CooperativeThread thread;
   EXPECT_FALSE(thread.IsRunning());
+  i32 which = 7;
+  EXPECT_TRUE(thread.WaitForEvents(0, 0, nullptr, &which));
+  EXPECT_EQ(which, 0);
+  SL_EXPECT_FAIL(thread.SetPriority(3), SL_E_INVALID_ARG);
+  EXPECT_EQ(thread.Priority(), 0);
+  ASSERT_TRUE(thread.SetPriority(-15));
+  EXPECT_EQ(thread.Priority(), -15);
   SLSetLastError(SL_E_SYSTEM);
-  ASSERT_TRUE(thread.Start());
+  ASSERT_TRUE(thread.Start(true));
   EXPECT_EQ(SLGetLastError(), SL_OK);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(thread.started);
+  EXPECT_EQ(ResumeThread(thread.Handle()), 1u);
   ASSERT_TRUE(WaitFor(thread.started));
   // Handle and id were in place before Run began.
   EXPECT_TRUE(thread.sawOwnId);
   EXPECT_TRUE(thread.sawHandle);
   EXPECT_TRUE(thread.IsRunning());
   EXPECT_NE(thread.GetThreadId(), 0u);
+  for (i32 priority : {15, 2, 1, 0, -1, -2, -15}) EXPECT_TRUE(thread.SetPriority(priority)) << priority;
 
   SLSetLastError(SL_E_SYSTEM);
   ASSERT_TRUE(thread.Stop(5000));
@@ -162,48 +173,37 @@ TEST(ThreadStop, StopFromInsideRunReturnsAtOnceAndTheOwnerStillWaitsForTheEnd) {
   EXPECT_TRUE(thread.runDone);
 }
 
+// A thread that ignores the stop request is never killed: Stop times out and the thread
+// runs on, still owned; the destructor's unlimited Stop joins it once it ends, keeping the
+// caller's code.
 TEST(ThreadStop, UncooperativeThreadIsNeverKilled) {
-  StubbornThread thread;
-  ASSERT_TRUE(thread.Start());
-  ASSERT_TRUE(WaitFor(thread.started));
-  auto start = Clock::now();
-  EXPECT_FALSE(thread.Stop(100));
-  long long elapsed = MsSince(start);
-  EXPECT_EQ(SLGetLastError(), SL_E_THREAD_STOP_TIMEOUT);
-  EXPECT_GE(elapsed, 99);
-  EXPECT_LT(elapsed, 2000);
-  // Still alive and still owned: the thread keeps running its loop.
-  EXPECT_TRUE(thread.IsRunning());
-  const long laps = thread.laps;
-  for (auto wait = Clock::now(); thread.laps == laps && MsSince(wait) < 5000;) SLSleep(1);
-  EXPECT_GT(thread.laps, laps);
-  EXPECT_TRUE(thread.Start());
-  EXPECT_EQ(SLGetLastError(), SL_E_THREAD_RUNNING);
-
-  // Once it ends by itself, a later Stop joins it.
-  thread.release = true;
-  SL_EXPECT_OK(thread.Stop(5000));
-  EXPECT_TRUE(thread.finished);
-  EXPECT_FALSE(thread.IsRunning());
-}
-
-TEST(ThreadStop, DestructorJoinsAThreadWhoseStopTimedOut) {
   std::thread releaser;
-  Clock::time_point start;
+  Clock::time_point released;
   {
     StubbornThread thread;
     ASSERT_TRUE(thread.Start());
     ASSERT_TRUE(WaitFor(thread.started));
-    EXPECT_FALSE(thread.Stop(20));
-    start = Clock::now();
+    auto start = Clock::now();
+    EXPECT_FALSE(thread.Stop(100));
+    long long elapsed = MsSince(start);
+    EXPECT_EQ(SLGetLastError(), SL_E_THREAD_STOP_TIMEOUT);
+    EXPECT_GE(elapsed, 99);
+    EXPECT_LT(elapsed, 2000);
+    EXPECT_TRUE(thread.IsRunning());
+    const long laps = thread.laps;
+    for (auto wait = Clock::now(); thread.laps == laps && MsSince(wait) < 5000;) SLSleep(1);
+    EXPECT_GT(thread.laps, laps);
+    EXPECT_TRUE(thread.Start());
+    EXPECT_EQ(SLGetLastError(), SL_E_THREAD_RUNNING);
+    released = Clock::now();
     releaser = std::thread([&thread] {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
       thread.release = true;
     });
     SLSetLastError(0x80020005u);
-  }  // the unlimited Stop of the destructor waits for the thread to end
-  EXPECT_GE(MsSince(start), 40);
-  EXPECT_EQ(SLGetLastError(), 0x80020005u);  // and keeps the caller's code
+  }
+  EXPECT_GE(MsSince(released), 40);
+  EXPECT_EQ(SLGetLastError(), 0x80020005u);
   releaser.join();
 }
 
@@ -272,35 +272,6 @@ TEST(WorkerThread, RunsItsCallbackAndStopsBeforeItStopsBeingAWorker) {
   ASSERT_TRUE(WaitFor(started));
   delete worker;
   EXPECT_EQ(g_recordSeenAtEnd.load(), CSLWorkerThread::GetClassRecord());
-}
-
-TEST(ThreadPriority, AcceptsTheSevenLevelsAndKeepsThemForStart) {
-  CooperativeThread thread;
-  SL_EXPECT_FAIL(thread.SetPriority(3), SL_E_INVALID_ARG);
-  EXPECT_EQ(thread.Priority(), 0);
-  ASSERT_TRUE(thread.SetPriority(-15));
-  EXPECT_EQ(thread.Priority(), -15);
-  ASSERT_TRUE(thread.Start());
-  ASSERT_TRUE(WaitFor(thread.started));
-  for (i32 priority : {15, 2, 1, 0, -1, -2, -15}) EXPECT_TRUE(thread.SetPriority(priority)) << priority;
-  EXPECT_TRUE(thread.Stop(5000));
-}
-
-TEST(ThreadStart, SuspendedStartWaitsForResume) {
-  CooperativeThread thread;
-  ASSERT_TRUE(thread.Start(true));
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_FALSE(thread.started);
-  EXPECT_EQ(ResumeThread(thread.Handle()), 1u);
-  EXPECT_TRUE(WaitFor(thread.started));
-  EXPECT_TRUE(thread.Stop(5000));
-}
-
-TEST(ThreadWait, WithoutAThreadRunShouldEnd) {
-  CooperativeThread thread;
-  i32 which = 7;
-  EXPECT_TRUE(thread.WaitForEvents(0, 0, nullptr, &which));
-  EXPECT_EQ(which, 0);
 }
 
 namespace {

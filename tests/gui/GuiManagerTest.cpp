@@ -87,12 +87,15 @@ TEST_F(GuiTree, ParentArgumentOfATopLevelWindowNamesItsOwner) {
 TEST_F(GuiTree, RefusedOrSelfDestroyingCreationLeavesNothing) {
   CTestGuiWindow::s_hook = [](CTestGuiWindow* w, const std::string& slot) {
     if (slot == "OnCreate" && w->m_name == "R") w->m_refuseCreate = true;
-    if (slot == "OnShow" && w->m_name == "S") w->GetManager()->DestroyWindow(w);
+    if ((slot == "OnShow" && w->m_name == "S") || (slot == "OnCreate" && w->m_name == "C"))
+      w->GetManager()->DestroyWindow(w);
   };
   SL_EXPECT_FAIL(Make("R", kTop), SL_E_CANCELLED);
   EXPECT_NE(TakeLog().find("R:OnDestroy()"), std::string::npos);
   SL_EXPECT_FAIL(Make("S", kTop), SL_E_NOT_INITIALISED);
+  SL_EXPECT_FAIL(Make("C", kTop), SL_E_NOT_INITIALISED);
   EXPECT_EQ(m.GetWindowCount(), 0u);
+  EXPECT_EQ(m.GetKeyState(SL_GS_KEY_COUNT), 0u);
 }
 
 TEST_F(GuiTree, DestructionOrderAndWhatOnDestroySees) {
@@ -117,6 +120,18 @@ TEST_F(GuiTree, DestructionOrderAndWhatOnDestroySees) {
   EXPECT_EQ(seen, "0A0");  // hidden on its way out, which puts it on top
   EXPECT_EQ(m.GetWindowCount(), 0u);
   SL_EXPECT_FAIL(m.DestroyWindow(a), SL_E_INVALID_ARG);
+}
+
+TEST_F(GuiTree, ParentDestroyedFromItsChildsDestructionStaysSound) {
+  CTestGuiWindow* a = Make("A", kTop);
+  CTestGuiWindow* b = Make("B", kChild, a);
+  Make("C", kChild, b);
+  CTestGuiWindow::s_hook = [this, a](CTestGuiWindow* w, const std::string& slot) {
+    if (w->m_name == "B" && slot == "OnShow") m.DestroyWindow(a);
+  };
+  SL_EXPECT_OK(m.DestroyWindow(b));
+  EXPECT_EQ(m.GetWindowCount(), 0u);
+  EXPECT_EQ(m.GetFirstChild(nullptr), nullptr);
 }
 
 TEST_F(GuiTree, FocusFollowsActivationHidingAndDestruction) {
@@ -238,6 +253,7 @@ TEST_F(GuiTree, HitTestingSkipsMinimizedChildrenAndFollowsCapture) {
 
 TEST_F(GuiTree, ShutdownInsideADestructionEnds) {
   CTestGuiWindow* a = Make("A", kTop);
+  TSLObjPtr<CTestGuiWindow> hold(a);  // Shutdown lets go of it
   Make("B", kChild, a);
   Make("C", kTop);
   CTestGuiWindow::s_hook = [this](CTestGuiWindow* w, const std::string& slot) {

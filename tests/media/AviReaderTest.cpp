@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "foundation/SLByteOrder.h"
@@ -145,6 +146,8 @@ TEST_F(AviFiles, PicturesMatchFfmpegInOrderAndAtRandomFrames) {
   EXPECT_EQ(Code(reader.StartStream(0)), SL_E_MEDIA_STARTED);
 }
 
+std::string PatchFormat(std::string file, int n, u32 offset, u32 value);
+
 struct AudioCase {
   const char* name;
   const char* codec;
@@ -184,6 +187,7 @@ TEST_F(AviFiles, SoundsMatchFfmpegAtRandomPositions) {
       {"msadpcm.avi", "adpcm_ms", 1, 16, 22050, "s16le"},
       {"alaw.avi", "pcm_alaw", 1, 16, 8000, "s16le"},
       {"mulaw.avi", "pcm_mulaw", 2, 16, 8000, "s16le"},
+      {"gsm.avi", "libgsm_ms", 1, 16, 8000, "s16le"},
   };
   for (const AudioCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -198,6 +202,17 @@ TEST_F(AviFiles, SoundsMatchFfmpegAtRandomPositions) {
     EXPECT_EQ(std::tuple(f.formatTag, f.channels, f.bitsPerSample, f.samplesPerSecond),
               std::tuple(1u, c.channels, c.bits, c.rate));
     ExpectAudio(&reader, 1, reference, f.blockAlign);
+  }
+
+  // The same 24-bit samples stored as plain PCM are widened to 32 bits, left-justified.
+  {
+    const std::string plain = PatchFormat(dir->Read("s24.avi"), 1, 0, 0x00020001);
+    dir->Write("s24plain.avi", plain);
+    CSLVideoAudioReaderAVI reader;
+    SLAudioFormat f;
+    ASSERT_TRUE(reader.OpenFile(dir->Host("s24plain.avi").c_str(), 0) && reader.GetAudioFormat(1, &f));
+    EXPECT_EQ(f.bitsPerSample, 32u);
+    ExpectAudio(&reader, 1, Decode("s24.avi", "-map 0:a -f s32le"), f.blockAlign);
   }
 
   // MPEG audio in AVI decodes as the bare stream does.
@@ -319,6 +334,35 @@ TEST_F(AviFiles, DecoderDriversReceiveTheirMessagesInOrder) {
                                      ICM_DECOMPRESS_END, DRV_CLOSE, DRV_DISABLE, DRV_FREE};
   EXPECT_EQ(messages, expected);
   SLFreeLibrary(module);
+}
+
+// The program's intro film as the content generator makes it opens by its extension and
+// plays to its end: every picture, and the sound up to its last sample.
+TEST_F(AviFiles, IntroRecipePlaysToItsEnd) {
+  const std::string path = Make("Intro.AVI", "-f lavfi -i testsrc=size=640x480:rate=15:duration=8 -f lavfi -i "
+                                             "sine=f=330:r=22050:d=8 -c:v mjpeg -q:v 5 -c:a pcm_s16le -ac 2");
+  const SLClassRecord* record = CSLBaseVideoAudioReader::FindReaderClassByExtension(path.c_str());
+  ASSERT_NE(record, nullptr);
+  EXPECT_STREQ(record->name, "CSLVideoAudioReaderAVI");
+  CSLVideoAudioReaderAVI reader;
+  ASSERT_TRUE(reader.OpenFile(path.c_str(), 0));
+  u64 frames = 0, samples = 0;
+  double rate = 0;
+  ASSERT_TRUE(reader.GetVideoFrameCount(0, &frames) && reader.GetVideoFrameRate(0, &rate));
+  ASSERT_TRUE(reader.GetAudioLength(1, &samples));
+  EXPECT_EQ(std::tuple(frames, rate, samples), std::tuple(u64(120), 15.0, u64(8 * 22050)));
+  ASSERT_TRUE(reader.StartStream(0) && reader.StartStream(1));
+  u64 played = 0;
+  for (u64 frame = 0; frame < frames; ++frame) {
+    const void* picture = nullptr;
+    const void* sound = nullptr;
+    u32 got = 0;
+    ASSERT_TRUE(reader.GetVideoFrame(0, frame, &picture, nullptr)) << frame;
+    ASSERT_TRUE(reader.ReadAudio(1, played, 1470, &sound, &got));
+    played += got;
+  }
+  EXPECT_EQ(played, samples);
+  EXPECT_TRUE(reader.Close());
 }
 
 // The MPEG decoder's view of an audio stream: seeks stop at the ends as a file's would not.

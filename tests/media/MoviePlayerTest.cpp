@@ -176,6 +176,29 @@ TEST_F(MoviePlayer, VideoWithoutSoundStepsWithTheClock) {
   EXPECT_EQ(stops, played + 1);
 }
 
+// The intro film as the content generator makes it (MJPG 640x480 at 15 fps, 16-bit stereo
+// PCM at 22,050 Hz) opens by its extension and plays to its end with one stopping event.
+TEST_F(MoviePlayer, IntroFilmPlaysToItsEndWithOneEvent) {
+  const std::string path = dir.Host("Intro.AVI");
+  ASSERT_EQ(std::system(("ffmpeg -v error -y -f lavfi -i testsrc=size=640x480:rate=15:duration=8 -f lavfi -i "
+                         "sine=f=330:r=22050:d=8 -c:v mjpeg -q:v 5 -c:a pcm_s16le -ac 2 " + path).c_str()),
+            0);
+  ASSERT_TRUE(player.Open(path.c_str(), nullptr));
+  u64 total = 0;
+  ASSERT_TRUE(player.GetFrameCount(&total));
+  EXPECT_EQ(total, 120u);
+  stops = 0;
+  ASSERT_TRUE(player.Play(0, 1.0, false, false));
+  // The voice goes round the ring of 50 tenths of a second a second at a time.
+  const u32 ring = 50 * 2205;
+  for (u32 second = 1; second < 8; ++second) ASSERT_TRUE(HearAt(second * 22050 % ring, 15 * second));
+  sfx.position = (8 * 22050 + 10) % ring;
+  ASSERT_TRUE(SLTestEventually([&] { return stops == 1; }));
+  EXPECT_FALSE(player.IsPlaying());
+  SLSleep(50);
+  EXPECT_EQ(stops, 1);
+}
+
 TEST_F(MoviePlayer, PicturesLandInTheBackBufferClippedAndInTheirColours) {
   // Both streams: the sound of 22,050 Hz paces 10 fps, so 2,205 samples are one frame.
   ASSERT_TRUE(SLTestWriteMovie(dir.Host("m.mxv"), 320, 8, 24, 10, 5, 22050));

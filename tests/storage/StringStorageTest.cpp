@@ -131,59 +131,48 @@ TEST_F(TextFiles, LoadAndSaveBackEveryEncodingAndStyle) {
   EXPECT_EQ(files, 28u);
 }
 
-TEST(StringStorage, EmptyAndPaddedFiles) {
+// Texts loaded into one string one after another (each load replaces what was there):
+// zero padding after 8-bit text and whole zero units after UTF-16 go, the last UTF-16
+// character keeps its zero half without a final line end, a zero inside the text fails
+// and leaves the string empty, and a bare LF inside CR LF text is a line break too (INI
+// lines must not merge) while a stray CR is dropped without swallowing what follows.
+TEST(StringStorage, LoadsOfPaddedAndMixedTexts) {
+  constexpr u32 kAny = ~0u;
+  const struct {
+    std::string bytes;
+    const char16_t* text;  // null: the load fails with SL_E_TEXT_ZERO_CHAR
+    u32 encoding;
+  } cases[] = {
+      {"", u"", 0},
+      {std::string("ab\ncd") + std::string(40, '\0'), u"ab\r\ncd", SL_TEXT_ANSI | SL_TEXT_LF},
+      {std::string("ab\0cd", 5), nullptr, 0},
+      {std::string("\xFF\xFE" "a\0b\0", 6), u"ab", kAny},
+      {std::string("\xFF\xFE" "a\0b\0\0\0\0\0\0\0", 12), u"ab", kAny},
+      {std::string("\xFE\xFF" "\0a\0b\0\0\0\0", 10), u"ab", kAny},
+      {std::string("\xE9\0x\0y\0z\0\0\0", 10), u"éxyz", SL_TEXT_UTF16LE},  // no mark
+      {std::string("\xFF\xFE" "a\0\0\0b\0", 8), nullptr, kAny},
+      {"a=1\r\nb=2\nc=3", u"a=1\r\nb=2\r\nc=3", kAny},
+      {"a=1\r\nb\rX=2\r\n", u"a=1\r\nbX=2\r\n", kAny},
+      {"a\r\nb\r\rc", u"a\r\nbc", kAny},
+      {"x\ny\rz\n", u"x\r\nyz\r\n", kAny},
+  };
   CSLStringWide text;
   text = u"old";
-  EXPECT_TRUE(Load("", &text));
-  EXPECT_TRUE(text.IsEmpty());
-  EXPECT_EQ(text.GetEncoding(), 0u);
-  // Zero padding after 8-bit text is not text.
-  EXPECT_TRUE(Load(std::string("ab\ncd") + std::string(40, '\0'), &text));
-  EXPECT_EQ(Text(text), u"ab\r\ncd");
-  EXPECT_EQ(text.GetEncoding(), SL_TEXT_ANSI | SL_TEXT_LF);
-  // A zero byte inside the text fails the load.
-  SL_EXPECT_FAIL(Load(std::string("ab\0cd", 5), &text), SL_E_TEXT_ZERO_CHAR);
-  EXPECT_TRUE(text.IsEmpty());
-  EXPECT_EQ(text.GetEncoding(), 0u);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    if (!c.text) {
+      SL_EXPECT_FAIL(Load(c.bytes, &text), SL_E_TEXT_ZERO_CHAR);
+      EXPECT_TRUE(text.IsEmpty());
+    } else {
+      EXPECT_TRUE(Load(c.bytes, &text));
+      EXPECT_EQ(Text(text), c.text);
+    }
+    if (c.encoding != kAny) EXPECT_EQ(text.GetEncoding(), c.encoding);
+  }
+  EXPECT_EQ(Save(text, text.GetEncoding()), "x\nyz\n");  // LF text is saved with LF again
   // Saving an empty string writes nothing at all, not even a byte-order mark.
   CSLStringWide empty;
   EXPECT_EQ(Save(empty, SL_TEXT_UTF8), "");
-}
-
-// The last UTF-16 character keeps its zero half even without a final line end, and
-// padding of whole zero units goes.
-TEST(StringStorage, Utf16LastUnitSurvivesPadding) {
-  CSLStringWide text;
-  std::string le("\xFF\xFE" "a\0b\0", 6);
-  EXPECT_TRUE(Load(le, &text));
-  EXPECT_EQ(Text(text), u"ab");
-  EXPECT_TRUE(Load(le + std::string(6, '\0'), &text));
-  EXPECT_EQ(Text(text), u"ab");
-  std::string be("\xFE\xFF" "\0a\0b", 6);
-  EXPECT_TRUE(Load(be + std::string(4, '\0'), &text));
-  EXPECT_EQ(Text(text), u"ab");
-  std::string unmarked("\xE9\0x\0y\0z\0", 8);  // "éxyz" without a mark
-  EXPECT_TRUE(Load(unmarked + std::string(2, '\0'), &text));
-  EXPECT_EQ(Text(text), u"éxyz");
-  EXPECT_EQ(text.GetEncoding(), SL_TEXT_UTF16LE);
-  // A zero unit inside UTF-16 text is refused.
-  SL_EXPECT_FAIL(Load(std::string("\xFF\xFE" "a\0\0\0b\0", 8), &text), SL_E_TEXT_ZERO_CHAR);
-}
-
-// A bare LF inside CR LF text is a line break too: INI lines must not merge.
-TEST(StringStorage, BareLineFeedInCrLfText) {
-  CSLStringWide text;
-  EXPECT_TRUE(Load("a=1\r\nb=2\nc=3", &text));
-  EXPECT_EQ(Text(text), u"a=1\r\nb=2\r\nc=3");
-  // A stray CR is dropped without swallowing the character after it.
-  EXPECT_TRUE(Load("a=1\r\nb\rX=2\r\n", &text));
-  EXPECT_EQ(Text(text), u"a=1\r\nbX=2\r\n");
-  EXPECT_TRUE(Load("a\r\nb\r\rc", &text));
-  EXPECT_EQ(Text(text), u"a\r\nbc");
-  // In LF text a lone CR is dropped; saving writes LF again.
-  EXPECT_TRUE(Load("x\ny\rz\n", &text));
-  EXPECT_EQ(Text(text), u"x\r\nyz\r\n");
-  EXPECT_EQ(Save(text, text.GetEncoding()), "x\nyz\n");
 }
 
 TEST(StringStorage, HugeClaimedSizesAreRefused) {

@@ -30,7 +30,6 @@ class CTestGuiWindow : public CSL_GS_GuiTopLevelWindow {
   bool m_canMinimize = true, m_canMaximize = true, m_refuseCreate = false, m_refuseText = false;
   SLGuiMinMaxInfo m_minMaxOverride{};
   bool m_overrideMinMax = false;
-  u32 m_hitAnswer = ~0u;  // ~0: the base's answer
   bool m_handlesCommand = false;
 
   bool CanMinimize() override { return m_canMinimize; }
@@ -46,7 +45,11 @@ class CTestGuiWindow : public CSL_GS_GuiTopLevelWindow {
   }
   void OnSize(i32 w, i32 h) override { Note("OnSize", std::to_string(w) + "," + std::to_string(h)); }
   void OnMove(i32 x, i32 y) override { Note("OnMove", std::to_string(x) + "," + std::to_string(y)); }
-  void OnStyleChanged(u32 style) override { Note("OnStyleChanged", Hex(style)); }
+  void OnStyleChanged(u32 style) override {
+    char text[16];
+    snprintf(text, sizeof text, "%08x", style);
+    Note("OnStyleChanged", text);
+  }
   void OnEnable(bool enabled) override { Note("OnEnable", std::to_string(enabled)); }
   void OnShow(bool visible) override { Note("OnShow", std::to_string(visible)); }
   bool CanSetText(const char*) override { return Note("CanSetText", ""), !m_refuseText; }
@@ -63,11 +66,7 @@ class CTestGuiWindow : public CSL_GS_GuiTopLevelWindow {
   }
   void DrawFrame(const SLGuiRect* r) override { Note("DrawFrame", Rect(*r)); }
   void Draw(const SLGuiRect* r) override { Note("Draw", Rect(*r)); }
-  u32 HitTest(i32 x, i32 y) override {
-    const u32 base = CSL_GS_GuiTopLevelWindow::HitTest(x, y);
-    Note("HitTest", "");
-    return m_hitAnswer == ~0u ? base : m_hitAnswer;
-  }
+  u32 HitTest(i32 x, i32 y) override { return Note("HitTest", ""), CSL_GS_GuiTopLevelWindow::HitTest(x, y); }
   bool OnCommand(CSL_GS_GuiWindow* source, u32 id) override {
     Note("OnCommand", NameOf(source) + "," + std::to_string(id));
     return m_handlesCommand || CSL_GS_GuiTopLevelWindow::OnCommand(source, id);
@@ -84,11 +83,6 @@ class CTestGuiWindow : public CSL_GS_GuiTopLevelWindow {
   void Note(const char* slot, const std::string& args) {
     s_log += m_name + ":" + slot + "(" + args + ") ";
     if (s_hook) s_hook(this, slot);
-  }
-  static std::string Hex(u32 v) {
-    char text[16];
-    snprintf(text, sizeof text, "%08x", v);
-    return text;
   }
   static std::string Rect(const SLGuiRect& r) {
     return std::to_string(r.x) + "," + std::to_string(r.y) + "," + std::to_string(r.width) + "," +

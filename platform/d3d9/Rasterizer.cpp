@@ -1,0 +1,347 @@
+// The software device's drawing: triangle fans of position-colour-texture vertices through
+// the world, view and projection transforms (row vectors, f32), clipped in clip space
+// against the near and far planes and the enabled user planes, divided, mapped to the
+// viewport with positions snapped to 1/256 pixel, and filled with pixel centres at
+// integer coordinates and the top-left rule. Each pixel samples the stage-0 texture with
+// perspective-correct coordinates (clamped; point sampling when magnified, bilinear when
+// minified), modulates it with the vertex colour or the texture factor, and goes through
+// the alpha test, the scissor rectangle, the depth test and blending into the back buffer.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/d3d9/D3D9.h"
+
+namespace SLD3D9 {
+
+namespace {
+
+constexpr DWORD kServedVertexFormat = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+constexpr int kMaxPolygon = 16;  // a triangle clipped by up to 7 planes
+
+// A vertex in clip space with its attributes: u, v and the colour's four bytes.
+struct ClipVertex {
+  float p[4];
+  float a[6];  // u, v, red, green, blue, alpha
+};
+
+// A vertex on the screen: attributes divided by w, with 1/w kept to undo it per pixel.
+struct ScreenVertex {
+  double x, y, z, q;  // q = 1/w
+  double a[6];
+};
+
+D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
+  D3DMATRIX out{};
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c)
+      out.m[r][c] = a.m[r][0] * b.m[0][c] + a.m[r][1] * b.m[1][c] + a.m[r][2] * b.m[2][c] + a.m[r][3] * b.m[3][c];
+  return out;
+}
+
+bool Compare(DWORD function, double value, double reference) {
+  switch (function) {
+    case D3DCMP_NEVER: return false;
+    case D3DCMP_LESS: return value < reference;
+    case D3DCMP_EQUAL: return value == reference;
+    case D3DCMP_LESSEQUAL: return value <= reference;
+    case D3DCMP_GREATER: return value > reference;
+    case D3DCMP_NOTEQUAL: return value != reference;
+    case D3DCMP_GREATEREQUAL: return value >= reference;
+    default: return true;
+  }
+}
+
+inline std::uint32_t Product(std::uint32_t a, std::uint32_t b) { return (a * b + 127) / 255; }
+
+// One channel's share of a blend.
+inline std::uint32_t BlendFactor(DWORD blend, std::uint32_t sourceAlpha, std::uint32_t channel) {
+  switch (blend) {
+    case D3DBLEND_ZERO: return 0;
+    case D3DBLEND_ONE: return channel;
+    case D3DBLEND_SRCALPHA: return Product(channel, sourceAlpha);
+    case D3DBLEND_INVSRCALPHA: return Product(channel, 255 - sourceAlpha);
+    default: return channel;
+  }
+}
+
+std::uint32_t Channel(std::uint32_t argb, int shift) { return (argb >> shift) & 0xFF; }
+
+// Clips a convex polygon against the plane (n · p >= 0); returns the new vertex count.
+int ClipPolygon(const ClipVertex* in, int count, const float* n, ClipVertex* out) {
+  int made = 0;
+  for (int i = 0; i < count; ++i) {
+    const ClipVertex& a = in[i];
+    const ClipVertex& b = in[(i + 1) % count];
+    const float da = n[0] * a.p[0] + n[1] * a.p[1] + n[2] * a.p[2] + n[3] * a.p[3];
+    const float db = n[0] * b.p[0] + n[1] * b.p[1] + n[2] * b.p[2] + n[3] * b.p[3];
+    if (da >= 0) out[made++] = a;
+    if ((da >= 0) != (db >= 0) && made < kMaxPolygon) {
+      const float t = da / (da - db);
+      ClipVertex& v = out[made++];
+      for (int k = 0; k < 4; ++k) v.p[k] = a.p[k] + (b.p[k] - a.p[k]) * t;
+      for (int k = 0; k < 6; ++k) v.a[k] = a.a[k] + (b.a[k] - a.a[k]) * t;
+    }
+    if (made >= kMaxPolygon) break;
+  }
+  return made;
+}
+
+
+// What the pixels of one draw need of the device.
+struct PixelState {
+  Surface* target;
+  float* depth;  // null without a depth test
+  const Surface* texture;
+  DWORD depthFunction;
+  bool depthWrite;
+  bool alphaTest;
+  DWORD alphaFunction, alphaReference;
+  bool blend;
+  DWORD sourceBlend, destinationBlend;
+  DWORD colourOp, alphaOp;
+  bool colourFromFactor, alphaFromFactor;
+  std::uint32_t factor;
+  long left, top, right, bottom;  // the pixels that may be written
+};
+
+// The texel at (u, v), clamped to the texture; bilinear when minifying.
+std::uint32_t Sample(const Surface* texture, double u, double v, bool minify) {
+  const int width = int(texture->Width()), height = int(texture->Height());
+  const D3DFORMAT format = texture->Format();
+  const unsigned bytes = BytesPerPixel(format);
+  auto texel = [&](int x, int y) {
+    x = std::clamp(x, 0, width - 1), y = std::clamp(y, 0, height - 1);
+    return ReadArgb(format, texture->Row(unsigned(y)) + std::size_t(x) * bytes);
+  };
+  if (!minify) return texel(int(std::floor(u * width)), int(std::floor(v * height)));
+  const double fu = u * width - 0.5, fv = v * height - 0.5;
+  const int x0 = int(std::floor(fu)), y0 = int(std::floor(fv));
+  const std::uint32_t wx = std::uint32_t(std::lround((fu - x0) * 256)), wy = std::uint32_t(std::lround((fv - y0) * 256));
+  const std::uint32_t t00 = texel(x0, y0), t10 = texel(x0 + 1, y0), t01 = texel(x0, y0 + 1), t11 = texel(x0 + 1, y0 + 1);
+  std::uint32_t out = 0;
+  for (int shift = 0; shift < 32; shift += 8) {
+    const std::uint32_t top = Channel(t00, shift) * (256 - wx) + Channel(t10, shift) * wx;
+    const std::uint32_t bottom = Channel(t01, shift) * (256 - wx) + Channel(t11, shift) * wx;
+    out |= ((top * (256 - wy) + bottom * wy + 32768) >> 16) << shift;
+  }
+  return out;
+}
+
+void FillTriangle(const PixelState& st, const ScreenVertex& a, ScreenVertex b, ScreenVertex c) {
+  double area = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
+  if (area == 0 || !std::isfinite(area)) return;
+  if (area < 0) std::swap(b, c), area = -area;
+  // Edge functions in 1/256 pixel units, exact in 64-bit integers.
+  const std::int64_t ax = std::llround(a.x * 256), ay = std::llround(a.y * 256);
+  const std::int64_t bx = std::llround(b.x * 256), by = std::llround(b.y * 256);
+  const std::int64_t cx = std::llround(c.x * 256), cy = std::llround(c.y * 256);
+  struct Edge {
+    std::int64_t x0, y0, dx, dy;
+    bool topLeft;
+    std::int64_t At(std::int64_t x, std::int64_t y) const { return (y - y0) * dx - (x - x0) * dy; }
+  };
+  auto edge = [](std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1) {
+    const std::int64_t dx = x1 - x0, dy = y1 - y0;
+    // With y downward and the interior on the positive side, a top edge runs to the right
+    // and a left edge upward.
+    return Edge{x0, y0, dx, dy, dy < 0 || (dy == 0 && dx > 0)};
+  };
+  // Each edge's function is positive on the side of the opposite vertex.
+  const Edge e0 = edge(bx, by, cx, cy), e1 = edge(cx, cy, ax, ay), e2 = edge(ax, ay, bx, by);
+  const double total = double(e0.At(ax, ay));
+  if (total <= 0) return;
+  const long left = std::max<long>(st.left, long(std::ceil(std::min({a.x, b.x, c.x}))));
+  const long right = std::min<long>(st.right - 1, long(std::floor(std::max({a.x, b.x, c.x}))));
+  const long top = std::max<long>(st.top, long(std::ceil(std::min({a.y, b.y, c.y}))));
+  const long bottom = std::min<long>(st.bottom - 1, long(std::floor(std::max({a.y, b.y, c.y}))));
+  if (left > right || top > bottom) return;
+
+  // Attribute planes over the screen: f(x, y) = f0 + fx·x + fy·y, from the three vertices.
+  auto plane = [&](double va, double vb, double vc, double* fx, double* fy, double* f0) {
+    const double dx1 = b.x - a.x, dy1 = b.y - a.y, dx2 = c.x - a.x, dy2 = c.y - a.y;
+    const double d1 = vb - va, d2 = vc - va;
+    *fx = (d1 * dy2 - d2 * dy1) / area;
+    *fy = (d2 * dx1 - d1 * dx2) / area;
+    *f0 = va - *fx * a.x - *fy * a.y;
+  };
+  double qx, qy, q0, zx, zy, z0, ax_[6], ay_[6], a0[6];
+  plane(a.q, b.q, c.q, &qx, &qy, &q0);
+  plane(a.z, b.z, c.z, &zx, &zy, &z0);
+  for (int k = 0; k < 6; ++k) plane(a.a[k], b.a[k], c.a[k], &ax_[k], &ay_[k], &a0[k]);
+
+  const D3DFORMAT format = st.target->Format();
+  const unsigned bytes = BytesPerPixel(format);
+  const unsigned width = st.target->Width();
+  // Texels per pixel above 2^(0.5/256): the level of detail rounds to above zero.
+  constexpr double kMinifyLimit = 1.0013547198921082;
+  for (long py = top; py <= bottom; ++py) {
+    const std::int64_t sy = std::int64_t(py) * 256;
+    std::uint8_t* row = st.target->Row(unsigned(py));
+    for (long px = left; px <= right; ++px) {
+      const std::int64_t sx = std::int64_t(px) * 256;
+      const std::int64_t w0 = e0.At(sx, sy), w1 = e1.At(sx, sy), w2 = e2.At(sx, sy);
+      if (w0 < 0 || w1 < 0 || w2 < 0) continue;
+      if ((w0 == 0 && !e0.topLeft) || (w1 == 0 && !e1.topLeft) || (w2 == 0 && !e2.topLeft)) continue;
+      const double x = double(px), y = double(py);
+      const double q = q0 + qx * x + qy * y;
+      if (!(q > 0)) continue;
+      const double w = 1.0 / q;
+      const double z = z0 + zx * x + zy * y;
+      float* depth = st.depth ? st.depth + std::size_t(py) * width + std::size_t(px) : nullptr;
+      if (depth && !Compare(st.depthFunction, z, *depth)) continue;
+      double attr[6];
+      for (int k = 0; k < 6; ++k) attr[k] = (a0[k] + ax_[k] * x + ay_[k] * y) * w;
+      std::uint32_t texel = 0xFFFFFFFFu;
+      if (st.texture) {
+        // Derivatives of u and v along x and y, in texels.
+        const double ux = (ax_[0] - attr[0] * qx) * w * st.texture->Width();
+        const double uy = (ay_[0] - attr[0] * qy) * w * st.texture->Width();
+        const double vx = (ax_[1] - attr[1] * qx) * w * st.texture->Height();
+        const double vy = (ay_[1] - attr[1] * qy) * w * st.texture->Height();
+        const double rho = std::max(ux * ux + vx * vx, uy * uy + vy * vy);
+        texel = Sample(st.texture, attr[0], attr[1], rho > kMinifyLimit * kMinifyLimit);
+      }
+      auto byte = [](double value) { return std::uint32_t(std::clamp(std::lround(value), 0L, 255L)); };
+      const std::uint32_t diffuse = (byte(attr[5]) << 24) | (byte(attr[2]) << 16) | (byte(attr[3]) << 8) | byte(attr[4]);
+      const std::uint32_t colourArg = st.colourFromFactor ? st.factor : diffuse;
+      const std::uint32_t alphaArg = st.alphaFromFactor ? st.factor : diffuse;
+      std::uint32_t out = 0;
+      for (int shift = 0; shift < 24; shift += 8) {
+        const std::uint32_t t = Channel(texel, shift), d = Channel(colourArg, shift);
+        out |= (st.colourOp == D3DTOP_SELECTARG1 ? t : st.colourOp == D3DTOP_SELECTARG2 ? d : Product(t, d)) << shift;
+      }
+      const std::uint32_t ta = Channel(texel, 24), da = Channel(alphaArg, 24);
+      const std::uint32_t alpha = st.alphaOp == D3DTOP_SELECTARG1 ? ta : st.alphaOp == D3DTOP_SELECTARG2 ? da : Product(ta, da);
+      if (st.alphaTest && !Compare(st.alphaFunction, alpha, st.alphaReference)) continue;
+      std::uint8_t* pixel = row + std::size_t(px) * bytes;
+      if (st.blend) {
+        const std::uint32_t under = ReadArgb(format, pixel);
+        std::uint32_t mixed = 0;
+        for (int shift = 0; shift < 32; shift += 8) {
+          const std::uint32_t s = shift == 24 ? alpha : Channel(out, shift);
+          const std::uint32_t sum = BlendFactor(st.sourceBlend, alpha, s) + BlendFactor(st.destinationBlend, alpha, Channel(under, shift));
+          mixed |= std::min<std::uint32_t>(sum, 255) << shift;
+        }
+        out = mixed;
+      } else {
+        out |= alpha << 24;
+      }
+      WriteArgb(format, pixel, out);
+      if (depth && st.depthWrite) *depth = float(z);
+    }
+  }
+}
+
+}  // namespace
+
+HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  auto* buffer = dynamic_cast<VertexBuffer*>(stream_);
+  if (type != D3DPT_TRIANGLEFAN || !buffer || streamStride_ < 24 || primitiveCount == 0) return D3DERR_INVALIDCALL;
+  const std::uint64_t end = std::uint64_t(streamOffset_) + (std::uint64_t(startVertex) + primitiveCount + 2) * streamStride_;
+  if (end > buffer->Size()) return D3DERR_INVALIDCALL;
+  return DrawFan(buffer->Data() + streamOffset_ + std::size_t(startVertex) * streamStride_, streamStride_,
+                 primitiveCount + 2);
+}
+
+HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices, UINT stride) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  if (type != D3DPT_TRIANGLEFAN || !vertices || stride < 24 || primitiveCount == 0 || primitiveCount > 65536)
+    return D3DERR_INVALIDCALL;
+  // Drawing from the caller's memory leaves no stream bound, as the system does.
+  SetStreamSource(0, nullptr, 0, 0);
+  return DrawFan(static_cast<const std::uint8_t*>(vertices), stride, primitiveCount + 2);
+}
+
+HRESULT Device::DrawFan(const std::uint8_t* vertices, UINT stride, UINT count) {
+  if (fvf_ != kServedVertexFormat) return D3DERR_INVALIDCALL;
+  const D3DMATRIX transform = Multiply(Multiply(world_, view_), projection_);
+  PixelState st{};
+  st.target = back_;
+  if (auto* bound = dynamic_cast<Texture*>(textures_[0])) st.texture = bound->Level();
+  if (renderStates_[D3DRS_ZENABLE] && !depth_.empty()) st.depth = depth_.data();
+  st.depthFunction = renderStates_[D3DRS_ZFUNC];
+  st.depthWrite = renderStates_[D3DRS_ZWRITEENABLE] != 0;
+  st.alphaTest = renderStates_[D3DRS_ALPHATESTENABLE] != 0;
+  st.alphaFunction = renderStates_[D3DRS_ALPHAFUNC];
+  st.alphaReference = renderStates_[D3DRS_ALPHAREF] & 0xFF;
+  st.blend = renderStates_[D3DRS_ALPHABLENDENABLE] != 0;
+  st.sourceBlend = renderStates_[D3DRS_SRCBLEND];
+  st.destinationBlend = renderStates_[D3DRS_DESTBLEND];
+  st.colourOp = stageStates_[0][D3DTSS_COLOROP];
+  st.alphaOp = stageStates_[0][D3DTSS_ALPHAOP];
+  st.colourFromFactor = stageStates_[0][D3DTSS_COLORARG2] == D3DTA_TFACTOR;
+  st.alphaFromFactor = stageStates_[0][D3DTSS_ALPHAARG2] == D3DTA_TFACTOR;
+  st.factor = renderStates_[D3DRS_TEXTUREFACTOR];
+
+  // The pixels this draw may touch: the viewport, and the scissor rectangle when it is on.
+  long clipLeft = viewport_.X, clipTop = viewport_.Y;
+  long clipRight = long(viewport_.X + viewport_.Width), clipBottom = long(viewport_.Y + viewport_.Height);
+  if (renderStates_[D3DRS_SCISSORTESTENABLE]) {
+    clipLeft = std::max<long>(clipLeft, scissor_.left), clipTop = std::max<long>(clipTop, scissor_.top);
+    clipRight = std::min<long>(clipRight, scissor_.right), clipBottom = std::min<long>(clipBottom, scissor_.bottom);
+  }
+  clipRight = std::min<long>(clipRight, back_->Width()), clipBottom = std::min<long>(clipBottom, back_->Height());
+  if (clipLeft >= clipRight || clipTop >= clipBottom) return D3D_OK;
+  st.left = clipLeft, st.top = clipTop, st.right = clipRight, st.bottom = clipBottom;
+
+  // Planes in clip space: near, far, and the enabled user planes.
+  float planes[2 + kClipPlanes][4] = {{0, 0, 1, 0}, {0, 0, -1, 1}};
+  int planeCount = 2;
+  for (unsigned i = 0; i < kClipPlanes; ++i)
+    if (renderStates_[D3DRS_CLIPPLANEENABLE] & (1u << i)) std::memcpy(planes[planeCount++], clipPlanes_[i], 16);
+
+  auto load = [&](UINT index, ClipVertex* out) {
+    float position[3], uv[2];
+    std::uint32_t colour;
+    const std::uint8_t* v = vertices + std::size_t(index) * stride;
+    std::memcpy(position, v, 12);
+    std::memcpy(&colour, v + 12, 4);
+    std::memcpy(uv, v + 16, 8);
+    for (int c = 0; c < 4; ++c)
+      out->p[c] = position[0] * transform.m[0][c] + position[1] * transform.m[1][c] +
+                  position[2] * transform.m[2][c] + transform.m[3][c];
+    out->a[0] = uv[0], out->a[1] = uv[1];
+    out->a[2] = float(Channel(colour, 16)), out->a[3] = float(Channel(colour, 8));
+    out->a[4] = float(Channel(colour, 0)), out->a[5] = float(Channel(colour, 24));
+    for (float f : out->p)
+      if (!std::isfinite(f)) return false;
+    return std::isfinite(uv[0]) && std::isfinite(uv[1]);
+  };
+
+  ClipVertex first;
+  const bool firstOk = load(0, &first);
+  for (UINT i = 1; i + 1 < count; ++i) {
+    ClipVertex polygon[2][kMaxPolygon];
+    polygon[0][0] = first;
+    if (!firstOk || !load(i, &polygon[0][1]) || !load(i + 1, &polygon[0][2])) continue;  // non-finite: dropped
+    int n = 3, side = 0;
+    for (int p = 0; p < planeCount && n >= 3; ++p, side ^= 1) n = ClipPolygon(polygon[side], n, planes[p], polygon[side ^ 1]);
+    if (n < 3) continue;
+    ScreenVertex screen[kMaxPolygon];
+    bool usable = true;
+    for (int k = 0; k < n; ++k) {
+      const ClipVertex& c = polygon[side][k];
+      if (!(c.p[3] > 1e-6f)) {
+        usable = false;
+        break;
+      }
+      const double q = 1.0 / c.p[3];
+      ScreenVertex& s = screen[k];
+      const double x = (c.p[0] * q + 1.0) * 0.5 * viewport_.Width + viewport_.X;
+      const double y = (1.0 - c.p[1] * q) * 0.5 * viewport_.Height + viewport_.Y;
+      s.x = std::nearbyint(x * 256.0) / 256.0;
+      s.y = std::nearbyint(y * 256.0) / 256.0;
+      s.z = viewport_.MinZ + c.p[2] * q * (viewport_.MaxZ - viewport_.MinZ);
+      s.q = q;
+      for (int a = 0; a < 6; ++a) s.a[a] = c.a[a] * q;
+    }
+    if (!usable) continue;
+    for (int k = 1; k + 1 < n; ++k)
+      FillTriangle(st, screen[0], screen[k], screen[k + 1]);
+  }
+  return D3D_OK;
+}
+
+}  // namespace SLD3D9
