@@ -177,14 +177,13 @@ __attribute__((always_inline)) inline void FusedLoop(const u8* source, u32 count
     typedef u8 Bytes16 __attribute__((vector_size(16)));
     const u8 top = u8(fourth >> 24);
     const Bytes16 fill = {0, 0, 0, top, 0, 0, 0, top, 0, 0, 0, top, 0, 0, 0, top};
-    const Bytes16 spread = {0, 1, 2, 16, 3, 4, 5, 16, 6, 7, 8, 16, 9, 10, 11, 16};
     const Bytes16 zero = {};
     size_t i = 0;
     if constexpr (Wide)
       for (; i + 6 <= count; i += 4) {
         Bytes16 in;
         __builtin_memcpy(&in, source + 3 * i, 16);
-        const Bytes16 out = __builtin_shuffle(in, zero, spread) | fill;
+        const Bytes16 out = __builtin_shufflevector(in, zero, 0, 1, 2, 16, 3, 4, 5, 16, 6, 7, 8, 16, 9, 10, 11, 16) | fill;
         __builtin_memcpy(destination + 4 * i, &out, 16);
       }
     // Four bytes read at each pixel but the last, which has no fourth byte behind it.
