@@ -1,6 +1,7 @@
 // One refill of the movie player's sound ring: the reader's ReadAudio of a tenth of a
 // second and its copy into a locked block of a streaming sound, as the player thread does
-// on every block the voice leaves. Per reader (WAV, MXV with PCM, MXV with Vorbis), each
+// on every block the voice leaves. Per reader (WAV, MXV with PCM, MXV with Vorbis, MP3, AVI
+// with IMA ADPCM through the platform's converter; the last two made by the ffmpeg command), each
 // iteration refills the next block of a 12-second sound; the counters give the median and
 // the 99th percentile of a refill as a fraction of the 100 ms the block lasts (goal: below 0.1).
 #include <benchmark/benchmark.h>
@@ -17,6 +18,8 @@
 #include "media/MediaClasses.h"
 #include "media/SLVideoAudioReaderMXV.h"
 #include "media/SLVideoAudioReaderWAV.h"
+#include "media/avi/SLVideoAudioReaderAVI.h"
+#include "media/mpeg/SLVideoAudioReaderMP3.h"
 #include "storage/SLFileStorage.h"
 #include "tests/support/MoviePlayerFakes.h"
 
@@ -27,6 +30,14 @@ constexpr u32 kRate = 22050, kBlock = kRate / 10, kSeconds = 12;
 // Writes the 12-second mono 16-bit sound of one kind into `path`.
 bool WriteSound(int kind, const std::string& path) {
   if (kind == 0) return SLTestWriteWav(path, 16, 1, kRate, u64(kRate) * kSeconds), true;
+  if (kind >= 3) {
+    const std::string wav = path + ".wav";
+    SLTestWriteWav(wav, 16, 1, kRate, u64(kRate) * kSeconds);
+    const std::string encode = kind == 3 ? " -c:a libmp3lame -b:a 64k -f mp3 '" + path + "'"
+                                         : " -f lavfi -i color=c=blue:s=64x48:r=10 -shortest -c:v mjpeg -c:a adpcm_ima_wav '" +
+                                               path + "'";
+    return std::system(("ffmpeg -loglevel error -y -i '" + wav + "'" + encode).c_str()) == 0;
+  }
   slmxv::MxvWriter writer;
   slmxv::AudioSettings audio;
   audio.codec = kind == 1 ? 1 : 2;
@@ -41,15 +52,24 @@ void Refill(benchmark::State& state) {
   const int kind = int(state.range(0));
   char folder[] = "/tmp/slringbenchXXXXXX";
   if (!mkdtemp(folder)) return state.SkipWithError("no temporary folder");
-  const std::string path = std::string(folder) + (kind == 0 ? "/sound.wav" : "/sound.mxv");
+  static const char* const kNames[] = {"/sound.wav", "/sound.mxv", "/sound.mxv", "/sound.mp3", "/sound.avi"};
+  const std::string path = std::string(folder) + kNames[kind];
   SLRegisterMediaClasses();
   CFakeSfx sfx;
-  CSLBaseVideoAudioReader* reader = kind == 0 ? static_cast<CSLBaseVideoAudioReader*>(new CSLVideoAudioReaderWAV)
-                                              : new CSLVideoAudioReaderMXV;
+  CSLBaseVideoAudioReader* reader = nullptr;
+  if (kind == 0)
+    reader = new CSLVideoAudioReaderWAV;
+  else if (kind <= 2)
+    reader = new CSLVideoAudioReaderMXV;
+  else if (kind == 3)
+    reader = new CSLVideoAudioReaderMP3;
+  else
+    reader = new CSLVideoAudioReaderAVI;
+  const u32 stream = kind == 4 ? 1 : 0;  // the AVI's sound follows its picture stream
   SLAudioFormat format{};
   SL_GS_SoundRecord* ring = nullptr;
-  if (!WriteSound(kind, path) || !reader->OpenFile(path.c_str(), 0) || !reader->GetAudioFormat(0, &format) ||
-      !reader->StartStream(0) || !(ring = sfx.CreateSound(50 * kBlock, &format, 1))) {
+  if (!WriteSound(kind, path) || !reader->OpenFile(path.c_str(), 0) || !reader->GetAudioFormat(stream, &format) ||
+      !reader->StartStream(stream) || !(ring = sfx.CreateSound(50 * kBlock, &format, 1))) {
     state.SkipWithError("the sound did not open");
     reader->Release();
     return;
@@ -63,7 +83,7 @@ void Refill(benchmark::State& state) {
     void *first = nullptr, *second = nullptr;
     u32 firstFrames = 0, secondFrames = 0;
     const u64 position = block * kBlock % (u64(kRate) * kSeconds);
-    reader->ReadAudio(0, position, kBlock, &samples, &got);
+    reader->ReadAudio(stream, position, kBlock, &samples, &got);
     sfx.Lock(&first, &firstFrames, &second, &secondFrames, ring, u32(block % 50 * kBlock), kBlock);
     std::memcpy(first, samples, size_t(got) * format.blockAlign);
     std::memset(static_cast<u8*>(first) + size_t(got) * format.blockAlign, 0, size_t(kBlock - got) * format.blockAlign);
@@ -78,7 +98,7 @@ void Refill(benchmark::State& state) {
   std::system(("rm -rf '" + std::string(folder) + "'").c_str());
 }
 
-BENCHMARK(Refill)->ArgName("wav0_mxvpcm1_vorbis2")->Arg(0)->Arg(1)->Arg(2);
+BENCHMARK(Refill)->ArgName("wav0_mxvpcm1_vorbis2_mp3_3_avi4")->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Arg(4);
 
 }  // namespace
 
