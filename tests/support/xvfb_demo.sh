@@ -25,6 +25,6 @@ done
 [ -n "$id" ] || { kill $pid; echo "no window"; cat "$log"; exit 1; }
 xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id"
 source "$interaction"
-for _ in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+for _ in $(seq 200); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done  # slow under a loaded machine
 if kill -0 $pid 2>/dev/null; then kill $pid; echo "demo did not end"; cat "$log"; exit 1; fi
 cat "$log"
