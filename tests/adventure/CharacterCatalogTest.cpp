@@ -138,14 +138,11 @@ const std::string kPepeRecord =
     "  effect Puerta/Cerrada/Abierta\n"
     "  take Taza/Mano\n";
 
-class CharacterCatalogTest : public ::testing::Test {
+class CharacterCatalogTest : public AnimatedPackTest {
  protected:
+  CharacterCatalogTest() : AnimatedPackTest("pepe", CharacterCatalog_Free) {}
   void SetUp() override {
-    SLTestRegisterClasses();
-    m_window = SLTestMakeWindow("personajes");
-    ASSERT_TRUE(m_gfx.Init(nullptr, nullptr, nullptr));
-    ASSERT_TRUE(m_sfx.Init(nullptr, m_window, nullptr));
-    AdventureDevices_Set(&m_gfx, &m_sfx, nullptr);
+    AnimatedPackTest::SetUp();
     for (const char* dir : {"adelante", "derecha"})
       for (int k = 1; k <= 2; ++k) m_pack.Frame("quieto/" + std::string(dir) + "_0" + std::to_string(k) + ".mximg", 8, 12, "green", 2 + k);
     for (int k = 1; k <= 5; ++k) {
@@ -154,21 +151,10 @@ class CharacterCatalogTest : public ::testing::Test {
     }
     m_pack.Sound("s.wav");
   }
-  void TearDown() override {
-    CharacterCatalog_Free();
-    AdventureDevices_Set(nullptr, nullptr, nullptr);
-    m_sfx.Shutdown();
-    DestroyWindow(m_window);
-  }
   CharacterRecord* Load(const PackDescription& info, std::atomic<uint32_t>* progress = nullptr,
                         const std::string& codec = "cp1252") {
     return CharacterCatalog_LoadItem(m_pack.Pack(info, codec).c_str(), nullptr, progress, 10, 50);
   }
-  TempDir m_dir;
-  AnimatedPack m_pack{m_dir, "pepe"};
-  CMemoryGfxDevice m_gfx;
-  CountingSfx m_sfx;
-  HWND m_window = nullptr;
 };
 
 TEST_F(CharacterCatalogTest, FullCharacterLoadsAlikeInEveryEncoding) {

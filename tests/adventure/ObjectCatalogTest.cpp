@@ -57,32 +57,18 @@ const std::string kDoorRecord =
     "20,29 [Taza,Plato, hondo,Vaso] [Ni\xF1o, 9,Perro, 0]\n"
     "38,0 [] []\n";
 
-class ObjectCatalogTest : public ::testing::Test {
+class ObjectCatalogTest : public AnimatedPackTest {
  protected:
+  ObjectCatalogTest() : AnimatedPackTest("puerta", ObjectCatalog_Free) {}
   void SetUp() override {
-    SLTestRegisterClasses();
-    m_window = SLTestMakeWindow("objetos");
-    ASSERT_TRUE(m_gfx.Init(nullptr, nullptr, nullptr));
-    ASSERT_TRUE(m_sfx.Init(nullptr, m_window, nullptr));
-    AdventureDevices_Set(&m_gfx, &m_sfx, nullptr);
+    AnimatedPackTest::SetUp();
     for (int k = 1; k <= 4; ++k) m_pack.Frame("puerta_0" + std::to_string(k) + ".mximg", 41, 30, "red", 6 + 3 * k);
     m_pack.Frame("LUZ_01.mximg", 8, 8, "blue", 3);
     m_pack.Sound("s.wav");
   }
-  void TearDown() override {
-    ObjectCatalog_Free();
-    AdventureDevices_Set(nullptr, nullptr, nullptr);
-    m_sfx.Shutdown();
-    DestroyWindow(m_window);
-  }
   ObjectRecord* Load(const PackDescription& info, const std::string& codec = "cp1252") {
     return ObjectCatalog_LoadItem(m_pack.Pack(info, codec).c_str(), nullptr);
   }
-  TempDir m_dir;
-  AnimatedPack m_pack{m_dir, "puerta"};
-  CMemoryGfxDevice m_gfx;
-  CountingSfx m_sfx;
-  HWND m_window = nullptr;
 };
 
 TEST_F(ObjectCatalogTest, FullObjectLoadsAlikeInEveryEncoding) {

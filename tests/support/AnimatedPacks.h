@@ -10,7 +10,10 @@
 #include <utility>
 #include <vector>
 
+#include "adventure/AdventureDevices.h"
 #include "gamesystem/directx/SLSfxDirectX.h"
+#include "tests/support/MemoryGfxDevice.h"
+#include "tests/support/TestWindow.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
 #include "tools/mximg/MximgWriter.h"
@@ -107,6 +110,32 @@ struct CountingSfx : CSL_GS_Sfx_DirectX {
     CSL_GS_Sfx_DirectX::FreeSoundObjects(sound);
   }
   int live = 0;
+};
+
+// A test with the memory graphics device, the counting sound device on a window, and one
+// item pack named `name`; `freeList` empties the catalogue list the test loads into.
+class AnimatedPackTest : public ::testing::Test {
+ protected:
+  AnimatedPackTest(const char* name, void (*freeList)()) : m_pack{m_dir, name}, m_freeList(freeList) {}
+  void SetUp() override {
+    SLTestRegisterClasses();
+    m_window = SLTestMakeWindow("catalogo");
+    ASSERT_TRUE(m_gfx.Init(nullptr, nullptr, nullptr));
+    ASSERT_TRUE(m_sfx.Init(nullptr, m_window, nullptr));
+    AdventureDevices_Set(&m_gfx, &m_sfx, nullptr);
+  }
+  void TearDown() override {
+    m_freeList();
+    AdventureDevices_Set(nullptr, nullptr, nullptr);
+    m_sfx.Shutdown();
+    DestroyWindow(m_window);
+  }
+  TempDir m_dir;
+  AnimatedPack m_pack;
+  CMemoryGfxDevice m_gfx;
+  CountingSfx m_sfx;
+  HWND m_window = nullptr;
+  void (*m_freeList)();
 };
 
 // One edit of a valid description: refused with `code`, or (code 0) accepted with the
