@@ -332,7 +332,8 @@ constexpr u64 kMappingReuseFactor = 16;  // a kept mapping serves requests down 
 struct SLMappingCache {
   CRecursiveSpinLock lock;
   u8* bases[kMappingCacheEntries] = {};
-  u32 count = 0;
+  // Changed under the lock; atomic so that the take path may peek at it without the lock.
+  std::atomic<u32> count{0};
   u64 bytes = 0;
 };
 constinit SLMappingCache g_mappingCache;
@@ -358,7 +359,8 @@ bool KeepMapping(u8* base) {
 // reservation reaches as far as the one the request asks for.
 u8* TakeMapping(u64 committed, u64 reserve) {
   SLMappingCache& cache = g_mappingCache;
-  if (cache.count == 0) return nullptr;  // a racy peek; the choice is made under the lock
+  // A peek without the lock; the choice is made under it.
+  if (cache.count.load(std::memory_order_relaxed) == 0) return nullptr;
   cache.lock.Lock(CurrentThreadId());
   u32 best = kMappingCacheEntries;
   for (u32 i = 0; i < cache.count; ++i) {

@@ -204,8 +204,9 @@ void CMXMP3_LayerIII_Decoder::AliasReduce(u32 granule, u32 channel) {
 }
 
 // Wider vector units where the processor has them; every output keeps the order of its
-// sums, so each variant gives the same values.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+// sums, so each variant gives the same values. Not under ThreadSanitizer, whose run-time is not
+// ready yet when the variant is chosen at load time.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(__SANITIZE_THREAD__)
 __attribute__((target_clones("avx2", "default")))
 #endif
 void CMXMP3_LayerIII_Decoder::Hybrid(u32 granule, u32 channel) {

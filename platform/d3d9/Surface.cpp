@@ -93,13 +93,20 @@ void WriteArgb(D3DFORMAT format, std::uint8_t* p, std::uint32_t argb) {
 }
 
 // Built for the wide vector units too where the processor has them: these run over every
-// pixel of a frame.
-__attribute__((target_clones("avx2", "default"))) void FillWords(std::uint32_t* target, std::size_t count,
+// pixel of a frame. Not under ThreadSanitizer: the variant chooser runs while the program is
+// being loaded, before the sanitizer's run-time is ready.
+#if defined(__SANITIZE_THREAD__)
+#define SL_SURFACE_CLONES
+#else
+#define SL_SURFACE_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
+
+SL_SURFACE_CLONES void FillWords(std::uint32_t* target, std::size_t count,
                                                                   std::uint32_t value) {
   for (std::size_t i = 0; i < count; ++i) target[i] = value;
 }
 
-__attribute__((target_clones("avx2", "default"))) void CopyOpaque(std::uint32_t* target, const std::uint32_t* source,
+SL_SURFACE_CLONES void CopyOpaque(std::uint32_t* target, const std::uint32_t* source,
                                                                    std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) target[i] = source[i] | 0xFF000000u;
 }
