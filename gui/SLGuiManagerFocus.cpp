@@ -48,20 +48,27 @@ CSL_GS_GuiWindow* CSL_GS_GuiManager::SetFocus(CSL_GS_GuiWindow* window) {
         return SLFail(SL_E_INVALID_ARG, WindowPtr());
   }
   const SLGuiShutdownWatch watch(this);
+  WindowHold hold(window);
+  if (window) {
+    // The activation comes before the re-entry guard: it moves the focus itself (away
+    // from the old window, into the new one or into a modal window that takes the
+    // activation instead), and those moves must not be swallowed.
+    // Remembered first, so that the activation gives the focus straight to the window.
+    CSL_GS_GuiWindow* top = TopLevelOf(window);
+    if (top != window) top->m_lastFocus = window;
+    if (m_state->activeWindow != top) {
+      CSL_GS_GuiWindow* before = m_state->focusWindow;
+      WindowHold beforeHold(before);
+      ActivateWindow(top);
+      if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
+      if (!IsLive(window) || m_state->activeWindow != top) return SLFail(SL_E_GUI_DESTROYED, WindowPtr());
+      if (m_state->focusWindow == window) return SLSucceed(before && IsLive(before) ? before : WindowPtr());
+    }
+  }
   m_state->inSetFocus = 1;
   auto clearGuard = SLMakeScopeGuard([&] {
     if (!watch.ShutDown()) m_state->inSetFocus = 0;
   });
-  WindowHold hold(window);
-  if (window) {
-    CSL_GS_GuiWindow* top = TopLevelOf(window);
-    if (m_state->activeWindow != top) {
-      ActivateWindow(top);
-      if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
-      if (!IsLive(window) || m_state->activeWindow != top) return SLFail(SL_E_GUI_DESTROYED, WindowPtr());
-    }
-    if (top != window) top->m_lastFocus = window;
-  }
   CSL_GS_GuiWindow* previous = m_state->focusWindow;
   WindowHold previousHold(previous);
   m_state->focusWindow = window;
@@ -176,6 +183,8 @@ CSL_GS_GuiWindow* CSL_GS_GuiManager::ActivateWindow(CSL_GS_GuiWindow* window) {
   m_state->activeWindow = nullptr;
   SetFocus(nullptr);
   if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
+  // The old focus window's kill-focus handler may have destroyed the window.
+  if (!IsLive(window)) return SLFail(SL_E_GUI_DESTROYED, WindowPtr());
   if (previous && IsLive(previous)) {
     previous->OnActivate(false, window, (previous->m_style & SL_GUI_WS_MINIMIZED) != 0, false);
     if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
