@@ -459,6 +459,7 @@ bool CSL_GS_GuiManager::DestroyWindow(CSL_GS_GuiWindow* window) {
   window->HideWindow();
   if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
   RemoveEntry(window);
+  DropTimersOf(window);
 
   CSLGuiWindowSnapshot children;
   children.AddList(&window->m_children, false);

@@ -6,11 +6,9 @@
 // without touching the state it started with).
 #include <algorithm>
 
-#include "gamesystem/directx/SLMouseInput.h"
 #include "gui/SLGuiManager.h"
 #include "gui/SLGuiTopLevelWindow.h"
 #include "gui/SLGuiWindowSnapshot.h"
-#include "platform/kernel32/Sync.h"
 
 using SLInternals::CSLGuiWindowSnapshot;
 using WindowPtr = CSL_GS_GuiWindow*;
@@ -400,36 +398,7 @@ CSL_GS_GuiWindow* CSL_GS_GuiManager::WindowUnderMouse(CSL_GS_GuiWindow* start, u
   return SLSucceed(window);
 }
 
-// --- Ticks and menus ---
-
-bool CSL_GS_GuiManager::Update(bool skipDevicePoll) {
-  if (!m_state) return SLFail(SL_E_NOT_INITIALISED, false);
-  SLCriticalSectionLock lock(&m_stateLock);
-  if (m_state->inUpdate) return SLSucceed(true);
-  const SLGuiShutdownWatch watch(this);
-  m_state->inUpdate = 1;
-  m_state->now = GetTickCount();
-  if (!skipDevicePoll) {
-    m_state->previousMouseX = m_state->mouseX;
-    m_state->previousMouseY = m_state->mouseY;
-    if (CSL_GS_BaseMouseInput* mouse = m_state->mouse) {
-      m_state->mouseX = mouse->GetX();
-      m_state->mouseY = mouse->GetY();
-    }
-  }
-  CSL_GS_GuiWindow* previous = m_state->hoverWindow;
-  const u32 previousHit = m_state->hitCode;
-  u32 hit = 0;
-  CSL_GS_GuiWindow* hover = WindowUnderMouse(nullptr, &hit);
-  if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
-  m_state->previousHoverWindow = previous && IsLive(previous) ? previous : nullptr;
-  m_state->previousHitCode = m_state->previousHoverWindow ? previousHit : 0;
-  m_state->hoverWindow = hover;
-  m_state->hitCode = hover ? hit : 0;
-  m_state->inUpdate = 0;
-  return SLSucceed(true);
-}
-
+// --- Menus ---
 
 bool CSL_GS_GuiManager::CloseMenus(CSL_GS_GuiWindow*) {
   if (!m_state) return SLFail(SL_E_NOT_INITIALISED, false);
