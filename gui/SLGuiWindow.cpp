@@ -657,6 +657,11 @@ bool CSL_GS_GuiWindow::CanSetText(const char*) { return true; }
 void CSL_GS_GuiWindow::OnTextChanged(CSLStringAnsi*) {}
 
 void CSL_GS_GuiWindow::EndScrollBarPress() {
+  {
+    // The auto-repeat of a pressed part stops with the press; most windows have none.
+    SLErrorKeeper keep;
+    m_manager->KillTimer(this, SL_GUI_TIMER_SCROLL_REPEAT);
+  }
   if (!m_pressedPart) return;
   const u32 hover = m_hoverPart;
   OnLButtonUp(1, 0, 0);

@@ -61,6 +61,10 @@ TEST_F(GuiTimer, FiresOncePerIntervalAndCarriesTheRemainder) {
     EXPECT_EQ(Count(log, "W:Timer(7)"), t.fires) << t.at;
     EXPECT_EQ(Count(log, "W:Timer(4294967294)"), t.internalFires) << t.at;
   }
+  // Hidden, the window's modes end: the scroll-bar repeat stops, its own timer stays.
+  ASSERT_TRUE(w->Show(false));
+  ASSERT_EQ(m.GetState()->timers->GetCount(), 1u);
+  EXPECT_EQ((*m.GetState()->timers)[0].id, 7u);
 }
 
 TEST_F(GuiTimer, StallFiresAtMostAThousandTimesAndDropsTheRest) {
