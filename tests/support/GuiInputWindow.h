@@ -31,11 +31,6 @@ class TInputLogging : public Base {
   void OnLButtonUp(u32 keys, i32 x, i32 y) override { Log("LUp", keys, x, y); }
   void OnLButtonDblClk(u32 keys, i32 x, i32 y) override { Log("LDbl", keys, x, y); }
   void OnRButtonDown(u32 keys, i32 x, i32 y) override { Log("RDown", keys, x, y); }
-  void OnRButtonUp(u32 keys, i32 x, i32 y) override { Log("RUp", keys, x, y); }
-  void OnMButtonDown(u32 keys, i32 x, i32 y) override { Log("MDown", keys, x, y); }
-  void OnMButtonUp(u32 keys, i32 x, i32 y) override { Log("MUp", keys, x, y); }
-  void OnNcLButtonDown(u32 hit, u32 keys, i32 x, i32 y) override { Log("NcLDown", hit, keys, x, y); }
-  void OnNcLButtonUp(u32 hit, u32 keys, i32 x, i32 y) override { Log("NcLUp", hit, keys, x, y); }
   void OnKeyDown(u32 key) override { Log("KeyDown", key); }
   void OnKeyUp(u32 key) override { Log("KeyUp", key); }
   void OnSysKeyDown(u32 key) override { Log("SysKeyDown", key), Base::OnSysKeyDown(key); }
