@@ -73,12 +73,12 @@ bool CSL_GS_GuiManager::Init(CSL_GS_MainWindow* mainWindow) {
 void CSL_GS_GuiManager::Shutdown() {
   if (!m_state) return;
   SLCriticalSectionLock lock(&m_stateLock);
-  const u32 generation = m_generation;
+  const SLGuiShutdownWatch watch(this);
   CloseMenus(nullptr);
   // Always the first registry entry that is not already being destroyed: an entry whose
   // destruction is running further down the stack would make DestroyWindow return at once.
   for (;;) {
-    if (!m_state || m_generation != generation) return;  // a handler shut the manager down
+    if (watch.ShutDown()) return;  // a handler shut the manager down
     CSL_GS_GuiWindow* next = nullptr;
     for (const SLGuiRegistryEntry& entry : *m_state->registry)
       if (!(entry.flags & SL_GUI_REG_DESTROYING)) {
@@ -143,9 +143,9 @@ bool CSL_GS_GuiManager::TellEveryWindow(Notify notify) {
   if (!windows.AddList(&m_state->topLevelWindows, false)) return false;
   for (u32 i = 0; i < windows.GetCount(); ++i)
     if (!windows.AddList(&windows[i]->m_children, false)) return false;
-  const u32 generation = m_generation;
+  const SLGuiShutdownWatch watch(this);
   for (CSL_GS_GuiWindow* window : windows) {
-    if (!m_state || m_generation != generation) return SLFail(SL_E_NOT_INITIALISED, false);
+    if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
     if (IsLive(window)) notify(window);
   }
   return true;
@@ -450,37 +450,37 @@ bool CSL_GS_GuiManager::DestroyWindow(CSL_GS_GuiWindow* window) {
   if (!m_destroying.Add(window)) return false;
   entry->flags |= SL_GUI_REG_DESTROYING;
   TSLObjPtr<CSL_GS_GuiWindow> hold(window);
-  const u32 generation = m_generation;
-  // True when a handler shut the manager down: its Shutdown finished this window.
-  auto shutDown = [this, generation] { return !m_state || m_generation != generation; };
+  // A handler that shuts the manager down finishes this window in its Shutdown.
+  const SLGuiShutdownWatch watch(this);
 
   CloseMenus(window);
-  if (shutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
+  if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
   SetPopupPermission(true);
   window->HideWindow();
-  if (shutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
+  if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
   RemoveEntry(window);
+  DropTimersOf(window);
 
   CSLGuiWindowSnapshot children;
   children.AddList(&window->m_children, false);
   for (CSL_GS_GuiWindow* child : children) {
     if (IsLive(child)) DestroyWindow(child);
-    if (shutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
+    if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
   }
   // Children whose own destruction is still running further down the stack leave the
   // list now; their later unlink finds them alone.
   while (!window->m_children.IsEmpty()) window->m_children.next->Unlink();
 
   if (m_state->captureWindow == window) ReleaseCapture();
-  if (shutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
+  if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
   if (m_state->focusWindow == window) SetFocus(nullptr);
-  if (shutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
+  if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
   if (m_state->activeWindow == window) ActivateNextWindow(window);
-  if (shutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
+  if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
   ForgetWindow(window);
 
   window->OnDestroy();
-  if (shutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
+  if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
   ForgetWindow(window);
 
   CSLGuiWindowSnapshot owned;
@@ -488,7 +488,7 @@ bool CSL_GS_GuiManager::DestroyWindow(CSL_GS_GuiWindow* window) {
     if (n->window->m_owner == window && n->window != window) owned.Add(n->window);
   for (CSL_GS_GuiWindow* w : owned) {
     if (IsLive(w)) DestroyWindow(w);
-    if (shutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
+    if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
   }
 
   window->m_siblingLink.Unlink();

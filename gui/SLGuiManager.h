@@ -51,12 +51,41 @@ enum : u32 {
   SL_GUI_REG_DESTROYING = 2,  // DestroyWindow is running on it
 };
 
-// A window timer: {window, id, interval, last tick}.
+// The state byte of a key or a mouse button, rebuilt at each tick from the devices.
+enum : u8 {
+  SL_GUI_KEYF_DOWN = 0x01,
+  SL_GUI_KEYF_REPEAT = 0x10,     // keys: the auto-repeat fired in this tick
+  SL_GUI_KEYF_REPEATING = 0x20,  // keys: the initial delay has passed
+  SL_GUI_KEYF_DOUBLE = 0x40,     // buttons: this press is a double click
+  SL_GUI_KEYF_CHANGED = 0x80,    // pressed or released in this tick
+};
+
+// Flags of ProcessKeyboardNavigation: a release is neither 1 nor 4.
+enum : u32 {
+  SL_GUI_NAV_KEYDOWN = 0x01,
+  SL_GUI_NAV_REPEAT = 0x02,
+  SL_GUI_NAV_CHAR = 0x04,
+  SL_GUI_NAV_ALT = 0x10,
+};
+// Answers of ProcessKeyboardNavigation.
+enum : u32 {
+  SL_GUI_NAV_DELIVER = 0,
+  SL_GUI_NAV_CONSUMED = 1,
+  SL_GUI_NAV_STOP = 2,  // consumed, and no more keys for the target in this tick
+};
+
+// Timer ids: the application's are 1..0xFFFFFEFF, the framework keeps the rest.
+enum : u32 {
+  SL_GUI_TIMER_FIRST_INTERNAL = 0xFFFFFF00,
+};
+
+// A window timer: {window (null: the entry is dead), id, interval in ms, ms accumulated
+// towards the next firing}.
 struct SLGuiTimer {
   CSL_GS_GuiWindow* window;
   u32 id;
   u32 interval;
-  u32 lastTick;
+  u32 accumulated;
 };
 
 struct SLGuiManagerState {
@@ -81,6 +110,7 @@ struct SLGuiManagerState {
   u32 keyTime[SL_GS_KEY_COUNT];
   u32 nextChar;
   u8 buttonState[3];
+  u8 button4Down;  // the fourth button has no state byte, only its bit of the mask
   u32 lastPressTime[3];
   i32 previousMouseX, previousMouseY, mouseX, mouseY;
   CSL_GS_GuiWindow* hoverWindow;
@@ -102,9 +132,26 @@ struct SLGuiManagerState {
   UINT (*getDoubleClickTime)();
 };
 
+class CSL_GS_GuiManager;
+
+// Taken at the start of an operation that calls handlers: any handler may shut the whole
+// manager down, and the operation must then stop without touching the state it started
+// with, even when Init has made a new one meanwhile (Shutdown counts generations).
+class SLGuiShutdownWatch {
+ public:
+  explicit SLGuiShutdownWatch(const CSL_GS_GuiManager* manager);
+  // True once the manager this watch was taken on has been shut down.
+  bool ShutDown() const;
+
+ private:
+  const CSL_GS_GuiManager* m_manager;
+  u32 m_generation;
+};
+
 class CSL_GS_GuiManager : public CSLObject {
   SL_DECLARE_CLASS(CSL_GS_GuiManager)
   friend class CSL_GS_GuiWindow;
+  friend class SLGuiShutdownWatch;
 
  public:
   CSL_GS_GuiManager();
@@ -189,10 +236,20 @@ class CSL_GS_GuiManager : public CSLObject {
   bool ShowOwnedWindows(CSL_GS_GuiWindow* window, bool show);
   bool SortWindowZOrder(CSL_GS_GuiWindow* window);
 
-  // --- Ticks, menus and drawing ---
-  // One tick. Until the input dispatch lands it reads the pointer (unless told not to)
-  // and recomputes the window under it.
+  // --- Ticks, input, timers, menus and drawing ---
+  // One tick: samples the keyboard and the mouse (unless told not to), sends the
+  // pointer, button, key and character events, then runs the window timers. A nested
+  // call succeeds at once.
   bool Update(bool skipDevicePoll);
+  // The dialog keyboard navigation's look at a key or character before `window` gets
+  // it: SL_GUI_NAV_DELIVER, _CONSUMED or _STOP (0 with an error code for a bad window).
+  u32 ProcessKeyboardNavigation(CSL_GS_GuiWindow* window, u32 code, u32 flags);
+  // Window timers. 0x80001001 for an unregistered window, an id outside the call's
+  // range (application 1..0xFFFFFEFF, internal 0xFFFFFF00..), interval 0 or, for
+  // KillTimer, no such timer. Setting an existing timer restarts it.
+  bool SetTimer(CSL_GS_GuiWindow* window, u32 id, u32 interval);
+  bool SetInternalTimer(CSL_GS_GuiWindow* window, u32 id, u32 interval);
+  bool KillTimer(CSL_GS_GuiWindow* window, u32 id);
   // Closes the open menu when `window` owns it; succeeds at once with no menu open.
   bool CloseMenus(CSL_GS_GuiWindow* window);
   bool Draw();
@@ -222,6 +279,26 @@ class CSL_GS_GuiManager : public CSLObject {
   CSL_GS_GuiWindow* Deactivate();
   void DrawCaptionOfMinimized(CSL_GS_GuiWindow* window, const SLGuiRect& client);
   void FreeSkins();
+  // Input and timers (SLGuiManagerInput.cpp, SLGuiManagerNavigation.cpp).
+  void ReadRepeatSettings();
+  void PollInput(bool skipDevicePoll);
+  void ProcessInput();
+  bool ProcessMouse();
+  u32 MouseKeys() const;
+  void ProcessKeys();
+  bool IsAltHeld() const;
+  bool AddTimer(CSL_GS_GuiWindow* window, u32 id, u32 interval, bool idInRange);
+  void RunTimers();
+  // Marks a destroyed window's timers dead, so that a window made at its address never
+  // receives them; outside Update the entries go at once.
+  void DropTimersOf(CSL_GS_GuiWindow* window);
+  void RemoveDeadTimers();
+  u32 NavigateTab(CSL_GS_GuiWindow* window, CSL_GS_GuiWindow* root, bool backward);
+  u32 NavigateArrows(CSL_GS_GuiWindow* window, bool forward);
+  u32 PressDialogButton(CSL_GS_GuiWindow* root, bool escape);
+  u32 NavigateMnemonic(CSL_GS_GuiWindow* window, CSL_GS_GuiWindow* root, u32 character);
+  bool IsTabStop(CSL_GS_GuiWindow* window) const;
+  bool IsUsableInTree(CSL_GS_GuiWindow* window) const;
   // Calls notify(window) for every window of the tree that is still registered at its turn.
   template <class Notify>
   bool TellEveryWindow(Notify notify);
@@ -241,3 +318,9 @@ class CSL_GS_GuiManager : public CSLObject {
   // Windows whose DestroyWindow is running, innermost last.
   TSLArray<CSL_GS_GuiWindow*> m_destroying;
 };
+
+inline SLGuiShutdownWatch::SLGuiShutdownWatch(const CSL_GS_GuiManager* manager)
+    : m_manager(manager), m_generation(manager->m_generation) {}
+inline bool SLGuiShutdownWatch::ShutDown() const {
+  return !m_manager->m_state || m_manager->m_generation != m_generation;
+}

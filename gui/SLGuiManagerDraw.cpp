@@ -29,8 +29,7 @@ bool CSL_GS_GuiManager::Draw() {
   CSL_GS_BaseGfx* gfx = m_state->gfx;
   if (!gfx) return SLFail(SL_E_NOT_INITIALISED, false);
   if (m_state->inDraw) return SLSucceed(true);
-  const u32 generation = m_generation;
-  auto shutDown = [this, generation] { return !m_state || m_generation != generation; };
+  const SLGuiShutdownWatch watch(this);
   TSLObjPtr<CSL_GS_BaseGfx> gfxHold(gfx);
   m_state->inDraw = 1;
   const u32 drawState = gfx->GetDrawState();
@@ -41,15 +40,15 @@ bool CSL_GS_GuiManager::Draw() {
   CSLGuiWindowSnapshot windows;
   windows.AddList(&m_state->topLevelWindows, true);
   for (CSL_GS_GuiWindow* window : windows) {
-    if (shutDown() || m_state->gfx != gfx) break;
+    if (watch.ShutDown() || m_state->gfx != gfx) break;
     if (IsLive(window)) DrawWindowTree(window, &deviceClip);
   }
   // The device gets its clip and state back unless a handler took it away meanwhile.
-  if (!shutDown() && m_state->gfx == gfx) {
+  if (!watch.ShutDown() && m_state->gfx == gfx) {
     gfx->SetClipRect(clip[0], clip[1], clip[2], clip[3]);
     gfx->SetDrawState(drawState);
   }
-  if (shutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
+  if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
   m_state->inDraw = 0;
   return SLSucceed(true);
 }
@@ -61,9 +60,9 @@ bool CSL_GS_GuiManager::DrawWindowTree(CSL_GS_GuiWindow* window, const SLGuiRect
   CSL_GS_BaseGfx* gfx = m_state->gfx;
   if (!gfx) return SLFail(SL_E_NOT_INITIALISED, false);
   if (!(window->m_style & SL_GUI_WS_VISIBLE)) return SLSucceed(true);
-  const u32 generation = m_generation;
-  auto gone = [this, generation, window, gfx] {
-    return !m_state || m_generation != generation || !IsLive(window) || m_state->gfx != gfx;
+  const SLGuiShutdownWatch watch(this);
+  auto gone = [this, watch, window, gfx] {
+    return watch.ShutDown() || !IsLive(window) || m_state->gfx != gfx;
   };
   TSLObjPtr<CSL_GS_GuiWindow> hold(window);
   auto applyClip = [this, gfx](const SLGuiRect& r) {

@@ -6,11 +6,9 @@
 // without touching the state it started with).
 #include <algorithm>
 
-#include "gamesystem/directx/SLMouseInput.h"
 #include "gui/SLGuiManager.h"
 #include "gui/SLGuiTopLevelWindow.h"
 #include "gui/SLGuiWindowSnapshot.h"
-#include "platform/kernel32/Sync.h"
 
 using SLInternals::CSLGuiWindowSnapshot;
 using WindowPtr = CSL_GS_GuiWindow*;
@@ -47,33 +45,39 @@ CSL_GS_GuiWindow* CSL_GS_GuiManager::SetFocus(CSL_GS_GuiWindow* window) {
       if ((w->m_style & (SL_GUI_WS_USABLE_MASK | SL_GUI_WS_MINIMIZED)) != SL_GUI_WS_VISIBLE)
         return SLFail(SL_E_INVALID_ARG, WindowPtr());
   }
-  const u32 generation = m_generation;
-  auto shutDown = [this, generation] { return !m_state || m_generation != generation; };
-  m_state->inSetFocus = 1;
-  auto clearGuard = SLMakeScopeGuard([&] {
-    if (!shutDown()) m_state->inSetFocus = 0;
-  });
+  const SLGuiShutdownWatch watch(this);
   WindowHold hold(window);
   if (window) {
+    // The activation comes before the re-entry guard: it moves the focus itself (away
+    // from the old window, into the new one or into a modal window that takes the
+    // activation instead), and those moves must not be swallowed.
+    // Remembered first, so that the activation gives the focus straight to the window.
     CSL_GS_GuiWindow* top = TopLevelOf(window);
-    if (m_state->activeWindow != top) {
-      ActivateWindow(top);
-      if (shutDown()) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
-      if (!IsLive(window) || m_state->activeWindow != top) return SLFail(SL_E_GUI_DESTROYED, WindowPtr());
-    }
     if (top != window) top->m_lastFocus = window;
+    if (m_state->activeWindow != top) {
+      CSL_GS_GuiWindow* before = m_state->focusWindow;
+      WindowHold beforeHold(before);
+      ActivateWindow(top);
+      if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
+      if (!IsLive(window) || m_state->activeWindow != top) return SLFail(SL_E_GUI_DESTROYED, WindowPtr());
+      if (m_state->focusWindow == window) return SLSucceed(before && IsLive(before) ? before : WindowPtr());
+    }
   }
+  m_state->inSetFocus = 1;
+  auto clearGuard = SLMakeScopeGuard([&] {
+    if (!watch.ShutDown()) m_state->inSetFocus = 0;
+  });
   CSL_GS_GuiWindow* previous = m_state->focusWindow;
   WindowHold previousHold(previous);
   m_state->focusWindow = window;
   if (previous && IsLive(previous)) {
     previous->OnKillFocus(window);
-    if (shutDown()) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
+    if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
     if (m_state->focusWindow != window) return SLSucceed(previous);
   }
   if (window && IsLive(window)) {
     window->OnSetFocus(window);
-    if (shutDown()) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
+    if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
   }
   return SLSucceed(previous);
 }
@@ -83,14 +87,14 @@ CSL_GS_GuiWindow* CSL_GS_GuiManager::SetCapture(CSL_GS_GuiWindow* window) {
   if (!m_state) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
   SLCriticalSectionLock lock(&m_stateLock);
   if (!IsLive(window)) return SLFail(SL_E_INVALID_ARG, WindowPtr());
-  const u32 generation = m_generation;
+  const SLGuiShutdownWatch watch(this);
   WindowHold hold(window);
   CSL_GS_GuiWindow* previous = m_state->captureWindow;
   WindowHold previousHold(previous);
   if (previous && previous != window) {
     m_state->captureWindow = nullptr;
     if (IsLive(previous)) previous->OnCaptureLost(window);
-    if (!m_state || m_generation != generation) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
+    if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
     if (!IsLive(window)) return SLFail(SL_E_GUI_DESTROYED, WindowPtr());
   }
   m_state->captureWindow = window;
@@ -103,11 +107,11 @@ CSL_GS_GuiWindow* CSL_GS_GuiManager::ReleaseCapture() {
   SLCriticalSectionLock lock(&m_stateLock);
   CSL_GS_GuiWindow* previous = m_state->captureWindow;
   if (!previous) return SLSucceed(WindowPtr());
-  const u32 generation = m_generation;
+  const SLGuiShutdownWatch watch(this);
   WindowHold previousHold(previous);
   m_state->captureWindow = nullptr;
   if (IsLive(previous)) previous->OnCaptureLost(nullptr);
-  if (!m_state || m_generation != generation) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
+  if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
   Update(true);
   return SLSucceed(previous);
 }
@@ -115,15 +119,15 @@ CSL_GS_GuiWindow* CSL_GS_GuiManager::ReleaseCapture() {
 // --- Activation ---
 
 CSL_GS_GuiWindow* CSL_GS_GuiManager::Deactivate() {
-  const u32 generation = m_generation;
+  const SLGuiShutdownWatch watch(this);
   CSL_GS_GuiWindow* previous = m_state->activeWindow;
   WindowHold previousHold(previous);
   m_state->activeWindow = nullptr;
   SetFocus(nullptr);
-  if (!m_state || m_generation != generation) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
+  if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
   if (previous && IsLive(previous)) {
     previous->OnActivate(false, nullptr, (previous->m_style & SL_GUI_WS_MINIMIZED) != 0, false);
-    if (!m_state || m_generation != generation) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
+    if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
   }
   Update(true);
   return SLSucceed(previous);
@@ -136,8 +140,7 @@ CSL_GS_GuiWindow* CSL_GS_GuiManager::ActivateWindow(CSL_GS_GuiWindow* window) {
   if (!IsLive(window) || SLGuiIsChildStyle(window->m_style) ||
       (window->m_style & SL_GUI_WS_USABLE_MASK) != SL_GUI_WS_VISIBLE)
     return SLFail(SL_E_INVALID_ARG, WindowPtr());
-  const u32 generation = m_generation;
-  auto shutDown = [this, generation] { return !m_state || m_generation != generation; };
+  const SLGuiShutdownWatch watch(this);
   WindowHold hold(window);
   CSL_GS_GuiWindow* previous = m_state->activeWindow;
 
@@ -161,7 +164,7 @@ CSL_GS_GuiWindow* CSL_GS_GuiManager::ActivateWindow(CSL_GS_GuiWindow* window) {
       // The modal window may be the active one that is being hidden: only an activation
       // that succeeded counts.
       const bool activated = SLGetLastError() == SL_OK;
-      if (shutDown()) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
+      if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
       if (!IsLive(window)) return SLFail(SL_E_GUI_DESTROYED, WindowPtr());
       CSL_GS_GuiWindow* now = m_state->activeWindow;
       if (activated && now && (now == modal || IsOwnedBy(now, modal))) return SLSucceed(previous);
@@ -177,10 +180,12 @@ CSL_GS_GuiWindow* CSL_GS_GuiManager::ActivateWindow(CSL_GS_GuiWindow* window) {
   WindowHold previousHold(previous);
   m_state->activeWindow = nullptr;
   SetFocus(nullptr);
-  if (shutDown()) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
+  if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
+  // The old focus window's kill-focus handler may have destroyed the window.
+  if (!IsLive(window)) return SLFail(SL_E_GUI_DESTROYED, WindowPtr());
   if (previous && IsLive(previous)) {
     previous->OnActivate(false, window, (previous->m_style & SL_GUI_WS_MINIMIZED) != 0, false);
-    if (shutDown()) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
+    if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
     if (!IsLive(window)) return SLFail(SL_E_GUI_DESTROYED, WindowPtr());
   }
   m_state->activeWindow = window;
@@ -188,12 +193,12 @@ CSL_GS_GuiWindow* CSL_GS_GuiManager::ActivateWindow(CSL_GS_GuiWindow* window) {
   SortWindowZOrder(nullptr);
   window->OnActivate(true, previous && IsLive(previous) ? previous : nullptr,
                      (window->m_style & SL_GUI_WS_MINIMIZED) != 0, m_state->activatingByClick != 0);
-  if (shutDown()) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
+  if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
   if (!IsLive(window)) return SLFail(SL_E_GUI_DESTROYED, WindowPtr());
   if (!window->m_lastFocus) window->m_lastFocus = GetFirstTabStop(window);
   if (CSL_GS_GuiWindow* focus = window->m_lastFocus) {
     SetFocus(focus);
-    if (shutDown()) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
+    if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
   }
   Update(true);
   return SLSucceed(previous);
@@ -246,7 +251,7 @@ bool CSL_GS_GuiManager::ActivateNextWindow(CSL_GS_GuiWindow* window) {
   if (!m_state) return SLFail(SL_E_NOT_INITIALISED, false);
   if (!window) return SLFail(SL_E_INVALID_ARG, false);
   SLCriticalSectionLock lock(&m_stateLock);
-  const u32 generation = m_generation;
+  const SLGuiShutdownWatch watch(this);
   WindowHold hold(window);
   CSL_GS_GuiWindow* top = TopLevelOf(window);
   if ((window->m_style & SL_GUI_WS_OWNED) && window->m_owner && !SLGuiIsChildStyle(window->m_style)) {
@@ -254,7 +259,7 @@ bool CSL_GS_GuiManager::ActivateNextWindow(CSL_GS_GuiWindow* window) {
     if (ownerTop != top && IsLive(ownerTop)) {
       SLSetLastError(SL_OK);
       ActivateWindow(ownerTop);
-      if (!m_state || m_generation != generation) return SLFail(SL_E_NOT_INITIALISED, false);
+      if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
       if (m_state->activeWindow == ownerTop) return SLSucceed(true);
     }
   }
@@ -264,7 +269,7 @@ bool CSL_GS_GuiManager::ActivateNextWindow(CSL_GS_GuiWindow* window) {
     if (candidate == top || !IsLive(candidate)) continue;
     SLSetLastError(SL_OK);
     ActivateWindow(candidate);
-    if (!m_state || m_generation != generation) return SLFail(SL_E_NOT_INITIALISED, false);
+    if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
     // A modal window may take the activation in the candidate's place; either way the
     // call has found a window to activate.
     if (SLGetLastError() == SL_OK && m_state->activeWindow) return SLSucceed(true);
@@ -277,7 +282,7 @@ bool CSL_GS_GuiManager::ShowOwnedWindows(CSL_GS_GuiWindow* window, bool show) {
   if (!m_state) return SLFail(SL_E_NOT_INITIALISED, false);
   SLCriticalSectionLock lock(&m_stateLock);
   if (!IsLive(window)) return SLFail(SL_E_INVALID_ARG, false);
-  const u32 generation = m_generation;
+  const SLGuiShutdownWatch watch(this);
   WindowHold hold(window);
   CSLGuiWindowSnapshot owned;
   for (SLGuiListNode* n = m_state->topLevelWindows.next; n != &m_state->topLevelWindows; n = n->next)
@@ -286,10 +291,10 @@ bool CSL_GS_GuiManager::ShowOwnedWindows(CSL_GS_GuiWindow* window, bool show) {
   for (CSL_GS_GuiWindow* w : owned) {
     if (!IsLive(w)) continue;
     w->Show(show);
-    if (!m_state || m_generation != generation) return SLFail(SL_E_NOT_INITIALISED, false);
+    if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
     if (!IsLive(window)) return SLFail(SL_E_GUI_DESTROYED, false);
     if (IsLive(w)) ShowOwnedWindows(w, show);
-    if (!m_state || m_generation != generation) return SLFail(SL_E_NOT_INITIALISED, false);
+    if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
     if (!IsLive(window)) return SLFail(SL_E_GUI_DESTROYED, false);
   }
   return SLSucceed(true);
@@ -341,7 +346,7 @@ CSL_GS_GuiWindow* CSL_GS_GuiManager::WindowFromPoint(i32 x, i32 y, CSL_GS_GuiWin
   SLCriticalSectionLock lock(&m_stateLock);
   if (start && !IsLive(start)) return SLFail(SL_E_INVALID_ARG, WindowPtr());
   if (start) ClientToScreen(start, &x, &y);
-  const u32 generation = m_generation;
+  const SLGuiShutdownWatch watch(this);
   WindowHold startHold(start);
   WindowHold candidate;
   u32 candidateHit = 0;
@@ -358,7 +363,7 @@ CSL_GS_GuiWindow* CSL_GS_GuiManager::WindowFromPoint(i32 x, i32 y, CSL_GS_GuiWin
       if (!w->GetScreenRectR(&r)) continue;
       if (i64(x) < r.x || i64(y) < r.y || i64(x) >= i64(r.x) + r.width || i64(y) >= i64(r.y) + r.height) continue;
       const u32 answer = w->HitTest(x, y);
-      if (!m_state || m_generation != generation) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
+      if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, WindowPtr());
       if (!answer || !IsLive(w) || (skipDisabled && (w->m_style & SL_GUI_WS_DISABLED))) continue;
       found = w;
       foundHit = answer;
@@ -393,35 +398,7 @@ CSL_GS_GuiWindow* CSL_GS_GuiManager::WindowUnderMouse(CSL_GS_GuiWindow* start, u
   return SLSucceed(window);
 }
 
-// --- Ticks and menus ---
-
-bool CSL_GS_GuiManager::Update(bool skipDevicePoll) {
-  if (!m_state) return SLFail(SL_E_NOT_INITIALISED, false);
-  SLCriticalSectionLock lock(&m_stateLock);
-  if (m_state->inUpdate) return SLSucceed(true);
-  const u32 generation = m_generation;
-  m_state->inUpdate = 1;
-  m_state->now = GetTickCount();
-  if (!skipDevicePoll) {
-    m_state->previousMouseX = m_state->mouseX;
-    m_state->previousMouseY = m_state->mouseY;
-    if (CSL_GS_BaseMouseInput* mouse = m_state->mouse) {
-      m_state->mouseX = mouse->GetX();
-      m_state->mouseY = mouse->GetY();
-    }
-  }
-  CSL_GS_GuiWindow* previous = m_state->hoverWindow;
-  const u32 previousHit = m_state->hitCode;
-  u32 hit = 0;
-  CSL_GS_GuiWindow* hover = WindowUnderMouse(nullptr, &hit);
-  if (!m_state || m_generation != generation) return SLFail(SL_E_NOT_INITIALISED, false);
-  m_state->previousHoverWindow = previous && IsLive(previous) ? previous : nullptr;
-  m_state->previousHitCode = m_state->previousHoverWindow ? previousHit : 0;
-  m_state->hoverWindow = hover;
-  m_state->hitCode = hover ? hit : 0;
-  m_state->inUpdate = 0;
-  return SLSucceed(true);
-}
+// --- Menus ---
 
 bool CSL_GS_GuiManager::CloseMenus(CSL_GS_GuiWindow*) {
   if (!m_state) return SLFail(SL_E_NOT_INITIALISED, false);

@@ -17,6 +17,8 @@ CSL_GS_GuiBaseEvent::CSL_GS_GuiBaseEvent(CSL_GS_GuiWindow* source)
 namespace {
 
 constexpr i32 kUnsetPosition = i32(0x80000000);
+// A new size that keeps the window where it is, in place and in z-order.
+constexpr u32 kResizeInPlace = SL_GUI_SWP_KEEPZORDER | SL_GUI_SWP_NOMOVE | SL_GUI_SWP_NOZORDER;
 
 i32 ClampCoordinate(i32 value) { return std::clamp(value, -32768, 32767); }
 i32 ClampSize(i32 value) { return std::clamp(value, 0, 65535); }
@@ -247,57 +249,73 @@ bool CSL_GS_GuiWindow::SetPosition(i32 x, i32 y, i32 width, i32 height, u32 flag
   if (pos.width == m_windowRect.width && pos.height == m_windowRect.height) pos.flags &= ~SL_GUI_SWP_NOSIZE;
   if (pos.x == m_windowRect.x && pos.y == m_windowRect.y) pos.flags &= ~SL_GUI_SWP_NOMOVE;
 
-  // Z-order request: which topmost change, and where in the list.
-  int topmostChange = 0;  // +1 becomes topmost, -1 loses it
-  bool toHead = false;
-  CSL_GS_GuiWindow* after = nullptr;
-  const bool topmost = (m_style & SL_GUI_WS_TOPMOST) != 0;
-  if (!(pos.flags & SL_GUI_SWP_KEEPZORDER)) {
-    if (pos.insertAfter == SL_GUI_HWND_TOPMOST) {
-      if (!topmost) topmostChange = 1;
-    } else if (pos.insertAfter != 0 && topmost) {
-      topmostChange = -1;
-    }
-    pos.flags &= ~SL_GUI_SWP_NOZORDER;
-    toHead = true;
-  } else if (!(pos.flags & SL_GUI_SWP_NOZORDER)) {
-    switch (pos.insertAfter) {
-      case 0:
-      case SL_GUI_HWND_TOP:
-        toHead = true;
-        break;
-      case SL_GUI_HWND_BOTTOM:
-        break;
-      case SL_GUI_HWND_TOPMOST:
-        if (topmost)
-          pos.flags |= SL_GUI_SWP_NOZORDER;
-        else
-          topmostChange = 1, toHead = true;
-        break;
-      case SL_GUI_HWND_NOTOPMOST:
-        if (topmost)
-          topmostChange = -1, toHead = true;
-        else
-          pos.flags |= SL_GUI_SWP_NOZORDER;
-        break;
-      default: {
-        after = reinterpret_cast<CSL_GS_GuiWindow*>(pos.insertAfter);
-        if (!manager->IsLive(after) || after->m_parent != m_parent ||
-            SLGuiIsChildStyle(after->m_style) != SLGuiIsChildStyle(m_style))
-          return SLFail(SL_E_INVALID_ARG, false);
-        // Placing a window after itself leaves it where it is.
-        if (after == this) pos.flags |= SL_GUI_SWP_NOZORDER;
-      }
-    }
-  }
+  ZOrderRequest request;
+  if (!PlanZOrder(&pos, &request)) return false;
+  if (!ApplyPositionRect(&pos)) return false;
+  if (request.topmostChange &&
+      !(request.topmostChange > 0 ? ModifyStyle(0, SL_GUI_WS_TOPMOST) : ModifyStyle(SL_GUI_WS_TOPMOST, 0)))
+    return false;
+  if (!(pos.flags & SL_GUI_SWP_NOZORDER)) Restack(pos, request);
+  if (!SpreadTopmost()) return false;
+  if (!ShowAndActivate(pos)) return false;
+  OnPositionChanged(&pos);
+  return StillRegistered() ? SLSucceed(true) : false;
+}
 
-  if (!(pos.flags & SL_GUI_SWP_NOSIZE)) {
-    m_windowRect.width = pos.width, m_windowRect.height = pos.height;
-    pos.flags |= SL_GUI_SWP_SIZED;
+bool CSL_GS_GuiWindow::PlanZOrder(SLGuiWindowPos* pos, ZOrderRequest* request) {
+  *request = ZOrderRequest{};
+  const bool topmost = (m_style & SL_GUI_WS_TOPMOST) != 0;
+  if (!(pos->flags & SL_GUI_SWP_KEEPZORDER)) {
+    if (pos->insertAfter == SL_GUI_HWND_TOPMOST) {
+      if (!topmost) request->topmostChange = 1;
+    } else if (pos->insertAfter != 0 && topmost) {
+      request->topmostChange = -1;
+    }
+    pos->flags &= ~SL_GUI_SWP_NOZORDER;
+    request->toHead = true;
+    return true;
   }
-  if (!(pos.flags & SL_GUI_SWP_NOMOVE)) {
-    m_windowRect.x = pos.x, m_windowRect.y = pos.y;
-    pos.flags |= SL_GUI_SWP_MOVED;
+  if (pos->flags & SL_GUI_SWP_NOZORDER) return true;
+  switch (pos->insertAfter) {
+    case 0:
+    case SL_GUI_HWND_TOP:
+      request->toHead = true;
+      break;
+    case SL_GUI_HWND_BOTTOM:
+      break;
+    case SL_GUI_HWND_TOPMOST:
+      if (topmost)
+        pos->flags |= SL_GUI_SWP_NOZORDER;
+      else
+        request->topmostChange = 1, request->toHead = true;
+      break;
+    case SL_GUI_HWND_NOTOPMOST:
+      if (topmost)
+        request->topmostChange = -1, request->toHead = true;
+      else
+        pos->flags |= SL_GUI_SWP_NOZORDER;
+      break;
+    default: {
+      CSL_GS_GuiWindow* after = reinterpret_cast<CSL_GS_GuiWindow*>(pos->insertAfter);
+      if (!m_manager->IsLive(after) || after->m_parent != m_parent ||
+          SLGuiIsChildStyle(after->m_style) != SLGuiIsChildStyle(m_style))
+        return SLFail(SL_E_INVALID_ARG, false);
+      request->after = after;
+      // Placing a window after itself leaves it where it is.
+      if (after == this) pos->flags |= SL_GUI_SWP_NOZORDER;
+    }
+  }
+  return true;
+}
+
+bool CSL_GS_GuiWindow::ApplyPositionRect(SLGuiWindowPos* pos) {
+  if (!(pos->flags & SL_GUI_SWP_NOSIZE)) {
+    m_windowRect.width = pos->width, m_windowRect.height = pos->height;
+    pos->flags |= SL_GUI_SWP_SIZED;
+  }
+  if (!(pos->flags & SL_GUI_SWP_NOMOVE)) {
+    m_windowRect.x = pos->x, m_windowRect.y = pos->y;
+    pos->flags |= SL_GUI_SWP_MOVED;
   }
   SLGuiRect client = m_windowRect;
   GetClientArea(&client);
@@ -305,60 +323,65 @@ bool CSL_GS_GuiWindow::SetPosition(i32 x, i32 y, i32 width, i32 height, u32 flag
   client.width = std::max(client.width, 0);
   client.height = std::max(client.height, 0);
   m_clientRect = client;
+  return true;
+}
 
-  if (topmostChange) {
-    if (!(topmostChange > 0 ? ModifyStyle(0, SL_GUI_WS_TOPMOST) : ModifyStyle(SL_GUI_WS_TOPMOST, 0))) return false;
-  }
-
-  if (!(pos.flags & SL_GUI_SWP_NOZORDER)) {
-    SLGuiListNode* head = manager->ListOf(this);
-    m_siblingLink.Unlink();
-    if (after)
-      m_siblingLink.InsertAfter(&after->m_siblingLink);
-    else if (toHead)
-      m_siblingLink.InsertAfter(head);
-    else
-      m_siblingLink.InsertAfter(head->prev);
-    // An owned window takes its owner chain along, each owner right behind the window it owns.
-    if ((m_style & SL_GUI_WS_OWNED) && !(pos.flags & SL_GUI_SWP_NOOWNERZORDER) && !SLGuiIsChildStyle(m_style)) {
-      SLGuiListNode* previous = &m_siblingLink;
-      for (CSL_GS_GuiWindow* o = m_owner; o && o != this; o = o->m_owner) {
-        if (!manager->IsLive(o)) break;
-        o->m_siblingLink.Unlink();
-        o->m_siblingLink.InsertAfter(previous);
-        previous = &o->m_siblingLink;
-        if (!(o->m_style & SL_GUI_WS_OWNED)) break;
-      }
+void CSL_GS_GuiWindow::Restack(const SLGuiWindowPos& pos, const ZOrderRequest& request) {
+  CSL_GS_GuiManager* manager = m_manager;
+  SLGuiListNode* head = manager->ListOf(this);
+  m_siblingLink.Unlink();
+  if (request.after)
+    m_siblingLink.InsertAfter(&request.after->m_siblingLink);
+  else if (request.toHead)
+    m_siblingLink.InsertAfter(head);
+  else
+    m_siblingLink.InsertAfter(head->prev);
+  // An owned window takes its owner chain along, each owner right behind the window it owns.
+  if ((m_style & SL_GUI_WS_OWNED) && !(pos.flags & SL_GUI_SWP_NOOWNERZORDER) && !SLGuiIsChildStyle(m_style)) {
+    SLGuiListNode* previous = &m_siblingLink;
+    for (CSL_GS_GuiWindow* o = m_owner; o && o != this; o = o->m_owner) {
+      if (!manager->IsLive(o)) break;
+      o->m_siblingLink.Unlink();
+      o->m_siblingLink.InsertAfter(previous);
+      previous = &o->m_siblingLink;
+      if (!(o->m_style & SL_GUI_WS_OWNED)) break;
     }
   }
+}
 
+bool CSL_GS_GuiWindow::SpreadTopmost() {
+  CSL_GS_GuiManager* manager = m_manager;
+  if (SLGuiIsChildStyle(m_style)) {
+    manager->SortWindowZOrder(m_parent);
+    return StillRegistered();
+  }
   // A topmost window lifts what it owns; an owned window below the topmost band pulls
   // its owner chain down with it.
-  if (!SLGuiIsChildStyle(m_style)) {
-    if (m_style & SL_GUI_WS_TOPMOST) {
-      TSLArray<CSL_GS_GuiWindow*> owned;
-      for (SLGuiListNode* n = state->topLevelWindows.next; n != &state->topLevelWindows; n = n->next)
-        if (n->window != this && manager->IsOwnedBy(n->window, this) && !(n->window->m_style & SL_GUI_WS_TOPMOST))
-          if (!owned.Add(n->window)) return false;
-      for (CSL_GS_GuiWindow* w : owned) {
-        WindowHold ownedHold(w);
-        if (manager->IsLive(w)) w->ModifyStyle(0, SL_GUI_WS_TOPMOST);
-        if (!StillRegistered()) return false;
-      }
-    } else if (m_style & SL_GUI_WS_OWNED) {
-      for (CSL_GS_GuiWindow* o = m_owner; o && o != this && manager->IsLive(o);
-           o = (o->m_style & SL_GUI_WS_OWNED) ? o->m_owner : nullptr) {
-        WindowHold ownerHold(o);
-        o->ModifyStyle(SL_GUI_WS_TOPMOST, 0);
-        if (!StillRegistered()) return false;
-      }
+  if (m_style & SL_GUI_WS_TOPMOST) {
+    SLGuiManagerState* state = manager->m_state;
+    TSLArray<CSL_GS_GuiWindow*> owned;
+    for (SLGuiListNode* n = state->topLevelWindows.next; n != &state->topLevelWindows; n = n->next)
+      if (n->window != this && manager->IsOwnedBy(n->window, this) && !(n->window->m_style & SL_GUI_WS_TOPMOST))
+        if (!owned.Add(n->window)) return false;
+    for (CSL_GS_GuiWindow* w : owned) {
+      WindowHold ownedHold(w);
+      if (manager->IsLive(w)) w->ModifyStyle(0, SL_GUI_WS_TOPMOST);
+      if (!StillRegistered()) return false;
     }
-    manager->SortWindowZOrder(nullptr);
-  } else {
-    manager->SortWindowZOrder(m_parent);
+  } else if (m_style & SL_GUI_WS_OWNED) {
+    for (CSL_GS_GuiWindow* o = m_owner; o && o != this && manager->IsLive(o);
+         o = (o->m_style & SL_GUI_WS_OWNED) ? o->m_owner : nullptr) {
+      WindowHold ownerHold(o);
+      o->ModifyStyle(SL_GUI_WS_TOPMOST, 0);
+      if (!StillRegistered()) return false;
+    }
   }
-  if (!StillRegistered()) return false;
+  manager->SortWindowZOrder(nullptr);
+  return StillRegistered();
+}
 
+bool CSL_GS_GuiWindow::ShowAndActivate(const SLGuiWindowPos& pos) {
+  CSL_GS_GuiManager* manager = m_manager;
   bool shownOrHidden = false;
   if (pos.flags & SL_GUI_SWP_HIDE) {
     if (!Show(false)) return false;
@@ -376,17 +399,23 @@ bool CSL_GS_GuiWindow::SetPosition(i32 x, i32 y, i32 width, i32 height, u32 flag
     manager->ShowOwnedWindows(this, (m_style & SL_GUI_WS_VISIBLE) != 0);
     if (!StillRegistered()) return false;
   }
-  OnPositionChanged(&pos);
-  return StillRegistered() ? SLSucceed(true) : false;
+  return true;
 }
 
-bool CSL_GS_GuiWindow::Move(i32 x, i32 y) { return SetPosition(x, y, 0, 0, 0x15, std::uintptr_t(0)); }
+bool CSL_GS_GuiWindow::Move(i32 x, i32 y) {
+  return SetPosition(x, y, 0, 0, SL_GUI_SWP_KEEPZORDER | SL_GUI_SWP_NOSIZE | SL_GUI_SWP_NOZORDER, std::uintptr_t(0));
+}
 bool CSL_GS_GuiWindow::SetRect(i32 x, i32 y, i32 width, i32 height) {
-  return SetPosition(x, y, width, height, 0x11, std::uintptr_t(0));
+  return SetPosition(x, y, width, height, SL_GUI_SWP_KEEPZORDER | SL_GUI_SWP_NOZORDER, std::uintptr_t(0));
 }
 bool CSL_GS_GuiWindow::SetRectR(const SLGuiRect& rect) { return SetRect(rect.x, rect.y, rect.width, rect.height); }
-bool CSL_GS_GuiWindow::BringToTop() { return SetPosition(0, 0, 0, 0, 0x06, std::uintptr_t(1)); }
-bool CSL_GS_GuiWindow::HideWindow() { return SetPosition(0, 0, 0, 0, 0x56, std::uintptr_t(0)); }
+bool CSL_GS_GuiWindow::BringToTop() {
+  return SetPosition(0, 0, 0, 0, SL_GUI_SWP_NOMOVE | SL_GUI_SWP_NOSIZE, SL_GUI_HWND_TOP);
+}
+bool CSL_GS_GuiWindow::HideWindow() {
+  return SetPosition(0, 0, 0, 0, SL_GUI_SWP_HIDE | SL_GUI_SWP_NOZORDER | SL_GUI_SWP_NOSIZE | SL_GUI_SWP_NOMOVE,
+                     std::uintptr_t(0));
+}
 
 bool CSL_GS_GuiWindow::CenterOnWindow(CSL_GS_GuiWindow* other) {
   if (!IsRegistered()) return SLFail(SL_E_INVALID_ARG, false);
@@ -409,7 +438,7 @@ bool CSL_GS_GuiWindow::SizeToImage(SL_GS_Image* image) {
   if (!gfx) return SLFail(SL_E_NOT_INITIALISED, false);
   SL_GS_ImageInfo info;
   if (!gfx->GetImageInfo(image, &info)) return false;
-  return SetPosition(0, 0, i32(info.width), i32(info.height), 0x13, std::uintptr_t(0));
+  return SetPosition(0, 0, i32(info.width), i32(info.height), kResizeInPlace, std::uintptr_t(0));
 }
 
 bool CSL_GS_GuiWindow::SetClientSize(i32 width, i32 height) {
@@ -418,7 +447,7 @@ bool CSL_GS_GuiWindow::SetClientSize(i32 width, i32 height) {
   height = std::max(height, 0);
   const i64 w = i64(m_windowRect.width) - m_clientRect.width + width;
   const i64 h = i64(m_windowRect.height) - m_clientRect.height + height;
-  return SetPosition(0, 0, i32(std::clamp<i64>(w, 0, 65535)), i32(std::clamp<i64>(h, 0, 65535)), 0x13,
+  return SetPosition(0, 0, i32(std::clamp<i64>(w, 0, 65535)), i32(std::clamp<i64>(h, 0, 65535)), kResizeInPlace,
                      std::uintptr_t(0));
 }
 
@@ -628,6 +657,11 @@ bool CSL_GS_GuiWindow::CanSetText(const char*) { return true; }
 void CSL_GS_GuiWindow::OnTextChanged(CSLStringAnsi*) {}
 
 void CSL_GS_GuiWindow::EndScrollBarPress() {
+  {
+    // The auto-repeat of a pressed part stops with the press; most windows have none.
+    SLErrorKeeper keep;
+    m_manager->KillTimer(this, SL_GUI_TIMER_SCROLL_REPEAT);
+  }
   if (!m_pressedPart) return;
   const u32 hover = m_hoverPart;
   OnLButtonUp(1, 0, 0);

@@ -92,6 +92,19 @@ struct SLGuiMinMaxInfo {
   SLGuiPoint maxTrackSize;
 };
 
+// What GetDialogCode answers: which keys a window keeps from the dialog keyboard
+// navigation, and what kind of control it is to that navigation.
+enum : u32 {
+  SL_GUI_DLGC_WANTARROWS = 0x01,
+  SL_GUI_DLGC_WANTTAB = 0x02,
+  SL_GUI_DLGC_WANTALLKEYS = 0x04,
+  SL_GUI_DLGC_WANTCHARS = 0x08,
+  SL_GUI_DLGC_BUTTON = 0x10,         // push button: Enter, mnemonics and arrow-key groups
+  SL_GUI_DLGC_DEFBUTTON = 0x20,      // the default push button (with 0x10)
+  SL_GUI_DLGC_RADIOBUTTON = 0x40,    // always with 0x10
+  SL_GUI_DLGC_STATIC = 0x80,         // a label whose mnemonic moves to the next tab stop
+};
+
 // Hit codes of HitTest.
 enum : u32 {
   SL_GUI_HIT_NOWHERE = 0,
@@ -112,10 +125,21 @@ enum : u32 {
 
 // Key codes the base window reacts to.
 enum : u32 {
+  SL_GUI_KEY_TAB = 9,
   SL_GUI_KEY_ENTER = 13,
+  SL_GUI_KEY_ESCAPE = 27,
+  SL_GUI_KEY_LEFT = 272,
+  SL_GUI_KEY_UP = 273,
+  SL_GUI_KEY_RIGHT = 274,
+  SL_GUI_KEY_DOWN = 275,
+  SL_GUI_KEY_LSHIFT = 320,
+  SL_GUI_KEY_RSHIFT = 321,
+  SL_GUI_KEY_LCTRL = 322,
+  SL_GUI_KEY_RCTRL = 323,
   SL_GUI_KEY_LALT = 324,
   SL_GUI_KEY_RALT = 325,
   SL_GUI_KEY_F4 = 371,
+  SL_GUI_KEY_F10 = 377,
 };
 
 // Timer id of the auto-repeat of a pressed internal scroll-bar part.
@@ -341,6 +365,19 @@ class CSL_GS_GuiWindow : public CSLObject {
 
  private:
   bool ApplyMinMaxAndStyle(u32 remove, u32 add, bool restoreMaximized);
+
+  // The steps of SetPosition, in order.
+  struct ZOrderRequest {
+    int topmostChange = 0;  // +1 becomes topmost, -1 loses it
+    bool toHead = false;    // otherwise the tail, unless `after` names the place
+    CSL_GS_GuiWindow* after = nullptr;
+  };
+  // Which topmost change and where in the list; 0x80001001 for a bad sibling.
+  bool PlanZOrder(SLGuiWindowPos* pos, ZOrderRequest* request);
+  bool ApplyPositionRect(SLGuiWindowPos* pos);
+  void Restack(const SLGuiWindowPos& pos, const ZOrderRequest& request);
+  bool SpreadTopmost();
+  bool ShowAndActivate(const SLGuiWindowPos& pos);
 };
 
 // layoutFlags bits.

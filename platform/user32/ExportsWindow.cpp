@@ -28,7 +28,7 @@ const SLPlatformExport kExports[] = {
     SL_EXPORT(GetMessageA),       SL_EXPORT(GetMessageW),        SL_EXPORT(TranslateMessage),
     SL_EXPORT(DispatchMessageA),  SL_EXPORT(DispatchMessageW),   SL_EXPORT(PostQuitMessage),
     SL_EXPORT(WaitMessage),       SL_EXPORT(MsgWaitForMultipleObjects), SL_EXPORT(SystemParametersInfoA),
-    SL_EXPORT(SystemParametersInfoW),
+    SL_EXPORT(SystemParametersInfoW), SL_EXPORT(GetDoubleClickTime),
 };
 }  // namespace
 

@@ -58,6 +58,11 @@ BOOL SystemParametersInfoA(UINT action, UINT, void* data, UINT) {
     std::memcpy(data, &area, sizeof area);
     return TRUE;
   }
+  if ((action == SPI_GETKEYBOARDDELAY || action == SPI_GETKEYBOARDSPEED) && data) {
+    const UINT value = action == SPI_GETKEYBOARDDELAY ? 1 : 31;
+    std::memcpy(data, &value, sizeof value);
+    return TRUE;
+  }
   if (action != SPI_GETMOUSE || !data) return SLPlatformSetLastError(87), FALSE;
   std::lock_guard<std::recursive_mutex> guard(g_lock);
   std::memcpy(data, g_mouse, sizeof g_mouse);
@@ -67,6 +72,8 @@ BOOL SystemParametersInfoA(UINT action, UINT, void* data, UINT) {
 BOOL SystemParametersInfoW(UINT action, UINT param, void* data, UINT winIni) {
   return SystemParametersInfoA(action, param, data, winIni);
 }
+
+UINT GetDoubleClickTime() { return 500; }
 
 void SLUser32SetMouseParameters(int threshold1, int threshold2, int acceleration, bool swapped) {
   std::lock_guard<std::recursive_mutex> guard(g_lock);

@@ -206,6 +206,8 @@ inline constexpr int SM_SWAPBUTTON = 23;
 
 inline constexpr UINT SPI_GETMOUSE = 3;
 inline constexpr UINT SPI_GETWORKAREA = 48;
+inline constexpr UINT SPI_GETKEYBOARDSPEED = 0x0A;
+inline constexpr UINT SPI_GETKEYBOARDDELAY = 0x16;
 
 inline constexpr UINT MK_LBUTTON = 0x1;
 inline constexpr UINT MK_RBUTTON = 0x2;
@@ -270,9 +272,13 @@ HDC GetDC(HWND window);
 int ReleaseDC(HWND window, HDC dc);
 int GetSystemMetrics(int index);
 // SPI_GETMOUSE: the two mouse thresholds and the acceleration level (three ints);
-// SPI_GETWORKAREA: the desktop's usable RECT. Other actions fail with error 87.
+// SPI_GETWORKAREA: the desktop's usable RECT; SPI_GETKEYBOARDDELAY (0..3, quarter seconds
+// less one) and SPI_GETKEYBOARDSPEED (0..31): one UINT each, the desktop's usual 1 and 31,
+// as SDL offers no such settings. Other actions fail with error 87.
 BOOL SystemParametersInfoA(UINT action, UINT param, void* data, UINT winIni);
 BOOL SystemParametersInfoW(UINT action, UINT param, void* data, UINT winIni);
+// Milliseconds between two presses that make a double click: the desktop's usual 500.
+UINT GetDoubleClickTime();
 short GetKeyState(int virtualKey);
 short GetAsyncKeyState(int virtualKey);
 BOOL GetCursorPos(POINT* point);

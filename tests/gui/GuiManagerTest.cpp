@@ -197,6 +197,41 @@ TEST_F(GuiTree, ModalWindowsTakeTheActivation) {
   EXPECT_NE(TakeLog().find("B:OnActivate(0,0)"), std::string::npos);
 }
 
+// Focus always lies inside the active window, whichever window took the activation and
+// whatever the kill-focus handler of the old focus did meanwhile.
+TEST_F(GuiTree, FocusFollowsAModalThatTakesTheActivation) {
+  CTestGuiWindow* t = Make("T", kTop);
+  CTestGuiWindow* t1 = Make("t", kTab, t);
+  CTestGuiWindow* modal = Make("M", kTop | SL_GUI_WS_OWNED | SL_GUI_WS_MODAL, t);
+  CTestGuiWindow* m1 = Make("m", kTab, modal);
+  CTestGuiWindow* x = Make("X", kTop);
+  CTestGuiWindow* x1 = Make("x", kTab, x);
+  m.SetFocus(x1);
+  ASSERT_EQ(m.GetFocusWindow(), x1);
+  m.SetFocus(t1);  // T's modal window takes the activation, and its tab stop the focus
+  EXPECT_EQ(m.GetActiveWindow(), modal);
+  EXPECT_EQ(m.GetFocusWindow(), m1);
+}
+
+TEST_F(GuiTree, WindowDestroyedWhileLosingTheOldFocusIsNeverActive) {
+  CTestGuiWindow* b = Make("B", kTop);
+  CTestGuiWindow* a = Make("A", kTop);
+  CTestGuiWindow* a1 = Make("a", kTab, a);
+  m.SetFocus(a1);
+  ASSERT_EQ(m.GetActiveWindow(), a);
+  CTestGuiWindow::s_hook = [&](CTestGuiWindow* w, const std::string& slot) {
+    if (w == a1 && slot == "OnKillFocus") {
+      m.DestroyWindow(b);
+      m.DestroyWindow(a);
+    }
+  };
+  TakeLog();
+  SL_EXPECT_FAIL(m.ActivateWindow(b), SL_E_GUI_DESTROYED);
+  EXPECT_EQ(m.GetActiveWindow(), nullptr);
+  EXPECT_EQ(m.GetWindowCount(), 0u);
+  EXPECT_EQ(TakeLog().find("B:OnActivate(1"), std::string::npos);
+}
+
 TEST_F(GuiTree, ActivationLiftsTheOwnerTreeOwnedAboveOwners) {
   CTestGuiWindow* a = Make("A", kTop);
   Make("P", kTop | SL_GUI_WS_OWNED, a);

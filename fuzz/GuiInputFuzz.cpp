@@ -1,0 +1,262 @@
+// Drives the GUI manager's tick with random device scripts: any keys with Alt, Ctrl and
+// Shift, characters 0-65535, pointer positions inside and outside the screen, buttons
+// 1-4 and tick lengths from 0 to 2^32 - 1 ms, on a dialog tree whose handlers destroy,
+// hide, disable or create windows, take or release the capture and set or kill timers
+// as the input says. Checked: every event reaches a registered window; a window never
+// gets a move before its enter, nor two enters in one tick; after a tick the timer
+// array holds no entry of an unregistered window.
+#include <cstddef>
+#include <cstdint>
+
+#include "fuzz/FuzzProgram.h"
+#include "gamesystem/directx/SLKeyboardInput.h"
+#include "gamesystem/directx/SLMouseInput.h"
+#include "gui/GuiClasses.h"
+#include "gui/SLGuiButton.h"
+#include "gui/SLGuiManager.h"
+#include "gui/SLGuiTopLevelWindow.h"
+#include "platform/kernel32/Modules.h"
+
+namespace {
+
+constexpr int kSlots = 10, kMaxDepth = 3, kMaxWindows = 30;
+
+CSL_GS_GuiManager* g_manager;
+CSL_GS_GuiWindow* g_slots[kSlots];  // addresses only: used after a registry check
+SLFuzzProgram* g_input;
+int g_depth;
+unsigned g_tick;  // counts the manager calls from outside: each may be one tick
+
+CSL_GS_GuiWindow* Slot(unsigned index) {
+  CSL_GS_GuiWindow* w = g_slots[index % kSlots];
+  return w && g_manager->IsRegistered(w) ? w : nullptr;
+}
+
+void Create(unsigned a, unsigned b);
+
+// The keys and characters the navigation reacts to come up often.
+const u32 kKeys[] = {9, 13, 27, 272, 273, 274, 275, 320, 321, 322, 323, 324, 325, 371, 377, 65, 73, 209, 32};
+
+class FuzzKeyboard : public CSL_GS_BaseKeyboardInput {
+ public:
+  u8 state[SL_GS_KEY_COUNT] = {};
+  SLWChar next = 0;
+  bool Init(HINSTANCE, HWND) override { return true; }
+  void Shutdown() override {}
+  bool GetState(u8* buffer, u32 size) override {
+    for (u32 i = 0; i < size && i < SL_GS_KEY_COUNT; ++i) buffer[i] = state[i];
+    return true;
+  }
+  u32 IsKeyDown(u32 code) override { return code < SL_GS_KEY_COUNT ? state[code] & 1 : 0; }
+  u32 HasKeyChanged(u32 code) override { return code < SL_GS_KEY_COUNT ? (state[code] >> 1) & 1 : 0; }
+  SLWChar GetNextChar() override { return next; }
+};
+
+class FuzzMouse : public CSL_GS_BaseMouseInput {
+ public:
+  i32 x = 0, y = 0;
+  u32 buttons = 0, changed = 0;
+  bool Init(HINSTANCE, HWND) override { return true; }
+  void Shutdown() override {}
+  i32 GetX() override { return x; }
+  i32 GetY() override { return y; }
+  i32 GetDeltaX() override { return 0; }
+  i32 GetDeltaY() override { return 0; }
+  u32 GetButtonMask() override { return buttons; }
+  u32 IsButtonDown(u32 b) override { return b >= 1 && b <= 4 ? (buttons >> (b - 1)) & 1 : 0; }
+  u32 HasButtonChanged(u32 b) override { return b >= 1 && b <= 4 ? (changed >> (b - 1)) & 1 : 0; }
+  bool SetPosition(i32 nx, i32 ny) override { return x = nx, y = ny, true; }
+};
+
+// What a handler does comes from the window's own script bytes.
+template <class Base>
+class TFuzzInput : public Base {
+ public:
+  TFuzzInput() : m_script(g_input ? g_input->Take() : 0), m_target(g_input ? g_input->Take() : 0),
+                 m_dialogCode(g_input ? g_input->Take() : 0) {}
+
+  u32 GetDialogCode() override { return m_dialogCode; }
+  void OnMouseEnter(u32, i32, i32) override {
+    Enter();
+    m_inClient = true;
+    React(0);
+  }
+  void OnNcMouseEnter(u32, u32, i32, i32) override {
+    Enter();
+    m_inFrame = true;
+    React(0);
+  }
+  void OnMouseMove(u32, i32, i32) override {
+    SLFuzzCheck(m_inClient);
+    React(1);
+  }
+  void OnNcMouseMove(u32, u32, i32, i32) override {
+    SLFuzzCheck(m_inFrame);
+    React(1);
+  }
+  void OnMouseLeave() override {
+    m_inClient = false;
+    React(2);
+  }
+  void OnNcMouseLeave() override {
+    m_inFrame = false;
+    React(2);
+  }
+  void OnLButtonDown(u32, i32, i32) override { React(3); }
+  void OnLButtonDblClk(u32, i32, i32) override { React(3); }
+  void OnRButtonUp(u32, i32, i32) override { React(3); }
+  void OnNcLButtonDown(u32, u32, i32, i32) override { React(3); }
+  void OnKeyDown(u32) override { React(4); }
+  void OnSysKeyDown(u32 key) override {
+    React(4);
+    if (this->IsRegistered()) Base::OnSysKeyDown(key);
+  }
+  void OnKeyUp(u32) override { React(5); }
+  void OnChar(u32 character) override {
+    SLFuzzCheck(character != 0 && character <= 0xFF);
+    React(5);
+  }
+  void OnTimer(u32) override { React(6); }
+  void OnSetFocus(CSL_GS_GuiWindow*) override { React(7); }
+  bool OnCommand(CSL_GS_GuiWindow*, u32) override { return React(7), true; }
+  void OnClose() override {
+    if (this->IsRegistered()) g_manager->DestroyWindow(this);
+  }
+
+ private:
+  void Enter() {
+    SLFuzzCheck(m_enterTick != g_tick);
+    m_enterTick = g_tick;
+  }
+  void React(unsigned event) {
+    SLFuzzCheck(g_manager->IsRegistered(this));
+    if ((m_script & 7) != event || g_depth >= kMaxDepth) return;
+    ++g_depth;
+    CSL_GS_GuiWindow* other = Slot(m_target);
+    switch ((m_script >> 3) % 9) {
+      case 0:
+        g_manager->DestroyWindow(this);
+        break;
+      case 1:
+        if (other) g_manager->DestroyWindow(other);
+        break;
+      case 2:
+        Create(m_target, m_script);
+        break;
+      case 3:
+        if (other) other->Show(!(other->GetStyle() & SL_GUI_WS_VISIBLE));
+        break;
+      case 4:
+        if (other) other->Enable(!other->IsEnabled());
+        break;
+      case 5:
+        g_manager->SetCapture(this);
+        break;
+      case 6:
+        g_manager->ReleaseCapture();
+        break;
+      case 7:
+        g_manager->SetTimer(other ? other : this, (m_target & 3) + 1, (m_script >> 6) * 40 + 1);
+        break;
+      default:
+        g_manager->KillTimer(other ? other : this, (m_target & 3) + 1);
+    }
+    --g_depth;
+  }
+  unsigned m_script, m_target, m_dialogCode;
+  unsigned m_enterTick = ~0u;
+  bool m_inClient = false, m_inFrame = false;
+};
+
+class FuzzInputWindow : public TFuzzInput<CSL_GS_GuiTopLevelWindow> {
+  SL_DECLARE_CLASS(FuzzInputWindow)
+};
+SL_IMPLEMENT_CLASS_CREATABLE(FuzzInputWindow, CSL_GS_GuiTopLevelWindow)
+
+class FuzzInputButton : public TFuzzInput<CSL_GS_GuiButton> {
+  SL_DECLARE_CLASS(FuzzInputButton)
+};
+SL_IMPLEMENT_CLASS_CREATABLE(FuzzInputButton, CSL_GS_GuiButton)
+
+void Create(unsigned a, unsigned b) {
+  if (g_manager->GetWindowCount() >= kMaxWindows) return;
+  static const char* const kTexts[] = {"&Aceptar", "&Cancelar", "&\xD1" "and\xFA", "&Ingresa el texto:", "a&&b", "&", ""};
+  static const u32 kinds[] = {0, SL_GUI_WS_CHILD, SL_GUI_WS_OWNED, SL_GUI_WS_CHILD};
+  u32 style = kinds[a % 4] | SL_GUI_WS_VISIBLE;
+  if ((b & 3) == 3) style &= ~SL_GUI_WS_VISIBLE;
+  if ((b & 0x0C) == 0x0C) style |= SL_GUI_WS_DISABLED;
+  if (b & 0x10) style |= SL_GUI_WS_TABSTOP;
+  if ((b & 0x60) == 0x60) style |= SL_GUI_WS_MODAL;
+  if (b & 0x80) style |= 8;  // closes on Alt+F4
+  CSL_GS_GuiWindow* parent = Slot(a >> 2);
+  const SLClassRecord* record = (b & 0x20) && (style & SL_GUI_WS_CHILD) ? FuzzInputButton::GetClassRecord()
+                                                                         : FuzzInputWindow::GetClassRecord();
+  const i32 x = i32(a * 7 % 500) - 50, y = i32(b * 5 % 400) - 50;
+  CSL_GS_GuiWindow* w = g_manager->CreateWindow(record, kTexts[(a ^ b) % 7], x, y, i32(b % 200) + 1,
+                                                i32(a % 150) + 1, style, 0, a % 4, parent);
+  if (w) g_slots[(a >> 4) % kSlots] = w;
+}
+
+void CheckTimers() {
+  for (const SLGuiTimer& timer : *g_manager->GetState()->timers)
+    SLFuzzCheck(timer.window && g_manager->IsRegistered(timer.window));
+}
+
+u32 TickLength(SLFuzzProgram& in) {
+  static const u32 kLengths[] = {0, 1, 16, 33, 299, 500, 1000, 65535, 0x80000000u, 0xFFFFFFFFu};
+  const unsigned pick = in.Take();
+  if (pick < 240) return kLengths[pick % 10];
+  return in.Take() | in.Take() << 8 | in.Take() << 16 | u32(in.Take()) << 24;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  SLRegisterGuiClasses();
+  SLFuzzProgram input{data, size};
+  g_input = &input;
+  std::uint64_t clockMs = (std::uint64_t(1) << 32) - 2000;  // a few seconds before the wrap
+  SLPlatformSetTestClock(true, clockMs * 1000000u);
+  FuzzKeyboard keyboard;
+  FuzzMouse mouse;
+  CSL_GS_GuiManager manager;
+  g_manager = &manager;
+  for (CSL_GS_GuiWindow*& slot : g_slots) slot = nullptr;
+  g_depth = 0;
+  if (!manager.Init()) return 0;
+  manager.SetKeyboard(&keyboard);
+  manager.SetMouse(&mouse);
+  for (int i = 0; i < 6; ++i) Create(input.Take(), input.Take());
+  for (int steps = 0; input.at < input.size && steps < 300; ++steps) {
+    ++g_tick;
+    const unsigned op = input.Take();
+    if (op % 8 == 7) {
+      Create(input.Take(), input.Take());
+    } else if (op % 8 == 6) {
+      manager.SetFocus(Slot(input.Take()));
+    } else {
+      for (u8& key : keyboard.state) key &= 1;
+      for (unsigned n = op % 4; n > 0; --n) {
+        const unsigned k = input.Take() | input.Take() << 8;
+        const u32 code = k & 0x8000 ? kKeys[k % (sizeof kKeys / sizeof kKeys[0])] : k % SL_GS_KEY_COUNT;
+        keyboard.state[code] = u8(((keyboard.state[code] & 1) ^ 1) | 2);
+      }
+      keyboard.next = (op & 0x10) ? SLWChar(input.Take() | input.Take() << 8) : SLWChar(0);
+      if (op & 0x20) {
+        mouse.x = i32(input.Take() * 4) - 100;
+        mouse.y = i32(input.Take() * 3) - 100;
+      }
+      mouse.changed = (op & 0x40) ? input.Take() & 0xF : 0;
+      mouse.buttons ^= mouse.changed;
+      clockMs += TickLength(input);
+      SLPlatformSetTestClock(true, clockMs * 1000000u);
+      manager.Update(false);
+    }
+    if (!manager.IsInitialised()) break;
+    CheckTimers();
+  }
+  manager.Shutdown();
+  SLPlatformSetTestClock(false);
+  g_input = nullptr;
+  return 0;
+}
