@@ -7,31 +7,9 @@
 #include <vector>
 
 #include "adventure/movie/Movie.h"
-#include "gamesystem/directx/SLGfxDirectX.h"
 #include "tests/support/MovieFixtures.h"
 
 namespace {
-
-// Records every image and text drawn, with the options that came with it.
-class CPieceGfx : public CMemoryGfxDevice {
- public:
-  struct Draw {
-    bool text;
-    i32 x, y;
-    SL_GS_DrawImageOptions options;
-    std::u16string chars;
-  };
-  bool DrawImage(SL_GS_Image* image, i32 x, i32 y, const SL_GS_DrawImageOptions* options) override {
-    draws.push_back({false, x, y, options ? *options : SL_GS_DrawImageOptions{}, u""});
-    return CMemoryGfxDevice::DrawImage(image, x, y, options);
-  }
-  i32 DrawTextW(SL_GS_Font* font, i32 x, i32 y, u32 placement, const SL_GS_DrawImageOptions* options,
-                const SLWChar* text, u32 length) override {
-    draws.push_back({true, x, y, options ? *options : SL_GS_DrawImageOptions{}, std::u16string(text, length)});
-    return CMemoryGfxDevice::DrawTextW(font, x, y, placement, options, text, length);
-  }
-  std::vector<Draw> draws;
-};
 
 class Balloons : public ::testing::Test {
  protected:
@@ -57,7 +35,7 @@ class Balloons : public ::testing::Test {
   std::vector<u32> Lines() const { return {m_balloon.lines.begin(), m_balloon.lines.end()}; }
 
   TempDir m_dir;
-  CPieceGfx m_gfx;
+  CDrawLogGfx m_gfx;
   SL_GS_Font* m_font = nullptr;
   Balloon m_balloon;
 };
@@ -134,7 +112,7 @@ TEST_F(Balloons, PiecesTileTheBoxAndTheTextIsBlackAtTheStyleOffsets) {
       std::vector<int> cover(size_t(W) * H, 0);
       std::vector<std::u16string> words;
       i32 textX = 0, textY = 0;
-      for (const CPieceGfx::Draw& d : m_gfx.draws) {
+      for (const CDrawLogGfx::Draw& d : m_gfx.draws) {
         const SL_GS_DrawImageOptions& o = d.options;
         if (d.text) {
           if (words.empty()) textX = d.x, textY = d.y;
@@ -171,7 +149,7 @@ TEST_F(Balloons, PiecesTileTheBoxAndTheTextIsBlackAtTheStyleOffsets) {
   m_gfx.draws.clear();
   Balloon_Draw(&m_balloon, 0, 0, 100.0);
   std::vector<std::pair<i32, i32>> at;
-  for (const CPieceGfx::Draw& d : m_gfx.draws)
+  for (const CDrawLogGfx::Draw& d : m_gfx.draws)
     if (d.text) at.emplace_back(d.x, d.y);
   EXPECT_EQ(at, (std::vector<std::pair<i32, i32>>{{5, 4}, {29, 4}, {5, 13}}));
   // Without the picture only the text is drawn.
@@ -179,7 +157,7 @@ TEST_F(Balloons, PiecesTileTheBoxAndTheTextIsBlackAtTheStyleOffsets) {
   m_gfx.draws.clear();
   Balloon_Draw(&m_balloon, 0, 0, 100.0);
   EXPECT_EQ(m_gfx.draws.size(), 3u);
-  for (const CPieceGfx::Draw& d : m_gfx.draws) EXPECT_TRUE(d.text);
+  for (const CDrawLogGfx::Draw& d : m_gfx.draws) EXPECT_TRUE(d.text);
 }
 
 }  // namespace

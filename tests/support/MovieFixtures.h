@@ -16,9 +16,32 @@
 #include "adventure/catalog/ObjectCatalog.h"
 #include "adventure/catalog/SceneCatalog.h"
 #include "gamesystem/SLSfx.h"
+#include "gamesystem/directx/SLGfxDirectX.h"
 #include "tests/support/MemoryGfxDevice.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
+
+// Records every image and text drawn, with the options that came with it.
+class CDrawLogGfx : public CMemoryGfxDevice {
+ public:
+  struct Draw {
+    bool text;
+    SL_GS_Image* image;  // null for text
+    i32 x, y;
+    SL_GS_DrawImageOptions options;
+    std::u16string chars;
+  };
+  bool DrawImage(SL_GS_Image* image, i32 x, i32 y, const SL_GS_DrawImageOptions* options) override {
+    draws.push_back({false, image, x, y, options ? *options : SL_GS_DrawImageOptions{}, u""});
+    return CMemoryGfxDevice::DrawImage(image, x, y, options);
+  }
+  i32 DrawTextW(SL_GS_Font* font, i32 x, i32 y, u32 placement, const SL_GS_DrawImageOptions* options,
+                const SLWChar* text, u32 length) override {
+    draws.push_back({true, nullptr, x, y, options ? *options : SL_GS_DrawImageOptions{}, std::u16string(text, length)});
+    return CMemoryGfxDevice::DrawTextW(font, x, y, placement, options, text, length);
+  }
+  std::vector<Draw> draws;
+};
 
 // A sound device that keeps the samples in memory and logs "play S v2 loop1 @123" and
 // "stop S v2", S being the sound's number in order of creation.
