@@ -1,0 +1,93 @@
+// Balloon layout over fuzzed fonts and texts: glyph widths 0-15 and heights 1-20 for
+// every printable character, a few kerning pairs, wrapping widths 0-2000 and styles
+// 0-25, text with spaces, line feeds, controls and "%". Layout must end, the line ends
+// must run forward to the end of the text, and the box must follow the lines; the
+// balloon is then drawn, frame and text.
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "adventure/AdventureDevices.h"
+#include "adventure/movie/Movie.h"
+#include "fuzz/FuzzProgram.h"
+#include "storage/SLMemoryStorage.h"
+#include "tests/support/MemoryGfxDevice.h"
+
+namespace {
+
+void Put16(std::string* out, unsigned value) { out->push_back(char(value)), out->push_back(char(value >> 8)); }
+void Put32(std::string* out, unsigned value) { Put16(out, value & 0xFFFF), Put16(out, value >> 16); }
+
+// A font file of glyphs 32..126 laid out 16 to a row of the one page.
+std::string FontFile(SLFuzzProgram& program) {
+  std::string file = "Font File.\x1a";
+  Put16(&file, 2);
+  Put16(&file, 95);
+  Put32(&file, 0xFF00FF);
+  Put32(&file, 1);
+  for (unsigned code = 32; code < 127; ++code) {
+    const unsigned i = code - 32, x = i % 16 * 16, y = i / 16 * 20;
+    const unsigned width = program.Take() % 16, height = 1 + program.Take() % 20;
+    for (unsigned v : {code, x, y, x + width, y + height, 0u}) Put16(&file, v);
+  }
+  const unsigned pairs = program.Take() % 4;
+  Put16(&file, pairs);
+  for (unsigned p = 0; p < pairs; ++p) {
+    Put16(&file, 32 + program.Take() % 95);
+    Put16(&file, 32 + program.Take() % 95);
+    Put16(&file, unsigned(int(program.Take() % 17) - 8) & 0xFFFF);
+  }
+  file.append(256 * 256 * 4, '\xFF');
+  return file;
+}
+
+struct Devices {
+  Devices() {
+    gfx.Init(nullptr, nullptr, nullptr);
+    AdventureDevices_Set(&gfx, nullptr, nullptr);
+    CSLImage image;
+    image.Create(5, 128, 128, false);
+    std::memset(image.GetPixelAddress(0, 0), 0x80, 128 * 128 * 4);
+    Balloon_SetPicture(gfx.CreateImage(&image, true));
+  }
+  CMemoryGfxDevice gfx;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static Devices devices;
+  SLFuzzProgram program{data, size};
+  const std::string fontFile = FontFile(program);
+  CSLMemoryStorage storage;
+  storage.Write(fontFile.data(), u32(fontFile.size()));
+  storage.Seek(0, SL_SEEK_BEGIN);
+  SL_GS_Font* font = devices.gfx.LoadFontFromStorage(&storage);
+  SLFuzzCheck(font != nullptr);
+  Balloon balloon;
+  Balloon_Construct(&balloon);
+  balloon.font = font;
+  balloon.width = (program.Take() | program.Take() << 8) % 2001;
+  Balloon_SetStyle(&balloon, program.Take() % 26);
+  std::string text;
+  while (program.at < program.size) {
+    const unsigned c = program.Take();
+    text.push_back(c < 8 ? " \n%\t\r"[c % 5] : char(c));
+  }
+  Balloon_SetText(&balloon, text.c_str());
+  Balloon_Layout(&balloon);
+  const u32 length = u32(std::strlen(text.c_str()));
+  if (length) {
+    SLFuzzCheck(balloon.lines.GetCount() >= 1 && balloon.lines[balloon.lines.GetCount() - 1] == length);
+    for (u32 i = 1; i < balloon.lines.GetCount(); ++i) SLFuzzCheck(balloon.lines[i - 1] <= balloon.lines[i]);
+  }
+  const i32 height = i32(devices.gfx.GetFontHeight(font)) * i32(balloon.lines.GetCount());
+  const u32 style = balloon.style;
+  SLFuzzCheck(style >= 1 && style <= 20);
+  SLFuzzCheck(balloon.boxHeight == height + (style <= 16 ? 14 : style <= 18 ? 8 : 4));
+  SLFuzzCheck(style > 18 ? balloon.boxWidth >= 6 : balloon.boxWidth >= 31);
+  Balloon_Draw(&balloon, 10, 10, 50.0);
+  Balloon_Destroy(&balloon);
+  devices.gfx.DestroyFont(font);
+  return 0;
+}
