@@ -1,4 +1,4 @@
-// Balloon layout over fuzzed fonts and texts: glyph widths 0-15 and heights 1-20 for
+// Balloon layout over fuzzed fonts and texts: glyph widths 1-15 and heights 1-20 for
 // every printable character, a few kerning pairs, wrapping widths 0-2000 and styles
 // 0-25, text with spaces, line feeds, controls and "%". Layout must end, the line ends
 // must run forward to the end of the text, and the box must follow the lines; the
@@ -27,7 +27,7 @@ std::string FontFile(SLFuzzProgram& program) {
   Put32(&file, 1);
   for (unsigned code = 32; code < 127; ++code) {
     const unsigned i = code - 32, x = i % 16 * 16, y = i / 16 * 20;
-    const unsigned width = program.Take() % 16, height = 1 + program.Take() % 20;
+    const unsigned width = 1 + program.Take() % 15, height = 1 + program.Take() % 20;
     for (unsigned v : {code, x, y, x + width, y + height, 0u}) Put16(&file, v);
   }
   const unsigned pairs = program.Take() % 4;

@@ -43,6 +43,26 @@ u64 Measure(CSL_GS_BaseGfx* gfx, SL_GS_Font* font, const SLWChar* text, u32 leng
   return width > 0 ? u64(width) : 0;
 }
 
+// The width of a word as the line-filling rule sees it: grown one character at a time,
+// stopping as soon as a line that already holds something would overflow. Without
+// negative kerning between its letters no prefix of a word is wider than the word, so
+// one measure of the whole word gives the same answer; otherwise the prefixes are walked.
+u64 MeasureWord(CSL_GS_BaseGfx* gfx, SL_GS_Font* font, const SLWChar* word, u32 length, u64 before, u64 limit) {
+  const u64 whole = Measure(gfx, font, word, length);
+  if (before == 0 || before + whole > limit) return whole;
+  bool shrinks = false;
+  for (u32 k = 1; k < length && !shrinks; ++k)
+    if (const SL_GS_FontKerningPair* pair = gfx->FindKerningPair(font, word[k - 1], word[k]))
+      shrinks = pair->adjustment < 0;
+  if (!shrinks) return whole;
+  u64 width = 0;
+  for (u32 n = 1; n <= length; ++n) {
+    width = Measure(gfx, font, word, n);
+    if (before + width > limit) break;
+  }
+  return width;
+}
+
 void RecordLineEnd(Balloon* balloon, u32 offset) {
   if (!balloon->lines.Add(offset)) Movie_FatalOutOfMemory(kFatalBalloonLines);
 }
@@ -126,11 +146,7 @@ void Balloon_Layout(Balloon* balloon) {
         endLine(i);
         continue;
       }
-      u64 wordWidth = 0;
-      for (u32 n = 1; n <= wordEnd - i; ++n) {
-        wordWidth = Measure(gfx, balloon->font, wide.At(i), n);
-        if (before > 0 && before + wordWidth > limit) break;
-      }
+      const u64 wordWidth = MeasureWord(gfx, balloon->font, wide.At(i), wordEnd - i, before, limit);
       if (before == 0 || before + wordWidth <= limit) {
         lineWidth = before + wordWidth;
         pending = 0;
