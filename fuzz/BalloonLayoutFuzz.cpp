@@ -1,11 +1,13 @@
 // Balloon layout over fuzzed fonts and texts: glyph widths 1-15 and heights 1-20 for
 // every printable character, a few kerning pairs, wrapping widths 0-2000 and styles
 // 0-25, text with spaces, line feeds, controls and "%". Layout must end, the line ends
-// must run forward to the end of the text, and the box must follow the lines; the
+// must be those of measuring every word prefix by prefix, running forward to the end of
+// the text, and the box must follow the lines; the
 // balloon is then drawn, frame and text.
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "adventure/AdventureDevices.h"
 #include "adventure/movie/Movie.h"
@@ -39,6 +41,57 @@ std::string FontFile(SLFuzzProgram& program) {
   }
   file.append(256 * 256 * 4, '\xFF');
   return file;
+}
+
+// The line ends the filling rule gives when every word is measured prefix by prefix: the
+// oracle of the layout's one-measure shortcut.
+std::vector<u32> ReferenceLines(CSL_GS_BaseGfx* gfx, SL_GS_Font* font, const std::string& text, u32 width) {
+  std::u16string wide;
+  for (unsigned char c : text) wide.push_back(c);
+  auto measure = [&](u32 at, u32 n) {
+    const i32 w = gfx->GetTextWidth(font, wide.data() + at, n);
+    return w > 0 ? u64(w) : 0;
+  };
+  const u64 limit = u32(width - 50);
+  const u64 spaceWidth = [&] {
+    const SLWChar blank = u' ';
+    const i32 w = gfx->GetTextWidth(font, &blank, 1);
+    return w > 0 ? u64(w) : 0;
+  }();
+  std::vector<u32> lines;
+  u64 line = 0, pending = 0;
+  const u32 length = u32(text.size());
+  for (u32 i = 0; i < length;) {
+    const unsigned char c = text[i];
+    if (c == ' ') {
+      pending += spaceWidth, ++i;
+    } else if (c == '\n') {
+      if (i + 1 == length) break;
+      lines.push_back(++i), line = pending = 0;
+    } else if (c < 33) {
+      ++i;
+    } else {
+      u32 end = i;
+      while (end < length && (unsigned char)text[end] > 32) ++end;
+      const u64 before = line + pending;
+      if (before > 0 && before >= limit) {
+        lines.push_back(i), line = pending = 0;
+        continue;
+      }
+      u64 word = 0;
+      for (u32 n = 1; n <= end - i; ++n) {
+        word = measure(i, n);
+        if (before > 0 && before + word > limit) break;
+      }
+      if (before == 0 || before + word <= limit) {
+        line = before + word, pending = 0, i = end;
+      } else {
+        lines.push_back(i), line = pending = 0;
+      }
+    }
+  }
+  lines.push_back(length);
+  return lines;
 }
 
 struct Devices {
@@ -78,6 +131,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Balloon_Layout(&balloon);
   const u32 length = u32(std::strlen(text.c_str()));
   if (length) {
+    const std::vector<u32> expected = ReferenceLines(&devices.gfx, font, text, balloon.width);
+    SLFuzzCheck(expected == std::vector<u32>(balloon.lines.begin(), balloon.lines.end()));
     SLFuzzCheck(balloon.lines.GetCount() >= 1 && balloon.lines[balloon.lines.GetCount() - 1] == length);
     for (u32 i = 1; i < balloon.lines.GetCount(); ++i) SLFuzzCheck(balloon.lines[i - 1] <= balloon.lines[i]);
   }

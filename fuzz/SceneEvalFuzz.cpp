@@ -183,7 +183,8 @@ void CheckDrawList(const Scene* scene) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static World world;
+  // Never destroyed: the framework's singletons go at exit before a static would.
+  static World& world = *new World;
   SLFuzzProgram p{data, size};
   Movie* movie = &world.movie;
   for (u32 s = 1 + p.Take() % 2; s-- > 0;) BuildScene(p, Movie_AppendScene(movie));

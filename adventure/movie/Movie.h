@@ -217,6 +217,14 @@ bool SoundItem_OpenFile(SoundItem* item);
 
 // Deep copy; out of memory ends the program (-1621).
 Scene* Scene_Clone(const Scene* scene);
+// The copy an undo point keeps: its sound items' players stay detached and closed (a
+// player's threads start when it is attached), until Scene_OpenPlayers when undo puts
+// the scene back.
+Scene* Scene_CloneForUndo(const Scene* scene);
+void Scene_OpenPlayers(Scene* scene);
+// Attaches the item's player to the devices and opens its file (silent when it does not
+// open); a player that cannot be attached ends the program (-1621).
+void SoundItem_OpenPlayer(SoundItem* item);
 void Scene_FreeContents(Scene* scene);
 // Frees the contents and the record of a scene that is in no list.
 void Scene_Free(Scene* scene, u32 shuttingDown);

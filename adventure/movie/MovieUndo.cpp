@@ -1,6 +1,8 @@
 // The undo ring: before each change the editor pushes a deep copy of every scene into one
 // of eight slots (the oldest dropped when all are used); undo puts the newest copy back.
 // Slots fill from 0 upward, so the used slots are always 0 to n - 1. There is no redo.
+// The copies keep their sound players detached: attaching starts a player's threads,
+// which would make every edit of a movie with many sounds wait; undo opens them.
 #include "adventure/movie/Movie.h"
 #include "adventure/movie/MovieHooks.h"
 
@@ -31,7 +33,7 @@ void Movie_PushUndo(Movie* movie) {
     n = kUndoSlots - 1;
   }
   UndoSlot& slot = movie->undo[n];
-  for (const Scene* scene : ListRange<Scene>(&movie->scenes)) List_Append(&slot.scenes, &Scene_Clone(scene)->link);
+  for (const Scene* scene : ListRange<Scene>(&movie->scenes)) List_Append(&slot.scenes, &Scene_CloneForUndo(scene)->link);
   slot.savedScene = i32(movie->currentScene);
   SLSetLastError(SL_OK);
 }
@@ -46,6 +48,7 @@ void Movie_Undo(Movie* movie, u32* more) {
   FreeSlotScenes(&movie->scenes, movie->shuttingDown);
   UndoSlot& slot = movie->undo[n - 1];
   List_MoveAll(&movie->scenes, &slot.scenes);
+  for (Scene* scene : ListRange<Scene>(&movie->scenes)) Scene_OpenPlayers(scene);
   movie->currentScene = u32(slot.savedScene);
   slot.savedScene = -1;
   Movie_SelectScene(movie, movie->currentScene);

@@ -25,7 +25,8 @@ void* AttachmentInCopy(const Scene* source, const Scene* copy, u32 kind, const v
 }
 }  // namespace
 
-Scene* Scene_Clone(const Scene* source) {
+namespace {
+Scene* CloneScene(const Scene* source, bool openPlayers) {
   Scene* copy = Scene_New();
   copy->background = source->background;
   copy->currentFrame = source->currentFrame;
@@ -95,11 +96,10 @@ Scene* Scene_Clone(const Scene* source) {
 
   for (const SoundItem* from : ListRange<SoundItem>(&source->sounds)) {
     SoundItem* to = SoundItem_Append(copy);
-    if (!SoundItem_AttachDevices(to)) Movie_FatalOutOfMemory(kFatalSceneClone);
     CSLStringAnsi& name = const_cast<CSLStringAnsi&>(from->fileName);  // CStr fixes up an empty buffer
     if (!to->fileName.Assign(name.CStr(), name.GetLength()))
       Movie_FatalOutOfMemory(kFatalSceneClone);
-    SoundItem_OpenFile(to);  // a file that does not open leaves the copy silent
+    if (openPlayers) SoundItem_OpenPlayer(to);
     to->startFrame = from->startFrame, to->endFrame = from->endFrame;
     to->speed = from->speed;
     to->kind = from->kind;
@@ -108,4 +108,19 @@ Scene* Scene_Clone(const Scene* source) {
   }
   SLSetLastError(SL_OK);
   return copy;
+}
+}  // namespace
+
+void SoundItem_OpenPlayer(SoundItem* item) {
+  if (!SoundItem_AttachDevices(item)) Movie_FatalOutOfMemory(kFatalSceneClone);
+  SoundItem_OpenFile(item);  // a file that does not open leaves the item silent
+}
+
+Scene* Scene_Clone(const Scene* source) { return CloneScene(source, true); }
+
+Scene* Scene_CloneForUndo(const Scene* source) { return CloneScene(source, false); }
+
+void Scene_OpenPlayers(Scene* scene) {
+  for (SoundItem* item : ListRange<SoundItem>(&scene->sounds)) SoundItem_OpenPlayer(item);
+  SLSetLastError(SL_OK);
 }

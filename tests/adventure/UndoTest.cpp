@@ -5,6 +5,7 @@
 
 #include "adventure/movie/MovieHooks.h"
 #include "adventure/movie/SceneRender.h"
+#include "media/SLMoviePlayer.h"
 #include "tests/support/MovieFixtures.h"
 
 namespace {
@@ -107,8 +108,17 @@ TEST_F(Undo, TwoUndosReportMoreThenNoneAndTheSceneIsClamped) {
   Scene* scene = Movie_AppendScene(&m_movie);
   scene->length = 50;
   Movie_AppendScene(&m_movie)->length = 60;
+  TempDir dir;
+  const std::string wav = dir.Host("voz.wav");
+  ASSERT_EQ(std::system(("sox -n -r 11025 -b 16 -c 1 '" + wav + "' synth 0.1 sine 440").c_str()), 0);
+  SoundItem* item = SoundItem_Append(scene);
+  item->fileName = ("*" + wav).c_str();
+  SoundItem_OpenPlayer(item);
   m_movie.currentScene = 5;  // out of range when pushed
   Movie_PushUndo(&m_movie);
+  // The undo point's copy keeps its player closed until it is restored.
+  SLAudioFormat format{};
+  EXPECT_FALSE(Scene_SoundAt(static_cast<Scene*>(List_At(&m_movie.undo[0].scenes, 0)), 0)->player->GetAudioFormat(&format));
   m_movie.currentScene = 0;
   Movie_PushUndo(&m_movie);
   u32 more = 0;
@@ -119,6 +129,8 @@ TEST_F(Undo, TwoUndosReportMoreThenNoneAndTheSceneIsClamped) {
   EXPECT_EQ(more, 0u);
   EXPECT_EQ(m_movie.currentScene, 1u);  // clamped to the restored count
   EXPECT_EQ(Movie_SceneCount(&m_movie), 2u);
+  ASSERT_TRUE(Scene_SoundAt(Movie_SceneAt(&m_movie, 0), 0)->player->GetAudioFormat(&format));
+  EXPECT_EQ(format.samplesPerSecond, 11025u);
 }
 
 }  // namespace
