@@ -4,6 +4,7 @@
 // from inside the balloon picture, with the text in black at the style's offsets.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 #include "adventure/movie/Movie.h"
@@ -158,6 +159,50 @@ TEST_F(Balloons, PiecesTileTheBoxAndTheTextIsBlackAtTheStyleOffsets) {
   Balloon_Draw(&m_balloon, 0, 0, 100.0);
   EXPECT_EQ(m_gfx.draws.size(), 3u);
   for (const CDrawLogGfx::Draw& d : m_gfx.draws) EXPECT_TRUE(d.text);
+}
+
+TEST_F(Balloons, PiecesAreCutFromTheirPlacesInThePicture) {
+  SL_GS_Image* picture = MovieCatalog::Solid(&m_gfx, 128, 128, 0, 0, 0xFF808080);
+  Balloon_SetPicture(picture);
+  using Piece = std::array<i32, 8>;  // source x, y, width, height; destination x, y, width, height
+  struct Row {
+    u32 style;
+    std::vector<Piece> pieces;
+  } rows[] = {
+      {2, {{32, 0, 5, 4, 0, 0, 5, 4}, {37, 0, 21, 4, 5, 0, 43, 4}, {58, 0, 5, 4, 48, 0, 5, 4},
+           {32, 5, 5, 9, 0, 4, 5, 18}, {37, 5, 21, 9, 5, 4, 43, 18}, {58, 5, 5, 9, 48, 4, 5, 18},
+           {32, 15, 5, 10, 0, 22, 5, 10}, {37, 15, 11, 10, 5, 22, 33, 10}, {48, 15, 15, 10, 38, 22, 15, 10}}},
+      {11, {{0, 52, 5, 4, 0, 0, 5, 4}, {5, 52, 21, 4, 5, 0, 43, 4}, {26, 52, 5, 4, 48, 0, 5, 4},
+            {0, 57, 5, 9, 0, 4, 5, 18}, {5, 57, 21, 9, 5, 4, 43, 18}, {26, 57, 5, 9, 48, 4, 5, 18},
+            {0, 93, 15, 10, 0, 22, 15, 10}, {15, 93, 11, 10, 15, 22, 33, 10}, {26, 93, 5, 10, 48, 22, 5, 10}}},
+      {6, {{96, 0, 5, 10, 0, 0, 5, 10}, {101, 0, 11, 10, 5, 0, 33, 10}, {112, 0, 15, 10, 38, 0, 15, 10},
+           {96, 11, 5, 9, 0, 10, 5, 18}, {101, 11, 21, 9, 5, 10, 43, 18}, {122, 11, 5, 9, 48, 10, 5, 18},
+           {96, 21, 5, 4, 0, 28, 5, 4}, {101, 21, 21, 4, 5, 28, 43, 4}, {122, 21, 5, 4, 48, 28, 5, 4}}},
+      {15, {{64, 78, 15, 10, 0, 0, 15, 10}, {79, 78, 11, 10, 15, 0, 33, 10}, {90, 78, 5, 10, 48, 0, 5, 10},
+            {64, 63, 5, 9, 0, 10, 5, 18}, {69, 63, 21, 9, 5, 10, 43, 18}, {90, 63, 5, 9, 48, 10, 5, 18},
+            {64, 73, 5, 4, 0, 28, 5, 4}, {69, 73, 21, 4, 5, 28, 43, 4}, {90, 73, 5, 4, 48, 28, 5, 4}}},
+      {17, {{0, 0, 5, 4, 0, 0, 5, 4}, {5, 0, 21, 4, 5, 0, 43, 4}, {26, 0, 5, 4, 48, 0, 5, 4},
+            {0, 5, 5, 9, 0, 4, 5, 18}, {5, 5, 21, 9, 5, 4, 43, 18}, {26, 5, 5, 9, 48, 4, 5, 18},
+            {64, 21, 5, 4, 0, 22, 5, 4}, {69, 21, 21, 4, 5, 22, 43, 4}, {90, 21, 5, 4, 48, 22, 5, 4}}},
+      {20, {{31, 104, 3, 2, 0, 0, 3, 2}, {34, 104, 24, 2, 3, 0, 43, 2}, {58, 104, 3, 2, 46, 0, 3, 2},
+            {31, 107, 3, 8, 0, 2, 3, 18}, {34, 107, 24, 8, 3, 2, 43, 18}, {58, 107, 3, 8, 46, 2, 3, 18},
+            {31, 114, 3, 2, 0, 20, 3, 2}, {34, 114, 24, 2, 3, 20, 43, 2}, {58, 114, 3, 2, 46, 20, 3, 2}}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.style);
+    Lay("aaa bbb ccc", 100, row.style);
+    m_gfx.draws.clear();
+    Balloon_Draw(&m_balloon, 0, 0, 100.0);
+    std::vector<Piece> drawn;
+    for (const CDrawLogGfx::Draw& d : m_gfx.draws) {
+      if (d.text) continue;
+      const SL_GS_DrawImageOptions& o = d.options;
+      i32 w = o.sourceWidth, h = o.sourceHeight;
+      if (o.flags & SL_GS_DRAW_TARGET_SIZE) memcpy(&w, &o.scaleX, 4), memcpy(&h, &o.scaleY, 4);
+      drawn.push_back({o.sourceX, o.sourceY, o.sourceWidth, o.sourceHeight, d.x, d.y, w, h});
+    }
+    EXPECT_EQ(drawn, row.pieces);
+  }
 }
 
 }  // namespace
