@@ -295,13 +295,15 @@ bool DrawTextInRectW(CSL_GS_BaseGfx* gfx, SL_GS_Font* font, SLGuiRect* rect, u32
     i64 x = 0;
     if ((flags & SL_GUI_TEXT_HALIGN_MASK) == SL_GUI_TEXT_CENTER) x = (layout.width - line.width) / 2;
     if ((flags & SL_GUI_TEXT_HALIGN_MASK) == SL_GUI_TEXT_RIGHT) x = layout.width - line.width;
+    // A single line sits in the middle or at the bottom; the size measured is its own.
+    i64 top = y;
     if (flags & SL_GUI_TEXT_SINGLE_LINE) {
-      if ((flags & SL_GUI_TEXT_VALIGN_MASK) == SL_GUI_TEXT_VCENTER) y = (layout.height - lineHeight) / 2;
-      if ((flags & SL_GUI_TEXT_VALIGN_MASK) == SL_GUI_TEXT_BOTTOM) y = layout.height - lineHeight;
+      if ((flags & SL_GUI_TEXT_VALIGN_MASK) == SL_GUI_TEXT_VCENTER) top = (layout.height - lineHeight) / 2;
+      if ((flags & SL_GUI_TEXT_VALIGN_MASK) == SL_GUI_TEXT_BOTTOM) top = layout.height - lineHeight;
     }
     if (measuring) {
       if (line.width > widest) widest = line.width;
-    } else if (!DrawTextLine(layout, line, i64(rect->x) + x, i64(rect->y) + y, runOptions)) {
+    } else if (!DrawTextLine(layout, line, i64(rect->x) + x, i64(rect->y) + top, runOptions)) {
       return false;
     }
     if (line.shortened && (flags & SL_GUI_TEXT_MODIFY))

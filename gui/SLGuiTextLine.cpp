@@ -107,7 +107,7 @@ u32 FitBeforeEllipsis(const SLGuiTextLayout& layout, const SLWChar* line, u32 ke
 // Shortens the line to the prefix that fits followed by "...".
 void EndEllipsis(const SLGuiTextLayout& layout, SLGuiTextLine* line) {
   SLWChar work[sizeof line->chars / sizeof(SLWChar)];
-  const u32 kept = FitBeforeEllipsis(layout, line->chars, line->length, nullptr, 0, work);
+  const u32 kept = FitBeforeEllipsis(layout, line->chars, line->length, line->chars, 0, work);
   std::memcpy(line->chars + kept, kEllipsis, sizeof kEllipsis);
   line->ellipsis = {kept, kGuiEllipsisLength, line->length - kept, 0};
   line->length = kept + kGuiEllipsisLength;

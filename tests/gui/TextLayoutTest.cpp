@@ -107,6 +107,8 @@ TEST_F(TextLayout, MeasuresLinesBreaksWrapsAndKerning) {
       {u"\t\tb", SL_GUI_TEXT_EXPAND_TABS, {0, 0, 500, 500}, 45, 9},
       {u"abc\tb\r\nc", SL_GUI_TEXT_EXPAND_TABS, {0, 0, 500, 500}, 32, 9},  // CR and LF do not break
       {u"a\tb", 0, {0, 0, 500, 500}, 12, 9},
+      // Vertical placement moves the drawing, not the size.
+      {u"ab", SL_GUI_TEXT_SINGLE_LINE | SL_GUI_TEXT_BOTTOM, {0, 0, 50, -20}, 12, 9},
   };
   for (const Case& c : cases) {
     const SLGuiRect size = Measure(c.text, c.flags, c.rect);
