@@ -131,7 +131,7 @@ bool DrawMnemonicUnderline(const SLGuiTextLayout& layout, const SLWChar* run, u3
   i64 before = 0;
   if (index > 0) {
     before = 0x7FFFFFFF;
-    SLInternals::MeasureTextRun(layout.gfx, layout.font, run, index, &before);
+    SLInternals::MeasureTextRun(layout, run, index, &before);
     before += 2;
   }
   double length = double(glyph->right) - glyph->left - 1;
@@ -171,7 +171,7 @@ bool DrawTextLine(const SLGuiTextLayout& layout, const SLGuiTextLine& line, i64 
       return false;
     if (!tab) return SLSucceed(true);
     i64 width = 0x7FFFFFFF;
-    SLInternals::MeasureTextRun(layout.gfx, layout.font, line.chars + start, end - start, &width);
+    SLInternals::MeasureTextRun(layout, line.chars + start, end - start, &width);
     pen += (width / layout.tabWidth + 1) * layout.tabWidth;
     start = end + 1;
   }
@@ -248,7 +248,9 @@ bool DrawTextInRectW(CSL_GS_BaseGfx* gfx, SL_GS_Font* font, SLGuiRect* rect, u32
   if (flags & SL_GUI_TEXT_SINGLE_LINE) flags &= ~u32(SL_GUI_TEXT_WORD_WRAP);
   if (flags & SL_GUI_TEXT_MEASURE) flags |= SL_GUI_TEXT_NO_CLIP;
   const bool measuring = (flags & SL_GUI_TEXT_MEASURE) != 0;
-  SLGuiTextLayout layout{gfx, font, flags, rect->width, rect->height, gfx->GetFontHeight(font), 1, text, length};
+  SLInternals::SLGuiGlyphCache* cache = SLInternals::SLGuiBeginGlyphCache();
+  SLGuiTextLayout layout{gfx,  font,   flags, rect->width, rect->height, gfx->GetFontHeight(font), 1,
+                         text, length, cache, cache->generation};
   if (flags & SL_GUI_TEXT_EXPAND_TABS) {
     // A tab size of 0, or a font without width, would make every tab stop divide by 0.
     const i64 tabWidth = i64(gfx->GetFontAverageGlyphWidth(font)) * tabSize;
@@ -280,8 +282,8 @@ bool DrawTextInRectW(CSL_GS_BaseGfx* gfx, SL_GS_Font* font, SLGuiRect* rect, u32
     runOptions = &prepared;
   }
 
-  // The line buffers stay out of the stack frame of callers deep in a window tree.
-  thread_local SLGuiTextLine line;
+  // On the stack, so that a run drawn by a device that lays text out itself is safe.
+  SLGuiTextLine line;
   const i64 lineHeight = layout.lineHeight;
   i64 y = 0, widest = 0;
   u32 pos = 0;
