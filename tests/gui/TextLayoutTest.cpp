@@ -1,7 +1,10 @@
 // Text layout over the recording device with the hand-made monospaced font: every glyph
 // 5 pixels wide (an advance of 7), lines 9 high, kerning (A, V) -1.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -10,6 +13,7 @@
 #include "tests/support/RecordingGfx.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/TestWindow.h"
 
 namespace {
 
@@ -261,6 +265,58 @@ TEST_F(TextLayout, UnderlineImageComesBackAfterItsGroupIsDestroyed) {
   gfx.m_log.clear();
   ASSERT_TRUE(DrawTextInRectW(&gfx, mono, &rect, SL_GUI_TEXT_NO_CLIP, &options, u"b&a", SL_TEXT_TO_END, 0));
   EXPECT_EQ(gfx.m_log, "text 'ba'@0,0 p0\nline 8x1@14,8\n");
+}
+
+// On the real device with DejaVu Sans rendered by fntwrite: a centred, wrapped Spanish
+// paragraph with a mnemonic, read back and compared with tests/gui/golden/paragraph.pgm
+// (the grey levels of the crop; SL_UPDATE_GOLDEN=1 writes it anew), within 2 per channel.
+TEST(TextLayoutOnDevice, ParagraphMatchesTheGoldenCrop) {
+  constexpr i32 kLeft = 20, kTop = 20, kWidth = 200, kHeight = 100;
+  HWND window = SLTestMakeWindow("texto");
+  ASSERT_NE(window, nullptr);
+  CSL_GS_Gfx_DirectX device;
+  const SL_GS_DisplayMode mode{0xFFFF, 320, 240, 32, 0, 0, 0};
+  ASSERT_TRUE(device.Init(nullptr, window, &mode)) << std::hex << SLGetLastError();
+  TempDir dir;
+  const std::string ttf = SLTestCapture("fc-match -f '%{file}' 'DejaVu Sans'");
+  SLTestCapture("'" + std::string(SL_BINARY_DIR) + "/tools/fntwrite/fntwrite' '" + ttf + "' 13 '" +
+                dir.Host("dejavu13.fnt") + "'");
+  SL_GS_Font* font = device.LoadFontFromFile(dir.Host("dejavu13.fnt").c_str());
+  ASSERT_NE(font, nullptr) << std::hex << SLGetLastError();
+  ASSERT_TRUE(device.Clear(0xFF404040, false, false));
+  SLGuiRect rect{kLeft, kTop, kWidth, kHeight};
+  const std::u16string text = u"&Jugar con los ni\u00f1os: el mago camina por la playa y canta una canci\u00f3n.";
+  ASSERT_TRUE(DrawTextInRectW(&device, font, &rect, SL_GUI_TEXT_CENTER | SL_GUI_TEXT_WORD_WRAP, nullptr,
+                              text.c_str(), SL_TEXT_TO_END, 0));
+  SL_GS_SurfaceAccess* lock = device.LockBackBuffer(false);
+  ASSERT_NE(lock, nullptr);
+  std::string crop;
+  bool grey = true;
+  for (i32 y = kTop; y < kTop + kHeight; ++y)
+    for (i32 x = kLeft; x < kLeft + kWidth; ++x) {
+      const u8* pixel = lock->pixels + size_t(y) * lock->pitch + size_t(x) * 4;
+      grey = grey && pixel[0] == pixel[1] && pixel[1] == pixel[2];
+      crop += char(pixel[1]);
+    }
+  device.UnlockBackBuffer();
+  device.Shutdown();
+  DestroyWindow(window);
+  EXPECT_TRUE(grey);  // white ink on grey stays grey
+  const std::string header = "P5\n" + std::to_string(kWidth) + " " + std::to_string(kHeight) + "\n255\n";
+  const std::string golden = std::string(SL_SOURCE_DIR) + "/tests/gui/golden/paragraph.pgm";
+  if (const char* update = std::getenv("SL_UPDATE_GOLDEN"); update && *update == '1')
+    std::ofstream(golden, std::ios::binary) << header << crop;
+  std::ifstream in(golden, std::ios::binary);
+  const std::string stored((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(stored.size(), header.size() + crop.size());
+  u32 wrong = 0, ink = 0;
+  for (size_t i = 0; i < crop.size(); ++i) {
+    const int want = u8(stored[header.size() + i]), got = u8(crop[i]);
+    wrong += (want - got > 2 || got - want > 2);
+    ink += got != 0x40;
+  }
+  EXPECT_EQ(wrong, 0u);
+  EXPECT_GT(ink, 500u);
 }
 
 }  // namespace
