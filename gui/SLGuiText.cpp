@@ -213,7 +213,9 @@ class CModifiedText {
 
   // Writes the result, terminated, over the caller's text.
   void Finish(SLWChar* target) {
-    for (u32 i = m_taken; i < m_length && m_used < m_capacity; ++i) m_copy[m_used++] = m_text[i];
+    const u32 rest = std::min(m_length - std::min(m_taken, m_length), m_capacity - m_used);
+    std::memcpy(m_copy + m_used, m_text + m_taken, rest * sizeof(SLWChar));
+    m_used += rest;
     m_copy[m_used] = 0;
     std::memcpy(target, m_copy, (u64(m_used) + 1) * sizeof(SLWChar));
   }
