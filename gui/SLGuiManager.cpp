@@ -159,7 +159,15 @@ bool CSL_GS_GuiManager::SetGfx(CSL_GS_BaseGfx* gfx) {
   if (previous != gfx) DestroySkinHandles(previous);
   bool connected = SwapDeviceCallback(this, &m_state->gfx, gfx, &CSL_GS_GuiManager::OnGfxEvent);
   const u32 code = SLGetLastError();
-  if (previous != m_state->gfx) CreateSkinHandles(m_state->gfx);
+  if (previous != m_state->gfx && !CreateSkinHandles(m_state->gfx)) {
+    // A device that cannot hold the skins is not kept.
+    const u32 failure = SLGetLastError();
+    DestroySkinHandles(m_state->gfx);
+    SwapDeviceCallback(this, &m_state->gfx, static_cast<CSL_GS_BaseGfx*>(nullptr), &CSL_GS_GuiManager::OnGfxEvent);
+    LoadDesktopSettings();
+    TellEveryWindow([this](CSL_GS_GuiWindow* w) { w->OnGfxChanged(m_state->gfx); });
+    return SLFail(failure, false);
+  }
   LoadDesktopSettings();
   if (!TellEveryWindow([this](CSL_GS_GuiWindow* w) { w->OnGfxChanged(m_state->gfx); })) return false;
   return connected ? SLSucceed(true) : SLFail(code, false);

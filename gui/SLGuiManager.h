@@ -259,7 +259,7 @@ class CSL_GS_GuiManager : public CSLObject {
   void FreeSkins();
   void* FindSkinEntry(u32 skin, const char* section, const char* key, u32 kind);
   // Make or drop the device handles of every loaded skin (SetGfx).
-  void CreateSkinHandles(CSL_GS_BaseGfx* gfx);
+  bool CreateSkinHandles(CSL_GS_BaseGfx* gfx);
   void DestroySkinHandles(CSL_GS_BaseGfx* gfx);
   // Calls notify(window) for every window of the tree that is still registered at its turn.
   template <class Notify>

@@ -45,6 +45,7 @@ struct ListItem {
 class CItemList {
  public:
   ~CItemList() {
+    SLErrorKeeper keep;
     for (ListItem& item : m_items) SLFree(item.name), SLFree(item.file);
   }
   TSLArray<ListItem> m_items;
@@ -262,6 +263,7 @@ bool ReadEntries(CSLIniFile* ini, SLGuiSkin* skin, const CItemList& images, cons
   const SLGuiSkinSection* sections = SLGuiSkinVocabulary(&sectionCount);
   TSLArray<SLGuiSkinEntry> entries;
   auto freeEntries = SLMakeScopeGuard([&] {
+    SLErrorKeeper keep;
     for (SLGuiSkinEntry& entry : entries) SLFree(entry.value);
     entries.Free();
   });
@@ -463,11 +465,12 @@ void CSL_GS_GuiManager::FreeSkins() {
   }
 }
 
-void CSL_GS_GuiManager::CreateSkinHandles(CSL_GS_BaseGfx* gfx) {
-  if (!m_state || !gfx) return;
+bool CSL_GS_GuiManager::CreateSkinHandles(CSL_GS_BaseGfx* gfx) {
+  if (!m_state || !gfx) return SLSucceed(true);
   SLCriticalSectionLock lock(&m_lock);
-  SLErrorKeeper keep;
-  for (SLGuiSkin* skin = m_state->skins; skin; skin = skin->next) CreateHandlesOf(skin, gfx);
+  for (SLGuiSkin* skin = m_state->skins; skin; skin = skin->next)
+    if (!CreateHandlesOf(skin, gfx)) return false;
+  return SLSucceed(true);
 }
 
 void CSL_GS_GuiManager::DestroySkinHandles(CSL_GS_BaseGfx* gfx) {

@@ -260,7 +260,7 @@ def draw():
     row(common, "Font", "FNT_SANS10B")
     panel(p, "caption client", 3, 60, 8, 8, FACE, FACE, FACE)
     element(common, "ClientBackground", 3, 60, 8, 8, (0, 0, 0, 0))
-    for i, kind in enumerate(("Min", "Max", "Restore", "Close")):
+    for i, kind in enumerate(("Close", "Min", "Max", "Restore")):
         for j, state in enumerate(("Normal", "Over", "Click")):
             n = i * 3 + j
             x, y = (n % 6) * 20, 84 + (n // 6) * 20
@@ -468,7 +468,7 @@ SECTION_ORDER = ("Desktop", "WindowWithCaption_Active", "WindowWithCaption_Inact
 
 def layout_text(rows):
     lines = ["; The built-in default skin, written by tools/defskin/defskin.py.", "",
-             "[Images]", 'IMAGE1 = "DefSkin.GIF; (255,0,255)"', "",
+             "[Images]", 'IMAGE1 = DefSkin.GIF; (255,0,255)', "",
              "[Fonts]", "FNT_SANS8 = Sans8.FNT", "FNT_SANS10B = Sans10B.FNT"]
     for section in SECTION_ORDER:
         lines += ["", "[%s]" % section]
