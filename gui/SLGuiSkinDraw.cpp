@@ -108,11 +108,19 @@ class PieceDrawer {
       }
       return;
     }
-    for (i64 pos = 0; pos < r.width; pos += s.width) {
-      Source column = s;
-      column.width = i32(std::min<i64>(s.width, r.width - pos));
-      if (stretchY) Draw(column, i32(r.x + pos), r.y, column.width, r.height);
-      else BandY(column, i32(r.x + pos), r.y, r.height, false);
+    if (stretchY) {
+      for (i64 pos = 0; pos < r.width; pos += s.width) {
+        Source column = s;
+        column.width = i32(std::min<i64>(s.width, r.width - pos));
+        Draw(column, i32(r.x + pos), r.y, column.width, r.height);
+      }
+      return;
+    }
+    // Tiles row by row, left to right; the last row and column are cut.
+    for (i64 top = 0; top < r.height; top += s.height) {
+      Source row = s;
+      row.height = i32(std::min<i64>(s.height, r.height - top));
+      BandX(row, r.x, i32(r.y + top), r.width, false);
     }
   }
 
