@@ -15,6 +15,7 @@
 #include "gamesystem/SLBaseGfx.h"
 #include "gui/SLGuiDefaultSkin.h"
 #include "gui/SLGuiManager.h"
+#include "gui/SLGuiWindowSnapshot.h"
 #include "image/SLImageArray.h"
 #include "image/SLImageReader.h"
 #include "storage/SLFastFileStorage.h"
@@ -433,15 +434,16 @@ bool CSL_GS_GuiManager::UnloadSkin(u32 id) {
   if (!FindSkin(id)) return SLFail(SL_E_INDEX, false);
   // Widgets keep pointers into their skin: its windows go first. A window whose
   // destruction is already running is left to finish it.
-  for (bool found = true; found && m_state;) {
-    found = false;
-    for (u32 i = 0; m_state && i < m_state->registry->GetCount(); ++i) {
-      const SLGuiRegistryEntry entry = (*m_state->registry)[i];
-      if ((entry.flags & SL_GUI_REG_DESTROYING) || entry.window->GetSkin() != id) continue;
-      DestroyWindow(entry.window);
-      found = true;
-      break;
-    }
+  // Repeats until none is left, since a handler may create more; a pass that destroys
+  // nothing ends the search, so a window that refuses cannot make it spin.
+  for (bool progress = true; progress && m_state;) {
+    progress = false;
+    SLInternals::CSLGuiWindowSnapshot windows;
+    for (const SLGuiRegistryEntry& entry : *m_state->registry)
+      if (!(entry.flags & SL_GUI_REG_DESTROYING) && entry.window->GetSkin() == id && !windows.Add(entry.window))
+        return SLFail(SL_E_OUT_OF_MEMORY, false);
+    for (CSL_GS_GuiWindow* window : windows)
+      if (m_state && IsLive(window) && DestroyWindow(window)) progress = true;
   }
   if (!m_state) return SLFail(SL_E_NOT_INITIALISED, false);
   SLCriticalSectionLock lock(&m_lock);
