@@ -13,6 +13,7 @@
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "gui/SLGuiManager.h"
 #include "image/SLImage.h"
+#include "tests/support/GuiTestWindow.h"
 #include "tests/support/RecordingGfx.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
@@ -239,6 +240,32 @@ TEST_F(SkinDraw, OutlinesAndShadowsAreCopiesOfTheText) {
   EXPECT_EQ(oh, h + 6);
   SL_EXPECT_OK(m.MeasureText(font, "", &w, &h, &border));
   EXPECT_EQ(w + h, 0);
+}
+
+// A minimized window shows its caption under its icon in the desktop font and colours:
+// the default skin's caption colour has an outline of one pixel, so 4 + 1 runs.
+TEST_F(SkinDraw, MinimizedWindowsShowTheirCaptionUnderTheIcon) {
+  CTestGuiWindow::Reset();
+  CSL_GS_GuiWindow* w =
+      m.CreateWindow(CTestGuiWindow::GetClassRecord(), "Dibujo", 100, 50, 40, 30, SL_GUI_WS_VISIBLE, 0, 0, nullptr);
+  ASSERT_NE(w, nullptr);
+  ASSERT_NE(m.GetState()->iconFont, nullptr);
+  gfx.m_log.clear();
+  SL_EXPECT_OK(m.Draw());
+  EXPECT_EQ(gfx.m_log.find("text 'Dibujo'"), std::string::npos);
+  w->ModifyStyle(0, SL_GUI_WS_MINIMIZED);
+  gfx.m_log.clear();
+  SL_EXPECT_OK(m.Draw());
+  size_t runs = 0;
+  for (size_t at = 0; (at = gfx.m_log.find("text 'Dibujo'@", at)) != std::string::npos; ++at) ++runs;
+  EXPECT_EQ(runs, 5u);
+  // Under the client rectangle, 4 pixels down, clipped to a box twice the icon's width.
+  SLGuiRect client;
+  ASSERT_TRUE(w->GetScreenRectR(&client));
+  const std::string clip = "clip " + std::to_string(client.x + (client.width - 2 * std::max(client.width, 32)) / 2);
+  EXPECT_NE(gfx.m_log.find(clip), std::string::npos) << gfx.m_log;
+  m.DestroyWindow(w);
+  CTestGuiWindow::Reset();
 }
 
 TEST(SkinLayout, ImageBesideText) {
