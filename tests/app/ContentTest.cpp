@@ -11,6 +11,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <vector>
 
 #include "foundation/SLByteOrder.h"
 #include "image/readers/SLImageReaderMXIMG.h"
@@ -476,6 +477,7 @@ TEST(ContentGenerator, StopsOnAMissingEncoderAndSkipsFreshContent) {
   }
   fs::create_directories(dir.Host("content"));
   dir.Write("content/previo.txt", "contenido anterior");
+  dir.Write("content/contentgen.stamp", "contentgen 0\n");
   const std::string run = "PATH='" + dir.Host("bin") + "' '" + kGenerator + "' '" + dir.Host("content") + "' 2>&1";
   FILE* pipe = popen(run.c_str(), "r");
   ASSERT_NE(pipe, nullptr);
@@ -486,7 +488,53 @@ TEST(ContentGenerator, StopsOnAMissingEncoderAndSkipsFreshContent) {
   EXPECT_NE(message.find("espeak-ng"), std::string::npos) << message;
   EXPECT_EQ(dir.Read("content/previo.txt"), "contenido anterior");
   EXPECT_FALSE(fs::exists(dir.Host("content.tmp")));
+  // An empty folder is as good as none: the run gets as far as the encoders.
+  fs::create_directories(dir.Host("vacia"));
+  const std::string empty = "PATH='" + dir.Host("bin") + "' '" + kGenerator + "' '" + dir.Host("vacia") + "' 2>/dev/null";
+  EXPECT_EQ(WEXITSTATUS(std::system(empty.c_str())), 1);
+  EXPECT_TRUE(fs::is_directory(dir.Host("vacia")));
   EXPECT_NE(SLTestCapture("'" + kGenerator + "' '" + kContent + "'").find("up to date"), std::string::npos);
+}
+
+// contentgen replaces only folders it made: whatever else DIR names is refused with status 2
+// before anything is read or written, and every file stays as it was.
+TEST(ContentGenerator, RefusesToReplaceWhatItDidNotMake) {
+  struct Case {
+    const char* what;
+    const char* argument;  // relative to the case's folder, which is also the current one
+    std::vector<std::pair<std::string, std::string>> files;
+  };
+  const Case cases[] = {
+      {"the current folder", ".", {{"deberes.txt", "mis deberes"}}},
+      {"a file", "notas.txt", {{"notas.txt", "no borrar"}}},
+      {"a folder with other files", "trabajo", {{"trabajo/deberes.txt", "mis deberes"}}},
+      {"a folder whose stamp is a folder", "trabajo", {{"trabajo/contentgen.stamp/x", "y"}}},
+      {"someone's folder where the new content is built", "content",
+       {{"content/contentgen.stamp", "contentgen 0\n"}, {"content.tmp/deberes.txt", "mis deberes"}}},
+      {"someone's folder where the old content is set aside", "content",
+       {{"content/contentgen.stamp", "contentgen 0\n"}, {"content.old/deberes.txt", "mis deberes"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    for (const auto& [name, bytes] : c.files) {
+      fs::create_directories(fs::path(dir.Host(name)).parent_path());
+      dir.Write(name, bytes);
+    }
+    const std::string run = "cd '" + dir.Host() + "' && '" + kGenerator + "' '" + c.argument + "' 2>&1";
+    FILE* pipe = popen(run.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char buffer[4096];
+    const std::string message(buffer, std::fread(buffer, 1, sizeof buffer, pipe));
+    const int status = pclose(pipe);
+    EXPECT_EQ(WEXITSTATUS(status), 2) << message;
+    EXPECT_NE(message.find("refusing"), std::string::npos) << message;
+    std::set<std::string> left;
+    for (const auto& entry : fs::recursive_directory_iterator(dir.Host()))
+      if (entry.is_regular_file()) left.insert(fs::relative(entry.path(), dir.Host()).string());
+    EXPECT_EQ(left.size(), c.files.size());
+    for (const auto& [name, bytes] : c.files) EXPECT_EQ(dir.Read(name), bytes) << name;
+  }
 }
 
 }  // namespace

@@ -4,7 +4,10 @@
 //   contentgen DIR
 //
 // It fills DIR.tmp and renames it to DIR only when everything was written, so a failed
-// run leaves the previous content whole. DIR/contentgen.stamp holds the generator's version
+// run leaves the previous content whole. It replaces only what it made: a DIR (or a
+// DIR.tmp, DIR.old left by an earlier run) that exists, is not an empty folder and holds
+// no contentgen stamp is refused with status 2 and left untouched, so a mistyped DIR
+// ("." or someone's folder) never loses a file. DIR/contentgen.stamp holds the generator's version
 // and a hash of its inputs (its own program, the encoder driver, the font writer and the
 // font files); a run that finds the same stamp does nothing. The output is the same for
 // the same inputs: fixed seeds and no time stamps anywhere.
@@ -26,6 +29,31 @@ namespace {
 
 constexpr const char* kVersion = "contentgen 1";
 constexpr const char* kStampName = "contentgen.stamp";
+// Put in DIR.tmp the moment it is made, so a run cut short leaves a folder a later run
+// knows as its own.
+constexpr const char* kPartialName = "contentgen.partial";
+
+// Whether contentgen may replace or remove `path`: nothing there, an empty folder, or a
+// folder holding one of its own marks. A link, a file or anything else is someone's.
+bool OursOrAbsent(const fs::path& path, std::string* why) {
+  std::error_code ec;
+  const fs::file_status status = fs::symlink_status(path, ec);
+  if (status.type() == fs::file_type::not_found) return true;
+  if (ec) {
+    *why = path.string() + ": " + ec.message();
+    return false;
+  }
+  if (status.type() != fs::file_type::directory) {
+    *why = path.string() + " exists and is not a folder";
+    return false;
+  }
+  if (fs::is_empty(path, ec) && !ec) return true;
+  if (fs::is_regular_file(fs::symlink_status(path / kStampName, ec)) ||
+      fs::is_regular_file(fs::symlink_status(path / kPartialName, ec)))
+    return true;
+  *why = path.string() + " holds files contentgen did not write (no " + kStampName + " in it)";
+  return false;
+}
 
 std::string SelfPath() {
   std::error_code ec;
@@ -83,8 +111,13 @@ int Fail(const std::string& message, const fs::path& partial) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  static const char kUsage[] = "usage: contentgen DIR\n";
+  if (argc == 2 && std::string(argv[1]) == "--help") {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   if (argc != 2 || argv[1][0] == '-') {
-    std::fprintf(stderr, "usage: contentgen DIR\n");
+    std::fputs(kUsage, stderr);
     return 2;
   }
   const double started = Now();
@@ -95,6 +128,14 @@ int main(int argc, char** argv) {
   const fs::path self = SelfPath(), tools = self.parent_path();
   context.driver = (tools / "encode.sh").string();
   context.fntwrite = (tools.parent_path() / "fntwrite" / "fntwrite").string();
+
+  for (const char* suffix : {"", ".tmp", ".old"}) {
+    std::string why;
+    if (!OursOrAbsent(dir.string() + suffix, &why)) {
+      std::fprintf(stderr, "contentgen: refusing to replace %s: %s\n", dir.c_str(), why.c_str());
+      return 2;
+    }
+  }
 
   std::vector<std::string> inputs{self.string(), context.driver, context.fntwrite};
   for (const std::string& font : RequiredFonts()) {
@@ -114,6 +155,7 @@ int main(int argc, char** argv) {
   context.scratch = temporary / ".obra";
   if (!fs::create_directories(context.scratch, ec)) return Fail("cannot create " + context.scratch.string(), {});
   std::string error;
+  if (!WriteBytes(temporary / kPartialName, "", &error)) return Fail(error, temporary);
   if (!RunDriver(context, {"check"}, &error)) return Fail(error, temporary);
 
   StartSlowVideos(context);
@@ -136,6 +178,7 @@ int main(int argc, char** argv) {
   if (!FinishSlowVideos(context, &error)) return Fail("videos: " + error, temporary);
   fs::remove_all(context.scratch, ec);
   if (!WriteBytes(temporary / kStampName, stamp, &error)) return Fail(error, temporary);
+  fs::remove(temporary / kPartialName, ec);
 
   // Swap the new content in; the old folder goes only once the new one is in place.
   const fs::path old = dir.string() + ".old";
