@@ -61,6 +61,7 @@ bool WriteVideos(Context& context, std::string* error);     // Videos/
 void StartSlowVideos(Context& context);
 bool FinishSlowVideos(Context& context, std::string* error);
 bool WriteHelp(Context& context, std::string* error);       // the help file
+bool WriteItems(Context& context, std::string* error);      // Gfx/Fondos, Gfx/Personajes, Gfx/Objetos
 
 // The font files the fonts and the skin are made from.
 std::vector<std::string> RequiredFonts();

@@ -11,6 +11,7 @@
 #include "storage/SLMemoryStorage.h"
 #include "tools/contentgen/Content.h"
 #include "tools/contentgen/Drawing.h"
+#include "tools/contentgen/Pictures.h"
 #include "tools/packwriter/PackWriter.h"
 
 namespace contentgen {
@@ -143,21 +144,12 @@ Canvas OpaqueButton(int w, int h, Rgb colour, State state) {
 }
 
 std::string ReadTga(const Canvas& picture, std::string* error) {
-  SLRegisterImageClasses();
-  CSLImageArray images;
-  CSLImage* image = SLAppendNewImage(&images);
-  CSLMemoryStorage storage;
-  CSLImageWriterTGA writer;
-  writer.m_rle = 1;
-  u64 size = 0;
-  if (!image || !picture.ToImage(image) || !writer.Write(&images, &storage) || !storage.GetSize(&size)) {
+  CSLImage image;
+  if (!picture.ToImage(&image)) {
     *error = "the TGA writer failed";
     return {};
   }
-  std::string bytes(size, '\0');
-  storage.Seek(0, SL_SEEK_BEGIN);
-  storage.Read(bytes.data(), size);
-  return bytes;
+  return TgaFile(image, true, error);
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ using namespace contentgen;
 
 namespace {
 
-constexpr const char* kVersion = "contentgen 1";
+constexpr const char* kVersion = "contentgen 2";
 constexpr const char* kStampName = "contentgen.stamp";
 // Put in DIR.tmp the moment it is made, so a run cut short leaves a folder a later run
 // knows as its own.
@@ -164,7 +164,8 @@ int main(int argc, char** argv) {
     bool (*write)(Context&, std::string*);
   };
   const Step steps[] = {{"fonts", WriteFonts}, {"skin", WriteSkin},     {"pictures", WriteInterface},
-                        {"sounds", WriteSounds}, {"videos", WriteVideos}, {"help", WriteHelp}};
+                        {"sounds", WriteSounds}, {"videos", WriteVideos}, {"help", WriteHelp},
+                        {"items", WriteItems}};
   for (const Step& step : steps) {
     const double before = Now(), childBefore = context.childSeconds.load();
     if (!step.write(context, &error)) {
