@@ -474,11 +474,11 @@ TEST_F(Content, HelpFileOpensAtItsTopic) {
 // The sample item packs loaded with the program's own loaders, characters first as the
 // loading screen does, on the memory graphics device and SDL's dummy sound driver. One bad
 // pack ends the program, so every shipped pack must load.
-class ContentItems : public ::testing::Test {
+class CatalogDevices : public ::testing::Test {
  protected:
-  static std::vector<std::string> Packs(const std::string& kind) {
+  static std::vector<std::string> Packs(const std::string& root, const std::string& kind) {
     std::vector<std::string> out;
-    for (const auto& entry : fs::directory_iterator(kContent + "/Gfx/" + kind)) out.push_back(entry.path().string());
+    for (const auto& entry : fs::directory_iterator(root + "/Gfx/" + kind)) out.push_back(entry.path().string());
     std::sort(out.begin(), out.end());
     return out;
   }
@@ -492,18 +492,27 @@ class ContentItems : public ::testing::Test {
     ASSERT_TRUE(m_gfx.Init(nullptr, nullptr, nullptr));
     ASSERT_TRUE(m_sfx.Init(nullptr, m_window, nullptr));
     AdventureDevices_Set(&m_gfx, &m_sfx, nullptr);
-    for (const std::string& path : Packs("Personajes"))
-      EXPECT_TRUE(CharacterCatalog_LoadItem(Win(path).c_str(), nullptr, nullptr, 0, 100)) << path << std::hex << " "
-                                                                                          << SLGetLastError();
-    for (const std::string& path : Packs("Fondos"))
-      EXPECT_TRUE(SceneCatalog_LoadItem(Win(path).c_str(), nullptr)) << path << std::hex << " " << SLGetLastError();
-    for (const std::string& path : Packs("Objetos"))
-      EXPECT_TRUE(ObjectCatalog_LoadItem(Win(path).c_str(), nullptr)) << path << std::hex << " " << SLGetLastError();
   }
-  void TearDown() override {
+  // Loads every pack under root/Gfx as the loading screen does, characters first; the
+  // error code of each pack that failed, by file name.
+  static std::map<std::string, u32> LoadAll(const std::string& root) {
+    std::map<std::string, u32> failed;
+    auto note = [&](const std::string& path, bool loaded) {
+      if (!loaded) failed[fs::path(path).filename().string()] = SLGetLastError();
+    };
+    for (const std::string& path : Packs(root, "Personajes"))
+      note(path, CharacterCatalog_LoadItem(Win(path).c_str(), nullptr, nullptr, 0, 100));
+    for (const std::string& path : Packs(root, "Fondos")) note(path, SceneCatalog_LoadItem(Win(path).c_str(), nullptr));
+    for (const std::string& path : Packs(root, "Objetos")) note(path, ObjectCatalog_LoadItem(Win(path).c_str(), nullptr));
+    return failed;
+  }
+  static void FreeAll() {
     CharacterCatalog_Free();
     SceneCatalog_Free();
     ObjectCatalog_Free();
+  }
+  void TearDown() override {
+    FreeAll();
     AdventureDevices_Set(nullptr, nullptr, nullptr);
     m_sfx.Shutdown();
     DestroyWindow(m_window);
@@ -511,6 +520,15 @@ class ContentItems : public ::testing::Test {
   CMemoryGfxDevice m_gfx;
   CountingSfx m_sfx;
   HWND m_window = nullptr;
+};
+
+class ContentItems : public CatalogDevices {
+ protected:
+  void SetUp() override {
+    CatalogDevices::SetUp();
+    const std::map<std::string, u32> failed = LoadAll(kContent);
+    for (const auto& [name, code] : failed) ADD_FAILURE() << name << " " << std::hex << code;
+  }
 };
 
 std::string Hex(const ItemId& id) {
@@ -639,6 +657,73 @@ TEST_F(ContentItems, ObjectStateChainsEndAndSoundsOpen) {
   }
   EXPECT_EQ(sounds, 3u);  // the door opening and closing, the radio
   EXPECT_EQ(m_sfx.live, 3 + 3);  // and each person's greeting
+}
+
+// The fixture set: one more item than a picker page holds, one more sound than a chooser
+// page, and variant folders in which exactly the broken pack fails, with its own code.
+class FixtureItems : public CatalogDevices {
+ protected:
+  void SetUp() override {
+    CatalogDevices::SetUp();
+    ASSERT_EQ(std::system(("'" + kGenerator + "' --fixtures '" + m_dir.Host("f") + "' >/dev/null").c_str()), 0);
+  }
+  TempDir m_dir;
+};
+
+TEST_F(FixtureItems, BrokenPacksFailWithTheirOwnCodesAndNothingElseDoes) {
+  struct Case {
+    const char* variant;
+    std::map<std::string, u32> failed;
+  };
+  const Case cases[] = {
+      {"crc_malo", {{"Roto.DAT", 0x8002001d}}},
+      {"direccion_corta", {{"Corto.DAT", 0x80020016}}},
+      {"duplicado", {{"Copia.DAT", 0x80010006}}},
+      {"linea_mala", {{"Linea.DAT", 0x80020035}}},
+      {"sin_objetos", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.variant);
+    EXPECT_EQ(LoadAll(m_dir.Host("f/Variantes/") + c.variant), c.failed);
+    EXPECT_TRUE(CharacterCatalog_GetAt(0) && SceneCatalog_GetAt(0));
+    EXPECT_EQ(ObjectCatalog_GetAt(0) == nullptr, std::string(c.variant) == "sin_objetos");
+    FreeAll();
+  }
+}
+
+TEST_F(FixtureItems, MainSetOverfillsEveryPickerAndChooser) {
+  EXPECT_TRUE(LoadAll(m_dir.Host("f")).empty());
+  u32 counts[3] = {};
+  while (CharacterCatalog_GetAt(counts[0])) ++counts[0];
+  while (SceneCatalog_GetAt(counts[1])) ++counts[1];
+  while (ObjectCatalog_GetAt(counts[2])) ++counts[2];
+  EXPECT_EQ(counts[0], 9u);
+  EXPECT_EQ(counts[1], 7u);
+  EXPECT_EQ(counts[2], 13u);
+  size_t effects = 0, voices = 0;
+  for (const auto& e : fs::directory_iterator(m_dir.Host("f/Sfx/Efectos"))) effects += e.path().extension() == ".WAV";
+  for (const auto& e : fs::directory_iterator(m_dir.Host("f/Sfx/Voces de Hombre"))) voices += e.path().extension() == ".WAV";
+  EXPECT_EQ(effects, 13u);
+  EXPECT_EQ(voices, 12u);
+  bool rightOnly = false, opaqueOutside = false;
+  for (u32 i = 0; CharacterRecord* r = CharacterCatalog_GetAt(i); ++i) {
+    if (std::string(r->name.CStr()) != "Solo derecha") continue;
+    rightOnly = true;
+    CharacterAction* action = CatalogRecord_GetListEntryAt(r, 0);
+    for (u32 d = 0; d < kDirectionCount; ++d) EXPECT_EQ(action->frames[d].GetCount(), d == 7 ? 1u : 0u);
+  }
+  for (u32 i = 0; SceneRecord* r = SceneCatalog_GetAt(i); ++i) {
+    if (std::string(r->name.CStr()) != "Sin suelo dentro") continue;
+    opaqueOutside = true;
+    u32 inside = 0;
+    for (i32 y = 20; y <= 351; ++y)
+      for (i32 x = 50; x <= 613; ++x) inside += SceneRecord_MaskAlphaAt(r, x, y) != 0;
+    EXPECT_EQ(inside, 0u);
+    EXPECT_EQ(SceneRecord_MaskAlphaAt(r, 49, 20), 255);
+    EXPECT_EQ(SceneRecord_MaskAlphaAt(r, 50, 352), 255);
+  }
+  EXPECT_TRUE(rightOnly);
+  EXPECT_TRUE(opaqueOutside);
 }
 
 // The packs take every form the program reads: versions 2 and 3, with and without a key,

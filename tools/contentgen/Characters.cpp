@@ -265,4 +265,25 @@ bool WriteCharacters(Context& context, std::string* error) {
   return WriteBird(context, folder / "Pico.DAT", PackFormFor(index), error);
 }
 
+bool WriteSmallCharacter(Context& context, const std::filesystem::path& path, const std::string& name,
+                         const std::string& itemClass, const int (&frames)[8], PackForm form, std::string* error) {
+  ItemPack pack(context);
+  pack.Key("General", "Clase", itemClass);
+  pack.Key("General", "Nombre", name);
+  pack.Key("General", "Estado_Inicial", "Parada");
+  pack.Key("Estado_1", "Nombre", "Parada");
+  pack.Key("Estado_1", "Acción_Por_Defecto", "Acción_1");
+  ActionKeys(pack, 1, "Estar de pie", "Quieto", "parado",
+             {{"Animación_Duración", "1000"}, {"Animación_Repite", "SIEMPRE"}, {"Visible", "NO"}});
+  for (int direction = 0; direction < 8; ++direction)
+    for (int k = 0; k < frames[direction]; ++k) {
+      Canvas canvas(kFrameWidth, kFrameHeight);
+      Pose pose;
+      pose.stride = k % 2 ? 0.5 : 0;
+      DrawPuppet(canvas.cr(), kPeople[size_t(direction + k) % std::size(kPeople)].puppet, pose, direction, kFeetX, kFeetY);
+      pack.Frame(FrameName("parado", direction, k + 1), canvas, kFeetX, kFeetY);
+    }
+  return pack.Write(path, form.version, form.key, TextForm::Windows1252, error);
+}
+
 }  // namespace contentgen

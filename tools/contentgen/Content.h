@@ -62,6 +62,7 @@ void StartSlowVideos(Context& context);
 bool FinishSlowVideos(Context& context, std::string* error);
 bool WriteHelp(Context& context, std::string* error);       // the help file
 bool WriteItems(Context& context, std::string* error);      // Gfx/Fondos, Gfx/Personajes, Gfx/Objetos
+bool WriteFixtures(Context& context, std::string* error);   // the test fixtures, never shipped
 
 // The font files the fonts and the skin are made from.
 std::vector<std::string> RequiredFonts();

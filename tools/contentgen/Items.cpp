@@ -22,7 +22,7 @@ std::string ItemPack::Info(TextForm form) const {
   std::string utf8;
   for (const Section& s : m_sections) {
     utf8 += "[" + s.name + "]\r\n";
-    for (const auto& [key, value] : s.keys) utf8 += key + "=" + value + "\r\n";
+    for (const auto& [key, value] : s.keys) utf8 += (key.empty() ? value : key + "=" + value) + "\r\n";
     utf8 += "\r\n";
   }
   if (form == TextForm::Utf8) return "\xEF\xBB\xBF" + utf8;
@@ -638,6 +638,34 @@ bool WriteObjects(Context& context, std::string* error) {
     if (!pack.Write(folder / kObjects[i].file, form.version, form.key, kObjects[i].form, error)) return false;
   }
   return true;
+}
+
+bool WriteSmallBackground(Context& context, const std::filesystem::path& path, const std::string& name,
+                          const std::string& itemClass, int look, bool opaqueOutside, PackForm form,
+                          std::string* error) {
+  CSLImage picture;
+  if (!StagePicture(kStages[look % std::size(kStages)], &picture)) return (*error = name + ": out of memory"), false;
+  if (opaqueOutside)
+    for (int y = 0; y < kStageHeight; ++y) {
+      uint8_t* row = picture.GetPixelAddress(0, u32(y));
+      for (int x = 0; x < kStageWidth; ++x) row[4 * x + 3] = x >= 50 && x <= 613 && y >= 20 && y <= 351 ? 0 : 255;
+    }
+  ItemPack pack(context);
+  std::string tga = TgaFile(picture, true, error);
+  if (tga.empty()) return false;
+  pack.File("fondo.tga", std::move(tga));
+  pack.Key("General", "Clase", itemClass);
+  pack.Key("General", "Nombre", name);
+  return pack.Write(path, form.version, form.key, TextForm::Windows1252, error);
+}
+
+bool WriteSmallObject(Context& context, const std::filesystem::path& path, const std::string& name,
+                      const std::string& itemClass, const std::string& badLine, PackForm form, std::string* error) {
+  ItemPack pack(context);
+  General(pack, name.c_str(), itemClass.c_str(), "Normal");
+  Still(pack, 1, "Normal", "cosa", Ball(0));
+  if (!badLine.empty()) pack.Line("Estado_1", badLine);
+  return pack.Write(path, form.version, form.key, TextForm::Windows1252, error);
 }
 
 bool WriteItems(Context& context, std::string* error) {

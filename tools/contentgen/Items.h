@@ -27,6 +27,8 @@ class ItemPack {
     m_files.Add(name, picture, Encoding::Zlib, true, pointX, pointY);
   }
   void File(const std::string& name, std::string bytes) { m_files.AddBytes(name, std::move(bytes)); }
+  // A line of its own in a section, as it is (a line that is no key, for the test fixtures).
+  void Line(const std::string& section, const std::string& text) { Key(section, "", text); }
 
   // "info.txt" in the form asked for, lines ended by CR LF.
   std::string Info(TextForm form) const;
@@ -53,5 +55,17 @@ PackForm PackFormFor(size_t index);
 bool WriteBackgrounds(Context& context, std::string* error);
 bool WriteObjects(Context& context, std::string* error);
 bool WriteCharacters(Context& context, std::string* error);
+
+// Small items for the test fixtures. A background drawn like sample stage `look` (0..2);
+// with `opaqueOutside` its mask is 255 outside the random placement range (50..613 x
+// 20..351) and 0 inside it.
+bool WriteSmallBackground(Context& context, const std::filesystem::path& path, const std::string& name,
+                          const std::string& itemClass, int look, bool opaqueOutside, PackForm form, std::string* error);
+// A one-state, one-frame object; `badLine`, when not empty, goes into "info.txt" as is.
+bool WriteSmallObject(Context& context, const std::filesystem::path& path, const std::string& name,
+                      const std::string& itemClass, const std::string& badLine, PackForm form, std::string* error);
+// A character with one state and one action, `frames[d]` frames in direction d.
+bool WriteSmallCharacter(Context& context, const std::filesystem::path& path, const std::string& name,
+                         const std::string& itemClass, const int (&frames)[8], PackForm form, std::string* error);
 
 }  // namespace contentgen
