@@ -579,6 +579,27 @@ TEST_F(ContentItems, SampleSetLoadsInClassThenNameOrderWithPythonsIdentities) {
   EXPECT_EQ(SLTestRunPython(script), joined);
 }
 
+// The sample movie is a project file whose trailer is zlib's CRC-32 of the rest and whose
+// items are all in the sample set: its first scene's background is the park.
+TEST_F(ContentItems, SampleProjectNamesInstalledItemsUnderItsChecksum) {
+  const std::string path = kContent + "/Aventuras Guardadas/Paseo en el parque.ZQTR";
+  EXPECT_EQ(SLTestRunPython("import zlib,struct\nd=open(" + std::string("'") + path +
+                            "','rb').read()\nprint(struct.unpack('<I',d[-4:])[0]==zlib.crc32(d[:-4]))\n"),
+            "True\n");
+  const std::string project = Read(path);
+  ASSERT_GT(project.size(), 72u);
+  EXPECT_EQ(project.substr(0, 40), std::string("Pel\xED" "cula de Zarandulvortequimbaplastelo\x1A"));
+  EXPECT_EQ(project.substr(52, 20), std::string(reinterpret_cast<const char*>(SceneCatalog_GetAt(0)->id.bytes), 20));
+  auto holds = [&](const ItemId& id) {
+    return project.find(std::string(reinterpret_cast<const char*>(id.bytes), 20)) != std::string::npos;
+  };
+  u32 characters = 0, objects = 0;
+  for (u32 i = 0; CharacterRecord* r = CharacterCatalog_GetAt(i); ++i) characters += holds(r->id);
+  for (u32 i = 0; ObjectRecord* r = ObjectCatalog_GetAt(i); ++i) objects += holds(r->id);
+  EXPECT_EQ(characters, 2u);  // Sofía and Tomás
+  EXPECT_EQ(objects, 3u);     // the table, the lamp and the ball
+}
+
 // The pickers preview direction 0 and the program walks and stands characters in every
 // direction: those actions have frames everywhere, every other action at least in
 // "adelante", all directions of an action alike; a person offers seven actions standing.

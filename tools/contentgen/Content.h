@@ -15,6 +15,7 @@ struct Context {
   std::filesystem::path scratch;  // intermediate files, removed before the folder is renamed
   std::string driver;             // the encoder driver script
   std::string fntwrite;           // the bitmap font writer
+  std::string projectWriter;      // the sample project's writer (python)
   std::atomic<double> childSeconds = 0;  // wall time spent waiting for child processes
 };
 

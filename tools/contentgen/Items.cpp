@@ -669,7 +669,9 @@ bool WriteSmallObject(Context& context, const std::filesystem::path& path, const
 }
 
 bool WriteItems(Context& context, std::string* error) {
-  return WriteBackgrounds(context, error) && WriteObjects(context, error) && WriteCharacters(context, error);
+  const std::filesystem::path project = context.out / "Aventuras Guardadas" / "Paseo en el parque.ZQTR";
+  return WriteBackgrounds(context, error) && WriteObjects(context, error) && WriteCharacters(context, error) &&
+         RunDriver(context, {"project", context.projectWriter, project.string()}, error);
 }
 
 }  // namespace contentgen

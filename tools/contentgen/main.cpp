@@ -134,6 +134,7 @@ int main(int argc, char** argv) {
   const fs::path self = SelfPath(), tools = self.parent_path();
   context.driver = (tools / "encode.sh").string();
   context.fntwrite = (tools.parent_path() / "fntwrite" / "fntwrite").string();
+  context.projectWriter = (tools / "make_sample_project.py").string();
 
   for (const char* suffix : {"", ".tmp", ".old"}) {
     std::string why;
@@ -143,7 +144,7 @@ int main(int argc, char** argv) {
     }
   }
 
-  std::vector<std::string> inputs{self.string(), context.driver, context.fntwrite};
+  std::vector<std::string> inputs{self.string(), context.driver, context.fntwrite, context.projectWriter};
   for (const std::string& font : RequiredFonts()) {
     if (!fs::exists(font)) return Fail("missing font: " + font, {});
     inputs.push_back(font);
