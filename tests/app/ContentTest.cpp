@@ -249,6 +249,10 @@ TEST_F(Content, FontsCarryTheSpanishLettersInFullHeightCells) {
   for (char16_t c = 0x20; c <= 0x7E; ++c) letters += c;
   letters += u"¡¿ÁÉÍÑÓÚÜáéíñóúü";
   ASSERT_EQ(letters.size(), 111u);
+  // And every character of the program's 8-bit text, the Windows-1252 upper half, where
+  // the quotes and dashes (« » ‹ › — – … ·) are.
+  letters += u"€‚ƒ„…†‡ˆ‰Š‹ŒŽ‘’“”•–—˜™š›œžŸ";
+  for (char16_t c = 0xA0; c <= 0xFF; ++c) letters += c;
   for (const char* file : {"Letra_8.FNT", "Tahoma_8.FNT", "ComicSans_9B.FNT", "ComicSans_11.FNT"}) {
     SCOPED_TRACE(file);
     SL_GS_Font* font = device.LoadFontFromFile(Narrow(kContent + "/Gfx/" + file).c_str());

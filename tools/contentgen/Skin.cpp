@@ -159,9 +159,12 @@ bool WriteFonts(Context& context, std::string* error) {
   // 96 dots per inch: 8 pt is 11 pixels, 9 pt 12, 11 pt 15.
   return RunFntwrite(context, std::string(kDejaVu) + "DejaVuSansCondensed.ttf", 11, gfx / "Letra_8.FNT", {}, error) &&
          RunFntwrite(context, std::string(kDejaVu) + "DejaVuSans.ttf", 11, gfx / "Tahoma_8.FNT", {}, error) &&
-         RunFntwrite(context, std::string(kComicNeue) + "ComicNeue-Bold.otf", 12, gfx / "ComicSans_9B.FNT", {}, error) &&
+         RunFntwrite(context, std::string(kComicNeue) + "ComicNeue-Bold.otf", 12, gfx / "ComicSans_9B.FNT",
+                     {"--fallback", std::string(kDejaVu) + "DejaVuSans-Bold.ttf"}, error) &&
          RunFntwrite(context, std::string(kComicNeue) + "ComicNeue-Regular.otf", 15, gfx / "ComicSans_11.FNT",
-                     {"--kern", "AV:-2", "--kern", "To:-2", "--kern", "Yo:-1"}, error);
+                     {"--fallback", std::string(kDejaVu) + "DejaVuSans.ttf", "--kern", "AV:-2", "--kern", "To:-2",
+                      "--kern", "Yo:-1"},
+                     error);
 }
 
 const char* const kFontFiles[] = {"DejaVuSansCondensed.ttf", "DejaVuSans.ttf", "DejaVuSans-Bold.ttf",
@@ -369,7 +372,8 @@ bool WriteSkin(Context& context, std::string* error) {
   std::string normal, title, comic;
   if (!RunFntwrite(context, std::string(kDejaVu) + "DejaVuSans.ttf", 11, fonts / "Normal.FNT", {}, error) ||
       !RunFntwrite(context, std::string(kDejaVu) + "DejaVuSans-Bold.ttf", 13, fonts / "Titulo.FNT", {}, error) ||
-      !RunFntwrite(context, std::string(kComicNeue) + "ComicNeue-Bold.otf", 12, fonts / "Comic.FNT", {}, error) ||
+      !RunFntwrite(context, std::string(kComicNeue) + "ComicNeue-Bold.otf", 12, fonts / "Comic.FNT",
+                   {"--fallback", std::string(kDejaVu) + "DejaVuSans-Bold.ttf"}, error) ||
       !ReadBytes(fonts / "Normal.FNT", &normal) || !ReadBytes(fonts / "Titulo.FNT", &title) ||
       !ReadBytes(fonts / "Comic.FNT", &comic))
     return false;
