@@ -274,6 +274,62 @@ TEST_F(Content, FontsCarryTheSpanishLettersInFullHeightCells) {
   }
 }
 
+// Every text of the sample movie, read by walking the project file's layout in python, is
+// drawn from glyphs that every program font has.
+TEST_F(Content, SampleProjectTextsHaveTheirGlyphs) {
+  const std::string texts = SLTestRunPython(R"(
+import struct
+d = open(')" + kContent + R"(/Aventuras Guardadas/Paseo en el parque.ZQTR', 'rb').read()
+p = 40
+def u32():
+    global p
+    p += 4
+    return struct.unpack_from('<I', d, p - 4)[0]
+def wide():
+    global p
+    end = p
+    while d[end:end + 2] != b'\0\0':
+        end += 2
+    text = d[p:end].decode('utf-16-le')
+    p = end + 2
+    return text
+def path():
+    global p
+    count = u32()
+    p += 12 * count + 8
+u32(); scenes = u32(); u32()
+for _ in range(scenes):
+    p += 28
+    for _ in range(u32()):
+        p += 36
+        for _ in range(u32()):
+            p += 8; path(); p += 12
+    for _ in range(u32()):
+        p += 28
+        if u32(): p += 4
+        for _ in range(u32()):
+            p += 8; path(); p += 4
+    for _ in range(u32()):
+        p += 8; print(wide()); p += 20
+        if u32() in (1, 2): p += 4
+    for _ in range(u32()):
+        p += 16; wide()
+        if u32() in (1, 2): p += 4
+assert p == len(d) - 4
+)");
+  ASSERT_FALSE(texts.empty());
+  const std::u16string letters = slpack::Utf8ToUtf16(texts);
+  EXPECT_NE(letters.find(u"l\u00e1mpara"), std::u16string::npos);
+  for (const char* file : {"Letra_8.FNT", "Tahoma_8.FNT", "ComicSans_9B.FNT", "ComicSans_11.FNT"}) {
+    SCOPED_TRACE(file);
+    SL_GS_Font* font = device.LoadFontFromFile(Narrow(kContent + "/Gfx/" + file).c_str());
+    ASSERT_NE(font, nullptr) << std::hex << SLGetLastError();
+    for (char16_t c : letters)
+      if (c != u'\n') EXPECT_GT(device.GetTextWidth(font, &c, 1), 0) << unsigned(c);
+    device.DestroyFont(font);
+  }
+}
+
 // The skin's layout names only vocabulary sections, cuts every element from inside its
 // image, and gives program windows what they need.
 TEST_F(Content, SkinLayoutCutsEveryPieceFromItsImages) {
