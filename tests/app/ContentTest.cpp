@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -291,6 +293,48 @@ assert p == len(d) - 4
       if (c != u'\n') EXPECT_GT(device.GetTextWidth(font, &c, 1), 0) << unsigned(c);
     }
     device.DestroyFont(font);
+  }
+}
+
+// Every sound sits at one programme loudness as ffmpeg's EBU R128 meter measures it, so no
+// effect jumps out next to a voice and no song is louder than another: -18 LUFS within
+// 1 LU, true peaks at or below -1 dBTP. Sounds too short for the meter's 400 ms blocks
+// are judged by their RMS level, within 3 dB of the voices'.
+TEST_F(Content, EverySoundSharesOneLoudness) {
+  auto after = [](const std::string& text, const std::string& label, size_t from = 0) {
+    const size_t at = text.find(label, from);
+    return at == std::string::npos ? std::nan("") : std::strtod(text.c_str() + at + label.size(), nullptr);
+  };
+  auto rms = [&](const std::string& path) {
+    return after(SLTestCapture("ffmpeg -nostdin -hide_banner -i '" + path +
+                               "' -vn -af astats=measure_overall=RMS_level:measure_perchannel=none -f null - 2>&1"),
+                 "RMS level dB:");
+  };
+  double voices = 0;
+  int voiceCount = 0;
+  std::vector<std::string> sounds;
+  for (const auto& entry : fs::recursive_directory_iterator(kContent)) {
+    const std::string extension = entry.path().extension().string();
+    if (extension != ".WAV" && extension != ".MP3" && extension != ".AVI") continue;
+    sounds.push_back(entry.path().string());
+    if (entry.path().string().find("/Voces de ") != std::string::npos) voices += rms(sounds.back()), ++voiceCount;
+  }
+  ASSERT_GE(voiceCount, 8);
+  voices /= voiceCount;
+  EXPECT_GT(sounds.size(), 40u);
+  for (const std::string& path : sounds) {
+    SCOPED_TRACE(path);
+    const std::string report = SLTestCapture("ffmpeg -nostdin -hide_banner -i '" + path +
+                                             "' -vn -af ebur128=peak=true -f null - 2>&1");
+    const size_t summary = report.find("Summary:");
+    ASSERT_NE(summary, std::string::npos) << report;
+    const double integrated = after(report, "I:", summary), peak = after(report, "Peak:", summary);
+    if (integrated > -69) {
+      EXPECT_NEAR(integrated, -18.0, 1.0);
+    } else {
+      EXPECT_NEAR(rms(path), voices, 3.0);
+    }
+    EXPECT_LE(peak, -1.0);
   }
 }
 

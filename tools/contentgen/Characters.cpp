@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "tools/contentgen/Items.h"
+#include "tools/contentgen/Loudness.h"
 #include "tools/contentgen/Puppet.h"
 #include "tools/contentgen/Speech.h"
 
@@ -185,7 +186,7 @@ bool WritePerson(Context& context, const Person& person, const std::filesystem::
   }
   std::vector<int16_t> hello;
   if (!Speak(context, person.voice, "¡Hola!", &hello, error)) return false;
-  pack.File("hola.wav", WaveFile(hello, 22050, 1));
+  pack.File("hola.wav", NormalisedWaveFile(hello, 22050, 1));
   return pack.Write(path, form.version, form.key, TextForm::Windows1252, error);
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "tools/contentgen/Loudness.h"
 #include "tools/contentgen/Synth.h"
 #include "tools/packwriter/PackWriter.h"
 
@@ -472,7 +473,7 @@ std::string Creak() {
   Track t(22050, 0.9, 1);
   for (int i = 0; i < 6; ++i) t.Tone(i * 0.12, 0.14, 170 + 25 * (i % 3), 0.35, Timbre::Buzz, 0, 1.5);
   t.Noise(0, 0.8, 0.08, 0.3, 0.05, 0.2, 77);
-  return WaveFile(t.Samples(0.7), t.Rate(), 1);
+  return NormalisedWaveFile(t.Samples(), t.Rate(), 1);
 }
 
 // A short cheerful tune that loops without a seam.
@@ -485,7 +486,7 @@ std::string RadioMusic() {
   plan.lead = Timbre::Marimba;
   Track t(22050, 4 * 4 * 60.0 / plan.tempo, 1, true);
   WriteSong(t, plan);
-  return WaveFile(t.Samples(0.6), t.Rate(), 1);
+  return NormalisedWaveFile(t.Samples(), t.Rate(), 1);
 }
 
 struct ObjectItem {
