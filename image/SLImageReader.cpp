@@ -105,7 +105,7 @@ bool SLValidateImageArrayForWrite(const CSLImageArray* images) {
     if (!image) return SLFail(SL_E_IMAGE_NULL_ELEMENT, false);
     SLImageInfo info{};
     image->GetInfo(&info);
-    if (info.format < 1 || info.format > SL_IMAGE_FORMAT_LAST) return SLFail(SL_E_IMAGE_FORMAT_ID, false);
+    if (info.format < SL_IMAGE_FORMAT_PALETTE || info.format > SL_IMAGE_FORMAT_LAST) return SLFail(SL_E_IMAGE_FORMAT_ID, false);
     if (info.width == 0 || info.height == 0) return SLFail(SL_E_IMAGE_EMPTY, false);
     if (!info.pixels && !info.blockData) return SLFail(SL_E_IMAGE_NO_PIXELS, false);
   }

@@ -17,7 +17,6 @@
 namespace {
 using SceneKind = TCatalogKind<SceneRecord, &SceneRecord_Destruct, &SceneCatalog>;
 constexpr u32 kSceneValueSize = 512;
-constexpr u32 kFormatColour24 = 3;
 }  // namespace
 
 constinit CatalogList SceneCatalog{{&SceneCatalog.head, &SceneCatalog.head}, 0, &SceneKind::kKind};
@@ -98,7 +97,7 @@ bool LoadScene(SceneRecord* record, CSLFastFileStorage* pack, CSLThread* thread)
   if (!ReadStagePicture(pack, "fondo.tga", &picture, &wrongSize)) return false;
   if (!picture) return SLFail(SL_E_CATALOG_BAD_ITEM, false);
   if (!record->mask.CopyFrom(picture.Get()) || !record->mask.ConvertFormat(SL_IMAGE_FORMAT_ALPHA) ||
-      !picture->ConvertFormat(kFormatColour24))
+      !picture->ConvertFormat(SL_IMAGE_FORMAT_BGR))
     return false;
 
   ItemDescription description;

@@ -222,10 +222,10 @@ bool ReadMximg(CSLImageArray* images, CSLBaseStorage* storage, u32 flags) {
 
 u32 SLMximgFormatOfDepth(u32 depth) {
   switch (depth) {
-    case 8: return 1;
-    case 16: return 14;
-    case 24: return 3;
-    case 32: return 5;
+    case 8: return SL_IMAGE_FORMAT_PALETTE;
+    case 16: return SL_IMAGE_FORMAT_565_BLUE_LOW;
+    case 24: return SL_IMAGE_FORMAT_BGR;
+    case 32: return SL_IMAGE_FORMAT_BGRA;
     default: return 0;
   }
 }
