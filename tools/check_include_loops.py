@@ -30,6 +30,11 @@ KNOWN = [
     # The MPEG audio decoder split by stage: each stage reads the decoder's frame state.
     {"media/mpeg/SLMpegAudioDecoder", "media/mpeg/SLMpegLayer3", "media/mpeg/SLMpegSubbands",
      "media/mpeg/SLMpegSynthesis"},
+    # The text layout split by step: the line steps and the drawing loop share one layout record.
+    {"gui/SLGuiText", "gui/SLGuiTextLayout"},
+    # The movie document, its balloons and the scene render: a text element owns its balloon,
+    # and the balloon's placement reads the element's rendered position.
+    {"adventure/movie/Balloon", "adventure/movie/Movie", "adventure/movie/SceneRender"},
     # The input device and its per-device objects.
     {"platform/dinput8/DInput8", "platform/dinput8/Devices"},
 ]

@@ -290,7 +290,9 @@ assert p == len(d) - 4
     SL_GS_Font* font = device.LoadFontFromFile(Narrow(kContent + "/Gfx/" + file).c_str());
     ASSERT_NE(font, nullptr) << std::hex << SLGetLastError();
     for (char16_t c : letters) {
-      if (c != u'\n') EXPECT_GT(device.GetTextWidth(font, &c, 1), 0) << unsigned(c);
+      if (c != u'\n') {
+        EXPECT_GT(device.GetTextWidth(font, &c, 1), 0) << unsigned(c);
+      }
     }
     device.DestroyFont(font);
   }
