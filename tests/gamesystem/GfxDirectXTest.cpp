@@ -183,6 +183,8 @@ TEST_F(GfxDirectX, LockedPixelsReachTheFrontBuffer) {
 
 // The framework's colours have red in the low byte; the depth and stencil flags only
 // clear what the target has.
+// Whole rows are filled at once, also in the 2-byte formats (two pixels a word) and under
+// a clip rectangle that spans the full width.
 TEST_F(GfxDirectX, ClearWritesTheColourWord) {
   ASSERT_TRUE(Open(0xFFFF, 64, 32, 32, kFull, 1));
   SL_EXPECT_OK(device.Clear(0xFF0000FF, true, true));
@@ -191,6 +193,13 @@ TEST_F(GfxDirectX, ClearWritesTheColourWord) {
   SL_EXPECT_OK(device.Clear(0x00336699, false, false));
   ASSERT_TRUE(device.EndFrame());
   ExpectFront([](u32, u32) { return 0xFF996633u; });
+  device.Shutdown();
+  ASSERT_TRUE(Open(0xFFFF, 62, 32, 16, kFull, 1));
+  SL_EXPECT_OK(device.Clear(0xFF0000FF, true, true));
+  ASSERT_TRUE(device.SetClipRect(0, 8, 62, 4));
+  SL_EXPECT_OK(device.Clear(0xFFFF0000, true, false));
+  ASSERT_TRUE(device.EndFrame());
+  ExpectFront([](u32, u32 y) { return y >= 8 && y < 12 ? 0xFF0000FFu : 0xFFFF0000u; });
 }
 
 // Gamma goes through the device's ramp as frames are presented; the first ramp is the
