@@ -1,5 +1,6 @@
 // The object "Direct3DCreate9" makes: the adapter's display mode, the format checks and
 // device creation, and the test control of the device's answers.
+#include <atomic>
 #include <deque>
 #include <mutex>
 #include <new>
@@ -127,6 +128,12 @@ bool ScissorHidden() {
   return test.hideScissor;
 }
 
+namespace {
+std::atomic<bool> g_pixelByPixel{false};
+}
+
+bool PixelByPixel() { return g_pixelByPixel.load(std::memory_order_relaxed); }
+
 D3DDISPLAYMODE DesktopMode() {
   int width = 1024, height = 768, bits = 32, refresh = 60;
   SLUser32::Display::DesktopMode(&width, &height, &bits, &refresh);
@@ -160,6 +167,8 @@ void SLD3D9TestHideScissor(bool hidden) {
   std::lock_guard<std::mutex> guard(test.lock);
   test.hideScissor = hidden;
 }
+
+void SLD3D9TestPixelByPixel(bool on) { SLD3D9::g_pixelByPixel = on; }
 
 std::string SLD3D9TestTakeCheckLog() {
   SLD3D9::TestState& test = SLD3D9::Test();
