@@ -362,36 +362,106 @@ void AffineRow(const PixelState& st, const AffineTriangle& f, long py, long firs
   }
 }
 
-void FillTriangle(const PixelState& st, const ScreenVertex& a, ScreenVertex b, ScreenVertex c) {
-  double area = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
-  if (area == 0 || !std::isfinite(area)) return;
-  if (area < 0) std::swap(b, c), area = -area;
-  // Edge functions in 1/256 pixel units, exact in 64-bit integers (positions are snapped
-  // to 1/256 and held within the guard band).
-  const std::int64_t ax = std::llround(a.x * 256), ay = std::llround(a.y * 256);
-  const std::int64_t bx = std::llround(b.x * 256), by = std::llround(b.y * 256);
-  const std::int64_t cx = std::llround(c.x * 256), cy = std::llround(c.y * 256);
-  // Each edge's function is positive on the side of the opposite vertex.
-  const Edge e0 = MakeEdge(bx, by, cx, cy), e1 = MakeEdge(cx, cy, ax, ay), e2 = MakeEdge(ax, ay, bx, by);
-  if ((ay - by) * e0.dx - (ax - bx) * e0.dy <= 0) return;
-  const long left = std::max<long>(st.left, long(std::ceil(std::min({a.x, b.x, c.x}))));
-  const long right = std::min<long>(st.right - 1, long(std::floor(std::max({a.x, b.x, c.x}))));
-  const long top = std::max<long>(st.top, long(std::ceil(std::min({a.y, b.y, c.y}))));
-  const long bottom = std::min<long>(st.bottom - 1, long(std::floor(std::max({a.y, b.y, c.y}))));
-  if (left > right || top > bottom) return;
+// Attribute planes of a triangle over the screen: f(x, y) = f0 + fx·x + fy·y, each as
+// {fx, fy, f0}: 1/w, z, and u, v and the colour's bytes divided by w.
+struct Planes {
+  double q[3], z[3], a[6][3];
+};
 
-  // Attribute planes over the screen: f(x, y) = f0 + fx·x + fy·y, from the three vertices.
-  auto plane = [&](double va, double vb, double vc, double* fx, double* fy, double* f0) {
-    const double dx1 = b.x - a.x, dy1 = b.y - a.y, dx2 = c.x - a.x, dy2 = c.y - a.y;
+// Orders b and c so that the triangle's area is positive and makes its planes; false for
+// a triangle without area.
+bool TrianglePlanes(const ScreenVertex& a, ScreenVertex* b, ScreenVertex* c, Planes* out) {
+  double area = (b->x - a.x) * (c->y - a.y) - (b->y - a.y) * (c->x - a.x);
+  if (area == 0 || !std::isfinite(area)) return false;
+  if (area < 0) std::swap(*b, *c), area = -area;
+  const double dx1 = b->x - a.x, dy1 = b->y - a.y, dx2 = c->x - a.x, dy2 = c->y - a.y;
+  auto plane = [&](double va, double vb, double vc, double* f) {
     const double d1 = vb - va, d2 = vc - va;
-    *fx = (d1 * dy2 - d2 * dy1) / area;
-    *fy = (d2 * dx1 - d1 * dx2) / area;
-    *f0 = va - *fx * a.x - *fy * a.y;
+    f[0] = (d1 * dy2 - d2 * dy1) / area;
+    f[1] = (d2 * dx1 - d1 * dx2) / area;
+    f[2] = va - f[0] * a.x - f[1] * a.y;
   };
-  double qx, qy, q0, zx, zy, z0, ax_[6], ay_[6], a0[6];
-  plane(a.q, b.q, c.q, &qx, &qy, &q0);
-  plane(a.z, b.z, c.z, &zx, &zy, &z0);
-  for (int k = 0; k < 6; ++k) plane(a.a[k], b.a[k], c.a[k], &ax_[k], &ay_[k], &a0[k]);
+  plane(a.q, b->q, c->q, out->q);
+  plane(a.z, b->z, c->z, out->z);
+  for (int k = 0; k < 6; ++k) plane(a.a[k], b->a[k], c->a[k], out->a[k]);
+  return true;
+}
+
+// A vertex's position in 1/256 pixel units (positions are snapped to 1/256 and held within
+// the guard band, so edge functions are exact in 64-bit integers).
+inline std::int64_t Fixed(double coordinate) { return std::llround(coordinate * 256); }
+
+// Fills the convex polygon v[0..n) (a positive area, its edges in order) with one set of
+// planes.
+void FillPolygon(const PixelState& st, const ScreenVertex* v, int n, const Planes& p);
+
+void FillTriangle(const PixelState& st, const ScreenVertex& a, ScreenVertex b, ScreenVertex c) {
+  Planes planes;
+  if (!TrianglePlanes(a, &b, &c, &planes)) return;
+  // The orientation again, exactly: snapped positions may leave no area.
+  const std::int64_t ax = Fixed(a.x), ay = Fixed(a.y), bx = Fixed(b.x), by = Fixed(b.y);
+  const std::int64_t cx = Fixed(c.x), cy = Fixed(c.y);
+  if ((ay - by) * (cx - bx) - (ax - bx) * (cy - by) <= 0) return;
+  const ScreenVertex v[3] = {a, b, c};
+  FillPolygon(st, v, 3, planes);
+}
+
+// A quad whose two triangles share their planes bit for bit and that is strictly convex
+// is filled at once: every pixel gets what its triangle would give it (a pixel centre on
+// the shared diagonal belongs to exactly one of them), in half the spans.
+void FillQuad(const PixelState& st, const ScreenVertex* quad) {
+  auto negative = [&](const ScreenVertex& b, const ScreenVertex& c) {
+    const ScreenVertex& a = quad[0];
+    return (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x) < 0;
+  };
+  ScreenVertex b0 = quad[1], c0 = quad[2], b1 = quad[2], c1 = quad[3];
+  Planes first, second;
+  const bool turned = negative(quad[1], quad[2]);
+  if (turned == negative(quad[2], quad[3]) && TrianglePlanes(quad[0], &b0, &c0, &first) &&
+      TrianglePlanes(quad[0], &b1, &c1, &second) && std::memcmp(&first, &second, sizeof first) == 0) {
+    // The corners in the order of positive area, all turning the same way.
+    const ScreenVertex ordered[4] = {quad[0], quad[turned ? 3 : 1], quad[2], quad[turned ? 1 : 3]};
+    bool convex = true;
+    for (int i = 0; i < 4 && convex; ++i) {
+      const ScreenVertex &p = ordered[i], &q = ordered[(i + 1) % 4], &r = ordered[(i + 2) % 4];
+      convex = (Fixed(q.x) - Fixed(p.x)) * (Fixed(r.y) - Fixed(p.y)) - (Fixed(q.y) - Fixed(p.y)) * (Fixed(r.x) - Fixed(p.x)) > 0;
+    }
+    if (convex) return FillPolygon(st, ordered, 4, first);
+  }
+  FillTriangle(st, quad[0], quad[1], quad[2]);
+  FillTriangle(st, quad[0], quad[2], quad[3]);
+}
+
+void FillPolygon(const PixelState& st, const ScreenVertex* v, int n, const Planes& p) {
+  Edge edges[4];
+  double minX = v[0].x, maxX = v[0].x, minY = v[0].y, maxY = v[0].y;
+  for (int i = 0; i < n; ++i) {
+    const ScreenVertex &from = v[i], &to = v[(i + 1) % n];
+    edges[i] = MakeEdge(Fixed(from.x), Fixed(from.y), Fixed(to.x), Fixed(to.y));
+    minX = std::min(minX, from.x), maxX = std::max(maxX, from.x);
+    minY = std::min(minY, from.y), maxY = std::max(maxY, from.y);
+  }
+  const long left = std::max<long>(st.left, long(std::ceil(minX)));
+  const long right = std::min<long>(st.right - 1, long(std::floor(maxX)));
+  const long top = std::max<long>(st.top, long(std::ceil(minY)));
+  const long bottom = std::min<long>(st.bottom - 1, long(std::floor(maxY)));
+  if (left > right || top > bottom) return;
+  const double qx = p.q[0], qy = p.q[1], q0 = p.q[2], zx = p.z[0], zy = p.z[1], z0 = p.z[2];
+  double ax_[6], ay_[6], a0[6];
+  for (int k = 0; k < 6; ++k) ax_[k] = p.a[k][0], ay_[k] = p.a[k][1], a0[k] = p.a[k][2];
+  // The rows' spans: each edge narrows them, stepped a row at a time.
+  EdgeWalk walks[4] = {EdgeWalk(edges[0], std::int64_t(top) * 256), EdgeWalk(edges[1], std::int64_t(top) * 256),
+                       EdgeWalk(edges[2], std::int64_t(top) * 256),
+                       EdgeWalk(edges[n > 3 ? 3 : 0], std::int64_t(top) * 256)};
+  auto span = [&](long* first, long* last) {
+    *first = left, *last = right;
+    bool inside = true;
+    for (int i = 0; i < n; ++i) {
+      inside = inside && walks[i].Narrow(first, last);
+      walks[i].Next();
+    }
+    return inside;
+  };
 
   // Texels per pixel above 2^(0.5/256): the level of detail rounds to above zero.
   constexpr double kMinifyLimit = 1.0013547198921082;
@@ -438,11 +508,9 @@ void FillTriangle(const PixelState& st, const ScreenVertex& a, ScreenVertex b, S
     f.alphaAbove = st.alphaTest && st.alphaFunction == D3DCMP_GREATER ? int(st.alphaReference) : -1;
     f.columnsFollowPixels = st.texture && st.texture->Format() == D3DFMT_A8R8G8B8 && !f.minify &&
                             ColumnsFollowPixels(st, f, left, right, &f.k);
-    EdgeWalk w0(e0, std::int64_t(top) * 256), w1(e1, std::int64_t(top) * 256), w2(e2, std::int64_t(top) * 256);
-    for (long py = top; py <= bottom; ++py, w0.Next(), w1.Next(), w2.Next()) {
-      long first = left, last = right;
-      if (w0.Narrow(&first, &last) && w1.Narrow(&first, &last) && w2.Narrow(&first, &last))
-        AffineRow(st, f, py, first, last);
+    for (long py = top; py <= bottom; ++py) {
+      long first, last;
+      if (span(&first, &last)) AffineRow(st, f, py, first, last);
     }
     return;
   }
@@ -450,10 +518,9 @@ void FillTriangle(const PixelState& st, const ScreenVertex& a, ScreenVertex b, S
   const D3DFORMAT format = st.target->Format();
   const unsigned bytes = BytesPerPixel(format);
   const unsigned width = st.target->Width();
-  EdgeWalk w0(e0, std::int64_t(top) * 256), w1(e1, std::int64_t(top) * 256), w2(e2, std::int64_t(top) * 256);
-  for (long py = top; py <= bottom; ++py, w0.Next(), w1.Next(), w2.Next()) {
-    long first = left, last = right;
-    if (!w0.Narrow(&first, &last) || !w1.Narrow(&first, &last) || !w2.Narrow(&first, &last)) continue;
+  for (long py = top; py <= bottom; ++py) {
+    long first, last;
+    if (!span(&first, &last)) continue;
     std::uint8_t* row = st.target->Row(unsigned(py));
     for (long px = first; px <= last; ++px) {
       const double x = double(px), y = double(py);
@@ -567,6 +634,41 @@ HRESULT Device::DrawFan(const std::uint8_t* vertices, UINT stride, UINT count) {
     return std::isfinite(uv[0]) && std::isfinite(uv[1]);
   };
 
+  // Screen position, depth and attributes over w of a vertex in clip space.
+  auto project = [&](const ClipVertex& c, ScreenVertex* s) {
+    if (!(c.p[3] > 1e-6f)) return false;
+    const double q = 1.0 / c.p[3];
+    const double x = (c.p[0] * q + 1.0) * 0.5 * viewport_.Width + viewport_.X;
+    const double y = (1.0 - c.p[1] * q) * 0.5 * viewport_.Height + viewport_.Y;
+    s->x = std::nearbyint(x * 256.0) / 256.0;
+    s->y = std::nearbyint(y * 256.0) / 256.0;
+    s->z = viewport_.MinZ + c.p[2] * q * (viewport_.MaxZ - viewport_.MinZ);
+    s->q = q;
+    for (int a = 0; a < 6; ++a) s->a[a] = c.a[a] * q;
+    return true;
+  };
+
+  // A quad inside every plane (the common sprite, tile and glyph) needs no clipping: its
+  // triangles are what clipping would leave, and it may be filled at once.
+  if (count == 4 && !st.pixelByPixel) {
+    ClipVertex corners[4];
+    ScreenVertex screen[4];
+    bool whole = true;
+    for (UINT i = 0; i < 4 && whole; ++i) {
+      whole = load(i, &corners[i]);
+      for (int p = 0; p < planeCount && whole; ++p) {
+        const float* n = planes[p];
+        const float* c = corners[i].p;
+        whole = n[0] * c[0] + n[1] * c[1] + n[2] * c[2] + n[3] * c[3] >= 0;
+      }
+      whole = whole && project(corners[i], &screen[i]);
+    }
+    if (whole) {
+      FillQuad(st, screen);
+      return D3D_OK;
+    }
+  }
+
   ClipVertex first;
   const bool firstOk = load(0, &first);
   for (UINT i = 1; i + 1 < count; ++i) {
@@ -578,22 +680,7 @@ HRESULT Device::DrawFan(const std::uint8_t* vertices, UINT stride, UINT count) {
     if (n < 3) continue;
     ScreenVertex screen[kMaxPolygon];
     bool usable = true;
-    for (int k = 0; k < n; ++k) {
-      const ClipVertex& c = polygon[side][k];
-      if (!(c.p[3] > 1e-6f)) {
-        usable = false;
-        break;
-      }
-      const double q = 1.0 / c.p[3];
-      ScreenVertex& s = screen[k];
-      const double x = (c.p[0] * q + 1.0) * 0.5 * viewport_.Width + viewport_.X;
-      const double y = (1.0 - c.p[1] * q) * 0.5 * viewport_.Height + viewport_.Y;
-      s.x = std::nearbyint(x * 256.0) / 256.0;
-      s.y = std::nearbyint(y * 256.0) / 256.0;
-      s.z = viewport_.MinZ + c.p[2] * q * (viewport_.MaxZ - viewport_.MinZ);
-      s.q = q;
-      for (int a = 0; a < 6; ++a) s.a[a] = c.a[a] * q;
-    }
+    for (int k = 0; k < n && usable; ++k) usable = project(polygon[side][k], &screen[k]);
     if (!usable) continue;
     for (int k = 1; k + 1 < n; ++k)
       FillTriangle(st, screen[0], screen[k], screen[k + 1]);
