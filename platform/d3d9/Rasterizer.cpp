@@ -121,9 +121,11 @@ std::uint32_t Sample(const Surface* texture, double u, double v, bool minify) {
   const int width = int(texture->Width()), height = int(texture->Height());
   const D3DFORMAT format = texture->Format();
   const unsigned bytes = BytesPerPixel(format);
+  const bool words = format == D3DFMT_A8R8G8B8;
   auto texel = [&](int x, int y) {
     x = std::clamp(x, 0, width - 1), y = std::clamp(y, 0, height - 1);
-    return ReadArgb(format, texture->Row(unsigned(y)) + std::size_t(x) * bytes);
+    const std::uint8_t* row = texture->Row(unsigned(y));
+    return words ? reinterpret_cast<const std::uint32_t*>(row)[x] : ReadArgb(format, row + std::size_t(x) * bytes);
   };
   if (!minify) return texel(TexelIndex(u * width, width), TexelIndex(v * height, height));
   // Past the edges every tap reads the edge texel, so the coordinates are held within one
@@ -135,11 +137,19 @@ std::uint32_t Sample(const Surface* texture, double u, double v, bool minify) {
   const int x0 = int(std::floor(fu)), y0 = int(std::floor(fv));
   const std::uint32_t wx = std::uint32_t(std::lround((fu - x0) * 256)), wy = std::uint32_t(std::lround((fv - y0) * 256));
   const std::uint32_t t00 = texel(x0, y0), t10 = texel(x0 + 1, y0), t01 = texel(x0, y0 + 1), t11 = texel(x0 + 1, y0 + 1);
+  // Two channels at a time, 16 bits apart: each weighted sum stays below 2^16 before the
+  // vertical pass, which runs per channel in 64 bits.
+  auto horizontal = [&](std::uint32_t left, std::uint32_t right) {
+    const std::uint64_t l = left, r = right;
+    const std::uint64_t spreadL = (l & 0xFF) | (l & 0xFF00) << 8 | (l & 0xFF0000) << 16 | (l & 0xFF000000u) << 24;
+    const std::uint64_t spreadR = (r & 0xFF) | (r & 0xFF00) << 8 | (r & 0xFF0000) << 16 | (r & 0xFF000000u) << 24;
+    return spreadL * (256 - wx) + spreadR * wx;  // four 16-bit lanes
+  };
+  const std::uint64_t top = horizontal(t00, t10), bottom = horizontal(t01, t11);
   std::uint32_t out = 0;
-  for (int shift = 0; shift < 32; shift += 8) {
-    const std::uint32_t top = Channel(t00, shift) * (256 - wx) + Channel(t10, shift) * wx;
-    const std::uint32_t bottom = Channel(t01, shift) * (256 - wx) + Channel(t11, shift) * wx;
-    out |= ((top * (256 - wy) + bottom * wy + 32768) >> 16) << shift;
+  for (int lane = 0; lane < 4; ++lane) {
+    const std::uint64_t t = (top >> (16 * lane)) & 0xFFFF, b = (bottom >> (16 * lane)) & 0xFFFF;
+    out |= std::uint32_t((t * (256 - wy) + b * wy + 32768) >> 16) << (8 * lane);
   }
   return out;
 }
