@@ -65,8 +65,10 @@ std::size_t CopyWhileOpaque(std::uint32_t* target, const std::uint32_t* source, 
   return i;
 }
 
-void BlendTexels(std::uint32_t* target, const std::uint32_t* source, std::size_t count, std::uint32_t factor,
-                 int alphaAbove, bool additive, bool opaqueTarget) {
+namespace {
+
+void BlendVectors(std::uint32_t* target, const std::uint32_t* source, std::size_t count, std::uint32_t factor,
+                  int alphaAbove, bool additive, bool opaqueTarget) {
   std::size_t i = 0;
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
@@ -97,6 +99,23 @@ void BlendTexels(std::uint32_t* target, const std::uint32_t* source, std::size_t
   }
 #endif
   for (; i < count; ++i) BlendOne(target + i, source[i], factor, alphaAbove, additive, opaqueTarget);
+}
+
+}  // namespace
+
+void BlendTexels(std::uint32_t* target, const std::uint32_t* source, std::size_t count, std::uint32_t factor,
+                 int alphaAbove, bool additive, bool opaqueTarget) {
+  const std::size_t whole = count & ~std::size_t(3);
+  BlendVectors(target, source, whole, factor, alphaAbove, additive, opaqueTarget);
+  if (whole == count) return;
+  // The last one to three pixels go through the vectors too, by way of a copy: short
+  // spans (glyphs, shape edges) would otherwise spend most of their time there.
+  std::uint32_t pixels[4] = {}, texels[4] = {};
+  const std::size_t rest = count - whole;
+  std::memcpy(pixels, target + whole, rest * 4);
+  std::memcpy(texels, source + whole, rest * 4);
+  BlendVectors(pixels, texels, 4, factor, alphaAbove, additive, opaqueTarget);
+  std::memcpy(target + whole, pixels, rest * 4);
 }
 
 }  // namespace SLD3D9
