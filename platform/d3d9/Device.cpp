@@ -135,6 +135,7 @@ HRESULT Device::GetDeviceCaps(D3DCAPS9* caps) {
   // Gamma is applied as frames are presented, so the display's own ramp is never needed.
   *caps = D3DCAPS9{D3DCAPS2_FULLSCREENGAMMA, ScissorHidden() ? 0 : D3DPRASTERCAPS_SCISSORTEST, 0, kMaxTextureSide,
                    kMaxTextureSide, kMaxTextureSide, kClipPlanes};
+  TextureLimits(caps);
   return D3D_OK;
 }
 

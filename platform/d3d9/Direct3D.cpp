@@ -19,6 +19,8 @@ struct TestState {
   std::deque<HRESULT> answers[SLD3D9TestScript::kCallCount];
   std::string log;
   bool hideScissor = false;
+  DWORD textureWidth = 0, textureHeight = 0, textureAspect = 0;  // 0: the device's own
+  bool squareOnly = false;
 };
 TestState& Test() {
   static TestState* state = new TestState;  // never destroyed: devices may outlive statics
@@ -132,6 +134,15 @@ namespace {
 std::atomic<bool> g_pixelByPixel{false};
 }
 
+void TextureLimits(D3DCAPS9* caps) {
+  TestState& test = Test();
+  std::lock_guard<std::mutex> guard(test.lock);
+  if (test.textureWidth) caps->MaxTextureWidth = test.textureWidth;
+  if (test.textureHeight) caps->MaxTextureHeight = test.textureHeight;
+  if (test.textureAspect) caps->MaxTextureAspectRatio = test.textureAspect;
+  if (test.squareOnly) caps->TextureCaps |= D3DPTEXTURECAPS_SQUAREONLY;
+}
+
 bool PixelByPixel() { return g_pixelByPixel.load(std::memory_order_relaxed); }
 
 D3DDISPLAYMODE DesktopMode() {
@@ -166,6 +177,12 @@ void SLD3D9TestHideScissor(bool hidden) {
   SLD3D9::TestState& test = SLD3D9::Test();
   std::lock_guard<std::mutex> guard(test.lock);
   test.hideScissor = hidden;
+}
+
+void SLD3D9TestTextureLimits(DWORD width, DWORD height, DWORD aspect, bool squareOnly) {
+  SLD3D9::TestState& test = SLD3D9::Test();
+  std::lock_guard<std::mutex> guard(test.lock);
+  test.textureWidth = width, test.textureHeight = height, test.textureAspect = aspect, test.squareOnly = squareOnly;
 }
 
 void SLD3D9TestPixelByPixel(bool on) { SLD3D9::g_pixelByPixel = on; }
