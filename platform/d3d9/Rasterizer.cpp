@@ -134,8 +134,11 @@ std::uint32_t Sample(const Surface* texture, double u, double v, bool minify) {
   if (!(fu >= -1.0)) fu = -1.0;
   if (!(fv >= -1.0)) fv = -1.0;
   fu = std::min(fu, double(width)), fv = std::min(fv, double(height));
-  const int x0 = int(std::floor(fu)), y0 = int(std::floor(fv));
-  const std::uint32_t wx = std::uint32_t(std::lround((fu - x0) * 256)), wy = std::uint32_t(std::lround((fv - y0) * 256));
+  // The coordinates in 1/256 texel, rounded: the whole texels and the weights. A weight
+  // that rounds up to a whole texel moves to the next texel with weight 0, the same sum.
+  const long su = std::lround(fu * 256), sv = std::lround(fv * 256);
+  const int x0 = int(su >> 8), y0 = int(sv >> 8);
+  const std::uint32_t wx = std::uint32_t(su & 255), wy = std::uint32_t(sv & 255);
   const std::uint32_t t00 = texel(x0, y0), t10 = texel(x0 + 1, y0), t01 = texel(x0, y0 + 1), t11 = texel(x0 + 1, y0 + 1);
   // Two channels at a time, 16 bits apart: each weighted sum stays below 2^16 before the
   // vertical pass, which runs per channel in 64 bits.
