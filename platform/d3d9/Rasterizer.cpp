@@ -68,20 +68,26 @@ inline std::uint32_t BlendFactor(DWORD blend, std::uint32_t sourceAlpha, std::ui
 
 std::uint32_t Channel(std::uint32_t argb, int shift) { return (argb >> shift) & 0xFF; }
 
+// A point's side of a plane in clip space, in double: products of large finite floats
+// would overflow in float and leave infinities for the interpolation.
+inline double PlaneDistance(const float* n, const float* p) {
+  return double(n[0]) * p[0] + double(n[1]) * p[1] + double(n[2]) * p[2] + double(n[3]) * p[3];
+}
+
 // Clips a convex polygon against the plane (n · p >= 0); returns the new vertex count.
 int ClipPolygon(const ClipVertex* in, int count, const float* n, ClipVertex* out) {
   int made = 0;
   for (int i = 0; i < count; ++i) {
     const ClipVertex& a = in[i];
     const ClipVertex& b = in[(i + 1) % count];
-    const float da = n[0] * a.p[0] + n[1] * a.p[1] + n[2] * a.p[2] + n[3] * a.p[3];
-    const float db = n[0] * b.p[0] + n[1] * b.p[1] + n[2] * b.p[2] + n[3] * b.p[3];
+    const double da = PlaneDistance(n, a.p), db = PlaneDistance(n, b.p);
     if (da >= 0) out[made++] = a;
     if ((da >= 0) != (db >= 0) && made < kMaxPolygon) {
-      const float t = da / (da - db);
+      // In double, so that the new point lies between the two finite ones.
+      const double t = da / (da - db);
       ClipVertex& v = out[made++];
-      for (int k = 0; k < 4; ++k) v.p[k] = a.p[k] + (b.p[k] - a.p[k]) * t;
-      for (int k = 0; k < 6; ++k) v.a[k] = a.a[k] + (b.a[k] - a.a[k]) * t;
+      for (int k = 0; k < 4; ++k) v.p[k] = float(a.p[k] + (double(b.p[k]) - a.p[k]) * t);
+      for (int k = 0; k < 6; ++k) v.a[k] = float(a.a[k] + (double(b.a[k]) - a.a[k]) * t);
     }
     if (made >= kMaxPolygon) break;
   }
@@ -655,6 +661,9 @@ HRESULT Device::DrawFan(const std::uint8_t* vertices, UINT stride, UINT count) {
     const double y = (1.0 - c.p[1] * q) * 0.5 * viewport_.Height + viewport_.Y;
     s->x = std::nearbyint(x * 256.0) / 256.0;
     s->y = std::nearbyint(y * 256.0) / 256.0;
+    // Within the guard band a position is a few million pixels at most; anything else is
+    // what rounding left of a degenerate clip, and the polygon is dropped.
+    if (!(std::fabs(s->x) < 1e7) || !(std::fabs(s->y) < 1e7)) return false;
     s->z = viewport_.MinZ + c.p[2] * q * (viewport_.MaxZ - viewport_.MinZ);
     s->q = q;
     for (int a = 0; a < 6; ++a) s->a[a] = c.a[a] * q;
@@ -669,11 +678,7 @@ HRESULT Device::DrawFan(const std::uint8_t* vertices, UINT stride, UINT count) {
     bool whole = true;
     for (UINT i = 0; i < 4 && whole; ++i) {
       whole = load(i, &corners[i]);
-      for (int p = 0; p < planeCount && whole; ++p) {
-        const float* n = planes[p];
-        const float* c = corners[i].p;
-        whole = n[0] * c[0] + n[1] * c[1] + n[2] * c[2] + n[3] * c[3] >= 0;
-      }
+      for (int p = 0; p < planeCount && whole; ++p) whole = PlaneDistance(planes[p], corners[i].p) >= 0;
       whole = whole && project(corners[i], &screen[i]);
     }
     if (whole) {

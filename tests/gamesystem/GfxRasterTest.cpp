@@ -115,6 +115,33 @@ TEST_P(GfxRaster, KernelsMatchThePixelRules) {
   }
 }
 
+// Scales near the float range put vertices far outside every clip plane, where float
+// arithmetic overflows: such draws succeed and change nothing outside the clip rectangle.
+TEST_P(GfxRaster, HugeScalesStayInsideTheClipRectangle) {
+  auto picture = Picture(16, 16, 5);
+  SL_GS_Image* image = device.CreateImage(picture.Get(), true);
+  ASSERT_NE(image, nullptr);
+  const std::vector<u8> noise = Drawn(false, [] {});
+  for (double scale : {3e38, -3e38, 1e30, 1e-30}) {
+    for (double angle : {0.0, 30.0, 89.99}) {
+      SL_GS_DrawImageOptions o{};
+      o.flags = SL_GS_DRAW_SCALE | SL_GS_DRAW_ROTATION | SL_GS_DRAW_DEPTH;
+      o.scaleX = scale, o.scaleY = -scale / 3, o.angleZ = angle, o.angleX = angle / 2, o.depth = -99;
+      const std::vector<u8> drawn = Drawn(false, [&] {
+        EXPECT_TRUE(device.SetClipRect(10, 10, 100, 80));
+        EXPECT_TRUE(device.DrawImage(image, 50, 40, &o));
+        EXPECT_TRUE(device.SetClipRect(0, 0, 320, 240));
+      });
+      const u32 bytes = GetParam() / 8, pitch = u32(drawn.size() / 240);
+      u32 outside = 0;
+      for (u32 y = 0; y < 240; ++y)
+        for (u32 x = 0; x < pitch; ++x)
+          if (!(y >= 10 && y < 90 && x >= 10 * bytes && x < 110 * bytes)) outside += drawn[y * pitch + x] != noise[y * pitch + x];
+      EXPECT_EQ(outside, 0u) << scale << " " << angle;
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, GfxRaster, ::testing::Values(32u, 16u));
 
 }  // namespace
