@@ -406,9 +406,10 @@ bool TrianglePlanes(const ScreenVertex& a, ScreenVertex* b, ScreenVertex* c, Pla
   return true;
 }
 
-// A vertex's position in 1/256 pixel units (positions are snapped to 1/256 and held within
-// the guard band, so edge functions are exact in 64-bit integers).
-inline std::int64_t Fixed(double coordinate) { return std::llround(coordinate * 256); }
+// A vertex's position in 1/256 pixel units. Positions are snapped to 1/256 (so the product
+// is a whole number, converted exactly) and held within the guard band (so edge functions
+// are exact in 64-bit integers).
+inline std::int64_t Fixed(double coordinate) { return std::int64_t(coordinate * 256); }
 
 // Fills the convex polygon v[0..n) (a positive area, its edges in order) with one set of
 // planes.
