@@ -8,6 +8,7 @@
 #include <string>
 
 #include "gamesystem/SLBaseGfx.h"
+#include "gamesystem/directx/SLGfxDirectX.h"
 #include "image/SLImage.h"
 #include "tests/support/MemoryGfxDevice.h"
 #include "tests/support/TempDir.h"
@@ -22,6 +23,7 @@ struct DeviceMaker {
 };
 const DeviceMaker kDevices[] = {
     {"memory", [] { return static_cast<CSL_GS_BaseGfx*>(new CMemoryGfxDevice); }},
+    {"software", [] { return static_cast<CSL_GS_BaseGfx*>(new CSL_GS_Gfx_DirectX); }},
 };
 
 class DeviceContract : public ::testing::TestWithParam<DeviceMaker> {
