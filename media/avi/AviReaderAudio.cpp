@@ -69,6 +69,10 @@ bool CSLVideoAudioReaderAVI::GetAudioFormat(u32 stream, SLAudioFormat* out) {
   if (!info) return SLFail(SL_E_MEDIA_NO_STREAM, false);
   if (info->header.type != AviFourCC("auds")) return SLFail(SL_E_MEDIA_NOT_AUDIO, false);
   if (!info->format || info->formatSize < 16) return SLFail(SL_E_MEDIA_FORMAT_SHORT, false);
+  if (AviStreamDecoder* d = FindDecoder(stream); d && d->mpeg && d->audioFormat.formatTag) {
+    *out = d->audioFormat;  // what the MPEG decoder hands out, whatever the stream header claimed
+    return SLSucceed(true);
+  }
   const u8* wave = info->format;
   const u32 channels = SLLoadLE16(wave + 2) ? SLLoadLE16(wave + 2) : 1;
   u32 bits = 16;
@@ -142,6 +146,15 @@ bool CSLVideoAudioReaderAVI::StartAudio(AviStreamDecoder* d) {
       return SLFail(SL_E_MEDIA_AUDIO_FORMAT, false);
     }
     if (!opened) return false;
+    // The samples handed out are the decoder's: its channels and rate replace the stream
+    // header's, which a damaged or careless file may state otherwise.
+    const u32 channels = d->mpeg->GetChannels(), rate = d->mpeg->GetSampleRate();
+    if (channels == 0 || channels > 2 || rate == 0) return SLFail(SL_E_MEDIA_AUDIO_FORMAT, false);
+    d->audioFormat.channels = channels;
+    d->audioFormat.samplesPerSecond = rate;
+    d->audioFormat.bitsPerSample = 16;
+    d->audioFormat.blockAlign = 2 * channels;
+    d->audioFormat.bytesPerSecond = rate * 2 * channels;
     const u64 total = d->mpeg->GetTotalSamples();
     if (total < d->length) d->length = total;
     return d->mpeg->Start() ? SLSucceed(true) : false;
