@@ -29,7 +29,8 @@ void Run(CSLBaseAudioEffect* effect, Input* in, u32 channels, u32 outChannels, u
   for (u32 block = 0; block < 4; ++block) {
     const u32 frames = in->Take(2) % maxFrames;
     std::vector<double> samples(size_t(frames) * channels + 1);
-    for (double& s : samples) s = (int(in->Take(1)) - 128) / 100.0;
+    // Samples in [-1, 1): equal counts copy the input unchanged, so it must already be in range.
+    for (double& s : samples) s = (int(in->Take(1)) - 128) / 128.0;
     u32 count = 0;
     if (!effect->Process(nullptr, &count, samples.data(), frames, channels)) continue;
     std::vector<double> out(size_t(count) * outChannels + 1, 7.0);
