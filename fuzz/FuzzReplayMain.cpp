@@ -27,7 +27,7 @@ bool ReadWhole(const std::filesystem::path& path, std::vector<uint8_t>* bytes) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "uso: %s ENTRADA|CARPETA...\n", argv[0]);
+    std::fprintf(stderr, "usage: %s INPUT|FOLDER...\n", argv[0]);
     return 2;
   }
   std::vector<std::filesystem::path> inputs;
@@ -43,14 +43,14 @@ int main(int argc, char** argv) {
     } else if (std::filesystem::is_regular_file(named, error)) {
       inputs.push_back(named);
     } else {
-      std::fprintf(stderr, "%s: no se puede leer %s\n", argv[0], argv[i]);
+      std::fprintf(stderr, "%s: cannot read %s\n", argv[0], argv[i]);
       return 1;
     }
   }
   std::vector<uint8_t> bytes;
   for (const auto& path : inputs) {
     if (!ReadWhole(path, &bytes)) {
-      std::fprintf(stderr, "%s: no se puede leer %s\n", argv[0], path.c_str());
+      std::fprintf(stderr, "%s: cannot read %s\n", argv[0], path.c_str());
       return 1;
     }
     // An empty vector's data() may be null; libFuzzer always passes a valid pointer.
@@ -58,6 +58,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", path.c_str());
     LLVMFuzzerTestOneInput(bytes.empty() ? &none : bytes.data(), bytes.size());
   }
-  std::printf("%zu entradas repetidas sin fallos\n", inputs.size());
+  std::printf("%zu inputs replayed clean\n", inputs.size());
   return 0;
 }

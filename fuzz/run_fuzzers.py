@@ -4,7 +4,7 @@
   run_fuzzers.py BUILD_DIR SECONDS [TARGET...]
 
 Each target runs on a scratch copy of fuzz/corpus/<target>/ (so the checked-in seeds stay
-as they are), three at a time. A row gives the runs, the runs per second, and "limpio" or
+as they are), three at a time. A row gives the runs, the runs per second, and "clean" or
 the input the fuzzer saved. The exit status is 1 when any target found something.
 """
 import concurrent.futures
@@ -64,18 +64,18 @@ def main():
     binaries = [os.path.join(build, 'fuzz', n) for n in names]
     missing = [b for b in binaries if not os.access(b, os.X_OK)]
     if missing:
-        sys.stderr.write('no construidos: ' + ' '.join(missing) + '\n')
+        sys.stderr.write('not built: ' + ' '.join(missing) + '\n')
         return 1
     found = False
     with tempfile.TemporaryDirectory(prefix='fuzz-run-') as scratch:
         with concurrent.futures.ThreadPoolExecutor(PARALLEL) as pool:
             jobs = [pool.submit(run, b, os.path.join(source, 'corpus', os.path.basename(b)), seconds, scratch)
                     for b in binaries]
-            print(f'{"objetivo":28} {"ejecuciones":>12} {"por segundo":>12}  resultado', flush=True)
+            print(f'{"target":28} {"runs":>12} {"per second":>12}  result', flush=True)
             for job in jobs:
                 name, runs, rate, kept = job.result()
                 found |= bool(kept)
-                print(f'{name:28} {runs:12} {rate:12}  {kept or "limpio"}', flush=True)
+                print(f'{name:28} {runs:12} {rate:12}  {kept or "clean"}', flush=True)
     return 1 if found else 0
 
 

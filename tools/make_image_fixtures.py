@@ -16,7 +16,14 @@ import struct
 import sys
 import zlib
 
-OUT = sys.argv[1] if len(sys.argv) > 1 else "."
+USAGE = "usage: make_image_fixtures.py OUTDIR [STREAM ...]"
+if len(sys.argv) > 1 and sys.argv[1] in ("-h", "--help"):
+    print(USAGE)
+    sys.exit(0)
+if len(sys.argv) < 2 or sys.argv[1].startswith("-"):
+    sys.stderr.write("make_image_fixtures.py: OUTDIR is needed\n" + USAGE + "\n")
+    sys.exit(2)
+OUT = sys.argv[1]
 manifest = []
 
 
