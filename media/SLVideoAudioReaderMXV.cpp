@@ -3,6 +3,8 @@
 // SLVideoAudioReaderMXVAudio.cpp.
 #include "media/SLVideoAudioReaderMXV.h"
 
+#include "media/SLRiffAudio.h"
+
 #include "foundation/SLArray.h"
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLError.h"
@@ -20,9 +22,7 @@ namespace {
 constexpr u8 kMagic1[13] = {'A', 'r', 'c', 'h', 'i', 'v', 'o', ' ', 'M', 'X', 'V', '.', 0x1A};
 constexpr u8 kMagic2[10] = {'M', 'X', 'V', ' ', 'F', 'i', 'l', 'e', '.', 0x1A};
 
-constexpr u32 FourCC(const char (&text)[5]) {
-  return u32(u8(text[0])) | u32(u8(text[1])) << 8 | u32(u8(text[2])) << 16 | u32(u8(text[3])) << 24;
-}
+constexpr auto& FourCC = SLFourCC;
 
 // A read that came short without the storage saying why ends the data early.
 bool ReadExactly(CSLBaseStorage* storage, void* buffer, u64 size) {
