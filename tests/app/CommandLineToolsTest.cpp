@@ -73,8 +73,8 @@ TEST(ToolCommandLine, HelpGoesToStandardOutputAndUsageErrorsExitWithTwo) {
     const char* badArguments;
   } tools[] = {
       {"rescomp/slrescomp", "one"},       {"packwriter/slpack", "-x a b"},   {"mximg/mximgwrite", "-e bogus a b"},
-      {"mxvwriter/mxvwrite", "--codec h264 out.mxv"}, {"mediadump", "a.avi --bogus x"}, {"windemo", "extra"},
-      {"inputdemo", "extra"},             {"fntwrite/fntwrite", "font"},     {"sounddemo", ""},
+      {"mxvwriter/mxvwrite", "--codec h264 out.mxv"}, {"mediadump", "a.avi --bogus x"}, {"demos/windemo", "extra"},
+      {"demos/inputdemo", "extra"},             {"fntwrite/fntwrite", "font"},     {"demos/sounddemo", ""},
   };
   for (const Tool& tool : tools) {
     SCOPED_TRACE(tool.path);
@@ -87,7 +87,7 @@ TEST(ToolCommandLine, HelpGoesToStandardOutputAndUsageErrorsExitWithTwo) {
     EXPECT_EQ(bad.out, "");
     EXPECT_NE(bad.err.find("us"), std::string::npos) << bad.err;
   }
-  const Result python = Shell(dir, "python3 '" SL_SOURCE_DIR "/tools/make_image_fixtures.py'");
+  const Result python = Shell(dir, "python3 '" SL_SOURCE_DIR "/tools/fixtures/make_image_fixtures.py'");
   EXPECT_EQ(python.status, 2);
   EXPECT_EQ(Listing(dir), std::vector<std::string>());
 }
@@ -224,7 +224,7 @@ TEST(ToolCommandLine, FullDiskLeavesNoPartialOutputAndKeepsTheOldFile) {
 // demo blames sox only when sox is missing.
 TEST(ToolCommandLine, DemosEndWithoutDisplayAndOnSignals) {
   TempDir dir;
-  for (const char* demo : {"windemo", "inputdemo"}) {
+  for (const char* demo : {"demos/windemo", "demos/inputdemo"}) {
     SCOPED_TRACE(demo);
     const Result none =
         Shell(dir, "env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER timeout -k 2 10 '" + kTools + demo + "'");
@@ -235,10 +235,10 @@ TEST(ToolCommandLine, DemosEndWithoutDisplayAndOnSignals) {
         Shell(dir, "SDL_VIDEODRIVER=dummy timeout -k 5 --preserve-status 2 '" + kTools + demo + "'");
     EXPECT_EQ(ended.status, 128 + 15) << ended.err;
   }
-  const Result noSox = Shell(dir, "PATH=/nonexistent '" + kTools + "sounddemo' '" + dir.Host("rec.wav") + "'");
+  const Result noSox = Shell(dir, "PATH=/nonexistent '" + kTools + "demos/sounddemo' '" + dir.Host("rec.wav") + "'");
   EXPECT_EQ(noSox.status, 1);
   EXPECT_NE(noSox.err.find("sox"), std::string::npos) << noSox.err;
-  const Result noFolder = Shell(dir, "'" + kTools + "sounddemo' '" + dir.Host("none/rec.wav") + "'");
+  const Result noFolder = Shell(dir, "'" + kTools + "demos/sounddemo' '" + dir.Host("none/rec.wav") + "'");
   EXPECT_EQ(noFolder.status, 1);
   EXPECT_EQ(noFolder.err.find("sox"), std::string::npos) << noFolder.err;
 }

@@ -7,7 +7,7 @@
 //   BUTTON <1..4> <1 down, 0 up>    a button changed at this tick
 // The pointer starts where the first WM_MOUSEMOVE puts it and from then on follows the
 // device's relative movement only. Used to check the input path against a real display:
-//   xvfb-run build/tools/inputdemo
+//   xvfb-run build/tools/demos/inputdemo
 #include <chrono>
 #include <cstdio>
 #include <thread>

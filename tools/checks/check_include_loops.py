@@ -33,7 +33,7 @@ def component(path):
 
 
 def main():
-    root = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..")
+    root = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "..")
     files = {}
     for folder in FOLDERS:
         for base, _, names in os.walk(os.path.join(root, folder)):

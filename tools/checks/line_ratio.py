@@ -62,7 +62,7 @@ def folder_lines(root, folder):
 
 
 def main():
-    root = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), '..')
+    root = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), '..', '..')
     layers = [f for f in LAYERS if os.path.isdir(os.path.join(root, f))]
     product = {f: folder_lines(root, f) for f in layers + ['tools']}
     tests = {f: folder_lines(root, os.path.join('tests', f)) for f in layers + ['support']}

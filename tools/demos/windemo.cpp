@@ -1,6 +1,6 @@
 // Opens one real window and writes every message it receives to standard output, one
 // line each ("WM_KEYDOWN 0x41"), until the window is closed. Used to check the window
-// layer against a real display:  xvfb-run build/tools/windemo
+// layer against a real display:  xvfb-run build/tools/demos/windemo
 #include <cstdio>
 
 #include "platform/user32/User32.h"
