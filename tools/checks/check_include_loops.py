@@ -7,7 +7,7 @@ B when any file of A includes a header of B. Every loop of dependencies is print
 its edges; the loops listed in KNOWN (files that must know each other, as their opening
 comments say) are accepted, any other makes the exit status 1.
 
-    tools/check_include_loops.py [root]
+    tools/checks/check_include_loops.py [root]
 """
 import os
 import re

@@ -7,7 +7,7 @@
                                      42 and UTF-8 are rules in platform/kernel32/Text.cpp)
 
 Sources: python3's codecs and Debian's unicode-data (/usr/share/unicode/UnicodeData.txt).
-Run once from the repository root: python3 tools/gen_codepage_tables.py
+Run from anywhere: python3 tools/gen/gen_codepage_tables.py
 """
 import os
 import codecs
