@@ -24,7 +24,7 @@ struct Fixture {
   Fixture() {
     SLRegisterStorageClasses();
     dir = std::filesystem::temp_directory_path() / ("avi_index_bench_" + std::to_string(getpid()));
-    std::string command = std::string("python3 ") + SL_SOURCE_DIR + "/tools/make_avi_variants.py --synthetic " +
+    std::string command = std::string("python3 ") + SL_SOURCE_DIR + "/tools/fixtures/make_avi_variants.py --synthetic " +
                           dir.string();
     if (std::system(command.c_str()) != 0) std::fprintf(stderr, "could not write the files: %s\n", command.c_str());
   }

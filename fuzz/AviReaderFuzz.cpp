@@ -54,6 +54,9 @@ void Audio(CSLVideoAudioReaderAVI& reader, u32 stream, const uint8_t* data, size
   if (!reader.GetAudioFormat(stream, &format) || !reader.GetAudioLength(stream, &length)) return;
   SLFuzzCheck(format.formatTag == 1 && format.blockAlign == format.bitsPerSample / 8 * format.channels);
   if (!reader.StartStream(stream)) return;
+  // A started decoder may correct the header's format: the samples follow the decoder's.
+  SLFuzzCheck(reader.GetAudioFormat(stream, &format));
+  SLFuzzCheck(format.formatTag == 1 && format.blockAlign == format.bitsPerSample / 8 * format.channels);
   for (size_t trial = 0; trial < 6 && Clock::now() < end; ++trial) {
     const u64 first = Word(data, size, trial * 2) % (length + 2);
     const u32 count = Word(data, size, trial * 2 + 1) % 50000;

@@ -182,7 +182,10 @@ void ModelPerform(const Action& a) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  Input real{data, size}, model{data, size};
+  // Both readers live as long as the program; each input starts them afresh.
+  static Input real{nullptr, 0}, model{nullptr, 0};
+  real = Input{data, size};
+  model = Input{data, size};
   g_input = &real;
   g_modelInput = &model;
   for (int i = 0; i < kSenders; ++i) {

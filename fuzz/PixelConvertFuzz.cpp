@@ -33,7 +33,7 @@ std::vector<u8> Bytes(const CSLImage& image) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 7) return 0;
   const u32 from = kAssigned[data[0] % 27], to = kAssigned[data[1] % 27];
-  const u32 flags = (data[2] & 0xF) | (data[2] & 0x10 ? SL_CONVERT_DITHER : 0);
+  const u32 flags = (data[2] & 0xF) | (data[2] & 0x10 ? u32(SL_CONVERT_DITHER) : 0u);
   u32 width = 1 + data[3] % 24, height = 1 + data[4] % 24;
   if (from >= 30) width = (width + 3) & ~3u, height = (height + 3) & ~3u;
   const bool withPalette = data[5] & 1;

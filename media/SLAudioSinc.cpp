@@ -79,8 +79,8 @@ double BesselI0(double x) {
 }  // namespace
 
 struct SLSincChain {
-  double* filter;       // c[0 .. nwing)
-  double* difference;   // d[i] = c[i + 1] - c[i]; the last one -c[nwing - 1]
+  const double* filter;      // c[0 .. nwing), shared by every chain of the mode
+  const double* difference;  // d[i] = c[i + 1] - c[i]; the last one -c[nwing - 1]
   u32 nwing;
   u32 channels;
   u32 stageCount;
@@ -92,29 +92,70 @@ struct SLSincChain {
 
 namespace {
 
-bool BuildFilter(SLSincChain* chain, const SLSincMode& mode) {
-  const u32 nwing = (mode.nmult - 1) * (kPhases / 2);
-  chain->nwing = nwing;
-  chain->filter = static_cast<double*>(SLAlloc(nwing * sizeof(double)));
-  chain->difference = static_cast<double*>(SLAlloc(nwing * sizeof(double)));
-  // The stretched filter of a 1/24 stage reaches 24 times as many samples.
-  chain->coefficientRoom = nwing / (kPhases / 24) + 2;
-  chain->coefficients = static_cast<double*>(SLAlloc(2 * chain->coefficientRoom * sizeof(double)));
-  if (!chain->filter || !chain->difference || !chain->coefficients) return false;
-  double* c = chain->filter;
-  const double cutoff = mode.rollOff / 2.0;
-  const double windowScale = 1.0 / BesselI0(mode.beta);
-  c[0] = 2.0 * cutoff;
-  for (u32 i = 1; i < nwing; ++i) {
-    const double t = double(i) * std::numbers::pi / kPhases;
-    const double x = double(i) / double(nwing - 1);
-    double shape = 1.0 - x * x;
-    if (shape < 0.0) shape = 0.0;
-    c[i] = std::sin(2.0 * cutoff * t) / t * BesselI0(mode.beta * shape * shape) * windowScale;
+// A mode's windowed-sinc table depends on nothing else, and building it costs more than
+// most conversions: each is built once, on first use, and kept for the process. A table
+// whose memory could not be had stays empty.
+struct SLSincTable {
+  double* filter = nullptr;
+  double* difference = nullptr;
+  u32 nwing = 0;
+
+  explicit SLSincTable(const SLSincMode& mode) {
+    const u32 wing = (mode.nmult - 1) * (kPhases / 2);
+    filter = static_cast<double*>(SLAlloc(wing * sizeof(double)));
+    difference = static_cast<double*>(SLAlloc(wing * sizeof(double)));
+    if (!filter || !difference) {
+      SLFree(filter);
+      SLFree(difference);
+      filter = difference = nullptr;
+      return;
+    }
+    double* c = filter;
+    const double cutoff = mode.rollOff / 2.0;
+    const double windowScale = 1.0 / BesselI0(mode.beta);
+    c[0] = 2.0 * cutoff;
+    for (u32 i = 1; i < wing; ++i) {
+      const double t = double(i) * std::numbers::pi / kPhases;
+      const double x = double(i) / double(wing - 1);
+      double shape = 1.0 - x * x;
+      if (shape < 0.0) shape = 0.0;
+      c[i] = std::sin(2.0 * cutoff * t) / t * BesselI0(mode.beta * shape * shape) * windowScale;
+    }
+    for (u32 i = 0; i + 1 < wing; ++i) difference[i] = c[i + 1] - c[i];
+    difference[wing - 1] = -c[wing - 1];
+    nwing = wing;
   }
-  for (u32 i = 0; i + 1 < nwing; ++i) chain->difference[i] = c[i + 1] - c[i];
-  chain->difference[nwing - 1] = -c[nwing - 1];
-  return true;
+};
+
+// Each mode's table in a static of its own, so that only the modes used are built; the
+// compiler makes the first use thread-safe.
+const SLSincTable& SharedTable(u32 index) {
+  switch (index) {
+    case 0: {
+      static const SLSincTable table(kModes[0]);
+      return table;
+    }
+    case 1: {
+      static const SLSincTable table(kModes[1]);
+      return table;
+    }
+    default: {
+      static const SLSincTable table(kModes[2]);
+      return table;
+    }
+  }
+}
+
+bool BuildFilter(SLSincChain* chain, u32 modeIndex) {
+  const SLSincTable& table = SharedTable(modeIndex);
+  if (!table.nwing) return false;
+  chain->filter = table.filter;
+  chain->difference = table.difference;
+  chain->nwing = table.nwing;
+  // The stretched filter of a 1/24 stage reaches 24 times as many samples.
+  chain->coefficientRoom = table.nwing / (kPhases / 24) + 2;
+  chain->coefficients = static_cast<double*>(SLAlloc(2 * chain->coefficientRoom * sizeof(double)));
+  return chain->coefficients != nullptr;
 }
 
 bool InitStage(SLSincStage* stage, u32 channels, double stageRatio, double remaining, u32 nmult) {
@@ -240,7 +281,7 @@ SLSincChain* SLSincChainCreate(double ratio, u32 mode, u32 channels) {
   if (!chain) return nullptr;
   chain->channels = channels;
   const SLSincMode& parameters = kModes[mode - 3];
-  bool built = BuildFilter(chain, parameters);
+  bool built = BuildFilter(chain, mode - 3);
   for (double remaining = ratio; built;) {
     // The last stage takes what remains (the ratio's range needs two at most).
     double stageRatio = remaining;
@@ -265,8 +306,6 @@ void SLSincChainDestroy(SLSincChain* chain) {
     for (u32 c = 0; stage.channels && c < chain->channels; ++c) stage.channels[c].~SLSincChannel();
     SLFree(stage.channels);
   }
-  SLFree(chain->filter);
-  SLFree(chain->difference);
   SLFree(chain->coefficients);
   SLFree(chain);
 }

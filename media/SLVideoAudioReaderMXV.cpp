@@ -3,6 +3,8 @@
 // SLVideoAudioReaderMXVAudio.cpp.
 #include "media/SLVideoAudioReaderMXV.h"
 
+#include "media/SLRiffAudio.h"
+
 #include "foundation/SLArray.h"
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLError.h"
@@ -20,9 +22,7 @@ namespace {
 constexpr u8 kMagic1[13] = {'A', 'r', 'c', 'h', 'i', 'v', 'o', ' ', 'M', 'X', 'V', '.', 0x1A};
 constexpr u8 kMagic2[10] = {'M', 'X', 'V', ' ', 'F', 'i', 'l', 'e', '.', 0x1A};
 
-constexpr u32 FourCC(const char (&text)[5]) {
-  return u32(u8(text[0])) | u32(u8(text[1])) << 8 | u32(u8(text[2])) << 16 | u32(u8(text[3])) << 24;
-}
+constexpr auto& FourCC = SLFourCC;
 
 // A read that came short without the storage saying why ends the data early.
 bool ReadExactly(CSLBaseStorage* storage, void* buffer, u64 size) {
@@ -211,7 +211,8 @@ bool CSLVideoAudioReaderMXV::ReadHeaders() {
     if ((rate != 11025 && rate != 22050 && rate != 44100) || (s->bitsPerSample != 8 && s->bitsPerSample != 16) ||
         (s->channels != 1 && s->channels != 2))
       return SLFail(SL_E_MEDIA_AUDIO_FORMAT, false);
-    s->blockCount = (s->audioLength + rate - 1) / rate;
+    // Whole seconds, rounded up without the sum wrapping for a length near 2^64.
+    s->blockCount = s->audioLength / rate + (s->audioLength % rate != 0);
   }
   if (s->frameCount && s->bitsPerPixel == 8) {
     if (!FindChunk(FourCC("VPAL"), &size)) return false;
@@ -232,10 +233,11 @@ bool CSLVideoAudioReaderMXV::ReadTables() {
   // decoded by `decode`.
   auto readTable = [&](u32 tag, u64 count, u32 entryBytes, u64 itemBytes, void** entries, auto decode) {
     u64 expected = 0, memory = 0;
+    // A table the allocator cannot hold is refused as such, whatever the file holds.
+    if (!SLCheckedMul(count, itemBytes, &memory) || !SLFitsU32(memory)) return SLFail(SL_E_OUT_OF_MEMORY, false);
     if (!FindChunk(tag, &size)) return false;
     if (!SLCheckedMul(count, entryBytes, &expected) || size != expected) return SLFail(SL_E_MEDIA_MALFORMED, false);
-    if (!SLCheckedMul(count, itemBytes, &memory) || !SLFitsU32(memory) || !SLFitsU32(size))
-      return SLFail(SL_E_OUT_OF_MEMORY, false);
+    if (!SLFitsU32(size)) return SLFail(SL_E_OUT_OF_MEMORY, false);
     *entries = SLAlloc(u32(memory));
     TSLAutoPtr<u8> raw(static_cast<u8*>(SLAlloc(u32(size))));
     if (!*entries || !raw) return SLFail(SL_E_OUT_OF_MEMORY, false);
@@ -481,7 +483,12 @@ bool CSLVideoAudioReaderMXV::StartTheora() {
       }))
     return false;
   // The conversion reads the header's picture from the decoded planes.
-  if (s->theoraInfo.width < s->width || s->theoraInfo.height < s->height)
+  // The decoder allocates for the whole coded frame: it may exceed the picture only by
+  // the rounding to 16-pixel macroblocks and the picture's offset inside it (below 256).
+  const u64 widest = (u64(s->width) + s->theoraInfo.offset_x + 15) / 16 * 16;
+  const u64 tallest = (u64(s->height) + s->theoraInfo.offset_y + 15) / 16 * 16;
+  if (s->theoraInfo.width < s->width || s->theoraInfo.height < s->height || s->theoraInfo.width > widest ||
+      s->theoraInfo.height > tallest)
     return SLFail(SL_E_MEDIA_VIDEO_FORMAT, false);
   if (theora_decode_init(&s->theoraDecoder, &s->theoraInfo) != 0) return SLFail(SL_E_OUT_OF_MEMORY, false);
   s->theoraDecoding = true;

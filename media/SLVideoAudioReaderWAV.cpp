@@ -5,6 +5,7 @@
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 #include "media/SLAudioConverterApi.h"
+#include "media/SLRiffAudio.h"
 #include "media/mpeg/SLMpegAudioDecoder.h"
 #include "storage/SLFragmentStorage.h"
 
@@ -12,9 +13,9 @@ SL_IMPLEMENT_CLASS_CREATABLE(CSLVideoAudioReaderWAV, CSLBaseVideoAudioReader)
 
 namespace {
 
-constexpr u32 FourCC(const char (&text)[5]) {
-  return u32(u8(text[0])) | u32(u8(text[1])) << 8 | u32(u8(text[2])) << 16 | u32(u8(text[3])) << 24;
-}
+using namespace SLRiffAudio;
+
+constexpr auto& FourCC = SLFourCC;
 
 // WAVEFORMATEX as stored: tag, channels, rate, bytes per second, block alignment, bits,
 // extra-bytes count; WAVE_FORMAT_EXTENSIBLE adds valid bits, channel mask and the
@@ -29,17 +30,6 @@ enum : u32 {
   kFmtSubFormat = 24,
   kFmtMinimum = 18,
   kFmtMaximum = 0x20000,
-};
-
-enum : u32 {
-  kTagPcm = 1,
-  kTagALaw = 6,
-  kTagMuLaw = 7,
-  kTagMpeg = 0x50,
-  kTagMpegLayer3 = 0x55,
-  kTagIbmMuLaw = 0x101,
-  kTagIbmALaw = 0x102,
-  kTagExtensible = 0xFFFE,
 };
 
 
@@ -66,27 +56,6 @@ u32 OutputBits(u32 tag, u32 bits) {
   if (bits <= 16) return 16;
   if (bits <= 32) return 32;
   return 64;
-}
-
-// Copies `frames` stored frames (each `storedFrame` bytes, channel c's sample in the
-// `slot` bytes at c * slot) into frames of `container`-byte samples. A narrower slot is
-// left-justified (24 -> 32 bits: the low byte becomes 0); a wider one keeps its most
-// significant bytes. 8-bit samples are unsigned and keep their first byte.
-void WidenFrames(const u8* in, u8* out, u32 frames, u32 channels, u32 storedFrame, u32 slot,
-                 u32 container) {
-  for (u32 f = 0; f < frames; ++f, in += storedFrame) {
-    const u8* sample = in;
-    for (u32 c = 0; c < channels; ++c, sample += slot, out += container) {
-      if (container == 1) {
-        out[0] = sample[0];
-      } else if (slot >= container) {
-        SLMemCopy(out, sample + (slot - container), container);
-      } else {
-        SLMemSet(out, 0, container - slot);
-        SLMemCopy(out + (container - slot), sample, slot);
-      }
-    }
-  }
 }
 
 }  // namespace
@@ -281,8 +250,7 @@ bool CSLVideoAudioReaderWAV::ChooseOutputFormat() {
   u64 bytesPerSecond = 0;
   if (!SLCheckedMul(s->samplesPerSecond, s->blockAlign, &bytesPerSecond) || !SLFitsU32(bytesPerSecond))
     return SLFail(SL_E_MEDIA_BAD_FORMAT_RECORD, false);
-  s->pcm = formatTag == kTagPcm ||
-           (formatTag == kTagExtensible && SLMemCompare(format + kFmtSubFormat, kSLPcmSubFormat, 16) == 0);
+  s->pcm = IsStoredPcm(format, s->formatSize);
   if (!s->pcm) {
     if (!s->fact) return SLFail(SL_E_MEDIA_BAD_FORMAT_RECORD, false);
     s->length = SLLoadLE32(s->fact);
@@ -418,56 +386,37 @@ bool CSLVideoAudioReaderWAV::ReadConverted(u64 first, u32 count, u32* got) {
 }
 
 bool CSLVideoAudioReaderWAV::CheckStream(u32 stream, bool audio) {
-  if (!m_state) return SLFail(SL_E_STORAGE_NOT_OPEN, false);
-  if (stream != 0) return SLFail(SL_E_MEDIA_NO_STREAM, false);
-  if (!audio) return SLFail(SL_E_MEDIA_NOT_VIDEO, false);
-  return true;
+  return SLSingleAudioStream::Check(m_state != nullptr, stream, audio);
 }
 
 bool CSLVideoAudioReaderWAV::GetStreamCount(u32* count) {
-  if (!count) return SLFail(SL_E_NULL_OUTPUT, false);
-  *count = m_state ? 1 : 0;
-  return m_state ? SLSucceed(true) : SLFail(SL_E_STORAGE_NOT_OPEN, false);
+  return SLSingleAudioStream::StreamCount(m_state != nullptr, count);
 }
 
 bool CSLVideoAudioReaderWAV::GetStreamType(u32 stream, u32* type) {
-  if (!type) return SLFail(SL_E_NULL_OUTPUT, false);
-  *type = SL_STREAM_UNKNOWN;
-  if (!CheckStream(stream, true)) return false;
-  *type = SL_STREAM_AUDIO;
-  return SLSucceed(true);
+  return SLSingleAudioStream::StreamType(m_state != nullptr, stream, type);
 }
 
 bool CSLVideoAudioReaderWAV::GetVideoFormat(u32 stream, SLVideoFormat* out) {
-  if (!out) return SLFail(SL_E_NULL_OUTPUT, false);
-  *out = SLVideoFormat{};
-  return CheckStream(stream, false);
+  return SLSingleAudioStream::VideoFormat(m_state != nullptr, stream, out);
 }
 
 bool CSLVideoAudioReaderWAV::GetVideoFrameRate(u32 stream, double* framesPerSecond) {
-  if (!framesPerSecond) return SLFail(SL_E_NULL_OUTPUT, false);
-  *framesPerSecond = 0.0;
-  return CheckStream(stream, false);
+  return SLSingleAudioStream::VideoFrameRate(m_state != nullptr, stream, framesPerSecond);
 }
 
 bool CSLVideoAudioReaderWAV::IsKeyFrame(u32 stream, u64) { return CheckStream(stream, false); }
 
 bool CSLVideoAudioReaderWAV::GetVideoFrameCount(u32 stream, u64* frames) {
-  if (!frames) return SLFail(SL_E_NULL_OUTPUT, false);
-  *frames = 0;
-  return CheckStream(stream, false);
+  return SLSingleAudioStream::VideoFrameCount(m_state != nullptr, stream, frames);
 }
 
 bool CSLVideoAudioReaderWAV::GetVideoFrame(u32 stream, u64, const void** picture, u32* size) {
-  if (size) *size = 0;
-  if (!picture) return SLFail(SL_E_NULL_OUTPUT, false);
-  *picture = nullptr;
-  return CheckStream(stream, false);
+  return SLSingleAudioStream::VideoFrame(m_state != nullptr, stream, picture, size);
 }
 
 bool CSLVideoAudioReaderWAV::ReadRawFrame(u32 stream, u64, void*, u64* size) {
-  if (size) *size = 0;
-  return CheckStream(stream, false);
+  return SLSingleAudioStream::RawFrame(m_state != nullptr, stream, size);
 }
 
 bool CSLVideoAudioReaderWAV::GetAudioFormat(u32 stream, SLAudioFormat* out) {
@@ -609,7 +558,7 @@ bool CSLVideoAudioReaderWAV::ReadPcm(u64 first, u32 count, u32* got) {
     const u64 wanted = u64(frames) * s->storedFrame;
     const u64 done = m_source->Read(s->staging, wanted);
     const u32 whole = u32(done / s->storedFrame);
-    WidenFrames(s->staging, out, whole, s->channels, s->storedFrame, s->storedSlot, container);
+    WidenStoredFrames(s->staging, out, whole, s->channels, s->storedFrame, s->storedSlot, container);
     out += u64(whole) * s->blockAlign;
     *got += whole;
     if (done != wanted) {

@@ -179,6 +179,8 @@ bool CSLMemoryStorage::IsEOF() { return SLSucceed(m_position >= m_size); }
 // that fail included, takes the reporting path below.
 u64 CSLMemoryStorage::Read(void* buffer, u64 count) {
   if (HasProgressHook() || !buffer || count == 0 || m_position >= m_size) return ReadReporting(buffer, count);
+  // The full request goes on to the plain path, which then sees a short read as one.
+  const u64 requested = count;
   u32 outcome = SL_OK;
   if (count > m_size - m_position) {
     count = m_size - m_position;
@@ -191,7 +193,7 @@ u64 CSLMemoryStorage::Read(void* buffer, u64 count) {
     const u64 offset = m_position - m_lastChunkStart;
     if (!m_lastChunk || m_position < m_lastChunkStart || offset >= m_lastChunk->capacity ||
         count > m_lastChunk->capacity - offset)
-      return ReadReporting(buffer, count);
+      return ReadReporting(buffer, requested);
     source = m_lastChunk->Data() + offset;
   }
   SLCopyBytes(buffer, source, size_t(count));

@@ -2,11 +2,15 @@
 // Prints the streams of a timed media file and their formats, through the reader class
 // its extension names; --audio writes the first audio stream's decoded samples as a PCM
 // WAV file, --frames the first video stream's pictures as DIR/frame00000.bmp onwards.
-// Exit codes: 0 done, 1 usage, 2 no reader or the file did not open, 3 reading or writing
-// failed. --index prints the AVI structure and chunk indexes.
+// Exit status: 0 done, 1 no reader, the file did not open, or reading or writing failed,
+// 2 a usage error. --index prints the AVI structure and chunk indexes. Every output is
+// checked before the first is written, and each is written under a temporary name and
+// renamed once whole.
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <string>
 
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLError.h"
@@ -15,14 +19,30 @@
 #include "image/writers/SLImageWriterBMP.h"
 #include "media/MediaClasses.h"
 #include "tools/AviIndexSummary.h"
+#include "tools/common/ToolSupport.h"
 #include "tools/WavHeader.h"
 #include "media/reader/SLBaseVideoAudioReader.h"
 #include "storage/SLFileStorage.h"
 
 namespace {
 
+const sltool::CommandLine kCommandLine("mediadump",
+                                       "usage: mediadump FILE [--audio OUT.wav] [--frames DIR]\n"
+                                       "       mediadump FILE.avi --index");
+
+// The file named in failures: the input, or the output being written.
+std::string g_file;
+
 bool Report(const char* what) {
-  std::fprintf(stderr, "mediadump: %s (code 0x%08" PRIx32 ")\n", what, SLGetLastError(false));
+  kCommandLine.Failure(what, g_file, SLGetLastError(false));
+  return false;
+}
+
+// A finished temporary file renamed over its target.
+bool Commit(const std::string& temporary, const std::string& path) {
+  std::string error;
+  if (sltool::CommitTemporary(temporary, path, &error)) return true;
+  kCommandLine.Failure(error);
   return false;
 }
 
@@ -64,8 +84,18 @@ bool WriteAudio(CSLBaseVideoAudioReader* reader, u32 stream, const char* path) {
   u64 dataBytes = frames * format.blockAlign;
   if (dataBytes > 0xFFFFFFFFu - 36 || format.channels > 0xFFFF || format.blockAlign > 0xFFFF)
     return Report("the audio does not fit a WAV file");
+  g_file = path;
+  const std::string temporary = sltool::TemporaryNameBeside(path);
   CSLFileStorage out;
-  if (!out.CreateA(path, 0)) return Report("cannot create the output file");
+  if (!out.CreateA(temporary.c_str(), 0)) return Report("cannot create the output file");
+  // Whatever fails from here leaves no partial file.
+  struct Remove {
+    const std::string& name;
+    bool keep = false;
+    ~Remove() {
+      if (!keep) std::remove(name.c_str());
+    }
+  } removeOnFailure{temporary};
   u8 header[44];
   SLToolWavHeader(header, format, 0, 0);
   if (out.Write(header, sizeof header) != sizeof header) return Report("write failed");
@@ -91,6 +121,8 @@ bool WriteAudio(CSLBaseVideoAudioReader* reader, u32 stream, const char* path) {
   if (!out.Seek(0, SL_SEEK_BEGIN) || out.Write(header, sizeof header) != sizeof header)
     return Report("write failed");
   out.Close();
+  if (!Commit(temporary, path)) return false;
+  removeOnFailure.keep = true;
   std::printf("wrote %" PRIu64 " bytes of audio to %s\n", dataBytes, path);
   return true;
 }
@@ -123,9 +155,18 @@ bool WriteFrames(CSLBaseVideoAudioReader* reader, u32 stream, const char* folder
     CSLImageArray images;
     char path[4096];
     std::snprintf(path, sizeof path, "%s/frame%05" PRIu64 ".bmp", folder, frame);
+    g_file = path;
+    const std::string temporary = sltool::TemporaryNameBeside(path);
     CSLFileStorage out;
     CSLImageWriterBMP writer;
-    if (!images.Add(&image) || !out.CreateA(path, 0) || !writer.Write(&images, &out)) return Report("write failed");
+    const bool written = images.Add(&image) && out.CreateA(temporary.c_str(), 0) && writer.Write(&images, &out);
+    if (!written) Report("write failed");
+    out.Close();
+    if (!written) {
+      std::remove(temporary.c_str());
+      return false;
+    }
+    if (!Commit(temporary, path)) return false;
   }
   reader->StopStream(stream);
   std::printf("wrote %" PRIu64 " pictures to %s\n", frames, folder);
@@ -142,50 +183,54 @@ u32 FirstStream(CSLBaseVideoAudioReader* reader, u32 count, u32 wanted) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (kCommandLine.WantsHelp(argc, argv)) return sltool::kExitOk;
   const char* audioPath = nullptr;
   const char* framesPath = nullptr;
-  if (argc == 3 && std::strcmp(argv[2], "--index") == 0) return PrintAviIndexSummary(argv[1], stdout) ? 2 : 0;
-  bool usage = argc < 2 || argc % 2 != 0;
+  if (argc == 3 && std::strcmp(argv[2], "--index") == 0) {
+    g_file = argv[1];
+    if (PrintAviIndexSummary(argv[1], stdout) == 0) return sltool::kExitOk;
+    return Report("cannot read the AVI structure"), sltool::kExitFailure;
+  }
+  if (argc < 2 || argc % 2 != 0) return kCommandLine.UsageError("expected FILE and pairs of options");
   for (int i = 2; i + 1 < argc; i += 2) {
     if (std::strcmp(argv[i], "--audio") == 0)
       audioPath = argv[i + 1];
     else if (std::strcmp(argv[i], "--frames") == 0)
       framesPath = argv[i + 1];
     else
-      usage = true;
+      return kCommandLine.UsageError(std::string("unknown option ") + argv[i]);
   }
-  if (usage) {
-    std::fprintf(stderr, "usage: mediadump FILE [--audio OUT.wav] [--frames DIR]\n       mediadump FILE.avi --index\n");
-    return 1;
-  }
+  // Every output is checked before anything is read or written.
+  std::string error;
+  std::error_code code;
+  if (audioPath && !sltool::CanWriteBeside(audioPath, &error)) return kCommandLine.Failure(error);
+  if (framesPath && !std::filesystem::is_directory(framesPath, code))
+    return kCommandLine.Failure("no folder for the pictures", framesPath);
+  g_file = argv[1];
   SLRegisterMediaClasses();
   const SLClassRecord* record = CSLBaseVideoAudioReader::FindReaderClassByExtension(argv[1]);
-  if (!record) return Report("no reader for this extension"), 2;
+  if (!record) return Report("no reader for this extension"), sltool::kExitFailure;
   CSLObject* object = record->CreateObject ? record->CreateObject() : nullptr;
-  if (!object) return Report("cannot create the reader"), 2;
+  if (!object) return Report("cannot create the reader"), sltool::kExitFailure;
   auto* reader = static_cast<CSLBaseVideoAudioReader*>(object);
-  int result = 0;
+  int result = sltool::kExitOk;
   u32 streams = 0;
   if (!reader->OpenFile(argv[1], 0) || !reader->GetStreamCount(&streams)) {
     Report("cannot open the file");
-    result = 2;
+    result = sltool::kExitFailure;
   } else {
     std::printf("file: %s\nreader: %s\nstreams: %" PRIu32 "\n", argv[1], record->name, streams);
     for (u32 stream = 0; stream < streams; ++stream) PrintStream(reader, stream);
-    if (audioPath) {
-      const u32 stream = FirstStream(reader, streams, SL_STREAM_AUDIO);
-      if (stream == streams)
-        result = (Report("no audio stream"), 3);
-      else if (!WriteAudio(reader, stream, audioPath))
-        result = 3;
-    }
-    if (framesPath && result == 0) {
-      const u32 stream = FirstStream(reader, streams, SL_STREAM_VIDEO);
-      if (stream == streams)
-        result = (Report("no video stream"), 3);
-      else if (!WriteFrames(reader, stream, framesPath))
-        result = 3;
-    }
+    const u32 audioStream = FirstStream(reader, streams, SL_STREAM_AUDIO);
+    const u32 videoStream = FirstStream(reader, streams, SL_STREAM_VIDEO);
+    if (audioPath && audioStream == streams)
+      result = (Report("no audio stream"), sltool::kExitFailure);
+    else if (framesPath && videoStream == streams)
+      result = (Report("no video stream"), sltool::kExitFailure);
+    if (result == sltool::kExitOk && audioPath && !WriteAudio(reader, audioStream, audioPath))
+      result = sltool::kExitFailure;
+    if (result == sltool::kExitOk && framesPath && !WriteFrames(reader, videoStream, framesPath))
+      result = sltool::kExitFailure;
   }
   reader->Release();
   return result;

@@ -12,13 +12,12 @@
 #include "foundation/SLArray.h"
 #include "foundation/SLTypes.h"
 #include "media/avi/AviIndex.h"
+#include "media/SLRiffAudio.h"
 #include "media/reader/SLBaseVideoAudioReader.h"
 #include "storage/SLBaseStorage.h"
 
 // FOURCC of four characters as they appear in the file.
-constexpr u32 AviFourCC(const char (&text)[5]) {
-  return u32(u8(text[0])) | u32(u8(text[1])) << 8 | u32(u8(text[2])) << 16 | u32(u8(text[3])) << 24;
-}
+constexpr u32 AviFourCC(const char (&text)[5]) { return SLFourCC(text); }
 
 // AVISTREAMHEADER as stored: the first 56 bytes of "strh".
 struct AviStreamHeader {

@@ -5,54 +5,21 @@
 #include "foundation/SLError.h"
 #include "foundation/SLLibrary.h"
 #include "foundation/SLMemory.h"
+#include "media/SLRiffAudio.h"
 #include "media/avi/AviStreamDecoder.h"
 #include "media/avi/SLVideoAudioReaderAVI.h"
 #include "media/mpeg/SLMpegAudioDecoder.h"
 
 namespace {
 
-enum : u32 {
-  kTagPcm = 1,
-  kTagMsAdpcm = 2,
-  kTagImaAdpcm = 0x11,
-  kTagMpeg = 0x50,
-  kTagMpegLayer3 = 0x55,
-  kTagExtensible = 0xFFFE,
-};
+using namespace SLRiffAudio;
 
 // A second of output above this is refused: it sizes the converter's destination buffer.
 constexpr u64 kMaxBytesPerSecond = 64u << 20;
 constexpr u32 kConversionDoneMessage = 0x3D6;
 constexpr u32 kMaxDrainedMessages = 500;
 
-bool IsStoredPcm(const AviStreamInfo* info) {
-  const u32 tag = info->FormatTag();
-  return tag == kTagPcm || (tag == kTagExtensible && info->formatSize >= 40 &&
-                            SLMemCompare(info->format + 24, kSLPcmSubFormat, 16) == 0);
-}
-
-// Copies stored frames into frames of `container`-byte samples: a narrower slot is
-// left-justified, a wider one keeps its most significant bytes; 8-bit samples are
-// unsigned on either side.
-void ConvertStoredFrames(const u8* in, u8* out, u32 frames, u32 channels, u32 storedFrame, u32 slot,
-                         u32 container) {
-  for (u32 f = 0; f < frames; ++f, in += storedFrame) {
-    const u8* sample = in;
-    for (u32 c = 0; c < channels; ++c, sample += slot, out += container) {
-      if (container == 1) {
-        out[0] = slot == 1 ? sample[0] : u8(sample[slot - 1] ^ 0x80);
-      } else if (slot == 1) {
-        SLMemSet(out, 0, container - 1);
-        out[container - 1] = u8(sample[0] ^ 0x80);
-      } else if (slot >= container) {
-        SLMemCopy(out, sample + (slot - container), container);
-      } else {
-        SLMemSet(out, 0, container - slot);
-        SLMemCopy(out + (container - slot), sample, slot);
-      }
-    }
-  }
-}
+bool IsStoredPcm(const AviStreamInfo* info) { return SLRiffAudio::IsStoredPcm(info->format, info->formatSize); }
 
 // a * b / c without overflow of the product (c > 0).
 u64 MulDiv(u64 a, u64 b, u64 c) { return u64((unsigned __int128)a * b / c); }
@@ -69,6 +36,10 @@ bool CSLVideoAudioReaderAVI::GetAudioFormat(u32 stream, SLAudioFormat* out) {
   if (!info) return SLFail(SL_E_MEDIA_NO_STREAM, false);
   if (info->header.type != AviFourCC("auds")) return SLFail(SL_E_MEDIA_NOT_AUDIO, false);
   if (!info->format || info->formatSize < 16) return SLFail(SL_E_MEDIA_FORMAT_SHORT, false);
+  if (AviStreamDecoder* d = FindDecoder(stream); d && d->mpeg && d->audioFormat.formatTag) {
+    *out = d->audioFormat;  // what the MPEG decoder hands out, whatever the stream header claimed
+    return SLSucceed(true);
+  }
   const u8* wave = info->format;
   const u32 channels = SLLoadLE16(wave + 2) ? SLLoadLE16(wave + 2) : 1;
   u32 bits = 16;
@@ -142,6 +113,15 @@ bool CSLVideoAudioReaderAVI::StartAudio(AviStreamDecoder* d) {
       return SLFail(SL_E_MEDIA_AUDIO_FORMAT, false);
     }
     if (!opened) return false;
+    // The samples handed out are the decoder's: its channels and rate replace the stream
+    // header's, which a damaged or careless file may state otherwise.
+    const u32 channels = d->mpeg->GetChannels(), rate = d->mpeg->GetSampleRate();
+    if (channels == 0 || channels > 2 || rate == 0) return SLFail(SL_E_MEDIA_AUDIO_FORMAT, false);
+    d->audioFormat.channels = channels;
+    d->audioFormat.samplesPerSecond = rate;
+    d->audioFormat.bitsPerSample = 16;
+    d->audioFormat.blockAlign = 2 * channels;
+    d->audioFormat.bytesPerSecond = rate * 2 * channels;
     const u64 total = d->mpeg->GetTotalSamples();
     if (total < d->length) d->length = total;
     return d->mpeg->Start() ? SLSucceed(true) : false;
@@ -294,7 +274,7 @@ bool CSLVideoAudioReaderAVI::ReadPcm(AviStreamDecoder* d, u64 first, u32 count, 
     const u32 wanted = count - *got < stagingFrames ? count - *got : stagingFrames;
     u32 read = 0;
     if (!m_parser->ReadSamples(d->stream, first + *got, wanted, d->chunk, d->chunkCapacity, &bytes, &read)) return false;
-    ConvertStoredFrames(d->chunk, out, read, d->audioFormat.channels, d->storedFrame, d->storedSlot, container);
+    WidenStoredFrames(d->chunk, out, read, d->audioFormat.channels, d->storedFrame, d->storedSlot, container);
     out += u64(read) * d->audioFormat.blockAlign;
     *got += read;
     if (read < wanted) break;

@@ -303,6 +303,9 @@ bool CMXMP3_DecoderHelper::Open(CSLBaseStorage* storage, u32 seekable, u32 lenie
       // Nothing follows: a stream of one whole frame (a cut one is a false sync near the
       // end of other data).
       if (SLGetLastError() == SL_E_MPEG_NO_SYNC || m_frameBytes < first.frameDataSize) return false;
+      // A lone frame is a stream only when it ends the file (or an ID3v1 tag follows it):
+      // a header found in random bytes is otherwise taken for minutes of silence.
+      if (!EndsTheStream(firstOffset + 4 + first.frameDataSize)) return SLFail(SL_E_MPEG_NO_SYNC, false);
       m_header = first;
       m_frameOffset = firstOffset;
       break;
@@ -345,6 +348,13 @@ bool CMXMP3_DecoderHelper::Open(CSLBaseStorage* storage, u32 seekable, u32 lenie
   }
   fail.Dismiss();
   return SLSucceed(true);
+}
+
+bool CMXMP3_DecoderHelper::EndsTheStream(u64 end) {
+  if (end == m_streamSize) return true;
+  if (end > m_streamSize || m_streamSize - end != 128) return false;
+  u8 tag[3];
+  return m_storage->Seek(i64(end), SL_SEEK_BEGIN) && m_storage->Read(tag, 3) == 3 && std::memcmp(tag, "TAG", 3) == 0;
 }
 
 bool CMXMP3_DecoderHelper::ReadFirstFrameHeader() {

@@ -161,6 +161,8 @@ class CMXMP3_DecoderHelper : public CMXBaseAudioDecoder, public CMXMP3_Obuffer {
   bool FindHeader(bool firstFrame, u32* word);
   bool ReadFrame(bool firstFrame);
   bool ReadFirstFrameHeader();
+  // Whether a frame ending at `end` is the last thing in the stream, an ID3v1 tag aside.
+  bool EndsTheStream(u64 end);
   bool SkipId3Tag();
   u64 ReadBytes(void* buffer, u64 count);
   u32 GetBitsAtEnd(u32 count);

@@ -2,6 +2,7 @@
 
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
+#include "media/SLRiffAudio.h"
 #include "media/mpeg/SLMpegAudioDecoder.h"
 
 SL_IMPLEMENT_CLASS_CREATABLE(CSLVideoAudioReaderMP3, CSLBaseVideoAudioReader)
@@ -51,57 +52,37 @@ bool CSLVideoAudioReaderMP3::Open(CSLBaseStorage* storage, u32 flags) {
 }
 
 bool CSLVideoAudioReaderMP3::CheckStream(u32 stream, bool audio) {
-  if (!m_state) return SLFail(SL_E_STORAGE_NOT_OPEN, false);
-  if (stream != 0) return SLFail(SL_E_MEDIA_NO_STREAM, false);
-  if (!audio) return SLFail(SL_E_MEDIA_NOT_VIDEO, false);
-  return true;
+  return SLSingleAudioStream::Check(m_state != nullptr, stream, audio);
 }
 
 bool CSLVideoAudioReaderMP3::GetStreamCount(u32* count) {
-  if (!count) return SLFail(SL_E_NULL_OUTPUT, false);
-  *count = m_state ? 1 : 0;
-  return m_state ? SLSucceed(true) : SLFail(SL_E_STORAGE_NOT_OPEN, false);
+  return SLSingleAudioStream::StreamCount(m_state != nullptr, count);
 }
 
 bool CSLVideoAudioReaderMP3::GetStreamType(u32 stream, u32* type) {
-  if (!type) return SLFail(SL_E_NULL_OUTPUT, false);
-  *type = SL_STREAM_UNKNOWN;
-  if (!CheckStream(stream, true)) return false;
-  *type = SL_STREAM_AUDIO;
-  return SLSucceed(true);
+  return SLSingleAudioStream::StreamType(m_state != nullptr, stream, type);
 }
 
 bool CSLVideoAudioReaderMP3::GetVideoFormat(u32 stream, SLVideoFormat* out) {
-  if (!out) return SLFail(SL_E_NULL_OUTPUT, false);
-  *out = SLVideoFormat{};
-  return CheckStream(stream, false);
+  return SLSingleAudioStream::VideoFormat(m_state != nullptr, stream, out);
 }
 
 bool CSLVideoAudioReaderMP3::GetVideoFrameRate(u32 stream, double* framesPerSecond) {
-  if (!framesPerSecond) return SLFail(SL_E_NULL_OUTPUT, false);
-  *framesPerSecond = 0.0;
-  return CheckStream(stream, false);
+  return SLSingleAudioStream::VideoFrameRate(m_state != nullptr, stream, framesPerSecond);
 }
 
 bool CSLVideoAudioReaderMP3::IsKeyFrame(u32 stream, u64) { return CheckStream(stream, false); }
 
 bool CSLVideoAudioReaderMP3::GetVideoFrameCount(u32 stream, u64* frames) {
-  if (!frames) return SLFail(SL_E_NULL_OUTPUT, false);
-  *frames = 0;
-  return CheckStream(stream, false);
+  return SLSingleAudioStream::VideoFrameCount(m_state != nullptr, stream, frames);
 }
 
 bool CSLVideoAudioReaderMP3::GetVideoFrame(u32 stream, u64, const void** picture, u32* size) {
-  if (picture) *picture = nullptr;
-  if (size) *size = 0;
-  if (!picture) return SLFail(SL_E_NULL_OUTPUT, false);
-  return CheckStream(stream, false);
+  return SLSingleAudioStream::VideoFrame(m_state != nullptr, stream, picture, size);
 }
 
 bool CSLVideoAudioReaderMP3::ReadRawFrame(u32 stream, u64, void*, u64* size) {
-  if (size) *size = 0;
-  if (!size) return SLFail(SL_E_NULL_OUTPUT, false);
-  return CheckStream(stream, false);
+  return SLSingleAudioStream::RawFrame(m_state != nullptr, stream, size);
 }
 
 bool CSLVideoAudioReaderMP3::GetAudioFormat(u32 stream, SLAudioFormat* out) {

@@ -68,7 +68,7 @@ TEST_P(DeviceContract, ClipIsClampedToTheTarget) {
 // against that rule on random runs of a font whose glyphs are all 5 wide.
 TEST_P(DeviceContract, TextWidthFollowsTheGlyphRule) {
   const TempDir dir;
-  SLTestCapture(std::string("python3 '") + SL_SOURCE_DIR + "/tools/make_font_fixtures.py' '" + dir.Host() + "'");
+  SLTestCapture(std::string("python3 '") + SL_SOURCE_DIR + "/tools/fixtures/make_font_fixtures.py' '" + dir.Host() + "'");
   SL_GS_Font* font = device->LoadFontFromFile(dir.Host("mono.fnt").c_str());
   ASSERT_NE(font, nullptr);
   std::mt19937 random(17);

@@ -13,7 +13,7 @@
 
 namespace {
 
-const std::string kFixtures = std::string("python3 '") + SL_SOURCE_DIR + "/tools/make_font_fixtures.py' ";
+const std::string kFixtures = std::string("python3 '") + SL_SOURCE_DIR + "/tools/fixtures/make_font_fixtures.py' ";
 const std::string kFntWrite = std::string(SL_BINARY_DIR) + "/tools/fntwrite/fntwrite";
 
 struct FontEvents {

@@ -13,7 +13,7 @@ TEST(InputDisplay, RealKeysCharactersAndPointer) {
   if (std::system("command -v xvfb-run >/dev/null && command -v xdotool >/dev/null") != 0)
     GTEST_SKIP() << "xvfb-run and xdotool are needed";
   std::string log = SLTestCapture(std::string(SL_SOURCE_DIR) + "/tests/support/xvfb_demo.sh " + SL_BINARY_DIR +
-                               "/tools/inputdemo " + SL_SOURCE_DIR + "/tests/gamesystem/inputdemo_xvfb.sh 2>&1");
+                               "/tools/demos/inputdemo " + SL_SOURCE_DIR + "/tests/gamesystem/inputdemo_xvfb.sh 2>&1");
   // a, Enter, F4, Left; then ñ, á, € in that order.
   std::size_t at = 0;
   for (const char* line : {"KEY 65\n", "KEY 13\n", "KEY 371\n", "KEY 272\n", "CHAR 0xF1\n", "CHAR 0xE1\n",

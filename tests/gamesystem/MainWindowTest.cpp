@@ -309,7 +309,7 @@ TEST(MainWindowDisplay, TitleIconAndCtrlQUnderX) {
                   "command -v xprop >/dev/null") != 0)
     GTEST_SKIP() << "xvfb-run, xdotool and xprop are needed";
   std::string command = std::string(SL_SOURCE_DIR) + "/tests/support/xvfb_demo.sh " + SL_BINARY_DIR +
-                        "/tools/gswindemo " + SL_SOURCE_DIR + "/tests/gamesystem/mainwindow_xvfb.sh 2>&1";
+                        "/tools/demos/gswindemo " + SL_SOURCE_DIR + "/tests/gamesystem/mainwindow_xvfb.sh 2>&1";
   std::string log;
   FILE* pipe = popen(command.c_str(), "r");
   ASSERT_NE(pipe, nullptr);

@@ -41,7 +41,7 @@ class CTextGfx : public CRecordingGfx {
 class TextLayout : public ::testing::Test {
  protected:
   void SetUp() override {
-    SLTestCapture("python3 '" + std::string(SL_SOURCE_DIR) + "/tools/make_font_fixtures.py' '" + dir.Host() + "'");
+    SLTestCapture("python3 '" + std::string(SL_SOURCE_DIR) + "/tools/fixtures/make_font_fixtures.py' '" + dir.Host() + "'");
     mono = gfx.LoadFontFromFile(dir.Host("mono.fnt").c_str());
     ASSERT_NE(mono, nullptr);
     gfx.m_log.clear();

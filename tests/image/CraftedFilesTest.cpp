@@ -1,4 +1,4 @@
-// Every reader against the crafted files of tools/make_image_fixtures.py: each file
+// Every reader against the crafted files of tools/fixtures/make_image_fixtures.py: each file
 // gives its listed images (format, size, resolution, key, pixel bytes, palette) or its
 // code with an empty array, read from a block of exactly its size.
 #include <gtest/gtest.h>
@@ -44,7 +44,7 @@ std::string Describe(const CSLImage& image, size_t paletteDigits) {
 
 TEST(CraftedFiles, ReadAsListedByContentAndByExtension) {
   TempDir dir;
-  const std::string command = "python3 '" SL_SOURCE_DIR "/tools/make_image_fixtures.py' '" + dir.Host() + "'";
+  const std::string command = "python3 '" SL_SOURCE_DIR "/tools/fixtures/make_image_fixtures.py' '" + dir.Host() + "'";
   ASSERT_EQ(std::system(command.c_str()), 0);
   std::istringstream manifest(dir.Read("manifest.txt"));
   u32 files = 0;

@@ -86,7 +86,7 @@ TEST(BmpReader, EmbeddedJpegAndPngStreamsDecodeLikeTheBareFiles) {
   WritePattern(dir.Host("src.rgba"), w, h, 0);
   RunCommand(ConvertFromRgba(dir.Host("src.rgba"), w, h) + " -alpha off -quality 80 '" + dir.Host("photo.jpg") + "'");
   RunCommand(ConvertFromRgba(dir.Host("src.rgba"), w, h) + " PNG32:'" + dir.Host("picture.png") + "'");
-  RunCommand("python3 '" SL_SOURCE_DIR "/tools/make_image_fixtures.py' '" + dir.Host() + "' '" +
+  RunCommand("python3 '" SL_SOURCE_DIR "/tools/fixtures/make_image_fixtures.py' '" + dir.Host() + "' '" +
              dir.Host("photo.jpg") + "' '" + dir.Host("picture.png") + "'");
   for (const char* stream : {"photo.jpg", "picture.png"}) {
     const SLClassRecord* bare = ChooseByContent(dir.Read(stream));

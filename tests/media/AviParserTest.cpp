@@ -102,7 +102,7 @@ class AviFiles : public ::testing::Test {
   static void SetUpTestSuite() {
     SLTestRegisterClasses();
     if (std::system("command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null") != 0) return;
-    std::string script = std::string(SL_SOURCE_DIR) + "/tools/make_avi_variants.py";
+    std::string script = std::string(SL_SOURCE_DIR) + "/tools/fixtures/make_avi_variants.py";
     std::ifstream in(script, std::ios::binary);
     std::string recipe(std::istreambuf_iterator<char>(in), {});
     for (const Codecs& codecs : kCodecs) recipe += codecs.arguments;

@@ -240,6 +240,31 @@ std::string PatchFormat(std::string file, int n, u32 offset, u32 value) {
   return file;
 }
 
+// A stream header that misstates MPEG audio (3 channels over a stereo stream):
+// once started, the format reported is the decoder's, and the samples handed out fill it.
+TEST_F(AviFiles, MpegAudioReportsTheDecodersFormat) {
+  MakeMp2();
+  const std::string plain = dir->Read("mp2.avi");
+  const std::string wrong = PatchFormat(plain, 1, 0, 0x00030050);
+  dir->Write("mp2wrong.avi", wrong);
+  CSLVideoAudioReaderAVI good, bad;
+  ASSERT_TRUE(good.OpenFile(dir->Host("mp2.avi").c_str(), 0) && good.StartStream(1));
+  ASSERT_TRUE(bad.OpenFile(dir->Host("mp2wrong.avi").c_str(), 0) && bad.StartStream(1));
+  SLAudioFormat f;
+  ASSERT_TRUE(bad.GetAudioFormat(1, &f));
+  EXPECT_EQ(std::tuple(f.channels, f.samplesPerSecond, f.blockAlign, f.bytesPerSecond),
+            std::tuple(2u, 44100u, 4u, 44100u * 4));
+  const void* expected = nullptr;
+  const void* samples = nullptr;
+  u32 expectedGot = 0, got = 0;
+  ASSERT_TRUE(good.ReadAudio(1, 1000, 20000, &expected, &expectedGot));
+  ASSERT_TRUE(bad.ReadAudio(1, 1000, 20000, &samples, &got));
+  ASSERT_GT(got, 0u);
+  ASSERT_EQ(got, expectedGot);
+  EXPECT_TRUE(std::string(static_cast<const char*>(samples), u64(got) * f.blockAlign) ==
+              std::string(static_cast<const char*>(expected), u64(got) * f.blockAlign));
+}
+
 TEST_F(AviFiles, DamagedFormatsAndChunksGetTheirCodes) {
   Make("small.avi", "-f lavfi -i testsrc=size=32x24:rate=30000/1001:duration=1 -f lavfi -i anoisesrc=d=1 "
                     "-c:v mjpeg -c:a pcm_s16le -ac 1 -ar 8000");

@@ -219,7 +219,7 @@ TEST_F(MpegDecodeFiles, DamagedFramesGiveSilenceInPlace) {
 
 // A stream written by the generator from the standard's syntax (random legal content).
 std::string Generate(TempDir* dir, const std::string& name, const std::string& args) {
-  EXPECT_TRUE(Shell("python3 '" SL_SOURCE_DIR "/tools/make_mpa_streams.py' '" + dir->Host(name) + "' " + args)) << args;
+  EXPECT_TRUE(Shell("python3 '" SL_SOURCE_DIR "/tools/fixtures/make_mpa_streams.py' '" + dir->Host(name) + "' " + args)) << args;
   return dir->Read(name);
 }
 
@@ -430,7 +430,7 @@ TEST_F(MpegDecodeFiles, MutatedLayerThreeStreams) {
     ASSERT_FALSE(MakeLayer3(dir, f.name, f.lame, f.rate, f.channels).empty());
     const std::string name = std::string(c.source) + "." + c.mutation + ".mp3";
     const std::string changed = dir->Host(name + ".count");
-    ASSERT_TRUE(Shell("(python3 '" SL_SOURCE_DIR "/tools/mutate_mp3_frames.py' " + std::string(c.mutation) + " '" +
+    ASSERT_TRUE(Shell("(python3 '" SL_SOURCE_DIR "/tools/fixtures/make_mp3_mutations.py' " + std::string(c.mutation) + " '" +
                       dir->Host(std::string(c.source) + ".mp3") + "' '" + dir->Host(name) + "' >'" + changed + "')"));
     const std::string stream = dir->Read(name);
     if (std::string(c.mutation) != "copy") {
@@ -553,7 +553,7 @@ TEST_F(MpegDecodeFiles, CallsAndRanges) {
 // The checked-in tables are what the generator makes of the data file.
 TEST(MpegTables, CheckedInTablesAreGenerated) {
   TempDir dir;
-  ASSERT_TRUE(Shell("python3 '" SL_SOURCE_DIR "/tools/make_mpeg_tables.py' '" SL_SOURCE_DIR "/tools/mpeg_tables.txt' '" +
+  ASSERT_TRUE(Shell("python3 '" SL_SOURCE_DIR "/tools/gen/make_mpeg_tables.py' '" SL_SOURCE_DIR "/tools/gen/mpeg_tables.txt' '" +
                     dir.Host("tables.h") + "' '" + dir.Host("layer3.h") + "'"));
   for (const char* name : {"tables.h", "layer3.h"}) {
     std::ifstream in(std::string(SL_SOURCE_DIR "/media/mpeg/") + (name[0] == 't' ? "SLMpegTables.h" : "SLMpegLayer3Tables.h"),

@@ -265,6 +265,36 @@ TEST(MpegStream, LengthsAndFirstFrameHeaders) {
   EXPECT_FALSE(truncated.decoder.MakeFrameCurrent(6));
   EXPECT_EQ(truncated.decoder.GetFrameIndex(), -2);
 
+  // A lone frame is a stream only when nothing but an ID3v1 tag follows it; random bytes
+  // holding a plausible header are not taken for seconds of silence.
+  std::mt19937 rng(11);
+  std::string noise(20000, '\0');
+  for (char& ch : noise) ch = char(rng());
+  std::string falseSync = noise;
+  falseSync.replace(3000, 4, Word(0xFFFB90C0));
+  const std::string one = Frames(0xFFFB90C0, 1);
+  struct LoneFrame {
+    const char* name;
+    std::string bytes;
+    bool opens;
+  } loneFrames[] = {
+      {"random bytes", noise, false},
+      {"random bytes with a header", falseSync, false},
+      {"one frame", one, true},
+      {"one frame and an ID3v1 tag", one + "TAG" + std::string(125, 'x'), true},
+      {"one frame and junk", one + noise.substr(0, 300), false},
+  };
+  for (const LoneFrame& c : loneFrames) {
+    SCOPED_TRACE(c.name);
+    Opened opened(c.bytes, 0);
+    EXPECT_EQ(opened.ok, c.opens) << std::hex << opened.code;
+    if (opened.ok) {
+      EXPECT_EQ(opened.decoder.GetTotalSamples(), 1152u);
+    } else {
+      EXPECT_EQ(opened.code, SL_E_MPEG_NO_SYNC);
+    }
+  }
+
   Opened empty(std::string(1000, '\0'), 0);
   EXPECT_FALSE(empty.ok);
   EXPECT_EQ(empty.decoder.GetSampleRate(), 0u);

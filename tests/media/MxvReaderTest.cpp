@@ -371,6 +371,8 @@ Bytes Zlib(const Bytes& bytes) {
   return out;
 }
 
+constexpr u8 kTheoraIdent[] = {0x80, 't', 'h', 'e', 'o', 'r', 'a'};
+
 // Writer-made files patched into damaged ones: each fails with its code at Open or at the
 // step that meets the damage, and a failed picture keeps the last good one.
 TEST_F(MxvFiles, DamagedFilesFailWithTheirCodes) {
@@ -413,6 +415,15 @@ TEST_F(MxvFiles, DamagedFilesFailWithTheirCodes) {
        SL_E_MEDIA_AUDIO_FORMAT},
       {"Theora frame smaller than the header", "theora",
        [](Bytes& f, auto& c) { SLStoreLE16(&f[c["FHDR"].first + 8], 40); }, kStartVideo, SL_E_MEDIA_VIDEO_FORMAT},
+      {"audio length near 2^64", "zip", [](Bytes& f, auto& c) { SLStoreLE64(&f[c["FHDR"].first + 20], ~u64(0)); },
+       kOpen, SL_E_OUT_OF_MEMORY},
+      {"Theora frame far larger than the header", "theora",
+       [](Bytes& f, auto&) {
+         // The identification packet's frame size in macroblocks: 100 x 100.
+         const size_t ident = std::search(f.begin(), f.end(), kTheoraIdent, kTheoraIdent + 7) - f.begin();
+         SLStoreBE32(&f[ident + 10], 0x00640064);
+       },
+       kStartVideo, SL_E_MEDIA_VIDEO_FORMAT},
       {"stereo header over mono Vorbis", "zip", [](Bytes& f, auto& c) { f[c["FHDR"].first + 34] = 2; }, kStartAudio,
        SL_E_MEDIA_AUDIO_FORMAT},
       {"long Theora packet", "theora",

@@ -1,6 +1,7 @@
 // The memory storage: its three forms, capacities, gaps, and the size checks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -138,6 +139,54 @@ TEST(MemoryStorage, CallerBufferIsFixed) {
       EXPECT_EQ(m.reports[0].first, SL_PROGRESS_CLOSE);
     }
     if (!own) SLFree(buffer);  // an owned buffer went with Close (ASan would see twice)
+  }
+}
+
+// The fast read path against the plain one (taken whenever a progress hook listens), over
+// every layout: the same bytes, count, position and code, short reads at the end included.
+TEST(MemoryStorage, FastReadsAgreeWithPlainReadsOnEveryLayout) {
+  enum Layout { kChunked, kContiguous, kCallerBuffer };
+  for (Layout layout : {kChunked, kContiguous, kCallerBuffer}) {
+    for (u64 size : {u64(1), u64(548), u64(32768), u64(40010)}) {
+      const std::string content = Pattern(size_t(size), int(size));
+      auto fill = [&](CSLMemoryStorage& m) {
+        if (layout == kCallerBuffer) {
+          ASSERT_TRUE(m.AttachBuffer(const_cast<char*>(content.data()), u32(size), false));
+          return;
+        }
+        ASSERT_TRUE(m.SetContiguous(layout == kContiguous));
+        // In pieces, then cut back: chunks of several sizes, and a chunk list the storage
+        // no longer holds a place in.
+        const std::string extra = content + Pattern(3000, 9);
+        for (size_t at = 0; at < extra.size(); at += 2999) {
+          const size_t piece = std::min<size_t>(2999, extra.size() - at);
+          ASSERT_EQ(m.Write(extra.data() + at, piece), piece);
+        }
+        ASSERT_TRUE(m.SetSize(size));
+      };
+      CSLMemoryStorage fast;
+      ProgressMemory plain;
+      fill(fast);
+      fill(plain);
+      for (u64 position : {u64(0), size / 2, size - 1, size}) {
+        for (u64 count : {u64(1), u64(7), size - position, size - position + 1, u64(4101), u64(70000)}) {
+          SCOPED_TRACE(testing::Message() << "layout " << layout << " size " << size << " at " << position
+                                          << " reading " << count);
+          std::string a(count, 'A'), b(count, 'B');
+          ASSERT_TRUE(fast.Seek(i64(position), SL_SEEK_BEGIN) && plain.Seek(i64(position), SL_SEEK_BEGIN));
+          const u64 gotFast = fast.Read(a.data(), count);
+          const u32 codeFast = SLGetLastError();
+          const u64 gotPlain = plain.Read(b.data(), count);
+          const u32 codePlain = SLGetLastError();
+          EXPECT_EQ(gotFast, std::min(count, size - position));
+          EXPECT_EQ(gotFast, gotPlain);
+          EXPECT_EQ(codeFast, codePlain);
+          EXPECT_EQ(codeFast, gotFast < count || position == size ? u32(SL_E_STORAGE_EOF) : u32(SL_OK));
+          EXPECT_EQ(a.substr(0, gotFast), b.substr(0, gotPlain));
+          EXPECT_EQ(SLTestPosition(fast), SLTestPosition(plain));
+        }
+      }
+    }
   }
 }
 

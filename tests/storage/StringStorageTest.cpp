@@ -84,7 +84,7 @@ class TextFiles : public ::testing::Test {
   static void SetUpTestSuite() {
     s_temp = new TempDir;
     s_dir = s_temp->Host();
-    std::string command = "python3 " + std::string(SL_SOURCE_DIR) + "/tools/gen_text_files.py " + s_dir;
+    std::string command = "python3 " + std::string(SL_SOURCE_DIR) + "/tools/fixtures/make_text_files.py " + s_dir;
     ASSERT_EQ(std::system(command.c_str()), 0);
   }
   static void TearDownTestSuite() { delete s_temp; }

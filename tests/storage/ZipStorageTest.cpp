@@ -1,5 +1,5 @@
 // The ZIP storage over archives made at test time by python's zipfile, Info-ZIP zip, 7-Zip
-// and crafted ones (tools/make_zip_fixtures.py): every entry reads back byte-equal, bad
+// and crafted ones (tools/fixtures/make_zip_fixtures.py): every entry reads back byte-equal, bad
 // archives are refused without reading outside the source.
 #include <gtest/gtest.h>
 
@@ -46,7 +46,7 @@ class ZipEnvironment : public ::testing::Environment {
   void SetUp() override {
     m_dir = std::make_unique<TempDir>();
     g_fixtures = m_dir->Host();
-    const std::string command = "python3 '" SL_SOURCE_DIR "/tools/make_zip_fixtures.py' '" + g_fixtures.string() + "'";
+    const std::string command = "python3 '" SL_SOURCE_DIR "/tools/fixtures/make_zip_fixtures.py' '" + g_fixtures.string() + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
   }
   void TearDown() override { m_dir.reset(); }

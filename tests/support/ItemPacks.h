@@ -1,4 +1,4 @@
-// Background item packs for the catalogue tests, written by tools/make_item_packs.py
+// Background item packs for the catalogue tests, written by tools/fixtures/make_item_packs.py
 // (pictures and "info.txt" by python, packed by slpack).
 #pragma once
 
@@ -37,6 +37,6 @@ inline std::string ItemPackWriteAll(const std::string& folder, const std::vector
              std::to_string(s.key) + "),";
   const std::string list = folder + "/items.txt";
   if (FILE* f = std::fopen(list.c_str(), "wb")) std::fputs((items + "]").c_str(), f), std::fclose(f);
-  return SLTestCapture("python3 " SL_SOURCE_DIR "/tools/make_item_packs.py '" + folder + "' " SL_BINARY_DIR
+  return SLTestCapture("python3 " SL_SOURCE_DIR "/tools/fixtures/make_item_packs.py '" + folder + "' " SL_BINARY_DIR
                        "/tools/packwriter/slpack < '" + list + "'");
 }

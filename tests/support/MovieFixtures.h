@@ -46,6 +46,6 @@ class CDrawLogGfx : public CMemoryGfxDevice {
 // The monospaced font of the font fixtures: every printable ASCII glyph 5 wide, an advance
 // of 7 (a word of n letters measures 7n - 2), 9 high.
 inline SL_GS_Font* MovieTestMonoFont(CSL_GS_BaseGfx* gfx, const TempDir& dir) {
-  SLTestCapture("python3 '" SL_SOURCE_DIR "/tools/make_font_fixtures.py' '" + dir.Host() + "'");
+  SLTestCapture("python3 '" SL_SOURCE_DIR "/tools/fixtures/make_font_fixtures.py' '" + dir.Host() + "'");
   return gfx->LoadFontFromFile(dir.Host("mono.fnt").c_str());
 }

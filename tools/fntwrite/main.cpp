@@ -27,6 +27,7 @@
 #include <utility>
 #include <vector>
 
+#include "tools/common/ToolSupport.h"
 #include "foundation/SLByteOrder.h"
 
 namespace {
@@ -81,16 +82,18 @@ struct Page {
   }
 };
 
+const char kUsage[] =
+    "usage: fntwrite FONT PIXELS OUT [--chars TEXT] [--fallback FONT] [--kern PAIR:ADJUST]... [--no-font-kerning]";
+
 int Usage() {
-  std::fprintf(stderr,
-               "usage: fntwrite FONT PIXELS OUT [--chars TEXT] [--fallback FONT] [--kern PAIR:ADJUST]... "
-               "[--no-font-kerning]\n");
+  std::fprintf(stderr, "%s\n", kUsage);
   return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (sltool::CommandLine("fntwrite", kUsage).WantsHelp(argc, argv)) return 0;
   if (argc < 4) return Usage();
   const char* fontPath = argv[1];
   const int pixels = std::atoi(argv[2]);
@@ -194,7 +197,7 @@ int main(int argc, char** argv) {
   for (const auto& [pair, adjustment] : givenPairs) {
     if (characters.find(pair.first) == std::u16string::npos || characters.find(pair.second) == std::u16string::npos) {
       std::fprintf(stderr, "fntwrite: a kerning pair names a character not in the font\n");
-      return 2;
+      return 1;
     }
     pairs[pair] = adjustment;
   }
@@ -236,9 +239,9 @@ int main(int argc, char** argv) {
   }
   for (const Page& page : pages) out.insert(out.end(), page.bgra.begin(), page.bgra.end());
 
-  FILE* file = std::fopen(outPath, "wb");
-  if (!file || std::fwrite(out.data(), 1, out.size(), file) != out.size() || std::fclose(file) != 0) {
-    std::fprintf(stderr, "fntwrite: cannot write %s\n", outPath);
+  std::string error;
+  if (!sltool::WriteWholeFile(outPath, out.data(), out.size(), &error)) {
+    std::fprintf(stderr, "fntwrite: %s\n", error.c_str());
     return 1;
   }
   return 0;

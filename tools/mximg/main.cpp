@@ -7,9 +7,20 @@
 #include <cstdlib>
 #include <string>
 
+#include "foundation/SLError.h"
+#include "tools/common/ToolSupport.h"
 #include "tools/mximg/MximgWriter.h"
 
+namespace {
+
+const sltool::CommandLine kCommandLine("mximgwrite",
+                                       "usage: mximgwrite [-d 8|16|24|32] [-e raw|zlib|embed] [-p] [-k RRGGBB] "
+                                       "[-o X,Y] [-a | -m MASK] INPUT OUTPUT");
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (kCommandLine.WantsHelp(argc, argv)) return sltool::kExitOk;
   mximg::WriteOptions options;
   std::string input, output, mask, encoding = "raw", error;
   bool bad = false;
@@ -41,17 +52,13 @@ int main(int argc, char** argv) {
       bad = true;
     }
   }
-  if (bad || input.empty() || output.empty() || (encoding != "raw" && encoding != "zlib" && encoding != "embed")) {
-    std::fprintf(stderr,
-                 "usage: mximgwrite [-d 8|16|24|32] [-e raw|zlib|embed] [-p] [-k RRGGBB] [-o X,Y] [-a | -m MASK] "
-                 "INPUT OUTPUT\n");
-    return 2;
-  }
+  if (bad || input.empty() || output.empty()) return kCommandLine.UsageError("expected INPUT and OUTPUT");
+  if (encoding != "raw" && encoding != "zlib" && encoding != "embed")
+    return kCommandLine.UsageError("unknown encoding " + encoding);
+  if (!sltool::CanWriteBeside(output, &error)) return kCommandLine.Failure(error);
   CSLImage picture, maskPicture;
-  if (!mximg::ReadPicture(input, &picture, &error) || (!mask.empty() && !mximg::ReadPicture(mask, &maskPicture, &error))) {
-    std::fprintf(stderr, "mximgwrite: %s\n", error.c_str());
-    return 1;
-  }
+  if (!mximg::ReadPicture(input, &picture, &error) || (!mask.empty() && !mximg::ReadPicture(mask, &maskPicture, &error)))
+    return kCommandLine.Failure(error, "", SLGetLastError(false));
   if (!mask.empty()) options.mask = &maskPicture;
   options.encoding = encoding == "zlib" ? mximg::kZlib : mximg::kRaw;
   if (encoding == "embed") {
@@ -61,20 +68,10 @@ int main(int argc, char** argv) {
                        : e.compare(0, 4, "\x89PNG") == 0 ? u32(mximg::kPng)
                        : e.compare(0, 2, "\xff\xd8") == 0 ? u32(mximg::kJpeg)
                                                           : 0;
-    if (!options.encoding) {
-      std::fprintf(stderr, "mximgwrite: %s is not a JPEG, PNG or GIF file\n", input.c_str());
-      return 1;
-    }
+    if (!options.encoding) return kCommandLine.Failure("not a JPEG, PNG or GIF file", input);
   }
   std::string bytes;
-  if (!mximg::Write(picture, options, &bytes, &error)) {
-    std::fprintf(stderr, "mximgwrite: %s\n", error.c_str());
-    return 1;
-  }
-  std::FILE* f = std::fopen(output.c_str(), "wb");
-  if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0) {
-    std::fprintf(stderr, "mximgwrite: cannot write %s\n", output.c_str());
-    return 1;
-  }
-  return 0;
+  if (!mximg::Write(picture, options, &bytes, &error)) return kCommandLine.Failure(error, "", SLGetLastError(false));
+  if (!sltool::WriteWholeFile(output, bytes.data(), bytes.size(), &error)) return kCommandLine.Failure(error);
+  return sltool::kExitOk;
 }

@@ -1,5 +1,7 @@
 #include "tools/mxvwriter/MxvWriter.h"
 
+#include "tools/common/ToolSupport.h"
+
 #include <cstring>
 
 #include "foundation/SLByteOrder.h"
@@ -67,7 +69,7 @@ void MxvWriter::Abandon() {
   if (m_file) {
     std::fclose(m_file);
     m_file = nullptr;
-    std::remove(m_path.c_str());
+    std::remove(m_temporary.c_str());
   }
   DestroyTheora(m_theora);
   m_theora = nullptr;
@@ -139,9 +141,14 @@ bool MxvWriter::Create(const std::string& path, uint32_t version, const VideoSet
     if (a.bitsPerSample != 8 && a.bitsPerSample != 16) return Fail(error, "samples must have 8 or 16 bits");
     if (a.channels != 1 && a.channels != 2) return Fail(error, "the sound must have 1 or 2 channels");
   }
+  // The movie is written beside the target and renamed over it once finished, so a failure
+  // leaves neither a partial movie nor a lost earlier one.
+  std::string problem;
+  if (!sltool::CanWriteBeside(path, &problem)) return Fail(error, problem);
   m_path = path;
-  m_file = std::fopen(path.c_str(), "wb");
-  if (!m_file) return Fail(error, "cannot create " + path);
+  m_temporary = sltool::TemporaryNameBeside(path);
+  m_file = std::fopen(m_temporary.c_str(), "wb");
+  if (!m_file) return Fail(error, "cannot create " + path + ": " + sltool::SystemError());
   bool ok = version == 1 ? Put(kMagic1, 13) : (Put(kMagic2, 10) && Put("\x02\0\0\0", 4));
   ok = ok && PutChunkHead("FHDR", version == 1 ? 32 : 44);
   m_headerPayload = Position();
@@ -350,12 +357,15 @@ bool MxvWriter::Finish(std::string* error) {
   ok = ok && fseeko(m_file, off_t(m_headerPayload), SEEK_SET) == 0 && Put(header.data(), header.size()) &&
        fseeko(m_file, off_t(m_dataPayload - dataSizeField.size()), SEEK_SET) == 0 &&
        Put(dataSizeField.data(), dataSizeField.size());
+  const std::string why = sltool::SystemError();
   ok = std::fclose(m_file) == 0 && ok;
   m_file = nullptr;
   if (!ok) {
-    std::remove(m_path.c_str());
-    return Fail(error, "cannot write " + m_path);
+    std::remove(m_temporary.c_str());
+    return Fail(error, "cannot write " + m_path + ": " + why);
   }
+  std::string problem;
+  if (!sltool::CommitTemporary(m_temporary, m_path, &problem)) return Fail(error, problem);
   m_summary.audioFrames = samples;
   m_summary.audioBlocks = m_blocks.size();
   m_summary.fileBytes = fileEnd;

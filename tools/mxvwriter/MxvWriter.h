@@ -92,6 +92,7 @@ class MxvWriter {
   void Abandon();
 
   FILE* m_file = nullptr;
+  std::string m_temporary;  // where the movie is written until Finish renames it
   std::string m_path;
   uint32_t m_version = 2;
   bool m_hasVideo = false, m_hasAudio = false;

@@ -8,26 +8,40 @@
 //   --audio IN.wav [--audio-codec pcm|vorbis] [--audio-bits 8|16] [--vorbis-quality Q]
 //       the WAV's rate (11,025, 22,050 or 44,100 Hz) and channels (1 or 2) are kept; its
 //       samples are converted to --audio-bits (the WAV's own by default).
-// Exit codes: 0 written, 1 usage, 2 input unreadable, 3 writing failed.
+// Exit status: 0 written, 1 an input unreadable or the writing failed, 2 a usage error.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "media/SLVideoAudioReaderWAV.h"
+#include "tools/common/ToolSupport.h"
 #include "tools/mxvwriter/MxvWriter.h"
 
 namespace {
 
-int Usage(const char* message) {
-  std::fprintf(stderr, "mxvwrite: %s\nusage: mxvwrite [--version 1|2] [--video FRAMES --size WxH [--fps N] "
-                       "[--codec zip|lzw|theora] [--bits 8|16|24] [--key N] [--quality Q] [--no-repeats] "
-                       "[--no-maps]] [--audio IN.wav [--audio-codec pcm|vorbis] [--audio-bits 8|16] "
-                       "[--vorbis-quality Q]] OUTPUT.MXV\n", message);
-  return 1;
+const sltool::CommandLine kCommandLine(
+    "mxvwrite",
+    "usage: mxvwrite [--version 1|2] [--video FRAMES --size WxH [--fps N] [--codec zip|lzw|theora] [--bits 8|16|24] "
+    "[--key N] [--quality 0-63] [--no-repeats] [--no-maps]] [--audio IN.wav [--audio-codec pcm|vorbis] "
+    "[--audio-bits 8|16] [--vorbis-quality Q]] OUTPUT.MXV");
+
+int Usage(const std::string& message) { return kCommandLine.UsageError(message); }
+
+// A whole decimal number (or 0x... hexadecimal) into `value`; false for anything else.
+bool Number(const char* text, uint32_t* value) {
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long long parsed = std::strtoull(text, &end, 0);
+  if (!*text || *text == '-' || errno || *end || parsed > 0xFFFFFFFFull) return false;
+  *value = uint32_t(parsed);
+  return true;
 }
 
 // The WAV's samples converted to `bits` (0: as stored).
@@ -65,9 +79,7 @@ bool ReadWav(const char* path, slmxv::AudioSettings* audio, uint32_t bits, std::
   return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   uint32_t version = 2, audioBits = 0;
   slmxv::VideoSettings video;
   slmxv::AudioSettings audio;
@@ -75,24 +87,28 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
-    auto number = [&] { return uint32_t(std::strtoul(argv[++i], nullptr, 0)); };
+    uint32_t value = 0;
+    auto number = [&](uint32_t* out) { return Number(argv[++i], out); };
     if (arg == "--version" && hasValue) {
-      version = number();
+      if (!number(&version) || (version != 1 && version != 2)) return Usage("--version must be 1 or 2");
     } else if (arg == "--video" && hasValue) {
       framesPath = argv[++i];
     } else if (arg == "--size" && hasValue) {
-      if (std::sscanf(argv[++i], "%ux%u", &video.width, &video.height) != 2) return Usage("bad --size");
+      char tail = 0;
+      if (std::sscanf(argv[++i], "%ux%u%c", &video.width, &video.height, &tail) != 2) return Usage("bad --size");
     } else if (arg == "--fps" && hasValue) {
-      video.framesPerSecond = number();
+      if (!number(&video.framesPerSecond)) return Usage("bad --fps");
     } else if (arg == "--codec" && hasValue) {
       const std::string codec = argv[++i];
-      video.codec = codec == "zip" ? 1 : codec == "lzw" ? 2 : codec == "theora" ? 3 : uint32_t(std::atoi(codec.c_str()));
+      video.codec = codec == "zip" ? 1 : codec == "lzw" ? 2 : codec == "theora" ? 3 : 0;
+      if (!video.codec) return Usage("--codec must be zip, lzw or theora");
     } else if (arg == "--bits" && hasValue) {
-      video.bitsPerPixel = number();
+      if (!number(&video.bitsPerPixel)) return Usage("bad --bits");
     } else if (arg == "--key" && hasValue) {
-      video.keyInterval = number();
+      if (!number(&video.keyInterval)) return Usage("bad --key");
     } else if (arg == "--quality" && hasValue) {
-      video.theoraQuality = int(number());
+      if (!number(&value) || value > 63) return Usage("--quality must be 0 to 63");
+      video.theoraQuality = int(value);
     } else if (arg == "--no-repeats") {
       video.repeats = false;
     } else if (arg == "--no-maps") {
@@ -101,48 +117,69 @@ int main(int argc, char** argv) {
       wavPath = argv[++i];
     } else if (arg == "--audio-codec" && hasValue) {
       const std::string codec = argv[++i];
-      audio.codec = codec == "pcm" ? 1 : codec == "vorbis" ? 2 : uint32_t(std::atoi(codec.c_str()));
+      audio.codec = codec == "pcm" ? 1 : codec == "vorbis" ? 2 : 0;
+      if (!audio.codec) return Usage("--audio-codec must be pcm or vorbis");
     } else if (arg == "--audio-bits" && hasValue) {
-      audioBits = number();
+      if (!number(&audioBits) || (audioBits != 8 && audioBits != 16)) return Usage("--audio-bits must be 8 or 16");
     } else if (arg == "--vorbis-quality" && hasValue) {
-      audio.vorbisQuality = float(std::atof(argv[++i]));
-    } else if (arg[0] != '-' && output.empty()) {
+      char* end = nullptr;
+      audio.vorbisQuality = std::strtof(argv[++i], &end);
+      if (*end || !(audio.vorbisQuality >= -0.1f && audio.vorbisQuality <= 1.0f))
+        return Usage("--vorbis-quality must be -0.1 to 1");
+    } else if (!arg.empty() && arg[0] != '-' && output.empty()) {
       output = arg;
     } else {
-      return Usage(("unknown argument " + arg).c_str());
+      return Usage("unknown argument " + arg);
     }
   }
   if (output.empty() || (framesPath.empty() && wavPath.empty())) return Usage("nothing to write");
   if (!framesPath.empty() && (video.width == 0 || video.height == 0)) return Usage("--video needs --size");
 
+  std::string error;
+  if (!sltool::CanWriteBeside(output, &error)) return kCommandLine.Failure(error);
   std::vector<uint8_t> pictures, samples;
   uint64_t audioFrames = 0;
   if (!framesPath.empty()) {
+    std::error_code code;
+    if (!std::filesystem::is_regular_file(framesPath, code))
+      return kCommandLine.Failure("the pictures are not a readable file", framesPath);
     std::ifstream in(framesPath, std::ios::binary);
+    if (!in) return kCommandLine.Failure("cannot read the pictures (" + sltool::SystemError() + ")", framesPath);
     pictures.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    const size_t pictureBytes = size_t(video.width) * video.height * 3;
-    if (!in.good() && !in.eof()) return std::fprintf(stderr, "mxvwrite: cannot read %s\n", framesPath.c_str()), 2;
+    if (in.bad()) return kCommandLine.Failure("cannot read the pictures (" + sltool::SystemError() + ")", framesPath);
+    const uint64_t pictureBytes = uint64_t(video.width) * video.height * 3;
     if (pictures.empty() || pictures.size() % pictureBytes != 0)
-      return std::fprintf(stderr, "mxvwrite: %s does not hold whole %ux%u pictures\n", framesPath.c_str(),
-                          video.width, video.height), 2;
+      return kCommandLine.Failure("the file does not hold whole " + std::to_string(video.width) + "x" +
+                                      std::to_string(video.height) + " pictures",
+                                  framesPath);
   }
   if (!wavPath.empty() && !ReadWav(wavPath.c_str(), &audio, audioBits, &samples, &audioFrames))
-    return std::fprintf(stderr, "mxvwrite: cannot read the 8- or 16-bit PCM WAV %s\n", wavPath.c_str()), 2;
+    return kCommandLine.Failure("cannot read an 8- or 16-bit PCM WAV", wavPath, SLGetLastError(false));
 
   slmxv::MxvWriter writer;
-  std::string error;
   bool ok = writer.Create(output, version, framesPath.empty() ? nullptr : &video, wavPath.empty() ? nullptr : &audio,
                           &error);
   if (ok && !wavPath.empty()) ok = writer.SetAudio(samples.data(), audioFrames, &error);
   const size_t pictureBytes = size_t(video.width) * video.height * 3;
   for (size_t at = 0; ok && at < pictures.size(); at += pictureBytes) ok = writer.AddFrame(&pictures[at], &error);
   if (ok) ok = writer.Finish(&error);
-  if (!ok) return std::fprintf(stderr, "mxvwrite: %s\n", error.c_str()), 3;
+  if (!ok) return kCommandLine.Failure(error);
   const slmxv::WriteSummary& s = writer.Summary();
   std::printf("%s: version %u, %llu frames (%llu key, %llu repeated, %llu with change maps), %llu sample frames in "
               "%llu blocks, %llu bytes\n",
               output.c_str(), version, (unsigned long long)s.frames, (unsigned long long)s.keyFrames,
               (unsigned long long)s.repeatFrames, (unsigned long long)s.mappedFrames,
               (unsigned long long)s.audioFrames, (unsigned long long)s.audioBlocks, (unsigned long long)s.fileBytes);
-  return 0;
+  return sltool::kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (kCommandLine.WantsHelp(argc, argv)) return sltool::kExitOk;
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& e) {
+    return kCommandLine.Failure(std::string("cannot make the movie: ") + e.what());
+  }
 }

@@ -1,5 +1,7 @@
 #include "tools/packwriter/PackWriter.h"
 
+#include "tools/common/ToolSupport.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -174,14 +176,8 @@ bool PackWriter::Build(std::vector<uint8_t>* out, std::string* error) const {
 }
 
 bool WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes, std::string* error) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  out.close();
-  if (!out) {
-    *error = "cannot write " + path.string();
-    return false;
-  }
-  return true;
+  // Through a temporary file beside the target: a failed write leaves no partial pack.
+  return sltool::WriteWholeFile(path.string(), bytes.data(), bytes.size(), error);
 }
 
 }  // namespace slpack

@@ -3,11 +3,21 @@
 // Version 3 is the default; KEY is a 32-bit number (decimal or 0x...), 0 for plain data.
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
+#include <filesystem>
 #include <string>
 
+#include "tools/common/ToolSupport.h"
 #include "tools/packwriter/PackWriter.h"
 
+namespace {
+
+const sltool::CommandLine kCommandLine("slpack", "usage: slpack [-2|-3] [-k KEY] FOLDER OUTPUT");
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (kCommandLine.WantsHelp(argc, argv)) return sltool::kExitOk;
   uint16_t version = 3;
   uint32_t key = 0;
   std::string folder, output;
@@ -18,33 +28,31 @@ int main(int argc, char** argv) {
     } else if (arg == "-k" && i + 1 < argc) {
       char* end = nullptr;
       unsigned long long value = std::strtoull(argv[++i], &end, 0);
-      if (!end || *end || value > 0xFFFFFFFFull) {
-        std::fprintf(stderr, "slpack: bad key %s\n", argv[i]);
-        return 2;
-      }
+      if (!end || *end || value > 0xFFFFFFFFull) return kCommandLine.UsageError(std::string("bad key ") + argv[i]);
       key = uint32_t(value);
+    } else if (!arg.empty() && arg[0] == '-') {
+      return kCommandLine.UsageError("unknown option " + arg);
     } else if (folder.empty()) {
       folder = arg;
     } else if (output.empty()) {
       output = arg;
     } else {
-      folder.clear();
-      break;
+      return kCommandLine.UsageError("too many arguments");
     }
   }
-  if (folder.empty() || output.empty()) {
-    std::fprintf(stderr, "usage: slpack [-2|-3] [-k KEY] FOLDER OUTPUT\n");
-    return 2;
-  }
+  if (folder.empty() || output.empty()) return kCommandLine.UsageError("expected FOLDER and OUTPUT");
+  std::error_code code;
+  if (!std::filesystem::is_directory(folder, code)) return kCommandLine.Failure("not a folder", folder);
   slpack::PackWriter writer(version, key);
   std::string error;
   std::vector<uint8_t> pack;
-  if (!writer.AddFolder(folder, &error) || !writer.Build(&pack, &error) ||
-      !slpack::WriteFile(output, pack, &error)) {
-    std::fprintf(stderr, "slpack: %s\n", error.c_str());
-    return 1;
+  try {
+    if (!writer.AddFolder(folder, &error) || !writer.Build(&pack, &error) || !slpack::WriteFile(output, pack, &error))
+      return kCommandLine.Failure(error);
+  } catch (const std::exception& e) {
+    return kCommandLine.Failure(std::string("cannot pack the folder: ") + e.what(), folder);
   }
   std::printf("%s: version %u, %zu entries, %zu bytes\n", output.c_str(), unsigned(version), writer.EntryCount(),
               pack.size());
-  return 0;
+  return sltool::kExitOk;
 }

@@ -5,16 +5,33 @@
 // ICON takes an .ico file apart as resource compilers do: its images become resources of
 // type 3 with ids numbered from 1 across the list, and NAME names the icon group (type
 // 14) that lists them.
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
 
 #include "foundation/SLByteOrder.h"
+#include "tools/common/ToolSupport.h"
 #include "tools/rescomp/PeWriter.h"
 
 namespace {
+
+// A whole number in `base` (0: decimal or 0x... hexadecimal) from 0 to 65,535.
+bool ParseNumber(const std::string& text, int base, std::uint32_t* value) {
+  if (text.empty() || !std::isxdigit(static_cast<unsigned char>(text[0]))) return false;
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long long parsed = std::strtoull(text.c_str(), &end, base);
+  if (errno || *end || parsed > 0xFFFF) return false;
+  *value = std::uint32_t(parsed);
+  return true;
+}
 
 // An .ico file: {reserved, type 1, count} and 16-byte entries {width, height, colours,
 // reserved, planes, bit count, size, file offset}. The group resource keeps the first
@@ -45,59 +62,85 @@ bool SplitIcon(const std::vector<std::uint8_t>& file, const SLPeRes::Resource& g
   return true;
 }
 
-SLPeRes::Key ParseKey(const std::string& text) {
-  if (text.size() > 1 && text[0] == '#') return SLPeRes::Key::Id(std::uint16_t(std::stoul(text.substr(1))));
-  return SLPeRes::Key::Text(std::u16string(text.begin(), text.end()));
+// "#" and a number up to 65,535, or a text of printable ASCII; false for anything else.
+bool ParseKey(const std::string& text, SLPeRes::Key* key) {
+  if (text.size() > 1 && text[0] == '#') {
+    std::uint32_t id = 0;
+    if (!ParseNumber(text.substr(1), 10, &id)) return false;
+    *key = SLPeRes::Key::Id(std::uint16_t(id));
+    return true;
+  }
+  for (char c : text)
+    if (c < 0x21 || c > 0x7E) return false;
+  *key = SLPeRes::Key::Text(std::u16string(text.begin(), text.end()));
+  return true;
+}
+
+const sltool::CommandLine kCommandLine("slrescomp",
+                                       "usage: slrescomp LIST OUTPUT\n"
+                                       "  LIST lines: TYPE NAME LANGUAGE FILE (TYPE and NAME \"#\" and a number, or a "
+                                       "text;\n  LANGUAGE a number up to 65535, 0x... for hexadecimal; FILE relative to "
+                                       "LIST)");
+
+int Compile(const std::string& list, const std::string& output) {
+  std::error_code code;
+  if (std::filesystem::is_directory(list, code)) return kCommandLine.Failure("the list is a folder", list);
+  std::ifstream in(list);
+  if (!in) return kCommandLine.Failure("cannot read the list (" + sltool::SystemError() + ")", list);
+  std::string error;
+  if (!sltool::CanWriteBeside(output, &error)) return kCommandLine.Failure(error);
+  const std::string base = list.substr(0, list.find_last_of('/') + 1);
+  std::vector<SLPeRes::Resource> resources;
+  std::string line;
+  int number = 0;
+  std::uint16_t nextIconId = 1;
+  auto lineError = [&](const std::string& what) {
+    return kCommandLine.Failure(what, list + ":" + std::to_string(number));
+  };
+  while (std::getline(in, line)) {
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == ';') continue;
+    std::istringstream fields(line);
+    std::string type, name, language, file, extra;
+    if (!(fields >> type >> name >> language >> file) || (fields >> extra))
+      return lineError("expected TYPE NAME LANGUAGE FILE");
+    SLPeRes::Resource r;
+    if (type == "ICON")
+      r.type = SLPeRes::Key::Id(14);
+    else if (!ParseKey(type, &r.type))
+      return lineError("the type is neither #0 to #65535 nor a printable text");
+    if (!ParseKey(name, &r.name)) return lineError("the name is neither #0 to #65535 nor a printable text");
+    std::uint32_t languageId = 0;
+    if (!ParseNumber(language, 0, &languageId)) return lineError("the language is not a number from 0 to 65535");
+    r.language = std::uint16_t(languageId);
+    const std::string path = file[0] == '/' ? file : base + file;
+    if (!std::filesystem::is_regular_file(path, code)) return lineError("not a file: " + path);
+    std::ifstream data(path, std::ios::binary);
+    if (!data) return lineError("cannot read " + path + " (" + sltool::SystemError() + ")");
+    r.data.assign(std::istreambuf_iterator<char>(data), {});
+    if (data.bad()) return lineError("cannot read " + path + " (" + sltool::SystemError() + ")");
+    if (type == "ICON") {
+      if (!SplitIcon(r.data, r, &resources, &nextIconId)) return lineError(path + " is not an icon file");
+      continue;
+    }
+    resources.push_back(std::move(r));
+  }
+  if (in.bad()) return kCommandLine.Failure("cannot read the list (" + sltool::SystemError() + ")", list);
+  if (resources.empty()) return kCommandLine.Failure("the list names no resource", list);
+  const auto image = SLPeRes::WriteModule(resources);
+  if (!sltool::WriteWholeFile(output, image.data(), image.size(), &error)) return kCommandLine.Failure(error);
+  return sltool::kExitOk;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: slrescomp LIST OUTPUT\n");
-    return 2;
+  if (kCommandLine.WantsHelp(argc, argv)) return sltool::kExitOk;
+  if (argc != 3) return kCommandLine.UsageError("expected LIST and OUTPUT");
+  try {
+    return Compile(argv[1], argv[2]);
+  } catch (const std::exception& e) {
+    return kCommandLine.Failure(std::string("cannot compile the list: ") + e.what(), argv[1]);
   }
-  std::string list = argv[1];
-  std::string base = list.substr(0, list.find_last_of('/') + 1);
-  std::ifstream in(list);
-  if (!in) {
-    std::fprintf(stderr, "slrescomp: cannot read %s\n", argv[1]);
-    return 1;
-  }
-  std::vector<SLPeRes::Resource> resources;
-  std::string line;
-  int number = 0;
-  std::uint16_t nextIconId = 1;
-  while (std::getline(in, line)) {
-    ++number;
-    if (line.empty() || line[0] == ';') continue;
-    std::istringstream fields(line);
-    std::string type, name, language, file;
-    if (!(fields >> type >> name >> language >> file)) {
-      std::fprintf(stderr, "%s:%d: expected TYPE NAME LANGUAGE FILE\n", argv[1], number);
-      return 1;
-    }
-    SLPeRes::Resource r;
-    r.type = type == "ICON" ? SLPeRes::Key::Id(14) : ParseKey(type);
-    r.name = ParseKey(name);
-    r.language = std::uint16_t(std::stoul(language, nullptr, 0));
-    std::ifstream data(file[0] == '/' ? file : base + file, std::ios::binary);
-    if (!data) {
-      std::fprintf(stderr, "%s:%d: cannot read %s\n", argv[1], number, file.c_str());
-      return 1;
-    }
-    r.data.assign(std::istreambuf_iterator<char>(data), {});
-    if (type == "ICON") {
-      if (!SplitIcon(r.data, r, &resources, &nextIconId)) {
-        std::fprintf(stderr, "%s:%d: %s is not an icon file\n", argv[1], number, file.c_str());
-        return 1;
-      }
-      continue;
-    }
-    resources.push_back(std::move(r));
-  }
-  auto image = SLPeRes::WriteModule(resources);
-  std::ofstream out(argv[2], std::ios::binary);
-  out.write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
-  return out ? 0 : 1;
 }

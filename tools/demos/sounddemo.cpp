@@ -1,12 +1,11 @@
 // sounddemo: plays a tone made by sox through the sound device, then records three
 // seconds from the default capture device into a WAV file that soxi can read.
-//   sounddemo [salida.wav]
+//   sounddemo SALIDA.wav
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -20,6 +19,7 @@
 #include "platform/kernel32/Modules.h"
 #include "storage/SLFileStorage.h"
 #include "tools/WavHeader.h"
+#include "tools/common/ToolSupport.h"
 
 namespace {
 
@@ -35,26 +35,32 @@ void Keep(SL_GS_SoundRecord* sound, std::uintptr_t user, const void* samples, u3
   recording->bytes.insert(recording->bytes.end(), p, p + std::size_t(frames) * sound->format.blockAlign);
 }
 
-// A canonical 44-byte RIFF header before the PCM data. Console text is UTF-8; the
-// window title goes to the framework in its 8-bit code page.
-bool WriteWav(const std::string& path, const SLAudioFormat& f, const std::vector<u8>& pcm) {
+const sltool::CommandLine kCommandLine("sounddemo",
+                                       "uso: sounddemo SALIDA.wav\n"
+                                       "  reproduce un tono de 1000 Hz y graba tres segundos del micrófono en "
+                                       "SALIDA.wav");
+
+// A canonical 44-byte RIFF header before the PCM data, written whole or not at all.
+bool WriteWav(const std::string& path, const SLAudioFormat& f, const std::vector<u8>& pcm, std::string* error) {
   u8 header[44];
   SLToolWavHeader(header, f, u32(36 + pcm.size()), u32(pcm.size()));
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(header), sizeof header);
-  out.write(reinterpret_cast<const char*>(pcm.data()), std::streamsize(pcm.size()));
-  return bool(out);
+  std::vector<u8> file(header, header + sizeof header);
+  file.insert(file.end(), pcm.begin(), pcm.end());
+  return sltool::WriteWholeFile(path, file.data(), file.size(), error);
 }
 
-int Fail(const char* what) {
-  std::printf("%s (código %08X)\n", what, SLGetLastError());
-  return 1;
-}
+int Fail(const char* what) { return kCommandLine.Failure(what, "", SLGetLastError()); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string output = argc > 1 ? argv[1] : "grabacion.wav";
+  if (kCommandLine.WantsHelp(argc, argv)) return sltool::kExitOk;
+  if (argc != 2) return kCommandLine.UsageError("falta SALIDA.wav");
+  const std::string output = argv[1];
+  std::string error;
+  if (!sltool::CanWriteBeside(output, &error)) return kCommandLine.Failure(error);
+  if (std::system("command -v sox >/dev/null 2>&1") != 0) return kCommandLine.Failure("Hace falta sox para crear el tono");
+  sltool::EndOnSignals();
   SLRegisterMediaClasses();
   SLRegisterGameSystemClasses();
   CSL_GS_MainWindow window;
@@ -64,10 +70,7 @@ int main(int argc, char** argv) {
 
   const std::string tone = output + ".tono.wav";
   const std::string sox = "sox -n -r 22050 -b 16 -c 1 '" + tone + "' synth 2 sine 1000 vol 0.5";
-  if (std::system(sox.c_str()) != 0) {
-    std::printf("Hace falta sox para crear el tono\n");
-    return 1;
-  }
+  if (std::system(sox.c_str()) != 0) return kCommandLine.Failure("sox no pudo crear el tono", tone);
   CSLFileStorage storage;
   SL_GS_SoundRecord* sound = device.LoadSound(&storage, tone.c_str(), 1, CSLVideoAudioReaderWAV::GetClassRecord());
   std::remove(tone.c_str());
@@ -85,10 +88,7 @@ int main(int argc, char** argv) {
   std::printf("Grabando tres segundos...\n");
   std::this_thread::sleep_for(std::chrono::seconds(3));
   device.Stop(capture, 0);
-  if (!WriteWav(output, capture->format, recording.bytes)) {
-    std::printf("No se pudo escribir %s\n", output.c_str());
-    return 1;
-  }
+  if (!WriteWav(output, capture->format, recording.bytes, &error)) return kCommandLine.Failure(error);
   std::printf("Grabación guardada en %s (%zu muestras)\n", output.c_str(), recording.bytes.size() / 2);
   device.DestroySoundAndClear(&capture);
   device.Shutdown();

@@ -7,7 +7,7 @@
 //   BUTTON <1..4> <1 down, 0 up>    a button changed at this tick
 // The pointer starts where the first WM_MOUSEMOVE puts it and from then on follows the
 // device's relative movement only. Used to check the input path against a real display:
-//   xvfb-run build/tools/inputdemo
+//   xvfb-run build/tools/demos/inputdemo
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -16,6 +16,7 @@
 #include "gamesystem/directx/SLKeyboardInput.h"
 #include "gamesystem/directx/SLMouseInput.h"
 #include "platform/user32/User32.h"
+#include "tools/common/ToolSupport.h"
 
 namespace {
 
@@ -49,15 +50,29 @@ void Report(CSL_GS_KeyboardInput_DirectX& keyboard, CSL_GS_MouseInput_DirectX& m
 
 }  // namespace
 
-int main() {
+namespace {
+
+const sltool::CommandLine kCommandLine("inputdemo",
+                                       "usage: inputdemo\n"
+                                       "  opens a window on the display and reports what it receives until it is "
+                                       "closed, or Ctrl-C");
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (kCommandLine.WantsHelp(argc, argv)) return sltool::kExitOk;
+  if (argc != 1) return kCommandLine.UsageError("no arguments expected");
+  if (!sltool::HasDisplay()) return kCommandLine.Failure("no display (DISPLAY, WAYLAND_DISPLAY and SDL_VIDEODRIVER are unset)");
+  sltool::EndOnSignals();
   WNDCLASSEXA wc{};
   wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = &Proc;
   wc.lpszClassName = "SL_INPUT_DEMO";
-  if (!RegisterClassExA(&wc)) return 1;
-  HWND window = CreateWindowExA(0, "SL_INPUT_DEMO", "Demostración de entrada", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
+  if (!RegisterClassExA(&wc)) return kCommandLine.Failure("cannot register the window class");
+  // The title in Windows-1252, as the 8-bit entry points take it.
+  HWND window = CreateWindowExA(0, "SL_INPUT_DEMO", "Demostraci\xF3n de entrada", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
                                 nullptr, nullptr, nullptr, nullptr);
-  if (!window) return 2;
+  if (!window) return kCommandLine.Failure("cannot open the window");
   ShowWindow(window, SW_SHOWNORMAL);
   RECT client{};
   GetClientRect(window, &client);

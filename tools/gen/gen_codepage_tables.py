@@ -7,13 +7,14 @@
                                      42 and UTF-8 are rules in platform/kernel32/Text.cpp)
 
 Sources: python3's codecs and Debian's unicode-data (/usr/share/unicode/UnicodeData.txt).
-Run once from the repository root: python3 tools/gen_codepage_tables.py
+Run from anywhere: python3 tools/gen/gen_codepage_tables.py
 """
+import os
 import codecs
 import sys
 
 UNICODE_DATA = "/usr/share/unicode/UnicodeData.txt"
-SCRIPT = "tools/gen_codepage_tables.py"
+SCRIPT = "tools/gen/gen_codepage_tables.py"
 
 # (code page number, python codec name)
 CODE_PAGES = [(1252, "cp1252"), (437, "cp437"), (850, "cp850"), (10000, "mac_roman")]
@@ -167,6 +168,8 @@ def code_page_tables(ucd):
 
 
 def write(path, text):
+    # Paths from the source tree's root, wherever the script is run from.
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", path)
     with open(path, "w", encoding="ascii") as f:
         f.write(text)
 

@@ -7,7 +7,7 @@ the undefined symbols of every framework library with nm, keeps those platform/ 
 and reports each one that its object file is not allowed to call. Exit status 1 when
 there is one.
 
-    tools/check_platform_calls.py <build dir>
+    tools/checks/check_platform_calls.py <build dir>
 """
 import os
 import re

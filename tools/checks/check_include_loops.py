@@ -8,7 +8,7 @@ its edges; the loops listed in KNOWN (files that must know each other, as their 
 comments say) are accepted, and so is a loop among some of their members; a loop that reaches any other
 component makes the exit status 1.
 
-    tools/check_include_loops.py [root]
+    tools/checks/check_include_loops.py [root]
 """
 import os
 import re
@@ -50,7 +50,7 @@ def component(path):
 
 
 def main():
-    root = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..")
+    root = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "..")
     files = {}
     for folder in FOLDERS:
         for base, _, names in os.walk(os.path.join(root, folder)):

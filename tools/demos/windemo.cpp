@@ -1,9 +1,10 @@
 // Opens one real window and writes every message it receives to standard output, one
 // line each ("WM_KEYDOWN 0x41"), until the window is closed. Used to check the window
-// layer against a real display:  xvfb-run build/tools/windemo
+// layer against a real display:  xvfb-run build/tools/demos/windemo
 #include <cstdio>
 
 #include "platform/user32/User32.h"
+#include "tools/common/ToolSupport.h"
 
 namespace {
 
@@ -44,15 +45,29 @@ LRESULT Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-int main() {
+namespace {
+
+const sltool::CommandLine kCommandLine("windemo",
+                                       "usage: windemo\n"
+                                       "  opens a window on the display and reports what it receives until it is "
+                                       "closed, or Ctrl-C");
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (kCommandLine.WantsHelp(argc, argv)) return sltool::kExitOk;
+  if (argc != 1) return kCommandLine.UsageError("no arguments expected");
+  if (!sltool::HasDisplay()) return kCommandLine.Failure("no display (DISPLAY, WAYLAND_DISPLAY and SDL_VIDEODRIVER are unset)");
+  sltool::EndOnSignals();
   WNDCLASSEXA wc{};
   wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = &Proc;
   wc.lpszClassName = "SL_DEMO";
-  if (!RegisterClassExA(&wc)) return 1;
-  HWND window = CreateWindowExA(0, "SL_DEMO", "Demostración", WS_OVERLAPPEDWINDOW, 0, 0, 320, 200, nullptr,
+  if (!RegisterClassExA(&wc)) return kCommandLine.Failure("cannot register the window class");
+  // The title in Windows-1252, as the 8-bit entry points take it.
+  HWND window = CreateWindowExA(0, "SL_DEMO", "Demostraci\xF3n", WS_OVERLAPPEDWINDOW, 0, 0, 320, 200, nullptr,
                                 nullptr, nullptr, nullptr);
-  if (!window) return 2;
+  if (!window) return kCommandLine.Failure("cannot open the window");
   ShowWindow(window, SW_SHOWNORMAL);
   std::printf("READY\n");
   std::fflush(stdout);

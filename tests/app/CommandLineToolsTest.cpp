@@ -1,0 +1,246 @@
+// The command-line tools with bad input: --help on standard output with status 0, usage
+// errors on standard error with status 2, failures in words with status 1 and never an
+// abort, and no partial or lost output file when a step or the disk fails (a child with
+// a small RLIMIT_FSIZE stands in for a full disk).
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/TempDir.h"
+
+namespace {
+
+const std::string kTools = std::string(SL_BINARY_DIR) + "/tools/";
+
+struct Result {
+  int status = -1;  // the exit status, or 128 + the signal that ended the program
+  std::string out, err;
+};
+
+// Runs `command` through the shell with its outputs captured in `dir`.
+Result Shell(const TempDir& dir, const std::string& command) {
+  const std::string line = "(" + command + ") >'" + dir.Host(".out") + "' 2>'" + dir.Host(".err") + "' </dev/null";
+  const int raw = std::system(line.c_str());
+  Result r;
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+  r.out = dir.Read(".out");
+  r.err = dir.Read(".err");
+  std::filesystem::remove(dir.Host(".out"));
+  std::filesystem::remove(dir.Host(".err"));
+  return r;
+}
+
+// The names in `dir`, hidden ones included (temporary outputs start with a dot).
+std::vector<std::string> Listing(const TempDir& dir, const std::string& folder = "") {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Host(folder)))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A 24-bit bottom-up BMP of `side` x `side` pixels.
+std::string Bmp(int side) {
+  const int stride = (side * 3 + 3) / 4 * 4, image = stride * side;
+  std::string file(54 + image, '\0');
+  auto put = [&](size_t at, unsigned value, int bytes) {
+    for (int i = 0; i < bytes; ++i) file[at + i] = char(value >> (8 * i));
+  };
+  file[0] = 'B';
+  file[1] = 'M';
+  put(2, unsigned(file.size()), 4);
+  put(10, 54, 4);
+  put(14, 40, 4);
+  put(18, unsigned(side), 4);
+  put(22, unsigned(side), 4);
+  put(26, 1, 2);
+  put(28, 24, 2);
+  for (int i = 0; i < image; ++i) file[54 + i] = char(i * 7 + i / 13);
+  return file;
+}
+
+// Every tool: its place under the build, and arguments that are a usage error.
+TEST(ToolCommandLine, HelpGoesToStandardOutputAndUsageErrorsExitWithTwo) {
+  TempDir dir;
+  struct Tool {
+    const char* path;
+    const char* badArguments;
+  } tools[] = {
+      {"rescomp/slrescomp", "one"},       {"packwriter/slpack", "-x a b"},   {"mximg/mximgwrite", "-e bogus a b"},
+      {"mxvwriter/mxvwrite", "--codec h264 out.mxv"}, {"mediadump", "a.avi --bogus x"}, {"demos/windemo", "extra"},
+      {"demos/inputdemo", "extra"},             {"fntwrite/fntwrite", "font"},     {"demos/sounddemo", ""},
+  };
+  for (const Tool& tool : tools) {
+    SCOPED_TRACE(tool.path);
+    const Result help = Shell(dir, "'" + kTools + tool.path + "' --help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("us"), std::string::npos) << help.out;  // "usage:" or "uso:"
+    EXPECT_EQ(help.err, "");
+    const Result bad = Shell(dir, "'" + kTools + tool.path + "' " + tool.badArguments);
+    EXPECT_EQ(bad.status, 2) << bad.err;
+    EXPECT_EQ(bad.out, "");
+    EXPECT_NE(bad.err.find("us"), std::string::npos) << bad.err;
+  }
+  const Result python = Shell(dir, "python3 '" SL_SOURCE_DIR "/tools/fixtures/make_image_fixtures.py'");
+  EXPECT_EQ(python.status, 2);
+  EXPECT_EQ(Listing(dir), std::vector<std::string>());
+}
+
+// Lists the resource compiler refuses: each names the list (and the line), exits with 1,
+// and writes nothing.
+TEST(ToolCommandLine, ResourceCompilerRefusesBadListsByName) {
+  TempDir dir;
+  dir.Write("data.bin", "payload");
+  std::filesystem::create_directory(dir.Host("folder"));
+  struct Case {
+    const char* name;
+    std::string list;
+    const char* expected;  // in the message
+  } cases[] = {
+      {"random bytes", std::string("\x01\xFE\x80 \x9C\x02 7 data.bin\n", 17), "list.txt:1"},
+      {"id not a number", "; a comment\n#7x #1 0 data.bin\n", "list.txt:2"},
+      {"language not a number", "#10 #1 es data.bin\n", "list.txt:1"},
+      {"id above 65535", "#10 #70000 0 data.bin\n", "list.txt:1"},
+      {"language above 65535", "#10 #1 0x10000 data.bin\n", "list.txt:1"},
+      {"five fields", "#10 #1 0 data.bin more\n", "list.txt:1"},
+      {"a folder as entry", "#10 #1 0 folder\n", "not a file"},
+      {"a missing entry", "#10 #1 0 missing.bin\n", "not a file"},
+      {"an empty list", "; nothing\n\n", "no resource"},
+      {"a bad icon", "ICON #1 0 data.bin\n", "not an icon"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dir.Write("list.txt", c.list);
+    const Result r = Shell(dir, "'" + kTools + "rescomp/slrescomp' '" + dir.Host("list.txt") + "' '" +
+                                  dir.Host("out.dll") + "'");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find(c.expected), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.Host("out.dll")));
+  }
+  const Result folderList =
+      Shell(dir, "'" + kTools + "rescomp/slrescomp' '" + dir.Host("folder") + "' '" + dir.Host("out.dll") + "'");
+  EXPECT_EQ(folderList.status, 1);
+  EXPECT_NE(folderList.err.find("folder"), std::string::npos) << folderList.err;
+  // A good list into a folder that does not exist says so; into a good one it works.
+  dir.Write("list.txt", "#10 #1 0x0C0A data.bin\n");
+  const Result noFolder =
+      Shell(dir, "'" + kTools + "rescomp/slrescomp' '" + dir.Host("list.txt") + "' '" + dir.Host("none/out.dll") + "'");
+  EXPECT_EQ(noFolder.status, 1);
+  EXPECT_EQ(Shell(dir, "'" + kTools + "rescomp/slrescomp' '" + dir.Host("list.txt") + "' '" + dir.Host("out.dll") + "'")
+                .status,
+            0);
+  EXPECT_GT(dir.Read("out.dll").size(), 0u);
+}
+
+// The movie writer's options: names its usage prints, ranges, and pictures that are no file.
+TEST(ToolCommandLine, MovieWriterChecksItsOptionsAndInputs) {
+  TempDir dir;
+  dir.Write("frames.raw", std::string(16 * 16 * 3 * 2, '\x40'));
+  std::filesystem::create_directory(dir.Host("folder"));
+  const std::string tool = "'" + kTools + "mxvwriter/mxvwrite' ";
+  struct Case {
+    const char* arguments;
+    int status;
+  } cases[] = {
+      {"--video frames.raw --size 16x16 --codec theora --quality 20 out.mxv", 0},
+      {"--video frames.raw --size 16x16 --codec zip out.mxv", 0},
+      {"--video frames.raw --size 16x16 --codec lzw out.mxv", 0},
+      {"--video frames.raw --size 16x16 --codec 7 out.mxv", 2},
+      {"--video frames.raw --size 16x16 --quality 64 out.mxv", 2},
+      {"--video frames.raw --size 16x16 --quality -1 out.mxv", 2},
+      {"--video frames.raw --size 16x16x out.mxv", 2},
+      {"--video folder --size 16x16 out.mxv", 1},
+      {"--video missing.raw --size 16x16 out.mxv", 1},
+      {"--video frames.raw --size 15x16 out.mxv", 1},  // not whole pictures
+      {"--video frames.raw --size 16x16 folder", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    std::filesystem::remove(dir.Host("out.mxv"));
+    const Result r = Shell(dir, "cd '" + dir.Host() + "' && " + tool + c.arguments);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_EQ(std::filesystem::exists(dir.Host("out.mxv")), c.status == 0);
+    if (c.status == 1) {
+      EXPECT_NE(r.err.find("mxvwrite: "), std::string::npos);
+    }
+  }
+}
+
+// A full disk (a 4 KiB file size limit) in the middle of each writer: the status is 1, the
+// earlier file is still there as it was, and no temporary file is left beside it.
+TEST(ToolCommandLine, FullDiskLeavesNoPartialOutputAndKeepsTheOldFile) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.Host("in"));
+  std::filesystem::create_directory(dir.Host("out"));
+  std::string noise(100000, '\0');
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = char((i * 2654435761u) >> 13);
+  dir.Write("in/noise.bin", noise);
+  dir.Write("in/picture.bmp", Bmp(64));
+  dir.Write("in/frames.raw", noise.substr(0, 64 * 64 * 3 * 3));  // does not compress
+  ASSERT_EQ(Shell(dir, "sox -n -r 22050 -b 16 -c 1 '" + dir.Host("in/tone.wav") + "' synth 1 sine 440").status, 0);
+  const std::string limited = "trap '' XFSZ; ulimit -f 4; exec ";
+  struct Case {
+    const char* name;
+    std::string command;
+  } cases[] = {
+      {"slpack", "'" + kTools + "packwriter/slpack' '" + dir.Host("in") + "' '" + dir.Host("out/target") + "'"},
+      {"mximgwrite", "'" + kTools + "mximg/mximgwrite' -e raw '" + dir.Host("in/picture.bmp") + "' '" +
+                         dir.Host("out/target") + "'"},
+      {"mxvwrite", "'" + kTools + "mxvwriter/mxvwrite' --video '" + dir.Host("in/frames.raw") +
+                       "' --size 64x64 --codec zip '" + dir.Host("out/target") + "'"},
+      {"mediadump", "'" + kTools + "mediadump' '" + dir.Host("in/tone.wav") + "' --audio '" + dir.Host("out/target") + "'"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dir.Write("out/target", "the earlier file");
+    const Result r = Shell(dir, limited + c.command);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(dir.Read("out/target"), "the earlier file");
+    EXPECT_EQ(Listing(dir, "out"), std::vector<std::string>{"target"});
+    // Without the limit the same command replaces the file.
+    EXPECT_EQ(Shell(dir, c.command).status, 0);
+    EXPECT_GT(dir.Read("out/target").size(), 4096u);
+  }
+  // Every output is checked before the first is written.
+  std::filesystem::remove(dir.Host("out/target"));
+  const Result both = Shell(dir, "'" + kTools + "mediadump' '" + dir.Host("in/tone.wav") + "' --audio '" +
+                                   dir.Host("out/target") + "' --frames '" + dir.Host("none") + "'");
+  EXPECT_EQ(both.status, 1);
+  EXPECT_EQ(Listing(dir, "out"), std::vector<std::string>());
+  // The index of a file that is no AVI says why.
+  const Result index = Shell(dir, "'" + kTools + "mediadump' '" + dir.Host("in/noise.bin") + "' --index");
+  EXPECT_EQ(index.status, 1);
+  EXPECT_NE(index.err.find("noise.bin"), std::string::npos) << index.err;
+  EXPECT_NE(index.err.find("code 0x"), std::string::npos) << index.err;
+}
+
+// The window demos without a display say so at once; on one, SIGTERM ends them. The sound
+// demo blames sox only when sox is missing.
+TEST(ToolCommandLine, DemosEndWithoutDisplayAndOnSignals) {
+  TempDir dir;
+  for (const char* demo : {"demos/windemo", "demos/inputdemo"}) {
+    SCOPED_TRACE(demo);
+    const Result none =
+        Shell(dir, "env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER timeout -k 2 10 '" + kTools + demo + "'");
+    EXPECT_EQ(none.status, 1) << none.err;
+    EXPECT_NE(none.err.find("display"), std::string::npos) << none.err;
+    // The dummy driver: nothing ever closes the window, the signal ends it.
+    const Result ended =
+        Shell(dir, "SDL_VIDEODRIVER=dummy timeout -k 5 --preserve-status 2 '" + kTools + demo + "'");
+    EXPECT_EQ(ended.status, 128 + 15) << ended.err;
+  }
+  const Result noSox = Shell(dir, "PATH=/nonexistent '" + kTools + "demos/sounddemo' '" + dir.Host("rec.wav") + "'");
+  EXPECT_EQ(noSox.status, 1);
+  EXPECT_NE(noSox.err.find("sox"), std::string::npos) << noSox.err;
+  const Result noFolder = Shell(dir, "'" + kTools + "demos/sounddemo' '" + dir.Host("none/rec.wav") + "'");
+  EXPECT_EQ(noFolder.status, 1);
+  EXPECT_EQ(noFolder.err.find("sox"), std::string::npos) << noFolder.err;
+}
+
+}  // namespace
