@@ -43,6 +43,9 @@ class InternalScrollBar : public ::testing::Test {
   // A 200 x 150 window at (10, 20): with both bars its client area is 183 x 133.
   CSL_GS_GuiWindow* Make(u32 style, const std::string& script = "") {
     CSL_GS_GuiWindow* w = m.CreateWindow(CScrollReceiver::GetClassRecord(), "", 10, 20, 200, 150, style, 0, 0, nullptr);
+    // The manager lets go of the devices of an earlier case before they are replaced.
+    m.SetKeyboard(nullptr);
+    m.SetMouse(nullptr);
     keyboard = std::make_unique<CScriptedKeyboard>(script);
     mouse = std::make_unique<CScriptedMouse>(script);
     m.SetKeyboard(keyboard.get());

@@ -71,6 +71,9 @@ class ScrollBar : public ::testing::Test {
     if (!bar) return nullptr;
     bar->SetRange(range);
     bar->SetPosition(position);
+    // The manager lets go of the devices of an earlier case before they are replaced.
+    m.SetKeyboard(nullptr);
+    m.SetMouse(nullptr);
     keyboard = std::make_unique<CScriptedKeyboard>(script);
     mouse = std::make_unique<CScriptedMouse>(script);
     m.SetKeyboard(keyboard.get());
