@@ -6,6 +6,8 @@
 #include "gui/SLGuiMenuPopup.h"
 #include "gui/SLGuiTopLevelWindow.h"
 #include "gui/SLHtmlHelp.h"
+#include "gui/SLGuiFrame.h"
+#include "gui/SLGuiScrollBar.h"
 #include "media/MediaClasses.h"
 
 void SLRegisterGuiClasses() {
@@ -23,6 +25,13 @@ void SLRegisterGuiClasses() {
       CSL_GS_GuiButton::GetClassRecord(),
       CSL_WND_BaseHelpSystem::GetClassRecord(),
       CSL_WND_HtmlHelp::GetClassRecord(),
+      CSL_GS_GuiScrollBarBase::GetClassRecord(),
+      CSL_GS_GuiHScrollBar::GetClassRecord(),
+      CSL_GS_GuiVScrollBar::GetClassRecord(),
+      CSL_GS_GuiGrowBoxScrollBar::GetClassRecord(),
+      CSL_GS_GuiFrame::GetClassRecord(),
+      CSL_GS_GuiInternalHScrollBar::GetClassRecord(),
+      CSL_GS_GuiInternalVScrollBar::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }

@@ -6,6 +6,7 @@
 #include "gamesystem/SLMainWindow.h"
 #include "gui/SLGuiManager.h"
 #include "gui/SLGuiMenuPopup.h"
+#include "gui/SLGuiScrollBar.h"
 #include "gui/SLGuiTopLevelWindow.h"
 
 SL_IMPLEMENT_CLASS(CSL_GS_GuiBaseEvent, CSLObject)
@@ -55,6 +56,7 @@ CSL_GS_GuiWindow::CSL_GS_GuiWindow()
 
 CSL_GS_GuiWindow::~CSL_GS_GuiWindow() {
   SLErrorKeeper keep;
+  DropScrollBars();
   if (m_parent) m_parent->Release();
   if (m_owner) m_owner->Release();
 }
@@ -323,7 +325,10 @@ bool CSL_GS_GuiWindow::ApplyPositionRect(SLGuiWindowPos* pos) {
   client.width = std::max(client.width, 0);
   client.height = std::max(client.height, 0);
   m_clientRect = client;
-  return true;
+  // Internal bars live in screen coordinates: they follow the new client area now.
+  EnsureHScrollBar(SL_GUI_SB_ENSURE_LAYOUT);
+  EnsureVScrollBar(SL_GUI_SB_ENSURE_LAYOUT);
+  return StillRegistered();
 }
 
 void CSL_GS_GuiWindow::Restack(const SLGuiWindowPos& pos, const ZOrderRequest& request) {
@@ -610,10 +615,6 @@ bool CSL_GS_GuiWindow::OnVScroll(CSL_GS_GuiWindow* source, u32 code, i32 newPosi
 
 bool CSL_GS_GuiWindow::OnCreate() { return true; }
 void CSL_GS_GuiWindow::OnClose() {}
-void CSL_GS_GuiWindow::OnDestroy() {
-  // The internal scroll bars and the grow-box lookups arrive with the scroll-bar code;
-  // nothing is made before then.
-}
 void CSL_GS_GuiWindow::OnActivate(bool, CSL_GS_GuiWindow*, bool, bool) {}
 
 void CSL_GS_GuiWindow::OnPositionChanging(SLGuiWindowPos* pos) {
@@ -656,20 +657,6 @@ void CSL_GS_GuiWindow::OnTextFormatChanged(u32) {}
 bool CSL_GS_GuiWindow::CanSetText(const char*) { return true; }
 void CSL_GS_GuiWindow::OnTextChanged(CSLStringAnsi*) {}
 
-void CSL_GS_GuiWindow::EndScrollBarPress() {
-  {
-    // The auto-repeat of a pressed part stops with the press; most windows have none.
-    SLErrorKeeper keep;
-    m_manager->KillTimer(this, SL_GUI_TIMER_SCROLL_REPEAT);
-  }
-  if (!m_pressedPart) return;
-  const u32 hover = m_hoverPart;
-  OnLButtonUp(1, 0, 0);
-  if (!IsRegistered()) return;
-  m_hoverPart = hover;
-  m_pressedPart = 0;
-}
-
 void CSL_GS_GuiWindow::OnCancelMode() {
   TSLObjPtr<CSL_GS_GuiWindow> hold(this);
   if (!IsRegistered()) return;
@@ -693,24 +680,9 @@ void CSL_GS_GuiWindow::OnCaptureLost(CSL_GS_GuiWindow*) {
 void CSL_GS_GuiWindow::GetMinMaxInfo(SLGuiMinMaxInfo*) {}
 void CSL_GS_GuiWindow::OnSetFocus(CSL_GS_GuiWindow*) {}
 void CSL_GS_GuiWindow::OnKillFocus(CSL_GS_GuiWindow*) {}
-void CSL_GS_GuiWindow::DrawFrame(const SLGuiRect*) {}
 void CSL_GS_GuiWindow::Draw(const SLGuiRect*) {}
-void CSL_GS_GuiWindow::GetClientArea(SLGuiRect*) {}
-
-u32 CSL_GS_GuiWindow::HitTest(i32 x, i32 y) {
-  SLGuiRect screen;
-  if (!GetScreenRectR(&screen)) return SL_GUI_HIT_NOWHERE;
-  auto inside = [x, y](i64 left, i64 top, i64 width, i64 height) {
-    return x >= left && y >= top && x < left + width && y < top + height;
-  };
-  if (!inside(screen.x, screen.y, screen.width, screen.height)) return SL_GUI_HIT_NOWHERE;
-  const i64 clientX = i64(screen.x) - m_windowRect.x + m_clientRect.x;
-  const i64 clientY = i64(screen.y) - m_windowRect.y + m_clientRect.y;
-  return inside(clientX, clientY, m_clientRect.width, m_clientRect.height) ? SL_GUI_HIT_CLIENT : SL_GUI_HIT_FRAME;
-}
 
 void CSL_GS_GuiWindow::OnNcLButtonDblClk(u32 hit, u32 keys, i32 x, i32 y) { OnNcLButtonDown(hit, keys, x, y); }
-void CSL_GS_GuiWindow::OnNcLButtonDown(u32, u32, i32, i32) {}
 void CSL_GS_GuiWindow::OnNcLButtonUp(u32, u32, i32, i32) {}
 void CSL_GS_GuiWindow::OnNcMButtonDblClk(u32, u32, i32, i32) {}
 void CSL_GS_GuiWindow::OnNcMButtonDown(u32, u32, i32, i32) {}
@@ -719,12 +691,8 @@ void CSL_GS_GuiWindow::OnNcRButtonDblClk(u32, u32, i32, i32) {}
 void CSL_GS_GuiWindow::OnNcRButtonDown(u32, u32, i32, i32) {}
 void CSL_GS_GuiWindow::OnNcRButtonUp(u32, u32, i32, i32) {}
 void CSL_GS_GuiWindow::ReservedGuiSlot50(u32, u32, u32) {}
-void CSL_GS_GuiWindow::OnNcMouseEnter(u32 hit, u32, i32, i32) { m_hoverPart = hit; }
-void CSL_GS_GuiWindow::OnNcMouseMove(u32 hit, u32, i32, i32) { m_hoverPart = hit; }
-void CSL_GS_GuiWindow::OnNcMouseLeave() { m_hoverPart = 0; }
 void CSL_GS_GuiWindow::OnLButtonDblClk(u32, i32, i32) {}
 void CSL_GS_GuiWindow::OnLButtonDown(u32, i32, i32) {}
-void CSL_GS_GuiWindow::OnLButtonUp(u32, i32, i32) {}
 void CSL_GS_GuiWindow::OnMButtonDblClk(u32, i32, i32) {}
 void CSL_GS_GuiWindow::OnMButtonDown(u32, i32, i32) {}
 void CSL_GS_GuiWindow::OnMButtonUp(u32, i32, i32) {}
@@ -738,9 +706,6 @@ void CSL_GS_GuiWindow::OnMouseEnter(u32, i32, i32) {
   const bool holdingBarPart = m_pressedPart && m_hoverPart == m_pressedPart && m_manager &&
                               m_manager->GetCaptureWindow() == this;
   if (!holdingBarPart) m_hoverPart = SL_GUI_HIT_CLIENT;
-}
-void CSL_GS_GuiWindow::OnMouseMove(u32, i32, i32) {
-  if (!m_pressedPart) m_hoverPart = SL_GUI_HIT_CLIENT;
 }
 void CSL_GS_GuiWindow::OnMouseLeave() { m_hoverPart = 0; }
 void CSL_GS_GuiWindow::OnKeyDown(u32) {}
@@ -780,7 +745,6 @@ u32 CSL_GS_GuiWindow::GetCursorShape(CSL_GS_GuiWindow* window, u32 hit) {
   return m_parent->IsRegistered() ? m_parent->GetCursorShape(window, hit) : 0;
 }
 
-void CSL_GS_GuiWindow::OnTimer(u32) {}
 void CSL_GS_GuiWindow::OnMenuStart(bool) {}
 void CSL_GS_GuiWindow::OnMenuEnd(bool) {}
 void CSL_GS_GuiWindow::OnInitMenu(CSL_GS_GuiMenuPopup*) {}

@@ -18,6 +18,7 @@ class CSL_GS_GuiManager;
 class CSL_GS_GuiMenuPopup;
 class CSL_GS_GuiInternalHScrollBar;
 class CSL_GS_GuiInternalVScrollBar;
+class CSL_GS_GuiScrollBarBase;
 class CSL_GS_BaseGfx;
 class CSL_GS_BaseSfx;
 struct SL_GS_Image;
@@ -147,6 +148,21 @@ enum : u32 {
   SL_GUI_TIMER_SCROLL_REPEAT = 0xFFFFFFFE,
 };
 
+// Requests of EnsureHScrollBar and EnsureVScrollBar.
+enum : u32 {
+  SL_GUI_SB_ENSURE_CREATE = 1,
+  SL_GUI_SB_ENSURE_LAYOUT = 2,
+};
+
+// Window hit codes of the internal bars' parts (left/up button, right/down button, track
+// before the thumb, track after it, thumb).
+enum : u32 {
+  SL_GUI_HIT_HSCROLL_FIRST = 16,
+  SL_GUI_HIT_HSCROLL_LAST = 20,
+  SL_GUI_HIT_VSCROLL_FIRST = 21,
+  SL_GUI_HIT_VSCROLL_LAST = 25,
+};
+
 class CSL_GS_GuiWindow;
 
 // Node of the doubly linked circular window lists: a list head has no window.
@@ -239,6 +255,27 @@ class CSL_GS_GuiWindow : public CSLObject {
   bool Minimize();
   bool Maximize();
   bool Restore();
+
+  // --- Internal scroll bars (SLGuiWindowScroll.cpp) ---
+  // The setters and GetXScrollRange make the bar on first need (0x80000001 when memory
+  // is short); GetXScrollPos answers 0 without a bar. Showing or hiding recomputes the
+  // client area in place.
+  bool SetHScrollPos(u32 position);
+  bool SetHScrollRange(u32 range);
+  u32 GetHScrollPos();
+  u32 GetHScrollRange();
+  bool ShowHScrollBar(bool show);
+  bool SetVScrollPos(u32 position);
+  bool SetVScrollRange(u32 range);
+  u32 GetVScrollPos();
+  u32 GetVScrollRange();
+  bool ShowVScrollBar(bool show);
+  // SL_GUI_SB_ENSURE_CREATE makes a missing bar (and lays it out); SL_GUI_SB_ENSURE_LAYOUT
+  // places an existing one along the client area.
+  bool EnsureHScrollBar(u32 request);
+  bool EnsureVScrollBar(u32 request);
+  CSL_GS_GuiInternalHScrollBar* GetHScrollBar() const { return m_hScrollBar; }
+  CSL_GS_GuiInternalVScrollBar* GetVScrollBar() const { return m_vScrollBar; }
 
   // --- Virtual operations ---
   virtual bool IsMinimized();
@@ -333,6 +370,8 @@ class CSL_GS_GuiWindow : public CSLObject {
   void FillMinMaxInfo(SLGuiMinMaxInfo* info, bool maxTrackIsMaxSize);
   // Ends a press of an internal scroll-bar part (what OnCancelMode and OnCaptureLost share).
   void EndScrollBarPress();
+  // Frees the internal bars and the grow-box lookups (OnDestroy and the destructor).
+  void DropScrollBars();
   // Still registered after a virtual call; otherwise sets 0x80010002.
   bool StillRegistered() const;
 
@@ -365,6 +404,18 @@ class CSL_GS_GuiWindow : public CSLObject {
 
  private:
   bool ApplyMinMaxAndStyle(u32 remove, u32 add, bool restoreMaximized);
+
+  // The internal bars, one body for both: `vertical` picks the bar, its style bit, its
+  // does-not-fit bit and its hit codes.
+  CSL_GS_GuiScrollBarBase* ScrollBarOf(bool vertical) const;
+  bool EnsureScrollBar(bool vertical, u32 request);
+  bool ShowScrollBar(bool vertical, bool show);
+  // Shown and not flagged as not fitting.
+  bool ScrollBarFits(bool vertical) const;
+  // The fitting bar whose parts a hit code names, or null.
+  CSL_GS_GuiScrollBarBase* FittingBarOfHit(u32 hit) const;
+  // A bar's own part code for a window hit code.
+  static u32 BarPartOfHit(u32 hit);
 
   // The steps of SetPosition, in order.
   struct ZOrderRequest {

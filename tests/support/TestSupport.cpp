@@ -24,3 +24,6 @@ std::string SLTestRunPython(const std::string& script) {
   std::ofstream(dir.Host("script.py")) << script;
   return SLTestCapture("python3 '" + dir.Host("script.py") + "'");
 }
+
+#include "tests/support/ScrollReceiver.h"
+SL_IMPLEMENT_CLASS_CREATABLE(CScrollReceiver, CSL_GS_GuiWindow)
