@@ -154,9 +154,20 @@ bool CSL_GS_GuiManager::TellEveryWindow(Notify notify) {
 bool CSL_GS_GuiManager::SetGfx(CSL_GS_BaseGfx* gfx) {
   if (!m_state) return SLFail(SL_E_NOT_INITIALISED, false);
   SLCriticalSectionLock lock(&m_stateLock);
-  // The skins' images and fonts live on the device; they come with the skin loader.
+  // The skins' images and fonts live on the device: they move with it.
+  CSL_GS_BaseGfx* previous = m_state->gfx;
+  if (previous != gfx) DestroySkinHandles(previous);
   bool connected = SwapDeviceCallback(this, &m_state->gfx, gfx, &CSL_GS_GuiManager::OnGfxEvent);
   const u32 code = SLGetLastError();
+  if (previous != m_state->gfx && !CreateSkinHandles(m_state->gfx)) {
+    // A device that cannot hold the skins is not kept.
+    const u32 failure = SLGetLastError();
+    DestroySkinHandles(m_state->gfx);
+    SwapDeviceCallback(this, &m_state->gfx, static_cast<CSL_GS_BaseGfx*>(nullptr), &CSL_GS_GuiManager::OnGfxEvent);
+    LoadDesktopSettings();
+    TellEveryWindow([this](CSL_GS_GuiWindow* w) { w->OnGfxChanged(m_state->gfx); });
+    return SLFail(failure, false);
+  }
   LoadDesktopSettings();
   if (!TellEveryWindow([this](CSL_GS_GuiWindow* w) { w->OnGfxChanged(m_state->gfx); })) return false;
   return connected ? SLSucceed(true) : SLFail(code, false);
@@ -198,47 +209,7 @@ void CSL_GS_GuiManager::OnMouseEvent(CSL_GS_BaseMouseInput* sender, CSLBaseEvent
   if (m_state && sender == m_state->mouse && IsDying(event)) SetMouse(nullptr);
 }
 
-// --- Skins ---
-
-bool CSL_GS_GuiManager::LoadDesktopSettings() {
-  if (!m_state) return SLFail(SL_E_NOT_INITIALISED, false);
-  m_state->iconFont = nullptr;
-  m_state->normalCaptionColor = {};
-  m_state->disabledCaptionColor = {};
-  // The skin's "Desktop" section fills these once skins carry their settings.
-  return SLSucceed(true);
-}
-
-SLGuiSkin* CSL_GS_GuiManager::FindSkin(u32 id) {
-  if (!m_state) return SLFail(SL_E_NOT_INITIALISED, nullptr);
-  SLCriticalSectionLock lock(&m_lock);
-  for (SLGuiSkin* skin = m_state->skins; skin; skin = skin->next)
-    if (skin->id == id) return SLSucceed(skin);
-  return SLFail(SL_E_INVALID_ARG, nullptr);
-}
-
-bool CSL_GS_GuiManager::LoadDefaultSkin() {
-  if (!m_state) return SLFail(SL_E_NOT_INITIALISED, false);
-  SLCriticalSectionLock lock(&m_lock);
-  for (SLGuiSkin* skin = m_state->skins; skin; skin = skin->next)
-    if (skin->id == 0) return SLSucceed(true);
-  auto* skin = static_cast<SLGuiSkin*>(SLAllocZeroed(u32(sizeof(SLGuiSkin))));
-  if (!skin) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  // The built-in skin has id 0 and sits at the end of the list: the desktop settings
-  // come from the first skin, which is the application's once it loads one.
-  SLGuiSkin** tail = &m_state->skins;
-  while (*tail) tail = &(*tail)->next;
-  *tail = skin;
-  return LoadDesktopSettings();
-}
-
-void CSL_GS_GuiManager::FreeSkins() {
-  SLCriticalSectionLock lock(&m_lock);
-  while (SLGuiSkin* skin = m_state->skins) {
-    m_state->skins = skin->next;
-    SLFree(skin);
-  }
-}
+// --- Skins: SLGuiSkinLoad.cpp ---
 
 // --- Getters ---
 

@@ -16,6 +16,7 @@
 #include "foundation/SLSync.h"
 #include "gamesystem/SLEventSender.h"
 #include "gamesystem/directx/SLKeyboardInput.h"
+#include "gui/SLGuiSkin.h"
 #include "gui/SLGuiWindow.h"
 #include "platform/wintypes.h"
 
@@ -23,22 +24,10 @@ class CSL_GS_BaseGfx;
 class CSL_GS_BaseSfx;
 class CSL_GS_BaseMouseInput;
 class CSL_GS_MainWindow;
+class CSLBaseStorage;
 
 enum : u32 {
   SL_E_GUI_ALREADY_INITIALISED = 0x80010003,
-};
-
-// A colour of the skin: {valid, colour word 0xAABBGGRR}.
-struct SLGuiSkinColor {
-  u32 valid;
-  u32 color;
-};
-
-// A loaded skin. Its images, fonts and layout arrive with the skin loader; until then a
-// skin is an id in the list.
-struct SLGuiSkin {
-  SLGuiSkin* next;
-  u32 id;
 };
 
 // Registry entry: {window, flags}.
@@ -183,6 +172,52 @@ class CSL_GS_GuiManager : public CSLObject {
   SLGuiSkin* FindSkin(u32 id);
   bool LoadDefaultSkin();
 
+  // --- Skins (SLGuiSkinLoad.cpp) ---
+  // The loader: for the default skin 1, or 1000 when one is loaded already; else the new
+  // skin's id. 0 on failure, with nothing added.
+  u32 LoadSkinLayout(CSLBaseStorage* storage, bool isDefault);
+  u32 LoadSkinFromStorage(CSLBaseStorage* storage);
+  // A data pack file holding a skin.
+  u32 LoadSkin(const char* path);
+  // Destroys the windows of the skin first. 0x80001008 when no skin has that id.
+  bool UnloadSkin(u32 id);
+  SLGuiSkinElement* GetSkinImageElement(u32 skin, const char* section, const char* key);
+  SLGuiSkinGlyph* GetSkinGlyph(u32 skin, const char* section, const char* key);
+  SLGuiSkinColor* GetSkinColor(u32 skin, const char* section, const char* key);
+  SL_GS_Font* GetSkinFont(u32 skin, const char* section, const char* key);
+  SLGuiSkinInfo* GetSkinInfo(u32 skin, const char* section, const char* key);
+  i32 GetVScrollButtonElement(u32 skin);
+  i32 GetHScrollButtonElement(u32 skin);
+  bool EvaluateSkinInfo(const SLGuiSkinInfo* info, i32 width, i32 height, i32* values);
+  // The image handle of an element's or glyph's image; 0 without a device.
+  SL_GS_Image* GetSkinImageHandle(const SLGuiSkin* skin, u32 image);
+
+  // --- Skin drawing and hit tests (SLGuiSkinDraw.cpp) ---
+  bool DrawSkinElement(const SLGuiSkinElement* element, const SLGuiRect* rect, double opacity);
+  bool DrawSkinElementInRect(const SLGuiSkinElement* element, const SLGuiRect* rect, double opacity,
+                             const SLGuiSkinElement* backgroundOverride);
+  bool DrawSkinGlyph(const SLGuiSkinGlyph* glyph, i32 x, i32 y, double opacity);
+  bool DrawImageWithOpacity(SL_GS_Image* image, i32 x, i32 y, double opacity, SL_GS_DrawImageOptions* options);
+  bool DrawImageSlot(const SLGuiImageSlot* slot, i32 x, i32 y, double opacity);
+  bool SetImageSlot(SLGuiImageSlot* slot, SL_GS_Image* image, const SL_GS_DrawImageOptions* options);
+  bool MeasureText(SL_GS_Font* font, const char* text, i32* width, i32* height, const SLGuiSkinColor* color);
+  bool DrawWidgetText(SL_GS_Font* font, const char* text, const SLGuiSkinColor* color, u32 format,
+                      const SLGuiRect* rect, double opacity);
+  bool PushClipRect(i32 x, i32 y, i32 width, i32 height, bool replaceTop);
+  bool PopClipRect();
+  bool LayoutImageAndText(const SLGuiRect* rect, SLGuiRect* text, u32 textFormat, SLGuiRect* image, u32 imageStyle,
+                          bool adjacent, i32 gap);
+  double GetEffectiveOpacity(CSL_GS_GuiWindow* window);
+  // True when the point is transparent (not on the shape).
+  bool HitTestImage(SL_GS_Image* image, i32 x, i32 y);
+  bool HitTestSkinGlyph(const SLGuiSkinGlyph* glyph, i32 x, i32 y);
+  bool HitTestImageSlot(const SLGuiImageSlot* slot, i32 x, i32 y);
+  bool HitTestSkinElement(const SLGuiSkinElement* element, const SLGuiRect* rect, i32 x, i32 y);
+  bool HitTestSkinElementInRect(const SLGuiSkinElement* element, const SLGuiRect* rect, i32 x, i32 y,
+                                const SLGuiSkinElement* backgroundOverride);
+  // 0 outside the rectangle, 1 on an inset band, 2 in the inner area.
+  u32 SkinElementZoneAt(const SLGuiSkinElement* element, const SLGuiRect* rect, i32 x, i32 y);
+
   // --- Getters ---
   CSL_GS_MainWindow* GetMainWindow();
   CSL_GS_BaseGfx* GetGfx();
@@ -299,6 +334,10 @@ class CSL_GS_GuiManager : public CSLObject {
   u32 NavigateMnemonic(CSL_GS_GuiWindow* window, CSL_GS_GuiWindow* root, u32 character);
   bool IsTabStop(CSL_GS_GuiWindow* window) const;
   bool IsUsableInTree(CSL_GS_GuiWindow* window) const;
+  void* FindSkinEntry(u32 skin, const char* section, const char* key, u32 kind);
+  // Make or drop the device handles of every loaded skin (SetGfx).
+  bool CreateSkinHandles(CSL_GS_BaseGfx* gfx);
+  void DestroySkinHandles(CSL_GS_BaseGfx* gfx);
   // Calls notify(window) for every window of the tree that is still registered at its turn.
   template <class Notify>
   bool TellEveryWindow(Notify notify);

@@ -100,8 +100,15 @@ bool CSL_GS_GuiManager::DrawWindowTree(CSL_GS_GuiWindow* window, const SLGuiRect
   return SLSucceed(true);
 }
 
-void CSL_GS_GuiManager::DrawCaptionOfMinimized(CSL_GS_GuiWindow* window, const SLGuiRect&) {
-  // The caption under an icon is drawn with the desktop's icon font by the skin's text
-  // routine; without an icon font there is nothing to draw.
+void CSL_GS_GuiManager::DrawCaptionOfMinimized(CSL_GS_GuiWindow* window, const SLGuiRect& client) {
+  // The caption goes under the icon in the desktop's icon font, centred on a box at least
+  // 64 pixels wide.
   if (!m_state->iconFont || window->m_text.IsEmpty()) return;
+  const i32 boxWidth = 2 * std::max(client.width, 32);
+  const SLGuiRect box{client.x + (client.width - boxWidth) / 2, client.y + client.height + 4, boxWidth,
+                      i32(m_state->gfx->GetFontHeight(m_state->iconFont)) + 1};
+  const bool disabled = (window->m_style & SL_GUI_WS_DISABLED) != 0;
+  const SLGuiSkinColor color =
+      disabled && m_state->disabledCaptionColor.color ? m_state->disabledCaptionColor : m_state->normalCaptionColor;
+  DrawWidgetText(m_state->iconFont, window->m_text.CStr(), &color, 10, &box, GetEffectiveOpacity(window));
 }
