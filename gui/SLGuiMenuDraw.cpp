@@ -120,6 +120,11 @@ void CSL_GS_GuiMenuPopup::OnPositionChanged(SLGuiWindowPos* pos) {
   if (IsRegistered()) ReadSkin();
 }
 
+void CSL_GS_GuiMenuPopup::OnCancelMode() {
+  WindowHold hold(this);
+  if (m_manager && m_manager->GetCaptureWindow() == this) m_manager->ReleaseCapture();
+}
+
 void CSL_GS_GuiMenuPopup::OnGfxChanged(CSL_GS_BaseGfx* gfx) {
   CSL_GS_GuiWindow::OnGfxChanged(gfx);
   ReadSkin();

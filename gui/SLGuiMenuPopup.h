@@ -106,6 +106,9 @@ class CSL_GS_GuiMenuPopup : public CSL_GS_GuiWindow {
   bool GetTextStyle(CSL_GS_GuiWindow* window, u32 state, SL_GS_Font** font, SLGuiSkinColor* color) override;
   bool OnCreate() override;
   void OnPositionChanged(SLGuiWindowPos* pos) override;
+  // Only the menu code shows and hides a popup, and the steps of doing so (topmost first,
+  // visible after) must not close the menus it is opening.
+  void OnCancelMode() override;
   void Draw(const SLGuiRect* clientOnScreen) override;
   void OnGfxChanged(CSL_GS_BaseGfx* gfx) override;
   void OnSkinChanged(u32 skin) override;

@@ -83,6 +83,7 @@ class CSL_GS_GuiTopLevelWindow : public CSL_GS_GuiWindow {
   void DrawFrame(const SLGuiRect* windowOnScreen) override;
   void Draw(const SLGuiRect* clientOnScreen) override;
   void GetClientArea(SLGuiRect* rect) override;
+  using CSL_GS_GuiWindow::GetClientArea;
   u32 HitTest(i32 x, i32 y) override;
   void OnNcLButtonDblClk(u32 hit, u32 keys, i32 x, i32 y) override;
   void OnNcLButtonDown(u32 hit, u32 keys, i32 x, i32 y) override;
