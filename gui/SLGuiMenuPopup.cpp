@@ -179,7 +179,7 @@ i32 CSL_GS_GuiMenuPopup::FindSelectableItem(u32 mode, i32 from) {
   else if (mode == 2)
     start = from < 0 || from >= count - 1 ? 0 : from + 1;
   else
-    start = from <= 0 ? count - 1 : std::min(from, count) - 1;
+    start = from <= 0 ? count - 1 : std::min(from, count - 1) - 1;
   const i32 step = mode == 3 ? -1 : 1;
   for (i32 n = 0, i = start; n < count; ++n, i = (i + step + count) % count)
     if (IsSelectable(u32(i))) return SLSucceed(i);
