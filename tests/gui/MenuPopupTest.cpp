@@ -183,3 +183,55 @@ TEST_F(MenuPopup, BarRowsWrapAndPushTheRightAlignedTailToTheEdge) {
 }
 
 }  // namespace
+
+namespace {
+
+size_t Count(const std::string& log, const std::string& what) {
+  size_t n = 0;
+  for (size_t p = 0; (p = log.find(what, p)) != std::string::npos; p += what.size()) ++n;
+  return n;
+}
+
+// The bar shows its highlighted item, except while a context menu is tracked; an open
+// popup draws every item's text.
+TEST_F(MenuPopup, BarHighlightHidesWhileAContextMenuIsTracked) {
+  CMenuOwnerWindow* w = Owner("Ventana", {100, 50, 300, 200}, SL_GUI_TLS_CAPTION);
+  CSL_GS_GuiMenuPopup* bar = Menu(1);
+  bar->InsertItem(1, "&Archivo", 0, nullptr, 9);
+  bar->InsertItem(2, "&Ver", 0, nullptr, 9);
+  ASSERT_TRUE(w->SetMenu(bar));
+  auto frame = [&] {
+    gfx.m_log.clear();
+    m.Draw();
+    return gfx.m_log;
+  };
+  SLGuiRect rect{0, 0, 300, 30};
+  // Outside a frame the bar draws under the whole screen's clip.
+  auto barImages = [&] {
+    SLGuiManagerState* state = m.GetState();
+    state->clipX = 0, state->clipY = 0, state->clipWidth = 800, state->clipHeight = 600;
+    gfx.m_log.clear();
+    bar->DrawMenuBar(&rect);
+    return Count(gfx.m_log, "image");
+  };
+  const size_t plain = barImages();
+  bar->SetHighlightedItem(1);
+  const size_t highlighted = barImages();
+  EXPECT_GT(highlighted, plain);
+  CSL_GS_GuiMenuPopup* context = Menu(2);
+  context->InsertItem(3, "Copiar", 0, nullptr, 0);
+  context->InsertItem(4, "Pegar", SL_GUI_MF_DISABLED, nullptr, 9);
+  ASSERT_TRUE(m.TrackPopupMenu(context, 150, 150, nullptr, 8));
+  bar->SetHighlightedItem(1);
+  EXPECT_EQ(barImages(), plain);
+  const std::string log = frame();
+  EXPECT_EQ(Count(log, "text 'Copiar'"), 1u);
+  EXPECT_EQ(Count(log, "text 'Pegar'"), 1u);
+  m.CloseMenus(nullptr);
+  // The window menu's own tracking shows it.
+  ASSERT_TRUE(m.TrackOwnerMenu(w, 0, 0, 0));
+  bar->SetHighlightedItem(1);
+  EXPECT_EQ(barImages(), highlighted);
+}
+
+}  // namespace
