@@ -26,7 +26,6 @@ constexpr u32 kRootParent = 0xFFFFFFFF;
 constexpr u32 kShowFlags = SL_GUI_SWP_KEEPZORDER | SL_GUI_SWP_SHOW;  // shown, topmost, top of the list
 constexpr u32 kHideFlags =
     SL_GUI_SWP_HIDE | SL_GUI_SWP_NOMOVE | SL_GUI_SWP_NOSIZE | SL_GUI_SWP_NOZORDER | SL_GUI_SWP_KEEPZORDER;
-constexpr u32 kSubmenuDelayMs = 500;
 
 enum { kMenuStart, kMenuEnd, kInitMenu, kInitMenuPopup };
 
@@ -378,10 +377,7 @@ void CSL_GS_GuiManager::ReleaseMenuLinks(CSL_GS_GuiWindow* window) {
       menu->Release();
       // The client area grows back over the bar.
       if (IsLive(framed))
-        framed->SetPosition(0, 0, 0, 0,
-                            SL_GUI_SWP_KEEPZORDER | SL_GUI_SWP_NOMOVE | SL_GUI_SWP_NOSIZE | SL_GUI_SWP_NOZORDER |
-                                SL_GUI_SWP_NOCHANGING,
-                            std::uintptr_t(0));
+        framed->SetPosition(0, 0, 0, 0, SL_GUI_SWP_REFRESH_LAYOUT, std::uintptr_t(0));
       if (watch.ShutDown()) return;
     }
   }

@@ -11,9 +11,6 @@ namespace {
 
 using WindowHold = TSLObjPtr<CSL_GS_GuiWindow>;
 
-constexpr u32 kRefreshLayout =
-    SL_GUI_SWP_KEEPZORDER | SL_GUI_SWP_NOMOVE | SL_GUI_SWP_NOSIZE | SL_GUI_SWP_NOZORDER | SL_GUI_SWP_NOCHANGING;
-
 // Item states as the text style and the glyphs take them.
 constexpr u32 kStateNormal = 0, kStateSelected = 32, kStateDisabled = SL_GUI_STATE_DISABLED;
 

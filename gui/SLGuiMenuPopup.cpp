@@ -18,10 +18,6 @@ namespace {
 
 using WindowHold = TSLObjPtr<CSL_GS_GuiWindow>;
 
-// What the attached window runs to lay itself out again: no move, no size, no z-order.
-constexpr u32 kRefreshLayout =
-    SL_GUI_SWP_KEEPZORDER | SL_GUI_SWP_NOMOVE | SL_GUI_SWP_NOSIZE | SL_GUI_SWP_NOZORDER | SL_GUI_SWP_NOCHANGING;
-
 i32 ItemWidth(const SLGuiMenuItemGeometry& g, bool asBar) {
   i64 width = i64(g.textWidth) + 6;
   if (g.checkWidth > 0) width += i64(g.checkWidth) + 4;
@@ -61,7 +57,7 @@ void CSL_GS_GuiMenuPopup::ItemsChanged(bool closeMenus) {
   if (!IsRegistered()) return;
   if (CSL_GS_GuiTopLevelWindow* window = m_attachedWindow) {
     WindowHold windowHold(window);
-    if (window->IsRegistered()) window->SetPosition(0, 0, 0, 0, kRefreshLayout, std::uintptr_t(0));
+    if (window->IsRegistered()) window->SetPosition(0, 0, 0, 0, SL_GUI_SWP_REFRESH_LAYOUT, std::uintptr_t(0));
   }
 }
 

@@ -12,8 +12,6 @@ namespace {
 
 using WindowHold = TSLObjPtr<CSL_GS_GuiWindow>;
 
-constexpr u32 kRefreshLayout =
-    SL_GUI_SWP_KEEPZORDER | SL_GUI_SWP_NOMOVE | SL_GUI_SWP_NOSIZE | SL_GUI_SWP_NOZORDER | SL_GUI_SWP_NOCHANGING;
 constexpr u32 kPressed = 2, kOver = 8;
 
 i32 HeightOf(const SLGuiSkinElement* e) { return e ? e->height : 0; }
@@ -181,7 +179,7 @@ bool CSL_GS_GuiTopLevelWindow::SetMenu(CSL_GS_GuiMenuPopup* menu) {
     menu->m_highlighted = -1;
     m_menu = menu;
   }
-  SetPosition(0, 0, 0, 0, kRefreshLayout, std::uintptr_t(0));
+  SetPosition(0, 0, 0, 0, SL_GUI_SWP_REFRESH_LAYOUT, std::uintptr_t(0));
   if (!IsRegistered()) return SLFail(SL_E_NOT_INITIALISED, false);
   return SLSucceed(true);
 }
@@ -470,7 +468,9 @@ void CSL_GS_GuiTopLevelWindow::OnNcMouseMove(u32 hit, u32 keys, i32 x, i32 y) {
 void CSL_GS_GuiTopLevelWindow::OnNcMouseLeave() {
   CSL_GS_GuiWindow::OnNcMouseLeave();
   m_mouseFlags &= ~kOver;
-  m_hoverCode = 0;
+  // A pressed caption button takes the capture, which turns the pointer into a client
+  // pointer: the button keeps its hover code until the next move says otherwise.
+  if (!(m_mouseFlags & kPressed)) m_hoverCode = 0;
   if (m_menu) m_menu->m_highlighted = -1;
 }
 

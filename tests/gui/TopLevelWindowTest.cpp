@@ -120,6 +120,14 @@ TEST_F(TopLevelWindow, DragsSizeMoveAndFireOnlyWhereTheStyleAllows) {
   }
 }
 
+TEST_F(TopLevelWindow, QuickClickOnCloseFires) {
+  Script("tick 1: mouse 378,65\ntick 2: button 1 down\ntick 3: button 1 up\n");
+  CMenuOwnerWindow* w = Owner("Hola", {100, 50, 300, 200}, kFramed);
+  TSLObjPtr<CSL_GS_GuiWindow> hold(w);
+  Run(1, 3);
+  EXPECT_FALSE(m.IsRegistered(w));
+}
+
 TEST_F(TopLevelWindow, ClickGlyphShowsOnlyWhileThePointerStaysOnItsButton) {
   Script("tick 1: mouse 378,65\ntick 2: button 1 down\ntick 3: mouse 200,200\ntick 4: mouse 379,66\n");
   CMenuOwnerWindow* w = Owner("Hola", {100, 50, 300, 200}, kFramed);
