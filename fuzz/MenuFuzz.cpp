@@ -129,20 +129,54 @@ void CheckState() {
   if (stack.GetCount() == 0) SLFuzzCheck(s->currentPopup == nullptr);
 }
 
+
+// One manager for the whole run: reading the default skin costs far more than a run. Each
+// run starts from no windows and no input state, so that a run's result depends on its
+// input only.
+FuzzManager* SharedManager() {
+  static FuzzManager* manager = [] {
+    SLRegisterGuiClasses();
+    auto* m = new FuzzManager();
+    m->Init();
+    m->LoadDefaultSkin();
+    return m;
+  }();
+  return manager;
+}
+
+void ResetManager(FuzzManager& manager) {
+  manager.CloseMenus(nullptr);
+  while (manager.GetWindowCount() > 0) {
+    const u32 before = manager.GetWindowCount();
+    manager.DestroyWindow((*manager.GetState()->registry)[0].window);
+    if (manager.GetWindowCount() >= before) break;
+  }
+  manager.SetKeyboard(nullptr);
+  manager.SetMouse(nullptr);
+  SLGuiManagerState* s = manager.GetState();
+  for (u8& key : s->keyState) key = 0;
+  for (u8& button : s->buttonState) button = 0;
+  for (u32& press : s->lastPressTime) press = 0;
+  s->button4Down = 0;
+  s->nextChar = 0;
+  s->menuKeySuppress = 0;
+  s->mouseX = s->mouseY = s->previousMouseX = s->previousMouseY = 0;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  SLRegisterGuiClasses();
   SLFuzzProgram input{data, size};
   g_input = nullptr;
   std::uint64_t clockMs = 100000;
   SLPlatformSetTestClock(true, clockMs * 1000000u);
   FuzzKeyboard keyboard;
   FuzzMouse mouse;
-  FuzzManager manager;
+  FuzzManager& manager = *SharedManager();
+  if (!manager.IsInitialised()) return 0;
   g_manager = &manager;
   g_depth = 0;
-  if (!manager.Init()) return 0;
+  ResetManager(manager);
   manager.SetKeyboard(&keyboard);
   manager.SetMouse(&mouse);
   for (int i = 0; i < kMenus; ++i) NewMenu(unsigned(i));
@@ -208,7 +242,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckState();
   }
   g_input = nullptr;
-  manager.Shutdown();
+  ResetManager(manager);
   SLPlatformSetTestClock(false);
   return 0;
 }
