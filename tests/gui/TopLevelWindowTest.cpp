@@ -193,7 +193,7 @@ TEST_F(TopLevelWindow, SetMenuRefusesMenusInUseAndKeepsTheOldOne) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_FALSE(b->SetMenu(static_cast<CSL_GS_GuiMenuPopup*>(c.menu)));
+    EXPECT_FALSE(b->SetMenu(reinterpret_cast<CSL_GS_GuiMenuPopup*>(c.menu)));
     EXPECT_EQ(SLGetLastError(), c.code);
     EXPECT_EQ(b->GetMenu(), nullptr);
   }

@@ -87,10 +87,13 @@ class GuiMenuFixture : public ::testing::Test {
   // first half of a double click in the next.
   void Script(const std::string& script) {
     m_start += 1000000;
-    keyboard = std::make_unique<CScriptedKeyboard>(script);
-    mouse = std::make_unique<CScriptedMouse>(script);
-    ASSERT_TRUE(m.SetKeyboard(keyboard.get()));
-    ASSERT_TRUE(m.SetMouse(mouse.get()));
+    // The manager lets go of the old devices before they are freed.
+    auto nextKeyboard = std::make_unique<CScriptedKeyboard>(script);
+    auto nextMouse = std::make_unique<CScriptedMouse>(script);
+    ASSERT_TRUE(m.SetKeyboard(nextKeyboard.get()));
+    ASSERT_TRUE(m.SetMouse(nextMouse.get()));
+    keyboard = std::move(nextKeyboard);
+    mouse = std::move(nextMouse);
   }
   // Line `n` of the script, n milliseconds after the start.
   void Tick(u32 n) {
