@@ -72,6 +72,8 @@ i32 CSL_GS_GuiMenuPopup::InsertRecord(const SLGuiMenuItem& record, u32 index) {
     SLFree(record.text);
     return SLFail(m_manager->IsMenuPopup(record.submenu) ? u32(SL_E_GUI_MENU_IN_USE) : u32(SL_E_INVALID_ARG), -1);
   }
+  // Closing the open menus runs handlers, which may destroy the submenu.
+  WindowHold submenuHold(record.submenu);
   ItemsChanged(true);
   if (!IsRegistered()) {
     SLFree(record.text);
@@ -123,6 +125,7 @@ bool CSL_GS_GuiMenuPopup::SetItemSubmenu(u32 index, CSL_GS_GuiMenuPopup* submenu
         m_manager->IsMenuOpen(submenu))
       return SLFail(SL_E_GUI_MENU_IN_USE, false);
   }
+  WindowHold submenuHold(submenu);
   ItemsChanged(true);
   if (!IsRegistered()) return SLFail(SL_E_NOT_INITIALISED, false);
   if (index >= m_items.GetCount()) return SLFail(SL_E_INVALID_ARG, false);
