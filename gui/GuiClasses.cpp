@@ -5,6 +5,7 @@
 #include "gui/SLGuiManager.h"
 #include "gui/SLGuiMenuPopup.h"
 #include "gui/SLGuiTopLevelWindow.h"
+#include "gui/SLHtmlHelp.h"
 #include "media/MediaClasses.h"
 
 void SLRegisterGuiClasses() {
@@ -20,6 +21,8 @@ void SLRegisterGuiClasses() {
       CSL_GS_GuiTopLevelWindow::GetClassRecord(),
       CSL_GS_GuiMenuPopup::GetClassRecord(),
       CSL_GS_GuiButton::GetClassRecord(),
+      CSL_WND_BaseHelpSystem::GetClassRecord(),
+      CSL_WND_HtmlHelp::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }

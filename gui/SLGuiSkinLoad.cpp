@@ -339,62 +339,160 @@ u32 NextSkinId() {
 
 }  // namespace
 
-u32 CSL_GS_GuiManager::LoadSkinLayout(CSLBaseStorage* storage, bool isDefault) {
-  if (!m_state) return SLFail(SL_E_NOT_INITIALISED, 0u);
-  SLCriticalSectionLock lock(&m_lock);
-  CSLMemoryStorage memory;
-  CSLZipFileStorage zip;
-  auto detach = SLMakeScopeGuard([&] {
-    SLErrorKeeper keep;
-    zip.Close();
-    zip.AttachContainer(nullptr);
-  });
-  if (isDefault) {
-    for (SLGuiSkin* skin = m_state->skins; skin; skin = skin->next)
-      if (skin->id == 0) return SLSucceed(kDefaultAlreadyLoaded);
-    // The archive is the program's own data: the storage reads it in place.
-    if (!memory.AttachBuffer(const_cast<u8*>(kSLGuiDefaultSkin), kSLGuiDefaultSkinSize, false) ||
-        !zip.AttachContainer(&memory))
-      return 0;
-    storage = &zip;
-  } else if (!storage) {
-    return SLFail(SL_E_NULL_DATA, 0u);
-  }
+namespace {
 
+// Reads a whole skin from a storage into a new record without device handles; null with
+// the error code on any failure, having freed whatever it made.
+SLGuiSkin* ReadSkin(CSLBaseStorage* storage) {
   CSLIniFile ini;
-  if (!storage->OpenA("layout.inf", SL_STORAGE_READ)) return 0;
+  if (!storage->OpenA("layout.inf", SL_STORAGE_READ)) return nullptr;
   {
     const bool loaded = ini.Load(storage);
     SLErrorKeeper keep;
     storage->Close();
-    if (!loaded) return 0;
+    if (!loaded) return nullptr;
   }
   CItemList images, fonts;
-  if (!ReadList(&ini, "Images", true, &images) || !ReadList(&ini, "Fonts", false, &fonts)) return 0;
-  if (images.m_items.GetCount() == 0) return SLFail(SL_E_SKIN_FORMAT, 0u);
+  if (!ReadList(&ini, "Images", true, &images) || !ReadList(&ini, "Fonts", false, &fonts)) return nullptr;
+  if (images.m_items.GetCount() == 0) return SLFail(SL_E_SKIN_FORMAT, static_cast<SLGuiSkin*>(nullptr));
 
   SkinHolder holder;
   holder.skin = static_cast<SLGuiSkin*>(SLAllocZero(u32(sizeof(SLGuiSkin))));
-  if (!holder.skin) return SLFail(SL_E_OUT_OF_MEMORY, 0u);
+  if (!holder.skin) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<SLGuiSkin*>(nullptr));
   SLGuiSkin* skin = holder.skin;
   const u32 imageCount = images.m_items.GetCount(), fontCount = fonts.m_items.GetCount();
   skin->images = new CSLImageArray();
   skin->imageHandles = static_cast<SL_GS_Image**>(SLAllocZero(imageCount * u32(sizeof(void*))));
   skin->fonts = static_cast<SLGuiSkinFontFile*>(SLAllocZero((fontCount + 1) * u32(sizeof(SLGuiSkinFontFile))));
   skin->fontHandles = static_cast<SL_GS_Font**>(SLAllocZero((fontCount + 1) * u32(sizeof(void*))));
-  if (!skin->images || !skin->imageHandles || !skin->fonts || !skin->fontHandles) return SLFail(SL_E_OUT_OF_MEMORY, 0u);
+  if (!skin->images || !skin->imageHandles || !skin->fonts || !skin->fontHandles)
+    return SLFail(SL_E_OUT_OF_MEMORY, static_cast<SLGuiSkin*>(nullptr));
   for (ListItem& item : images.m_items) {
-    if (!ReadImage(storage, &item, skin->images)) return 0;
+    if (!ReadImage(storage, &item, skin->images)) return nullptr;
     ++skin->imageCount;
   }
   for (const ListItem& item : fonts.m_items) {
-    if (!ReadFont(storage, item, &skin->fonts[skin->fontCount])) return 0;
+    if (!ReadFont(storage, item, &skin->fonts[skin->fontCount])) return nullptr;
     ++skin->fontCount;
   }
-  if (!ReadEntries(&ini, skin, images, fonts)) return 0;
+  if (!ReadEntries(&ini, skin, images, fonts)) return nullptr;
+  holder.skin = nullptr;
+  return SLSucceed(skin);
+}
+
+// The bytes of a value record, the expression texts of an info record included.
+u32 ValueSize(const SLGuiSkinEntry& entry) {
+  switch (entry.key->kind) {
+    case SL_GUI_SKIN_ELEMENT: return sizeof(SLGuiSkinElement);
+    case SL_GUI_SKIN_GLYPH: return sizeof(SLGuiSkinGlyph);
+    case SL_GUI_SKIN_COLOR: return sizeof(SLGuiSkinColor);
+    case SL_GUI_SKIN_FONT: return sizeof(SLGuiSkinFont);
+    default: {
+      auto* info = static_cast<const SLGuiSkinInfo*>(entry.value);
+      const char* last = info->expressions[info->count - 1];
+      return u32(last - reinterpret_cast<const char*>(info)) + SLStrLenA(last) + 1;
+    }
+  }
+}
+
+// A copy of a skin record (images shared by reference, everything else copied) whose
+// value records point to the copy.
+SLGuiSkin* CopySkin(const SLGuiSkin* from) {
+  using Result = SLGuiSkin*;
+  SkinHolder holder;
+  holder.skin = static_cast<SLGuiSkin*>(SLAllocZero(u32(sizeof(SLGuiSkin))));
+  if (!holder.skin) return SLFail(SL_E_OUT_OF_MEMORY, Result(nullptr));
+  SLGuiSkin* skin = holder.skin;
+  skin->images = new CSLImageArray();
+  skin->imageHandles = static_cast<SL_GS_Image**>(SLAllocZero(from->imageCount * u32(sizeof(void*))));
+  skin->fonts = static_cast<SLGuiSkinFontFile*>(SLAllocZero((from->fontCount + 1) * u32(sizeof(SLGuiSkinFontFile))));
+  skin->fontHandles = static_cast<SL_GS_Font**>(SLAllocZero((from->fontCount + 1) * u32(sizeof(void*))));
+  skin->entries = static_cast<SLGuiSkinEntry*>(SLAllocZero((from->entryCount + 1) * u32(sizeof(SLGuiSkinEntry))));
+  if (!skin->images || !skin->imageHandles || !skin->fonts || !skin->fontHandles || !skin->entries)
+    return SLFail(SL_E_OUT_OF_MEMORY, Result(nullptr));
+  for (; skin->imageCount < from->imageCount; ++skin->imageCount)
+    if (!skin->images->Add((*from->images)[skin->imageCount])) return SLFail(SL_E_OUT_OF_MEMORY, Result(nullptr));
+  for (; skin->fontCount < from->fontCount; ++skin->fontCount) {
+    const SLGuiSkinFontFile& font = from->fonts[skin->fontCount];
+    SLGuiSkinFontFile& copy = skin->fonts[skin->fontCount];
+    copy.bytes = static_cast<u8*>(SLAlloc(font.size));
+    copy.name = SLStrDupA(font.name, true);
+    if (!copy.bytes || !copy.name) return SLFail(SL_E_OUT_OF_MEMORY, Result(nullptr));
+    SLMemCopy(copy.bytes, font.bytes, font.size);
+    copy.size = font.size;
+  }
+  for (; skin->entryCount < from->entryCount; ++skin->entryCount) {
+    const SLGuiSkinEntry& entry = from->entries[skin->entryCount];
+    const u32 size = ValueSize(entry);
+    void* value = SLAlloc(size);
+    if (!value) return SLFail(SL_E_OUT_OF_MEMORY, Result(nullptr));
+    SLMemCopy(value, entry.value, size);
+    skin->entries[skin->entryCount] = SLGuiSkinEntry{entry.section, entry.key, value};
+    switch (entry.key->kind) {
+      case SL_GUI_SKIN_ELEMENT: static_cast<SLGuiSkinElement*>(value)->skin = skin; break;
+      case SL_GUI_SKIN_GLYPH: static_cast<SLGuiSkinGlyph*>(value)->skin = skin; break;
+      case SL_GUI_SKIN_COLOR: static_cast<SLGuiSkinColor*>(value)->skin = skin; break;
+      case SL_GUI_SKIN_FONT: {
+        auto* font = static_cast<SLGuiSkinFont*>(value);
+        font->skin = skin;
+        font->name = skin->fonts[font->font].name;
+        break;
+      }
+      default: {
+        auto* info = static_cast<SLGuiSkinInfo*>(value);
+        auto* original = static_cast<const SLGuiSkinInfo*>(entry.value);
+        info->skin = skin;
+        for (u32 i = 0; i < info->count; ++i)
+          info->expressions[i] = reinterpret_cast<const char*>(info) +
+                                 (original->expressions[i] - reinterpret_cast<const char*>(original));
+        break;
+      }
+    }
+  }
+  holder.skin = nullptr;
+  return SLSucceed(skin);
+}
+
+// The built-in skin is read from its archive once per process and copied for every
+// manager after that: inflating, decoding and parsing it again would give the same
+// records. The first reading stays for the life of the process.
+SLGuiSkin* CopyOfDefaultSkin() {
+  static CSLCriticalSection lock;
+  static SLGuiSkin* original = nullptr;
+  SLCriticalSectionLock hold(&lock);
+  if (!original) {
+    CSLMemoryStorage memory;
+    CSLZipFileStorage zip;
+    // The archive is the program's own data: the storage reads it in place.
+    if (!memory.AttachBuffer(const_cast<u8*>(kSLGuiDefaultSkin), kSLGuiDefaultSkinSize, false) ||
+        !zip.AttachContainer(&memory))
+      return nullptr;
+    original = ReadSkin(&zip);
+    SLErrorKeeper keep;
+    zip.AttachContainer(nullptr);
+    if (!original) return nullptr;
+  }
+  return CopySkin(original);
+}
+
+}  // namespace
+
+u32 CSL_GS_GuiManager::LoadSkinLayout(CSLBaseStorage* storage, bool isDefault) {
+  if (!m_state) return SLFail(SL_E_NOT_INITIALISED, 0u);
+  SLCriticalSectionLock lock(&m_lock);
+  SkinHolder holder;
+  if (isDefault) {
+    for (SLGuiSkin* skin = m_state->skins; skin; skin = skin->next)
+      if (skin->id == 0) return SLSucceed(kDefaultAlreadyLoaded);
+    holder.skin = CopyOfDefaultSkin();
+  } else {
+    if (!storage) return SLFail(SL_E_NULL_DATA, 0u);
+    holder.skin = ReadSkin(storage);
+  }
+  SLGuiSkin* skin = holder.skin;
+  if (!skin) return 0;
   if (CSL_GS_BaseGfx* gfx = m_state->gfx)
     if (!CreateHandlesOf(skin, gfx)) return 0;
-
   skin->id = isDefault ? 0 : NextSkinId();
   SLGuiSkin** tail = &m_state->skins;
   while (*tail) tail = &(*tail)->next;

@@ -131,7 +131,7 @@ bool DrawMnemonicUnderline(const SLGuiTextLayout& layout, const SLWChar* run, u3
   i64 before = 0;
   if (index > 0) {
     before = 0x7FFFFFFF;
-    SLInternals::MeasureTextRun(layout.gfx, layout.font, run, index, &before);
+    SLInternals::MeasureTextRun(layout, run, index, &before);
     before += 2;
   }
   double length = double(glyph->right) - glyph->left - 1;
@@ -171,7 +171,7 @@ bool DrawTextLine(const SLGuiTextLayout& layout, const SLGuiTextLine& line, i64 
       return false;
     if (!tab) return SLSucceed(true);
     i64 width = 0x7FFFFFFF;
-    SLInternals::MeasureTextRun(layout.gfx, layout.font, line.chars + start, end - start, &width);
+    SLInternals::MeasureTextRun(layout, line.chars + start, end - start, &width);
     pen += (width / layout.tabWidth + 1) * layout.tabWidth;
     start = end + 1;
   }
@@ -213,7 +213,9 @@ class CModifiedText {
 
   // Writes the result, terminated, over the caller's text.
   void Finish(SLWChar* target) {
-    for (u32 i = m_taken; i < m_length && m_used < m_capacity; ++i) m_copy[m_used++] = m_text[i];
+    const u32 rest = std::min(m_length - std::min(m_taken, m_length), m_capacity - m_used);
+    std::memcpy(m_copy + m_used, m_text + m_taken, rest * sizeof(SLWChar));
+    m_used += rest;
     m_copy[m_used] = 0;
     std::memcpy(target, m_copy, (u64(m_used) + 1) * sizeof(SLWChar));
   }
@@ -248,7 +250,9 @@ bool DrawTextInRectW(CSL_GS_BaseGfx* gfx, SL_GS_Font* font, SLGuiRect* rect, u32
   if (flags & SL_GUI_TEXT_SINGLE_LINE) flags &= ~u32(SL_GUI_TEXT_WORD_WRAP);
   if (flags & SL_GUI_TEXT_MEASURE) flags |= SL_GUI_TEXT_NO_CLIP;
   const bool measuring = (flags & SL_GUI_TEXT_MEASURE) != 0;
-  SLGuiTextLayout layout{gfx, font, flags, rect->width, rect->height, gfx->GetFontHeight(font), 1, text, length};
+  SLInternals::SLGuiGlyphCache* cache = SLInternals::SLGuiBeginGlyphCache();
+  SLGuiTextLayout layout{gfx,  font,   flags, rect->width, rect->height, gfx->GetFontHeight(font), 1,
+                         text, length, cache, cache->generation};
   if (flags & SL_GUI_TEXT_EXPAND_TABS) {
     // A tab size of 0, or a font without width, would make every tab stop divide by 0.
     const i64 tabWidth = i64(gfx->GetFontAverageGlyphWidth(font)) * tabSize;
@@ -280,8 +284,8 @@ bool DrawTextInRectW(CSL_GS_BaseGfx* gfx, SL_GS_Font* font, SLGuiRect* rect, u32
     runOptions = &prepared;
   }
 
-  // The line buffers stay out of the stack frame of callers deep in a window tree.
-  thread_local SLGuiTextLine line;
+  // On the stack, so that a run drawn by a device that lays text out itself is safe.
+  SLGuiTextLine line;
   const i64 lineHeight = layout.lineHeight;
   i64 y = 0, widest = 0;
   u32 pos = 0;
@@ -295,13 +299,15 @@ bool DrawTextInRectW(CSL_GS_BaseGfx* gfx, SL_GS_Font* font, SLGuiRect* rect, u32
     i64 x = 0;
     if ((flags & SL_GUI_TEXT_HALIGN_MASK) == SL_GUI_TEXT_CENTER) x = (layout.width - line.width) / 2;
     if ((flags & SL_GUI_TEXT_HALIGN_MASK) == SL_GUI_TEXT_RIGHT) x = layout.width - line.width;
+    // A single line sits in the middle or at the bottom; the size measured is its own.
+    i64 top = y;
     if (flags & SL_GUI_TEXT_SINGLE_LINE) {
-      if ((flags & SL_GUI_TEXT_VALIGN_MASK) == SL_GUI_TEXT_VCENTER) y = (layout.height - lineHeight) / 2;
-      if ((flags & SL_GUI_TEXT_VALIGN_MASK) == SL_GUI_TEXT_BOTTOM) y = layout.height - lineHeight;
+      if ((flags & SL_GUI_TEXT_VALIGN_MASK) == SL_GUI_TEXT_VCENTER) top = (layout.height - lineHeight) / 2;
+      if ((flags & SL_GUI_TEXT_VALIGN_MASK) == SL_GUI_TEXT_BOTTOM) top = layout.height - lineHeight;
     }
     if (measuring) {
       if (line.width > widest) widest = line.width;
-    } else if (!DrawTextLine(layout, line, i64(rect->x) + x, i64(rect->y) + y, runOptions)) {
+    } else if (!DrawTextLine(layout, line, i64(rect->x) + x, i64(rect->y) + top, runOptions)) {
       return false;
     }
     if (line.shortened && (flags & SL_GUI_TEXT_MODIFY))

@@ -107,7 +107,7 @@ u32 FitBeforeEllipsis(const SLGuiTextLayout& layout, const SLWChar* line, u32 ke
 // Shortens the line to the prefix that fits followed by "...".
 void EndEllipsis(const SLGuiTextLayout& layout, SLGuiTextLine* line) {
   SLWChar work[sizeof line->chars / sizeof(SLWChar)];
-  const u32 kept = FitBeforeEllipsis(layout, line->chars, line->length, nullptr, 0, work);
+  const u32 kept = FitBeforeEllipsis(layout, line->chars, line->length, line->chars, 0, work);
   std::memcpy(line->chars + kept, kEllipsis, sizeof kEllipsis);
   line->ellipsis = {kept, kGuiEllipsisLength, line->length - kept, 0};
   line->length = kept + kGuiEllipsisLength;
@@ -138,21 +138,52 @@ void ApplyEllipsis(const SLGuiTextLayout& layout, SLGuiTextLine* line, void (*sh
 
 }  // namespace
 
-u32 MeasureTextRun(CSL_GS_BaseGfx* gfx, SL_GS_Font* font, const SLWChar* text, u32 count, i64* limit) {
+SLGuiGlyphCache* SLGuiBeginGlyphCache() {
+  thread_local SLGuiGlyphCache cache;
+  if (++cache.generation == 0) {
+    std::memset(&cache, 0, sizeof cache);
+    cache.generation = 1;
+  }
+  return &cache;
+}
+
+namespace {
+
+// The advance of a character's glyph, -1 without one.
+i32 GlyphAdvance(const SLGuiTextLayout& layout, u32 code) {
+  SLGuiGlyphCache::Glyph* cached = code < 256 ? &layout.cache->latin[code] : nullptr;
+  if (cached && cached->generation == layout.generation) return cached->advance;
+  const SL_GS_FontGlyph* glyph = layout.gfx->FindGlyph(layout.font, code);
+  const i32 advance = glyph ? i32(glyph->right) - i32(glyph->left) + 2 : -1;
+  if (cached) *cached = {layout.generation, advance};
+  return advance;
+}
+
+i32 KerningAdjustment(const SLGuiTextLayout& layout, u32 first, u32 second) {
+  const u32 key = first << 16 | second;
+  SLGuiGlyphCache::Pair& cached = layout.cache->pairs[(key * 2654435761u) >> 22];
+  if (cached.generation == layout.generation && cached.key == key) return cached.adjustment;
+  const SL_GS_FontKerningPair* pair = layout.gfx->FindKerningPair(layout.font, first, second);
+  cached = {layout.generation, key, pair ? pair->adjustment : 0};
+  return cached.adjustment;
+}
+
+}  // namespace
+
+u32 MeasureTextRun(const SLGuiTextLayout& layout, const SLWChar* text, u32 count, i64* limit) {
   i64 total = 0;
   u32 over = count;
   u32 previous = 0;
   bool hasPrevious = false, any = false;
   for (u32 i = 0; i < count; ++i) {
     const u32 code = text[i];
-    const SL_GS_FontGlyph* glyph = gfx->FindGlyph(font, code);
-    if (!glyph) {
+    const i32 advance = GlyphAdvance(layout, code);
+    if (advance < 0) {
       hasPrevious = false;
       continue;
     }
-    if (hasPrevious)
-      if (const SL_GS_FontKerningPair* pair = gfx->FindKerningPair(font, previous, code)) total += pair->adjustment;
-    total += i64(glyph->right) - glyph->left + 2;
+    if (hasPrevious) total += KerningAdjustment(layout, previous, code);
+    total += advance;
     previous = code;
     hasPrevious = any = true;
     if (over == count && total - 2 > *limit) over = i;
@@ -167,7 +198,7 @@ u32 MeasureTextRun(CSL_GS_BaseGfx* gfx, SL_GS_Font* font, const SLWChar* text, u
 u32 MeasureTextLine(const SLGuiTextLayout& layout, const SLWChar* chars, u32 count, i64 limit, i64* width) {
   if (!(layout.flags & SL_GUI_TEXT_EXPAND_TABS)) {
     *width = limit;
-    return MeasureTextRun(layout.gfx, layout.font, chars, count, width);
+    return MeasureTextRun(layout, chars, count, width);
   }
   u32 over = count, start = 0;
   i64 pen = 0;
@@ -175,7 +206,7 @@ u32 MeasureTextLine(const SLGuiTextLayout& layout, const SLWChar* chars, u32 cou
     const SLWChar* tab = SLStrChrNW(chars + start, kTab, count - start);
     const u32 end = tab ? u32(tab - chars) : count;
     i64 segment = limit - pen;
-    const u32 segmentOver = MeasureTextRun(layout.gfx, layout.font, chars + start, end - start, &segment);
+    const u32 segmentOver = MeasureTextRun(layout, chars + start, end - start, &segment);
     if (over == count && segmentOver < end - start) over = start + segmentOver;
     if (!tab) {
       *width = pen + segment;

@@ -50,3 +50,4 @@ extern const SLPlatformExportGroup g_msacm32Streams;     // audio conversion str
 extern const SLPlatformExportGroup g_user32Desktop;      // desktop, foreground, cursor, repaint
 extern const SLPlatformExportGroup g_gdi32DeviceContext; // PatBlt, GetDeviceCaps
 extern const SLPlatformExportGroup g_d3d9Device;         // the software 3-D device
+extern const SLPlatformExportGroup g_hhctrlHelp;         // compiled HTML help

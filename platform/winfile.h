@@ -23,6 +23,8 @@ inline constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x2;
 inline constexpr DWORD FILE_ATTRIBUTE_SYSTEM = 0x4;
 inline constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
 inline constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x20;
+// Anything that is neither a regular file nor a directory: a FIFO, a socket, a device.
+inline constexpr DWORD FILE_ATTRIBUTE_DEVICE = 0x40;
 inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 inline constexpr DWORD FILE_ATTRIBUTE_TEMPORARY = 0x100;
 inline constexpr DWORD FILE_ATTRIBUTE_REPARSE_POINT = 0x400;

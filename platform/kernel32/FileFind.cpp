@@ -28,8 +28,9 @@ DWORD AttributesOf(mode_t mode, bool linkToDirectory, const std::string& name) {
     if (linkToDirectory) attributes |= FILE_ATTRIBUTE_DIRECTORY;
   } else if (S_ISDIR(mode)) {
     attributes |= FILE_ATTRIBUTE_DIRECTORY;
-  } else if (!(mode & S_IWUSR)) {
-    attributes |= FILE_ATTRIBUTE_READONLY;
+  } else {
+    if (!S_ISREG(mode)) attributes |= FILE_ATTRIBUTE_DEVICE;
+    if (!(mode & S_IWUSR)) attributes |= FILE_ATTRIBUTE_READONLY;
   }
   if (name.size() > 1 && name[0] == '.' && name != "..") attributes |= FILE_ATTRIBUTE_HIDDEN;
   if (!attributes) attributes = FILE_ATTRIBUTE_NORMAL;

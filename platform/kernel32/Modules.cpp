@@ -18,7 +18,7 @@
 namespace {
 
 struct BuiltinModule {
-  const char* name;  // without ".dll"
+  const char* name;  // without ".dll"; other extensions stay ("hhctrl.ocx")
   const SLPlatformExportGroup* const* groups;
   std::size_t groupCount;
 };
@@ -38,6 +38,7 @@ const SLPlatformExportGroup* const kDsoundGroups[] = {&g_dsoundPlayback, &g_dsou
 const SLPlatformExportGroup* const kMsvfw32Groups[] = {&g_msvfw32Decompress};
 const SLPlatformExportGroup* const kMsacm32Groups[] = {&g_msacm32Streams};
 const SLPlatformExportGroup* const kD3d9Groups[] = {&g_d3d9Device};
+const SLPlatformExportGroup* const kHhctrlGroups[] = {&g_hhctrlHelp};
 
 template <std::size_t N>
 constexpr BuiltinModule MakeModule(const char* name, const SLPlatformExportGroup* const (&groups)[N]) {
@@ -56,6 +57,7 @@ const BuiltinModule kBuiltins[] = {
     MakeModule("msvfw32", kMsvfw32Groups),
     MakeModule("msacm32", kMsacm32Groups),
     MakeModule("d3d9", kD3d9Groups),
+    MakeModule("hhctrl.ocx", kHhctrlGroups),
 };
 
 char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }

@@ -125,6 +125,30 @@ TEST_F(Skin, DefaultSkinLoadsOnceAndAgainAddsNothing) {
   EXPECT_EQ(m.GetState()->skins->entryCount, entries);
 }
 
+// Every manager has a skin of its own: one shutting down leaves the other's records whole.
+TEST_F(Skin, DefaultSkinsOfTwoManagersAreIndependent) {
+  CSL_GS_GuiManager other;
+  ASSERT_TRUE(other.Init());
+  ASSERT_TRUE(other.LoadDefaultSkin());
+  ASSERT_TRUE(m.LoadDefaultSkin());
+  const SLGuiSkinInfo* mine = m.GetSkinInfo(0, "WindowWithCaption_Common", "CaptionInfo");
+  const SLGuiSkinInfo* theirs = other.GetSkinInfo(0, "WindowWithCaption_Common", "CaptionInfo");
+  ASSERT_TRUE(mine && theirs);
+  EXPECT_NE(mine, theirs);
+  EXPECT_EQ(mine->skin, m.GetState()->skins);
+  other.Shutdown();
+  i32 values[4];
+  SL_EXPECT_OK(m.EvaluateSkinInfo(mine, 300, 100, values));
+  EXPECT_EQ(values[2], 206);
+  const auto* font = static_cast<const SLGuiSkinFont*>(nullptr);
+  for (u32 i = 0; i < m.GetState()->skins->entryCount; ++i)
+    if (m.GetState()->skins->entries[i].key->kind == SL_GUI_SKIN_FONT)
+      font = static_cast<const SLGuiSkinFont*>(m.GetState()->skins->entries[i].value);
+  ASSERT_NE(font, nullptr);
+  EXPECT_EQ(font->name, m.GetState()->skins->fonts[font->font].name);
+  EXPECT_EQ(font->skin, m.GetState()->skins);
+}
+
 // The rows widgets rely on, as the default skin gives them.
 TEST_F(Skin, DefaultSkinCarriesItsBindingRows) {
   ASSERT_TRUE(m.LoadDefaultSkin());

@@ -1,0 +1,229 @@
+// HtmlHelpA: the extraction cache, the viewers started and their help windows.
+//
+// One extraction per help file, keyed by its host path and reused while the file's
+// modification time and size stay the same. Viewers are children of this process: each
+// is reaped with waitpid on its own pid (never any other child of the program), when a
+// later call finds it ended or when all help windows are closed.
+#include "platform/hhctrl/HtmlHelp.h"
+
+#include <ftw.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/kernel32/FilePath.h"
+#include "platform/kernel32/Handles.h"
+#include "platform/modules.h"
+
+extern char** environ;
+
+namespace {
+
+struct Extraction {
+  std::string hostPath;
+  struct timespec modified;
+  off_t size;
+  std::string folder;
+};
+
+struct Viewer {
+  pid_t pid;
+  HANDLE window;
+};
+
+// What a help window handle names: nothing the caller can use beyond its being alive.
+class HelpWindow : public SLKernelObject {
+ public:
+  HelpWindow() : SLKernelObject(Kind::Other) {}
+};
+
+struct HelpState {
+  std::mutex lock;
+  std::vector<Extraction> extractions;
+  std::vector<Viewer> viewers;
+};
+
+HelpState& State() {
+  static HelpState* state = new HelpState;  // never destroyed: the last close-all comes at exit
+  return *state;
+}
+
+int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) { return remove(path); }
+
+void RemoveFolder(const std::string& folder) {
+  if (!folder.empty()) nftw(folder.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+// A private folder (0700) under the user's runtime folder, else the temporary folder.
+std::string MakeFolder() {
+  std::string base;
+  for (const char* variable : {"XDG_RUNTIME_DIR", "TMPDIR"}) {
+    const char* value = std::getenv(variable);
+    struct stat info;
+    if (value && *value && stat(value, &info) == 0 && S_ISDIR(info.st_mode) && access(value, W_OK | X_OK) == 0) {
+      base = value;
+      break;
+    }
+  }
+  if (base.empty()) base = "/tmp";
+  std::string pattern = base + "/sl-help-XXXXXX";
+  return mkdtemp(pattern.data()) ? pattern : std::string();
+}
+
+bool SameTime(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// The folder holding the help file's objects, extracted now when the file is new or
+// changed. Called under the state lock.
+std::string ExtractedFolder(HelpState& state, const std::string& hostPath, const struct stat& info) {
+  for (auto it = state.extractions.begin(); it != state.extractions.end(); ++it) {
+    if (it->hostPath != hostPath) continue;
+    if (SameTime(it->modified, info.st_mtim) && it->size == info.st_size) return it->folder;
+    RemoveFolder(it->folder);
+    state.extractions.erase(it);
+    break;
+  }
+  std::string folder = MakeFolder();
+  if (folder.empty()) return std::string();
+  if (!SLPlatformHelp::ExtractHelpFile(hostPath, folder)) {
+    RemoveFolder(folder);
+    return std::string();
+  }
+  state.extractions.push_back(Extraction{hostPath, info.st_mtim, info.st_size, folder});
+  return folder;
+}
+
+// $SL_HELP_VIEWER, else xdg-open, as a program that can be run: a name with "/" as it
+// stands, any other looked up in PATH. Empty when there is none.
+std::string FindViewer() {
+  const char* chosen = std::getenv("SL_HELP_VIEWER");
+  const std::string name = chosen && *chosen ? chosen : "xdg-open";
+  if (name.find('/') != std::string::npos) return access(name.c_str(), X_OK) == 0 ? name : std::string();
+  const char* path = std::getenv("PATH");
+  const std::string folders = path ? path : "/usr/bin:/bin";
+  for (size_t start = 0; start <= folders.size();) {
+    size_t end = folders.find(':', start);
+    if (end == std::string::npos) end = folders.size();
+    const std::string folder = end > start ? folders.substr(start, end - start) : ".";
+    const std::string candidate = folder + "/" + name;
+    struct stat info;
+    if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(candidate.c_str(), X_OK) == 0)
+      return candidate;
+    start = end + 1;
+  }
+  return std::string();
+}
+
+// Reaps the viewers that ended by themselves and closes their windows. Under the lock.
+void ReapEnded(HelpState& state) {
+  for (auto it = state.viewers.begin(); it != state.viewers.end();) {
+    int status;
+    const pid_t reaped = waitpid(it->pid, &status, WNOHANG);
+    if (reaped == it->pid || (reaped < 0 && errno == ECHILD)) {
+      SLHandleClose(it->window);
+      it = state.viewers.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+// Ends a viewer: SIGTERM, a moment to go, then SIGKILL; reaped either way.
+void EndViewer(pid_t pid) {
+  int status;
+  if (waitpid(pid, &status, WNOHANG) != 0) return;
+  kill(pid, SIGTERM);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (waitpid(pid, &status, WNOHANG) != 0) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  kill(pid, SIGKILL);
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+}
+
+HWND DisplayTopic(const char* text) {
+  SLPlatformHelp::HelpTarget target;
+  std::string hostPath;
+  struct stat info;
+  if (!SLPlatformHelp::ParseHelpTarget(text, &target) || !SLPlatformFile::ToHostPath(target.file, &hostPath) ||
+      stat(hostPath.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    SLPlatformSetLastError(ERROR_FILE_NOT_FOUND);
+    return nullptr;
+  }
+  const std::string object = SLPlatformHelp::ResolveHelpTopic(hostPath, target.topic);
+  const std::string viewer = FindViewer();
+  if (object.empty() || viewer.empty()) {
+    SLPlatformSetLastError(ERROR_FILE_NOT_FOUND);
+    return nullptr;
+  }
+  HelpState& state = State();
+  std::lock_guard<std::mutex> guard(state.lock);
+  ReapEnded(state);
+  const std::string folder = ExtractedFolder(state, hostPath, info);
+  if (folder.empty()) {
+    SLPlatformSetLastError(ERROR_FILE_NOT_FOUND);
+    return nullptr;
+  }
+  std::string page = folder + object;
+  char* arguments[] = {const_cast<char*>(viewer.c_str()), page.data(), nullptr};
+  pid_t pid;
+  if (posix_spawn(&pid, viewer.c_str(), nullptr, nullptr, arguments, environ) != 0) {
+    SLPlatformSetLastError(ERROR_FILE_NOT_FOUND);
+    return nullptr;
+  }
+  HANDLE window = SLHandleCreate(std::make_shared<HelpWindow>());
+  if (!window) {
+    EndViewer(pid);
+    SLPlatformSetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  state.viewers.push_back(Viewer{pid, window});
+  SLPlatformSetLastError(ERROR_SUCCESS);
+  return static_cast<HWND>(window);
+}
+
+void CloseAll() {
+  HelpState& state = State();
+  std::lock_guard<std::mutex> guard(state.lock);
+  for (const Viewer& viewer : state.viewers) {
+    EndViewer(viewer.pid);
+    SLHandleClose(viewer.window);
+  }
+  state.viewers.clear();
+  for (const Extraction& extraction : state.extractions) RemoveFolder(extraction.folder);
+  state.extractions.clear();
+}
+
+}  // namespace
+
+HWND HtmlHelpA(HWND, LPCSTR file, UINT command, DWORD_PTR) {
+  switch (command) {
+    case HH_DISPLAY_TOPIC:
+      return DisplayTopic(file);
+    case HH_CLOSE_ALL:
+      CloseAll();
+      SLPlatformSetLastError(ERROR_SUCCESS);
+      return nullptr;
+    default:
+      SLPlatformSetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+      return nullptr;
+  }
+}
+
+namespace {
+const SLPlatformExport kHelpExports[] = {SL_EXPORT(HtmlHelpA)};
+}  // namespace
+const SLPlatformExportGroup g_hhctrlHelp = SLMakeExportGroup(kHelpExports);

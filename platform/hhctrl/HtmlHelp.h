@@ -1,0 +1,53 @@
+// The "hhctrl.ocx" stand-in: shows a topic of a compiled HTML help file (".CHM") in the
+// desktop's viewer. The file's objects are extracted once into a private folder (again
+// when the file changes) and the viewer ($SL_HELP_VIEWER, else xdg-open) is started on
+// the topic's page; closing all help windows ends the viewers started and removes the
+// folders.
+#pragma once
+
+#include <string>
+
+#include "platform/wintypes.h"
+
+inline constexpr UINT HH_DISPLAY_TOPIC = 0;
+inline constexpr UINT HH_CLOSE_ALL = 18;
+
+// HH_DISPLAY_TOPIC: `file` is "file::topic[>window]" (Windows-1252, the layer's path
+// rules); answers a help window (a live handle of no further use), or null when the file
+// cannot be read, the topic is not in it, or no viewer can be started. HH_CLOSE_ALL ends
+// every viewer started and answers null. Other commands answer null.
+HWND HtmlHelpA(HWND caller, LPCSTR file, UINT command, DWORD_PTR data);
+
+namespace SLPlatformHelp {
+
+// The parts of a display-topic text. `topic` is the object path in the help file: UTF-8,
+// "/"-separated, starting with "/", without a "#fragment".
+struct HelpTarget {
+  std::string file;
+  std::string topic;
+  std::string window;
+};
+
+// Splits "file::topic[>window]"; false when there is no "::", the file or topic is
+// empty, or the topic is no safe object name.
+bool ParseHelpTarget(const char* text, HelpTarget* out);
+
+// True for an object name that may become a file below the extraction folder: it starts
+// with "/", and no component is empty, "." or "..", or holds "\" or a control character.
+// A trailing "/" (a directory object) is allowed.
+bool IsSafeObjectName(const std::string& name);
+
+// Limits of one extraction: a help file beyond them is refused as a whole.
+inline constexpr unsigned kMaxHelpObjects = 4096;
+inline constexpr unsigned long long kMaxHelpBytes = 64ull << 20;
+
+// Writes every object of the opened help file below `folder` (which must exist),
+// skipping the internal "/#" and "/$" objects; false (nothing more written) for a
+// damaged file, a refused name, or a file beyond the limits.
+bool ExtractHelpFile(const std::string& hostPath, const std::string& folder);
+
+// The object path of `topic` in the help file: exact, else the first that differs only
+// in ASCII letter case; empty when there is none (or the file does not open).
+std::string ResolveHelpTopic(const std::string& hostPath, const std::string& topic);
+
+}  // namespace SLPlatformHelp

@@ -1,0 +1,133 @@
+// The help control stand-in over a help file compiled by chmcmd, with a stub viewer.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <string>
+
+#include "platform/hhctrl/HtmlHelp.h"
+#include "tests/support/HelpFixture.h"
+
+namespace {
+
+using SLPlatformHelp::HelpTarget;
+
+TEST(HelpNames, TopicTextsAndObjectNamesAreCheckedBeforeUse) {
+  struct Case {
+    const char* text;
+    const char* file;
+    const char* topic;
+    const char* window;
+  } accepted[] = {
+      {"C:\\Juego\\Ayuda.CHM::contenido.htm", "C:\\Juego\\Ayuda.CHM", "/contenido.htm", ""},
+      {"a.chm::/sub/dibujo.htm>principal", "a.chm", "/sub/dibujo.htm", "principal"},
+      {"a.chm::sub\\dibujo.htm#arriba", "a.chm", "/sub/dibujo.htm", ""},
+      {"Ni\xf1os.chm::Canci\xf3n.htm", "Ni\xc3\xb1os.chm", "/Canci\xc3\xb3n.htm", ""},
+  };
+  for (const Case& c : accepted) {
+    HelpTarget target;
+    ASSERT_TRUE(SLPlatformHelp::ParseHelpTarget(c.text, &target)) << c.text;
+    EXPECT_EQ(target.file, c.file);
+    EXPECT_EQ(target.topic, c.topic);
+    EXPECT_EQ(target.window, c.window);
+  }
+  const char* refused[] = {nullptr,        "a.chm",           "::x.htm",           "a.chm::",
+                           "a.chm::/",     "a.chm::sub/",     "a.chm::../x.htm",   "a.chm::sub/../../x.htm",
+                           "a.chm::a\x01.htm", "a.chm::./x.htm", "a.chm::sub//x.htm", "a.chm::#solo"};
+  for (const char* text : refused) {
+    HelpTarget target;
+    EXPECT_FALSE(SLPlatformHelp::ParseHelpTarget(text, &target)) << (text ? text : "null");
+  }
+  struct Name {
+    const char* name;
+    bool safe;
+  } names[] = {{"/a.htm", true},  {"/sub/", true},    {"/sub/b.png", true}, {"a.htm", false},
+               {"/", false},      {"/a//b", false},   {"/./a", false},      {"/a/..", false},
+               {"/../a", false},  {"/a\\b", false},   {"/a\x7f", false},    {"/a\nb", false}};
+  for (const Name& n : names) EXPECT_EQ(SLPlatformHelp::IsSafeObjectName(n.name), n.safe) << n.name;
+}
+
+class HelpControl : public ::testing::Test {
+ protected:
+  void TearDown() override { HtmlHelpA(nullptr, nullptr, HH_CLOSE_ALL, 0); }
+  HWND Show(const std::string& file, const std::string& topic) {
+    return HtmlHelpA(nullptr, (file + "::" + topic).c_str(), HH_DISPLAY_TOPIC, 0);
+  }
+  HelpFixture help;
+};
+
+TEST_F(HelpControl, ShowsExtractedPagesAndEndsViewersOnCloseAll) {
+  ASSERT_EQ(help.chm.substr(0, 4), "ITSF");
+  ASSERT_NE(Show(help.WinName(), "contenido.htm"), nullptr);
+  std::string log = help.WaitForLog(1);
+  ASSERT_FALSE(log.empty());
+  const std::string page = log.substr(0, log.find('\n'));
+  std::ifstream in(page, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), HelpFixture::kContents);
+  // A private folder in the runtime folder, the sub-folder's picture beside its page, no
+  // system objects.
+  const std::string folder = page.substr(0, page.rfind('/'));
+  EXPECT_EQ(folder.rfind(help.Runtime() + "/", 0), 0u);
+  struct stat info;
+  ASSERT_EQ(stat(folder.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+  std::ifstream picture(folder + "/sub/punto.png", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(picture), {}), help.dir.Read("src/sub/punto.png"));
+  EXPECT_NE(stat((folder + "/#SYSTEM").c_str(), &info), 0);
+
+  // Topics differing in letter case, in the sub-folder, in Windows-1252: the same folder.
+  ASSERT_NE(Show(help.WinName(), "PAGINAS.HTM"), nullptr);
+  ASSERT_NE(Show(help.WinName(), "sub\\dibujo.htm"), nullptr);
+  log = help.WaitForLog(3);
+  EXPECT_EQ(log, page + "\n" + folder + "/Paginas.htm\n" + folder + "/sub/dibujo.htm\n");
+  std::ifstream latin(folder + "/Paginas.htm", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(latin), {}), help.dir.Read("src/Paginas.htm"));
+
+  // Closing all ends each viewer with SIGTERM and removes the folder.
+  EXPECT_EQ(HtmlHelpA(nullptr, nullptr, HH_CLOSE_ALL, 0), nullptr);
+  log = help.WaitForLog(6);
+  EXPECT_EQ(log.substr(log.size() - 15), "term\nterm\nterm\n");
+  EXPECT_TRUE(help.RuntimeEmpty());
+}
+
+TEST_F(HelpControl, AChangedFileIsExtractedAgain) {
+  ASSERT_NE(Show(help.WinName(), "contenido.htm"), nullptr);
+  std::string first = help.WaitForLog(1);
+  first = first.substr(0, first.rfind('/'));
+  SLTestCapture("touch -d '2001-02-03' '" + help.dir.Host("Ayuda Ni\xc3\xb1os.chm") + "'");
+  ASSERT_NE(Show(help.WinName(), "contenido.htm"), nullptr);
+  std::string second = help.WaitForLog(2);
+  second = second.substr(first.size() + 15);
+  second = second.substr(0, second.rfind('/'));
+  EXPECT_NE(first, second);
+  struct stat info;
+  EXPECT_NE(stat(first.c_str(), &info), 0);
+  EXPECT_EQ(stat(second.c_str(), &info), 0);
+}
+
+TEST_F(HelpControl, BadFilesTopicsAndViewersShowNothing) {
+  struct Case {
+    std::string file, topic;
+  } cases[] = {
+      {help.WinName(), "falta.htm"},                 // not in the file
+      {help.WinName(), "../contenido.htm"},          // no name leaves the folder
+      {help.dir.Win("corto.chm"), "contenido.htm"},  // truncated
+      {help.dir.Win("fuera.chm"), "contenido.htm"},  // an object named "/../a.htm"
+      {help.dir.Win("nada.chm"), "contenido.htm"},
+      {help.dir.Win("src"), "contenido.htm"},        // a folder
+  };
+  for (const Case& c : cases) EXPECT_EQ(Show(c.file, c.topic), nullptr) << c.file << " " << c.topic;
+  EXPECT_TRUE(help.RuntimeEmpty());
+  struct stat info;
+  EXPECT_NE(stat(help.dir.Host("a.htm").c_str(), &info), 0);
+  EXPECT_EQ(HtmlHelpA(nullptr, "x", 7, 0), nullptr);
+  EXPECT_EQ(HtmlHelpA(nullptr, nullptr, HH_DISPLAY_TOPIC, 0), nullptr);
+
+  // No viewer to start.
+  setenv("SL_HELP_VIEWER", help.dir.Host("no-viewer").c_str(), 1);
+  EXPECT_EQ(Show(help.WinName(), "contenido.htm"), nullptr);
+  setenv("SL_HELP_VIEWER", "no-such-viewer-anywhere", 1);
+  EXPECT_EQ(Show(help.WinName(), "contenido.htm"), nullptr);
+}
+
+}  // namespace
