@@ -434,6 +434,12 @@ bool CSL_GS_GuiManager::DestroyWindow(CSL_GS_GuiWindow* window) {
   if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
   RemoveEntry(window);
   DropTimersOf(window);
+  // A handler of the closing may have opened a menu again with this window in it.
+  if (FindMenuEntry(window) >= 0) {
+    SLErrorKeeper keep;
+    CloseMenus(nullptr);
+    if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
+  }
 
   CSLGuiWindowSnapshot children;
   children.AddList(&window->m_children, false);

@@ -76,7 +76,7 @@ bool CSL_GS_GuiManager::CollectMenus(CSL_GS_GuiMenuPopup* root) {
     if (i > 0) menu->m_highlighted = -1;
     for (const SLGuiMenuItem& item : menu->m_items) {
       CSL_GS_GuiMenuPopup* sub = item.submenu;
-      if (!sub || !IsLive(sub) || FindMenuEntry(sub) >= 0) continue;
+      if (!sub || !IsLive(sub) || (FindEntry(sub)->flags & SL_GUI_REG_DESTROYING) || FindMenuEntry(sub) >= 0) continue;
       if (!stack.InsertAt(sub, i, stack.GetCount())) {
         stack.SetSize(0);
         return false;
@@ -136,9 +136,14 @@ bool CSL_GS_GuiManager::TrackPopupMenu(CSL_GS_GuiMenuPopup* popup, i32 x, i32 y,
     if (owner && IsLive(owner) && owner->IsKindOf(CSL_GS_GuiTopLevelWindow::GetClassRecord()))
       popup = static_cast<CSL_GS_GuiTopLevelWindow*>(owner)->GetMenu();
   }
-  if (!popup || !IsLive(popup) || !popup->IsKindOf(CSL_GS_GuiMenuPopup::GetClassRecord()))
+  // Windows on their way out take no part in a new menu.
+  auto usable = [this](CSL_GS_GuiWindow* w) {
+    const SLGuiRegistryEntry* entry = FindEntry(w);
+    return entry && !(entry->flags & SL_GUI_REG_DESTROYING);
+  };
+  if (!popup || !usable(popup) || !popup->IsKindOf(CSL_GS_GuiMenuPopup::GetClassRecord()))
     return fail(SL_E_INVALID_ARG);
-  if (owner && (!IsLive(owner) || owner->IsKindOf(CSL_GS_GuiMenuPopup::GetClassRecord())))
+  if (owner && (!usable(owner) || owner->IsKindOf(CSL_GS_GuiMenuPopup::GetClassRecord())))
     return fail(SL_E_INVALID_ARG);
   // A context menu is a popup of its own, never somebody's menu bar.
   if (!windowMenu && popup->m_attachedWindow) return fail(SL_E_GUI_MENU_IN_USE);

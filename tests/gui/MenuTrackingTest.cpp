@@ -324,3 +324,23 @@ TEST_F(MenuTracking, FailuresLeaveTheManagerReadyForTheNextMenu) {
 }
 
 }  // namespace
+
+namespace {
+
+// A menu reopened by the end of its own closing while it is destroyed never stays open.
+TEST_F(MenuTracking, MenuReopenedWhileDestroyedDoesNotStayOnTheStack) {
+  BuildContextMenu();
+  ASSERT_TRUE(m.TrackPopupMenu(root, 10, 10, nullptr, 8));
+  bool reopened = true;
+  SLMenuTest::s_hook = [&](const std::string& what) {
+    if (what != "mend:ctx") return;
+    SLMenuTest::s_hook = nullptr;
+    reopened = m.TrackPopupMenu(root, 10, 10, nullptr, 8);
+  };
+  TSLObjPtr<CSL_GS_GuiWindow> hold(root);
+  ASSERT_TRUE(m.DestroyWindow(root));
+  EXPECT_FALSE(reopened);
+  ExpectClosedAndReady();
+}
+
+}  // namespace
