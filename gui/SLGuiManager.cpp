@@ -308,6 +308,7 @@ void CSL_GS_GuiManager::ForgetWindow(CSL_GS_GuiWindow* window) {
   for (CSL_GS_GuiWindow** slot : {&s->activeWindow, &s->focusWindow, &s->captureWindow, &s->hoverWindow,
                                   &s->previousHoverWindow, &s->menuOwner})
     if (*slot == window) *slot = nullptr;
+  if (s->currentPopup == window) s->currentPopup = nullptr;
   for (SLGuiListNode* n = s->topLevelWindows.next; n != &s->topLevelWindows; n = n->next)
     if (n->window->m_lastFocus == window) n->window->m_lastFocus = nullptr;
 }
@@ -429,8 +430,16 @@ bool CSL_GS_GuiManager::DestroyWindow(CSL_GS_GuiWindow* window) {
   SetPopupPermission(true);
   window->HideWindow();
   if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
+  ReleaseMenuLinks(window);
+  if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
   RemoveEntry(window);
   DropTimersOf(window);
+  // A handler of the closing may have opened a menu again with this window in it.
+  if (FindMenuEntry(window) >= 0) {
+    SLErrorKeeper keep;
+    CloseMenus(nullptr);
+    if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
+  }
 
   CSLGuiWindowSnapshot children;
   children.AddList(&window->m_children, false);

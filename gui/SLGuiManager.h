@@ -92,9 +92,15 @@ struct SLGuiManagerState {
   TSLArray<SLGuiRegistryEntry>* registry;
   TSLArray<SLGuiTimer>* timers;
   u32 lastTimerTick;
+  // Open menus: {popup, index of the entry whose item opens it, 0xFFFFFFFF for the root}.
   TSLPairArray<CSL_GS_GuiWindow*, u32>* menuStack;
   CSL_GS_GuiWindow* menuOwner;
-  u32 menuState[4];
+  CSL_GS_GuiMenuPopup* currentPopup;  // the deepest open menu: the one the keys move
+  u32 barOpen;                        // window menu: the selected bar item's menu is down
+  i32 barX, barY, barHeight;          // window menu: the bar on the screen
+  u32 firstInput, ignoreFirstRelease;
+  u32 hoverStart;                     // tick the pointer came to rest on an item, 0 none
+  u32 openingMenu, windowMenuRequest;
   u8 keyState[SL_GS_KEY_COUNT];
   u32 keyTime[SL_GS_KEY_COUNT];
   u32 nextChar;
@@ -285,8 +291,26 @@ class CSL_GS_GuiManager : public CSLObject {
   bool SetTimer(CSL_GS_GuiWindow* window, u32 id, u32 interval);
   bool SetInternalTimer(CSL_GS_GuiWindow* window, u32 id, u32 interval);
   bool KillTimer(CSL_GS_GuiWindow* window, u32 id);
-  // Closes the open menu when `window` owns it; succeeds at once with no menu open.
+  // --- Menu tracking (SLGuiManagerMenus.cpp) ---
+  // Opens a context menu at a point (flags: bits 0-1 left edge, right edge or centre at
+  // x; bits 2-3 centred on y, bottom edge or top edge at y). The chosen item's command
+  // goes to `owner`, or to the manager's OnCommand without one. 0x80001001 for a bad
+  // popup or owner; 0x80002002 when the menu did not show or a notification closed it.
+  bool TrackPopupMenu(CSL_GS_GuiMenuPopup* popup, i32 x, i32 y, CSL_GS_GuiWindow* owner, u32 flags);
+  // Opens the window menu of a framed window: with a point on its bar, that item's menu
+  // drops down; without (0, 0) the first item is selected on the bar.
+  bool TrackOwnerMenu(CSL_GS_GuiWindow* owner, i32 x, i32 y, u32 flags);
+  // Makes `popup` and its ancestors the open path: others hide, hidden ones on it show.
+  bool OpenMenuPopup(CSL_GS_GuiMenuPopup* popup);
+  // Closes the open menus: with a window, only when it is one of the open popups, the
+  // menu's owner or an ancestor of it (0x80010009 otherwise). Succeeds with none open.
   bool CloseMenus(CSL_GS_GuiWindow* window);
+  // One tick of input of the open menus (Update calls it while menus are open).
+  void ProcessMenuInput(bool asEnter);
+  bool IsMenuOpen(CSL_GS_GuiWindow* popup);
+  CSL_GS_GuiMenuPopup* GetCurrentMenu();
+  // A context menu is open (not a window menu): bars show no highlight meanwhile.
+  bool IsContextMenuTracked();
   bool Draw();
   bool DrawWindowTree(CSL_GS_GuiWindow* window, const SLGuiRect* parentClip);
   // Allows the next SetPosition to show or hide a menu popup.
@@ -334,6 +358,21 @@ class CSL_GS_GuiManager : public CSLObject {
   u32 NavigateMnemonic(CSL_GS_GuiWindow* window, CSL_GS_GuiWindow* root, u32 character);
   bool IsTabStop(CSL_GS_GuiWindow* window) const;
   bool IsUsableInTree(CSL_GS_GuiWindow* window) const;
+  // Menu tracking's steps (SLGuiManagerMenus.cpp).
+  i32 FindMenuEntry(const CSL_GS_GuiWindow* popup) const;
+  bool CollectMenus(CSL_GS_GuiMenuPopup* root);
+  bool PlaceSubmenu(u32 entry, i32 width, i32* x, i32* y, i32* height);
+  bool ShowPopup(CSL_GS_GuiMenuPopup* popup, i32 x, i32 y, i32 width, i32 height, bool show);
+  void SendMenuNotification(CSL_GS_GuiWindow* owner, int kind, CSL_GS_GuiMenuPopup* menu, bool context);
+  bool OpenLevel(CSL_GS_GuiMenuPopup* popup, bool selectFirst);
+  void MoveOnBar(bool forward);
+  void HandleMenuKey(u32 key);
+  void ChooseMenuItem(CSL_GS_GuiMenuPopup* popup, i32 item);
+  bool MenuStillOpen(const SLGuiShutdownWatch& watch) const;
+  // DestroyWindow's step for menus: a menu leaves its parent item or window and takes its
+  // submenus with it; a framed window takes its window menu.
+  void ReleaseMenuLinks(CSL_GS_GuiWindow* window);
+  u32 NavigateWindowMenu(CSL_GS_GuiWindow* root, u32 character);
   void* FindSkinEntry(u32 skin, const char* section, const char* key, u32 kind);
   // Make or drop the device handles of every loaded skin (SetGfx).
   bool CreateSkinHandles(CSL_GS_BaseGfx* gfx);

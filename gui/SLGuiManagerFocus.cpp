@@ -398,10 +398,3 @@ CSL_GS_GuiWindow* CSL_GS_GuiManager::WindowUnderMouse(CSL_GS_GuiWindow* start, u
   return SLSucceed(window);
 }
 
-// --- Menus ---
-
-bool CSL_GS_GuiManager::CloseMenus(CSL_GS_GuiWindow*) {
-  if (!m_state) return SLFail(SL_E_NOT_INITIALISED, false);
-  // No menu is ever open until menu tracking lands: the stack is empty.
-  return SLSucceed(true);
-}

@@ -46,8 +46,15 @@ bool CSL_GS_GuiManager::Update(bool skipDevicePoll) {
   m_state->hoverWindow = hover && IsLive(hover) ? hover : nullptr;
   m_state->hitCode = m_state->hoverWindow ? hit : 0;
 
-  // While a menu is open its tracker takes the input; no menu opens yet.
-  if (m_state->menuStack->GetCount() == 0) ProcessInput();
+  // While a menu is open its tracker takes the input.
+  if (m_state->menuStack->GetCount() == 0) {
+    ProcessInput();
+  } else {
+    ProcessMenuInput(false);
+    // No window has the pointer while a menu is open: the window under it when the menu
+    // closes is entered afresh.
+    if (!watch.ShutDown()) m_state->hoverWindow = nullptr, m_state->hitCode = 0;
+  }
   if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, false);
   RunTimers();
   if (watch.ShutDown()) return SLFail(SL_E_NOT_INITIALISED, false);

@@ -10,6 +10,7 @@
 #include "foundation/SLCaseMap.h"
 #include "gui/SLGuiButton.h"
 #include "gui/SLGuiManager.h"
+#include "gui/SLGuiMenuPopup.h"
 #include "gui/SLGuiTopLevelWindow.h"
 #include "gui/SLGuiWindowSnapshot.h"
 
@@ -68,14 +69,21 @@ u32 CSL_GS_GuiManager::ProcessKeyboardNavigation(CSL_GS_GuiWindow* window, u32 c
 
   if (!(flags & (SL_GUI_NAV_KEYDOWN | SL_GUI_NAV_CHAR))) {
     // Releases. Alt or F10 released without having been used opens the window menu of a
-    // framed window; no window has one yet, so the release is only consumed.
+    // framed window.
     if (code == SL_GUI_KEY_LALT || code == SL_GUI_KEY_RALT || code == SL_GUI_KEY_F10) {
       const u32 bit = code == SL_GUI_KEY_LALT ? 1 : code == SL_GUI_KEY_RALT ? 2 : 4;
       if (m_state->menuKeySuppress & bit) {
         m_state->menuKeySuppress &= ~bit;
         return SL_GUI_NAV_CONSUMED;
       }
-      return root->IsKindOf(CSL_GS_GuiTopLevelWindow::GetClassRecord()) ? SL_GUI_NAV_CONSUMED : SL_GUI_NAV_DELIVER;
+      if (!root->IsKindOf(CSL_GS_GuiTopLevelWindow::GetClassRecord())) return SL_GUI_NAV_DELIVER;
+      CSL_GS_GuiMenuPopup* menu = static_cast<CSL_GS_GuiTopLevelWindow*>(root)->GetMenu();
+      if (menu && FindMenuEntry(menu) < 0) {
+        SLErrorKeeper keep;
+        TrackOwnerMenu(root, 0, 0, 0);
+      }
+      if (!watch.ShutDown()) SLSetLastError(SL_OK);
+      return SL_GUI_NAV_CONSUMED;
     }
     if (code > SL_GUI_KEY_DOWN) return SL_GUI_NAV_DELIVER;
     if (IsArrow(code)) return InArrowGroup(dialogCode) ? SL_GUI_NAV_CONSUMED : SL_GUI_NAV_DELIVER;
@@ -85,6 +93,12 @@ u32 CSL_GS_GuiManager::ProcessKeyboardNavigation(CSL_GS_GuiWindow* window, u32 c
   }
 
   if (flags & SL_GUI_NAV_KEYDOWN) {
+    // Alt used with another key (Alt+F4, Alt+letter) opens no window menu on its release.
+    if (code != SL_GUI_KEY_LALT && code != SL_GUI_KEY_RALT) {
+      const u8* key = m_state->keyState;
+      if (key[SL_GUI_KEY_LALT] & SL_GUI_KEYF_DOWN) m_state->menuKeySuppress |= 1;
+      if (key[SL_GUI_KEY_RALT] & SL_GUI_KEYF_DOWN) m_state->menuKeySuppress |= 2;
+    }
     if (IsArrow(code))
       return InArrowGroup(dialogCode) ? NavigateArrows(window, code == SL_GUI_KEY_RIGHT || code == SL_GUI_KEY_DOWN)
                                       : SL_GUI_NAV_DELIVER;
@@ -99,12 +113,40 @@ u32 CSL_GS_GuiManager::ProcessKeyboardNavigation(CSL_GS_GuiWindow* window, u32 c
     return SL_GUI_NAV_DELIVER;
   }
 
-  // Characters. With Alt only the window menu's mnemonics apply, and no window has a
-  // window menu yet.
-  if ((flags & SL_GUI_NAV_ALT) || IsAltHeld()) return SL_GUI_NAV_DELIVER;
+  // Characters. With Alt only the window menu's mnemonics apply.
+  if ((flags & SL_GUI_NAV_ALT) || IsAltHeld()) return NavigateWindowMenu(root, code);
   if (dialogCode & SL_GUI_DLGC_WANTCHARS) return SL_GUI_NAV_DELIVER;
   if (code == SL_GUI_KEY_TAB && (dialogCode & SL_GUI_DLGC_WANTTAB)) return SL_GUI_NAV_DELIVER;
-  return NavigateMnemonic(window, root, code);
+  const u32 answer = NavigateMnemonic(window, root, code);
+  if (answer != SL_GUI_NAV_DELIVER || watch.ShutDown() || !IsLive(root)) return answer;
+  return NavigateWindowMenu(root, code);
+}
+
+u32 CSL_GS_GuiManager::NavigateWindowMenu(CSL_GS_GuiWindow* root, u32 character) {
+  // Alt+mnemonic of a bar item: an enabled item opens the window menu and is entered as
+  // with Enter; a disabled one closes the menus.
+  if (!IsAltHeld() || !IsLive(root) || !root->IsKindOf(CSL_GS_GuiTopLevelWindow::GetClassRecord()))
+    return SL_GUI_NAV_DELIVER;
+  CSL_GS_GuiMenuPopup* menu = static_cast<CSL_GS_GuiTopLevelWindow*>(root)->GetMenu();
+  if (!menu || !IsLive(menu)) return SL_GUI_NAV_DELIVER;
+  const i32 item = menu->FindMnemonicItem(character);
+  if (item < 0) return SL_GUI_NAV_DELIVER;
+  const SLGuiShutdownWatch watch(this);
+  WindowHold menuHold(menu);
+  SLErrorKeeper keep;
+  const u8* key = m_state->keyState;
+  if (key[SL_GUI_KEY_LALT] & SL_GUI_KEYF_DOWN) m_state->menuKeySuppress |= 1;
+  if (key[SL_GUI_KEY_RALT] & SL_GUI_KEYF_DOWN) m_state->menuKeySuppress |= 2;
+  if (menu->GetItemStyle(u32(item)) & (SL_GUI_WS_DISABLED | SL_GUI_MF_DISABLED)) {
+    CloseMenus(nullptr);
+    return SL_GUI_NAV_CONSUMED;
+  }
+  if (FindMenuEntry(menu) != 0 && !TrackOwnerMenu(root, 0, 0, 0)) return SL_GUI_NAV_CONSUMED;
+  if (watch.ShutDown() || FindMenuEntry(menu) != 0 || u32(item) >= menu->GetItemCount()) return SL_GUI_NAV_CONSUMED;
+  menu->SetHighlightedItem(item);
+  m_state->currentPopup = menu;
+  ProcessMenuInput(true);
+  return SL_GUI_NAV_CONSUMED;
 }
 
 u32 CSL_GS_GuiManager::NavigateTab(CSL_GS_GuiWindow* window, CSL_GS_GuiWindow* root, bool backward) {

@@ -17,6 +17,8 @@ class TInputLogging : public Base {
   i32 m_border = 0;
 
   u32 GetDialogCode() override { return m_dialogCode; }
+  // The frame is the test's own `m_border`, not a skinned one.
+  u32 HitTest(i32 x, i32 y) override { return CSL_GS_GuiWindow::HitTest(x, y); }
   void GetClientArea(SLGuiRect* r) override {
     r->x += m_border, r->y += m_border;
     r->width -= 2 * m_border, r->height -= 2 * m_border;

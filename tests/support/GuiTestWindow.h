@@ -66,7 +66,9 @@ class CTestGuiWindow : public CSL_GS_GuiTopLevelWindow {
   }
   void DrawFrame(const SLGuiRect* r) override { Note("DrawFrame", Rect(*r)); }
   void Draw(const SLGuiRect* r) override { Note("Draw", Rect(*r)); }
-  u32 HitTest(i32 x, i32 y) override { return Note("HitTest", ""), CSL_GS_GuiTopLevelWindow::HitTest(x, y); }
+  // The window base's geometry: these windows test the tree, not the skinned frame.
+  u32 HitTest(i32 x, i32 y) override { return Note("HitTest", ""), CSL_GS_GuiWindow::HitTest(x, y); }
+  void GetClientArea(SLGuiRect* r) override { CSL_GS_GuiWindow::GetClientArea(r); }
   bool OnCommand(CSL_GS_GuiWindow* source, u32 id) override {
     Note("OnCommand", NameOf(source) + "," + std::to_string(id));
     return m_handlesCommand || CSL_GS_GuiTopLevelWindow::OnCommand(source, id);

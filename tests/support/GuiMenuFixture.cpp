@@ -1,0 +1,3 @@
+#include "tests/support/GuiMenuFixture.h"
+
+SL_IMPLEMENT_CLASS_CREATABLE(CMenuOwnerWindow, CSL_GS_GuiTopLevelWindow)
