@@ -7,6 +7,7 @@
 #include "foundation/SLMemory.h"
 #include "foundation/SLTextConvert.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
+#include "gui/SLGuiTextLayout.h"
 
 namespace {
 constinit SL_GS_Image* g_picture = nullptr;
@@ -37,31 +38,36 @@ class WideText {
   TSLArray<SLWChar> m_units;
 };
 
-// Text width of a run, never negative (kerning can pull a short run below zero).
-u64 Measure(CSL_GS_BaseGfx* gfx, SL_GS_Font* font, const SLWChar* text, u32 length) {
-  const i32 width = gfx->GetTextWidth(font, text, length);
-  return width > 0 ? u64(width) : 0;
-}
-
-// The width of a word as the line-filling rule sees it: grown one character at a time,
-// stopping as soon as a line that already holds something would overflow. Without
-// negative kerning between its letters no prefix of a word is wider than the word, so
-// one measure of the whole word gives the same answer; otherwise the prefixes are walked.
-u64 MeasureWord(CSL_GS_BaseGfx* gfx, SL_GS_Font* font, const SLWChar* word, u32 length, u64 before, u64 limit) {
-  const u64 whole = Measure(gfx, font, word, length);
-  if (before == 0 || before + whole > limit) return whole;
-  bool shrinks = false;
-  for (u32 k = 1; k < length && !shrinks; ++k)
-    if (const SL_GS_FontKerningPair* pair = gfx->FindKerningPair(font, word[k - 1], word[k]))
-      shrinks = pair->adjustment < 0;
-  if (!shrinks) return whole;
-  u64 width = 0;
-  for (u32 n = 1; n <= length; ++n) {
-    width = Measure(gfx, font, word, n);
-    if (before + width > limit) break;
+// Word widths from the glyph advances and kerning pairs this layout has looked up: every
+// device lookup takes the device's lock, and a text repeats the same few letters. The
+// widths are those GetTextWidth gives for the same run.
+class WordMeasure {
+ public:
+  WordMeasure(CSL_GS_BaseGfx* gfx, SL_GS_Font* font) {
+    SLInternals::SLGuiGlyphCache* cache = SLInternals::SLGuiBeginGlyphCache();
+    m_layout = SLInternals::SLGuiTextLayout{gfx, font, 0, 0, 0, 0, 1, nullptr, 0, cache, cache->generation};
   }
-  return width;
-}
+  u64 Width(const SLWChar* text, u32 length) const {
+    i64 width = 0;
+    SLInternals::MeasureTextRun(m_layout, text, length, &width);
+    return u64(width < 0x7FFFFFFF ? width : 0x7FFFFFFF);  // GetTextWidth's ceiling
+  }
+  // The width of a word as the line-filling rule sees it: grown one character at a time,
+  // stopping as soon as a line that already holds something would overflow. Without
+  // negative kerning no prefix of a word is wider than the word, so the whole word gives
+  // the same answer; otherwise the first prefix that overflows is the word's width.
+  u64 Word(const SLWChar* word, u32 length, u64 before, u64 limit) const {
+    const u64 whole = Width(word, length);
+    if (before == 0 || before + whole > limit) return whole;
+    // Here before + whole <= limit, so the room left is at least the word's width.
+    i64 room = i64(limit - before);
+    const u32 over = SLInternals::MeasureTextRun(m_layout, word, length, &room);
+    return over < length ? Width(word, over + 1) : whole;
+  }
+
+ private:
+  SLInternals::SLGuiTextLayout m_layout;
+};
 
 void RecordLineEnd(Balloon* balloon, u32 offset) {
   if (!balloon->lines.Add(offset)) Movie_FatalOutOfMemory(kFatalBalloonLines);
@@ -117,7 +123,8 @@ void Balloon_Layout(Balloon* balloon) {
   const u64 height = gfx->GetFontHeight(balloon->font);
   if (height == 0) return;
   const WideText wide(balloon->text);
-  const u64 space = Measure(gfx, balloon->font, u" ", 1);
+  const WordMeasure measure(gfx, balloon->font);
+  const u64 space = measure.Width(u" ", 1);
   const u64 limit = u32(balloon->width - kLineMargin);  // unsigned: widths below 50 never wrap
   const u8* text = reinterpret_cast<const u8*>(balloon->text);
   const u32 length = u32(std::strlen(balloon->text));
@@ -146,7 +153,7 @@ void Balloon_Layout(Balloon* balloon) {
         endLine(i);
         continue;
       }
-      const u64 wordWidth = MeasureWord(gfx, balloon->font, wide.At(i), wordEnd - i, before, limit);
+      const u64 wordWidth = measure.Word(wide.At(i), wordEnd - i, before, limit);
       if (before == 0 || before + wordWidth <= limit) {
         lineWidth = before + wordWidth;
         pending = 0;
@@ -287,7 +294,7 @@ void Balloon_Draw(const Balloon* balloon, i32 x, i32 y, double opacity) {
   const bool plain = style > 18;
   const i32 left = x + (plain ? 3 : 5);
   i32 penY = y + (plain ? 2 : IsTailBelow(style) || style >= 17 ? 4 : 10);
-  const i32 space = i32(Measure(gfx, balloon->font, u" ", 1));
+  const i32 space = i32(WordMeasure(gfx, balloon->font).Width(u" ", 1));
   SL_GS_DrawImageOptions options{};
   options.flags = SL_GS_DRAW_TINT;
   options.tintSpare = 0xFF;  // opaque black, 0xFF000000

@@ -42,6 +42,8 @@ void SoundItem_PlaybackStep(SoundItem* item, u32 frame, u32 mode);
 // --- Rendering, drawing, hit testing ---
 void Scene_RenderAtFrame(Scene* scene, u32 frame, u32 mode);
 i32 Scene_CompareDrawItems(const DrawItem* a, const DrawItem* b);
+// Sorts a draw list front to back (the order of SLQSort with Scene_CompareDrawItems).
+void Scene_SortDrawItems(DrawItem* items, u32 count);
 void Stage_Draw(const Movie* movie, i32 screenX, i32 screenY);
 
 enum : u32 {
