@@ -38,19 +38,6 @@ void ForObjectsCarriersFirst(Scene* scene, u32 mark, Evaluate evaluate) {
 
 }  // namespace
 
-i32 Scene_CompareDrawItems(const DrawItem* a, const DrawItem* b) {
-  if (a->key > b->key) return -1;
-  if (a->key < b->key) return 1;
-  // Equal keys: a character before an object, a text before either. Texts against
-  // characters and same-kind pairs compare equal (the order is not antisymmetric, so
-  // only the framework quicksort may sort with it).
-  if (a->kind == kDrawCharacter && b->kind == kDrawObject) return -1;
-  if (a->kind == kDrawObject && b->kind == kDrawCharacter) return 1;
-  if (a->kind == kDrawObject && b->kind == kDrawText) return 1;
-  if (a->kind == kDrawText && (b->kind == kDrawCharacter || b->kind == kDrawObject)) return -1;
-  return 0;
-}
-
 void Scene_SortDrawItems(DrawItem* items, u32 count) {
   // The framework quicksort, typed so that the comparison is inlined: the same order as
   // SLQSort with Scene_CompareDrawItems, which stored movies are drawn in.
