@@ -16,7 +16,9 @@
 #include "media/SLMoviePlayer.h"
 #include "media/reader/SLBaseVideoAudioReader.h"
 #include "storage/SLBaseStorage.h"
+#include "gamesystem/directx/SLSfxDirectX.h"
 #include "tests/support/MovieFixtures.h"
+#include "tests/support/TestWindow.h"
 #include "tools/WavHeader.h"
 #include "tools/mxvwriter/MxvWriter.h"
 
@@ -108,8 +110,16 @@ class ExportSoundtrack : public ::testing::Test {
     }
     EXPECT_TRUE(data && format.blockAlign) << path;
     if (!data || !format.blockAlign) return nullptr;
-    SL_GS_SoundRecord* sound = m_sfx.CreateSound(dataBytes / format.blockAlign, &format, 3);
-    std::memcpy(sound->samples, data, dataBytes / format.blockAlign * format.blockAlign);
+    // Written through Lock, as into any device's sound.
+    CSL_GS_BaseSfx* sfx = AdventureDevices_Get().sfx;
+    const u32 frames = dataBytes / format.blockAlign;
+    SL_GS_SoundRecord* sound = sfx->CreateSound(frames, &format, 3);
+    void *first = nullptr, *second = nullptr;
+    u32 firstFrames = 0, secondFrames = 0;
+    EXPECT_TRUE(sound && sfx->Lock(&first, &firstFrames, &second, &secondFrames, sound, 0, frames));
+    if (!sound || !first || firstFrames != frames) return nullptr;
+    std::memcpy(first, data, size_t(frames) * format.blockAlign);
+    sfx->Unlock(sound);
     return sound;
   }
   SoundItem* Item(const std::string& path, u32 start, u32 end, u32 kind, const SLClassRecord* reader = nullptr) {
@@ -160,6 +170,7 @@ class ExportSoundtrack : public ::testing::Test {
     std::memcpy(samples.data(), bytes.data() + 44, samples.size() * 2);
     return samples;
   }
+  void ExpectReferenceSoundtrack();
   std::vector<u32> Crossings(const std::string& wav) {
     std::istringstream lines(SLTestCapture("python3 '" SL_SOURCE_DIR "/tools/export_mix_reference.py' --crossings '" +
                                            wav + "'"));
@@ -190,7 +201,7 @@ class ExportSoundtrack : public ::testing::Test {
 // a looping 22,050 Hz stereo state sound of 441 frames (shorter than one frame's source
 // window) while the object is in that state, a 44,100 Hz stereo sound item, and music of
 // 1.5 s in a span of 2.5 s.
-TEST_F(ExportSoundtrack, EqualsTheReferenceSoundtrackAndEachToneKeepsItsSpan) {
+void ExportSoundtrack::ExpectReferenceSoundtrack() {
   constexpr u32 kFrames = 330;
   m_scene->length = kFrames;
   const std::string action = Sine("accion.wav", "-r 11025 -b 8 -e unsigned-integer -c 1", 1.0, 300, 0.6);
@@ -249,6 +260,26 @@ TEST_F(ExportSoundtrack, EqualsTheReferenceSoundtrackAndEachToneKeepsItsSpan) {
   ExpectTone(counts, 2.0, 3.0, 600);
   ExpectTone(counts, 3.0, 4.5, 200);
   for (u32 tenth = 46; tenth < 55; ++tenth) EXPECT_EQ(counts[tenth], 0u) << "tenth " << tenth << " after the music";
+}
+
+TEST_F(ExportSoundtrack, EqualsTheReferenceSoundtrackAndEachToneKeepsItsSpan) { ExpectReferenceSoundtrack(); }
+
+// The same with the element sounds in the real sound device (SDL's dummy driver): its
+// Lock hands out the sounds' samples, wrapped, as the recording device's does.
+TEST_F(ExportSoundtrack, TheRealSoundDeviceGivesTheSameSoundtrack) {
+  HWND window = SLTestMakeWindow("sonido");
+  ASSERT_NE(window, nullptr);
+  {
+    CSL_GS_Sfx_DirectX device;
+    ASSERT_TRUE(device.Init(nullptr, window, nullptr));
+    AdventureDevices_Set(&m_gfx, &device, nullptr);
+    ExpectReferenceSoundtrack();
+    Movie_Clear(&m_movie);
+    MovieCatalog::Free();
+    AdventureDevices_Set(nullptr, nullptr, nullptr);
+    device.Shutdown();
+  }
+  DestroyWindow(window);
 }
 
 // Sound items of the other formats the editor offers: an MP3 and a movie's Vorbis sound.
