@@ -7,6 +7,8 @@
 // singleton. Only these .cpp files include each other's headers; the headers stand alone.
 #include "foundation/SLMemory.h"
 
+#include "foundation/SLSort.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -192,12 +194,19 @@ inline void SwapElements(u8* a, u8* b, u32 width) {
     b += sizeof(chunk);
     width -= u32(sizeof(chunk));
   }
-  if (width == 4) {
+  // The rest in words, then bytes: record widths are mostly multiples of 4 or 8.
+  for (; width >= 8; width -= 8, a += 8, b += 8) {
+    u64 t;
+    std::memcpy(&t, a, 8);
+    std::memcpy(a, b, 8);
+    std::memcpy(b, &t, 8);
+  }
+  if (width >= 4) {
     u32 t;
     std::memcpy(&t, a, 4);
     std::memcpy(a, b, 4);
     std::memcpy(b, &t, 4);
-    return;
+    a += 4, b += 4, width -= 4;
   }
   while (width--) {
     u8 t = *a;
@@ -206,21 +215,15 @@ inline void SwapElements(u8* a, u8* b, u32 width) {
   }
 }
 
-// Small ranges: repeatedly move the largest element to the end.
-void SelectionSort(u8* lo, u8* hi, u32 width, SLCompareFunc compare, void* context) {
-  while (hi > lo) {
-    u8* max = lo;
-    for (u8* p = lo + width; p <= hi; p += width)
-      if (compare(p, max, context) > 0) max = p;
-    SwapElements(max, hi, width);
-    hi -= width;
-  }
-}
-
-constexpr u32 kSelectionCutoff = 8;
-// Sorting the smaller part first halves the pending ranges at every level, so a
-// count of 32 bits never needs more than this many.
-constexpr int kStackSize = 30;
+// SLQSort's element access: a width known only at run time.
+struct RuntimeAccess {
+  u32 width;
+  SLCompareFunc compare;
+  void* context;
+  u32 Width() const { return width; }
+  void Swap(u8* a, u8* b) const { SwapElements(a, b, width); }
+  int Compare(const u8* a, const u8* b) const { return compare(a, b, context); }
+};
 
 }  // namespace
 
@@ -230,82 +233,8 @@ void SLQSort(void* base, u32 count, u32 width, SLCompareFunc compare, void* cont
   SLSetLastError(SL_OK);
   if (count < 2) return;
 
-  u8* loStack[kStackSize];
-  u8* hiStack[kStackSize];
-  int stackTop = 0;
-  u8* lo = static_cast<u8*>(base);
-  u8* hi = lo + u64(width) * (count - 1);
-
-  for (;;) {
-    u64 size = u64(hi - lo) / width + 1;
-    if (size <= kSelectionCutoff) {
-      SelectionSort(lo, hi, width, compare, context);
-    } else {
-      u8* mid = lo + (size / 2) * width;
-      if (compare(lo, mid, context) > 0) SwapElements(lo, mid, width);
-      if (compare(lo, hi, context) > 0) SwapElements(lo, hi, width);
-      if (compare(mid, hi, context) > 0) SwapElements(mid, hi, width);
-
-      u8* left = lo;
-      u8* right = hi;
-      for (;;) {
-        if (mid > left) {
-          do {
-            left += width;
-          } while (left < mid && compare(left, mid, context) <= 0);
-        }
-        if (mid <= left) {
-          do {
-            left += width;
-          } while (left <= hi && compare(left, mid, context) <= 0);
-        }
-        do {
-          right -= width;
-        } while (right > mid && compare(right, mid, context) > 0);
-        if (right < left) break;
-        SwapElements(left, right, width);
-        if (mid == right) mid = left;  // the partition element moved with the swap
-      }
-
-      // Step back over keys equal to the partition element: they are in place.
-      right += width;
-      if (mid < right) {
-        do {
-          right -= width;
-        } while (right > mid && compare(right, mid, context) == 0);
-      }
-      if (mid >= right) {
-        do {
-          right -= width;
-        } while (right > lo && compare(right, mid, context) == 0);
-      }
-
-      if (right - lo >= hi - left) {
-        if (lo < right) {
-          loStack[stackTop] = lo;
-          hiStack[stackTop] = right;
-          ++stackTop;
-        }
-        if (left < hi) {
-          lo = left;
-          continue;
-        }
-      } else {
-        if (left < hi) {
-          loStack[stackTop] = left;
-          hiStack[stackTop] = hi;
-          ++stackTop;
-        }
-        if (lo < right) {
-          hi = right;
-          continue;
-        }
-      }
-    }
-    if (--stackTop < 0) break;
-    lo = loStack[stackTop];
-    hi = hiStack[stackTop];
-  }
+  RuntimeAccess access{width, compare, context};
+  sl_sort_detail::QuickSort(static_cast<u8*>(base), count, access);
 }
 
 void* SLBSearch(const void* base, const void* key, u32 count, u32 width, SLCompareFunc compare, void* context) {

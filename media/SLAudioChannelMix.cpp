@@ -59,10 +59,16 @@ bool CSLAudioEffectChannelMix::Process(double* out, u32* outCount, const double*
   }
   if (outCount) *outCount = inCount;
   if (!out) return SLSucceed(true);
+  // Each frame is summed in a local accumulator: the output may lie anywhere, so sums
+  // made in place would be reloaded after every store. Same sums in the same order.
+  const SLChannelRoute* first = routes->GetData();
+  const SLChannelRoute* last = first + routes->GetCount();
+  double sum[kMaxChannels];
   for (u32 frame = 0; frame < inCount; ++frame, in += inChannels, out += outChannels) {
-    for (u32 c = 0; c < outChannels; ++c) out[c] = 0.0;
-    for (const SLChannelRoute& route : *routes) out[route.destination] += in[route.source] * route.gain;
-    for (u32 c = 0; c < outChannels; ++c) out[c] = out[c] < -1.0 ? -1.0 : out[c] > 1.0 ? 1.0 : out[c];
+    for (u32 c = 0; c < outChannels; ++c) sum[c] = 0.0;
+    for (const SLChannelRoute* route = first; route != last; ++route)
+      sum[route->destination] += in[route->source] * route->gain;
+    for (u32 c = 0; c < outChannels; ++c) out[c] = sum[c] < -1.0 ? -1.0 : sum[c] > 1.0 ? 1.0 : sum[c];
   }
   return SLSucceed(true);
 }

@@ -1,12 +1,17 @@
 #include "adventure/movie/Balloon.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <memory>
+#include <new>
 
 #include "adventure/AdventureDevices.h"
 #include "adventure/movie/Movie.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLTextConvert.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
+#include "gui/SLGuiTextLayout.h"
 
 namespace {
 constinit SL_GS_Image* g_picture = nullptr;
@@ -37,31 +42,111 @@ class WideText {
   TSLArray<SLWChar> m_units;
 };
 
-// Text width of a run, never negative (kerning can pull a short run below zero).
-u64 Measure(CSL_GS_BaseGfx* gfx, SL_GS_Font* font, const SLWChar* text, u32 length) {
-  const i32 width = gfx->GetTextWidth(font, text, length);
-  return width > 0 ? u64(width) : 0;
-}
-
-// The width of a word as the line-filling rule sees it: grown one character at a time,
-// stopping as soon as a line that already holds something would overflow. Without
-// negative kerning between its letters no prefix of a word is wider than the word, so
-// one measure of the whole word gives the same answer; otherwise the prefixes are walked.
-u64 MeasureWord(CSL_GS_BaseGfx* gfx, SL_GS_Font* font, const SLWChar* word, u32 length, u64 before, u64 limit) {
-  const u64 whole = Measure(gfx, font, word, length);
-  if (before == 0 || before + whole > limit) return whole;
-  bool shrinks = false;
-  for (u32 k = 1; k < length && !shrinks; ++k)
-    if (const SL_GS_FontKerningPair* pair = gfx->FindKerningPair(font, word[k - 1], word[k]))
-      shrinks = pair->adjustment < 0;
-  if (!shrinks) return whole;
-  u64 width = 0;
-  for (u32 n = 1; n <= length; ++n) {
-    width = Measure(gfx, font, word, n);
-    if (before + width > limit) break;
+// Word widths from cached glyph advances and kerning pairs: every device lookup takes the
+// device's lock, and balloons repeat the same few letters. A font's glyphs never change
+// while it lives and font handles are never handed out twice, so the cache stays good
+// for as long as the same font is measured, across layouts. Codes below 256 (nearly all
+// of a Windows-1252 text) are looked up in dense tables; a run with any other code is
+// measured by the text layout's own cached measure. The widths are those GetTextWidth
+// gives for the same run.
+class WordMeasure {
+ public:
+  WordMeasure(CSL_GS_BaseGfx* gfx, SL_GS_Font* font) : m_cache(CacheFor(gfx, font)) {
+    m_layout = SLInternals::SLGuiTextLayout{gfx, font, 0, 0, 0, 0, 1, nullptr, 0, &m_cache.glyphs, m_cache.glyphs.generation};
   }
-  return width;
-}
+  u64 Width(const SLWChar* text, u32 length) const {
+    i64 width = 0;
+    Run(text, length, &width, INT64_MAX);
+    return u64(width < 0x7FFFFFFF ? width : 0x7FFFFFFF);  // GetTextWidth's ceiling
+  }
+  // The width of a word as the line-filling rule sees it: grown one character at a time,
+  // stopping as soon as a line that already holds something would overflow. Without
+  // negative kerning no prefix of a word is wider than the word, so the whole word gives
+  // the same answer; otherwise the first prefix that overflows is the word's width.
+  u64 Word(const SLWChar* word, u32 length, u64 before, u64 limit) const {
+    if (before == 0) return Width(word, length);
+    // One pass gives the word's width and the first prefix past the room left.
+    i64 width = 0;
+    const u32 over = Run(word, length, &width, before > limit ? -1 : i64(limit - before));
+    const u64 whole = u64(width < 0x7FFFFFFF ? width : 0x7FFFFFFF);
+    if (before + whole > limit) return whole;
+    return over < length ? Width(word, over + 1) : whole;
+  }
+
+ private:
+  static constexpr i32 kUnknown = INT32_MIN;
+  struct Cache {
+    CSL_GS_BaseGfx* gfx;
+    SL_GS_Font* font;
+    i32 advance[256];        // right - left + 2; -1 without a glyph; kUnknown not looked up
+    i32 kerning[256 * 256];  // [first << 8 | second]; kUnknown not looked up
+    SLInternals::SLGuiGlyphCache glyphs;  // for codes of 256 and above
+  };
+  static Cache& CacheFor(CSL_GS_BaseGfx* gfx, SL_GS_Font* font) {
+    thread_local std::unique_ptr<Cache> cache;
+    if (!cache) {
+      cache.reset(new (std::nothrow) Cache());
+      if (!cache) Movie_FatalOutOfMemory(kFatalBalloonLines);
+    }
+    Cache& c = *cache;
+    if (c.font != font || c.gfx != gfx || c.glyphs.generation == 0) {
+      c.gfx = gfx, c.font = font;
+      std::fill(std::begin(c.advance), std::end(c.advance), kUnknown);
+      std::fill(std::begin(c.kerning), std::end(c.kerning), kUnknown);
+      if (++c.glyphs.generation == 0) {
+        std::memset(&c.glyphs, 0, sizeof c.glyphs);
+        c.glyphs.generation = 1;
+      }
+    }
+    return c;
+  }
+  i32 Advance(u32 code) const {
+    i32& advance = m_cache.advance[code];
+    if (advance == kUnknown) {
+      const SL_GS_FontGlyph* glyph = m_layout.gfx->FindGlyph(m_layout.font, code);
+      advance = glyph ? i32(glyph->right) - i32(glyph->left) + 2 : -1;
+    }
+    return advance;
+  }
+  i32 Kerning(u32 first, u32 second) const {
+    i32& adjustment = m_cache.kerning[first << 8 | second];
+    if (adjustment == kUnknown) {
+      const SL_GS_FontKerningPair* pair = m_layout.gfx->FindKerningPair(m_layout.font, first, second);
+      adjustment = pair ? pair->adjustment : 0;
+    }
+    return adjustment;
+  }
+  // As the text layout's MeasureTextRun: *width gets the run's width; answers the first
+  // index whose glyph ends past `room`, or `length` when all fit.
+  u32 Run(const SLWChar* text, u32 length, i64* width, i64 room) const {
+    SLErrorKeeper keep;
+    i64 total = 0;
+    u32 over = length, previous = 0;
+    bool hasPrevious = false, any = false;
+    for (u32 i = 0; i < length; ++i) {
+      const u32 code = text[i];
+      if (code > 255) {
+        *width = room;
+        return SLInternals::MeasureTextRun(m_layout, text, length, width);
+      }
+      const i32 advance = Advance(code);
+      if (advance < 0) {
+        hasPrevious = false;
+        continue;
+      }
+      if (hasPrevious) total += Kerning(previous, code);
+      total += advance;
+      previous = code;
+      hasPrevious = any = true;
+      if (over == length && total - 2 > room) over = i;
+    }
+    *width = any && total > 2 ? total - 2 : 0;
+    return over;
+  }
+
+  Cache& m_cache;
+  SLInternals::SLGuiTextLayout m_layout;
+};
 
 void RecordLineEnd(Balloon* balloon, u32 offset) {
   if (!balloon->lines.Add(offset)) Movie_FatalOutOfMemory(kFatalBalloonLines);
@@ -117,7 +202,8 @@ void Balloon_Layout(Balloon* balloon) {
   const u64 height = gfx->GetFontHeight(balloon->font);
   if (height == 0) return;
   const WideText wide(balloon->text);
-  const u64 space = Measure(gfx, balloon->font, u" ", 1);
+  const WordMeasure measure(gfx, balloon->font);
+  const u64 space = measure.Width(u" ", 1);
   const u64 limit = u32(balloon->width - kLineMargin);  // unsigned: widths below 50 never wrap
   const u8* text = reinterpret_cast<const u8*>(balloon->text);
   const u32 length = u32(std::strlen(balloon->text));
@@ -146,7 +232,7 @@ void Balloon_Layout(Balloon* balloon) {
         endLine(i);
         continue;
       }
-      const u64 wordWidth = MeasureWord(gfx, balloon->font, wide.At(i), wordEnd - i, before, limit);
+      const u64 wordWidth = measure.Word(wide.At(i), wordEnd - i, before, limit);
       if (before == 0 || before + wordWidth <= limit) {
         lineWidth = before + wordWidth;
         pending = 0;
@@ -287,7 +373,7 @@ void Balloon_Draw(const Balloon* balloon, i32 x, i32 y, double opacity) {
   const bool plain = style > 18;
   const i32 left = x + (plain ? 3 : 5);
   i32 penY = y + (plain ? 2 : IsTailBelow(style) || style >= 17 ? 4 : 10);
-  const i32 space = i32(Measure(gfx, balloon->font, u" ", 1));
+  const i32 space = i32(WordMeasure(gfx, balloon->font).Width(u" ", 1));
   SL_GS_DrawImageOptions options{};
   options.flags = SL_GS_DRAW_TINT;
   options.tintSpare = 0xFF;  // opaque black, 0xFF000000

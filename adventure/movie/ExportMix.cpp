@@ -81,13 +81,15 @@ void CMovieExportMixer::WriteSamples(i16* out, u32 n) const {
 }
 
 namespace {
-// Copies `count` frames of the sound from `from` (wrapping) into a zeroed block of
+// Copies `count` frames of the sound from `from` (wrapping) into a silent block of
 // `blockFrames` frames: what is not copied stays silence, never the previous source.
+// Silence is the format's middle value: 0x80 in unsigned 8-bit samples, where a zero byte
+// would be full scale below zero.
 bool CopySoundFrames(SL_GS_SoundRecord* sound, const SL_GS_SoundInfo& info, u32 from, u32 count, u32 blockFrames,
                      TSLArray<u8>* block) {
   const u64 bytes = u64(blockFrames) * info.format.blockAlign;
   if (bytes > 0x7FFFFFFF || !block->SetSize(u32(bytes))) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  std::memset(block->GetData(), 0, size_t(bytes));
+  std::memset(block->GetData(), SLBytesPerSample(info.format.bitsPerSample) == 1 ? 0x80 : 0, size_t(bytes));
   CSL_GS_BaseSfx* sfx = AdventureDevices_Get().sfx;
   void *first = nullptr, *second = nullptr;
   u32 firstFrames = 0, secondFrames = 0;

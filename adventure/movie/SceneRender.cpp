@@ -6,6 +6,7 @@
 #include "adventure/movie/MovieHooks.h"
 #include "adventure/movie/SceneRender.h"
 #include "foundation/SLMemory.h"
+#include "foundation/SLSort.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
 
 namespace {
@@ -35,22 +36,12 @@ void ForObjectsCarriersFirst(Scene* scene, u32 mark, Evaluate evaluate) {
   }
 }
 
-int CompareDrawItems(const void* a, const void* b, void*) {
-  return Scene_CompareDrawItems(static_cast<const DrawItem*>(a), static_cast<const DrawItem*>(b));
-}
 }  // namespace
 
-i32 Scene_CompareDrawItems(const DrawItem* a, const DrawItem* b) {
-  if (a->key > b->key) return -1;
-  if (a->key < b->key) return 1;
-  // Equal keys: a character before an object, a text before either. Texts against
-  // characters and same-kind pairs compare equal (the order is not antisymmetric, so
-  // only the framework quicksort may sort with it).
-  if (a->kind == kDrawCharacter && b->kind == kDrawObject) return -1;
-  if (a->kind == kDrawObject && b->kind == kDrawCharacter) return 1;
-  if (a->kind == kDrawObject && b->kind == kDrawText) return 1;
-  if (a->kind == kDrawText && (b->kind == kDrawCharacter || b->kind == kDrawObject)) return -1;
-  return 0;
+void Scene_SortDrawItems(DrawItem* items, u32 count) {
+  // The framework quicksort, typed so that the comparison is inlined: the same order as
+  // SLQSort with Scene_CompareDrawItems, which stored movies are drawn in.
+  SLQSortTyped(items, count, [](const DrawItem* a, const DrawItem* b) { return Scene_CompareDrawItems(a, b); });
 }
 
 void Scene_RenderAtFrame(Scene* scene, u32 frame, u32 mode) {
@@ -77,7 +68,7 @@ void Scene_RenderAtFrame(Scene* scene, u32 frame, u32 mode) {
     items[n++] = DrawItem{kDrawText, index, text, kTextKeyBase + index};
     ++index;
   }
-  SLQSort(items, n, sizeof(DrawItem), &CompareDrawItems, nullptr);
+  Scene_SortDrawItems(items, n);
   scene->currentFrame = frame;
   MovieTimeline_SetPosition(frame);
   SLSetLastError(SL_OK);

@@ -41,7 +41,18 @@ void SoundItem_PlaybackStep(SoundItem* item, u32 frame, u32 mode);
 
 // --- Rendering, drawing, hit testing ---
 void Scene_RenderAtFrame(Scene* scene, u32 frame, u32 mode);
-i32 Scene_CompareDrawItems(const DrawItem* a, const DrawItem* b);
+// Front to back: the deeper key first. Equal keys: a character before an object, a text
+// before either; texts against characters and same-kind pairs compare equal (the order is
+// not antisymmetric, so only the framework quicksort may sort with it). Inline and
+// table-driven, since the sort of every rendered frame spends its time here.
+inline i32 Scene_CompareDrawItems(const DrawItem* a, const DrawItem* b) {
+  if (a->key != b->key) return a->key > b->key ? -1 : 1;
+  // [a's kind][b's kind] for none, character, object, text.
+  static constexpr i8 kEqualKeys[4][4] = {{0, 0, 0, 0}, {0, 0, -1, 0}, {0, 1, 0, 1}, {0, -1, -1, 0}};
+  return a->kind < 4 && b->kind < 4 ? kEqualKeys[a->kind][b->kind] : 0;
+}
+// Sorts a draw list front to back (the order of SLQSort with Scene_CompareDrawItems).
+void Scene_SortDrawItems(DrawItem* items, u32 count);
 void Stage_Draw(const Movie* movie, i32 screenX, i32 screenY);
 
 enum : u32 {

@@ -8,6 +8,7 @@
 
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
+#include "foundation/SLSort.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -126,6 +127,51 @@ TEST(QSort, EverySmallSizeAndEveryPermutationUpToSeven) {
       SLQSort(values.data(), n, sizeof(int), &CompareInts, nullptr);
       ASSERT_EQ(values, base);
     } while (++checked < 6000 && std::next_permutation(perm.begin(), perm.end()));
+  }
+}
+
+// The typed quicksort must make the very same moves as SLQSort: callers whose
+// comparison is not antisymmetric (equal here for some pairs in one direction only)
+// rely on the exact order, and wide records take the word-wise swap.
+TEST(QSort, TypedSortKeepsTheOrderOfSLQSortEvenForLopsidedComparisons) {
+  struct Item {
+    u32 kind, tag;
+    u64 pad;
+    u32 key, extra;
+    u8 tail[3];
+  };
+  auto lopsided = [](const Item* a, const Item* b) {
+    if (a->key != b->key) return a->key > b->key ? -1 : 1;
+    if (a->kind == 0 && b->kind == 1) return -1;
+    if (a->kind == 1 && b->kind == 0) return 1;
+    if (a->kind == 1 && b->kind == 2) return 1;
+    if (a->kind == 2 && b->kind != 2) return -1;
+    return 0;
+  };
+  auto viaPointer = [](const void* a, const void* b, void* context) {
+    return (*static_cast<decltype(lopsided)*>(context))(static_cast<const Item*>(a), static_cast<const Item*>(b));
+  };
+  std::mt19937 random(5);
+  for (u32 count : {0u, 1u, 2u, 7u, 8u, 9u, 60u, 61u, 500u, 5000u}) {
+    for (u32 keys : {1u, 3u, 40u}) {
+      std::vector<Item> input(count);
+      for (u32 i = 0; i < count; ++i)
+        input[i] = Item{u32(random() % 3), i, u64(random()), u32(random() % keys), u32(random()), {u8(i), u8(i >> 8), 7}};
+      std::vector<Item> typed = input, generic = input;
+      Item none{};
+      SLQSort(count ? generic.data() : &none, count, sizeof(Item), viaPointer, &lopsided);
+      SLQSortTyped(count ? typed.data() : &none, count, lopsided);
+      ASSERT_TRUE(count == 0 || std::memcmp(typed.data(), generic.data(), count * sizeof(Item)) == 0)
+          << count << " items, " << keys << " keys";
+      // Every record came through the swaps whole.
+      std::vector<bool> seen(count);
+      for (const Item& item : generic) {
+        ASSERT_FALSE(seen[item.tag]);
+        seen[item.tag] = true;
+        ASSERT_EQ(item.tail[0], u8(item.tag));
+        ASSERT_EQ(item.tail[1], u8(item.tag >> 8));
+      }
+    }
   }
 }
 
