@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   g_refuse = input.Take();
   g_destroyOn = input.Take() % 8;
   const u32 windowStyle = SL_GUI_WS_VISIBLE | SL_GUI_WS_HSCROLL | SL_GUI_WS_VSCROLL |
-                          ((input.Take() & 1) ? SL_GUI_WS_LEFTSCROLLBAR : 0);
+                          ((input.Take() & 1) ? u32(SL_GUI_WS_LEFTSCROLLBAR) : 0u);
   CSL_GS_GuiWindow* window = manager.CreateWindow(FuzzReceiver::GetClassRecord(), "", 0, 0, input.Take() * 2,
                                                   input.Take() * 2, windowStyle, 0, 0, nullptr);
   CSL_GS_GuiWindow* bars[2] = {};

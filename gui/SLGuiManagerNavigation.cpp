@@ -137,7 +137,7 @@ u32 CSL_GS_GuiManager::NavigateWindowMenu(CSL_GS_GuiWindow* root, u32 character)
   const u8* key = m_state->keyState;
   if (key[SL_GUI_KEY_LALT] & SL_GUI_KEYF_DOWN) m_state->menuKeySuppress |= 1;
   if (key[SL_GUI_KEY_RALT] & SL_GUI_KEYF_DOWN) m_state->menuKeySuppress |= 2;
-  if (menu->GetItemStyle(u32(item)) & (SL_GUI_WS_DISABLED | SL_GUI_MF_DISABLED)) {
+  if (menu->GetItemStyle(u32(item)) & (u32(SL_GUI_WS_DISABLED) | u32(SL_GUI_MF_DISABLED))) {
     CloseMenus(nullptr);
     return SL_GUI_NAV_CONSUMED;
   }

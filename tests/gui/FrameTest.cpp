@@ -160,8 +160,12 @@ TEST_F(SkinnedFrame, RulesArePlacedByTheTextFormat) {
     EXPECT_EQ(size_t(count), drawn.size()) << c.kind << "/" << c.format;
     EXPECT_EQ(extent.x, c.x) << c.kind << "/" << c.format;
     EXPECT_EQ(extent.y, c.y) << c.kind << "/" << c.format;
-    if (c.kind == SL_GUI_FRAME_HORIZONTAL) EXPECT_EQ(extent.height, 4);
-    if (c.kind == SL_GUI_FRAME_VERTICAL) EXPECT_EQ(extent.width, 6);
+    if (c.kind == SL_GUI_FRAME_HORIZONTAL) {
+      EXPECT_EQ(extent.height, 4);
+    }
+    if (c.kind == SL_GUI_FRAME_VERTICAL) {
+      EXPECT_EQ(extent.width, 6);
+    }
     m.DestroyWindow(frame);
   }
 }

@@ -242,7 +242,9 @@ TEST_F(WindowMenu, KeyboardOpensItAndMnemonicsEnterItems) {
     EXPECT_EQ(TakeLog(), c.log);
     EXPECT_EQ(StackSize() != 0, c.open);
     EXPECT_EQ(Visible(file), c.fileOpen);
-    if (c.open) EXPECT_EQ(bar->GetHighlightedItem(), c.barSelection);
+    if (c.open) {
+      EXPECT_EQ(bar->GetHighlightedItem(), c.barSelection);
+    }
     m.CloseMenus(nullptr);
     ExpectClosedAndReady();
     Script("tick 1: key 324 up; key 377 up\n");

@@ -105,7 +105,9 @@ TEST_F(TopLevelWindow, DragsSizeMoveAndFireOnlyWhereTheStyleAllows) {
            "\ntick 5: button 1 up\n");
     CMenuOwnerWindow* w = Owner("Hola", {100, 50, 300, 200}, c.style);
     ASSERT_NE(w, nullptr);
-    if (c.maximized) ASSERT_TRUE(w->Maximize());
+    if (c.maximized) {
+      ASSERT_TRUE(w->Maximize());
+    }
     TSLObjPtr<CSL_GS_GuiWindow> hold(w);
     Run(1, 5);
     if (std::string(c.rect) == "gone") {
