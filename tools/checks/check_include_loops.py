@@ -22,9 +22,10 @@ KNOWN = [
     {"foundation/SLString", "foundation/SLPrintf", "foundation/SLTextConvert", "foundation/SLTranscoderSet",
      "foundation/SLTranscoder"},
     # The GUI window and its manager: the manager keeps and notifies windows, a window asks its
-    # manager for focus, capture and the menu popup, and top-level windows and snapshots are windows.
+    # manager for focus, capture and the menu popup, and top-level windows and snapshots are windows;
+    # a window owns its internal scroll bars, which are windows too.
     {"gui/SLGuiManager", "gui/SLGuiMenuPopup", "gui/SLGuiTopLevelWindow", "gui/SLGuiWindow",
-     "gui/SLGuiWindowSnapshot"},
+     "gui/SLGuiWindowSnapshot", "gui/SLGuiScrollBar"},
     # The movie player and the state its threads share.
     {"media/SLMoviePlayer", "media/SLMoviePlayerState"},
     # The MPEG audio decoder split by stage: each stage reads the decoder's frame state.
