@@ -1,0 +1,18 @@
+// The application's process-wide services and the fatal end every start-up or memory
+// failure takes. The service objects exist before main runs and go after it returns.
+#pragma once
+
+#include "foundation/SLTypes.h"
+
+class CSL_GS_MainWindow;
+class CMyGuiManager;
+
+CSL_GS_MainWindow& App_MainWindow();
+CMyGuiManager& App_GuiManager();
+
+// Ends the program through the main window's fatal error: the report "Error %05ld: text"
+// is shown when the window goes, and the exit status is the code's low byte.
+[[noreturn]] void App_Fatal(i32 code, const char* text);
+
+// Clears the quit and return-to-menu flags (tests run several screens in one process).
+void App_ResetFlagsForTest();
