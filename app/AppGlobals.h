@@ -14,5 +14,10 @@ CMyGuiManager& App_GuiManager();
 // is shown when the window goes, and the exit status is the code's low byte.
 [[noreturn]] void App_Fatal(i32 code, const char* text);
 
+// Has the main window destroyed first among the exit handlers (call once its hooks exist).
+void App_ArrangeMainWindowTeardown();
+// Shuts the sound, input and graphics devices down before a fatal end.
+void App_StopDevicesForFatalEnd();
+
 // Clears the quit and return-to-menu flags (tests run several screens in one process).
 void App_ResetFlagsForTest();

@@ -33,7 +33,19 @@ SL_GS_SoundRecord* g_interfaceSounds[3] = {};
 // The start-up failure with the thread's error code, read and reset, in its text.
 [[noreturn]] void FailWithCode(i32 code, const char* format) {
   const u32 error = SLGetLastError(true);
+  App_StopDevicesForFatalEnd();
+  App_ArrangeMainWindowTeardown();
   App_MainWindow().FatalError(code, format, error);
+}
+
+void ShutDownDevices() {
+  AppServices& s = App_Services();
+  s.moviePlayer->Close();
+  s.mouse->Shutdown();
+  s.joystick->Shutdown();
+  s.keyboard->Shutdown();
+  s.sfx->Shutdown();
+  s.gfx->Shutdown();
 }
 
 // The program's own module, through the system's kernel by name.
@@ -80,6 +92,7 @@ void App_Init() {
   if (!s.keyboard->Init(module, handle)) FailWithCode(-104, "InpKeybInit error: %08X\n");
   if (!s.mouse->Init(module, handle) || !s.mouse->SetArea(0, 0, 800, 600))
     FailWithCode(-105, "InpMouseInit error: %08X\n");
+  App_ArrangeMainWindowTeardown();
   // The adventure model's loaders work through the same devices.
   AdventureDevices_Set(s.gfx, s.sfx, &window);
 
@@ -125,6 +138,11 @@ void App_Init() {
   SLSetLastError(SL_OK);
 }
 
+void App_StopDevicesForFatalEnd() {
+  SLErrorKeeper keep;
+  ShutDownDevices();
+}
+
 void App_Shutdown() {
   AppServices& s = App_Services();
   s.settings->Save();
@@ -137,12 +155,7 @@ void App_Shutdown() {
   ModalStack_Destroy();
   App_GuiManager().Shutdown();
   AppSkin = 0;
-  s.moviePlayer->Close();
-  s.mouse->Shutdown();
-  s.joystick->Shutdown();
-  s.keyboard->Shutdown();
-  s.sfx->Shutdown();
-  s.gfx->Shutdown();
+  ShutDownDevices();
   AdventureDevices_Set(nullptr, nullptr, nullptr);
   App_MainWindow().Destroy();
   SLSetLastError(SL_OK);

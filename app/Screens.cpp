@@ -208,7 +208,7 @@ i32 MainMenu_Run() {
                                      pictures + b * 3, 3);
     if (!buttons[b]) App_Fatal(-702, "Insuficiente memoria");
   }
-  AppScreen screen{"men\xfa de inicio", pictures[9], true, nullptr, &MenuEvent, nullptr, nullptr, nullptr, 0};
+  AppScreen screen{"menu de inicio", pictures[9], true, nullptr, &MenuEvent, nullptr, nullptr, nullptr, 0};
   const i32 result = AppScreen_Run(&screen);
   DestroyPictures(pictures, 10);
   for (CSL_GS_GuiWindow* button : buttons) App_GuiManager().DestroyWindow(button);
