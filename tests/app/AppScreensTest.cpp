@@ -237,6 +237,9 @@ TEST_F(AppScreens, MessageBoxLaysOutItsLinesAndAnswersOneTickLater) {
   EXPECT_EQ(reinterpret_cast<DeferredCall*>(event.data)->answer, MSGBOX_NO);
   AppEvent_RunDeferredCall(reinterpret_cast<DeferredCall*>(event.data));
   SL_EXPECT_FAIL(MsgBox_Show("t", "x", 7, 1, nullptr, nullptr), SL_E_INVALID_ARG);
+  // What a close request answers for each style (none outside 1..6).
+  const u32 closeAnswers[8] = {0, MSGBOX_ACCEPT, MSGBOX_CANCEL, MSGBOX_NO, MSGBOX_CANCEL, MSGBOX_ABORT, MSGBOX_ABORT, 0};
+  for (u32 style = 0; style < 8; ++style) EXPECT_EQ(MsgBox_CloseAnswer(style), closeAnswers[style]) << style;
 }
 
 }  // namespace
