@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 
-#include "app/CMyGuiManager.h"
 #include "gamesystem/SLMainWindow.h"
 
 namespace {
@@ -29,11 +28,6 @@ void App_ArrangeMainWindowTeardown() {
   if (arranged) return;
   arranged = true;
   std::atexit(&DestroyMainWindowAtExit);
-}
-
-CMyGuiManager& App_GuiManager() {
-  static CMyGuiManager manager;
-  return manager;
 }
 
 void App_Fatal(i32 code, const char* text) {

@@ -5,10 +5,8 @@
 #include "foundation/SLTypes.h"
 
 class CSL_GS_MainWindow;
-class CMyGuiManager;
 
 CSL_GS_MainWindow& App_MainWindow();
-CMyGuiManager& App_GuiManager();
 
 // Ends the program through the main window's fatal error: the report "Error %05ld: text"
 // is shown when the window goes, and the exit status is the code's low byte.

@@ -20,6 +20,11 @@ bool IsSlider(const CSL_GS_GuiWindow* window) {
 
 }  // namespace
 
+CMyGuiManager& App_GuiManager() {
+  static CMyGuiManager manager;
+  return manager;
+}
+
 bool CMyGuiManager::OnCommand(CSL_GS_GuiWindow*, u32 id) {
   AppEventQueue_PostEvent(APP_EVENT_COMMAND, id);
   return SLSucceed(true);

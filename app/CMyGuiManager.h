@@ -19,6 +19,9 @@ class CMyGuiManager : public CSL_GS_GuiManager {
   bool OnVScroll(CSL_GS_GuiWindow* source, u32 code, i32 newPosition, i32 oldPosition) override;
 };
 
+// The one GUI manager of the whole program.
+CMyGuiManager& App_GuiManager();
+
 // The grid's default cell answer: the text "row, column" and its format, the row choosing
 // the vertical placement and the column the horizontal one.
 u32 CMyGuiManager_GridCellFormat(u32 row, u32 column);
