@@ -174,6 +174,12 @@ SIZE_T HeapSize(HANDLE heap, DWORD, LPCVOID block) {
 namespace {
 
 // False for a handle that names no module (system error 126).
+// Test tooling's stand-in for the program's own file name (empty: the real one).
+std::string& ProgramFileOverride() {
+  static std::string path;
+  return path;
+}
+
 bool ModulePath(HMODULE module, std::string* out) {
   out->clear();
   if (module && !SLPlatformIsBuiltinModule(module) && module != GetModuleHandleA(nullptr)) {
@@ -184,6 +190,10 @@ bool ModulePath(HMODULE module, std::string* out) {
       return false;
     }
     if (!out->empty()) return true;
+  }
+  if (!ProgramFileOverride().empty()) {
+    *out = ProgramFileOverride();
+    return true;
   }
   char path[4096];
   ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
@@ -211,6 +221,8 @@ DWORD CopyModulePath(const Text& path, Char* buffer, DWORD size) {
 }
 
 }  // namespace
+
+void SLPlatformSetProgramFileName(const char* utf8Path) { ProgramFileOverride() = utf8Path ? utf8Path : ""; }
 
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size) {
   std::string utf8;

@@ -32,6 +32,10 @@ std::string SLPlatformLibraryPath(HMODULE module, bool* known);
 // Test tooling: makes a built-in entry point look missing (or present again), as on
 // a system that lacks it. Takes effect for lookups made afterwards.
 void SLPlatformHideExport(const char* moduleName, const char* entryName, bool hidden);
+// Test tooling: the program's own file name (UTF-8) that GetModuleFileName reports for the
+// program, so that a test can place "the program's directory" in a fixture; null or ""
+// gives the real one back.
+void SLPlatformSetProgramFileName(const char* utf8Path);
 
 // Test tooling: while enabled, the monotonic clock behind QueryPerformanceCounter and
 // timeGetTime reads the given time instead of the system's, so that callers binding by

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <fstream>
 
-#include "gui/GuiClasses.h"
+#include "app/AppClasses.h"
 #include "tests/support/TempDir.h"
 
-void SLTestRegisterClasses() { SLRegisterGuiClasses(); }
+void SLTestRegisterClasses() { SLRegisterAppClasses(); }
 
 std::string SLTestCapture(const std::string& command) {
   std::string output;

@@ -1,0 +1,4 @@
+// Registration of the application's class records, after the layers below it.
+#pragma once
+
+void SLRegisterAppClasses();

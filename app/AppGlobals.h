@@ -1,0 +1,21 @@
+// The application's process-wide services and the fatal end every start-up or memory
+// failure takes. The service objects exist before main runs and go after it returns.
+#pragma once
+
+#include "foundation/SLTypes.h"
+
+class CSL_GS_MainWindow;
+
+CSL_GS_MainWindow& App_MainWindow();
+
+// Ends the program through the main window's fatal error: the report "Error %05ld: text"
+// is shown when the window goes, and the exit status is the code's low byte.
+[[noreturn]] void App_Fatal(i32 code, const char* text);
+
+// Has the main window destroyed first among the exit handlers (call once its hooks exist).
+void App_ArrangeMainWindowTeardown();
+// Shuts the sound, input and graphics devices down before a fatal end.
+void App_StopDevicesForFatalEnd();
+
+// Clears the quit and return-to-menu flags (tests run several screens in one process).
+void App_ResetFlagsForTest();

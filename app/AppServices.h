@@ -1,0 +1,44 @@
+// The program's services and their start-up and shutdown. The service objects exist
+// before main and go after it; App_Init brings them up in a fixed order, and every
+// failure on the way ends the program with its own code and text.
+#pragma once
+
+#include "foundation/SLTypes.h"
+
+class CSL_GS_Gfx_DirectX;
+class CSL_GS_Sfx_DirectX;
+class CSL_GS_KeyboardInput_DirectX;
+class CSL_GS_MouseInput_DirectX;
+class CSL_GS_JoystickInput_DirectX;
+class CSL_GS_FrameTime;
+class CSL_GS_MoviePlayer;
+class CSLFastFileStorage;
+class CSL_WND_HtmlHelp;
+class CSLIniFile;
+struct SL_GS_Image;
+struct SL_GS_SoundRecord;
+
+struct AppServices {
+  CSL_GS_Gfx_DirectX* gfx;
+  CSL_GS_Sfx_DirectX* sfx;
+  CSL_GS_KeyboardInput_DirectX* keyboard;
+  CSL_GS_MouseInput_DirectX* mouse;
+  CSL_GS_JoystickInput_DirectX* joystick;
+  CSL_GS_FrameTime* frameTime;
+  CSL_GS_MoviePlayer* moviePlayer;
+  CSLFastFileStorage* graphicsPack;
+  CSLFastFileStorage* soundPack;
+  CSL_WND_HtmlHelp* help;
+  CSLIniFile* settings;
+};
+AppServices& App_Services();
+
+// Set by start-up and read everywhere in the application.
+extern u32 AppSkin;
+extern SL_GS_Image* AppPointerImage;
+
+// Brings every service up; returns only on success.
+void App_Init();
+// Takes the services down again (settings saved, pictures and sounds freed, devices shut
+// down, the main window destroyed).
+void App_Shutdown();
