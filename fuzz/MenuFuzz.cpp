@@ -23,8 +23,10 @@ constexpr int kMenus = 6;
 constexpr u32 kDisabledId = 0x8000;  // ids of disabled items carry this bit; separators have 0
 
 CSL_GS_GuiManager* g_manager;
-CSL_GS_GuiMenuPopup* g_menus[kMenus];  // addresses only: used after a registry check
-CSL_GS_GuiWindow* g_owner;
+// Held for the whole input, so that a window destroyed meanwhile keeps its address: a new
+// window made at a freed address would otherwise pass the registry check in its place.
+TSLObjPtr<CSL_GS_GuiMenuPopup> g_menus[kMenus];
+TSLObjPtr<CSL_GS_GuiWindow> g_owner;
 SLFuzzProgram* g_input;
 int g_depth;
 u32 g_nextId = 1;
@@ -33,10 +35,13 @@ const u32 kKeys[] = {13, 27, 272, 273, 274, 275, 324, 325, 377, 65, 70, 72};
 const char* const kTexts[] = {"&Archivo", "&Editar", "Ay&uda", "&&Sin", "", "&", "Texto largo de menú", "&a&b"};
 
 CSL_GS_GuiMenuPopup* MenuAt(unsigned index) {
-  CSL_GS_GuiMenuPopup* m = g_menus[index % kMenus];
+  CSL_GS_GuiMenuPopup* m = g_menus[index % kMenus].Get();
   return m && g_manager->IsRegistered(m) ? m : nullptr;
 }
-CSL_GS_GuiWindow* Owner() { return g_owner && g_manager->IsRegistered(g_owner) ? g_owner : nullptr; }
+CSL_GS_GuiWindow* Owner() {
+  CSL_GS_GuiWindow* owner = g_owner.Get();
+  return owner && g_manager->IsRegistered(owner) ? owner : nullptr;
+}
 
 // What a notification does: nothing, close the menus, destroy a menu or the owner.
 void React() {
@@ -112,8 +117,8 @@ class FuzzMouse : public CSL_GS_BaseMouseInput {
 };
 
 void NewMenu(unsigned slot) {
-  g_menus[slot % kMenus] = static_cast<CSL_GS_GuiMenuPopup*>(
-      g_manager->CreateWindow(CSL_GS_GuiMenuPopup::GetClassRecord(), "", 0, 0, 0, 0, 0, 0, slot, nullptr));
+  g_menus[slot % kMenus].Reset(static_cast<CSL_GS_GuiMenuPopup*>(
+      g_manager->CreateWindow(CSL_GS_GuiMenuPopup::GetClassRecord(), "", 0, 0, 0, 0, 0, 0, slot, nullptr)));
 }
 
 void CheckState() {
@@ -180,7 +185,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   manager.SetKeyboard(&keyboard);
   manager.SetMouse(&mouse);
   for (int i = 0; i < kMenus; ++i) NewMenu(unsigned(i));
-  g_owner = manager.CreateWindow(FuzzOwner::GetClassRecord(), "Dueño", 20, 20, 600, 400, 0x2000003F, 0, 0, nullptr);
+  g_owner.Reset(manager.CreateWindow(FuzzOwner::GetClassRecord(), "Dueño", 20, 20, 600, 400, 0x2000003F, 0, 0, nullptr));
   g_input = &input;
   for (int steps = 0; input.at < input.size && steps < 400; ++steps) {
     const unsigned op = input.Take();
@@ -218,8 +223,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           if (menu) manager.DestroyWindow(menu);
           NewMenu(a);
         } else if (!Owner()) {
-          g_owner = manager.CreateWindow(FuzzOwner::GetClassRecord(), "Otro", b, 30, 500, 300, 0x2000003F, 0, 0,
-                                         nullptr);
+          g_owner.Reset(manager.CreateWindow(FuzzOwner::GetClassRecord(), "Otro", b, 30, 500, 300, 0x2000003F, 0, 0,
+                                             nullptr));
         }
         break;
       default: {
@@ -243,6 +248,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   g_input = nullptr;
   ResetManager(manager);
+  for (auto& menu : g_menus) menu.Reset(nullptr);
+  g_owner.Reset(nullptr);
   SLPlatformSetTestClock(false);
   return 0;
 }
