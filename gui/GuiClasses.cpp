@@ -2,8 +2,11 @@
 
 #include "foundation/SLObject.h"
 #include "gui/SLGuiButton.h"
+#include "gui/SLGuiCheckRadio.h"
+#include "gui/SLGuiLabel.h"
 #include "gui/SLGuiManager.h"
 #include "gui/SLGuiMenuPopup.h"
+#include "gui/SLGuiSlider.h"
 #include "gui/SLGuiTopLevelWindow.h"
 #include "gui/SLHtmlHelp.h"
 #include "media/MediaClasses.h"
@@ -23,6 +26,13 @@ void SLRegisterGuiClasses() {
       CSL_GS_GuiButton::GetClassRecord(),
       CSL_WND_BaseHelpSystem::GetClassRecord(),
       CSL_WND_HtmlHelp::GetClassRecord(),
+      CSL_GS_GuiLabel::GetClassRecord(),
+      CSL_GS_GuiCheckBox::GetClassRecord(),
+      CSL_GS_GuiRadioButton::GetClassRecord(),
+      CSL_GS_GuiGroupBox::GetClassRecord(),
+      CSL_GS_GuiSliderBase::GetClassRecord(),
+      CSL_GS_GuiHSlider::GetClassRecord(),
+      CSL_GS_GuiVSlider::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }
