@@ -128,7 +128,7 @@ class CSL_GS_GuiGroupBox : public CSL_GS_GuiWindow {
   void Draw(const SLGuiRect* clientOnScreen) override;
   void GetClientArea(SLGuiRect* rect) override;
 
- private:
+ protected:
   void ReadSkin();
   void RecomputeFrame();
 
