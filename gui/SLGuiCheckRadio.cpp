@@ -476,7 +476,8 @@ void CSL_GS_GuiGroupBox::DrawFrame(const SLGuiRect* r) {
   }
   if (hasText) {
     const SLGuiRect box{i32(captionX), stripY, captionW, stripH};
-    manager->DrawWidgetText(font, text, &color, m_textFormat & 3, &box, opacity);
+    // A caption cut to its room keeps its start in view.
+    manager->DrawWidgetText(font, text, &color, captionW < tw ? 0 : m_textFormat & 3, &box, opacity);
   }
   CSL_GS_GuiWindow::DrawFrame(r);
 }
