@@ -250,6 +250,9 @@ void SLGuiTwoStateButton::Click() {
 
 void SLGuiTwoStateButton::OnLButtonUp(u32 keys, i32 x, i32 y) {
   TSLObjPtr<CSL_GS_GuiWindow> hold(this);
+  // The release point decides, even when the pointer jumped off within the same tick.
+  SLGuiPress::OnMouseMove(this, &m_flags, x, y, [this](i32 sx, i32 sy) { return HitTest(sx, sy) != SL_GUI_HIT_NOWHERE; });
+  if (!IsRegistered()) return;
   u32 before;
   if (!SLGuiPress::BeginMouseClick(this, &m_flags, &before)) return;
   CSL_GS_GuiWindow::OnLButtonUp(keys, x, y);

@@ -47,6 +47,10 @@ TEST_F(Button, MouseClickFiresOnlyForAPressAndReleaseOverTheButton) {
        "tick 5: button 1 up", 5, "cmd 7;"},
       {"pressed beside it", "tick 1: mouse 300,200\ntick 2: button 1 down\ntick 3: mouse 70,35\ntick 4: button 1 up",
        4, ""},
+      {"jumps off as it is released", "tick 1: mouse 70,35\ntick 2: button 1 down\ntick 3: mouse 300,200; button 1 up",
+       3, ""},
+      {"jumps on as it is released", "tick 1: mouse 70,35\ntick 2: button 1 down\ntick 3: mouse 300,200\n"
+       "tick 4: mouse 70,35; button 1 up", 4, "cmd 7;"},
       {"double click", "tick 1: mouse 70,35\ntick 2: button 1 down\ntick 3: button 1 up\ntick 4: button 1 down\n"
        "tick 5: button 1 up", 5, "cmd 7;cmd 7;"},
   };
