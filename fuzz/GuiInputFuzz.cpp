@@ -5,7 +5,7 @@
 // as the input says. Among them real widgets: check boxes (automatic and manual), radio
 // buttons of two groups, sliders of ranges 0, 1 and 2^32 - 1 under parents that may
 // refuse scroll changes. Checked: every event reaches a registered window; a window
-// never gets a move before its enter, nor two enters in one tick; after a tick the timer
+// never gets a move before its enter, nor a second enter before the leave; after a tick the timer
 // array holds no entry of an unregistered window, no slider's position exceeds its
 // range, no parent holds two checked automatic radio buttons of one group, and no click
 // command comes from a press released off the widget.
@@ -31,7 +31,6 @@ CSL_GS_GuiManager* g_manager;
 CSL_GS_GuiWindow* g_slots[kSlots];  // addresses only: used after a registry check
 SLFuzzProgram* g_input;
 int g_depth;
-unsigned g_tick;  // counts the manager calls from outside: each may be one tick
 // The widget whose mouse release is running, and whether the release point is off it.
 CSL_GS_GuiWindow* g_releasing;
 bool g_releasedOff;
@@ -86,12 +85,12 @@ class TFuzzInput : public Base {
 
   u32 GetDialogCode() override { return m_dialogCode; }
   void OnMouseEnter(u32, i32, i32) override {
-    Enter();
+    Enter(m_inClient);
     m_inClient = true;
     React(0);
   }
   void OnNcMouseEnter(u32, u32, i32, i32) override {
-    Enter();
+    Enter(m_inFrame);
     m_inFrame = true;
     React(0);
   }
@@ -139,9 +138,10 @@ class TFuzzInput : public Base {
   }
 
  private:
-  void Enter() {
-    SLFuzzCheck(m_enterTick != g_tick);
-    m_enterTick = g_tick;
+  // An enter comes only after the leave of the same area: one call from outside may run
+  // several ticks (an activation runs one), so enters are paired rather than counted.
+  void Enter(bool alreadyInside) {
+    SLFuzzCheck(!alreadyInside);
   }
   void React(unsigned event) {
     SLFuzzCheck(g_manager->IsRegistered(this));
@@ -179,7 +179,6 @@ class TFuzzInput : public Base {
     --g_depth;
   }
   unsigned m_script, m_target, m_dialogCode;
-  unsigned m_enterTick = ~0u;
   bool m_inClient = false, m_inFrame = false;
 };
 
@@ -327,7 +326,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (int i = 0; i < 6; ++i) Create(input.Take(), input.Take());
   for (int i = 0; i < 4; ++i) CreateWidget(input.Take(), input.Take());
   for (int steps = 0; input.at < input.size && steps < 300; ++steps) {
-    ++g_tick;
     const unsigned op = input.Take();
     if (op % 8 == 7) {
       const unsigned a = input.Take(), b = input.Take();
@@ -356,7 +354,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckTimers();
     CheckWidgets();
   }
-  ++g_tick;  // the shutdown is a call from outside too: its activations may run a tick
   manager.Shutdown();
   SLPlatformSetTestClock(false);
   g_input = nullptr;
