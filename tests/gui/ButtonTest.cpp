@@ -189,4 +189,38 @@ TEST_F(Button, DrawingPicksTheStateElementAndShiftsThePressedCaption) {
   EXPECT_EQ(textLine(draw()), textLine(normal));
 }
 
+TEST_F(Button, ImageBesideTextIsPlacedByTheImageStyle) {
+  SL_GS_Image* image = CornerImage(16, 16, 0);
+  const auto imageAt = [&](CSL_GS_GuiButton* b) {
+    gfx.m_log.clear();
+    SLGuiRect client;
+    b->GetScreenRectR(&client);
+    b->Draw(&client);
+    const std::string& log = gfx.m_log;
+    const size_t last = log.rfind("image ");
+    if (last == std::string::npos) return std::string();
+    const size_t at = log.find('@', last);
+    return log.substr(at, log.find('\n', last) - at);
+  };
+  // Style 18 without a text: the image centred on the inner area left by the default
+  // skin's insets (18, 14, 18, 7): x 38 + (64 - 16) / 2, y 34 + (9 - 16) / 2.
+  auto* alone = Make<CSL_GS_GuiButton>("", {20, 20, 100, 30}, SL_GUI_BS_IMAGE_AND_TEXT, 1);
+  ASSERT_TRUE(alone->SetNormalImage(image));
+  ASSERT_TRUE(alone->SetImageAlignment(18));
+  EXPECT_EQ(imageAt(alone), "@62,31 opt");
+  // Image left and adjacent (16) to a centred text: the pair is centred as one block, the
+  // image first.
+  auto* pair = Make<CSL_GS_GuiButton>("Hola", {20, 60, 160, 40}, SL_GUI_BS_IMAGE_AND_TEXT, 2);
+  ASSERT_TRUE(pair->SetNormalImage(image));
+  ASSERT_TRUE(pair->SetImageAlignment(16));
+  i32 textWidth = 0;
+  SL_GS_Font* font = nullptr;
+  SLGuiSkinColor color{};
+  pair->GetTextStyle(pair, 0, &font, &color);
+  m.MeasureText(font, "Hola", &textWidth, nullptr, &color);
+  const i32 inner = 160 - 36, blockX = 38 + (inner - (16 + 2 + textWidth)) / 2;
+  EXPECT_EQ(imageAt(pair).substr(0, imageAt(pair).find(',')), "@" + std::to_string(blockX));
+  gfx.DestroyImage(image);
+}
+
 }  // namespace
