@@ -39,3 +39,13 @@ inline void SLStoreLE64(void* p, u64 value) { SLInternals::SLStoreRaw(p, value);
 inline void SLStoreBE16(void* p, u16 value) { SLInternals::SLStoreRaw(p, SLSwapBytes16(value)); }
 inline void SLStoreBE32(void* p, u32 value) { SLInternals::SLStoreRaw(p, SLSwapBytes32(value)); }
 inline void SLStoreBE64(void* p, u64 value) { SLInternals::SLStoreRaw(p, SLSwapBytes64(value)); }
+
+// Appends the low `bytes` (at most 8) bytes of a value, least significant first, to a
+// growing byte container (a std::vector<u8> or std::string): how the file writers build
+// their output.
+template <class Bytes>
+inline void SLAppendLE(Bytes* out, u64 value, u32 bytes) {
+  u8 raw[8];
+  SLStoreLE64(raw, value);
+  out->insert(out->end(), raw, raw + (bytes < 8 ? bytes : 8));
+}

@@ -22,7 +22,7 @@ namespace {
 
 constexpr u8 kSignature[11] = {'F', 'o', 'n', 't', ' ', 'F', 'i', 'l', 'e', '.', 0x1A};
 constexpr u32 kPageSide = 256;
-constexpr u32 kPageFormat = 5;  // B, G, R, A
+constexpr u32 kPageFormat = SL_IMAGE_FORMAT_BGRA;
 constexpr u32 kGlyphBytes = 12, kKerningBytes = 6;
 
 // All `count` bytes or false. A file that ends early is a damaged font; other read

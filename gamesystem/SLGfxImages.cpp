@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr u32 kFormatRGBA = 4;
 
 // Words per mask row: one bit per pixel, most significant bit first, and a spare word.
 u32 MaskWordsPerRow(u32 width) { return (width + 31) / 32 + 1; }
@@ -94,8 +93,8 @@ bool CSL_GS_BaseGfx::BuildHitMask(SL_GS_ImageRecord* record, bool fromAlpha) {
   CSLImage* source = record->source;
   if (!source) return SLFail(SL_E_GFX_NO_SOURCE, false);
   const u32 width = source->GetWidth(), height = source->GetHeight();
-  const u32 format = source->IsBlockFormat() ? kFormatRGBA : source->GetFormat();
-  const u32 target = fromAlpha ? SL_IMAGE_FORMAT_ALPHA : kFormatRGBA;
+  const u32 format = source->GetPixelReadFormat();
+  const u32 target = fromAlpha ? SL_IMAGE_FORMAT_ALPHA : SL_IMAGE_FORMAT_RGBA;
   if (!SLFitsU32(u64(width) * 4)) return SLFail(SL_E_OUT_OF_MEMORY, false);
   TSLAutoPtr<u8> row(static_cast<u8*>(SLAlloc(width * (fromAlpha ? 1 : 4))));
   TSLAutoPtr<u32> mask(AllocMask(width, height));
@@ -178,7 +177,7 @@ SL_GS_Image* CSL_GS_BaseGfx::LoadImageFromStorage(CSLBaseStorage* storage, const
     CSLObject* created = SLCallGuarded(readerClass);
     if (!created) return SLFail(SL_E_OUT_OF_MEMORY, Result(nullptr));
     auto* reader = static_cast<CSLBaseImageReader*>(created);
-    const bool read = reader->Read(images.Get(), storage, SL_IMAGE_READ_FIRST_ONLY | 8);
+    const bool read = reader->Read(images.Get(), storage, SL_IMAGE_READ_FIRST_ONLY | SL_IMAGE_READ_FOR_DEVICE);
     SLErrorKeeper keep;
     reader->Release();
     if (!read) return Result(nullptr);

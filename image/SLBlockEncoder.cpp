@@ -152,8 +152,8 @@ u32 SLEncodeImageBlocks(SLImageInfo* info) {
     info->blockDataSize = sizes.blockDataSize;
   }
 
-  const bool premultiply = format == 31 || format == 33;
-  const u32 blockBytes = format == 30 ? 8 : 16;
+  const bool premultiply = format == SL_IMAGE_FORMAT_DXT2 || format == SL_IMAGE_FORMAT_DXT4;
+  const u32 blockBytes = format == SL_IMAGE_FORMAT_DXT1 ? 8 : 16;
   u8* out = info->blockData;
   for (u32 top = 0; top < height; top += 4)
     for (u32 left = 0; left < width; left += 4, out += blockBytes) {
@@ -168,11 +168,11 @@ u32 SLEncodeImageBlocks(SLImageInfo* info) {
         alphas[pixel] = u8(alpha);
         transparent |= alpha < 128;
       }
-      if (format == 30) {
+      if (format == SL_IMAGE_FORMAT_DXT1) {
         EncodeColorBlock(colors, alphas, transparent ? 2 : 1, out);
         continue;
       }
-      if (format <= 32) {
+      if (format <= SL_IMAGE_FORMAT_DXT3) {
         for (u32 pair = 0; pair < 8; ++pair) out[pair] = u8((alphas[2 * pair] >> 4) | (alphas[2 * pair + 1] & 0xF0));
       } else {
         EncodeAlphaBlock(alphas, out);

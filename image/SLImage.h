@@ -34,7 +34,11 @@ class CSLImage : public CSLObject {
   u32 GetHeight() const { return m_info.height; }
   u32 GetBytesPerPixel() const { return m_info.bytesPerPixel; }
   u32 GetStride() const { return m_info.stride; }
-  bool IsBlockFormat() const { return m_info.format >= 30 && m_info.format <= 34; }
+  bool IsBlockFormat() const {
+    return m_info.format >= SL_IMAGE_FORMAT_FIRST_BLOCK && m_info.format <= SL_IMAGE_FORMAT_LAST;
+  }
+  // The format its pixels are read in (SLPixelReadFormat).
+  u32 GetPixelReadFormat() const { return SLPixelReadFormat(m_info.format); }
   // The pixel rows, or null before they are allocated.
   u8* GetPixels() const { return m_info.pixels; }
   const SLImagePalette* GetPalette() const { return m_info.palette; }

@@ -10,13 +10,18 @@ constexpr double kInchesPerMetre = 39.37007874015748;
 
 u32 BitsForFormat(u32 format) {
   switch (format) {
-    case 1:
+    case SL_IMAGE_FORMAT_PALETTE:
       return 8;
-    case 2: case 3: case 6: case 7: case 10: case 11: case 21: case 22:
+    case SL_IMAGE_FORMAT_RGB: case SL_IMAGE_FORMAT_BGR: case SL_IMAGE_FORMAT_RGBX: case SL_IMAGE_FORMAT_BGRX:
+    case SL_IMAGE_FORMAT_XRGB: case SL_IMAGE_FORMAT_XBGR: case SL_IMAGE_FORMAT_X444_RED_LOW:
+    case SL_IMAGE_FORMAT_X444_BLUE_LOW:
       return 24;
-    case 4: case 5: case 8: case 9: case 15: case 16: case 19: case 20:
+    case SL_IMAGE_FORMAT_RGBA: case SL_IMAGE_FORMAT_BGRA: case SL_IMAGE_FORMAT_ARGB: case SL_IMAGE_FORMAT_ABGR:
+    case SL_IMAGE_FORMAT_1555_RED_LOW: case SL_IMAGE_FORMAT_1555_BLUE_LOW: case SL_IMAGE_FORMAT_4444_RED_LOW:
+    case SL_IMAGE_FORMAT_4444_BLUE_LOW:
       return 32;
-    case 13: case 14: case 17: case 18:
+    case SL_IMAGE_FORMAT_565_RED_LOW: case SL_IMAGE_FORMAT_565_BLUE_LOW: case SL_IMAGE_FORMAT_X555_RED_LOW:
+    case SL_IMAGE_FORMAT_X555_BLUE_LOW:
       return 16;
     default:
       return SLPixelFormatHasAlpha(format) ? 32 : 24;
@@ -85,7 +90,10 @@ HBITMAP CSLImage::CreateDIBSection(u32 bits) const {
   if (!api) return Handle(nullptr);
 
   if (bits == 0) bits = BitsForFormat(m_info.format);
-  const u32 target = bits == 8 ? 1 : bits == 16 ? 14 : bits == 24 ? 3 : 5;
+  const u32 target = bits == 8    ? SL_IMAGE_FORMAT_PALETTE
+                     : bits == 16 ? SL_IMAGE_FORMAT_565_BLUE_LOW
+                     : bits == 24 ? SL_IMAGE_FORMAT_BGR
+                                  : SL_IMAGE_FORMAT_BGRA;
   CSLImage converted;
   const CSLImage* source = this;
   if (m_info.format != target) {

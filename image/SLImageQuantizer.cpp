@@ -522,8 +522,8 @@ bool SLDescribeImagePixels(const SLImageInfo* info, SLPixelDescription* out) {
     for (u32 channel = 0; channel < 3; ++channel)
       out->planes[channel] = {info->pixels + __builtin_ctz(masks[channel]) / 8, layout.bytesPerPixel, stride};
   } else {
-    static const u8 kinds[10] = {3, 4, 5, 6, 5, 6, 7, 8, 7, 8};  // 13..22
-    out->kind = kinds[format - 13];
+    static const u8 kinds[10] = {3, 4, 5, 6, 5, 6, 7, 8, 7, 8};  // the 16-bit formats in id order
+    out->kind = kinds[format - SL_IMAGE_FORMAT_FIRST_16BIT];
     out->planes[0] = {info->pixels, 2, stride};
   }
   return SLSucceed(true);

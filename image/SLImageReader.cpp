@@ -1,6 +1,7 @@
 #include "image/SLImageReader.h"
 
 #include "foundation/SLArray.h"
+#include "foundation/SLClassWalk.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
@@ -34,32 +35,19 @@ using Record = const SLClassRecord*;
 template <class Visit>
 Record VisitReaders(Visit visit) {
   const SLClassRecord* base = CSLBaseImageReader::GetClassRecord();
-  Record page[32];
-  u32 largest = 0;
-  for (u32 skip = 0;; skip += 32) {
-    const u32 count = SLEnumerateClasses(page, 32, base, skip);
-    for (u32 i = 0; i < count; ++i)
-      if (page[i] != base && page[i]->objectSize > largest) largest = page[i]->objectSize;
-    if (count < 32) break;
-  }
+  const u32 largest = SLLargestDerivedClassSize(base);
   if (largest == 0) return nullptr;
   CSLMemoryStorage scratch(true, 4096);
   if (!scratch.SetSize(largest)) return nullptr;
   void* memory = scratch.GetDataPointer();
   if (!memory) return nullptr;
-  for (u32 skip = 0;; skip += 32) {
-    const u32 count = SLEnumerateClasses(page, 32, base, skip);
-    for (u32 i = 0; i < count; ++i) {
-      if (page[i] == base) continue;
-      CSLObject* object = SLCallFactoryGuarded(page[i], memory);
-      if (!object) continue;
-      const bool chosen = visit(static_cast<CSLBaseImageReader*>(object));
-      object->DeletingDtor(0);
-      if (chosen) return page[i];
-    }
-    if (count < 32) break;
-  }
-  return nullptr;
+  return SLFindDerivedClass(base, [&](Record record) {
+    CSLObject* object = SLCallFactoryGuarded(record, memory);
+    if (!object) return false;
+    const bool chosen = visit(static_cast<CSLBaseImageReader*>(object));
+    object->DeletingDtor(0);
+    return chosen;
+  });
 }
 
 }  // namespace
@@ -105,7 +93,7 @@ bool SLValidateImageArrayForWrite(const CSLImageArray* images) {
     if (!image) return SLFail(SL_E_IMAGE_NULL_ELEMENT, false);
     SLImageInfo info{};
     image->GetInfo(&info);
-    if (info.format < 1 || info.format > SL_IMAGE_FORMAT_LAST) return SLFail(SL_E_IMAGE_FORMAT_ID, false);
+    if (info.format < SL_IMAGE_FORMAT_PALETTE || info.format > SL_IMAGE_FORMAT_LAST) return SLFail(SL_E_IMAGE_FORMAT_ID, false);
     if (info.width == 0 || info.height == 0) return SLFail(SL_E_IMAGE_EMPTY, false);
     if (!info.pixels && !info.blockData) return SLFail(SL_E_IMAGE_NO_PIXELS, false);
   }

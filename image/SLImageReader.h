@@ -19,6 +19,9 @@ enum : u32 {
 enum : u32 {
   SL_IMAGE_READ_HEADER_ONLY = 1,  // images carry description, palette and key, no pixels
   SL_IMAGE_READ_FIRST_ONLY = 4,   // the first image of an animation only
+  // Set by the graphics device on the pictures it loads to draw; readers pass it on to the
+  // readers they delegate to, and none reads differently for it.
+  SL_IMAGE_READ_FOR_DEVICE = 8,
 };
 
 class CSLBaseImageReader : public CSLObject {

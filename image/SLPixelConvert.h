@@ -38,7 +38,7 @@ enum class SLAlphaRule : u8 {
 };
 constexpr SLAlphaRule SLAlphaRuleFor(u32 destinationFormat) {
   if (destinationFormat == SL_IMAGE_FORMAT_ALPHA) return SLAlphaRule::ToAlpha;
-  if (destinationFormat >= 13 && destinationFormat <= 22) return SLAlphaRule::To16;
+  if (destinationFormat >= SL_IMAGE_FORMAT_FIRST_16BIT && destinationFormat <= SL_IMAGE_FORMAT_LAST_16BIT) return SLAlphaRule::To16;
   return SLAlphaRule::To32;  // 24-bit and palette targets drop alpha anyway
 }
 

@@ -10,7 +10,7 @@ namespace {
 
 std::atomic<u64> s_bufferLimit{SL_IMAGE_DEFAULT_BUFFER_LIMIT};
 
-bool InRange(u32 format) { return format >= 1 && format <= SL_IMAGE_FORMAT_LAST; }
+bool InRange(u32 format) { return format >= SL_IMAGE_FORMAT_PALETTE && format <= SL_IMAGE_FORMAT_LAST; }
 
 }  // namespace
 

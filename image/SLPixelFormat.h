@@ -29,10 +29,49 @@ enum : u32 {
 
 // The format of an empty image.
 inline constexpr u32 SL_IMAGE_FORMAT_NONE = 0xFFFFFFFFu;
+
+// The format ids by name. 8- to 32-bit names list the channels in memory order (byte 0
+// first, x a spare byte); 16-bit names give the field widths from the top bit down and
+// whether red or blue holds the low bits.
 inline constexpr u32 SL_IMAGE_FORMAT_PALETTE = 1;
+inline constexpr u32 SL_IMAGE_FORMAT_RGB = 2;
+inline constexpr u32 SL_IMAGE_FORMAT_BGR = 3;
+inline constexpr u32 SL_IMAGE_FORMAT_RGBA = 4;
+inline constexpr u32 SL_IMAGE_FORMAT_BGRA = 5;
+inline constexpr u32 SL_IMAGE_FORMAT_RGBX = 6;
+inline constexpr u32 SL_IMAGE_FORMAT_BGRX = 7;
+inline constexpr u32 SL_IMAGE_FORMAT_ARGB = 8;
+inline constexpr u32 SL_IMAGE_FORMAT_ABGR = 9;
+inline constexpr u32 SL_IMAGE_FORMAT_XRGB = 10;
+inline constexpr u32 SL_IMAGE_FORMAT_XBGR = 11;
 inline constexpr u32 SL_IMAGE_FORMAT_ALPHA = 12;
-inline constexpr u32 SL_IMAGE_FORMAT_FIRST_BLOCK = 30;
-inline constexpr u32 SL_IMAGE_FORMAT_LAST = 34;
+inline constexpr u32 SL_IMAGE_FORMAT_565_RED_LOW = 13;
+inline constexpr u32 SL_IMAGE_FORMAT_565_BLUE_LOW = 14;
+inline constexpr u32 SL_IMAGE_FORMAT_1555_RED_LOW = 15;
+inline constexpr u32 SL_IMAGE_FORMAT_1555_BLUE_LOW = 16;
+inline constexpr u32 SL_IMAGE_FORMAT_X555_RED_LOW = 17;
+inline constexpr u32 SL_IMAGE_FORMAT_X555_BLUE_LOW = 18;
+inline constexpr u32 SL_IMAGE_FORMAT_4444_RED_LOW = 19;
+inline constexpr u32 SL_IMAGE_FORMAT_4444_BLUE_LOW = 20;
+inline constexpr u32 SL_IMAGE_FORMAT_X444_RED_LOW = 21;
+inline constexpr u32 SL_IMAGE_FORMAT_X444_BLUE_LOW = 22;
+// The 4x4-block formats: DXT1 (8 bytes a block, one-bit alpha), DXT2/DXT3 (explicit
+// 4-bit alpha, premultiplied or not) and DXT4/DXT5 (interpolated alpha, likewise).
+inline constexpr u32 SL_IMAGE_FORMAT_DXT1 = 30;
+inline constexpr u32 SL_IMAGE_FORMAT_DXT2 = 31;
+inline constexpr u32 SL_IMAGE_FORMAT_DXT3 = 32;
+inline constexpr u32 SL_IMAGE_FORMAT_DXT4 = 33;
+inline constexpr u32 SL_IMAGE_FORMAT_DXT5 = 34;
+inline constexpr u32 SL_IMAGE_FORMAT_FIRST_16BIT = SL_IMAGE_FORMAT_565_RED_LOW;
+inline constexpr u32 SL_IMAGE_FORMAT_LAST_16BIT = SL_IMAGE_FORMAT_X444_BLUE_LOW;
+inline constexpr u32 SL_IMAGE_FORMAT_FIRST_BLOCK = SL_IMAGE_FORMAT_DXT1;
+inline constexpr u32 SL_IMAGE_FORMAT_LAST = SL_IMAGE_FORMAT_DXT5;
+
+// The format an image's pixels are read in: a block-format image keeps a full R,G,B,A
+// copy of its pixels beside the blocks, and every reader of pixels takes that copy.
+constexpr u32 SLPixelReadFormat(u32 format) {
+  return format >= SL_IMAGE_FORMAT_FIRST_BLOCK && format <= SL_IMAGE_FORMAT_LAST ? SL_IMAGE_FORMAT_RGBA : format;
+}
 
 // Conversion flags: bits 0-2 write red, green, blue as 0; bit 3 writes alpha at its
 // maximum; bit 8 dithers when the target is the palette format.

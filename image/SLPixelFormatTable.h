@@ -12,7 +12,7 @@ struct SLPixelLayout {
   u32 redMask, greenMask, blueMask, alphaMask;
 };
 
-inline constexpr SLPixelLayout kPixelLayouts[35] = {
+inline constexpr SLPixelLayout kPixelLayouts[SL_IMAGE_FORMAT_LAST + 1] = {
     {},                                                   // 0: not a format
     {1, 8, 0, 0, 0, 0},                                   // 1 palette index
     {3, 24, 0x0000FF, 0x00FF00, 0xFF0000, 0},             // 2 R,G,B
@@ -49,7 +49,7 @@ inline const SLPixelLayout& SLFormatLayout(u32 format) { return kPixelLayouts[fo
 
 // True for an id in 1..34 that names a layout.
 inline bool SLHasLayout(u32 format) {
-  return format >= 1 && format <= 34 && kPixelLayouts[format].bytesPerPixel != 0;
+  return format >= SL_IMAGE_FORMAT_PALETTE && format <= SL_IMAGE_FORMAT_LAST && kPixelLayouts[format].bytesPerPixel != 0;
 }
 
 // Fills the format fields of a description: id, block flag, masks, size, bits, bytes

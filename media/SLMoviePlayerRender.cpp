@@ -40,9 +40,9 @@ bool ReadLayout(const void* picture, u32 size, const SLVideoFormat& video, SLPic
   u64 offset = headerBytes < kBitmapHeaderBytes ? kBitmapHeaderBytes : headerBytes;
   switch (bits) {
     case 8: out->format = SL_IMAGE_FORMAT_PALETTE; break;
-    case 16: out->format = compression == kBitFields ? 14 : 18; break;
-    case 24: out->format = compression == kBitFields ? 2 : 3; break;
-    case 32: out->format = 7; break;
+    case 16: out->format = compression == kBitFields ? SL_IMAGE_FORMAT_565_BLUE_LOW : SL_IMAGE_FORMAT_X555_BLUE_LOW; break;
+    case 24: out->format = compression == kBitFields ? SL_IMAGE_FORMAT_RGB : SL_IMAGE_FORMAT_BGR; break;
+    case 32: out->format = SL_IMAGE_FORMAT_BGRX; break;
     default: return SLFail(SL_E_MEDIA_VIDEO_FORMAT, false);
   }
   out->bytesPerPixel = bits / 8;

@@ -339,7 +339,7 @@ bool CSLVideoAudioReaderWAV::StartConverter() {
   s->header.cbDstLength = s->convertedSize;
   const MMRESULT prepared = s->acm.pAcmStreamPrepareHeader(s->acmStream, &s->header, 0);
   if (prepared != MMSYSERR_NOERROR)
-    return SLFail(prepared == MMSYSERR_NOMEM ? SL_E_OUT_OF_MEMORY : SL_E_MEDIA_AUDIO_FORMAT, false);
+    return SLFail(prepared == MMSYSERR_NOMEM ? u32(SL_E_OUT_OF_MEMORY) : u32(SL_E_MEDIA_AUDIO_FORMAT), false);
   s->headerPrepared = true;
   s->nextSample = ~u64(0);
   s->remainingSource = s->dataSize;

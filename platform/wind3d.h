@@ -316,6 +316,12 @@ void SLD3D9TestQueueAnswer(SLD3D9TestScript::Call call, HRESULT answer);
 void SLD3D9TestClearScript();
 // Devices made from now on report no scissor test (clipping falls back to clip planes).
 void SLD3D9TestHideScissor(bool hidden);
+// Devices report these texture limits (0 keeps the device's own; square-only when set),
+// for tests of the tiling under other hardware's limits.
+void SLD3D9TestTextureLimits(DWORD width, DWORD height, DWORD aspect, bool squareOnly);
+// Drawing takes the per-pixel route everywhere, without the row kernels of the common
+// draws, so that tests can compare the two pictures.
+void SLD3D9TestPixelByPixel(bool on);
 // One line per format check since the last call: "type X8R8G8B8", "format D24S8 on
 // X8R8G8B8", "match D24S8 on X8R8G8B8".
 std::string SLD3D9TestTakeCheckLog();

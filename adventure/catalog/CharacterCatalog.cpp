@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "adventure/catalog/CatalogKind.h"
 #include "adventure/catalog/ItemDescription.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
@@ -11,22 +12,7 @@
 #include "storage/SLFastFileStorage.h"
 
 namespace {
-const char* CharacterClass(const CatalogEntry* entry) {
-  return const_cast<CharacterRecord*>(static_cast<const CharacterRecord*>(entry))->itemClass.CStr();
-}
-const char* CharacterName(const CatalogEntry* entry) {
-  return const_cast<CharacterRecord*>(static_cast<const CharacterRecord*>(entry))->name.CStr();
-}
-void DestroyCharacter(CatalogEntry* entry, u32 exitFlag) {
-  SLErrorKeeper keep;
-  auto* record = static_cast<CharacterRecord*>(entry);
-  record->exitFlag = exitFlag;
-  CharacterRecord_Destruct(record);
-  SLFree(record);
-}
-bool RegisterCharacterExit() { return TCatalogExitCleanup<&CharacterCatalog>::Register(); }
-
-constexpr CatalogKind kCharacterKind{&CharacterClass, &CharacterName, &DestroyCharacter, &RegisterCharacterExit};
+using CharacterKind = TCatalogKind<CharacterRecord, &CharacterRecord_Destruct, &CharacterCatalog>;
 constexpr u32 kValueSize = ItemDescription::kValueSize;
 constexpr u32 kMaxAttributeToken = 100;
 
@@ -52,7 +38,7 @@ void DestroyEntries(TSLPtrArray<T>* list, u32 exitFlag) {
 bool Fail() { return SLFail(SL_E_CATALOG_BAD_ITEM, false); }
 }  // namespace
 
-constinit CatalogList CharacterCatalog{{&CharacterCatalog.head, &CharacterCatalog.head}, 0, &kCharacterKind};
+constinit CatalogList CharacterCatalog{{&CharacterCatalog.head, &CharacterCatalog.head}, 0, &CharacterKind::kKind};
 
 void CharacterAction_Construct(CharacterAction* action) {
   new (action) CharacterAction;
@@ -474,7 +460,7 @@ CharacterRecord* CharacterCatalog_LoadItem(const char* path, CSLThread* thread, 
   CharacterLoad load;
   load.record = record, load.pack = &pack, load.thread = thread;
   if (!LoadCharacter(load, progress, progressStart, progressEnd)) {
-    DestroyCharacter(record, CharacterCatalog.exitFlag);
+    CharacterKind::Destroy(record, CharacterCatalog.exitFlag);
     return nullptr;
   }
   return SLSucceed(record);

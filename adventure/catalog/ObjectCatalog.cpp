@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "adventure/catalog/CatalogKind.h"
 #include "adventure/catalog/ItemDescription.h"
 #include "foundation/SLError.h"
 #include "foundation/SLFormula.h"
@@ -11,29 +12,14 @@
 #include "storage/SLFastFileStorage.h"
 
 namespace {
-const char* ObjectClass(const CatalogEntry* entry) {
-  return const_cast<ObjectRecord*>(static_cast<const ObjectRecord*>(entry))->itemClass.CStr();
-}
-const char* ObjectName(const CatalogEntry* entry) {
-  return const_cast<ObjectRecord*>(static_cast<const ObjectRecord*>(entry))->name.CStr();
-}
-void DestroyObject(CatalogEntry* entry, u32 exitFlag) {
-  SLErrorKeeper keep;
-  auto* record = static_cast<ObjectRecord*>(entry);
-  record->exitFlag = exitFlag;
-  ObjectRecord_Destruct(record);
-  SLFree(record);
-}
-bool RegisterObjectExit() { return TCatalogExitCleanup<&ObjectCatalog>::Register(); }
-
-constexpr CatalogKind kObjectKind{&ObjectClass, &ObjectName, &DestroyObject, &RegisterObjectExit};
+using ObjectKind = TCatalogKind<ObjectRecord, &ObjectRecord_Destruct, &ObjectCatalog>;
 constexpr u32 kValueSize = ItemDescription::kValueSize;
 constexpr u32 kMaxClassTokens = 99;
 constexpr u32 kMaxDirectionWords = 9;
 
 }  // namespace
 
-constinit CatalogList ObjectCatalog{{&ObjectCatalog.head, &ObjectCatalog.head}, 0, &kObjectKind};
+constinit CatalogList ObjectCatalog{{&ObjectCatalog.head, &ObjectCatalog.head}, 0, &ObjectKind::kKind};
 
 void ObjectSupportPoint_Construct(ObjectSupportPoint* point) {
   new (point) ObjectSupportPoint;
@@ -279,7 +265,7 @@ ObjectRecord* ObjectCatalog_LoadItem(const char* path, CSLThread* thread) {
   ObjectLoad load;
   load.record = record, load.pack = &pack, load.thread = thread;
   if (!LoadObject(load)) {
-    DestroyObject(record, ObjectCatalog.exitFlag);
+    ObjectKind::Destroy(record, ObjectCatalog.exitFlag);
     return nullptr;
   }
   return SLSucceed(record);

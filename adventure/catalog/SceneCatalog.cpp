@@ -4,6 +4,7 @@
 #include <new>
 
 #include "adventure/AdventureDevices.h"
+#include "adventure/catalog/CatalogKind.h"
 #include "adventure/catalog/ItemDescription.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
@@ -14,27 +15,11 @@
 #include "storage/SLFastFileStorage.h"
 
 namespace {
-const char* SceneClass(const CatalogEntry* entry) {
-  return const_cast<SceneRecord*>(static_cast<const SceneRecord*>(entry))->itemClass.CStr();
-}
-const char* SceneName(const CatalogEntry* entry) {
-  return const_cast<SceneRecord*>(static_cast<const SceneRecord*>(entry))->name.CStr();
-}
-void DestroyScene(CatalogEntry* entry, u32 exitFlag) {
-  SLErrorKeeper keep;
-  auto* record = static_cast<SceneRecord*>(entry);
-  record->exitFlag = exitFlag;
-  SceneRecord_Destruct(record);
-  SLFree(record);
-}
-bool RegisterSceneExit() { return TCatalogExitCleanup<&SceneCatalog>::Register(); }
-
-constexpr CatalogKind kSceneKind{&SceneClass, &SceneName, &DestroyScene, &RegisterSceneExit};
+using SceneKind = TCatalogKind<SceneRecord, &SceneRecord_Destruct, &SceneCatalog>;
 constexpr u32 kSceneValueSize = 512;
-constexpr u32 kFormatColour24 = 3;
 }  // namespace
 
-constinit CatalogList SceneCatalog{{&SceneCatalog.head, &SceneCatalog.head}, 0, &kSceneKind};
+constinit CatalogList SceneCatalog{{&SceneCatalog.head, &SceneCatalog.head}, 0, &SceneKind::kKind};
 
 void SceneRecord_Construct(SceneRecord* record) {
   new (record) SceneRecord;
@@ -112,7 +97,7 @@ bool LoadScene(SceneRecord* record, CSLFastFileStorage* pack, CSLThread* thread)
   if (!ReadStagePicture(pack, "fondo.tga", &picture, &wrongSize)) return false;
   if (!picture) return SLFail(SL_E_CATALOG_BAD_ITEM, false);
   if (!record->mask.CopyFrom(picture.Get()) || !record->mask.ConvertFormat(SL_IMAGE_FORMAT_ALPHA) ||
-      !picture->ConvertFormat(kFormatColour24))
+      !picture->ConvertFormat(SL_IMAGE_FORMAT_BGR))
     return false;
 
   ItemDescription description;
@@ -146,7 +131,7 @@ SceneRecord* SceneCatalog_LoadItem(const char* path, CSLThread* thread) {
   if (!record) return SLFail(SL_E_OUT_OF_MEMORY, static_cast<SceneRecord*>(nullptr));
   SceneRecord_Construct(record);
   if (!LoadScene(record, &pack, thread)) {
-    DestroyScene(record, SceneCatalog.exitFlag);
+    SceneKind::Destroy(record, SceneCatalog.exitFlag);
     return nullptr;
   }
   return SLSucceed(record);

@@ -9,6 +9,7 @@
 
 #include "foundation/SLArray.h"
 #include "foundation/SLSingleton.h"
+#include "foundation/SLSync.h"
 #include "foundation/SLWndHook.h"
 #include "gamesystem/SLBaseGfx.h"
 #include "platform/gdi32/Gdi32.h"
@@ -178,7 +179,7 @@ class CSL_GS_GfxDirectXInternalApi : public CSLBaseOODClass {
 
   HMODULE m_d3d9, m_kernel32, m_user32, m_gdi32;
   TSLArray<IDirect3D9*> m_objects;
-  std::atomic<u32> m_spin;
+  SLFastLock m_lock;
   SLDirect3DCreate9Fn m_pDirect3DCreate9;
   HMODULE (*m_pGetModuleHandleA)(LPCSTR);
   HMODULE (*m_pGetModuleHandleW)(LPCWSTR);

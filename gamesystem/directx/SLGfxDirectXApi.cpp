@@ -28,7 +28,6 @@ CSL_GS_GfxDirectXInternalApi::CSL_GS_GfxDirectXInternalApi()
       m_kernel32(nullptr),
       m_user32(nullptr),
       m_gdi32(nullptr),
-      m_spin(0),
       m_pDirect3DCreate9(nullptr),
       m_pGetModuleHandleA(nullptr),
       m_pGetModuleHandleW(nullptr),
@@ -125,11 +124,9 @@ CSL_GS_GfxDirectXInternalApi* CSL_GS_GfxDirectXInternalApi::GetInstance(bool exi
   return instance;
 }
 
-void CSL_GS_GfxDirectXInternalApi::Lock() {
-  while (m_spin.exchange(1, std::memory_order_acquire) == 1) SLSleep(1);
-}
+void CSL_GS_GfxDirectXInternalApi::Lock() { SLSpinLock(&m_lock); }
 
-void CSL_GS_GfxDirectXInternalApi::Unlock() { m_spin.exchange(0, std::memory_order_release); }
+void CSL_GS_GfxDirectXInternalApi::Unlock() { SLSpinUnlock(&m_lock); }
 
 IDirect3D9* CSL_GS_GfxDirectXInternalApi::CreateDirect3D() {
   if (!m_d3d9) return SLFail(SL_E_LIBRARY_NOT_LOADED, static_cast<IDirect3D9*>(nullptr));

@@ -188,9 +188,12 @@ bool CSL_GS_Gfx_DirectX::CreateImageTextures(SL_GS_ImageRecord* image) {
   record->rows = used;
 
   const u32 format = image->info.format;
-  record->format = format == 31 ? D3DFMT_DXT2 : format == 32 ? D3DFMT_DXT3 : format == 33 ? D3DFMT_DXT4
-                 : format == 34 ? D3DFMT_DXT5 : image->info.bytesPerPixel <= 2 && format < 30 ? D3DFMT_A1R5G5B5
-                                                                                           : D3DFMT_A8R8G8B8;
+  record->format = format == SL_IMAGE_FORMAT_DXT2   ? D3DFMT_DXT2
+                 : format == SL_IMAGE_FORMAT_DXT3 ? D3DFMT_DXT3
+                 : format == SL_IMAGE_FORMAT_DXT4 ? D3DFMT_DXT4
+                 : format == SL_IMAGE_FORMAT_DXT5 ? D3DFMT_DXT5
+                 : image->info.bytesPerPixel <= 2 && format < SL_IMAGE_FORMAT_FIRST_BLOCK ? D3DFMT_A1R5G5B5
+                                                                                          : D3DFMT_A8R8G8B8;
   const u32 tileCount = record->columns * record->rows;
   record->tiles = static_cast<SL_GS_ImageTile*>(SLAllocZeroed(u32(sizeof(SL_GS_ImageTile) * tileCount)));
   if (!record->tiles) return ReleaseTiles(record), false;
@@ -256,8 +259,7 @@ bool CSL_GS_Gfx_DirectX::FillImageTextures(SL_GS_ImageRecord* image) {
   const u32 mask = wide ? 0xFFFFFF : 0x7FFF;
   const u32 key = wide ? (keyRed << 16) | (keyGreen << 8) | keyBlue
                        : ((keyRed >> 3) << 10) | ((keyGreen >> 3) << 5) | (keyBlue >> 3);
-  // Block-format pictures are read from their 32-bit copy.
-  const u32 sourceFormat = image->info.format >= 30 ? 4 : image->info.format;
+  const u32 sourceFormat = SLPixelReadFormat(image->info.format);
   const u32 imageWidth = image->info.width, imageHeight = image->info.height;
   for (u32 i = 0; i < record->columns * record->rows; ++i) {
     const SL_GS_ImageTile& tile = record->tiles[i];

@@ -20,14 +20,14 @@ CSL_GS_GfxDirectXInternalApi* Api() { return CSL_GS_GfxDirectXInternalApi::GetIn
 // The framework's pixel-format id of a back-buffer format.
 u32 FormatIdOf(D3DFORMAT format) {
   switch (format) {
-    case D3DFMT_R8G8B8: return 3;
-    case D3DFMT_A8R8G8B8: return 5;
-    case D3DFMT_X8R8G8B8: return 7;
-    case D3DFMT_R5G6B5: return 14;
-    case D3DFMT_X1R5G5B5: return 18;
-    case D3DFMT_A1R5G5B5: return 16;
-    case D3DFMT_A4R4G4B4: return 20;
-    case D3DFMT_X4R4G4B4: return 22;
+    case D3DFMT_R8G8B8: return SL_IMAGE_FORMAT_BGR;
+    case D3DFMT_A8R8G8B8: return SL_IMAGE_FORMAT_BGRA;
+    case D3DFMT_X8R8G8B8: return SL_IMAGE_FORMAT_BGRX;
+    case D3DFMT_R5G6B5: return SL_IMAGE_FORMAT_565_BLUE_LOW;
+    case D3DFMT_X1R5G5B5: return SL_IMAGE_FORMAT_X555_BLUE_LOW;
+    case D3DFMT_A1R5G5B5: return SL_IMAGE_FORMAT_1555_BLUE_LOW;
+    case D3DFMT_A4R4G4B4: return SL_IMAGE_FORMAT_4444_BLUE_LOW;
+    case D3DFMT_X4R4G4B4: return SL_IMAGE_FORMAT_X444_BLUE_LOW;
     default: return 0;
   }
 }

@@ -18,8 +18,7 @@ const GUID kDirectInput8A = {0xBF798030, 0x483A, 0x4DA2, {0xAA, 0x99, 0x5D, 0x64
 }  // namespace
 
 CSL_GS_InputDirectXInternal::CSL_GS_InputDirectXInternal()
-    : m_spin(0),
-      m_dinput8(nullptr),
+    : m_dinput8(nullptr),
       m_pDirectInput8Create(nullptr),
       m_kernel32(nullptr),
       m_pGetModuleHandleA(nullptr),
@@ -84,11 +83,9 @@ CSL_GS_InputDirectXInternal* CSL_GS_InputDirectXInternal::GetInstance() {
   return instance;
 }
 
-void CSL_GS_InputDirectXInternal::Lock() {
-  while (m_spin.exchange(1, std::memory_order_acquire) == 1) SLSleep(1);
-}
+void CSL_GS_InputDirectXInternal::Lock() { SLSpinLock(&m_lock); }
 
-void CSL_GS_InputDirectXInternal::Unlock() { m_spin.exchange(0, std::memory_order_release); }
+void CSL_GS_InputDirectXInternal::Unlock() { SLSpinUnlock(&m_lock); }
 
 IDirectInput8A* CSL_GS_InputDirectXInternal::GetDirectInput(HINSTANCE instance) {
   Lock();

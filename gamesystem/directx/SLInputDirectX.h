@@ -9,6 +9,7 @@
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLSingleton.h"
+#include "foundation/SLSync.h"
 #include "foundation/SLTypes.h"
 #include "foundation/SLWndHook.h"
 #include "gamesystem/SLPhaseHooks.h"
@@ -57,7 +58,7 @@ class CSL_GS_InputDirectXInternal : public CSLBaseOODClass {
   void Unlock();
 
   TSLArray<Entry> m_objects;
-  std::atomic<u32> m_spin;
+  SLFastLock m_lock;
   HMODULE m_dinput8;
   HRESULT (*m_pDirectInput8Create)(HINSTANCE, DWORD, const GUID&, void**, void*);
   HMODULE m_kernel32;

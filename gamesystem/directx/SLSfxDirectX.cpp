@@ -52,8 +52,7 @@ void ClearLock(SL_GS_SoundRecord* sound) {
 namespace SLInternals {
 
 CSL_GS_SfxDirectXInternal::CSL_GS_SfxDirectXInternal()
-    : m_spin(0),
-      m_dsound(nullptr),
+    : m_dsound(nullptr),
       m_pDirectSoundCreate8(nullptr),
       m_pDirectSoundCaptureCreate8(nullptr),
       m_kernel32(nullptr),
@@ -95,11 +94,9 @@ CSL_GS_SfxDirectXInternal* CSL_GS_SfxDirectXInternal::GetInstance() {
   return instance;
 }
 
-void CSL_GS_SfxDirectXInternal::Lock() {
-  while (m_spin.exchange(1, std::memory_order_acquire) == 1) SLSleep(1);
-}
+void CSL_GS_SfxDirectXInternal::Lock() { SLSpinLock(&m_lock); }
 
-void CSL_GS_SfxDirectXInternal::Unlock() { m_spin.exchange(0, std::memory_order_release); }
+void CSL_GS_SfxDirectXInternal::Unlock() { SLSpinUnlock(&m_lock); }
 
 template <class T, class F>
 T* CSL_GS_SfxDirectXInternal::MakeObject(F create, const GUID& device, TSLArray<T*>* list) {

@@ -9,6 +9,7 @@
 
 #include "foundation/SLArray.h"
 #include "foundation/SLSingleton.h"
+#include "foundation/SLSync.h"
 #include "foundation/SLThread.h"
 #include "foundation/SLWndHook.h"
 #include "gamesystem/SLSfx.h"
@@ -47,7 +48,7 @@ class CSL_GS_SfxDirectXInternal : public CSLBaseOODClass {
 
   TSLArray<IDirectSound8*> m_playback;
   TSLArray<IDirectSoundCapture8*> m_capture;
-  std::atomic<u32> m_spin;
+  SLFastLock m_lock;
   HMODULE m_dsound;
   SLDirectSoundCreate8Fn m_pDirectSoundCreate8;
   SLDirectSoundCaptureCreate8Fn m_pDirectSoundCaptureCreate8;

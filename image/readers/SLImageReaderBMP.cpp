@@ -197,11 +197,11 @@ bool ReadImage(CSLImageArray* images, CSLBaseStorage* storage, u32 flags) {
     return ReadEmbedded(images, storage, flags, h, input.Consumed(), start);
   }
   u32 format = 0;
-  if (c == 0 && (bits == 1 || bits == 4 || bits == 8)) format = 1;
-  else if ((c == 0 || c == 3) && bits == 16) format = 14;
-  else if ((c == 0 || c == 3) && bits == 24) format = 3;
-  else if ((c == 0 || c == 3) && bits == 32) format = 5;
-  else if ((c == 1 && bits == 8) || (c == 2 && bits == 4)) format = 1;
+  if (c == 0 && (bits == 1 || bits == 4 || bits == 8)) format = SL_IMAGE_FORMAT_PALETTE;
+  else if ((c == 0 || c == 3) && bits == 16) format = SL_IMAGE_FORMAT_565_BLUE_LOW;
+  else if ((c == 0 || c == 3) && bits == 24) format = SL_IMAGE_FORMAT_BGR;
+  else if ((c == 0 || c == 3) && bits == 32) format = SL_IMAGE_FORMAT_BGRA;
+  else if ((c == 1 && bits == 8) || (c == 2 && bits == 4)) format = SL_IMAGE_FORMAT_PALETTE;
   else if (c == 3 && bits <= 8) return SLFail(SL_E_IMAGE_FILE_DAMAGED, false);
   else return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
 

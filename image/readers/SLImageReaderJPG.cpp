@@ -120,14 +120,14 @@ bool Decode(JpegJob* job) {
     }
   }
   u32 format = 0;
-  if (info->out_color_space == JCS_GRAYSCALE) format = 1;
-  else if (info->out_color_space == JCS_EXT_BGR && info->output_components == 3) format = 3;
+  if (info->out_color_space == JCS_GRAYSCALE) format = SL_IMAGE_FORMAT_PALETTE;
+  else if (info->out_color_space == JCS_EXT_BGR && info->output_components == 3) format = SL_IMAGE_FORMAT_BGR;
   else return SLFail(SL_E_IMAGE_FILE_VARIANT, false);  // CMYK, YCCK
   const u32 width = info->output_width, height = info->output_height;
   if (!image->Create(format, width, height, true) || !image->SetResolutionX(dpiX ? dpiX : 72) ||
       !image->SetResolutionY(dpiY ? dpiY : 72))
     return false;
-  if (format == 1) {
+  if (format == SL_IMAGE_FORMAT_PALETTE) {
     SLPaletteEntry ramp[256];
     for (u32 i = 0; i < 256; ++i) ramp[i] = {u8(i), u8(i), u8(i), 255};
     if (image->SetPaletteEntries(0, 256, ramp) != 256) return false;

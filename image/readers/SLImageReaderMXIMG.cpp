@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "foundation/SLArray.h"
+#include "foundation/SLClassWalk.h"
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLMemory.h"
 #include "storage/SLCompressZIP.h"
@@ -50,14 +51,8 @@ bool Skip(CSLBaseStorage* storage, u64 count) {
 
 // The registered reader class of that name.
 const SLClassRecord* ReaderNamed(const char* name) {
-  const SLClassRecord* base = CSLBaseImageReader::GetClassRecord();
-  const SLClassRecord* page[32];
-  for (u32 skip = 0;; skip += 32) {
-    const u32 count = SLEnumerateClasses(page, 32, base, skip);
-    for (u32 i = 0; i < count; ++i)
-      if (std::strcmp(page[i]->name, name) == 0) return page[i];
-    if (count < 32) return nullptr;
-  }
+  return SLFindDerivedClass(CSLBaseImageReader::GetClassRecord(),
+                            [name](const SLClassRecord* record) { return std::strcmp(record->name, name) == 0; });
 }
 
 bool ReadEmbedded(CSLImageArray* images, CSLBaseStorage* storage, u32 encoding, u32 flags) {
@@ -222,10 +217,10 @@ bool ReadMximg(CSLImageArray* images, CSLBaseStorage* storage, u32 flags) {
 
 u32 SLMximgFormatOfDepth(u32 depth) {
   switch (depth) {
-    case 8: return 1;
-    case 16: return 14;
-    case 24: return 3;
-    case 32: return 5;
+    case 8: return SL_IMAGE_FORMAT_PALETTE;
+    case 16: return SL_IMAGE_FORMAT_565_BLUE_LOW;
+    case 24: return SL_IMAGE_FORMAT_BGR;
+    case 32: return SL_IMAGE_FORMAT_BGRA;
     default: return 0;
   }
 }

@@ -98,16 +98,18 @@ bool Decode(PngJob* job) {
   if (colour) png_set_bgr(png);
   png_set_interlace_handling(png);
   // The image must be able to hold the picture before libpng sizes its row buffers.
-  const u32 plannedFormat = !colour ? 1 : colorType == PNG_COLOR_TYPE_RGB && !transparency ? 3 : 5;
+  const u32 plannedFormat = !colour                                               ? SL_IMAGE_FORMAT_PALETTE
+                            : colorType == PNG_COLOR_TYPE_RGB && !transparency ? SL_IMAGE_FORMAT_BGR
+                                                                               : SL_IMAGE_FORMAT_BGRA;
   SLImageSizes sizes;
   if (!SLComputeImageSizes(plannedFormat, width, height, &sizes)) return false;
   png_read_update_info(png, info);
 
   u32 format = 0, bytesPerPixel = 0;
   switch (png_get_color_type(png, info)) {
-    case PNG_COLOR_TYPE_GRAY: case PNG_COLOR_TYPE_PALETTE: format = 1, bytesPerPixel = 1; break;
-    case PNG_COLOR_TYPE_RGB: format = 3, bytesPerPixel = 3; break;
-    case PNG_COLOR_TYPE_GRAY_ALPHA: case PNG_COLOR_TYPE_RGB_ALPHA: format = 5, bytesPerPixel = 4; break;
+    case PNG_COLOR_TYPE_GRAY: case PNG_COLOR_TYPE_PALETTE: format = SL_IMAGE_FORMAT_PALETTE, bytesPerPixel = 1; break;
+    case PNG_COLOR_TYPE_RGB: format = SL_IMAGE_FORMAT_BGR, bytesPerPixel = 3; break;
+    case PNG_COLOR_TYPE_GRAY_ALPHA: case PNG_COLOR_TYPE_RGB_ALPHA: format = SL_IMAGE_FORMAT_BGRA, bytesPerPixel = 4; break;
     default: return SLFail(SL_E_IMAGE_FILE_DAMAGED, false);
   }
   if (png_get_rowbytes(png, info) != u64(width) * bytesPerPixel) return SLFail(SL_E_IMAGE_FILE_DAMAGED, false);
@@ -118,7 +120,7 @@ bool Decode(PngJob* job) {
   const u64 dpiY = u64(png_get_y_pixels_per_meter(png, info) / kMetresPerInch);
   if (dpiX > 65535 || dpiY > 65535 || !image->SetResolutionX(u32(dpiX)) || !image->SetResolutionY(u32(dpiY)))
     return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
-  if (format == 1) {
+  if (format == SL_IMAGE_FORMAT_PALETTE) {
     SLPaletteEntry entries[256];
     png_colorp palette = nullptr;
     int count = 0;

@@ -198,7 +198,7 @@ bool ReadImage(CSLImageArray* images, CSLBaseStorage* storage, u32 flags) {
   h.Decode(raw);
   if (!CheckHeader(raw, h)) return false;
   const bool rgb = h.mode == kRgb;
-  const u32 format = h.channels > (rgb ? 3 : 1) ? 5 : rgb ? 3 : 1;
+  const u32 format = h.channels > (rgb ? 3 : 1) ? SL_IMAGE_FORMAT_BGRA : rgb ? SL_IMAGE_FORMAT_BGR : SL_IMAGE_FORMAT_PALETTE;
 
   CSLImage* composite = SLAppendNewImage(images);
   if (!composite || !composite->Create(format, h.width, h.height, true)) return false;
@@ -212,7 +212,7 @@ bool ReadImage(CSLImageArray* images, CSLBaseStorage* storage, u32 flags) {
   } else {
     for (u32 i = 0; i < 256; ++i) table[i] = {u8(i), u8(i), u8(i), 255};
   }
-  if (format == 1 && composite->SetPaletteEntries(0, 256, table) != 256) return false;
+  if (format == SL_IMAGE_FORMAT_PALETTE && composite->SetPaletteEntries(0, 256, table) != 256) return false;
   if (!ReadResolution(input, composite)) return false;
   if (flags & SL_IMAGE_READ_HEADER_ONLY) return true;
 

@@ -115,7 +115,7 @@ class TgaPlacer {
       out[0] = u8(value);
     } else if (m_map) {
       const u32 index = MapIndex(value);
-      if (m_format == 1) {
+      if (m_format == SL_IMAGE_FORMAT_PALETTE) {
         out[0] = u8(index == kNoEntry ? 0 : index);
       } else {
         argb = index == kNoEntry ? 0 : m_map[index];
@@ -202,18 +202,18 @@ bool ChooseFormat(const TgaHeader& h, u32* format, TgaColor* color) {
   const u32 kind = h.imageType & 7;
   if (kind == 1) {
     if (!(h.depth == 8 || IsTrueColorDepth(h.depth)) || h.mapType != 1) return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
-    *format = h.mapLength <= 256 ? 1 : 3;
+    *format = h.mapLength <= 256 ? SL_IMAGE_FORMAT_PALETTE : SL_IMAGE_FORMAT_BGR;
     color->attributeBits = h.mapEntryBits == 15   ? 1
                            : h.mapEntryBits == 16 ? (h.descriptor & 1)
                            : h.mapEntryBits == 32 ? 8
                                                   : 0;
   } else if (kind == 2) {
     if (!IsTrueColorDepth(h.depth)) return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
-    *format = h.depth == 32 ? 5 : 3;
+    *format = h.depth == 32 ? SL_IMAGE_FORMAT_BGRA : SL_IMAGE_FORMAT_BGR;
     color->attributeBits = h.depth == 15 ? 1 : h.depth == 16 ? (h.descriptor & 1) : h.depth == 32 ? 8 : 0;
   } else if (kind == 3) {
     if (h.depth != 8) return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
-    *format = 1;
+    *format = SL_IMAGE_FORMAT_PALETTE;
     color->attributeBits = 0;
   } else {
     return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
@@ -259,7 +259,7 @@ bool ReadImage(CSLImageArray* images, CSLBaseStorage* storage, u32 flags) {
     for (u32 i = 0; i < h.mapLength; ++i)
       map.Get()[i] = color.Convert(LoadValue(stored.Get() + i * entryBytes, entryBytes), h.mapEntryBits);
   }
-  if (format == 1) {
+  if (format == SL_IMAGE_FORMAT_PALETTE) {
     SLPaletteEntry entries[256];
     for (u32 i = 0; i < 256; ++i) {
       u32 argb = 0xFF000000u;

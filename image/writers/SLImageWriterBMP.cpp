@@ -6,19 +6,21 @@ SL_IMPLEMENT_CLASS_CREATABLE(CSLImageWriterBMP, CSLBaseImageWriter)
 
 u32 SLWriterTargetFormat(const CSLImage* image) {
   switch (image->GetFormat()) {
-    case 1: {
+    case SL_IMAGE_FORMAT_PALETTE: {
       const SLImagePalette* palette = image->GetPalette();
       if (palette)
         for (u32 i = 0; i < palette->count; ++i)
-          if (palette->entries[i].alpha != 255) return 5;
-      return 1;
+          if (palette->entries[i].alpha != 255) return SL_IMAGE_FORMAT_BGRA;
+      return SL_IMAGE_FORMAT_PALETTE;
     }
-    case 2: case 3: case 6: case 7: case 10: case 11: case 17: case 18: case 21: case 22:
-      return 3;
-    case 13: case 14:
-      return 14;
+    case SL_IMAGE_FORMAT_RGB: case SL_IMAGE_FORMAT_BGR: case SL_IMAGE_FORMAT_RGBX: case SL_IMAGE_FORMAT_BGRX:
+    case SL_IMAGE_FORMAT_XRGB: case SL_IMAGE_FORMAT_XBGR: case SL_IMAGE_FORMAT_X555_RED_LOW:
+    case SL_IMAGE_FORMAT_X555_BLUE_LOW: case SL_IMAGE_FORMAT_X444_RED_LOW: case SL_IMAGE_FORMAT_X444_BLUE_LOW:
+      return SL_IMAGE_FORMAT_BGR;
+    case SL_IMAGE_FORMAT_565_RED_LOW: case SL_IMAGE_FORMAT_565_BLUE_LOW:
+      return SL_IMAGE_FORMAT_565_BLUE_LOW;
     default:
-      return 5;
+      return SL_IMAGE_FORMAT_BGRA;
   }
 }
 

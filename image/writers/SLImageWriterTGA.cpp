@@ -64,20 +64,20 @@ bool CSLImageWriterTGA::Write(CSLImageArray* images, CSLBaseStorage* storage) {
   const u32 width = image->GetWidth(), height = image->GetHeight();
   if (width > 0xFFFF || height > 0xFFFF) return SLFail(SL_E_IMAGE_SIZE, false);
   u8 header[18] = {};
-  header[1] = format == 1 ? 1 : 0;
-  header[2] = u8((format == 1 ? 1 : 2) + (m_rle ? 8 : 0));
-  if (format == 1) {
+  header[1] = format == SL_IMAGE_FORMAT_PALETTE ? 1 : 0;
+  header[2] = u8((format == SL_IMAGE_FORMAT_PALETTE ? 1 : 2) + (m_rle ? 8 : 0));
+  if (format == SL_IMAGE_FORMAT_PALETTE) {
     SLStoreLE16(header + 5, 256);
     header[7] = 24;
   }
   SLStoreLE16(header + 12, u16(width));
   SLStoreLE16(header + 14, u16(height));
   header[16] = u8(bytes * 8);
-  header[17] = format == 1 || format == 5 ? 8 : format == 14 ? 1 : 0;
+  header[17] = format == SL_IMAGE_FORMAT_PALETTE || format == SL_IMAGE_FORMAT_BGRA ? 8 : format == SL_IMAGE_FORMAT_565_BLUE_LOW ? 1 : 0;
 
   CSLImageWriteBuffer out(storage);
   if (!out.Put(header, 18)) return false;
-  if (format == 1) {
+  if (format == SL_IMAGE_FORMAT_PALETTE) {
     const SLImagePalette* palette = image->GetPalette();
     for (u32 i = 0; i < 256; ++i) {
       SLPaletteEntry entry;

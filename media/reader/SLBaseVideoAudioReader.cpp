@@ -1,6 +1,7 @@
 #include "media/reader/SLBaseVideoAudioReader.h"
 
 #include "foundation/SLArray.h"
+#include "foundation/SLClassWalk.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
@@ -85,24 +86,13 @@ const SLClassRecord* CSLBaseVideoAudioReader::FindReaderClassByExtension(const c
   if (!extension.IsValid()) return Record(nullptr);
 
   const SLClassRecord* base = GetClassRecord();
-  Record page[32];
-  u32 largest = 0;
-  for (u32 skip = 0;; skip += 32) {
-    const u32 count = SLEnumerateClasses(page, 32, base, skip);
-    for (u32 i = 0; i < count; ++i)
-      if (page[i] != base && page[i]->objectSize > largest) largest = page[i]->objectSize;
-    if (count < 32) break;
-  }
+  const u32 largest = SLLargestDerivedClassSize(base);
   if (largest == 0) return SLFail(SL_E_NOT_FOUND, Record(nullptr));
   TSLAutoPtr<void> scratch(SLAlloc(largest));
   if (!scratch) return SLFail(SL_E_OUT_OF_MEMORY, Record(nullptr));
 
-  for (u32 skip = 0;; skip += 32) {
-    const u32 count = SLEnumerateClasses(page, 32, base, skip);
-    for (u32 i = 0; i < count; ++i)
-      if (page[i] != base && ClassHasExtension(page[i], scratch.Get(), extension.WithoutDot()))
-        return SLSucceed(page[i]);
-    if (count < 32) break;
-  }
-  return SLFail(SL_E_NOT_FOUND, Record(nullptr));
+  Record found = SLFindDerivedClass(base, [&](Record record) {
+    return ClassHasExtension(record, scratch.Get(), extension.WithoutDot());
+  });
+  return found ? SLSucceed(found) : SLFail(SL_E_NOT_FOUND, Record(nullptr));
 }

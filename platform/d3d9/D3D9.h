@@ -25,10 +25,21 @@ void WriteArgb(D3DFORMAT format, std::uint8_t* pixel, std::uint32_t argb);
 // byte set (the screen's own pixels are opaque).
 void FillWords(std::uint32_t* target, std::size_t count, std::uint32_t value);
 void CopyOpaque(std::uint32_t* target, const std::uint32_t* source, std::size_t count);
+// The rasteriser's row kernels. CopyWhileOpaque copies the leading texels with full alpha
+// and returns how many. BlendTexels puts `count` texels over 4-byte pixels: each texel's
+// channels times `factor`'s (0xAARRGGBB; 255 leaves a channel), kept where that alpha
+// exceeds `alphaAbove` (-1: everywhere), then source x alpha plus the pixel x (255 - alpha),
+// or plus the pixel itself when `additive`; `opaqueTarget` reads the pixels' alpha as 255.
+std::size_t CopyWhileOpaque(std::uint32_t* target, const std::uint32_t* source, std::size_t count);
+void BlendTexels(std::uint32_t* target, const std::uint32_t* source, std::size_t count, std::uint32_t factor,
+                 int alphaAbove, bool additive, bool opaqueTarget);
 // A test's scripted answer for the next such call, when one is queued.
 bool TakeScriptedAnswer(SLD3D9TestScript::Call call, HRESULT* answer);
 void LogCheck(const char* what, D3DFORMAT format, D3DFORMAT on);
 bool ScissorHidden();
+bool PixelByPixel();
+// Overrides the texture limits a device reports, when a test set some.
+void TextureLimits(D3DCAPS9* caps);
 // The desktop's mode as the display reports it (1024 x 768 X8R8G8B8 without a display).
 D3DDISPLAYMODE DesktopMode();
 
@@ -92,11 +103,14 @@ class Texture final : public Counted<IDirect3DTexture9> {
   HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const D3DLOCKRECT* rect, DWORD flags) override;
   HRESULT UnlockRect(UINT level) override;
   const Surface* Level() const { return level_; }
+  // Whether every texel of row y has full alpha (as of the last unlock).
+  bool RowOpaque(unsigned y) const { return y < opaqueRows_.size() && opaqueRows_[y]; }
 
  private:
   Texture() = default;
   ~Texture() override;
   Surface* level_ = nullptr;
+  std::vector<std::uint8_t> opaqueRows_;
 };
 
 // Vertices in memory, kept across resets.

@@ -135,6 +135,7 @@ HRESULT Device::GetDeviceCaps(D3DCAPS9* caps) {
   // Gamma is applied as frames are presented, so the display's own ramp is never needed.
   *caps = D3DCAPS9{D3DCAPS2_FULLSCREENGAMMA, ScissorHidden() ? 0 : D3DPRASTERCAPS_SCISSORTEST, 0, kMaxTextureSide,
                    kMaxTextureSide, kMaxTextureSide, kClipPlanes};
+  TextureLimits(caps);
   return D3D_OK;
 }
 
@@ -292,6 +293,20 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, DWORD colo
     r.x2 = std::min(r.x2, bounds.x2), r.y2 = std::min(r.y2, bounds.y2);
     if (r.x1 >= r.x2 || r.y1 >= r.y2) continue;
     const std::size_t span = std::size_t(r.x2 - r.x1);
+    // A rectangle of whole rows is one run of memory: filled at once, with no per-row
+    // start-up (a full-screen clear is then as fast as memset).
+    if (span == width && back_->Pitch() == width * bytes) {
+      const std::size_t at = std::size_t(r.y1) * width, pixels = std::size_t(r.y2 - r.y1) * width;
+      if (flags & D3DCLEAR_TARGET) {
+        // Rows 4-byte aligned and unpadded: a 2-byte format has an even width, so two
+        // pixels make one word.
+        if (bytes == 4) FillWords(back_->Row32(unsigned(r.y1)), pixels, word);
+        else FillWords(back_->Row32(unsigned(r.y1)), pixels / 2, word | (word << 16));
+      }
+      if (flags & D3DCLEAR_ZBUFFER) std::fill_n(depth_.data() + at, pixels, depth);
+      if (flags & D3DCLEAR_STENCIL) std::memset(stencil_.data() + at, int(stencil & 0xFF), pixels);
+      continue;
+    }
     for (LONG y = r.y1; y < r.y2; ++y) {
       if (flags & D3DCLEAR_TARGET) {
         if (bytes == 4) {

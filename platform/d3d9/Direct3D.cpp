@@ -1,5 +1,6 @@
 // The object "Direct3DCreate9" makes: the adapter's display mode, the format checks and
 // device creation, and the test control of the device's answers.
+#include <atomic>
 #include <deque>
 #include <mutex>
 #include <new>
@@ -18,6 +19,8 @@ struct TestState {
   std::deque<HRESULT> answers[SLD3D9TestScript::kCallCount];
   std::string log;
   bool hideScissor = false;
+  DWORD textureWidth = 0, textureHeight = 0, textureAspect = 0;  // 0: the device's own
+  bool squareOnly = false;
 };
 TestState& Test() {
   static TestState* state = new TestState;  // never destroyed: devices may outlive statics
@@ -127,6 +130,21 @@ bool ScissorHidden() {
   return test.hideScissor;
 }
 
+namespace {
+std::atomic<bool> g_pixelByPixel{false};
+}
+
+void TextureLimits(D3DCAPS9* caps) {
+  TestState& test = Test();
+  std::lock_guard<std::mutex> guard(test.lock);
+  if (test.textureWidth) caps->MaxTextureWidth = test.textureWidth;
+  if (test.textureHeight) caps->MaxTextureHeight = test.textureHeight;
+  if (test.textureAspect) caps->MaxTextureAspectRatio = test.textureAspect;
+  if (test.squareOnly) caps->TextureCaps |= D3DPTEXTURECAPS_SQUAREONLY;
+}
+
+bool PixelByPixel() { return g_pixelByPixel.load(std::memory_order_relaxed); }
+
 D3DDISPLAYMODE DesktopMode() {
   int width = 1024, height = 768, bits = 32, refresh = 60;
   SLUser32::Display::DesktopMode(&width, &height, &bits, &refresh);
@@ -160,6 +178,14 @@ void SLD3D9TestHideScissor(bool hidden) {
   std::lock_guard<std::mutex> guard(test.lock);
   test.hideScissor = hidden;
 }
+
+void SLD3D9TestTextureLimits(DWORD width, DWORD height, DWORD aspect, bool squareOnly) {
+  SLD3D9::TestState& test = SLD3D9::Test();
+  std::lock_guard<std::mutex> guard(test.lock);
+  test.textureWidth = width, test.textureHeight = height, test.textureAspect = aspect, test.squareOnly = squareOnly;
+}
+
+void SLD3D9TestPixelByPixel(bool on) { SLD3D9::g_pixelByPixel = on; }
 
 std::string SLD3D9TestTakeCheckLog() {
   SLD3D9::TestState& test = SLD3D9::Test();

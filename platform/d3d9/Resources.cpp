@@ -38,7 +38,27 @@ HRESULT Texture::LockRect(UINT level, D3DLOCKED_RECT* locked, const D3DLOCKRECT*
   return level == 0 ? level_->LockRect(locked, rect, flags) : D3DERR_INVALIDCALL;
 }
 
-HRESULT Texture::UnlockRect(UINT level) { return level == 0 ? level_->UnlockRect() : D3DERR_INVALIDCALL; }
+HRESULT Texture::UnlockRect(UINT level) {
+  if (level != 0) return D3DERR_INVALIDCALL;
+  const HRESULT result = level_->UnlockRect();
+  if (result < 0) return result;
+  // Which rows hold only opaque texels: drawing those needs no blend, only a copy.
+  const unsigned height = level_->Height(), width = level_->Width();
+  try {
+    opaqueRows_.assign(height, 0);
+  } catch (const std::bad_alloc&) {
+    opaqueRows_.clear();
+    return result;
+  }
+  if (level_->Format() != D3DFMT_A8R8G8B8) return result;
+  for (unsigned y = 0; y < height; ++y) {
+    const std::uint32_t* row = level_->Row32(y);
+    std::uint32_t all = 0xFF000000u;
+    for (unsigned x = 0; x < width; ++x) all &= row[x];
+    opaqueRows_[y] = (all >> 24) == 0xFF;
+  }
+  return result;
+}
 
 VertexBuffer* VertexBuffer::Make(unsigned length, DWORD fvf) {
   if (length == 0 || length > (64u << 20)) return nullptr;

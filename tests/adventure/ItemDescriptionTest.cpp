@@ -67,7 +67,9 @@ TEST(ItemDescription, MissingAgainstEmptyPerKind) {
       if (row.kind >= kUInt)
         ok = description.GetUInt(row.section, row.key, 7, &number, row.kind == kConverter), got = std::to_string(number);
       EXPECT_TRUE(SLAnsweredWith(ok, row.code == SL_OK, row.code));
-      if (ok) EXPECT_EQ(got, row.value);
+      if (ok) {
+        EXPECT_EQ(got, row.value);
+      }
     }
     u32 states = 1;  // a numbered series ends at the first missing or empty entry
     for (char section[32], value[32]; ; ++states) {

@@ -4,13 +4,16 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
+#include <vector>
 
 #include "foundation/SLByteOrder.h"
 #include "image/readers/SLImageReaderMXIMG.h"
@@ -20,6 +23,7 @@
 #include "media/mpeg/SLVideoAudioReaderMP3.h"
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLFileStorage.h"
+#include "tests/app/ContentFiles.h"
 #include "tests/support/MemoryGfxDevice.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
@@ -27,41 +31,8 @@
 
 namespace {
 
+using namespace content_test;
 namespace fs = std::filesystem;
-const std::string kContent = std::string(SL_BINARY_DIR) + "/content";
-const std::string kGenerator = std::string(SL_BINARY_DIR) + "/tools/contentgen/contentgen";
-
-// The program's 8-bit paths are Windows-1252; every name here stays below U+0100.
-std::string Narrow(const std::string& utf8) {
-  std::string out;
-  for (char16_t c : slpack::Utf8ToUtf16(utf8)) out.push_back(char(c));
-  return out;
-}
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-struct Pack {
-  explicit Pack(const std::string& path) {
-    attached = storage.AttachFile(Narrow(path).c_str(), false, SL_STORAGE_READ | SL_STORAGE_SHARE_READ);
-    const std::string head = Read(path).substr(0, 28);
-    version = SLLoadLE16(reinterpret_cast<const u8*>(head.data()) + 18);
-    key = version == 3 ? SLLoadLE32(reinterpret_cast<const u8*>(head.data()) + 24)
-                       : SLLoadLE32(reinterpret_cast<const u8*>(head.data()) + 22);
-  }
-  bool Open(const std::string& name) { return storage.OpenW(slpack::Utf8ToUtf16(name).c_str(), SL_STORAGE_READ); }
-  std::string Bytes(const std::string& name) {
-    u64 size = 0;
-    if (!Open(name) || !storage.GetSize(&size)) return {};
-    std::string out(size, '\0');
-    return storage.Read(out.data(), size) == size ? out : std::string();
-  }
-  CSLFastFileStorage storage;
-  bool attached = false;
-  u32 version = 0, key = 0;
-};
 
 // Every picture name the program builds, with its states: "%s" takes the state, a
 // second "%s" nothing.
@@ -243,6 +214,10 @@ TEST_F(Content, FontsCarryTheSpanishLettersInFullHeightCells) {
   for (char16_t c = 0x20; c <= 0x7E; ++c) letters += c;
   letters += u"¡¿ÁÉÍÑÓÚÜáéíñóúü";
   ASSERT_EQ(letters.size(), 111u);
+  // And every character of the program's 8-bit text, the Windows-1252 upper half, where
+  // the quotes and dashes (« » ‹ › — – … ·) are.
+  letters += u"€‚ƒ„…†‡ˆ‰Š‹ŒŽ‘’“”•–—˜™š›œžŸ";
+  for (char16_t c = 0xA0; c <= 0xFF; ++c) letters += c;
   for (const char* file : {"Letra_8.FNT", "Tahoma_8.FNT", "ComicSans_9B.FNT", "ComicSans_11.FNT"}) {
     SCOPED_TRACE(file);
     SL_GS_Font* font = device.LoadFontFromFile(Narrow(kContent + "/Gfx/" + file).c_str());
@@ -261,6 +236,107 @@ TEST_F(Content, FontsCarryTheSpanishLettersInFullHeightCells) {
       EXPECT_EQ(whole, sum - 2);
     }
     device.DestroyFont(font);
+  }
+}
+
+// Every text of the sample movie, read by walking the project file's layout in python, is
+// drawn from glyphs that every program font has.
+TEST_F(Content, SampleProjectTextsHaveTheirGlyphs) {
+  const std::string texts = SLTestRunPython(R"(
+import struct
+d = open(')" + kContent + R"(/Aventuras Guardadas/Paseo en el parque.ZQTR', 'rb').read()
+p = 40
+def u32():
+    global p
+    p += 4
+    return struct.unpack_from('<I', d, p - 4)[0]
+def wide():
+    global p
+    end = p
+    while d[end:end + 2] != b'\0\0':
+        end += 2
+    text = d[p:end].decode('utf-16-le')
+    p = end + 2
+    return text
+def path():
+    global p
+    count = u32()
+    p += 12 * count + 8
+u32(); scenes = u32(); u32()
+for _ in range(scenes):
+    p += 28
+    for _ in range(u32()):
+        p += 36
+        for _ in range(u32()):
+            p += 8; path(); p += 12
+    for _ in range(u32()):
+        p += 28
+        if u32(): p += 4
+        for _ in range(u32()):
+            p += 8; path(); p += 4
+    for _ in range(u32()):
+        p += 8; print(wide()); p += 20
+        if u32() in (1, 2): p += 4
+    for _ in range(u32()):
+        p += 16; wide()
+        if u32() in (1, 2): p += 4
+assert p == len(d) - 4
+)");
+  ASSERT_FALSE(texts.empty());
+  const std::u16string letters = slpack::Utf8ToUtf16(texts);
+  EXPECT_NE(letters.find(u"l\u00e1mpara"), std::u16string::npos);
+  for (const char* file : {"Letra_8.FNT", "Tahoma_8.FNT", "ComicSans_9B.FNT", "ComicSans_11.FNT"}) {
+    SCOPED_TRACE(file);
+    SL_GS_Font* font = device.LoadFontFromFile(Narrow(kContent + "/Gfx/" + file).c_str());
+    ASSERT_NE(font, nullptr) << std::hex << SLGetLastError();
+    for (char16_t c : letters) {
+      if (c != u'\n') {
+        EXPECT_GT(device.GetTextWidth(font, &c, 1), 0) << unsigned(c);
+      }
+    }
+    device.DestroyFont(font);
+  }
+}
+
+// Every sound sits at one programme loudness as ffmpeg's EBU R128 meter measures it, so no
+// effect jumps out next to a voice and no song is louder than another: -18 LUFS within
+// 1 LU, true peaks at or below -1 dBTP. Sounds too short for the meter's 400 ms blocks
+// are judged by their RMS level, within 3 dB of the voices'.
+TEST_F(Content, EverySoundSharesOneLoudness) {
+  auto after = [](const std::string& text, const std::string& label, size_t from = 0) {
+    const size_t at = text.find(label, from);
+    return at == std::string::npos ? std::nan("") : std::strtod(text.c_str() + at + label.size(), nullptr);
+  };
+  auto rms = [&](const std::string& path) {
+    return after(SLTestCapture("ffmpeg -nostdin -hide_banner -i '" + path +
+                               "' -vn -af astats=measure_overall=RMS_level:measure_perchannel=none -f null - 2>&1"),
+                 "RMS level dB:");
+  };
+  double voices = 0;
+  int voiceCount = 0;
+  std::vector<std::string> sounds;
+  for (const auto& entry : fs::recursive_directory_iterator(kContent)) {
+    const std::string extension = entry.path().extension().string();
+    if (extension != ".WAV" && extension != ".MP3" && extension != ".AVI") continue;
+    sounds.push_back(entry.path().string());
+    if (entry.path().string().find("/Voces de ") != std::string::npos) voices += rms(sounds.back()), ++voiceCount;
+  }
+  ASSERT_GE(voiceCount, 8);
+  voices /= voiceCount;
+  EXPECT_GT(sounds.size(), 40u);
+  for (const std::string& path : sounds) {
+    SCOPED_TRACE(path);
+    const std::string report = SLTestCapture("ffmpeg -nostdin -hide_banner -i '" + path +
+                                             "' -vn -af ebur128=peak=true -f null - 2>&1");
+    const size_t summary = report.find("Summary:");
+    ASSERT_NE(summary, std::string::npos) << report;
+    const double integrated = after(report, "I:", summary), peak = after(report, "Peak:", summary);
+    if (integrated > -69) {
+      EXPECT_NEAR(integrated, -18.0, 1.0);
+    } else {
+      EXPECT_NEAR(rms(path), voices, 3.0);
+    }
+    EXPECT_LE(peak, -1.0);
   }
 }
 
@@ -465,6 +541,20 @@ TEST_F(Content, HelpFileOpensAtItsTopic) {
   EXPECT_TRUE(pages >= 4 && pages <= 6);
 }
 
+// Two runs write the same bytes: no time stamps, fixed seeds, a fixed order.
+TEST(ContentGenerator, TwoRunsWriteTheSameFiles) {
+  TempDir dir;
+  ASSERT_EQ(std::system(("'" + kGenerator + "' '" + dir.Host("content") + "' >/dev/null").c_str()), 0);
+  size_t files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(kContent)) {
+    if (!entry.is_regular_file()) continue;
+    const std::string relative = fs::relative(entry.path(), kContent).string();
+    EXPECT_EQ(Read(entry.path().string()) == Read(dir.Host("content/" + relative)), true) << relative;
+    ++files;
+  }
+  EXPECT_GT(files, 60u);
+}
+
 // A run that finds an encoder missing stops, names it and leaves the folder as it was; a
 // run over up-to-date content does nothing.
 TEST(ContentGenerator, StopsOnAMissingEncoderAndSkipsFreshContent) {
@@ -476,6 +566,7 @@ TEST(ContentGenerator, StopsOnAMissingEncoderAndSkipsFreshContent) {
   }
   fs::create_directories(dir.Host("content"));
   dir.Write("content/previo.txt", "contenido anterior");
+  dir.Write("content/contentgen.stamp", "contentgen 0\n");
   const std::string run = "PATH='" + dir.Host("bin") + "' '" + kGenerator + "' '" + dir.Host("content") + "' 2>&1";
   FILE* pipe = popen(run.c_str(), "r");
   ASSERT_NE(pipe, nullptr);
@@ -486,7 +577,53 @@ TEST(ContentGenerator, StopsOnAMissingEncoderAndSkipsFreshContent) {
   EXPECT_NE(message.find("espeak-ng"), std::string::npos) << message;
   EXPECT_EQ(dir.Read("content/previo.txt"), "contenido anterior");
   EXPECT_FALSE(fs::exists(dir.Host("content.tmp")));
+  // An empty folder is as good as none: the run gets as far as the encoders.
+  fs::create_directories(dir.Host("vacia"));
+  const std::string empty = "PATH='" + dir.Host("bin") + "' '" + kGenerator + "' '" + dir.Host("vacia") + "' 2>/dev/null";
+  EXPECT_EQ(WEXITSTATUS(std::system(empty.c_str())), 1);
+  EXPECT_TRUE(fs::is_directory(dir.Host("vacia")));
   EXPECT_NE(SLTestCapture("'" + kGenerator + "' '" + kContent + "'").find("up to date"), std::string::npos);
+}
+
+// contentgen replaces only folders it made: whatever else DIR names is refused with status 2
+// before anything is read or written, and every file stays as it was.
+TEST(ContentGenerator, RefusesToReplaceWhatItDidNotMake) {
+  struct Case {
+    const char* what;
+    const char* argument;  // relative to the case's folder, which is also the current one
+    std::vector<std::pair<std::string, std::string>> files;
+  };
+  const Case cases[] = {
+      {"the current folder", ".", {{"deberes.txt", "mis deberes"}}},
+      {"a file", "notas.txt", {{"notas.txt", "no borrar"}}},
+      {"a folder with other files", "trabajo", {{"trabajo/deberes.txt", "mis deberes"}}},
+      {"a folder whose stamp is a folder", "trabajo", {{"trabajo/contentgen.stamp/x", "y"}}},
+      {"someone's folder where the new content is built", "content",
+       {{"content/contentgen.stamp", "contentgen 0\n"}, {"content.tmp/deberes.txt", "mis deberes"}}},
+      {"someone's folder where the old content is set aside", "content",
+       {{"content/contentgen.stamp", "contentgen 0\n"}, {"content.old/deberes.txt", "mis deberes"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    for (const auto& [name, bytes] : c.files) {
+      fs::create_directories(fs::path(dir.Host(name)).parent_path());
+      dir.Write(name, bytes);
+    }
+    const std::string run = "cd '" + dir.Host() + "' && '" + kGenerator + "' '" + c.argument + "' 2>&1";
+    FILE* pipe = popen(run.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char buffer[4096];
+    const std::string message(buffer, std::fread(buffer, 1, sizeof buffer, pipe));
+    const int status = pclose(pipe);
+    EXPECT_EQ(WEXITSTATUS(status), 2) << message;
+    EXPECT_NE(message.find("refusing"), std::string::npos) << message;
+    std::set<std::string> left;
+    for (const auto& entry : fs::recursive_directory_iterator(dir.Host()))
+      if (entry.is_regular_file()) left.insert(fs::relative(entry.path(), dir.Host()).string());
+    EXPECT_EQ(left.size(), c.files.size());
+    for (const auto& [name, bytes] : c.files) EXPECT_EQ(dir.Read(name), bytes) << name;
+  }
 }
 
 }  // namespace

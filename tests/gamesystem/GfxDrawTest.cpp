@@ -76,14 +76,28 @@ TEST_F(GfxDraw, TilingCoversThePicture) {
   struct Row {
     u32 width, height;
     std::vector<u32> columns, rows;
+    u32 limit = 0, aspect = 0;  // texture limits the device reports (0: its own)
+    bool square = false;
   } rows[] = {
       {664, 372, {512, 128, 16, 16}, {256, 64, 32, 16, 16}},
       {10, 10, {16}, {16}},
       {2048, 17, {2048}, {16, 16}},
       {4100, 1, {2048, 2048, 16}, {16}},
+      // Too wide for an aspect ratio of 2: the first row of tiles grows to half the width.
+      {300, 40, {256, 32, 16}, {128}, 256, 2},
+      // Square-only: each of the first tiles takes the larger side.
+      {300, 40, {256, 32, 16}, {256}, 256, 0, true},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(testing::Message() << row.width << "x" << row.height);
+    SCOPED_TRACE(testing::Message() << row.width << "x" << row.height << " limit " << row.limit);
+    if (row.limit) {
+      device.Shutdown();
+      SLD3D9TestTextureLimits(row.limit, row.limit, row.aspect, row.square);
+      const SL_GS_DisplayMode mode{0xFFFF, 800, 600, 32, 0, 0, 0};
+      const bool opened = device.Init(nullptr, window, &mode);
+      SLD3D9TestTextureLimits(0, 0, 0, false);
+      ASSERT_TRUE(opened);
+    }
     auto picture = Picture(row.width, row.height, [](u32 x, u32 y) { return 0xFF000000u | ((x * 40503u) ^ (y * 7919u)); });
     SL_GS_Image* image = device.CreateImage(picture.Get(), true);
     ASSERT_NE(image, nullptr);

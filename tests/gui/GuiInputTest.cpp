@@ -96,7 +96,9 @@ TEST_F(GuiInput, HeldKeyRepeatsAfterTheDelayAtTheInterval) {
     std::string ups;
     for (u32 t = 0; t <= 1200; ++t) {
       Tick(t, c.startMs + t);
-      if (t < 2) EXPECT_EQ(m.GetKeyState(65), t == 0 ? 0x81u : 0x01u);
+      if (t < 2) {
+        EXPECT_EQ(m.GetKeyState(65), t == 0 ? 0x81u : 0x01u);
+      }
       const std::string log = TakeLog();
       if (log == "D:KeyDown(65) ") downs.push_back(t);
       else if (!log.empty()) ups += log;

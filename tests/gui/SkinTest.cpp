@@ -252,7 +252,9 @@ TEST_F(Skin, InfoExpressionsEvaluateOverTheRectangle) {
     i32 out[2] = {-7, -7};
     EXPECT_EQ(m.EvaluateSkinInfo(&info, c.width, 51, out), c.ok);
     EXPECT_EQ(out[0], c.first);
-    if (!c.ok) EXPECT_EQ(out[1], 0);
+    if (!c.ok) {
+      EXPECT_EQ(out[1], 0);
+    }
   }
 }
 
@@ -506,7 +508,9 @@ TEST(SkinValues, TuplesAreExact) {
     SCOPED_TRACE(c.token);
     i32 out[4] = {};
     EXPECT_EQ(SLGuiSkinParseTuple(c.token, out, c.count), c.ok);
-    if (c.ok) EXPECT_EQ(std::vector<i32>(out, out + c.count), c.numbers);
+    if (c.ok) {
+      EXPECT_EQ(std::vector<i32>(out, out + c.count), c.numbers);
+    }
   }
 }
 
@@ -534,7 +538,7 @@ TEST_F(Skin, UnloadDestroysTheSkinsWindowsFirst) {
   auto make = [&](const char* name, u32 skin, CSL_GS_GuiWindow* parent) {
     CTestGuiWindow::s_nextName = name;
     return m.CreateWindow(CTestGuiWindow::GetClassRecord(), name, 0, 0, 10, 10,
-                          SL_GUI_WS_VISIBLE | (parent ? SL_GUI_WS_CHILD : 0), skin, 0, parent);
+                          SL_GUI_WS_VISIBLE | (parent ? u32(SL_GUI_WS_CHILD) : 0u), skin, 0, parent);
   };
   CSL_GS_GuiWindow* keep = make("K", 0, nullptr);
   CSL_GS_GuiWindow* gone = make("G", id, nullptr);

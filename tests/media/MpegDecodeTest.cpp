@@ -359,7 +359,9 @@ TEST_F(MpegDecodeFiles, LayerThreeMatchesReferences) {
       EXPECT_EQ(ours.size(), mpg123.size());
     } else {
       // The estimate from the first frame's length is close for constant bit rates.
-      if (f.lame[1] == 'b') EXPECT_NEAR(double(ours.size()), double(mpg123.size()), 1152.0 * f.channels);
+      if (f.lame[1] == 'b') {
+        EXPECT_NEAR(double(ours.size()), double(mpg123.size()), 1152.0 * f.channels);
+      }
     }
     EXPECT_GE(SnrDb(ours, mpg123), 60.0);
     // On lame's 24 kHz mono file ffmpeg departs from libmpg123 (and from this decoder,
@@ -431,7 +433,9 @@ TEST_F(MpegDecodeFiles, MutatedLayerThreeStreams) {
     ASSERT_TRUE(Shell("(python3 '" SL_SOURCE_DIR "/tools/mutate_mp3_frames.py' " + std::string(c.mutation) + " '" +
                       dir->Host(std::string(c.source) + ".mp3") + "' '" + dir->Host(name) + "' >'" + changed + "')"));
     const std::string stream = dir->Read(name);
-    if (std::string(c.mutation) != "copy") EXPECT_GT(std::atoi(dir->Read(name + ".count").c_str()), 0);
+    if (std::string(c.mutation) != "copy") {
+      EXPECT_GT(std::atoi(dir->Read(name + ".count").c_str()), 0);
+    }
     Decoding d(stream);
     ASSERT_TRUE(d.ok) << std::hex << SLGetLastError();
     const std::vector<i16> ours = d.Whole();

@@ -197,8 +197,11 @@ TEST_F(WindowPlacement, PaintBlackAndDestructionOrder) {
 
   ASSERT_TRUE(DestroyWindow(window));
   ASSERT_FALSE(g_seen.empty());
-  for (const Seen& seen : g_seen)
-    if (seen.message == WM_DESTROY) EXPECT_TRUE(seen.nativeAlive);
+  for (const Seen& seen : g_seen) {
+    if (seen.message == WM_DESTROY) {
+      EXPECT_TRUE(seen.nativeAlive);
+    }
+  }
 }
 
 }  // namespace

@@ -167,7 +167,9 @@ TEST(StringStorage, LoadsOfPaddedAndMixedTexts) {
       EXPECT_TRUE(Load(c.bytes, &text));
       EXPECT_EQ(Text(text), c.text);
     }
-    if (c.encoding != kAny) EXPECT_EQ(text.GetEncoding(), c.encoding);
+    if (c.encoding != kAny) {
+      EXPECT_EQ(text.GetEncoding(), c.encoding);
+    }
   }
   EXPECT_EQ(Save(text, text.GetEncoding()), "x\nyz\n");  // LF text is saved with LF again
   // Saving an empty string writes nothing at all, not even a byte-order mark.

@@ -56,7 +56,7 @@ class TInputLogging : public Base {
   template <class... Args>
   void Log(const char* slot, Args... args) {
     std::string text = m_name + ":" + slot + "(";
-    const char* separator = "";
+    [[maybe_unused]] const char* separator = "";
     ((text += separator + std::to_string(args), separator = ","), ...);
     CTestGuiWindow::s_log += text + ") ";
     if (CTestGuiWindow::s_hook) CTestGuiWindow::s_hook(nullptr, m_name + ":" + slot);

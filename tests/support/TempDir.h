@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -16,8 +17,18 @@ class TempDir {
   }
   ~TempDir() {
     if (m_path.empty()) return;
-    std::string command = "chmod -R u+w '" + m_path + "' 2>/dev/null; rm -rf '" + m_path + "'";
-    if (system(command.c_str()) != 0) ADD_FAILURE() << "could not remove " << m_path;
+    namespace fs = std::filesystem;
+    std::error_code error, ignored;
+    // A directory's entries go only when the owner may write (and enter) it; each
+    // directory is opened up before the walk descends into it.
+    fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ignored);
+    for (fs::recursive_directory_iterator entry(m_path, ignored), end; !ignored && entry != end; entry.increment(ignored)) {
+      if (entry->is_symlink(error)) continue;
+      const fs::perms wanted = entry->is_directory(error) ? fs::perms::owner_all : fs::perms::owner_write;
+      fs::permissions(entry->path(), wanted, fs::perm_options::add, error);
+    }
+    fs::remove_all(m_path, error);
+    if (error) ADD_FAILURE() << "could not remove " << m_path << ": " << error.message();
   }
   // Host path of a relative name.
   std::string Host(const std::string& relative = "") const {

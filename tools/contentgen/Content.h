@@ -15,6 +15,7 @@ struct Context {
   std::filesystem::path scratch;  // intermediate files, removed before the folder is renamed
   std::string driver;             // the encoder driver script
   std::string fntwrite;           // the bitmap font writer
+  std::string projectWriter;      // the sample project's writer (python)
   std::atomic<double> childSeconds = 0;  // wall time spent waiting for child processes
 };
 
@@ -61,6 +62,8 @@ bool WriteVideos(Context& context, std::string* error);     // Videos/
 void StartSlowVideos(Context& context);
 bool FinishSlowVideos(Context& context, std::string* error);
 bool WriteHelp(Context& context, std::string* error);       // the help file
+bool WriteItems(Context& context, std::string* error);      // Gfx/Fondos, Gfx/Personajes, Gfx/Objetos
+bool WriteFixtures(Context& context, std::string* error);   // the test fixtures, never shipped
 
 // The font files the fonts and the skin are made from.
 std::vector<std::string> RequiredFonts();

@@ -83,6 +83,20 @@ std::string PageText(const Page& page) {
 
 }  // namespace
 
+// chmcmd stamps the file with the time it ran, twice: big-endian in the "ITSF" header at
+// offset 16 and little-endian in the "#SYSTEM" file's entry 10 (code 10, length 4), which
+// follows the version word 3 and is stored uncompressed. Both get one fixed time, so two
+// runs write the same bytes.
+static void FixCompileTime(std::string* chm) {
+  constexpr uint32_t kFixedTime = 0x65920080;  // 2024-01-01 00:00 UTC
+  if (chm->size() < 20 || chm->compare(0, 4, "ITSF") != 0) return;
+  for (int k = 0; k < 4; ++k) (*chm)[16 + k] = char(kFixedTime >> (24 - 8 * k));
+  static const char kEntry[] = "\x03\x00\x00\x00\x0a\x00\x04\x00";
+  const size_t at = chm->find(std::string(kEntry, 8));
+  if (at == std::string::npos || at + 12 > chm->size()) return;
+  for (int k = 0; k < 4; ++k) (*chm)[at + 8 + k] = char(kFixedTime >> (8 * k));
+}
+
 bool WriteHelp(Context& context, std::string* error) {
   const std::filesystem::path folder = Scratch(context, "ayuda");
   std::string project =
@@ -104,6 +118,7 @@ bool WriteHelp(Context& context, std::string* error) {
     if (error->empty()) *error = "chmcmd wrote no help file";
     return false;
   }
+  FixCompileTime(&chm);
   return WriteBytes(context.out / kHelpFile, chm, error);
 }
 

@@ -1,8 +1,30 @@
 #include "tools/contentgen/Pictures.h"
 
+#include "image/ImageClasses.h"
+#include "image/SLImageArray.h"
+#include "image/writers/SLImageWriterTGA.h"
+#include "storage/SLMemoryStorage.h"
 #include "tools/packwriter/PackWriter.h"
 
 namespace contentgen {
+
+std::string TgaFile(const CSLImage& picture, bool rle, std::string* error) {
+  SLRegisterImageClasses();
+  CSLImageArray images;
+  CSLImage* image = SLAppendNewImage(&images);
+  CSLMemoryStorage storage;
+  CSLImageWriterTGA writer;
+  writer.m_rle = rle ? 1 : 0;
+  u64 size = 0;
+  if (!image || !picture.CopyTo(image) || !writer.Write(&images, &storage) || !storage.GetSize(&size)) {
+    *error = "the TGA writer failed";
+    return {};
+  }
+  std::string bytes(size, '\0');
+  storage.Seek(0, SL_SEEK_BEGIN);
+  storage.Read(bytes.data(), size);
+  return bytes;
+}
 
 void PictureSet::Store(const std::string& name, const Canvas& picture, mximg::WriteOptions& options) {
   CSLImage image;

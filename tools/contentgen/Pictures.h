@@ -14,6 +14,10 @@ namespace contentgen {
 
 enum class Encoding { Zlib, Raw, Palette, ColourKey, MaskPlane, Depth16 };
 
+// A 32-bit (or whatever the image holds) Targa file, bottom row first, run-length coded
+// when asked, with the version 2 footer and no extension area.
+std::string TgaFile(const CSLImage& image, bool rle, std::string* error);
+
 class PictureSet {
  public:
   explicit PictureSet(Context& context) : m_context(context) {}
@@ -24,6 +28,8 @@ class PictureSet {
   void AddJpeg(const std::string& name, const Canvas& picture);
   void AddPng(const std::string& name, const Canvas& picture);
   void AddGif(const std::string& name, const Canvas& picture);
+  // Any other file, stored as it is.
+  void AddBytes(const std::string& name, std::string bytes) { m_files.emplace_back(name, std::move(bytes)); }
 
   size_t Count() const { return m_count; }
   // The pack with every picture; the first failure of any Add is reported here.

@@ -11,6 +11,7 @@
 #include "storage/SLMemoryStorage.h"
 #include "tools/contentgen/Content.h"
 #include "tools/contentgen/Drawing.h"
+#include "tools/contentgen/Pictures.h"
 #include "tools/packwriter/PackWriter.h"
 
 namespace contentgen {
@@ -143,21 +144,12 @@ Canvas OpaqueButton(int w, int h, Rgb colour, State state) {
 }
 
 std::string ReadTga(const Canvas& picture, std::string* error) {
-  SLRegisterImageClasses();
-  CSLImageArray images;
-  CSLImage* image = SLAppendNewImage(&images);
-  CSLMemoryStorage storage;
-  CSLImageWriterTGA writer;
-  writer.m_rle = 1;
-  u64 size = 0;
-  if (!image || !picture.ToImage(image) || !writer.Write(&images, &storage) || !storage.GetSize(&size)) {
+  CSLImage image;
+  if (!picture.ToImage(&image)) {
     *error = "the TGA writer failed";
     return {};
   }
-  std::string bytes(size, '\0');
-  storage.Seek(0, SL_SEEK_BEGIN);
-  storage.Read(bytes.data(), size);
-  return bytes;
+  return TgaFile(image, true, error);
 }
 
 }  // namespace
@@ -167,9 +159,12 @@ bool WriteFonts(Context& context, std::string* error) {
   // 96 dots per inch: 8 pt is 11 pixels, 9 pt 12, 11 pt 15.
   return RunFntwrite(context, std::string(kDejaVu) + "DejaVuSansCondensed.ttf", 11, gfx / "Letra_8.FNT", {}, error) &&
          RunFntwrite(context, std::string(kDejaVu) + "DejaVuSans.ttf", 11, gfx / "Tahoma_8.FNT", {}, error) &&
-         RunFntwrite(context, std::string(kComicNeue) + "ComicNeue-Bold.otf", 12, gfx / "ComicSans_9B.FNT", {}, error) &&
+         RunFntwrite(context, std::string(kComicNeue) + "ComicNeue-Bold.otf", 12, gfx / "ComicSans_9B.FNT",
+                     {"--fallback", std::string(kDejaVu) + "DejaVuSans-Bold.ttf"}, error) &&
          RunFntwrite(context, std::string(kComicNeue) + "ComicNeue-Regular.otf", 15, gfx / "ComicSans_11.FNT",
-                     {"--kern", "AV:-2", "--kern", "To:-2", "--kern", "Yo:-1"}, error);
+                     {"--fallback", std::string(kDejaVu) + "DejaVuSans.ttf", "--kern", "AV:-2", "--kern", "To:-2",
+                      "--kern", "Yo:-1"},
+                     error);
 }
 
 const char* const kFontFiles[] = {"DejaVuSansCondensed.ttf", "DejaVuSans.ttf", "DejaVuSans-Bold.ttf",
@@ -377,7 +372,8 @@ bool WriteSkin(Context& context, std::string* error) {
   std::string normal, title, comic;
   if (!RunFntwrite(context, std::string(kDejaVu) + "DejaVuSans.ttf", 11, fonts / "Normal.FNT", {}, error) ||
       !RunFntwrite(context, std::string(kDejaVu) + "DejaVuSans-Bold.ttf", 13, fonts / "Titulo.FNT", {}, error) ||
-      !RunFntwrite(context, std::string(kComicNeue) + "ComicNeue-Bold.otf", 12, fonts / "Comic.FNT", {}, error) ||
+      !RunFntwrite(context, std::string(kComicNeue) + "ComicNeue-Bold.otf", 12, fonts / "Comic.FNT",
+                   {"--fallback", std::string(kDejaVu) + "DejaVuSans-Bold.ttf"}, error) ||
       !ReadBytes(fonts / "Normal.FNT", &normal) || !ReadBytes(fonts / "Titulo.FNT", &title) ||
       !ReadBytes(fonts / "Comic.FNT", &comic))
     return false;

@@ -3,6 +3,7 @@
 
 #include "tools/contentgen/Content.h"
 #include "tools/contentgen/Drawing.h"
+#include "tools/contentgen/Loudness.h"
 #include "tools/contentgen/Speech.h"
 #include "tools/contentgen/Synth.h"
 #include "tools/mxvwriter/MxvWriter.h"
@@ -12,7 +13,7 @@ namespace contentgen {
 
 namespace {
 
-std::string Wave(const Track& track) { return WaveFile(track.Samples(), track.Rate(), track.Channels()); }
+std::string Wave(const Track& track) { return NormalisedWaveFile(track.Samples(), track.Rate(), track.Channels()); }
 
 // The interface sounds: short, soft and clearly different from each other.
 std::string ButtonOver() {
@@ -99,9 +100,7 @@ const Phrase kPhrases[] = {{"Hola", "¡Hola!"},         {"Adiós", "¡Adiós!"},
 bool WriteTrack(const std::filesystem::path& path, const Track& track, std::string* error) {
   std::error_code ec;
   std::filesystem::create_directories(path.parent_path(), ec);
-  if (track.SaveWave(path.string())) return true;
-  *error = "cannot write " + path.string();
-  return false;
+  return WriteBytes(path, NormalisedWaveFile(track.Samples(), track.Rate(), track.Channels()), error);
 }
 
 bool WriteMxvSound(const std::filesystem::path& path, uint32_t version, uint32_t codec, const std::vector<int16_t>& samples,
@@ -154,7 +153,7 @@ bool WriteSounds(Context& context, std::string* error) {
              "¡Hola! Bienvenidos al taller de películas. Aquí vas a inventar historias con personajes, "
              "escenarios y sonidos. Pulsa Seguir para empezar.",
              &welcome, error) ||
-      !WriteMxvSound(sfx / "Bienvenida.MXV", 2, 2, welcome, error))
+      !WriteMxvSound(sfx / "Bienvenida.MXV", 2, 2, Normalised(welcome, 22050, 1), error))
     return false;
   SongPlan loop;
   loop.tempo = 100;
@@ -164,7 +163,7 @@ bool WriteSounds(Context& context, std::string* error) {
   loop.lead = Timbre::Marimba;
   Track loading(22050, loop.bars * 4 * 60.0 / loop.tempo, 1, true);
   WriteSong(loading, loop);
-  if (!WriteMxvSound(sfx / "Cargando.MXV", 1, 1, loading.Samples(), error)) return false;
+  if (!WriteMxvSound(sfx / "Cargando.MXV", 1, 1, Normalised(loading.Samples(), 22050, 1), error)) return false;
 
   // Voices.
   for (int woman = 0; woman < 2; ++woman) {
@@ -172,14 +171,14 @@ bool WriteSounds(Context& context, std::string* error) {
     for (const Phrase& p : kPhrases) {
       std::vector<int16_t> samples;
       if (!Speak(context, woman ? kVoiceWoman : kVoiceMan, p.text, &samples, error) ||
-          !WriteBytes(folder / (std::string(p.file) + ".WAV"), WaveFile(samples, 22050, 1), error))
+          !WriteBytes(folder / (std::string(p.file) + ".WAV"), NormalisedWaveFile(samples, 22050, 1), error))
         return false;
     }
   }
   // A recording, as the microphone would have made it.
   std::vector<int16_t> recording;
   if (!Speak(context, kVoiceGirl, "Hola, esta es mi voz. ¡La grabé con el micrófono!", &recording, error) ||
-      !WriteBytes(sfx / "Grabadas" / "Mi voz.WAV", WaveFile(recording, 22050, 1), error))
+      !WriteBytes(sfx / "Grabadas" / "Mi voz.WAV", NormalisedWaveFile(recording, 22050, 1), error))
     return false;
 
   // Effects, three of them in other formats: IMA ADPCM, 8-bit 11,025 Hz, 44,100 Hz stereo.
@@ -199,7 +198,9 @@ bool WriteSounds(Context& context, std::string* error) {
     std::vector<std::string> args{"sox", plain.string()};
     if (name == "Magia") args.insert(args.end(), {"-e", "ima-adpcm", target.string()});
     if (name == "Zumbido") args.insert(args.end(), {"-b", "8", "-e", "unsigned-integer", "-r", "11025", target.string()});
-    if (name == "Aplausos") args.insert(args.end(), {"-b", "16", "-c", "2", target.string(), "rate", "44100"});
+    // Two copies of a mono signal are 3 dB louder: take that back.
+    if (name == "Aplausos")
+      args.insert(args.end(), {"-b", "16", "-c", "2", target.string(), "rate", "44100", "gain", "-3.01"});
     if (!RunDriver(context, args, error)) return false;
   }
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 
 #include "tools/contentgen/Content.h"
 
@@ -144,29 +143,6 @@ double Track::Scale(double peak) const {
   for (float v : m_left) loudest = std::max(loudest, double(std::fabs(v)));
   for (float v : m_right) loudest = std::max(loudest, double(std::fabs(v)));
   return peak * 32767 / loudest;
-}
-
-bool Track::SaveWave(const std::string& path, double peak) const {
-  std::ofstream out(path, std::ios::binary);
-  const std::string header = WaveFile({}, m_rate, m_channels);
-  const uint32_t bytes = uint32_t(m_frames * m_channels * 2);
-  std::string head = header;
-  for (int i = 0; i < 4; ++i) head[4 + i] = char((36 + bytes) >> (8 * i)), head[40 + i] = char(bytes >> (8 * i));
-  out.write(head.data(), std::streamsize(head.size()));
-  const double scale = Scale(peak);
-  std::vector<char> piece;
-  for (size_t i = 0; i < m_frames; ++i) {
-    for (uint32_t c = 0; c < m_channels; ++c) {
-      const int v = int(std::lround((c ? m_right[i] : m_left[i]) * scale));
-      piece.push_back(char(v & 0xFF));
-      piece.push_back(char((v >> 8) & 0xFF));
-    }
-    if (piece.size() >= 65536 || i + 1 == m_frames) {
-      out.write(piece.data(), std::streamsize(piece.size()));
-      piece.clear();
-    }
-  }
-  return bool(out);
 }
 
 std::vector<int16_t> Track::Samples(double peak) const {

@@ -36,8 +36,6 @@ class Track {
 
   // Interleaved samples scaled so the loudest reaches `peak` of full scale.
   std::vector<int16_t> Samples(double peak = 0.89) const;
-  // The same samples as a 16-bit PCM WAVE file, written a piece at a time.
-  bool SaveWave(const std::string& path, double peak = 0.89) const;
   uint32_t Rate() const { return m_rate; }
   uint32_t Channels() const { return m_channels; }
   double Seconds() const { return double(m_frames) / m_rate; }

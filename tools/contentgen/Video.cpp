@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "tools/contentgen/Content.h"
+#include "tools/contentgen/Loudness.h"
 #include "tools/contentgen/Drawing.h"
 #include "tools/contentgen/Speech.h"
 #include "tools/contentgen/Synth.h"
@@ -26,7 +27,7 @@ using FrameFunction = std::function<void(cairo_t*, double seconds)>;
 bool EncodeVideo(Context& context, const std::filesystem::path& target, int width, int height, int fps, double seconds,
                  const char* codec, const Track& sound, const FrameFunction& draw, std::string* error) {
   const std::filesystem::path wav = Scratch(context, "pista.wav");
-  if (!WriteBytes(wav, WaveFile(sound.Samples(), sound.Rate(), sound.Channels()), error)) return false;
+  if (!WriteBytes(wav, NormalisedWaveFile(sound.Samples(), sound.Rate(), sound.Channels()), error)) return false;
   std::error_code ec;
   std::filesystem::create_directories(target.parent_path(), ec);
   Child ffmpeg(context, {"sh", context.driver, "avi", std::to_string(width), std::to_string(height), std::to_string(fps),

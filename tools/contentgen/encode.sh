@@ -10,7 +10,7 @@ shift
 case "$command" in
 check)
   # Every tool and voice contentgen needs, named when missing.
-  for tool in espeak-ng sox lame cjpeg convert ffmpeg chmcmd; do
+  for tool in espeak-ng sox lame cjpeg convert ffmpeg chmcmd python3; do
     command -v "$tool" >/dev/null 2>&1 || { echo "missing tool: $tool" >&2; exit 1; }
   done
   espeak-ng --voices=es-419 | grep -q 'es-419' || { echo "missing voice: es-419 (espeak-ng)" >&2; exit 1; }
@@ -48,6 +48,10 @@ avi) # WIDTH HEIGHT FPS CODEC AUDIO.wav OUT.avi, raw BGRA frames on standard inp
   ffmpeg -nostdin -y -loglevel error -threads 1 -f rawvideo -pix_fmt bgra -s "$1x$2" -r "$3" -i pipe:0 \
     -i "$5" -map 0:v -map 1:a $video -c:a pcm_s16le -ar 22050 -ac 2 \
     -fflags +bitexact -flags:v +bitexact -flags:a +bitexact -f avi "$6"
+  ;;
+project) # SCRIPT OUT.ZQTR: the sample movie's project file
+  mkdir -p "$(dirname "$2")"
+  python3 "$1" "$2"
   ;;
 chm) # FOLDER PROJECT.hhp: compiles the help pages in FOLDER
   cd "$1"

@@ -1,12 +1,17 @@
 // fntwrite: renders a TrueType or OpenType font at a pixel size into the program's
 // bitmap font format ("Font File." 0x1A, version 2).
 //
-//   fntwrite FONT PIXELS OUT [--chars TEXT] [--kern PAIR:ADJUST]... [--no-font-kerning]
+//   fntwrite FONT PIXELS OUT [--chars TEXT] [--fallback FONT] [--kern PAIR:ADJUST]...
+//            [--no-font-kerning]
 //
+// The default characters are printable ASCII and every character of the Windows-1252
+// upper half (the program's 8-bit text), so « » ‹ › — – … · ¿ ¡ and the accented letters
+// are all there; a character the font lacks is drawn from the --fallback font.
 // Every glyph is white ink whose alpha is FreeType's coverage, on the colour key
 // 0xFF00FF. Each glyph rectangle spans the whole line cell (ascender to descender), so
-// the lowest code gives the line height, and is tight to the ink horizontally (a glyph
-// without ink, the space, keeps its advance less the 2 pixels the text layout adds).
+// the lowest code gives the line height. Its width is FreeType's advance less the 2
+// pixels the text layout adds after every glyph, so letters sit as the font spaces them;
+// where the ink is wider than that, the cell is the ink's width rather than cutting it.
 // Neighbours keep one free column between them; a full page starts the next one.
 // Kerning pairs come from the font's kerning table and from --kern ("AV:-1"), which
 // wins. The same input gives the same bytes.
@@ -29,11 +34,17 @@ namespace {
 constexpr int kPageSide = 256;
 constexpr unsigned kKeyColor = 0xFF00FF;
 
-// The default set: printable ASCII and the Spanish letters and signs.
+// The default set: printable ASCII and the Windows-1252 upper half (0x80-0x9F as that
+// code page maps them, leaving out its five unassigned bytes; 0xA0-0xFF are Latin-1).
 std::u16string DefaultCharacters() {
+  static const char16_t kHigh[32] = {u'€', 0, u'‚', u'ƒ', u'„', u'…', u'†', u'‡', u'ˆ', u'‰', u'Š',
+                                     u'‹', u'Œ', 0, u'Ž', 0, 0, u'‘', u'’', u'“', u'”', u'•',
+                                     u'–', u'—', u'˜', u'™', u'š', u'›', u'œ', 0, u'ž', u'Ÿ'};
   std::u16string text;
   for (char16_t c = 0x20; c <= 0x7E; ++c) text += c;
-  text += u"¡¿ÁÉÍÑÓÚÜáéíñóúü";
+  for (char16_t c : kHigh)
+    if (c) text += c;
+  for (char16_t c = 0xA0; c <= 0xFF; ++c) text += c;
   return text;
 }
 
@@ -71,7 +82,9 @@ struct Page {
 };
 
 int Usage() {
-  std::fprintf(stderr, "usage: fntwrite FONT PIXELS OUT [--chars TEXT] [--kern PAIR:ADJUST]... [--no-font-kerning]\n");
+  std::fprintf(stderr,
+               "usage: fntwrite FONT PIXELS OUT [--chars TEXT] [--fallback FONT] [--kern PAIR:ADJUST]... "
+               "[--no-font-kerning]\n");
   return 2;
 }
 
@@ -85,9 +98,12 @@ int main(int argc, char** argv) {
   std::u16string characters = DefaultCharacters();
   std::map<std::pair<char16_t, char16_t>, int> givenPairs;
   bool fontKerning = true;
+  const char* fallbackPath = nullptr;
   for (int i = 4; i < argc; ++i) {
     const std::string option = argv[i];
-    if (option == "--no-font-kerning") {
+    if (option == "--fallback" && i + 1 < argc) {
+      fallbackPath = argv[++i];
+    } else if (option == "--no-font-kerning") {
       fontKerning = false;
     } else if (option == "--chars" && i + 1 < argc) {
       characters.clear();
@@ -115,6 +131,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "fntwrite: cannot open %s at %d pixels\n", fontPath, pixels);
     return 1;
   }
+  FT_Face fallback = nullptr;
+  if (fallbackPath && (FT_New_Face(library, fallbackPath, 0, &fallback) || FT_Set_Pixel_Sizes(fallback, 0, FT_UInt(pixels)))) {
+    std::fprintf(stderr, "fntwrite: cannot open %s at %d pixels\n", fallbackPath, pixels);
+    return 1;
+  }
   const int ascender = int(face->size->metrics.ascender >> 6);
   const int lineHeight = std::min(kPageSide, int((face->size->metrics.ascender - face->size->metrics.descender) >> 6));
 
@@ -122,14 +143,22 @@ int main(int argc, char** argv) {
   std::vector<Glyph> glyphs;
   int x = 0, y = 0;
   for (char16_t code : characters) {
-    if (FT_Load_Char(face, code, FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL)) {
+    FT_Face source = face;
+    if (FT_Get_Char_Index(face, code) == 0 && fallback && FT_Get_Char_Index(fallback, code) != 0) source = fallback;
+    if (FT_Get_Char_Index(source, code) == 0 || FT_Load_Char(source, code, FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL)) {
       std::fprintf(stderr, "fntwrite: no glyph for U+%04X\n", unsigned(code));
       return 1;
     }
-    const FT_GlyphSlot slot = face->glyph;
+    const FT_GlyphSlot slot = source->glyph;
     const FT_Bitmap& bitmap = slot->bitmap;
     const bool ink = bitmap.width > 0 && bitmap.rows > 0;
-    const int width = std::min(kPageSide, ink ? int(bitmap.width) : std::max(1, int(slot->advance.x >> 6) - 2));
+    // The cell is the advance less the layout's 2 pixels, unless the ink is wider (the
+    // layout cannot let a glyph's ink run into the gap after it); the ink sits at its
+    // bearing as far as the cell leaves room.
+    const int inkWidth = ink ? int(bitmap.width) : 0;
+    const int advance = int((slot->advance.x + 32) >> 6) - 2;
+    const int width = std::min(kPageSide, std::max({1, advance, inkWidth}));
+    const int bearing = std::clamp(int(slot->bitmap_left), 0, std::max(0, width - inkWidth));
     if (x + width > kPageSide) x = 0, y += lineHeight;
     if (y + lineHeight > kPageSide) {
       pages.emplace_back();
@@ -140,10 +169,10 @@ int main(int argc, char** argv) {
     for (int row = 0; ink && row < int(bitmap.rows); ++row) {
       const int cellRow = rowOffset + row;
       if (cellRow < 0 || cellRow >= lineHeight) continue;
-      for (int column = 0; column < width; ++column) {
+      for (int column = 0; column < int(bitmap.width) && bearing + column < width; ++column) {
         const unsigned char coverage = bitmap.buffer[row * bitmap.pitch + column];
         if (coverage == 0) continue;
-        unsigned char* pixel = &page.bgra[(size_t(y + cellRow) * kPageSide + size_t(x + column)) * 4];
+        unsigned char* pixel = &page.bgra[(size_t(y + cellRow) * kPageSide + size_t(x + bearing + column)) * 4];
         pixel[0] = pixel[1] = pixel[2] = 255;
         pixel[3] = coverage;
       }
@@ -170,6 +199,7 @@ int main(int argc, char** argv) {
     pairs[pair] = adjustment;
   }
   FT_Done_Face(face);
+  if (fallback) FT_Done_Face(fallback);
   FT_Done_FreeType(library);
   if (pairs.size() > 0xFFFF) return Usage();
 

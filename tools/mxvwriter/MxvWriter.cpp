@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "foundation/SLByteOrder.h"
 #include "storage/SLCompressLZW.h"
 #include "storage/SLCompressZIP.h"
 #include "tools/mxvwriter/MxvCodecs.h"
@@ -12,10 +13,6 @@ namespace {
 
 const uint8_t kMagic1[13] = {'A', 'r', 'c', 'h', 'i', 'v', 'o', ' ', 'M', 'X', 'V', '.', 0x1A};
 const uint8_t kMagic2[10] = {'M', 'X', 'V', ' ', 'F', 'i', 'l', 'e', '.', 0x1A};
-
-void Le(std::vector<uint8_t>* out, uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out->push_back(uint8_t(value >> (8 * i)));
-}
 
 // Everything a codec object left in its compression ring.
 void TakeCompressed(CSLBaseCompress* codec, std::vector<uint8_t>* out) {
@@ -91,7 +88,7 @@ uint64_t MxvWriter::Position() { return uint64_t(ftello(m_file)); }
 
 bool MxvWriter::PutChunkHead(const char* tag, uint64_t size) {
   std::vector<uint8_t> head(tag, tag + 4);
-  Le(&head, size, m_version == 1 ? 4 : 8);
+  SLAppendLE(&head, size, m_version == 1 ? 4 : 8);
   return Put(head.data(), head.size());
 }
 
@@ -103,14 +100,14 @@ bool MxvWriter::PutPacketHead(uint32_t length, uint64_t granule, uint64_t number
 
 void AppendPacketHead(uint32_t version, uint32_t length, uint64_t granule, uint64_t number,
                       std::vector<uint8_t>* out) {
-  Le(out, length, 4);
+  SLAppendLE(out, length, 4);
   if (version == 1) {
-    Le(out, granule, 4);
-    Le(out, number, 4);
+    SLAppendLE(out, granule, 4);
+    SLAppendLE(out, number, 4);
   } else {
-    Le(out, 0, 4);
-    Le(out, granule, 8);
-    Le(out, number, 8);
+    SLAppendLE(out, 0, 4);
+    SLAppendLE(out, granule, 8);
+    SLAppendLE(out, number, 8);
   }
 }
 
@@ -172,7 +169,7 @@ bool MxvWriter::Create(const std::string& path, uint32_t version, const VideoSet
 bool MxvWriter::WriteHeaderChunk(const char* tag, const std::vector<std::vector<uint8_t>>& packets) {
   std::vector<uint8_t> payload;
   for (const std::vector<uint8_t>& packet : packets) {
-    Le(&payload, packet.size(), m_version == 1 ? 4 : 8);
+    SLAppendLE(&payload, packet.size(), m_version == 1 ? 4 : 8);
     payload.insert(payload.end(), packet.begin(), packet.end());
   }
   return PutChunkHead(tag, payload.size()) && Put(payload.data(), payload.size());
@@ -315,18 +312,18 @@ bool MxvWriter::Finish(std::string* error) {
   if (m_hasVideo) {
     for (const FrameEntry& frame : m_frames) {
       const uint64_t offset = frame.size ? frame.offset - base : 0;
-      Le(&table, offset, v1 ? 4 : 8);
-      Le(&table, frame.size, v1 ? 4 : 8);
-      Le(&table, 0, v1 ? 4 : 8);
-      Le(&table, frame.flags, 4);
+      SLAppendLE(&table, offset, v1 ? 4 : 8);
+      SLAppendLE(&table, frame.size, v1 ? 4 : 8);
+      SLAppendLE(&table, 0, v1 ? 4 : 8);
+      SLAppendLE(&table, frame.flags, 4);
     }
     ok = PutChunkHead("VTBL", table.size()) && Put(table.data(), table.size());
   }
   if (ok && m_hasAudio) {
     table.clear();
     for (const BlockEntry& block : m_blocks) {
-      Le(&table, block.offset - base, v1 ? 4 : 8);
-      Le(&table, block.size, v1 ? 4 : 8);
+      SLAppendLE(&table, block.offset - base, v1 ? 4 : 8);
+      SLAppendLE(&table, block.size, v1 ? 4 : 8);
     }
     ok = PutChunkHead("ATBL", table.size()) && Put(table.data(), table.size());
   }
@@ -335,20 +332,20 @@ bool MxvWriter::Finish(std::string* error) {
   const VideoSettings& v = m_video;
   const AudioSettings& a = m_audio;
   const uint64_t frames = m_frames.size(), samples = m_hasAudio ? m_audioFrames : 0;
-  Le(&header, frames, v1 ? 4 : 8);
-  Le(&header, v.width * video, 2);
-  Le(&header, v.height * video, 2);
-  Le(&header, v.bitsPerPixel * video, 2);
-  Le(&header, v.framesPerSecond * video, 2);
-  Le(&header, v.codec * video, 4);
-  Le(&header, samples, v1 ? 4 : 8);
-  Le(&header, m_hasAudio ? a.samplesPerSecond : 0, v1 ? 2 : 4);
-  Le(&header, m_hasAudio ? a.bitsPerSample : 0, v1 ? 1 : 2);
-  Le(&header, m_hasAudio ? a.channels : 0, v1 ? 1 : 2);
-  Le(&header, m_hasAudio ? a.codec : 0, 4);
-  Le(&header, 0, 4);
+  SLAppendLE(&header, frames, v1 ? 4 : 8);
+  SLAppendLE(&header, v.width * video, 2);
+  SLAppendLE(&header, v.height * video, 2);
+  SLAppendLE(&header, v.bitsPerPixel * video, 2);
+  SLAppendLE(&header, v.framesPerSecond * video, 2);
+  SLAppendLE(&header, v.codec * video, 4);
+  SLAppendLE(&header, samples, v1 ? 4 : 8);
+  SLAppendLE(&header, m_hasAudio ? a.samplesPerSecond : 0, v1 ? 2 : 4);
+  SLAppendLE(&header, m_hasAudio ? a.bitsPerSample : 0, v1 ? 1 : 2);
+  SLAppendLE(&header, m_hasAudio ? a.channels : 0, v1 ? 1 : 2);
+  SLAppendLE(&header, m_hasAudio ? a.codec : 0, 4);
+  SLAppendLE(&header, 0, 4);
   std::vector<uint8_t> dataSizeField;
-  Le(&dataSizeField, dataSize, v1 ? 4 : 8);
+  SLAppendLE(&dataSizeField, dataSize, v1 ? 4 : 8);
   const uint64_t fileEnd = Position();
   ok = ok && fseeko(m_file, off_t(m_headerPayload), SEEK_SET) == 0 && Put(header.data(), header.size()) &&
        fseeko(m_file, off_t(m_dataPayload - dataSizeField.size()), SEEK_SET) == 0 &&

@@ -6,15 +6,13 @@
 #include <fstream>
 #include <iterator>
 
+#include "foundation/SLByteOrder.h"
+
 namespace slpack {
 
 namespace {
 
 const char kMagic[16] = {'F', 'a', 's', 't', ' ', 'D', 'a', 't', 'a', ' ', 'F', 'i', 'l', 'e', '.', 0x1A};
-
-void Put(std::vector<uint8_t>& out, uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(uint8_t(value >> (8 * i)));
-}
 
 uint32_t Crc(const uint8_t* data, size_t size) {
   uLong crc = crc32(0, nullptr, 0);
@@ -124,10 +122,10 @@ bool PackWriter::Build(std::vector<uint8_t>* out, std::string* error) const {
   std::vector<uint8_t>& pack = *out;
   pack.clear();
   for (char c : kMagic) pack.push_back(uint8_t(c));
-  Put(pack, 0x6B54, 2);
-  Put(pack, m_version, 2);
-  Put(pack, m_entries.size(), v3 ? 4 : 2);
-  Put(pack, m_key, 4);
+  SLAppendLE(&pack, 0x6B54, 2);
+  SLAppendLE(&pack, m_version, 2);
+  SLAppendLE(&pack, m_entries.size(), v3 ? 4 : 2);
+  SLAppendLE(&pack, m_key, 4);
 
   // Directory size first, so the data offsets are known.
   uint64_t directorySize = 0;
@@ -138,11 +136,11 @@ bool PackWriter::Build(std::vector<uint8_t>* out, std::string* error) const {
     uint64_t size = e.raw ? e.size : e.data.size();
     if (!e.raw) dataOffset += e.data.size();
     if (v3) {
-      for (char16_t unit : e.name) Put(pack, unit, 2);
-      Put(pack, 0, 2);
-      Put(pack, offset, 8);
-      Put(pack, size, 8);
-      Put(pack, e.extra, 4);
+      for (char16_t unit : e.name) SLAppendLE(&pack, unit, 2);
+      SLAppendLE(&pack, 0, 2);
+      SLAppendLE(&pack, offset, 8);
+      SLAppendLE(&pack, size, 8);
+      SLAppendLE(&pack, e.extra, 4);
     } else {
       for (char16_t unit : e.name) {
         if (unit == 0 || unit > 0xFF || (unit >= 0x80 && unit < 0xA0)) {
@@ -156,11 +154,11 @@ bool PackWriter::Build(std::vector<uint8_t>* out, std::string* error) const {
         *error = "a version-2 pack is limited to 4 GiB";
         return false;
       }
-      Put(pack, offset, 4);
-      Put(pack, size, 4);
+      SLAppendLE(&pack, offset, 4);
+      SLAppendLE(&pack, size, 4);
     }
   }
-  if (v3) Put(pack, Crc(pack.data(), pack.size()), 4);
+  if (v3) SLAppendLE(&pack, Crc(pack.data(), pack.size()), 4);
   for (const auto& e : m_entries) {
     if (e.raw) continue;
     for (size_t p = 0; p < e.data.size(); ++p) pack.push_back(e.data[p] ^ KeyByte(m_key, p));
@@ -170,7 +168,7 @@ bool PackWriter::Build(std::vector<uint8_t>* out, std::string* error) const {
       *error = "a version-2 pack is limited to 4 GiB";
       return false;
     }
-    Put(pack, Crc(pack.data(), pack.size()), 4);
+    SLAppendLE(&pack, Crc(pack.data(), pack.size()), 4);
   }
   return true;
 }

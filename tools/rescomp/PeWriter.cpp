@@ -4,6 +4,8 @@
 #include <map>
 #include <tuple>
 
+#include "foundation/SLByteOrder.h"
+
 namespace SLPeRes {
 namespace {
 
@@ -11,13 +13,8 @@ constexpr std::uint32_t kSectionRva = 0x1000;
 constexpr std::uint32_t kFileAlign = 0x200;
 constexpr std::uint32_t kSectionAlign = 0x1000;
 
-void Put16(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
-  out[at] = std::uint8_t(v);
-  out[at + 1] = std::uint8_t(v >> 8);
-}
-void Put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out[at + i] = std::uint8_t(v >> (8 * i));
-}
+void Put16(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) { SLStoreLE16(&out[at], u16(v)); }
+void Put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) { SLStoreLE32(&out[at], v); }
 std::uint32_t Align(std::uint32_t v, std::uint32_t a) { return (v + a - 1) / a * a; }
 
 std::u16string Upper(std::u16string s) {

@@ -11,31 +11,25 @@
 #include <sstream>
 #include <string>
 
+#include "foundation/SLByteOrder.h"
 #include "tools/rescomp/PeWriter.h"
 
 namespace {
-
-std::uint32_t Le16(const std::vector<std::uint8_t>& d, std::size_t at) { return d[at] | (d[at + 1] << 8); }
-std::uint32_t Le32(const std::vector<std::uint8_t>& d, std::size_t at) { return Le16(d, at) | (Le16(d, at + 2) << 16); }
-void PutLe16(std::vector<std::uint8_t>& d, std::uint32_t v) {
-  d.push_back(std::uint8_t(v));
-  d.push_back(std::uint8_t(v >> 8));
-}
 
 // An .ico file: {reserved, type 1, count} and 16-byte entries {width, height, colours,
 // reserved, planes, bit count, size, file offset}. The group resource keeps the first
 // twelve bytes of each entry and puts the image's resource id in place of the offset.
 bool SplitIcon(const std::vector<std::uint8_t>& file, const SLPeRes::Resource& group,
                std::vector<SLPeRes::Resource>* out, std::uint16_t* nextId) {
-  if (file.size() < 6 || Le16(file, 0) != 0 || Le16(file, 2) != 1) return false;
-  std::size_t count = Le16(file, 4);
+  if (file.size() < 6 || SLLoadLE16(&file[0]) != 0 || SLLoadLE16(&file[2]) != 1) return false;
+  std::size_t count = SLLoadLE16(&file[4]);
   if (count == 0 || 6 + 16 * count > file.size()) return false;
   SLPeRes::Resource directory = group;
   directory.type = SLPeRes::Key::Id(14);
   directory.data.assign(file.begin(), file.begin() + 6);
   for (std::size_t i = 0; i < count; ++i) {
     std::size_t entry = 6 + 16 * i;
-    std::uint64_t size = Le32(file, entry + 8), offset = Le32(file, entry + 12);
+    std::uint64_t size = SLLoadLE32(&file[entry + 8]), offset = SLLoadLE32(&file[entry + 12]);
     if (offset > file.size() || size > file.size() - offset) return false;
     SLPeRes::Resource image;
     image.type = SLPeRes::Key::Id(3);
@@ -45,7 +39,7 @@ bool SplitIcon(const std::vector<std::uint8_t>& file, const SLPeRes::Resource& g
     out->push_back(std::move(image));
     directory.data.insert(directory.data.end(), file.begin() + std::ptrdiff_t(entry),
                           file.begin() + std::ptrdiff_t(entry + 12));
-    PutLe16(directory.data, std::uint16_t(*nextId - 1));
+    SLAppendLE(&directory.data, std::uint16_t(*nextId - 1), 2);
   }
   out->push_back(std::move(directory));
   return true;
