@@ -105,7 +105,7 @@ TEST_F(GfxGolden, TurnedAndDeepPictures) {
   for (u32 y = 0; y < 64; ++y)
     for (u32 x = 0; x < 96; ++x) {
       const u32 check = ((x / 8) ^ (y / 8)) & 1 ? 0x303030 : 0;
-      const u32 argb = 0xFF000000u | ((x * 2 + 40) << 16 | (y * 3 + 20) << 8 | 0x80) ^ check;
+      const u32 argb = 0xFF000000u | (((x * 2 + 40) << 16 | (y * 3 + 20) << 8 | 0x80) ^ check);
       SLMemCopy(picture->GetPixelAddress(x, y), &argb, 4);
     }
   SL_GS_Image* image = device.CreateImage(picture.Get(), true);

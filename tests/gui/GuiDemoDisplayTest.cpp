@@ -22,8 +22,9 @@ TEST(GuiDemoDisplay, HeadlessScreenshotShowsTheDialog) {
   EXPECT_EQ(std::string(magic, 2), "BM");
   file.seekg(0, std::ios::end);
   EXPECT_GT(file.tellg(), std::streamoff(640 * 480 * 3));
-  if (std::system("command -v convert >/dev/null") == 0)
+  if (std::system("command -v convert >/dev/null") == 0) {
     EXPECT_EQ(std::system(("convert " + bmp + " " + SL_BINARY_DIR + "/guidemo.png").c_str()), 0);
+  }
 }
 
 TEST(GuiDemoDisplay, ButtonCheckBoxAndSliderAnswerRealInput) {
