@@ -2,9 +2,13 @@
 // Shift, characters 0-65535, pointer positions inside and outside the screen, buttons
 // 1-4 and tick lengths from 0 to 2^32 - 1 ms, on a dialog tree whose handlers destroy,
 // hide, disable or create windows, take or release the capture and set or kill timers
-// as the input says. Checked: every event reaches a registered window; a window never
-// gets a move before its enter, nor two enters in one tick; after a tick the timer
-// array holds no entry of an unregistered window.
+// as the input says. Among them real widgets: check boxes (automatic and manual), radio
+// buttons of two groups, sliders of ranges 0, 1 and 2^32 - 1 under parents that may
+// refuse scroll changes. Checked: every event reaches a registered window; a window
+// never gets a move before its enter, nor a second enter before the leave; after a tick the timer
+// array holds no entry of an unregistered window, no slider's position exceeds its
+// range, no parent holds two checked automatic radio buttons of one group, and no click
+// command comes from a press released off the widget.
 #include <cstddef>
 #include <cstdint>
 
@@ -13,7 +17,9 @@
 #include "gamesystem/directx/SLMouseInput.h"
 #include "gui/GuiClasses.h"
 #include "gui/SLGuiButton.h"
+#include "gui/SLGuiCheckRadio.h"
 #include "gui/SLGuiManager.h"
+#include "gui/SLGuiSlider.h"
 #include "gui/SLGuiTopLevelWindow.h"
 #include "platform/kernel32/Modules.h"
 
@@ -25,7 +31,9 @@ CSL_GS_GuiManager* g_manager;
 CSL_GS_GuiWindow* g_slots[kSlots];  // addresses only: used after a registry check
 SLFuzzProgram* g_input;
 int g_depth;
-unsigned g_tick;  // counts the manager calls from outside: each may be one tick
+// The widget whose mouse release is running, and whether the release point is off it.
+CSL_GS_GuiWindow* g_releasing;
+bool g_releasedOff;
 
 CSL_GS_GuiWindow* Slot(unsigned index) {
   CSL_GS_GuiWindow* w = g_slots[index % kSlots];
@@ -77,12 +85,12 @@ class TFuzzInput : public Base {
 
   u32 GetDialogCode() override { return m_dialogCode; }
   void OnMouseEnter(u32, i32, i32) override {
-    Enter();
+    Enter(m_inClient);
     m_inClient = true;
     React(0);
   }
   void OnNcMouseEnter(u32, u32, i32, i32) override {
-    Enter();
+    Enter(m_inFrame);
     m_inFrame = true;
     React(0);
   }
@@ -118,15 +126,22 @@ class TFuzzInput : public Base {
   }
   void OnTimer(u32) override { React(6); }
   void OnSetFocus(CSL_GS_GuiWindow*) override { React(7); }
-  bool OnCommand(CSL_GS_GuiWindow*, u32) override { return React(7), true; }
+  bool OnCommand(CSL_GS_GuiWindow* source, u32) override {
+    SLFuzzCheck(!(source == g_releasing && g_releasedOff));
+    return React(7), true;
+  }
+  // Bit 7 of the script refuses every scroll change.
+  bool OnHScroll(CSL_GS_GuiWindow*, u32, i32, i32) override { return React(6), !(m_script & 0x80); }
+  bool OnVScroll(CSL_GS_GuiWindow*, u32, i32, i32) override { return React(6), !(m_script & 0x80); }
   void OnClose() override {
     if (this->IsRegistered()) g_manager->DestroyWindow(this);
   }
 
  private:
-  void Enter() {
-    SLFuzzCheck(m_enterTick != g_tick);
-    m_enterTick = g_tick;
+  // An enter comes only after the leave of the same area: one call from outside may run
+  // several ticks (an activation runs one), so enters are paired rather than counted.
+  void Enter(bool alreadyInside) {
+    SLFuzzCheck(!alreadyInside);
   }
   void React(unsigned event) {
     SLFuzzCheck(g_manager->IsRegistered(this));
@@ -164,7 +179,6 @@ class TFuzzInput : public Base {
     --g_depth;
   }
   unsigned m_script, m_target, m_dialogCode;
-  unsigned m_enterTick = ~0u;
   bool m_inClient = false, m_inFrame = false;
 };
 
@@ -177,6 +191,70 @@ class FuzzInputButton : public TFuzzInput<CSL_GS_GuiButton> {
   SL_DECLARE_CLASS(FuzzInputButton)
 };
 SL_IMPLEMENT_CLASS_CREATABLE(FuzzInputButton, CSL_GS_GuiButton)
+
+// Real widgets keep their own handlers; the release check watches their clicks.
+template <class Widget>
+class TFuzzWidget : public Widget {
+ public:
+  void OnLButtonUp(u32 keys, i32 x, i32 y) override {
+    i32 sx = x, sy = y;
+    const bool mapped = g_manager->ClientToScreen(this, &sx, &sy);
+    CSL_GS_GuiWindow* outer = g_releasing;
+    const bool outerOff = g_releasedOff;
+    g_releasing = this;
+    g_releasedOff = mapped && this->HitTest(sx, sy) == SL_GUI_HIT_NOWHERE;
+    Widget::OnLButtonUp(keys, x, y);
+    g_releasing = outer, g_releasedOff = outerOff;
+  }
+};
+class FuzzPushButton : public TFuzzWidget<CSL_GS_GuiButton> {
+  SL_DECLARE_CLASS(FuzzPushButton)
+};
+SL_IMPLEMENT_CLASS_CREATABLE(FuzzPushButton, CSL_GS_GuiButton)
+class FuzzCheckBox : public TFuzzWidget<CSL_GS_GuiCheckBox> {
+  SL_DECLARE_CLASS(FuzzCheckBox)
+};
+SL_IMPLEMENT_CLASS_CREATABLE(FuzzCheckBox, CSL_GS_GuiCheckBox)
+class FuzzRadioButton : public TFuzzWidget<CSL_GS_GuiRadioButton> {
+  SL_DECLARE_CLASS(FuzzRadioButton)
+};
+SL_IMPLEMENT_CLASS_CREATABLE(FuzzRadioButton, CSL_GS_GuiRadioButton)
+
+// A widget under a parent: a push button, a check box, a radio button of group 16 or
+// 32 (equal or different bits), or a slider of range 0, 1 or 2^32 - 1 and any step.
+void CreateWidget(unsigned a, unsigned b) {
+  if (g_manager->GetWindowCount() >= kMaxWindows) return;
+  CSL_GS_GuiWindow* parent = Slot(a >> 2);
+  if (!parent) return;
+  const u32 style = SL_GUI_WS_CHILD | SL_GUI_WS_VISIBLE | SL_GUI_WS_TABSTOP | (b & 1);
+  const i32 x = i32(a * 7 % 300) - 20, y = i32(b * 5 % 200) - 20, w = i32(b % 120) + 1, h = i32(a % 60) + 1;
+  CSL_GS_GuiWindow* made = nullptr;
+  switch (a % 5) {
+    case 0:
+      made = g_manager->CreateWindow(FuzzPushButton::GetClassRecord(), "&Aceptar", x, y, w, h, style & ~1u, 0, 1,
+                                     parent);
+      break;
+    case 1:
+      made = g_manager->CreateWindow(FuzzCheckBox::GetClassRecord(), "&Repetir", x, y, w, h, style, 0, 3, parent);
+      break;
+    case 2:
+      made = g_manager->CreateWindow(FuzzRadioButton::GetClassRecord(), "&Uno", x, y, w, h,
+                                     style | ((b & 2) ? 32u : 16u), 0, 4, parent);
+      break;
+    default: {
+      static const u32 kRanges[] = {0, 1, 0xFFFFFFFFu, 100};
+      const SLClassRecord* record = a % 5 == 3 ? CSL_GS_GuiHSlider::GetClassRecord() : CSL_GS_GuiVSlider::GetClassRecord();
+      made = g_manager->CreateWindow(record, "", x, y, w, h, style & ~1u, 0, 5, parent);
+      if (made && g_manager->IsRegistered(made)) {
+        auto* slider = static_cast<CSL_GS_GuiSliderBase*>(made);
+        slider->SetRange(kRanges[(b >> 2) & 3]);
+        slider->SetStep(b >> 4);
+        slider->SetPosition(a * 0x01010101u);
+      }
+    }
+  }
+  if (made) g_slots[(a >> 4) % kSlots] = made;
+}
 
 void Create(unsigned a, unsigned b) {
   if (g_manager->GetWindowCount() >= kMaxWindows) return;
@@ -202,6 +280,24 @@ void CheckTimers() {
     SLFuzzCheck(timer.window && g_manager->IsRegistered(timer.window));
 }
 
+// Sliders stay in their range; a parent's automatic radio buttons of one group hold at
+// most one check.
+void CheckWidgets() {
+  for (CSL_GS_GuiWindow* w : g_slots) {
+    if (!w || !g_manager->IsRegistered(w)) continue;
+    if (w->IsKindOf(CSL_GS_GuiSliderBase::GetClassRecord())) {
+      auto* slider = static_cast<CSL_GS_GuiSliderBase*>(w);
+      SLFuzzCheck(slider->GetPosition() <= slider->GetRange());
+    }
+    u32 checked[16] = {};
+    for (CSL_GS_GuiWindow* c = g_manager->GetFirstChild(w); c; c = g_manager->GetNextSibling(c)) {
+      if (!c->IsKindOf(CSL_GS_GuiRadioButton::GetClassRecord()) || !(c->GetStyle() & SL_GUI_CS_AUTO)) continue;
+      if (static_cast<CSL_GS_GuiRadioButton*>(c)->IsChecked()) ++checked[(c->GetStyle() >> 4) & 15];
+    }
+    for (u32 n : checked) SLFuzzCheck(n <= 1);
+  }
+}
+
 u32 TickLength(SLFuzzProgram& in) {
   static const u32 kLengths[] = {0, 1, 16, 33, 299, 500, 1000, 65535, 0x80000000u, 0xFFFFFFFFu};
   const unsigned pick = in.Take();
@@ -223,15 +319,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   g_manager = &manager;
   for (CSL_GS_GuiWindow*& slot : g_slots) slot = nullptr;
   g_depth = 0;
+  g_releasing = nullptr, g_releasedOff = false;
   if (!manager.Init()) return 0;
   manager.SetKeyboard(&keyboard);
   manager.SetMouse(&mouse);
   for (int i = 0; i < 6; ++i) Create(input.Take(), input.Take());
+  for (int i = 0; i < 4; ++i) CreateWidget(input.Take(), input.Take());
   for (int steps = 0; input.at < input.size && steps < 300; ++steps) {
-    ++g_tick;
     const unsigned op = input.Take();
     if (op % 8 == 7) {
-      Create(input.Take(), input.Take());
+      const unsigned a = input.Take(), b = input.Take();
+      (b & 0x40) ? CreateWidget(a, b) : Create(a, b);
     } else if (op % 8 == 6) {
       manager.SetFocus(Slot(input.Take()));
     } else {
@@ -254,6 +352,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (!manager.IsInitialised()) break;
     CheckTimers();
+    CheckWidgets();
   }
   manager.Shutdown();
   SLPlatformSetTestClock(false);

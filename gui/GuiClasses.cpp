@@ -2,8 +2,11 @@
 
 #include "foundation/SLObject.h"
 #include "gui/SLGuiButton.h"
+#include "gui/SLGuiCheckRadio.h"
+#include "gui/SLGuiLabel.h"
 #include "gui/SLGuiManager.h"
 #include "gui/SLGuiMenuPopup.h"
+#include "gui/SLGuiSlider.h"
 #include "gui/SLGuiTopLevelWindow.h"
 #include "gui/SLHtmlHelp.h"
 #include "gui/SLGuiFrame.h"
@@ -32,6 +35,13 @@ void SLRegisterGuiClasses() {
       CSL_GS_GuiFrame::GetClassRecord(),
       CSL_GS_GuiInternalHScrollBar::GetClassRecord(),
       CSL_GS_GuiInternalVScrollBar::GetClassRecord(),
+      CSL_GS_GuiLabel::GetClassRecord(),
+      CSL_GS_GuiCheckBox::GetClassRecord(),
+      CSL_GS_GuiRadioButton::GetClassRecord(),
+      CSL_GS_GuiGroupBox::GetClassRecord(),
+      CSL_GS_GuiSliderBase::GetClassRecord(),
+      CSL_GS_GuiHSlider::GetClassRecord(),
+      CSL_GS_GuiVSlider::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }

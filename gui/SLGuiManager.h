@@ -69,12 +69,15 @@ enum : u32 {
 };
 
 // A window timer: {window (null: the entry is dead), id, interval in ms, ms accumulated
-// towards the next firing}.
+// towards the next firing, and the tick count it was (re)started at, which counts until
+// its first timer pass: the time of a tick before the timer existed is not its own}.
 struct SLGuiTimer {
   CSL_GS_GuiWindow* window;
   u32 id;
   u32 interval;
   u32 accumulated;
+  u32 started;
+  u32 fresh;
 };
 
 struct SLGuiManagerState {

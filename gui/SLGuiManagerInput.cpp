@@ -309,13 +309,15 @@ bool CSL_GS_GuiManager::AddTimer(CSL_GS_GuiWindow* window, u32 id, u32 interval,
   if (!m_state) return SLFail(SL_E_NOT_INITIALISED, false);
   SLCriticalSectionLock lock(&m_stateLock);
   if (!window || !IsLive(window) || !idInRange || interval == 0) return SLFail(SL_E_INVALID_ARG, false);
+  const u32 started = m_state->inUpdate ? m_state->now : GetTickCount();
   for (SLGuiTimer& timer : *m_state->timers)
     if (timer.window == window && timer.id == id) {
       timer.interval = interval;
       timer.accumulated = 0;
+      timer.started = started, timer.fresh = 1;
       return SLSucceed(true);
     }
-  if (!m_state->timers->Add(SLGuiTimer{window, id, interval, 0})) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  if (!m_state->timers->Add(SLGuiTimer{window, id, interval, 0, started, 1})) return SLFail(SL_E_OUT_OF_MEMORY, false);
   return SLSucceed(true);
 }
 
@@ -381,8 +383,13 @@ void CSL_GS_GuiManager::RunTimers() {
       window->OnTimer(id);
       return !watch.ShutDown() && entry();
     };
-    // Once per full interval of this tick's time, then the remainder is carried.
+    // Once per full interval of this tick's time, then the remainder is carried. A timer
+    // started since the last pass only has the time from its start.
     u32 left = elapsed, fired = 0;
+    if ((*m_state->timers)[i].fresh) {
+      left = std::min(elapsed, m_state->now - (*m_state->timers)[i].started);
+      (*m_state->timers)[i].fresh = 0;
+    }
     bool alive = true;
     while (alive && left >= entry()->interval) {
       if (fired == kMaxFiringsPerPass) {

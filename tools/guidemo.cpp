@@ -1,10 +1,14 @@
-// guidemo: a framed dialog with a window menu, drawn by the GUI manager on the software
-// device in one real window. A right click in the dialog opens a context menu with its
-// top-left corner at the pointer; every command chosen, from either menu, prints
-// "COMMAND <id>", and each opening "MENU <x> <y> OPEN" (or FAILED). Ends when the window is closed or after twenty seconds.
-//   xvfb-run build/tools/guidemo
+// guidemo: a dialog with every widget of the toolkit in each of its states, on the real
+// software device. Run as a window it prints each command and scroll notification it
+// receives, one line each, until the window is closed or thirty seconds pass:
+//   COMMAND <id>                          a button, check box or radio button fired
+//   HSCROLL <code> <new> <old>            the slider moved (codes 1-6)
+// With "--screenshot file.bmp" it draws one frame, saves it and ends (SDL's dummy video
+// driver is enough):  SDL_VIDEODRIVER=dummy build/tools/guidemo --screenshot demo.bmp
+// Under a virtual display tests/gui/guidemo_xvfb.sh drives it with xdotool.
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 #include "gamesystem/SLPhaseHooks.h"
@@ -12,16 +16,42 @@
 #include "gamesystem/directx/SLKeyboardInput.h"
 #include "gamesystem/directx/SLMouseInput.h"
 #include "gui/GuiClasses.h"
+#include "gui/SLGuiButton.h"
+#include "gui/SLGuiCheckRadio.h"
+#include "gui/SLGuiLabel.h"
 #include "gui/SLGuiManager.h"
-#include "gui/SLGuiMenuPopup.h"
+#include "gui/SLGuiSlider.h"
 #include "gui/SLGuiTopLevelWindow.h"
+#include "image/SLImage.h"
 #include "platform/user32/User32.h"
 
 namespace {
 
+constexpr i32 kWidth = 640, kHeight = 480;
+
+class CDemoDialog : public CSL_GS_GuiTopLevelWindow {
+  SL_DECLARE_CLASS(CDemoDialog)
+ public:
+  bool OnCommand(CSL_GS_GuiWindow*, u32 id) override {
+    std::printf("COMMAND %u\n", id);
+    std::fflush(stdout);
+    return true;
+  }
+  bool OnHScroll(CSL_GS_GuiWindow*, u32 code, i32 n, i32 o) override {
+    std::printf("HSCROLL %u %d %d\n", code, n, o);
+    std::fflush(stdout);
+    return true;
+  }
+  bool OnVScroll(CSL_GS_GuiWindow*, u32 code, i32 n, i32 o) override {
+    std::printf("VSCROLL %u %d %d\n", code, n, o);
+    std::fflush(stdout);
+    return true;
+  }
+};
+SL_IMPLEMENT_CLASS_CREATABLE(CDemoDialog, CSL_GS_GuiTopLevelWindow)
+
 bool g_sawPointer = false;
 i32 g_startX = 0, g_startY = 0;
-CSL_GS_GuiMenuPopup* g_context = nullptr;
 
 LRESULT Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_MOUSEMOVE && !g_sawPointer) {
@@ -33,79 +63,120 @@ LRESULT Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-class CDemoManager : public CSL_GS_GuiManager {
- public:
-  bool OnCommand(CSL_GS_GuiWindow*, u32 id) override {
-    std::printf("COMMAND %u\n", id);
-    std::fflush(stdout);
-    return true;
-  }
-};
+// A w x h picture of one colour (0xAABBGGRR) with transparent `corner` squares.
+SL_GS_Image* Picture(CSL_GS_BaseGfx* gfx, i32 w, i32 h, u32 colour, i32 corner) {
+  TSLObjPtr<CSLImage> picture;
+  picture.Attach(new CSLImage());
+  if (!picture->Create(5, u32(w), u32(h), false)) return nullptr;
+  for (i32 y = 0; y < h; ++y)
+    for (i32 x = 0; x < w; ++x) {
+      const bool hole = (x < corner || x >= w - corner) && (y < corner || y >= h - corner);
+      const u8 bgra[4] = {u8(colour >> 16), u8(colour >> 8), u8(colour), u8(hole ? 0 : 255)};
+      std::memcpy(picture->GetPixelAddress(u32(x), u32(y)), bgra, 4);
+    }
+  return gfx->CreateImage(picture.Get(), false);
+}
 
-class CDemoDialog : public CSL_GS_GuiTopLevelWindow {
-  SL_DECLARE_CLASS(CDemoDialog)
- public:
-  void OnRButtonDown(u32, i32, i32) override {
-    CSL_GS_GuiManager* m = GetManager();
-    if (!m || !g_context) return;
-    const bool opened = m->TrackPopupMenu(g_context, m->GetMouseX(), m->GetMouseY(), nullptr, 8);
-    std::printf("MENU %d %d %s\n", m->GetMouseX(), m->GetMouseY(), opened ? "OPEN" : "FAILED");
-    std::fflush(stdout);
-  }
-};
-SL_IMPLEMENT_CLASS_CREATABLE(CDemoDialog, CSL_GS_GuiTopLevelWindow)
+template <class Widget>
+Widget* Make(CSL_GS_GuiManager& m, CSL_GS_GuiWindow* dialog, const char* text, SLGuiRect r, u32 style, u32 id) {
+  return static_cast<Widget*>(m.CreateWindow(Widget::GetClassRecord(), text, r.x, r.y, r.width, r.height,
+                                             SL_GUI_WS_CHILD | SL_GUI_WS_VISIBLE | SL_GUI_WS_TABSTOP | style, 0,
+                                             id, dialog));
+}
 
-CSL_GS_GuiMenuPopup* NewMenu(CSL_GS_GuiManager& m, u32 id) {
-  return static_cast<CSL_GS_GuiMenuPopup*>(
-      m.CreateWindow(CSL_GS_GuiMenuPopup::GetClassRecord(), "", 0, 0, 0, 0, 0, 0, id, nullptr));
+// Every widget in its states: the ids say which (1-9 buttons, 10-19 check boxes, 20-29
+// radio buttons, 30 the slider).
+void BuildDialog(CSL_GS_GuiManager& m, CSL_GS_GuiWindow* d, CSL_GS_BaseGfx* gfx) {
+  const u32 disabled = SL_GUI_WS_DISABLED;
+  Make<CSL_GS_GuiLabel>(m, d, "Controles de la demostraci\xF3n", {20, 10, 280, 30}, 0, 0);
+  Make<CSL_GS_GuiLabel>(m, d, "Solo texto", {320, 10, 140, 30}, SL_GUI_LS_TEXT_ONLY, 0);
+  Make<CSL_GS_GuiLabel>(m, d, "Desactivada", {470, 10, 150, 30}, disabled, 0);
+  Make<CSL_GS_GuiButton>(m, d, "&Aceptar", {20, 420, 120, 40}, SL_GUI_BS_DEFAULT, 1);
+  Make<CSL_GS_GuiButton>(m, d, "&Cancelar", {160, 420, 120, 40}, 0, 2);
+  Make<CSL_GS_GuiButton>(m, d, "Apagado", {300, 420, 120, 40}, disabled, 3);
+  auto* image = Make<CSL_GS_GuiButton>(m, d, "", {440, 410, 60, 60}, SL_GUI_BS_IMAGE, 4);
+  if (image) image->SetNormalImage(Picture(gfx, 48, 48, 0xFF20A0F0, 8));
+  auto* both = Make<CSL_GS_GuiButton>(m, d, "Con imagen", {520, 410, 110, 60}, SL_GUI_BS_IMAGE_AND_TEXT, 5);
+  if (both) both->SetNormalImage(Picture(gfx, 16, 16, 0xFF3050D0, 3)), both->SetImageAlignment(16);
+  Make<CSL_GS_GuiCheckBox>(m, d, "&Repetir", {40, 80, 200, 24}, SL_GUI_CS_AUTO, 10);
+  auto* on = Make<CSL_GS_GuiCheckBox>(m, d, "Con m\xFAsica", {40, 110, 200, 24}, SL_GUI_CS_AUTO, 11);
+  if (on) on->SetCheck(true);
+  Make<CSL_GS_GuiCheckBox>(m, d, "Manual", {40, 140, 200, 24}, 0, 12);
+  Make<CSL_GS_GuiCheckBox>(m, d, "No disponible", {40, 170, 200, 24}, SL_GUI_CS_AUTO | disabled, 13);
+  auto* first = Make<CSL_GS_GuiRadioButton>(m, d, "Lento", {320, 60, 140, 24}, SL_GUI_CS_AUTO | 16, 20);
+  if (first) first->SetCheck(true);
+  Make<CSL_GS_GuiRadioButton>(m, d, "R\xE1pido", {320, 90, 140, 24}, SL_GUI_CS_AUTO | 16, 21);
+  auto* second = Make<CSL_GS_GuiRadioButton>(m, d, "Grande", {470, 60, 140, 24}, SL_GUI_CS_AUTO | 32, 22);
+  if (second) second->SetCheck(true);
+  Make<CSL_GS_GuiRadioButton>(m, d, "Peque\xF1o", {470, 90, 140, 24}, SL_GUI_CS_AUTO | 32, 23);
+  Make<CSL_GS_GuiRadioButton>(m, d, "Apagado", {470, 120, 140, 24}, SL_GUI_CS_AUTO | 32 | disabled, 24);
+  auto* slider = Make<CSL_GS_GuiHSlider>(m, d, "", {20, 300, 400, 30}, SL_GUI_SLS_IMAGE, 30);
+  if (slider) {
+    slider->SetRange(100);
+    slider->SetStep(10);
+    slider->SetTrackImage(Picture(gfx, 400, 6, 0xFF808080, 0));
+    slider->SetThumbNormalImage(Picture(gfx, 16, 28, 0xFF2060E0, 2));
+    slider->SetThumbOverImage(Picture(gfx, 16, 28, 0xFF4090FF, 2));
+  }
+  auto* vertical = Make<CSL_GS_GuiVSlider>(m, d, "", {600, 160, 24, 200}, 0, 31);
+  if (vertical) vertical->SetRange(10);
+  // Made last, the group box lies under the check boxes it frames (a new child goes to
+  // the bottom of its siblings).
+  Make<CSL_GS_GuiGroupBox>(m, d, "Opciones", {20, 50, 280, 200}, 0, 0);
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const char* screenshot = argc == 3 && std::strcmp(argv[1], "--screenshot") == 0 ? argv[2] : nullptr;
   SLRegisterGuiClasses();
   WNDCLASSEXA wc{};
   wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = &Proc;
   wc.lpszClassName = "SL_GUI_DEMO";
   if (!RegisterClassExA(&wc)) return 1;
-  HWND window = CreateWindowExA(0, "SL_GUI_DEMO", "Demostraci\xf3n de men\xfas", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
-                                nullptr, nullptr, nullptr, nullptr);
+  HWND window = CreateWindowExA(0, "SL_GUI_DEMO", "Demostraci\xF3n de controles", WS_OVERLAPPEDWINDOW, 0, 0, kWidth,
+                                kHeight, nullptr, nullptr, nullptr, nullptr);
   if (!window) return 2;
   ShowWindow(window, SW_SHOWNORMAL);
-  CSL_GS_Gfx_DirectX gfx;
-  const SL_GS_DisplayMode mode{0xFFFF, 640, 480, 32, 1, 0, 0};
-  if (!gfx.Init(nullptr, window, &mode)) return 3;
+
+  CSL_GS_Gfx_DirectX device;
+  const SL_GS_DisplayMode mode{0xFFFF, kWidth, kHeight, 32, 1, 0, 0};
+  if (!device.Init(nullptr, window, &mode)) return 3;
   CSL_GS_KeyboardInput_DirectX keyboard;
   CSL_GS_MouseInput_DirectX mouse;
-  if (!keyboard.Init(nullptr, window) || !mouse.Init(nullptr, window)) return 4;
-  mouse.SetArea(0, 0, 640, 480);
-
-  CDemoManager manager;
-  if (!manager.Init() || !manager.SetGfx(&gfx) || !manager.SetKeyboard(&keyboard) || !manager.SetMouse(&mouse))
-    return 5;
-  auto* dialog = static_cast<CDemoDialog*>(manager.CreateWindow(CDemoDialog::GetClassRecord(), "Di\xe1logo", 40, 30,
-                                                                400, 300, SL_GUI_WS_VISIBLE | 0x3F, 0, 0, nullptr));
+  CSL_GS_GuiManager m;
+  if (!m.Init() || !m.LoadDefaultSkin() || !m.SetGfx(&device)) return 4;
+  const bool interactive = !screenshot;
+  if (interactive) {
+    if (!keyboard.Init(nullptr, window) || !mouse.Init(nullptr, window)) return 5;
+    mouse.SetArea(0, 0, kWidth, kHeight);
+    m.SetKeyboard(&keyboard);
+    m.SetMouse(&mouse);
+  }
+  CSL_GS_GuiWindow* dialog = m.CreateWindow(CDemoDialog::GetClassRecord(), "Demostraci\xF3n", 0, 0, kWidth, kHeight,
+                                            SL_GUI_WS_VISIBLE, 0, 0, nullptr);
   if (!dialog) return 6;
-  CSL_GS_GuiMenuPopup* bar = NewMenu(manager, 1);
-  CSL_GS_GuiMenuPopup* file = NewMenu(manager, 2);
-  file->InsertItem(301, "&Nuevo", 0, nullptr, 9);
-  file->InsertItem(302, "&Salir", 0, nullptr, 9);
-  bar->InsertItem(300, "&Archivo", 0, file, 9);
-  bar->InsertItem(401, "A&yuda", 0, nullptr, 9);
-  dialog->SetMenu(bar);
-  g_context = NewMenu(manager, 3);
-  CSL_GS_GuiMenuPopup* more = NewMenu(manager, 4);
-  more->InsertItem(201, "Uno", 0, nullptr, 9);
-  g_context->InsertItem(101, "Copiar", 0, nullptr, 9);
-  g_context->InsertItem(102, "Pegar", SL_GUI_MF_CHECK, nullptr, 9);
-  g_context->InsertSeparator(9);
-  g_context->InsertItem(103, "M\xe1s", 0, more, 9);
+  BuildDialog(m, dialog, &device);
+
+  const auto frame = [&] {
+    device.Clear(0xFFE8D8C8, false, false);
+    m.Draw();
+    device.EndFrame();
+  };
+  if (screenshot) {
+    frame();
+    const bool saved = device.SaveScreenshotToFile(screenshot);
+    std::printf(saved ? "SAVED %s\n" : "SAVE FAILED %s\n", screenshot);
+    m.Shutdown();
+    device.Shutdown();
+    return saved ? 0 : 7;
+  }
+
   std::printf("READY\n");
   std::fflush(stdout);
-
   bool placed = false;
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (std::chrono::steady_clock::now() < until) {
     MSG msg;
     bool quit = false;
@@ -117,18 +188,17 @@ int main() {
     if (quit) break;
     SL_GS_RunPhaseHooks(SL_GS_PHASE_LOGIC);
     if (g_sawPointer && !placed) {
-      // From here on the device's relative movement places the pointer.
+      // From the first WM_MOUSEMOVE on the device's relative movement places the pointer.
       placed = true;
       mouse.SetPosition(g_startX, g_startY);
     }
-    manager.Update(false);
-    gfx.Clear(0xFF604020u, false, false);
-    manager.Draw();
-    gfx.EndFrame();
+    m.Update(false);
+    frame();
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  manager.Shutdown();
-  gfx.Shutdown();
   std::printf("QUIT\n");
+  std::fflush(stdout);
+  m.Shutdown();
+  device.Shutdown();
   return 0;
 }

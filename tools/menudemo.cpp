@@ -1,0 +1,134 @@
+// menudemo: a framed dialog with a window menu, drawn by the GUI manager on the software
+// device in one real window. A right click in the dialog opens a context menu with its
+// top-left corner at the pointer; every command chosen, from either menu, prints
+// "COMMAND <id>", and each opening "MENU <x> <y> OPEN" (or FAILED). Ends when the window is closed or after twenty seconds.
+//   xvfb-run build/tools/menudemo
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "gamesystem/SLPhaseHooks.h"
+#include "gamesystem/directx/SLGfxDirectX.h"
+#include "gamesystem/directx/SLKeyboardInput.h"
+#include "gamesystem/directx/SLMouseInput.h"
+#include "gui/GuiClasses.h"
+#include "gui/SLGuiManager.h"
+#include "gui/SLGuiMenuPopup.h"
+#include "gui/SLGuiTopLevelWindow.h"
+#include "platform/user32/User32.h"
+
+namespace {
+
+bool g_sawPointer = false;
+i32 g_startX = 0, g_startY = 0;
+CSL_GS_GuiMenuPopup* g_context = nullptr;
+
+LRESULT Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_MOUSEMOVE && !g_sawPointer) {
+    g_sawPointer = true;
+    g_startX = i32(i16(lParam & 0xFFFF));
+    g_startY = i32(i16((lParam >> 16) & 0xFFFF));
+  }
+  if (message == WM_DESTROY) PostQuitMessage(0);
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+class CDemoManager : public CSL_GS_GuiManager {
+ public:
+  bool OnCommand(CSL_GS_GuiWindow*, u32 id) override {
+    std::printf("COMMAND %u\n", id);
+    std::fflush(stdout);
+    return true;
+  }
+};
+
+class CDemoDialog : public CSL_GS_GuiTopLevelWindow {
+  SL_DECLARE_CLASS(CDemoDialog)
+ public:
+  void OnRButtonDown(u32, i32, i32) override {
+    CSL_GS_GuiManager* m = GetManager();
+    if (!m || !g_context) return;
+    const bool opened = m->TrackPopupMenu(g_context, m->GetMouseX(), m->GetMouseY(), nullptr, 8);
+    std::printf("MENU %d %d %s\n", m->GetMouseX(), m->GetMouseY(), opened ? "OPEN" : "FAILED");
+    std::fflush(stdout);
+  }
+};
+SL_IMPLEMENT_CLASS_CREATABLE(CDemoDialog, CSL_GS_GuiTopLevelWindow)
+
+CSL_GS_GuiMenuPopup* NewMenu(CSL_GS_GuiManager& m, u32 id) {
+  return static_cast<CSL_GS_GuiMenuPopup*>(
+      m.CreateWindow(CSL_GS_GuiMenuPopup::GetClassRecord(), "", 0, 0, 0, 0, 0, 0, id, nullptr));
+}
+
+}  // namespace
+
+int main() {
+  SLRegisterGuiClasses();
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = &Proc;
+  wc.lpszClassName = "SL_GUI_DEMO";
+  if (!RegisterClassExA(&wc)) return 1;
+  HWND window = CreateWindowExA(0, "SL_GUI_DEMO", "Demostraci\xf3n de men\xfas", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
+                                nullptr, nullptr, nullptr, nullptr);
+  if (!window) return 2;
+  ShowWindow(window, SW_SHOWNORMAL);
+  CSL_GS_Gfx_DirectX gfx;
+  const SL_GS_DisplayMode mode{0xFFFF, 640, 480, 32, 1, 0, 0};
+  if (!gfx.Init(nullptr, window, &mode)) return 3;
+  CSL_GS_KeyboardInput_DirectX keyboard;
+  CSL_GS_MouseInput_DirectX mouse;
+  if (!keyboard.Init(nullptr, window) || !mouse.Init(nullptr, window)) return 4;
+  mouse.SetArea(0, 0, 640, 480);
+
+  CDemoManager manager;
+  if (!manager.Init() || !manager.SetGfx(&gfx) || !manager.SetKeyboard(&keyboard) || !manager.SetMouse(&mouse))
+    return 5;
+  auto* dialog = static_cast<CDemoDialog*>(manager.CreateWindow(CDemoDialog::GetClassRecord(), "Di\xe1logo", 40, 30,
+                                                                400, 300, SL_GUI_WS_VISIBLE | 0x3F, 0, 0, nullptr));
+  if (!dialog) return 6;
+  CSL_GS_GuiMenuPopup* bar = NewMenu(manager, 1);
+  CSL_GS_GuiMenuPopup* file = NewMenu(manager, 2);
+  file->InsertItem(301, "&Nuevo", 0, nullptr, 9);
+  file->InsertItem(302, "&Salir", 0, nullptr, 9);
+  bar->InsertItem(300, "&Archivo", 0, file, 9);
+  bar->InsertItem(401, "A&yuda", 0, nullptr, 9);
+  dialog->SetMenu(bar);
+  g_context = NewMenu(manager, 3);
+  CSL_GS_GuiMenuPopup* more = NewMenu(manager, 4);
+  more->InsertItem(201, "Uno", 0, nullptr, 9);
+  g_context->InsertItem(101, "Copiar", 0, nullptr, 9);
+  g_context->InsertItem(102, "Pegar", SL_GUI_MF_CHECK, nullptr, 9);
+  g_context->InsertSeparator(9);
+  g_context->InsertItem(103, "M\xe1s", 0, more, 9);
+  std::printf("READY\n");
+  std::fflush(stdout);
+
+  bool placed = false;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (std::chrono::steady_clock::now() < until) {
+    MSG msg;
+    bool quit = false;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) quit = true;
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    if (quit) break;
+    SL_GS_RunPhaseHooks(SL_GS_PHASE_LOGIC);
+    if (g_sawPointer && !placed) {
+      // From here on the device's relative movement places the pointer.
+      placed = true;
+      mouse.SetPosition(g_startX, g_startY);
+    }
+    manager.Update(false);
+    gfx.Clear(0xFF604020u, false, false);
+    manager.Draw();
+    gfx.EndFrame();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  manager.Shutdown();
+  gfx.Shutdown();
+  std::printf("QUIT\n");
+  return 0;
+}
