@@ -26,6 +26,12 @@ class CWidgetDialog : public CSL_GS_GuiTopLevelWindow {
   static inline std::function<void(CSL_GS_GuiWindow*)> s_onCommand;
   static inline bool s_acceptScroll = true;
 
+  // The dialog lays its widgets out over its whole rectangle, as the tests place them: no
+  // skinned frame or caption of a top-level window around them.
+  void DrawFrame(const SLGuiRect* windowOnScreen) override { CSL_GS_GuiWindow::DrawFrame(windowOnScreen); }
+  void GetClientArea(SLGuiRect* rect) override { CSL_GS_GuiWindow::GetClientArea(rect); }
+  u32 HitTest(i32 x, i32 y) override { return CSL_GS_GuiWindow::HitTest(x, y); }
+
   bool OnCommand(CSL_GS_GuiWindow* source, u32 id) override {
     s_log += "cmd " + std::to_string(id) + ";";
     if (s_onCommand) s_onCommand(source);
