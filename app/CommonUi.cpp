@@ -42,9 +42,18 @@ SL_GS_Image* LoadPicture(const char* name) {
 
 bool AppButton_SetPictures(CSL_GS_GuiWindow* button, SL_GS_Image* const* pictures, u32 count) {
   if (!button || !pictures || count == 0 || !pictures[0]) return SLFail(SL_E_INVALID_ARG, false);
-  // The push button shows its normal picture; the other states come with its skinned
-  // drawing.
-  return button->SizeToImage(pictures[0]);
+  if (!button->SizeToImage(pictures[0])) return false;
+  // A push button shows the picture of its state (normal, pointer over, pressed, disabled)
+  // and takes clicks on that picture's visible pixels.
+  if (!button->IsKindOf(CSL_GS_GuiButton::GetClassRecord())) return true;
+  auto* pushButton = static_cast<CSL_GS_GuiButton*>(button);
+  using Setter = bool (CSL_GS_GuiButton::*)(SL_GS_Image*, const SL_GS_DrawImageOptions*);
+  const Setter setters[APP_STATE_COUNT] = {&CSL_GS_GuiButton::SetNormalImage, &CSL_GS_GuiButton::SetOverImage,
+                                           &CSL_GS_GuiButton::SetClickImage, &CSL_GS_GuiButton::SetDisabledImage};
+  for (u32 state = 0; state < APP_STATE_COUNT && state < count; ++state) {
+    if (pictures[state] && !(pushButton->*setters[state])(pictures[state], nullptr)) return false;
+  }
+  return true;
 }
 
 void CommonUi_Load() {
