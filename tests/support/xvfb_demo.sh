@@ -16,11 +16,16 @@ unset SDL_VIDEODRIVER
 "$demo" >"$log" 2>&1 &
 pid=$!
 for _ in $(seq 100); do grep -q READY "$log" && break; sleep 0.1; done
+# The video layer may make its window again while the device starts (a slow sanitizer
+# build shows it): the window is taken once the same one has been found twice, half a
+# second apart.
 id=""
-for _ in $(seq 50); do
-  id=$(xdotool search --name "Demostraci" 2>/dev/null | head -n1 || true)
-  [ -n "$id" ] && break
-  sleep 0.1
+previous=""
+for _ in $(seq 40); do
+  id=$(xdotool search --onlyvisible --name "Demostraci" 2>/dev/null | tail -n1 || true)
+  [ -n "$id" ] && [ "$id" = "$previous" ] && break
+  previous=$id
+  sleep 0.5
 done
 [ -n "$id" ] || { kill $pid; echo "no window"; cat "$log"; exit 1; }
 xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id"
