@@ -47,11 +47,17 @@ bool AppButton_SetPictures(CSL_GS_GuiWindow* button, SL_GS_Image* const* picture
   // and takes clicks on that picture's visible pixels.
   if (!button->IsKindOf(CSL_GS_GuiButton::GetClassRecord())) return true;
   auto* pushButton = static_cast<CSL_GS_GuiButton*>(button);
-  using Setter = bool (CSL_GS_GuiButton::*)(SL_GS_Image*, const SL_GS_DrawImageOptions*);
-  const Setter setters[APP_STATE_COUNT] = {&CSL_GS_GuiButton::SetNormalImage, &CSL_GS_GuiButton::SetOverImage,
-                                           &CSL_GS_GuiButton::SetClickImage, &CSL_GS_GuiButton::SetDisabledImage};
   for (u32 state = 0; state < APP_STATE_COUNT && state < count; ++state) {
-    if (pictures[state] && !(pushButton->*setters[state])(pictures[state], nullptr)) return false;
+    SL_GS_Image* picture = pictures[state];
+    if (!picture) continue;
+    bool set = false;
+    switch (state) {
+      case APP_STATE_NORMAL: set = pushButton->SetNormalImage(picture); break;
+      case APP_STATE_OVER: set = pushButton->SetOverImage(picture); break;
+      case APP_STATE_CLICK: set = pushButton->SetClickImage(picture); break;
+      default: set = pushButton->SetDisabledImage(picture); break;
+    }
+    if (!set) return false;
   }
   return true;
 }
