@@ -1,6 +1,7 @@
 // gswindemo: opens the program's main window (title, icon 101) and pumps it as a
-// screen loop does, until a close request comes or ten seconds pass; then prints how
-// many close requests arrived. Used by the window tests on a virtual X display.
+// screen loop does, until a close request comes or thirty seconds pass; then prints how
+// many close requests arrived. Each request is also reported as it is taken, so a driver
+// on a loaded display knows when its key press has arrived. Used by the window tests on a virtual X display.
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -23,11 +24,14 @@ int main() {
   std::printf("READY\n");
   std::fflush(stdout);
   int requests = 0;
-  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (std::chrono::steady_clock::now() < until) {
     if (window.ProcessMessages(false)) break;
-    if (window.TakeCloseRequest() && ++requests == 1)
-      until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);  // any more?
+    if (window.TakeCloseRequest()) {
+      std::printf("CLOSE-REQUEST TAKEN\n");
+      std::fflush(stdout);
+      if (++requests == 1) until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);  // any more?
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   std::printf("CLOSE-REQUESTS %d\n", requests);
