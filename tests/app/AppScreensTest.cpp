@@ -22,6 +22,7 @@
 #include "gui/SLHtmlHelp.h"
 #include "platform/kernel32/Modules.h"
 #include "platform/user32/User32.h"
+#include "tests/support/AppHarness.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
 
@@ -101,65 +102,10 @@ TEST(AppStartup, MissingOrBrokenFilesEndWithTheirCodeAndText) {
 
 // --- Screens in this process ---------------------------------------------------------------
 
-class AppScreens : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    SLTestRegisterClasses();
-    SLPlatformSetProgramFileName((kContent + "/Zarandulvortequimbaplastelo").c_str());
-    App_Init();
-    CommonUi_Load();
-  }
-  static void TearDownTestSuite() {
-    CommonUi_Free();
-    App_Shutdown();
-    SLPlatformSetProgramFileName(nullptr);
-  }
-  void SetUp() override {
-    App_ResetFlagsForTest();
-    AppEvent stale;
-    while (AppEventQueue_Take(&stale)) {
-    }
-  }
-  void TearDown() override { App_ResetFlagsForTest(); }
-
-  static void Command(u32 id) { AppEventQueue_PostEvent(APP_EVENT_COMMAND, id); }
-  static void Later(AppDeferredFunction function, std::uintptr_t argument = 0) {
-    AppEventQueue_PostEvent(APP_EVENT_DEFERRED_CALL,
-                            reinterpret_cast<std::uintptr_t>(AppEvent_NewDeferredCall(0, function, argument)));
-  }
-  static CSL_GS_GuiWindow* TopLevelWithId(u32 id) {
-    CSL_GS_GuiManager& m = App_GuiManager();
-    for (CSL_GS_GuiWindow* w = m.GetFirstChild(nullptr); w; w = m.GetNextSibling(w))
-      if (w->GetId() == id) return w;
-    return nullptr;
-  }
-};
-
-// What the deferred calls of a script saw.
-struct Seen {
-  u32 boxStyle = 0;
-  bool closeEnabled = true;
-  u32 depth = 0;
-} g_seen;
-
-// Answers the open box `argument` with a click on "Si" after noting its state.
-void AnswerYes(u32, std::uintptr_t id) {
-  CSL_GS_GuiManager& m = App_GuiManager();
-  for (CSL_GS_GuiWindow* w = m.GetFirstChild(nullptr); w; w = m.GetNextSibling(w)) {
-    if (w->GetId() != id) continue;
-    auto* box = static_cast<CMyMsgBoxDialog*>(w);
-    g_seen.boxStyle = box->GetBoxStyle();
-    g_seen.closeEnabled = AppCloseButton->IsEnabled();
-    g_seen.depth = ModalStack_GetDepth();
-    box->OnCommand(box, MSGBOX_YES);
-  }
-}
-void AnswerByClosing(u32, std::uintptr_t id) {
-  CSL_GS_GuiManager& m = App_GuiManager();
-  for (CSL_GS_GuiWindow* w = m.GetFirstChild(nullptr); w; w = m.GetNextSibling(w))
-    if (w->GetId() == id) w->OnClose();
-}
-void PostClose(u32, std::uintptr_t) { PostMessageA(App_MainWindow().GetHandle(), WM_CLOSE, 0, 0); }
+using AppScreens = AppScreenTest;
+using AppHarness::AnswerByClosing;
+using AppHarness::AnswerYes;
+using AppHarness::PostClose;
 
 TEST_F(AppScreens, WelcomeAndMenuAnswerTheirButtons) {
   EXPECT_NE(AppCloseButton, nullptr);
@@ -189,9 +135,9 @@ TEST_F(AppScreens, ExitPromptEndsTheScreenOnlyWithYes) {
   Command(APP_CLOSE_BUTTON_ID);
   Later(&AnswerYes, 1001);
   EXPECT_EQ(WelcomeScreen_Run(), -1);
-  EXPECT_EQ(g_seen.boxStyle, 3u);
-  EXPECT_FALSE(g_seen.closeEnabled);  // the prompt's level disables the close button
-  EXPECT_EQ(g_seen.depth, 1u);
+  EXPECT_EQ(AppHarness::LastSeen().boxStyle, 3u);
+  EXPECT_FALSE(AppHarness::LastSeen().closeEnabled);  // the prompt's level disables the close button
+  EXPECT_EQ(AppHarness::LastSeen().depth, 1u);
   EXPECT_TRUE(AppCloseButton->IsEnabled());
   // The flag stays: every later screen ends on its first pass.
   EXPECT_EQ(MainMenu_Run(), -1);
@@ -201,7 +147,7 @@ TEST_F(AppScreens, CloseRequestOpensThePromptAndEndsTheClosingPages) {
   Later(&PostClose);
   Later(&AnswerYes, 1001);
   EXPECT_EQ(MainMenu_Run(), -1);
-  EXPECT_EQ(g_seen.boxStyle, 3u);
+  EXPECT_EQ(AppHarness::LastSeen().boxStyle, 3u);
   App_ResetFlagsForTest();
   PostClose(0, 0);  // the closing pages take no events: the request comes from the window
   EXPECT_EQ(ExitScreens_Run(), 1);

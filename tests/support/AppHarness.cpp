@@ -1,0 +1,88 @@
+#include "tests/support/AppHarness.h"
+
+#include "app/AppGlobals.h"
+#include "app/AppServices.h"
+#include "app/CMyGuiManager.h"
+#include "app/CommonUi.h"
+#include "app/ModalStack.h"
+#include "app/MsgBox.h"
+#include "foundation/SLMemory.h"
+#include "gamesystem/SLMainWindow.h"
+#include "platform/kernel32/Modules.h"
+#include "platform/user32/User32.h"
+#include "tests/support/TestSupport.h"
+
+namespace AppHarness {
+
+const std::string& ContentDir() {
+  static const std::string dir = SL_BINARY_DIR "/content";
+  return dir;
+}
+
+const std::string& ProgramPath() {
+  static const std::string path = ContentDir() + "/Zarandulvortequimbaplastelo";
+  return path;
+}
+
+void Command(u32 id) { AppEventQueue_PostEvent(APP_EVENT_COMMAND, id); }
+
+void Later(AppDeferredFunction function, std::uintptr_t argument) {
+  AppEventQueue_PostEvent(APP_EVENT_DEFERRED_CALL,
+                          reinterpret_cast<std::uintptr_t>(AppEvent_NewDeferredCall(0, function, argument)));
+}
+
+CSL_GS_GuiWindow* TopLevelWithId(u32 id) {
+  CSL_GS_GuiManager& m = App_GuiManager();
+  for (CSL_GS_GuiWindow* w = m.GetFirstChild(nullptr); w; w = m.GetNextSibling(w))
+    if (w->GetId() == id) return w;
+  return nullptr;
+}
+
+Seen& LastSeen() {
+  static Seen seen;
+  return seen;
+}
+
+void AnswerYes(u32, std::uintptr_t id) {
+  auto* box = static_cast<CMyMsgBoxDialog*>(TopLevelWithId(static_cast<u32>(id)));
+  if (!box) return;
+  LastSeen().boxStyle = box->GetBoxStyle();
+  LastSeen().closeEnabled = AppCloseButton->IsEnabled();
+  LastSeen().depth = ModalStack_GetDepth();
+  box->OnCommand(box, MSGBOX_YES);
+}
+
+void AnswerByClosing(u32, std::uintptr_t id) {
+  if (CSL_GS_GuiWindow* w = TopLevelWithId(static_cast<u32>(id))) w->OnClose();
+}
+
+void PostClose(u32, std::uintptr_t) { PostMessageA(App_MainWindow().GetHandle(), WM_CLOSE, 0, 0); }
+
+void DrainQueue() {
+  AppEvent stale;
+  while (AppEventQueue_Take(&stale)) {
+    if (stale.type == APP_EVENT_DEFERRED_CALL) SLFree(reinterpret_cast<DeferredCall*>(stale.data));
+  }
+}
+
+}  // namespace AppHarness
+
+void AppScreenTest::SetUpTestSuite() {
+  SLTestRegisterClasses();
+  SLPlatformSetProgramFileName(AppHarness::ProgramPath().c_str());
+  App_Init();
+  CommonUi_Load();
+}
+
+void AppScreenTest::TearDownTestSuite() {
+  CommonUi_Free();
+  App_Shutdown();
+  SLPlatformSetProgramFileName(nullptr);
+}
+
+void AppScreenTest::SetUp() {
+  App_ResetFlagsForTest();
+  AppHarness::DrainQueue();
+}
+
+void AppScreenTest::TearDown() { App_ResetFlagsForTest(); }
