@@ -9,11 +9,11 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench/BenchRatio.h"
 #include "foundation/SLPooledAlloc.h"
 
 namespace {
@@ -65,6 +65,12 @@ struct Mi {
   static void ThreadDone(const benchmark::State&) {}
 };
 
+// Warmed runs make one untimed pass of their pattern first, so every allocator starts a
+// case in the state that pattern leaves (what ran before in the process no longer
+// matters). `--cold` leaves the pass out: the figures of a first use.
+bool g_cold = false;
+bool Warm() { return !g_cold; }
+
 std::vector<u32> SmallSizes(u32 count, u32 seed) {
   std::mt19937 rng(seed);
   std::vector<u32> sizes(count);
@@ -88,14 +94,16 @@ void SmallBlocks(benchmark::State& state) {
   std::vector<u32> order(count);
   for (u32 i = 0; i < count; ++i) order[i] = (i * 97) % count;
   std::vector<void*> blocks(count);
-  for (auto _ : state) {
+  auto pass = [&] {
     for (u32 i = 0; i < count; ++i) {
       blocks[i] = A::Alloc(sizes[i]);
       static_cast<char*>(blocks[i])[0] = char(i);
     }
     for (u32 i : order) A::Free(blocks[i]);
     benchmark::ClobberMemory();
-  }
+  };
+  if (Warm()) pass();
+  for (auto _ : state) pass();
   state.SetItemsProcessed(state.iterations() * count);
   A::ThreadDone(state);
 }
@@ -112,14 +120,16 @@ void MediumBlocks(benchmark::State& state) {
   std::vector<u32> sizes(count);
   for (u32& size : sizes) size = 8200 + rng() % 120000;
   std::vector<void*> blocks(count);
-  for (auto _ : state) {
+  auto pass = [&] {
     for (u32 i = 0; i < count; ++i) {
       blocks[i] = A::Alloc(sizes[i]);
       static_cast<char*>(blocks[i])[0] = char(i);
     }
     for (u32 i = 0; i < count; ++i) A::Free(blocks[(i * 37) % count]);
     benchmark::ClobberMemory();
-  }
+  };
+  if (Warm()) pass();
+  for (auto _ : state) pass();
   state.SetItemsProcessed(state.iterations() * count);
   A::ThreadDone(state);
 }
@@ -144,16 +154,6 @@ void ReallocGrowth(benchmark::State& state) {
   A::ThreadDone(state);
 }
 
-// Keeps every run's time per name so that the ratios come out at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs)
-      if (!run.error_occurred) times[run.benchmark_name()] = run.GetAdjustedRealTime();
-  }
-  std::map<std::string, double> times;
-};
 
 }  // namespace
 
@@ -180,24 +180,27 @@ BENCHMARK_TEMPLATE(ReallocGrowth, System)->Name("realloc64m/system")->Arg(64 << 
 BENCHMARK_TEMPLATE(ReallocGrowth, Mi)->Name("realloc64m/mimalloc")->Arg(64 << 20);
 
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::string(argv[i]) == "--cold") {
+      g_cold = true;
+      for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
+      --argc;
+      break;
+    }
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  SLBenchRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::printf("\ntime of the peer / time of the pooled allocator (above 1: pooled is faster)\n");
+  std::printf("\npooled allocator / peer, %s (below 1: pooled is faster)\n",
+              g_cold ? "cold: no warm-up pass" : "each case warmed by one pass of its pattern");
   // Names are "<case>/<allocator>" with the run's own suffixes (arguments, threads) after.
-  for (const char* pattern : {"small/1thread", "small/8threads", "medium/1thread", "medium/8threads",
-                              "realloc64k", "realloc4m", "realloc64m"}) {
-    auto find = [&](const char* who) {
-      std::string prefix = std::string(pattern) + "/" + who;
-      for (const auto& [name, time] : reporter.times)
-        if (name == prefix || name.rfind(prefix + "/", 0) == 0) return time;
-      return 0.0;
-    };
-    double pooled = find("pooled");
-    if (pooled <= 0) continue;
-    for (const char* peer : {"system", "mimalloc"})
-      if (double time = find(peer); time > 0) std::printf("  %-16s %-9s %.2f\n", pattern, peer, time / pooled);
-  }
+  const char* suffixes[] = {"", "/real_time/threads:8"};
+  for (const char* pattern : {"small/1thread", "small/8threads", "medium/1thread", "medium/8threads"})
+    for (const char* peer : {"system", "mimalloc"}) {
+      const char* suffix = suffixes[std::string(pattern).find("8threads") != std::string::npos];
+      reporter.PrintRatio(std::string(pattern) + "/pooled" + suffix, std::string(pattern) + "/" + peer + suffix);
+    }
+  for (const char* pattern : {"realloc64k", "realloc4m", "realloc64m"})
+    for (const char* peer : {"system", "mimalloc"}) reporter.PrintRatio(std::string(pattern) + "/pooled", std::string(pattern) + "/" + peer);
   benchmark::Shutdown();
   return 0;
 }

@@ -8,6 +8,8 @@
 #include <SDL2/SDL_rwops.h>
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <fnmatch.h>
+#include <ftw.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,6 +30,7 @@
 #include "storage/SLMemoryStorage.h"
 #include "storage/StorageClasses.h"
 #include "tools/packwriter/PackWriter.h"
+#include "bench/BenchRatio.h"
 
 namespace {
 
@@ -118,14 +121,14 @@ void BM_FileWriteRaw(benchmark::State& state) {
 }
 
 // 16 MiB in 64 KiB writes through the storage and through write(2), each from offset 0
-// of its own file, alternating for 40 rounds; the best round of each, so that the
-// machine's load (which only ever slows) affects both alike. Prints their ratio.
+// of its own file, alternating for 40 rounds, so that the machine's load affects both
+// alike. Prints the ratio of the medians and the range of the per-round ratios.
 void CompareWrites() {
   std::vector<char> buffer(kBlock, 'w');
   CSLFileStorage file;
   int fd = open((g_root + "/out-raw.bin").c_str(), O_CREAT | O_RDWR | O_TRUNC, 0644);
   if (!file.CreateA((g_root + "/out-storage.bin").c_str(), SL_STORAGE_READWRITE) || fd < 0) return;
-  double best[2] = {1e9, 1e9};
+  std::vector<double> times[2];
   for (int round = 0; round < 40; ++round) {
     auto t0 = std::chrono::steady_clock::now();
     file.Seek(0, SL_SEEK_BEGIN);
@@ -135,12 +138,11 @@ void CompareWrites() {
     for (size_t done = 0; done < kWriteSize; done += kBlock)
       if (write(fd, buffer.data(), kBlock) != ssize_t(kBlock)) std::abort();
     auto t2 = std::chrono::steady_clock::now();
-    best[0] = std::min(best[0], std::chrono::duration<double>(t1 - t0).count());
-    best[1] = std::min(best[1], std::chrono::duration<double>(t2 - t1).count());
+    times[0].push_back(std::chrono::duration<double>(t1 - t0).count());
+    times[1].push_back(std::chrono::duration<double>(t2 - t1).count());
   }
   close(fd);
-  std::printf("write 64k, best of 40 alternating rounds: storage %.3f ms, write(2) %.3f ms, ratio %.3f (goal <= 1.05)\n",
-              best[0] * 1e3, best[1] * 1e3, best[0] / best[1]);
+  SLBenchPrintRatio("rounds/write_64k/storage", "rounds/write_64k/write2", times[0], times[1]);
 }
 
 constexpr size_t kSmallRead = 16;
@@ -285,20 +287,21 @@ void BM_SmallReads(benchmark::State& state) {
   state.SetItemsProcessed(i64(state.iterations()) * i64(kSmallPass / WidthOf(S)));
 }
 
-// The best pass of each reader over rounds that alternate between them, so that a change
-// in the machine's load affects all three alike; prints the ratios to SDL.
+// Rounds that alternate between the three readers, so that a change in the machine's
+// load affects all three alike; prints the ratios to SDL.
 template <Shape S>
 void CompareSmallReads(const char* label) {
   void (*passes[3])(SDL_RWops*) = {SmallPass<Reader::kMemory, S>, SmallPass<Reader::kPack, S>, SmallPass<Reader::kSdl, S>};
-  double best[3] = {1e9, 1e9, 1e9};
+  std::vector<double> times[3];
   for (int round = 0; round < 300; ++round)
     for (int p = 0; p < 3; ++p) {
       auto t0 = std::chrono::steady_clock::now();
       passes[p](SmallRw());
-      best[p] = std::min(best[p], std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+      times[p].push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
     }
-  std::printf("small %-6s memory / sdl = %.2f, pack / sdl = %.2f (%.2f ns per SDL_RWread)\n", label, best[0] / best[2],
-              best[1] / best[2], best[2] * 1e9 / double(kSmallPass / WidthOf(S)));
+  const std::string base = std::string("rounds/small/") + label;
+  SLBenchPrintRatio(base + "/memory", base + "/sdl", times[0], times[2]);
+  SLBenchPrintRatio(base + "/pack", base + "/sdl", times[1], times[2]);
 }
 
 #define SMALL_READS(shape, label)                                                                         \
@@ -328,18 +331,28 @@ void BM_Finder(benchmark::State& state) {
   }
 }
 
-void BM_FindIname(benchmark::State& state) {
-  std::string command = "find " + g_root + "/tree -iname '*.mp3' > /dev/null";
-  for (auto _ : state)
-    if (system(command.c_str()) != 0) state.SkipWithError("find");
+// The peer: the same listing in this process, by nftw (no links followed, one file
+// system) with the same case-insensitive match, so no process start is counted.
+std::atomic<int> g_peerFound{0};
+int CountMatch(const char* path, const struct stat*, int type, struct FTW* at) {
+  if (type == FTW_F && fnmatch("*.mp3", path + at->base, FNM_CASEFOLD) == 0) ++g_peerFound;
+  return 0;
+}
+int ListPeer(const std::string& tree) {
+  g_peerFound = 0;
+  return nftw(tree.c_str(), &CountMatch, 64, FTW_PHYS | FTW_MOUNT) == 0 ? g_peerFound.load() : -1;
 }
 
-// The finder and find -iname over the same tree, alternating for 15 rounds; the best of
-// each (find's time includes starting the shell and find, as a caller's would).
+void BM_FindIname(benchmark::State& state) {
+  std::string tree = g_root + "/tree";
+  for (auto _ : state)
+    if (ListPeer(tree) != 600) state.SkipWithError("nftw");
+}
+
+// The finder and the in-process listing over the same tree, alternating for 15 rounds.
 void CompareFinder() {
   std::string tree = g_root + "/tree";
-  std::string command = "find " + tree + " -iname '*.mp3' > /dev/null";
-  double best[2] = {1e9, 1e9};
+  std::vector<double> times[2];
   for (int round = 0; round < 15; ++round) {
     auto t0 = std::chrono::steady_clock::now();
     {
@@ -348,13 +361,12 @@ void CompareFinder() {
       while (finder.IsRunning()) SLSleep(0);
     }
     auto t1 = std::chrono::steady_clock::now();
-    if (system(command.c_str()) != 0) return;
+    if (ListPeer(tree) < 0) return;
     auto t2 = std::chrono::steady_clock::now();
-    best[0] = std::min(best[0], std::chrono::duration<double>(t1 - t0).count());
-    best[1] = std::min(best[1], std::chrono::duration<double>(t2 - t1).count());
+    times[0].push_back(std::chrono::duration<double>(t1 - t0).count());
+    times[1].push_back(std::chrono::duration<double>(t2 - t1).count());
   }
-  std::printf("finder, best of 15 alternating rounds: storage %.3f ms, find -iname %.3f ms, ratio %.2f (goal <= 1.5)\n",
-              best[0] * 1e3, best[1] * 1e3, best[0] / best[1]);
+  SLBenchPrintRatio("rounds/finder/storage", "rounds/finder/nftw_iname", times[0], times[1]);
 }
 
 BENCHMARK(BM_FileReadStorage)->Name("file/read_64k/storage")->UseRealTime();
@@ -367,29 +379,8 @@ BENCHMARK(BM_VectorSequential)->Arg(10)->Name("memory/seq16/vector/10MB")->UseRe
 BENCHMARK(BM_MemorySequential)->Arg(100)->Name("memory/seq16/storage/100MB")->UseRealTime();
 BENCHMARK(BM_VectorSequential)->Arg(100)->Name("memory/seq16/vector/100MB")->UseRealTime();
 BENCHMARK(BM_Finder)->Name("finder/storage")->UseRealTime()->Repetitions(3);
-BENCHMARK(BM_FindIname)->Name("finder/find_iname")->UseRealTime()->Repetitions(3);
+BENCHMARK(BM_FindIname)->Name("finder/nftw_iname")->UseRealTime()->Repetitions(3);
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-        // The best of the repetitions: the machine is shared, and its load only slows.
-        auto [at, fresh] = m_ns.emplace(run.run_name.function_name, run.GetAdjustedRealTime());
-        if (!fresh) at->second = std::min(at->second, run.GetAdjustedRealTime());
-      }
-  }
-  void PrintRatio(const char* ours, const char* peer, double scale = 1.0) const {
-    auto a = m_ns.find(ours);
-    auto b = m_ns.find(peer);
-    if (a == m_ns.end() || b == m_ns.end() || b->second <= 0) return;
-    std::printf("%-32s / %-28s = %.2f\n", ours, peer, a->second / b->second / scale);
-  }
-
- private:
-  std::map<std::string, double> m_ns;
-};
 
 }  // namespace
 
@@ -397,7 +388,7 @@ int main(int argc, char** argv) {
   SLRegisterStorageClasses();
   MakeFixtures();
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  SLBenchRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("\ntime ratios (below 1 means the first is faster):\n");
   reporter.PrintRatio("file/read_64k/storage", "file/read_64k/raw");
@@ -413,7 +404,7 @@ int main(int argc, char** argv) {
   CompareSmallReads<Shape::kU16>("u16");
   CompareSmallReads<Shape::kU32>("u32");
   CompareSmallReads<Shape::kU32BE>("u32be");
-  reporter.PrintRatio("finder/storage", "finder/find_iname");
+  reporter.PrintRatio("finder/storage", "finder/nftw_iname");
   CompareFinder();
   benchmark::Shutdown();
   std::string cleanup = "rm -rf " + g_root;

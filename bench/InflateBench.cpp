@@ -11,6 +11,7 @@
 
 #include "storage/SLInflate.h"
 #include "tests/support/TestCorpus.h"
+#include "bench/BenchRatio.h"
 
 namespace {
 
@@ -89,23 +90,6 @@ void OwnInflate(benchmark::State& state) {
 BENCHMARK(SystemZlib)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(OwnInflate)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) m_times[run.run_name.function_name] = run.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    if (m_times.count("SystemZlib") && m_times.count("OwnInflate")) {
-      std::printf("own inflate / system zlib inflate time ratio: %.3f\n",
-                  m_times["OwnInflate"] / m_times["SystemZlib"]);
-    }
-  }
-
- private:
-  std::map<std::string, double> m_times;
-};
 
 }  // namespace
 
@@ -113,8 +97,9 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   std::printf("corpus: %zu MB of plain data in %zu zlib streams\n", GetCorpus().plainBytes >> 20,
               GetCorpus().streams.size());
-  RatioReporter reporter;
+  SLBenchRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.PrintRatio("OwnInflate", "SystemZlib");
   benchmark::Shutdown();
   return 0;
 }

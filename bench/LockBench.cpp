@@ -10,6 +10,7 @@
 
 #include "foundation/SLLibrary.h"
 #include "foundation/SLSync.h"
+#include "bench/BenchRatio.h"
 
 namespace {
 
@@ -72,30 +73,12 @@ BENCHMARK(BM_StdMutex)->Threads(kContendedThreads)->UseRealTime()->Name("contend
 BENCHMARK(BM_CriticalSection)->Threads(kContendedThreads)->UseRealTime()->Name("contended/critical_section");
 
 // Keeps each run's time per iteration so that the pairs can be compared at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-        m_nsPerIteration[run.run_name.function_name] = run.GetAdjustedRealTime();
-  }
-  void PrintRatio(const char* ours, const char* peer) const {
-    auto a = m_nsPerIteration.find(ours);
-    auto b = m_nsPerIteration.find(peer);
-    if (a == m_nsPerIteration.end() || b == m_nsPerIteration.end() || b->second <= 0) return;
-    std::printf("%-40s / %-28s = %.2f\n", ours, peer, a->second / b->second);
-  }
-
- private:
-  std::map<std::string, double> m_nsPerIteration;
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  SLBenchRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("\ntime ratios (ours / std; below 1 means ours is faster):\n");
   reporter.PrintRatio("uncontended/fast_mutex", "uncontended/std_mutex");

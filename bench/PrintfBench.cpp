@@ -11,6 +11,7 @@
 #include "foundation/SLPrintf.h"
 #include "foundation/SLString.h"
 #include "foundation/FoundationClasses.h"
+#include "bench/BenchRatio.h"
 
 namespace {
 
@@ -91,15 +92,6 @@ void InsertText(benchmark::State& state) {
   }
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs)
-      if (!run.error_occurred) times[run.benchmark_name()] = run.GetAdjustedRealTime();
-  }
-  std::map<std::string, double> times;
-};
 
 }  // namespace
 
@@ -115,16 +107,11 @@ BENCHMARK_TEMPLATE(InsertText, false)->Name("insert/std");
 int main(int argc, char** argv) {
   SLRegisterFoundationClasses();
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  SLBenchRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("\nour time / the peer's time (below 1: ours is faster)\n");
   const char* pairs[][2] = {{"integers", "glibc"}, {"doubles", "glibc"}, {"append", "std"}, {"insert", "std"}};
-  for (auto& pair : pairs) {
-    std::string base(pair[0]);
-    double ours = reporter.times[base + "/ours"];
-    double peer = reporter.times[base + "/" + pair[1]];
-    if (ours > 0 && peer > 0) std::printf("  %-10s vs %-6s %.2f\n", pair[0], pair[1], ours / peer);
-  }
+  for (auto& pair : pairs) reporter.PrintRatio(std::string(pair[0]) + "/ours", std::string(pair[0]) + "/" + pair[1]);
   benchmark::Shutdown();
   return 0;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "foundation/SLMemory.h"
+#include "bench/BenchRatio.h"
 
 namespace {
 
@@ -80,28 +81,12 @@ BENCHMARK(BM_SLQSort<Record>)->Arg(100000);
 BENCHMARK(BM_StdSort<Record>)->Arg(100000);
 BENCHMARK(BM_CQSort<Record>)->Arg(100000);
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration && run.iterations > 0) m_ns[run.benchmark_name()] = run.GetAdjustedRealTime();
-  }
-  void PrintRatio(const std::string& ours, const std::string& peer) const {
-    auto a = m_ns.find(ours), b = m_ns.find(peer);
-    if (a == m_ns.end() || b == m_ns.end() || b->second <= 0) return;
-    std::printf("%-28s / %-28s = %.2f\n", ours.c_str(), peer.c_str(), a->second / b->second);
-  }
-
- private:
-  std::map<std::string, double> m_ns;
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  SLBenchRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("\nTime ratios (SLQSort / peer; below 1 is faster):\n");
   for (const char* type : {"int>/1000", "int>/100000", "Record>/100000"}) {

@@ -16,6 +16,7 @@
 #include "foundation/SLStr.h"
 #include "foundation/SLTextConvert.h"
 #include "foundation/SLWildcard.h"
+#include "bench/BenchRatio.h"
 
 namespace {
 
@@ -186,39 +187,22 @@ BENCHMARK(BM_WideToAnsi_Ours);
 BENCHMARK(BM_WideToAnsi_Iconv);
 
 // Keeps each run's time per iteration so that the pairs can be compared at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) m_times[run.benchmark_name()] = run.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void PrintRatios() const {
-    const char* pairs[][2] = {{"BM_StrToDouble_Ours", "BM_StrToDouble_Strtod"},
-                              {"BM_StrToDouble_Ours", "BM_StrToDouble_FromChars"},
-                              {"BM_Wildcard_Ours", "BM_Wildcard_Fnmatch"},
-                              {"BM_WideToUtf8_Ours", "BM_WideToUtf8_Iconv"},
-                              {"BM_Utf8ToWide_Ours", "BM_Utf8ToWide_Iconv"},
-                              {"BM_AnsiToWide_Ours", "BM_AnsiToWide_Iconv"},
-                              {"BM_WideToAnsi_Ours", "BM_WideToAnsi_Iconv"}};
-    std::printf("\nratio ours / peer (below 1: ours is faster)\n");
-    for (const auto& pair : pairs) {
-      auto ours = m_times.find(pair[0]), peer = m_times.find(pair[1]);
-      if (ours != m_times.end() && peer != m_times.end() && peer->second > 0)
-        std::printf("  %-22s vs %-26s %6.2f\n", pair[0], pair[1], ours->second / peer->second);
-    }
-  }
-
- private:
-  std::map<std::string, double> m_times;
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  SLBenchRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
+  std::printf("\nratio ours / peer (below 1: ours is faster)\n");
+  const char* pairs[][2] = {{"BM_StrToDouble_Ours", "BM_StrToDouble_Strtod"},
+                            {"BM_StrToDouble_Ours", "BM_StrToDouble_FromChars"},
+                            {"BM_Wildcard_Ours", "BM_Wildcard_Fnmatch"},
+                            {"BM_WideToUtf8_Ours", "BM_WideToUtf8_Iconv"},
+                            {"BM_Utf8ToWide_Ours", "BM_Utf8ToWide_Iconv"},
+                            {"BM_AnsiToWide_Ours", "BM_AnsiToWide_Iconv"},
+                            {"BM_WideToAnsi_Ours", "BM_WideToAnsi_Iconv"}};
+  for (const auto& pair : pairs) reporter.PrintRatio(pair[0], pair[1]);
   benchmark::Shutdown();
   return 0;
 }

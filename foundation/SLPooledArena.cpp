@@ -179,6 +179,7 @@ void* CMXArenaHeap::Allocate(std::size_t bytes) {
   chunk->head |= kInUse;
   chunk->Next()->head |= kPrevInUse;
   SplitTail(chunk, need);
+  m_keepBytes = std::min(kKeepLimit, std::max(m_keepBytes, m_footprint - m_freeBytes));
   return chunk->Payload();
 }
 
@@ -203,8 +204,9 @@ void CMXArenaHeap::Free(void* block) {
   next->prevSize = size;
   next->head &= ~kPrevInUse;
   InsertFree(chunk);
-  // A wholly free segment goes back at once while the heap holds plenty of free space.
-  if ((flags & kFirst) && (next->head & kFence) && m_freeBytes - size >= kTrimThreshold)
+  // A wholly free segment goes back at once while the heap holds more free space than it
+  // recently needed.
+  if ((flags & kFirst) && (next->head & kFence) && m_freeBytes - size >= std::max(kTrimThreshold, m_keepBytes))
     Release(reinterpret_cast<Segment*>(reinterpret_cast<u8*>(chunk) - sizeof(Segment)));
 }
 
@@ -223,6 +225,7 @@ void* CMXArenaHeap::Reallocate(void* block, std::size_t bytes) {
     chunk->head += next->Size();
     chunk->Next()->head |= kPrevInUse;
     SplitTail(chunk, need);
+    m_keepBytes = std::min(kKeepLimit, std::max(m_keepBytes, m_footprint - m_freeBytes));
     return block;
   }
   void* moved = Allocate(bytes);
@@ -233,6 +236,7 @@ void* CMXArenaHeap::Reallocate(void* block, std::size_t bytes) {
 }
 
 std::size_t CMXArenaHeap::Trim() {
+  m_keepBytes = m_footprint - m_freeBytes;
   std::size_t released = 0;
   for (Segment* segment = m_segments; segment;) {
     Segment* next = segment->next;

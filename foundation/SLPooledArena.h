@@ -25,10 +25,14 @@ class CMXArenaHeap {
   // Walks every segment and bin: true when all boundary tags, flags and bin links agree.
   bool Verify() const;
 
-  // Segments grow in multiples of this (a power of two); free space beyond the trim
-  // threshold is given back as soon as a whole segment is free.
+  // Segments grow in multiples of this (a power of two). A wholly free segment is given
+  // back at once only while the free space beyond it exceeds both the trim threshold and
+  // the most the heap had in use since the last Trim (capped at kKeepLimit): a steady
+  // pattern of allocating and freeing blocks keeps its segments, so it never maps and
+  // faults in fresh pages, while the free space after a burst goes back on Trim.
   static constexpr std::size_t kGrowthUnit = 0x100000;
   static constexpr std::size_t kTrimThreshold = 0x200000;
+  static constexpr std::size_t kKeepLimit = 0x4000000;
 
   struct Segment;
   struct Chunk;
@@ -50,6 +54,7 @@ class CMXArenaHeap {
   std::size_t m_footprint = 0;
   std::size_t m_peakFootprint = 0;
   std::size_t m_freeBytes = 0;
+  std::size_t m_keepBytes = 0;  // the most in use since the last Trim, at most kKeepLimit
 };
 
 }  // namespace SLInternals

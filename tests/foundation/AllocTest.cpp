@@ -335,22 +335,41 @@ TEST(ArenaHeap, RandomWorkKeepsBlocksAndTags) {
 
 TEST(ArenaHeap, TrimGivesBackOnlyWhollyFreeSegments) {
   SKIP_WITH_SYSTEM_ALLOCATOR();
-  SLInternals::CMXArenaHeap heap;
+  using Heap = SLInternals::CMXArenaHeap;
+  Heap heap;
   std::vector<void*> blocks;
   for (int i = 0; i < 60; ++i) blocks.push_back(heap.Allocate(100000));
-  EXPECT_GE(heap.Footprint(), size_t(6000000));
+  const size_t grown = heap.Footprint();
+  EXPECT_GE(grown, size_t(6000000));
+  // A steady pattern keeps what it used: freeing and allocating the same blocks again
+  // maps nothing new.
+  for (int round = 0; round < 3; ++round) {
+    for (size_t i = 1; i < blocks.size(); ++i) heap.Free(blocks[i]);
+    EXPECT_EQ(heap.Footprint(), grown);
+    for (size_t i = 1; i < blocks.size(); ++i) blocks[i] = heap.Allocate(100000);
+    EXPECT_EQ(heap.Footprint(), grown);
+    EXPECT_EQ(heap.PeakFootprint(), grown);
+  }
   for (size_t i = 1; i < blocks.size(); ++i) heap.Free(blocks[i]);
-  // Segments beyond the trim threshold went back on free; the rest goes on a trim,
-  // except the segment that still holds the first block.
-  EXPECT_LE(heap.Footprint(), 4 * SLInternals::CMXArenaHeap::kGrowthUnit);
+  // A trim gives the free segments back, except the one that still holds the first block.
   EXPECT_GT(heap.Trim(), 0u);
-  EXPECT_EQ(heap.Footprint(), SLInternals::CMXArenaHeap::kGrowthUnit);
+  EXPECT_EQ(heap.Footprint(), Heap::kGrowthUnit);
   Fill(blocks[0], 100000, 3);
   EXPECT_TRUE(Holds(blocks[0], 100000, 3));
   EXPECT_EQ(heap.Trim(), 0u);
   heap.Free(blocks[0]);
-  EXPECT_EQ(heap.Trim(), SLInternals::CMXArenaHeap::kGrowthUnit);
+  EXPECT_EQ(heap.Trim(), Heap::kGrowthUnit);
   EXPECT_TRUE(heap.Verify());
+
+  // What is kept after a burst is capped: beyond the cap, segments go back on free.
+  blocks.clear();
+  for (size_t used = 0; used < Heap::kKeepLimit + 16 * Heap::kGrowthUnit; used += 500000)
+    blocks.push_back(heap.Allocate(500000));
+  for (void* block : blocks) heap.Free(block);
+  EXPECT_LE(heap.Footprint(), Heap::kKeepLimit + Heap::kTrimThreshold + Heap::kGrowthUnit);
+  EXPECT_TRUE(heap.Verify());
+  heap.Trim();
+  EXPECT_EQ(heap.Footprint(), 0u);
 }
 
 TEST(PooledAllocDeathTest, DoubleFreeInTheCacheAborts) {

@@ -1,0 +1,90 @@
+#!/usr/bin/env python3
+"""Runs every benchmark program of a build once, with repetitions in random interleaving,
+collects the ratio lines they print after their tables, and prints one table: the case,
+its peer, the ratio of medians with the range of the per-round ratios, and the goal that
+bench/goals.txt records for the pair, marked met or not.
+
+Usage: run_benchmarks.py BUILD_DIR [PROGRAM ...]
+SL_BENCH_REPETITIONS (default 3) and SL_BENCH_MIN_TIME (default 0.2 s) set the runs."""
+import fnmatch
+import os
+import re
+import subprocess
+import sys
+
+RATIO = re.compile(r'^(\S+)\s+/\s+(\S+)\s+=\s+([0-9.]+)(?:\s+\[([0-9.]+) \.\. ([0-9.]+)\] x(\d+))?\s*$')
+
+
+def read_goals(path):
+    """Each line: PROGRAM OURS PEER GOAL [# where it comes from]; OURS and PEER may hold
+    shell patterns."""
+    goals = []
+    for line in open(path, encoding='utf-8'):
+        line = line.split('#', 1)[0].strip()
+        if not line:
+            continue
+        program, ours, peer, goal = line.split()
+        goals.append((program, ours, peer, float(goal)))
+    return goals
+
+
+def goal_for(goals, program, ours, peer):
+    for g_program, g_ours, g_peer, goal in goals:
+        if g_program == program and fnmatch.fnmatchcase(ours, g_ours) and fnmatch.fnmatchcase(peer, g_peer):
+            return goal
+    return None
+
+
+def main():
+    if len(sys.argv) < 2:
+        print(__doc__, file=sys.stderr)
+        return 2
+    build = os.path.abspath(sys.argv[1])
+    here = os.path.dirname(os.path.abspath(__file__))
+    goals = read_goals(os.path.join(here, 'goals.txt'))
+    bench_dir = os.path.join(build, 'bench')
+    programs = sys.argv[2:] or sorted(
+        name for name in os.listdir(bench_dir)
+        if name.endswith('Bench') and os.access(os.path.join(bench_dir, name), os.X_OK))
+    repetitions = os.environ.get('SL_BENCH_REPETITIONS', '3')
+    min_time = os.environ.get('SL_BENCH_MIN_TIME', '0.2')
+    rows = []
+    failed = []
+    for program in programs:
+        print(f'running {program} ...', file=sys.stderr, flush=True)
+        command = [os.path.join(bench_dir, program), f'--benchmark_repetitions={repetitions}',
+                   '--benchmark_enable_random_interleaving=true', f'--benchmark_min_time={min_time}',
+                   '--benchmark_report_aggregates_only=false']
+        run = subprocess.run(command, cwd=bench_dir, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                             text=True, errors='replace')
+        if run.returncode != 0:
+            failed.append(program)
+        for line in run.stdout.splitlines():
+            match = RATIO.match(line)
+            if match:
+                ours, peer, median, low, high, rounds = match.groups()
+                rows.append((program, ours, peer, float(median), low and float(low), high and float(high),
+                             goal_for(goals, program, ours, peer)))
+    width_case = max([len(r[1]) for r in rows] + [4])
+    width_peer = max([len(r[2]) for r in rows] + [4])
+    print(f'{"program":20} {"case":{width_case}} {"peer":{width_peer}} {"ratio":>7} {"rounds":>15} {"goal":>6}')
+    met = missed = 0
+    for program, ours, peer, median, low, high, goal in rows:
+        spread = f'{low:.2f}-{high:.2f}' if low is not None and low != '' else ''
+        verdict = ''
+        if goal is not None:
+            ok = median <= goal
+            met += ok
+            missed += not ok
+            verdict = f'{goal:6.2f} {"met" if ok else "NOT MET"}'
+        print(f'{program:20} {ours:{width_case}} {peer:{width_peer}} {median:7.3f} {spread:>15} {verdict}')
+    print(f'\n{len(rows)} ratios; goals met {met}, not met {missed}. A ratio is our median time over the '
+          'peer\'s; below 1 ours is faster.')
+    if failed:
+        print('programs that failed: ' + ' '.join(failed))
+        return 1
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
