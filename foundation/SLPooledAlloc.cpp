@@ -669,9 +669,25 @@ void* ResizeInArena(void* block, u32 size, u32 flags) {
   u32* prefix = PrefixOf(block);
   u32 usable = prefix[3];
   if (prefix[2] == kMappedArena) return ResizeMapping(block, size, flags);
-  if (size >= kMappingThreshold) return MoveBlock(block, usable, size, flags);
   SLArena* arena = ArenaOfWord(prefix[2], kForeignRealloc);
   u64 newUsable = ArenaUsableFor(size);
+  if (size >= kMappingThreshold) {
+    // A block growing past the mapping threshold stays in its arena while it can grow
+    // in place (as a buffer appended to does), and moves to a mapping of its own when
+    // it cannot or grows beyond what a segment reserves.
+    bool grown = false;
+    if (newUsable + kPrefixBytes <= CMXArenaHeap::kSegmentReserve / 2) {
+      arena->lock.Lock(CurrentThreadId());
+      CheckMagic(arena);
+      grown = arena->heap.GrowInPlace(prefix, newUsable + kPrefixBytes);
+      arena->lock.Unlock();
+    }
+    if (!grown) return MoveBlock(block, usable, size, flags);
+    PrefixOf(block)[3] = u32(newUsable);
+    if ((flags & SL_NED_ZERO_MEMORY) && newUsable > usable)
+      std::memset(static_cast<u8*>(block) + usable, 0, newUsable - usable);
+    return block;
+  }
   arena->lock.Lock(CurrentThreadId());
   CheckMagic(arena);
   void* raw = arena->heap.Reallocate(prefix, newUsable + kPrefixBytes);

@@ -136,11 +136,22 @@ void CMXArenaHeap::SplitTail(Chunk* chunk, std::size_t keep) {
 
 bool CMXArenaHeap::Grow(std::size_t need) {
   std::size_t size = (need + sizeof(Segment) + kChunkOverhead + kGrowthUnit - 1) & ~(kGrowthUnit - 1);
-  u8* base = static_cast<u8*>(VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+  // The segment reserves room to grow at its end (a block growing by realloc extends it
+  // in place); where the address space is short it reserves just what it commits.
+  std::size_t reserved = std::max(size, kSegmentReserve);
+  u8* base = static_cast<u8*>(VirtualAlloc(nullptr, reserved, MEM_RESERVE, PAGE_READWRITE));
+  if (!base) {
+    reserved = size;
+    base = static_cast<u8*>(VirtualAlloc(nullptr, reserved, MEM_RESERVE, PAGE_READWRITE));
+  }
   if (!base) return false;
+  if (!VirtualAlloc(base, size, MEM_COMMIT, PAGE_READWRITE)) {
+    VirtualFree(base, 0, MEM_RELEASE);
+    return false;
+  }
   Segment* segment = reinterpret_cast<Segment*>(base);
   segment->size = size;
-  segment->reserved = size;
+  segment->reserved = reserved;
   segment->prev = nullptr;
   segment->next = m_segments;
   if (m_segments) m_segments->prev = segment;
@@ -153,6 +164,41 @@ bool CMXArenaHeap::Grow(std::size_t need) {
   fence->prevSize = chunk->Size();
   fence->head = kInUse | kFence;
   InsertFree(chunk);
+  return true;
+}
+
+// The segment whose fence is `fence`.
+CMXArenaHeap::Segment* CMXArenaHeap::SegmentOfFence(Chunk* fence) {
+  for (Segment* segment = m_segments; segment; segment = segment->next)
+    if (reinterpret_cast<u8*>(segment) + segment->size - kChunkOverhead == reinterpret_cast<u8*>(fence))
+      return segment;
+  return nullptr;
+}
+
+// Commits at least `extra` more bytes at the end of the segment of `fence` and frees them
+// as one chunk there (merged with a free last chunk). False when the reservation has no
+// room or the system refuses.
+bool CMXArenaHeap::Extend(Chunk* fence, std::size_t extra) {
+  Segment* segment = SegmentOfFence(fence);
+  if (!segment) return false;
+  // Grow by a quarter of the segment at least, so a block growing step by step commits
+  // memory in few calls; pages are 4 KiB.
+  extra = std::max(extra, segment->size / 4);
+  extra = (extra + 0xFFF) & ~std::size_t(0xFFF);
+  if (segment->reserved - segment->size < extra) extra = segment->reserved - segment->size;
+  if (extra < kMinChunk) return false;
+  u8* base = reinterpret_cast<u8*>(segment);
+  if (!VirtualAlloc(base + segment->size, extra, MEM_COMMIT, PAGE_READWRITE)) return false;
+  segment->size += extra;
+  m_footprint += extra;
+  m_peakFootprint = std::max(m_peakFootprint, m_footprint);
+  // The old fence becomes an in-use chunk over the new pages, the new fence follows it,
+  // and freeing that chunk merges it with a free chunk before it.
+  Chunk* added = fence;
+  added->head = extra | (fence->head & kPrevInUse) | kInUse;
+  Chunk* newFence = added->Next();
+  newFence->head = kInUse | kFence | kPrevInUse;
+  Free(added->Payload());
   return true;
 }
 
@@ -219,20 +265,38 @@ void* CMXArenaHeap::Reallocate(void* block, std::size_t bytes) {
     SplitTail(chunk, need);
     return block;
   }
-  Chunk* next = chunk->Next();
-  if (!(next->head & kInUse) && size + next->Size() >= need) {
-    UnlinkFree(next);
-    chunk->head += next->Size();
-    chunk->Next()->head |= kPrevInUse;
-    SplitTail(chunk, need);
-    m_keepBytes = std::min(kKeepLimit, std::max(m_keepBytes, m_footprint - m_freeBytes));
-    return block;
-  }
+  if (GrowInPlace(block, bytes)) return block;
   void* moved = Allocate(bytes);
   if (!moved) return nullptr;
   std::memcpy(moved, block, size - kChunkOverhead);
   Free(block);
   return moved;
+}
+
+bool CMXArenaHeap::GrowInPlace(void* block, std::size_t bytes) {
+  if (bytes > (std::size_t(1) << 40)) return false;
+  Chunk* chunk = Chunk::Of(block);
+  const std::size_t need = ChunkSizeFor(bytes);
+  const std::size_t size = chunk->Size();
+  if (need <= size) {
+    SplitTail(chunk, need);
+    return true;
+  }
+  Chunk* next = chunk->Next();
+  // At the end of its segment the block takes new pages from the reservation.
+  std::size_t available = size + (next->head & kInUse ? 0 : next->Size());
+  if (available < need) {
+    Chunk* last = next->head & kInUse ? next : next->Next();
+    if (!(last->head & kFence) || !Extend(last, need - available)) return false;
+    next = chunk->Next();
+  }
+  if (next->head & kInUse || size + next->Size() < need) return false;
+  UnlinkFree(next);
+  chunk->head += next->Size();
+  chunk->Next()->head |= kPrevInUse;
+  SplitTail(chunk, need);
+  m_keepBytes = std::min(kKeepLimit, std::max(m_keepBytes, m_footprint - m_freeBytes));
+  return true;
 }
 
 std::size_t CMXArenaHeap::Trim() {

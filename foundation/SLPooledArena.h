@@ -17,6 +17,9 @@ class CMXArenaHeap {
   void Free(void* block);
   // Resizes in place when it can, else moves the contents; null (block untouched) on failure.
   void* Reallocate(void* block, std::size_t bytes);
+  // Resizes in place only (growing into a free neighbour, or into new pages at the end
+  // of its segment's reservation); false, block untouched, when it cannot.
+  bool GrowInPlace(void* block, std::size_t bytes);
   // Gives wholly free segments back to the system; the bytes released.
   std::size_t Trim();
   // Bytes the heap holds from the system now, and the most it ever held.
@@ -33,6 +36,8 @@ class CMXArenaHeap {
   static constexpr std::size_t kGrowthUnit = 0x100000;
   static constexpr std::size_t kTrimThreshold = 0x200000;
   static constexpr std::size_t kKeepLimit = 0x4000000;
+  // Address space each segment reserves, so a block at its end can grow in place.
+  static constexpr std::size_t kSegmentReserve = 0x10000000;
 
   struct Segment;
   struct Chunk;
@@ -41,6 +46,8 @@ class CMXArenaHeap {
   static constexpr int kBinCount = 128;
 
   bool Grow(std::size_t need);
+  Segment* SegmentOfFence(Chunk* fence);
+  bool Extend(Chunk* fence, std::size_t extra);
   void Release(Segment* segment);
   void InsertFree(Chunk* chunk);
   void UnlinkFree(Chunk* chunk);
