@@ -155,7 +155,9 @@ class CSL_GS_GuiEdit : public CSL_GS_GuiWindow {
     bool wrap;
     bool multi;
     i64 advance;
-    // The width of `count` bytes of a word.
+    i64 gap;  // the spacing the font puts between two glyphs
+    // The advance of `count` bytes of a word: its measured width and the spacing after its
+    // last glyph, so that a space after it is as wide as inside a run of text.
     i64 Word(CSL_GS_GuiEdit* edit, const char* bytes, u32 count) const;
     // Where a TAB at x moves to: the first tab stop past x, else one advance on.
     i64 Tab(const TSLArray<u32>& stops, i64 x) const;

@@ -63,7 +63,7 @@ i64 CSL_GS_GuiEdit::Metrics::Word(CSL_GS_GuiEdit* edit, const char* bytes, u32 c
   i32 width = 0;
   if (edit->m_measure.Assign(bytes, count))
     edit->m_manager->MeasureText(font, edit->m_measure.CStr(), &width, nullptr, &color);
-  return width > 0 ? width : i64(count) * 2;
+  return width > 0 ? width + gap : i64(count) * 2;
 }
 
 i64 CSL_GS_GuiEdit::Metrics::Tab(const TSLArray<u32>& stops, i64 x) const {
@@ -114,6 +114,7 @@ void CSL_GS_GuiEdit::MeasureUnits(Metrics* mt) {
   const char two[3] = {char(m_passwordChar), char(m_passwordChar), 0};
   const i32 password = width(two).first - width(one).first;
   m_passwordAdvance = password > 0 ? u32(password) : 2;
+  mt->gap = std::max(0, width("WW").first - 2 * width("W").first);
   mt->password = (m_style & SL_GUI_ES_PASSWORD) != 0;
   mt->multi = MultiLine();
   mt->wrap = mt->multi && (m_style & SL_GUI_ES_WORDWRAP);

@@ -193,6 +193,11 @@ int main(int argc, char** argv) {
     device.EndFrame();
   };
   if (screenshot) {
+    // The edit shows wrapped text with its caret.
+    if (edit) {
+      edit->SetText("Una pel\xED" "cula sobre un \xF1" "and\xFA que baila en la plaza del pueblo");
+      m.SetFocus(edit);
+    }
     frame();
     const bool saved = device.SaveScreenshotToFile(screenshot);
     std::printf(saved ? "SAVED %s\n" : "SAVE FAILED %s\n", screenshot);

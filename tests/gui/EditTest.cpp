@@ -1,5 +1,5 @@
-// The edit control on a skin with the monospaced font (a word of n letters measures 7n - 2,
-// a space advances 7, a line is 10 high): line breaking, key scripts with the text and
+// The edit control on a skin with the monospaced font (a word of n letters advances 7n with
+// the spacing after its last glyph, a space advances 7, a line is 10 high): line breaking, key scripts with the text and
 // caret they leave, the maximum length and the character filter, the application's hooks,
 // the scroll bars, the mouse and its auto-scroll, the blinking caret and the failures.
 #include <gtest/gtest.h>
@@ -247,7 +247,7 @@ TEST_F(EditTest, ScrollBarsFollowThePolicy) {
   }
   // The vertical bar narrows the text: the second pass wraps at the narrower width.
   CSL_GS_GuiEdit* e = MakeEdit("", kWrap, {10, 10, 104, 24});
-  ASSERT_TRUE(e->SetText("aaaa bbbb cccc\r\nx\r\ny"));  // the first line is 92 pixels: 100 fit, 84 do not
+  ASSERT_TRUE(e->SetText("aaaa bbbb cccc\r\nx\r\ny"));  // the first line is 98 pixels: 100 fit, 84 do not
   EXPECT_EQ(Starts(e), (std::vector<u32>{0, 10, 16, 19}));
   EXPECT_NE(e->GetStyle() & SL_GUI_WS_VSCROLL, 0u);
   EXPECT_EQ(e->GetVScrollRange(), 2u);
