@@ -497,7 +497,7 @@ void CSL_GS_GuiEdit::OnNcLButtonDown(u32 hit, u32 keys, i32 x, i32 y) {
 }
 
 void CSL_GS_GuiEdit::OnNcLButtonUp(u32 hit, u32 keys, i32 x, i32 y) {
-  m_flags &= ~u32(SL_GUI_EF_SELECTING);
+  EndMouseSelection();
   CSL_GS_GuiWindow::OnNcLButtonUp(hit, keys, x, y);
 }
 
