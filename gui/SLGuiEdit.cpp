@@ -41,9 +41,9 @@ CSL_GS_GuiEdit::CSL_GS_GuiEdit()
       m_overColor(nullptr), m_selectedColor(nullptr), m_disabledColor(nullptr), m_passwordChar('*'),
       m_scrollPolicy(0), m_spaceAdvance(2), m_passwordAdvance(2), m_maxLength(0), m_anchor(0), m_selEnd(0),
       m_caret(0), m_selLowLine(0), m_selLowX(0), m_selHighLine(0), m_selHighX(0), m_caretLine(0), m_caretX(0),
-      m_lineHeight(1), m_visibleLines(1), m_widest(0), m_layoutBusy(false) {}
+      m_lineHeight(1), m_visibleLines(1), m_widest(0), m_layoutBusy(false), m_widths(nullptr) {}
 
-CSL_GS_GuiEdit::~CSL_GS_GuiEdit() = default;
+CSL_GS_GuiEdit::~CSL_GS_GuiEdit() { FreeWidthCache(); }
 
 // --- Operations ---
 
@@ -521,7 +521,14 @@ void CSL_GS_GuiEdit::OnMouseLeave() {
   CSL_GS_GuiWindow::OnMouseLeave();
 }
 
+void CSL_GS_GuiEdit::OnGfxChanged(CSL_GS_BaseGfx* gfx) {
+  // Fonts of another device measure differently, even under a handle of the same value.
+  FreeWidthCache();
+  CSL_GS_GuiWindow::OnGfxChanged(gfx);
+}
+
 void CSL_GS_GuiEdit::OnSkinChanged(u32 skin) {
+  FreeWidthCache();
   Hold hold(this);
   CSL_GS_GuiWindow::OnSkinChanged(skin);
   if (IsRegistered()) SetPosition(0, 0, 0, 0, SL_GUI_SWP_KEEPZORDER | SL_GUI_SWP_NOMOVE | SL_GUI_SWP_NOSIZE |

@@ -138,6 +138,7 @@ class CSL_GS_GuiEdit : public CSL_GS_GuiWindow {
   void OnKeyDown(u32 key) override;
   void OnChar(u32 character) override;
   void OnTimer(u32 id) override;
+  void OnGfxChanged(CSL_GS_BaseGfx* gfx) override;
   void OnSkinChanged(u32 skin) override;
 
  protected:
@@ -155,7 +156,9 @@ class CSL_GS_GuiEdit : public CSL_GS_GuiWindow {
     bool wrap;
     bool multi;
     i64 advance;
-    i64 gap;  // the spacing the font puts between two glyphs
+    i64 gap;
+    const char* text;  // the text as this layout found it
+    u32 length;  // the spacing the font puts between two glyphs
     // The advance of `count` bytes of a word: its measured width and the spacing after its
     // last glyph, so that a space after it is as wide as inside a run of text.
     i64 Word(CSL_GS_GuiEdit* edit, const char* bytes, u32 count) const;
@@ -166,6 +169,7 @@ class CSL_GS_GuiEdit : public CSL_GS_GuiWindow {
   bool Bordered() const { return (m_style & SL_GUI_ES_BORDERLESS) == 0; }
   bool MultiLine() const { return (m_style & SL_GUI_ES_MULTILINE) != 0; }
   void MeasureUnits(Metrics* metrics);
+  void FreeWidthCache();
   // One pass of line breaking at `width`; false when the line table cannot grow.
   bool BreakLines(const Metrics& metrics, i64 width, u32* widest);
   // Pixels from the start of `line` to `position` (both inside the line).
@@ -217,4 +221,8 @@ class CSL_GS_GuiEdit : public CSL_GS_GuiWindow {
   bool m_layoutBusy;
   // A scratch copy of the bytes being measured (the text measuring reads terminated text).
   CSLStringAnsi m_measure;
+  // The units and the widths of short words measured with the current font and colour:
+  // every key lays the whole text out again, and its words are nearly all the same.
+  struct WidthCache;
+  WidthCache* m_widths;
 };

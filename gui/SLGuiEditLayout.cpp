@@ -8,6 +8,7 @@
 // token by token with the same rules, so that the layout, the caret offsets, the mouse and
 // the drawing agree on where each byte is.
 #include <algorithm>
+#include <cstring>
 
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
@@ -58,12 +59,50 @@ int CompareLine(const void* element, const void* key, void* context) {
 
 }  // namespace
 
+// What the cached widths were measured with, the units, and a direct-mapped table of short
+// words (a word longer than an entry is measured every time).
+struct CSL_GS_GuiEdit::WidthCache {
+  static constexpr u32 kEntries = 256, kBytes = 23;
+  bool valid;
+  SL_GS_Font* font;
+  SLGuiSkinColor color;
+  u32 lineHeight, space, password;
+  i64 gap;
+  struct Entry {
+    u8 length;  // 0: empty
+    char bytes[kBytes];
+    i32 advance;
+  } entries[kEntries];
+  static u32 Slot(const char* bytes, u32 count) {
+    u32 hash = 2166136261u;  // FNV-1a
+    for (u32 i = 0; i < count; ++i) hash = (hash ^ u8(bytes[i])) * 16777619u;
+    return (hash ^ hash >> 16) % kEntries;
+  }
+};
+
+void CSL_GS_GuiEdit::FreeWidthCache() {
+  SLFree(m_widths);
+  m_widths = nullptr;
+}
+
 i64 CSL_GS_GuiEdit::Metrics::Word(CSL_GS_GuiEdit* edit, const char* bytes, u32 count) const {
   if (password || count == 0) return i64(count) * advance;
+  WidthCache* cache = edit->m_widths;
+  WidthCache::Entry* entry = nullptr;
+  if (cache && count <= WidthCache::kBytes) {
+    entry = &cache->entries[WidthCache::Slot(bytes, count)];
+    if (entry->length == count && std::memcmp(entry->bytes, bytes, count) == 0) return entry->advance;
+  }
   i32 width = 0;
   if (edit->m_measure.Assign(bytes, count))
     edit->m_manager->MeasureText(font, edit->m_measure.CStr(), &width, nullptr, &color);
-  return width > 0 ? width + gap : i64(count) * 2;
+  const i64 result = width > 0 ? width + gap : i64(count) * 2;
+  if (entry && result <= 0x7FFFFFFF) {
+    entry->length = u8(count);
+    std::memcpy(entry->bytes, bytes, count);
+    entry->advance = i32(result);
+  }
+  return result;
 }
 
 i64 CSL_GS_GuiEdit::Metrics::Tab(const TSLArray<u32>& stops, i64 x) const {
@@ -102,6 +141,19 @@ void CSL_GS_GuiEdit::MeasureUnits(Metrics* mt) {
   mt->font = nullptr;
   mt->color = SLGuiSkinColor{};
   GetTextStyle(this, SL_GUI_STATE_NORMAL, &mt->font, &mt->color);
+  mt->text = m_text.CStr();
+  mt->length = TextLength();
+  mt->password = (m_style & SL_GUI_ES_PASSWORD) != 0;
+  mt->multi = MultiLine();
+  mt->wrap = mt->multi && (m_style & SL_GUI_ES_WORDWRAP);
+  if (!m_widths) m_widths = static_cast<WidthCache*>(SLAllocZero(sizeof(WidthCache)));
+  WidthCache* cache = m_widths;
+  if (cache && cache->valid && cache->font == mt->font && std::memcmp(&cache->color, &mt->color, sizeof mt->color) == 0) {
+    m_lineHeight = cache->lineHeight, m_spaceAdvance = cache->space, m_passwordAdvance = cache->password;
+    mt->gap = cache->gap;
+    mt->advance = mt->password ? m_passwordAdvance : m_spaceAdvance;
+    return;
+  }
   const auto width = [&](const char* text) {
     i32 w = 0, h = 0;
     manager->MeasureText(mt->font, text, &w, &h, &mt->color);
@@ -115,15 +167,21 @@ void CSL_GS_GuiEdit::MeasureUnits(Metrics* mt) {
   const i32 password = width(two).first - width(one).first;
   m_passwordAdvance = password > 0 ? u32(password) : 2;
   mt->gap = std::max(0, width("WW").first - 2 * width("W").first);
-  mt->password = (m_style & SL_GUI_ES_PASSWORD) != 0;
-  mt->multi = MultiLine();
-  mt->wrap = mt->multi && (m_style & SL_GUI_ES_WORDWRAP);
   mt->advance = mt->password ? m_passwordAdvance : m_spaceAdvance;
+  if (cache) {
+    std::memset(cache, 0, sizeof *cache);
+    // Units measured without a device are not kept: a device attached later measures anew.
+    cache->valid = manager->GetGfx() != nullptr;
+    cache->font = mt->font;
+    cache->color = mt->color;
+    cache->lineHeight = m_lineHeight, cache->space = m_spaceAdvance, cache->password = m_passwordAdvance;
+    cache->gap = mt->gap;
+  }
 }
 
 bool CSL_GS_GuiEdit::BreakLines(const Metrics& mt, i64 avail, u32* widestOut) {
-  const char* text = m_text.CStr();
-  const u32 length = TextLength();
+  const char* text = mt.text;
+  const u32 length = mt.length;
   m_lines.SetSize(0);
   if (!m_lines.Add({0, 0})) return false;
   i64 x = 0, widest = 0;
@@ -223,8 +281,8 @@ bool CSL_GS_GuiEdit::BreakLines(const Metrics& mt, i64 avail, u32* widestOut) {
 
 u32 CSL_GS_GuiEdit::OffsetInLine(const Metrics& mt, u32 line, u32 position) {
   if (line >= m_lines.GetCount()) return 0;
-  const char* text = m_text.CStr();
-  const u32 length = TextLength();
+  const char* text = mt.text;
+  const u32 length = mt.length;
   position = std::min(position, length);
   i64 x = 0;
   for (u32 pos = m_lines[line].start; pos < position;) {
@@ -331,7 +389,7 @@ void CSL_GS_GuiEdit::RecalcLayout() {
     if (!failed) {
       m_visibleLines = visible;
       m_widest = widest;
-      const u32 length = TextLength();
+      const u32 length = mt.length;
       m_anchor = std::min(m_anchor, length);
       m_selEnd = std::min(m_selEnd, length);
       m_caret = std::min(m_caret, length);
@@ -343,8 +401,11 @@ void CSL_GS_GuiEdit::RecalcLayout() {
       m_caretLine = LineOf(m_caret);
       m_caretX = OffsetInLine(mt, m_caretLine, m_caret);
       const u32 lines = m_lines.GetCount();
-      SetVScrollRange(lines > visible ? lines - visible : 0);
-      SetHScrollRange(ClampWidth(i64(widest) + 4 - avail));
+      // A bar re-reads its skin on every new range: only a change is passed on.
+      const u32 downRange = lines > visible ? lines - visible : 0;
+      const u32 acrossRange = ClampWidth(i64(widest) + 4 - avail);
+      if (GetVScrollRange() != downRange) SetVScrollRange(downRange);
+      if (GetHScrollRange() != acrossRange) SetHScrollRange(acrossRange);
       // Showing or hiding a bar lays the window out again (and may end it).
       if (((m_style & SL_GUI_WS_VSCROLL) != 0) != (vertical == 2) && IsRegistered()) ShowVScrollBar(vertical == 2);
       if (((m_style & SL_GUI_WS_HSCROLL) != 0) != (horizontal == 2) && IsRegistered())
