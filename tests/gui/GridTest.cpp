@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "app/CMyGuiManager.h"
 #include "gui/SLGuiEdit.h"
 #include "gui/SLGuiGrid.h"
 #include "tests/support/TextWidgetSkin.h"
@@ -297,6 +298,31 @@ TEST_F(GridTest, FillValuesAreCheckedOrClamped) {
   ASSERT_TRUE(grid->SetRowCount(4));
   EXPECT_EQ(grid->GetCurrentRow(), 3u);
   EXPECT_GE(grid->GetFirstVisibleRow(), grid->GetFixedRowCount());
+}
+
+// The program creates no grid of its own: what any grid shows comes from the application's
+// manager, "row, column" placed by the row and the column.
+TEST(GridInTheProgram, ApplicationManagerAnswersCellData) {
+  SLTestRegisterClasses();
+  CMyGuiManager manager;
+  CRecordingGfx gfx;
+  ASSERT_TRUE(manager.Init());
+  ASSERT_TRUE(manager.SetGfx(&gfx));
+  auto* grid = static_cast<CSL_GS_GuiGrid*>(manager.CreateWindow(CSL_GS_GuiGrid::GetClassRecord(), "", 0, 0, 300,
+                                                                 200, SL_GUI_WS_VISIBLE, 0, 0, nullptr));
+  ASSERT_NE(grid, nullptr);
+  ASSERT_TRUE(grid->SetRowCount(3));
+  ASSERT_TRUE(grid->SetColCount(3));
+  CSL_GS_GuiGridGetCellDataEvent event(grid, 2, 1, 0, 0, 0);
+  EXPECT_TRUE(grid->SendGetCellData(&event));
+  EXPECT_STREQ(event.m_text.CStr(), "2, 1");
+  EXPECT_EQ(event.m_textFormat, CMyGuiManager_GridCellFormat(2, 1));
+  gfx.m_log.clear();
+  ASSERT_TRUE(manager.Draw());
+  EXPECT_NE(gfx.m_log.find("text '1, 2'"), std::string::npos) << gfx.m_log;
+  CSL_GS_GuiGridSelectionChangedEvent other(grid, 0, 0);
+  EXPECT_FALSE(manager.OnEvent(&other));
+  manager.Shutdown();
 }
 
 }  // namespace
