@@ -38,7 +38,7 @@ const Text& TheText() {
     auto* made = new Text();
     unsigned state = 4242;
     auto next = [&] { return state = state * 1103515245 + 12345, (state >> 16) & 0x7FFF; };
-    while (made->ansi.size() < 2000) made->ansi += std::string(made->ansi.empty() ? "" : " ") + kWords[next() % 26];
+    while (made->ansi.size() < 2000) made->ansi += std::string(made->ansi.empty() ? "" : " ") + kWords[next() % (sizeof kWords / sizeof kWords[0])];
     made->ansi.resize(2000);
     for (unsigned char c : made->ansi) {
       if (c < 0x80) {
