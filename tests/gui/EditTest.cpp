@@ -197,6 +197,13 @@ TEST_F(EditTest, FullEditRefusesTypingAndKeepsItsText) {
   ASSERT_TRUE(e->SetMaxLength(2));
   EXPECT_STREQ(e->GetText(), "uv");
   EXPECT_LE(e->GetCaret(), 2u);
+  // A line break needs two bytes: one free byte refuses it rather than leave a lone CR.
+  CSL_GS_GuiEdit* multi = MakeEdit("ab", kMulti, {10, 50, 104, 34});
+  ASSERT_TRUE(multi->SetMaxLength(3));
+  Keys(multi, "{End}{Enter}");
+  EXPECT_STREQ(multi->GetText(), "ab");
+  Keys(multi, "c");
+  EXPECT_STREQ(multi->GetText(), "abc");
 }
 
 TEST_F(EditTest, DropsCodesTheTextCannotHold) {
