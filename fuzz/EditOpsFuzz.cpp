@@ -57,13 +57,24 @@ std::string Text(SLFuzzProgram& in) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   SLRegisterGuiClasses();
   SLFuzzProgram input{data, size};
-  std::uint64_t clockMs = 100000;
+  // The clock only goes forward, across inputs too: the shared manager's timers count on it.
+  static std::uint64_t clockMs = 100000;
   SLPlatformSetTestClock(true, clockMs * 1000000u);
-  CMemoryGfxDevice gfx;
-  const SL_GS_DisplayMode mode{1, 320, 240, 32, 1, 0, 0};
-  gfx.Init(nullptr, nullptr, &mode);
-  CSL_GS_GuiManager manager;
-  if (!manager.Init() || !manager.SetGfx(&gfx)) return 0;
+  // One manager with the default skin on the memory device for every input: loading the
+  // skin's pictures would take longer than the steps.
+  static CMemoryGfxDevice* gfx = [] {
+    auto* made = new CMemoryGfxDevice();
+    const SL_GS_DisplayMode mode{1, 320, 240, 32, 1, 0, 0};
+    made->Init(nullptr, nullptr, &mode);
+    return made;
+  }();
+  static CSL_GS_GuiManager* shared = [] {
+    auto* made = new CSL_GS_GuiManager();
+    if (!made->Init() || !made->SetGfx(gfx) || !made->LoadDefaultSkin()) return static_cast<CSL_GS_GuiManager*>(nullptr);
+    return made;
+  }();
+  if (!shared) return 0;
+  CSL_GS_GuiManager& manager = *shared;
   CSL_GS_GuiWindow* dialog = manager.CreateWindow(CSL_GS_GuiTopLevelWindow::GetClassRecord(), "", 0, 0, 320, 240,
                                                   SL_GUI_WS_VISIBLE, 0, 0, nullptr);
   const u32 style = input.Take() & 0x3F;
@@ -73,8 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                     SL_GUI_WS_CHILD | SL_GUI_WS_VISIBLE | SL_GUI_WS_TABSTOP | style, 0, 1, dialog)
              : nullptr);
   if (!edit) {
-    manager.Shutdown();
-    SLPlatformSetTestClock(false);
+    if (dialog) manager.DestroyWindow(dialog);
     return 0;
   }
   TSLObjPtr<CSL_GS_GuiWindow> hold(edit);
@@ -117,7 +127,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (op & 0x20) manager.Draw();
     CheckEdit(edit);
   }
-  manager.Shutdown();
-  SLPlatformSetTestClock(false);
+  manager.DestroyWindow(dialog);
   return 0;
 }

@@ -74,13 +74,24 @@ i32 Signed(SLFuzzProgram& in) { return i32(in.Take() | in.Take() << 8) - 0x4000;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   SLRegisterGuiClasses();
   SLFuzzProgram input{data, size};
-  std::uint64_t clockMs = 100000;
+  // The clock only goes forward, across inputs too: the shared manager's timers count on it.
+  static std::uint64_t clockMs = 100000;
   SLPlatformSetTestClock(true, clockMs * 1000000u);
-  CMemoryGfxDevice gfx;
-  const SL_GS_DisplayMode mode{1, 320, 240, 32, 1, 0, 0};
-  gfx.Init(nullptr, nullptr, &mode);
-  CSL_GS_GuiManager manager;
-  if (!manager.Init() || !manager.SetGfx(&gfx)) return 0;
+  // One manager with the default skin on the memory device for every input: loading the
+  // skin's pictures would take longer than the steps.
+  static CMemoryGfxDevice* gfx = [] {
+    auto* made = new CMemoryGfxDevice();
+    const SL_GS_DisplayMode mode{1, 320, 240, 32, 1, 0, 0};
+    made->Init(nullptr, nullptr, &mode);
+    return made;
+  }();
+  static CSL_GS_GuiManager* shared = [] {
+    auto* made = new CSL_GS_GuiManager();
+    if (!made->Init() || !made->SetGfx(gfx) || !made->LoadDefaultSkin()) return static_cast<CSL_GS_GuiManager*>(nullptr);
+    return made;
+  }();
+  if (!shared) return 0;
+  CSL_GS_GuiManager& manager = *shared;
   CSL_GS_GuiWindow* host =
       manager.CreateWindow(FuzzGridHost::GetClassRecord(), "", 0, 0, 320, 240, SL_GUI_WS_VISIBLE, 0, 0, nullptr);
   const u32 style = input.Take() | (input.Take() & 3) << 8;
@@ -90,8 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
            : nullptr);
   g_grid = grid;
   if (!grid) {
-    manager.Shutdown();
-    SLPlatformSetTestClock(false);
+    if (host) manager.DestroyWindow(host);
     return 0;
   }
   TSLObjPtr<CSL_GS_GuiWindow> hold(grid);
@@ -135,7 +145,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckGrid(grid);
   }
   g_grid = nullptr;
-  manager.Shutdown();
-  SLPlatformSetTestClock(false);
+  manager.DestroyWindow(host);
   return 0;
 }
