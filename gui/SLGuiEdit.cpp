@@ -293,7 +293,7 @@ void CSL_GS_GuiEdit::EndMouseSelection() {
   }
 }
 
-void CSL_GS_GuiEdit::TrackMouse(i32 x, i32 y, bool) {
+void CSL_GS_GuiEdit::TrackMouse(i32 x, i32 y) {
   if (!(m_flags & SL_GUI_EF_SELECTING)) return;
   u32 line = 0, position = 0, flags = 0;
   if (!CharFromPoint(x, y, &line, &position, &flags)) return;
@@ -343,7 +343,7 @@ void CSL_GS_GuiEdit::OnMouseMove(u32 keys, i32 x, i32 y) {
       else
         m_flags &= ~u32(SL_GUI_EF_OVER);
     }
-    TrackMouse(x, y, false);
+    TrackMouse(x, y);
     if (!IsRegistered()) return;
   }
   CSL_GS_GuiWindow::OnMouseMove(keys, x, y);
@@ -375,7 +375,7 @@ void CSL_GS_GuiEdit::OnTimer(u32 id) {
   if ((flags & SL_GUI_EDIT_ABOVE) && down > 0) scrolled |= ScrollTo(true, down - 1);
   if ((flags & SL_GUI_EDIT_BELOW) && down < GetVScrollRange()) scrolled |= ScrollTo(true, down + 1);
   if (!scrolled || !IsRegistered()) return;
-  TrackMouse(x, y, true);
+  TrackMouse(x, y);  // the edit's own move: the base hears nothing of it
   RecalcLayout();
 }
 

@@ -188,7 +188,7 @@ class CSL_GS_GuiEdit : public CSL_GS_GuiWindow {
   void DeleteAtCaret(bool before);
   void EndMouseSelection();
   // The caret and the selection end follow a client point (a mouse move or its auto-scroll).
-  void TrackMouse(i32 x, i32 y, bool own);
+  void TrackMouse(i32 x, i32 y);
   bool ScrollTo(bool vertical, u32 position);
 
   // --- Drawing (SLGuiEditDraw.cpp) ---

@@ -532,7 +532,7 @@ void CSL_GS_GuiGrid::OnNcLButtonDown(u32 hit, u32 keys, i32 x, i32 y) {
 // --- Keys ---
 
 bool CSL_GS_GuiGrid::MoveByKey(u32 key, bool ctrl) {
-  const u32 rows = m_rows.GetCount(), cols = m_cols.GetCount();
+  const u32 cols = m_cols.GetCount();
   // The next visible line from `from` in `step` direction, or `from` when there is none.
   const auto seek = [](const TSLArray<SLGuiGridLine>& lines, u32 fixed, u32 from, i32 step, u32 count) {
     u32 found = from;
@@ -571,7 +571,6 @@ bool CSL_GS_GuiGrid::MoveByKey(u32 key, bool ctrl) {
     }
     default: return false;
   }
-  (void)rows;
   if (row == m_currentRow && col == m_currentCol) return false;
   m_currentRow = row, m_currentCol = col;
   return true;

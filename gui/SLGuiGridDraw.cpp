@@ -18,8 +18,7 @@ void CSL_GS_GuiGrid::DrawFrame(const SLGuiRect* window) {
 
 u32 CSL_GS_GuiGrid::CellState(u32 row, u32 column, bool blinkOn) {
   u32 state = SL_GUI_STATE_NORMAL;
-  const bool onCell = [&](u32 part) { return part == SL_GUI_GRID_CELL || part == SL_GUI_GRID_FIXED_CELL; }(
-      m_hoverPartOfGrid);
+  const bool onCell = m_hoverPartOfGrid == SL_GUI_GRID_CELL || m_hoverPartOfGrid == SL_GUI_GRID_FIXED_CELL;
   const bool hovered = onCell && (m_flags & SL_GUI_GF_OVER) && m_hoverRow == row && m_hoverCol == column;
   if (m_style & SL_GUI_WS_DISABLED)
     state = SL_GUI_STATE_DISABLED;
