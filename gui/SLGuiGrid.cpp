@@ -277,17 +277,20 @@ bool CSL_GS_GuiGrid::EnsureCellVisible(u32 row, u32 column) {
   if (row < m_fixedRows || row >= m_rows.GetCount() || column < m_fixedCols || column >= m_cols.GetCount())
     return SLFail(SL_E_INVALID_ARG, false);
   const i32 ruleW = RuleWidth(), ruleH = RuleHeight();
-  const auto follow = [&](TSLArray<SLGuiGridLine>& lines, u32 fixed, u32* first, u32 target, i32 rule, i32 room) {
+  const auto follow = [&](const TSLArray<SLGuiGridLine>& lines, u32 fixed, u32* first, u32 target, i32 rule,
+                          i32 room) {
     if (target < *first) {
       *first = target;
       return;
     }
-    // Advance the first visible line until the target ends inside the client area.
-    for (;;) {
-      PlaceLines(lines, fixed, *first, rule);
-      if (*first >= target || i64(lines[target].position) + lines[target].size <= room) return;
-      ++*first;
-    }
+    // The earliest first line that still shows the target whole: walk back from the target
+    // while the lines before it fit in what the fixed ones leave.
+    i64 used = 0;
+    for (u32 i = 0; i < fixed; ++i) used += Extent(lines[i], rule);
+    used += lines[target].visible ? lines[target].size : 0;
+    u32 earliest = target;
+    while (earliest > fixed && used + Extent(lines[earliest - 1], rule) <= room) used += Extent(lines[--earliest], rule);
+    *first = std::max(*first, earliest);
   };
   follow(m_cols, m_fixedCols, &m_firstCol, column, ruleW, m_clientRect.width);
   follow(m_rows, m_fixedRows, &m_firstRow, row, ruleH, m_clientRect.height);
