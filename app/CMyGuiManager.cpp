@@ -4,6 +4,7 @@
 
 #include "app/AppEvents.h"
 #include "foundation/SLError.h"
+#include "gui/SLGuiGrid.h"
 
 SL_IMPLEMENT_CLASS_CREATABLE(CMyGuiManager, CSL_GS_GuiManager)
 
@@ -30,9 +31,12 @@ bool CMyGuiManager::OnCommand(CSL_GS_GuiWindow*, u32 id) {
   return SLSucceed(true);
 }
 
-bool CMyGuiManager::OnEvent(CSL_GS_GuiBaseEvent*) {
-  // No grid exists in this toolkit yet: no event is answered here.
-  return SLSucceed(false);
+bool CMyGuiManager::OnEvent(CSL_GS_GuiBaseEvent* event) {
+  auto* cell = dynamic_cast<CSL_GS_GuiGridGetCellDataEvent*>(event);
+  if (!cell) return SLSucceed(false);
+  if (!cell->m_text.Format("%ld, %ld", long(cell->m_row), long(cell->m_column))) return false;
+  cell->m_textFormat = CMyGuiManager_GridCellFormat(cell->m_row, cell->m_column);
+  return SLSucceed(true);
 }
 
 u32 CMyGuiManager_GridCellFormat(u32 row, u32 column) {
