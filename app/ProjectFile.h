@@ -58,8 +58,8 @@ u32 ProjectFile_WriteMovie(const Movie* movie, const char* path);
 // ProjectFile_Load. `name` (may be null) becomes the movie's name on success.
 u32 ProjectFile_LoadFromMemory(Movie* movie, const u8* data, u64 size, const char* name);
 
-// The writer: the bytes go into a buffer that is handed to the storage whenever it fills,
-// and through the CRC. Every operation is false once a storage write came up short.
+// The writer: the bytes go into a buffer that runs through the CRC and goes to the storage
+// whenever it fills. Every operation is false once a storage write came up short.
 struct ProjectWriter {
   CSLBaseStorage* storage;
   CSLDigestAlgorithmCRC32 digest;

@@ -30,10 +30,13 @@ namespace {
 constexpr u32 kWriterBuffer = 256 * 1024;
 constexpr u32 kProjectVersion = 1;
 
-// Hands the buffered bytes to the storage; a short write marks the writer failed.
-bool Flush(ProjectWriter* writer) {
+// Hands the buffered bytes to the storage, running the CRC over them first (in one pass
+// over the buffer rather than one call per field: the same value). A short write marks
+// the writer failed.
+bool Flush(ProjectWriter* writer, bool digest) {
   if (writer->failed) return false;
   if (writer->used == 0) return true;
+  if (digest) writer->digest.Update(writer->buffer, writer->used);
   const u64 written = writer->storage->Write(writer->buffer, writer->used);
   if (written != writer->used) {
     writer->failed = true;
@@ -44,15 +47,14 @@ bool Flush(ProjectWriter* writer) {
   return true;
 }
 
-bool Put(ProjectWriter* writer, const void* bytes, u32 count, bool digest) {
+bool Put(ProjectWriter* writer, const void* bytes, u32 count) {
   if (writer->failed) return false;
-  if (digest) writer->digest.Update(bytes, count);
   const u8* from = static_cast<const u8*>(bytes);
   while (count > 0) {
-    if (writer->used == writer->capacity && !Flush(writer)) return false;
+    if (writer->used == writer->capacity && !Flush(writer, true)) return false;
     const u32 room = writer->capacity - writer->used;
     const u32 step = count < room ? count : room;
-    std::memcpy(writer->buffer + writer->used, from, step);
+    SLCopyBytes(writer->buffer + writer->used, from, step);
     writer->used += step, from += step, count -= step;
   }
   return true;
@@ -63,7 +65,6 @@ bool ProjectWriter_Begin(ProjectWriter* writer, CSLBaseStorage* storage) {
   writer->storage = storage;
   writer->digest.Initialize();
   writer->used = 0;
-  writer->failed = false;
   writer->buffer = static_cast<u8*>(SLAlloc(kWriterBuffer));
   writer->capacity = writer->buffer ? kWriterBuffer : 0;
   writer->failed = writer->buffer == nullptr;
@@ -77,20 +78,23 @@ void ProjectWriter_End(ProjectWriter* writer) {
   writer->capacity = writer->used = 0;
 }
 
-bool ProjectWriter_WriteByte(ProjectWriter* writer, const void* bytes, u32 count) {
-  return Put(writer, bytes, count, true);
-}
+bool ProjectWriter_WriteByte(ProjectWriter* writer, const void* bytes, u32 count) { return Put(writer, bytes, count); }
 
 bool ProjectWriter_WriteU32(ProjectWriter* writer, u32 value) {
+  if (!writer->failed && writer->capacity - writer->used >= 4) {
+    SLStoreLE32(writer->buffer + writer->used, value);
+    writer->used += 4;
+    return true;
+  }
   u8 raw[4];
   SLStoreLE32(raw, value);
-  return Put(writer, raw, 4, true);
+  return Put(writer, raw, 4);
 }
 
 bool ProjectWriter_WriteU64(ProjectWriter* writer, u64 value) {
   u8 raw[8];
   SLStoreLE64(raw, value);
-  return Put(writer, raw, 8, true);
+  return Put(writer, raw, 8);
 }
 
 bool ProjectWriter_WriteWideString(ProjectWriter* writer, const char* text) {
@@ -107,7 +111,7 @@ bool ProjectWriter_WriteWideString(ProjectWriter* writer, const char* text) {
     SLStoreLE16(raw + at, i < length ? u16(units[i]) : 0);
     at += 2;
     if (at == sizeof raw || i == length) {
-      if (!Put(writer, raw, at, true)) return false;
+      if (!Put(writer, raw, at)) return false;
       at = 0;
     }
   }
@@ -115,8 +119,9 @@ bool ProjectWriter_WriteWideString(ProjectWriter* writer, const char* text) {
 }
 
 bool ProjectWriter_WriteCrc(ProjectWriter* writer) {
+  if (!Flush(writer, true)) return false;
   writer->digest.Finalize();
-  return Put(writer, writer->digest.GetDigest(), 4, false) && Flush(writer);
+  return Put(writer, writer->digest.GetDigest(), 4) && Flush(writer, false);
 }
 
 namespace {
