@@ -1,7 +1,9 @@
 #include "app/AppClasses.h"
 
+#include "app/ActionDialog.h"
 #include "app/CMyGuiManager.h"
 #include "app/CMyVIS_arVI.h"
+#include "app/ProjectDialogs.h"
 #include "foundation/SLObject.h"
 #include "gui/GuiClasses.h"
 
@@ -15,6 +17,9 @@ void SLRegisterAppClasses() {
   SLRegisterGuiClasses();
   static const SLClassRecord* const records[] = {
       CMyGuiManager::GetClassRecord(),
+      CMyGameStartUpDialog::GetClassRecord(),
+      CMyGameChooseProjectFileDialog::GetClassRecord(),
+      CMyGameChoosePersonajeAccionDialog::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }

@@ -22,6 +22,7 @@
 #include "platform/kernel32/Modules.h"
 #include "tests/app/ContentFiles.h"
 #include "tests/support/AppHarness.h"
+#include "tests/support/ContentCatalog.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
 
@@ -41,19 +42,7 @@ class ProjectFile : public AppScreenTest {
   static void SetUpTestSuite() {
     AppScreenTest::SetUpTestSuite();
     const std::string& content = AppHarness::ContentDir();
-    for (const char* kind : {"Personajes", "Fondos", "Objetos"}) {
-      std::vector<std::string> packs;
-      for (const auto& entry : fs::directory_iterator(content + "/Gfx/" + kind)) packs.push_back(entry.path().string());
-      std::sort(packs.begin(), packs.end());
-      for (std::string path : packs) {
-        std::replace(path.begin(), path.end(), '/', '\\');
-        path = Narrow(path);
-        const bool loaded = std::string(kind) == "Personajes" ? CharacterCatalog_LoadItem(path.c_str(), nullptr, nullptr, 0, 100) != nullptr
-                            : std::string(kind) == "Fondos"   ? SceneCatalog_LoadItem(path.c_str(), nullptr) != nullptr
-                                                              : ObjectCatalog_LoadItem(path.c_str(), nullptr) != nullptr;
-        ASSERT_TRUE(loaded) << path;
-      }
-    }
+    ContentCatalog_Load(content);
     s_dir = new TempDir();
     fs::create_directories(s_dir->Host("Aventuras Guardadas"));
     fs::copy_file(content + "/Aventuras Guardadas/" + kSample + ".ZQTR", Saved(kSample));
@@ -64,9 +53,7 @@ class ProjectFile : public AppScreenTest {
   }
   static void TearDownTestSuite() {
     Movie_Clear(Movie_Get());
-    CharacterCatalog_Free();
-    SceneCatalog_Free();
-    ObjectCatalog_Free();
+    ContentCatalog_Free();
     delete s_dir;
     AppScreenTest::TearDownTestSuite();
   }

@@ -1,0 +1,55 @@
+// The dialogs with which the editor asks what to do with a movie project: the start-up
+// dialog ("¿Qué deseas hacer?": new, open, view, export), the chooser listing the saved
+// projects in "Aventuras Guardadas", and the name dialog that saves the movie. Each is
+// modal without blocking: its show function opens a modal level and returns; the answer
+// comes back to the editor as an application event (start-up: {11, pressed id}; chooser:
+// {13, mode} loaded, {14, mode} load failed, {15, mode} cancelled) or, for the name
+// dialog, as the save itself.
+#pragma once
+
+#include "foundation/SLArray.h"
+#include "gui/SLGuiTopLevelWindow.h"
+
+class CSL_GS_GuiWindow;
+
+class CMyGameStartUpDialog : public CSL_GS_GuiTopLevelWindow {
+  SL_DECLARE_CLASS(CMyGameStartUpDialog)
+ public:
+  CMyGameStartUpDialog() = default;
+  ~CMyGameStartUpDialog() override = default;
+  // 101 new, 102 open, 103 view, 104 export, 2 cancel: posts {11, id} and closes.
+  bool OnCommand(CSL_GS_GuiWindow* source, u32 id) override;
+  bool OnNotify(CSL_GS_GuiWindow* source, u32 code) override;
+  bool OnEvent(CSL_GS_GuiBaseEvent* event) override;
+  void OnClose() override;
+};
+
+class CMyGameChooseProjectFileDialog : public CSL_GS_GuiTopLevelWindow {
+  SL_DECLARE_CLASS(CMyGameChooseProjectFileDialog)
+ public:
+  CMyGameChooseProjectFileDialog() = default;
+  ~CMyGameChooseProjectFileDialog() override;
+  bool OnCommand(CSL_GS_GuiWindow* source, u32 id) override;
+  bool OnNotify(CSL_GS_GuiWindow* source, u32 code) override;
+  bool OnEvent(CSL_GS_GuiBaseEvent* event) override;
+  void OnClose() override;
+  void OnDestroy() override;
+  // Timer 1 blinks the selection frame while the chosen row is in view.
+  void OnTimer(u32 id) override;
+  // The list's bar moved: the rows show the names from the new position on.
+  bool OnVScroll(CSL_GS_GuiWindow* source, u32 code, i32 newPosition, i32 oldPosition) override;
+
+  // Project names (8-bit, no folder, no extension), owned, in the order the folder listed them.
+  TSLPtrArray<char> files;
+  u32 fileCount = 0;
+  u32 selected = 0xFFFFFFFF;  // index into files, -1 when none
+  u32 mode = 0;               // 1 or 2 open, 3 view, 4 export
+};
+
+// Opens the start-up dialog; the result of centring it.
+bool StartUpDialog_Show();
+// Opens the chooser for mode 1 or 2 (open), 3 (view) or 4 (export).
+void ChooseProjectFileDialog_Show(u32 mode);
+// Shows in the six rows the names from the bar's position on, and the selection frame on
+// the chosen row when it is among them; acts only for the list's bar (id 1001).
+void ChooseProjectFileDialog_FillList(CSL_GS_GuiWindow* scrollBar);
