@@ -4,6 +4,7 @@
 #include "app/CMyGuiManager.h"
 #include "app/CMyVIS_arVI.h"
 #include "app/ProjectDialogs.h"
+#include "app/TextDialog.h"
 #include "foundation/SLObject.h"
 #include "gui/GuiClasses.h"
 
@@ -20,6 +21,10 @@ void SLRegisterAppClasses() {
       CMyGameStartUpDialog::GetClassRecord(),
       CMyGameChooseProjectFileDialog::GetClassRecord(),
       CMyGameChoosePersonajeAccionDialog::GetClassRecord(),
+      CMyGameAskProjectNameDialog::GetClassRecord(),
+      CMyGameNewProject_NameEditCtl::GetClassRecord(),
+      CMyGameAddEditTextDialog::GetClassRecord(),
+      CMyGameAddEditText_TextEditCtl::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }

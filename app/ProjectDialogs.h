@@ -7,7 +7,11 @@
 // dialog, as the save itself.
 #pragma once
 
+#include <cstdint>
+
 #include "foundation/SLArray.h"
+#include "foundation/SLString.h"
+#include "gui/SLGuiEdit.h"
 #include "gui/SLGuiTopLevelWindow.h"
 
 class CSL_GS_GuiWindow;
@@ -46,6 +50,36 @@ class CMyGameChooseProjectFileDialog : public CSL_GS_GuiTopLevelWindow {
   u32 mode = 0;               // 1 or 2 open, 3 view, 4 export
 };
 
+// "Guardar película": the name under which the movie is saved.
+class CMyGameAskProjectNameDialog : public CSL_GS_GuiTopLevelWindow {
+  SL_DECLARE_CLASS(CMyGameAskProjectNameDialog)
+ public:
+  CMyGameAskProjectNameDialog() = default;
+  ~CMyGameAskProjectNameDialog() override = default;
+  // 1 saves under the typed name (an empty one is refused with a message), 2 cancels.
+  bool OnCommand(CSL_GS_GuiWindow* source, u32 id) override;
+  bool OnNotify(CSL_GS_GuiWindow* source, u32 code) override;
+  bool OnEvent(CSL_GS_GuiBaseEvent* event) override;
+  void OnClose() override;
+};
+
+// The name edit: a file name a child can type on any system, so only digits, Spanish
+// letters and "-" are taken; a space is let through while typing and kept in the text.
+// Typed characters outside the list are dropped, and any text set or pasted is cleaned.
+class CMyGameNewProject_NameEditCtl : public CSL_GS_GuiEdit {
+  SL_DECLARE_CLASS(CMyGameNewProject_NameEditCtl)
+ public:
+  CMyGameNewProject_NameEditCtl() = default;
+  ~CMyGameNewProject_NameEditCtl() override = default;
+  void OnChar(u32 character) override;
+  void OnTextChanged(CSLStringAnsi* text) override;
+};
+// The two halves of the name edit's filter, for the other name edits of the program: a
+// typed character the edit takes (control keys and the space included), and the text
+// cleaned of every byte outside the allowed list and the space.
+bool ProjectName_AcceptsTyped(u32 character);
+void ProjectName_CleanText(CSLStringAnsi* text);
+
 // Opens the start-up dialog; the result of centring it.
 bool StartUpDialog_Show();
 // Opens the chooser for mode 1 or 2 (open), 3 (view) or 4 (export).
@@ -53,3 +87,7 @@ void ChooseProjectFileDialog_Show(u32 mode);
 // Shows in the six rows the names from the bar's position on, and the selection frame on
 // the chosen row when it is among them; acts only for the list's bar (id 1001).
 void ChooseProjectFileDialog_FillList(CSL_GS_GuiWindow* scrollBar);
+// Opens the name dialog, preset with the movie's name; "&Aceptar" saves.
+void AskProjectNameDialog_Show();
+// Completion of the message about an empty name: the focus goes back into the edit.
+void AskProjectNameDialog_FocusNameEdit(u32 answer, std::uintptr_t dialog);

@@ -18,6 +18,8 @@
 #include "app/MsgBox.h"
 #include "app/ProjectDialogs.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
+#include "foundation/SLWideText.h"
+#include "gui/SLGuiEdit.h"
 #include "gui/SLGuiScrollBar.h"
 #include "platform/kernel32/Modules.h"
 #include "tests/support/AppHarness.h"
@@ -318,3 +320,77 @@ TEST_F(ActionDialog, WithoutActionsAMessageSaysSoAndItsAnswerClosesTheDialog) {
 }
 
 }  // namespace
+
+// --- The project-name dialog -------------------------------------------------------------
+
+namespace {
+
+CSL_GS_GuiWindow* ShowNameDialog(const char* movieName) {
+  Movie* movie = Movie_Get();
+  SLFree(movie->name);
+  movie->name = movieName ? SLDuplicateText(movieName, SLTextLength(movieName)) : nullptr;
+  AskProjectNameDialog_Show();
+  return AppHarness::TopLevelWithId(1004);
+}
+
+// Answers the open box `id` with its only button and runs the answer's completion.
+void AnswerBox(u32 id) {
+  CSL_GS_GuiWindow* box = AppHarness::TopLevelWithId(id);
+  ASSERT_NE(box, nullptr);
+  box->OnCommand(box, MSGBOX_ACCEPT);
+  AppEvent answer;
+  while (AppEventQueue_Take(&answer))
+    if (answer.type == APP_EVENT_DEFERRED_CALL) AppEvent_RunDeferredCall(reinterpret_cast<DeferredCall*>(answer.data));
+}
+
+}  // namespace
+
+// What a child may type: letters, Spanish accents, digits, "-" and spaces; anything else
+// is dropped, set text is cleaned, and 30 characters is the most.
+TEST_F(ProjectDialogs, NameEditKeepsOnlyNameCharactersUpToThirty) {
+  CSL_GS_GuiWindow* dialog = ShowNameDialog("Mi_pel\xed" "cula!");
+  ASSERT_NE(dialog, nullptr);
+  auto* edit = static_cast<CSL_GS_GuiEdit*>(Child(dialog, 102));
+  EXPECT_STREQ(edit->GetText(), "Mipel\xed" "cula");
+  EXPECT_EQ(App_GuiManager().GetFocusWindow(), edit);
+  edit->SetText("");
+  for (u32 c : {u32('a'), u32(' '), u32('!'), 0xE7u, 0xF1u, u32('-'), u32('_'), 0xD1u, 0x2000u, u32('7')})
+    edit->OnChar(c);
+  EXPECT_STREQ(edit->GetText(), "a \xf1-\xd1" "7");
+  edit->OnChar(8);  // backspace still works
+  EXPECT_STREQ(edit->GetText(), "a \xf1-\xd1");
+  edit->SetText("");
+  for (int i = 0; i < 35; ++i) edit->OnChar('x');
+  EXPECT_EQ(std::string(edit->GetText()), std::string(30, 'x'));
+  dialog->OnClose();
+  EXPECT_EQ(AppHarness::TopLevelWithId(1004), nullptr);
+  EXPECT_EQ(ModalStack_GetDepth(), 0u);
+}
+
+TEST_F(ProjectDialogs, NameDialogRefusesAnEmptyNameAndSavesAGivenOne) {
+  CSL_GS_GuiWindow* dialog = ShowNameDialog(nullptr);
+  ASSERT_NE(dialog, nullptr);
+  CSL_GS_GuiWindow* edit = Child(dialog, 102);
+  EXPECT_STREQ(edit->GetText(), "");
+  dialog->OnCommand(Child(dialog, 1), 1);
+  EXPECT_EQ(AppHarness::TopLevelWithId(1004), dialog);
+  CSL_GS_GuiWindow* box = AppHarness::TopLevelWithId(1026);
+  ASSERT_NE(box, nullptr);
+  EXPECT_STREQ(App_GuiManager().FindChildById(box, MSGBOX_FIRST_LINE_ID)->GetText(),
+               "Debes ingresar el nombre de la pel\xed" "cula");
+  App_GuiManager().SetFocus(Child(dialog, 2));
+  AnswerBox(1026);
+  EXPECT_EQ(App_GuiManager().GetFocusWindow(), edit);
+
+  edit->SetText("Nueva aventura");
+  dialog->OnCommand(Child(dialog, 1), 1);
+  EXPECT_EQ(AppHarness::TopLevelWithId(1004), nullptr);
+  EXPECT_TRUE(fs::exists(m_dir->Host("Aventuras Guardadas/Nueva aventura.ZQTR")));
+  EXPECT_STREQ(Movie_Get()->name, "Nueva aventura");
+  AnswerBox(1026);  // "La película ha sido guardada satisfactoriamente."
+  EXPECT_EQ(ModalStack_GetDepth(), 0u);
+
+  ShowNameDialog("Otra")->OnCommand(nullptr, 2);
+  EXPECT_FALSE(fs::exists(m_dir->Host("Aventuras Guardadas/Otra.ZQTR")));
+  EXPECT_EQ(ModalStack_GetDepth(), 0u);
+}
