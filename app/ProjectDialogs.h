@@ -91,3 +91,14 @@ void ChooseProjectFileDialog_FillList(CSL_GS_GuiWindow* scrollBar);
 void AskProjectNameDialog_Show();
 // Completion of the message about an empty name: the focus goes back into the edit.
 void AskProjectNameDialog_FocusNameEdit(u32 answer, std::uintptr_t dialog);
+
+// The editor's side of the project flow. Handles the start-up answer (11), the chooser's
+// results for opening (13 modes 1-2, 14, 15) and the commands 302 "MenuAbrir" and 303
+// "MenuGuardar"; false for every other event, which the caller handles.
+bool EditorProject_OnEvent(u32 type, std::uintptr_t data, i32* result);
+// The box answers: "Abrir película" (3 opens the chooser from the editor) and the load
+// error (the start-up dialog again for projects chosen from it, modes 2-4).
+void EditorScreen_OnConfirmOpenMovie(u32 answer, std::uintptr_t user);
+void EditorScreen_OnLoadErrorClosed(u32 answer, std::uintptr_t mode);
+// Makes the start-up dialog the one the editor shows when it starts.
+void EditorProject_Install();

@@ -394,3 +394,4 @@ TEST_F(ProjectDialogs, NameDialogRefusesAnEmptyNameAndSavesAGivenOne) {
   EXPECT_FALSE(fs::exists(m_dir->Host("Aventuras Guardadas/Otra.ZQTR")));
   EXPECT_EQ(ModalStack_GetDepth(), 0u);
 }
+
