@@ -1,7 +1,10 @@
 #include "app/AppClasses.h"
 
+#include "app/ActionDialog.h"
 #include "app/CMyGuiManager.h"
 #include "app/CMyVIS_arVI.h"
+#include "app/ProjectDialogs.h"
+#include "app/TextDialog.h"
 #include "foundation/SLObject.h"
 #include "gui/GuiClasses.h"
 
@@ -15,6 +18,13 @@ void SLRegisterAppClasses() {
   SLRegisterGuiClasses();
   static const SLClassRecord* const records[] = {
       CMyGuiManager::GetClassRecord(),
+      CMyGameStartUpDialog::GetClassRecord(),
+      CMyGameChooseProjectFileDialog::GetClassRecord(),
+      CMyGameChoosePersonajeAccionDialog::GetClassRecord(),
+      CMyGameAskProjectNameDialog::GetClassRecord(),
+      CMyGameNewProject_NameEditCtl::GetClassRecord(),
+      CMyGameAddEditTextDialog::GetClassRecord(),
+      CMyGameAddEditText_TextEditCtl::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }

@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <vector>
 
 #include "platform/kernel32/FilePath.h"
+#include "platform/kernel32/Modules.h"
 
 namespace SLPlatformFile {
 
@@ -291,6 +293,29 @@ BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD count, DWORD* done, LPOVERLAPP
   });
 }
 
+namespace {
+// The full-disk switch of the tests: while set, `g_diskFullLeft` bytes may still be
+// written to files; what lies past them fails as on a full disk.
+std::atomic<bool> g_diskFullSet{false};
+std::atomic<std::uint64_t> g_diskFullLeft{0};
+
+// How many of `count` bytes the switch lets through (all of them while it is off).
+DWORD TakeDiskSpace(DWORD count) {
+  if (!g_diskFullSet.load(std::memory_order_acquire)) return count;
+  std::uint64_t left = g_diskFullLeft.load(std::memory_order_relaxed);
+  std::uint64_t granted;
+  do {
+    granted = left < count ? left : count;
+  } while (!g_diskFullLeft.compare_exchange_weak(left, left - granted, std::memory_order_relaxed));
+  return DWORD(granted);
+}
+}  // namespace
+
+void SLPlatformSetDiskFullAfter(bool enabled, std::uint64_t bytes) {
+  g_diskFullLeft.store(bytes, std::memory_order_relaxed);
+  g_diskFullSet.store(enabled, std::memory_order_release);
+}
+
 BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD count, DWORD* done, LPOVERLAPPED overlapped) {
   if (done) *done = 0;
   return WithFile(handle, [&](SLFileObject& file) -> BOOL {
@@ -303,10 +328,11 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD count, DWORD* done, LPOVERLA
       return FALSE;
     }
     off_t at = overlapped ? off_t((std::uint64_t(overlapped->OffsetHigh) << 32) | overlapped->Offset) : 0;
+    const DWORD allowed = TakeDiskSpace(count);
     DWORD total = 0;
-    while (total < count) {
-      ssize_t put = overlapped ? pwrite(file.fd, static_cast<const char*>(buffer) + total, count - total, at + total)
-                               : write(file.fd, static_cast<const char*>(buffer) + total, count - total);
+    while (total < allowed) {
+      ssize_t put = overlapped ? pwrite(file.fd, static_cast<const char*>(buffer) + total, allowed - total, at + total)
+                               : write(file.fd, static_cast<const char*>(buffer) + total, allowed - total);
       if (put < 0) {
         if (errno == EINTR) continue;
         if (done) *done = total;
@@ -315,6 +341,10 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD count, DWORD* done, LPOVERLA
       total += DWORD(put);
     }
     if (done) *done = total;
+    if (allowed < count) {
+      SLPlatformSetLastError(ERROR_DISK_FULL);
+      return FALSE;
+    }
     SLPlatformSetLastError(ERROR_SUCCESS);
     return TRUE;
   });

@@ -32,6 +32,10 @@ std::string SLPlatformLibraryPath(HMODULE module, bool* known);
 // Test tooling: makes a built-in entry point look missing (or present again), as on
 // a system that lacks it. Takes effect for lookups made afterwards.
 void SLPlatformHideExport(const char* moduleName, const char* entryName, bool hidden);
+// Test tooling: while enabled, file writes succeed for `bytes` more bytes in all and then
+// fail with ERROR_DISK_FULL (a write that crosses the limit puts its first part down and
+// reports the count it wrote), as on a disk that fills up. Disabled again with false.
+void SLPlatformSetDiskFullAfter(bool enabled, std::uint64_t bytes = 0);
 // Test tooling: the program's own file name (UTF-8) that GetModuleFileName reports for the
 // program, so that a test can place "the program's directory" in a fixture; null or ""
 // gives the real one back.

@@ -1,0 +1,304 @@
+// The project file with the sample item set: the sample movie loads and saves back byte
+// for byte, a generated movie survives a save and a load, hostile files (written by a
+// python script beside the sample's own writer) end as the loader promises, and a save
+// that meets a full disk keeps the previous file.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "adventure/catalog/CharacterCatalog.h"
+#include "adventure/catalog/ObjectCatalog.h"
+#include "adventure/catalog/SceneCatalog.h"
+#include "adventure/movie/Movie.h"
+#include "app/CMyGuiManager.h"
+#include "app/ModalStack.h"
+#include "app/MsgBox.h"
+#include "app/ProjectFile.h"
+#include "foundation/SLMemory.h"
+#include "platform/kernel32/Modules.h"
+#include "tests/app/ContentFiles.h"
+#include "tests/support/AppHarness.h"
+#include "tests/support/ContentCatalog.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using content_test::Narrow;
+using content_test::Read;
+
+const std::string kSample = "Paseo en el parque";
+
+// The program started on the dummy drivers with the sample item set in its catalogue, and
+// a scratch folder in place of the program's, holding "Aventuras Guardadas" with the
+// sample movie and the crafted files.
+class ProjectFile : public AppScreenTest {
+ protected:
+  static void SetUpTestSuite() {
+    AppScreenTest::SetUpTestSuite();
+    const std::string& content = AppHarness::ContentDir();
+    ContentCatalog_Load(content);
+    s_dir = new TempDir();
+    fs::create_directories(s_dir->Host("Aventuras Guardadas"));
+    fs::copy_file(content + "/Aventuras Guardadas/" + kSample + ".ZQTR", Saved(kSample));
+    const std::string script = "import sys\nsys.argv = ['x', '" + s_dir->Host("Aventuras Guardadas") +
+                               "']\nsys.path.insert(0, '" SL_SOURCE_DIR "/tools/fixtures')\n"
+                               "import make_crafted_projects\nmake_crafted_projects.main()\n";
+    SLTestRunPython(script);
+  }
+  static void TearDownTestSuite() {
+    Movie_Clear(Movie_Get());
+    ContentCatalog_Free();
+    delete s_dir;
+    AppScreenTest::TearDownTestSuite();
+  }
+  void SetUp() override {
+    AppScreenTest::SetUp();
+    SLPlatformSetProgramFileName(s_dir->Host("Zarandulvortequimbaplastelo").c_str());
+  }
+  void TearDown() override {
+    SLPlatformSetDiskFullAfter(false);
+    // Boxes left open by a save are answered so that the next test starts without levels.
+    while (CSL_GS_GuiWindow* box = TopLevelWithId(1026)) box->OnCommand(box, MSGBOX_ACCEPT);
+    AppHarness::DrainQueue();
+    SLPlatformSetProgramFileName(AppHarness::ProgramPath().c_str());
+    AppScreenTest::TearDown();
+  }
+
+  static std::string Saved(const std::string& name) { return s_dir->Host("Aventuras Guardadas/" + name + ".ZQTR"); }
+  static u32 Load(const std::string& name) { return ProjectFile_Load(Narrow(name).c_str()); }
+  static std::string SaveAs(const std::string& name) {
+    ProjectFile_Save(Narrow(name).c_str());
+    return Read(Saved(name));
+  }
+  // The first line of the save's message box, which the test then answers.
+  static std::string SaveMessage() {
+    CSL_GS_GuiWindow* box = TopLevelWithId(1026);
+    if (!box) return "(no box)";
+    CSL_GS_GuiWindow* line = App_GuiManager().FindChildById(box, MSGBOX_FIRST_LINE_ID);
+    const std::string text = line ? line->GetText() : "(no line)";
+    box->OnCommand(box, MSGBOX_ACCEPT);
+    return text;
+  }
+  static u32 Scenes() { return Movie_SceneCount(Movie_Get()); }
+
+  static TempDir* s_dir;
+};
+TempDir* ProjectFile::s_dir = nullptr;
+
+TEST_F(ProjectFile, SampleMovieLoadsWithItsItemsAndSavesBackByteForByte) {
+  ASSERT_EQ(Load(kSample), 1u);
+  Movie* movie = Movie_Get();
+  ASSERT_EQ(Scenes(), 2u);
+  EXPECT_STREQ(movie->name, Narrow(kSample).c_str());
+  EXPECT_EQ(movie->modified, 0u);
+  Scene* first = Movie_SceneAt(movie, 0);
+  EXPECT_EQ(Scene_CharacterCount(first), 1u);
+  ASSERT_EQ(Scene_ObjectCount(first), 2u);
+  EXPECT_EQ(Scene_ObjectAt(first, 1)->carrier, Scene_ObjectAt(first, 0));  // the lamp on the table
+  EXPECT_EQ(Scene_TextAt(first, 0)->attachedTo, Scene_CharacterAt(first, 0));
+  EXPECT_STREQ(Scene_TextAt(first, 0)->balloon.text, "\xA1Voy a encender la l\xE1mpara!");
+  EXPECT_EQ(Scene_SoundAt(first, 0)->kind, kSoundMusic);
+
+  movie->modified = 1;
+  EXPECT_EQ(SaveAs("copia"), Read(Saved(kSample)));
+  EXPECT_EQ(SaveMessage(), "La pel\xED" "cula ha sido guardada satisfactoriamente.");
+  EXPECT_EQ(movie->modified, 0u);
+  EXPECT_STREQ(movie->name, "copia");
+  EXPECT_FALSE(fs::exists(Saved("copia") + ".tmp"));
+}
+
+// Every file here is damaged or hostile; each ends with the result 0 and the movie
+// emptied, except a file that is not a project (untouched) and the carrier faults, which
+// leave only that object on its own.
+TEST_F(ProjectFile, CraftedFilesEndAsTheLoaderPromises) {
+  enum Outcome { kEmptied, kUntouched, kLoaded };
+  const struct {
+    const char* name;
+    Outcome outcome;
+  } rows[] = {
+      {"missing", kUntouched},
+      {"foreign", kUntouched},
+      {"version2", kEmptied},
+      {"current_scene", kEmptied},
+      {"unknown_identity", kEmptied},
+      {"unknown_character", kEmptied},
+      {"action_range", kEmptied},
+      {"direction_range", kEmptied},
+      {"state_range", kEmptied},
+      {"k_zero", kEmptied},
+      {"k_huge", kEmptied},
+      {"count_huge", kEmptied},
+      {"text_attached_past_list", kEmptied},
+      {"sound_attached_past_list", kEmptied},
+      {"empty_sound_name", kEmptied},
+      {"unterminated_text", kEmptied},
+      {"big", kEmptied},
+      {"support_past_points", kLoaded},
+      {"self_carrier", kLoaded},
+      {"carrier_cycle", kLoaded},
+      {"carrier_past_list", kLoaded},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    ASSERT_EQ(Load(kSample), 1u);
+    const u32 result = Load(row.name);
+    EXPECT_EQ(result, row.outcome == kLoaded ? 1u : 0u);
+    EXPECT_EQ(Scenes(), row.outcome == kUntouched ? 2u : row.outcome == kLoaded ? 1u : 0u);
+    if (row.outcome != kLoaded) continue;
+    // No carrier chain may come back to where it started.
+    Scene* scene = Movie_SceneAt(Movie_Get(), 0);
+    for (ObjectInstance* object : ListRange<ObjectInstance>(&scene->objects)) {
+      u32 steps = 0;
+      for (ObjectInstance* c = object->carrier; c; c = c->carrier) ASSERT_LT(++steps, Scene_ObjectCount(scene));
+      EXPECT_NE(object->carrier, object);
+    }
+  }
+  // The carriers that cannot be are gone; the first table of the cycle keeps the second.
+  ASSERT_EQ(Load("carrier_cycle"), 1u);
+  Scene* scene = Movie_SceneAt(Movie_Get(), 0);
+  EXPECT_EQ(Scene_ObjectAt(scene, 0)->carrier, Scene_ObjectAt(scene, 1));
+  EXPECT_EQ(Scene_ObjectAt(scene, 1)->carrier, nullptr);
+  ASSERT_EQ(Load("support_past_points"), 1u);
+  scene = Movie_SceneAt(Movie_Get(), 0);
+  EXPECT_EQ(Scene_ObjectAt(scene, 1)->carrier, nullptr);
+  EXPECT_EQ(Scene_ObjectAt(scene, 1)->supportPoint, 0u);
+  ASSERT_EQ(Load("narrow_text"), 1u);
+  TextItem* text = Scene_TextAt(Movie_SceneAt(Movie_Get(), 0), 0);
+  EXPECT_EQ(text->balloon.width, 100u);  // saved at 50
+  EXPECT_EQ(text->balloon.style, 1u);    // saved as 30
+}
+
+// Every prefix of the sample and every flipped byte fails: a cut inside any block is a
+// short read, and a flip that still parses is caught by the CRC.
+TEST_F(ProjectFile, EveryTruncationAndEveryFlippedByteFails) {
+  const std::string sample = Read(Saved(kSample));
+  Movie* movie = Movie_Get();
+  for (size_t length = 0; length < sample.size(); ++length) {
+    ASSERT_EQ(ProjectFile_LoadFromMemory(movie, reinterpret_cast<const u8*>(sample.data()), length, nullptr), 0u)
+        << length;
+    ASSERT_EQ(Scenes(), 0u);
+  }
+  for (size_t at = 0; at + 4 < sample.size(); ++at) {
+    std::string flipped = sample;
+    flipped[at] = char(flipped[at] ^ 0x20);
+    ASSERT_EQ(ProjectFile_LoadFromMemory(movie, reinterpret_cast<const u8*>(flipped.data()), flipped.size(), nullptr), 0u)
+        << at;
+  }
+}
+
+// A movie built here: two scenes, a carried object, a spoken and a floating text, a sound
+// from a full path and one from the "Sfx" folder. The file has the sizes the layout
+// gives, and a load of it saves back to the same bytes.
+TEST_F(ProjectFile, GeneratedMovieSurvivesSaveAndLoad) {
+  Movie* movie = Movie_Get();
+  Movie_Clear(movie);
+  EXPECT_EQ(SaveAs("vacia").size(), 56u);  // the header with S = 0 and the CRC
+  SaveMessage();
+  ASSERT_EQ(Load("vacia"), 1u);
+  EXPECT_EQ(Scenes(), 0u);
+
+  for (u32 s = 0; s < 2; ++s) {
+    Scene* scene = Movie_AppendScene(movie);
+    scene->background = i32(s);
+    scene->length = 900, scene->currentFrame = 30 * s;
+    CharacterInstance* character = CharacterInstance_New();
+    character->scene = scene, character->character = 1, character->x = 200, character->y = 300;
+    character->endFrame = 0xFFFFFFFF;
+    List_Append(&scene->characters, &character->link);
+    CharacterActionEntry* action = CharacterActionEntry_Append(character);
+    action->startFrame = 10, action->endFrame = 70, action->action = 1, action->direction = 7;
+    ASSERT_TRUE(KeyPointArray_SetSize(&action->path, 2));
+    KeyPointArray_Data(&action->path)[0] = {200, 300, 100};
+    KeyPointArray_Data(&action->path)[1] = {300, 300, 0};
+    action->pathLength = 100, action->pathFrames = 60;
+    ObjectInstance* table = ObjectInstance_New();
+    ObjectInstance* lamp = ObjectInstance_New();
+    for (ObjectInstance* object : {table, lamp}) {
+      object->scene = scene;
+      List_Append(&scene->objects, &object->link);
+    }
+    for (u32 i = 0; ObjectRecord* record = ObjectCatalog_GetAt(i); ++i) {
+      if (std::string(record->name.CStr()) == "Mesa") table->object = i32(i);
+      if (std::string(record->name.CStr()) == "L\xE1mpara") lamp->object = i32(i);
+    }
+    lamp->carrier = table, lamp->supportPoint = 0;
+    TextItem* spoken = TextItem_Append(scene);
+    Balloon_SetText(&spoken->balloon, "Hola!");
+    spoken->balloon.width = 300, spoken->variant = 1;
+    spoken->attachKind = kTextSpokenByCharacter, spoken->attachedTo = character;
+    TextItem* floating = TextItem_Append(scene);
+    floating->balloon.width = 500, floating->balloon.style = 17;
+    for (const char* name : {"*/no/existe.wav", "Grabadas\\Mi voz.WAV"}) {
+      SoundItem* sound = SoundItem_Append(scene);
+      sound->fileName = name, sound->speed = 1.5, sound->startFrame = 5, sound->endFrame = 90;
+      sound->kind = kSoundObject, sound->attachedTo = lamp;
+    }
+  }
+  const std::string saved = SaveAs("generada");
+  SaveMessage();
+  ASSERT_EQ(Load("generada"), 1u);
+  EXPECT_EQ(SaveAs("generada2"), saved);
+  SaveMessage();
+  ASSERT_EQ(Scenes(), 2u);
+  Scene* second = Movie_SceneAt(movie, 1);
+  EXPECT_EQ(Scene_ObjectAt(second, 1)->carrier, Scene_ObjectAt(second, 0));
+  EXPECT_STREQ(Scene_SoundAt(second, 0)->fileName.CStr(), "*/no/existe.wav");
+  EXPECT_EQ(Scene_SoundAt(second, 1)->attachedTo, Scene_ObjectAt(second, 1));
+
+  // Sizes: a carried object takes 4 bytes more than a free one; a text of 5 characters
+  // 12 bytes of string, an empty one 2.
+  Scene_ObjectAt(second, 1)->carrier = nullptr;
+  const std::string uncarried = SaveAs("generada3");
+  SaveMessage();
+  EXPECT_EQ(uncarried.size() + 4, saved.size());
+  Balloon_SetText(&Scene_TextAt(second, 0)->balloon, "");
+  EXPECT_EQ(SaveAs("generada4").size() + 10, uncarried.size());
+  SaveMessage();
+}
+
+// A full disk while saving over an existing project keeps the old file byte for byte and
+// leaves no temporary behind; the user is told the file could not be written.
+TEST_F(ProjectFile, FullDiskKeepsThePreviousSave) {
+  ASSERT_EQ(Load(kSample), 1u);
+  const std::string before = SaveAs("guardada");
+  SaveMessage();
+  ASSERT_FALSE(before.empty());
+  Scene_CharacterAt(Movie_SceneAt(Movie_Get(), 0), 0)->x += 5;
+  for (u64 room : {u64(0), u64(10), u64(before.size() - 1)}) {
+    SCOPED_TRACE(room);
+    SLPlatformSetDiskFullAfter(true, room);
+    ProjectFile_Save("guardada");
+    SLPlatformSetDiskFullAfter(false);
+    EXPECT_EQ(SaveMessage(), "No puedo grabar en el archivo destino.");
+    EXPECT_EQ(Read(Saved("guardada")), before);
+    EXPECT_FALSE(fs::exists(Saved("guardada") + ".tmp"));
+  }
+  // A folder in the way of the file: it cannot be created.
+  fs::create_directories(Saved("carpeta") + ".tmp");
+  ProjectFile_Save("carpeta");
+  EXPECT_EQ(SaveMessage(), "No puedo crear el archivo destino.");
+  EXPECT_EQ(ModalStack_GetDepth(), 0u);
+}
+
+// Only files that start with the magic are projects; a name with "ó" is found as saved.
+TEST_F(ProjectFile, ValidityLooksAtTheMagicOnly) {
+  EXPECT_TRUE(ProjectFile_IsValid(Narrow(kSample).c_str()));
+  EXPECT_TRUE(ProjectFile_IsValid("version2"));
+  EXPECT_FALSE(ProjectFile_IsValid("foreign"));
+  EXPECT_FALSE(ProjectFile_IsValid("missing"));
+  s_dir->Write("Aventuras Guardadas/corto.ZQTR", std::string(reinterpret_cast<const char*>(kProjectMagic), 39));
+  EXPECT_FALSE(ProjectFile_IsValid("corto"));
+  ASSERT_EQ(Load(kSample), 1u);
+  SaveAs("Adi\xC3\xB3s");
+  SaveMessage();
+  EXPECT_TRUE(ProjectFile_IsValid("Adi\xF3s"));
+  EXPECT_EQ(Load("Adi\xC3\xB3s"), 1u);
+}
+
+}  // namespace
