@@ -3,6 +3,7 @@
 
 #include "app/AppGlobals.h"
 #include "app/EditorAction.h"
+#include "app/EditorCallbacks.h"
 #include "media/SLMoviePlayer.h"
 
 namespace {
@@ -36,14 +37,10 @@ u32 ActionSound_Load(SoundItem* sound) {
 }
 
 const char* EditorAction_TrimDialogue(const char* text) {
-  if (!text) return nullptr;
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
-  u32 first = 0;
-  while (bytes[first] != 0 && bytes[first] <= 32) ++first;
-  if (bytes[first] == 0) return nullptr;
+  const char* first = EditorText_Trim(text);
+  if (!first) return nullptr;
   // Blanks typed right before the first word stay (the child may indent); blanks before
   // a line break or a control character are dropped with it.
-  u32 start = first;
-  while (start > 0 && bytes[start - 1] == ' ') --start;
-  return text + start;
+  while (first > text && first[-1] == ' ') --first;
+  return first;
 }

@@ -54,7 +54,7 @@ KeyPoint* SetPathSize(SLArrayHeader* path, u32 count) {
 u32 AnimationFrames(u32 duration, u32 repeat, u32 start) {
   u64 ms = duration;
   if (repeat != 0 && repeat != kRepeatEndless) ms *= repeat;
-  const u64 frames = u64(u32(ms)) * 60 / 1000;
+  const u64 frames = ms * 60 / 1000;
   const u64 room = 0xFFFFFFFEull - start;
   return u32(frames < room ? frames : room);
 }
