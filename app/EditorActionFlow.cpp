@@ -4,6 +4,7 @@
 //
 // A placement that is abandoned (a required text or audio not given, Escape or a click
 // off the stage while pointing) changes nothing.
+#include "adventure/catalog/SceneCatalog.h"
 #include "adventure/catalog/CharacterCatalog.h"
 #include "app/AppGlobals.h"
 #include "app/CMyGuiManager.h"
@@ -135,7 +136,7 @@ void EditorAction_ReferenceTick() {
   }
   CSL_GS_GuiManager& gui = App_GuiManager();
   const i32 x = gui.GetMouseX() - kStageX, y = gui.GetMouseY() - kStageY;
-  const bool onStage = x >= 0 && y >= 0 && x < kStageWidth && y < kStageHeight;
+  const bool onStage = x >= 0 && y >= 0 && x < i32(kStageWidth) && y < i32(kStageHeight);
   const bool click = Pressed(1);
   if (!onStage) {
     state.hover = EditorSelection{};

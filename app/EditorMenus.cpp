@@ -116,9 +116,9 @@ bool CanRepeatLastAction(CharacterRecord* record, const CharacterInstance* insta
 void BuildCharacterMenu(MenuBuilder& build, const Scene* scene, CharacterInstance* instance, u32 frame, u32 origin) {
   CharacterRecord* record = instance->character >= 0 ? CharacterCatalog_GetAt(u32(instance->character)) : nullptr;
   CSL_GS_GuiMenuPopup* menu = build.Make(kMenuCharacter);
-  build.Item(menu, kCmdCharacterNewAction, "Agregar nueva acción");
+  build.Item(menu, kCmdCharacterNewAction, "Agregar nueva acci\xf3n");
   if (record && CanRepeatLastAction(record, instance, frame))
-    build.Item(menu, kCmdCharacterRepeatAction, "Repetir última acción");
+    build.Item(menu, kCmdCharacterRepeatAction, "Repetir \xfaltima acci\xf3n");
   if (origin == kItemMenuFromButton && List_IsEmpty(&instance->actions)) {
     build.Separator(menu);
     build.Item(menu, kCmdCharacterMove, "Mover");
@@ -129,13 +129,13 @@ void BuildCharacterMenu(MenuBuilder& build, const Scene* scene, CharacterInstanc
     CharacterAction* talk = s && s->talkAction != -1 ? CatalogRecord_GetListEntryAt(record, u32(s->talkAction)) : nullptr;
     if (talk && talk->dialogue != 0) {
       build.Separator(menu);
-      if (talk->dialogue & 2) build.Item(menu, kCmdCharacterWrittenDialogue, "Agregar diálogo escrito");
-      if (talk->dialogue & 1) build.Item(menu, kCmdCharacterSpokenDialogue, "Agregar diálogo hablado");
+      if (talk->dialogue & 2) build.Item(menu, kCmdCharacterWrittenDialogue, "Agregar di\xe1logo escrito");
+      if (talk->dialogue & 1) build.Item(menu, kCmdCharacterSpokenDialogue, "Agregar di\xe1logo hablado");
     }
   }
   if (frame >= instance->firstFrame && IntervalList_FindAtFrame(instance, frame)) {
     build.Separator(menu);
-    build.Item(menu, kCmdCharacterDeleteAction, "Borrar acción actual");
+    build.Item(menu, kCmdCharacterDeleteAction, "Borrar acci\xf3n actual");
   }
   CSL_GS_GuiMenuPopup* texts = build.Make(kMenuCharacterTexts);
   AddTextEntries(build, texts, scene, kTextSpokenByCharacter, instance, frame, kMenuCharacterTexts);
@@ -240,10 +240,10 @@ void EditorScreen_ShowSceneMenu() {
   for (const SoundItem* sound : ListRange<SoundItem>(&scene->sounds))
     if (sound->kind == kSoundMusic && PlaysAt(sound, frame)) music = true;
   if (music) {
-    build.Item(menu, kCmdSceneMusic, "Cambiar música de fondo");
-    build.Item(menu, kCmdSceneStopMusic, "Detener música de fondo");
+    build.Item(menu, kCmdSceneMusic, "Cambiar m\xfasica de fondo");
+    build.Item(menu, kCmdSceneStopMusic, "Detener m\xfasica de fondo");
   } else {
-    build.Item(menu, kCmdSceneMusic, "Agregar música de fondo");
+    build.Item(menu, kCmdSceneMusic, "Agregar m\xfasica de fondo");
   }
   if (sceneCount > 1) {
     build.Separator(menu);

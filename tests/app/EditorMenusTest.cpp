@@ -128,18 +128,18 @@ TEST_F(EditorMenus, SceneMenuFollowsMusicScenePositionAndEffectsAtTheFrame) {
     const char* expected;
   } rows[] = {
       {1, 0, 10,
-       "100001:Agregar música de fondo|-|101000:Borrar audio[101002:puerta que cruje]|-|100005:Duplicar escena|-|"
+       "100001:Agregar m\xfasica de fondo|-|101000:Borrar audio[101002:puerta que cruje]|-|100005:Duplicar escena|-|"
        "100006:Eliminar escena"},
       {1, 0, 150,
-       "100001:Cambiar música de fondo|100002:Detener música de fondo|-|100005:Duplicar escena|-|100006:Eliminar escena"},
+       "100001:Cambiar m\xfasica de fondo|100002:Detener m\xfasica de fondo|-|100005:Duplicar escena|-|100006:Eliminar escena"},
       {2, 0, 200,
-       "100001:Agregar música de fondo|-|100004:Colocar luego de la siguiente escena|-|100005:Duplicar escena|-|"
+       "100001:Agregar m\xfasica de fondo|-|100004:Colocar luego de la siguiente escena|-|100005:Duplicar escena|-|"
        "100006:Eliminar escena"},
       {3, 1, 70,
-       "100001:Agregar música de fondo|-|100003:Colocar antes de la escena anterior|100004:Colocar luego de la "
+       "100001:Agregar m\xfasica de fondo|-|100003:Colocar antes de la escena anterior|100004:Colocar luego de la "
        "siguiente escena|-|101000:Borrar audio[101004:otro]|-|100005:Duplicar escena|-|100006:Eliminar escena"},
       {3, 2, 70,
-       "100001:Agregar música de fondo|-|100003:Colocar antes de la escena anterior|-|100005:Duplicar escena|-|"
+       "100001:Agregar m\xfasica de fondo|-|100003:Colocar antes de la escena anterior|-|100005:Duplicar escena|-|"
        "100006:Eliminar escena"},
   };
   for (const Row& row : rows) {
@@ -180,11 +180,11 @@ TEST_F(EditorMenus, CharacterMenuOffersWhatTheCharacterCanDoAtTheFrame) {
   const std::string texts =
       "111000:Borrar texto[111003:Hola amigos|111004:Un texto muy largo que pasa de los tre...|111005:(sin texto)]"
       "|112000:Borrar audio[112001:voz|112002:(sin nombre)]";
-  const std::string talk = "-|110003:Agregar diálogo escrito|110004:Agregar diálogo hablado|-|";
+  const std::string talk = "-|110003:Agregar di\xe1logo escrito|110004:Agregar di\xe1logo hablado|-|";
   EditorScreen_ShowItemMenu(kItemMenuFromStage);
-  EXPECT_EQ(OpenMenu(), "110001:Agregar nueva acción|" + talk + texts + "|-|110007:Borrar personaje");
+  EXPECT_EQ(OpenMenu(), "110001:Agregar nueva acci\xf3n|" + talk + texts + "|-|110007:Borrar personaje");
   EditorScreen_ShowItemMenu(kItemMenuFromButton);
-  EXPECT_EQ(OpenMenu(), "110001:Agregar nueva acción|-|110005:Mover|" + talk + texts +
+  EXPECT_EQ(OpenMenu(), "110001:Agregar nueva acci\xf3n|-|110005:Mover|" + talk + texts +
                             "|-|110007:Borrar personaje|-|113000:Opciones avanzadas[113001:Agregar texto asociado|-|"
                             "113002:Agregar audio asociado]");
 
@@ -203,9 +203,9 @@ TEST_F(EditorMenus, CharacterMenuOffersWhatTheCharacterCanDoAtTheFrame) {
     record->actions[0]->visible = record->actions[1]->visible = r.visible;
     EditorScreen_ShowItemMenu(kItemMenuFromButton);
     const std::string menu = OpenMenu();
-    EXPECT_EQ(menu.find("110002:Repetir última acción") != std::string::npos, r.offered) << r.last << " " << menu;
+    EXPECT_EQ(menu.find("110002:Repetir \xfaltima acci\xf3n") != std::string::npos, r.offered) << r.last << " " << menu;
     EXPECT_EQ(menu.find("110005"), std::string::npos);
-    EXPECT_NE(menu.find("-|110006:Borrar acción actual|-|111000"), std::string::npos) << menu;
+    EXPECT_NE(menu.find("-|110006:Borrar acci\xf3n actual|-|111000"), std::string::npos) << menu;
   }
   // Before the character enters, nothing runs and it has no state.
   sofia->firstFrame = 50;
