@@ -1,11 +1,15 @@
 #include "app/Screens.h"
 
+#include "adventure/catalog/CharacterCatalog.h"
+#include "adventure/catalog/ObjectCatalog.h"
+#include "adventure/catalog/SceneCatalog.h"
 #include "app/AppEvents.h"
 #include "app/AppGlobals.h"
 #include "app/AppServices.h"
 #include "app/CMyGuiManager.h"
 #include "app/CMyVIS_arVI.h"
 #include "app/CommonUi.h"
+#include "app/LoadingScreen.h"
 #include "app/MsgBox.h"
 #include "app/ScreenLoop.h"
 #include "foundation/SLError.h"
@@ -228,7 +232,16 @@ i32 ExitScreens_Run() {
   return result;
 }
 
-i32 Editor_Run() { return 1; }
+// Until the editor is built, "&Jugar" loads the catalogue and goes back to the start menu,
+// emptying the catalogue again so that the next visit loads it afresh.
+i32 Editor_Run() {
+  const i32 result = LoadingScreen_Run();
+  if (result != 1) return result == -2 ? 1 : result;
+  SceneCatalog_Free();
+  ObjectCatalog_Free();
+  CharacterCatalog_Free();
+  return 1;
+}
 i32 BuildingBox_Run() { return 1; }
 
 void MainMenu_OnBackToMenuAnswer(u32 answer, std::uintptr_t) {
