@@ -6,6 +6,7 @@
 #include "app/AppEvents.h"
 #include "app/AppGlobals.h"
 #include "app/AppServices.h"
+#include "app/BoxScreen.h"
 #include "app/CMyGuiManager.h"
 #include "app/CMyVIS_arVI.h"
 #include "app/CommonUi.h"
@@ -242,7 +243,7 @@ i32 Editor_Run() {
   CharacterCatalog_Free();
   return 1;
 }
-i32 BuildingBox_Run() { return 1; }
+i32 BuildingBox_Run() { return BoxVideosScreen_Run(); }
 
 void MainMenu_OnBackToMenuAnswer(u32 answer, std::uintptr_t) {
   if (answer == MSGBOX_YES) App_SetReturnToMenu();
