@@ -1,0 +1,299 @@
+// The building-box screen: the boxes of the graphics pack page three at a time, a chosen
+// box lists its videos centred on its button, the player's buttons and slider move through
+// the chosen video, and entries or videos that cannot be shown are left out.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/AppEvents.h"
+#include "app/AppServices.h"
+#include "app/BoxScreen.h"
+#include "app/MiniList.h"
+#include "gui/SLGuiSlider.h"
+#include "gui/SLGuiWindow.h"
+#include "media/SLMoviePlayer.h"
+#include "platform/kernel32/Modules.h"
+#include "storage/SLFastFileStorage.h"
+#include "tests/app/LoadingFixtures.h"
+#include "tests/support/AppHarness.h"
+
+namespace {
+
+void Send(u32 id) { BoxVideosScreen_OnEvent(APP_EVENT_COMMAND, id, nullptr); }
+bool Shown(const CSL_GS_GuiWindow* window) { return (window->GetStyle() & SL_GUI_WS_VISIBLE) != 0; }
+BoxScreenState& State() { return BoxVideosScreen_State(); }
+
+std::vector<std::string> ShownRows() {
+  std::vector<std::string> names;
+  for (CSL_GS_GuiWindow* row : State().rows)
+    if (Shown(row)) names.emplace_back(row->GetText());
+  return names;
+}
+
+u64 CurrentFrame() {
+  u64 frame = ~0ull;
+  BoxVideosScreen_Player().GetCurrentFrame(&frame);
+  return frame;
+}
+
+u32 SliderPosition() { return static_cast<CSL_GS_GuiSliderBase*>(State().slider)->GetPosition(); }
+
+// The screen with the fixture's graphics pack and program folder in place of the sample's.
+class FixtureBoxes {
+ public:
+  explicit FixtureBoxes(const std::string& folder) {
+    m_pack.AttachFile((folder + "/Gfx/Gfx.DAT").c_str(), false, 0);
+    m_saved = App_Services().graphicsPack;
+    App_Services().graphicsPack = &m_pack;
+    SLPlatformSetProgramFileName(LoadingFixtures::ProgramIn(folder).c_str());
+  }
+  ~FixtureBoxes() {
+    App_Services().graphicsPack = m_saved;
+    SLPlatformSetProgramFileName(AppHarness::ProgramPath().c_str());
+  }
+
+ private:
+  CSLFastFileStorage m_pack;
+  CSLFastFileStorage* m_saved;
+};
+
+using BoxScreen = AppScreenTest;
+
+TEST_F(BoxScreen, SampleBoxesListTheirVideosCentredOnTheirButton) {
+  BoxVideosScreen_Load();
+  ASSERT_EQ(State().boxes.GetCount(), 2u);
+  EXPECT_EQ(State().boxes[0].number, 1u);
+  EXPECT_EQ(State().boxes[1].number, 2u);
+  EXPECT_EQ(State().firstBox, 0u);
+  EXPECT_FALSE(Shown(State().boxUp));
+  EXPECT_FALSE(Shown(State().boxDown));
+  EXPECT_TRUE(Shown(State().boxButtons[1]));
+  EXPECT_FALSE(Shown(State().boxButtons[2]));
+  // The first box is chosen: three videos around the middle of the first button.
+  EXPECT_EQ(State().selectedBoxNumber, 1u);
+  EXPECT_EQ(ShownRows(), (std::vector<std::string>{"1 Materiales", "2 Paredes", "3 Techo"}));
+  const i32 y0 = 101 + (117 - 3 * 12) / 2;
+  for (u32 i = 0; i < 3; ++i) {
+    EXPECT_EQ(State().rows[i]->GetWindowRect().x, 254);
+    EXPECT_EQ(State().rows[i]->GetWindowRect().y, y0 + 12 * i32(i));
+  }
+  EXPECT_EQ(State().rowDown->GetWindowRect().y, y0 + 36 + 2);
+  EXPECT_FALSE(Shown(State().rowDown));
+  EXPECT_FALSE(State().videoOpen);
+
+  // The second box: its two videos centred on the second button.
+  Send(APP_BOX_FIRST_ID + 1);
+  EXPECT_EQ(State().selectedBoxNumber, 2u);
+  EXPECT_EQ(ShownRows(), (std::vector<std::string>{"1 Cuerpo", "2 Alas"}));
+  EXPECT_EQ(State().rows[0]->GetWindowRect().y, 101 + 117 + (117 - 24) / 2);
+  // A button without a box does nothing.
+  Send(APP_BOX_FIRST_ID + 2);
+  EXPECT_EQ(State().selectedBoxNumber, 2u);
+  BoxVideosScreen_Free();
+  EXPECT_EQ(State().boxes.GetCount(), 0u);
+  EXPECT_EQ(State().slider, nullptr);
+}
+
+TEST_F(BoxScreen, PlayerButtonsMoveThroughTheVideo) {
+  BoxVideosScreen_Load();
+  Send(APP_BOX_ROW_FIRST_ID);  // "1 Materiales", 15 frames per second
+  ASSERT_TRUE(State().videoOpen);
+  EXPECT_EQ(State().selectedVideo, 0u);
+  EXPECT_DOUBLE_EQ(State().frameRate, 15.0);
+  const u64 frames = State().frameCount;
+  ASSERT_GT(frames, 30u);
+  auto* slider = static_cast<CSL_GS_GuiSliderBase*>(State().slider);
+  EXPECT_EQ(slider->GetRange(), frames);
+  EXPECT_EQ(slider->GetStep(), frames / 100);
+  EXPECT_TRUE(State().playing);
+  EXPECT_FALSE(Shown(State().playerButtons[APP_BOX_PLAY_ID - APP_BOX_HOME_ID]));
+  EXPECT_TRUE(Shown(State().playerButtons[APP_BOX_PAUSE_ID - APP_BOX_HOME_ID]));
+  for (CSL_GS_GuiWindow* row : State().rows)
+    EXPECT_EQ(static_cast<CMyMiniListItemButton*>(row)->GetSelectedRow(), 0u);
+
+  Send(APP_BOX_PAUSE_ID);
+  EXPECT_FALSE(State().playing);
+  EXPECT_TRUE(Shown(State().playerButtons[APP_BOX_PLAY_ID - APP_BOX_HOME_ID]));
+  BoxVideosScreen_Player().SeekToFrame(10);
+  Send(APP_BOX_RW_ID);
+  EXPECT_EQ(CurrentFrame(), 0u) << "one second back from frame 10 stops at the start";
+  BoxVideosScreen_Player().SeekToFrame(40);
+  Send(APP_BOX_RW_ID);
+  EXPECT_EQ(CurrentFrame(), 25u);
+  EXPECT_EQ(SliderPosition(), 25u);
+  Send(APP_BOX_FF_ID);
+  EXPECT_EQ(CurrentFrame(), 40u);
+  BoxVideosScreen_Player().SeekToFrame(frames - 3);
+  Send(APP_BOX_FF_ID);
+  EXPECT_EQ(CurrentFrame(), frames) << "fast forward near the end stops at the end";
+  EXPECT_EQ(SliderPosition(), frames);
+  Send(APP_BOX_HOME_ID);
+  EXPECT_EQ(CurrentFrame(), 0u);
+  EXPECT_EQ(SliderPosition(), 0u);
+  Send(APP_BOX_END_ID);
+  EXPECT_EQ(CurrentFrame(), frames);
+  EXPECT_FALSE(State().playing);
+
+  // The slider moved by the user seeks there and keeps playing if it was.
+  Send(APP_BOX_HOME_ID);
+  Send(APP_BOX_PLAY_ID);
+  ASSERT_TRUE(State().playing);
+  slider->SetPosition(20);
+  BoxVideosScreen_OnEvent(APP_EVENT_SLIDER, reinterpret_cast<std::uintptr_t>(slider), nullptr);
+  EXPECT_TRUE(State().playing);
+  EXPECT_GE(CurrentFrame(), 20u);
+
+  // Choosing another box stops and closes the video.
+  Send(APP_BOX_FIRST_ID + 1);
+  EXPECT_FALSE(State().videoOpen);
+  EXPECT_FALSE(BoxVideosScreen_Player().IsPlaying());
+  EXPECT_EQ(slider->GetRange(), 0u);
+  EXPECT_EQ(State().selectedVideo, kBoxNone);
+  BoxVideosScreen_Free();
+}
+
+TEST_F(BoxScreen, FourBoxesPageByOneAndSevenVideosScroll) {
+  FixtureBoxes fixture(LoadingFixtures::BoxDir());
+  BoxVideosScreen_Load();
+  // Entries whose five characters after "Caja" are not all digits are no boxes.
+  ASSERT_EQ(State().boxes.GetCount(), 4u);
+  for (u32 i = 0; i < 4; ++i) EXPECT_EQ(State().boxes[i].number, i + 1);
+  EXPECT_TRUE(Shown(State().boxDown));
+  EXPECT_FALSE(Shown(State().boxUp));
+  EXPECT_EQ(ShownRows(), (std::vector<std::string>{"Uno"}));
+
+  Send(APP_BOX_DOWN_ID);
+  EXPECT_EQ(State().firstBox, 1u);
+  EXPECT_FALSE(Shown(State().boxDown));
+  EXPECT_TRUE(Shown(State().boxUp));
+  EXPECT_EQ(State().selectedBoxNumber, kBoxNone);
+  EXPECT_TRUE(ShownRows().empty());
+  Send(APP_BOX_DOWN_ID);
+  EXPECT_EQ(State().firstBox, 1u) << "no step past the last box";
+
+  Send(APP_BOX_FIRST_ID + 1);  // box 3, on the second button
+  EXPECT_EQ(State().selectedBoxNumber, 3u);
+  ASSERT_EQ(State().videos.GetCount(), 7u);
+  EXPECT_EQ(ShownRows(), (std::vector<std::string>{"Paso 1", "Paso 2", "Paso 3", "Paso 4", "Paso 5", "Paso 6 mudo"}));
+  const i32 y0 = 101 + 117 + (117 - 72) / 2;
+  EXPECT_EQ(State().rows[0]->GetWindowRect().y, y0);
+  EXPECT_EQ(State().rowDown->GetWindowRect().y, y0 + 72 + 2);
+  EXPECT_TRUE(Shown(State().rowDown));
+  EXPECT_FALSE(Shown(State().rowUp));
+
+  Send(APP_BOX_ROW_DOWN_ID);
+  EXPECT_EQ(State().firstVideo, 1u);
+  EXPECT_EQ(ShownRows(),
+            (std::vector<std::string>{"Paso 2", "Paso 3", "Paso 4", "Paso 5", "Paso 6 mudo", "Paso 7 vacio"}));
+  EXPECT_FALSE(Shown(State().rowDown));
+  EXPECT_TRUE(Shown(State().rowUp));
+
+  // The video without frames is not played; the one without sound plays by its frame rate.
+  Send(APP_BOX_ROW_FIRST_ID + 5);
+  EXPECT_EQ(State().selectedVideo, 6u);
+  EXPECT_FALSE(State().videoOpen);
+  u64 ignored;
+  EXPECT_FALSE(BoxVideosScreen_Player().GetFrameCount(&ignored)) << "the player stays closed";
+  Send(APP_BOX_PLAY_ID);
+  EXPECT_FALSE(State().playing);
+  Send(APP_BOX_ROW_FIRST_ID + 4);
+  EXPECT_EQ(State().selectedVideo, 5u);
+  EXPECT_TRUE(State().videoOpen);
+  EXPECT_TRUE(State().playing);
+  EXPECT_EQ(State().frameCount, 30u);
+  BoxVideosScreen_Free();
+}
+
+TEST_F(BoxScreen, PackWithoutBoxesEndsTheProgram) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const std::string folder = LoadingFixtures::Dir() + "/Variantes/sin_cajas";
+  EXPECT_EXIT(
+      {
+        FixtureBoxes fixture(folder);
+        BoxVideosScreen_Load();
+      },
+      ::testing::ExitedWithCode(256 - 2103 % 256), "Error 02103: No se han encontrado cajas de construcci");
+}
+
+TEST_F(BoxScreen, CloseButtonReturnsToTheMenu) {
+  Command(APP_BOX_ROW_FIRST_ID + 1);
+  Command(APP_CLOSE_BUTTON_ID);
+  EXPECT_EQ(BoxVideosScreen_Run(), 1);
+  EXPECT_EQ(State().boxes.GetCount(), 0u);
+  EXPECT_FALSE(BoxVideosScreen_Player().IsPlaying());
+  EXPECT_EQ(AppHarness::TopLevelWithId(APP_BOX_SLIDER_ID), nullptr);
+}
+
+TEST(BoxEntries, OnlyFiveDigitsAfterCajaNameABox) {
+  const struct {
+    const char* name;
+    bool accepted;
+    u32 number;
+  } rows[] = {{"Caja00001_Normal.mximg", true, 1},  {"caja99999_normal.mximg", true, 99999},
+              {"Caja0x001_Normal.mximg", false, 0}, {"Caja-0001_Normal.mximg", false, 0},
+              {"Caja 0001_Normal.mximg", false, 0}, {"Caja+0001_Normal.mximg", false, 0},
+              {"Caja0001", false, 0},               {"Cuna00001_Normal.mximg", false, 0}};
+  for (const auto& row : rows) {
+    u32 number = 0;
+    EXPECT_EQ(BoxEntry_ParseNumber(row.name, &number), row.accepted) << row.name;
+    if (row.accepted) {
+      EXPECT_EQ(number, row.number) << row.name;
+    }
+  }
+}
+
+TEST(BoxEntries, ListsPageByOneWithinTheirCount) {
+  const struct {
+    u32 first, count, visible;
+    bool down;
+    u32 next;
+    bool moreBelow;
+  } rows[] = {{0, 3, 3, true, 0, false}, {0, 4, 3, true, 1, true}, {1, 4, 3, true, 1, false},
+              {1, 4, 3, false, 0, false}, {0, 4, 3, false, 0, true}, {0, 7, 6, true, 1, true},
+              {1, 7, 6, true, 1, false}, {0, 0, 3, true, 0, false}, {0, 1, 3, false, 0, false}};
+  for (const auto& row : rows) {
+    EXPECT_EQ(BoxList_Step(row.first, row.count, row.visible, row.down), row.next)
+        << row.first << " of " << row.count;
+    EXPECT_EQ(BoxList_HasMoreBelow(row.first, row.count, row.visible), row.moreBelow)
+        << row.first << " of " << row.count;
+  }
+}
+
+// Videos of more than ten million frames spread over the slider's range of one million:
+// its whole length is reachable, and a frame's position and back stay within one step.
+TEST(BoxSlider, LongVideosUseTheWholeSlider) {
+  const struct {
+    u64 frameCount, frame;
+    u32 position;
+  } rows[] = {{1000, 0, 0},
+              {1000, 999, 999},
+              {10000000, 10000000, 10000000},
+              {20000000, 0, 0},
+              {20000000, 10000000, 500000},
+              {20000000, 19999999, 999999},
+              {20000000, 20000000, 1000000},
+              {~0ull, ~0ull, 1000000}};
+  for (const auto& row : rows) {
+    EXPECT_EQ(BoxSlider_PositionOfFrame(row.frame, row.frameCount), row.position) << row.frameCount;
+    const u64 back = BoxSlider_FrameOfPosition(row.position, row.frameCount);
+    EXPECT_LE(back, row.frame);
+    EXPECT_LT(row.frame - back, row.frameCount / 1000000 + 1) << row.frameCount;
+  }
+  EXPECT_EQ(BoxSlider_FrameOfPosition(1000000, 20000000), 20000000u);
+}
+
+TEST(MiniList, CaptionColoursFollowTheButtonState) {
+  const struct {
+    u32 state;
+    bool selected;
+    u32 color;
+  } rows[] = {{SL_GUI_STATE_NORMAL, false, 0xFF781E90}, {SL_GUI_STATE_NORMAL, true, 0xFFFFFFFF},
+              {SL_GUI_STATE_HOT, true, 0xFF8A38CB},     {SL_GUI_STATE_PRESSED, true, 0xFF000000},
+              {SL_GUI_STATE_HOT | SL_GUI_STATE_FOCUSED, false, 0xFF8A38CB},
+              {SL_GUI_STATE_DISABLED, false, 0xFF781E90}};
+  for (const auto& row : rows)
+    EXPECT_EQ(CMyMiniListItemButton::CaptionColor(row.state, row.selected), row.color) << row.state;
+}
+
+}  // namespace
