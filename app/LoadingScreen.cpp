@@ -199,9 +199,13 @@ u32 LoadingScreen_GlowTint(u32 milliseconds) {
 u32 Catalog_LoadAll(CSLWorkerThread* thread, std::uintptr_t parameter) {
   auto* block = reinterpret_cast<LoaderProgress*>(parameter);
   LoaderResources resources;
-  for (u32 kind = 0; kind < 3; ++kind)
-    if (!LoadKind(&resources, kind, thread, block)) return 0;
-  if (!App_Services().gfx->SetImageGroup(kProgramGroup)) SetLoaderError(block, -1011, "No puedo cargar im\xe1genes");
+  bool loaded = true;
+  for (u32 kind = 0; kind < 3 && loaded; ++kind) loaded = LoadKind(&resources, kind, thread, block);
+  // The group goes back to the program's on every way out, a stop or a failure included:
+  // left at a kind's group, the pictures made afterwards would lose their pixels with
+  // that kind's sources at the next loading.
+  const bool restored = App_Services().gfx->SetImageGroup(kProgramGroup);
+  if (!restored && block->errorCode == 0) SetLoaderError(block, -1011, "No puedo cargar im\xe1genes");
   return 0;
 }
 

@@ -110,6 +110,7 @@ TEST_F(LoadingScreen, CloseButtonAsksAndYesReturnsWithTheCataloguesEmptied) {
   EXPECT_EQ(ObjectCatalog_GetAt(0), nullptr);
   EXPECT_EQ(ModalStack_GetDepth(), 0u);
   EXPECT_EQ(LoaderProgress_Get().errorCode, 0) << "a stop is no failure";
+  EXPECT_EQ(App_Services().gfx->GetImageGroup(), 1u) << "a stopped loading leaves the program's group";
 }
 
 TEST_F(LoadingScreen, CloseButtonAnsweredNoKeepsLoading) {
@@ -154,7 +155,7 @@ TEST_F(LoadingScreen, EmptyObjectsFolderIsFoundAfterTheOtherKinds) {
   SLPlatformSetProgramFileName(LoadingFixtures::ProgramIn(LoadingFixtures::Dir() + "/Variantes/sin_objetos").c_str());
   Catalog_LoadAll(nullptr, reinterpret_cast<std::uintptr_t>(&block));
   SLPlatformSetProgramFileName(AppHarness::ProgramPath().c_str());
-  App_Services().gfx->SetImageGroup(1);
+  EXPECT_EQ(App_Services().gfx->GetImageGroup(), 1u) << "a failed loading leaves the program's group";
   EXPECT_EQ(block.errorCode, -1013);
   EXPECT_STREQ(block.text, "No se han encontrado los objetos del juego");
   EXPECT_NE(CharacterCatalog_GetAt(0), nullptr);
