@@ -3,12 +3,17 @@
 // the chosen video, and entries or videos that cannot be shown are left out.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "app/AppEvents.h"
 #include "app/AppServices.h"
 #include "app/BoxScreen.h"
+#include "app/CMyGuiManager.h"
+#include "gamesystem/directx/SLGfxDirectX.h"
+#include "image/SLImage.h"
 #include "app/MiniList.h"
 #include "gui/SLGuiSlider.h"
 #include "gui/SLGuiWindow.h"
@@ -17,6 +22,7 @@
 #include "storage/SLFastFileStorage.h"
 #include "tests/app/LoadingFixtures.h"
 #include "tests/support/AppHarness.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -281,6 +287,65 @@ TEST(BoxSlider, LongVideosUseTheWholeSlider) {
     EXPECT_LT(row.frame - back, row.frameCount / 1000000 + 1) << row.frameCount;
   }
   EXPECT_EQ(BoxSlider_FrameOfPosition(1000000, 20000000), 20000000u);
+}
+
+// The list rows of the first sample box with the second video chosen, drawn by the GUI:
+// the chosen row behind its faint highlight in white, the others in the list's purple,
+// every caption right-aligned. A crop matches when every channel is within 2 but for at
+// most 0.2 % of its pixels. Remade after a deliberate change with
+//   SL_WRITE_GOLDEN=1 build/tests/test_app_BoxScreenTest --gtest_filter=BoxScreen.ListRowsDrawTheChosenOne
+TEST_F(BoxScreen, ListRowsDrawTheChosenOne) {
+  constexpr i32 kX = 258, kY = 139, kWidth = 96, kHeight = 40;
+  BoxVideosScreen_Load();
+  Send(APP_BOX_ROW_FIRST_ID + 1);
+  Send(APP_BOX_PAUSE_ID);
+  CSL_GS_Gfx_DirectX* gfx = App_Services().gfx;
+  ASSERT_TRUE(gfx->Clear(0xFF402010, false, false));
+  App_GuiManager().Draw();
+  ASSERT_TRUE(gfx->EndFrame());
+  TSLObjPtr<CSLImage> screen;
+  screen.Attach(new CSLImage());
+  ASSERT_TRUE(gfx->CaptureScreen(screen.Get()));
+  BoxVideosScreen_Free();
+  std::string crop(kWidth * kHeight * 4, '\0');
+  for (i32 y = 0; y < kHeight; ++y)
+    for (i32 x = 0; x < kWidth; ++x) {
+      const u8* p = screen->GetPixelAddress(u32(kX + x), u32(kY + y));
+      char* q = &crop[(y * kWidth + x) * 4];
+      q[0] = char(p[2]), q[1] = char(p[1]), q[2] = char(p[0]), q[3] = char(0xFF);
+    }
+  const std::string golden = SL_SOURCE_DIR "/tests/app/golden/mini_list_rows.png";
+  const std::string size = std::to_string(kWidth) + "x" + std::to_string(kHeight);
+  if (std::getenv("SL_WRITE_GOLDEN")) {
+    TempDir dir;
+    std::ofstream(dir.Host("crop.rgba"), std::ios::binary) << crop;
+    SLTestCapture("mkdir -p '" SL_SOURCE_DIR "/tests/app/golden' && convert -size " + size + " -depth 8 'rgba:" +
+                  dir.Host("crop.rgba") + "' -strip 'png24:" + golden + "'");
+  }
+  const std::string want = SLTestCapture("convert '" + golden + "' -depth 8 -alpha opaque rgba:-");
+  ASSERT_EQ(want.size(), crop.size()) << golden;
+  u32 far = 0;
+  for (size_t i = 0; i < crop.size(); i += 4) {
+    bool close = true;
+    for (int k = 0; k < 3; ++k) close = close && std::abs(int(u8(crop[i + k])) - int(u8(want[i + k]))) <= 2;
+    far += !close;
+  }
+  EXPECT_LE(far, u32(kWidth * kHeight / 500));
+  // White caption pixels only on the chosen (second) row, purple ones on the others.
+  u32 white[3] = {}, purple[3] = {};
+  const i32 y0 = 101 + (117 - 36) / 2 - kY;
+  for (i32 row = 0; row < 3; ++row)
+    for (i32 y = y0 + 12 * row; y < y0 + 12 * row + 12; ++y)
+      for (i32 x = 0; x < kWidth; ++x) {
+        const u8* p = reinterpret_cast<const u8*>(&crop[(y * kWidth + x) * 4]);
+        if (p[0] > 240 && p[1] > 240 && p[2] > 240) ++white[row];
+        if (p[0] > 0x80 && p[0] < 0xA0 && p[1] < 0x30 && p[2] > 0x68 && p[2] < 0x88) ++purple[row];
+      }
+  EXPECT_EQ(white[0], 0u);
+  EXPECT_GT(white[1], 10u);
+  EXPECT_EQ(white[2], 0u);
+  EXPECT_GT(purple[0], 10u);
+  EXPECT_GT(purple[2], 10u);
 }
 
 TEST(MiniList, CaptionColoursFollowTheButtonState) {
