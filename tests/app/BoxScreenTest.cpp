@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -18,11 +19,53 @@
 #include "gui/SLGuiSlider.h"
 #include "gui/SLGuiWindow.h"
 #include "media/SLMoviePlayer.h"
+#include "media/reader/SLBaseVideoAudioReader.h"
 #include "platform/kernel32/Modules.h"
 #include "storage/SLFastFileStorage.h"
 #include "tests/app/LoadingFixtures.h"
 #include "tests/support/AppHarness.h"
 #include "tests/support/TestSupport.h"
+
+// A video of twenty million frames at 15 per second for files ending in ".largo": every
+// frame the same small grey picture.
+class CLongVideoReader : public CSLBaseVideoAudioReader {
+  SL_DECLARE_CLASS(CLongVideoReader)
+ public:
+  static constexpr u32 kSide = 8;
+  ~CLongVideoReader() override { Close(); }
+  bool Open(CSLBaseStorage* storage, u32) override { return HoldSource(storage), SLSucceed(true); }
+  bool Close() override { return ReleaseSource(), SLSucceed(true); }
+  bool GetStreamCount(u32* count) override { return *count = 1, SLSucceed(true); }
+  bool GetStreamType(u32 stream, u32* type) override {
+    if (stream != 0) return *type = SL_STREAM_UNKNOWN, SLFail(SL_E_MEDIA_NO_STREAM, false);
+    return *type = SL_STREAM_VIDEO, SLSucceed(true);
+  }
+  bool GetVideoFormat(u32, SLVideoFormat* out) override {
+    *out = {kSide, kSide, 32, 0, kSide * kSide * 4};
+    return SLSucceed(true);
+  }
+  bool GetVideoFrameRate(u32, double* rate) override { return *rate = 15, SLSucceed(true); }
+  bool IsKeyFrame(u32, u64) override { return SLSucceed(true); }
+  bool GetAudioFormat(u32, SLAudioFormat*) override { return SLFail(SL_E_MEDIA_NOT_AUDIO, false); }
+  bool GetAudioLength(u32, u64*) override { return SLFail(SL_E_MEDIA_NOT_AUDIO, false); }
+  bool GetVideoFrameCount(u32, u64* frames) override { return *frames = 20000000, SLSucceed(true); }
+  bool StartStream(u32) override { return SLSucceed(true); }
+  bool GetVideoFrame(u32, u64, const void** picture, u32* size) override {
+    m_picture.assign(40 + kSide * kSide * 4, 0x80);
+    const u32 header[10] = {40, kSide, kSide, 1 | 32 << 16, 0, kSide * kSide * 4, 0, 0, 0, 0};
+    std::memcpy(m_picture.data(), header, 40);
+    *picture = m_picture.data();
+    if (size) *size = u32(m_picture.size());
+    return SLSucceed(true);
+  }
+  bool ReadAudio(u32, u64, u32, const void**, u32*) override { return SLFail(SL_E_MEDIA_NOT_AUDIO, false); }
+  bool StopStream(u32) override { return SLSucceed(true); }
+  const char* GetExtensionA(u32 index) override { return index == 0 ? "largo" : SLFail(SL_E_INDEX, nullptr); }
+
+ private:
+  std::vector<u8> m_picture;
+};
+SL_IMPLEMENT_CLASS_CREATABLE(CLongVideoReader, CSLBaseVideoAudioReader)
 
 namespace {
 
@@ -229,6 +272,42 @@ TEST_F(BoxScreen, CloseButtonReturnsToTheMenu) {
   EXPECT_EQ(State().boxes.GetCount(), 0u);
   EXPECT_FALSE(BoxVideosScreen_Player().IsPlaying());
   EXPECT_EQ(AppHarness::TopLevelWithId(APP_BOX_SLIDER_ID), nullptr);
+}
+
+// The slider of a video longer than ten million frames covers the whole video: the
+// position and the frame convert through the slider's own range of one million.
+TEST_F(BoxScreen, LongVideoSliderReachesItsEnd) {
+  SLRegisterClass(CLongVideoReader::GetClassRecord());
+  TempDir dir;
+  std::ofstream(dir.Host("pasos.largo")) << "x";
+  BoxVideosScreen_Load();
+  CSL_GS_MoviePlayer& player = BoxVideosScreen_Player();
+  ASSERT_TRUE(player.Open(dir.Host("pasos.largo").c_str(), nullptr));
+  u64 frames = 0;
+  ASSERT_TRUE(player.GetFrameCount(&frames));
+  ASSERT_EQ(frames, 20000000u);
+  // As a chosen video sets it up.
+  auto* slider = static_cast<CSL_GS_GuiSliderBase*>(State().slider);
+  State().frameCount = frames;
+  State().frameRate = 15;
+  State().videoOpen = true;
+  slider->SetRange(kBoxSliderLongRange);
+  slider->SetStep(kBoxSliderLongStep);
+
+  player.SeekToFrame(15000000);
+  BoxVideosScreen_UpdateSlider();
+  EXPECT_EQ(SliderPosition(), 750000u);
+  slider->SetPosition(500000);
+  BoxVideosScreen_OnEvent(APP_EVENT_SLIDER, reinterpret_cast<std::uintptr_t>(slider), nullptr);
+  EXPECT_EQ(CurrentFrame(), 10000000u);
+  slider->SetPosition(kBoxSliderLongRange);
+  BoxVideosScreen_OnEvent(APP_EVENT_SLIDER, reinterpret_cast<std::uintptr_t>(slider), nullptr);
+  EXPECT_EQ(CurrentFrame(), 20000000u);
+  Send(APP_BOX_HOME_ID);
+  EXPECT_EQ(SliderPosition(), 0u);
+  Send(APP_BOX_END_ID);
+  EXPECT_EQ(SliderPosition(), kBoxSliderLongRange);
+  BoxVideosScreen_Free();
 }
 
 TEST(BoxEntries, OnlyFiveDigitsAfterCajaNameABox) {
