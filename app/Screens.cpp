@@ -245,15 +245,6 @@ i32 Editor_Run() {
 }
 i32 BuildingBox_Run() { return BoxVideosScreen_Run(); }
 
-void MainMenu_OnBackToMenuAnswer(u32 answer, std::uintptr_t) {
-  if (answer == MSGBOX_YES) App_SetReturnToMenu();
-}
-
-void MainMenu_AskBackToMenu() {
-  MsgBox_ShowWithCallback(1, 3, &MainMenu_OnBackToMenuAnswer, 0, "\xbf" "Desea volver al men\xfa principal?",
-                          "Salir...", 1002, AppCommonPictures[APP_PICTURE_QUESTION], nullptr);
-}
-
 int App_WinMain() {
   App_Init();
   CommonUi_Load();
