@@ -5,6 +5,7 @@
 #include "app/CMyVIS_arVI.h"
 #include "app/ProjectDialogs.h"
 #include "app/TextDialog.h"
+#include "app/MiniList.h"
 #include "foundation/SLObject.h"
 #include "gui/GuiClasses.h"
 
@@ -25,6 +26,7 @@ void SLRegisterAppClasses() {
       CMyGameNewProject_NameEditCtl::GetClassRecord(),
       CMyGameAddEditTextDialog::GetClassRecord(),
       CMyGameAddEditText_TextEditCtl::GetClassRecord(),
+      CMyMiniListItemButton::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }

@@ -1,11 +1,16 @@
 #include "app/Screens.h"
 
+#include "adventure/catalog/CharacterCatalog.h"
+#include "adventure/catalog/ObjectCatalog.h"
+#include "adventure/catalog/SceneCatalog.h"
 #include "app/AppEvents.h"
 #include "app/AppGlobals.h"
 #include "app/AppServices.h"
+#include "app/BoxScreen.h"
 #include "app/CMyGuiManager.h"
 #include "app/CMyVIS_arVI.h"
 #include "app/CommonUi.h"
+#include "app/LoadingScreen.h"
 #include "app/MsgBox.h"
 #include "app/ScreenLoop.h"
 #include "foundation/SLError.h"
@@ -228,17 +233,17 @@ i32 ExitScreens_Run() {
   return result;
 }
 
-i32 Editor_Run() { return 1; }
-i32 BuildingBox_Run() { return 1; }
-
-void MainMenu_OnBackToMenuAnswer(u32 answer, std::uintptr_t) {
-  if (answer == MSGBOX_YES) App_SetReturnToMenu();
+// Until the editor is built, "&Jugar" loads the catalogue and goes back to the start menu,
+// emptying the catalogue again so that the next visit loads it afresh.
+i32 Editor_Run() {
+  const i32 result = LoadingScreen_Run();
+  if (result != 1) return result == -2 ? 1 : result;
+  SceneCatalog_Free();
+  ObjectCatalog_Free();
+  CharacterCatalog_Free();
+  return 1;
 }
-
-void MainMenu_AskBackToMenu() {
-  MsgBox_ShowWithCallback(1, 3, &MainMenu_OnBackToMenuAnswer, 0, "\xbf" "Desea volver al men\xfa principal?",
-                          "Salir...", 1002, AppCommonPictures[APP_PICTURE_QUESTION], nullptr);
-}
+i32 BuildingBox_Run() { return BoxVideosScreen_Run(); }
 
 int App_WinMain() {
   App_Init();
