@@ -2,6 +2,8 @@
 
 #include "app/CMyGuiManager.h"
 #include "app/CMyVIS_arVI.h"
+#include "app/PickerButtons.h"
+#include "app/Pickers.h"
 #include "foundation/SLObject.h"
 #include "gui/GuiClasses.h"
 
@@ -15,6 +17,11 @@ void SLRegisterAppClasses() {
   SLRegisterGuiClasses();
   static const SLClassRecord* const records[] = {
       CMyGuiManager::GetClassRecord(),
+      CMyThinLetterButton::GetClassRecord(),
+      CMyMiniItemPreviewButton::GetClassRecord(),
+      CMyGameChooseEscenaDialog::GetClassRecord(),
+      CMyGameChooseObjetoDialog::GetClassRecord(),
+      CMyGameChoosePersonajeDialog::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }

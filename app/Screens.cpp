@@ -6,6 +6,7 @@
 #include "app/CMyGuiManager.h"
 #include "app/CMyVIS_arVI.h"
 #include "app/CommonUi.h"
+#include "app/EditorScreen.h"
 #include "app/MsgBox.h"
 #include "app/ScreenLoop.h"
 #include "foundation/SLError.h"
@@ -228,7 +229,7 @@ i32 ExitScreens_Run() {
   return result;
 }
 
-i32 Editor_Run() { return 1; }
+i32 Editor_Run() { return EditorScreen_Run(); }
 i32 BuildingBox_Run() { return 1; }
 
 void MainMenu_OnBackToMenuAnswer(u32 answer, std::uintptr_t) {

@@ -18,7 +18,7 @@ i32 IntroVideo_Play();
 i32 MainMenu_Run();
 i32 ExitScreens_Run();
 
-// Until they are built, the editor and the building-box screen answer 1 at once.
+// The editor ("&Jugar"); until it is built, the building-box screen answers 1 at once.
 i32 Editor_Run();
 i32 BuildingBox_Run();
 
