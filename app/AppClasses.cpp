@@ -4,6 +4,7 @@
 #include "app/CMyVIS_arVI.h"
 #include "app/PickerButtons.h"
 #include "app/Pickers.h"
+#include "app/MiniList.h"
 #include "foundation/SLObject.h"
 #include "gui/GuiClasses.h"
 
@@ -22,6 +23,7 @@ void SLRegisterAppClasses() {
       CMyGameChooseEscenaDialog::GetClassRecord(),
       CMyGameChooseObjetoDialog::GetClassRecord(),
       CMyGameChoosePersonajeDialog::GetClassRecord(),
+      CMyMiniListItemButton::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }

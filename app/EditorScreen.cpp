@@ -13,6 +13,7 @@
 #include "app/CMyGuiManager.h"
 #include "app/CommonUi.h"
 #include "app/EditorState.h"
+#include "app/LoadingScreen.h"
 #include "app/ModalStack.h"
 #include "adventure/movie/MovieHooks.h"
 #include "foundation/SLDebug.h"
@@ -25,7 +26,7 @@
 
 namespace {
 
-i32 (*g_loadingScreen)() = nullptr;
+i32 (*g_loadingScreen)() = &LoadingScreen_Run;
 
 // The oldest queued slider event (posts go to the front, so the last one in the array).
 bool TakeSliderEvent(AppEvent* event) {

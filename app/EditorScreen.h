@@ -16,7 +16,8 @@ i32 EditorScreen_Run();
 void EditorScreen_Load();
 void EditorScreen_Free();
 // Step 1 of the screen: the loading screen that loads the catalogue (its negative result
-// ends the editor at once). Null: the catalogue is already loaded.
+// ends the editor at once). LoadingScreen_Run unless a test sets another; null: the
+// catalogue is already loaded.
 void EditorScreen_SetLoadingScreen(i32 (*run)());
 // One logic tick and one drawn frame of the loop.
 void EditorScreen_LogicTick(i32* result);
