@@ -448,7 +448,7 @@ TEST(EditorTime, FramesReadAsHoursMinutesSecondsAndHundredths) {
       {3661, 0, "0:01:01.01 / 0:00:00.00"},
       {59, 60, "0:00:00.98 / 0:00:01.00"},
       {216000, 216000 * 10 + 3599, "1:00:00.00 / 10:00:59.98"},
-      {0xFFFFFFFFu, 1, "19884:37:02.25 / 0:00:00.01"},
+      {0xFFFFFFFFu, 1, "19884:06:28.25 / 0:00:00.01"},
   };
   for (const Row& row : rows) {
     char text[96];
