@@ -5,6 +5,8 @@
 #include "app/CMyVIS_arVI.h"
 #include "app/ProjectDialogs.h"
 #include "app/TextDialog.h"
+#include "app/PickerButtons.h"
+#include "app/Pickers.h"
 #include "app/MiniList.h"
 #include "foundation/SLObject.h"
 #include "gui/GuiClasses.h"
@@ -26,6 +28,11 @@ void SLRegisterAppClasses() {
       CMyGameNewProject_NameEditCtl::GetClassRecord(),
       CMyGameAddEditTextDialog::GetClassRecord(),
       CMyGameAddEditText_TextEditCtl::GetClassRecord(),
+      CMyThinLetterButton::GetClassRecord(),
+      CMyMiniItemPreviewButton::GetClassRecord(),
+      CMyGameChooseEscenaDialog::GetClassRecord(),
+      CMyGameChooseObjetoDialog::GetClassRecord(),
+      CMyGameChoosePersonajeDialog::GetClassRecord(),
       CMyMiniListItemButton::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);

@@ -166,6 +166,9 @@ u32 Editor_CurrentFrame();
 // without a scene.
 void Editor_RenderCurrent(u32 frame, u32 mode);
 
+// The graphics device the editor draws with.
+CSL_GS_BaseGfx* EditorGfx();
+
 // A top-level control of the editor by id, or null.
 CSL_GS_GuiWindow* Editor_Control(u32 id);
 // Enables or disables "MenuDeshacer" (nothing when it does not exist).

@@ -10,7 +10,7 @@
 #include "app/CMyGuiManager.h"
 #include "app/CMyVIS_arVI.h"
 #include "app/CommonUi.h"
-#include "app/LoadingScreen.h"
+#include "app/EditorScreen.h"
 #include "app/MsgBox.h"
 #include "app/ScreenLoop.h"
 #include "foundation/SLError.h"
@@ -233,16 +233,7 @@ i32 ExitScreens_Run() {
   return result;
 }
 
-// Until the editor is built, "&Jugar" loads the catalogue and goes back to the start menu,
-// emptying the catalogue again so that the next visit loads it afresh.
-i32 Editor_Run() {
-  const i32 result = LoadingScreen_Run();
-  if (result != 1) return result == -2 ? 1 : result;
-  SceneCatalog_Free();
-  ObjectCatalog_Free();
-  CharacterCatalog_Free();
-  return 1;
-}
+i32 Editor_Run() { return EditorScreen_Run(); }
 i32 BuildingBox_Run() { return BoxVideosScreen_Run(); }
 
 int App_WinMain() {

@@ -19,7 +19,7 @@ i32 IntroVideo_Play();
 i32 MainMenu_Run();
 i32 ExitScreens_Run();
 
-// The editor (until it is built: the loading screen) and the building-box screen.
+// The editor ("&Jugar", after the loading screen) and the building-box screen.
 i32 Editor_Run();
 i32 BuildingBox_Run();
 
