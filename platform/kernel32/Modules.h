@@ -32,6 +32,12 @@ std::string SLPlatformLibraryPath(HMODULE module, bool* known);
 // Test tooling: makes a built-in entry point look missing (or present again), as on
 // a system that lacks it. Takes effect for lookups made afterwards.
 void SLPlatformHideExport(const char* moduleName, const char* entryName, bool hidden);
+// Test tooling: the host directory that drive letters ("C:\") stand for, so that a walk of
+// the disk can be tried on a small tree; null or "" gives "/" back.
+void SLPlatformSetDriveRoot(const char* utf8Directory);
+// Test tooling: the mounts table (the text of /proc/self/mounts) that decides which
+// directories of listings are mount points a walk must not enter; null reads the real one.
+void SLPlatformSetMountsTable(const char* text);
 // Test tooling: the program's own file name (UTF-8) that GetModuleFileName reports for the
 // program, so that a test can place "the program's directory" in a fixture; null or ""
 // gives the real one back.
