@@ -1,7 +1,11 @@
 #include "app/AppClasses.h"
 
+#include "app/AudioChooser.h"
 #include "app/CMyGuiManager.h"
 #include "app/CMyVIS_arVI.h"
+#include "app/Mp3Finder.h"
+#include "app/Recorder.h"
+#include "app/ThinLetterButton.h"
 #include "foundation/SLObject.h"
 #include "gui/GuiClasses.h"
 
@@ -15,6 +19,10 @@ void SLRegisterAppClasses() {
   SLRegisterGuiClasses();
   static const SLClassRecord* const records[] = {
       CMyGuiManager::GetClassRecord(),
+      CMyThinLetterButton::GetClassRecord(),
+      CMyGameChooseAudioFileDialog::GetClassRecord(),
+      CMyMP3FinderDialog::GetClassRecord(),
+      CMyMicRecorderDialog::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }
