@@ -97,7 +97,7 @@ BENCHMARK(BM_FindPeer)->Unit(benchmark::kMillisecond)->Iterations(5);
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   Tree();
-  SLBenchRatioReporter reporter({{"BM_FinderWalkWithSettings", "BM_FindPeer"}});
+  SLBenchRatioReporter reporter(std::vector<std::pair<std::string, std::string>>{{"BM_FinderWalkWithSettings", "BM_FindPeer"}});
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;
