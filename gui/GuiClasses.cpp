@@ -3,6 +3,8 @@
 #include "foundation/SLObject.h"
 #include "gui/SLGuiButton.h"
 #include "gui/SLGuiCheckRadio.h"
+#include "gui/SLGuiEdit.h"
+#include "gui/SLGuiGrid.h"
 #include "gui/SLGuiLabel.h"
 #include "gui/SLGuiManager.h"
 #include "gui/SLGuiMenuPopup.h"
@@ -42,6 +44,14 @@ void SLRegisterGuiClasses() {
       CSL_GS_GuiSliderBase::GetClassRecord(),
       CSL_GS_GuiHSlider::GetClassRecord(),
       CSL_GS_GuiVSlider::GetClassRecord(),
+      CSL_GS_GuiEdit::GetClassRecord(),
+      CSL_GS_GuiGrid::GetClassRecord(),
+      CSL_GS_GuiGridSelectionChangedEvent::GetClassRecord(),
+      CSL_GS_GuiGridRowHeightChangedEvent::GetClassRecord(),
+      CSL_GS_GuiGridColWidthChangedEvent::GetClassRecord(),
+      CSL_GS_GuiGridCellClickedEvent::GetClassRecord(),
+      CSL_GS_GuiGridGetCellDataEvent::GetClassRecord(),
+      CSL_GS_GuiGridDrawCellEvent::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }

@@ -3,6 +3,8 @@
 // receives, one line each, until the window is closed or thirty seconds pass:
 //   COMMAND <id>                          a button, check box or radio button fired
 //   HSCROLL <code> <new> <old>            the slider moved (codes 1-6)
+//   GRID <row> <column>                   the grid's current cell changed
+//   EDIT <text>                           at the end: the multi-line edit's text (8-bit)
 // With "--screenshot file.bmp" it draws one frame, saves it and ends (SDL's dummy video
 // driver is enough):  SDL_VIDEODRIVER=dummy build/tools/guidemo --screenshot demo.bmp
 // Under a virtual display tests/gui/guidemo_xvfb.sh drives it with xdotool.
@@ -18,6 +20,8 @@
 #include "gui/GuiClasses.h"
 #include "gui/SLGuiButton.h"
 #include "gui/SLGuiCheckRadio.h"
+#include "gui/SLGuiEdit.h"
+#include "gui/SLGuiGrid.h"
 #include "gui/SLGuiLabel.h"
 #include "gui/SLGuiManager.h"
 #include "gui/SLGuiSlider.h"
@@ -46,6 +50,21 @@ class CDemoDialog : public CSL_GS_GuiTopLevelWindow {
     std::printf("VSCROLL %u %d %d\n", code, n, o);
     std::fflush(stdout);
     return true;
+  }
+  // The grid's cells show where they are; its moves are printed.
+  bool OnEvent(CSL_GS_GuiBaseEvent* event) override {
+    if (auto* data = dynamic_cast<CSL_GS_GuiGridGetCellDataEvent*>(event)) {
+      if (data->m_fixedRow && data->m_fixedColumn) return true;
+      if (data->m_fixedRow) return data->m_text.Format("Col %lu", (unsigned long)data->m_column);
+      if (data->m_fixedColumn) return data->m_text.Format("%lu", (unsigned long)data->m_row);
+      return data->m_text.Format("%lu, %lu", (unsigned long)data->m_row, (unsigned long)data->m_column);
+    }
+    if (auto* moved = dynamic_cast<CSL_GS_GuiGridSelectionChangedEvent*>(event)) {
+      std::printf("GRID %u %u\n", moved->m_row, moved->m_column);
+      std::fflush(stdout);
+      return true;
+    }
+    return CSL_GS_GuiTopLevelWindow::OnEvent(event);
   }
 };
 SL_IMPLEMENT_CLASS_CREATABLE(CDemoDialog, CSL_GS_GuiTopLevelWindow)
@@ -85,8 +104,8 @@ Widget* Make(CSL_GS_GuiManager& m, CSL_GS_GuiWindow* dialog, const char* text, S
 }
 
 // Every widget in its states: the ids say which (1-9 buttons, 10-19 check boxes, 20-29
-// radio buttons, 30 the slider).
-void BuildDialog(CSL_GS_GuiManager& m, CSL_GS_GuiWindow* d, CSL_GS_BaseGfx* gfx) {
+// radio buttons, 30 the slider, 40 the edit, 41 the grid).
+CSL_GS_GuiEdit* BuildDialog(CSL_GS_GuiManager& m, CSL_GS_GuiWindow* d, CSL_GS_BaseGfx* gfx) {
   const u32 disabled = SL_GUI_WS_DISABLED;
   Make<CSL_GS_GuiLabel>(m, d, "Controles de la demostraci\xF3n", {20, 10, 280, 30}, 0, 0);
   Make<CSL_GS_GuiLabel>(m, d, "Solo texto", {320, 10, 140, 30}, SL_GUI_LS_TEXT_ONLY, 0);
@@ -120,9 +139,18 @@ void BuildDialog(CSL_GS_GuiManager& m, CSL_GS_GuiWindow* d, CSL_GS_BaseGfx* gfx)
   }
   auto* vertical = Make<CSL_GS_GuiVSlider>(m, d, "", {600, 160, 24, 200}, 0, 31);
   if (vertical) vertical->SetRange(10);
+  auto* edit = Make<CSL_GS_GuiEdit>(m, d, "", {320, 160, 270, 80}, SL_GUI_ES_MULTILINE | SL_GUI_ES_WORDWRAP, 40);
+  if (auto* grid = Make<CSL_GS_GuiGrid>(m, d, "", {430, 250, 160, 150}, SL_GUI_GS_SELECT_ROW | SL_GUI_GS_HRULES, 41)) {
+    grid->SetRowCount(8);
+    grid->SetColCount(4);
+    grid->SetFixedRowCount(1);
+    grid->SetFixedColCount(1);
+    grid->SetColWidth(0, 24, 16, 60);
+  }
   // Made last, the group box lies under the check boxes it frames (a new child goes to
   // the bottom of its siblings).
   Make<CSL_GS_GuiGroupBox>(m, d, "Opciones", {20, 50, 280, 200}, 0, 0);
+  return edit;
 }
 
 }  // namespace
@@ -157,7 +185,7 @@ int main(int argc, char** argv) {
   CSL_GS_GuiWindow* dialog = m.CreateWindow(CDemoDialog::GetClassRecord(), "Demostraci\xF3n", 0, 0, kWidth, kHeight,
                                             SL_GUI_WS_VISIBLE, 0, 0, nullptr);
   if (!dialog) return 6;
-  BuildDialog(m, dialog, &device);
+  CSL_GS_GuiEdit* edit = BuildDialog(m, dialog, &device);
 
   const auto frame = [&] {
     device.Clear(0xFFE8D8C8, false, false);
@@ -196,6 +224,7 @@ int main(int argc, char** argv) {
     frame();
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
+  if (edit && m.IsRegistered(edit)) std::printf("EDIT %s\n", edit->GetText());
   std::printf("QUIT\n");
   std::fflush(stdout);
   m.Shutdown();
