@@ -5,6 +5,7 @@
 #include "app/CMyVIS_arVI.h"
 #include "app/Mp3Finder.h"
 #include "app/Recorder.h"
+#include "app/RecorderNameEdit.h"
 #include "app/ThinLetterButton.h"
 #include "foundation/SLObject.h"
 #include "gui/GuiClasses.h"
@@ -23,6 +24,7 @@ void SLRegisterAppClasses() {
       CMyGameChooseAudioFileDialog::GetClassRecord(),
       CMyMP3FinderDialog::GetClassRecord(),
       CMyMicRecorderDialog::GetClassRecord(),
+      CMyMicRecorder_NameEditCtl::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }

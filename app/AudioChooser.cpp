@@ -297,7 +297,8 @@ namespace {
 void HandBack(const char* path, void* dialog, u32 kind) {
   if (!path || !dialog) return;  // the other dialog was cancelled: the chooser stays
   auto* chooser = static_cast<CMyGameChooseAudioFileDialog*>(dialog);
-  if (!App_GuiManager().IsRegistered(chooser)) return;
+  if (!App_GuiManager().IsRegistered(chooser) || !chooser->IsKindOf(CMyGameChooseAudioFileDialog::GetClassRecord()))
+    return;
   char flagged[4096];
   SLSnprintfA(flagged, sizeof flagged, "*%s", path);
   chooser->Finish(flagged, kind);

@@ -14,6 +14,7 @@
 #include "app/AppEvents.h"
 #include "app/Mp3Finder.h"
 #include "app/Recorder.h"
+#include "storage/SLFileFinder.h"
 #include "tests/support/AudioDialogsFixture.h"
 
 using namespace AudioTest;
@@ -59,6 +60,14 @@ void Ticks(std::mt19937& random, u32 most) {
 
 class AudioStress : public AudioDialogsTest {
  protected:
+  // The microphone hears a raw file of noise through SDL's disk driver.
+  static void SetUpTestSuite() {
+    std::mt19937 noise(7);
+    std::string samples(20 * 44100, 0);
+    for (char& byte : samples) byte = char(noise());
+    UseDiskMicrophone(samples, "slstress-in.raw");
+    AudioDialogsTest::SetUpTestSuite();
+  }
   void SetUp() override {
     AudioDialogsTest::SetUp();
     char pattern[] = "/tmp/slstressXXXXXX";
@@ -86,7 +95,7 @@ TEST_F(AudioStress, CancelsAndRescansAtRandomMomentsOfTheWalk) {
   Watchdog watchdog(240);
   std::mt19937 random(20261207);
   u32 listed = 0;
-  for (int round = 0; round < 1000; ++round) {
+  for (int round = 0; round < 600; ++round) {
     // Half the openings walk the disk, half read the remembered list.
     if (random() % 2) App_Services().settings->SetStringA("BuscaMP3", "EscaneoCompleto", "0", 0);
     CMyMP3FinderDialog* dialog = nullptr;
@@ -108,4 +117,47 @@ TEST_F(AudioStress, CancelsAndRescansAtRandomMomentsOfTheWalk) {
     ASSERT_EQ(ModalStack_GetDepth(), 0u);
   }
   RecordProperty("listed", int(listed));
+}
+
+TEST_F(AudioStress, StopsCancelsAndAcceptsAtRandomMomentsOfARecording) {
+  Watchdog watchdog(240);
+  std::mt19937 random(7121);
+  char temporary[4096];
+  CMyMicRecorderDialog::TemporaryPath(temporary, sizeof temporary);
+  for (int round = 0; round < 400; ++round) {
+    CMyMicRecorderDialog* dialog = nullptr;
+    Locked([&] { dialog = MicRecorderDialog_Show(nullptr); });
+    ASSERT_NE(dialog, nullptr);
+    // Some recordings end by themselves (their size limit) while the user stops them.
+    if (random() % 2) dialog->dataLimit = 2 * (random() % 4000);
+    Locked([&] { dialog->OnCommand(Child(dialog, RECORDER_RECORD_ID), RECORDER_RECORD_ID); });
+    Ticks(random, 2);
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % 30000));
+    switch (random() % 4) {
+      case 0:
+        Locked([&] { dialog->OnCommand(Child(dialog, RECORDER_STOP_RECORDING_ID), RECORDER_STOP_RECORDING_ID); });
+        break;
+      case 1:
+        Locked([&] { dialog->OnCommand(Child(dialog, RECORDER_RECORD_ID), RECORDER_RECORD_ID); });
+        Ticks(random, 2);
+        break;
+      case 2:
+        Locked([&] {
+          Child(dialog, RECORDER_NAME_ID)->SetText("Estres");
+          dialog->OnCommand(Child(dialog, 1), 1);
+        });
+        break;
+      default:
+        break;
+    }
+    if (AppHarness::TopLevelWithId(RECORDER_ID)) Locked([&] { dialog->OnCommand(dialog, 2); });
+    // An accept may have asked to replace the last round's file: the answer is no.
+    while (CSL_GS_GuiWindow* box = AppHarness::TopLevelWithId(RECORDER_BOX_ID)) Locked([&] { box->OnClose(); });
+    AppHarness::DrainQueue();
+    if (AppHarness::TopLevelWithId(RECORDER_ID)) Locked([&] { dialog->OnCommand(dialog, 2); });
+    ASSERT_EQ(AppHarness::TopLevelWithId(RECORDER_ID), nullptr);
+    ASSERT_EQ(ModalStack_GetDepth(), 0u);
+    ASSERT_FALSE(SLFileExists(temporary));
+  }
+  std::filesystem::remove(Host("Sfx/Grabadas/Estres.WAV"));
 }

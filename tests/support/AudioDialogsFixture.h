@@ -77,6 +77,16 @@ inline std::string Setting(const char* key) {
   return value;
 }
 
+// Makes a raw file of samples (16-bit mono at 22,050 Hz) what the microphone hears, through
+// SDL's disk driver; the program's own sound goes nowhere. Call before the program starts.
+inline void UseDiskMicrophone(const std::string& samples, const std::string& fileName) {
+  const std::string in = fs::temp_directory_path() / fileName;
+  std::ofstream(in, std::ios::binary) << samples;
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILEIN", in.c_str(), 1);
+  setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
+}
+
 }  // namespace AudioTest
 
 class AudioDialogsTest : public ::testing::Test {
