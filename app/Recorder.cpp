@@ -1,5 +1,7 @@
 #include "app/Recorder.h"
 
+#include <cstring>
+
 #include "app/AppGlobals.h"
 #include "app/AppServices.h"
 #include "app/AudioChooser.h"
@@ -42,9 +44,9 @@ constexpr SLAudioFormat kCaptureFormat = {1, 1, 16, 22050, 44100, 2};
 // The header with both sizes 0: "RIFF", size − 8, "WAVE", the 16-byte "fmt " chunk of
 // the capture format, "data", size − 44.
 void BuildHeader(u8* header) {
-  const u8 tags[4][4] = {{'R', 'I', 'F', 'F'}, {'W', 'A', 'V', 'E'}, {'f', 'm', 't', ' '}, {'d', 'a', 't', 'a'}};
-  for (u32 i = 0; i < 4; ++i) header[0 + i] = tags[0][i], header[8 + i] = tags[1][i], header[12 + i] = tags[2][i];
-  for (u32 i = 0; i < 4; ++i) header[36 + i] = tags[3][i];
+  std::memcpy(header, "RIFF", 4);
+  std::memcpy(header + 8, "WAVEfmt ", 8);
+  std::memcpy(header + 36, "data", 4);
   SLStoreLE32(header + 4, 0);
   SLStoreLE32(header + 16, 16);
   SLStoreLE16(header + 20, u16(kCaptureFormat.formatTag));

@@ -149,7 +149,7 @@ TEST_F(Recorder, StopWithoutRecordingAndAcceptWithoutNameDoNothingHarmful) {
   EXPECT_TRUE(Exists(kTemporary));
 }
 
-TEST_F(Recorder, AskesBeforeReplacingARecordingOnTwoLines) {
+TEST_F(Recorder, AsksBeforeReplacingARecordingOnTwoLines) {
   const std::string old = Read(Host("Sfx/Grabadas/Mi voz.WAV"));
   ASSERT_FALSE(old.empty());
   RecordBytes(4410);
