@@ -8,6 +8,13 @@
 #include "app/PickerButtons.h"
 #include "app/Pickers.h"
 #include "app/MiniList.h"
+#include "app/AudioChooser.h"
+#include "app/CMyGuiManager.h"
+#include "app/CMyVIS_arVI.h"
+#include "app/Mp3Finder.h"
+#include "app/Recorder.h"
+#include "app/RecorderNameEdit.h"
+#include "app/ThinLetterButton.h"
 #include "foundation/SLObject.h"
 #include "gui/GuiClasses.h"
 
@@ -34,6 +41,11 @@ void SLRegisterAppClasses() {
       CMyGameChooseObjetoDialog::GetClassRecord(),
       CMyGameChoosePersonajeDialog::GetClassRecord(),
       CMyMiniListItemButton::GetClassRecord(),
+      CMyThinLetterButton::GetClassRecord(),
+      CMyGameChooseAudioFileDialog::GetClassRecord(),
+      CMyMP3FinderDialog::GetClassRecord(),
+      CMyMicRecorderDialog::GetClassRecord(),
+      CMyMicRecorder_NameEditCtl::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }

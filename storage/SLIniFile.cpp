@@ -46,9 +46,12 @@ bool SameName(const SLWChar* text, u32 start, u32 length, const SLWChar* name, u
 // kSectionEnd at the end of the text or at the next section's header. A bad line fails
 // with 0x80020035 and answers its negative kind.
 constexpr i32 kSectionEnd = 0;
-i32 BodyLine(CSLStringWide& text, u32 position, u32* lineLength) {
-  if (position >= text.GetLength()) return kSectionEnd;
-  const i32 kind = CSLIniFile::ClassifyLine(text.CStr(), text.GetLength(), position, lineLength);
+// The caller passes the text and its length, taken once: asking the string for its length
+// after handing its buffer out counts the whole text again, which at every line made a
+// query cost the square of the file's size.
+i32 BodyLine(const SLWChar* text, u32 length, u32 position, u32* lineLength) {
+  if (position >= length) return kSectionEnd;
+  const i32 kind = CSLIniFile::ClassifyLine(text, length, position, lineLength);
   if (kind < 0) return SLFail(SL_E_INI_BAD_TEXT, kind);
   return kind == SL_INI_LINE_SECTION ? kSectionEnd : kind;
 }
@@ -319,9 +322,10 @@ bool CSLIniFile::GetStringLocked(const SLWChar* section, const SLWChar* key, CSL
   u32 position;
   if (!FindSection(section, &position)) return false;
   const SLWChar* text = m_text.CStr();
+  const u32 length = m_text.GetLength();
   const u32 keyLength = SLStrLenW(key);
   for (u32 lineLength = 0;; position += lineLength) {
-    const i32 kind = BodyLine(m_text, position, &lineLength);
+    const i32 kind = BodyLine(text, length, position, &lineLength);
     if (kind < 0) return false;
     if (kind == kSectionEnd) break;
     u32 valueStart, valueLength;
@@ -381,8 +385,9 @@ bool CSLIniFile::GetKeyNameLocked(const SLWChar* section, u32 index, CSLStringWi
   u32 position;
   if (!FindSection(section, &position)) return false;
   const SLWChar* text = m_text.CStr();
+  const u32 length = m_text.GetLength();
   for (u32 lineLength = 0;; position += lineLength) {
-    const i32 kind = BodyLine(m_text, position, &lineLength);
+    const i32 kind = BodyLine(text, length, position, &lineLength);
     if (kind < 0) return false;
     if (kind == kSectionEnd) break;
     if (kind != SL_INI_LINE_KEY || index-- != 0) continue;
@@ -431,18 +436,22 @@ bool CSLIniFile::DeleteKeyLocked(const SLWChar* section, const SLWChar* key, u32
   if (!FindSection(section, &position)) return false;
   const u32 keyLength = SLStrLenW(key);
   u32 count = 0, removed = 0;
+  const SLWChar* text = m_text.CStr();
+  u32 length = m_text.GetLength();
   for (u32 lineLength = 0;; position += lineLength) {
-    const i32 kind = BodyLine(m_text, position, &lineLength);
+    const i32 kind = BodyLine(text, length, position, &lineLength);
     if (kind < 0) return false;
     if (kind == kSectionEnd) break;
-    u32 valueStart, valueLength;  // the text moves as lines go: read it afresh
-    if (kind != SL_INI_LINE_KEY || !KeyLineNames(m_text.CStr(), position, key, keyLength, &valueStart, &valueLength))
+    u32 valueStart, valueLength;
+    if (kind != SL_INI_LINE_KEY || !KeyLineNames(text, position, key, keyLength, &valueStart, &valueLength))
       continue;
     ++count;
     if (occurrence != 0 && occurrence != count) continue;
     if (!RemoveLine(position, lineLength)) return false;
     ++removed;
     lineLength = 0;  // the next line now starts here
+    text = m_text.CStr();  // the text moved: read it afresh
+    length = m_text.GetLength();
   }
   return removed ? SLSetLastError(SL_OK) : SLFail(SL_E_INI_KEY_NOT_FOUND, false);
 }
@@ -488,18 +497,22 @@ bool CSLIniFile::SetStringW(const SLWChar* section, const SLWChar* key, const SL
 
   const u32 keyLength = SLStrLenW(key);
   u32 insertAt = afterHeader, replaceAt = kNone, count = 0, position = afterHeader;
+  const SLWChar* text = m_text.CStr();
+  u32 textLength = m_text.GetLength();
   for (u32 lineLength = 0;; position += lineLength) {
-    const i32 kind = BodyLine(m_text, position, &lineLength);
+    const i32 kind = BodyLine(text, textLength, position, &lineLength);
     if (kind < 0) return false;
     if (kind == kSectionEnd) break;
     if (kind == SL_INI_LINE_BLANK) continue;  // blank lines do not move the insertion point
     if (kind == SL_INI_LINE_KEY) {
-      u32 valueStart, valueLength;  // the text moves as lines go: read it afresh
-      if (KeyLineNames(m_text.CStr(), position, key, keyLength, &valueStart, &valueLength) && occurrence != -1 &&
+      u32 valueStart, valueLength;
+      if (KeyLineNames(text, position, key, keyLength, &valueStart, &valueLength) && occurrence != -1 &&
           (occurrence == 0 || u32(occurrence) == ++count)) {
         if (!RemoveLine(position, lineLength)) return false;
         if (replaceAt == kNone) replaceAt = position;
         lineLength = 0;
+        text = m_text.CStr();  // the text moved: read it afresh
+        textLength = m_text.GetLength();
         continue;
       }
     }

@@ -11,12 +11,14 @@
 
 #include "platform/kernel32/File.h"
 #include "platform/kernel32/FilePath.h"
+#include "platform/kernel32/Mounts.h"
 #include "platform/toolbox.h"
 
 namespace SLPlatformFile {
 namespace {
 
 constexpr DWORD kReparseTagSymlink = 0xA000000C;
+constexpr DWORD kReparseTagMountPoint = 0xA0000003;
 
 // The attributes Windows would show for an entry of the given mode (a link's own).
 DWORD AttributesOf(mode_t mode, bool linkToDirectory, const std::string& name) {
@@ -197,10 +199,18 @@ bool ListPattern(const std::string& windowsPattern, std::vector<FoundEntry>* out
     std::string folded;
     FoundEntry entry;
   };
+  // Mount points are looked up by absolute path.
+  std::string absoluteDirectory = hostDirectory;
+  if (absoluteDirectory[0] != '/') {
+    while (absoluteDirectory.compare(0, 2, "./") == 0) absoluteDirectory.erase(0, 2);
+    std::vector<char> cwd(4096);
+    absoluteDirectory = getcwd(cwd.data(), cwd.size()) ? std::string(cwd.data()) + "/" + absoluteDirectory : std::string();
+  }
   std::vector<Listed> found;
   while (dirent* entry = readdir(dir)) {
     std::string name = entry->d_name;
     if (name.find('\\') != std::string::npos) continue;
+    const int rank = name == "." ? 0 : name == ".." ? 1 : 2;
     std::string folded = FoldCase(name);
     if (!everyName && !WildcardMatch(foldedPattern, ToCodePoints(folded))) continue;
     // One status call per entry, relative to the open directory.
@@ -217,12 +227,17 @@ bool ListPattern(const std::string& windowsPattern, std::vector<FoundEntry>* out
     e.name = name;
     e.attributes = AttributesOf(mode, linkToDirectory, name);
     e.reserved0 = S_ISLNK(mode) ? kReparseTagSymlink : 0;
+    // A directory where another volume is mounted shows as a mounted folder does on the
+    // original system: a reparse point, which tree walks do not enter.
+    if (S_ISDIR(mode) && rank == 2 && !absoluteDirectory.empty() && IsForeignMountPoint(absoluteDirectory + name)) {
+      e.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+      e.reserved0 = kReparseTagMountPoint;
+    }
     const struct statx_timestamp& born = (info.stx_mask & STATX_BTIME) ? info.stx_btime : info.stx_mtime;
     e.created = ToFileTime(born.tv_sec, born.tv_nsec);
     e.accessed = ToFileTime(info.stx_atime.tv_sec, info.stx_atime.tv_nsec);
     e.written = ToFileTime(info.stx_mtime.tv_sec, info.stx_mtime.tv_nsec);
     e.size = S_ISREG(mode) ? std::uint64_t(info.stx_size) : 0;
-    const int rank = name == "." ? 0 : name == ".." ? 1 : 2;
     found.push_back({rank, std::move(folded), std::move(e)});
   }
   closedir(dir);

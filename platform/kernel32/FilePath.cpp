@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/kernel32/Handles.h"
+#include "platform/kernel32/Mounts.h"
 #include "platform/kernel32/Text.h"
 #include "platform/kernel32/Utf8.h"
 #include "platform/toolbox.h"
@@ -147,11 +148,12 @@ bool ToHostPath(const std::string& windowsPath, std::string* hostPath) {
     SLPlatformSetLastError(ERROR_PATH_NOT_FOUND);
     return false;
   }
-  // A drive letter is the root of the one file system.
+  // A drive letter is the root of the one file system (or the tree a test put there).
   if (path.size() >= 2 && path[1] == ':' &&
       ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))) {
     path.erase(0, 2);
-    if (path.empty() || path[0] != '/') path.insert(0, "/");
+    while (!path.empty() && path[0] == '/') path.erase(0, 1);
+    path.insert(0, DriveRootHost());
   }
 
   std::vector<std::string> components;

@@ -36,6 +36,12 @@ void SLPlatformHideExport(const char* moduleName, const char* entryName, bool hi
 // fail with ERROR_DISK_FULL (a write that crosses the limit puts its first part down and
 // reports the count it wrote), as on a disk that fills up. Disabled again with false.
 void SLPlatformSetDiskFullAfter(bool enabled, std::uint64_t bytes = 0);
+// Test tooling: the host directory that drive letters ("C:\") stand for, so that a walk of
+// the disk can be tried on a small tree; null or "" gives "/" back.
+void SLPlatformSetDriveRoot(const char* utf8Directory);
+// Test tooling: the mounts table (the text of /proc/self/mounts) that decides which
+// directories of listings are mount points a walk must not enter; null reads the real one.
+void SLPlatformSetMountsTable(const char* text);
 // Test tooling: the program's own file name (UTF-8) that GetModuleFileName reports for the
 // program, so that a test can place "the program's directory" in a fixture; null or ""
 // gives the real one back.

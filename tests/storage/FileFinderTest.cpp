@@ -1,6 +1,7 @@
 // The file finder: order of reports, recursion, links, stopping.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -92,6 +93,31 @@ TEST(FileFinder, EndsOnALinkLoop) {
   ASSERT_EQ(symlink(dir.Host("a").c_str(), dir.Host("again").c_str()), 0);
   Outcome c = Search(dir.Host(), "*.mp3", true);
   EXPECT_EQ(c.paths, (std::vector<std::string>{dir.Win("a\\song.mp3")}));
+}
+
+TEST(FileFinder, PassesOverADirectoryItCannotList) {
+  TempDir dir;
+  ASSERT_EQ(chmod(dir.Host().c_str(), 0755), 0);
+  for (const char* name : {"a", "b", "c"}) ASSERT_EQ(mkdir(dir.Host(name).c_str(), 0755), 0);
+  dir.Write("a/uno.mp3", "");
+  dir.Write("b/dos.mp3", "");
+  dir.Write("c/tres.mp3", "");
+  ASSERT_EQ(chmod(dir.Host("b").c_str(), 0), 0);
+  // Root may list anything: the walk runs in a child that has become an ordinary user.
+  const pid_t child = fork();
+  ASSERT_NE(child, -1);
+  if (child == 0) {
+    if (geteuid() == 0 && setuid(65534) != 0) _exit(2);
+    Outcome c = Search(dir.Host(), "*.mp3", true);
+    const bool right = c.errors.empty() &&
+                       c.paths == std::vector<std::string>{dir.Win("a\\uno.mp3"), dir.Win("c\\tres.mp3")};
+    _exit(right ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  ASSERT_EQ(chmod(dir.Host("b").c_str(), 0755), 0);
 }
 
 void SlowCollect(const char* path, void* user, u32 error) {

@@ -1,0 +1,261 @@
+// The microphone recorder with SDL's disk driver as the microphone: a raw file of known
+// samples is what it hears. What it writes, when it stops by itself, what a full disk
+// and a failing rename leave behind, and how it asks before replacing a recording.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "app/AudioChooserRows.h"
+#include "app/MsgBox.h"
+#include "app/NameFilter.h"
+#include "app/Recorder.h"
+#include "foundation/SLByteOrder.h"
+#include "foundation/SLString.h"
+#include "tests/support/AudioDialogsFixture.h"
+#include "app/CMyVIS_arVI.h"
+#include "tests/support/TestSupport.h"
+
+using namespace AudioTest;
+
+namespace {
+
+constexpr u32 kSecond = 44100;  // bytes of one second at 22,050 Hz, 16-bit mono
+const std::string kTemporary = "Sfx/Grabadas/Grabaci\xc3\xb3n.TMP";
+
+std::string& Input() {
+  static std::string input;
+  return input;
+}
+
+std::string Read(const std::string& host) {
+  std::ifstream in(host, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool Exists(const std::string& relative) { return std::filesystem::exists(Host(relative)); }
+
+// Takes the queued events and runs the deferred calls among them (the box answers).
+void RunQueued() {
+  AppEvent event;
+  while (AppEventQueue_Take(&event))
+    if (event.type == APP_EVENT_DEFERRED_CALL) AppEvent_RunDeferredCall(reinterpret_cast<DeferredCall*>(event.data));
+}
+
+class Recorder : public AudioDialogsTest {
+ protected:
+  static void SetUpTestSuite() {
+    // Ten seconds of a known, never silent signal.
+    Input().resize(10 * kSecond);
+    u32 state = 12345;
+    for (size_t i = 0; i < Input().size(); i += 2) {
+      state = state * 1103515245u + 12345u;
+      const u16 sample = u16((state >> 16) | 1);
+      SLStoreLE16(&Input()[i], sample);
+    }
+    UseDiskMicrophone(Input(), "slrecorder-in.raw");
+    AudioDialogsTest::SetUpTestSuite();
+  }
+
+  void SetUp() override {
+    AudioDialogsTest::SetUp();
+    chooser = ChooseAudioFileDialog_Show(&OnChosen, 8);
+    chooser->OnCommand(chooser, AUDIO_MIC_ID);
+    dialog = static_cast<CMyMicRecorderDialog*>(AppHarness::TopLevelWithId(RECORDER_ID));
+    ASSERT_NE(dialog, nullptr);
+  }
+
+  std::string Status() { return Child(dialog, RECORDER_STATUS_ID)->GetText(); }
+  // Records until the dialog stops by itself after `bytes` of samples.
+  void RecordBytes(u64 bytes) {
+    dialog->dataLimit = bytes;
+    dialog->OnCommand(Child(dialog, RECORDER_RECORD_ID), RECORDER_RECORD_ID);
+    ASSERT_EQ(Status(), "Grabando...");
+    ASSERT_TRUE(PumpUntil([&] { return Visible(dialog, RECORDER_RECORD_ID); }));
+  }
+  void Name(const char* name) { ASSERT_TRUE(Child(dialog, RECORDER_NAME_ID)->SetText(name)); }
+  std::vector<std::string> BoxLines() {
+    std::vector<std::string> lines;
+    CSL_GS_GuiWindow* box = AppHarness::TopLevelWithId(RECORDER_BOX_ID);
+    for (u32 id = MSGBOX_FIRST_LINE_ID; box; ++id) {
+      CSL_GS_GuiWindow* line = Child(box, id);
+      if (!line) break;
+      lines.push_back(line->GetText());
+    }
+    return lines;
+  }
+  void Answer(u32 answer) {
+    auto* box = static_cast<CMyMsgBoxDialog*>(AppHarness::TopLevelWithId(RECORDER_BOX_ID));
+    ASSERT_NE(box, nullptr);
+    box->OnCommand(box, answer);
+    RunQueued();
+  }
+
+  CMyGameChooseAudioFileDialog* chooser = nullptr;
+  CMyMicRecorderDialog* dialog = nullptr;
+};
+
+}  // namespace
+
+TEST_F(Recorder, OneSecondMakesAWaveOtherProgramsRead) {
+  EXPECT_EQ(Status(), "No se ha grabado nada a\xfan");
+  EXPECT_FALSE(Enabled(dialog, 1) || Enabled(dialog, RECORDER_PLAY_ID));
+  RecordBytes(kSecond);
+  EXPECT_EQ(Status(), "Audio grabado en forma satisfactoria");
+  EXPECT_TRUE(Enabled(dialog, 1) && Enabled(dialog, RECORDER_PLAY_ID));
+  const std::string wave = Read(Host(kTemporary));
+  ASSERT_EQ(wave.size(), 44u + kSecond);
+  EXPECT_EQ(wave.compare(0, 4, "RIFF"), 0);
+  EXPECT_EQ(SLLoadLE32(&wave[4]), 44136u);
+  EXPECT_EQ(SLLoadLE32(&wave[40]), 44100u);
+  EXPECT_EQ(wave.substr(44), Input().substr(0, kSecond));
+  const std::string python = SLTestRunPython(
+      "import wave\n"
+      "w = wave.open('" + Host(kTemporary) + "')\n"
+      "print(w.getframerate(), w.getnchannels(), w.getsampwidth(), w.getnframes())\n");
+  EXPECT_EQ(python, "22050 1 2 22050\n");
+
+  // Played back, then kept under its name; the chooser closes with it.
+  dialog->OnCommand(Child(dialog, RECORDER_PLAY_ID), RECORDER_PLAY_ID);
+  EXPECT_TRUE(Visible(dialog, RECORDER_STOP_PLAYING_ID));
+  EXPECT_FALSE(Enabled(dialog, RECORDER_RECORD_ID));
+  Name("Prueba uno");
+  dialog->OnCommand(Child(dialog, 1), 1);
+  EXPECT_EQ(AppHarness::TopLevelWithId(RECORDER_ID), nullptr);
+  EXPECT_EQ(AppHarness::TopLevelWithId(AUDIO_CHOOSER_ID), nullptr);
+  ASSERT_EQ(Results().size(), 1u);
+  EXPECT_EQ(Results()[0].kind, 8u);
+  EXPECT_EQ(Results()[0].name, std::string("*") + App_ProgramDirectory() + "Sfx\\Grabadas\\Prueba uno.WAV");
+  EXPECT_EQ(Read(Host("Sfx/Grabadas/Prueba uno.WAV")), wave);
+  EXPECT_FALSE(Exists(kTemporary));
+  EXPECT_EQ(ModalStack_GetDepth(), 0u);
+  std::filesystem::remove(Host("Sfx/Grabadas/Prueba uno.WAV"));
+}
+
+TEST_F(Recorder, StopWithoutRecordingAndAcceptWithoutNameDoNothingHarmful) {
+  dialog->OnCommand(dialog, RECORDER_STOP_RECORDING_ID);
+  EXPECT_EQ(Status(), "No se ha grabado nada a\xfan");
+  EXPECT_FALSE(Exists(kTemporary));
+  dialog->OnCommand(dialog, 1);  // nothing recorded: no question, no box
+  EXPECT_EQ(AppHarness::TopLevelWithId(RECORDER_BOX_ID), nullptr);
+  RecordBytes(4410);
+  dialog->OnCommand(dialog, 1);
+  EXPECT_EQ(BoxLines(), std::vector<std::string>{"Debes ingresar el nombre del archivo de audio"});
+  Answer(MSGBOX_ACCEPT);
+  EXPECT_EQ(App_GuiManager().GetFocusWindow(), Child(dialog, RECORDER_NAME_ID));
+  EXPECT_TRUE(Exists(kTemporary));
+}
+
+TEST_F(Recorder, AsksBeforeReplacingARecordingOnTwoLines) {
+  const std::string old = Read(Host("Sfx/Grabadas/Mi voz.WAV"));
+  ASSERT_FALSE(old.empty());
+  RecordBytes(4410);
+  Name("Mi voz");
+  dialog->OnCommand(Child(dialog, 1), 1);
+  const std::vector<std::string> lines = BoxLines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(), "Ya existe un archivo con ese nombre.");
+  EXPECT_EQ(lines.back(), "\xbf" "Desea sobreescribirlo?");
+  for (const std::string& line : lines) EXPECT_EQ(line.find('\r'), std::string::npos);
+  // "No" leaves everything as it was.
+  Answer(MSGBOX_NO);
+  EXPECT_EQ(Read(Host("Sfx/Grabadas/Mi voz.WAV")), old);
+  EXPECT_TRUE(Exists(kTemporary));
+  EXPECT_NE(AppHarness::TopLevelWithId(RECORDER_ID), nullptr);
+  // "Si" replaces it.
+  const std::string recording = Read(Host(kTemporary));
+  dialog->OnCommand(Child(dialog, 1), 1);
+  Answer(MSGBOX_YES);
+  EXPECT_EQ(Read(Host("Sfx/Grabadas/Mi voz.WAV")), recording);
+  EXPECT_FALSE(Exists(kTemporary));
+  ASSERT_EQ(Results().size(), 1u);
+  EXPECT_EQ(Results()[0].kind, 8u);
+  std::ofstream(Host("Sfx/Grabadas/Mi voz.WAV"), std::ios::binary) << old;
+}
+
+TEST_F(Recorder, AFailingRenameKeepsTheOldRecordingAndTheNewOne) {
+  const std::string old = Read(Host("Sfx/Grabadas/Mi voz.WAV"));
+  RecordBytes(4410);
+  const std::string recording = Read(Host(kTemporary));
+  Name("Mi voz");
+  SLPlatformHideExport("kernel32.dll", "MoveFileExW", true);
+  dialog->OnCommand(Child(dialog, 1), 1);
+  Answer(MSGBOX_YES);
+  SLPlatformHideExport("kernel32.dll", "MoveFileExW", false);
+  const std::vector<std::string> lines = BoxLines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(), "No puedo crear el archivo de audio.");
+  EXPECT_EQ(Read(Host("Sfx/Grabadas/Mi voz.WAV")), old);
+  EXPECT_EQ(Read(Host(kTemporary)), recording);
+  Answer(MSGBOX_ACCEPT);
+  EXPECT_EQ(App_GuiManager().GetFocusWindow(), Child(dialog, RECORDER_NAME_ID));
+  EXPECT_TRUE(Results().empty());
+}
+
+TEST_F(Recorder, AFullDiskEndsTheRecordingWithinATick) {
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  struct sigaction before {};
+  sigaction(SIGXFSZ, &ignore, &before);
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit small = old;
+  small.rlim_cur = 44 + 8000;  // the disk is full a fifth of a second in
+  setrlimit(RLIMIT_FSIZE, &small);
+  dialog->OnCommand(Child(dialog, RECORDER_RECORD_ID), RECORDER_RECORD_ID);
+  EXPECT_EQ(Status(), "Grabando...");
+  const bool ended = PumpUntil([&] { return dialog->writeFailed.load() != 0; }, 10000);
+  setrlimit(RLIMIT_FSIZE, &old);
+  sigaction(SIGXFSZ, &before, nullptr);
+  ASSERT_TRUE(ended);
+  // The next run of timer 1 stops the recording.
+  ASSERT_TRUE(PumpUntil([&] { return Visible(dialog, RECORDER_RECORD_ID); }, 400));
+  EXPECT_EQ(Status(), "Error al grabar audio");
+  EXPECT_FALSE(Exists(kTemporary));
+  EXPECT_FALSE(Enabled(dialog, 1) || Enabled(dialog, RECORDER_PLAY_ID));
+}
+
+TEST_F(Recorder, CancelAfterRecordingLeavesNothingAndTheChooserOpen) {
+  RecordBytes(4410);
+  ASSERT_TRUE(Exists(kTemporary));
+  dialog->OnCommand(dialog, 2);
+  EXPECT_FALSE(Exists(kTemporary));
+  EXPECT_EQ(AppHarness::TopLevelWithId(RECORDER_ID), nullptr);
+  EXPECT_EQ(AppHarness::TopLevelWithId(AUDIO_CHOOSER_ID), chooser);
+  EXPECT_EQ(chooser->selected, AUDIO_NO_SELECTION);
+  EXPECT_TRUE(Results().empty());
+  EXPECT_EQ(ModalStack_GetDepth(), 1u);
+}
+
+TEST_F(Recorder, ARecordingThatCannotStartSaysSo) {
+  // The temporary file cannot be made: a folder has its name.
+  ASSERT_TRUE(std::filesystem::create_directory(Host(kTemporary)));
+  dialog->OnCommand(Child(dialog, RECORDER_RECORD_ID), RECORDER_RECORD_ID);
+  EXPECT_EQ(BoxLines(), std::vector<std::string>{"No puedo comenzar la grabaci\xf3n"});
+  EXPECT_TRUE(std::filesystem::is_directory(Host(kTemporary)));
+  EXPECT_TRUE(Visible(dialog, RECORDER_RECORD_ID));
+  EXPECT_EQ(dialog->capture, nullptr);
+  Answer(MSGBOX_ACCEPT);
+  std::filesystem::remove(Host(kTemporary));
+}
+
+TEST_F(Recorder, TheNameTakesOnlyTheAllowedCharacters) {
+  CSL_GS_GuiWindow* edit = Child(dialog, RECORDER_NAME_ID);
+  App_GuiManager().SetFocus(edit);
+  for (u32 c : {u32('M'), u32('i'), u32(' '), u32('/'), u32('*'), u32(0xF1), u32('?'), u32('\\'), u32('-'), u32('9')})
+    edit->OnChar(c);
+  EXPECT_STREQ(edit->GetText(), "Mi \xf1-9");
+  edit->SetText("Hola: <Mundo>.wav");
+  EXPECT_STREQ(edit->GetText(), "Hola Mundowav");
+  edit->SetText("1234567890123456789012345678901234567890");
+  EXPECT_EQ(std::strlen(edit->GetText()), 30u);
+  struct {
+    u32 character;
+    bool typed;
+  } cases[] = {{'a', true},  {'Z', true},   {0xD1, true}, {0xFC, true},  {'.', false},
+               {':', false}, {0xE0, false}, {8, true},    {' ', true},   {0x100, false}};
+  for (const auto& c : cases) EXPECT_EQ(AppNameFilter_AllowsTypedChar(c.character), c.typed) << c.character;
+}
