@@ -2,6 +2,7 @@
 
 #include "app/CMyGuiManager.h"
 #include "app/CMyVIS_arVI.h"
+#include "app/ExportDialog.h"
 #include "foundation/SLObject.h"
 #include "gui/GuiClasses.h"
 
@@ -15,6 +16,7 @@ void SLRegisterAppClasses() {
   SLRegisterGuiClasses();
   static const SLClassRecord* const records[] = {
       CMyGuiManager::GetClassRecord(),
+      CMyExportVideoDialog::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }
