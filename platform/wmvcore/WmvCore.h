@@ -176,7 +176,7 @@ struct IWMHeaderInfo3 : IWMUnknown {
 };
 
 // The writer. Inputs follow the profile's streams. A sample time is in 100-nanosecond
-// units from the start of the file.
+// units from the start of the file; a sample must hold data (an empty one: 0x80070057).
 struct IWMWriter : IWMUnknown {
   virtual HRESULT SetProfile(IWMProfile* profile) = 0;
   virtual HRESULT SetOutputFilename(const char16_t* fileName) = 0;

@@ -619,7 +619,7 @@ HRESULT Writer::AllocateSample(DWORD size, INSSBuffer** sample) {
 HRESULT Writer::WriteSample(DWORD input, QWORD sampleTime, DWORD, INSSBuffer* sample) {
   if (!format_ || input >= encoders_.size() || !sample) return WM_E_INVALIDARG;
   auto* ours = dynamic_cast<Sample*>(sample);
-  if (!ours) return WM_E_INVALIDARG;
+  if (!ours || ours->Length() == 0) return WM_E_INVALIDARG;  // a sample without data is a caller's mistake
   if (failure_ != WM_S_OK) return failure_;
   Encoder* encoder = encoders_[input].get();
   HRESULT result;

@@ -158,7 +158,8 @@ TEST(WmvCore, TheWriterKeepsItsCallOrder) {
   EXPECT_EQ(std::uint32_t(writer->SetProfile(profile.p)), 0x80070057u);  // not while writing
 
   // Inputs take their defaults: RGB24 of the stream's size, 16-bit PCM of its format.
-  Ref<INSSBuffer> picture, sound, wrongSize;
+  Ref<INSSBuffer> picture, sound, wrongSize, empty;
+  ASSERT_EQ(writer->AllocateSample(0, &empty), 0);
   ASSERT_EQ(writer->AllocateSample(160 * 120 * 3, &picture), 0);
   ASSERT_EQ(writer->AllocateSample(22050 * 2, &sound), 0);
   ASSERT_EQ(writer->AllocateSample(3, &wrongSize), 0);
@@ -168,6 +169,7 @@ TEST(WmvCore, TheWriterKeepsItsCallOrder) {
   EXPECT_EQ(std::uint32_t(writer->WriteSample(0, 0, 0, wrongSize.p)), 0x80070057u);  // not whole sample frames
   EXPECT_EQ(std::uint32_t(writer->WriteSample(1, 0, 0, wrongSize.p)), 0x80070057u);  // not a whole picture
   EXPECT_EQ(std::uint32_t(writer->WriteSample(2, 0, 0, picture.p)), 0x80070057u);    // no such input
+  EXPECT_EQ(std::uint32_t(writer->WriteSample(0, 0, 0, empty.p)), 0x80070057u);      // nothing to write
   EXPECT_EQ(writer->EndWriting(), 0);
   EXPECT_EQ(std::uint32_t(writer->EndWriting()), 0x80070057u);
   EXPECT_EQ(std::uint32_t(writer->WriteSample(1, 0, 0, picture.p)), 0x80070057u);
