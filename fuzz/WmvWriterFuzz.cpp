@@ -78,7 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
       case 2: {
         const u32 count = in.Byte() * 97 + in.Byte();
-        buffer.assign(size_t(count) * 4 + 1, uint8_t(in.Byte()));
+        // Room for the widest sample frame the settings allow (3 channels of 16 bits).
+        buffer.assign(size_t(count) * 6 + 1, uint8_t(in.Byte()));
         WmvWriter_WriteAudioSamples(&writer, buffer.data(), count);
         break;
       }
