@@ -15,6 +15,7 @@
 #include "app/Recorder.h"
 #include "app/RecorderNameEdit.h"
 #include "app/ThinLetterButton.h"
+#include "app/ExportDialog.h"
 #include "foundation/SLObject.h"
 #include "gui/GuiClasses.h"
 
@@ -46,6 +47,7 @@ void SLRegisterAppClasses() {
       CMyMP3FinderDialog::GetClassRecord(),
       CMyMicRecorderDialog::GetClassRecord(),
       CMyMicRecorder_NameEditCtl::GetClassRecord(),
+      CMyExportVideoDialog::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }

@@ -51,3 +51,5 @@ extern const SLPlatformExportGroup g_user32Desktop;      // desktop, foreground,
 extern const SLPlatformExportGroup g_gdi32DeviceContext; // PatBlt, GetDeviceCaps
 extern const SLPlatformExportGroup g_d3d9Device;         // the software 3-D device
 extern const SLPlatformExportGroup g_hhctrlHelp;         // compiled HTML help
+extern const SLPlatformExportGroup g_wmvcoreWriter;      // the media file writer
+extern const SLPlatformExportGroup g_shell32Folders;     // the user's special folders

@@ -39,6 +39,8 @@ const SLPlatformExportGroup* const kMsvfw32Groups[] = {&g_msvfw32Decompress};
 const SLPlatformExportGroup* const kMsacm32Groups[] = {&g_msacm32Streams};
 const SLPlatformExportGroup* const kD3d9Groups[] = {&g_d3d9Device};
 const SLPlatformExportGroup* const kHhctrlGroups[] = {&g_hhctrlHelp};
+const SLPlatformExportGroup* const kWmvcoreGroups[] = {&g_wmvcoreWriter};
+const SLPlatformExportGroup* const kShell32Groups[] = {&g_shell32Folders};
 
 template <std::size_t N>
 constexpr BuiltinModule MakeModule(const char* name, const SLPlatformExportGroup* const (&groups)[N]) {
@@ -58,6 +60,8 @@ const BuiltinModule kBuiltins[] = {
     MakeModule("msacm32", kMsacm32Groups),
     MakeModule("d3d9", kD3d9Groups),
     MakeModule("hhctrl.ocx", kHhctrlGroups),
+    MakeModule("wmvcore", kWmvcoreGroups),
+    MakeModule("shell32", kShell32Groups),
 };
 
 char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
