@@ -133,8 +133,9 @@ void EditorAction_ReferenceTick() {
     state.stageMode = kStageSelect;
     return;
   }
-  CSL_GS_GuiManager& gui = App_GuiManager();
-  const i32 x = gui.GetMouseX() - kStageX, y = gui.GetMouseY() - kStageY;
+  CSL_GS_BaseMouseInput* mouse = App_GuiManager().GetMouse();
+  if (!mouse) return;
+  const i32 x = mouse->GetX() - kStageX, y = mouse->GetY() - kStageY;
   const bool onStage = x >= 0 && y >= 0 && x < kStageWidth && y < kStageHeight;
   const bool click = Pressed(1);
   if (!onStage) {
