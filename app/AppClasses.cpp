@@ -2,6 +2,9 @@
 
 #include "app/CMyGuiManager.h"
 #include "app/CMyVIS_arVI.h"
+#include "app/PickerButtons.h"
+#include "app/Pickers.h"
+#include "app/MiniList.h"
 #include "foundation/SLObject.h"
 #include "gui/GuiClasses.h"
 
@@ -15,6 +18,12 @@ void SLRegisterAppClasses() {
   SLRegisterGuiClasses();
   static const SLClassRecord* const records[] = {
       CMyGuiManager::GetClassRecord(),
+      CMyThinLetterButton::GetClassRecord(),
+      CMyMiniItemPreviewButton::GetClassRecord(),
+      CMyGameChooseEscenaDialog::GetClassRecord(),
+      CMyGameChooseObjetoDialog::GetClassRecord(),
+      CMyGameChoosePersonajeDialog::GetClassRecord(),
+      CMyMiniListItemButton::GetClassRecord(),
   };
   for (const SLClassRecord* record : records) SLRegisterClass(record);
 }

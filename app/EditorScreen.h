@@ -15,6 +15,15 @@ i32 EditorScreen_Run();
 // that does not load is fatal (-901), a control that cannot be made too (-902).
 void EditorScreen_Load();
 void EditorScreen_Free();
+// Step 1 of the screen: the loading screen that loads the catalogue (its negative result
+// ends the editor at once). LoadingScreen_Run unless a test sets another; null: the
+// catalogue is already loaded.
+void EditorScreen_SetLoadingScreen(i32 (*run)());
+// One logic tick and one drawn frame of the loop.
+void EditorScreen_LogicTick(i32* result);
+void EditorScreen_Draw();
+// Destroys the pictures EditorScreen_Load loaded.
+void EditorControls_DestroyPictures();
 
 // One editor event: `result` is the loop's result variable (non-zero ends the editor).
 void EditorScreen_OnEvent(u32 type, std::uintptr_t data, i32* result);

@@ -2,9 +2,11 @@
 
 #include <new>
 
+#include "app/AppServices.h"
 #include "app/CMyGuiManager.h"
 #include "app/EditorScreen.h"
 #include "foundation/SLError.h"
+#include "gamesystem/directx/SLGfxDirectX.h"
 #include "gui/SLGuiWindow.h"
 
 namespace {
@@ -54,6 +56,8 @@ void Editor_RenderCurrent(u32 frame, u32 mode) {
   Scene_RenderAtFrame(scene, frame, mode);
   EditorSelection_Clear();
 }
+
+CSL_GS_BaseGfx* EditorGfx() { return App_Services().gfx; }
 
 CSL_GS_GuiWindow* Editor_Control(u32 id) {
   SLErrorKeeper keep;

@@ -12,6 +12,7 @@
 #include "foundation/SLString.h"
 #include "foundation/SLTypes.h"
 
+class CSL_GS_BaseGfx;
 class CSL_GS_GuiWindow;
 class CSL_GS_PathFinder2D;
 struct CharacterRecord;
@@ -19,9 +20,8 @@ struct CharacterAction;
 struct ActionReference;
 struct SL_GS_Image;
 
-// The stage: 664 x 372 pixels at (108, 148) of the 800 x 600 screen.
+// The stage (664 x 372 pixels) sits at (108, 148) of the 800 x 600 screen.
 inline constexpr i32 kStageX = 108, kStageY = 148;
-inline constexpr i32 kStageWidth = 664, kStageHeight = 372;
 
 // What the stage does with the mouse (`EditorStageMode`).
 enum EditorStageMode : u32 {
@@ -165,6 +165,9 @@ u32 Editor_CurrentFrame();
 // Renders the current scene at `frame` in `mode` and cleans the selection up; nothing
 // without a scene.
 void Editor_RenderCurrent(u32 frame, u32 mode);
+
+// The graphics device the editor draws with.
+CSL_GS_BaseGfx* EditorGfx();
 
 // A top-level control of the editor by id, or null.
 CSL_GS_GuiWindow* Editor_Control(u32 id);

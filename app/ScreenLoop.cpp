@@ -85,3 +85,12 @@ void ExitPrompt_Show() {
   MsgBox_ShowWithCallback(1, 3, &ExitPrompt_OnAnswer, 0, "\xbf" "Desea salir de Quelvo Interactivo?", "Salir...",
                           1001, AppCommonPictures[APP_PICTURE_QUESTION], nullptr);
 }
+
+void MainMenu_OnBackToMenuAnswer(u32 answer, std::uintptr_t) {
+  if (answer == MSGBOX_YES) App_SetReturnToMenu();
+}
+
+void MainMenu_AskBackToMenu() {
+  MsgBox_ShowWithCallback(1, 3, &MainMenu_OnBackToMenuAnswer, 0, "\xbf" "Desea volver al men\xfa principal?",
+                          "Salir...", 1002, AppCommonPictures[APP_PICTURE_QUESTION], nullptr);
+}

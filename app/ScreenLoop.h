@@ -37,3 +37,8 @@ void AppScreen_TakeEvent(AppScreen* screen);
 // "¿Desea salir de Quelvo Interactivo?" (box 1001, style 3). "Si" sets the quit flag.
 void ExitPrompt_Show();
 void ExitPrompt_OnAnswer(u32 answer, std::uintptr_t argument);
+
+// "¿Desea volver al menú principal?" (box 1002, style 3): the loading screen's and the
+// editor's way back to the start menu. "Si" sets the return flag.
+void MainMenu_AskBackToMenu();
+void MainMenu_OnBackToMenuAnswer(u32 answer, std::uintptr_t argument);

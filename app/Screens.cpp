@@ -1,11 +1,16 @@
 #include "app/Screens.h"
 
+#include "adventure/catalog/CharacterCatalog.h"
+#include "adventure/catalog/ObjectCatalog.h"
+#include "adventure/catalog/SceneCatalog.h"
 #include "app/AppEvents.h"
 #include "app/AppGlobals.h"
 #include "app/AppServices.h"
+#include "app/BoxScreen.h"
 #include "app/CMyGuiManager.h"
 #include "app/CMyVIS_arVI.h"
 #include "app/CommonUi.h"
+#include "app/EditorScreen.h"
 #include "app/MsgBox.h"
 #include "app/ScreenLoop.h"
 #include "foundation/SLError.h"
@@ -228,17 +233,8 @@ i32 ExitScreens_Run() {
   return result;
 }
 
-i32 Editor_Run() { return 1; }
-i32 BuildingBox_Run() { return 1; }
-
-void MainMenu_OnBackToMenuAnswer(u32 answer, std::uintptr_t) {
-  if (answer == MSGBOX_YES) App_SetReturnToMenu();
-}
-
-void MainMenu_AskBackToMenu() {
-  MsgBox_ShowWithCallback(1, 3, &MainMenu_OnBackToMenuAnswer, 0, "\xbf" "Desea volver al men\xfa principal?",
-                          "Salir...", 1002, AppCommonPictures[APP_PICTURE_QUESTION], nullptr);
-}
+i32 Editor_Run() { return EditorScreen_Run(); }
+i32 BuildingBox_Run() { return BoxVideosScreen_Run(); }
 
 int App_WinMain() {
   App_Init();

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "app/ScreenLoop.h"
 #include "foundation/SLTypes.h"
 
 constexpr u32 APP_WELCOME_CONTINUE_ID = 100001;
@@ -18,13 +19,12 @@ i32 IntroVideo_Play();
 i32 MainMenu_Run();
 i32 ExitScreens_Run();
 
-// Until they are built, the editor and the building-box screen answer 1 at once.
+// The editor ("&Jugar", after the loading screen) and the building-box screen.
 i32 Editor_Run();
 i32 BuildingBox_Run();
 
-// "¿Desea volver al menú principal?" (box 1002, style 3); "Si" sets the return flag.
-void MainMenu_AskBackToMenu();
-void MainMenu_OnBackToMenuAnswer(u32 answer, std::uintptr_t argument);
+// The prompt to return to the start menu (MainMenu_AskBackToMenu) is the exit prompt's
+// sibling in app/ScreenLoop.h, where the loading screen and the editor reach it too.
 
 // The fixed chain of screens between start-up and shutdown; 0.
 int App_WinMain();

@@ -5,12 +5,12 @@
 
 #include "foundation/SLTypes.h"
 
-struct SL_GS_Image;
+struct SceneRecord;
 
 // Moves (x, y) to the nearest opaque pixel of the stage mask, searching down the column,
 // then up, then right along the row, then left, and returns its alpha (1-255); (x, y)
 // stays and 0xFFFFFFFF is returned when nothing opaque lies on that row or column.
-u32 Stage_FindNearestOpaquePoint(SL_GS_Image* mask, i32* x, i32* y);
+u32 Stage_FindNearestOpaquePoint(const SceneRecord* background, i32* x, i32* y);
 
 // The 1-based position of the first token of a comma-separated class list that matches
 // `name`, reading the tokens at 1, 1 + step, ...; "TODOS"/"TODAS" match anything and

@@ -6,6 +6,10 @@
 //   DIR/Gfx/Personajes  9 characters, one with frames only in "derecha"
 //   DIR/Gfx/Objetos     13 objects
 //   DIR/Sfx/Efectos     13 effects;  DIR/Sfx/Voces de Hombre  12 voices
+//   DIR/Gfx/Gfx.DAT     the building-box screen with 4 boxes (00001-00004) among entries
+//                       whose five characters after "Caja" are not all digits
+//   DIR/Variantes/sin_cajas/Gfx/Gfx.DAT  the building-box screen without any box
+//   (the boxes' videos are made by the tests that need them, with ffmpeg)
 //   DIR/Variantes/NAME/Gfx/...  one good item of each kind beside the broken one:
 //     crc_malo          a version 2 background pack whose CRC does not match
 //     direccion_corta   a character with one frame fewer in "izquierda"
@@ -14,6 +18,7 @@
 //     sin_objetos       an empty Objetos folder
 #include "tools/contentgen/Content.h"
 #include "tools/contentgen/Items.h"
+#include "tools/contentgen/Pictures.h"
 #include "tools/contentgen/Synth.h"
 
 namespace contentgen {
@@ -83,6 +88,16 @@ bool WriteFixtureSounds(Context& context, std::string* error) {
   return true;
 }
 
+// The building-box screen's pack: key and version as the shipped graphics pack.
+bool WriteBuildingPack(Context& context, const fs::path& path, const std::vector<std::string>& boxes,
+                       std::string* error) {
+  PictureSet set(context);
+  AddBuildingScreen(set, boxes);
+  std::error_code ec;
+  fs::create_directories(path.parent_path(), ec);
+  return set.Write(path, 3, 0x5A17C3E9, error);
+}
+
 }  // namespace
 
 bool WriteFixtures(Context& context, std::string* error) {
@@ -114,7 +129,11 @@ bool WriteFixtures(Context& context, std::string* error) {
                           "", PackFormFor(i), error))
       return false;
   }
-  return WriteFixtureSounds(context, error) && WriteVariants(context, error);
+  // "Caja0x003" and "Caja-0004" match the box pattern but name no box number.
+  return WriteFixtureSounds(context, error) && WriteVariants(context, error) &&
+         WriteBuildingPack(context, gfx / "Gfx.DAT",
+                           {"Caja00001", "Caja0x003", "Caja00002", "Caja00003", "Caja-0004", "Caja00004"}, error) &&
+         WriteBuildingPack(context, context.out / "Variantes" / "sin_cajas" / "Gfx" / "Gfx.DAT", {}, error);
 }
 
 }  // namespace contentgen

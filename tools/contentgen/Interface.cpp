@@ -403,6 +403,28 @@ Canvas BoxPicture(int box, State state) {
 
 }  // namespace
 
+// The building-box screen: its background, the player's buttons and slider, the list
+// arrows and one box per name ("Caja" and five characters, digits for a real box).
+void AddBuildingScreen(PictureSet& set, const std::vector<std::string>& boxes) {
+  const std::string build = "Interface/Construcción/";
+  set.AddJpeg(build + "Fondo/fondo.mximg", WorkshopScreen());
+  const struct {
+    const char* name;
+    int width;
+    Icon icon;
+  } players[] = {{"principio", 57, Icon::ToStart}, {"rw", 58, Icon::Rewind},        {"play", 36, Icon::Play},
+                 {"pausa", 36, Icon::Pause},       {"ff", 59, Icon::FastForward}, {"fin", 55, Icon::ToEnd}};
+  for (const auto& p : players)
+    Buttons(set, build + "Reproducción/" + p.name + "_%s.mximg", 4, p.width, 52, Shape::Round, Hex(0x2A9D8F), p.icon);
+  Buttons(set, build + "Reproducción/slider_%s.mximg", 4, 18, 34, Shape::Pill, Hex(0xF4A261), Icon::None);
+  set.Add(build + "Reproducción/slider_fondo.mximg", ButtonPicture(338, 14, Shape::Pill, Hex(0x264653), Icon::None, State::Normal));
+  Buttons(set, build + "Botones/flechita_arriba_%s.mximg", 3, 28, 13, Shape::Pill, Hex(0xF4A261), Icon::Up);
+  Buttons(set, build + "Botones/flechita_abajo_%s.mximg", 3, 28, 13, Shape::Pill, Hex(0xF4A261), Icon::Down);
+  for (size_t box = 0; box < boxes.size(); ++box)
+    for (State s : kThree)
+      set.Add(build + "Cajas/" + boxes[box] + "_" + StateName(s) + ".mximg", BoxPicture(int(box % 2) + 1, s));
+}
+
 bool WriteInterface(Context& context, std::string* error) {
   PictureSet set(context);
   const std::string I = "Interface/";
@@ -413,7 +435,6 @@ bool WriteInterface(Context& context, std::string* error) {
   set.AddJpeg(I + "Carga Inicial/Fondo/fondo.mximg", LoadingScreen());
   set.AddJpeg(I + "Propaganda/Fondo/fondo.mximg", AdvertScreen());
   set.AddJpeg(I + "Créditos/Fondo/fondo.mximg", CreditsScreen());
-  set.AddJpeg(I + "Construcción/Fondo/fondo.mximg", WorkshopScreen());
   set.AddJpeg(I + "Visor Películas/Fondo/fondo.mximg", CinemaHall());
 
   // Welcome and start menu.
@@ -527,26 +548,7 @@ bool WriteInterface(Context& context, std::string* error) {
   Buttons(set, audio + "Reproducción/rec_%s.mximg", 4, 24, 24, Shape::Circle, Hex(0xF1FAEE), Icon::Record);
   Buttons(set, audio + "Iconos/mic_%s.mximg", 3, 26, 26, Shape::Circle, Hex(0xC77DFF), Icon::Microphone);
 
-  // Building-box screen.
-  const std::string build = I + "Construcción/";
-  const struct {
-    const char* name;
-    int width;
-    Icon icon;
-  } players[] = {{"principio", 57, Icon::ToStart}, {"rw", 58, Icon::Rewind},        {"play", 36, Icon::Play},
-                 {"pausa", 36, Icon::Pause},       {"ff", 59, Icon::FastForward}, {"fin", 55, Icon::ToEnd}};
-  for (const auto& p : players)
-    Buttons(set, build + "Reproducción/" + p.name + "_%s.mximg", 4, p.width, 52, Shape::Round, Hex(0x2A9D8F), p.icon);
-  Buttons(set, build + "Reproducción/slider_%s.mximg", 4, 18, 34, Shape::Pill, Hex(0xF4A261), Icon::None);
-  set.Add(build + "Reproducción/slider_fondo.mximg", ButtonPicture(338, 14, Shape::Pill, Hex(0x264653), Icon::None, State::Normal));
-  Buttons(set, build + "Botones/flechita_arriba_%s.mximg", 3, 28, 13, Shape::Pill, Hex(0xF4A261), Icon::Up);
-  Buttons(set, build + "Botones/flechita_abajo_%s.mximg", 3, 28, 13, Shape::Pill, Hex(0xF4A261), Icon::Down);
-  for (int box = 1; box <= 2; ++box)
-    for (State s : kThree) {
-      char name[64];
-      std::snprintf(name, sizeof name, "Cajas/Caja%05d_%s.mximg", box, StateName(s));
-      set.Add(build + name, BoxPicture(box, s));
-    }
+  AddBuildingScreen(set, {"Caja00001", "Caja00002"});
   return set.Write(context.out / "Gfx" / "Gfx.DAT", 3, 0x5A17C3E9, error);
 }
 

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "tools/contentgen/Content.h"
 #include "tools/contentgen/Drawing.h"
@@ -46,5 +47,8 @@ class PictureSet {
   size_t m_count = 0;
   std::string m_error;
 };
+
+// The building-box screen's pictures, with one box per name ("Caja" and five characters).
+void AddBuildingScreen(PictureSet& set, const std::vector<std::string>& boxes);
 
 }  // namespace contentgen

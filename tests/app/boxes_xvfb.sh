@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# The building-box screen and the loading screen on a virtual display, driven as a user
+# would with xdotool: "&Construir" shows the sample boxes and plays the first step of the
+# first box with its sound; the close button goes back to the start menu; "&Jugar" shows
+# the loading screen, which comes back to the start menu once the catalogue is loaded.
+# Screenshots go to build/xvfb-boxes-*.png; the sound goes to build/xvfb-boxes-sound.raw
+# through SDL's disk driver. Run from the source tree after ./run (or a build of the
+# program and of build/content).
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+if [ "${1:-}" != "--inner" ]; then
+  # The program takes every path from its own directory; the copy goes again afterwards,
+  # since the content tests compare build/content with what the generator writes.
+  cp build/Zarandulvortequimbaplastelo build/content/
+  status=0
+  xvfb-run -a -s "-screen 0 800x600x24" "$0" --inner || status=$?
+  rm -f build/content/Zarandulvortequimbaplastelo
+  exit $status
+fi
+
+unset SDL_VIDEODRIVER
+export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$PWD/build/xvfb-boxes-sound.raw"
+rm -f "$SDL_DISKAUDIOFILE"
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+(cd build/content && SL_DEBUG=1 exec ./Zarandulvortequimbaplastelo) >"$log" 2>&1 &
+pid=$!
+
+# Waits until the debug output holds the text at least $3 times (default once).
+wait_for() {
+  for _ in $(seq $(($2 * 10))); do
+    [ "$(grep -ac "$1" "$log" || true)" -ge "${3:-1}" ] && return 0
+    kill -0 $pid 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+press_key() { xdotool keydown "$1"; sleep 0.15; xdotool keyup "$1"; }
+# The program's pointer starts at the top-left corner and follows the mouse's movements.
+click_at() {
+  xdotool mousemove 0 0; sleep 0.2; xdotool mousemove "$1" "$2"; sleep 0.2
+  xdotool mousedown 1; sleep 0.15; xdotool mouseup 1
+}
+stop_program() {
+  kill $pid 2>/dev/null || return 0
+  for _ in $(seq 20); do kill -0 $pid 2>/dev/null || return 0; sleep 0.1; done
+  kill -9 $pid 2>/dev/null || true
+}
+fail() {
+  echo "$1"
+  cat "$log"
+  stop_program
+  exit 1
+}
+
+wait_for "Pantalla: bienvenida" 120 || fail "The welcome screen did not appear."
+sleep 1
+click_at 738 569  # "Seguir"
+wait_for "Pantalla: video de entrada" 60 || fail "The welcome screen did not answer \"Seguir\"."
+sleep 1
+press_key Escape
+wait_for "Pantalla: menu de inicio" 60 || fail "The start menu did not appear."
+sleep 1
+
+# "&Construir": its picture is 330 x 330 at (417, 107).
+click_at 582 272
+wait_for "Pantalla: cajas de construcci" 60 || fail "\"&Construir\" did not open the building-box screen."
+sleep 1
+import -window root build/xvfb-boxes-list.png
+# The first video of the first box: the first row of the list, centred on the first box.
+click_at 300 147
+sleep 3
+import -window root build/xvfb-boxes-playing.png
+# The common close button at (768, 10) goes back to the start menu.
+click_at 780 22
+wait_for "Pantalla: menu de inicio" 60 2 || fail "The close button did not go back to the start menu."
+sleep 1
+
+# "&Jugar": the loading screen, then the start menu again.
+click_at 215 272
+wait_for "Pantalla: carga" 60 || fail "\"&Jugar\" did not open the loading screen."
+sleep 0.3
+import -window root build/xvfb-boxes-loading.png
+wait_for "Pantalla: menu de inicio" 120 3 || fail "The loading screen did not go back to the start menu."
+
+# Close: Ctrl+Q asks, "s" answers "&Si", two advances pass the closing pages.
+xdotool keydown ctrl keydown q; sleep 0.15; xdotool keyup q keyup ctrl
+sleep 1
+press_key s
+wait_for "Pantalla: despedida" 30 || true
+sleep 1
+press_key Escape
+sleep 0.5
+press_key Escape
+for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+stop_program
+
+# The sound of the video reached the device: the disk driver's file holds samples that are
+# not all silence.
+python3 - "$SDL_DISKAUDIOFILE" <<'PY'
+import sys
+data = open(sys.argv[1], 'rb').read()
+loud = sum(1 for i in range(0, len(data) - 1, 2) if abs(int.from_bytes(data[i:i + 2], 'little', signed=True)) > 1000)
+print(f"sound: {len(data)} bytes, {loud} loud samples")
+sys.exit(0 if loud > 1000 else 1)
+PY
+echo "Screenshots: build/xvfb-boxes-list.png, build/xvfb-boxes-playing.png, build/xvfb-boxes-loading.png"
