@@ -5,6 +5,7 @@
 // A placement that is abandoned (a required text or audio not given, Escape or a click
 // off the stage while pointing) changes nothing.
 #include "adventure/catalog/CharacterCatalog.h"
+#include "adventure/catalog/SceneCatalog.h"
 #include "app/AppGlobals.h"
 #include "app/CMyGuiManager.h"
 #include "app/EditorAction.h"
@@ -136,7 +137,7 @@ void EditorAction_ReferenceTick() {
   CSL_GS_BaseMouseInput* mouse = App_GuiManager().GetMouse();
   if (!mouse) return;
   const i32 x = mouse->GetX() - kStageX, y = mouse->GetY() - kStageY;
-  const bool onStage = x >= 0 && y >= 0 && x < kStageWidth && y < kStageHeight;
+  const bool onStage = x >= 0 && y >= 0 && x < i32(kStageWidth) && y < i32(kStageHeight);
   const bool click = Pressed(1);
   if (!onStage) {
     state.hover = EditorSelection{};
