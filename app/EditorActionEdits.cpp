@@ -37,6 +37,16 @@ void EditorEdit_CutStates(ObjectInstance* object, u32 frame) {
   CutList<ObjectStateEntry>(&object->states, frame, [](ObjectStateEntry*) { return true; }, FreeState);
 }
 
+u32 EditorEdit_RemoveStatesFrom(ObjectInstance* object, u32 frame) {
+  u32 earliest = frame;
+  for (ObjectStateEntry* entry : ListRange<ObjectStateEntry>(&object->states)) {
+    if (entry->endFrame < frame) continue;
+    if (entry->startFrame < earliest) earliest = entry->startFrame;
+    FreeState(entry);
+  }
+  return earliest;
+}
+
 void EditorEdit_CutTexts(Scene* scene, u32 attachKind, const void* element, u32 frame) {
   CutList<TextItem>(
       &scene->texts, frame, [&](TextItem* text) { return text->attachKind == attachKind && text->attachedTo == element; },

@@ -12,6 +12,9 @@ void EditorEdit_CutCharacter(Scene* scene, CharacterInstance* character, u32 fra
 // The cut of each list on its own.
 void EditorEdit_CutActions(CharacterInstance* character, u32 frame);
 void EditorEdit_CutStates(ObjectInstance* object, u32 frame);
+// Removes every state change that ends at or after `frame`; the earliest start among them,
+// or `frame` when that is earlier.
+u32 EditorEdit_RemoveStatesFrom(ObjectInstance* object, u32 frame);
 // Texts with that attachment kind on `element` / sounds of that kind on `element`.
 void EditorEdit_CutTexts(Scene* scene, u32 attachKind, const void* element, u32 frame);
 void EditorEdit_CutSounds(Scene* scene, u32 soundKind, const void* element, u32 frame);

@@ -6,6 +6,7 @@
 // off the stage while pointing) changes nothing.
 #include "adventure/catalog/SceneCatalog.h"
 #include "adventure/catalog/CharacterCatalog.h"
+#include "adventure/catalog/SceneCatalog.h"
 #include "app/AppGlobals.h"
 #include "app/CMyGuiManager.h"
 #include "app/EditorAction.h"
@@ -136,6 +137,9 @@ void EditorAction_ReferenceTick() {
   }
   CSL_GS_GuiManager& gui = App_GuiManager();
   const i32 x = gui.GetMouseX() - kStageX, y = gui.GetMouseY() - kStageY;
+  CSL_GS_BaseMouseInput* mouse = App_GuiManager().GetMouse();
+  if (!mouse) return;
+  const i32 x = mouse->GetX() - kStageX, y = mouse->GetY() - kStageY;
   const bool onStage = x >= 0 && y >= 0 && x < i32(kStageWidth) && y < i32(kStageHeight);
   const bool click = Pressed(1);
   if (!onStage) {

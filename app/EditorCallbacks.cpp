@@ -78,15 +78,7 @@ void EditorStateChange_OnConfirmDelete(u32 answer, std::uintptr_t) {
   if (!scene || !object) return;
   Editor_TakeUndoPoint();
   // What the object said or played from the first removed change on goes with it.
-  u32 cut = scene->currentFrame;
-  for (const ObjectStateEntry* entry : ListRange<ObjectStateEntry>(&object->states))
-    if (entry->endFrame >= scene->currentFrame && entry->startFrame < cut) cut = entry->startFrame;
-  for (ObjectStateEntry* entry : ListRange<ObjectStateEntry>(&object->states))
-    if (entry->endFrame >= scene->currentFrame) {
-      List_Remove(&entry->link);
-      KeyPointArray_Free(&entry->path);
-      SLFree(entry);
-    }
+  const u32 cut = EditorEdit_RemoveStatesFrom(object, scene->currentFrame);
   EditorEdit_CutTexts(scene, kTextAttachedToObject, object, cut);
   EditorEdit_CutSounds(scene, kSoundObject, object, cut);
   EditorTimeline_Refresh();

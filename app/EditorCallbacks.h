@@ -89,9 +89,10 @@ void EditorAction_OnConfirmAdd(u32 answer, std::uintptr_t preset);
 void EditorAction_OnChosen(CharacterAction* action, u32 user);
 void EditorAction_OnTextEntered(const char* text);
 void EditorAction_OnAudioChosen(const char* name, u32 type);
+// Builds the walk grid and hands the stage to the reference mode (placing at once an
+// action without references).
 void EditorAction_Prepare();
 // Stage mode 3, each tick: the reference under the mouse, the path test on a click.
+// Prepare installs it as the editor's reference input.
 void EditorAction_ReferenceTick();
 void EditorAction_Place();
-// Installs the reference tick into the editor (the editor's load calls it).
-void EditorAction_Install();
