@@ -4,7 +4,6 @@
 //
 // A placement that is abandoned (a required text or audio not given, Escape or a click
 // off the stage while pointing) changes nothing.
-#include "adventure/catalog/SceneCatalog.h"
 #include "adventure/catalog/CharacterCatalog.h"
 #include "adventure/catalog/SceneCatalog.h"
 #include "app/AppGlobals.h"
@@ -135,8 +134,6 @@ void EditorAction_ReferenceTick() {
     state.stageMode = kStageSelect;
     return;
   }
-  CSL_GS_GuiManager& gui = App_GuiManager();
-  const i32 x = gui.GetMouseX() - kStageX, y = gui.GetMouseY() - kStageY;
   CSL_GS_BaseMouseInput* mouse = App_GuiManager().GetMouse();
   if (!mouse) return;
   const i32 x = mouse->GetX() - kStageX, y = mouse->GetY() - kStageY;
