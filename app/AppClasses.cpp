@@ -9,8 +9,6 @@
 #include "app/Pickers.h"
 #include "app/MiniList.h"
 #include "app/AudioChooser.h"
-#include "app/CMyGuiManager.h"
-#include "app/CMyVIS_arVI.h"
 #include "app/Mp3Finder.h"
 #include "app/Recorder.h"
 #include "app/RecorderNameEdit.h"
@@ -42,7 +40,6 @@ void SLRegisterAppClasses() {
       CMyGameChooseObjetoDialog::GetClassRecord(),
       CMyGameChoosePersonajeDialog::GetClassRecord(),
       CMyMiniListItemButton::GetClassRecord(),
-      CMyThinLetterButton::GetClassRecord(),
       CMyGameChooseAudioFileDialog::GetClassRecord(),
       CMyMP3FinderDialog::GetClassRecord(),
       CMyMicRecorderDialog::GetClassRecord(),
