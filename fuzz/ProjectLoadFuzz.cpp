@@ -32,6 +32,10 @@ struct World {
     if (!mkdtemp(pattern)) std::abort();
     folder = pattern;
     std::system(("mkdir -p '" + folder + "/Aventuras Guardadas'").c_str());
+    // The scratch folder goes with the process (the world itself is never destroyed).
+    static std::string removal;
+    removal = "rm -rf '" + folder + "'";
+    std::atexit([] { std::system(removal.c_str()); });
     SLPlatformSetProgramFileName((folder + "/programa").c_str());
   }
   std::string Read(const std::string& path) {
