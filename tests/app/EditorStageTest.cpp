@@ -5,6 +5,8 @@
 // time display and the tooltip's timing.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <random>
 #include <string>
 
@@ -23,6 +25,8 @@
 #include "tests/support/AppHarness.h"
 #include "tests/support/MovieCatalog.h"
 #include "tests/support/ScriptedInput.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -444,7 +448,7 @@ TEST(EditorTime, FramesReadAsHoursMinutesSecondsAndHundredths) {
       {3661, 0, "0:01:01.01 / 0:00:00.00"},
       {59, 60, "0:00:00.98 / 0:00:01.00"},
       {216000, 216000 * 10 + 3599, "1:00:00.00 / 10:00:59.98"},
-      {0xFFFFFFFFu, 1, "19884:37:02.25 / 0:00:00.01"},
+      {0xFFFFFFFFu, 1, "19884:06:28.25 / 0:00:00.01"},
   };
   for (const Row& row : rows) {
     char text[96];
@@ -474,6 +478,63 @@ TEST_F(EditorStage, TheTooltipWaitsAPollAndSixtyTicksAndIsGoneThreeHundredTwenty
   }
   EXPECT_EQ(shownAt, 11u + 60u);
   EXPECT_EQ(goneAt, 11u + 60u + 320u);
+}
+
+// The counters and the selection's outline as drawn on the device: the scene counter and
+// the time, each over its four dark passes, match a golden crop (every channel within 2
+// but for at most 0.2 % of the pixels); the outline's four sides carry the selection's
+// pulse colour, no red and equal green and blue. Remade after a deliberate change with
+//   SL_WRITE_GOLDEN=1 build/tests/test_app_EditorStageTest --gtest_filter=EditorStage.CountersAndOutlinesDraw
+TEST_F(EditorStage, CountersAndOutlinesDraw) {
+  constexpr i32 kX = 600, kY = 476, kWidth = 164, kHeight = 40;
+  Scene* first = Current();
+  first->length = 3661;
+  Movie_AppendScene(Editor_Movie())->background = s_background;
+  CharacterInstance* c = AddCharacter("Andante", 350, 250);
+  Editor_RenderCurrent(1830, kModeSilent);
+  Editor_State().selection = EditorSelection{kHitCharacter, 0, 0, 0, c, 0, 0, 0};
+  Editor_State().hover = Editor_State().selection;
+  CSL_GS_Gfx_DirectX* gfx = App_Services().gfx;
+  EditorScreen_DrawScene();
+  EditorScreen_DrawOverlay();
+  ASSERT_TRUE(gfx->EndFrame());
+  TSLObjPtr<CSLImage> screen;
+  screen.Attach(new CSLImage());
+  ASSERT_TRUE(gfx->CaptureScreen(screen.Get()));
+
+  const i32 left = c->left + kStageX, top = c->top + kStageY;
+  const i32 right = left + c->width, bottom = top + c->height;
+  for (auto [x, y] : {std::pair{(left + right) / 2, top}, std::pair{(left + right) / 2, bottom},
+                      std::pair{left, (top + bottom) / 2}, std::pair{right, (top + bottom) / 2}}) {
+    const u8* p = screen->GetPixelAddress(u32(x), u32(y));  // B, G, R
+    EXPECT_EQ(p[2], 0) << x << "," << y;
+    EXPECT_NEAR(p[1], p[0], 2) << x << "," << y;
+  }
+
+  std::string crop(kWidth * kHeight * 4, '\0');
+  for (i32 y = 0; y < kHeight; ++y)
+    for (i32 x = 0; x < kWidth; ++x) {
+      const u8* p = screen->GetPixelAddress(u32(kX + x), u32(kY + y));
+      char* q = &crop[(y * kWidth + x) * 4];
+      q[0] = char(p[2]), q[1] = char(p[1]), q[2] = char(p[0]), q[3] = char(0xFF);
+    }
+  const std::string golden = SL_SOURCE_DIR "/tests/app/golden/editor_counters.png";
+  const std::string size = std::to_string(kWidth) + "x" + std::to_string(kHeight);
+  if (std::getenv("SL_WRITE_GOLDEN")) {
+    TempDir dir;
+    std::ofstream(dir.Host("crop.rgba"), std::ios::binary) << crop;
+    SLTestCapture("convert -size " + size + " -depth 8 'rgba:" + dir.Host("crop.rgba") + "' -strip 'png24:" + golden +
+                  "'");
+  }
+  const std::string want = SLTestCapture("convert '" + golden + "' -depth 8 -alpha opaque rgba:-");
+  ASSERT_EQ(want.size(), crop.size()) << golden;
+  u32 far = 0;
+  for (size_t i = 0; i < crop.size(); i += 4) {
+    bool close = true;
+    for (int k = 0; k < 3; ++k) close = close && std::abs(int(u8(crop[i + k])) - int(u8(want[i + k]))) <= 2;
+    far += !close;
+  }
+  EXPECT_LE(far, u32(kWidth * kHeight / 500));
 }
 
 }  // namespace

@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# The editor on a virtual display, driven as a user would with xdotool: "&Jugar" loads
+# the catalogue and opens the editor; a scene, a character and an object are added with
+# the pickers (the first item of each); the selection steps through the elements; the
+# scene is previewed and stepped key frame by key frame; the close button's question goes
+# back to the start menu. Screenshots go to build/xvfb-editor-*.png. Run from the source
+# tree after ./run (or a build of the program and of build/content).
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+if [ "${1:-}" != "--inner" ]; then
+  # The program takes every path from its own directory; the copy goes again afterwards,
+  # since the content tests compare build/content with what the generator writes.
+  cp build/Zarandulvortequimbaplastelo build/content/
+  status=0
+  xvfb-run -a -s "-screen 0 800x600x24" "$0" --inner || status=$?
+  rm -f build/content/Zarandulvortequimbaplastelo
+  exit $status
+fi
+
+unset SDL_VIDEODRIVER
+export SDL_AUDIODRIVER=dummy
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+(cd build/content && SL_DEBUG=1 exec ./Zarandulvortequimbaplastelo) >"$log" 2>&1 &
+pid=$!
+
+# Waits until the debug output holds the text at least $3 times (default once).
+wait_for() {
+  for _ in $(seq $(($2 * 10))); do
+    [ "$(grep -ac "$1" "$log" || true)" -ge "${3:-1}" ] && return 0
+    kill -0 $pid 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+press_key() { xdotool keydown "$1"; sleep 0.15; xdotool keyup "$1"; }
+# The program's pointer starts at the top-left corner and follows the mouse's movements.
+click_at() {
+  xdotool mousemove 0 0; sleep 0.2; xdotool mousemove "$1" "$2"; sleep 0.2
+  xdotool mousedown 1; sleep 0.15; xdotool mouseup 1
+}
+stop_program() {
+  kill $pid 2>/dev/null || return 0
+  for _ in $(seq 20); do kill -0 $pid 2>/dev/null || return 0; sleep 0.1; done
+  kill -9 $pid 2>/dev/null || true
+}
+fail() {
+  echo "$1"
+  cat "$log"
+  stop_program
+  exit 1
+}
+
+wait_for "Pantalla: bienvenida" 120 || fail "The welcome screen did not appear."
+sleep 1
+click_at 738 569  # "Seguir"
+wait_for "Pantalla: video de entrada" 60 || fail "The welcome screen did not answer \"Seguir\"."
+sleep 1
+press_key Escape
+wait_for "Pantalla: menu de inicio" 60 || fail "The start menu did not appear."
+sleep 1
+
+click_at 215 272  # "&Jugar"
+wait_for "Pantalla: editor" 180 || fail "\"&Jugar\" did not open the editor."
+sleep 1
+import -window root build/xvfb-editor-empty.png
+# The pickers open centred on the stage; their first item button sits at the top left.
+click_at 65 188   # "InsEscena"
+sleep 1
+import -window root build/xvfb-editor-backgrounds.png
+click_at 270 279  # the first background
+sleep 1
+click_at 65 250   # "InsPersonaje"
+sleep 1
+import -window root build/xvfb-editor-characters.png
+click_at 240 274  # the first character
+sleep 1
+click_at 65 312   # "InsObjeto"
+sleep 1
+click_at 237 221  # the first object
+sleep 1
+click_at 80 550   # "SelItemSig": the first character
+sleep 0.5
+import -window root build/xvfb-editor-selected.png
+click_at 140 552  # "RepPlay"
+sleep 1
+import -window root build/xvfb-editor-playing.png
+click_at 140 552  # "RepPause"
+sleep 0.5
+click_at 425 552  # "RepNext"
+sleep 0.5
+import -window root build/xvfb-editor-stepped.png
+
+# The close button asks to go back to the start menu; "s" answers "&Si".
+click_at 780 22
+sleep 1
+import -window root build/xvfb-editor-question.png
+press_key s
+wait_for "Pantalla: menu de inicio" 60 2 || fail "The close button did not go back to the start menu."
+
+xdotool keydown ctrl keydown q; sleep 0.15; xdotool keyup q keyup ctrl
+sleep 1
+press_key s
+wait_for "Pantalla: despedida" 30 || true
+sleep 1
+press_key Escape
+sleep 0.5
+press_key Escape
+for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+stop_program
+echo "Screenshots: build/xvfb-editor-*.png"
