@@ -392,6 +392,64 @@ TEST_F(EditorAnswers, AVoiceThatDoesNotOpenIsDroppedAndThePlacementGoesOn) {
   }
 }
 
+// The dialogs a placement asks in turn, by the command that started it and the action's
+// dialogue bits, and when it gives up. The dialogs are stand-ins that note what was asked.
+std::string g_asked;
+void (*g_textDone)(const char*) = nullptr;
+void (*g_audioDone)(const char*, u32) = nullptr;
+
+TEST_F(EditorAnswers, PlacementAsksForTheDialogueTheCommandAndActionWant) {
+  const EditorDialogs saved = EditorDialogs_Get();
+  EditorDialogs_Set({[](CharacterInstance*, i32 preset) { g_asked += "action" + std::to_string(preset) + " "; },
+                     [](u32 noText, void (*done)(const char*)) {
+                       g_asked += noText ? "text? " : "text! ";
+                       g_textDone = done;
+                     },
+                     [](void (*done)(const char*, u32), u32 flags) {
+                       g_asked += "audio" + std::to_string(flags) + " ";
+                       g_audioDone = done;
+                     },
+                     nullptr});
+  struct Row {
+    u32 command, dialogue;
+    const char* text;   // the text dialog's answer ("-": null)
+    const char* audio;  // the audio chooser's answer ("-": null)
+    std::string asked;
+    bool placed;
+    const char* kept;
+  } rows[] = {
+      {110001, 0, "", "", "", true, ""},
+      {110001, 2, "  Hola", "", "text? ", true, "  Hola"},
+      {110003, 2, "-", "", "text! ", false, ""},
+      {110001, 3, "Hi", "-", "text? audio14 ", true, "Hi"},
+      {110004, 1, "", "-", "audio14 ", false, ""},
+      {110001, 1, "-", "-", "text? audio14 ", false, ""},
+      {110004, 3, "", "no existe.wav", "audio14 ", true, ""},
+  };
+  CharacterRecord* record = CharacterCatalog_GetAt(u32(m_who));
+  for (const Row& row : rows) {
+    CharacterInstance* ana = Character(100, 300);
+    Select(kHitCharacter, ana);
+    g_asked.clear(), g_textDone = nullptr, g_audioDone = nullptr;
+    Editor_State().placement.pendingCommand = row.command;
+    record->actions[0]->dialogue = row.dialogue;
+    const u32 undo = UndoPoints();
+    EditorAction_OnConfirmAdd(3, 0);
+    EditorAction_OnChosen(record->actions[0], 0);
+    if (g_textDone) g_textDone(std::string(row.text) == "-" ? nullptr : row.text);
+    if (g_audioDone) g_audioDone(std::string(row.audio) == "-" ? nullptr : row.audio, 0);
+    EXPECT_EQ(g_asked, "action0 " + row.asked) << row.command << " " << row.dialogue;
+    EXPECT_EQ(UndoPoints(), undo + (row.placed ? 1 : 0)) << row.command << " " << row.dialogue;
+    if (row.placed) {
+      EXPECT_STREQ(Editor_State().placement.dialogueText.CStr(), row.kept);
+    }
+    Editor_State().playback = EditorPlaybackState{};
+    Scene_FreeContents(m_scene);
+  }
+  record->actions[0]->dialogue = 0;
+  EditorDialogs_Set(saved);
+}
+
 // Everything a child could see change in a scene, written out.
 std::string Snapshot(const Scene* scene) {
   std::string out = "bg " + std::to_string(scene->background) + " len " + std::to_string(scene->length) + "\n";
