@@ -206,6 +206,8 @@ int main(int argc, char** argv) {
     return saved ? 0 : 7;
   }
 
+  // Typing goes to the edit until a click takes the focus elsewhere.
+  if (edit) m.SetFocus(edit);
   std::printf("READY\n");
   std::fflush(stdout);
   bool placed = false;
