@@ -371,7 +371,7 @@ HRESULT Writer::OpenVideo(const Stream& stream, const MediaType& input, Encoder*
   encoder->inRowBytes = int((inWidth * 24 + 31) / 32 * 4);
   encoder->bottomUp = in->bmiHeader.biHeight > 0;
   encoder->scaler = sws_getContext(encoder->inWidth, encoder->inHeight, AV_PIX_FMT_BGR24, context->width,
-                                   context->height, AV_PIX_FMT_YUV420P, SWS_BICUBIC | SWS_BITEXACT | SWS_ACCURATE_RND,
+                                   context->height, AV_PIX_FMT_YUV420P, SWS_BICUBIC,
                                    nullptr, nullptr, nullptr);
   if (!encoder->scaler) return WM_E_OUTOFMEMORY;
   encoder->frame->format = context->pix_fmt;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "adventure/AdventureDevices.h"
@@ -14,6 +15,7 @@
 #include "app/AppServices.h"
 #include "app/CMyGuiManager.h"
 #include "gamesystem/SLPhaseHooks.h"
+#include "gamesystem/directx/SLGfxDirectX.h"
 #include "gui/SLGuiButton.h"
 #include "gui/SLGuiSlider.h"
 #include "platform/kernel32/Modules.h"
@@ -116,7 +118,13 @@ TEST_F(CinemaScreenTest, AnEmptyMovieReturnsAtOnce) {
 TEST_F(CinemaScreenTest, IntroMovieOneFramePerTickThenTheFinalVideoAndBackToFrameZero) {
   Build({120});
   bool sawFinal = false;
-  watch_.user = [&](const Tick& t, u32) {
+  watch_.user = [&](const Tick& t, u32 index) {
+    // SL_SCREENSHOT_DIR keeps pictures of the intro, the movie and the final video.
+    if (const char* dir = getenv("SL_SCREENSHOT_DIR")) {
+      const char* name = index == 20 ? "cine-intro" : t.state == CINEMA_STATE_MOVIE && t.position == 60 ? "cine-pelicula"
+                         : t.state == CINEMA_STATE_FINAL && t.finalTicks == 200 ? "cine-final" : nullptr;
+      if (name) App_Services().gfx->SaveScreenshotToFile((std::string(dir) + "/" + name + ".bmp").c_str());
+    }
     // While it runs, only the close button and the cinema's own windows are on screen.
     EXPECT_FALSE(shown_->GetStyle() & SL_GUI_WS_VISIBLE);
     if (t.state == CINEMA_STATE_FINAL) sawFinal = true;

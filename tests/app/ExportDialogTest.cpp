@@ -17,10 +17,12 @@
 #include "adventure/movie/Movie.h"
 #include "adventure/movie/SceneRender.h"
 #include "app/AppEvents.h"
+#include "app/AppServices.h"
 #include "app/CMyGuiManager.h"
 #include "app/ModalStack.h"
 #include "app/MsgBox.h"
 #include "app/ScreenLoop.h"
+#include "gamesystem/directx/SLGfxDirectX.h"
 #include "foundation/SLStr.h"
 #include "tests/support/AppHarness.h"
 #include "tests/support/MovieCatalog.h"
@@ -41,6 +43,7 @@ struct ExportRun {
   bool dialogUnderBox = false;
   u32 closes = 0;  // events of the type with data 0
   u32 ticks = 0;
+  u32 finishedTicks = 0;
 };
 ExportRun* g_run = nullptr;
 
@@ -72,7 +75,11 @@ void OnTick(AppScreen* screen) {
     run.errorText = BoxText(box);
     run.dialogUnderBox = AppHarness::TopLevelWithId(EXPORT_DIALOG_ID) != nullptr;
     box->OnCommand(box, MSGBOX_ACCEPT);
-  } else if (AppHarness::TopLevelWithId(EXPORT_DIALOG_ID) && run.dialog->finished && run.finalLabel.empty()) {
+  } else if (AppHarness::TopLevelWithId(EXPORT_DIALOG_ID) && run.dialog->finished && run.finalLabel.empty() &&
+             ++run.finishedTicks > 3) {
+    // A few frames show the finished dialog first (SL_SCREENSHOT_DIR keeps a picture of it).
+    if (const char* dir = getenv("SL_SCREENSHOT_DIR"))
+      App_Services().gfx->SaveScreenshotToFile((std::string(dir) + "/exportar-terminado.bmp").c_str());
     run.finalLabel = App_GuiManager().FindChildById(run.dialog, EXPORT_LABEL_ID)->GetText();
     CSL_GS_GuiWindow* button = App_GuiManager().FindChildById(run.dialog, EXPORT_CANCEL_ID);
     EXPECT_STREQ(button->GetText(), "&Cerrar");
@@ -223,6 +230,10 @@ TEST_F(ExportDialogTest, MoviesBecomeFilesOfEveryFourthFrameAndTheirWholeSound) 
           std::string("sample_rate=\"44100\""), std::string("channels=2"), std::string("Quelvo")})
       EXPECT_NE(streams.find(expectedField), std::string::npos) << expectedField << "\n" << streams;
     EXPECT_EQ(SLTestCapture("ffmpeg -v error -i '" + path + "' -f null - 2>&1"), "");
+    // For a look by hand (players, VLC): SL_KEEP_EXPORT=<folder> keeps a copy of each file.
+    if (const char* keep = getenv("SL_KEEP_EXPORT"))
+      std::filesystem::copy_file(path, std::string(keep) + "/export-" + std::to_string(length) + ".wmv",
+                                 std::filesystem::copy_options::overwrite_existing);
 
     // The sound lasts the movie, and the effect is heard at its start.
     const std::string pcm = SLTestCapture("ffmpeg -v error -i '" + path + "' -vn -f s16le -ac 1 -ar 44100 -");
