@@ -185,9 +185,9 @@ bool CMyGameChooseAudioFileDialog::OnCommand(CSL_GS_GuiWindow* source, u32 id) {
       ClearSelection();
       AudioRows_Fill(this, FileCount(), &NameAt, this, selected);
       if (id == AUDIO_MIC_ID)
-        MicRecorderDialog_Show(this);
+        MicRecorderDialog_Show(&ChooseAudioFileDialog_OnRecordingSaved, this);
       else
-        Mp3FinderDialog_Show(this);
+        Mp3FinderDialog_Show(&ChooseAudioFileDialog_OnMp3Chosen, this);
       return SLSucceed(true);
     case 1: {
       const Category* current = CategoryOfTab(category);
