@@ -6,7 +6,6 @@
 #include "app/Mp3Finder.h"
 #include "app/Recorder.h"
 #include "app/RecorderNameEdit.h"
-#include "app/ThinLetterButton.h"
 #include "foundation/SLObject.h"
 #include "gui/GuiClasses.h"
 
@@ -20,7 +19,6 @@ void SLRegisterAppClasses() {
   SLRegisterGuiClasses();
   static const SLClassRecord* const records[] = {
       CMyGuiManager::GetClassRecord(),
-      CMyThinLetterButton::GetClassRecord(),
       CMyGameChooseAudioFileDialog::GetClassRecord(),
       CMyMP3FinderDialog::GetClassRecord(),
       CMyMicRecorderDialog::GetClassRecord(),
