@@ -12,7 +12,6 @@
 #include "app/Mp3Finder.h"
 #include "app/Recorder.h"
 #include "app/RecorderNameEdit.h"
-#include "app/ThinLetterButton.h"
 #include "app/ExportDialog.h"
 #include "foundation/SLObject.h"
 #include "gui/GuiClasses.h"

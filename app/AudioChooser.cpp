@@ -1,5 +1,7 @@
 #include "app/AudioChooser.h"
 
+#include <cstring>
+
 #include "app/AppGlobals.h"
 #include "app/AudioChooserKit.h"
 #include "app/AudioChooserRows.h"
@@ -8,7 +10,6 @@
 #include "app/ModalStack.h"
 #include "app/Mp3Finder.h"
 #include "app/Recorder.h"
-#include "app/ThinLetterButton.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLPrintf.h"
@@ -76,6 +77,16 @@ char* BareName(const char* found) {
     if (*at == '.') dot = at;
   if (dot) *dot = 0;
   return name;
+}
+
+// The rows are the thin-lettered buttons of the program's pickers when that class is
+// registered, else plain push buttons (found by name: the pickers own the class).
+const SLClassRecord* RowButtonClass() {
+  const SLClassRecord* records[512];
+  const u32 count = SLEnumerateClasses(records, 512, CSL_GS_GuiButton::GetClassRecord(), 0);
+  for (u32 i = 0; i < count && i < 512; ++i)
+    if (std::strcmp(records[i]->name, "CMyThinLetterButton") == 0) return records[i];
+  return CSL_GS_GuiButton::GetClassRecord();
 }
 
 void Fatal(CSL_GS_GuiWindow* made, i32 code) {
@@ -185,9 +196,9 @@ bool CMyGameChooseAudioFileDialog::OnCommand(CSL_GS_GuiWindow* source, u32 id) {
       ClearSelection();
       AudioRows_Fill(this, FileCount(), &NameAt, this, selected);
       if (id == AUDIO_MIC_ID)
-        MicRecorderDialog_Show(this);
+        MicRecorderDialog_Show(&ChooseAudioFileDialog_OnRecordingSaved, this);
       else
-        Mp3FinderDialog_Show(this);
+        Mp3FinderDialog_Show(&ChooseAudioFileDialog_OnMp3Chosen, this);
       return SLSucceed(true);
     case 1: {
       const Category* current = CategoryOfTab(category);
@@ -260,7 +271,7 @@ CMyGameChooseAudioFileDialog* ChooseAudioFileDialog_Show(AudioChosenCallback onD
   }
   for (u32 i = 0; i < AUDIO_ROW_COUNT; ++i) {
     CSL_GS_GuiWindow* row =
-        AudioDialog_Create(CMyThinLetterButton::GetClassRecord(), "", i32(i % 2) * 255 + 5, i32(i / 2) * 25 + 40, 250,
+        AudioDialog_Create(RowButtonClass(), "", i32(i % 2) * 255 + 5, i32(i / 2) * 25 + 40, 250,
                            20, 0xA0000002, AUDIO_FIRST_ROW_ID + i, dialog);
     Fatal(row, -2003);
     row->SetTextFormat(0);

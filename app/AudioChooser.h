@@ -6,6 +6,7 @@
 // recorder and the MP3 finder open from here and hand their result back through it.
 #pragma once
 
+#include "app/AudioChooserRows.h"
 #include "foundation/SLArray.h"
 #include "gui/SLGuiTopLevelWindow.h"
 #include "media/SLMoviePlayer.h"
@@ -19,7 +20,8 @@ enum : u32 {
   AUDIO_KIND_MUSIC = 16,
 };
 
-// Ids of the dialog and its own buttons (the rows, bar and frame are AudioChooserRows.h's).
+// Ids of the dialog and its own buttons (the rows, bar, frame and preview buttons are
+// AudioChooserRows.h's).
 enum : u32 {
   AUDIO_CHOOSER_ID = 1007,
   AUDIO_TAB_MEN_ID = 201,
@@ -29,8 +31,6 @@ enum : u32 {
   AUDIO_TAB_EFFECTS_ID = 205,
   AUDIO_MIC_ID = 210,
   AUDIO_FIND_MP3_ID = 211,
-  AUDIO_PLAY_ID = 301,
-  AUDIO_STOP_ID = 302,
 };
 
 // (name, kind) on accept; (null, 0) on cancel. The name lives only during the call.

@@ -67,7 +67,7 @@ bool AudioRows_Fill(CSL_GS_GuiWindow* dialog, u32 count, AudioRowText text, cons
 
 u32 AudioRows_Select(CSL_GS_GuiWindow* dialog, u32 rowId) {
   AudioRows_FrameRow(dialog, rowId);
-  for (u32 id : {301u, 302u, 1u})
+  for (u32 id : {u32(AUDIO_PLAY_ID), u32(AUDIO_STOP_ID), 1u})
     if (CSL_GS_GuiWindow* control = Child(dialog, id)) control->Enable(true);
   SLSetLastError(SL_OK);
   return AudioRows_EntryOfRow(dialog, rowId);

@@ -14,6 +14,8 @@ enum : u32 {
   AUDIO_FIRST_ROW_ID = 101,
   AUDIO_SCROLL_BAR_ID = 1001,
   AUDIO_SELECTION_FRAME_ID = 1002,
+  AUDIO_PLAY_ID = 301,  // the preview's play and stop buttons, which share one place
+  AUDIO_STOP_ID = 302,
   AUDIO_NO_SELECTION = 0xFFFFFFFF,
 };
 

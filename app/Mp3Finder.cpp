@@ -2,7 +2,6 @@
 
 #include "app/AppGlobals.h"
 #include "app/AppServices.h"
-#include "app/AudioChooser.h"
 #include "app/AudioChooserKit.h"
 #include "app/AudioChooserRows.h"
 #include "app/CMyGuiManager.h"
@@ -282,7 +281,7 @@ bool CMyMP3FinderDialog::OnVScroll(CSL_GS_GuiWindow* source, u32 code, i32 newPo
   return SLSucceed(true);
 }
 
-CMyMP3FinderDialog* Mp3FinderDialog_Show(void* chooser) {
+CMyMP3FinderDialog* Mp3FinderDialog_Show(Mp3ChosenCallback onDone, void* chooser) {
   ModalStack_Begin(0);
   AudioDialog_LoadPictures(kImageGroup, g_pictures, kSetCount, -2401, -2402);
   CSL_GS_GuiManager& manager = App_GuiManager();
@@ -318,7 +317,7 @@ CMyMP3FinderDialog* Mp3FinderDialog_Show(void* chooser) {
   CSL_GS_GuiWindow* cancel = made(
       AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "&Cancelar", 455, 155, 80, 30, 0xA2000002, 2, dialog));
   manager.SetFocus(cancel);
-  dialog->onDone = &ChooseAudioFileDialog_OnMp3Chosen;
+  dialog->onDone = onDone;
   dialog->onDoneUser = chooser;
   AudioDialog_PlaceOnStage(dialog, 540, 190);
   if (!dialog->StartThread()) App_Fatal(-2403, "Insuficiente memoria");

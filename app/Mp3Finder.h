@@ -70,7 +70,9 @@ class CMyMP3FinderDialog : public CSL_GS_GuiTopLevelWindow {
   CSLWorkerThread m_thread;
 };
 
-CMyMP3FinderDialog* Mp3FinderDialog_Show(void* chooser);
+// Opens the finder over the audio chooser; `onDone` (the chooser's completion) gets the
+// chosen path or null with `chooser`.
+CMyMP3FinderDialog* Mp3FinderDialog_Show(Mp3ChosenCallback onDone, void* chooser);
 // The file finder's callback (its thread): remembers one found file. Paths longer than
 // MP3_FINDER_MAX_PATH and failures to copy or store are skipped.
 void Mp3FinderDialog_StoreEntry(const char* path, void* dialog, u32 error);

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "adventure/catalog/SceneCatalog.h"
-#include "app/CommonUi.h"
 #include "app/EditorState.h"
 #include "foundation/SLError.h"
 #include "gamesystem/directx/SLGfxDirectX.h"

@@ -1,9 +1,7 @@
-// Buttons that show catalogue items: the thin-lettered push button of the pickers and
-// dialogs, and the editor's previews (the scene thumbnails around the current scene and
-// the selected element), plus the drawing helpers they share with the editor.
+// The editor's previews (the scene thumbnails around the current scene and the selected
+// element), plus the drawing helpers they share with the editor and its pickers.
 #pragma once
 
-#include "app/ThinLetterButton.h"
 #include "gui/SLGuiButton.h"
 
 struct SL_GS_Image;

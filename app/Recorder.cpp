@@ -4,7 +4,6 @@
 
 #include "app/AppGlobals.h"
 #include "app/AppServices.h"
-#include "app/AudioChooser.h"
 #include "app/AudioChooserKit.h"
 #include "app/CMyGuiManager.h"
 #include "app/CMyVIS_arVI.h"
@@ -340,7 +339,7 @@ void MicRecorderDialog_OnOverwriteAnswer(u32 answer, std::uintptr_t argument) {
   if (CMyMicRecorderDialog* dialog = Live(argument)) dialog->OnCommand(MicRecorder_InternalSource(), 1);
 }
 
-CMyMicRecorderDialog* MicRecorderDialog_Show(void* chooser) {
+CMyMicRecorderDialog* MicRecorderDialog_Show(RecordingSavedCallback onDone, void* chooser) {
   ModalStack_Begin(0);
   AudioDialog_LoadPictures(kImageGroup, g_pictures, kSetCount, -2301, -2302);
   CSL_GS_GuiManager& manager = App_GuiManager();
@@ -377,7 +376,7 @@ CMyMicRecorderDialog* MicRecorderDialog_Show(void* chooser) {
   if (!AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "&Aceptar", 190, 60, 80, 30, 0xB2000002, 1, dialog) ||
       !AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "&Cancelar", 290, 60, 80, 30, 0xA2000002, 2, dialog))
     App_Fatal(-2303, "Insuficiente memoria");
-  dialog->onDone = &ChooseAudioFileDialog_OnRecordingSaved;
+  dialog->onDone = onDone;
   dialog->onDoneUser = chooser;
   AudioDialog_PlaceOnStage(dialog, 375, 95);
   SLSetLastError(SL_OK);

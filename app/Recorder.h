@@ -89,7 +89,9 @@ class CMyMicRecorderDialog : public CSL_GS_GuiTopLevelWindow {
 // The internal source of OnCommand.
 inline CSL_GS_GuiWindow* MicRecorder_InternalSource() { return reinterpret_cast<CSL_GS_GuiWindow*>(std::uintptr_t(1)); }
 
-CMyMicRecorderDialog* MicRecorderDialog_Show(void* chooser);
+// Opens the recorder over the audio chooser; `onDone` (the chooser's completion) gets the
+// saved file's path or null with `chooser`.
+CMyMicRecorderDialog* MicRecorderDialog_Show(RecordingSavedCallback onDone, void* chooser);
 // The capture callback (capture worker thread).
 void MicRecorderDialog_OnCaptureData(SL_GS_SoundRecord* capture, std::uintptr_t dialog, const void* data, u32 count);
 // The overwrite question's answer: "&Si" (3) repeats the accept past the question.

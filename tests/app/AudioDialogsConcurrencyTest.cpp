@@ -99,7 +99,7 @@ TEST_F(AudioStress, CancelsAndRescansAtRandomMomentsOfTheWalk) {
     // Half the openings walk the disk, half read the remembered list.
     if (random() % 2) App_Services().settings->SetStringA("BuscaMP3", "EscaneoCompleto", "0", 0);
     CMyMP3FinderDialog* dialog = nullptr;
-    Locked([&] { dialog = Mp3FinderDialog_Show(nullptr); });
+    Locked([&] { dialog = Mp3FinderDialog_Show(nullptr, nullptr); });
     ASSERT_NE(dialog, nullptr);
     Ticks(random, 3);
     if (random() % 3 == 0) {
@@ -126,7 +126,7 @@ TEST_F(AudioStress, StopsCancelsAndAcceptsAtRandomMomentsOfARecording) {
   CMyMicRecorderDialog::TemporaryPath(temporary, sizeof temporary);
   for (int round = 0; round < 400; ++round) {
     CMyMicRecorderDialog* dialog = nullptr;
-    Locked([&] { dialog = MicRecorderDialog_Show(nullptr); });
+    Locked([&] { dialog = MicRecorderDialog_Show(nullptr, nullptr); });
     ASSERT_NE(dialog, nullptr);
     // Some recordings end by themselves (their size limit) while the user stops them.
     if (random() % 2) dialog->dataLimit = 2 * (random() % 4000);

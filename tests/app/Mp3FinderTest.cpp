@@ -81,7 +81,7 @@ class Mp3Finder : public AudioDialogsTest {
 
 TEST_F(Mp3Finder, FindsEveryMp3OfTheDiskButNotBelowMountPointsOrThroughLinks) {
   const std::set<std::string> expected = MakeTree();
-  CMyMP3FinderDialog* dialog = Mp3FinderDialog_Show(nullptr);
+  CMyMP3FinderDialog* dialog = Mp3FinderDialog_Show(nullptr, nullptr);
   EXPECT_TRUE(Visible(dialog, MP3_SEARCH_LABEL_ID));
   EXPECT_FALSE(Visible(dialog, 1));
   ASSERT_TRUE(PumpUntil([&] { return ListShown(dialog); }));
@@ -115,7 +115,7 @@ TEST_F(Mp3Finder, TheSecondOpeningReadsTheRememberedListWithoutSearching) {
   settings->SetStringA("BuscaMP3", "Arch3", "D:\\tres.mp3", 0);
   settings->SetStringA("BuscaMP3", "Arch5", "C:\\c\\cinco.mp3", 0);  // after the gap: not read
   File("nuevo.mp3");  // on the disk, but the list is not searched again
-  CMyMP3FinderDialog* dialog = Mp3FinderDialog_Show(nullptr);
+  CMyMP3FinderDialog* dialog = Mp3FinderDialog_Show(nullptr, nullptr);
   ASSERT_TRUE(PumpUntil([&] { return ListShown(dialog); }));
   ASSERT_EQ(dialog->FileCount(), 3u);
   EXPECT_STREQ(dialog->files[2], "D:\\tres.mp3");
@@ -127,7 +127,7 @@ TEST_F(Mp3Finder, TheSecondOpeningReadsTheRememberedListWithoutSearching) {
 TEST_F(Mp3Finder, RescanStartsFromAnEmptyListAndSection) {
   const std::set<std::string> expected = MakeTree();
   App_Services().settings->SetStringA("BuscaMP3", "Arch40", "C:\\viejo.mp3", 0);
-  CMyMP3FinderDialog* dialog = Mp3FinderDialog_Show(nullptr);
+  CMyMP3FinderDialog* dialog = Mp3FinderDialog_Show(nullptr, nullptr);
   ASSERT_TRUE(PumpUntil([&] { return ListShown(dialog); }));
   File("Musica/cinco.mp3");
   for (int round = 0; round < 2; ++round) {
@@ -147,7 +147,7 @@ TEST_F(Mp3Finder, RescanStartsFromAnEmptyListAndSection) {
 
 TEST_F(Mp3Finder, ThirteenFilesScrollByOneLineAndRowsFollowTheBar) {
   for (int i = 0; i < 13; ++i) File("M/tema" + std::to_string(10 + i) + ".mp3");
-  CMyMP3FinderDialog* dialog = Mp3FinderDialog_Show(nullptr);
+  CMyMP3FinderDialog* dialog = Mp3FinderDialog_Show(nullptr, nullptr);
   ASSERT_TRUE(PumpUntil([&] { return ListShown(dialog); }));
   auto* bar = static_cast<CSL_GS_GuiScrollBarBase*>(Child(dialog, AUDIO_SCROLL_BAR_ID));
   EXPECT_EQ(bar->GetRange(), 1u);
@@ -185,7 +185,7 @@ TEST_F(Mp3Finder, CancelDuringASearchReturnsNullAndKeepsTheListUnfinished) {
 }
 
 TEST_F(Mp3Finder, OverlongPathsAreNotKept) {
-  CMyMP3FinderDialog* dialog = Mp3FinderDialog_Show(nullptr);
+  CMyMP3FinderDialog* dialog = Mp3FinderDialog_Show(nullptr, nullptr);
   ASSERT_TRUE(PumpUntil([&] { return ListShown(dialog); }));
   const u32 before = dialog->FileCount();
   const std::string longest = "C:\\" + std::string(MP3_FINDER_MAX_PATH - 7, 'a') + ".mp3";
