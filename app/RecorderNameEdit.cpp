@@ -1,17 +1,17 @@
 #include "app/RecorderNameEdit.h"
 
-#include "app/NameFilter.h"
+#include "app/ProjectDialogs.h"
 #include "foundation/SLError.h"
 
 SL_IMPLEMENT_CLASS_CREATABLE(CMyMicRecorder_NameEditCtl, CSL_GS_GuiEdit)
 
 void CMyMicRecorder_NameEditCtl::OnChar(u32 character) {
-  if (!AppNameFilter_AllowsTypedChar(character)) return;
+  if (!ProjectName_AcceptsTyped(character)) return;
   CSL_GS_GuiEdit::OnChar(character);
 }
 
 void CMyMicRecorder_NameEditCtl::OnTextChanged(CSLStringAnsi* text) {
-  AppNameFilter_CleanString(text);
+  ProjectName_CleanText(text);
   CSL_GS_GuiEdit::OnTextChanged(text);
 }
 

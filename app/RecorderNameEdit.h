@@ -1,5 +1,5 @@
 // The recorder's name field: an edit that takes only the characters a recording's file
-// name may hold (AppNameFilter), whether typed or set.
+// name may hold (the movie-name filter), whether typed or set.
 #pragma once
 
 #include "gui/SLGuiEdit.h"

@@ -11,7 +11,7 @@
 
 #include "app/AudioChooserRows.h"
 #include "app/MsgBox.h"
-#include "app/NameFilter.h"
+#include "app/ProjectDialogs.h"
 #include "app/Recorder.h"
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLString.h"
@@ -257,5 +257,5 @@ TEST_F(Recorder, TheNameTakesOnlyTheAllowedCharacters) {
     bool typed;
   } cases[] = {{'a', true},  {'Z', true},   {0xD1, true}, {0xFC, true},  {'.', false},
                {':', false}, {0xE0, false}, {8, true},    {' ', true},   {0x100, false}};
-  for (const auto& c : cases) EXPECT_EQ(AppNameFilter_AllowsTypedChar(c.character), c.typed) << c.character;
+  for (const auto& c : cases) EXPECT_EQ(ProjectName_AcceptsTyped(c.character), c.typed) << c.character;
 }
