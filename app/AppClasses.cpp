@@ -4,6 +4,7 @@
 #include "app/CMyVIS_arVI.h"
 #include "app/PickerButtons.h"
 #include "app/Pickers.h"
+#include "app/ThinLetterButton.h"
 #include "app/MiniList.h"
 #include "foundation/SLObject.h"
 #include "gui/GuiClasses.h"

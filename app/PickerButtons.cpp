@@ -3,13 +3,11 @@
 #include <cstring>
 
 #include "adventure/catalog/SceneCatalog.h"
-#include "app/CommonUi.h"
 #include "app/EditorState.h"
 #include "foundation/SLError.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "gui/SLGuiManager.h"
 
-SL_IMPLEMENT_CLASS_CREATABLE(CMyThinLetterButton, CSL_GS_GuiButton)
 SL_IMPLEMENT_CLASS_CREATABLE(CMyMiniItemPreviewButton, CSL_GS_GuiButton)
 
 SL_GS_DrawImageOptions ItemDraw_ColourOptions(u32 colour) {
@@ -44,13 +42,6 @@ void ItemDraw_FitSize(i32 w, i32 h, i32 boxW, i32 boxH, bool keepSmall, i32* out
   if (keepSmall && w <= boxW && h <= boxH) return;
   *outH = boxH, *outW = i32(i64(w) * boxH / h);
   if (*outW > boxW) *outW = boxW, *outH = i32(i64(h) * boxW / w);
-}
-
-bool CMyThinLetterButton::GetTextStyle(CSL_GS_GuiWindow* window, u32 state, SL_GS_Font** font,
-                                       SLGuiSkinColor* color) {
-  if (!CSL_GS_GuiButton::GetTextStyle(window, state, font, color)) return false;
-  if (font) *font = AppCommonFonts[APP_FONT_LETRA_8];
-  return SLSucceed(true);
 }
 
 namespace {

@@ -1,20 +1,11 @@
-// Buttons that show catalogue items: the thin-lettered push button of the pickers and
-// dialogs, and the editor's previews (the scene thumbnails around the current scene and
-// the selected element), plus the drawing helpers they share with the editor.
+// The editor's previews (the scene thumbnails around the current scene and the selected
+// element), plus the drawing helpers they share with the editor and its pickers.
 #pragma once
 
 #include "gui/SLGuiButton.h"
 
 struct SL_GS_Image;
 struct SL_GS_DrawImageOptions;
-
-// A push button whose caption is drawn in the "Letra_8" font in every state.
-class CMyThinLetterButton : public CSL_GS_GuiButton {
-  SL_DECLARE_CLASS(CMyThinLetterButton)
- public:
-  CMyThinLetterButton() = default;
-  bool GetTextStyle(CSL_GS_GuiWindow* window, u32 state, SL_GS_Font** font, SLGuiSkinColor* color) override;
-};
 
 // The editor's previews, by window id: 156, 158 and 160 the backgrounds of the scenes
 // before, at and after the current one; 203 the selected character or object. The whole
