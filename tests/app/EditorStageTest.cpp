@@ -236,6 +236,22 @@ TEST_F(EditorStage, AReleaseWithoutMovingOpensTheMenuAndOneAfterMovingDoesNot) {
   EXPECT_FALSE(Editor_Control(kIdMenuDeshacer)->IsEnabled());
 }
 
+TEST_F(EditorStage, TheStageRestsWhileADialogIsOpenAndHoldsADragOnlyWithTheButton) {
+  CharacterInstance* c = AddCharacter("Volador", 350, 250);
+  Render();
+  CScriptedMouse& mouse = Mouse("tick 1: " + At(350, 245) + "; button 1 down\ntick 2: " + At(360, 245) +
+                                "\ntick 3: " + At(370, 245) + "\ntick 4: " + At(380, 245) + "\n");
+  ModalStack_Begin(0);
+  Play(mouse, 2);
+  EXPECT_EQ(Editor_State().stageMode, u32(kStageInactive));
+  EXPECT_EQ(Editor_State().selection.kind, 0u);  // no click reaches the stage
+  ModalStack_End();
+  mouse.Advance(3);
+  EditorScreen_StageInput();  // back to selecting; the held button starts no drag of nothing
+  EXPECT_EQ(Editor_State().stageMode, u32(kStageSelect));
+  EXPECT_EQ(c->x, 350);
+}
+
 TEST_F(EditorStage, ElementsThatMayNotBeDraggedStay) {
   ObjectInstance* o = AddObject("Taza", 350, 250);
   ObjectStateEntry* change = ObjectStateEntry_Append(o);
