@@ -337,6 +337,23 @@ TEST_F(EditorStage, AnObjectSnapsOntoASupportPointAndIsSetDownAwayFromIt) {
   EXPECT_EQ(cup->y, 280);
 }
 
+TEST_F(EditorStage, AnObjectNeverSnapsOntoOneThatRestsOnIt) {
+  ObjectInstance* below = AddObject("Mesa", 320, 290);
+  ObjectInstance* above = AddObject("Mesa", 360, 290);
+  above->carrier = below, above->supportPoint = 0;
+  Render();
+  ASSERT_EQ(above->left, i32(10 * below->scale) + below->left - 20);  // hung from its carrier's point
+  const i32 pointX = i32(10 * above->scale) + above->left, pointY = i32(5 * above->scale) + above->top;
+  // Press on the part of the lower table that the upper one leaves free, then drag it
+  // next to the upper table's own support point.
+  CScriptedMouse& drag = Mouse("tick 1: " + At(335, 287) + "; button 1 down\ntick 2: " + At(336, 287) +
+                               "\ntick 3: " + At(pointX + 1, pointY + 1) + "\n");
+  Play(drag, 3);
+  ASSERT_EQ(Editor_State().selection.element, below);
+  EXPECT_EQ(below->carrier, nullptr);
+  EXPECT_EQ(above->carrier, below);
+}
+
 TEST_F(EditorStage, SteppingRunsThroughShownCharactersThenObjects) {
   CharacterInstance* a = AddCharacter("Andante", 310, 210);
   CharacterInstance* hidden = AddCharacter("Andante", 320, 220);
