@@ -7,6 +7,7 @@
 #include "app/TextDialog.h"
 #include "app/PickerButtons.h"
 #include "app/Pickers.h"
+#include "app/ThinLetterButton.h"
 #include "app/MiniList.h"
 #include "app/AudioChooser.h"
 #include "app/Mp3Finder.h"

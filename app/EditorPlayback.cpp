@@ -62,6 +62,13 @@ bool InterruptionThisTick() {
 
 }  // namespace
 
+void Editor_RenderCurrent(u32 frame, u32 mode) {
+  Scene* scene = Editor_CurrentScene();
+  if (!scene) return;
+  Scene_RenderAtFrame(scene, frame, mode);
+  EditorSelection_Clear();
+}
+
 void EditorSelection_Clear() {
   EditorState& state = Editor_State();
   if (!RecordStillShown(state.hover)) state.hover = EditorSelection{};

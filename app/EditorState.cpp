@@ -4,7 +4,6 @@
 
 #include "app/AppServices.h"
 #include "app/CMyGuiManager.h"
-#include "app/EditorScreen.h"
 #include "foundation/SLError.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "gui/SLGuiWindow.h"
@@ -48,13 +47,6 @@ Scene* Editor_CurrentScene() {
 u32 Editor_CurrentFrame() {
   const Scene* scene = Editor_CurrentScene();
   return scene ? scene->currentFrame : 0;
-}
-
-void Editor_RenderCurrent(u32 frame, u32 mode) {
-  Scene* scene = Editor_CurrentScene();
-  if (!scene) return;
-  Scene_RenderAtFrame(scene, frame, mode);
-  EditorSelection_Clear();
 }
 
 CSL_GS_BaseGfx* EditorGfx() { return App_Services().gfx; }

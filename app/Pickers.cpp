@@ -12,6 +12,7 @@
 #include "app/ModalStack.h"
 #include "app/MsgBox.h"
 #include "app/PickerButtons.h"
+#include "app/ThinLetterButton.h"
 #include "foundation/SLError.h"
 #include "gamesystem/SLFrameTime.h"
 #include "gamesystem/directx/SLGfxDirectX.h"

@@ -195,5 +195,12 @@ int main(int argc, char** argv) {
   SLBenchRatioReporter reporter(std::vector<std::pair<std::string, std::string>>{{"EditorFrame", "Sdl"}});
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
+  // The program's services go down in their own order before the exit handlers run.
+  if (TheWorld().ready) {
+    EditorScreen_Free();
+    MovieCatalog::Free();
+    CommonUi_Free();
+    App_Shutdown();
+  }
   return 0;
 }

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -32,8 +33,10 @@ namespace {
 
 // --- Nearest opaque point ----------------------------------------------------------------
 
+// A background record of its own (built and torn down by the catalogue's functions, in
+// raw memory as the catalogue keeps its records).
 struct MaskRecord {
-  MaskRecord() {
+  MaskRecord() : record(*reinterpret_cast<SceneRecord*>(storage)) {
     SceneRecord_Construct(&record);
     record.mask.Create(SL_IMAGE_FORMAT_ALPHA, kStageWidth, kStageHeight, false);
     for (u32 y = 0; y < kStageHeight; ++y)
@@ -41,7 +44,8 @@ struct MaskRecord {
   }
   ~MaskRecord() { SceneRecord_Destruct(&record); }
   u8& At(i32 x, i32 y) { return *record.mask.GetPixelAddress(u32(x), u32(y)); }
-  SceneRecord record;
+  alignas(SceneRecord) unsigned char storage[sizeof(SceneRecord)];
+  SceneRecord& record;
 };
 
 // The search as the user sees it: the point itself, then down the column, up the column,
@@ -160,10 +164,18 @@ class EditorStage : public AppScreenTest {
     Movie_SelectScene(Editor_Movie(), 0);
   }
   void TearDown() override {
+    // The devices go back before the scripted ones die: the manager listens to its devices.
     App_GuiManager().SetMouse(App_Services().mouse);
     App_GuiManager().SetKeyboard(App_Services().keyboard);
+    m_mice.clear();
     EditorScreen_Free();
     AppScreenTest::TearDown();
+  }
+  // A scripted mouse that lives until the test's end, installed on the GUI manager.
+  CScriptedMouse& Mouse(const std::string& script) {
+    m_mice.push_back(std::make_unique<CScriptedMouse>(script));
+    App_GuiManager().SetMouse(m_mice.back().get());
+    return *m_mice.back();
   }
   static i32 Index(CatalogList& list, const char* name) {
     for (u32 i = 0;; ++i) {
@@ -189,12 +201,9 @@ class EditorStage : public AppScreenTest {
   static void Render() { Editor_RenderCurrent(Editor_CurrentFrame(), kModeSilent); }
 
   // Plays a mouse script on the stage input, one tick per line number from 1 to `ticks`.
-  static void Play(CScriptedMouse& mouse, u32 ticks, CScriptedKeyboard* keyboard = nullptr) {
-    App_GuiManager().SetMouse(&mouse);
-    if (keyboard) App_GuiManager().SetKeyboard(keyboard);
+  static void Play(CScriptedMouse& mouse, u32 ticks) {
     for (u32 t = 1; t <= ticks; ++t) {
       mouse.Advance(t);
-      if (keyboard) keyboard->Advance(t);
       EditorScreen_StageInput();
     }
   }
@@ -203,6 +212,7 @@ class EditorStage : public AppScreenTest {
   }
 
   static inline i32 s_background;
+  std::vector<std::unique_ptr<CScriptedMouse>> m_mice;
 };
 
 TEST_F(EditorStage, AReleaseWithoutMovingOpensTheMenuAndOneAfterMovingDoesNot) {
@@ -211,19 +221,35 @@ TEST_F(EditorStage, AReleaseWithoutMovingOpensTheMenuAndOneAfterMovingDoesNot) {
   action->startFrame = 0, action->endFrame = 100;
   Render();
   const u32 before = Editor_ItemMenuCallCount();
-  CScriptedMouse click("tick 1: " + At(350, 245) + "; button 1 down\ntick 2: button 1 up\n");
+  CScriptedMouse& click = Mouse("tick 1: " + At(350, 245) + "; button 1 down\ntick 2: button 1 up\n");
   Play(click, 3);
   EXPECT_EQ(Editor_State().selection.element, c);
   EXPECT_EQ(Editor_ItemMenuCallCount(), before + 1);
   EXPECT_EQ(Editor_ItemMenuLastFromStage(), 1u);
 
-  CScriptedMouse wiggle("tick 1: " + At(350, 245) + "; button 1 down\ntick 2: " + At(360, 245) + "\ntick 3: " +
+  CScriptedMouse& wiggle = Mouse("tick 1: " + At(350, 245) + "; button 1 down\ntick 2: " + At(360, 245) + "\ntick 3: " +
                         At(350, 245) + "\ntick 4: button 1 up\n");
   Play(wiggle, 5);
   EXPECT_EQ(Editor_ItemMenuCallCount(), before + 1);
   EXPECT_EQ(Editor_State().stageMode, u32(kStageSelect));
   EXPECT_EQ(c->x, 350);  // an element with an action stays where it is
   EXPECT_FALSE(Editor_Control(kIdMenuDeshacer)->IsEnabled());
+}
+
+TEST_F(EditorStage, TheStageRestsWhileADialogIsOpenAndHoldsADragOnlyWithTheButton) {
+  CharacterInstance* c = AddCharacter("Volador", 350, 250);
+  Render();
+  CScriptedMouse& mouse = Mouse("tick 1: " + At(350, 245) + "; button 1 down\ntick 2: " + At(360, 245) +
+                                "\ntick 3: " + At(370, 245) + "\ntick 4: " + At(380, 245) + "\n");
+  ModalStack_Begin(0);
+  Play(mouse, 2);
+  EXPECT_EQ(Editor_State().stageMode, u32(kStageInactive));
+  EXPECT_EQ(Editor_State().selection.kind, 0u);  // no click reaches the stage
+  ModalStack_End();
+  mouse.Advance(3);
+  EditorScreen_StageInput();  // back to selecting; the held button starts no drag of nothing
+  EXPECT_EQ(Editor_State().stageMode, u32(kStageSelect));
+  EXPECT_EQ(c->x, 350);
 }
 
 TEST_F(EditorStage, ElementsThatMayNotBeDraggedStay) {
@@ -240,8 +266,7 @@ TEST_F(EditorStage, ElementsThatMayNotBeDraggedStay) {
     Editor_State().hover = Editor_State().selection;
     // Pressing elsewhere on the stage would select something else: hold the press off it.
     Editor_State().pressMoved = 1;
-    CScriptedMouse hold("tick 1: " + At(600, 30) + "; button 1 down\ntick 2: " + At(620, 40) + "\n");
-    App_GuiManager().SetMouse(&hold);
+    CScriptedMouse& hold = Mouse("tick 1: " + At(600, 30) + "; button 1 down\ntick 2: " + At(620, 40) + "\n");
     hold.Advance(1);
     EditorScreen_StageInput();
     Editor_State().selection = EditorSelection{element == o ? kHitObject : kHitText, 0, 0, 0, element, 0, 0, 0};
@@ -260,7 +285,7 @@ TEST_F(EditorStage, AStandingCharacterLandsOnTheFloorOrStays) {
   // Press on it, move a little (the drag starts), then drag 100 pixels up: the floor's
   // top edge below the pointer takes it. Then far left, where neither the row nor the
   // column has floor: it stays.
-  CScriptedMouse drag("tick 1: " + At(350, 245) + "; button 1 down\ntick 2: " + At(352, 245) + "\ntick 3: " +
+  CScriptedMouse& drag = Mouse("tick 1: " + At(350, 245) + "; button 1 down\ntick 2: " + At(352, 245) + "\ntick 3: " +
                       At(352, 145) + "\ntick 4: " + At(52, 145) + "\ntick 5: button 1 up\n");
   Play(drag, 3);
   EXPECT_EQ(Editor_State().stageMode, u32(kStageDrag));
@@ -279,7 +304,7 @@ TEST_F(EditorStage, AStandingCharacterLandsOnTheFloorOrStays) {
 TEST_F(EditorStage, DragsAreClampedToTheStageAndFloatingCharactersGoAnywhere) {
   CharacterInstance* c = AddCharacter("Volador", 350, 250);
   Render();
-  CScriptedMouse drag("tick 1: " + At(350, 245) + "; button 1 down\ntick 2: " + At(351, 245) +
+  CScriptedMouse& drag = Mouse("tick 1: " + At(350, 245) + "; button 1 down\ntick 2: " + At(351, 245) +
                       "\ntick 3: mouse 2000,-50\ntick 4: " + At(100, 60) + "\n");
   Play(drag, 3);
   EXPECT_EQ(c->x, i32(kStageWidth) - 1);
@@ -295,7 +320,7 @@ TEST_F(EditorStage, AnObjectSnapsOntoASupportPointAndIsSetDownAwayFromIt) {
   ObjectInstance* cup = AddObject("Taza", 380, 290);
   Render();
   const i32 supportX = i32(10 * table->scale) + table->left, supportY = i32(5 * table->scale) + table->top;
-  CScriptedMouse drag("tick 1: " + At(380, 285) + "; button 1 down\ntick 2: " + At(381, 285) + "\ntick 3: " +
+  CScriptedMouse& drag = Mouse("tick 1: " + At(380, 285) + "; button 1 down\ntick 2: " + At(381, 285) + "\ntick 3: " +
                       At(supportX + 9, supportY + 10) + "\ntick 4: " + At(supportX + 10, supportY + 10) +
                       "\ntick 5: " + At(390, 280) + "\n");
   Play(drag, 3);
@@ -310,6 +335,23 @@ TEST_F(EditorStage, AnObjectSnapsOntoASupportPointAndIsSetDownAwayFromIt) {
   EXPECT_EQ(cup->carrier, nullptr);
   EXPECT_EQ(cup->x, 390);  // set down: the offset is gone, it follows the pointer on the floor
   EXPECT_EQ(cup->y, 280);
+}
+
+TEST_F(EditorStage, AnObjectNeverSnapsOntoOneThatRestsOnIt) {
+  ObjectInstance* below = AddObject("Mesa", 320, 290);
+  ObjectInstance* above = AddObject("Mesa", 360, 290);
+  above->carrier = below, above->supportPoint = 0;
+  Render();
+  ASSERT_EQ(above->left, i32(10 * below->scale) + below->left - 20);  // hung from its carrier's point
+  const i32 pointX = i32(10 * above->scale) + above->left, pointY = i32(5 * above->scale) + above->top;
+  // Press on the part of the lower table that the upper one leaves free, then drag it
+  // next to the upper table's own support point.
+  CScriptedMouse& drag = Mouse("tick 1: " + At(335, 287) + "; button 1 down\ntick 2: " + At(336, 287) +
+                               "\ntick 3: " + At(pointX + 1, pointY + 1) + "\n");
+  Play(drag, 3);
+  ASSERT_EQ(Editor_State().selection.element, below);
+  EXPECT_EQ(below->carrier, nullptr);
+  EXPECT_EQ(above->carrier, below);
 }
 
 TEST_F(EditorStage, SteppingRunsThroughShownCharactersThenObjects) {
@@ -396,8 +438,7 @@ TEST_F(EditorStage, PlaybackStopsAtItsFrameOrGoesOnIntoTheNextScene) {
   Until(second, walker, 30);
   second->length = 30;
   EditorState& state = Editor_State();
-  CScriptedMouse still("tick 1: mouse 5,5\n");
-  App_GuiManager().SetMouse(&still);
+  CScriptedMouse& still = Mouse("tick 1: mouse 5,5\n");
   still.Advance(1);
 
   Editor_RenderCurrent(100, kModeSilent);  // the last frame: nothing to play
@@ -425,10 +466,9 @@ TEST_F(EditorStage, PlaybackStopsAtItsFrameOrGoesOnIntoTheNextScene) {
   EditorPlayback_Tick();
   // A click on the pause button is the button's; a click elsewhere interrupts.
   const SLGuiRect& pause = Editor_Control(kIdRepPause)->GetWindowRect();
-  CScriptedMouse clicks("tick 1: mouse " + std::to_string(pause.x + pause.width / 2) + "," +
+  CScriptedMouse& clicks = Mouse("tick 1: mouse " + std::to_string(pause.x + pause.width / 2) + "," +
                         std::to_string(pause.y + pause.height / 2) +
                         "; button 1 down\ntick 2: button 1 up\ntick 3: mouse 5,5; button 1 down\n");
-  App_GuiManager().SetMouse(&clicks);
   clicks.Advance(1);
   EditorPlayback_Tick();
   EXPECT_TRUE(state.playback.playing);
@@ -461,8 +501,7 @@ TEST_F(EditorStage, TheTooltipWaitsAPollAndSixtyTicksAndIsGoneThreeHundredTwenty
   EditorTooltip& tooltip = Editor_State().tooltip;
   const SLGuiRect& button = Editor_Control(kIdInsEscena)->GetWindowRect();
   const i32 mx = button.x + button.width / 2, my = button.y + button.height / 2;
-  CScriptedMouse rest("tick 1: mouse " + std::to_string(mx) + "," + std::to_string(my) + "\n");
-  App_GuiManager().SetMouse(&rest);
+  CScriptedMouse& rest = Mouse("tick 1: mouse " + std::to_string(mx) + "," + std::to_string(my) + "\n");
   rest.Advance(1);
   u32 shownAt = 0, goneAt = 0;
   for (u32 tick = 1; tick <= 500 && !goneAt; ++tick) {

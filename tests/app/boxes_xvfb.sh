@@ -2,7 +2,7 @@
 # The building-box screen and the loading screen on a virtual display, driven as a user
 # would with xdotool: "&Construir" shows the sample boxes and plays the first step of the
 # first box with its sound; the close button goes back to the start menu; "&Jugar" shows
-# the loading screen, which comes back to the start menu once the catalogue is loaded.
+# the loading screen, then the editor, whose close button goes back to the start menu.
 # Screenshots go to build/xvfb-boxes-*.png; the sound goes to build/xvfb-boxes-sound.raw
 # through SDL's disk driver. Run from the source tree after ./run (or a build of the
 # program and of build/content).
@@ -81,7 +81,14 @@ click_at 215 272
 wait_for "Pantalla: carga" 60 || fail "\"&Jugar\" did not open the loading screen."
 sleep 0.3
 import -window root build/xvfb-boxes-loading.png
-wait_for "Pantalla: menu de inicio" 120 3 || fail "The loading screen did not go back to the start menu."
+# Once the catalogue is loaded the editor opens; its close button asks to go back to the
+# start menu, and "s" answers "&Si".
+wait_for "Pantalla: editor" 120 || fail "The loading screen did not open the editor."
+sleep 1
+click_at 780 22
+sleep 1
+press_key s
+wait_for "Pantalla: menu de inicio" 60 3 || fail "The editor did not go back to the start menu."
 
 # Close: Ctrl+Q asks, "s" answers "&Si", two advances pass the closing pages.
 xdotool keydown ctrl keydown q; sleep 0.15; xdotool keyup q keyup ctrl
