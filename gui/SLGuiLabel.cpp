@@ -39,9 +39,8 @@ u32 CSL_GS_GuiLabel::GetDialogCode() { return SL_GUI_DLGC_STATIC; }
 
 bool CSL_GS_GuiLabel::GetTextStyle(CSL_GS_GuiWindow* window, u32 state, SL_GS_Font** font, SLGuiSkinColor* color) {
   if (window != this) return CSL_GS_GuiWindow::GetTextStyle(window, state, font, color);
-  if (font) *font = m_font;
-  SLGuiPress::CopyColor((state & 3) == SL_GUI_STATE_DISABLED ? m_disabledColor : m_normalColor, color);
-  return SLSucceed(true);
+  return SLGuiPress::OwnTextStyle(m_font, (state & 3) == SL_GUI_STATE_DISABLED ? m_disabledColor : m_normalColor, font,
+                                  color);
 }
 
 bool CSL_GS_GuiLabel::OnCreate() {
