@@ -314,8 +314,10 @@ TEST_F(AppScreens, CloseRequestWhileThePromptIsOpenIsDropped) {
   Later(&PostClose);
   Later([](u32, std::uintptr_t) {});  // a tick in which the request has surely been seen
   Later(&AnswerByClosing, 1001);
-  Command(APP_MENU_PLAY_ID);
+  // After the answer, which the closed box posts when it goes.
+  Later([](u32, std::uintptr_t) { AppHarness::Command(APP_MENU_PLAY_ID); });
   EXPECT_EQ(MainMenu_Run(), 1);
+  EXPECT_EQ(AppEventQueue_Get().GetCount(), 0u);
   // No second prompt was opened, then or after the first closed.
   EXPECT_EQ(ModalStack_GetDepth(), 0u);
   EXPECT_EQ(TopLevelWithId(1001), nullptr);

@@ -105,4 +105,7 @@ void AppScreenTest::SetUp() {
   AppHarness::DrainQueue();
 }
 
-void AppScreenTest::TearDown() { App_ResetFlagsForTest(); }
+void AppScreenTest::TearDown() {
+  App_ResetFlagsForTest();
+  AppHarness::DrainQueue();  // what a screen left unanswered is freed with its test
+}
