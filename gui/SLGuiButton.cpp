@@ -77,17 +77,7 @@ bool CSL_GS_GuiButton::GetTextStyle(CSL_GS_GuiWindow* window, u32 state, SL_GS_F
   return SLGuiPress::OwnTextStyle(m_font, focusedColour ? m_colors[4] : m_colors[state & 3], font, color);
 }
 
-bool CSL_GS_GuiButton::OnCreate() {
-  if (!CSL_GS_GuiWindow::OnCreate()) return false;
-  ReadSkin();
-  return true;
-}
-
-void CSL_GS_GuiButton::OnPositionChanged(SLGuiWindowPos* pos) {
-  TSLObjPtr<CSL_GS_GuiWindow> hold(this);
-  CSL_GS_GuiWindow::OnPositionChanged(pos);
-  if (IsRegistered()) ReadSkin();
-}
+SL_GUI_DEFINE_SKIN_READING(CSL_GS_GuiButton)
 
 void CSL_GS_GuiButton::OnEnable(bool enabled) { SLGuiPress::OnEnableOrShow(&m_flags, enabled); }
 void CSL_GS_GuiButton::OnShow(bool visible) { SLGuiPress::OnEnableOrShow(&m_flags, visible); }

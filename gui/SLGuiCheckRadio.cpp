@@ -80,17 +80,7 @@ bool SLGuiTwoStateButton::GetTextStyle(CSL_GS_GuiWindow* window, u32 state, SL_G
   return SLGuiPress::OwnTextStyle(m_font, m_colors[state & 3], font, color);
 }
 
-bool SLGuiTwoStateButton::OnCreate() {
-  if (!CSL_GS_GuiWindow::OnCreate()) return false;
-  ReadSkin();
-  return true;
-}
-
-void SLGuiTwoStateButton::OnPositionChanged(SLGuiWindowPos* pos) {
-  TSLObjPtr<CSL_GS_GuiWindow> hold(this);
-  CSL_GS_GuiWindow::OnPositionChanged(pos);
-  if (IsRegistered()) ReadSkin();
-}
+SL_GUI_DEFINE_SKIN_READING(SLGuiTwoStateButton)
 
 void SLGuiTwoStateButton::OnEnable(bool enabled) { SLGuiPress::OnEnableOrShow(&m_flags, enabled); }
 void SLGuiTwoStateButton::OnShow(bool visible) { SLGuiPress::OnEnableOrShow(&m_flags, visible); }
@@ -368,17 +358,7 @@ bool CSL_GS_GuiGroupBox::GetTextStyle(CSL_GS_GuiWindow* window, u32 state, SL_GS
                                   color);
 }
 
-bool CSL_GS_GuiGroupBox::OnCreate() {
-  if (!CSL_GS_GuiWindow::OnCreate()) return false;
-  ReadSkin();
-  return true;
-}
-
-void CSL_GS_GuiGroupBox::OnPositionChanged(SLGuiWindowPos* pos) {
-  TSLObjPtr<CSL_GS_GuiWindow> hold(this);
-  CSL_GS_GuiWindow::OnPositionChanged(pos);
-  if (IsRegistered()) ReadSkin();
-}
+SL_GUI_DEFINE_SKIN_READING(CSL_GS_GuiGroupBox)
 
 void CSL_GS_GuiGroupBox::OnTextFormatChanged(u32 format) {
   TSLObjPtr<CSL_GS_GuiWindow> hold(this);

@@ -43,17 +43,7 @@ bool CSL_GS_GuiLabel::GetTextStyle(CSL_GS_GuiWindow* window, u32 state, SL_GS_Fo
                                   color);
 }
 
-bool CSL_GS_GuiLabel::OnCreate() {
-  if (!CSL_GS_GuiWindow::OnCreate()) return false;
-  ReadSkin();
-  return true;
-}
-
-void CSL_GS_GuiLabel::OnPositionChanged(SLGuiWindowPos* pos) {
-  TSLObjPtr<CSL_GS_GuiWindow> hold(this);
-  CSL_GS_GuiWindow::OnPositionChanged(pos);
-  if (IsRegistered()) ReadSkin();
-}
+SL_GUI_DEFINE_SKIN_READING(CSL_GS_GuiLabel)
 
 void CSL_GS_GuiLabel::GetMinMaxInfo(SLGuiMinMaxInfo* info) {
   CSL_GS_GuiWindow::GetMinMaxInfo(info);

@@ -97,3 +97,17 @@ inline SLGuiPoint Centred(const SLGuiRect& r, i32 w, i32 h) {
   SL_GUI_DEFINE_STATE_IMAGE_SETTER(Class, SetClickImage, 2)    \
   SL_GUI_DEFINE_STATE_IMAGE_SETTER(Class, SetDisabledImage, 3) \
   SL_GUI_DEFINE_STATE_IMAGE_SETTER(Class, SetFocusedImage, 4)
+
+// The skin reading of the skinned widgets: on creation, and again after every position
+// change (unless a handler destroyed the widget meanwhile). Each class has its ReadSkin.
+#define SL_GUI_DEFINE_SKIN_READING(Class)              \
+  bool Class::OnCreate() {                             \
+    if (!CSL_GS_GuiWindow::OnCreate()) return false;   \
+    ReadSkin();                                        \
+    return true;                                       \
+  }                                                    \
+  void Class::OnPositionChanged(SLGuiWindowPos* pos) { \
+    TSLObjPtr<CSL_GS_GuiWindow> hold(this);            \
+    CSL_GS_GuiWindow::OnPositionChanged(pos);          \
+    if (IsRegistered()) ReadSkin();                    \
+  }
