@@ -71,7 +71,7 @@ i32 AppScreen_Run(AppScreen* screen) {
       else
         ExitPrompt_Show();
     }
-    if (App_IsQuitRequested()) return -1;
+    if (screen->endsOnQuit && App_IsQuitRequested()) return -1;
     if (window.ProcessMessages(false)) return -1000;
     if (screen->result) return screen->result;
   }

@@ -23,6 +23,9 @@ struct AppScreen {
   void (*onCloseRequest)(AppScreen* screen);
   // Set by the handlers: the screen ends with it at the end of the pass (0: go on).
   i32 result;
+  // False for the closing screens, which the user reaches by confirming the exit: they
+  // end by their own advances, a close request or the end of the message pump.
+  bool endsOnQuit = true;
 };
 
 // Runs the loop; the screen's positive result, -1 when the quit flag was seen, -1000

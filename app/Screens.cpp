@@ -226,7 +226,7 @@ i32 ExitScreens_Run() {
                       LoadPicture("Interface/Cr\xe9" "ditos/Fondo/fondo.mximg")},
                      0};
   if (!pages.pages[0] || !pages.pages[1]) App_Fatal(-801, "No puedo cargar im\xe1genes");
-  AppScreen screen{"despedida", pages.pages[0], false, &pages, nullptr, &ClosingTick, nullptr, &ClosingClose, 0};
+  AppScreen screen{"despedida", pages.pages[0], false, &pages, nullptr, &ClosingTick, nullptr, &ClosingClose, 0, false};
   const i32 result = AppScreen_Run(&screen);
   DestroyPictures(pages.pages, 2);
   SLSetLastError(SL_OK);

@@ -12,9 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "fuzz/FuzzInputDevices.h"
 #include "fuzz/FuzzProgram.h"
-#include "gamesystem/directx/SLKeyboardInput.h"
-#include "gamesystem/directx/SLMouseInput.h"
 #include "gui/GuiClasses.h"
 #include "gui/SLGuiButton.h"
 #include "gui/SLGuiCheckRadio.h"
@@ -44,37 +43,6 @@ void Create(unsigned a, unsigned b);
 
 // The keys and characters the navigation reacts to come up often.
 const u32 kKeys[] = {9, 13, 27, 272, 273, 274, 275, 320, 321, 322, 323, 324, 325, 371, 377, 65, 73, 209, 32};
-
-class FuzzKeyboard : public CSL_GS_BaseKeyboardInput {
- public:
-  u8 state[SL_GS_KEY_COUNT] = {};
-  SLWChar next = 0;
-  bool Init(HINSTANCE, HWND) override { return true; }
-  void Shutdown() override {}
-  bool GetState(u8* buffer, u32 size) override {
-    for (u32 i = 0; i < size && i < SL_GS_KEY_COUNT; ++i) buffer[i] = state[i];
-    return true;
-  }
-  u32 IsKeyDown(u32 code) override { return code < SL_GS_KEY_COUNT ? state[code] & 1 : 0; }
-  u32 HasKeyChanged(u32 code) override { return code < SL_GS_KEY_COUNT ? (state[code] >> 1) & 1 : 0; }
-  SLWChar GetNextChar() override { return next; }
-};
-
-class FuzzMouse : public CSL_GS_BaseMouseInput {
- public:
-  i32 x = 0, y = 0;
-  u32 buttons = 0, changed = 0;
-  bool Init(HINSTANCE, HWND) override { return true; }
-  void Shutdown() override {}
-  i32 GetX() override { return x; }
-  i32 GetY() override { return y; }
-  i32 GetDeltaX() override { return 0; }
-  i32 GetDeltaY() override { return 0; }
-  u32 GetButtonMask() override { return buttons; }
-  u32 IsButtonDown(u32 b) override { return b >= 1 && b <= 4 ? (buttons >> (b - 1)) & 1 : 0; }
-  u32 HasButtonChanged(u32 b) override { return b >= 1 && b <= 4 ? (changed >> (b - 1)) & 1 : 0; }
-  bool SetPosition(i32 nx, i32 ny) override { return x = nx, y = ny, true; }
-};
 
 // What a handler does comes from the window's own script bytes.
 template <class Base>
@@ -313,8 +281,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   g_input = &input;
   std::uint64_t clockMs = (std::uint64_t(1) << 32) - 2000;  // a few seconds before the wrap
   SLPlatformSetTestClock(true, clockMs * 1000000u);
-  FuzzKeyboard keyboard;
-  FuzzMouse mouse;
+  SLFuzzKeyboard keyboard;
+  SLFuzzMouse mouse;
   CSL_GS_GuiManager manager;
   g_manager = &manager;
   for (CSL_GS_GuiWindow*& slot : g_slots) slot = nullptr;

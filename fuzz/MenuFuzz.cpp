@@ -8,9 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "fuzz/FuzzInputDevices.h"
 #include "fuzz/FuzzProgram.h"
-#include "gamesystem/directx/SLKeyboardInput.h"
-#include "gamesystem/directx/SLMouseInput.h"
 #include "gui/GuiClasses.h"
 #include "gui/SLGuiManager.h"
 #include "gui/SLGuiMenuPopup.h"
@@ -85,37 +84,6 @@ class FuzzManager : public CSL_GS_GuiManager {
   void OnInitMenuPopup(CSL_GS_GuiMenuPopup*) override { React(); }
 };
 
-class FuzzKeyboard : public CSL_GS_BaseKeyboardInput {
- public:
-  u8 state[SL_GS_KEY_COUNT] = {};
-  SLWChar next = 0;
-  bool Init(HINSTANCE, HWND) override { return true; }
-  void Shutdown() override {}
-  bool GetState(u8* buffer, u32 size) override {
-    for (u32 i = 0; i < size && i < SL_GS_KEY_COUNT; ++i) buffer[i] = state[i];
-    return true;
-  }
-  u32 IsKeyDown(u32 code) override { return code < SL_GS_KEY_COUNT ? state[code] & 1 : 0; }
-  u32 HasKeyChanged(u32 code) override { return code < SL_GS_KEY_COUNT ? (state[code] >> 1) & 1 : 0; }
-  SLWChar GetNextChar() override { return next; }
-};
-
-class FuzzMouse : public CSL_GS_BaseMouseInput {
- public:
-  i32 x = 0, y = 0;
-  u32 buttons = 0, changed = 0;
-  bool Init(HINSTANCE, HWND) override { return true; }
-  void Shutdown() override {}
-  i32 GetX() override { return x; }
-  i32 GetY() override { return y; }
-  i32 GetDeltaX() override { return 0; }
-  i32 GetDeltaY() override { return 0; }
-  u32 GetButtonMask() override { return buttons; }
-  u32 IsButtonDown(u32 b) override { return b >= 1 && b <= 4 ? (buttons >> (b - 1)) & 1 : 0; }
-  u32 HasButtonChanged(u32 b) override { return b >= 1 && b <= 4 ? (changed >> (b - 1)) & 1 : 0; }
-  bool SetPosition(i32 nx, i32 ny) override { return x = nx, y = ny, true; }
-};
-
 void NewMenu(unsigned slot) {
   g_menus[slot % kMenus].Reset(static_cast<CSL_GS_GuiMenuPopup*>(
       g_manager->CreateWindow(CSL_GS_GuiMenuPopup::GetClassRecord(), "", 0, 0, 0, 0, 0, 0, slot, nullptr)));
@@ -175,8 +143,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   g_input = nullptr;
   std::uint64_t clockMs = 100000;
   SLPlatformSetTestClock(true, clockMs * 1000000u);
-  FuzzKeyboard keyboard;
-  FuzzMouse mouse;
+  SLFuzzKeyboard keyboard;
+  SLFuzzMouse mouse;
   FuzzManager& manager = *SharedManager();
   if (!manager.IsInitialised()) return 0;
   g_manager = &manager;

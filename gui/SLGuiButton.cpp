@@ -28,21 +28,7 @@ CSL_GS_GuiButton::CSL_GS_GuiButton()
 
 CSL_GS_GuiButton::~CSL_GS_GuiButton() { SLGuiPress::ClearSlots(m_images, 5); }
 
-bool CSL_GS_GuiButton::SetNormalImage(SL_GS_Image* image, const SL_GS_DrawImageOptions* options) {
-  return SLGuiPress::SetImage(this, &m_images[0], image, options);
-}
-bool CSL_GS_GuiButton::SetOverImage(SL_GS_Image* image, const SL_GS_DrawImageOptions* options) {
-  return SLGuiPress::SetImage(this, &m_images[1], image, options);
-}
-bool CSL_GS_GuiButton::SetClickImage(SL_GS_Image* image, const SL_GS_DrawImageOptions* options) {
-  return SLGuiPress::SetImage(this, &m_images[2], image, options);
-}
-bool CSL_GS_GuiButton::SetDisabledImage(SL_GS_Image* image, const SL_GS_DrawImageOptions* options) {
-  return SLGuiPress::SetImage(this, &m_images[3], image, options);
-}
-bool CSL_GS_GuiButton::SetFocusedImage(SL_GS_Image* image, const SL_GS_DrawImageOptions* options) {
-  return SLGuiPress::SetImage(this, &m_images[4], image, options);
-}
+SL_GUI_DEFINE_STATE_IMAGE_SETTERS(CSL_GS_GuiButton)
 bool CSL_GS_GuiButton::SetImageAlignment(u32 style) {
   m_imageStyle = style;
   return SLSucceed(true);
@@ -86,23 +72,12 @@ u32 CSL_GS_GuiButton::GetDialogCode() {
 
 bool CSL_GS_GuiButton::GetTextStyle(CSL_GS_GuiWindow* window, u32 state, SL_GS_Font** font, SLGuiSkinColor* color) {
   if (window != this) return CSL_GS_GuiWindow::GetTextStyle(window, state, font, color);
-  if (font) *font = m_font;
-  if ((state & 19) == SL_GUI_STATE_FOCUSED && SLGuiPress::CopyColor(m_colors[4], color)) return SLSucceed(true);
-  SLGuiPress::CopyColor(m_colors[state & 3], color);
-  return SLSucceed(true);
+  // Focused alone takes its own colour when the skin has one.
+  const bool focusedColour = (state & 19) == SL_GUI_STATE_FOCUSED && m_colors[4];
+  return SLGuiPress::OwnTextStyle(m_font, focusedColour ? m_colors[4] : m_colors[state & 3], font, color);
 }
 
-bool CSL_GS_GuiButton::OnCreate() {
-  if (!CSL_GS_GuiWindow::OnCreate()) return false;
-  ReadSkin();
-  return true;
-}
-
-void CSL_GS_GuiButton::OnPositionChanged(SLGuiWindowPos* pos) {
-  TSLObjPtr<CSL_GS_GuiWindow> hold(this);
-  CSL_GS_GuiWindow::OnPositionChanged(pos);
-  if (IsRegistered()) ReadSkin();
-}
+SL_GUI_DEFINE_SKIN_READING(CSL_GS_GuiButton)
 
 void CSL_GS_GuiButton::OnEnable(bool enabled) { SLGuiPress::OnEnableOrShow(&m_flags, enabled); }
 void CSL_GS_GuiButton::OnShow(bool visible) { SLGuiPress::OnEnableOrShow(&m_flags, visible); }

@@ -31,11 +31,7 @@ class CSL_GS_GuiButton : public CSL_GS_GuiWindow {
   CSL_GS_GuiButton();
   ~CSL_GS_GuiButton() override;
 
-  bool SetNormalImage(SL_GS_Image* image, const SL_GS_DrawImageOptions* options = nullptr);
-  bool SetOverImage(SL_GS_Image* image, const SL_GS_DrawImageOptions* options = nullptr);
-  bool SetClickImage(SL_GS_Image* image, const SL_GS_DrawImageOptions* options = nullptr);
-  bool SetDisabledImage(SL_GS_Image* image, const SL_GS_DrawImageOptions* options = nullptr);
-  bool SetFocusedImage(SL_GS_Image* image, const SL_GS_DrawImageOptions* options = nullptr);
+  SL_GUI_DECLARE_STATE_IMAGE_SETTERS();
   // Bits 0-1 horizontal and 2-3 vertical placement of the image against the text; bit 4
   // puts the image right beside the text.
   bool SetImageAlignment(u32 style);

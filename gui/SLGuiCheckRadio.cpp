@@ -28,21 +28,7 @@ SLGuiTwoStateButton::SLGuiTwoStateButton()
 
 SLGuiTwoStateButton::~SLGuiTwoStateButton() { SLGuiPress::ClearSlots(m_images, SL_GUI_CHECK_SLOTS); }
 
-bool SLGuiTwoStateButton::SetNormalImage(SL_GS_Image* image, const SL_GS_DrawImageOptions* options) {
-  return SLGuiPress::SetImage(this, &m_images[0], image, options);
-}
-bool SLGuiTwoStateButton::SetOverImage(SL_GS_Image* image, const SL_GS_DrawImageOptions* options) {
-  return SLGuiPress::SetImage(this, &m_images[1], image, options);
-}
-bool SLGuiTwoStateButton::SetClickImage(SL_GS_Image* image, const SL_GS_DrawImageOptions* options) {
-  return SLGuiPress::SetImage(this, &m_images[2], image, options);
-}
-bool SLGuiTwoStateButton::SetDisabledImage(SL_GS_Image* image, const SL_GS_DrawImageOptions* options) {
-  return SLGuiPress::SetImage(this, &m_images[3], image, options);
-}
-bool SLGuiTwoStateButton::SetFocusedImage(SL_GS_Image* image, const SL_GS_DrawImageOptions* options) {
-  return SLGuiPress::SetImage(this, &m_images[4], image, options);
-}
+SL_GUI_DEFINE_STATE_IMAGE_SETTERS(SLGuiTwoStateButton)
 bool SLGuiTwoStateButton::SetImage5(SL_GS_Image* image, const SL_GS_DrawImageOptions* options) {
   return SLGuiPress::SetImage(this, &m_images[5], image, options);
 }
@@ -91,22 +77,10 @@ u32 SLGuiTwoStateButton::GetState() {
 
 bool SLGuiTwoStateButton::GetTextStyle(CSL_GS_GuiWindow* window, u32 state, SL_GS_Font** font, SLGuiSkinColor* color) {
   if (window != this) return CSL_GS_GuiWindow::GetTextStyle(window, state, font, color);
-  if (font) *font = m_font;
-  SLGuiPress::CopyColor(m_colors[state & 3], color);
-  return SLSucceed(true);
+  return SLGuiPress::OwnTextStyle(m_font, m_colors[state & 3], font, color);
 }
 
-bool SLGuiTwoStateButton::OnCreate() {
-  if (!CSL_GS_GuiWindow::OnCreate()) return false;
-  ReadSkin();
-  return true;
-}
-
-void SLGuiTwoStateButton::OnPositionChanged(SLGuiWindowPos* pos) {
-  TSLObjPtr<CSL_GS_GuiWindow> hold(this);
-  CSL_GS_GuiWindow::OnPositionChanged(pos);
-  if (IsRegistered()) ReadSkin();
-}
+SL_GUI_DEFINE_SKIN_READING(SLGuiTwoStateButton)
 
 void SLGuiTwoStateButton::OnEnable(bool enabled) { SLGuiPress::OnEnableOrShow(&m_flags, enabled); }
 void SLGuiTwoStateButton::OnShow(bool visible) { SLGuiPress::OnEnableOrShow(&m_flags, visible); }
@@ -380,22 +354,11 @@ u32 CSL_GS_GuiGroupBox::GetDialogCode() { return SL_GUI_DLGC_STATIC; }
 
 bool CSL_GS_GuiGroupBox::GetTextStyle(CSL_GS_GuiWindow* window, u32 state, SL_GS_Font** font, SLGuiSkinColor* color) {
   if (window != this) return CSL_GS_GuiWindow::GetTextStyle(window, state, font, color);
-  if (font) *font = m_font;
-  SLGuiPress::CopyColor((state & 3) == SL_GUI_STATE_DISABLED ? m_disabledColor : m_normalColor, color);
-  return SLSucceed(true);
+  return SLGuiPress::OwnTextStyle(m_font, (state & 3) == SL_GUI_STATE_DISABLED ? m_disabledColor : m_normalColor, font,
+                                  color);
 }
 
-bool CSL_GS_GuiGroupBox::OnCreate() {
-  if (!CSL_GS_GuiWindow::OnCreate()) return false;
-  ReadSkin();
-  return true;
-}
-
-void CSL_GS_GuiGroupBox::OnPositionChanged(SLGuiWindowPos* pos) {
-  TSLObjPtr<CSL_GS_GuiWindow> hold(this);
-  CSL_GS_GuiWindow::OnPositionChanged(pos);
-  if (IsRegistered()) ReadSkin();
-}
+SL_GUI_DEFINE_SKIN_READING(CSL_GS_GuiGroupBox)
 
 void CSL_GS_GuiGroupBox::OnTextFormatChanged(u32 format) {
   TSLObjPtr<CSL_GS_GuiWindow> hold(this);

@@ -29,11 +29,7 @@ class SLGuiTwoStateButton : public CSL_GS_GuiWindow {
   ~SLGuiTwoStateButton() override;
 
   // Slots 0-4 (checked Normal, Over, Click, Disabled, then unchecked Normal) and 5-7.
-  bool SetNormalImage(SL_GS_Image* image, const SL_GS_DrawImageOptions* options = nullptr);
-  bool SetOverImage(SL_GS_Image* image, const SL_GS_DrawImageOptions* options = nullptr);
-  bool SetClickImage(SL_GS_Image* image, const SL_GS_DrawImageOptions* options = nullptr);
-  bool SetDisabledImage(SL_GS_Image* image, const SL_GS_DrawImageOptions* options = nullptr);
-  bool SetFocusedImage(SL_GS_Image* image, const SL_GS_DrawImageOptions* options = nullptr);
+  SL_GUI_DECLARE_STATE_IMAGE_SETTERS();
   bool SetImage5(SL_GS_Image* image, const SL_GS_DrawImageOptions* options = nullptr);
   bool SetImage6(SL_GS_Image* image, const SL_GS_DrawImageOptions* options = nullptr);
   bool SetImage7(SL_GS_Image* image, const SL_GS_DrawImageOptions* options = nullptr);

@@ -39,22 +39,11 @@ u32 CSL_GS_GuiLabel::GetDialogCode() { return SL_GUI_DLGC_STATIC; }
 
 bool CSL_GS_GuiLabel::GetTextStyle(CSL_GS_GuiWindow* window, u32 state, SL_GS_Font** font, SLGuiSkinColor* color) {
   if (window != this) return CSL_GS_GuiWindow::GetTextStyle(window, state, font, color);
-  if (font) *font = m_font;
-  SLGuiPress::CopyColor((state & 3) == SL_GUI_STATE_DISABLED ? m_disabledColor : m_normalColor, color);
-  return SLSucceed(true);
+  return SLGuiPress::OwnTextStyle(m_font, (state & 3) == SL_GUI_STATE_DISABLED ? m_disabledColor : m_normalColor, font,
+                                  color);
 }
 
-bool CSL_GS_GuiLabel::OnCreate() {
-  if (!CSL_GS_GuiWindow::OnCreate()) return false;
-  ReadSkin();
-  return true;
-}
-
-void CSL_GS_GuiLabel::OnPositionChanged(SLGuiWindowPos* pos) {
-  TSLObjPtr<CSL_GS_GuiWindow> hold(this);
-  CSL_GS_GuiWindow::OnPositionChanged(pos);
-  if (IsRegistered()) ReadSkin();
-}
+SL_GUI_DEFINE_SKIN_READING(CSL_GS_GuiLabel)
 
 void CSL_GS_GuiLabel::GetMinMaxInfo(SLGuiMinMaxInfo* info) {
   CSL_GS_GuiWindow::GetMinMaxInfo(info);

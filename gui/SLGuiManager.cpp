@@ -106,6 +106,7 @@ void CSL_GS_GuiManager::Shutdown() {
   SetMouse(nullptr);
   if (state->user32) SLFreeLibrary(state->user32);
   delete state->registry;
+  m_index.Clear();
   delete state->timers;
   delete state->menuStack;
   delete state->clipStack;
@@ -272,17 +273,23 @@ SLGuiRegistryEntry* CSL_GS_GuiManager::FindEntry(const CSL_GS_GuiWindow* window)
 }
 
 bool CSL_GS_GuiManager::AddEntry(CSL_GS_GuiWindow* window) {
-  return m_state->registry->InsertAt(SLGuiRegistryEntry{window, 0}, FindEntryIndex(window));
+  const u32 index = FindEntryIndex(window);
+  if (!m_state->registry->InsertAt(SLGuiRegistryEntry{window, 0}, index)) return false;
+  if (m_index.Insert(window)) return true;
+  SLErrorKeeper keep;
+  m_state->registry->RemoveAt(index);
+  return false;
 }
 
 void CSL_GS_GuiManager::RemoveEntry(CSL_GS_GuiWindow* window) {
   if (FindEntry(window)) {
     SLErrorKeeper keep;
+    m_index.Remove(window);
     m_state->registry->RemoveAt(FindEntryIndex(window));
   }
 }
 
-bool CSL_GS_GuiManager::IsRegistered(const CSL_GS_GuiWindow* window) {
+bool CSL_GS_GuiManager::IsRegisteredLocked(const CSL_GS_GuiWindow* window) {
   if (!m_state) return SLFail(SL_E_NOT_INITIALISED, false);
   if (!window) return SLFail(SL_E_INVALID_ARG, false);
   SLCriticalSectionLock lock(&m_stateLock);

@@ -12,10 +12,12 @@
 
 #include "foundation/SLArray.h"
 #include "foundation/SLBaseEvent.h"
+#include "foundation/SLError.h"
 #include "foundation/SLObject.h"
 #include "foundation/SLSync.h"
 #include "gamesystem/SLEventSender.h"
 #include "gamesystem/directx/SLKeyboardInput.h"
+#include "gui/SLGuiRegistryIndex.h"
 #include "gui/SLGuiSkin.h"
 #include "gui/SLGuiWindow.h"
 #include "platform/wintypes.h"
@@ -245,7 +247,13 @@ class CSL_GS_GuiManager : public CSLObject {
   CSL_GS_GuiWindow* CreateWindow(const SLClassRecord* record, const char* caption, i32 x, i32 y, i32 width,
                                  i32 height, u32 style, u32 skin, u32 id, CSL_GS_GuiWindow* parent);
   bool DestroyWindow(CSL_GS_GuiWindow* window);
-  bool IsRegistered(const CSL_GS_GuiWindow* window);
+  // Any thread may ask; the answer needs the state lock only when the registry changed
+  // while it was read (0x80010002 before Init, 0x80001001 for null).
+  bool IsRegistered(const CSL_GS_GuiWindow* window) {
+    bool found = false;
+    if (m_state && window && m_index.TryContains(window, &found)) return SLSucceed(found);
+    return IsRegisteredLocked(window);
+  }
   bool IsMenuPopup(CSL_GS_GuiWindow* window);
   u32 GetWindowCount();
 
@@ -328,6 +336,7 @@ class CSL_GS_GuiManager : public CSLObject {
   SLGuiRegistryEntry* FindEntry(const CSL_GS_GuiWindow* window) const;
   // Registered without taking the lock or touching the error code (the callers hold it).
   bool IsLive(const CSL_GS_GuiWindow* window) const { return FindEntry(window) != nullptr; }
+  bool IsRegisteredLocked(const CSL_GS_GuiWindow* window);
   bool AddEntry(CSL_GS_GuiWindow* window);
   void RemoveEntry(CSL_GS_GuiWindow* window);
   SLGuiListNode* ListOf(CSL_GS_GuiWindow* window);
@@ -393,6 +402,8 @@ class CSL_GS_GuiManager : public CSLObject {
   // The state lock lives with the manager rather than in the record: a Shutdown run from
   // inside a notification must not free a lock that the frames below it still hold.
   CSLCriticalSection m_stateLock;
+  // The registry's addresses again, for IsRegistered from any thread without the lock.
+  CSLGuiRegistryIndex m_index;
   // Counts Shutdowns, so that an operation interrupted by one (from a handler) sees that
   // the state it started with is gone even when Init made a new one meanwhile.
   u32 m_generation;

@@ -67,6 +67,12 @@ bool CopyColor(const SLGuiSkinColor* from, SLGuiSkinColor* to) {
   return true;
 }
 
+bool OwnTextStyle(SL_GS_Font* ownFont, const SLGuiSkinColor* colour, SL_GS_Font** font, SLGuiSkinColor* color) {
+  if (font) *font = ownFont;
+  CopyColor(colour, color);
+  return SLSucceed(true);
+}
+
 bool ClientOnScreen(const CSL_GS_GuiWindow* w, SLGuiRect* rect) {
   SLGuiRect screen;
   if (!w->GetScreenRectR(&screen)) return false;

@@ -64,6 +64,9 @@ void ClearSlots(SLGuiImageSlot* slots, u32 count);
 i32 OutlineMargin(SLGuiSkinColor* const* colors, u32 count);
 // Copies a colour when present; false when absent.
 bool CopyColor(const SLGuiSkinColor* from, SLGuiSkinColor* to);
+// A widget's own text style: its skin font, and `colour` when the skin has it (else the
+// caller's colour stays).
+bool OwnTextStyle(SL_GS_Font* ownFont, const SLGuiSkinColor* colour, SL_GS_Font** font, SLGuiSkinColor* color);
 // The client rectangle in screen coordinates; false when the window is gone.
 bool ClientOnScreen(const CSL_GS_GuiWindow* w, SLGuiRect* rect);
 // x, y of a w x h box centred on a rectangle.
@@ -72,3 +75,39 @@ inline SLGuiPoint Centred(const SLGuiRect& r, i32 w, i32 h) {
 }
 
 }  // namespace SLGuiPress
+
+// The caller-image setters of the state slots that push buttons, check boxes and radio
+// buttons share: slots 0-4 are Normal, Over, Click, Disabled and Focused (for check and
+// radio buttons: checked Normal to Disabled, then unchecked Normal). Each fills a slot of
+// the class's `m_images` through SLGuiPress::SetImage.
+#define SL_GUI_DECLARE_STATE_IMAGE_SETTERS()                                                         \
+  bool SetNormalImage(SL_GS_Image* image, const SL_GS_DrawImageOptions* options = nullptr);   \
+  bool SetOverImage(SL_GS_Image* image, const SL_GS_DrawImageOptions* options = nullptr);     \
+  bool SetClickImage(SL_GS_Image* image, const SL_GS_DrawImageOptions* options = nullptr);    \
+  bool SetDisabledImage(SL_GS_Image* image, const SL_GS_DrawImageOptions* options = nullptr); \
+  bool SetFocusedImage(SL_GS_Image* image, const SL_GS_DrawImageOptions* options = nullptr)
+
+#define SL_GUI_DEFINE_STATE_IMAGE_SETTER(Class, Name, slot)                        \
+  bool Class::Name(SL_GS_Image* image, const SL_GS_DrawImageOptions* options) { \
+    return SLGuiPress::SetImage(this, &m_images[slot], image, options);         \
+  }
+#define SL_GUI_DEFINE_STATE_IMAGE_SETTERS(Class)          \
+  SL_GUI_DEFINE_STATE_IMAGE_SETTER(Class, SetNormalImage, 0)   \
+  SL_GUI_DEFINE_STATE_IMAGE_SETTER(Class, SetOverImage, 1)     \
+  SL_GUI_DEFINE_STATE_IMAGE_SETTER(Class, SetClickImage, 2)    \
+  SL_GUI_DEFINE_STATE_IMAGE_SETTER(Class, SetDisabledImage, 3) \
+  SL_GUI_DEFINE_STATE_IMAGE_SETTER(Class, SetFocusedImage, 4)
+
+// The skin reading of the skinned widgets: on creation, and again after every position
+// change (unless a handler destroyed the widget meanwhile). Each class has its ReadSkin.
+#define SL_GUI_DEFINE_SKIN_READING(Class)              \
+  bool Class::OnCreate() {                             \
+    if (!CSL_GS_GuiWindow::OnCreate()) return false;   \
+    ReadSkin();                                        \
+    return true;                                       \
+  }                                                    \
+  void Class::OnPositionChanged(SLGuiWindowPos* pos) { \
+    TSLObjPtr<CSL_GS_GuiWindow> hold(this);            \
+    CSL_GS_GuiWindow::OnPositionChanged(pos);          \
+    if (IsRegistered()) ReadSkin();                    \
+  }

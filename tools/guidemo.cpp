@@ -2,18 +2,16 @@
 // software device. Run as a window it prints each command and scroll notification it
 // receives, one line each, until the window is closed or thirty seconds pass:
 //   COMMAND <id>                          a button, check box or radio button fired
-//   HSCROLL <code> <new> <old>            the slider moved (codes 1-6)
+//   HSCROLL <code> <new> <old>            the slider or a scroll bar moved (codes 1-6)
+//   VSCROLL <code> <new> <old>            the same, vertically
 //   GRID <row> <column>                   the grid's current cell changed
 //   EDIT <text>                           at the end: the multi-line edit's text (8-bit)
 // With "--screenshot file.bmp" it draws one frame, saves it and ends (SDL's dummy video
 // driver is enough):  SDL_VIDEODRIVER=dummy build/tools/guidemo --screenshot demo.bmp
 // Under a virtual display tests/gui/guidemo_xvfb.sh drives it with xdotool.
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <thread>
 
-#include "gamesystem/SLPhaseHooks.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "gamesystem/directx/SLKeyboardInput.h"
 #include "gamesystem/directx/SLMouseInput.h"
@@ -24,14 +22,17 @@
 #include "gui/SLGuiGrid.h"
 #include "gui/SLGuiLabel.h"
 #include "gui/SLGuiManager.h"
+#include "gui/SLGuiScrollBar.h"
 #include "gui/SLGuiSlider.h"
+#include "gui/SLGuiText.h"
 #include "gui/SLGuiTopLevelWindow.h"
 #include "image/SLImage.h"
 #include "platform/user32/User32.h"
+#include "tools/common/DemoWindow.h"
 
 namespace {
 
-constexpr i32 kWidth = 640, kHeight = 480;
+constexpr i32 kWidth = 800, kHeight = 480;
 
 class CDemoDialog : public CSL_GS_GuiTopLevelWindow {
   SL_DECLARE_CLASS(CDemoDialog)
@@ -68,19 +69,6 @@ class CDemoDialog : public CSL_GS_GuiTopLevelWindow {
   }
 };
 SL_IMPLEMENT_CLASS_CREATABLE(CDemoDialog, CSL_GS_GuiTopLevelWindow)
-
-bool g_sawPointer = false;
-i32 g_startX = 0, g_startY = 0;
-
-LRESULT Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_MOUSEMOVE && !g_sawPointer) {
-    g_sawPointer = true;
-    g_startX = i32(i16(lParam & 0xFFFF));
-    g_startY = i32(i16((lParam >> 16) & 0xFFFF));
-  }
-  if (message == WM_DESTROY) PostQuitMessage(0);
-  return DefWindowProcA(window, message, wParam, lParam);
-}
 
 // A w x h picture of one colour (0xAABBGGRR) with transparent `corner` squares.
 SL_GS_Image* Picture(CSL_GS_BaseGfx* gfx, i32 w, i32 h, u32 colour, i32 corner) {
@@ -153,20 +141,59 @@ CSL_GS_GuiEdit* BuildDialog(CSL_GS_GuiManager& m, CSL_GS_GuiWindow* d, CSL_GS_Ba
   return edit;
 }
 
+// A list of twenty rows shown five at a time: the bar beside the rows scrolls them, and
+// its notifications go on to the dialog, which prints them.
+class CDemoList : public CSL_GS_GuiWindow {
+  SL_DECLARE_CLASS(CDemoList)
+ public:
+  static constexpr i32 kRows = 5, kItems = 20, kRowHeight = 24;
+  CSL_GS_GuiLabel* rows[kRows] = {};
+  void ShowFrom(u32 first) {
+    for (i32 row = 0; row < kRows; ++row) {
+      char text[32];
+      std::snprintf(text, sizeof text, "Elemento %u", first + u32(row) + 1);
+      if (rows[row]) rows[row]->SetText(text);
+    }
+  }
+  bool OnVScroll(CSL_GS_GuiWindow* source, u32 code, i32 n, i32 o) override {
+    ShowFrom(u32(n));
+    return CSL_GS_GuiWindow::OnVScroll(source, code, n, o);
+  }
+};
+SL_IMPLEMENT_CLASS_CREATABLE(CDemoList, CSL_GS_GuiWindow)
+
+// The scrolled list (id 50, its bar 51) and a view showing both internal bars (id 52),
+// in the column right of the other widgets.
+void BuildScrollingViews(CSL_GS_GuiManager& m, CSL_GS_GuiWindow* d) {
+  auto* list = Make<CDemoList>(m, d, "", {650, 60, 130, CDemoList::kRows * CDemoList::kRowHeight}, 0, 50);
+  if (list) {
+    for (i32 row = 0; row < CDemoList::kRows; ++row) {
+      list->rows[row] = Make<CSL_GS_GuiLabel>(m, list, "", {4, row * CDemoList::kRowHeight, 106, CDemoList::kRowHeight},
+                                              SL_GUI_LS_TEXT_ONLY, 0);
+      if (list->rows[row]) list->rows[row]->SetTextFormat(SL_GUI_TEXT_VCENTER | SL_GUI_TEXT_SINGLE_LINE);
+    }
+    list->ShowFrom(0);
+    auto* bar = Make<CSL_GS_GuiVScrollBar>(m, list, "", {113, 0, 17, CDemoList::kRows * CDemoList::kRowHeight}, 0, 51);
+    if (bar) bar->SetRange(CDemoList::kItems - CDemoList::kRows);
+  }
+  CSL_GS_GuiWindow* view = Make<CSL_GS_GuiWindow>(m, d, "", {650, 220, 130, 120}, 0, 52);
+  if (view) {
+    view->SetHScrollRange(50);
+    view->SetVScrollRange(30);
+    view->ShowHScrollBar(true);
+    view->ShowVScrollBar(true);
+    auto* text = Make<CSL_GS_GuiLabel>(m, view, "Con barras", {4, 4, 100, 40}, SL_GUI_LS_TEXT_ONLY, 0);
+    if (text) text->SetTextFormat(SL_GUI_TEXT_WORD_WRAP);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const char* screenshot = argc == 3 && std::strcmp(argv[1], "--screenshot") == 0 ? argv[2] : nullptr;
   SLRegisterGuiClasses();
-  WNDCLASSEXA wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = &Proc;
-  wc.lpszClassName = "SL_GUI_DEMO";
-  if (!RegisterClassExA(&wc)) return 1;
-  HWND window = CreateWindowExA(0, "SL_GUI_DEMO", "Demostraci\xF3n de controles", WS_OVERLAPPEDWINDOW, 0, 0, kWidth,
-                                kHeight, nullptr, nullptr, nullptr, nullptr);
+  HWND window = sldemo::OpenDemoWindow("Demostraci\xF3n de controles", kWidth, kHeight);
   if (!window) return 2;
-  ShowWindow(window, SW_SHOWNORMAL);
 
   CSL_GS_Gfx_DirectX device;
   const SL_GS_DisplayMode mode{0xFFFF, kWidth, kHeight, 32, 1, 0, 0};
@@ -186,6 +213,7 @@ int main(int argc, char** argv) {
                                             SL_GUI_WS_VISIBLE, 0, 0, nullptr);
   if (!dialog) return 6;
   CSL_GS_GuiEdit* edit = BuildDialog(m, dialog, &device);
+  BuildScrollingViews(m, dialog);
 
   const auto frame = [&] {
     device.Clear(0xFFE8D8C8, false, false);
@@ -210,27 +238,10 @@ int main(int argc, char** argv) {
   if (edit) m.SetFocus(edit);
   std::printf("READY\n");
   std::fflush(stdout);
-  bool placed = false;
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (std::chrono::steady_clock::now() < until) {
-    MSG msg;
-    bool quit = false;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_QUIT) quit = true;
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    if (quit) break;
-    SL_GS_RunPhaseHooks(SL_GS_PHASE_LOGIC);
-    if (g_sawPointer && !placed) {
-      // From the first WM_MOUSEMOVE on the device's relative movement places the pointer.
-      placed = true;
-      mouse.SetPosition(g_startX, g_startY);
-    }
+  sldemo::RunDemoLoop(mouse, 30, [&] {
     m.Update(false);
     frame();
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  });
   if (edit && m.IsRegistered(edit)) std::printf("EDIT %s\n", edit->GetText());
   std::printf("QUIT\n");
   std::fflush(stdout);

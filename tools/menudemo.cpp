@@ -3,11 +3,8 @@
 // top-left corner at the pointer; every command chosen, from either menu, prints
 // "COMMAND <id>", and each opening "MENU <x> <y> OPEN" (or FAILED). Ends when the window is closed or after twenty seconds.
 //   xvfb-run build/tools/menudemo
-#include <chrono>
 #include <cstdio>
-#include <thread>
 
-#include "gamesystem/SLPhaseHooks.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "gamesystem/directx/SLKeyboardInput.h"
 #include "gamesystem/directx/SLMouseInput.h"
@@ -16,22 +13,11 @@
 #include "gui/SLGuiMenuPopup.h"
 #include "gui/SLGuiTopLevelWindow.h"
 #include "platform/user32/User32.h"
+#include "tools/common/DemoWindow.h"
 
 namespace {
 
-bool g_sawPointer = false;
-i32 g_startX = 0, g_startY = 0;
 CSL_GS_GuiMenuPopup* g_context = nullptr;
-
-LRESULT Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_MOUSEMOVE && !g_sawPointer) {
-    g_sawPointer = true;
-    g_startX = i32(i16(lParam & 0xFFFF));
-    g_startY = i32(i16((lParam >> 16) & 0xFFFF));
-  }
-  if (message == WM_DESTROY) PostQuitMessage(0);
-  return DefWindowProcA(window, message, wParam, lParam);
-}
 
 class CDemoManager : public CSL_GS_GuiManager {
  public:
@@ -64,15 +50,8 @@ CSL_GS_GuiMenuPopup* NewMenu(CSL_GS_GuiManager& m, u32 id) {
 
 int main() {
   SLRegisterGuiClasses();
-  WNDCLASSEXA wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = &Proc;
-  wc.lpszClassName = "SL_GUI_DEMO";
-  if (!RegisterClassExA(&wc)) return 1;
-  HWND window = CreateWindowExA(0, "SL_GUI_DEMO", "Demostraci\xf3n de men\xfas", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
-                                nullptr, nullptr, nullptr, nullptr);
+  HWND window = sldemo::OpenDemoWindow("Demostraci\xf3n de men\xfas", 640, 480);
   if (!window) return 2;
-  ShowWindow(window, SW_SHOWNORMAL);
   CSL_GS_Gfx_DirectX gfx;
   const SL_GS_DisplayMode mode{0xFFFF, 640, 480, 32, 1, 0, 0};
   if (!gfx.Init(nullptr, window, &mode)) return 3;
@@ -104,29 +83,12 @@ int main() {
   std::printf("READY\n");
   std::fflush(stdout);
 
-  bool placed = false;
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (std::chrono::steady_clock::now() < until) {
-    MSG msg;
-    bool quit = false;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_QUIT) quit = true;
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    if (quit) break;
-    SL_GS_RunPhaseHooks(SL_GS_PHASE_LOGIC);
-    if (g_sawPointer && !placed) {
-      // From here on the device's relative movement places the pointer.
-      placed = true;
-      mouse.SetPosition(g_startX, g_startY);
-    }
+  sldemo::RunDemoLoop(mouse, 20, [&] {
     manager.Update(false);
     gfx.Clear(0xFF604020u, false, false);
     manager.Draw();
     gfx.EndFrame();
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  });
   manager.Shutdown();
   gfx.Shutdown();
   std::printf("QUIT\n");

@@ -6,7 +6,10 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <string>
 
 #include "app/AppEvents.h"
@@ -17,11 +20,13 @@
 #include "app/ModalStack.h"
 #include "app/MsgBox.h"
 #include "app/Screens.h"
+#include "gamesystem/SLPhaseHooks.h"
 #include "gamesystem/SLMainWindow.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "gui/SLHtmlHelp.h"
 #include "platform/kernel32/Modules.h"
 #include "platform/user32/User32.h"
+#include "tests/foundation/ChildProcess.h"
 #include "tests/support/AppHarness.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
@@ -100,6 +105,167 @@ TEST(AppStartup, MissingOrBrokenFilesEndWithTheirCodeAndText) {
   }
 }
 
+// Renames one member of a fast data pack in place (same length, last character replaced by
+// "#") and writes the pack's checksum again, so that the pack still opens and only that
+// member is missing. Version 2 sums every byte before the checksum at the end; version 3
+// sums header and directory, and its checksum follows the directory.
+void HideMemberOfPack(const std::string& pack, const std::string& member) {
+  const std::string script = R"(
+import struct, sys, zlib
+path, member = sys.argv[1], sys.argv[2]
+data = bytearray(open(path, 'rb').read())
+version, = struct.unpack_from('<H', data, 18)
+if version == 2:
+    name = member.encode('cp1252') + b'\0'
+    at = data.index(name, 26)
+    data[at + len(name) - 2] = ord('#')
+    data[-4:] = struct.pack('<I', zlib.crc32(bytes(data[:-4])))
+else:
+    count, = struct.unpack_from('<I', data, 20)
+    at, found = 28, False
+    for _ in range(count):
+        end = at
+        while data[end:end + 2] != b'\0\0': end += 2
+        if data[at:end].decode('utf-16-le') == member:
+            data[end - 2:end] = '#'.encode('utf-16-le')
+            found = True
+        at = end + 2 + 8 + 8 + 4
+    if not found: sys.exit('no such member')
+    data[at:at + 4] = struct.pack('<I', zlib.crc32(bytes(data[:at])))
+open(path, 'wb').write(data)
+print('hidden')
+)";
+  const std::string file = testing::TempDir() + "hide_member.py";
+  FILE* out = std::fopen(file.c_str(), "w");
+  ASSERT_NE(out, nullptr);
+  std::fputs(script.c_str(), out);
+  std::fclose(out);
+  EXPECT_EQ(SLTestCapture("python3 '" + file + "' '" + pack + "' '" + member + "'"), "hidden\n") << member;
+}
+
+TEST(AppStartup, MissingPackMembersEndWithTheirCodeAndText) {
+  ASSERT_TRUE(fs::exists(kContent + "/contentgen.stamp")) << "the content fixture has not run";
+  struct Row {
+    const char* pack;
+    const char* member;
+    int status;
+    const char* text;
+  } rows[] = {
+      {"Gfx/Gfx.DAT", "Interface/Puntero/puntero_mouse.mximg", 256 - 111, "Error 00111: No puedo cargar im\xc3\xa1genes"},
+      // Never played by any screen, yet start-up needs it.
+      {"Sfx/Sfx.DAT", "tecla_press.wav", 256 - 114, "Error 00114: No puedo cargar sonidos"},
+      {"Sfx/Sfx.DAT", "boton_over.wav", 256 - 114, "Error 00114: No puedo cargar sonidos"},
+  };
+  for (const Row& row : rows) {
+    Outcome outcome =
+        RunDamaged(row.pack, [&](const TempDir& dir) { HideMemberOfPack(dir.Host(row.pack), row.member); });
+    EXPECT_EQ(outcome.status, row.status) << row.member << "\n" << outcome.output;
+    EXPECT_NE(outcome.output.find(row.text), std::string::npos) << row.member << "\n" << outcome.output;
+    // The fatal texts of the pictures and sounds carry no error code.
+    EXPECT_EQ(outcome.output.find(std::string(row.text) + ":"), std::string::npos) << outcome.output;
+  }
+}
+
+// Start-up on a system that lacks the entry points named in SL_HIDE ("module!entry ...").
+TEST(AppStartupChild, WithHiddenEntryPoints) {
+  SL_CHILD_ONLY();
+  std::istringstream names(std::getenv("SL_HIDE"));
+  for (std::string name; names >> name;) {
+    const size_t bang = name.find('!');
+    SLPlatformHideExport(name.substr(0, bang).c_str(), name.substr(bang + 1).c_str(), true);
+  }
+  SLTestRegisterClasses();
+  SLPlatformSetProgramFileName(AppHarness::ProgramPath().c_str());
+  App_Init();  // ends the process on failure
+  std::puts("STARTED");
+  App_Shutdown();
+}
+
+// The device start-ups that fail when the system's module lacks the entry point they
+// bind. The mouse shares the keyboard's input module, so a missing one stops at the
+// keyboard.
+TEST(AppStartup, MissingSystemEntryPointsEndWithTheirCodeAndText) {
+  struct Row {
+    const char* hide;
+    int status;
+    const char* text;
+  } rows[] = {
+      {"user32.dll!CreateWindowExA user32.dll!CreateWindowExW", 256 - 101, "Error 00101: WinInit error: "},
+      {"d3d9.dll!Direct3DCreate9", 256 - 102, "Error 00102: GfxInit error: "},
+      {"dsound.dll!DirectSoundCreate8", 256 - 103, "Error 00103: SfxInit error: "},
+      {"dinput8.dll!DirectInput8Create", 256 - 104, "Error 00104: InpKeybInit error: "},
+  };
+  for (const Row& row : rows) {
+    SLChildResult child = SLRunChildTest("AppStartupChild.WithHiddenEntryPoints",
+                                         std::string("SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy SL_HIDE='") + row.hide + "'");
+    ASSERT_TRUE(WIFEXITED(child.status)) << child.output;
+    EXPECT_EQ(WEXITSTATUS(child.status), row.status) << row.hide << "\n" << child.output;
+    const size_t at = child.output.find(row.text);
+    ASSERT_NE(at, std::string::npos) << row.hide << "\n" << child.output;
+    // Eight hexadecimal digits of the thread's error code, then the line feed.
+    const std::string code = child.output.substr(at + std::strlen(row.text), 9);
+    EXPECT_EQ(code.find_first_not_of("0123456789ABCDEF"), 8u) << code;
+    EXPECT_NE(code.substr(0, 8), "00000000") << row.hide;
+    EXPECT_EQ(child.output.find("STARTED"), std::string::npos);
+  }
+}
+
+// --- The whole run, in a process of its own -------------------------------------------
+
+// Posts a close request to the main window once the quit flag has been set for 30 logic
+// ticks, and counts those ticks: the closing screens wait for an advance or a request.
+u32 g_ticksAfterQuit = 0;
+void CloseSomeTicksAfterQuit(std::uintptr_t) {
+  if (!App_IsQuitRequested()) return;
+  if (++g_ticksAfterQuit == 30) AppHarness::PostClose(0, 0);
+}
+
+// The end of the message pump, as when the system ends the session.
+void EndMessagePump(u32, std::uintptr_t) { PostQuitMessage(0); }
+
+// App_WinMain with a script chosen by SL_RUN: "end" ends the message pump during the welcome
+// screen; "yes" asks to close the window there and answers "&Si".
+TEST(AppRunChild, WholeRun) {
+  SL_CHILD_ONLY();
+  SLTestRegisterClasses();
+  SLPlatformSetProgramFileName(AppHarness::ProgramPath().c_str());
+  if (std::string(std::getenv("SL_RUN")) == "end") {
+    AppHarness::Later(&EndMessagePump);
+  } else {
+    AppHarness::Later(&AppHarness::PostClose);
+    AppHarness::Later(&AppHarness::AnswerYes, 1001);
+  }
+  u32 hook = 0;
+  ASSERT_TRUE(SL_GS_AddPhaseHook(&hook, SL_GS_PHASE_LOGIC, 0, &CloseSomeTicksAfterQuit, 0));
+  const int status = App_WinMain();
+  std::printf("WINMAIN %d, %u TICKS AFTER QUIT\n", status, g_ticksAfterQuit);
+}
+
+TEST(AppRun, ClosingScreensFollowTheExitPromptButNotTheWindowsEnd) {
+  const struct {
+    const char* run;
+    bool closing;
+  } cases[] = {{"end", false}, {"yes", true}};
+  for (const auto& c : cases) {
+    SLChildResult child = SLRunChildTest("AppRunChild.WholeRun", std::string("SDL_VIDEODRIVER=dummy "
+                                                                             "SDL_AUDIODRIVER=dummy SL_DEBUG=1 SL_RUN=") +
+                                                                     c.run);
+    ASSERT_TRUE(WIFEXITED(child.status)) << child.output;
+    EXPECT_EQ(WEXITSTATUS(child.status), 0) << child.output;
+    EXPECT_NE(child.output.find("Pantalla: bienvenida"), std::string::npos) << child.output;
+    EXPECT_EQ(child.output.find("Pantalla: menu de inicio"), std::string::npos) << child.output;
+    EXPECT_EQ(child.output.find("Pantalla: despedida") != std::string::npos, c.closing) << c.run << child.output;
+    // The closing pages stay until they are advanced or closed, the quit flag set or not.
+    const size_t at = child.output.find("WINMAIN 0, ");
+    ASSERT_NE(at, std::string::npos) << child.output;
+    const unsigned long ticks = std::stoul(child.output.substr(at + 11));
+    if (c.closing)
+      EXPECT_GE(ticks, 30u) << child.output;
+    else
+      EXPECT_EQ(ticks, 0u) << child.output;
+  }
+}
+
 // --- Screens in this process ---------------------------------------------------------------
 
 using AppScreens = AppScreenTest;
@@ -141,6 +307,21 @@ TEST_F(AppScreens, ExitPromptEndsTheScreenOnlyWithYes) {
   EXPECT_TRUE(AppCloseButton->IsEnabled());
   // The flag stays: every later screen ends on its first pass.
   EXPECT_EQ(MainMenu_Run(), -1);
+}
+
+TEST_F(AppScreens, CloseRequestWhileThePromptIsOpenIsDropped) {
+  Command(APP_CLOSE_BUTTON_ID);
+  Later(&PostClose);
+  Later([](u32, std::uintptr_t) {});  // a tick in which the request has surely been seen
+  Later(&AnswerByClosing, 1001);
+  // After the answer, which the closed box posts when it goes.
+  Later([](u32, std::uintptr_t) { AppHarness::Command(APP_MENU_PLAY_ID); });
+  EXPECT_EQ(MainMenu_Run(), 1);
+  EXPECT_EQ(AppEventQueue_Get().GetCount(), 0u);
+  // No second prompt was opened, then or after the first closed.
+  EXPECT_EQ(ModalStack_GetDepth(), 0u);
+  EXPECT_EQ(TopLevelWithId(1001), nullptr);
+  EXPECT_FALSE(App_IsQuitRequested());
 }
 
 TEST_F(AppScreens, CloseRequestOpensThePromptAndEndsTheClosingPages) {

@@ -8,10 +8,7 @@
 #include <string>
 
 #include "gui/SLGuiScrollBar.h"
-#include "platform/kernel32/Modules.h"
-#include "tests/support/ScriptedInput.h"
-#include "tests/support/ScrollReceiver.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/ScrollBarFixture.h"
 
 namespace {
 
@@ -26,43 +23,14 @@ std::ostream& operator<<(std::ostream& out, const Rect& r) {
   return out << r.x << "," << r.y << "," << r.width << "," << r.height;
 }
 
-class InternalScrollBar : public ::testing::Test {
+class InternalScrollBar : public ScrollBarFixture {
  protected:
-  void SetUp() override {
-    SLTestRegisterClasses();
-    CScrollReceiver::Reset();
-    SetClock(1000);
-    ASSERT_TRUE(m.Init());
-  }
-  void TearDown() override {
-    m.Shutdown();
-    SLPlatformSetTestClock(false);
-    CScrollReceiver::Reset();
-  }
-  void SetClock(u64 ms) { SLPlatformSetTestClock(true, ms * 1000000ull); }
   // A 200 x 150 window at (10, 20): with both bars its client area is 183 x 133.
   CSL_GS_GuiWindow* Make(u32 style, const std::string& script = "") {
     CSL_GS_GuiWindow* w = m.CreateWindow(CScrollReceiver::GetClassRecord(), "", 10, 20, 200, 150, style, 0, 0, nullptr);
-    // The manager lets go of the devices of an earlier case before they are replaced.
-    m.SetKeyboard(nullptr);
-    m.SetMouse(nullptr);
-    keyboard = std::make_unique<CScriptedKeyboard>(script);
-    mouse = std::make_unique<CScriptedMouse>(script);
-    m.SetKeyboard(keyboard.get());
-    m.SetMouse(mouse.get());
+    UseScript(script);
     return w;
   }
-  void Tick(u32 n, u64 ms) {
-    SetClock(ms);
-    keyboard->Advance(n);
-    mouse->Advance(n);
-    ASSERT_TRUE(m.Update(false));
-  }
-  static std::string TakeLog() { return std::exchange(CScrollReceiver::s_log, std::string()); }
-
-  CSL_GS_GuiManager m;
-  std::unique_ptr<CScriptedKeyboard> keyboard;
-  std::unique_ptr<CScriptedMouse> mouse;
 };
 
 TEST_F(InternalScrollBar, BarsLieAlongTheClientAreaOnEitherSide) {

@@ -8,10 +8,7 @@
 #include <string>
 
 #include "gui/SLGuiScrollBar.h"
-#include "platform/kernel32/Modules.h"
-#include "tests/support/ScriptedInput.h"
-#include "tests/support/ScrollReceiver.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/ScrollBarFixture.h"
 
 namespace {
 
@@ -45,20 +42,8 @@ TEST(ScrollBarLayout, PartBoundariesMatchHandComputedValues) {
 
 constexpr u32 kChild = SL_GUI_WS_CHILD | SL_GUI_WS_VISIBLE;
 
-class ScrollBar : public ::testing::Test {
+class ScrollBar : public ScrollBarFixture {
  protected:
-  void SetUp() override {
-    SLTestRegisterClasses();
-    CScrollReceiver::Reset();
-    SetClock(1000);
-    ASSERT_TRUE(m.Init());
-  }
-  void TearDown() override {
-    m.Shutdown();
-    SLPlatformSetTestClock(false);
-    CScrollReceiver::Reset();
-  }
-  void SetClock(u64 ms) { SLPlatformSetTestClock(true, ms * 1000000ull); }
   // A receiver at the origin and a 200 x 17 bar (or 17 x 200) inside it at (0, 0), of the
   // default skin: buttons 17 long, and a thumb of at least twice the button's borders
   // along the bar (4 + 8), 24.
@@ -71,27 +56,11 @@ class ScrollBar : public ::testing::Test {
     if (!bar) return nullptr;
     bar->SetRange(range);
     bar->SetPosition(position);
-    // The manager lets go of the devices of an earlier case before they are replaced.
-    m.SetKeyboard(nullptr);
-    m.SetMouse(nullptr);
-    keyboard = std::make_unique<CScriptedKeyboard>(script);
-    mouse = std::make_unique<CScriptedMouse>(script);
-    m.SetKeyboard(keyboard.get());
-    m.SetMouse(mouse.get());
+    UseScript(script);
     return bar;
   }
-  void Tick(u32 n, u64 ms) {
-    SetClock(ms);
-    keyboard->Advance(n);
-    mouse->Advance(n);
-    ASSERT_TRUE(m.Update(false));
-  }
-  static std::string TakeLog() { return std::exchange(CScrollReceiver::s_log, std::string()); }
 
-  CSL_GS_GuiManager m;
   CSL_GS_GuiWindow* receiver = nullptr;
-  std::unique_ptr<CScriptedKeyboard> keyboard;
-  std::unique_ptr<CScriptedMouse> mouse;
 };
 
 TEST_F(ScrollBar, PositionAndRangeClampWithoutNotifying) {

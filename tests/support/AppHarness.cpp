@@ -43,8 +43,28 @@ Seen& LastSeen() {
   return seen;
 }
 
+namespace {
+
+// A box opens a tick or more after what asks for it (a close request is seen only once the
+// message pump has run, which may be after the next tick). Until it is there the answer
+// runs again at the next tick, ahead of the events queued after it; it gives up after ten
+// seconds of ticks, so that a box that never opens fails the test rather than hanging it.
+CSL_GS_GuiWindow* BoxOrRetry(AppDeferredFunction self, std::uintptr_t id) {
+  static u32 waited = 0;
+  CSL_GS_GuiWindow* box = TopLevelWithId(static_cast<u32>(id));
+  if (box || ++waited > 600) {
+    waited = 0;
+    return box;
+  }
+  if (DeferredCall* again = AppEvent_NewDeferredCall(0, self, id))
+    AppEventQueue_Get().Add(AppEvent{APP_EVENT_DEFERRED_CALL, reinterpret_cast<std::uintptr_t>(again)});
+  return nullptr;
+}
+
+}  // namespace
+
 void AnswerYes(u32, std::uintptr_t id) {
-  auto* box = static_cast<CMyMsgBoxDialog*>(TopLevelWithId(static_cast<u32>(id)));
+  auto* box = static_cast<CMyMsgBoxDialog*>(BoxOrRetry(&AnswerYes, id));
   if (!box) return;
   LastSeen().boxStyle = box->GetBoxStyle();
   LastSeen().closeEnabled = AppCloseButton->IsEnabled();
@@ -53,7 +73,7 @@ void AnswerYes(u32, std::uintptr_t id) {
 }
 
 void AnswerByClosing(u32, std::uintptr_t id) {
-  if (CSL_GS_GuiWindow* w = TopLevelWithId(static_cast<u32>(id))) w->OnClose();
+  if (CSL_GS_GuiWindow* w = BoxOrRetry(&AnswerByClosing, id)) w->OnClose();
 }
 
 void PostClose(u32, std::uintptr_t) { PostMessageA(App_MainWindow().GetHandle(), WM_CLOSE, 0, 0); }
@@ -85,4 +105,7 @@ void AppScreenTest::SetUp() {
   AppHarness::DrainQueue();
 }
 
-void AppScreenTest::TearDown() { App_ResetFlagsForTest(); }
+void AppScreenTest::TearDown() {
+  App_ResetFlagsForTest();
+  AppHarness::DrainQueue();  // what a screen left unanswered is freed with its test
+}

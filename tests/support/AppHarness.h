@@ -26,8 +26,8 @@ void Later(AppDeferredFunction function, std::uintptr_t argument = 0);
 // A top-level window of the GUI manager with this id, or null.
 CSL_GS_GuiWindow* TopLevelWithId(u32 id);
 
-// Deferred calls for scripts: answer the open box whose id is `argument` with "&Si",
-// or with its close answer; post a close request to the main window.
+// Deferred calls for scripts: answer the box whose id is `argument` with "&Si", or with
+// its close answer, as soon as it is open; post a close request to the main window.
 void AnswerYes(u32, std::uintptr_t id);
 void AnswerByClosing(u32, std::uintptr_t id);
 void PostClose(u32, std::uintptr_t);

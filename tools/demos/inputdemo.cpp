@@ -8,30 +8,15 @@
 // The pointer starts where the first WM_MOUSEMOVE puts it and from then on follows the
 // device's relative movement only. Used to check the input path against a real display:
 //   xvfb-run build/tools/demos/inputdemo
-#include <chrono>
 #include <cstdio>
-#include <thread>
 
-#include "gamesystem/SLPhaseHooks.h"
 #include "gamesystem/directx/SLKeyboardInput.h"
 #include "gamesystem/directx/SLMouseInput.h"
 #include "platform/user32/User32.h"
+#include "tools/common/DemoWindow.h"
 #include "tools/common/ToolSupport.h"
 
 namespace {
-
-bool g_sawPointer = false;  // the first WM_MOUSEMOVE came
-i32 g_startX = 0, g_startY = 0;
-
-LRESULT Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_MOUSEMOVE && !g_sawPointer) {
-    g_sawPointer = true;
-    g_startX = i32(i16(lParam & 0xFFFF));
-    g_startY = i32(i16((lParam >> 16) & 0xFFFF));
-  }
-  if (message == WM_DESTROY) PostQuitMessage(0);
-  return DefWindowProcA(window, message, wParam, lParam);
-}
 
 void Report(CSL_GS_KeyboardInput_DirectX& keyboard, CSL_GS_MouseInput_DirectX& mouse, i32* lastX, i32* lastY) {
   u8 keys[SL_GS_KEY_COUNT];
@@ -64,16 +49,9 @@ int main(int argc, char** argv) {
   if (argc != 1) return kCommandLine.UsageError("no arguments expected");
   if (!sltool::HasDisplay()) return kCommandLine.Failure("no display (DISPLAY, WAYLAND_DISPLAY and SDL_VIDEODRIVER are unset)");
   sltool::EndOnSignals();
-  WNDCLASSEXA wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = &Proc;
-  wc.lpszClassName = "SL_INPUT_DEMO";
-  if (!RegisterClassExA(&wc)) return kCommandLine.Failure("cannot register the window class");
   // The title in Windows-1252, as the 8-bit entry points take it.
-  HWND window = CreateWindowExA(0, "SL_INPUT_DEMO", "Demostraci\xF3n de entrada", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
-                                nullptr, nullptr, nullptr, nullptr);
+  HWND window = sldemo::OpenDemoWindow("Demostraci\xF3n de entrada", 640, 480);
   if (!window) return kCommandLine.Failure("cannot open the window");
-  ShowWindow(window, SW_SHOWNORMAL);
   RECT client{};
   GetClientRect(window, &client);
 
@@ -84,27 +62,8 @@ int main(int argc, char** argv) {
   std::printf("READY\n");
   std::fflush(stdout);
 
-  bool placed = false;
   i32 lastX = mouse.GetX(), lastY = mouse.GetY();
-  for (;;) {
-    MSG msg;
-    bool quit = false;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_QUIT) quit = true;
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    if (quit) break;
-    SL_GS_RunPhaseHooks(SL_GS_PHASE_LOGIC);
-    if (g_sawPointer && !placed) {
-      // The tick took the movement that brought the pointer in; from here on only the
-      // device's relative movement places it.
-      placed = true;
-      mouse.SetPosition(g_startX, g_startY);
-    }
-    Report(keyboard, mouse, &lastX, &lastY);
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  sldemo::RunDemoLoop(mouse, 0, [&] { Report(keyboard, mouse, &lastX, &lastY); });
   std::printf("QUIT\n");
   return 0;
 }
