@@ -4,7 +4,6 @@
 #include "app/AppGlobals.h"
 #include "app/CMyGuiManager.h"
 #include "app/CMyVIS_arVI.h"
-#include "app/EditorScreens.h"
 #include "app/ModalStack.h"
 #include "foundation/SLDebug.h"
 #include "foundation/SLError.h"
@@ -111,7 +110,6 @@ void App_Init() {
       !gui.SetMouse(s.mouse))
     FailWithCode(-108, "GuiInit error: %08X");
   ModalStack_SetManager(&gui);
-  EditorScreens_Install();
   App_DataPath(path, sizeof path, "Gfx\\Skin.DAT");
   AppSkin = gui.LoadSkin(path);
   if (AppSkin == 0) FailWithCode(-109, "GuiLoadSkin error: %08X");

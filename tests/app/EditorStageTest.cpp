@@ -16,6 +16,7 @@
 #include "app/AppServices.h"
 #include "app/CMyGuiManager.h"
 #include "app/EditorScreen.h"
+#include "app/EditorMenus.h"
 #include "app/EditorState.h"
 #include "app/ModalStack.h"
 #include "app/StageHelpers.h"
@@ -226,6 +227,8 @@ TEST_F(EditorStage, AReleaseWithoutMovingOpensTheMenuAndOneAfterMovingDoesNot) {
   EXPECT_EQ(Editor_State().selection.element, c);
   EXPECT_EQ(Editor_ItemMenuCallCount(), before + 1);
   EXPECT_EQ(Editor_ItemMenuLastFromStage(), 1u);
+  // The menu that opened rests the stage until it closes.
+  EditorMenus_Close();
 
   CScriptedMouse& wiggle = Mouse("tick 1: " + At(350, 245) + "; button 1 down\ntick 2: " + At(360, 245) + "\ntick 3: " +
                         At(350, 245) + "\ntick 4: button 1 up\n");

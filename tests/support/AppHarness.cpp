@@ -4,6 +4,7 @@
 #include "app/AppServices.h"
 #include "app/CMyGuiManager.h"
 #include "app/CommonUi.h"
+#include "app/EditorScreens.h"
 #include "app/ModalStack.h"
 #include "app/MsgBox.h"
 #include "foundation/SLMemory.h"
@@ -91,6 +92,7 @@ void AppScreenTest::SetUpTestSuite() {
   SLTestRegisterClasses();
   SLPlatformSetProgramFileName(AppHarness::ProgramPath().c_str());
   App_Init();
+  EditorScreens_Install();
   CommonUi_Load();
 }
 
