@@ -49,7 +49,7 @@ struct World {
     for (u32 i = 0; i < 10; ++i) {
       TextItem* t = TextItem_Append(scene);
       t->startFrame = 0, t->endFrame = 3600;
-      t->attachKind = i % 2 ? kTextSpokenByCharacter : 0;
+      t->attachKind = i % 2 ? u32(kTextSpokenByCharacter) : 0u;
       t->attachedTo = i % 2 ? Scene_CharacterAt(scene, i) : nullptr;
     }
   }
