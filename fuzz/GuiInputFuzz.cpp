@@ -226,7 +226,7 @@ void CreateWidget(unsigned a, unsigned b) {
 
 void Create(unsigned a, unsigned b) {
   if (g_manager->GetWindowCount() >= kMaxWindows) return;
-  static const char* const kTexts[] = {"&Aceptar", "&Cancelar", "&\xD1" "and\xFA", "&Ingresa el texto:", "a&&b", "&", ""};
+  static const char* const kTexts[] = {"&Aceptar", "&Cancelar", "&\321and\372", "&Ingresa el texto:", "a&&b", "&", ""};
   static const u32 kinds[] = {0, SL_GUI_WS_CHILD, SL_GUI_WS_OWNED, SL_GUI_WS_CHILD};
   u32 style = kinds[a % 4] | SL_GUI_WS_VISIBLE;
   if ((b & 3) == 3) style &= ~SL_GUI_WS_VISIBLE;

@@ -32,6 +32,66 @@ void WidenStoredFrames(const u8* in, u8* out, u32 frames, u32 channels, u32 stor
   }
 }
 
+void SLAcmPump::Restart(u64 skipFrames) {
+  header->cbSrcLength = header->cbSrcLengthUsed = header->cbDstLengthUsed = 0;
+  sourceFill = destinationRead = 0;
+  skip = skipFrames;
+  exhausted = stopped = false;
+}
+
+bool SLAcmPump::Read(NextBytes next, void* context, u8* out, u32 count, u32* got) {
+  ACMSTREAMHEADER& h = *header;
+  u8* const source = h.pbSrc;
+  const u8* const destination = h.pbDst;
+  while (*got < count) {
+    const u32 frames = (h.cbDstLengthUsed - destinationRead) / frameBytes;
+    if (frames) {
+      if (skip) {
+        const u32 dropped = skip < frames ? u32(skip) : frames;
+        skip -= dropped;
+        destinationRead += dropped * frameBytes;
+        continue;
+      }
+      const u32 taken = count - *got < frames ? count - *got : frames;
+      SLMemCopy(out, destination + destinationRead, taken * frameBytes);
+      out += u64(taken) * frameBytes;
+      *got += taken;
+      destinationRead += taken * frameBytes;
+      continue;
+    }
+    if (stopped) break;
+    if (sourceFill < sourceCapacity && !exhausted) {
+      u32 written = 0;
+      if (!next(this, context, source + sourceFill, sourceCapacity - sourceFill, &written)) return false;
+      sourceFill += written;
+    }
+    h.cbSrcLength = sourceFill;
+    h.cbDstLength = destinationSize;
+    h.cbSrcLengthUsed = h.cbDstLengthUsed = 0;
+    destinationRead = 0;
+    if (sourceFill == 0) break;
+    const DWORD flags = ACM_STREAMCONVERTF_BLOCKALIGN | (start ? ACM_STREAMCONVERTF_START : 0);
+    start = false;
+    const MMRESULT answer = acm->Convert(stream, &h, flags);
+    if (answer != MMSYSERR_NOERROR || h.cbSrcLengthUsed > sourceFill || h.cbDstLengthUsed > destinationSize) {
+      h.cbDstLengthUsed = 0;
+      if (!lenient) return SLFail(SL_E_MEDIA_DECODE_DATA, false);
+      stopped = true;
+      break;
+    }
+    // Nothing taken and less than a frame given: the converter waits for bytes that will
+    // not come, or cannot use the ones it has.
+    if (h.cbSrcLengthUsed == 0 && h.cbDstLengthUsed < frameBytes) {
+      if (!exhausted && !lenient) return SLFail(SL_E_MEDIA_DECODE_DATA, false);
+      stopped = true;
+      break;
+    }
+    sourceFill -= h.cbSrcLengthUsed;
+    SLMemMove(source, source + h.cbSrcLengthUsed, sourceFill);
+  }
+  return SLSucceed(true);
+}
+
 }  // namespace SLRiffAudio
 
 namespace SLSingleAudioStream {

@@ -96,12 +96,9 @@ struct SLWavState {
   u8* source;
   u8* converted;  // one second of output
   u32 convertedSize;
-  u32 convertedRead;
+  SLAcmPump pump;
   u64 remainingSource;  // data bytes not yet read into the source buffer
   u64 nextSample;       // all bits set: none yet
-  u64 skip;             // frames to drop after a restart
-  bool restarted;       // the next conversion is the first since the data start
-  bool endOfData;
 };
 
 CSLVideoAudioReaderWAV::CSLVideoAudioReaderWAV() : m_state(nullptr) {}
@@ -311,78 +308,52 @@ bool CSLVideoAudioReaderWAV::StartConverter() {
   s->headerPrepared = true;
   s->nextSample = ~u64(0);
   s->remainingSource = s->dataSize;
-  s->skip = 0;
-  s->convertedRead = 0;
-  s->header.cbSrcLength = s->header.cbSrcLengthUsed = s->header.cbDstLengthUsed = 0;
+  SLAcmPump& p = s->pump;
+  p.acm = &s->acm;
+  p.stream = s->acmStream;
+  p.header = &s->header;
+  p.sourceCapacity = kConvertSourceBytes;
+  p.destinationSize = s->convertedSize;
+  p.frameBytes = s->blockAlign;
+  p.lenient = s->lenient != 0;
+  p.Restart(0);
   return SLSucceed(true);
+}
+
+// The converter's source bytes: the data chunk, read on from where the last read ended. A
+// short read is an error unless lenient; leniently, a read that gives nothing ends the
+// data after the conversion under way.
+bool CSLVideoAudioReaderWAV::NextSourceBytes(u8* to, u32 room, u32* written) {
+  SLWavState* s = m_state;
+  SLAcmPump& p = s->pump;
+  const u64 wanted = room < s->remainingSource ? room : s->remainingSource;
+  const u64 read = m_source->Read(to, wanted);
+  if (read != wanted && !s->lenient) return false;
+  if (read == 0) p.stopped = true;
+  s->remainingSource -= read;
+  if (s->remainingSource == 0) p.exhausted = true;
+  *written = u32(read);
+  return true;
 }
 
 // Converts from the data chunk onwards, restarting from its start when `first` is not
 // where the previous read ended.
 bool CSLVideoAudioReaderWAV::ReadConverted(u64 first, u32 count, u32* got) {
   SLWavState* s = m_state;
-  ACMSTREAMHEADER& h = s->header;
   if (first != s->nextSample) {
     if (s->dataStart > u64(INT64_MAX) || !m_source->Seek(i64(s->dataStart), SL_SEEK_BEGIN)) return false;
     s->remainingSource = s->dataSize;
-    h.cbSrcLength = h.cbSrcLengthUsed = h.cbDstLengthUsed = 0;
-    s->convertedRead = 0;
-    s->skip = first;
+    s->pump.Restart(first);
+    s->pump.start = true;
+    s->pump.exhausted = s->remainingSource == 0;
     s->nextSample = first;
-    s->restarted = true;
-    s->endOfData = false;
   }
-  u8* out = s->output;
-  while (*got < count) {
-    const u32 frames = (h.cbDstLengthUsed - s->convertedRead) / s->blockAlign;
-    if (frames) {
-      if (s->skip) {
-        const u32 dropped = s->skip < frames ? u32(s->skip) : frames;
-        s->skip -= dropped;
-        s->convertedRead += dropped * s->blockAlign;
-        continue;
-      }
-      const u32 taken = count - *got < frames ? count - *got : frames;
-      SLMemCopy(out, s->converted + s->convertedRead, taken * s->blockAlign);
-      out += u64(taken) * s->blockAlign;
-      *got += taken;
-      s->nextSample += taken;
-      s->convertedRead += taken * s->blockAlign;
-      continue;
-    }
-    if (s->endOfData) break;
-    if (h.cbSrcLength < kConvertSourceBytes && s->remainingSource) {
-      u64 wanted = kConvertSourceBytes - h.cbSrcLength;
-      if (wanted > s->remainingSource) wanted = s->remainingSource;
-      const u64 read = m_source->Read(s->source + h.cbSrcLength, wanted);
-      if (read != wanted && !s->lenient) return false;
-      if (read == 0) s->endOfData = true;
-      s->remainingSource -= read;
-      h.cbSrcLength += u32(read);
-    }
-    h.cbSrcLengthUsed = h.cbDstLengthUsed = 0;
-    s->convertedRead = 0;
-    if (h.cbSrcLength == 0) break;
-    const DWORD flags = ACM_STREAMCONVERTF_BLOCKALIGN | (s->restarted ? ACM_STREAMCONVERTF_START : 0);
-    s->restarted = false;
-    const MMRESULT answer = s->acm.Convert(s->acmStream, &h, flags);
-    if (answer != MMSYSERR_NOERROR || h.cbSrcLengthUsed > h.cbSrcLength || h.cbDstLengthUsed > s->convertedSize) {
-      h.cbDstLengthUsed = 0;
-      if (s->lenient) {
-        s->endOfData = true;
-        break;
-      }
-      return SLFail(SL_E_MEDIA_DECODE_DATA, false);
-    }
-    if (h.cbSrcLengthUsed == 0 && h.cbDstLengthUsed < s->blockAlign) {
-      if (s->remainingSource && !s->endOfData && !s->lenient) return SLFail(SL_E_MEDIA_DECODE_DATA, false);
-      s->endOfData = true;
-      break;
-    }
-    h.cbSrcLength -= h.cbSrcLengthUsed;
-    SLMemMove(s->source, s->source + h.cbSrcLengthUsed, h.cbSrcLength);
-  }
-  return SLSucceed(true);
+  const auto next = [](SLAcmPump*, void* reader, u8* to, u32 room, u32* written) {
+    return static_cast<CSLVideoAudioReaderWAV*>(reader)->NextSourceBytes(to, room, written);
+  };
+  const bool ok = s->pump.Read(next, this, s->output, count, got);
+  s->nextSample += *got;
+  return ok;
 }
 
 bool CSLVideoAudioReaderWAV::CheckStream(u32 stream, bool audio) {

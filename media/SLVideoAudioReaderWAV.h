@@ -65,6 +65,7 @@ class CSLVideoAudioReaderWAV : public CSLBaseVideoAudioReader {
   bool OpenConverter(u64 bytesPerSecond);
   bool StartConverter();
   bool ReadConverted(u64 first, u32 count, u32* got);
+  bool NextSourceBytes(u8* to, u32 room, u32* written);
 
   SLWavState* m_state;  // null while closed
 };

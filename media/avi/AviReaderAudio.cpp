@@ -24,9 +24,16 @@ bool IsStoredPcm(const AviStreamInfo* info) { return SLRiffAudio::IsStoredPcm(in
 // a * b / c without overflow of the product (c > 0).
 u64 MulDiv(u64 a, u64 b, u64 c) { return u64((unsigned __int128)a * b / c); }
 
-bool ConversionFailed(MMRESULT answer) { return answer != MMSYSERR_NOERROR; }
-
 }  // namespace
+
+// Where a conversion's source bytes come from next: the index entry of the next chunk, and
+// the bytes to leave out at the start of that chunk.
+struct AviChunkCursor {
+  CSLVideoAudioReaderAVI* reader;
+  AviStreamDecoder* decoder;
+  u64 entry;
+  u64 dropBytes;
+};
 
 bool CSLVideoAudioReaderAVI::GetAudioFormat(u32 stream, SLAudioFormat* out) {
   if (!out) return SLFail(SL_E_NULL_OUTPUT, false);
@@ -166,9 +173,15 @@ bool CSLVideoAudioReaderAVI::StartConverter(AviStreamDecoder* d) {
   }
   if (prepared != MMSYSERR_NOERROR) return SLFail(SL_E_MEDIA_AUDIO_FORMAT, false);
   d->headerPrepared = true;
-  h.cbSrcLength = h.cbSrcLengthUsed = h.cbDstLengthUsed = 0;
-  d->sourceFill = d->destinationRead = 0;
-  d->firstConversion = true;
+  SLAcmPump& p = d->pump;
+  p.acm = &d->acm;
+  p.stream = d->acmStream;
+  p.header = &h;
+  p.sourceCapacity = kAviAcmSourceBytes;
+  p.destinationSize = d->destinationSize;
+  p.frameBytes = d->audioFormat.blockAlign;
+  p.Restart(0);
+  p.start = true;
   // ADPCM blocks hold a known number of frames: positions map onto blocks exactly.
   const u8* wave = d->sourceWave;
   const u32 tag = SLLoadLE16(wave);
@@ -306,7 +319,6 @@ bool CSLVideoAudioReaderAVI::ReadNextChunk(AviStreamDecoder* d, u64 entry) {
 bool CSLVideoAudioReaderAVI::ReadConverted(AviStreamDecoder* d, u64 first, u32 count, u32* got) {
   AviStreamInfo* info = d->info;
   const u32 rate = d->audioFormat.samplesPerSecond;
-  const u32 outBlock = d->audioFormat.blockAlign;
   const u32 sourceBlock = info->BlockAlign() ? info->BlockAlign() : 1;
   // Decoding starts up to a second early so that codecs whose state spans blocks settle.
   u64 start = first < rate ? 0 : first - rate;
@@ -353,69 +365,40 @@ bool CSLVideoAudioReaderAVI::ReadConverted(AviStreamDecoder* d, u64 first, u32 c
     if (!found) break;
   }
 
-  ACMSTREAMHEADER& h = d->acmHeader;
-  h.cbSrcLength = h.cbSrcLengthUsed = h.cbDstLengthUsed = 0;
-  d->sourceFill = d->destinationRead = 0;
   d->chunkFill = d->chunkRead = 0;
-  const bool lenient = m_parser->GetOpenFlags() != 0;
-  bool end = false;
-  u8* out = d->samples;
-  while (*got < count) {
-    const u32 frames = (h.cbDstLengthUsed - d->destinationRead) / outBlock;
-    if (frames) {
-      const u8* from = d->destination + d->destinationRead;
-      if (skip) {
-        const u32 dropped = skip < frames ? u32(skip) : frames;
-        skip -= dropped;
-        d->destinationRead += dropped * outBlock;
-        continue;
+  SLAcmPump& p = d->pump;
+  p.lenient = m_parser->GetOpenFlags() != 0;
+  p.Restart(skip);
+  AviChunkCursor cursor{this, d, entry, dropBytes};
+  const auto next = [](SLAcmPump* pump, void* context, u8* to, u32 room, u32* written) {
+    AviChunkCursor* c = static_cast<AviChunkCursor*>(context);
+    return c->reader->NextSourceBytes(pump, c, to, room, written);
+  };
+  return p.Read(next, &cursor, d->samples, count, got);
+}
+
+// The converter's source bytes: the stream's chunks in index order from the cursor's
+// entry on, the first one less its leading `dropBytes`.
+bool CSLVideoAudioReaderAVI::NextSourceBytes(SLAcmPump* pump, AviChunkCursor* c, u8* to, u32 room, u32* written) {
+  AviStreamDecoder* d = c->decoder;
+  while (*written < room) {
+    if (d->chunkRead == d->chunkFill) {
+      if (c->entry >= d->info->entryCount) {
+        pump->exhausted = true;
+        break;
       }
-      const u32 taken = count - *got < frames ? count - *got : frames;
-      SLMemCopy(out, from, taken * outBlock);
-      out += u64(taken) * outBlock;
-      *got += taken;
-      d->destinationRead += taken * outBlock;
+      if (!ReadNextChunk(d, c->entry++)) return false;
+      if (c->dropBytes) {
+        d->chunkRead = c->dropBytes < d->chunkFill ? u32(c->dropBytes) : d->chunkFill;
+        c->dropBytes = 0;
+      }
       continue;
     }
-    // Top the source buffer up from the chunks.
-    while (d->sourceFill < kAviAcmSourceBytes && !end) {
-      if (d->chunkRead == d->chunkFill) {
-        if (entry >= info->entryCount) {
-          end = true;
-          break;
-        }
-        if (!ReadNextChunk(d, entry++)) return false;
-        if (dropBytes) {
-          d->chunkRead = dropBytes < d->chunkFill ? u32(dropBytes) : d->chunkFill;
-          dropBytes = 0;
-        }
-        continue;
-      }
-      u32 take = d->chunkFill - d->chunkRead;
-      if (take > kAviAcmSourceBytes - d->sourceFill) take = kAviAcmSourceBytes - d->sourceFill;
-      SLMemCopy(d->source + d->sourceFill, d->chunk + d->chunkRead, take);
-      d->sourceFill += take;
-      d->chunkRead += take;
-    }
-    if (d->sourceFill == 0) break;
-    h.cbSrcLength = d->sourceFill;
-    h.cbDstLength = d->destinationSize;
-    h.cbSrcLengthUsed = h.cbDstLengthUsed = 0;
-    const DWORD flags = ACM_STREAMCONVERTF_BLOCKALIGN | (d->firstConversion ? ACM_STREAMCONVERTF_START : 0);
-    d->firstConversion = false;
-    const MMRESULT answer = d->acm.Convert(d->acmStream, &h, flags);
-    d->destinationRead = 0;
-    if (ConversionFailed(answer) || h.cbSrcLengthUsed > d->sourceFill || h.cbDstLengthUsed > d->destinationSize) {
-      h.cbDstLengthUsed = 0;
-      if (lenient) break;
-      return SLFail(SL_E_MEDIA_DECODE_DATA, false);
-    }
-    if (h.cbSrcLengthUsed == 0 && h.cbDstLengthUsed < outBlock) {
-      if (!end && !lenient) return SLFail(SL_E_MEDIA_DECODE_DATA, false);
-      break;
-    }
-    d->sourceFill -= h.cbSrcLengthUsed;
-    SLMemMove(d->source, d->source + h.cbSrcLengthUsed, d->sourceFill);
+    u32 take = d->chunkFill - d->chunkRead;
+    if (take > room - *written) take = room - *written;
+    SLMemCopy(to + *written, d->chunk + d->chunkRead, take);
+    *written += take;
+    d->chunkRead += take;
   }
-  return SLSucceed(true);
+  return true;
 }

@@ -58,11 +58,9 @@ struct AviStreamDecoder {
   ACMSTREAMHEADER acmHeader;
   bool headerPrepared;
   u8* source;  // kAviAcmSourceBytes
-  u32 sourceFill;
   u8* destination;  // one second of output
   u32 destinationSize;
-  u32 destinationRead;  // bytes of the converted output already taken
-  bool firstConversion;
+  SLRiffAudio::SLAcmPump pump;
   HMODULE user32Library;
   BOOL (*pPeekMessageA)(MSG*, HWND, UINT, UINT, UINT);
   BOOL (*pPeekMessageW)(MSG*, HWND, UINT, UINT, UINT);

@@ -24,6 +24,10 @@
 
 class AviParser;
 struct AviStreamDecoder;
+struct AviChunkCursor;
+namespace SLRiffAudio {
+struct SLAcmPump;
+}
 
 enum : u32 {
   SL_E_MEDIA_NO_DECODABLE_STREAM = 0x800f0008,  // a stream neither video nor audio, or without format
@@ -83,6 +87,7 @@ class CSLVideoAudioReaderAVI : public CSLBaseVideoAudioReader {
   bool ReadPcm(AviStreamDecoder* d, u64 first, u32 count, u32* got);
   bool ReadConverted(AviStreamDecoder* d, u64 first, u32 count, u32* got);
   bool ReadNextChunk(AviStreamDecoder* d, u64 entry);
+  bool NextSourceBytes(SLRiffAudio::SLAcmPump* pump, AviChunkCursor* cursor, u8* to, u32 room, u32* written);
 
   AviParser* m_parser;  // null while closed; the base's source is referenced while open
 };

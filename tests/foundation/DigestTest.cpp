@@ -174,8 +174,8 @@ TEST(SecureHash, MillionAsFedInPieces) {
       "20794655980c91d8bbb4c1ea97618a4bf03f42581948b2ee4ee7ad67",
       "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0",
       "9d0e1809716474cb086e834e310a4a1ced149e9c00f248527972cec5704c2a5b07b8b3dc38ecc4ebae97ddd87f3d8985",
-      "e718483d0ce769644e2e42c7bc15b4638e1f98b13b2044285632a803afa973ebde0ff244877ea60a4cb0432ce577c31b"
-      "eb009c5c2c49aa2e4eadb217ad8cc09b"};
+      ("e718483d0ce769644e2e42c7bc15b4638e1f98b13b2044285632a803afa973ebde0ff244877ea60a4cb0432ce577c31b"
+       "eb009c5c2c49aa2e4eadb217ad8cc09b")};  // one digest, in two pieces
   std::string as(1000, 'a');
   CSLDigestAlgorithmSecureHash sha;  // one object reused for every pass
   for (u32 a = 0; a < 5; ++a) {

@@ -63,8 +63,6 @@ template <>
 const char* Named<3>::name = "newer48";
 template <>
 const char* Named<4>::name = "tls8";
-template <>
-const char* Named<5>::name = "late";
 
 }  // namespace
 

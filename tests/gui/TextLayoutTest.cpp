@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "gamesystem/directx/SLGfxDirectX.h"
@@ -224,12 +225,14 @@ TEST_F(TextLayout, RefusesBadArgumentsAndWritesBackShortenedText) {
 
   // The shortened text goes back into a buffer of exactly the length + 4.
   const u32 flags = SL_GUI_TEXT_END_ELLIPSIS | SL_GUI_TEXT_MODIFY;
-  std::vector<SLWChar> wide(u"abcdefghij", u"abcdefghij" + 10);
+  const std::u16string_view ten = u"abcdefghij";
+  std::vector<SLWChar> wide(ten.begin(), ten.end());
   wide.resize(14, u'#');
   SL_EXPECT_OK(DrawTextInRectW(&gfx, mono, &rect, flags, nullptr, wide.data(), 10, 0));
   EXPECT_EQ(std::u16string(wide.data()), u"a...");
   // Growing by the ellipsis still fits; the mnemonic keeps its prefix.
-  std::vector<SLWChar> grown(u"&ab\ncd", u"&ab\ncd" + 6);
+  const std::u16string_view twoLines = u"&ab\ncd";
+  std::vector<SLWChar> grown(twoLines.begin(), twoLines.end());
   grown.resize(10, u'#');
   rect = {0, 0, 100, 8};  // the first line is the last
   SL_EXPECT_OK(DrawTextInRectW(&gfx, mono, &rect, SL_GUI_TEXT_END_ELLIPSIS_LAST | SL_GUI_TEXT_MODIFY, nullptr,

@@ -341,15 +341,6 @@ TEST(FastPack, RawNamesBuildTheTreeOfTheirNormalisedForms) {
   EXPECT_STREQ(pack.GetNameA(), "Gfx/Fondos/c.png");
 }
 
-// Every directory and file of a pack, depth first, in listing order.
-static void ListTree(CSLBaseStorage& pack, const std::string& directory, std::vector<std::string>* out) {
-  for (const std::string& name : ListA(pack, (directory + "*").c_str())) {
-    if (name == "../") continue;
-    out->push_back(directory + name);
-    if (name.back() == '/') ListTree(pack, directory + name, out);
-  }
-}
-
 // A read that the end of the entry cuts short is a failure of its own: it does not
 // announce completion, while a whole read does.
 TEST(FastPack, ReadsStopAtEntryEnd) {

@@ -59,6 +59,7 @@ class CFakeSfx : public CSL_GS_BaseSfx {
 class CBackBufferGfx : public CMemoryGfxDevice {
  public:
   CBackBufferGfx() { Init(nullptr, nullptr, nullptr), Clear(); }
+  using CMemoryGfxDevice::Clear;  // the device's own clear of rectangles stays callable
   void Clear() { m_back.assign(size_t(m_width) * m_height * 4, 0xEE); }
   SL_GS_SurfaceAccess* LockBackBuffer(bool) override {
     m_lock = {0, 7, m_width, m_height, m_width * 4, m_back.data()};
