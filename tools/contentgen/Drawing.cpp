@@ -571,8 +571,12 @@ Canvas ButtonPicture(int width, int height, Shape shape, Rgb colour, Icon icon, 
     case State::Disabled: body = Shade(Grey(colour), 0.25); ink = Hex(0x8D8F99); break;
   }
   const double w = width, h = height;
-  // The body: every pixel of the clickable shape comes out fully opaque.
+  // The body: every pixel of the clickable shape comes out fully opaque. A shape that is
+  // not a rectangle keeps a clear pixel all round, so no edge of the picture is a
+  // straight run of its outline and it never shows as a square.
+  const double margin = shape == Shape::Plain ? 0 : 1;
   auto outline = [&](double inset) {
+    inset += margin;
     switch (shape) {
       case Shape::Circle: cairo_arc(cr, w / 2, h / 2 + shift * 0.5, std::min(w, h) / 2 - inset, 0, 6.283185307179586); break;
       case Shape::Pill: RoundRect(cr, inset, inset, w - 2 * inset, h - 2 * inset, h / 2); break;
