@@ -1,6 +1,7 @@
 // The interface pictures of the built content as a person sees them: shapes that are not
 // rectangles show what is behind them (a colour key, a mask plane or alpha), so no icon
-// sits in an opaque square of one colour.
+// sits in an opaque square of one colour; screens with letters on them are stored so the
+// letters keep clean edges.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -98,6 +99,43 @@ TEST(ContentPictures, ShapesCarryTheirKeyOrMask) {
     ++checked;
   }
   EXPECT_GT(checked, 200u);
+}
+
+// The screens kept as embedded JPEG (every MXIMG encoding stays in use) are coded at
+// quality 92 or more with full-resolution colour: every quantisation step at most what
+// quality 92 gives the standard tables (19), every component sampled 1x1.
+TEST(ContentPictures, JpegScreensKeepTheirLettersClean) {
+  Pack gfx(kContent + "/Gfx/Gfx.DAT");
+  ASSERT_TRUE(gfx.attached);
+  int screens = 0;
+  for (const char* name : {"Bienvenida", "Menu Inicial", "Carga Inicial", "Propaganda", "Créditos", "Construcción",
+                           "Visor Películas"}) {
+    SCOPED_TRACE(name);
+    const std::string bytes = gfx.Bytes(std::string("Interface/") + name + "/Fondo/fondo.mximg");
+    const size_t start = bytes.find("\xFF\xD8\xFF");
+    ASSERT_NE(start, std::string::npos);
+    const auto* p = reinterpret_cast<const u8*>(bytes.data());
+    int tables = 0, frames = 0;
+    for (size_t at = start + 2; at + 4 <= bytes.size() && p[at] == 0xFF && p[at + 1] != 0xDA;) {
+      const u8 marker = p[at + 1];
+      const size_t length = size_t(p[at + 2]) << 8 | p[at + 3];
+      ASSERT_LE(at + 2 + length, bytes.size());
+      if (marker == 0xDB)  // quantisation tables: precision and id, then 64 steps
+        for (size_t t = at + 4; t + 65 <= at + 2 + length; t += 65, ++tables) {
+          ASSERT_EQ(p[t] >> 4, 0);
+          for (int i = 1; i <= 64; ++i) EXPECT_LE(p[t + i], 19) << "table " << (p[t] & 15) << " step " << i;
+        }
+      if (marker == 0xC0 || marker == 0xC1 || marker == 0xC2) {  // components: id, sampling, table
+        ++frames;
+        for (int c = 0; c < p[at + 9]; ++c) EXPECT_EQ(p[at + 11 + 3 * c], 0x11) << "component " << c;
+      }
+      at += 2 + length;
+    }
+    EXPECT_GE(tables, 1);
+    EXPECT_EQ(frames, 1);
+    ++screens;
+  }
+  EXPECT_EQ(screens, 7);
 }
 
 }  // namespace

@@ -39,7 +39,9 @@ void EditorFrameBackground(cairo_t* cr) {
   RoundRect(cr, 14, 150, 86, 262, 12);
   SetColor(cr, Hex(0xFFFFFF, 0.6));
   cairo_fill(cr);
-  Text(cr, "Elemento", 54, 444, 13, Hex(0x023047), Align::Center);
+  // The labels at the size of the program's largest text, each inside its part of the
+  // frame: "Elemento" in the left piece, "Escenas" in the bottom one beside the panels.
+  Text(cr, "Elemento", 54, 440, 15, Hex(0x023047), Align::Center);
   RoundRect(cr, 36, 449, 47, 69, 6);
   SetColor(cr, Hex(0xFFFFFF));
   cairo_fill_preserve(cr);
@@ -50,7 +52,7 @@ void EditorFrameBackground(cairo_t* cr) {
   RoundRect(cr, 466, 526, 240, 66, 10);
   SetColor(cr, Hex(0xFFFFFF, 0.6));
   cairo_fill(cr);
-  Text(cr, "Escenas", 586, 596, 11, Hex(0x023047), Align::Center);
+  Text(cr, "Escenas", 753, 565, 15, Hex(0x023047), Align::Center);
 }
 
 }  // namespace
