@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -136,6 +137,42 @@ TEST(ContentPictures, JpegScreensKeepTheirLettersClean) {
     ++screens;
   }
   EXPECT_EQ(screens, 7);
+}
+
+// Each screen as the generator draws it: every letter 16 px or more from the edges and
+// no star, flower, heart or sun over or touching a text.
+TEST(ContentPictures, ScreenTextStaysClearOfDecorationsAndEdges) {
+  const std::string layout = SLTestCapture("'" + kGenerator + "' --layout");
+  struct Box {
+    double x, y, w, h;
+    std::string what;
+  };
+  std::map<std::string, std::vector<Box>> texts, decorations;
+  std::istringstream lines(layout);
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line);
+    std::string screen, kind, label;
+    Box b{};
+    ASSERT_TRUE(std::getline(fields, screen, '\t') && std::getline(fields, kind, '\t') &&
+                (fields >> b.x >> b.y >> b.w >> b.h))
+        << line;
+    std::getline(fields, label);
+    b.what = kind == "texto" ? label : kind;
+    (kind == "texto" ? texts : decorations)[screen].push_back(b);
+  }
+  EXPECT_EQ(texts.size(), 7u);
+  for (const auto& [screen, boxes] : texts)
+    for (const Box& t : boxes) {
+      SCOPED_TRACE(screen + ": " + t.what);
+      EXPECT_GE(t.x, 16);
+      EXPECT_GE(t.y, 16);
+      EXPECT_LE(t.x + t.w, 800 - 16);
+      EXPECT_LE(t.y + t.h, 600 - 16);
+      for (const Box& d : decorations[screen])
+        EXPECT_FALSE(d.x < t.x + t.w && t.x < d.x + d.w && d.y < t.y + t.h && t.y < d.y + d.h)
+            << d.what << " at " << d.x << "," << d.y;
+    }
+  EXPECT_GT(decorations["Créditos"].size(), 20u);  // the stars are still there, off the text
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 //   contentgen DIR
 //   contentgen --fixtures DIR    the test fixtures (Fixtures.cpp) in place of the content
 //   contentgen --sheet DIR OUT.png  a contact sheet of what DIR holds (Sheet.cpp)
+//   contentgen --layout          where each screen's letters and decorations fall, one
+//                                box a line (screen, "texto" or the decoration, x y w h)
 //
 // It fills DIR.tmp and renames it to DIR only when everything was written, so a failed
 // run leaves the previous content whole. It replaces only what it made: a DIR (or a
@@ -23,6 +25,7 @@
 #include <fstream>
 
 #include "tools/contentgen/Content.h"
+#include "tools/contentgen/Screens.h"
 #include "tools/contentgen/Sheet.h"
 
 namespace fs = std::filesystem;
@@ -118,6 +121,13 @@ int main(int argc, char** argv) {
       "usage: contentgen DIR\n       contentgen --fixtures DIR\n       contentgen --sheet DIR OUT.png\n";
   if (argc == 2 && std::string(argv[1]) == "--help") {
     std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc == 2 && std::string(argv[1]) == "--layout") {
+    for (const auto& [screen, boxes] : ScreenLayouts())
+      for (const LayoutBox& b : boxes)
+        std::printf("%s\t%s\t%.1f\t%.1f\t%.1f\t%.1f\t%s\n", screen.c_str(), b.text ? "texto" : b.label.c_str(), b.x, b.y,
+                    b.w, b.h, b.text ? b.label.c_str() : "");
     return 0;
   }
   if (argc >= 2 && std::string(argv[1]) == "--sheet") {
