@@ -140,7 +140,8 @@ TEST(ContentPictures, JpegScreensKeepTheirLettersClean) {
 }
 
 // Each screen as the generator draws it: every letter 16 px or more from the edges and
-// no star, flower, heart or sun over or touching a text.
+// no star, flower, heart or sun over or touching a text; the cinema's opening caption
+// within the curtains' gap at every frame.
 TEST(ContentPictures, ScreenTextStaysClearOfDecorationsAndEdges) {
   const std::string layout = SLTestCapture("'" + kGenerator + "' --layout");
   struct Box {
@@ -160,6 +161,25 @@ TEST(ContentPictures, ScreenTextStaysClearOfDecorationsAndEdges) {
     b.what = kind == "texto" ? label : kind;
     (kind == "texto" ? texts : decorations)[screen].push_back(b);
   }
+  // The cinema's opening caption stays inside the gap between the curtains at every frame.
+  int frames = 0, captioned = 0;
+  for (auto it = decorations.begin(); it != decorations.end();) {
+    if (it->first.rfind("Videos/", 0) != 0) {
+      ++it;
+      continue;
+    }
+    ++frames;
+    ASSERT_EQ(it->second.size(), 1u) << it->first;
+    const Box& gap = it->second[0];
+    for (const Box& t : texts[it->first]) {
+      EXPECT_TRUE(t.x >= gap.x && t.x + t.w <= gap.x + gap.w) << it->first << ": " << t.x << "+" << t.w;
+      ++captioned;
+    }
+    texts.erase(it->first);
+    it = decorations.erase(it);
+  }
+  EXPECT_EQ(frames, 60);
+  EXPECT_GT(captioned, 30);
   EXPECT_EQ(texts.size(), 7u);
   for (const auto& [screen, boxes] : texts)
     for (const Box& t : boxes) {

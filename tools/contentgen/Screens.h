@@ -31,5 +31,9 @@ Canvas InnerCorner(int x, int y, double cx, double cy);
 // Each screen's name (its folder under Interface/) and the boxes of its letters and
 // decorations as drawn, for contentgen --layout.
 std::vector<std::pair<std::string, std::vector<LayoutBox>>> ScreenLayouts();
+// The cinema opening's frame at `t` seconds, and for each of its frames the caption's box
+// and the gap between the curtains ("apertura").
+void CinemaIntroFrame(cairo_t* cr, double t);
+std::vector<std::pair<std::string, std::vector<LayoutBox>>> CinemaIntroLayouts();
 
 }  // namespace contentgen

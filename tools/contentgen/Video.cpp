@@ -7,6 +7,7 @@
 
 #include "tools/contentgen/Content.h"
 #include "tools/contentgen/Loudness.h"
+#include "tools/contentgen/Screens.h"
 #include "tools/contentgen/Drawing.h"
 #include "tools/contentgen/Speech.h"
 #include "tools/contentgen/Synth.h"
@@ -86,10 +87,13 @@ void IntroFrame(cairo_t* cr, double t) {
 }
 
 // The cinema's stage with curtains open by `open` (0 closed, 1 open).
+// The width of each curtain of the 664-wide stage when it is `open` (0 closed, 1 open).
+double CurtainWidth(double open) { return 332 * (1 - 0.92 * Ease(open)); }
+
 void CurtainScene(cairo_t* cr, double open, const std::function<void(cairo_t*)>& behind) {
   FillVertical(cr, 0, 0, 664, 372, Hex(0x03045E), Hex(0x0077B6));
   behind(cr);
-  const double half = 332 * (1 - 0.92 * Ease(open));
+  const double half = CurtainWidth(open);
   for (int side = 0; side < 2; ++side) {
     const double x0 = side ? 664 - half : 0;
     for (int fold = 0; fold < 10; ++fold) {
@@ -104,6 +108,51 @@ void CurtainScene(cairo_t* cr, double open, const std::function<void(cairo_t*)>&
     cairo_fill(cr);
   }
 }
+
+}  // namespace
+
+// The cinema's opening: the caption grows with the gap between the curtains, always
+// 12 px inside it, and shows once it can be read.
+void CinemaIntroFrame(cairo_t* cr, double t) {
+  const double open = (t - 0.5) / 2.5;
+  CurtainScene(cr, open, [&](cairo_t* c) {
+    const char* caption = "¡Comienza la función!";
+    const double size = 44, outline = 4;
+    const double room = 664 - 2 * CurtainWidth(open) - 2 * 12;
+    const double full = TextWidth(c, caption, size) + 2 * outline;
+    const double scale = std::min(1.0, room / full);
+    if (scale < 0.4) return;
+    cairo_save(c);
+    cairo_translate(c, 332, 200);
+    cairo_scale(c, scale, scale);
+    Text(c, caption, 0, 0, size, Hex(0xFFD23F), Align::Center, true, Hex(0x5A189A), outline);
+    cairo_restore(c);
+  });
+}
+
+std::vector<std::pair<std::string, std::vector<LayoutBox>>> CinemaIntroLayouts() {
+  std::vector<std::pair<std::string, std::vector<LayoutBox>>> out;
+  for (int f = 0; f < 60; ++f) {  // 4 s at 15 frames a second
+    const double t = f / 15.0, half = CurtainWidth((t - 0.5) / 2.5);
+    std::vector<LayoutBox> boxes;
+    std::vector<LayoutBox>* outer = RecordLayout(&boxes);
+    {
+      Canvas c(664, 372);
+      CinemaIntroFrame(c.cr(), t);
+    }
+    RecordLayout(outer);
+    LayoutBox gap;
+    gap.label = "apertura";
+    gap.x = half;
+    gap.w = 664 - 2 * half;
+    gap.h = 372;
+    boxes.push_back(gap);
+    out.emplace_back("Videos/Cine/Intro.AVI@" + std::to_string(f), std::move(boxes));
+  }
+  return out;
+}
+
+namespace {
 
 // A step of a building box: the model growing on the table, with its caption.
 void BoxStepFrame(cairo_t* cr, int box, int step, double t, double seconds, const std::string& caption) {
@@ -258,12 +307,8 @@ bool WriteVideos(Context& context, std::string* error) {
     for (int i = 0; i < 3; ++i) sound.Tone(0.3 + i * 0.25, 0.22, NoteFrequency(67 + 5 * i), 0.4, Timbre::Pluck);
     sound.Tone(1.05, 1.8, NoteFrequency(79), 0.4, Timbre::Bell);
     sound.Tone(1.05, 1.8, NoteFrequency(72), 0.3, Timbre::Pad);
-    auto frame = [](cairo_t* cr, double t) {
-      CurtainScene(cr, (t - 0.5) / 2.5, [&](cairo_t* c) {
-        Text(c, "¡Comienza la función!", 332, 200, 44, Hex(0xFFD23F), Align::Center, true, Hex(0x5A189A), 4);
-      });
-    };
-    if (!EncodeVideo(context, videos / "Cine" / "Intro.AVI", 664, 372, 15, 4.0, "mjpeg", sound, frame, error)) return false;
+    if (!EncodeVideo(context, videos / "Cine" / "Intro.AVI", 664, 372, 15, 4.0, "mjpeg", sound, CinemaIntroFrame, error))
+      return false;
   }
   {
     Track sound(22050, 6.0, 2);

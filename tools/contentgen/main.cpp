@@ -124,7 +124,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc == 2 && std::string(argv[1]) == "--layout") {
-    for (const auto& [screen, boxes] : ScreenLayouts())
+    auto layouts = ScreenLayouts();
+    for (auto& frame : CinemaIntroLayouts()) layouts.push_back(std::move(frame));
+    for (const auto& [screen, boxes] : layouts)
       for (const LayoutBox& b : boxes)
         std::printf("%s\t%s\t%.1f\t%.1f\t%.1f\t%.1f\t%s\n", screen.c_str(), b.text ? "texto" : b.label.c_str(), b.x, b.y,
                     b.w, b.h, b.text ? b.label.c_str() : "");
