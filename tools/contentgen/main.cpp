@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
       for (const LayoutBox& b : boxes)
         std::printf("%s\t%s\t%.1f\t%.1f\t%.1f\t%.1f\t%s\n", screen.c_str(), b.text ? "texto" : b.label.c_str(), b.x, b.y,
                     b.w, b.h, b.text ? b.label.c_str() : "");
-    return 0;
+    return std::fflush(stdout) == 0 ? 0 : 1;
   }
   if (argc >= 2 && std::string(argv[1]) == "--sheet") {
     if (argc != 4 || argv[2][0] == 0 || argv[3][0] == 0) {
