@@ -141,7 +141,7 @@ TEST(ContentPictures, JpegScreensKeepTheirLettersClean) {
 
 // Each screen as the generator draws it: every letter 16 px or more from the edges and
 // no star, flower, heart or sun over or touching a text; the cinema's opening caption
-// within the curtains' gap at every frame.
+// within the curtains' gap at every frame; the editor frame's labels inside their pieces.
 TEST(ContentPictures, ScreenTextStaysClearOfDecorationsAndEdges) {
   const std::string layout = SLTestCapture("'" + kGenerator + "' --layout");
   struct Box {
@@ -158,6 +158,7 @@ TEST(ContentPictures, ScreenTextStaysClearOfDecorationsAndEdges) {
                 (fields >> b.x >> b.y >> b.w >> b.h))
         << line;
     std::getline(fields, label);
+    if (!label.empty() && label[0] == '\t') label.erase(0, 1);
     b.what = kind == "texto" ? label : kind;
     (kind == "texto" ? texts : decorations)[screen].push_back(b);
   }
@@ -180,7 +181,18 @@ TEST(ContentPictures, ScreenTextStaysClearOfDecorationsAndEdges) {
   }
   EXPECT_EQ(frames, 60);
   EXPECT_GT(captioned, 30);
-  EXPECT_EQ(texts.size(), 7u);
+  EXPECT_EQ(texts.size(), 8u);
+  // The editor frame's labels: each in its own frame piece, clear of the panels the
+  // program fills (the scenes strip at 466..706 x 526..592), as tall as body text.
+  std::map<std::string, Box> labels;
+  for (const Box& t : texts["Principal"]) labels[t.what] = t;
+  ASSERT_EQ(labels.count("Elemento") + labels.count("Escenas"), 2u);
+  const Box& element = labels["Elemento"];
+  const Box& scenes = labels["Escenas"];
+  EXPECT_TRUE(element.x >= 0 && element.x + element.w <= 108 && element.y >= 148 && element.y + element.h <= 520);
+  EXPECT_TRUE(scenes.y >= 520 && (scenes.x >= 706 || scenes.x + scenes.w <= 466 || scenes.y >= 592));
+  EXPECT_GE(element.h, 10);  // a capital of 15-pixel type; 11-pixel body text's is 8
+  EXPECT_GE(scenes.h, 10);
   for (const auto& [screen, boxes] : texts)
     for (const Box& t : boxes) {
       SCOPED_TRACE(screen + ": " + t.what);

@@ -323,8 +323,12 @@ Canvas CreditsScreen() { return TextClear(DrawCreditsScreen); }
 Canvas WorkshopScreen() { return TextClear(DrawWorkshopScreen); }
 Canvas CinemaHall() { return TextClear(DrawCinemaHall); }
 
+// The editor's whole frame, as its pieces are cut from it.
+static Canvas EditorFrame() { return FramePiece(0, 0, 800, 600); }
+
 std::vector<std::pair<std::string, std::vector<LayoutBox>>> ScreenLayouts() {
   const std::pair<const char*, Canvas (*)()> screens[] = {
+      {"Principal", EditorFrame},
       {"Bienvenida", WelcomeScreen}, {"Menu Inicial", StartMenuScreen}, {"Carga Inicial", LoadingScreen},
       {"Propaganda", AdvertScreen},  {"Créditos", CreditsScreen},       {"Construcción", WorkshopScreen},
       {"Visor Películas", CinemaHall}};
