@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/support/TempDir.h"
+#include "tools/packwriter/PackWriter.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ TEST(ToolCommandLine, HelpGoesToStandardOutputAndUsageErrorsExitWithTwo) {
     const char* path;
     const char* badArguments;
   } tools[] = {
-      {"rescomp/slrescomp", "one"},       {"packwriter/slpack", "-x a b"},   {"mximg/mximgwrite", "-e bogus a b"},
+      {"rescomp/slrescomp", "one"},       {"packwriter/slpack", "-x a"},   {"mximg/mximgwrite", "-e bogus a b"},
       {"mxvwriter/mxvwrite", "--codec h264 out.mxv"}, {"mediadump", "a.avi --bogus x"}, {"demos/windemo", "extra"},
       {"demos/inputdemo", "extra"},             {"fntwrite/fntwrite", "font"},     {"demos/sounddemo", ""},
   };
@@ -218,6 +219,88 @@ TEST(ToolCommandLine, FullDiskLeavesNoPartialOutputAndKeepsTheOldFile) {
   EXPECT_EQ(index.status, 1);
   EXPECT_NE(index.err.find("noise.bin"), std::string::npos) << index.err;
   EXPECT_NE(index.err.find("code 0x"), std::string::npos) << index.err;
+}
+
+// A pack listed and extracted back: the listing in the pack's order with sizes, the files
+// byte for byte under names with accents, keyed packs of both versions, and packs the
+// program could not read (or a folder that is not empty) refused with nothing written.
+TEST(ToolCommandLine, PackToolListsAndExtractsWhatItPacked) {
+  TempDir dir;
+  const std::string slpack = "'" + kTools + "packwriter/slpack' ";
+  std::string noise(70000, '\0');
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = char((i * 2654435761u) >> 11);
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"Gfx/Fondos/\xC3\x91" "and\xC3\xBA.bin", noise}, {"Gfx/a.txt", "hola"}, {"vac\xC3\xADo", ""}};
+  for (const auto& [name, bytes] : files) {
+    std::filesystem::create_directories(std::filesystem::path(dir.Host("in/" + name)).parent_path());
+    dir.Write("in/" + name, bytes);
+  }
+  for (const char* options : {"-3 -k 0x1234ABCD", "-2 -k 7", "-3"}) {
+    SCOPED_TRACE(options);
+    std::filesystem::remove_all(dir.Host("out"));
+    ASSERT_EQ(Shell(dir, slpack + options + " '" + dir.Host("in") + "' '" + dir.Host("p.dat") + "'").status, 0);
+    const Result list = Shell(dir, slpack + "-l '" + dir.Host("p.dat") + "'");
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(list.out, "Gfx/Fondos/\xC3\x91" "and\xC3\xBA.bin\t70000\t70000\nGfx/a.txt\t4\t4\nvac\xC3\xADo\t0\t0\n");
+    const Result extract = Shell(dir, slpack + "-x '" + dir.Host("p.dat") + "' '" + dir.Host("out") + "'");
+    EXPECT_EQ(extract.status, 0) << extract.err;
+    for (const auto& [name, bytes] : files) EXPECT_EQ(dir.Read("out/" + name), bytes) << name;
+  }
+  // A key given to -x must be the pack's; an empty folder takes the files, a full one not.
+  std::filesystem::remove_all(dir.Host("out"));
+  EXPECT_EQ(Shell(dir, slpack + "-k 5 '" + dir.Host("in") + "' '" + dir.Host("p.dat") + "'").status, 0);
+  const Result wrongKey = Shell(dir, slpack + "-x -k 6 '" + dir.Host("p.dat") + "' '" + dir.Host("out") + "'");
+  EXPECT_EQ(wrongKey.status, 1);
+  EXPECT_NE(wrongKey.err.find("0x00000005"), std::string::npos) << wrongKey.err;
+  std::filesystem::create_directory(dir.Host("out"));
+  EXPECT_EQ(Shell(dir, slpack + "-x -k 5 '" + dir.Host("p.dat") + "' '" + dir.Host("out") + "'").status, 0);
+  EXPECT_EQ(dir.Read("out/Gfx/a.txt"), "hola");
+  EXPECT_EQ(Shell(dir, slpack + "-x '" + dir.Host("p.dat") + "' '" + dir.Host("out") + "'").status, 1);
+  EXPECT_EQ(Listing(dir, "out"), (std::vector<std::string>{"Gfx", "vac\xC3\xADo"}));
+
+  // A name that climbs out of the folder is not reached (the pack's listing never enters
+  // ".."), so nothing lands outside it; an entry hidden by an earlier one of
+  // the same name but for case is listed as such and not extracted over it.
+  slpack::PackWriter writer(3, 0);
+  writer.AddFile(std::string("../../fuera.txt"), {'a'});
+  writer.AddFile(std::string("/abs/B.txt"), {'b'});
+  writer.AddFile(std::string("abs\\b.TXT"), {'c'});
+  std::vector<uint8_t> crafted;
+  std::string error;
+  ASSERT_TRUE(writer.Build(&crafted, &error)) << error;
+  dir.Write("crafted.dat", std::string(crafted.begin(), crafted.end()));
+  const Result craftedList = Shell(dir, slpack + "-l '" + dir.Host("crafted.dat") + "'");
+  EXPECT_EQ(craftedList.out, "abs/B.txt\t1\t1\nabs/b.TXT\t1\t1\t(hidden by an earlier name)\n");
+  std::filesystem::create_directory(dir.Host("deep"));
+  EXPECT_EQ(Shell(dir, slpack + "-x '" + dir.Host("crafted.dat") + "' '" + dir.Host("deep/x") + "'").status, 0);
+  EXPECT_EQ(Listing(dir, "deep"), std::vector<std::string>{"x"});
+  EXPECT_FALSE(std::filesystem::exists(dir.Host("fuera.txt")));
+  EXPECT_EQ(dir.Read("deep/x/abs/B.txt"), "b");
+  EXPECT_EQ(Listing(dir, "deep/x/abs"), std::vector<std::string>{"B.txt"});
+
+  // Damaged packs and a full disk: status 1 with the reader's code, and no folder made.
+  const std::string pack = dir.Read("p.dat");
+  std::string flipped = pack;
+  flipped[40] ^= 1;  // inside the directory, which the CRC covers
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::string prefix;
+  } cases[] = {{"not a pack", noise.substr(0, 5000), ""},
+               {"cut short", pack.substr(0, pack.size() - 1000), ""},
+               {"directory changed", flipped, ""},
+               {"full disk", pack, "trap '' XFSZ; ulimit -f 16; exec "}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dir.Write("bad.dat", c.bytes);
+    const Result r = Shell(dir, c.prefix + slpack + "-x '" + dir.Host("bad.dat") + "' '" + dir.Host("deep/y") + "'");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("slpack: "), std::string::npos) << r.err;
+    EXPECT_EQ(Listing(dir, "deep"), std::vector<std::string>{"x"});
+    if (c.name[0] != 'c' && c.prefix.empty()) {  // the directory of a cut pack still lists
+      EXPECT_EQ(Shell(dir, slpack + "-l '" + dir.Host("bad.dat") + "'").status, 1);
+    }
+  }
 }
 
 // The window demos without a display say so at once; on one, SIGTERM ends them. The sound

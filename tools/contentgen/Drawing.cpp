@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace contentgen {
 
@@ -132,6 +133,43 @@ double TextWidth(cairo_t* cr, const std::string& utf8, double size, bool bold, c
   return e.x_advance;
 }
 
+namespace {
+
+thread_local std::vector<LayoutBox>* t_layout = nullptr;
+const thread_local std::vector<LayoutBox>* t_keepOff = nullptr;
+
+// The box (x, y, w, h in user space) in canvas pixels.
+LayoutBox DeviceBox(cairo_t* cr, double x, double y, double w, double h, bool text, const std::string& label) {
+  double xs[4] = {x, x + w, x, x + w}, ys[4] = {y, y, y + h, y + h};
+  for (int i = 0; i < 4; ++i) cairo_user_to_device(cr, &xs[i], &ys[i]);
+  LayoutBox box;
+  box.text = text;
+  box.label = label;
+  box.x = std::min({xs[0], xs[1], xs[2], xs[3]});
+  box.y = std::min({ys[0], ys[1], ys[2], ys[3]});
+  box.w = std::max({xs[0], xs[1], xs[2], xs[3]}) - box.x;
+  box.h = std::max({ys[0], ys[1], ys[2], ys[3]}) - box.y;
+  return box;
+}
+
+// Whether a decoration may be drawn in the box; records it when it is.
+bool Decoration(cairo_t* cr, double x, double y, double w, double h, const char* kind) {
+  if (!t_layout && !t_keepOff) return true;
+  const LayoutBox box = DeviceBox(cr, x, y, w, h, false, kind);
+  if (t_keepOff)
+    for (const LayoutBox& text : *t_keepOff)
+      if (text.text && box.Meets(text, 4)) return false;
+  if (t_layout) t_layout->push_back(box);
+  return true;
+}
+
+}  // namespace
+
+std::vector<LayoutBox>* RecordLayout(std::vector<LayoutBox>* boxes) { return std::exchange(t_layout, boxes); }
+const std::vector<LayoutBox>* KeepDecorationsOff(const std::vector<LayoutBox>* text) {
+  return std::exchange(t_keepOff, text);
+}
+
 double Text(cairo_t* cr, const std::string& utf8, double x, double y, double size, Rgb fill, Align align, bool bold,
             Rgb outline, double outlineWidth, const char* family) {
   cairo_save(cr);
@@ -139,6 +177,11 @@ double Text(cairo_t* cr, const std::string& utf8, double x, double y, double siz
   cairo_text_extents_t e;
   cairo_text_extents(cr, utf8.c_str(), &e);
   const double left = align == Align::Left ? x : align == Align::Center ? x - e.x_advance / 2 : x - e.x_advance;
+  if (t_layout && !utf8.empty() && e.width > 0) {
+    const double o = outlineWidth > 0 ? outlineWidth : 0;
+    t_layout->push_back(DeviceBox(cr, left + e.x_bearing - o, y + e.y_bearing - o, e.width + 2 * o, e.height + 2 * o,
+                                  true, utf8));
+  }
   cairo_move_to(cr, left, y);
   cairo_text_path(cr, utf8.c_str());
   if (outlineWidth > 0) {
@@ -167,6 +210,7 @@ void Cloud(cairo_t* cr, double x, double y, double s, double alpha) {
 }
 
 void Sun(cairo_t* cr, double x, double y, double radius) {
+  if (!Decoration(cr, x - radius * 1.75, y - radius * 1.75, radius * 3.5, radius * 3.5, "sol")) return;
   cairo_save(cr);
   cairo_set_source_rgba(cr, 1, 0.85, 0.2, 0.35);
   for (int i = 0; i < 12; ++i) {
@@ -187,6 +231,8 @@ void Sun(cairo_t* cr, double x, double y, double radius) {
 }
 
 void Star(cairo_t* cr, double cx, double cy, double outer, double inner, int points, Rgb fill) {
+  const double reach = outer + std::max(1.0, outer / 10) / 2;
+  if (!Decoration(cr, cx - reach, cy - reach, 2 * reach, 2 * reach, "estrella")) return;
   cairo_save(cr);
   for (int i = 0; i < 2 * points; ++i) {
     const double a = -kPi / 2 + i * kPi / points, r = i % 2 ? inner : outer;
@@ -203,6 +249,7 @@ void Star(cairo_t* cr, double cx, double cy, double outer, double inner, int poi
 }
 
 void Heart(cairo_t* cr, double cx, double cy, double s, Rgb fill) {
+  if (!Decoration(cr, cx - 0.9 * s, cy - 0.75 * s, 1.8 * s, 1.2 * s, "corazón")) return;
   cairo_save(cr);
   cairo_move_to(cr, cx, cy + s * 0.45);
   cairo_curve_to(cr, cx - s * 0.9, cy - s * 0.1, cx - s * 0.45, cy - s * 0.75, cx, cy - s * 0.3);
@@ -213,8 +260,9 @@ void Heart(cairo_t* cr, double cx, double cy, double s, Rgb fill) {
 }
 
 void Flower(cairo_t* cr, double cx, double cy, double size, Rgb petals, double open) {
+  const double r = size * 0.5, reach = r * (0.55 * open + 0.5 * std::max(0.3, open)) + size / 40;
+  if (!Decoration(cr, cx - reach, cy - reach, 2 * reach, 2 * reach, "flor")) return;
   cairo_save(cr);
-  const double r = size * 0.5;
   for (int i = 0; i < 6; ++i) {
     const double a = i * kPi / 3;
     cairo_save(cr);
@@ -571,8 +619,12 @@ Canvas ButtonPicture(int width, int height, Shape shape, Rgb colour, Icon icon, 
     case State::Disabled: body = Shade(Grey(colour), 0.25); ink = Hex(0x8D8F99); break;
   }
   const double w = width, h = height;
-  // The body: every pixel of the clickable shape comes out fully opaque.
+  // The body: every pixel of the clickable shape comes out fully opaque. A shape that is
+  // not a rectangle keeps a clear pixel all round, so no edge of the picture is a
+  // straight run of its outline and it never shows as a square.
+  const double margin = shape == Shape::Plain ? 0 : 1;
   auto outline = [&](double inset) {
+    inset += margin;
     switch (shape) {
       case Shape::Circle: cairo_arc(cr, w / 2, h / 2 + shift * 0.5, std::min(w, h) / 2 - inset, 0, 6.283185307179586); break;
       case Shape::Pill: RoundRect(cr, inset, inset, w - 2 * inset, h - 2 * inset, h / 2); break;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "image/SLImage.h"
 
@@ -51,6 +52,23 @@ class Canvas {
 };
 
 enum class Align { Left, Center, Right };
+
+// Where the letters and the decorations (stars, flowers, hearts, the sun) of a picture
+// fall, in canvas pixels: screens keep their decorations off their text.
+struct LayoutBox {
+  bool text = false;
+  double x = 0, y = 0, w = 0, h = 0;
+  std::string label;  // the text, or the decoration's kind
+  bool Meets(const LayoutBox& o, double gap) const {
+    return x - gap < o.x + o.w && o.x < x + w + gap && y - gap < o.y + o.h && o.y < y + h + gap;
+  }
+};
+// While `boxes` is set (on this thread), every text and decoration drawn adds its box.
+// Returns the list set before.
+std::vector<LayoutBox>* RecordLayout(std::vector<LayoutBox>* boxes);
+// While `text` is set, a decoration that would come within 4 px of one of these text
+// boxes is left out. Returns the list set before.
+const std::vector<LayoutBox>* KeepDecorationsOff(const std::vector<LayoutBox>* text);
 
 void SetColor(cairo_t* cr, Rgb c);
 void RoundRect(cairo_t* cr, double x, double y, double w, double h, double r);

@@ -58,13 +58,15 @@ Canvas ThumbnailFrame() {
 Canvas Pointer() {
   Canvas c(32, 32);
   cairo_t* cr = c.cr();
-  cairo_move_to(cr, 1, 1);
-  cairo_line_to(cr, 1, 24);
-  cairo_line_to(cr, 7, 19);
-  cairo_line_to(cr, 11, 28);
-  cairo_line_to(cr, 15, 26);
-  cairo_line_to(cr, 11, 17);
-  cairo_line_to(cr, 19, 17);
+  // The tip one pixel in from the corner (the hot spot is set there), so the outline
+  // runs clear of the picture's edges.
+  cairo_move_to(cr, 2, 2);
+  cairo_line_to(cr, 2, 25);
+  cairo_line_to(cr, 8, 20);
+  cairo_line_to(cr, 12, 29);
+  cairo_line_to(cr, 16, 27);
+  cairo_line_to(cr, 12, 18);
+  cairo_line_to(cr, 20, 18);
   cairo_close_path(cr);
   SetColor(cr, Hex(0xFFD23F));
   cairo_fill_preserve(cr);
@@ -357,7 +359,8 @@ Canvas BoxPicture(int box, State state) {
   Canvas c(240, 110);
   cairo_t* cr = c.cr();
   const double shift = state == State::Click ? 2 : 0;
-  RoundRect(cr, 1, 1 + shift, 238, 106, 12);
+  // Inset so the outline (up to 4 px wide) stays clear of the picture's edge.
+  RoundRect(cr, 3, 3 + shift, 234, 102, 12);
   SetColor(cr, state == State::Over ? Hex(0xF7C59F) : state == State::Click ? Hex(0xD4A373) : Hex(0xE9C46A));
   cairo_fill_preserve(cr);
   SetColor(cr, state == State::Over ? Hex(0xFFFFFF) : Hex(0x7F5539));
@@ -453,7 +456,7 @@ bool WriteInterface(Context& context, std::string* error) {
   }
 
   // Pointer and common pictures.
-  set.Add(I + "Puntero/puntero_mouse.mximg", Pointer(), Encoding::Raw, true, 1, 1);
+  set.Add(I + "Puntero/puntero_mouse.mximg", Pointer(), Encoding::Raw, true, 2, 2);
   set.Add(I + "Iconos Varios/Bulb Electric.mximg", SignIcon(Sign::BulbElectric), Encoding::ColourKey);
   set.Add(I + "Iconos Varios/Bulb Idea.mximg", SignIcon(Sign::BulbIdea), Encoding::Palette);
   set.Add(I + "Iconos Varios/Error.mximg", SignIcon(Sign::Error));

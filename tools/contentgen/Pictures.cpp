@@ -51,10 +51,11 @@ void PictureSet::Add(const std::string& name, const Canvas& picture, Encoding en
   o.pointY = pointY;
   switch (encoding) {
     case Encoding::Zlib: case Encoding::Raw: break;
-    case Encoding::Palette: o.depth = 8; o.palette = true; break;
+    // The 8- and 16-bit pictures have no alpha: a mask plane keeps their shapes.
+    case Encoding::Palette: o.depth = 8; o.palette = true; o.maskFromAlpha = true; break;
     case Encoding::ColourKey: o.depth = 24; o.key = true; o.keyColor = 0xFF00FF; break;  // magenta, 0x00BBGGRR
     case Encoding::MaskPlane: o.depth = 24; o.maskFromAlpha = true; break;
-    case Encoding::Depth16: o.depth = 16; break;
+    case Encoding::Depth16: o.depth = 16; o.maskFromAlpha = true; break;
   }
   if (encoding == Encoding::ColourKey) {
     // Paint the transparent parts in the key colour so they stay out of the picture.

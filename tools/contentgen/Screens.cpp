@@ -11,6 +11,8 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 const Rgb kInk = Hex(0x1D1E2C);
+// No letter of a screen comes nearer its edges than this.
+constexpr double kScreenMargin = 16;
 
 // A titled panel: a soft white board with a coloured border.
 void Panel(cairo_t* cr, double x, double y, double w, double h, Rgb border, double alpha = 0.85) {
@@ -39,7 +41,9 @@ void EditorFrameBackground(cairo_t* cr) {
   RoundRect(cr, 14, 150, 86, 262, 12);
   SetColor(cr, Hex(0xFFFFFF, 0.6));
   cairo_fill(cr);
-  Text(cr, "Elemento", 54, 444, 13, Hex(0x023047), Align::Center);
+  // The labels at the size of the program's largest text, each inside its part of the
+  // frame: "Elemento" in the left piece, "Escenas" in the bottom one beside the panels.
+  Text(cr, "Elemento", 54, 440, 15, Hex(0x023047), Align::Center);
   RoundRect(cr, 36, 449, 47, 69, 6);
   SetColor(cr, Hex(0xFFFFFF));
   cairo_fill_preserve(cr);
@@ -50,12 +54,12 @@ void EditorFrameBackground(cairo_t* cr) {
   RoundRect(cr, 466, 526, 240, 66, 10);
   SetColor(cr, Hex(0xFFFFFF, 0.6));
   cairo_fill(cr);
-  Text(cr, "Escenas", 586, 596, 11, Hex(0x023047), Align::Center);
+  Text(cr, "Escenas", 753, 565, 15, Hex(0x023047), Align::Center);
 }
 
 }  // namespace
 
-Canvas WelcomeScreen() {
+static Canvas DrawWelcomeScreen() {
   Canvas c(800, 600);
   cairo_t* cr = c.cr();
   Landscape(cr, 800, 600, 11);
@@ -71,7 +75,7 @@ Canvas WelcomeScreen() {
   return c;
 }
 
-Canvas StartMenuScreen() {
+static Canvas DrawStartMenuScreen() {
   Canvas c(800, 600);
   cairo_t* cr = c.cr();
   Landscape(cr, 800, 600, 23);
@@ -84,7 +88,7 @@ Canvas StartMenuScreen() {
   return c;
 }
 
-Canvas LoadingScreen() {
+static Canvas DrawLoadingScreen() {
   Canvas c(800, 600);
   cairo_t* cr = c.cr();
   FillVertical(cr, 0, 0, 800, 600, Hex(0x3A0CA3), Hex(0x7209B7));
@@ -106,7 +110,7 @@ Canvas LoadingScreen() {
   return c;
 }
 
-Canvas AdvertScreen() {
+static Canvas DrawAdvertScreen() {
   Canvas c(800, 600);
   cairo_t* cr = c.cr();
   Landscape(cr, 800, 600, 37);
@@ -120,7 +124,7 @@ Canvas AdvertScreen() {
   return c;
 }
 
-Canvas CreditsScreen() {
+static Canvas DrawCreditsScreen() {
   Canvas c(800, 600);
   cairo_t* cr = c.cr();
   FillVertical(cr, 0, 0, 800, 600, Hex(0x10002B), Hex(0x3C096C));
@@ -140,14 +144,17 @@ Canvas CreditsScreen() {
   };
   double y = 170;
   for (const char* line : lines) {
-    Text(cr, line, 400, y, 24, Hex(0xFFF3B0), Align::Center, false, {}, 0, "DejaVu Sans");
+    // Every line within the screen's margins: a long one is set smaller.
+    double size = 24;
+    while (size > 12 && TextWidth(cr, line, size, false, "DejaVu Sans") > 800 - 2 * kScreenMargin - 8) size -= 1;
+    Text(cr, line, 400, y, size, Hex(0xFFF3B0), Align::Center, false, {}, 0, "DejaVu Sans");
     y += 38;
   }
   Text(cr, "Pulsa una tecla para salir", 400, 575, 18, Hex(0xFFFFFF), Align::Center);
   return c;
 }
 
-Canvas WorkshopScreen() {
+static Canvas DrawWorkshopScreen() {
   Canvas c(800, 600);
   cairo_t* cr = c.cr();
   FillVertical(cr, 0, 0, 800, 600, Hex(0xFFE8D6), Hex(0xFFB997));
@@ -168,7 +175,7 @@ Canvas WorkshopScreen() {
   return c;
 }
 
-Canvas CinemaHall() {
+static Canvas DrawCinemaHall() {
   Canvas c(800, 600);
   cairo_t* cr = c.cr();
   FillVertical(cr, 0, 0, 800, 600, Hex(0x3D0C11), Hex(0x1A0306));
@@ -291,6 +298,49 @@ Canvas InnerCorner(int x, int y, double cx, double cy) {
   cairo_arc(cr, cx, cy, 8, 0, 2 * kPi);
   cairo_fill(cr);
   return c;
+}
+
+
+// A screen drawn twice: once to find where its letters fall, then for real with every
+// decoration kept off them, so stars and flowers never cross a text.
+static Canvas TextClear(Canvas (*draw)()) {
+  std::vector<LayoutBox> boxes;
+  std::vector<LayoutBox>* outer = RecordLayout(&boxes);
+  const std::vector<LayoutBox>* keep = KeepDecorationsOff(nullptr);
+  { Canvas first = draw(); }
+  RecordLayout(outer);
+  KeepDecorationsOff(&boxes);
+  Canvas screen = draw();
+  KeepDecorationsOff(keep);
+  return screen;
+}
+
+Canvas WelcomeScreen() { return TextClear(DrawWelcomeScreen); }
+Canvas StartMenuScreen() { return TextClear(DrawStartMenuScreen); }
+Canvas LoadingScreen() { return TextClear(DrawLoadingScreen); }
+Canvas AdvertScreen() { return TextClear(DrawAdvertScreen); }
+Canvas CreditsScreen() { return TextClear(DrawCreditsScreen); }
+Canvas WorkshopScreen() { return TextClear(DrawWorkshopScreen); }
+Canvas CinemaHall() { return TextClear(DrawCinemaHall); }
+
+// The editor's whole frame, as its pieces are cut from it.
+static Canvas EditorFrame() { return FramePiece(0, 0, 800, 600); }
+
+std::vector<std::pair<std::string, std::vector<LayoutBox>>> ScreenLayouts() {
+  const std::pair<const char*, Canvas (*)()> screens[] = {
+      {"Principal", EditorFrame},
+      {"Bienvenida", WelcomeScreen}, {"Menu Inicial", StartMenuScreen}, {"Carga Inicial", LoadingScreen},
+      {"Propaganda", AdvertScreen},  {"Créditos", CreditsScreen},       {"Construcción", WorkshopScreen},
+      {"Visor Películas", CinemaHall}};
+  std::vector<std::pair<std::string, std::vector<LayoutBox>>> out;
+  for (const auto& [name, draw] : screens) {
+    std::vector<LayoutBox> boxes;
+    std::vector<LayoutBox>* outer = RecordLayout(&boxes);
+    { Canvas screen = draw(); }
+    RecordLayout(outer);
+    out.emplace_back(name, std::move(boxes));
+  }
+  return out;
 }
 
 }  // namespace contentgen

@@ -1,11 +1,16 @@
 // The full-screen pictures of the interface (see Screens.cpp).
 #pragma once
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "tools/contentgen/Drawing.h"
 
 namespace contentgen {
 
-// 800 x 600 backgrounds.
+// 800 x 600 backgrounds. Their decorations keep off their letters, and the letters keep
+// 16 px from the edges.
 Canvas WelcomeScreen();
 Canvas StartMenuScreen();
 Canvas LoadingScreen();
@@ -22,5 +27,13 @@ Canvas FlowerFrame(int frame);
 // whose curve has its centre at (cx, cy) in the piece.
 Canvas FramePiece(int x, int y, int w, int h);
 Canvas InnerCorner(int x, int y, double cx, double cy);
+
+// Each screen's name (its folder under Interface/) and the boxes of its letters and
+// decorations as drawn, for contentgen --layout.
+std::vector<std::pair<std::string, std::vector<LayoutBox>>> ScreenLayouts();
+// The cinema opening's frame at `t` seconds, and for each of its frames the caption's box
+// and the gap between the curtains ("apertura").
+void CinemaIntroFrame(cairo_t* cr, double t);
+std::vector<std::pair<std::string, std::vector<LayoutBox>>> CinemaIntroLayouts();
 
 }  // namespace contentgen

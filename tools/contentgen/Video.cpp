@@ -7,6 +7,7 @@
 
 #include "tools/contentgen/Content.h"
 #include "tools/contentgen/Loudness.h"
+#include "tools/contentgen/Screens.h"
 #include "tools/contentgen/Drawing.h"
 #include "tools/contentgen/Speech.h"
 #include "tools/contentgen/Synth.h"
@@ -86,10 +87,13 @@ void IntroFrame(cairo_t* cr, double t) {
 }
 
 // The cinema's stage with curtains open by `open` (0 closed, 1 open).
+// The width of each curtain of the 664-wide stage when it is `open` (0 closed, 1 open).
+double CurtainWidth(double open) { return 332 * (1 - 0.92 * Ease(open)); }
+
 void CurtainScene(cairo_t* cr, double open, const std::function<void(cairo_t*)>& behind) {
   FillVertical(cr, 0, 0, 664, 372, Hex(0x03045E), Hex(0x0077B6));
   behind(cr);
-  const double half = 332 * (1 - 0.92 * Ease(open));
+  const double half = CurtainWidth(open);
   for (int side = 0; side < 2; ++side) {
     const double x0 = side ? 664 - half : 0;
     for (int fold = 0; fold < 10; ++fold) {
@@ -105,6 +109,189 @@ void CurtainScene(cairo_t* cr, double open, const std::function<void(cairo_t*)>&
   }
 }
 
+}  // namespace
+
+// The cinema's opening: the caption grows with the gap between the curtains, always
+// 12 px inside it, and shows once it can be read.
+void CinemaIntroFrame(cairo_t* cr, double t) {
+  const double open = (t - 0.5) / 2.5;
+  CurtainScene(cr, open, [&](cairo_t* c) {
+    const char* caption = "¡Comienza la función!";
+    const double size = 44, outline = 4;
+    const double room = 664 - 2 * CurtainWidth(open) - 2 * 12;
+    const double full = TextWidth(c, caption, size) + 2 * outline;
+    const double scale = std::min(1.0, room / full);
+    if (scale < 0.4) return;
+    cairo_save(c);
+    cairo_translate(c, 332, 200);
+    cairo_scale(c, scale, scale);
+    Text(c, caption, 0, 0, size, Hex(0xFFD23F), Align::Center, true, Hex(0x5A189A), outline);
+    cairo_restore(c);
+  });
+}
+
+std::vector<std::pair<std::string, std::vector<LayoutBox>>> CinemaIntroLayouts() {
+  std::vector<std::pair<std::string, std::vector<LayoutBox>>> out;
+  for (int f = 0; f < 60; ++f) {  // 4 s at 15 frames a second
+    const double t = f / 15.0, half = CurtainWidth((t - 0.5) / 2.5);
+    std::vector<LayoutBox> boxes;
+    std::vector<LayoutBox>* outer = RecordLayout(&boxes);
+    {
+      Canvas c(664, 372);
+      CinemaIntroFrame(c.cr(), t);
+    }
+    RecordLayout(outer);
+    LayoutBox gap;
+    gap.label = "apertura";
+    gap.x = half;
+    gap.w = 664 - 2 * half;
+    gap.h = 372;
+    boxes.push_back(gap);
+    out.emplace_back("Videos/Cine/Intro.AVI@" + std::to_string(f), std::move(boxes));
+  }
+  return out;
+}
+
+namespace {
+
+// The materials of a paper craft, each drawn about `s` pixels wide centred at (x, y).
+void Material(cairo_t* cr, int which, double x, double y, double s) {
+  cairo_save(cr);
+  cairo_translate(cr, x, y);
+  cairo_scale(cr, s / 100, s / 100);
+  cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+  cairo_set_line_width(cr, 3);
+  const Rgb ink = Hex(0x3D2B1F);
+  switch (which) {
+    case 0: {  // a cardboard box with its flaps open
+      cairo_rectangle(cr, -40, -20, 80, 55);
+      SetColor(cr, Hex(0xC68B59));
+      cairo_fill_preserve(cr);
+      SetColor(cr, ink);
+      cairo_stroke(cr);
+      for (int side = -1; side <= 1; side += 2) {
+        cairo_move_to(cr, side * 40, -20);
+        cairo_line_to(cr, side * 55, -42);
+        cairo_line_to(cr, side * 15, -42);
+        cairo_line_to(cr, 0, -20);
+        cairo_close_path(cr);
+        SetColor(cr, Hex(0xDDA15E));
+        cairo_fill_preserve(cr);
+        SetColor(cr, ink);
+        cairo_stroke(cr);
+      }
+      cairo_rectangle(cr, -40, -2, 80, 8);
+      SetColor(cr, Hex(0xE9D8A6, 0.8));
+      cairo_fill(cr);
+      break;
+    }
+    case 1: {  // sheets of coloured paper, fanned out
+      const uint32_t colours[3] = {0x4CC9F0, 0xF72585, 0x80ED99};
+      for (int i = 0; i < 3; ++i) {
+        cairo_save(cr);
+        cairo_rotate(cr, (i - 1) * 0.22);
+        cairo_rectangle(cr, -32, -42, 64, 84);
+        SetColor(cr, Hex(colours[i]));
+        cairo_fill_preserve(cr);
+        SetColor(cr, Shade(Hex(colours[i]), -0.4));
+        cairo_stroke(cr);
+        cairo_restore(cr);
+      }
+      break;
+    }
+    case 2: {  // round-tipped scissors, open
+      for (int side = -1; side <= 1; side += 2) {
+        cairo_move_to(cr, 0, 0);
+        cairo_line_to(cr, side * 22, -48);
+        cairo_line_to(cr, side * 12, -48);
+        cairo_close_path(cr);
+        SetColor(cr, Hex(0xCED4DA));
+        cairo_fill_preserve(cr);
+        SetColor(cr, ink);
+        cairo_stroke(cr);
+        cairo_new_sub_path(cr);
+        cairo_arc(cr, side * 18, 26, 14, 0, 2 * kPi);
+        cairo_set_line_width(cr, 7);
+        SetColor(cr, Hex(0xE63946));
+        cairo_stroke(cr);
+        cairo_set_line_width(cr, 3);
+        cairo_move_to(cr, 0, 0);
+        cairo_line_to(cr, side * 12, 14);
+        cairo_set_line_width(cr, 7);
+        cairo_stroke(cr);
+        cairo_set_line_width(cr, 3);
+      }
+      cairo_arc(cr, 0, 0, 4, 0, 2 * kPi);
+      SetColor(cr, ink);
+      cairo_fill(cr);
+      break;
+    }
+    case 3: {  // a glue bottle with an orange cap
+      RoundRect(cr, -20, -20, 40, 60, 8);
+      SetColor(cr, Hex(0xFFFFFF));
+      cairo_fill_preserve(cr);
+      SetColor(cr, ink);
+      cairo_stroke(cr);
+      cairo_rectangle(cr, -20, 0, 40, 18);
+      SetColor(cr, Hex(0x4361EE));
+      cairo_fill(cr);
+      cairo_move_to(cr, -12, -20);
+      cairo_line_to(cr, -4, -46);
+      cairo_line_to(cr, 4, -46);
+      cairo_line_to(cr, 12, -20);
+      cairo_close_path(cr);
+      SetColor(cr, Hex(0xFF9F1C));
+      cairo_fill_preserve(cr);
+      SetColor(cr, ink);
+      cairo_stroke(cr);
+      break;
+    }
+    case 4: {  // a yellow pencil, sharpened
+      cairo_rotate(cr, -0.5);
+      cairo_rectangle(cr, -45, -8, 70, 16);
+      SetColor(cr, Hex(0xFFD23F));
+      cairo_fill_preserve(cr);
+      SetColor(cr, ink);
+      cairo_stroke(cr);
+      cairo_rectangle(cr, -55, -8, 10, 16);
+      SetColor(cr, Hex(0xFF8FAB));
+      cairo_fill_preserve(cr);
+      SetColor(cr, ink);
+      cairo_stroke(cr);
+      cairo_move_to(cr, 25, -8);
+      cairo_line_to(cr, 50, 0);
+      cairo_line_to(cr, 25, 8);
+      cairo_close_path(cr);
+      SetColor(cr, Hex(0xF1D1B5));
+      cairo_fill_preserve(cr);
+      SetColor(cr, ink);
+      cairo_stroke(cr);
+      cairo_move_to(cr, 42, -3);
+      cairo_line_to(cr, 50, 0);
+      cairo_line_to(cr, 42, 3);
+      cairo_close_path(cr);
+      cairo_fill(cr);
+      break;
+    }
+    default: {  // a wooden ruler with its marks
+      cairo_rotate(cr, 0.15);
+      cairo_rectangle(cr, -50, -12, 100, 24);
+      SetColor(cr, Hex(0xE9C46A));
+      cairo_fill_preserve(cr);
+      SetColor(cr, ink);
+      cairo_stroke(cr);
+      cairo_set_line_width(cr, 2);
+      for (int i = 1; i < 20; ++i) {
+        cairo_move_to(cr, -50 + i * 5, -12);
+        cairo_line_to(cr, -50 + i * 5, i % 2 ? -6 : -2);
+      }
+      cairo_stroke(cr);
+      break;
+    }
+  }
+  cairo_restore(cr);
+}
+
 // A step of a building box: the model growing on the table, with its caption.
 void BoxStepFrame(cairo_t* cr, int box, int step, double t, double seconds, const std::string& caption) {
   FillVertical(cr, 0, 0, 432, 324, Hex(0xFFF1E6), Hex(0xFDE2E4));
@@ -115,11 +302,10 @@ void BoxStepFrame(cairo_t* cr, int box, int step, double t, double seconds, cons
   cairo_save(cr);
   cairo_translate(cr, 216, 210);
   if (box == 1) {
-    if (step == 1) {  // the materials come in one by one
-      const Icon items[4] = {Icon::Blocks, Icon::Objects, Icon::New, Icon::Open};
-      for (int i = 0; i < 4; ++i) {
-        const double k = Ease(p * 4 - i);
-        if (k > 0) DrawIcon(cr, items[i], -135 + i * 90, -40 - 20 * (1 - k), 70 * k, Hex(0x3D405B));
+    if (step == 1) {  // the materials come onto the table one by one, two rows of three
+      for (int i = 0; i < 6; ++i) {
+        const double k = Ease(p * 6 - i);
+        if (k > 0) Material(cr, i, -135 + (i % 3) * 135, -150 + (i / 3) * 110 - 20 * (1 - k), 110 * k);
       }
     } else {
       cairo_rectangle(cr, -70, -90, 140, 110);
@@ -258,12 +444,8 @@ bool WriteVideos(Context& context, std::string* error) {
     for (int i = 0; i < 3; ++i) sound.Tone(0.3 + i * 0.25, 0.22, NoteFrequency(67 + 5 * i), 0.4, Timbre::Pluck);
     sound.Tone(1.05, 1.8, NoteFrequency(79), 0.4, Timbre::Bell);
     sound.Tone(1.05, 1.8, NoteFrequency(72), 0.3, Timbre::Pad);
-    auto frame = [](cairo_t* cr, double t) {
-      CurtainScene(cr, (t - 0.5) / 2.5, [&](cairo_t* c) {
-        Text(c, "¡Comienza la función!", 332, 200, 44, Hex(0xFFD23F), Align::Center, true, Hex(0x5A189A), 4);
-      });
-    };
-    if (!EncodeVideo(context, videos / "Cine" / "Intro.AVI", 664, 372, 15, 4.0, "mjpeg", sound, frame, error)) return false;
+    if (!EncodeVideo(context, videos / "Cine" / "Intro.AVI", 664, 372, 15, 4.0, "mjpeg", sound, CinemaIntroFrame, error))
+      return false;
   }
   {
     Track sound(22050, 6.0, 2);

@@ -15,8 +15,8 @@ check)
   done
   espeak-ng --voices=es-419 | grep -q 'es-419' || { echo "missing voice: es-419 (espeak-ng)" >&2; exit 1; }
   ;;
-jpeg) # IN.ppm OUT.jpg [QUALITY]
-  cjpeg -quality "${3:-88}" -optimize -outfile "$2" "$1"
+jpeg) # IN.ppm OUT.jpg [QUALITY]: full-resolution colour (4:4:4), so letters keep clean edges
+  cjpeg -quality "${3:-94}" -sample 1x1 -optimize -outfile "$2" "$1"
   ;;
 gif) # IN.png OUT.gif: one colour is transparent where the picture is
   convert "$1" -strip -channel A -threshold 50% +channel "$2"

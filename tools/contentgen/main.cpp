@@ -3,6 +3,9 @@
 //
 //   contentgen DIR
 //   contentgen --fixtures DIR    the test fixtures (Fixtures.cpp) in place of the content
+//   contentgen --sheet DIR OUT.png  a contact sheet of what DIR holds (Sheet.cpp)
+//   contentgen --layout          where each screen's letters and decorations fall, one
+//                                box a line (screen, "texto" or the decoration, x y w h)
 //
 // It fills DIR.tmp and renames it to DIR only when everything was written, so a failed
 // run leaves the previous content whole. It replaces only what it made: a DIR (or a
@@ -22,6 +25,8 @@
 #include <fstream>
 
 #include "tools/contentgen/Content.h"
+#include "tools/contentgen/Screens.h"
+#include "tools/contentgen/Sheet.h"
 
 namespace fs = std::filesystem;
 using namespace contentgen;
@@ -112,9 +117,32 @@ int Fail(const std::string& message, const fs::path& partial) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  static const char kUsage[] = "usage: contentgen DIR\n       contentgen --fixtures DIR\n";
+  static const char kUsage[] =
+      "usage: contentgen DIR\n       contentgen --fixtures DIR\n       contentgen --sheet DIR OUT.png\n";
   if (argc == 2 && std::string(argv[1]) == "--help") {
     std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc == 2 && std::string(argv[1]) == "--layout") {
+    auto layouts = ScreenLayouts();
+    for (auto& frame : CinemaIntroLayouts()) layouts.push_back(std::move(frame));
+    for (const auto& [screen, boxes] : layouts)
+      for (const LayoutBox& b : boxes)
+        std::printf("%s\t%s\t%.1f\t%.1f\t%.1f\t%.1f\t%s\n", screen.c_str(), b.text ? "texto" : b.label.c_str(), b.x, b.y,
+                    b.w, b.h, b.text ? b.label.c_str() : "");
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
+  if (argc >= 2 && std::string(argv[1]) == "--sheet") {
+    if (argc != 4 || argv[2][0] == 0 || argv[3][0] == 0) {
+      std::fputs(kUsage, stderr);
+      return 2;
+    }
+    std::string error;
+    if (!WriteSheet(argv[2], argv[3], &error)) {
+      std::fprintf(stderr, "contentgen: %s\n", error.c_str());
+      return 1;
+    }
+    std::printf("contentgen: wrote %s\n", argv[3]);
     return 0;
   }
   const bool fixtures = argc == 3 && std::string(argv[1]) == "--fixtures";

@@ -1,6 +1,9 @@
-// slpack: packs a folder into a fast data pack.
+// slpack: packs a folder into a fast data pack, lists a pack, or extracts one.
 //   slpack [-2|-3] [-k KEY] FOLDER OUTPUT
-// Version 3 is the default; KEY is a 32-bit number (decimal or 0x...), 0 for plain data.
+//   slpack -l PACK               one line per entry: name, size, stored size (tab-separated)
+//   slpack -x [-k KEY] PACK DIR  every entry into DIR (new or empty), made whole or not at all
+// Version 3 is the default; KEY is a 32-bit number (decimal or 0x...), 0 for plain data. A
+// pack carries its key, so reading needs none; given with -x, it must be the pack's.
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -8,11 +11,37 @@
 #include <string>
 
 #include "tools/common/ToolSupport.h"
+#include "tools/packwriter/PackReading.h"
 #include "tools/packwriter/PackWriter.h"
 
 namespace {
 
-const sltool::CommandLine kCommandLine("slpack", "usage: slpack [-2|-3] [-k KEY] FOLDER OUTPUT");
+const sltool::CommandLine kCommandLine("slpack", "usage: slpack [-2|-3] [-k KEY] FOLDER OUTPUT\n       slpack -l PACK\n       slpack -x [-k KEY] PACK DIR");
+
+int List(const std::string& pack) {
+  slpack::PackListing listing;
+  std::string error;
+  uint32_t code = 0;
+  if (!slpack::ListPack(pack, &listing, &error, &code)) return kCommandLine.Failure(error, pack, code);
+  for (const auto& entry : listing.entries)
+    std::printf("%s\t%llu\t%llu%s\n", entry.name.c_str(), static_cast<unsigned long long>(entry.size),
+                static_cast<unsigned long long>(entry.storedSize), entry.shadowed ? "\t(hidden by an earlier name)" : "");
+  return std::fflush(stdout) == 0 ? sltool::kExitOk : kCommandLine.Failure("cannot write the listing");
+}
+
+int Extract(const std::string& pack, const std::string& folder, const uint32_t* key) {
+  std::string error;
+  uint32_t code = 0;
+  size_t written = 0;
+  try {
+    if (!slpack::ExtractPack(pack, folder, key, &written, &error, &code))
+      return kCommandLine.Failure(error, pack + " -> " + folder, code);
+  } catch (const std::exception& e) {
+    return kCommandLine.Failure(std::string("cannot extract the pack: ") + e.what(), pack);
+  }
+  std::printf("%s: %zu entries extracted to %s\n", pack.c_str(), written, folder.c_str());
+  return sltool::kExitOk;
+}
 
 }  // namespace
 
@@ -20,16 +49,22 @@ int main(int argc, char** argv) {
   if (kCommandLine.WantsHelp(argc, argv)) return sltool::kExitOk;
   uint16_t version = 3;
   uint32_t key = 0;
+  bool keyGiven = false, versionGiven = false;
+  char mode = 0;  // 'l' list, 'x' extract, 0 pack
   std::string folder, output;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "-2" || arg == "-3") {
       version = uint16_t(arg[1] - '0');
+      versionGiven = true;
+    } else if ((arg == "-l" || arg == "-x") && mode == 0) {
+      mode = arg[1];
     } else if (arg == "-k" && i + 1 < argc) {
       char* end = nullptr;
       unsigned long long value = std::strtoull(argv[++i], &end, 0);
       if (!end || *end || value > 0xFFFFFFFFull) return kCommandLine.UsageError(std::string("bad key ") + argv[i]);
       key = uint32_t(value);
+      keyGiven = true;
     } else if (!arg.empty() && arg[0] == '-') {
       return kCommandLine.UsageError("unknown option " + arg);
     } else if (folder.empty()) {
@@ -39,6 +74,14 @@ int main(int argc, char** argv) {
     } else {
       return kCommandLine.UsageError("too many arguments");
     }
+  }
+  if (mode == 'l') {
+    if (folder.empty() || !output.empty() || keyGiven || versionGiven) return kCommandLine.UsageError("-l takes one PACK");
+    return List(folder);
+  }
+  if (mode == 'x') {
+    if (folder.empty() || output.empty() || versionGiven) return kCommandLine.UsageError("-x takes PACK and DIR");
+    return Extract(folder, output, keyGiven ? &key : nullptr);
   }
   if (folder.empty() || output.empty()) return kCommandLine.UsageError("expected FOLDER and OUTPUT");
   std::error_code code;
