@@ -2,10 +2,15 @@
 // catalogues beside the bare work on the same packs (pack attach, entry reads, picture
 // decode, the mask and colour conversions, the device images and hit masks, the WAV
 // decode): what a catalogue adds is the description reading and checking, the frame
-// search, the identity and the sorted insertion.
+// search, the identity and the sorted insertion. The same comparison runs on the sample
+// set the content generator writes (build/content, or SL_CONTENT_DIR) when it is there.
 #include <benchmark/benchmark.h>
+#include <strings.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -24,6 +29,7 @@
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLIniFile.h"
 #include "tests/support/MemoryGfxDevice.h"
+#include "tools/packwriter/PackReading.h"
 #include "tools/packwriter/PackWriter.h"
 
 namespace {
@@ -231,7 +237,121 @@ void BareItemLoad(benchmark::State& state, const std::vector<ItemPack>& items) {
 void BareObjectLoad(benchmark::State& state) { BareItemLoad(state, Packs().objects); }
 void BareCharacterLoad(benchmark::State& state) { BareItemLoad(state, Packs().characters); }
 
+// The sample set: every pack of Gfx/Fondos, Gfx/Objetos and Gfx/Personajes with the
+// entries it holds (listed once, outside the timing).
+struct SamplePack {
+  std::string path;
+  std::vector<std::string> entries;
+};
+struct SampleSet {
+  std::vector<SamplePack> scenes, objects, characters;
+  bool found = false;
+};
+
+const SampleSet& Samples() {
+  static const SampleSet set = [] {
+    SampleSet made;
+    const char* dir = std::getenv("SL_CONTENT_DIR");
+    const std::filesystem::path root = std::filesystem::path(dir ? dir : SL_BINARY_DIR "/content") / "Gfx";
+    const std::pair<const char*, std::vector<SamplePack>*> kinds[] = {
+        {"Fondos", &made.scenes}, {"Objetos", &made.objects}, {"Personajes", &made.characters}};
+    std::error_code code;
+    for (const auto& [folder, packs] : kinds) {
+      for (const auto& file : std::filesystem::directory_iterator(root / folder, code)) {
+        if (file.path().extension() != ".DAT") continue;
+        slpack::PackListing listing;
+        std::string error;
+        uint32_t failure = 0;
+        if (!slpack::ListPack(file.path().string(), &listing, &error, &failure)) continue;
+        SamplePack pack{file.path().string(), {}};
+        for (const auto& entry : listing.entries) pack.entries.push_back(entry.name);
+        packs->push_back(std::move(pack));
+      }
+      std::sort(packs->begin(), packs->end(), [](const SamplePack& a, const SamplePack& b) { return a.path < b.path; });
+    }
+    made.found = !made.scenes.empty() && !made.objects.empty() && !made.characters.empty();
+    return made;
+  }();
+  return set;
+}
+
+void SampleCatalogLoad(benchmark::State& state) {
+  Packs();  // the devices
+  const SampleSet& set = Samples();
+  if (!set.found) return state.SkipWithError("no sample content (build/content or SL_CONTENT_DIR)");
+  std::atomic<uint32_t> progress{0};
+  for (auto _ : state) {
+    for (const SamplePack& pack : set.scenes)
+      if (!SceneCatalog_LoadItem(pack.path.c_str(), nullptr)) state.SkipWithError("background load failed");
+    for (const SamplePack& pack : set.objects)
+      if (!ObjectCatalog_LoadItem(pack.path.c_str(), nullptr)) state.SkipWithError("object load failed");
+    for (const SamplePack& pack : set.characters)
+      if (!CharacterCatalog_LoadItem(pack.path.c_str(), nullptr, &progress, 0, 100))
+        state.SkipWithError("character load failed");
+    SceneCatalog_Free();
+    ObjectCatalog_Free();
+    CharacterCatalog_Free();
+  }
+}
+
+// The bare work on the sample packs: the description read, every picture entry decoded
+// into a device image (MXIMG frames with their hit masks; TGA backgrounds converted as
+// the background loader converts them), every sound decoded.
+void SampleBareLoad(benchmark::State& state) {
+  Fixture& f = Packs();
+  const SampleSet& set = Samples();
+  if (!set.found) return state.SkipWithError("no sample content (build/content or SL_CONTENT_DIR)");
+  CSL_GS_BaseSfx* sfx = AdventureDevices_Get().sfx;
+  std::vector<SL_GS_Image*> images;
+  std::vector<SL_GS_SoundRecord*> sounds;
+  const auto ends = [](const std::string& name, const char* tail) {
+    const size_t n = std::strlen(tail);
+    return name.size() >= n && strcasecmp(name.c_str() + name.size() - n, tail) == 0;
+  };
+  for (auto _ : state) {
+    for (const std::vector<SamplePack>* packs : {&set.scenes, &set.objects, &set.characters})
+      for (const SamplePack& item : *packs) {
+        CSLFastFileStorage pack;
+        CSLIniFile ini;
+        char value[512];
+        u32 size = sizeof value;
+        if (!pack.AttachFile(item.path.c_str(), false, 0) || !pack.OpenA("info.txt", 0) || !ini.Load(&pack) ||
+            !ini.GetStringA("General", "Nombre", value, &size, ""))
+          state.SkipWithError("bare description failed");
+        pack.Close();
+        for (const std::string& entry : item.entries) {
+          if (ends(entry, ".mximg") || ends(entry, ".tga")) {
+            CSLImageArray pictures;
+            const bool frame = ends(entry, ".mximg");
+            CSLImageReaderMXIMG mximg;
+            CSLImageReaderTGA tga;
+            CSLBaseImageReader* reader = frame ? static_cast<CSLBaseImageReader*>(&mximg) : &tga;
+            if (!pack.OpenA(entry.c_str(), 0) || !reader->Read(&pictures, &pack, 0)) state.SkipWithError("bare picture failed");
+            pack.Close();
+            if (!frame) {
+              CSLImage mask;
+              if (!mask.CopyFrom(pictures[0]) || !mask.ConvertFormat(12) || !pictures[0]->ConvertFormat(3))
+                state.SkipWithError("bare conversion failed");
+            }
+            SL_GS_Image* image = f.gfx.CreateImage(pictures[0], false);
+            if (!image || (frame && !f.gfx.BuildHitMaskFromAlpha(image))) state.SkipWithError("bare image failed");
+            images.push_back(image);
+          } else if (ends(entry, ".wav")) {
+            if (!pack.OpenA(entry.c_str(), 0)) state.SkipWithError("bare sound failed");
+            sounds.push_back(sfx->LoadSoundFromStorage(&pack, 3, CSLVideoAudioReaderWAV::GetClassRecord()));
+            pack.Close();
+          }
+        }
+      }
+    for (SL_GS_Image* image : images) f.gfx.DestroyImage(image);
+    for (SL_GS_SoundRecord* sound : sounds) sfx->DestroySound(sound);
+    images.clear(), sounds.clear();
+  }
+}
+
 BENCHMARK(CatalogLoad)->Unit(benchmark::kMillisecond);
+BENCHMARK(SampleCatalogLoad)->Unit(benchmark::kMillisecond);
+BENCHMARK(SampleBareLoad)->Unit(benchmark::kMillisecond);
 BENCHMARK(BareLoad)->Unit(benchmark::kMillisecond);
 BENCHMARK(ObjectLoad)->Unit(benchmark::kMillisecond);
 BENCHMARK(BareObjectLoad)->Unit(benchmark::kMillisecond);
@@ -242,7 +362,7 @@ BENCHMARK(BareCharacterLoad)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  SLBenchRatioReporter reporter(std::vector<std::pair<std::string, std::string>>{{"CatalogLoad", "BareLoad"}, {"ObjectLoad", "BareObjectLoad"}, {"CharacterLoad", "BareCharacterLoad"}});
+  SLBenchRatioReporter reporter(std::vector<std::pair<std::string, std::string>>{{"CatalogLoad", "BareLoad"}, {"ObjectLoad", "BareObjectLoad"}, {"CharacterLoad", "BareCharacterLoad"}, {"SampleCatalogLoad", "SampleBareLoad"}});
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;
