@@ -12,7 +12,7 @@
 #include "app/ProjectDialogs.h"
 
 namespace {
-constexpr u32 kModeOpenFromEditor = 1, kModeOpen = 2, kModeView = 3, kModeExport = 4;
+constexpr u32 kModeOpenFromEditor = 1, kModeOpen = 2, kModeExport = 4;
 
 bool MovieHasUnsavedScenes() {
   const Movie* movie = Movie_Get();
