@@ -312,6 +312,7 @@ void EditorScreen_OnConfirmNewMovie(u32 answer, std::uintptr_t) {
   Movie* movie = Editor_Movie();
   Movie_Clear(movie);
   Movie_SelectScene(movie, 0);
+  Editor_SyncUndoButton();  // the new movie has nothing to undo
 }
 
 void EditorScreen_OnConfirmSaveBeforeExit(u32 answer, std::uintptr_t) {

@@ -38,6 +38,7 @@ void BackToTheStartUpDialog() {
   Movie* movie = Editor_Movie();
   Movie_Clear(movie);
   Movie_SelectScene(movie, 0);
+  Editor_SyncUndoButton();
   Editor_ShowStartupDialog();
 }
 
@@ -68,7 +69,10 @@ bool ExportEvent(u32 type, std::uintptr_t data) {
   // The export is over.
   App_Services().frameTime->SetRate(60);
   Movie* movie = Editor_Movie();
-  if (type == APP_EVENT_EXPORT_STEP) Movie_Clear(movie);
+  if (type == APP_EVENT_EXPORT_STEP) {
+    Movie_Clear(movie);
+    Editor_SyncUndoButton();
+  }
   Editor_ClearSelection();
   Movie_SelectScene(movie, movie->currentScene);
   if (type == APP_EVENT_EXPORT_STEP) Editor_ShowStartupDialog();

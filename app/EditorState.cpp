@@ -4,6 +4,7 @@
 
 #include "app/AppServices.h"
 #include "app/CMyGuiManager.h"
+#include "app/ModalStack.h"
 #include "foundation/SLError.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "gui/SLGuiWindow.h"
@@ -59,9 +60,11 @@ CSL_GS_GuiWindow* Editor_Control(u32 id) {
 void Editor_EnableUndoButton(bool enable) {
   if (CSL_GS_GuiWindow* button = Editor_Control(kIdMenuDeshacer)) {
     SLErrorKeeper keep;
-    button->Enable(enable);
+    ModalStack_Enable(button, enable);
   }
 }
+
+void Editor_SyncUndoButton() { Editor_EnableUndoButton(Movie_CanUndo(Movie_Get())); }
 
 void Editor_TakeUndoPoint() {
   Movie_PushUndo(Movie_Get());

@@ -175,6 +175,9 @@ CSL_GS_GuiWindow* Editor_Control(u32 id);
 void Editor_EnableUndoButton(bool enable);
 // Takes an undo point of the movie and enables "MenuDeshacer": every change does this first.
 void Editor_TakeUndoPoint();
+// Enables "MenuDeshacer" exactly when the movie has a step to undo: after the movie was
+// replaced or emptied (new movie, a load, the end of an export).
+void Editor_SyncUndoButton();
 // Zeroes `hover` and `selection` (also the hook undo calls).
 void Editor_ClearSelection();
 

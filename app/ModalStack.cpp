@@ -91,6 +91,20 @@ void ModalStack_Begin(u32 disableCloseButton) {
   SLSetLastError(SL_OK);
 }
 
+void ModalStack_Enable(CSL_GS_GuiWindow* window, bool enable) {
+  if (g_stack.levels.GetCount() > 0) {
+    // The outermost level holds the state from before any level opened.
+    for (ModalEntry& entry : g_stack.levels[0]->entries)
+      if (entry.window == window) {
+        entry.enabled = enable ? 1u : 0u;
+        SLSetLastError(SL_OK);
+        return;
+      }
+  }
+  window->Enable(enable);
+  SLSetLastError(SL_OK);
+}
+
 void ModalStack_End() {
   const u32 count = g_stack.levels.GetCount();
   if (count == 0) return;

@@ -8,6 +8,7 @@
 #include "foundation/SLTypes.h"
 
 class CSL_GS_GuiManager;
+class CSL_GS_GuiWindow;
 
 // Opens a level. With `disableCloseButton` 0 the close button (id 401) is left as it is,
 // so a close request still reaches the exit prompt; with 1 it is disabled too. Memory
@@ -18,6 +19,10 @@ void ModalStack_End();
 // Releases every level without touching any window (process exit; tests).
 void ModalStack_Destroy();
 u32 ModalStack_GetDepth();
+// Enables or disables `window`. While levels are open a window they recorded stays
+// disabled, and `enable` becomes the state it gets back when the last level ends, so that a
+// change made under a box (a queued command, a callback) is not undone by the box closing.
+void ModalStack_Enable(CSL_GS_GuiWindow* window, bool enable);
 
 // The manager the stack works on (the application's by default; tests set their own).
 void ModalStack_SetManager(CSL_GS_GuiManager* manager);

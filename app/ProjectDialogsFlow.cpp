@@ -38,8 +38,12 @@ bool EditorProject_OnEvent(u32 type, std::uintptr_t data, i32* result) {
       return true;
     case APP_EVENT_PROJECT_LOADED:
       // Opened projects are simply edited; viewing and exporting are handled elsewhere.
-      return data == kModeOpenFromEditor || data == kModeOpen;
+      // Loading replaced the movie and its undo steps, so there is nothing to undo.
+      if (data != kModeOpenFromEditor && data != kModeOpen) return false;
+      Editor_SyncUndoButton();
+      return true;
     case APP_EVENT_PROJECT_LOAD_FAILED:
+      Editor_SyncUndoButton();  // a failed load leaves an empty movie
       // Only the box: the start-up dialog follows when it is closed, so that two modal
       // levels are never open at once.
       MsgBox_ShowWithCallback(0, 1, EditorScreen_OnLoadErrorClosed, data,

@@ -241,6 +241,8 @@ void Movie_SelectScene(Movie* movie, u32 index);
 void Movie_PushUndo(Movie* movie);
 void Movie_Undo(Movie* movie, u32* more);
 void Movie_FreeUndo(Movie* movie);
+// True when the ring holds a step to undo.
+bool Movie_CanUndo(const Movie* movie);
 
 // Ends the program through the main window's fatal path with "Insuficiente memoria".
 [[noreturn]] void Movie_FatalOutOfMemory(i32 code);

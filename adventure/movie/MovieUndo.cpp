@@ -38,6 +38,8 @@ void Movie_PushUndo(Movie* movie) {
   SLSetLastError(SL_OK);
 }
 
+bool Movie_CanUndo(const Movie* movie) { return SLSucceed(UsedSlots(movie) > 0); }
+
 void Movie_Undo(Movie* movie, u32* more) {
   Movie_ClearEditorSelection();
   *more = 0;
