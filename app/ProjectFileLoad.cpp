@@ -112,7 +112,7 @@ bool ReadPath(ProjectReader* reader, SLArrayHeader* path, i32* pathLength, u32* 
   u32 count;
   if (!ProjectReader_ReadU32(reader, &count)) return false;
   if (count == 0 || u64(count) * 12 > Left(reader)) return SLFail(SL_E_MALFORMED, false);
-  if (!KeyPointArray_SetSize(path, count)) return false;
+  if (!KeyPointArray_SetSizeExact(path, count)) return false;
   KeyPoint* points = KeyPointArray_Data(path);
   for (u32 i = 0; i < count; ++i)
     if (!ReadI32(reader, &points[i].x) || !ReadI32(reader, &points[i].y) || !ReadI32(reader, &points[i].lengthToNext))

@@ -65,9 +65,13 @@ struct World {
   std::string folder, path, bytes;
 };
 
+// Torn down by main, while the framework is still up: a static's destructor would run
+// after the framework's own thread data is gone.
+World* g_world = nullptr;
+
 World& TheWorld() {
-  static World world;
-  return world;
+  if (!g_world) g_world = new World;
+  return *g_world;
 }
 
 void SaveProject(benchmark::State& state) {
@@ -119,5 +123,6 @@ int main(int argc, char** argv) {
   SLBenchRatioReporter reporter({{"SaveProject", "WriteAndCrc"}, {"LoadProject", "ReadAndCrc"}});
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
+  delete g_world;
   return 0;
 }

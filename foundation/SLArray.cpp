@@ -22,11 +22,12 @@ u8* At(const SLArrayHeader* header, u32 elementSize, u32 index) {
 }
 }  // namespace
 
-bool SLArrayGrow(SLArrayHeader* header, u32 elementSize, u32 neededCount) {
-  u64 capacity, bytes;
-  // Both the rounding and the byte size must fit the 32-bit sizes of the allocators.
-  if (!SLCheckedRoundUp(neededCount, kArrayStep, &capacity) || !SLFitsU32(capacity) ||
-      !SLCheckedMul(capacity, elementSize, &bytes) || !SLFitsU32(bytes))
+namespace {
+// Moves the array to a zero-filled block of exactly `capacity` elements (none when 0),
+// keeping what fits; the byte size must fit the 32-bit sizes of the allocators.
+bool Reallocate(SLArrayHeader* header, u32 elementSize, u64 capacity) {
+  u64 bytes;
+  if (!SLFitsU32(capacity) || !SLCheckedMul(capacity, elementSize, &bytes) || !SLFitsU32(bytes))
     return SLFail(SL_E_OUT_OF_MEMORY, false);
   u8* block = nullptr;
   if (capacity) {
@@ -49,6 +50,24 @@ bool SLArrayGrow(SLArrayHeader* header, u32 elementSize, u32 neededCount) {
   header->capacity = u32(capacity);
   if (!block) header->count = 0;
   return SLSucceed(true);
+}
+
+bool SetSize(SLArrayHeader* header, u32 elementSize, u32 newCount, bool exact) {
+  if (newCount > header->capacity) {
+    if (exact ? !Reallocate(header, elementSize, newCount) : !SLArrayGrow(header, elementSize, newCount)) return false;
+  }
+  // Places past the old count may hold what an earlier shrink left: new elements are zero.
+  if (newCount > header->count)
+    SLMemSet(At(header, elementSize, header->count), 0, (newCount - header->count) * elementSize);
+  header->count = newCount;
+  return SLSucceed(true);
+}
+}  // namespace
+
+bool SLArrayGrow(SLArrayHeader* header, u32 elementSize, u32 neededCount) {
+  u64 capacity;
+  if (!SLCheckedRoundUp(neededCount, kArrayStep, &capacity)) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  return Reallocate(header, elementSize, capacity);
 }
 
 bool SLArrayInsertAt(SLArrayHeader* header, u32 elementSize, const void* value, u32 index) {
@@ -77,12 +96,11 @@ bool SLArrayRemoveAt(SLArrayHeader* header, u32 elementSize, u32 index, u32 coun
 }
 
 bool SLArraySetSize(SLArrayHeader* header, u32 elementSize, u32 newCount) {
-  if (newCount > header->capacity && !SLArrayGrow(header, elementSize, newCount)) return false;
-  // Places past the old count may hold what an earlier shrink left: new elements are zero.
-  if (newCount > header->count)
-    SLMemSet(At(header, elementSize, header->count), 0, (newCount - header->count) * elementSize);
-  header->count = newCount;
-  return SLSucceed(true);
+  return SetSize(header, elementSize, newCount, false);
+}
+
+bool SLArraySetSizeExact(SLArrayHeader* header, u32 elementSize, u32 newCount) {
+  return SetSize(header, elementSize, newCount, true);
 }
 
 bool SLArrayReserve(SLArrayHeader* header, u32 elementSize, u32 capacity) {

@@ -13,7 +13,7 @@ using SLArrayFreeFunc = void (*)(void* block);
 struct SLArrayHeader {
   void* data = nullptr;
   u32 count = 0;
-  u32 capacity = 0;                    // 0 or a multiple of 32
+  u32 capacity = 0;                    // 0, a multiple of 32, or exactly a count set once
   SLArrayAllocFunc allocFunc = nullptr;  // null: SLAlloc
   SLArrayFreeFunc freeFunc = nullptr;    // null: SLFree
 };
@@ -24,6 +24,10 @@ bool SLArrayGrow(SLArrayHeader* header, u32 elementSize, u32 neededCount);
 bool SLArrayInsertAt(SLArrayHeader* header, u32 elementSize, const void* value, u32 index);
 bool SLArrayRemoveAt(SLArrayHeader* header, u32 elementSize, u32 index, u32 count = 1);
 bool SLArraySetSize(SLArrayHeader* header, u32 elementSize, u32 newCount);
+// As SLArraySetSize, but a growth takes exactly newCount elements, not a step of 32: for
+// arrays whose size is known once (a loaded walk), where the step would waste most of a
+// block. A later growth steps by 32 again.
+bool SLArraySetSizeExact(SLArrayHeader* header, u32 elementSize, u32 newCount);
 bool SLArrayReserve(SLArrayHeader* header, u32 elementSize, u32 capacity);
 void SLArrayFreeAll(SLArrayHeader* header);
 

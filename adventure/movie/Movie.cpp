@@ -84,6 +84,10 @@ bool KeyPointArray_SetSize(SLArrayHeader* array, u32 count) {
   return SLArraySetSize(array, sizeof(KeyPoint), count);
 }
 
+bool KeyPointArray_SetSizeExact(SLArrayHeader* array, u32 count) {
+  return SLArraySetSizeExact(array, sizeof(KeyPoint), count);
+}
+
 void KeyPointArray_Free(SLArrayHeader* array) { SLArrayFreeAll(array); }
 
 // --- Access ---

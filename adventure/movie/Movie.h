@@ -29,6 +29,9 @@ struct KeyPoint {
 // The path array follows the framework array convention (data, count, capacity in steps
 // of 32, optional allocate and free hooks), with KeyPoint elements.
 bool KeyPointArray_SetSize(SLArrayHeader* array, u32 count);
+// The same for a walk whose size is known whole (a loaded one): the block holds exactly
+// `count` points, as a movie holds thousands of two-point walks.
+bool KeyPointArray_SetSizeExact(SLArrayHeader* array, u32 count);
 void KeyPointArray_Free(SLArrayHeader* array);
 inline KeyPoint* KeyPointArray_Data(const SLArrayHeader* array) { return static_cast<KeyPoint*>(array->data); }
 

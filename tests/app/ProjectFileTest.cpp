@@ -250,6 +250,13 @@ TEST_F(ProjectFile, GeneratedMovieSurvivesSaveAndLoad) {
   EXPECT_EQ(Scene_ObjectAt(second, 1)->carrier, Scene_ObjectAt(second, 0));
   EXPECT_STREQ(Scene_SoundAt(second, 0)->fileName.CStr(), "*/no/existe.wav");
   EXPECT_EQ(Scene_SoundAt(second, 1)->attachedTo, Scene_ObjectAt(second, 1));
+  // A loaded walk takes a block of exactly its points; lengthening it later keeps them.
+  auto* walk = static_cast<CharacterActionEntry*>(List_At(&Scene_CharacterAt(second, 0)->actions, 0));
+  EXPECT_EQ(walk->path.capacity, 2u);
+  ASSERT_TRUE(KeyPointArray_SetSize(&walk->path, 3));
+  EXPECT_EQ(KeyPointArray_Data(&walk->path)[1].x, 300);
+  EXPECT_EQ(KeyPointArray_Data(&walk->path)[2].x, 0);
+  ASSERT_TRUE(KeyPointArray_SetSize(&walk->path, 2));
 
   // Sizes: a carried object takes 4 bytes more than a free one; a text of 5 characters
   // 12 bytes of string, an empty one 2.

@@ -64,11 +64,38 @@ TEST(Arrays, GrowthThatOverflowsFailsWithoutAllocating) {
     SL_EXPECT_FAIL(SLArrayGrow(&header, c.elementSize, c.count), SL_E_OUT_OF_MEMORY);
     SL_EXPECT_FAIL(SLArrayReserve(&header, c.elementSize, c.count), SL_E_OUT_OF_MEMORY);
     SL_EXPECT_FAIL(SLArraySetSize(&header, c.elementSize, c.count), SL_E_OUT_OF_MEMORY);
+    SL_EXPECT_FAIL(SLArraySetSizeExact(&header, c.elementSize, c.count), SL_E_OUT_OF_MEMORY);
   }
   EXPECT_EQ(g_allocCalls, 0);
   EXPECT_EQ(header.data, nullptr);
   EXPECT_EQ(header.capacity, 0u);
   EXPECT_EQ(header.count, 0u);
+}
+
+TEST(Arrays, ExactSizeTakesTheCountAndLaterGrowthStepsBy32Again) {
+  SLArrayHeader header;
+  ASSERT_TRUE(SLArraySetSizeExact(&header, sizeof(Element12), 2));
+  EXPECT_EQ(header.capacity, 2u);
+  EXPECT_EQ(header.count, 2u);
+  auto* elements = static_cast<Element12*>(header.data);
+  EXPECT_EQ(elements[0].a | elements[1].c, 0u);
+  elements[1] = {4, 5, 6};
+  // Within the block nothing moves; a shrink and regrowth reads zero again.
+  const void* block = header.data;
+  ASSERT_TRUE(SLArraySetSizeExact(&header, sizeof(Element12), 1));
+  ASSERT_TRUE(SLArraySetSizeExact(&header, sizeof(Element12), 2));
+  EXPECT_EQ(header.data, block);
+  EXPECT_EQ(static_cast<Element12*>(header.data)[1].b, 0u);
+  static_cast<Element12*>(header.data)[1] = {4, 5, 6};
+  ASSERT_TRUE(SLArraySetSize(&header, sizeof(Element12), 3));
+  EXPECT_EQ(header.capacity, 32u);
+  EXPECT_EQ(static_cast<Element12*>(header.data)[1].c, 6u);
+  EXPECT_EQ(static_cast<Element12*>(header.data)[2].a, 0u);
+  Element12 extra{7, 8, 9};
+  ASSERT_TRUE(SLArrayInsertAt(&header, sizeof(Element12), &extra, 0));
+  EXPECT_EQ(static_cast<Element12*>(header.data)[2].b, 5u);
+  SLArrayFreeAll(&header);
+  EXPECT_EQ(header.capacity, 0u);
 }
 
 TEST(Arrays, AllocationFailureLeavesTheArrayAsItWas) {
