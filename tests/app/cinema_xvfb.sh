@@ -6,19 +6,20 @@
 # the video folder of a private HOME, and the file is checked with ffprobe (ASF holding
 # WMV2 pictures and WMA 2 sound) and decoded whole by ffmpeg without a single complaint.
 # Screenshots go to build/xvfb-cinema-*.png. Run from the source tree after ./run (or a
-# build of the program and of build/content).
+# build of the program and of build/content); SL_BUILD_DIR names another build tree.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+build=${SL_BUILD_DIR:-build}
 if [ "${1:-}" != "--inner" ]; then
   for tool in xvfb-run xdotool import ffprobe ffmpeg; do
     command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 77; }
   done
   # The program takes every path from its own directory; the copy goes again afterwards,
   # since the content tests compare build/content with what the generator writes.
-  cp build/Zarandulvortequimbaplastelo build/content/
+  cp "$build"/Zarandulvortequimbaplastelo "$build"/content/
   status=0
   xvfb-run -a -s "-screen 0 800x600x24" "$0" --inner || status=$?
-  rm -f build/content/Zarandulvortequimbaplastelo
+  rm -f "$build"/content/Zarandulvortequimbaplastelo
   exit $status
 fi
 
@@ -31,7 +32,7 @@ trap 'rm -rf "$log" "$home"' EXIT
 mkdir -p "$home/.config" "$home/videos"
 printf 'XDG_VIDEOS_DIR="%s/videos"\n' "$home" >"$home/.config/user-dirs.dirs"
 movie="$home/videos/Paseo en el parque.WMV"
-(cd build/content && HOME="$home" SL_DEBUG=1 exec ./Zarandulvortequimbaplastelo) >"$log" 2>&1 &
+(cd "$build"/content && HOME="$home" SL_DEBUG=1 exec ./Zarandulvortequimbaplastelo) >"$log" 2>&1 &
 pid=$!
 
 # Waits until the debug output holds the text at least $3 times (default once).
@@ -60,7 +61,7 @@ fail() {
   stop_program
   exit 1
 }
-shot() { import -window root "build/xvfb-cinema-$1.png"; }
+shot() { import -window root "$build/xvfb-cinema-$1.png"; }
 # Picks the first movie of the project chooser (the sample's only one) and accepts it.
 choose_sample() {
   sleep 1.5
@@ -138,4 +139,4 @@ sleep 0.5
 press_key Escape
 for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
 stop_program
-echo "Screenshots: build/xvfb-cinema-*.png"
+echo "Screenshots: $build/xvfb-cinema-*.png"
