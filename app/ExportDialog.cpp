@@ -320,7 +320,12 @@ void VideoExport_Step(CMyExportVideoDialog* d) {
 
 bool ExportVideoDialog_HandleEvent(u32 type, std::uintptr_t data) {
   if (data == 0) return SLSucceed(true);
-  VideoExport_Step(reinterpret_cast<CMyExportVideoDialog*>(data));
+  // The event names its dialog by address: one that is gone (or any other value) is
+  // dropped without a step and without being posted again.
+  auto* window = reinterpret_cast<CSL_GS_GuiWindow*>(data);
+  if (!App_GuiManager().IsRegistered(window) || !window->IsKindOf(CMyExportVideoDialog::GetClassRecord()))
+    return SLFail(SL_E_INVALID_ARG, false);
+  VideoExport_Step(static_cast<CMyExportVideoDialog*>(window));
   AppEventQueue_PostEvent(type, data);
   return SLSucceed(false);
 }

@@ -67,7 +67,8 @@ void VideoExport_Step(CMyExportVideoDialog* dialog);
 HRESULT VideoExport_RenderFrame(CMyExportVideoDialog* dialog);
 
 // The driver's handler of the export's events: data 0 answers true (the export is over
-// and the dialog gone); otherwise one step, the event posted again, and false.
+// and the dialog gone); otherwise one step, the event posted again, and false. Data that
+// names no live export dialog is dropped (false, 0x80001001).
 bool ExportVideoDialog_HandleEvent(u32 type, std::uintptr_t data);
 
 // Completion of a dialog's error box: the dialog (the argument) gets its own cancel.

@@ -19,6 +19,7 @@
 #include "app/AppEvents.h"
 #include "app/AppServices.h"
 #include "app/CMyGuiManager.h"
+#include "app/CommonUi.h"
 #include "app/ModalStack.h"
 #include "app/MsgBox.h"
 #include "app/ScreenLoop.h"
@@ -317,6 +318,16 @@ TEST_F(ExportDialogTest, NothingOpensForAMovieWithoutScenesOrName) {
   EXPECT_EQ(ExportVideoDialog_Show(kStepEvent), nullptr);
   EXPECT_EQ(AppHarness::TopLevelWithId(EXPORT_DIALOG_ID), nullptr);
   EXPECT_EQ(ModalStack_GetDepth(), 0u);
+  // A step event that names no live dialog (a stale or made-up value, or another
+  // window) is dropped: no step, nothing posted again.
+  AppHarness::DrainQueue();
+  CSL_GS_GuiWindow* other = AppCloseButton;
+  ASSERT_NE(other, nullptr);
+  for (std::uintptr_t data : {std::uintptr_t(0x1234), reinterpret_cast<std::uintptr_t>(other)}) {
+    SL_EXPECT_FAIL(ExportVideoDialog_HandleEvent(kStepEvent, data), SL_E_INVALID_ARG);
+    AppEvent event;
+    EXPECT_FALSE(AppEventQueue_Take(&event));
+  }
 }
 
 TEST_F(ExportDialogTest, CancelLeavesOneEndEventAndTheFileClosed) {
