@@ -35,32 +35,7 @@ movie="$home/videos/Paseo en el parque.WMV"
 (cd "$build"/content && HOME="$home" SL_DEBUG=1 exec ./Zarandulvortequimbaplastelo) >"$log" 2>&1 &
 pid=$!
 
-# Waits until the debug output holds the text at least $3 times (default once).
-wait_for() {
-  for _ in $(seq $(($2 * 10))); do
-    [ "$(grep -ac "$1" "$log" || true)" -ge "${3:-1}" ] && return 0
-    kill -0 $pid 2>/dev/null || return 1
-    sleep 0.1
-  done
-  return 1
-}
-press_key() { xdotool keydown "$1"; sleep 0.15; xdotool keyup "$1"; }
-# The program's pointer starts at the top-left corner and follows the mouse's movements.
-click_at() {
-  xdotool mousemove 0 0; sleep 0.2; xdotool mousemove "$1" "$2"; sleep 0.2
-  xdotool mousedown 1; sleep 0.15; xdotool mouseup 1
-}
-stop_program() {
-  kill $pid 2>/dev/null || return 0
-  for _ in $(seq 20); do kill -0 $pid 2>/dev/null || return 0; sleep 0.1; done
-  kill -9 $pid 2>/dev/null || true
-}
-fail() {
-  echo "$1"
-  cat "$log"
-  stop_program
-  exit 1
-}
+source tests/app/program_xvfb.sh  # the working folder is the source tree
 shot() { import -window root "$build/xvfb-cinema-$1.png"; }
 # Picks the first movie of the project chooser (the sample's only one) and accepts it.
 choose_sample() {
@@ -71,14 +46,7 @@ choose_sample() {
   click_at 564 421  # "&Aceptar"
 }
 
-wait_for "Pantalla: bienvenida" 120 || fail "The welcome screen did not appear."
-sleep 1
-click_at 738 569  # "Seguir"
-wait_for "Pantalla: video de entrada" 60 || fail "The welcome screen did not answer \"Seguir\"."
-sleep 1
-press_key Escape
-wait_for "Pantalla: menu de inicio" 60 || fail "The start menu did not appear."
-sleep 1
+reach_start_menu
 click_at 215 272  # "&Jugar"
 wait_for "Pantalla: editor" 180 || fail "\"&Jugar\" did not open the editor."
 sleep 2

@@ -1,0 +1,40 @@
+# What the scripts that drive the program on a virtual display share (sourced after the
+# program was started in the background with $pid, its debug output going to $log).
+
+# Waits until the debug output holds the text at least $3 times (default once).
+wait_for() {
+  for _ in $(seq $(($2 * 10))); do
+    [ "$(grep -ac "$1" "$log" || true)" -ge "${3:-1}" ] && return 0
+    kill -0 $pid 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+press_key() { xdotool keydown "$1"; sleep 0.15; xdotool keyup "$1"; }
+# The program's pointer starts at the top-left corner and follows the mouse's movements.
+click_at() {
+  xdotool mousemove 0 0; sleep 0.2; xdotool mousemove "$1" "$2"; sleep 0.2
+  xdotool mousedown 1; sleep 0.15; xdotool mouseup 1
+}
+stop_program() {
+  kill $pid 2>/dev/null || return 0
+  for _ in $(seq 20); do kill -0 $pid 2>/dev/null || return 0; sleep 0.1; done
+  kill -9 $pid 2>/dev/null || true
+}
+fail() {
+  echo "$1"
+  cat "$log"
+  stop_program
+  exit 1
+}
+# Passes the welcome screen ("Seguir") and the intro (Escape) as a user would.
+reach_start_menu() {
+  wait_for "Pantalla: bienvenida" 120 || fail "The welcome screen did not appear."
+  sleep 1
+  click_at 738 569  # "Seguir"
+  wait_for "Pantalla: video de entrada" 60 || fail "The welcome screen did not answer \"Seguir\"."
+  sleep 1
+  press_key Escape
+  wait_for "Pantalla: menu de inicio" 60 || fail "The start menu did not appear."
+  sleep 1
+}
