@@ -5,7 +5,11 @@
 // rectangles in the same run: the sprites with SDL_RenderCopyEx (scaled, half flipped,
 // blended), the outlines as stretched one-pixel textures with a colour mod, each counter
 // letter as a glyph-sized copy five times over, the frame pieces and every toolbar
-// control at its size. Needs the sample content of a normal build (build/content).
+// control at its size. A second pair adds the scene menu opened from the current scene's
+// thumbnail (made by the editor's own menu code) with its "Borrar audio" submenu open over
+// five effect sounds; the peer draws each menu as a nine-piece panel, each entry's letters
+// as glyph copies, the separators, the highlighted entry's panel and the submenu arrow.
+// Needs the sample content of a normal build (build/content).
 #include <SDL.h>
 
 #include <cstdlib>
@@ -17,13 +21,16 @@
 #include "app/AppServices.h"
 #include "app/CMyGuiManager.h"
 #include "app/CommonUi.h"
+#include "app/EditorMenus.h"
 #include "app/EditorScreen.h"
 #include "app/EditorState.h"
 #include "bench/BenchRatio.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
+#include "gui/SLGuiMenuPopup.h"
 #include "gui/SLGuiWindow.h"
 #include "platform/kernel32/Modules.h"
 #include "tests/support/MovieCatalog.h"
+#include "tests/support/ScriptedInput.h"
 
 namespace {
 
@@ -71,6 +78,13 @@ struct World {
       ObjectInstance* o = ObjectInstance_Create(scene, what);
       o->x = 40 + i32(i * 29), o->y = 110 + i32(i * 53 % 260);
     }
+    // Effect sounds playing at the frame shown: the scene menu lists them under "Borrar audio".
+    for (const char* name : {"trueno", "p\xe1jaros", "campana", "lluvia fuerte", "*C:\\Sonidos\\aplausos.wav"}) {
+      SoundItem* sound = SoundItem_Append(scene);
+      sound->fileName = name;
+      sound->kind = kSoundEffect;
+      sound->startFrame = 1000, sound->endFrame = 2500;
+    }
     Movie_SelectScene(movie, 0);
     Scene_RenderAtFrame(scene, 1830, kModeEvaluate);
     EditorState& state = Editor_State();
@@ -112,10 +126,79 @@ struct World {
         blits.push_back({6, {r.x, r.y, r.width, r.height}, false, 0xFFFFFFFF});
       }
     blits.push_back({6, {400, 300, 32, 32}, false, 0xFFFFFFFF});  // the pointer
+
+    // The menu frame: the same pictures with the menus drawn over them, before the pointer.
+    menuBlits.assign(blits.begin(), blits.end() - 1);
+    if (!OpenMenus()) return;
+    for (CSL_GS_GuiWindow* window : Editor_State().popups.windows)
+      if (window && window->IsVisibleInTree()) AddMenuBlits(static_cast<CSL_GS_GuiMenuPopup*>(window));
+    menuBlits.push_back(blits.back());
+    CloseMenus();
+    menuReady = true;
   }
+
+  // The scene menu as the thumbnail's click opens it, its "Borrar audio" entry highlighted
+  // and the submenu open beside it, as the pointer resting on the entry leaves them.
+  bool OpenMenus() {
+    savedStageMode = Editor_State().stageMode;
+    // The menu opens at the pointer: on the thumbnail for as long as the menu is made.
+    CMyGuiManager& gui = App_GuiManager();
+    CSL_GS_BaseMouseInput* mouse = gui.GetMouse();
+    CScriptedMouse onThumbnail("");
+    onThumbnail.SetPosition(587, 550);
+    gui.SetMouse(&onThumbnail);
+    gui.Update(false);
+    EditorScreen_ShowSceneMenu();
+    gui.SetMouse(mouse);
+    auto* menu = static_cast<CSL_GS_GuiMenuPopup*>(Editor_State().popups.windows[0]);
+    if (!menu) return false;
+    for (u32 i = 0; i < menu->GetItemCount(); ++i)
+      if (menu->GetItemId(i) == kMenuSceneSounds) {
+        menu->SetHighlightedItem(i32(i));
+        return gui.OpenMenuPopup(menu->GetItemSubmenu(i));
+      }
+    return false;
+  }
+  void CloseMenus() {
+    EditorMenus_Close();
+    Editor_State().stageMode = savedStageMode;
+  }
+
+  void AddPanel(const SLGuiRect& r) {
+    // Corners of 4 x 4, the edges between them and the middle.
+    const i32 c = 4, w = r.width - 2 * c, h = r.height - 2 * c;
+    const SDL_Rect pieces[9] = {{r.x, r.y, c, c},         {r.x + c, r.y, w, c},         {r.x + c + w, r.y, c, c},
+                                {r.x, r.y + c, c, h},     {r.x + c, r.y + c, w, h},     {r.x + c + w, r.y + c, c, h},
+                                {r.x, r.y + c + h, c, c}, {r.x + c, r.y + c + h, w, c}, {r.x + c + w, r.y + c + h, c, c}};
+    for (const SDL_Rect& piece : pieces) menuBlits.push_back({6, piece, false, 0xFFFFFFFF});
+  }
+  void AddMenuBlits(CSL_GS_GuiMenuPopup* menu) {
+    SLGuiRect screen{};
+    if (!menu->GetClientRectR(&screen)) return;
+    SLGuiRect onScreen{};
+    menu->GetScreenRectR(&onScreen);
+    screen.x = onScreen.x, screen.y = onScreen.y;
+    AddPanel(screen);
+    for (u32 i = 0; i < menu->GetItemCount(); ++i) {
+      SLGuiRect r{};
+      if (!menu->GetItemRect(false, i, &r)) continue;
+      r.x += screen.x, r.y += screen.y;
+      const char* text = menu->GetItemText(i);
+      if (menu->GetItemId(i) == 0 && !*text) {
+        menuBlits.push_back({6, {r.x, r.y, r.width, r.height}, false, 0xFFFFFFFF});
+        continue;
+      }
+      if (menu->GetHighlightedItem() == i32(i)) AddPanel(r);
+      for (const char* c = text; *c; ++c)
+        menuBlits.push_back({5, {r.x + 3 + i32(c - text) * 7, r.y + 2, 9, 15}, false, 0xFF000000});
+      if (menu->GetItemSubmenu(i)) menuBlits.push_back({5, {r.x + r.width - 12, r.y + 2, 9, 15}, false, 0xFF000000});
+    }
+  }
+
   std::string program;
-  bool ready = false;
-  std::vector<Blit> blits;
+  bool ready = false, menuReady = false;
+  u32 savedStageMode = 0;
+  std::vector<Blit> blits, menuBlits;
 };
 
 World& TheWorld() {
@@ -123,14 +206,25 @@ World& TheWorld() {
   return world;
 }
 
-void EditorFrame(benchmark::State& state) {
-  World& world = TheWorld();
-  if (!world.ready) return state.SkipWithError("no sample content (build/content, or SL_CONTENT)");
+void DrawFrames(benchmark::State& state) {
   for (auto _ : state) {
     EditorScreen_DrawScene();
     EditorScreen_DrawOverlay();
   }
   state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void EditorFrame(benchmark::State& state) {
+  if (!TheWorld().ready) return state.SkipWithError("no sample content (build/content, or SL_CONTENT)");
+  DrawFrames(state);
+}
+
+void EditorMenuFrame(benchmark::State& state) {
+  World& world = TheWorld();
+  if (!world.menuReady) return state.SkipWithError("no sample content, or the scene menu did not open");
+  if (!world.OpenMenus()) return state.SkipWithError("the scene menu did not open");
+  DrawFrames(state);
+  world.CloseMenus();
 }
 
 std::vector<u32> Pixels(u32 w, u32 h, u32 (*pixel)(u32, u32)) {
@@ -140,9 +234,7 @@ std::vector<u32> Pixels(u32 w, u32 h, u32 (*pixel)(u32, u32)) {
   return out;
 }
 
-void Sdl(benchmark::State& state) {
-  World& world = TheWorld();
-  if (!world.ready) return state.SkipWithError("no sample content");
+void DrawWithSdl(benchmark::State& state, const std::vector<Blit>& blits) {
   SDL_Surface* target = SDL_CreateRGBSurfaceWithFormat(0, 800, 600, 32, SDL_PIXELFORMAT_RGB888);
   SDL_Renderer* renderer = SDL_CreateSoftwareRenderer(target);
   struct Source {
@@ -167,7 +259,7 @@ void Sdl(benchmark::State& state) {
   for (auto _ : state) {
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
     SDL_RenderClear(renderer);
-    for (const Blit& b : world.blits) {
+    for (const Blit& b : blits) {
       SDL_Texture* texture = textures[b.texture];
       if (b.texture == 4 || b.texture == 5) {
         SDL_SetTextureColorMod(texture, Uint8(b.colour), Uint8(b.colour >> 8), Uint8(b.colour >> 16));
@@ -183,8 +275,20 @@ void Sdl(benchmark::State& state) {
   SDL_FreeSurface(target);
 }
 
+void Sdl(benchmark::State& state) {
+  if (!TheWorld().ready) return state.SkipWithError("no sample content");
+  DrawWithSdl(state, TheWorld().blits);
+}
+
+void SdlMenu(benchmark::State& state) {
+  if (!TheWorld().menuReady) return state.SkipWithError("no sample content");
+  DrawWithSdl(state, TheWorld().menuBlits);
+}
+
 BENCHMARK(EditorFrame)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Sdl)->Unit(benchmark::kMicrosecond);
+BENCHMARK(EditorMenuFrame)->Unit(benchmark::kMicrosecond);
+BENCHMARK(SdlMenu)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
@@ -192,7 +296,7 @@ int main(int argc, char** argv) {
   setenv("SDL_VIDEODRIVER", "dummy", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   benchmark::Initialize(&argc, argv);
-  SLBenchRatioReporter reporter(std::vector<std::pair<std::string, std::string>>{{"EditorFrame", "Sdl"}});
+  SLBenchRatioReporter reporter(std::vector<std::pair<std::string, std::string>>{{"EditorFrame", "Sdl"}, {"EditorMenuFrame", "SdlMenu"}});
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   // The program's services go down in their own order before the exit handlers run.

@@ -97,14 +97,5 @@ errors=$(ffmpeg -nostdin -v error -i "$movie" -f null - 2>&1)
 [ -z "$errors" ] || fail "ffmpeg reports: $errors"
 echo "Exported: $format, $codecs, $duration s"
 
-xdotool keydown ctrl keydown q; sleep 0.15; xdotool keyup q keyup ctrl
-sleep 1
-press_key s
-wait_for "Pantalla: despedida" 30 || true
-sleep 1
-press_key Escape
-sleep 0.5
-press_key Escape
-for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-stop_program
+quit_program
 echo "Screenshots: $build/xvfb-cinema-*.png"

@@ -38,3 +38,17 @@ reach_start_menu() {
   wait_for "Pantalla: menu de inicio" 60 || fail "The start menu did not appear."
   sleep 1
 }
+# Closes the program from the start menu as a user would: Ctrl+Q asks, "s" answers "&Si",
+# two advances pass the closing pages; then waits for it to end.
+quit_program() {
+  xdotool keydown ctrl keydown q; sleep 0.15; xdotool keyup q keyup ctrl
+  sleep 1
+  press_key s
+  wait_for "Pantalla: despedida" 30 || true
+  sleep 1
+  press_key Escape
+  sleep 0.5
+  press_key Escape
+  for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+  stop_program
+}

@@ -1,0 +1,32 @@
+// Runs a script that drives the built program on a virtual display (tests/app/*_xvfb.sh)
+// with the build tree of the test in SL_BUILD_DIR. Such runs take minutes of real time and
+// their steps wait fixed times for the program, so they run only when
+// SL_LONG_DISPLAY_TESTS=1 asks for them (a machine that keeps pace with the program,
+// without sanitizers); a missing tool, program or content skips the test, as does the
+// script's own exit code 77. Call it as the last statement of a test.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+// `tools`: the commands the run needs, separated by spaces; `shots`: the screenshots'
+// file pattern in the build tree, named when the run fails.
+inline void SLRunDisplayScript(const std::string& script, const std::string& tools, const std::string& shots) {
+  const char* wanted = std::getenv("SL_LONG_DISPLAY_TESTS");
+  if (!wanted || std::string(wanted) != "1") GTEST_SKIP() << "set SL_LONG_DISPLAY_TESTS=1 to run it";
+  if (std::system(("for tool in " + tools + "; do command -v $tool >/dev/null || exit 1; done").c_str()) != 0)
+    GTEST_SKIP() << "the run needs " << tools;
+  const std::string build = SL_BINARY_DIR;
+  if (!std::filesystem::exists(build + "/Zarandulvortequimbaplastelo") ||
+      !std::filesystem::exists(build + "/content"))
+    GTEST_SKIP() << "the program and its content are not built in " << build;
+  const std::string command = "SL_BUILD_DIR='" + build + "' '" SL_SOURCE_DIR "/tests/app/" + script + "'";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "a tool of the run is missing";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "see the output above and the screenshots " << build << "/" << shots;
+}
