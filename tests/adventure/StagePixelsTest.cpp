@@ -53,6 +53,13 @@ class StagePixels : public ::testing::Test {
               0);
     return MovieCatalog::Picture(&m_device, w, h, hx, hy, argb);
   }
+  // DejaVu Sans at 13 pixels, written by fntwrite: glyphs with ink, kerning and all.
+  std::string WriterFont() {
+    const std::string fnt = m_dir.Host("dejavu13.fnt");
+    SLTestCapture("'" SL_BINARY_DIR "/tools/fntwrite/fntwrite' \"$(fc-match -f '%{file}' 'DejaVu Sans')\" 13 '" + fnt +
+                  "'");
+    return fnt;
+  }
   // The back buffer as R, G, B bytes of a crop.
   std::string Crop(i32 x0, i32 y0, i32 w, i32 h) {
     SL_GS_SurfaceAccess* lock = m_device.LockBackBuffer(false);
@@ -158,9 +165,7 @@ TEST_F(StagePixels, ScaleOneScenesEqualImageMagicksComposition) {
 TEST_F(StagePixels, BalloonPiecesShowTheColourOfTheirSourceAndTextIsBlack) {
   CDrawLogGfx log;
   ASSERT_TRUE(log.Init(nullptr, nullptr, nullptr));
-  // DejaVu Sans at 13 pixels, written by fntwrite: glyphs with ink, kerning and all.
-  const std::string fnt = m_dir.Host("dejavu13.fnt");
-  SLTestCapture("'" SL_BINARY_DIR "/tools/fntwrite/fntwrite' \"$(fc-match -f '%{file}' 'DejaVu Sans')\" 13 '" + fnt + "'");
+  const std::string fnt = WriterFont();
   SL_GS_Font* logFont = log.LoadFontFromFile(fnt.c_str());
   SL_GS_Font* font = m_device.LoadFontFromFile(fnt.c_str());
   ASSERT_TRUE(logFont && font);
@@ -241,6 +246,38 @@ TEST_F(StagePixels, BalloonPiecesShowTheColourOfTheirSourceAndTextIsBlack) {
     }
   m_device.DestroyFont(font);
   log.DestroyFont(logFont);
+}
+
+// Balloons and tooltips draw their words one by one, set apart by the width of a lone
+// space. With a font from the font writer the gap must read as a space: wider than the
+// 2 pixels between two letters of a word, or "Voy a encender la lampara" shows as one word.
+TEST_F(StagePixels, BalloonWordsFromTheFontWriterAreSetApartByASpace) {
+  CDrawLogGfx log;
+  ASSERT_TRUE(log.Init(nullptr, nullptr, nullptr));
+  const std::string fnt = WriterFont();
+  SL_GS_Font* font = log.LoadFontFromFile(fnt.c_str());
+  ASSERT_NE(font, nullptr);
+  const i32 letterGap = log.GetTextWidth(font, u"ll", 2) - 2 * log.GetTextWidth(font, u"l", 1);
+  ASSERT_EQ(letterGap, 2);
+  AdventureDevices_Set(&log, nullptr, nullptr);
+  Balloon balloon;
+  Balloon_Construct(&balloon);
+  Balloon_SetText(&balloon, "Voy a encender la lampara");
+  balloon.font = font;
+  Balloon_Layout(&balloon);
+  Balloon_Draw(&balloon, 100, 100, 100.0);
+  std::vector<CDrawLogGfx::Draw> words;
+  for (const CDrawLogGfx::Draw& d : log.draws)
+    if (d.text) words.push_back(d);
+  ASSERT_EQ(words.size(), 5u);
+  for (size_t i = 1; i < words.size(); ++i) {
+    const CDrawLogGfx::Draw& before = words[i - 1];
+    ASSERT_EQ(words[i].y, before.y) << "one line";
+    const i32 end = before.x + log.GetTextWidth(font, before.chars.c_str(), u32(before.chars.size()));
+    EXPECT_GE(words[i].x - end, 2 * letterGap) << "after word " << i;
+  }
+  Balloon_Destroy(&balloon);
+  AdventureDevices_Set(&m_device, nullptr, nullptr);
 }
 
 }  // namespace

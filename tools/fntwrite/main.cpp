@@ -12,6 +12,7 @@
 // the lowest code gives the line height. Its width is FreeType's advance less the 2
 // pixels the text layout adds after every glyph, so letters sit as the font spaces them;
 // where the ink is wider than that, the cell is the ink's width rather than cutting it.
+// A blank glyph (a space) is as wide as its whole advance.
 // Neighbours keep one free column between them; a full page starts the next one.
 // Kerning pairs come from the font's kerning table and from --kern ("AV:-1"), which
 // wins. The same input gives the same bytes.
@@ -157,9 +158,12 @@ int main(int argc, char** argv) {
     const bool ink = bitmap.width > 0 && bitmap.rows > 0;
     // The cell is the advance less the layout's 2 pixels, unless the ink is wider (the
     // layout cannot let a glyph's ink run into the gap after it); the ink sits at its
-    // bearing as far as the cell leaves room.
+    // bearing as far as the cell leaves room. A glyph without ink (the spaces) keeps its
+    // whole advance: speech balloons and tooltips draw word by word and set the words
+    // apart by the width of a lone space, which less 2 pixels would be 1 or 2, no wider
+    // than the gap between two letters.
     const int inkWidth = ink ? int(bitmap.width) : 0;
-    const int advance = int((slot->advance.x + 32) >> 6) - 2;
+    const int advance = int((slot->advance.x + 32) >> 6) - (ink ? 2 : 0);
     const int width = std::min(kPageSide, std::max({1, advance, inkWidth}));
     const int bearing = std::clamp(int(slot->bitmap_left), 0, std::max(0, width - inkWidth));
     if (x + width > kPageSide) x = 0, y += lineHeight;
