@@ -12,6 +12,7 @@ import re
 import subprocess
 import sys
 
+ANSI_COLOUR = re.compile(r'\x1b\[[0-9;]*m')
 RATIO = re.compile(r'^(\S+)\s+/\s+(\S+)\s+=\s+([0-9.]+)(?:\s+\[([0-9.]+) \.\. ([0-9.]+)\] x(\d+))?\s*$')
 
 
@@ -60,7 +61,9 @@ def main():
         if run.returncode != 0:
             failed.append(program)
         for line in run.stdout.splitlines():
-            match = RATIO.match(line)
+            # The programs' console reporters colour their tables even into a pipe, and the
+            # colour reset that ends a table starts the line after it.
+            match = RATIO.match(ANSI_COLOUR.sub('', line))
             if match:
                 ours, peer, median, low, high, rounds = match.groups()
                 rows.append((program, ours, peer, float(median), low and float(low), high and float(high),
