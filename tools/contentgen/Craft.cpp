@@ -189,12 +189,12 @@ void HouseStep(cairo_t* cr, int step, double t, double p) {
   // glue goes along the box's top edges and the card is set on them.
   Lay(cr, kPaper);
   const double flaps = 1 - Stage(p, 0.0, 0.1);
-  const double fold = Stage(p, 0.14, 0.36), lift = Stage(p, 0.64, 0.88);
+  const double fold = Stage(p, 0.14, 0.36), lift = Stage(p, 0.68, 0.9);
   HouseBox(cr, {}, flaps, 3, 3);
   const Pt leftEdge[2] = {{kBoxLeft, kBoxTop}, {kBoxLeft + kDepth.x, kBoxTop + kDepth.y}};
   const Pt rightEdge[2] = {{kBoxRight, kBoxTop}, {kBoxRight + kDepth.x, kBoxTop + kDepth.y}};
-  GlueBead(cr, leftEdge[0], leftEdge[1], Linear(p, 0.4, 0.49));
-  GlueBead(cr, rightEdge[0], rightEdge[1], Linear(p, 0.51, 0.6));
+  GlueBead(cr, leftEdge[0], leftEdge[1], Linear(p, 0.45, 0.53));
+  GlueBead(cr, rightEdge[0], rightEdge[1], Linear(p, 0.55, 0.63));
   const Pt onTable{centre.x, 250}, onHouse{centre.x, kBoxTop + 2};
   const double arrive = Stage(p, 0.02, 0.12);
   Pt card = Mix({centre.x, 380}, onTable, arrive);
@@ -204,14 +204,14 @@ void HouseStep(cairo_t* cr, int step, double t, double p) {
     card = lift < 0.6 ? Mix(onTable, above, Stage(lift, 0, 0.6)) : Mix(above, onHouse, Stage(lift, 0.6, 1));
   }
   FoldedCard(cr, card.x, card.y, fold);
-  if (p < 0.12 || (p > 0.14 && p < 0.38) || (p > 0.62 && p < 0.9))
+  if (p < 0.12 || (p > 0.14 && p < 0.37) || (p > 0.66 && p < 0.92))
     HandAt(cr, FoldedRidge(card.x, card.y, fold), true);
-  const Pt glueWork = p < 0.5 ? Mix(leftEdge[0], leftEdge[1], Linear(p, 0.4, 0.49))
-                              : Mix(rightEdge[0], rightEdge[1], Linear(p, 0.51, 0.6));
-  UseTool(cr, kGlue, p, 0.34, 0.64, glueWork, 2.75);
+  const Pt glueWork = p < 0.54 ? Mix(leftEdge[0], leftEdge[1], Linear(p, 0.45, 0.53))
+                               : Mix(rightEdge[0], rightEdge[1], Linear(p, 0.55, 0.63));
+  UseTool(cr, kGlue, p, 0.38, 0.68, glueWork, 2.75);
   Lay(cr, kPencil);
   Lay(cr, kScissors);
-  if (p > 0.9) Sparkles(cr, {{128, 96}, {300, 70}, {150, 190}, {306, 174}}, t);
+  if (p > 0.92) Sparkles(cr, {{128, 96}, {300, 70}, {150, 190}, {306, 174}}, t);
 }
 
 // ---- The paper rocket --------------------------------------------------------------------
@@ -283,16 +283,16 @@ Pt SeamPoint(double k) { return {kRocketX + kTubeRadius * 0.62 + 3, kTubeTop + 8
 // The red sheet the fins and the cone are cut from, lying on the left of the table, and
 // the pieces: each an outline on the sheet that turns, point for point, into its place
 // on the rocket.
-const std::vector<Pt> kRedSheet = {{16, 190}, {136, 190}, {144, 246}, {8, 246}};
+const std::vector<Pt> kRedSheet = {{16, 182}, {136, 182}, {144, 238}, {8, 238}};
 struct Piece {
   std::vector<Pt> onSheet, onRocket;
   bool behind;  // drawn before the tube
 };
 const Piece kPieces[4] = {
-    {{{24, 198}, {24, 238}, {52, 238}}, {{186, 186}, {186, 236}, {156, 250}}, true},
-    {{{58, 198}, {58, 238}, {86, 238}}, {{246, 186}, {246, 236}, {276, 250}}, true},
-    {{{92, 198}, {92, 238}, {110, 238}}, {{216, 192}, {223, 250}, {209, 250}}, false},
-    {{{112, 226}, {116, 214}, {126, 208}, {136, 214}, {140, 226}, {130, 226}, {122, 226}},
+    {{{24, 190}, {24, 230}, {52, 230}}, {{186, 186}, {186, 236}, {156, 250}}, true},
+    {{{58, 190}, {58, 230}, {86, 230}}, {{246, 186}, {246, 236}, {276, 250}}, true},
+    {{{92, 190}, {92, 230}, {110, 230}}, {{216, 192}, {223, 250}, {209, 250}}, false},
+    {{{112, 218}, {116, 206}, {126, 200}, {136, 206}, {140, 218}, {130, 218}, {122, 218}},
      {{184, 92}, {200, 64}, {216, 38}, {232, 64}, {248, 92}, {230, 98}, {202, 98}},
      false},
 };

@@ -289,6 +289,20 @@ Pt ToolGrip(Item item) {
   }
 }
 
+void DrawRoom(cairo_t* cr) {
+  FillVertical(cr, 0, 0, kFrameWidth, kTableTop, Hex(0xFFF1E6), Hex(0xFDE2E4));
+  for (double x = 12; x < kFrameWidth; x += 36) {
+    cairo_rectangle(cr, x, 0, 14, kTableTop);
+  }
+  SetColor(cr, Hex(0xFFFFFF, 0.35));
+  cairo_fill(cr);
+  Bunting(cr);
+  ClockAndButterfly(cr);
+  CorkBoard(cr);
+  WindowAndShelf(cr);
+  Table(cr);
+}
+
 // A round-ended band from a to b, `width` wide, with a `border` of another colour.
 void Band(cairo_t* cr, Pt a, Pt b, double width, Rgb fill, double border, Rgb outline) {
   cairo_save(cr);
@@ -331,17 +345,17 @@ void FillAndOutline(cairo_t* cr, Rgb fill, Rgb outline, double width) {
 }
 
 void CraftRoom(cairo_t* cr) {
-  FillVertical(cr, 0, 0, kFrameWidth, kTableTop, Hex(0xFFF1E6), Hex(0xFDE2E4));
-  for (double x = 12; x < kFrameWidth; x += 36) {
-    cairo_rectangle(cr, x, 0, 14, kTableTop);
-  }
-  SetColor(cr, Hex(0xFFFFFF, 0.35));
-  cairo_fill(cr);
-  Bunting(cr);
-  ClockAndButterfly(cr);
-  CorkBoard(cr);
-  WindowAndShelf(cr);
-  Table(cr);
+  // The room never changes: each thread draws it once and copies it under every frame.
+  thread_local const Canvas room = [] {
+    Canvas canvas{int(kFrameWidth), int(kFrameHeight)};
+    DrawRoom(canvas.cr());
+    return canvas;
+  }();
+  cairo_save(cr);
+  cairo_set_source_surface(cr, cairo_get_target(room.cr()), 0, 0);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_paint(cr);
+  cairo_restore(cr);
 }
 
 void PlaceItem(cairo_t* cr, Item item, Pt at, double size, double angle, double open) {
