@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "tools/contentgen/Content.h"
+#include "tools/contentgen/Craft.h"
 #include "tools/contentgen/Loudness.h"
 #include "tools/contentgen/Screens.h"
 #include "tools/contentgen/Drawing.h"
@@ -154,211 +155,6 @@ std::vector<std::pair<std::string, std::vector<LayoutBox>>> CinemaIntroLayouts()
 
 namespace {
 
-// The materials of a paper craft, each drawn about `s` pixels wide centred at (x, y).
-void Material(cairo_t* cr, int which, double x, double y, double s) {
-  cairo_save(cr);
-  cairo_translate(cr, x, y);
-  cairo_scale(cr, s / 100, s / 100);
-  cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-  cairo_set_line_width(cr, 3);
-  const Rgb ink = Hex(0x3D2B1F);
-  switch (which) {
-    case 0: {  // a cardboard box with its flaps open
-      cairo_rectangle(cr, -40, -20, 80, 55);
-      SetColor(cr, Hex(0xC68B59));
-      cairo_fill_preserve(cr);
-      SetColor(cr, ink);
-      cairo_stroke(cr);
-      for (int side = -1; side <= 1; side += 2) {
-        cairo_move_to(cr, side * 40, -20);
-        cairo_line_to(cr, side * 55, -42);
-        cairo_line_to(cr, side * 15, -42);
-        cairo_line_to(cr, 0, -20);
-        cairo_close_path(cr);
-        SetColor(cr, Hex(0xDDA15E));
-        cairo_fill_preserve(cr);
-        SetColor(cr, ink);
-        cairo_stroke(cr);
-      }
-      cairo_rectangle(cr, -40, -2, 80, 8);
-      SetColor(cr, Hex(0xE9D8A6, 0.8));
-      cairo_fill(cr);
-      break;
-    }
-    case 1: {  // sheets of coloured paper, fanned out
-      const uint32_t colours[3] = {0x4CC9F0, 0xF72585, 0x80ED99};
-      for (int i = 0; i < 3; ++i) {
-        cairo_save(cr);
-        cairo_rotate(cr, (i - 1) * 0.22);
-        cairo_rectangle(cr, -32, -42, 64, 84);
-        SetColor(cr, Hex(colours[i]));
-        cairo_fill_preserve(cr);
-        SetColor(cr, Shade(Hex(colours[i]), -0.4));
-        cairo_stroke(cr);
-        cairo_restore(cr);
-      }
-      break;
-    }
-    case 2: {  // round-tipped scissors, open
-      for (int side = -1; side <= 1; side += 2) {
-        cairo_move_to(cr, 0, 0);
-        cairo_line_to(cr, side * 22, -48);
-        cairo_line_to(cr, side * 12, -48);
-        cairo_close_path(cr);
-        SetColor(cr, Hex(0xCED4DA));
-        cairo_fill_preserve(cr);
-        SetColor(cr, ink);
-        cairo_stroke(cr);
-        cairo_new_sub_path(cr);
-        cairo_arc(cr, side * 18, 26, 14, 0, 2 * kPi);
-        cairo_set_line_width(cr, 7);
-        SetColor(cr, Hex(0xE63946));
-        cairo_stroke(cr);
-        cairo_set_line_width(cr, 3);
-        cairo_move_to(cr, 0, 0);
-        cairo_line_to(cr, side * 12, 14);
-        cairo_set_line_width(cr, 7);
-        cairo_stroke(cr);
-        cairo_set_line_width(cr, 3);
-      }
-      cairo_arc(cr, 0, 0, 4, 0, 2 * kPi);
-      SetColor(cr, ink);
-      cairo_fill(cr);
-      break;
-    }
-    case 3: {  // a glue bottle with an orange cap
-      RoundRect(cr, -20, -20, 40, 60, 8);
-      SetColor(cr, Hex(0xFFFFFF));
-      cairo_fill_preserve(cr);
-      SetColor(cr, ink);
-      cairo_stroke(cr);
-      cairo_rectangle(cr, -20, 0, 40, 18);
-      SetColor(cr, Hex(0x4361EE));
-      cairo_fill(cr);
-      cairo_move_to(cr, -12, -20);
-      cairo_line_to(cr, -4, -46);
-      cairo_line_to(cr, 4, -46);
-      cairo_line_to(cr, 12, -20);
-      cairo_close_path(cr);
-      SetColor(cr, Hex(0xFF9F1C));
-      cairo_fill_preserve(cr);
-      SetColor(cr, ink);
-      cairo_stroke(cr);
-      break;
-    }
-    case 4: {  // a yellow pencil, sharpened
-      cairo_rotate(cr, -0.5);
-      cairo_rectangle(cr, -45, -8, 70, 16);
-      SetColor(cr, Hex(0xFFD23F));
-      cairo_fill_preserve(cr);
-      SetColor(cr, ink);
-      cairo_stroke(cr);
-      cairo_rectangle(cr, -55, -8, 10, 16);
-      SetColor(cr, Hex(0xFF8FAB));
-      cairo_fill_preserve(cr);
-      SetColor(cr, ink);
-      cairo_stroke(cr);
-      cairo_move_to(cr, 25, -8);
-      cairo_line_to(cr, 50, 0);
-      cairo_line_to(cr, 25, 8);
-      cairo_close_path(cr);
-      SetColor(cr, Hex(0xF1D1B5));
-      cairo_fill_preserve(cr);
-      SetColor(cr, ink);
-      cairo_stroke(cr);
-      cairo_move_to(cr, 42, -3);
-      cairo_line_to(cr, 50, 0);
-      cairo_line_to(cr, 42, 3);
-      cairo_close_path(cr);
-      cairo_fill(cr);
-      break;
-    }
-    default: {  // a wooden ruler with its marks
-      cairo_rotate(cr, 0.15);
-      cairo_rectangle(cr, -50, -12, 100, 24);
-      SetColor(cr, Hex(0xE9C46A));
-      cairo_fill_preserve(cr);
-      SetColor(cr, ink);
-      cairo_stroke(cr);
-      cairo_set_line_width(cr, 2);
-      for (int i = 1; i < 20; ++i) {
-        cairo_move_to(cr, -50 + i * 5, -12);
-        cairo_line_to(cr, -50 + i * 5, i % 2 ? -6 : -2);
-      }
-      cairo_stroke(cr);
-      break;
-    }
-  }
-  cairo_restore(cr);
-}
-
-// A step of a building box: the model growing on the table, with its caption.
-void BoxStepFrame(cairo_t* cr, int box, int step, double t, double seconds, const std::string& caption) {
-  FillVertical(cr, 0, 0, 432, 324, Hex(0xFFF1E6), Hex(0xFDE2E4));
-  cairo_rectangle(cr, 0, 230, 432, 94);
-  SetColor(cr, Hex(0xD4A373));
-  cairo_fill(cr);
-  const double p = Ease(t / (seconds * 0.7));
-  cairo_save(cr);
-  cairo_translate(cr, 216, 210);
-  if (box == 1) {
-    if (step == 1) {  // the materials come onto the table one by one, two rows of three
-      for (int i = 0; i < 6; ++i) {
-        const double k = Ease(p * 6 - i);
-        if (k > 0) Material(cr, i, -135 + (i % 3) * 135, -150 + (i / 3) * 110 - 20 * (1 - k), 110 * k);
-      }
-    } else {
-      cairo_rectangle(cr, -70, -90, 140, 110);
-      SetColor(cr, Hex(0xE9C46A));
-      cairo_fill(cr);
-      const double doors = step == 2 ? p : 1;
-      cairo_rectangle(cr, -15, -30, 30, 50 * doors);
-      cairo_rectangle(cr, -55, -70, 28 * doors, 24 * doors);
-      cairo_rectangle(cr, 27, -70, 28 * doors, 24 * doors);
-      SetColor(cr, Hex(0x7F5539));
-      cairo_fill(cr);
-      if (step == 3) {
-        const double drop = (1 - p) * -150;
-        cairo_move_to(cr, -90, -88 + drop);
-        cairo_line_to(cr, 0, -160 + drop);
-        cairo_line_to(cr, 90, -88 + drop);
-        cairo_close_path(cr);
-        SetColor(cr, Hex(0xC1121F));
-        cairo_fill(cr);
-        if (p >= 1) Star(cr, 120, -150, 20, 8, 5, Hex(0xFFD23F));
-      }
-    }
-  } else {
-    const double roll = step == 1 ? p : 1;
-    RoundRect(cr, -30, -150 + 100 * (1 - roll), 60, 150 * roll + 10, 20);
-    SetColor(cr, Hex(0xF1FAEE));
-    cairo_fill_preserve(cr);
-    SetColor(cr, Hex(0x457B9D));
-    cairo_set_line_width(cr, 3);
-    cairo_stroke(cr);
-    if (step == 2) {
-      const double k = p;
-      for (int side = -1; side <= 1; side += 2) {
-        cairo_move_to(cr, side * 30, -40);
-        cairo_line_to(cr, side * (30 + 40 * k), 10);
-        cairo_line_to(cr, side * 30, 10);
-        cairo_close_path(cr);
-      }
-      cairo_move_to(cr, -30, -150);
-      cairo_line_to(cr, 0, -150 - 50 * k);
-      cairo_line_to(cr, 30, -150);
-      cairo_close_path(cr);
-      SetColor(cr, Hex(0xE63946));
-      cairo_fill(cr);
-    }
-  }
-  cairo_restore(cr);
-  RoundRect(cr, 8, 262, 416, 52, 12);
-  SetColor(cr, Hex(0xFFFFFF, 0.85));
-  cairo_fill(cr);
-  Text(cr, caption, 216, 296, 22, Hex(0x6A040F), Align::Center);
-}
-
 struct BoxVideo {
   int box, step;
   const char* codec;
@@ -391,7 +187,7 @@ bool WriteBoxVideo(Context& context, const BoxVideo& v, std::string* error) {
   sound.Mix(voice, 0.6, 1.0);
   char folder[16];
   std::snprintf(folder, sizeof folder, "%05d", v.box);
-  auto frame = [&v, seconds](cairo_t* cr, double t) { BoxStepFrame(cr, v.box, v.step, t, seconds, v.caption); };
+  auto frame = [&v, seconds](cairo_t* cr, double t) { CraftStepFrame(cr, v.box, v.step, t, seconds, v.caption); };
   return EncodeVideo(context, context.out / "Videos" / "Cajas" / folder / (std::string(v.name) + ".AVI"), 432, 324,
                      v.fps, seconds, v.codec, sound, frame, error);
 }
