@@ -17,7 +17,7 @@
 #include "tests/support/RecordingGfx.h"
 
 // After the project's headers: glib defines TRUE and FALSE as macros.
-#include <pango/pangoft2.h>
+#include "bench/BenchTextFonts.h"
 
 namespace {
 
@@ -78,14 +78,7 @@ OurSide* Ours() {
   static OurSide* side = [] {
     SLRegisterGuiClasses();
     auto* made = new OurSide();
-    char folder[] = "/tmp/sleditbenchXXXXXX";
-    if (!mkdtemp(folder)) return made;
-    const std::string fnt = std::string(folder) + "/dejavu13.fnt";
-    const std::string command = std::string("'") + SL_FNTWRITE + "' \"$(fc-match -f '%{file}' 'DejaVu Sans')\" " +
-                                std::to_string(kPixels) + " '" + fnt + "'";
-    if (system(command.c_str()) == 0) g_font = made->device.LoadFontFromFile(fnt.c_str());
-    remove(fnt.c_str());
-    rmdir(folder);
+    g_font = SLBenchDejaVuFont(&made->device, kPixels);
     if (!g_font || !made->manager.Init() || !made->manager.SetGfx(&made->device)) return made;
     CSL_GS_GuiWindow* dialog = made->manager.CreateWindow(CSL_GS_GuiTopLevelWindow::GetClassRecord(), "", 0, 0, 640,
                                                           480, SL_GUI_WS_VISIBLE, 0, 0, nullptr);
@@ -104,14 +97,7 @@ OurSide* Ours() {
 
 PangoLayout* Pango() {
   static PangoLayout* layout = [] {
-    PangoFontMap* map = pango_ft2_font_map_new();
-    pango_ft2_font_map_set_resolution(PANGO_FT2_FONT_MAP(map), 96, 96);
-    PangoContext* context = pango_font_map_create_context(map);
-    PangoLayout* made = pango_layout_new(context);
-    PangoFontDescription* description = pango_font_description_from_string("DejaVu Sans");
-    pango_font_description_set_absolute_size(description, kPixels * PANGO_SCALE);
-    pango_layout_set_font_description(made, description);
-    pango_font_description_free(description);
+    PangoLayout* made = SLBenchPangoLayout(kPixels);
     pango_layout_set_width(made, kWidth * PANGO_SCALE);
     pango_layout_set_wrap(made, PANGO_WRAP_WORD_CHAR);
     return made;

@@ -14,7 +14,7 @@
 #include "tests/support/RecordingGfx.h"
 
 // After the project's headers: glib defines TRUE and FALSE as macros.
-#include <pango/pangoft2.h>
+#include "bench/BenchTextFonts.h"
 
 namespace {
 
@@ -66,31 +66,14 @@ OurSide* Ours() {
   static OurSide* side = [] {
     SLRegisterGuiClasses();
     auto* made = new OurSide();
-    char folder[] = "/tmp/sltextbenchXXXXXX";
-    if (!mkdtemp(folder)) return made;
-    const std::string fnt = std::string(folder) + "/dejavu13.fnt";
-    const std::string command = std::string("'") + SL_FNTWRITE + "' \"$(fc-match -f '%{file}' 'DejaVu Sans')\" " +
-                                std::to_string(kPixels) + " '" + fnt + "'";
-    if (system(command.c_str()) == 0) made->font = made->device.LoadFontFromFile(fnt.c_str());
-    remove(fnt.c_str());
-    rmdir(folder);
+    made->font = SLBenchDejaVuFont(&made->device, kPixels);
     return made;
   }();
   return side;
 }
 
 PangoLayout* Pango() {
-  static PangoLayout* layout = [] {
-    PangoFontMap* map = pango_ft2_font_map_new();
-    pango_ft2_font_map_set_resolution(PANGO_FT2_FONT_MAP(map), 96, 96);
-    PangoContext* context = pango_font_map_create_context(map);
-    PangoLayout* made = pango_layout_new(context);
-    PangoFontDescription* description = pango_font_description_from_string("DejaVu Sans");
-    pango_font_description_set_absolute_size(description, kPixels * PANGO_SCALE);
-    pango_layout_set_font_description(made, description);
-    pango_font_description_free(description);
-    return made;
-  }();
+  static PangoLayout* layout = SLBenchPangoLayout(kPixels);
   return layout;
 }
 

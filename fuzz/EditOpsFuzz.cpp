@@ -11,13 +11,10 @@
 #include <cstring>
 #include <string>
 
-#include "fuzz/FuzzProgram.h"
-#include "gui/GuiClasses.h"
+#include "fuzz/FuzzGuiSteps.h"
 #include "gui/SLGuiEdit.h"
 #include "gui/SLGuiManager.h"
 #include "gui/SLGuiTopLevelWindow.h"
-#include "platform/kernel32/Modules.h"
-#include "tests/support/MemoryGfxDevice.h"
 
 namespace {
 
@@ -55,25 +52,9 @@ std::string Text(SLFuzzProgram& in) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  SLRegisterGuiClasses();
-  SLFuzzProgram input{data, size};
-  // The clock only goes forward, across inputs too: the shared manager's timers count on it.
-  static std::uint64_t clockMs = 100000;
-  SLPlatformSetTestClock(true, clockMs * 1000000u);
-  // One manager with the default skin on the memory device for every input: loading the
-  // skin's pictures would take longer than the steps.
-  static CMemoryGfxDevice* gfx = [] {
-    auto* made = new CMemoryGfxDevice();
-    const SL_GS_DisplayMode mode{1, 320, 240, 32, 1, 0, 0};
-    made->Init(nullptr, nullptr, &mode);
-    return made;
-  }();
-  static CSL_GS_GuiManager* shared = [] {
-    auto* made = new CSL_GS_GuiManager();
-    if (!made->Init() || !made->SetGfx(gfx) || !made->LoadDefaultSkin()) return static_cast<CSL_GS_GuiManager*>(nullptr);
-    return made;
-  }();
+  CSL_GS_GuiManager* shared = SLFuzzGui::BeginInput();
   if (!shared) return 0;
+  SLFuzzProgram input{data, size};
   CSL_GS_GuiManager& manager = *shared;
   CSL_GS_GuiWindow* dialog = manager.CreateWindow(CSL_GS_GuiTopLevelWindow::GetClassRecord(), "", 0, 0, 320, 240,
                                                   SL_GUI_WS_VISIBLE, 0, 0, nullptr);
@@ -91,11 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   edit->SetScrollBarPolicy(input.Take());
   edit->SetTextFormat(input.Take() & 15);
   manager.SetFocus(edit);
-  u8* keys = manager.GetState()->keyState;
   for (int steps = 0; input.at < input.size && steps < 300 && manager.IsRegistered(edit); ++steps) {
     const unsigned op = input.Take();
-    keys[SL_GUI_KEY_LSHIFT] = (op & 0x40) ? SL_GUI_KEYF_DOWN : 0;
-    keys[SL_GUI_KEY_RCTRL] = (op & 0x80) ? SL_GUI_KEYF_DOWN : 0;
+    SLFuzzGui::HoldModifiers(manager, op);
     const i32 x = i32(input.Take()) - 40, y = i32(input.Take() % 160) - 30;
     switch (op % 11) {
       case 0:
@@ -118,12 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 9: edit->SetMaxLength(input.Take() % 64); break;
       default: edit->ReplaceSelection(Text(input).c_str()); break;
     }
-    keys[SL_GUI_KEY_LSHIFT] = keys[SL_GUI_KEY_RCTRL] = 0;
-    if (!manager.IsRegistered(edit)) break;
-    clockMs += input.Take();
-    SLPlatformSetTestClock(true, clockMs * 1000000u);
-    manager.Update(true);
-    if (!manager.IsRegistered(edit)) break;
+    if (!SLFuzzGui::EndStep(manager, edit, input)) break;
     if (op & 0x20) manager.Draw();
     CheckEdit(edit);
   }

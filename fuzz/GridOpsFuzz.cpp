@@ -8,14 +8,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "fuzz/FuzzProgram.h"
-#include "gui/GuiClasses.h"
+#include "fuzz/FuzzGuiSteps.h"
 #include "gui/SLGuiEdit.h"
 #include "gui/SLGuiGrid.h"
 #include "gui/SLGuiManager.h"
 #include "gui/SLGuiTopLevelWindow.h"
-#include "platform/kernel32/Modules.h"
-#include "tests/support/MemoryGfxDevice.h"
 
 namespace {
 
@@ -72,25 +69,9 @@ i32 Signed(SLFuzzProgram& in) { return i32(in.Take() | in.Take() << 8) - 0x4000;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  SLRegisterGuiClasses();
-  SLFuzzProgram input{data, size};
-  // The clock only goes forward, across inputs too: the shared manager's timers count on it.
-  static std::uint64_t clockMs = 100000;
-  SLPlatformSetTestClock(true, clockMs * 1000000u);
-  // One manager with the default skin on the memory device for every input: loading the
-  // skin's pictures would take longer than the steps.
-  static CMemoryGfxDevice* gfx = [] {
-    auto* made = new CMemoryGfxDevice();
-    const SL_GS_DisplayMode mode{1, 320, 240, 32, 1, 0, 0};
-    made->Init(nullptr, nullptr, &mode);
-    return made;
-  }();
-  static CSL_GS_GuiManager* shared = [] {
-    auto* made = new CSL_GS_GuiManager();
-    if (!made->Init() || !made->SetGfx(gfx) || !made->LoadDefaultSkin()) return static_cast<CSL_GS_GuiManager*>(nullptr);
-    return made;
-  }();
+  CSL_GS_GuiManager* shared = SLFuzzGui::BeginInput();
   if (!shared) return 0;
+  SLFuzzProgram input{data, size};
   CSL_GS_GuiManager& manager = *shared;
   CSL_GS_GuiWindow* host =
       manager.CreateWindow(FuzzGridHost::GetClassRecord(), "", 0, 0, 320, 240, SL_GUI_WS_VISIBLE, 0, 0, nullptr);
@@ -106,11 +87,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   TSLObjPtr<CSL_GS_GuiWindow> hold(grid);
   manager.SetFocus(grid);
-  u8* keys = manager.GetState()->keyState;
   for (int steps = 0; input.at < input.size && steps < 300 && manager.IsRegistered(grid); ++steps) {
     const unsigned op = input.Take();
-    keys[SL_GUI_KEY_LSHIFT] = (op & 0x40) ? SL_GUI_KEYF_DOWN : 0;
-    keys[SL_GUI_KEY_RCTRL] = (op & 0x80) ? SL_GUI_KEYF_DOWN : 0;
+    SLFuzzGui::HoldModifiers(manager, op);
     const i32 x = i32(input.Take()) - 20, y = i32(input.Take()) - 20;
     switch (op % 16) {
       case 0: grid->SetRowCount(input.Take() % 40); break;
@@ -135,12 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           (op & 1 ? grid->OnHScroll(nullptr, 5, Signed(input), 0) : grid->OnVScroll(nullptr, 5, Signed(input), 0));
         break;
     }
-    keys[SL_GUI_KEY_LSHIFT] = keys[SL_GUI_KEY_RCTRL] = 0;
-    if (!manager.IsRegistered(grid)) break;
-    clockMs += input.Take();
-    SLPlatformSetTestClock(true, clockMs * 1000000u);
-    manager.Update(true);
-    if (!manager.IsRegistered(grid)) break;
+    if (!SLFuzzGui::EndStep(manager, grid, input)) break;
     if (op & 0x10) manager.Draw();
     CheckGrid(grid);
   }

@@ -38,28 +38,8 @@ class CSL_GS_GuiButton : public CSL_GS_GuiWindow {
   u32 GetFlags() const { return m_flags; }
   u32 GetImageAlignment() const { return m_imageStyle; }
 
-  u32 GetState() override;
+  SL_GUI_DECLARE_PRESS_SLOTS();
   u32 GetDialogCode() override;
-  bool GetTextStyle(CSL_GS_GuiWindow* window, u32 state, SL_GS_Font** font, SLGuiSkinColor* color) override;
-  bool OnCreate() override;
-  void OnPositionChanged(SLGuiWindowPos* pos) override;
-  void OnEnable(bool enabled) override;
-  void OnShow(bool visible) override;
-  void OnCancelMode() override;
-  void OnCaptureLost(CSL_GS_GuiWindow* newCapture) override;
-  void OnSetFocus(CSL_GS_GuiWindow* window) override;
-  void OnKillFocus(CSL_GS_GuiWindow* newFocus) override;
-  void Draw(const SLGuiRect* clientOnScreen) override;
-  u32 HitTest(i32 x, i32 y) override;
-  void OnLButtonDblClk(u32 keys, i32 x, i32 y) override;
-  void OnLButtonDown(u32 keys, i32 x, i32 y) override;
-  void OnLButtonUp(u32 keys, i32 x, i32 y) override;
-  void OnMouseEnter(u32 keys, i32 x, i32 y) override;
-  void OnMouseMove(u32 keys, i32 x, i32 y) override;
-  void OnMouseLeave() override;
-  void OnKeyDown(u32 key) override;
-  void OnKeyUp(u32 key) override;
-  void OnGfxChanged(CSL_GS_BaseGfx* gfx) override;
 
  protected:
   void ReadSkin();

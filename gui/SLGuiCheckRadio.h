@@ -39,28 +39,8 @@ class SLGuiTwoStateButton : public CSL_GS_GuiWindow {
   bool IsChecked() const { return (m_flags & SL_GUI_BTN_CHECKED) != 0; }
   u32 GetFlags() const { return m_flags; }
 
-  u32 GetState() override;
-  bool GetTextStyle(CSL_GS_GuiWindow* window, u32 state, SL_GS_Font** font, SLGuiSkinColor* color) override;
-  bool OnCreate() override;
-  void OnPositionChanged(SLGuiWindowPos* pos) override;
-  void OnEnable(bool enabled) override;
-  void OnShow(bool visible) override;
-  void OnCancelMode() override;
-  void OnCaptureLost(CSL_GS_GuiWindow* newCapture) override;
+  SL_GUI_DECLARE_PRESS_SLOTS();
   void GetMinMaxInfo(SLGuiMinMaxInfo* info) override;
-  void OnSetFocus(CSL_GS_GuiWindow* window) override;
-  void OnKillFocus(CSL_GS_GuiWindow* newFocus) override;
-  void Draw(const SLGuiRect* clientOnScreen) override;
-  u32 HitTest(i32 x, i32 y) override;
-  void OnLButtonDblClk(u32 keys, i32 x, i32 y) override;
-  void OnLButtonDown(u32 keys, i32 x, i32 y) override;
-  void OnLButtonUp(u32 keys, i32 x, i32 y) override;
-  void OnMouseEnter(u32 keys, i32 x, i32 y) override;
-  void OnMouseMove(u32 keys, i32 x, i32 y) override;
-  void OnMouseLeave() override;
-  void OnKeyDown(u32 key) override;
-  void OnKeyUp(u32 key) override;
-  void OnGfxChanged(CSL_GS_BaseGfx* gfx) override;
 
   // Glyph and text boxes in a client rectangle (glyph mode), as drawn and hit.
   void Layout(const SLGuiRect& client, SLGuiRect* glyph, SLGuiRect* text);

@@ -36,8 +36,7 @@ bool IsLineBreakPair(const char* text, u32 length, u32 at) {
 SL_IMPLEMENT_CLASS_CREATABLE(CSL_GS_GuiEdit, CSL_GS_GuiWindow)
 
 CSL_GS_GuiEdit::CSL_GS_GuiEdit()
-    : m_flags(0), m_normal(nullptr), m_normalOverride(nullptr), m_disabled(nullptr), m_disabledOverride(nullptr),
-      m_selectedArea(nullptr), m_caretElement(nullptr), m_font(nullptr), m_normalColor(nullptr),
+    : SLGuiFramedWidget(SL_GUI_ES_BORDERLESS), m_caretElement(nullptr), m_font(nullptr), m_normalColor(nullptr),
       m_overColor(nullptr), m_selectedColor(nullptr), m_disabledColor(nullptr), m_passwordChar('*'),
       m_scrollPolicy(0), m_spaceAdvance(2), m_passwordAdvance(2), m_maxLength(0), m_anchor(0), m_selEnd(0),
       m_caret(0), m_selLowLine(0), m_selLowX(0), m_selHighLine(0), m_selHighX(0), m_caretLine(0), m_caretX(0),
@@ -304,15 +303,10 @@ void CSL_GS_GuiEdit::TrackMouse(i32 x, i32 y) {
 
 void CSL_GS_GuiEdit::OnLButtonDown(u32 keys, i32 x, i32 y) {
   Hold hold(this);
-  CSL_GS_GuiManager* manager = m_manager;
-  if (!manager || !IsRegistered()) return;
-  manager->SetCapture(this);
-  if (!IsRegistered()) return;
-  manager->SetFocus(this);
-  if (!IsRegistered()) return;
+  if (!SLGuiPress::TakeCaptureAndFocus(this)) return;
   {
     SLErrorKeeper keep;
-    manager->SetInternalTimer(this, SL_GUI_TIMER_EDIT_SELECT, SL_GUI_EDIT_SELECT_MS);
+    m_manager->SetInternalTimer(this, SL_GUI_TIMER_EDIT_SELECT, SL_GUI_EDIT_SELECT_MS);
   }
   m_flags |= SL_GUI_EF_SELECTING;
   u32 line = 0, position = 0, flags = 0;
@@ -381,17 +375,6 @@ void CSL_GS_GuiEdit::OnTimer(u32 id) {
 
 // --- Window slots ---
 
-u32 CSL_GS_GuiEdit::GetState() {
-  if (m_style & SL_GUI_WS_DISABLED) return SL_GUI_STATE_DISABLED;
-  const bool focused = (m_flags & SL_GUI_EF_FOCUSED) != 0, over = (m_flags & SL_GUI_EF_OVER) != 0;
-  u32 state = SL_GUI_STATE_NORMAL;
-  if ((m_flags & SL_GUI_EF_SELECTING) && over)
-    state = SL_GUI_STATE_PRESSED;
-  else if (focused || over)
-    state = SL_GUI_STATE_HOT;
-  return focused ? state | SL_GUI_STATE_FOCUSED : state;
-}
-
 u32 CSL_GS_GuiEdit::GetDialogCode() {
   return MultiLine() ? SL_GUI_DLGC_WANTARROWS | SL_GUI_DLGC_WANTALLKEYS | SL_GUI_DLGC_WANTCHARS
                      : SL_GUI_DLGC_WANTARROWS | SL_GUI_DLGC_WANTCHARS;
@@ -449,21 +432,6 @@ void CSL_GS_GuiEdit::OnCaptureLost(CSL_GS_GuiWindow* newCapture) {
   if (IsRegistered()) CSL_GS_GuiWindow::OnCaptureLost(newCapture);
 }
 
-void CSL_GS_GuiEdit::GetMinMaxInfo(SLGuiMinMaxInfo* info) {
-  CSL_GS_GuiWindow::GetMinMaxInfo(info);
-  if (Bordered()) SLGuiSkinFrame::LimitMinimum(info, m_normal);
-}
-
-void CSL_GS_GuiEdit::OnSetFocus(CSL_GS_GuiWindow* window) {
-  m_flags |= SL_GUI_EF_FOCUSED;
-  CSL_GS_GuiWindow::OnSetFocus(window);
-}
-
-void CSL_GS_GuiEdit::OnKillFocus(CSL_GS_GuiWindow* newFocus) {
-  m_flags &= ~u32(SL_GUI_EF_FOCUSED);
-  CSL_GS_GuiWindow::OnKillFocus(newFocus);
-}
-
 void CSL_GS_GuiEdit::GetClientArea(SLGuiRect* rect) {
   if (!rect) return;
   ReadSkin();
@@ -480,11 +448,6 @@ void CSL_GS_GuiEdit::GetClientArea(SLGuiRect* rect) {
   if ((m_style & (SL_GUI_WS_HSCROLL | SL_GUI_WS_VSCROLL)) != bars) inset();
 }
 
-u32 CSL_GS_GuiEdit::HitTest(i32 x, i32 y) {
-  const u32 hit = CSL_GS_GuiWindow::HitTest(x, y);
-  return Bordered() ? SLGuiSkinFrame::HitTest(this, hit, m_normal, x, y) : hit;
-}
-
 void CSL_GS_GuiEdit::OnNcLButtonDown(u32 hit, u32 keys, i32 x, i32 y) {
   Hold hold(this);
   if (m_manager && IsRegistered()) {
@@ -499,26 +462,6 @@ void CSL_GS_GuiEdit::OnNcLButtonDown(u32 hit, u32 keys, i32 x, i32 y) {
 void CSL_GS_GuiEdit::OnNcLButtonUp(u32 hit, u32 keys, i32 x, i32 y) {
   EndMouseSelection();
   CSL_GS_GuiWindow::OnNcLButtonUp(hit, keys, x, y);
-}
-
-void CSL_GS_GuiEdit::OnNcMouseEnter(u32 hit, u32 keys, i32 x, i32 y) {
-  m_flags |= SL_GUI_EF_OVER;
-  CSL_GS_GuiWindow::OnNcMouseEnter(hit, keys, x, y);
-}
-
-void CSL_GS_GuiEdit::OnNcMouseLeave() {
-  m_flags &= ~u32(SL_GUI_EF_OVER);
-  CSL_GS_GuiWindow::OnNcMouseLeave();
-}
-
-void CSL_GS_GuiEdit::OnMouseEnter(u32 keys, i32 x, i32 y) {
-  m_flags |= SL_GUI_EF_OVER;
-  CSL_GS_GuiWindow::OnMouseEnter(keys, x, y);
-}
-
-void CSL_GS_GuiEdit::OnMouseLeave() {
-  m_flags &= ~u32(SL_GUI_EF_OVER);
-  CSL_GS_GuiWindow::OnMouseLeave();
 }
 
 void CSL_GS_GuiEdit::OnGfxChanged(CSL_GS_BaseGfx* gfx) {

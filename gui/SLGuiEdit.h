@@ -15,6 +15,7 @@
 
 #include "foundation/SLArray.h"
 #include "gui/SLGuiSkin.h"
+#include "gui/SLGuiSkinFrame.h"
 #include "gui/SLGuiWindow.h"
 
 // Style bits of an edit.
@@ -29,9 +30,9 @@ enum : u32 {
 
 // State flags of an edit.
 enum : u32 {
-  SL_GUI_EF_FOCUSED = 0x01,
-  SL_GUI_EF_SELECTING = 0x02,  // a mouse selection holds the capture
-  SL_GUI_EF_OVER = 0x04,
+  SL_GUI_EF_FOCUSED = SL_GUI_FRAMED_FOCUSED,
+  SL_GUI_EF_SELECTING = SL_GUI_FRAMED_PRESSED,  // a mouse selection holds the capture
+  SL_GUI_EF_OVER = SL_GUI_FRAMED_OVER,
 };
 
 // Flags of CharFromPoint: where the point lies against the lines.
@@ -71,7 +72,7 @@ struct SLGuiEditLine {
   u32 width;
 };
 
-class CSL_GS_GuiEdit : public CSL_GS_GuiWindow {
+class CSL_GS_GuiEdit : public SLGuiFramedWidget {
   SL_DECLARE_CLASS(CSL_GS_GuiEdit)
  public:
   CSL_GS_GuiEdit();
@@ -89,7 +90,6 @@ class CSL_GS_GuiEdit : public CSL_GS_GuiWindow {
   bool SetScrollBarPolicy(u32 policy);
   u32 GetScrollBarPolicy() const { return m_scrollPolicy; }
 
-  u32 GetFlags() const { return m_flags; }
   u32 GetAnchor() const { return m_anchor; }
   u32 GetSelectionEnd() const { return m_selEnd; }
   u32 GetCaret() const { return m_caret; }
@@ -109,7 +109,6 @@ class CSL_GS_GuiEdit : public CSL_GS_GuiWindow {
   // The line and position under a client point, with SL_GUI_EDIT_* flags. False without lines.
   bool CharFromPoint(i32 x, i32 y, u32* line, u32* position, u32* flags);
 
-  u32 GetState() override;
   u32 GetDialogCode() override;
   bool GetTextStyle(CSL_GS_GuiWindow* window, u32 state, SL_GS_Font** font, SLGuiSkinColor* color) override;
   bool OnCreate() override;
@@ -119,22 +118,13 @@ class CSL_GS_GuiEdit : public CSL_GS_GuiWindow {
   void OnTextChanged(CSLStringAnsi* text) override;
   void OnCancelMode() override;
   void OnCaptureLost(CSL_GS_GuiWindow* newCapture) override;
-  void GetMinMaxInfo(SLGuiMinMaxInfo* info) override;
-  void OnSetFocus(CSL_GS_GuiWindow* window) override;
-  void OnKillFocus(CSL_GS_GuiWindow* newFocus) override;
-  void DrawFrame(const SLGuiRect* windowOnScreen) override;
   void Draw(const SLGuiRect* clientOnScreen) override;
   void GetClientArea(SLGuiRect* rect) override;
-  u32 HitTest(i32 x, i32 y) override;
   void OnNcLButtonDown(u32 hit, u32 keys, i32 x, i32 y) override;
   void OnNcLButtonUp(u32 hit, u32 keys, i32 x, i32 y) override;
-  void OnNcMouseEnter(u32 hit, u32 keys, i32 x, i32 y) override;
-  void OnNcMouseLeave() override;
   void OnLButtonDown(u32 keys, i32 x, i32 y) override;
   void OnLButtonUp(u32 keys, i32 x, i32 y) override;
-  void OnMouseEnter(u32 keys, i32 x, i32 y) override;
   void OnMouseMove(u32 keys, i32 x, i32 y) override;
-  void OnMouseLeave() override;
   void OnKeyDown(u32 key) override;
   void OnChar(u32 character) override;
   void OnTimer(u32 id) override;
@@ -166,7 +156,6 @@ class CSL_GS_GuiEdit : public CSL_GS_GuiWindow {
     i64 Tab(const TSLArray<u32>& stops, i64 x) const;
   };
   void ReadSkin();
-  bool Bordered() const { return (m_style & SL_GUI_ES_BORDERLESS) == 0; }
   bool MultiLine() const { return (m_style & SL_GUI_ES_MULTILINE) != 0; }
   void MeasureUnits(Metrics* metrics);
   void FreeWidthCache();
@@ -195,12 +184,6 @@ class CSL_GS_GuiEdit : public CSL_GS_GuiWindow {
   void DrawBackground(const SLGuiRect& client, double opacity);
   void DrawLine(const Metrics& metrics, u32 line, i32 x, i32 y, const SLGuiRect& client, double opacity);
 
-  u32 m_flags;
-  SLGuiSkinElement* m_normal;
-  SLGuiSkinElement* m_normalOverride;
-  SLGuiSkinElement* m_disabled;
-  SLGuiSkinElement* m_disabledOverride;
-  SLGuiSkinElement* m_selectedArea;
   SLGuiSkinElement* m_caretElement;
   SL_GS_Font* m_font;
   SLGuiSkinColor* m_normalColor;

@@ -19,11 +19,6 @@ enum : u32 {
 }  // namespace
 
 
-void CSL_GS_GuiEdit::DrawFrame(const SLGuiRect* window) {
-  if (Bordered()) SLGuiSkinFrame::Draw(this, m_normal, m_disabled, window);
-  CSL_GS_GuiWindow::DrawFrame(window);
-}
-
 void CSL_GS_GuiEdit::Draw(const SLGuiRect* client) {
   if (!m_manager || !client || !IsRegistered()) return;
   TSLObjPtr<CSL_GS_GuiWindow> hold(this);

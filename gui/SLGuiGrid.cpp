@@ -41,8 +41,7 @@ bool Resizable(const SLGuiGridLine& line) { return line.visible && line.maxSize 
 }  // namespace
 
 CSL_GS_GuiGrid::CSL_GS_GuiGrid()
-    : m_flags(0), m_normal(nullptr), m_normalOverride(nullptr), m_disabled(nullptr), m_disabledOverride(nullptr),
-      m_selectedArea(nullptr), m_hSeparator(nullptr), m_vSeparator(nullptr), m_buttons{}, m_buttonOverrides{},
+    : SLGuiFramedWidget(SL_GUI_GS_BORDERLESS), m_hSeparator(nullptr), m_vSeparator(nullptr), m_buttons{}, m_buttonOverrides{},
       m_font(nullptr), m_headerFont(nullptr), m_colors{}, m_buttonColors{}, m_scrollPolicy(0), m_fixedRows(0),
       m_fixedCols(0), m_firstRow(0), m_firstCol(0), m_currentRow(0), m_currentCol(0), m_anchorRow(0),
       m_anchorCol(0), m_pageRows(1), m_pageCols(0), m_pressedPart(0), m_hoverPartOfGrid(0), m_pressedRow(0),
@@ -392,12 +391,8 @@ bool CSL_GS_GuiGrid::SendDrawCell(CSL_GS_GuiGridDrawCellEvent* event) { return F
 
 void CSL_GS_GuiGrid::OnLButtonDown(u32 keys, i32 x, i32 y) {
   Hold hold(this);
+  if (!SLGuiPress::TakeCaptureAndFocus(this)) return;
   CSL_GS_GuiManager* manager = m_manager;
-  if (!manager || !IsRegistered()) return;
-  manager->SetCapture(this);
-  if (!IsRegistered()) return;
-  manager->SetFocus(this);
-  if (!IsRegistered()) return;
   m_flags |= SL_GUI_GF_PRESSED;
   u32 row = 0, column = 0;
   const u32 part = CellFromPoint(x, y, &row, &column);
@@ -495,21 +490,18 @@ void CSL_GS_GuiGrid::OnMouseMove(u32 keys, i32 x, i32 y) {
 }
 
 void CSL_GS_GuiGrid::OnMouseEnter(u32 keys, i32 x, i32 y) {
-  m_flags |= SL_GUI_GF_OVER;
   m_hoverPartOfGrid = CellFromPoint(x, y, &m_hoverRow, &m_hoverCol);
-  CSL_GS_GuiWindow::OnMouseEnter(keys, x, y);
+  SLGuiFramedWidget::OnMouseEnter(keys, x, y);
 }
 
 void CSL_GS_GuiGrid::OnMouseLeave() {
-  m_flags &= ~u32(SL_GUI_GF_OVER);
   m_hoverPartOfGrid = SL_GUI_GRID_NOWHERE;
-  CSL_GS_GuiWindow::OnMouseLeave();
+  SLGuiFramedWidget::OnMouseLeave();
 }
 
 void CSL_GS_GuiGrid::OnNcMouseEnter(u32 hit, u32 keys, i32 x, i32 y) {
-  m_flags |= SL_GUI_GF_OVER;
   m_hoverPartOfGrid = SL_GUI_GRID_NOWHERE;
-  CSL_GS_GuiWindow::OnNcMouseEnter(hit, keys, x, y);
+  SLGuiFramedWidget::OnNcMouseEnter(hit, keys, x, y);
 }
 
 void CSL_GS_GuiGrid::OnNcMouseMove(u32 hit, u32 keys, i32 x, i32 y) {
@@ -518,9 +510,8 @@ void CSL_GS_GuiGrid::OnNcMouseMove(u32 hit, u32 keys, i32 x, i32 y) {
 }
 
 void CSL_GS_GuiGrid::OnNcMouseLeave() {
-  m_flags &= ~u32(SL_GUI_GF_OVER);
   m_hoverPartOfGrid = SL_GUI_GRID_NOWHERE;
-  CSL_GS_GuiWindow::OnNcMouseLeave();
+  SLGuiFramedWidget::OnNcMouseLeave();
 }
 
 void CSL_GS_GuiGrid::OnNcLButtonDown(u32 hit, u32 keys, i32 x, i32 y) {
@@ -643,17 +634,6 @@ bool CSL_GS_GuiGrid::OnVScroll(CSL_GS_GuiWindow* source, u32 code, i32 newPositi
 
 // --- Window slots ---
 
-u32 CSL_GS_GuiGrid::GetState() {
-  if (m_style & SL_GUI_WS_DISABLED) return SL_GUI_STATE_DISABLED;
-  const bool focused = (m_flags & SL_GUI_GF_FOCUSED) != 0, over = (m_flags & SL_GUI_GF_OVER) != 0;
-  u32 state = SL_GUI_STATE_NORMAL;
-  if ((m_flags & SL_GUI_GF_PRESSED) && over)
-    state = SL_GUI_STATE_PRESSED;
-  else if (focused || over)
-    state = SL_GUI_STATE_HOT;
-  return focused ? state | SL_GUI_STATE_FOCUSED : state;
-}
-
 u32 CSL_GS_GuiGrid::GetDialogCode() { return SL_GUI_DLGC_WANTALLKEYS; }
 
 bool CSL_GS_GuiGrid::GetTextStyle(CSL_GS_GuiWindow* window, u32 state, SL_GS_Font** font, SLGuiSkinColor* color) {
@@ -717,31 +697,11 @@ void CSL_GS_GuiGrid::OnCancelMode() {
   CSL_GS_GuiWindow::OnCancelMode();
 }
 
-void CSL_GS_GuiGrid::GetMinMaxInfo(SLGuiMinMaxInfo* info) {
-  CSL_GS_GuiWindow::GetMinMaxInfo(info);
-  if (Bordered()) SLGuiSkinFrame::LimitMinimum(info, m_normal);
-}
-
-void CSL_GS_GuiGrid::OnSetFocus(CSL_GS_GuiWindow* window) {
-  m_flags |= SL_GUI_GF_FOCUSED;
-  CSL_GS_GuiWindow::OnSetFocus(window);
-}
-
-void CSL_GS_GuiGrid::OnKillFocus(CSL_GS_GuiWindow* newFocus) {
-  m_flags &= ~u32(SL_GUI_GF_FOCUSED);
-  CSL_GS_GuiWindow::OnKillFocus(newFocus);
-}
-
 void CSL_GS_GuiGrid::GetClientArea(SLGuiRect* rect) {
   if (!rect) return;
   ReadSkin();
   if (Bordered() && m_normal) SLGuiSkinDeflateRect(m_normal, rect);
   CSL_GS_GuiWindow::GetClientArea(rect);
-}
-
-u32 CSL_GS_GuiGrid::HitTest(i32 x, i32 y) {
-  const u32 hit = CSL_GS_GuiWindow::HitTest(x, y);
-  return Bordered() ? SLGuiSkinFrame::HitTest(this, hit, m_normal, x, y) : hit;
 }
 
 void CSL_GS_GuiGrid::OnGfxChanged(CSL_GS_BaseGfx* gfx) {

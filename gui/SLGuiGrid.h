@@ -12,6 +12,7 @@
 
 #include "foundation/SLArray.h"
 #include "gui/SLGuiSkin.h"
+#include "gui/SLGuiSkinFrame.h"
 #include "gui/SLGuiWindow.h"
 
 // Style bits of a grid.
@@ -32,9 +33,9 @@ enum : u32 {
 
 // State flags of a grid.
 enum : u32 {
-  SL_GUI_GF_FOCUSED = 0x01,
-  SL_GUI_GF_PRESSED = 0x02,
-  SL_GUI_GF_OVER = 0x04,
+  SL_GUI_GF_FOCUSED = SL_GUI_FRAMED_FOCUSED,
+  SL_GUI_GF_PRESSED = SL_GUI_FRAMED_PRESSED,
+  SL_GUI_GF_OVER = SL_GUI_FRAMED_OVER,
 };
 
 // Parts under a point.
@@ -137,7 +138,7 @@ class CSL_GS_GuiGridDrawCellEvent : public CSL_GS_GuiBaseEvent {
   SLGuiRect m_rect;
 };
 
-class CSL_GS_GuiGrid : public CSL_GS_GuiWindow {
+class CSL_GS_GuiGrid : public SLGuiFramedWidget {
   SL_DECLARE_CLASS(CSL_GS_GuiGrid)
  public:
   CSL_GS_GuiGrid();
@@ -173,7 +174,6 @@ class CSL_GS_GuiGrid : public CSL_GS_GuiWindow {
   u32 GetFirstVisibleCol() const { return m_firstCol; }
   u32 GetPageRows() const { return m_pageRows; }
   u32 GetPageCols() const { return m_pageCols; }
-  u32 GetFlags() const { return m_flags; }
   u32 GetScrollBarPolicy() const { return m_scrollPolicy; }
 
   // Scrolls so that a scrolling cell lies inside the client area; 0x80001001 for a cell
@@ -192,7 +192,6 @@ class CSL_GS_GuiGrid : public CSL_GS_GuiWindow {
   virtual bool SendGetCellData(CSL_GS_GuiGridGetCellDataEvent* event);
   virtual bool SendDrawCell(CSL_GS_GuiGridDrawCellEvent* event);
 
-  u32 GetState() override;
   u32 GetDialogCode() override;
   bool GetTextStyle(CSL_GS_GuiWindow* window, u32 state, SL_GS_Font** font, SLGuiSkinColor* color) override;
   bool OnCreate() override;
@@ -201,13 +200,8 @@ class CSL_GS_GuiGrid : public CSL_GS_GuiWindow {
   void OnEnable(bool enabled) override;
   void OnShow(bool visible) override;
   void OnCancelMode() override;
-  void GetMinMaxInfo(SLGuiMinMaxInfo* info) override;
-  void OnSetFocus(CSL_GS_GuiWindow* window) override;
-  void OnKillFocus(CSL_GS_GuiWindow* newFocus) override;
-  void DrawFrame(const SLGuiRect* windowOnScreen) override;
   void Draw(const SLGuiRect* clientOnScreen) override;
   void GetClientArea(SLGuiRect* rect) override;
-  u32 HitTest(i32 x, i32 y) override;
   void OnNcLButtonDown(u32 hit, u32 keys, i32 x, i32 y) override;
   void OnNcMouseEnter(u32 hit, u32 keys, i32 x, i32 y) override;
   void OnNcMouseMove(u32 hit, u32 keys, i32 x, i32 y) override;
@@ -227,7 +221,6 @@ class CSL_GS_GuiGrid : public CSL_GS_GuiWindow {
 
  private:
   void ReadSkin();
-  bool Bordered() const { return (m_style & SL_GUI_GS_BORDERLESS) == 0; }
   u32 Mode() const { return m_style & SL_GUI_GS_SELECT_MASK; }
   bool HasScrollingCell() const {
     return m_fixedRows < m_rows.GetCount() && m_fixedCols < m_cols.GetCount();
@@ -256,12 +249,6 @@ class CSL_GS_GuiGrid : public CSL_GS_GuiWindow {
   // Moves the current cell by a key; false when it did not move.
   bool MoveByKey(u32 key, bool ctrl);
 
-  u32 m_flags;
-  SLGuiSkinElement* m_normal;
-  SLGuiSkinElement* m_normalOverride;
-  SLGuiSkinElement* m_disabled;
-  SLGuiSkinElement* m_disabledOverride;
-  SLGuiSkinElement* m_selectedArea;
   SLGuiSkinElement* m_hSeparator;
   SLGuiSkinElement* m_vSeparator;
   SLGuiSkinElement* m_buttons[4];          // Normal, Over, Click, Disabled

@@ -11,11 +11,6 @@
 #include "gui/SLGuiSkinFrame.h"
 #include "platform/kernel32/Sync.h"
 
-void CSL_GS_GuiGrid::DrawFrame(const SLGuiRect* window) {
-  if (Bordered()) SLGuiSkinFrame::Draw(this, m_normal, m_disabled, window);
-  CSL_GS_GuiWindow::DrawFrame(window);
-}
-
 u32 CSL_GS_GuiGrid::CellState(u32 row, u32 column, bool blinkOn) {
   u32 state = SL_GUI_STATE_NORMAL;
   const bool onCell = m_hoverPartOfGrid == SL_GUI_GRID_CELL || m_hoverPartOfGrid == SL_GUI_GRID_FIXED_CELL;

@@ -4,14 +4,18 @@
 
 namespace SLGuiPress {
 
+bool TakeCaptureAndFocus(CSL_GS_GuiWindow* w) {
+  CSL_GS_GuiManager* manager = w->GetManager();
+  if (!manager || !w->IsRegistered()) return false;
+  manager->SetCapture(w);
+  if (!w->IsRegistered()) return false;
+  manager->SetFocus(w);
+  return w->IsRegistered();
+}
+
 void OnButtonDown(CSL_GS_GuiWindow* w, u32* flags) {
   TSLObjPtr<CSL_GS_GuiWindow> hold(w);
-  CSL_GS_GuiManager* manager = w->GetManager();
-  if (!manager || !w->IsRegistered()) return;
-  manager->SetCapture(w);
-  if (!w->IsRegistered()) return;
-  manager->SetFocus(w);
-  if (w->IsRegistered()) *flags |= SL_GUI_BTN_PRESSED;
+  if (TakeCaptureAndFocus(w)) *flags |= SL_GUI_BTN_PRESSED;
 }
 
 bool BeginMouseClick(CSL_GS_GuiWindow* w, u32* flags, u32* before) {

@@ -35,6 +35,9 @@ inline void OnMouseLeave(u32* flags) { *flags &= ~u32(SL_GUI_BTN_OVER); }
 inline void OnKeyDown(u32* flags, u32 key) {
   if (key == SL_GUI_KEY_SPACE) *flags |= SL_GUI_BTN_SPACE;
 }
+// Takes the capture, then the focus: false when the window is not registered with a
+// manager, or went away on the way (the caller holds it).
+bool TakeCaptureAndFocus(CSL_GS_GuiWindow* w);
 // Takes the capture and the focus; the press counts only when the window survived both.
 void OnButtonDown(CSL_GS_GuiWindow* w, u32* flags);
 // While the window holds the capture, the pointer flag follows `over(screenX, screenY)`
@@ -97,6 +100,31 @@ inline SLGuiPoint Centred(const SLGuiRect& r, i32 w, i32 h) {
   SL_GUI_DEFINE_STATE_IMAGE_SETTER(Class, SetClickImage, 2)    \
   SL_GUI_DEFINE_STATE_IMAGE_SETTER(Class, SetDisabledImage, 3) \
   SL_GUI_DEFINE_STATE_IMAGE_SETTER(Class, SetFocusedImage, 4)
+
+// The window slots that push buttons, check boxes and radio buttons all take over: the
+// press flags above follow enabling, showing, focus, capture, the mouse and the keys.
+#define SL_GUI_DECLARE_PRESS_SLOTS()                                                                   \
+  u32 GetState() override;                                                                             \
+  bool GetTextStyle(CSL_GS_GuiWindow* window, u32 state, SL_GS_Font** font, SLGuiSkinColor* color) override; \
+  bool OnCreate() override;                                                                            \
+  void OnPositionChanged(SLGuiWindowPos* pos) override;                                                \
+  void OnEnable(bool enabled) override;                                                                \
+  void OnShow(bool visible) override;                                                                  \
+  void OnCancelMode() override;                                                                        \
+  void OnCaptureLost(CSL_GS_GuiWindow* newCapture) override;                                           \
+  void OnSetFocus(CSL_GS_GuiWindow* window) override;                                                  \
+  void OnKillFocus(CSL_GS_GuiWindow* newFocus) override;                                               \
+  void Draw(const SLGuiRect* clientOnScreen) override;                                                 \
+  u32 HitTest(i32 x, i32 y) override;                                                                  \
+  void OnLButtonDblClk(u32 keys, i32 x, i32 y) override;                                               \
+  void OnLButtonDown(u32 keys, i32 x, i32 y) override;                                                 \
+  void OnLButtonUp(u32 keys, i32 x, i32 y) override;                                                   \
+  void OnMouseEnter(u32 keys, i32 x, i32 y) override;                                                  \
+  void OnMouseMove(u32 keys, i32 x, i32 y) override;                                                   \
+  void OnMouseLeave() override;                                                                        \
+  void OnKeyDown(u32 key) override;                                                                    \
+  void OnKeyUp(u32 key) override;                                                                      \
+  void OnGfxChanged(CSL_GS_BaseGfx* gfx) override
 
 // The skin reading of the skinned widgets: on creation, and again after every position
 // change (unless a handler destroyed the widget meanwhile). Each class has its ReadSkin.

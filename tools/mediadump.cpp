@@ -18,6 +18,7 @@
 #include "image/SLImageArray.h"
 #include "image/writers/SLImageWriterBMP.h"
 #include "media/MediaClasses.h"
+#include "media/SLPictureLayout.h"
 #include "tools/AviIndexSummary.h"
 #include "tools/common/ToolSupport.h"
 #include "tools/WavHeader.h"
@@ -127,31 +128,29 @@ bool WriteAudio(CSLBaseVideoAudioReader* reader, u32 stream, const char* path) {
   return true;
 }
 
-// Each picture through the BMP writer: 8 bits with the picture's palette, 16 bits 5-6-5,
-// 24 bits blue-green-red.
+// Each picture through the BMP writer, in the pixel format its header names: 8 bits with
+// its palette, 16 bits x-5-5-5 or, with bit fields, 5-6-5, 24 bits blue-green-red.
 bool WriteFrames(CSLBaseVideoAudioReader* reader, u32 stream, const char* folder) {
   SLVideoFormat format;
   u64 frames = 0;
   if (!reader->GetVideoFormat(stream, &format) || !reader->GetVideoFrameCount(stream, &frames))
     return Report("no video format");
-  const u32 imageFormat = format.bitsPerPixel == 8 ? 1 : format.bitsPerPixel == 16 ? 14 : format.bitsPerPixel == 24 ? 3 : 7;
-  const u32 header = 40 + (format.bitsPerPixel == 8 ? 1024 : format.bitsPerPixel == 16 ? 12 : 0);
-  const u32 stride = (format.width * format.bitsPerPixel + 31) / 32 * 4;
   if (!reader->StartStream(stream)) return Report("cannot start the video stream");
   for (u64 frame = 0; frame < frames; ++frame) {
     const void* picture = nullptr;
-    if (!reader->GetVideoFrame(stream, frame, &picture, nullptr)) return Report("a picture did not decode");
-    const u8* bytes = static_cast<const u8*>(picture);
+    u32 size = 0;
+    if (!reader->GetVideoFrame(stream, frame, &picture, &size)) return Report("a picture did not decode");
+    SLPictureLayout layout;
+    if (!SLReadPictureLayout(picture, size, format.width, format.height, &layout))
+      return Report("a picture does not hold what its header says");
     CSLImage image;
-    if (!image.Create(imageFormat, format.width, format.height, false)) return Report("no memory for a picture");
-    for (u32 y = 0; y < format.height; ++y)
-      std::memcpy(image.GetPixelAddress(0, y), bytes + header + u64(format.height - 1 - y) * stride,
-                  format.width * format.bitsPerPixel / 8);
-    if (format.bitsPerPixel == 8) {
-      SLPaletteEntry palette[256];
-      for (u32 i = 0; i < 256; ++i) palette[i] = {bytes[42 + 4 * i], bytes[41 + 4 * i], bytes[40 + 4 * i], 255};
-      image.SetPaletteEntries(0, 256, palette);
+    if (!image.Create(layout.format, format.width, format.height, false)) return Report("no memory for a picture");
+    for (u32 y = 0; y < format.height; ++y) {
+      const u64 storedRow = layout.bottomUp ? format.height - 1 - y : y;
+      std::memcpy(image.GetPixelAddress(0, y), layout.pixels + storedRow * layout.stride,
+                  u64(format.width) * layout.bytesPerPixel);
     }
+    if (layout.format == SL_IMAGE_FORMAT_PALETTE) image.SetPaletteEntries(0, 256, layout.palette.entries);
     CSLImageArray images;
     char path[4096];
     std::snprintf(path, sizeof path, "%s/frame%05" PRIu64 ".bmp", folder, frame);

@@ -3,7 +3,9 @@
 // every frame piece of every balloon style against the colour of the place it is cut from.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <functional>
 #include <fstream>
 #include <map>
 #include <string>
@@ -248,36 +250,68 @@ TEST_F(StagePixels, BalloonPiecesShowTheColourOfTheirSourceAndTextIsBlack) {
   log.DestroyFont(logFont);
 }
 
-// Balloons and tooltips draw their words one by one, set apart by the width of a lone
-// space. With a font from the font writer the gap must read as a space: wider than the
-// 2 pixels between two letters of a word, or "Voy a encender la lampara" shows as one word.
-TEST_F(StagePixels, BalloonWordsFromTheFontWriterAreSetApartByASpace) {
-  CDrawLogGfx log;
-  ASSERT_TRUE(log.Init(nullptr, nullptr, nullptr));
-  const std::string fnt = WriterFont();
-  SL_GS_Font* font = log.LoadFontFromFile(fnt.c_str());
-  ASSERT_NE(font, nullptr);
-  const i32 letterGap = log.GetTextWidth(font, u"ll", 2) - 2 * log.GetTextWidth(font, u"l", 1);
-  ASSERT_EQ(letterGap, 2);
-  AdventureDevices_Set(&log, nullptr, nullptr);
-  Balloon balloon;
-  Balloon_Construct(&balloon);
-  Balloon_SetText(&balloon, "Voy a encender la lampara");
-  balloon.font = font;
-  Balloon_Layout(&balloon);
-  Balloon_Draw(&balloon, 100, 100, 100.0);
-  std::vector<CDrawLogGfx::Draw> words;
-  for (const CDrawLogGfx::Draw& d : log.draws)
-    if (d.text) words.push_back(d);
-  ASSERT_EQ(words.size(), 5u);
-  for (size_t i = 1; i < words.size(); ++i) {
-    const CDrawLogGfx::Draw& before = words[i - 1];
-    ASSERT_EQ(words[i].y, before.y) << "one line";
-    const i32 end = before.x + log.GetTextWidth(font, before.chars.c_str(), u32(before.chars.size()));
-    EXPECT_GE(words[i].x - end, 2 * letterGap) << "after word " << i;
+
+// The balloons' own fonts as the font writer makes them (Comic Neue for the movie's texts,
+// DejaVu Sans for the editor's tooltips): a balloon draws word by word, each word a space's
+// width after the one before, and the blank between two words' ink is wider than any blank
+// between the letters of a word, so that "Un paseo en el parque" reads as five words.
+TEST_F(StagePixels, BalloonWordsStandFurtherApartThanTheirLetters) {
+  const std::string comic = "/usr/share/fonts/opentype/comic-neue/", dejavu = "/usr/share/fonts/truetype/dejavu/";
+  const struct {
+    std::string file;
+    int pixels;
+    std::string fallback;  // for the Windows-1252 characters Comic Neue lacks
+  } fonts[] = {
+      {comic + "ComicNeue-Bold.otf", 12, dejavu + "DejaVuSans-Bold.ttf"},
+      {comic + "ComicNeue-Regular.otf", 15, dejavu + "DejaVuSans.ttf"},
+      {dejavu + "DejaVuSans.ttf", 11, ""},
+  };
+  const char* text = "Un paseo en el parque";
+  for (const auto& f : fonts) {
+    SCOPED_TRACE(testing::Message() << f.file << " at " << f.pixels);
+    const std::string fnt = m_dir.Host("balloon" + std::to_string(f.pixels) + ".fnt");
+    SLTestCapture("'" SL_BINARY_DIR "/tools/fntwrite/fntwrite' '" + f.file + "' " + std::to_string(f.pixels) + " '" +
+                  fnt + "'" + (f.fallback.empty() ? "" : " --fallback '" + f.fallback + "'"));
+    SL_GS_Font* font = m_device.LoadFontFromFile(fnt.c_str());
+    ASSERT_NE(font, nullptr);
+    Balloon balloon;
+    Balloon_Construct(&balloon);
+    Balloon_SetText(&balloon, text);
+    Balloon_SetStyle(&balloon, 19);
+    balloon.font = font;
+    Balloon_Layout(&balloon);
+    ASSERT_EQ(balloon.lines.GetCount(), 1u);
+    ASSERT_TRUE(m_device.Clear(kBackground, false, false));
+    Balloon_Draw(&balloon, 100, 100, 100.0);  // no picture: the words alone, from (103, 102)
+    const i32 width = balloon.boxWidth, height = i32(m_device.GetFontHeight(font));
+    const u32 background = PixelAt(50, 50);
+    const std::string pixels = Crop(103, 102, width, height);
+    std::vector<bool> ink(size_t(width), false);
+    for (i32 y = 0; y < height; ++y)
+      for (i32 x = 0; x < width; ++x) {
+        const u8* p = reinterpret_cast<const u8*>(pixels.data()) + (y * width + x) * 3;
+        if ((u32(p[0]) << 16 | u32(p[1]) << 8 | p[2]) != background) ink[size_t(x)] = true;
+      }
+    // The blank runs between the first and the last inked column, widest first.
+    std::vector<i32> blanks;
+    i32 run = -1;
+    for (i32 x = 0; x < width; ++x) {
+      if (!ink[size_t(x)]) {
+        if (run >= 0) ++run;
+        continue;
+      }
+      if (run > 0) blanks.push_back(run);
+      run = 0;
+    }
+    std::sort(blanks.begin(), blanks.end(), std::greater<i32>());
+    ASSERT_GT(blanks.size(), 4u);
+    std::string listed;
+    for (i32 blank : blanks) listed += std::to_string(blank) + " ";
+    // Four word gaps, each wider than the widest gap inside a word.
+    EXPECT_GT(blanks[3], blanks[4]) << listed;
+    Balloon_Destroy(&balloon);
+    m_device.DestroyFont(font);
   }
-  Balloon_Destroy(&balloon);
-  AdventureDevices_Set(&m_device, nullptr, nullptr);
 }
 
 }  // namespace

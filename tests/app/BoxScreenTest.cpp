@@ -24,6 +24,7 @@
 #include "storage/SLFastFileStorage.h"
 #include "tests/app/LoadingFixtures.h"
 #include "tests/support/AppHarness.h"
+#include "tests/support/ScreenGolden.h"
 #include "tests/support/TestSupport.h"
 
 // A video of twenty million frames at 15 per second for files ending in ".largo": every
@@ -386,30 +387,8 @@ TEST_F(BoxScreen, ListRowsDrawTheChosenOne) {
   screen.Attach(new CSLImage());
   ASSERT_TRUE(gfx->CaptureScreen(screen.Get()));
   BoxVideosScreen_Free();
-  std::string crop(kWidth * kHeight * 4, '\0');
-  for (i32 y = 0; y < kHeight; ++y)
-    for (i32 x = 0; x < kWidth; ++x) {
-      const u8* p = screen->GetPixelAddress(u32(kX + x), u32(kY + y));
-      char* q = &crop[(y * kWidth + x) * 4];
-      q[0] = char(p[2]), q[1] = char(p[1]), q[2] = char(p[0]), q[3] = char(0xFF);
-    }
-  const std::string golden = SL_SOURCE_DIR "/tests/app/golden/mini_list_rows.png";
-  const std::string size = std::to_string(kWidth) + "x" + std::to_string(kHeight);
-  if (std::getenv("SL_WRITE_GOLDEN")) {
-    TempDir dir;
-    std::ofstream(dir.Host("crop.rgba"), std::ios::binary) << crop;
-    SLTestCapture("mkdir -p '" SL_SOURCE_DIR "/tests/app/golden' && convert -size " + size + " -depth 8 'rgba:" +
-                  dir.Host("crop.rgba") + "' -strip 'png24:" + golden + "'");
-  }
-  const std::string want = SLTestCapture("convert '" + golden + "' -depth 8 -alpha opaque rgba:-");
-  ASSERT_EQ(want.size(), crop.size()) << golden;
-  u32 far = 0;
-  for (size_t i = 0; i < crop.size(); i += 4) {
-    bool close = true;
-    for (int k = 0; k < 3; ++k) close = close && std::abs(int(u8(crop[i + k])) - int(u8(want[i + k]))) <= 2;
-    far += !close;
-  }
-  EXPECT_LE(far, u32(kWidth * kHeight / 500));
+  EXPECT_TRUE(SLTestMatchesGolden(SLTestScreenCrop(*screen.Get(), kX, kY, kWidth, kHeight), kWidth, kHeight,
+                                  SL_SOURCE_DIR "/tests/app/golden/mini_list_rows.png"));
 }
 
 TEST(MiniList, CaptionColoursFollowTheButtonState) {

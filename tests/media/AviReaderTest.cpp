@@ -177,6 +177,32 @@ void ExpectAudio(CSLBaseVideoAudioReader* reader, u32 stream, const std::string&
   EXPECT_TRUE(reader->StopStream(stream));
 }
 
+// mediadump writes a plain 16-bit AVI's pictures as they are: x-5-5-5 rows right after
+// the 40-byte header (no masks), each colour equal to ffmpeg's decode in its five bits.
+TEST_F(AviFiles, MediaDumpWritesPlainSixteenBitPicturesAsFiveFiveFive) {
+  const std::string path =
+      Make("rgb555.avi", "-f lavfi -i testsrc=size=68x52:rate=10:duration=2 -c:v rawvideo -pix_fmt rgb555le");
+  const std::string reference = Decode("rgb555.avi", "-f rawvideo -pix_fmt rgb555le");
+  const u32 width = 68, height = 52, pictureBytes = width * height * 2;
+  ASSERT_EQ(reference.size(), 20u * pictureBytes);
+  const std::string frames = dir->Host("dump555");
+  ASSERT_TRUE(Shell("mkdir -p " + frames + " && " + SL_BINARY_DIR + "/tools/mediadump " + path + " --frames " + frames));
+  for (u32 frame : {0u, 9u, 19u}) {
+    SCOPED_TRACE(frame);
+    const std::string name = "dump555/frame000" + std::string(frame < 10 ? "0" : "") + std::to_string(frame);
+    ASSERT_TRUE(Shell("convert " + dir->Host(name + ".bmp") + " -depth 8 rgb:" + dir->Host(name + ".rgb")));
+    const std::string got = dir->Read(name + ".rgb");
+    ASSERT_EQ(got.size(), width * height * 3);
+    u32 wrong = 0;
+    for (u32 i = 0; i < width * height; ++i) {
+      const u32 pixel = SLLoadLE16(reinterpret_cast<const u8*>(reference.data()) + frame * pictureBytes + i * 2);
+      const u32 expected[3] = {pixel >> 10 & 31, pixel >> 5 & 31, pixel & 31};
+      for (u32 c = 0; c < 3; ++c) wrong += u32(u8(got[i * 3 + c]) >> 3 != expected[c]);
+    }
+    EXPECT_EQ(wrong, 0u);
+  }
+}
+
 TEST_F(AviFiles, SoundsMatchFfmpegAtRandomPositions) {
   const AudioCase cases[] = {
       {"s16.avi", "pcm_s16le", 2, 16, 22050, "s16le"},

@@ -12,7 +12,11 @@
 // the lowest code gives the line height. Its width is FreeType's advance less the 2
 // pixels the text layout adds after every glyph, so letters sit as the font spaces them;
 // where the ink is wider than that, the cell is the ink's width rather than cutting it.
-// A blank glyph (a space) is as wide as its whole advance.
+// A blank glyph (the space) is the exception: its cell is the whole advance. Speech balloons lay out and
+// draw word by word and put between two words the width of a lone space, without the 2
+// pixels after the space or after the word before it; a space cell 2 pixels short of the
+// advance (1 or 2 pixels at the balloons' sizes) would leave words as close as letters.
+// Inside one run of text a space then takes 2 pixels more than the typeface gives it.
 // Neighbours keep one free column between them; a full page starts the next one.
 // Kerning pairs come from the font's kerning table and from --kern ("AV:-1"), which
 // wins. The same input gives the same bytes.
