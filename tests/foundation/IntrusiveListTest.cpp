@@ -129,15 +129,6 @@ TEST(IntrusiveList, AppendAllMovesEveryElementInOrder) {
   }
 }
 
-TEST(IntrusiveList, WalksGoBothWays) {
-  List list({1, 2, 3, 4});
-  std::vector<int> forward, backward;
-  for (Link* link : SLListWalk(&list.head)) forward.push_back(link->value);
-  for (const Link* link : SLListWalkBack(static_cast<const Link*>(&list.head))) backward.push_back(link->value);
-  EXPECT_EQ(forward, (std::vector<int>{1, 2, 3, 4}));
-  EXPECT_EQ(backward, (std::vector<int>{4, 3, 2, 1}));
-}
-
 // The body unlinks the element it was given: every element is still visited once, in
 // order, whichever are removed.
 TEST(IntrusiveList, WalkSurvivesRemovingTheCurrentElement) {
