@@ -296,11 +296,7 @@ void EditorScene_Duplicate() {
     if (!twin->carrier) twin->supportPoint = 0;
   }
   // Linked in right after the current scene.
-  MovieLink* after = &source->link;
-  copy->link.prev = after;
-  copy->link.next = after->next;
-  after->next->prev = &copy->link;
-  after->next = &copy->link;
+  copy->link.InsertAfter(&source->link);
   Editor_ClearSelection();
   Movie_SelectScene(movie, movie->currentScene + 1);
   SLSetLastError(SL_OK);

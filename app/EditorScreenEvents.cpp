@@ -35,10 +35,10 @@ void MoveCurrentScene(i32 direction) {
   Scene* neighbour = Movie_SceneAt(movie, direction < 0 ? index - 1 : index + 1);
   List_Remove(&scene->link);
   // Link the scene in just before (or after) its former neighbour.
-  MovieLink* before = direction < 0 ? neighbour->link.prev : &neighbour->link;
-  MovieLink* after = before->next;
-  scene->link.prev = before, scene->link.next = after;
-  before->next = &scene->link, after->prev = &scene->link;
+  if (direction < 0)
+    scene->link.InsertBefore(&neighbour->link);
+  else
+    scene->link.InsertAfter(&neighbour->link);
   Movie_SelectScene(movie, direction < 0 ? index - 1 : index + 1);
   EditorSelection_Clear();
 }

@@ -49,9 +49,7 @@ constexpr u32 kFirstItemId = 101, kScrollBarId = 1001, kCancelId = 2;
 
 u32 ItemCount(PickerKind kind) {
   const CatalogList& list = kind == kPickBackground ? SceneCatalog : kind == kPickObject ? ObjectCatalog : CharacterCatalog;
-  u32 count = 0;
-  for (const CatalogLink* link = list.head.next; link && link != &list.head; link = link->next) ++count;
-  return count;
+  return list.head.next ? list.head.Count() : 0;  // a list never filled has null links
 }
 
 u32 ScrollPosition(CSL_GS_GuiWindow* dialog) {

@@ -45,7 +45,7 @@ CMXTLSManager::~CMXTLSManager() {
   SLErrorKeeper keep;
   {
     SLCriticalSectionLock guard(&m_lock);
-    while (m_records.next != &m_records) FreeRecord(m_records.next);
+    while (!m_records.IsEmpty()) FreeRecord(m_records.next);
     SLHeapFree(m_slots);
     m_slots = nullptr;
     m_capacity = 0;
@@ -84,7 +84,7 @@ u32 CMXTLSManager::AllocSlot() {
 
 void CMXTLSManager::FreeSlot(u32 slot) {
   SLCriticalSectionLock guard(&m_lock);
-  for (SLThreadRecord* record = m_records.next; record != &m_records; record = record->next) {
+  for (SLThreadRecord* record : SLListWalk(&m_records)) {
     if (slot >= record->objectCount) continue;
     CSLBaseThreadData* object =
         std::atomic_ref<CSLBaseThreadData*>(record->objects[slot]).exchange(nullptr, std::memory_order_acq_rel);
@@ -105,7 +105,7 @@ bool CMXTLSManager::SetThreadData(u32 slot, CSLBaseThreadData* object) {
     record = static_cast<SLThreadRecord*>(SLHeapAlloc(sizeof(SLThreadRecord)));
     if (!record) return false;
     std::memset(record, 0, sizeof(*record));
-    record->next = record->previous = record;
+    record->InitEmpty();
     record->threadId = SLGetCurrentThreadId();
     HANDLE process = SLGetCurrentProcess();
     if (!SLDuplicateHandle(process, SLGetCurrentThread(), process, &record->thread)) {
@@ -113,10 +113,7 @@ bool CMXTLSManager::SetThreadData(u32 slot, CSLBaseThreadData* object) {
       return false;
     }
     SLCriticalSectionLock guard(&m_lock);
-    record->next = m_records.next;
-    record->previous = &m_records;
-    m_records.next->previous = record;
-    m_records.next = record;
+    m_records.Prepend(record);
   }
   if (slot < record->objectCount) {
     std::atomic_ref<CSLBaseThreadData*>(record->objects[slot]).store(object, std::memory_order_release);
@@ -150,8 +147,7 @@ void CMXTLSManager::FreeRecord(SLThreadRecord* record) {
     if (record->objects[slot]) record->objects[slot]->DeletingDtor(1);
   SLHeapFree(record->objects);
   if (record->thread) SLCloseHandle(record->thread);
-  record->previous->next = record->next;
-  record->next->previous = record->previous;
+  record->Unlink();
   SLHeapFree(record);
 }
 

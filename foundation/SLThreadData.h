@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "foundation/SLIntrusiveList.h"
 #include "foundation/SLSingleton.h"
 #include "foundation/SLSync.h"
 #include "foundation/SLLibrary.h"
@@ -11,11 +12,10 @@
 
 namespace SLInternals {
 
-struct SLThreadRecord {
+// Links itself into the manager's list of records (the manager's own is the sentinel).
+struct SLThreadRecord : TSLListLink<SLThreadRecord> {
   u32 objectCount;
   CSLBaseThreadData** objects;  // indexed by slot; entries read by the owner without a lock
-  SLThreadRecord* next;
-  SLThreadRecord* previous;
   u32 threadId;
   HANDLE thread;  // a handle of its own, to ask later whether the thread has ended
 };
@@ -23,7 +23,7 @@ struct SLThreadRecord {
 class CMXTLSManager : public CSLBaseOODClass {
  public:
   CMXTLSManager() {
-    m_records.next = m_records.previous = &m_records;
+    m_records.InitEmpty();
   }
   ~CMXTLSManager() override;
   bool Initialize() override;

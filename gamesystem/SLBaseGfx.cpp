@@ -64,6 +64,8 @@ namespace {
 
 // The image and font lists share their handling: a doubly linked list, newest first,
 // and the table of live handles, both changed under the device lock.
+using SLInternals::RecordOfLink;
+
 template <class Record, class Handle>
 Record* FindLive(CSLCriticalSection* lock, const SLInternals::CSLGfxHandleTable& table, Handle* handle, u32 tag) {
   SLCriticalSectionLock hold(lock);
@@ -73,24 +75,20 @@ Record* FindLive(CSLCriticalSection* lock, const SLInternals::CSLGfxHandleTable&
 }
 
 template <class Record>
-bool LinkLive(CSLCriticalSection* lock, SLInternals::CSLGfxHandleTable& table, Record*& head, Record* record) {
+bool LinkLive(CSLCriticalSection* lock, SLInternals::CSLGfxHandleTable& table, SL_GS_GfxRecordLink* head,
+              Record* record) {
   SLCriticalSectionLock hold(lock);
   if (!table.Add(record->handle, record)) return false;
-  record->next = head;
-  if (head) head->prev = record;
-  head = record;
+  head->Prepend(&record->link);
   return true;
 }
 
 template <class Record, class Handle>
-Record* UnlinkLive(CSLCriticalSection* lock, SLInternals::CSLGfxHandleTable& table, Record*& head, Handle* handle) {
+Record* UnlinkLive(CSLCriticalSection* lock, SLInternals::CSLGfxHandleTable& table, Handle* handle) {
   SLCriticalSectionLock hold(lock);
   auto* record = static_cast<Record*>(table.Find(handle));
   if (!record || !table.Remove(handle)) return nullptr;
-  if (record->prev) record->prev->next = record->next;
-  else head = record->next;
-  if (record->next) record->next->prev = record->prev;
-  record->next = record->prev = nullptr;
+  record->link.Unlink();
   return record;
 }
 
@@ -104,19 +102,21 @@ SL_GS_FontRecord* CSL_GS_BaseGfx::FindFontRecord(SL_GS_Font* font) {
   return FindLive<SL_GS_FontRecord>(&m_lock, m_fontTable, font, SL_GS_FONT_TAG);
 }
 
-bool CSL_GS_BaseGfx::LinkImage(SL_GS_ImageRecord* record) { return LinkLive(&m_lock, m_imageTable, m_images, record); }
+bool CSL_GS_BaseGfx::LinkImage(SL_GS_ImageRecord* record) { return LinkLive(&m_lock, m_imageTable, &m_images, record); }
 
-bool CSL_GS_BaseGfx::LinkFont(SL_GS_FontRecord* record) { return LinkLive(&m_lock, m_fontTable, m_fonts, record); }
+bool CSL_GS_BaseGfx::LinkFont(SL_GS_FontRecord* record) { return LinkLive(&m_lock, m_fontTable, &m_fonts, record); }
 
 SL_GS_ImageRecord* CSL_GS_BaseGfx::UnlinkImage(SL_GS_Image* image) {
-  return UnlinkLive(&m_lock, m_imageTable, m_images, image);
+  return UnlinkLive<SL_GS_ImageRecord>(&m_lock, m_imageTable, image);
 }
 
-SL_GS_FontRecord* CSL_GS_BaseGfx::UnlinkFont(SL_GS_Font* font) { return UnlinkLive(&m_lock, m_fontTable, m_fonts, font); }
+SL_GS_FontRecord* CSL_GS_BaseGfx::UnlinkFont(SL_GS_Font* font) {
+  return UnlinkLive<SL_GS_FontRecord>(&m_lock, m_fontTable, font);
+}
 
 CSL_GS_BaseGfx::CSL_GS_BaseGfx()
-    : m_images(nullptr),
-      m_fonts(nullptr),
+    : m_images{{&m_images, &m_images}},
+      m_fonts{{&m_fonts, &m_fonts}},
       m_imageGroup(1),
       m_fontGroup(1),
       m_clipX(0),
@@ -128,14 +128,10 @@ CSL_GS_BaseGfx::CSL_GS_BaseGfx()
 CSL_GS_BaseGfx::~CSL_GS_BaseGfx() {
   SLErrorKeeper keep;
   // A font's white image is one of the images and goes with them.
-  while (SL_GS_FontRecord* font = m_fonts) {
-    m_fonts = font->next;
-    FreeFontRecord(font);
-  }
-  while (SL_GS_ImageRecord* image = m_images) {
-    m_images = image->next;
-    FreeImageRecord(image);
-  }
+  for (SL_GS_GfxRecordLink* link : SLListWalk(&m_fonts)) FreeFontRecord(RecordOfLink<SL_GS_FontRecord>(link));
+  for (SL_GS_GfxRecordLink* link : SLListWalk(&m_images)) FreeImageRecord(RecordOfLink<SL_GS_ImageRecord>(link));
+  m_fonts.InitEmpty();
+  m_images.InitEmpty();
   m_imageTable.Free();
   m_fontTable.Free();
 }
@@ -153,7 +149,7 @@ void CSL_GS_BaseGfx::DestroyAllHandles() {
     SL_GS_Font* font = nullptr;
     {
       SLCriticalSectionLock lock(&m_lock);
-      if (m_fonts) font = m_fonts->handle;
+      if (!m_fonts.IsEmpty()) font = RecordOfLink<SL_GS_FontRecord>(m_fonts.next)->handle;
     }
     if (!font) break;
     // Fails only when a listener destroyed it first; the list is shorter either way.

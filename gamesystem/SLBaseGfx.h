@@ -16,6 +16,7 @@
 
 #include "foundation/SLArray.h"
 #include "foundation/SLBaseEvent.h"
+#include "foundation/SLIntrusiveList.h"
 #include "foundation/SLObject.h"
 #include "foundation/SLString.h"
 #include "foundation/SLSync.h"
@@ -63,11 +64,13 @@ struct SL_GS_SurfaceAccess {
 // The options of image and text drawing; the drawing device defines it.
 struct SL_GS_DrawImageOptions;
 
+// Link of a device's image or font list.
+struct SL_GS_GfxRecordLink : TSLListLink<SL_GS_GfxRecordLink> {};
+
 // The record behind an image handle.
 struct SL_GS_ImageRecord {
   u32 tag;  // SL_GS_IMAGE_TAG while alive
-  SL_GS_ImageRecord* next;
-  SL_GS_ImageRecord* prev;
+  SL_GS_GfxRecordLink link;  // in the device's image list
   CSLImage* source;  // one reference held; null after ReleaseImageSource
   SLImageInfo info;  // the source's description taken at creation
   u32 maskBits[4];   // red, green, blue, alpha: the length of each mask's run of ones
@@ -95,8 +98,7 @@ struct SL_GS_FontKerningPair {
 // The record behind a font handle.
 struct SL_GS_FontRecord {
   u32 tag;  // SL_GS_FONT_TAG while alive
-  SL_GS_FontRecord* next;
-  SL_GS_FontRecord* prev;
+  SL_GS_GfxRecordLink link;  // in the device's font list
   u32 glyphCount;
   SL_GS_FontGlyph* glyphs;  // sorted by code
   u32 lineHeight;           // bottom - top of the glyph with the lowest code
@@ -158,6 +160,12 @@ class CSLGfxHandleTable {
  private:
   TSLArray<Entry> m_entries;
 };
+
+// The image or font record of a link of the device's lists.
+template <class Record>
+Record* RecordOfLink(SL_GS_GfxRecordLink* link) {
+  return SLListElement<Record>(link, offsetof(Record, link));
+}
 }  // namespace SLInternals
 
 class CSL_GS_BaseGfx : public CSLObject, public TSLEventSender<CSL_GS_BaseGfx, CSLBaseEvent*> {
@@ -309,8 +317,8 @@ class CSL_GS_BaseGfx : public CSLObject, public TSLEventSender<CSL_GS_BaseGfx, C
   i32 FormatToScratch(const char* format, va_list args);
 
   CSLCriticalSection m_lock;  // guards the lists and the handle tables
-  SL_GS_ImageRecord* m_images;  // newest first
-  SL_GS_FontRecord* m_fonts;
+  SL_GS_GfxRecordLink m_images;  // newest first
+  SL_GS_GfxRecordLink m_fonts;
   u32 m_imageGroup;
   u32 m_fontGroup;
   u32 m_clipX, m_clipY, m_clipWidth, m_clipHeight;

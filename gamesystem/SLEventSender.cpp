@@ -40,7 +40,7 @@ struct SLEventDeliveryFrame {
 };
 
 CSLEventSenderCore::CSLEventSenderCore()
-    : m_reportedSender(nullptr), m_head{&m_head, &m_head}, m_innermostDelivery(nullptr), m_flaggedRecords(0) {}
+    : m_reportedSender(nullptr), m_head{{&m_head, &m_head}}, m_innermostDelivery(nullptr), m_flaggedRecords(0) {}
 
 CSLEventSenderCore::~CSLEventSenderCore() {
   SLErrorKeeper keeper;
@@ -54,22 +54,16 @@ CSLEventSenderCore::~CSLEventSenderCore() {
       outermost = frame;
     }
     CSLEventCallbackRecord* chain = nullptr;
-    for (SLEventListLink* link = m_head.prev; link != &m_head;) {
-      SLEventListLink* previous = link->prev;
+    for (SLEventListLink* link : SLListWalkBack(&m_head)) {
       auto* record = static_cast<CSLEventCallbackRecord*>(link);
       record->next = chain ? chain : record;  // a record pointing at itself ends the chain
       chain = record;
-      link = previous;
     }
     outermost->orphans = chain;
   } else {
-    for (SLEventListLink* link = m_head.next; link != &m_head;) {
-      SLEventListLink* next = link->next;
-      FreeRecord(static_cast<CSLEventCallbackRecord*>(link));
-      link = next;
-    }
+    for (SLEventListLink* link : SLListWalk(&m_head)) FreeRecord(static_cast<CSLEventCallbackRecord*>(link));
   }
-  m_head.next = m_head.prev = &m_head;
+  m_head.InitEmpty();
 }
 
 void* CSLEventSenderCore::AllocateRecord(u32 size) { return SLAllocZeroed(size); }
@@ -81,18 +75,14 @@ void CSLEventSenderCore::FreeRecord(CSLEventCallbackRecord* record) {
 }
 
 bool CSLEventSenderCore::LinkRecord(CSLEventCallbackRecord* record) {
-  record->next = &m_head;
-  record->prev = m_head.prev;
-  m_head.prev->next = record;
-  m_head.prev = record;
+  m_head.Append(record);
   return SLSucceed(true);
 }
 
 bool CSLEventSenderCore::RemoveRecords(const void* listener, const void* member, u32 memberSize, u32 user) {
   CSLEventLockHolder lock;
   bool removedAny = false;
-  for (SLEventListLink* link = m_head.next; link != &m_head;) {
-    SLEventListLink* next = link->next;
+  for (SLEventListLink* link : SLListWalk(&m_head)) {
     auto* record = static_cast<CSLEventCallbackRecord*>(link);
     bool matches = !record->plainFunction && !record->removed && record->GetTarget(0) == listener &&
                    (!member || (record->GetMemberSize() == memberSize &&
@@ -104,27 +94,22 @@ bool CSLEventSenderCore::RemoveRecords(const void* listener, const void* member,
         record->removed = true;
         ++m_flaggedRecords;
       } else {
-        record->prev->next = record->next;
-        record->next->prev = record->prev;
+        record->Unlink();
         FreeRecord(record);
       }
     }
-    link = next;
   }
   return removedAny ? SLSucceed(true) : SLFail(SL_E_NOT_FOUND, false);
 }
 
 void CSLEventSenderCore::Compact() {
   m_flaggedRecords = 0;
-  for (SLEventListLink* link = m_head.next; link != &m_head;) {
-    SLEventListLink* next = link->next;
+  for (SLEventListLink* link : SLListWalk(&m_head)) {
     auto* record = static_cast<CSLEventCallbackRecord*>(link);
     if (record->removed) {
-      record->prev->next = record->next;
-      record->next->prev = record->prev;
+      record->Unlink();
       FreeRecord(record);
     }
-    link = next;
   }
 }
 
@@ -133,8 +118,7 @@ void CSLEventSenderCore::Deliver(void* sender, CSLBaseEvent* event) {
   SLEventDeliveryFrame frame(this);
   // The following record is taken before each call: a record appended by the last one
   // called is not reached in this delivery, one appended earlier is.
-  for (SLEventListLink* link = m_head.next; link != &m_head;) {
-    SLEventListLink* next = link->next;
+  for (SLEventListLink* link : SLListWalk(&m_head)) {
     auto* record = static_cast<CSLEventCallbackRecord*>(link);
     if (!record->removed) {
       if (record->plainFunction)
@@ -143,7 +127,6 @@ void CSLEventSenderCore::Deliver(void* sender, CSLBaseEvent* event) {
         record->Invoke(sender, event, record->user);
       if (!frame.sender) return;  // the sender is gone: nothing of it may be touched
     }
-    link = next;
   }
 }
 

@@ -16,6 +16,7 @@
 
 #include "foundation/SLBaseEvent.h"
 #include "foundation/SLError.h"
+#include "foundation/SLIntrusiveList.h"
 #include "foundation/SLTypes.h"
 
 enum : u32 {
@@ -41,17 +42,14 @@ class CSLEventLockHolder {
   bool m_held;
 };
 
-struct SLEventListLink {
-  SLEventListLink* next;
-  SLEventListLink* prev;
-};
+struct SLEventListLink : TSLListLink<SLEventListLink> {};
 
 using SLPlainEventCallback = void (*)(void* sender, CSLBaseEvent* event, u32 user);
 
 // One registration.
 class CSLEventCallbackRecord : public SLEventListLink {
  public:
-  CSLEventCallbackRecord() : SLEventListLink{this, this} {}
+  CSLEventCallbackRecord() : SLEventListLink{{this, this}} {}
   virtual ~CSLEventCallbackRecord() = default;
   virtual void Invoke(void* sender, CSLBaseEvent*& event, u32 user) = 0;
   // 0: the listener object; 1: the address of the stored member-function pointer.

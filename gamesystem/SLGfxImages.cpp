@@ -237,8 +237,10 @@ bool CSL_GS_BaseGfx::SetImageGroup(u32 group) {
 
 bool CSL_GS_BaseGfx::CollectImages(u32 group, bool all, TSLArray<SL_GS_Image*>* out) {
   SLCriticalSectionLock lock(&m_lock);
-  for (SL_GS_ImageRecord* record = m_images; record; record = record->next)
+  for (SL_GS_GfxRecordLink* link : SLListWalk(&m_images)) {
+    const SL_GS_ImageRecord* record = SLInternals::RecordOfLink<SL_GS_ImageRecord>(link);
     if ((all || record->group == group) && !out->Add(record->handle)) return false;
+  }
   return SLSucceed(true);
 }
 

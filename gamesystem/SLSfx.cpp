@@ -29,6 +29,10 @@ void Normalise(SLAudioFormat* f) {
   f->bytesPerSecond = f->samplesPerSecond * f->blockAlign;
 }
 
+SL_GS_SoundRecord* SoundOf(SL_GS_SoundLink* link) {
+  return SLListElement<SL_GS_SoundRecord>(link, offsetof(SL_GS_SoundRecord, link));
+}
+
 // Bytes of `frames` frames of `f`, or false when the sound would be too large.
 bool SampleBytes(u32 frames, const SLAudioFormat& f, u32* bytes) {
   u64 size = 0;
@@ -39,7 +43,7 @@ bool SampleBytes(u32 frames, const SLAudioFormat& f, u32* bytes) {
 
 }  // namespace
 
-CSL_GS_BaseSfx::CSL_GS_BaseSfx() : m_head(nullptr), m_group(1) {}
+CSL_GS_BaseSfx::CSL_GS_BaseSfx() : m_head{{&m_head, &m_head}}, m_group(1) {}
 
 CSL_GS_BaseSfx::~CSL_GS_BaseSfx() {
   // The implementation's Shutdown destroyed the sounds; records a caller leaked past it
@@ -124,10 +128,7 @@ bool CSL_GS_BaseSfx::FinishSound(SL_GS_SoundRecord* record) {
     return false;
   }
   SLCriticalSectionLock guard(&m_lock);
-  record->next = m_head;
-  record->prev = nullptr;
-  if (m_head) m_head->prev = record;
-  m_head = record;
+  m_head.Prepend(&record->link);
   return SLSucceed(true);
 }
 
@@ -313,9 +314,7 @@ void CSL_GS_BaseSfx::DestroySound(SL_GS_SoundRecord* sound) {
   {
     SLCriticalSectionLock guard(&m_lock);
     m_live.Remove(sound);
-    if (sound->prev) sound->prev->next = sound->next;
-    else m_head = sound->next;
-    if (sound->next) sound->next->prev = sound->prev;
+    sound->link.Unlink();
   }
   FreeRecord(sound);
   SLSetLastError(SL_OK);
@@ -333,7 +332,7 @@ bool CSL_GS_BaseSfx::DestroyNewestSound() {
   SL_GS_SoundRecord* newest;
   {
     SLCriticalSectionLock guard(&m_lock);
-    newest = m_head;
+    newest = m_head.IsEmpty() ? nullptr : SoundOf(m_head.next);
   }
   if (!newest) return false;
   DestroySound(newest);

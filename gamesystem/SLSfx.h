@@ -7,6 +7,7 @@
 
 #include "foundation/SLBaseEvent.h"
 #include "foundation/SLHashMap.h"
+#include "foundation/SLIntrusiveList.h"
 #include "foundation/SLObject.h"
 #include "foundation/SLSync.h"
 #include "foundation/SLWndHook.h"
@@ -60,11 +61,13 @@ struct SL_GS_SoundVoice {
   void* platform;  // the voice's platform buffer; a capture sound's capture state
 };
 
+// Link of a device's sound list.
+struct SL_GS_SoundLink : TSLListLink<SL_GS_SoundLink> {};
+
 // The sound handle. Callers treat it as opaque.
 struct SL_GS_SoundRecord {
   u32 tag;  // SL_GS_SOUND_TAG or SL_GS_CAPTURE_SOUND_TAG; 0 once freed
-  SL_GS_SoundRecord* next;
-  SL_GS_SoundRecord* prev;
+  SL_GS_SoundLink link;  // in the device's sound list
   u32 length;  // sample frames (capture: two seconds)
   u8* samples;  // length * blockAlign bytes
   SLAudioFormat format;
@@ -170,7 +173,7 @@ class CSL_GS_BaseSfx : public CSLObject, public TSLEventSender<CSL_GS_BaseSfx, C
   bool ChangeVoiceSetting(SL_GS_SoundRecord* sound, u32 voice, T SL_GS_SoundVoice::*field, T value, u32 what);
 
   CSLCriticalSection m_lock;
-  SL_GS_SoundRecord* m_head;
+  SL_GS_SoundLink m_head;  // the sounds, newest first
   u32 m_group;
   CLiveSounds m_live;
 };

@@ -316,7 +316,7 @@ void CSL_GS_GuiManager::ForgetWindow(CSL_GS_GuiWindow* window) {
                                   &s->previousHoverWindow, &s->menuOwner})
     if (*slot == window) *slot = nullptr;
   if (s->currentPopup == window) s->currentPopup = nullptr;
-  for (SLGuiListNode* n = s->topLevelWindows.next; n != &s->topLevelWindows; n = n->next)
+  for (SLGuiListNode* n : SLListWalk(&s->topLevelWindows))
     if (n->window->m_lastFocus == window) n->window->m_lastFocus = nullptr;
 }
 
@@ -471,7 +471,7 @@ bool CSL_GS_GuiManager::DestroyWindow(CSL_GS_GuiWindow* window) {
   ForgetWindow(window);
 
   CSLGuiWindowSnapshot owned;
-  for (SLGuiListNode* n = m_state->topLevelWindows.next; n != &m_state->topLevelWindows; n = n->next)
+  for (SLGuiListNode* n : SLListWalk(&m_state->topLevelWindows))
     if (n->window->m_owner == window && n->window != window) owned.Add(n->window);
   for (CSL_GS_GuiWindow* w : owned) {
     if (IsLive(w)) DestroyWindow(w);
@@ -547,7 +547,7 @@ CSL_GS_GuiWindow* CSL_GS_GuiManager::FindChildById(CSL_GS_GuiWindow* window, u32
   SLCriticalSectionLock lock(&m_stateLock);
   if (window && !IsLive(window)) return SLFail(SL_E_INVALID_ARG, (CSL_GS_GuiWindow*)nullptr);
   const SLGuiListNode* head = window ? &window->m_children : &m_state->topLevelWindows;
-  for (const SLGuiListNode* n = head->next; n != head; n = n->next)
+  for (const SLGuiListNode* n : SLListWalk(head))
     if (n->window->m_id == id) return SLSucceed(n->window);
   return SLFail(SL_E_NOT_FOUND, (CSL_GS_GuiWindow*)nullptr);
 }
@@ -558,7 +558,7 @@ CSL_GS_GuiWindow* CSL_GS_GuiManager::GetFirstTabStop(CSL_GS_GuiWindow* window) {
   if (window && !IsLive(window)) return SLFail(SL_E_INVALID_ARG, (CSL_GS_GuiWindow*)nullptr);
   const SLGuiListNode* head = window ? &window->m_children : &m_state->topLevelWindows;
   constexpr u32 mask = SL_GUI_WS_VISIBLE | SL_GUI_WS_DISABLED | SL_GUI_WS_TABSTOP;
-  for (const SLGuiListNode* n = head->next; n != head; n = n->next)
+  for (const SLGuiListNode* n : SLListWalk(head))
     if ((n->window->m_style & mask) == (SL_GUI_WS_VISIBLE | SL_GUI_WS_TABSTOP)) return SLSucceed(n->window);
   return SLFail(SL_E_NOT_FOUND, (CSL_GS_GuiWindow*)nullptr);
 }

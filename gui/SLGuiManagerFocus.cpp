@@ -150,7 +150,7 @@ CSL_GS_GuiWindow* CSL_GS_GuiManager::ActivateWindow(CSL_GS_GuiWindow* window) {
   for (int pass = 1; pass <= 2; ++pass) {
     if (pass == 2 && (window->m_style & SL_GUI_WS_MODAL)) break;
     CSLGuiWindowSnapshot modals;
-    for (SLGuiListNode* n = m_state->topLevelWindows.next; n != &m_state->topLevelWindows; n = n->next) {
+    for (SLGuiListNode* n : SLListWalk(&m_state->topLevelWindows)) {
       CSL_GS_GuiWindow* t = n->window;
       if (t == window || !(t->m_style & SL_GUI_WS_MODAL)) continue;
       const bool owned = (t->m_style & SL_GUI_WS_OWNED) && t->m_owner;
@@ -223,7 +223,7 @@ void CSL_GS_GuiManager::BringOwnerTreeToTop(CSL_GS_GuiWindow* window) {
     w->m_siblingLink.InsertAfter(head);
   };
   u32 tagged = 0;
-  for (SLGuiListNode* n = head->next; n != head; n = n->next)
+  for (SLGuiListNode* n : SLListWalk(head))
     if (n->window == root || IsOwnedBy(n->window, root)) setTag(n->window, true), ++tagged;
   if (isTagged(root)) {
     moveToHead(root);
@@ -235,7 +235,7 @@ void CSL_GS_GuiManager::BringOwnerTreeToTop(CSL_GS_GuiWindow* window) {
   TSLArray<CSL_GS_GuiWindow*> round;
   while (tagged > 0) {
     round.SetSize(0);
-    for (SLGuiListNode* n = head->prev; n != head; n = n->prev)
+    for (SLGuiListNode* n : SLListWalkBack(head))
       if (isTagged(n->window) && !isTagged(n->window->m_owner)) round.Add(n->window);
     if (round.GetCount() == 0) break;
     for (CSL_GS_GuiWindow* w : round) {
@@ -244,7 +244,7 @@ void CSL_GS_GuiManager::BringOwnerTreeToTop(CSL_GS_GuiWindow* window) {
       moveToHead(w);
     }
   }
-  for (SLGuiListNode* n = head->next; n != head; n = n->next) setTag(n->window, false);
+  for (SLGuiListNode* n : SLListWalk(head)) setTag(n->window, false);
 }
 
 bool CSL_GS_GuiManager::ActivateNextWindow(CSL_GS_GuiWindow* window) {
@@ -285,7 +285,7 @@ bool CSL_GS_GuiManager::ShowOwnedWindows(CSL_GS_GuiWindow* window, bool show) {
   const SLGuiShutdownWatch watch(this);
   WindowHold hold(window);
   CSLGuiWindowSnapshot owned;
-  for (SLGuiListNode* n = m_state->topLevelWindows.next; n != &m_state->topLevelWindows; n = n->next)
+  for (SLGuiListNode* n : SLListWalk(&m_state->topLevelWindows))
     if ((n->window->m_style & SL_GUI_WS_OWNED) && n->window->m_owner == window && n->window != window)
       owned.Add(n->window);
   for (CSL_GS_GuiWindow* w : owned) {
@@ -313,17 +313,9 @@ void CSL_GS_GuiManager::SortList(SLGuiListNode* head) {
     const u32 index = (style & SL_GUI_WS_TOPMOST) ? ((style & SL_GUI_WS_MINIMIZED) ? 0 : 1)
                                                    : ((style & SL_GUI_WS_MINIMIZED) ? 2 : 3);
     node->Unlink();
-    node->InsertAfter(classes[index].prev);
+    classes[index].Append(node);
   }
-  for (SLGuiListNode& c : classes) {
-    if (c.IsEmpty()) continue;
-    SLGuiListNode* first = c.next;
-    SLGuiListNode* last = c.prev;
-    first->prev = head->prev;
-    last->next = head;
-    head->prev->next = first;
-    head->prev = last;
-  }
+  for (SLGuiListNode& c : classes) head->AppendAll(&c);
 }
 
 bool CSL_GS_GuiManager::SortWindowZOrder(CSL_GS_GuiWindow* window) {
@@ -331,7 +323,7 @@ bool CSL_GS_GuiManager::SortWindowZOrder(CSL_GS_GuiWindow* window) {
   SLCriticalSectionLock lock(&m_stateLock);
   if (window && !IsLive(window)) return SLFail(SL_E_INVALID_ARG, false);
   SLGuiListNode* head = window ? &window->m_children : &m_state->topLevelWindows;
-  for (SLGuiListNode* n = head->next; n != head; n = n->next)
+  for (SLGuiListNode* n : SLListWalk(head))
     if (!n->window->m_children.IsEmpty()) SortWindowZOrder(n->window);
   SortList(head);
   return SLSucceed(true);

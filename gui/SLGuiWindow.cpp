@@ -365,7 +365,7 @@ bool CSL_GS_GuiWindow::SpreadTopmost() {
   if (m_style & SL_GUI_WS_TOPMOST) {
     SLGuiManagerState* state = manager->m_state;
     TSLArray<CSL_GS_GuiWindow*> owned;
-    for (SLGuiListNode* n = state->topLevelWindows.next; n != &state->topLevelWindows; n = n->next)
+    for (SLGuiListNode* n : SLListWalk(&state->topLevelWindows))
       if (n->window != this && manager->IsOwnedBy(n->window, this) && !(n->window->m_style & SL_GUI_WS_TOPMOST))
         if (!owned.Add(n->window)) return false;
     for (CSL_GS_GuiWindow* w : owned) {

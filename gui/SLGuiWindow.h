@@ -11,6 +11,7 @@
 #pragma once
 
 #include "foundation/SLError.h"
+#include "foundation/SLIntrusiveList.h"
 #include "foundation/SLObject.h"
 #include "foundation/SLString.h"
 
@@ -165,28 +166,15 @@ enum : u32 {
 
 class CSL_GS_GuiWindow;
 
-// Node of the doubly linked circular window lists: a list head has no window.
-struct SLGuiListNode {
-  SLGuiListNode* next;
-  SLGuiListNode* prev;
+// Node of the doubly linked circular window lists: a list head has no window, so the
+// window after the last one (or of an empty list) reads as none.
+struct SLGuiListNode : TSLListLink<SLGuiListNode> {
   CSL_GS_GuiWindow* window;
 
+  // An empty list, or the unlinked sibling link of `owner`.
   void InitHead(CSL_GS_GuiWindow* owner) {
-    next = prev = this;
+    InitEmpty();
     window = owner;
-  }
-  bool IsEmpty() const { return next == this; }
-  void Unlink() {
-    prev->next = next;
-    next->prev = prev;
-    next = prev = this;
-  }
-  // Links this node directly after `where`.
-  void InsertAfter(SLGuiListNode* where) {
-    next = where->next;
-    prev = where;
-    where->next->prev = this;
-    where->next = this;
   }
 };
 

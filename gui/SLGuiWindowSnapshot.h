@@ -22,8 +22,13 @@ class CSLGuiWindowSnapshot {
   }
   // The windows of a list from its top (first) or from its bottom.
   bool AddList(const SLGuiListNode* head, bool bottomFirst) {
-    for (const SLGuiListNode* n = bottomFirst ? head->prev : head->next; n != head; n = bottomFirst ? n->prev : n->next)
-      if (!Add(n->window)) return false;
+    if (bottomFirst) {
+      for (const SLGuiListNode* n : SLListWalkBack(head))
+        if (!Add(n->window)) return false;
+    } else {
+      for (const SLGuiListNode* n : SLListWalk(head))
+        if (!Add(n->window)) return false;
+    }
     return true;
   }
   u32 GetCount() const { return m_windows.GetCount(); }

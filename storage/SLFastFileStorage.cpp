@@ -205,14 +205,14 @@ bool CSLFastFileStorage::InitDirectory() {
     SLFree(state);
     return SLFail(SL_E_OUT_OF_MEMORY, false);
   }
-  ListInit(&state->root);
+  state->root.InitEmpty();
   m_state = state;
   return true;
 }
 
 void CSLFastFileStorage::FreeDirectoryNode(SLFastPackNode* node) {
-  while (!ListEmpty(&node->children)) FreeDirectoryNode(NodeOf(node->children.next));
-  ListUnlink(&node->link);
+  while (!node->children.IsEmpty()) FreeDirectoryNode(NodeOf(node->children.next));
+  node->link.Unlink();
 }
 
 void* CSLFastFileStorage::AllocTree(u64 bytes) {
@@ -250,7 +250,7 @@ void CSLFastFileStorage::FreeTree() {
 
 void CSLFastFileStorage::ClearPack() {
   // Every node lives in the tree blocks: dropping them drops the whole tree.
-  ListInit(&m_state->root);
+  m_state->root.InitEmpty();
   FreeTree();
   SLFree(m_state->findPattern);
   m_state->findPattern = nullptr;
@@ -274,7 +274,7 @@ SLFastPackNode* CSLFastFileStorage::NewNode(const SLWChar* name, u32 length, SLF
   // The name follows the node in the same piece of a tree block.
   auto* node = static_cast<SLFastPackNode*>(AllocTree(sizeof(SLFastPackNode) + (u64(length) + 1) * sizeof(SLWChar)));
   if (!node) return nullptr;
-  ListInit(&node->children);
+  node->children.InitEmpty();
   node->parent = parent;
   node->containingList = list;
   node->name = reinterpret_cast<SLWChar*>(node + 1);
@@ -284,7 +284,7 @@ SLFastPackNode* CSLFastFileStorage::NewNode(const SLWChar* name, u32 length, SLF
   node->directory = 0;
   node->offset = 0;
   node->size = 0;
-  ListAppend(list, &node->link);
+  list->Append(&node->link);
   return node;
 }
 

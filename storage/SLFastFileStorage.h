@@ -3,6 +3,7 @@
 // through a source storage (usually a file storage on a ".DAT" file).
 #pragma once
 
+#include "foundation/SLIntrusiveList.h"
 #include "storage/SLBaseStorage.h"
 
 class CSLDigestAlgorithmCRC32;
@@ -15,11 +16,8 @@ enum : u32 {
   SL_E_FASTPACK_BAD = 0x8002001d,          // too small, wrong magic/signature/version, CRC mismatch
 };
 
-// Circular doubly linked list link; an empty list head points at itself.
-struct SLFastPackLink {
-  SLFastPackLink* next;
-  SLFastPackLink* prev;
-};
+// Link of the directory lists (a directory's children, the top level).
+struct SLFastPackLink : TSLListLink<SLFastPackLink> {};
 
 struct SLFastPackNode {
   SLFastPackLink children;        // directories: child nodes in the order the pack made them

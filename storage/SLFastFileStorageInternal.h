@@ -26,21 +26,8 @@ inline constexpr u32 kTreeBlock = 65536;
 inline constexpr u32 kProgressClockEvery = 64;
 inline constexpr SLWChar kSlash = u'/';
 
-inline void ListInit(SLFastPackLink* head) { head->next = head->prev = head; }
-inline bool ListEmpty(const SLFastPackLink* head) { return head->next == head; }
-inline void ListAppend(SLFastPackLink* head, SLFastPackLink* link) {
-  link->prev = head->prev;
-  link->next = head;
-  head->prev->next = link;
-  head->prev = link;
-}
-inline void ListUnlink(SLFastPackLink* link) {
-  link->prev->next = link->next;
-  link->next->prev = link->prev;
-  link->next = link->prev = link;
-}
 inline SLFastPackNode* NodeOf(SLFastPackLink* link) {
-  return reinterpret_cast<SLFastPackNode*>(reinterpret_cast<char*>(link) - offsetof(SLFastPackNode, link));
+  return SLListElement<SLFastPackNode>(link, offsetof(SLFastPackNode, link));
 }
 
 // The index of the first "/" or "\" in text[from, length), or length when there is none.

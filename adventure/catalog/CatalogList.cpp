@@ -32,18 +32,18 @@ bool ItemId_Compute(ItemId* out, const char* const* fields, u32 count) {
 }
 
 namespace {
-CatalogEntry* EntryOf(CatalogLink* link) {
-  return reinterpret_cast<CatalogEntry*>(reinterpret_cast<u8*>(link) - offsetof(CatalogEntry, link));
+CatalogEntry* EntryOf(CatalogLink* link) { return SLListElement<CatalogEntry>(link, offsetof(CatalogEntry, link)); }
+const CatalogEntry* EntryOf(const CatalogLink* link) {
+  return SLListElement<CatalogEntry>(link, offsetof(CatalogEntry, link));
 }
-const CatalogEntry* EntryOf(const CatalogLink* link) { return EntryOf(const_cast<CatalogLink*>(link)); }
 // A list never used yet still has null links.
-bool IsEmpty(const CatalogList* list) { return !list->head.next || list->head.next == &list->head; }
+bool IsEmpty(const CatalogList* list) { return !list->head.next || list->head.IsEmpty(); }
 }  // namespace
 
 CatalogEntry* CatalogList_GetAt(CatalogList* list, u32 index) {
   if (!list) return SLFail(SL_E_NULL_DATA, static_cast<CatalogEntry*>(nullptr));
   if (IsEmpty(list)) return SLFail(SL_E_INDEX, static_cast<CatalogEntry*>(nullptr));
-  for (CatalogLink* link = list->head.next; link != &list->head; link = link->next)
+  for (CatalogLink* link : SLListWalk(&list->head))
     if (index-- == 0) return SLSucceed(EntryOf(link));
   return SLFail(SL_E_INDEX, static_cast<CatalogEntry*>(nullptr));
 }
@@ -52,19 +52,21 @@ i32 CatalogList_FindById(const CatalogList* list, const ItemId& id) {
   if (!list) return SLFail(SL_E_NULL_DATA, -1);
   if (IsEmpty(list)) return SLFail(SL_E_NOT_FOUND, -1);
   i32 position = 0;
-  for (const CatalogLink* link = list->head.next; link != &list->head; link = link->next, ++position)
+  for (const CatalogLink* link : SLListWalk(&list->head)) {
     if (EntryOf(link)->id == id) return SLSucceed(position);
+    ++position;
+  }
   return SLFail(SL_E_NOT_FOUND, -1);
 }
 
 bool CatalogList_Insert(CatalogList* list, CatalogEntry* entry) {
   if (!list || !entry) return SLFail(SL_E_NULL_DATA, false);
   if (!list->kind->registerExit()) return false;
-  if (!list->head.next) list->head.next = list->head.prev = &list->head;
+  if (!list->head.next) list->head.InitEmpty();
   const char* itemClass = list->kind->getClass(entry);
   const char* name = list->kind->getName(entry);
   CatalogLink* before = &list->head;
-  for (CatalogLink* link = list->head.next; link != &list->head; link = link->next) {
+  for (CatalogLink* link : SLListWalk(&list->head)) {
     const CatalogEntry* other = EntryOf(link);
     const int byClass = SLStrICmpA(list->kind->getClass(other), itemClass);
     const int order = byClass != 0 ? byClass : SLStrICmpA(list->kind->getName(other), name);
@@ -77,10 +79,7 @@ bool CatalogList_Insert(CatalogList* list, CatalogEntry* entry) {
   // Names that differ only in bytes from 0x80 up share an identity; a saved project
   // could not tell them apart, so the second is refused like a duplicate.
   if (CatalogList_FindById(list, entry->id) >= 0) return SLFail(SL_E_CATALOG_DUPLICATE, false);
-  entry->link.next = before;
-  entry->link.prev = before->prev;
-  before->prev->next = &entry->link;
-  before->prev = &entry->link;
+  entry->link.InsertBefore(before);
   return SLSucceed(true);
 }
 
@@ -89,9 +88,7 @@ void CatalogList_Free(CatalogList* list) {
   SLErrorKeeper keep;
   while (!IsEmpty(list)) {
     CatalogLink* first = list->head.next;
-    first->prev->next = first->next;
-    first->next->prev = first->prev;
-    first->next = first->prev = nullptr;
+    first->Unlink();
     list->kind->destroy(EntryOf(first), list->exitFlag);
   }
 }

@@ -8,6 +8,7 @@
 // thread leaves them alone, and the main thread uses them once loading has ended.
 #pragma once
 
+#include "foundation/SLIntrusiveList.h"
 #include "foundation/SLSingleton.h"
 #include "foundation/SLTypes.h"
 
@@ -22,10 +23,7 @@ bool operator==(const ItemId& a, const ItemId& b);
 // keep finding items whatever code page their names were written in.
 bool ItemId_Compute(ItemId* out, const char* const* fields, u32 count);
 
-struct CatalogLink {
-  CatalogLink* next;
-  CatalogLink* prev;
-};
+struct CatalogLink : TSLListLink<CatalogLink> {};
 
 // The start of every catalogue record.
 struct CatalogEntry {

@@ -38,7 +38,7 @@ void DestroyEntries(TSLPtrArray<T>* list, u32 exitFlag) {
 bool Fail() { return SLFail(SL_E_CATALOG_BAD_ITEM, false); }
 }  // namespace
 
-constinit CatalogList CharacterCatalog{{&CharacterCatalog.head, &CharacterCatalog.head}, 0, &CharacterKind::kKind};
+constinit CatalogList CharacterCatalog{{{&CharacterCatalog.head, &CharacterCatalog.head}}, 0, &CharacterKind::kKind};
 
 void CharacterAction_Construct(CharacterAction* action) {
   new (action) CharacterAction;
@@ -65,7 +65,7 @@ void CharacterAction_Destruct(CharacterAction* action) {
 void CharacterRecord_Construct(CharacterRecord* record) {
   new (record) CharacterRecord;
   record->id = ItemId{};
-  record->link = CatalogLink{nullptr, nullptr};
+  record->link = CatalogLink{{nullptr, nullptr}};
   record->floating = 0;
   record->exitFlag = 0;
 }

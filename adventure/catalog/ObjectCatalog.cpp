@@ -19,7 +19,7 @@ constexpr u32 kMaxDirectionWords = 9;
 
 }  // namespace
 
-constinit CatalogList ObjectCatalog{{&ObjectCatalog.head, &ObjectCatalog.head}, 0, &ObjectKind::kKind};
+constinit CatalogList ObjectCatalog{{{&ObjectCatalog.head, &ObjectCatalog.head}}, 0, &ObjectKind::kKind};
 
 void ObjectSupportPoint_Construct(ObjectSupportPoint* point) {
   new (point) ObjectSupportPoint;
@@ -46,7 +46,7 @@ void ObjectState_Destruct(ObjectState* state) {
 void ObjectRecord_Construct(ObjectRecord* record) {
   new (record) ObjectRecord;
   record->id = ItemId{};
-  record->link = CatalogLink{nullptr, nullptr};
+  record->link = CatalogLink{{nullptr, nullptr}};
   record->floatDepth = -1.0;
   record->exitFlag = 0;
 }

@@ -19,12 +19,12 @@ using SceneKind = TCatalogKind<SceneRecord, &SceneRecord_Destruct, &SceneCatalog
 constexpr u32 kSceneValueSize = 512;
 }  // namespace
 
-constinit CatalogList SceneCatalog{{&SceneCatalog.head, &SceneCatalog.head}, 0, &SceneKind::kKind};
+constinit CatalogList SceneCatalog{{{&SceneCatalog.head, &SceneCatalog.head}}, 0, &SceneKind::kKind};
 
 void SceneRecord_Construct(SceneRecord* record) {
   new (record) SceneRecord;
   record->id = ItemId{};
-  record->link = CatalogLink{nullptr, nullptr};
+  record->link = CatalogLink{{nullptr, nullptr}};
   record->background = record->foreground = nullptr;
   record->depthMin = 0;
   record->depthMax = 255;

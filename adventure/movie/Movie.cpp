@@ -15,49 +15,24 @@
 
 // --- Lists ---
 
-u32 List_Count(const MovieLink* head) {
-  u32 count = 0;
-  for (const MovieLink* link = head->next; link != head; link = link->next) ++count;
-  return count;
-}
-
-void List_Append(MovieLink* head, MovieLink* link) {
-  link->prev = head->prev;
-  link->next = head;
-  head->prev->next = link;
-  head->prev = link;
-}
-
-void List_Remove(MovieLink* link) {
-  link->prev->next = link->next;
-  link->next->prev = link->prev;
-  link->next = link->prev = link;
-}
-
-void List_MoveAll(MovieLink* to, MovieLink* from) {
-  while (!List_IsEmpty(from)) {
-    MovieLink* link = from->next;
-    List_Remove(link);
-    List_Append(to, link);
-  }
-}
-
 void* List_At(const MovieLink* head, u32 index) {
-  for (const MovieLink* link = head->next; link != head; link = link->next)
+  for (const MovieLink* link : SLListWalk(head))
     if (index-- == 0) return link->self;
   return nullptr;
 }
 
 i32 List_IndexOf(const MovieLink* head, const void* element) {
   i32 index = 0;
-  for (const MovieLink* link = head->next; link != head; link = link->next, ++index)
+  for (const MovieLink* link : SLListWalk(head)) {
     if (link->self == element) return index;
+    ++index;
+  }
   return -1;
 }
 
 namespace {
 void LinkInit(MovieLink* link, void* self) {
-  link->next = link->prev = link;
+  link->InitEmpty();
   link->self = self;
 }
 

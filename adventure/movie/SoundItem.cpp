@@ -14,7 +14,7 @@
 
 void SoundItem_Construct(SoundItem* item) {
   item->scene = nullptr;
-  item->link.next = item->link.prev = &item->link;
+  item->link.InitEmpty();
   item->link.self = item;
   item->startFrame = item->endFrame = 0;
   item->speed = 0.0;
