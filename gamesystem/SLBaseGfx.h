@@ -292,7 +292,9 @@ class CSL_GS_BaseGfx : public CSLObject, public TSLEventSender<CSL_GS_BaseGfx, C
   // Destroys every font and image (the first step of a device's Shutdown after its
   // dying event), keeping the caller's error code.
   void DestroyAllHandles();
-  // The lock that guards the lists; devices hold it while they change their own state.
+  // The lock that guards the lists; devices hold it while they set their state up (after
+  // creation and resets). Drawing does not take it: a thread creating pictures never waits
+  // for a frame.
   CSLCriticalSection* GetDeviceLock() { return &m_lock; }
   // Sets the clip rectangle without asking the device (a new target's full size).
   void StoreClipRect(u32 x, u32 y, u32 width, u32 height) {

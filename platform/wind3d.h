@@ -322,6 +322,9 @@ void SLD3D9TestTextureLimits(DWORD width, DWORD height, DWORD aspect, bool squar
 // Drawing takes the per-pixel route everywhere, without the row kernels of the common
 // draws, so that tests can compare the two pictures.
 void SLD3D9TestPixelByPixel(bool on);
+// Calls `hook` with `context` at the start of every draw call, while the device is about
+// to rasterise (null: no call), so that a test can act from another thread mid-draw.
+void SLD3D9TestOnDraw(void (*hook)(void* context), void* context);
 // One line per format check since the last call: "type X8R8G8B8", "format D24S8 on
 // X8R8G8B8", "match D24S8 on X8R8G8B8".
 std::string SLD3D9TestTakeCheckLog();

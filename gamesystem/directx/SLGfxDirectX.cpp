@@ -318,6 +318,7 @@ bool CSL_GS_Gfx_DirectX::Init(HINSTANCE instance, HWND window, const SL_GS_Displ
 }
 
 bool CSL_GS_Gfx_DirectX::SetUpDeviceState() {
+  SLCriticalSectionLock stage(&m_stageLock);
   SLCriticalSectionLock hold(GetDeviceLock());
   SL_GS_DeviceRecord* r = m_record;
   IDirect3DDevice9* d = r->device;
@@ -360,6 +361,7 @@ bool CSL_GS_Gfx_DirectX::SetUpDeviceState() {
 }
 
 void CSL_GS_Gfx_DirectX::UnbindStream() {
+  SLCriticalSectionLock stage(&m_stageLock);
   SLCriticalSectionLock hold(GetDeviceLock());
   m_record->device->SetStreamSource(0, nullptr, 0, 0);
 }

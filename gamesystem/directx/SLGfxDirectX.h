@@ -316,4 +316,10 @@ class CSL_GS_Gfx_DirectX : public CSL_GS_BaseGfx, private CSLWndProcHookTarget {
   bool SetStageTexture(IDirect3DTexture9* texture);
 
   SLInternals::SL_GS_DeviceRecord* m_record;
+  // Guards the device's drawing stage (bound texture and stream, render states, the
+  // remembered texture) while a picture or a line of text is set up and rasterised, and
+  // while another thread unbinds what it frees. Apart from the base's lock of the handle
+  // lists: drawing rasterises in software and takes milliseconds, and a thread creating
+  // pictures (the catalogue loader) must not wait for a frame to link each new handle.
+  CSLCriticalSection m_stageLock;
 };

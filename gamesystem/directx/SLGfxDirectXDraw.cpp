@@ -294,7 +294,7 @@ void CSL_GS_Gfx_DirectX::FreeImageTextures(SL_GS_ImageRecord* image) {
   if (!record) return;
   if (m_record) {
     // The stage may still hold one of these textures: forget it, so that no freed texture is compared.
-    SLCriticalSectionLock hold(GetDeviceLock());
+    SLCriticalSectionLock hold(&m_stageLock);
     for (u32 i = 0; i < record->columns * record->rows; ++i)
       if (record->tiles && m_record->currentTexture == record->tiles[i].texture) {
         m_record->device->SetTexture(0, nullptr);
@@ -445,7 +445,7 @@ bool CSL_GS_Gfx_DirectX::DrawImage(SL_GS_Image* handle, i32 x, i32 y, const SL_G
     anchorY = std::trunc(std::fabs(setup.scaleY) * anchorY);
   }
   const GfxMatrix4 world = WorldOf(o, setup, double(x) - anchorX, double(y) - anchorY, x, y);
-  SLCriticalSectionLock hold(GetDeviceLock());
+  SLCriticalSectionLock hold(&m_stageLock);
   if (!SetDrawStates(setup.colour, setup.additive, world)) return false;
   IDirect3DDevice9* d = r->device;
   const u32 tileCount = record->columns * record->rows;
@@ -608,7 +608,7 @@ void CSL_GS_Gfx_DirectX::FreeFontTextures(SL_GS_FontRecord* font) {
   SL_GS_FontDevice* record = DeviceOf(font);
   if (!record) return;
   if (m_record) {
-    SLCriticalSectionLock hold(GetDeviceLock());
+    SLCriticalSectionLock hold(&m_stageLock);
     m_record->device->SetTexture(0, nullptr);
     m_record->currentTexture = nullptr;
   }
@@ -649,7 +649,7 @@ i32 CSL_GS_Gfx_DirectX::DrawTextW(SL_GS_Font* handle, i32 x, i32 y, u32 alignmen
   if ((alignment & 0xF0) == 0x10) top -= std::trunc(font->lineHeight * setup.scaleY * 0.5);
   if ((alignment & 0xF0) == 0x20) top -= std::trunc(font->lineHeight * setup.scaleY);
   const GfxMatrix4 world = WorldOf(o, setup, left, top, x, y);
-  SLCriticalSectionLock hold(GetDeviceLock());
+  SLCriticalSectionLock hold(&m_stageLock);
   if (!SetDrawStates(setup.colour, setup.additive, world)) return 0;
   i64 pen = 0, width = 0;
   u32 previous = 0;

@@ -38,6 +38,8 @@ bool TakeScriptedAnswer(SLD3D9TestScript::Call call, HRESULT* answer);
 void LogCheck(const char* what, D3DFORMAT format, D3DFORMAT on);
 bool ScissorHidden();
 bool PixelByPixel();
+// Runs the test hook of SLD3D9TestOnDraw, when one is set.
+void RunDrawHook();
 // Overrides the texture limits a device reports, when a test set some.
 void TextureLimits(D3DCAPS9* caps);
 // The desktop's mode as the display reports it (1024 x 768 X8R8G8B8 without a display).

@@ -132,6 +132,12 @@ bool ScissorHidden() {
 
 namespace {
 std::atomic<bool> g_pixelByPixel{false};
+std::atomic<void (*)(void*)> g_drawHook{nullptr};
+std::atomic<void*> g_drawHookContext{nullptr};
+}
+
+void RunDrawHook() {
+  if (auto hook = g_drawHook.load(std::memory_order_acquire)) hook(g_drawHookContext.load(std::memory_order_relaxed));
 }
 
 void TextureLimits(D3DCAPS9* caps) {
@@ -186,6 +192,12 @@ void SLD3D9TestTextureLimits(DWORD width, DWORD height, DWORD aspect, bool squar
 }
 
 void SLD3D9TestPixelByPixel(bool on) { SLD3D9::g_pixelByPixel = on; }
+
+void SLD3D9TestOnDraw(void (*hook)(void* context), void* context) {
+  SLD3D9::g_drawHook.store(nullptr, std::memory_order_release);
+  SLD3D9::g_drawHookContext.store(context, std::memory_order_relaxed);
+  SLD3D9::g_drawHook.store(hook, std::memory_order_release);
+}
 
 std::string SLD3D9TestTakeCheckLog() {
   SLD3D9::TestState& test = SLD3D9::Test();

@@ -595,6 +595,7 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
 }
 
 HRESULT Device::DrawFan(const std::uint8_t* vertices, UINT stride, UINT count) {
+  RunDrawHook();
   if (fvf_ != kServedVertexFormat) return D3DERR_INVALIDCALL;
   const D3DMATRIX transform = Multiply(Multiply(world_, view_), projection_);
   PixelState st{};
