@@ -49,10 +49,10 @@ bool CSLGuiRegistryIndex::Insert(const void* address) {
   }
   BeginChange();
   for (u32 i = count; i > index; --i)
-    target[i].store(target[i - 1].load(std::memory_order_relaxed), std::memory_order_relaxed);
-  target[index].store(Key(address), std::memory_order_relaxed);
+    target[i].store(target[i - 1].load(std::memory_order_relaxed), std::memory_order_release);
+  target[index].store(Key(address), std::memory_order_release);
   if (target != slots) {
-    m_slots.store(target, std::memory_order_relaxed);
+    m_slots.store(target, std::memory_order_release);
     if (slots) {
       (slots - 1)->store(reinterpret_cast<std::uintptr_t>(m_retired), std::memory_order_relaxed);
       m_retired = slots;
@@ -70,7 +70,7 @@ void CSLGuiRegistryIndex::Remove(const void* address) {
   if (index >= count || slots[index].load(std::memory_order_relaxed) != Key(address)) return;
   BeginChange();
   for (u32 i = index; i + 1 < count; ++i)
-    slots[i].store(slots[i + 1].load(std::memory_order_relaxed), std::memory_order_relaxed);
+    slots[i].store(slots[i + 1].load(std::memory_order_relaxed), std::memory_order_release);
   m_count.store(count - 1, std::memory_order_release);
   EndChange();
 }

@@ -38,8 +38,9 @@ class CSLGuiRegistryIndex {
     const u32 count = m_count.load(std::memory_order_acquire);
     const std::atomic<std::uintptr_t>* slots = m_slots.load(std::memory_order_acquire);
     const u32 index = LowerBound(slots, count, Key(address));
-    const bool hit = index < count && slots[index].load(std::memory_order_relaxed) == Key(address);
-    std::atomic_thread_fence(std::memory_order_acquire);
+    const bool hit = index < count && slots[index].load(std::memory_order_acquire) == Key(address);
+    // Every slot was read with acquire, so this load cannot move above them: a slot written
+    // by a change shows that change's odd sequence here.
     if (m_sequence.load(std::memory_order_relaxed) != before) return false;
     *found = hit;
     return true;
@@ -51,7 +52,7 @@ class CSLGuiRegistryIndex {
     u32 low = 0;
     while (count > 0) {
       const u32 half = count / 2;
-      if (slots[low + half].load(std::memory_order_relaxed) < key) {
+      if (slots[low + half].load(std::memory_order_acquire) < key) {
         low += half + 1;
         count -= half + 1;
       } else {
@@ -60,10 +61,9 @@ class CSLGuiRegistryIndex {
     }
     return low;
   }
-  void BeginChange() {
-    m_sequence.store(m_sequence.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
-  }
+  // A change's slot stores are releases, so a reader that sees any of them also sees the
+  // odd sequence stored before them (no fences: ThreadSanitizer models only the atomics).
+  void BeginChange() { m_sequence.store(m_sequence.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed); }
   void EndChange() { m_sequence.store(m_sequence.load(std::memory_order_relaxed) + 1, std::memory_order_release); }
 
   std::atomic<u32> m_sequence{0};
