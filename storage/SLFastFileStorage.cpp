@@ -4,8 +4,11 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
-#include <string>
 #include <unordered_map>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "foundation/SLCaseMap.h"
 #include "foundation/SLDigest.h"
@@ -26,18 +29,28 @@ namespace SLInternals {
 
 // Directories by (containing list, name folded to upper case). Two names are equal without
 // regard to case exactly when their upper-case forms are equal unit by unit, so the index
-// finds the node the linear search of the list would find.
+// finds the node the linear search of the list would find. A key only points at its name:
+// the stored ones at the node's own (which stays put until the pack is cleared), the one
+// looked up at the component in the entry's path, so a lookup allocates nothing.
 struct SLFastPackDirectoryIndex {
-  struct Hash {
-    size_t operator()(const std::u16string& key) const { return std::hash<std::u16string>()(key); }
+  struct Key {
+    const SLFastPackLink* list;
+    const SLWChar* name;
+    u32 length;
   };
-  std::unordered_map<std::u16string, SLFastPackNode*, Hash> map;
-
-  static std::u16string Key(const SLFastPackLink* list, const SLWChar* name, u32 length) {
-    std::u16string key(reinterpret_cast<const char16_t*>(&list), sizeof(list) / sizeof(char16_t));
-    for (u32 i = 0; i < length; ++i) key.push_back(SLToUpperW(name[i]));
-    return key;
-  }
+  struct Hash {
+    size_t operator()(const Key& key) const {
+      u64 hash = reinterpret_cast<uintptr_t>(key.list) * 0x9E3779B97F4A7C15ull;
+      for (u32 i = 0; i < key.length; ++i) hash = (hash ^ SLToUpperW(key.name[i])) * 0x100000001B3ull;
+      return size_t(hash ^ (hash >> 29));
+    }
+  };
+  struct Equal {
+    bool operator()(const Key& a, const Key& b) const {
+      return a.list == b.list && SLFastPack::EqualNoCase(a.name, a.length, b.name, b.length);
+    }
+  };
+  std::unordered_map<Key, SLFastPackNode*, Hash, Equal> map;
 };
 
 }  // namespace SLInternals
@@ -69,8 +82,10 @@ class DirectoryReader {
     SLFree(m_buffer);
   }
   bool Init() {
-    m_buffer = static_cast<u8*>(SLAlloc(kDirectoryBuffer));
-    return m_buffer ? true : SLFail(SL_E_OUT_OF_MEMORY, false);
+    m_buffer = static_cast<u8*>(SLAlloc(kDirectoryBuffer + kScanSlack));
+    if (!m_buffer) return SLFail(SL_E_OUT_OF_MEMORY, false);
+    std::memset(m_buffer + kDirectoryBuffer, 0, kScanSlack);
+    return true;
   }
   bool Read(void* out, u32 count) {
     auto* target = static_cast<u8*>(out);
@@ -107,17 +122,8 @@ class DirectoryReader {
         continue;
       }
       const u8* start = m_buffer + m_pos;
-      u32 units = (m_length - m_pos) / 2, n = 0;
-      // Eight units at a time while none of them is zero ((v - 1) & ~v has a lane's top
-      // bit set only where a lane is zero), then unit by unit.
-      constexpr u64 kOnes = 0x0001000100010001ull, kHighs = 0x8000800080008000ull;
-      for (; units - n >= 8; n += 8) {
-        u64 a, b;
-        std::memcpy(&a, start + 2 * n, 8);
-        std::memcpy(&b, start + 2 * n + 8, 8);
-        if (((a - kOnes) & ~a & kHighs) | ((b - kOnes) & ~b & kHighs)) break;
-      }
-      while (n < units && (start[2 * n] | start[2 * n + 1])) ++n;
+      const u32 units = (m_length - m_pos) / 2;
+      const u32 n = ZeroUnit(start, units);
       if (n < units && *length == 0 && reinterpret_cast<uintptr_t>(start) % alignof(SLWChar) == 0) {
         *direct = reinterpret_cast<const SLWChar*>(start);
         *length = n;
@@ -134,6 +140,30 @@ class DirectoryReader {
   }
 
  private:
+  // Whole scan steps may read this far past the bytes read into the buffer.
+  static constexpr u32 kScanSlack = 16;
+
+  // The index of the first zero unit among the `units` at `at`, or `units` when there is
+  // none. Eight units at a time; the last step may look at units past `units` (inside the
+  // buffer's slack), which are disregarded.
+  static u32 ZeroUnit(const u8* at, u32 units) {
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (u32 i = 0; i < units; i += 8) {
+      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 2 * i));
+      if (const u32 mask = u32(_mm_movemask_epi8(_mm_cmpeq_epi16(chunk, zero)))) {
+        const u32 found = i + u32(__builtin_ctz(mask)) / 2;
+        return found < units ? found : units;
+      }
+    }
+    return units;
+#else
+    u32 n = 0;
+    while (n < units && (at[2 * n] | at[2 * n + 1])) ++n;
+    return n;
+#endif
+  }
+
   static bool Put(SLWChar** name, u32* capacity, u32* length, const void* units, u32 count) {
     u64 needed = u64(*length) + count + 1;
     if (needed > *capacity) {
@@ -215,13 +245,16 @@ void CSLFastFileStorage::FreeDirectoryNode(SLFastPackNode* node) {
   ListUnlink(&node->link);
 }
 
-void* CSLFastFileStorage::AllocTree(u64 bytes) {
+// Most requests are carved from the newest block; the rest go to AllocTreeBlock.
+inline void* CSLFastFileStorage::AllocTree(u64 bytes) {
   bytes = (bytes + 7) & ~u64(7);
-  if (bytes <= u64(m_treeEnd - m_treeFree)) {
-    void* block = m_treeFree;
-    m_treeFree += bytes;
-    return block;
-  }
+  if (bytes > u64(m_treeEnd - m_treeFree)) return AllocTreeBlock(bytes);
+  void* block = m_treeFree;
+  m_treeFree += bytes;
+  return block;
+}
+
+void* CSLFastFileStorage::AllocTreeBlock(u64 bytes) {
   // A request larger than a quarter block gets a block of its own, so the rest of the
   // current one stays in use.
   const bool own = bytes > kTreeBlock / 4;
@@ -269,7 +302,7 @@ void CSLFastFileStorage::ClearPack() {
   FreeNames();
 }
 
-SLFastPackNode* CSLFastFileStorage::NewNode(const SLWChar* name, u32 length, SLFastPackNode* parent,
+inline SLFastPackNode* CSLFastFileStorage::NewNode(const SLWChar* name, u32 length, SLFastPackNode* parent,
                                             SLFastPackLink* list) {
   // The name follows the node in the same piece of a tree block.
   auto* node = static_cast<SLFastPackNode*>(AllocTree(sizeof(SLFastPackNode) + (u64(length) + 1) * sizeof(SLWChar)));
@@ -335,46 +368,17 @@ bool CSLFastFileStorage::AddEntryComponents(const SLWChar* path, u32 length, boo
     const u32 componentLength = end - start;
     start = end + 1;
     if (componentLength == 0 && skipEmpty) continue;
-    SLFastPackNode* directory = nullptr;
-    std::u16string key;
+    SLFastPackNode* directory;
     // Directory names in one list never compare equal without regard to case, so the
     // previous entry's directory at this depth, when its name matches, is the one the
-    // search below would find.
+    // search would find.
     if (chainValid && depth < m_lastChainDepth && m_lastChain[depth]->containingList == list &&
         EqualNoCase(m_lastChain[depth]->name, m_lastChain[depth]->nameLength, component, componentLength)) {
       directory = m_lastChain[depth];
     } else {
       chainValid = false;
-      if (m_directoryIndex) {
-        try {
-          key = SLInternals::SLFastPackDirectoryIndex::Key(list, component, componentLength);
-          auto found = m_directoryIndex->map.find(key);
-          if (found != m_directoryIndex->map.end()) directory = found->second;
-        } catch (const std::bad_alloc&) {
-          DropDirectoryIndex();
-        }
-      }
-      if (!m_directoryIndex) {
-        for (SLFastPackLink* l = list->next; l != list; l = l->next) {
-          SLFastPackNode* node = NodeOf(l);
-          if (node->directory && EqualNoCase(node->name, node->nameLength, component, componentLength)) {
-            directory = node;
-            break;
-          }
-        }
-      }
-      if (!directory) {
-        directory = NewNode(component, componentLength, parent, list);
-        if (!directory) return SLFail(SL_E_OUT_OF_MEMORY, false);
-        directory->directory = 1;
-        if (m_directoryIndex) {
-          try {
-            m_directoryIndex->map.emplace(std::move(key), directory);
-          } catch (const std::bad_alloc&) {
-            DropDirectoryIndex();  // lookups fall back to searching the lists
-          }
-        }
-      }
+      directory = FindOrAddDirectory(list, parent, component, componentLength);
+      if (!directory) return false;
     }
     // Every cached node stays in the tree until the pack is cleared; the list check above
     // tells whether it still belongs to this entry's path.
@@ -398,6 +402,31 @@ bool CSLFastFileStorage::AddEntryComponents(const SLWChar* path, u32 length, boo
     node->size = size;
   }
   return true;
+}
+
+SLFastPackNode* CSLFastFileStorage::FindOrAddDirectory(SLFastPackLink* list, SLFastPackNode* parent,
+                                                       const SLWChar* name, u32 length) {
+  using Index = SLInternals::SLFastPackDirectoryIndex;
+  if (m_directoryIndex) {
+    auto found = m_directoryIndex->map.find(Index::Key{list, name, length});
+    if (found != m_directoryIndex->map.end()) return found->second;
+  } else {
+    for (SLFastPackLink* l = list->next; l != list; l = l->next) {
+      SLFastPackNode* node = NodeOf(l);
+      if (node->directory && EqualNoCase(node->name, node->nameLength, name, length)) return node;
+    }
+  }
+  SLFastPackNode* directory = NewNode(name, length, parent, list);
+  if (!directory) return SLFail(SL_E_OUT_OF_MEMORY, nullptr);
+  directory->directory = 1;
+  if (m_directoryIndex) {
+    try {
+      m_directoryIndex->map.emplace(Index::Key{list, directory->name, length}, directory);
+    } catch (const std::bad_alloc&) {
+      DropDirectoryIndex();  // lookups fall back to searching the lists
+    }
+  }
+  return directory;
 }
 
 void CSLFastFileStorage::DropDirectoryIndex() {

@@ -101,10 +101,14 @@ class CSLFastFileStorage : public CSLBaseStorage {
   // Walks the components of a path split at either separator; empty directory components
   // are skipped when `skipEmpty` (the raw name), kept as names otherwise.
   bool AddEntryComponents(const SLWChar* path, u32 length, bool skipEmpty, u64 offset, u64 size);
+  // The directory `name` in `list` (found without regard to case), made when missing; null
+  // only when memory runs out.
+  SLFastPackNode* FindOrAddDirectory(SLFastPackLink* list, SLFastPackNode* parent, const SLWChar* name, u32 length);
   SLFastPackNode* NewNode(const SLWChar* name, u32 length, SLFastPackNode* parent, SLFastPackLink* list);
   // Nodes and their names come from a few large blocks, all released when the pack is
   // cleared.
   void* AllocTree(u64 bytes);
+  void* AllocTreeBlock(u64 bytes);  // starts a new block (bytes rounded to 8 already)
   void FreeTree();
   // Resolves all but the last component of a normalised path: 0 with the list and the
   // index of the last component, -1 for a wildcard in a directory part, -2 when not found.
