@@ -73,29 +73,6 @@ inline u32 FindSeparator(const SLWChar* text, u32 from, u32 length) {
   return length;
 }
 
-// The same `n` units in both (names of directories are short): words that overlap at the
-// end instead of a call to memcmp.
-inline bool SameUnits(const SLWChar* a, const SLWChar* b, u32 n) {
-  const auto* x = reinterpret_cast<const u8*>(a);
-  const auto* y = reinterpret_cast<const u8*>(b);
-  const size_t bytes = size_t(n) * sizeof(SLWChar);
-  auto word = [](const u8* p) {
-    u64 w;
-    std::memcpy(&w, p, 8);
-    return w;
-  };
-  if (bytes >= 8) {
-    for (size_t i = 0; i + 8 < bytes; i += 8)
-      if (word(x + i) != word(y + i)) return false;
-    return word(x + bytes - 8) == word(y + bytes - 8);
-  }
-  // Up to three units: one by one (a copy of a variable length into a word would be a
-  // library call and a stalled load).
-  for (u32 i = 0; i < n; ++i)
-    if (a[i] != b[i]) return false;
-  return true;
-}
-
 // Equal without regard to case. Names that are equal as stored (the usual case in a pack
 // written by one tool) need no case mapping; otherwise the rest after the common prefix
 // decides, which gives the same answer as comparing the whole names.
