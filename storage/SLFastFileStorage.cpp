@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <unordered_map>
 
 #if defined(__SSE2__)
@@ -33,17 +34,20 @@ namespace SLInternals {
 // the stored ones at the node's own (which stays put until the pack is cleared), the one
 // looked up at the component in the entry's path, so a lookup allocates nothing.
 struct SLFastPackDirectoryIndex {
+  // The hash is worked out once per name looked up and kept by the key it goes in with.
   struct Key {
     const SLFastPackLink* list;
     const SLWChar* name;
     u32 length;
+    size_t hash;
+    Key(const SLFastPackLink* inList, const SLWChar* text, u32 units) : list(inList), name(text), length(units) {
+      u64 value = reinterpret_cast<uintptr_t>(list) * 0x9E3779B97F4A7C15ull;
+      for (u32 i = 0; i < length; ++i) value = (value ^ SLToUpperW(name[i])) * 0x100000001B3ull;
+      hash = size_t(value ^ (value >> 29));
+    }
   };
   struct Hash {
-    size_t operator()(const Key& key) const {
-      u64 hash = reinterpret_cast<uintptr_t>(key.list) * 0x9E3779B97F4A7C15ull;
-      for (u32 i = 0; i < key.length; ++i) hash = (hash ^ SLToUpperW(key.name[i])) * 0x100000001B3ull;
-      return size_t(hash ^ (hash >> 29));
-    }
+    size_t operator()(const Key& key) const { return key.hash; }
   };
   struct Equal {
     bool operator()(const Key& a, const Key& b) const {
@@ -364,7 +368,7 @@ inline SLFastPackNode* CSLFastFileStorage::NewNode(const SLWChar* name, u32 leng
   return node;
 }
 
-bool CSLFastFileStorage::AddDirectoryEntry(const SLWChar* name, u32 length, u32 shared, u64 offset, u64 size) {
+inline bool CSLFastFileStorage::AddDirectoryEntry(const SLWChar* name, u32 length, u32 shared, u64 offset, u64 size) {
   // Normalising turns "\" into "/", collapses runs of separators and drops leading ones, so
   // walking the raw name and skipping empty components gives the same path. The exception
   // is a name starting with two separators: a long-path or UNC prefix survives normalising
@@ -446,8 +450,10 @@ bool CSLFastFileStorage::AddEntryComponents(const SLWChar* path, u32 length, boo
 SLFastPackNode* CSLFastFileStorage::FindOrAddDirectory(SLFastPackLink* list, SLFastPackNode* parent,
                                                        const SLWChar* name, u32 length) {
   using Index = SLInternals::SLFastPackDirectoryIndex;
+  std::optional<Index::Key> key;
   if (m_directoryIndex) {
-    auto found = m_directoryIndex->map.find(Index::Key{list, name, length});
+    key.emplace(list, name, length);
+    auto found = m_directoryIndex->map.find(*key);
     if (found != m_directoryIndex->map.end()) return found->second;
   } else {
     for (SLFastPackLink* l = list->next; l != list; l = l->next) {
@@ -459,8 +465,9 @@ SLFastPackNode* CSLFastFileStorage::FindOrAddDirectory(SLFastPackLink* list, SLF
   if (!directory) return SLFail(SL_E_OUT_OF_MEMORY, nullptr);
   directory->directory = 1;
   if (m_directoryIndex) {
+    key->name = directory->name;  // the node's own copy, which lives as long as the index
     try {
-      m_directoryIndex->map.emplace(Index::Key{list, directory->name, length}, directory);
+      m_directoryIndex->map.emplace(*key, directory);
     } catch (const std::bad_alloc&) {
       DropDirectoryIndex();  // lookups fall back to searching the lists
     }
