@@ -4,8 +4,12 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
-#include <string>
+#include <optional>
 #include <unordered_map>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "foundation/SLCaseMap.h"
 #include "foundation/SLDigest.h"
@@ -26,18 +30,31 @@ namespace SLInternals {
 
 // Directories by (containing list, name folded to upper case). Two names are equal without
 // regard to case exactly when their upper-case forms are equal unit by unit, so the index
-// finds the node the linear search of the list would find.
+// finds the node the linear search of the list would find. A key only points at its name:
+// the stored ones at the node's own (which stays put until the pack is cleared), the one
+// looked up at the component in the entry's path, so a lookup allocates nothing.
 struct SLFastPackDirectoryIndex {
-  struct Hash {
-    size_t operator()(const std::u16string& key) const { return std::hash<std::u16string>()(key); }
+  // The hash is worked out once per name looked up and kept by the key it goes in with.
+  struct Key {
+    const SLFastPackLink* list;
+    const SLWChar* name;
+    u32 length;
+    size_t hash;
+    Key(const SLFastPackLink* inList, const SLWChar* text, u32 units) : list(inList), name(text), length(units) {
+      u64 value = reinterpret_cast<uintptr_t>(list) * 0x9E3779B97F4A7C15ull;
+      for (u32 i = 0; i < length; ++i) value = (value ^ SLToUpperW(name[i])) * 0x100000001B3ull;
+      hash = size_t(value ^ (value >> 29));
+    }
   };
-  std::unordered_map<std::u16string, SLFastPackNode*, Hash> map;
-
-  static std::u16string Key(const SLFastPackLink* list, const SLWChar* name, u32 length) {
-    std::u16string key(reinterpret_cast<const char16_t*>(&list), sizeof(list) / sizeof(char16_t));
-    for (u32 i = 0; i < length; ++i) key.push_back(SLToUpperW(name[i]));
-    return key;
-  }
+  struct Hash {
+    size_t operator()(const Key& key) const { return key.hash; }
+  };
+  struct Equal {
+    bool operator()(const Key& a, const Key& b) const {
+      return a.list == b.list && SLFastPack::EqualNoCase(a.name, a.length, b.name, b.length);
+    }
+  };
+  std::unordered_map<Key, SLFastPackNode*, Hash, Equal> map;
 };
 
 }  // namespace SLInternals
@@ -67,10 +84,15 @@ class DirectoryReader {
   ~DirectoryReader() {
     SLErrorKeeper keep;
     SLFree(m_buffer);
+    SLFree(m_previous);
   }
   bool Init() {
-    m_buffer = static_cast<u8*>(SLAlloc(kDirectoryBuffer));
-    return m_buffer ? true : SLFail(SL_E_OUT_OF_MEMORY, false);
+    // A name that lies whole in the buffer fits the previous name's copy as well.
+    m_buffer = static_cast<u8*>(SLAlloc(kDirectoryBuffer + kScanSlack));
+    m_previous = static_cast<u8*>(SLAlloc(kDirectoryBuffer + kScanSlack));
+    if (!m_buffer || !m_previous) return SLFail(SL_E_OUT_OF_MEMORY, false);
+    std::memset(m_buffer + kDirectoryBuffer, 0, kScanSlack);
+    return true;
   }
   bool Read(void* out, u32 count) {
     auto* target = static_cast<u8*>(out);
@@ -94,10 +116,16 @@ class DirectoryReader {
     return Read(value, sizeof(T));
   }
   // Appends UTF-16LE units up to (not including) a zero unit, which is consumed. A name
-  // that lies whole (with its zero unit) in the buffer, at an even address, is not copied:
-  // `direct` then points at it there, valid until the next read.
-  bool ReadWideName(SLWChar** name, u32* capacity, u32* length, const SLWChar** direct) {
+  // that lies whole (with its zero unit and the `trailing` bytes after it) in the buffer,
+  // at an even address, is not copied: `direct` then points at it there, and stays valid
+  // while the caller reads no more than those trailing bytes (a refill would overwrite it).
+  // `shared` then tells how many of its first units equal those of the previous name, when
+  // that was direct too (0 otherwise).
+  bool ReadWideName(SLWChar** name, u32* capacity, u32* length, u32 trailing, const SLWChar** direct, u32* shared) {
     *direct = nullptr;
+    *shared = 0;
+    const bool hadPrevious = m_hasPrevious;
+    m_hasPrevious = false;
     for (;;) {
       if (m_length - m_pos < 2) {
         u16 unit;
@@ -107,20 +135,15 @@ class DirectoryReader {
         continue;
       }
       const u8* start = m_buffer + m_pos;
-      u32 units = (m_length - m_pos) / 2, n = 0;
-      // Eight units at a time while none of them is zero ((v - 1) & ~v has a lane's top
-      // bit set only where a lane is zero), then unit by unit.
-      constexpr u64 kOnes = 0x0001000100010001ull, kHighs = 0x8000800080008000ull;
-      for (; units - n >= 8; n += 8) {
-        u64 a, b;
-        std::memcpy(&a, start + 2 * n, 8);
-        std::memcpy(&b, start + 2 * n + 8, 8);
-        if (((a - kOnes) & ~a & kHighs) | ((b - kOnes) & ~b & kHighs)) break;
-      }
-      while (n < units && (start[2 * n] | start[2 * n + 1])) ++n;
-      if (n < units && *length == 0 && reinterpret_cast<uintptr_t>(start) % alignof(SLWChar) == 0) {
+      const u32 units = (m_length - m_pos) / 2;
+      u32 same = 0;
+      const u32 n = ScanName(start, units, &same);
+      if (n < units && *length == 0 && u64(m_length - m_pos) >= 2 * u64(n) + 2 + trailing &&
+          reinterpret_cast<uintptr_t>(start) % alignof(SLWChar) == 0) {
         *direct = reinterpret_cast<const SLWChar*>(start);
         *length = n;
+        *shared = hadPrevious ? (same < n ? same : n) : 0;
+        m_hasPrevious = true;
         m_pos += 2 * n + 2;
         return true;
       }
@@ -134,6 +157,57 @@ class DirectoryReader {
   }
 
  private:
+  // Whole scan steps may read this far past the bytes read into the buffer.
+  static constexpr u32 kScanSlack = 16;
+
+  // The index of the first zero unit among the `units` at `at`, or `units` when there is
+  // none. On the way the units are compared with the previous name's and copied over them:
+  // `*same` gets how many units from the start are equal (past the end of either name its
+  // value means nothing; the caller limits it). Eight units at a time; the last step may
+  // look at units past `units` (inside the buffer's slack), which are disregarded.
+  u32 ScanName(const u8* at, u32 units, u32* same) {
+    u8* previous = m_previous;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    auto step = [&](u32 i) {  // loads eight units and puts them in place of the previous name's
+      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 2 * i));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(previous + 2 * i), chunk);
+      return chunk;
+    };
+    auto end = [&](u32 i, u32 zeros) {
+      const u32 found = i + u32(__builtin_ctz(zeros)) / 2;
+      return found < units ? found : units;
+    };
+    // While the units equal the previous name's, then to the end.
+    u32 i = 0;
+    for (;; i += 8) {
+      if (i >= units) {
+        *same = i;
+        return units;
+      }
+      const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(previous + 2 * i));
+      const __m128i chunk = step(i);
+      const u32 unequal = u32(_mm_movemask_epi8(_mm_cmpeq_epi16(chunk, before))) ^ 0xFFFFu;
+      const u32 zeros = u32(_mm_movemask_epi8(_mm_cmpeq_epi16(chunk, zero)));
+      if (unequal | zeros) {
+        *same = i + u32(__builtin_ctz(unequal | 0x10000u)) / 2;
+        if (zeros) return end(i, zeros);
+        break;
+      }
+    }
+    for (i += 8; i < units; i += 8)
+      if (const u32 zeros = u32(_mm_movemask_epi8(_mm_cmpeq_epi16(step(i), zero)))) return end(i, zeros);
+    return units;
+#else
+    u32 n = 0;
+    *same = 0;
+    while (n < units && (at[2 * n] | at[2 * n + 1])) ++n;
+    while (*same < n && std::memcmp(at + 2 * *same, previous + 2 * *same, 2) == 0) ++*same;
+    std::memcpy(previous, at, 2 * (n < units ? n + 1 : n));
+    return n;
+#endif
+  }
+
   static bool Put(SLWChar** name, u32* capacity, u32* length, const void* units, u32 count) {
     u64 needed = u64(*length) + count + 1;
     if (needed > *capacity) {
@@ -174,6 +248,8 @@ class DirectoryReader {
   u32 m_endError = 0;
   CSLDigestAlgorithmCRC32* m_digest = nullptr;
   u32 m_digestFrom = 0;
+  u8* m_previous = nullptr;  // the last name scanned (and what followed it in its last step)
+  bool m_hasPrevious = false;  // the last name read was direct, so m_previous holds it whole
 };
 
 }  // namespace
@@ -215,13 +291,16 @@ void CSLFastFileStorage::FreeDirectoryNode(SLFastPackNode* node) {
   node->link.Unlink();
 }
 
-void* CSLFastFileStorage::AllocTree(u64 bytes) {
+// Most requests are carved from the newest block; the rest go to AllocTreeBlock.
+inline void* CSLFastFileStorage::AllocTree(u64 bytes) {
   bytes = (bytes + 7) & ~u64(7);
-  if (bytes <= u64(m_treeEnd - m_treeFree)) {
-    void* block = m_treeFree;
-    m_treeFree += bytes;
-    return block;
-  }
+  if (bytes > u64(m_treeEnd - m_treeFree)) return AllocTreeBlock(bytes);
+  void* block = m_treeFree;
+  m_treeFree += bytes;
+  return block;
+}
+
+void* CSLFastFileStorage::AllocTreeBlock(u64 bytes) {
   // A request larger than a quarter block gets a block of its own, so the rest of the
   // current one stays in use.
   const bool own = bytes > kTreeBlock / 4;
@@ -266,10 +345,11 @@ void CSLFastFileStorage::ClearPack() {
   m_state->window = nullptr;
   m_state->windowLength = 0;
   m_lastChainDepth = 0;
+  m_lastPathDepth = 0;
   FreeNames();
 }
 
-SLFastPackNode* CSLFastFileStorage::NewNode(const SLWChar* name, u32 length, SLFastPackNode* parent,
+inline SLFastPackNode* CSLFastFileStorage::NewNode(const SLWChar* name, u32 length, SLFastPackNode* parent,
                                             SLFastPackLink* list) {
   // The name follows the node in the same piece of a tree block.
   auto* node = static_cast<SLFastPackNode*>(AllocTree(sizeof(SLFastPackNode) + (u64(length) + 1) * sizeof(SLWChar)));
@@ -288,46 +368,39 @@ SLFastPackNode* CSLFastFileStorage::NewNode(const SLWChar* name, u32 length, SLF
   return node;
 }
 
-bool CSLFastFileStorage::AddDirectoryEntry(const SLWChar* name, u32 length, u64 offset, u64 size) {
+inline bool CSLFastFileStorage::AddDirectoryEntry(const SLWChar* name, u32 length, u32 shared, u64 offset, u64 size) {
   // Normalising turns "\" into "/", collapses runs of separators and drops leading ones, so
   // walking the raw name and skipping empty components gives the same path. The exception
   // is a name starting with two separators: a long-path or UNC prefix survives normalising
   // as it stands (with the empty component it may hold), so such names are normalised first.
   if (!(length >= 2 && SLIsPathSeparator(name[0]) && SLIsPathSeparator(name[1])))
-    return AddEntryComponents(name, length, true, offset, size);
+    return AddEntryComponents(name, length, true, shared, offset, size);
   SLWChar* path = SLDuplicateText(name, length);
   if (!path) return SLFail(SL_E_OUT_OF_MEMORY, false);
   TSLAutoPtr<SLWChar> pathOwner(path);
   SLInternals::SLNormaliseEntryPath(path);
-  return AddEntryComponents(path, SLStrLenW(path), false, offset, size);
+  return AddEntryComponents(path, SLStrLenW(path), false, 0, offset, size);
 }
 
-bool CSLFastFileStorage::AddEntryComponents(const SLWChar* path, u32 length, bool skipEmpty, u64 offset,
-                                            u64 size) {
+bool CSLFastFileStorage::AddEntryComponents(const SLWChar* path, u32 length, bool skipEmpty, u32 shared,
+                                            u64 offset, u64 size) {
   SLFastPackLink* list = &m_state->root;
   SLFastPackNode* parent = nullptr;
   u32 depth = 0;
-  bool chainValid = true;
   u32 start = 0;
   if (skipEmpty) {
     // Entries sorted by path mostly repeat the previous entry's directories exactly as
-    // stored: take them by one comparison each, without looking for separators unit by
-    // unit. Empty components are skipped here as below.
-    while (start < length && SLIsPathSeparator(path[start])) ++start;
-    const u32 chainLength = m_lastChainDepth < kChainLength ? m_lastChainDepth : kChainLength;
-    while (depth < chainLength) {
-      SLFastPackNode* directory = m_lastChain[depth];
-      const u32 n = directory->nameLength;
-      if (directory->containingList != list || n == 0 || length - start <= n || !SLIsPathSeparator(path[start + n]) ||
-          !SameUnits(path + start, directory->name, n))
-        break;
-      start += n + 1;
-      while (start < length && SLIsPathSeparator(path[start])) ++start;
-      parent = directory;
-      list = &directory->children;
-      ++depth;
+    // stored. A directory of the previous path whose closing separator lies in the units
+    // both names share was reached through the same components, so it is this path's
+    // too: no component before it needs looking at.
+    while (depth < m_lastPathDepth && m_lastPathEnds[depth] < shared) ++depth;
+    if (depth) {
+      parent = m_lastChain[depth - 1];
+      list = &parent->children;
+      start = m_lastPathEnds[depth - 1] + 1;
     }
   }
+  bool chainValid = true;
   for (;;) {
     const u32 end = FindSeparator(path, start, length);
     if (end == length) break;  // the rest is the file component
@@ -335,51 +408,23 @@ bool CSLFastFileStorage::AddEntryComponents(const SLWChar* path, u32 length, boo
     const u32 componentLength = end - start;
     start = end + 1;
     if (componentLength == 0 && skipEmpty) continue;
-    SLFastPackNode* directory = nullptr;
-    std::u16string key;
+    SLFastPackNode* directory;
     // Directory names in one list never compare equal without regard to case, so the
     // previous entry's directory at this depth, when its name matches, is the one the
-    // search below would find.
+    // search would find.
     if (chainValid && depth < m_lastChainDepth && m_lastChain[depth]->containingList == list &&
         EqualNoCase(m_lastChain[depth]->name, m_lastChain[depth]->nameLength, component, componentLength)) {
       directory = m_lastChain[depth];
     } else {
       chainValid = false;
-      if (m_directoryIndex) {
-        try {
-          key = SLInternals::SLFastPackDirectoryIndex::Key(list, component, componentLength);
-          auto found = m_directoryIndex->map.find(key);
-          if (found != m_directoryIndex->map.end()) directory = found->second;
-        } catch (const std::bad_alloc&) {
-          DropDirectoryIndex();
-        }
-      }
-      if (!m_directoryIndex) {
-        for (SLFastPackLink* l = list->next; l != list; l = l->next) {
-          SLFastPackNode* node = NodeOf(l);
-          if (node->directory && EqualNoCase(node->name, node->nameLength, component, componentLength)) {
-            directory = node;
-            break;
-          }
-        }
-      }
-      if (!directory) {
-        directory = NewNode(component, componentLength, parent, list);
-        if (!directory) return SLFail(SL_E_OUT_OF_MEMORY, false);
-        directory->directory = 1;
-        if (m_directoryIndex) {
-          try {
-            m_directoryIndex->map.emplace(std::move(key), directory);
-          } catch (const std::bad_alloc&) {
-            DropDirectoryIndex();  // lookups fall back to searching the lists
-          }
-        }
-      }
+      directory = FindOrAddDirectory(list, parent, component, componentLength);
+      if (!directory) return false;
     }
     // Every cached node stays in the tree until the pack is cleared; the list check above
     // tells whether it still belongs to this entry's path.
     if (depth < kChainLength) {
       m_lastChain[depth] = directory;
+      m_lastPathEnds[depth] = end;
       if (m_lastChainDepth < depth + 1) m_lastChainDepth = depth + 1;
     } else {
       chainValid = false;
@@ -388,6 +433,8 @@ bool CSLFastFileStorage::AddEntryComponents(const SLWChar* path, u32 length, boo
     list = &directory->children;
     ++depth;
   }
+  // Positions in a normalised copy say nothing about the next raw name.
+  m_lastPathDepth = !skipEmpty ? 0 : depth < kChainLength ? depth : kChainLength;
 
   const SLWChar* file = path + start;
   const u32 fileLength = length - start;
@@ -398,6 +445,34 @@ bool CSLFastFileStorage::AddEntryComponents(const SLWChar* path, u32 length, boo
     node->size = size;
   }
   return true;
+}
+
+SLFastPackNode* CSLFastFileStorage::FindOrAddDirectory(SLFastPackLink* list, SLFastPackNode* parent,
+                                                       const SLWChar* name, u32 length) {
+  using Index = SLInternals::SLFastPackDirectoryIndex;
+  std::optional<Index::Key> key;
+  if (m_directoryIndex) {
+    key.emplace(list, name, length);
+    auto found = m_directoryIndex->map.find(*key);
+    if (found != m_directoryIndex->map.end()) return found->second;
+  } else {
+    for (SLFastPackLink* l = list->next; l != list; l = l->next) {
+      SLFastPackNode* node = NodeOf(l);
+      if (node->directory && EqualNoCase(node->name, node->nameLength, name, length)) return node;
+    }
+  }
+  SLFastPackNode* directory = NewNode(name, length, parent, list);
+  if (!directory) return SLFail(SL_E_OUT_OF_MEMORY, nullptr);
+  directory->directory = 1;
+  if (m_directoryIndex) {
+    key->name = directory->name;  // the node's own copy, which lives as long as the index
+    try {
+      m_directoryIndex->map.emplace(*key, directory);
+    } catch (const std::bad_alloc&) {
+      DropDirectoryIndex();  // lookups fall back to searching the lists
+    }
+  }
+  return directory;
 }
 
 void CSLFastFileStorage::DropDirectoryIndex() {
@@ -552,12 +627,14 @@ bool CSLFastFileStorage::AttachPack(CSLBaseStorage* source, CSLTimer* timer) {
 
   bool clockEveryReport = false;
   const bool listening = HasProgressHook();  // without a listener the per-entry reports are skipped
+  constexpr u32 kEntryFields = 2 * sizeof(u64) + sizeof(u32);  // version 3: offset, size, extra
   for (u32 i = 0; i < count; ++i) {
     u32 length = 0;
     u64 offset = 0, size = 0;
     const SLWChar* direct = nullptr;  // the name in the reader's buffer, when not copied
+    u32 shared = 0;                   // its first units that repeat the previous name's
     if (version == 3) {
-      if (!reader.ReadWideName(&name, &nameCapacity, &length, &direct)) return false;
+      if (!reader.ReadWideName(&name, &nameCapacity, &length, kEntryFields, &direct, &shared)) return false;
       u32 extra = 0;
       if (!reader.ReadValue(&offset) || !reader.ReadValue(&size) || !reader.ReadValue(&extra)) return false;
       (void)extra;  // read and covered by the CRC; nothing uses it
@@ -593,7 +670,7 @@ bool CSLFastFileStorage::AttachPack(CSLBaseStorage* source, CSLTimer* timer) {
       if (!narrowLength) length = 0;
     }
     if (!direct) name[length] = 0;
-    if (!AddDirectoryEntry(direct ? direct : name, length, offset, size)) return false;
+    if (!AddDirectoryEntry(direct ? direct : name, length, shared, offset, size)) return false;
     if (!listening) continue;
     // Entries usually take well under a microsecond each, so the clock is read only for
     // every kProgressClockEvery-th report (the reports between pass 0, as they would with a

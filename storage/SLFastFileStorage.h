@@ -94,15 +94,20 @@ class CSLFastFileStorage : public CSLBaseStorage {
  private:
   bool InitDirectory();
   bool AttachPack(CSLBaseStorage* source, CSLTimer* timer);
-  // Adds one directory entry; false only when memory runs out.
-  bool AddDirectoryEntry(const SLWChar* name, u32 length, u64 offset, u64 size);
+  // Adds one directory entry; false only when memory runs out. The first `shared` units of
+  // the name are those of the previous entry's name.
+  bool AddDirectoryEntry(const SLWChar* name, u32 length, u32 shared, u64 offset, u64 size);
   // Walks the components of a path split at either separator; empty directory components
   // are skipped when `skipEmpty` (the raw name), kept as names otherwise.
-  bool AddEntryComponents(const SLWChar* path, u32 length, bool skipEmpty, u64 offset, u64 size);
+  bool AddEntryComponents(const SLWChar* path, u32 length, bool skipEmpty, u32 shared, u64 offset, u64 size);
+  // The directory `name` in `list` (found without regard to case), made when missing; null
+  // only when memory runs out.
+  SLFastPackNode* FindOrAddDirectory(SLFastPackLink* list, SLFastPackNode* parent, const SLWChar* name, u32 length);
   SLFastPackNode* NewNode(const SLWChar* name, u32 length, SLFastPackNode* parent, SLFastPackLink* list);
   // Nodes and their names come from a few large blocks, all released when the pack is
   // cleared.
   void* AllocTree(u64 bytes);
+  void* AllocTreeBlock(u64 bytes);  // starts a new block (bytes rounded to 8 already)
   void FreeTree();
   // Resolves all but the last component of a normalised path: 0 with the list and the
   // index of the last component, -1 for a wildcard in a directory part, -2 when not found.
@@ -117,11 +122,14 @@ class CSLFastFileStorage : public CSLBaseStorage {
 
   SLFastPackState* m_state = nullptr;
   // Directory-building caches, alive while attaching: the directory chain of the previous
-  // entry (entries sorted by path find their directories there), and an index of every
-  // directory by its list and case-folded name.
+  // entry (entries sorted by path find their directories there), where each of its
+  // directories ended in that entry's raw name, and an index of every directory by its
+  // list and case-folded name.
   static constexpr u32 kChainLength = 32;
   SLFastPackNode* m_lastChain[kChainLength] = {};
   u32 m_lastChainDepth = 0;
+  u32 m_lastPathEnds[kChainLength] = {};  // the separator after each directory's name
+  u32 m_lastPathDepth = 0;                // directories of the previous raw name recorded
   SLInternals::SLFastPackDirectoryIndex* m_directoryIndex = nullptr;
   struct TreeBlock {
     TreeBlock* next;

@@ -4,6 +4,10 @@
 #include <cstddef>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "foundation/SLArray.h"
 #include "foundation/SLCaseMap.h"
 #include "foundation/SLError.h"
@@ -30,45 +34,30 @@ inline SLFastPackNode* NodeOf(SLFastPackLink* link) {
   return SLListElement<SLFastPackNode>(link, offsetof(SLFastPackNode, link));
 }
 
-// The index of the first "/" or "\" in text[from, length), or length when there is none.
-// Four units are tested at a time: a 16-bit lane of w ^ pattern is zero where the unit
-// equals the pattern's, and (v - 1) & ~v & 0x8000 per lane finds whether any lane is zero.
+// The index of the first "/" or "\\" in text[from, length), or length when there is none.
+// Eight units are compared at a time (SSE2 is part of every x86-64 processor); a last
+// step shorter than eight units looks at the eight that end the text, and disregards
+// those before `from`, so no load leaves text[0, length).
 inline u32 FindSeparator(const SLWChar* text, u32 from, u32 length) {
-  constexpr u64 kOnes = 0x0001000100010001ull, kHighs = 0x8000800080008000ull;
-  constexpr u64 kSlashes = kOnes * u'/', kBackslashes = kOnes * u'\\';
   u32 i = from;
-  for (; length - i >= 4; i += 4) {
-    u64 word;
-    std::memcpy(&word, text + i, 8);
-    const u64 a = word ^ kSlashes, b = word ^ kBackslashes;
-    if (((a - kOnes) & ~a & kHighs) | ((b - kOnes) & ~b & kHighs)) break;
+#if defined(__SSE2__)
+  if (length >= 8) {
+    const __m128i slashes = _mm_set1_epi16(i16(u'/')), backslashes = _mm_set1_epi16(i16(u'\\'));
+    auto separators = [&](u32 at) {  // two mask bits per separator unit among text[at, at + 8)
+      const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at));
+      return u32(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(units, slashes), _mm_cmpeq_epi16(units, backslashes))));
+    };
+    for (; length - i >= 8; i += 8)
+      if (const u32 mask = separators(i)) return i + u32(__builtin_ctz(mask)) / 2;
+    if (i == length) return length;
+    const u32 last = length - 8;
+    const u32 mask = separators(last) & (0xFFFFu << (2 * (i - last)));
+    return mask ? last + u32(__builtin_ctz(mask)) / 2 : length;
   }
+#endif
   for (; i < length; ++i)
     if (SLIsPathSeparator(text[i])) return i;
   return length;
-}
-
-// The same `n` units in both (names of directories are short): words that overlap at the
-// end instead of a call to memcmp.
-inline bool SameUnits(const SLWChar* a, const SLWChar* b, u32 n) {
-  const auto* x = reinterpret_cast<const u8*>(a);
-  const auto* y = reinterpret_cast<const u8*>(b);
-  const size_t bytes = size_t(n) * sizeof(SLWChar);
-  auto word = [](const u8* p) {
-    u64 w;
-    std::memcpy(&w, p, 8);
-    return w;
-  };
-  if (bytes >= 8) {
-    for (size_t i = 0; i + 8 < bytes; i += 8)
-      if (word(x + i) != word(y + i)) return false;
-    return word(x + bytes - 8) == word(y + bytes - 8);
-  }
-  // Up to three units: one by one (a copy of a variable length into a word would be a
-  // library call and a stalled load).
-  for (u32 i = 0; i < n; ++i)
-    if (a[i] != b[i]) return false;
-  return true;
 }
 
 // Equal without regard to case. Names that are equal as stored (the usual case in a pack

@@ -341,6 +341,138 @@ TEST(FastPack, RawNamesBuildTheTreeOfTheirNormalisedForms) {
   EXPECT_STREQ(pack.GetNameA(), "Gfx/Fondos/c.png");
 }
 
+// Generated directories, checked against a plain model of the tree: runs of entries in
+// one directory (whose names repeat the previous name's first units), directories spelt
+// in other case, either separator and runs of them, a leading one, names ending in one
+// (directories only), "." and ".." as the last part, paths deeper than the attach keeps
+// of the previous entry, and names long enough to straddle the attach's read buffer.
+class FastPackGenerated : public ::testing::TestWithParam<uint16_t> {};
+
+TEST_P(FastPackGenerated, TreeMatchesAPlainModel) {
+  struct ModelNode {
+    std::u16string name;
+    bool directory;
+    uint64_t size;
+    std::vector<size_t> children;
+  };
+  std::vector<ModelNode> model(1, ModelNode{u"", true, 0, {}});
+  // The pack compares names without regard to case; the generated ones use ASCII and n-tilde.
+  auto fold = [](std::u16string text) {
+    for (char16_t& c : text)
+      if ((c >= u'a' && c <= u'z') || c == u'\u00F1') c = char16_t(c - 32);
+    return text;
+  };
+  auto addToModel = [&](const std::u16string& raw, uint64_t size) {
+    std::vector<std::u16string> parts(1);
+    for (char16_t c : raw) {
+      if (c == u'/' || c == u'\\')
+        parts.emplace_back();
+      else
+        parts.back() += c;
+    }
+    size_t at = 0;
+    for (size_t i = 0; i + 1 < parts.size(); ++i) {
+      if (parts[i].empty()) continue;
+      size_t found = 0;
+      for (size_t child : model[at].children)
+        if (model[child].directory && fold(model[child].name) == fold(parts[i])) found = child;
+      if (!found) {
+        model.push_back(ModelNode{parts[i], true, 0, {}});
+        found = model.size() - 1;
+        model[at].children.push_back(found);
+      }
+      at = found;
+    }
+    const std::u16string& file = parts.back();
+    if (file.empty() || file == u"." || file == u"..") return;
+    model.push_back(ModelNode{file, false, size, {}});
+    model[at].children.push_back(model.size() - 1);
+  };
+
+  std::mt19937 rng(GetParam() * 7919u);
+  auto pick = [&](size_t n) { return size_t(rng() % n); };
+  const std::vector<std::u16string> pool = {u"Gfx", u"gfx", u"GFX", u"Personajes", u"personajes", u"A\u00F1o",
+                                            u"A\u00D1O", u"a", u"b", u"x", u"Fondos", u"LongDirectoryNameForTheScan",
+                                            u"sub_0", u"sub_1", u"SUB_1", u"sub_22"};
+  auto separator = [&] {
+    std::u16string s(1, pick(2) ? u'/' : u'\\');
+    if (pick(10) == 0) s += pick(2) ? u'/' : u'\\';
+    return s;
+  };
+  slpack::PackWriter writer(GetParam(), 0);
+  uint64_t entries = 0;
+  while (entries < 4000) {
+    const size_t depth = pick(12) == 0 ? 33 + pick(8) : pick(6);
+    std::vector<std::u16string> directories;
+    for (size_t d = 0; d < depth; ++d) directories.push_back(pool[pick(pool.size())]);
+    const size_t run = 1 + pick(30);
+    for (size_t r = 0; r < run; ++r, ++entries) {
+      std::u16string name = pick(15) == 0 ? separator().substr(0, 1) : u"";
+      for (size_t d = 0; d < directories.size(); ++d) {
+        // Now and then a directory of the run in another case.
+        name += pick(25) == 0 ? fold(directories[d]) : directories[d];
+        name += separator();
+      }
+      const size_t kind = pick(40);
+      if (kind == 0) {
+        name += u".";
+      } else if (kind == 1) {
+        name += u"..";
+      } else if (kind > 2) {  // kind 2: the name ends in a separator
+        name += u"frame_" + slpack::Utf8ToUtf16(std::to_string(entries));
+        name += std::u16string(pick(12), u'q');
+        if (pick(60) == 0) name += std::u16string(20000 + pick(30000), u'L');  // straddles the buffer
+        name += u".img";
+      }
+      writer.AddRaw(name, 1000 + entries, entries);
+      addToModel(name, entries);
+    }
+  }
+  CSLFastFileStorage pack;
+  ASSERT_TRUE(AttachBytes(pack, BuildPack(writer))) << std::hex << SLGetLastError();
+
+  // Every directory's listing, in the order the entries made them.
+  std::vector<std::pair<size_t, std::u16string>> pending = {{0, u""}};
+  size_t listed = 0;
+  while (!pending.empty()) {
+    auto [at, path] = pending.back();
+    pending.pop_back();
+    std::vector<std::u16string> expected, got;
+    if (at != 0) expected.push_back(u"../");
+    for (size_t child : model[at].children) {
+      const ModelNode& node = model[child];
+      expected.push_back(node.name + (node.directory ? u"/" : u":" + slpack::Utf8ToUtf16(std::to_string(node.size))));
+      if (node.directory) pending.push_back({child, path + node.name + u"/"});
+    }
+    for (SLStorageFindRecord* r = pack.FindFirstW((path + u"*").c_str()); r; r = pack.FindNextW()) {
+      const std::u16string name(r->nameW);
+      got.push_back(name + ((r->flags & SL_FIND_DIRECTORY) ? u"/" : u":" + slpack::Utf8ToUtf16(std::to_string(r->size))));
+    }
+    ASSERT_EQ(got, expected) << std::string(path.begin(), path.end());  // the path, roughly
+    ++listed;
+  }
+  EXPECT_GT(listed, 100u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, FastPackGenerated, ::testing::Values(uint16_t(2), uint16_t(3)),
+                         [](const auto& info) { return "v" + std::to_string(info.param); });
+
+// The attach reads the directory through a 64 KiB buffer: a name that ends just before
+// the buffer's end, with its entry's fields running past it, keeps its own units.
+TEST(FastPack, NameBeforeFieldsThatCrossTheReadBufferKeepsItsUnits) {
+  // The reader's buffer starts at the entry count (pack offset 20); the first name at 8.
+  const std::u16string longName = u"d/" + std::u16string((65536 - 8 - 2 - 10) / 2 - 2, u'N');
+  slpack::PackWriter writer(3, 0x01020304);
+  writer.AddRaw(longName, 1, 7);
+  writer.AddRaw(u"d/e", 1, 8);
+  CSLFastFileStorage pack;
+  ASSERT_TRUE(AttachBytes(pack, BuildPack(writer)));
+  std::vector<std::pair<std::u16string, u64>> listed;
+  for (SLStorageFindRecord* r = pack.FindFirstW(u"d/*"); r; r = pack.FindNextW()) listed.push_back({r->nameW, r->size});
+  const std::vector<std::pair<std::u16string, u64>> expected = {{u"..", 0}, {longName.substr(2), 7}, {u"e", 8}};
+  EXPECT_EQ(listed, expected);
+}
+
 // A read that the end of the entry cuts short is a failure of its own: it does not
 // announce completion, while a whole read does.
 TEST(FastPack, ReadsStopAtEntryEnd) {
