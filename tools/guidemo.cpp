@@ -1,16 +1,19 @@
 // guidemo: a dialog with every widget of the toolkit in each of its states, on the real
 // software device. Run as a window it prints each command and scroll notification it
-// receives, one line each, until the window is closed or thirty seconds pass:
+// receives, one line each, until the window is closed or two minutes pass:
 //   COMMAND <id>                          a button, check box or radio button fired
 //   HSCROLL <code> <new> <old>            the slider or a scroll bar moved (codes 1-6)
 //   VSCROLL <code> <new> <old>            the same, vertically
 //   GRID <row> <column>                   the grid's current cell changed
+//   TEXT <text>                           the multi-line edit's text changed (8-bit)
 //   EDIT <text>                           at the end: the multi-line edit's text (8-bit)
+// and the KEY, BUTTON and POINTER lines of what its devices saw (sldemo::ReportInput).
 // With "--screenshot file.bmp" it draws one frame, saves it and ends (SDL's dummy video
 // driver is enough):  SDL_VIDEODRIVER=dummy build/tools/guidemo --screenshot demo.bmp
 // Under a virtual display tests/gui/guidemo_xvfb.sh drives it with xdotool.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "gamesystem/directx/SLKeyboardInput.h"
@@ -236,11 +239,26 @@ int main(int argc, char** argv) {
 
   // Typing goes to the edit until a click takes the focus elsewhere.
   if (edit) m.SetFocus(edit);
+  // The first frame shown may make the window anew (a renderer of another kind than the
+  // window's): READY tells a driving script that the window it finds is the one that stays.
+  frame();
   std::printf("READY\n");
   std::fflush(stdout);
-  sldemo::RunDemoLoop(mouse, 30, [&] {
+  sldemo::InputReport last;
+  const auto editText = [&] {
+    const char* now = edit && m.IsRegistered(edit) ? edit->GetText() : nullptr;
+    return std::string(now ? now : "");
+  };
+  std::string text = editText();
+  sldemo::RunDemoLoop(mouse, 120, [&] {
     m.Update(false);
     frame();
+    sldemo::ReportInput(keyboard, mouse, &last, false);
+    if (text != editText()) {
+      text = editText();
+      std::printf("TEXT %s\n", text.c_str());
+      std::fflush(stdout);
+    }
   });
   if (edit && m.IsRegistered(edit)) std::printf("EDIT %s\n", edit->GetText());
   std::printf("QUIT\n");

@@ -1,7 +1,9 @@
 // menudemo: a framed dialog with a window menu, drawn by the GUI manager on the software
 // device in one real window. A right click in the dialog opens a context menu with its
 // top-left corner at the pointer; every command chosen, from either menu, prints
-// "COMMAND <id>", and each opening "MENU <x> <y> OPEN" (or FAILED). Ends when the window is closed or after twenty seconds.
+// "COMMAND <id>", and each opening "MENU <x> <y> OPEN" (or FAILED), with the KEY, BUTTON and
+// POINTER lines of what its devices saw (sldemo::ReportInput). Ends when the window is
+// closed or after two minutes.
 //   xvfb-run build/tools/menudemo
 #include <cstdio>
 
@@ -80,14 +82,22 @@ int main() {
   g_context->InsertItem(102, "Pegar", SL_GUI_MF_CHECK, nullptr, 9);
   g_context->InsertSeparator(9);
   g_context->InsertItem(103, "M\xe1s", 0, more, 9);
-  std::printf("READY\n");
-  std::fflush(stdout);
-
-  sldemo::RunDemoLoop(mouse, 20, [&] {
-    manager.Update(false);
+  const auto frame = [&] {
     gfx.Clear(0xFF604020u, false, false);
     manager.Draw();
     gfx.EndFrame();
+  };
+  // The first frame shown may make the window anew (a renderer of another kind than the
+  // window's): READY tells a driving script that the window it finds is the one that stays.
+  frame();
+  std::printf("READY\n");
+  std::fflush(stdout);
+
+  sldemo::InputReport last;
+  sldemo::RunDemoLoop(mouse, 120, [&] {
+    manager.Update(false);
+    frame();
+    sldemo::ReportInput(keyboard, mouse, &last, false);
   });
   manager.Shutdown();
   gfx.Shutdown();

@@ -24,6 +24,7 @@
 #include "platform/kernel32/Modules.h"
 #include "storage/SLIniFile.h"
 #include "tests/support/AppHarness.h"
+#include "tests/support/TempDir.h"
 
 namespace AudioTest {
 
@@ -79,8 +80,11 @@ inline std::string Setting(const char* key) {
 
 // Makes a raw file of samples (16-bit mono at 22,050 Hz) what the microphone hears, through
 // SDL's disk driver; the program's own sound goes nowhere. Call before the program starts.
+// The file lives in a folder of this process until it ends: every test runs in a process
+// of its own, and one writing the file must not cut short the file another one is reading.
 inline void UseDiskMicrophone(const std::string& samples, const std::string& fileName) {
-  const std::string in = fs::temp_directory_path() / fileName;
+  static const TempDir folder;
+  const std::string in = folder.Host(fileName);
   std::ofstream(in, std::ios::binary) << samples;
   setenv("SDL_AUDIODRIVER", "disk", 1);
   setenv("SDL_DISKAUDIOFILEIN", in.c_str(), 1);

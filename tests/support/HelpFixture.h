@@ -50,9 +50,10 @@ class HelpFixture {
 
   // The Windows-1252 name of the good file, as the program passes it.
   std::string WinName() const { return dir.Win("Ayuda Ni\xf1os.chm"); }
-  // The log's lines once it has at least `count` of them (or after 10 seconds).
+  // The log's lines once it has at least `count` of them (or after a minute: the viewers
+  // are processes of their own, slow to start on a loaded machine).
   std::string WaitForLog(int count) const {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     std::string log;
     while (std::chrono::steady_clock::now() < deadline) {
       log = dir.Read("viewer.log");

@@ -6,9 +6,11 @@
 #pragma once
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "gamesystem/SLPhaseHooks.h"
+#include "gamesystem/directx/SLKeyboardInput.h"
 #include "gamesystem/directx/SLMouseInput.h"
 #include "platform/user32/User32.h"
 
@@ -73,6 +75,36 @@ void RunDemoLoop(CSL_GS_BaseMouseInput& mouse, int seconds, Pass pass) {
     pass();
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
+}
+
+// What the devices saw at this tick, one line each, so that a script driving a demo on a
+// virtual display can wait for the demo to have seen each step (a key or a button held
+// until it was seen down, the pointer moved again only once it was seen where the last
+// movement put it) instead of guessing how long a loaded machine takes:
+//   KEY <framework key code>        a key went down at this tick
+//   CHAR 0x<Windows-1252 unit>      the typed character of this tick (only when `characters`:
+//                                   taking it here would take it from the demo's widgets)
+//   BUTTON <1..4> <1 down, 0 up>    a button changed at this tick
+//   POINTER <x> <y>                 the device's pointer position, when it moved
+struct InputReport {
+  i32 x = -1, y = -1;
+};
+
+inline void ReportInput(CSL_GS_BaseKeyboardInput& keyboard, CSL_GS_BaseMouseInput& mouse, InputReport* last,
+                        bool characters) {
+  u8 keys[SL_GS_KEY_COUNT];
+  if (keyboard.GetState(keys, sizeof keys))
+    for (u32 code = 0; code < SL_GS_KEY_COUNT; ++code)
+      if (keys[code] == 3) std::printf("KEY %u\n", code);
+  if (characters)
+    if (SLWChar c = keyboard.GetNextChar()) std::printf("CHAR 0x%02X\n", unsigned(c));
+  for (u32 button = 1; button <= 4; ++button)
+    if (mouse.HasButtonChanged(button)) std::printf("BUTTON %u %u\n", button, mouse.IsButtonDown(button));
+  const i32 x = mouse.GetX(), y = mouse.GetY();
+  if (x != last->x || y != last->y) std::printf("POINTER %d %d\n", x, y);
+  last->x = x;
+  last->y = y;
+  std::fflush(stdout);
 }
 
 }  // namespace sldemo

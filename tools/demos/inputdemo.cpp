@@ -1,39 +1,14 @@
 // Opens one real window with the keyboard and mouse devices on it and runs logic ticks
-// every 10 ms, writing what the devices report, one line each, until the window is
-// closed:
-//   KEY <framework key code>        a key went down at this tick
-//   CHAR 0x<Windows-1252 unit>      the typed character of this tick
-//   POINTER <x> <y>                 the device's pointer position, when it moved
-//   BUTTON <1..4> <1 down, 0 up>    a button changed at this tick
+// every 10 ms, writing what the devices report, one line each (KEY, CHAR, BUTTON and
+// POINTER, as sldemo::ReportInput writes them), until the window is closed.
 // The pointer starts where the first WM_MOUSEMOVE puts it and from then on follows the
 // device's relative movement only. Used to check the input path against a real display:
 //   xvfb-run build/tools/demos/inputdemo
 #include <cstdio>
 
-#include "gamesystem/directx/SLKeyboardInput.h"
-#include "gamesystem/directx/SLMouseInput.h"
 #include "platform/user32/User32.h"
 #include "tools/common/DemoWindow.h"
 #include "tools/common/ToolSupport.h"
-
-namespace {
-
-void Report(CSL_GS_KeyboardInput_DirectX& keyboard, CSL_GS_MouseInput_DirectX& mouse, i32* lastX, i32* lastY) {
-  u8 keys[SL_GS_KEY_COUNT];
-  if (keyboard.GetState(keys, sizeof keys))
-    for (u32 code = 0; code < SL_GS_KEY_COUNT; ++code)
-      if (keys[code] == 3) std::printf("KEY %u\n", code);
-  if (SLWChar c = keyboard.GetNextChar()) std::printf("CHAR 0x%02X\n", unsigned(c));
-  for (u32 button = 1; button <= 4; ++button)
-    if (mouse.HasButtonChanged(button)) std::printf("BUTTON %u %u\n", button, mouse.IsButtonDown(button));
-  i32 x = mouse.GetX(), y = mouse.GetY();
-  if (x != *lastX || y != *lastY) std::printf("POINTER %d %d\n", x, y);
-  *lastX = x;
-  *lastY = y;
-  std::fflush(stdout);
-}
-
-}  // namespace
 
 namespace {
 
@@ -62,8 +37,8 @@ int main(int argc, char** argv) {
   std::printf("READY\n");
   std::fflush(stdout);
 
-  i32 lastX = mouse.GetX(), lastY = mouse.GetY();
-  sldemo::RunDemoLoop(mouse, 0, [&] { Report(keyboard, mouse, &lastX, &lastY); });
+  sldemo::InputReport last{mouse.GetX(), mouse.GetY()};
+  sldemo::RunDemoLoop(mouse, 0, [&] { sldemo::ReportInput(keyboard, mouse, &last, true); });
   std::printf("QUIT\n");
   return 0;
 }
