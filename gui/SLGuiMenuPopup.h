@@ -20,7 +20,6 @@ struct SLGuiSkinElement;
 struct SLGuiSkinGlyph;
 
 enum : u32 {
-  SL_E_GUI_MENU_IN_USE = 0x80010008,   // attached, open, already a submenu, or a cycle
   SL_E_GUI_MENU_UNRELATED = 0x80010009,
 };
 
