@@ -18,9 +18,9 @@
 #include "image/SLImageArray.h"
 #include "image/writers/SLImageWriterBMP.h"
 #include "media/MediaClasses.h"
-#include "tools/AviIndexSummary.h"
+#include "tools/common/AviIndexSummary.h"
 #include "tools/common/ToolSupport.h"
-#include "tools/WavHeader.h"
+#include "tools/common/WavHeader.h"
 #include "media/reader/SLBaseVideoAudioReader.h"
 #include "storage/SLFileStorage.h"
 

@@ -10,7 +10,7 @@
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLMemoryStorage.h"
 #include "tests/support/TestSupport.h"
-#include "tools/packwriter/PackWriter.h"
+#include "tools/slpack/PackWriter.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "storage/SLFileStorage.h"
 #include "storage/SLMemoryStorage.h"
 #include "tests/support/TestSupport.h"
-#include "tools/AviIndexSummary.h"
+#include "tools/common/AviIndexSummary.h"
 
 namespace {
 

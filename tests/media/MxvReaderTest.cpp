@@ -1,4 +1,4 @@
-// The MXV reader against the MXV writer (tools/mxvwriter) on ffmpeg testsrc pictures and
+// The MXV reader against the MXV writer (tools/mxvwrite) on ffmpeg testsrc pictures and
 // sox sound, libvorbis as the peer of every Vorbis sample, and writer-made files patched
 // into the damaged cases.
 #include <gtest/gtest.h>
@@ -19,7 +19,7 @@
 #include "media/SLMxvInternal.h"
 #include "media/SLVideoAudioReaderMXV.h"
 #include "tests/support/TempDir.h"
-#include "tools/mxvwriter/MxvWriter.h"
+#include "tools/mxvwrite/MxvWriter.h"
 #include "zlib.h"
 
 namespace {

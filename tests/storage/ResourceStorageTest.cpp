@@ -16,7 +16,7 @@
 #include "storage/SLResourceStorage.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
-#include "tools/rescomp/PeWriter.h"
+#include "tools/slrescomp/PeWriter.h"
 
 using SLPeRes::Key;
 using SLPeRes::Resource;

@@ -7,7 +7,7 @@
 //   GRID <row> <column>                   the grid's current cell changed
 //   EDIT <text>                           at the end: the multi-line edit's text (8-bit)
 // With "--screenshot file.bmp" it draws one frame, saves it and ends (SDL's dummy video
-// driver is enough):  SDL_VIDEODRIVER=dummy build/tools/guidemo --screenshot demo.bmp
+// driver is enough):  SDL_VIDEODRIVER=dummy build/tools/demos/guidemo --screenshot demo.bmp
 // Under a virtual display tests/gui/guidemo_xvfb.sh drives it with xdotool.
 #include <cstdio>
 #include <cstring>

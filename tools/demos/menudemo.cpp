@@ -2,7 +2,7 @@
 // device in one real window. A right click in the dialog opens a context menu with its
 // top-left corner at the pointer; every command chosen, from either menu, prints
 // "COMMAND <id>", and each opening "MENU <x> <y> OPEN" (or FAILED). Ends when the window is closed or after twenty seconds.
-//   xvfb-run build/tools/menudemo
+//   xvfb-run build/tools/demos/menudemo
 #include <cstdio>
 
 #include "gamesystem/directx/SLGfxDirectX.h"
