@@ -6,10 +6,6 @@
 #include "app/EditorCallbacks.h"
 #include "media/SLMoviePlayer.h"
 
-namespace {
-constexpr u32 kNoFrameRate = 0x800F0009;  // the file has no pictures: its frames are samples
-}
-
 u32 ActionSound_Load(SoundItem* sound) {
   if (!SoundItem_AttachDevices(sound)) App_Fatal(kFatalActionSoundPlayer, "Insuficiente memoria");
   if (!SoundItem_OpenFile(sound)) return 0;
@@ -24,7 +20,7 @@ u32 ActionSound_Load(SoundItem* sound) {
     // A video's length counts in whole seconds.
     if (!(rate > 0.0)) return SLFail(SL_E_NO_DECODABLE_DATA, 0u);
     seconds = std::trunc(double(frames) / rate);
-  } else if (SLGetLastError() == kNoFrameRate && hasAudio && format.samplesPerSecond != 0) {
+  } else if (SLGetLastError() == SL_E_NO_VIDEO_STREAM && hasAudio && format.samplesPerSecond != 0) {
     seconds = double(frames) / double(format.samplesPerSecond);
   } else {
     return 0;

@@ -29,8 +29,8 @@
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLIniFile.h"
 #include "tests/support/MemoryGfxDevice.h"
-#include "tools/packwriter/PackReading.h"
-#include "tools/packwriter/PackWriter.h"
+#include "tools/slpack/PackReading.h"
+#include "tools/slpack/PackWriter.h"
 
 namespace {
 

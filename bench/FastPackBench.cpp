@@ -13,7 +13,7 @@
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLFileStorage.h"
 #include "storage/StorageClasses.h"
-#include "tools/packwriter/PackWriter.h"
+#include "tools/slpack/PackWriter.h"
 
 namespace {
 

@@ -29,7 +29,7 @@
 #include "storage/SLFileStorage.h"
 #include "storage/SLMemoryStorage.h"
 #include "storage/StorageClasses.h"
-#include "tools/packwriter/PackWriter.h"
+#include "tools/slpack/PackWriter.h"
 #include "bench/BenchRatio.h"
 
 namespace {

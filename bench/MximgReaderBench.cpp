@@ -12,7 +12,7 @@
 #include "image/ImageClasses.h"
 #include "image/readers/SLImageReaderMXIMG.h"
 #include "storage/SLMemoryStorage.h"
-#include "tools/mximg/MximgWriter.h"
+#include "tools/mximgwrite/MximgWriter.h"
 
 namespace {
 

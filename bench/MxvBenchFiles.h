@@ -16,7 +16,7 @@
 #include "foundation/SLByteOrder.h"
 #include "media/SLVideoAudioReaderMXV.h"
 #include "storage/SLMemoryStorage.h"
-#include "tools/mxvwriter/MxvWriter.h"
+#include "tools/mxvwrite/MxvWriter.h"
 
 namespace SLMxvBench {
 

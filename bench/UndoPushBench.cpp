@@ -14,7 +14,7 @@
 #include "bench/BenchRatio.h"
 #include "tests/support/MemoryGfxDevice.h"
 #include "tests/support/RecordingSfx.h"
-#include "tools/WavHeader.h"
+#include "tools/common/WavHeader.h"
 
 namespace {
 

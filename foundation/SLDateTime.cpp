@@ -236,7 +236,7 @@ bool CSLDateTime::SetUnixTime(i64 seconds) {
   if (__builtin_mul_overflow(seconds, SL_TICKS_PER_SECOND, &ticks) ||
       __builtin_add_overflow(ticks, SL_UNIX_EPOCH_TICKS, &ticks) || ticks < 0 ||
       u64(ticks) >= SL_DATE_MAX_TICKS)
-    return SLFail(SL_E_DATE_OUT_OF_RANGE, false);
+    return SLFail(SL_E_OVERFLOW, false);
   return m_span.SetTicks(ticks);
 }
 

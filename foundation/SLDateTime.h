@@ -10,10 +10,6 @@
 class CSLStringAnsi;
 class CSLStringWide;
 
-enum : u32 {
-  SL_E_DATE_OUT_OF_RANGE = 0x80002004,
-};
-
 inline constexpr i64 SL_TICKS_PER_SECOND = 10000000;
 inline constexpr i64 SL_TICKS_PER_MINUTE = 600000000;
 inline constexpr i64 SL_TICKS_PER_HOUR = 36000000000;

@@ -216,7 +216,7 @@ bool CSLDigestAlgorithmSecureHash::InitializeAlgorithm(u32 algorithm, const void
     m_state = static_cast<State*>(SLAllocZero(u32(sizeof(State))));
     if (!m_state) return false;  // the memory manager's code stands
   }
-  if (m_state->active) return SLFail(SL_E_DIGEST_ALREADY_ACTIVE, false);
+  if (m_state->active) return SLFail(SL_E_BUSY, false);
   ClearContext(m_state);
   std::memset(m_state, 0, sizeof(State));
   m_state->active = 1;

@@ -9,7 +9,6 @@
 
 enum : u32 {
   SL_E_DIGEST_NOT_ACTIVE = 0x8000200c,        // Update/Finalize with no pass running
-  SL_E_DIGEST_ALREADY_ACTIVE = 0x80010008,    // a new pass while one is running
   SL_E_DIGEST_UNSUPPORTED = 0x800a000d,       // algorithm id outside 0..4
 };
 

@@ -36,7 +36,7 @@ enum : u32 {
   SL_E_INDEX = 0x80001008,
   SL_E_EMPTY_NAME = 0x8000100d,
   SL_E_NO_MORE = 0x80002001,
-  SL_E_WAIT_FAILED = 0x80002002,
+  SL_E_OPERATION_FAILED = 0x80002002,   // a wait or an operation failed
   SL_E_NOT_SUPPORTED = 0x80002003,
   SL_E_SYSTEM = 0x80002006,
   SL_E_CANCELLED = 0x80002011,
@@ -44,31 +44,36 @@ enum : u32 {
   SL_E_NOT_INITIALISED = 0x80010002,
 };
 
-// Codes that several areas give, by their one general name. An area's header may still
-// name a code for what it means there (SL_E_IMAGE_FILE_DAMAGED is SL_E_MALFORMED); new
-// code uses these. Codes the foundation names in its own headers keep those names:
-// 0x80002004 SL_E_OVERFLOW (SLStr.h), 0x80060007 SL_E_BAD_CHARACTER and 0x80010008
-// SL_E_BUSY (SLTranscoder.h), 0x800e0001 SL_E_LIBRARY_NOT_LOADED and 0x800e0002
-// SL_E_ENTRY_MISSING (SLLibrary.h).
+// Codes that several areas give, each by its one name; an area header names only the
+// codes that mean something else there.
 enum : u32 {
   SL_E_BAD_FORMAT = 0x80001004,          // a format, encoding or description not valid for the call
   SL_E_BAD_TARGET_FORMAT = 0x80001007,   // a destination format not valid for the call
+  SL_E_OVERFLOW = 0x80002004,            // a value too large for its type or range
+  SL_E_SETTING_UNSUPPORTED = 0x80002020, // the device does not offer that setting
   SL_E_ALREADY_INITIALISED = 0x80010003, // Init of an object or device already set up
+  SL_E_ALREADY_EXISTS = 0x80010006,      // a directory or item of that name exists already
+  SL_E_BUSY = 0x80010008,                // in use: a pass, direction or menu already running
+  SL_E_LOCK_FAILED = 0x8001000B,         // a lock (event lock, texture, sound buffer) not taken
   SL_E_SETUP_FAILED = 0x8001000F,        // a system object or device could not be set up
   SL_E_NOT_AVAILABLE = 0x80010010,       // what the call needs is missing or not ready now
   SL_E_HELD = 0x80010011,                // held by an earlier call (locked, playing)
   SL_E_NOT_HELD = 0x80010012,            // a release of what is not held
-  SL_E_SETTING_UNSUPPORTED = 0x80002020, // the device does not offer that setting
   SL_E_CANNOT_SEEK = 0x80020014,         // a container over a source that cannot seek
   SL_E_MALFORMED = 0x80020016,           // damaged, malformed or unsupported data structure
   SL_E_UNSUPPORTED_VARIANT = 0x80020018, // a variant of a format that is not decoded or written
   SL_E_BAD_CONTAINER = 0x8002001D,       // an archive whose directory cannot be read
-  SL_E_DECODE = 0x80090001,              // a decoder refused the stream
+  SL_E_DATA_ENDED = 0x80020034,          // the data ended before the structure it holds
+  SL_E_BAD_CHARACTER = 0x80060007,       // a character not representable, malformed or not allowed
+  SL_E_DECODE = 0x80090001,              // a decoder refused the stream (corrupt input)
   SL_E_DECODE_DATA = 0x80090003,         // a decoder failed on a frame's data
   SL_E_NOT_STARTED = 0x80090006,         // decoding was not started
   SL_E_ALREADY_STARTED = 0x80090007,     // decoding was started already
+  SL_E_LIBRARY_NOT_LOADED = 0x800E0001,  // a system library is missing
+  SL_E_ENTRY_MISSING = 0x800E0002,       // a system library lacks an entry point
   SL_E_AUDIO_FORMAT = 0x800F0007,        // a sound format that cannot be converted or played
   SL_E_NO_DECODABLE_DATA = 0x800F0008,   // no stream, picture or sound data that can be decoded
+  SL_E_NO_VIDEO_STREAM = 0x800F0009,     // a media file without a video stream
   SL_E_NO_AUDIO_STREAM = 0x800F000A,     // a media file without a sound stream
 };
 

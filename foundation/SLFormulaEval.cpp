@@ -109,7 +109,7 @@ class Evaluator {
       return true;
     }
     const unsigned char c = static_cast<unsigned char>(m_text[m_pos]);
-    if (c < 0x20) return Fail(SL_E_FORMULA_CONTROL_CHARACTER, m_pos);
+    if (c < 0x20) return Fail(SL_E_BAD_CHARACTER, m_pos);
     const i32 remaining = m_end - m_pos;
     for (SLFormulaOperatorEntry* e = m_block->operators; e; e = e->next) {
       if (i32(e->length) <= remaining && std::memcmp(m_text + m_pos, e->symbol, e->length) == 0) {
@@ -147,7 +147,7 @@ class Evaluator {
         if (next == '=') token->end = m_pos + 2;
         return true;
       case '\'':
-        if (remaining < 3 || m_text[m_pos + 2] != '\'') return Fail(SL_E_FORMULA_CONTROL_CHARACTER, m_pos);
+        if (remaining < 3 || m_text[m_pos + 2] != '\'') return Fail(SL_E_BAD_CHARACTER, m_pos);
         token->kind = TokenKind::Quote;
         token->end = m_pos + 3;
         return true;
@@ -163,7 +163,7 @@ class Evaluator {
       i32 after = p;
       while (after < m_end && IsBlank(m_text[after])) ++after;
       if (after < m_end) {
-        if (static_cast<unsigned char>(m_text[after]) < 0x20) return Fail(SL_E_FORMULA_CONTROL_CHARACTER, after);
+        if (static_cast<unsigned char>(m_text[after]) < 0x20) return Fail(SL_E_BAD_CHARACTER, after);
         if (m_text[after] == '(') {
           token->kind = TokenKind::Call;
           token->end = after + 1;

@@ -2,13 +2,9 @@
 // fall-backs, library loading for every API loader, and the process heap.
 #pragma once
 
+#include "foundation/SLError.h"
 #include "foundation/SLTypes.h"
 #include "platform/wintypes.h"
-
-enum : u32 {
-  SL_E_LIBRARY_NOT_LOADED = 0x800e0001,
-  SL_E_ENTRY_MISSING = 0x800e0002,
-};
 
 // Report only through the system error and the null result.
 HMODULE SLLoadLibrary(const SLWChar* name);

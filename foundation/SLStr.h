@@ -4,11 +4,12 @@
 // characters; a length of SL_TEXT_TO_END runs up to the terminator.
 #pragma once
 
+#include "foundation/SLError.h"
 #include "foundation/SLTypes.h"
 
-// Codes of the number conversions (besides SL_E_NULL_DATA and SL_E_INVALID_ARG).
+// Codes of the number conversions (besides SL_E_NULL_DATA, SL_E_INVALID_ARG and
+// SL_E_OVERFLOW, too large: integers; doubles).
 enum : u32 {
-  SL_E_OVERFLOW = 0x80002004,   // too large (integers; doubles)
   SL_E_UNDERFLOW = 0x80002005,  // too small; a minus sign for an unsigned conversion
   SL_E_TEXT_LEFT = 0x80060008,  // text left after the number
 };

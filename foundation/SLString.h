@@ -36,8 +36,6 @@ enum : u32 {
 
 // Error codes of the text functions beyond the general ones.
 enum : u32 {
-  SL_E_TEXT_BAD_SOURCE_ENCODING = 0x80001004,
-  SL_E_TEXT_BAD_TARGET_ENCODING = 0x80001007,
   SL_E_TEXT_ZERO_CHAR = 0x80001009,
 };
 

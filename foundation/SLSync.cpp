@@ -176,19 +176,19 @@ bool CSLSyncEvent::Wait(u32 ms) {
     case WAIT_TIMEOUT:
       return SLSucceed(false);
     default:
-      return SLFail(SL_E_WAIT_FAILED, false);
+      return SLFail(SL_E_OPERATION_FAILED, false);
   }
 }
 
 bool CSLSyncEvent::Set() {
   if (!m_handle) return SLFail(SL_E_NOT_INITIALISED, false);
-  if (!SetEvent(m_handle)) return SLFail(SL_E_WAIT_FAILED, false);
+  if (!SetEvent(m_handle)) return SLFail(SL_E_OPERATION_FAILED, false);
   return SLSucceed(true);
 }
 
 bool CSLSyncEvent::Reset() {
   if (!m_handle) return SLFail(SL_E_NOT_INITIALISED, false);
-  if (!ResetEvent(m_handle)) return SLFail(SL_E_WAIT_FAILED, false);
+  if (!ResetEvent(m_handle)) return SLFail(SL_E_OPERATION_FAILED, false);
   return SLSucceed(true);
 }
 

@@ -345,12 +345,12 @@ bool SLConvertText(void* target, u32* size, SLTextEncoding targetEncoding, const
   if (!size) return SLFail(SL_E_INVALID_ARG, false);
   Output out{static_cast<u8*>(target), target ? *size : ~u64(0)};
   *size = 0;
-  if (!ValidEncoding(targetEncoding)) return SLFail(SL_E_TEXT_BAD_TARGET_ENCODING, false);
+  if (!ValidEncoding(targetEncoding)) return SLFail(SL_E_BAD_TARGET_FORMAT, false);
   u32 terminatorSize = IsWide(targetEncoding) ? 2 : 1;
   if (target && out.capacity) std::memset(target, 0, out.capacity >= terminatorSize ? terminatorSize : 1);
   if (!source && sourceSize) return SLFail(SL_E_NULL_DATA, false);
   if (sourceEncoding == SL_TEXT_DETECT) sourceEncoding = SLDetectTextEncoding(source, sourceSize);
-  if (!ValidEncoding(sourceEncoding)) return SLFail(SL_E_TEXT_BAD_SOURCE_ENCODING, false);
+  if (!ValidEncoding(sourceEncoding)) return SLFail(SL_E_BAD_FORMAT, false);
 
   const u8* p = static_cast<const u8*>(source);
   u32 remaining = sourceSize;

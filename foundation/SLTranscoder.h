@@ -2,16 +2,12 @@
 // the code-page, symbol-page and UTF-8 transcoders.
 #pragma once
 
+#include "foundation/SLError.h"
 #include "foundation/SLObject.h"
 #include "foundation/SLTypes.h"
 #include "platform/wintext.h"
 
 class CSLStringWide;
-
-enum : u32 {
-  SL_E_BUSY = 0x80010008,           // Begin on a busy direction; settings changed while busy
-  SL_E_BAD_CHARACTER = 0x80060007,  // not representable or malformed
-};
 
 // Output and input callbacks of the streaming forms; false stops with failure.
 using SLByteSink = bool (*)(u8 byte, void* context);

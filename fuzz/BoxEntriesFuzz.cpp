@@ -11,7 +11,7 @@
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLMemoryStorage.h"
 #include "storage/StorageClasses.h"
-#include "tools/packwriter/PackWriter.h"
+#include "tools/slpack/PackWriter.h"
 
 namespace {
 

@@ -23,8 +23,8 @@
 #include "media/MediaClasses.h"
 #include "storage/SLMemoryStorage.h"
 #include "tests/support/MemoryGfxDevice.h"
-#include "tools/mximg/MximgWriter.h"
-#include "tools/packwriter/PackWriter.h"
+#include "tools/mximgwrite/MximgWriter.h"
+#include "tools/slpack/PackWriter.h"
 
 inline CMemoryGfxDevice& SLFuzzCatalogDevice() {
   static CMemoryGfxDevice* device = [] {

@@ -17,7 +17,7 @@
 #include "storage/SLMemoryStorage.h"
 #include "storage/SLZipFileStorage.h"
 #include "tests/support/MemoryGfxDevice.h"
-#include "tools/packwriter/PackWriter.h"
+#include "tools/slpack/PackWriter.h"
 
 namespace {
 

@@ -30,10 +30,7 @@ class CSLBaseStorage;
 enum : u32 {
   SL_GS_IMAGE_TAG = 0xF3E13D35,
   SL_GS_FONT_TAG = 0xF3E13D36,
-  SL_E_GFX_NO_SOURCE = 0x80010010,      // the image's source picture was released
-  SL_E_GFX_NOT_ACCESSED = 0x80010012,   // EndImageAccess without a pending change
   SL_E_GFX_NO_SCREENSHOT_NAME = 0x80000002,
-  SL_E_GFX_BAD_FILE = 0x80020016,        // a font file or image data the device cannot use
 };
 
 // Opaque handle types: the application only passes them back.

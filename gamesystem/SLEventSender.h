@@ -19,10 +19,6 @@
 #include "foundation/SLIntrusiveList.h"
 #include "foundation/SLTypes.h"
 
-enum : u32 {
-  SL_E_EVENT_LOCK_UNAVAILABLE = 0x8001000b,
-};
-
 // Empty base that marks every sender.
 class CSLEventSenderBase {};
 
@@ -133,7 +129,7 @@ class TSLEventSender : public SLInternals::CSLEventSenderCore {
   bool AddCallback(TListener* listener, Member<TListener> member, u32 user) {
     SLInternals::CSLEventLockHolder lock;
     if (!listener || !member) return SLFail(SL_E_INVALID_ARG, false);
-    if (!lock.IsHeld()) return SLFail(SL_E_EVENT_LOCK_UNAVAILABLE, false);
+    if (!lock.IsHeld()) return SLFail(SL_E_LOCK_FAILED, false);
     using Record = SLInternals::TSLEventMemberCallback<TListener, TDevice>;
     void* block = AllocateRecord(u32(sizeof(Record)));
     if (!block) return false;

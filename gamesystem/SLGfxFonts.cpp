@@ -30,7 +30,7 @@ constexpr u32 kGlyphBytes = 12, kKerningBytes = 6;
 bool ReadFully(CSLBaseStorage* storage, void* buffer, u64 count) {
   if (storage->Read(buffer, count) == count) return true;
   const u32 code = SLGetLastError();
-  return SLFail(code == SL_OK || code == SL_E_STORAGE_EOF ? SL_E_GFX_BAD_FILE : code, false);
+  return SLFail(code == SL_OK || code == SL_E_STORAGE_EOF ? SL_E_MALFORMED : code, false);
 }
 
 int CompareGlyphs(const void* a, const void* b, void*) {
@@ -83,7 +83,7 @@ SL_GS_Font* CSL_GS_BaseGfx::LoadFontFromStorage(CSLBaseStorage* storage) {
   u8 header[sizeof(kSignature) + 2];
   if (!ReadFully(storage, header, sizeof(header))) return Result(nullptr);
   if (SLMemCompare(header, kSignature, sizeof(kSignature)) != 0 || SLLoadLE16(header + sizeof(kSignature)) != 2)
-    return SLFail(SL_E_GFX_BAD_FILE, Result(nullptr));
+    return SLFail(SL_E_MALFORMED, Result(nullptr));
 
   auto* record = static_cast<SL_GS_FontRecord*>(SLAllocZero(u32(sizeof(SL_GS_FontRecord))));
   if (!record) return SLFail(SL_E_OUT_OF_MEMORY, Result(nullptr));
@@ -97,12 +97,12 @@ SL_GS_Font* CSL_GS_BaseGfx::LoadFontFromStorage(CSLBaseStorage* storage) {
   u8 counts[10];
   if (!ReadFully(storage, counts, 2)) return failWithLast();
   const u32 glyphCount = SLLoadLE16(counts);
-  if (glyphCount == 0) return fail(SL_E_GFX_BAD_FILE);
+  if (glyphCount == 0) return fail(SL_E_MALFORMED);
   record->glyphs = static_cast<SL_GS_FontGlyph*>(SLAllocZero(glyphCount * u32(sizeof(SL_GS_FontGlyph))));
   if (!record->glyphs) return fail(SL_E_OUT_OF_MEMORY);
   if (!ReadFully(storage, counts + 2, 8)) return failWithLast();
   const u32 keyColor = SLLoadLE32(counts + 2), pageCount = SLLoadLE32(counts + 6);
-  if (pageCount == 0) return fail(SL_E_GFX_BAD_FILE);
+  if (pageCount == 0) return fail(SL_E_MALFORMED);
 
   {
     TSLAutoPtr<u8> raw(static_cast<u8*>(SLAlloc(glyphCount * kGlyphBytes)));
@@ -117,7 +117,7 @@ SL_GS_Font* CSL_GS_BaseGfx::LoadFontFromStorage(CSLBaseStorage* storage) {
       glyph.right = SLLoadLE16(field + 6);
       glyph.bottom = SLLoadLE16(field + 8);
       glyph.page = SLLoadLE16(field + 10);
-      if (!GlyphFits(glyph, pageCount)) return fail(SL_E_GFX_BAD_FILE);
+      if (!GlyphFits(glyph, pageCount)) return fail(SL_E_MALFORMED);
     }
   }
   record->glyphCount = glyphCount;
@@ -137,7 +137,7 @@ SL_GS_Font* CSL_GS_BaseGfx::LoadFontFromStorage(CSLBaseStorage* storage) {
       pair.first = SLLoadLE16(field);
       pair.second = SLLoadLE16(field + 2);
       pair.adjustment = i16(SLLoadLE16(field + 4));
-      if (!LookUpGlyph(record, pair.first) || !LookUpGlyph(record, pair.second)) return fail(SL_E_GFX_BAD_FILE);
+      if (!LookUpGlyph(record, pair.first) || !LookUpGlyph(record, pair.second)) return fail(SL_E_MALFORMED);
     }
     record->kerningCount = kerningCount;
     SLQSort(record->kerning, kerningCount, u32(sizeof(SL_GS_FontKerningPair)), &ComparePairs, nullptr);

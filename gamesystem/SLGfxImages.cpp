@@ -91,7 +91,7 @@ SL_GS_Image* CSL_GS_BaseGfx::CreateImage(CSLImage* image, bool copy) {
 // block-format picture is read from its RGBA pixel copy, which no row converter takes.
 bool CSL_GS_BaseGfx::BuildHitMask(SL_GS_ImageRecord* record, bool fromAlpha) {
   CSLImage* source = record->source;
-  if (!source) return SLFail(SL_E_GFX_NO_SOURCE, false);
+  if (!source) return SLFail(SL_E_NOT_AVAILABLE, false);
   const u32 width = source->GetWidth(), height = source->GetHeight();
   const u32 format = source->GetPixelReadFormat();
   const u32 target = fromAlpha ? SL_IMAGE_FORMAT_ALPHA : SL_IMAGE_FORMAT_RGBA;
@@ -182,7 +182,7 @@ SL_GS_Image* CSL_GS_BaseGfx::LoadImageFromStorage(CSLBaseStorage* storage, const
     reader->Release();
     if (!read) return Result(nullptr);
   }
-  if (images->GetCount() == 0) return SLFail(SL_E_GFX_BAD_FILE, Result(nullptr));
+  if (images->GetCount() == 0) return SLFail(SL_E_MALFORMED, Result(nullptr));
   TSLObjPtr<CSLImage> first((*images.Get())[0]);
   images->RemoveRange(0, 1);
   SL_GS_Image* handle = CreateImage(first.Get(), false);
@@ -261,7 +261,7 @@ bool CSL_GS_BaseGfx::ReleaseImageSourcesOfGroup(u32 group) {
 }
 
 bool CSL_GS_BaseGfx::EndImageAccessOf(SL_GS_ImageRecord* record) {
-  if (!record->accessed) return SLFail(SL_E_GFX_NOT_ACCESSED, false);
+  if (!record->accessed) return SLFail(SL_E_NOT_HELD, false);
   record->accessed = 0;
   return SetImageDirty(record);
 }
@@ -274,7 +274,7 @@ bool CSL_GS_BaseGfx::EndImageAccess(SL_GS_Image* image) {
 bool CSL_GS_BaseGfx::ReleaseSourceOf(SL_GS_ImageRecord* record) {
   EndImageAccessOf(record);
   CSLImage* source = record->source;
-  if (!source) return SLFail(SL_E_GFX_NO_SOURCE, false);
+  if (!source) return SLFail(SL_E_NOT_AVAILABLE, false);
   record->source = nullptr;
   source->Release();
   return SLSucceed(true);
@@ -317,6 +317,6 @@ u32 CSL_GS_BaseGfx::GetImagePixel(SL_GS_Image* image, u32 x, u32 y) {
   SL_GS_ImageRecord* record = FindImageRecord(image);
   if (!record) return kNoPixel;
   if (x >= record->info.width || y >= record->info.height) return SLFail(SL_E_INVALID_ARG, kNoPixel);
-  if (!record->source) return SLFail(SL_E_GFX_NO_SOURCE, kNoPixel);
+  if (!record->source) return SLFail(SL_E_NOT_AVAILABLE, kNoPixel);
   return SLSucceed(record->source->GetPixel(x, y));
 }

@@ -162,7 +162,7 @@ LRESULT CSL_GS_MainWindow::WindowProcedure(HWND window, UINT message, WPARAM wPa
 }
 
 bool CSL_GS_MainWindow::Create(HINSTANCE instance, const char* title, u32 iconId, bool closeDirectly) {
-  if (m_record) return SLFail(SL_E_ALREADY_CREATED, false);
+  if (m_record) return SLFail(SL_E_ALREADY_INITIALISED, false);
   CSL_GS_MainWindowInternal* api = CSL_GS_MainWindowInternal::Get();
   if (!api) return SLFail(SL_E_OUT_OF_MEMORY, false);
   auto* record = static_cast<SLMainWindowRecord*>(SLAllocZeroed(u32(sizeof(SLMainWindowRecord))));
@@ -196,7 +196,7 @@ bool CSL_GS_MainWindow::Create(HINSTANCE instance, const char* title, u32 iconId
   };
   if (!api->RegisterClassEx(&windowClass)) {
     freeRecord(false);
-    return SLFail(SL_E_CLASS_REGISTRATION, false);
+    return SLFail(SL_E_SETUP_FAILED, false);
   }
   // The window's first messages arrive before its record is stored: they get the
   // default processing.

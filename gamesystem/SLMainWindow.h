@@ -8,11 +8,6 @@
 #include "gamesystem/SLEventSender.h"
 #include "platform/wintypes.h"
 
-enum : u32 {
-  SL_E_ALREADY_CREATED = 0x80010003,
-  SL_E_CLASS_REGISTRATION = 0x8001000f,
-};
-
 namespace SLInternals {
 struct SLMainWindowRecord;
 }

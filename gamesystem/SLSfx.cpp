@@ -91,7 +91,7 @@ SL_GS_SoundRecord* CSL_GS_BaseSfx::NewRecord(u32 voices, u32 tag) {
 // Allocates the samples for the record's length and format and fills them with silence.
 bool CSL_GS_BaseSfx::AllocateSamples(SL_GS_SoundRecord* record) {
   u32 bytes = 0;
-  if (!SampleBytes(record->length, record->format, &bytes)) return SLFail(SL_E_SFX_TOO_LARGE, false);
+  if (!SampleBytes(record->length, record->format, &bytes)) return SLFail(SL_E_OUT_OF_MEMORY, false);
   record->samples = static_cast<u8*>(SLAlloc(bytes));
   if (!record->samples) return false;
   SLMemSet(record->samples, record->format.bitsPerSample == 8 ? 128 : 0, bytes);
@@ -135,7 +135,7 @@ bool CSL_GS_BaseSfx::FinishSound(SL_GS_SoundRecord* record) {
 SL_GS_SoundRecord* CSL_GS_BaseSfx::CreateSound(u32 frames, const SLAudioFormat* format, u32 voices) {
   using Sound = SL_GS_SoundRecord*;
   if (frames == 0 || !format || voices == 0) return SLFail(SL_E_INVALID_ARG, Sound(nullptr));
-  if (!IsUsableFormat(*format)) return SLFail(SL_E_SFX_BAD_FORMAT, Sound(nullptr));
+  if (!IsUsableFormat(*format)) return SLFail(SL_E_BAD_TARGET_FORMAT, Sound(nullptr));
   SL_GS_SoundRecord* record = NewRecord(voices, SL_GS_SOUND_TAG);
   if (!record) return nullptr;
   record->length = frames;
@@ -152,7 +152,7 @@ SL_GS_SoundRecord* CSL_GS_BaseSfx::CreateSound(u32 frames, const SLAudioFormat* 
 SL_GS_SoundRecord* CSL_GS_BaseSfx::CreateCaptureSound(const SLAudioFormat* format) {
   using Sound = SL_GS_SoundRecord*;
   if (!format) return SLFail(SL_E_INVALID_ARG, Sound(nullptr));
-  if (!IsUsableFormat(*format)) return SLFail(SL_E_SFX_BAD_FORMAT, Sound(nullptr));
+  if (!IsUsableFormat(*format)) return SLFail(SL_E_BAD_TARGET_FORMAT, Sound(nullptr));
   SL_GS_SoundRecord* record = NewRecord(1, SL_GS_CAPTURE_SOUND_TAG);
   if (!record) return nullptr;
   record->length = format->samplesPerSecond * 2;
@@ -185,7 +185,7 @@ SL_GS_SoundRecord* CSL_GS_BaseSfx::LoadSoundFromStorage(CSLBaseStorage* storage,
   if (!reader->Open(storage, 0) || !reader->GetStreamCount(&streams)) return nullptr;
   u32 stream = 0;
   for (;; ++stream) {
-    if (stream >= streams) return SLFail(SL_E_SFX_NO_AUDIO_STREAM, Sound(nullptr));
+    if (stream >= streams) return SLFail(SL_E_NO_AUDIO_STREAM, Sound(nullptr));
     u32 type = 0;
     if (!reader->GetStreamType(stream, &type)) return nullptr;
     if (type == SL_STREAM_AUDIO) break;
@@ -197,12 +197,12 @@ SL_GS_SoundRecord* CSL_GS_BaseSfx::LoadSoundFromStorage(CSLBaseStorage* storage,
   // is refused rather than read past.
   SLAudioFormat& format = record->format;
   if (!IsUsableFormat(format) || format.blockAlign != BlockAlignOf(format))
-    return SLFail(SL_E_SFX_BAD_FORMAT, Sound(nullptr));
+    return SLFail(SL_E_BAD_TARGET_FORMAT, Sound(nullptr));
   Normalise(&format);
   record->length = SLFitsU32(frames64) ? u32(frames64) : 0xFFFFFFFFu;
   if (record->length == 0) return SLFail(SL_E_NULL_DATA, Sound(nullptr));
   u32 bytes = 0;
-  if (!SampleBytes(record->length, format, &bytes)) return SLFail(SL_E_SFX_TOO_LARGE, Sound(nullptr));
+  if (!SampleBytes(record->length, format, &bytes)) return SLFail(SL_E_OUT_OF_MEMORY, Sound(nullptr));
   record->samples = static_cast<u8*>(SLAlloc(bytes));
   if (!record->samples) return nullptr;
   if (!reader->StartStream(stream)) return nullptr;
@@ -265,7 +265,7 @@ bool CSL_GS_BaseSfx::ChangeVoiceSetting(SL_GS_SoundRecord* sound, u32 voice, T S
     default: valid = i32(value) >= -100 && i32(value) <= 100; break;
   }
   if (!valid) return SLFail(SL_E_INVALID_ARG, false);
-  if (what != SL_GS_VOICE_SPEED && kind != SL_GS_SOUND_TAG) return SLFail(SL_E_SFX_VOICE_SETTING, false);
+  if (what != SL_GS_VOICE_SPEED && kind != SL_GS_SOUND_TAG) return SLFail(SL_E_SETTING_UNSUPPORTED, false);
   const u32 index = voice - 1;
   bool allowed = false;
   switch (what) {

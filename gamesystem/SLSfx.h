@@ -21,24 +21,11 @@ enum : u32 {
 };
 
 enum : u32 {
-  SL_E_SFX_BAD_FORMAT = 0x80001007,
-  SL_E_SFX_TOO_LARGE = 0x80000001,        // a sound of more than 2^31 - 1 bytes
-  SL_E_SFX_VOICE_SETTING = 0x80002020,    // volume or pan of a capture sound; refused setting
   SL_E_SFX_NO_STORAGE = 0x80020016,
   SL_E_SFX_SHORT_READ = 0x800F0008,       // the reader delivered fewer frames than asked
-  SL_E_SFX_NO_AUDIO_STREAM = 0x800F000A,
-  SL_E_SFX_ALREADY_INITIALISED = 0x80010003,
-  SL_E_SFX_NO_CAPTURE_DEVICE = 0x80010010,
-  SL_E_SFX_LOCKED = 0x80010011,
-  SL_E_SFX_NOT_LOCKED = 0x80010012,
-  SL_E_SFX_LOCK_FAILED = 0x8001000B,      // lock of a non-playback sound; platform lock or first write
-  SL_E_SFX_PLATFORM_OBJECT = 0x8001000F,
   SL_E_SFX_WRONG_KIND = 0x80002002,       // Play of a capture sound, StartCapture of a playback sound
   SL_E_SFX_POSITION = 0x80002021,
   SL_E_SFX_PREPARE_PLAY = 0x80002022,
-  SL_E_SFX_NO_LIBRARY = 0x800E0001,
-  SL_E_SFX_NO_ENTRY = 0x800E0002,
-  SL_E_SFX_OUTPUT_FORMAT = 0x800F0007,
   SL_E_SFX_PLAY_FAILED = 0x800F000C,
   SL_E_SFX_CAPTURE_START = 0x800F000E,
   SL_S_SFX_NOT_PLAYING = 0x000F0001,      // a status, not an error

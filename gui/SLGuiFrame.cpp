@@ -7,9 +7,6 @@
 SL_IMPLEMENT_CLASS_CREATABLE(CSL_GS_GuiFrame, CSL_GS_GuiWindow)
 
 namespace {
-// SetPosition flags that only recompute the layout.
-constexpr u32 kRefreshLayout =
-    SL_GUI_SWP_KEEPZORDER | SL_GUI_SWP_NOMOVE | SL_GUI_SWP_NOSIZE | SL_GUI_SWP_NOZORDER;
 // Text format bits that place a rule: a vertical rule at the left (0) or centred (1, 2);
 // a horizontal rule at the top with 8 in bits 2-3, else centred.
 constexpr u32 kHorizontalAlignMask = 0x03;
@@ -105,5 +102,5 @@ void CSL_GS_GuiFrame::OnSkinChanged(u32 skin) {
   CSL_GS_GuiWindow::OnSkinChanged(skin);
   if (!IsRegistered()) return;
   ReadSkin();
-  SetPosition(0, 0, 0, 0, kRefreshLayout, std::uintptr_t(0));
+  SetPosition(0, 0, 0, 0, SL_GUI_SWP_REFRESH, std::uintptr_t(0));
 }

@@ -32,8 +32,6 @@ using Hold = TSLObjPtr<CSL_GS_GuiWindow>;
 constexpr SLGuiGridLine kDefaultRow = {18, 4, 0x7FFF, 1, 0, 0};
 constexpr SLGuiGridLine kDefaultCol = {64, 4, 0x7FFF, 1, 0, 0};
 constexpr i32 kSizeLimit = 0x7FFF;
-constexpr u32 kRefreshLayout =
-    SL_GUI_SWP_KEEPZORDER | SL_GUI_SWP_NOMOVE | SL_GUI_SWP_NOSIZE | SL_GUI_SWP_NOZORDER | SL_GUI_SWP_NOCHANGING;
 
 i64 Extent(const SLGuiGridLine& line, i32 rule) { return line.visible ? i64(line.size) + rule : 0; }
 bool Resizable(const SLGuiGridLine& line) { return line.visible && line.maxSize > line.minSize; }
@@ -707,11 +705,11 @@ void CSL_GS_GuiGrid::GetClientArea(SLGuiRect* rect) {
 void CSL_GS_GuiGrid::OnGfxChanged(CSL_GS_BaseGfx* gfx) {
   Hold hold(this);
   CSL_GS_GuiWindow::OnGfxChanged(gfx);
-  if (IsRegistered()) SetPosition(0, 0, 0, 0, kRefreshLayout, std::uintptr_t(0));
+  if (IsRegistered()) SetPosition(0, 0, 0, 0, SL_GUI_SWP_REFRESH_LAYOUT, std::uintptr_t(0));
 }
 
 void CSL_GS_GuiGrid::OnSkinChanged(u32 skin) {
   Hold hold(this);
   CSL_GS_GuiWindow::OnSkinChanged(skin);
-  if (IsRegistered()) SetPosition(0, 0, 0, 0, kRefreshLayout, std::uintptr_t(0));
+  if (IsRegistered()) SetPosition(0, 0, 0, 0, SL_GUI_SWP_REFRESH_LAYOUT, std::uintptr_t(0));
 }

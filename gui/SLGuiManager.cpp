@@ -40,7 +40,7 @@ void CSL_GS_GuiManager::OnInitMenuPopup(CSL_GS_GuiMenuPopup*) {}
 // --- Life ---
 
 bool CSL_GS_GuiManager::Init(CSL_GS_MainWindow* mainWindow) {
-  if (m_state) return SLFail(SL_E_GUI_ALREADY_INITIALISED, false);
+  if (m_state) return SLFail(SL_E_ALREADY_INITIALISED, false);
   auto* state = static_cast<SLGuiManagerState*>(SLAllocZeroed(u32(sizeof(SLGuiManagerState))));
   if (!state) return SLFail(SL_E_OUT_OF_MEMORY, false);
   m_state = state;

@@ -28,10 +28,6 @@ class CSL_GS_BaseMouseInput;
 class CSL_GS_MainWindow;
 class CSLBaseStorage;
 
-enum : u32 {
-  SL_E_GUI_ALREADY_INITIALISED = 0x80010003,
-};
-
 // Registry entry: {window, flags}.
 struct SLGuiRegistryEntry {
   CSL_GS_GuiWindow* window;

@@ -146,7 +146,7 @@ bool CSL_GS_GuiManager::TrackPopupMenu(CSL_GS_GuiMenuPopup* popup, i32 x, i32 y,
   if (owner && (!usable(owner) || owner->IsKindOf(CSL_GS_GuiMenuPopup::GetClassRecord())))
     return fail(SL_E_INVALID_ARG);
   // A context menu is a popup of its own, never somebody's menu bar.
-  if (!windowMenu && popup->m_attachedWindow) return fail(SL_E_GUI_MENU_IN_USE);
+  if (!windowMenu && popup->m_attachedWindow) return fail(SL_E_BUSY);
   WindowHold popupHold(popup), ownerHold(owner);
   if (!CollectMenus(popup)) return fail(SL_E_OUT_OF_MEMORY);
   s->menuOwner = owner;

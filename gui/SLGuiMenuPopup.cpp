@@ -70,7 +70,7 @@ i32 CSL_GS_GuiMenuPopup::InsertRecord(const SLGuiMenuItem& record, u32 index) {
   if (record.submenu && (!m_manager->IsMenuPopup(record.submenu) || record.submenu->m_attachedWindow ||
                          record.submenu->m_parentMenu || IsAncestorOrSelf(record.submenu))) {
     SLFree(record.text);
-    return SLFail(m_manager->IsMenuPopup(record.submenu) ? u32(SL_E_GUI_MENU_IN_USE) : u32(SL_E_INVALID_ARG), -1);
+    return SLFail(m_manager->IsMenuPopup(record.submenu) ? u32(SL_E_BUSY) : u32(SL_E_INVALID_ARG), -1);
   }
   // Closing the open menus runs handlers, which may destroy the submenu.
   WindowHold submenuHold(record.submenu);
@@ -83,7 +83,7 @@ i32 CSL_GS_GuiMenuPopup::InsertRecord(const SLGuiMenuItem& record, u32 index) {
   if (record.submenu && (!record.submenu->IsRegistered() || record.submenu->m_attachedWindow ||
                          record.submenu->m_parentMenu || IsAncestorOrSelf(record.submenu))) {
     SLFree(record.text);
-    return SLFail(SL_E_GUI_MENU_IN_USE, -1);
+    return SLFail(SL_E_BUSY, -1);
   }
   index = std::min(index, m_items.GetCount());
   if (m_items.GetCount() >= 0x7FFFFFFF || !m_items.InsertAt(record, index)) {
@@ -123,14 +123,14 @@ bool CSL_GS_GuiMenuPopup::SetItemSubmenu(u32 index, CSL_GS_GuiMenuPopup* submenu
     // submenus endless.
     if (submenu->m_attachedWindow || submenu->m_parentMenu || IsAncestorOrSelf(submenu) ||
         m_manager->IsMenuOpen(submenu))
-      return SLFail(SL_E_GUI_MENU_IN_USE, false);
+      return SLFail(SL_E_BUSY, false);
   }
   WindowHold submenuHold(submenu);
   ItemsChanged(true);
   if (!IsRegistered()) return SLFail(SL_E_NOT_INITIALISED, false);
   if (index >= m_items.GetCount()) return SLFail(SL_E_INVALID_ARG, false);
   if (submenu && (!submenu->IsRegistered() || submenu->m_attachedWindow || submenu->m_parentMenu))
-    return SLFail(SL_E_GUI_MENU_IN_USE, false);
+    return SLFail(SL_E_BUSY, false);
   if (CSL_GS_GuiMenuPopup* old = m_items[index].submenu) old->m_parentMenu = nullptr;
   m_items[index].submenu = submenu;
   if (submenu) submenu->m_parentMenu = this;

@@ -20,15 +20,7 @@ struct SLGuiSkinElement;
 struct SLGuiSkinGlyph;
 
 enum : u32 {
-  SL_E_GUI_MENU_IN_USE = 0x80010008,   // attached, open, already a submenu, or a cycle
   SL_E_GUI_MENU_UNRELATED = 0x80010009,
-};
-
-// What a window runs to lay itself out again after its menu changed: no move, no size,
-// no z-order change.
-enum : u32 {
-  SL_GUI_SWP_REFRESH_LAYOUT =
-      SL_GUI_SWP_KEEPZORDER | SL_GUI_SWP_NOMOVE | SL_GUI_SWP_NOSIZE | SL_GUI_SWP_NOZORDER | SL_GUI_SWP_NOCHANGING,
 };
 
 // Item flags (only the low 15 bits are stored).

@@ -25,9 +25,6 @@ enum : u32 {
 
 constexpr u32 kRepeatInterval = 50;
 constexpr u32 kRepeatCountMax = 1000;
-// SetPosition flags that only recompute the layout: nothing moves, sizes or restacks.
-constexpr u32 kRefreshLayout =
-    SL_GUI_SWP_KEEPZORDER | SL_GUI_SWP_NOMOVE | SL_GUI_SWP_NOSIZE | SL_GUI_SWP_NOZORDER;
 constexpr const char* kStateNames[4] = {"Normal", "Over", "Click", "Disabled"};
 
 using BarHold = TSLObjPtr<CSL_GS_GuiWindow>;
@@ -477,7 +474,7 @@ void CSL_GS_GuiScrollBarBase::OnSkinChanged(u32 skin) {
     return;
   }
   CSL_GS_GuiWindow::OnSkinChanged(skin);
-  if (IsRegistered()) CSL_GS_GuiWindow::SetPosition(0, 0, 0, 0, kRefreshLayout, std::uintptr_t(0));
+  if (IsRegistered()) CSL_GS_GuiWindow::SetPosition(0, 0, 0, 0, SL_GUI_SWP_REFRESH, std::uintptr_t(0));
 }
 
 // --- Drawing ---

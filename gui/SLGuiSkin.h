@@ -17,10 +17,6 @@ struct SL_GS_Font;
 struct SL_GS_DrawImageOptions;
 struct SLGuiSkin;
 
-enum : u32 {
-  SL_E_SKIN_FORMAT = 0x80020016,  // any malformed value, name or file of a skin
-};
-
 // The kinds of keys, and so of value records.
 enum : u32 {
   SL_GUI_SKIN_ELEMENT = 1,

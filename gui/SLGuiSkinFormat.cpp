@@ -196,7 +196,7 @@ const char* SkipBlanks(const char* p) {
   return p;
 }
 
-bool Fail() { return SLFail(SL_E_SKIN_FORMAT, false); }
+bool Fail() { return SLFail(SL_E_MALFORMED, false); }
 
 // Finds an image key case-insensitively, the first match in file order.
 i32 FindName(const char* name, const char* const* names, u32 count) {

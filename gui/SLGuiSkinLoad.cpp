@@ -79,7 +79,7 @@ void FreeSkinRecord(SLGuiSkin* skin) {
 
 SkinHolder::~SkinHolder() { FreeSkinRecord(skin); }
 
-bool Format() { return SLFail(SL_E_SKIN_FORMAT, false); }
+bool Format() { return SLFail(SL_E_MALFORMED, false); }
 
 // The value of a key; an absent section or key reads as empty. A value longer than a
 // value buffer is malformed, never cut.
@@ -238,7 +238,7 @@ void* ParseValue(const char* value, const SLGuiSkinKey& key, SLGuiSkin* skin, co
         record->skin = skin;
         return record;
       }
-      return SLFail(SL_E_SKIN_FORMAT, nullptr);
+      return SLFail(SL_E_MALFORMED, nullptr);
     }
     default: {
       const u32 count = key.kind == SL_GUI_SKIN_INFO4 ? 4 : 2;
@@ -354,7 +354,7 @@ SLGuiSkin* ReadSkin(CSLBaseStorage* storage) {
   }
   CItemList images, fonts;
   if (!ReadList(&ini, "Images", true, &images) || !ReadList(&ini, "Fonts", false, &fonts)) return nullptr;
-  if (images.m_items.GetCount() == 0) return SLFail(SL_E_SKIN_FORMAT, static_cast<SLGuiSkin*>(nullptr));
+  if (images.m_items.GetCount() == 0) return SLFail(SL_E_MALFORMED, static_cast<SLGuiSkin*>(nullptr));
 
   SkinHolder holder;
   holder.skin = static_cast<SLGuiSkin*>(SLAllocZero(u32(sizeof(SLGuiSkin))));

@@ -15,7 +15,7 @@ namespace {
 constexpr double kOpaque = 99.9999999999;
 // Tab stops of widget text, in characters.
 constexpr u32 kTabSize = 8;
-constexpr u32 kMeasureFlags = 0x44100;  // single line, no prefix, measure
+constexpr u32 kMeasureFlags = SL_GUI_TEXT_SINGLE_LINE | SL_GUI_TEXT_NO_CLIP | SL_GUI_TEXT_MEASURE;
 
 // The window text format (alignment and drawing words of a widget) as layout flags.
 u32 LayoutFlagsOf(u32 format) {

@@ -156,7 +156,7 @@ bool CSL_GS_GuiTopLevelWindow::SetMenu(CSL_GS_GuiMenuPopup* menu) {
   if (menu && !manager->IsMenuPopup(menu)) return SLFail(SL_E_INVALID_ARG, false);
   if (menu == m_menu) return SLSucceed(true);
   if (menu && (menu->m_attachedWindow || menu->m_parentMenu || manager->IsMenuOpen(menu)))
-    return SLFail(SL_E_GUI_MENU_IN_USE, false);
+    return SLFail(SL_E_BUSY, false);
   WindowHold menuHold(menu);
   {
     SLErrorKeeper keep;
@@ -166,7 +166,7 @@ bool CSL_GS_GuiTopLevelWindow::SetMenu(CSL_GS_GuiMenuPopup* menu) {
   }
   if (!IsRegistered()) return SLFail(SL_E_NOT_INITIALISED, false);
   if (menu && (!menu->IsRegistered() || menu->m_attachedWindow || menu->m_parentMenu))
-    return SLFail(SL_E_GUI_MENU_IN_USE, false);
+    return SLFail(SL_E_BUSY, false);
   if (CSL_GS_GuiMenuPopup* old = m_menu) {
     if (old->m_attachedWindow == this) old->m_attachedWindow = nullptr;
     old->m_highlighted = -1;

@@ -69,6 +69,12 @@ enum : u32 {
   SL_GUI_SWP_MOVED = 0x40000000,
   SL_GUI_SWP_SIZED = 0x80000000,
 };
+// SetPositions that only recompute the layout: nothing moves, sizes or restacks; the
+// second also skips the position-changing notification (a menu or grid relaying itself).
+enum : u32 {
+  SL_GUI_SWP_REFRESH = SL_GUI_SWP_KEEPZORDER | SL_GUI_SWP_NOMOVE | SL_GUI_SWP_NOSIZE | SL_GUI_SWP_NOZORDER,
+  SL_GUI_SWP_REFRESH_LAYOUT = SL_GUI_SWP_REFRESH | SL_GUI_SWP_NOCHANGING,
+};
 
 // insertAfter codes of SetPosition (any other value names a sibling).
 enum : std::uintptr_t {

@@ -21,9 +21,6 @@ namespace {
 
 using WindowHold = TSLObjPtr<CSL_GS_GuiWindow>;
 constexpr u32 kRepeatInterval = 50;
-// SetPosition flags that only recompute the client area.
-constexpr u32 kRefreshLayout =
-    SL_GUI_SWP_KEEPZORDER | SL_GUI_SWP_NOMOVE | SL_GUI_SWP_NOSIZE | SL_GUI_SWP_NOZORDER;
 
 bool InHBar(u32 hit) { return hit >= SL_GUI_HIT_HSCROLL_FIRST && hit <= SL_GUI_HIT_HSCROLL_LAST; }
 bool InVBar(u32 hit) { return hit >= SL_GUI_HIT_VSCROLL_FIRST && hit <= SL_GUI_HIT_VSCROLL_LAST; }
@@ -159,7 +156,7 @@ bool CSL_GS_GuiWindow::ShowScrollBar(bool vertical, bool show) {
     if (!StillRegistered()) return false;
   }
   m_style = show ? m_style | bit : m_style & ~bit;
-  return SetPosition(0, 0, 0, 0, kRefreshLayout, std::uintptr_t(0));
+  return SetPosition(0, 0, 0, 0, SL_GUI_SWP_REFRESH, std::uintptr_t(0));
 }
 
 // --- Slots: client area, hit test, drawing ---

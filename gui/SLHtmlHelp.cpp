@@ -49,7 +49,7 @@ bool CSL_WND_HtmlHelp::EnsureData() {
   if (!m_data->api || !m_data->api->GetEntry()) {
     delete m_data;
     m_data = nullptr;
-    return SLFail(SL_E_HELP_NOT_SUPPORTED, false);
+    return SLFail(SL_E_NOT_SUPPORTED, false);
   }
   return true;
 }
@@ -79,13 +79,13 @@ bool CSL_WND_HtmlHelp::SetOwnerWindow(HWND window) {
 
 bool CSL_WND_HtmlHelp::ShowTopic(const char* topic) {
   if (!EnsureData()) return false;
-  if (!m_data->owner || m_data->file.IsEmpty()) return SLFail(SL_E_HELP_NOT_READY, false);
+  if (!m_data->owner || m_data->file.IsEmpty()) return SLFail(SL_E_NOT_INITIALISED, false);
   if (!topic || !*topic) return SLFail(SL_E_INVALID_ARG, false);
   CSLStringAnsi& text = m_data->topic;
   if (!text.Assign(m_data->file.CStr()) || !text.Append("::") || !text.Append(topic)) return false;
   if (!m_data->window.IsEmpty() && (!text.Append(">") || !text.Append(m_data->window.CStr()))) return false;
   HWND shown = m_data->api->GetEntry()(m_data->owner, text.CStr(), SL_HH_DISPLAY_TOPIC, 0);
-  return shown ? SLSucceed(true) : SLFail(SL_E_HELP_REFUSED, false);
+  return shown ? SLSucceed(true) : SLFail(SL_E_OPERATION_FAILED, false);
 }
 
 const char* CSL_WND_HtmlHelp::GetLastTopicString() {

@@ -9,12 +9,6 @@
 #include "foundation/SLString.h"
 #include "platform/wintypes.h"
 
-enum : u32 {
-  SL_E_HELP_NOT_READY = 0x80010002,     // no owner window or no help file
-  SL_E_HELP_REFUSED = 0x80002002,       // the control did not show the topic
-  SL_E_HELP_NOT_SUPPORTED = 0x80002003, // no help control
-};
-
 // The control's commands.
 enum : u32 {
   SL_HH_DISPLAY_TOPIC = 0,

@@ -164,13 +164,13 @@ u32 CSLImage::GetPixel(u32 x, u32 y) const {
 }
 
 bool CSLImage::EnsureBuffer() {
-  if (!SLInternals::SLHasLayout(m_info.format)) return SLFail(SL_E_IMAGE_FORMAT, false);
+  if (!SLInternals::SLHasLayout(m_info.format)) return SLFail(SL_E_BAD_FORMAT, false);
   if (m_info.width == 0 || m_info.height == 0) return SLFail(SL_E_IMAGE_EMPTY, false);
   return AllocateBuffers(true, false);
 }
 
 bool CSLImage::EnsureBlockData() {
-  if (!SLInternals::SLHasLayout(m_info.format)) return SLFail(SL_E_IMAGE_FORMAT, false);
+  if (!SLInternals::SLHasLayout(m_info.format)) return SLFail(SL_E_BAD_FORMAT, false);
   if (m_info.width == 0 || m_info.height == 0) return SLFail(SL_E_IMAGE_EMPTY, false);
   if (!IsBlockFormat()) return SLFail(SL_E_IMAGE_NOT_BLOCK_FORMAT, false);
   return AllocateBuffers(false, true);

@@ -50,8 +50,8 @@ u32 SLConvertPixels(const SLImageInfo* source, SLImageInfo* destination, u32 fla
   if (!destination) return SL_E_NULL_OUTPUT;
   if (!source->pixels || !destination->pixels) return SL_E_IMAGE_NO_PIXELS;
   const u32 from = source->format, to = destination->format;
-  if (!SLHasLayout(from)) return SL_E_IMAGE_FORMAT;
-  if (!SLHasLayout(to)) return SL_E_IMAGE_NO_CONVERTER;
+  if (!SLHasLayout(from)) return SL_E_BAD_FORMAT;
+  if (!SLHasLayout(to)) return SL_E_UNSUPPORTED_VARIANT;
   const u32 width = source->width, height = source->height;
   if (!HoldsPixels(*source, width, height) || !HoldsPixels(*destination, width, height)) return SL_E_IMAGE_SIZE;
   if (to == SL_IMAGE_FORMAT_PALETTE) {
@@ -104,10 +104,10 @@ u32 SLConvertPixels(const SLImageInfo* source, SLImageInfo* destination, u32 fla
 bool SLConvertPixelRow(u32 destinationFormat, void* destination, u32 sourceFormat, const void* source,
                        u32 pixelCount, const SLImagePalette* palette) {
   if (!SLHasLayout(destinationFormat) || destinationFormat >= SL_IMAGE_FORMAT_FIRST_BLOCK)
-    return SLFail(SL_E_IMAGE_TARGET_FORMAT, false);
+    return SLFail(SL_E_BAD_TARGET_FORMAT, false);
   if (!destination) return SLFail(SL_E_NULL_OUTPUT, false);
   if (!SLHasLayout(sourceFormat) || sourceFormat >= SL_IMAGE_FORMAT_FIRST_BLOCK)
-    return SLFail(SL_E_IMAGE_FORMAT, false);
+    return SLFail(SL_E_BAD_FORMAT, false);
   if (!source) return SLFail(SL_E_NULL_DATA, false);
   if (pixelCount == 0) return SLSucceed(true);
   // Rows of 2^30 four-byte pixels and more would overflow the 32-bit sizes.
@@ -162,8 +162,8 @@ void CSLImage::ApplyFlagsInPlace(u32 flags) {
 }
 
 bool CSLImage::ConvertFormat(u32 newFormat, u32 flags, u32 colorCount, const SLImagePalette* palette) {
-  if (!SLHasLayout(newFormat)) return SLFail(SL_E_IMAGE_TARGET_FORMAT, false);
-  if (!SLHasLayout(m_info.format)) return SLFail(SL_E_IMAGE_FORMAT, false);
+  if (!SLHasLayout(newFormat)) return SLFail(SL_E_BAD_TARGET_FORMAT, false);
+  if (!SLHasLayout(m_info.format)) return SLFail(SL_E_BAD_FORMAT, false);
   if (m_info.width == 0 || m_info.height == 0) return SLFail(SL_E_IMAGE_EMPTY, false);
   if (!m_info.pixels) return SLFail(SL_E_IMAGE_NO_PIXELS, false);
 

@@ -90,7 +90,7 @@ bool SLValidateImageArrayForWrite(const CSLImageArray* images) {
   if (!images || images->GetCount() == 0) return SLFail(SL_E_IMAGE_ARRAY_EMPTY, false);
   for (u32 i = 0; i < images->GetCount(); ++i) {
     CSLImage* image = (*images)[i];
-    if (!image) return SLFail(SL_E_IMAGE_NULL_ELEMENT, false);
+    if (!image) return SLFail(SL_E_IMAGE_MISSING, false);
     SLImageInfo info{};
     image->GetInfo(&info);
     if (info.format < SL_IMAGE_FORMAT_PALETTE || info.format > SL_IMAGE_FORMAT_LAST) return SLFail(SL_E_IMAGE_FORMAT_ID, false);

@@ -9,10 +9,9 @@
 
 // Codes of the readers and writers.
 enum : u32 {
-  SL_E_IMAGE_NULL_ELEMENT = 0x800d0001,   // a null element in an array to write
+  SL_E_IMAGE_MISSING = 0x800d0001,        // a null element to write; an embedded picture
+                                          // missing, empty or of another size
   SL_E_IMAGE_ARRAY_EMPTY = 0x800d000a,    // nothing to write
-  SL_E_IMAGE_FILE_DAMAGED = 0x80020016,   // damaged or unsupported file structure
-  SL_E_IMAGE_FILE_VARIANT = 0x80020018,   // a variant of the format no reader decodes
 };
 
 // Read flags.

@@ -11,7 +11,7 @@
 
 // Converts source width x height pixels of `source` into the rows of `destination`, by
 // the destination's format. 0 or a negative error code: SL_E_IMAGE_NO_PIXELS without
-// a buffer, SL_E_IMAGE_NO_CONVERTER for a destination format without a writer,
+// a buffer, SL_E_UNSUPPORTED_VARIANT for a destination format without a writer,
 // SL_E_IMAGE_SIZE when either description does not hold that many pixels.
 u32 SLConvertPixels(const SLImageInfo* source, SLImageInfo* destination, u32 flags);
 

@@ -15,10 +15,7 @@
 
 // Image error codes (the general ones live in foundation/SLError.h).
 enum : u32 {
-  SL_E_IMAGE_FORMAT = 0x80001004,         // the image's own format is not a valid id
-  SL_E_IMAGE_TARGET_FORMAT = 0x80001007,  // a conversion target that is not a valid id
   SL_E_IMAGE_SIZE = 0x8000100b,           // a size that is zero, not a multiple of 4 or too large
-  SL_E_IMAGE_NO_CONVERTER = 0x80020018,   // a destination format no converter writes
   SL_E_IMAGE_FORMAT_ID = 0x800d0002,      // Create of an id without a layout; a layout
                                           // the quantizer does not take
   SL_E_IMAGE_EMPTY = 0x800d0003,          // zero width or height; blocks not a multiple of 4

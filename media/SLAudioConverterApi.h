@@ -50,7 +50,7 @@ struct SLAudioConverterApi {
     }
     if (opened == MMSYSERR_NOERROR) return true;
     *stream = nullptr;
-    return SLFail(opened == MMSYSERR_NOMEM ? u32(SL_E_OUT_OF_MEMORY) : u32(SL_E_MEDIA_AUDIO_FORMAT), false);
+    return SLFail(opened == MMSYSERR_NOMEM ? u32(SL_E_OUT_OF_MEMORY) : u32(SL_E_AUDIO_FORMAT), false);
   }
   // One conversion; an exception inside it is a failed conversion.
   MMRESULT Convert(HACMSTREAM stream, ACMSTREAMHEADER* header, DWORD flags) {

@@ -13,7 +13,6 @@
 
 enum : u32 {
   SL_E_EFFECT_ROUTE_SOURCE = 0x8000100e,  // a route reads a channel the input lacks
-  SL_E_EFFECT_TOO_LARGE = 0x80002004,     // an out count beyond 32 bits
 };
 
 class CSLBaseAudioEffect : public CSLObject {

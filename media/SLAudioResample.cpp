@@ -129,7 +129,7 @@ bool CSLAudioEffectResample::Process(double* out, u32* outCount, const double* i
   // Callers size their buffer from this count: one that does not fit 32 bits fails
   // instead of wrapping.
   const double exact = std::trunc(double(inCount) * ratio);
-  if (exact > double(0xFFFFFFFFu)) return SLFail(SL_E_EFFECT_TOO_LARGE, false);
+  if (exact > double(0xFFFFFFFFu)) return SLFail(SL_E_OVERFLOW, false);
   const u32 count = u32(exact);
   if (outCount) *outCount = count;
   if (!out || inCount == 0) return SLSucceed(true);

@@ -159,7 +159,7 @@ bool CSL_GS_MoviePlayer::Open(const char* path, const SLClassRecord* readerClass
     const u32 stream = state->audioStream - 1;
     if (!reader->GetAudioFormat(stream, &state->audioFormat) || !reader->GetAudioLength(stream, &state->audioLength))
       return false;
-    if (state->audioFormat.samplesPerSecond == 0) return SLFail(SL_E_MEDIA_AUDIO_FORMAT, false);
+    if (state->audioFormat.samplesPerSecond == 0) return SLFail(SL_E_AUDIO_FORMAT, false);
   }
   if (!state->audioStream) {
     state->totalFrames = state->videoFrames;
@@ -221,7 +221,7 @@ bool CSL_GS_MoviePlayer::Play(u32 loop, double speed, bool withoutSound, bool wi
     const SLAudioFormat& format = state->audioFormat;
     if ((format.bitsPerSample != 8 && format.bitsPerSample != 16) || format.channels == 0 ||
         format.blockAlign != format.bitsPerSample / 8 * format.channels)
-      return SLFail(SL_E_MEDIA_AUDIO_FORMAT, false);
+      return SLFail(SL_E_AUDIO_FORMAT, false);
     flags |= kPlaySound;
   }
   if (!flags) return SLFail(SL_E_INVALID_ARG, false);
@@ -306,14 +306,14 @@ bool CSL_GS_MoviePlayer::GetFrameCount(u64* frames) {
 
 bool CSL_GS_MoviePlayer::GetFrameRate(double* framesPerSecond) {
   return QueryOpenMovie(m_state, framesPerSecond, [this](double* out) {
-    if (!m_state->videoStream) return u32(SL_E_PLAYER_NO_VIDEO);
+    if (!m_state->videoStream) return u32(SL_E_NO_VIDEO_STREAM);
     return *out = m_state->framesPerSecond, u32(SL_OK);
   });
 }
 
 bool CSL_GS_MoviePlayer::GetAudioFormat(SLAudioFormat* format) {
   return QueryOpenMovie(m_state, format, [this](SLAudioFormat* out) {
-    if (!m_state->audioStream) return u32(SL_E_PLAYER_NO_SOUND);
+    if (!m_state->audioStream) return u32(SL_E_NO_AUDIO_STREAM);
     return *out = m_state->audioFormat, u32(SL_OK);
   });
 }
@@ -322,8 +322,8 @@ bool CSL_GS_MoviePlayer::ReadAudio(u64 first, u32 count, const void** samples, u
   if (!m_state) return SLFail(SL_E_NOT_INITIALISED, false);
   SLCriticalSectionLock lock(&m_state->lock);
   if (!IsOpen()) return SLFail(SL_E_NOT_INITIALISED, false);
-  if (!m_state->audioStream) return SLFail(SL_E_PLAYER_NO_SOUND, false);
-  if (m_state->threadState.load() != kPlayerIdle) return SLFail(SL_E_PLAYER_BUSY, false);
+  if (!m_state->audioStream) return SLFail(SL_E_NO_AUDIO_STREAM, false);
+  if (m_state->threadState.load() != kPlayerIdle) return SLFail(SL_E_HELD, false);
   return m_state->reader->ReadAudio(m_state->audioStream - 1, first, count, samples, got);
 }
 

@@ -29,13 +29,6 @@ class CSL_GS_BaseGfx;
 class CSL_GS_BaseSfx;
 struct SL_GS_SoundRecord;
 
-enum : u32 {
-  SL_E_PLAYER_NO_PICTURE = 0x800f0008,
-  SL_E_PLAYER_NO_VIDEO = 0x800f0009,
-  SL_E_PLAYER_NO_SOUND = 0x800f000a,
-  SL_E_PLAYER_BUSY = 0x80010011,  // ReadAudio while the player thread owns the stream
-};
-
 // A thread that runs a member function of a target object, or a plain function with the
 // target (moved by a byte adjustment) and one argument. Its class record is CSLThread's.
 template <class T>

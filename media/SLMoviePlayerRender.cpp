@@ -16,7 +16,7 @@ bool CSL_GS_MoviePlayer::RenderFrame(i32 x, i32 y) {
   SL_GS_MoviePlayerState* const state = m_state;
   SLCriticalSectionLock lock(&state->lock);
   if (!IsOpen() || !state->gfx) return SLFail(SL_E_NOT_INITIALISED, false);
-  if (!state->videoStream) return SLFail(SL_E_PLAYER_NO_VIDEO, false);
+  if (!state->videoStream) return SLFail(SL_E_NO_VIDEO_STREAM, false);
   u64 frame = state->currentFrame;
   if (state->videoFrames && frame >= state->videoFrames) frame = state->videoFrames - 1;
   if (frame != state->pictureFrame) {
@@ -29,7 +29,7 @@ bool CSL_GS_MoviePlayer::RenderFrame(i32 x, i32 y) {
     }
     state->pictureFrame = frame;
   }
-  if (!state->picture) return SLFail(SL_E_PLAYER_NO_PICTURE, false);
+  if (!state->picture) return SLFail(SL_E_NO_DECODABLE_DATA, false);
   SLPictureLayout layout;
   if (!SLReadPictureLayout(state->picture, state->pictureSize, state->videoFormat.width, state->videoFormat.height, &layout))
     return false;

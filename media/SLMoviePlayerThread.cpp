@@ -83,7 +83,7 @@ bool CSL_GS_MoviePlayer::StartPlayback() {
     CSL_GS_BaseSfx* const sfx = state->sfx;
     const SLAudioFormat& format = state->audioFormat;
     const u64 blockSize = format.samplesPerSecond / 10 > 16 ? format.samplesPerSecond / 10 : 16;
-    if (!SLFitsU32(blockSize * kRingBlocks)) return SLFail(SL_E_SFX_BAD_FORMAT, false);
+    if (!SLFitsU32(blockSize * kRingBlocks)) return SLFail(SL_E_BAD_TARGET_FORMAT, false);
     state->blockSize = blockSize;
     state->sound = sfx->CreateSound(u32(blockSize * kRingBlocks), &format, 1);
     if (!state->sound) return false;

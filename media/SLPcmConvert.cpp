@@ -74,11 +74,11 @@ bool SLConvertPcmToDouble(double* out, const void* in, u32 frames, const SLAudio
   if (frames == 0) return SLFail(SL_E_BAD_SIZE, false);
   if (!format) return SLFail(SL_E_INVALID_ARG, false);
   const u32 channels = format->channels, bits = format->bitsPerSample, blockAlign = format->blockAlign;
-  if (channels < 1 || channels > 64 || bits < 1 || bits > 64) return SLFail(SL_E_PCM_BAD_FORMAT, false);
+  if (channels < 1 || channels > 64 || bits < 1 || bits > 64) return SLFail(SL_E_BAD_FORMAT, false);
   const u64 samples = u64(frames) * channels;
-  if (!SLFitsU32(samples)) return SLFail(SL_E_PCM_TOO_LARGE, false);
+  if (!SLFitsU32(samples)) return SLFail(SL_E_OVERFLOW, false);
   const u32 slot = blockAlign / channels;
-  if (slot == 0) return SLFail(SL_E_PCM_BAD_FORMAT, false);
+  if (slot == 0) return SLFail(SL_E_BAD_FORMAT, false);
   const u8* bytes = static_cast<const u8*>(in);
   const u32 container = SLBytesPerSample(bits);
   if (slot == container && blockAlign == slot * channels && bits == 8 * container && container <= 2) {

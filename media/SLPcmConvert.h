@@ -5,11 +5,6 @@
 #include "foundation/SLTypes.h"
 #include "media/reader/SLBaseVideoAudioReader.h"
 
-enum : u32 {
-  SL_E_PCM_BAD_FORMAT = 0x80001004,  // channels or bits outside 1..64, or frames too narrow
-  SL_E_PCM_TOO_LARGE = 0x80002004,   // a sample count beyond 32 bits
-};
-
 // The container of a sample of `bits` bits: 1 for up to 8, 2 for 9-16, 4 for 17-32, else 8.
 u32 SLBytesPerSample(u32 bits);
 

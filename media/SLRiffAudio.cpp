@@ -75,14 +75,14 @@ bool SLAcmPump::Read(NextBytes next, void* context, u8* out, u32 count, u32* got
     const MMRESULT answer = acm->Convert(stream, &h, flags);
     if (answer != MMSYSERR_NOERROR || h.cbSrcLengthUsed > sourceFill || h.cbDstLengthUsed > destinationSize) {
       h.cbDstLengthUsed = 0;
-      if (!lenient) return SLFail(SL_E_MEDIA_DECODE_DATA, false);
+      if (!lenient) return SLFail(SL_E_DECODE_DATA, false);
       stopped = true;
       break;
     }
     // Nothing taken and less than a frame given: the converter waits for bytes that will
     // not come, or cannot use the ones it has.
     if (h.cbSrcLengthUsed == 0 && h.cbDstLengthUsed < frameBytes) {
-      if (!exhausted && !lenient) return SLFail(SL_E_MEDIA_DECODE_DATA, false);
+      if (!exhausted && !lenient) return SLFail(SL_E_DECODE_DATA, false);
       stopped = true;
       break;
     }

@@ -128,10 +128,10 @@ bool CSLVideoAudioReaderMXV::Open(CSLBaseStorage* storage, u32 flags) {
     if (!ReadExactly(storage, magic + 1, 9)) return false;
     if (SLMemCompare(magic, kMagic2, 10) != 0) return SLFail(SL_E_NULL_DATA, false);
     if (!storage->ReadU32(&version)) return false;
-    if (version != 2) return SLFail(SL_E_MEDIA_UNSUPPORTED_VARIANT, false);
+    if (version != 2) return SLFail(SL_E_UNSUPPORTED_VARIANT, false);
     s->version = 2;
   } else {
-    return SLFail(SL_E_MEDIA_MALFORMED, false);
+    return SLFail(SL_E_MALFORMED, false);
   }
   if (!storage->GetSize(&s->fileSize) || !ReadHeaders() || !ReadTables()) return false;
   closeOnFailure.Dismiss();
@@ -156,14 +156,14 @@ bool CSLVideoAudioReaderMXV::FindChunk(u32 tag, u64* payloadSize) {
       return false;
     }
     const u64 payload = offset + headSize;
-    if (payload > s->fileSize || size > s->fileSize - payload) return SLFail(SL_E_MEDIA_MALFORMED, false);
+    if (payload > s->fileSize || size > s->fileSize - payload) return SLFail(SL_E_MALFORMED, false);
     if (chunkTag == tag) {
       *payloadSize = size;
       return true;
     }
     offset = payload + size;
   }
-  return SLFail(SL_E_MEDIA_MALFORMED, false);
+  return SLFail(SL_E_MALFORMED, false);
 }
 
 bool CSLVideoAudioReaderMXV::ReadHeaders() {
@@ -171,7 +171,7 @@ bool CSLVideoAudioReaderMXV::ReadHeaders() {
   u64 size = 0;
   u8 header[44];
   if (!FindChunk(FourCC("FHDR"), &size)) return false;
-  if (size != (s->version == 1 ? 32u : 44u)) return SLFail(SL_E_MEDIA_MALFORMED, false);
+  if (size != (s->version == 1 ? 32u : 44u)) return SLFail(SL_E_MALFORMED, false);
   if (!ReadExactly(m_source, header, size)) return false;
   if (s->version == 1) {
     s->frameCount = SLLoadLE32(header);
@@ -210,13 +210,13 @@ bool CSLVideoAudioReaderMXV::ReadHeaders() {
     const u32 rate = s->samplesPerSecond;
     if ((rate != 11025 && rate != 22050 && rate != 44100) || (s->bitsPerSample != 8 && s->bitsPerSample != 16) ||
         (s->channels != 1 && s->channels != 2))
-      return SLFail(SL_E_MEDIA_AUDIO_FORMAT, false);
+      return SLFail(SL_E_AUDIO_FORMAT, false);
     // Whole seconds, rounded up without the sum wrapping for a length near 2^64.
     s->blockCount = s->audioLength / rate + (s->audioLength % rate != 0);
   }
   if (s->frameCount && s->bitsPerPixel == 8) {
     if (!FindChunk(FourCC("VPAL"), &size)) return false;
-    if (size != 768) return SLFail(SL_E_MEDIA_MALFORMED, false);
+    if (size != 768) return SLFail(SL_E_MALFORMED, false);
     if (!ReadExactly(m_source, s->palette, 768)) return false;
   }
   return true;
@@ -236,7 +236,7 @@ bool CSLVideoAudioReaderMXV::ReadTables() {
     // A table the allocator cannot hold is refused as such, whatever the file holds.
     if (!SLCheckedMul(count, itemBytes, &memory) || !SLFitsU32(memory)) return SLFail(SL_E_OUT_OF_MEMORY, false);
     if (!FindChunk(tag, &size)) return false;
-    if (!SLCheckedMul(count, entryBytes, &expected) || size != expected) return SLFail(SL_E_MEDIA_MALFORMED, false);
+    if (!SLCheckedMul(count, entryBytes, &expected) || size != expected) return SLFail(SL_E_MALFORMED, false);
     if (!SLFitsU32(size)) return SLFail(SL_E_OUT_OF_MEMORY, false);
     *entries = SLAlloc(u32(memory));
     TSLAutoPtr<u8> raw(static_cast<u8*>(SLAlloc(u32(size))));
@@ -271,9 +271,9 @@ bool CSLVideoAudioReaderMXV::ReadTables() {
     return true;
   };
   for (u64 i = 0; i < s->frameCount; ++i)
-    if (!place(&s->frames[i].offset, s->frames[i].size)) return SLFail(SL_E_MEDIA_MALFORMED, false);
+    if (!place(&s->frames[i].offset, s->frames[i].size)) return SLFail(SL_E_MALFORMED, false);
   for (u64 i = 0; i < s->blockCount; ++i)
-    if (!place(&s->blocks[i].offset, s->blocks[i].size)) return SLFail(SL_E_MEDIA_MALFORMED, false);
+    if (!place(&s->blocks[i].offset, s->blocks[i].size)) return SLFail(SL_E_MALFORMED, false);
   if (s->frameCount) s->videoStream = 0;
   if (s->blockCount) s->audioStream = s->frameCount ? 1 : 0;
   return true;
@@ -390,7 +390,7 @@ bool CSLVideoAudioReaderMXV::StopStream(u32 stream) {
   if (!CheckStream(stream, 0)) return false;
   SLMxvState* s = m_state;
   const bool video = stream == s->videoStream;
-  if (!(video ? s->videoStarted : s->audioStarted)) return SLFail(SL_E_MEDIA_NOT_STARTED, false);
+  if (!(video ? s->videoStarted : s->audioStarted)) return SLFail(SL_E_NOT_STARTED, false);
   video ? StopVideo() : StopAudio();
   return SLSucceed(true);
 }
@@ -406,25 +406,25 @@ bool CSLVideoAudioReaderMXV::ReadHeaderPackets(u32 tag, Take take) {
   const u32 lengthBytes = m_state->version == 1 ? 4 : 8;
   u64 position = 0;
   for (int index = 0; index < 3; ++index) {
-    if (size - position < lengthBytes) return SLFail(SL_E_MEDIA_MALFORMED, false);
+    if (size - position < lengthBytes) return SLFail(SL_E_MALFORMED, false);
     const u8* field = chunk.Get() + position;
     const u64 length = lengthBytes == 4 ? SLLoadLE32(field) : SLLoadLE64(field);
     position += lengthBytes;
     if (!SLFitsU32(length)) return SLFail(SL_E_OUT_OF_MEMORY, false);
-    if (length > size - position) return SLFail(SL_E_MEDIA_MALFORMED, false);
+    if (length > size - position) return SLFail(SL_E_MALFORMED, false);
     ogg_packet packet{};
     packet.packet = chunk.Get() + position;
     packet.bytes = long(length);
     packet.b_o_s = index == 0;
-    if (take(&packet) != 0) return SLFail(SL_E_MEDIA_MALFORMED, false);
+    if (take(&packet) != 0) return SLFail(SL_E_MALFORMED, false);
     position += length;
   }
-  return position == size ? true : SLFail(SL_E_MEDIA_MALFORMED, false);
+  return position == size ? true : SLFail(SL_E_MALFORMED, false);
 }
 
 bool CSLVideoAudioReaderMXV::StartVideo() {
   SLMxvState* s = m_state;
-  if (s->videoStarted) return SLFail(SL_E_MEDIA_STARTED, false);
+  if (s->videoStarted) return SLFail(SL_E_ALREADY_STARTED, false);
   if (s->videoCodec < kMxvVideoZip || s->videoCodec > kMxvVideoTheora) return SLFail(SL_E_MEDIA_VIDEO_FORMAT, false);
   s->videoStarted = true;
   s->lastFrame = kMxvNone;
@@ -497,8 +497,8 @@ bool CSLVideoAudioReaderMXV::StartTheora() {
 
 bool CSLVideoAudioReaderMXV::StartAudio() {
   SLMxvState* s = m_state;
-  if (s->audioStarted) return SLFail(SL_E_MEDIA_STARTED, false);
-  if (s->audioCodec != kMxvAudioPcm && s->audioCodec != kMxvAudioVorbis) return SLFail(SL_E_MEDIA_AUDIO_FORMAT, false);
+  if (s->audioStarted) return SLFail(SL_E_ALREADY_STARTED, false);
+  if (s->audioCodec != kMxvAudioPcm && s->audioCodec != kMxvAudioVorbis) return SLFail(SL_E_AUDIO_FORMAT, false);
   s->audioStarted = true;
   s->cachedBlock = kMxvNone;
   auto stopOnFailure = SLMakeScopeGuard([this] { StopAudio(); });
@@ -526,7 +526,7 @@ bool CSLVideoAudioReaderMXV::StartVorbis() {
     return false;
   // The samples are converted into the header's layout: the stream must match it.
   if (u32(s->vorbisInfo.channels) != s->channels || u32(s->vorbisInfo.rate) != s->samplesPerSecond)
-    return SLFail(SL_E_MEDIA_AUDIO_FORMAT, false);
+    return SLFail(SL_E_AUDIO_FORMAT, false);
   if (vorbis_synthesis_init(&s->vorbisDsp, &s->vorbisInfo) != 0) return SLFail(SL_E_OUT_OF_MEMORY, false);
   s->vorbisDecoding = true;
   if (vorbis_block_init(&s->vorbisDsp, &s->vorbisBlock) != 0) return SLFail(SL_E_OUT_OF_MEMORY, false);

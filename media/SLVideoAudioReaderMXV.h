@@ -22,10 +22,6 @@
 
 #include "media/reader/SLBaseVideoAudioReader.h"
 
-enum : u32 {
-  SL_E_MEDIA_UNSUPPORTED_VARIANT = 0x80020018,
-};
-
 struct SLMxvState;
 
 class CSLVideoAudioReaderMXV : public CSLBaseVideoAudioReader {

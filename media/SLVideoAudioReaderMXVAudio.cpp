@@ -60,7 +60,7 @@ bool CSLVideoAudioReaderMXV::ReadAudio(u32 stream, u64 first, u32 count, const v
   *got = 0;
   if (!CheckStream(stream, SL_STREAM_AUDIO)) return false;
   SLMxvState* s = m_state;
-  if (!s->audioStarted) return SLFail(SL_E_MEDIA_NOT_STARTED, false);
+  if (!s->audioStarted) return SLFail(SL_E_NOT_STARTED, false);
   count = ClipAudioRange(first, count, s->audioLength);
   u64 bytes = 0;
   if (!SLCheckedMul(count, s->blockAlign, &bytes) || !SLFitsU32(bytes)) return SLFail(SL_E_OUT_OF_MEMORY, false);
@@ -105,7 +105,7 @@ bool CSLVideoAudioReaderMXV::DecodeAudioBlock(u64 block) {
   } else {
     const u64 frames = block + 1 < s->blockCount ? s->samplesPerSecond : s->audioLength - block * s->samplesPerSecond;
     // Checked before the read: the decoded block holds one second and no more.
-    if (s->blocks[block].size != frames * s->blockAlign) return SLFail(SL_E_MEDIA_MALFORMED, false);
+    if (s->blocks[block].size != frames * s->blockAlign) return SLFail(SL_E_MALFORMED, false);
     if (!ReadBlockPayload(block)) return false;
   }
   s->cachedBlock = block;
@@ -133,7 +133,7 @@ bool CSLVideoAudioReaderMXV::DecodeVorbisBlock(u64 block) {
       SLMxvPacketHead head;
       u32 headSize = 0;
       if (!SLMxvReadPacketHead(s->version, s->blockBuffer + position, size - position, &head, &headSize))
-        return SLFail(SL_E_MEDIA_MALFORMED, false);
+        return SLFail(SL_E_MALFORMED, false);
       ogg_packet packet{};
       packet.packet = s->blockBuffer + position + headSize;
       packet.bytes = long(head.length);
@@ -145,9 +145,9 @@ bool CSLVideoAudioReaderMXV::DecodeVorbisBlock(u64 block) {
         dropKnown = true;
       }
       const int result = vorbis_synthesis(&s->vorbisBlock, &packet);
-      if (result < 0) return SLFail(SL_E_MEDIA_DECODE, false);
+      if (result < 0) return SLFail(SL_E_DECODE, false);
       if (result == 0 && vorbis_synthesis_blockin(&s->vorbisDsp, &s->vorbisBlock) != 0)
-        return SLFail(SL_E_MEDIA_DECODE, false);
+        return SLFail(SL_E_DECODE, false);
       float** pcm = nullptr;
       bool yielded = false;
       for (int n; (n = vorbis_synthesis_pcmout(&s->vorbisDsp, &pcm)) > 0;) {
@@ -160,7 +160,7 @@ bool CSLVideoAudioReaderMXV::DecodeVorbisBlock(u64 block) {
         vorbis_synthesis_read(&s->vorbisDsp, n);
       }
       idle = yielded ? 0 : idle + 1;
-      if (idle >= kMaxIdlePackets) return SLFail(SL_E_MEDIA_DECODE, false);
+      if (idle >= kMaxIdlePackets) return SLFail(SL_E_DECODE, false);
     }
   }
   // The table ended first: the rest of the block is silence, not an older block's sound.

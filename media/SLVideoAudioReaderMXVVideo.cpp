@@ -22,7 +22,7 @@ bool CSLVideoAudioReaderMXV::GetVideoFrame(u32 stream, u64 frame, const void** p
   *picture = nullptr;
   if (!CheckStream(stream, SL_STREAM_VIDEO)) return false;
   SLMxvState* s = m_state;
-  if (!s->videoStarted) return SLFail(SL_E_MEDIA_NOT_STARTED, false);
+  if (!s->videoStarted) return SLFail(SL_E_NOT_STARTED, false);
   if (frame >= s->frameCount) return SLFail(SL_E_INVALID_ARG, false);
   if (frame != s->lastFrame) {
     u64 start = frame;
@@ -76,17 +76,17 @@ bool CSLVideoAudioReaderMXV::DecodeBlockDelta(const u8* data, u32 size) {
     const u32 piece = size - position < kFeedPiece ? size - position : kFeedPiece;
     if (!codec->Decompress(data + position, piece, nullptr)) {
       codec->EndDecompress();
-      return SLFail(SL_E_MEDIA_MALFORMED, false);
+      return SLFail(SL_E_MALFORMED, false);
     }
     drain();
   }
   const bool ended = codec->EndDecompress();
   if (!overflow) {
-    if (!ended) return SLFail(SL_E_MEDIA_MALFORMED, false);
+    if (!ended) return SLFail(SL_E_MALFORMED, false);
     drain();
   }
 
-  if (filled < 1 || s->work[0] > 1) return SLFail(SL_E_MEDIA_MALFORMED, false);
+  if (filled < 1 || s->work[0] > 1) return SLFail(SL_E_MALFORMED, false);
   const bool mapped = s->work[0] == 1;
   const u32 columns = s->paddedWidth / 8;
   const u32 visible = (s->height + 7) / 8 * columns;  // blocks of the rows that start inside
@@ -100,7 +100,7 @@ bool CSLVideoAudioReaderMXV::DecodeBlockDelta(const u8* data, u32 size) {
   const u32 pixelBytes = s->bitsPerPixel / 8;
   const u32 blockBytes = 64 * pixelBytes;
   const u64 needed = 1 + (mapped ? s->mapBytes : 0) + stored * blockBytes;
-  if (filled < needed) return SLFail(SL_E_MEDIA_MALFORMED, false);
+  if (filled < needed) return SLFail(SL_E_MALFORMED, false);
 
   const u8* source = s->work + 1 + (mapped ? s->mapBytes : 0);
   for (u32 i = 0; i < visible; ++i) {
@@ -124,7 +124,7 @@ bool CSLVideoAudioReaderMXV::DecodeTheora(const u8* data, u32 size) {
   SLMxvState* s = m_state;
   SLMxvPacketHead head;
   u32 headSize = 0;
-  if (!SLMxvReadPacketHead(s->version, data, size, &head, &headSize)) return SLFail(SL_E_MEDIA_MALFORMED, false);
+  if (!SLMxvReadPacketHead(s->version, data, size, &head, &headSize)) return SLFail(SL_E_MALFORMED, false);
   ogg_packet packet{};
   packet.packet = const_cast<u8*>(data + headSize);
   packet.bytes = long(head.length);
@@ -132,7 +132,7 @@ bool CSLVideoAudioReaderMXV::DecodeTheora(const u8* data, u32 size) {
   packet.packetno = ogg_int64_t(head.number);
   if (theora_decode_packetin(&s->theoraDecoder, &packet) != 0) return SLFail(SL_E_OUT_OF_MEMORY, false);
   yuv_buffer yuv{};
-  if (theora_decode_YUVout(&s->theoraDecoder, &yuv) != 0) return SLFail(SL_E_MEDIA_MALFORMED, false);
+  if (theora_decode_YUVout(&s->theoraDecoder, &yuv) != 0) return SLFail(SL_E_MALFORMED, false);
   const i64 width = s->width, height = s->height;
   const i64 chromaWidth = (width + 1) / 2, chromaHeight = (height + 1) / 2;
   auto covers = [](const u8* plane, i64 planeWidth, i64 planeHeight, i64 stride, i64 w, i64 h) {
@@ -141,7 +141,7 @@ bool CSLVideoAudioReaderMXV::DecodeTheora(const u8* data, u32 size) {
   if (!covers(yuv.y, yuv.y_width, yuv.y_height, yuv.y_stride, width, height) ||
       !covers(yuv.u, yuv.uv_width, yuv.uv_height, yuv.uv_stride, chromaWidth, chromaHeight) ||
       !covers(yuv.v, yuv.uv_width, yuv.uv_height, yuv.uv_stride, chromaWidth, chromaHeight))
-    return SLFail(SL_E_MEDIA_MALFORMED, false);
+    return SLFail(SL_E_MALFORMED, false);
   SLMxvConvertYuv420(s->colourTables, yuv.y, yuv.y_stride, yuv.u, yuv.v, yuv.uv_stride, s->width, s->height,
                      s->pixels, s->stride);
   return true;

@@ -133,7 +133,7 @@ bool CSLVideoAudioReaderWAV::Open(CSLBaseStorage* storage, u32 flags) {
   auto closeOnFailure = SLMakeScopeGuard([this] { Close(); });
   u32 riff = 0, riffSize = 0, form = 0;
   if (!storage->ReadU32(&riff) || !storage->ReadU32(&riffSize) || !storage->ReadU32(&form)) return false;
-  if (riff != FourCC("RIFF") || form != FourCC("WAVE")) return SLFail(SL_E_MEDIA_MALFORMED, false);
+  if (riff != FourCC("RIFF") || form != FourCC("WAVE")) return SLFail(SL_E_MALFORMED, false);
   m_state = static_cast<SLWavState*>(SLAllocZeroed(sizeof(SLWavState)));
   if (!m_state) return SLFail(SL_E_OUT_OF_MEMORY, false);
   if (!ParseChunks(flags) || !ChooseOutputFormat()) return false;
@@ -191,7 +191,7 @@ bool CSLVideoAudioReaderWAV::ParseChunks(u32 flags) {
     afterPad = size & 1;
     position = payload + size + (size & 1);
     if (tag == FourCC("data")) {
-      if (!s->format || size == 0) return SLFail(SL_E_MEDIA_MALFORMED, false);
+      if (!s->format || size == 0) return SLFail(SL_E_MALFORMED, false);
       s->dataStart = payload;
       s->dataSize = size;
       s->lenient = flags;
@@ -203,7 +203,7 @@ bool CSLVideoAudioReaderWAV::ParseChunks(u32 flags) {
     if (!isFormat && !isFact) continue;
     if (isFormat && size != 14 && size != 16 && (size < kFmtMinimum || size > kFmtMaximum))
       return SLFail(SL_E_MEDIA_BAD_FORMAT_RECORD, false);
-    if (isFact && size < 4) return SLFail(SL_E_MEDIA_MALFORMED, false);
+    if (isFact && size < 4) return SLFail(SL_E_MALFORMED, false);
     // A chunk that cannot lie inside the storage fails as its read would, before any
     // memory is taken for it.
     if (sizeKnown && (payload > fileSize || fileSize - payload < size)) return SLFail(SL_E_STORAGE_EOF, false);
@@ -283,7 +283,7 @@ bool CSLVideoAudioReaderWAV::OpenMpeg() {
 // Any other encoding goes through the system's audio converter, to PCM of the output format.
 bool CSLVideoAudioReaderWAV::OpenConverter(u64 bytesPerSecond) {
   SLWavState* s = m_state;
-  if (bytesPerSecond > kMaxConvertedBytesPerSecond || bytesPerSecond == 0) return SLFail(SL_E_MEDIA_AUDIO_FORMAT, false);
+  if (bytesPerSecond > kMaxConvertedBytesPerSecond || bytesPerSecond == 0) return SLFail(SL_E_AUDIO_FORMAT, false);
   if (!s->acm.Load()) return false;
   s->destination = {WAVE_FORMAT_PCM, WORD(s->channels), s->samplesPerSecond, u32(bytesPerSecond),
                     WORD(s->blockAlign), WORD(s->bitsPerSample), 0};
@@ -304,7 +304,7 @@ bool CSLVideoAudioReaderWAV::StartConverter() {
   s->header.cbDstLength = s->convertedSize;
   const MMRESULT prepared = s->acm.pAcmStreamPrepareHeader(s->acmStream, &s->header, 0);
   if (prepared != MMSYSERR_NOERROR)
-    return SLFail(prepared == MMSYSERR_NOMEM ? u32(SL_E_OUT_OF_MEMORY) : u32(SL_E_MEDIA_AUDIO_FORMAT), false);
+    return SLFail(prepared == MMSYSERR_NOMEM ? u32(SL_E_OUT_OF_MEMORY) : u32(SL_E_AUDIO_FORMAT), false);
   s->headerPrepared = true;
   s->nextSample = ~u64(0);
   s->remainingSource = s->dataSize;
@@ -411,7 +411,7 @@ bool CSLVideoAudioReaderWAV::GetAudioLength(u32 stream, u64* frames) {
 bool CSLVideoAudioReaderWAV::StartStream(u32 stream) {
   if (!CheckStream(stream, true)) return false;
   SLWavState* s = m_state;
-  if (s->started) return SLFail(SL_E_MEDIA_STARTED, false);
+  if (s->started) return SLFail(SL_E_ALREADY_STARTED, false);
   // Decoded samples come from the decoder's own buffer.
   const u32 outputBytes = s->decoder ? 2 : kInitialOutputBytes;
   s->output = static_cast<u8*>(SLAlloc(outputBytes));
@@ -446,10 +446,10 @@ bool CSLVideoAudioReaderWAV::StartStream(u32 stream) {
 bool CSLVideoAudioReaderWAV::StopStream(u32 stream) {
   if (!CheckStream(stream, true)) return false;
   SLWavState* s = m_state;
-  if (!s->started) return SLFail(SL_E_MEDIA_NOT_STARTED, false);
+  if (!s->started) return SLFail(SL_E_NOT_STARTED, false);
   // A decoder that failed to start is not started; one that fails to stop keeps the
   // stream started.
-  if (s->decoder && !s->decoder->Stop() && SLGetLastError() != SL_E_MEDIA_NOT_STARTED) return false;
+  if (s->decoder && !s->decoder->Stop() && SLGetLastError() != SL_E_NOT_STARTED) return false;
   if (s->headerPrepared) {
     s->header.cbSrcLength = kConvertSourceBytes;
     s->header.cbDstLength = s->convertedSize;
@@ -474,7 +474,7 @@ bool CSLVideoAudioReaderWAV::ReadAudio(u32 stream, u64 first, u32 count, const v
   *got = 0;
   if (!CheckStream(stream, true)) return false;
   SLWavState* s = m_state;
-  if (!s->started) return SLFail(SL_E_MEDIA_NOT_STARTED, false);
+  if (!s->started) return SLFail(SL_E_NOT_STARTED, false);
   *samples = s->output;
   count = ClipAudioRange(first, count, s->length);
   if (s->decoder) {

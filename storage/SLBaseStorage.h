@@ -41,8 +41,6 @@ enum : u32 {
   SL_E_STORAGE_CREATE_DIRECTORY = 0x8002002f,
   SL_E_STORAGE_REMOVE_DIRECTORY = 0x80020030,
   SL_E_STORAGE_EOF = 0x80020036,            // end of data before the count asked for
-  SL_E_STORAGE_DIRECTORY_EXISTS = 0x80010006,
-  SL_E_STORAGE_ENTRY_DETAILS = 0x80002002,  // reading an entry's details failed
   SL_E_STORAGE_OUT_OF_RANGE = 0x8000100b,   // a window or range outside its storage
 };
 

@@ -9,13 +9,9 @@
 
 // Codec stream codes.
 enum : u32 {
-  SL_E_CODEC_BAD_CODE = 0x80090001,         // a code beyond the dictionary (LZW)
   SL_E_CODEC_COMPRESS_FAILED = 0x80090002,
-  SL_E_CODEC_DECOMPRESS_FAILED = 0x80090003,
   SL_E_CODEC_NO_COMPRESSION = 0x80090004,   // no compression stream running
   SL_E_CODEC_COMPRESSING = 0x80090005,      // a compression stream already runs
-  SL_E_CODEC_NO_DECOMPRESSION = 0x80090006,
-  SL_E_CODEC_DECOMPRESSING = 0x80090007,
   SL_E_CODEC_UNSUPPORTED_METHOD = 0x8009000a,
 };
 

@@ -152,7 +152,7 @@ bool CSLCompressBZIP2::EndCompress() {
 
 bool CSLCompressBZIP2::BeginDecompress() {
   if (!EnsureState()) return false;
-  if (m_state->decompressStarted) return SLFail(SL_E_CODEC_DECOMPRESSING, false);
+  if (m_state->decompressStarted) return SLFail(SL_E_ALREADY_STARTED, false);
   m_decompressed.SetCapacity(0);
   ResetDecompressSide();
   m_state->decompressStarted = 1;
@@ -167,7 +167,7 @@ bool CSLCompressBZIP2::BeginDecompress() {
 
 bool CSLCompressBZIP2::Decompress(const u8* data, u32 length, u32* remaining) {
   if (remaining != nullptr) *remaining = length;
-  if (m_state == nullptr || !m_state->decompressStarted) return SLFail(SL_E_CODEC_NO_DECOMPRESSION, false);
+  if (m_state == nullptr || !m_state->decompressStarted) return SLFail(SL_E_NOT_STARTED, false);
   if (data == nullptr) return SLFail(SL_E_NULL_DATA, false);
   if (length == 0) return SLFail(SL_E_BAD_SIZE, false);
   u32 consumed = 0, failure = SL_OK;
@@ -176,7 +176,7 @@ bool CSLCompressBZIP2::Decompress(const u8* data, u32 length, u32* remaining) {
   };
   const bool ok = SLInternals::SLPumpCodecInput(m_state->decompressStream, m_state->decompressStaging,
                                                 m_decompressed, data, length, &consumed, &m_state->streamEnd, call,
-                                                DecompressStep, SL_E_CODEC_DECOMPRESS_FAILED, &failure);
+                                                DecompressStep, SL_E_DECODE_DATA, &failure);
   // What libbz2 took before it stopped counts as consumed, also when it failed.
   if (remaining != nullptr) *remaining = length - consumed;
   if (!ok) return FailDecompress(failure);
@@ -184,14 +184,14 @@ bool CSLCompressBZIP2::Decompress(const u8* data, u32 length, u32* remaining) {
 }
 
 bool CSLCompressBZIP2::EndDecompress() {
-  if (m_state == nullptr || !m_state->decompressStarted) return SLFail(SL_E_CODEC_NO_DECOMPRESSION, false);
+  if (m_state == nullptr || !m_state->decompressStarted) return SLFail(SL_E_NOT_STARTED, false);
   u32 failure = SL_OK;
   const auto call = [](bz_stream& bs) {
     return SLGuardedCodecCall([&] { return BZ2_bzDecompress(&bs); }, BZ_MEM_ERROR);
   };
   if (!m_state->streamEnd &&
       !SLInternals::SLPumpCodecFinish(m_state->decompressStream, m_state->decompressStaging, m_decompressed, call,
-                                      DecompressFinishStep, SL_E_CODEC_DECOMPRESS_FAILED, &failure))
+                                      DecompressFinishStep, SL_E_DECODE_DATA, &failure))
     return FailDecompress(failure);
   SLGuardedCodecCall([&] { return BZ2_bzDecompressEnd(&m_state->decompressStream); }, BZ_OK);
   ResetDecompressSide();

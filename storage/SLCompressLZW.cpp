@@ -244,7 +244,7 @@ bool CSLCompressLZW::Compress(const u8* data, u32 length) {
     } while (pos < length);
   } catch (...) {
     SLMemSet(&c, 0, sizeof(c));
-    return SLFail(SL_E_WAIT_FAILED, false);
+    return SLFail(SL_E_OPERATION_FAILED, false);
   }
   return SLSucceed(true);
 }
@@ -273,7 +273,7 @@ bool CSLCompressLZW::EndCompress() {
     }
   } catch (...) {
     SLMemSet(&c, 0, sizeof(c));
-    return SLFail(SL_E_WAIT_FAILED, false);
+    return SLFail(SL_E_OPERATION_FAILED, false);
   }
   SLMemSet(&c, 0, sizeof(c));
   return SLSucceed(true);
@@ -283,7 +283,7 @@ bool CSLCompressLZW::EndCompress() {
 
 bool CSLCompressLZW::BeginDecompress() {
   if (!EnsureState()) return false;
-  if (m_state->decompress.started) return SLFail(SL_E_CODEC_DECOMPRESSING, false);
+  if (m_state->decompress.started) return SLFail(SL_E_ALREADY_STARTED, false);
   m_decompressed.SetCapacity(0);
   SLMemSet(&m_state->decompress, 0, sizeof(m_state->decompress));
   m_state->decompress.started = 1;
@@ -292,7 +292,7 @@ bool CSLCompressLZW::BeginDecompress() {
 
 bool CSLCompressLZW::Decompress(const u8* data, u32 length, u32* remaining) {
   if (remaining != nullptr) *remaining = length;
-  if (m_state == nullptr || !m_state->decompress.started) return SLFail(SL_E_CODEC_NO_DECOMPRESSION, false);
+  if (m_state == nullptr || !m_state->decompress.started) return SLFail(SL_E_NOT_STARTED, false);
   if (data == nullptr) return SLFail(SL_E_NULL_DATA, false);
   if (length == 0) return SLFail(SL_E_BAD_SIZE, false);
   DecompressHalf& d = m_state->decompress;
@@ -319,21 +319,21 @@ bool CSLCompressLZW::Decompress(const u8* data, u32 length, u32* remaining) {
         if (d.resume) {
           // The first code of the stream or after a reset names a single symbol: there is
           // no previous string for anything else to extend.
-          if (code >= kFirstFree) return fail(SL_E_CODEC_BAD_CODE);
+          if (code >= kFirstFree) return fail(SL_E_DECODE);
           out.Put(static_cast<u8>(code));
           d.previous = static_cast<i32>(code);
           d.firstSymbol = static_cast<i32>(code);
           d.resume = 0;
           continue;
         }
-        if (code > d.nextCode) return fail(SL_E_CODEC_BAD_CODE);
+        if (code > d.nextCode) return fail(SL_E_DECODE);
         i32 first = 0;
         if (code == d.nextCode) {
           // The string being defined: the previous string and its own first symbol.
-          if (!WriteString(d, static_cast<u32>(d.previous), out, &first)) return fail(SL_E_CODEC_BAD_CODE);
+          if (!WriteString(d, static_cast<u32>(d.previous), out, &first)) return fail(SL_E_DECODE);
           out.Put(static_cast<u8>(first));
         } else if (!WriteString(d, code, out, &first)) {
-          return fail(SL_E_CODEC_BAD_CODE);
+          return fail(SL_E_DECODE);
         }
         if (d.nextCode == kTableSize - 2) {
           for (u32 i = kFirstFree; i < kTableSize; ++i) d.dictionary[i].prefix = kNone;
@@ -358,7 +358,7 @@ bool CSLCompressLZW::Decompress(const u8* data, u32 length, u32* remaining) {
 }
 
 bool CSLCompressLZW::EndDecompress() {
-  if (m_state == nullptr || !m_state->decompress.started) return SLFail(SL_E_CODEC_NO_DECOMPRESSION, false);
+  if (m_state == nullptr || !m_state->decompress.started) return SLFail(SL_E_NOT_STARTED, false);
   DecompressHalf& d = m_state->decompress;
   // Only pending output is left: the zero bits that complete the last byte are ignored.
   while (d.pendingCount != 0) {
@@ -374,7 +374,7 @@ bool CSLCompressLZW::EndDecompress() {
 }
 
 bool CSLCompressLZW::IsStreamEnd() {
-  if (m_state == nullptr || !m_state->decompress.started) return SLFail(SL_E_CODEC_NO_DECOMPRESSION, true);
+  if (m_state == nullptr || !m_state->decompress.started) return SLFail(SL_E_NOT_STARTED, true);
   SLSetLastError(SL_OK);
   return false;
 }

@@ -106,7 +106,7 @@ void SLReleaseCodecState(Codec* codec, State*& state) {
 // IsStreamEnd: whether the running decompression stream has reached its end marker.
 template <class State>
 bool SLCodecStreamEnded(const State* state) {
-  if (state == nullptr || !state->decompressStarted) return SLFail(SL_E_CODEC_NO_DECOMPRESSION, true);
+  if (state == nullptr || !state->decompressStarted) return SLFail(SL_E_NOT_STARTED, true);
   return SLSucceed(state->streamEnd != 0);
 }
 

@@ -115,7 +115,7 @@ bool CSLCompressZIP::FailDecompress(u32 code) {
 
 bool CSLCompressZIP::SetDeflate64(u32 on) {
   if (!EnsureState()) return false;
-  if (m_state->decompressStarted) return SLFail(SL_E_CODEC_DECOMPRESSING, false);
+  if (m_state->decompressStarted) return SLFail(SL_E_ALREADY_STARTED, false);
   m_state->deflate64 = on != 0;
   return SLSucceed(true);
 }
@@ -174,7 +174,7 @@ bool CSLCompressZIP::EndCompress() {
 
 bool CSLCompressZIP::BeginDecompress() {
   if (!EnsureState()) return false;
-  if (m_state->decompressStarted) return SLFail(SL_E_CODEC_DECOMPRESSING, false);
+  if (m_state->decompressStarted) return SLFail(SL_E_ALREADY_STARTED, false);
   m_decompressed.SetCapacity(0);
   ResetDecompressSide(true);
   m_state->gzipState = kGzipStart;
@@ -202,14 +202,14 @@ bool CSLCompressZIP::InflatePiece(const u8* data, u32 length, u32* consumed) {
   };
   if (!SLInternals::SLPumpCodecInput(m_state->inflateStream, m_state->decompressStaging, m_decompressed, data,
                                      length, consumed, &m_state->streamEnd, call, FinishStep,
-                                     SL_E_CODEC_DECOMPRESS_FAILED, &failure))
+                                     SL_E_DECODE_DATA, &failure))
     return FailDecompress(failure);
   return true;
 }
 
 bool CSLCompressZIP::Decompress(const u8* data, u32 length, u32* remaining) {
   if (remaining != nullptr) *remaining = length;
-  if (m_state == nullptr || !m_state->decompressStarted) return SLFail(SL_E_CODEC_NO_DECOMPRESSION, false);
+  if (m_state == nullptr || !m_state->decompressStarted) return SLFail(SL_E_NOT_STARTED, false);
   if (data == nullptr) return SLFail(SL_E_NULL_DATA, false);
   if (length == 0) return SLFail(SL_E_BAD_SIZE, false);
   State& s = *m_state;
@@ -243,7 +243,7 @@ bool CSLCompressZIP::Decompress(const u8* data, u32 length, u32* remaining) {
       case kGzipMethod:
         if (byte != 8) {
           if (remaining != nullptr) *remaining = length - pos;
-          return FailDecompress(SL_E_CODEC_DECOMPRESS_FAILED);
+          return FailDecompress(SL_E_DECODE_DATA);
         }
         ++pos;
         s.gzipState = kGzipFlags;
@@ -251,7 +251,7 @@ bool CSLCompressZIP::Decompress(const u8* data, u32 length, u32* remaining) {
       case kGzipFlags:
         if (byte & 0xE0) {
           if (remaining != nullptr) *remaining = length - pos;
-          return FailDecompress(SL_E_CODEC_DECOMPRESS_FAILED);
+          return FailDecompress(SL_E_DECODE_DATA);
         }
         s.gzipFlags = byte;
         ++pos;
@@ -347,14 +347,14 @@ bool CSLCompressZIP::Decompress(const u8* data, u32 length, u32* remaining) {
 }
 
 bool CSLCompressZIP::EndDecompress() {
-  if (m_state == nullptr || !m_state->decompressStarted) return SLFail(SL_E_CODEC_NO_DECOMPRESSION, false);
+  if (m_state == nullptr || !m_state->decompressStarted) return SLFail(SL_E_NOT_STARTED, false);
   u32 failure = SL_OK;
   const auto call = [](SLInflate::z_stream& zs) {
     return SLGuardedCodecCall([&] { return SLInflate::inflate(&zs, Z_FINISH); }, Z_MEM_ERROR);
   };
   if (!m_state->streamEnd &&
       !SLInternals::SLPumpCodecFinish(m_state->inflateStream, m_state->decompressStaging, m_decompressed, call,
-                                      FinishStep, SL_E_CODEC_DECOMPRESS_FAILED, &failure))
+                                      FinishStep, SL_E_DECODE_DATA, &failure))
     return FailDecompress(failure);
   SLGuardedCodecCall([&] { return SLInflate::inflateEnd(&m_state->inflateStream); }, Z_OK);
   ResetDecompressSide(false);

@@ -189,7 +189,7 @@ bool BuildFindRecord(SLFileStorageState* state) {
     u64 stored = 0;
     bool ok = api && W::CompressedSize(api, path, &stored);
     SLFree(path);
-    if (!ok) return SLFail(SL_E_STORAGE_ENTRY_DETAILS, false);
+    if (!ok) return SLFail(SL_E_OPERATION_FAILED, false);
     record->storedSize = stored;
   }
   if (attributes & FILE_ATTRIBUTE_HIDDEN) flags |= SL_FIND_HIDDEN;
@@ -317,7 +317,7 @@ bool CSLFileStorage::CreateDirectoryT(const C* path) {
     return true;
   }
   DWORD error = SLGetSystemLastError();
-  if (error == ERROR_ALREADY_EXISTS) return SLFail(SL_E_STORAGE_DIRECTORY_EXISTS, false);
+  if (error == ERROR_ALREADY_EXISTS) return SLFail(SL_E_ALREADY_EXISTS, false);
   if (error != ERROR_ACCESS_DENIED) return SLFail(SL_E_STORAGE_CREATE_DIRECTORY, false);
   // Access denied on a drive root means the directory is there already.
   const C* rest = path;
@@ -332,7 +332,7 @@ bool CSLFileStorage::CreateDirectoryT(const C* path) {
   }
   const C* separator = rest;
   while (*separator && !SLIsPathSeparator(*separator)) ++separator;
-  if (!*separator || !separator[1]) return SLFail(SL_E_STORAGE_DIRECTORY_EXISTS, false);
+  if (!*separator || !separator[1]) return SLFail(SL_E_ALREADY_EXISTS, false);
   return SLFail(SL_E_STORAGE_CREATE_DIRECTORY, false);
 }
 

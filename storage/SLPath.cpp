@@ -107,13 +107,13 @@ u32 SplitPath(const Char* path, SLPathParts* parts) {
     if (length >= 2 && path[1] == Char(':')) {
       Char drive = path[0];
       if (!((drive >= Char('A') && drive <= Char('Z')) || (drive >= Char('a') && drive <= Char('z'))))
-        return SLFail(SL_E_PATH_INVALID_CHAR, 0u);
+        return SLFail(SL_E_BAD_CHARACTER, 0u);
       rootEnd = 2;
     }
   } else {
     rootEnd = serverStart;
     while (rootEnd < length && !SLIsPathSeparator(path[rootEnd])) ++rootEnd;
-    if (!CheckRange(path, serverStart, rootEnd, kFolderRefused)) return SLFail(SL_E_PATH_INVALID_CHAR, 0u);
+    if (!CheckRange(path, serverStart, rootEnd, kFolderRefused)) return SLFail(SL_E_BAD_CHARACTER, 0u);
   }
   parts->rootEnd = rootEnd;
   if (rootEnd >= length) {
@@ -128,7 +128,7 @@ u32 SplitPath(const Char* path, SLPathParts* parts) {
       directoryEnd = i + 1;
       break;
     }
-  if (!CheckRange(path, rootEnd, directoryEnd, kFolderRefused)) return SLFail(SL_E_PATH_INVALID_CHAR, 0u);
+  if (!CheckRange(path, rootEnd, directoryEnd, kFolderRefused)) return SLFail(SL_E_BAD_CHARACTER, 0u);
   parts->directoryStart = rootEnd;
   parts->directoryEnd = directoryEnd;
 
@@ -144,7 +144,7 @@ u32 SplitPath(const Char* path, SLPathParts* parts) {
       stopped = true;
       break;
     }
-    if (Refused(ch, kNameOrStreamRefused)) return SLFail(SL_E_PATH_INVALID_CHAR, 0u);
+    if (Refused(ch, kNameOrStreamRefused)) return SLFail(SL_E_BAD_CHARACTER, 0u);
     --i;
   }
   if (stopped && path[i - 1] == Char(':')) {
@@ -158,17 +158,17 @@ u32 SplitPath(const Char* path, SLPathParts* parts) {
         stopped = true;
         break;
       }
-      if (Refused(ch, kNameRefused)) return SLFail(SL_E_PATH_INVALID_CHAR, 0u);
+      if (Refused(ch, kNameRefused)) return SLFail(SL_E_BAD_CHARACTER, 0u);
       --i;
     }
   }
   if (stopped) {
     extensionStart = i - 1;
-    if (!CheckRange(path, extensionStart + 1, nameEnd, kNameRefused)) return SLFail(SL_E_PATH_INVALID_CHAR, 0u);
+    if (!CheckRange(path, extensionStart + 1, nameEnd, kNameRefused)) return SLFail(SL_E_BAD_CHARACTER, 0u);
   } else {
     extensionStart = nameEnd;
   }
-  if (!CheckRange(path, directoryEnd, extensionStart, kNameRefused)) return SLFail(SL_E_PATH_INVALID_CHAR, 0u);
+  if (!CheckRange(path, directoryEnd, extensionStart, kNameRefused)) return SLFail(SL_E_BAD_CHARACTER, 0u);
   parts->nameStart = directoryEnd;
   parts->nameEnd = extensionStart;
   parts->extensionStart = extensionStart;

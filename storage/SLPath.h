@@ -4,10 +4,6 @@
 
 #include "foundation/SLTypes.h"
 
-enum : u32 {
-  SL_E_PATH_INVALID_CHAR = 0x80060007,
-};
-
 // Parts selected by SLGetPathPartsA/W, copied in this order.
 enum : u32 {
   SL_PATH_ROOT = 1,

@@ -310,8 +310,8 @@ bool CSLResourceStorage::AttachContainer(CSLBaseStorage* source) {
 
   CSLTimer timer;
   if (ReportProgress(SL_PROGRESS_ATTACH, 0.0, &timer)) return SLFail(SL_E_CANCELLED, false);
-  if (!source->CanSeek()) return SLFail(SL_E_STORAGE_NO_SEEK, false);
-  if (!source->CanRead()) return SLFail(SL_E_STORAGE_BAD_CONTAINER, false);
+  if (!source->CanSeek()) return SLFail(SL_E_CANNOT_SEEK, false);
+  if (!source->CanRead()) return SLFail(SL_E_BAD_CONTAINER, false);
   u64 size = 0;
   if (!source->GetSize(&size)) return false;
   SLResourceStorageData* d = m_data;
@@ -346,11 +346,11 @@ bool CSLResourceStorage::AttachContainer(CSLBaseStorage* source) {
   if (size == 0) return finish();
 
   u8 dos[64];
-  if (size < 64 || !ReadAt(source, 0, dos, 64)) return fail(SL_E_STORAGE_BAD_CONTAINER);
+  if (size < 64 || !ReadAt(source, 0, dos, 64)) return fail(SL_E_BAD_CONTAINER);
   u32 newHeader = SLLoadLE32(dos + 60);
-  if (dos[0] != 'M' || dos[1] != 'Z' || newHeader >= size) return fail(SL_E_STORAGE_BAD_CONTAINER);
+  if (dos[0] != 'M' || dos[1] != 'Z' || newHeader >= size) return fail(SL_E_BAD_CONTAINER);
   u8 signature[4];
-  if (!ReadAt(source, newHeader, signature, 2)) return fail(SL_E_STORAGE_BAD_CONTAINER);
+  if (!ReadAt(source, newHeader, signature, 2)) return fail(SL_E_BAD_CONTAINER);
 
   if (signature[0] == 'N' && signature[1] == 'E') {
     d->kind = 1;
@@ -359,7 +359,7 @@ bool CSLResourceStorage::AttachContainer(CSLBaseStorage* source) {
 
   if (!ReadAt(source, u64(newHeader) + 2, signature + 2, 2) || signature[0] != 'P' || signature[1] != 'E' ||
       signature[2] || signature[3])
-    return fail(SL_E_STORAGE_BAD_CONTAINER);
+    return fail(SL_E_BAD_CONTAINER);
   return SLModuleResources::ReadPE(source, newHeader, size, &d->kind, &d->entries) ? finish() : fail(0);
 }
 
@@ -706,7 +706,7 @@ bool CSLResourceStorage::AttachModule(HMODULE module) {
   const void* data = nullptr;
   u64 size = 0;
   if (!internal->m_pGetModuleImage(module, &data, &size)) return SLFail(SL_E_STORAGE_OPEN, false);
-  if (!SLFitsU32(size)) return SLFail(SL_E_STORAGE_BAD_CONTAINER, false);
+  if (!SLFitsU32(size)) return SLFail(SL_E_BAD_CONTAINER, false);
   auto* memory = new CSLMemoryStorage();
   if (!memory) return false;
   // The image is part of the program: the memory storage only borrows it.

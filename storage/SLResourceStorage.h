@@ -9,8 +9,6 @@
 #include "storage/SLBaseStorage.h"
 
 enum : u32 {
-  SL_E_STORAGE_NO_SEEK = 0x80020014,      // the source cannot seek
-  SL_E_STORAGE_BAD_CONTAINER = 0x8002001d, // not a module file this storage understands
   SL_E_STORAGE_WRITE_REFUSED = 0x80020013,
 };
 

@@ -14,10 +14,10 @@ namespace SLInternals::SLModuleResources {
 // Only the standard resource types are listed.
 bool ReadNE(CSLBaseStorage* source, u32 newHeader, TSLArray<SLResourceEntry>* entries) {
   u8 ne[64];
-  if (!ReadAt(source, newHeader, ne, 64)) return SLFail(SL_E_STORAGE_BAD_CONTAINER, false);
+  if (!ReadAt(source, newHeader, ne, 64)) return SLFail(SL_E_BAD_CONTAINER, false);
   u64 tableStart = u64(newHeader) + SLLoadLE16(ne + 36);
   u64 tableEnd = u64(newHeader) + SLLoadLE16(ne + 38);
-  if (tableEnd < tableStart || tableEnd - tableStart <= 6) return SLFail(SL_E_STORAGE_BAD_CONTAINER, false);
+  if (tableEnd < tableStart || tableEnd - tableStart <= 6) return SLFail(SL_E_BAD_CONTAINER, false);
   u32 tableSize = u32(tableEnd - tableStart);
   auto* table = static_cast<u8*>(SLAlloc(tableSize));
   if (!table) return SLFail(SL_E_OUT_OF_MEMORY, false);
@@ -26,7 +26,7 @@ bool ReadNE(CSLBaseStorage* source, u32 newHeader, TSLArray<SLResourceEntry>* en
   // The alignment shift scales every offset; a shift that does not fit 32 bits, or an
   // offset it pushes past 64 bits, cannot come from a real module.
   u32 shift = SLLoadLE16(table);
-  if (shift > 31) return SLFail(SL_E_STORAGE_BAD_CONTAINER, false);
+  if (shift > 31) return SLFail(SL_E_BAD_CONTAINER, false);
   u32 at = 2;
   bool ok = true;
   while (ok && tableSize - at >= 6) {
@@ -50,7 +50,7 @@ bool ReadNE(CSLBaseStorage* source, u32 newHeader, TSLArray<SLResourceEntry>* en
         if (length == 0 || nameAt + 1 + length > tableSize) {
           FreeEntryTexts(e);
           ok = false;
-          SLSetLastError(SL_E_STORAGE_BAD_CONTAINER);
+          SLSetLastError(SL_E_BAD_CONTAINER);
           break;
         }
         SLWChar wide[256];

@@ -82,7 +82,7 @@ struct Walker {
 
   bool AddLeaf(u32 dataEntry, const SLWChar* typeText, u32 typeId, const SLWChar* nameText, u32 nameId,
                u32 language) {
-    if (entries->GetCount() >= entryLimit) return SLFail(SL_E_STORAGE_BAD_CONTAINER, false);
+    if (entries->GetCount() >= entryLimit) return SLFail(SL_E_BAD_CONTAINER, false);
     u8 data[16];
     if (!ReadAt(source, root + dataEntry, data, 16)) return false;
     SLResourceEntry e{};
@@ -111,12 +111,12 @@ struct Walker {
 // data entries. A module without one lists nothing.
 bool ReadPE(CSLBaseStorage* source, u32 newHeader, u64 size, u32* kind, TSLArray<SLResourceEntry>* entries) {
   u8 headers[260] = {};
-  if (!ReadAt(source, u64(newHeader) + 4, headers, 244)) return SLFail(SL_E_STORAGE_BAD_CONTAINER, false);
+  if (!ReadAt(source, u64(newHeader) + 4, headers, 244)) return SLFail(SL_E_BAD_CONTAINER, false);
   const u8* file = headers;
   const u8* optional = headers + 20;
   bool plus = SLLoadLE16(optional) == 0x20B;
   if (plus && !ReadAt(source, u64(newHeader) + 4 + 244, headers + 244, 16))
-    return SLFail(SL_E_STORAGE_BAD_CONTAINER, false);
+    return SLFail(SL_E_BAD_CONTAINER, false);
   *kind = plus ? 3 : 2;
   u32 sectionCount = SLLoadLE16(file + 2);
   u32 optionalSize = SLLoadLE16(file + 16);
@@ -156,7 +156,7 @@ bool ReadPE(CSLBaseStorage* source, u32 newHeader, u64 size, u32* kind, TSLArray
   // Every listed resource needs an 8-byte directory entry of its own in a well-formed
   // section; anything beyond that comes from directories shared to multiply entries.
   walker.entryLimit = u64(SLLoadLE32(taken + 16)) / 8 + 1;
-  if (walker.root >= size) return SLFail(SL_E_STORAGE_BAD_CONTAINER, false);
+  if (walker.root >= size) return SLFail(SL_E_BAD_CONTAINER, false);
   return walker.Walk(0, 1, nullptr, 0, nullptr, 0);
 }
 

@@ -248,11 +248,11 @@ bool CSLZipFileStorage::AttachContainer(CSLBaseStorage* source) {
   if (source == nullptr) return SLSucceed(true);
 
   if (ReportProgress(SL_PROGRESS_ATTACH, 0, &timer)) return SLFail(SL_E_CANCELLED, false);
-  if (!source->CanSeek()) return SLFail(SL_E_ZIP_CANNOT_SEEK, false);
-  if (!source->CanRead()) return SLFail(SL_E_ZIP_BAD_ARCHIVE, false);
+  if (!source->CanSeek()) return SLFail(SL_E_CANNOT_SEEK, false);
+  if (!source->CanRead()) return SLFail(SL_E_BAD_CONTAINER, false);
   u64 size = 0;
   if (!source->GetSize(&size)) return false;
-  if (size == 0) return SLFail(SL_E_ZIP_BAD_ARCHIVE, false);
+  if (size == 0) return SLFail(SL_E_BAD_CONTAINER, false);
   m_state->archiveSize = size;
   if (ReportProgress(SL_PROGRESS_ATTACH, 10, &timer)) return SLFail(SL_E_CANCELLED, false);
   m_state->source = source;  // for the reads below; the reference is taken on success
@@ -275,7 +275,7 @@ bool CSLZipFileStorage::AttachContainer(CSLBaseStorage* source) {
 bool CSLZipFileStorage::ReadDirectory(CSLTimer* timer) {
   CSLBaseStorage* source = m_state->source;
   const u64 size = m_state->archiveSize;
-  if (size < kEndRecordSize) return SLFail(SL_E_ZIP_BAD_ARCHIVE, false);
+  if (size < kEndRecordSize) return SLFail(SL_E_BAD_CONTAINER, false);
 
   // The end record lies within the last 66,000 bytes: its comment is at most 65,535 bytes.
   const u32 windowSize = size < kEndSearchWindow ? u32(size) : kEndSearchWindow;
@@ -285,7 +285,7 @@ bool CSLZipFileStorage::ReadDirectory(CSLTimer* timer) {
   TSLAutoPtr<u8> windowOwner(window);
   if (!source->Seek(i64(windowStart), SL_SEEK_BEGIN)) return false;
   if (source->Read(window, windowSize) != windowSize) {
-    if (SLGetLastError() == SL_OK) SLSetLastError(SL_E_ZIP_BAD_ARCHIVE);
+    if (SLGetLastError() == SL_OK) SLSetLastError(SL_E_BAD_CONTAINER);
     return false;
   }
   i64 endAt = -1;
@@ -295,7 +295,7 @@ bool CSLZipFileStorage::ReadDirectory(CSLTimer* timer) {
       break;
     }
   }
-  if (endAt < 0) return SLFail(SL_E_ZIP_BAD_ARCHIVE, false);
+  if (endAt < 0) return SLFail(SL_E_BAD_CONTAINER, false);
   const u8* end = window + endAt;
   u64 diskNumber = SLLoadLE16(end + 4);
   u64 directoryDisk = SLLoadLE16(end + 6);
@@ -305,22 +305,22 @@ bool CSLZipFileStorage::ReadDirectory(CSLTimer* timer) {
 
   if (directoryOffset == 0xFFFFFFFFu) {
     const u64 endRecordOffset = windowStart + u64(endAt);
-    if (endRecordOffset < kZip64LocatorSize) return SLFail(SL_E_ZIP_BAD_ARCHIVE, false);
+    if (endRecordOffset < kZip64LocatorSize) return SLFail(SL_E_BAD_CONTAINER, false);
     u8 locator[kZip64LocatorSize];
     if (!source->Seek(i64(endRecordOffset - kZip64LocatorSize), SL_SEEK_BEGIN) ||
         source->Read(locator, kZip64LocatorSize) != kZip64LocatorSize ||
         SLLoadLE32(locator) != kSignatureZip64Locator) {
-      return SLFail(SL_E_ZIP_BAD_ARCHIVE, false);
+      return SLFail(SL_E_BAD_CONTAINER, false);
     }
     const u64 recordOffset = SLLoadLE64(locator + 8);
     u64 recordEnd;
     if (!SLCheckedAdd(recordOffset, kZip64RecordSize, &recordEnd) || recordEnd > size) {
-      return SLFail(SL_E_ZIP_BAD_ARCHIVE, false);
+      return SLFail(SL_E_BAD_CONTAINER, false);
     }
     u8 record[kZip64RecordSize];
     if (!source->Seek(i64(recordOffset), SL_SEEK_BEGIN) ||
         source->Read(record, kZip64RecordSize) != kZip64RecordSize || SLLoadLE32(record) != kSignatureZip64End) {
-      return SLFail(SL_E_ZIP_BAD_ARCHIVE, false);
+      return SLFail(SL_E_BAD_CONTAINER, false);
     }
     if (diskNumber == 0xFFFF) diskNumber = SLLoadLE32(record + 16);
     if (directoryDisk == 0xFFFF) directoryDisk = SLLoadLE32(record + 20);
@@ -328,7 +328,7 @@ bool CSLZipFileStorage::ReadDirectory(CSLTimer* timer) {
     directoryOffset = SLLoadLE64(record + 48);
   }
   if (diskNumber != 0 || directoryDisk != 0 || directoryOffset >= size) {
-    return SLFail(SL_E_ZIP_BAD_ARCHIVE, false);
+    return SLFail(SL_E_BAD_CONTAINER, false);
   }
   // The comment as far as it is present: a length running past the source is cut.
   const u32 commentPresent = windowSize - u32(endAt) - kEndRecordSize;
@@ -349,7 +349,7 @@ bool CSLZipFileStorage::ReadDirectory(CSLTimer* timer) {
     if (!reader.Read(signatureBytes, 4)) return false;
     const u32 signature = SLLoadLE32(signatureBytes);
     if (signature == kSignatureEnd || signature == kSignatureZip64End || signature == kSignatureLocal) break;
-    if (signature != kSignatureCentral) return SLFail(SL_E_ZIP_BAD_ARCHIVE, false);
+    if (signature != kSignatureCentral) return SLFail(SL_E_BAD_CONTAINER, false);
     u8 header[kCentralHeaderSize];
     if (!reader.Read(header, kCentralHeaderSize)) return false;
     const u8 host = header[1];
@@ -389,11 +389,11 @@ bool CSLZipFileStorage::ReadDirectory(CSLTimer* timer) {
           at += 8;
           return true;
         };
-        if (plain32 == 0xFFFFFFFFu && !take64(&info.uncompressedSize)) return SLFail(SL_E_ZIP_BAD_ARCHIVE, false);
-        if (packed32 == 0xFFFFFFFFu && !take64(&info.compressedSize)) return SLFail(SL_E_ZIP_BAD_ARCHIVE, false);
-        if (offset32 == 0xFFFFFFFFu && !take64(&info.localHeaderOffset)) return SLFail(SL_E_ZIP_BAD_ARCHIVE, false);
+        if (plain32 == 0xFFFFFFFFu && !take64(&info.uncompressedSize)) return SLFail(SL_E_BAD_CONTAINER, false);
+        if (packed32 == 0xFFFFFFFFu && !take64(&info.compressedSize)) return SLFail(SL_E_BAD_CONTAINER, false);
+        if (offset32 == 0xFFFFFFFFu && !take64(&info.localHeaderOffset)) return SLFail(SL_E_BAD_CONTAINER, false);
         if (startDisk == 0xFFFF) {
-          if (at + 4 > fieldLength) return SLFail(SL_E_ZIP_BAD_ARCHIVE, false);
+          if (at + 4 > fieldLength) return SLFail(SL_E_BAD_CONTAINER, false);
           startDisk = SLLoadLE32(extra + at);
         }
       }

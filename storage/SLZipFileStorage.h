@@ -7,8 +7,6 @@
 #include "storage/SLBaseStorage.h"
 
 enum : u32 {
-  SL_E_ZIP_CANNOT_SEEK = 0x80020014,     // the source cannot seek
-  SL_E_ZIP_BAD_ARCHIVE = 0x8002001d,     // not a valid archive
   SL_E_ZIP_STRONG_ENCRYPTION = 0x800a000c,
 };
 

@@ -19,9 +19,9 @@
 #include "image/writers/SLImageWriterBMP.h"
 #include "media/MediaClasses.h"
 #include "media/SLPictureLayout.h"
-#include "tools/AviIndexSummary.h"
+#include "tools/common/AviIndexSummary.h"
 #include "tools/common/ToolSupport.h"
-#include "tools/WavHeader.h"
+#include "tools/common/WavHeader.h"
 #include "media/reader/SLBaseVideoAudioReader.h"
 #include "storage/SLFileStorage.h"
 

@@ -70,7 +70,7 @@ bool CatalogList_Insert(CatalogList* list, CatalogEntry* entry) {
     const CatalogEntry* other = EntryOf(link);
     const int byClass = SLStrICmpA(list->kind->getClass(other), itemClass);
     const int order = byClass != 0 ? byClass : SLStrICmpA(list->kind->getName(other), name);
-    if (order == 0) return SLFail(SL_E_CATALOG_DUPLICATE, false);
+    if (order == 0) return SLFail(SL_E_ALREADY_EXISTS, false);
     if (order > 0) {
       before = link;
       break;
@@ -78,7 +78,7 @@ bool CatalogList_Insert(CatalogList* list, CatalogEntry* entry) {
   }
   // Names that differ only in bytes from 0x80 up share an identity; a saved project
   // could not tell them apart, so the second is refused like a duplicate.
-  if (CatalogList_FindById(list, entry->id) >= 0) return SLFail(SL_E_CATALOG_DUPLICATE, false);
+  if (CatalogList_FindById(list, entry->id) >= 0) return SLFail(SL_E_ALREADY_EXISTS, false);
   entry->link.InsertBefore(before);
   return SLSucceed(true);
 }

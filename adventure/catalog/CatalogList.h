@@ -58,11 +58,6 @@ bool CatalogList_Insert(CatalogList* list, CatalogEntry* entry);
 // Unlinks and destroys every record, first to last, each taking the list's exit flag.
 void CatalogList_Free(CatalogList* list);
 
-enum : u32 {
-  SL_E_CATALOG_DUPLICATE = 0x80010006,  // an item of the same class and name (or identity)
-  SL_E_CATALOG_BAD_ITEM = 0x80020016,   // a malformed or missing piece of an item
-};
-
 // The exit clean-up of one list: registered with the singleton registry when the list
 // gets its first record, so it runs after the program's devices are gone (never from a
 // static destructor, whose order against the devices is not fixed). Records are freed

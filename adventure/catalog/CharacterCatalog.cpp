@@ -35,7 +35,7 @@ void DestroyEntries(TSLPtrArray<T>* list, u32 exitFlag) {
   list->Free();
 }
 
-bool Fail() { return SLFail(SL_E_CATALOG_BAD_ITEM, false); }
+bool Fail() { return SLFail(SL_E_MALFORMED, false); }
 }  // namespace
 
 constinit CatalogList CharacterCatalog{{{&CharacterCatalog.head, &CharacterCatalog.head}}, 0, &CharacterKind::kKind};

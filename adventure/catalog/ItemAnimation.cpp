@@ -45,7 +45,7 @@ bool LoadFrame(CSLBaseStorage* pack, const char* name, ItemFrameArray* frames, u
   CSLImageReaderMXIMG reader;
   CSLImageArray images;
   if (!reader.Read(&images, pack, 0)) return false;
-  if (images.GetCount() == 0) return SLFail(SL_E_CATALOG_BAD_ITEM, false);
+  if (images.GetCount() == 0) return SLFail(SL_E_MALFORMED, false);
   CSLImage* picture = images[0];
   if (width) *width = picture->GetWidth(), *height = picture->GetHeight();
   SL_GS_Image* image = gfx->CreateImage(picture, false);
@@ -97,10 +97,10 @@ bool ItemAnimation_ReadSequence(ItemDescription* description, const char* sectio
     for (u32 n = 1; ItemDescription_GetToken(value, n, token, sizeof token); ++n) {
       u32 frame;
       if (!ItemDescription_ParseUInt(token, &frame, false)) return false;
-      if (frame < 1 || frame > frameCount) return SLFail(SL_E_CATALOG_BAD_ITEM, false);
+      if (frame < 1 || frame > frameCount) return SLFail(SL_E_MALFORMED, false);
       if (!sequence->Add(frame - 1)) return false;
     }
-    return sequence->GetCount() ? SLSucceed(true) : SLFail(SL_E_CATALOG_BAD_ITEM, false);
+    return sequence->GetCount() ? SLSucceed(true) : SLFail(SL_E_MALFORMED, false);
   }
   bool pingPong, reverse;
   if (!description->GetYesNo(section, "Animaci\xF3n_Ida_y_Vuelta", false, &pingPong) ||
@@ -122,7 +122,7 @@ bool ItemAnimation_ReadTiming(ItemDescription* description, const char* section,
   if (!description->GetRequired(section, "Animaci\xF3n_Duraci\xF3n", value, sizeof value) ||
       !ItemDescription_ParseUInt(value, duration, false))
     return false;
-  if (*duration == 0) return SLFail(SL_E_CATALOG_BAD_ITEM, false);
+  if (*duration == 0) return SLFail(SL_E_MALFORMED, false);
   bool present;
   if (!description->GetValue(section, "Animaci\xF3n_Repite", value, sizeof value, &present)) return false;
   *repeat = 1;

@@ -23,8 +23,8 @@ bool HasDigit(const char* from, const char* to) {
 // The outcome of one converter call on `text` that stopped at `end`.
 bool Converted(const char* text, const char* end, bool converterCode) {
   const u32 code = SLGetLastError();
-  if (code != SL_OK) return SLFail(converterCode ? code : u32(SL_E_CATALOG_BAD_ITEM), false);
-  return HasDigit(text, end) ? true : SLFail(SL_E_CATALOG_BAD_ITEM, false);
+  if (code != SL_OK) return SLFail(converterCode ? code : u32(SL_E_MALFORMED), false);
+  return HasDigit(text, end) ? true : SLFail(SL_E_MALFORMED, false);
 }
 }  // namespace
 
@@ -49,7 +49,7 @@ bool ItemDescription::GetValue(const char* section, const char* key, char* buffe
 bool ItemDescription::GetRequired(const char* section, const char* key, char* buffer, u32 size) {
   bool found;
   if (!GetNonEmpty(section, key, buffer, size, &found)) return false;
-  return found ? true : SLFail(SL_E_CATALOG_BAD_ITEM, false);
+  return found ? true : SLFail(SL_E_MALFORMED, false);
 }
 
 bool ItemDescription::GetNonEmpty(const char* section, const char* key, char* buffer, u32 size, bool* found) {
@@ -79,7 +79,7 @@ bool ItemDescription_ParseYesNo(const char* text, bool* out) {
   if (!text || !out) return SLFail(SL_E_NULL_DATA, false);
   if (SLStrICmpA(text, "SI") == 0) return *out = true, SLSucceed(true);
   if (SLStrICmpA(text, "NO") == 0) return *out = false, SLSucceed(true);
-  return SLFail(SL_E_CATALOG_BAD_ITEM, false);
+  return SLFail(SL_E_MALFORMED, false);
 }
 
 namespace {

@@ -99,7 +99,7 @@ bool ReadFloating(ObjectLoad& load) {
   if (!present || SLStrICmpA(value, "NO") == 0) return SLSucceed(true);
   double depth;
   if (!ItemDescription_ParseFraction(value, &depth, true)) return false;
-  if (!(depth >= 0.0 && depth <= 100.0)) return SLFail(SL_E_CATALOG_BAD_ITEM, false);
+  if (!(depth >= 0.0 && depth <= 100.0)) return SLFail(SL_E_MALFORMED, false);
   load.record->floatDepth = depth;
   return SLSucceed(true);
 }
@@ -109,7 +109,7 @@ bool ReadState(ObjectLoad& load, ObjectState* state, const char* section) {
   if (!load.description.GetRequired(section, "Animaci\xF3n", base, sizeof base)) return false;
   u32 count;
   if (!ItemFrames_Count(load.pack, base, &count)) return false;
-  if (count == 0) return SLFail(SL_E_CATALOG_BAD_ITEM, false);
+  if (count == 0) return SLFail(SL_E_MALFORMED, false);
   const bool first = load.record->states.GetCount() == 1;
   if (!ItemFrames_Load(load.pack, base, count, &state->frames, first ? &load.width : nullptr, &load.height) ||
       !ItemAnimation_ReadSequence(&load.description, section, count, &state->sequence) ||
@@ -126,7 +126,7 @@ bool EvaluateCoordinate(CSLFormulaSolver* solver, const char* formula, i32* out)
   double value;
   i32 position;
   if (!solver->Evaluate(formula, &value, &position)) return false;
-  if (!(value > -2147483649.0 && value < 2147483648.0)) return SLFail(SL_E_CATALOG_BAD_ITEM, false);
+  if (!(value > -2147483649.0 && value < 2147483648.0)) return SLFail(SL_E_MALFORMED, false);
   *out = i32(value);
   return SLSucceed(true);
 }
@@ -139,7 +139,7 @@ bool ReadObjectClasses(ObjectLoad& load, ObjectSupportPoint* point, const char* 
   if (!load.description.GetRequired(section, "Clase_Objetos", list, sizeof list)) return false;
   for (u32 n = 1; n <= kMaxClassTokens && ItemDescription_GetToken(list, n, token, sizeof token); ++n)
     if ((n > 1 && !point->objectClasses.Append(",")) || !point->objectClasses.Append(token)) return false;
-  return point->objectClasses.GetLength() ? SLSucceed(true) : SLFail(SL_E_CATALOG_BAD_ITEM, false);
+  return point->objectClasses.GetLength() ? SLSucceed(true) : SLFail(SL_E_MALFORMED, false);
 }
 
 // "ForzarDirección = word; word ..." as a direction mask.
@@ -147,10 +147,10 @@ bool ParseForcedDirections(const char* clause, u32* mask) {
   static constexpr char kWord[] = "ForzarDirecci\xF3n";
   constexpr u32 kWordLength = sizeof kWord - 1;
   if (SLTextLength(clause) < kWordLength || SLStrNICmpA(clause, kWord, kWordLength) != 0)
-    return SLFail(SL_E_CATALOG_BAD_ITEM, false);
+    return SLFail(SL_E_MALFORMED, false);
   const char* rest = clause + kWordLength;
   while (*rest == ' ' || *rest == '\t') ++rest;
-  if (*rest++ != '=') return SLFail(SL_E_CATALOG_BAD_ITEM, false);
+  if (*rest++ != '=') return SLFail(SL_E_MALFORMED, false);
   static constexpr struct {
     const char* word;
     u32 bit;
@@ -162,10 +162,10 @@ bool ParseForcedDirections(const char* clause, u32* mask) {
     u32 bit = 0;
     for (const auto& known : kWords)
       if (SLStrCmpA(word, known.word) == 0) bit = known.bit;
-    if (!bit) return SLFail(SL_E_CATALOG_BAD_ITEM, false);
+    if (!bit) return SLFail(SL_E_MALFORMED, false);
     *mask |= bit;
   }
-  return n > 1 ? SLSucceed(true) : SLFail(SL_E_CATALOG_BAD_ITEM, false);
+  return n > 1 ? SLSucceed(true) : SLFail(SL_E_MALFORMED, false);
 }
 
 bool ReadCharacterClasses(ObjectLoad& load, ObjectSupportPoint* point, const char* section) {
@@ -177,8 +177,8 @@ bool ReadCharacterClasses(ObjectLoad& load, ObjectSupportPoint* point, const cha
     ItemDescription_NumberedName(key, sizeof key, "Clase_Personajes%lu", j);
     bool found;
     if (!load.description.GetNonEmpty(section, key, value, sizeof value, &found)) return false;
-    if (!found) return j > 1 ? SLSucceed(true) : SLFail(SL_E_CATALOG_BAD_ITEM, false);
-    if (!ItemDescription_GetToken(value, 1, itemClass, sizeof itemClass)) return SLFail(SL_E_CATALOG_BAD_ITEM, false);
+    if (!found) return j > 1 ? SLSucceed(true) : SLFail(SL_E_MALFORMED, false);
+    if (!ItemDescription_GetToken(value, 1, itemClass, sizeof itemClass)) return SLFail(SL_E_MALFORMED, false);
     u32 mask = 0;
     if (ItemDescription_GetToken(value, 2, clause, sizeof clause) && !ParseForcedDirections(clause, &mask))
       return false;
@@ -217,12 +217,12 @@ bool ReadSupportPoints(ObjectLoad& load) {
 
 bool Validate(const ObjectRecord* record) {
   if (record->states.GetCount() == 0 || ObjectRecord_FindState(record, const_cast<ObjectRecord*>(record)->initialState.CStr()) < 0)
-    return SLFail(SL_E_CATALOG_BAD_ITEM, false);
+    return SLFail(SL_E_MALFORMED, false);
   for (u32 i = 0; i < record->states.GetCount(); ++i) {
     ObjectState* state = const_cast<ObjectState*>(record->states[i]);
     if (state->nextState.GetLength() == 0) continue;
     const i32 next = ObjectRecord_FindState(record, state->nextState.CStr());
-    if (next < 0 || u32(next) == i) return SLFail(SL_E_CATALOG_BAD_ITEM, false);
+    if (next < 0 || u32(next) == i) return SLFail(SL_E_MALFORMED, false);
   }
   return SLSucceed(true);
 }
@@ -243,7 +243,7 @@ bool LoadObject(ObjectLoad& load) {
     bool found;
     if (!load.description.GetNonEmpty(section, "Nombre", value, sizeof value, &found)) return false;
     if (!found) {
-      if (i == 1) return SLFail(SL_E_CATALOG_BAD_ITEM, false);
+      if (i == 1) return SLFail(SL_E_MALFORMED, false);
       break;
     }
     ObjectState* state = CatalogAppendNew(&record->states, ObjectState_Construct);

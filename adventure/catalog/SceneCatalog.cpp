@@ -66,7 +66,7 @@ bool ReadStagePicture(CSLFastFileStorage* pack, const char* name, TSLObjPtr<CSLI
   const CSLImage* header = images[0];
   if (header->GetBytesPerPixel() != 4 || header->GetWidth() != kStageWidth || header->GetHeight() != kStageHeight) {
     *wrongSize = true;
-    return SLFail(SL_E_CATALOG_BAD_ITEM, false);
+    return SLFail(SL_E_MALFORMED, false);
   }
   if (!pack->Seek(0, 0) || !reader.Read(&images, pack, 0)) return false;
   if (images.GetCount() != 0) picture->Reset(images[0]);
@@ -95,7 +95,7 @@ bool LoadScene(SceneRecord* record, CSLFastFileStorage* pack, CSLThread* thread)
   TSLObjPtr<CSLImage> picture, front;
   bool wrongSize;
   if (!ReadStagePicture(pack, "fondo.tga", &picture, &wrongSize)) return false;
-  if (!picture) return SLFail(SL_E_CATALOG_BAD_ITEM, false);
+  if (!picture) return SLFail(SL_E_MALFORMED, false);
   if (!record->mask.CopyFrom(picture.Get()) || !record->mask.ConvertFormat(SL_IMAGE_FORMAT_ALPHA) ||
       !picture->ConvertFormat(SL_IMAGE_FORMAT_BGR))
     return false;

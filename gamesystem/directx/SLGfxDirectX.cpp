@@ -104,7 +104,7 @@ bool CSL_GS_Gfx_DirectX::CompleteMode(SL_GS_DisplayMode* mode, bool fromDevice) 
 u32 CSL_GS_Gfx_DirectX::BackBufferCandidates(const SL_GS_DisplayMode& mode, D3DFORMAT* out, u32* bits) {
   if (mode.windowed) {
     *bits = BitsOfDesktopFormat(m_record->desktop.Format);
-    if (!*bits) return SLFail(SL_E_GFX_NO_DEVICE, 0u);
+    if (!*bits) return SLFail(SL_E_SETUP_FAILED, 0u);
     out[0] = m_record->desktop.Format;
     return 1;
   }
@@ -236,7 +236,7 @@ void CSL_GS_Gfx_DirectX::RecordMode(const D3DPRESENT_PARAMETERS& p, u32 bits) {
 
 bool CSL_GS_Gfx_DirectX::Init(HINSTANCE instance, HWND window, const SL_GS_DisplayMode* requested) {
   if (!window || !requested) return SLFail(SL_E_INVALID_ARG, false);
-  if (m_record) return SLFail(SL_E_GFX_ALREADY_INITIALISED, false);
+  if (m_record) return SLFail(SL_E_ALREADY_INITIALISED, false);
   SL_GS_DisplayMode mode = *requested;
   if (!CompleteMode(&mode, false)) return false;
   auto* record = static_cast<SL_GS_DeviceRecord*>(SLAllocZeroed(u32(sizeof(SL_GS_DeviceRecord))));
@@ -273,11 +273,11 @@ bool CSL_GS_Gfx_DirectX::Init(HINSTANCE instance, HWND window, const SL_GS_Displ
   record->modeSwitch = 0;
 
   record->bitsPerPixel = mode.bitsPerPixel;
-  if (record->direct3d->GetAdapterDisplayMode(0, &record->desktop) < 0) return fail(SL_E_GFX_NO_DEVICE);
+  if (record->direct3d->GetAdapterDisplayMode(0, &record->desktop) < 0) return fail(SL_E_SETUP_FAILED);
   D3DFORMAT candidates[2];
   u32 bits = 0;
   const u32 count = BackBufferCandidates(mode, candidates, &bits);
-  if (!count) return fail(SL_E_GFX_NO_DEVICE);
+  if (!count) return fail(SL_E_SETUP_FAILED);
   D3DPRESENT_PARAMETERS parameters{};
   for (u32 i = 0; i < count && !record->device; ++i) {
     D3DFORMAT depth;
@@ -292,7 +292,7 @@ bool CSL_GS_Gfx_DirectX::Init(HINSTANCE instance, HWND window, const SL_GS_Displ
         record->device = nullptr;
     }
   }
-  if (!record->device) return fail(SL_E_GFX_NO_DEVICE);
+  if (!record->device) return fail(SL_E_SETUP_FAILED);
   StoreClipRect(0, 0, mode.width, mode.height);
   RecordMode(parameters, bits);
 
@@ -303,7 +303,7 @@ bool CSL_GS_Gfx_DirectX::Init(HINSTANCE instance, HWND window, const SL_GS_Displ
   else if (caps.MaxUserClipPlanes >= 4)
     record->clipMethod = 2;
   else
-    return fail(SL_E_GFX_NO_DEVICE);
+    return fail(SL_E_SETUP_FAILED);
   record->maxTextureWidth = caps.MaxTextureWidth;
   record->maxTextureHeight = caps.MaxTextureHeight;
   record->maxTextureAspect = caps.MaxTextureAspectRatio ? caps.MaxTextureAspectRatio : 1;
@@ -313,7 +313,7 @@ bool CSL_GS_Gfx_DirectX::Init(HINSTANCE instance, HWND window, const SL_GS_Displ
     if (!record->savedRamp) return fail(SL_E_OUT_OF_MEMORY);
     record->device->GetGammaRamp(0, record->savedRamp);
   }
-  if (!SetUpDeviceState()) return fail(SL_E_GFX_NO_DEVICE);
+  if (!SetUpDeviceState()) return fail(SL_E_SETUP_FAILED);
   return SLSucceed(true);
 }
 
@@ -357,7 +357,7 @@ bool CSL_GS_Gfx_DirectX::SetUpDeviceState() {
        d->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP) >= 0 &&
        d->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT) >= 0 &&
        d->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR) >= 0;
-  return ok ? SLSucceed(true) : SLFail(SL_E_GFX_NO_DEVICE, false);
+  return ok ? SLSucceed(true) : SLFail(SL_E_SETUP_FAILED, false);
 }
 
 void CSL_GS_Gfx_DirectX::UnbindStream() {
@@ -414,7 +414,7 @@ bool CSL_GS_Gfx_DirectX::ChangeMode(const SL_GS_DisplayMode* requested) {
   u32 chosen = count;
   for (u32 i = 0; i < count && chosen == count; ++i)
     if (PickDepthFormat(candidates[i], mode, &depth)) chosen = i;
-  if (chosen == count) return SLFail(SL_E_GFX_NO_DEVICE, false);
+  if (chosen == count) return SLFail(SL_E_SETUP_FAILED, false);
   D3DPRESENT_PARAMETERS parameters = MakeParameters(mode, candidates[chosen], depth);
   parameters.hDeviceWindow = r->parameters.hDeviceWindow;
   parameters.Flags = r->parameters.Flags;
@@ -427,7 +427,7 @@ bool CSL_GS_Gfx_DirectX::ChangeMode(const SL_GS_DisplayMode* requested) {
   D3DPRESENT_PARAMETERS copy = parameters;
   if (r->device->Reset(&copy) < 0) {
     r->lost = 1;
-    return SLFail(SL_E_GFX_CALL_FAILED, false);
+    return SLFail(SL_E_OPERATION_FAILED, false);
   }
 
   CSL_GS_GfxDirectXInternalApi* api = Api();

@@ -19,17 +19,9 @@
 class CSL_GS_Gfx_DirectX;
 
 enum : u32 {
-  SL_E_GFX_ALREADY_INITIALISED = 0x80010003,
-  SL_E_GFX_NO_DEVICE = 0x8001000f,        // no usable format, mode or capability; set-up failed
-  SL_E_GFX_NOT_READY = 0x80010010,        // inactive, minimised, or lost and not resettable now
   SL_E_GFX_RESET_INTERNAL = 0x80010007,   // the reset failed inside the driver
-  SL_E_GFX_HELD = 0x80010011,             // a capture or lock is already held
-  SL_E_GFX_NOT_HELD = 0x80010012,         // nothing to release
   SL_E_GFX_BAD_SELECTOR = 0x80010013,
-  SL_E_GFX_CALL_FAILED = 0x80002002,
-  SL_E_GFX_NO_GAMMA = 0x80002020,
   SL_E_GFX_NO_GAMMA_READ = 0x80002021,
-  SL_E_GFX_NO_DEPTH_TEST = 0x80002020,
 };
 
 // Three f64 (angles, directions) and a row-major 4 x 4 f64 matrix applied to row
@@ -79,7 +71,6 @@ enum : u32 {
   SL_GS_DRAW_CENTRE_ABSOLUTE = 0x100,
   SL_GS_DRAW_ADDITIVE = 0x200,
   SL_GS_DRAW_ANCHOR = 0x400,
-  SL_E_GFX_TEXTURE_LOCK = 0x8001000b,
 };
 
 namespace SLInternals {

@@ -132,7 +132,7 @@ IDirect3D9* CSL_GS_GfxDirectXInternalApi::CreateDirect3D() {
   if (!m_d3d9) return SLFail(SL_E_LIBRARY_NOT_LOADED, static_cast<IDirect3D9*>(nullptr));
   if (!m_pDirect3DCreate9) return SLFail(SL_E_ENTRY_MISSING, static_cast<IDirect3D9*>(nullptr));
   IDirect3D9* object = m_pDirect3DCreate9(D3D_SDK_VERSION);
-  if (!object) return SLFail(SL_E_GFX_NO_DEVICE, static_cast<IDirect3D9*>(nullptr));
+  if (!object) return SLFail(SL_E_SETUP_FAILED, static_cast<IDirect3D9*>(nullptr));
   Lock();
   const bool added = m_objects.Add(object);
   Unlock();

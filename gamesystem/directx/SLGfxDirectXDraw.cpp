@@ -109,7 +109,7 @@ bool CSL_GS_Gfx_DirectX::SetDrawState(u32 state) {
   SL_GS_DeviceRecord* r = m_record;
   if (!r) return SLFail(SL_E_NOT_INITIALISED, false);
   if (r->depthBits == 0 || r->device->SetRenderState(D3DRS_ZENABLE, state ? 1 : 0) < 0)
-    return SLFail(SL_E_GFX_NO_DEPTH_TEST, false);
+    return SLFail(SL_E_SETTING_UNSUPPORTED, false);
   r->depthTest = state ? 1 : 0;
   return SLSucceed(true);
 }
@@ -139,7 +139,7 @@ bool CSL_GS_Gfx_DirectX::ApplyClipRect(u32 x, u32 y, u32 width, u32 height) {
       for (DWORD i = 0; i < 4 && ok; ++i) ok = d->SetClipPlane(i, planes[i]) >= 0;
     ok = ok && d->SetRenderState(D3DRS_CLIPPLANEENABLE, active ? 0xF : 0) >= 0;
   }
-  if (!ok) return SLFail(SL_E_GFX_CALL_FAILED, false);
+  if (!ok) return SLFail(SL_E_OPERATION_FAILED, false);
   r->clipActive = active ? 1 : 0;
   return SLSucceed(true);
 }
@@ -205,7 +205,7 @@ bool CSL_GS_Gfx_DirectX::CreateImageTextures(SL_GS_ImageRecord* image) {
   Vertex* vertices = nullptr;
   if (record->buffer->Lock(0, 0, reinterpret_cast<void**>(&vertices), 0) < 0) {
     ReleaseTiles(record);
-    return SLFail(SL_E_GFX_CALL_FAILED, false);
+    return SLFail(SL_E_OPERATION_FAILED, false);
   }
   u32 y = 0;
   for (u32 row = 0; row < record->rows; ++row) {
@@ -251,7 +251,7 @@ bool CSL_GS_Gfx_DirectX::CreateImageTextures(SL_GS_ImageRecord* image) {
 bool CSL_GS_Gfx_DirectX::FillImageTextures(SL_GS_ImageRecord* image) {
   SL_GS_ImageDevice* record = DeviceOf(image);
   CSLImage* source = image->source;
-  if (!source) return SLFail(SL_E_GFX_NO_SOURCE, false);
+  if (!source) return SLFail(SL_E_NOT_AVAILABLE, false);
   const bool wide = record->format != D3DFMT_A1R5G5B5;
   const u32 target = wide ? 5 : 16, bytes = wide ? 4 : 2;
   const u32 keyRed = image->info.colorKey & 0xFF, keyGreen = (image->info.colorKey >> 8) & 0xFF;
@@ -264,7 +264,7 @@ bool CSL_GS_Gfx_DirectX::FillImageTextures(SL_GS_ImageRecord* image) {
   for (u32 i = 0; i < record->columns * record->rows; ++i) {
     const SL_GS_ImageTile& tile = record->tiles[i];
     D3DLOCKED_RECT locked{};
-    if (tile.texture->LockRect(0, &locked, nullptr, 0) < 0) return SLFail(SL_E_GFX_TEXTURE_LOCK, false);
+    if (tile.texture->LockRect(0, &locked, nullptr, 0) < 0) return SLFail(SL_E_LOCK_FAILED, false);
     const u32 cw = tile.width < imageWidth - tile.x ? tile.width : imageWidth - tile.x;
     const u32 ch = tile.height < imageHeight - tile.y ? tile.height : imageHeight - tile.y;
     auto row = [&](u32 y) { return static_cast<u8*>(locked.pBits) + u64(y) * u32(locked.Pitch); };
@@ -284,7 +284,7 @@ bool CSL_GS_Gfx_DirectX::FillImageTextures(SL_GS_ImageRecord* image) {
     }
     for (u32 y = ch; y < tile.height && ok; ++y) SLMemCopy(row(y), row(ch - 1), tile.width * bytes);
     tile.texture->UnlockRect(0);
-    if (!ok) return SLFail(SL_E_GFX_BAD_FILE, false);
+    if (!ok) return SLFail(SL_E_MALFORMED, false);
   }
   return SLSucceed(true);
 }
@@ -316,7 +316,7 @@ bool CSL_GS_Gfx_DirectX::SetImageDirty(SL_GS_ImageRecord* image) {
 
 bool CSL_GS_Gfx_DirectX::OpenScene() {
   if (m_record->sceneOpen) return true;
-  if (m_record->device->BeginScene() < 0) return SLFail(SL_E_GFX_NOT_READY, false);
+  if (m_record->device->BeginScene() < 0) return SLFail(SL_E_NOT_AVAILABLE, false);
   m_record->sceneOpen = 1;
   return true;
 }
@@ -338,7 +338,7 @@ bool CSL_GS_Gfx_DirectX::SetDrawStates(u32 colour, bool additive, const GfxMatri
   ok = ok && d->SetTextureStageState(0, D3DTSS_ALPHAARG2, faded ? D3DTA_TFACTOR : D3DTA_DIFFUSE) >= 0;
   ok = ok && d->SetRenderState(D3DRS_DESTBLEND, additive ? D3DBLEND_ONE : D3DBLEND_INVSRCALPHA) >= 0;
   ok = ok && d->SetTransform(D3DTS_WORLD, &matrix) >= 0 && d->SetFVF(kVertexFormat) >= 0;
-  return ok ? true : SLFail(SL_E_GFX_CALL_FAILED, false);
+  return ok ? true : SLFail(SL_E_OPERATION_FAILED, false);
 }
 
 namespace {
@@ -450,10 +450,10 @@ bool CSL_GS_Gfx_DirectX::DrawImage(SL_GS_Image* handle, i32 x, i32 y, const SL_G
   IDirect3DDevice9* d = r->device;
   const u32 tileCount = record->columns * record->rows;
   if (!(flags & SL_GS_DRAW_SOURCE)) {
-    if (d->SetStreamSource(0, record->buffer, 0, sizeof(Vertex)) < 0) return SLFail(SL_E_GFX_CALL_FAILED, false);
+    if (d->SetStreamSource(0, record->buffer, 0, sizeof(Vertex)) < 0) return SLFail(SL_E_OPERATION_FAILED, false);
     for (u32 i = 0; i < tileCount; ++i)
       if (!SetStageTexture(record->tiles[i].texture) || d->DrawPrimitive(D3DPT_TRIANGLEFAN, 4 * i, 2) < 0)
-        return SLFail(SL_E_GFX_CALL_FAILED, false);
+        return SLFail(SL_E_OPERATION_FAILED, false);
     return SLSucceed(true);
   }
   for (u32 i = 0; i < tileCount; ++i) {
@@ -472,7 +472,7 @@ bool CSL_GS_Gfx_DirectX::DrawImage(SL_GS_Image* handle, i32 x, i32 y, const SL_G
                             {x1, y1, 0, 0xFFFFFFFFu, u1, v1},
                             {x0, y1, 0, 0xFFFFFFFFu, u0, v1}};
     if (!SetStageTexture(tile.texture) || d->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, quad, sizeof(Vertex)) < 0)
-      return SLFail(SL_E_GFX_CALL_FAILED, false);
+      return SLFail(SL_E_OPERATION_FAILED, false);
   }
   return SLSucceed(true);
 }
@@ -587,7 +587,7 @@ bool CSL_GS_Gfx_DirectX::FillFontTextures(SL_GS_FontRecord* font) {
     for (u32 i = 0; i < perPage; ++i) {
       const SL_GS_FontTile& tile = record->tiles[p * perPage + i];
       D3DLOCKED_RECT locked{};
-      if (tile.texture->LockRect(0, &locked, nullptr, 0) < 0) return SLFail(SL_E_GFX_TEXTURE_LOCK, false);
+      if (tile.texture->LockRect(0, &locked, nullptr, 0) < 0) return SLFail(SL_E_LOCK_FAILED, false);
       bool ok = true;
       for (u32 y = 0; y < side && ok; ++y) {
         u32* texels = reinterpret_cast<u32*>(static_cast<u8*>(locked.pBits) + u64(y) * u32(locked.Pitch));
@@ -598,7 +598,7 @@ bool CSL_GS_Gfx_DirectX::FillFontTextures(SL_GS_FontRecord* font) {
             if ((texels[x] & 0xFFFFFF) == key) texels[x] = 0;
       }
       tile.texture->UnlockRect(0);
-      if (!ok) return SLFail(SL_E_GFX_BAD_FILE, false);
+      if (!ok) return SLFail(SL_E_MALFORMED, false);
     }
   }
   return SLSucceed(true);
@@ -669,7 +669,7 @@ i32 CSL_GS_Gfx_DirectX::DrawTextW(SL_GS_Font* handle, i32 x, i32 y, u32 alignmen
       for (auto& v : vertices) v[0] += float(pen);
       if (!SetStageTexture(piece.texture) ||
           r->device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, vertices, sizeof(Vertex)) < 0)
-        return SLFail(SL_E_GFX_CALL_FAILED, 0);
+        return SLFail(SL_E_OPERATION_FAILED, 0);
     }
     // The pair's adjustment moves the glyphs after it.
     if (previous != 0 && font->kerningCount)

@@ -64,7 +64,7 @@ bool CSL_GS_Gfx_DirectX::EndFrame() {
     r->device->EndScene();
     r->sceneOpen = 0;
   }
-  if (!r->active || r->minimised) return SLFail(SL_E_GFX_NOT_READY, false);
+  if (!r->active || r->minimised) return SLFail(SL_E_NOT_AVAILABLE, false);
   if (r->lost) {
     SLSleep(100);
     const HRESULT level = r->device->TestCooperativeLevel();
@@ -73,11 +73,11 @@ bool CSL_GS_Gfx_DirectX::EndFrame() {
       D3DPRESENT_PARAMETERS copy = r->parameters;
       const HRESULT reset = r->device->Reset(&copy);
       if (reset < 0)
-        return SLFail(reset == D3DERR_DRIVERINTERNALERROR ? SL_E_GFX_RESET_INTERNAL : SL_E_GFX_NOT_READY, false);
+        return SLFail(reset == D3DERR_DRIVERINTERNALERROR ? u32(SL_E_GFX_RESET_INTERNAL) : u32(SL_E_NOT_AVAILABLE), false);
       SetUpDeviceState();
       return SLSucceed(true);
     }
-    if (level < 0) return SLFail(SL_E_GFX_NOT_READY, false);
+    if (level < 0) return SLFail(SL_E_NOT_AVAILABLE, false);
     r->lost = 0;
   }
   for (u32 attempt = 0; attempt < kPresentAttempts; ++attempt) {
@@ -85,10 +85,10 @@ bool CSL_GS_Gfx_DirectX::EndFrame() {
     if (result >= 0) return SLSucceed(true);
     if (IsLostAnswer(result)) {
       r->lost = 1;
-      return SLFail(SL_E_GFX_NOT_READY, false);
+      return SLFail(SL_E_NOT_AVAILABLE, false);
     }
   }
-  return SLFail(SL_E_GFX_CALL_FAILED, false);
+  return SLFail(SL_E_OPERATION_FAILED, false);
 }
 
 i32 CSL_GS_Gfx_DirectX::GetClientScreenX() {
@@ -131,11 +131,11 @@ SL_GS_SurfaceAccess* CSL_GS_Gfx_DirectX::GrabFrontBuffer(u32 which) {
   if (which != 0) return SLFail(SL_E_GFX_BAD_SELECTOR, Access(nullptr));
   SL_GS_DeviceRecord* r = m_record;
   if (!r) return SLFail(SL_E_NOT_INITIALISED, Access(nullptr));
-  if (r->frontSurface) return SLFail(SL_E_GFX_HELD, Access(nullptr));
+  if (r->frontSurface) return SLFail(SL_E_HELD, Access(nullptr));
   auto fail = [r] {
     if (r->frontSurface) r->frontSurface->Release();
     r->frontSurface = nullptr;
-    return SLFail(SL_E_GFX_CALL_FAILED, Access(nullptr));
+    return SLFail(SL_E_OPERATION_FAILED, Access(nullptr));
   };
   D3DDISPLAYMODE desktop{};
   if (r->direct3d->GetAdapterDisplayMode(0, &desktop) < 0) return fail();
@@ -161,7 +161,7 @@ SL_GS_SurfaceAccess* CSL_GS_Gfx_DirectX::GrabFrontBuffer(u32 which) {
 bool CSL_GS_Gfx_DirectX::ReleaseFrontBufferGrab() {
   SL_GS_DeviceRecord* r = m_record;
   if (!r) return SLFail(SL_E_NOT_INITIALISED, false);
-  if (!r->frontSurface) return SLFail(SL_E_GFX_NOT_HELD, false);
+  if (!r->frontSurface) return SLFail(SL_E_NOT_HELD, false);
   r->frontSurface->UnlockRect();
   r->frontSurface->Release();
   r->frontSurface = nullptr;
@@ -173,14 +173,14 @@ SL_GS_SurfaceAccess* CSL_GS_Gfx_DirectX::LockBackBuffer(bool write) {
   using Access = SL_GS_SurfaceAccess*;
   SL_GS_DeviceRecord* r = m_record;
   if (!r) return SLFail(SL_E_NOT_INITIALISED, Access(nullptr));
-  if (r->backSurface) return SLFail(SL_E_GFX_HELD, Access(nullptr));
+  if (r->backSurface) return SLFail(SL_E_HELD, Access(nullptr));
   if (r->device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &r->backSurface) < 0) r->backSurface = nullptr;
   const D3DLOCKRECT rect{0, 0, LONG(r->width), LONG(r->height)};
   D3DLOCKED_RECT locked{};
   if (!r->backSurface || r->backSurface->LockRect(&locked, &rect, write ? 0 : D3DLOCK_READONLY) < 0) {
     if (r->backSurface) r->backSurface->Release();
     r->backSurface = nullptr;
-    return SLFail(SL_E_GFX_CALL_FAILED, Access(nullptr));
+    return SLFail(SL_E_OPERATION_FAILED, Access(nullptr));
   }
   r->backAccess = SL_GS_SurfaceAccess{0, FormatIdOf(r->backFormat), r->width, r->height, u32(locked.Pitch),
                                       static_cast<u8*>(locked.pBits)};
@@ -190,7 +190,7 @@ SL_GS_SurfaceAccess* CSL_GS_Gfx_DirectX::LockBackBuffer(bool write) {
 bool CSL_GS_Gfx_DirectX::UnlockBackBuffer() {
   SL_GS_DeviceRecord* r = m_record;
   if (!r) return SLFail(SL_E_NOT_INITIALISED, false);
-  if (!r->backSurface) return SLFail(SL_E_GFX_NOT_HELD, false);
+  if (!r->backSurface) return SLFail(SL_E_NOT_HELD, false);
   r->backSurface->UnlockRect();
   r->backSurface->Release();
   r->backSurface = nullptr;
@@ -203,7 +203,7 @@ bool CSL_GS_Gfx_DirectX::SetGamma(double gamma) {
   if (!r) return SLFail(SL_E_NOT_INITIALISED, false);
   // Written so that NaN fails too: its ramp would turn NaN into integers.
   if (!(gamma >= 1e-10 && gamma <= 10.0)) return SLFail(SL_E_INVALID_ARG, false);
-  if (!r->savedRamp) return SLFail(SL_E_GFX_NO_GAMMA, false);
+  if (!r->savedRamp) return SLFail(SL_E_SETTING_UNSUPPORTED, false);
   D3DGAMMARAMP ramp;
   for (u32 i = 0; i < 256; ++i) {
     double level = std::pow((i + 1) / 256.0, 1.0 / gamma) * 65535.0 + 0.5;

@@ -96,11 +96,11 @@ IDirectInput8A* CSL_GS_InputDirectXInternal::GetDirectInput(HINSTANCE instance) 
       return SLSucceed(entry.object);
     }
   }
-  if (!m_dinput8) return SLFail(SL_E_INPUT_NO_LIBRARY, static_cast<IDirectInput8A*>(nullptr));
-  if (!m_pDirectInput8Create) return SLFail(SL_E_INPUT_NO_ENTRY, static_cast<IDirectInput8A*>(nullptr));
+  if (!m_dinput8) return SLFail(SL_E_LIBRARY_NOT_LOADED, static_cast<IDirectInput8A*>(nullptr));
+  if (!m_pDirectInput8Create) return SLFail(SL_E_ENTRY_MISSING, static_cast<IDirectInput8A*>(nullptr));
   void* object = nullptr;
   if (m_pDirectInput8Create(instance, DIRECTINPUT_VERSION, kDirectInput8A, &object, nullptr) < 0 || !object)
-    return SLFail(SL_E_INPUT_DEVICE_SETUP, static_cast<IDirectInput8A*>(nullptr));
+    return SLFail(SL_E_SETUP_FAILED, static_cast<IDirectInput8A*>(nullptr));
   auto* input = static_cast<IDirectInput8A*>(object);
   if (!m_objects.Add(Entry{instance, input, 1})) {
     SLErrorKeeper keeper;
@@ -195,7 +195,7 @@ bool SL_GS_ConnectInput(HWND window, CSLWndProcHookTarget* target, HINSTANCE* in
   CSL_GS_InputDirectXInternal* api = CSL_GS_InputDirectXInternal::GetInstance();
   if (!api) return SLFail(SL_E_OUT_OF_MEMORY, false);
   if (!*instance) *instance = api->GetModuleHandle();
-  if (!*instance) return SLFail(SL_E_INPUT_NO_LIBRARY, false);
+  if (!*instance) return SLFail(SL_E_LIBRARY_NOT_LOADED, false);
   *input = api->GetDirectInput(*instance);
   if (!*input) return false;
   *hook = new CSLWndProcHook();

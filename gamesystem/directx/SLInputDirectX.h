@@ -16,14 +16,6 @@
 #include "platform/dinput8/DInput8.h"
 #include "platform/user32/User32.h"
 
-enum : u32 {
-  SL_E_INPUT_NO_LIBRARY = 0x800E0001,
-  SL_E_INPUT_ALREADY_INITIALISED = 0x80010003,
-  SL_E_INPUT_NO_ENTRY = 0x800E0002,
-  SL_E_INPUT_DEVICE_SETUP = 0x8001000F,
-  SL_E_INPUT_NO_CONTROLLER = 0x80010010,
-};
-
 namespace SLInternals {
 
 class CSL_GS_InputDirectXInternal : public CSLBaseOODClass {
@@ -116,7 +108,7 @@ bool SL_GS_AbortInit(Owner* owner, u32 code) {
 template <class State, class Owner>
 State* SL_GS_BeginInput(State*& slot, Owner* owner, CSLWndProcHookTarget* target, HINSTANCE instance, HWND window) {
   if (!window) return SLFail(SL_E_INVALID_ARG, static_cast<State*>(nullptr));
-  if (slot) return SLFail(SL_E_INPUT_ALREADY_INITIALISED, static_cast<State*>(nullptr));
+  if (slot) return SLFail(SL_E_ALREADY_INITIALISED, static_cast<State*>(nullptr));
   auto* state = static_cast<State*>(SLAllocZeroed(u32(sizeof(State))));
   if (!state) return nullptr;
   state->owner = owner;

@@ -133,7 +133,7 @@ const SLJoystickRecord* CSL_GS_JoystickInput_DirectX::Record(u32 device) {
   if (!m_state) return SLFail(SL_E_NOT_INITIALISED, static_cast<const SLJoystickRecord*>(nullptr));
   if (device >= SL_GS_JOYSTICK_DEVICES) return SLFail(SL_E_INVALID_ARG, static_cast<const SLJoystickRecord*>(nullptr));
   if (!m_state->devices[device])
-    return SLFail(SL_E_INPUT_NO_CONTROLLER, static_cast<const SLJoystickRecord*>(nullptr));
+    return SLFail(SL_E_NOT_AVAILABLE, static_cast<const SLJoystickRecord*>(nullptr));
   return SLSucceed(&m_state->records[device]);
 }
 
@@ -192,7 +192,7 @@ bool CSL_GS_JoystickInput_DirectX::GetDeviceInfo(u32 device, SL_GS_JoystickDevic
   if (device >= SL_GS_JOYSTICK_DEVICES) return SLFail(SL_E_INVALID_ARG, false);
   if (!info) return SLFail(SL_E_NULL_OUTPUT, false);
   IDirectInputDevice8A* controller = m_state->devices[device];
-  if (!controller) return SLFail(SL_E_INPUT_NO_CONTROLLER, false);
+  if (!controller) return SLFail(SL_E_NOT_AVAILABLE, false);
   DIDEVCAPS caps{};
   caps.dwSize = sizeof caps;
   if (controller->GetCapabilities(&caps) < 0) caps = DIDEVCAPS{};

@@ -96,11 +96,11 @@ bool CSL_GS_KeyboardInput_DirectX::Init(HINSTANCE instance, HWND window) {
   if (!state->queue) return fail(SL_E_OUT_OF_MEMORY);
   IDirectInputDevice8A* device = nullptr;
   if (state->input->CreateDevice(kSysKeyboard, &device, nullptr) < 0 || !device)
-    return fail(SL_E_INPUT_DEVICE_SETUP);
+    return fail(SL_E_SETUP_FAILED);
   state->device = device;
   if (device->SetDataFormat(CSL_GS_InputDirectXInternal::GetInstance()->KeyboardFormat()) < 0 ||
       device->SetCooperativeLevel(window, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND | DISCL_NOWINKEY) < 0)
-    return fail(SL_E_INPUT_DEVICE_SETUP);
+    return fail(SL_E_SETUP_FAILED);
   if (!SLInternals::SL_GS_StartPolling(state, "SL_GS_Input_DirectX_SYNCACQUIRE_KEYB", SL_GS_PHASE_PRIORITY_KEYBOARD,
                                        &Poll))
     return fail(SLGetLastError());

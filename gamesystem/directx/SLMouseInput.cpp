@@ -105,17 +105,17 @@ bool CSL_GS_MouseInput_DirectX::Init(HINSTANCE instance, HWND window) {
   ReadMouseSettings();
 
   IDirectInputDevice8A* device = nullptr;
-  if (state->input->CreateDevice(kSysMouse, &device, nullptr) < 0 || !device) return fail(SL_E_INPUT_DEVICE_SETUP);
+  if (state->input->CreateDevice(kSysMouse, &device, nullptr) < 0 || !device) return fail(SL_E_SETUP_FAILED);
   state->device = device;
   if (device->SetDataFormat(&kMouseFormat) < 0 ||
       device->SetCooperativeLevel(window, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND) < 0)
-    return fail(SL_E_INPUT_DEVICE_SETUP);
+    return fail(SL_E_SETUP_FAILED);
   state->notification = new (std::nothrow) CSLSyncEvent();
   if (!state->notification || !state->notification->Create(false, false, nullptr) ||
       device->SetEventNotification(state->notification->GetHandle()) < 0)
-    return fail(SL_E_INPUT_DEVICE_SETUP);
+    return fail(SL_E_SETUP_FAILED);
   DIPROPDWORD size{{sizeof(DIPROPDWORD), sizeof(DIPROPHEADER), 0, DIPH_DEVICE}, kBufferedElements};
-  if (device->SetProperty(DIMakeProperty(DIPROP_BUFFERSIZE), &size.diph) < 0) return fail(SL_E_INPUT_DEVICE_SETUP);
+  if (device->SetProperty(DIMakeProperty(DIPROP_BUFFERSIZE), &size.diph) < 0) return fail(SL_E_SETUP_FAILED);
 
   if (!SLInternals::SL_GS_StartPolling(state, "SL_GS_Input_DirectX_SYNCACQUIRE_MOUSE", SL_GS_PHASE_PRIORITY_MOUSE, &Poll))
     return fail(SLGetLastError());

@@ -28,7 +28,7 @@ void DestroyCaptureState(SLSfxCaptureState* state) {
 }  // namespace
 
 bool CSL_GS_Sfx_DirectX::CreateCaptureObjects(SL_GS_SoundRecord* sound) {
-  if (!m_state->capture) return SLFail(SL_E_SFX_NO_CAPTURE_DEVICE, false);
+  if (!m_state->capture) return SLFail(SL_E_NOT_AVAILABLE, false);
   void* block = SLAllocZeroed(u32(sizeof(SLSfxCaptureState)));
   if (!block) return false;
   auto* state = new (block) SLSfxCaptureState();
@@ -48,7 +48,7 @@ bool CSL_GS_Sfx_DirectX::CreateCaptureObjects(SL_GS_SoundRecord* sound) {
   if (m_state->capture->CreateCaptureBuffer(&desc, &state->buffer, nullptr) < 0 || !state->buffer ||
       state->buffer->QueryInterface(IID_IDirectSoundNotify, &notify) < 0 || !notify) {
     DestroyCaptureState(state);
-    return SLFail(SL_E_SFX_PLATFORM_OBJECT, false);
+    return SLFail(SL_E_SETUP_FAILED, false);
   }
   state->notify = static_cast<IDirectSoundNotify8*>(notify);
   // The last byte of each sixteenth of the ring, in whole frames.
@@ -59,7 +59,7 @@ bool CSL_GS_Sfx_DirectX::CreateCaptureObjects(SL_GS_SoundRecord* sound) {
   }
   if (state->notify->SetNotificationPositions(SL_SFX_CAPTURE_NOTIFICATIONS, state->positions) < 0) {
     DestroyCaptureState(state);
-    return SLFail(SL_E_SFX_PLATFORM_OBJECT, false);
+    return SLFail(SL_E_SETUP_FAILED, false);
   }
   sound->voices[0].platform = state;
   return SLSucceed(true);

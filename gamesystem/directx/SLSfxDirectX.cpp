@@ -100,12 +100,12 @@ void CSL_GS_SfxDirectXInternal::Unlock() { SLSpinUnlock(&m_lock); }
 
 template <class T, class F>
 T* CSL_GS_SfxDirectXInternal::MakeObject(F create, const GUID& device, TSLArray<T*>* list) {
-  if (!m_dsound) return SLFail(SL_E_SFX_NO_LIBRARY, static_cast<T*>(nullptr));
-  if (!create) return SLFail(SL_E_SFX_NO_ENTRY, static_cast<T*>(nullptr));
+  if (!m_dsound) return SLFail(SL_E_LIBRARY_NOT_LOADED, static_cast<T*>(nullptr));
+  if (!create) return SLFail(SL_E_ENTRY_MISSING, static_cast<T*>(nullptr));
   Lock();
   auto unlock = SLMakeScopeGuard([this] { Unlock(); });
   T* object = nullptr;
-  if (create(&device, &object, nullptr) < 0 || !object) return SLFail(SL_E_SFX_PLATFORM_OBJECT, static_cast<T*>(nullptr));
+  if (create(&device, &object, nullptr) < 0 || !object) return SLFail(SL_E_SETUP_FAILED, static_cast<T*>(nullptr));
   if (!list->Add(object)) {
     SLErrorKeeper keeper;
     object->Release();
@@ -156,7 +156,7 @@ CSL_GS_Sfx_DirectX::~CSL_GS_Sfx_DirectX() {
 
 bool CSL_GS_Sfx_DirectX::Init(HINSTANCE instance, HWND window, const SLAudioFormat* output) {
   if (!window) return SLFail(SL_E_INVALID_ARG, false);
-  if (m_state) return SLFail(SL_E_SFX_ALREADY_INITIALISED, false);
+  if (m_state) return SLFail(SL_E_ALREADY_INITIALISED, false);
   auto* state = static_cast<SLSfxDeviceState*>(SLAllocZeroed(u32(sizeof(SLSfxDeviceState))));
   if (!state) return false;
   state->owner = this;
@@ -174,30 +174,30 @@ bool CSL_GS_Sfx_DirectX::Init(HINSTANCE instance, HWND window, const SLAudioForm
   CSL_GS_SfxDirectXInternal* api = CSL_GS_SfxDirectXInternal::GetInstance();
   if (!api) return fail(SL_E_OUT_OF_MEMORY);
   if (!state->instance) state->instance = api->GetModuleHandle();
-  if (!state->instance) return fail(SL_E_SFX_NO_LIBRARY);
+  if (!state->instance) return fail(SL_E_LIBRARY_NOT_LOADED);
   state->playback = api->CreatePlayback();
   if (!state->playback) return fail(SLGetLastError());
   // A system without a microphone plays sound all the same.
   state->capture = api->CreateCapture();
   if (!state->capture && SLGetLastError() == SL_E_OUT_OF_MEMORY) return fail(SL_E_OUT_OF_MEMORY);
-  if (state->playback->SetCooperativeLevel(window, DSSCL_PRIORITY) < 0) return fail(SL_E_SFX_PLATFORM_OBJECT);
+  if (state->playback->SetCooperativeLevel(window, DSSCL_PRIORITY) < 0) return fail(SL_E_SETUP_FAILED);
 
   DSBUFFERDESC desc{sizeof(DSBUFFERDESC), DSBCAPS_PRIMARYBUFFER, 0, 0, nullptr, {}};
   IDirectSoundBuffer8* primary = nullptr;
   const HRESULT created = state->playback->CreateSoundBuffer(&desc, &primary, nullptr);
-  if ((created != DS_OK && created != DS_NO_VIRTUALIZATION) || !primary) return fail(SL_E_SFX_PLATFORM_OBJECT);
+  if ((created != DS_OK && created != DS_NO_VIRTUALIZATION) || !primary) return fail(SL_E_SETUP_FAILED);
   SLAudioFormat format = output ? *output : SLAudioFormat{1, 2, 16, 22050, 0, 0};
   if (format.channels < 1 || format.channels > 64 || format.samplesPerSecond < 400 ||
       format.samplesPerSecond > 96000 || format.bitsPerSample < 1 || format.bitsPerSample > 32) {
     primary->Release();
-    return fail(SL_E_SFX_OUTPUT_FORMAT);
+    return fail(SL_E_AUDIO_FORMAT);
   }
   format.blockAlign = (format.bitsPerSample + 7) / 8 * format.channels;
   format.bytesPerSecond = format.blockAlign * format.samplesPerSecond;
   const WAVEFORMATEX wave = WaveFormatOf(format);
   const HRESULT set = primary->SetFormat(&wave);
   primary->Release();
-  if (set < 0) return fail(SL_E_SFX_PLATFORM_OBJECT);
+  if (set < 0) return fail(SL_E_SETUP_FAILED);
   return SLSucceed(true);
 }
 
@@ -262,12 +262,12 @@ bool CSL_GS_Sfx_DirectX::CreateSoundObjects(SL_GS_SoundRecord* sound) {
   DSBUFFERDESC desc{sizeof(DSBUFFERDESC), kVoiceBufferFlags, sound->length * sound->format.blockAlign, 0, &wave, {}};
   IDirectSoundBuffer8* first = nullptr;
   if (m_state->playback->CreateSoundBuffer(&desc, &first, nullptr) < 0 || !first)
-    return SLFail(SL_E_SFX_PLATFORM_OBJECT, false);
+    return SLFail(SL_E_SETUP_FAILED, false);
   sound->voices[0].platform = first;
   if (!WriteWholeSound(sound)) {
     first->Release();
     sound->voices[0].platform = nullptr;
-    return SLFail(SL_E_SFX_LOCK_FAILED, false);
+    return SLFail(SL_E_LOCK_FAILED, false);
   }
   for (u32 i = 1; i < sound->voiceCount; ++i) {
     IDirectSoundBuffer8* duplicate = nullptr;
@@ -276,7 +276,7 @@ bool CSL_GS_Sfx_DirectX::CreateSoundObjects(SL_GS_SoundRecord* sound) {
         VoiceBuffer(sound, k)->Release();
         sound->voices[k].platform = nullptr;
       }
-      return SLFail(SL_E_SFX_PLATFORM_OBJECT, false);
+      return SLFail(SL_E_SETUP_FAILED, false);
     }
     sound->voices[i].platform = duplicate;
   }
@@ -377,10 +377,10 @@ bool CSL_GS_Sfx_DirectX::Lock(void** first, u32* firstFrames, void** second, u32
   if (!m_state) return SLFail(SL_E_NOT_INITIALISED, false);
   if (!first || !firstFrames || (!second != !secondFrames)) return SLFail(SL_E_NULL_OUTPUT, false);
   const u32 kind = GetSoundKind(sound);
-  if (!kind) return SLFail(SL_E_SFX_LOCK_FAILED, false);
+  if (!kind) return SLFail(SL_E_LOCK_FAILED, false);
   if (firstFrame >= sound->length || count == 0) return SLFail(SL_E_INVALID_ARG, false);
-  if (sound->locked) return SLFail(SL_E_SFX_LOCKED, false);
-  if (kind != SL_GS_SOUND_TAG) return SLFail(SL_E_SFX_LOCK_FAILED, false);
+  if (sound->locked) return SLFail(SL_E_HELD, false);
+  if (kind != SL_GS_SOUND_TAG) return SLFail(SL_E_LOCK_FAILED, false);
   if (count > sound->length) count = sound->length;
   const u32 align = sound->format.blockAlign;
   IDirectSoundBuffer8* buffer = VoiceBuffer(sound, 0);
@@ -393,7 +393,7 @@ bool CSL_GS_Sfx_DirectX::Lock(void** first, u32* firstFrames, void** second, u32
     buffer->Restore();
     if (buffer->Lock(firstFrame * align, count * align, &region1, &bytes1, &region2, &bytes2, 0) < 0) {
       sound->lockFirst = sound->lockCount = 0;
-      return SLFail(SL_E_SFX_LOCK_FAILED, false);
+      return SLFail(SL_E_LOCK_FAILED, false);
     }
   }
   sound->lockRegion1 = region1;
@@ -412,7 +412,7 @@ bool CSL_GS_Sfx_DirectX::Lock(void** first, u32* firstFrames, void** second, u32
 
 bool CSL_GS_Sfx_DirectX::Unlock(SL_GS_SoundRecord* sound) {
   if (!m_state) return SLFail(SL_E_NOT_INITIALISED, false);
-  if (GetSoundKind(sound) != SL_GS_SOUND_TAG || !sound->locked) return SLFail(SL_E_SFX_NOT_LOCKED, false);
+  if (GetSoundKind(sound) != SL_GS_SOUND_TAG || !sound->locked) return SLFail(SL_E_NOT_HELD, false);
   const u32 align = sound->format.blockAlign;
   SLMemCopy(sound->lockRegion1, sound->samples + u64(sound->lockFirst) * align, sound->lockBytes1);
   if (sound->lockRegion2) SLMemCopy(sound->lockRegion2, sound->samples, sound->lockBytes2);
@@ -424,7 +424,7 @@ bool CSL_GS_Sfx_DirectX::Unlock(SL_GS_SoundRecord* sound) {
 // --- Voice settings ----------------------------------------------------------------
 
 bool CSL_GS_Sfx_DirectX::CanSetVoice(SL_GS_SoundRecord* sound) {
-  if (GetSoundKind(sound) != SL_GS_SOUND_TAG) return SLFail(SL_E_SFX_VOICE_SETTING, false);
+  if (GetSoundKind(sound) != SL_GS_SOUND_TAG) return SLFail(SL_E_SETTING_UNSUPPORTED, false);
   return SLSucceed(true);
 }
 
@@ -434,7 +434,7 @@ bool CSL_GS_Sfx_DirectX::CanSetVolume(SL_GS_SoundRecord* sound, u32, u32) { retu
 
 bool CSL_GS_Sfx_DirectX::ApplyVoiceSetting(SL_GS_SoundRecord* sound, u32 voiceIndex, u32 what) {
   if (!m_state) return SLFail(SL_E_NOT_INITIALISED, false);
-  if (GetSoundKind(sound) != SL_GS_SOUND_TAG) return SLFail(SL_E_SFX_VOICE_SETTING, false);
+  if (GetSoundKind(sound) != SL_GS_SOUND_TAG) return SLFail(SL_E_SETTING_UNSUPPORTED, false);
   if (voiceIndex >= sound->voiceCount) return SLFail(SL_E_INVALID_ARG, false);
   const SL_GS_SoundVoice& voice = sound->voices[voiceIndex];
   IDirectSoundBuffer8* buffer = VoiceBuffer(sound, voiceIndex);
@@ -445,7 +445,7 @@ bool CSL_GS_Sfx_DirectX::ApplyVoiceSetting(SL_GS_SoundRecord* sound, u32 voiceIn
     case SL_GS_VOICE_PAN: result = buffer->SetPan(LONG(voice.pan) * 100); break;
     default: break;
   }
-  if (result < 0) return SLFail(SL_E_SFX_VOICE_SETTING, false);
+  if (result < 0) return SLFail(SL_E_SETTING_UNSUPPORTED, false);
   return SLSucceed(true);
 }
 

@@ -434,9 +434,9 @@ u16 CSLImageExifData::EntryUInt16(const SLImageExifEntry* entry, u32 index) cons
   double value;
   if (!ValueAsDouble(entry, index, &value)) return 0;
   // NaN fails the range test too.
-  if (!(value >= 0 && value < 65536)) return SLFail(SL_E_EXIF_VALUE_RANGE, u16(0));
+  if (!(value >= 0 && value < 65536)) return SLFail(SL_E_OVERFLOW, u16(0));
   const double rounded = std::nearbyint(value);
-  if (rounded > 65535) return SLFail(SL_E_EXIF_VALUE_RANGE, u16(0));
+  if (rounded > 65535) return SLFail(SL_E_OVERFLOW, u16(0));
   return SLSucceed(u16(rounded));
 }
 
@@ -468,7 +468,7 @@ bool CSLImageExifData::EntryRational(u32* numerator, u32* denominator, const SLI
     }
   }
   if (top < 0 || bottom < 0 || top > 0xFFFFFFFFll || bottom > 0xFFFFFFFFll)
-    return SLFail(SL_E_EXIF_VALUE_RANGE, false);
+    return SLFail(SL_E_OVERFLOW, false);
   *numerator = u32(top);
   *denominator = u32(bottom);
   return SLSucceed(true);

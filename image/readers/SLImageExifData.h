@@ -13,7 +13,6 @@ class CSLDateTime;
 // Codes of the EXIF data besides the common ones.
 enum : u32 {
   SL_E_EXIF_MALFORMED = 0x80001009,      // bad signature, byte order, offsets, nesting
-  SL_E_EXIF_VALUE_RANGE = 0x80002004,    // the value does not fit the type asked for
   SL_E_EXIF_VALUE_TYPE = 0x80110010,     // text or opaque bytes asked for as a number
 };
 

@@ -40,7 +40,7 @@ bool ReadHeaders(CSLImageReadAhead& input, BmpHeader* h) {
     h->bitCount = u32(SLLoadLE16(b + 4)) * SLLoadLE16(b + 6);
     return true;
   }
-  if (h->size < 40) return SLFail(SL_E_IMAGE_FILE_DAMAGED, false);
+  if (h->size < 40) return SLFail(SL_E_MALFORMED, false);
   if (!input.Read(b + 4, 36)) return false;
   h->width = i32(SLLoadLE32(b + 4));
   h->height = i32(SLLoadLE32(b + 8));
@@ -48,7 +48,7 @@ bool ReadHeaders(CSLImageReadAhead& input, BmpHeader* h) {
   h->compression = SLLoadLE32(b + 16);
   h->ppmX = i32(SLLoadLE32(b + 24));
   h->colorsUsed = SLLoadLE32(b + 32);
-  if (h->compression > 5) return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
+  if (h->compression > 5) return SLFail(SL_E_UNSUPPORTED_VARIANT, false);
 
   u64 maskBytes = 0, inHeader = 0;
   if (h->size >= 108) {
@@ -169,10 +169,10 @@ bool DecodeRows(CSLImageReadAhead& input, const BmpHeader& h, CSLImage* image, u
 // format's reader from the data offset (or right after the headers).
 bool ReadEmbedded(CSLImageArray* images, CSLBaseStorage* storage, u32 flags, const BmpHeader& h, u64 consumed,
                   u64 start) {
-  if (h.dataOffset && consumed > h.dataOffset) return SLFail(SL_E_IMAGE_FILE_DAMAGED, false);
+  if (h.dataOffset && consumed > h.dataOffset) return SLFail(SL_E_MALFORMED, false);
   u64 streamStart;
   if (!SLCheckedAdd(start, h.dataOffset ? h.dataOffset : consumed, &streamStart) || streamStart > u64(INT64_MAX))
-    return SLFail(SL_E_IMAGE_FILE_DAMAGED, false);
+    return SLFail(SL_E_MALFORMED, false);
   if (!storage->Seek(i64(streamStart), SL_SEEK_BEGIN)) return false;
   if (h.compression == 4) {
     CSLImageReaderJPG reader;
@@ -190,10 +190,10 @@ bool ReadImage(CSLImageArray* images, CSLBaseStorage* storage, u32 flags) {
   BmpHeader h;
   if (!ReadHeaders(input, &h)) return false;
   // A height of -2^31 has no absolute value.
-  if (h.width < 1 || h.height == 0 || h.height == i32(0x80000000u)) return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
+  if (h.width < 1 || h.height == 0 || h.height == i32(0x80000000u)) return SLFail(SL_E_UNSUPPORTED_VARIANT, false);
   const u32 bits = h.bitCount, c = h.compression;
   if (c == 4 || c == 5) {
-    if (!knowsStart) return SLFail(SL_E_IMAGE_FILE_DAMAGED, false);
+    if (!knowsStart) return SLFail(SL_E_MALFORMED, false);
     return ReadEmbedded(images, storage, flags, h, input.Consumed(), start);
   }
   u32 format = 0;
@@ -202,8 +202,8 @@ bool ReadImage(CSLImageArray* images, CSLBaseStorage* storage, u32 flags) {
   else if ((c == 0 || c == 3) && bits == 24) format = SL_IMAGE_FORMAT_BGR;
   else if ((c == 0 || c == 3) && bits == 32) format = SL_IMAGE_FORMAT_BGRA;
   else if ((c == 1 && bits == 8) || (c == 2 && bits == 4)) format = SL_IMAGE_FORMAT_PALETTE;
-  else if (c == 3 && bits <= 8) return SLFail(SL_E_IMAGE_FILE_DAMAGED, false);
-  else return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
+  else if (c == 3 && bits <= 8) return SLFail(SL_E_MALFORMED, false);
+  else return SLFail(SL_E_UNSUPPORTED_VARIANT, false);
 
   const u32 height = u32(h.height < 0 ? -h.height : h.height);
   CSLImage* image = SLAppendNewImage(images);
@@ -224,12 +224,12 @@ bool ReadImage(CSLImageArray* images, CSLBaseStorage* storage, u32 flags) {
   }
   const i64 dpi = h.ppmX > 0 ? i64(h.ppmX / 39.37007874015748) : 0;
   if (dpi > 65535 || !image->SetResolutionX(u32(dpi)) || !image->SetResolutionY(u32(dpi)))
-    return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
+    return SLFail(SL_E_UNSUPPORTED_VARIANT, false);
   if (flags & SL_IMAGE_READ_HEADER_ONLY) return true;
 
   if (!image->EnsureBuffer()) return false;
   if (h.dataOffset) {
-    if (input.Consumed() > h.dataOffset) return SLFail(SL_E_IMAGE_FILE_DAMAGED, false);
+    if (input.Consumed() > h.dataOffset) return SLFail(SL_E_MALFORMED, false);
     if (!input.Skip(h.dataOffset - input.Consumed())) return false;
   }
   const bool bottomUp = h.height > 0;

@@ -9,7 +9,6 @@ SL_IMPLEMENT_CLASS_CREATABLE(CSLImageReaderGIF, CSLBaseImageReader)
 
 namespace {
 
-constexpr u32 kDataEnded = 0x80020034;
 constexpr u32 kInputBytes = 2048;
 constexpr u32 kMaxCodes = 4096;
 
@@ -52,7 +51,7 @@ bool Refill(State* s) {
   s->inputFill = u32(got);
   if (got) return true;
   const u32 code = SLGetLastError();
-  return SLFail(code & 0x80000000u ? code : kDataEnded, false);
+  return SLFail(code & 0x80000000u ? code : SL_E_DATA_ENDED, false);
 }
 
 inline bool ReadByte(State* s, u8* out) {
@@ -182,7 +181,7 @@ void ResetCodes(State* s) {
 bool DecodeFrame(State* s) {
   u8 minimum;
   if (!ReadByte(s, &minimum)) return false;
-  if (minimum < 2 || minimum > 9) return SLFail(SL_E_IMAGE_FILE_DAMAGED, false);
+  if (minimum < 2 || minimum > 9) return SLFail(SL_E_MALFORMED, false);
   s->clearCode = 1u << minimum;
   s->endCode = s->clearCode + 1;
   s->firstFree = s->clearCode + 2;
@@ -211,7 +210,7 @@ bool DecodeFrame(State* s) {
       if (Emit(s, &s->firstByte, 1)) return true;
       continue;
     }
-    if (code >= kMaxCodes) return SLFail(SL_E_CODEC_BAD_CODE, false);
+    if (code >= kMaxCodes) return SLFail(SL_E_DECODE, false);
     u32 top = kMaxCodes;
     u32 walk = code;
     if (code >= s->nextFree) {
@@ -219,11 +218,11 @@ bool DecodeFrame(State* s) {
       walk = s->previous;
     }
     while (walk >= s->firstFree) {
-      if (top == 0) return SLFail(SL_E_CODEC_BAD_CODE, false);
+      if (top == 0) return SLFail(SL_E_DECODE, false);
       s->stack[--top] = s->suffix[walk];
       walk = s->prefix[walk];
     }
-    if (top == 0) return SLFail(SL_E_CODEC_BAD_CODE, false);
+    if (top == 0) return SLFail(SL_E_DECODE, false);
     s->stack[--top] = u8(walk);
     const u8 first = u8(walk);
     if (s->nextFree < s->codeLimit) {
@@ -286,7 +285,7 @@ bool SearchBlock(State* s, ControlRecord* control, u8* introducer) {
     }
     u8 b[6];
     if (!ReadBytes(s, b, 6)) return false;
-    if (b[0] != 4 || b[5] != 0) return SLFail(SL_E_IMAGE_FILE_DAMAGED, false);
+    if (b[0] != 4 || b[5] != 0) return SLFail(SL_E_MALFORMED, false);
     control->seen = true;
     control->disposal = (b[1] >> 2) & 7;
     control->transparency = b[1] & 1;
@@ -297,7 +296,7 @@ bool SearchBlock(State* s, ControlRecord* control, u8* introducer) {
 
 bool FindBlock(State* s, ControlRecord* control, u8* introducer) {
   const bool found = SearchBlock(s, control, introducer);
-  if (!found && AtEnd(s)) return SLFail(kDataEnded, false);
+  if (!found && AtEnd(s)) return SLFail(SL_E_DATA_ENDED, false);
   return found;
 }
 
@@ -312,7 +311,7 @@ bool ReadGif(CSLImageArray* images, CSLBaseStorage* storage, u32 flags) {
   u8 head[13];
   if (!ReadBytes(s, head, 13)) return false;
   CSLImageReaderGIF probe;
-  if (!probe.IsFormat(head, 6)) return SLFail(SL_E_IMAGE_FILE_DAMAGED, false);
+  if (!probe.IsFormat(head, 6)) return SLFail(SL_E_MALFORMED, false);
   const u32 screenWidth = SLLoadLE16(head + 6), screenHeight = SLLoadLE16(head + 8);
   const u8 background = head[11];
 
@@ -344,7 +343,7 @@ bool ReadGif(CSLImageArray* images, CSLBaseStorage* storage, u32 flags) {
     u8 introducer;
     if (!FindBlock(s, &control, &introducer)) return false;
     if (introducer != 0x2C) {
-      if (frames == 0) return SLFail(SL_E_IMAGE_FILE_DAMAGED, false);
+      if (frames == 0) return SLFail(SL_E_MALFORMED, false);
       return true;
     }
     u8 d[9];
@@ -387,7 +386,7 @@ bool ReadGif(CSLImageArray* images, CSLBaseStorage* storage, u32 flags) {
       return false;
     }
     if (box.left + box.width > screenWidth || box.top + box.height > screenHeight)
-      return SLFail(SL_E_IMAGE_FILE_DAMAGED, false);
+      return SLFail(SL_E_MALFORMED, false);
 
     const bool draw = image && !headerOnly;
     if (draw && control.disposal == kDisposePrevious) {

@@ -122,7 +122,7 @@ bool Decode(JpegJob* job) {
   u32 format = 0;
   if (info->out_color_space == JCS_GRAYSCALE) format = SL_IMAGE_FORMAT_PALETTE;
   else if (info->out_color_space == JCS_EXT_BGR && info->output_components == 3) format = SL_IMAGE_FORMAT_BGR;
-  else return SLFail(SL_E_IMAGE_FILE_VARIANT, false);  // CMYK, YCCK
+  else return SLFail(SL_E_UNSUPPORTED_VARIANT, false);  // CMYK, YCCK
   const u32 width = info->output_width, height = info->output_height;
   if (!image->Create(format, width, height, true) || !image->SetResolutionX(dpiX ? dpiX : 72) ||
       !image->SetResolutionY(dpiY ? dpiY : 72))
@@ -152,7 +152,7 @@ bool ReadJpeg(CSLImageArray* images, CSLBaseStorage* storage, u32 flags, CSLImag
   u64 position = 0, size = 0;
   if (!storage->GetPosition(&position) || !storage->GetSize(&size)) return false;
   const u64 length = size > position ? size - position : 0;
-  if (length > 0x7FFFF000) return SLFail(SL_E_IMAGE_FILE_DAMAGED, false);
+  if (length > 0x7FFFF000) return SLFail(SL_E_MALFORMED, false);
   TSLAutoPtr<u8> stream(static_cast<u8*>(SLAlloc(length ? u32(length) : 1)));
   if (!stream) return SLFail(SL_E_OUT_OF_MEMORY, false);
   SLSetLastError(0);

@@ -13,8 +13,6 @@ SL_IMPLEMENT_CLASS_CREATABLE(CSLImageReaderMXIMG, CSLBaseImageReader)
 
 namespace {
 
-constexpr u32 kEmbeddedBad = 0x800d0001;
-constexpr u32 kDataEnded = 0x80020034;
 constexpr u32 kHeaderBytes = 36;
 constexpr u32 kPieceBytes = 65536;  // embedded files of unknown length are read in these
 constexpr u32 kZipPiece = 1024;
@@ -59,11 +57,11 @@ bool ReadEmbedded(CSLImageArray* images, CSLBaseStorage* storage, u32 encoding, 
   u8 b[8];
   if (!ReadExact(storage, b, 8)) return false;
   const u64 length = SLLoadLE64(b);
-  if (length == 0) return SLFail(kEmbeddedBad, false);
+  if (length == 0) return SLFail(SL_E_IMAGE_MISSING, false);
   u64 left = 0;
   const bool known = BytesLeft(storage, &left);
-  if (known && length > left) return SLFail(kEmbeddedBad, false);
-  if (!SLFitsU32(length)) return SLFail(kEmbeddedBad, false);
+  if (known && length > left) return SLFail(SL_E_IMAGE_MISSING, false);
+  if (!SLFitsU32(length)) return SLFail(SL_E_IMAGE_MISSING, false);
   CSLMemoryStorage file(true, 4096);
   if (known && !file.SetSize(length)) return SLFail(SL_E_OUT_OF_MEMORY, false);
   file.Seek(0, SL_SEEK_BEGIN);
@@ -80,7 +78,7 @@ bool ReadEmbedded(CSLImageArray* images, CSLBaseStorage* storage, u32 encoding, 
   const char* name = encoding == kJpeg ? "CSLImageReaderJPG" : encoding == kPng ? "CSLImageReaderPNG" : "CSLImageReaderGIF";
   const SLClassRecord* record = ReaderNamed(name);
   CSLObject* object = record ? SLCallGuarded(record) : nullptr;
-  if (!object) return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
+  if (!object) return SLFail(SL_E_UNSUPPORTED_VARIANT, false);
   const bool read = static_cast<CSLBaseImageReader*>(object)->Read(images, &file, flags | SL_IMAGE_READ_FIRST_ONLY);
   const u32 code = SLGetLastError();
   object->Release();
@@ -108,7 +106,7 @@ bool ReadZlib(CSLImage* image, CSLBaseStorage* storage) {
   if (!ReadExact(storage, b, 8)) return false;
   u64 compressed = SLLoadLE64(b);
   u64 left = 0;
-  if (BytesLeft(storage, &left) && compressed > left) return SLFail(kDataEnded, false);
+  if (BytesLeft(storage, &left) && compressed > left) return SLFail(SL_E_DATA_ENDED, false);
   const u32 height = image->GetHeight();
   const u32 rowBytes = image->GetWidth() * image->GetBytesPerPixel();
   CSLCompressZIP zip(1);
@@ -131,7 +129,7 @@ bool ReadZlib(CSLImage* image, CSLBaseStorage* storage) {
       if (y == height) break;
       if (used == 0 && remaining) {
         if (zip.IsStreamEnd()) break;
-        return SLFail(kDataEnded, false);
+        return SLFail(SL_E_DATA_ENDED, false);
       }
     }
   }
@@ -139,7 +137,7 @@ bool ReadZlib(CSLImage* image, CSLBaseStorage* storage) {
     if (!zip.EndDecompress()) return false;
     takeRows();
   }
-  if (y < height) return SLFail(kDataEnded, false);
+  if (y < height) return SLFail(SL_E_DATA_ENDED, false);
   return Skip(storage, compressed);
 }
 
@@ -170,12 +168,12 @@ bool ReadMximg(CSLImageArray* images, CSLBaseStorage* storage, u32 flags) {
   if (std::memcmp(h, "MXIMGPIC", 8) != 0 || SLLoadLE16(h + 8) != 2) return SLFail(SL_E_IMAGE_FORMAT_ID, false);
   const u32 format = SLMximgFormatOfDepth(SLLoadLE16(h + 10));
   const u32 width = SLLoadLE32(h + 12), height = SLLoadLE32(h + 16), bits = SLLoadLE32(h + 20);
-  if (!format || !width || !height) return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
+  if (!format || !width || !height) return SLFail(SL_E_UNSUPPORTED_VARIANT, false);
   u8 palette[768];
   if ((bits & 1) && !ReadExact(storage, palette, 768)) return false;
   const u32 encoding = bits & 0xF0;
   if (encoding != kRaw && encoding != kZlib && encoding != kJpeg && encoding != kPng && encoding != kGif)
-    return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
+    return SLFail(SL_E_UNSUPPORTED_VARIANT, false);
   const bool embedded = encoding != kRaw && encoding != kZlib;
   CSLImage* picture = nullptr;
   if (!embedded) {
@@ -193,7 +191,7 @@ bool ReadMximg(CSLImageArray* images, CSLBaseStorage* storage, u32 flags) {
     if (!ReadEmbedded(images, storage, encoding, flags)) return false;
     picture = images->GetCount() ? (*images)[0] : nullptr;
     if (!picture || picture->GetWidth() != width || picture->GetHeight() != height)
-      return SLFail(kEmbeddedBad, false);
+      return SLFail(SL_E_IMAGE_MISSING, false);
     for (u32 i = 0; i < images->GetCount(); ++i)
       if (!(*images)[i]->SetResolutionX(96) || !(*images)[i]->SetResolutionY(96)) return false;
   }

@@ -58,7 +58,7 @@ bool Decode(PngJob* job) {
     const u32 code = SLGetLastError();
     return SLFail(code & 0x80000000u ? code : 0x80020034u, false);
   }
-  if (png_sig_cmp(signature, 0, 8)) return SLFail(SL_E_IMAGE_FILE_DAMAGED, false);
+  if (png_sig_cmp(signature, 0, 8)) return SLFail(SL_E_MALFORMED, false);
   job->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, job, OnError, OnWarning, job, OnAllocate, OnFree);
   if (!job->png) return SLFail(SL_E_OUT_OF_MEMORY, false);
   job->info = png_create_info_struct(job->png);
@@ -110,16 +110,16 @@ bool Decode(PngJob* job) {
     case PNG_COLOR_TYPE_GRAY: case PNG_COLOR_TYPE_PALETTE: format = SL_IMAGE_FORMAT_PALETTE, bytesPerPixel = 1; break;
     case PNG_COLOR_TYPE_RGB: format = SL_IMAGE_FORMAT_BGR, bytesPerPixel = 3; break;
     case PNG_COLOR_TYPE_GRAY_ALPHA: case PNG_COLOR_TYPE_RGB_ALPHA: format = SL_IMAGE_FORMAT_BGRA, bytesPerPixel = 4; break;
-    default: return SLFail(SL_E_IMAGE_FILE_DAMAGED, false);
+    default: return SLFail(SL_E_MALFORMED, false);
   }
-  if (png_get_rowbytes(png, info) != u64(width) * bytesPerPixel) return SLFail(SL_E_IMAGE_FILE_DAMAGED, false);
+  if (png_get_rowbytes(png, info) != u64(width) * bytesPerPixel) return SLFail(SL_E_MALFORMED, false);
   CSLImage* image = SLAppendNewImage(job->images);
   if (!image || !image->Create(format, width, height, true)) return false;
   const double kMetresPerInch = 39.37007874015748;
   const u64 dpiX = u64(png_get_x_pixels_per_meter(png, info) / kMetresPerInch);
   const u64 dpiY = u64(png_get_y_pixels_per_meter(png, info) / kMetresPerInch);
   if (dpiX > 65535 || dpiY > 65535 || !image->SetResolutionX(u32(dpiX)) || !image->SetResolutionY(u32(dpiY)))
-    return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
+    return SLFail(SL_E_UNSUPPORTED_VARIANT, false);
   if (format == SL_IMAGE_FORMAT_PALETTE) {
     SLPaletteEntry entries[256];
     png_colorp palette = nullptr;

@@ -34,13 +34,13 @@ struct PsdHeader {
 // The header checks, in the order that decides which code a file gets.
 bool CheckHeader(const u8* b, const PsdHeader& h) {
   if (std::memcmp(b, "8BPS", 4) != 0 || SLLoadBE16(b + 4) != 1) return SLFail(SL_E_IMAGE_FORMAT_ID, false);
-  if (h.channels < 1 || h.channels > 24) return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
+  if (h.channels < 1 || h.channels > 24) return SLFail(SL_E_UNSUPPORTED_VARIANT, false);
   if (h.depth != 8) return SLFail(SL_E_IMAGE_FORMAT_ID, false);
   const bool colorData = h.mode == kIndexed ? h.colorDataLength == 768
                                             : (h.mode == kGrey || h.mode == kRgb) && h.colorDataLength == 0;
-  if (!colorData) return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
+  if (!colorData) return SLFail(SL_E_UNSUPPORTED_VARIANT, false);
   // Red, green and blue each need their channel: with fewer the pixels would have no source.
-  if (h.mode == kRgb && h.channels < 3) return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
+  if (h.mode == kRgb && h.channels < 3) return SLFail(SL_E_UNSUPPORTED_VARIANT, false);
   return true;
 }
 
@@ -88,7 +88,7 @@ bool ReadResolution(CSLImageReadAhead& input, CSLImage* image) {
   if (!input.Skip(left)) return false;
   if (!found) dpiX = dpiY = 96;
   if (!image->SetResolutionX(dpiX ? dpiX : 72) || !image->SetResolutionY(dpiY ? dpiY : 72))
-    return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
+    return SLFail(SL_E_UNSUPPORTED_VARIANT, false);
   return true;
 }
 
@@ -106,7 +106,7 @@ class CPackBitsPlane {
         if (n == 128) continue;
         m_literal = n < 128;
         m_pending = m_literal ? n + 1u : 257u - n;
-        if (m_pending > m_left) return SLFail(SL_E_IMAGE_FILE_DAMAGED, false);
+        if (m_pending > m_left) return SLFail(SL_E_MALFORMED, false);
         m_left -= m_pending;
         if (!m_literal && !m_input.ReadByte(&m_value)) return false;
       }
@@ -221,7 +221,7 @@ bool ReadImage(CSLImageArray* images, CSLBaseStorage* storage, u32 flags) {
   if (!composite->EnsureBuffer()) return false;
   if (!input.Read(b, 2)) return false;
   const u16 compression = SLLoadBE16(b);
-  if (compression > 1) return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
+  if (compression > 1) return SLFail(SL_E_UNSUPPORTED_VARIANT, false);
 
   const int extras = int(h.channels) - (rgb ? 4 : 2);
   SLImageInfo info;

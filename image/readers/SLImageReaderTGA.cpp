@@ -198,29 +198,29 @@ bool DecodePixels(CSLImageReadAhead& input, const TgaHeader& h, TgaPlacer& place
 
 // Checks the header and picks the output format and the attribute-bit count.
 bool ChooseFormat(const TgaHeader& h, u32* format, TgaColor* color) {
-  if ((h.descriptor & 0xC0) || h.imageType < 1 || h.imageType > 11) return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
+  if ((h.descriptor & 0xC0) || h.imageType < 1 || h.imageType > 11) return SLFail(SL_E_UNSUPPORTED_VARIANT, false);
   const u32 kind = h.imageType & 7;
   if (kind == 1) {
-    if (!(h.depth == 8 || IsTrueColorDepth(h.depth)) || h.mapType != 1) return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
+    if (!(h.depth == 8 || IsTrueColorDepth(h.depth)) || h.mapType != 1) return SLFail(SL_E_UNSUPPORTED_VARIANT, false);
     *format = h.mapLength <= 256 ? SL_IMAGE_FORMAT_PALETTE : SL_IMAGE_FORMAT_BGR;
     color->attributeBits = h.mapEntryBits == 15   ? 1
                            : h.mapEntryBits == 16 ? (h.descriptor & 1)
                            : h.mapEntryBits == 32 ? 8
                                                   : 0;
   } else if (kind == 2) {
-    if (!IsTrueColorDepth(h.depth)) return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
+    if (!IsTrueColorDepth(h.depth)) return SLFail(SL_E_UNSUPPORTED_VARIANT, false);
     *format = h.depth == 32 ? SL_IMAGE_FORMAT_BGRA : SL_IMAGE_FORMAT_BGR;
     color->attributeBits = h.depth == 15 ? 1 : h.depth == 16 ? (h.descriptor & 1) : h.depth == 32 ? 8 : 0;
   } else if (kind == 3) {
-    if (h.depth != 8) return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
+    if (h.depth != 8) return SLFail(SL_E_UNSUPPORTED_VARIANT, false);
     *format = SL_IMAGE_FORMAT_PALETTE;
     color->attributeBits = 0;
   } else {
-    return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
+    return SLFail(SL_E_UNSUPPORTED_VARIANT, false);
   }
   if (h.mapType == 1) {
     if (h.mapLength == 0) return SLFail(SL_E_IMAGE_FORMAT_ID, false);
-    if (!IsTrueColorDepth(h.mapEntryBits)) return SLFail(SL_E_IMAGE_FILE_VARIANT, false);
+    if (!IsTrueColorDepth(h.mapEntryBits)) return SLFail(SL_E_UNSUPPORTED_VARIANT, false);
     if (kind == 3) return SLFail(SL_E_IMAGE_FORMAT_ID, false);
   } else if (h.mapType > 1) {
     return SLFail(SL_E_IMAGE_FORMAT_ID, false);

@@ -121,7 +121,7 @@ class AviFileWalk {
   AviStreamInfo* Stream(int number) const {
     return number >= 0 && u32(number) < m_parser->m_streams.GetCount() ? m_parser->m_streams[u32(number)] : nullptr;
   }
-  static bool Damaged() { return SLFail(SL_E_MEDIA_MALFORMED, false); }
+  static bool Damaged() { return SLFail(SL_E_MALFORMED, false); }
 
   AviParser* m_parser;
   CSLBaseStorage* m_storage;
@@ -150,7 +150,7 @@ bool AviParser::Parse() {
     AviFileWalk walk(this);
     return walk.Run();
   } catch (const std::bad_alloc&) {
-    return SLFail(SL_E_MEDIA_MALFORMED, false);
+    return SLFail(SL_E_MALFORMED, false);
   }
 }
 
@@ -315,7 +315,7 @@ bool AviFileWalk::ReadStreamList(u64 dataPosition, u64 size) {
   u64 position = dataPosition, remaining = size;
   while (remaining >= 8) {
     u8 chunk[8];
-    if ((m_position != position && !SeekTo(position)) || !ReadExact(chunk, 8, SL_E_MEDIA_MALFORMED)) return Damaged();
+    if ((m_position != position && !SeekTo(position)) || !ReadExact(chunk, 8, SL_E_MALFORMED)) return Damaged();
     u32 id = SLLoadLE32(chunk), chunkSize = SLLoadLE32(chunk + 4);
     remaining -= 8;
     u64 chunkData = position + 8;
@@ -323,14 +323,14 @@ bool AviFileWalk::ReadStreamList(u64 dataPosition, u64 size) {
     if (id == kStrh) {
       u32 count = chunkSize < sizeof(AviStreamHeader) ? chunkSize : u32(sizeof(AviStreamHeader));
       SLMemSet(&info->header, 0, sizeof(AviStreamHeader));
-      if (!ReadExact(&info->header, count, SL_E_MEDIA_MALFORMED)) return Damaged();
+      if (!ReadExact(&info->header, count, SL_E_MALFORMED)) return Damaged();
       info->intraOnly = false;
     } else if (id == kStrf) {
       SLFree(info->format);
       info->formatSize = 0;
       info->format = static_cast<u8*>(SLAlloc(chunkSize));
       if (!info->format) return Damaged();
-      if (!ReadExact(info->format, chunkSize, SL_E_MEDIA_MALFORMED)) return Damaged();
+      if (!ReadExact(info->format, chunkSize, SL_E_MALFORMED)) return Damaged();
       info->formatSize = chunkSize;
       if (info->header.type == kVids && chunkSize >= 20)
         info->intraOnly = IsOneOf(SLLoadLE32(info->format + 16), kIntraOnlyCodecs);
@@ -370,7 +370,7 @@ bool AviFileWalk::ReadOpenDmlIndex(AviStreamInfo* info, u64 payload, u64 payload
   u64 returnTo = m_position;
   if (payloadEnd > m_fileSize) payloadEnd = m_fileSize;
   u8 header[24];
-  if (payload + 24 > payloadEnd || !SeekTo(payload) || !ReadExact(header, 24, SL_E_MEDIA_MALFORMED)) return Damaged();
+  if (payload + 24 > payloadEnd || !SeekTo(payload) || !ReadExact(header, 24, SL_E_MALFORMED)) return Damaged();
   u32 longsPerEntry = SLLoadLE16(header);
   u8 type = header[3];
   u32 inUse = SLLoadLE32(header + 4);
@@ -393,7 +393,7 @@ bool AviFileWalk::ReadOpenDmlIndex(AviStreamInfo* info, u64 payload, u64 payload
   for (u32 done = 0; done < inUse;) {
     u32 count = inUse - done < perBatch ? inUse - done : perBatch;
     if ((m_position != batchPosition && !SeekTo(batchPosition)) ||
-        !ReadExact(batch, count * entryBytes, SL_E_MEDIA_MALFORMED))
+        !ReadExact(batch, count * entryBytes, SL_E_MALFORMED))
       return Damaged();
     batchPosition += u64(count) * entryBytes;
     for (u32 i = 0; i < count; ++i) {

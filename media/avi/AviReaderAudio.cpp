@@ -42,7 +42,7 @@ bool CSLVideoAudioReaderAVI::GetAudioFormat(u32 stream, SLAudioFormat* out) {
   AviStreamInfo* info = m_parser->GetStream(stream);
   if (!info) return SLFail(SL_E_MEDIA_NO_STREAM, false);
   if (info->header.type != AviFourCC("auds")) return SLFail(SL_E_MEDIA_NOT_AUDIO, false);
-  if (!info->format || info->formatSize < 16) return SLFail(SL_E_MEDIA_FORMAT_SHORT, false);
+  if (!info->format || info->formatSize < 16) return SLFail(SL_E_BAD_FORMAT, false);
   if (AviStreamDecoder* d = FindDecoder(stream); d && d->mpeg && d->audioFormat.formatTag) {
     *out = d->audioFormat;  // what the MPEG decoder hands out, whatever the stream header claimed
     return SLSucceed(true);
@@ -70,7 +70,7 @@ bool CSLVideoAudioReaderAVI::GetAudioLength(u32 stream, u64* frames) {
   AviStreamInfo* info = m_parser->GetStream(stream);
   if (!info) return SLFail(SL_E_MEDIA_NO_STREAM, false);
   if (info->header.type != AviFourCC("auds")) return SLFail(SL_E_MEDIA_NOT_AUDIO, false);
-  if (!info->format || info->formatSize < 16) return SLFail(SL_E_MEDIA_FORMAT_SHORT, false);
+  if (!info->format || info->formatSize < 16) return SLFail(SL_E_BAD_FORMAT, false);
   if (AviStreamDecoder* d = FindDecoder(stream); d && d->audioFormat.formatTag) {
     *frames = d->length;  // lowered to what the MPEG decoder finds
     return SLSucceed(true);
@@ -97,7 +97,7 @@ bool CSLVideoAudioReaderAVI::StartAudio(AviStreamDecoder* d) {
   if (!GetAudioLength(d->stream, &d->length) || !GetAudioFormat(d->stream, &d->audioFormat)) return false;
   const SLAudioFormat& f = d->audioFormat;
   const u64 bytesPerSecond = u64(f.samplesPerSecond) * f.blockAlign;
-  if (bytesPerSecond > kMaxBytesPerSecond || f.samplesPerSecond == 0) return SLFail(SL_E_MEDIA_AUDIO_FORMAT, false);
+  if (bytesPerSecond > kMaxBytesPerSecond || f.samplesPerSecond == 0) return SLFail(SL_E_AUDIO_FORMAT, false);
   d->outputWave = {WAVE_FORMAT_PCM, WORD(f.channels), f.samplesPerSecond, u32(bytesPerSecond), WORD(f.blockAlign),
                    WORD(f.bitsPerSample), 0};
   AviStreamInfo* info = d->info;
@@ -105,7 +105,7 @@ bool CSLVideoAudioReaderAVI::StartAudio(AviStreamDecoder* d) {
   if (IsStoredPcm(info)) {
     d->storedFrame = info->BlockAlign();
     d->storedSlot = d->storedFrame / f.channels;
-    if (d->storedSlot == 0) return SLFail(SL_E_MEDIA_AUDIO_FORMAT, false);
+    if (d->storedSlot == 0) return SLFail(SL_E_AUDIO_FORMAT, false);
     return SLSucceed(true);
   }
   if (tag == kTagMpeg || tag == kTagMpegLayer3) {
@@ -117,13 +117,13 @@ bool CSLVideoAudioReaderAVI::StartAudio(AviStreamDecoder* d) {
     try {
       opened = d->mpeg->Open(d->mpegStorage, m_source->CanSeek() ? 1 : 0, m_parser->GetOpenFlags());
     } catch (...) {
-      return SLFail(SL_E_MEDIA_AUDIO_FORMAT, false);
+      return SLFail(SL_E_AUDIO_FORMAT, false);
     }
     if (!opened) return false;
     // The samples handed out are the decoder's: its channels and rate replace the stream
     // header's, which a damaged or careless file may state otherwise.
     const u32 channels = d->mpeg->GetChannels(), rate = d->mpeg->GetSampleRate();
-    if (channels == 0 || channels > 2 || rate == 0) return SLFail(SL_E_MEDIA_AUDIO_FORMAT, false);
+    if (channels == 0 || channels > 2 || rate == 0) return SLFail(SL_E_AUDIO_FORMAT, false);
     d->audioFormat.channels = channels;
     d->audioFormat.samplesPerSecond = rate;
     d->audioFormat.bitsPerSample = 16;
@@ -171,7 +171,7 @@ bool CSLVideoAudioReaderAVI::StartConverter(AviStreamDecoder* d) {
   } catch (...) {
     prepared = ACMERR_NOTPOSSIBLE;
   }
-  if (prepared != MMSYSERR_NOERROR) return SLFail(SL_E_MEDIA_AUDIO_FORMAT, false);
+  if (prepared != MMSYSERR_NOERROR) return SLFail(SL_E_AUDIO_FORMAT, false);
   d->headerPrepared = true;
   SLAcmPump& p = d->pump;
   p.acm = &d->acm;
@@ -241,7 +241,7 @@ bool CSLVideoAudioReaderAVI::ReadAudio(u32 stream, u64 first, u32 count, const v
     try {
       ok = d->mpeg->DecodeFrame(first, count, &decoded, got);
     } catch (...) {
-      SLSetLastError(SL_E_MEDIA_DECODE_DATA);
+      SLSetLastError(SL_E_DECODE_DATA);
     }
     *samples = decoded;
     if (!ok && lenient) {

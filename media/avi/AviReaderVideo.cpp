@@ -242,14 +242,14 @@ bool CSLVideoAudioReaderAVI::DecodeFrame(AviStreamDecoder* d, u64 frame, bool fr
       answer = Guarded(d->pICDecompress, d->decompressor, flags, in, static_cast<LPVOID>(d->frameBuffer),
                        OutputHeader(d), static_cast<LPVOID>(d->picture));
     }
-    if (Failed(answer)) return SLFail(SL_E_MEDIA_DECODE_DATA, false);
+    if (Failed(answer)) return SLFail(SL_E_DECODE_DATA, false);
     if (d->videoFormat.bitsPerPixel == 8) {
       const LRESULT palette =
           d->driverProc ? Driver(d, ICM_DECOMPRESS_GET_PALETTE, reinterpret_cast<LPARAM>(in),
                                  reinterpret_cast<LPARAM>(OutputHeader(d)))
                         : Guarded(d->pICSendMessage, d->decompressor, ICM_DECOMPRESS_GET_PALETTE,
                                   reinterpret_cast<DWORD_PTR>(in), reinterpret_cast<DWORD_PTR>(OutputHeader(d)));
-      if (Failed(palette)) return SLFail(SL_E_MEDIA_DECODE_DATA, false);
+      if (Failed(palette)) return SLFail(SL_E_DECODE_DATA, false);
     }
   }
   d->lastFrame = frame;

@@ -97,7 +97,7 @@ bool CSLVideoAudioReaderAVI::GetVideoFormat(u32 stream, SLVideoFormat* out) {
   AviStreamInfo* info = TypedStream(m_parser, stream, AviFourCC("vids"), SL_E_MEDIA_NOT_VIDEO);
   if (!info) return false;
   const u8* bih = VideoFormatBlock(info);
-  if (!bih) return SLFail(SL_E_MEDIA_FORMAT_SHORT, false);
+  if (!bih) return SLFail(SL_E_BAD_FORMAT, false);
   const i32 width = i32(SLLoadLE32(bih + 4));
   const i64 height = std::llabs(i64(i32(SLLoadLE32(bih + 8))));
   if (width < 0 || u32(width) > kMaxVideoSide || height > kMaxVideoSide)
@@ -170,7 +170,7 @@ AviStreamDecoder* CSLVideoAudioReaderAVI::StartedDecoder(u32 stream, u32 kind) {
   if (!m_parser) return SLFail(SL_E_STORAGE_NOT_OPEN, static_cast<AviStreamDecoder*>(nullptr));
   if (stream >= m_parser->GetStreamCount()) return SLFail(SL_E_MEDIA_NO_STREAM, static_cast<AviStreamDecoder*>(nullptr));
   AviStreamDecoder* d = FindDecoder(stream);
-  if (!d) return SLFail(SL_E_MEDIA_NOT_STARTED, static_cast<AviStreamDecoder*>(nullptr));
+  if (!d) return SLFail(SL_E_NOT_STARTED, static_cast<AviStreamDecoder*>(nullptr));
   if (d->kind != kind)
     return SLFail(kind == kAviKindVideo ? SL_E_MEDIA_NOT_VIDEO : SL_E_MEDIA_NOT_AUDIO,
                   static_cast<AviStreamDecoder*>(nullptr));
@@ -181,10 +181,10 @@ bool CSLVideoAudioReaderAVI::StartStream(u32 stream) {
   if (!m_parser) return SLFail(SL_E_STORAGE_NOT_OPEN, false);
   AviStreamInfo* info = m_parser->GetStream(stream);
   if (!info) return SLFail(SL_E_MEDIA_NO_STREAM, false);
-  if (FindDecoder(stream)) return SLFail(SL_E_MEDIA_STARTED, false);
+  if (FindDecoder(stream)) return SLFail(SL_E_ALREADY_STARTED, false);
   const bool video = info->header.type == AviFourCC("vids");
   const bool audio = info->header.type == AviFourCC("auds");
-  if ((!video && !audio) || !info->format) return SLFail(SL_E_MEDIA_NO_DECODABLE_STREAM, false);
+  if ((!video && !audio) || !info->format) return SLFail(SL_E_NO_DECODABLE_DATA, false);
   auto* d = static_cast<AviStreamDecoder*>(SLAllocZeroed(sizeof(AviStreamDecoder)));
   if (!d) return SLFail(SL_E_OUT_OF_MEMORY, false);
   d->info = info;
@@ -210,7 +210,7 @@ bool CSLVideoAudioReaderAVI::StartStream(u32 stream) {
 bool CSLVideoAudioReaderAVI::StopStream(u32 stream) {
   if (!m_parser) return SLFail(SL_E_STORAGE_NOT_OPEN, false);
   AviStreamDecoder* d = FindDecoder(stream);
-  if (!d) return SLFail(SL_E_MEDIA_NOT_STARTED, false);
+  if (!d) return SLFail(SL_E_NOT_STARTED, false);
   m_parser->StopStream(stream);
   if (d->kind == kAviKindVideo)
     StopVideo(d);

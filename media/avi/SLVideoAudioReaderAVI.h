@@ -29,11 +29,6 @@ namespace SLRiffAudio {
 struct SLAcmPump;
 }
 
-enum : u32 {
-  SL_E_MEDIA_NO_DECODABLE_STREAM = 0x800f0008,  // a stream neither video nor audio, or without format
-  SL_E_MEDIA_FORMAT_SHORT = 0x80001004,         // a format block too short for its kind
-};
-
 class CSLVideoAudioReaderAVI : public CSLBaseVideoAudioReader {
   SL_DECLARE_CLASS(CSLVideoAudioReaderAVI)
  public:

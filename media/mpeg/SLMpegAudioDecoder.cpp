@@ -335,7 +335,7 @@ bool CMXMP3_DecoderHelper::Open(CSLBaseStorage* storage, u32 seekable, u32 lenie
   const u32 padding = m_header.padding * (m_header.layer == 1 ? 4 : 1);
   const u64 frames = m_streamSize > m_frameOffset ? (m_streamSize - m_frameOffset) / (m_header.frameDataSize - padding + 4) : 0;
   if (!SLCheckedMul(frames, m_samplesPerFrame, &m_totalSamples) || !SLFitsU32(frames))
-    return SLFail(SL_E_MEDIA_MALFORMED, false);
+    return SLFail(SL_E_MALFORMED, false);
   m_frameOffsets.Free();
   const u32 tableCount = frames > 0 ? u32(frames) : 1;
   if (!m_frameOffsets.SetSize(tableCount)) return false;
@@ -470,7 +470,7 @@ u64 CMXMP3_DecoderHelper::GetTotalSamples() {
 
 bool CMXMP3_DecoderHelper::Start() {
   if (!m_storage) return SLFail(SL_E_NOT_INITIALISED, false);
-  if (m_started) return SLFail(SL_E_MEDIA_STARTED, false);
+  if (m_started) return SLFail(SL_E_ALREADY_STARTED, false);
   m_scale = 32768.0;
   m_started = true;
   m_resumeValid = false;
@@ -494,7 +494,7 @@ bool CMXMP3_DecoderHelper::Start() {
 
 bool CMXMP3_DecoderHelper::Stop() {
   if (!m_storage) return SLFail(SL_E_NOT_INITIALISED, false);
-  if (!m_started) return SLFail(SL_E_MEDIA_NOT_STARTED, false);
+  if (!m_started) return SLFail(SL_E_NOT_STARTED, false);
   SLFreeKeepingError(m_output);
   m_output = nullptr;
   delete m_layer3;

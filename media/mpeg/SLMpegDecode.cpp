@@ -219,7 +219,7 @@ bool CMXMP3_DecoderHelper::DecodeFrame(u64 first, u32 count, const i16** samples
   if (got) *got = 0;
   if (!m_storage) return SLFail(SL_E_NOT_INITIALISED, false);
   if (!samples || !got) return SLFail(SL_E_INVALID_ARG, false);
-  if (!m_started) return SLFail(SL_E_MEDIA_NOT_STARTED, false);
+  if (!m_started) return SLFail(SL_E_NOT_STARTED, false);
   if (m_seekable) {
     const u64 total = GetTotalSamples();
     if (first >= total) return SLSucceed(true);

@@ -17,18 +17,12 @@
 
 // Codes shared by the readers (0x8002 and 0x8009 values read as in the storage layer).
 enum : u32 {
-  SL_E_MEDIA_MALFORMED = 0x80020016,       // magic, chunk or table wrong
   SL_E_MEDIA_BAD_FORMAT_RECORD = 0x80020017,  // a stored format record that cannot be used
   SL_E_MEDIA_NO_STREAM = 0x800f0001,
   SL_E_MEDIA_FRAME_RANGE = 0x800f0003,     // frame beyond the end (IsKeyFrame)
   SL_E_MEDIA_NOT_VIDEO = 0x800f0004,
   SL_E_MEDIA_NOT_AUDIO = 0x800f0005,
   SL_E_MEDIA_VIDEO_FORMAT = 0x800f0006,    // video format not usable
-  SL_E_MEDIA_AUDIO_FORMAT = 0x800f0007,    // audio format not usable, or no converter for it
-  SL_E_MEDIA_DECODE = 0x80090001,
-  SL_E_MEDIA_DECODE_DATA = 0x80090003,
-  SL_E_MEDIA_NOT_STARTED = 0x80090006,
-  SL_E_MEDIA_STARTED = 0x80090007,
   SL_E_MEDIA_NULL_COUNT = 0x80001006,      // ReadAudio's count out pointer
 };
 

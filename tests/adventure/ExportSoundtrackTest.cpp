@@ -19,8 +19,8 @@
 #include "gamesystem/directx/SLSfxDirectX.h"
 #include "tests/support/MovieFixtures.h"
 #include "tests/support/TestWindow.h"
-#include "tools/WavHeader.h"
-#include "tools/mxvwriter/MxvWriter.h"
+#include "tools/common/WavHeader.h"
+#include "tools/mxvwrite/MxvWriter.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLMemoryStorage.h"
 #include "tests/support/TestSupport.h"
-#include "tools/packwriter/PackWriter.h"
+#include "tools/slpack/PackWriter.h"
 
 namespace {
 
@@ -30,16 +30,16 @@ TEST(ItemDescription, MissingAgainstEmptyPerKind) {
     std::string value;  // the text, "-" for none found, 1/0 for yes/no, or the number
   } rows[] = {
       {kYesNo, "General", "Si", SL_OK, "1"},       {kYesNo, "General", "No", SL_OK, "0"},
-      {kYesNo, "General", "Vacio", SL_E_CATALOG_BAD_ITEM, ""}, {kYesNo, "General", "Raro", SL_E_CATALOG_BAD_ITEM, ""},
+      {kYesNo, "General", "Vacio", SL_E_MALFORMED, ""}, {kYesNo, "General", "Raro", SL_E_MALFORMED, ""},
       {kYesNo, "General", "Falta", SL_OK, "1"},    {kYesNo, "Otra", "Si", SL_OK, "1"},
       {kRequired, "General", "Texto", SL_OK, "hola"}, {kRequired, "General", "Animaci\xF3n", SL_OK, "sube"},
-      {kRequired, "General", "Vacio", SL_E_CATALOG_BAD_ITEM, ""}, {kRequired, "Otra", "Texto", SL_E_CATALOG_BAD_ITEM, ""},
+      {kRequired, "General", "Vacio", SL_E_MALFORMED, ""}, {kRequired, "Otra", "Texto", SL_E_MALFORMED, ""},
       {kNonEmpty, "General", "Raro", SL_OK, "quiz\xE1"}, {kNonEmpty, "General", "Vacio", SL_OK, "-"},
       {kNonEmpty, "General", "Falta", SL_OK, "-"}, {kUInt, "General", "Numero", SL_OK, "42"},
-      {kUInt, "General", "Falta", SL_OK, "7"},     {kUInt, "General", "Vacio", SL_E_CATALOG_BAD_ITEM, ""},
-      {kUInt, "General", "Signo", SL_E_CATALOG_BAD_ITEM, ""}, {kUInt, "General", "Grande", SL_E_CATALOG_BAD_ITEM, ""},
+      {kUInt, "General", "Falta", SL_OK, "7"},     {kUInt, "General", "Vacio", SL_E_MALFORMED, ""},
+      {kUInt, "General", "Signo", SL_E_MALFORMED, ""}, {kUInt, "General", "Grande", SL_E_MALFORMED, ""},
       {kConverter, "General", "Grande", SL_E_OVERFLOW, ""}, {kConverter, "General", "Negativo", SL_E_UNDERFLOW, ""},
-      {kConverter, "General", "Cola", SL_E_TEXT_LEFT, ""}, {kConverter, "General", "Vacio", SL_E_CATALOG_BAD_ITEM, ""},
+      {kConverter, "General", "Cola", SL_E_TEXT_LEFT, ""}, {kConverter, "General", "Vacio", SL_E_MALFORMED, ""},
   };
   std::vector<uint8_t> ansi(kText, kText + sizeof kText - 1), wide{0xFF, 0xFE};  // UTF-16LE: every character < U+0100
   for (u8 c : ansi) wide.push_back(c), wide.push_back(0);
@@ -106,9 +106,9 @@ TEST(ItemDescription, ListTokensAndFractions) {
   SL_EXPECT_OK(ItemDescription_ParseFraction(" 12.5 ", &value, true));
   EXPECT_EQ(value, 12.5);
   SL_EXPECT_FAIL(ItemDescription_ParseFraction("1,5", &value, true), SL_E_TEXT_LEFT);
-  SL_EXPECT_FAIL(ItemDescription_ParseFraction("-", &value, true), SL_E_CATALOG_BAD_ITEM);
+  SL_EXPECT_FAIL(ItemDescription_ParseFraction("-", &value, true), SL_E_MALFORMED);
   i32 offset = 0;
-  SL_EXPECT_FAIL(ItemDescription_ParseInt("-2147483649", &offset, false), SL_E_CATALOG_BAD_ITEM);
+  SL_EXPECT_FAIL(ItemDescription_ParseInt("-2147483649", &offset, false), SL_E_MALFORMED);
   EXPECT_TRUE(ItemDescription_ParseInt(" -12 ", &offset, false) && offset == -12);
 }
 

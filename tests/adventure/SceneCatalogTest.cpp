@@ -123,7 +123,7 @@ TEST_F(SceneCatalogTest, InsertionKeepsPythonOrderAndRefusesDuplicates) {
     for (u32 n = 0; SceneCatalog_GetAt(n); ++n) got += std::to_string(index[SceneCatalog_GetAt(n)]) + "\n";
     EXPECT_EQ(got, expected);
     const size_t pictures = Pictures();
-    for (const char* name : {"dupName", "dupId"}) SL_EXPECT_FAIL(Load(name), SL_E_CATALOG_DUPLICATE);
+    for (const char* name : {"dupName", "dupId"}) SL_EXPECT_FAIL(Load(name), SL_E_ALREADY_EXISTS);
     EXPECT_EQ(ListCount(), items.size());
     EXPECT_EQ(Pictures(), pictures);
     EXPECT_EQ(SceneCatalog_FindById(ItemId{}), -1);
@@ -140,13 +140,13 @@ TEST_F(SceneCatalogTest, RefusedPacksLeaveNothingBehind) {
     const char *name, *fondo, *frente;
     std::string info;
     u32 code;
-  } rows[] = {{"rgb24", "rgb24", "", good, SL_E_CATALOG_BAD_ITEM},
-              {"magick24", "magick24", "", good, SL_E_CATALOG_BAD_ITEM},
-              {"narrow", "narrow", "", good, SL_E_CATALOG_BAD_ITEM},
-              {"narrowFront", "rising", "narrow", good, SL_E_CATALOG_BAD_ITEM},
+  } rows[] = {{"rgb24", "rgb24", "", good, SL_E_MALFORMED},
+              {"magick24", "magick24", "", good, SL_E_MALFORMED},
+              {"narrow", "narrow", "", good, SL_E_MALFORMED},
+              {"narrowFront", "rising", "narrow", good, SL_E_MALFORMED},
               {"badLine", "rising", "", "[General]\r\nClase\r\nNombre=x\r\n", SL_E_INI_BAD_TEXT},
-              {"noName", "rising", "opaque", "[General]\r\nClase=Casa\r\n", SL_E_CATALOG_BAD_ITEM},
-              {"emptyClass", "rising", "", "[General]\r\nClase=\r\nNombre=x\r\n", SL_E_CATALOG_BAD_ITEM},
+              {"noName", "rising", "opaque", "[General]\r\nClase=Casa\r\n", SL_E_MALFORMED},
+              {"emptyClass", "rising", "", "[General]\r\nClase=\r\nNombre=x\r\n", SL_E_MALFORMED},
               {"noFondo", "", "", good, SL_E_STORAGE_OPEN},
               {"badCrc", "rising", "", good, 0x8002001d},
               {"missing", "", "", "", SL_E_STORAGE_OPEN}};

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "tests/support/TempDir.h"
-#include "tools/packwriter/PackWriter.h"
+#include "tools/slpack/PackWriter.h"
 
 namespace {
 
@@ -73,8 +73,8 @@ TEST(ToolCommandLine, HelpGoesToStandardOutputAndUsageErrorsExitWithTwo) {
     const char* path;
     const char* badArguments;
   } tools[] = {
-      {"rescomp/slrescomp", "one"},       {"packwriter/slpack", "-x a"},   {"mximg/mximgwrite", "-e bogus a b"},
-      {"mxvwriter/mxvwrite", "--codec h264 out.mxv"}, {"mediadump", "a.avi --bogus x"}, {"demos/windemo", "extra"},
+      {"slrescomp/slrescomp", "one"},       {"slpack/slpack", "-x a"},   {"mximgwrite/mximgwrite", "-e bogus a b"},
+      {"mxvwrite/mxvwrite", "--codec h264 out.mxv"}, {"mediadump", "a.avi --bogus x"}, {"demos/windemo", "extra"},
       {"demos/inputdemo", "extra"},             {"fntwrite/fntwrite", "font"},     {"demos/sounddemo", ""},
   };
   for (const Tool& tool : tools) {
@@ -118,22 +118,22 @@ TEST(ToolCommandLine, ResourceCompilerRefusesBadListsByName) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     dir.Write("list.txt", c.list);
-    const Result r = Shell(dir, "'" + kTools + "rescomp/slrescomp' '" + dir.Host("list.txt") + "' '" +
+    const Result r = Shell(dir, "'" + kTools + "slrescomp/slrescomp' '" + dir.Host("list.txt") + "' '" +
                                   dir.Host("out.dll") + "'");
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find(c.expected), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir.Host("out.dll")));
   }
   const Result folderList =
-      Shell(dir, "'" + kTools + "rescomp/slrescomp' '" + dir.Host("folder") + "' '" + dir.Host("out.dll") + "'");
+      Shell(dir, "'" + kTools + "slrescomp/slrescomp' '" + dir.Host("folder") + "' '" + dir.Host("out.dll") + "'");
   EXPECT_EQ(folderList.status, 1);
   EXPECT_NE(folderList.err.find("folder"), std::string::npos) << folderList.err;
   // A good list into a folder that does not exist says so; into a good one it works.
   dir.Write("list.txt", "#10 #1 0x0C0A data.bin\n");
   const Result noFolder =
-      Shell(dir, "'" + kTools + "rescomp/slrescomp' '" + dir.Host("list.txt") + "' '" + dir.Host("none/out.dll") + "'");
+      Shell(dir, "'" + kTools + "slrescomp/slrescomp' '" + dir.Host("list.txt") + "' '" + dir.Host("none/out.dll") + "'");
   EXPECT_EQ(noFolder.status, 1);
-  EXPECT_EQ(Shell(dir, "'" + kTools + "rescomp/slrescomp' '" + dir.Host("list.txt") + "' '" + dir.Host("out.dll") + "'")
+  EXPECT_EQ(Shell(dir, "'" + kTools + "slrescomp/slrescomp' '" + dir.Host("list.txt") + "' '" + dir.Host("out.dll") + "'")
                 .status,
             0);
   EXPECT_GT(dir.Read("out.dll").size(), 0u);
@@ -144,7 +144,7 @@ TEST(ToolCommandLine, MovieWriterChecksItsOptionsAndInputs) {
   TempDir dir;
   dir.Write("frames.raw", std::string(16 * 16 * 3 * 2, '\x40'));
   std::filesystem::create_directory(dir.Host("folder"));
-  const std::string tool = "'" + kTools + "mxvwriter/mxvwrite' ";
+  const std::string tool = "'" + kTools + "mxvwrite/mxvwrite' ";
   struct Case {
     const char* arguments;
     int status;
@@ -190,10 +190,10 @@ TEST(ToolCommandLine, FullDiskLeavesNoPartialOutputAndKeepsTheOldFile) {
     const char* name;
     std::string command;
   } cases[] = {
-      {"slpack", "'" + kTools + "packwriter/slpack' '" + dir.Host("in") + "' '" + dir.Host("out/target") + "'"},
-      {"mximgwrite", "'" + kTools + "mximg/mximgwrite' -e raw '" + dir.Host("in/picture.bmp") + "' '" +
+      {"slpack", "'" + kTools + "slpack/slpack' '" + dir.Host("in") + "' '" + dir.Host("out/target") + "'"},
+      {"mximgwrite", "'" + kTools + "mximgwrite/mximgwrite' -e raw '" + dir.Host("in/picture.bmp") + "' '" +
                          dir.Host("out/target") + "'"},
-      {"mxvwrite", "'" + kTools + "mxvwriter/mxvwrite' --video '" + dir.Host("in/frames.raw") +
+      {"mxvwrite", "'" + kTools + "mxvwrite/mxvwrite' --video '" + dir.Host("in/frames.raw") +
                        "' --size 64x64 --codec zip '" + dir.Host("out/target") + "'"},
       {"mediadump", "'" + kTools + "mediadump' '" + dir.Host("in/tone.wav") + "' --audio '" + dir.Host("out/target") + "'"},
   };
@@ -226,7 +226,7 @@ TEST(ToolCommandLine, FullDiskLeavesNoPartialOutputAndKeepsTheOldFile) {
 // program could not read (or a folder that is not empty) refused with nothing written.
 TEST(ToolCommandLine, PackToolListsAndExtractsWhatItPacked) {
   TempDir dir;
-  const std::string slpack = "'" + kTools + "packwriter/slpack' ";
+  const std::string slpack = "'" + kTools + "slpack/slpack' ";
   std::string noise(70000, '\0');
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = char((i * 2654435761u) >> 11);
   const std::vector<std::pair<std::string, std::string>> files = {

@@ -8,7 +8,7 @@
 
 #include "foundation/SLByteOrder.h"
 #include "storage/SLFastFileStorage.h"
-#include "tools/packwriter/PackWriter.h"
+#include "tools/slpack/PackWriter.h"
 
 namespace content_test {
 

@@ -14,7 +14,7 @@
 #include "image/readers/SLImageReaderMXIMG.h"
 #include "tests/app/ContentFiles.h"
 #include "tests/support/TestSupport.h"
-#include "tools/packwriter/PackReading.h"
+#include "tools/slpack/PackReading.h"
 
 namespace {
 

@@ -27,7 +27,7 @@
 #include "tests/support/MemoryGfxDevice.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
-#include "tools/packwriter/PackWriter.h"
+#include "tools/slpack/PackWriter.h"
 
 namespace {
 

@@ -120,8 +120,8 @@ TEST(Formula, SyntaxFaultsAndPositions) {
       {"(1 2)", 0, SL_E_FORMULA_UNEXPECTED_TOKEN, 3}, {"1 'a'", 0, SL_E_FORMULA_UNEXPECTED_TOKEN, 2},
       {"1/0", 0, SL_E_FORMULA_DIVISION_BY_ZERO, 2},                  // just after the "/"
       {"1/0.00000000001", 0, SL_E_FORMULA_DIVISION_BY_ZERO, 2}, {"5%0", 0, SL_E_FORMULA_DIVISION_BY_ZERO, 2},
-      {"1 + $", 0, SL_E_FORMULA_BAD_CHARACTER, 4}, {"1 +\x01", 0, SL_E_FORMULA_CONTROL_CHARACTER, 3},
-      {"'ab'", 0, SL_E_FORMULA_CONTROL_CHARACTER, 0}, {"'a", 0, SL_E_FORMULA_CONTROL_CHARACTER, 0},
+      {"1 + $", 0, SL_E_FORMULA_BAD_CHARACTER, 4}, {"1 +\x01", 0, SL_E_BAD_CHARACTER, 3},
+      {"'ab'", 0, SL_E_BAD_CHARACTER, 0}, {"'a", 0, SL_E_BAD_CHARACTER, 0},
       {"(1<2<3)", 0, SL_E_FORMULA_PAREN_EXPECTED, 4}, {"AVG(1,2", 0, SL_E_FORMULA_PAREN_EXPECTED, 7},
       {"5+=3", 0, SL_E_FORMULA_UNEXPECTED_TOKEN, 2},
   };

@@ -105,7 +105,7 @@ TEST_P(DeviceContract, HandleOperationsAnswerWithTheirCodes) {
   EXPECT_EQ(SLGetLastError(), SL_E_INVALID_ARG);
   ASSERT_TRUE(device->ReleaseImageSource(image));
   device->GetImagePixel(image, 0, 0);
-  EXPECT_EQ(SLGetLastError(), SL_E_GFX_NO_SOURCE);
+  EXPECT_EQ(SLGetLastError(), SL_E_NOT_AVAILABLE);
   SL_GS_ImageInfo info;
   SL_EXPECT_OK(device->GetImageInfo(image, &info));  // still drawable, still described
   EXPECT_EQ(info.width, 4u);

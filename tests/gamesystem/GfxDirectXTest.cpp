@@ -434,7 +434,7 @@ TEST(GfxDirectXScreen, DemoFirstFrameMatchesItsGolden) {
     GTEST_SKIP() << "xvfb-run and ImageMagick are needed";
   const std::string dir = testing::TempDir(), script = dir + "gfxdemo_grab.sh", out = dir + "gfxdemo_crop.rgb";
   std::ofstream(script) << "log=$(mktemp)\n"
-                        << "'" SL_BINARY_DIR "/tools/gfxdemo' --hold --hide-rate >\"$log\" 2>&1 &\n"
+                        << "'" SL_BINARY_DIR "/tools/demos/gfxdemo' --hold --hide-rate >\"$log\" 2>&1 &\n"
                         << "pid=$!\n"
                         << "for _ in $(seq 300); do grep -q READY \"$log\" && break; sleep 0.1; done\n"
                         << "import -window root -crop 256x256+272+344 -depth 8 'rgb:" << out << "'\n"

@@ -69,7 +69,7 @@ TEST_F(Fonts, MeasuresWithKerningAndTheTwoPixelGap) {
   u32 key = 0;
   EXPECT_TRUE(record->pages->GetCount() == 1 && (*record->pages)[0]->GetTransparentColor(&key) && key == 0xFF00FFu);
   EXPECT_EQ(device.GetImagePixel(record->whiteImage, 0, 0), 0xFF000000u);
-  EXPECT_EQ(SLGetLastError(), SL_E_GFX_NO_SOURCE);
+  EXPECT_EQ(SLGetLastError(), SL_E_NOT_AVAILABLE);
 }
 
 TEST_F(Fonts, DestroyTellsListenersAndRefusesStaleHandles) {
@@ -103,7 +103,7 @@ TEST_F(Fonts, MalformedFilesAreRefusedWithoutLeftovers) {
                          "zero_glyphs.fnt",    "zero_pages.fnt",    "short_page.fnt",
                          "bad_signature.fnt",  "code_below_32.fnt", "page_out_of_range.fnt",
                          "empty_rectangle.fnt", "short_header.fnt"};
-  for (const char* name : names) SL_EXPECT_FAIL(Load(name), SL_E_GFX_BAD_FILE) << name;
+  for (const char* name : names) SL_EXPECT_FAIL(Load(name), SL_E_MALFORMED) << name;
   SL_EXPECT_FAIL(device.LoadFontFromStorage(nullptr), SL_E_NULL_DATA);
   device.m_failFontTextures = true;
   SL_EXPECT_FAIL(Load("good.fnt"), 0x8001000f);

@@ -118,20 +118,20 @@ TEST_F(Gfx, SourceReferencesFollowCopyAndRelease) {
   SL_EXPECT_OK(device.GetImageInfo(shared, &info));
   EXPECT_EQ(info.redShift, 16u);  // format 5 keeps blue in the low byte
   SL_EXPECT_OK(device.ReleaseImageSource(shared));
-  SL_EXPECT_FAIL(device.ReleaseImageSource(shared), SL_E_GFX_NO_SOURCE);
+  SL_EXPECT_FAIL(device.ReleaseImageSource(shared), SL_E_NOT_AVAILABLE);
 
   // Pixel reads: every failure gives 0xFF000000 and says why.
   struct Case {
     SL_GS_Image* image;
     u32 x, y, code;
-  } cases[] = {{shared, 0, 0, SL_E_GFX_NO_SOURCE}, {copied, 3, 0, SL_E_INVALID_ARG},
+  } cases[] = {{shared, 0, 0, SL_E_NOT_AVAILABLE}, {copied, 3, 0, SL_E_INVALID_ARG},
                {copied, 0, 2, SL_E_INVALID_ARG},   {copied, 0xFFFFFFFF, 0, SL_E_INVALID_ARG},
                {nullptr, 0, 0, SL_E_INDEX}};
   for (const Case& c : cases) {
     EXPECT_EQ(device.GetImagePixel(c.image, c.x, c.y), 0xFF000000u);
     EXPECT_EQ(SLGetLastError(), c.code) << c.x << "," << c.y;
   }
-  SL_EXPECT_FAIL(device.EndImageAccess(copied), SL_E_GFX_NOT_ACCESSED);
+  SL_EXPECT_FAIL(device.EndImageAccess(copied), SL_E_NOT_HELD);
   device.Record(copied)->accessed = 1;
   SL_EXPECT_OK(device.EndImageAccess(copied));
 }

@@ -14,7 +14,7 @@ TEST(GuiDemoDisplay, HeadlessScreenshotShowsTheDialog) {
   const std::string bmp = std::string(SL_BINARY_DIR) + "/guidemo.bmp";
   std::remove(bmp.c_str());
   const std::string log =
-      SLTestCapture("SDL_VIDEODRIVER=dummy " + std::string(SL_BINARY_DIR) + "/tools/guidemo --screenshot " + bmp + " 2>&1");
+      SLTestCapture("SDL_VIDEODRIVER=dummy " + std::string(SL_BINARY_DIR) + "/tools/demos/guidemo --screenshot " + bmp + " 2>&1");
   ASSERT_NE(log.find("SAVED"), std::string::npos) << log;
   std::ifstream file(bmp, std::ios::binary);
   char magic[2] = {};
@@ -31,7 +31,7 @@ TEST(GuiDemoDisplay, ButtonCheckBoxAndSliderAnswerRealInput) {
   if (std::system("command -v xvfb-run >/dev/null && command -v xdotool >/dev/null") != 0)
     GTEST_SKIP() << "xvfb-run and xdotool are needed";
   const std::string log = SLTestCapture(std::string(SL_SOURCE_DIR) + "/tests/support/xvfb_demo.sh " + SL_BINARY_DIR +
-                                        "/tools/guidemo " + SL_SOURCE_DIR + "/tests/gui/guidemo_xvfb.sh 2>&1");
+                                        "/tools/demos/guidemo " + SL_SOURCE_DIR + "/tests/gui/guidemo_xvfb.sh 2>&1");
   // "&Aceptar", then the check box by its click and by the space key, then the drag.
   std::size_t at = 0;
   for (const char* line : {"COMMAND 1\n", "COMMAND 10\n", "COMMAND 10\n", "HSCROLL 5 ", "HSCROLL 6 "}) {

@@ -12,7 +12,7 @@ TEST(GuiDemoEditDisplay, TypedSpanishTextReadsBack) {
   if (std::system("command -v xvfb-run >/dev/null && command -v xdotool >/dev/null") != 0)
     GTEST_SKIP() << "xvfb-run and xdotool are needed";
   const std::string log = SLTestCapture(std::string(SL_SOURCE_DIR) + "/tests/support/xvfb_demo.sh " + SL_BINARY_DIR +
-                                        "/tools/guidemo " + SL_SOURCE_DIR + "/tests/gui/guidemo_edit_xvfb.sh 2>&1");
+                                        "/tools/demos/guidemo " + SL_SOURCE_DIR + "/tests/gui/guidemo_edit_xvfb.sh 2>&1");
   EXPECT_NE(log.find("EDIT Pel\xED" "cula \xF1" "and\xFA\n"), std::string::npos) << log;
   const std::size_t click = log.find("GRID ");
   ASSERT_NE(click, std::string::npos) << log;

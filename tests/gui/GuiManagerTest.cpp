@@ -65,7 +65,7 @@ TEST_F(GuiTree, CreationRefusesBadArgumentsAndCreatesNothing) {
   CSL_GS_GuiManager idle;
   SL_EXPECT_FAIL(idle.CreateWindow(CTestGuiWindow::GetClassRecord(), "x", 0, 0, 1, 1, kTop, 0, 0, nullptr),
                  SL_E_NOT_INITIALISED);
-  SL_EXPECT_FAIL(idle.Init() && idle.Init(), SL_E_GUI_ALREADY_INITIALISED);
+  SL_EXPECT_FAIL(idle.Init() && idle.Init(), SL_E_ALREADY_INITIALISED);
 }
 
 TEST_F(GuiTree, ParentArgumentOfATopLevelWindowNamesItsOwner) {

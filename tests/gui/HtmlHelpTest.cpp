@@ -16,7 +16,7 @@ TEST(HtmlHelp, ShowsTopicsOnlyWithOwnerAndFile) {
   HelpFixture help;
   CSL_WND_HtmlHelp system;
   SL_EXPECT_OK(system.SetHelpFile(help.WinName().c_str()));
-  SL_EXPECT_FAIL(system.ShowTopic("contenido.htm"), SL_E_HELP_NOT_READY);
+  SL_EXPECT_FAIL(system.ShowTopic("contenido.htm"), SL_E_NOT_INITIALISED);
   SL_EXPECT_OK(system.SetOwnerWindow(kOwner));
   SL_EXPECT_FAIL(system.ShowTopic(""), SL_E_INVALID_ARG);
   SL_EXPECT_FAIL(system.ShowTopic(nullptr), SL_E_INVALID_ARG);
@@ -30,7 +30,7 @@ TEST(HtmlHelp, ShowsTopicsOnlyWithOwnerAndFile) {
   const std::string log = help.WaitForLog(2);
   EXPECT_EQ(log.substr(0, log.find('\n')), log.substr(log.find('\n') + 1, log.find('\n')));
 
-  SL_EXPECT_FAIL(system.ShowTopic("falta.htm"), SL_E_HELP_REFUSED);
+  SL_EXPECT_FAIL(system.ShowTopic("falta.htm"), SL_E_OPERATION_FAILED);
   // A new owner closes the windows open so far.
   SL_EXPECT_OK(system.SetOwnerWindow(kOwner));
   EXPECT_EQ(help.WaitForLog(4).substr(log.size()), "term\nterm\n");
@@ -38,10 +38,10 @@ TEST(HtmlHelp, ShowsTopicsOnlyWithOwnerAndFile) {
 
   // Clearing the file stops topics again; no viewer at all is a refusal.
   SL_EXPECT_OK(system.SetHelpFile(""));
-  SL_EXPECT_FAIL(system.ShowTopic("contenido.htm"), SL_E_HELP_NOT_READY);
+  SL_EXPECT_FAIL(system.ShowTopic("contenido.htm"), SL_E_NOT_INITIALISED);
   SL_EXPECT_OK(system.SetHelpFile(help.WinName().c_str()));
   setenv("SL_HELP_VIEWER", help.dir.Host("no-viewer").c_str(), 1);
-  SL_EXPECT_FAIL(system.ShowTopic("contenido.htm"), SL_E_HELP_REFUSED);
+  SL_EXPECT_FAIL(system.ShowTopic("contenido.htm"), SL_E_OPERATION_FAILED);
 }
 
 // The control's entry is bound once per process, so these run in a fresh one.
@@ -51,9 +51,9 @@ TEST(HtmlHelpDeathTest, WithoutTheControlEveryOperationIsNotSupported) {
       {
         SLPlatformHideExport("hhctrl.ocx", "HtmlHelpA", true);
         CSL_WND_HtmlHelp system;
-        bool refused = !system.SetHelpFile("a.chm") && SLGetLastError() == SL_E_HELP_NOT_SUPPORTED;
-        refused = refused && !system.SetOwnerWindow(kOwner) && SLGetLastError() == SL_E_HELP_NOT_SUPPORTED;
-        refused = refused && !system.ShowTopic("x.htm") && SLGetLastError() == SL_E_HELP_NOT_SUPPORTED;
+        bool refused = !system.SetHelpFile("a.chm") && SLGetLastError() == SL_E_NOT_SUPPORTED;
+        refused = refused && !system.SetOwnerWindow(kOwner) && SLGetLastError() == SL_E_NOT_SUPPORTED;
+        refused = refused && !system.ShowTopic("x.htm") && SLGetLastError() == SL_E_NOT_SUPPORTED;
         std::exit(refused ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");

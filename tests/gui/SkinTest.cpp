@@ -19,7 +19,7 @@
 #include "tests/support/MemoryGfxDevice.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
-#include "tools/packwriter/PackWriter.h"
+#include "tools/slpack/PackWriter.h"
 
 namespace {
 
@@ -421,32 +421,32 @@ TEST_F(Skin, MalformedSkinsAddNothing) {
     std::string layout;
     u32 code;
   } cases[] = {
-      {"no image", "[Fonts]\r\n", SL_E_SKIN_FORMAT},
-      {"image without a reader", "[Images]\r\nP = a.xyz\r\n", SL_E_SKIN_FORMAT},
-      {"colour key above 255", "[Images]\r\nP = a.gif; (256,0,0)\r\n", SL_E_SKIN_FORMAT},
-      {"colour key of two numbers", "[Images]\r\nP = a.gif; (1,2)\r\n", SL_E_SKIN_FORMAT},
-      {"empty file name", "[Images]\r\nP = ; (1,2,3)\r\n", SL_E_SKIN_FORMAT},
-      {"unknown image key", kImages + "[Label]\r\nNormal = other; (0,0,1,1)\r\n", SL_E_SKIN_FORMAT},
-      {"rectangle past the image", kImages + "[Label]\r\nNormal = pic; (1,0,32,1)\r\n", SL_E_SKIN_FORMAT},
-      {"empty rectangle", kImages + "[Label]\r\nNormal = pic; (0,0,0,1)\r\n", SL_E_SKIN_FORMAT},
-      {"wrapping rectangle", kImages + "[Label]\r\nNormal = pic; (1,0,2147483647,1)\r\n", SL_E_SKIN_FORMAT},
-      {"12-digit number", kImages + "[Label]\r\nNormal = pic; (0,0,100000000001,1)\r\n", SL_E_SKIN_FORMAT},
-      {"insets wider than the image", kImages + "[Label]\r\nNormal = pic; (0,0,4,4); (20,0,13,0)\r\n", SL_E_SKIN_FORMAT},
-      {"negative inset", kImages + "[Label]\r\nNormal = pic; (0,0,4,4); (0,-1,0,0)\r\n", SL_E_SKIN_FORMAT},
-      {"unknown word", kImages + "[Label]\r\nNormal = pic; (0,0,4,4); (0,0,0,0); StretchZ\r\n", SL_E_SKIN_FORMAT},
-      {"missing glyph rectangle", kImages + "[CheckBox]\r\nNormalChecked = pic\r\n", SL_E_SKIN_FORMAT},
-      {"colour token without prefix", kImages + "[Label]\r\nNormalColor = (1,2,3); (0,0,0)\r\n", SL_E_SKIN_FORMAT},
-      {"border size 0", kImages + "[Label]\r\nNormalColor = (1,2,3); BorderSize: (0)\r\n", SL_E_SKIN_FORMAT},
-      {"border size 17", kImages + "[Label]\r\nNormalColor = (1,2,3); BorderSize: (17)\r\n", SL_E_SKIN_FORMAT},
+      {"no image", "[Fonts]\r\n", SL_E_MALFORMED},
+      {"image without a reader", "[Images]\r\nP = a.xyz\r\n", SL_E_MALFORMED},
+      {"colour key above 255", "[Images]\r\nP = a.gif; (256,0,0)\r\n", SL_E_MALFORMED},
+      {"colour key of two numbers", "[Images]\r\nP = a.gif; (1,2)\r\n", SL_E_MALFORMED},
+      {"empty file name", "[Images]\r\nP = ; (1,2,3)\r\n", SL_E_MALFORMED},
+      {"unknown image key", kImages + "[Label]\r\nNormal = other; (0,0,1,1)\r\n", SL_E_MALFORMED},
+      {"rectangle past the image", kImages + "[Label]\r\nNormal = pic; (1,0,32,1)\r\n", SL_E_MALFORMED},
+      {"empty rectangle", kImages + "[Label]\r\nNormal = pic; (0,0,0,1)\r\n", SL_E_MALFORMED},
+      {"wrapping rectangle", kImages + "[Label]\r\nNormal = pic; (1,0,2147483647,1)\r\n", SL_E_MALFORMED},
+      {"12-digit number", kImages + "[Label]\r\nNormal = pic; (0,0,100000000001,1)\r\n", SL_E_MALFORMED},
+      {"insets wider than the image", kImages + "[Label]\r\nNormal = pic; (0,0,4,4); (20,0,13,0)\r\n", SL_E_MALFORMED},
+      {"negative inset", kImages + "[Label]\r\nNormal = pic; (0,0,4,4); (0,-1,0,0)\r\n", SL_E_MALFORMED},
+      {"unknown word", kImages + "[Label]\r\nNormal = pic; (0,0,4,4); (0,0,0,0); StretchZ\r\n", SL_E_MALFORMED},
+      {"missing glyph rectangle", kImages + "[CheckBox]\r\nNormalChecked = pic\r\n", SL_E_MALFORMED},
+      {"colour token without prefix", kImages + "[Label]\r\nNormalColor = (1,2,3); (0,0,0)\r\n", SL_E_MALFORMED},
+      {"border size 0", kImages + "[Label]\r\nNormalColor = (1,2,3); BorderSize: (0)\r\n", SL_E_MALFORMED},
+      {"border size 17", kImages + "[Label]\r\nNormalColor = (1,2,3); BorderSize: (17)\r\n", SL_E_MALFORMED},
       {"shadow offset too far", kImages + "[Label]\r\nNormalColor = (1,2,3); ShadowOffset: (1000000,1)\r\n",
-       SL_E_SKIN_FORMAT},
-      {"colour of four numbers", kImages + "[Label]\r\nNormalColor = (1,2,3,4)\r\n", SL_E_SKIN_FORMAT},
-      {"unknown font", kImages + "[Label]\r\nFont = nothing\r\n", SL_E_SKIN_FORMAT},
+       SL_E_MALFORMED},
+      {"colour of four numbers", kImages + "[Label]\r\nNormalColor = (1,2,3,4)\r\n", SL_E_MALFORMED},
+      {"unknown font", kImages + "[Label]\r\nFont = nothing\r\n", SL_E_MALFORMED},
       {"three expressions for four", kImages + "[WindowWithCaption_Common]\r\nCaptionInfo = 1; 2; 3\r\n",
-       SL_E_SKIN_FORMAT},
-      {"empty expression", kImages + "[WindowWithCaption_Common]\r\nCloseButtonInfo = 1; ; 2\r\n", SL_E_SKIN_FORMAT},
-      {"3,000-character value", kImages + "[Label]\r\nNormalColor = (" + longValue + ")\r\n", SL_E_SKIN_FORMAT},
-      {"empty font file", kImages + "[Fonts]\r\nF = empty.fnt\r\n", SL_E_SKIN_FORMAT},
+       SL_E_MALFORMED},
+      {"empty expression", kImages + "[WindowWithCaption_Common]\r\nCloseButtonInfo = 1; ; 2\r\n", SL_E_MALFORMED},
+      {"3,000-character value", kImages + "[Label]\r\nNormalColor = (" + longValue + ")\r\n", SL_E_MALFORMED},
+      {"empty font file", kImages + "[Fonts]\r\nF = empty.fnt\r\n", SL_E_MALFORMED},
   };
   CountingGfx gfx;
   ASSERT_TRUE(m.SetGfx(&gfx));
@@ -474,7 +474,7 @@ TEST_F(Skin, OversizedFontsAreRefusedBeforeReading) {
   std::string error;
   ASSERT_TRUE(writer.Build(&pack, &error)) << error;
   ASSERT_TRUE(slpack::WriteFile(dir.Host("Skin.DAT"), pack, &error));
-  SL_EXPECT_FAIL(m.LoadSkin(dir.Host("Skin.DAT").c_str()), SL_E_SKIN_FORMAT);
+  SL_EXPECT_FAIL(m.LoadSkin(dir.Host("Skin.DAT").c_str()), SL_E_MALFORMED);
   EXPECT_EQ(SkinCount(), 0u);
 }
 

@@ -188,9 +188,9 @@ TEST_F(TopLevelWindow, SetMenuRefusesMenusInUseAndKeepsTheOldOne) {
     CSL_GS_GuiWindow* menu;
     u32 code;
   } cases[] = {
-      {"attached to another window", first, SL_E_GUI_MENU_IN_USE},
-      {"a submenu", child, SL_E_GUI_MENU_IN_USE},
-      {"open", second, SL_E_GUI_MENU_IN_USE},
+      {"attached to another window", first, SL_E_BUSY},
+      {"a submenu", child, SL_E_BUSY},
+      {"open", second, SL_E_BUSY},
       {"no menu", a, SL_E_INVALID_ARG},
   };
   for (const auto& c : cases) {

@@ -12,7 +12,7 @@
 #include "image/readers/SLImageReaderMXIMG.h"
 #include "tests/image/CodecTools.h"
 #include "tests/support/TempDir.h"
-#include "tools/mximg/MximgWriter.h"
+#include "tools/mximgwrite/MximgWriter.h"
 
 namespace {
 
@@ -259,7 +259,7 @@ TEST(Mximg, CommandWritesPointKeyAndMaskTheReaderLoads) {
   TempDir dir;
   WritePattern(dir.Host("p.rgba"), 45, 20, 0);
   RunCommand(ConvertFromRgba(dir.Host("p.rgba"), 45, 20) + " '" + dir.Host("p.tga") + "'");
-  const std::string command = "'" SL_BINARY_DIR "/tools/mximg/mximgwrite' -d 24 -e zlib -k 00FF80 -o 3,4 -a '" +
+  const std::string command = "'" SL_BINARY_DIR "/tools/mximgwrite/mximgwrite' -d 24 -e zlib -k 00FF80 -o 3,4 -a '" +
                               dir.Host("p.tga") + "' '" + dir.Host("p.mximg") + "'";
   ASSERT_EQ(std::system(command.c_str()), 0);
   std::string file;

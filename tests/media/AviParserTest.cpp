@@ -18,7 +18,7 @@
 #include "storage/SLFileStorage.h"
 #include "storage/SLMemoryStorage.h"
 #include "tests/support/TestSupport.h"
-#include "tools/AviIndexSummary.h"
+#include "tools/common/AviIndexSummary.h"
 
 namespace {
 
@@ -425,11 +425,11 @@ TEST_F(AviFiles, DamagedIndexesAreRefused) {
     const char* variant;
     u32 code;
   } const cases[] = {
-      {"bad_selfsuper", SL_E_MEDIA_MALFORMED},    // an index of indexes naming itself
-      {"bad_multiplied", SL_E_MEDIA_MALFORMED},   // every super entry naming one index
-      {"bad_overlapping", SL_E_MEDIA_MALFORMED},  // more entries than the file has room for
-      {"bad_strf4g", SL_E_MEDIA_MALFORMED},       // a format claiming 4 GiB
-      {"bad_listbeyond", SL_E_MEDIA_MALFORMED},   // a stream list past the end of the file
+      {"bad_selfsuper", SL_E_MALFORMED},    // an index of indexes naming itself
+      {"bad_multiplied", SL_E_MALFORMED},   // every super entry naming one index
+      {"bad_overlapping", SL_E_MALFORMED},  // more entries than the file has room for
+      {"bad_strf4g", SL_E_MALFORMED},       // a format claiming 4 GiB
+      {"bad_listbeyond", SL_E_MALFORMED},   // a stream list past the end of the file
   };
   for (const Codecs& codecs : kCodecs) {
     for (const Case& c : cases) {
@@ -472,10 +472,10 @@ TEST(AviParserShapes, StructureAndBoundaries) {
     u32 code;           // 0: opens
     u64 entries;        // of stream 0 when it opens
   } const cases[] = {
-      {"not RIFF", "RIFX" + Riff(movi).substr(4), SL_E_MEDIA_MALFORMED, 0},
-      {"not AVI", Chunk("RIFF", "WAVE" + movi), SL_E_MEDIA_MALFORMED, 0},
-      {"shorter than its header", "RIFF", SL_E_MEDIA_MALFORMED, 0},
-      {"no movie data", Riff(List("hdrl", Strl("vids"))), SL_E_MEDIA_MALFORMED, 0},
+      {"not RIFF", "RIFX" + Riff(movi).substr(4), SL_E_MALFORMED, 0},
+      {"not AVI", Chunk("RIFF", "WAVE" + movi), SL_E_MALFORMED, 0},
+      {"shorter than its header", "RIFF", SL_E_MALFORMED, 0},
+      {"no movie data", Riff(List("hdrl", Strl("vids"))), SL_E_MALFORMED, 0},
       {"scanned with odd chunk and pad", Riff(List("hdrl", Strl("vids")) + movi), 0, 2},
       {"movie list of unknown size", Riff(List("hdrl", Strl("vids"))).append("LIST\0\0\0\0movi", 12) +
                                          Chunk("00dc", "x") + Chunk("00dc", "y"), 0, 2},
@@ -483,11 +483,11 @@ TEST(AviParserShapes, StructureAndBoundaries) {
                                           List("movi", std::string("\x01\x02\x03\x04\x05\x06\x07\x08\x09", 9) +
                                                            Chunk("00dc", "abc"))), 0, 1},
       {"list shorter than its type", Riff(List("hdrl", Strl("vids")) + std::string("LIST\x02\0\0\0strl", 12) + movi),
-       SL_E_MEDIA_MALFORMED, 0},
+       SL_E_MALFORMED, 0},
       {"150,000 INFO texts", Riff(List("hdrl", Strl("vids")) + List("INFO", manyTexts) + movi), 0, 2},
       {"stream chunk past its list",
        Riff(List("hdrl", List("strl", Chunk("strh", std::string(56, 'v')).substr(0, 40))) + movi),
-       SL_E_MEDIA_MALFORMED, 0},
+       SL_E_MALFORMED, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -143,7 +143,7 @@ TEST_F(AviFiles, PicturesMatchFfmpegInOrderAndAtRandomFrames) {
   const void* picture = nullptr;
   EXPECT_EQ(Code(reader.GetVideoFrame(0, 20, &picture, nullptr)), SL_E_INVALID_ARG);
   EXPECT_EQ(picture, nullptr);
-  EXPECT_EQ(Code(reader.StartStream(0)), SL_E_MEDIA_STARTED);
+  EXPECT_EQ(Code(reader.StartStream(0)), SL_E_ALREADY_STARTED);
 }
 
 std::string PatchFormat(std::string file, int n, u32 offset, u32 value);
@@ -304,8 +304,8 @@ TEST_F(AviFiles, DamagedFormatsAndChunksGetTheirCodes) {
       {"plain", small, 0, SL_OK},
       {"wide", PatchFormat(small, 0, 4, 16385), 0, SL_E_MEDIA_VIDEO_FORMAT},
       {"tall", PatchFormat(small, 0, 8, 0x80000000u), 0, SL_E_MEDIA_VIDEO_FORMAT},
-      {"rate", PatchFormat(small, 1, 4, 0x7FFFFFFF), 1, SL_E_MEDIA_AUDIO_FORMAT},  // a second past 64 MiB
-      {"notag", PatchFormat(small, 1, 0, 0x00011234), 1, SL_E_MEDIA_AUDIO_FORMAT},  // tag without decoder
+      {"rate", PatchFormat(small, 1, 4, 0x7FFFFFFF), 1, SL_E_AUDIO_FORMAT},  // a second past 64 MiB
+      {"notag", PatchFormat(small, 1, 0, 0x00011234), 1, SL_E_AUDIO_FORMAT},  // tag without decoder
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -313,7 +313,7 @@ TEST_F(AviFiles, DamagedFormatsAndChunksGetTheirCodes) {
     CSLVideoAudioReaderAVI reader;
     ASSERT_TRUE(reader.OpenFile(dir->Host(std::string(c.name) + ".avi").c_str(), 0));
     EXPECT_EQ(Code(reader.StartStream(c.stream)), c.startCode);
-    EXPECT_EQ(Code(reader.StopStream(c.stream)), c.startCode ? u32(SL_E_MEDIA_NOT_STARTED) : SL_OK);
+    EXPECT_EQ(Code(reader.StopStream(c.stream)), c.startCode ? u32(SL_E_NOT_STARTED) : SL_OK);
   }
 
   // 30000/1001 is kept; a chunk the index places past the end of the file fails to decode.

@@ -23,7 +23,7 @@ class CFailingWavReader : public CSLVideoAudioReaderWAV {
   SL_DECLARE_CLASS(CFailingWavReader)
  public:
   bool ReadAudio(u32 stream, u64 first, u32 count, const void** samples, u32* got) override {
-    if (g_failReads) return SLFail(SL_E_MEDIA_DECODE_DATA, false);
+    if (g_failReads) return SLFail(SL_E_DECODE_DATA, false);
     return CSLVideoAudioReaderWAV::ReadAudio(stream, first, count, samples, got);
   }
 };
@@ -132,7 +132,7 @@ TEST_F(MoviePlayer, PlayAnswersForItsOwnStartOnly) {
   SL_EXPECT_FAIL(player.Play(0, 1.0, false, false), 0x8001000F);
   EXPECT_FALSE(player.IsPlaying());
   sfx.failCreate = false, g_failReads = true;
-  SL_EXPECT_FAIL(player.Play(0, 1.0, false, false), SL_E_MEDIA_DECODE_DATA);
+  SL_EXPECT_FAIL(player.Play(0, 1.0, false, false), SL_E_DECODE_DATA);
   g_failReads = false;
   EXPECT_FALSE(player.IsPlaying());
   SL_EXPECT_FAIL(player.Play(0, -1, false, false), 0x80001001);  // nothing to play backward

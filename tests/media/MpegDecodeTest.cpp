@@ -526,7 +526,7 @@ TEST_F(MpegDecodeFiles, CallsAndRanges) {
   Decoding d(Make("m48_48.mp2", kFixtures[4].encoder));
   ASSERT_TRUE(d.ok);
   EXPECT_FALSE(d.decoder.Start());
-  EXPECT_EQ(SLGetLastError(), SL_E_MEDIA_STARTED);
+  EXPECT_EQ(SLGetLastError(), SL_E_ALREADY_STARTED);
   const i16* samples = nullptr;
   u32 got = 9;
   EXPECT_FALSE(d.decoder.DecodeFrame(0, 10, nullptr, &got));
@@ -539,7 +539,7 @@ TEST_F(MpegDecodeFiles, CallsAndRanges) {
   EXPECT_EQ(got, 5u);
   ASSERT_TRUE(d.decoder.Stop());
   EXPECT_FALSE(d.decoder.DecodeFrame(0, 10, &samples, &got));
-  EXPECT_EQ(SLGetLastError(), SL_E_MEDIA_NOT_STARTED);
+  EXPECT_EQ(SLGetLastError(), SL_E_NOT_STARTED);
 
   std::string layer3;
   for (int i = 0; i < 10; ++i) layer3 += std::string("\xFF\xFB\x90\x00", 4) + std::string(413, '\0');

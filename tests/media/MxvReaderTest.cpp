@@ -1,4 +1,4 @@
-// The MXV reader against the MXV writer (tools/mxvwriter) on ffmpeg testsrc pictures and
+// The MXV reader against the MXV writer (tools/mxvwrite) on ffmpeg testsrc pictures and
 // sox sound, libvorbis as the peer of every Vorbis sample, and writer-made files patched
 // into the damaged cases.
 #include <gtest/gtest.h>
@@ -19,7 +19,7 @@
 #include "media/SLMxvInternal.h"
 #include "media/SLVideoAudioReaderMXV.h"
 #include "tests/support/TempDir.h"
-#include "tools/mxvwriter/MxvWriter.h"
+#include "tools/mxvwrite/MxvWriter.h"
 #include "zlib.h"
 
 namespace {
@@ -396,23 +396,23 @@ TEST_F(MxvFiles, DamagedFilesFailWithTheirCodes) {
     Step step;
     u32 code;
   } cases[] = {
-      {"first byte X", "zip", [](Bytes& f, auto&) { f[0] = 0x58; }, kOpen, SL_E_MEDIA_MALFORMED},
-      {"version 3", "zip", [](Bytes& f, auto&) { f[10] = 3; }, kOpen, SL_E_MEDIA_UNSUPPORTED_VARIANT},
+      {"first byte X", "zip", [](Bytes& f, auto&) { f[0] = 0x58; }, kOpen, SL_E_MALFORMED},
+      {"version 3", "zip", [](Bytes& f, auto&) { f[10] = 3; }, kOpen, SL_E_UNSUPPORTED_VARIANT},
       {"magic", "old", [](Bytes& f, auto&) { f[9] = 'W'; }, kOpen, SL_E_NULL_DATA},
-      {"FHDR size", "zip", [&](Bytes& f, auto& c) { *sizeField(f, c, "FHDR") = 45; }, kOpen, SL_E_MEDIA_MALFORMED},
-      {"VTBL size", "zip", [&](Bytes& f, auto& c) { *sizeField(f, c, "VTBL") -= 28; }, kOpen, SL_E_MEDIA_MALFORMED},
-      {"ATBL size", "old", [&](Bytes& f, auto& c) { *sizeField(f, c, "ATBL") -= 8; }, kOpen, SL_E_MEDIA_MALFORMED},
-      {"VPAL size", "old", [&](Bytes& f, auto& c) { *sizeField(f, c, "VPAL") = 1; }, kOpen, SL_E_MEDIA_MALFORMED},
+      {"FHDR size", "zip", [&](Bytes& f, auto& c) { *sizeField(f, c, "FHDR") = 45; }, kOpen, SL_E_MALFORMED},
+      {"VTBL size", "zip", [&](Bytes& f, auto& c) { *sizeField(f, c, "VTBL") -= 28; }, kOpen, SL_E_MALFORMED},
+      {"ATBL size", "old", [&](Bytes& f, auto& c) { *sizeField(f, c, "ATBL") -= 8; }, kOpen, SL_E_MALFORMED},
+      {"VPAL size", "old", [&](Bytes& f, auto& c) { *sizeField(f, c, "VPAL") = 1; }, kOpen, SL_E_MALFORMED},
       {"chunk size near 2^64", "zip",
-       [&](Bytes& f, auto& c) { SLStoreLE64(sizeField(f, c, "DATA"), ~u64(0) - 11); }, kOpen, SL_E_MEDIA_MALFORMED},
+       [&](Bytes& f, auto& c) { SLStoreLE64(sizeField(f, c, "DATA"), ~u64(0) - 11); }, kOpen, SL_E_MALFORMED},
       {"frame past the end", "zip", [](Bytes& f, auto& c) { SLStoreLE64(&f[c["VTBL"].first + 28], f.size() - 1); },
-       kOpen, SL_E_MEDIA_MALFORMED},
+       kOpen, SL_E_MALFORMED},
       {"block past the end", "old", [](Bytes& f, auto& c) { SLStoreLE32(&f[c["ATBL"].first + 4], 0x7FFFFFFF); },
-       kOpen, SL_E_MEDIA_MALFORMED},
+       kOpen, SL_E_MALFORMED},
       {"width 17000", "zip", [](Bytes& f, auto& c) { SLStoreLE16(&f[c["FHDR"].first + 8], 17000); }, kOpen,
        SL_E_MEDIA_VIDEO_FORMAT},
       {"rate 8000", "old", [](Bytes& f, auto& c) { SLStoreLE16(&f[c["FHDR"].first + 20], 8000); }, kOpen,
-       SL_E_MEDIA_AUDIO_FORMAT},
+       SL_E_AUDIO_FORMAT},
       {"Theora frame smaller than the header", "theora",
        [](Bytes& f, auto& c) { SLStoreLE16(&f[c["FHDR"].first + 8], 40); }, kStartVideo, SL_E_MEDIA_VIDEO_FORMAT},
       {"audio length near 2^64", "zip", [](Bytes& f, auto& c) { SLStoreLE64(&f[c["FHDR"].first + 20], ~u64(0)); },
@@ -425,17 +425,17 @@ TEST_F(MxvFiles, DamagedFilesFailWithTheirCodes) {
        },
        kStartVideo, SL_E_MEDIA_VIDEO_FORMAT},
       {"stereo header over mono Vorbis", "zip", [](Bytes& f, auto& c) { f[c["FHDR"].first + 34] = 2; }, kStartAudio,
-       SL_E_MEDIA_AUDIO_FORMAT},
+       SL_E_AUDIO_FORMAT},
       {"long Theora packet", "theora",
        [](Bytes& f, auto& c) {
          const size_t frame = SLLoadLE64(&f[c["VTBL"].first + 28]), size = SLLoadLE64(&f[c["VTBL"].first + 36]);
          SLStoreLE32(&f[frame], u32(size - 23));
        },
-       kFrame, SL_E_MEDIA_MALFORMED},
-      {"mode 2", "zip", [](Bytes& f, auto& c) { f = Bytes(); (void)c; }, kFrame, SL_E_MEDIA_MALFORMED},
-      {"truncated frame", "zip", [](Bytes& f, auto& c) { f = Bytes(); (void)c; }, kFrame, SL_E_MEDIA_MALFORMED},
+       kFrame, SL_E_MALFORMED},
+      {"mode 2", "zip", [](Bytes& f, auto& c) { f = Bytes(); (void)c; }, kFrame, SL_E_MALFORMED},
+      {"truncated frame", "zip", [](Bytes& f, auto& c) { f = Bytes(); (void)c; }, kFrame, SL_E_MALFORMED},
       {"PCM block size", "old", [](Bytes& f, auto& c) { SLStoreLE32(&f[c["ATBL"].first + 4], 10); }, kAudio,
-       SL_E_MEDIA_MALFORMED},
+       SL_E_MALFORMED},
   };
   for (Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -499,17 +499,17 @@ TEST_F(MxvFiles, StreamsFollowTheCallingRules) {
   EXPECT_TRUE(reader.GetStreamType(1, &type) && type == SL_STREAM_AUDIO);
   EXPECT_EQ(Code(reader.GetStreamType(2, &type)), SL_E_MEDIA_NO_STREAM);
   EXPECT_EQ(type, u32(SL_STREAM_UNKNOWN));
-  EXPECT_EQ(Code(reader.GetVideoFrame(0, 0, &data, nullptr)), SL_E_MEDIA_NOT_STARTED);
+  EXPECT_EQ(Code(reader.GetVideoFrame(0, 0, &data, nullptr)), SL_E_NOT_STARTED);
   EXPECT_EQ(Code(reader.ReadAudio(0, 0, 1, &data, &got)), SL_E_MEDIA_NOT_AUDIO);
   EXPECT_EQ(Code(reader.ReadRawFrame(1, 0, nullptr, &size)), SL_E_MEDIA_NOT_VIDEO);
   EXPECT_TRUE(reader.ReadRawFrame(0, 0, nullptr, &size));
   EXPECT_EQ(size, 0u);
   ASSERT_TRUE(reader.StartStream(0) && reader.StartStream(1));
-  EXPECT_EQ(Code(reader.StartStream(1)), SL_E_MEDIA_STARTED);
+  EXPECT_EQ(Code(reader.StartStream(1)), SL_E_ALREADY_STARTED);
   ASSERT_TRUE(reader.ReadAudio(1, 0, 100, &data, &got));
   const Bytes before(static_cast<const u8*>(data), static_cast<const u8*>(data) + 200);
   ASSERT_TRUE(reader.StopStream(1));
-  EXPECT_EQ(Code(reader.StopStream(1)), SL_E_MEDIA_NOT_STARTED);
+  EXPECT_EQ(Code(reader.StopStream(1)), SL_E_NOT_STARTED);
   ASSERT_TRUE(reader.StartStream(1) && reader.ReadAudio(1, 0, 100, &data, &got));
   EXPECT_EQ(Bytes(static_cast<const u8*>(data), static_cast<const u8*>(data) + 200), before);
   EXPECT_TRUE(reader.ReadAudio(1, 11024, 1000, &data, &got) && got == 1);

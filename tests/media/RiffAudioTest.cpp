@@ -100,9 +100,9 @@ TEST(RiffAudio, PumpHandsOutWholeFramesAndEndsAsTheSourceAndConverterSay) {
       {"following reads continue", 20, 5, 0, {4, 3, 5}, Trouble::kNone, 0, false, ~0u, {4, 3, 3}, true, SL_OK},
       {"skipped frames", 20, 8, 3, {10}, Trouble::kNone, 0, false, ~0u, {7}, true, SL_OK},
       {"odd tail byte ends the data", 7, 8, 0, {5, 1}, Trouble::kNone, 0, false, ~0u, {3, 0}, true, SL_OK},
-      {"refusal, strictly", 20, 8, 0, {10}, Trouble::kRefuse, 1, false, ~0u, {3}, false, SL_E_MEDIA_DECODE_DATA},
+      {"refusal, strictly", 20, 8, 0, {10}, Trouble::kRefuse, 1, false, ~0u, {3}, false, SL_E_DECODE_DATA},
       {"refusal, leniently", 20, 8, 0, {10, 2}, Trouble::kRefuse, 1, true, ~0u, {3, 0}, true, SL_OK},
-      {"stall with bytes to come", 40, 8, 0, {10}, Trouble::kStall, 2, false, ~0u, {6}, false, SL_E_MEDIA_DECODE_DATA},
+      {"stall with bytes to come", 40, 8, 0, {10}, Trouble::kStall, 2, false, ~0u, {6}, false, SL_E_DECODE_DATA},
       {"stall, leniently", 40, 8, 0, {10}, Trouble::kStall, 2, true, ~0u, {6}, true, SL_OK},
       {"source fails", 20, 4, 0, {10}, Trouble::kNone, 0, false, 8, {4}, false, SL_E_STORAGE_READ},
   };

@@ -116,10 +116,10 @@ TEST_F(WavFiles, CraftedFilesOpenOrFailWithTheirCodes) {
       {"factodd.wav", SL_OK, 1, 16, 11025, 150},
       {"packed24.wav", SL_OK, 2, 32, 44100, 333},
       {"align4.wav", SL_OK, 1, 16, 8000, 100},
-      {"datafirst.wav", SL_E_MEDIA_MALFORMED},
-      {"dataempty.wav", SL_E_MEDIA_MALFORMED},
-      {"factshort.wav", SL_E_MEDIA_MALFORMED},
-      {"notwave.wav", SL_E_MEDIA_MALFORMED},
+      {"datafirst.wav", SL_E_MALFORMED},
+      {"dataempty.wav", SL_E_MALFORMED},
+      {"factshort.wav", SL_E_MALFORMED},
+      {"notwave.wav", SL_E_MALFORMED},
       {"short.wav", SL_E_STORAGE_EOF},
       {"adpcmnofact.wav", SL_E_MEDIA_BAD_FORMAT_RECORD},
       {"adpcmfact.wav", SL_OK, 1, 8, 8000, 1010},  // converted: 4 stored bits read as 8
@@ -184,17 +184,17 @@ TEST_F(WavFiles, CallingOrderAndStreamRules) {
   EXPECT_EQ(Code(reader.ReadAudio(0, 0, 1, &samples, &got)), SL_E_STORAGE_NOT_OPEN);
   ASSERT_TRUE(reader.Open(storage, 0));
   EXPECT_EQ(storage->GetRefCount(), 2);
-  EXPECT_EQ(Code(reader.ReadAudio(0, 0, 1, &samples, &got)), SL_E_MEDIA_NOT_STARTED);
+  EXPECT_EQ(Code(reader.ReadAudio(0, 0, 1, &samples, &got)), SL_E_NOT_STARTED);
   EXPECT_EQ(Code(reader.ReadAudio(0, 0, 1, nullptr, &got)), SL_E_NULL_OUTPUT);
   EXPECT_EQ(Code(reader.ReadAudio(0, 0, 1, &samples, nullptr)), SL_E_MEDIA_NULL_COUNT);
   ASSERT_TRUE(reader.StartStream(0));
-  EXPECT_EQ(Code(reader.StartStream(0)), SL_E_MEDIA_STARTED);
+  EXPECT_EQ(Code(reader.StartStream(0)), SL_E_ALREADY_STARTED);
   EXPECT_EQ(Code(reader.GetStreamType(1, &type)), SL_E_MEDIA_NO_STREAM);
   EXPECT_EQ(type, u32(SL_STREAM_UNKNOWN));
   EXPECT_EQ(Code(reader.GetVideoFormat(0, &video)), SL_E_MEDIA_NOT_VIDEO);
   EXPECT_EQ(video.width + video.imageBytes, 0u);
   ASSERT_TRUE(reader.StopStream(0));
-  EXPECT_EQ(Code(reader.StopStream(0)), SL_E_MEDIA_NOT_STARTED);
+  EXPECT_EQ(Code(reader.StopStream(0)), SL_E_NOT_STARTED);
   // Opening again the storage the reader holds, as its only holder: Open closes the first
   // file without losing the storage. A failed Open (the storage stands at the samples
   // now) leaves the reader closed, and the storage goes.
@@ -202,7 +202,7 @@ TEST_F(WavFiles, CallingOrderAndStreamRules) {
   storage->Release();
   ASSERT_TRUE(reader.Open(storage, 0));
   EXPECT_EQ(storage->GetRefCount(), 1);
-  EXPECT_EQ(Code(reader.Open(storage, 0)), SL_E_MEDIA_MALFORMED);
+  EXPECT_EQ(Code(reader.Open(storage, 0)), SL_E_MALFORMED);
   EXPECT_EQ(Code(reader.GetStreamCount(&streams)), SL_E_STORAGE_NOT_OPEN);
   EXPECT_EQ(streams, 0u);
 
@@ -265,7 +265,7 @@ TEST_F(WavFiles, ConvertedEncodingsMatchFfmpeg) {
   unknown[20] = 0x34, unknown[21] = 0x12;
   dir->Write("unknown.wav", unknown);
   CSLVideoAudioReaderWAV reader;
-  EXPECT_EQ(Code(reader.OpenFile(dir->Host("unknown.wav").c_str(), 0)), SL_E_MEDIA_AUDIO_FORMAT);
+  EXPECT_EQ(Code(reader.OpenFile(dir->Host("unknown.wav").c_str(), 0)), SL_E_AUDIO_FORMAT);
 }
 
 TEST_F(WavFiles, MediaDumpWritesTheAudioBack) {

@@ -67,7 +67,7 @@ TEST(CompressBZIP2, TruncatedAndDamagedStreamsFail) {
   ASSERT_TRUE(codec.BeginDecompress());
   ASSERT_TRUE(codec.Decompress(stream.data(), static_cast<u32>(stream.size() - 20), nullptr));
   EXPECT_FALSE(codec.IsStreamEnd());
-  SL_EXPECT_FAIL(codec.EndDecompress(), SL_E_CODEC_DECOMPRESS_FAILED);
+  SL_EXPECT_FAIL(codec.EndDecompress(), SL_E_DECODE_DATA);
 
   std::mt19937 rng(4);
   int failures = 0;
@@ -77,12 +77,12 @@ TEST(CompressBZIP2, TruncatedAndDamagedStreamsFail) {
     ASSERT_TRUE(codec.BeginDecompress());
     const bool decoded = codec.Decompress(damaged.data(), static_cast<u32>(damaged.size()), nullptr);
     if (!decoded) {
-      EXPECT_EQ(SLGetLastError(), SL_E_CODEC_DECOMPRESS_FAILED);
+      EXPECT_EQ(SLGetLastError(), SL_E_DECODE_DATA);
       ++failures;
       continue;
     }
     if (!codec.EndDecompress()) {
-      EXPECT_EQ(SLGetLastError(), SL_E_CODEC_DECOMPRESS_FAILED);
+      EXPECT_EQ(SLGetLastError(), SL_E_DECODE_DATA);
       ++failures;
     }
   }
@@ -106,7 +106,7 @@ TEST(CompressBZIP2, TruncatedAndDamagedStreamsFail) {
   ASSERT_TRUE(codec.BeginDecompress());
   u32 remaining = 0;
   EXPECT_FALSE(codec.Decompress(badMagic.data(), static_cast<u32>(badMagic.size()), &remaining));
-  EXPECT_EQ(SLGetLastError(), SL_E_CODEC_DECOMPRESS_FAILED);
+  EXPECT_EQ(SLGetLastError(), SL_E_DECODE_DATA);
   EXPECT_EQ(remaining, peerLeft);
 }
 

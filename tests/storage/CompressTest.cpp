@@ -75,7 +75,7 @@ TEST(CompressZIP, GzipMembersDecodeSplitAnywhere) {
   ASSERT_TRUE(wrapped.BeginDecompress());
   const Bytes member = ZlibCompress(plain, 31);
   EXPECT_FALSE(wrapped.Decompress(member.data(), static_cast<u32>(member.size()), nullptr));
-  EXPECT_EQ(SLGetLastError(), SL_E_CODEC_DECOMPRESS_FAILED);
+  EXPECT_EQ(SLGetLastError(), SL_E_DECODE_DATA);
 }
 
 TEST(CompressZIP, BadGzipHeadersAndLoneMarkerFail) {
@@ -105,8 +105,8 @@ TEST(CompressZIP, BadGzipHeadersAndLoneMarkerFail) {
       pos += piece;
       if (!ok) break;
     }
-    SL_EXPECT_FAIL(ok, SL_E_CODEC_DECOMPRESS_FAILED);
-    SL_EXPECT_FAIL(codec.EndDecompress(), SL_E_CODEC_NO_DECOMPRESSION);  // the failure ended the stream
+    SL_EXPECT_FAIL(ok, SL_E_DECODE_DATA);
+    SL_EXPECT_FAIL(codec.EndDecompress(), SL_E_NOT_STARTED);  // the failure ended the stream
   }
 }
 
@@ -119,12 +119,12 @@ TEST(CompressZIP, TruncatedStreamFailsAtTheEnd) {
   EXPECT_FALSE(codec.IsStreamEnd());
   const Bytes partial = DrainDecompressed(codec);
   EXPECT_EQ(Bytes(plain.begin(), plain.begin() + partial.size()), partial);
-  SL_EXPECT_FAIL(codec.EndDecompress(), SL_E_CODEC_DECOMPRESS_FAILED);
+  SL_EXPECT_FAIL(codec.EndDecompress(), SL_E_DECODE_DATA);
   // A raw object does not read zlib-wrapped data.
   const Bytes wrapped = ZlibCompress(plain, 15);
   ASSERT_TRUE(codec.BeginDecompress());
   EXPECT_FALSE(codec.Decompress(wrapped.data(), static_cast<u32>(wrapped.size()), nullptr));
-  EXPECT_EQ(SLGetLastError(), SL_E_CODEC_DECOMPRESS_FAILED);
+  EXPECT_EQ(SLGetLastError(), SL_E_DECODE_DATA);
 
   // A damaged stream: what inflate took before it failed is not reported as remaining.
   // A stored block of five bytes, a block of the reserved type, then bytes never reached.
@@ -144,7 +144,7 @@ TEST(CompressZIP, TruncatedStreamFailsAtTheEnd) {
   ASSERT_TRUE(codec.BeginDecompress());
   u32 remaining = 0;
   EXPECT_FALSE(codec.Decompress(damaged.data(), static_cast<u32>(damaged.size()), &remaining));
-  EXPECT_EQ(SLGetLastError(), SL_E_CODEC_DECOMPRESS_FAILED);
+  EXPECT_EQ(SLGetLastError(), SL_E_DECODE_DATA);
   EXPECT_EQ(remaining, peerLeft);
 }
 

@@ -20,7 +20,7 @@
 #include "storage/SLFileStorage.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
-#include "tools/packwriter/PackWriter.h"
+#include "tools/slpack/PackWriter.h"
 
 namespace {
 

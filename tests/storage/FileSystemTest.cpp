@@ -61,7 +61,7 @@ TEST(FileDirectories, CreateAndRemoveCodes) {
   TempDir dir;
   CSLFileStorage storage;
   EXPECT_TRUE(storage.CreateDirectoryA(dir.Win("new").c_str()));
-  SL_EXPECT_FAIL(storage.CreateDirectoryA(dir.Win("NEW").c_str()), SL_E_STORAGE_DIRECTORY_EXISTS);
+  SL_EXPECT_FAIL(storage.CreateDirectoryA(dir.Win("NEW").c_str()), SL_E_ALREADY_EXISTS);
   SL_EXPECT_FAIL(storage.CreateDirectoryA(dir.Win("missing\\child").c_str()), SL_E_STORAGE_CREATE_DIRECTORY);
   dir.Write("new/file", "x");
   SL_EXPECT_FAIL(storage.RemoveDirectoryA(dir.Win("new").c_str(), false, false), SL_E_STORAGE_REMOVE_DIRECTORY);

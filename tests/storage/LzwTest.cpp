@@ -90,14 +90,14 @@ TEST(CompressLZW, CodesBeyondTheDictionaryFail) {
   const Bytes beyond = {0x20, 0xC0, 0x80};
   ASSERT_TRUE(codec.BeginDecompress());
   u32 remaining = 0;
-  SL_EXPECT_FAIL(codec.Decompress(beyond.data(), 3, &remaining), SL_E_CODEC_BAD_CODE);
+  SL_EXPECT_FAIL(codec.Decompress(beyond.data(), 3, &remaining), SL_E_DECODE);
   EXPECT_EQ(remaining, 0u);
-  SL_EXPECT_FAIL(codec.EndDecompress(), SL_E_CODEC_NO_DECOMPRESSION);  // the stream ended
+  SL_EXPECT_FAIL(codec.EndDecompress(), SL_E_NOT_STARTED);  // the stream ended
 
   // A first code of 256 or more has no previous string to extend.
   const Bytes firstTooBig = {0x80, 0x00, 0x41, 0x42};  // code 0x100, then more bytes
   ASSERT_TRUE(codec.BeginDecompress());
-  SL_EXPECT_FAIL(codec.Decompress(firstTooBig.data(), 4, &remaining), SL_E_CODEC_BAD_CODE);
+  SL_EXPECT_FAIL(codec.Decompress(firstTooBig.data(), 4, &remaining), SL_E_DECODE);
   EXPECT_EQ(remaining, 2u);
 
   // The same after a reset: 3840 codes, then a 9-bit code 0x1FF.
@@ -110,7 +110,7 @@ TEST(CompressLZW, CodesBeyondTheDictionaryFail) {
   // Overwrite the 9 bits after the first cycle with ones.
   for (size_t bit = cycleBits; bit < cycleBits + 9; ++bit) cut[bit / 8] |= static_cast<u8>(0x80 >> (bit % 8));
   ASSERT_TRUE(codec.BeginDecompress());
-  SL_EXPECT_FAIL(codec.Decompress(cut.data(), static_cast<u32>(cut.size()), &remaining), SL_E_CODEC_BAD_CODE);
+  SL_EXPECT_FAIL(codec.Decompress(cut.data(), static_cast<u32>(cut.size()), &remaining), SL_E_DECODE);
   // Without the damage the same prefix decodes.
   Bytes clean(packed.begin(), packed.begin() + cycleBits / 8 + 3);
   ASSERT_TRUE(codec.BeginDecompress());
@@ -130,7 +130,7 @@ TEST(CompressLZW, RandomStreamsNeverOverrun) {
       EXPECT_EQ(remaining, 0u);
       EXPECT_TRUE(codec.EndDecompress());
     } else {
-      EXPECT_EQ(SLGetLastError(), SL_E_CODEC_BAD_CODE);
+      EXPECT_EQ(SLGetLastError(), SL_E_DECODE);
       EXPECT_LE(remaining, junk.size());
     }
   }

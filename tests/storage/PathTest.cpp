@@ -72,7 +72,7 @@ TEST(Path, InvalidCharactersAreRefused) {
       EXPECT_EQ(result, 1u);  // '|' and '?' pass: only the listed characters are refused
       continue;
     }
-    SL_EXPECT_FAIL(result, SL_E_PATH_INVALID_CHAR);
+    SL_EXPECT_FAIL(result, SL_E_BAD_CHARACTER);
     char buffer[8] = "junk";
     EXPECT_EQ(SLGetPathPartsA(buffer, path, 31), 0u);
     EXPECT_STREQ(buffer, "");

@@ -16,7 +16,7 @@
 #include "storage/SLResourceStorage.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
-#include "tools/rescomp/PeWriter.h"
+#include "tools/slrescomp/PeWriter.h"
 
 using SLPeRes::Key;
 using SLPeRes::Resource;
@@ -260,15 +260,15 @@ TEST_F(ModuleFixture, CraftedModulesAreRefused) {
   // An alignment shift no real module has.
   image = NeModule(40);
   ASSERT_TRUE(memory.AttachBuffer(image.data(), u32(image.size()), false));
-  SL_EXPECT_FAIL(storage.AttachContainer(&memory), SL_E_STORAGE_BAD_CONTAINER);
+  SL_EXPECT_FAIL(storage.AttachContainer(&memory), SL_E_BAD_CONTAINER);
   // A textual name of length 0.
   image = NeModule(4, true);
   ASSERT_TRUE(memory.AttachBuffer(image.data(), u32(image.size()), false));
-  SL_EXPECT_FAIL(storage.AttachContainer(&memory), SL_E_STORAGE_BAD_CONTAINER);
+  SL_EXPECT_FAIL(storage.AttachContainer(&memory), SL_E_BAD_CONTAINER);
   // Not a module at all.
   image = Bytes("MZ but nothing of the rest of a module header, far too short to be one");
   ASSERT_TRUE(memory.AttachBuffer(image.data(), u32(image.size()), false));
-  SL_EXPECT_FAIL(storage.AttachContainer(&memory), SL_E_STORAGE_BAD_CONTAINER);
+  SL_EXPECT_FAIL(storage.AttachContainer(&memory), SL_E_BAD_CONTAINER);
 }
 
 TEST_F(ModuleFixture, SharedSubdirectoriesCannotMultiplyEntries) {
@@ -304,7 +304,7 @@ TEST_F(ModuleFixture, SharedSubdirectoriesCannotMultiplyEntries) {
   }
   image = v;
   ASSERT_TRUE(memory.AttachBuffer(image.data(), u32(image.size()), false));
-  SL_EXPECT_FAIL(storage.AttachContainer(&memory), SL_E_STORAGE_BAD_CONTAINER);
+  SL_EXPECT_FAIL(storage.AttachContainer(&memory), SL_E_BAD_CONTAINER);
 }
 
 TEST_F(ModuleFixture, FewerThanThreeDataDirectoriesMeanNoResources) {

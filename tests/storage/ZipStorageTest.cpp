@@ -232,10 +232,10 @@ TEST(ZipStorage, BadArchivesAreRefused) {
     const char* name;
     u32 code;
   } cases[] = {
-      {"tiny21.bin", SL_E_ZIP_BAD_ARCHIVE},          {"no_end_record.zip", SL_E_ZIP_BAD_ARCHIVE},
-      {"bad_offset.zip", SL_E_ZIP_BAD_ARCHIVE},      {"bad_disk.zip", SL_E_ZIP_BAD_ARCHIVE},
-      {"zip64_no_locator.zip", SL_E_ZIP_BAD_ARCHIVE}, {"bad_zip64_short_field.zip", SL_E_ZIP_BAD_ARCHIVE},
-      {"bad_zip64_cut_field.zip", SL_E_ZIP_BAD_ARCHIVE}, {"bad_signature.zip", SL_E_ZIP_BAD_ARCHIVE},
+      {"tiny21.bin", SL_E_BAD_CONTAINER},          {"no_end_record.zip", SL_E_BAD_CONTAINER},
+      {"bad_offset.zip", SL_E_BAD_CONTAINER},      {"bad_disk.zip", SL_E_BAD_CONTAINER},
+      {"zip64_no_locator.zip", SL_E_BAD_CONTAINER}, {"bad_zip64_short_field.zip", SL_E_BAD_CONTAINER},
+      {"bad_zip64_cut_field.zip", SL_E_BAD_CONTAINER}, {"bad_signature.zip", SL_E_BAD_CONTAINER},
       {"central_cut.zip", SL_E_STORAGE_EOF},
   };
   for (const auto& c : cases) {

@@ -16,7 +16,7 @@
 #include "tests/support/TestWindow.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
-#include "tools/mximg/MximgWriter.h"
+#include "tools/mximgwrite/MximgWriter.h"
 
 struct PackDescription {
   struct Section {
@@ -87,7 +87,7 @@ class AnimatedPack {
     m_dir.Write(m_name + ".utf8", info.Text());
     SLTestRunPython("open('" + Host("info.txt") + "','wb').write(open('" + m_dir.Host(m_name + ".utf8") +
                     "',encoding='utf-8').read().encode('" + codec + "'))");
-    std::system(("'" SL_BINARY_DIR "/tools/packwriter/slpack' -2 -k 0 '" + m_dir.Host(m_name) + "' '" +
+    std::system(("'" SL_BINARY_DIR "/tools/slpack/slpack' -2 -k 0 '" + m_dir.Host(m_name) + "' '" +
                  m_dir.Host(m_name + ".DAT") + "' >/dev/null").c_str());
     return m_dir.Win(m_name + ".DAT");
   }

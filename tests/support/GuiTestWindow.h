@@ -22,7 +22,7 @@ class CTestGuiWindow : public CSL_GS_GuiTopLevelWindow {
   static inline std::function<void(CTestGuiWindow*, const std::string&)> s_hook;
   static void Reset() {
     s_log.clear();
-    s_nextName = "W";
+    s_nextName.assign(1, 'W');  // not `= "W"`: GCC 12 warns falsely (-Wrestrict) on that form
     s_hook = nullptr;
   }
 

@@ -38,5 +38,5 @@ inline std::string ItemPackWriteAll(const std::string& folder, const std::vector
   const std::string list = folder + "/items.txt";
   if (FILE* f = std::fopen(list.c_str(), "wb")) std::fputs((items + "]").c_str(), f), std::fclose(f);
   return SLTestCapture("python3 " SL_SOURCE_DIR "/tools/fixtures/make_item_packs.py '" + folder + "' " SL_BINARY_DIR
-                       "/tools/packwriter/slpack < '" + list + "'");
+                       "/tools/slpack/slpack < '" + list + "'");
 }

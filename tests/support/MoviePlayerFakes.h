@@ -10,8 +10,8 @@
 
 #include "gamesystem/SLSfx.h"
 #include "tests/support/MemoryGfxDevice.h"
-#include "tools/WavHeader.h"
-#include "tools/mxvwriter/MxvWriter.h"
+#include "tools/common/WavHeader.h"
+#include "tools/mxvwrite/MxvWriter.h"
 
 // Waits for what a player thread does on its next ticks; one that never gets there fails
 // the test after 20 s instead of hanging it.

@@ -8,8 +8,8 @@
 #include "tools/contentgen/Drawing.h"
 #include "tools/contentgen/Pictures.h"
 #include "tools/contentgen/Screens.h"
-#include "tools/mximg/MximgWriter.h"
-#include "tools/packwriter/PackWriter.h"
+#include "tools/mximgwrite/MximgWriter.h"
+#include "tools/slpack/PackWriter.h"
 
 namespace contentgen {
 

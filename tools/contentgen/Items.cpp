@@ -6,7 +6,7 @@
 
 #include "tools/contentgen/Loudness.h"
 #include "tools/contentgen/Synth.h"
-#include "tools/packwriter/PackWriter.h"
+#include "tools/slpack/PackWriter.h"
 
 namespace contentgen {
 

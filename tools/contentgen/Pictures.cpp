@@ -4,7 +4,7 @@
 #include "image/SLImageArray.h"
 #include "image/writers/SLImageWriterTGA.h"
 #include "storage/SLMemoryStorage.h"
-#include "tools/packwriter/PackWriter.h"
+#include "tools/slpack/PackWriter.h"
 
 namespace contentgen {
 

@@ -9,7 +9,7 @@
 
 #include "tools/contentgen/Content.h"
 #include "tools/contentgen/Drawing.h"
-#include "tools/mximg/MximgWriter.h"
+#include "tools/mximgwrite/MximgWriter.h"
 
 namespace contentgen {
 

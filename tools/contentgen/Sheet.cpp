@@ -21,8 +21,8 @@
 #include "tools/common/ToolSupport.h"
 #include "tools/contentgen/Content.h"
 #include "tools/contentgen/Drawing.h"
-#include "tools/packwriter/PackReading.h"
-#include "tools/packwriter/PackWriter.h"
+#include "tools/slpack/PackReading.h"
+#include "tools/slpack/PackWriter.h"
 
 namespace contentgen {
 

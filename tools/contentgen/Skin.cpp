@@ -12,7 +12,7 @@
 #include "tools/contentgen/Content.h"
 #include "tools/contentgen/Drawing.h"
 #include "tools/contentgen/Pictures.h"
-#include "tools/packwriter/PackWriter.h"
+#include "tools/slpack/PackWriter.h"
 
 namespace contentgen {
 

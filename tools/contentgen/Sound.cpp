@@ -6,8 +6,8 @@
 #include "tools/contentgen/Loudness.h"
 #include "tools/contentgen/Speech.h"
 #include "tools/contentgen/Synth.h"
-#include "tools/mxvwriter/MxvWriter.h"
-#include "tools/packwriter/PackWriter.h"
+#include "tools/mxvwrite/MxvWriter.h"
+#include "tools/slpack/PackWriter.h"
 
 namespace contentgen {
 

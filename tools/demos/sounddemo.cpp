@@ -18,7 +18,7 @@
 #include "media/SLVideoAudioReaderWAV.h"
 #include "platform/kernel32/Modules.h"
 #include "storage/SLFileStorage.h"
-#include "tools/WavHeader.h"
+#include "tools/common/WavHeader.h"
 #include "tools/common/ToolSupport.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/packwriter/PackReading.h"
+#include "tools/slpack/PackReading.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -10,7 +10,7 @@
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLFileStorage.h"
 #include "tools/common/ToolSupport.h"
-#include "tools/packwriter/PackWriter.h"
+#include "tools/slpack/PackWriter.h"
 
 namespace slpack {
 

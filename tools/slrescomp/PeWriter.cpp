@@ -1,4 +1,4 @@
-#include "tools/rescomp/PeWriter.h"
+#include "tools/slrescomp/PeWriter.h"
 
 #include <algorithm>
 #include <map>

@@ -18,7 +18,7 @@
 
 #include "foundation/SLByteOrder.h"
 #include "tools/common/ToolSupport.h"
-#include "tools/rescomp/PeWriter.h"
+#include "tools/slrescomp/PeWriter.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/mxvwriter/MxvCodecs.h"
+#include "tools/mxvwrite/MxvCodecs.h"
 
 #include <theora/theoraenc.h>
 #include <vorbis/vorbisenc.h>

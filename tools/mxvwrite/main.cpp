@@ -22,7 +22,7 @@
 
 #include "media/SLVideoAudioReaderWAV.h"
 #include "tools/common/ToolSupport.h"
-#include "tools/mxvwriter/MxvWriter.h"
+#include "tools/mxvwrite/MxvWriter.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 //   EDIT <text>                           at the end: the multi-line edit's text (8-bit)
 // and the KEY, BUTTON and POINTER lines of what its devices saw (sldemo::ReportInput).
 // With "--screenshot file.bmp" it draws one frame, saves it and ends (SDL's dummy video
-// driver is enough):  SDL_VIDEODRIVER=dummy build/tools/guidemo --screenshot demo.bmp
+// driver is enough):  SDL_VIDEODRIVER=dummy build/tools/demos/guidemo --screenshot demo.bmp
 // Under a virtual display tests/gui/guidemo_xvfb.sh drives it with xdotool.
 #include <cstdio>
 #include <cstring>

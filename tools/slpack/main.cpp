@@ -11,8 +11,8 @@
 #include <string>
 
 #include "tools/common/ToolSupport.h"
-#include "tools/packwriter/PackReading.h"
-#include "tools/packwriter/PackWriter.h"
+#include "tools/slpack/PackReading.h"
+#include "tools/slpack/PackWriter.h"
 
 namespace {
 

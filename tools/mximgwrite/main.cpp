@@ -9,7 +9,7 @@
 
 #include "foundation/SLError.h"
 #include "tools/common/ToolSupport.h"
-#include "tools/mximg/MximgWriter.h"
+#include "tools/mximgwrite/MximgWriter.h"
 
 namespace {
 

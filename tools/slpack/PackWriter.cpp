@@ -1,4 +1,4 @@
-#include "tools/packwriter/PackWriter.h"
+#include "tools/slpack/PackWriter.h"
 
 #include "tools/common/ToolSupport.h"
 

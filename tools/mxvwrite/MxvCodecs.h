@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "tools/mxvwriter/MxvWriter.h"
+#include "tools/mxvwrite/MxvWriter.h"
 
 namespace slmxv {
 

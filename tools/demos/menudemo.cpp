@@ -4,7 +4,7 @@
 // "COMMAND <id>", and each opening "MENU <x> <y> OPEN" (or FAILED), with the KEY, BUTTON and
 // POINTER lines of what its devices saw (sldemo::ReportInput). Ends when the window is
 // closed or after two minutes.
-//   xvfb-run build/tools/menudemo
+//   xvfb-run build/tools/demos/menudemo
 #include <cstdio>
 
 #include "gamesystem/directx/SLGfxDirectX.h"

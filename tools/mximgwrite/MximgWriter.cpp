@@ -1,4 +1,4 @@
-#include "tools/mximg/MximgWriter.h"
+#include "tools/mximgwrite/MximgWriter.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "tools/mxvwriter/MxvWriter.h"
+#include "tools/mxvwrite/MxvWriter.h"
 
 #include "tools/common/ToolSupport.h"
 
@@ -7,7 +7,7 @@
 #include "foundation/SLByteOrder.h"
 #include "storage/SLCompressLZW.h"
 #include "storage/SLCompressZIP.h"
-#include "tools/mxvwriter/MxvCodecs.h"
+#include "tools/mxvwrite/MxvCodecs.h"
 
 namespace slmxv {
 
