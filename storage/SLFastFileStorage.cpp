@@ -535,10 +535,10 @@ bool CSLFastFileStorage::AttachContainer(CSLBaseStorage* source) {
   if (!source) return SLSetLastError(SL_OK);
 
   if (ReportProgress(SL_PROGRESS_ATTACH, 0, &timer)) return SLFail(SL_E_CANCELLED, false);
-  if (!source->CanSeek()) return SLFail(SL_E_FASTPACK_CANNOT_SEEK, false);
+  if (!source->CanSeek()) return SLFail(SL_E_CANNOT_SEEK, false);
   u64 packSize = 0;
   if (!source->GetSize(&packSize)) return false;
-  if (packSize < kMinimumPackSize) return SLFail(SL_E_FASTPACK_BAD, false);
+  if (packSize < kMinimumPackSize) return SLFail(SL_E_BAD_CONTAINER, false);
   m_state->packSize = packSize;
 
   if (AttachPack(source, &timer)) {
@@ -549,7 +549,7 @@ bool CSLFastFileStorage::AttachContainer(CSLBaseStorage* source) {
   }
   u32 code = SLGetLastError();
   ClearPack();
-  return SLFail(code ? code : SL_E_FASTPACK_BAD, false);
+  return SLFail(code ? code : SL_E_BAD_CONTAINER, false);
 }
 
 bool CSLFastFileStorage::AttachPack(CSLBaseStorage* source, CSLTimer* timer) {
@@ -559,11 +559,11 @@ bool CSLFastFileStorage::AttachPack(CSLBaseStorage* source, CSLTimer* timer) {
   u16 signature = 0, version = 0;
   if (!source->Seek(0, SL_SEEK_BEGIN)) return false;
   if (source->Read(magic, kMagicLength) != kMagicLength) return false;
-  if (std::memcmp(magic, kMagic, kMagicLength) != 0) return SLFail(SL_E_FASTPACK_BAD, false);
+  if (std::memcmp(magic, kMagic, kMagicLength) != 0) return SLFail(SL_E_BAD_CONTAINER, false);
   if (!source->ReadU16(&signature)) return false;
-  if (signature != kSignature) return SLFail(SL_E_FASTPACK_BAD, false);
+  if (signature != kSignature) return SLFail(SL_E_BAD_CONTAINER, false);
   if (!source->ReadU16(&version)) return false;
-  if (version != 2 && version != 3) return SLFail(SL_E_FASTPACK_BAD, false);
+  if (version != 2 && version != 3) return SLFail(SL_E_BAD_CONTAINER, false);
   s->version = version;
   ReportProgress(SL_PROGRESS_ATTACH, 10, timer);
 
@@ -584,7 +584,7 @@ bool CSLFastFileStorage::AttachPack(CSLBaseStorage* source, CSLTimer* timer) {
     }
     u32 stored = 0;
     if (!ok || !source->ReadU32(&stored)) return false;
-    if (stored != digest->GetValue()) return SLFail(SL_E_FASTPACK_BAD, false);
+    if (stored != digest->GetValue()) return SLFail(SL_E_BAD_CONTAINER, false);
     if (!source->Seek(20, SL_SEEK_BEGIN)) return false;
   }
 
@@ -689,7 +689,7 @@ bool CSLFastFileStorage::AttachPack(CSLBaseStorage* source, CSLTimer* timer) {
     reader.StopDigest();
     u32 stored = 0;
     if (!reader.ReadValue(&stored)) return false;
-    if (stored != digest->GetValue()) return SLFail(SL_E_FASTPACK_BAD, false);
+    if (stored != digest->GetValue()) return SLFail(SL_E_BAD_CONTAINER, false);
   }
   ReportProgress(SL_PROGRESS_ATTACH, 100, timer);
   return true;

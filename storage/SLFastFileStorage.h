@@ -3,6 +3,7 @@
 // through a source storage (usually a file storage on a ".DAT" file).
 #pragma once
 
+#include "foundation/SLError.h"
 #include "foundation/SLIntrusiveList.h"
 #include "storage/SLBaseStorage.h"
 
@@ -11,10 +12,8 @@ namespace SLInternals {
 struct SLFastPackDirectoryIndex;
 }
 
-enum : u32 {
-  SL_E_FASTPACK_CANNOT_SEEK = 0x80020014,  // the source cannot seek
-  SL_E_FASTPACK_BAD = 0x8002001d,          // too small, wrong magic/signature/version, CRC mismatch
-};
+// Attach fails with SL_E_CANNOT_SEEK when the source cannot seek and SL_E_BAD_CONTAINER
+// when the pack is too small, has a wrong magic, signature or version, or fails its CRC.
 
 // Link of the directory lists (a directory's children, the top level).
 struct SLFastPackLink : TSLListLink<SLFastPackLink> {};

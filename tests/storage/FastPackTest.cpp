@@ -198,7 +198,7 @@ TEST(FastPack, CrcCoversWholeVersion2PackButOnlyVersion3Directory) {
     CSLFastFileStorage pack;
     if (version == 2) {
       auto* source = new VectorSource(corruptData);
-      SL_EXPECT_FAIL(pack.AttachContainer(source), SL_E_FASTPACK_BAD);
+      SL_EXPECT_FAIL(pack.AttachContainer(source), SL_E_BAD_CONTAINER);
       EXPECT_EQ(pack.GetContainer(), nullptr);
       EXPECT_EQ(source->GetRefCount(), 1);  // a refused pack keeps no reference
       source->Release();
@@ -211,7 +211,7 @@ TEST(FastPack, CrcCoversWholeVersion2PackButOnlyVersion3Directory) {
       // A corrupted directory is refused.
       Bytes corruptName = bytes;
       corruptName[28] ^= 0x20;  // first unit of the first name
-      SL_EXPECT_FAIL(AttachBytes(pack, corruptName), SL_E_FASTPACK_BAD);
+      SL_EXPECT_FAIL(AttachBytes(pack, corruptName), SL_E_BAD_CONTAINER);
       SL_EXPECT_FAIL(pack.OpenA("a.bin", 1), SL_E_STORAGE_NO_CONTAINER);
     }
   }
@@ -236,7 +236,7 @@ TEST(FastPack, MalformedHeadersAreBadPacks) {
   bad.push_back(signature);
   for (const Bytes& b : bad) {
     CSLFastFileStorage pack;
-    SL_EXPECT_FAIL(AttachBytes(pack, b), SL_E_FASTPACK_BAD);
+    SL_EXPECT_FAIL(AttachBytes(pack, b), SL_E_BAD_CONTAINER);
   }
   // A truncated directory fails with the source's end-of-data code and leaves no pack.
   CSLFastFileStorage pack;
@@ -247,7 +247,7 @@ TEST(FastPack, MalformedHeadersAreBadPacks) {
   // A source that cannot seek.
   auto* unseekable = new VectorSource(good);
   unseekable->canSeek = false;
-  SL_EXPECT_FAIL(pack.AttachContainer(unseekable), SL_E_FASTPACK_CANNOT_SEEK);
+  SL_EXPECT_FAIL(pack.AttachContainer(unseekable), SL_E_CANNOT_SEEK);
   unseekable->Release();
 }
 

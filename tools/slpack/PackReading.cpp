@@ -53,7 +53,7 @@ class OpenPack {
     }
     if (!m_pack.AttachContainer(&m_file)) {
       *code = SLGetLastError();
-      *error = *code == SL_E_FASTPACK_BAD ? "not a fast data pack, or a damaged one" : "cannot read the pack";
+      *error = *code == SL_E_BAD_CONTAINER ? "not a fast data pack, or a damaged one" : "cannot read the pack";
       return false;
     }
     u8 header[28] = {};
