@@ -1,6 +1,6 @@
 // The building boxes' craft videos: a child's work table where a paper craft is made step
 // by step. CraftStepFrame draws one frame; the pieces under it (the room, the materials,
-// a hand holding a tool, paths drawn and cut a little at a time) live in CraftPieces.cpp.
+// a hand holding a tool, paths drawn and cut a little at a time) live in CraftKit.cpp.
 #pragma once
 
 #include <cairo.h>
