@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/contentgen/Refresh.h"
+
 namespace contentgen {
 
 struct Context {
@@ -45,8 +47,6 @@ bool RunDriver(Context& context, const std::vector<std::string>& args, std::stri
                const std::string* input = nullptr);
 double Now();
 
-bool ReadBytes(const std::filesystem::path& path, std::string* out);
-bool WriteBytes(const std::filesystem::path& path, const std::string& bytes, std::string* error);
 // A scratch file of its own for every call, named after `name`.
 std::filesystem::path Scratch(Context& context, const std::string& name);
 

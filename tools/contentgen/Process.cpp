@@ -19,26 +19,6 @@ double Now() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-bool ReadBytes(const std::filesystem::path& path, std::string* out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
-}
-
-bool WriteBytes(const std::filesystem::path& path, const std::string& bytes, std::string* error) {
-  std::error_code ec;
-  std::filesystem::create_directories(path.parent_path(), ec);
-  std::ofstream out(path, std::ios::binary);
-  out.write(bytes.data(), std::streamsize(bytes.size()));
-  out.close();
-  if (!out) {
-    *error = "cannot write " + path.string();
-    return false;
-  }
-  return true;
-}
-
 std::filesystem::path Scratch(Context& context, const std::string& name) {
   static std::atomic<int> counter = 0;
   return context.scratch / (std::to_string(++counter) + "-" + name);

@@ -3,26 +3,28 @@
 //
 //   contentgen DIR
 //   contentgen --fixtures DIR    the test fixtures (Fixtures.cpp) in place of the content
+//   contentgen --from SOURCE DIR the content another run wrote into SOURCE, copied (the
+//                                family's folder that ./run keeps outside the build tree)
 //   contentgen --sheet DIR OUT.png  a contact sheet of what DIR holds (Sheet.cpp)
 //   contentgen --layout          where each screen's letters and decorations fall, one
 //                                box a line (screen, "texto" or the decoration, x y w h)
 //
 // It fills DIR.tmp and renames it to DIR only when everything was written, so a failed
-// run leaves the previous content whole. It replaces only what it made: a DIR (or a
-// DIR.tmp, DIR.old left by an earlier run) that exists, is not an empty folder and holds
-// no contentgen stamp is refused with status 2 and left untouched, so a mistyped DIR
-// ("." or someone's folder) never loses a file. DIR/contentgen.stamp holds the generator's version
+// run leaves the previous content whole; the files the family keeps in DIR (movies,
+// recordings, settings, anything it did not write) go into the new folder unchanged
+// (Refresh.h). It replaces only what it made: a DIR (or a DIR.tmp, DIR.old left by an
+// earlier run) that exists, is not an empty folder and holds no contentgen stamp is
+// refused with status 2 and left untouched, so a mistyped DIR ("." or someone's folder)
+// never loses a file. DIR/contentgen.stamp holds the generator's version
 // and a hash of its inputs (its own program, the encoder driver, the font writer and the
 // font files); a run that finds the same stamp does nothing. The output is the same for
 // the same inputs: fixed seeds and no time stamps anywhere.
-#include <mbedtls/sha256.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include "tools/contentgen/Content.h"
 #include "tools/contentgen/Screens.h"
@@ -34,63 +36,16 @@ using namespace contentgen;
 namespace {
 
 constexpr const char* kVersion = "contentgen 2";
-constexpr const char* kStampName = "contentgen.stamp";
-// Put in DIR.tmp the moment it is made, so a run cut short leaves a folder a later run
-// knows as its own.
-constexpr const char* kPartialName = "contentgen.partial";
-
-// Whether contentgen may replace or remove `path`: nothing there, an empty folder, or a
-// folder holding one of its own marks. A link, a file or anything else is someone's.
-bool OursOrAbsent(const fs::path& path, std::string* why) {
-  std::error_code ec;
-  const fs::file_status status = fs::symlink_status(path, ec);
-  if (status.type() == fs::file_type::not_found) return true;
-  if (ec) {
-    *why = path.string() + ": " + ec.message();
-    return false;
-  }
-  if (status.type() != fs::file_type::directory) {
-    *why = path.string() + " exists and is not a folder";
-    return false;
-  }
-  if (fs::is_empty(path, ec) && !ec) return true;
-  if (fs::is_regular_file(fs::symlink_status(path / kStampName, ec)) ||
-      fs::is_regular_file(fs::symlink_status(path / kPartialName, ec)))
-    return true;
-  *why = path.string() + " holds files contentgen did not write (no " + kStampName + " in it)";
-  return false;
-}
-
 std::string SelfPath() {
   std::error_code ec;
   return fs::read_symlink("/proc/self/exe", ec).string();
 }
 
 // The stamp: the version and the SHA-256 of every input, in a fixed order.
-bool Stamp(const std::vector<std::string>& inputs, bool fixtures, std::string* out) {
-  mbedtls_sha256_context sha;
-  mbedtls_sha256_init(&sha);
-  mbedtls_sha256_starts_ret(&sha, 0);
-  for (const std::string& path : inputs) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-      mbedtls_sha256_free(&sha);
-      return false;
-    }
-    char buffer[65536];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
-      mbedtls_sha256_update_ret(&sha, reinterpret_cast<const unsigned char*>(buffer), size_t(in.gcount()));
-  }
-  unsigned char digest[32];
-  mbedtls_sha256_finish_ret(&sha, digest);
-  mbedtls_sha256_free(&sha);
-  *out = std::string(kVersion) + (fixtures ? " fixtures" : "") + "\n";
-  for (unsigned char b : digest) {
-    char hex[3];
-    std::snprintf(hex, sizeof hex, "%02x", b);
-    *out += hex;
-  }
-  *out += "\n";
+bool Stamp(const std::vector<fs::path>& inputs, bool fixtures, std::string* out) {
+  std::string hash;
+  if (!Sha256Of(inputs, &hash)) return false;
+  *out = std::string(kVersion) + (fixtures ? " fixtures" : "") + "\n" + hash + "\n";
   return true;
 }
 
@@ -107,10 +62,14 @@ double CpuSeconds(int who) {
   return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-int Fail(const std::string& message, const fs::path& partial) {
+// An argument naming a folder, absolute and without a trailing separator.
+fs::path Folder(const char* argument) {
+  const fs::path path = fs::absolute(fs::path(argument).lexically_normal()).lexically_normal();
+  return path.filename().empty() ? path.parent_path() : path;
+}
+
+int Fail(const std::string& message) {
   std::fprintf(stderr, "contentgen: %s\n", message.c_str());
-  std::error_code ec;
-  if (!partial.empty()) fs::remove_all(partial, ec);
   return 1;
 }
 
@@ -118,7 +77,8 @@ int Fail(const std::string& message, const fs::path& partial) {
 
 int main(int argc, char** argv) {
   static const char kUsage[] =
-      "usage: contentgen DIR\n       contentgen --fixtures DIR\n       contentgen --sheet DIR OUT.png\n";
+      "usage: contentgen DIR\n       contentgen --fixtures DIR\n       contentgen --from SOURCE DIR\n"
+      "       contentgen --sheet DIR OUT.png\n";
   if (argc == 2 && std::string(argv[1]) == "--help") {
     std::fputs(kUsage, stdout);
     return 0;
@@ -150,14 +110,22 @@ int main(int argc, char** argv) {
     --argc;
     ++argv;
   }
+  fs::path from;
+  if (argc == 4 && std::string(argv[1]) == "--from" && argv[2][0] != 0) {
+    from = Folder(argv[2]);
+    argc -= 2;
+    argv += 2;
+  }
   if (argc != 2 || argv[1][0] == '-' || argv[1][0] == 0) {
     std::fputs(kUsage, stderr);
     return 2;
   }
   const double started = Now();
-  std::error_code ec;
-  const fs::path target = fs::absolute(fs::path(argv[1]).lexically_normal()).lexically_normal();
-  const fs::path dir = target.filename().empty() ? target.parent_path() : target;
+  const fs::path dir = Folder(argv[1]);
+  if (dir == from) {
+    std::fprintf(stderr, "contentgen: %s cannot be its own source\n", dir.c_str());
+    return 2;
+  }
   Context context;
   const fs::path self = SelfPath(), tools = self.parent_path();
   context.driver = (tools / "encode.sh").string();
@@ -172,27 +140,27 @@ int main(int argc, char** argv) {
     }
   }
 
-  std::vector<std::string> inputs{self.string(), context.driver, context.fntwrite, context.projectWriter};
-  for (const std::string& font : RequiredFonts()) {
-    if (!fs::exists(font)) return Fail("missing font: " + font, {});
-    inputs.push_back(font);
-  }
+  std::string error;
+  if (!Recover(dir, &error)) return Fail(error);
   std::string stamp, previous;
-  if (!Stamp(inputs, fixtures, &stamp)) return Fail("cannot read the generator's inputs (" + context.driver + ", " + context.fntwrite + ")", {});
+  bool listed = false;
+  const Manifest sourceList = from.empty() ? Manifest() : ReadManifest(from / kManifestName, &listed);
+  if (!from.empty()) {
+    if (!listed || !ReadBytes(from / kStampName, &stamp))
+      return Fail(from.string() + " holds no content that contentgen wrote (no " + kManifestName + ")");
+  } else {
+    std::vector<fs::path> inputs{self, context.driver, context.fntwrite, context.projectWriter};
+    for (const std::string& font : RequiredFonts()) {
+      if (!fs::exists(font)) return Fail("missing font: " + font);
+      inputs.push_back(font);
+    }
+    if (!Stamp(inputs, fixtures, &stamp))
+      return Fail("cannot read the generator's inputs (" + context.driver + ", " + context.fntwrite + ")");
+  }
   if (ReadBytes(dir / kStampName, &previous) && previous == stamp) {
     std::printf("contentgen: %s is up to date\n", dir.c_str());
     return 0;
   }
-
-  const fs::path temporary = dir.string() + ".tmp";
-  fs::remove_all(temporary, ec);
-  context.out = temporary;
-  context.scratch = temporary / ".obra";
-  if (!fs::create_directories(context.scratch, ec)) return Fail("cannot create " + context.scratch.string(), {});
-  std::string error;
-  if (!WriteBytes(temporary / kPartialName, "", &error)) return Fail(error, temporary);
-  // The fixtures are drawn and synthesised in-process: they need no encoder.
-  if (!fixtures && !RunDriver(context, {"check"}, &error)) return Fail(error, temporary);
 
   struct Step {
     const char* name;
@@ -202,33 +170,37 @@ int main(int argc, char** argv) {
                                {"sounds", WriteSounds}, {"videos", WriteVideos}, {"help", WriteHelp},
                                {"items", WriteItems}};
   const Step fixtureSteps[] = {{"fixtures", WriteFixtures}};
-  if (!fixtures) StartSlowVideos(context);
-  for (const Step& step : fixtures ? std::vector<Step>(std::begin(fixtureSteps), std::end(fixtureSteps))
-                                   : std::vector<Step>(std::begin(contentSteps), std::end(contentSteps))) {
-    const double before = Now(), childBefore = context.childSeconds.load();
-    if (!step.write(context, &error)) {
-      std::string slowError;
-      if (!fixtures && !FinishSlowVideos(context, &slowError)) error += "\n(and the slow videos: " + slowError + ")";
-      return Fail(std::string(step.name) + ": " + error, temporary);
+  auto write = [&](const fs::path& out, std::string* error) {
+    context.out = out;
+    context.scratch = out / ".obra";
+    std::error_code ec;
+    if (!fs::create_directories(context.scratch, ec)) {
+      *error = "cannot create " + context.scratch.string();
+      return false;
     }
-    std::printf("contentgen: %-8s %5.2f s (encoders %5.2f s)\n", step.name, Now() - before,
-                context.childSeconds.load() - childBefore);
-  }
-  if (!fixtures && !FinishSlowVideos(context, &error)) return Fail("videos: " + error, temporary);
-  fs::remove_all(context.scratch, ec);
-  if (!WriteBytes(temporary / kStampName, stamp, &error)) return Fail(error, temporary);
-  fs::remove(temporary / kPartialName, ec);
-
-  // Swap the new content in; the old folder goes only once the new one is in place.
-  const fs::path old = dir.string() + ".old";
-  fs::remove_all(old, ec);
-  if (fs::exists(dir) && (fs::rename(dir, old, ec), ec)) return Fail("cannot move " + dir.string() + " aside", temporary);
-  fs::rename(temporary, dir, ec);
-  if (ec) {
-    fs::rename(old, dir, ec);
-    return Fail("cannot rename " + temporary.string() + " to " + dir.string(), temporary);
-  }
-  fs::remove_all(old, ec);
+    // The fixtures are drawn and synthesised in-process: they need no encoder.
+    if (!fixtures && !RunDriver(context, {"check"}, error)) return false;
+    if (!fixtures) StartSlowVideos(context);
+    for (const Step& step : fixtures ? std::vector<Step>(std::begin(fixtureSteps), std::end(fixtureSteps))
+                                     : std::vector<Step>(std::begin(contentSteps), std::end(contentSteps))) {
+      const double before = Now(), childBefore = context.childSeconds.load();
+      if (!step.write(context, error)) {
+        std::string slowError;
+        if (!fixtures && !FinishSlowVideos(context, &slowError)) *error += "\n(and the slow videos: " + slowError + ")";
+        *error = std::string(step.name) + ": " + *error;
+        return false;
+      }
+      std::printf("contentgen: %-8s %5.2f s (encoders %5.2f s)\n", step.name, Now() - before,
+                  context.childSeconds.load() - childBefore);
+    }
+    if (!fixtures && !FinishSlowVideos(context, error)) {
+      *error = "videos: " + *error;
+      return false;
+    }
+    fs::remove_all(context.scratch, ec);
+    return true;
+  };
+  if (!Refresh(dir, stamp, from.empty() ? ContentWriter(write) : CopyOf(from, sourceList), &error)) return Fail(error);
   // Processor time, so the figures hold however the work overlapped.
   const double own = CpuSeconds(RUSAGE_SELF), encoders = CpuSeconds(RUSAGE_CHILDREN);
   if (encoders > 0)

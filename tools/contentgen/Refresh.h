@@ -1,0 +1,78 @@
+// How contentgen replaces a content folder without losing what the family put in it.
+//
+// The folder DIR is also the program's folder: the children's movies ("Aventuras
+// Guardadas"), recordings ("Sfx/Grabadas"), exported videos, the settings file and
+// anything else land beside the content. contentgen therefore owns only what it wrote:
+// DIR/contentgen.files lists every file of the content with its SHA-256, and a file of
+// the old folder is the generator's only when it is listed there and still holds those
+// bytes. A child's movie saved under a sample's name, a recording over a sample
+// recording, anything unlisted: all of it is carried into the new folder unchanged (a
+// hard link, or a copy with its times where links are not possible), and wins over the
+// new sample of the same name. A folder from a generator that kept no list (no
+// contentgen.files) is read by the new content: a file the new run writes too is the
+// generator's when its bytes are the same, or when it lies outside the folders where
+// the program saves the family's work; any other file is carried.
+//
+// The refresh, from start to end, with what a stop at each point leaves:
+//   1. DIR.tmp is filled (marked by contentgen.partial): DIR is untouched; the next run
+//      removes DIR.tmp.
+//   2. The family's files are carried into DIR.tmp; the list and the stamp are written:
+//      DIR is untouched.
+//   3. DIR becomes DIR.old, then DIR.tmp becomes DIR: between the two renames there is no
+//      DIR; the next run renames DIR.old back before anything else.
+//   4. DIR.old is removed, its marks last (so a cut removal leaves a folder still known
+//      as the generator's): the next run finds DIR and DIR.old, moves into DIR whatever
+//      of DIR.old's family files DIR lacks, and removes the rest.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace contentgen {
+
+inline constexpr const char* kStampName = "contentgen.stamp";
+inline constexpr const char* kManifestName = "contentgen.files";
+// Put in DIR.tmp the moment it is made, so a run cut short leaves a folder a later run
+// knows as its own.
+inline constexpr const char* kPartialName = "contentgen.partial";
+// The copy of the program that ./run puts beside its content: replaced on every start.
+inline constexpr const char* kProgramFile = "Zarandulvortequimbaplastelo";
+
+// The SHA-256 of the files' bytes one after another, in lowercase hexadecimal; false when
+// one cannot be read.
+bool Sha256Of(const std::vector<std::filesystem::path>& files, std::string* hex);
+bool FileSha256(const std::filesystem::path& path, std::string* hex);
+
+bool ReadBytes(const std::filesystem::path& path, std::string* out);
+// Makes the file's folder when it is missing.
+bool WriteBytes(const std::filesystem::path& path, const std::string& bytes, std::string* error);
+
+// The content's files (relative paths with '/') and their SHA-256, as contentgen.files
+// lists them.
+using Manifest = std::map<std::string, std::string>;
+Manifest ReadManifest(const std::filesystem::path& file, bool* found);
+
+// Whether contentgen may replace or remove `path`: nothing there, an empty folder, or a
+// folder holding one of its own marks. A link, a file or anything else is someone's.
+bool OursOrAbsent(const std::filesystem::path& path, std::string* why);
+
+// Puts DIR back in order after a run that stopped in its swap (steps 3 and 4 above).
+bool Recover(const std::filesystem::path& dir, std::string* error);
+
+// Writes the new content into the folder given; false with the reason when it failed.
+using ContentWriter = std::function<bool(const std::filesystem::path& out, std::string* error)>;
+
+// A writer that copies the content listed for `source` (a folder contentgen wrote) from
+// it; a file there that no longer holds the listed bytes is not the content's and stays out.
+ContentWriter CopyOf(const std::filesystem::path& source, const Manifest& list);
+
+// Writes the new content with `write`, carries the family's files over, records the list
+// and `stamp`, and swaps the new folder in. False with the reason when any step failed:
+// DIR is then as it was (the caller has run Recover first).
+bool Refresh(const std::filesystem::path& dir, const std::string& stamp, const ContentWriter& write,
+             std::string* error);
+
+}  // namespace contentgen
