@@ -19,6 +19,8 @@
 // and a hash of its inputs (its own program, the encoder driver, the font writer and the
 // font files); a run that finds the same stamp does nothing. The output is the same for
 // the same inputs: fixed seeds and no time stamps anywhere.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -66,6 +68,16 @@ double CpuSeconds(int who) {
 fs::path Folder(const char* argument) {
   const fs::path path = fs::absolute(fs::path(argument).lexically_normal()).lexically_normal();
   return path.filename().empty() ? path.parent_path() : path;
+}
+
+// One run at a time in a folder's parent: two runs on one DIR would each take the other's
+// folder for a leftover. The lock goes with the process.
+void LockParent(const fs::path& dir) {
+  const int parent = open(dir.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (parent < 0 || flock(parent, LOCK_EX | LOCK_NB) == 0) return;
+  std::printf("contentgen: waiting for another contentgen run in %s\n", dir.parent_path().c_str());
+  std::fflush(stdout);
+  flock(parent, LOCK_EX);
 }
 
 int Fail(const std::string& message) {
@@ -132,6 +144,7 @@ int main(int argc, char** argv) {
   context.fntwrite = (tools.parent_path() / "fntwrite" / "fntwrite").string();
   context.projectWriter = (tools / "make_sample_project.py").string();
 
+  LockParent(dir);
   for (const char* suffix : {"", ".tmp", ".old"}) {
     std::string why;
     if (!OursOrAbsent(dir.string() + suffix, &why)) {
