@@ -585,6 +585,27 @@ TEST(ContentGenerator, StopsOnAMissingEncoderAndSkipsFreshContent) {
   EXPECT_NE(SLTestCapture("'" + kGenerator + "' '" + kContent + "'").find("up to date"), std::string::npos);
 }
 
+// The family's folder that ./run keeps outside the build tree: a copy of the content,
+// refreshed under a new stamp, keeps the family's movie saved over the sample movie, the
+// recording made over the sample recording, a new movie and the settings, byte for byte.
+TEST(ContentGenerator, TheFamilysFolderKeepsItsMoviesRecordingsAndSettings) {
+  TempDir dir;
+  const std::string copy = "'" + kGenerator + "' --from '" + kContent + "' '" + dir.Host("familia") + "' >/dev/null";
+  ASSERT_EQ(std::system(copy.c_str()), 0);
+  const std::map<std::string, std::string> family = {
+      {"Aventuras Guardadas/Paseo en el parque.ZQTR", Read(kContent + "/Aventuras Guardadas/Paseo en el parque.ZQTR") + "x"},
+      {"Aventuras Guardadas/Mi gato.ZQTR", std::string("ZQTR\0\x02 mi gato", 15)},
+      {"Sfx/Grabadas/Mi voz.WAV", "RIFF la voz de la nena"},
+      {"Zarandulvortequimbaplastelo.ini", "[Buscador MP3]\nCarpeta1=/home/familia/Musica\n"}};
+  for (const auto& [name, bytes] : family) dir.Write("familia/" + name, bytes);
+  dir.Write("familia/contentgen.stamp", "contentgen 1\n");
+  ASSERT_EQ(std::system(copy.c_str()), 0);
+  for (const auto& [name, bytes] : family) EXPECT_EQ(dir.Read("familia/" + name), bytes) << name;
+  EXPECT_EQ(dir.Read("familia/contentgen.stamp"), Read(kContent + "/contentgen.stamp"));
+  EXPECT_EQ(dir.Read("familia/Gfx/Gfx.DAT"), Read(kContent + "/Gfx/Gfx.DAT"));
+  EXPECT_FALSE(fs::exists(dir.Host("familia.tmp")) || fs::exists(dir.Host("familia.old")));
+}
+
 // contentgen replaces only folders it made: whatever else DIR names is refused with status 2
 // before anything is read or written, and every file stays as it was.
 TEST(ContentGenerator, RefusesToReplaceWhatItDidNotMake) {
