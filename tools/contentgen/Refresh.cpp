@@ -68,6 +68,17 @@ bool Place(const fs::path& from, const fs::path& to, std::string* error) {
   return !ec;
 }
 
+// Whether two names hold one file: linked, or copied with the same size and time.
+bool SameFile(const fs::path& a, const fs::path& b) {
+  std::error_code ec;
+  if (fs::equivalent(a, b, ec)) return true;
+  const fs::file_status first = fs::symlink_status(a, ec), second = fs::symlink_status(b, ec);
+  if (!fs::is_regular_file(first) || !fs::is_regular_file(second)) return false;
+  std::error_code sizeError, timeError;
+  return fs::file_size(a, sizeError) == fs::file_size(b, sizeError) &&
+         fs::last_write_time(a, timeError) == fs::last_write_time(b, timeError) && !sizeError && !timeError;
+}
+
 // Carries every file of `from` that is not the generator's into `into`. `replace`: a file
 // of `into` at the same name gives way (and leaves `newList`); otherwise it stays.
 bool Carry(const fs::path& from, const fs::path& into, const Manifest& oldList, bool hasOldList, Manifest* newList,
@@ -90,7 +101,7 @@ bool Carry(const fs::path& from, const fs::path& into, const Manifest& oldList, 
     }
     if (fs::is_regular_file(status) && Generated(entry->path(), key, oldList, hasOldList, *newList)) continue;
     if (Exists(target)) {
-      if (!replace) continue;
+      if (!replace || SameFile(entry->path(), target)) continue;
       if (fs::is_directory(fs::symlink_status(target, statusError)) || !fs::remove(target, statusError)) {
         *error = "cannot keep " + entry->path().string() + ": the new content has " + target.string();
         return false;
@@ -195,6 +206,17 @@ bool OursOrAbsent(const fs::path& path, std::string* why) {
   return false;
 }
 
+// Moves the family's files of DIR.old that DIR lacks into DIR (`replace`: also those that
+// changed since they were carried), then removes DIR.old.
+bool Merge(const fs::path& dir, const fs::path& old, bool replace, std::string* error) {
+  bool hasOldList = false, hasNewList = false;
+  const Manifest oldList = ReadManifest(old / kManifestName, &hasOldList);
+  Manifest newList = ReadManifest(dir / kManifestName, &hasNewList);
+  if (!Carry(old, dir, oldList, hasOldList, &newList, replace, error)) return false;
+  RemoveOwn(old);
+  return true;
+}
+
 bool Recover(const fs::path& dir, std::string* error) {
   const fs::path old = dir.string() + ".old";
   if (!Exists(old)) return true;
@@ -205,13 +227,9 @@ bool Recover(const fs::path& dir, std::string* error) {
     return !ec;
   }
   // The new folder is in place and holds everything kept from the old one, unless an
-  // older generator made the swap: what the family had there and DIR lacks goes in.
-  bool hasOldList = false, hasNewList = false;
-  const Manifest oldList = ReadManifest(old / kManifestName, &hasOldList);
-  Manifest newList = ReadManifest(dir / kManifestName, &hasNewList);
-  if (!Carry(old, dir, oldList, hasOldList, &newList, false, error)) return false;
-  RemoveOwn(old);
-  return true;
+  // older generator made the swap: what the family had there and DIR lacks goes in. A
+  // file in both stays as DIR has it: the program may have saved it there since.
+  return Merge(dir, old, false, error);
 }
 
 ContentWriter CopyOf(const fs::path& source, const Manifest& list) {
@@ -275,7 +293,12 @@ bool Refresh(const fs::path& dir, const std::string& stamp, const ContentWriter&
     if (replacing) fs::rename(old, dir, back);
     return fail(message);
   }
-  if (replacing) RemoveOwn(old);
+  // A program still open in the old folder may have saved there since the files were
+  // carried: a last pass brings what is new or changed.
+  if (replacing && !Merge(dir, old, true, error)) {
+    *error += " (the new content is in place; " + old.string() + " stays for the next run)";
+    return false;
+  }
   return true;
 }
 

@@ -20,9 +20,10 @@
 //      DIR is untouched.
 //   3. DIR becomes DIR.old, then DIR.tmp becomes DIR: between the two renames there is no
 //      DIR; the next run renames DIR.old back before anything else.
-//   4. DIR.old is removed, its marks last (so a cut removal leaves a folder still known
-//      as the generator's): the next run finds DIR and DIR.old, moves into DIR whatever
-//      of DIR.old's family files DIR lacks, and removes the rest.
+//   4. A last pass brings into DIR what a program still open in DIR.old saved there
+//      since step 2; DIR.old is removed, its marks last (so a cut removal leaves a folder
+//      still known as the generator's): the next run finds DIR and DIR.old, moves into
+//      DIR whatever of DIR.old's family files DIR lacks, and removes the rest.
 #pragma once
 
 #include <filesystem>
