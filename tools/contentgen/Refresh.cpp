@@ -237,7 +237,11 @@ ContentWriter CopyOf(const fs::path& source, const Manifest& list) {
     std::error_code ec;
     for (const auto& [key, hash] : list) {
       std::string found;
-      if (!FileSha256(source / key, &found) || found != hash) continue;
+      if (!FileSha256(source / key, &found)) {
+        *error = "cannot read " + (source / key).string();
+        return false;
+      }
+      if (found != hash) continue;
       fs::create_directories((out / key).parent_path(), ec);
       if (!fs::copy_file(source / key, out / key, ec)) {
         *error = "cannot copy " + (source / key).string() + ": " + ec.message();

@@ -67,7 +67,8 @@ bool Recover(const std::filesystem::path& dir, std::string* error);
 using ContentWriter = std::function<bool(const std::filesystem::path& out, std::string* error)>;
 
 // A writer that copies the content listed for `source` (a folder contentgen wrote) from
-// it; a file there that no longer holds the listed bytes is not the content's and stays out.
+// it; a file there that no longer holds the listed bytes is not the content's and stays
+// out, a listed file that is missing fails the copy.
 ContentWriter CopyOf(const std::filesystem::path& source, const Manifest& list);
 
 // Writes the new content with `write`, carries the family's files over, records the list

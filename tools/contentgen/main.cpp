@@ -71,13 +71,21 @@ fs::path Folder(const char* argument) {
 }
 
 // One run at a time in a folder's parent: two runs on one DIR would each take the other's
-// folder for a leftover. The lock goes with the process.
-void LockParent(const fs::path& dir) {
-  const int parent = open(dir.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (parent < 0 || flock(parent, LOCK_EX | LOCK_NB) == 0) return;
-  std::printf("contentgen: waiting for another contentgen run in %s\n", dir.parent_path().c_str());
-  std::fflush(stdout);
-  flock(parent, LOCK_EX);
+// folder for a leftover, and a copy would read a source half swapped. The locks go with the
+// process; taken in the order of their names, two runs never wait for each other.
+void LockParents(std::vector<fs::path> folders) {
+  std::vector<fs::path> parents;
+  for (const fs::path& folder : folders)
+    if (!folder.empty()) parents.push_back(folder.parent_path());
+  std::sort(parents.begin(), parents.end());
+  parents.erase(std::unique(parents.begin(), parents.end()), parents.end());
+  for (const fs::path& path : parents) {
+    const int parent = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parent < 0 || flock(parent, LOCK_EX | LOCK_NB) == 0) continue;
+    std::printf("contentgen: waiting for another contentgen run in %s\n", path.c_str());
+    std::fflush(stdout);
+    flock(parent, LOCK_EX);
+  }
 }
 
 int Fail(const std::string& message) {
@@ -144,7 +152,7 @@ int main(int argc, char** argv) {
   context.fntwrite = (tools.parent_path() / "fntwrite" / "fntwrite").string();
   context.projectWriter = (tools / "make_sample_project.py").string();
 
-  LockParent(dir);
+  LockParents({dir, from});
   for (const char* suffix : {"", ".tmp", ".old"}) {
     std::string why;
     if (!OursOrAbsent(dir.string() + suffix, &why)) {
