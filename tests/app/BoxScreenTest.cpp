@@ -379,16 +379,9 @@ TEST_F(BoxScreen, ListRowsDrawTheChosenOne) {
   BoxVideosScreen_Load();
   Send(APP_BOX_ROW_FIRST_ID + 1);
   Send(APP_BOX_PAUSE_ID);
-  CSL_GS_Gfx_DirectX* gfx = App_Services().gfx;
-  ASSERT_TRUE(gfx->Clear(0xFF402010, false, false));
-  App_GuiManager().Draw();
-  ASSERT_TRUE(gfx->EndFrame());
-  TSLObjPtr<CSLImage> screen;
-  screen.Attach(new CSLImage());
-  ASSERT_TRUE(gfx->CaptureScreen(screen.Get()));
+  const std::string crop = AppHarness::GuiCrop(0xFF402010, kX, kY, kWidth, kHeight);
   BoxVideosScreen_Free();
-  EXPECT_TRUE(SLTestMatchesGolden(SLTestScreenCrop(*screen.Get(), kX, kY, kWidth, kHeight), kWidth, kHeight,
-                                  SL_SOURCE_DIR "/tests/app/golden/mini_list_rows.png"));
+  EXPECT_TRUE(SLTestMatchesGolden(crop, kWidth, kHeight, SL_SOURCE_DIR "/tests/app/golden/mini_list_rows.png"));
 }
 
 TEST(MiniList, CaptionColoursFollowTheButtonState) {

@@ -9,8 +9,10 @@
 #include "app/MsgBox.h"
 #include "foundation/SLMemory.h"
 #include "gamesystem/SLMainWindow.h"
+#include "gamesystem/directx/SLGfxDirectX.h"
 #include "platform/kernel32/Modules.h"
 #include "platform/user32/User32.h"
+#include "tests/support/ScreenGolden.h"
 #include "tests/support/TestSupport.h"
 
 namespace AppHarness {
@@ -84,6 +86,17 @@ void DrainQueue() {
   while (AppEventQueue_Take(&stale)) {
     if (stale.type == APP_EVENT_DEFERRED_CALL) SLFree(reinterpret_cast<DeferredCall*>(stale.data));
   }
+}
+
+std::string GuiCrop(u32 background, i32 x, i32 y, i32 width, i32 height) {
+  CSL_GS_Gfx_DirectX* gfx = App_Services().gfx;
+  EXPECT_TRUE(gfx->Clear(background, false, false));
+  App_GuiManager().Draw();
+  EXPECT_TRUE(gfx->EndFrame());
+  TSLObjPtr<CSLImage> screen;
+  screen.Attach(new CSLImage());
+  EXPECT_TRUE(gfx->CaptureScreen(screen.Get()));
+  return SLTestScreenCrop(*screen.Get(), x, y, width, height);
 }
 
 }  // namespace AppHarness

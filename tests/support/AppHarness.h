@@ -43,6 +43,10 @@ Seen& LastSeen();
 // Drops every queued event (their deferred records are freed).
 void DrainQueue();
 
+// The GUI drawn on a screen cleared to `background` and captured: the width x height
+// pixels at (x, y) as SLTestScreenCrop gives them.
+std::string GuiCrop(u32 background, i32 x, i32 y, i32 width, i32 height);
+
 }  // namespace AppHarness
 
 // Fixture: the program is started once per suite (App_Init, common pictures) and its

@@ -249,28 +249,24 @@ Canvas Assistant(int pose) {
 }
 
 // The speech-balloon atlas, 128 x 128: light body, dark edges; each block holds its top,
-// body and bottom rows at the places the balloon drawing cuts them from.
+// body and bottom rows at the places the balloon drawing cuts them from. The body rows
+// are stretched to the height of the text, so they hold only the fill and the two sides:
+// the top edge with its rounded corners lies wholly in the top rows and the bottom edge
+// in the bottom rows, beside the tail.
 Canvas BalloonAtlas() {
   Canvas atlas(128, 128);
   cairo_t* out = atlas.cr();
-  // Draws a 31 x 23 balloon (4 top rows, 9 body rows, 10 tail rows) on a scratch canvas.
+  // Draws a 31 x 23 balloon on a scratch canvas. Tail below: 4 top rows, 9 body rows (4 to
+  // 12) and 10 bottom rows, the bottom edge on row 16 and the tail under it. Tail above: 10
+  // top rows, the top edge on row 6 and the tail over it, 9 body rows (10 to 18) and 4
+  // bottom rows. A corner's radius stays within the 4 rows between an edge and the body.
   auto balloon = [](bool tailRight, bool tailDown, bool cloudy, bool odd) {
     Canvas c(31, 23);
     cairo_t* cr = c.cr();
     const Rgb body = odd ? Hex(0xFFFFFF) : Hex(0xFFF3B0), edge = odd ? Hex(0x1D1E2C) : Hex(0x6A040F);
-    const double y0 = tailDown ? 0.5 : 10.5, y1 = tailDown ? 12.5 : 22.5;
+    const double y0 = tailDown ? 0.5 : 6.5, y1 = tailDown ? 16.5 : 22.5;
     cairo_set_line_width(cr, 1.4);
-    RoundRect(cr, 0.7, y0, 29.6, y1 - y0, cloudy ? 4 : 3.2);
-    const double tx = tailRight ? 22 : 8, dir = tailRight ? 1 : -1;
-    if (tailDown) {
-      cairo_move_to(cr, tx - 4 * dir, y1 - 1);
-      cairo_line_to(cr, tx + 3 * dir, 21.5);
-      cairo_line_to(cr, tx + 1 * dir, y1 - 1);
-    } else {
-      cairo_move_to(cr, tx - 4 * dir, y0 + 1);
-      cairo_line_to(cr, tx + 3 * dir, 1.5);
-      cairo_line_to(cr, tx + 1 * dir, y0 + 1);
-    }
+    RoundRect(cr, 0.7, y0, 29.6, y1 - y0, cloudy ? 3.5 : 3.2);
     SetColor(cr, body);
     cairo_fill_preserve(cr);
     SetColor(cr, edge);
@@ -278,6 +274,23 @@ Canvas BalloonAtlas() {
       const double dash[2] = {2.0, 1.5};
       cairo_set_dash(cr, dash, 2, 0);
     }
+    cairo_stroke(cr);
+    // The tail opens into the box: its fill covers the edge across its base, and only its
+    // two sides are outlined.
+    const double tx = tailRight ? 22 : 8, dir = tailRight ? 1 : -1;
+    const double base = tailDown ? y1 - 1.5 : y0 + 1.5, tip = tailDown ? 21.8 : 1.2;
+    cairo_move_to(cr, tx - 5 * dir, base);
+    cairo_line_to(cr, tx + 3 * dir, tip);
+    cairo_line_to(cr, tx + 1 * dir, base);
+    cairo_close_path(cr);
+    SetColor(cr, body);
+    cairo_fill(cr);
+    // The sides start where they cross the box's edge.
+    const double edgeY = tailDown ? y1 : y0, t = (edgeY - base) / (tip - base);
+    cairo_move_to(cr, tx - 5 * dir + t * 8 * dir, edgeY);
+    cairo_line_to(cr, tx + 3 * dir, tip);
+    cairo_line_to(cr, tx + 1 * dir + t * 2 * dir, edgeY);
+    SetColor(cr, edge);
     cairo_stroke(cr);
     return c;
   };

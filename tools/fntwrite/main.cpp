@@ -9,14 +9,18 @@
 // are all there; a character the font lacks is drawn from the --fallback font.
 // Every glyph is white ink whose alpha is FreeType's coverage, on the colour key
 // 0xFF00FF. Each glyph rectangle spans the whole line cell (ascender to descender), so
-// the lowest code gives the line height. Its width is FreeType's advance less the 2
-// pixels the text layout adds after every glyph, so letters sit as the font spaces them;
-// where the ink is wider than that, the cell is the ink's width rather than cutting it.
-// A blank glyph (the space) is the exception: its cell is the whole advance. Speech balloons lay out and
-// draw word by word and put between two words the width of a lone space, without the 2
-// pixels after the space or after the word before it; a space cell 2 pixels short of the
-// advance (1 or 2 pixels at the balloons' sizes) would leave words as close as letters.
-// Inside one run of text a space then takes 2 pixels more than the typeface gives it.
+// the lowest code gives the line height. The text drawing steps each glyph by its width
+// and 2 pixels, so a glyph with ink is the advance less those 2 pixels wide and every
+// letter steps exactly the typeface's advance. At these sizes the rendered ink usually
+// fills the whole advance: its faint edge columns (antialiasing, nowhere fully inked)
+// are folded into the column beside them until the ink fits; a glyph whose strokes are
+// wider than that (the f and t of DejaVu overhang their advance) keeps its strokes
+// whole and is that much wider. A blank glyph (the space) is the exception: its cell is
+// the whole advance. Speech balloons lay out and draw word by word and put between two
+// words the width of a lone space, without the 2 pixels after the space or after the
+// word before it; a space cell 2 pixels short of the advance (1 or 2 pixels at the
+// balloons' sizes) would leave words as close as letters. Inside one run of text a space
+// then takes 2 pixels more than the typeface gives it.
 // Neighbours keep one free column between them; a full page starts the next one.
 // Kerning pairs come from the font's kerning table and from --kern ("AV:-1"), which
 // wins. The same input gives the same bytes.
@@ -73,6 +77,51 @@ bool DecodeUtf8(const std::string& in, std::u16string* out) {
     i += 1 + extra;
   }
   return true;
+}
+
+// The pixels the text drawing leaves after every glyph.
+constexpr int kGlyphGap = 2;
+// A column whose coverage reaches this somewhere is part of a stroke, never folded.
+constexpr int kStroke = 255;
+
+// A glyph's ink as columns of the line cell (ascender at row 0), and where its first
+// column sits from the pen.
+struct InkColumns {
+  std::vector<std::vector<unsigned char>> coverage;
+  int bearing = 0;
+};
+
+// Cuts the rendered bitmap into line-cell columns, then, while the ink is wider than
+// `room`, folds the fainter edge column into its neighbour (their coverage adds up, so
+// the letter keeps its weight) as long as that column is nowhere a full stroke.
+InkColumns FitInk(const FT_Bitmap& bitmap, int left, int rowOffset, int lineHeight, int room) {
+  InkColumns ink;
+  ink.bearing = left;
+  for (unsigned column = 0; column < bitmap.width; ++column) {
+    std::vector<unsigned char>& cells = ink.coverage.emplace_back(size_t(lineHeight));
+    for (unsigned row = 0; row < bitmap.rows; ++row) {
+      const int cellRow = rowOffset + int(row);
+      if (cellRow >= 0 && cellRow < lineHeight)
+        cells[size_t(cellRow)] = bitmap.buffer[int(row) * bitmap.pitch + int(column)];
+    }
+  }
+  auto peak = [](const std::vector<unsigned char>& cells) { return *std::max_element(cells.begin(), cells.end()); };
+  auto fold = [](const std::vector<unsigned char>& from, std::vector<unsigned char>& into) {
+    for (size_t row = 0; row < into.size(); ++row) into[row] = u8(std::min(255, into[row] + from[row]));
+  };
+  while (int(ink.coverage.size()) > room && ink.coverage.size() > 1) {
+    const bool first = peak(ink.coverage.front()) <= peak(ink.coverage.back());
+    if (peak(first ? ink.coverage.front() : ink.coverage.back()) >= kStroke) break;
+    if (first) {
+      fold(ink.coverage.front(), ink.coverage[1]);
+      ink.coverage.erase(ink.coverage.begin());
+      ++ink.bearing;
+    } else {
+      fold(ink.coverage.back(), ink.coverage[ink.coverage.size() - 2]);
+      ink.coverage.pop_back();
+    }
+  }
+  return ink;
 }
 
 struct Glyph {
@@ -160,34 +209,28 @@ int main(int argc, char** argv) {
     const FT_GlyphSlot slot = source->glyph;
     const FT_Bitmap& bitmap = slot->bitmap;
     const bool ink = bitmap.width > 0 && bitmap.rows > 0;
-    // The cell is the advance less the layout's 2 pixels, unless the ink is wider (the
-    // layout cannot let a glyph's ink run into the gap after it); the ink sits at its
-    // bearing as far as the cell leaves room. A glyph without ink (the spaces) keeps its
-    // whole advance: speech balloons and tooltips draw word by word and set the words
-    // apart by the width of a lone space, which less 2 pixels would be 1 or 2, no wider
-    // than the gap between two letters.
-    const int inkWidth = ink ? int(bitmap.width) : 0;
-    const int advance = int((slot->advance.x + 32) >> 6) - (ink ? 2 : 0);
-    const int width = std::min(kPageSide, std::max({1, advance, inkWidth}));
-    const int bearing = std::clamp(int(slot->bitmap_left), 0, std::max(0, width - inkWidth));
+    const int advance = int((slot->advance.x + 32) >> 6);
+    const InkColumns columns = ink ? FitInk(bitmap, slot->bitmap_left, ascender - slot->bitmap_top, lineHeight,
+                                            std::max(1, advance - kGlyphGap))
+                                   : InkColumns{};
+    const int inkWidth = int(columns.coverage.size());
+    // A glyph without ink (the spaces) keeps its whole advance: see the head of the file.
+    const int width = std::min(kPageSide, std::max({1, ink ? advance - kGlyphGap : advance, inkWidth}));
+    const int bearing = std::clamp(columns.bearing, 0, std::max(0, width - inkWidth));
     if (x + width > kPageSide) x = 0, y += lineHeight;
     if (y + lineHeight > kPageSide) {
       pages.emplace_back();
       x = 0, y = 0;
     }
     Page& page = pages.back();
-    const int rowOffset = ascender - slot->bitmap_top;
-    for (int row = 0; ink && row < int(bitmap.rows); ++row) {
-      const int cellRow = rowOffset + row;
-      if (cellRow < 0 || cellRow >= lineHeight) continue;
-      for (int column = 0; column < int(bitmap.width) && bearing + column < width; ++column) {
-        const unsigned char coverage = bitmap.buffer[row * bitmap.pitch + column];
+    for (int column = 0; column < inkWidth && bearing + column < width; ++column)
+      for (int row = 0; row < lineHeight; ++row) {
+        const unsigned char coverage = columns.coverage[size_t(column)][size_t(row)];
         if (coverage == 0) continue;
-        unsigned char* pixel = &page.bgra[(size_t(y + cellRow) * kPageSide + size_t(x + bearing + column)) * 4];
+        unsigned char* pixel = &page.bgra[(size_t(y + row) * kPageSide + size_t(x + bearing + column)) * 4];
         pixel[0] = pixel[1] = pixel[2] = 255;
         pixel[3] = coverage;
       }
-    }
     glyphs.push_back(Glyph{code, x, y, x + width, y + lineHeight, int(pages.size() - 1)});
     x += width + 1;
   }
