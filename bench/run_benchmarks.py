@@ -2,7 +2,9 @@
 """Runs every benchmark program of a build once, with repetitions in random interleaving,
 collects the ratio lines they print after their tables, and prints one table: the case,
 its peer, the ratio of medians with the range of the per-round ratios, and the goal that
-bench/goals.txt records for the pair, marked met or not.
+bench/goals.txt records for the pair, marked met or not. A goal line that matches no
+printed ratio of a program that ran is named, and fails the run as a program that fails
+does: a goal the table never judges is a goal nobody checks.
 
 Usage: run_benchmarks.py BUILD_DIR [PROGRAM ...]
 SL_BENCH_REPETITIONS (default 3) and SL_BENCH_MIN_TIME (default 0.2 s) set the runs."""
@@ -29,11 +31,20 @@ def read_goals(path):
     return goals
 
 
-def goal_for(goals, program, ours, peer):
-    for g_program, g_ours, g_peer, goal in goals:
+def goal_index(goals, program, ours, peer):
+    """The index of the first goal line for the pair, or None."""
+    for index, (g_program, g_ours, g_peer, _) in enumerate(goals):
         if g_program == program and fnmatch.fnmatchcase(ours, g_ours) and fnmatch.fnmatchcase(peer, g_peer):
-            return goal
+            return index
     return None
+
+
+def unmatched_goals(goals, programs, rows):
+    """The goal lines that no printed row falls under: of the programs named, or of every
+    program when none were (a goal of a program the build lacks is unmatched too)."""
+    judged = {goal_index(goals, program, ours, peer) for program, ours, peer, *_ in rows}
+    return [goal for index, goal in enumerate(goals)
+            if (programs is None or goal[0] in programs) and index not in judged]
 
 
 def main():
@@ -66,8 +77,9 @@ def main():
             match = RATIO.match(ANSI_COLOUR.sub('', line))
             if match:
                 ours, peer, median, low, high, rounds = match.groups()
+                index = goal_index(goals, program, ours, peer)
                 rows.append((program, ours, peer, float(median), low and float(low), high and float(high),
-                             goal_for(goals, program, ours, peer)))
+                             None if index is None else goals[index][3]))
     width_case = max([len(r[1]) for r in rows] + [4])
     width_peer = max([len(r[2]) for r in rows] + [4])
     print(f'{"program":20} {"case":{width_case}} {"peer":{width_peer}} {"ratio":>7} {"rounds":>15} {"goal":>6}')
@@ -83,10 +95,12 @@ def main():
         print(f'{program:20} {ours:{width_case}} {peer:{width_peer}} {median:7.3f} {spread:>15} {verdict}')
     print(f'\n{len(rows)} ratios; goals met {met}, not met {missed}. A ratio is our median time over the '
           'peer\'s; below 1 ours is faster.')
+    unmatched = unmatched_goals(goals, sys.argv[2:] or None, rows)
+    for program, ours, peer, goal in unmatched:
+        print(f'goal matches no printed ratio: {program} {ours} {peer} {goal:g}')
     if failed:
         print('programs that failed: ' + ' '.join(failed))
-        return 1
-    return 0
+    return 1 if failed or unmatched else 0
 
 
 if __name__ == '__main__':
