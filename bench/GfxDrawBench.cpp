@@ -155,8 +155,9 @@ void SdlSprites(benchmark::State& state) {
   SDL_FreeSurface(target);
 }
 
-// Whether SDL's software renderer filters a texture with the linear scale mode when it
-// shrinks it: a checkerboard halved is grey when filtered, black and white when not.
+// Whether SDL's software renderer filters a blended texture with the linear scale mode when
+// it shrinks it: an opaque checkerboard halved is grey when filtered, black and white when
+// not.
 bool SdlShrinksLinearly() {
   SDL_Surface* target = SDL_CreateRGBSurfaceWithFormat(0, 8, 8, 32, SDL_PIXELFORMAT_RGB888);
   SDL_Renderer* renderer = target ? SDL_CreateSoftwareRenderer(target) : nullptr;
@@ -167,7 +168,7 @@ bool SdlShrinksLinearly() {
     std::vector<Uint32> pixels(16 * 16);
     for (u32 i = 0; i < pixels.size(); ++i) pixels[i] = (i % 16 + i / 16) % 2 ? 0xFFFFFFFF : 0xFF000000;
     SDL_UpdateTexture(board, nullptr, pixels.data(), 16 * 4);
-    SDL_SetTextureBlendMode(board, SDL_BLENDMODE_NONE);
+    SDL_SetTextureBlendMode(board, SDL_BLENDMODE_BLEND);  // blended, as the sprites are
     SDL_SetTextureScaleMode(board, SDL_ScaleModeLinear);
     SDL_RenderCopy(renderer, board, nullptr, nullptr);
     SDL_RenderFlush(renderer);

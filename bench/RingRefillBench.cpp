@@ -119,20 +119,21 @@ class PercentileReporter : public benchmark::ConsoleReporter {
       if (p99 != run.counters.end() && kind >= 0 && kind < kReaders) m_p99[kind].push_back(p99->second.value);
     }
   }
-  // Each reader's 99th percentile as a ratio to the block's 100 ms. A reader whose sound did
-  // not open has no runs, so no line: its goal goes unjudged and `./test bench-run` says so.
+  // Each reader's 99th percentile as a ratio to the block's 100 ms ("none" for a reader
+  // whose sound did not open).
   void Finalize() override {
     ConsoleReporter::Finalize();
     static const char* const kNames[kReaders] = {"wav", "mxv_pcm", "mxv_vorbis", "mp3", "avi_adpcm"};
     for (int kind = 0; kind < kReaders; ++kind) {
       const std::vector<double>& p99 = m_p99[kind];
-      if (p99.empty()) continue;
       SLBenchRatio ratio;
-      ratio.valid = true;
-      ratio.median = SLBenchMedian(p99);
-      ratio.low = *std::min_element(p99.begin(), p99.end());
-      ratio.high = *std::max_element(p99.begin(), p99.end());
-      ratio.rounds = p99.size() > 1 ? p99.size() : 0;
+      if (!p99.empty()) {
+        ratio.valid = true;
+        ratio.median = SLBenchMedian(p99);
+        ratio.low = *std::min_element(p99.begin(), p99.end());
+        ratio.high = *std::max_element(p99.begin(), p99.end());
+        ratio.rounds = p99.size() > 1 ? p99.size() : 0;
+      }
       SLBenchPrintRatio(std::string("Refill/") + kNames[kind] + "/p99", "block_100ms", ratio);
     }
   }

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Checks, without running a benchmark, what `./test bench-run` relies on: that every line
 of bench/goals.txt reads and names a benchmark program that bench/ builds, that the table
-reads the ratio lines in the shape the programs print, and that a goal line no printed
-ratio falls under is reported rather than passed over.
+reads the ratio lines in the shape the programs print (a pair without a ratio too), and
+that a goal line no printed ratio falls under is reported rather than passed over.
 
 Usage: check_goal_table.py (exits 1 and names what is wrong)"""
 import os
@@ -25,10 +25,13 @@ def main():
 
     # The shape of SLBenchPrintRatio, after a colour reset left by the console reporter.
     lines = ['\x1b[0mOwn/NoDither                     / LibjpegQuantizer/NoDither        = 1.770  [1.650 .. 1.910] x3',
-             'Refill/wav/p99 / block_100ms = 0.012']
+             'Refill/wav/p99 / block_100ms = 0.012',
+             'Sprites/1                        / SdlSprites/1                     = none']
     parsed = [run_benchmarks.RATIO.match(run_benchmarks.ANSI_COLOUR.sub('', line)) for line in lines]
     if not all(parsed) or parsed[0].group(1, 2, 3) != ('Own/NoDither', 'LibjpegQuantizer/NoDither', '1.770'):
         problems.append('the table does not read the ratio lines the programs print')
+    elif parsed[2].group(3) != 'none':
+        problems.append('the table does not read a pair printed without a ratio')
 
     fake = [('P', 'a/1', 'b/1', 1.0), ('P', 'a/*', 'b/*', 2.0), ('P', 'c', 'd', 1.0), ('Q', 'x', 'y', 1.0)]
     rows = [('P', 'a/1', 'b/1', 0.5, None, None, 1.0), ('P', 'a/2', 'b/2', 0.5, None, None, 2.0)]
