@@ -8,6 +8,9 @@
 // one shape that `./test bench-run` reads:
 //
 //   ours/case / peer/case = 1.234  [0.987 .. 1.456] x5
+//
+// A pair without a ratio (a case that did not run or failed) prints "= none", so that a
+// goal on it is reported as unjudged rather than passed over.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -58,7 +61,11 @@ inline SLBenchRatio SLBenchRatioOf(const std::vector<double>& ours, const std::v
 }
 
 inline void SLBenchPrintRatio(const std::string& ours, const std::string& peer, const SLBenchRatio& ratio) {
-  if (!ratio.valid) return;
+  if (!ratio.valid) {
+    std::printf("%-32s / %-32s = none\n", ours.c_str(), peer.c_str());
+    std::fflush(stdout);
+    return;
+  }
   std::printf("%-32s / %-32s = %.3f", ours.c_str(), peer.c_str(), ratio.median);
   if (ratio.rounds) std::printf("  [%.3f .. %.3f] x%zu", ratio.low, ratio.high, ratio.rounds);
   std::printf("\n");
@@ -108,7 +115,7 @@ class SLBenchRatioReporter : public benchmark::ConsoleReporter {
   SLBenchRatio Ratio(const std::string& ours, const std::string& peer, double scale = 1.0) const {
     return SLBenchRatioOf(Times(ours), Times(peer), scale);
   }
-  // Prints ours / peer for two cases by name (nothing when either did not run).
+  // Prints ours / peer for two cases by name ("none" when either did not run).
   void PrintRatio(const std::string& ours, const std::string& peer, double scale = 1.0) const {
     SLBenchPrintRatio(ours, peer, Ratio(ours, peer, scale));
   }

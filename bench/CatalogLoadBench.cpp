@@ -3,7 +3,7 @@
 // decode, the mask and colour conversions, the device images and hit masks, the WAV
 // decode): what a catalogue adds is the description reading and checking, the frame
 // search, the identity and the sorted insertion. The same comparison runs on the sample
-// set the content generator writes (build/content, or SL_CONTENT_DIR) when it is there.
+// set (bench/BenchContent.h).
 #include <benchmark/benchmark.h>
 #include <strings.h>
 #include <unistd.h>
@@ -19,6 +19,7 @@
 #include "adventure/catalog/CharacterCatalog.h"
 #include "adventure/catalog/ObjectCatalog.h"
 #include "adventure/catalog/SceneCatalog.h"
+#include "bench/BenchContent.h"
 #include "bench/BenchRatio.h"
 #include "fuzz/CatalogFuzz.h"
 #include "image/readers/SLImageReaderMXIMG.h"
@@ -251,8 +252,9 @@ struct SampleSet {
 const SampleSet& Samples() {
   static const SampleSet set = [] {
     SampleSet made;
-    const char* dir = std::getenv("SL_CONTENT_DIR");
-    const std::filesystem::path root = std::filesystem::path(dir ? dir : SL_BINARY_DIR "/content") / "Gfx";
+    const std::string content = SLBenchContentFolder("CatalogLoadBench");
+    if (content.empty()) return made;
+    const std::filesystem::path root = std::filesystem::path(content) / "Gfx";
     const std::pair<const char*, std::vector<SamplePack>*> kinds[] = {
         {"Fondos", &made.scenes}, {"Objetos", &made.objects}, {"Personajes", &made.characters}};
     std::error_code code;
@@ -278,7 +280,7 @@ const SampleSet& Samples() {
 void SampleCatalogLoad(benchmark::State& state) {
   Packs();  // the devices
   const SampleSet& set = Samples();
-  if (!set.found) return state.SkipWithError("no sample content (build/content or SL_CONTENT_DIR)");
+  if (!set.found) return state.SkipWithError("no sample content (build-bench/content or SL_CONTENT_DIR)");
   std::atomic<uint32_t> progress{0};
   for (auto _ : state) {
     for (const SamplePack& pack : set.scenes)
@@ -300,7 +302,7 @@ void SampleCatalogLoad(benchmark::State& state) {
 void SampleBareLoad(benchmark::State& state) {
   Fixture& f = Packs();
   const SampleSet& set = Samples();
-  if (!set.found) return state.SkipWithError("no sample content (build/content or SL_CONTENT_DIR)");
+  if (!set.found) return state.SkipWithError("no sample content (build-bench/content or SL_CONTENT_DIR)");
   CSL_GS_BaseSfx* sfx = AdventureDevices_Get().sfx;
   std::vector<SL_GS_Image*> images;
   std::vector<SL_GS_SoundRecord*> sounds;

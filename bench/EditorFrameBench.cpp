@@ -9,7 +9,7 @@
 // thumbnail (made by the editor's own menu code) with its "Borrar audio" submenu open over
 // five effect sounds; the peer draws each menu as a nine-piece panel, each entry's letters
 // as glyph copies, the separators, the highlighted entry's panel and the submenu arrow.
-// Needs the sample content of a normal build (build/content).
+// Runs on the sample content (bench/BenchContent.h).
 #include <SDL.h>
 
 #include <cstdlib>
@@ -24,6 +24,7 @@
 #include "app/EditorMenus.h"
 #include "app/EditorScreen.h"
 #include "app/EditorState.h"
+#include "bench/BenchContent.h"
 #include "bench/BenchRatio.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "gui/SLGuiMenuPopup.h"
@@ -48,10 +49,9 @@ struct Blit {
 
 struct World {
   World() {
-    const char* content = std::getenv("SL_CONTENT");
-    const std::string folder = content ? content : SL_SOURCE_DIR "/build/content";
+    const std::string folder = SLBenchContentFolder("EditorFrameBench");
     program = folder + "/Zarandulvortequimbaplastelo";
-    if (!std::filesystem::exists(folder + "/contentgen.stamp")) return;
+    if (folder.empty() || !std::filesystem::exists(folder + "/contentgen.stamp")) return;
     SLRegisterAppClasses();
     SLPlatformSetProgramFileName(program.c_str());
     App_Init();
@@ -215,7 +215,7 @@ void DrawFrames(benchmark::State& state) {
 }
 
 void EditorFrame(benchmark::State& state) {
-  if (!TheWorld().ready) return state.SkipWithError("no sample content (build/content, or SL_CONTENT)");
+  if (!TheWorld().ready) return state.SkipWithError("no sample content (build-bench/content, or SL_CONTENT_DIR)");
   DrawFrames(state);
 }
 

@@ -1,5 +1,6 @@
 // Fast data pack: attaching a 20,000-entry version-3 pack beside one read of its directory
-// bytes, and keyed entry reads beside plain file reads of the same bytes.
+// bytes, and keyed entry reads beside plain file reads of the same bytes, each pair timed in
+// rounds of this program's own that alternate between its two sides.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchRatio.h"
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLFileStorage.h"
 #include "storage/StorageClasses.h"
@@ -63,67 +65,82 @@ Fixture& Get() {
   return fixture;
 }
 
-// The best time of each pass over rounds that alternate between them, so that a change in
-// the machine's load during the run affects every pass alike.
+// Every round's time of each pass over rounds that alternate between them, so that a
+// change in the machine's load during the run affects every pass alike.
 template <size_t N>
-std::array<double, N> BestAlternating(const std::array<void (*)(), N>& passes, int rounds) {
-  std::array<double, N> best;
-  best.fill(1e9);
+std::array<std::vector<double>, N> TimeAlternating(const std::array<bool (*)(), N>& passes, int rounds) {
+  std::array<std::vector<double>, N> times;
   for (int i = 0; i < rounds; ++i)
     for (size_t p = 0; p < N; ++p) {
       auto t0 = std::chrono::steady_clock::now();
       passes[p]();
-      best[p] = std::min(best[p], std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+      times[p].push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
     }
-  return best;
+  return times;
 }
 
-void AttachPack() {
+bool AttachPack() {
   CSLFastFileStorage pack;
-  pack.AttachFile(Get().manyPath.c_str(), false, SL_STORAGE_READ);
+  return pack.AttachFile(Get().manyPath.c_str(), false, SL_STORAGE_READ);
 }
 
-void ReadDirectoryBytes() {
+bool ReadDirectoryBytes() {
   static std::vector<uint8_t> buffer;
   buffer.resize(Get().directoryBytes);
   CSLFileStorage file;
-  file.OpenA(Get().manyPath.c_str(), SL_STORAGE_READ);
-  file.Read(buffer.data(), buffer.size());
+  return file.OpenA(Get().manyPath.c_str(), SL_STORAGE_READ) && file.Read(buffer.data(), buffer.size()) == buffer.size();
+}
+
+// The entry as the last keyed or unkeyed read left it.
+std::vector<uint8_t>& EntryBuffer() {
+  static std::vector<uint8_t> buffer(kBigEntry);
+  return buffer;
 }
 
 // The pack stays attached; each pass opens the entry and reads it whole.
-void ReadKeyedEntry() {
-  static std::vector<uint8_t> buffer(kBigEntry);
+bool ReadEntry(CSLFastFileStorage* pack) {
+  return pack->OpenA("big.bin", SL_STORAGE_READ) && pack->Read(EntryBuffer().data(), kBigEntry) == kBigEntry;
+}
+
+bool ReadKeyedEntry() {
   static CSLFastFileStorage* pack = [] {
     auto* p = new CSLFastFileStorage();
     p->AttachFile(Get().bigPath.c_str(), false, SL_STORAGE_READ);
     return p;
   }();
-  pack->OpenA("big.bin", SL_STORAGE_READ);
-  pack->Read(buffer.data(), buffer.size());
+  return ReadEntry(pack);
 }
 
 // The same entry in a pack without a key: the part of the cost that is not the XOR.
-void ReadUnkeyedEntry() {
-  static std::vector<uint8_t> buffer(kBigEntry);
+bool ReadUnkeyedEntry() {
   static CSLFastFileStorage* pack = [] {
     auto* p = new CSLFastFileStorage();
     p->AttachFile(Get().bigPlainPath.c_str(), false, SL_STORAGE_READ);
     return p;
   }();
-  pack->OpenA("big.bin", SL_STORAGE_READ);
-  pack->Read(buffer.data(), buffer.size());
+  return ReadEntry(pack);
 }
 
-void ReadPlainBytes() {
+bool ReadPlainBytes() {
   static std::vector<uint8_t> buffer(kBigEntry);
   static CSLFileStorage* file = [] {
     auto* f = new CSLFileStorage();
     f->OpenA(Get().bigPath.c_str(), SL_STORAGE_READ);
     return f;
   }();
-  file->Seek(i64(Get().bigOffset), SL_SEEK_BEGIN);
-  file->Read(buffer.data(), buffer.size());
+  return file->Seek(i64(Get().bigOffset), SL_SEEK_BEGIN) && file->Read(buffer.data(), buffer.size()) == buffer.size();
+}
+
+// Every pass once before anything is timed: a pass that failed would be timed doing less
+// than its peer. The entries must read back as they were written.
+bool PassesWork() {
+  auto entryIsWhole = [] {
+    for (size_t i = 0; i < kBigEntry; ++i)
+      if (EntryBuffer()[i] != uint8_t(i * 7)) return false;
+    return true;
+  };
+  return AttachPack() && ReadDirectoryBytes() && ReadPlainBytes() && ReadKeyedEntry() && entryIsWhole() &&
+         ReadUnkeyedEntry() && entryIsWhole();
 }
 
 void BM_AttachPack20000(benchmark::State& state) {
@@ -150,18 +167,23 @@ BENCHMARK(BM_PlainFileRead16MiB)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
+  if (!PassesWork()) {
+    std::fprintf(stderr, "FastPackBench: a pack did not attach or an entry did not read back as written\n");
+    return 1;
+  }
   benchmark::RunSpecifiedBenchmarks();
   // Each in a phase of its own: an attach leaves the cache full of its tree, which would
   // slow the directory read that follows it.
-  double directory = BestAlternating<1>({ReadDirectoryBytes}, 15)[0];
-  double attach = BestAlternating<1>({AttachPack}, 30)[0];
-  directory = std::min(directory, BestAlternating<1>({ReadDirectoryBytes}, 15)[0]);
-  std::printf("attach of %d entries %.3f ms, one read of its %llu directory bytes %.3f ms: ratio %.2f (goal <= 8)\n",
-              kEntries, attach * 1e3, static_cast<unsigned long long>(Get().directoryBytes), directory * 1e3,
-              attach / directory);
-  auto [keyed, plain, unkeyed] = BestAlternating<3>({ReadKeyedEntry, ReadPlainBytes, ReadUnkeyedEntry}, 40);
-  std::printf("keyed entry read of 16 MiB %.3f ms, plain file read %.3f ms: ratio %.2f (goal <= 1.1); "
-              "the same entry without a key %.3f ms (ratio %.2f)\n",
-              keyed * 1e3, plain * 1e3, keyed / plain, unkeyed * 1e3, unkeyed / plain);
+  std::vector<double> directory = TimeAlternating<1>({ReadDirectoryBytes}, 15)[0];
+  const std::vector<double> attach = TimeAlternating<1>({AttachPack}, 30)[0];
+  const std::vector<double> more = TimeAlternating<1>({ReadDirectoryBytes}, 15)[0];
+  directory.insert(directory.end(), more.begin(), more.end());
+  std::printf("\nattach of %d entries / one read of its %llu directory bytes; keyed entry read of 16 MiB / plain "
+              "file read of the same bytes, and the same entry without a key / the plain read (rounds of our own):\n",
+              kEntries, static_cast<unsigned long long>(Get().directoryBytes));
+  SLBenchPrintRatio("attach/20000_entries", "read/directory_bytes", attach, directory);
+  const auto [keyed, plain, unkeyed] = TimeAlternating<3>({ReadKeyedEntry, ReadPlainBytes, ReadUnkeyedEntry}, 40);
+  SLBenchPrintRatio("read/keyed_entry_16MiB", "read/plain_16MiB", keyed, plain);
+  SLBenchPrintRatio("read/unkeyed_entry_16MiB", "read/plain_16MiB", unkeyed, plain);
   return 0;
 }

@@ -5,8 +5,7 @@
 // pictures are the same work on both sides: they are loaded before the thread starts, a
 // fixed cost whatever the size of the catalogue. Beside that pair, the screen against the
 // loaders alone shows that fixed cost too. Runs the program's services on SDL's dummy
-// drivers over the sample content in the build tree (written by the content generator
-// when it is missing or stale).
+// drivers over the sample content (bench/BenchContent.h).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -24,6 +23,7 @@
 #include "app/CMyVIS_arVI.h"
 #include "app/CommonUi.h"
 #include "app/LoadingScreen.h"
+#include "bench/BenchContent.h"
 #include "bench/BenchRatio.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "image/readers/SLImageReaderMXIMG.h"
@@ -118,11 +118,8 @@ BENCHMARK(PlainLoaders)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3
 int main(int argc, char** argv) {
   setenv("SDL_VIDEODRIVER", "dummy", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
-  const std::string content = SL_BINARY_DIR "/content";
-  if (std::system(("'" SL_BINARY_DIR "/tools/contentgen/contentgen' '" + content + "' >/dev/null").c_str()) != 0) {
-    std::fprintf(stderr, "LoadingScreenBench: the sample content could not be written in %s\n", content.c_str());
-    return 1;
-  }
+  const std::string content = SLBenchContentFolder("LoadingScreenBench");
+  if (content.empty()) return 1;
   SLRegisterAppClasses();
   SLPlatformSetProgramFileName((content + "/Zarandulvortequimbaplastelo").c_str());
   App_Init();

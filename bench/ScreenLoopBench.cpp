@@ -4,9 +4,8 @@
 // calls recorded from one of those frames. The ratio is what the loop adds to the device
 // (event queue, lock, frame pacing, GUI update and tree walk). Goal: within 1.2x.
 //
-// The program runs on its real services with the content the fixture writes (the path in
-// SL_CONTENT_DIR, else build/content of the source tree), on whatever SDL drivers the
-// environment names (SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy for a headless run). The
+// The program runs on its real services with the sample content (bench/BenchContent.h),
+// on SDL's dummy drivers unless the environment names others. The
 // loop's clock is the platform's test clock, advanced a sixtieth of a second before every
 // frame, so that each frame comes with one logic tick, as at 60 frames per second.
 #include <chrono>
@@ -20,6 +19,7 @@
 #include "app/AppServices.h"
 #include "app/CommonUi.h"
 #include "app/Screens.h"
+#include "bench/BenchContent.h"
 #include "bench/BenchRatio.h"
 #include "bench/RecordingDevice.h"
 #include "gamesystem/SLPhaseHooks.h"
@@ -102,9 +102,12 @@ BENCHMARK(StartMenuLoop)->Name("menu_loop_600")->UseManualTime()->Unit(benchmark
 BENCHMARK(StartMenuReplay)->Name("frame_replay_600")->UseManualTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
+  setenv("SDL_VIDEODRIVER", "dummy", 0);
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
   benchmark::Initialize(&argc, argv);
-  const char* folder = std::getenv("SL_CONTENT_DIR");
-  const std::string program = std::string(folder ? folder : SL_SOURCE_DIR "/build/content") + "/Zarandulvortequimbaplastelo";
+  const std::string folder = SLBenchContentFolder("ScreenLoopBench");
+  if (folder.empty()) return 1;
+  const std::string program = folder + "/Zarandulvortequimbaplastelo";
   SLRegisterAppClasses();
   SLPlatformSetProgramFileName(program.c_str());
   SLPlatformSetTestClock(true, g_clockNs);
