@@ -186,6 +186,30 @@ TEST_F(MenuTracking, MenusNearTheCornerStayOnTheScreen) {
   EXPECT_EQ(ScreenRect(root).y, 300 - ScreenRect(root).height / 2);
 }
 
+// Up and to the left of the point, as the editor opens its menus: the point stays outside
+// the menu near every corner of the screen, the menu turning past the point where it has
+// no room before it, and inside the screen.
+TEST_F(MenuTracking, MenusEndingAtThePointOpenPastItWithoutRoomBeforeIt) {
+  BuildContextMenu();
+  const struct {
+    i32 x, y;
+    bool pastX, pastY;
+  } rows[] = {{400, 300, false, false}, {10, 10, true, true}, {790, 10, false, true},
+              {10, 590, true, false}, {790, 590, false, false}};
+  for (const auto& row : rows) {
+    ASSERT_TRUE(m.TrackPopupMenu(root, row.x, row.y, nullptr, 5));
+    const SLGuiRect r = ScreenRect(root);
+    EXPECT_EQ(r.x, row.pastX ? row.x + 1 : row.x - r.width) << row.x << "," << row.y;
+    EXPECT_EQ(r.y, row.pastY ? row.y + 1 : row.y - r.height) << row.x << "," << row.y;
+    EXPECT_FALSE(row.x >= r.x && row.x < r.x + r.width && row.y >= r.y && row.y < r.y + r.height);
+    EXPECT_GE(r.x, 0);
+    EXPECT_LE(r.x + r.width, 800);
+    EXPECT_GE(r.y, 0);
+    EXPECT_LE(r.y + r.height, 600);
+    m.CloseMenus(nullptr);
+  }
+}
+
 class WindowMenu : public MenuTracking {
  protected:
   void SetUp() override {
