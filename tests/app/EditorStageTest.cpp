@@ -25,6 +25,7 @@
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "gamesystem/directx/SLKeyboardInput.h"
 #include "gamesystem/directx/SLMouseInput.h"
+#include "gui/SLGuiMenuPopup.h"
 #include "gui/SLGuiWindow.h"
 #include "tests/support/AppHarness.h"
 #include "tests/support/MovieCatalog.h"
@@ -240,6 +241,30 @@ TEST_F(EditorStage, AReleaseWithoutMovingOpensTheMenuAndOneAfterMovingDoesNot) {
   EXPECT_EQ(Editor_State().stageMode, u32(kStageSelect));
   EXPECT_EQ(c->x, 350);  // an element with an action stays where it is
   EXPECT_FALSE(Editor_Control(kIdMenuDeshacer)->IsEnabled());
+}
+
+// As the editor's tick runs them, the stage and then the GUI: the release that opens an
+// element's menu reaches the menu's first tick with the pointer beside the menu, which
+// ends at it, and leaves it open; the pointer rests on none of its entries.
+TEST_F(EditorStage, TheElementMenuOpenedByAReleaseStaysOpenBesideThePointer) {
+  CharacterInstance* c = AddCharacter("Andante", 350, 250);
+  Render();
+  Editor_State().selection = EditorSelection{kHitCharacter, 0, 0, 0, c, 0, 0, 0};
+  CScriptedMouse& click = Mouse("tick 1: " + At(350, 245) + "; button 1 down\ntick 2: button 1 up\ntick 3: " +
+                                At(350, 245) + "\n");
+  for (u32 t = 1; t <= 3; ++t) {
+    click.Advance(t);
+    EditorScreen_StageInput();
+    ASSERT_TRUE(App_GuiManager().Update(false));
+  }
+  auto* menu = static_cast<CSL_GS_GuiMenuPopup*>(Editor_State().popups.windows[0]);
+  ASSERT_NE(menu, nullptr);
+  EXPECT_TRUE(menu->IsVisibleInTree());
+  const SLGuiRect& r = menu->GetWindowRect();
+  EXPECT_EQ(r.x + r.width, 350 + kStageX);
+  EXPECT_EQ(r.y + r.height, 245 + kStageY);
+  EXPECT_EQ(menu->GetHighlightedItem(), -1);
+  EditorMenus_Close();
 }
 
 TEST_F(EditorStage, TheStageRestsWhileADialogIsOpenAndHoldsADragOnlyWithTheButton) {
