@@ -84,10 +84,14 @@ void AddSoundEntries(MenuBuilder& build, CSL_GS_GuiMenuPopup* submenu, const Sce
   }
 }
 
+// Every menu opens up and to the left of the pointer (its right edge at the pointer's x,
+// its bottom at its y), clear of the pointer and of the tooltip that hangs below it.
+constexpr u32 kMenuPlacement = 1 | 4;
+
 void Track(CSL_GS_GuiMenuPopup* menu) {
   CMyGuiManager& gui = App_GuiManager();
   Editor_State().stageMode = kStageInactive;
-  gui.TrackPopupMenu(menu, gui.GetMouseX(), gui.GetMouseY(), nullptr, 0);
+  gui.TrackPopupMenu(menu, gui.GetMouseX(), gui.GetMouseY(), nullptr, kMenuPlacement);
 }
 
 // The action `lastPlacedAction` names for a character in `state`: -2 and -3 stand for

@@ -13,8 +13,10 @@ namespace {
 
 constexpr i32 kHighlightWidth = 100, kHighlightHeight = 12;
 constexpr double kHighlightOpacity = 25;
-// Right-aligned on the anchor, centred on it vertically.
-constexpr u32 kCaptionAlignment = 18;
+// Right-aligned on the anchor, centred on it vertically; a caption too wide for its row
+// starts at the row's left edge instead (left-aligned, centred vertically), so that its
+// start, the step's number, shows and its end is what the row cuts.
+constexpr u32 kCaptionAlignment = 18, kWideCaptionAlignment = 16;
 
 }  // namespace
 
@@ -36,23 +38,27 @@ void CMyMiniListItemButton::Draw(const SLGuiRect* client) {
   if (!gfx) return;
   const u32 row = GetId() - APP_MINI_LIST_FIRST_ROW_ID + m_firstRow;
   const bool selected = m_selectedRow != 0xFFFFFFFF && m_selectedRow == row;
-  if (selected && AppCommonPictures[APP_PICTURE_WHITE_PIXEL]) {
+  // The list's highlight is the black pixel: the chosen row darkens behind its white caption.
+  if (selected && AppCommonPictures[APP_PICTURE_BLACK_PIXEL]) {
     SL_GS_DrawImageOptions highlight{};
     highlight.flags = SL_GS_DRAW_TARGET_SIZE | SL_GS_DRAW_OPACITY;
     // The target size travels in the first four bytes of each scale field.
     std::memcpy(&highlight.scaleX, &kHighlightWidth, sizeof kHighlightWidth);
     std::memcpy(&highlight.scaleY, &kHighlightHeight, sizeof kHighlightHeight);
     highlight.opacity = kHighlightOpacity;
-    gfx->DrawImage(AppCommonPictures[APP_PICTURE_WHITE_PIXEL], client->x, client->y, &highlight);
+    gfx->DrawImage(AppCommonPictures[APP_PICTURE_BLACK_PIXEL], client->x, client->y, &highlight);
   }
   const u32 color = CaptionColor(GetState(), selected);
   SL_GS_DrawImageOptions text{};
   text.flags = SL_GS_DRAW_TINT;
   text.tintRed = u8(color), text.tintGreen = u8(color >> 8), text.tintBlue = u8(color >> 16);
   const char* caption = GetText();
-  if (caption && *caption)
-    gfx->DrawTextFormat(AppCommonFonts[APP_FONT_TAHOMA_8], client->x + client->width - 2,
-                        client->y + client->height / 2, kCaptionAlignment, &text, "%s", caption);
+  SL_GS_Font* font = AppCommonFonts[APP_FONT_TAHOMA_8];
+  if (caption && *caption) {
+    const bool wide = gfx->GetTextWidthFormat(font, "%s", caption) > client->width - 2;
+    gfx->DrawTextFormat(font, wide ? client->x : client->x + client->width - 2, client->y + client->height / 2,
+                        wide ? kWideCaptionAlignment : kCaptionAlignment, &text, "%s", caption);
+  }
   SLSetLastError(SL_OK);
 }
 

@@ -1,5 +1,5 @@
 // The rows of the building-box video list: plain buttons that draw their caption right-
-// aligned in the list's colours, the chosen row behind a faint highlight, and react to
+// aligned in the list's colours, the chosen row behind a darkening highlight, and react to
 // the mouse over their whole rectangle whatever shape the skin gives buttons.
 #pragma once
 

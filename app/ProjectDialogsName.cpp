@@ -77,6 +77,9 @@ void AskProjectNameDialog_Show() {
   manager.SetFocus(edit);
   if (const char* name = Movie_Get()->name) edit->SetText(name);
   edit->SetMaxLength(kMaxNameLength);
+  // The movie's name stands selected: typing a new one replaces it whole, End or a click
+  // keeps it for changing.
+  edit->SetSelection(0, kMaxNameLength);
   Create(CSL_GS_GuiButton::GetClassRecord(), "&Aceptar", 150, 75, 80, 30, 0xA2000002, 1, dialog);
   Create(CSL_GS_GuiButton::GetClassRecord(), "&Cancelar", 240, 75, 80, 30, 0xA2000002, 2, dialog);
   dialog->SetClientSize(340, 115);

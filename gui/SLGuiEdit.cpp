@@ -88,6 +88,18 @@ bool CSL_GS_GuiEdit::ReplaceSelection(const char* text) {
   return IsRegistered() ? SLSucceed(true) : SLFail(SL_E_NOT_INITIALISED, false);
 }
 
+bool CSL_GS_GuiEdit::SetSelection(u32 anchor, u32 end) {
+  Hold hold(this);
+  if (!m_manager || !IsRegistered()) return SLFail(SL_E_NOT_INITIALISED, false);
+  const u32 length = TextLength();
+  m_anchor = std::min(anchor, length);
+  m_selEnd = m_caret = std::min(end, length);
+  RecalcLayout();
+  if (!IsRegistered()) return SLFail(SL_E_NOT_INITIALISED, false);
+  EnsureCaretVisible();
+  return SLSucceed(true);
+}
+
 bool CSL_GS_GuiEdit::SetMaxLength(u32 length) {
   Hold hold(this);
   if (!m_manager || !IsRegistered()) return SLFail(SL_E_NOT_INITIALISED, false);

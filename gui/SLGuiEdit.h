@@ -82,6 +82,9 @@ class CSL_GS_GuiEdit : public SLGuiFramedWidget {
   // 32 other than TAB, CR and LF; the caret ends at the start of the inserted text. False
   // with the string's code when it cannot grow, the text unchanged.
   bool ReplaceSelection(const char* text);
+  // Selects from `anchor` to `end` (each held to the text's length) with the caret at
+  // `end`: typing then replaces the selection, a caret move or a click keeps the text.
+  bool SetSelection(u32 anchor, u32 end);
   // 0: no limit. A longer text is cut at once (without OnTextChanged).
   bool SetMaxLength(u32 length);
   u32 GetMaxLength() const { return m_maxLength; }

@@ -137,6 +137,7 @@ void CSL_GS_GuiManager::ProcessMenuInput(bool asEnter) {
   SLErrorKeeper keep;
 
   // The first tick takes the mouse away from the windows.
+  const bool firstTick = s->firstInput != 0;
   if (s->firstInput) {
     s->firstInput = 0;
     if (s->captureWindow) ReleaseCapture();
@@ -178,7 +179,9 @@ void CSL_GS_GuiManager::ProcessMenuInput(bool asEnter) {
     SLGuiRect r{};
     window->GetScreenRectR(&r);
     item = window->MenuItemFromPoint(mouseX - r.x, mouseY - r.y);
-  } else {
+  } else if (!firstTick) {
+    // Off the menus a later release closes them. A release in the menu's first tick is
+    // still the one that opened it, though the pointer rests beside a menu that ends at it.
     s->ignoreFirstRelease = 0;
   }
   WindowHold menuHold(menu);

@@ -176,6 +176,10 @@ bool CSL_GS_GuiManager::TrackPopupMenu(CSL_GS_GuiMenuPopup* popup, i32 x, i32 y,
       case 8: break;
       default: top = i64(y) - height / 2; break;
     }
+    // A menu that should end at the point but has no room before it opens just past the
+    // point instead, when it fits there: the pointer stays off its entries.
+    if ((flags & 3) == 1 && left < 0 && i64(x) + 1 + width <= screenWidth) left = i64(x) + 1;
+    if ((flags & 12) == 4 && top < 0 && i64(y) + 1 + height <= screenHeight) top = i64(y) + 1;
     if (left + width > screenWidth) left = i64(screenWidth) - width;
     if (top + height > screenHeight) top = i64(screenHeight) - height;
     left = std::clamp<i64>(left, 0, 32767);

@@ -113,6 +113,7 @@ bool Presenter::Show() {
   if (scaled != scaled_) {
     SDL_RenderSetLogicalSize(renderer, scaled ? int(logicalWidth_) : 0, scaled ? int(logicalHeight_) : 0);
     scaled_ = scaled;
+    SLUser32::Display::PictureChanged(native_);
   }
   if (scaled) {
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);

@@ -76,6 +76,9 @@ unsigned char g_keys[256];      // bit 7 while the key with that scan code is do
 std::set<Device*> g_devices;    // every live device, for the bridge's feed
 DWORD g_sequence = 0;
 
+// Puts a reader's pointer at the system pointer's last position in a window, when known.
+void PlaceAtLastPosition(Device* device);
+
 }  // namespace
 
 Device::Device(Kind kind) : kind_(kind) {
@@ -232,17 +235,28 @@ HRESULT Device::SetCooperativeLevel(HWND window, DWORD flags) {
 
 HRESULT Device::Poll() { return DI_NOEFFECT; }
 
-void Device::Append(DWORD offset, DWORD data) { AppendPair(offset, data, 0, 0); }
+bool Device::Append(DWORD offset, DWORD data) { return AppendPair(offset, data, 0, 0); }
 
-void Device::AppendPair(DWORD offset, DWORD data, DWORD offset2, DWORD data2) {
-  if (!acquired_ || !HasFocus()) return;
+bool Device::AppendPair(DWORD offset, DWORD data, DWORD offset2, DWORD data2) {
+  if (!acquired_ || !HasFocus()) return false;
   // A full buffer drops what comes; the event is signalled once per report.
-  if (buffer_.size() < bufferSize_) buffer_.push_back({offset, data, SDL_GetTicks(), ++g_sequence, 0});
-  if (offset2 && buffer_.size() < bufferSize_) buffer_.push_back({offset2, data2, SDL_GetTicks(), ++g_sequence, 0});
+  bool queued = buffer_.size() < bufferSize_;
+  if (queued) buffer_.push_back({offset, data, SDL_GetTicks(), ++g_sequence, 0});
+  if (offset2) {
+    queued = queued && buffer_.size() < bufferSize_;
+    if (queued) buffer_.push_back({offset2, data2, SDL_GetTicks(), ++g_sequence, 0});
+  }
   if (event_) SetEvent(event_);
+  return queued;
 }
 
-void Device::OnAcquire() { mouseState_ = DIMOUSESTATE{}; }
+void Device::OnAcquire() {
+  mouseState_ = DIMOUSESTATE{};
+  pointerPlaced_ = false;
+  // A reader that was not listening when the pointer last moved (a window just shown, the
+  // focus just back) starts where the system pointer is, not where its own was left.
+  if (kind_ == Kind::Mouse) PlaceAtLastPosition(this);
+}
 
 void KeyEvent(int sdlScancode, bool down) {
   int code = ScanCodeOf(sdlScancode);
@@ -258,18 +272,79 @@ void Accumulate(LONG& total, int delta) {
   total = LONG(std::clamp<std::int64_t>(std::int64_t(total) + delta, INT32_MIN, INT32_MAX));
 }
 
+// One report gives an X element and a Y element, in that order, for the axes that moved;
+// false when an element could not be queued.
+bool ReportMovement(Device* device, int dx, int dy) {
+  bool queued = true;
+  if (dx && dy) queued = device->AppendPair(DIMOFS_X, DWORD(dx), DIMOFS_Y, DWORD(dy));
+  else if (dx || dy) queued = device->Append(dx ? DIMOFS_X : DIMOFS_Y, DWORD(dx ? dx : dy));
+  Accumulate(device->mouseState_.lX, dx);
+  Accumulate(device->mouseState_.lY, dy);
+  return queued;
+}
+
+// The last position report: where the placed readers' pointers stand, in a picture of
+// that size (0 x 0: none yet), and whether it came from a window.
+struct PointerSpace {
+  int x = 0, y = 0, width = 0, height = 0;
+  bool windowed = false;
+};
+PointerSpace g_pointer;
+
+// Farther than any pointer area: a reader keeps its pointer inside its area after each
+// element, so this movement stops it at the area's top-left corner whatever it held.
+constexpr int kToCorner = -(1 << 20);
+
+// Readers keep pointers of their own, moved only by relative movement: the pointer is
+// driven into the corner, then out by the position.
+void Place(Device* device) {
+  const bool cornered = ReportMovement(device, kToCorner, kToCorner);
+  device->pointerPlaced_ = cornered && ReportMovement(device, g_pointer.x, g_pointer.y);
+  if (device->pointerPlaced_) device->placeWanted_ = false;
+}
+
+void PlaceAtLastPosition(Device* device) {
+  if (g_pointer.windowed && g_pointer.width > 0) Place(device);
+}
+
 }  // namespace
 
 void MouseMotion(int dx, int dy) {
   std::lock_guard<std::recursive_mutex> guard(g_lock);
   for (Device* device : g_devices) {
     if (device->kind() != Device::Kind::Mouse) continue;
-    // One report gives an X element and a Y element, in that order, for the axes that moved.
-    if (dx && dy) device->AppendPair(DIMOFS_X, DWORD(dx), DIMOFS_Y, DWORD(dy));
-    else if (dx || dy) device->Append(dx ? DIMOFS_X : DIMOFS_Y, DWORD(dx ? dx : dy));
-    Accumulate(device->mouseState_.lX, dx);
-    Accumulate(device->mouseState_.lY, dy);
+    ReportMovement(device, dx, dy);
+    device->pointerPlaced_ = false;
   }
+  g_pointer = PointerSpace{};
+}
+
+void MousePosition(int x, int y, int width, int height, int dx, int dy, bool windowed) {
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  width = std::max(width, 1);
+  height = std::max(height, 1);
+  x = std::clamp(x, 0, width - 1);
+  y = std::clamp(y, 0, height - 1);
+  const PointerSpace last = g_pointer;
+  const bool sameSpace = width == last.width && height == last.height;
+  g_pointer = PointerSpace{x, y, width, height, windowed};
+  for (Device* device : g_devices) {
+    if (device->kind() != Device::Kind::Mouse) continue;
+    if (device->pointerPlaced_ && sameSpace) {
+      device->pointerPlaced_ = ReportMovement(device, x - last.x, y - last.y);
+    } else if (windowed || device->placeWanted_) {
+      Place(device);
+    } else {
+      ReportMovement(device, dx, dy);
+      device->pointerPlaced_ = false;
+    }
+  }
+}
+
+void MouseReplace() {
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  for (Device* device : g_devices)
+    if (device->kind() == Device::Kind::Mouse) device->pointerPlaced_ = false, device->placeWanted_ = true;
 }
 
 void MouseWheel(int delta) {

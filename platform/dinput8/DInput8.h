@@ -208,6 +208,15 @@ extern const DIDATAFORMAT c_dfDIJoystick;
 namespace SLDInput8 {
 void KeyEvent(int sdlScancode, bool down);
 void MouseMotion(int dx, int dy);
+// The system pointer at (x, y) of a picture of width x height, moved by (dx, dy) in the
+// picture's pixels. A reader whose pointer was placed under the system pointer gets the
+// movement that keeps it there. Otherwise, in a window, it gets the movement that brings
+// it there; in full screen (the pointer grabbed) the relative movement, unless a
+// placement is due (see MouseReplace).
+void MousePosition(int x, int y, int width, int height, int dx, int dy, bool windowed);
+// The pointer came into the window or the picture changed its size or scaling: the next
+// position report places every reader's pointer under the system pointer.
+void MouseReplace();
 void MouseWheel(int delta);
 void MouseButton(int button, bool down);  // 0 left, 1 right, 2 middle, 3 first extra
 // The set-1 scan code (extended keys + 0x80) of an SDL scancode, 0 for none.

@@ -32,11 +32,16 @@ class Device : public IDirectInputDevice8A {
   HRESULT Poll() override;
 
   Kind kind() const { return kind_; }
-  // Queues one buffered element while acquired and signals the notification event.
-  void Append(DWORD offset, DWORD data);
+  // Queues one buffered element while acquired and signals the notification event;
+  // false when it could not be queued (not acquired, no focus, the buffer full).
+  bool Append(DWORD offset, DWORD data);
   // Two elements of one report (the second left out when offset2 is 0), one signal.
-  void AppendPair(DWORD offset, DWORD data, DWORD offset2, DWORD data2);
+  bool AppendPair(DWORD offset, DWORD data, DWORD offset2, DWORD data2);
   DIMOUSESTATE mouseState_{};  // the mouse's immediate state, movement since the last read
+  // The reader's pointer stands where the last position report put it (see MousePosition);
+  // the next position report is to put it there.
+  bool pointerPlaced_ = false;
+  bool placeWanted_ = false;
 
  protected:
   virtual HRESULT ReadState(void* data);  // called acquired, under the lock

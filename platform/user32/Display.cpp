@@ -4,6 +4,7 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -102,6 +103,32 @@ void FollowFullScreen(SDL_Window* native) {
   if (fullScreen != grabbed) SDL_SetWindowGrab(native, fullScreen ? SDL_TRUE : SDL_FALSE);
 }
 
+// The size of the picture shown in the window: the renderer's logical size when it scales
+// one, else the window's own.
+void PictureSize(SDL_Window* native, int* width, int* height) {
+  *width = *height = 0;
+  if (SDL_Renderer* renderer = SDL_GetRenderer(native)) SDL_RenderGetLogicalSize(renderer, width, height);
+  if (*width <= 0 || *height <= 0) SDL_GetWindowSize(native, width, height);
+}
+
+// The program draws its own pointer and moves it by the mouse's relative movement, which
+// alone cannot keep it under the system pointer: a scaled picture scales movement, the
+// system pointer stops at the screen's edge or leaves the window, the picture changes its
+// size. So once placed under the system pointer (whose position the renderer has already
+// turned into picture pixels) the program's pointer gets the movement that keeps it
+// there; in a window it is placed at the first move, in full screen (the pointer grabbed)
+// when the picture changes or the pointer comes in.
+void ReportPointer(SDL_Window* native, const SDL_MouseMotionEvent& motion) {
+  if (!native) {
+    SLDInput8::MouseMotion(motion.xrel, motion.yrel);
+    return;
+  }
+  int width = 0, height = 0;
+  PictureSize(native, &width, &height);
+  const bool windowed = !(SDL_GetWindowFlags(native) & SDL_WINDOW_FULLSCREEN);
+  SLDInput8::MousePosition(motion.x, motion.y, width, height, motion.xrel, motion.yrel, windowed);
+}
+
 void Translate(const SDL_Event& event) {
   switch (event.type) {
     case SDL_QUIT:
@@ -112,6 +139,7 @@ void Translate(const SDL_Event& event) {
       FollowFullScreen(SDL_GetWindowFromID(event.window.windowID));
       switch (event.window.event) {
         case SDL_WINDOWEVENT_CLOSE: PostFromDisplay(window, WM_SYSCOMMAND, SC_CLOSE, 0); break;
+        case SDL_WINDOWEVENT_ENTER: SLDInput8::MouseReplace(); break;
         case SDL_WINDOWEVENT_FOCUS_GAINED:
           MarkActive(window, true);
           PostFromDisplay(window, WM_ACTIVATE, WA_ACTIVE, 0);
@@ -169,7 +197,7 @@ void Translate(const SDL_Event& event) {
       break;
     }
     case SDL_MOUSEMOTION: {
-      SLDInput8::MouseMotion(event.motion.xrel, event.motion.yrel);
+      ReportPointer(SDL_GetWindowFromID(event.motion.windowID), event.motion);
       HWND window = HandleOf(event.motion.windowID);
       if (!window) break;
       SetCursorPosition(event.motion.x, event.motion.y);
@@ -238,6 +266,20 @@ void* CreateTopLevel(HWND window, const std::u16string& title, const RECT& rect,
                                         width > 0 ? width : 1, height > 0 ? height : 1, flags);
   if (native) SDL_SetWindowData(native, "hwnd", window);
   return native;
+}
+
+void PictureChanged(void* native) {
+  auto* window = static_cast<SDL_Window*>(native);
+  SLDInput8::MouseReplace();
+  if (!window || SDL_GetMouseFocus() != window) return;
+  int x = 0, y = 0;
+  SDL_GetMouseState(&x, &y);
+  float pictureX = float(x), pictureY = float(y);
+  if (SDL_Renderer* renderer = SDL_GetRenderer(window)) SDL_RenderWindowToLogical(renderer, x, y, &pictureX, &pictureY);
+  int width = 0, height = 0;
+  PictureSize(window, &width, &height);
+  SLDInput8::MousePosition(int(std::floor(pictureX)), int(std::floor(pictureY)), width, height, 0, 0,
+                           !(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN));
 }
 
 void Destroy(void* native) { SDL_DestroyWindow(static_cast<SDL_Window*>(native)); }

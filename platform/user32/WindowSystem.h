@@ -57,6 +57,9 @@ void Raise(void* native);
 // without a title bar, never resizable by the user.
 void SetFrame(void* native, bool fullScreen, bool decorated);
 void ShowPointer(bool show);
+// The picture shown in the window changed its size or scaling: the program's pointer
+// goes under the system pointer (at once while the pointer is over the window).
+void PictureChanged(void* native);
 // Fills the window black on the display until its next frame is shown.
 void PaintBlack(void* native);
 // The desktop's size, colour depth (as the system counts it: 32 for four-byte pixels) and

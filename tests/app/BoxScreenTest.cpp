@@ -3,9 +3,12 @@
 // the chosen video, and entries or videos that cannot be shown are left out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -370,18 +373,85 @@ TEST(BoxSlider, LongVideosUseTheWholeSlider) {
 }
 
 // The list rows of the first sample box with the second video chosen, drawn by the GUI:
-// the chosen row behind its faint highlight in white, the others in the list's purple,
-// every caption right-aligned. A crop matches when every channel is within 2 but for at
-// most 0.2 % of its pixels. Remade after a deliberate change with
+// the chosen row in white behind its highlight, which darkens the row, the others in the
+// list's purple; every caption right-aligned but one too wide for its row, which starts
+// at the row's left edge so that its step number shows. A crop matches when every channel
+// is within 2 but for at most 0.2 % of its pixels. Remade after a deliberate change with
 //   SL_WRITE_GOLDEN=1 build/tests/test_app_BoxScreenTest --gtest_filter=BoxScreen.ListRowsDrawTheChosenOne
 TEST_F(BoxScreen, ListRowsDrawTheChosenOne) {
-  constexpr i32 kX = 258, kY = 139, kWidth = 96, kHeight = 40;
+  constexpr i32 kX = 252, kY = 139, kWidth = 104, kHeight = 40;
   BoxVideosScreen_Load();
   Send(APP_BOX_ROW_FIRST_ID + 1);
   Send(APP_BOX_PAUSE_ID);
   const std::string crop = AppHarness::GuiCrop(0xFF402010, kX, kY, kWidth, kHeight);
   BoxVideosScreen_Free();
   EXPECT_TRUE(SLTestMatchesGolden(crop, kWidth, kHeight, SL_SOURCE_DIR "/tests/app/golden/mini_list_rows.png"));
+}
+
+// The screen as the child sees it, on its own background, measured in its pixels: the
+// chosen row's white caption and another row's purple one stand out from what lies
+// behind them (a contrast of at least 3 to 1 between the caption's strongest pixel and
+// the row's commonest colour), and the five player buttons show faces of one width,
+// evenly spaced.
+TEST_F(BoxScreen, OnItsBackgroundTheRowsReadAndThePlayerButtonsMatch) {
+  BoxVideosScreen_Load();
+  Send(APP_BOX_ROW_FIRST_ID + 1);
+  Send(APP_BOX_PAUSE_ID);
+  CSL_GS_Gfx_DirectX* gfx = App_Services().gfx;
+  auto capture = [gfx](bool withGui) {
+    TSLObjPtr<CSLImage> screen;
+    screen.Attach(new CSLImage());
+    EXPECT_TRUE(gfx->Clear(0xFF000000, false, false));
+    EXPECT_TRUE(gfx->DrawImage(BoxVideosScreen_State().background, 0, 0, nullptr));
+    if (withGui) App_GuiManager().Draw();
+    EXPECT_TRUE(gfx->EndFrame());
+    EXPECT_TRUE(gfx->CaptureScreen(screen.Get()));
+    return screen;
+  };
+  TSLObjPtr<CSLImage> bare = capture(false), drawn = capture(true);
+  auto rgb = [](const CSLImage& image, i32 x, i32 y) {
+    const u8* p = image.GetPixelAddress(u32(x), u32(y));  // B, G, R
+    return u32(p[2]) << 16 | u32(p[1]) << 8 | p[0];
+  };
+  auto luminance = [](u32 colour) {
+    double sum = 0;
+    const double weights[3] = {0.2126, 0.7152, 0.0722};
+    for (int c = 0; c < 3; ++c) {
+      const double v = ((colour >> (16 - 8 * c)) & 0xFF) / 255.0;
+      sum += weights[c] * (v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4));
+    }
+    return sum;
+  };
+  auto contrast = [&](u32 a, u32 b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+  };
+  for (u32 row : {1u, 2u}) {  // the chosen row, then the next
+    const SLGuiRect& r = BoxVideosScreen_State().rows[row]->GetWindowRect();
+    std::map<u32, u32> counts;
+    for (i32 y = r.y; y < r.y + r.height; ++y)
+      for (i32 x = r.x; x < r.x + r.width; ++x) ++counts[rgb(*drawn.Get(), x, y)];
+    u32 behind = 0, most = 0;
+    for (auto [colour, count] : counts)
+      if (count > most) behind = colour, most = count;
+    double strongest = 1;
+    for (auto [colour, count] : counts) strongest = std::max(strongest, contrast(colour, behind));
+    EXPECT_GE(strongest, 3.0) << "row " << row << " behind " << std::hex << behind;
+  }
+  // The faces: the columns the buttons change along the middle of their row.
+  std::vector<std::pair<i32, i32>> faces;  // first and last column
+  const i32 middle = 477 + 26;
+  for (i32 x = 500; x < 800; ++x) {
+    if (rgb(*bare.Get(), x, middle) == rgb(*drawn.Get(), x, middle)) continue;
+    if (!faces.empty() && faces.back().second == x - 1) faces.back().second = x;
+    else faces.push_back({x, x});
+  }
+  BoxVideosScreen_Free();
+  ASSERT_EQ(faces.size(), 5u);
+  for (size_t i = 1; i < faces.size(); ++i) {
+    EXPECT_NEAR(faces[i].second - faces[i].first, faces[0].second - faces[0].first, 1) << i;
+    EXPECT_NEAR(faces[i].first - faces[i - 1].second, faces[1].first - faces[0].second, 2) << i;
+  }
 }
 
 TEST(MiniList, CaptionColoursFollowTheButtonState) {

@@ -155,7 +155,8 @@ TEST_F(Content, GraphicsPackHoldsEveryPictureInEveryEncoding) {
     }
     if (name.find("Principal/Menú/") != std::string::npos) { EXPECT_LE(info.height, 25u); }
     if (name.find("/Flor/") != std::string::npos) { EXPECT_TRUE(info.width == 304 && info.height == 256); }
-    if (name.find("/Cajas/Caja") != std::string::npos) { EXPECT_TRUE(info.width == 240 && info.height == 110); }
+    // A box lid stays clear of the video list that starts at x 254 (its button stands at 12).
+    if (name.find("/Cajas/Caja") != std::string::npos) { EXPECT_TRUE(info.width == 232 && info.height == 110); }
     // Buttons are hit over their art: the centre of every state picture.
     if (name.find("_Normal") != std::string::npos || name.find("_Over") != std::string::npos ||
         name.find("_Click") != std::string::npos || name.find("_Disabled") != std::string::npos) {

@@ -5,7 +5,9 @@
 // time display and the tooltip's timing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -23,6 +25,7 @@
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "gamesystem/directx/SLKeyboardInput.h"
 #include "gamesystem/directx/SLMouseInput.h"
+#include "gui/SLGuiMenuPopup.h"
 #include "gui/SLGuiWindow.h"
 #include "tests/support/AppHarness.h"
 #include "tests/support/MovieCatalog.h"
@@ -238,6 +241,30 @@ TEST_F(EditorStage, AReleaseWithoutMovingOpensTheMenuAndOneAfterMovingDoesNot) {
   EXPECT_EQ(Editor_State().stageMode, u32(kStageSelect));
   EXPECT_EQ(c->x, 350);  // an element with an action stays where it is
   EXPECT_FALSE(Editor_Control(kIdMenuDeshacer)->IsEnabled());
+}
+
+// As the editor's tick runs them, the stage and then the GUI: the release that opens an
+// element's menu reaches the menu's first tick with the pointer beside the menu, which
+// ends at it, and leaves it open; the pointer rests on none of its entries.
+TEST_F(EditorStage, TheElementMenuOpenedByAReleaseStaysOpenBesideThePointer) {
+  CharacterInstance* c = AddCharacter("Andante", 350, 250);
+  Render();
+  Editor_State().selection = EditorSelection{kHitCharacter, 0, 0, 0, c, 0, 0, 0};
+  CScriptedMouse& click = Mouse("tick 1: " + At(350, 245) + "; button 1 down\ntick 2: button 1 up\ntick 3: " +
+                                At(350, 245) + "\n");
+  for (u32 t = 1; t <= 3; ++t) {
+    click.Advance(t);
+    EditorScreen_StageInput();
+    ASSERT_TRUE(App_GuiManager().Update(false));
+  }
+  auto* menu = static_cast<CSL_GS_GuiMenuPopup*>(Editor_State().popups.windows[0]);
+  ASSERT_NE(menu, nullptr);
+  EXPECT_TRUE(menu->IsVisibleInTree());
+  const SLGuiRect& r = menu->GetWindowRect();
+  EXPECT_EQ(r.x + r.width, 350 + kStageX);
+  EXPECT_EQ(r.y + r.height, 245 + kStageY);
+  EXPECT_EQ(menu->GetHighlightedItem(), -1);
+  EditorMenus_Close();
 }
 
 TEST_F(EditorStage, TheStageRestsWhileADialogIsOpenAndHoldsADragOnlyWithTheButton) {
@@ -521,6 +548,50 @@ TEST_F(EditorStage, TheTooltipWaitsAPollAndSixtyTicksAndIsGoneThreeHundredTwenty
   }
   EXPECT_EQ(shownAt, 11u + 60u);
   EXPECT_EQ(goneAt, 11u + 60u + 320u);
+}
+
+// The scene menu as the GUI draws it, measured in the pixels it changes: opened from the
+// middle thumbnail it ends at the pointer, up and to the left; near the corners of the
+// stage and of the screen it stays on the screen and off the pointer, so the first
+// release chooses nothing and the tooltip under the pointer covers none of it.
+TEST_F(EditorStage, TheSceneMenuOpensUpAndLeftOfThePointerAndOffIt) {
+  CSL_GS_Gfx_DirectX* gfx = App_Services().gfx;
+  auto capture = [gfx] {
+    TSLObjPtr<CSLImage> screen;
+    screen.Attach(new CSLImage());
+    EXPECT_TRUE(gfx->Clear(0xFF402010, false, false));
+    App_GuiManager().Draw();
+    EXPECT_TRUE(gfx->EndFrame());
+    EXPECT_TRUE(gfx->CaptureScreen(screen.Get()));
+    return screen;
+  };
+  TSLObjPtr<CSLImage> before = capture();
+  const struct {
+    i32 x, y;
+  } points[] = {{587, 550}, {kStageX + 4, kStageY + 4}, {795, kStageY + 4}, {kStageX + 4, 595}, {795, 595}, {4, 4}};
+  for (const auto& point : points) {
+    CScriptedMouse& at = Mouse("tick 1: mouse " + std::to_string(point.x) + "," + std::to_string(point.y) + "\n");
+    at.Advance(1);
+    ASSERT_TRUE(App_GuiManager().Update(false));
+    EditorScreen_ShowSceneMenu();
+    TSLObjPtr<CSLImage> after = capture();
+    EditorMenus_Close();
+    // The rectangle of the pixels the menu changed.
+    i32 left = 800, top = 600, right = -1, bottom = -1;
+    for (i32 y = 0; y < 600; ++y)
+      for (i32 x = 0; x < 800; ++x)
+        if (std::memcmp(before->GetPixelAddress(u32(x), u32(y)), after->GetPixelAddress(u32(x), u32(y)), 3) != 0)
+          left = std::min(left, x), top = std::min(top, y), right = std::max(right, x), bottom = std::max(bottom, y);
+    const std::string where = std::to_string(point.x) + "," + std::to_string(point.y);
+    ASSERT_GE(right, left) << where << ": no menu drawn";
+    EXPECT_GT(right - left, 100) << where;
+    EXPECT_GT(bottom - top, 100) << where;
+    EXPECT_FALSE(point.x >= left && point.x <= right && point.y >= top && point.y <= bottom) << where;
+    if (point.x == 587) {
+      EXPECT_EQ(right, point.x - 1);
+      EXPECT_EQ(bottom, point.y - 1);
+    }
+  }
 }
 
 // The counters and the selection's outline as drawn on the device: the scene counter and

@@ -3,6 +3,7 @@
 // answers are read back from the application's event queue.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <filesystem>
 #include <memory>
@@ -414,3 +415,37 @@ TEST_F(ProjectDialogs, NameDialogRefusesAnEmptyNameAndSavesAGivenOne) {
   EXPECT_EQ(ModalStack_GetDepth(), 0u);
 }
 
+// The movie's name stands selected in the name dialog: what the child types replaces it
+// whole and is what the saved file is called; End or a click keeps the name for changing.
+TEST_F(ProjectDialogs, ATypedNameReplacesThePrefilledOneAndEndOrAClickKeepsIt) {
+  const char typed[] = "Sof\xed" "a y el \xf1" "and\xfa" " cantar\xed" "n";
+  CSL_GS_GuiWindow* dialog = ShowNameDialog("Paseo en el parque");
+  ASSERT_NE(dialog, nullptr);
+  auto* edit = static_cast<CSL_GS_GuiEdit*>(Child(dialog, 102));
+  ASSERT_EQ(App_GuiManager().GetFocusWindow(), edit);
+  EXPECT_EQ(std::min(edit->GetAnchor(), edit->GetSelectionEnd()), 0u);
+  EXPECT_EQ(std::max(edit->GetAnchor(), edit->GetSelectionEnd()), 18u);
+  for (const char* c = typed; *c; ++c) App_GuiManager().GetFocusWindow()->OnChar(u8(*c));
+  EXPECT_STREQ(edit->GetText(), typed);
+  dialog->OnCommand(Child(dialog, 1), 1);
+  EXPECT_EQ(AppHarness::TopLevelWithId(1004), nullptr);
+  EXPECT_TRUE(fs::exists(m_dir->Host("Aventuras Guardadas/Sof\u00eda y el \u00f1and\u00fa cantar\u00edn.ZQTR")));
+  EXPECT_FALSE(fs::exists(m_dir->Host("Aventuras Guardadas/Paseo en el parque.ZQTR")));
+  AnswerBox(1026);  // "La película ha sido guardada satisfactoriamente."
+
+  dialog = ShowNameDialog("Paseo");
+  edit = static_cast<CSL_GS_GuiEdit*>(Child(dialog, 102));
+  edit->OnKeyDown(SL_GUI_KEY_END);
+  edit->OnChar('s');
+  EXPECT_STREQ(edit->GetText(), "Paseos");
+  dialog->OnCommand(nullptr, 2);
+
+  dialog = ShowNameDialog("Paseo");
+  edit = static_cast<CSL_GS_GuiEdit*>(Child(dialog, 102));
+  edit->OnLButtonDown(0, 2, 5);
+  edit->OnLButtonUp(0, 2, 5);
+  edit->OnChar('X');
+  EXPECT_STREQ(edit->GetText(), "XPaseo");
+  dialog->OnCommand(nullptr, 2);
+  EXPECT_EQ(ModalStack_GetDepth(), 0u);
+}

@@ -114,7 +114,7 @@ sleep 0.7
 click_at 472 400
 sleep 1
 shot menu
-click_at 565 400  # "Agregar diálogo escrito"
+click_at 360 332  # "Agregar diálogo escrito" (the menu ends at the pointer, up and to its left)
 sleep 1.2
 xdotool type --delay 120 'Voy a encender la lampara'
 sleep 0.5

@@ -43,6 +43,11 @@ reach_start_menu() {
 quit_program() {
   xdotool keydown ctrl keydown q; sleep 0.15; xdotool keyup q keyup ctrl
   sleep 1
+  answer_quit
+}
+# Answers the open exit prompt with "s" ("&Si"), passes the closing pages and waits for
+# the program to end.
+answer_quit() {
   press_key s
   wait_for "Pantalla: despedida" 30 || true
   sleep 1

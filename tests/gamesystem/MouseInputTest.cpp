@@ -21,6 +21,8 @@ class MouseInput : public ::testing::Test {
     window = SLTestMakeWindow("raton");
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(SetForegroundWindow(window));
+    // The device's own movement rules apply to relative movement, as full screen gives it.
+    ASSERT_TRUE(SLTestFullScreen(window));
   }
   void Start() {
     ASSERT_TRUE(mouse.Init(nullptr, window));

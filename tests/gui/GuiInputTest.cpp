@@ -238,6 +238,7 @@ TEST(GuiInputDevices, DisplayClickAndTextReachTheWindow) {
   ASSERT_TRUE(mainWindow.SetWaitWhenInactive(false));
   HWND handle = mainWindow.GetHandle();
   ASSERT_TRUE(SetForegroundWindow(handle));
+  ASSERT_TRUE(SLTestFullScreen(handle));  // relative movement from the pointer's start
   CSL_GS_KeyboardInput_DirectX keyboard;
   CSL_GS_MouseInput_DirectX mouse;
   ASSERT_TRUE(keyboard.Init(nullptr, handle));

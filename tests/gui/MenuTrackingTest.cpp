@@ -186,6 +186,39 @@ TEST_F(MenuTracking, MenusNearTheCornerStayOnTheScreen) {
   EXPECT_EQ(ScreenRect(root).y, 300 - ScreenRect(root).height / 2);
 }
 
+// Up and to the left of the point, as the editor opens its menus: the point stays outside
+// the menu near every corner of the screen, the menu turning past the point where it has
+// no room before it, and inside the screen.
+TEST_F(MenuTracking, MenusEndingAtThePointOpenPastItWithoutRoomBeforeIt) {
+  BuildContextMenu();
+  const struct {
+    i32 x, y;
+    bool pastX, pastY;
+  } rows[] = {{400, 300, false, false}, {10, 10, true, true}, {790, 10, false, true},
+              {10, 590, true, false}, {790, 590, false, false}};
+  for (const auto& row : rows) {
+    ASSERT_TRUE(m.TrackPopupMenu(root, row.x, row.y, nullptr, 5));
+    const SLGuiRect r = ScreenRect(root);
+    EXPECT_EQ(r.x, row.pastX ? row.x + 1 : row.x - r.width) << row.x << "," << row.y;
+    EXPECT_EQ(r.y, row.pastY ? row.y + 1 : row.y - r.height) << row.x << "," << row.y;
+    EXPECT_FALSE(row.x >= r.x && row.x < r.x + r.width && row.y >= r.y && row.y < r.y + r.height);
+    EXPECT_GE(r.x, 0);
+    EXPECT_LE(r.x + r.width, 800);
+    EXPECT_GE(r.y, 0);
+    EXPECT_LE(r.y + r.height, 600);
+    m.CloseMenus(nullptr);
+  }
+  // Opened by a release in the tick the menu opens, with the pointer beside the menu: that
+  // release leaves it open; a later click beside it closes it.
+  Script("tick 0: mouse 400,300; button 1 down\ntick 1: button 1 up\ntick 2: button 1 down\ntick 3: button 1 up\n");
+  Tick(0);
+  ASSERT_TRUE(m.TrackPopupMenu(root, 400, 300, nullptr, 5));
+  Tick(1);
+  EXPECT_TRUE(Visible(root));
+  Run(2, 3);
+  EXPECT_FALSE(Visible(root));
+}
+
 class WindowMenu : public MenuTracking {
  protected:
   void SetUp() override {

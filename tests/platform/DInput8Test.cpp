@@ -4,6 +4,7 @@
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/dinput8/DInput8.h"
@@ -94,6 +95,7 @@ TEST_F(DInput8, SnapshotFollowsEveryKeyAndAcquisitionFollowsFocus) {
 }
 
 TEST_F(DInput8, MouseBuffersElementsInArrivalOrderAndSignals) {
+  ASSERT_TRUE(SLTestFullScreen(window));  // movement as it comes, the pointer grabbed
   HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   IDirectInputDevice8A* mouse = OpenMouse(event);
 
@@ -173,11 +175,8 @@ TEST_F(DInput8, FullScreenGrabsThePointerAndAScaledPictureScalesMovement) {
   ASSERT_EQ(SDL_SetWindowFullscreen(native, SDL_WINDOW_FULLSCREEN_DESKTOP), 0);
   Pump();
   EXPECT_TRUE(SDL_GetWindowFlags(native) & SDL_WINDOW_MOUSE_GRABBED);
-  ASSERT_EQ(SDL_SetWindowFullscreen(native, 0), 0);
-  Pump();
-  EXPECT_FALSE(SDL_GetWindowFlags(native) & SDL_WINDOW_MOUSE_GRABBED);
 
-  // A picture drawn at twice the window's size (the graphics device scales it through
+  // A picture drawn at twice the screen's size (the graphics device scales it through
   // SDL's logical size): movement comes in picture pixels.
   int width = 0, height = 0;
   SDL_GetWindowSize(native, &width, &height);
@@ -197,6 +196,72 @@ TEST_F(DInput8, FullScreenGrabsThePointerAndAScaledPictureScalesMovement) {
   EXPECT_EQ(element.dwData, 20u);
   mouse->Release();
   SDL_DestroyRenderer(renderer);
+
+  ASSERT_EQ(SDL_SetWindowFullscreen(native, 0), 0);
+  Pump();
+  EXPECT_FALSE(SDL_GetWindowFlags(native) & SDL_WINDOW_MOUSE_GRABBED);
+}
+
+// In a window the reader's own pointer (kept inside its area after every element, as the
+// framework's mouse does) stands under the system pointer: from the first move, after the
+// pointer comes back into the window, after a relative stretch and when the picture
+// changes its size (positions in picture pixels, a 640 x 480 picture scaled up).
+TEST_F(DInput8, InAWindowTheReadersPointerFollowsTheSystemPointer) {
+  auto* native = static_cast<SDL_Window*>(SLUser32::NativeWindow(window));
+  int width = 0, height = 0;
+  SDL_GetWindowSize(native, &width, &height);
+  IDirectInputDevice8A* mouse = OpenMouse();
+  int x = 123, y = 45, area[2] = {width, height};  // the reader's pointer, somewhere
+  auto read = [&] {
+    DIDEVICEOBJECTDATA element{};
+    DWORD count = 1;
+    while (mouse->GetDeviceData(sizeof element, &element, &count, 0) == DI_OK && count == 1) {
+      int& c = element.dwOfs == DIMOFS_X ? x : y;
+      const int high = element.dwOfs == DIMOFS_X ? area[0] : area[1];
+      if (element.dwOfs == DIMOFS_X || element.dwOfs == DIMOFS_Y)
+        c = int(std::clamp<long long>(c + (long long)LONG(element.dwData), 0, high - 1));
+    }
+  };
+  auto move = [&](int toX, int toY, int xrel, int yrel) {
+    SDL_Event motion = SLTestEvent(window, SDL_MOUSEMOTION);
+    motion.motion.x = toX, motion.motion.y = toY;
+    motion.motion.xrel = xrel, motion.motion.yrel = yrel;
+    Push(motion);
+    Pump();
+    read();
+  };
+  move(10, 20, 3, 3);
+  EXPECT_EQ(x, 10);
+  EXPECT_EQ(y, 20);
+  move(width - 1, 0, 5, 5);  // the relative movement is not what moves it
+  EXPECT_EQ(x, width - 1);
+  EXPECT_EQ(y, 0);
+  move(width + 40, -8, 1, 1);  // outside the picture: held at its edge
+  EXPECT_EQ(x, width - 1);
+  EXPECT_EQ(y, 0);
+
+  // The reader moved its pointer itself; the pointer comes back into the window.
+  x = 0, y = 0;
+  SDL_Event enter = SLTestEvent(window, SDL_WINDOWEVENT);
+  enter.window.event = SDL_WINDOWEVENT_ENTER;
+  Push(enter);
+  move(200, 100, 0, 0);
+  EXPECT_EQ(x, 200);
+  EXPECT_EQ(y, 100);
+
+  // A 640 x 480 picture scaled to the window: positions arrive in picture pixels.
+  SDL_Renderer* renderer = SDL_CreateRenderer(native, -1, SDL_RENDERER_SOFTWARE);
+  ASSERT_NE(renderer, nullptr) << SDL_GetError();
+  ASSERT_EQ(SDL_RenderSetLogicalSize(renderer, 640, 480), 0);
+  area[0] = 640, area[1] = 480;
+  x = 639, y = 479;
+  float pictureX = 0, pictureY = 0;
+  SDL_RenderWindowToLogical(renderer, width / 2, height / 2, &pictureX, &pictureY);
+  move(width / 2, height / 2, 0, 0);
+  EXPECT_NEAR(x, pictureX, 1);
+  EXPECT_NEAR(y, pictureY, 1);
+  SDL_DestroyRenderer(renderer);
+  mouse->Release();
 }
 
 TEST_F(DInput8, MouseParametersReportTheDesktopsSettings) {

@@ -52,3 +52,13 @@ inline void SLTestPump() {
     DispatchMessageA(&msg);
   }
 }
+
+// Full screen: the display grabs the pointer and reports only its relative movement, which
+// is what the mouse device reads there. (In a window the device follows the system
+// pointer's position instead.)
+inline bool SLTestFullScreen(HWND window) {
+  auto* native = static_cast<SDL_Window*>(SLUser32::NativeWindow(window));
+  if (!native || SDL_SetWindowFullscreen(native, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) return false;
+  SLTestPump();
+  return (SDL_GetWindowFlags(native) & SDL_WINDOW_FULLSCREEN) != 0;
+}

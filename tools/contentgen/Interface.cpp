@@ -367,13 +367,14 @@ Canvas DialogIcon(Icon icon, Rgb colour, bool over) {
   return c;
 }
 
-// A building box: its picture and its name on a cardboard lid.
+// A building box: its picture and its name on a cardboard lid. The box buttons stand at
+// x 12; the lid ends by x 244, inside the boxes' panel and clear of the video list at 254.
 Canvas BoxPicture(int box, State state) {
-  Canvas c(240, 110);
+  Canvas c(232, 110);
   cairo_t* cr = c.cr();
   const double shift = state == State::Click ? 2 : 0;
   // Inset so the outline (up to 4 px wide) stays clear of the picture's edge.
-  RoundRect(cr, 3, 3 + shift, 234, 102, 12);
+  RoundRect(cr, 3, 3 + shift, 226, 102, 12);
   SetColor(cr, state == State::Over ? Hex(0xF7C59F) : state == State::Click ? Hex(0xD4A373) : Hex(0xE9C46A));
   cairo_fill_preserve(cr);
   SetColor(cr, state == State::Over ? Hex(0xFFFFFF) : Hex(0x7F5539));
@@ -412,8 +413,8 @@ Canvas BoxPicture(int box, State state) {
     cairo_fill(cr);
   }
   const char* names[2][2] = {{"La casita", "de cartón"}, {"El cohete", "espacial"}};
-  Text(cr, names[box - 1][0], 172, 48 + shift, 22, Hex(0x6A040F), Align::Center);
-  Text(cr, names[box - 1][1], 172, 74 + shift, 20, Hex(0x6A040F), Align::Center);
+  Text(cr, names[box - 1][0], 169, 48 + shift, 22, Hex(0x6A040F), Align::Center);
+  Text(cr, names[box - 1][1], 169, 74 + shift, 20, Hex(0x6A040F), Align::Center);
   return c;
 }
 
@@ -424,14 +425,27 @@ Canvas BoxPicture(int box, State state) {
 void AddBuildingScreen(PictureSet& set, const std::vector<std::string>& boxes) {
   const std::string build = "Interface/Construcción/";
   set.AddJpeg(build + "Fondo/fondo.mximg", WorkshopScreen());
+  // The buttons stand side by side from x 521 in slots 57, 58, 36, 59 and 55 wide (play
+  // and pause share one), each sized to its picture. Every picture fills its slot, but
+  // shows a face as wide as the narrowest slot, the faces evenly spaced along the row;
+  // the rest of the picture is clear, so that only the face takes clicks.
   const struct {
     const char* name;
     int width;
+    int faceX;  // where the face starts inside the picture
     Icon icon;
-  } players[] = {{"principio", 57, Icon::ToStart}, {"rw", 58, Icon::Rewind},        {"play", 36, Icon::Play},
-                 {"pausa", 36, Icon::Pause},       {"ff", 59, Icon::FastForward}, {"fin", 55, Icon::ToEnd}};
+  } players[] = {{"principio", 57, 0, Icon::ToStart}, {"rw", 58, 0, Icon::Rewind},
+                 {"play", 36, 0, Icon::Play},         {"pausa", 36, 0, Icon::Pause},
+                 {"ff", 59, 21, Icon::FastForward},   {"fin", 55, 19, Icon::ToEnd}};
+  constexpr int kFaceWidth = 36, kPlayerHeight = 52;
   for (const auto& p : players)
-    Buttons(set, build + "Reproducción/" + p.name + "_%s.mximg", 4, p.width, 52, Shape::Round, Hex(0x2A9D8F), p.icon);
+    for (State s : kFour) {
+      const Canvas face = ButtonPicture(kFaceWidth, kPlayerHeight, Shape::Round, Hex(0x2A9D8F), p.icon, s);
+      Canvas slot(p.width, kPlayerHeight);
+      cairo_set_source_surface(slot.cr(), cairo_get_target(face.cr()), p.faceX, 0);
+      cairo_paint(slot.cr());
+      set.Add(WithState(build + "Reproducción/" + p.name + "_%s.mximg", StateName(s)), slot);
+    }
   Buttons(set, build + "Reproducción/slider_%s.mximg", 4, 18, 34, Shape::Pill, Hex(0xF4A261), Icon::None);
   set.Add(build + "Reproducción/slider_fondo.mximg", ButtonPicture(338, 14, Shape::Pill, Hex(0x264653), Icon::None, State::Normal));
   Buttons(set, build + "Botones/flechita_arriba_%s.mximg", 3, 28, 13, Shape::Pill, Hex(0xF4A261), Icon::Up);

@@ -164,7 +164,16 @@ static Canvas DrawWorkshopScreen() {
     cairo_fill(cr);
   }
   Title(cr, "Taller de construcción", 400, 62, 46, Hex(0xFFFFFF));
-  Panel(cr, 6, 88, 258, 390, Hex(0xF4A261));       // the boxes
+  Panel(cr, 6, 88, 240, 390, Hex(0xF4A261));       // the boxes
+  // The video list's rows (x 254 to 334) on a strip of their own, whose green keeps both
+  // of the list's caption colours readable: the purple of the rows and the white of the
+  // chosen row, which the list darkens by a quarter.
+  RoundRect(cr, 251, 91, 85, 384, 10);
+  SetColor(cr, Hex(0x28C898));
+  cairo_fill_preserve(cr);
+  SetColor(cr, Hex(0x1B7F66));
+  cairo_set_line_width(cr, 2);
+  cairo_stroke(cr);
   Panel(cr, 338, 94, 452, 344, Hex(0x2A9D8F));     // the video
   cairo_rectangle(cr, 348, 104, 432, 324);
   SetColor(cr, Hex(0x1D1E2C));
