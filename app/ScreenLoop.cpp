@@ -78,7 +78,10 @@ i32 AppScreen_Run(AppScreen* screen) {
 }
 
 void ExitPrompt_OnAnswer(u32 answer, std::uintptr_t) {
-  if (answer == MSGBOX_YES) App_SetQuitRequested();
+  if (answer == MSGBOX_YES)
+    App_SetQuitRequested();
+  else
+    App_MainWindow().DiscardCloseRequests();  // the system's request to end, if it was one, is answered
 }
 
 void ExitPrompt_Show() {

@@ -16,6 +16,10 @@ namespace {
 
 bool g_tried = false;
 bool g_available = false;
+bool g_systemBoxMissing = false;  // a test switch: the desktop shows no message box
+bool g_windowClosed = false;       // the event before was a window's close
+Uint32 g_lastTermination = 0;      // SDL ticks of the last termination request (0: none)
+constexpr Uint32 kRepeatedTerminationMs = 3000;
 
 HWND HandleOf(Uint32 windowId) {
   SDL_Window* native = SDL_GetWindowFromID(windowId);
@@ -103,15 +107,30 @@ void FollowFullScreen(SDL_Window* native) {
 }
 
 void Translate(const SDL_Event& event) {
+  const bool afterWindowClose = g_windowClosed;
+  g_windowClosed = false;
   switch (event.type) {
-    case SDL_QUIT:
-      break;  // each window's close arrives as its own window event
+    case SDL_QUIT: {
+      // SDL follows the last window's close with a quit of its own: that close is the
+      // request. Any other quit is the system's (SIGTERM, SIGINT): the main window is
+      // asked to end, and told when the request repeats within three seconds.
+      if (afterWindowClose) break;
+      const Uint32 now = SDL_GetTicks();
+      const bool repeated = g_lastTermination && now - g_lastTermination < kRepeatedTerminationMs;
+      g_lastTermination = now ? now : 1;
+      if (HWND main = MainWindow())
+        PostFromDisplay(main, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP | (repeated ? ENDSESSION_CRITICAL : 0));
+      break;
+    }
     case SDL_WINDOWEVENT: {
       HWND window = HandleOf(event.window.windowID);
       if (!window) break;
       FollowFullScreen(SDL_GetWindowFromID(event.window.windowID));
       switch (event.window.event) {
-        case SDL_WINDOWEVENT_CLOSE: PostFromDisplay(window, WM_SYSCOMMAND, SC_CLOSE, 0); break;
+        case SDL_WINDOWEVENT_CLOSE:
+          g_windowClosed = true;
+          PostFromDisplay(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+          break;
         case SDL_WINDOWEVENT_FOCUS_GAINED:
           MarkActive(window, true);
           PostFromDisplay(window, WM_ACTIVATE, WA_ACTIVE, 0);
@@ -343,8 +362,11 @@ bool Pump() {
 void ShowMessage(const std::u16string& caption, const std::u16string& text) {
   // Headless runs (the dummy video driver) have nobody to click the box.
   const char* driver = g_available ? SDL_GetCurrentVideoDriver() : nullptr;
-  if (driver && std::string(driver) != "dummy" && std::string(driver) != "offscreen")
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, ToUtf8(caption).c_str(), ToUtf8(text).c_str(), nullptr);
+  if (!driver || std::string(driver) == "dummy" || std::string(driver) == "offscreen") return;
+  if (!g_systemBoxMissing &&
+      SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, ToUtf8(caption).c_str(), ToUtf8(text).c_str(), nullptr) == 0)
+    return;
+  ShowOwnMessage(caption, text);
 }
 
 bool WaitForEvent(int ms) { return g_available && SDL_WaitEventTimeout(nullptr, ms) == 1; }
@@ -360,6 +382,8 @@ void SLUser32InjectKey(HWND window, bool down, int virtualKey, char16_t text) {
   PostFromDisplay(window, down ? WM_KEYDOWN : WM_KEYUP, WPARAM(virtualKey), down ? 1 : LPARAM(0xC0000001));
   if (down && text) PostCharacters(window, std::u16string(1, text), false);
 }
+
+void SLPlatformHideSystemMessageBox(bool hidden) { SLUser32::g_systemBoxMissing = hidden; }
 
 void SLUser32InjectMouse(HWND window, UINT message, int x, int y, WPARAM buttons) {
   SLUser32::SetCursorPosition(x, y);
