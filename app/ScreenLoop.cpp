@@ -85,6 +85,7 @@ void ExitPrompt_OnAnswer(u32 answer, std::uintptr_t) {
 }
 
 void ExitPrompt_Show() {
+  SLDebugPrint("Pregunta: salir\n");
   MsgBox_ShowWithCallback(1, 3, &ExitPrompt_OnAnswer, 0, "\xbf" "Desea salir de Quelvo Interactivo?", "Salir...",
                           1001, AppCommonPictures[APP_PICTURE_QUESTION], nullptr);
 }
