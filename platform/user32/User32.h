@@ -230,6 +230,8 @@ inline constexpr int VK_MENU = 0x12;
 inline constexpr int VK_ESCAPE = 0x1B;
 inline constexpr int VK_F12 = 0x7B;
 
+inline constexpr UINT MB_OK = 0x00000000;
+inline constexpr UINT MB_ICONINFORMATION = 0x00000040;
 inline constexpr UINT IDOK = 1;
 
 // Window classes.
