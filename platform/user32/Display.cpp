@@ -4,6 +4,7 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -18,8 +19,9 @@ bool g_tried = false;
 bool g_available = false;
 bool g_systemBoxMissing = false;  // a test switch: the desktop shows no message box
 bool g_windowClosed = false;       // the event before was a window's close
-Uint32 g_lastTermination = 0;      // SDL ticks of the last termination request (0: none)
-constexpr Uint32 kRepeatedTerminationMs = 3000;
+bool g_terminated = false;         // a termination request came, the last at g_lastTermination
+std::chrono::steady_clock::time_point g_lastTermination;
+constexpr std::chrono::seconds kRepeatedTermination{3};
 
 HWND HandleOf(Uint32 windowId) {
   SDL_Window* native = SDL_GetWindowFromID(windowId);
@@ -115,9 +117,10 @@ void Translate(const SDL_Event& event) {
       // request. Any other quit is the system's (SIGTERM, SIGINT): the main window is
       // asked to end, and told when the request repeats within three seconds.
       if (afterWindowClose) break;
-      const Uint32 now = SDL_GetTicks();
-      const bool repeated = g_lastTermination && now - g_lastTermination < kRepeatedTerminationMs;
-      g_lastTermination = now ? now : 1;
+      const auto now = std::chrono::steady_clock::now();
+      const bool repeated = g_terminated && now - g_lastTermination < kRepeatedTermination;
+      g_terminated = true;
+      g_lastTermination = now;
       if (HWND main = MainWindow())
         PostFromDisplay(main, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP | (repeated ? ENDSESSION_CRITICAL : 0));
       break;
@@ -359,12 +362,16 @@ bool Pump() {
   return any;
 }
 
-void ShowMessage(const std::u16string& caption, const std::u16string& text) {
+void ShowMessage(const std::u16string& caption, const std::u16string& text, UINT type) {
   // Headless runs (the dummy video driver) have nobody to click the box.
   const char* driver = g_available ? SDL_GetCurrentVideoDriver() : nullptr;
   if (!driver || std::string(driver) == "dummy" || std::string(driver) == "offscreen") return;
+  // MB_ICONINFORMATION (0x40) and MB_ICONWARNING (0x30) keep their kind; the rest are errors.
+  const Uint32 icon = (type & 0xF0) == 0x40   ? SDL_MESSAGEBOX_INFORMATION
+                      : (type & 0xF0) == 0x30 ? SDL_MESSAGEBOX_WARNING
+                                              : SDL_MESSAGEBOX_ERROR;
   if (!g_systemBoxMissing &&
-      SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, ToUtf8(caption).c_str(), ToUtf8(text).c_str(), nullptr) == 0)
+      SDL_ShowSimpleMessageBox(icon, ToUtf8(caption).c_str(), ToUtf8(text).c_str(), nullptr) == 0)
     return;
   ShowOwnMessage(caption, text);
 }

@@ -154,6 +154,22 @@ void Draw(SDL_Window* window, const Layout& layout) {
   SDL_UpdateWindowSurface(window);
 }
 
+// The window an input or window event is for; 0 for the others (the quit among them).
+Uint32 WindowOf(const SDL_Event& event) {
+  switch (event.type) {
+    case SDL_WINDOWEVENT: return event.window.windowID;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: return event.key.windowID;
+    case SDL_TEXTINPUT: return event.text.windowID;
+    case SDL_TEXTEDITING: return event.edit.windowID;
+    case SDL_MOUSEMOTION: return event.motion.windowID;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: return event.button.windowID;
+    case SDL_MOUSEWHEEL: return event.wheel.windowID;
+    default: return 0;
+  }
+}
+
 bool Inside(const SDL_Rect& rect, int x, int y) {
   return x >= rect.x && y >= rect.y && x < rect.x + rect.w && y < rect.y + rect.h;
 }
@@ -165,7 +181,8 @@ namespace Display {
 bool ShowOwnMessage(const std::u16string& caption, const std::u16string& text) {
   const Layout layout = MakeLayout(text);
   SDL_Window* window = SDL_CreateWindow(SLPlatformUtf16ToUtf8(caption.c_str()).c_str(), SDL_WINDOWPOS_CENTERED,
-                                        SDL_WINDOWPOS_CENTERED, kWidth, layout.height, SDL_WINDOW_SHOWN);
+                                        SDL_WINDOWPOS_CENTERED, kWidth, layout.height,
+                                        SDL_WINDOW_SHOWN | SDL_WINDOW_ALWAYS_ON_TOP);  // above a full-screen game
   if (!window) return false;
   SDL_RaiseWindow(window);
   const Uint32 id = SDL_GetWindowID(window);
@@ -179,40 +196,32 @@ bool ShowOwnMessage(const std::u16string& caption, const std::u16string& text) {
       Draw(window, layout);
       continue;
     }
+    if (event.type == SDL_QUIT) answered = true;  // a termination request still reaches the program
+    if (WindowOf(event) != id) {
+      others.push_back(event);
+      continue;
+    }
     switch (event.type) {
       case SDL_WINDOWEVENT:
-        if (event.window.windowID != id) break;
         if (event.window.event == SDL_WINDOWEVENT_CLOSE) answered = true;
         if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SHOWN)
           Draw(window, layout);
-        continue;
+        break;
       case SDL_KEYDOWN:
-        if (event.key.windowID != id) break;
         if (!event.key.repeat) answered = true;
-        continue;
-      case SDL_KEYUP:
-      case SDL_TEXTINPUT:
-      case SDL_MOUSEMOTION:
-        if ((event.type == SDL_KEYUP ? event.key.windowID
-                                      : event.type == SDL_TEXTINPUT ? event.text.windowID : event.motion.windowID) == id)
-          continue;
         break;
       case SDL_MOUSEBUTTONDOWN:
       case SDL_MOUSEBUTTONUP:
-        if (event.button.windowID != id) break;
         if (event.button.button == SDL_BUTTON_LEFT) {
           const bool onButton = Inside(layout.button, event.button.x, event.button.y);
-          if (event.type == SDL_MOUSEBUTTONDOWN) pressed = onButton;
-          else answered = pressed && onButton;
+          if (event.type == SDL_MOUSEBUTTONDOWN)
+            pressed = onButton;
+          else
+            answered = pressed && onButton;
         }
-        continue;
-      case SDL_QUIT:
-        // A termination request answers the box and still reaches the program.
-        answered = true;
         break;
       default: break;
     }
-    others.push_back(event);
   }
   SDL_DestroyWindow(window);
   for (SDL_Event& event : others) SDL_PushEvent(&event);

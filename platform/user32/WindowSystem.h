@@ -72,7 +72,7 @@ bool Pump();
 bool WaitForEvent(int ms);
 // Shows a message box on the display and waits for it to be answered: the desktop's own,
 // else ShowOwnMessage's. Without a display, or on the dummy and offscreen drivers, nothing.
-void ShowMessage(const std::u16string& caption, const std::u16string& text);
+void ShowMessage(const std::u16string& caption, const std::u16string& text, UINT type);
 // The platform's own message window (MessageWindow.cpp); false when it cannot be made.
 bool ShowOwnMessage(const std::u16string& caption, const std::u16string& text);
 }  // namespace Display
