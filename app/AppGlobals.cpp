@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "app/CMyVIS_arVI.h"
+#include "foundation/SLPrintf.h"
 #include "gamesystem/SLMainWindow.h"
 
 namespace {
@@ -28,6 +30,16 @@ void App_ArrangeMainWindowTeardown() {
   if (arranged) return;
   arranged = true;
   std::atexit(&DestroyMainWindowAtExit);
+}
+
+void App_NameFileAtFault(const char* dataPath, const char* member) {
+  char path[4096];
+  if (!App_DataPath(path, sizeof path, dataPath)) path[0] = 0;
+  char named[4096];
+  SLSnprintfA(named, sizeof named, member ? "%s (%s)" : "%s", path, member);
+  for (char* p = named; *p; ++p)
+    if (*p == '\\') *p = '/';
+  App_MainWindow().SetReportFile(named);
 }
 
 void App_Fatal(i32 code, const char* text) {

@@ -11,6 +11,10 @@ CSL_GS_MainWindow& App_MainWindow();
 // Ends the program through the main window's fatal error: the report "Error %05ld: text"
 // is shown when the window goes, and the exit status is the code's low byte.
 [[noreturn]] void App_Fatal(i32 code, const char* text);
+// Names the file a coming fatal end is about, for its report: `dataPath` below the
+// program's folder ("Gfx\\Gfx.DAT", "Gfx\\Letra_8.FNT") and, for a pack, the member that
+// failed. The report shows the whole path with "/" separators.
+void App_NameFileAtFault(const char* dataPath, const char* member = nullptr);
 
 // Has the main window destroyed first among the exit handlers (call once its hooks exist).
 void App_ArrangeMainWindowTeardown();

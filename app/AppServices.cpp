@@ -29,6 +29,7 @@ SL_GS_Image* AppPointerImage = nullptr;
 namespace {
 
 SL_GS_SoundRecord* g_interfaceSounds[3] = {};
+const char kPointerPicture[] = "Interface/Puntero/puntero_mouse.mximg";
 
 // The start-up failure with the thread's error code, read and reset, in its text.
 [[noreturn]] void FailWithCode(i32 code, const char* format) {
@@ -102,9 +103,15 @@ void App_Init() {
   s.help->SetOwnerWindow(handle);
 
   App_DataPath(path, sizeof path, "Gfx\\Gfx.DAT");
-  if (!s.graphicsPack->AttachFile(path, false, 0)) FailWithCode(-106, "GfxDataStgInit error: %08X\n");
+  if (!s.graphicsPack->AttachFile(path, false, 0)) {
+    App_NameFileAtFault("Gfx\\Gfx.DAT");
+    FailWithCode(-106, "GfxDataStgInit error: %08X\n");
+  }
   App_DataPath(path, sizeof path, "Sfx\\Sfx.DAT");
-  if (!s.soundPack->AttachFile(path, false, 0)) FailWithCode(-107, "SfxDataStgInit error: %08X");
+  if (!s.soundPack->AttachFile(path, false, 0)) {
+    App_NameFileAtFault("Sfx\\Sfx.DAT");
+    FailWithCode(-107, "SfxDataStgInit error: %08X");
+  }
 
   if (!gui.Init(&window) || !gui.SetGfx(s.gfx) || !gui.SetSfx(s.sfx) || !gui.SetKeyboard(s.keyboard) ||
       !gui.SetMouse(s.mouse))
@@ -112,15 +119,20 @@ void App_Init() {
   ModalStack_SetManager(&gui);
   App_DataPath(path, sizeof path, "Gfx\\Skin.DAT");
   AppSkin = gui.LoadSkin(path);
-  if (AppSkin == 0) FailWithCode(-109, "GuiLoadSkin error: %08X");
+  if (AppSkin == 0) {
+    App_NameFileAtFault("Gfx\\Skin.DAT");
+    FailWithCode(-109, "GuiLoadSkin error: %08X");
+  }
 
   if (!s.moviePlayer->SetGfx(s.gfx) || !s.moviePlayer->SetSfx(s.sfx)) FailWithCode(-110, "MoviePlayer error: %08X");
 
   if (s.gfx->SetImageGroup(1)) {
-    AppPointerImage = s.gfx->LoadImage(s.graphicsPack, "Interface/Puntero/puntero_mouse.mximg",
-                                       CSLImageReaderMXIMG::GetClassRecord());
+    AppPointerImage = s.gfx->LoadImage(s.graphicsPack, kPointerPicture, CSLImageReaderMXIMG::GetClassRecord());
   }
-  if (!AppPointerImage) App_Fatal(-111, "No puedo cargar im\xe1genes");
+  if (!AppPointerImage) {
+    App_NameFileAtFault("Gfx\\Gfx.DAT", kPointerPicture);
+    App_Fatal(-111, "No puedo cargar im\xe1genes");
+  }
   if (!s.sfx->SetSoundGroup(1)) App_Fatal(-113, "No puedo cargar sonidos");
   static const struct {
     const char* name;
@@ -129,7 +141,10 @@ void App_Init() {
   for (u32 i = 0; i < 3; ++i) {
     g_interfaceSounds[i] =
         s.sfx->LoadSound(s.soundPack, kSounds[i].name, kSounds[i].voices, CSLVideoAudioReaderWAV::GetClassRecord());
-    if (!g_interfaceSounds[i]) App_Fatal(-114, "No puedo cargar sonidos");
+    if (!g_interfaceSounds[i]) {
+      App_NameFileAtFault("Sfx\\Sfx.DAT", kSounds[i].name);
+      App_Fatal(-114, "No puedo cargar sonidos");
+    }
   }
 
   // A missing settings file starts empty, bound to its name.

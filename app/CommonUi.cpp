@@ -66,19 +66,28 @@ void CommonUi_Load() {
   AppServices& s = App_Services();
   for (u32 i = 0; i < APP_PICTURE_COUNT; ++i) {
     AppCommonPictures[i] = LoadPicture(kPictureNames[i]);
-    if (!AppCommonPictures[i]) App_Fatal(-301, "No puedo cargar im\xe1genes");
+    if (!AppCommonPictures[i]) {
+      App_NameFileAtFault("Gfx\\Gfx.DAT", kPictureNames[i]);
+      App_Fatal(-301, "No puedo cargar im\xe1genes");
+    }
   }
   char path[4096];
   for (u32 i = 0; i < APP_FONT_COUNT; ++i) {
     App_DataPath(path, sizeof path, kFontFiles[i]);
     AppCommonFonts[i] = s.gfx->LoadFontFromFile(path);
-    if (!AppCommonFonts[i]) App_Fatal(-301, "No puedo cargar im\xe1genes");
+    if (!AppCommonFonts[i]) {
+      App_NameFileAtFault(kFontFiles[i]);
+      App_Fatal(-301, "No puedo cargar im\xe1genes");
+    }
   }
   for (u32 i = 0; i < APP_STATE_COUNT; ++i) {
     char name[256];
     SLSnprintfA(name, sizeof name, "Interface/Principal/Bot\xf3n Cerrar/cerrar_%s.mximg", kAppStateNames[i]);
     g_closePictures[i] = LoadPicture(name);
-    if (!g_closePictures[i]) App_Fatal(-301, "No puedo cargar im\xe1genes");
+    if (!g_closePictures[i]) {
+      App_NameFileAtFault("Gfx\\Gfx.DAT", name);
+      App_Fatal(-301, "No puedo cargar im\xe1genes");
+    }
   }
   AppCloseButton = App_GuiManager().CreateWindow(CSL_GS_GuiButton::GetClassRecord(), "Cerrar", 768, 10, 100, 100,
                                                  0x20000001, AppSkin, APP_CLOSE_BUTTON_ID, nullptr);

@@ -180,9 +180,9 @@ void AppDialog_DeferredCancelCommand(u32, std::uintptr_t dialog) {
 void VideoExport_SuccessText(const char* outputPath, char* text, u32 size) {
   u32 n = SLSnprintfA(text, size, "%s\r", "Pel\xed" "cula exportada satisfactoriamente. Buscala en:");
   for (const char* p = outputPath; *p && n + 4 < size; ++p) {
-    if (*p == '\\') {
+    if (IsSeparator(*p)) {
       text[n++] = ' ';
-      text[n++] = '\\';
+      text[n++] = '/';
       text[n++] = ' ';
     } else {
       text[n++] = *p;

@@ -74,6 +74,6 @@ bool ExportVideoDialog_HandleEvent(u32 type, std::uintptr_t data);
 // Completion of a dialog's error box: the dialog (the argument) gets its own cancel.
 void AppDialog_DeferredCancelCommand(u32 answer, std::uintptr_t dialog);
 
-// The label text after a finished export: the path with a space either side of every
-// "\" so that the label can wrap it.
+// The label text after a finished export: the folder as the user's file manager shows it,
+// "/" between its parts, with a space either side of every "/" so that the label can wrap it.
 void VideoExport_SuccessText(const char* outputPath, char* text, u32 size);

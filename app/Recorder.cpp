@@ -132,6 +132,8 @@ void CMyMicRecorderDialog::StartRecording(CSL_GS_GuiWindow* source) {
   TemporaryPath(path, sizeof path);
   bool created = false;
   bool ok = (capture = sfx->CreateCaptureSound(&kCaptureFormat)) != nullptr;
+  // No capture device, or one that cannot be opened: the child is told what is missing.
+  bool noMicrophone = !ok;
   recorded = 0;
   AudioDialog_Enable(this, RECORDER_PLAY_ID, false);
   if (ok) ok = created = file.CreateA(path, SL_STORAGE_WRITE);
@@ -146,6 +148,7 @@ void CMyMicRecorderDialog::StartRecording(CSL_GS_GuiWindow* source) {
     dataFull.store(0, std::memory_order_relaxed);
     writing.store(1, std::memory_order_release);
     ok = sfx->StartCapture(capture, &MicRecorderDialog_OnCaptureData, reinterpret_cast<std::uintptr_t>(this));
+    noMicrophone = !ok && SLGetLastError() == SL_E_SFX_CAPTURE_START;
   }
   if (ok) {
     AudioDialog_Child(this, RECORDER_STATUS_ID)->SetText("Grabando...");
@@ -161,7 +164,7 @@ void CMyMicRecorderDialog::StartRecording(CSL_GS_GuiWindow* source) {
     file.Close();
     file.DeleteA(path);
   }
-  ShowError("No puedo comenzar la grabaci\xf3n", false);
+  ShowError(noMicrophone ? "No se encontr\xf3 un micr\xf3" "fono" : "No puedo comenzar la grabaci\xf3n", false);
 }
 
 void MicRecorderDialog_OnCaptureData(SL_GS_SoundRecord*, std::uintptr_t user, const void* data, u32 count) {

@@ -78,10 +78,14 @@ i32 AppScreen_Run(AppScreen* screen) {
 }
 
 void ExitPrompt_OnAnswer(u32 answer, std::uintptr_t) {
-  if (answer == MSGBOX_YES) App_SetQuitRequested();
+  if (answer == MSGBOX_YES)
+    App_SetQuitRequested();
+  else
+    App_MainWindow().DiscardCloseRequests();  // the system's request to end, if it was one, is answered
 }
 
 void ExitPrompt_Show() {
+  SLDebugPrint("Pregunta: salir\n");
   MsgBox_ShowWithCallback(1, 3, &ExitPrompt_OnAnswer, 0, "\xbf" "Desea salir de Quelvo Interactivo?", "Salir...",
                           1001, AppCommonPictures[APP_PICTURE_QUESTION], nullptr);
 }

@@ -147,10 +147,16 @@ i32 WelcomeScreen_Run() {
   SL_GS_Image* pictures[5] = {};
   for (u32 i = 0; i < APP_STATE_COUNT; ++i) {
     pictures[i] = LoadStatePicture("Interface/Bienvenida/Bot\xf3n Seguir/seguir_%s%s.mximg", kAppStateNames[i]);
-    if (!pictures[i]) App_Fatal(-601, "No puedo cargar im\xe1genes");
+    if (!pictures[i]) {
+      App_NameFileAtFault("Gfx\\Gfx.DAT");
+      App_Fatal(-601, "No puedo cargar im\xe1genes");
+    }
   }
   pictures[4] = LoadPicture("Interface/Bienvenida/Fondo/fondo.mximg");
-  if (!pictures[4]) App_Fatal(-601, "No puedo cargar im\xe1genes");
+  if (!pictures[4]) {
+    App_NameFileAtFault("Gfx\\Gfx.DAT");
+    App_Fatal(-601, "No puedo cargar im\xe1genes");
+  }
   CSL_GS_GuiWindow* button = CreatePictureButton("Seguir", 688, 550, APP_WELCOME_CONTINUE_ID, pictures, 4);
   if (!button) App_Fatal(-602, "Insuficiente memoria");
 
@@ -173,7 +179,10 @@ i32 IntroVideo_Play() {
   if (!s.gfx->ChangeMode(&small)) App_Fatal(-501, "No puedo cambiar la resoluci\xf3n de pantalla");
   char path[4096];
   App_DataPath(path, sizeof path, "Videos\\Intro.AVI");
-  if (!s.moviePlayer->Open(path, CMyVIS_arVI::GetClassRecord())) App_Fatal(-502, "No puedo cargar video");
+  if (!s.moviePlayer->Open(path, CMyVIS_arVI::GetClassRecord())) {
+    App_NameFileAtFault("Videos\\Intro.AVI");
+    App_Fatal(-502, "No puedo cargar video");
+  }
   s.moviePlayer->SeekToFrame(0);
   s.moviePlayer->Play(0, 1.0, false, false);
 
@@ -195,11 +204,17 @@ i32 MainMenu_Run() {
   for (u32 b = 0; b < 3; ++b) {
     for (u32 state = 0; state < 3; ++state) {
       pictures[b * 3 + state] = LoadStatePicture(kPatterns[b], kAppStateNames[state]);
-      if (!pictures[b * 3 + state]) App_Fatal(-701, "No puedo cargar im\xe1genes");
+      if (!pictures[b * 3 + state]) {
+        App_NameFileAtFault("Gfx\\Gfx.DAT");
+        App_Fatal(-701, "No puedo cargar im\xe1genes");
+      }
     }
   }
   pictures[9] = LoadPicture("Interface/Menu Inicial/Fondo/fondo.mximg");
-  if (!pictures[9]) App_Fatal(-701, "No puedo cargar im\xe1genes");
+  if (!pictures[9]) {
+    App_NameFileAtFault("Gfx\\Gfx.DAT");
+    App_Fatal(-701, "No puedo cargar im\xe1genes");
+  }
   static const struct {
     const char* caption;
     i32 x, y;
@@ -225,7 +240,10 @@ i32 ExitScreens_Run() {
   ClosingPages pages{{LoadPicture("Interface/Propaganda/Fondo/fondo.mximg"),
                       LoadPicture("Interface/Cr\xe9" "ditos/Fondo/fondo.mximg")},
                      0};
-  if (!pages.pages[0] || !pages.pages[1]) App_Fatal(-801, "No puedo cargar im\xe1genes");
+  if (!pages.pages[0] || !pages.pages[1]) {
+    App_NameFileAtFault("Gfx\\Gfx.DAT");
+    App_Fatal(-801, "No puedo cargar im\xe1genes");
+  }
   AppScreen screen{"despedida", pages.pages[0], false, &pages, nullptr, &ClosingTick, nullptr, &ClosingClose, 0, false};
   const i32 result = AppScreen_Run(&screen);
   DestroyPictures(pages.pages, 2);

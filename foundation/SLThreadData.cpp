@@ -157,8 +157,16 @@ void CMXTLSManager::SweepExitedThreads() {
   SLErrorKeeper keep;
   SLCriticalSectionLock guard(&m_lock);
   m_sweepCounter.store(0, std::memory_order_relaxed);
+  // The calling thread is alive whatever the system says of it: a thread that calls exit()
+  // has its thread-local storage taken down first and may look ended while the exit
+  // handlers it runs still read its data (the window hooks, when the main window goes).
+  const u32 self = SLGetCurrentThreadId();
   SLThreadRecord* record = m_records.next;
   while (record != &m_records) {
+    if (record->threadId == self) {
+      record = record->next;
+      continue;
+    }
     u32 exitCode = 0;
     bool ended = SLGetExitCodeThread(record->thread, &exitCode);
     if (ended || i32(SLGetLastError(false)) < 0) {

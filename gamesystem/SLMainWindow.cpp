@@ -26,6 +26,7 @@ struct SLMainWindowRecord {
   PALETTEENTRY savedPalette[256];
   u32 quit;       // the pump took the quit message
   u32 destroyed;  // Destroy has begun
+  u32 endAsked;   // the system asked to end and nobody has answered yet
 
   bool IsRunning() const { return active && !minimised; }
 };
@@ -98,7 +99,7 @@ bool IsSwallowedSystemCommand(WPARAM command) {
 
 SL_IMPLEMENT_CLASS(CSL_GS_MainWindow, CSLObject)
 
-CSL_GS_MainWindow::CSL_GS_MainWindow() : m_record(nullptr), m_fatalCode(0), m_reportText{} {}
+CSL_GS_MainWindow::CSL_GS_MainWindow() : m_record(nullptr), m_fatalCode(0), m_reportText{}, m_reportFile{} {}
 
 CSL_GS_MainWindow::~CSL_GS_MainWindow() {
   SLErrorKeeper keeper;
@@ -117,6 +118,15 @@ LRESULT CSL_GS_MainWindow::WindowProcedure(HWND window, UINT message, WPARAM wPa
         return 0;
       }
       break;
+    case WM_QUERYENDSESSION:
+      if (record->destroyed) break;
+      if (record->endAsked || (lParam & ENDSESSION_CRITICAL)) {
+        api->PostQuitMessage(0);
+      } else {
+        record->endAsked = 1;
+        record->flags |= kCloseRequested;
+      }
+      return 0;
     case WM_DESTROY:
       // The record is freed by Destroy: nothing of it is touched afterwards.
       if (!record->destroyed) record->owner->Destroy();
@@ -169,6 +179,7 @@ bool CSL_GS_MainWindow::Create(HINSTANCE instance, const char* title, u32 iconId
   if (!record) return false;
   m_fatalCode = 0;
   m_reportText[0] = 0;
+  m_reportFile[0] = 0;
   record->owner = this;
   SLMemCopy(record->className, "SL_GS_MWND", 10);
   for (int i = 0; i < 21; ++i) record->className[10 + i] = char('0' + std::rand() % 10);
@@ -244,7 +255,15 @@ void CSL_GS_MainWindow::Destroy() {
     api->MessageBeep(kIconHandMessage);
     if (!m_reportText[0])
       SLSnprintfA(m_reportText, sizeof m_reportText, "Error interno: C\xf3" "digo %ld", long(m_fatalCode));
-    api->MessageBox(nullptr, m_reportText, "Error", kReportBoxStyle);
+    if (m_reportFile[0]) {
+      char shown[sizeof m_reportText + sizeof m_reportFile + 16];
+      const u32 length = u32(SLStrLenA(m_reportText));
+      const bool ended = length > 0 && m_reportText[length - 1] == '\n';
+      SLSnprintfA(shown, sizeof shown, "%s%sArchivo: %s", m_reportText, ended ? "" : "\n", m_reportFile);
+      api->MessageBox(nullptr, shown, "Error", kReportBoxStyle);
+    } else {
+      api->MessageBox(nullptr, m_reportText, "Error", kReportBoxStyle);
+    }
     m_fatalCode = 0;  // reported once, however often Destroy runs afterwards
   }
   SLSetLastError(SL_OK);
@@ -268,6 +287,10 @@ void CSL_GS_MainWindow::FatalError(i32 code, const char* format, ...) {
   }
   SLSetLastError(SL_OK);
   std::exit(code == 0 ? 1 : ExitStatusOf(code));
+}
+
+void CSL_GS_MainWindow::SetReportFile(const char* file) {
+  SLSnprintfA(m_reportFile, sizeof m_reportFile, "%s", file ? file : "");
 }
 
 bool CSL_GS_MainWindow::ProcessMessages(bool exitWhenEnded) {
@@ -330,6 +353,7 @@ void CSL_GS_MainWindow::DiscardCloseRequests() {
     return;
   }
   m_record->flags &= ~kCloseRequested;
+  m_record->endAsked = 0;
   MSG msg;
   while (api->PeekMessage(&msg, m_record->window, WM_CLOSE, WM_CLOSE, PM_REMOVE)) {
   }

@@ -32,6 +32,9 @@ class CSL_GS_MainWindow : public CSLObject, public TSLEventSender<CSL_GS_MainWin
   // window's destruction at exit. The exit status keeps the low 8 bits of the code
   // (1 when they are all 0, so that a fatal end never looks like success).
   [[noreturn]] void FatalError(i32 code, const char* format, ...);
+  // Names the file a coming fatal error is about (null or "" names none): the report
+  // shows it after its text, as "Archivo: " and the name.
+  void SetReportFile(const char* file);
 
   // One pass of the pump: true when the program must end (the quit message came or the
   // window is gone). With `exitWhenEnded` the process ends then, with the recorded code.
@@ -40,8 +43,13 @@ class CSL_GS_MainWindow : public CSLObject, public TSLEventSender<CSL_GS_MainWin
   bool PumpMessages();
 
   // The close-requested flag, cleared by taking it. 0x80010002 before Create.
+  // The system's request to end (WM_QUERYENDSESSION: SIGTERM or SIGINT on Linux) is a
+  // close request too; a second one while the first is still unanswered, or within three
+  // seconds of it, ends the message pump, so that the program leaves by its normal
+  // shutdown without asking again.
   bool TakeCloseRequest();
-  // Clears the flag and drops the window's pending WM_CLOSE messages.
+  // Clears the flag and drops the window's pending WM_CLOSE messages; a request to end
+  // the session counts as answered.
   void DiscardCloseRequests();
   // While set (after Create), the pump waits as long as the window is inactive or
   // minimised. 0x80010002 before Create.
@@ -57,4 +65,5 @@ class CSL_GS_MainWindow : public CSLObject, public TSLEventSender<CSL_GS_MainWin
   SLInternals::SLMainWindowRecord* m_record;
   i32 m_fatalCode;
   char m_reportText[1024];
+  char m_reportFile[1024];
 };

@@ -24,6 +24,7 @@
 #include "platform/kernel32/FilePath.h"
 #include "platform/kernel32/Handles.h"
 #include "platform/modules.h"
+#include "platform/user32/User32.h"
 
 extern char** environ;
 
@@ -104,11 +105,9 @@ std::string ExtractedFolder(HelpState& state, const std::string& hostPath, const
   return folder;
 }
 
-// $SL_HELP_VIEWER, else xdg-open, as a program that can be run: a name with "/" as it
-// stands, any other looked up in PATH. Empty when there is none.
-std::string FindViewer() {
-  const char* chosen = std::getenv("SL_HELP_VIEWER");
-  const std::string name = chosen && *chosen ? chosen : "xdg-open";
+// A program that can be run: a name with "/" as it stands, any other looked up in PATH.
+// Empty when there is none.
+std::string FindProgram(const std::string& name) {
   if (name.find('/') != std::string::npos) return access(name.c_str(), X_OK) == 0 ? name : std::string();
   const char* path = std::getenv("PATH");
   const std::string folders = path ? path : "/usr/bin:/bin";
@@ -123,6 +122,34 @@ std::string FindViewer() {
     start = end + 1;
   }
   return std::string();
+}
+
+// The viewers to try, in order: $SL_HELP_VIEWER, the desktop's opener, the usual browsers.
+std::vector<std::string> ViewerNames() {
+  std::vector<std::string> names;
+  const char* chosen = std::getenv("SL_HELP_VIEWER");
+  if (chosen && *chosen) names.emplace_back(chosen);
+  for (const char* name : {"xdg-open", "x-www-browser", "sensible-browser", "firefox", "chromium"})
+    names.emplace_back(name);
+  return names;
+}
+
+// Starts the first viewer that can be run on the page; 0 when none starts.
+pid_t StartViewer(std::string page) {
+  for (const std::string& name : ViewerNames()) {
+    const std::string viewer = FindProgram(name);
+    if (viewer.empty()) continue;
+    char* arguments[] = {const_cast<char*>(viewer.c_str()), page.data(), nullptr};
+    pid_t pid;
+    if (posix_spawn(&pid, viewer.c_str(), nullptr, nullptr, arguments, environ) == 0) return pid;
+  }
+  return 0;
+}
+
+// What a help control with windows of its own would show when it cannot show the help.
+void SayNoViewer() {
+  MessageBoxW(nullptr, u"No se encontr\u00f3 ning\u00fan programa para mostrar la ayuda.", u"Ayuda",
+              MB_OK | MB_ICONINFORMATION);
 }
 
 // Reaps the viewers that ended by themselves and closes their windows. Under the lock.
@@ -164,23 +191,22 @@ HWND DisplayTopic(const char* text) {
     return nullptr;
   }
   const std::string object = SLPlatformHelp::ResolveHelpTopic(hostPath, target.topic);
-  const std::string viewer = FindViewer();
-  if (object.empty() || viewer.empty()) {
+  if (object.empty()) {
     SLPlatformSetLastError(ERROR_FILE_NOT_FOUND);
     return nullptr;
   }
   HelpState& state = State();
-  std::lock_guard<std::mutex> guard(state.lock);
+  std::unique_lock<std::mutex> guard(state.lock);
   ReapEnded(state);
   const std::string folder = ExtractedFolder(state, hostPath, info);
   if (folder.empty()) {
     SLPlatformSetLastError(ERROR_FILE_NOT_FOUND);
     return nullptr;
   }
-  std::string page = folder + object;
-  char* arguments[] = {const_cast<char*>(viewer.c_str()), page.data(), nullptr};
-  pid_t pid;
-  if (posix_spawn(&pid, viewer.c_str(), nullptr, nullptr, arguments, environ) != 0) {
+  const pid_t pid = StartViewer(folder + object);
+  if (!pid) {
+    guard.unlock();  // the box waits for its answer
+    SayNoViewer();
     SLPlatformSetLastError(ERROR_FILE_NOT_FOUND);
     return nullptr;
   }

@@ -1,8 +1,9 @@
 // The "hhctrl.ocx" stand-in: shows a topic of a compiled HTML help file (".CHM") in the
 // desktop's viewer. The file's objects are extracted once into a private folder (again
-// when the file changes) and the viewer ($SL_HELP_VIEWER, else xdg-open) is started on
-// the topic's page; closing all help windows ends the viewers started and removes the
-// folders.
+// when the file changes) and the first viewer that starts ($SL_HELP_VIEWER, xdg-open,
+// x-www-browser, sensible-browser, firefox, chromium) is given the topic's page; when
+// none starts, a message box says so. Closing all help windows ends the viewers started
+// and removes the folders.
 #pragma once
 
 #include <string>
@@ -14,7 +15,8 @@ inline constexpr UINT HH_CLOSE_ALL = 18;
 
 // HH_DISPLAY_TOPIC: `file` is "file::topic[>window]" (Windows-1252, the layer's path
 // rules); answers a help window (a live handle of no further use), or null when the file
-// cannot be read, the topic is not in it, or no viewer can be started. HH_CLOSE_ALL ends
+// cannot be read, the topic is not in it, or no viewer can be started (after the box
+// that says so has been answered). HH_CLOSE_ALL ends
 // every viewer started and answers null. Other commands answer null.
 HWND HtmlHelpA(HWND caller, LPCSTR file, UINT command, DWORD_PTR data);
 

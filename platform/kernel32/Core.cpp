@@ -306,9 +306,15 @@ bool DebugOutputWanted() {
 }
 }  // namespace
 
+// The 8-bit text is the system code page's ("construcci\xf3n" in 1252); terminals and logs
+// read UTF-8, so it is widened through that page on the way out.
 void OutputDebugStringA(LPCSTR text) {
   if (!text || !DebugOutputWanted()) return;
-  std::fputs(text, stderr);
+  const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+  if (units <= 0) return;
+  std::u16string wide(size_t(units), u'\0');
+  MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), units);
+  std::fputs(SLPlatformUtf16ToUtf8(wide.c_str()).c_str(), stderr);
 }
 
 void OutputDebugStringW(LPCWSTR text) {

@@ -4,6 +4,7 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -17,6 +18,11 @@ namespace {
 
 bool g_tried = false;
 bool g_available = false;
+bool g_systemBoxMissing = false;  // a test switch: the desktop shows no message box
+bool g_windowClosed = false;       // the event before was a window's close
+bool g_terminated = false;         // a termination request came, the last at g_lastTermination
+std::chrono::steady_clock::time_point g_lastTermination;
+constexpr std::chrono::seconds kRepeatedTermination{3};
 
 HWND HandleOf(Uint32 windowId) {
   SDL_Window* native = SDL_GetWindowFromID(windowId);
@@ -130,15 +136,31 @@ void ReportPointer(SDL_Window* native, const SDL_MouseMotionEvent& motion) {
 }
 
 void Translate(const SDL_Event& event) {
+  const bool afterWindowClose = g_windowClosed;
+  g_windowClosed = false;
   switch (event.type) {
-    case SDL_QUIT:
-      break;  // each window's close arrives as its own window event
+    case SDL_QUIT: {
+      // SDL follows the last window's close with a quit of its own: that close is the
+      // request. Any other quit is the system's (SIGTERM, SIGINT): the main window is
+      // asked to end, and told when the request repeats within three seconds.
+      if (afterWindowClose) break;
+      const auto now = std::chrono::steady_clock::now();
+      const bool repeated = g_terminated && now - g_lastTermination < kRepeatedTermination;
+      g_terminated = true;
+      g_lastTermination = now;
+      if (HWND main = MainWindow())
+        PostFromDisplay(main, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP | (repeated ? ENDSESSION_CRITICAL : 0));
+      break;
+    }
     case SDL_WINDOWEVENT: {
       HWND window = HandleOf(event.window.windowID);
       if (!window) break;
       FollowFullScreen(SDL_GetWindowFromID(event.window.windowID));
       switch (event.window.event) {
-        case SDL_WINDOWEVENT_CLOSE: PostFromDisplay(window, WM_SYSCOMMAND, SC_CLOSE, 0); break;
+        case SDL_WINDOWEVENT_CLOSE:
+          g_windowClosed = true;
+          PostFromDisplay(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+          break;
         case SDL_WINDOWEVENT_ENTER: SLDInput8::MouseReplace(); break;
         case SDL_WINDOWEVENT_FOCUS_GAINED:
           MarkActive(window, true);
@@ -382,11 +404,18 @@ bool Pump() {
   return any;
 }
 
-void ShowMessage(const std::u16string& caption, const std::u16string& text) {
+void ShowMessage(const std::u16string& caption, const std::u16string& text, UINT type) {
   // Headless runs (the dummy video driver) have nobody to click the box.
   const char* driver = g_available ? SDL_GetCurrentVideoDriver() : nullptr;
-  if (driver && std::string(driver) != "dummy" && std::string(driver) != "offscreen")
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, ToUtf8(caption).c_str(), ToUtf8(text).c_str(), nullptr);
+  if (!driver || std::string(driver) == "dummy" || std::string(driver) == "offscreen") return;
+  // MB_ICONINFORMATION (0x40) and MB_ICONWARNING (0x30) keep their kind; the rest are errors.
+  const Uint32 icon = (type & 0xF0) == 0x40   ? SDL_MESSAGEBOX_INFORMATION
+                      : (type & 0xF0) == 0x30 ? SDL_MESSAGEBOX_WARNING
+                                              : SDL_MESSAGEBOX_ERROR;
+  if (!g_systemBoxMissing &&
+      SDL_ShowSimpleMessageBox(icon, ToUtf8(caption).c_str(), ToUtf8(text).c_str(), nullptr) == 0)
+    return;
+  ShowOwnMessage(caption, text);
 }
 
 bool WaitForEvent(int ms) { return g_available && SDL_WaitEventTimeout(nullptr, ms) == 1; }
@@ -402,6 +431,8 @@ void SLUser32InjectKey(HWND window, bool down, int virtualKey, char16_t text) {
   PostFromDisplay(window, down ? WM_KEYDOWN : WM_KEYUP, WPARAM(virtualKey), down ? 1 : LPARAM(0xC0000001));
   if (down && text) PostCharacters(window, std::u16string(1, text), false);
 }
+
+void SLPlatformHideSystemMessageBox(bool hidden) { SLUser32::g_systemBoxMissing = hidden; }
 
 void SLUser32InjectMouse(HWND window, UINT message, int x, int y, WPARAM buttons) {
   SLUser32::SetCursorPosition(x, y);

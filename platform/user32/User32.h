@@ -134,6 +134,12 @@ inline constexpr UINT WM_SETTEXT = 0x000C;
 inline constexpr UINT WM_PAINT = 0x000F;
 inline constexpr UINT WM_CLOSE = 0x0010;
 inline constexpr UINT WM_QUIT = 0x0012;
+// The system asks the program to end (lParam: ENDSESSION_ flags). Here it comes from a
+// termination request (SIGTERM, SIGINT): ENDSESSION_CLOSEAPP for the first, with
+// ENDSESSION_CRITICAL too for one repeated within three seconds.
+inline constexpr UINT WM_QUERYENDSESSION = 0x0011;
+inline constexpr LPARAM ENDSESSION_CLOSEAPP = 0x00000001;
+inline constexpr LPARAM ENDSESSION_CRITICAL = 0x40000000;
 inline constexpr UINT WM_ERASEBKGND = 0x0014;
 inline constexpr UINT WM_SHOWWINDOW = 0x0018;
 inline constexpr UINT WM_ACTIVATEAPP = 0x001C;
@@ -224,6 +230,8 @@ inline constexpr int VK_MENU = 0x12;
 inline constexpr int VK_ESCAPE = 0x1B;
 inline constexpr int VK_F12 = 0x7B;
 
+inline constexpr UINT MB_OK = 0x00000000;
+inline constexpr UINT MB_ICONINFORMATION = 0x00000040;
 inline constexpr UINT IDOK = 1;
 
 // Window classes.
@@ -337,5 +345,8 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
 // (used by tests that run without a display).
 void SLUser32InjectKey(HWND window, bool down, int virtualKey, char16_t text);
 void SLUser32InjectMouse(HWND window, UINT message, int x, int y, WPARAM buttons);
+// As on a desktop whose system message box cannot be shown (its helper program missing):
+// message boxes fall back to the platform's own window.
+void SLPlatformHideSystemMessageBox(bool hidden);
 // Sets what SPI_GETMOUSE and SM_SWAPBUTTON report (the desktop's defaults: 6, 10, 0, no swap).
 void SLUser32SetMouseParameters(int threshold1, int threshold2, int acceleration, bool swapped);

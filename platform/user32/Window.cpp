@@ -60,6 +60,14 @@ std::u16string Folded(std::u16string text) {
   return text;
 }
 
+HWND MainWindow() {
+  std::lock_guard<std::recursive_mutex> guard(g_lock);
+  std::uintptr_t first = 0;
+  for (const auto& [key, window] : g_windows)
+    if (window->native && !window->parent && !window->destroying && (!first || key < first)) first = key;
+  return reinterpret_cast<HWND>(first);
+}
+
 std::shared_ptr<Window> FindWindow(HWND handle) {
   std::lock_guard<std::recursive_mutex> guard(g_lock);
   auto it = g_windows.find(reinterpret_cast<std::uintptr_t>(handle));
@@ -449,6 +457,7 @@ LRESULT CallWindowProcW(WNDPROC proc, HWND window, UINT message, WPARAM wParam, 
 LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_NCCREATE: return TRUE;
+    case WM_QUERYENDSESSION: return TRUE;
     case WM_CLOSE: DestroyWindow(window); return 0;
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_CLOSE) SendMessageW(window, WM_CLOSE, 0, 0);

@@ -30,6 +30,8 @@ void MarkNeedsPaint(HWND window);
 // The display moved the window: the table's rectangle follows, keeping its size.
 void MoveFromDisplay(HWND window, int x, int y);
 bool WindowIsUnicode(HWND window);
+// The program's main window: the first top-level window on the display that still stands.
+HWND MainWindow();
 // The display's window behind a top-level window, or null.
 void* NativeWindow(HWND window);
 // The desktop window: a handle of its own whose client rectangle is the desktop.
@@ -71,7 +73,11 @@ bool UsableBounds(RECT* rect);
 bool Pump();
 // Waits up to `ms` for a display event (0: just look).
 bool WaitForEvent(int ms);
-void ShowMessage(const std::u16string& caption, const std::u16string& text);
+// Shows a message box on the display and waits for it to be answered: the desktop's own,
+// else ShowOwnMessage's. Without a display, or on the dummy and offscreen drivers, nothing.
+void ShowMessage(const std::u16string& caption, const std::u16string& text, UINT type);
+// The platform's own message window (MessageWindow.cpp); false when it cannot be made.
+bool ShowOwnMessage(const std::u16string& caption, const std::u16string& text);
 }  // namespace Display
 
 }  // namespace SLUser32

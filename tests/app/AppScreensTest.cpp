@@ -9,10 +9,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 
 #include "app/AppEvents.h"
+#include "foundation/SLByteOrder.h"
 #include "app/AppGlobals.h"
 #include "app/AppServices.h"
 #include "app/CMyGuiManager.h"
@@ -207,6 +210,99 @@ TEST(AppStartup, MissingSystemEntryPointsEndWithTheirCodeAndText) {
     EXPECT_EQ(code.find_first_not_of("0123456789ABCDEF"), 8u) << code;
     EXPECT_NE(code.substr(0, 8), "00000000") << row.hide;
     EXPECT_EQ(child.output.find("STARTED"), std::string::npos);
+  }
+}
+
+// A report without a crash on the way out: the exit handlers that show it must find
+// everything they use still standing (a sanitizer build says so on standard error).
+void ExpectCleanEnd(const Outcome& outcome, const std::string& what) {
+  for (const char* report : {"Sanitizer", "runtime error:", "Segmentation"})
+    EXPECT_EQ(outcome.output.find(report), std::string::npos) << what << "\n" << outcome.output;
+}
+
+// Where a member's bytes start in a version-3 fast data pack: the directory follows the
+// 28-byte header, each entry a UTF-16 name ending in a zero unit, then the offset (8
+// bytes), the size (8) and the flags (4). The member's first bytes change what it decodes
+// to, while the pack's checksum, which covers only header and directory, still holds.
+size_t MemberOffset(const std::string& pack, const std::string& member) {
+  std::ifstream in(pack, std::ios::binary);
+  const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (data.size() < 28 || data[18] != 3) return std::string::npos;
+  const u32 count = SLLoadLE32(&data[20]);
+  size_t at = 28;
+  for (u32 i = 0; i < count && at + 2 <= data.size(); ++i) {
+    std::string name;
+    for (; at + 2 <= data.size() && (data[at] || data[at + 1]); at += 2) name += data[at];
+    at += 2;
+    if (at + 20 > data.size()) break;
+    if (name == member) return size_t(SLLoadLE64(&data[at]));
+    at += 20;
+  }
+  return std::string::npos;
+}
+
+void FlipBytes(const std::string& host, size_t at, size_t count) {
+  std::fstream file(host, std::ios::binary | std::ios::in | std::ios::out);
+  for (size_t i = at; i < at + count; ++i) {
+    file.seekg(std::streamoff(i));
+    const int c = file.get();
+    file.seekp(std::streamoff(i));
+    file.put(char(c ^ 0xA5));
+  }
+}
+
+// Every damaged start-up file ends the program with its own code and text, the file named
+// in the report, and no crash in the teardown that shows it.
+TEST(AppStartup, DamagedFilesEndCleanlyWithTheirCodeTextAndFile) {
+  ASSERT_TRUE(fs::exists(kContent + "/contentgen.stamp")) << "the content fixture has not run";
+  const std::string gfx = kContent + "/Gfx/Gfx.DAT";
+  const size_t pointer = MemberOffset(gfx, "Interface/Puntero/puntero_mouse.mximg");
+  const size_t welcome = MemberOffset(gfx, "Interface/Bienvenida/Fondo/fondo.mximg");
+  const size_t icon = MemberOffset(gfx, "Interface/Iconos Varios/Error.mximg");
+  ASSERT_NE(pointer, std::string::npos);
+  ASSERT_NE(welcome, std::string::npos);
+  ASSERT_NE(icon, std::string::npos);
+  enum Kind { kCut, kFlip, kRemove };
+  struct Row {
+    const char* file;
+    Kind kind;
+    size_t at;
+    int code;
+    const char* text;
+    const char* named;
+  } rows[] = {
+      {"Gfx/Gfx.DAT", kCut, 20, 106, "GfxDataStgInit error: ", "Gfx/Gfx.DAT"},
+      {"Gfx/Gfx.DAT", kCut, 20000, 106, "GfxDataStgInit error: ", "Gfx/Gfx.DAT"},
+      {"Gfx/Gfx.DAT", kCut, 600000, 111, "No puedo cargar im\xc3\xa1genes", "Gfx/Gfx.DAT (Interface/Puntero/"},
+      {"Gfx/Gfx.DAT", kCut, pointer + 100, 111, "No puedo cargar im\xc3\xa1genes", "Gfx/Gfx.DAT (Interface/Puntero/"},
+      {"Gfx/Gfx.DAT", kFlip, 100, 106, "GfxDataStgInit error: ", "Gfx/Gfx.DAT"},
+      {"Gfx/Gfx.DAT", kFlip, pointer, 111, "No puedo cargar im\xc3\xa1genes", "puntero_mouse.mximg)"},
+      {"Gfx/Gfx.DAT", kFlip, icon, 301, "No puedo cargar im\xc3\xa1genes", "Gfx/Gfx.DAT (Interface/Iconos Varios/Error"},
+      {"Gfx/Gfx.DAT", kFlip, welcome, 601, "No puedo cargar im\xc3\xa1genes", "Gfx/Gfx.DAT"},
+      {"Sfx/Sfx.DAT", kCut, 9, 107, "SfxDataStgInit error: ", "Sfx/Sfx.DAT"},
+      // The sound pack's checksum covers every byte: any change fails its attach.
+      {"Sfx/Sfx.DAT", kFlip, 70000, 107, "SfxDataStgInit error: ", "Sfx/Sfx.DAT"},
+      {"Gfx/Skin.DAT", kRemove, 0, 109, "GuiLoadSkin error: ", "Gfx/Skin.DAT"},
+      {"Gfx/Skin.DAT", kCut, 4096, 109, "GuiLoadSkin error: ", "Gfx/Skin.DAT"},
+      {"Gfx/Letra_8.FNT", kCut, 1000, 301, "No puedo cargar im\xc3\xa1genes", "Gfx/Letra_8.FNT"},
+      {"Gfx/Tahoma_8.FNT", kRemove, 0, 301, "No puedo cargar im\xc3\xa1genes", "Gfx/Tahoma_8.FNT"},
+      {"Gfx/ComicSans_9B.FNT", kFlip, 0, 301, "No puedo cargar im\xc3\xa1genes", "Gfx/ComicSans_9B.FNT"},
+      {"Gfx/ComicSans_11.FNT", kCut, 30, 301, "No puedo cargar im\xc3\xa1genes", "Gfx/ComicSans_11.FNT"},
+  };
+  for (const Row& row : rows) {
+    const std::string what = std::string(row.file) + " at " + std::to_string(row.at);
+    Outcome outcome = RunDamaged(row.file, [&](const TempDir& dir) {
+      if (row.kind == kRemove) fs::remove(dir.Host(row.file));
+      if (row.kind == kCut) fs::resize_file(dir.Host(row.file), row.at);
+      if (row.kind == kFlip) FlipBytes(dir.Host(row.file), row.at, 4);
+    });
+    EXPECT_EQ(outcome.status, (256 - row.code % 256) % 256) << what << "\n" << outcome.output;
+    char report[64];
+    std::snprintf(report, sizeof report, "Error: Error %05d: ", row.code);
+    EXPECT_NE(outcome.output.find(report + std::string(row.text)), std::string::npos) << what << "\n" << outcome.output;
+    EXPECT_NE(outcome.output.find("Archivo: "), std::string::npos) << what << "\n" << outcome.output;
+    EXPECT_NE(outcome.output.find(row.named), std::string::npos) << what << "\n" << outcome.output;
+    ExpectCleanEnd(outcome, what);
   }
 }
 

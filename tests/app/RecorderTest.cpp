@@ -242,6 +242,22 @@ TEST_F(Recorder, ARecordingThatCannotStartSaysSo) {
   std::filesystem::remove(Host(kTemporary));
 }
 
+TEST_F(Recorder, AMissingMicrophoneIsNamed) {
+  // The disk driver's microphone reads a file: without it the capture device cannot open.
+  const std::string input = std::getenv("SDL_DISKAUDIOFILEIN");
+  setenv("SDL_DISKAUDIOFILEIN", "/nonexistent/slrecorder-in.raw", 1);
+  dialog->OnCommand(Child(dialog, RECORDER_RECORD_ID), RECORDER_RECORD_ID);
+  setenv("SDL_DISKAUDIOFILEIN", input.c_str(), 1);
+  EXPECT_EQ(BoxLines(), std::vector<std::string>{"No se encontr\xf3 un micr\xf3" "fono"});
+  EXPECT_FALSE(Exists(kTemporary));
+  EXPECT_TRUE(Visible(dialog, RECORDER_RECORD_ID));
+  EXPECT_EQ(dialog->capture, nullptr);
+  Answer(MSGBOX_ACCEPT);
+  // With the microphone back, recording works again.
+  RecordBytes(4410);
+  EXPECT_TRUE(Exists(kTemporary));
+}
+
 TEST_F(Recorder, TheNameTakesOnlyTheAllowedCharacters) {
   CSL_GS_GuiWindow* edit = Child(dialog, RECORDER_NAME_ID);
   App_GuiManager().SetFocus(edit);

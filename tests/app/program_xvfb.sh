@@ -16,7 +16,11 @@ click_at() {
   xdotool mousemove 0 0; sleep 0.2; xdotool mousemove "$1" "$2"; sleep 0.2
   xdotool mousedown 1; sleep 0.15; xdotool mouseup 1
 }
+# A termination request asks before leaving; a second one within three seconds ends the
+# program by its normal shutdown. One that has not ended two seconds later is killed.
 stop_program() {
+  kill $pid 2>/dev/null || return 0
+  sleep 0.3
   kill $pid 2>/dev/null || return 0
   for _ in $(seq 20); do kill -0 $pid 2>/dev/null || return 0; sleep 0.1; done
   kill -9 $pid 2>/dev/null || true

@@ -208,6 +208,56 @@ TEST_F(MainWindow, EveryPumpAfterTheQuitMessageSaysEnd) {
   EXPECT_EQ(SLGetLastError(), 0u);
 }
 
+// The system's request to end asks like a close request; a second one while the first is
+// unanswered, or one marked as repeated at once, ends the pump. Answered (the close
+// requests discarded), the next asks again.
+TEST_F(MainWindow, RequestsToEndAskOnceThenEndThePump) {
+  auto ask = [&](LPARAM flags) { PostMessageA(Handle(), WM_QUERYENDSESSION, 0, flags); };
+  ask(ENDSESSION_CLOSEAPP);
+  EXPECT_FALSE(window.ProcessMessages(false));
+  EXPECT_TRUE(window.TakeCloseRequest());
+  window.DiscardCloseRequests();
+  ask(ENDSESSION_CLOSEAPP);
+  EXPECT_FALSE(window.ProcessMessages(false));
+  EXPECT_TRUE(window.TakeCloseRequest());
+  ask(ENDSESSION_CLOSEAPP);  // the prompt of the first is still open
+  EXPECT_TRUE(window.ProcessMessages(false));
+  EXPECT_NE(window.GetHandle(), nullptr);  // the pump ended; the window waits for its shutdown
+}
+
+// SDL's quit event: after the last window's close it is that close; on its own it is the
+// system's termination request (SIGTERM, SIGINT), which asks, and which ends the pump when
+// it comes again within three seconds, answered or not.
+TEST_F(MainWindow, TerminationRequestsFromTheDisplayAskThenEnd) {
+  auto push = [](Uint32 type, HWND w) {
+    SDL_Event event{};
+    event.type = type;
+    if (type == SDL_WINDOWEVENT) {
+      event.window.event = SDL_WINDOWEVENT_CLOSE;
+      event.window.windowID = SDL_GetWindowID(static_cast<SDL_Window*>(SLUser32::NativeWindow(w)));
+    }
+    ASSERT_EQ(SDL_PushEvent(&event), 1);
+  };
+  ASSERT_NE(SLUser32::NativeWindow(Handle()), nullptr);
+  push(SDL_WINDOWEVENT, Handle());
+  push(SDL_QUIT, Handle());
+  EXPECT_FALSE(window.ProcessMessages(false));
+  EXPECT_TRUE(window.TakeCloseRequest());
+  window.DiscardCloseRequests();
+  push(SDL_QUIT, Handle());
+  EXPECT_FALSE(window.ProcessMessages(false));
+  EXPECT_TRUE(window.TakeCloseRequest());
+  window.DiscardCloseRequests();  // "No" in the prompt
+  push(SDL_QUIT, Handle());
+  EXPECT_TRUE(window.ProcessMessages(false));
+}
+
+TEST_F(MainWindow, ARequestRepeatedAtOnceEndsThePump) {
+  PostMessageA(Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP | ENDSESSION_CRITICAL);
+  EXPECT_TRUE(window.ProcessMessages(false));
+  EXPECT_FALSE(window.TakeCloseRequest());
+}
+
 // With close-directly a close request destroys the window: the listeners hear of it
 // once, and the later messages of the destruction find no record in the window.
 TEST(MainWindowCloseDirectly, CloseDestroysOnceAndLeavesNoStaleRecord) {

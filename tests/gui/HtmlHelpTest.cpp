@@ -2,6 +2,7 @@
 // stub viewer.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "gui/SLHtmlHelp.h"
@@ -40,8 +41,12 @@ TEST(HtmlHelp, ShowsTopicsOnlyWithOwnerAndFile) {
   SL_EXPECT_OK(system.SetHelpFile(""));
   SL_EXPECT_FAIL(system.ShowTopic("contenido.htm"), SL_E_NOT_INITIALISED);
   SL_EXPECT_OK(system.SetHelpFile(help.WinName().c_str()));
+  // (Neither the chosen viewer nor any of the usual ones in PATH.)
+  const std::string path = std::getenv("PATH");
+  setenv("PATH", help.dir.Host("runtime").c_str(), 1);
   setenv("SL_HELP_VIEWER", help.dir.Host("no-viewer").c_str(), 1);
   SL_EXPECT_FAIL(system.ShowTopic("contenido.htm"), SL_E_OPERATION_FAILED);
+  setenv("PATH", path.c_str(), 1);
 }
 
 // The control's entry is bound once per process, so these run in a fresh one.

@@ -3,11 +3,15 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "platform/hhctrl/HtmlHelp.h"
+#include "tests/foundation/ChildProcess.h"
 #include "tests/support/HelpFixture.h"
 
 namespace {
@@ -133,11 +137,63 @@ TEST_F(HelpControl, BadFilesTopicsAndViewersShowNothing) {
   EXPECT_EQ(HtmlHelpA(nullptr, "x", 7, 0), nullptr);
   EXPECT_EQ(HtmlHelpA(nullptr, nullptr, HH_DISPLAY_TOPIC, 0), nullptr);
 
-  // No viewer to start.
+  // No viewer to start: neither the chosen one nor any of the usual ones in PATH.
+  const std::string path = std::getenv("PATH");
+  setenv("PATH", help.dir.Host("runtime").c_str(), 1);
   setenv("SL_HELP_VIEWER", help.dir.Host("no-viewer").c_str(), 1);
   EXPECT_EQ(Show(help.WinName(), "contenido.htm"), nullptr);
   setenv("SL_HELP_VIEWER", "no-such-viewer-anywhere", 1);
   EXPECT_EQ(Show(help.WinName(), "contenido.htm"), nullptr);
+  setenv("PATH", path.c_str(), 1);
+}
+
+// Without $SL_HELP_VIEWER (or with one that cannot run) the desktop's opener is tried,
+// then the usual browsers, in that order: each program made present ahead of those already
+// there is the one that opens the page.
+TEST_F(HelpControl, TheUsualViewersAreTriedInTurn) {
+  const std::string path = std::getenv("PATH");
+  const std::string bin = help.dir.Host("bin");
+  ASSERT_TRUE(std::filesystem::create_directory(bin));
+  setenv("PATH", bin.c_str(), 1);
+  setenv("SL_HELP_VIEWER", "no-such-viewer-anywhere", 1);
+  int lines = 0;
+  for (const char* name : {"chromium", "firefox", "sensible-browser", "x-www-browser", "xdg-open"}) {
+    help.dir.Write("bin/" + std::string(name),
+                   "#!/bin/sh\necho \"${0##*/} $1\" >> \"" + help.dir.Host("viewer.log") + "\"\n");
+    chmod((bin + "/" + name).c_str(), 0755);
+    ASSERT_NE(Show(help.WinName(), "contenido.htm"), nullptr) << name;
+    const std::string log = help.WaitForLog(++lines);
+    const std::string last = log.substr(log.rfind('\n', log.size() - 2) == std::string::npos ? 0 : log.rfind('\n', log.size() - 2) + 1);
+    EXPECT_EQ(last.rfind(std::string(name) + " /", 0), 0u) << log;
+    EXPECT_NE(last.find("/contenido.htm\n"), std::string::npos) << log;
+    EXPECT_EQ(HtmlHelpA(nullptr, nullptr, HH_CLOSE_ALL, 0), nullptr);
+  }
+  // The chosen viewer goes before all of them.
+  help.dir.Write("bin/elegido", "#!/bin/sh\necho \"elegido $1\" >> \"" + help.dir.Host("viewer.log") + "\"\n");
+  chmod((bin + "/elegido").c_str(), 0755);
+  setenv("SL_HELP_VIEWER", "elegido", 1);
+  ASSERT_NE(Show(help.WinName(), "contenido.htm"), nullptr);
+  const std::string log = help.WaitForLog(++lines);
+  EXPECT_NE(log.find("\nelegido /"), std::string::npos) << log;
+  setenv("PATH", path.c_str(), 1);
+}
+
+// When no viewer starts, the control itself says so, in Spanish, and refuses the topic.
+TEST(HelpControlChild, SaysWhenNoViewerStarts) {
+  SL_CHILD_ONLY();
+  HelpFixture help;
+  setenv("PATH", help.dir.Host("runtime").c_str(), 1);
+  setenv("SL_HELP_VIEWER", "no-such-viewer-anywhere", 1);
+  const HWND window = HtmlHelpA(nullptr, (help.WinName() + "::contenido.htm").c_str(), HH_DISPLAY_TOPIC, 0);
+  std::printf("WINDOW %s\n", window ? "shown" : "refused");
+}
+
+TEST(HelpControlBox, SaysWhenNoViewerStarts) {
+  const SLChildResult child = SLRunChildTest("HelpControlChild.SaysWhenNoViewerStarts", "SDL_VIDEODRIVER=dummy");
+  EXPECT_NE(child.output.find("Ayuda: No se encontr\xc3\xb3 ning\xc3\xban programa para mostrar la ayuda.\n"),
+            std::string::npos)
+      << child.output;
+  EXPECT_NE(child.output.find("WINDOW refused"), std::string::npos) << child.output;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "platform/kernel32/Handles.h"
 #include "platform/kernel32/Modules.h"
 #include "platform/kernel32/Utf8.h"
+#include "tests/foundation/ChildProcess.h"
 
 TEST(Kernel32Tls, FreedIndexReadsEmptyWhenHandedOutAgain) {
   DWORD index = TlsAlloc();
@@ -188,4 +189,18 @@ TEST(Kernel32Text, Utf8AndUtf16RoundTrip) {
   EXPECT_EQ(SLPlatformUtf8ToUtf16("\xFF"), u"\uFFFD");
   const char16_t lone[] = {0xD800, u'x', 0};
   EXPECT_EQ(SLPlatformUtf16ToUtf8(lone), "\xEF\xBF\xBDx");
+}
+
+// The debug output in both widths, in a process started with SL_DEBUG=1.
+TEST(Kernel32DebugChild, WritesBothWidths) {
+  SL_CHILD_ONLY();
+  OutputDebugStringA("Pantalla: construcci\xf3n, \x80 5\n");
+  OutputDebugStringW(u"Ni\u00f1o \u20ac\n");
+}
+
+TEST(Kernel32Debug, OutputReachesTheTerminalInUtf8) {
+  const SLChildResult child = SLRunChildTest("Kernel32DebugChild.WritesBothWidths", "SL_DEBUG=1");
+  // The 8-bit text is the system code page's: "\xf3" is ó, "\x80" the euro sign.
+  EXPECT_NE(child.output.find("Pantalla: construcci\xc3\xb3n, \xe2\x82\xac 5\n"), std::string::npos) << child.output;
+  EXPECT_NE(child.output.find("Ni\xc3\xb1o \xe2\x82\xac\n"), std::string::npos) << child.output;
 }

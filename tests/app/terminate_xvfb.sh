@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Ends the program with termination requests on a virtual display, as a terminal's Ctrl-C
+# or a session's end would: the first request shows the exit prompt; a second one ends the
+# program by its normal shutdown (closing pages skipped). $2 chooses when the second comes:
+#   prompt  3.5 seconds later, the prompt still open
+#   quick   0.3 seconds after the first
+# Prints the program's debug output, "STATUS n" and "ENDED IN n MS"; $3 gets a screenshot
+# of the prompt. Usage: terminate_xvfb.sh PROGRAM-FOLDER prompt|quick SCREENSHOT.png
+set -euo pipefail
+folder=$1
+mode=$2
+shot=$3
+if [ "${4:-}" != "--inner" ]; then
+  exec xvfb-run -a -s "-screen 0 800x600x24" "$0" "$folder" "$mode" "$shot" --inner
+fi
+unset SDL_VIDEODRIVER SDL_AUDIODRIVER
+export SDL_AUDIODRIVER=dummy
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+(cd "$folder" && SL_DEBUG=1 exec ./Zarandulvortequimbaplastelo) >"$log" 2>&1 &
+pid=$!
+source "$(dirname "$0")/program_xvfb.sh"
+
+wait_for "Pantalla: bienvenida" 120 || fail "The welcome screen did not appear."
+sleep 1
+kill -TERM $pid
+if [ "$mode" = prompt ]; then
+  wait_for "Pregunta: salir" 30 || fail "The first termination request did not ask."
+  sleep 1
+  import -window root "$shot"
+  sleep 2.5
+  kill -0 $pid 2>/dev/null && echo "STILL ASKING"
+else
+  sleep 0.3
+fi
+start=$(date +%s%N)
+kill -TERM $pid
+status=0
+for _ in $(seq 600); do kill -0 $pid 2>/dev/null || break; sleep 0.01; done
+ended=$((($(date +%s%N) - start) / 1000000))
+if kill -0 $pid 2>/dev/null; then
+  echo "NOT ENDED"
+  kill -9 $pid
+fi
+wait $pid || status=$?
+cat "$log"
+echo "STATUS $status"
+echo "ENDED IN $ended MS"
