@@ -15,11 +15,11 @@
 #include <utility>
 #include <vector>
 
-#include "app/AppClasses.h"
-#include "app/AppEvents.h"
-#include "app/AppServices.h"
-#include "app/CommonUi.h"
-#include "app/Screens.h"
+#include "app/services/AppClasses.h"
+#include "app/services/AppEvents.h"
+#include "app/services/AppServices.h"
+#include "app/services/CommonUi.h"
+#include "app/screens/Screens.h"
 #include "bench/BenchRatio.h"
 #include "bench/RecordingDevice.h"
 #include "gamesystem/SLPhaseHooks.h"

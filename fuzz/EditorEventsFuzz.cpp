@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <string>
 
-#include "app/AppClasses.h"
-#include "app/CommonUi.h"
-#include "app/EditorScreens.h"
+#include "app/services/AppClasses.h"
+#include "app/services/CommonUi.h"
+#include "app/editor/EditorScreens.h"
 #include "fuzz/EditorEventScript.h"
 #include "fuzz/FuzzProgram.h"
 #include "platform/kernel32/Modules.h"
