@@ -20,7 +20,7 @@
 #include "app/services/AppClasses.h"
 #include "app/services/AppServices.h"
 #include "app/services/CMyGuiManager.h"
-#include "app/services/CommonUi.h"
+#include "app/services/CommonResources.h"
 #include "app/editor/EditorMenus.h"
 #include "app/editor/EditorScreen.h"
 #include "app/editor/EditorState.h"

@@ -22,7 +22,7 @@
 #include "app/services/AppClasses.h"
 #include "app/services/AppServices.h"
 #include "app/media/CMyVIS_arVI.h"
-#include "app/services/CommonUi.h"
+#include "app/services/CommonResources.h"
 #include "app/screens/LoadingScreen.h"
 #include "bench/BenchRatio.h"
 #include "gamesystem/directx/SLGfxDirectX.h"

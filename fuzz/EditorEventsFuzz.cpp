@@ -9,8 +9,8 @@
 #include <string>
 
 #include "app/services/AppClasses.h"
-#include "app/services/CommonUi.h"
-#include "app/editor/EditorScreens.h"
+#include "app/services/CommonResources.h"
+#include "app/editor/EditorConnections.h"
 #include "fuzz/EditorEventScript.h"
 #include "fuzz/FuzzProgram.h"
 #include "platform/kernel32/Modules.h"

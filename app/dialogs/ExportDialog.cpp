@@ -9,7 +9,7 @@
 #include "app/services/AppServices.h"
 #include "app/services/CMyGuiManager.h"
 #include "app/media/CMyVIS_arVI.h"
-#include "app/services/CommonUi.h"
+#include "app/services/CommonResources.h"
 #include "app/services/ModalStack.h"
 #include "app/dialogs/MsgBox.h"
 #include "foundation/SLArray.h"

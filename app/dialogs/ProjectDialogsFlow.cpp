@@ -6,7 +6,7 @@
 
 #include "adventure/movie/Movie.h"
 #include "app/services/AppEvents.h"
-#include "app/services/CommonUi.h"
+#include "app/services/CommonResources.h"
 #include "app/editor/EditorState.h"
 #include "app/dialogs/MsgBox.h"
 #include "app/dialogs/ProjectDialogs.h"

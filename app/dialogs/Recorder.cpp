@@ -7,7 +7,7 @@
 #include "app/dialogs/AudioChooserKit.h"
 #include "app/services/CMyGuiManager.h"
 #include "app/media/CMyVIS_arVI.h"
-#include "app/services/CommonUi.h"
+#include "app/services/CommonResources.h"
 #include "app/services/ModalStack.h"
 #include "app/dialogs/MsgBox.h"
 #include "app/dialogs/RecorderNameEdit.h"

@@ -3,7 +3,7 @@
 #include "app/services/AppGlobals.h"
 #include "app/services/AppServices.h"
 #include "app/services/CMyGuiManager.h"
-#include "app/services/CommonUi.h"
+#include "app/services/CommonResources.h"
 #include "app/services/ModalStack.h"
 #include "app/dialogs/MsgBox.h"
 #include "foundation/SLObject.h"

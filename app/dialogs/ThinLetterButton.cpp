@@ -1,6 +1,6 @@
 #include "app/dialogs/ThinLetterButton.h"
 
-#include "app/services/CommonUi.h"
+#include "app/services/CommonResources.h"
 
 SL_IMPLEMENT_CLASS_CREATABLE(CMyThinLetterButton, CSL_GS_GuiButton)
 

@@ -10,7 +10,7 @@
 #include "adventure/catalog/CharacterCatalog.h"
 #include "adventure/catalog/ObjectCatalog.h"
 #include "app/services/AppGlobals.h"
-#include "app/services/CommonUi.h"
+#include "app/services/CommonResources.h"
 #include "app/editor/EditorAction.h"
 #include "app/editor/EditorActionEdits.h"
 #include "foundation/SLMemory.h"

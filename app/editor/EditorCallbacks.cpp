@@ -4,7 +4,7 @@
 #include "adventure/movie/SceneRender.h"
 #include "app/services/AppEvents.h"
 #include "app/services/AppGlobals.h"
-#include "app/services/CommonUi.h"
+#include "app/services/CommonResources.h"
 #include "app/editor/EditorAction.h"
 #include "app/editor/EditorActionEdits.h"
 #include "app/editor/EditorScreen.h"

@@ -6,7 +6,7 @@
 #include "adventure/movie/SceneRender.h"
 #include "app/services/AppEvents.h"
 #include "app/services/AppServices.h"
-#include "app/services/CommonUi.h"
+#include "app/services/CommonResources.h"
 #include "app/editor/EditorCallbacks.h"
 #include "app/editor/EditorMenus.h"
 #include "app/editor/EditorScreen.h"

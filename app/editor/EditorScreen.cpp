@@ -11,7 +11,7 @@
 #include "app/services/AppGlobals.h"
 #include "app/services/AppServices.h"
 #include "app/services/CMyGuiManager.h"
-#include "app/services/CommonUi.h"
+#include "app/services/CommonResources.h"
 #include "app/editor/EditorState.h"
 #include "app/screens/LoadingScreen.h"
 #include "app/services/ModalStack.h"

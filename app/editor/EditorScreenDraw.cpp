@@ -6,7 +6,7 @@
 #include "app/services/AppEvents.h"
 #include "app/services/AppServices.h"
 #include "app/services/CMyGuiManager.h"
-#include "app/services/CommonUi.h"
+#include "app/services/CommonResources.h"
 #include "app/editor/EditorScreen.h"
 #include "app/editor/EditorState.h"
 #include "app/editor/PickerButtons.h"

@@ -12,7 +12,7 @@
 #include "adventure/movie/MovieHooks.h"
 #include "adventure/movie/SceneRender.h"
 #include "app/services/AppGlobals.h"
-#include "app/services/CommonUi.h"
+#include "app/services/CommonResources.h"
 #include "app/project/ProjectFile.h"
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLMemory.h"

@@ -8,7 +8,7 @@
 #include "adventure/movie/Movie.h"
 #include "app/services/AppGlobals.h"
 #include "app/media/CMyVIS_arVI.h"
-#include "app/services/CommonUi.h"
+#include "app/services/CommonResources.h"
 #include "app/dialogs/MsgBox.h"
 #include "app/project/ProjectFile.h"
 #include "foundation/SLByteOrder.h"

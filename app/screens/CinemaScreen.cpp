@@ -7,7 +7,7 @@
 #include "app/services/AppServices.h"
 #include "app/services/CMyGuiManager.h"
 #include "app/media/CMyVIS_arVI.h"
-#include "app/services/CommonUi.h"
+#include "app/services/CommonResources.h"
 #include "app/screens/ScreenLoop.h"
 #include "foundation/SLError.h"
 #include "foundation/SLPrintf.h"

@@ -8,7 +8,7 @@
 #include "app/editor/PickerButtons.h"
 #include "app/dialogs/Pickers.h"
 #include "app/dialogs/ThinLetterButton.h"
-#include "app/screens/MiniList.h"
+#include "app/screens/BoxVideoListRow.h"
 #include "app/dialogs/AudioChooser.h"
 #include "app/media/Mp3Finder.h"
 #include "app/dialogs/Recorder.h"

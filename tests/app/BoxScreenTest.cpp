@@ -15,7 +15,7 @@
 #include "app/services/CMyGuiManager.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "image/SLImage.h"
-#include "app/screens/MiniList.h"
+#include "app/screens/BoxVideoListRow.h"
 #include "gui/SLGuiSlider.h"
 #include "gui/SLGuiWindow.h"
 #include "media/SLMoviePlayer.h"

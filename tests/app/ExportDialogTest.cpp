@@ -19,7 +19,7 @@
 #include "app/services/AppEvents.h"
 #include "app/services/AppServices.h"
 #include "app/services/CMyGuiManager.h"
-#include "app/services/CommonUi.h"
+#include "app/services/CommonResources.h"
 #include "app/services/ModalStack.h"
 #include "app/dialogs/MsgBox.h"
 #include "app/screens/ScreenLoop.h"

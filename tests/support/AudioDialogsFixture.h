@@ -19,7 +19,7 @@
 #include "app/services/AppServices.h"
 #include "app/dialogs/AudioChooser.h"
 #include "app/services/CMyGuiManager.h"
-#include "app/services/CommonUi.h"
+#include "app/services/CommonResources.h"
 #include "app/services/ModalStack.h"
 #include "platform/kernel32/Modules.h"
 #include "storage/SLIniFile.h"

@@ -2,7 +2,7 @@
 // context menus, the action, text, audio and project-name dialogs, pointing at an
 // action's reference, and the events the editor's own dispatcher passes on (the project
 // flow, the command table, the cinema and the export).
-#include "app/editor/EditorScreens.h"
+#include "app/editor/EditorConnections.h"
 
 #include "adventure/movie/Movie.h"
 #include "app/dialogs/ActionDialog.h"
@@ -10,7 +10,7 @@
 #include "app/services/AppServices.h"
 #include "app/dialogs/AudioChooser.h"
 #include "app/screens/CinemaScreen.h"
-#include "app/services/CommonUi.h"
+#include "app/services/CommonResources.h"
 #include "app/editor/EditorAction.h"
 #include "app/editor/EditorCallbacks.h"
 #include "app/editor/EditorCommands.h"

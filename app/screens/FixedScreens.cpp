@@ -1,4 +1,4 @@
-#include "app/screens/Screens.h"
+#include "app/screens/FixedScreens.h"
 
 #include "adventure/catalog/CharacterCatalog.h"
 #include "adventure/catalog/ObjectCatalog.h"
@@ -9,7 +9,7 @@
 #include "app/screens/BoxScreen.h"
 #include "app/services/CMyGuiManager.h"
 #include "app/media/CMyVIS_arVI.h"
-#include "app/services/CommonUi.h"
+#include "app/services/CommonResources.h"
 #include "app/editor/EditorScreen.h"
 #include "app/dialogs/MsgBox.h"
 #include "app/screens/ScreenLoop.h"

@@ -1,8 +1,8 @@
-#include "app/screens/MiniList.h"
+#include "app/screens/BoxVideoListRow.h"
 
 #include <cstring>
 
-#include "app/services/CommonUi.h"
+#include "app/services/CommonResources.h"
 #include "foundation/SLError.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "gui/SLGuiManager.h"

@@ -1,4 +1,4 @@
-#include "app/services/CommonUi.h"
+#include "app/services/CommonResources.h"
 
 #include "app/services/AppEvents.h"
 #include "app/services/AppGlobals.h"
