@@ -12,7 +12,7 @@
 #include "app/editor/EditorCallbacks.h"
 #include "app/editor/EditorScreen.h"
 #include "app/editor/EditorState.h"
-#include "app/editor/StageHelpers.h"
+#include "app/editor/EditorTimeline.h"
 #include "gamesystem/SLPathFinder2D.h"
 #include "gamesystem/directx/SLKeyboardInput.h"
 #include "gamesystem/directx/SLMouseInput.h"

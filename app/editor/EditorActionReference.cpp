@@ -6,7 +6,7 @@
 #include "adventure/catalog/ObjectCatalog.h"
 #include "adventure/catalog/SceneCatalog.h"
 #include "app/editor/EditorAction.h"
-#include "app/editor/StageHelpers.h"
+#include "app/editor/ClassList.h"
 #include "gamesystem/SLPathFinder2D.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "app/editor/EditorActionEdits.h"
 #include "app/editor/EditorScreen.h"
 #include "app/editor/EditorState.h"
-#include "app/editor/StageHelpers.h"
+#include "app/editor/EditorTimeline.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
 

@@ -10,7 +10,7 @@
 #include "app/dialogs/Pickers.h"
 #include "app/screens/ScreenLoop.h"
 #include "app/screens/FixedScreens.h"
-#include "app/editor/StageHelpers.h"
+#include "app/editor/EditorTimeline.h"
 #include "foundation/SLError.h"
 #include "gui/SLGuiSlider.h"
 
