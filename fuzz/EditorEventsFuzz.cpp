@@ -31,7 +31,7 @@ bool Started() {
     SLRegisterAppClasses();
     SLPlatformSetProgramFileName(program.c_str());
     App_Init();
-    EditorScreens_Install();
+    EditorConnections_Install();
     CommonUi_Load();
     const bool opened = editor_events::OpenEditor(content, "Paseo en el parque");
     on_exit(&LeaveAtOnce, nullptr);  // runs before the handlers registered ahead of it

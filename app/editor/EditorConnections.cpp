@@ -81,7 +81,7 @@ bool ExportEvent(u32 type, std::uintptr_t data) {
 
 }  // namespace
 
-bool EditorScreens_OnEvent(u32 type, std::uintptr_t data, i32* result) {
+bool EditorConnections_OnEvent(u32 type, std::uintptr_t data, i32* result) {
   if (EditorProject_OnEvent(type, data, result)) return true;
   const bool scenes = Movie_SceneCount(Editor_Movie()) > 0;
   switch (type) {
@@ -123,7 +123,7 @@ bool EditorScreens_OnEvent(u32 type, std::uintptr_t data, i32* result) {
   return EditorCommands_OnEvent(type, data, result);
 }
 
-void EditorScreens_Install() {
+void EditorConnections_Install() {
   EditorProject_Install();
   EditorMenus_Install();
   EditorDialogs dialogs{};
@@ -133,5 +133,5 @@ void EditorScreens_Install() {
   dialogs.askProjectName = &AskProjectNameDialog_Show;
   EditorDialogs_Set(dialogs);
   ChoosePersonajeAccionDialog_SetContinuation(&EditorAction_OnChosen);
-  Editor_SetEventFallback([](u32 type, std::uintptr_t data, i32* result) { EditorScreens_OnEvent(type, data, result); });
+  Editor_SetEventFallback([](u32 type, std::uintptr_t data, i32* result) { EditorConnections_OnEvent(type, data, result); });
 }

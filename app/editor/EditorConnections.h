@@ -7,7 +7,7 @@
 
 // Handles one event the editor's own dispatcher passed on: the project flow, the cinema
 // and the export, then the command table. True when it was one of theirs.
-bool EditorScreens_OnEvent(u32 type, std::uintptr_t data, i32* result);
+bool EditorConnections_OnEvent(u32 type, std::uintptr_t data, i32* result);
 
 // Fills the editor's seams: start-up dialog, menus, dialogs, reference input, events.
-void EditorScreens_Install();
+void EditorConnections_Install();

@@ -7,6 +7,6 @@
 
 int main() {
   SLRegisterAppClasses();
-  EditorScreens_Install();
+  EditorConnections_Install();
   return App_WinMain();
 }

@@ -92,7 +92,7 @@ void AppScreenTest::SetUpTestSuite() {
   SLTestRegisterClasses();
   SLPlatformSetProgramFileName(AppHarness::ProgramPath().c_str());
   App_Init();
-  EditorScreens_Install();
+  EditorConnections_Install();
   CommonUi_Load();
 }
 
