@@ -70,6 +70,7 @@ class CSL_GS_GuiTopLevelWindow : public CSL_GS_GuiWindow {
 
   // --- Virtual operations ---
   bool CanMinimize() override;
+  bool ClosesOnAltF4() const override { return true; }
   bool CanMaximize() override;
   u32 GetState() override;
   bool GetTextStyle(CSL_GS_GuiWindow* window, u32 state, SL_GS_Font** font, SLGuiSkinColor* color) override;
