@@ -76,7 +76,6 @@ class CSL_GS_GuiTopLevelWindow : public CSL_GS_GuiWindow {
   bool GetTextStyle(CSL_GS_GuiWindow* window, u32 state, SL_GS_Font** font, SLGuiSkinColor* color) override;
   bool OnCreate() override;
   void OnClose() override;
-  void OnDestroy() override;
   void OnPositionChanged(SLGuiWindowPos* pos) override;
   void OnCancelMode() override;
   void OnCaptureLost(CSL_GS_GuiWindow* newCapture) override;

@@ -211,10 +211,6 @@ bool CMyGameChoosePersonajeAccionDialog::OnCommand(CSL_GS_GuiWindow* source, u32
   return CSL_GS_GuiWindow::OnCommand(source, id);
 }
 
-bool CMyGameChoosePersonajeAccionDialog::OnNotify(CSL_GS_GuiWindow* source, u32 code) {
-  return CSL_GS_GuiWindow::OnNotify(source, code);
-}
-bool CMyGameChoosePersonajeAccionDialog::OnEvent(CSL_GS_GuiBaseEvent* event) { return CSL_GS_GuiWindow::OnEvent(event); }
 void CMyGameChoosePersonajeAccionDialog::OnClose() { OnCommand(this, 2); }
 
 void CMyGameChoosePersonajeAccionDialog::OnTimer(u32 id) {

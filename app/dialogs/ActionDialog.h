@@ -20,8 +20,6 @@ class CMyGameChoosePersonajeAccionDialog : public CSL_GS_GuiTopLevelWindow {
   ~CMyGameChoosePersonajeAccionDialog() override;
   // 101-108 choose the action of that button, 2 cancels.
   bool OnCommand(CSL_GS_GuiWindow* source, u32 id) override;
-  bool OnNotify(CSL_GS_GuiWindow* source, u32 code) override;
-  bool OnEvent(CSL_GS_GuiBaseEvent* event) override;
   void OnClose() override;
   // Timer 1 (every 10 ms) animates the buttons from the bar's position on.
   void OnTimer(u32 id) override;

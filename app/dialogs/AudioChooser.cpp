@@ -216,12 +216,6 @@ bool CMyGameChooseAudioFileDialog::OnCommand(CSL_GS_GuiWindow* source, u32 id) {
   }
 }
 
-bool CMyGameChooseAudioFileDialog::OnNotify(CSL_GS_GuiWindow* source, u32 code) {
-  return CSL_GS_GuiWindow::OnNotify(source, code);
-}
-
-bool CMyGameChooseAudioFileDialog::OnEvent(CSL_GS_GuiBaseEvent* event) { return CSL_GS_GuiWindow::OnEvent(event); }
-
 void CMyGameChooseAudioFileDialog::OnClose() { OnCommand(this, 2); }
 
 void CMyGameChooseAudioFileDialog::OnDestroy() {

@@ -43,8 +43,6 @@ class CMyGameChooseAudioFileDialog : public CSL_GS_GuiTopLevelWindow {
   ~CMyGameChooseAudioFileDialog() override;
 
   bool OnCommand(CSL_GS_GuiWindow* source, u32 id) override;
-  bool OnNotify(CSL_GS_GuiWindow* source, u32 code) override;
-  bool OnEvent(CSL_GS_GuiBaseEvent* event) override;
   void OnClose() override;
   void OnDestroy() override;
   void OnTimer(u32 id) override;

@@ -165,12 +165,6 @@ bool CMyExportVideoDialog::OnCommand(CSL_GS_GuiWindow*, u32 id) {
   return SLSucceed(true);
 }
 
-bool CMyExportVideoDialog::OnNotify(CSL_GS_GuiWindow* source, u32 code) {
-  return CSL_GS_GuiWindow::OnNotify(source, code);
-}
-
-bool CMyExportVideoDialog::OnEvent(CSL_GS_GuiBaseEvent* event) { return CSL_GS_GuiWindow::OnEvent(event); }
-
 void CMyExportVideoDialog::OnClose() { OnCommand(this, EXPORT_CANCEL_ID); }
 
 void AppDialog_DeferredCancelCommand(u32, std::uintptr_t dialog) {

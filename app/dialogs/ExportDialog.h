@@ -38,8 +38,6 @@ class CMyExportVideoDialog : public CSL_GS_GuiTopLevelWindow {
   // the driving events are replaced by one with data 0, the writer is reset, the dialog
   // destroyed and its modal level ended. Other ids: 0.
   bool OnCommand(CSL_GS_GuiWindow* source, u32 id) override;
-  bool OnNotify(CSL_GS_GuiWindow* source, u32 code) override;
-  bool OnEvent(CSL_GS_GuiBaseEvent* event) override;
   void OnClose() override;
 
   u32 tickCount = 0;     // steps since the last rendered picture (0..4)

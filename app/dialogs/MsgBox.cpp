@@ -209,10 +209,6 @@ bool CMyMsgBoxDialog::OnCommand(CSL_GS_GuiWindow* source, u32 id) {
   return SLSucceed(true);
 }
 
-bool CMyMsgBoxDialog::OnNotify(CSL_GS_GuiWindow* source, u32 code) { return CSL_GS_GuiWindow::OnNotify(source, code); }
-
-bool CMyMsgBoxDialog::OnEvent(CSL_GS_GuiBaseEvent* event) { return CSL_GS_GuiWindow::OnEvent(event); }
-
 void CMyMsgBoxDialog::OnClose() {
   const u32 answer = MsgBox_CloseAnswer(m_style);
   if (answer) OnCommand(this, answer);

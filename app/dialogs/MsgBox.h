@@ -34,8 +34,6 @@ class CMyMsgBoxDialog : public CSL_GS_GuiTopLevelWindow {
 
   // Ids 1 to 7 close the box and post the answer; other ids go the usual way.
   bool OnCommand(CSL_GS_GuiWindow* source, u32 id) override;
-  bool OnNotify(CSL_GS_GuiWindow* source, u32 code) override;
-  bool OnEvent(CSL_GS_GuiBaseEvent* event) override;
   // A close request answers with the style's close answer.
   void OnClose() override;
 

@@ -95,10 +95,6 @@ bool CMyGameStartUpDialog::OnCommand(CSL_GS_GuiWindow*, u32 id) {
   return SLSucceed(true);
 }
 
-bool CMyGameStartUpDialog::OnNotify(CSL_GS_GuiWindow* source, u32 code) {
-  return CSL_GS_GuiWindow::OnNotify(source, code);
-}
-bool CMyGameStartUpDialog::OnEvent(CSL_GS_GuiBaseEvent* event) { return CSL_GS_GuiWindow::OnEvent(event); }
 void CMyGameStartUpDialog::OnClose() { OnCommand(this, 2); }
 
 // --- Project chooser -------------------------------------------------------------------
@@ -251,13 +247,7 @@ bool CMyGameChooseProjectFileDialog::OnCommand(CSL_GS_GuiWindow* source, u32 id)
   return CSL_GS_GuiWindow::OnCommand(source, id);
 }
 
-bool CMyGameChooseProjectFileDialog::OnNotify(CSL_GS_GuiWindow* source, u32 code) {
-  return CSL_GS_GuiWindow::OnNotify(source, code);
-}
-bool CMyGameChooseProjectFileDialog::OnEvent(CSL_GS_GuiBaseEvent* event) { return CSL_GS_GuiWindow::OnEvent(event); }
 void CMyGameChooseProjectFileDialog::OnClose() { OnCommand(this, 2); }
-void CMyGameChooseProjectFileDialog::OnDestroy() { CSL_GS_GuiTopLevelWindow::OnDestroy(); }
-
 void CMyGameChooseProjectFileDialog::OnTimer(u32 id) {
   if (id != 1) return CSL_GS_GuiTopLevelWindow::OnTimer(id);
   const u32 first = ScrollPosition(this);

@@ -23,8 +23,6 @@ class CMyGameStartUpDialog : public CSL_GS_GuiTopLevelWindow {
   ~CMyGameStartUpDialog() override = default;
   // 101 new, 102 open, 103 view, 104 export, 2 cancel: posts {11, id} and closes.
   bool OnCommand(CSL_GS_GuiWindow* source, u32 id) override;
-  bool OnNotify(CSL_GS_GuiWindow* source, u32 code) override;
-  bool OnEvent(CSL_GS_GuiBaseEvent* event) override;
   void OnClose() override;
 };
 
@@ -34,10 +32,7 @@ class CMyGameChooseProjectFileDialog : public CSL_GS_GuiTopLevelWindow {
   CMyGameChooseProjectFileDialog() = default;
   ~CMyGameChooseProjectFileDialog() override;
   bool OnCommand(CSL_GS_GuiWindow* source, u32 id) override;
-  bool OnNotify(CSL_GS_GuiWindow* source, u32 code) override;
-  bool OnEvent(CSL_GS_GuiBaseEvent* event) override;
   void OnClose() override;
-  void OnDestroy() override;
   // Timer 1 blinks the selection frame while the chosen row is in view.
   void OnTimer(u32 id) override;
   // The list's bar moved: the rows show the names from the new position on.
@@ -58,8 +53,6 @@ class CMyGameAskProjectNameDialog : public CSL_GS_GuiTopLevelWindow {
   ~CMyGameAskProjectNameDialog() override = default;
   // 1 saves under the typed name (an empty one is refused with a message), 2 cancels.
   bool OnCommand(CSL_GS_GuiWindow* source, u32 id) override;
-  bool OnNotify(CSL_GS_GuiWindow* source, u32 code) override;
-  bool OnEvent(CSL_GS_GuiBaseEvent* event) override;
   void OnClose() override;
 };
 

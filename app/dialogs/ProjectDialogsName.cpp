@@ -120,8 +120,4 @@ bool CMyGameAskProjectNameDialog::OnCommand(CSL_GS_GuiWindow*, u32 id) {
   return SLSucceed(false);
 }
 
-bool CMyGameAskProjectNameDialog::OnNotify(CSL_GS_GuiWindow* source, u32 code) {
-  return CSL_GS_GuiWindow::OnNotify(source, code);
-}
-bool CMyGameAskProjectNameDialog::OnEvent(CSL_GS_GuiBaseEvent* event) { return CSL_GS_GuiWindow::OnEvent(event); }
 void CMyGameAskProjectNameDialog::OnClose() { OnCommand(this, 2); }

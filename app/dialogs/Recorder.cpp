@@ -305,12 +305,6 @@ bool CMyMicRecorderDialog::OnCommand(CSL_GS_GuiWindow* source, u32 id) {
   }
 }
 
-bool CMyMicRecorderDialog::OnNotify(CSL_GS_GuiWindow* source, u32 code) {
-  return CSL_GS_GuiWindow::OnNotify(source, code);
-}
-
-bool CMyMicRecorderDialog::OnEvent(CSL_GS_GuiBaseEvent* event) { return CSL_GS_GuiWindow::OnEvent(event); }
-
 void CMyMicRecorderDialog::OnClose() { OnCommand(this, 2); }
 
 void CMyMicRecorderDialog::OnDestroy() {

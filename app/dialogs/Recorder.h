@@ -51,8 +51,6 @@ class CMyMicRecorderDialog : public CSL_GS_GuiTopLevelWindow {
   // Source value 1 marks the dialog's own calls (the stop after a failed write, the
   // accept repeated after "&Si" to the overwrite question).
   bool OnCommand(CSL_GS_GuiWindow* source, u32 id) override;
-  bool OnNotify(CSL_GS_GuiWindow* source, u32 code) override;
-  bool OnEvent(CSL_GS_GuiBaseEvent* event) override;
   void OnClose() override;
   void OnDestroy() override;
   // Timer 1: a recording that had to stop (write failed, size limit) is stopped here.

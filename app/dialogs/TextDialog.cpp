@@ -79,8 +79,4 @@ bool CMyGameAddEditTextDialog::OnCommand(CSL_GS_GuiWindow* source, u32 id) {
   return CSL_GS_GuiWindow::OnCommand(source, id);
 }
 
-bool CMyGameAddEditTextDialog::OnNotify(CSL_GS_GuiWindow* source, u32 code) {
-  return CSL_GS_GuiWindow::OnNotify(source, code);
-}
-bool CMyGameAddEditTextDialog::OnEvent(CSL_GS_GuiBaseEvent* event) { return CSL_GS_GuiWindow::OnEvent(event); }
 void CMyGameAddEditTextDialog::OnClose() { OnCommand(this, 2); }

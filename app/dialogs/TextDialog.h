@@ -15,8 +15,6 @@ class CMyGameAddEditTextDialog : public CSL_GS_GuiTopLevelWindow {
   CMyGameAddEditTextDialog() = default;
   ~CMyGameAddEditTextDialog() override = default;
   bool OnCommand(CSL_GS_GuiWindow* source, u32 id) override;
-  bool OnNotify(CSL_GS_GuiWindow* source, u32 code) override;
-  bool OnEvent(CSL_GS_GuiBaseEvent* event) override;
   void OnClose() override;
 
   TextDialogDone onDone = nullptr;

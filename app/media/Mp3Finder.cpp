@@ -251,10 +251,6 @@ bool CMyMP3FinderDialog::OnCommand(CSL_GS_GuiWindow* source, u32 id) {
   }
 }
 
-bool CMyMP3FinderDialog::OnNotify(CSL_GS_GuiWindow* source, u32 code) { return CSL_GS_GuiWindow::OnNotify(source, code); }
-
-bool CMyMP3FinderDialog::OnEvent(CSL_GS_GuiBaseEvent* event) { return CSL_GS_GuiWindow::OnEvent(event); }
-
 void CMyMP3FinderDialog::OnClose() { OnCommand(this, 2); }
 
 void CMyMP3FinderDialog::OnDestroy() {

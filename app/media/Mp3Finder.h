@@ -38,8 +38,6 @@ class CMyMP3FinderDialog : public CSL_GS_GuiTopLevelWindow {
   ~CMyMP3FinderDialog() override;
 
   bool OnCommand(CSL_GS_GuiWindow* source, u32 id) override;
-  bool OnNotify(CSL_GS_GuiWindow* source, u32 code) override;
-  bool OnEvent(CSL_GS_GuiBaseEvent* event) override;
   void OnClose() override;
   void OnDestroy() override;
   // Timer 1: shows the list once the thread has it, and blinks the selection.

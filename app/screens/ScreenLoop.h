@@ -32,10 +32,6 @@ struct AppScreen {
 // when the main window is gone. The caller frees the screen's resources afterwards.
 i32 AppScreen_Run(AppScreen* screen);
 
-// The event handling shared by the welcome screen and the start menu: a deferred call
-// runs; 401 opens the exit prompt; other commands go to `onCommand`.
-void AppScreen_TakeEvent(AppScreen* screen);
-
 // The exit prompt: a modal level that disables the close button, then the question
 // "¿Desea salir de Quelvo Interactivo?" (box 1001, style 3). "Si" sets the quit flag.
 void ExitPrompt_Show();

@@ -73,3 +73,5 @@ void App_SetQuitRequested();
 bool App_TakeReturnToMenu();
 bool App_IsReturnToMenu();
 void App_SetReturnToMenu();
+// Clears the quit and return-to-menu flags (tests run several screens in one process).
+void App_ResetFlagsForTest();

@@ -14,8 +14,6 @@ CSL_GS_MainWindow& App_MainWindow();
 
 // Has the main window destroyed first among the exit handlers (call once its hooks exist).
 void App_ArrangeMainWindowTeardown();
-// Shuts the sound, input and graphics devices down before a fatal end.
+// Shuts the sound, input and graphics devices down before a fatal end (App_Fatal calls it;
+// the devices are the services' own, so its body is in AppServices.cpp).
 void App_StopDevicesForFatalEnd();
-
-// Clears the quit and return-to-menu flags (tests run several screens in one process).
-void App_ResetFlagsForTest();

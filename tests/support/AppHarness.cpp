@@ -1,5 +1,6 @@
 #include "tests/support/AppHarness.h"
 
+#include "app/services/AppEvents.h"
 #include "app/services/AppGlobals.h"
 #include "app/services/AppServices.h"
 #include "app/services/CMyGuiManager.h"

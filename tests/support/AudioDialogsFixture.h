@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/services/AppEvents.h"
 #include "app/services/AppGlobals.h"
 #include "app/services/AppServices.h"
 #include "app/dialogs/AudioChooser.h"
