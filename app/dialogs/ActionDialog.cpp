@@ -11,6 +11,7 @@
 #include "app/services/CommonResources.h"
 #include "app/services/ModalStack.h"
 #include "app/dialogs/MsgBox.h"
+#include "foundation/SLClassWalk.h"
 #include "foundation/SLLibrary.h"
 #include "foundation/SLStr.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
@@ -30,21 +31,8 @@ ActionChosenFunction g_onChosen = nullptr;
 // The thin-lettered button of the application's pickers when it is registered, else the
 // toolkit's push button (found by name, so that this file needs no link to it).
 const SLClassRecord* ItemButtonClass() {
-  const SLClassRecord* records[512];
-  const u32 count = SLEnumerateClasses(records, 512, CSL_GS_GuiButton::GetClassRecord(), 0);
-  for (u32 i = 0; i < count && i < 512; ++i)
-    if (std::strcmp(records[i]->name, "CMyThinLetterButton") == 0) return records[i];
-  return CSL_GS_GuiButton::GetClassRecord();
-}
-
-u32 TickCount() {
-  using GetTickCountProc = DWORD (*)();
-  static GetTickCountProc getTickCount = [] {
-    GetTickCountProc proc = nullptr;
-    if (HMODULE kernel = SLLoadLibrary(u"kernel32.dll")) SLBindProc(kernel, u"GetTickCount", &proc);
-    return proc;
-  }();
-  return getTickCount ? u32(getTickCount()) : 0;
+  const SLClassRecord* button = CSL_GS_GuiButton::GetClassRecord();
+  return SLFindDerivedClassByName(button, "CMyThinLetterButton", button);
 }
 
 CSL_GS_GuiWindow* Create(const SLClassRecord* record, const char* text, i32 x, i32 y, i32 w, i32 h, u32 style, u32 id,
@@ -64,7 +52,7 @@ u32 ScrollPosition(CSL_GS_GuiWindow* dialog) {
 void ShowPreview(CSL_GS_GuiButton* button, const CharacterAction* action) {
   CSL_GS_BaseGfx* gfx = App_Services().gfx;
   const u32 direction = CharacterAction_PickDirection(action, 0);
-  const u32 t = action->duration ? TickCount() % action->duration : 0;
+  const u32 t = action->duration ? App_TickCount() % action->duration : 0;
   SL_GS_Image* picture = CharacterAction_FrameAt(action, direction, t, false);
   SL_GS_Image* first = CharacterAction_FrameAt(action, direction, 0, false);
   if (picture == ActionFrameOver()) picture = first;

@@ -10,6 +10,7 @@
 #include "app/services/ModalStack.h"
 #include "app/media/Mp3Finder.h"
 #include "app/dialogs/Recorder.h"
+#include "foundation/SLClassWalk.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLPrintf.h"
@@ -82,11 +83,8 @@ char* BareName(const char* found) {
 // The rows are the thin-lettered buttons of the program's pickers when that class is
 // registered, else plain push buttons (found by name: the pickers own the class).
 const SLClassRecord* RowButtonClass() {
-  const SLClassRecord* records[512];
-  const u32 count = SLEnumerateClasses(records, 512, CSL_GS_GuiButton::GetClassRecord(), 0);
-  for (u32 i = 0; i < count && i < 512; ++i)
-    if (std::strcmp(records[i]->name, "CMyThinLetterButton") == 0) return records[i];
-  return CSL_GS_GuiButton::GetClassRecord();
+  const SLClassRecord* button = CSL_GS_GuiButton::GetClassRecord();
+  return SLFindDerivedClassByName(button, "CMyThinLetterButton", button);
 }
 
 void Fatal(CSL_GS_GuiWindow* made, i32 code) {

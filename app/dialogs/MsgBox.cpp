@@ -8,6 +8,7 @@
 #include "app/services/CMyGuiManager.h"
 #include "app/services/ModalStack.h"
 #include "app/dialogs/MsgBoxLayout.h"
+#include "foundation/SLClassWalk.h"
 #include "foundation/SLError.h"
 #include "gamesystem/SLBaseGfx.h"
 #include "gui/SLGuiButton.h"
@@ -43,12 +44,8 @@ const char* CaptionOf(u32 answer) {
 
 // The toolkit's static label, found by name so that the box needs no link to the widget.
 const SLClassRecord* LabelClass() {
-  const SLClassRecord* records[512];
-  const u32 count = SLEnumerateClasses(records, 512, CSL_GS_GuiWindow::GetClassRecord(), 0);
-  for (u32 i = 0; i < count && i < 512; ++i) {
-    if (std::strcmp(records[i]->name, "CSL_GS_GuiLabel") == 0) return records[i];
-  }
-  return CSL_GS_GuiWindow::GetClassRecord();
+  const SLClassRecord* window = CSL_GS_GuiWindow::GetClassRecord();
+  return SLFindDerivedClassByName(window, "CSL_GS_GuiLabel", window);
 }
 
 struct TextFont {

@@ -131,18 +131,6 @@ bool LoadKind(LoaderResources* resources, u32 kind, CSLWorkerThread* thread, Loa
 
 // --- The screen ---
 
-// Milliseconds since the system started, from the kernel bound by name as everywhere in
-// the framework; 0 when it cannot be bound.
-u32 SystemTickCount() {
-  using TickCountFunction = u32 (*)();
-  static const TickCountFunction tickCount = [] {
-    TickCountFunction bound = nullptr;
-    if (HMODULE kernel = SLLoadLibrary(u"kernel32.dll")) SLBindProc(kernel, u"GetTickCount", &bound);
-    return bound;
-  }();
-  return tickCount ? tickCount() : 0;
-}
-
 struct LoadingPictures {
   SL_GS_Image* flowers[kFlowerFrames];
   SL_GS_Image* background;
@@ -173,7 +161,7 @@ void LoadingDraw(AppScreen* screen) {
   shade.tintRed = shade.tintGreen = shade.tintBlue = 16;
   gfx->DrawImage(pictures->flowers[kFlowerFrames - 1], kFlowerX, kFlowerY, &shade);
 
-  const u32 tint = LoadingScreen_GlowTint(SystemTickCount());
+  const u32 tint = LoadingScreen_GlowTint(App_TickCount());
   SL_GS_DrawImageOptions glow{};
   glow.flags = SL_GS_DRAW_TINT;
   glow.tintRed = u8(tint);

@@ -138,6 +138,16 @@ void App_Init() {
   SLSetLastError(SL_OK);
 }
 
+u32 App_TickCount() {
+  using TickCountFunction = u32 (*)();
+  static const TickCountFunction tickCount = [] {
+    TickCountFunction bound = nullptr;
+    if (HMODULE kernel = SLLoadLibrary(u"kernel32.dll")) SLBindProc(kernel, u"GetTickCount", &bound);
+    return bound;
+  }();
+  return tickCount ? tickCount() : 0;
+}
+
 void App_StopDevicesForFatalEnd() {
   SLErrorKeeper keep;
   ShutDownDevices();

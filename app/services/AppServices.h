@@ -37,6 +37,10 @@ AppServices& App_Services();
 extern u32 AppSkin;
 extern SL_GS_Image* AppPointerImage;
 
+// Milliseconds since the system started, from the kernel bound by name as everywhere in
+// the framework; 0 when it cannot be bound. Animations that follow the wall clock read it.
+u32 App_TickCount();
+
 // Brings every service up; returns only on success.
 void App_Init();
 // Takes the services down again (settings saved, pictures and sounds freed, devices shut
