@@ -9,7 +9,6 @@
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "gamesystem/directx/SLSfxDirectX.h"
 #include "gui/SLGuiButton.h"
-#include "image/readers/SLImageReaderMXIMG.h"
 #include "media/SLMoviePlayer.h"
 #include "storage/SLFastFileStorage.h"
 
@@ -26,7 +25,7 @@ void AudioDialog_LoadPictures(u32 group, AudioPictureSet* sets, u32 count, i32 g
       if (state >= sets[i].states) continue;
       char name[1024];
       SLSnprintfA(name, sizeof name, sets[i].format, kStateNames[state]);
-      sets[i].pictures[state] = s.gfx->LoadImage(s.graphicsPack, name, CSLImageReaderMXIMG::GetClassRecord());
+      sets[i].pictures[state] = App_LoadInterfacePicture(name);
       if (!sets[i].pictures[state]) App_Fatal(imageCode, "No puedo cargar im\xe1genes");
     }
   }

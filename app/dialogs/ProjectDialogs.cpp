@@ -18,7 +18,6 @@
 #include "gui/SLGuiButton.h"
 #include "gui/SLGuiFrame.h"
 #include "gui/SLGuiScrollBar.h"
-#include "image/readers/SLImageReaderMXIMG.h"
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLFileStorage.h"
 
@@ -40,9 +39,7 @@ void CentreOnStage(CSL_GS_GuiWindow* dialog) {
 
 CSL_GS_GuiWindow* Control(const SLClassRecord* record, const char* text, i32 x, i32 y, i32 w, i32 h, u32 style, u32 id,
                           CSL_GS_GuiWindow* parent, i32 fatalCode) {
-  CSL_GS_GuiWindow* window = App_GuiManager().CreateWindow(record, text, x, y, w, h, style, AppSkin, id, parent);
-  if (!window) App_Fatal(fatalCode, "Insuficiente memoria");
-  return window;
+  return App_CreateWindowOrFatal(record, text, x, y, w, h, style, id, parent, fatalCode);
 }
 
 // --- Start-up dialog -------------------------------------------------------------------
@@ -65,7 +62,7 @@ bool StartUpDialog_Show() {
     char name[2048];
     SLSnprintfA(name, sizeof name, "Interface/Di\xe1logo Inicial/Iconos/%s_%s%s.mximg", kStartUpIcons[i / 2],
                 i % 2 ? "over" : "normal", "");
-    pictures[i] = gfx->LoadImage(services.graphicsPack, name, CSLImageReaderMXIMG::GetClassRecord());
+    pictures[i] = App_LoadInterfacePicture(name);
     if (!pictures[i]) App_Fatal(-1102, "No puedo cargar im\xe1genes");
   }
   if (!gfx->SetImageGroup(kProgramGroup)) App_Fatal(-1101, "No puedo cargar im\xe1genes");

@@ -35,9 +35,7 @@ bool InList(u32 character, bool withSpace) {
 
 CSL_GS_GuiWindow* Create(const SLClassRecord* record, const char* text, i32 x, i32 y, i32 w, i32 h, u32 style, u32 id,
                          CSL_GS_GuiWindow* parent) {
-  CSL_GS_GuiWindow* window = App_GuiManager().CreateWindow(record, text, x, y, w, h, style, AppSkin, id, parent);
-  if (!window) App_Fatal(kNameFatal, "Insuficiente memoria");
-  return window;
+  return App_CreateWindowOrFatal(record, text, x, y, w, h, style, id, parent, kNameFatal);
 }
 
 }  // namespace

@@ -21,9 +21,7 @@ constexpr i32 kWindowFatal = -1701;
 
 CSL_GS_GuiWindow* Create(const SLClassRecord* record, const char* text, i32 x, i32 y, i32 w, i32 h, u32 style, u32 id,
                          CSL_GS_GuiWindow* parent) {
-  CSL_GS_GuiWindow* window = App_GuiManager().CreateWindow(record, text, x, y, w, h, style, AppSkin, id, parent);
-  if (!window) App_Fatal(kWindowFatal, "Insuficiente memoria");
-  return window;
+  return App_CreateWindowOrFatal(record, text, x, y, w, h, style, id, parent, kWindowFatal);
 }
 
 void NothingToDo(u32, std::uintptr_t) {}

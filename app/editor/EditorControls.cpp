@@ -14,7 +14,6 @@
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "gui/SLGuiButton.h"
 #include "gui/SLGuiSlider.h"
-#include "image/readers/SLImageReaderMXIMG.h"
 #include "storage/SLFastFileStorage.h"
 
 namespace {
@@ -22,8 +21,7 @@ namespace {
 constexpr i32 kFatalPicture = -901, kFatalControl = -902;
 
 SL_GS_Image* LoadEditorPicture(const char* name) {
-  AppServices& s = App_Services();
-  SL_GS_Image* picture = s.gfx->LoadImage(s.graphicsPack, name, CSLImageReaderMXIMG::GetClassRecord());
+  SL_GS_Image* picture = App_LoadInterfacePicture(name);
   if (!picture) App_Fatal(kFatalPicture, "No puedo cargar im\xe1genes");
   return picture;
 }

@@ -16,7 +16,6 @@
 #include "gamesystem/directx/SLSfxDirectX.h"
 #include "gui/SLGuiButton.h"
 #include "gui/SLGuiSlider.h"
-#include "image/readers/SLImageReaderMXIMG.h"
 #include "media/SLMoviePlayer.h"
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLFileStorage.h"
@@ -37,17 +36,12 @@ const i32 kPlayerGeometry[6][4] = {{521, 477, 57, 52}, {578, 477, 58, 52}, {636,
 
 BoxScreenState g_state{};
 
-SL_GS_Image* LoadPicture(const char* name) {
-  AppServices& s = App_Services();
-  return s.gfx->LoadImage(s.graphicsPack, name, CSLImageReaderMXIMG::GetClassRecord());
-}
-
 // "<pattern with one %s>" for each state name, into `pictures`; fatal -2101 on failure.
 void LoadStatePictures(const char* pattern, SL_GS_Image** pictures, u32 count) {
   for (u32 i = 0; i < count; ++i) {
     char name[2048];
     SLSnprintfA(name, sizeof name, pattern, kAppStateNames[i]);
-    pictures[i] = LoadPicture(name);
+    pictures[i] = App_LoadInterfacePicture(name);
     if (!pictures[i]) App_Fatal(-2101, "No puedo cargar im\xe1genes");
   }
 }
@@ -68,10 +62,7 @@ bool SetButtonPictures(CSL_GS_GuiWindow* window, SL_GS_Image* const* pictures, u
 
 CSL_GS_GuiWindow* Create(const SLClassRecord* record, const char* caption, i32 x, i32 y, i32 width, i32 height,
                          u32 style, u32 id) {
-  CSL_GS_GuiWindow* window =
-      App_GuiManager().CreateWindow(record, caption, x, y, width, height, style, AppSkin, id, nullptr);
-  if (!window) App_Fatal(-2102, "Insuficiente memoria");
-  return window;
+  return App_CreateWindowOrFatal(record, caption, x, y, width, height, style, id, nullptr, -2102);
 }
 
 void Destroy(CSL_GS_GuiWindow*& window) {
@@ -335,7 +326,7 @@ bool AddBox(void*, const char* entryName, u32 number) {
     // The entry's first nine characters are "Caja" and the number.
     char name[2048];
     SLSnprintfA(name, sizeof name, "%s%.9s_%s.mximg", kBoxFolder, entryName, kAppStateNames[state]);
-    entry.images[state] = LoadPicture(name);
+    entry.images[state] = App_LoadInterfacePicture(name);
     if (!entry.images[state]) App_Fatal(-2101, "No puedo cargar im\xe1genes");
   }
   if (!g_state.boxes.Add(entry)) App_Fatal(-2102, "Insuficiente memoria");
@@ -407,11 +398,11 @@ void BoxVideosScreen_Load() {
     LoadStatePictures(pattern, g_state.playerImages[b], 4);
   }
   LoadStatePictures("Interface/Construcci\xf3n/Reproducci\xf3n/slider_%s.mximg", g_state.thumbImages, 4);
-  g_state.trackImage = LoadPicture("Interface/Construcci\xf3n/Reproducci\xf3n/slider_fondo.mximg");
+  g_state.trackImage = App_LoadInterfacePicture("Interface/Construcci\xf3n/Reproducci\xf3n/slider_fondo.mximg");
   if (!g_state.trackImage) App_Fatal(-2101, "No puedo cargar im\xe1genes");
   LoadStatePictures("Interface/Construcci\xf3n/Botones/flechita_arriba_%s.mximg", g_state.upImages, 3);
   LoadStatePictures("Interface/Construcci\xf3n/Botones/flechita_abajo_%s.mximg", g_state.downImages, 3);
-  g_state.background = LoadPicture("Interface/Construcci\xf3n/Fondo/fondo.mximg");
+  g_state.background = App_LoadInterfacePicture("Interface/Construcci\xf3n/Fondo/fondo.mximg");
   if (!g_state.background) App_Fatal(-2101, "No puedo cargar im\xe1genes");
 
   BoxEntry_Enumerate(s.graphicsPack, &AddBox, nullptr);

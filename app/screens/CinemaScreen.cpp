@@ -17,7 +17,6 @@
 #include "gamesystem/directx/SLSfxDirectX.h"
 #include "gui/SLGuiButton.h"
 #include "gui/SLGuiSlider.h"
-#include "image/readers/SLImageReaderMXIMG.h"
 #include "media/SLMoviePlayer.h"
 #include "media/SLVideoAudioReaderWAV.h"
 #include "storage/SLFastFileStorage.h"
@@ -29,11 +28,6 @@ constexpr u32 kButtonStyleHidden = 1, kButtonStyleShown = 0x20000001, kSliderSty
 constexpr u32 kMovieRate = 60;
 
 Movie* TheMovie() { return Movie_Get(); }
-
-SL_GS_Image* LoadPicture(const char* name) {
-  AppServices& s = App_Services();
-  return s.gfx->LoadImage(s.graphicsPack, name, CSLImageReaderMXIMG::GetClassRecord());
-}
 
 bool IsShown(CSL_GS_GuiWindow* window) { return window && (window->GetStyle() & SL_GUI_WS_VISIBLE); }
 
@@ -215,17 +209,17 @@ void CinemaScreen_Load() {
   char name[512];
   for (u32 i = 0; i < 3; ++i) {
     SLSnprintfA(name, sizeof name, "Interface/Visor Pel\xed" "culas/Reproducci\xf3n/play_%s.mximg", kStates[i]);
-    c.play[i] = LoadPicture(name);
+    c.play[i] = App_LoadInterfacePicture(name);
     SLSnprintfA(name, sizeof name, "Interface/Visor Pel\xed" "culas/Reproducci\xf3n/pause_%s.mximg", kStates[i]);
-    c.pause[i] = LoadPicture(name);
+    c.pause[i] = App_LoadInterfacePicture(name);
     SLSnprintfA(name, sizeof name, "Interface/Visor Pel\xed" "culas/Reproducci\xf3n/slider_%s.mximg", kStates[i]);
-    c.thumb[i] = LoadPicture(name);
+    c.thumb[i] = App_LoadInterfacePicture(name);
     SLSnprintfA(name, sizeof name, "Interface/Visor Pel\xed" "culas/Fondo/gente%lu.mximg", (unsigned long)(i + 1));
-    c.audience[i] = LoadPicture(name);
+    c.audience[i] = App_LoadInterfacePicture(name);
     if (!c.play[i] || !c.pause[i] || !c.thumb[i] || !c.audience[i]) App_Fatal(-2202, "No puedo cargar im\xe1genes");
   }
-  c.track = LoadPicture("Interface/Visor Pel\xed" "culas/Reproducci\xf3n/slider_fondo.mximg");
-  c.hall = LoadPicture("Interface/Visor Pel\xed" "culas/Fondo/fondo.mximg");
+  c.track = App_LoadInterfacePicture("Interface/Visor Pel\xed" "culas/Reproducci\xf3n/slider_fondo.mximg");
+  c.hall = App_LoadInterfacePicture("Interface/Visor Pel\xed" "culas/Fondo/fondo.mximg");
   if (!c.track || !c.hall) App_Fatal(-2202, "No puedo cargar im\xe1genes");
   c.applause = s.sfx->LoadSound(s.soundPack, "applause.wav", 1, CSLVideoAudioReaderWAV::GetClassRecord());
   if (!c.applause) App_Fatal(-2203, "No puedo cargar sonidos");

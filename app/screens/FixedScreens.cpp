@@ -21,7 +21,6 @@
 #include "gamesystem/directx/SLMouseInput.h"
 #include "gui/SLGuiButton.h"
 #include "gui/SLHtmlHelp.h"
-#include "image/readers/SLImageReaderMXIMG.h"
 #include "media/SLMoviePlayer.h"
 #include "storage/SLFastFileStorage.h"
 
@@ -29,17 +28,12 @@ namespace {
 
 constexpr u32 kKeyEscape = 27, kKeyEnter = 13, kKeySpace = 32, kKeyLeftAlt = 324, kKeyRightAlt = 325;
 
-SL_GS_Image* LoadPicture(const char* name) {
-  AppServices& s = App_Services();
-  return s.gfx->LoadImage(s.graphicsPack, name, CSLImageReaderMXIMG::GetClassRecord());
-}
-
 // A picture name with its state: "%s%s" takes the state and an empty text, "%s" alone
 // an empty text.
 SL_GS_Image* LoadStatePicture(const char* pattern, const char* state) {
   char name[512];
   SLSnprintfA(name, sizeof name, pattern, state, "");
-  return LoadPicture(name);
+  return App_LoadInterfacePicture(name);
 }
 
 void DestroyPictures(SL_GS_Image** pictures, u32 count) {
@@ -149,7 +143,7 @@ i32 WelcomeScreen_Run() {
     pictures[i] = LoadStatePicture("Interface/Bienvenida/Bot\xf3n Seguir/seguir_%s%s.mximg", kAppStateNames[i]);
     if (!pictures[i]) App_Fatal(-601, "No puedo cargar im\xe1genes");
   }
-  pictures[4] = LoadPicture("Interface/Bienvenida/Fondo/fondo.mximg");
+  pictures[4] = App_LoadInterfacePicture("Interface/Bienvenida/Fondo/fondo.mximg");
   if (!pictures[4]) App_Fatal(-601, "No puedo cargar im\xe1genes");
   CSL_GS_GuiWindow* button = CreatePictureButton("Seguir", 688, 550, APP_WELCOME_CONTINUE_ID, pictures, 4);
   if (!button) App_Fatal(-602, "Insuficiente memoria");
@@ -198,7 +192,7 @@ i32 MainMenu_Run() {
       if (!pictures[b * 3 + state]) App_Fatal(-701, "No puedo cargar im\xe1genes");
     }
   }
-  pictures[9] = LoadPicture("Interface/Menu Inicial/Fondo/fondo.mximg");
+  pictures[9] = App_LoadInterfacePicture("Interface/Menu Inicial/Fondo/fondo.mximg");
   if (!pictures[9]) App_Fatal(-701, "No puedo cargar im\xe1genes");
   static const struct {
     const char* caption;
@@ -222,8 +216,8 @@ i32 MainMenu_Run() {
 }
 
 i32 ExitScreens_Run() {
-  ClosingPages pages{{LoadPicture("Interface/Propaganda/Fondo/fondo.mximg"),
-                      LoadPicture("Interface/Cr\xe9" "ditos/Fondo/fondo.mximg")},
+  ClosingPages pages{{App_LoadInterfacePicture("Interface/Propaganda/Fondo/fondo.mximg"),
+                      App_LoadInterfacePicture("Interface/Cr\xe9" "ditos/Fondo/fondo.mximg")},
                      0};
   if (!pages.pages[0] || !pages.pages[1]) App_Fatal(-801, "No puedo cargar im\xe1genes");
   AppScreen screen{"despedida", pages.pages[0], false, &pages, nullptr, &ClosingTick, nullptr, &ClosingClose, 0, false};

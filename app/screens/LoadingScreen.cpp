@@ -17,7 +17,6 @@
 #include "foundation/SLStr.h"
 #include "foundation/SLThread.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
-#include "image/readers/SLImageReaderMXIMG.h"
 #include "media/SLMoviePlayer.h"
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLFileStorage.h"
@@ -214,11 +213,10 @@ i32 LoadingScreen_Run() {
   for (u32 i = 0; i < kFlowerFrames; ++i) {
     char name[256];
     SLSnprintfA(name, sizeof name, "Interface/Carga Inicial/Flor/flor%02lu.mximg", static_cast<unsigned long>(i + 1));
-    pictures.flowers[i] = s.gfx->LoadImage(s.graphicsPack, name, CSLImageReaderMXIMG::GetClassRecord());
+    pictures.flowers[i] = App_LoadInterfacePicture(name);
     if (!pictures.flowers[i]) App_Fatal(-1001, "No puedo cargar im\xe1genes");
   }
-  pictures.background =
-      s.gfx->LoadImage(s.graphicsPack, "Interface/Carga Inicial/Fondo/fondo.mximg", CSLImageReaderMXIMG::GetClassRecord());
+  pictures.background = App_LoadInterfacePicture("Interface/Carga Inicial/Fondo/fondo.mximg");
   if (!pictures.background) App_Fatal(-1001, "No puedo cargar im\xe1genes");
 
   char path[4096];

@@ -117,8 +117,7 @@ void App_Init() {
   if (!s.moviePlayer->SetGfx(s.gfx) || !s.moviePlayer->SetSfx(s.sfx)) FailWithCode(-110, "MoviePlayer error: %08X");
 
   if (s.gfx->SetImageGroup(1)) {
-    AppPointerImage = s.gfx->LoadImage(s.graphicsPack, "Interface/Puntero/puntero_mouse.mximg",
-                                       CSLImageReaderMXIMG::GetClassRecord());
+    AppPointerImage = App_LoadInterfacePicture("Interface/Puntero/puntero_mouse.mximg");
   }
   if (!AppPointerImage) App_Fatal(-111, "No puedo cargar im\xe1genes");
   if (!s.sfx->SetSoundGroup(1)) App_Fatal(-113, "No puedo cargar sonidos");
@@ -136,6 +135,18 @@ void App_Init() {
   SLSnprintfA(path, sizeof path, "%sZarandulvortequimbaplastelo.ini", App_ProgramDirectory());
   s.settings->LoadFileA(path, true);
   SLSetLastError(SL_OK);
+}
+
+CSL_GS_GuiWindow* App_CreateWindowOrFatal(const SLClassRecord* record, const char* text, i32 x, i32 y, i32 width,
+                                          i32 height, u32 style, u32 id, CSL_GS_GuiWindow* parent, i32 fatalCode) {
+  CSL_GS_GuiWindow* window = App_GuiManager().CreateWindow(record, text, x, y, width, height, style, AppSkin, id, parent);
+  if (!window) App_Fatal(fatalCode, "Insuficiente memoria");
+  return window;
+}
+
+SL_GS_Image* App_LoadInterfacePicture(const char* name) {
+  AppServices& s = App_Services();
+  return s.gfx->LoadImage(s.graphicsPack, name, CSLImageReaderMXIMG::GetClassRecord());
 }
 
 u32 App_TickCount() {

@@ -15,6 +15,8 @@ class CSL_GS_MoviePlayer;
 class CSLFastFileStorage;
 class CSL_WND_HtmlHelp;
 class CSLIniFile;
+class CSL_GS_GuiWindow;
+struct SLClassRecord;
 struct SL_GS_Image;
 struct SL_GS_SoundRecord;
 
@@ -37,9 +39,19 @@ AppServices& App_Services();
 extern u32 AppSkin;
 extern SL_GS_Image* AppPointerImage;
 
+// An interface picture of the graphics pack ("Interface/...mximg") in the current image
+// group; null when it cannot be read.
+SL_GS_Image* App_LoadInterfacePicture(const char* name);
+
 // Milliseconds since the system started, from the kernel bound by name as everywhere in
 // the framework; 0 when it cannot be bound. Animations that follow the wall clock read it.
 u32 App_TickCount();
+
+// Creates a window of the program's skin through its GUI manager, or ends the program with
+// `fatalCode` and "Insuficiente memoria" when it cannot: how every screen and dialog builds
+// the controls it cannot do without.
+CSL_GS_GuiWindow* App_CreateWindowOrFatal(const SLClassRecord* record, const char* text, i32 x, i32 y, i32 width,
+                                          i32 height, u32 style, u32 id, CSL_GS_GuiWindow* parent, i32 fatalCode);
 
 // Brings every service up; returns only on success.
 void App_Init();

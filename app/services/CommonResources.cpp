@@ -9,7 +9,6 @@
 #include "foundation/SLPrintf.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "gui/SLGuiButton.h"
-#include "image/readers/SLImageReaderMXIMG.h"
 #include "storage/SLFastFileStorage.h"
 
 const char* const kAppStateNames[APP_STATE_COUNT] = {"Normal", "Over", "Click", "Disabled"};
@@ -32,11 +31,6 @@ const char* const kFontFiles[APP_FONT_COUNT] = {"Gfx\\Letra_8.FNT", "Gfx\\Tahoma
                                                 "Gfx\\ComicSans_11.FNT"};
 
 SL_GS_Image* g_closePictures[APP_STATE_COUNT] = {};
-
-SL_GS_Image* LoadPicture(const char* name) {
-  AppServices& s = App_Services();
-  return s.gfx->LoadImage(s.graphicsPack, name, CSLImageReaderMXIMG::GetClassRecord());
-}
 
 }  // namespace
 
@@ -65,7 +59,7 @@ bool AppButton_SetPictures(CSL_GS_GuiWindow* button, SL_GS_Image* const* picture
 void CommonUi_Load() {
   AppServices& s = App_Services();
   for (u32 i = 0; i < APP_PICTURE_COUNT; ++i) {
-    AppCommonPictures[i] = LoadPicture(kPictureNames[i]);
+    AppCommonPictures[i] = App_LoadInterfacePicture(kPictureNames[i]);
     if (!AppCommonPictures[i]) App_Fatal(-301, "No puedo cargar im\xe1genes");
   }
   char path[4096];
@@ -77,7 +71,7 @@ void CommonUi_Load() {
   for (u32 i = 0; i < APP_STATE_COUNT; ++i) {
     char name[256];
     SLSnprintfA(name, sizeof name, "Interface/Principal/Bot\xf3n Cerrar/cerrar_%s.mximg", kAppStateNames[i]);
-    g_closePictures[i] = LoadPicture(name);
+    g_closePictures[i] = App_LoadInterfacePicture(name);
     if (!g_closePictures[i]) App_Fatal(-301, "No puedo cargar im\xe1genes");
   }
   AppCloseButton = App_GuiManager().CreateWindow(CSL_GS_GuiButton::GetClassRecord(), "Cerrar", 768, 10, 100, 100,
