@@ -154,9 +154,9 @@ CMyExportVideoDialog::~CMyExportVideoDialog() {
 bool CMyExportVideoDialog::OnCommand(CSL_GS_GuiWindow*, u32 id) {
   if (id != EXPORT_CANCEL_ID) return SLSucceed(false);
   const u32 type = eventType;
-  TSLArray<AppEvent>& queue = AppEventQueue_Get();
-  for (u32 i = queue.GetCount(); i-- > 0;)
-    if (queue[i].type == type) AppEventQueue_RemoveAt(i);
+  AppEvent pending;
+  while (AppEventQueue_TakeOfType(type, &pending)) {
+  }
   AppEventQueue_PostEvent(type, 0);
   WmvWriter_Reset(&writer);
   GetManager()->DestroyWindow(this);

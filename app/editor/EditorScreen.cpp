@@ -28,17 +28,6 @@ namespace {
 
 i32 (*g_loadingScreen)() = &LoadingScreen_Run;
 
-// The oldest queued slider event (posts go to the front, so the last one in the array).
-bool TakeSliderEvent(AppEvent* event) {
-  TSLArray<AppEvent>& queue = AppEventQueue_Get();
-  for (u32 i = queue.GetCount(); i-- > 0;) {
-    if (queue[i].type != APP_EVENT_SLIDER) continue;
-    *event = queue[i];
-    return AppEventQueue_RemoveAt(i);
-  }
-  return false;
-}
-
 }  // namespace
 
 void EditorScreen_SetLoadingScreen(i32 (*run)()) { g_loadingScreen = run; }
@@ -81,7 +70,7 @@ i32 EditorScreen_Run() {
   i32 result = 0;
   for (;;) {
     AppEvent slider;
-    if (TakeSliderEvent(&slider)) {
+    if (AppEventQueue_TakeOfType(APP_EVENT_SLIDER, &slider)) {
       SLCriticalSectionLock lock(&AppLock_Get());
       EditorScreen_OnEvent(slider.type, slider.data, &state.result);
       continue;

@@ -37,6 +37,16 @@ bool AppEventQueue_Take(AppEvent* event) {
   return SLSucceed(g_queue.RemoveAt(count - 1));
 }
 
+bool AppEventQueue_TakeOfType(u32 type, AppEvent* event) {
+  // Posts go to the front, so the oldest one of the type is the last in the array.
+  for (u32 i = g_queue.GetCount(); i-- > 0;) {
+    if (g_queue[i].type != type) continue;
+    *event = g_queue[i];
+    return SLSucceed(g_queue.RemoveAt(i));
+  }
+  return SLFail(SL_E_NOT_FOUND, false);
+}
+
 bool AppEventQueue_Contains(u32 type, std::uintptr_t data) {
   for (const AppEvent& event : g_queue) {
     if (event.type == type && event.data == data) return SLSucceed(true);

@@ -52,6 +52,8 @@ void AppEventQueue_PostEvent(u32 type, std::uintptr_t data);
 bool AppEventQueue_RemoveAt(u32 index);
 // Takes the oldest event (the last entry); false when the queue is empty.
 bool AppEventQueue_Take(AppEvent* event);
+// Takes the oldest queued event of `type` out of turn; false (0x80010001) when none is.
+bool AppEventQueue_TakeOfType(u32 type, AppEvent* event);
 // True when an event of `type` with `data` is queued.
 bool AppEventQueue_Contains(u32 type, std::uintptr_t data);
 
