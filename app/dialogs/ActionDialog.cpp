@@ -11,6 +11,7 @@
 #include "app/services/CommonResources.h"
 #include "app/services/ModalStack.h"
 #include "app/dialogs/MsgBox.h"
+#include "app/services/AppStyles.h"
 #include "foundation/SLClassWalk.h"
 #include "foundation/SLLibrary.h"
 #include "foundation/SLStr.h"
@@ -116,7 +117,7 @@ void ChoosePersonajeAccionDialog_Show(CharacterInstance* placed, i32 preselected
   ModalStack_Begin(0);
   CSL_GS_GuiManager& manager = App_GuiManager();
   auto* dialog = static_cast<CMyGameChoosePersonajeAccionDialog*>(
-      Create(CMyGameChoosePersonajeAccionDialog::GetClassRecord(), "Elije una acci\xf3n", 0, 0, 100, 100, 0x20000019,
+      Create(CMyGameChoosePersonajeAccionDialog::GetClassRecord(), "Elije una acci\xf3n", 0, 0, 100, 100, APP_STYLE_DIALOG,
              kDialogId, nullptr));
   if (!manager.SetTimer(dialog, 1, 10)) App_Fatal(kWindowFatal, "Insuficiente memoria");
 
@@ -146,20 +147,20 @@ void ChoosePersonajeAccionDialog_Show(CharacterInstance* placed, i32 preselected
   const SLClassRecord* buttonClass = ItemButtonClass();
   for (u32 i = 0; i < kButtons; ++i) {
     auto* button = static_cast<CSL_GS_GuiButton*>(Create(buttonClass, "", i32(i % kPerRow) * 125 + 5,
-                                                         i32(i / kPerRow) * 105 + 5, 120, 100, 0xA0000002,
+                                                         i32(i / kPerRow) * 105 + 5, 120, 100, APP_STYLE_TEXT_BUTTON,
                                                          kFirstButton + i, dialog));
     button->SetTextFormat(6);
     button->SetImageAlignment(2);
   }
   auto* bar = static_cast<CSL_GS_GuiScrollBarBase*>(
-      Create(CSL_GS_GuiVScrollBar::GetClassRecord(), "", 505, 5, 20, 205, 0xA0000000, kBarId, dialog));
+      Create(CSL_GS_GuiVScrollBar::GetClassRecord(), "", 505, 5, 20, 205, APP_STYLE_CHILD, kBarId, dialog));
   const u32 offered = dialog->actions.GetCount();
   if (offered <= kButtons) {
     bar->Enable(false);
   } else {
     bar->SetRange((offered - 1) / kPerRow - 1);
   }
-  Create(CSL_GS_GuiButton::GetClassRecord(), "&Cancelar", 445, 215, 80, 30, 0xA0000002, 2, dialog);
+  Create(CSL_GS_GuiButton::GetClassRecord(), "&Cancelar", 445, 215, 80, 30, APP_STYLE_TEXT_BUTTON, 2, dialog);
   dialog->onChosen = g_onChosen;
   dialog->user = 0;
   FillButtons(dialog);

@@ -10,6 +10,7 @@
 #include "app/services/ModalStack.h"
 #include "app/media/Mp3Finder.h"
 #include "app/dialogs/Recorder.h"
+#include "app/services/AppStyles.h"
 #include "foundation/SLClassWalk.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
@@ -240,7 +241,7 @@ CMyGameChooseAudioFileDialog* ChooseAudioFileDialog_Show(AudioChosenCallback onD
   CSL_GS_GuiManager& manager = App_GuiManager();
   const char* title = (flags & AUDIO_KIND_MUSIC) ? "Elije una canci\xf3n o un sonido" : "Elije un sonido";
   auto* dialog = static_cast<CMyGameChooseAudioFileDialog*>(AudioDialog_Create(
-      CMyGameChooseAudioFileDialog::GetClassRecord(), title, 0, 0, 100, 100, 0x20000019, AUDIO_CHOOSER_ID, nullptr));
+      CMyGameChooseAudioFileDialog::GetClassRecord(), title, 0, 0, 100, 100, APP_STYLE_DIALOG, AUDIO_CHOOSER_ID, nullptr));
   Fatal(dialog, -2003);
   dialog->onDone = onDone;
   dialog->flags = flags;
@@ -249,14 +250,14 @@ CMyGameChooseAudioFileDialog* ChooseAudioFileDialog_Show(AudioChosenCallback onD
   if (!manager.SetTimer(dialog, 1, 250)) App_Fatal(-2003, "Insuficiente memoria");
   if (!AudioDialog_AttachPreview(&dialog->preview)) App_Fatal(-2004, "No puedo inicializar reproductor de audio");
 
-  CSL_GS_GuiWindow* frame = AudioDialog_Create(CSL_GS_GuiFrame::GetClassRecord(), "", 20, 26, 258, 28, 0xA0000000,
+  CSL_GS_GuiWindow* frame = AudioDialog_Create(CSL_GS_GuiFrame::GetClassRecord(), "", 20, 26, 258, 28, APP_STYLE_CHILD,
                                                AUDIO_SELECTION_FRAME_ID, dialog);
   Fatal(frame, -2003);
   frame->Show(false);
   i32 tabX = 5;
   for (const Category& c : kCategories) {
     if (!(flags & c.bit)) continue;
-    Fatal(AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), c.tabText, tabX, 15, 80, 20, 0xA0000002, c.tabId,
+    Fatal(AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), c.tabText, tabX, 15, 80, 20, APP_STYLE_TEXT_BUTTON, c.tabId,
                              dialog),
           -2003);
     tabX += 85;
@@ -264,14 +265,14 @@ CMyGameChooseAudioFileDialog* ChooseAudioFileDialog_Show(AudioChosenCallback onD
   for (u32 i = 0; i < AUDIO_ROW_COUNT; ++i) {
     CSL_GS_GuiWindow* row =
         AudioDialog_Create(RowButtonClass(), "", i32(i % 2) * 255 + 5, i32(i / 2) * 25 + 40, 250,
-                           20, 0xA0000002, AUDIO_FIRST_ROW_ID + i, dialog);
+                           20, APP_STYLE_TEXT_BUTTON, AUDIO_FIRST_ROW_ID + i, dialog);
     Fatal(row, -2003);
     row->SetTextFormat(0);
   }
-  Fatal(AudioDialog_Create(CSL_GS_GuiVScrollBar::GetClassRecord(), "", 515, 40, 20, 145, 0xA0000000,
+  Fatal(AudioDialog_Create(CSL_GS_GuiVScrollBar::GetClassRecord(), "", 515, 40, 20, 145, APP_STYLE_CHILD,
                            AUDIO_SCROLL_BAR_ID, dialog),
         -2003);
-  Fatal(AudioDialog_PictureButton(g_pictures[kPlaySet], 20, 190, 0xB0000001, AUDIO_PLAY_ID, dialog), -2003);
+  Fatal(AudioDialog_PictureButton(g_pictures[kPlaySet], 20, 190, APP_STYLE_PICTURE_BUTTON | SL_GUI_WS_DISABLED, AUDIO_PLAY_ID, dialog), -2003);
   Fatal(AudioDialog_PictureButton(g_pictures[kStopSet], 20, 190, 0x80000001, AUDIO_STOP_ID, dialog), -2003);
   if (flags & AUDIO_KIND_RECORDED)
     Fatal(AudioDialog_PictureButton(g_pictures[kMicSet], 65, 190, 0x80000001, AUDIO_MIC_ID, dialog), -2003);
@@ -279,9 +280,9 @@ CMyGameChooseAudioFileDialog* ChooseAudioFileDialog_Show(AudioChosenCallback onD
     Fatal(AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "&Buscar MP3", 65, 190, 100, 30, 0x80000002,
                              AUDIO_FIND_MP3_ID, dialog),
           -2003);
-  Fatal(AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "&Aceptar", 355, 190, 80, 30, 0xA0000002, 1, dialog),
+  Fatal(AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "&Aceptar", 355, 190, 80, 30, APP_STYLE_TEXT_BUTTON, 1, dialog),
         -2003);
-  Fatal(AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "&Cancelar", 455, 190, 80, 30, 0xA0000002, 2, dialog),
+  Fatal(AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "&Cancelar", 455, 190, 80, 30, APP_STYLE_TEXT_BUTTON, 2, dialog),
         -2003);
 
   const u32 first = (flags & AUDIO_KIND_MEN)        ? AUDIO_TAB_MEN_ID

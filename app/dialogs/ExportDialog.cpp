@@ -12,6 +12,7 @@
 #include "app/services/CommonResources.h"
 #include "app/services/ModalStack.h"
 #include "app/dialogs/MsgBox.h"
+#include "app/services/AppStyles.h"
 #include "foundation/SLArray.h"
 #include "foundation/SLError.h"
 #include "foundation/SLLibrary.h"
@@ -31,10 +32,10 @@ const WmvWriterSettings kExportWriterSettings = {664, 372, 15, 0, 100.0, 22050, 
 
 namespace {
 
-constexpr u32 kDialogStyle = 0x20000019;
-constexpr u32 kLabelStyle = 0xA0000002;
+constexpr u32 kDialogStyle = APP_STYLE_DIALOG;
+constexpr u32 kLabelStyle = APP_STYLE_LABEL;
 constexpr u32 kLabelTextFormat = 4096;
-constexpr u32 kButtonStyle = 0xA2000002;
+constexpr u32 kButtonStyle = APP_STYLE_TAB_BUTTON;
 constexpr u32 kPictureWidth = 664;
 constexpr u32 kPictureHeight = 372;
 constexpr u32 kFramesPerPicture = 4;

@@ -8,6 +8,7 @@
 #include "app/services/CMyGuiManager.h"
 #include "app/services/ModalStack.h"
 #include "app/dialogs/MsgBoxLayout.h"
+#include "app/services/AppStyles.h"
 #include "foundation/SLClassWalk.h"
 #include "foundation/SLError.h"
 #include "gamesystem/SLBaseGfx.h"
@@ -17,10 +18,10 @@ SL_IMPLEMENT_CLASS_CREATABLE(CMyMsgBoxDialog, CSL_GS_GuiTopLevelWindow)
 
 namespace {
 
-constexpr u32 kBoxStyle = 0x20000019;
-constexpr u32 kButtonStyle = 0xA2000000;
-constexpr u32 kIconStyle = 0xA0000003;
-constexpr u32 kLineStyle = 0xA0000002;
+constexpr u32 kBoxStyle = APP_STYLE_DIALOG;
+constexpr u32 kButtonStyle = APP_STYLE_TAB_CHILD;
+constexpr u32 kIconStyle = APP_STYLE_ICON_LABEL;
+constexpr u32 kLineStyle = APP_STYLE_LABEL;
 
 struct StyleButtons {
   u32 count;

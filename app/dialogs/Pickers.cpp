@@ -13,6 +13,7 @@
 #include "app/dialogs/MsgBox.h"
 #include "app/editor/PickerButtons.h"
 #include "app/dialogs/ThinLetterButton.h"
+#include "app/services/AppStyles.h"
 #include "foundation/SLError.h"
 #include "gamesystem/SLFrameTime.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
@@ -152,19 +153,19 @@ void ShowPicker(PickerKind kind) {
   CMyGuiManager& gui = App_GuiManager();
   ModalStack_Begin(1);
   auto fail = [&layout] { App_Fatal(layout.fatalCode, "Insuficiente memoria"); };
-  CSL_GS_GuiWindow* dialog = gui.CreateWindow(Dialog::GetClassRecord(), layout.title, 0, 0, 100, 100, 0x20000019,
+  CSL_GS_GuiWindow* dialog = gui.CreateWindow(Dialog::GetClassRecord(), layout.title, 0, 0, 100, 100, APP_STYLE_DIALOG,
                                               AppSkin, layout.dialogId, nullptr);
   if (!dialog) fail();
   if (layout.animated && !gui.SetTimer(dialog, 1, 10)) fail();
   for (u32 slot = 0; slot < layout.columns * layout.rows; ++slot) {
     const i32 x = i32(slot % layout.columns) * layout.stepX + 5, y = i32(slot / layout.columns) * 105 + 5;
     CSL_GS_GuiWindow* button = gui.CreateWindow(CMyThinLetterButton::GetClassRecord(), "", x, y, layout.buttonWidth,
-                                                100, 0xA2000002, AppSkin, kFirstItemId + slot, dialog);
+                                                100, APP_STYLE_TAB_BUTTON, AppSkin, kFirstItemId + slot, dialog);
     if (!button || !button->SetTextFormat(6) || !static_cast<CSL_GS_GuiButton*>(button)->SetImageAlignment(2)) fail();
   }
   auto* bar = static_cast<CSL_GS_GuiScrollBarBase*>(gui.CreateWindow(CSL_GS_GuiVScrollBar::GetClassRecord(), "",
                                                                      layout.scrollX, 5, 20, layout.scrollHeight,
-                                                                     0xA2000000, AppSkin, kScrollBarId, dialog));
+                                                                     APP_STYLE_TAB_CHILD, AppSkin, kScrollBarId, dialog));
   if (!bar) fail();
   const u32 count = ItemCount(kind), visible = layout.columns * layout.rows;
   if (count > visible) {
@@ -174,7 +175,7 @@ void ShowPicker(PickerKind kind) {
     bar->Enable(false);
   }
   if (!gui.CreateWindow(CSL_GS_GuiButton::GetClassRecord(), "&Cancelar", layout.cancelX, layout.cancelY, 80, 30,
-                        0xA2000002, AppSkin, kCancelId, dialog))
+                        APP_STYLE_TAB_BUTTON, AppSkin, kCancelId, dialog))
     fail();
   FillButtons(dialog, kind);
   if (!dialog->SetClientSize(layout.clientWidth, layout.clientHeight)) fail();

@@ -10,6 +10,7 @@
 #include "app/media/CMyVIS_arVI.h"
 #include "app/services/ModalStack.h"
 #include "app/project/ProjectFile.h"
+#include "app/services/AppStyles.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLPrintf.h"
 #include "foundation/SLWideText.h"
@@ -26,9 +27,9 @@ SL_IMPLEMENT_CLASS_CREATABLE(CMyGameChooseProjectFileDialog, CSL_GS_GuiTopLevelW
 
 namespace {
 
-constexpr u32 kDialogStyle = 0x20000019;  // visible, caption, movable, destroyed on close
-constexpr u32 kControlStyle = 0xA0000002;
-constexpr u32 kTabStop = 0x02000000, kDisabled = 0x10000000;
+constexpr u32 kDialogStyle = APP_STYLE_DIALOG;
+constexpr u32 kControlStyle = APP_STYLE_TEXT_BUTTON;
+constexpr u32 kTabStop = SL_GUI_WS_TABSTOP, kDisabled = SL_GUI_WS_DISABLED;
 constexpr u32 kStartUpGroup = 1003, kProgramGroup = 1;
 
 // Places a dialog centred on the stage (664 x 372 at 108, 148), halves truncated.
@@ -160,13 +161,13 @@ void ChooseProjectFileDialog_Show(u32 mode) {
   dialog->selected = 0xFFFFFFFF;
   dialog->mode = mode;
   if (!manager.SetTimer(dialog, 1, 250)) App_Fatal(kChooserFatal, "Insuficiente memoria");
-  Control(CSL_GS_GuiFrame::GetClassRecord(), "", 20, 26, 508, 28, 0xA0000000, kFrameId, dialog, kChooserFatal)
+  Control(CSL_GS_GuiFrame::GetClassRecord(), "", 20, 26, 508, 28, APP_STYLE_CHILD, kFrameId, dialog, kChooserFatal)
       ->Show(false);
   for (u32 i = 0; i < kRows; ++i)
     Control(CSL_GS_GuiButton::GetClassRecord(), "", 5, 5 + 25 * i32(i), 505, 20, kControlStyle | kTabStop,
             kFirstRow + i, dialog, kChooserFatal);
   auto* bar = static_cast<CSL_GS_GuiScrollBarBase*>(Control(CSL_GS_GuiVScrollBar::GetClassRecord(), "", 515, 5, 20,
-                                                            145, 0xA0000000 | kTabStop, kBarId, dialog, kChooserFatal));
+                                                            145, APP_STYLE_TAB_CHILD, kBarId, dialog, kChooserFatal));
   Control(CSL_GS_GuiButton::GetClassRecord(), "&Aceptar", 355, 155, 80, 30, kControlStyle | kTabStop | kDisabled,
           kAcceptId, dialog, kChooserFatal);
   CSL_GS_GuiWindow* cancel = Control(CSL_GS_GuiButton::GetClassRecord(), "&Cancelar", 455, 155, 80, 30,

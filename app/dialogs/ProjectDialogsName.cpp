@@ -10,6 +10,7 @@
 #include "app/dialogs/MsgBox.h"
 #include "app/dialogs/ProjectDialogs.h"
 #include "app/project/ProjectFile.h"
+#include "app/services/AppStyles.h"
 #include "gui/SLGuiButton.h"
 #include "gui/SLGuiLabel.h"
 
@@ -66,17 +67,17 @@ void AskProjectNameDialog_Show() {
   ModalStack_Begin(0);
   CSL_GS_GuiManager& manager = App_GuiManager();
   CSL_GS_GuiWindow* dialog = Create(CMyGameAskProjectNameDialog::GetClassRecord(), "Guardar pel\xed" "cula", 0, 0, 100,
-                                    100, 0x20000019, kDialogId, nullptr);
-  Create(CSL_GS_GuiLabel::GetClassRecord(), "Ingrese el nombre de la pel\xed" "cula:", 20, 20, 300, 10, 0xA0000002, 101,
+                                    100, APP_STYLE_DIALOG, kDialogId, nullptr);
+  Create(CSL_GS_GuiLabel::GetClassRecord(), "Ingrese el nombre de la pel\xed" "cula:", 20, 20, 300, 10, APP_STYLE_LABEL, 101,
          dialog)
       ->SetTextFormat(0);
   auto* edit = static_cast<CSL_GS_GuiEdit*>(
-      Create(CMyGameNewProject_NameEditCtl::GetClassRecord(), "", 20, 35, 300, 20, 0xA2000000, kEditId, dialog));
+      Create(CMyGameNewProject_NameEditCtl::GetClassRecord(), "", 20, 35, 300, 20, APP_STYLE_TAB_CHILD, kEditId, dialog));
   manager.SetFocus(edit);
   if (const char* name = Movie_Get()->name) edit->SetText(name);
   edit->SetMaxLength(kMaxNameLength);
-  Create(CSL_GS_GuiButton::GetClassRecord(), "&Aceptar", 150, 75, 80, 30, 0xA2000002, 1, dialog);
-  Create(CSL_GS_GuiButton::GetClassRecord(), "&Cancelar", 240, 75, 80, 30, 0xA2000002, 2, dialog);
+  Create(CSL_GS_GuiButton::GetClassRecord(), "&Aceptar", 150, 75, 80, 30, APP_STYLE_TAB_BUTTON, 1, dialog);
+  Create(CSL_GS_GuiButton::GetClassRecord(), "&Cancelar", 240, 75, 80, 30, APP_STYLE_TAB_BUTTON, 2, dialog);
   dialog->SetClientSize(340, 115);
   dialog->CenterOnWindow(nullptr);
 }

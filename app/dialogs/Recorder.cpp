@@ -11,6 +11,7 @@
 #include "app/services/ModalStack.h"
 #include "app/dialogs/MsgBox.h"
 #include "app/dialogs/RecorderNameEdit.h"
+#include "app/services/AppStyles.h"
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLError.h"
 #include "foundation/SLLibrary.h"
@@ -27,6 +28,8 @@ SL_IMPLEMENT_CLASS_CREATABLE(CMyMicRecorderDialog, CSL_GS_GuiTopLevelWindow)
 namespace {
 
 constexpr u32 kImageGroup = 1029;
+// The stop buttons wait hidden under record and play.
+constexpr u32 kHiddenPictureButton = APP_STYLE_TAB_PICTURE_BUTTON & ~SL_GUI_WS_VISIBLE;
 constexpr u32 kHeaderBytes = 44;
 constexpr char kTitle[] = "Grabaci\xf3n";
 
@@ -338,17 +341,17 @@ CMyMicRecorderDialog* MicRecorderDialog_Show(RecordingSavedCallback onDone, void
   AudioDialog_LoadPictures(kImageGroup, g_pictures, kSetCount, -2301, -2302);
   CSL_GS_GuiManager& manager = App_GuiManager();
   auto* dialog = static_cast<CMyMicRecorderDialog*>(AudioDialog_Create(
-      CMyMicRecorderDialog::GetClassRecord(), "Grabadora de voces", 0, 0, 100, 100, 0x20000019, RECORDER_ID, nullptr));
+      CMyMicRecorderDialog::GetClassRecord(), "Grabadora de voces", 0, 0, 100, 100, APP_STYLE_DIALOG, RECORDER_ID, nullptr));
   if (!dialog || !manager.SetTimer(dialog, 1, 250)) App_Fatal(-2303, "Insuficiente memoria");
   if (!AudioDialog_AttachPreview(&dialog->preview)) App_Fatal(-2304, "No puedo inicializar reproductor de audio");
 
   CSL_GS_GuiWindow* label = AudioDialog_Create(CSL_GS_GuiLabel::GetClassRecord(), "Nombre:", 10, 5, 70, 20,
-                                               0xA0000002, RECORDER_NAME_LABEL_ID, dialog);
+                                               APP_STYLE_LABEL, RECORDER_NAME_LABEL_ID, dialog);
   CSL_GS_GuiWindow* name = label ? AudioDialog_Create(CMyMicRecorder_NameEditCtl::GetClassRecord(), "", 85, 5, 285, 20,
-                                                      0xA2000000, RECORDER_NAME_ID, dialog)
+                                                      APP_STYLE_TAB_CHILD, RECORDER_NAME_ID, dialog)
                                  : nullptr;
   CSL_GS_GuiWindow* status = name ? AudioDialog_Create(CSL_GS_GuiLabel::GetClassRecord(), "No se ha grabado nada a\xfan",
-                                                       10, 30, 355, 20, 0xA0000002, RECORDER_STATUS_ID, dialog)
+                                                       10, 30, 355, 20, APP_STYLE_LABEL, RECORDER_STATUS_ID, dialog)
                                   : nullptr;
   if (!status || !label->SetTextFormat(1) || !MicRecorderNameEdit_SetMaxLength(name, 30))
     App_Fatal(-2301, "No puedo cargar im\xe1genes");
@@ -359,16 +362,16 @@ CMyMicRecorderDialog* MicRecorderDialog_Show(RecordingSavedCallback onDone, void
     u32 style;
     u32 id;
   } kButtons[4] = {
-      {kRecordSet, 20, 0xA2000001, RECORDER_RECORD_ID},
-      {kStopSet, 20, 0x82000001, RECORDER_STOP_RECORDING_ID},
-      {kPlaySet, 60, 0xB2000001, RECORDER_PLAY_ID},
-      {kStopSet, 60, 0x82000001, RECORDER_STOP_PLAYING_ID},
+      {kRecordSet, 20, APP_STYLE_TAB_PICTURE_BUTTON, RECORDER_RECORD_ID},
+      {kStopSet, 20, kHiddenPictureButton, RECORDER_STOP_RECORDING_ID},
+      {kPlaySet, 60, APP_STYLE_TAB_PICTURE_BUTTON | SL_GUI_WS_DISABLED, RECORDER_PLAY_ID},
+      {kStopSet, 60, kHiddenPictureButton, RECORDER_STOP_PLAYING_ID},
   };
   for (const auto& b : kButtons)
     if (!AudioDialog_PictureButton(g_pictures[b.set], b.x, 60, b.style, b.id, dialog))
       App_Fatal(-2303, "Insuficiente memoria");
-  if (!AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "&Aceptar", 190, 60, 80, 30, 0xB2000002, 1, dialog) ||
-      !AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "&Cancelar", 290, 60, 80, 30, 0xA2000002, 2, dialog))
+  if (!AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "&Aceptar", 190, 60, 80, 30, APP_STYLE_TAB_BUTTON | SL_GUI_WS_DISABLED, 1, dialog) ||
+      !AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "&Cancelar", 290, 60, 80, 30, APP_STYLE_TAB_BUTTON, 2, dialog))
     App_Fatal(-2303, "Insuficiente memoria");
   dialog->onDone = onDone;
   dialog->onDoneUser = chooser;

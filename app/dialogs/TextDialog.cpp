@@ -6,6 +6,7 @@
 #include "app/services/CommonResources.h"
 #include "app/services/ModalStack.h"
 #include "app/dialogs/MsgBox.h"
+#include "app/services/AppStyles.h"
 #include "foundation/SLObject.h"
 #include "foundation/SLString.h"
 #include "gui/SLGuiButton.h"
@@ -32,15 +33,15 @@ void AddEditTextDialog_Show(u32 noTextButton, TextDialogDone onDone) {
   ModalStack_Begin(0);
   CSL_GS_GuiManager& manager = App_GuiManager();
   auto* dialog = static_cast<CMyGameAddEditTextDialog*>(Create(CMyGameAddEditTextDialog::GetClassRecord(),
-                                                               "Ingresa el texto", 0, 0, 100, 100, 0x20000019,
+                                                               "Ingresa el texto", 0, 0, 100, 100, APP_STYLE_DIALOG,
                                                                kDialogId, nullptr));
-  Create(CSL_GS_GuiLabel::GetClassRecord(), "&Ingresa el texto a mostrar:", 20, 5, 420, 20, 0xA0000002, 101, dialog)
+  Create(CSL_GS_GuiLabel::GetClassRecord(), "&Ingresa el texto a mostrar:", 20, 5, 420, 20, APP_STYLE_LABEL, 101, dialog)
       ->SetTextFormat(0);
   // Tab stop, multi-line, word wrap.
   CSL_GS_GuiWindow* edit =
-      Create(CMyGameAddEditText_TextEditCtl::GetClassRecord(), "", 10, 30, 440, 150, 0xA2000009, kEditId, dialog);
-  Create(CSL_GS_GuiButton::GetClassRecord(), "&Aceptar", 270, 185, 80, 30, 0xA2000002, 1, dialog);
-  Create(CSL_GS_GuiButton::GetClassRecord(), noTextButton ? "&Sin texto" : "&Cancelar", 370, 185, 80, 30, 0xA2000002,
+      Create(CMyGameAddEditText_TextEditCtl::GetClassRecord(), "", 10, 30, 440, 150, APP_STYLE_TEXT_EDIT, kEditId, dialog);
+  Create(CSL_GS_GuiButton::GetClassRecord(), "&Aceptar", 270, 185, 80, 30, APP_STYLE_TAB_BUTTON, 1, dialog);
+  Create(CSL_GS_GuiButton::GetClassRecord(), noTextButton ? "&Sin texto" : "&Cancelar", 370, 185, 80, 30, APP_STYLE_TAB_BUTTON,
          2, dialog);
   manager.SetFocus(edit);
   dialog->onDone = onDone;

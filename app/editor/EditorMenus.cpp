@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr u32 kMenuStyle = 0x20000000;
+constexpr u32 kMenuStyle = SL_GUI_WS_VISIBLE;
 constexpr i32 kSceneMenuFatal = -911;
 constexpr i32 kItemMenuFatal = -916;
 constexpr const char* kNoMemory = "Insuficiente memoria";

@@ -6,6 +6,7 @@
 #include "app/dialogs/AudioChooserRows.h"
 #include "app/services/CMyGuiManager.h"
 #include "app/services/ModalStack.h"
+#include "app/services/AppStyles.h"
 #include "foundation/SLError.h"
 #include "foundation/SLLibrary.h"
 #include "foundation/SLMemory.h"
@@ -24,6 +25,8 @@ SL_IMPLEMENT_CLASS_CREATABLE(CMyMP3FinderDialog, CSL_GS_GuiTopLevelWindow)
 namespace {
 
 constexpr u32 kImageGroup = 1028;
+// The list's controls wait hidden while the search runs.
+constexpr u32 kHiddenTabButton = APP_STYLE_TAB_BUTTON & ~SL_GUI_WS_VISIBLE;
 constexpr char kSection[] = "BuscaMP3";
 constexpr char kCompleteKey[] = "EscaneoCompleto";
 constexpr u32 kDriveFixed = 3;
@@ -283,7 +286,7 @@ CMyMP3FinderDialog* Mp3FinderDialog_Show(Mp3ChosenCallback onDone, void* chooser
   CSL_GS_GuiManager& manager = App_GuiManager();
   auto* dialog = static_cast<CMyMP3FinderDialog*>(AudioDialog_Create(CMyMP3FinderDialog::GetClassRecord(),
                                                                      "Elije un archivo MP3", 0, 0, 100, 100,
-                                                                     0x20000019, MP3_FINDER_ID, nullptr));
+                                                                     APP_STYLE_DIALOG, MP3_FINDER_ID, nullptr));
   auto made = [](CSL_GS_GuiWindow* window) {
     if (!window) App_Fatal(-2403, "Insuficiente memoria");
     return window;
@@ -293,25 +296,25 @@ CMyMP3FinderDialog* Mp3FinderDialog_Show(Mp3ChosenCallback onDone, void* chooser
   if (!manager.SetTimer(dialog, 1, 250)) App_Fatal(-2403, "Insuficiente memoria");
   if (!AudioDialog_AttachPreview(&dialog->preview)) App_Fatal(-2404, "No puedo inicializar reproductor de audio");
 
-  made(AudioDialog_Create(CSL_GS_GuiFrame::GetClassRecord(), "", 20, 26, 258, 28, 0xA0000000,
+  made(AudioDialog_Create(CSL_GS_GuiFrame::GetClassRecord(), "", 20, 26, 258, 28, APP_STYLE_CHILD,
                           AUDIO_SELECTION_FRAME_ID, dialog))
       ->Show(false);
   for (u32 i = 0; i < AUDIO_ROW_COUNT; ++i)
     made(AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "", i32(i % 2) * 255 + 5, i32(i / 2) * 25 + 5, 250,
-                            20, 0x82000002, AUDIO_FIRST_ROW_ID + i, dialog));
-  made(AudioDialog_Create(CSL_GS_GuiVScrollBar::GetClassRecord(), "", 515, 5, 20, 145, 0x82000000,
+                            20, kHiddenTabButton, AUDIO_FIRST_ROW_ID + i, dialog));
+  made(AudioDialog_Create(CSL_GS_GuiVScrollBar::GetClassRecord(), "", 515, 5, 20, 145, APP_STYLE_TAB_CHILD & ~SL_GUI_WS_VISIBLE,
                           AUDIO_SCROLL_BAR_ID, dialog));
-  made(AudioDialog_PictureButton(g_pictures[kPlaySet], 20, 155, 0x82000001, AUDIO_PLAY_ID, dialog));
-  made(AudioDialog_PictureButton(g_pictures[kStopSet], 20, 155, 0x82000001, AUDIO_STOP_ID, dialog));
-  made(AudioDialog_Create(CSL_GS_GuiLabel::GetClassRecord(), "Buscando archivos MP3", 5, 40, 530, 30, 0xA0000002,
+  made(AudioDialog_PictureButton(g_pictures[kPlaySet], 20, 155, APP_STYLE_TAB_PICTURE_BUTTON & ~SL_GUI_WS_VISIBLE, AUDIO_PLAY_ID, dialog));
+  made(AudioDialog_PictureButton(g_pictures[kStopSet], 20, 155, APP_STYLE_TAB_PICTURE_BUTTON & ~SL_GUI_WS_VISIBLE, AUDIO_STOP_ID, dialog));
+  made(AudioDialog_Create(CSL_GS_GuiLabel::GetClassRecord(), "Buscando archivos MP3", 5, 40, 530, 30, APP_STYLE_LABEL,
                           MP3_SEARCH_LABEL_ID, dialog));
-  made(AudioDialog_Create(CSL_GS_GuiLabel::GetClassRecord(), "Por favor espere...", 5, 70, 530, 30, 0xA0000002,
+  made(AudioDialog_Create(CSL_GS_GuiLabel::GetClassRecord(), "Por favor espere...", 5, 70, 530, 30, APP_STYLE_LABEL,
                           MP3_WAIT_LABEL_ID, dialog));
-  made(AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "&Reescanear", 65, 155, 100, 30, 0x82000002,
+  made(AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "&Reescanear", 65, 155, 100, 30, kHiddenTabButton,
                           MP3_RESCAN_ID, dialog));
-  made(AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "&Aceptar", 355, 155, 80, 30, 0x82000002, 1, dialog));
+  made(AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "&Aceptar", 355, 155, 80, 30, kHiddenTabButton, 1, dialog));
   CSL_GS_GuiWindow* cancel = made(
-      AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "&Cancelar", 455, 155, 80, 30, 0xA2000002, 2, dialog));
+      AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "&Cancelar", 455, 155, 80, 30, APP_STYLE_TAB_BUTTON, 2, dialog));
   manager.SetFocus(cancel);
   dialog->onDone = onDone;
   dialog->onDoneUser = chooser;

@@ -8,6 +8,7 @@
 #include "app/services/CommonResources.h"
 #include "app/screens/BoxVideoListRow.h"
 #include "app/screens/ScreenLoop.h"
+#include "app/services/AppStyles.h"
 #include "foundation/SLError.h"
 #include "foundation/SLPrintf.h"
 #include "foundation/SLStr.h"
@@ -27,7 +28,7 @@ constexpr const char* kBoxPattern = "Interface/Construcci\xf3n/Cajas/Caja?????_n
 constexpr i32 kBoxButtonX = 12, kBoxButtonY = 101, kBoxButtonWidth = 246, kBoxButtonHeight = 117;
 constexpr i32 kRowX = 254, kRowHeight = 12, kRowArrowX = 285;
 constexpr i32 kVideoX = 348, kVideoY = 104;
-constexpr u32 kStyleHidden = 1, kStyleShown = 0x20000001;
+constexpr u32 kStyleHidden = APP_STYLE_SCREEN_BUTTON_HIDDEN, kStyleShown = APP_STYLE_SCREEN_BUTTON;
 
 const char* const kPlayerNames[6] = {"principio", "rw", "play", "pausa", "ff", "fin"};
 const char* const kPlayerCaptions[6] = {"Home", "Rw", "Play", "Pause", "Ff", "End"};

@@ -9,6 +9,7 @@
 #include "app/media/CMyVIS_arVI.h"
 #include "app/services/CommonResources.h"
 #include "app/screens/ScreenLoop.h"
+#include "app/services/AppStyles.h"
 #include "foundation/SLError.h"
 #include "foundation/SLPrintf.h"
 #include "gamesystem/SLFrameTime.h"
@@ -24,7 +25,8 @@
 namespace {
 
 constexpr i32 kViewX = 68, kViewY = 78;
-constexpr u32 kButtonStyleHidden = 1, kButtonStyleShown = 0x20000001, kSliderStyle = 0x20000001;
+constexpr u32 kButtonStyleHidden = APP_STYLE_SCREEN_BUTTON_HIDDEN, kButtonStyleShown = APP_STYLE_SCREEN_BUTTON,
+             kSliderStyle = u32(SL_GUI_WS_VISIBLE) | SL_GUI_SLS_IMAGE;
 constexpr u32 kMovieRate = 60;
 
 Movie* TheMovie() { return Movie_Get(); }

@@ -13,6 +13,7 @@
 #include "app/editor/EditorScreen.h"
 #include "app/dialogs/MsgBox.h"
 #include "app/screens/ScreenLoop.h"
+#include "app/services/AppStyles.h"
 #include "foundation/SLError.h"
 #include "foundation/SLPrintf.h"
 #include "gamesystem/SLPhaseHooks.h"
@@ -57,7 +58,7 @@ bool LeftClickThisTick() {
 CSL_GS_GuiWindow* CreatePictureButton(const char* caption, i32 x, i32 y, u32 id, SL_GS_Image* const* pictures,
                                       u32 count) {
   CSL_GS_GuiWindow* button = App_GuiManager().CreateWindow(CSL_GS_GuiButton::GetClassRecord(), caption, x, y, 100,
-                                                           100, 0x20000001, AppSkin, id, nullptr);
+                                                           100, APP_STYLE_SCREEN_BUTTON, AppSkin, id, nullptr);
   if (button && !AppButton_SetPictures(button, pictures, count)) {
     App_GuiManager().DestroyWindow(button);
     return nullptr;

@@ -5,6 +5,7 @@
 #include "app/services/AppServices.h"
 #include "app/services/CMyGuiManager.h"
 #include "app/media/CMyVIS_arVI.h"
+#include "app/services/AppStyles.h"
 #include "foundation/SLError.h"
 #include "foundation/SLPrintf.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
@@ -75,7 +76,7 @@ void CommonUi_Load() {
     if (!g_closePictures[i]) App_Fatal(-301, "No puedo cargar im\xe1genes");
   }
   AppCloseButton = App_GuiManager().CreateWindow(CSL_GS_GuiButton::GetClassRecord(), "Cerrar", 768, 10, 100, 100,
-                                                 0x20000001, AppSkin, APP_CLOSE_BUTTON_ID, nullptr);
+                                                 APP_STYLE_SCREEN_BUTTON, AppSkin, APP_CLOSE_BUTTON_ID, nullptr);
   if (!AppCloseButton || !AppButton_SetPictures(AppCloseButton, g_closePictures, APP_STATE_COUNT))
     App_Fatal(-302, "Insuficiente memoria");
   SLSetLastError(SL_OK);
