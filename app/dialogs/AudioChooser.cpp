@@ -11,6 +11,7 @@
 #include "app/media/Mp3Finder.h"
 #include "app/dialogs/Recorder.h"
 #include "app/services/AppStyles.h"
+#include "app/services/FatalCodes.h"
 #include "foundation/SLClassWalk.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
@@ -141,10 +142,10 @@ void CMyGameChooseAudioFileDialog::FillCategory(u32 tabId) {
   for (SLStorageFindRecord* found = listing.FindFirstA(pattern); found; found = listing.FindNextA()) {
     if (found->flags & SL_FIND_DIRECTORY) continue;
     char* name = BareName(found->nameA);
-    if (!name) App_Fatal(-2011, "Insuficiente memoria");
+    if (!name) App_Fatal(APP_FATAL_AUDIO_CHOOSER_NAMES, "Insuficiente memoria");
     if (!files.Add(name)) {
       SLFree(name);
-      App_Fatal(-2011, "Insuficiente memoria");
+      App_Fatal(APP_FATAL_AUDIO_CHOOSER_NAMES, "Insuficiente memoria");
     }
   }
   selected = AUDIO_NO_SELECTION;
@@ -247,8 +248,9 @@ CMyGameChooseAudioFileDialog* ChooseAudioFileDialog_Show(AudioChosenCallback onD
   dialog->flags = flags;
   dialog->category = 0;
   dialog->selected = AUDIO_NO_SELECTION;
-  if (!manager.SetTimer(dialog, 1, 250)) App_Fatal(-2003, "Insuficiente memoria");
-  if (!AudioDialog_AttachPreview(&dialog->preview)) App_Fatal(-2004, "No puedo inicializar reproductor de audio");
+  if (!manager.SetTimer(dialog, 1, 250)) App_Fatal(APP_FATAL_AUDIO_CHOOSER_WINDOWS, "Insuficiente memoria");
+  if (!AudioDialog_AttachPreview(&dialog->preview))
+    App_Fatal(APP_FATAL_AUDIO_CHOOSER_PLAYER, "No puedo inicializar reproductor de audio");
 
   CSL_GS_GuiWindow* frame = AudioDialog_Create(CSL_GS_GuiFrame::GetClassRecord(), "", 20, 26, 258, 28, APP_STYLE_CHILD,
                                                AUDIO_SELECTION_FRAME_ID, dialog);

@@ -13,6 +13,7 @@
 #include "app/services/ModalStack.h"
 #include "app/dialogs/MsgBox.h"
 #include "app/services/AppStyles.h"
+#include "app/services/FatalCodes.h"
 #include "foundation/SLArray.h"
 #include "foundation/SLError.h"
 #include "foundation/SLLibrary.h"
@@ -233,14 +234,14 @@ CMyExportVideoDialog* ExportVideoDialog_Show(u32 eventType) {
   auto* dialog = static_cast<CMyExportVideoDialog*>(
       manager.CreateWindow(CMyExportVideoDialog::GetClassRecord(), "Exportando pel\xed" "cula...", 0, 0, 100, 100,
                            kDialogStyle, AppSkin, EXPORT_DIALOG_ID, nullptr));
-  if (!dialog) App_Fatal(-2502, "Insuficiente memoria");
+  if (!dialog) App_Fatal(APP_FATAL_EXPORT_WINDOWS, "Insuficiente memoria");
   CSL_GS_GuiWindow* label = manager.CreateWindow(CSL_GS_GuiLabel::GetClassRecord(), "Inicializando...", 20, 10, 420,
                                                  50, kLabelStyle, AppSkin, EXPORT_LABEL_ID, dialog);
   CSL_GS_GuiWindow* cancel = manager.CreateWindow(CSL_GS_GuiButton::GetClassRecord(), "&Cancelar", 360, 70, 80, 30,
                                                   kButtonStyle, AppSkin, EXPORT_CANCEL_ID, dialog);
   if (!label || !cancel || !label->SetTextFormat(kLabelTextFormat) || !dialog->SetClientSize(460, 110) ||
       !dialog->CenterOnWindow(nullptr))
-    App_Fatal(-2502, "Insuficiente memoria");
+    App_Fatal(APP_FATAL_EXPORT_WINDOWS, "Insuficiente memoria");
   VideoExport_Start(dialog, eventType);
   SLSetLastError(SL_OK);
   return dialog;

@@ -9,6 +9,7 @@
 #include "app/services/ModalStack.h"
 #include "app/dialogs/MsgBoxLayout.h"
 #include "app/services/AppStyles.h"
+#include "app/services/FatalCodes.h"
 #include "foundation/SLClassWalk.h"
 #include "foundation/SLError.h"
 #include "gamesystem/SLBaseGfx.h"
@@ -189,7 +190,7 @@ CMyMsgBoxDialog* MsgBox_ShowWithCallback(u32 disableCloseButton, u32 style, AppD
                                          u32 windowId, SL_GS_Image* icon, CSL_GS_GuiWindow* parent) {
   ModalStack_Begin(disableCloseButton);
   CMyMsgBoxDialog* box = MsgBox_Show(title, text, style, windowId, icon, parent);
-  if (!box) App_Fatal(-401, "Insuficiente memoria");
+  if (!box) App_Fatal(APP_FATAL_MSGBOX_WINDOW, "Insuficiente memoria");
   box->SetCompletion(completion, argument, style);
   return box;
 }
@@ -202,7 +203,7 @@ bool CMyMsgBoxDialog::OnCommand(CSL_GS_GuiWindow* source, u32 id) {
   // `this` may be gone from here on.
   ModalStack_End();
   DeferredCall* call = AppEvent_NewDeferredCall(id, completion, argument);
-  if (!call) App_Fatal(-402, "Insuficiente memoria");
+  if (!call) App_Fatal(APP_FATAL_MSGBOX_ANSWER, "Insuficiente memoria");
   AppEventQueue_PostEvent(APP_EVENT_DEFERRED_CALL, reinterpret_cast<std::uintptr_t>(call));
   return SLSucceed(true);
 }

@@ -14,6 +14,7 @@
 #include "app/editor/PickerButtons.h"
 #include "app/dialogs/ThinLetterButton.h"
 #include "app/services/AppStyles.h"
+#include "app/services/FatalCodes.h"
 #include "foundation/SLError.h"
 #include "gamesystem/SLFrameTime.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
@@ -274,7 +275,7 @@ void Movie_AddScene(i32 backgroundIndex) {
   Editor_TakeUndoPoint();
   Editor_ClearSelection();
   Scene* scene = Movie_AppendScene(movie);
-  if (!scene) App_Fatal(-1321, "Insuficiente memoria");
+  if (!scene) App_Fatal(APP_FATAL_FIRST_SCENE, "Insuficiente memoria");
   scene->background = backgroundIndex;
   Movie_SelectScene(movie, Movie_SceneCount(movie) - 1);
   EditorSelection_Clear();

@@ -11,6 +11,7 @@
 #include "app/services/ModalStack.h"
 #include "app/project/ProjectFile.h"
 #include "app/services/AppStyles.h"
+#include "app/services/FatalCodes.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLPrintf.h"
 #include "foundation/SLWideText.h"
@@ -57,16 +58,16 @@ bool StartUpDialog_Show() {
   AppServices& services = App_Services();
   CSL_GS_BaseGfx* gfx = services.gfx;
   // The eight pictures go into a group of their own, destroyed with it when the dialog closes.
-  if (!gfx->SetImageGroup(kStartUpGroup)) App_Fatal(-1101, "No puedo cargar im\xe1genes");
+  if (!gfx->SetImageGroup(kStartUpGroup)) App_Fatal(APP_FATAL_STARTUP_DIALOG_GROUP, "No puedo cargar im\xe1genes");
   SL_GS_Image* pictures[8];
   for (u32 i = 0; i < 8; ++i) {
     char name[2048];
     SLSnprintfA(name, sizeof name, "Interface/Di\xe1logo Inicial/Iconos/%s_%s%s.mximg", kStartUpIcons[i / 2],
                 i % 2 ? "over" : "normal", "");
     pictures[i] = App_LoadInterfacePicture(name);
-    if (!pictures[i]) App_Fatal(-1102, "No puedo cargar im\xe1genes");
+    if (!pictures[i]) App_Fatal(APP_FATAL_STARTUP_DIALOG_PICTURES, "No puedo cargar im\xe1genes");
   }
-  if (!gfx->SetImageGroup(kProgramGroup)) App_Fatal(-1101, "No puedo cargar im\xe1genes");
+  if (!gfx->SetImageGroup(kProgramGroup)) App_Fatal(APP_FATAL_STARTUP_DIALOG_GROUP, "No puedo cargar im\xe1genes");
 
   CSL_GS_GuiWindow* dialog = Control(CMyGameStartUpDialog::GetClassRecord(), "\xbfQu\xe9 deseas hacer?", 0, 0, 100, 100,
                                      kDialogStyle, 1003, nullptr, kStartUpFatal);

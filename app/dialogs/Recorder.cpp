@@ -12,6 +12,7 @@
 #include "app/dialogs/MsgBox.h"
 #include "app/dialogs/RecorderNameEdit.h"
 #include "app/services/AppStyles.h"
+#include "app/services/FatalCodes.h"
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLError.h"
 #include "foundation/SLLibrary.h"
@@ -342,8 +343,9 @@ CMyMicRecorderDialog* MicRecorderDialog_Show(RecordingSavedCallback onDone, void
   CSL_GS_GuiManager& manager = App_GuiManager();
   auto* dialog = static_cast<CMyMicRecorderDialog*>(AudioDialog_Create(
       CMyMicRecorderDialog::GetClassRecord(), "Grabadora de voces", 0, 0, 100, 100, APP_STYLE_DIALOG, RECORDER_ID, nullptr));
-  if (!dialog || !manager.SetTimer(dialog, 1, 250)) App_Fatal(-2303, "Insuficiente memoria");
-  if (!AudioDialog_AttachPreview(&dialog->preview)) App_Fatal(-2304, "No puedo inicializar reproductor de audio");
+  if (!dialog || !manager.SetTimer(dialog, 1, 250)) App_Fatal(APP_FATAL_RECORDER_WINDOWS, "Insuficiente memoria");
+  if (!AudioDialog_AttachPreview(&dialog->preview))
+    App_Fatal(APP_FATAL_RECORDER_PLAYER, "No puedo inicializar reproductor de audio");
 
   CSL_GS_GuiWindow* label = AudioDialog_Create(CSL_GS_GuiLabel::GetClassRecord(), "Nombre:", 10, 5, 70, 20,
                                                APP_STYLE_LABEL, RECORDER_NAME_LABEL_ID, dialog);
@@ -354,7 +356,7 @@ CMyMicRecorderDialog* MicRecorderDialog_Show(RecordingSavedCallback onDone, void
                                                        10, 30, 355, 20, APP_STYLE_LABEL, RECORDER_STATUS_ID, dialog)
                                   : nullptr;
   if (!status || !label->SetTextFormat(1) || !MicRecorderNameEdit_SetMaxLength(name, 30))
-    App_Fatal(-2301, "No puedo cargar im\xe1genes");
+    App_Fatal(APP_FATAL_RECORDER_CONTROLS, "No puedo cargar im\xe1genes");
   manager.SetFocus(name);
   const struct {
     u32 set;
@@ -369,10 +371,10 @@ CMyMicRecorderDialog* MicRecorderDialog_Show(RecordingSavedCallback onDone, void
   };
   for (const auto& b : kButtons)
     if (!AudioDialog_PictureButton(g_pictures[b.set], b.x, 60, b.style, b.id, dialog))
-      App_Fatal(-2303, "Insuficiente memoria");
+      App_Fatal(APP_FATAL_RECORDER_WINDOWS, "Insuficiente memoria");
   if (!AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "&Aceptar", 190, 60, 80, 30, APP_STYLE_TAB_BUTTON | SL_GUI_WS_DISABLED, 1, dialog) ||
       !AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "&Cancelar", 290, 60, 80, 30, APP_STYLE_TAB_BUTTON, 2, dialog))
-    App_Fatal(-2303, "Insuficiente memoria");
+    App_Fatal(APP_FATAL_RECORDER_WINDOWS, "Insuficiente memoria");
   dialog->onDone = onDone;
   dialog->onDoneUser = chooser;
   AudioDialog_PlaceOnStage(dialog, 375, 95);

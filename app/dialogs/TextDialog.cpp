@@ -7,6 +7,7 @@
 #include "app/services/ModalStack.h"
 #include "app/dialogs/MsgBox.h"
 #include "app/services/AppStyles.h"
+#include "app/services/FatalCodes.h"
 #include "foundation/SLObject.h"
 #include "foundation/SLString.h"
 #include "gui/SLGuiButton.h"
@@ -56,7 +57,7 @@ bool CMyGameAddEditTextDialog::OnCommand(CSL_GS_GuiWindow* source, u32 id) {
   if (id == 1) {
     CSL_GS_GuiWindow* edit = GetManager()->FindChildById(this, kEditId);
     CSLStringAnsi text;
-    if (!text.Assign(edit ? edit->GetText() : "")) App_Fatal(-1711, "Insuficiente memoria");
+    if (!text.Assign(edit ? edit->GetText() : "")) App_Fatal(APP_FATAL_TYPED_TEXT, "Insuficiente memoria");
     if (text.IsEmpty()) {
       MsgBox_ShowWithCallback(0, 1, NothingToDo, 0, "Debes ingresar el texto a mostrar.", "Textos", 1006,
                               AppCommonPictures[APP_PICTURE_INFORMATION], nullptr);

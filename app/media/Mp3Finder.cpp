@@ -7,6 +7,7 @@
 #include "app/services/CMyGuiManager.h"
 #include "app/services/ModalStack.h"
 #include "app/services/AppStyles.h"
+#include "app/services/FatalCodes.h"
 #include "foundation/SLError.h"
 #include "foundation/SLLibrary.h"
 #include "foundation/SLMemory.h"
@@ -240,7 +241,7 @@ bool CMyMP3FinderDialog::OnCommand(CSL_GS_GuiWindow* source, u32 id) {
       CSLIniFile* settings = App_Services().settings;
       DeleteStoredPaths(settings);
       settings->SetStringA(kSection, kCompleteKey, "0", 0);
-      if (!StartThread()) App_Fatal(-2403, "Insuficiente memoria");
+      if (!StartThread()) App_Fatal(APP_FATAL_MP3_FINDER_WINDOWS, "Insuficiente memoria");
       return SLSucceed(true);
     }
     case 1:
@@ -288,13 +289,14 @@ CMyMP3FinderDialog* Mp3FinderDialog_Show(Mp3ChosenCallback onDone, void* chooser
                                                                      "Elije un archivo MP3", 0, 0, 100, 100,
                                                                      APP_STYLE_DIALOG, MP3_FINDER_ID, nullptr));
   auto made = [](CSL_GS_GuiWindow* window) {
-    if (!window) App_Fatal(-2403, "Insuficiente memoria");
+    if (!window) App_Fatal(APP_FATAL_MP3_FINDER_WINDOWS, "Insuficiente memoria");
     return window;
   };
   made(dialog);
   dialog->selected = AUDIO_NO_SELECTION;
-  if (!manager.SetTimer(dialog, 1, 250)) App_Fatal(-2403, "Insuficiente memoria");
-  if (!AudioDialog_AttachPreview(&dialog->preview)) App_Fatal(-2404, "No puedo inicializar reproductor de audio");
+  if (!manager.SetTimer(dialog, 1, 250)) App_Fatal(APP_FATAL_MP3_FINDER_WINDOWS, "Insuficiente memoria");
+  if (!AudioDialog_AttachPreview(&dialog->preview))
+    App_Fatal(APP_FATAL_MP3_FINDER_PLAYER, "No puedo inicializar reproductor de audio");
 
   made(AudioDialog_Create(CSL_GS_GuiFrame::GetClassRecord(), "", 20, 26, 258, 28, APP_STYLE_CHILD,
                           AUDIO_SELECTION_FRAME_ID, dialog))
@@ -319,7 +321,7 @@ CMyMP3FinderDialog* Mp3FinderDialog_Show(Mp3ChosenCallback onDone, void* chooser
   dialog->onDone = onDone;
   dialog->onDoneUser = chooser;
   AudioDialog_PlaceOnStage(dialog, 540, 190);
-  if (!dialog->StartThread()) App_Fatal(-2403, "Insuficiente memoria");
+  if (!dialog->StartThread()) App_Fatal(APP_FATAL_MP3_FINDER_WINDOWS, "Insuficiente memoria");
   SLSetLastError(SL_OK);
   return dialog;
 }

@@ -14,6 +14,7 @@
 #include "app/services/AppGlobals.h"
 #include "app/services/CommonResources.h"
 #include "app/project/ProjectFile.h"
+#include "app/services/FatalCodes.h"
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLWideText.h"
@@ -317,7 +318,7 @@ u32 ProjectFile_LoadFromMemory(Movie* movie, const u8* data, u64 size, const cha
   movie->modified = 0;
   if (name) {
     char* copy = SLDuplicateText(name, SLTextLength(name));
-    if (!copy) App_Fatal(-1231, "Insuficiente memoria");
+    if (!copy) App_Fatal(APP_FATAL_PROJECT_LOAD, "Insuficiente memoria");
     movie->name = copy;
   }
   Movie_SelectScene(movie, movie->currentScene);

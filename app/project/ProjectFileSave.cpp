@@ -11,6 +11,7 @@
 #include "app/services/CommonResources.h"
 #include "app/dialogs/MsgBox.h"
 #include "app/project/ProjectFile.h"
+#include "app/services/FatalCodes.h"
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLLibrary.h"
 #include "foundation/SLMemory.h"
@@ -287,7 +288,7 @@ void ProjectFile_Save(const char* name) {
   Movie* movie = Movie_Get();
   // The name is the movie's from now on, whether or not the file can be written.
   char* copy = SLDuplicateText(name, SLTextLength(name));
-  if (!copy) App_Fatal(-1221, "Insuficiente memoria");
+  if (!copy) App_Fatal(APP_FATAL_PROJECT_SAVE, "Insuficiente memoria");
   SLFree(movie->name);
   movie->name = copy;
 

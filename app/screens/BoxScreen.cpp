@@ -9,6 +9,7 @@
 #include "app/screens/BoxVideoListRow.h"
 #include "app/screens/ScreenLoop.h"
 #include "app/services/AppStyles.h"
+#include "app/services/FatalCodes.h"
 #include "foundation/SLError.h"
 #include "foundation/SLPrintf.h"
 #include "foundation/SLStr.h"
@@ -43,7 +44,7 @@ void LoadStatePictures(const char* pattern, SL_GS_Image** pictures, u32 count) {
     char name[2048];
     SLSnprintfA(name, sizeof name, pattern, kAppStateNames[i]);
     pictures[i] = App_LoadInterfacePicture(name);
-    if (!pictures[i]) App_Fatal(-2101, "No puedo cargar im\xe1genes");
+    if (!pictures[i]) App_Fatal(APP_FATAL_BOX_PICTURES, "No puedo cargar im\xe1genes");
   }
 }
 
@@ -137,7 +138,7 @@ void ListVideos(u32 boxNumber) {
   CSLFileStorage finder;
   for (SLStorageFindRecord* found = finder.FindFirstA(pattern); found; found = finder.FindNextA()) {
     if (found->flags & SL_FIND_DIRECTORY) continue;
-    if (!AddVideoName(found->nameA)) App_Fatal(-2111, "Insuficiente memoria");
+    if (!AddVideoName(found->nameA)) App_Fatal(APP_FATAL_BOX_VIDEO_NAMES, "Insuficiente memoria");
   }
 }
 
@@ -177,7 +178,7 @@ void StepBoxes(bool down) {
     const u32 index = g_state.firstBox + k;
     if (index < count) {
       if (!SetButtonPictures(g_state.boxButtons[k], g_state.boxes[index].images, 3))
-        App_Fatal(-2111, "Insuficiente memoria");
+        App_Fatal(APP_FATAL_BOX_VIDEO_NAMES, "Insuficiente memoria");
       g_state.boxButtons[k]->Show(true);
     } else {
       g_state.boxButtons[k]->Show(false);
@@ -328,9 +329,9 @@ bool AddBox(void*, const char* entryName, u32 number) {
     char name[2048];
     SLSnprintfA(name, sizeof name, "%s%.9s_%s.mximg", kBoxFolder, entryName, kAppStateNames[state]);
     entry.images[state] = App_LoadInterfacePicture(name);
-    if (!entry.images[state]) App_Fatal(-2101, "No puedo cargar im\xe1genes");
+    if (!entry.images[state]) App_Fatal(APP_FATAL_BOX_PICTURES, "No puedo cargar im\xe1genes");
   }
-  if (!g_state.boxes.Add(entry)) App_Fatal(-2102, "Insuficiente memoria");
+  if (!g_state.boxes.Add(entry)) App_Fatal(APP_FATAL_BOX_WINDOWS, "Insuficiente memoria");
   return true;
 }
 
@@ -400,14 +401,14 @@ void BoxVideosScreen_Load() {
   }
   LoadStatePictures("Interface/Construcci\xf3n/Reproducci\xf3n/slider_%s.mximg", g_state.thumbImages, 4);
   g_state.trackImage = App_LoadInterfacePicture("Interface/Construcci\xf3n/Reproducci\xf3n/slider_fondo.mximg");
-  if (!g_state.trackImage) App_Fatal(-2101, "No puedo cargar im\xe1genes");
+  if (!g_state.trackImage) App_Fatal(APP_FATAL_BOX_PICTURES, "No puedo cargar im\xe1genes");
   LoadStatePictures("Interface/Construcci\xf3n/Botones/flechita_arriba_%s.mximg", g_state.upImages, 3);
   LoadStatePictures("Interface/Construcci\xf3n/Botones/flechita_abajo_%s.mximg", g_state.downImages, 3);
   g_state.background = App_LoadInterfacePicture("Interface/Construcci\xf3n/Fondo/fondo.mximg");
-  if (!g_state.background) App_Fatal(-2101, "No puedo cargar im\xe1genes");
+  if (!g_state.background) App_Fatal(APP_FATAL_BOX_PICTURES, "No puedo cargar im\xe1genes");
 
   BoxEntry_Enumerate(s.graphicsPack, &AddBox, nullptr);
-  if (g_state.boxes.GetCount() == 0) App_Fatal(-2103, "No se han encontrado cajas de construcci\xf3n");
+  if (g_state.boxes.GetCount() == 0) App_Fatal(APP_FATAL_NO_BOXES, "No se han encontrado cajas de construcci\xf3n");
 
   CSL_GS_MoviePlayer& player = BoxVideosScreen_Player();
   player.SetGfx(s.gfx);
@@ -429,21 +430,21 @@ void BoxVideosScreen_Load() {
       !SetButtonPictures(g_state.rowUp, g_state.upImages, 3) ||
       !SetButtonPictures(g_state.boxDown, g_state.downImages, 3) ||
       !SetButtonPictures(g_state.rowDown, g_state.downImages, 3))
-    App_Fatal(-2102, "Insuficiente memoria");
+    App_Fatal(APP_FATAL_BOX_WINDOWS, "Insuficiente memoria");
   g_state.slider =
       Create(CSL_GS_GuiHSlider::GetClassRecord(), "RepSlider", 452, 430, 338, 41, kStyleShown, APP_BOX_SLIDER_ID);
   CSL_GS_GuiSliderBase* slider = Slider();
   if (!slider->SetThumbNormalImage(g_state.thumbImages[0]) || !slider->SetThumbOverImage(g_state.thumbImages[1]) ||
       !slider->SetThumbClickImage(g_state.thumbImages[2]) || !slider->SetThumbDisabledImage(g_state.thumbImages[3]) ||
       !slider->SetTrackImage(g_state.trackImage))
-    App_Fatal(-2102, "Insuficiente memoria");
+    App_Fatal(APP_FATAL_BOX_WINDOWS, "Insuficiente memoria");
   for (u32 b = 0; b < 6; ++b) {
     const i32* g = kPlayerGeometry[b];
     const u32 id = APP_BOX_HOME_ID + b;
     g_state.playerButtons[b] =
         Create(button, kPlayerCaptions[b], g[0], g[1], g[2], g[3], id == APP_BOX_PAUSE_ID ? kStyleHidden : kStyleShown, id);
     if (!AppButton_SetPictures(g_state.playerButtons[b], g_state.playerImages[b], 4))
-      App_Fatal(-2102, "Insuficiente memoria");
+      App_Fatal(APP_FATAL_BOX_WINDOWS, "Insuficiente memoria");
   }
 
   g_state.firstBox = 1;

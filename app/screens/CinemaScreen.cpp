@@ -10,6 +10,7 @@
 #include "app/services/CommonResources.h"
 #include "app/screens/ScreenLoop.h"
 #include "app/services/AppStyles.h"
+#include "app/services/FatalCodes.h"
 #include "foundation/SLError.h"
 #include "foundation/SLPrintf.h"
 #include "gamesystem/SLFrameTime.h"
@@ -201,7 +202,8 @@ void CinemaScreen_Load() {
   }
   for (CSL_GS_GuiWindow* w = gui.GetFirstChild(nullptr); w; w = gui.GetNextSibling(w)) {
     if (w->GetId() == APP_CLOSE_BUTTON_ID) continue;
-    if (!c.saved.Add(CinemaSavedWindow{w, IsShown(w) ? 1u : 0u})) App_Fatal(-2201, "Insuficiente memoria");
+    if (!c.saved.Add(CinemaSavedWindow{w, IsShown(w) ? 1u : 0u}))
+      App_Fatal(APP_FATAL_CINEMA_WINDOWS, "Insuficiente memoria");
     w->AddRef();
   }
   for (const CinemaSavedWindow& saved : c.saved) saved.window->Show(false);
@@ -218,13 +220,14 @@ void CinemaScreen_Load() {
     c.thumb[i] = App_LoadInterfacePicture(name);
     SLSnprintfA(name, sizeof name, "Interface/Visor Pel\xed" "culas/Fondo/gente%lu.mximg", (unsigned long)(i + 1));
     c.audience[i] = App_LoadInterfacePicture(name);
-    if (!c.play[i] || !c.pause[i] || !c.thumb[i] || !c.audience[i]) App_Fatal(-2202, "No puedo cargar im\xe1genes");
+    if (!c.play[i] || !c.pause[i] || !c.thumb[i] || !c.audience[i])
+      App_Fatal(APP_FATAL_CINEMA_PICTURES, "No puedo cargar im\xe1genes");
   }
   c.track = App_LoadInterfacePicture("Interface/Visor Pel\xed" "culas/Reproducci\xf3n/slider_fondo.mximg");
   c.hall = App_LoadInterfacePicture("Interface/Visor Pel\xed" "culas/Fondo/fondo.mximg");
-  if (!c.track || !c.hall) App_Fatal(-2202, "No puedo cargar im\xe1genes");
+  if (!c.track || !c.hall) App_Fatal(APP_FATAL_CINEMA_PICTURES, "No puedo cargar im\xe1genes");
   c.applause = s.sfx->LoadSound(s.soundPack, "applause.wav", 1, CSLVideoAudioReaderWAV::GetClassRecord());
-  if (!c.applause) App_Fatal(-2203, "No puedo cargar sonidos");
+  if (!c.applause) App_Fatal(APP_FATAL_CINEMA_SOUNDS, "No puedo cargar sonidos");
 
   // The controls, all in one place on the hall's lower edge.
   c.slider = static_cast<CSL_GS_GuiHSlider*>(gui.CreateWindow(CSL_GS_GuiHSlider::GetClassRecord(), "RepSlider", 511,
@@ -239,7 +242,7 @@ void CinemaScreen_Load() {
       !c.slider->SetThumbOverImage(c.thumb[1]) || !c.slider->SetThumbClickImage(c.thumb[2]) ||
       !c.slider->SetTrackImage(c.track) || !AppButton_SetPictures(c.playButton, c.play, 3) ||
       !AppButton_SetPictures(c.pauseButton, c.pause, 3) || !player.SetGfx(s.gfx) || !player.SetSfx(s.sfx))
-    App_Fatal(-2201, "Insuficiente memoria");
+    App_Fatal(APP_FATAL_CINEMA_WINDOWS, "Insuficiente memoria");
 
   // The intro when there is one, else straight to the movie.
   c.state = CINEMA_STATE_MOVIE;

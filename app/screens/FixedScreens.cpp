@@ -14,6 +14,7 @@
 #include "app/dialogs/MsgBox.h"
 #include "app/screens/ScreenLoop.h"
 #include "app/services/AppStyles.h"
+#include "app/services/FatalCodes.h"
 #include "foundation/SLError.h"
 #include "foundation/SLPrintf.h"
 #include "gamesystem/SLPhaseHooks.h"
@@ -142,12 +143,12 @@ i32 WelcomeScreen_Run() {
   SL_GS_Image* pictures[5] = {};
   for (u32 i = 0; i < APP_STATE_COUNT; ++i) {
     pictures[i] = LoadStatePicture("Interface/Bienvenida/Bot\xf3n Seguir/seguir_%s%s.mximg", kAppStateNames[i]);
-    if (!pictures[i]) App_Fatal(-601, "No puedo cargar im\xe1genes");
+    if (!pictures[i]) App_Fatal(APP_FATAL_WELCOME_PICTURES, "No puedo cargar im\xe1genes");
   }
   pictures[4] = App_LoadInterfacePicture("Interface/Bienvenida/Fondo/fondo.mximg");
-  if (!pictures[4]) App_Fatal(-601, "No puedo cargar im\xe1genes");
+  if (!pictures[4]) App_Fatal(APP_FATAL_WELCOME_PICTURES, "No puedo cargar im\xe1genes");
   CSL_GS_GuiWindow* button = CreatePictureButton("Seguir", 688, 550, APP_WELCOME_CONTINUE_ID, pictures, 4);
-  if (!button) App_Fatal(-602, "Insuficiente memoria");
+  if (!button) App_Fatal(APP_FATAL_WELCOME_BUTTON, "Insuficiente memoria");
 
   char path[4096];
   App_DataPath(path, sizeof path, "Sfx\\Bienvenida.MXV");
@@ -165,10 +166,11 @@ i32 WelcomeScreen_Run() {
 i32 IntroVideo_Play() {
   AppServices& s = App_Services();
   const SL_GS_DisplayMode small{1, 640, 480, 0, 0, 0, 0};
-  if (!s.gfx->ChangeMode(&small)) App_Fatal(-501, "No puedo cambiar la resoluci\xf3n de pantalla");
+  if (!s.gfx->ChangeMode(&small)) App_Fatal(APP_FATAL_SCREEN_MODE, "No puedo cambiar la resoluci\xf3n de pantalla");
   char path[4096];
   App_DataPath(path, sizeof path, "Videos\\Intro.AVI");
-  if (!s.moviePlayer->Open(path, CMyVIS_arVI::GetClassRecord())) App_Fatal(-502, "No puedo cargar video");
+  if (!s.moviePlayer->Open(path, CMyVIS_arVI::GetClassRecord()))
+    App_Fatal(APP_FATAL_INTRO_VIDEO, "No puedo cargar video");
   s.moviePlayer->SeekToFrame(0);
   s.moviePlayer->Play(0, 1.0, false, false);
 
@@ -177,7 +179,7 @@ i32 IntroVideo_Play() {
   s.moviePlayer->Close();
   if (result == -1000) return result;
   const SL_GS_DisplayMode normal{1, 800, 600, 0, 0, 0, 0};
-  if (!s.gfx->ChangeMode(&normal)) App_Fatal(-501, "No puedo cambiar la resoluci\xf3n de pantalla");
+  if (!s.gfx->ChangeMode(&normal)) App_Fatal(APP_FATAL_SCREEN_MODE, "No puedo cambiar la resoluci\xf3n de pantalla");
   SLSetLastError(SL_OK);
   return result;
 }
@@ -190,11 +192,11 @@ i32 MainMenu_Run() {
   for (u32 b = 0; b < 3; ++b) {
     for (u32 state = 0; state < 3; ++state) {
       pictures[b * 3 + state] = LoadStatePicture(kPatterns[b], kAppStateNames[state]);
-      if (!pictures[b * 3 + state]) App_Fatal(-701, "No puedo cargar im\xe1genes");
+      if (!pictures[b * 3 + state]) App_Fatal(APP_FATAL_MENU_PICTURES, "No puedo cargar im\xe1genes");
     }
   }
   pictures[9] = App_LoadInterfacePicture("Interface/Menu Inicial/Fondo/fondo.mximg");
-  if (!pictures[9]) App_Fatal(-701, "No puedo cargar im\xe1genes");
+  if (!pictures[9]) App_Fatal(APP_FATAL_MENU_PICTURES, "No puedo cargar im\xe1genes");
   static const struct {
     const char* caption;
     i32 x, y;
@@ -206,7 +208,7 @@ i32 MainMenu_Run() {
   for (u32 b = 0; b < 3; ++b) {
     buttons[b] = CreatePictureButton(kButtons[b].caption, kButtons[b].x, kButtons[b].y, kButtons[b].id,
                                      pictures + b * 3, 3);
-    if (!buttons[b]) App_Fatal(-702, "Insuficiente memoria");
+    if (!buttons[b]) App_Fatal(APP_FATAL_MENU_BUTTONS, "Insuficiente memoria");
   }
   AppScreen screen{"menu de inicio", pictures[9], true, nullptr, &MenuEvent, nullptr, nullptr, nullptr, 0};
   const i32 result = AppScreen_Run(&screen);
@@ -220,7 +222,7 @@ i32 ExitScreens_Run() {
   ClosingPages pages{{App_LoadInterfacePicture("Interface/Propaganda/Fondo/fondo.mximg"),
                       App_LoadInterfacePicture("Interface/Cr\xe9" "ditos/Fondo/fondo.mximg")},
                      0};
-  if (!pages.pages[0] || !pages.pages[1]) App_Fatal(-801, "No puedo cargar im\xe1genes");
+  if (!pages.pages[0] || !pages.pages[1]) App_Fatal(APP_FATAL_CLOSING_PICTURES, "No puedo cargar im\xe1genes");
   AppScreen screen{"despedida", pages.pages[0], false, &pages, nullptr, &ClosingTick, nullptr, &ClosingClose, 0, false};
   const i32 result = AppScreen_Run(&screen);
   DestroyPictures(pages.pages, 2);

@@ -10,6 +10,7 @@
 #include "app/media/CMyVIS_arVI.h"
 #include "app/services/ModalStack.h"
 #include "app/screens/ScreenLoop.h"
+#include "app/services/FatalCodes.h"
 #include "foundation/SLArray.h"
 #include "foundation/SLError.h"
 #include "foundation/SLLibrary.h"
@@ -214,10 +215,10 @@ i32 LoadingScreen_Run() {
     char name[256];
     SLSnprintfA(name, sizeof name, "Interface/Carga Inicial/Flor/flor%02lu.mximg", static_cast<unsigned long>(i + 1));
     pictures.flowers[i] = App_LoadInterfacePicture(name);
-    if (!pictures.flowers[i]) App_Fatal(-1001, "No puedo cargar im\xe1genes");
+    if (!pictures.flowers[i]) App_Fatal(APP_FATAL_LOADING_PICTURES, "No puedo cargar im\xe1genes");
   }
   pictures.background = App_LoadInterfacePicture("Interface/Carga Inicial/Fondo/fondo.mximg");
-  if (!pictures.background) App_Fatal(-1001, "No puedo cargar im\xe1genes");
+  if (!pictures.background) App_Fatal(APP_FATAL_LOADING_PICTURES, "No puedo cargar im\xe1genes");
 
   char path[4096];
   App_DataPath(path, sizeof path, "Sfx\\Cargando.MXV");
@@ -227,7 +228,8 @@ i32 LoadingScreen_Run() {
   g_block.errorCode = 0;
   g_block.progress.store(0, std::memory_order_relaxed);
   auto* thread = new CSLWorkerThread(&Catalog_LoadAll, reinterpret_cast<std::uintptr_t>(&g_block));
-  if (!thread || !thread->SetPriority(1) || !thread->Start(false)) App_Fatal(-1002, "No puedo inicializar cargador");
+  if (!thread || !thread->SetPriority(1) || !thread->Start(false))
+    App_Fatal(APP_FATAL_LOADING_THREAD, "No puedo inicializar cargador");
   pictures.thread = thread;
 
   AppScreen screen{"carga", pictures.background, true, &pictures, &LoadingEvent, &LoadingTick, &LoadingDraw,

@@ -1,6 +1,7 @@
 #include "app/services/AppEvents.h"
 
 #include "app/services/AppGlobals.h"
+#include "app/services/FatalCodes.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
 
@@ -22,7 +23,7 @@ bool AppEventQueue_Push(const AppEvent& event) {
 }
 
 void AppEventQueue_PostEvent(u32 type, std::uintptr_t data) {
-  if (!AppEventQueue_Push(AppEvent{type, data})) App_Fatal(-201, "Insuficiente memoria");
+  if (!AppEventQueue_Push(AppEvent{type, data})) App_Fatal(APP_FATAL_EVENT_QUEUE, "Insuficiente memoria");
 }
 
 bool AppEventQueue_RemoveAt(u32 index) {

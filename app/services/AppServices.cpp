@@ -5,6 +5,7 @@
 #include "app/services/CMyGuiManager.h"
 #include "app/media/CMyVIS_arVI.h"
 #include "app/services/ModalStack.h"
+#include "app/services/FatalCodes.h"
 #include "foundation/SLDebug.h"
 #include "foundation/SLError.h"
 #include "foundation/SLLibrary.h"
@@ -119,8 +120,8 @@ void App_Init() {
   if (s.gfx->SetImageGroup(1)) {
     AppPointerImage = App_LoadInterfacePicture("Interface/Puntero/puntero_mouse.mximg");
   }
-  if (!AppPointerImage) App_Fatal(-111, "No puedo cargar im\xe1genes");
-  if (!s.sfx->SetSoundGroup(1)) App_Fatal(-113, "No puedo cargar sonidos");
+  if (!AppPointerImage) App_Fatal(APP_FATAL_POINTER_PICTURE, "No puedo cargar im\xe1genes");
+  if (!s.sfx->SetSoundGroup(1)) App_Fatal(APP_FATAL_SOUND_GROUP, "No puedo cargar sonidos");
   static const struct {
     const char* name;
     u32 voices;
@@ -128,7 +129,7 @@ void App_Init() {
   for (u32 i = 0; i < 3; ++i) {
     g_interfaceSounds[i] =
         s.sfx->LoadSound(s.soundPack, kSounds[i].name, kSounds[i].voices, CSLVideoAudioReaderWAV::GetClassRecord());
-    if (!g_interfaceSounds[i]) App_Fatal(-114, "No puedo cargar sonidos");
+    if (!g_interfaceSounds[i]) App_Fatal(APP_FATAL_INTERFACE_SOUNDS, "No puedo cargar sonidos");
   }
 
   // A missing settings file starts empty, bound to its name.

@@ -6,6 +6,7 @@
 #include "app/services/CMyGuiManager.h"
 #include "app/media/CMyVIS_arVI.h"
 #include "app/services/AppStyles.h"
+#include "app/services/FatalCodes.h"
 #include "foundation/SLError.h"
 #include "foundation/SLPrintf.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
@@ -61,24 +62,24 @@ void CommonUi_Load() {
   AppServices& s = App_Services();
   for (u32 i = 0; i < APP_PICTURE_COUNT; ++i) {
     AppCommonPictures[i] = App_LoadInterfacePicture(kPictureNames[i]);
-    if (!AppCommonPictures[i]) App_Fatal(-301, "No puedo cargar im\xe1genes");
+    if (!AppCommonPictures[i]) App_Fatal(APP_FATAL_SHARED_PICTURES, "No puedo cargar im\xe1genes");
   }
   char path[4096];
   for (u32 i = 0; i < APP_FONT_COUNT; ++i) {
     App_DataPath(path, sizeof path, kFontFiles[i]);
     AppCommonFonts[i] = s.gfx->LoadFontFromFile(path);
-    if (!AppCommonFonts[i]) App_Fatal(-301, "No puedo cargar im\xe1genes");
+    if (!AppCommonFonts[i]) App_Fatal(APP_FATAL_SHARED_PICTURES, "No puedo cargar im\xe1genes");
   }
   for (u32 i = 0; i < APP_STATE_COUNT; ++i) {
     char name[256];
     SLSnprintfA(name, sizeof name, "Interface/Principal/Bot\xf3n Cerrar/cerrar_%s.mximg", kAppStateNames[i]);
     g_closePictures[i] = App_LoadInterfacePicture(name);
-    if (!g_closePictures[i]) App_Fatal(-301, "No puedo cargar im\xe1genes");
+    if (!g_closePictures[i]) App_Fatal(APP_FATAL_SHARED_PICTURES, "No puedo cargar im\xe1genes");
   }
   AppCloseButton = App_GuiManager().CreateWindow(CSL_GS_GuiButton::GetClassRecord(), "Cerrar", 768, 10, 100, 100,
                                                  APP_STYLE_SCREEN_BUTTON, AppSkin, APP_CLOSE_BUTTON_ID, nullptr);
   if (!AppCloseButton || !AppButton_SetPictures(AppCloseButton, g_closePictures, APP_STATE_COUNT))
-    App_Fatal(-302, "Insuficiente memoria");
+    App_Fatal(APP_FATAL_CLOSE_BUTTON, "Insuficiente memoria");
   SLSetLastError(SL_OK);
 }
 

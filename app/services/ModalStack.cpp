@@ -3,6 +3,7 @@
 #include "app/services/AppEvents.h"
 #include "app/services/AppGlobals.h"
 #include "app/services/CMyGuiManager.h"
+#include "app/services/FatalCodes.h"
 #include "foundation/SLArray.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
@@ -52,7 +53,7 @@ CSL_GS_GuiWindow* FindCloseButton(CSL_GS_GuiManager* manager) {
 
 [[noreturn]] void OutOfMemory(ModalLevel* level) {
   if (level) FreeLevel(level);
-  App_Fatal(-311, "Insuficiente memoria");
+  App_Fatal(APP_FATAL_MODAL_LEVEL, "Insuficiente memoria");
 }
 
 }  // namespace
