@@ -44,8 +44,8 @@ constexpr u32 kStepsPerPicture = 5;
 constexpr u32 kMovieRate = 60;
 constexpr u32 kMixRate = 22050;
 constexpr u32 kMixOverlap = 220;  // each frame's block runs on into the next one's
-constexpr HRESULT kNoMemory = HRESULT(0x8007000Eu);
-constexpr HRESULT kFail = HRESULT(0x80004005u);
+constexpr HRESULT kNoMemory = E_OUTOFMEMORY;
+constexpr HRESULT kFail = E_FAIL;
 
 // The system calls the export reaches by name.
 struct ExportApi {

@@ -37,9 +37,9 @@ struct WmvWriter {
 };
 
 enum : u32 {
-  WMV_E_FAIL = 0x80004005u,       // writing to a stream that does not exist
-  WMV_E_INVALIDARG = 0x80070057u, // settings refused
-  WMV_E_OUTOFMEMORY = 0x8007000Eu,
+  WMV_E_FAIL = u32(E_FAIL),              // writing to a stream that does not exist
+  WMV_E_INVALIDARG = u32(E_INVALIDARG),  // settings refused
+  WMV_E_OUTOFMEMORY = u32(E_OUTOFMEMORY),
 };
 
 // A writer in the reset state (no interfaces, no inputs, counters 0).
