@@ -22,7 +22,6 @@ constinit OpenItemMenu g_itemMenu = nullptr;
 constinit OpenSceneMenu g_sceneMenu = nullptr;
 constinit StageTick g_referenceInput = nullptr;
 constinit EventFallback g_eventFallback = nullptr;
-constinit u32 g_itemMenuCalls = 0, g_itemMenuLastFromStage = 0, g_sceneMenuCalls = 0;
 
 }  // namespace
 
@@ -84,19 +83,13 @@ void Editor_ShowStartupDialog() {
 
 void Editor_SetItemMenu(void (*open)(u32 fromStage)) { g_itemMenu = open; }
 void Editor_OpenItemMenu(u32 fromStage) {
-  ++g_itemMenuCalls;
-  g_itemMenuLastFromStage = fromStage;
   if (g_itemMenu) g_itemMenu(fromStage);
 }
-u32 Editor_ItemMenuCallCount() { return g_itemMenuCalls; }
-u32 Editor_ItemMenuLastFromStage() { return g_itemMenuLastFromStage; }
 
 void Editor_SetSceneMenu(void (*open)()) { g_sceneMenu = open; }
 void Editor_OpenSceneMenu() {
-  ++g_sceneMenuCalls;
   if (g_sceneMenu) g_sceneMenu();
 }
-u32 Editor_SceneMenuCallCount() { return g_sceneMenuCalls; }
 
 void Editor_SetReferenceInput(void (*tick)()) { g_referenceInput = tick; }
 void Editor_RunReferenceInput() {

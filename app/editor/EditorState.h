@@ -185,16 +185,12 @@ void Editor_ClearSelection();
 // The start-up dialog shown when the editor starts and after a project closes (null: none).
 void Editor_SetStartupDialog(void (*show)());
 void Editor_ShowStartupDialog();
-// The element menu (opened from the stage, fromStage 1, or from the toolbar, 0); until the
-// context menus exist the editor records the calls: the count and the last argument.
+// The element menu (opened from the stage, fromStage 1, or from the toolbar, 0; null: none).
 void Editor_SetItemMenu(void (*open)(u32 fromStage));
 void Editor_OpenItemMenu(u32 fromStage);
-u32 Editor_ItemMenuCallCount();
-u32 Editor_ItemMenuLastFromStage();
-// The scene menu (commands 157 and 158); recorded the same way until it exists.
+// The scene menu (commands 157 and 158; null: none).
 void Editor_SetSceneMenu(void (*open)());
 void Editor_OpenSceneMenu();
-u32 Editor_SceneMenuCallCount();
 // Stage mode 3 input and its message, installed by the action placement (null: mode 3
 // drops back to mode 1).
 void Editor_SetReferenceInput(void (*tick)());
