@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "adventure/AdventureDevices.h"
-#include "app/EditorAction.h"
+#include "app/editor/EditorAction.h"
 #include "bench/BenchRatio.h"
 #include "gamesystem/SLPathFinder2D.h"
 #include "tests/support/MemoryGfxDevice.h"

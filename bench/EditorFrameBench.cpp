@@ -17,13 +17,13 @@
 #include <string>
 #include <vector>
 
-#include "app/AppClasses.h"
-#include "app/AppServices.h"
-#include "app/CMyGuiManager.h"
-#include "app/CommonUi.h"
-#include "app/EditorMenus.h"
-#include "app/EditorScreen.h"
-#include "app/EditorState.h"
+#include "app/services/AppClasses.h"
+#include "app/services/AppServices.h"
+#include "app/services/CMyGuiManager.h"
+#include "app/services/CommonResources.h"
+#include "app/editor/EditorMenus.h"
+#include "app/editor/EditorScreen.h"
+#include "app/editor/EditorState.h"
 #include "bench/BenchContent.h"
 #include "bench/BenchRatio.h"
 #include "gamesystem/directx/SLGfxDirectX.h"

@@ -13,7 +13,7 @@
 
 #include "adventure/AdventureDevices.h"
 #include "adventure/movie/SceneRender.h"
-#include "app/ExportDialog.h"
+#include "app/dialogs/ExportDialog.h"
 #include "bench/BenchRatio.h"
 #include "foundation/SLStr.h"
 #include "gamesystem/GameSystemClasses.h"

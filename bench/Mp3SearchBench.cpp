@@ -10,9 +10,9 @@
 #include <fstream>
 #include <string>
 
-#include "app/AppClasses.h"
-#include "app/AppServices.h"
-#include "app/Mp3Finder.h"
+#include "app/services/AppClasses.h"
+#include "app/services/AppServices.h"
+#include "app/media/Mp3Finder.h"
 #include "bench/BenchRatio.h"
 #include "foundation/SLSync.h"
 #include "platform/kernel32/Modules.h"

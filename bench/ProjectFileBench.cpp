@@ -14,7 +14,7 @@
 
 #include "adventure/AdventureDevices.h"
 #include "adventure/movie/Movie.h"
-#include "app/ProjectFile.h"
+#include "app/project/ProjectFile.h"
 #include "bench/BenchRatio.h"
 #include "platform/kernel32/Modules.h"
 #include "tests/support/MemoryGfxDevice.h"

@@ -14,11 +14,11 @@
 #include <utility>
 #include <vector>
 
-#include "app/AppClasses.h"
-#include "app/AppEvents.h"
-#include "app/AppServices.h"
-#include "app/CommonUi.h"
-#include "app/Screens.h"
+#include "app/services/AppClasses.h"
+#include "app/services/AppEvents.h"
+#include "app/services/AppServices.h"
+#include "app/services/CommonResources.h"
+#include "app/screens/FixedScreens.h"
 #include "bench/BenchContent.h"
 #include "bench/BenchRatio.h"
 #include "bench/RecordingDevice.h"

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/WmvWriter.h"
+#include "app/media/WmvWriter.h"
 #include "bench/BenchRatio.h"
 
 namespace {

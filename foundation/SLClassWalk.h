@@ -2,6 +2,8 @@
 // class that takes a file, by name, extension or content.
 #pragma once
 
+#include <cstring>
+
 #include "foundation/SLObject.h"
 
 // Calls visit(record) for every registered class derived from `base`, base itself left
@@ -28,4 +30,13 @@ inline u32 SLLargestDerivedClassSize(const SLClassRecord* base) {
     return false;
   });
   return largest;
+}
+
+// The registered class derived from `base` named `name` (case counts), or `fallback` when
+// none is: how a caller picks a class it has no link to, such as a widget of a layer above.
+inline const SLClassRecord* SLFindDerivedClassByName(const SLClassRecord* base, const char* name,
+                                                     const SLClassRecord* fallback) {
+  const SLClassRecord* found = SLFindDerivedClass(
+      base, [name](const SLClassRecord* record) { return std::strcmp(record->name, name) == 0; });
+  return found ? found : fallback;
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/BoxScreen.h"
+#include "app/screens/BoxScreen.h"
 #include "storage/SLFastFileStorage.h"
 #include "storage/SLMemoryStorage.h"
 #include "storage/StorageClasses.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/StageHelpers.h"
+#include "app/editor/ClassList.h"
 #include "foundation/SLStr.h"
 #include "fuzz/FuzzProgram.h"
 

@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <string>
 
-#include "app/AppClasses.h"
-#include "app/CommonUi.h"
-#include "app/EditorScreens.h"
+#include "app/services/AppClasses.h"
+#include "app/services/CommonResources.h"
+#include "app/editor/EditorConnections.h"
 #include "fuzz/EditorEventScript.h"
 #include "fuzz/FuzzProgram.h"
 #include "platform/kernel32/Modules.h"
@@ -31,7 +31,7 @@ bool Started() {
     SLRegisterAppClasses();
     SLPlatformSetProgramFileName(program.c_str());
     App_Init();
-    EditorScreens_Install();
+    EditorConnections_Install();
     CommonUi_Load();
     const bool opened = editor_events::OpenEditor(content, "Paseo en el parque");
     on_exit(&LeaveAtOnce, nullptr);  // runs before the handlers registered ahead of it

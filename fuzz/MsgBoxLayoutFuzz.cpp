@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/MsgBoxLayout.h"
+#include "app/dialogs/MsgBoxLayout.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/AppClasses.h"
-#include "app/ProjectDialogs.h"
+#include "app/services/AppClasses.h"
+#include "app/dialogs/ProjectDialogs.h"
 #include "fuzz/FuzzProgram.h"
 #include "gui/SLGuiManager.h"
 #include "gui/SLGuiTopLevelWindow.h"

@@ -13,7 +13,7 @@
 #include "adventure/AdventureDevices.h"
 #include "adventure/movie/Movie.h"
 #include "adventure/movie/SceneRender.h"
-#include "app/ProjectFile.h"
+#include "app/project/ProjectFile.h"
 #include "fuzz/FuzzProgram.h"
 #include "fuzz/SoundFuzzDevice.h"
 #include "platform/kernel32/Modules.h"

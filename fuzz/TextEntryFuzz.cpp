@@ -10,9 +10,9 @@
 #include <string>
 
 #include "adventure/catalog/CharacterCatalog.h"
-#include "app/EditorAction.h"
-#include "app/EditorCallbacks.h"
-#include "app/EditorState.h"
+#include "app/editor/EditorAction.h"
+#include "app/editor/EditorCallbacks.h"
+#include "app/editor/EditorState.h"
 #include "fuzz/FuzzProgram.h"
 
 namespace {

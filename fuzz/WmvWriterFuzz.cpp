@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/WmvWriter.h"
+#include "app/media/WmvWriter.h"
 
 namespace {
 

@@ -157,20 +157,13 @@ u32 CSL_GS_GuiButton::HitTest(i32 x, i32 y) {
   if (hit != SL_GUI_HIT_CLIENT || !m_manager) return hit;
   SLGuiRect client;
   if (!SLGuiPress::ClientOnScreen(this, &client)) return SL_GUI_HIT_NOWHERE;
-  if (m_style & SL_GUI_BS_IMAGE) {
-    const SLGuiImageSlot& slot = m_images[0];
-    if (!slot.image) return SL_GUI_HIT_NOWHERE;
-    const SLGuiPoint at = SLGuiPress::Centred(client, slot.width, slot.height);
-    const i64 px = i64(x) - at.x, py = i64(y) - at.y;
-    if (px < 0 || py < 0 || px >= slot.width || py >= slot.height) return SL_GUI_HIT_NOWHERE;
-    return m_manager->HitTestImageSlot(&slot, i32(px), i32(py)) ? SL_GUI_HIT_NOWHERE : SL_GUI_HIT_CLIENT;
-  }
+  if (m_style & SL_GUI_BS_IMAGE) return SLGuiPress::HitCentredImage(m_manager, client, m_images[0], x, y);
   const SLGuiSkinElement* normal = m_elements[0];
   if (!normal) return SL_GUI_HIT_NOWHERE;
   switch (m_manager->SkinElementZoneAt(normal, &client, x, y)) {
-    case 1:
+    case SL_GUI_ZONE_INSET:
       return m_manager->HitTestSkinElement(normal, &client, x, y) ? SL_GUI_HIT_NOWHERE : SL_GUI_HIT_CLIENT;
-    case 2: {
+    case SL_GUI_ZONE_INNER: {
       SLGuiRect inner = client;
       SLGuiSkinDeflateRect(normal, &inner);
       return m_manager->HitTestSkinElementInRect(normal, &inner, x, y, m_overrides[0]) ? SL_GUI_HIT_NOWHERE

@@ -185,14 +185,7 @@ u32 SLGuiTwoStateButton::HitTest(i32 x, i32 y) {
   SLGuiRect client;
   if (!SLGuiPress::ClientOnScreen(this, &client)) return SL_GUI_HIT_NOWHERE;
   const u32 base = CheckBase();
-  if (m_style & SL_GUI_CS_IMAGE) {
-    const SLGuiImageSlot& slot = m_images[base];
-    if (!slot.image) return SL_GUI_HIT_NOWHERE;
-    const SLGuiPoint at = SLGuiPress::Centred(client, slot.width, slot.height);
-    const i64 px = i64(x) - at.x, py = i64(y) - at.y;
-    if (px < 0 || py < 0 || px >= slot.width || py >= slot.height) return SL_GUI_HIT_NOWHERE;
-    return m_manager->HitTestImageSlot(&slot, i32(px), i32(py)) ? SL_GUI_HIT_NOWHERE : SL_GUI_HIT_CLIENT;
-  }
+  if (m_style & SL_GUI_CS_IMAGE) return SLGuiPress::HitCentredImage(m_manager, client, m_images[base], x, y);
   SLGuiRect glyphBox, textBox;
   Layout(client, &glyphBox, &textBox);
   const auto inside = [x, y](const SLGuiRect& r) {

@@ -206,7 +206,7 @@ void CSL_GS_GuiEdit::OnKeyDown(u32 key) {
     return;
   }
   CSL_GS_GuiManager* manager = m_manager;
-  const auto held = [&](u32 a, u32 b) { return ((manager->GetKeyState(a) | manager->GetKeyState(b)) & 1) != 0; };
+  const auto held = [&](u32 a, u32 b) { return ((manager->GetKeyState(a) | manager->GetKeyState(b)) & SL_GUI_KEYF_DOWN) != 0; };
   const bool shift = held(SL_GUI_KEY_LSHIFT, SL_GUI_KEY_RSHIFT);
   const bool ctrl = held(SL_GUI_KEY_LCTRL, SL_GUI_KEY_RCTRL);
   const char* text = m_text.CStr();

@@ -403,7 +403,7 @@ void CSL_GS_GuiGrid::OnLButtonDown(u32 keys, i32 x, i32 y) {
     const bool scrolling = !fixedRow && !fixedCol;
     if (scrolling) {
       m_currentRow = row, m_currentCol = column;
-      const bool shift = ((manager->GetKeyState(SL_GUI_KEY_LSHIFT) | manager->GetKeyState(SL_GUI_KEY_RSHIFT)) & 1) != 0;
+      const bool shift = ((manager->GetKeyState(SL_GUI_KEY_LSHIFT) | manager->GetKeyState(SL_GUI_KEY_RSHIFT)) & SL_GUI_KEYF_DOWN) != 0;
       switch (Mode()) {
         case SL_GUI_GS_SELECT_ROWS: m_rows[row].selected ^= 1; break;
         case SL_GUI_GS_SELECT_COLUMNS: m_cols[column].selected ^= 1; break;
@@ -580,7 +580,7 @@ void CSL_GS_GuiGrid::OnKeyDown(u32 key) {
   }
   // An empty grid, or a current cell outside the scrolling area, has nowhere to move.
   if (!HasScrollingCell()) return;
-  const auto held = [&](u32 a, u32 b) { return ((manager->GetKeyState(a) | manager->GetKeyState(b)) & 1) != 0; };
+  const auto held = [&](u32 a, u32 b) { return ((manager->GetKeyState(a) | manager->GetKeyState(b)) & SL_GUI_KEYF_DOWN) != 0; };
   const bool ctrl = held(SL_GUI_KEY_LCTRL, SL_GUI_KEY_RCTRL), shift = held(SL_GUI_KEY_LSHIFT, SL_GUI_KEY_RSHIFT);
   if (!MoveByKey(key, ctrl)) return;
   EnsureCellVisible(m_currentRow, m_currentCol);

@@ -103,14 +103,7 @@ u32 CSL_GS_GuiLabel::HitTest(i32 x, i32 y) {
   if (hit != SL_GUI_HIT_CLIENT) return hit;
   SLGuiRect client;
   if (!SLGuiPress::ClientOnScreen(this, &client)) return SL_GUI_HIT_NOWHERE;
-  if (m_style & SL_GUI_LS_IMAGE) {
-    const SLGuiImageSlot& slot = m_images[0];
-    if (!slot.image) return SL_GUI_HIT_NOWHERE;
-    const SLGuiPoint at = SLGuiPress::Centred(client, slot.width, slot.height);
-    const i64 px = i64(x) - at.x, py = i64(y) - at.y;
-    if (px < 0 || py < 0 || px >= slot.width || py >= slot.height) return SL_GUI_HIT_NOWHERE;
-    return m_manager->HitTestImageSlot(&slot, i32(px), i32(py)) ? SL_GUI_HIT_NOWHERE : SL_GUI_HIT_CLIENT;
-  }
+  if (m_style & SL_GUI_LS_IMAGE) return SLGuiPress::HitCentredImage(m_manager, client, m_images[0], x, y);
   // Text only, or a skin without "Normal": the whole client area belongs to the label.
   if (!SkinMode() || !m_normal) return SL_GUI_HIT_CLIENT;
   return m_manager->HitTestSkinElementInRect(m_normal, &client, x, y, m_normalOverride) ? SL_GUI_HIT_NOWHERE

@@ -239,7 +239,7 @@ CSL_GS_GuiWindow* CSL_GS_GuiManager::GetHoverWindow(u32* hit) {
 
 u32 CSL_GS_GuiManager::GetKeyState(u32 key) {
   if (!m_state) return SLFail(SL_E_NOT_INITIALISED, 0u);
-  return SLSucceed(key < SL_GS_KEY_COUNT ? u32(m_state->keyState[key] & 0x81) : 0u);
+  return SLSucceed(key < SL_GS_KEY_COUNT ? u32(m_state->keyState[key] & (SL_GUI_KEYF_CHANGED | SL_GUI_KEYF_DOWN)) : 0u);
 }
 
 void CSL_GS_GuiManager::SetPopupPermission(bool allowed) {

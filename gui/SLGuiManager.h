@@ -28,6 +28,13 @@ class CSL_GS_BaseMouseInput;
 class CSL_GS_MainWindow;
 class CSLBaseStorage;
 
+// Zones of SkinElementZoneAt.
+enum : u32 {
+  SL_GUI_ZONE_OUTSIDE = 0,  // outside the rectangle
+  SL_GUI_ZONE_INSET = 1,    // on one of the element's inset bands (its borders)
+  SL_GUI_ZONE_INNER = 2,    // in the inner area the bands enclose
+};
+
 // Registry entry: {window, flags}.
 struct SLGuiRegistryEntry {
   CSL_GS_GuiWindow* window;
@@ -222,7 +229,7 @@ class CSL_GS_GuiManager : public CSLObject {
   bool HitTestSkinElement(const SLGuiSkinElement* element, const SLGuiRect* rect, i32 x, i32 y);
   bool HitTestSkinElementInRect(const SLGuiSkinElement* element, const SLGuiRect* rect, i32 x, i32 y,
                                 const SLGuiSkinElement* backgroundOverride);
-  // 0 outside the rectangle, 1 on an inset band, 2 in the inner area.
+  // Where a point lies on a skin element stretched over a rectangle (SL_GUI_ZONE_...).
   u32 SkinElementZoneAt(const SLGuiSkinElement* element, const SLGuiRect* rect, i32 x, i32 y);
 
   // --- Getters ---

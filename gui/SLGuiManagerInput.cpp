@@ -93,20 +93,19 @@ void CSL_GS_GuiManager::PollInput(bool skipDevicePoll) {
   if (skipDevicePoll) return;
   const u32 now = s->now;
   if (CSL_GS_BaseKeyboardInput* keyboard = s->keyboard) {
-    // The device's byte: bit 0 down, bit 1 changed at its last poll; other bits mean nothing.
     u8 device[SL_GS_KEY_COUNT] = {};
     if (keyboard->GetState(device, SL_GS_KEY_COUNT)) {
       for (u32 key = 0; key < SL_GS_KEY_COUNT; ++key) {
         u8& state = s->keyState[key];
-        if (device[key] & 2) {
+        if (device[key] & SL_GS_KEYSTATE_CHANGED) {
           state |= SL_GUI_KEYF_CHANGED;
-          if (device[key] & 1) {
+          if (device[key] & SL_GS_KEYSTATE_HELD) {
             state |= SL_GUI_KEYF_DOWN;
             s->keyTime[key] = now;
           } else {
             state &= u8(~(SL_GUI_KEYF_DOWN | SL_GUI_KEYF_REPEAT | SL_GUI_KEYF_REPEATING));
           }
-        } else if ((device[key] & 1) && (state & SL_GUI_KEYF_DOWN)) {
+        } else if ((device[key] & SL_GS_KEYSTATE_HELD) && (state & SL_GUI_KEYF_DOWN)) {
           // The repeat clock restarts at every press and every repeat; the difference is
           // taken modulo 2^32, so the wrap of the tick count changes nothing.
           const u32 elapsed = now - s->keyTime[key];

@@ -102,6 +102,7 @@ class CSL_GS_GuiMenuPopup : public CSL_GS_GuiWindow {
 
   // --- Virtual operations ---
   u32 GetState() override;
+  bool NeedsPopupPermission() const override { return true; }
   bool GetTextStyle(CSL_GS_GuiWindow* window, u32 state, SL_GS_Font** font, SLGuiSkinColor* color) override;
   bool OnCreate() override;
   void OnPositionChanged(SLGuiWindowPos* pos) override;

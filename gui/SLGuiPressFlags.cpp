@@ -77,6 +77,14 @@ bool OwnTextStyle(SL_GS_Font* ownFont, const SLGuiSkinColor* colour, SL_GS_Font*
   return SLSucceed(true);
 }
 
+u32 HitCentredImage(CSL_GS_GuiManager* manager, const SLGuiRect& client, const SLGuiImageSlot& slot, i32 x, i32 y) {
+  if (!slot.image) return SL_GUI_HIT_NOWHERE;
+  const SLGuiPoint at = Centred(client, slot.width, slot.height);
+  const i64 px = i64(x) - at.x, py = i64(y) - at.y;
+  if (px < 0 || py < 0 || px >= slot.width || py >= slot.height) return SL_GUI_HIT_NOWHERE;
+  return manager->HitTestImageSlot(&slot, i32(px), i32(py)) ? SL_GUI_HIT_NOWHERE : SL_GUI_HIT_CLIENT;
+}
+
 bool ClientOnScreen(const CSL_GS_GuiWindow* w, SLGuiRect* rect) {
   SLGuiRect screen;
   if (!w->GetScreenRectR(&screen)) return false;

@@ -76,6 +76,10 @@ bool ClientOnScreen(const CSL_GS_GuiWindow* w, SLGuiRect* rect);
 inline SLGuiPoint Centred(const SLGuiRect& r, i32 w, i32 h) {
   return {i32((i64(r.x) * 2 + r.width - w) / 2), i32((i64(r.y) * 2 + r.height - h) / 2)};
 }
+// The hit test of an image-only widget: its slot's picture centred on the client rectangle
+// (screen coordinates) takes the point where the picture is opaque. SL_GUI_HIT_CLIENT or
+// SL_GUI_HIT_NOWHERE (no picture, outside it, or a transparent pixel).
+u32 HitCentredImage(CSL_GS_GuiManager* manager, const SLGuiRect& client, const SLGuiImageSlot& slot, i32 x, i32 y);
 
 }  // namespace SLGuiPress
 

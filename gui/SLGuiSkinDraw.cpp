@@ -481,11 +481,11 @@ bool CSL_GS_GuiManager::HitTestImageSlot(const SLGuiImageSlot* slot, i32 x, i32 
 }
 
 u32 CSL_GS_GuiManager::SkinElementZoneAt(const SLGuiSkinElement* e, const SLGuiRect* rect, i32 x, i32 y) {
-  if (!e || !rect || !Inside(rect, x, y)) return 0;
+  if (!e || !rect || !Inside(rect, x, y)) return SL_GUI_ZONE_OUTSIDE;
   const i64 px = i64(x) - rect->x, py = i64(y) - rect->y;
   if (px < e->left || py < e->top || px >= i64(rect->width) - e->right || py >= i64(rect->height) - e->bottom)
-    return 1;
-  return 2;
+    return SL_GUI_ZONE_INSET;
+  return SL_GUI_ZONE_INNER;
 }
 
 bool CSL_GS_GuiManager::HitTestSkinElement(const SLGuiSkinElement* e, const SLGuiRect* rect, i32 x, i32 y) {
@@ -504,7 +504,7 @@ bool CSL_GS_GuiManager::HitTestSkinElementInRect(const SLGuiSkinElement* e, cons
   SLGuiRect area = *rect;
   const SLGuiSkinElement* source = e;
   if (backgroundOverride) {
-    if (SkinElementZoneAt(backgroundOverride, rect, x, y) == 1)
+    if (SkinElementZoneAt(backgroundOverride, rect, x, y) == SL_GUI_ZONE_INSET)
       return HitTestSkinElement(backgroundOverride, rect, x, y);
     SLGuiSkinDeflateRect(backgroundOverride, &area);
     source = backgroundOverride;

@@ -223,8 +223,6 @@ void CSL_GS_GuiTopLevelWindow::OnClose() {
   if ((m_style & SL_GUI_TLS_CLOSEBOX) && m_manager) m_manager->DestroyWindow(this);
 }
 
-void CSL_GS_GuiTopLevelWindow::OnDestroy() { CSL_GS_GuiWindow::OnDestroy(); }
-
 void CSL_GS_GuiTopLevelWindow::OnPositionChanged(SLGuiWindowPos* pos) {
   WindowHold hold(this);
   CSL_GS_GuiWindow::OnPositionChanged(pos);

@@ -70,12 +70,12 @@ class CSL_GS_GuiTopLevelWindow : public CSL_GS_GuiWindow {
 
   // --- Virtual operations ---
   bool CanMinimize() override;
+  bool ClosesOnAltF4() const override { return true; }
   bool CanMaximize() override;
   u32 GetState() override;
   bool GetTextStyle(CSL_GS_GuiWindow* window, u32 state, SL_GS_Font** font, SLGuiSkinColor* color) override;
   bool OnCreate() override;
   void OnClose() override;
-  void OnDestroy() override;
   void OnPositionChanged(SLGuiWindowPos* pos) override;
   void OnCancelMode() override;
   void OnCaptureLost(CSL_GS_GuiWindow* newCapture) override;

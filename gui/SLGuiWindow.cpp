@@ -5,9 +5,7 @@
 #include "gamesystem/SLBaseGfx.h"
 #include "gamesystem/SLMainWindow.h"
 #include "gui/SLGuiManager.h"
-#include "gui/SLGuiMenuPopup.h"
 #include "gui/SLGuiScrollBar.h"
-#include "gui/SLGuiTopLevelWindow.h"
 
 SL_IMPLEMENT_CLASS(CSL_GS_GuiBaseEvent, CSLObject)
 SL_IMPLEMENT_CLASS_CREATABLE(CSL_GS_GuiWindow, CSLObject)
@@ -245,7 +243,7 @@ bool CSL_GS_GuiWindow::SetPosition(i32 x, i32 y, i32 width, i32 height, u32 flag
     pos.flags &= ~SL_GUI_SWP_SHOW;
   else
     pos.flags &= ~SL_GUI_SWP_HIDE;
-  if (IsKindOf(CSL_GS_GuiMenuPopup::GetClassRecord()) && !state->popupPermission)
+  if (NeedsPopupPermission() && !state->popupPermission)
     pos.flags &= ~(SL_GUI_SWP_SHOW | SL_GUI_SWP_HIDE);
   state->popupPermission = 0;
   if (pos.width == m_windowRect.width && pos.height == m_windowRect.height) pos.flags &= ~SL_GUI_SWP_NOSIZE;
@@ -716,9 +714,9 @@ void CSL_GS_GuiWindow::OnSysKeyDown(u32 key) {
   TSLObjPtr<CSL_GS_GuiWindow> hold(this);
   if (key != SL_GUI_KEY_F4 || !IsRegistered()) return;
   CSL_GS_GuiManager* manager = m_manager;
-  if (!((manager->GetKeyState(SL_GUI_KEY_LALT) | manager->GetKeyState(SL_GUI_KEY_RALT)) & 1)) return;
+  if (!((manager->GetKeyState(SL_GUI_KEY_LALT) | manager->GetKeyState(SL_GUI_KEY_RALT)) & SL_GUI_KEYF_DOWN)) return;
   CSL_GS_GuiWindow* top = manager->GetTopLevelAncestor(this);
-  if (!top || !top->IsKindOf(CSL_GS_GuiTopLevelWindow::GetClassRecord())) return;
+  if (!top || !top->ClosesOnAltF4()) return;
   TSLObjPtr<CSL_GS_GuiWindow> topHold(top);
   if (CSL_GS_MainWindow* mainWindow = manager->GetMainWindow()) mainWindow->DiscardCloseRequests();
   if (top->IsRegistered()) top->OnClose();
@@ -740,7 +738,7 @@ void CSL_GS_GuiWindow::OnKeyPressed(u32 key) {
 }
 
 u32 CSL_GS_GuiWindow::GetCursorShape(CSL_GS_GuiWindow* window, u32 hit) {
-  if ((hit >= 6 && hit <= 14) || !SLGuiIsChildStyle(m_style) || !m_parent || !IsRegistered()) return 0;
+  if ((hit >= SL_GUI_HIT_FRAME_PARTS_FIRST && hit <= SL_GUI_HIT_FRAME_PARTS_LAST) || !SLGuiIsChildStyle(m_style) || !m_parent || !IsRegistered()) return 0;
   TSLObjPtr<CSL_GS_GuiWindow> parentHold(m_parent);
   return m_parent->IsRegistered() ? m_parent->GetCursorShape(window, hit) : 0;
 }

@@ -117,9 +117,11 @@ enum : u32 {
 enum : u32 {
   SL_GUI_HIT_NOWHERE = 0,
   SL_GUI_HIT_CLIENT = 1,
+  SL_GUI_HIT_FRAME_PARTS_FIRST = 6,  // 6..14: the parts of a frame, borders to the frame itself
   SL_GUI_HIT_GROWBOX_LEFT = 12,
   SL_GUI_HIT_GROWBOX_RIGHT = 13,
   SL_GUI_HIT_FRAME = 14,
+  SL_GUI_HIT_FRAME_PARTS_LAST = SL_GUI_HIT_FRAME,
 };
 
 // Visual state of GetState.
@@ -350,6 +352,11 @@ class CSL_GS_GuiWindow : public CSLObject {
   virtual void OnGfxChanged(CSL_GS_BaseGfx* gfx);
   virtual void OnSfxChanged(CSL_GS_BaseSfx* sfx);
   virtual void OnSkinChanged(u32 skin);
+  // Whether SetPosition shows or hides the window only with the manager's popup permission
+  // (menu popups, which the manager alone opens and closes).
+  virtual bool NeedsPopupPermission() const { return false; }
+  // Whether Alt+F4 on this window or one under it closes this one (framed top-level windows).
+  virtual bool ClosesOnAltF4() const { return false; }
 
   // Tree links (the manager's queries check the registration; these do not).
   CSL_GS_GuiWindow* GetParentLink() const { return m_parent; }

@@ -7,8 +7,6 @@
 
 #include "platform/wintypes.h"
 
-using HRESULT = LONG;
-
 // Formats (the values the system gives them; depth formats are depth-stencil only).
 enum D3DFORMAT : DWORD {
   D3DFMT_UNKNOWN = 0,
@@ -100,8 +98,8 @@ inline constexpr HRESULT D3DERR_DEVICELOST = HRESULT(0x88760868u);
 inline constexpr HRESULT D3DERR_DEVICENOTRESET = HRESULT(0x88760869u);
 inline constexpr HRESULT D3DERR_DRIVERINTERNALERROR = HRESULT(0x88760827u);
 inline constexpr HRESULT D3DERR_NOTFOUND = HRESULT(0x88760866u);
-inline constexpr HRESULT D3D_E_FAIL = HRESULT(0x80004005u);
-inline constexpr HRESULT D3D_E_OUTOFMEMORY = HRESULT(0x8007000Eu);
+inline constexpr HRESULT D3D_E_FAIL = E_FAIL;
+inline constexpr HRESULT D3D_E_OUTOFMEMORY = E_OUTOFMEMORY;
 
 inline constexpr UINT D3D_SDK_VERSION = 32;
 inline constexpr DWORD D3DUSAGE_DEPTHSTENCIL = 0x2;

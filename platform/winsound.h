@@ -5,8 +5,6 @@
 
 #include "platform/wintypes.h"
 
-using HRESULT = LONG;
-
 struct GUID {
   DWORD data1;
   WORD data2;
@@ -33,10 +31,9 @@ inline constexpr HRESULT DSERR_INVALIDCALL = HRESULT(0x88780032u);
 inline constexpr HRESULT DSERR_BADFORMAT = HRESULT(0x88780064u);
 inline constexpr HRESULT DSERR_NODRIVER = HRESULT(0x88780078u);
 inline constexpr HRESULT DSERR_BUFFERLOST = HRESULT(0x88780096u);
-inline constexpr HRESULT DSERR_INVALIDPARAM = HRESULT(0x80070057u);
-inline constexpr HRESULT DSERR_OUTOFMEMORY = HRESULT(0x8007000Eu);
+inline constexpr HRESULT DSERR_INVALIDPARAM = E_INVALIDARG;
+inline constexpr HRESULT DSERR_OUTOFMEMORY = E_OUTOFMEMORY;
 inline constexpr HRESULT DSERR_NOAGGREGATION = HRESULT(0x80040110u);
-inline constexpr HRESULT E_NOINTERFACE = HRESULT(0x80004002u);
 
 // Buffer capabilities, play and lock flags, cooperative levels.
 inline constexpr DWORD DSBCAPS_PRIMARYBUFFER = 0x1;

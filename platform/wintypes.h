@@ -89,3 +89,13 @@ union LARGE_INTEGER {
   } u;
   LONGLONG QuadPart;
 };
+
+// The result of the system's object interfaces: 0 or more success, negative failure. The
+// codes every module shares; each module's header names its own beside them.
+using HRESULT = LONG;
+inline constexpr HRESULT S_OK = 0;
+inline constexpr HRESULT E_NOTIMPL = HRESULT(0x80004001u);
+inline constexpr HRESULT E_NOINTERFACE = HRESULT(0x80004002u);
+inline constexpr HRESULT E_FAIL = HRESULT(0x80004005u);
+inline constexpr HRESULT E_OUTOFMEMORY = HRESULT(0x8007000Eu);
+inline constexpr HRESULT E_INVALIDARG = HRESULT(0x80070057u);

@@ -12,12 +12,18 @@ enum : u32 {
   SL_GS_KEY_COUNT = 544,
 };
 
+// The bits of a key's state byte: held now, and changed at the last poll; other bits mean nothing.
+enum : u8 {
+  SL_GS_KEYSTATE_HELD = 0x01,
+  SL_GS_KEYSTATE_CHANGED = 0x02,
+};
+
 class CSL_GS_BaseKeyboardInput : public CSLObject, public TSLEventSender<CSL_GS_BaseKeyboardInput, CSLBaseEvent*> {
   SL_DECLARE_CLASS(CSL_GS_BaseKeyboardInput)
  public:
   virtual bool Init(HINSTANCE instance, HWND window) = 0;
   virtual void Shutdown() = 0;
-  // Copies min(size, 544) bytes of the key states: bit 0 held, bit 1 changed at the last poll.
+  // Copies min(size, 544) bytes of the key states (SL_GS_KEYSTATE_HELD, SL_GS_KEYSTATE_CHANGED).
   virtual bool GetState(u8* buffer, u32 size) = 0;
   virtual u32 IsKeyDown(u32 code) = 0;
   virtual u32 HasKeyChanged(u32 code) = 0;

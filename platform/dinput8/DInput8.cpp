@@ -393,7 +393,7 @@ class DirectInput final : public IDirectInput8A {
       HRESULT result = CreateJoystick(guid, &device);
       if (result != DI_OK) return result;
     }
-    if (!device) return HRESULT(0x8007000E);
+    if (!device) return E_OUTOFMEMORY;
     *out = device;
     return DI_OK;
   }
@@ -418,7 +418,7 @@ HRESULT DirectInput8Create(HINSTANCE, DWORD version, const GUID& iid, void** out
   if (outer) return DIERR_NOINTERFACE;
   if (!(iid == IID_IDirectInput8A)) return DIERR_NOINTERFACE;
   auto* object = new (std::nothrow) SLDInput8::DirectInput;
-  if (!object) return HRESULT(0x8007000E);
+  if (!object) return E_OUTOFMEMORY;
   *out = static_cast<IDirectInput8A*>(object);
   return DI_OK;
 }

@@ -8,8 +8,6 @@
 
 #include "platform/wintypes.h"
 
-using HRESULT = std::int32_t;
-
 struct GUID {
   std::uint32_t Data1;
   std::uint16_t Data2, Data3;
@@ -38,15 +36,15 @@ extern const GUID GUID_Button;
 
 inline constexpr HRESULT DI_OK = 0;
 inline constexpr HRESULT DI_NOEFFECT = 1;  // also: already acquired, nothing to poll
-inline constexpr HRESULT DIERR_INVALIDPARAM = HRESULT(0x80070057);
+inline constexpr HRESULT DIERR_INVALIDPARAM = E_INVALIDARG;
 inline constexpr HRESULT DIERR_NOTINITIALIZED = HRESULT(0x80070015);
 inline constexpr HRESULT DIERR_INPUTLOST = HRESULT(0x8007001E);
 inline constexpr HRESULT DIERR_NOTACQUIRED = HRESULT(0x8007000C);
 inline constexpr HRESULT DIERR_OTHERAPPHASPRIO = HRESULT(0x80070005);
 inline constexpr HRESULT DIERR_DEVICENOTREG = HRESULT(0x80040154);
-inline constexpr HRESULT DIERR_NOINTERFACE = HRESULT(0x80004002);
+inline constexpr HRESULT DIERR_NOINTERFACE = E_NOINTERFACE;
 inline constexpr HRESULT DIERR_ACQUIRED = HRESULT(0x800700AA);
-inline constexpr HRESULT DIERR_UNSUPPORTED = HRESULT(0x80004001);
+inline constexpr HRESULT DIERR_UNSUPPORTED = E_NOTIMPL;
 
 inline constexpr DWORD DIRECTINPUT_VERSION = 0x0800;
 

@@ -159,7 +159,7 @@ HRESULT CreateJoystick(const GUID& instance, Device** out) {
     SDL_Joystick* joystick = SDL_JoystickOpen(i);
     if (!joystick) return DIERR_DEVICENOTREG;
     *out = new (std::nothrow) Joystick(joystick);
-    if (!*out) return SDL_JoystickClose(joystick), HRESULT(0x8007000E);
+    if (!*out) return SDL_JoystickClose(joystick), E_OUTOFMEMORY;
     return DI_OK;
   }
   return DIERR_DEVICENOTREG;

@@ -13,9 +13,9 @@
 namespace {
 
 constexpr HRESULT kOk = 0;
-constexpr HRESULT kInvalidArg = HRESULT(0x80070057u);
+constexpr HRESULT kInvalidArg = E_INVALIDARG;
 constexpr HRESULT kPathNotFound = HRESULT(0x80070003u);
-constexpr HRESULT kFail = HRESULT(0x80004005u);
+constexpr HRESULT kFail = E_FAIL;
 constexpr std::size_t kMaxPath = 260;
 
 std::string Home() {

@@ -23,10 +23,10 @@
 
 using QWORD = std::uint64_t;
 
-inline constexpr HRESULT WM_S_OK = 0;
-inline constexpr HRESULT WM_E_FAIL = HRESULT(0x80004005u);
-inline constexpr HRESULT WM_E_INVALIDARG = HRESULT(0x80070057u);
-inline constexpr HRESULT WM_E_OUTOFMEMORY = HRESULT(0x8007000Eu);
+inline constexpr HRESULT WM_S_OK = S_OK;
+inline constexpr HRESULT WM_E_FAIL = E_FAIL;
+inline constexpr HRESULT WM_E_INVALIDARG = E_INVALIDARG;
+inline constexpr HRESULT WM_E_OUTOFMEMORY = E_OUTOFMEMORY;
 inline constexpr HRESULT WM_E_PATH_NOT_FOUND = HRESULT(0x80070003u);
 inline constexpr HRESULT WM_E_ACCESS_DENIED = HRESULT(0x80070005u);
 inline constexpr HRESULT WM_E_DISK_FULL = HRESULT(0x80070070u);

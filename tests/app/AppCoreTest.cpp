@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "app/AppClasses.h"
-#include "app/AppEvents.h"
-#include "app/AppGlobals.h"
-#include "app/CMyGuiManager.h"
-#include "app/CMyVIS_arVI.h"
-#include "app/ModalStack.h"
-#include "app/MsgBoxLayout.h"
+#include "app/services/AppClasses.h"
+#include "app/services/AppEvents.h"
+#include "app/services/AppGlobals.h"
+#include "app/services/CMyGuiManager.h"
+#include "app/media/CMyVIS_arVI.h"
+#include "app/services/ModalStack.h"
+#include "app/dialogs/MsgBoxLayout.h"
 #include "foundation/SLLibrary.h"
 #include "gui/SLGuiButton.h"
 #include "gui/SLGuiTopLevelWindow.h"

@@ -14,15 +14,15 @@
 #include <sstream>
 #include <string>
 
-#include "app/AppEvents.h"
+#include "app/services/AppEvents.h"
 #include "foundation/SLByteOrder.h"
-#include "app/AppGlobals.h"
-#include "app/AppServices.h"
-#include "app/CMyGuiManager.h"
-#include "app/CommonUi.h"
-#include "app/ModalStack.h"
-#include "app/MsgBox.h"
-#include "app/Screens.h"
+#include "app/services/AppGlobals.h"
+#include "app/services/AppServices.h"
+#include "app/services/CMyGuiManager.h"
+#include "app/services/CommonResources.h"
+#include "app/services/ModalStack.h"
+#include "app/dialogs/MsgBox.h"
+#include "app/screens/FixedScreens.h"
 #include "gamesystem/SLPhaseHooks.h"
 #include "gamesystem/SLMainWindow.h"
 #include "gamesystem/directx/SLGfxDirectX.h"

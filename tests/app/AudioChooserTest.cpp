@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/AudioChooserRows.h"
+#include "app/dialogs/AudioChooserRows.h"
 #include "gui/SLGuiScrollBar.h"
 #include "gui/SLGuiWindow.h"
 #include "tests/support/AudioDialogsFixture.h"

@@ -11,9 +11,9 @@
 #include <random>
 #include <thread>
 
-#include "app/AppEvents.h"
-#include "app/Mp3Finder.h"
-#include "app/Recorder.h"
+#include "app/services/AppEvents.h"
+#include "app/media/Mp3Finder.h"
+#include "app/dialogs/Recorder.h"
 #include "storage/SLFileFinder.h"
 #include "tests/support/AudioDialogsFixture.h"
 

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "adventure/movie/Balloon.h"
-#include "app/AppServices.h"
-#include "app/CommonUi.h"
-#include "app/EditorScreen.h"
-#include "app/EditorState.h"
+#include "app/services/AppServices.h"
+#include "app/services/CommonResources.h"
+#include "app/editor/EditorScreen.h"
+#include "app/editor/EditorState.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "tests/support/AppHarness.h"
 #include "tests/support/ScreenGolden.h"

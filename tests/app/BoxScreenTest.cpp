@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "app/AppEvents.h"
-#include "app/AppServices.h"
-#include "app/BoxScreen.h"
-#include "app/CMyGuiManager.h"
+#include "app/services/AppEvents.h"
+#include "app/services/AppServices.h"
+#include "app/screens/BoxScreen.h"
+#include "app/services/CMyGuiManager.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "image/SLImage.h"
-#include "app/MiniList.h"
+#include "app/screens/BoxVideoListRow.h"
 #include "gui/SLGuiSlider.h"
 #include "gui/SLGuiWindow.h"
 #include "media/SLMoviePlayer.h"

@@ -1,6 +1,6 @@
 // The cinema on the test clock: each drawn frame moves the clock on by 18 ms, and a
 // logic-phase hook watches every tick and plays the user's part.
-#include "app/CinemaScreen.h"
+#include "app/screens/CinemaScreen.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 
 #include "adventure/AdventureDevices.h"
 #include "adventure/movie/Movie.h"
-#include "app/AppEvents.h"
-#include "app/AppServices.h"
-#include "app/CMyGuiManager.h"
+#include "app/services/AppEvents.h"
+#include "app/services/AppServices.h"
+#include "app/services/CMyGuiManager.h"
 #include "gamesystem/SLPhaseHooks.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "gui/SLGuiButton.h"

@@ -8,8 +8,8 @@
 #include <random>
 #include <string>
 
-#include "app/EditorAction.h"
-#include "app/EditorActionEdits.h"
+#include "app/editor/EditorAction.h"
+#include "app/editor/EditorActionEdits.h"
 #include "gamesystem/SLPathFinder2D.h"
 #include "tests/support/MovieFixtures.h"
 

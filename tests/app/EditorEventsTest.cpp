@@ -7,7 +7,7 @@
 #include <random>
 
 #include "fuzz/EditorEventScript.h"
-#include "app/EditorCallbacks.h"
+#include "app/editor/EditorCallbacks.h"
 #include "tests/support/AppHarness.h"
 #include "tests/support/ContentCatalog.h"
 

@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "adventure/catalog/SceneCatalog.h"
-#include "app/AppEvents.h"
-#include "app/EditorScreen.h"
-#include "app/EditorState.h"
-#include "app/LoadingScreen.h"
-#include "app/ModalStack.h"
+#include "app/services/AppEvents.h"
+#include "app/editor/EditorScreen.h"
+#include "app/editor/EditorState.h"
+#include "app/screens/LoadingScreen.h"
+#include "app/services/ModalStack.h"
 #include "tests/support/AppHarness.h"
 
 namespace {

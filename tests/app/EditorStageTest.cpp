@@ -15,13 +15,15 @@
 
 #include "adventure/movie/MovieHooks.h"
 #include "adventure/movie/SceneRender.h"
-#include "app/AppServices.h"
-#include "app/CMyGuiManager.h"
-#include "app/EditorScreen.h"
-#include "app/EditorMenus.h"
-#include "app/EditorState.h"
-#include "app/ModalStack.h"
-#include "app/StageHelpers.h"
+#include "app/services/AppServices.h"
+#include "app/services/CMyGuiManager.h"
+#include "app/editor/EditorScreen.h"
+#include "app/editor/EditorMenus.h"
+#include "app/editor/EditorState.h"
+#include "app/services/ModalStack.h"
+#include "app/editor/ClassList.h"
+#include "app/editor/EditorTimeline.h"
+#include "app/editor/StageMaskSearch.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "gamesystem/directx/SLKeyboardInput.h"
 #include "gamesystem/directx/SLMouseInput.h"
@@ -225,19 +227,26 @@ TEST_F(EditorStage, AReleaseWithoutMovingOpensTheMenuAndOneAfterMovingDoesNot) {
   CharacterActionEntry* action = CharacterActionEntry_Append(c);  // with an action it cannot be dragged
   action->startFrame = 0, action->endFrame = 100;
   Render();
-  const u32 before = Editor_ItemMenuCallCount();
+  // The editor's seam is watched on its way to the real menu.
+  static u32 s_opens, s_fromStage;
+  s_opens = 0, s_fromStage = 0;
+  Editor_SetItemMenu([](u32 fromStage) {
+    ++s_opens, s_fromStage = fromStage;
+    EditorScreen_ShowItemMenu(fromStage ? kItemMenuFromStage : kItemMenuFromButton);
+  });
   CScriptedMouse& click = Mouse("tick 1: " + At(350, 245) + "; button 1 down\ntick 2: button 1 up\n");
   Play(click, 3);
   EXPECT_EQ(Editor_State().selection.element, c);
-  EXPECT_EQ(Editor_ItemMenuCallCount(), before + 1);
-  EXPECT_EQ(Editor_ItemMenuLastFromStage(), 1u);
+  EXPECT_EQ(s_opens, 1u);
+  EXPECT_EQ(s_fromStage, 1u);
   // The menu that opened rests the stage until it closes.
   EditorMenus_Close();
 
   CScriptedMouse& wiggle = Mouse("tick 1: " + At(350, 245) + "; button 1 down\ntick 2: " + At(360, 245) + "\ntick 3: " +
                         At(350, 245) + "\ntick 4: button 1 up\n");
   Play(wiggle, 5);
-  EXPECT_EQ(Editor_ItemMenuCallCount(), before + 1);
+  EXPECT_EQ(s_opens, 1u);
+  EditorMenus_Install();
   EXPECT_EQ(Editor_State().stageMode, u32(kStageSelect));
   EXPECT_EQ(c->x, 350);  // an element with an action stays where it is
   EXPECT_FALSE(Editor_Control(kIdMenuDeshacer)->IsEnabled());

@@ -1,7 +1,7 @@
 // The movie export, headless: movies built here are exported through the dialog, driven
 // by its events inside the program's screen loop as the editor drives it, and the files
 // are read back with ffprobe and ffmpeg.
-#include "app/ExportDialog.h"
+#include "app/dialogs/ExportDialog.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -16,13 +16,13 @@
 #include "adventure/AdventureDevices.h"
 #include "adventure/movie/Movie.h"
 #include "adventure/movie/SceneRender.h"
-#include "app/AppEvents.h"
-#include "app/AppServices.h"
-#include "app/CMyGuiManager.h"
-#include "app/CommonUi.h"
-#include "app/ModalStack.h"
-#include "app/MsgBox.h"
-#include "app/ScreenLoop.h"
+#include "app/services/AppEvents.h"
+#include "app/services/AppServices.h"
+#include "app/services/CMyGuiManager.h"
+#include "app/services/CommonResources.h"
+#include "app/services/ModalStack.h"
+#include "app/dialogs/MsgBox.h"
+#include "app/screens/ScreenLoop.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "foundation/SLStr.h"
 #include "tests/support/AppHarness.h"

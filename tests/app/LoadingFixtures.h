@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/app/ContentFiles.h"
+#include "tests/support/ContentFiles.h"
 #include "tests/support/TempDir.h"
 
 namespace LoadingFixtures {

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <set>
 
-#include "app/AudioChooserRows.h"
-#include "app/Mp3Finder.h"
+#include "app/dialogs/AudioChooserRows.h"
+#include "app/media/Mp3Finder.h"
 #include "gui/SLGuiScrollBar.h"
 #include "tests/support/AudioDialogsFixture.h"
 

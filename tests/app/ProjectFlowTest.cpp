@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "adventure/movie/Movie.h"
-#include "app/CMyGuiManager.h"
-#include "app/EditorState.h"
-#include "app/ModalStack.h"
-#include "app/MsgBox.h"
-#include "app/ProjectDialogs.h"
+#include "app/services/CMyGuiManager.h"
+#include "app/editor/EditorState.h"
+#include "app/services/ModalStack.h"
+#include "app/dialogs/MsgBox.h"
+#include "app/dialogs/ProjectDialogs.h"
 #include "platform/kernel32/Modules.h"
-#include "tests/app/ContentFiles.h"
+#include "tests/support/ContentFiles.h"
 #include "tests/support/AppHarness.h"
 #include "tests/support/TempDir.h"
 

@@ -9,14 +9,14 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/AudioChooserRows.h"
-#include "app/MsgBox.h"
-#include "app/ProjectDialogs.h"
-#include "app/Recorder.h"
+#include "app/dialogs/AudioChooserRows.h"
+#include "app/dialogs/MsgBox.h"
+#include "app/dialogs/ProjectDialogs.h"
+#include "app/dialogs/Recorder.h"
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLString.h"
 #include "tests/support/AudioDialogsFixture.h"
-#include "app/CMyVIS_arVI.h"
+#include "app/media/CMyVIS_arVI.h"
 #include "tests/support/TestSupport.h"
 
 using namespace AudioTest;

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "app/CMyGuiManager.h"
-#include "app/ModalStack.h"
-#include "app/MsgBox.h"
-#include "app/TextDialog.h"
+#include "app/services/CMyGuiManager.h"
+#include "app/services/ModalStack.h"
+#include "app/dialogs/MsgBox.h"
+#include "app/dialogs/TextDialog.h"
 #include "tests/support/AppHarness.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/WmvWriter.h"
+#include "app/media/WmvWriter.h"
 #include "tests/support/TempDir.h"
 
 TEST(WmvPlayback, FfplayPlaysAWrittenFileToItsEnd) {

@@ -1,5 +1,5 @@
 // The movie file writer, checked against ffprobe and ffmpeg as the readers of its files.
-#include "app/WmvWriter.h"
+#include "app/media/WmvWriter.h"
 
 #include <gtest/gtest.h>
 

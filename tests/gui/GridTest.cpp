@@ -9,7 +9,7 @@
 #include <string>
 #include <utility>
 
-#include "app/CMyGuiManager.h"
+#include "app/services/CMyGuiManager.h"
 #include "gui/SLGuiEdit.h"
 #include "gui/SLGuiGrid.h"
 #include "tests/support/TextWidgetSkin.h"

@@ -1,12 +1,13 @@
 #include "tests/support/AppHarness.h"
 
-#include "app/AppGlobals.h"
-#include "app/AppServices.h"
-#include "app/CMyGuiManager.h"
-#include "app/CommonUi.h"
-#include "app/EditorScreens.h"
-#include "app/ModalStack.h"
-#include "app/MsgBox.h"
+#include "app/services/AppEvents.h"
+#include "app/services/AppGlobals.h"
+#include "app/services/AppServices.h"
+#include "app/services/CMyGuiManager.h"
+#include "app/services/CommonResources.h"
+#include "app/editor/EditorConnections.h"
+#include "app/services/ModalStack.h"
+#include "app/dialogs/MsgBox.h"
 #include "foundation/SLMemory.h"
 #include "gamesystem/SLMainWindow.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
@@ -105,7 +106,7 @@ void AppScreenTest::SetUpTestSuite() {
   SLTestRegisterClasses();
   SLPlatformSetProgramFileName(AppHarness::ProgramPath().c_str());
   App_Init();
-  EditorScreens_Install();
+  EditorConnections_Install();
   CommonUi_Load();
 }
 

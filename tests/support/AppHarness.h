@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/AppEvents.h"
+#include "app/services/AppEvents.h"
 #include "gui/SLGuiWindow.h"
 
 namespace AppHarness {

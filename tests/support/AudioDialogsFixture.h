@@ -15,12 +15,13 @@
 #include <thread>
 #include <vector>
 
-#include "app/AppGlobals.h"
-#include "app/AppServices.h"
-#include "app/AudioChooser.h"
-#include "app/CMyGuiManager.h"
-#include "app/CommonUi.h"
-#include "app/ModalStack.h"
+#include "app/services/AppEvents.h"
+#include "app/services/AppGlobals.h"
+#include "app/services/AppServices.h"
+#include "app/dialogs/AudioChooser.h"
+#include "app/services/CMyGuiManager.h"
+#include "app/services/CommonResources.h"
+#include "app/services/ModalStack.h"
 #include "platform/kernel32/Modules.h"
 #include "storage/SLIniFile.h"
 #include "tests/support/AppHarness.h"

@@ -13,7 +13,7 @@
 #include "adventure/catalog/CharacterCatalog.h"
 #include "adventure/catalog/ObjectCatalog.h"
 #include "adventure/catalog/SceneCatalog.h"
-#include "tests/app/ContentFiles.h"
+#include "tests/support/ContentFiles.h"
 
 inline void ContentCatalog_Load(const std::string& content) {
   namespace fs = std::filesystem;

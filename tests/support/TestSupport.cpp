@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "app/AppClasses.h"
+#include "app/services/AppClasses.h"
 #include "tests/support/TempDir.h"
 
 void SLTestRegisterClasses() { SLRegisterAppClasses(); }

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/AppClasses.h"
+#include "app/services/AppClasses.h"
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLError.h"
 #include "gamesystem/SLBaseGfx.h"

@@ -1,0 +1,386 @@
+#include "app/dialogs/Recorder.h"
+
+#include <cstring>
+
+#include "app/services/AppGlobals.h"
+#include "app/services/AppServices.h"
+#include "app/dialogs/AudioChooserKit.h"
+#include "app/services/CMyGuiManager.h"
+#include "app/media/CMyVIS_arVI.h"
+#include "app/services/CommonResources.h"
+#include "app/services/ModalStack.h"
+#include "app/dialogs/MsgBox.h"
+#include "app/dialogs/RecorderNameEdit.h"
+#include "app/services/AppStyles.h"
+#include "app/services/FatalCodes.h"
+#include "foundation/SLByteOrder.h"
+#include "foundation/SLError.h"
+#include "foundation/SLLibrary.h"
+#include "foundation/SLPrintf.h"
+#include "foundation/SLTextConvert.h"
+#include "gamesystem/directx/SLSfxDirectX.h"
+#include "gui/SLGuiButton.h"
+#include "gui/SLGuiLabel.h"
+#include "media/SLVideoAudioReaderWAV.h"
+#include "storage/SLFileFinder.h"
+
+SL_IMPLEMENT_CLASS_CREATABLE(CMyMicRecorderDialog, CSL_GS_GuiTopLevelWindow)
+
+namespace {
+
+constexpr u32 kImageGroup = 1029;
+// The stop buttons wait hidden under record and play.
+constexpr u32 kHiddenPictureButton = APP_STYLE_TAB_PICTURE_BUTTON & ~SL_GUI_WS_VISIBLE;
+constexpr u32 kHeaderBytes = 44;
+constexpr char kTitle[] = "Grabaci\xf3n";
+
+enum { kPlaySet, kRecordSet, kStopSet, kSetCount };
+AudioPictureSet g_pictures[kSetCount] = {
+    {"Interface/Selecciona Audio/Reproducci\xf3n/play_%s.mximg", 4, {}},
+    {"Interface/Selecciona Audio/Reproducci\xf3n/rec_%s.mximg", 4, {}},
+    {"Interface/Selecciona Audio/Reproducci\xf3n/stop_%s.mximg", 4, {}},
+};
+
+// What is asked of the capture device: 16-bit mono PCM at 22,050 Hz.
+constexpr SLAudioFormat kCaptureFormat = {1, 1, 16, 22050, 44100, 2};
+
+// The header with both sizes 0: "RIFF", size − 8, "WAVE", the 16-byte "fmt " chunk of
+// the capture format, "data", size − 44.
+void BuildHeader(u8* header) {
+  std::memcpy(header, "RIFF", 4);
+  std::memcpy(header + 8, "WAVEfmt ", 8);
+  std::memcpy(header + 36, "data", 4);
+  SLStoreLE32(header + 4, 0);
+  SLStoreLE32(header + 16, 16);
+  SLStoreLE16(header + 20, u16(kCaptureFormat.formatTag));
+  SLStoreLE16(header + 22, u16(kCaptureFormat.channels));
+  SLStoreLE32(header + 24, kCaptureFormat.samplesPerSecond);
+  SLStoreLE32(header + 28, kCaptureFormat.bytesPerSecond);
+  SLStoreLE16(header + 32, u16(kCaptureFormat.blockAlign));
+  SLStoreLE16(header + 34, u16(kCaptureFormat.bitsPerSample));
+  SLStoreLE32(header + 40, 0);
+}
+
+void FinalPath(char* buffer, u32 size, const char* name) {
+  SLSnprintfA(buffer, size, "%s%sSfx\\Grabadas\\%s.WAV", App_ProgramDirectory(), "", name);
+}
+
+// Renames `from` to `to`, replacing a file there in the same step: the old recording is
+// never gone before the new one has its name.
+bool ReplaceFile(const char* from, const char* to) {
+  SLWChar wideFrom[4096], wideTo[4096];
+  u32 fromSize = 4096, toSize = 4096;
+  if (!SLAnsiToWide(wideFrom, &fromSize, from, SL_TEXT_TO_END, 0) ||
+      !SLAnsiToWide(wideTo, &toSize, to, SL_TEXT_TO_END, 0))
+    return false;
+  using MoveFileExWProc = BOOL (*)(const SLWChar*, const SLWChar*, u32);
+  HMODULE kernel = SLLoadLibrary(u"kernel32.dll");
+  auto move = kernel ? reinterpret_cast<MoveFileExWProc>(SLGetProcAddress(kernel, u"MoveFileExW")) : nullptr;
+  const bool moved = move && move(wideFrom, wideTo, 1 /* replace an existing file */);
+  if (kernel) SLFreeLibrary(kernel);
+  return moved ? SLSucceed(true) : SLFail(SL_E_STORAGE_WRITE, false);
+}
+
+CMyMicRecorderDialog* Live(std::uintptr_t argument) {
+  auto* dialog = reinterpret_cast<CMyMicRecorderDialog*>(argument);
+  return dialog && App_GuiManager().IsRegistered(dialog) && dialog->IsKindOf(CMyMicRecorderDialog::GetClassRecord())
+             ? dialog
+             : nullptr;
+}
+
+void FocusName(u32, std::uintptr_t argument) {
+  if (CMyMicRecorderDialog* dialog = Live(argument))
+    App_GuiManager().SetFocus(AudioDialog_Child(dialog, RECORDER_NAME_ID));
+}
+
+}  // namespace
+
+CMyMicRecorderDialog::CMyMicRecorderDialog() = default;
+
+CMyMicRecorderDialog::~CMyMicRecorderDialog() {
+  SLErrorKeeper keep;
+  DestroyCapture();
+  file.Close();
+}
+
+void CMyMicRecorderDialog::TemporaryPath(char* buffer, u32 size) {
+  SLSnprintfA(buffer, size, "%s%sSfx\\Grabadas\\Grabaci\xf3n.TMP", App_ProgramDirectory(), "");
+}
+
+void CMyMicRecorderDialog::DestroyCapture() {
+  writing.store(0, std::memory_order_relaxed);
+  if (!capture) return;
+  SLErrorKeeper keep;
+  // Waits for the capture worker: no callback runs after this.
+  App_Services().sfx->DestroySound(capture);
+  capture = nullptr;
+}
+
+bool CMyMicRecorderDialog::IsRecording() {
+  CSL_GS_GuiWindow* record = AudioDialog_Child(this, RECORDER_RECORD_ID);
+  CSL_GS_GuiWindow* stop = AudioDialog_Child(this, RECORDER_STOP_RECORDING_ID);
+  return record && stop && !(record->GetStyle() & SL_GUI_WS_VISIBLE) && (stop->GetStyle() & SL_GUI_WS_VISIBLE);
+}
+
+void CMyMicRecorderDialog::ShowError(const char* text, bool focusName) {
+  MsgBox_ShowWithCallback(0, 1, focusName ? &FocusName : nullptr, reinterpret_cast<std::uintptr_t>(this), text,
+                          kTitle, RECORDER_BOX_ID, AppCommonPictures[APP_PICTURE_ERROR], nullptr);
+}
+
+void CMyMicRecorderDialog::StartRecording(CSL_GS_GuiWindow* source) {
+  OnCommand(source, RECORDER_STOP_RECORDING_ID);
+  OnCommand(source, RECORDER_STOP_PLAYING_ID);
+  preview.Close();
+  CSL_GS_BaseSfx* sfx = App_Services().sfx;
+  char path[4096];
+  TemporaryPath(path, sizeof path);
+  bool created = false;
+  bool ok = (capture = sfx->CreateCaptureSound(&kCaptureFormat)) != nullptr;
+  // No capture device, or one that cannot be opened: the child is told what is missing.
+  bool noMicrophone = !ok;
+  recorded = 0;
+  AudioDialog_Enable(this, RECORDER_PLAY_ID, false);
+  if (ok) ok = created = file.CreateA(path, SL_STORAGE_WRITE);
+  if (ok) {
+    u8 header[kHeaderBytes];
+    BuildHeader(header);
+    ok = file.Write(header, kHeaderBytes) == kHeaderBytes;
+  }
+  if (ok) {
+    dataBytes.store(0, std::memory_order_relaxed);
+    writeFailed.store(0, std::memory_order_relaxed);
+    dataFull.store(0, std::memory_order_relaxed);
+    writing.store(1, std::memory_order_release);
+    ok = sfx->StartCapture(capture, &MicRecorderDialog_OnCaptureData, reinterpret_cast<std::uintptr_t>(this));
+    noMicrophone = !ok && SLGetLastError() == SL_E_SFX_CAPTURE_START;
+  }
+  if (ok) {
+    AudioDialog_Child(this, RECORDER_STATUS_ID)->SetText("Grabando...");
+    AudioDialog_Show(this, RECORDER_RECORD_ID, false);
+    AudioDialog_Show(this, RECORDER_STOP_RECORDING_ID, true);
+    AudioDialog_Enable(this, RECORDER_PLAY_ID, false);
+    AudioDialog_Enable(this, 1, false);
+    SLSetLastError(SL_OK);
+    return;
+  }
+  DestroyCapture();
+  if (created) {
+    file.Close();
+    file.DeleteA(path);
+  }
+  ShowError(noMicrophone ? "No se encontr\xf3 un micr\xf3" "fono" : "No puedo comenzar la grabaci\xf3n", false);
+}
+
+void MicRecorderDialog_OnCaptureData(SL_GS_SoundRecord*, std::uintptr_t user, const void* data, u32 count) {
+  auto* dialog = reinterpret_cast<CMyMicRecorderDialog*>(user);
+  if (!dialog->writing.load(std::memory_order_acquire)) return;
+  u64 bytes = u64(count) * 2;
+  const u64 before = dialog->dataBytes.load(std::memory_order_relaxed);
+  bool full = false;
+  if (before + bytes > dialog->dataLimit) {
+    bytes = (dialog->dataLimit - before) & ~u64(1);
+    full = true;
+  }
+  if (bytes && dialog->file.Write(data, bytes) != bytes) {
+    dialog->writing.store(0, std::memory_order_relaxed);
+    dialog->writeFailed.store(1, std::memory_order_release);
+    return;
+  }
+  dialog->dataBytes.store(before + bytes, std::memory_order_relaxed);
+  if (full) {
+    dialog->writing.store(0, std::memory_order_relaxed);
+    dialog->dataFull.store(1, std::memory_order_release);
+  }
+}
+
+void CMyMicRecorderDialog::StopRecording(CSL_GS_GuiWindow* source) {
+  if (!IsRecording()) return;
+  DestroyCapture();
+  file.Close();
+  char path[4096];
+  TemporaryPath(path, sizeof path);
+  if (source != MicRecorder_InternalSource()) {
+    CSLFileStorage fix;
+    u64 size = 0;
+    if (fix.OpenA(path, SL_STORAGE_READWRITE) && fix.GetSize(&size) && size >= kHeaderBytes &&
+        size - 8 <= 0xFFFFFFFFull) {
+      u8 field[4];
+      SLStoreLE32(field, u32(size - 8));
+      bool ok = fix.Seek(4, SL_SEEK_BEGIN) && fix.Write(field, 4) == 4;
+      SLStoreLE32(field, u32(size - kHeaderBytes));
+      ok = ok && fix.Seek(40, SL_SEEK_BEGIN) && fix.Write(field, 4) == 4;
+      if (ok) recorded = 1;
+    }
+    fix.Close();
+  }
+  if (!recorded) file.DeleteA(path);
+  AudioDialog_Child(this, RECORDER_STATUS_ID)
+      ->SetText(recorded ? "Audio grabado en forma satisfactoria" : "Error al grabar audio");
+  AudioDialog_Show(this, RECORDER_RECORD_ID, true);
+  AudioDialog_Show(this, RECORDER_STOP_RECORDING_ID, false);
+  AudioDialog_Enable(this, RECORDER_PLAY_ID, recorded != 0);
+  AudioDialog_Enable(this, 1, recorded != 0);
+  SLSetLastError(SL_OK);
+}
+
+void CMyMicRecorderDialog::StopPlaying() {
+  AudioDialog_StopPreview(this, &preview, RECORDER_PLAY_ID, RECORDER_STOP_PLAYING_ID);
+  {
+    SLErrorKeeper keep;
+    preview.Close();
+  }
+  AudioDialog_Enable(this, RECORDER_RECORD_ID, true);
+}
+
+void CMyMicRecorderDialog::Accept(CSL_GS_GuiWindow* source) {
+  const bool internal = source == MicRecorder_InternalSource();
+  if (!internal) {
+    OnCommand(source, RECORDER_STOP_RECORDING_ID);
+    OnCommand(source, RECORDER_STOP_PLAYING_ID);
+  }
+  char temporary[4096];
+  TemporaryPath(temporary, sizeof temporary);
+  if (!recorded || !SLFileExists(temporary)) return;
+  CSL_GS_GuiWindow* edit = AudioDialog_Child(this, RECORDER_NAME_ID);
+  const char* name = edit ? edit->GetText() : nullptr;
+  if (!name || !*name) {
+    ShowError("Debes ingresar el nombre del archivo de audio", true);
+    return;
+  }
+  char final[4096];
+  FinalPath(final, sizeof final, name);
+  if (!internal && SLFileExists(final)) {
+    MsgBox_ShowWithCallback(0, 3, &MicRecorderDialog_OnOverwriteAnswer, reinterpret_cast<std::uintptr_t>(this),
+                            "Ya existe un archivo con ese nombre.\n\n\xbf" "Desea sobreescribirlo?", kTitle,
+                            RECORDER_BOX_ID, AppCommonPictures[APP_PICTURE_QUESTION], nullptr);
+    return;
+  }
+  if (!ReplaceFile(temporary, final)) {
+    ShowError(
+        "No puedo crear el archivo de audio.\n\nTen\xe9 en cuenta que si est\xe1s usando grabaci\xf3n con el mismo "
+        "nombre en tu pel\xed" "cula, si o si deber\xe1s nombrarlo de otra manera.",
+        true);
+    return;
+  }
+  Close(final);
+}
+
+void CMyMicRecorderDialog::Close(const char* path) {
+  TSLObjPtr<CSL_GS_GuiWindow> hold(this);
+  char copy[4096];
+  if (path) SLSnprintfA(copy, sizeof copy, "%s", path);
+  const RecordingSavedCallback done = onDone;
+  void* user = onDoneUser;
+  App_GuiManager().DestroyWindow(this);
+  ModalStack_End();
+  if (done) done(path ? copy : nullptr, user);
+}
+
+bool CMyMicRecorderDialog::OnCommand(CSL_GS_GuiWindow* source, u32 id) {
+  TSLObjPtr<CSL_GS_GuiWindow> hold(this);
+  switch (id) {
+    case RECORDER_RECORD_ID:
+      StartRecording(source);
+      return SLSucceed(true);
+    case RECORDER_STOP_RECORDING_ID:
+      StopRecording(source);
+      return SLSucceed(true);
+    case RECORDER_PLAY_ID: {
+      OnCommand(source, RECORDER_STOP_PLAYING_ID);
+      if (!recorded) return SLSucceed(true);
+      char path[4096];
+      TemporaryPath(path, sizeof path);
+      if (AudioDialog_PlayPreview(this, &preview, path, CSLVideoAudioReaderWAV::GetClassRecord(), RECORDER_PLAY_ID,
+                                  RECORDER_STOP_PLAYING_ID))
+        AudioDialog_Enable(this, RECORDER_RECORD_ID, false);
+      return SLSucceed(true);
+    }
+    case RECORDER_STOP_PLAYING_ID:
+      StopPlaying();
+      return SLSucceed(true);
+    case 1:
+      Accept(source);
+      return SLSucceed(true);
+    case 2:
+      OnCommand(source, RECORDER_STOP_RECORDING_ID);
+      OnCommand(source, RECORDER_STOP_PLAYING_ID);
+      Close(nullptr);
+      return SLSucceed(true);
+    default:
+      if (source == MicRecorder_InternalSource()) return SLFail(SL_E_INVALID_ARG, false);
+      return CSL_GS_GuiTopLevelWindow::OnCommand(source, id);
+  }
+}
+
+void CMyMicRecorderDialog::OnClose() { OnCommand(this, 2); }
+
+void CMyMicRecorderDialog::OnDestroy() {
+  SLErrorKeeper keep;
+  preview.Close();
+  DestroyCapture();
+  file.Close();
+  char path[4096];
+  TemporaryPath(path, sizeof path);
+  file.DeleteA(path);
+  AudioDialog_FreePictures(kImageGroup);
+  CSL_GS_GuiTopLevelWindow::OnDestroy();
+}
+
+void CMyMicRecorderDialog::OnTimer(u32 id) {
+  if (id != 1) return CSL_GS_GuiTopLevelWindow::OnTimer(id);
+  if (!IsRecording()) return;
+  if (writeFailed.load(std::memory_order_acquire))
+    OnCommand(MicRecorder_InternalSource(), RECORDER_STOP_RECORDING_ID);
+  else if (dataFull.load(std::memory_order_acquire))
+    OnCommand(this, RECORDER_STOP_RECORDING_ID);
+}
+
+void MicRecorderDialog_OnOverwriteAnswer(u32 answer, std::uintptr_t argument) {
+  if (answer != 3) return;
+  if (CMyMicRecorderDialog* dialog = Live(argument)) dialog->OnCommand(MicRecorder_InternalSource(), 1);
+}
+
+CMyMicRecorderDialog* MicRecorderDialog_Show(RecordingSavedCallback onDone, void* chooser) {
+  ModalStack_Begin(0);
+  AudioDialog_LoadPictures(kImageGroup, g_pictures, kSetCount, -2301, -2302);
+  CSL_GS_GuiManager& manager = App_GuiManager();
+  auto* dialog = static_cast<CMyMicRecorderDialog*>(AudioDialog_Create(
+      CMyMicRecorderDialog::GetClassRecord(), "Grabadora de voces", 0, 0, 100, 100, APP_STYLE_DIALOG, RECORDER_ID, nullptr));
+  if (!dialog || !manager.SetTimer(dialog, 1, 250)) App_Fatal(APP_FATAL_RECORDER_WINDOWS, "Insuficiente memoria");
+  if (!AudioDialog_AttachPreview(&dialog->preview))
+    App_Fatal(APP_FATAL_RECORDER_PLAYER, "No puedo inicializar reproductor de audio");
+
+  CSL_GS_GuiWindow* label = AudioDialog_Create(CSL_GS_GuiLabel::GetClassRecord(), "Nombre:", 10, 5, 70, 20,
+                                               APP_STYLE_LABEL, RECORDER_NAME_LABEL_ID, dialog);
+  CSL_GS_GuiWindow* name = label ? AudioDialog_Create(CMyMicRecorder_NameEditCtl::GetClassRecord(), "", 85, 5, 285, 20,
+                                                      APP_STYLE_TAB_CHILD, RECORDER_NAME_ID, dialog)
+                                 : nullptr;
+  CSL_GS_GuiWindow* status = name ? AudioDialog_Create(CSL_GS_GuiLabel::GetClassRecord(), "No se ha grabado nada a\xfan",
+                                                       10, 30, 355, 20, APP_STYLE_LABEL, RECORDER_STATUS_ID, dialog)
+                                  : nullptr;
+  if (!status || !label->SetTextFormat(1) || !MicRecorderNameEdit_SetMaxLength(name, 30))
+    App_Fatal(APP_FATAL_RECORDER_CONTROLS, "No puedo cargar im\xe1genes");
+  manager.SetFocus(name);
+  const struct {
+    u32 set;
+    i32 x;
+    u32 style;
+    u32 id;
+  } kButtons[4] = {
+      {kRecordSet, 20, APP_STYLE_TAB_PICTURE_BUTTON, RECORDER_RECORD_ID},
+      {kStopSet, 20, kHiddenPictureButton, RECORDER_STOP_RECORDING_ID},
+      {kPlaySet, 60, APP_STYLE_TAB_PICTURE_BUTTON | SL_GUI_WS_DISABLED, RECORDER_PLAY_ID},
+      {kStopSet, 60, kHiddenPictureButton, RECORDER_STOP_PLAYING_ID},
+  };
+  for (const auto& b : kButtons)
+    if (!AudioDialog_PictureButton(g_pictures[b.set], b.x, 60, b.style, b.id, dialog))
+      App_Fatal(APP_FATAL_RECORDER_WINDOWS, "Insuficiente memoria");
+  if (!AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "&Aceptar", 190, 60, 80, 30, APP_STYLE_TAB_BUTTON | SL_GUI_WS_DISABLED, 1, dialog) ||
+      !AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "&Cancelar", 290, 60, 80, 30, APP_STYLE_TAB_BUTTON, 2, dialog))
+    App_Fatal(APP_FATAL_RECORDER_WINDOWS, "Insuficiente memoria");
+  dialog->onDone = onDone;
+  dialog->onDoneUser = chooser;
+  AudioDialog_PlaceOnStage(dialog, 375, 95);
+  SLSetLastError(SL_OK);
+  return dialog;
+}

@@ -1,0 +1,67 @@
+// The movie file writer: one Windows Media video stream and one audio stream, fed with
+// 24-bit pictures and 16-bit (or 8-bit) PCM, through the system's media format writer
+// ("wmvcore.dll"). Every operation answers an HRESULT and leaves it as the thread's
+// error code (0 on success).
+#pragma once
+
+#include "foundation/SLTypes.h"
+#include "platform/wmvcore/WmvCore.h"
+
+// What the caller asks for, copied whole into the writer.
+struct WmvWriterSettings {
+  u32 width;  // 0: no video (then height and framesPerSecond are 0 too)
+  u32 height;
+  u32 framesPerSecond;
+  u32 reserved0;
+  double quality;         // clamped to [1, 100]
+  u32 samplesPerSecond;   // 0: no audio
+  u32 channels;
+  u32 bitsPerSample;      // 8 or 16
+  u32 reserved1;
+};
+
+inline constexpr u32 kWmvNoInput = 0xFFFFFFFFu;
+
+struct WmvWriter {
+  WmvWriterSettings settings;
+  IWMProfileManager* profileManager;
+  IWMWriter* writer;
+  IWMProfile* profile;
+  IWMProfileManager2* profileManager2;
+  u32 videoInput;  // kWmvNoInput when none
+  IWMInputMediaProps* videoProps;
+  u64 videoFrames;  // pictures written
+  u32 audioInput;
+  IWMInputMediaProps* audioProps;
+  u64 audioFrames;  // sample frames written
+};
+
+enum : u32 {
+  WMV_E_FAIL = u32(E_FAIL),              // writing to a stream that does not exist
+  WMV_E_INVALIDARG = u32(E_INVALIDARG),  // settings refused
+  WMV_E_OUTOFMEMORY = u32(E_OUTOFMEMORY),
+};
+
+// A writer in the reset state (no interfaces, no inputs, counters 0).
+void WmvWriter_Init(WmvWriter* writer);
+// Checks the settings (refused: 0x80070057 with the writer untouched), resets the writer,
+// then builds the profile, the writer and its inputs and begins writing `fileName`.
+// Any later failure leaves the writer reset and answers the failing step's code.
+HRESULT WmvWriter_Open(WmvWriter* writer, const char* fileName, const WmvWriterSettings* settings);
+// One bottom-up picture of width x height, rows of WmvWriter_RowBytes(width) bytes,
+// stamped pictures-written / framesPerSecond seconds.
+HRESULT WmvWriter_WriteVideoFrame(WmvWriter* writer, const void* pixels);
+// `count` interleaved sample frames, stamped frames-written / samplesPerSecond seconds.
+HRESULT WmvWriter_WriteAudioSamples(WmvWriter* writer, const void* samples, u32 count);
+// Ends writing (the file is closed) and releases everything; the settings become zero.
+void WmvWriter_Reset(WmvWriter* writer);
+void WmvWriter_Destroy(WmvWriter* writer);
+
+// Bytes of a 24-bit row: padded to a multiple of 4.
+u32 WmvWriter_RowBytes(u32 width);
+// The bit rates the writer gives its streams: height x width x 2 / 5 (whole) x frames
+// per second for video, bits x channels x rate for the audio input.
+u32 WmvWriter_VideoBitRate(const WmvWriterSettings* settings);
+u32 WmvWriter_AudioBitRate(const WmvWriterSettings* settings);
+// The 100-nanosecond time stamp of the n-th (from 0) picture or sample frame at `rate`.
+u64 WmvWriter_SampleTime(u64 index, u32 rate);

@@ -1,0 +1,50 @@
+// The codes of the program's fatal ends (App_Fatal), each beside the text its report shows
+// ("Error %05ld: text"). A screen or dialog owns a hundred: the welcome screen the 600s,
+// the building boxes the 2100s. Codes a file keeps beside its own steps (the editor's, the
+// action placement's) stay there; these are the ones written at a single call.
+#pragma once
+
+#include "foundation/SLTypes.h"
+
+enum : i32 {
+  APP_FATAL_POINTER_PICTURE = -111,           // "No puedo cargar imágenes"
+  APP_FATAL_SOUND_GROUP = -113,               // "No puedo cargar sonidos"
+  APP_FATAL_INTERFACE_SOUNDS = -114,          // "No puedo cargar sonidos"
+  APP_FATAL_EVENT_QUEUE = -201,               // "Insuficiente memoria"
+  APP_FATAL_SHARED_PICTURES = -301,           // "No puedo cargar imágenes"
+  APP_FATAL_CLOSE_BUTTON = -302,              // "Insuficiente memoria"
+  APP_FATAL_MODAL_LEVEL = -311,               // "Insuficiente memoria"
+  APP_FATAL_MSGBOX_WINDOW = -401,             // "Insuficiente memoria"
+  APP_FATAL_MSGBOX_ANSWER = -402,             // "Insuficiente memoria"
+  APP_FATAL_SCREEN_MODE = -501,               // "No puedo cambiar la resolución de pantalla"
+  APP_FATAL_INTRO_VIDEO = -502,               // "No puedo cargar video"
+  APP_FATAL_WELCOME_PICTURES = -601,          // "No puedo cargar imágenes"
+  APP_FATAL_WELCOME_BUTTON = -602,            // "Insuficiente memoria"
+  APP_FATAL_MENU_PICTURES = -701,             // "No puedo cargar imágenes"
+  APP_FATAL_MENU_BUTTONS = -702,              // "Insuficiente memoria"
+  APP_FATAL_CLOSING_PICTURES = -801,          // "No puedo cargar imágenes"
+  APP_FATAL_LOADING_PICTURES = -1001,         // "No puedo cargar imágenes"
+  APP_FATAL_LOADING_THREAD = -1002,           // "No puedo inicializar cargador"
+  APP_FATAL_STARTUP_DIALOG_GROUP = -1101,     // "No puedo cargar imágenes"
+  APP_FATAL_STARTUP_DIALOG_PICTURES = -1102,  // "No puedo cargar imágenes"
+  APP_FATAL_PROJECT_SAVE = -1221,             // "Insuficiente memoria"
+  APP_FATAL_PROJECT_LOAD = -1231,             // "Insuficiente memoria"
+  APP_FATAL_FIRST_SCENE = -1321,              // "Insuficiente memoria"
+  APP_FATAL_TYPED_TEXT = -1711,               // "Insuficiente memoria"
+  APP_FATAL_AUDIO_CHOOSER_WINDOWS = -2003,    // "Insuficiente memoria"
+  APP_FATAL_AUDIO_CHOOSER_PLAYER = -2004,     // "No puedo inicializar reproductor de audio"
+  APP_FATAL_AUDIO_CHOOSER_NAMES = -2011,      // "Insuficiente memoria"
+  APP_FATAL_BOX_PICTURES = -2101,             // "No puedo cargar imágenes"
+  APP_FATAL_BOX_WINDOWS = -2102,              // "Insuficiente memoria"
+  APP_FATAL_NO_BOXES = -2103,                 // "No se han encontrado cajas de construcción"
+  APP_FATAL_BOX_VIDEO_NAMES = -2111,          // "Insuficiente memoria"
+  APP_FATAL_CINEMA_WINDOWS = -2201,           // "Insuficiente memoria"
+  APP_FATAL_CINEMA_PICTURES = -2202,          // "No puedo cargar imágenes"
+  APP_FATAL_CINEMA_SOUNDS = -2203,            // "No puedo cargar sonidos"
+  APP_FATAL_RECORDER_CONTROLS = -2301,        // "No puedo cargar imágenes"
+  APP_FATAL_RECORDER_WINDOWS = -2303,         // "Insuficiente memoria"
+  APP_FATAL_RECORDER_PLAYER = -2304,          // "No puedo inicializar reproductor de audio"
+  APP_FATAL_MP3_FINDER_WINDOWS = -2403,       // "Insuficiente memoria"
+  APP_FATAL_MP3_FINDER_PLAYER = -2404,        // "No puedo inicializar reproductor de audio"
+  APP_FATAL_EXPORT_WINDOWS = -2502,           // "Insuficiente memoria"
+};
