@@ -9,6 +9,7 @@
 #include <chm_lib.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -112,6 +113,7 @@ bool WriteAll(int fd, const std::string& text) {
 bool RunIsolated(const std::function<bool(std::string*)>& work, std::string* answer) {
   int pipeEnds[2];
   if (pipe2(pipeEnds, O_CLOEXEC) != 0) return false;
+  const pid_t parent = getpid();
   const pid_t pid = fork();
   if (pid < 0) {
     close(pipeEnds[0]);
@@ -120,8 +122,13 @@ bool RunIsolated(const std::function<bool(std::string*)>& work, std::string* ans
   }
   if (pid == 0) {
     close(pipeEnds[0]);
-    // A fault in chmlib ends the child quietly, whatever handlers the program set up.
-    for (int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) std::signal(fault, SIG_DFL);
+    // A fault in chmlib ends the child quietly, whatever handlers the program set up; and
+    // the child ends by itself past the time limit, or with the program, should the
+    // program not be there to kill it.
+    for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGALRM}) std::signal(signal, SIG_DFL);
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(1);
+    alarm(g_timeLimit.load() / 1000 + 2);
     std::string text;
     const bool yes = work(&text);
     _exit(WriteAll(pipeEnds[1], (yes ? "1" : "0") + text) ? 0 : 1);
