@@ -2,6 +2,8 @@
 // command line, and each file inside each folder named, goes once through the target's
 // entry point, in name order. A fault aborts the program as it would abort the fuzzer,
 // so the saved inputs of fuzz/corpus/ replay as plain regression tests with any compiler.
+// A target's LLVMFuzzerInitialize, when it has one, runs first as under libFuzzer: a target
+// that cannot reach what it tests ends the replay there with its own message.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +15,7 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int* argc, char*** argv);
 
 namespace {
 
@@ -30,6 +33,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s INPUT|FOLDER...\n", argv[0]);
     return 2;
   }
+  if (LLVMFuzzerInitialize) LLVMFuzzerInitialize(&argc, &argv);
   std::vector<std::filesystem::path> inputs;
   for (int i = 1; i < argc; ++i) {
     std::error_code error;

@@ -308,8 +308,11 @@ bool SLGuiSkinParseWords(const char* token, u32* stretchX, u32* stretchY) {
     const char* first = SkipBlanks(p);
     const char* last = end;
     while (last > first && IsBlank(last[-1])) --last;
-    const u32 length = u32(last - first);
-    SLMemCopy(word, first, length);
+    // Every word this list knows is short, so one that does not fit the buffer with its
+    // terminator is refused here rather than trusted to the caller's value limit.
+    const u64 length = u64(last - first);
+    if (length >= sizeof word) return Fail();
+    SLMemCopy(word, first, u32(length));
     word[length] = 0;
     if (SLStrICmpA(word, "StretchX") == 0) *stretchX = 1;
     else if (SLStrICmpA(word, "TileX") == 0) *stretchX = 0;

@@ -124,16 +124,22 @@ void CMyMP3FinderDialog::ThreadMain() {
     for (u32 n = 1; n <= 10000; ++n) {
       char key[32];
       SLSnprintfA(key, sizeof key, "Arch%lu", static_cast<unsigned long>(n));
-      char path[4096];
-      u32 length = sizeof path;
-      if (!settings->GetStringA(kSection, key, path, &length, "") || !path[0]) break;
-      if (char* copy = SLStrDupA(path, true)) {
-        if (!files.Add(copy)) SLFree(copy);
+      CSLStringAnsi path;
+      if (!settings->GetStringStrA(kSection, key, path, "") || path.IsEmpty()) break;
+      // A path longer than any the walk keeps was not written by it; cut to fit, it would
+      // name another file, so it is skipped as the walk skips it.
+      if (path.GetLength() <= MP3_FINDER_MAX_PATH) {
+        if (char* copy = SLStrDupA(path.CStr(), true)) {
+          if (!files.Add(copy)) SLFree(copy);
+        }
       }
       if (n % 16 == 15 && stopRequested(10)) return;
     }
     m_thread.SetPriority(0);
   } else {
+    // The walk numbers its files from "Arch1"; a longer list left from an earlier walk
+    // would otherwise trail after them when the list is read back.
+    DeleteStoredPaths(settings);
     HMODULE kernel = SLLoadLibrary(u"kernel32.dll");
     auto driveType =
         kernel ? reinterpret_cast<GetDriveTypeProc>(SLGetProcAddress(kernel, u"GetDriveTypeA")) : nullptr;

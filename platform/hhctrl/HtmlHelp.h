@@ -45,11 +45,19 @@ inline constexpr unsigned long long kMaxHelpBytes = 64ull << 20;
 
 // Writes every object of the opened help file below `folder` (which must exist),
 // skipping the internal "/#" and "/$" objects; false (nothing more written) for a
-// damaged file, a refused name, or a file beyond the limits.
+// damaged file, a refused name, or a file beyond the limits. Like the topic lookup it
+// reads the file in a child process: false too when that child crashes or outlasts the
+// time limit.
 bool ExtractHelpFile(const std::string& hostPath, const std::string& folder);
 
 // The object path of `topic` in the help file: exact, else the first that differs only
-// in ASCII letter case; empty when there is none (or the file does not open).
+// in ASCII letter case; empty when there is none (or the file does not open, or its
+// reading crashes or outlasts the time limit).
 std::string ResolveHelpTopic(const std::string& hostPath, const std::string& topic);
+
+// How long the child reading a help file may run before it is killed.
+inline constexpr unsigned kHelpTimeLimitMs = 30000;
+// Test tooling: another time limit (0 gives the default back).
+void SetHelpTimeLimit(unsigned milliseconds);
 
 }  // namespace SLPlatformHelp

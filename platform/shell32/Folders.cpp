@@ -25,6 +25,8 @@ std::string Home() {
 
 // The value of `key` in user-dirs.dirs: a line KEY="value", where the value is an
 // absolute path or one starting with $HOME/. Empty when the file or the line is missing.
+// A value holding a NUL byte is no path (the system would read it only up to the NUL,
+// another folder), so its line is passed over like any other malformed one.
 std::string UserDir(const char* key, const std::string& home) {
   const char* configHome = std::getenv("XDG_CONFIG_HOME");
   const std::string config = configHome && *configHome ? std::string(configHome) : home + "/.config";
@@ -36,7 +38,7 @@ std::string UserDir(const char* key, const std::string& home) {
     if (start == std::string::npos || line.compare(start, prefix.size(), prefix) != 0) continue;
     std::string raw = line.substr(start + prefix.size());
     while (!raw.empty() && (raw.back() == '\r' || raw.back() == ' ' || raw.back() == '\t')) raw.pop_back();
-    if (raw.size() < 2 || raw.front() != '"' || raw.back() != '"') continue;
+    if (raw.size() < 2 || raw.front() != '"' || raw.back() != '"' || raw.find('\0') != std::string::npos) continue;
     raw = raw.substr(1, raw.size() - 2);
     if (raw.compare(0, 6, "$HOME/") == 0)
       value = home + raw.substr(5);

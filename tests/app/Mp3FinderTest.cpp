@@ -197,3 +197,38 @@ TEST_F(Mp3Finder, OverlongPathsAreNotKept) {
   EXPECT_EQ(std::string(dialog->files[before]), longest);
   dialog->OnCommand(dialog, 2);
 }
+
+TEST_F(Mp3Finder, TheRememberedListSkipsPathsLongerThanTheWalkKeeps) {
+  // Cut to fit, the long one would name another file: "C:\xxx...x" without its end.
+  const std::string longest = "C:\\" + std::string(MP3_FINDER_MAX_PATH - 7, 'a') + ".mp3";
+  CSLIniFile* settings = App_Services().settings;
+  settings->SetStringA("BuscaMP3", "EscaneoCompleto", "1", 0);
+  settings->SetStringA("BuscaMP3", "Arch1", ("C:\\" + std::string(5000, 'x') + ".mp3").c_str(), 0);
+  settings->SetStringA("BuscaMP3", "Arch2", "C:\\b.mp3", 0);
+  settings->SetStringA("BuscaMP3", "Arch3", longest.c_str(), 0);
+  CMyMP3FinderDialog* dialog = Mp3FinderDialog_Show(nullptr, nullptr);
+  ASSERT_TRUE(PumpUntil([&] { return ListShown(dialog); }));
+  ASSERT_EQ(dialog->FileCount(), 2u);
+  EXPECT_STREQ(dialog->files[0], "C:\\b.mp3");
+  EXPECT_EQ(std::string(dialog->files[1]), longest);
+  dialog->OnCommand(dialog, 2);
+}
+
+TEST_F(Mp3Finder, AWalkForgetsAnOlderLongerListSoItIsNotReadBackAfterTheNewOne) {
+  const std::set<std::string> expected = MakeTree();
+  CSLIniFile* settings = App_Services().settings;
+  settings->SetStringA("BuscaMP3", "EscaneoCompleto", "0", 0);
+  for (int n = 1; n <= 9; ++n)
+    settings->SetStringA("BuscaMP3", ("Arch" + std::to_string(n)).c_str(), ("C:\\viejo" + std::to_string(n)).c_str(), 0);
+  CMyMP3FinderDialog* dialog = Mp3FinderDialog_Show(nullptr, nullptr);
+  ASSERT_TRUE(PumpUntil([&] { return ListShown(dialog); }));
+  EXPECT_EQ(Listed(dialog), expected);
+  dialog->OnCommand(dialog, 2);
+  EXPECT_EQ(Setting(("Arch" + std::to_string(expected.size() + 1)).c_str()), "<none>");
+  // The next opening reads back exactly what the walk found.
+  dialog = Mp3FinderDialog_Show(nullptr, nullptr);
+  ASSERT_TRUE(PumpUntil([&] { return ListShown(dialog); }));
+  EXPECT_EQ(Listed(dialog), expected);
+  EXPECT_EQ(dialog->FileCount(), expected.size());
+  dialog->OnCommand(dialog, 2);
+}

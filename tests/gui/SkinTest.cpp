@@ -530,6 +530,26 @@ TEST(SkinValues, TokensDropTabsAndBreaksAndKeepQuotedSeparators) {
   EXPECT_FALSE(SLGuiSkinParseWords("StretchX,,StretchY", &sx, &sy));
 }
 
+// The words are parsed on their own by callers that do not cap the value first: a word that
+// fills the word buffer, or more, is refused as malformed without writing past it (the
+// sanitizer build sees the one terminator byte that used to land beyond the buffer).
+TEST(SkinValues, WordsTooLongForTheBufferFailAsMalformed) {
+  for (const u32 length : {kSLGuiSkinValueMax - 1, kSLGuiSkinValueMax, kSLGuiSkinValueMax + 1, 5 * kSLGuiSkinValueMax}) {
+    for (const char* before : {"", "StretchX, "}) {
+      const std::string value = before + std::string(length, 'S');
+      u32 sx = 7, sy = 7;
+      SLSetLastError(SL_OK);
+      EXPECT_FALSE(SLGuiSkinParseWords(value.c_str(), &sx, &sy)) << length;
+      EXPECT_EQ(SLGetLastError(), SL_E_MALFORMED) << length;
+    }
+  }
+  // A known word padded with blanks to any length still reads: only the word itself counts.
+  const std::string padded = std::string(3 * kSLGuiSkinValueMax, ' ') + "StretchY" + std::string(kSLGuiSkinValueMax, ' ');
+  u32 sx, sy;
+  EXPECT_TRUE(SLGuiSkinParseWords(padded.c_str(), &sx, &sy));
+  EXPECT_EQ(sy, 1u);
+}
+
 // --- Unloading ---
 
 TEST_F(Skin, UnloadDestroysTheSkinsWindowsFirst) {

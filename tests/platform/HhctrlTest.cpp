@@ -196,4 +196,23 @@ TEST(HelpControlBox, SaysWhenNoViewerStarts) {
   EXPECT_NE(child.output.find("WINDOW refused"), std::string::npos) << child.output;
 }
 
+// chmlib divides by the window size of the file's compression header; with it zero, the
+// reading dies of SIGFPE, which must end the child that reads rather than the program.
+TEST_F(HelpControl, AFileThatCrashesItsReaderShowsNothingAndTheProgramGoesOn) {
+  std::string damaged = help.chm;
+  const size_t control = damaged.find("LZXC");
+  ASSERT_NE(control, std::string::npos);
+  damaged.replace(control + 12, 4, std::string(4, '\0'));  // the window size
+  help.dir.Write("roto.chm", damaged);
+  const std::string host = help.dir.Host("roto.chm");
+  EXPECT_EQ(SLPlatformHelp::ResolveHelpTopic(host, "/contenido.htm"), "");
+  ASSERT_EQ(mkdir(help.dir.Host("extraida").c_str(), 0700), 0);
+  EXPECT_FALSE(SLPlatformHelp::ExtractHelpFile(host, help.dir.Host("extraida")));
+  EXPECT_EQ(Show(help.dir.Win("roto.chm"), "contenido.htm"), nullptr);
+  EXPECT_TRUE(help.RuntimeEmpty());
+  // The good file still shows.
+  EXPECT_EQ(SLPlatformHelp::ResolveHelpTopic(help.dir.Host("Ayuda Ni\xc3\xb1os.chm"), "/CONTENIDO.htm"),
+            "/contenido.htm");
+}
+
 }  // namespace

@@ -96,6 +96,16 @@ TEST(Shell32, FoldersThisSystemCannotGiveFail) {
   EXPECT_LT(SHGetFolderPathA(nullptr, CSIDL_MYVIDEO, nullptr, 0, nullptr), 0);
 }
 
+TEST(Shell32, AValueWithANulByteIsPassedOverNotCutShort) {
+  TestHome home;
+  char path[260];
+  // Cut at the NUL it would name "$HOME/a/", a folder other than the one written.
+  home.WriteUserDirs("XDG_VIDEOS_DIR=\"$HOME/Peliculas\"\n" + std::string("XDG_VIDEOS_DIR=\"$HOME/a/\0b\"\n", 28));
+  ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_MYVIDEO | CSIDL_FLAG_CREATE, nullptr, 0, path), 0);
+  EXPECT_EQ(std::string(path), home.Path("Peliculas"));
+  EXPECT_FALSE(IsDir(home.Path("a")));
+}
+
 TEST(Shell32, TheModuleIsBuiltIn) {
   HMODULE module = GetModuleHandleA("SHELL32.DLL");
   ASSERT_NE(module, nullptr);
