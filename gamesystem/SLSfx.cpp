@@ -203,10 +203,11 @@ SL_GS_SoundRecord* CSL_GS_BaseSfx::LoadSoundFromStorage(CSLBaseStorage* storage,
   if (record->length == 0) return SLFail(SL_E_NULL_DATA, Sound(nullptr));
   u32 bytes = 0;
   if (!SampleBytes(record->length, format, &bytes)) return SLFail(SL_E_OUT_OF_MEMORY, Sound(nullptr));
-  record->samples = static_cast<u8*>(SLAlloc(bytes));
-  if (!record->samples) return nullptr;
   if (!reader->StartStream(stream)) return nullptr;
 
+  // The samples' buffer grows with what the reader hands over: a length the file declares
+  // (an MPEG tag's frame count) takes no memory before its samples are there.
+  u32 capacity = 0;
   for (u32 done = 0; done < record->length;) {
     const u32 want = record->length - done < format.samplesPerSecond ? record->length - done : format.samplesPerSecond;
     const void* piece = nullptr;
@@ -219,6 +220,19 @@ SL_GS_SoundRecord* CSL_GS_BaseSfx::LoadSoundFromStorage(CSLBaseStorage* storage,
     if (got < want || !piece) {
       reader->StopStream(stream);
       return SLFail(SL_E_SFX_SHORT_READ, Sound(nullptr));
+    }
+    const u32 needed = (done + want) * format.blockAlign;
+    if (needed > capacity) {
+      u32 grown = capacity > bytes / 2 ? bytes : capacity * 2;
+      if (grown < needed) grown = needed;
+      void* block = SLRealloc(record->samples, grown);
+      if (!block) {
+        SLErrorKeeper keeper;
+        reader->StopStream(stream);
+        return nullptr;
+      }
+      record->samples = static_cast<u8*>(block);
+      capacity = grown;
     }
     // A reader that hands more than asked gives only what fits.
     SLMemCopy(record->samples + u64(done) * format.blockAlign, piece, want * format.blockAlign);

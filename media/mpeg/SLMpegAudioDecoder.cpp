@@ -36,6 +36,27 @@ bool IsSingleChannel(u32 word) { return ((word >> 6) & 3) == 3; }
 
 bool IsXingTag(const u8* tag) { return std::memcmp(tag, "Xing", 4) == 0 || std::memcmp(tag, "Info", 4) == 0; }
 
+// The length in bytes of a frame with these header fields.
+u32 FrameLength(u32 version, u32 layer, u32 bitRateIndex, u32 sampleRateIndex, u32 padding) {
+  const u32 rate = u32(kBitRates[version][layer - 1][bitRateIndex]) * 1000;
+  const u32 freq = kSampleRates[version][sampleRateIndex];
+  if (layer == 1) return (12 * rate / freq + padding) * 4;
+  // Layer III of the lower sample rates has half-length frames (576 samples).
+  u32 length = 144 * rate / freq;
+  if (layer == 3 && version == 0) length /= 2;
+  return length + padding;
+}
+
+// The shortest frame a stream of this version and sample rate may hold, of any layer.
+u32 ShortestFrameLength(u32 version, u32 sampleRateIndex) {
+  u32 shortest = ~0u;
+  for (u32 layer = 1; layer <= 3; ++layer) {
+    const u32 length = FrameLength(version, layer, 1, sampleRateIndex, 0);
+    if (length < shortest) shortest = length;
+  }
+  return shortest;
+}
+
 }  // namespace
 
 void CMXMP3_Crc16::AddBits(u32 value, u32 bits) {
@@ -82,18 +103,7 @@ bool SLMpegParseHeader(u32 word, SLMpegFrameHeader* header) {
   }
   h.intensityBound = h.mode == 1 ? h.modeExtension * 4 + 4 : 0;
   if (h.intensityBound > h.subbands) h.intensityBound = h.subbands;
-  const u32 rate = u32(kBitRates[h.version][h.layer - 1][b]) * 1000;
-  const u32 freq = kSampleRates[h.version][h.sampleRateIndex];
-  u32 length;
-  if (h.layer == 1) {
-    length = (12 * rate / freq + h.padding) * 4;
-  } else {
-    // Layer III of the lower sample rates has half-length frames (576 samples).
-    length = 144 * rate / freq;
-    if (h.layer == 3 && h.version == 0) length /= 2;
-    length += h.padding;
-  }
-  h.frameDataSize = length - 4;
+  h.frameDataSize = FrameLength(h.version, h.layer, b, h.sampleRateIndex, h.padding) - 4;
   if (h.layer == 3) {
     h.sideInfoSize = h.version == 1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
     const u32 overhead = h.sideInfoSize + (h.protection ? 0 : 2);
@@ -127,6 +137,7 @@ bool CMXMP3_DecoderHelper::Close() {
   m_seekable = m_lenient = 0;
   m_sampleRate = m_channels = m_samplesPerFrame = 0;
   m_totalSamples = m_streamSize = 0;
+  m_frameLimit = 0;
   m_header = SLMpegFrameHeader();
   m_frameOffset = 0;
   m_expectedHeader = 0;
@@ -336,6 +347,9 @@ bool CMXMP3_DecoderHelper::Open(CSLBaseStorage* storage, u32 seekable, u32 lenie
   const u64 frames = m_streamSize > m_frameOffset ? (m_streamSize - m_frameOffset) / (m_header.frameDataSize - padding + 4) : 0;
   if (!SLCheckedMul(frames, m_samplesPerFrame, &m_totalSamples) || !SLFitsU32(frames))
     return SLFail(SL_E_MALFORMED, false);
+  // However many frames a tag declares, the bytes hold no more than this many.
+  const u64 bytes = m_streamSize > m_frameOffset ? m_streamSize - m_frameOffset : 0;
+  m_frameLimit = bytes / ShortestFrameLength(m_header.version, m_header.sampleRateIndex) + 1;
   m_frameOffsets.Free();
   const u32 tableCount = frames > 0 ? u32(frames) : 1;
   if (!m_frameOffsets.SetSize(tableCount)) return false;

@@ -114,7 +114,8 @@ class CMXMP3_DecoderHelper : public CMXBaseAudioDecoder, public CMXMP3_Obuffer {
   // bit reservoir the main data they reach back into), so that the synthesis history, the
   // IMDCT overlap and the reservoir are the ones a whole read has there. A frame that
   // fails its CRC or holds an impossible codeword, and a frame past the stream's end, give
-  // one frame of silence. A first frame holding a Xing, Info or VBRI tag is not audio:
+  // one frame of silence; the range ends early (successfully) where the stream's bytes
+  // could not have held the frame, whatever length a Xing or VBRI tag declares. A first frame holding a Xing, Info or VBRI tag is not audio:
   // sample 0 is the first sample of the frame after it. A stream that cannot seek ignores
   // `first` and goes on from where it stopped.
   bool DecodeFrame(u64 first, u32 count, const i16** samples, u32* got) override;
@@ -167,7 +168,8 @@ class CMXMP3_DecoderHelper : public CMXBaseAudioDecoder, public CMXMP3_Obuffer {
   u64 ReadBytes(void* buffer, u64 count);
   u32 GetBitsAtEnd(u32 count);
   // Decoding (SLMpegDecode.cpp).
-  enum FrameResult { kFrameDecoded, kFrameSilent, kFrameFailed };
+  // kFrameBeyondStream: past the end and past the most frames the bytes can hold.
+  enum FrameResult { kFrameDecoded, kFrameSilent, kFrameFailed, kFrameBeyondStream };
   FrameResult DecodeOneFrame(u32 index);
   bool LoadFrame(u32 index);
   bool DecodeLayer12();
@@ -178,8 +180,9 @@ class CMXMP3_DecoderHelper : public CMXBaseAudioDecoder, public CMXMP3_Obuffer {
   bool MakeLayer3();
   void ResetFilters();
   void SilenceFrame();
-  // Moves the samples of the decoded frame not yet handed out into the output, dropping
-  // those the skip counters still ask to drop; returns false once the output is full.
+  // Moves the samples of the decoded frame not yet handed out into the output (growing it
+  // as far as they need), dropping those the skip counters still ask to drop; false when
+  // the output cannot grow.
   bool DeliverFrameSamples();
 
   CSLBaseStorage* m_storage = nullptr;
@@ -189,6 +192,9 @@ class CMXMP3_DecoderHelper : public CMXBaseAudioDecoder, public CMXMP3_Obuffer {
   u32 m_channels = 0;
   u64 m_totalSamples = 0;
   u64 m_streamSize = 0;
+  // The most frames the stream's bytes can hold (from its first frame on, at the shortest
+  // legal frame length): past the stream's end silence is given up to there, not beyond.
+  u64 m_frameLimit = 0;
   u32 m_samplesPerFrame = 0;
   SLMpegFrameHeader m_header;
   u64 m_frameOffset = 0;

@@ -84,6 +84,9 @@ CMXMP3_DecoderHelper::FrameResult CMXMP3_DecoderHelper::DecodeOneFrame(u32 index
     const bool known = m_storage->GetPosition(&position);
     const bool atEnd = known && (position >= m_streamSize || m_streamSize - position < m_header.frameDataSize);
     if (!atEnd && !m_lenient) return kFrameFailed;
+    // A tag may declare far more frames than the bytes hold: the silence stops where the
+    // stream could not have held another frame, and the range ends there.
+    if (index >= m_frameLimit) return kFrameBeyondStream;
     SilenceFrame();
     m_decodedFrame = index;
     return kFrameSilent;
@@ -198,6 +201,17 @@ bool CMXMP3_DecoderHelper::DeliverFrameSamples() {
   for (u32& skip : m_skip) skip = skip > drop ? skip - drop : 0;
   const u32 room = m_capacity - m_writePos[0];
   const u32 take = available < room ? available : room;
+  // The output grows with the samples handed out, not with the count asked for.
+  const u64 needed = (u64(m_writePos[0]) + take) * m_channels * sizeof(i16);
+  if (needed > m_outputBytes) {
+    const u64 whole = u64(m_capacity) * m_channels * sizeof(i16);
+    u64 bytes = m_outputBytes * 2 < whole ? m_outputBytes * 2 : whole;
+    if (bytes < needed) bytes = needed;
+    void* grown = SLRealloc(m_output, u32(bytes));
+    if (!grown) return SLFail(SL_E_OUT_OF_MEMORY, false);
+    m_output = static_cast<i16*>(grown);
+    m_outputBytes = bytes;
+  }
   i16* out = m_output + u64(m_writePos[0]) * m_channels;
   if (m_channels == 1) {
     std::memcpy(out, &m_framePcm[0][m_frameUsed], take * sizeof(i16));
@@ -211,7 +225,7 @@ bool CMXMP3_DecoderHelper::DeliverFrameSamples() {
   }
   m_frameUsed += take;
   for (u32 channel = 0; channel < m_channels; ++channel) m_writePos[channel] += take;
-  return m_writePos[0] < m_capacity;
+  return true;
 }
 
 bool CMXMP3_DecoderHelper::DecodeFrame(u64 first, u32 count, const i16** samples, u32* got) {
@@ -229,12 +243,6 @@ bool CMXMP3_DecoderHelper::DecodeFrame(u64 first, u32 count, const i16** samples
   }
   u64 bytes = 0;
   if (!SLCheckedMul(u64(count) * 2, m_channels, &bytes) || !SLFitsU32(bytes)) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  if (bytes > m_outputBytes) {
-    void* grown = SLRealloc(m_output, u32(bytes));
-    if (!grown) return SLFail(SL_E_OUT_OF_MEMORY, false);
-    m_output = static_cast<i16*>(grown);
-    m_outputBytes = bytes;
-  }
   m_writePos[0] = m_writePos[1] = 0;
   m_skip[0] = m_skip[1] = 0;
   m_capacity = count;
@@ -246,7 +254,7 @@ bool CMXMP3_DecoderHelper::DecodeFrame(u64 first, u32 count, const i16** samples
   bool ok = true;
   u64 next = 0;
   if (!m_seekable || (m_resumeValid && first == m_resumeSample)) {
-    DeliverFrameSamples();
+    ok = DeliverFrameSamples();
     next = u64(m_decodedFrame + 1);
   } else {
     m_resumeValid = false;
@@ -262,12 +270,10 @@ bool CMXMP3_DecoderHelper::DecodeFrame(u64 first, u32 count, const i16** samples
     next = frame;
   }
   while (ok && m_writePos[0] < count) {
-    if (next > 0xFFFFFFFFull || DecodeOneFrame(u32(next)) == kFrameFailed) {
-      ok = false;
-      break;
-    }
+    const FrameResult result = next > 0xFFFFFFFFull ? kFrameFailed : DecodeOneFrame(u32(next));
+    if (result == kFrameBeyondStream) break;
+    ok = result != kFrameFailed && DeliverFrameSamples();
     ++next;
-    DeliverFrameSamples();
   }
   // The channels leave equal in length.
   for (u32 channel = 0; channel < m_channels; ++channel) {
@@ -275,6 +281,7 @@ bool CMXMP3_DecoderHelper::DecodeFrame(u64 first, u32 count, const i16** samples
       m_output[u64(m_writePos[channel]++) * m_channels + channel] = 0;
   }
   m_skip[0] = m_skip[1] = 0;
+  *samples = m_output;
   *got = m_writePos[0];
   m_resumeSample = first + m_writePos[0];
   m_resumeValid = ok;

@@ -3,6 +3,7 @@
 // measured through SDL's disk driver against sox-made tones.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -12,6 +13,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 #include "foundation/SLError.h"
 #include "gamesystem/directx/SLSfxDirectX.h"
@@ -274,6 +277,35 @@ TEST_F(SoundDevice, LoadsTrustNothingTheReaderSays) {
   SL_EXPECT_FAIL(device.LoadSoundFromStorage(&storage, 1, CSLMemoryStorage::GetClassRecord()), 0x80001001);
   SL_EXPECT_FAIL(device.LoadSoundFromStorage(&storage, 0, reader), 0x80001001);
   SL_EXPECT_FAIL(device.LoadSound(nullptr, "x.wav", 1, reader), 0x80020016);
+}
+
+// The process's address space in bytes (what an untouched allocation takes at once).
+u64 AddressSpaceBytes() {
+  std::ifstream statm("/proc/self/statm");
+  u64 pages = 0;
+  statm >> pages;
+  return pages * u64(sysconf(_SC_PAGESIZE));
+}
+
+// A length the file declares (an MPEG tag's frame count) takes no memory before its
+// samples arrive: a reader declaring 2 GB that ends after one second fails as a short read
+// without the loader having reserved the 2 GB.
+TEST_F(SoundDevice, LoadTakesMemoryAsSamplesArrive) {
+  ASSERT_TRUE(device.Init(nullptr, window, nullptr));
+  CSLMemoryStorage storage;
+  g_audioScript = SLAudioScript{};
+  g_audioScript.format = {1, 1, 8, 22050, 22050, 1};
+  g_audioScript.length = 0x7FFF0000;
+  const u64 before = AddressSpaceBytes();
+  u64 during = 0;
+  u32 calls = 0;
+  g_audioScript.deliver = [&](u32 asked) {
+    during = std::max(during, AddressSpaceBytes());
+    return ++calls == 1 ? asked : 0u;
+  };
+  SL_EXPECT_FAIL(device.LoadSoundFromStorage(&storage, 1, CScriptedAudioReader::GetClassRecord()), 0x800F0008);
+  EXPECT_EQ(calls, 2u);
+  EXPECT_LT(during, before + (u64(1) << 30));
 }
 
 // Plays a sox tone looping through the disk driver, with `setup` applied to its voice,

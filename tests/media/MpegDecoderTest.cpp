@@ -301,4 +301,38 @@ TEST(MpegStream, LengthsAndFirstFrameHeaders) {
   EXPECT_EQ(SLGetLastError(), SL_E_NOT_INITIALISED);
 }
 
+// A Xing tag declaring far more frames than the file holds keeps its length, but a read of
+// that whole length gives the stream's frames and the silence its bytes could hold, not
+// hundreds of megabytes of silence: the range ends early and the call succeeds.
+TEST(MpegStream, TagCountBeyondTheBytesEndsTheRange) {
+  std::string stream = Frames(0xFFFB90C0, 10);  // 44.1 kHz mono 128 kbit/s, 417 bytes a frame
+  stream.replace(4 + 17, 12, "Xing" + Word(1) + Word(500000));
+  Opened opened(stream, 0);
+  ASSERT_TRUE(opened.ok);
+  CMXMP3_DecoderHelper& decoder = opened.decoder;
+  const u64 total = decoder.GetTotalSamples();
+  EXPECT_EQ(total, 500000u * 1152);
+  ASSERT_TRUE(decoder.Start());
+  // No more frames than the bytes hold at the shortest legal frame (32 bytes: layer I).
+  const u64 bound = (stream.size() / 32 + 1) * 1152;
+  const i16* samples = nullptr;
+  u32 got = 0;
+  ASSERT_TRUE(decoder.DecodeFrame(0, u32(total), &samples, &got)) << std::hex << SLGetLastError();
+  EXPECT_EQ(SLGetLastError(), SL_OK);
+  EXPECT_GE(got, 9u * 1152);
+  EXPECT_LE(got, bound);
+  ASSERT_NE(samples, nullptr);
+  EXPECT_EQ(std::vector<i16>(samples, samples + got), std::vector<i16>(got, 0));
+
+  // Within the bytes' reach a read past the last frame is silence of the asked length;
+  // beyond it (as from the middle of the declared length) a read ends at once.
+  ASSERT_TRUE(decoder.DecodeFrame(12 * 1152, 1152, &samples, &got));
+  EXPECT_EQ(got, 1152u);
+  ASSERT_TRUE(decoder.DecodeFrame(bound + 5000, 1152, &samples, &got));
+  EXPECT_EQ(got, 0u);
+  EXPECT_NE(samples, nullptr);
+  ASSERT_TRUE(decoder.DecodeFrame(total / 2, u32(total / 2), &samples, &got));
+  EXPECT_EQ(got, 0u);
+}
+
 }  // namespace
