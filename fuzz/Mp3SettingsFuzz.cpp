@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/AppServices.h"
-#include "app/Mp3Finder.h"
+#include "app/services/AppServices.h"
+#include "app/media/Mp3Finder.h"
 #include "foundation/SLString.h"
 #include "fuzz/FuzzProgram.h"
 #include "fuzz/FuzzScratch.h"
