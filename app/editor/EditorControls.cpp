@@ -4,6 +4,7 @@
 #include "adventure/movie/MovieHooks.h"
 #include "app/services/AppGlobals.h"
 #include "app/services/AppServices.h"
+#include "app/services/AppStyles.h"
 #include "app/services/CMyGuiManager.h"
 #include "app/services/CommonResources.h"
 #include "app/editor/EditorScreen.h"
@@ -62,7 +63,14 @@ const char* const kFramePieces[kEditorFramePieces] = {
     FRAME "fondo_inner_righttop.mximg", FRAME "fondo_inner_rightbottom.mximg"};
 
 enum ControlKind : u32 { kButton, kPreview, kFrameButton, kSlider };
-enum : u32 { kVisible = 0x20000001, kHidden = 0x00000001, kDisabled = 0x30000001 };
+// The controls are top-level windows drawn from their own pictures only (the slider's
+// SL_GUI_SLS_IMAGE is the buttons' SL_GUI_BS_IMAGE bit).
+static_assert(u32(SL_GUI_SLS_IMAGE) == u32(SL_GUI_BS_IMAGE));
+enum : u32 {
+  kVisible = APP_STYLE_SCREEN_BUTTON,
+  kHidden = APP_STYLE_SCREEN_BUTTON_HIDDEN,
+  kDisabled = APP_STYLE_SCREEN_BUTTON | SL_GUI_WS_DISABLED
+};
 
 struct ControlSpec {
   const char* name;

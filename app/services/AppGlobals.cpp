@@ -1,5 +1,6 @@
 #include "app/services/AppGlobals.h"
 
+#include <atomic>
 #include <cstdlib>
 
 #include "app/media/CMyVIS_arVI.h"
@@ -9,6 +10,7 @@
 namespace {
 
 CSL_GS_MainWindow* g_mainWindow = nullptr;
+std::atomic<AppFatalEndHook> g_fatalEndHook{nullptr};
 
 void DestroyMainWindowAtExit() {
   delete g_mainWindow;
@@ -42,10 +44,12 @@ void App_NameFileAtFault(const char* dataPath, const char* member) {
   App_MainWindow().SetReportFile(named);
 }
 
+void App_SetFatalEndHook(AppFatalEndHook stopDevices) { g_fatalEndHook.store(stopDevices); }
+
 void App_Fatal(i32 code, const char* text) {
   // The devices go down first, as at a normal end: left up, the window's destruction at
   // exit would run their shutdown after the framework's own teardown had begun.
-  App_StopDevicesForFatalEnd();
+  if (AppFatalEndHook stopDevices = g_fatalEndHook.load()) stopDevices();
   App_ArrangeMainWindowTeardown();
   // The texts are the program's own and hold no conversions; "%s" keeps any that might.
   App_MainWindow().FatalError(code, "%s", text);

@@ -18,6 +18,8 @@ void App_NameFileAtFault(const char* dataPath, const char* member = nullptr);
 
 // Has the main window destroyed first among the exit handlers (call once its hooks exist).
 void App_ArrangeMainWindowTeardown();
-// Shuts the sound, input and graphics devices down before a fatal end (App_Fatal calls it;
-// the devices are the services' own, so its body is in AppServices.cpp).
-void App_StopDevicesForFatalEnd();
+// What App_Fatal runs first: the shutdown of the sound, input and graphics devices. The
+// devices are the services' own, so the services install it when they are first reached;
+// before that there are no devices to stop and App_Fatal runs nothing.
+using AppFatalEndHook = void (*)();
+void App_SetFatalEndHook(AppFatalEndHook stopDevices);

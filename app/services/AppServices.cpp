@@ -32,14 +32,6 @@ namespace {
 SL_GS_SoundRecord* g_interfaceSounds[3] = {};
 const char kPointerPicture[] = "Interface/Puntero/puntero_mouse.mximg";
 
-// The start-up failure with the thread's error code, read and reset, in its text.
-[[noreturn]] void FailWithCode(i32 code, const char* format) {
-  const u32 error = SLGetLastError(true);
-  App_StopDevicesForFatalEnd();
-  App_ArrangeMainWindowTeardown();
-  App_MainWindow().FatalError(code, format, error);
-}
-
 void ShutDownDevices() {
   AppServices& s = App_Services();
   s.moviePlayer->Close();
@@ -48,6 +40,20 @@ void ShutDownDevices() {
   s.keyboard->Shutdown();
   s.sfx->Shutdown();
   s.gfx->Shutdown();
+}
+
+// The devices' shutdown before a fatal end, keeping the thread's error code for its report.
+void StopDevicesForFatalEnd() {
+  SLErrorKeeper keep;
+  ShutDownDevices();
+}
+
+// The start-up failure with the thread's error code, read and reset, in its text.
+[[noreturn]] void FailWithCode(i32 code, const char* format) {
+  const u32 error = SLGetLastError(true);
+  StopDevicesForFatalEnd();
+  App_ArrangeMainWindowTeardown();
+  App_MainWindow().FatalError(code, format, error);
 }
 
 // The program's own module, through the system's kernel by name.
@@ -74,6 +80,9 @@ AppServices& App_Services() {
   static CSLIniFile settings;
   static AppServices services{&gfx,       &sfx,         &keyboard,     &mouse,     &joystick, &frameTime,
                               &moviePlayer, &graphicsPack, &soundPack, &help,     &settings};
+  // From here on there are devices, and a fatal end stops them first.
+  static const bool fatalEndHooked = (App_SetFatalEndHook(&StopDevicesForFatalEnd), true);
+  (void)fatalEndHooked;
   return services;
 }
 
@@ -174,11 +183,6 @@ u32 App_TickCount() {
     return bound;
   }();
   return tickCount ? tickCount() : 0;
-}
-
-void App_StopDevicesForFatalEnd() {
-  SLErrorKeeper keep;
-  ShutDownDevices();
 }
 
 void App_Shutdown() {

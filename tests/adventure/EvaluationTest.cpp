@@ -43,20 +43,11 @@ TEST(Movement, PositionAlongAPath) {
   KeyPointArray_Free(&path);
 }
 
-class Evaluation : public ::testing::Test {
+class Evaluation : public OneSceneMovieTest {
  protected:
   void SetUp() override {
-    SLTestRegisterClasses();
-    ASSERT_TRUE(m_gfx.Init(nullptr, nullptr, nullptr));
-    AdventureDevices_Set(&m_gfx, &m_sfx, nullptr);
-    Movie_Init(&m_movie);
-    m_scene = Movie_AppendScene(&m_movie);
+    ASSERT_NO_FATAL_FAILURE(OneSceneMovieTest::SetUp());
     m_scene->length = 1000;
-  }
-  void TearDown() override {
-    Movie_Clear(&m_movie);
-    MovieCatalog::Free();
-    AdventureDevices_Set(nullptr, nullptr, nullptr);
   }
   // An action with two frames in every direction (20 x 40, feet at (10, 40)); the name
   // of each picture is kept for the test to read back.
@@ -90,10 +81,6 @@ class Evaluation : public ::testing::Test {
     return o;
   }
 
-  CMemoryGfxDevice m_gfx;
-  CRecordingSfx m_sfx;
-  Movie m_movie;
-  Scene* m_scene = nullptr;
   std::map<SL_GS_Image*, std::string> m_names;
 };
 

@@ -15,21 +15,12 @@ namespace {
 
 constexpr u32 kWindow = 588;  // output frames per exported frame (a 37.5-per-second export)
 
-class ExportMix : public ::testing::Test {
+class ExportMix : public OneSceneMovieTest {
  protected:
   void SetUp() override {
-    SLTestRegisterClasses();
-    ASSERT_TRUE(m_gfx.Init(nullptr, nullptr, nullptr));
-    AdventureDevices_Set(&m_gfx, &m_sfx, nullptr);
-    Movie_Init(&m_movie);
-    m_scene = Movie_AppendScene(&m_movie);
+    ASSERT_NO_FATAL_FAILURE(OneSceneMovieTest::SetUp());
     m_scene->length = 200000;
     m_frame = MovieCatalog::Solid(&m_gfx, 4, 4, 2, 4, 0xFF00FF00);
-  }
-  void TearDown() override {
-    Movie_Clear(&m_movie);
-    MovieCatalog::Free();
-    AdventureDevices_Set(nullptr, nullptr, nullptr);
   }
   // A sound whose sample i (every channel) is value(i), in 8 or 16 bits.
   SL_GS_SoundRecord* Sound(u32 frames, u32 rate, u32 channels, u32 bits, const std::function<double(u32)>& value) {
@@ -66,10 +57,6 @@ class ExportMix : public ::testing::Test {
     return out;
   }
 
-  CMemoryGfxDevice m_gfx;
-  CRecordingSfx m_sfx;
-  Movie m_movie;
-  Scene* m_scene = nullptr;
   SL_GS_Image* m_frame = nullptr;
   CMovieExportMixer m_mixer;
   TempDir m_dir;

@@ -67,20 +67,14 @@ SL_IMPLEMENT_CLASS_CREATABLE(CLongSineReader, CSLBaseVideoAudioReader)
 
 void Shell(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
 
-class ExportSoundtrack : public ::testing::Test {
+class ExportSoundtrack : public OneSceneMovieTest {
  protected:
   void SetUp() override {
-    SLTestRegisterClasses();
-    ASSERT_TRUE(m_gfx.Init(nullptr, nullptr, nullptr));
-    AdventureDevices_Set(&m_gfx, &m_sfx, nullptr);
-    Movie_Init(&m_movie);
-    m_scene = Movie_AppendScene(&m_movie);
+    ASSERT_NO_FATAL_FAILURE(OneSceneMovieTest::SetUp());
     m_frame = MovieCatalog::Solid(&m_gfx, 4, 4, 2, 4, 0xFF00FF00);
   }
   void TearDown() override {
-    Movie_Clear(&m_movie);
-    MovieCatalog::Free();
-    AdventureDevices_Set(nullptr, nullptr, nullptr);
+    OneSceneMovieTest::TearDown();
     g_failFrom = ~u64(0);
   }
 
@@ -187,10 +181,6 @@ class ExportSoundtrack : public ::testing::Test {
     }
   }
 
-  CMemoryGfxDevice m_gfx;
-  CRecordingSfx m_sfx;
-  Movie m_movie;
-  Scene* m_scene = nullptr;
   SL_GS_Image* m_frame = nullptr;
   CMovieExportMixer m_mixer;
   TempDir m_dir;

@@ -15,14 +15,8 @@
 
 namespace {
 
-class MovieDocument : public ::testing::Test {
+class MovieDocument : public MovieDevicesTest {
  protected:
-  void SetUp() override {
-    SLTestRegisterClasses();
-    ASSERT_TRUE(m_gfx.Init(nullptr, nullptr, nullptr));
-    AdventureDevices_Set(&m_gfx, &m_sfx, nullptr);
-    Movie_Init(&m_movie);
-  }
   void TearDown() override {
     Movie_Clear(&m_movie);
     MovieCatalog::Free();
@@ -34,9 +28,6 @@ class MovieDocument : public ::testing::Test {
     scene->length = length;
     return scene;
   }
-  CMemoryGfxDevice m_gfx;
-  CRecordingSfx m_sfx;
-  Movie m_movie;
   TempDir m_dir;
 };
 

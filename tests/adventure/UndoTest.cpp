@@ -13,13 +13,10 @@ namespace {
 int g_selectionClears = 0;
 void CountClear() { ++g_selectionClears; }
 
-class Undo : public ::testing::Test {
+class Undo : public MovieDevicesTest {
  protected:
   void SetUp() override {
-    SLTestRegisterClasses();
-    ASSERT_TRUE(m_gfx.Init(nullptr, nullptr, nullptr));
-    AdventureDevices_Set(&m_gfx, &m_sfx, nullptr);
-    Movie_Init(&m_movie);
+    ASSERT_NO_FATAL_FAILURE(MovieDevicesTest::SetUp());
     Movie_SetSelectionClearHook(&CountClear);
     g_selectionClears = 0;
   }
@@ -72,9 +69,6 @@ class Undo : public ::testing::Test {
     m_movie.currentScene = step % 2;
   }
 
-  CMemoryGfxDevice m_gfx;
-  CRecordingSfx m_sfx;
-  Movie m_movie;
 };
 
 TEST_F(Undo, KeepsTheNewestEightStatesAndRestoresEachExactly) {

@@ -64,23 +64,17 @@ u8 ParkAlpha(i32 x, i32 y) {
   return u8(1 + y * 254 / 371);
 }
 
-class Placement : public ::testing::Test {
+class Placement : public OneSceneMovieTest {
  protected:
   void SetUp() override {
-    SLTestRegisterClasses();
-    ASSERT_TRUE(m_gfx.Init(nullptr, nullptr, nullptr));
-    AdventureDevices_Set(&m_gfx, &m_sfx, nullptr);
-    Movie_Init(&m_movie);
-    m_scene = Movie_AppendScene(&m_movie);
+    ASSERT_NO_FATAL_FAILURE(OneSceneMovieTest::SetUp());
     m_scene->background = MovieCatalog::AddBackground(&m_gfx, "parque", ParkAlpha);
     m_scene->length = 0;
     m_finder = new CSL_GS_PathFinder2D();
   }
   void TearDown() override {
     m_finder->Release();
-    Movie_Clear(&m_movie);
-    MovieCatalog::Free();
-    AdventureDevices_Set(nullptr, nullptr, nullptr);
+    OneSceneMovieTest::TearDown();
   }
 
   MovieCatalog::ActionSpec Frames(u32 duration, u32 repeat) {
@@ -185,10 +179,6 @@ class Placement : public ::testing::Test {
     return spans;
   }
 
-  CMemoryGfxDevice m_gfx;
-  CRecordingSfx m_sfx;
-  Movie m_movie;
-  Scene* m_scene = nullptr;
   CSL_GS_PathFinder2D* m_finder = nullptr;
   CharacterRecord* m_sofia = nullptr;
   ObjectRecord* m_lamp = nullptr;

@@ -10,21 +10,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${SL_BUILD_DIR:-build}
-if [ "${1:-}" != "--inner" ]; then
-  for tool in xvfb-run xdotool import ffprobe ffmpeg; do
-    command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 77; }
-  done
-  # The program takes every path from its own directory; the copy goes again afterwards,
-  # since the content tests compare build/content with what the generator writes.
-  cp "$build"/Zarandulvortequimbaplastelo "$build"/content/
-  status=0
-  xvfb-run -a -s "-screen 0 800x600x24" "$0" --inner || status=$?
-  rm -f "$build"/content/Zarandulvortequimbaplastelo
-  exit $status
-fi
+source tests/app/program_xvfb.sh  # the working folder is the source tree
+[ "${1:-}" = "--inner" ] || run_on_virtual_display xdotool import ffprobe ffmpeg
 
-unset SDL_VIDEODRIVER
-export SDL_AUDIODRIVER=dummy
 log=$(mktemp)
 home=$(mktemp -d)
 trap 'rm -rf "$log" "$home"' EXIT
@@ -32,10 +20,8 @@ trap 'rm -rf "$log" "$home"' EXIT
 mkdir -p "$home/.config" "$home/videos"
 printf 'XDG_VIDEOS_DIR="%s/videos"\n' "$home" >"$home/.config/user-dirs.dirs"
 movie="$home/videos/Paseo en el parque.WMV"
-(cd "$build"/content && HOME="$home" SL_DEBUG=1 exec ./Zarandulvortequimbaplastelo) >"$log" 2>&1 &
-pid=$!
+start_program "$build"/content HOME="$home"
 
-source tests/app/program_xvfb.sh  # the working folder is the source tree
 shot() { import -window root "$build/xvfb-cinema-$1.png"; }
 # Picks the first movie of the project chooser (the sample's only one) and accepts it.
 choose_sample() {

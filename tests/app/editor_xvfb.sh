@@ -10,28 +10,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${SL_BUILD_DIR:-build}
-if [ "${1:-}" != "--inner" ]; then
-  for tool in xvfb-run xdotool import; do
-    command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 77; }
-  done
-  # The program takes every path from its own directory; the copy goes again afterwards,
-  # since the content tests compare build/content with what the generator writes.
-  cp "$build"/Zarandulvortequimbaplastelo "$build"/content/
-  status=0
-  xvfb-run -a -s "-screen 0 800x600x24" "$0" --inner || status=$?
-  rm -f "$build"/content/Zarandulvortequimbaplastelo
-  exit $status
-fi
+source tests/app/program_xvfb.sh  # the working folder is the source tree
+[ "${1:-}" = "--inner" ] || run_on_virtual_display xdotool import
 
-unset SDL_VIDEODRIVER
-export SDL_AUDIODRIVER=dummy
 log=$(mktemp)
 # A run that stops half way (a failed step under set -e) leaves no program behind.
 trap 'stop_program; rm -f "$log"' EXIT
-(cd "$build"/content && SL_DEBUG=1 exec ./Zarandulvortequimbaplastelo) >"$log" 2>&1 &
-pid=$!
-
-source tests/app/program_xvfb.sh  # the working folder is the source tree
+start_program "$build"/content
 
 reach_start_menu
 

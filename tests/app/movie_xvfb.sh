@@ -15,10 +15,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${SL_BUILD_DIR:-build}
+source tests/app/program_xvfb.sh  # the working folder is the source tree
 if [ "${1:-}" != "--inner" ]; then
-  for tool in xvfb-run xdotool import convert python3; do
-    command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 77; }
-  done
+  require_tools xvfb-run xdotool import convert python3
   # The program takes every path from its own directory (/proc/self/exe), so a copy of it
   # in a folder of links to the content reads the content and saves into the folder.
   folder=$(mktemp -d)
@@ -38,16 +37,12 @@ if [ "${1:-}" != "--inner" ]; then
 fi
 
 folder=$2
-unset SDL_VIDEODRIVER
-export SDL_AUDIODRIVER=dummy
 log=$(mktemp)
 work=$(mktemp -d)
 # A run that stops half way (a failed step under set -e) leaves no program behind.
 trap 'stop_program; rm -rf "$log" "$work"' EXIT
-(cd "$folder" && SL_DEBUG=1 exec ./Zarandulvortequimbaplastelo) >"$log" 2>&1 &
-pid=$!
+start_program "$folder"
 
-source tests/app/program_xvfb.sh  # the working folder is the source tree
 shot() { import -window root "$build/xvfb-movie-$1.png"; }
 # The program draws its own pointer: off the stage, the stage shows only the movie.
 pointer_away() { xdotool mousemove 0 0; sleep 0.2; xdotool mousemove 790 300; sleep 1; }

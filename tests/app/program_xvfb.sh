@@ -1,5 +1,38 @@
-# What the scripts that drive the program on a virtual display share (sourced after the
-# program was started in the background with $pid, its debug output going to $log).
+# What the scripts that drive the program on a virtual display share. Sourced from the
+# source tree with $build naming the build tree; the functions that drive the program
+# need it started by start_program (or in the background with $pid, its debug output
+# going to $log).
+
+# Exits with 77 ("skipped") when one of the named tools is not installed.
+require_tools() {
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 77; }
+  done
+}
+# Runs the calling script again with --inner on an 800 x 600 virtual display and exits
+# with its status; it needs xvfb-run and the named tools. The program takes every path
+# from its own directory, so a copy of it goes into the content folder for the run and
+# goes again afterwards, since the content tests compare build/content with what the
+# generator writes.
+run_on_virtual_display() {
+  require_tools xvfb-run "$@"
+  cp "$build"/Zarandulvortequimbaplastelo "$build"/content/
+  local status=0
+  xvfb-run -a -s "-screen 0 800x600x24" "$0" --inner || status=$?
+  rm -f "$build"/content/Zarandulvortequimbaplastelo
+  exit $status
+}
+# Starts the program of the folder $1 in the background on the display, with silent sound
+# and its debug output going to $log; the rest of the arguments (NAME=value) go to its
+# environment. Sets $pid.
+start_program() {
+  local folder=$1
+  shift
+  unset SDL_VIDEODRIVER
+  export SDL_AUDIODRIVER=dummy
+  (cd "$folder" && SL_DEBUG=1 exec env "$@" ./Zarandulvortequimbaplastelo) >"$log" 2>&1 &
+  pid=$!
+}
 
 # Waits until the debug output holds the text at least $3 times (default once).
 wait_for() {

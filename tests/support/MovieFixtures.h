@@ -13,6 +13,7 @@
 #include "adventure/catalog/CharacterCatalog.h"
 #include "adventure/catalog/ObjectCatalog.h"
 #include "adventure/catalog/SceneCatalog.h"
+#include "adventure/movie/Movie.h"
 #include "gamesystem/SLSfx.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "tests/support/MemoryGfxDevice.h"
@@ -49,3 +50,36 @@ inline SL_GS_Font* MovieTestMonoFont(CSL_GS_BaseGfx* gfx, const TempDir& dir) {
   SLTestCapture("python3 '" SL_SOURCE_DIR "/tools/fixtures/make_font_fixtures.py' '" + dir.Host() + "'");
   return gfx->LoadFontFromFile(dir.Host("mono.fnt").c_str());
 }
+
+// An empty movie over a logging graphics device and a recording sound device, both
+// installed as the adventure's devices. A test's own SetUp calls this one first (under
+// ASSERT_NO_FATAL_FAILURE); the catalogue records the test adds are freed with the movie.
+class MovieDevicesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SLTestRegisterClasses();
+    ASSERT_TRUE(m_gfx.Init(nullptr, nullptr, nullptr));
+    AdventureDevices_Set(&m_gfx, &m_sfx, nullptr);
+    Movie_Init(&m_movie);
+  }
+  void TearDown() override {
+    Movie_Clear(&m_movie);
+    MovieCatalog::Free();
+    AdventureDevices_Set(nullptr, nullptr, nullptr);
+  }
+
+  CMemoryGfxDevice m_gfx;
+  CRecordingSfx m_sfx;
+  Movie m_movie;
+};
+
+// The same with one empty scene in the movie, for the test to fill.
+class OneSceneMovieTest : public MovieDevicesTest {
+ protected:
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(MovieDevicesTest::SetUp());
+    m_scene = Movie_AppendScene(&m_movie);
+  }
+
+  Scene* m_scene = nullptr;
+};
