@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/services/AppGlobals.h"
+#include "app/services/AppServices.h"
 #include "app/dialogs/AudioChooserKit.h"
 #include "app/dialogs/AudioChooserRows.h"
 #include "app/services/CMyGuiManager.h"
@@ -27,6 +28,9 @@ SL_IMPLEMENT_CLASS_CREATABLE(CMyGameChooseAudioFileDialog, CSL_GS_GuiTopLevelWin
 namespace {
 
 constexpr u32 kImageGroup = 1007;
+// Buttons that start hidden and show when the dialog has a use for them.
+constexpr u32 kHiddenPictureButton = APP_STYLE_PICTURE_BUTTON & ~SL_GUI_WS_VISIBLE;
+constexpr u32 kHiddenTextButton = APP_STYLE_TEXT_BUTTON & ~SL_GUI_WS_VISIBLE;
 
 // One category: its bit, its tab and where its files live below "Sfx". The three "%s"
 // before the folder are the program directory and two empty prefixes.
@@ -89,8 +93,15 @@ const SLClassRecord* RowButtonClass() {
   return SLFindDerivedClassByName(button, "CMyThinLetterButton", button);
 }
 
-void Fatal(CSL_GS_GuiWindow* made, i32 code) {
-  if (!made) App_Fatal(code, "Insuficiente memoria");
+// The controls the chooser cannot do without: one that cannot be made ends the program.
+CSL_GS_GuiWindow* Create(const SLClassRecord* record, const char* text, i32 x, i32 y, i32 w, i32 h, u32 style, u32 id,
+                         CSL_GS_GuiWindow* parent) {
+  return App_CreateWindowOrFatal(record, text, x, y, w, h, style, id, parent, APP_FATAL_AUDIO_CHOOSER_WINDOWS);
+}
+
+void PictureButton(const AudioPictureSet& set, i32 x, i32 y, u32 style, u32 id, CSL_GS_GuiWindow* parent) {
+  if (!AudioDialog_PictureButton(set, x, y, style, id, parent))
+    App_Fatal(APP_FATAL_AUDIO_CHOOSER_WINDOWS, "Insuficiente memoria");
 }
 
 }  // namespace
@@ -241,9 +252,8 @@ CMyGameChooseAudioFileDialog* ChooseAudioFileDialog_Show(AudioChosenCallback onD
   AudioDialog_LoadPictures(kImageGroup, g_pictures, kSetCount, -2001, -2002);
   CSL_GS_GuiManager& manager = App_GuiManager();
   const char* title = (flags & AUDIO_KIND_MUSIC) ? "Elije una canci\xf3n o un sonido" : "Elije un sonido";
-  auto* dialog = static_cast<CMyGameChooseAudioFileDialog*>(AudioDialog_Create(
-      CMyGameChooseAudioFileDialog::GetClassRecord(), title, 0, 0, 100, 100, APP_STYLE_DIALOG, AUDIO_CHOOSER_ID, nullptr));
-  Fatal(dialog, -2003);
+  auto* dialog = static_cast<CMyGameChooseAudioFileDialog*>(Create(CMyGameChooseAudioFileDialog::GetClassRecord(), title, 0,
+                                                                   0, 100, 100, APP_STYLE_DIALOG, AUDIO_CHOOSER_ID, nullptr));
   dialog->onDone = onDone;
   dialog->flags = flags;
   dialog->category = 0;
@@ -252,40 +262,30 @@ CMyGameChooseAudioFileDialog* ChooseAudioFileDialog_Show(AudioChosenCallback onD
   if (!AudioDialog_AttachPreview(&dialog->preview))
     App_Fatal(APP_FATAL_AUDIO_CHOOSER_PLAYER, "No puedo inicializar reproductor de audio");
 
-  CSL_GS_GuiWindow* frame = AudioDialog_Create(CSL_GS_GuiFrame::GetClassRecord(), "", 20, 26, 258, 28, APP_STYLE_CHILD,
-                                               AUDIO_SELECTION_FRAME_ID, dialog);
-  Fatal(frame, -2003);
-  frame->Show(false);
+  Create(CSL_GS_GuiFrame::GetClassRecord(), "", 20, 26, 258, 28, APP_STYLE_CHILD, AUDIO_SELECTION_FRAME_ID, dialog)
+      ->Show(false);
   i32 tabX = 5;
   for (const Category& c : kCategories) {
     if (!(flags & c.bit)) continue;
-    Fatal(AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), c.tabText, tabX, 15, 80, 20, APP_STYLE_TEXT_BUTTON, c.tabId,
-                             dialog),
-          -2003);
+    Create(CSL_GS_GuiButton::GetClassRecord(), c.tabText, tabX, 15, 80, 20, APP_STYLE_TEXT_BUTTON, c.tabId, dialog);
     tabX += 85;
   }
-  for (u32 i = 0; i < AUDIO_ROW_COUNT; ++i) {
-    CSL_GS_GuiWindow* row =
-        AudioDialog_Create(RowButtonClass(), "", i32(i % 2) * 255 + 5, i32(i / 2) * 25 + 40, 250,
-                           20, APP_STYLE_TEXT_BUTTON, AUDIO_FIRST_ROW_ID + i, dialog);
-    Fatal(row, -2003);
-    row->SetTextFormat(0);
-  }
-  Fatal(AudioDialog_Create(CSL_GS_GuiVScrollBar::GetClassRecord(), "", 515, 40, 20, 145, APP_STYLE_CHILD,
-                           AUDIO_SCROLL_BAR_ID, dialog),
-        -2003);
-  Fatal(AudioDialog_PictureButton(g_pictures[kPlaySet], 20, 190, APP_STYLE_PICTURE_BUTTON | SL_GUI_WS_DISABLED, AUDIO_PLAY_ID, dialog), -2003);
-  Fatal(AudioDialog_PictureButton(g_pictures[kStopSet], 20, 190, 0x80000001, AUDIO_STOP_ID, dialog), -2003);
+  for (u32 i = 0; i < AUDIO_ROW_COUNT; ++i)
+    Create(RowButtonClass(), "", i32(i % 2) * 255 + 5, i32(i / 2) * 25 + 40, 250, 20, APP_STYLE_TEXT_BUTTON,
+           AUDIO_FIRST_ROW_ID + i, dialog)
+        ->SetTextFormat(0);
+  Create(CSL_GS_GuiVScrollBar::GetClassRecord(), "", 515, 40, 20, 145, APP_STYLE_CHILD, AUDIO_SCROLL_BAR_ID, dialog);
+  // Stop stands where play is and the finder's button where the microphone is: each shows
+  // when its turn comes.
+  PictureButton(g_pictures[kPlaySet], 20, 190, APP_STYLE_PICTURE_BUTTON | SL_GUI_WS_DISABLED, AUDIO_PLAY_ID, dialog);
+  PictureButton(g_pictures[kStopSet], 20, 190, kHiddenPictureButton, AUDIO_STOP_ID, dialog);
   if (flags & AUDIO_KIND_RECORDED)
-    Fatal(AudioDialog_PictureButton(g_pictures[kMicSet], 65, 190, 0x80000001, AUDIO_MIC_ID, dialog), -2003);
+    PictureButton(g_pictures[kMicSet], 65, 190, kHiddenPictureButton, AUDIO_MIC_ID, dialog);
   if (flags & AUDIO_KIND_MUSIC)
-    Fatal(AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "&Buscar MP3", 65, 190, 100, 30, 0x80000002,
-                             AUDIO_FIND_MP3_ID, dialog),
-          -2003);
-  Fatal(AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "&Aceptar", 355, 190, 80, 30, APP_STYLE_TEXT_BUTTON, 1, dialog),
-        -2003);
-  Fatal(AudioDialog_Create(CSL_GS_GuiButton::GetClassRecord(), "&Cancelar", 455, 190, 80, 30, APP_STYLE_TEXT_BUTTON, 2, dialog),
-        -2003);
+    Create(CSL_GS_GuiButton::GetClassRecord(), "&Buscar MP3", 65, 190, 100, 30, kHiddenTextButton, AUDIO_FIND_MP3_ID,
+           dialog);
+  Create(CSL_GS_GuiButton::GetClassRecord(), "&Aceptar", 355, 190, 80, 30, APP_STYLE_TEXT_BUTTON, 1, dialog);
+  Create(CSL_GS_GuiButton::GetClassRecord(), "&Cancelar", 455, 190, 80, 30, APP_STYLE_TEXT_BUTTON, 2, dialog);
 
   const u32 first = (flags & AUDIO_KIND_MEN)        ? AUDIO_TAB_MEN_ID
                     : (flags & AUDIO_KIND_WOMEN)    ? AUDIO_TAB_WOMEN_ID
