@@ -1,6 +1,7 @@
 // The editor's answers to its confirmation boxes, the text dialog and the audio chooser.
 #include "app/editor/EditorCallbacks.h"
 
+#include "adventure/catalog/SceneCatalog.h"
 #include "adventure/movie/SceneRender.h"
 #include "app/services/AppEvents.h"
 #include "app/services/AppGlobals.h"
@@ -164,6 +165,21 @@ const char* EditorText_Trim(const char* text) {
   return bytes[first] ? text + first : nullptr;
 }
 
+namespace {
+// A new floating text starts in the middle of the stage with its whole box in sight: the
+// box's centre on the stage's centre. A box bigger than the stage (a word too long to wrap,
+// a great many lines) keeps its left or top edge on the stage's, where reading starts.
+i32 CentredOnStage(i32 boxSize, i32 stageSize) {
+  const i32 start = stageSize / 2 - boxSize / 2;
+  return start < 0 ? 0 : start;
+}
+
+void PlaceOnStage(TextItem* item) {
+  item->x = CentredOnStage(item->balloon.boxWidth, i32(kStageWidth));
+  item->y = CentredOnStage(item->balloon.boxHeight, i32(kStageHeight));
+}
+}  // namespace
+
 void EditorText_Add(const char* typed, u32 kind, void* element) {
   const char* text = EditorText_Trim(typed);
   Scene* scene = Editor_CurrentScene();
@@ -190,10 +206,10 @@ void EditorText_Add(const char* typed, u32 kind, void* element) {
     item->balloon.width = 500;
     Balloon_SetStyle(&item->balloon, 17);
     item->balloon.font = AppCommonFonts[APP_FONT_COMIC_11];
-    item->x = 332, item->y = 186;
   }
   Balloon_SetText(&item->balloon, text);
   Balloon_Layout(&item->balloon);
+  if (item->attachKind == 0) PlaceOnStage(item);
   List_Append(&scene->texts, &item->link);
   if (scene->length < item->endFrame) scene->length = item->endFrame;
   EditorTimeline_Refresh();

@@ -5,6 +5,7 @@
 // walks Sofía round the pond and lights the lamp, undone again by one undo.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -17,7 +18,10 @@
 #include "app/services/AppServices.h"
 #include "app/services/CMyGuiManager.h"
 #include "app/editor/EditorAction.h"
+#include "app/dialogs/TextDialog.h"
 #include "app/editor/EditorCallbacks.h"
+#include "app/editor/EditorCommands.h"
+#include "app/editor/EditorMenus.h"
 #include "app/editor/EditorScreen.h"
 #include "app/editor/EditorState.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
@@ -271,10 +275,56 @@ TEST_F(EditorAnswers, TextsLastBySizeAndTakeTheirBalloons) {
       EXPECT_EQ(text->attachKind, 0u);
       EXPECT_EQ(text->balloon.width, 500u);
       EXPECT_EQ(text->balloon.style, 17u);
-      EXPECT_EQ(text->x, 332);
+      EXPECT_EQ(text->x + text->balloon.boxWidth / 2, 332);
+      EXPECT_EQ(text->y + text->balloon.boxHeight / 2, 186);
       EXPECT_STREQ(text->balloon.text, row.typed[0] == '\n' ? "nueve car" : row.typed);
     }
   }
+}
+
+// "Agregar texto flotante" and "&Aceptar": the new text's box stands whole on the stage,
+// centred on it, for a short text, one that fills the balloon's 500 pixels over several
+// lines and one word too long to wrap; a floating text already placed stays where it is.
+TEST_F(EditorAnswers, ANewFloatingTextStandsWholeInTheMiddleOfTheStage) {
+  const EditorDialogs saved = EditorDialogs_Get();
+  EditorDialogs dialogs = saved;
+  dialogs.enterText = &AddEditTextDialog_Show;
+  EditorDialogs_Set(dialogs);
+  TextItem* placed = Text(nullptr, 0, 0, 400);
+  placed->x = 332, placed->y = 186;
+  const std::string longWord(44, 'm');
+  const char* typed[] = {
+      "Hola",
+      "Los ping\xfcinos y cocodrilos del parque fueron juntos a tomar un helado de frutilla al lado\r\nde la "
+      "fuente grande, y despu\xe9s todos cantaron una canci\xf3n muy larga.",
+      longWord.c_str(),
+  };
+  i32 widest = 0;
+  for (const char* text : typed) {
+    Select(0, nullptr);
+    i32 result = 0;
+    ASSERT_TRUE(EditorCommands_OnEvent(APP_EVENT_COMMAND, kCmdSceneAddFloatingText, &result));
+    CSL_GS_GuiWindow* dialog = TopLevelWithId(1005);
+    ASSERT_NE(dialog, nullptr);
+    App_GuiManager().FindChildById(dialog, 201)->SetText(text);
+    dialog->OnCommand(App_GuiManager().FindChildById(dialog, 1), 1);
+    Editor_State().playback = EditorPlaybackState{};
+    ASSERT_EQ(TopLevelWithId(1005), nullptr);
+    const TextItem* added = Scene_TextAt(m_scene, Scene_TextCount(m_scene) - 1);
+    const i32 w = added->balloon.boxWidth, h = added->balloon.boxHeight;
+    widest = std::max(widest, w);
+    EXPECT_GT(w, 31) << text;
+    EXPECT_GE(added->x, 0) << text;
+    EXPECT_GE(added->y, 0) << text;
+    EXPECT_LE(added->x + w, 664) << text << " " << w;
+    EXPECT_LE(added->y + h, 372) << text << " " << h;
+    EXPECT_LE(std::abs(2 * added->x + w - 664), 1) << text;
+    EXPECT_LE(std::abs(2 * added->y + h - 372), 1) << text;
+  }
+  EXPECT_GE(widest, 500);
+  EXPECT_EQ(placed->x, 332);
+  EXPECT_EQ(placed->y, 186);
+  EditorDialogs_Set(saved);
 }
 
 TEST_F(EditorAnswers, NewMusicReplacesTheOldFromTheCurrentFrame) {
