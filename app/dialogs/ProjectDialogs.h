@@ -84,6 +84,10 @@ void ChooseProjectFileDialog_FillList(CSL_GS_GuiWindow* scrollBar);
 void AskProjectNameDialog_Show();
 // Completion of the message about an empty name: the focus goes back into the edit.
 void AskProjectNameDialog_FocusNameEdit(u32 answer, std::uintptr_t dialog);
+// Completion of the question before another movie of the typed name is replaced: "&Si"
+// saves over it and closes the dialog; any other answer writes nothing and leaves the
+// dialog with the typed name.
+void AskProjectNameDialog_OnReplaceAnswer(u32 answer, std::uintptr_t dialog);
 
 // The editor's side of the project flow. Handles the start-up answer (11), the chooser's
 // results for opening (13 modes 1-2, 14, 15) and the commands 302 "MenuAbrir" and 303

@@ -85,33 +85,66 @@ void AskProjectNameDialog_Show() {
   dialog->CenterOnWindow(nullptr);
 }
 
-void AskProjectNameDialog_FocusNameEdit(u32, std::uintptr_t dialog) {
-  // The dialog is looked up again: only a live one is touched.
+namespace {
+// The name dialog a box's completion was given, when it is still open: the completion runs
+// a tick after the box closed, so only a live dialog is touched.
+CMyGameAskProjectNameDialog* LiveDialog(std::uintptr_t dialog) {
   CSL_GS_GuiManager& manager = App_GuiManager();
   for (CSL_GS_GuiWindow* w = manager.GetFirstChild(nullptr); w; w = manager.GetNextSibling(w))
-    if (reinterpret_cast<std::uintptr_t>(w) == dialog && w->GetId() == kDialogId) {
-      manager.SetFocus(manager.FindChildById(w, kEditId));
-      return;
-    }
+    if (reinterpret_cast<std::uintptr_t>(w) == dialog && w->GetId() == kDialogId &&
+        w->IsKindOf(CMyGameAskProjectNameDialog::GetClassRecord()))
+      return static_cast<CMyGameAskProjectNameDialog*>(w);
+  return nullptr;
+}
+
+const char* TypedName(CSL_GS_GuiWindow* dialog) {
+  CSL_GS_GuiWindow* edit = dialog->GetManager()->FindChildById(dialog, kEditId);
+  return edit ? edit->GetText() : "";
+}
+
+// Closes the dialog and saves the movie under the typed name.
+void SaveAsTyped(CSL_GS_GuiWindow* dialog) {
+  char name[256];
+  std::strncpy(name, TypedName(dialog), sizeof name - 1);
+  name[sizeof name - 1] = 0;
+  dialog->GetManager()->DestroyWindow(dialog);
+  // `dialog` may be gone from here on.
+  ModalStack_End();
+  ProjectFile_Save(name);
+}
+}  // namespace
+
+void AskProjectNameDialog_FocusNameEdit(u32, std::uintptr_t dialog) {
+  if (CSL_GS_GuiWindow* live = LiveDialog(dialog)) App_GuiManager().SetFocus(App_GuiManager().FindChildById(live, kEditId));
+}
+
+void AskProjectNameDialog_OnReplaceAnswer(u32 answer, std::uintptr_t dialog) {
+  CSL_GS_GuiWindow* live = LiveDialog(dialog);
+  if (!live) return;
+  // "&No" or the box's close button: nothing is written and the name stays typed for
+  // changing.
+  if (answer != MSGBOX_YES) return AskProjectNameDialog_FocusNameEdit(answer, dialog);
+  SaveAsTyped(live);
 }
 
 bool CMyGameAskProjectNameDialog::OnCommand(CSL_GS_GuiWindow*, u32 id) {
   if (id == 1) {
-    CSL_GS_GuiWindow* edit = GetManager()->FindChildById(this, kEditId);
-    const char* typed = edit ? edit->GetText() : "";
+    const char* typed = TypedName(this);
     if (!*typed) {
       MsgBox_ShowWithCallback(0, 1, AskProjectNameDialog_FocusNameEdit, reinterpret_cast<std::uintptr_t>(this),
                               "Debes ingresar el nombre de la pel\xed" "cula", "Guardar pel\xed" "cula", 1026,
                               AppCommonPictures[APP_PICTURE_ERROR], nullptr);
       return SLSucceed(true);
     }
-    char name[256];
-    std::strncpy(name, typed, sizeof name - 1);
-    name[sizeof name - 1] = 0;
-    GetManager()->DestroyWindow(this);
-    // `this` may be gone from here on.
-    ModalStack_End();
-    ProjectFile_Save(name);
+    // Another movie of that name (a brother's, a sample) is replaced only when the child
+    // says so; the dialog waits under the question with the name as typed.
+    if (ProjectFile_WouldReplaceAnother(typed)) {
+      MsgBox_ShowWithCallback(0, 3, AskProjectNameDialog_OnReplaceAnswer, reinterpret_cast<std::uintptr_t>(this),
+                              "Ya existe una pel\xed" "cula con ese nombre.\n\n\xbf" "Deseas reemplazarla?",
+                              "Guardar pel\xed" "cula", 1026, AppCommonPictures[APP_PICTURE_QUESTION], nullptr);
+      return SLSucceed(true);
+    }
+    SaveAsTyped(this);
     return SLSucceed(true);
   }
   if (id == 2) {

@@ -40,6 +40,11 @@ extern const u8 kProjectMagic[kProjectMagicSize];
 // cleared on success. The file is written beside its final place and renamed over it only
 // once every byte is down, so a failed save leaves the previous file as it was.
 void ProjectFile_Save(const char* name);
+// True when saving as `name` would write over another movie: a file of that name is in
+// "Aventuras Guardadas" and it is not the movie's own, the one it was opened from or last
+// saved as (its name, with letter case aside as the file system finds names). The caller
+// asks before replacing it.
+bool ProjectFile_WouldReplaceAnother(const char* name);
 // Loads the project of that name into the process's movie: 1, or 0 with the movie empty
 // (untouched when the file does not open or is not a project file). Shows nothing.
 u32 ProjectFile_Load(const char* name);

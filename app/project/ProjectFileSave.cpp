@@ -18,6 +18,7 @@
 #include "foundation/SLPrintf.h"
 #include "foundation/SLStr.h"
 #include "foundation/SLWideText.h"
+#include "storage/SLFileFinder.h"
 #include "storage/SLFileStorage.h"
 
 // "Película de Zarandulvortequimbaplastelo" in Windows-1252 ("í" is 0xED) and the
@@ -274,6 +275,17 @@ u32 ProjectFile_WriteMovie(const Movie* movie, const char* path) {
 bool ProjectFile_PathOf(const char* name, char* buffer, u32 size) {
   const u32 written = SLSnprintfA(buffer, size, "%s%sAventuras Guardadas\\%s.ZQTR", App_ProgramDirectory(), "", name);
   return written < size ? SLSucceed(true) : SLFail(SL_E_INVALID_ARG, false);
+}
+
+bool ProjectFile_WouldReplaceAnother(const char* name) {
+  char path[4096];
+  if (!name || !*name || !ProjectFile_PathOf(name, path, sizeof path)) return SLSucceed(false);
+  // The movie's name is the file it came from or last went to: loading sets it, and so
+  // does saving, also a save that failed, whose name held nothing of another movie or one
+  // the user had already agreed to replace. A cleared movie has none.
+  const char* own = Movie_Get()->name;
+  if (own && SLStrICmpA(own, name) == 0) return SLSucceed(false);
+  return SLSucceed(SLFileExists(path));
 }
 
 namespace {

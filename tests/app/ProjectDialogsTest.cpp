@@ -18,6 +18,7 @@
 #include "app/services/ModalStack.h"
 #include "app/dialogs/MsgBox.h"
 #include "app/dialogs/ProjectDialogs.h"
+#include "app/project/ProjectFile.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "foundation/SLWideText.h"
 #include "gui/SLGuiEdit.h"
@@ -447,5 +448,114 @@ TEST_F(ProjectDialogs, ATypedNameReplacesThePrefilledOneAndEndOrAClickKeepsIt) {
   edit->OnChar('X');
   EXPECT_STREQ(edit->GetText(), "XPaseo");
   dialog->OnCommand(nullptr, 2);
+  EXPECT_EQ(ModalStack_GetDepth(), 0u);
+}
+
+// --- Saving under the name of another movie ----------------------------------------------
+
+namespace {
+
+// Answers the open box `id` with `answer` and runs the answer's completion.
+void AnswerBoxWith(u32 id, u32 answer) {
+  CSL_GS_GuiWindow* box = AppHarness::TopLevelWithId(id);
+  ASSERT_NE(box, nullptr);
+  if (answer == 0) box->OnClose();
+  else box->OnCommand(box, answer);
+  AppEvent event;
+  while (AppEventQueue_Take(&event))
+    if (event.type == APP_EVENT_DEFERRED_CALL) AppEvent_RunDeferredCall(reinterpret_cast<DeferredCall*>(event.data));
+}
+
+// The open box 1026's first line and style, "" without one.
+std::string BoxLine() {
+  auto* box = static_cast<CMyMsgBoxDialog*>(AppHarness::TopLevelWithId(1026));
+  if (!box) return "";
+  return std::string(App_GuiManager().FindChildById(box, MSGBOX_FIRST_LINE_ID)->GetText()) + "|" +
+         std::to_string(box->GetBoxStyle());
+}
+
+const char kReplaceLine[] = "Ya existe una pel\xed" "cula con ese nombre.|3";
+const char kSavedLine[] = "La pel\xed" "cula ha sido guardada satisfactoriamente.|1";
+
+}  // namespace
+
+// A brother's movie of the typed name (in any letter case) is replaced only after "&Si";
+// "&No" or closing the question writes nothing, keeps the movie's name and leaves the
+// dialog with the typed name. The movie's own file is saved over without a question, and
+// a cleared movie has no file of its own.
+TEST_F(ProjectDialogs, SavingOverAnotherMovieAsksFirst) {
+  AddProjects({"Paseo en el parque"});
+  Movie empty;
+  Movie_Init(&empty);
+  ASSERT_EQ(ProjectFile_WriteMovie(&empty, m_dir->Win("Aventuras Guardadas/Hermano.ZQTR").c_str()), SL_OK);
+  const std::string ours = m_dir->Read("Aventuras Guardadas/Paseo en el parque.ZQTR");
+  const std::string brothers = m_dir->Read("Aventuras Guardadas/Hermano.ZQTR");
+  ASSERT_NE(ours, brothers);
+  ASSERT_EQ(ProjectFile_Load("Paseo en el parque"), 1u);
+  const auto folder = [&] {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(m_dir->Host("Aventuras Guardadas")))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  const std::vector<std::string> before = folder();
+
+  for (const char* typed : {"Hermano", "hERMANO"}) {
+    AskProjectNameDialog_Show();
+    CSL_GS_GuiWindow* dialog = AppHarness::TopLevelWithId(1004);
+    ASSERT_NE(dialog, nullptr);
+    CSL_GS_GuiWindow* edit = Child(dialog, 102);
+    edit->SetText(typed);
+    dialog->OnCommand(Child(dialog, 1), 1);
+    EXPECT_EQ(BoxLine(), kReplaceLine) << typed;
+    EXPECT_NE(App_GuiManager().FindChildById(AppHarness::TopLevelWithId(1026), MSGBOX_ICON_ID), nullptr);
+    EXPECT_EQ(ModalStack_GetDepth(), 2u);
+    AnswerBoxWith(1026, typed[0] == 'H' ? u32(MSGBOX_NO) : 0u);
+    EXPECT_EQ(AppHarness::TopLevelWithId(1004), dialog);
+    EXPECT_STREQ(edit->GetText(), typed);
+    EXPECT_EQ(App_GuiManager().GetFocusWindow(), edit);
+    EXPECT_EQ(ModalStack_GetDepth(), 1u);
+    EXPECT_STREQ(Movie_Get()->name, "Paseo en el parque");
+    EXPECT_EQ(m_dir->Read("Aventuras Guardadas/Hermano.ZQTR"), brothers);
+    EXPECT_EQ(m_dir->Read("Aventuras Guardadas/Paseo en el parque.ZQTR"), ours);
+    EXPECT_EQ(folder(), before);
+    dialog->OnCommand(Child(dialog, 2), 2);
+  }
+
+  // Its own name, in another letter case too, saves straight away.
+  AskProjectNameDialog_Show();
+  CSL_GS_GuiWindow* dialog = AppHarness::TopLevelWithId(1004);
+  Child(dialog, 102)->SetText("paseo EN EL Parque");
+  dialog->OnCommand(Child(dialog, 1), 1);
+  EXPECT_EQ(AppHarness::TopLevelWithId(1004), nullptr);
+  EXPECT_EQ(BoxLine(), kSavedLine);
+  AnswerBox(1026);
+  EXPECT_EQ(folder(), before);
+  const std::string saved = m_dir->Read("Aventuras Guardadas/Paseo en el parque.ZQTR");
+
+  // "&Si" replaces the brother's movie with this one.
+  AskProjectNameDialog_Show();
+  dialog = AppHarness::TopLevelWithId(1004);
+  Child(dialog, 102)->SetText("Hermano");
+  dialog->OnCommand(Child(dialog, 1), 1);
+  AnswerBoxWith(1026, MSGBOX_YES);
+  EXPECT_EQ(AppHarness::TopLevelWithId(1004), nullptr);
+  EXPECT_EQ(BoxLine(), kSavedLine);
+  AnswerBox(1026);
+  EXPECT_EQ(m_dir->Read("Aventuras Guardadas/Hermano.ZQTR"), saved);
+  EXPECT_STREQ(Movie_Get()->name, "Hermano");
+
+  // A new movie has no file of its own yet: every existing name is another movie's.
+  Movie_Clear(Movie_Get());
+  AskProjectNameDialog_Show();
+  dialog = AppHarness::TopLevelWithId(1004);
+  Child(dialog, 102)->SetText("Hermano");
+  dialog->OnCommand(Child(dialog, 1), 1);
+  EXPECT_EQ(BoxLine(), kReplaceLine);
+  AnswerBoxWith(1026, MSGBOX_NO);
+  EXPECT_EQ(m_dir->Read("Aventuras Guardadas/Hermano.ZQTR"), saved);
+  EXPECT_EQ(Movie_Get()->name, nullptr);
+  dialog->OnCommand(Child(dialog, 2), 2);
   EXPECT_EQ(ModalStack_GetDepth(), 0u);
 }
