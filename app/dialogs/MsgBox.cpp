@@ -14,6 +14,7 @@
 #include "foundation/SLError.h"
 #include "gamesystem/SLBaseGfx.h"
 #include "gui/SLGuiButton.h"
+#include "gui/SLGuiLabel.h"
 
 SL_IMPLEMENT_CLASS_CREATABLE(CMyMsgBoxDialog, CSL_GS_GuiTopLevelWindow)
 
@@ -135,7 +136,11 @@ CMyMsgBoxDialog* MsgBox_Show(const char* title, const char* text, u32 style, u32
     iconW = i32(info.width);
     iconH = i32(info.height);
     iconLabel = manager->CreateWindow(labelClass, "", 80, 40, iconW, iconH, kIconStyle, AppSkin, MSGBOX_ICON_ID, box);
-    if (!iconLabel || !iconLabel->SetIcon(icon, iconW, iconH)) return Abandon(manager, box);
+    // The picture is the label's normal image, which a picture label draws (a window's
+    // icon is its caption's, which a label has not).
+    if (!iconLabel || !iconLabel->IsKindOf(CSL_GS_GuiLabel::GetClassRecord()) ||
+        !static_cast<CSL_GS_GuiLabel*>(iconLabel)->SetImage(icon))
+      return Abandon(manager, box);
   }
 
   // Lines: the first label measures for all of them.

@@ -451,6 +451,16 @@ TEST_F(AppScreens, MessageBoxLaysOutItsLinesAndAnswersOneTickLater) {
   EXPECT_EQ(m.FindChildById(box, 114), nullptr);
   EXPECT_NE(m.FindChildById(box, MSGBOX_YES), nullptr);
   EXPECT_NE(m.FindChildById(box, MSGBOX_NO), nullptr);
+  // The icon is drawn where its label stands: hiding the label changes those pixels.
+  CSL_GS_GuiWindow* icon = m.FindChildById(box, MSGBOX_ICON_ID);
+  ASSERT_NE(icon, nullptr);
+  i32 ix = 0, iy = 0, iw = 0, ih = 0;
+  ASSERT_TRUE(icon->GetScreenRect(&ix, &iy, &iw, &ih));
+  ASSERT_GT(iw, 0);
+  const std::string withIcon = AppHarness::GuiCrop(0xFF000000, ix, iy, iw, ih);
+  icon->Show(false);
+  EXPECT_NE(withIcon, AppHarness::GuiCrop(0xFF000000, ix, iy, iw, ih));
+  icon->Show(true);
   EXPECT_TRUE(AppCloseButton->IsEnabled());  // begun with 0
   box->OnClose();                            // style 3: "No"
   EXPECT_FALSE(m.IsRegistered(box));
