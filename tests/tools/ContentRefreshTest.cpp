@@ -163,6 +163,14 @@ TEST(ContentRefresh, DamagedContentIsWrittenAgainAndTheFamilysStays) {
   const contentgen::Manifest after = contentgen::ReadManifest(dir / contentgen::kManifestName, &listed);
   EXPECT_TRUE(contentgen::DamagedContent(dir, after).empty());
   EXPECT_EQ(after.count("Aventuras Guardadas/Paseo en el parque.ZQTR"), 0u);
+
+  // A listed file that the next content no longer writes goes as it was written, and is
+  // kept once changed: nothing is written again in its place.
+  Put(dir, {{"Videos/Retirado.AVI", "el video, cambiado"}});
+  ASSERT_TRUE(contentgen::Refresh(dir, "sello 2\n", Writer(kSecond), &error)) << error;
+  EXPECT_EQ(temp.Read("content/Videos/Retirado.AVI"), "el video, cambiado");
+  EXPECT_FALSE(fs::exists(dir / "Gfx/Letra_8.FNT"));
+  EXPECT_EQ(temp.Read("content/Gfx/Gfx.DAT"), "interfaz 2");
 }
 
 // A writer that fails half way, and each point where a run can stop in its swap.

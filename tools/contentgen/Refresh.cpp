@@ -41,7 +41,7 @@ bool Generated(const fs::path& file, const std::string& key, const Manifest& old
   const Manifest& list = hasOldList ? oldList : newList;
   const auto listed = list.find(key);
   if (listed == list.end()) return false;
-  if (!InFamilyFolder(key)) return true;
+  if (!InFamilyFolder(key) && newList.count(key)) return true;
   std::string hash;
   return FileSha256(file, &hash) && hash == listed->second;
 }

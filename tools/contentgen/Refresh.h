@@ -5,11 +5,12 @@
 // anything else land beside the content. contentgen therefore owns only what it wrote:
 // DIR/contentgen.files lists every file of the content with its SHA-256. Outside the
 // folders where the program saves the family's work ("Aventuras Guardadas",
-// "Sfx/Grabadas", "Videos Exportados") a listed file is the generator's whatever it holds
-// now: a pack, font or picture cut short or changed on disk is written again. Inside them
-// a listed file is the generator's only while it still holds the listed bytes: a child's
-// movie saved under a sample's name or a recording over a sample recording is the
-// family's. The family's files and anything unlisted are carried into the new folder
+// "Sfx/Grabadas", "Videos Exportados") a listed file that the new content writes too is
+// the generator's whatever it holds now: a pack, font or picture cut short or changed on
+// disk is written again. Any other listed file is the generator's only while it still
+// holds the listed bytes: a child's movie saved under a sample's name, a recording over a
+// sample recording, a file changed under a name the new content no longer writes, all
+// are the family's. The family's files and anything unlisted are carried into the new folder
 // unchanged (a hard link, or a copy with its times where links are not possible), and win
 // over the new sample of the same name. A folder from a generator that kept no list (no
 // contentgen.files) is read by the same rule against the new content's list.
