@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "app/media/CMyVIS_arVI.h"
+#include "foundation/SLError.h"
 #include "foundation/SLPrintf.h"
 #include "gamesystem/SLMainWindow.h"
 
@@ -35,6 +36,8 @@ void App_ArrangeMainWindowTeardown() {
 }
 
 void App_NameFileAtFault(const char* dataPath, const char* member) {
+  // Called between a failed load and its report: the report's code is the load's.
+  SLErrorKeeper keepLoadError;
   char path[4096];
   if (!App_DataPath(path, sizeof path, dataPath)) path[0] = 0;
   char named[4096];

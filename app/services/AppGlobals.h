@@ -13,7 +13,8 @@ CSL_GS_MainWindow& App_MainWindow();
 [[noreturn]] void App_Fatal(i32 code, const char* text);
 // Names the file a coming fatal end is about, for its report: `dataPath` below the
 // program's folder ("Gfx\\Gfx.DAT", "Gfx\\Letra_8.FNT") and, for a pack, the member that
-// failed. The report shows the whole path with "/" separators.
+// failed. The report shows the whole path with "/" separators. The thread's error code
+// stays as the failed load left it, for the report.
 void App_NameFileAtFault(const char* dataPath, const char* member = nullptr);
 
 // Has the main window destroyed first among the exit handlers (call once its hooks exist).

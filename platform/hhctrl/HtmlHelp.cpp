@@ -1,9 +1,15 @@
 // HtmlHelpA: the extraction cache, the viewers started and their help windows.
 //
 // One extraction per help file, keyed by its host path and reused while the file's
-// modification time and size stay the same. Viewers are children of this process: each
-// is reaped with waitpid on its own pid (never any other child of the program), when a
-// later call finds it ended or when all help windows are closed.
+// modification time and size stay the same. Viewers are children of this process, and
+// a viewer that ends with a failure status within two seconds of its start did not show
+// the page (a launcher that finds no browser says so and exits 1): the next one is
+// tried, and when none is left the control says so in its box. A viewer that hands the
+// page on and exits 0 at once showed it. Each viewer is reaped with waitpid on its own
+// pid (never any other child of the program): by its start-up watch, by a thread that
+// waits for it to end, or when all help windows are closed. The thread only watches
+// (WNOWAIT) and reaps under the state lock, so a close-all never signals a pid that was
+// already reaped and may have been given to another process.
 #include "platform/hhctrl/HtmlHelp.h"
 
 #include <ftw.h>
@@ -13,6 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -38,8 +45,9 @@ struct Extraction {
 };
 
 struct Viewer {
-  pid_t pid;
+  pid_t pid;  // 0 once reaped
   HANDLE window;
+  unsigned long id;  // how the viewer's watch finds it again
 };
 
 // What a help window handle names: nothing the caller can use beyond its being alive.
@@ -52,6 +60,7 @@ struct HelpState {
   std::mutex lock;
   std::vector<Extraction> extractions;
   std::vector<Viewer> viewers;
+  unsigned long nextId = 1;
 };
 
 HelpState& State() {
@@ -134,16 +143,44 @@ std::vector<std::string> ViewerNames() {
   return names;
 }
 
-// Starts the first viewer that can be run on the page; 0 when none starts.
+// How long a viewer has to fail before it counts as showing the page.
+constexpr auto kStartWatch = std::chrono::seconds(2);
+
+enum class Start { kRunning, kShownAndEnded, kFailed };
+
+// Watches a viewer just started until it ends or kStartWatch passes; an ended one is
+// reaped here. A failure status or a signal means it did not show the page.
+Start WatchStart(pid_t pid) {
+  const auto deadline = std::chrono::steady_clock::now() + kStartWatch;
+  for (auto pause = std::chrono::milliseconds(1);; pause = std::min(pause * 2, std::chrono::milliseconds(20))) {
+    int status = 0;
+    const pid_t reaped = waitpid(pid, &status, WNOHANG);
+    if (reaped == pid) return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? Start::kShownAndEnded : Start::kFailed;
+    if (reaped < 0 && errno != EINTR) return Start::kFailed;
+    if (std::chrono::steady_clock::now() >= deadline) return Start::kRunning;
+    std::this_thread::sleep_for(pause);
+  }
+}
+
+// Starts the viewers in turn until one shows the page. Its pid when it is still running,
+// 0 when it handed the page on and ended, -1 when none showed it.
 pid_t StartViewer(std::string page) {
   for (const std::string& name : ViewerNames()) {
     const std::string viewer = FindProgram(name);
     if (viewer.empty()) continue;
     char* arguments[] = {const_cast<char*>(viewer.c_str()), page.data(), nullptr};
     pid_t pid;
-    if (posix_spawn(&pid, viewer.c_str(), nullptr, nullptr, arguments, environ) == 0) return pid;
+    if (posix_spawn(&pid, viewer.c_str(), nullptr, nullptr, arguments, environ) != 0) continue;
+    switch (WatchStart(pid)) {
+      case Start::kRunning:
+        return pid;
+      case Start::kShownAndEnded:
+        return 0;
+      case Start::kFailed:
+        break;
+    }
   }
-  return 0;
+  return -1;
 }
 
 // What a help control with windows of its own would show when it cannot show the help.
@@ -156,8 +193,8 @@ void SayNoViewer() {
 void ReapEnded(HelpState& state) {
   for (auto it = state.viewers.begin(); it != state.viewers.end();) {
     int status;
-    const pid_t reaped = waitpid(it->pid, &status, WNOHANG);
-    if (reaped == it->pid || (reaped < 0 && errno == ECHILD)) {
+    const pid_t reaped = it->pid ? waitpid(it->pid, &status, WNOHANG) : -1;
+    if (!it->pid || reaped == it->pid || (reaped < 0 && errno == ECHILD)) {
       SLHandleClose(it->window);
       it = state.viewers.erase(it);
     } else {
@@ -166,10 +203,28 @@ void ReapEnded(HelpState& state) {
   }
 }
 
+// Waits, on a thread of its own, for a running viewer to end, and reaps it then: a viewer
+// closed by the user leaves no defunct process behind, whether or not help is asked for
+// again. The viewer is reaped under the state lock, only while it is still listed.
+void WatchUntilEnd(pid_t pid, unsigned long id) {
+  std::thread([pid, id] {
+    siginfo_t info;
+    while (waitid(P_PID, id_t(pid), &info, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+    }
+    HelpState& state = State();
+    std::lock_guard<std::mutex> guard(state.lock);
+    for (Viewer& viewer : state.viewers) {
+      if (viewer.id != id || viewer.pid != pid) continue;
+      int status;
+      if (waitpid(pid, &status, WNOHANG) == pid) viewer.pid = 0;
+    }
+  }).detach();
+}
+
 // Ends a viewer: SIGTERM, a moment to go, then SIGKILL; reaped either way.
 void EndViewer(pid_t pid) {
   int status;
-  if (waitpid(pid, &status, WNOHANG) != 0) return;
+  if (!pid || waitpid(pid, &status, WNOHANG) != 0) return;
   kill(pid, SIGTERM);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
   while (std::chrono::steady_clock::now() < deadline) {
@@ -204,7 +259,7 @@ HWND DisplayTopic(const char* text) {
     return nullptr;
   }
   const pid_t pid = StartViewer(folder + object);
-  if (!pid) {
+  if (pid < 0) {
     guard.unlock();  // the box waits for its answer
     SayNoViewer();
     SLPlatformSetLastError(ERROR_FILE_NOT_FOUND);
@@ -216,7 +271,9 @@ HWND DisplayTopic(const char* text) {
     SLPlatformSetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
-  state.viewers.push_back(Viewer{pid, window});
+  const unsigned long id = state.nextId++;
+  state.viewers.push_back(Viewer{pid, window, id});
+  if (pid) WatchUntilEnd(pid, id);
   SLPlatformSetLastError(ERROR_SUCCESS);
   return static_cast<HWND>(window);
 }

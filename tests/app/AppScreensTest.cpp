@@ -16,6 +16,7 @@
 
 #include "app/services/AppEvents.h"
 #include "foundation/SLByteOrder.h"
+#include "foundation/SLError.h"
 #include "app/services/AppGlobals.h"
 #include "app/services/AppServices.h"
 #include "app/services/CMyGuiManager.h"
@@ -28,6 +29,7 @@
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "gui/SLHtmlHelp.h"
 #include "platform/kernel32/Modules.h"
+#include "storage/SLFastFileStorage.h"
 #include "platform/user32/User32.h"
 #include "tests/foundation/ChildProcess.h"
 #include "tests/support/AppHarness.h"
@@ -81,6 +83,25 @@ Outcome RunDamaged(const std::string& file, Damage damage) {
   return outcome;
 }
 
+// The error code, as the reports write it ("%08X"), that attaching the pack at `host`
+// leaves as the program attaches it; empty when it attaches.
+std::string AttachCode(const std::string& host) {
+  CSLFastFileStorage pack;
+  if (pack.AttachFile(host.c_str(), false, 0)) return "";
+  char code[16];
+  std::snprintf(code, sizeof code, "%08X", unsigned(SLGetLastError(true)));
+  return code;
+}
+
+// A pack that fails its attach is reported with the attach's own code, never 0.
+void ExpectAttachCode(const std::string& output, const std::string& text, const std::string& code,
+                      const std::string& what) {
+  if (text.find("DataStgInit error: ") == std::string::npos) return;
+  EXPECT_FALSE(code.empty()) << what;
+  EXPECT_NE(code, "00000000") << what;
+  EXPECT_NE(output.find(text + code), std::string::npos) << what << " " << code << "\n" << output;
+}
+
 TEST(AppStartup, MissingOrBrokenFilesEndWithTheirCodeAndText) {
   ASSERT_TRUE(fs::exists(kContent + "/contentgen.stamp")) << "the content fixture has not run";
   struct Row {
@@ -97,14 +118,17 @@ TEST(AppStartup, MissingOrBrokenFilesEndWithTheirCodeAndText) {
       {"Gfx/ComicSans_11.FNT", true, 256 - 301 % 256, "Error 00301: No puedo cargar im\xc3\xa1genes"},
   };
   for (const Row& row : rows) {
+    std::string code;
     Outcome outcome = RunDamaged(row.file, [&](const TempDir& dir) {
       if (row.truncate)
         fs::resize_file(dir.Host(row.file), 9);
       else
         fs::remove(dir.Host(row.file));
+      code = AttachCode(dir.Host(row.file));
     });
     EXPECT_EQ(outcome.status, row.status) << row.file << "\n" << outcome.output;
     EXPECT_NE(outcome.output.find(row.text), std::string::npos) << row.file << "\n" << outcome.output;
+    ExpectAttachCode(outcome.output, row.text, code, row.file);
   }
 }
 
@@ -291,11 +315,14 @@ TEST(AppStartup, DamagedFilesEndCleanlyWithTheirCodeTextAndFile) {
   };
   for (const Row& row : rows) {
     const std::string what = std::string(row.file) + " at " + std::to_string(row.at);
+    std::string code;
     Outcome outcome = RunDamaged(row.file, [&](const TempDir& dir) {
       if (row.kind == kRemove) fs::remove(dir.Host(row.file));
       if (row.kind == kCut) fs::resize_file(dir.Host(row.file), row.at);
       if (row.kind == kFlip) FlipBytes(dir.Host(row.file), row.at, 4);
+      code = AttachCode(dir.Host(row.file));
     });
+    ExpectAttachCode(outcome.output, row.text, code, what);
     EXPECT_EQ(outcome.status, (256 - row.code % 256) % 256) << what << "\n" << outcome.output;
     char report[64];
     std::snprintf(report, sizeof report, "Error: Error %05d: ", row.code);

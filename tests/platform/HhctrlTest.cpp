@@ -1,13 +1,16 @@
 // The help control stand-in over a help file compiled by chmcmd, with a stub viewer.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/hhctrl/HtmlHelp.h"
@@ -178,22 +181,98 @@ TEST_F(HelpControl, TheUsualViewersAreTriedInTurn) {
   setenv("PATH", path.c_str(), 1);
 }
 
-// When no viewer starts, the control itself says so, in Spanish, and refuses the topic.
+// This process's children that ended and were never reaped.
+int DefunctChildren() {
+  int defunct = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::ifstream in(entry.path() / "stat");
+    std::string line;
+    if (!std::getline(in, line) || line.rfind(')') == std::string::npos) continue;
+    char state = 0;
+    int parent = 0;
+    if (std::sscanf(line.c_str() + line.rfind(')') + 1, " %c %d", &state, &parent) == 2 && parent == getpid() &&
+        state == 'Z')
+      ++defunct;
+  }
+  return defunct;
+}
+
+// A stub viewer in `bin` that logs its name and page, then exits with `status` after
+// `seconds`, leaving "bin/NAME.fin" on its way out (or waits for SIGTERM when `seconds` is
+// negative). Only the shell's own commands and absolute paths: PATH names `bin` alone.
+void WriteViewer(HelpFixture& help, const std::string& name, int status, double seconds) {
+  std::string script = "#!/bin/sh\necho \"${0##*/} $1\" >> \"" + help.dir.Host("viewer.log") + "\"\n";
+  if (status) script += "echo \"Couldn't find a suitable web browser!\" >&2\n";
+  script += seconds < 0 ? "trap 'exit 0' TERM\nwhile :; do sleep 0.02; done\n"
+                        : "/bin/sleep " + std::to_string(seconds) + "\n: > \"$0.fin\"\nexit " +
+                              std::to_string(status) + "\n";
+  help.dir.Write("bin/" + name, script);
+  chmod(help.dir.Host("bin/" + name).c_str(), 0755);
+}
+
+// A launcher that finds no browser fails at once: the next viewer shows the page, and
+// neither leaves a defunct process, nor does one that stays open and ends later by itself.
+TEST_F(HelpControl, AViewerThatFailsAtOnceGivesWayToTheNext) {
+  const std::string path = std::getenv("PATH");
+  ASSERT_TRUE(std::filesystem::create_directory(help.dir.Host("bin")));
+  setenv("PATH", help.dir.Host("bin").c_str(), 1);
+  setenv("SL_HELP_VIEWER", "no-such-viewer-anywhere", 1);
+  WriteViewer(help, "xdg-open", 3, 0.3);
+  WriteViewer(help, "sensible-browser", 1, 0);
+  WriteViewer(help, "firefox", 0, 2.5);
+  ASSERT_NE(Show(help.WinName(), "contenido.htm"), nullptr);
+  std::string log = help.WaitForLog(3);
+  EXPECT_EQ(log.rfind("xdg-open /", 0), 0u) << log;
+  EXPECT_NE(log.find("\nsensible-browser /"), std::string::npos) << log;
+  EXPECT_NE(log.find("\nfirefox /"), std::string::npos) << log;
+  EXPECT_EQ(DefunctChildren(), 0);
+  // The viewer that stayed open ends by itself, with no further call: reaped all the same.
+  for (int i = 0; i < 6000 && !std::filesystem::exists(help.dir.Host("bin/firefox.fin")); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_EQ(DefunctChildren(), 0);
+
+  // A viewer that hands the page on and exits 0 at once showed it.
+  WriteViewer(help, "sensible-browser", 0, 0);
+  ASSERT_NE(Show(help.WinName(), "contenido.htm"), nullptr);
+  log = help.WaitForLog(5);
+  EXPECT_EQ(log.substr(log.rfind("\n", log.size() - 2) + 1, 18), "sensible-browser /") << log;
+  EXPECT_EQ(DefunctChildren(), 0);
+  setenv("PATH", path.c_str(), 1);
+}
+
+// When no viewer starts, or each one that starts fails at once, the control itself says
+// so, in Spanish, and refuses the topic.
 TEST(HelpControlChild, SaysWhenNoViewerStarts) {
   SL_CHILD_ONLY();
   HelpFixture help;
   setenv("PATH", help.dir.Host("runtime").c_str(), 1);
   setenv("SL_HELP_VIEWER", "no-such-viewer-anywhere", 1);
+  if (std::getenv("SL_FAILING_VIEWERS")) {
+    std::filesystem::create_directory(help.dir.Host("bin"));
+    setenv("PATH", help.dir.Host("bin").c_str(), 1);
+    WriteViewer(help, "xdg-open", 1, 0);
+    WriteViewer(help, "sensible-browser", 1, 0.5);
+    WriteViewer(help, "chromium", 0, -1);
+    chmod(help.dir.Host("bin/chromium").c_str(), 0644);  // present, but it cannot run
+  }
   const HWND window = HtmlHelpA(nullptr, (help.WinName() + "::contenido.htm").c_str(), HH_DISPLAY_TOPIC, 0);
-  std::printf("WINDOW %s\n", window ? "shown" : "refused");
+  std::printf("WINDOW %s, %d DEFUNCT\n", window ? "shown" : "refused", DefunctChildren());
+  std::fputs(help.dir.Read("viewer.log").c_str(), stdout);
 }
 
 TEST(HelpControlBox, SaysWhenNoViewerStarts) {
-  const SLChildResult child = SLRunChildTest("HelpControlChild.SaysWhenNoViewerStarts", "SDL_VIDEODRIVER=dummy");
-  EXPECT_NE(child.output.find("Ayuda: No se encontr\xc3\xb3 ning\xc3\xban programa para mostrar la ayuda.\n"),
-            std::string::npos)
-      << child.output;
-  EXPECT_NE(child.output.find("WINDOW refused"), std::string::npos) << child.output;
+  for (const char* environment : {"SDL_VIDEODRIVER=dummy", "SDL_VIDEODRIVER=dummy SL_FAILING_VIEWERS=1"}) {
+    const SLChildResult child = SLRunChildTest("HelpControlChild.SaysWhenNoViewerStarts", environment);
+    EXPECT_NE(child.output.find("Ayuda: No se encontr\xc3\xb3 ning\xc3\xban programa para mostrar la ayuda.\n"),
+              std::string::npos)
+        << environment << "\n" << child.output;
+    EXPECT_NE(child.output.find("WINDOW refused, 0 DEFUNCT"), std::string::npos) << environment << "\n" << child.output;
+  }
+  const SLChildResult child =
+      SLRunChildTest("HelpControlChild.SaysWhenNoViewerStarts", "SDL_VIDEODRIVER=dummy SL_FAILING_VIEWERS=1");
+  EXPECT_NE(child.output.find("xdg-open /"), std::string::npos) << child.output;
+  EXPECT_NE(child.output.find("sensible-browser /"), std::string::npos) << child.output;
 }
 
 // chmlib divides by the window size of the file's compression header; with it zero, the

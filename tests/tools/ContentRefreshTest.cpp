@@ -10,9 +10,11 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "tests/support/ContentFiles.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestSupport.h"
 #include "tools/contentgen/Refresh.h"
 
 namespace {
@@ -122,6 +124,55 @@ TEST(ContentRefresh, AFolderWithoutAListLosesNothingOfTheFamilys) {
   for (const auto& [name, bytes] : kFamily) EXPECT_EQ(temp.Read("content/" + name), bytes) << name;
 }
 
+// A pack cut short or a font deleted outside the family's folders is damaged content, and
+// a refresh writes it again; a sample movie or recording the family saved over, a sample
+// the family deleted and every unlisted file stay as they are.
+TEST(ContentRefresh, DamagedContentIsWrittenAgainAndTheFamilysStays) {
+  TempDir temp;
+  const fs::path dir = temp.Host("content");
+  Files first = kFirst;
+  first["Gfx/Letra_8.FNT"] = "fuente";
+  first["Videos Exportados/Muestra.AVI"] = "video exportado de muestra";
+  std::string error;
+  ASSERT_TRUE(contentgen::Refresh(dir, "sello 1\n", Writer(first), &error)) << error;
+  bool listed = false;
+  const contentgen::Manifest list = contentgen::ReadManifest(dir / contentgen::kManifestName, &listed);
+  ASSERT_TRUE(listed);
+  EXPECT_TRUE(contentgen::DamagedContent(dir, list).empty());
+
+  Put(dir, kFamily);
+  Put(dir, {{"Aventuras Guardadas/Paseo en el parque.ZQTR", "la pelicula de la nena"}});
+  fs::remove(dir / "Videos Exportados/Muestra.AVI");
+  fs::resize_file(dir / "Gfx/Gfx.DAT", 3);
+  fs::remove(dir / "Gfx/Letra_8.FNT");
+  // The same size, one byte changed: only the bytes tell.
+  Put(dir, {{"Videos/Retirado.AVI", "un video que la version 2 ya no escribO"}});
+  const std::vector<std::string> damaged = contentgen::DamagedContent(dir, list);
+  EXPECT_EQ(damaged, (std::vector<std::string>{"Gfx/Gfx.DAT", "Gfx/Letra_8.FNT", "Videos/Retirado.AVI"}));
+
+  ASSERT_TRUE(contentgen::Refresh(dir, "sello 1\n", Writer(first), &error)) << error;
+  Files expected = first;
+  for (const auto& [name, bytes] : kFamily) expected[name] = bytes;
+  expected["Aventuras Guardadas/Paseo en el parque.ZQTR"] = "la pelicula de la nena";
+  Files found = Snapshot(dir);
+  found.erase(contentgen::kManifestName);
+  found.erase(contentgen::kStampName);
+  // A refresh brings a deleted sample back, as it always has; the check alone does not
+  // count it as damage.
+  EXPECT_EQ(found, expected);
+  const contentgen::Manifest after = contentgen::ReadManifest(dir / contentgen::kManifestName, &listed);
+  EXPECT_TRUE(contentgen::DamagedContent(dir, after).empty());
+  EXPECT_EQ(after.count("Aventuras Guardadas/Paseo en el parque.ZQTR"), 0u);
+
+  // A listed file that the next content no longer writes goes as it was written, and is
+  // kept once changed: nothing is written again in its place.
+  Put(dir, {{"Videos/Retirado.AVI", "el video, cambiado"}});
+  ASSERT_TRUE(contentgen::Refresh(dir, "sello 2\n", Writer(kSecond), &error)) << error;
+  EXPECT_EQ(temp.Read("content/Videos/Retirado.AVI"), "el video, cambiado");
+  EXPECT_FALSE(fs::exists(dir / "Gfx/Letra_8.FNT"));
+  EXPECT_EQ(temp.Read("content/Gfx/Gfx.DAT"), "interfaz 2");
+}
+
 // A writer that fails half way, and each point where a run can stop in its swap.
 TEST(ContentRefresh, AFailedOrStoppedRefreshLeavesTheOldFolderWhole) {
   TempDir temp;
@@ -170,27 +221,54 @@ TEST(ContentGenerator, ARefreshKeepsTheFamilysMoviesRecordingsAndSettings) {
   const contentgen::Manifest list = contentgen::ReadManifest(temp.Host("f/contentgen.files"), &listed);
   ASSERT_TRUE(listed);
   ASSERT_EQ(list.size() + 2, samples.size());
-  // One sample file, saved over by the family.
+  // One sample pack changed on disk: outside the family's folders it is the generator's
+  // and comes back as written.
   const std::string sample = list.rbegin()->first;
-  Files family = kFamily;
-  family[sample] = "lo guardo la familia con el nombre de una muestra";
-  Put(temp.Host("f"), family);
+  Put(temp.Host("f"), kFamily);
+  Put(temp.Host("f"), {{sample, "otros bytes en un paquete de la muestra"}});
   Put(temp.Host("f"), {{contentgen::kStampName, "contentgen 0 fixtures\n"}});
 
   ASSERT_EQ(std::system(run.c_str()), 0);
   Files expected = samples;
-  for (const auto& [name, bytes] : family) expected[name] = bytes;
-  Files found = Snapshot(temp.Host("f"));
-  EXPECT_NE(found.at(contentgen::kManifestName), samples.at(contentgen::kManifestName));
-  expected.erase(contentgen::kManifestName);
-  found.erase(contentgen::kManifestName);
-  EXPECT_EQ(found, expected);
+  for (const auto& [name, bytes] : kFamily) expected[name] = bytes;
+  EXPECT_EQ(Snapshot(temp.Host("f")), expected);
 
   fs::rename(temp.Host("f"), temp.Host("f.old"));
   ASSERT_EQ(WEXITSTATUS(std::system(run.c_str())), 0);
-  EXPECT_EQ(temp.Read("f/" + sample), family[sample]);
+  EXPECT_EQ(temp.Read("f/" + sample), samples.at(sample));
   EXPECT_EQ(temp.Read("f/Zarandulvortequimbaplastelo.ini"), kFamily.at("Zarandulvortequimbaplastelo.ini"));
   EXPECT_FALSE(fs::exists(temp.Host("f.old")));
+}
+
+// The generator under its current stamp still reads its files: a listed file cut short or
+// deleted is written again, the family's files stay, and a folder that lost its stamp
+// but keeps its list is refreshed rather than refused.
+TEST(ContentGenerator, ACurrentStampStillRepairsDamagedFiles) {
+  TempDir temp;
+  const std::string run = "'" + content_test::kGenerator + "' --fixtures '" + temp.Host("f") + "' 2>&1";
+  ASSERT_EQ(std::system((run + " >/dev/null").c_str()), 0);
+  const Files samples = Snapshot(temp.Host("f"));
+  bool listed = false;
+  const contentgen::Manifest list = contentgen::ReadManifest(temp.Host("f/contentgen.files"), &listed);
+  ASSERT_TRUE(listed);
+  ASSERT_GE(list.size(), 2u);
+  const std::string cut = list.begin()->first, deleted = list.rbegin()->first;
+  Put(temp.Host("f"), kFamily);
+  Files expected = samples;
+  for (const auto& [name, bytes] : kFamily) expected[name] = bytes;
+  EXPECT_NE(SLTestCapture(run).find("up to date"), std::string::npos);
+
+  fs::resize_file(temp.Host("f/" + cut), samples.at(cut).size() / 2);
+  fs::remove(temp.Host("f/" + deleted));
+  const std::string repaired = SLTestCapture(run);
+  EXPECT_NE(repaired.find("2 of its files missing or changed"), std::string::npos) << repaired;
+  EXPECT_EQ(Snapshot(temp.Host("f")), expected);
+
+  fs::remove(temp.Host("f/contentgen.stamp"));
+  fs::remove(temp.Host("f/" + cut));
+  EXPECT_EQ(std::system((run + " >/dev/null").c_str()), 0);
+  EXPECT_EQ(Snapshot(temp.Host("f")), expected);
+  EXPECT_FALSE(fs::exists(temp.Host("f.old")) || fs::exists(temp.Host("f.tmp")));
 }
 
 // A refresh killed at any moment (here at several points of a fixtures run) loses none of

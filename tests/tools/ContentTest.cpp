@@ -660,6 +660,45 @@ TEST(ContentGenerator, TheFamilysFolderKeepsItsMoviesRecordingsAndSettings) {
   EXPECT_FALSE(fs::exists(dir.Host("familia.tmp")) || fs::exists(dir.Host("familia.old")));
 }
 
+// The family's folder with its pack cut short and a font deleted: the next copy under the
+// same stamp writes both again and leaves the child's movies as they are, as does a copy
+// into the folder after its stamp was lost; the program then starts from it.
+TEST(ContentGenerator, TheFamilysFolderGetsItsDamagedContentBack) {
+  TempDir dir;
+  const std::string copy = "'" + kGenerator + "' --from '" + kContent + "' '" + dir.Host("familia") + "'";
+  ASSERT_EQ(std::system((copy + " >/dev/null").c_str()), 0);
+  const std::map<std::string, std::string> movies = {
+      {"Aventuras Guardadas/Paseo en el parque.ZQTR", std::string("ZQTR\0\x02 la pelicula de la nena", 29)},
+      {"Aventuras Guardadas/Mi gato.ZQTR", std::string("ZQTR\0\x02 mi gato", 15)}};
+  for (const auto& [name, bytes] : movies) dir.Write("familia/" + name, bytes);
+  const std::vector<std::string> damaged = {"Gfx/Gfx.DAT", "Gfx/Tahoma_8.FNT"};
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round == 0 ? "current stamp" : "no stamp");
+    fs::resize_file(dir.Host("familia/Gfx/Gfx.DAT"), 5000);
+    fs::remove(dir.Host("familia/Gfx/Tahoma_8.FNT"));
+    if (round == 1) fs::remove(dir.Host("familia/contentgen.stamp"));
+    const std::string said = SLTestCapture(copy + " 2>&1; echo status $?");
+    EXPECT_NE(said.find("status 0"), std::string::npos) << said;
+    for (const std::string& name : damaged) EXPECT_EQ(dir.Read("familia/" + name), Read(kContent + "/" + name)) << name;
+    for (const auto& [name, bytes] : movies) EXPECT_EQ(dir.Read("familia/" + name), bytes) << name;
+    EXPECT_EQ(dir.Read("familia/contentgen.stamp"), Read(kContent + "/contentgen.stamp"));
+    EXPECT_FALSE(fs::exists(dir.Host("familia.tmp")) || fs::exists(dir.Host("familia.old")));
+  }
+  EXPECT_NE(SLTestCapture(copy).find("up to date"), std::string::npos);
+
+  // As ./run does: the program beside its content, until its welcome screen shows.
+  fs::create_hard_link(SL_BINARY_DIR "/Zarandulvortequimbaplastelo", dir.Host("familia/Zarandulvortequimbaplastelo"));
+  const std::string log = dir.Host("salida.txt");
+  SLTestCapture("cd '" + dir.Host("familia") +
+                "' && (SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy SL_DEBUG=1 "
+                "./Zarandulvortequimbaplastelo >'" + log + "' 2>&1 & pid=$!; "
+                "for i in $(seq 600); do grep -q 'Pantalla: bienvenida' '" + log + "' && break; "
+                "kill -0 $pid 2>/dev/null || break; sleep 0.1; done; kill -9 $pid; wait $pid) 2>/dev/null");
+  const std::string started = dir.Read("salida.txt");
+  EXPECT_NE(started.find("Pantalla: bienvenida"), std::string::npos) << started;
+  EXPECT_EQ(started.find("Error"), std::string::npos) << started;
+}
+
 // contentgen replaces only folders it made: whatever else DIR names is refused with status 2
 // before anything is read or written, and every file stays as it was.
 TEST(ContentGenerator, RefusesToReplaceWhatItDidNotMake) {

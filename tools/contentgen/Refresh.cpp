@@ -22,9 +22,8 @@ bool Exists(const fs::path& path) {
   return fs::exists(fs::symlink_status(path, ec));
 }
 
-// The folders where the program saves the family's work. In a folder that carries no
-// list of the generator's files, a file there is the family's unless it holds exactly
-// what the new content holds at that name.
+// The folders where the program saves the family's work: a sample there that holds other
+// bytes than the list says was saved over by the family and is the family's.
 bool InFamilyFolder(const std::string& key) {
   for (const std::string folder : {"aventuras guardadas/", "sfx/grabadas/", "videos exportados/"}) {
     if (key.size() <= folder.size()) continue;
@@ -42,7 +41,7 @@ bool Generated(const fs::path& file, const std::string& key, const Manifest& old
   const Manifest& list = hasOldList ? oldList : newList;
   const auto listed = list.find(key);
   if (listed == list.end()) return false;
-  if (!hasOldList && !InFamilyFolder(key)) return true;
+  if (!InFamilyFolder(key) && newList.count(key)) return true;
   std::string hash;
   return FileSha256(file, &hash) && hash == listed->second;
 }
@@ -199,10 +198,10 @@ bool OursOrAbsent(const fs::path& path, std::string* why) {
     return false;
   }
   if (fs::is_empty(path, ec) && !ec) return true;
-  if (fs::is_regular_file(fs::symlink_status(path / kStampName, ec)) ||
-      fs::is_regular_file(fs::symlink_status(path / kPartialName, ec)))
-    return true;
-  *why = path.string() + " holds files contentgen did not write (no " + kStampName + " in it)";
+  for (const char* mark : {kStampName, kManifestName, kPartialName})
+    if (fs::is_regular_file(fs::symlink_status(path / mark, ec))) return true;
+  *why = path.string() + " holds files contentgen did not write (no " + kStampName + " or " + kManifestName +
+         " in it)";
   return false;
 }
 
@@ -230,6 +229,16 @@ bool Recover(const fs::path& dir, std::string* error) {
   // older generator made the swap: what the family had there and DIR lacks goes in. A
   // file in both stays as DIR has it: the program may have saved it there since.
   return Merge(dir, old, false, error);
+}
+
+std::vector<std::string> DamagedContent(const fs::path& dir, const Manifest& list) {
+  std::vector<std::string> damaged;
+  for (const auto& [key, hash] : list) {
+    if (InFamilyFolder(key)) continue;
+    std::string found;
+    if (!FileSha256(dir / key, &found) || found != hash) damaged.push_back(key);
+  }
+  return damaged;
 }
 
 ContentWriter CopyOf(const fs::path& source, const Manifest& list) {

@@ -3,15 +3,17 @@
 // The folder DIR is also the program's folder: the children's movies ("Aventuras
 // Guardadas"), recordings ("Sfx/Grabadas"), exported videos, the settings file and
 // anything else land beside the content. contentgen therefore owns only what it wrote:
-// DIR/contentgen.files lists every file of the content with its SHA-256, and a file of
-// the old folder is the generator's only when it is listed there and still holds those
-// bytes. A child's movie saved under a sample's name, a recording over a sample
-// recording, anything unlisted: all of it is carried into the new folder unchanged (a
-// hard link, or a copy with its times where links are not possible), and wins over the
-// new sample of the same name. A folder from a generator that kept no list (no
-// contentgen.files) is read by the new content: a file the new run writes too is the
-// generator's when its bytes are the same, or when it lies outside the folders where
-// the program saves the family's work; any other file is carried.
+// DIR/contentgen.files lists every file of the content with its SHA-256. Outside the
+// folders where the program saves the family's work ("Aventuras Guardadas",
+// "Sfx/Grabadas", "Videos Exportados") a listed file that the new content writes too is
+// the generator's whatever it holds now: a pack, font or picture cut short or changed on
+// disk is written again. Any other listed file is the generator's only while it still
+// holds the listed bytes: a child's movie saved under a sample's name, a recording over a
+// sample recording, a file changed under a name the new content no longer writes, all
+// are the family's. The family's files and anything unlisted are carried into the new folder
+// unchanged (a hard link, or a copy with its times where links are not possible), and win
+// over the new sample of the same name. A folder from a generator that kept no list (no
+// contentgen.files) is read by the same rule against the new content's list.
 //
 // The refresh, from start to end, with what a stop at each point leaves:
 //   1. DIR.tmp is filled (marked by contentgen.partial): DIR is untouched; the next run
@@ -57,8 +59,14 @@ using Manifest = std::map<std::string, std::string>;
 Manifest ReadManifest(const std::filesystem::path& file, bool* found);
 
 // Whether contentgen may replace or remove `path`: nothing there, an empty folder, or a
-// folder holding one of its own marks. A link, a file or anything else is someone's.
+// folder holding one of its own marks (its stamp, its list or the mark of a run cut
+// short). A link, a file or anything else is someone's.
 bool OursOrAbsent(const std::filesystem::path& path, std::string* why);
+
+// The files of `list` that DIR no longer holds as listed, outside the family's folders:
+// missing, unreadable or with other bytes. Each is read whole (SHA-256): a same-sized
+// change is caught as surely as a cut.
+std::vector<std::string> DamagedContent(const std::filesystem::path& dir, const Manifest& list);
 
 // Puts DIR back in order after a run that stopped in its swap (steps 3 and 4 above).
 bool Recover(const std::filesystem::path& dir, std::string* error);
