@@ -69,6 +69,7 @@ void BM_WmvWriter(benchmark::State& state) {
       WmvWriter_WriteAudioSamples(&writer, &in.sound[std::size_t(s) * kRate * 2], kRate);
       for (u32 p = 0; p < 15; ++p) WmvWriter_WriteVideoFrame(&writer, in.pictures[s * 15 + p].data());
     }
+    if (WmvWriter_Finish(&writer) != 0) state.SkipWithError("finish");
     WmvWriter_Destroy(&writer);
   }
   g_oursCpuMs = double(std::clock() - cpu) * 1e3 / CLOCKS_PER_SEC / double(state.iterations());

@@ -1,7 +1,7 @@
 // The movie file writer driven by random settings and random sequences of opens, writes
-// of random sizes and resets into a scratch file, and the profile reader fed random text:
-// no crash; refused settings leave the writer as it was, and every other refused open
-// leaves it reset.
+// of random sizes, finishes and resets into a scratch file, and the profile reader fed
+// random text: no crash; refused settings leave the writer as it was, and every other
+// refused open, every finish and every reset leaves it reset.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -34,7 +34,8 @@ const std::string& ScratchFile() {
 
 bool IsReset(const WmvWriter& w) {
   return !w.writer && !w.profile && !w.profileManager && !w.profileManager2 && w.videoInput == kWmvNoInput &&
-         w.audioInput == kWmvNoInput && !w.videoProps && !w.audioProps && w.videoFrames == 0 && w.audioFrames == 0;
+         w.audioInput == kWmvNoInput && !w.videoProps && !w.audioProps && w.videoFrames == 0 && w.audioFrames == 0 &&
+         !w.fileName && !w.temporaryName;
 }
 
 // Settings near the edges of what is accepted; pictures stay small to keep runs fast.
@@ -60,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   WmvWriter_Init(&writer);
   std::vector<uint8_t> buffer;
   for (int op = 0; op < 12 && in.More(); ++op) {
-    switch (in.Byte() % 4) {
+    switch (in.Byte() % 5) {
       case 0: {
         const WmvWriterSettings settings = RandomSettings(in);
         const WmvWriter before = writer;
@@ -83,6 +84,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         WmvWriter_WriteAudioSamples(&writer, buffer.data(), count);
         break;
       }
+      case 3:
+        WmvWriter_Finish(&writer);
+        if (!IsReset(writer)) abort();
+        break;
       default:
         WmvWriter_Reset(&writer);
         if (!IsReset(writer)) abort();

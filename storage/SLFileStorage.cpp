@@ -2,6 +2,7 @@
 
 #include "foundation/SLLibrary.h"
 #include "foundation/SLMemory.h"
+#include "foundation/SLString.h"
 #include "foundation/SLSync.h"
 
 SL_IMPLEMENT_CLASS_CREATABLE(CSLFileStorage, CSLBaseStorage)
@@ -406,4 +407,25 @@ bool CSLBaseStorage::AttachFile(const char* path, bool create, u32 flags) {
   SLErrorKeeper keep;
   file->Release();
   return true;
+}
+
+bool SLReplaceFileW(const SLWChar* from, const SLWChar* to) {
+  using MoveFileExWProc = BOOL (*)(LPCWSTR existing, LPCWSTR replacement, DWORD flags);
+  constexpr DWORD kMoveReplaceExisting = 0x1;
+  if (IsEmptyText(from) || IsEmptyText(to)) return SLFail(SL_E_INVALID_ARG, false);
+  HMODULE kernel = SLLoadLibrary(u"kernel32.dll");
+  auto moveFile = kernel ? reinterpret_cast<MoveFileExWProc>(SLGetProcAddress(kernel, u"MoveFileExW")) : nullptr;
+  const bool moved = moveFile && moveFile(from, to, kMoveReplaceExisting);
+  const u32 systemError = moveFile ? SLGetSystemLastError() : u32(ERROR_CALL_NOT_IMPLEMENTED);
+  if (kernel) SLFreeLibrary(kernel);
+  SLSetSystemLastError(moved ? 0 : systemError);
+  if (moved) return SLSucceed(true);
+  return SLFail(moveFile ? u32(SL_E_STORAGE_WRITE) : u32(SL_E_ENTRY_MISSING), false);
+}
+
+bool SLReplaceFileA(const char* from, const char* to) {
+  CSLStringWide wideFrom, wideTo;
+  if (IsEmptyText(from) || IsEmptyText(to)) return SLFail(SL_E_INVALID_ARG, false);
+  if (!wideFrom.AssignA(from) || !wideTo.AssignA(to)) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  return SLReplaceFileW(wideFrom.CStr(), wideTo.CStr());
 }

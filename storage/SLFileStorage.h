@@ -140,6 +140,15 @@ class CSLFileStorageInternal : public CSLBaseOODClass {
 // cannot be made, or (existingOnly) when it does not exist yet.
 SLInternals::CSLFileStorageInternal* SLGetFileStorageApi(bool existingOnly);
 
+// Renames `from` over `to` in one step, replacing a file of that name ("kernel32.dll"
+// MoveFileExW): whoever reads `to` finds the old file or the new one, never neither nor a
+// part. Writers that must not lose the old file to a failed write build the new one
+// under a sibling name and end with this. False with SL_E_ENTRY_MISSING when the system
+// lacks the call, else SL_E_STORAGE_WRITE; the system's own error number stays readable
+// (SLGetSystemLastError).
+bool SLReplaceFileA(const char* from, const char* to);
+bool SLReplaceFileW(const SLWChar* from, const SLWChar* to);
+
 // The search and mapping state of a file storage, made on first use.
 struct SLFileStorageState {
   HANDLE mapping;

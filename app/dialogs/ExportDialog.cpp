@@ -89,7 +89,10 @@ void SetLabel(CMyExportVideoDialog* dialog, const char* text) {
 
 void ShowError(CMyExportVideoDialog* dialog, const char* format, HRESULT code) {
   char text[256];
-  SLSnprintfA(text, sizeof text, format, u32(code));
+  const u32 used = SLSnprintfA(text, sizeof text, format, u32(code));
+  // The code alone tells a child nothing; the one cause a family can mend is named.
+  if (code == WM_E_DISK_FULL && used < sizeof text)
+    SLSnprintfA(text + used, sizeof text - used, "\n\n%s", "No hay espacio suficiente en el disco.");
   MsgBox_ShowWithCallback(0, 1, &AppDialog_DeferredCancelCommand, reinterpret_cast<std::uintptr_t>(dialog), text,
                           "Error al exportar", EXPORT_ERROR_BOX_ID, AppCommonPictures[APP_PICTURE_ERROR], nullptr);
 }
@@ -215,8 +218,8 @@ void VideoExport_Start(CMyExportVideoDialog* d, u32 eventType) {
   NormaliseFolder(folder, d->outputPath, sizeof d->outputPath);
   const u32 used = u32(std::strlen(d->outputPath));
   SLSnprintfA(d->outputPath + used, sizeof d->outputPath - used, "%s.WMV", movie->name ? movie->name : "");
-  files.DeleteA(d->outputPath);
 
+  // An earlier video of this name stays until the new one is whole (the writer's finish).
   const HRESULT opened = WmvWriter_Open(&d->writer, d->outputPath, &kExportWriterSettings);
   if (opened < 0) {
     d->failed = 1;
@@ -305,8 +308,14 @@ void VideoExport_Step(CMyExportVideoDialog* d) {
     else
       d->currentFrame = d->totalFrames;
   } else {
+    // The video takes its name only now, when it was closed whole.
+    const HRESULT closed = WmvWriter_Finish(&d->writer);
+    if (closed < 0) {
+      d->failed = 1;
+      ShowError(d, "Error: No puedo completar la exportaci\xf3n del video. (%08X)", closed);
+      return;
+    }
     d->finished = 1;
-    WmvWriter_Reset(&d->writer);
     VideoExport_SuccessText(d->outputPath, text, sizeof text);
     SetLabel(d, text);
     if (CSL_GS_GuiWindow* button = d->GetManager()->FindChildById(d, EXPORT_CANCEL_ID)) button->SetText("&Cerrar");

@@ -8,6 +8,10 @@
 // the file at 15 pictures per second) and, on each whole second, mixes that second of
 // sound. When the dialog closes, the queued events of the type are dropped and one with
 // data 0 is posted: the driver's sign that the export is over.
+//
+// The video takes its name only when it is whole: until the last picture is written and
+// the file closed without a fault, an earlier video of the same name stays as it was, and
+// a cancel, a failure or a closed dialog leaves nothing behind (see WmvWriter.h).
 #pragma once
 
 #include <cstdint>
@@ -31,7 +35,7 @@ class CMyExportVideoDialog : public CSL_GS_GuiTopLevelWindow {
   SL_DECLARE_CLASS(CMyExportVideoDialog)
  public:
   CMyExportVideoDialog();
-  // Resets the writer (ending and closing its file).
+  // Resets the writer (an unfinished file goes; an earlier video stays).
   ~CMyExportVideoDialog() override;
 
   // Id 2 ("&Cancelar", "&Cerrar", and the answer of an error box) closes the dialog:
@@ -55,8 +59,8 @@ class CMyExportVideoDialog : public CSL_GS_GuiTopLevelWindow {
 // scene or no name. Creation failures are fatal (-2502).
 CMyExportVideoDialog* ExportVideoDialog_Show(u32 eventType);
 // Chooses the output file (the user's video folder, else documents, else "Videos
-// Exportados" beside the program), replaces any file of that name and opens the writer;
-// a writer that does not open shows the error box.
+// Exportados" beside the program) and opens the writer on it; a writer that does not
+// open shows the error box. A full disk is named in the box beside the code.
 void VideoExport_Start(CMyExportVideoDialog* dialog, u32 eventType);
 // One step (see the top of this file).
 void VideoExport_Step(CMyExportVideoDialog* dialog);

@@ -8,6 +8,8 @@
 #include "foundation/SLLibrary.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLTextConvert.h"
+#include "foundation/SLWideText.h"
+#include "storage/SLFileStorage.h"
 
 namespace {
 
@@ -66,6 +68,79 @@ template <class Interface>
 void ReleaseInterface(Interface** slot) {
   if (*slot) (*slot)->Release();
   *slot = nullptr;
+}
+
+constexpr HRESULT kAccessDenied = HRESULT(0x80070005u);
+
+// A system error number as the code the media writer gives for it.
+HRESULT FromSystemError(u32 code) { return HRESULT(code ? 0x80070000u | (code & 0xFFFFu) : u32(WMV_E_FAIL)); }
+
+// "...\Videos\Peli.WMV" -> "...\Videos\.Peli.WMV.tmp": the same folder, so that the
+// rename at the end never crosses disks; hidden; and never the name of a movie, so that
+// a file of this name can only be one a run of this writer left behind.
+char* TemporaryNameOf(const char* fileName) {
+  const u32 length = SLTextLength(fileName);
+  u32 folder = 0;
+  for (u32 i = 0; i < length; ++i)
+    if (fileName[i] == '\\' || fileName[i] == '/') folder = i + 1;
+  char* name = static_cast<char*>(SLAlloc(length + 6));
+  if (!name) return nullptr;
+  std::memcpy(name, fileName, folder);
+  name[folder] = '.';
+  std::memcpy(name + folder + 1, fileName + folder, length - folder);
+  std::memcpy(name + length + 1, ".tmp", 5);
+  return name;
+}
+
+// Takes the file's name and creates its sibling, exclusively: what the open's later
+// steps write into is a file this writer made.
+HRESULT TakeNames(WmvWriter* w, const char* fileName) {
+  SLInternals::CSLFileStorageInternal* files = SLGetFileStorageApi(false);
+  if (!files) return WMV_E_OUTOFMEMORY;
+  const DWORD attributes = files->GetFileAttributesA(fileName);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return kAccessDenied;
+  TSLAutoPtr<char> finalName(SLDuplicateText(fileName, SLTextLength(fileName)));
+  TSLAutoPtr<char> temporary(TemporaryNameOf(fileName));
+  if (!finalName || !temporary) return WMV_E_OUTOFMEMORY;
+  files->DeleteFileA(temporary.Get());  // left by a run that never finished, if there
+  HANDLE file = files->CreateFileA(temporary.Get(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN,
+                                   nullptr);
+  if (!file || file == INVALID_HANDLE_VALUE) return FromSystemError(SLGetSystemLastError());
+  files->CloseHandle(file);
+  w->fileName = finalName.Detach();
+  w->temporaryName = temporary.Detach();
+  return 0;
+}
+
+// Forgets the names; the sibling, when it is still there, goes with them.
+void DropNames(WmvWriter* w) {
+  if (w->temporaryName)
+    if (SLInternals::CSLFileStorageInternal* files = SLGetFileStorageApi(false)) files->DeleteFileA(w->temporaryName);
+  SLFree(w->temporaryName);
+  SLFree(w->fileName);
+  w->temporaryName = nullptr;
+  w->fileName = nullptr;
+}
+
+// Ends writing (closing the file) and releases every interface; the settings become
+// zero. The names stay. Answers the end's code (0 when nothing was being written).
+HRESULT EndAndRelease(WmvWriter* w) {
+  ReleaseInterface(&w->videoProps);
+  ReleaseInterface(&w->audioProps);
+  w->videoInput = kWmvNoInput;
+  w->audioInput = kWmvNoInput;
+  w->videoFrames = 0;
+  w->audioFrames = 0;
+  ReleaseInterface(&w->profileManager2);
+  ReleaseInterface(&w->profile);
+  HRESULT ended = 0;
+  if (w->writer) {
+    ended = w->writer->EndWriting();  // also when writing never began
+    ReleaseInterface(&w->writer);
+  }
+  ReleaseInterface(&w->profileManager);
+  std::memset(&w->settings, 0, sizeof w->settings);
+  return ended;
 }
 
 HRESULT Finish(HRESULT result) {
@@ -255,21 +330,24 @@ void WmvWriter_Init(WmvWriter* writer) {
 }
 
 void WmvWriter_Reset(WmvWriter* w) {
-  ReleaseInterface(&w->videoProps);
-  ReleaseInterface(&w->audioProps);
-  w->videoInput = kWmvNoInput;
-  w->audioInput = kWmvNoInput;
-  w->videoFrames = 0;
-  w->audioFrames = 0;
-  ReleaseInterface(&w->profileManager2);
-  ReleaseInterface(&w->profile);
-  if (w->writer) {
-    w->writer->EndWriting();  // also when writing never began: the answer is of no use
-    ReleaseInterface(&w->writer);
-  }
-  ReleaseInterface(&w->profileManager);
-  std::memset(&w->settings, 0, sizeof w->settings);
+  EndAndRelease(w);  // an unfinished file: how its end went is of no use
+  DropNames(w);
   SLSetLastError(SL_OK);
+}
+
+HRESULT WmvWriter_Finish(WmvWriter* w) {
+  if (!w->writer) return Finish(WMV_E_FAIL);
+  HRESULT result = EndAndRelease(w);
+  if (!Failed(result) && w->temporaryName) {
+    if (SLReplaceFileA(w->temporaryName, w->fileName)) {
+      SLFree(w->temporaryName);  // it is the file now: kept
+      w->temporaryName = nullptr;
+    } else {
+      result = FromSystemError(SLGetSystemLastError());
+    }
+  }
+  DropNames(w);
+  return Finish(result);
 }
 
 void WmvWriter_Destroy(WmvWriter* writer) { WmvWriter_Reset(writer); }
@@ -279,7 +357,8 @@ HRESULT WmvWriter_Open(WmvWriter* writer, const char* fileName, const WmvWriterS
   WmvWriter_Reset(writer);
   writer->settings = *settings;
   writer->settings.quality = std::fmin(std::fmax(writer->settings.quality, 1.0), 100.0);
-  const HRESULT hr = OpenSteps(writer, fileName);
+  HRESULT hr = TakeNames(writer, fileName);
+  if (!Failed(hr)) hr = OpenSteps(writer, writer->temporaryName);
   if (Failed(hr)) {
     WmvWriter_Reset(writer);
     return Finish(hr);

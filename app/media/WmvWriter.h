@@ -2,6 +2,13 @@
 // 24-bit pictures and 16-bit (or 8-bit) PCM, through the system's media format writer
 // ("wmvcore.dll"). Every operation answers an HRESULT and leaves it as the thread's
 // error code (0 on success).
+//
+// A file under the asked name is always a whole movie. The writer writes a hidden
+// sibling ("." + the name + ".tmp", in the same folder) and only WmvWriter_Finish, once
+// the system writer has ended and closed it without a fault, renames it over the asked
+// name. A reset, a failure or a run that never ends (a crash, a kill) leaves an earlier
+// file of that name as it was; the sibling goes on a reset or a failure, and a sibling
+// that a killed run left is removed by the next open of the same name.
 #pragma once
 
 #include "foundation/SLTypes.h"
@@ -34,6 +41,8 @@ struct WmvWriter {
   u32 audioInput;
   IWMInputMediaProps* audioProps;
   u64 audioFrames;  // sample frames written
+  char* fileName;       // the name the finished file takes; null when reset
+  char* temporaryName;  // the sibling it is written under until then (ours: created by the open)
 };
 
 enum : u32 {
@@ -46,14 +55,21 @@ enum : u32 {
 void WmvWriter_Init(WmvWriter* writer);
 // Checks the settings (refused: 0x80070057 with the writer untouched), resets the writer,
 // then builds the profile, the writer and its inputs and begins writing `fileName`.
-// Any later failure leaves the writer reset and answers the failing step's code.
+// Any later failure leaves the writer reset and answers the failing step's code; a
+// folder under the asked name is refused at once (0x80070005), not after the movie.
 HRESULT WmvWriter_Open(WmvWriter* writer, const char* fileName, const WmvWriterSettings* settings);
 // One bottom-up picture of width x height, rows of WmvWriter_RowBytes(width) bytes,
 // stamped pictures-written / framesPerSecond seconds.
 HRESULT WmvWriter_WriteVideoFrame(WmvWriter* writer, const void* pixels);
 // `count` interleaved sample frames, stamped frames-written / samplesPerSecond seconds.
 HRESULT WmvWriter_WriteAudioSamples(WmvWriter* writer, const void* samples, u32 count);
-// Ends writing (the file is closed) and releases everything; the settings become zero.
+// Ends writing and, when the system writer closed the file whole, gives it its name,
+// replacing a file of that name in one step. On any failure (the end's own code, or
+// the rename's as 0x8007xxxx) the sibling is removed and an earlier file stays. The
+// writer is reset either way; a writer that is not open answers 0x80004005.
+HRESULT WmvWriter_Finish(WmvWriter* writer);
+// Ends writing and releases everything; an unfinished file is removed (an earlier file
+// of its name stays). The settings become zero.
 void WmvWriter_Reset(WmvWriter* writer);
 void WmvWriter_Destroy(WmvWriter* writer);
 

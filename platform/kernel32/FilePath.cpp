@@ -230,7 +230,8 @@ DWORD ErrorFromErrno(int error, const std::string& path) {
     case EMFILE:
     case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
     case ENOSPC:
-    case EDQUOT: return ERROR_DISK_FULL;
+    case EDQUOT:
+    case EFBIG: return ERROR_DISK_FULL;  // past the file-size limit: no room for this file
     case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
     case EBADF: return ERROR_INVALID_HANDLE;
     case ELOOP: return ERROR_INVALID_NAME;

@@ -11,6 +11,7 @@
 // The file goes through our own I/O callbacks: the error of a failing write (a full
 // disk above all) reaches the caller as its code, and a test can set a size limit.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,8 +27,10 @@ extern "C" {
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <utility>
 
@@ -461,8 +464,20 @@ HRESULT Writer::Begin() {
   return io_->error < 0 ? FromAv(io_->error) : WM_S_OK;
 }
 
+// A file-size limit (RLIMIT_FSIZE) ends a process that writes past it with SIGXFSZ,
+// where the system the program was written for fails the write. Ignored (unless someone
+// installed a handler), the write fails with EFBIG and the caller hears "disk full".
+void FailWritesPastTheSizeLimit() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    struct sigaction current {};
+    if (sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) std::signal(SIGXFSZ, SIG_IGN);
+  });
+}
+
 HRESULT Writer::BeginWriting() {
   if (format_ || streams_.empty() || path_.empty()) return WM_E_INVALIDARG;
+  FailWritesPastTheSizeLimit();
   HRESULT result;
   try {
     result = Begin();
@@ -655,6 +670,8 @@ HRESULT Writer::EndWriting() {
     avio_flush(io_);
     if (io_->error < 0) result = FromAv(io_->error);
   }
+  // A file that is to replace another must be on the disk before it takes that name.
+  if (result == WM_S_OK && ::fsync(file_.fd) != 0 && errno != EINVAL && errno != EROFS) result = FromErrno(errno);
   if (!Close() && result == WM_S_OK) result = FromErrno(errno);
   failure_ = WM_S_OK;
   return result;

@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,7 @@ struct ExportRun {
   u32 closes = 0;  // events of the type with data 0
   u32 ticks = 0;
   u32 finishedTicks = 0;
+  u32 errorTicks = 0;
 };
 ExportRun* g_run = nullptr;
 
@@ -75,6 +78,11 @@ void OnTick(AppScreen* screen) {
   if (CSL_GS_GuiWindow* box = AppHarness::TopLevelWithId(EXPORT_ERROR_BOX_ID)) {
     run.errorText = BoxText(box);
     run.dialogUnderBox = AppHarness::TopLevelWithId(EXPORT_DIALOG_ID) != nullptr;
+    if (++run.errorTicks <= 3) return;  // shown for a few frames (SL_SCREENSHOT_DIR keeps one)
+    static u32 shots = 0;
+    if (const char* dir = getenv("SL_SCREENSHOT_DIR"))
+      App_Services().gfx->SaveScreenshotToFile(
+          (std::string(dir) + "/exportar-error-" + std::to_string(++shots) + ".bmp").c_str());
     box->OnCommand(box, MSGBOX_ACCEPT);
   } else if (AppHarness::TopLevelWithId(EXPORT_DIALOG_ID) && run.dialog->finished && run.finalLabel.empty() &&
              ++run.finishedTicks > 3) {
@@ -177,6 +185,21 @@ class ExportDialogTest : public AppScreenTest {
 
 bool HaveFfmpeg() { return std::system("command -v ffprobe >/dev/null && command -v ffmpeg >/dev/null") == 0; }
 
+// The names in a folder, hidden ones too, sorted.
+std::vector<std::string> Listing(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+constexpr char kEarlier[] = "the video of the export before, byte for byte";
+
 }  // namespace
 
 TEST_F(ExportDialogTest, MoviesBecomeFilesOfEveryFourthFrameAndTheirWholeSound) {
@@ -217,6 +240,7 @@ TEST_F(ExportDialogTest, MoviesBecomeFilesOfEveryFourthFrameAndTheirWholeSound) 
     // The file is in the user's video folder, and the label says where with room to wrap.
     const std::string path = VideoFolder() + "/Peli.WMV";
     EXPECT_EQ(HostOf(run.outputPath), path);
+    EXPECT_EQ(Listing(VideoFolder()), std::vector<std::string>{"Peli.WMV"});
     char expected[8192];
     VideoExport_SuccessText(run.outputPath.c_str(), expected, sizeof expected);
     EXPECT_EQ(run.finalLabel, expected);
@@ -290,12 +314,17 @@ TEST_F(ExportDialogTest, ShortMoviesAndWholeSecondsEndWithTheSuccessText) {
 }
 
 TEST_F(ExportDialogTest, FailuresShowTheirBoxAndTheDialogClosesWhenItIsAnswered) {
-  // A disk that fills during the export; then an output name that cannot be a file.
+  // A disk that fills during the export (said in words beside the code); then an output
+  // name that cannot be a file.
   Movie* movie = Build({600});
+  std::filesystem::create_directories(VideoFolder());
+  std::ofstream(VideoFolder() + "/Peli.WMV") << kEarlier;
   SLPlatformWmvSetWriteLimit(30000);
   ExportRun run = Export();
   SLPlatformWmvSetWriteLimit(0);
-  EXPECT_EQ(run.errorText, "Error: No puedo completar la exportaci\xf3n del video. (80070070)");
+  EXPECT_EQ(run.errorText,
+            "Error: No puedo completar la exportaci\xf3n del video. (80070070)  No hay espacio suficiente en el disco.");
+  // (the lines of the box, joined: the words stand after an empty line)
   EXPECT_TRUE(run.dialogUnderBox);
   EXPECT_EQ(run.finalLabel, "");
   EXPECT_EQ(run.closes, 1u);
@@ -303,7 +332,11 @@ TEST_F(ExportDialogTest, FailuresShowTheirBoxAndTheDialogClosesWhenItIsAnswered)
   EXPECT_EQ(ModalStack_GetDepth(), 0u);
   EXPECT_EQ(movie->modified, 0u);
 
-  // The failed export left its partial file, closed; a folder takes its name now.
+  // The earlier video is as it was, and nothing of the failed one is left.
+  EXPECT_EQ(ReadAll(VideoFolder() + "/Peli.WMV"), kEarlier);
+  EXPECT_EQ(Listing(VideoFolder()), std::vector<std::string>{"Peli.WMV"});
+
+  // A folder takes the video's name: refused before any picture is made.
   EXPECT_TRUE(std::filesystem::remove(VideoFolder() + "/Peli.WMV"));
   std::filesystem::create_directories(VideoFolder() + "/Peli.WMV");
   run = Export();
@@ -312,6 +345,7 @@ TEST_F(ExportDialogTest, FailuresShowTheirBoxAndTheDialogClosesWhenItIsAnswered)
   EXPECT_EQ(run.closes, 1u);
   EXPECT_EQ(ModalStack_GetDepth(), 0u);
   EXPECT_TRUE(std::filesystem::is_directory(VideoFolder() + "/Peli.WMV"));
+  EXPECT_EQ(Listing(VideoFolder()), std::vector<std::string>{"Peli.WMV"});
 }
 
 TEST_F(ExportDialogTest, NothingOpensForAMovieWithoutScenesOrName) {
@@ -333,11 +367,17 @@ TEST_F(ExportDialogTest, NothingOpensForAMovieWithoutScenesOrName) {
   }
 }
 
-TEST_F(ExportDialogTest, CancelLeavesOneEndEventAndTheFileClosed) {
+TEST_F(ExportDialogTest, CancelLeavesOneEndEventAndTheEarlierVideo) {
   Build({300});
+  std::filesystem::create_directories(VideoFolder());
+  std::ofstream(VideoFolder() + "/Peli.WMV") << kEarlier;
   CMyExportVideoDialog* dialog = ExportVideoDialog_Show(kStepEvent);
   ASSERT_NE(dialog, nullptr);
   const std::string path = HostOf(dialog->outputPath);
+  // Some pictures are written before the cancel.
+  for (int i = 0; i < 5 * 8; ++i) VideoExport_Step(dialog);
+  ASSERT_EQ(dialog->currentFrame, 32u);
+  EXPECT_EQ(ReadAll(path), kEarlier);
   for (int i = 0; i < 5; ++i) AppEventQueue_PostEvent(kStepEvent, reinterpret_cast<std::uintptr_t>(dialog));
   AppEventQueue_PostEvent(APP_EVENT_COMMAND, 77);
   EXPECT_TRUE(dialog->OnCommand(dialog, EXPORT_CANCEL_ID));
@@ -349,6 +389,7 @@ TEST_F(ExportDialogTest, CancelLeavesOneEndEventAndTheFileClosed) {
   EXPECT_EQ(ends, 1u);
   EXPECT_EQ(queue.GetCount(), 2u);  // other events stay
   EXPECT_EQ(ModalStack_GetDepth(), 0u);
-  // The partly written file is closed: a reader sees its header.
-  EXPECT_NE(Probe(path, "-show_format").find("asf"), std::string::npos);
+  // The earlier video is as it was, and the part written is gone.
+  EXPECT_EQ(ReadAll(path), kEarlier);
+  EXPECT_EQ(Listing(VideoFolder()), std::vector<std::string>{"Peli.WMV"});
 }

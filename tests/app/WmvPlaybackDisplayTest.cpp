@@ -30,6 +30,7 @@ TEST(WmvPlayback, FfplayPlaysAWrittenFileToItsEnd) {
       ASSERT_EQ(WmvWriter_WriteVideoFrame(&writer, picture.data()), 0);
     }
   }
+  ASSERT_EQ(WmvWriter_Finish(&writer), 0);
   WmvWriter_Destroy(&writer);
   const std::string command = "SDL_AUDIODRIVER=dummy timeout 60 xvfb-run -a ffplay -autoexit -loglevel error '" +
                               path + "' >/dev/null 2>&1";

@@ -2,9 +2,16 @@
 #include "app/media/WmvWriter.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -68,8 +75,7 @@ HRESULT WriteMovie(const std::string& path, u32 seconds) {
       if ((hr = WmvWriter_WriteVideoFrame(&w.writer, picture.data())) != 0) return hr;
     }
   }
-  WmvWriter_Reset(&w.writer);
-  return 0;
+  return WmvWriter_Finish(&w.writer);
 }
 
 std::string ReadAll(const std::string& path) {
@@ -78,6 +84,43 @@ std::string ReadAll(const std::string& path) {
 }
 
 bool HaveFfmpeg() { return std::system("command -v ffprobe >/dev/null && command -v ffmpeg >/dev/null") == 0; }
+
+// The names in a folder, hidden ones too, sorted.
+std::vector<std::string> Listing(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Pictures of noise, with a second of sound before every fifteenth, until a write fails
+// or `pictures` were written: noise does not compress, so the file grows fast.
+HRESULT WriteNoise(WmvWriter* writer, u32 pictures) {
+  std::vector<std::uint8_t> noise(std::size_t(WmvWriter_RowBytes(664)) * 372);
+  const std::vector<std::int16_t> second = Tone(22050, 0);
+  std::uint32_t seed = 1;
+  HRESULT hr = 0;
+  for (u32 written = 0; written < pictures && hr == 0; ++written) {
+    if (written % 15 == 0 && (hr = WmvWriter_WriteAudioSamples(writer, second.data(), 22050)) != 0) break;
+    for (std::uint8_t& byte : noise) byte = std::uint8_t((seed = seed * 1103515245u + 12345u) >> 24);
+    hr = WmvWriter_WriteVideoFrame(writer, noise.data());
+  }
+  return hr;
+}
+
+// Runs `child` in a forked process and answers how it ended: its exit status, or 128 +
+// the signal that ended it.
+template <class Child>
+int InChild(Child child) {
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) _exit(child());
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+constexpr char kEarlier[] = "the earlier video, byte for byte";
 
 }  // namespace
 
@@ -255,4 +298,86 @@ TEST(WmvWriter, FileErrorsComeBackAsTheirCodes) {
   EXPECT_EQ(u32(WmvWriter_WriteVideoFrame(&w.writer, picture.data())), 0x80070070u);
   WmvWriter_Reset(&w.writer);
   EXPECT_EQ(WmvWriter_Open(&w.writer, dir.Host("again.wmv").c_str(), &kExportSettings), 0);
+  WmvWriter_Reset(&w.writer);
+
+  // A folder under the name would refuse the finished file: it is refused at the open.
+  std::filesystem::create_directory(dir.Host("folder.wmv"));
+  EXPECT_EQ(u32(WmvWriter_Open(&w.writer, dir.Host("folder.wmv").c_str(), &kExportSettings)), 0x80070005u);
+  EXPECT_EQ(w.writer.writer, nullptr);
+  EXPECT_EQ(Listing(dir.Host()), (std::vector<std::string>{"folder.wmv"}));
+}
+
+TEST(WmvWriter, AFileTakesItsNameOnlyWhenItIsWhole) {
+  TempDir dir;
+  const std::string path = dir.Host("Peli.WMV");
+  const std::vector<std::string> justTheVideo = {"Peli.WMV"};
+  std::ofstream(path) << kEarlier;
+
+  // A writer reset before its finish (a cancel), and one whose disk fills: the earlier
+  // file stays and nothing else is left.
+  {
+    OpenWriter w;
+    ASSERT_EQ(WmvWriter_Open(&w.writer, path.c_str(), &kExportSettings), 0);
+    EXPECT_EQ(Listing(dir.Host()), (std::vector<std::string>{".Peli.WMV.tmp", "Peli.WMV"}));  // hidden, beside it
+    ASSERT_EQ(WriteNoise(&w.writer, 20), 0);
+    WmvWriter_Reset(&w.writer);
+    EXPECT_EQ(ReadAll(path), kEarlier);
+    EXPECT_EQ(Listing(dir.Host()), justTheVideo);
+
+    SLPlatformWmvSetWriteLimit(60000);
+    ASSERT_EQ(WmvWriter_Open(&w.writer, path.c_str(), &kExportSettings), 0);
+    EXPECT_EQ(u32(WriteNoise(&w.writer, 200)), 0x80070070u);
+    SLPlatformWmvSetWriteLimit(0);
+    EXPECT_EQ(u32(WmvWriter_Finish(&w.writer)), 0x80070070u);
+    EXPECT_EQ(w.writer.writer, nullptr);
+    EXPECT_EQ(ReadAll(path), kEarlier);
+    EXPECT_EQ(Listing(dir.Host()), justTheVideo);
+    EXPECT_EQ(u32(WmvWriter_Finish(&w.writer)), 0x80004005u);  // nothing open
+  }
+
+  // A finished file replaces the earlier one, also over the sibling a killed run left.
+  std::ofstream(dir.Host(".Peli.WMV.tmp")) << "left by a run that was killed";
+  ASSERT_EQ(WriteMovie(path, 1), 0);
+  EXPECT_EQ(Listing(dir.Host()), justTheVideo);
+  const std::string video = ReadAll(path);
+  ASSERT_GT(video.size(), 16u);
+  EXPECT_EQ(video.substr(0, 4), std::string("\x30\x26\xB2\x75"));  // the ASF header object
+}
+
+TEST(WmvWriter, ProcessesThatEndOrHitTheirSizeLimitKeepTheEarlierFile) {
+  TempDir dir;
+  const std::string path = dir.Host("Peli.WMV");
+  std::ofstream(path) << kEarlier;
+
+  // A file-size limit (ulimit -f) fails the write as a full disk, and the process lives
+  // on (no SIGXFSZ): the earlier file stays, and no sibling is left.
+  const int limited = InChild([&] {
+    const rlimit limit{150000, 150000};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 10;
+    WmvWriter writer;
+    WmvWriter_Init(&writer);
+    if (WmvWriter_Open(&writer, path.c_str(), &kExportSettings) != 0) return 11;
+    const HRESULT wrote = WriteNoise(&writer, 300);
+    const HRESULT finished = WmvWriter_Finish(&writer);
+    return u32(wrote) == 0x80070070u && u32(finished) == 0x80070070u ? 0 : 12;
+  });
+  EXPECT_EQ(limited, 0);
+  EXPECT_EQ(ReadAll(path), kEarlier);
+  EXPECT_EQ(Listing(dir.Host()), (std::vector<std::string>{"Peli.WMV"}));
+
+  // A process killed while it writes leaves its hidden sibling and the earlier file; the
+  // next writer of the name removes the sibling.
+  const int killed = InChild([&] {
+    WmvWriter writer;
+    WmvWriter_Init(&writer);
+    if (WmvWriter_Open(&writer, path.c_str(), &kExportSettings) != 0 || WriteNoise(&writer, 30) != 0) return 11;
+    raise(SIGKILL);
+    return 12;
+  });
+  EXPECT_EQ(killed, 128 + SIGKILL);
+  EXPECT_EQ(ReadAll(path), kEarlier);
+  EXPECT_EQ(Listing(dir.Host()), (std::vector<std::string>{".Peli.WMV.tmp", "Peli.WMV"}));
+  ASSERT_EQ(WriteMovie(path, 1), 0);
+  EXPECT_EQ(Listing(dir.Host()), (std::vector<std::string>{"Peli.WMV"}));
+  EXPECT_NE(ReadAll(path), kEarlier);
 }

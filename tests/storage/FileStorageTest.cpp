@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "foundation/SLDateTime.h"
 #include "foundation/SLLibrary.h"
+#include "platform/kernel32/Modules.h"
 #include "storage/SLFileStorage.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
@@ -371,4 +373,25 @@ TEST(FileStorage, KeepHandleAndTemporaryFlags) {
   DWORD put = 0;
   EXPECT_TRUE(Api()->WriteFile(handle, "k", 1, &put, nullptr));
   EXPECT_TRUE(Api()->CloseHandle(handle));
+}
+
+TEST(FileStorage, ReplaceFileSwapsInTheNewFileOrLeavesTheOldOne) {
+  TempDir dir;
+  dir.Write("nuevo.tmp", "the new one");
+  dir.Write("Pel\xC3\xAD" "cula.WMV", "the old one");
+  const std::string target = dir.Win("Pel\xED" "cula.WMV");  // the program's 8-bit name
+  EXPECT_TRUE(SLReplaceFileA(dir.Win("nuevo.tmp").c_str(), target.c_str()));
+  EXPECT_EQ(dir.Read("Pel\xC3\xAD" "cula.WMV"), "the new one");
+  EXPECT_FALSE(std::filesystem::exists(dir.Host("nuevo.tmp")));
+
+  // A source that is not there: the target stays, and the system says why.
+  SL_EXPECT_FAIL(SLReplaceFileA(dir.Win("nuevo.tmp").c_str(), target.c_str()), SL_E_STORAGE_WRITE);
+  EXPECT_EQ(SLGetSystemLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(dir.Read("Pel\xC3\xAD" "cula.WMV"), "the new one");
+  // A system without the call.
+  SLPlatformHideExport("kernel32.dll", "MoveFileExW", true);
+  dir.Write("otro.tmp", "x");
+  SL_EXPECT_FAIL(SLReplaceFileA(dir.Win("otro.tmp").c_str(), target.c_str()), SL_E_ENTRY_MISSING);
+  SLPlatformHideExport("kernel32.dll", "MoveFileExW", false);
+  EXPECT_EQ(dir.Read("Pel\xC3\xAD" "cula.WMV"), "the new one");
 }
