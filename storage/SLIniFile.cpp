@@ -112,9 +112,6 @@ class IniLock {
   CSLAutoFastRecursiveMutex m_guard;
 };
 
-using MoveFileExWProc = BOOL (*)(LPCWSTR existing, LPCWSTR replacement, DWORD flags);
-constexpr DWORD kMoveReplaceExisting = 0x1;
-
 }  // namespace
 
 CSLIniFile::CSLIniFile() : m_spinFlag(SLGetProcessorCount() > 1 ? 1 : 0), m_encoding(SL_TEXT_ANSI) {
@@ -301,13 +298,10 @@ bool CSLIniFile::Save() {
   }
   file->Close();
 
-  HMODULE kernel = SLLoadLibrary(u"kernel32.dll");
-  auto moveFile = kernel ? reinterpret_cast<MoveFileExWProc>(SLGetProcAddress(kernel, u"MoveFileExW")) : nullptr;
-  const bool moved = moveFile && moveFile(temporary.CStr(), m_fileName.CStr(), kMoveReplaceExisting);
-  if (kernel) SLFreeLibrary(kernel);
-  if (!moved) {
+  if (!SLReplaceFileW(temporary.CStr(), m_fileName.CStr())) {
+    SLErrorKeeper keep;
     file->DeleteW(temporary.CStr());
-    return SLFail(moveFile ? u32(SL_E_STORAGE_WRITE) : u32(SL_E_ENTRY_MISSING), false);
+    return false;
   }
   return SLSetLastError(SL_OK);
 }

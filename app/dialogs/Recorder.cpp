@@ -15,7 +15,6 @@
 #include "app/services/FatalCodes.h"
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLError.h"
-#include "foundation/SLLibrary.h"
 #include "foundation/SLPrintf.h"
 #include "foundation/SLTextConvert.h"
 #include "gamesystem/directx/SLSfxDirectX.h"
@@ -23,6 +22,7 @@
 #include "gui/SLGuiLabel.h"
 #include "media/SLVideoAudioReaderWAV.h"
 #include "storage/SLFileFinder.h"
+#include "storage/SLFileStorage.h"
 
 SL_IMPLEMENT_CLASS_CREATABLE(CMyMicRecorderDialog, CSL_GS_GuiTopLevelWindow)
 
@@ -63,22 +63,6 @@ void BuildHeader(u8* header) {
 
 void FinalPath(char* buffer, u32 size, const char* name) {
   SLSnprintfA(buffer, size, "%s%sSfx\\Grabadas\\%s.WAV", App_ProgramDirectory(), "", name);
-}
-
-// Renames `from` to `to`, replacing a file there in the same step: the old recording is
-// never gone before the new one has its name.
-bool ReplaceFile(const char* from, const char* to) {
-  SLWChar wideFrom[4096], wideTo[4096];
-  u32 fromSize = 4096, toSize = 4096;
-  if (!SLAnsiToWide(wideFrom, &fromSize, from, SL_TEXT_TO_END, 0) ||
-      !SLAnsiToWide(wideTo, &toSize, to, SL_TEXT_TO_END, 0))
-    return false;
-  using MoveFileExWProc = BOOL (*)(const SLWChar*, const SLWChar*, u32);
-  HMODULE kernel = SLLoadLibrary(u"kernel32.dll");
-  auto move = kernel ? reinterpret_cast<MoveFileExWProc>(SLGetProcAddress(kernel, u"MoveFileExW")) : nullptr;
-  const bool moved = move && move(wideFrom, wideTo, 1 /* replace an existing file */);
-  if (kernel) SLFreeLibrary(kernel);
-  return moved ? SLSucceed(true) : SLFail(SL_E_STORAGE_WRITE, false);
 }
 
 CMyMicRecorderDialog* Live(std::uintptr_t argument) {
@@ -255,7 +239,8 @@ void CMyMicRecorderDialog::Accept(CSL_GS_GuiWindow* source) {
                             RECORDER_BOX_ID, AppCommonPictures[APP_PICTURE_QUESTION], nullptr);
     return;
   }
-  if (!ReplaceFile(temporary, final)) {
+  // The old recording is never gone before the new one has its name.
+  if (!SLReplaceFileA(temporary, final)) {
     ShowError(
         "No puedo crear el archivo de audio.\n\nTen\xe9 en cuenta que si est\xe1s usando grabaci\xf3n con el mismo "
         "nombre en tu pel\xed" "cula, si o si deber\xe1s nombrarlo de otra manera.",

@@ -13,7 +13,6 @@
 #include "app/project/ProjectFile.h"
 #include "app/services/FatalCodes.h"
 #include "foundation/SLByteOrder.h"
-#include "foundation/SLLibrary.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLPrintf.h"
 #include "foundation/SLStr.h"
@@ -228,19 +227,6 @@ bool WriteMovie(ProjectWriter* writer, const Movie* movie) {
   return ProjectWriter_WriteCrc(writer);
 }
 
-using MoveFileExWProc = BOOL (*)(LPCWSTR existing, LPCWSTR replacement, DWORD flags);
-constexpr DWORD kMoveReplaceExisting = 0x1;
-
-// Renames `from` over `to`, replacing it in one step.
-bool ReplaceFile(const char* from, const char* to) {
-  CSLStringWide wideFrom, wideTo;
-  if (!wideFrom.AssignA(from) || !wideTo.AssignA(to)) return false;
-  HMODULE kernel = SLLoadLibrary(u"kernel32.dll");
-  auto moveFile = kernel ? reinterpret_cast<MoveFileExWProc>(SLGetProcAddress(kernel, u"MoveFileExW")) : nullptr;
-  const bool moved = moveFile && moveFile(wideFrom.CStr(), wideTo.CStr(), kMoveReplaceExisting);
-  if (kernel) SLFreeLibrary(kernel);
-  return moved ? SLSucceed(true) : SLFail(SL_E_STORAGE_WRITE, false);
-}
 }  // namespace
 
 u32 ProjectFile_WriteMovie(const Movie* movie, const char* path) {
@@ -261,7 +247,7 @@ u32 ProjectFile_WriteMovie(const Movie* movie, const char* path) {
   written = written && file.Flush();
   u32 code = written ? u32(SL_OK) : SLGetLastError();
   file.Close();
-  if (written && !ReplaceFile(temporary, path)) written = false, code = SLGetLastError();
+  if (written && !SLReplaceFileA(temporary, path)) written = false, code = SLGetLastError();
   if (!written) {
     file.DeleteA(temporary);
     if (code == SL_OK) code = SL_E_STORAGE_WRITE;
