@@ -185,6 +185,9 @@ bool ShowOwnMessage(const std::u16string& caption, const std::u16string& text) {
                                         SDL_WINDOW_SHOWN | SDL_WINDOW_ALWAYS_ON_TOP);  // above a full-screen game
   if (!window) return false;
   SDL_RaiseWindow(window);
+  // Keys must reach the box without a click, also where no window manager hands the
+  // focus to a new window (and the window that had it is gone).
+  SDL_SetWindowInputFocus(window);
   const Uint32 id = SDL_GetWindowID(window);
   std::vector<SDL_Event> others;
   bool pressed = false, answered = false;
