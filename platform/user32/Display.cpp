@@ -426,10 +426,11 @@ void ShowMessage(const std::u16string& caption, const std::u16string& text, UINT
   const Uint32 icon = (type & 0xF0) == 0x40   ? SDL_MESSAGEBOX_INFORMATION
                       : (type & 0xF0) == 0x30 ? SDL_MESSAGEBOX_WARNING
                                               : SDL_MESSAGEBOX_ERROR;
-  if (!g_systemBoxMissing &&
-      SDL_ShowSimpleMessageBox(icon, ToUtf8(caption).c_str(), ToUtf8(text).c_str(), nullptr) == 0)
-    return;
-  ShowOwnMessage(caption, text);
+  // The platform's own window first: it waits for its answer on the display's events, and
+  // so hears a termination request too. The desktop's box is a helper program SDL starts
+  // and waits for (zenity): until someone clicks it the process stays deaf to SIGTERM.
+  if (ShowOwnMessage(caption, text) || g_systemBoxMissing) return;
+  SDL_ShowSimpleMessageBox(icon, ToUtf8(caption).c_str(), ToUtf8(text).c_str(), nullptr);
 }
 
 bool WaitForEvent(int ms) {

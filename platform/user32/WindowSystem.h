@@ -73,8 +73,8 @@ bool UsableBounds(RECT* rect);
 bool Pump();
 // Waits up to `ms` for a display event (0: just look).
 bool WaitForEvent(int ms);
-// Shows a message box on the display and waits for it to be answered: the desktop's own,
-// else ShowOwnMessage's. Without a display, or on the dummy and offscreen drivers, nothing.
+// Shows a message box on the display and waits for it to be answered: ShowOwnMessage's,
+// else the desktop's own. Without a display, or on the dummy and offscreen drivers, nothing.
 void ShowMessage(const std::u16string& caption, const std::u16string& text, UINT type);
 // The platform's own message window (MessageWindow.cpp); false when it cannot be made.
 bool ShowOwnMessage(const std::u16string& caption, const std::u16string& text);
