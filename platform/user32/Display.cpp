@@ -281,9 +281,9 @@ bool Available() {
     g_tried = true;
     // A window drawn through its surface (the message window, a window painted before it
     // has a renderer) gets the display's own framebuffer rather than SDL's default, a GL
-    // texture: a few hundred pixels are not worth loading and compiling the GL driver,
-    // which at a fatal end may be all that is still wrong with the process. A setting in
-    // the environment still wins.
+    // texture: a few hundred pixels are not worth starting the GL driver and compiling its
+    // shaders, and a fatal report must draw also where that driver failed or the exit has
+    // already torn it down. A setting in the environment still wins.
     SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
     g_available = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (g_available) SDL_StartTextInput();

@@ -45,7 +45,8 @@ inline HWND WindowOfDeviceContext(HDC dc) {
 // The desktop's rectangle (1024 x 768 without a display).
 RECT DesktopRect();
 
-// The display bridge (SDL2). All of it runs on the thread that owns the windows.
+// The display bridge (SDL2). All of it runs on the thread that owns the windows, but for
+// ShowMessage, which any thread may call: it has the display's events to itself meanwhile.
 namespace Display {
 bool Available();
 void* CreateTopLevel(HWND window, const std::u16string& title, const RECT& rect, bool visible);
