@@ -56,7 +56,8 @@ TEST(FatalReportDisplay, ALoaderReportOverTheMainWindowDrawsAndTakesItsAnswer) {
     SLPlaceProgram(dir, {run.damage.folder});
     const std::string pack = dir.Host(std::string(run.damage.folder) + "/" + run.damage.pack);
     run.damage.spoil(pack);
-    const std::string shot = std::string(SL_BINARY_DIR) + "/xvfb-fatal-report-" + run.answer + ".png";
+    const std::string shot = std::string(SL_BINARY_DIR) + "/xvfb-fatal-report-" +
+                             fs::path(run.damage.pack).stem().string() + "-" + run.answer + ".png";
     std::remove(shot.c_str());
     const std::string log = SLTestCapture(std::string(SL_SOURCE_DIR) + "/tests/app/fatal_report_xvfb.sh '" +
                                           dir.Host() + "' " + run.answer + " '" + shot + "' 2>&1");
