@@ -286,7 +286,14 @@ void CSL_GS_MainWindow::FatalError(i32 code, const char* format, ...) {
     SLSnprintfA(m_reportText + used, sizeof m_reportText - used, ": %s", text);
   }
   SLSetLastError(SL_OK);
-  std::exit(code == 0 ? 1 : ExitStatusOf(code));
+  const int status = code == 0 ? 1 : ExitStatusOf(code);
+  // The window goes and the report is answered here, before the exit begins: from the
+  // exit handlers the box would come after the libraries the process loaded while it ran
+  // (the display's GL driver and its compiler among them) had torn down their own data,
+  // and its drawing would spin in them for ever. The destruction at exit then finds
+  // nothing left to destroy or to report.
+  Destroy();
+  std::exit(status);
 }
 
 void CSL_GS_MainWindow::SetReportFile(const char* file) {

@@ -28,9 +28,9 @@ class CSL_GS_MainWindow : public CSLObject, public TSLEventSender<CSL_GS_MainWin
   // then shows the recorded fatal error, if any, in a message box. Sets 0.
   void Destroy();
 
-  // Records the error and its text and ends the process; the report is shown by the
-  // window's destruction at exit. The exit status keeps the low 8 bits of the code
-  // (1 when they are all 0, so that a fatal end never looks like success).
+  // Records the error and its text, destroys the window (which shows the report and
+  // waits for its answer) and ends the process. The exit status keeps the low 8 bits of
+  // the code (1 when they are all 0, so that a fatal end never looks like success).
   [[noreturn]] void FatalError(i32 code, const char* format, ...);
   // Names the file a coming fatal error is about (null or "" names none): the report
   // shows it after its text, as "Archivo: " and the name.

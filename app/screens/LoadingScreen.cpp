@@ -45,8 +45,10 @@ constexpr CatalogKindFolder kKindFolders[3] = {
 
 LoaderProgress g_block;
 
-void SetLoaderError(LoaderProgress* block, i32 code, const char* text) {
+// `file`: what the failure is about below the program's folder ("" for nothing in particular).
+void SetLoaderError(LoaderProgress* block, i32 code, const char* text, const char* file = "") {
   SLSnprintfA(block->text, sizeof block->text, "%s", text);
+  SLSnprintfA(block->file, sizeof block->file, "%s", file);
   block->errorCode = code;
 }
 
@@ -102,9 +104,11 @@ bool LoadKind(LoaderResources* resources, u32 kind, CSLWorkerThread* thread, Loa
     return false;
   }
   if (!ListPacks(resources, kind, block)) return false;
+  char folder[64];
+  SLSnprintfA(folder, sizeof folder, "Gfx\\%s", kKindFolders[kind].folder);
   const u32 count = resources->names.GetCount();
   if (count == 0) {
-    SetLoaderError(block, -1013, kKindFolders[kind].noneFound);
+    SetLoaderError(block, -1013, kKindFolders[kind].noneFound, folder);
     return false;
   }
   for (u32 i = 0; i < count; ++i) {
@@ -120,7 +124,9 @@ bool LoadKind(LoaderResources* resources, u32 kind, CSLWorkerThread* thread, Loa
     if (CatalogLoader_StopRequested(thread)) return false;
     char text[1024];
     SLSnprintfA(text, sizeof text, kKindFolders[kind].cannotLoad, resources->names[i]);
-    SetLoaderError(block, -1014, text);
+    char pack[1024];
+    SLSnprintfA(pack, sizeof pack, "%s\\%s", folder, resources->names[i]);
+    SetLoaderError(block, -1014, text, pack);
     return false;
   }
   resources->DropNames();
@@ -225,6 +231,7 @@ i32 LoadingScreen_Run() {
   if (s.moviePlayer->Open(path, nullptr)) s.moviePlayer->Play(1, 1.0, false, false);
 
   g_block.text[0] = 0;
+  g_block.file[0] = 0;
   g_block.errorCode = 0;
   g_block.progress.store(0, std::memory_order_relaxed);
   auto* thread = new CSLWorkerThread(&Catalog_LoadAll, reinterpret_cast<std::uintptr_t>(&g_block));
@@ -239,7 +246,10 @@ i32 LoadingScreen_Run() {
   thread->Stop(INFINITE);
   s.moviePlayer->Stop();
   // Joined: the block's error is the thread's last word.
-  if (g_block.errorCode < 0) App_Fatal(g_block.errorCode, g_block.text);
+  if (g_block.errorCode < 0) {
+    if (g_block.file[0]) App_NameFileAtFault(g_block.file);
+    App_Fatal(g_block.errorCode, g_block.text);
+  }
 
   DestroyLoadingPictures(&pictures);
   if (result < 0) {

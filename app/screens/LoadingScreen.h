@@ -13,6 +13,8 @@ class CSLWorkerThread;
 
 struct LoaderProgress {
   char text[1024];                  // the thread's error text
+  char file[1024];                  // what the error is about below the program's folder: the
+                                    // pack ("Gfx\\Fondos\\Playa.DAT"), the folder without packs, or ""
   i32 errorCode;                    // 0, or the negative code of the thread's failure
   std::atomic<uint32_t> progress;   // 0..99: 33 per finished kind plus the current kind's share
 };
@@ -23,7 +25,7 @@ LoaderProgress& LoaderProgress_Get();
 // 1 with the catalogue loaded, -1 when the quit flag was seen, -2 when the user chose to
 // return to the start menu (the catalogues are emptied again), -1000 when the main window
 // is gone. A loader failure ends the program with the thread's code (-1011..-1014) and
-// text once the thread has stopped.
+// text once the thread has stopped, its report naming the pack or folder at fault.
 i32 LoadingScreen_Run();
 
 // The loader thread's body: characters, backgrounds and objects in turn, each pack of

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "platform/dinput8/DInput8.h"
@@ -22,6 +23,9 @@ bool g_systemBoxMissing = false;  // a test switch: the desktop shows no message
 bool g_windowClosed = false;       // the event before was a window's close
 bool g_terminated = false;         // a termination request came, the last at g_lastTermination
 std::chrono::steady_clock::time_point g_lastTermination;
+// Held by whoever reads the display's events: the display thread's pump, or a message box
+// waiting for its answer (which may be shown from another thread).
+std::recursive_mutex g_eventsLock;
 constexpr std::chrono::seconds kRepeatedTermination{3};
 
 HWND HandleOf(Uint32 windowId) {
@@ -275,6 +279,12 @@ namespace Display {
 bool Available() {
   if (!g_tried) {
     g_tried = true;
+    // A window drawn through its surface (the message window, a window painted before it
+    // has a renderer) gets the display's own framebuffer rather than SDL's default, a GL
+    // texture: a few hundred pixels are not worth starting the GL driver and compiling its
+    // shaders, and a fatal report must draw also where that driver failed or the exit has
+    // already torn it down. A setting in the environment still wins.
+    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
     g_available = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (g_available) SDL_StartTextInput();
   }
@@ -390,6 +400,7 @@ bool UsableBounds(RECT* rect) {
 
 bool Pump() {
   if (!g_available) return false;
+  std::lock_guard<std::recursive_mutex> hold(g_eventsLock);
   // One look at the system per pump, then the queue drained in batches: a fast mouse
   // queues hundreds of events between two pumps, and each SDL_PollEvent would look again.
   SDL_PumpEvents();
@@ -408,17 +419,25 @@ void ShowMessage(const std::u16string& caption, const std::u16string& text, UINT
   // Headless runs (the dummy video driver) have nobody to click the box.
   const char* driver = g_available ? SDL_GetCurrentVideoDriver() : nullptr;
   if (!driver || std::string(driver) == "dummy" || std::string(driver) == "offscreen") return;
+  // The box takes the display's events until it is answered, on whichever thread asked
+  // for it: the display thread's pump waits meanwhile instead of taking the box's keys.
+  std::lock_guard<std::recursive_mutex> hold(g_eventsLock);
   // MB_ICONINFORMATION (0x40) and MB_ICONWARNING (0x30) keep their kind; the rest are errors.
   const Uint32 icon = (type & 0xF0) == 0x40   ? SDL_MESSAGEBOX_INFORMATION
                       : (type & 0xF0) == 0x30 ? SDL_MESSAGEBOX_WARNING
                                               : SDL_MESSAGEBOX_ERROR;
-  if (!g_systemBoxMissing &&
-      SDL_ShowSimpleMessageBox(icon, ToUtf8(caption).c_str(), ToUtf8(text).c_str(), nullptr) == 0)
-    return;
-  ShowOwnMessage(caption, text);
+  // The platform's own window first: it waits for its answer on the display's events, and
+  // so hears a termination request too. The desktop's box is a helper program SDL starts
+  // and waits for (zenity): until someone clicks it the process stays deaf to SIGTERM.
+  if (ShowOwnMessage(caption, text) || g_systemBoxMissing) return;
+  SDL_ShowSimpleMessageBox(icon, ToUtf8(caption).c_str(), ToUtf8(text).c_str(), nullptr);
 }
 
-bool WaitForEvent(int ms) { return g_available && SDL_WaitEventTimeout(nullptr, ms) == 1; }
+bool WaitForEvent(int ms) {
+  if (!g_available) return false;
+  std::lock_guard<std::recursive_mutex> hold(g_eventsLock);
+  return SDL_WaitEventTimeout(nullptr, ms) == 1;
+}
 
 }  // namespace Display
 

@@ -1,9 +1,9 @@
-// The message box of last resort: when the desktop cannot show one of its own (SDL asks a
-// helper such as zenity on some displays, and the helper may be missing), the message is
-// drawn in a small window of ours, with the built-in font of MessageFont.h and one
-// "Aceptar" button, and the caller waits for the answer as it would for the system's box:
-// the button, any key, or closing the window. Events of other windows met meanwhile are
-// kept aside and put back afterwards, so that nothing the program waits for is lost.
+// The message box: the message is drawn in a small window of ours, with the built-in font
+// of MessageFont.h and one "Aceptar" button, and the caller waits for the answer as it
+// would for the system's box: the button, any key, closing the window, or a termination
+// request (which the box takes as its answer and leaves for the program to see too). The
+// wait sleeps on the display's events. Events of other windows met meanwhile are kept
+// aside and put back afterwards, so that nothing the program waits for is lost.
 #include <SDL2/SDL.h>
 
 #include <algorithm>
@@ -185,6 +185,9 @@ bool ShowOwnMessage(const std::u16string& caption, const std::u16string& text) {
                                         SDL_WINDOW_SHOWN | SDL_WINDOW_ALWAYS_ON_TOP);  // above a full-screen game
   if (!window) return false;
   SDL_RaiseWindow(window);
+  // Keys must reach the box without a click, also where no window manager hands the
+  // focus to a new window (and the window that had it is gone).
+  SDL_SetWindowInputFocus(window);
   const Uint32 id = SDL_GetWindowID(window);
   std::vector<SDL_Event> others;
   bool pressed = false, answered = false;

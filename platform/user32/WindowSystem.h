@@ -45,7 +45,8 @@ inline HWND WindowOfDeviceContext(HDC dc) {
 // The desktop's rectangle (1024 x 768 without a display).
 RECT DesktopRect();
 
-// The display bridge (SDL2). All of it runs on the thread that owns the windows.
+// The display bridge (SDL2). All of it runs on the thread that owns the windows, but for
+// ShowMessage, which any thread may call: it has the display's events to itself meanwhile.
 namespace Display {
 bool Available();
 void* CreateTopLevel(HWND window, const std::u16string& title, const RECT& rect, bool visible);
@@ -73,8 +74,8 @@ bool UsableBounds(RECT* rect);
 bool Pump();
 // Waits up to `ms` for a display event (0: just look).
 bool WaitForEvent(int ms);
-// Shows a message box on the display and waits for it to be answered: the desktop's own,
-// else ShowOwnMessage's. Without a display, or on the dummy and offscreen drivers, nothing.
+// Shows a message box on the display and waits for it to be answered: ShowOwnMessage's,
+// else the desktop's own. Without a display, or on the dummy and offscreen drivers, nothing.
 void ShowMessage(const std::u16string& caption, const std::u16string& text, UINT type);
 // The platform's own message window (MessageWindow.cpp); false when it cannot be made.
 bool ShowOwnMessage(const std::u16string& caption, const std::u16string& text);

@@ -131,10 +131,14 @@ TEST_F(LoadingScreen, MissingOrBrokenPacksEndTheProgramWithTheirCode) {
     int status;
     const char* report;
   } rows[] = {
-      {"sin_objetos", 256 - 1013 % 256, "Error 01013: No se han encontrado los objetos del juego"},
-      {"crc_malo", 256 - 1014 % 256, "Error 01014: No puedo cargar el escenario \"Roto.DAT\""},
-      {"linea_mala", 256 - 1014 % 256, "Error 01014: No puedo cargar el objeto \"Linea.DAT\""},
-      {"duplicado", 256 - 1014 % 256, "Error 01014: No puedo cargar el objeto \"(Bueno|Copia).DAT\""},
+      {"sin_objetos", 256 - 1013 % 256,
+       "Error 01013: No se han encontrado los objetos del juego\nArchivo: /.*/sin_objetos/Gfx/Objetos\n"},
+      {"crc_malo", 256 - 1014 % 256,
+       "Error 01014: No puedo cargar el escenario \"Roto.DAT\"\nArchivo: /.*/crc_malo/Gfx/Fondos/Roto.DAT\n"},
+      {"linea_mala", 256 - 1014 % 256,
+       "Error 01014: No puedo cargar el objeto \"Linea.DAT\"\nArchivo: /.*/linea_mala/Gfx/Objetos/Linea.DAT\n"},
+      {"duplicado", 256 - 1014 % 256,
+       "Error 01014: No puedo cargar el objeto \"(Bueno|Copia).DAT\"\nArchivo: /.*/duplicado/Gfx/Objetos/(Bueno|Copia).DAT\n"},
   };
   for (const auto& row : rows) {
     const std::string program = LoadingFixtures::ProgramIn(variants + row.variant);

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <string>
 
+#include "tests/support/ProgramFolder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
 
@@ -22,29 +23,6 @@ std::string Read(const fs::path& path) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// The program in a folder of its own: the large content linked, the family's own files
-// (saved movies, recordings, settings) copied, so that what the run writes stays here.
-void PlaceProgram(const TempDir& dir) {
-  for (const fs::directory_entry& top : fs::directory_iterator(kContent)) {
-    const fs::path name = top.path().filename();
-    if (!top.is_directory()) {
-      fs::copy_file(top.path(), dir.Host(name));
-      continue;
-    }
-    const bool own = name == "Aventuras Guardadas";
-    fs::create_directory(dir.Host(name));
-    for (const fs::directory_entry& entry : fs::directory_iterator(top.path())) {
-      const fs::path to = dir.Host(name / entry.path().filename());
-      if (own || entry.path().filename() == "Grabadas")
-        fs::copy(entry.path(), to, fs::copy_options::recursive);
-      else
-        fs::create_symlink(entry.path(), to);
-    }
-  }
-  fs::remove(dir.Host("Zarandulvortequimbaplastelo"));
-  fs::copy_file(SL_BINARY_DIR "/Zarandulvortequimbaplastelo", dir.Host("Zarandulvortequimbaplastelo"));
-}
-
 TEST(TerminationDisplay, ASecondRequestEndsTheProgramThatTheFirstAsked) {
   if (std::system("command -v xvfb-run >/dev/null && command -v xdotool >/dev/null && command -v import >/dev/null") != 0)
     GTEST_SKIP() << "xvfb-run, xdotool and ImageMagick are needed";
@@ -53,7 +31,7 @@ TEST(TerminationDisplay, ASecondRequestEndsTheProgramThatTheFirstAsked) {
   for (const char* mode : {"prompt", "quick"}) {
     SCOPED_TRACE(mode);
     TempDir dir;
-    PlaceProgram(dir);
+    SLPlaceProgram(dir);
     const std::string movieBefore = Read(dir.Host(movie)), recordingBefore = Read(dir.Host(recording));
     ASSERT_FALSE(movieBefore.empty());
     ASSERT_FALSE(recordingBefore.empty());

@@ -2,15 +2,18 @@
 // text and waits for the answer on a display; a headless run prints and goes on at once.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "platform/user32/User32.h"
 #include "tests/foundation/ChildProcess.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/TestWindow.h"
 
 namespace {
 
@@ -24,6 +27,28 @@ TEST(MessageWindowChild, ShowsTheReportAndWaits) {
   const int answer = MessageBoxA(nullptr, kReport, "Error", 0x12010);
   const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
   std::printf("ANSWER %d AFTER %lld MS\n", answer, static_cast<long long>(waited.count()));
+}
+
+// The same box asked for by a worker thread while the window's own thread keeps pumping
+// its messages, as a fatal end on another thread meets the program's screen loop.
+TEST(MessageWindowChild, ShowsTheReportFromAWorkerWhileTheWindowPumps) {
+  SL_CHILD_ONLY();
+  SLPlatformHideSystemMessageBox(true);
+  ASSERT_NE(SLTestMakeWindow("Principal"), nullptr);
+  std::atomic<bool> answered{false};
+  std::thread worker([&] {
+    const auto start = std::chrono::steady_clock::now();
+    const int answer = MessageBoxA(nullptr, kReport, "Error", 0x12010);
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    std::printf("ANSWER %d AFTER %lld MS\n", answer, static_cast<long long>(waited.count()));
+    answered = true;
+  });
+  MSG msg;
+  while (!answered) {
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  worker.join();
 }
 
 TEST(MessageWindow, HeadlessRunsPrintTheReportAndAnswerAtOnce) {
@@ -47,7 +72,8 @@ TEST(MessageWindow, OwnWindowShowsTheTextAndWaitsForAKeyOrAceptar) {
   const std::string log = SLTestCapture(std::string(SL_SOURCE_DIR) + "/tests/platform/message_window_xvfb.sh '" +
                                         std::filesystem::read_symlink("/proc/self/exe").string() + "' '" + shot +
                                         "' 2>&1");
-  // Answered twice (a key, then the button), each time after waiting for it.
+  // Answered three times (a key, the button, a key to a box a worker thread asked for),
+  // each time after waiting for it.
   size_t first = log.find("WAITING\n");
   ASSERT_NE(first, std::string::npos) << log;
   size_t answer = log.find("ANSWER 1 AFTER ", first);
@@ -56,6 +82,11 @@ TEST(MessageWindow, OwnWindowShowsTheTextAndWaitsForAKeyOrAceptar) {
   const size_t second = log.find("WAITING\n", answer);
   ASSERT_NE(second, std::string::npos) << log;
   answer = log.find("ANSWER 1 AFTER ", second);
+  ASSERT_NE(answer, std::string::npos) << log;
+  EXPECT_GE(std::stol(log.substr(answer + 15)), 1000) << log;
+  const size_t third = log.find("WAITING\n", answer);
+  ASSERT_NE(third, std::string::npos) << log;
+  answer = log.find("ANSWER 1 AFTER ", third);
   ASSERT_NE(answer, std::string::npos) << log;
   EXPECT_GE(std::stol(log.substr(answer + 15)), 1000) << log;
   // The window drew the text: the screenshot is more than one flat colour.
