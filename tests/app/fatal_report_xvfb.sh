@@ -12,12 +12,10 @@ set -euo pipefail
 folder=$1
 answer=$2
 shot=$3
-if [ "${4:-}" != "--inner" ]; then
-  exec xvfb-run -a -s "-screen 0 800x600x24" "$0" "$folder" "$answer" "$shot" --inner
-fi
+source "$(dirname "$0")/program_xvfb.sh"
+rerun_on_virtual_display "$@"
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-source "$(dirname "$0")/program_xvfb.sh"
 start_program "$folder"
 
 reach_start_menu
@@ -40,14 +38,4 @@ case $answer in
   sigterm) kill -TERM $pid ;;
   sigint) kill -INT $pid ;;
 esac
-for _ in $(seq 500); do kill -0 $pid 2>/dev/null || break; sleep 0.01; done
-ended=$((($(date +%s%N) - start) / 1000000))
-if kill -0 $pid 2>/dev/null; then
-  echo "NOT ENDED"
-  kill -9 $pid
-fi
-status=0
-wait $pid || status=$?
-cat "$log"
-echo "STATUS $status"
-echo "ENDED IN $ended MS"
+report_end 5

@@ -22,6 +22,13 @@ run_on_virtual_display() {
   rm -f "$build"/content/Zarandulvortequimbaplastelo
   exit $status
 }
+# For a script given the program's folder: unless this is already the run on the display
+# (its last argument is --inner), runs the calling script again with its arguments and
+# --inner on an 800 x 600 virtual display and exits with its status.
+rerun_on_virtual_display() {
+  [ "${*: -1}" = "--inner" ] && return 0
+  exec xvfb-run -a -s "-screen 0 800x600x24" "$0" "$@" --inner
+}
 # Starts the program of the folder $1 in the background on the display, with silent sound
 # and its debug output going to $log; the rest of the arguments (NAME=value) go to its
 # environment. Sets $pid.
@@ -93,4 +100,19 @@ answer_quit() {
   press_key Escape
   for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
   stop_program
+}
+# Waits up to $1 seconds for the program to end after an answer given at $start (from
+# `date +%s%N`) and kills it when it has not ("NOT ENDED"); then prints its debug output,
+# "STATUS n" and "ENDED IN n MS".
+report_end() {
+  for _ in $(seq $(($1 * 100))); do kill -0 $pid 2>/dev/null || break; sleep 0.01; done
+  local ended=$((($(date +%s%N) - start) / 1000000)) status=0
+  if kill -0 $pid 2>/dev/null; then
+    echo "NOT ENDED"
+    kill -9 $pid
+  fi
+  wait $pid || status=$?
+  cat "$log"
+  echo "STATUS $status"
+  echo "ENDED IN $ended MS"
 }

@@ -10,16 +10,11 @@ set -euo pipefail
 folder=$1
 mode=$2
 shot=$3
-if [ "${4:-}" != "--inner" ]; then
-  exec xvfb-run -a -s "-screen 0 800x600x24" "$0" "$folder" "$mode" "$shot" --inner
-fi
-unset SDL_VIDEODRIVER SDL_AUDIODRIVER
-export SDL_AUDIODRIVER=dummy
+source "$(dirname "$0")/program_xvfb.sh"
+rerun_on_virtual_display "$@"
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-(cd "$folder" && SL_DEBUG=1 exec ./Zarandulvortequimbaplastelo) >"$log" 2>&1 &
-pid=$!
-source "$(dirname "$0")/program_xvfb.sh"
+start_program "$folder"
 
 wait_for "Pantalla: bienvenida" 120 || fail "The welcome screen did not appear."
 sleep 1
@@ -35,14 +30,4 @@ else
 fi
 start=$(date +%s%N)
 kill -TERM $pid
-status=0
-for _ in $(seq 600); do kill -0 $pid 2>/dev/null || break; sleep 0.01; done
-ended=$((($(date +%s%N) - start) / 1000000))
-if kill -0 $pid 2>/dev/null; then
-  echo "NOT ENDED"
-  kill -9 $pid
-fi
-wait $pid || status=$?
-cat "$log"
-echo "STATUS $status"
-echo "ENDED IN $ended MS"
+report_end 6
