@@ -15,6 +15,7 @@
 #include "app/services/FatalCodes.h"
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLError.h"
+#include "foundation/SLLibrary.h"
 #include "foundation/SLPrintf.h"
 #include "foundation/SLTextConvert.h"
 #include "gamesystem/directx/SLSfxDirectX.h"
@@ -119,20 +120,22 @@ void CMyMicRecorderDialog::StartRecording(CSL_GS_GuiWindow* source) {
   char path[4096];
   TemporaryPath(path, sizeof path);
   bool created = false;
+  u32 systemError = ERROR_SUCCESS;  // of the file's creation or the header's write
   bool ok = (capture = sfx->CreateCaptureSound(&kCaptureFormat)) != nullptr;
   // No capture device, or one that cannot be opened: the child is told what is missing.
   bool noMicrophone = !ok;
   recorded = 0;
   AudioDialog_Enable(this, RECORDER_PLAY_ID, false);
-  if (ok) ok = created = file.CreateA(path, SL_STORAGE_WRITE);
+  if (ok && !(ok = created = file.CreateA(path, SL_STORAGE_WRITE))) systemError = SLGetSystemLastError();
   if (ok) {
     u8 header[kHeaderBytes];
     BuildHeader(header);
-    ok = file.Write(header, kHeaderBytes) == kHeaderBytes;
+    if (!(ok = file.Write(header, kHeaderBytes) == kHeaderBytes)) systemError = SLGetSystemLastError();
   }
   if (ok) {
     dataBytes.store(0, std::memory_order_relaxed);
     writeFailed.store(0, std::memory_order_relaxed);
+    writeError.store(0, std::memory_order_relaxed);
     dataFull.store(0, std::memory_order_relaxed);
     writing.store(1, std::memory_order_release);
     ok = sfx->StartCapture(capture, &MicRecorderDialog_OnCaptureData, reinterpret_cast<std::uintptr_t>(this));
@@ -152,7 +155,10 @@ void CMyMicRecorderDialog::StartRecording(CSL_GS_GuiWindow* source) {
     file.Close();
     file.DeleteA(path);
   }
-  ShowError(noMicrophone ? "No se encontr\xf3 un micr\xf3" "fono" : "No puedo comenzar la grabaci\xf3n", false);
+  ShowError(noMicrophone                       ? "No se encontr\xf3 un micr\xf3" "fono"
+            : systemError == ERROR_DISK_FULL ? "No puedo comenzar la grabaci\xf3n\n\nNo hay espacio suficiente en el disco."
+                                             : "No puedo comenzar la grabaci\xf3n",
+            false);
 }
 
 void MicRecorderDialog_OnCaptureData(SL_GS_SoundRecord*, std::uintptr_t user, const void* data, u32 count) {
@@ -167,6 +173,7 @@ void MicRecorderDialog_OnCaptureData(SL_GS_SoundRecord*, std::uintptr_t user, co
   }
   if (bytes && dialog->file.Write(data, bytes) != bytes) {
     dialog->writing.store(0, std::memory_order_relaxed);
+    dialog->writeError.store(SLGetSystemLastError(), std::memory_order_relaxed);
     dialog->writeFailed.store(1, std::memory_order_release);
     return;
   }
@@ -314,9 +321,13 @@ void CMyMicRecorderDialog::OnDestroy() {
 void CMyMicRecorderDialog::OnTimer(u32 id) {
   if (id != 1) return CSL_GS_GuiTopLevelWindow::OnTimer(id);
   if (!IsRecording()) return;
-  if (writeFailed.load(std::memory_order_acquire))
+  if (writeFailed.load(std::memory_order_acquire)) {
     OnCommand(MicRecorder_InternalSource(), RECORDER_STOP_RECORDING_ID);
-  else if (dataFull.load(std::memory_order_acquire))
+    // The status line says the recording failed; a box says why when the family can mend
+    // it: the disk, a quota or a file-size limit had no room.
+    if (writeError.load(std::memory_order_relaxed) == ERROR_DISK_FULL)
+      ShowError("Error al grabar audio\n\nNo hay espacio suficiente en el disco.", false);
+  } else if (dataFull.load(std::memory_order_acquire))
     OnCommand(this, RECORDER_STOP_RECORDING_ID);
 }
 

@@ -9,7 +9,8 @@
 // Threads: the capture callback runs on the sound device's capture worker and only
 // writes samples. When a write comes up short (a full disk), or the data would pass what
 // the header's 32-bit sizes hold, it stops writing and raises a flag; timer 1 on the main
-// thread sees the flag and stops the recording. The callback never stops the capture
+// thread sees the flag and stops the recording, and says in a box when the disk (its
+// quota, the file-size limit) had no room. The callback never stops the capture
 // itself (that waits for the very worker it runs on) and never takes the application
 // lock (the main thread may hold it while it waits for that worker).
 #pragma once
@@ -66,6 +67,7 @@ class CMyMicRecorderDialog : public CSL_GS_GuiTopLevelWindow {
   // Shared with the capture worker.
   std::atomic<u32> writing{0};      // the callback may write
   std::atomic<u32> writeFailed{0};  // a write came up short
+  std::atomic<u32> writeError{0};   // the system's error of that write (set before writeFailed)
   std::atomic<u32> dataFull{0};     // the data reached `dataLimit`
   std::atomic<u64> dataBytes{0};
   u64 dataLimit = RECORDER_MAX_DATA_BYTES;  // tests lower it

@@ -57,7 +57,8 @@ bool ProjectFile_PathOf(const char* name, char* buffer, u32 size);
 // The parts under the two procedures, for the tests, the benchmark and the fuzz target.
 // Writes the movie into `path` through a sibling temporary file: SL_OK, or the code of
 // the step that failed (SL_E_STORAGE_CREATE when the temporary cannot be made) with
-// nothing left behind and the old file untouched.
+// nothing left behind and the old file untouched. On failure the system's error number of
+// that step stays readable (SLGetSystemLastError: ERROR_DISK_FULL for want of space).
 u32 ProjectFile_WriteMovie(const Movie* movie, const char* path);
 // The bytes of a whole file in memory into `movie`, with the result and movie states of
 // ProjectFile_Load. `name` (may be null) becomes the movie's name on success.

@@ -13,6 +13,7 @@
 #include "app/project/ProjectFile.h"
 #include "app/services/FatalCodes.h"
 #include "foundation/SLByteOrder.h"
+#include "foundation/SLLibrary.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLPrintf.h"
 #include "foundation/SLStr.h"
@@ -232,6 +233,7 @@ bool WriteMovie(ProjectWriter* writer, const Movie* movie) {
 u32 ProjectFile_WriteMovie(const Movie* movie, const char* path) {
   char temporary[4200];
   if (SLSnprintfA(temporary, sizeof temporary, "%s.tmp", path) >= sizeof temporary) {
+    SLSetSystemLastError(ERROR_FILENAME_EXCED_RANGE);
     SLSetLastError(SL_E_STORAGE_CREATE);
     return SL_E_STORAGE_CREATE;
   }
@@ -241,16 +243,21 @@ u32 ProjectFile_WriteMovie(const Movie* movie, const char* path) {
     return SL_E_STORAGE_CREATE;
   }
   ProjectWriter writer;
+  SLSetSystemLastError(ERROR_SUCCESS);
   bool written = ProjectWriter_Begin(&writer, &file) && WriteMovie(&writer, movie);
+  // The system's word on the step that failed, read before the clean-up speaks over it.
+  u32 systemError = written ? u32(ERROR_SUCCESS) : SLGetSystemLastError();
   ProjectWriter_End(&writer);
   // The bytes must be on the disk before the new file takes the old one's name.
-  written = written && file.Flush();
+  if (written && !file.Flush()) written = false, systemError = SLGetSystemLastError();
   u32 code = written ? u32(SL_OK) : SLGetLastError();
   file.Close();
-  if (written && !SLReplaceFileA(temporary, path)) written = false, code = SLGetLastError();
+  if (written && !SLReplaceFileA(temporary, path))
+    written = false, code = SLGetLastError(), systemError = SLGetSystemLastError();
   if (!written) {
     file.DeleteA(temporary);
     if (code == SL_OK) code = SL_E_STORAGE_WRITE;
+    SLSetSystemLastError(systemError);
     SLSetLastError(code);
     return code;
   }
@@ -298,10 +305,17 @@ void ProjectFile_Save(const char* name) {
     return;
   }
   const u32 code = ProjectFile_WriteMovie(movie, path);
+  // A full disk, a quota or a file-size limit: the one cause a family can mend is named
+  // under the box's own line, as the export names it.
+  const bool noSpace = code != SL_OK && SLGetSystemLastError() == ERROR_DISK_FULL;
   if (code == SL_E_STORAGE_CREATE) {
-    TellSaveResult("No puedo crear el archivo destino.", APP_PICTURE_ERROR);
+    TellSaveResult(noSpace ? "No puedo crear el archivo destino.\n\nNo hay espacio suficiente en el disco."
+                           : "No puedo crear el archivo destino.",
+                   APP_PICTURE_ERROR);
   } else if (code != SL_OK) {
-    TellSaveResult("No puedo grabar en el archivo destino.", APP_PICTURE_ERROR);
+    TellSaveResult(noSpace ? "No puedo grabar en el archivo destino.\n\nNo hay espacio suficiente en el disco."
+                           : "No puedo grabar en el archivo destino.",
+                   APP_PICTURE_ERROR);
   } else {
     movie->modified = 0;
     TellSaveResult("La pel\xed" "cula ha sido guardada satisfactoriamente.", APP_PICTURE_INFORMATION);

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <signal.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -293,6 +294,31 @@ void GetSystemInfo(LPSYSTEM_INFO info) {
   info->dwProcessorType = 8664;
   info->dwAllocationGranularity = 0x10000;
 }
+
+// ---- writes past the file-size limit ---------------------------------------------------
+//
+// A file-size limit (RLIMIT_FSIZE: a shell's `ulimit -f`, a parental control, a container)
+// ends a process that writes past it with SIGXFSZ, where the system the program was written
+// for fails the write. Every writer here already hears ERROR_DISK_FULL for EFBIG and keeps
+// the file it replaces, so the signal is ignored for the whole process from its start,
+// before any file is written: one that a parent set ignored stays so, and a handler that
+// something loaded earlier installed is its own.
+
+void SLPlatformFailWritesPastTheSizeLimit() {
+  struct sigaction current {};
+  if (sigaction(SIGXFSZ, nullptr, &current) != 0 || (current.sa_flags & SA_SIGINFO) || current.sa_handler != SIG_DFL)
+    return;
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGXFSZ, &ignore, nullptr);
+}
+
+namespace {
+// Every program of the framework links this file (the binder reads GetSystemInfo before it
+// binds anything), so its start-up is the process's.
+[[maybe_unused]] const bool g_writesPastTheSizeLimitFail = (SLPlatformFailWritesPastTheSizeLimit(), true);
+}  // namespace
 
 // ---- debug output ---------------------------------------------------------------------
 

@@ -57,6 +57,10 @@ BOOL IsDebuggerPresent();
 BOOL SLPlatformIsBeingTraced();
 LPTOP_LEVEL_EXCEPTION_FILTER SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_FILTER filter);
 void GetSystemInfo(LPSYSTEM_INFO info);
+// Sets SIGXFSZ ignored unless it is ignored or handled already, so that a write past the
+// file-size limit fails with EFBIG (ERROR_DISK_FULL) instead of ending the process. Done
+// once at the process's start; safe to repeat.
+void SLPlatformFailWritesPastTheSizeLimit();
 // Written to standard error only when the environment has SL_DEBUG=1.
 void OutputDebugStringA(LPCSTR text);
 void OutputDebugStringW(LPCWSTR text);

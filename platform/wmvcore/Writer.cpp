@@ -464,20 +464,8 @@ HRESULT Writer::Begin() {
   return io_->error < 0 ? FromAv(io_->error) : WM_S_OK;
 }
 
-// A file-size limit (RLIMIT_FSIZE) ends a process that writes past it with SIGXFSZ,
-// where the system the program was written for fails the write. Ignored (unless someone
-// installed a handler), the write fails with EFBIG and the caller hears "disk full".
-void FailWritesPastTheSizeLimit() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    struct sigaction current {};
-    if (sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) std::signal(SIGXFSZ, SIG_IGN);
-  });
-}
-
 HRESULT Writer::BeginWriting() {
   if (format_ || streams_.empty() || path_.empty()) return WM_E_INVALIDARG;
-  FailWritesPastTheSizeLimit();
   HRESULT result;
   try {
     result = Begin();

@@ -3,6 +3,7 @@
 // python script beside the sample's own writer) end as the loader promises, and a save
 // that meets a full disk keeps the previous file.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstring>
@@ -20,6 +21,7 @@
 #include "app/project/ProjectFile.h"
 #include "foundation/SLMemory.h"
 #include "platform/kernel32/Modules.h"
+#include "tests/foundation/ChildProcess.h"
 #include "tests/support/ContentFiles.h"
 #include "tests/support/AppHarness.h"
 #include "tests/support/ContentCatalog.h"
@@ -84,6 +86,18 @@ class ProjectFile : public AppScreenTest {
     const std::string text = line ? line->GetText() : "(no line)";
     box->OnCommand(box, MSGBOX_ACCEPT);
     return text;
+  }
+  // Every line of the save's message box, which the test then answers.
+  static std::vector<std::string> SaveLines() {
+    std::vector<std::string> lines;
+    CSL_GS_GuiWindow* box = TopLevelWithId(1026);
+    for (u32 id = MSGBOX_FIRST_LINE_ID; box; ++id) {
+      CSL_GS_GuiWindow* line = App_GuiManager().FindChildById(box, id);
+      if (!line) break;
+      lines.push_back(line->GetText());
+    }
+    if (box) box->OnCommand(box, MSGBOX_ACCEPT);
+    return lines;
   }
   static u32 Scenes() { return Movie_SceneCount(Movie_Get()); }
 
@@ -282,15 +296,63 @@ TEST_F(ProjectFile, FullDiskKeepsThePreviousSave) {
     SLPlatformSetDiskFullAfter(true, room);
     ProjectFile_Save("guardada");
     SLPlatformSetDiskFullAfter(false);
-    EXPECT_EQ(SaveMessage(), "No puedo grabar en el archivo destino.");
+    const std::vector<std::string> lines = SaveLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "No puedo grabar en el archivo destino.");
+    EXPECT_EQ(lines.back(), "No hay espacio suficiente en el disco.");
     EXPECT_EQ(Read(Saved("guardada")), before);
     EXPECT_FALSE(fs::exists(Saved("guardada") + ".tmp"));
   }
   // A folder in the way of the file: it cannot be created.
   fs::create_directories(Saved("carpeta") + ".tmp");
   ProjectFile_Save("carpeta");
-  EXPECT_EQ(SaveMessage(), "No puedo crear el archivo destino.");
+  // Not for want of space: the box says nothing of the disk.
+  EXPECT_EQ(SaveLines(), std::vector<std::string>{"No puedo crear el archivo destino."});
   EXPECT_EQ(ModalStack_GetDepth(), 0u);
+}
+
+// A file-size limit (ulimit -f) in a process started with SIGXFSZ at its default: the save
+// fails as on a full disk and says so, the process lives on with the movie and its
+// changes, the earlier file stays byte for byte with nothing beside it, and the same save
+// goes through once the limit is lifted.
+TEST_F(ProjectFile, SaveAtTheFileSizeLimitInItsOwnProcess) {
+  SL_CHILD_ONLY();
+  ASSERT_EQ(Load(kSample), 1u);
+  const std::string before = SaveAs("limitada");
+  SaveMessage();
+  ASSERT_GT(before.size(), 100u);
+  Movie* movie = Movie_Get();
+  Scene_CharacterAt(Movie_SceneAt(movie, 0), 0)->x += 5;
+  movie->modified = 1;
+
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  rlimit small = old;
+  small.rlim_cur = before.size() / 2;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  ProjectFile_Save("limitada");
+  setrlimit(RLIMIT_FSIZE, &old);
+  const std::vector<std::string> lines = SaveLines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines.front(), "No puedo grabar en el archivo destino.");
+  EXPECT_EQ(lines.back(), "No hay espacio suficiente en el disco.");
+  EXPECT_EQ(Read(Saved("limitada")), before);
+  for (const auto& entry : fs::directory_iterator(s_dir->Host("Aventuras Guardadas")))
+    EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
+  EXPECT_EQ(movie->modified, 1u);
+  EXPECT_EQ(Scenes(), 2u);
+  EXPECT_EQ(ModalStack_GetDepth(), 0u);
+
+  const std::string after = SaveAs("limitada");
+  EXPECT_EQ(SaveMessage(), "La pel\xED" "cula ha sido guardada satisfactoriamente.");
+  EXPECT_EQ(after.size(), before.size());
+  EXPECT_NE(after, before);
+  EXPECT_EQ(movie->modified, 0u);
+  if (!HasFailure()) SL_CHILD_DONE();
+}
+
+TEST_F(ProjectFile, PastTheFileSizeLimitTheSaveSaysTheDiskIsFull) {
+  SL_EXPECT_CHILD_PASSES("ProjectFile.SaveAtTheFileSizeLimitInItsOwnProcess", "env --default-signal=XFSZ");
 }
 
 // Only files that start with the magic are projects; a name with "ó" is found as saved.

@@ -18,6 +18,7 @@
 #include "tests/support/AudioDialogsFixture.h"
 #include "app/media/CMyVIS_arVI.h"
 #include "tests/support/TestSupport.h"
+#include "tests/foundation/ChildProcess.h"
 
 using namespace AudioTest;
 
@@ -216,6 +217,62 @@ TEST_F(Recorder, AFullDiskEndsTheRecordingWithinATick) {
   EXPECT_EQ(Status(), "Error al grabar audio");
   EXPECT_FALSE(Exists(kTemporary));
   EXPECT_FALSE(Enabled(dialog, 1) || Enabled(dialog, RECORDER_PLAY_ID));
+}
+
+// A file-size limit (ulimit -f) in a process started with SIGXFSZ at its default: a
+// recording whose header does not fit cannot start, one that reaches the limit ends, both
+// say the disk had no room, the process lives on, the earlier recording stays byte for
+// byte and no temporary file is left; with the limit lifted a recording is made again.
+TEST_F(Recorder, AtTheFileSizeLimitInItsOwnProcess) {
+  SL_CHILD_ONLY();
+  const std::string old = Read(Host("Sfx/Grabadas/Mi voz.WAV"));
+  ASSERT_FALSE(old.empty());
+  rlimit before{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  rlimit small = before;
+
+  small.rlim_cur = 20;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  dialog->OnCommand(Child(dialog, RECORDER_RECORD_ID), RECORDER_RECORD_ID);
+  setrlimit(RLIMIT_FSIZE, &before);
+  std::vector<std::string> lines = BoxLines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines.front(), "No puedo comenzar la grabaci\xf3n");
+  EXPECT_EQ(lines.back(), "No hay espacio suficiente en el disco.");
+  EXPECT_FALSE(Exists(kTemporary));
+  EXPECT_TRUE(Visible(dialog, RECORDER_RECORD_ID));
+  Answer(MSGBOX_ACCEPT);
+
+  small.rlim_cur = 44 + 8000;  // a fifth of a second in
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  dialog->OnCommand(Child(dialog, RECORDER_RECORD_ID), RECORDER_RECORD_ID);
+  EXPECT_EQ(Status(), "Grabando...");
+  const bool ended = PumpUntil([&] { return dialog->writeFailed.load() != 0; }, 10000);
+  setrlimit(RLIMIT_FSIZE, &before);
+  ASSERT_TRUE(ended);
+  ASSERT_TRUE(PumpUntil([&] { return Visible(dialog, RECORDER_RECORD_ID); }, 400));
+  EXPECT_EQ(Status(), "Error al grabar audio");
+  lines = BoxLines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines.front(), "Error al grabar audio");
+  EXPECT_EQ(lines.back(), "No hay espacio suficiente en el disco.");
+  EXPECT_FALSE(Exists(kTemporary));
+  EXPECT_FALSE(Enabled(dialog, 1) || Enabled(dialog, RECORDER_PLAY_ID));
+  Answer(MSGBOX_ACCEPT);
+  EXPECT_EQ(Read(Host("Sfx/Grabadas/Mi voz.WAV")), old);
+
+  RecordBytes(4410);
+  EXPECT_EQ(Status(), "Audio grabado en forma satisfactoria");
+  Name("Sin limite");
+  dialog->OnCommand(Child(dialog, 1), 1);
+  ASSERT_EQ(Results().size(), 1u);
+  EXPECT_EQ(Read(Host("Sfx/Grabadas/Sin limite.WAV")).size(), 44u + 4410u);
+  EXPECT_EQ(Read(Host("Sfx/Grabadas/Mi voz.WAV")), old);
+  if (!HasFailure()) SL_CHILD_DONE();
+}
+
+TEST_F(Recorder, PastTheFileSizeLimitARecordingSaysTheDiskIsFull) {
+  SL_EXPECT_CHILD_PASSES("Recorder.AtTheFileSizeLimitInItsOwnProcess", "env --default-signal=XFSZ");
 }
 
 TEST_F(Recorder, CancelAfterRecordingLeavesNothingAndTheChooserOpen) {

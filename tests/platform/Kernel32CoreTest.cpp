@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include <atomic>
 #include <cstring>
@@ -6,6 +8,7 @@
 #include <thread>
 
 #include "platform/kernel32/Core.h"
+#include "platform/kernel32/File.h"
 #include "platform/kernel32/Handles.h"
 #include "platform/kernel32/Modules.h"
 #include "platform/kernel32/Utf8.h"
@@ -203,4 +206,49 @@ TEST(Kernel32Debug, OutputReachesTheTerminalInUtf8) {
   // The 8-bit text is the system code page's: "\xf3" is ó, "\x80" the euro sign.
   EXPECT_NE(child.output.find("Pantalla: construcci\xc3\xb3n, \xe2\x82\xac 5\n"), std::string::npos) << child.output;
   EXPECT_NE(child.output.find("Ni\xc3\xb1o \xe2\x82\xac\n"), std::string::npos) << child.output;
+}
+
+// A file-size limit fails a write as a full disk (the part that fits goes down) and the
+// process goes on: its start-up set SIGXFSZ ignored. A handler someone installed stays.
+TEST(Kernel32SizeLimitChild, WritesPastItFailAsAFullDisk) {
+  SL_CHILD_ONLY();
+  struct sigaction current {};
+  ASSERT_EQ(sigaction(SIGXFSZ, nullptr, &current), 0);
+  EXPECT_EQ(current.sa_handler, SIG_IGN);
+
+  const TempDir dir;
+  HANDLE file = CreateFileA(dir.Host("limitado").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  rlimit small = old;
+  small.rlim_cur = 1000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const std::string data(4096, 'x');
+  DWORD done = 0;
+  const BOOL wrote = WriteFile(file, data.data(), DWORD(data.size()), &done, nullptr);
+  const DWORD error = GetLastError();
+  DWORD doneAgain = 1;
+  const BOOL wroteAgain = WriteFile(file, data.data(), 1, &doneAgain, nullptr);
+  setrlimit(RLIMIT_FSIZE, &old);
+  CloseHandle(file);
+  EXPECT_FALSE(wrote);
+  EXPECT_EQ(error, ERROR_DISK_FULL);
+  EXPECT_EQ(done, 1000u);
+  EXPECT_FALSE(wroteAgain);
+  EXPECT_EQ(doneAgain, 0u);
+  EXPECT_EQ(dir.Read("limitado"), data.substr(0, 1000));
+
+  struct sigaction handler {};
+  handler.sa_handler = [](int) {};
+  ASSERT_EQ(sigaction(SIGXFSZ, &handler, nullptr), 0);
+  SLPlatformFailWritesPastTheSizeLimit();
+  ASSERT_EQ(sigaction(SIGXFSZ, nullptr, &current), 0);
+  EXPECT_EQ(current.sa_handler, handler.sa_handler);
+  if (!HasFailure()) SL_CHILD_DONE();
+}
+
+TEST(Kernel32SizeLimit, AProcessStartedWithTheSignalAtItsDefaultOrIgnoredLivesOn) {
+  SL_EXPECT_CHILD_PASSES("Kernel32SizeLimitChild.WritesPastItFailAsAFullDisk", "env --default-signal=XFSZ");
+  SL_EXPECT_CHILD_PASSES("Kernel32SizeLimitChild.WritesPastItFailAsAFullDisk", "env --ignore-signal=XFSZ");
 }

@@ -2,6 +2,8 @@
 // loaded encoding and line-end style, refusal of what would not read back, safe saving and
 // sharing one object between threads.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -356,6 +358,29 @@ TEST(IniFile, FailedSaveKeepsTheOldFile) {
   fs::remove(path + ".tmp");
   ASSERT_TRUE(ini.Save());
   EXPECT_EQ(ReadBytes(path), Ansi(u"[S]\r\nk=new\r\n"));
+  EXPECT_FALSE(fs::exists(path + ".tmp"));
+}
+
+// Under a file-size limit (ulimit -f) the settings' sibling file cannot be written whole:
+// the save fails, the process lives on, and the settings on disk are the old ones.
+TEST(IniFile, SaveAtTheFileSizeLimitKeepsTheOldFileAndTheProcess) {
+  std::string path = TempPath("limit.ini");
+  const Bytes original = Ansi(u"[S]\r\nk=old\r\n");
+  WriteBytes(path, original);
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    CSLIniFile ini;
+    if (!ini.LoadFileA(path.c_str(), false) || !ini.SetStringA("S", "k", std::string(4000, 'n').c_str(), 0)) _exit(10);
+    const rlimit limit{1024, 1024};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(11);
+    _exit(ini.Save() ? 12 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ReadBytes(path), original);
   EXPECT_FALSE(fs::exists(path + ".tmp"));
 }
 
