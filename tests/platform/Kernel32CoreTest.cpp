@@ -11,6 +11,7 @@
 #include "platform/kernel32/File.h"
 #include "platform/kernel32/Handles.h"
 #include "platform/kernel32/Modules.h"
+#include "platform/kernel32/Sync.h"
 #include "platform/kernel32/Utf8.h"
 #include "tests/foundation/ChildProcess.h"
 
