@@ -1,7 +1,8 @@
 // The core of the stand-in "kernel32.dll": thread-local storage with a thread-exit
 // hook, thread and process identity, the system last error, the process heap, the
 // module file name, language identifiers, error mode, debugger query, system
-// information and debug output.
+// information, debug output, and the start-up setting that makes a write past the
+// file-size limit fail instead of ending the process.
 #pragma once
 
 #include "platform/wintypes.h"
