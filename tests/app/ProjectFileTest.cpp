@@ -193,6 +193,7 @@ TEST_F(ProjectFile, CraftedFilesEndAsTheLoaderPromises) {
 TEST_F(ProjectFile, EveryTruncationAndEveryFlippedByteFails) {
   const std::string sample = Read(Saved(kSample));
   Movie* movie = Movie_Get();
+  Movie_Clear(movie);  // a cut before the magic leaves the movie as it was
   for (size_t length = 0; length < sample.size(); ++length) {
     ASSERT_EQ(ProjectFile_LoadFromMemory(movie, reinterpret_cast<const u8*>(sample.data()), length, nullptr), 0u)
         << length;
