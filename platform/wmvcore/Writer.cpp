@@ -149,10 +149,12 @@ HRESULT ClaimFile(const std::string& path, int* out) {
     } else if (created) {
       *out = fd;
       return WM_S_OK;
-    } else if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-      refused = FromErrno(errno);  // removed while locked: whoever opened it meanwhile sees the name gone
-    } else {
+    } else if (::unlink(path.c_str()) == 0 || errno == ENOENT) {
+      // A leftover goes while it is locked: whoever opened it meanwhile finds, once the
+      // lock is theirs, that the name is no longer its.
       again = true;
+    } else {
+      refused = FromErrno(errno);
     }
     ::close(fd);
     if (!again) return refused;
