@@ -92,24 +92,19 @@ char* TemporaryNameOf(const char* fileName) {
   return name;
 }
 
-// Takes the file's name and creates its sibling, exclusively: what the open's later
-// steps write into is a file this writer made.
-HRESULT TakeNames(WmvWriter* w, const char* fileName) {
+// The file's name and its sibling's, once the name is known not to be a folder's.
+// Nothing is made here: the system writer's begin creates the sibling and holds it until
+// it is released, removing one that a run which never finished left, and refusing one
+// that another export holds (0x80070020: two copies of the program exporting the same
+// movie) without touching it. Only a sibling the begin made is this writer's to remove.
+HRESULT NamesOf(const char* fileName, TSLAutoPtr<char>* finalName, TSLAutoPtr<char>* temporary) {
   SLInternals::CSLFileStorageInternal* files = SLGetFileStorageApi(false);
   if (!files) return WMV_E_OUTOFMEMORY;
   const DWORD attributes = files->GetFileAttributesA(fileName);
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return kAccessDenied;
-  TSLAutoPtr<char> finalName(SLDuplicateText(fileName, SLTextLength(fileName)));
-  TSLAutoPtr<char> temporary(TemporaryNameOf(fileName));
-  if (!finalName || !temporary) return WMV_E_OUTOFMEMORY;
-  files->DeleteFileA(temporary.Get());  // left by a run that never finished, if there
-  HANDLE file = files->CreateFileA(temporary.Get(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN,
-                                   nullptr);
-  if (!file || file == INVALID_HANDLE_VALUE) return FromSystemError(SLGetSystemLastError());
-  files->CloseHandle(file);
-  w->fileName = finalName.Detach();
-  w->temporaryName = temporary.Detach();
-  return 0;
+  finalName->Reset(SLDuplicateText(fileName, SLTextLength(fileName)));
+  temporary->Reset(TemporaryNameOf(fileName));
+  return *finalName && *temporary ? 0 : HRESULT(WMV_E_OUTOFMEMORY);
 }
 
 // Forgets the names; the sibling, when it is still there, goes with them.
@@ -122,9 +117,13 @@ void DropNames(WmvWriter* w) {
   w->fileName = nullptr;
 }
 
-// Ends writing (closing the file) and releases every interface; the settings become
-// zero. The names stay. Answers the end's code (0 when nothing was being written).
-HRESULT EndAndRelease(WmvWriter* w) {
+// Ends writing, closing the file; answers the end's code (0 when nothing was being
+// written). The system writer still holds the file against other exports until it is
+// released, so the sibling is renamed or removed before that.
+HRESULT EndWriting(WmvWriter* w) { return w->writer ? w->writer->EndWriting() : 0; }
+
+// Releases every interface; the settings become zero. The names stay.
+void ReleaseAll(WmvWriter* w) {
   ReleaseInterface(&w->videoProps);
   ReleaseInterface(&w->audioProps);
   w->videoInput = kWmvNoInput;
@@ -133,14 +132,9 @@ HRESULT EndAndRelease(WmvWriter* w) {
   w->audioFrames = 0;
   ReleaseInterface(&w->profileManager2);
   ReleaseInterface(&w->profile);
-  HRESULT ended = 0;
-  if (w->writer) {
-    ended = w->writer->EndWriting();  // also when writing never began
-    ReleaseInterface(&w->writer);
-  }
+  ReleaseInterface(&w->writer);
   ReleaseInterface(&w->profileManager);
   std::memset(&w->settings, 0, sizeof w->settings);
-  return ended;
 }
 
 HRESULT Finish(HRESULT result) {
@@ -330,14 +324,15 @@ void WmvWriter_Init(WmvWriter* writer) {
 }
 
 void WmvWriter_Reset(WmvWriter* w) {
-  EndAndRelease(w);  // an unfinished file: how its end went is of no use
+  EndWriting(w);  // an unfinished file: how its end went is of no use
   DropNames(w);
+  ReleaseAll(w);
   SLSetLastError(SL_OK);
 }
 
 HRESULT WmvWriter_Finish(WmvWriter* w) {
   if (!w->writer) return Finish(WMV_E_FAIL);
-  HRESULT result = EndAndRelease(w);
+  HRESULT result = EndWriting(w);
   if (!Failed(result) && w->temporaryName) {
     if (SLReplaceFileA(w->temporaryName, w->fileName)) {
       SLFree(w->temporaryName);  // it is the file now: kept
@@ -347,6 +342,7 @@ HRESULT WmvWriter_Finish(WmvWriter* w) {
     }
   }
   DropNames(w);
+  ReleaseAll(w);
   return Finish(result);
 }
 
@@ -357,12 +353,15 @@ HRESULT WmvWriter_Open(WmvWriter* writer, const char* fileName, const WmvWriterS
   WmvWriter_Reset(writer);
   writer->settings = *settings;
   writer->settings.quality = std::fmin(std::fmax(writer->settings.quality, 1.0), 100.0);
-  HRESULT hr = TakeNames(writer, fileName);
-  if (!Failed(hr)) hr = OpenSteps(writer, writer->temporaryName);
+  TSLAutoPtr<char> finalName, temporary;
+  HRESULT hr = NamesOf(fileName, &finalName, &temporary);
+  if (!Failed(hr)) hr = OpenSteps(writer, temporary.Get());
   if (Failed(hr)) {
     WmvWriter_Reset(writer);
     return Finish(hr);
   }
+  writer->fileName = finalName.Detach();
+  writer->temporaryName = temporary.Detach();  // begun: the sibling is this writer's
   return Finish(0);
 }
 

@@ -8,7 +8,10 @@
 // the system writer has ended and closed it without a fault, renames it over the asked
 // name. A reset, a failure or a run that never ends (a crash, a kill) leaves an earlier
 // file of that name as it was; the sibling goes on a reset or a failure, and a sibling
-// that a killed run left is removed by the next open of the same name.
+// that a killed run left is removed by the next open of the same name. A sibling that
+// another writer holds open (another copy of the program exporting the same movie) is
+// never touched: the open fails at once with 0x80070020 and makes nothing, and the
+// other writer finishes its file whole.
 #pragma once
 
 #include "foundation/SLTypes.h"
@@ -42,7 +45,7 @@ struct WmvWriter {
   IWMInputMediaProps* audioProps;
   u64 audioFrames;  // sample frames written
   char* fileName;       // the name the finished file takes; null when reset
-  char* temporaryName;  // the sibling it is written under until then (ours: created by the open)
+  char* temporaryName;  // the sibling it is written under until then (ours: created and held by the open)
 };
 
 enum : u32 {
@@ -56,7 +59,8 @@ void WmvWriter_Init(WmvWriter* writer);
 // Checks the settings (refused: 0x80070057 with the writer untouched), resets the writer,
 // then builds the profile, the writer and its inputs and begins writing `fileName`.
 // Any later failure leaves the writer reset and answers the failing step's code; a
-// folder under the asked name is refused at once (0x80070005), not after the movie.
+// folder under the asked name is refused at once (0x80070005), not after the movie, and
+// a name another writer is writing now too (0x80070020).
 HRESULT WmvWriter_Open(WmvWriter* writer, const char* fileName, const WmvWriterSettings* settings);
 // One bottom-up picture of width x height, rows of WmvWriter_RowBytes(width) bytes,
 // stamped pictures-written / framesPerSecond seconds.

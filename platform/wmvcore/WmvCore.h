@@ -12,9 +12,16 @@
 // ("wmav2") at the profile's rate, channels and bit rate. Files are bit-exact: the same
 // samples give the same bytes.
 //
+// The file is the writer's alone: BeginWriting creates it afresh and locks it against
+// every other writer, in this process or another, until the writer is released (not at
+// EndWriting, so that its owner can rename or remove the finished file first). A file
+// another writer holds is refused and left as it is; one nobody holds (a process that
+// wrote it ended without removing it) is removed and made again.
+//
 // Results: 0 (S_OK); 0x80070057 a bad argument or a call out of order; 0x8007000E no
 // memory; 0x80070003 / 0x80070005 the file cannot be created (no such folder / access
-// denied); 0x80070070 the disk is full; 0x80004005 any other failure.
+// denied); 0x80070020 another writer holds the file; 0x80070070 the disk is full;
+// 0x80004005 any other failure.
 #pragma once
 
 #include "platform/gdi32/Gdi32.h"
@@ -29,6 +36,7 @@ inline constexpr HRESULT WM_E_INVALIDARG = E_INVALIDARG;
 inline constexpr HRESULT WM_E_OUTOFMEMORY = E_OUTOFMEMORY;
 inline constexpr HRESULT WM_E_PATH_NOT_FOUND = HRESULT(0x80070003u);
 inline constexpr HRESULT WM_E_ACCESS_DENIED = HRESULT(0x80070005u);
+inline constexpr HRESULT WM_E_SHARING_VIOLATION = HRESULT(0x80070020u);
 inline constexpr HRESULT WM_E_DISK_FULL = HRESULT(0x80070070u);
 
 // Major types, subtypes and format types of media types.

@@ -10,8 +10,14 @@
 //
 // The file goes through our own I/O callbacks: the error of a failing write (a full
 // disk above all) reaches the caller as its code, and a test can set a size limit.
+//
+// Two writers of one file (two copies of the program exporting the same movie) must not
+// write into each other's: the file is claimed with an flock(2) lock that a second
+// descriptor keeps from BeginWriting until the writer is released, past EndWriting, so
+// that the caller's rename or removal of the finished file is also done under it.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -99,6 +105,63 @@ int WriteFile(void* opaque, std::uint8_t* data, int length) {
   return length;
 }
 
+// How many times a claim takes the name again after another writer removed or replaced
+// the file between our open and our lock: a bound that only writers racing for the
+// same name without end could reach.
+constexpr int kClaimAttempts = 64;
+
+// Creates `path` afresh and locks it, answering its descriptor in `*out`. A file already
+// there is either held by another writer (refused: 0x80070020, left as it is) or left by
+// one that ended without removing it, which goes. The name is checked to still be the
+// locked file after each lock: another writer may remove or replace it between our
+// open and our lock, and a lock on a file that lost its name guards nothing. A file
+// system without locks is written unguarded, as it always was.
+HRESULT ClaimFile(const std::string& path, int* out) {
+  *out = -1;
+  for (int attempt = 0; attempt < kClaimAttempts; ++attempt) {
+    bool created = true;
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EEXIST) {
+      created = false;
+      // Not followed, and not waited on: a link or a pipe under the name is no writer's.
+      fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+      if (fd < 0 && errno == ENOENT) continue;
+      if (fd < 0 && errno == ELOOP) return WM_E_ACCESS_DENIED;
+    }
+    if (fd < 0) return FromErrno(errno);
+    const int lockError = ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
+    struct stat held {}, named {};
+    HRESULT refused = WM_S_OK;
+    bool again = false;
+    if (lockError == EWOULDBLOCK) {
+      refused = WM_E_SHARING_VIOLATION;
+    } else if (lockError == EINTR) {
+      again = true;
+    } else if (::fstat(fd, &held) != 0) {
+      refused = FromErrno(errno);
+    } else if (!S_ISREG(held.st_mode)) {
+      refused = WM_E_ACCESS_DENIED;
+    } else if (::lstat(path.c_str(), &named) != 0) {
+      if (errno == ENOENT) again = true;
+      else refused = FromErrno(errno);
+    } else if (named.st_dev != held.st_dev || named.st_ino != held.st_ino) {
+      again = true;
+    } else if (created) {
+      *out = fd;
+      return WM_S_OK;
+    } else if (::unlink(path.c_str()) == 0 || errno == ENOENT) {
+      // A leftover goes while it is locked: whoever opened it meanwhile finds, once the
+      // lock is theirs, that the name is no longer its.
+      again = true;
+    } else {
+      refused = FromErrno(errno);
+    }
+    ::close(fd);
+    if (!again) return refused;
+  }
+  return WM_E_SHARING_VIOLATION;
+}
+
 std::int64_t SeekFile(void* opaque, std::int64_t offset, int whence) {
   auto* file = static_cast<OutputFile*>(opaque);
   if (whence & AVSEEK_SIZE) return file->size;
@@ -176,6 +239,7 @@ class Writer final : public SLSoundCounted<IWMWriter> {
  public:
   ~Writer() override {
     if (format_) EndWriting();
+    Unclaim();
   }
   HRESULT QueryInterface(const GUID& iid, void** out) override {
     if (!out) return WM_E_INVALIDARG;
@@ -220,7 +284,13 @@ class Writer final : public SLSoundCounted<IWMWriter> {
   HRESULT PushAudio(Encoder* encoder, const BYTE* data, int frames);
   HRESULT DrainAudio(Encoder* encoder, bool final);
   // Frees the muxer, the encoders and the I/O; closes the file (false: its close failed).
+  // The claim on it stays.
   bool Close();
+  // Lets the file go to other writers.
+  void Unclaim() {
+    if (claim_ >= 0) ::close(claim_);
+    claim_ = -1;
+  }
 
   std::vector<Stream> streams_;
   std::vector<MediaType> inputs_;
@@ -230,6 +300,7 @@ class Writer final : public SLSoundCounted<IWMWriter> {
   AVFormatContext* format_ = nullptr;
   AVIOContext* io_ = nullptr;
   OutputFile file_;
+  int claim_ = -1;  // the lock's own descriptor of the file begun last, until release
   std::vector<std::unique_ptr<Encoder>> encoders_;
   HRESULT failure_ = WM_S_OK;  // the first failing write, reported again by EndWriting
 };
@@ -447,9 +518,13 @@ HRESULT Writer::Begin() {
     encoder->stream->time_base = encoder->codec->time_base;
     if (avcodec_parameters_from_context(encoder->stream->codecpar, encoder->codec) < 0) return WM_E_OUTOFMEMORY;
   }
+  Unclaim();  // a file begun earlier by this writer is no longer its own
   file_ = OutputFile{};
-  file_.fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (file_.fd < 0) return FromErrno(errno);
+  if (HRESULT claimed = ClaimFile(path_, &file_.fd); claimed != WM_S_OK) return claimed;
+  // The lock belongs to the open file, not the descriptor: a duplicate keeps it when the
+  // file is closed at the end.
+  claim_ = ::fcntl(file_.fd, F_DUPFD_CLOEXEC, 0);
+  if (claim_ < 0) return FromErrno(errno);
   constexpr int kBufferBytes = 1 << 15;  // small enough that a full disk shows soon
   auto* buffer = static_cast<unsigned char*>(av_malloc(kBufferBytes));
   if (!buffer) return WM_E_OUTOFMEMORY;
@@ -473,10 +548,11 @@ HRESULT Writer::BeginWriting() {
     result = WM_E_OUTOFMEMORY;
   }
   if (result != WM_S_OK) {
-    // A file that could not be started is of no use to anyone: it goes again.
-    const bool created = file_.fd >= 0;
+    // A file that could not be started is of no use to anyone: it goes again, before
+    // the lock, so that no other writer has begun it meanwhile.
+    if (file_.fd >= 0) ::unlink(path_.c_str());
     Close();
-    if (created) ::unlink(path_.c_str());
+    Unclaim();
     return result;
   }
   failure_ = WM_S_OK;

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -108,16 +110,61 @@ HRESULT WriteNoise(WmvWriter* writer, u32 pictures) {
   return hr;
 }
 
-// Runs `child` in a forked process and answers how it ended: its exit status, or 128 +
-// the signal that ended it.
+// Runs `child` in a forked process.
 template <class Child>
-int InChild(Child child) {
+pid_t StartChild(Child child) {
   std::fflush(nullptr);
   const pid_t pid = fork();
   if (pid == 0) _exit(child());
+  return pid;
+}
+
+// How a child ended: its exit status, or 128 + the signal that ended it.
+int EndOfChild(pid_t pid) {
   int status = 0;
   if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+template <class Child>
+int InChild(Child child) {
+  return EndOfChild(StartChild(child));
+}
+
+// A pipe between forked processes: words written, or a signal to every reader at once
+// when the last process holding the write end closes it.
+struct Pipe {
+  int ends[2] = {-1, -1};
+  Pipe() { EXPECT_EQ(pipe(ends), 0); }
+  ~Pipe() {
+    CloseWrites();
+    close(ends[0]);
+  }
+  void CloseWrites() {
+    if (ends[1] >= 0) close(ends[1]);
+    ends[1] = -1;
+  }
+  bool Write(u32 word) const { return write(ends[1], &word, sizeof word) == ssize_t(sizeof word); }
+  // The next word, or ~0 once every writer closed.
+  u32 Read() const {
+    u32 word = 0;
+    ssize_t got;
+    while ((got = read(ends[0], &word, sizeof word)) < 0 && errno == EINTR) {
+    }
+    return got == ssize_t(sizeof word) ? word : ~0u;
+  }
+};
+
+constexpr u32 kInUse = 0x80070020u;  // ERROR_SHARING_VIOLATION as an HRESULT
+
+// `pictures` pictures of 664 x 372 that a reader decodes without an error.
+void ExpectWholeMovie(const std::string& path, u32 pictures) {
+  EXPECT_EQ(ReadAll(path).substr(0, 4), std::string("\x30\x26\xB2\x75"));  // the ASF header object
+  if (!HaveFfmpeg()) return;
+  EXPECT_EQ(SLTestCapture("ffprobe -v error -count_frames -select_streams v -show_entries stream=nb_read_frames "
+                          "-of csv=p=0 '" + path + "'"),
+            std::to_string(pictures) + "\n");
+  EXPECT_EQ(SLTestCapture("ffmpeg -v error -i '" + path + "' -f null - 2>&1"), "");
 }
 
 constexpr char kEarlier[] = "the earlier video, byte for byte";
@@ -380,4 +427,73 @@ TEST(WmvWriter, ProcessesThatEndOrHitTheirSizeLimitKeepTheEarlierFile) {
   ASSERT_EQ(WriteMovie(path, 1), 0);
   EXPECT_EQ(Listing(dir.Host()), (std::vector<std::string>{"Peli.WMV"}));
   EXPECT_NE(ReadAll(path), kEarlier);
+}
+
+TEST(WmvWriter, ASecondExportOfTheSameNameLeavesTheFirstWhole) {
+  TempDir dir;
+  const std::string path = dir.Host("Peli.WMV"), sibling = dir.Host(".Peli.WMV.tmp");
+  std::ofstream(path) << kEarlier;
+  Pipe ready, go;
+  const pid_t first = StartChild([&] {
+    go.CloseWrites();
+    WmvWriter writer;
+    WmvWriter_Init(&writer);
+    if (WmvWriter_Open(&writer, path.c_str(), &kExportSettings) != 0 || WriteNoise(&writer, 15) != 0) return 11;
+    if (!ready.Write(1) || go.Read() != ~0u || WriteNoise(&writer, 15) != 0) return 12;
+    return WmvWriter_Finish(&writer) == 0 ? 0 : 13;
+  });
+  ready.CloseWrites();
+  ASSERT_EQ(ready.Read(), 1u);
+  struct stat before {}, after {};
+  ASSERT_EQ(stat(sibling.c_str(), &before), 0);
+  {
+    OpenWriter second;  // another copy of the program, exporting the same movie
+    EXPECT_EQ(u32(WmvWriter_Open(&second.writer, path.c_str(), &kExportSettings)), kInUse);
+    EXPECT_EQ(SLGetLastError(), kInUse);
+    EXPECT_EQ(second.writer.writer, nullptr);
+    EXPECT_EQ(second.writer.temporaryName, nullptr);
+  }
+  ASSERT_EQ(stat(sibling.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);  // the first one's, still there
+  EXPECT_EQ(ReadAll(path), kEarlier);
+  go.CloseWrites();
+  EXPECT_EQ(EndOfChild(first), 0);
+  EXPECT_EQ(Listing(dir.Host()), (std::vector<std::string>{"Peli.WMV"}));
+  ExpectWholeMovie(path, 30);
+}
+
+TEST(WmvWriter, ExportsThatStartTogetherLeaveOneWriting) {
+  TempDir dir;
+  const std::string path = dir.Host("Peli.WMV");
+  // First with no sibling, then each time over one that a killed run left.
+  for (int round = 0; round < 3; ++round) {
+    if (round) std::ofstream(dir.Host(".Peli.WMV.tmp")) << "left by a run that was killed";
+    Pipe start, results, go;
+    std::vector<pid_t> exports;
+    for (int i = 0; i < 4; ++i)
+      exports.push_back(StartChild([&] {
+        start.CloseWrites();
+        go.CloseWrites();
+        start.Read();
+        WmvWriter writer;
+        WmvWriter_Init(&writer);
+        const HRESULT opened = WmvWriter_Open(&writer, path.c_str(), &kExportSettings);
+        const bool told = results.Write(u32(opened));
+        results.CloseWrites();
+        if (!told || opened != 0) return told && u32(opened) == kInUse ? 0 : 11;
+        if (WriteNoise(&writer, 5) != 0) return 12;
+        go.Read();  // every other export tried meanwhile
+        return WmvWriter_Finish(&writer) == 0 ? 0 : 13;
+      }));
+    start.CloseWrites();
+    results.CloseWrites();
+    std::vector<u32> codes;
+    for (int i = 0; i < 4; ++i) codes.push_back(results.Read());
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 0u), 1) << round;
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), kInUse), 3) << round;
+    go.CloseWrites();
+    for (pid_t pid : exports) EXPECT_EQ(EndOfChild(pid), 0) << round;
+    EXPECT_EQ(Listing(dir.Host()), (std::vector<std::string>{"Peli.WMV"})) << round;
+    ExpectWholeMovie(path, 5);
+  }
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -179,4 +180,37 @@ TEST(WmvCore, TheWriterKeepsItsCallOrder) {
   const std::string denied = dir.Host("missing/x.asf");
   ASSERT_EQ(writer->SetOutputFilename(std::u16string(denied.begin(), denied.end()).c_str()), 0);
   EXPECT_EQ(std::uint32_t(writer->BeginWriting()), 0x80070003u);
+}
+
+TEST(WmvCore, AFileIsHeldUntilItsWriterIsReleased) {
+  TempDir dir;
+  const std::string path = dir.Host("held.asf");
+  const std::u16string name(path.begin(), path.end());
+  Ref<IWMProfile> profile;
+  ASSERT_EQ(Load(kTwoStreams, &profile), 0);
+  Ref<IWMWriter> second;
+  ASSERT_EQ(WMCreateWriter(nullptr, &second), 0);
+  ASSERT_EQ(second->SetProfile(profile.p), 0);
+  ASSERT_EQ(second->SetOutputFilename(name.c_str()), 0);
+  auto contents = [&] {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  {
+    Ref<IWMWriter> first;
+    ASSERT_EQ(WMCreateWriter(nullptr, &first), 0);
+    ASSERT_EQ(first->SetProfile(profile.p), 0);
+    ASSERT_EQ(first->SetOutputFilename(name.c_str()), 0);
+    ASSERT_EQ(first->BeginWriting(), 0);
+    EXPECT_EQ(std::uint32_t(second->BeginWriting()), 0x80070020u);
+    ASSERT_EQ(first->EndWriting(), 0);
+    // Closed but not released: its owner may still be renaming it, and it stays whole.
+    const std::string written = contents();
+    EXPECT_EQ(std::uint32_t(second->BeginWriting()), 0x80070020u);
+    EXPECT_GT(written.size(), 0u);
+    EXPECT_EQ(contents(), written);
+  }
+  // Released without being removed, as by a process that ended: the next writer takes it.
+  EXPECT_EQ(second->BeginWriting(), 0);
+  EXPECT_EQ(second->EndWriting(), 0);
 }
