@@ -16,7 +16,6 @@
 // descriptor keeps from BeginWriting until the writer is released, past EndWriting, so
 // that the caller's rename or removal of the finished file is also done under it.
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,10 +32,8 @@ extern "C" {
 
 #include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <utility>
 
