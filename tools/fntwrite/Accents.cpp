@@ -40,19 +40,35 @@ using MarkPixels = std::vector<std::pair<int, int>>;
 
 // An acute rises to the right from over the middle of the letter; over a one-column stem
 // it starts on the stem and its third pixel stands above its second, which keeps it one
-// column wider than the stem and clearly taller than the dot it replaces.
-MarkPixels Acute(const InkBox& ink, int rows) {
+// column wider than the stem and clearly taller than the dot it replaces. A bold stroke
+// doubles each pixel to the right.
+MarkPixels Acute(const InkBox& ink, int rows, int stroke) {
   const int column = ink.left == ink.right ? ink.left : (ink.left + ink.right) / 2;
-  MarkPixels pixels{{column, 0}, {column + 1, 1}};
-  if (rows == 3) pixels.push_back({column + 1, 2});
+  MarkPixels pixels;
+  for (int thick = 0; thick < stroke; ++thick) {
+    pixels.push_back({column + thick, 0});
+    pixels.push_back({column + 1 + thick, 1});
+    if (rows == 3) pixels.push_back({column + 1 + thick, 2});
+  }
   return pixels;
 }
 
 // Two dots over the letter's stems, drawn in from the edges of a wide letter so they read
-// as a pair rather than as the stems' ends.
-MarkPixels Diaeresis(const InkBox& ink) {
-  const int inset = ink.right - ink.left + 1 >= 5 ? 1 : 0;
-  return {{ink.left + inset, 0}, {ink.right - inset, 0}};
+// as a pair rather than as the stems' ends; a bold stroke makes them squares of two where
+// a free column stays between them. None when the letter is too narrow for a pair.
+MarkPixels Diaeresis(const InkBox& ink, int stroke) {
+  const int inkWidth = ink.right - ink.left + 1;
+  const int inset = inkWidth >= 5 ? 1 : 0;
+  if (inkWidth - 2 * inset < 2 * stroke + 1) stroke = 1;
+  if (inkWidth - 2 * inset < 3) return {};
+  const int left = ink.left + inset, right = ink.right - inset - (stroke - 1);
+  MarkPixels pixels;
+  for (int x = 0; x < stroke; ++x)
+    for (int y = 0; y < stroke; ++y) {
+      pixels.push_back({left + x, y});
+      pixels.push_back({right + x, y});
+    }
+  return pixels;
 }
 
 // A wave of two rows, four to six columns, centred over the letter.
@@ -80,23 +96,32 @@ const std::vector<AccentedLetter>& SpanishAccentedLetters() {
   return kLetters;
 }
 
-bool DrawAccented(const GlyphCell& base, Mark mark, int pixels, GlyphCell* out) {
+int StemWidth(const GlyphCell& dotlessI) {
+  const InkBox ink = FindInk(dotlessI);
+  if (ink.top < 0) return 1;
+  int width = 0;
+  for (int column = 0; column < dotlessI.width; ++column) width += dotlessI.At(column, (ink.top + dotlessI.height) / 2) >= kInk;
+  return std::clamp(width, 1, 2);
+}
+
+bool DrawAccented(const GlyphCell& base, Mark mark, int pixels, int stroke, GlyphCell* out) {
   const InkBox ink = FindInk(base);
-  if (ink.top < 0 || (mark == Mark::kDiaeresis && ink.right - ink.left < 2)) return false;
-  // Rows the mark spans: a larger font's acute is three rows high, as is any acute over a
-  // one-column stem, when the line leaves the room.
-  int rows = mark == Mark::kDiaeresis ? 1 : 2;
-  if (mark == Mark::kAcute && (pixels >= 14 || ink.left == ink.right)) rows = 3;
-  // The mark's lowest row keeps one free row over the letter. A capital close under the
-  // line's top gets a lower acute first, then gives up the free row; a mark that still
-  // does not fit is not drawn.
+  if (ink.top < 0) return false;
+  stroke = std::clamp(stroke, 1, 2);
+  // The mark's lowest row keeps one free row over the letter. A larger font's acute is
+  // three rows high, as is any acute over a one-column stem; under a line top too close
+  // for that it gets two, and then gives up the free row.
   int lowest = ink.top - 2;
-  if (lowest - (rows - 1) < 0 && rows == 3) rows = 2;
-  if (lowest - (rows - 1) < 0) lowest = rows - 1;
+  int rows = 2;
+  if (mark == Mark::kAcute && (pixels >= 14 || ink.left == ink.right) && lowest >= 2) rows = 3;
+  const MarkPixels markPixels =
+      mark == Mark::kAcute ? Acute(ink, rows, stroke) : mark == Mark::kDiaeresis ? Diaeresis(ink, stroke) : Tilde(ink);
+  if (markPixels.empty()) return false;
+  rows = 0;
+  for (const auto& [column, height] : markPixels) rows = std::max(rows, height + 1);
+  if (lowest < rows - 1) lowest = rows - 1;
   if (lowest >= ink.top) return false;
 
-  const MarkPixels markPixels =
-      mark == Mark::kAcute ? Acute(ink, rows) : mark == Mark::kDiaeresis ? Diaeresis(ink) : Tilde(ink);
   int width = base.width;
   for (const auto& [column, height] : markPixels) width = std::max(width, column + 1);
   GlyphCell cell(width, base.height);

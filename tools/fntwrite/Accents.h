@@ -46,9 +46,13 @@ const std::vector<AccentedLetter>& SpanishAccentedLetters();
 // Marks are drawn up to this size; larger fonts keep the typeface's own, which read there.
 constexpr int kDrawnMarksUpTo = 16;
 
-// `base` with `mark` above it, for a font of `pixels`; false (and `out` untouched) when
+// `base` with `mark` above it, for a font of `pixels` whose stems are `stroke` columns
+// wide (1 or 2: acutes and dots are drawn as thick); false (and `out` untouched) when
 // the base has no ink or the line leaves no room above it for a mark.
-bool DrawAccented(const GlyphCell& base, Mark mark, int pixels, GlyphCell* out);
+bool DrawAccented(const GlyphCell& base, Mark mark, int pixels, int stroke, GlyphCell* out);
+
+// How many columns wide the font's strokes are, measured on the stem of its dotless i.
+int StemWidth(const GlyphCell& dotlessI);
 
 // ¡ and ¿: clears the half-inked row that joins the dot to the stroke under it, folding its
 // ink into the dot, so the dot stands apart as in ! and ?. Nothing changes when a free

@@ -238,6 +238,11 @@ int main(int argc, char** argv) {
   }
   // The Spanish accented letters drawn on their plain letters, where the typeface gives
   // them the same advance (see Accents.h), and the inverted marks' dots set apart.
+  GlyphCell dotlessI;
+  int dotlessAdvance = 0;
+  const int stroke = RenderCell(face, u'ı', ascender, lineHeight, &dotlessI, &dotlessAdvance)
+                         ? fntwrite::StemWidth(dotlessI)
+                         : 1;
   for (size_t i = 0; i < characters.size() && pixels <= fntwrite::kDrawnMarksUpTo; ++i) {
     if (characters[i] == u'¡' || characters[i] == u'¿') fntwrite::SeparateDot(&cells[i]);
     for (const fntwrite::AccentedLetter& letter : fntwrite::SpanishAccentedLetters()) {
@@ -247,7 +252,7 @@ int main(int argc, char** argv) {
       int baseAdvance = 0;
       if (FT_Get_Char_Index(source, letter.base) != 0 &&
           RenderCell(source, letter.base, ascender, lineHeight, &base, &baseAdvance) && baseAdvance == advances[i])
-        fntwrite::DrawAccented(base, letter.mark, pixels, &cells[i]);
+        fntwrite::DrawAccented(base, letter.mark, pixels, stroke, &cells[i]);
     }
   }
 
