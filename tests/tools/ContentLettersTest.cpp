@@ -1,7 +1,7 @@
 // The accented letters of every font the content installs (the loose .FNT files and the
-// skin pack's), read from the glyph pages: each is a picture of its own, with a mark of
-// solid pixels that a child tells from the plain letter (í from i above all), and each
-// steps exactly as far as its plain letter in running text.
+// skin pack's), read from the glyph pages the device loads: each is a picture of its own,
+// with a mark of solid pixels that a child tells from the plain letter (í from i above
+// all), and each steps exactly as far as its plain letter in running text.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +11,7 @@
 #include <sstream>
 #include <vector>
 
-#include "foundation/SLByteOrder.h"
+#include "image/SLImageArray.h"
 #include "tests/support/ContentFiles.h"
 #include "tests/support/MemoryGfxDevice.h"
 #include "tests/support/TestSupport.h"
@@ -41,39 +41,27 @@ struct Picture {
   }
 };
 
-// The glyph pictures of a font file (the layout SLGfxFonts.cpp reads), by code; empty
-// when the bytes are not a font.
-std::map<char16_t, Picture> ReadGlyphs(const std::string& bytes) {
-  const auto* data = reinterpret_cast<const u8*>(bytes.data());
-  if (bytes.size() < 23 || bytes.compare(0, 11, "Font File.\x1A") != 0) return {};
-  const size_t glyphs = SLLoadLE16(data + 13), pages = SLLoadLE32(data + 19);
-  const size_t kerning = 23 + glyphs * 12;
-  if (bytes.size() < kerning + 2) return {};
-  const size_t pixels = kerning + 2 + size_t(SLLoadLE16(data + kerning)) * 6;
-  if (bytes.size() != pixels + pages * 256 * 256 * 4) return {};
-  std::map<char16_t, Picture> out;
-  for (size_t i = 0; i < glyphs; ++i) {
-    const u8* g = data + 23 + i * 12;
-    const int left = SLLoadLE16(g + 2), top = SLLoadLE16(g + 4), right = SLLoadLE16(g + 6), bottom = SLLoadLE16(g + 8);
-    const size_t page = SLLoadLE16(g + 10);
-    if (page >= pages || right > 256 || bottom > 256 || right < left || bottom < top) return {};
-    Picture& p = out[char16_t(SLLoadLE16(g))];
-    p.width = right - left, p.height = bottom - top;
-    for (int row = top; row < bottom; ++row)
-      for (int column = left; column < right; ++column)
-        p.alpha.push_back(data[pixels + page * 256 * 256 * 4 + (size_t(row) * 256 + size_t(column)) * 4 + 3]);
-  }
-  return out;
+// A glyph's picture as the device loaded it: the alpha of its cell on its page (BGRA).
+Picture GlyphPicture(CMemoryGfxDevice& device, SL_GS_Font* font, char16_t code) {
+  Picture p;
+  const SL_GS_FontGlyph* glyph = device.FindGlyph(font, code);
+  if (!glyph) return p;
+  const CSLImage* page = (*device.Record(font)->pages)[glyph->page];
+  p.width = int(glyph->right - glyph->left), p.height = int(glyph->bottom - glyph->top);
+  for (u32 row = glyph->top; row < glyph->bottom; ++row)
+    for (u32 column = glyph->left; column < glyph->right; ++column) p.alpha.push_back(page->GetPixelAddress(column, row)[3]);
+  return p;
 }
 
-// Every installed font: the loose files under Gfx and those the skin pack lists.
-std::map<std::string, std::string> InstalledFonts() {
-  std::map<std::string, std::string> fonts;
+// Every installed font, loaded: the loose files under the content and those the skin
+// pack lists.
+std::map<std::string, SL_GS_Font*> InstalledFonts(CMemoryGfxDevice& device) {
+  std::map<std::string, SL_GS_Font*> fonts;
   for (const auto& entry : fs::recursive_directory_iterator(kContent)) {
     std::string extension = entry.path().extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(), ::toupper);
     if (entry.is_regular_file() && extension == ".FNT")
-      fonts[fs::relative(entry.path(), kContent).string()] = Read(entry.path().string());
+      fonts[fs::relative(entry.path(), kContent).string()] = device.LoadFontFromFile(Narrow(entry.path().string()).c_str());
   }
   Pack skin(kContent + "/Gfx/Skin.DAT");
   std::istringstream layout(skin.Bytes("layout.inf"));
@@ -81,8 +69,10 @@ std::map<std::string, std::string> InstalledFonts() {
   while (std::getline(layout, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (!line.empty() && line[0] == '[') section = line;
-    else if (section == "[Fonts]" && line.find(" = ") != std::string::npos)
-      fonts["Skin.DAT/" + line.substr(line.find(" = ") + 3)] = skin.Bytes(line.substr(line.find(" = ") + 3));
+    else if (section == "[Fonts]" && line.find(" = ") != std::string::npos) {
+      const std::string file = line.substr(line.find(" = ") + 3);
+      fonts["Skin.DAT/" + file] = skin.Open(file) ? device.LoadFontFromStorage(&skin.storage) : nullptr;
+    }
   }
   return fonts;
 }
@@ -119,18 +109,31 @@ int StemTop(const Picture& i) {
   return row;
 }
 
-TEST(ContentLetters, EveryAccentedLetterIsItsOwnPicture) {
-  ASSERT_TRUE(fs::exists(kContent + "/contentgen.stamp")) << "contentgen has not written " << kContent;
-  const std::map<std::string, std::string> fonts = InstalledFonts();
-  EXPECT_GE(fonts.size(), 7u);
-  for (const auto& [name, bytes] : fonts) {
+class ContentLetters : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SLTestRegisterClasses();
+    ASSERT_TRUE(fs::exists(kContent + "/contentgen.stamp")) << "contentgen has not written " << kContent;
+    ASSERT_TRUE(device.Init(nullptr, nullptr, nullptr));
+    fonts = InstalledFonts(device);
+    EXPECT_GE(fonts.size(), 7u);
+  }
+  void TearDown() override {
+    for (const auto& [name, font] : fonts)
+      if (font) device.DestroyFont(font);
+  }
+  CMemoryGfxDevice device;
+  std::map<std::string, SL_GS_Font*> fonts;
+};
+
+TEST_F(ContentLetters, EveryAccentedLetterIsItsOwnPicture) {
+  for (const auto& [name, font] : fonts) {
     SCOPED_TRACE(name);
-    const std::map<char16_t, Picture> glyphs = ReadGlyphs(bytes);
-    ASSERT_FALSE(glyphs.empty());
+    ASSERT_NE(font, nullptr) << std::hex << SLGetLastError();
     for (const Pair& pair : kPairs) {
       SCOPED_TRACE(unsigned(pair.accented));
-      ASSERT_TRUE(glyphs.count(pair.accented) && glyphs.count(pair.plain));
-      const Picture &accented = glyphs.at(pair.accented), &plain = glyphs.at(pair.plain);
+      const Picture accented = GlyphPicture(device, font, pair.accented), plain = GlyphPicture(device, font, pair.plain);
+      ASSERT_TRUE(accented.width && plain.width);
       EXPECT_GE(Differences(accented, plain), 2);
       // The mark stands over the plain letter: over a capital's top, a small letter's
       // body, and for í over the stem, where the i has its dot.
@@ -143,7 +146,7 @@ TEST(ContentLetters, EveryAccentedLetterIsItsOwnPicture) {
     // ¡ and ¿: the dot stands apart from the stroke under it, as in ! and ?.
     for (char16_t inverted : {u'¡', u'¿'}) {
       SCOPED_TRACE(unsigned(inverted));
-      const Picture& p = glyphs.at(inverted);
+      const Picture p = GlyphPicture(device, font, inverted);
       int row = p.FirstInkRow();
       while (row < p.height && p.RowPeak(row) >= kBlank) ++row;
       EXPECT_LT(row, p.height);
@@ -155,14 +158,10 @@ TEST(ContentLetters, EveryAccentedLetterIsItsOwnPicture) {
 
 // A mark wider than its letter's cell (the acute over a one-column i) must not move the
 // letters after it: texts measure as with the plain letters.
-TEST(ContentLetters, AccentedLettersStepAsTheirPlainLetters) {
-  SLTestRegisterClasses();
-  CMemoryGfxDevice device;
-  ASSERT_TRUE(device.Init(nullptr, nullptr, nullptr));
-  for (const char* file : {"Letra_8.FNT", "Tahoma_8.FNT", "ComicSans_9B.FNT", "ComicSans_11.FNT"}) {
-    SCOPED_TRACE(file);
-    SL_GS_Font* font = device.LoadFontFromFile(Narrow(kContent + "/Gfx/" + file).c_str());
-    ASSERT_NE(font, nullptr) << std::hex << SLGetLastError();
+TEST_F(ContentLetters, AccentedLettersStepAsTheirPlainLetters) {
+  for (const auto& [name, font] : fonts) {
+    SCOPED_TRACE(name);
+    ASSERT_NE(font, nullptr);
     for (const Pair& pair : kPairs)
       for (char16_t next : {u'a', u'l', u'í', u'T', u' ', u'.', u'?'}) {
         const char16_t accented[] = {u'x', pair.accented, next}, plain[] = {u'x', pair.plain, next};
@@ -170,7 +169,6 @@ TEST(ContentLetters, AccentedLettersStepAsTheirPlainLetters) {
             << unsigned(pair.accented) << " before " << unsigned(next);
       }
     EXPECT_EQ(device.GetTextWidth(font, u"Había días", 10), device.GetTextWidth(font, u"Habia dias", 10));
-    device.DestroyFont(font);
   }
 }
 

@@ -22,8 +22,12 @@
 // balloons' sizes) would leave words as close as letters. Inside one run of text a space
 // then takes 2 pixels more than the typeface gives it.
 // Neighbours keep one free column between them; a full page starts the next one.
+// Up to 16 pixels the Spanish accented letters (á é í ó ú ü ñ and capitals) are the plain
+// letter's picture, í the dotless i's, under a mark of solid pixels (Accents.h), and the
+// dots of ¡ and ¿ stand apart from their strokes: FreeType's marks blur at these sizes.
 // Kerning pairs come from the font's kerning table and from --kern ("AV:-1"), which
-// wins. The same input gives the same bytes.
+// wins; a letter whose mark reaches past its advance kerns every pair it starts back by
+// as much. The same input gives the same bytes.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
