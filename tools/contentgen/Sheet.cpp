@@ -31,6 +31,9 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kSample = "¡Hola! ¿Qué película haremos hoy? Ñandú, pingüino «cine»";
+// Each accented letter beside its plain one, to tell them apart at a glance.
+constexpr const char* kLetterPairs = "a á e é i í o ó u ú ü n ñ A Á E É I Í O Ó U Ú Ü N Ñ ! ¡ ? ¿";
+constexpr int kFontRowHeight = 96;
 constexpr int kColumns = 16, kCellWidth = 160, kThumbWidth = 152, kThumbHeight = 100, kCellHeight = 132;
 constexpr int kSheetWidth = kColumns * kCellWidth, kMargin = 16;
 constexpr int kVideoThumbWidth = 160;
@@ -373,7 +376,7 @@ bool WriteSheet(const fs::path& dir, const fs::path& output, std::string* error)
     const int thumb = v.frames[0].height * kVideoThumbWidth / std::max(1, v.frames[0].width);
     videoHeight += 24 + strips * (thumb + 8);
   }
-  const int height = 40 + pictureRows * kCellHeight + 40 + int(fonts.size()) * 56 + 40 + videoHeight + kMargin;
+  const int height = 40 + pictureRows * kCellHeight + 40 + int(fonts.size()) * kFontRowHeight + 40 + videoHeight + kMargin;
   if (height > 32767) {
     *error = "too much content for one sheet (" + std::to_string(height) + " pixels high)";
     return false;
@@ -397,13 +400,13 @@ bool WriteSheet(const fs::path& dir, const fs::path& output, std::string* error)
   y += pictureRows * kCellHeight;
   Heading(cr, "Letras (" + std::to_string(fonts.size()) + ")", y);
   y += 40;
-  const std::u16string sample = slpack::Utf8ToUtf16(kSample);
+  const std::u16string sample = slpack::Utf8ToUtf16(kSample), pairs = slpack::Utf8ToUtf16(kLetterPairs);
   gfx.m_target = cr;
   for (const FontLine& f : fonts) {
     // Glyph pages hold the ink as the file has it (the program tints it when drawing),
     // so the samples go on a dark band where white and coloured ink both show.
     SetColor(cr, Hex(0x2B2B3A));
-    cairo_rectangle(cr, 200, y - 4, kSheetWidth - 200 - kMargin, 52);
+    cairo_rectangle(cr, 200, y - 4, kSheetWidth - 200 - kMargin, kFontRowHeight - 4);
     cairo_fill(cr);
     Text(cr, f.label, kMargin, y + 14, 11, Hex(0x505050), Align::Left, false, {}, 0, "DejaVu Sans");
     // Twice the size, pixel for pixel, so the glyph edges can be judged.
@@ -411,9 +414,10 @@ bool WriteSheet(const fs::path& dir, const fs::path& output, std::string* error)
     cairo_translate(cr, 220, y);
     cairo_scale(cr, 2, 2);
     gfx.DrawTextW(f.font, 0, 0, 0, nullptr, sample.data(), u32(sample.size()));
+    gfx.DrawTextW(f.font, 0, (kFontRowHeight - 8) / 4, 0, nullptr, pairs.data(), u32(pairs.size()));
     cairo_restore(cr);
     gfx.DestroyFont(f.font);
-    y += 56;
+    y += kFontRowHeight;
   }
   gfx.m_target = nullptr;
   Heading(cr, "Vídeos, un fotograma por segundo (" + std::to_string(videos.size()) + ")", y);

@@ -22,8 +22,12 @@
 // balloons' sizes) would leave words as close as letters. Inside one run of text a space
 // then takes 2 pixels more than the typeface gives it.
 // Neighbours keep one free column between them; a full page starts the next one.
+// Up to 16 pixels the Spanish accented letters (á é í ó ú ü ñ and capitals) are the plain
+// letter's picture, í the dotless i's, under a mark of solid pixels (Accents.h), and the
+// dots of ¡ and ¿ stand apart from their strokes: FreeType's marks blur at these sizes.
 // Kerning pairs come from the font's kerning table and from --kern ("AV:-1"), which
-// wins. The same input gives the same bytes.
+// wins; a letter whose mark reaches past its advance kerns every pair it starts back by
+// as much. The same input gives the same bytes.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -37,6 +41,7 @@
 #include <vector>
 
 #include "tools/common/ToolSupport.h"
+#include "tools/fntwrite/Accents.h"
 #include "foundation/SLByteOrder.h"
 
 namespace {
@@ -124,6 +129,35 @@ InkColumns FitInk(const FT_Bitmap& bitmap, int left, int rowOffset, int lineHeig
   return ink;
 }
 
+using fntwrite::GlyphCell;
+
+// The face that draws `code`: the font, or the fallback when only that has the character.
+FT_Face SourceOf(FT_Face face, FT_Face fallback, char16_t code) {
+  if (FT_Get_Char_Index(face, code) == 0 && fallback && FT_Get_Char_Index(fallback, code) != 0) return fallback;
+  return face;
+}
+
+// Renders `code` into its line cell; `advance` takes the typeface's advance in pixels.
+bool RenderCell(FT_Face source, char16_t code, int ascender, int lineHeight, GlyphCell* cell, int* advance) {
+  if (FT_Get_Char_Index(source, code) == 0 || FT_Load_Char(source, code, FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL))
+    return false;
+  const FT_GlyphSlot slot = source->glyph;
+  const FT_Bitmap& bitmap = slot->bitmap;
+  const bool ink = bitmap.width > 0 && bitmap.rows > 0;
+  *advance = int((slot->advance.x + 32) >> 6);
+  const InkColumns columns = ink ? FitInk(bitmap, slot->bitmap_left, ascender - slot->bitmap_top, lineHeight,
+                                          std::max(1, *advance - kGlyphGap))
+                                 : InkColumns{};
+  const int inkWidth = int(columns.coverage.size());
+  // A glyph without ink (the spaces) keeps its whole advance: see the head of the file.
+  const int width = std::min(kPageSide, std::max({1, ink ? *advance - kGlyphGap : *advance, inkWidth}));
+  const int bearing = std::clamp(columns.bearing, 0, std::max(0, width - inkWidth));
+  *cell = GlyphCell(width, lineHeight);
+  for (int column = 0; column < inkWidth && bearing + column < width; ++column)
+    for (int row = 0; row < lineHeight; ++row) cell->At(bearing + column, row) = columns.coverage[size_t(column)][size_t(row)];
+  return true;
+}
+
 struct Glyph {
   char16_t code;
   int left, top, right, bottom, page;
@@ -196,42 +230,57 @@ int main(int argc, char** argv) {
   const int ascender = int(face->size->metrics.ascender >> 6);
   const int lineHeight = std::min(kPageSide, int((face->size->metrics.ascender - face->size->metrics.descender) >> 6));
 
-  std::vector<Page> pages(1);
-  std::vector<Glyph> glyphs;
-  int x = 0, y = 0;
+  std::vector<GlyphCell> cells;
+  std::vector<int> advances;
   for (char16_t code : characters) {
-    FT_Face source = face;
-    if (FT_Get_Char_Index(face, code) == 0 && fallback && FT_Get_Char_Index(fallback, code) != 0) source = fallback;
-    if (FT_Get_Char_Index(source, code) == 0 || FT_Load_Char(source, code, FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL)) {
+    FT_Face source = SourceOf(face, fallback, code);
+    GlyphCell& cell = cells.emplace_back();
+    if (!RenderCell(source, code, ascender, lineHeight, &cell, &advances.emplace_back())) {
       std::fprintf(stderr, "fntwrite: no glyph for U+%04X\n", unsigned(code));
       return 1;
     }
-    const FT_GlyphSlot slot = source->glyph;
-    const FT_Bitmap& bitmap = slot->bitmap;
-    const bool ink = bitmap.width > 0 && bitmap.rows > 0;
-    const int advance = int((slot->advance.x + 32) >> 6);
-    const InkColumns columns = ink ? FitInk(bitmap, slot->bitmap_left, ascender - slot->bitmap_top, lineHeight,
-                                            std::max(1, advance - kGlyphGap))
-                                   : InkColumns{};
-    const int inkWidth = int(columns.coverage.size());
-    // A glyph without ink (the spaces) keeps its whole advance: see the head of the file.
-    const int width = std::min(kPageSide, std::max({1, ink ? advance - kGlyphGap : advance, inkWidth}));
-    const int bearing = std::clamp(columns.bearing, 0, std::max(0, width - inkWidth));
+  }
+  // The Spanish accented letters drawn on their plain letters, where the typeface gives
+  // them the same advance (see Accents.h), and the inverted marks' dots set apart.
+  GlyphCell dotlessI;
+  int dotlessAdvance = 0;
+  const int stroke = RenderCell(face, u'ı', ascender, lineHeight, &dotlessI, &dotlessAdvance)
+                         ? fntwrite::StemWidth(dotlessI)
+                         : 1;
+  for (size_t i = 0; i < characters.size() && pixels <= fntwrite::kDrawnMarksUpTo; ++i) {
+    if (characters[i] == u'¡' || characters[i] == u'¿') fntwrite::SeparateDot(&cells[i]);
+    for (const fntwrite::AccentedLetter& letter : fntwrite::SpanishAccentedLetters()) {
+      if (letter.code != characters[i]) continue;
+      FT_Face source = SourceOf(face, fallback, letter.code);
+      GlyphCell base;
+      int baseAdvance = 0;
+      if (FT_Get_Char_Index(source, letter.base) != 0 &&
+          RenderCell(source, letter.base, ascender, lineHeight, &base, &baseAdvance) && baseAdvance == advances[i])
+        fntwrite::DrawAccented(base, letter.mark, pixels, stroke, &cells[i]);
+    }
+  }
+
+  std::vector<Page> pages(1);
+  std::vector<Glyph> glyphs;
+  int x = 0, y = 0;
+  for (size_t i = 0; i < characters.size(); ++i) {
+    const GlyphCell& cell = cells[i];
+    const int width = std::min(kPageSide, cell.width);
     if (x + width > kPageSide) x = 0, y += lineHeight;
     if (y + lineHeight > kPageSide) {
       pages.emplace_back();
       x = 0, y = 0;
     }
     Page& page = pages.back();
-    for (int column = 0; column < inkWidth && bearing + column < width; ++column)
+    for (int column = 0; column < width; ++column)
       for (int row = 0; row < lineHeight; ++row) {
-        const unsigned char coverage = columns.coverage[size_t(column)][size_t(row)];
+        const unsigned char coverage = cell.At(column, row);
         if (coverage == 0) continue;
-        unsigned char* pixel = &page.bgra[(size_t(y + row) * kPageSide + size_t(x + bearing + column)) * 4];
+        unsigned char* pixel = &page.bgra[(size_t(y + row) * kPageSide + size_t(x + column)) * 4];
         pixel[0] = pixel[1] = pixel[2] = 255;
         pixel[3] = coverage;
       }
-    glyphs.push_back(Glyph{code, x, y, x + width, y + lineHeight, int(pages.size() - 1)});
+    glyphs.push_back(Glyph{characters[i], x, y, x + width, y + lineHeight, int(pages.size() - 1)});
     x += width + 1;
   }
 
@@ -252,6 +301,13 @@ int main(int argc, char** argv) {
     }
     pairs[pair] = adjustment;
   }
+  // A mark past a letter's advance widens its cell; every pair it starts steps back as far.
+  for (size_t i = 0; i < characters.size(); ++i)
+    if (cells[i].overhang > 0)
+      for (char16_t second : characters) {
+        const std::pair<char16_t, char16_t> pair{characters[i], second};
+        if ((pairs[pair] -= cells[i].overhang) == 0) pairs.erase(pair);
+      }
   FT_Done_Face(face);
   if (fallback) FT_Done_Face(fallback);
   FT_Done_FreeType(library);
