@@ -316,7 +316,7 @@ TEST_F(ProjectFile, FullDiskKeepsThePreviousSave) {
 // fails as on a full disk and says so, the process lives on with the movie and its
 // changes, the earlier file stays byte for byte with nothing beside it, and the same save
 // goes through once the limit is lifted.
-TEST_F(ProjectFile, SaveAtTheFileSizeLimitInItsOwnProcess) {
+TEST_F(ProjectFile, ChildSavesAtTheFileSizeLimit) {
   SL_CHILD_ONLY();
   ASSERT_EQ(Load(kSample), 1u);
   const std::string before = SaveAs("limitada");
@@ -353,7 +353,7 @@ TEST_F(ProjectFile, SaveAtTheFileSizeLimitInItsOwnProcess) {
 }
 
 TEST_F(ProjectFile, PastTheFileSizeLimitTheSaveSaysTheDiskIsFull) {
-  SL_EXPECT_CHILD_PASSES("ProjectFile.SaveAtTheFileSizeLimitInItsOwnProcess", "env --default-signal=XFSZ");
+  SL_EXPECT_CHILD_PASSES("ProjectFile.ChildSavesAtTheFileSizeLimit", "env --default-signal=XFSZ");
 }
 
 // Only files that start with the magic are projects; a name with "ó" is found as saved.

@@ -223,7 +223,7 @@ TEST_F(Recorder, AFullDiskEndsTheRecordingWithinATick) {
 // recording whose header does not fit cannot start, one that reaches the limit ends, both
 // say the disk had no room, the process lives on, the earlier recording stays byte for
 // byte and no temporary file is left; with the limit lifted a recording is made again.
-TEST_F(Recorder, AtTheFileSizeLimitInItsOwnProcess) {
+TEST_F(Recorder, ChildRecordsAtTheFileSizeLimit) {
   SL_CHILD_ONLY();
   const std::string old = Read(Host("Sfx/Grabadas/Mi voz.WAV"));
   ASSERT_FALSE(old.empty());
@@ -272,7 +272,7 @@ TEST_F(Recorder, AtTheFileSizeLimitInItsOwnProcess) {
 }
 
 TEST_F(Recorder, PastTheFileSizeLimitARecordingSaysTheDiskIsFull) {
-  SL_EXPECT_CHILD_PASSES("Recorder.AtTheFileSizeLimitInItsOwnProcess", "env --default-signal=XFSZ");
+  SL_EXPECT_CHILD_PASSES("Recorder.ChildRecordsAtTheFileSizeLimit", "env --default-signal=XFSZ");
 }
 
 TEST_F(Recorder, CancelAfterRecordingLeavesNothingAndTheChooserOpen) {
