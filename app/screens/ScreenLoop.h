@@ -33,11 +33,13 @@ struct AppScreen {
 i32 AppScreen_Run(AppScreen* screen);
 
 // The exit prompt: a modal level that disables the close button, then the question
-// "¿Desea salir de Quelvo Interactivo?" (box 1001, style 3). "Si" sets the quit flag.
+// "¿Desea salir de Quelvo Interactivo?" (box 1001, style 3). "Si" sets the quit flag;
+// "No" discards the main window's close requests, so that the next request asks again.
 void ExitPrompt_Show();
 void ExitPrompt_OnAnswer(u32 answer, std::uintptr_t argument);
 
 // "¿Desea volver al menú principal?" (box 1002, style 3): the loading screen's and the
-// editor's way back to the start menu. "Si" sets the return flag.
+// editor's way back to the start menu. "Si" sets the return flag; every answer discards
+// the main window's close requests, as the exit prompt's "No" does.
 void MainMenu_AskBackToMenu();
 void MainMenu_OnBackToMenuAnswer(u32 answer, std::uintptr_t argument);

@@ -24,7 +24,11 @@
 #include "app/editor/EditorMenus.h"
 #include "app/editor/EditorScreen.h"
 #include "app/editor/EditorState.h"
+#include "app/screens/ScreenLoop.h"
+#include "app/services/AppGlobals.h"
+#include "gamesystem/SLMainWindow.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
+#include "platform/user32/User32.h"
 #include "tests/support/AppHarness.h"
 #include "tests/support/MovieCatalog.h"
 #include "tests/support/ScriptedInput.h"
@@ -411,6 +415,44 @@ TEST_F(EditorAnswers, LeavingAsksToSaveOrLeaves) {
   EditorDialogs_Set(saved);
   EditorScreen_OnConfirmNewMovie(3, 0);
   EXPECT_EQ(Movie_SceneCount(Editor_Movie()), 0u);
+}
+
+// A request to end (SIGTERM, Ctrl-C) asks; an answer that keeps the program running
+// answers it, so the next request asks again rather than ending the program with the
+// movie unsaved. The same holds for a request that came while the questions of going back
+// to the start menu were open.
+TEST_F(EditorAnswers, AnAnswerThatStaysMakesTheNextRequestToEndAskAgain) {
+  EditorDialogs saved = EditorDialogs_Get(), dialogs = saved;
+  dialogs.askProjectName = [] {};
+  EditorDialogs_Set(dialogs);
+  CSL_GS_MainWindow& window = App_MainWindow();
+  // True when the request reached the program as a close request to ask about, false when
+  // it ended the message pump.
+  auto requestToEnd = [&] {
+    PostMessageA(window.GetHandle(), WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP);
+    return !window.ProcessMessages(false) && window.TakeCloseRequest();
+  };
+  struct Row {
+    const char* name;
+    AppDeferredFunction answer;
+    u32 choice;
+  } rows[] = {
+      {"Cancelar", &EditorScreen_OnConfirmSaveBeforeExit, 2},
+      {"Si, to save first", &EditorScreen_OnConfirmSaveBeforeExit, 3},
+      {"back to the menu, Cancelar", &EditorScreen_OnConfirmSaveBeforeMenu, 2},
+      {"back to the menu, No", &MainMenu_OnBackToMenuAnswer, 4},
+      {"back to the menu, Si", &MainMenu_OnBackToMenuAnswer, 3},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ASSERT_TRUE(requestToEnd());
+    row.answer(row.choice, 0);
+    ASSERT_TRUE(requestToEnd());
+    window.DiscardCloseRequests();
+    EXPECT_FALSE(App_IsQuitRequested());
+  }
+  App_TakeReturnToMenu();
+  EditorDialogs_Set(saved);
 }
 
 TEST_F(EditorAnswers, AVoiceThatDoesNotOpenIsDroppedAndThePlacementGoesOn) {
