@@ -22,11 +22,7 @@ start_program "$folder"
 
 if [ "$mode" = editor ]; then
   reach_start_menu
-  click_at 215 272  # "&Jugar"
-  wait_for "Pantalla: editor" 180 || fail "\"&Jugar\" did not open the editor."
-  sleep 2
-  click_at 295 215  # "&Empieza un nuevo proyecto"
-  sleep 1
+  open_new_movie
   click_at 65 188   # "InsEscena"
   sleep 1
   click_at 270 279  # the first background: the movie is modified
