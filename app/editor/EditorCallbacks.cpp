@@ -13,7 +13,6 @@
 #include "app/editor/EditorTimeline.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
-#include "gamesystem/SLMainWindow.h"
 
 namespace {
 constexpr u32 kAnswerYes = 3, kAnswerNo = 4;
@@ -329,22 +328,14 @@ void EditorScreen_OnConfirmNewMovie(u32 answer, std::uintptr_t) {
 }
 
 void EditorScreen_OnConfirmSaveBeforeExit(u32 answer, std::uintptr_t) {
-  if (answer == kAnswerNo) {
-    App_SetQuitRequested();
-    return;
-  }
-  // "Si" and "Cancelar" keep the program running: the request that asked is answered, so
-  // that the next one asks again instead of ending the program with the movie unsaved.
-  App_MainWindow().DiscardCloseRequests();
   if (answer == kAnswerYes && Editor_CurrentScene()) {
     if (EditorDialogs_Get().askProjectName) EditorDialogs_Get().askProjectName();
+  } else if (answer == kAnswerNo) {
+    App_SetQuitRequested();
   }
 }
 
 void EditorScreen_OnConfirmSaveBeforeMenu(u32 answer, std::uintptr_t) {
-  // Every answer keeps the program running: a request to end that came while the question
-  // was open, and found the close button disabled, counts as answered by it.
-  App_MainWindow().DiscardCloseRequests();
   if (answer == kAnswerYes && Editor_CurrentScene()) {
     if (EditorDialogs_Get().askProjectName) EditorDialogs_Get().askProjectName();
   } else if (answer == kAnswerNo) {

@@ -92,9 +92,6 @@ void ExitPrompt_Show() {
 
 void MainMenu_OnBackToMenuAnswer(u32 answer, std::uintptr_t) {
   if (answer == MSGBOX_YES) App_SetReturnToMenu();
-  // Either way the program goes on: a request to end that came while the question was
-  // open, and found the close button disabled, counts as answered by it.
-  App_MainWindow().DiscardCloseRequests();
 }
 
 void MainMenu_AskBackToMenu() {

@@ -33,13 +33,11 @@ struct AppScreen {
 i32 AppScreen_Run(AppScreen* screen);
 
 // The exit prompt: a modal level that disables the close button, then the question
-// "¿Desea salir de Quelvo Interactivo?" (box 1001, style 3). "Si" sets the quit flag;
-// "No" discards the main window's close requests, so that the next request asks again.
+// "¿Desea salir de Quelvo Interactivo?" (box 1001, style 3). "Si" sets the quit flag.
 void ExitPrompt_Show();
 void ExitPrompt_OnAnswer(u32 answer, std::uintptr_t argument);
 
 // "¿Desea volver al menú principal?" (box 1002, style 3): the loading screen's and the
-// editor's way back to the start menu. "Si" sets the return flag; every answer discards
-// the main window's close requests, as the exit prompt's "No" does.
+// editor's way back to the start menu. "Si" sets the return flag.
 void MainMenu_AskBackToMenu();
 void MainMenu_OnBackToMenuAnswer(u32 answer, std::uintptr_t argument);

@@ -24,7 +24,6 @@
 #include "app/editor/EditorMenus.h"
 #include "app/editor/EditorScreen.h"
 #include "app/editor/EditorState.h"
-#include "app/screens/ScreenLoop.h"
 #include "app/services/AppGlobals.h"
 #include "gamesystem/SLMainWindow.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
@@ -417,14 +416,12 @@ TEST_F(EditorAnswers, LeavingAsksToSaveOrLeaves) {
   EXPECT_EQ(Movie_SceneCount(Editor_Movie()), 0u);
 }
 
-// A request to end (SIGTERM, Ctrl-C) asks; an answer that keeps the program running
-// answers it, so the next request asks again rather than ending the program with the
-// movie unsaved. The same holds for a request that came while the questions of going back
-// to the start menu were open.
+// A request to end (SIGTERM, Ctrl-C) with the movie modified asks whether to save it; an
+// answer that keeps the program running ("Cancelar", or "Si" and its save dialog) answers
+// the request, so the next one asks again rather than ending the program with the movie
+// unsaved. So does any box that disables the close button for one that came while it was
+// open. "No" leaves, as before.
 TEST_F(EditorAnswers, AnAnswerThatStaysMakesTheNextRequestToEndAskAgain) {
-  EditorDialogs saved = EditorDialogs_Get(), dialogs = saved;
-  dialogs.askProjectName = [] {};
-  EditorDialogs_Set(dialogs);
   CSL_GS_MainWindow& window = App_MainWindow();
   // True when the request reached the program as a close request to ask about, false when
   // it ended the message pump.
@@ -432,27 +429,42 @@ TEST_F(EditorAnswers, AnAnswerThatStaysMakesTheNextRequestToEndAskAgain) {
     PostMessageA(window.GetHandle(), WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP);
     return !window.ProcessMessages(false) && window.TakeCloseRequest();
   };
+  Editor_Movie()->modified = 1;
+  // The request comes first and opens the question about saving, or comes while the
+  // question of starting a new movie is open and is held out by it.
   struct Row {
     const char* name;
-    AppDeferredFunction answer;
-    u32 choice;
-  } rows[] = {
-      {"Cancelar", &EditorScreen_OnConfirmSaveBeforeExit, 2},
-      {"Si, to save first", &EditorScreen_OnConfirmSaveBeforeExit, 3},
-      {"back to the menu, Cancelar", &EditorScreen_OnConfirmSaveBeforeMenu, 2},
-      {"back to the menu, No", &MainMenu_OnBackToMenuAnswer, 4},
-      {"back to the menu, Si", &MainMenu_OnBackToMenuAnswer, 3},
-  };
+    u32 event, command, boxId, answer;
+  } rows[] = {{"Cancelar", APP_EVENT_CLOSE_REQUEST, 0, 1001, 2},
+              {"Si", APP_EVENT_CLOSE_REQUEST, 0, 1001, 3},
+              {"another question", APP_EVENT_COMMAND, kIdMenuNuevo, 1015, 4}};
+  i32 result = 0;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    ASSERT_TRUE(requestToEnd());
-    row.answer(row.choice, 0);
+    const bool asks = row.event == APP_EVENT_CLOSE_REQUEST;
+    if (asks) {
+      ASSERT_TRUE(requestToEnd());
+    }
+    ASSERT_TRUE(EditorCommands_OnEvent(row.event, row.command, &result));
+    if (!asks) {
+      ASSERT_TRUE(requestToEnd());
+    }
+    CSL_GS_GuiWindow* box = TopLevelWithId(row.boxId);
+    ASSERT_NE(box, nullptr);
+    box->OnCommand(box, row.answer);
+    AppHarness::DrainQueue();  // the answer's own work is not this test's
     ASSERT_TRUE(requestToEnd());
     window.DiscardCloseRequests();
-    EXPECT_FALSE(App_IsQuitRequested());
   }
-  App_TakeReturnToMenu();
-  EditorDialogs_Set(saved);
+  // "No" to saving leaves.
+  ASSERT_TRUE(requestToEnd());
+  ASSERT_TRUE(EditorCommands_OnEvent(APP_EVENT_CLOSE_REQUEST, 0, &result));
+  TopLevelWithId(1001)->OnCommand(TopLevelWithId(1001), 4);
+  AppEvent answer;
+  ASSERT_TRUE(AppEventQueue_Take(&answer));
+  AppEvent_RunDeferredCall(reinterpret_cast<DeferredCall*>(answer.data));
+  EXPECT_TRUE(App_IsQuitRequested());
+  Editor_Movie()->modified = 0;
 }
 
 TEST_F(EditorAnswers, AVoiceThatDoesNotOpenIsDroppedAndThePlacementGoesOn) {
