@@ -6,8 +6,8 @@
 #   quick   0.3 seconds after the first
 #   editor  in the editor with a new scene: the first request asks whether to save the
 #           movie, "c" answers "Cancelar"; 4 seconds later the next request asks again
-#           ("ASKED AGAIN" when the program still runs a second later), and a request
-#           0.3 seconds after that one ends the program
+#           ("ASKED AGAIN" when the program still runs a second later), and one more
+#           while that question is open ends the program
 # Prints the program's debug output, "STATUS n" and "ENDED IN n MS"; $3 gets a screenshot
 # of the prompt. Usage: terminate_xvfb.sh PROGRAM-FOLDER prompt|quick|editor SCREENSHOT.png
 set -euo pipefail
