@@ -214,8 +214,10 @@ void SoundItem_Construct(SoundItem* item);
 void SoundItem_Destruct(SoundItem* item);
 SoundItem* SoundItem_Append(Scene* scene);
 // Opens the item's player on its file: "*path" from the path, else from the "Sfx" folder
-// beside the program. Only regular files are opened; one that does not open leaves the
-// item silent (false with the code) but keeps it and its name.
+// beside the program. A "*path" that names no file is looked for by its file name in the
+// program's "Sfx\Grabadas" folder, and when found there the item's name becomes "*" and
+// that path. Only regular files are opened; one that does not open leaves the item silent
+// (false with the code) but keeps it and its name.
 bool SoundItem_OpenFile(SoundItem* item);
 
 // Deep copy; out of memory ends the program (-1621).

@@ -63,6 +63,22 @@ bool IsRegularFile(const char* path) {
   return attributes != INVALID_FILE_ATTRIBUTES &&
          !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT));
 }
+
+// A recording kept by its full path whose folder has moved (a backup restored elsewhere, the
+// family's folder moved): the file of the same name in the program's own recordings folder,
+// where the recorder writes, as "%s%sSfx\Grabadas\%s" spells it. False when the path
+// names no file or that folder holds none of the name; a name differing only in letter case
+// is found by the platform's lookup.
+bool FindInRecordings(const char* path, CSLStringAnsi* found) {
+  const char* name = path;
+  for (const char* at = path; *at; ++at)
+    if (*at == '\\' || *at == '/') name = at + 1;
+  if (!*name) return false;
+  ProgramFolder(found);
+  *found += "Sfx\\Grabadas\\";
+  *found += name;
+  return IsRegularFile(found->CStr());
+}
 }  // namespace
 
 bool SoundItem_OpenFile(SoundItem* item) {
@@ -70,6 +86,13 @@ bool SoundItem_OpenFile(SoundItem* item) {
   const char* name = item->fileName.CStr();
   if (name[0] == '*') {
     path = name + 1;
+    CSLStringAnsi moved;
+    if (!IsRegularFile(path.CStr()) && FindInRecordings(path.CStr(), &moved)) {
+      // The item keeps the path it plays from, so that a save stores the one that works.
+      path = moved;
+      if (!item->fileName.Assign("*", 1) || !item->fileName.Append(moved.CStr(), moved.GetLength()))
+        Movie_FatalOutOfMemory(kFatalSceneClone);
+    }
   } else {
     // "%s%sSfx\%s%s": the program folder, two empty prefixes and the name.
     ProgramFolder(&path);

@@ -13,6 +13,7 @@
 #include "app/editor/EditorState.h"
 #include "app/dialogs/MsgBox.h"
 #include "app/dialogs/Pickers.h"
+#include "foundation/SLDebug.h"
 #include "gui/SLHtmlHelp.h"
 
 namespace {
@@ -261,6 +262,7 @@ bool EditorCommands_OnEvent(u32 type, std::uintptr_t data, i32* result) {
       return Command(u32(data));
     case APP_EVENT_CLOSE_REQUEST:
       if (!HasScenes() || !Editor_Movie()->modified) return false;
+      SLDebugPrint("Pregunta: guardar antes de salir\n");
       Ask("Salir...", "Actualmente est\xe1s creando una pel\xed" "cula.\n\n\xbf" "Deseas guardarla antes de salir?", 1001,
           &EditorScreen_OnConfirmSaveBeforeExit, 0, 4);
       return true;

@@ -64,7 +64,7 @@ bool SetButtonPictures(CSL_GS_GuiWindow* window, SL_GS_Image* const* pictures, u
 
 CSL_GS_GuiWindow* Create(const SLClassRecord* record, const char* caption, i32 x, i32 y, i32 width, i32 height,
                          u32 style, u32 id) {
-  return App_CreateWindowOrFatal(record, caption, x, y, width, height, style, id, nullptr, -2102);
+  return App_CreateWindowOrFatal(record, caption, x, y, width, height, style, id, nullptr, APP_FATAL_BOX_WINDOWS);
 }
 
 void Destroy(CSL_GS_GuiWindow*& window) {

@@ -7,6 +7,7 @@
 #include "foundation/SLArray.h"
 #include "foundation/SLError.h"
 #include "foundation/SLMemory.h"
+#include "gamesystem/SLMainWindow.h"
 #include "gui/SLGuiTopLevelWindow.h"
 
 namespace {
@@ -20,6 +21,7 @@ struct ModalEntry {
 struct ModalLevel {
   TSLArray<ModalEntry> entries;
   CSL_GS_GuiWindow* previous;  // counted reference or null
+  u32 closeButtonDisabled;
 };
 
 struct ModalStackStorage {
@@ -67,6 +69,7 @@ void ModalStack_Begin(u32 disableCloseButton) {
   void* memory = SLAllocZero(sizeof(ModalLevel));
   if (!memory) OutOfMemory(nullptr);
   auto* level = new (memory) ModalLevel{};
+  level->closeButtonDisabled = disableCloseButton ? 1 : 0;
 
   // The window to activate again when this level ends: the dialog of the level below.
   if (g_stack.levels.GetCount() > 0) {
@@ -127,6 +130,10 @@ void ModalStack_End() {
       close->SetPosition(0, 0, 0, 0, SL_GUI_SWP_KEEPZORDER | SL_GUI_SWP_NOMOVE | SL_GUI_SWP_NOSIZE, previous);
     }
   }
+  // A close request that came while the close button was disabled went unheeded; were the
+  // system's request to end left pending, the next one, however much later, would end the
+  // program without asking. The box that kept it out answers it: the next request asks.
+  if (level->closeButtonDisabled) App_MainWindow().DiscardCloseRequests();
   FreeLevel(level);
   SLSetLastError(SL_OK);
 }

@@ -14,7 +14,9 @@ class CSL_GS_GuiWindow;
 // so a close request still reaches the exit prompt; with 1 it is disabled too. Memory
 // exhaustion is fatal: -311 "Insuficiente memoria".
 void ModalStack_Begin(u32 disableCloseButton);
-// Closes the newest level; nothing when none is open.
+// Closes the newest level; nothing when none is open. A level that disabled the close
+// button discards the main window's close requests as it ends: one that came meanwhile
+// counts as answered, so the system's next request to end asks again.
 void ModalStack_End();
 // Releases every level without touching any window (process exit; tests).
 void ModalStack_Destroy();

@@ -24,7 +24,10 @@
 #include "app/editor/EditorMenus.h"
 #include "app/editor/EditorScreen.h"
 #include "app/editor/EditorState.h"
+#include "app/services/AppGlobals.h"
+#include "gamesystem/SLMainWindow.h"
 #include "gamesystem/directx/SLGfxDirectX.h"
+#include "platform/user32/User32.h"
 #include "tests/support/AppHarness.h"
 #include "tests/support/MovieCatalog.h"
 #include "tests/support/ScriptedInput.h"
@@ -411,6 +414,57 @@ TEST_F(EditorAnswers, LeavingAsksToSaveOrLeaves) {
   EditorDialogs_Set(saved);
   EditorScreen_OnConfirmNewMovie(3, 0);
   EXPECT_EQ(Movie_SceneCount(Editor_Movie()), 0u);
+}
+
+// A request to end (SIGTERM, Ctrl-C) with the movie modified asks whether to save it; an
+// answer that keeps the program running ("Cancelar", or "Si" and its save dialog) answers
+// the request, so the next one asks again rather than ending the program with the movie
+// unsaved. So does any box that disables the close button for one that came while it was
+// open. "No" leaves, as before.
+TEST_F(EditorAnswers, AnAnswerThatStaysMakesTheNextRequestToEndAskAgain) {
+  CSL_GS_MainWindow& window = App_MainWindow();
+  // True when the request reached the program as a close request to ask about, false when
+  // it ended the message pump.
+  auto requestToEnd = [&] {
+    PostMessageA(window.GetHandle(), WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP);
+    return !window.ProcessMessages(false) && window.TakeCloseRequest();
+  };
+  Editor_Movie()->modified = 1;
+  // The request comes first and opens the question about saving, or comes while the
+  // question of starting a new movie is open and is held out by it.
+  struct Row {
+    const char* name;
+    u32 event, command, boxId, answer;
+  } rows[] = {{"Cancelar", APP_EVENT_CLOSE_REQUEST, 0, 1001, 2},
+              {"Si", APP_EVENT_CLOSE_REQUEST, 0, 1001, 3},
+              {"another question", APP_EVENT_COMMAND, kIdMenuNuevo, 1015, 4}};
+  i32 result = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const bool asks = row.event == APP_EVENT_CLOSE_REQUEST;
+    if (asks) {
+      ASSERT_TRUE(requestToEnd());
+    }
+    ASSERT_TRUE(EditorCommands_OnEvent(row.event, row.command, &result));
+    if (!asks) {
+      ASSERT_TRUE(requestToEnd());
+    }
+    CSL_GS_GuiWindow* box = TopLevelWithId(row.boxId);
+    ASSERT_NE(box, nullptr);
+    box->OnCommand(box, row.answer);
+    AppHarness::DrainQueue();  // the answer's own work is not this test's
+    ASSERT_TRUE(requestToEnd());
+    window.DiscardCloseRequests();
+  }
+  // "No" to saving leaves.
+  ASSERT_TRUE(requestToEnd());
+  ASSERT_TRUE(EditorCommands_OnEvent(APP_EVENT_CLOSE_REQUEST, 0, &result));
+  TopLevelWithId(1001)->OnCommand(TopLevelWithId(1001), 4);
+  AppEvent answer;
+  ASSERT_TRUE(AppEventQueue_Take(&answer));
+  AppEvent_RunDeferredCall(reinterpret_cast<DeferredCall*>(answer.data));
+  EXPECT_TRUE(App_IsQuitRequested());
+  Editor_Movie()->modified = 0;
 }
 
 TEST_F(EditorAnswers, AVoiceThatDoesNotOpenIsDroppedAndThePlacementGoesOn) {

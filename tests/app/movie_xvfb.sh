@@ -61,11 +61,7 @@ stage=664x372+108+148 inside=640x340+120+160 counters=300x45+470+478 thumbnails=
 project="$folder/Aventuras Guardadas/Sofia y la lampara.ZQTR"
 
 reach_start_menu
-click_at 215 272  # "&Jugar"
-wait_for "Pantalla: editor" 180 || fail "\"&Jugar\" did not open the editor."
-sleep 2
-click_at 295 215  # "&Empieza un nuevo proyecto"
-sleep 1
+open_new_movie
 
 # Scene 1: the park, Sofía, and the lamp, which lands behind her and is dragged to the path.
 click_at 65 188   # "InsEscena"

@@ -82,6 +82,15 @@ reach_start_menu() {
   wait_for "Pantalla: menu de inicio" 60 || fail "The start menu did not appear."
   sleep 1
 }
+# From the start menu: "&Jugar" loads the catalogue and opens the editor, whose start-up
+# dialog is answered with "&Empieza un nuevo proyecto".
+open_new_movie() {
+  click_at 215 272  # "&Jugar"
+  wait_for "Pantalla: editor" 180 || fail "\"&Jugar\" did not open the editor."
+  sleep 2
+  click_at 295 215  # "&Empieza un nuevo proyecto"
+  sleep 1
+}
 # Closes the program from the start menu as a user would: Ctrl+Q asks, "s" answers "&Si",
 # two advances pass the closing pages; then waits for it to end.
 quit_program() {
