@@ -8,9 +8,10 @@
 #   openbox  the openbox window manager (skipped when it is not installed)
 # $3 is the prefix of the screenshots: -menu.png before the box, -box.png with it, -after.png
 # once it is answered. Prints the program's debug output, "BOX SHOWN", "FOCUS <window name>",
-# "STATE <_NET_WM_STATE>" (with a window manager), "CPU <ms>" (the program's processor time
-# over two seconds after the box), "PLAY REACHED" and, with a window manager, "STATE ON LOSS
-# <_NET_WM_STATE>" once another program's window has taken the focus.
+# "STATE <_NET_WM_STATE>" (with a window manager), "CPU MENU <ms>" and "CPU AFTER <ms>" (the
+# program's processor time over two seconds before and after the box), "PLAY REACHED" and,
+# with a window manager, "STATE ON LOSS <_NET_WM_STATE>" and "CPU ON LOSS <ms>" once another
+# program's window has taken the focus.
 # Usage: help_box_xvfb.sh PROGRAM-FOLDER none|openbox SCREENSHOT-PREFIX
 set -euo pipefail
 folder=$1
@@ -38,6 +39,15 @@ start_program "$folder" PATH="$viewers:$PATH" SL_HELP_VIEWER=failing-viewer
 reach_start_menu
 title=$(xdotool getwindowfocus getwindowname 2>/dev/null || true)
 import -window root "$shots-menu.png"
+ticks() { awk '{print $14 + $15}' /proc/$pid/stat; }
+# The program's processor time over two seconds, in ms.
+cpu_ms() {
+  local before
+  before=$(ticks)
+  sleep 2
+  echo $((($(ticks) - before) * 1000 / $(getconf CLK_TCK)))
+}
+echo "CPU MENU $(cpu_ms)"
 click_at 776 570  # "&Ayuda"
 wait_for "Ayuda: No se encontr" 30 || fail "The help did not say that nothing can show it."
 id=""
@@ -60,10 +70,7 @@ if [ -n "$manager" ]; then
   main=$(xdotool search --name "^$title\$" 2>/dev/null | head -n1 || true)
   echo "STATE $(xprop -id "$main" _NET_WM_STATE 2>/dev/null || echo unknown)"
 fi
-ticks() { awk '{print $14 + $15}' /proc/$pid/stat; }
-before=$(ticks)
-sleep 2
-echo "CPU $(( ($(ticks) - before) * 1000 / $(getconf CLK_TCK) ))"
+echo "CPU AFTER $(cpu_ms)"
 import -window root "$shots-after.png"
 click_at 215 272  # "&Jugar"
 wait_for "Pantalla: carga" 60 && echo "PLAY REACHED"
@@ -75,6 +82,7 @@ if [ -n "$manager" ]; then
   xdotool search --name '^otro$' windowactivate 2>/dev/null || true
   sleep 1
   echo "STATE ON LOSS $(xprop -id "$main" _NET_WM_STATE 2>/dev/null || echo unknown)"
+  echo "CPU ON LOSS $(cpu_ms)"
   kill $other 2>/dev/null || true
 fi
 stop_program
