@@ -50,13 +50,7 @@ cpu_ms() {
 echo "CPU MENU $(cpu_ms)"
 click_at 776 570  # "&Ayuda"
 wait_for "Ayuda: No se encontr" 30 || fail "The help did not say that nothing can show it."
-id=""
-for _ in $(seq 50); do
-  id=$(xdotool search --onlyvisible --name '^Ayuda$' 2>/dev/null | head -n1 || true)
-  [ -n "$id" ] && break
-  sleep 0.1
-done
-[ -n "$id" ] || fail "The help's box has no window."
+find_window Ayuda || fail "The help's box has no window."
 echo "BOX SHOWN"
 sleep 1
 import -window root "$shots-box.png"
