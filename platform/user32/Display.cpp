@@ -272,8 +272,8 @@ void Translate(const SDL_Event& event) {
   }
 }
 
-// The window of a focus change that a message box caused: the box takes the focus from
-// the program's active window while it is up, and gives it back when it closes.
+// An event filter that drops the focus changes of one window (its id at `windowId`) and
+// keeps every other event.
 int DropFocusChangesOf(void* windowId, SDL_Event* event) {
   if (event->type != SDL_WINDOWEVENT || event->window.windowID != *static_cast<Uint32*>(windowId)) return 1;
   const Uint8 change = event->window.event;
