@@ -14,6 +14,7 @@
 #include "app/services/CommonResources.h"
 #include "app/editor/EditorState.h"
 #include "app/screens/LoadingScreen.h"
+#include "app/screens/ScreenLoop.h"
 #include "app/services/ModalStack.h"
 #include "adventure/movie/MovieHooks.h"
 #include "foundation/SLDebug.h"
@@ -45,7 +46,7 @@ void EditorScreen_LogicTick(i32* result) {
 
 void EditorScreen_Draw() {
   AppServices& s = App_Services();
-  if (!s.gfx->IsReady()) return;
+  if (!AppScreen_ReadyToDraw()) return;
   SL_GS_RunPhaseHooks(2);
   s.frameTime->BeginFrame();
   EditorScreen_DrawScene();

@@ -7,6 +7,7 @@
 #include "app/dialogs/MsgBox.h"
 #include "foundation/SLDebug.h"
 #include "foundation/SLError.h"
+#include "foundation/SLSync.h"
 #include "gamesystem/SLFrameTime.h"
 #include "gamesystem/SLMainWindow.h"
 #include "gamesystem/SLPhaseHooks.h"
@@ -14,6 +15,10 @@
 #include "gamesystem/directx/SLMouseInput.h"
 
 namespace {
+
+// Short beside a tick (1000 / 60 ms), so that the activation that shows the window again
+// is answered at once.
+constexpr u32 kHiddenFramePauseMs = 10;
 
 void LogicTick(AppScreen* screen) {
   SL_GS_RunPhaseHooks(1);
@@ -35,7 +40,7 @@ void LogicTick(AppScreen* screen) {
 
 void DrawFrame(AppScreen* screen) {
   AppServices& s = App_Services();
-  if (!s.gfx->IsReady()) return;
+  if (!AppScreen_ReadyToDraw()) return;
   SL_GS_RunPhaseHooks(2);
   s.frameTime->BeginFrame();
   if (screen->background) s.gfx->DrawImage(screen->background, 0, 0, nullptr);
@@ -50,6 +55,12 @@ void DrawFrame(AppScreen* screen) {
 }
 
 }  // namespace
+
+bool AppScreen_ReadyToDraw() {
+  if (App_Services().gfx->IsReady()) return true;
+  SLSleep(kHiddenFramePauseMs);
+  return false;
+}
 
 i32 AppScreen_Run(AppScreen* screen) {
   AppServices& s = App_Services();

@@ -32,6 +32,12 @@ struct AppScreen {
 // when the main window is gone. The caller frees the screen's resources afterwards.
 i32 AppScreen_Run(AppScreen* screen);
 
+// True when a frame can be shown now. While it cannot (the window is minimised, or another
+// program has the focus) the frame's turn is spent asleep for a moment instead: the loop
+// would otherwise spin between its ticks on a full core, since nothing else paces it
+// then. The ticks keep their rate.
+bool AppScreen_ReadyToDraw();
+
 // The exit prompt: a modal level that disables the close button, then the question
 // "¿Desea salir de Quelvo Interactivo?" (box 1001, style 3). "Si" sets the quit flag.
 void ExitPrompt_Show();

@@ -272,6 +272,38 @@ void Translate(const SDL_Event& event) {
   }
 }
 
+// An event filter that drops the focus changes of one window (its id at `windowId`) and
+// keeps every other event.
+int DropFocusChangesOf(void* windowId, SDL_Event* event) {
+  if (event->type != SDL_WINDOWEVENT || event->window.windowID != *static_cast<Uint32*>(windowId)) return 1;
+  const Uint8 change = event->window.event;
+  return change == SDL_WINDOWEVENT_FOCUS_LOST || change == SDL_WINDOWEVENT_FOCUS_GAINED ||
+                 change == SDL_WINDOWEVENT_TAKE_FOCUS
+             ? 0
+             : 1;
+}
+
+// After a message box: the window that was active before it is active again. The focus
+// that the box took was the program's own, not a loss of focus of the program: the
+// window's focus changes met meanwhile go unseen, so the device's hook (which minimises
+// the window when it loses the focus) does not take them for the user's switch to
+// another program. The window is restored when something minimised it meanwhile (SDL
+// minimises a full-screen window that loses the focus), raised, and given the keyboard
+// focus by hand as well, since without a window manager nobody else would: the X server
+// leaves the focus nowhere when the box's window goes. Its focus event, when it comes,
+// finds it active already; the picture is drawn again.
+void GiveFocusBack(HWND window) {
+  auto* native = window ? static_cast<SDL_Window*>(NativeWindow(window)) : nullptr;
+  if (!native || !(SDL_GetWindowFlags(native) & SDL_WINDOW_SHOWN)) return;
+  SDL_PumpEvents();
+  Uint32 id = SDL_GetWindowID(native);
+  SDL_FilterEvents(&DropFocusChangesOf, &id);
+  if (SDL_GetWindowFlags(native) & SDL_WINDOW_MINIMIZED) SDL_RestoreWindow(native);
+  SDL_RaiseWindow(native);
+  SDL_SetWindowInputFocus(native);
+  MarkNeedsPaint(window);
+}
+
 }  // namespace
 
 namespace Display {
@@ -426,11 +458,13 @@ void ShowMessage(const std::u16string& caption, const std::u16string& text, UINT
   const Uint32 icon = (type & 0xF0) == 0x40   ? SDL_MESSAGEBOX_INFORMATION
                       : (type & 0xF0) == 0x30 ? SDL_MESSAGEBOX_WARNING
                                               : SDL_MESSAGEBOX_ERROR;
+  const HWND active = GetActiveWindow();
   // The platform's own window first: it waits for its answer on the display's events, and
   // so hears a termination request too. The desktop's box is a helper program SDL starts
   // and waits for (zenity): until someone clicks it the process stays deaf to SIGTERM.
-  if (ShowOwnMessage(caption, text) || g_systemBoxMissing) return;
-  SDL_ShowSimpleMessageBox(icon, ToUtf8(caption).c_str(), ToUtf8(text).c_str(), nullptr);
+  if (!ShowOwnMessage(caption, text) && !g_systemBoxMissing)
+    SDL_ShowSimpleMessageBox(icon, ToUtf8(caption).c_str(), ToUtf8(text).c_str(), nullptr);
+  GiveFocusBack(active);
 }
 
 bool WaitForEvent(int ms) {

@@ -21,13 +21,7 @@ start_program "$folder"
 reach_start_menu
 click_at 215 272  # "&Jugar"
 wait_for "Error: Error" 120 || fail "No fatal report came."
-id=""
-for _ in $(seq 50); do
-  id=$(xdotool search --onlyvisible --name '^Error$' 2>/dev/null | head -n1 || true)
-  [ -n "$id" ] && break
-  sleep 0.1
-done
-[ -n "$id" ] || fail "The report has no window."
+find_window Error || fail "The report has no window."
 echo "REPORT SHOWN"
 sleep 1
 kill -0 $pid 2>/dev/null || fail "The program ended before its report was answered."

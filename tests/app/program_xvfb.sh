@@ -50,6 +50,17 @@ wait_for() {
   done
   return 1
 }
+# Waits up to five seconds for a shown window whose whole name is $1 and sets $id to it
+# (empty when none came).
+find_window() {
+  id=""
+  for _ in $(seq 50); do
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1 || true)
+    [ -n "$id" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
 press_key() { xdotool keydown "$1"; sleep 0.15; xdotool keyup "$1"; }
 # The program's pointer starts at the top-left corner and follows the mouse's movements.
 click_at() {

@@ -1,0 +1,75 @@
+// The platform's message box over the live main window, on a virtual display: with no
+// viewer that can show the help, "&Ayuda" says so in a box of its own, and once Return
+// answers it the program's window is back as it was (not minimised, with the keyboard
+// focus, drawing the start menu, answering "&Jugar") and idle, without a window manager
+// and with openbox, where another program's window still minimises it as the device's
+// hook does on a real loss of focus (tests/app/help_box_xvfb.sh).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "tests/support/ProgramFolder.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The mean brightness (0 to 1) of a screenshot, and how far two screenshots differ (the
+// root-mean-square of their pixels' differences, 0 to 1).
+double Mean(const std::string& shot) {
+  return std::atof(SLTestCapture("convert '" + shot + "' -format '%[fx:mean]' info: 2>&1").c_str());
+}
+
+double Difference(const std::string& one, const std::string& other) {
+  const std::string out = SLTestCapture("compare -metric RMSE '" + one + "' '" + other + "' null: 2>&1");
+  const size_t open = out.find('(');
+  return open == std::string::npos ? 1.0 : std::atof(out.c_str() + open + 1);
+}
+
+std::string After(const std::string& log, const std::string& label) {
+  const size_t at = log.find(label + " ");
+  if (at == std::string::npos) return "";
+  return log.substr(at + label.size() + 1, log.find('\n', at) - at - label.size() - 1);
+}
+
+TEST(HelpBoxDisplay, TheMainWindowComesBackWhenTheHelpsBoxIsAnswered) {
+  if (std::system("command -v xvfb-run >/dev/null && command -v xdotool >/dev/null && command -v import >/dev/null") != 0)
+    GTEST_SKIP() << "xvfb-run, xdotool and ImageMagick are needed";
+  ASSERT_TRUE(fs::exists(SL_BINARY_DIR "/content/contentgen.stamp")) << "the content fixture has not run";
+  for (const std::string desktop : {"none", "openbox"}) {
+    SCOPED_TRACE(desktop);
+    if (desktop == "openbox" && std::system("command -v openbox >/dev/null") != 0) continue;
+    TempDir dir;
+    SLPlaceProgram(dir);
+    const std::string shots = std::string(SL_BINARY_DIR) + "/xvfb-help-box-" + desktop;
+    for (const char* suffix : {"-menu.png", "-box.png", "-after.png"}) std::remove((shots + suffix).c_str());
+    const std::string log = SLTestCapture(std::string(SL_SOURCE_DIR) + "/tests/app/help_box_xvfb.sh '" + dir.Host() +
+                                          "' " + desktop + " '" + shots + "' 2>&1");
+    ASSERT_NE(log.find("BOX SHOWN"), std::string::npos) << log;
+    EXPECT_NE(log.find("Ayuda: No se encontr\xc3\xb3 ning\xc3\xban programa para mostrar la ayuda.\n"),
+              std::string::npos) << log;
+    // The keys go to the program's window again, which no window manager keeps iconified.
+    EXPECT_FALSE(After(log, "TITLE").empty()) << log;
+    EXPECT_EQ(After(log, "FOCUS"), After(log, "TITLE")) << log;
+    EXPECT_EQ(After(log, "STATE").find("HIDDEN"), std::string::npos) << log;
+    // The start menu is drawn again as it was before the box, not a black window.
+    EXPECT_GT(Mean(shots + "-after.png"), 0.1) << log;
+    EXPECT_LT(Difference(shots + "-menu.png", shots + "-after.png"), 0.05) << log;
+    // The loop is paced as before the box, not spinning on a full core (2000 ms in two
+    // seconds).
+    EXPECT_LT(std::atoi(After(log, "CPU AFTER").c_str()), std::atoi(After(log, "CPU MENU").c_str()) + 500) << log;
+    EXPECT_NE(log.find("PLAY REACHED"), std::string::npos) << log;
+    // The device's hook still minimises the window when another program takes the focus.
+    if (desktop == "openbox") {
+      EXPECT_NE(After(log, "STATE ON LOSS").find("HIDDEN"), std::string::npos) << log;
+      EXPECT_LT(std::atoi(After(log, "CPU ON LOSS").c_str()), 1000) << log;
+    }
+    for (const char* fault : {"Sanitizer", "runtime error:"}) EXPECT_EQ(log.find(fault), std::string::npos) << log;
+  }
+}
+
+}  // namespace
