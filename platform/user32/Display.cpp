@@ -287,20 +287,46 @@ int DropFocusChangesOf(void* windowId, SDL_Event* event) {
 // that the box took was the program's own, not a loss of focus of the program: the
 // window's focus changes met meanwhile go unseen, so the device's hook (which minimises
 // the window when it loses the focus) does not take them for the user's switch to
-// another program. The window is restored when something minimised it meanwhile (SDL
-// minimises a full-screen window that loses the focus), raised, and given the keyboard
-// focus by hand as well, since without a window manager nobody else would: the X server
-// leaves the focus nowhere when the box's window goes. Its focus event, when it comes,
-// finds it active already; the picture is drawn again.
+// another program. A window manager moves the focus on its own time once the box's window
+// goes (it may hand it to a window of its own first), and SDL itself settles a focus
+// change only some 200 ms after the server reports it, so the window is watched until it
+// has held the focus for half a second, at most two seconds: each time it lacks it, it
+// is restored when something minimised it (SDL minimises a full-screen window that loses
+// the focus), raised, and given the keyboard focus by hand, since without a window manager
+// nobody else would (the X server leaves the focus nowhere when the box's window goes).
+// The picture is drawn again.
 void GiveFocusBack(HWND window) {
   auto* native = window ? static_cast<SDL_Window*>(NativeWindow(window)) : nullptr;
   if (!native || !(SDL_GetWindowFlags(native) & SDL_WINDOW_SHOWN)) return;
-  SDL_PumpEvents();
+  constexpr Uint64 kSettled = 500, kAtMost = 2000, kAskAgain = 100;
   Uint32 id = SDL_GetWindowID(native);
+  auto ask = [native] {
+    if (SDL_GetWindowFlags(native) & SDL_WINDOW_MINIMIZED) SDL_RestoreWindow(native);
+    SDL_RaiseWindow(native);
+    return SDL_SetWindowInputFocus(native) == 0;
+  };
+  SDL_PumpEvents();
   SDL_FilterEvents(&DropFocusChangesOf, &id);
-  if (SDL_GetWindowFlags(native) & SDL_WINDOW_MINIMIZED) SDL_RestoreWindow(native);
-  SDL_RaiseWindow(native);
-  SDL_SetWindowInputFocus(native);
+  // A display that has no focus to give (SDL's dummy driver) has nothing to wait for.
+  if (ask()) {
+    const Uint64 start = SDL_GetTicks64();
+    Uint64 focusedSince = 0, askedAt = start;
+    for (Uint64 now = start; now - start < kAtMost; now = SDL_GetTicks64()) {
+      SDL_Delay(10);
+      SDL_PumpEvents();
+      SDL_FilterEvents(&DropFocusChangesOf, &id);
+      if (SDL_GetWindowFlags(native) & SDL_WINDOW_INPUT_FOCUS) {
+        if (!focusedSince) focusedSince = now;
+        if (now - focusedSince >= kSettled) break;
+      } else {
+        focusedSince = 0;
+        if (now - askedAt >= kAskAgain) {
+          ask();
+          askedAt = now;
+        }
+      }
+    }
+  }
   MarkNeedsPaint(window);
 }
 
