@@ -15,7 +15,7 @@
 #include "media/SLMoviePlayer.h"
 #include "platform/kernel32/Modules.h"
 #include "tests/support/AppHarness.h"
-#include "tests/support/ContentCatalog.h"
+#include "tests/support/CatalogScreenTest.h"
 #include "tests/support/ContentFiles.h"
 #include "tests/support/MoviePlayerFakes.h"
 #include "tests/support/TempDir.h"
@@ -28,21 +28,12 @@ using content_test::Read;
 const std::string kSample = "Paseo en el parque";
 constexpr u32 kVoiceFrames = 4000;
 
-class MovedRecordings : public AppScreenTest {
+class MovedRecordings : public CatalogScreenTest {
  protected:
-  static void SetUpTestSuite() {
-    AppScreenTest::SetUpTestSuite();
-    ContentCatalog_Load(AppHarness::ContentDir());
-  }
-  static void TearDownTestSuite() {
-    Movie_Clear(Movie_Get());
-    ContentCatalog_Free();
-    AppScreenTest::TearDownTestSuite();
-  }
   void TearDown() override {
     Movie_Clear(Movie_Get());
     SLPlatformSetProgramFileName(AppHarness::ProgramPath().c_str());
-    AppScreenTest::TearDown();
+    CatalogScreenTest::TearDown();
   }
 
   // A family's folder with the sample movie and the recording "Mi voz.WAV", the program's

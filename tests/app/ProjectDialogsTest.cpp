@@ -25,7 +25,7 @@
 #include "gui/SLGuiScrollBar.h"
 #include "platform/kernel32/Modules.h"
 #include "tests/support/AppHarness.h"
-#include "tests/support/ContentCatalog.h"
+#include "tests/support/CatalogScreenTest.h"
 #include "tests/support/SampleCatalog.h"
 #include "tests/support/ScreenGolden.h"
 #include "tests/support/TempDir.h"
@@ -46,19 +46,10 @@ CSL_GS_GuiWindow* Child(CSL_GS_GuiWindow* dialog, u32 id) { return App_GuiManage
 
 // The program with the sample set loaded and a scratch program folder whose "Aventuras
 // Guardadas" each test fills.
-class ProjectDialogs : public AppScreenTest {
+class ProjectDialogs : public CatalogScreenTest {
  protected:
-  static void SetUpTestSuite() {
-    AppScreenTest::SetUpTestSuite();
-    ContentCatalog_Load(AppHarness::ContentDir());
-  }
-  static void TearDownTestSuite() {
-    Movie_Clear(Movie_Get());
-    ContentCatalog_Free();
-    AppScreenTest::TearDownTestSuite();
-  }
   void SetUp() override {
-    AppScreenTest::SetUp();
+    CatalogScreenTest::SetUp();
     m_dir = std::make_unique<TempDir>();
     fs::create_directories(m_dir->Host("Aventuras Guardadas"));
     SLPlatformSetProgramFileName(m_dir->Host("Zarandulvortequimbaplastelo").c_str());
@@ -67,7 +58,7 @@ class ProjectDialogs : public AppScreenTest {
     AppHarness::DrainQueue();
     SLPlatformSetProgramFileName(AppHarness::ProgramPath().c_str());
     m_dir.reset();
-    AppScreenTest::TearDown();
+    CatalogScreenTest::TearDown();
   }
   // Copies of the sample movie under the given (UTF-8) names.
   void AddProjects(const std::vector<std::string>& names) {
