@@ -62,6 +62,11 @@ enum : u32 {
   SL_STORAGE_KEEP_HANDLE = 0x200,
   SL_STORAGE_TEMPORARY = 0x400,     // removed when closed
   SL_STORAGE_OPEN_ALWAYS = 0x800,   // an open creates a missing object
+  // A create (write access only) makes the file its writer's own: new, and held against
+  // every other claim of the name until closed. A file of the name that no claim holds
+  // (its writer died) is replaced; one that another holds fails with the system's
+  // ERROR_SHARING_VIOLATION, and a name taken by a folder or a link with ERROR_FILE_EXISTS.
+  SL_STORAGE_CLAIM = 0x1000,
 };
 
 // Seek origins.

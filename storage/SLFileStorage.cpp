@@ -26,6 +26,8 @@ HANDLE SystemCreateFile(CSLFileStorageInternal* api, const SLWChar* path, DWORD 
                         DWORD disposition, DWORD attributes) {
   return api->CreateFileW(path, access, share, nullptr, disposition, attributes, nullptr);
 }
+HANDLE SystemClaimFile(CSLFileStorageInternal* api, const char* path) { return api->ClaimFileA(path); }
+HANDLE SystemClaimFile(CSLFileStorageInternal* api, const SLWChar* path) { return api->ClaimFileW(path); }
 BOOL SystemDeleteFile(CSLFileStorageInternal* api, const char* path) { return api->DeleteFileA(path); }
 BOOL SystemDeleteFile(CSLFileStorageInternal* api, const SLWChar* path) { return api->DeleteFileW(path); }
 
@@ -96,6 +98,8 @@ bool CSLFileStorage::CreateOrOpen(const C* path, u32 flags, bool create) {
     case SL_STORAGE_SHARE_WRITE: share = FILE_SHARE_WRITE; break;
     default: return SLFail(SL_E_STORAGE_FLAGS, false);
   }
+  const bool claim = (flags & SL_STORAGE_CLAIM) != 0;
+  if (claim && (!create || access != GENERIC_WRITE)) return SLFail(SL_E_STORAGE_FLAGS, false);
   CSLFileStorageInternal* api = SLGetFileStorageApi(false);
   if (!api) return SLFail(SL_E_OUT_OF_MEMORY, false);
 
@@ -116,7 +120,8 @@ bool CSLFileStorage::CreateOrOpen(const C* path, u32 flags, bool create) {
   if (!named) return false;
 
   DWORD disposition = create ? CREATE_ALWAYS : (flags & SL_STORAGE_OPEN_ALWAYS) ? OPEN_ALWAYS : OPEN_EXISTING;
-  HANDLE handle = SystemCreateFile(api, path, access, share, disposition, attributes);
+  HANDLE handle =
+      claim ? SystemClaimFile(api, path) : SystemCreateFile(api, path, access, share, disposition, attributes);
   if (!IsValidHandle(handle)) {
     m_handle = nullptr;
     FreeNames();

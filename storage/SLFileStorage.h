@@ -8,9 +8,10 @@
 
 namespace SLInternals {
 
-// The 41 file functions of "kernel32.dll", bound by name at first use. A function the
-// system lacks stays null; the wrappers then fall back to an older call or fail with a
-// system error (87 invalid parameter, 120 not implemented, 8 out of memory).
+// The 41 file functions of "kernel32.dll" and the platform's claim of a file, bound by
+// name at first use. A function the system lacks stays null; the wrappers then fall back
+// to an older call or fail with a system error (87 invalid parameter, 120 not
+// implemented, 8 out of memory).
 class CSLFileStorageInternal : public CSLBaseOODClass {
  public:
   CSLFileStorageInternal();
@@ -53,6 +54,10 @@ class CSLFileStorageInternal : public CSLBaseOODClass {
   BOOL UnmapViewOfFile(const void* view);
   BOOL CloseHandle(HANDLE handle);
   BOOL GetFileTime(HANDLE file, FILETIME* creation, FILETIME* access, FILETIME* write);
+  // The platform's claim of a file for one writer (SL_STORAGE_CLAIM); the 8-bit form
+  // converts the path as the path rule does.
+  HANDLE ClaimFileA(const char* path);
+  HANDLE ClaimFileW(const SLWChar* path);
 
   using PCreateFileA = HANDLE (*)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
   using PCreateFileW = HANDLE (*)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
@@ -87,6 +92,7 @@ class CSLFileStorageInternal : public CSLBaseOODClass {
   using PSetFileAttributesA = BOOL (*)(LPCSTR, DWORD);
   using PSetFileAttributesW = BOOL (*)(LPCWSTR, DWORD);
   using PGetFileTime = BOOL (*)(HANDLE, FILETIME*, FILETIME*, FILETIME*);
+  using PClaimFileW = HANDLE (*)(LPCWSTR);
 
   void ClearPointers();
 
@@ -132,6 +138,8 @@ class CSLFileStorageInternal : public CSLBaseOODClass {
   PSetFileAttributesA m_pSetFileAttributesA;
   PSetFileAttributesW m_pSetFileAttributesW;
   PGetFileTime m_pGetFileTime;
+  // Not one of the system's own: "SLPlatformClaimFileW", which the Linux layer adds.
+  PClaimFileW m_pClaimFileW;
 };
 
 }  // namespace SLInternals

@@ -60,6 +60,7 @@ void CSLFileStorageInternal::ClearPointers() {
   m_pSetFileAttributesA = nullptr;
   m_pSetFileAttributesW = nullptr;
   m_pGetFileTime = nullptr;
+  m_pClaimFileW = nullptr;
 }
 
 CSLFileStorageInternal::CSLFileStorageInternal() { ClearPointers(); }
@@ -117,6 +118,7 @@ bool CSLFileStorageInternal::Initialize() {
   SLBindProc(k, u"SetFileAttributesA", &m_pSetFileAttributesA);
   SLBindProc(k, u"SetFileAttributesW", &m_pSetFileAttributesW);
   SLBindProc(k, u"GetFileTime", &m_pGetFileTime);
+  SLBindProc(k, u"SLPlatformClaimFileW", &m_pClaimFileW);
   return true;
 }
 
@@ -292,6 +294,18 @@ HANDLE CSLFileStorageInternal::CreateFileA(const char* path, DWORD access, DWORD
       path, m_pCreateFileA != nullptr, m_pCreateFileW != nullptr, INVALID_HANDLE_VALUE,
       [&](const char* p) { return m_pCreateFileA(p, access, share, security, disposition, attributes, templateFile); },
       [&](const SLWChar* p) { return m_pCreateFileW(p, access, share, security, disposition, attributes, templateFile); });
+}
+
+HANDLE CSLFileStorageInternal::ClaimFileA(const char* path) {
+  return WithPathA(
+      path, false, m_pClaimFileW != nullptr, INVALID_HANDLE_VALUE, [](const char*) { return INVALID_HANDLE_VALUE; },
+      [&](const SLWChar* p) { return m_pClaimFileW(p); });
+}
+
+HANDLE CSLFileStorageInternal::ClaimFileW(const SLWChar* path) {
+  return WithPathW(
+      path, false, m_pClaimFileW != nullptr, INVALID_HANDLE_VALUE, [](const char*) { return INVALID_HANDLE_VALUE; },
+      [&](const SLWChar* p) { return m_pClaimFileW(p); });
 }
 
 HANDLE CSLFileStorageInternal::CreateFileW(const SLWChar* path, DWORD access, DWORD share,

@@ -4,6 +4,7 @@
 #include "foundation/SLLibrary.h"
 #include "foundation/SLMemory.h"
 #include "foundation/SLStr.h"
+#include "storage/SLFileReplacement.h"
 #include "storage/SLFileStorage.h"
 
 SL_IMPLEMENT_CLASS_CREATABLE(CSLIniFile, CSLObject)
@@ -278,31 +279,19 @@ bool CSLIniFile::LoadFileA(const char* fileName, bool create) {
   return Load(file.Get());
 }
 
-// The text goes to a sibling file first and replaces the original only when it was
-// written whole, so a failed save leaves the previous settings in place.
+// The text goes to a sibling file of this save's own first and replaces the original
+// only when it was written whole, so a failed save leaves the previous settings in place
+// and two programs saving one file at once leave one whole text of theirs.
 bool CSLIniFile::Save() {
   IniLock lock(&m_lock);
   if (m_fileName.IsEmpty()) return SLFail(SL_E_INI_NO_FILE_NAME, false);
-  CSLStringWide temporary;
-  if (!temporary.Assign(m_fileName.CStr()) || !temporary.Append(u".tmp")) return false;
-
-  TSLObjPtr<CSLFileStorage> file;
-  file.Attach(new CSLFileStorage());
-  if (!file) return SLFail(SL_E_OUT_OF_MEMORY, false);
-  if (!file->CreateW(temporary.CStr(), SL_STORAGE_WRITE)) return false;
-  if (!m_text.SaveToStorage(file.Get(), m_encoding)) {
-    SLErrorKeeper keep;
-    file->Close();
-    file->DeleteW(temporary.CStr());
+  CSLFileReplacement file;
+  if (!file.BeginW(m_fileName.CStr())) return false;
+  if (!m_text.SaveToStorage(file.GetStorage(), m_encoding)) {
+    file.Abandon();
     return false;
   }
-  file->Close();
-
-  if (!SLReplaceFileW(temporary.CStr(), m_fileName.CStr())) {
-    SLErrorKeeper keep;
-    file->DeleteW(temporary.CStr());
-    return false;
-  }
+  if (!file.Commit()) return false;
   return SLSetLastError(SL_OK);
 }
 

@@ -55,7 +55,9 @@ bool ProjectFile_IsValid(const char* name);
 bool ProjectFile_PathOf(const char* name, char* buffer, u32 size);
 
 // The parts under the two procedures, for the tests, the benchmark and the fuzz target.
-// Writes the movie into `path` through a sibling temporary file: SL_OK, or the code of
+// Writes the movie into `path` through a sibling temporary file of this save's own
+// (CSLFileReplacement: another copy of the program saving the same movie at once keeps
+// to its own, and the last to finish stays under the name): SL_OK, or the code of
 // the step that failed (SL_E_STORAGE_CREATE when the temporary cannot be made) with
 // nothing left behind and the old file untouched. On failure the system's error number of
 // that step stays readable (SLGetSystemLastError: ERROR_DISK_FULL for want of space).

@@ -1,5 +1,6 @@
 // Saving the movie as a project file: the writer, the walk over the movie document, and
-// the replace-on-success dance that keeps the last good save when the disk fills up.
+// the file's replacement, which keeps the last good save when the disk fills up and
+// keeps two copies of the program saving one movie out of each other's temporary.
 #include <cstring>
 
 #include "adventure/catalog/CharacterCatalog.h"
@@ -19,6 +20,7 @@
 #include "foundation/SLStr.h"
 #include "foundation/SLWideText.h"
 #include "storage/SLFileFinder.h"
+#include "storage/SLFileReplacement.h"
 #include "storage/SLFileStorage.h"
 
 // "Película de Zarandulvortequimbaplastelo" in Windows-1252 ("í" is 0xED) and the
@@ -231,31 +233,21 @@ bool WriteMovie(ProjectWriter* writer, const Movie* movie) {
 }  // namespace
 
 u32 ProjectFile_WriteMovie(const Movie* movie, const char* path) {
-  char temporary[4200];
-  if (SLSnprintfA(temporary, sizeof temporary, "%s.tmp", path) >= sizeof temporary) {
-    SLSetSystemLastError(ERROR_FILENAME_EXCED_RANGE);
-    SLSetLastError(SL_E_STORAGE_CREATE);
-    return SL_E_STORAGE_CREATE;
-  }
-  CSLFileStorage file;
-  if (!file.CreateA(temporary, SL_STORAGE_WRITE)) {
+  CSLFileReplacement file;
+  if (!file.BeginA(path)) {
     SLSetLastError(SL_E_STORAGE_CREATE);
     return SL_E_STORAGE_CREATE;
   }
   ProjectWriter writer;
   SLSetSystemLastError(ERROR_SUCCESS);
-  bool written = ProjectWriter_Begin(&writer, &file) && WriteMovie(&writer, movie);
+  bool written = ProjectWriter_Begin(&writer, file.GetStorage()) && WriteMovie(&writer, movie);
   // The system's word on the step that failed, read before the clean-up speaks over it.
   u32 systemError = written ? u32(ERROR_SUCCESS) : SLGetSystemLastError();
-  ProjectWriter_End(&writer);
-  // The bytes must be on the disk before the new file takes the old one's name.
-  if (written && !file.Flush()) written = false, systemError = SLGetSystemLastError();
   u32 code = written ? u32(SL_OK) : SLGetLastError();
-  file.Close();
-  if (written && !SLReplaceFileA(temporary, path))
-    written = false, code = SLGetLastError(), systemError = SLGetSystemLastError();
+  ProjectWriter_End(&writer);
+  if (written && !file.Commit()) written = false, code = SLGetLastError(), systemError = SLGetSystemLastError();
   if (!written) {
-    file.DeleteA(temporary);
+    file.Abandon();
     if (code == SL_OK) code = SL_E_STORAGE_WRITE;
     SLSetSystemLastError(systemError);
     SLSetLastError(code);

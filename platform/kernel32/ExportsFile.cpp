@@ -18,7 +18,7 @@ const SLPlatformExport kFileExports[] = {
     SL_EXPORT(FlushViewOfFile),      SL_EXPORT(UnmapViewOfFile),       SL_EXPORT(GetFileAttributesA),
     SL_EXPORT(GetFileAttributesW),   SL_EXPORT(SetFileAttributesA),    SL_EXPORT(SetFileAttributesW),
     SL_EXPORT(GetFileTime),          SL_EXPORT(MoveFileA),             SL_EXPORT(MoveFileW),
-    SL_EXPORT(GetDriveTypeA),        SL_EXPORT(GetDriveTypeW),
+    SL_EXPORT(GetDriveTypeA),        SL_EXPORT(GetDriveTypeW),         SL_EXPORT(SLPlatformClaimFileW),
 };
 }  // namespace
 

@@ -115,32 +115,9 @@ HANDLE OpenHostFile(const std::string& host, DWORD access, DWORD share, DWORD di
     SLPlatformSetLastError(error == EEXIST ? ERROR_FILE_EXISTS : ErrorFromErrno(error, host));
     return INVALID_HANDLE_VALUE;
   }
-  struct stat opened;
-  if (fstat(fd, &opened) != 0 || S_ISDIR(opened.st_mode)) {
-    close(fd);
-    SLPlatformSetLastError(ERROR_ACCESS_DENIED);
-    return INVALID_HANDLE_VALUE;
-  }
-  auto file = std::make_shared<SLFileObject>();
-  file->fd = fd;
-  file->access = access;
-  file->share = share;
-  file->device = opened.st_dev;
-  file->inode = opened.st_ino;
-  file->hostPath = host;
+  std::shared_ptr<SLFileObject> file = EnterOpenFile(fd, host, access, share);
+  if (!file) return INVALID_HANDLE_VALUE;
   file->deleteOnClose = (flags & FILE_FLAG_DELETE_ON_CLOSE) != 0;
-  {
-    FileTable& table = Table();
-    std::lock_guard<std::mutex> guard(table.lock);
-    auto& entries = table.open[FileKey{opened.st_dev, opened.st_ino}];
-    if (!SharingAllows(entries, access, share)) {
-      file->deleteOnClose = false;
-      SLPlatformSetLastError(ERROR_SHARING_VIOLATION);
-      return INVALID_HANDLE_VALUE;  // the object closes the descriptor
-    }
-    entries.push_back(OpenEntry{file.get(), access, share});
-    file->registered = true;
-  }
   // Truncation waits for the sharing check, so a refused create destroys nothing.
   if (truncate && ftruncate(fd, 0) != 0) {
     int error = errno;
@@ -221,6 +198,32 @@ SLFileObject::~SLFileObject() {
   }
   if (fd >= 0) close(fd);
   if (deleteOnClose) unlink(hostPath.c_str());
+}
+
+std::shared_ptr<SLFileObject> EnterOpenFile(int fd, const std::string& host, DWORD access, DWORD share) {
+  struct stat opened;
+  if (fstat(fd, &opened) != 0 || S_ISDIR(opened.st_mode)) {
+    close(fd);
+    SLPlatformSetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  auto file = std::make_shared<SLFileObject>();
+  file->fd = fd;
+  file->access = access;
+  file->share = share;
+  file->device = opened.st_dev;
+  file->inode = opened.st_ino;
+  file->hostPath = host;
+  FileTable& table = Table();
+  std::lock_guard<std::mutex> guard(table.lock);
+  auto& entries = table.open[FileKey{opened.st_dev, opened.st_ino}];
+  if (!SharingAllows(entries, access, share)) {
+    SLPlatformSetLastError(ERROR_SHARING_VIOLATION);
+    return nullptr;  // the object closes the descriptor
+  }
+  entries.push_back(OpenEntry{file.get(), access, share});
+  file->registered = true;
+  return file;
 }
 
 std::shared_ptr<SLFileObject> GetFile(HANDLE handle) {

@@ -51,6 +51,12 @@ BOOL FindNextFileW(HANDLE find, WIN32_FIND_DATAW* data);
 BOOL FindClose(HANDLE find);
 BOOL MoveFileA(LPCSTR from, LPCSTR to);
 BOOL MoveFileW(LPCWSTR from, LPCWSTR to);
+// Not the system's: this layer's claim of a file for one writer (FileClaim.cpp).
+// Creates `path` for writing, held against every other claim of the name for as long as
+// the handle stays open; its owner may rename or remove it meanwhile. A file of the name
+// that no claim holds (its writer died) is replaced. Refusals: ERROR_SHARING_VIOLATION
+// (another claim holds the name), ERROR_FILE_EXISTS (a link, a folder or a pipe has it).
+HANDLE SLPlatformClaimFileW(LPCWSTR path);
 // 3 (a fixed disk) for "C:\", 1 (no root) for every other drive.
 UINT GetDriveTypeA(LPCSTR root);
 UINT GetDriveTypeW(LPCWSTR root);
@@ -83,6 +89,18 @@ class SLFileObject : public SLKernelObject {
 };
 
 std::shared_ptr<SLFileObject> GetFile(HANDLE handle);
+
+// The file object of `fd`, just opened on `host`, entered in the process's table of open
+// files. Null with the system error set (the descriptor closed) for a directory, or when
+// the sharing of the handles already open on the file refuses `access` or `share`.
+std::shared_ptr<SLFileObject> EnterOpenFile(int fd, const std::string& host, DWORD access, DWORD share);
+
+// Creates `host` afresh for writing and locks it (flock) for as long as the descriptor
+// in `*fd` stays open. 0, or the errno of the failure: EWOULDBLOCK when another open file
+// holds the name (a live writer's, of any process), EEXIST when the name is taken by
+// something that is no writer's (a link, a folder, a pipe), left as it is. A file of the
+// name that nobody holds was left by a writer that ended without removing it: it goes.
+int ClaimHostFile(const std::string& host, int* fd);
 
 // Whether deleting `hostPath` is allowed by the sharing of the handles open on it.
 bool MayDelete(const std::string& hostPath);

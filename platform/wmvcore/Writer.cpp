@@ -12,12 +12,11 @@
 // disk above all) reaches the caller as its code, and a test can set a size limit.
 //
 // Two writers of one file (two copies of the program exporting the same movie) must not
-// write into each other's: the file is claimed with an flock(2) lock that a second
-// descriptor keeps from BeginWriting until the writer is released, past EndWriting, so
-// that the caller's rename or removal of the finished file is also done under it.
+// write into each other's: the file is claimed with an flock(2) lock (kernel32's claim,
+// FileClaim.cpp) that a second descriptor keeps from BeginWriting until the writer is
+// released, past EndWriting, so that the caller's rename or removal of the finished file
+// is also done under it.
 #include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 extern "C" {
@@ -37,6 +36,7 @@ extern "C" {
 #include <new>
 #include <utility>
 
+#include "platform/kernel32/File.h"
 #include "platform/kernel32/FilePath.h"
 #include "platform/modules.h"
 #include "platform/msacm32/Acm.h"
@@ -102,61 +102,14 @@ int WriteFile(void* opaque, std::uint8_t* data, int length) {
   return length;
 }
 
-// How many times a claim takes the name again after another writer removed or replaced
-// the file between our open and our lock: a bound that only writers racing for the
-// same name without end could reach.
-constexpr int kClaimAttempts = 64;
-
-// Creates `path` afresh and locks it, answering its descriptor in `*out`. A file already
-// there is either held by another writer (refused: 0x80070020, left as it is) or left by
-// one that ended without removing it, which goes. The name is checked to still be the
-// locked file after each lock: another writer may remove or replace it between our
-// open and our lock, and a lock on a file that lost its name guards nothing. A file
-// system without locks is written unguarded, as it always was.
+// Creates `path` afresh and locks it (see ClaimHostFile): a file of that name held by
+// another writer is refused (0x80070020) and left as it is; one a writer left behind
+// goes; a link, a folder or a pipe under the name is refused as access denied.
 HRESULT ClaimFile(const std::string& path, int* out) {
-  *out = -1;
-  for (int attempt = 0; attempt < kClaimAttempts; ++attempt) {
-    bool created = true;
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno == EEXIST) {
-      created = false;
-      // Not followed, and not waited on: a link or a pipe under the name is no writer's.
-      fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-      if (fd < 0 && errno == ENOENT) continue;
-      if (fd < 0 && errno == ELOOP) return WM_E_ACCESS_DENIED;
-    }
-    if (fd < 0) return FromErrno(errno);
-    const int lockError = ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
-    struct stat held {}, named {};
-    HRESULT refused = WM_S_OK;
-    bool again = false;
-    if (lockError == EWOULDBLOCK) {
-      refused = WM_E_SHARING_VIOLATION;
-    } else if (lockError == EINTR) {
-      again = true;
-    } else if (::fstat(fd, &held) != 0) {
-      refused = FromErrno(errno);
-    } else if (!S_ISREG(held.st_mode)) {
-      refused = WM_E_ACCESS_DENIED;
-    } else if (::lstat(path.c_str(), &named) != 0) {
-      if (errno == ENOENT) again = true;
-      else refused = FromErrno(errno);
-    } else if (named.st_dev != held.st_dev || named.st_ino != held.st_ino) {
-      again = true;
-    } else if (created) {
-      *out = fd;
-      return WM_S_OK;
-    } else if (::unlink(path.c_str()) == 0 || errno == ENOENT) {
-      // A leftover goes while it is locked: whoever opened it meanwhile finds, once the
-      // lock is theirs, that the name is no longer its.
-      again = true;
-    } else {
-      refused = FromErrno(errno);
-    }
-    ::close(fd);
-    if (!again) return refused;
-  }
-  return WM_E_SHARING_VIOLATION;
+  const int error = SLPlatformFile::ClaimHostFile(path, out);
+  if (error == 0) return WM_S_OK;
+  if (error == EWOULDBLOCK) return WM_E_SHARING_VIOLATION;
+  return error == EEXIST ? WM_E_ACCESS_DENIED : FromErrno(error);
 }
 
 std::int64_t SeekFile(void* opaque, std::int64_t offset, int whence) {

@@ -6,9 +6,13 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "adventure/catalog/CharacterCatalog.h"
@@ -100,6 +104,13 @@ class ProjectFile : public AppScreenTest {
     return lines;
   }
   static u32 Scenes() { return Movie_SceneCount(Movie_Get()); }
+  // The temporary files that saves left in the movies' folder.
+  static std::vector<std::string> Temporaries() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(s_dir->Host("Aventuras Guardadas")))
+      if (entry.path().extension() == ".tmp") names.push_back(entry.path().filename().string());
+    return names;
+  }
 
   static TempDir* s_dir;
 };
@@ -124,7 +135,7 @@ TEST_F(ProjectFile, SampleMovieLoadsWithItsItemsAndSavesBackByteForByte) {
   EXPECT_EQ(SaveMessage(), "La pel\xED" "cula ha sido guardada satisfactoriamente.");
   EXPECT_EQ(movie->modified, 0u);
   EXPECT_STREQ(movie->name, "copia");
-  EXPECT_FALSE(fs::exists(Saved("copia") + ".tmp"));
+  EXPECT_EQ(Temporaries(), std::vector<std::string>{});
 }
 
 // Every file here is damaged or hostile; each ends with the result 0 and the movie
@@ -302,11 +313,10 @@ TEST_F(ProjectFile, FullDiskKeepsThePreviousSave) {
     EXPECT_EQ(lines.front(), "No puedo grabar en el archivo destino.");
     EXPECT_EQ(lines.back(), "No hay espacio suficiente en el disco.");
     EXPECT_EQ(Read(Saved("guardada")), before);
-    EXPECT_FALSE(fs::exists(Saved("guardada") + ".tmp"));
+    EXPECT_EQ(Temporaries(), std::vector<std::string>{});
   }
-  // A folder in the way of the file: it cannot be created.
-  fs::create_directories(Saved("carpeta") + ".tmp");
-  ProjectFile_Save("carpeta");
+  // A name that leaves no room for its temporary file's: it cannot be created.
+  ProjectFile_Save(std::string(245, 'c').c_str());
   // Not for want of space: the box says nothing of the disk.
   EXPECT_EQ(SaveLines(), std::vector<std::string>{"No puedo crear el archivo destino."});
   EXPECT_EQ(ModalStack_GetDepth(), 0u);
@@ -354,6 +364,65 @@ TEST_F(ProjectFile, ChildSavesAtTheFileSizeLimit) {
 
 TEST_F(ProjectFile, PastTheFileSizeLimitTheSaveSaysTheDiskIsFull) {
   SL_EXPECT_CHILD_PASSES("ProjectFile.ChildSavesAtTheFileSizeLimit", "env --default-signal=XFSZ");
+}
+
+// One movie of some 1.2 MB (a walk of 100,000 points, so that a save takes several
+// writes), in two variants.
+void BuildLargeMovie(u32 variant) {
+  Movie_Clear(Movie_Get());
+  Scene* scene = Movie_AppendScene(Movie_Get());
+  scene->background = 0;
+  CharacterInstance* character = CharacterInstance_New();
+  character->scene = scene, character->character = 0, character->x = i32(variant);
+  List_Append(&scene->characters, &character->link);
+  ASSERT_TRUE(KeyPointArray_SetSize(&CharacterActionEntry_Append(character)->path, 100000));
+}
+
+// Two copies of the program saving one large movie again and again at once: every save
+// succeeds and leaves one whole movie under the name, one of the two; the last one
+// stays and loads, and no temporary file is left.
+TEST_F(ProjectFile, TwoProgramsSavingOneMovieAtOnceLeaveOneWholeMovie) {
+  std::string expected[2];
+  for (u32 variant : {0u, 1u}) {
+    BuildLargeMovie(variant);
+    expected[variant] = SaveAs("carrera-" + std::to_string(variant));
+    ASSERT_EQ(SaveMessage(), "La pel\xED" "cula ha sido guardada satisfactoriamente.");
+  }
+  ASSERT_GT(expected[0].size(), 1000000u);
+  const std::string filter = "ProjectFile.ChildSavesOneMovieAgainstAnother";
+  const std::string environment = "SL_RACE_DIR='" + s_dir->Host() + "' SL_RACE_VARIANT=";
+  SLChildResult results[2];
+  std::thread second([&] { results[1] = SLRunChildTest(filter, environment + "1"); });
+  results[0] = SLRunChildTest(filter, environment + "0");
+  second.join();
+  for (const SLChildResult& result : results) {
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_NE(result.output.find("CHILD-PASSED"), std::string::npos) << result.output;
+  }
+  const std::string last = Read(Saved("carrera"));
+  EXPECT_TRUE(last == expected[0] || last == expected[1]);
+  EXPECT_EQ(Load("carrera"), 1u);
+  EXPECT_EQ(Temporaries(), std::vector<std::string>{});
+}
+
+TEST_F(ProjectFile, ChildSavesOneMovieAgainstAnother) {
+  SL_CHILD_ONLY();
+  const std::string folder = std::getenv("SL_RACE_DIR"), movies = folder + "/Aventuras Guardadas/";
+  const char variant = std::getenv("SL_RACE_VARIANT")[0], other = char('0' + '1' - variant);
+  const std::string expected[2] = {Read(movies + "carrera-0.ZQTR"), Read(movies + "carrera-1.ZQTR")};
+  BuildLargeMovie(u32(variant - '0'));
+  // Both copies start saving together.
+  std::ofstream(folder + "/listo-" + variant) << variant;
+  for (int wait = 0; wait < 6000 && !fs::exists(folder + "/listo-" + other); ++wait)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  std::string path = movies + "carrera.ZQTR";
+  std::replace(path.begin(), path.end(), '/', '\\');
+  for (int round = 0; round < 20; ++round) {
+    ASSERT_EQ(ProjectFile_WriteMovie(Movie_Get(), path.c_str()), SL_OK) << "round " << round;
+    const std::string now = Read(movies + "carrera.ZQTR");
+    ASSERT_TRUE(now == expected[0] || now == expected[1]) << "round " << round << ": " << now.size() << " bytes";
+  }
+  SL_CHILD_DONE();
 }
 
 // Only files that start with the magic are projects; a name with "ó" is found as saved.

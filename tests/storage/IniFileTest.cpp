@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "foundation/SLError.h"
+#include "platform/kernel32/Modules.h"
 #include "storage/SLBaseStorage.h"
 #include "storage/SLIniFile.h"
 #include "tests/support/TempDir.h"
@@ -349,16 +350,17 @@ TEST(IniFile, FailedSaveKeepsTheOldFile) {
   CSLIniFile ini;
   ASSERT_TRUE(ini.LoadFileA(path.c_str(), false));
   ASSERT_TRUE(ini.SetStringA("S", "k", "new", 0));
-  // The sibling file cannot be made (a directory stands in its way): the save fails and the
+  // The sibling file cannot be written (the disk is full): the save fails and the
   // settings on disk are the old ones, whole.
-  fs::create_directory(path + ".tmp");
+  SLPlatformSetDiskFullAfter(true, 4);
   EXPECT_FALSE(ini.Save());
+  SLPlatformSetDiskFullAfter(false);
   EXPECT_NE(SLGetLastError(), 0u);
   EXPECT_EQ(ReadBytes(path), original);
-  fs::remove(path + ".tmp");
+  EXPECT_FALSE(fs::exists(TempPath(".keep.ini.1.tmp")));
   ASSERT_TRUE(ini.Save());
   EXPECT_EQ(ReadBytes(path), Ansi(u"[S]\r\nk=new\r\n"));
-  EXPECT_FALSE(fs::exists(path + ".tmp"));
+  EXPECT_FALSE(fs::exists(TempPath(".keep.ini.1.tmp")));
 }
 
 // Under a file-size limit (ulimit -f) the settings' sibling file cannot be written whole:
@@ -381,7 +383,46 @@ TEST(IniFile, SaveAtTheFileSizeLimitKeepsTheOldFileAndTheProcess) {
   ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(ReadBytes(path), original);
-  EXPECT_FALSE(fs::exists(path + ".tmp"));
+  EXPECT_FALSE(fs::exists(TempPath(".limit.ini.1.tmp")));
+}
+
+// Two processes saving one large settings file (several writes each) again and again at
+// once: the file always holds one whole text, one of theirs, both saves succeed, and
+// nothing is left beside it.
+TEST(IniFile, TwoProcessesSavingOneFileAtOnceLeaveOneWholeText) {
+  const TempDir dir;
+  const std::string path = dir.Host("ajustes.ini");
+  std::string body;
+  for (int i = 0; i < 4000; ++i) body += "clave" + std::to_string(i) + "=" + std::string(90, 'v') + "\r\n";
+  auto text = [&](char variant) {
+    const std::string whole = std::string("[S]\r\nvariante=") + variant + "\r\n" + body;
+    return Bytes(whole.begin(), whole.end());
+  };
+  WriteBytes(path, text('x'));
+  const Bytes expected[2] = {text('0'), text('1')};
+  CSLIniFile ini;
+  ASSERT_TRUE(ini.LoadFileA(path.c_str(), false));
+  std::fflush(nullptr);
+  pid_t children[2];
+  for (int variant = 0; variant < 2; ++variant) {
+    children[variant] = fork();
+    if (children[variant] != 0) continue;
+    if (!ini.SetStringA("S", "variante", variant ? "1" : "0", 0)) _exit(10);
+    for (int round = 0; round < 30; ++round) {
+      if (!ini.Save()) _exit(11);
+      const Bytes now = ReadBytes(path);
+      if (now != expected[0] && now != expected[1]) _exit(12);
+    }
+    _exit(0);
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  }
+  const Bytes last = ReadBytes(path);
+  EXPECT_TRUE(last == expected[0] || last == expected[1]);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Host()), fs::directory_iterator()), 1);
 }
 
 TEST(IniFile, OneObjectSharedByTwoThreads) {
