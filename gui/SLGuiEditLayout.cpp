@@ -160,7 +160,9 @@ void CSL_GS_GuiEdit::MeasureUnits(Metrics* mt) {
     return std::pair<i32, i32>(w, h);
   };
   m_lineHeight = u32(std::max(0, width("Wj").second)) + 1;
-  const i32 space = width(" W").first - width("W").first;
+  // A space as it steps after a glyph: a font may widen a lone space and kern every glyph
+  // before one back by as much (the program's fonts do, for speech balloons).
+  const i32 space = width("W W").first - width("WW").first;
   m_spaceAdvance = space > 0 ? u32(space) : 2;
   const char one[2] = {char(m_passwordChar), 0};
   const char two[3] = {char(m_passwordChar), char(m_passwordChar), 0};

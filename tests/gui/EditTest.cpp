@@ -105,6 +105,14 @@ TEST_F(EditTest, MeasuresWithTheSkinFont) {
   // The frame's borders of 2 leave a 100 x 30 client area: three lines.
   EXPECT_EQ(e->GetVisibleLines(), 3u);
   EXPECT_EQ(Starts(e), std::vector<u32>{0});  // an empty text is one empty line
+  // The built-in skin's font widens a lone space (for speech balloons) and kerns every
+  // glyph before a space back as far: a space steps what it adds between two words.
+  auto* plain = static_cast<CSL_GS_GuiEdit*>(
+      m.CreateWindow(CSL_GS_GuiEdit::GetClassRecord(), "", 10, 50, 104, 34, kChild | kMulti, 0, 2, dialog));
+  ASSERT_NE(plain, nullptr);
+  SL_GS_Font* font = m.GetSkinFont(0, "EditBox", "Font");
+  ASSERT_NE(font, nullptr);
+  EXPECT_EQ(plain->GetSpaceAdvance(), u32(gfx.GetTextWidth(font, u"n a", 3) - gfx.GetTextWidth(font, u"na", 2)));
 }
 
 // Line starts of texts in a 100-pixel-wide text area (a 104-wide bordered edit).

@@ -1,7 +1,8 @@
 // The accented letters of every font the content installs (the loose .FNT files and the
 // skin pack's), read from the glyph pages the device loads: each is a picture of its own,
 // with a mark of solid pixels that a child tells from the plain letter (í from i above
-// all), and each steps exactly as far as its plain letter in running text.
+// all), and each steps exactly as far as its plain letter in running text; and the space,
+// which parts the words of a speech balloon alone.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include "image/SLImageArray.h"
 #include "tests/support/ContentFiles.h"
 #include "tests/support/MemoryGfxDevice.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -169,6 +171,32 @@ TEST_F(ContentLetters, AccentedLettersStepAsTheirPlainLetters) {
             << unsigned(pair.accented) << " before " << unsigned(next);
       }
     EXPECT_EQ(device.GetTextWidth(font, u"Había días", 10), device.GetTextWidth(font, u"Habia dias", 10));
+  }
+}
+
+// A balloon lays out and draws word by word and puts the width of a lone space between
+// two words, with no gap of its own: that must part words at least as far as a space adds
+// to running text, the typeface's space and a letter's gap ("íi íi" read "íiíi", "il li"
+// "illi"). Running text adds as much after any glyph, and as much for each space of a run.
+// The built-in skin's fonts come from the same writer.
+TEST_F(ContentLetters, BalloonWordsStandApartAsFarAsASpaceAddsToRunningText) {
+  const TempDir dir;
+  SLTestCapture("unzip -q -d '" + dir.Host() + "' '" SL_BINARY_DIR "/gui/defskin.zip' '*.FNT'");
+  for (const char* file : {"Sans8.FNT", "Sans10B.FNT"})
+    fonts[std::string("defskin.zip/") + file] = device.LoadFontFromFile(dir.Host(file).c_str());
+  const std::pair<std::u16string, std::u16string> words[] = {
+      {u"íi", u"íi"}, {u"il", u"li"}, {u"¡Sí!", u"Ñandú"}, {u"mí", u"—«Y»"}};
+  for (const auto& [name, font] : fonts) {
+    SCOPED_TRACE(name);
+    ASSERT_NE(font, nullptr);
+    auto width = [&](const std::u16string& text) { return device.GetTextWidth(font, text.data(), u32(text.size())); };
+    auto added = [&](const std::u16string& left, const std::u16string& spaces, const std::u16string& right) {
+      return width(left + spaces + right) - width(left + right);
+    };
+    const i32 space = added(u"n", u" ", u"a"), balloon = width(u" ");
+    EXPECT_GE(balloon, space);
+    EXPECT_EQ(added(u"n", u"  ", u"a"), 2 * space);
+    for (const auto& [left, right] : words) EXPECT_EQ(added(left, u" ", right), space) << unsigned(left[0]);
   }
 }
 

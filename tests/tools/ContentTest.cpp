@@ -225,10 +225,11 @@ TEST_F(Content, FontsCarryTheSpanishLettersInFullHeightCells) {
     ASSERT_NE(font, nullptr) << std::hex << SLGetLastError();
     EXPECT_GE(device.GetFontHeight(font), 11u);
     for (char16_t c : letters) EXPECT_GT(device.GetTextWidth(font, &c, 1), 0) << unsigned(c);
-    // Texts as the program shows them measure as the sum of their letters (plus gaps).
+    // Texts as the program shows them measure as the sum of their letters (plus gaps); a
+    // space between them steps the gap less than it measures alone.
     const std::u16string text = u"¿Desea volver al menú principal?";
     i32 sum = 0;
-    for (char16_t c : text) sum += device.GetTextWidth(font, &c, 1) + 2;
+    for (char16_t c : text) sum += device.GetTextWidth(font, &c, 1) + (c == u' ' ? 0 : 2);
     const i32 whole = device.GetTextWidth(font, text.data(), u32(text.size()));
     if (std::string(file) == "ComicSans_11.FNT") {
       EXPECT_LT(device.GetTextWidth(font, u"AV", 2), device.GetTextWidth(font, u"A", 1) + device.GetTextWidth(font, u"V", 1) + 2);
@@ -243,9 +244,9 @@ TEST_F(Content, FontsCarryTheSpanishLettersInFullHeightCells) {
 // Each letter of a program font steps as far as the typeface it is rendered from says:
 // the advances come from FreeType through Pillow (no kerning, character by character),
 // the steps from the device, which sets every glyph its width and 2 pixels apart. Over
-// the words of three texts of the program the two agree within 3 %; a space, which
-// balloons and tooltips alone put between words, is the typeface's own and clearly wider
-// than the 2 pixels between two letters.
+// the words of three texts of the program the two agree within 3 %. A lone space, which
+// balloons and tooltips put between words, is the typeface's own and the 2 pixels between
+// two letters; in running text a space still steps 2 pixels, its advance and 2 pixels.
 TEST_F(Content, FontsStepEachLetterAsFarAsTheirTypeface) {
   const std::string dejavu = "/usr/share/fonts/truetype/dejavu/", comic = "/usr/share/fonts/opentype/comic-neue/";
   const struct {
@@ -287,8 +288,10 @@ TEST_F(Content, FontsStepEachLetterAsFarAsTheirTypeface) {
     EXPECT_NEAR(steps, typeface, typeface * 0.03);
     i32 space = 0;
     ASSERT_TRUE(advances >> space);
-    EXPECT_EQ(device.GetTextWidth(font, u" ", 1), space);
+    EXPECT_EQ(device.GetTextWidth(font, u" ", 1), space + 2);
     EXPECT_GE(space, 3);
+    EXPECT_EQ(device.GetTextWidth(font, u"n a", 3),
+              device.GetTextWidth(font, u"n", 1) + 2 + space + 2 + device.GetTextWidth(font, u"a", 1));
     device.DestroyFont(font);
   }
 }

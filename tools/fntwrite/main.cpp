@@ -15,19 +15,22 @@
 // fills the whole advance: its faint edge columns (antialiasing, nowhere fully inked)
 // are folded into the column beside them until the ink fits; a glyph whose strokes are
 // wider than that (the f and t of DejaVu overhang their advance) keeps its strokes
-// whole and is that much wider. A blank glyph (the space) is the exception: its cell is
-// the whole advance. Speech balloons lay out and draw word by word and put between two
-// words the width of a lone space, without the 2 pixels after the space or after the
-// word before it; a space cell 2 pixels short of the advance (1 or 2 pixels at the
-// balloons' sizes) would leave words as close as letters. Inside one run of text a space
-// then takes 2 pixels more than the typeface gives it.
+// whole and is that much wider. A blank glyph is the exception: its cell is the whole
+// advance, and the space's is the advance and the 2 pixels between letters. Speech
+// balloons lay out and draw word by word and put between two words the width of a lone
+// space, with no gap on either side of it: that width has to part words clearly more
+// than 2 pixels part letters. In running text every glyph that a space follows kerns
+// back by those 2 pixels, so there a space steps as far as it always has (2 pixels, its
+// advance, 2 pixels). The pair ends on the space rather than starting from it because
+// the device applies a pair's adjustment after drawing the pair's second glyph: only an
+// invisible second glyph leaves the drawn letters where the measured width puts them.
 // Neighbours keep one free column between them; a full page starts the next one.
 // Up to 16 pixels the Spanish accented letters (á é í ó ú ü ñ and capitals) are the plain
 // letter's picture, í the dotless i's, under a mark of solid pixels (Accents.h), and the
 // dots of ¡ and ¿ stand apart from their strokes: FreeType's marks blur at these sizes.
 // Kerning pairs come from the font's kerning table and from --kern ("AV:-1"), which
 // wins; a letter whose mark reaches past its advance kerns every pair it starts back by
-// as much. The same input gives the same bytes.
+// as much; these and the space's pairs add up. The same input gives the same bytes.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -149,8 +152,9 @@ bool RenderCell(FT_Face source, char16_t code, int ascender, int lineHeight, Gly
                                           std::max(1, *advance - kGlyphGap))
                                  : InkColumns{};
   const int inkWidth = int(columns.coverage.size());
-  // A glyph without ink (the spaces) keeps its whole advance: see the head of the file.
-  const int width = std::min(kPageSide, std::max({1, ink ? *advance - kGlyphGap : *advance, inkWidth}));
+  // A glyph without ink keeps its whole advance, the space a gap more: see the head of the file.
+  const int blank = code == u' ' ? *advance + kGlyphGap : *advance;
+  const int width = std::min(kPageSide, std::max({1, ink ? *advance - kGlyphGap : blank, inkWidth}));
   const int bearing = std::clamp(columns.bearing, 0, std::max(0, width - inkWidth));
   *cell = GlyphCell(width, lineHeight);
   for (int column = 0; column < inkWidth && bearing + column < width; ++column)
@@ -308,6 +312,12 @@ int main(int argc, char** argv) {
         const std::pair<char16_t, char16_t> pair{characters[i], second};
         if ((pairs[pair] -= cells[i].overhang) == 0) pairs.erase(pair);
       }
+  // The gap that running text already sets before a space comes off its wider cell.
+  if (characters.find(u' ') != std::u16string::npos)
+    for (char16_t first : characters) {
+      const std::pair<char16_t, char16_t> pair{first, u' '};
+      if ((pairs[pair] -= kGlyphGap) == 0) pairs.erase(pair);
+    }
   FT_Done_Face(face);
   if (fallback) FT_Done_Face(fallback);
   FT_Done_FreeType(library);
