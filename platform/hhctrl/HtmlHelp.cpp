@@ -183,9 +183,10 @@ pid_t StartViewer(std::string page) {
   return -1;
 }
 
-// What a help control with windows of its own would show when it cannot show the help.
-void SayNoViewer() {
-  MessageBoxW(nullptr, u"No se encontr\u00f3 ning\u00fan programa para mostrar la ayuda.", u"Ayuda",
+// What a help control with windows of its own would show when it cannot show the help:
+// a box that belongs to the caller's window.
+void SayNoViewer(HWND caller) {
+  MessageBoxW(caller, u"No se encontr\u00f3 ning\u00fan programa para mostrar la ayuda.", u"Ayuda",
               MB_OK | MB_ICONINFORMATION);
 }
 
@@ -236,7 +237,7 @@ void EndViewer(pid_t pid) {
   }
 }
 
-HWND DisplayTopic(const char* text) {
+HWND DisplayTopic(HWND caller, const char* text) {
   SLPlatformHelp::HelpTarget target;
   std::string hostPath;
   struct stat info;
@@ -261,7 +262,7 @@ HWND DisplayTopic(const char* text) {
   const pid_t pid = StartViewer(folder + object);
   if (pid < 0) {
     guard.unlock();  // the box waits for its answer
-    SayNoViewer();
+    SayNoViewer(caller);
     SLPlatformSetLastError(ERROR_FILE_NOT_FOUND);
     return nullptr;
   }
@@ -292,10 +293,10 @@ void CloseAll() {
 
 }  // namespace
 
-HWND HtmlHelpA(HWND, LPCSTR file, UINT command, DWORD_PTR) {
+HWND HtmlHelpA(HWND caller, LPCSTR file, UINT command, DWORD_PTR) {
   switch (command) {
     case HH_DISPLAY_TOPIC:
-      return DisplayTopic(file);
+      return DisplayTopic(caller, file);
     case HH_CLOSE_ALL:
       CloseAll();
       SLPlatformSetLastError(ERROR_SUCCESS);
