@@ -95,8 +95,9 @@ bool SameTime(const struct timespec& a, const struct timespec& b) {
 }
 
 // The folder holding the help file's objects, extracted now when the file is new or
-// changed. Called under the state lock.
-std::string ExtractedFolder(HelpState& state, const std::string& hostPath, const struct stat& info) {
+// changed (`fresh` says which). Called under the state lock.
+std::string ExtractedFolder(HelpState& state, const std::string& hostPath, const struct stat& info, bool* fresh) {
+  *fresh = false;
   for (auto it = state.extractions.begin(); it != state.extractions.end(); ++it) {
     if (it->hostPath != hostPath) continue;
     if (SameTime(it->modified, info.st_mtim) && it->size == info.st_size) return it->folder;
@@ -111,6 +112,7 @@ std::string ExtractedFolder(HelpState& state, const std::string& hostPath, const
     return std::string();
   }
   state.extractions.push_back(Extraction{hostPath, info.st_mtim, info.st_size, folder});
+  *fresh = true;
   return folder;
 }
 
@@ -254,13 +256,21 @@ HWND DisplayTopic(HWND caller, const char* text) {
   HelpState& state = State();
   std::unique_lock<std::mutex> guard(state.lock);
   ReapEnded(state);
-  const std::string folder = ExtractedFolder(state, hostPath, info);
+  bool fresh;
+  const std::string folder = ExtractedFolder(state, hostPath, info, &fresh);
   if (folder.empty()) {
     SLPlatformSetLastError(ERROR_FILE_NOT_FOUND);
     return nullptr;
   }
   const pid_t pid = StartViewer(folder + object);
   if (pid < 0) {
+    // Pages extracted for this request alone, which nothing shows, do not wait for the
+    // end of the program, which may not come in order (a parent kills one that seems to
+    // hang behind its box); those of an earlier request stay for the viewer showing them.
+    if (fresh) {
+      RemoveFolder(folder);
+      state.extractions.pop_back();
+    }
     guard.unlock();  // the box waits for its answer
     SayNoViewer(caller);
     SLPlatformSetLastError(ERROR_FILE_NOT_FOUND);
