@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/wind3d.h"
@@ -146,10 +147,15 @@ class Presenter {
   // when there is nothing to show on.
   std::uint32_t* Lock(unsigned width, unsigned height, unsigned* pitch);
   bool Show();
+  // The last frame shown, shown again (the window was exposed while its thread waits for
+  // a message box). Only on the thread that made the renderer, whose alone it is; nothing
+  // before the first frame or while the next one is being written.
+  void ShowAgain();
   void Drop();
 
  private:
   bool Prepare(unsigned width, unsigned height);
+  void Present();
   HWND window_ = nullptr;
   void* native_ = nullptr;    // SDL_Window
   std::uint32_t nativeId_ = 0;
@@ -157,7 +163,9 @@ class Presenter {
   void* texture_ = nullptr;   // SDL_Texture
   unsigned textureWidth_ = 0, textureHeight_ = 0;
   unsigned logicalWidth_ = 0, logicalHeight_ = 0;
+  std::thread::id rendererThread_;
   bool locked_ = false;
+  bool hasFrame_ = false;  // the texture holds a frame shown
   int scaled_ = -1;     // the frame is scaled to the output: 1, copied as it is: 0, not known: -1
   bool paced_ = false;  // software renderer on a real display: sleep to the next frame
   std::uint64_t nextFrameNs_ = 0;

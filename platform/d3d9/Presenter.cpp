@@ -49,7 +49,9 @@ bool Presenter::Prepare(unsigned width, unsigned height) {
   auto* window = static_cast<SDL_Window*>(native_);
   if (SDL_GetWindowFromID(nativeId_) != window) {
     // The window went with its renderer; nothing of it may be touched again.
+    SLUser32::Display::KeepPicture(native_, nullptr, nullptr);
     renderer_ = texture_ = native_ = nullptr;
+    hasFrame_ = false;
     return false;
   }
   if (!renderer_) {
@@ -77,7 +79,10 @@ bool Presenter::Prepare(unsigned width, unsigned height) {
     SDL_GetRendererInfo(renderer, &info);
     paced_ = !(info.flags & SDL_RENDERER_PRESENTVSYNC) && !HeadlessDriver();
     renderer_ = renderer;
+    rendererThread_ = std::this_thread::get_id();
     scaled_ = -1;
+    SLUser32::Display::KeepPicture(
+        native_, [](void* presenter) { static_cast<Presenter*>(presenter)->ShowAgain(); }, this);
   }
   if (!texture_ || textureWidth_ != width || textureHeight_ != height) {
     if (texture_) SDL_DestroyTexture(static_cast<SDL_Texture*>(texture_));
@@ -85,6 +90,7 @@ bool Presenter::Prepare(unsigned width, unsigned height) {
                                  SDL_TEXTUREACCESS_STREAMING, int(width), int(height));
     textureWidth_ = texture_ ? width : 0;
     textureHeight_ = texture_ ? height : 0;
+    hasFrame_ = false;
   }
   return texture_ != nullptr;
 }
@@ -102,9 +108,31 @@ std::uint32_t* Presenter::Lock(unsigned width, unsigned height, unsigned* pitch)
 bool Presenter::Show() {
   if (!locked_) return false;
   locked_ = false;
+  SDL_UnlockTexture(static_cast<SDL_Texture*>(texture_));
+  hasFrame_ = true;
+  Present();
+  if (paced_) {
+    constexpr std::uint64_t kFrameNs = 1000000000ull / 60;
+    const std::uint64_t now = NowNs();
+    if (nextFrameNs_ > now && nextFrameNs_ - now <= kFrameNs)
+      std::this_thread::sleep_for(std::chrono::nanoseconds(nextFrameNs_ - now));
+    else
+      nextFrameNs_ = now;
+    nextFrameNs_ += kFrameNs;
+  }
+  return true;
+}
+
+void Presenter::ShowAgain() {
+  // The thread first: the rest is that thread's to change.
+  if (std::this_thread::get_id() != rendererThread_ || !hasFrame_ || locked_) return;
+  if (SDL_GetWindowFromID(nativeId_) != static_cast<SDL_Window*>(native_)) return;
+  Present();
+}
+
+void Presenter::Present() {
   auto* renderer = static_cast<SDL_Renderer*>(renderer_);
   auto* texture = static_cast<SDL_Texture*>(texture_);
-  SDL_UnlockTexture(texture);
   // A frame of the output's size is copied as it is; any other is scaled with its aspect
   // kept (which scales the pointer's positions too) and the bars left over are black.
   int outputWidth = 0, outputHeight = 0;
@@ -121,19 +149,10 @@ bool Presenter::Show() {
   }
   SDL_RenderCopy(renderer, texture, nullptr, nullptr);
   SDL_RenderPresent(renderer);
-  if (paced_) {
-    constexpr std::uint64_t kFrameNs = 1000000000ull / 60;
-    const std::uint64_t now = NowNs();
-    if (nextFrameNs_ > now && nextFrameNs_ - now <= kFrameNs)
-      std::this_thread::sleep_for(std::chrono::nanoseconds(nextFrameNs_ - now));
-    else
-      nextFrameNs_ = now;
-    nextFrameNs_ += kFrameNs;
-  }
-  return true;
 }
 
 void Presenter::Drop() {
+  if (native_) SLUser32::Display::KeepPicture(native_, nullptr, nullptr);
   const bool alive = native_ && SDL_GetWindowFromID(nativeId_) == static_cast<SDL_Window*>(native_);
   if (alive) {
     if (texture_ && locked_) SDL_UnlockTexture(static_cast<SDL_Texture*>(texture_));
@@ -142,6 +161,7 @@ void Presenter::Drop() {
   }
   texture_ = renderer_ = native_ = nullptr;
   locked_ = false;
+  hasFrame_ = false;
   nativeId_ = 0;
   textureWidth_ = textureHeight_ = 0;
 }

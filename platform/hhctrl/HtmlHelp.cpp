@@ -95,8 +95,9 @@ bool SameTime(const struct timespec& a, const struct timespec& b) {
 }
 
 // The folder holding the help file's objects, extracted now when the file is new or
-// changed. Called under the state lock.
-std::string ExtractedFolder(HelpState& state, const std::string& hostPath, const struct stat& info) {
+// changed (`fresh` says which). Called under the state lock.
+std::string ExtractedFolder(HelpState& state, const std::string& hostPath, const struct stat& info, bool* fresh) {
+  *fresh = false;
   for (auto it = state.extractions.begin(); it != state.extractions.end(); ++it) {
     if (it->hostPath != hostPath) continue;
     if (SameTime(it->modified, info.st_mtim) && it->size == info.st_size) return it->folder;
@@ -111,6 +112,7 @@ std::string ExtractedFolder(HelpState& state, const std::string& hostPath, const
     return std::string();
   }
   state.extractions.push_back(Extraction{hostPath, info.st_mtim, info.st_size, folder});
+  *fresh = true;
   return folder;
 }
 
@@ -183,9 +185,10 @@ pid_t StartViewer(std::string page) {
   return -1;
 }
 
-// What a help control with windows of its own would show when it cannot show the help.
-void SayNoViewer() {
-  MessageBoxW(nullptr, u"No se encontr\u00f3 ning\u00fan programa para mostrar la ayuda.", u"Ayuda",
+// What a help control with windows of its own would show when it cannot show the help:
+// a box that belongs to the caller's window.
+void SayNoViewer(HWND caller) {
+  MessageBoxW(caller, u"No se encontr\u00f3 ning\u00fan programa para mostrar la ayuda.", u"Ayuda",
               MB_OK | MB_ICONINFORMATION);
 }
 
@@ -236,7 +239,7 @@ void EndViewer(pid_t pid) {
   }
 }
 
-HWND DisplayTopic(const char* text) {
+HWND DisplayTopic(HWND caller, const char* text) {
   SLPlatformHelp::HelpTarget target;
   std::string hostPath;
   struct stat info;
@@ -253,15 +256,23 @@ HWND DisplayTopic(const char* text) {
   HelpState& state = State();
   std::unique_lock<std::mutex> guard(state.lock);
   ReapEnded(state);
-  const std::string folder = ExtractedFolder(state, hostPath, info);
+  bool fresh;
+  const std::string folder = ExtractedFolder(state, hostPath, info, &fresh);
   if (folder.empty()) {
     SLPlatformSetLastError(ERROR_FILE_NOT_FOUND);
     return nullptr;
   }
   const pid_t pid = StartViewer(folder + object);
   if (pid < 0) {
+    // Pages extracted for this request alone, which nothing shows, do not wait for the
+    // end of the program, which may not come in order (a parent kills one that seems to
+    // hang behind its box); those of an earlier request stay for the viewer showing them.
+    if (fresh) {
+      RemoveFolder(folder);
+      state.extractions.pop_back();
+    }
     guard.unlock();  // the box waits for its answer
-    SayNoViewer();
+    SayNoViewer(caller);
     SLPlatformSetLastError(ERROR_FILE_NOT_FOUND);
     return nullptr;
   }
@@ -292,10 +303,10 @@ void CloseAll() {
 
 }  // namespace
 
-HWND HtmlHelpA(HWND, LPCSTR file, UINT command, DWORD_PTR) {
+HWND HtmlHelpA(HWND caller, LPCSTR file, UINT command, DWORD_PTR) {
   switch (command) {
     case HH_DISPLAY_TOPIC:
-      return DisplayTopic(file);
+      return DisplayTopic(caller, file);
     case HH_CLOSE_ALL:
       CloseAll();
       SLPlatformSetLastError(ERROR_SUCCESS);

@@ -2,8 +2,9 @@
 // desktop's viewer. The file's objects are extracted once into a private folder (again
 // when the file changes) and the first viewer that starts ($SL_HELP_VIEWER, xdg-open,
 // x-www-browser, sensible-browser, firefox, chromium) is given the topic's page; when
-// none starts, a message box says so. Closing all help windows ends the viewers started
-// and removes the folders.
+// none starts, a message box that belongs to the caller's window says so (and the pages
+// extracted for that request alone are removed first). Closing all help windows ends the
+// viewers started and removes the folders.
 #pragma once
 
 #include <string>

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/dinput8/DInput8.h"
 #include "platform/kernel32/Utf8.h"
@@ -27,6 +28,15 @@ std::chrono::steady_clock::time_point g_lastTermination;
 // waiting for its answer (which may be shown from another thread).
 std::recursive_mutex g_eventsLock;
 constexpr std::chrono::seconds kRepeatedTermination{3};
+
+// Who shows each window's last picture again (KeepPicture).
+struct PictureKeeper {
+  SDL_Window* window;
+  void (*show)(void* context);
+  void* context;
+};
+std::mutex g_keepersLock;
+std::vector<PictureKeeper> g_keepers;
 
 HWND HandleOf(Uint32 windowId) {
   SDL_Window* native = SDL_GetWindowFromID(windowId);
@@ -343,6 +353,10 @@ bool Available() {
     // shaders, and a fatal report must draw also where that driver failed or the exit has
     // already torn it down. A setting in the environment still wins.
     SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
+    // The click that activates a window is a click in it too, as the system has it: SDL
+    // would drop a press that comes with the focus (a window manager hands the focus to
+    // the window clicked), and the message box's "Aceptar" would then need a second one.
+    SDL_SetHintWithPriority(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1", SDL_HINT_DEFAULT);
     g_available = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (g_available) SDL_StartTextInput();
   }
@@ -473,7 +487,7 @@ bool Pump() {
   return any;
 }
 
-void ShowMessage(const std::u16string& caption, const std::u16string& text, UINT type) {
+void ShowMessage(const std::u16string& caption, const std::u16string& text, UINT type, HWND owner) {
   // Headless runs (the dummy video driver) have nobody to click the box.
   const char* driver = g_available ? SDL_GetCurrentVideoDriver() : nullptr;
   if (!driver || std::string(driver) == "dummy" || std::string(driver) == "offscreen") return;
@@ -485,12 +499,38 @@ void ShowMessage(const std::u16string& caption, const std::u16string& text, UINT
                       : (type & 0xF0) == 0x30 ? SDL_MESSAGEBOX_WARNING
                                               : SDL_MESSAGEBOX_ERROR;
   const HWND active = GetActiveWindow();
+  // A window that is not on the screen owns no box: one hidden or minimised would take
+  // the box with it.
+  auto* ownerNative = static_cast<SDL_Window*>(NativeWindow(owner ? owner : active));
+  if (ownerNative && (SDL_GetWindowFlags(ownerNative) & (SDL_WINDOW_SHOWN | SDL_WINDOW_MINIMIZED)) != SDL_WINDOW_SHOWN)
+    ownerNative = nullptr;
+  // A full-screen window holds the pointer whenever it has the focus, and would take the
+  // clicks meant for the box (the window manager's too, with which a click on it gives
+  // the box the focus): it lets the pointer go while the box is up.
+  auto* activeNative = static_cast<SDL_Window*>(NativeWindow(active));
+  const Uint32 grabbedId =
+      activeNative && (SDL_GetWindowFlags(activeNative) & SDL_WINDOW_MOUSE_GRABBED) ? SDL_GetWindowID(activeNative) : 0;
+  if (grabbedId) SDL_SetWindowGrab(activeNative, SDL_FALSE);
   // The platform's own window first: it waits for its answer on the display's events, and
   // so hears a termination request too. The desktop's box is a helper program SDL starts
   // and waits for (zenity): until someone clicks it the process stays deaf to SIGTERM.
-  if (!ShowOwnMessage(caption, text) && !g_systemBoxMissing)
-    SDL_ShowSimpleMessageBox(icon, ToUtf8(caption).c_str(), ToUtf8(text).c_str(), nullptr);
+  if (!ShowOwnMessage(caption, text, ownerNative) && !g_systemBoxMissing)
+    SDL_ShowSimpleMessageBox(icon, ToUtf8(caption).c_str(), ToUtf8(text).c_str(), ownerNative);
+  if (grabbedId && SDL_GetWindowFromID(grabbedId) == activeNative) SDL_SetWindowGrab(activeNative, SDL_TRUE);
   GiveFocusBack(active);
+}
+
+void KeepPicture(void* native, void (*show)(void* context), void* context) {
+  std::lock_guard<std::mutex> hold(g_keepersLock);
+  std::erase_if(g_keepers, [native](const PictureKeeper& keeper) { return keeper.window == native; });
+  if (show) g_keepers.push_back(PictureKeeper{static_cast<SDL_Window*>(native), show, context});
+}
+
+void ShowPictureAgain(void* native) {
+  // Under the lock, so that the keeper cannot go meanwhile.
+  std::lock_guard<std::mutex> hold(g_keepersLock);
+  for (const PictureKeeper& keeper : g_keepers)
+    if (keeper.window == native) keeper.show(keeper.context);
 }
 
 bool WaitForEvent(int ms) {

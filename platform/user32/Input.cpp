@@ -135,11 +135,11 @@ BOOL MessageBeep(UINT) { return TRUE; }
 // The box is shown on the display when there is one, and waited for, and always written to
 // standard error (in UTF-8, as terminals and logs read it), so that a report survives a
 // headless run. Its one button answers IDOK.
-int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT type) {
+int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
   std::u16string body = text ? text : u"", title = caption ? caption : u"";
   std::string line = SLPlatformUtf16ToUtf8(title.c_str()) + ": " + SLPlatformUtf16ToUtf8(body.c_str()) + "\n";
   std::fwrite(line.data(), 1, line.size(), stderr);
-  if (Display::Available()) Display::ShowMessage(title, body, type);
+  if (Display::Available()) Display::ShowMessage(title, body, type, owner);
   return IDOK;
 }
 

@@ -1,9 +1,18 @@
 // The message box: the message is drawn in a small window of ours, with the built-in font
 // of MessageFont.h and one "Aceptar" button, and the caller waits for the answer as it
-// would for the system's box: the button, any key, closing the window, or a termination
-// request (which the box takes as its answer and leaves for the program to see too). The
-// wait sleeps on the display's events. Events of other windows met meanwhile are kept
-// aside and put back afterwards, so that nothing the program waits for is lost.
+// would for the system's box: the button, any key but a modifier (Alt+Tab goes to another
+// window, it does not answer), closing the window, or a termination request (which the
+// box takes as its answer and leaves for the program to see too). The wait sleeps on the
+// display's events.
+//
+// The box belongs to its owner, the program's window, as the system's box does: the
+// window manager keeps it above the owner, minimises and restores both together and
+// gives it the focus when the owner is clicked. Meanwhile the owner takes no input (a
+// press of a key or button meant for a window of the program goes nowhere; its release
+// still reaches the program, so that nothing stays down in its eyes), and since the
+// thread that draws it may be the one waiting here, its last picture is shown again
+// whenever it is exposed. Every other event of other windows is kept aside and put back
+// afterwards, so that nothing the program waits for is lost.
 #include <SDL2/SDL.h>
 
 #include <algorithm>
@@ -170,6 +179,23 @@ Uint32 WindowOf(const SDL_Event& event) {
   }
 }
 
+bool IsPress(const SDL_Event& event) {
+  switch (event.type) {
+    case SDL_KEYDOWN:
+    case SDL_TEXTINPUT:
+    case SDL_TEXTEDITING:
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEWHEEL: return true;
+    default: return false;
+  }
+}
+
+bool IsExposure(const SDL_Event& event) {
+  if (event.type != SDL_WINDOWEVENT) return false;
+  const Uint8 change = event.window.event;
+  return change == SDL_WINDOWEVENT_EXPOSED || change == SDL_WINDOWEVENT_SHOWN || change == SDL_WINDOWEVENT_RESTORED;
+}
+
 bool Inside(const SDL_Rect& rect, int x, int y) {
   return x >= rect.x && y >= rect.y && x < rect.x + rect.w && y < rect.y + rect.h;
 }
@@ -178,12 +204,16 @@ bool Inside(const SDL_Rect& rect, int x, int y) {
 
 namespace Display {
 
-bool ShowOwnMessage(const std::u16string& caption, const std::u16string& text) {
+bool ShowOwnMessage(const std::u16string& caption, const std::u16string& text, void* owner) {
   const Layout layout = MakeLayout(text);
+  // A box without an owner (a report once the program's window has gone) stays above
+  // every window; an owned one only above its owner, which the window manager sees to.
   SDL_Window* window = SDL_CreateWindow(SLPlatformUtf16ToUtf8(caption.c_str()).c_str(), SDL_WINDOWPOS_CENTERED,
                                         SDL_WINDOWPOS_CENTERED, kWidth, layout.height,
-                                        SDL_WINDOW_SHOWN | SDL_WINDOW_ALWAYS_ON_TOP);  // above a full-screen game
+                                        SDL_WINDOW_HIDDEN | (owner ? 0 : SDL_WINDOW_ALWAYS_ON_TOP));
   if (!window) return false;
+  if (owner) MakeModalFor(window, owner);
+  SDL_ShowWindow(window);
   SDL_RaiseWindow(window);
   // Keys must reach the box without a click, also where no window manager hands the
   // focus to a new window (and the window that had it is gone).
@@ -197,11 +227,13 @@ bool ShowOwnMessage(const std::u16string& caption, const std::u16string& text) {
     // A quarter-second wait redraws now and then: nothing promises an exposure event.
     if (!SDL_WaitEventTimeout(&event, 250)) {
       Draw(window, layout);
+      if (owner) ShowPictureAgain(owner);
       continue;
     }
     if (event.type == SDL_QUIT) answered = true;  // a termination request still reaches the program
     if (WindowOf(event) != id) {
-      others.push_back(event);
+      if (IsExposure(event)) ShowPictureAgain(SDL_GetWindowFromID(event.window.windowID));
+      if (!IsPress(event)) others.push_back(event);
       continue;
     }
     switch (event.type) {
@@ -210,9 +242,12 @@ bool ShowOwnMessage(const std::u16string& caption, const std::u16string& text) {
         if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SHOWN)
           Draw(window, layout);
         break;
-      case SDL_KEYDOWN:
-        if (!event.key.repeat) answered = true;
+      case SDL_KEYDOWN: {
+        const SDL_Scancode key = event.key.keysym.scancode;
+        const bool modifier = (key >= SDL_SCANCODE_LCTRL && key <= SDL_SCANCODE_RGUI) || key == SDL_SCANCODE_MODE;
+        if (!event.key.repeat && !modifier) answered = true;
         break;
+      }
       case SDL_MOUSEBUTTONDOWN:
       case SDL_MOUSEBUTTONUP:
         if (event.button.button == SDL_BUTTON_LEFT) {

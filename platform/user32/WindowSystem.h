@@ -75,10 +75,20 @@ bool Pump();
 // Waits up to `ms` for a display event (0: just look).
 bool WaitForEvent(int ms);
 // Shows a message box on the display and waits for it to be answered: ShowOwnMessage's,
-// else the desktop's own. Without a display, or on the dummy and offscreen drivers, nothing.
-void ShowMessage(const std::u16string& caption, const std::u16string& text, UINT type);
-// The platform's own message window (MessageWindow.cpp); false when it cannot be made.
-bool ShowOwnMessage(const std::u16string& caption, const std::u16string& text);
+// else the desktop's own. The box belongs to `owner`, else to the window active when it
+// was asked for. Without a display, or on the dummy and offscreen drivers, nothing.
+void ShowMessage(const std::u16string& caption, const std::u16string& text, UINT type, HWND owner);
+// The platform's own message window (MessageWindow.cpp), modal for the display's window
+// `owner` when there is one; false when it cannot be made.
+bool ShowOwnMessage(const std::u16string& caption, const std::u16string& text, void* owner);
+// Tells the window manager that `window`, not yet shown, is modal for `owner` (OwnedWindow.cpp).
+void MakeModalFor(void* window, void* owner);
+// How the graphics device shows a window's last picture again (its renderer keeps it): a
+// message box, which holds the thread that would draw the next frame, asks for it when
+// the window is exposed meanwhile. `show` may be asked on any thread and does nothing
+// on another than the one that draws. A null `show` forgets the window's.
+void KeepPicture(void* native, void (*show)(void* context), void* context);
+void ShowPictureAgain(void* native);
 }  // namespace Display
 
 }  // namespace SLUser32

@@ -1,9 +1,12 @@
 // The platform's message box over the live main window, on a virtual display: with no
-// viewer that can show the help, "&Ayuda" says so in a box of its own, and once Return
-// answers it the program's window is back as it was (not minimised, with the keyboard
-// focus, drawing the start menu, answering "&Jugar") and idle, without a window manager
-// and with openbox, where another program's window still minimises it as the device's
-// hook does on a real loss of focus (tests/app/help_box_xvfb.sh).
+// viewer that can show the help, "&Ayuda" says so in a box of its own, and once it is
+// answered the program's window is back as it was (not minimised, with the keyboard
+// focus, drawing the start menu, answering "&Jugar") and idle, and no help page is left
+// behind, without a window manager and with openbox. There the box belongs to the
+// program's window: minimised and brought back with it, over the same picture, still
+// above it after a click beside it (which the program does not take), answered by one
+// click on "Aceptar"; and another program's window still minimises the program's as the
+// device's hook does on a real loss of focus (tests/app/help_box_xvfb.sh).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -46,7 +49,8 @@ TEST(HelpBoxDisplay, TheMainWindowComesBackWhenTheHelpsBoxIsAnswered) {
     TempDir dir;
     SLPlaceProgram(dir);
     const std::string shots = std::string(SL_BINARY_DIR) + "/xvfb-help-box-" + desktop;
-    for (const char* suffix : {"-menu.png", "-box.png", "-after.png"}) std::remove((shots + suffix).c_str());
+    for (const char* suffix : {"-menu.png", "-box.png", "-back.png", "-beside.png", "-after.png"})
+      std::remove((shots + suffix).c_str());
     const std::string log = SLTestCapture(std::string(SL_SOURCE_DIR) + "/tests/app/help_box_xvfb.sh '" + dir.Host() +
                                           "' " + desktop + " '" + shots + "' 2>&1");
     ASSERT_NE(log.find("BOX SHOWN"), std::string::npos) << log;
@@ -63,8 +67,22 @@ TEST(HelpBoxDisplay, TheMainWindowComesBackWhenTheHelpsBoxIsAnswered) {
     // seconds).
     EXPECT_LT(std::atoi(After(log, "CPU AFTER").c_str()), std::atoi(After(log, "CPU MENU").c_str()) + 500) << log;
     EXPECT_NE(log.find("PLAY REACHED"), std::string::npos) << log;
-    // The device's hook still minimises the window when another program takes the focus.
+    // The viewers were given pages, and none is left once the program has ended.
+    EXPECT_GE(std::atoi(After(log, "PAGES SHOWN").c_str()), 1) << log;
+    EXPECT_EQ(After(log, "PAGES LEFT"), "0") << log;
     if (desktop == "openbox") {
+      // The box goes with the program's window and comes back with it, over the start
+      // menu as it was (neither black nor streaked by the window manager's animation).
+      EXPECT_TRUE(After(log, "MINIMISED") == "HIDDEN HIDDEN" || After(log, "MINIMISED") == "SHOWN SHOWN") << log;
+      EXPECT_EQ(After(log, "BACK"), "SHOWN SHOWN") << log;
+      EXPECT_LT(Difference(shots + "-box.png", shots + "-back.png"), 0.03) << log;
+      // A click on the program beside the box leaves the box above it, on the screen, and
+      // gives it the focus.
+      EXPECT_EQ(After(log, "STACKED"), "ABOVE") << log;
+      EXPECT_EQ(After(log, "BESIDE"), "Ayuda") << log;
+      EXPECT_LT(Difference(shots + "-box.png", shots + "-beside.png"), 0.03) << log;
+      EXPECT_NE(log.find("EDITOR REACHED"), std::string::npos) << log;
+      // The device's hook still minimises the window when another program takes the focus.
       EXPECT_NE(After(log, "STATE ON LOSS").find("HIDDEN"), std::string::npos) << log;
       EXPECT_LT(std::atoi(After(log, "CPU ON LOSS").c_str()), 1000) << log;
     }
