@@ -11,6 +11,7 @@
 #include "gamesystem/directx/SLGfxDirectX.h"
 #include "image/SLImage.h"
 #include "platform/wind3d.h"
+#include "tests/support/MemoryGfxDevice.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/TestWindow.h"
@@ -326,6 +327,14 @@ TEST_F(GfxDraw, TextDrawsGlyphsAtTheirPens) {
     for (u32 pixel : back) all += pixel != kBackground;
     EXPECT_EQ(all, drawn);  // nothing else
   }
+  // The memory device, on which the content tests read where glyphs land, steps the same.
+  CMemoryGfxDevice memory;
+  ASSERT_TRUE(memory.Init(nullptr, nullptr, nullptr));
+  SL_GS_Font* same = memory.LoadFontFromFile(WriteFont(dir).c_str());
+  ASSERT_NE(same, nullptr);
+  EXPECT_EQ(memory.DrawTextW(same, 200, 100, 0, nullptr, u"AVE", 3), 24);
+  const std::vector<CMemoryGfxDevice::DrawnGlyph> pens{{'A', 200, 100}, {'V', 209, 100}, {'E', 216, 100}};
+  EXPECT_EQ(memory.m_drawn, pens);
   SL_GS_DrawImageOptions doubled{};
   doubled.flags = SL_GS_DRAW_SCALE, doubled.scaleX = doubled.scaleY = 2;
   EXPECT_EQ(device.DrawTextW(font, 0, 0, 0, &doubled, u"AVE", 3), 24);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <set>
+#include <string>
 #include <vector>
 
 #include "gamesystem/SLBaseGfx.h"
@@ -93,8 +94,26 @@ class CMemoryGfxDevice : public CSL_GS_BaseGfx {
     m_appliedClip[0] = x, m_appliedClip[1] = y, m_appliedClip[2] = width, m_appliedClip[3] = height;
     return SLSucceed(true);
   }
-  i32 DrawTextW(SL_GS_Font* font, i32, i32, u32, const SL_GS_DrawImageOptions*, const SLWChar* text,
+  // Keeps where each glyph lands (unaligned, unscaled) in `m_drawn`, pens stepped as the
+  // DirectX device steps them: a pair's kerning is added after its second glyph is drawn.
+  i32 DrawTextW(SL_GS_Font* font, i32 x, i32 y, u32, const SL_GS_DrawImageOptions*, const SLWChar* text,
                 u32 length) override {
+    m_drawn.clear();
+    i32 pen = x;
+    u32 previous = 0;
+    const bool drawable = text && FindFontRecord(font);
+    for (u32 i = 0; drawable && (length == 0xFFFFFFFFu ? text[i] != 0 : i < length); ++i) {
+      const SL_GS_FontGlyph* glyph = FindGlyph(font, text[i]);
+      if (!glyph) {
+        previous = 0;
+        continue;
+      }
+      m_drawn.push_back(DrawnGlyph{text[i], pen, y});
+      if (const SL_GS_FontKerningPair* pair = previous ? FindKerningPair(font, previous, text[i]) : nullptr)
+        pen += pair->adjustment;
+      previous = text[i];
+      pen += i32(glyph->right - glyph->left) + 2;
+    }
     return GetTextWidth(font, text, length);
   }
 
@@ -104,6 +123,19 @@ class CMemoryGfxDevice : public CSL_GS_BaseGfx {
   u32 Pitch() const { return m_width * 4 + 16; }
   u8* FrontPixel(u32 x, u32 y) { return m_front.data() + size_t(y) * Pitch() + size_t(x) * 4; }
 
+  struct DrawnGlyph {
+    u32 code;
+    i32 x, y;
+    bool operator==(const DrawnGlyph&) const = default;
+  };
+  std::vector<DrawnGlyph> m_drawn;  // the last DrawTextW's glyphs
+  // Where the glyphs of `text` land, drawn from 0.
+  std::vector<i32> DrawnPens(SL_GS_Font* font, const std::u16string& text) {
+    DrawTextW(font, 0, 0, 0, nullptr, text.data(), u32(text.size()));
+    std::vector<i32> pens;
+    for (const DrawnGlyph& glyph : m_drawn) pens.push_back(glyph.x);
+    return pens;
+  }
   std::vector<u8> m_front;
   SL_GS_SurfaceAccess m_grab{};
   int m_grabs = 0;

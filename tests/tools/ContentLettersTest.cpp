@@ -1,8 +1,9 @@
 // The accented letters of every font the content installs (the loose .FNT files and the
 // skin pack's), read from the glyph pages the device loads: each is a picture of its own,
 // with a mark of solid pixels that a child tells from the plain letter (í from i above
-// all), and each steps exactly as far as its plain letter in running text; and the space,
-// which parts the words of a speech balloon alone.
+// all), each steps exactly as far as its plain letter in running text and the device draws
+// the glyphs after it where they stand after the plain letter; and the space, which parts
+// the words of a speech balloon alone.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -124,8 +125,15 @@ class ContentLetters : public ::testing::Test {
     for (const auto& [name, font] : fonts)
       if (font) device.DestroyFont(font);
   }
+  // The fonts of the built-in skin that the build makes.
+  void AddBuiltInSkinFonts() {
+    SLTestCapture("unzip -q -d '" + skinDir.Host() + "' '" SL_BINARY_DIR "/gui/defskin.zip' '*.FNT'");
+    for (const char* file : {"Sans8.FNT", "Sans10B.FNT"})
+      fonts[std::string("defskin.zip/") + file] = device.LoadFontFromFile(skinDir.Host(file).c_str());
+  }
   CMemoryGfxDevice device;
   std::map<std::string, SL_GS_Font*> fonts;
+  TempDir skinDir;
 };
 
 TEST_F(ContentLetters, EveryAccentedLetterIsItsOwnPicture) {
@@ -174,16 +182,41 @@ TEST_F(ContentLetters, AccentedLettersStepAsTheirPlainLetters) {
   }
 }
 
+// What a reader sees: the device draws the glyphs after an accented letter where it draws
+// them after the plain letter, whatever stands before it, so a mark wider than its letter
+// opens no gap ("Sofía", not "Sofí a"). A text that starts with the letter has no glyph
+// before it to take the mark's extra column back: there the rest stands at most that one
+// column further.
+TEST_F(ContentLetters, GlyphsAfterAnAccentedLetterStandWhereTheyDoAfterThePlainOne) {
+  AddBuiltInSkinFonts();
+  for (const auto& [name, font] : fonts) {
+    SCOPED_TRACE(name);
+    ASSERT_NE(font, nullptr);
+    for (const Pair& pair : kPairs)
+      for (char16_t before : {u'x', u' ', u'f', u'S', u'í', u'¡', u'«'})
+        for (char16_t next : {u'a', u'l', u'í', u'T', u' ', u'.', u'?'}) {
+          const std::u16string accented{before, pair.accented, next, u'y'}, plain{before, pair.plain, next, u'y'};
+          EXPECT_EQ(device.DrawnPens(font, accented), device.DrawnPens(font, plain))
+              << unsigned(before) << ", " << unsigned(pair.accented) << ", " << unsigned(next);
+        }
+    for (const Pair& pair : kPairs) {
+      const std::vector<i32> accented = device.DrawnPens(font, {pair.accented, u'a', u'y'}),
+                             plain = device.DrawnPens(font, {pair.plain, u'a', u'y'});
+      ASSERT_EQ(accented.size(), 3u);
+      const i32 shift = accented[1] - plain[1];
+      EXPECT_TRUE(shift == 0 || shift == 1) << unsigned(pair.accented) << " moves the next glyph " << shift;
+      EXPECT_EQ(accented[2] - plain[2], shift) << unsigned(pair.accented);
+    }
+  }
+}
+
 // A balloon lays out and draws word by word and puts the width of a lone space between
 // two words, with no gap of its own: that must part words at least as far as a space adds
 // to running text, the typeface's space and a letter's gap ("íi íi" read "íiíi", "il li"
 // "illi"). Running text adds as much after any glyph, and as much for each space of a run.
 // The built-in skin's fonts come from the same writer.
 TEST_F(ContentLetters, BalloonWordsStandApartAsFarAsASpaceAddsToRunningText) {
-  const TempDir dir;
-  SLTestCapture("unzip -q -d '" + dir.Host() + "' '" SL_BINARY_DIR "/gui/defskin.zip' '*.FNT'");
-  for (const char* file : {"Sans8.FNT", "Sans10B.FNT"})
-    fonts[std::string("defskin.zip/") + file] = device.LoadFontFromFile(dir.Host(file).c_str());
+  AddBuiltInSkinFonts();
   const std::pair<std::u16string, std::u16string> words[] = {
       {u"íi", u"íi"}, {u"il", u"li"}, {u"¡Sí!", u"Ñandú"}, {u"mí", u"—«Y»"}};
   for (const auto& [name, font] : fonts) {

@@ -296,6 +296,41 @@ TEST_F(Content, FontsStepEachLetterAsFarAsTheirTypeface) {
   }
 }
 
+// What a reader sees in the program's texts: the device draws every letter of a text with
+// accents where it draws it in the text spelt without them ("Sofía" reads as one word, not
+// "Sofí a"), both in running text (labels, edits) and in a balloon, which draws each word
+// alone. A word that starts with a letter whose mark is wider than the letter moves as a
+// whole, by at most that one column.
+TEST_F(Content, AccentedTextsDrawEachLetterWhereThePlainTextsDo) {
+  const std::string texts[] = {"¡Hola! Soy Sofía. ¿Escuchamos una canción, niño?", "Un día en el parque",
+                               "Aquí está el índice de Íñigo: PELÍCULAS Y MÚSICA"};
+  const std::u16string accented = u"áéíóúüñÁÉÍÓÚÜÑ", plain = u"aeiouunAEIOUUN";
+  auto pens = [&](SL_GS_Font* font, const std::string& utf8, bool spelledPlain) {
+    std::u16string text = slpack::Utf8ToUtf16(utf8);
+    for (char16_t& c : text)
+      if (spelledPlain && accented.find(c) != std::u16string::npos) c = plain[accented.find(c)];
+    return device.DrawnPens(font, text);
+  };
+  for (const char* file : {"Letra_8.FNT", "Tahoma_8.FNT", "ComicSans_9B.FNT", "ComicSans_11.FNT"}) {
+    SCOPED_TRACE(file);
+    SL_GS_Font* font = device.LoadFontFromFile(Narrow(kContent + "/Gfx/" + file).c_str());
+    ASSERT_NE(font, nullptr) << std::hex << SLGetLastError();
+    for (const std::string& text : texts) {
+      EXPECT_EQ(pens(font, text, false), pens(font, text, true)) << text;
+      std::istringstream words(text);
+      for (std::string word; words >> word;) {
+        const std::vector<i32> drawn = pens(font, word, false), plainly = pens(font, word, true);
+        ASSERT_EQ(drawn.size(), plainly.size());
+        const i32 shift = drawn.size() > 1 ? drawn[1] - plainly[1] : 0;
+        const bool startsAccented = accented.find(slpack::Utf8ToUtf16(word)[0]) != std::u16string::npos;
+        EXPECT_TRUE(shift == 0 || (startsAccented && shift == 1)) << word << " moves by " << shift;
+        for (size_t k = 1; k < drawn.size(); ++k) EXPECT_EQ(drawn[k] - plainly[k], shift) << word;
+      }
+    }
+    device.DestroyFont(font);
+  }
+}
+
 // Every text of the sample movie, read by walking the project file's layout in python, is
 // drawn from glyphs that every program font has.
 TEST_F(Content, SampleProjectTextsHaveTheirGlyphs) {

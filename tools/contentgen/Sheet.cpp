@@ -205,8 +205,9 @@ class SheetGfx : public CSL_GS_BaseGfx {
   bool SetImageDirty(SL_GS_ImageRecord*) override { return SLSucceed(true); }
   bool CreateFontTextures(SL_GS_FontRecord*) override { return SLSucceed(true); }
   void FreeFontTextures(SL_GS_FontRecord*) override {}
-  // The glyphs at their cells, set as the framework measures them: each glyph's width and
-  // two pixels, with the kerning of each pair. `m_target` takes the drawing.
+  // The glyphs at their cells, set as the device draws them: each glyph's width and two
+  // pixels, the kerning of a pair added after its second glyph is drawn. `m_target` takes
+  // the drawing.
   i32 DrawTextW(SL_GS_Font* font, i32 x, i32 y, u32, const SL_GS_DrawImageOptions*, const SLWChar* text,
                 u32 length) override {
     SL_GS_FontRecord* record = FindFontRecord(font);
@@ -220,9 +221,6 @@ class SheetGfx : public CSL_GS_BaseGfx {
         previous = 0;
         continue;
       }
-      if (const SL_GS_FontKerningPair* pair = previous ? FindKerningPair(font, previous, text[i]) : nullptr)
-        pen += pair->adjustment;
-      previous = text[i];
       Picture& page = pages[glyph->page];
       if (page.argb.empty()) {
         CSLImageArray one;
@@ -238,6 +236,9 @@ class SheetGfx : public CSL_GS_BaseGfx {
             cell.argb.push_back(page.argb[size_t(glyph->top + row) * page.width + glyph->left + col]);
         Place(m_target, cell, pen, y, cell.width, cell.height, true);
       }
+      if (const SL_GS_FontKerningPair* pair = previous ? FindKerningPair(font, previous, text[i]) : nullptr)
+        pen += pair->adjustment;
+      previous = text[i];
       pen += i32(glyph->right - glyph->left) + 2;
     }
     SLSetLastError(SL_OK);

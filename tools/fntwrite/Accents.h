@@ -8,8 +8,8 @@
 // room), and is at least two pixels: an acute is a rising diagonal (three pixels over a
 // one-column stem, so it is never mistaken for a dot), a diaeresis two dots and a tilde a
 // wave. A mark wider than the letter's cell (the acute over a one-column i) makes the cell
-// that much wider; the writer then kerns every pair that starts with the letter back by
-// as much, so the letter still steps its advance.
+// that much wider; the writer then kerns every pair that ends on the letter back by as
+// much, so the glyph after it stands where it stands after the plain letter.
 #pragma once
 
 #include <cstddef>

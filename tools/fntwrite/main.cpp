@@ -29,8 +29,9 @@
 // letter's picture, í the dotless i's, under a mark of solid pixels (Accents.h), and the
 // dots of ¡ and ¿ stand apart from their strokes: FreeType's marks blur at these sizes.
 // Kerning pairs come from the font's kerning table and from --kern ("AV:-1"), which
-// wins; a letter whose mark reaches past its advance kerns every pair it starts back by
-// as much; these and the space's pairs add up. The same input gives the same bytes.
+// wins; a letter whose mark reaches past its advance is kerned back by as much after
+// every glyph (the pairs end on it, for the same reason as the space's); these and the
+// space's pairs add up. The same input gives the same bytes.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -305,11 +306,16 @@ int main(int argc, char** argv) {
     }
     pairs[pair] = adjustment;
   }
-  // A mark past a letter's advance widens its cell; every pair it starts steps back as far.
+  // A mark past a letter's advance widens its cell; every pair that ends on the letter
+  // steps back as far, and the device applies it right after drawing the letter, so the
+  // next glyph stands where it would after the plain letter. Text that starts with the
+  // letter has no glyph before it to carry a pair and keeps the extra column: a balloon
+  // measures and draws each word alone, so its words that start with í are a column
+  // wider, both measured and drawn.
   for (size_t i = 0; i < characters.size(); ++i)
     if (cells[i].overhang > 0)
-      for (char16_t second : characters) {
-        const std::pair<char16_t, char16_t> pair{characters[i], second};
+      for (char16_t first : characters) {
+        const std::pair<char16_t, char16_t> pair{first, characters[i]};
         if ((pairs[pair] -= cells[i].overhang) == 0) pairs.erase(pair);
       }
   // The gap that running text already sets before a space comes off its wider cell.
