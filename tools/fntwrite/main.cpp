@@ -312,18 +312,17 @@ int main(int argc, char** argv) {
   // letter has no glyph before it to carry a pair and keeps the extra column: a balloon
   // measures and draws each word alone, so its words that start with í are a column
   // wider, both measured and drawn.
-  for (size_t i = 0; i < characters.size(); ++i)
-    if (cells[i].overhang > 0)
-      for (char16_t first : characters) {
-        const std::pair<char16_t, char16_t> pair{first, characters[i]};
-        if ((pairs[pair] -= cells[i].overhang) == 0) pairs.erase(pair);
-      }
-  // The gap that running text already sets before a space comes off its wider cell.
-  if (characters.find(u' ') != std::u16string::npos)
+  // Every glyph's pair onto `second` steps back by `pixels` more (a pair left at 0 goes).
+  auto kernInto = [&](char16_t second, int pixels) {
     for (char16_t first : characters) {
-      const std::pair<char16_t, char16_t> pair{first, u' '};
-      if ((pairs[pair] -= kGlyphGap) == 0) pairs.erase(pair);
+      const std::pair<char16_t, char16_t> pair{first, second};
+      if ((pairs[pair] -= pixels) == 0) pairs.erase(pair);
     }
+  };
+  for (size_t i = 0; i < characters.size(); ++i)
+    if (cells[i].overhang > 0) kernInto(characters[i], cells[i].overhang);
+  // The gap that running text already sets before a space comes off its wider cell.
+  if (characters.find(u' ') != std::u16string::npos) kernInto(u' ', kGlyphGap);
   FT_Done_Face(face);
   if (fallback) FT_Done_Face(fallback);
   FT_Done_FreeType(library);
