@@ -87,12 +87,20 @@ void SetLabel(CMyExportVideoDialog* dialog, const char* text) {
   if (CSL_GS_GuiWindow* label = dialog->GetManager()->FindChildById(dialog, EXPORT_LABEL_ID)) label->SetText(text);
 }
 
+// The folder of the video, as the system names it ("/" between its parts).
+void VideoFolderOf(const char* outputPath, char* out, u32 size) {
+  const char* end = nullptr;  // the separator before the file's name
+  for (const char* p = outputPath; *p; ++p)
+    if (IsSeparator(*p)) end = p;
+  u32 n = 0;
+  for (const char* p = outputPath; end && p < end && n + 1 < size; ++p) out[n++] = IsSeparator(*p) ? '/' : *p;
+  if (n == 0 && end && size > 1) out[n++] = '/';  // the root itself
+  if (size > 0) out[n] = 0;
+}
+
 void ShowError(CMyExportVideoDialog* dialog, const char* format, HRESULT code) {
-  char text[256];
-  const u32 used = SLSnprintfA(text, sizeof text, format, u32(code));
-  // The code alone tells a child nothing; the one cause a family can mend is named.
-  if (code == WM_E_DISK_FULL && used < sizeof text)
-    SLSnprintfA(text + used, sizeof text - used, "\n\n%s", "No hay espacio suficiente en el disco.");
+  char text[kExportErrorTextSize];
+  VideoExport_ErrorText(dialog->outputPath, format, code, text, sizeof text);
   MsgBox_ShowWithCallback(0, 1, &AppDialog_DeferredCancelCommand, reinterpret_cast<std::uintptr_t>(dialog), text,
                           "Error al exportar", EXPORT_ERROR_BOX_ID, AppCommonPictures[APP_PICTURE_ERROR], nullptr);
 }
@@ -188,6 +196,25 @@ void VideoExport_SuccessText(const char* outputPath, char* text, u32 size) {
     }
   }
   if (n < size) text[n] = 0;
+}
+
+void VideoExport_ErrorText(const char* outputPath, const char* format, HRESULT code, char* text, u32 size) {
+  if (size == 0) return;
+  // The line with the code comes first, in its own 256 bytes; the code alone tells a
+  // family nothing, so the causes it can mend are said in words below it.
+  SLSnprintfA(text, size < 256 ? size : 256, format, u32(code));
+  const u32 used = u32(std::strlen(text));
+  if (code == WM_E_DISK_FULL) {
+    SLSnprintfA(text + used, size - used, "\n\n%s", "No hay espacio suficiente en el disco.");
+  } else if (code == WM_E_SHARING_VIOLATION) {
+    SLSnprintfA(text + used, size - used, "\n\n%s",
+                "Otra copia del programa est\xe1 exportando un video con este nombre. Esper\xe1 a que termine o "
+                "guard\xe1 la pel\xed" "cula con otro nombre.");
+  } else if (code == WM_E_ACCESS_DENIED) {
+    char folder[4100];
+    VideoFolderOf(outputPath, folder, sizeof folder);
+    SLSnprintfA(text + used, size - used, "\n\n%s\n%s", "No puedo escribir en la carpeta de videos:", folder);
+  }
 }
 
 void VideoExport_Start(CMyExportVideoDialog* d, u32 eventType) {

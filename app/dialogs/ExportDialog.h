@@ -79,3 +79,10 @@ void AppDialog_DeferredCancelCommand(u32 answer, std::uintptr_t dialog);
 // The label text after a finished export: the folder as the user's file manager shows it,
 // "/" between its parts, with a space either side of every "/" so that the label can wrap it.
 void VideoExport_SuccessText(const char* outputPath, char* text, u32 size);
+
+// The error box's text: the line `format` makes of the code (at most 255 bytes), then,
+// after an empty line, what the family can do about it when the code says: a full disk
+// (0x80070070), another copy of the program writing a video of that name (0x80070020),
+// or a videos folder that cannot be written (0x80070005, naming the folder).
+constexpr u32 kExportErrorTextSize = 256 + 4400;
+void VideoExport_ErrorText(const char* outputPath, const char* format, HRESULT code, char* text, u32 size);

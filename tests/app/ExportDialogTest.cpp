@@ -3,8 +3,11 @@
 // are read back with ffprobe and ffmpeg.
 #include "app/dialogs/ExportDialog.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -340,12 +343,69 @@ TEST_F(ExportDialogTest, FailuresShowTheirBoxAndTheDialogClosesWhenItIsAnswered)
   EXPECT_TRUE(std::filesystem::remove(VideoFolder() + "/Peli.WMV"));
   std::filesystem::create_directories(VideoFolder() + "/Peli.WMV");
   run = Export();
-  EXPECT_EQ(run.errorText, "Error: No puedo inicializar compresor de video y audio. (80070005)");
+  // The folder as the system names it: "/" between its parts, in the program's code page.
+  std::string folder = run.outputPath.substr(0, run.outputPath.rfind('\\'));
+  std::replace(folder.begin(), folder.end(), '\\', '/');
+  EXPECT_EQ(run.errorText, "Error: No puedo inicializar compresor de video y audio. (80070005)  "
+                           "No puedo escribir en la carpeta de videos: " + folder);
   EXPECT_TRUE(run.rendered.empty());
   EXPECT_EQ(run.closes, 1u);
   EXPECT_EQ(ModalStack_GetDepth(), 0u);
   EXPECT_TRUE(std::filesystem::is_directory(VideoFolder() + "/Peli.WMV"));
   EXPECT_EQ(Listing(VideoFolder()), std::vector<std::string>{"Peli.WMV"});
+}
+
+TEST_F(ExportDialogTest, AVideoAnotherCopyIsWritingIsLeftToItAndTheBoxSaysSo) {
+  // Another copy of the program exporting a movie of this name holds the video's
+  // temporary file locked while it writes.
+  Build({60});
+  std::filesystem::create_directories(VideoFolder());
+  std::ofstream(VideoFolder() + "/Peli.WMV") << kEarlier;
+  const std::string held = VideoFolder() + "/.Peli.WMV.tmp";
+  const int fd = ::open(held.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  ASSERT_EQ(::write(fd, "otra", 4), 4);
+  const ExportRun run = Export();
+  EXPECT_EQ(run.errorText,
+            "Error: No puedo inicializar compresor de video y audio. (80070020)  Otra copia del programa est\xe1 "
+            "exportando un video con este nombre. Esper\xe1 a que termine o guard\xe1 la pel\xed" "cula con otro nombre.");
+  EXPECT_TRUE(run.rendered.empty());
+  EXPECT_EQ(ModalStack_GetDepth(), 0u);
+  EXPECT_EQ(ReadAll(held), "otra");
+  EXPECT_EQ(ReadAll(VideoFolder() + "/Peli.WMV"), kEarlier);
+  ::close(fd);
+}
+
+TEST(ExportErrorText, NamesTheCausesAFamilyCanMendUnderTheCodesLine) {
+  const char* kOpen = "Error: No puedo inicializar compresor de video y audio. (%08X)";
+  const struct {
+    HRESULT code;
+    const char* expected;
+  } cases[] = {
+      {HRESULT(0x80070070u),
+       "Error: No puedo inicializar compresor de video y audio. (80070070)\n\nNo hay espacio suficiente en el disco."},
+      {HRESULT(0x80070020u),
+       "Error: No puedo inicializar compresor de video y audio. (80070020)\n\nOtra copia del programa est\xe1 "
+       "exportando un video con este nombre. Esper\xe1 a que termine o guard\xe1 la pel\xed" "cula con otro nombre."},
+      {HRESULT(0x80070005u),
+       "Error: No puedo inicializar compresor de video y audio. (80070005)\n\nNo puedo escribir en la carpeta de "
+       "videos:\n/home/ana/V\xed" "deos"},
+      {HRESULT(0x80004005u), "Error: No puedo inicializar compresor de video y audio. (80004005)"},
+  };
+  for (const auto& c : cases) {
+    char text[kExportErrorTextSize];
+    VideoExport_ErrorText("\\home\\ana\\V\xed" "deos\\Peli.WMV", kOpen, c.code, text, sizeof text);
+    EXPECT_STREQ(text, c.expected);
+  }
+  // A folder at the root, and a name too long for the code's line: the code's line is cut
+  // to its 255 bytes and what follows still says why.
+  char text[kExportErrorTextSize];
+  VideoExport_ErrorText("\\Peli.WMV", kOpen, HRESULT(0x80070005u), text, sizeof text);
+  EXPECT_STREQ(std::strstr(text, "videos:\n"), "videos:\n/");
+  const std::string longFormat = std::string(300, 'x') + " (%08X)";
+  VideoExport_ErrorText("\\V\\Peli.WMV", longFormat.c_str(), HRESULT(0x80070070u), text, sizeof text);
+  EXPECT_EQ(std::string(text), std::string(255, 'x') + "\n\nNo hay espacio suficiente en el disco.");
 }
 
 TEST_F(ExportDialogTest, NothingOpensForAMovieWithoutScenesOrName) {
