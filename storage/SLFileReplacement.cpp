@@ -4,12 +4,6 @@
 #include "foundation/SLPrintf.h"
 #include "foundation/SLWideText.h"
 
-namespace {
-// How many writers of one file may be at work at once; past them a save is refused as
-// the names in use (ERROR_SHARING_VIOLATION).
-constexpr u32 kTemporaryNames = 64;
-}  // namespace
-
 CSLFileReplacement::~CSLFileReplacement() { Abandon(); }
 
 bool CSLFileReplacement::BeginA(const char* target) {
@@ -25,23 +19,20 @@ bool CSLFileReplacement::BeginW(const SLWChar* target) {
   if (!m_target.Assign(target)) return false;
   u32 nameStart = m_target.GetLength();
   while (nameStart > 0 && !SLIsPathSeparator(target[nameStart - 1])) --nameStart;
-  for (u32 n = 1; n <= kTemporaryNames; ++n) {
+  const bool claimed = SLClaimFirstFreeName(&m_file, [&](u32 n) -> const SLWChar* {
     SLWChar suffix[16];
     SLSnprintfW(suffix, 16, u".%u.tmp", n);
-    if (!m_temporary.Assign(target, nameStart) || !m_temporary.Append(u".") ||
-        !m_temporary.Append(target + nameStart) || !m_temporary.Append(suffix)) {
-      m_temporary.Empty();
-      return SLFail(SL_E_OUT_OF_MEMORY, false);
-    }
-    if (m_file.CreateW(m_temporary.CStr(), SL_STORAGE_WRITE | SL_STORAGE_CLAIM)) return SLSucceed(true);
-    // Another writer's, or a folder or a link that is no writer's: the next name.
-    const u32 systemError = SLGetSystemLastError();
-    if (systemError != ERROR_SHARING_VIOLATION && systemError != ERROR_FILE_EXISTS) break;
-  }
+    const bool made = m_temporary.Assign(target, nameStart) && m_temporary.Append(u".") &&
+                      m_temporary.Append(target + nameStart) && m_temporary.Append(suffix);
+    return made ? m_temporary.CStr() : nullptr;
+  });
+  if (claimed) return SLSucceed(true);
+  // Nothing is begun; the failure's codes stay for the caller.
+  SLErrorKeeper keep;
   const u32 systemError = SLGetSystemLastError();
   m_temporary.Empty();
   SLSetSystemLastError(systemError);
-  return SLFail(SL_E_STORAGE_CREATE, false);
+  return false;
 }
 
 // The temporary is renamed, and on failure removed, while it is still held: released

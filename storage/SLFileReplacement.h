@@ -16,8 +16,37 @@
 // is passed over).
 #pragma once
 
+#include "foundation/SLLibrary.h"
 #include "foundation/SLString.h"
 #include "storage/SLFileStorage.h"
+
+// How many writers of one series of names may be at work at once; past them a claim is
+// refused as the names in use (ERROR_SHARING_VIOLATION).
+constexpr u32 SL_CLAIM_NAMES = 64;
+
+// Claims for `file` (SL_STORAGE_CLAIM, write access) the first name of a series that no
+// live writer holds: `nameOf(n)` gives the n-th name, n from 1 to SL_CLAIM_NAMES, as a
+// char or SLWChar string that stays valid until the next call, or null when it cannot
+// be made. A name another writer holds, or a folder, a link or a pipe has, is passed
+// over; a leftover of a dead writer is taken. False when none is claimed: the create's
+// SL_E_STORAGE_CREATE with the system's error of the name that stopped the series (every
+// name held, a full disk, a name too long, no such folder), or SL_E_OUT_OF_MEMORY.
+template <class NameOf>
+bool SLClaimFirstFreeName(CSLFileStorage* file, NameOf nameOf) {
+  constexpr u32 flags = SL_STORAGE_WRITE | SL_STORAGE_CLAIM;
+  for (u32 n = 1; n <= SL_CLAIM_NAMES; ++n) {
+    const auto* name = nameOf(n);
+    if (!name) return SLFail(SL_E_OUT_OF_MEMORY, false);
+    if constexpr (sizeof(*name) == 1) {
+      if (file->CreateA(name, flags)) return true;
+    } else if (file->CreateW(name, flags)) {
+      return true;
+    }
+    const u32 systemError = SLGetSystemLastError();
+    if (systemError != ERROR_SHARING_VIOLATION && systemError != ERROR_FILE_EXISTS) break;
+  }
+  return false;
+}
 
 class CSLFileReplacement {
  public:

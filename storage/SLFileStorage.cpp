@@ -180,6 +180,30 @@ bool CSLFileStorage::DeleteT(const C* path) {
 bool CSLFileStorage::DeleteA(const char* path) { return DeleteT(path); }
 bool CSLFileStorage::DeleteW(const SLWChar* path) { return DeleteT(path); }
 
+// The name is opened for query only (no access to the contents, every sharing): it
+// then never conflicts with the handles open on the file, nor waits on a pipe.
+template <class C>
+bool CSLFileStorage::IsNamedT(const C* path) {
+  if (!m_handle) return SLFail(SL_E_STORAGE_NOT_OPEN, false);
+  if (IsEmptyText(path)) return SLFail(SL_E_STORAGE_NAME, false);
+  CSLFileStorageInternal* api = SLGetFileStorageApi(false);
+  if (!api) return SLFail(SL_E_OUT_OF_MEMORY, false);
+  constexpr DWORD kEveryShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  HANDLE named = SystemCreateFile(api, path, 0, kEveryShare, OPEN_EXISTING, 0);
+  if (!IsValidHandle(named)) return SLFail(SL_E_STORAGE_OPEN, false);
+  BY_HANDLE_FILE_INFORMATION held{}, found{};
+  const bool known = api->GetFileInformationByHandle(m_handle, &held) && api->GetFileInformationByHandle(named, &found);
+  const u32 systemError = SLGetSystemLastError();
+  api->CloseHandle(named);
+  SLSetSystemLastError(systemError);
+  if (!known) return SLFail(SL_E_STORAGE_OPEN, false);
+  return SLSucceed(held.dwVolumeSerialNumber == found.dwVolumeSerialNumber &&
+                   held.nFileIndexHigh == found.nFileIndexHigh && held.nFileIndexLow == found.nFileIndexLow);
+}
+
+bool CSLFileStorage::IsNamedA(const char* path) { return IsNamedT(path); }
+bool CSLFileStorage::IsNamedW(const SLWChar* path) { return IsNamedT(path); }
+
 // The directory walk of the file-system operations deletes through these too.
 template bool CSLFileStorage::DeleteT<char>(const char* path);
 template bool CSLFileStorage::DeleteT<SLWChar>(const SLWChar* path);

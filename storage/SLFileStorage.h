@@ -8,7 +8,7 @@
 
 namespace SLInternals {
 
-// The 41 file functions of "kernel32.dll" and the platform's claim of a file, bound by
+// The 42 file functions of "kernel32.dll" and the platform's claim of a file, bound by
 // name at first use. A function the system lacks stays null; the wrappers then fall back
 // to an older call or fail with a system error (87 invalid parameter, 120 not
 // implemented, 8 out of memory).
@@ -54,6 +54,7 @@ class CSLFileStorageInternal : public CSLBaseOODClass {
   BOOL UnmapViewOfFile(const void* view);
   BOOL CloseHandle(HANDLE handle);
   BOOL GetFileTime(HANDLE file, FILETIME* creation, FILETIME* access, FILETIME* write);
+  BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* information);
   // The platform's claim of a file for one writer (SL_STORAGE_CLAIM); the 8-bit form
   // converts the path as the path rule does.
   HANDLE ClaimFileA(const char* path);
@@ -92,6 +93,7 @@ class CSLFileStorageInternal : public CSLBaseOODClass {
   using PSetFileAttributesA = BOOL (*)(LPCSTR, DWORD);
   using PSetFileAttributesW = BOOL (*)(LPCWSTR, DWORD);
   using PGetFileTime = BOOL (*)(HANDLE, FILETIME*, FILETIME*, FILETIME*);
+  using PGetFileInformationByHandle = BOOL (*)(HANDLE, BY_HANDLE_FILE_INFORMATION*);
   using PClaimFileW = HANDLE (*)(LPCWSTR);
 
   void ClearPointers();
@@ -138,6 +140,7 @@ class CSLFileStorageInternal : public CSLBaseOODClass {
   PSetFileAttributesA m_pSetFileAttributesA;
   PSetFileAttributesW m_pSetFileAttributesW;
   PGetFileTime m_pGetFileTime;
+  PGetFileInformationByHandle m_pGetFileInformationByHandle;
   // Not one of the system's own: "SLPlatformClaimFileW", which the Linux layer adds.
   PClaimFileW m_pClaimFileW;
 };
@@ -213,6 +216,14 @@ class CSLFileStorage : public CSLBaseStorage {
   void* MapView() override;
   void UnmapView() override;
 
+  // Whether `path` names the very file this storage has open, not another put under the
+  // name since: a writer that renames or removes its file by name asks first, so that it
+  // never takes a file that is no longer its own. False with SL_OK when the name reaches
+  // another file, SL_E_STORAGE_OPEN when it reaches none or the system cannot tell (the
+  // system's error says why), SL_E_STORAGE_NOT_OPEN when this storage is closed.
+  bool IsNamedA(const char* path);
+  bool IsNamedW(const SLWChar* path);
+
   // The open flags with the defaults filled in; 0 when closed.
   u32 GetFlags() const { return m_flags; }
   HANDLE GetHandle() const { return m_handle; }
@@ -230,6 +241,8 @@ class CSLFileStorage : public CSLBaseStorage {
   bool CreateOrOpen(const C* path, u32 flags, bool create);
   template <class C>
   bool DeleteT(const C* path);
+  template <class C>
+  bool IsNamedT(const C* path);
   template <class C>
   bool CreateDirectoryT(const C* path);
   template <class C>

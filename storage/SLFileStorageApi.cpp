@@ -60,6 +60,7 @@ void CSLFileStorageInternal::ClearPointers() {
   m_pSetFileAttributesA = nullptr;
   m_pSetFileAttributesW = nullptr;
   m_pGetFileTime = nullptr;
+  m_pGetFileInformationByHandle = nullptr;
   m_pClaimFileW = nullptr;
 }
 
@@ -118,6 +119,7 @@ bool CSLFileStorageInternal::Initialize() {
   SLBindProc(k, u"SetFileAttributesA", &m_pSetFileAttributesA);
   SLBindProc(k, u"SetFileAttributesW", &m_pSetFileAttributesW);
   SLBindProc(k, u"GetFileTime", &m_pGetFileTime);
+  SLBindProc(k, u"GetFileInformationByHandle", &m_pGetFileInformationByHandle);
   SLBindProc(k, u"SLPlatformClaimFileW", &m_pClaimFileW);
   return true;
 }
@@ -384,6 +386,9 @@ void* CSLFileStorageInternal::MapViewOfFile(HANDLE mapping, DWORD access, DWORD 
 }
 BOOL CSLFileStorageInternal::GetFileTime(HANDLE file, FILETIME* creation, FILETIME* access, FILETIME* write) {
   return CallOrFail(m_pGetFileTime, FALSE, file, creation, access, write);
+}
+BOOL CSLFileStorageInternal::GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* information) {
+  return CallOrFail(m_pGetFileInformationByHandle, FALSE, file, information);
 }
 
 BOOL CSLFileStorageInternal::FindClose(HANDLE find) {

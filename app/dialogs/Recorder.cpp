@@ -23,6 +23,7 @@
 #include "gui/SLGuiLabel.h"
 #include "media/SLVideoAudioReaderWAV.h"
 #include "storage/SLFileFinder.h"
+#include "storage/SLFileReplacement.h"
 #include "storage/SLFileStorage.h"
 
 SL_IMPLEMENT_CLASS_CREATABLE(CMyMicRecorderDialog, CSL_GS_GuiTopLevelWindow)
@@ -34,6 +35,9 @@ constexpr u32 kImageGroup = 1029;
 constexpr u32 kHiddenPictureButton = APP_STYLE_TAB_PICTURE_BUTTON & ~SL_GUI_WS_VISIBLE;
 constexpr u32 kHeaderBytes = 44;
 constexpr char kTitle[] = "Grabaci\xf3n";
+constexpr char kCannotKeep[] =
+    "No puedo crear el archivo de audio.\n\nTen\xe9 en cuenta que si est\xe1s usando grabaci\xf3n con el mismo "
+    "nombre en tu pel\xed" "cula, si o si deber\xe1s nombrarlo de otra manera.";
 
 enum { kPlaySet, kRecordSet, kStopSet, kSetCount };
 AudioPictureSet g_pictures[kSetCount] = {
@@ -85,11 +89,47 @@ CMyMicRecorderDialog::CMyMicRecorderDialog() = default;
 CMyMicRecorderDialog::~CMyMicRecorderDialog() {
   SLErrorKeeper keep;
   DestroyCapture();
-  file.Close();
+  DropTemporary();
 }
 
-void CMyMicRecorderDialog::TemporaryPath(char* buffer, u32 size) {
-  SLSnprintfA(buffer, size, "%s%sSfx\\Grabadas\\Grabaci\xf3n.TMP", App_ProgramDirectory(), "");
+// The first name no live recorder holds: "Grabación.TMP", then "Grabación.2.TMP" and on.
+bool CMyMicRecorderDialog::ClaimTemporary() {
+  const bool claimed = SLClaimFirstFreeName(&file, [&](u32 n) -> const char* {
+    if (n == 1)
+      SLSnprintfA(temporary, sizeof temporary, "%s%sSfx\\Grabadas\\Grabaci\xf3n.TMP", App_ProgramDirectory(), "");
+    else
+      SLSnprintfA(temporary, sizeof temporary, "%s%sSfx\\Grabadas\\Grabaci\xf3n.%u.TMP", App_ProgramDirectory(), "", n);
+    return temporary;
+  });
+  if (!claimed) temporary[0] = '\0';
+  return claimed;
+}
+
+// Removed while still held, and only while its name still reaches it: once released, or
+// once another file took the name, removing by name could take another recorder's.
+void CMyMicRecorderDialog::DropTemporary() {
+  SLErrorKeeper keep;
+  if (*temporary && file.IsNamedA(temporary)) file.DeleteA(temporary);
+  file.Close();
+  temporary[0] = '\0';
+}
+
+bool CMyMicRecorderDialog::HoldsRecording() { return recorded && *temporary && file.IsNamedA(temporary); }
+
+void CMyMicRecorderDialog::ShowResult() {
+  AudioDialog_Child(this, RECORDER_STATUS_ID)
+      ->SetText(recorded ? "Audio grabado en forma satisfactoria" : "Error al grabar audio");
+  AudioDialog_Enable(this, RECORDER_PLAY_ID, recorded != 0);
+  AudioDialog_Enable(this, 1, recorded != 0);
+}
+
+// The temporary was removed or replaced behind the dialog's back (by hand, by another
+// program): the recording is gone, and what now has its name is not the dialog's.
+void CMyMicRecorderDialog::LoseRecording() {
+  file.Close();
+  temporary[0] = '\0';
+  recorded = 0;
+  ShowResult();
 }
 
 void CMyMicRecorderDialog::DestroyCapture() {
@@ -116,17 +156,15 @@ void CMyMicRecorderDialog::StartRecording(CSL_GS_GuiWindow* source) {
   OnCommand(source, RECORDER_STOP_RECORDING_ID);
   OnCommand(source, RECORDER_STOP_PLAYING_ID);
   preview.Close();
+  DropTemporary();  // a new recording replaces the one before it
   CSL_GS_BaseSfx* sfx = App_Services().sfx;
-  char path[4096];
-  TemporaryPath(path, sizeof path);
-  bool created = false;
-  u32 systemError = ERROR_SUCCESS;  // of the file's creation or the header's write
+  u32 systemError = ERROR_SUCCESS;  // of the file's claim or the header's write
   bool ok = (capture = sfx->CreateCaptureSound(&kCaptureFormat)) != nullptr;
   // No capture device, or one that cannot be opened: the child is told what is missing.
   bool noMicrophone = !ok;
   recorded = 0;
   AudioDialog_Enable(this, RECORDER_PLAY_ID, false);
-  if (ok && !(ok = created = file.CreateA(path, SL_STORAGE_WRITE))) systemError = SLGetSystemLastError();
+  if (ok && !(ok = ClaimTemporary())) systemError = SLGetSystemLastError();
   if (ok) {
     u8 header[kHeaderBytes];
     BuildHeader(header);
@@ -151,10 +189,7 @@ void CMyMicRecorderDialog::StartRecording(CSL_GS_GuiWindow* source) {
     return;
   }
   DestroyCapture();
-  if (created) {
-    file.Close();
-    file.DeleteA(path);
-  }
+  DropTemporary();
   ShowError(noMicrophone                       ? "No se encontr\xf3 un micr\xf3" "fono"
             : systemError == ERROR_DISK_FULL ? "No puedo comenzar la grabaci\xf3n\n\nNo hay espacio suficiente en el disco."
                                              : "No puedo comenzar la grabaci\xf3n",
@@ -187,30 +222,23 @@ void MicRecorderDialog_OnCaptureData(SL_GS_SoundRecord*, std::uintptr_t user, co
 void CMyMicRecorderDialog::StopRecording(CSL_GS_GuiWindow* source) {
   if (!IsRecording()) return;
   DestroyCapture();
-  file.Close();
-  char path[4096];
-  TemporaryPath(path, sizeof path);
+  // The sizes are fixed through the handle that stays held: the file is not let go
+  // between the recording and its keeping.
   if (source != MicRecorder_InternalSource()) {
-    CSLFileStorage fix;
     u64 size = 0;
-    if (fix.OpenA(path, SL_STORAGE_READWRITE) && fix.GetSize(&size) && size >= kHeaderBytes &&
-        size - 8 <= 0xFFFFFFFFull) {
+    if (file.GetSize(&size) && size >= kHeaderBytes && size - 8 <= 0xFFFFFFFFull) {
       u8 field[4];
       SLStoreLE32(field, u32(size - 8));
-      bool ok = fix.Seek(4, SL_SEEK_BEGIN) && fix.Write(field, 4) == 4;
+      bool ok = file.Seek(4, SL_SEEK_BEGIN) && file.Write(field, 4) == 4;
       SLStoreLE32(field, u32(size - kHeaderBytes));
-      ok = ok && fix.Seek(40, SL_SEEK_BEGIN) && fix.Write(field, 4) == 4;
-      if (ok) recorded = 1;
+      ok = ok && file.Seek(40, SL_SEEK_BEGIN) && file.Write(field, 4) == 4;
+      if (ok && file.IsNamedA(temporary)) recorded = 1;
     }
-    fix.Close();
   }
-  if (!recorded) file.DeleteA(path);
-  AudioDialog_Child(this, RECORDER_STATUS_ID)
-      ->SetText(recorded ? "Audio grabado en forma satisfactoria" : "Error al grabar audio");
+  if (!recorded) DropTemporary();
+  ShowResult();
   AudioDialog_Show(this, RECORDER_RECORD_ID, true);
   AudioDialog_Show(this, RECORDER_STOP_RECORDING_ID, false);
-  AudioDialog_Enable(this, RECORDER_PLAY_ID, recorded != 0);
-  AudioDialog_Enable(this, 1, recorded != 0);
   SLSetLastError(SL_OK);
 }
 
@@ -229,9 +257,12 @@ void CMyMicRecorderDialog::Accept(CSL_GS_GuiWindow* source) {
     OnCommand(source, RECORDER_STOP_RECORDING_ID);
     OnCommand(source, RECORDER_STOP_PLAYING_ID);
   }
-  char temporary[4096];
-  TemporaryPath(temporary, sizeof temporary);
-  if (!recorded || !SLFileExists(temporary)) return;
+  if (!recorded) return;
+  if (!HoldsRecording()) {
+    LoseRecording();
+    ShowError(kCannotKeep, true);
+    return;
+  }
   CSL_GS_GuiWindow* edit = AudioDialog_Child(this, RECORDER_NAME_ID);
   const char* name = edit ? edit->GetText() : nullptr;
   if (!name || !*name) {
@@ -246,14 +277,15 @@ void CMyMicRecorderDialog::Accept(CSL_GS_GuiWindow* source) {
                             RECORDER_BOX_ID, AppCommonPictures[APP_PICTURE_QUESTION], nullptr);
     return;
   }
-  // The old recording is never gone before the new one has its name.
+  // The old recording is never gone before the new one has its name, and the temporary
+  // is renamed while still held: no other recorder can claim its name in between.
   if (!SLReplaceFileA(temporary, final)) {
-    ShowError(
-        "No puedo crear el archivo de audio.\n\nTen\xe9 en cuenta que si est\xe1s usando grabaci\xf3n con el mismo "
-        "nombre en tu pel\xed" "cula, si o si deber\xe1s nombrarlo de otra manera.",
-        true);
+    if (!HoldsRecording()) LoseRecording();
+    ShowError(kCannotKeep, true);
     return;
   }
+  file.Close();
+  temporary[0] = '\0';
   Close(final);
 }
 
@@ -280,9 +312,11 @@ bool CMyMicRecorderDialog::OnCommand(CSL_GS_GuiWindow* source, u32 id) {
     case RECORDER_PLAY_ID: {
       OnCommand(source, RECORDER_STOP_PLAYING_ID);
       if (!recorded) return SLSucceed(true);
-      char path[4096];
-      TemporaryPath(path, sizeof path);
-      if (AudioDialog_PlayPreview(this, &preview, path, CSLVideoAudioReaderWAV::GetClassRecord(), RECORDER_PLAY_ID,
+      if (!HoldsRecording()) {
+        LoseRecording();
+        return SLSucceed(true);
+      }
+      if (AudioDialog_PlayPreview(this, &preview, temporary, CSLVideoAudioReaderWAV::GetClassRecord(), RECORDER_PLAY_ID,
                                   RECORDER_STOP_PLAYING_ID))
         AudioDialog_Enable(this, RECORDER_RECORD_ID, false);
       return SLSucceed(true);
@@ -310,10 +344,7 @@ void CMyMicRecorderDialog::OnDestroy() {
   SLErrorKeeper keep;
   preview.Close();
   DestroyCapture();
-  file.Close();
-  char path[4096];
-  TemporaryPath(path, sizeof path);
-  file.DeleteA(path);
+  DropTemporary();
   AudioDialog_FreePictures(kImageGroup);
   CSL_GS_GuiTopLevelWindow::OnDestroy();
 }

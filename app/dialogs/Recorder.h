@@ -1,7 +1,17 @@
 // The microphone recorder ("Grabadora de voces"): records the child's voice from the
-// default capture device into "Sfx\Grabadas\Grabación.TMP", plays it back, and on accept
-// renames it to "<name>.WAV" in the same folder, asking before it replaces a recording.
-// A recording that is not accepted never outlives the dialog.
+// default capture device into a temporary file in "Sfx\Grabadas", plays it back, and on
+// accept renames it to "<name>.WAV" in the same folder, asking before it replaces a
+// recording. A recording that is not accepted never outlives the dialog.
+//
+// Several recorders may work on one folder at once (two copies of the program on one
+// family's folder): each records into a temporary of its own, claimed (SL_STORAGE_CLAIM)
+// from "record" until the recording is accepted, dropped or recorded again, so that no
+// other recorder opens, replaces or removes it. It is "Grabación.TMP" when no live
+// recorder holds that name, else "Grabación.2.TMP" and on; what a killed recorder left
+// goes with the next claim of its name. The dialog renames and removes its temporary
+// only while it holds it and only when the name still reaches it: a temporary deleted by
+// hand, or replaced by another recorder's, is never taken for its own, and an accept
+// that finds its recording gone says so.
 //
 // The file is a 16-bit mono WAVE at 22,050 Hz: a 44-byte header whose two sizes are
 // written as 0 and fixed when the recording stops, then the samples as captured.
@@ -60,9 +70,10 @@ class CMyMicRecorderDialog : public CSL_GS_GuiTopLevelWindow {
   CSL_GS_MoviePlayer preview;
   RecordingSavedCallback onDone = nullptr;
   void* onDoneUser = nullptr;
-  CSLFileStorage file;  // the temporary file while recording
+  CSLFileStorage file;  // the claimed temporary file, from "record" until it is kept or dropped
   SL_GS_SoundRecord* capture = nullptr;
   u32 recorded = 0;
+  char temporary[4096] = {};  // the path of the temporary `file` holds; empty when none
 
   // Shared with the capture worker.
   std::atomic<u32> writing{0};      // the callback may write
@@ -72,15 +83,17 @@ class CMyMicRecorderDialog : public CSL_GS_GuiTopLevelWindow {
   std::atomic<u64> dataBytes{0};
   u64 dataLimit = RECORDER_MAX_DATA_BYTES;  // tests lower it
 
-  // The temporary file's path (4096 bytes).
-  static void TemporaryPath(char* buffer, u32 size);
-
  private:
   bool IsRecording();
   void StartRecording(CSL_GS_GuiWindow* source);
   void StopRecording(CSL_GS_GuiWindow* source);
   void Accept(CSL_GS_GuiWindow* source);
   void StopPlaying();
+  bool ClaimTemporary();
+  void DropTemporary();
+  bool HoldsRecording();
+  void LoseRecording();
+  void ShowResult();  // the status and the buttons after `recorded`
   void DestroyCapture();
   void Close(const char* path);
   void ShowError(const char* text, bool focusName);

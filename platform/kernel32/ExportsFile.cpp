@@ -17,8 +17,9 @@ const SLPlatformExport kFileExports[] = {
     SL_EXPORT(CreateFileMappingA),   SL_EXPORT(CreateFileMappingW),    SL_EXPORT(MapViewOfFile),
     SL_EXPORT(FlushViewOfFile),      SL_EXPORT(UnmapViewOfFile),       SL_EXPORT(GetFileAttributesA),
     SL_EXPORT(GetFileAttributesW),   SL_EXPORT(SetFileAttributesA),    SL_EXPORT(SetFileAttributesW),
-    SL_EXPORT(GetFileTime),          SL_EXPORT(MoveFileA),             SL_EXPORT(MoveFileW),
-    SL_EXPORT(GetDriveTypeA),        SL_EXPORT(GetDriveTypeW),         SL_EXPORT(SLPlatformClaimFileW),
+    SL_EXPORT(GetFileTime),          SL_EXPORT(GetFileInformationByHandle), SL_EXPORT(MoveFileA),
+    SL_EXPORT(MoveFileW),            SL_EXPORT(GetDriveTypeA),         SL_EXPORT(GetDriveTypeW),
+    SL_EXPORT(SLPlatformClaimFileW),
 };
 }  // namespace
 

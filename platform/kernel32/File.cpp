@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -91,6 +92,10 @@ HANDLE OpenHostFile(const std::string& host, DWORD access, DWORD share, DWORD di
     oflags |= O_RDWR;
   else if (access & GENERIC_WRITE)
     oflags |= O_WRONLY;
+  else if (!(access & GENERIC_READ) && disposition == OPEN_EXISTING)
+    // Query access: the handle tells what the file is and reaches none of its contents,
+    // so opening it never waits for the writer of a pipe.
+    oflags |= O_PATH;
   else
     oflags |= O_RDONLY;
   bool truncate = false;
@@ -485,15 +490,53 @@ BOOL UnlockFile(HANDLE handle, DWORD offsetLow, DWORD offsetHigh, DWORD lengthLo
   });
 }
 
+namespace {
+bool Describe(const SLFileObject& file, struct statx* info) {
+  return statx(file.fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, info) == 0;
+}
+// The birth time where the file system keeps one, else the last change of content.
+FILETIME CreationTime(const struct statx& info) {
+  const struct statx_timestamp& born = (info.stx_mask & STATX_BTIME) ? info.stx_btime : info.stx_mtime;
+  return ToFileTime(born.tv_sec, born.tv_nsec);
+}
+FILETIME TimeOf(const struct statx_timestamp& time) { return ToFileTime(time.tv_sec, time.tv_nsec); }
+}  // namespace
+
 BOOL GetFileTime(HANDLE handle, FILETIME* creation, FILETIME* access, FILETIME* write) {
   return WithFile(handle, [&](SLFileObject& file) -> BOOL {
     struct statx info;
-    if (statx(file.fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &info) != 0) return FailErrno(errno);
-    // The birth time where the file system keeps one, else the last change of content.
-    const struct statx_timestamp& born = (info.stx_mask & STATX_BTIME) ? info.stx_btime : info.stx_mtime;
-    if (creation) *creation = ToFileTime(born.tv_sec, born.tv_nsec);
-    if (access) *access = ToFileTime(info.stx_atime.tv_sec, info.stx_atime.tv_nsec);
-    if (write) *write = ToFileTime(info.stx_mtime.tv_sec, info.stx_mtime.tv_nsec);
+    if (!Describe(file, &info)) return FailErrno(errno);
+    if (creation) *creation = CreationTime(info);
+    if (access) *access = TimeOf(info.stx_atime);
+    if (write) *write = TimeOf(info.stx_mtime);
+    SLPlatformSetLastError(ERROR_SUCCESS);
+    return TRUE;
+  });
+}
+
+// The volume and the index together name one file: two handles, or a handle and a name
+// opened for query, reach the same file exactly when both agree. The volume is the
+// device number folded to 32 bits, the index the inode.
+BOOL GetFileInformationByHandle(HANDLE handle, BY_HANDLE_FILE_INFORMATION* information) {
+  if (!information) {
+    SLPlatformSetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  return WithFile(handle, [&](SLFileObject& file) -> BOOL {
+    struct statx info;
+    if (!Describe(file, &info)) return FailErrno(errno);
+    const std::uint64_t device = makedev(info.stx_dev_major, info.stx_dev_minor);
+    *information = BY_HANDLE_FILE_INFORMATION{};
+    information->dwFileAttributes = AttributesOf(info.stx_mode, false, LastComponent(file.hostPath));
+    information->ftCreationTime = CreationTime(info);
+    information->ftLastAccessTime = TimeOf(info.stx_atime);
+    information->ftLastWriteTime = TimeOf(info.stx_mtime);
+    information->dwVolumeSerialNumber = DWORD(device ^ (device >> 32));
+    information->nFileSizeHigh = DWORD(info.stx_size >> 32);
+    information->nFileSizeLow = DWORD(info.stx_size);
+    information->nNumberOfLinks = info.stx_nlink;
+    information->nFileIndexHigh = DWORD(info.stx_ino >> 32);
+    information->nFileIndexLow = DWORD(info.stx_ino);
     SLPlatformSetLastError(ERROR_SUCCESS);
     return TRUE;
   });

@@ -27,6 +27,7 @@ BOOL LockFile(HANDLE file, DWORD offsetLow, DWORD offsetHigh, DWORD lengthLow, D
 BOOL LockFileEx(HANDLE file, DWORD flags, DWORD reserved, DWORD lengthLow, DWORD lengthHigh, LPOVERLAPPED overlapped);
 BOOL UnlockFile(HANDLE file, DWORD offsetLow, DWORD offsetHigh, DWORD lengthLow, DWORD lengthHigh);
 BOOL GetFileTime(HANDLE file, FILETIME* creation, FILETIME* access, FILETIME* write);
+BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* information);
 DWORD GetCompressedFileSizeA(LPCSTR path, DWORD* sizeHigh);
 DWORD GetCompressedFileSizeW(LPCWSTR path, DWORD* sizeHigh);
 BOOL DeleteFileA(LPCSTR path);
@@ -53,9 +54,10 @@ BOOL MoveFileA(LPCSTR from, LPCSTR to);
 BOOL MoveFileW(LPCWSTR from, LPCWSTR to);
 // Not the system's: this layer's claim of a file for one writer (FileClaim.cpp).
 // Creates `path` for writing, held against every other claim of the name for as long as
-// the handle stays open; its owner may rename or remove it meanwhile. A file of the name
-// that no claim holds (its writer died) is replaced. Refusals: ERROR_SHARING_VIOLATION
-// (another claim holds the name), ERROR_FILE_EXISTS (a link, a folder or a pipe has it).
+// the handle stays open; its owner may rename or remove it meanwhile, and readers of the
+// process may open it (with write sharing), no other writer. A file of the name that no
+// claim holds (its writer died) is replaced. Refusals: ERROR_SHARING_VIOLATION (another
+// claim holds the name), ERROR_FILE_EXISTS (a link, a folder or a pipe has it).
 HANDLE SLPlatformClaimFileW(LPCWSTR path);
 // 3 (a fixed disk) for "C:\", 1 (no root) for every other drive.
 UINT GetDriveTypeA(LPCSTR root);
@@ -101,6 +103,11 @@ std::shared_ptr<SLFileObject> EnterOpenFile(int fd, const std::string& host, DWO
 // something that is no writer's (a link, a folder, a pipe), left as it is. A file of the
 // name that nobody holds was left by a writer that ended without removing it: it goes.
 int ClaimHostFile(const std::string& host, int* fd);
+
+// The attributes Windows would show for an entry of the given mode (a link's own) and
+// name (the last component of its path).
+DWORD AttributesOf(mode_t mode, bool linkToDirectory, const std::string& name);
+std::string LastComponent(const std::string& host);
 
 // Whether deleting `hostPath` is allowed by the sharing of the handles open on it.
 bool MayDelete(const std::string& hostPath);

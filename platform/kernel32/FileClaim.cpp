@@ -96,8 +96,9 @@ HANDLE SLPlatformClaimFileW(LPCWSTR path) {
   }
   // The sharing allows deletion, which covers renaming: the owner renames or removes the
   // file while still holding it, so that no other writer can take it for a leftover in
-  // between.
-  std::shared_ptr<SLFileObject> file = EnterOpenFile(fd, host, GENERIC_WRITE, FILE_SHARE_DELETE);
+  // between. It allows reading too, as other processes may read it anyway: the owner may
+  // play back what it wrote by the file's name (a recording before it is kept).
+  std::shared_ptr<SLFileObject> file = EnterOpenFile(fd, host, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE);
   if (!file) return INVALID_HANDLE_VALUE;  // a fresh file is open nowhere else: not reached
   HANDLE handle = SLHandleCreate(file);
   if (!handle) {

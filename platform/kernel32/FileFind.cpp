@@ -15,12 +15,7 @@
 #include "platform/toolbox.h"
 
 namespace SLPlatformFile {
-namespace {
 
-constexpr DWORD kReparseTagSymlink = 0xA000000C;
-constexpr DWORD kReparseTagMountPoint = 0xA0000003;
-
-// The attributes Windows would show for an entry of the given mode (a link's own).
 DWORD AttributesOf(mode_t mode, bool linkToDirectory, const std::string& name) {
   DWORD attributes = 0;
   if (S_ISLNK(mode)) {
@@ -39,16 +34,21 @@ DWORD AttributesOf(mode_t mode, bool linkToDirectory, const std::string& name) {
   return attributes;
 }
 
-bool PointsAtDirectory(const std::string& host) {
-  struct stat target;
-  return stat(host.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
-}
-
 std::string LastComponent(const std::string& host) {
   std::string path = host;
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+namespace {
+
+constexpr DWORD kReparseTagSymlink = 0xA000000C;
+constexpr DWORD kReparseTagMountPoint = 0xA0000003;
+
+bool PointsAtDirectory(const std::string& host) {
+  struct stat target;
+  return stat(host.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
 }
 
 DWORD HostAttributes(bool ok, const std::string& host) {

@@ -14,7 +14,6 @@
 #include "app/services/AppEvents.h"
 #include "app/media/Mp3Finder.h"
 #include "app/dialogs/Recorder.h"
-#include "storage/SLFileFinder.h"
 #include "tests/support/AudioDialogsFixture.h"
 
 using namespace AudioTest;
@@ -122,8 +121,6 @@ TEST_F(AudioStress, CancelsAndRescansAtRandomMomentsOfTheWalk) {
 TEST_F(AudioStress, StopsCancelsAndAcceptsAtRandomMomentsOfARecording) {
   Watchdog watchdog(240);
   std::mt19937 random(7121);
-  char temporary[4096];
-  CMyMicRecorderDialog::TemporaryPath(temporary, sizeof temporary);
   for (int round = 0; round < 400; ++round) {
     CMyMicRecorderDialog* dialog = nullptr;
     Locked([&] { dialog = MicRecorderDialog_Show(nullptr, nullptr); });
@@ -157,7 +154,7 @@ TEST_F(AudioStress, StopsCancelsAndAcceptsAtRandomMomentsOfARecording) {
     if (AppHarness::TopLevelWithId(RECORDER_ID)) Locked([&] { dialog->OnCommand(dialog, 2); });
     ASSERT_EQ(AppHarness::TopLevelWithId(RECORDER_ID), nullptr);
     ASSERT_EQ(ModalStack_GetDepth(), 0u);
-    ASSERT_FALSE(SLFileExists(temporary));
+    ASSERT_EQ(RecorderTemporaries(), std::vector<std::string>{});
   }
   std::filesystem::remove(Host("Sfx/Grabadas/Estres.WAV"));
 }

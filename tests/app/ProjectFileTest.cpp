@@ -389,16 +389,8 @@ TEST_F(ProjectFile, TwoProgramsSavingOneMovieAtOnceLeaveOneWholeMovie) {
     ASSERT_EQ(SaveMessage(), "La pel\xED" "cula ha sido guardada satisfactoriamente.");
   }
   ASSERT_GT(expected[0].size(), 1000000u);
-  const std::string filter = "ProjectFile.ChildSavesOneMovieAgainstAnother";
-  const std::string environment = "SL_RACE_DIR='" + s_dir->Host() + "' SL_RACE_VARIANT=";
-  SLChildResult results[2];
-  std::thread second([&] { results[1] = SLRunChildTest(filter, environment + "1"); });
-  results[0] = SLRunChildTest(filter, environment + "0");
-  second.join();
-  for (const SLChildResult& result : results) {
-    EXPECT_EQ(result.status, 0) << result.output;
-    EXPECT_NE(result.output.find("CHILD-PASSED"), std::string::npos) << result.output;
-  }
+  SLExpectTwoChildrenPassAtOnce("ProjectFile.ChildSavesOneMovieAgainstAnother",
+                                "SL_RACE_DIR='" + s_dir->Host() + "' SL_RACE_VARIANT=");
   const std::string last = Read(Saved("carrera"));
   EXPECT_TRUE(last == expected[0] || last == expected[1]);
   EXPECT_EQ(Load("carrera"), 1u);

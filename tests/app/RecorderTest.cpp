@@ -1,13 +1,16 @@
 // The microphone recorder with SDL's disk driver as the microphone: a raw file of known
 // samples is what it hears. What it writes, when it stops by itself, what a full disk
-// and a failing rename leave behind, and how it asks before replacing a recording.
+// and a failing rename leave behind, how it asks before replacing a recording, and how
+// copies of the program recording on one folder keep apart.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "app/dialogs/AudioChooserRows.h"
 #include "app/dialogs/MsgBox.h"
@@ -15,6 +18,7 @@
 #include "app/dialogs/Recorder.h"
 #include "foundation/SLByteOrder.h"
 #include "foundation/SLString.h"
+#include "storage/SLFileReplacement.h"
 #include "tests/support/AudioDialogsFixture.h"
 #include "app/media/CMyVIS_arVI.h"
 #include "tests/support/TestSupport.h"
@@ -26,10 +30,37 @@ namespace {
 
 constexpr u32 kSecond = 44100;  // bytes of one second at 22,050 Hz, 16-bit mono
 const std::string kTemporary = "Sfx/Grabadas/Grabaci\xc3\xb3n.TMP";
+// The voice each child process hears (SL_RECORDER_VOICE picks one); the test's own is 12345.
+constexpr u32 kChildVoices[] = {1001, 2002, 3003};
+
+// Ten seconds of a known, never silent signal.
+std::string Voice(u32 seed) {
+  std::string voice(10 * kSecond, '\0');
+  u32 state = seed;
+  for (size_t i = 0; i < voice.size(); i += 2) {
+    state = state * 1103515245u + 12345u;
+    SLStoreLE16(&voice[i], u16((state >> 16) | 1));
+  }
+  return voice;
+}
 
 std::string& Input() {
   static std::string input;
   return input;
+}
+
+u32 VoiceOfThisProcess() {
+  const char* child = std::getenv("SL_RECORDER_VOICE");
+  return child ? kChildVoices[child[0] - '0'] : 12345;
+}
+
+// Marks reached by the copies of the program that one test runs at once, beside the
+// program folder they share.
+void Mark(const std::string& mark) { std::ofstream(Host("../" + mark)) << mark; }
+bool AwaitMark(const std::string& mark) {
+  for (int wait = 0; wait < 6000 && !fs::exists(Host("../" + mark)); ++wait)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return fs::exists(Host("../" + mark));
 }
 
 std::string Read(const std::string& host) {
@@ -49,14 +80,7 @@ void RunQueued() {
 class Recorder : public AudioDialogsTest {
  protected:
   static void SetUpTestSuite() {
-    // Ten seconds of a known, never silent signal.
-    Input().resize(10 * kSecond);
-    u32 state = 12345;
-    for (size_t i = 0; i < Input().size(); i += 2) {
-      state = state * 1103515245u + 12345u;
-      const u16 sample = u16((state >> 16) | 1);
-      SLStoreLE16(&Input()[i], sample);
-    }
+    Input() = Voice(VoiceOfThisProcess());
     UseDiskMicrophone(Input(), "slrecorder-in.raw");
     AudioDialogsTest::SetUpTestSuite();
   }
@@ -70,13 +94,18 @@ class Recorder : public AudioDialogsTest {
   }
 
   std::string Status() { return Child(dialog, RECORDER_STATUS_ID)->GetText(); }
-  // Records until the dialog stops by itself after `bytes` of samples.
-  void RecordBytes(u64 bytes) {
+  // Starts a recording that stops by itself after `bytes` of samples.
+  void StartRecording(u64 bytes) {
     dialog->dataLimit = bytes;
     dialog->OnCommand(Child(dialog, RECORDER_RECORD_ID), RECORDER_RECORD_ID);
     ASSERT_EQ(Status(), "Grabando...");
+  }
+  // Records until the dialog stops by itself after `bytes` of samples.
+  void RecordBytes(u64 bytes) {
+    ASSERT_NO_FATAL_FAILURE(StartRecording(bytes));
     ASSERT_TRUE(PumpUntil([&] { return Visible(dialog, RECORDER_RECORD_ID); }));
   }
+  void Accept() { dialog->OnCommand(Child(dialog, 1), 1); }
   void Name(const char* name) { ASSERT_TRUE(Child(dialog, RECORDER_NAME_ID)->SetText(name)); }
   std::vector<std::string> BoxLines() {
     std::vector<std::string> lines;
@@ -288,15 +317,127 @@ TEST_F(Recorder, CancelAfterRecordingLeavesNothingAndTheChooserOpen) {
 }
 
 TEST_F(Recorder, ARecordingThatCannotStartSaysSo) {
-  // The temporary file cannot be made: a folder has its name.
-  ASSERT_TRUE(std::filesystem::create_directory(Host(kTemporary)));
+  // The temporary file cannot be made: folders have every name it may take.
+  std::vector<std::string> names;
+  for (u32 n = 1; n <= SL_CLAIM_NAMES; ++n) {
+    names.push_back(n == 1 ? kTemporary : "Sfx/Grabadas/Grabaci\xc3\xb3n." + std::to_string(n) + ".TMP");
+    ASSERT_TRUE(fs::create_directory(Host(names.back())));
+  }
   dialog->OnCommand(Child(dialog, RECORDER_RECORD_ID), RECORDER_RECORD_ID);
   EXPECT_EQ(BoxLines(), std::vector<std::string>{"No puedo comenzar la grabaci\xf3n"});
-  EXPECT_TRUE(std::filesystem::is_directory(Host(kTemporary)));
   EXPECT_TRUE(Visible(dialog, RECORDER_RECORD_ID));
   EXPECT_EQ(dialog->capture, nullptr);
   Answer(MSGBOX_ACCEPT);
-  std::filesystem::remove(Host(kTemporary));
+  // With one name free the recording goes there, past the folders, which stay.
+  ASSERT_TRUE(fs::remove(Host(names[6])));
+  RecordBytes(4410);
+  EXPECT_EQ(Status(), "Audio grabado en forma satisfactoria");
+  EXPECT_EQ(fs::file_size(Host(names[6])), 44u + 4410u);
+  dialog->OnCommand(dialog, 2);
+  EXPECT_FALSE(Exists(names[6]));
+  for (const std::string& name : names) {
+    if (name != names[6]) {
+      EXPECT_TRUE(fs::is_directory(Host(name)) && fs::remove(Host(name))) << name;
+    }
+  }
+}
+
+// The recording's file removed by hand, or another file put under its name (another
+// recorder's), before "Aceptar": the child is told, nothing is kept under the chosen
+// name, and what now has the temporary's name stays as it is.
+TEST_F(Recorder, ARecordingWhoseFileWentIsNeverKeptInSilence) {
+  for (const bool replaced : {false, true}) {
+    SCOPED_TRACE(replaced ? "replaced" : "removed");
+    RecordBytes(4410);
+    ASSERT_TRUE(fs::remove(Host(kTemporary)));
+    if (replaced) std::ofstream(Host(kTemporary), std::ios::binary) << "de otra grabadora";
+    Name("Perdida");
+    Accept();
+    const std::vector<std::string> lines = BoxLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "No puedo crear el archivo de audio.");
+    EXPECT_EQ(Status(), "Error al grabar audio");
+    EXPECT_FALSE(Enabled(dialog, 1) || Enabled(dialog, RECORDER_PLAY_ID));
+    EXPECT_FALSE(Exists("Sfx/Grabadas/Perdida.WAV"));
+    Answer(MSGBOX_ACCEPT);
+    EXPECT_TRUE(Results().empty());
+  }
+  // Leaving the dialog leaves the other recorder's file too.
+  dialog->OnCommand(dialog, 2);
+  EXPECT_EQ(Read(Host(kTemporary)), "de otra grabadora");
+  fs::remove(Host(kTemporary));
+}
+
+// One of two copies of the program recording at once on one folder, each hearing its own
+// voice. The second copy records while the first one's recording runs, drops that
+// recording ("Cancelar") and records again; the first one stops only after that drop.
+// Each keeps its recording under its own name.
+TEST_F(Recorder, ChildRecordsBesideAnother) {
+  SL_CHILD_ONLY();
+  const std::string variant = std::getenv("SL_RECORDER_VOICE"), other = variant == "0" ? "1" : "0";
+  ASSERT_NO_FATAL_FAILURE(StartRecording(kSecond));
+  Mark("grabando-" + variant);
+  ASSERT_TRUE(AwaitMark("grabando-" + other));
+  if (variant == "1") {
+    dialog->OnCommand(dialog, 2);
+    ASSERT_EQ(AppHarness::TopLevelWithId(RECORDER_ID), nullptr);
+    chooser->OnCommand(chooser, AUDIO_MIC_ID);
+    dialog = static_cast<CMyMicRecorderDialog*>(AppHarness::TopLevelWithId(RECORDER_ID));
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NO_FATAL_FAILURE(StartRecording(kSecond));
+    Mark("descartada");
+  } else {
+    ASSERT_TRUE(AwaitMark("descartada"));
+  }
+  ASSERT_TRUE(PumpUntil([&] { return Visible(dialog, RECORDER_RECORD_ID); }));
+  EXPECT_EQ(Status(), "Audio grabado en forma satisfactoria");
+  Name(variant == "0" ? "Uno" : "Dos");
+  Accept();
+  EXPECT_EQ(Results().size(), 1u);
+  if (!HasFailure()) SL_CHILD_DONE();
+}
+
+TEST_F(Recorder, TwoProgramsRecordingAtOnceKeepEachTheirOwnVoice) {
+  SLExpectTwoChildrenPassAtOnce("Recorder.ChildRecordsBesideAnother", SharedProgramEnvironment() + " SL_RECORDER_VOICE=");
+  const char* names[2] = {"Uno", "Dos"};
+  for (u32 variant : {0u, 1u}) {
+    SCOPED_TRACE(names[variant]);
+    const std::string saved = "Sfx/Grabadas/" + std::string(names[variant]) + ".WAV";
+    const std::string wave = Read(Host(saved));
+    ASSERT_EQ(wave.size(), 44u + kSecond);
+    EXPECT_EQ(SLLoadLE32(&wave[4]), 44136u);
+    EXPECT_EQ(SLLoadLE32(&wave[40]), 44100u);
+    EXPECT_TRUE(wave.substr(44) == Voice(kChildVoices[variant]).substr(0, kSecond));
+    fs::remove(Host(saved));
+  }
+  EXPECT_EQ(RecorderTemporaries(), std::vector<std::string>{});
+  for (const char* mark : {"grabando-0", "grabando-1", "descartada"}) fs::remove(Host(std::string("../") + mark));
+}
+
+// A copy of the program killed (SIGKILL) halfway through a recording.
+TEST_F(Recorder, ChildIsKilledWhileRecording) {
+  SL_CHILD_ONLY();
+  ASSERT_NO_FATAL_FAILURE(StartRecording(10 * kSecond));
+  ASSERT_TRUE(PumpUntil([&] { return dialog->dataBytes.load() >= 4410; }));
+  kill(getpid(), SIGKILL);
+}
+
+TEST_F(Recorder, AKilledRecordersTemporaryIsTakenOverByTheNext) {
+  const SLChildResult killed =
+      SLRunChildTest("Recorder.ChildIsKilledWhileRecording", SharedProgramEnvironment() + " SL_RECORDER_VOICE=2");
+  ASSERT_TRUE(Exists(kTemporary)) << killed.output;
+  ASSERT_GE(fs::file_size(Host(kTemporary)), 44u + 4410u);
+  RecordBytes(4410);
+  EXPECT_EQ(RecorderTemporaries(), std::vector<std::string>{"Grabaci\xc3\xb3n.TMP"});
+  const std::string wave = Read(Host(kTemporary));
+  ASSERT_EQ(wave.size(), 44u + 4410u);
+  EXPECT_EQ(wave.substr(44), Input().substr(0, 4410));
+  Name("Tras el corte");
+  Accept();
+  ASSERT_EQ(Results().size(), 1u);
+  EXPECT_EQ(Read(Host("Sfx/Grabadas/Tras el corte.WAV")), wave);
+  EXPECT_EQ(RecorderTemporaries(), std::vector<std::string>{});
+  fs::remove(Host("Sfx/Grabadas/Tras el corte.WAV"));
 }
 
 TEST_F(Recorder, AMissingMicrophoneIsNamed) {

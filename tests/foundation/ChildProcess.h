@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "tests/support/TempDir.h"
 
@@ -34,6 +35,19 @@ inline SLChildResult SLRunChildTest(const std::string& filter, const std::string
 #define SL_CHILD_ONLY() \
   if (!SLInChildProcess()) GTEST_SKIP() << "runs in its own process"
 #define SL_CHILD_DONE() std::puts("CHILD-PASSED")
+
+// Runs two copies of a child test at the same time, told apart by the variable that
+// `environment` ends with ("SL_RACE_VARIANT="): "0" for the first, "1" for the second.
+inline void SLExpectTwoChildrenPassAtOnce(const std::string& filter, const std::string& environment) {
+  SLChildResult results[2];
+  std::thread second([&] { results[1] = SLRunChildTest(filter, environment + "1"); });
+  results[0] = SLRunChildTest(filter, environment + "0");
+  second.join();
+  for (const SLChildResult& result : results) {
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_NE(result.output.find("CHILD-PASSED"), std::string::npos) << result.output;
+  }
+}
 
 #define SL_EXPECT_CHILD_PASSES(filter, environment)                  \
   do {                                                               \

@@ -2,6 +2,7 @@
 // their progress reports, open flags, mapping, closing, and the wrappers' fall-backs.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -226,6 +227,50 @@ TEST(FileStorage, WideAndEightBitNamesOfOneFile) {
   EXPECT_EQ(file.Write("jp", 2), 2u);
   file.Close();
   EXPECT_EQ(dir.Read("\xE6\x97\xA5\xE6\x9C\xAC.txt"), "jp");
+}
+
+// A claimed file is its writer's alone, yet its own process may read it (a recording
+// played back before it is kept).
+TEST(FileStorage, AClaimedFileIsReadInItsProcessAndWrittenByItsWriterOnly) {
+  TempDir dir;
+  const std::string path = dir.Win("voz.TMP");
+  CSLFileStorage claimed, other;
+  ASSERT_TRUE(claimed.CreateA(path.c_str(), SL_STORAGE_WRITE | SL_STORAGE_CLAIM));
+  ASSERT_EQ(claimed.Write("hola", 4), 4u);
+  ASSERT_TRUE(other.OpenA(path.c_str(), SL_STORAGE_READ));
+  char text[4] = {};
+  EXPECT_EQ(other.Read(text, 4), 4u);
+  EXPECT_EQ(std::string(text, 4), "hola");
+  other.Close();
+  SL_EXPECT_FAIL(other.OpenA(path.c_str(), SL_STORAGE_READWRITE), SL_E_STORAGE_OPEN);
+  EXPECT_EQ(SLGetSystemLastError(), ERROR_SHARING_VIOLATION);
+  SL_EXPECT_FAIL(other.CreateA(path.c_str(), SL_STORAGE_WRITE | SL_STORAGE_SHARE_READWRITE), SL_E_STORAGE_CREATE);
+  EXPECT_EQ(dir.Read("voz.TMP"), "hola");
+}
+
+// A writer about to rename or remove its file by name asks whether the name still
+// reaches that file: not when it was removed, nor when another file took the name.
+TEST(FileStorage, IsNamedTellsItsFileFromAnotherUnderTheName) {
+  TempDir dir;
+  const std::string path = dir.Win("voz.TMP");
+  CSLFileStorage file;
+  SL_EXPECT_FAIL(file.IsNamedA(path.c_str()), SL_E_STORAGE_NOT_OPEN);
+  ASSERT_TRUE(file.CreateA(path.c_str(), SL_STORAGE_WRITE | SL_STORAGE_CLAIM));
+  SL_EXPECT_OK(file.IsNamedA(path.c_str()));
+  // Another spelling, or a second link, reaches the file itself.
+  ASSERT_EQ(link(dir.Host("voz.TMP").c_str(), dir.Host("enlace").c_str()), 0);
+  SL_EXPECT_OK(file.IsNamedA(dir.Win("VOZ.tmp").c_str()));
+  SL_EXPECT_OK(file.IsNamedA(dir.Win("enlace").c_str()));
+
+  ASSERT_TRUE(std::filesystem::remove(dir.Host("voz.TMP")));
+  SL_EXPECT_FAIL(file.IsNamedA(path.c_str()), SL_E_STORAGE_OPEN);
+  EXPECT_EQ(SLGetSystemLastError(), ERROR_FILE_NOT_FOUND);
+  dir.Write("voz.TMP", "otra");
+  EXPECT_TRUE(SLAnsweredWith(file.IsNamedA(path.c_str()), false, SL_OK));
+  // A pipe under the name is answered at once, not waited on until it has a writer.
+  ASSERT_TRUE(std::filesystem::remove(dir.Host("voz.TMP")));
+  ASSERT_EQ(mkfifo(dir.Host("voz.TMP").c_str(), 0666), 0);
+  EXPECT_TRUE(SLAnsweredWith(file.IsNamedA(path.c_str()), false, SL_OK));
 }
 
 // ---- the wrappers' rules ----

@@ -49,6 +49,16 @@ inline std::string& ProgramDir() {
 // A host path inside the private program folder.
 inline std::string Host(const std::string& relative) { return ProgramDir() + "/" + relative; }
 
+// The recorders' temporaries ("*.TMP") left in the recordings folder.
+inline std::vector<std::string> RecorderTemporaries() {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(Host("Sfx/Grabadas"))) {
+    std::string name = entry.path().filename().string();
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".TMP") == 0) names.push_back(name);
+  }
+  return names;
+}
+
 // Runs GUI ticks (timers included) until `done` or `ms` milliseconds have passed.
 inline bool PumpUntil(const std::function<bool()>& done, u32 ms = 20000) {
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
@@ -94,10 +104,19 @@ inline void UseDiskMicrophone(const std::string& samples, const std::string& fil
 
 }  // namespace AudioTest
 
+// A child test started by `SharedProgramEnvironment` works on its parent's program folder
+// (two copies of the program on one family's folder) instead of a private one.
 class AudioDialogsTest : public ::testing::Test {
  protected:
+  static std::string SharedProgramEnvironment() { return "SL_SHARED_PROGRAM='" + AudioTest::ProgramDir() + "'"; }
+
   static void SetUpTestSuite() {
     namespace fs = std::filesystem;
+    if (const char* shared = std::getenv("SL_SHARED_PROGRAM")) {
+      s_root.clear();
+      StartProgram(shared);
+      return;
+    }
     char pattern[] = "/tmp/slaudioXXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     s_root = pattern;
@@ -115,6 +134,9 @@ class AudioDialogsTest : public ::testing::Test {
       else
         fs::create_symlink(entry.path(), program / "Sfx" / entry.path().filename());
     }
+    StartProgram(program);
+  }
+  static void StartProgram(const std::filesystem::path& program) {
     AudioTest::ProgramDir() = program.string();
     SLPlatformSetProgramFileName((program / "Zarandulvortequimbaplastelo").c_str());
     App_Init();
@@ -127,7 +149,7 @@ class AudioDialogsTest : public ::testing::Test {
     SLPlatformSetDriveRoot(nullptr);
     SLPlatformSetMountsTable(nullptr);
     std::error_code ignored;
-    std::filesystem::remove_all(s_root, ignored);
+    if (!s_root.empty()) std::filesystem::remove_all(s_root, ignored);
   }
   void SetUp() override {
     App_ResetFlagsForTest();
