@@ -174,13 +174,28 @@ SIZE_T HeapSize(HANDLE heap, DWORD, LPCVOID block) {
 
 namespace {
 
-// False for a handle that names no module (system error 126).
 // Test tooling's stand-in for the program's own file name (empty: the real one).
 std::string& ProgramFileOverride() {
   static std::string path;
   return path;
 }
 
+// The name the program was started under, as the system's loader keeps it. The link
+// /proc/self/exe follows the file instead: a content refresh renames the family's folder
+// aside while a copy of the program runs from it, puts the refreshed folder under the
+// old name and removes the old folder, and a name read afterwards would send the open
+// copy's saves and loads into the removed folder. Read once, as the program loads.
+const std::string& StartedFrom() {
+  static const std::string path = [] {
+    char link[4096];
+    const ssize_t n = readlink("/proc/self/exe", link, sizeof(link) - 1);
+    return n > 0 ? std::string(link, std::size_t(n)) : std::string();
+  }();
+  return path;
+}
+[[maybe_unused]] const bool g_startedFromRead = (StartedFrom(), true);
+
+// False for a handle that names no module (system error 126).
 bool ModulePath(HMODULE module, std::string* out) {
   out->clear();
   if (module && !SLPlatformIsBuiltinModule(module) && module != GetModuleHandleA(nullptr)) {
@@ -196,9 +211,7 @@ bool ModulePath(HMODULE module, std::string* out) {
     *out = ProgramFileOverride();
     return true;
   }
-  char path[4096];
-  ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
-  if (n > 0) out->assign(path, std::size_t(n));
+  *out = StartedFrom();
   return true;
 }
 

@@ -47,6 +47,8 @@ BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block);
 // The usable bytes of a block of the heap (at least what was asked); (SIZE_T)-1 on failure.
 SIZE_T HeapSize(HANDLE heap, DWORD flags, LPCVOID block);
 
+// For the program itself (null): the name it was started under, even after its file or
+// folder moved or went.
 DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
 LANGID GetSystemDefaultLangID();

@@ -150,6 +150,38 @@ TEST(Kernel32Process, ModuleFileNameInBothWidths) {
   EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
 }
 
+// A content refresh renames the family's folder aside, puts the refreshed one under its
+// name and removes the old one while a copy of the program runs from it: the program
+// goes on naming the file it started as, so that its saves land in the refreshed folder.
+TEST(Kernel32Process, ModuleFileNameIsTheNameTheProgramStartedUnder) {
+  namespace fs = std::filesystem;
+  const TempDir dir;
+  const fs::path program = dir.Host("familia/programa");
+  fs::create_directory(dir.Host("familia"));
+  fs::copy_file(fs::read_symlink("/proc/self/exe"), program);
+  const std::string command = "SL_CHILD_TEST=1 '" + program.string() +
+                              "' --gtest_filter=Kernel32Process.StartedUnderChild >'" + dir.Host("log") + "' 2>&1";
+  EXPECT_EQ(std::system(command.c_str()), 0) << dir.Read("log");
+  EXPECT_NE(dir.Read("log").find("CHILD-PASSED"), std::string::npos) << dir.Read("log");
+}
+
+TEST(Kernel32Process, StartedUnderChild) {
+  SL_CHILD_ONLY();
+  namespace fs = std::filesystem;
+  const std::string started = fs::read_symlink("/proc/self/exe").string();
+  const fs::path folder = fs::path(started).parent_path(), aside = folder.string() + ".old";
+  fs::rename(folder, aside);
+  fs::create_directory(folder);
+  fs::remove_all(aside);
+  char narrow[4096];
+  ASSERT_EQ(GetModuleFileNameA(nullptr, narrow, sizeof(narrow)), started.size());
+  EXPECT_EQ(std::string(narrow), started);
+  char16_t wide[4096];
+  ASSERT_GT(GetModuleFileNameW(nullptr, wide, 4096), 0u);
+  EXPECT_EQ(SLPlatformUtf16ToUtf8(wide), started);
+  SL_CHILD_DONE();
+}
+
 TEST(Kernel32Process, SystemFacts) {
   SYSTEM_INFO info;
   GetSystemInfo(&info);

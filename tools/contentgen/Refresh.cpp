@@ -87,7 +87,7 @@ bool Carry(const fs::path& from, const fs::path& into, const Manifest& oldList, 
   for (; !ec && entry != end; entry.increment(ec)) {
     const fs::path relative = entry->path().lexically_relative(from);
     const std::string key = relative.generic_string();
-    if (entry.depth() == 0 && (IsMark(relative) || relative == kProgramFile)) continue;
+    if (entry.depth() == 0 && IsMark(relative)) continue;
     const fs::path target = into / relative;
     std::error_code statusError;
     const fs::file_status status = entry->symlink_status(statusError);

@@ -13,7 +13,10 @@
 // are the family's. The family's files and anything unlisted are carried into the new folder
 // unchanged (a hard link, or a copy with its times where links are not possible), and win
 // over the new sample of the same name. A folder from a generator that kept no list (no
-// contentgen.files) is read by the same rule against the new content's list.
+// contentgen.files) is read by the same rule against the new content's list. The copy of
+// the program that ./run puts beside the content is carried the same way, so DIR is
+// never without it: another ./run may start it right after a refresh it did not wait
+// for, and ./run replaces it (by a rename) only when its build holds another.
 //
 // The refresh, from start to end, with what a stop at each point leaves:
 //   1. DIR.tmp is filled (marked by contentgen.partial): DIR is untouched; the next run
@@ -41,8 +44,6 @@ inline constexpr const char* kManifestName = "contentgen.files";
 // Put in DIR.tmp the moment it is made, so a run cut short leaves a folder a later run
 // knows as its own.
 inline constexpr const char* kPartialName = "contentgen.partial";
-// The copy of the program that ./run puts beside its content: replaced on every start.
-inline constexpr const char* kProgramFile = "Zarandulvortequimbaplastelo";
 
 // The SHA-256 of the files' bytes one after another, in lowercase hexadecimal; false when
 // one cannot be read.
