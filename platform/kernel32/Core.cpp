@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <link.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -180,11 +181,8 @@ std::string& ProgramFileOverride() {
   return path;
 }
 
-// The name the program was started under, as the system's loader keeps it. The link
-// /proc/self/exe follows the file instead: a content refresh renames the family's folder
-// aside while a copy of the program runs from it, puts the refreshed folder under the
-// old name and removes the old folder, and a name read afterwards would send the open
-// copy's saves and loads into the removed folder. Read once, as the program loads.
+// The name the program was started under, as the system's loader keeps it. Read once,
+// as the program loads.
 const std::string& StartedFrom() {
   static const std::string path = [] {
     char link[4096];
@@ -194,6 +192,45 @@ const std::string& StartedFrom() {
   return path;
 }
 [[maybe_unused]] const bool g_startedFromRead = (StartedFrom(), true);
+
+// Where the program's own file is now: the link /proc/self/exe follows the file through
+// renames of its folders. Empty once the file is deleted (the link then names what is no
+// longer there, marked " (deleted)").
+std::string WhereProgramIsNow() {
+  char link[4096];
+  const ssize_t n = readlink("/proc/self/exe", link, sizeof(link) - 1);
+  if (n <= 0) return std::string();
+  std::string path(link, std::size_t(n));
+  struct stat own, named;
+  if (stat("/proc/self/exe", &own) != 0 || stat(path.c_str(), &named) != 0 || own.st_dev != named.st_dev ||
+      own.st_ino != named.st_ino)
+    return std::string();
+  return path;
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+// The program's file name, from which it finds its data and the family's work beside
+// it. Two moves of its folder must both be followed:
+// - a content refresh renames the family's folder aside while a copy of the program runs
+//   from it, puts the refreshed folder under the old name and removes the old one: the
+//   name the program started under names the refreshed folder, where the open copy must
+//   load and save (a save made while the old folder is still aside is carried over by
+//   the refresh);
+// - a family's folder renamed or moved by hand: the started name names nothing now, and
+//   the program's own file is where the folder went.
+// So the started name, while its folder is there; else where the program's file is now;
+// else (the folder deleted) the started name still, under which saves fail and say so.
+std::string ProgramFile() {
+  const std::string& started = StartedFrom();
+  const std::size_t slash = started.rfind('/');
+  if (slash == std::string::npos || IsFolder(slash == 0 ? "/" : started.substr(0, slash))) return started;
+  std::string now = WhereProgramIsNow();
+  return now.empty() ? started : now;
+}
 
 // False for a handle that names no module (system error 126).
 bool ModulePath(HMODULE module, std::string* out) {
@@ -211,7 +248,7 @@ bool ModulePath(HMODULE module, std::string* out) {
     *out = ProgramFileOverride();
     return true;
   }
-  *out = StartedFrom();
+  *out = ProgramFile();
   return true;
 }
 

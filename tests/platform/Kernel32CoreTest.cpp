@@ -150,36 +150,61 @@ TEST(Kernel32Process, ModuleFileNameInBothWidths) {
   EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
 }
 
-// A content refresh renames the family's folder aside, puts the refreshed one under its
-// name and removes the old one while a copy of the program runs from it: the program
-// goes on naming the file it started as, so that its saves land in the refreshed folder.
-TEST(Kernel32Process, ModuleFileNameIsTheNameTheProgramStartedUnder) {
+// The program finds its data and the family's work beside its own file, whose folder
+// moves under it in two ways. A family's folder renamed by hand: the program follows its
+// file to where the folder went. A content refresh renames the family's folder aside,
+// puts the refreshed one under its name and removes the old one: the program keeps the
+// name it started under, so that its saves land in the refreshed folder. With the folder
+// deleted it keeps that name too (where saves then fail and say so).
+TEST(Kernel32Process, ModuleFileNameFollowsTheProgramsFolder) {
   namespace fs = std::filesystem;
   const TempDir dir;
   const fs::path program = dir.Host("familia/programa");
   fs::create_directory(dir.Host("familia"));
   fs::copy_file(fs::read_symlink("/proc/self/exe"), program);
   const std::string command = "SL_CHILD_TEST=1 '" + program.string() +
-                              "' --gtest_filter=Kernel32Process.StartedUnderChild >'" + dir.Host("log") + "' 2>&1";
+                              "' --gtest_filter=Kernel32Process.FolderMovesUnderChild >'" + dir.Host("log") + "' 2>&1";
   EXPECT_EQ(std::system(command.c_str()), 0) << dir.Read("log");
   EXPECT_NE(dir.Read("log").find("CHILD-PASSED"), std::string::npos) << dir.Read("log");
 }
 
-TEST(Kernel32Process, StartedUnderChild) {
+TEST(Kernel32Process, FolderMovesUnderChild) {
   SL_CHILD_ONLY();
   namespace fs = std::filesystem;
   const std::string started = fs::read_symlink("/proc/self/exe").string();
-  const fs::path folder = fs::path(started).parent_path(), aside = folder.string() + ".old";
+  const fs::path folder = fs::path(started).parent_path();
+  auto expectName = [](const std::string& expected) {
+    char narrow[4096];
+    EXPECT_EQ(GetModuleFileNameA(nullptr, narrow, sizeof(narrow)), expected.size());
+    EXPECT_EQ(std::string(narrow), expected);
+    char16_t wide[4096];
+    EXPECT_GT(GetModuleFileNameW(nullptr, wide, 4096), 0u);
+    EXPECT_EQ(SLPlatformUtf16ToUtf8(wide), expected);
+  };
+  expectName(started);
+
+  // Renamed by hand, and moved on into another folder.
+  const fs::path moved = folder.string() + "-movido", further = folder.parent_path() / "otra/familia";
+  fs::rename(folder, moved);
+  expectName((moved / "programa").string());
+  fs::create_directory(folder.parent_path() / "otra");
+  fs::rename(moved, further);
+  expectName((further / "programa").string());
+  fs::rename(further, folder);
+  expectName(started);
+
+  // The refresh's swap: the name holds while the old folder is aside and once it is gone.
+  const fs::path aside = folder.string() + ".old";
   fs::rename(folder, aside);
   fs::create_directory(folder);
+  expectName(started);
   fs::remove_all(aside);
-  char narrow[4096];
-  ASSERT_EQ(GetModuleFileNameA(nullptr, narrow, sizeof(narrow)), started.size());
-  EXPECT_EQ(std::string(narrow), started);
-  char16_t wide[4096];
-  ASSERT_GT(GetModuleFileNameW(nullptr, wide, 4096), 0u);
-  EXPECT_EQ(SLPlatformUtf16ToUtf8(wide), started);
-  SL_CHILD_DONE();
+  expectName(started);
+
+  // Deleted: nothing to follow.
+  fs::remove_all(folder);
+  expectName(started);
+  if (!::testing::Test::HasFailure()) SL_CHILD_DONE();
 }
 
 TEST(Kernel32Process, SystemFacts) {
