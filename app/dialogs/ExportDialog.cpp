@@ -11,6 +11,7 @@
 #include "app/media/CMyVIS_arVI.h"
 #include "app/services/CommonResources.h"
 #include "app/services/ModalStack.h"
+#include "app/dialogs/FileErrorText.h"
 #include "app/dialogs/MsgBox.h"
 #include "app/services/AppStyles.h"
 #include "app/services/FatalCodes.h"
@@ -85,17 +86,6 @@ void NormaliseFolder(const char* folder, char* out, u32 size) {
 
 void SetLabel(CMyExportVideoDialog* dialog, const char* text) {
   if (CSL_GS_GuiWindow* label = dialog->GetManager()->FindChildById(dialog, EXPORT_LABEL_ID)) label->SetText(text);
-}
-
-// The folder of the video, as the system names it ("/" between its parts).
-void VideoFolderOf(const char* outputPath, char* out, u32 size) {
-  const char* end = nullptr;  // the separator before the file's name
-  for (const char* p = outputPath; *p; ++p)
-    if (IsSeparator(*p)) end = p;
-  u32 n = 0;
-  for (const char* p = outputPath; end && p < end && n + 1 < size; ++p) out[n++] = IsSeparator(*p) ? '/' : *p;
-  if (n == 0 && end && size > 1) out[n++] = '/';  // the root itself
-  if (size > 0) out[n] = 0;
 }
 
 void ShowError(CMyExportVideoDialog* dialog, const char* format, HRESULT code) {
@@ -203,17 +193,13 @@ void VideoExport_ErrorText(const char* outputPath, const char* format, HRESULT c
   // The line with the code comes first, in its own 256 bytes; the code alone tells a
   // family nothing, so the causes it can mend are said in words below it.
   SLSnprintfA(text, size < 256 ? size : 256, format, u32(code));
-  const u32 used = u32(std::strlen(text));
-  if (code == WM_E_DISK_FULL) {
-    SLSnprintfA(text + used, size - used, "\n\n%s", "No hay espacio suficiente en el disco.");
-  } else if (code == WM_E_SHARING_VIOLATION) {
+  if (code == WM_E_SHARING_VIOLATION) {
+    const u32 used = u32(std::strlen(text));
     SLSnprintfA(text + used, size - used, "\n\n%s",
                 "Otra copia del programa est\xe1 exportando un video con este nombre. Esper\xe1 a que termine o "
                 "guard\xe1 la pel\xed" "cula con otro nombre.");
-  } else if (code == WM_E_ACCESS_DENIED) {
-    char folder[4100];
-    VideoFolderOf(outputPath, folder, sizeof folder);
-    SLSnprintfA(text + used, size - used, "\n\n%s\n%s", "No puedo escribir en la carpeta de videos:", folder);
+  } else if (code == WM_E_DISK_FULL || code == WM_E_ACCESS_DENIED) {
+    App_AppendFileErrorCause(text, size, u32(code) & 0xFFFF, "videos", outputPath);
   }
 }
 

@@ -9,6 +9,7 @@
 #include "app/media/CMyVIS_arVI.h"
 #include "app/services/CommonResources.h"
 #include "app/services/ModalStack.h"
+#include "app/dialogs/FileErrorText.h"
 #include "app/dialogs/MsgBox.h"
 #include "app/dialogs/RecorderNameEdit.h"
 #include "app/services/AppStyles.h"
@@ -82,6 +83,13 @@ void FocusName(u32, std::uintptr_t argument) {
     App_GuiManager().SetFocus(AudioDialog_Child(dialog, RECORDER_NAME_ID));
 }
 
+void TemporaryPath(char* buffer, u32 size, u32 n) {
+  if (n == 1)
+    SLSnprintfA(buffer, size, "%s%sSfx\\Grabadas\\Grabaci\xf3n.TMP", App_ProgramDirectory(), "");
+  else
+    SLSnprintfA(buffer, size, "%s%sSfx\\Grabadas\\Grabaci\xf3n.%u.TMP", App_ProgramDirectory(), "", n);
+}
+
 }  // namespace
 
 CMyMicRecorderDialog::CMyMicRecorderDialog() = default;
@@ -95,26 +103,37 @@ CMyMicRecorderDialog::~CMyMicRecorderDialog() {
 // The first name no live recorder holds: "Grabación.TMP", then "Grabación.2.TMP" and on.
 bool CMyMicRecorderDialog::ClaimTemporary() {
   const bool claimed = SLClaimFirstFreeName(&file, [&](u32 n) -> const char* {
-    if (n == 1)
-      SLSnprintfA(temporary, sizeof temporary, "%s%sSfx\\Grabadas\\Grabaci\xf3n.TMP", App_ProgramDirectory(), "");
-    else
-      SLSnprintfA(temporary, sizeof temporary, "%s%sSfx\\Grabadas\\Grabaci\xf3n.%u.TMP", App_ProgramDirectory(), "", n);
+    temporaryNumber = n;
+    TemporaryPath(temporary, sizeof temporary, n);
     return temporary;
   });
   if (!claimed) temporary[0] = '\0';
   return claimed;
 }
 
+// Whether the held temporary is still under its name. The family's folder may have been
+// renamed or moved since the claim, with the program's folder: the name is then looked
+// for where the folder is now, and followed there.
+bool CMyMicRecorderDialog::FindTemporary() {
+  if (!*temporary) return false;
+  if (file.IsNamedA(temporary)) return true;
+  char now[sizeof temporary];
+  TemporaryPath(now, sizeof now, temporaryNumber);
+  if (std::strcmp(now, temporary) == 0 || !file.IsNamedA(now)) return false;
+  std::memcpy(temporary, now, sizeof now);
+  return true;
+}
+
 // Removed while still held, and only while its name still reaches it: once released, or
 // once another file took the name, removing by name could take another recorder's.
 void CMyMicRecorderDialog::DropTemporary() {
   SLErrorKeeper keep;
-  if (*temporary && file.IsNamedA(temporary)) file.DeleteA(temporary);
+  if (FindTemporary()) file.DeleteA(temporary);
   file.Close();
   temporary[0] = '\0';
 }
 
-bool CMyMicRecorderDialog::HoldsRecording() { return recorded && *temporary && file.IsNamedA(temporary); }
+bool CMyMicRecorderDialog::HoldsRecording() { return recorded && FindTemporary(); }
 
 void CMyMicRecorderDialog::ShowResult() {
   AudioDialog_Child(this, RECORDER_STATUS_ID)
@@ -190,10 +209,17 @@ void CMyMicRecorderDialog::StartRecording(CSL_GS_GuiWindow* source) {
   }
   DestroyCapture();
   DropTemporary();
-  ShowError(noMicrophone                       ? "No se encontr\xf3 un micr\xf3" "fono"
-            : systemError == ERROR_DISK_FULL ? "No puedo comenzar la grabaci\xf3n\n\nNo hay espacio suficiente en el disco."
-                                             : "No puedo comenzar la grabaci\xf3n",
-            false);
+  if (noMicrophone) {
+    ShowError("No se encontr\xf3 un micr\xf3" "fono", false);
+    return;
+  }
+  // Under the box's own line, the cause a family can mend: a full disk, a recordings
+  // folder it may not write in, or one that is gone.
+  char text[4400], folder[4096];
+  SLSnprintfA(folder, sizeof folder, "%s%sSfx\\Grabadas\\", App_ProgramDirectory(), "");
+  SLSnprintfA(text, sizeof text, "%s", "No puedo comenzar la grabaci\xf3n");
+  App_AppendFileErrorCause(text, sizeof text, systemError, "grabaciones", folder);
+  ShowError(text, false);
 }
 
 void MicRecorderDialog_OnCaptureData(SL_GS_SoundRecord*, std::uintptr_t user, const void* data, u32 count) {
@@ -232,7 +258,7 @@ void CMyMicRecorderDialog::StopRecording(CSL_GS_GuiWindow* source) {
       bool ok = file.Seek(4, SL_SEEK_BEGIN) && file.Write(field, 4) == 4;
       SLStoreLE32(field, u32(size - kHeaderBytes));
       ok = ok && file.Seek(40, SL_SEEK_BEGIN) && file.Write(field, 4) == 4;
-      if (ok && file.IsNamedA(temporary)) recorded = 1;
+      if (ok && FindTemporary()) recorded = 1;
     }
   }
   if (!recorded) DropTemporary();

@@ -74,6 +74,7 @@ class CMyMicRecorderDialog : public CSL_GS_GuiTopLevelWindow {
   SL_GS_SoundRecord* capture = nullptr;
   u32 recorded = 0;
   char temporary[4096] = {};  // the path of the temporary `file` holds; empty when none
+  u32 temporaryNumber = 0;    // its place in the series of names
 
   // Shared with the capture worker.
   std::atomic<u32> writing{0};      // the callback may write
@@ -90,6 +91,7 @@ class CMyMicRecorderDialog : public CSL_GS_GuiTopLevelWindow {
   void Accept(CSL_GS_GuiWindow* source);
   void StopPlaying();
   bool ClaimTemporary();
+  bool FindTemporary();
   void DropTemporary();
   bool HoldsRecording();
   void LoseRecording();

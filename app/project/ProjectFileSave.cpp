@@ -10,6 +10,7 @@
 #include "app/services/AppGlobals.h"
 #include "app/media/CMyVIS_arVI.h"
 #include "app/services/CommonResources.h"
+#include "app/dialogs/FileErrorText.h"
 #include "app/dialogs/MsgBox.h"
 #include "app/project/ProjectFile.h"
 #include "app/services/FatalCodes.h"
@@ -297,17 +298,15 @@ void ProjectFile_Save(const char* name) {
     return;
   }
   const u32 code = ProjectFile_WriteMovie(movie, path);
-  // A full disk, a quota or a file-size limit: the one cause a family can mend is named
-  // under the box's own line, as the export names it.
-  const bool noSpace = code != SL_OK && SLGetSystemLastError() == ERROR_DISK_FULL;
-  if (code == SL_E_STORAGE_CREATE) {
-    TellSaveResult(noSpace ? "No puedo crear el archivo destino.\n\nNo hay espacio suficiente en el disco."
-                           : "No puedo crear el archivo destino.",
-                   APP_PICTURE_ERROR);
-  } else if (code != SL_OK) {
-    TellSaveResult(noSpace ? "No puedo grabar en el archivo destino.\n\nNo hay espacio suficiente en el disco."
-                           : "No puedo grabar en el archivo destino.",
-                   APP_PICTURE_ERROR);
+  const u32 systemError = SLGetSystemLastError();
+  if (code != SL_OK) {
+    // Under the box's own line, the cause a family can mend: a full disk, a quota or a
+    // file-size limit; a folder of movies it may not write in, or one that is gone.
+    char text[4400];
+    SLSnprintfA(text, sizeof text, "%s",
+                code == SL_E_STORAGE_CREATE ? "No puedo crear el archivo destino." : "No puedo grabar en el archivo destino.");
+    App_AppendFileErrorCause(text, sizeof text, systemError, "pel\xed" "culas", path);
+    TellSaveResult(text, APP_PICTURE_ERROR);
   } else {
     movie->modified = 0;
     TellSaveResult("La pel\xed" "cula ha sido guardada satisfactoriamente.", APP_PICTURE_INFORMATION);

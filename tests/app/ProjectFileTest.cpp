@@ -4,6 +4,7 @@
 // that meets a full disk keeps the previous file.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -29,6 +30,7 @@
 #include "tests/support/ContentFiles.h"
 #include "tests/support/AppHarness.h"
 #include "tests/support/ContentCatalog.h"
+#include "tests/support/OrdinaryUser.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
 
@@ -102,6 +104,14 @@ class ProjectFile : public AppScreenTest {
     }
     if (box) box->OnCommand(box, MSGBOX_ACCEPT);
     return lines;
+  }
+  // The save's box as one text, its lines joined by spaces (a long folder may wrap), the
+  // empty ones left out; the box is then answered.
+  static std::string SaveText() {
+    std::string text;
+    for (const std::string& line : SaveLines())
+      if (!line.empty()) text += (text.empty() ? "" : " ") + line;
+    return text;
   }
   static u32 Scenes() { return Movie_SceneCount(Movie_Get()); }
   // The temporary files that saves left in the movies' folder.
@@ -415,6 +425,64 @@ TEST_F(ProjectFile, ChildSavesOneMovieAgainstAnother) {
     ASSERT_TRUE(now == expected[0] || now == expected[1]) << "round " << round << ": " << now.size() << " bytes";
   }
   SL_CHILD_DONE();
+}
+
+// A folder of movies the family may not write in (a backup copied back read-only, a
+// folder of another user's): the save's box says so under its own line, naming the
+// folder, and the movie stays changed.
+TEST_F(ProjectFile, ASaveIntoAFolderClosedToWritingSaysSoAndNamesIt) {
+  ASSERT_EQ(Load(kSample), 1u);
+  Movie_Get()->modified = 1;
+  const std::string folder = s_dir->Host("Aventuras Guardadas");
+  ASSERT_EQ(chmod(s_dir->Host().c_str(), 0755), 0);
+  ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+  {
+    SLTestAsOrdinaryUser user;
+    ASSERT_TRUE(user.Active());
+    ProjectFile_Save("cerrada");
+  }
+  ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
+  EXPECT_EQ(SaveText(), "No puedo crear el archivo destino. No puedo escribir en la carpeta de pel\xed" "culas: " + folder);
+  EXPECT_FALSE(fs::exists(Saved("cerrada")));
+  EXPECT_EQ(Movie_Get()->modified, 1u);
+  EXPECT_EQ(ModalStack_GetDepth(), 0u);
+}
+
+// The family's folder renamed while the program is open (a parent tidying up): the
+// program follows its own file there, and the next save and load are in the renamed
+// folder. Deleted, the folder is named as not found.
+TEST_F(ProjectFile, ASaveFollowsTheFamilysFolderWhenItIsRenamed) {
+  const TempDir family;
+  fs::create_directories(family.Host("familia/Aventuras Guardadas"));
+  fs::copy_file(Saved(kSample), family.Host("familia/Aventuras Guardadas/" + kSample + ".ZQTR"));
+  fs::copy_file(fs::read_symlink("/proc/self/exe"), family.Host("familia/programa"));
+  const std::string command = "SL_CHILD_TEST=1 '" + family.Host("familia/programa") +
+                              "' --gtest_filter=ProjectFile.ChildSavesAsItsFolderMoves >'" + family.Host("log") +
+                              "' 2>&1";
+  EXPECT_EQ(std::system(command.c_str()), 0) << family.Read("log");
+  EXPECT_NE(family.Read("log").find("CHILD-PASSED"), std::string::npos) << family.Read("log");
+}
+
+TEST_F(ProjectFile, ChildSavesAsItsFolderMoves) {
+  SL_CHILD_ONLY();
+  SLPlatformSetProgramFileName(nullptr);  // the program's own name, wherever it goes
+  const fs::path folder = fs::read_symlink("/proc/self/exe").parent_path(), moved = folder.string() + "-movido";
+  ASSERT_EQ(Load(kSample), 1u);
+  fs::rename(folder, moved);
+  ProjectFile_Save("mudanza");
+  EXPECT_EQ(SaveMessage(), "La pel\xED" "cula ha sido guardada satisfactoriamente.");
+  EXPECT_TRUE(fs::is_regular_file(moved / "Aventuras Guardadas/mudanza.ZQTR"));
+  EXPECT_EQ(Load("mudanza"), 1u);
+  EXPECT_EQ(Scenes(), 2u);
+
+  fs::remove_all(moved);
+  Movie_Get()->modified = 1;
+  ProjectFile_Save("perdida");
+  EXPECT_EQ(SaveText(), "No puedo crear el archivo destino. No encuentro la carpeta de pel\xed" "culas: " +
+                            (folder / "Aventuras Guardadas").string());
+  EXPECT_EQ(Movie_Get()->modified, 1u);
+  EXPECT_FALSE(fs::exists(folder));
+  if (!HasFailure()) SL_CHILD_DONE();
 }
 
 // Only files that start with the magic are projects; a name with "ó" is found as saved.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cstring>
@@ -21,6 +22,7 @@
 #include "storage/SLFileReplacement.h"
 #include "tests/support/AudioDialogsFixture.h"
 #include "app/media/CMyVIS_arVI.h"
+#include "tests/support/OrdinaryUser.h"
 #include "tests/support/TestSupport.h"
 #include "tests/foundation/ChildProcess.h"
 
@@ -116,6 +118,13 @@ class Recorder : public AudioDialogsTest {
       lines.push_back(line->GetText());
     }
     return lines;
+  }
+  // The box's lines joined by spaces (a long folder may wrap), the empty ones left out.
+  std::string BoxText() {
+    std::string text;
+    for (const std::string& line : BoxLines())
+      if (!line.empty()) text += (text.empty() ? "" : " ") + line;
+    return text;
   }
   void Answer(u32 answer) {
     auto* box = static_cast<CMyMsgBoxDialog*>(AppHarness::TopLevelWithId(RECORDER_BOX_ID));
@@ -340,6 +349,58 @@ TEST_F(Recorder, ARecordingThatCannotStartSaysSo) {
       EXPECT_TRUE(fs::is_directory(Host(name)) && fs::remove(Host(name))) << name;
     }
   }
+}
+
+// A recordings folder the family may not write in, or one that is gone: the box says so
+// under its own line and names the folder. With the folder back, recording works.
+TEST_F(Recorder, ARecordingThatCannotStartNamesAFolderClosedOrGone) {
+  const std::string folder = Host("Sfx/Grabadas");
+  // The folders on the way, the microphone's among them, open to an ordinary user.
+  for (const fs::path& path : {fs::path(ProgramDir()).parent_path(), fs::path(std::getenv("SDL_DISKAUDIOFILEIN")).parent_path()})
+    ASSERT_EQ(chmod(path.c_str(), 0755), 0) << path;
+  ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+  {
+    SLTestAsOrdinaryUser user;
+    ASSERT_TRUE(user.Active());
+    dialog->OnCommand(Child(dialog, RECORDER_RECORD_ID), RECORDER_RECORD_ID);
+  }
+  ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
+  EXPECT_EQ(BoxText(), "No puedo comenzar la grabaci\xf3n No puedo escribir en la carpeta de grabaciones: " + folder);
+  EXPECT_EQ(dialog->capture, nullptr);
+  Answer(MSGBOX_ACCEPT);
+
+  fs::rename(folder, Host("Sfx/Grabadas aparte"));
+  dialog->OnCommand(Child(dialog, RECORDER_RECORD_ID), RECORDER_RECORD_ID);
+  EXPECT_EQ(BoxText(), "No puedo comenzar la grabaci\xf3n No encuentro la carpeta de grabaciones: " + folder);
+  EXPECT_TRUE(Visible(dialog, RECORDER_RECORD_ID));
+  Answer(MSGBOX_ACCEPT);
+  EXPECT_FALSE(fs::exists(folder));
+
+  fs::rename(Host("Sfx/Grabadas aparte"), folder);
+  RecordBytes(4410);
+  EXPECT_EQ(Status(), "Audio grabado en forma satisfactoria");
+}
+
+// The family's folder renamed while a child records (the program follows its own file
+// there): the recording is kept under the child's name in the renamed folder.
+TEST_F(Recorder, ARecordingFollowsTheFamilysFolderWhenItIsRenamed) {
+  const std::string folder = ProgramDir(), moved = folder + "-movido";
+  ASSERT_NO_FATAL_FAILURE(StartRecording(4410));
+  fs::rename(folder, moved);
+  SLPlatformSetProgramFileName((moved + "/Zarandulvortequimbaplastelo").c_str());
+  ProgramDir() = moved;
+  ASSERT_TRUE(PumpUntil([&] { return Visible(dialog, RECORDER_RECORD_ID); }));
+  EXPECT_EQ(Status(), "Audio grabado en forma satisfactoria");
+  Name("Mudanza");
+  Accept();
+  EXPECT_EQ(AppHarness::TopLevelWithId(RECORDER_BOX_ID), nullptr) << BoxText();
+  EXPECT_EQ(fs::file_size(Host("Sfx/Grabadas/Mudanza.WAV")), 44u + 4410u);
+  EXPECT_EQ(RecorderTemporaries(), std::vector<std::string>{});
+  ASSERT_EQ(Results().size(), 1u);
+  fs::remove(Host("Sfx/Grabadas/Mudanza.WAV"));
+  fs::rename(moved, folder);
+  SLPlatformSetProgramFileName((folder + "/Zarandulvortequimbaplastelo").c_str());
+  ProgramDir() = folder;
 }
 
 // The recording's file removed by hand, or another file put under its name (another
