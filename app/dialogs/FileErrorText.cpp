@@ -6,10 +6,11 @@
 #include "platform/winfile.h"
 
 namespace {
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-}  // namespace
 
-void App_FolderOfFile(const char* path, char* out, u32 size) {
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// The folder of a file (everything before its name), "/" between its parts, the root as "/".
+void FolderOfFile(const char* path, char* out, u32 size) {
   const char* end = nullptr;  // the separator before the file's name
   for (const char* p = path; *p; ++p)
     if (IsSeparator(*p)) end = p;
@@ -18,6 +19,8 @@ void App_FolderOfFile(const char* path, char* out, u32 size) {
   if (n == 0 && end && size > 1) out[n++] = '/';  // the root itself
   if (size > 0) out[n] = 0;
 }
+
+}  // namespace
 
 void App_AppendFileErrorCause(char* text, u32 size, u32 systemError, const char* kind, const char* path) {
   const u32 used = u32(strnlen(text, size));
@@ -34,6 +37,6 @@ void App_AppendFileErrorCause(char* text, u32 size, u32 systemError, const char*
   if (!folderLine) return;
   char cause[64], folder[4100];
   SLSnprintfA(cause, sizeof cause, folderLine, kind);
-  App_FolderOfFile(path, folder, sizeof folder);
+  FolderOfFile(path, folder, sizeof folder);
   SLSnprintfA(text + used, size - used, "\n\n%s\n%s", cause, folder);
 }

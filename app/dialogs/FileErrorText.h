@@ -5,15 +5,11 @@
 
 #include "foundation/SLTypes.h"
 
-// The folder of a file (everything before its name), as the system names it: "/"
-// between its parts, the root as "/".
-void App_FolderOfFile(const char* path, char* out, u32 size);
-
 // Appends to `text` (a string within `size` bytes, cut to fit) an empty line and the
 // cause that the system's error `systemError` names, if it is one a family can mend:
 // - ERROR_DISK_FULL: "No hay espacio suficiente en el disco.";
 // - ERROR_ACCESS_DENIED: "No puedo escribir en la carpeta de <kind>:" and, on the next
-//   line, the folder of `path`;
+//   line, the folder of the file `path` as the system names it ("/" between its parts);
 // - ERROR_PATH_NOT_FOUND or ERROR_FILE_NOT_FOUND: "No encuentro la carpeta de <kind>:"
 //   and the folder.
 // Any other error appends nothing.
