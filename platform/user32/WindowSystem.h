@@ -84,7 +84,7 @@ bool ShowOwnMessage(const std::u16string& caption, const std::u16string& text, v
 // Tells the window manager that `window`, not yet shown, is modal for `owner` (OwnedWindow.cpp).
 void MakeModalFor(void* window, void* owner);
 // True when `window` is on an X display that no window manager runs on at this moment
-// (WindowManager.cpp; a round trip to the server). False where one runs, and on every
+// (WindowManager.cpp; round trips to the server). False where one runs, and on every
 // other video driver, whose focus is not ours to give.
 bool WithoutWindowManager(void* window);
 // How the graphics device shows a window's last picture again (its renderer keeps it): a
