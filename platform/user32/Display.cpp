@@ -24,6 +24,8 @@ bool g_systemBoxMissing = false;  // a test switch: the desktop shows no message
 bool g_windowClosed = false;       // the event before was a window's close
 bool g_terminated = false;         // a termination request came, the last at g_lastTermination
 std::chrono::steady_clock::time_point g_lastTermination;
+// The buttons (SDL's masks) whose press only activated a window: their release goes too.
+Uint32 g_activatingButtons = 0;
 // Held by whoever reads the display's events: the display thread's pump, or a message box
 // waiting for its answer (which may be shown from another thread).
 std::recursive_mutex g_eventsLock;
@@ -91,6 +93,8 @@ int VirtualKey(SDL_Keycode key) {
 // The MK_ flags of a mouse message: the SDL button mask (a motion event carries its own)
 // and the Shift and Ctrl keys.
 WPARAM MouseButtons(Uint32 state = SDL_GetMouseState(nullptr, nullptr)) {
+  // A button held down since it activated a window was never pressed in the program's eyes.
+  state &= ~g_activatingButtons;
   WPARAM buttons = 0;
   if (state & SDL_BUTTON_LMASK) buttons |= MK_LBUTTON;
   if (state & SDL_BUTTON_RMASK) buttons |= MK_RBUTTON;
@@ -147,6 +151,37 @@ void ReportPointer(SDL_Window* native, const SDL_MouseMotionEvent& motion) {
   PictureSize(native, &width, &height);
   const bool windowed = !(SDL_GetWindowFlags(native) & SDL_WINDOW_FULLSCREEN);
   SLDInput8::MousePosition(motion.x, motion.y, width, height, motion.xrel, motion.yrel, windowed);
+}
+
+// Without a window manager nobody activates a window that is clicked, as the system does
+// with a click on an inactive window. A window of the program that lost the activation (to
+// another copy of it, to another copy's error box) was only asked to minimise, which nothing
+// does there: it stays on the screen, its picture black, and once the window that took the
+// focus is gone the keys go nowhere. So there a press on a window without the keyboard focus
+// raises it and gives it the focus (restoring it first where SDL has it minimised); the
+// program sees the activation as it sees any other, and the window table no longer counts
+// the window minimised, since it is on the screen. The press only activates: a child cannot
+// see what lies under a black picture, so neither the press nor its release reach the
+// program, as messages or as DirectInput's buttons. True for such a press and for its
+// release. With a window manager the focus is its business.
+bool OnlyActivates(HWND window, const SDL_MouseButtonEvent& button) {
+  const Uint32 mask = button.button >= 1 && button.button <= 32 ? SDL_BUTTON(button.button) : 0;
+  if (button.type == SDL_MOUSEBUTTONUP) {
+    const bool activating = (g_activatingButtons & mask) != 0;
+    g_activatingButtons &= ~mask;
+    return activating;
+  }
+  // A press starts a click of its own, whatever became of the last one's release.
+  g_activatingButtons &= ~mask;
+  SDL_Window* native = SDL_GetWindowFromID(button.windowID);
+  if (!native || (SDL_GetWindowFlags(native) & SDL_WINDOW_INPUT_FOCUS) || !Display::WithoutWindowManager(native))
+    return false;
+  if (SDL_GetWindowFlags(native) & SDL_WINDOW_MINIMIZED) SDL_RestoreWindow(native);
+  SDL_RaiseWindow(native);
+  SDL_SetWindowInputFocus(native);
+  MarkMinimized(window, false);
+  g_activatingButtons |= mask;
+  return true;
 }
 
 void Translate(const SDL_Event& event) {
@@ -245,7 +280,7 @@ void Translate(const SDL_Event& event) {
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
       HWND window = HandleOf(event.button.windowID);
-      if (!window) break;
+      if (!window || OnlyActivates(window, event.button)) break;
       bool down = event.type == SDL_MOUSEBUTTONDOWN;
       switch (event.button.button) {
         case SDL_BUTTON_LEFT: SLDInput8::MouseButton(0, down); break;

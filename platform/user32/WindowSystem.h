@@ -83,6 +83,10 @@ void ShowMessage(const std::u16string& caption, const std::u16string& text, UINT
 bool ShowOwnMessage(const std::u16string& caption, const std::u16string& text, void* owner);
 // Tells the window manager that `window`, not yet shown, is modal for `owner` (OwnedWindow.cpp).
 void MakeModalFor(void* window, void* owner);
+// True when `window` is on an X display that no window manager runs on at this moment
+// (WindowManager.cpp; round trips to the server). False where one runs, and on every
+// other video driver, whose focus is not ours to give.
+bool WithoutWindowManager(void* window);
 // How the graphics device shows a window's last picture again (its renderer keeps it): a
 // message box, which holds the thread that would draw the next frame, asks for it when
 // the window is exposed meanwhile. `show` may be asked on any thread and does nothing

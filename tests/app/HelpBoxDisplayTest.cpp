@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/support/DisplayScript.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestSupport.h"
@@ -20,24 +21,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-// The mean brightness (0 to 1) of a screenshot, and how far two screenshots differ (the
-// root-mean-square of their pixels' differences, 0 to 1).
-double Mean(const std::string& shot) {
-  return std::atof(SLTestCapture("convert '" + shot + "' -format '%[fx:mean]' info: 2>&1").c_str());
-}
-
-double Difference(const std::string& one, const std::string& other) {
-  const std::string out = SLTestCapture("compare -metric RMSE '" + one + "' '" + other + "' null: 2>&1");
-  const size_t open = out.find('(');
-  return open == std::string::npos ? 1.0 : std::atof(out.c_str() + open + 1);
-}
-
-std::string After(const std::string& log, const std::string& label) {
-  const size_t at = log.find(label + " ");
-  if (at == std::string::npos) return "";
-  return log.substr(at + label.size() + 1, log.find('\n', at) - at - label.size() - 1);
-}
 
 TEST(HelpBoxDisplay, TheMainWindowComesBackWhenTheHelpsBoxIsAnswered) {
   if (std::system("command -v xvfb-run >/dev/null && command -v xdotool >/dev/null && command -v import >/dev/null") != 0)
@@ -57,34 +40,36 @@ TEST(HelpBoxDisplay, TheMainWindowComesBackWhenTheHelpsBoxIsAnswered) {
     EXPECT_NE(log.find("Ayuda: No se encontr\xc3\xb3 ning\xc3\xban programa para mostrar la ayuda.\n"),
               std::string::npos) << log;
     // The keys go to the program's window again, which no window manager keeps iconified.
-    EXPECT_FALSE(After(log, "TITLE").empty()) << log;
-    EXPECT_EQ(After(log, "FOCUS"), After(log, "TITLE")) << log;
-    EXPECT_EQ(After(log, "STATE").find("HIDDEN"), std::string::npos) << log;
+    EXPECT_FALSE(SLScriptValue(log, "TITLE").empty()) << log;
+    EXPECT_EQ(SLScriptValue(log, "FOCUS"), SLScriptValue(log, "TITLE")) << log;
+    EXPECT_EQ(SLScriptValue(log, "STATE").find("HIDDEN"), std::string::npos) << log;
     // The start menu is drawn again as it was before the box, not a black window.
-    EXPECT_GT(Mean(shots + "-after.png"), 0.1) << log;
-    EXPECT_LT(Difference(shots + "-menu.png", shots + "-after.png"), 0.05) << log;
+    EXPECT_GT(SLShotMean(shots + "-after.png"), 0.1) << log;
+    EXPECT_LT(SLShotDifference(shots + "-menu.png", shots + "-after.png"), 0.05) << log;
     // The loop is paced as before the box, not spinning on a full core (2000 ms in two
     // seconds).
-    EXPECT_LT(std::atoi(After(log, "CPU AFTER").c_str()), std::atoi(After(log, "CPU MENU").c_str()) + 500) << log;
+    EXPECT_LT(std::atoi(SLScriptValue(log, "CPU AFTER").c_str()), std::atoi(SLScriptValue(log, "CPU MENU").c_str()) + 500)
+        << log;
     EXPECT_NE(log.find("PLAY REACHED"), std::string::npos) << log;
     // The viewers were given pages, and none is left once the program has ended.
-    EXPECT_GE(std::atoi(After(log, "PAGES SHOWN").c_str()), 1) << log;
-    EXPECT_EQ(After(log, "PAGES LEFT"), "0") << log;
+    EXPECT_GE(std::atoi(SLScriptValue(log, "PAGES SHOWN").c_str()), 1) << log;
+    EXPECT_EQ(SLScriptValue(log, "PAGES LEFT"), "0") << log;
     if (desktop == "openbox") {
       // The box goes with the program's window and comes back with it, over the start
       // menu as it was (neither black nor streaked by the window manager's animation).
-      EXPECT_TRUE(After(log, "MINIMISED") == "HIDDEN HIDDEN" || After(log, "MINIMISED") == "SHOWN SHOWN") << log;
-      EXPECT_EQ(After(log, "BACK"), "SHOWN SHOWN") << log;
-      EXPECT_LT(Difference(shots + "-box.png", shots + "-back.png"), 0.03) << log;
+      EXPECT_TRUE(SLScriptValue(log, "MINIMISED") == "HIDDEN HIDDEN" || SLScriptValue(log, "MINIMISED") == "SHOWN SHOWN")
+          << log;
+      EXPECT_EQ(SLScriptValue(log, "BACK"), "SHOWN SHOWN") << log;
+      EXPECT_LT(SLShotDifference(shots + "-box.png", shots + "-back.png"), 0.03) << log;
       // A click on the program beside the box leaves the box above it, on the screen, and
       // gives it the focus.
-      EXPECT_EQ(After(log, "STACKED"), "ABOVE") << log;
-      EXPECT_EQ(After(log, "BESIDE"), "Ayuda") << log;
-      EXPECT_LT(Difference(shots + "-box.png", shots + "-beside.png"), 0.03) << log;
+      EXPECT_EQ(SLScriptValue(log, "STACKED"), "ABOVE") << log;
+      EXPECT_EQ(SLScriptValue(log, "BESIDE"), "Ayuda") << log;
+      EXPECT_LT(SLShotDifference(shots + "-box.png", shots + "-beside.png"), 0.03) << log;
       EXPECT_NE(log.find("EDITOR REACHED"), std::string::npos) << log;
       // The device's hook still minimises the window when another program takes the focus.
-      EXPECT_NE(After(log, "STATE ON LOSS").find("HIDDEN"), std::string::npos) << log;
-      EXPECT_LT(std::atoi(After(log, "CPU ON LOSS").c_str()), 1000) << log;
+      EXPECT_NE(SLScriptValue(log, "STATE ON LOSS").find("HIDDEN"), std::string::npos) << log;
+      EXPECT_LT(std::atoi(SLScriptValue(log, "CPU ON LOSS").c_str()), 1000) << log;
     }
     for (const char* fault : {"Sanitizer", "runtime error:"}) EXPECT_EQ(log.find(fault), std::string::npos) << log;
   }

@@ -3,7 +3,8 @@
 // their steps wait fixed times for the program, so they run only when
 // SL_LONG_DISPLAY_TESTS=1 asks for them (a machine that keeps pace with the program,
 // without sanitizers); a missing tool, program or content skips the test, as does the
-// script's own exit code 77. Call it as the last statement of a test.
+// script's own exit code 77. Call it as the last statement of a test. Below it, what the
+// display tests read of a script's output and of its screenshots.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+
+#include "tests/support/TestSupport.h"
 
 // `tools`: the commands the run needs, separated by spaces; `shots`: the screenshots'
 // file pattern in the build tree, named when the run fails.
@@ -29,4 +32,24 @@ inline void SLRunDisplayScript(const std::string& script, const std::string& too
   ASSERT_TRUE(WIFEXITED(status));
   if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "a tool of the run is missing";
   EXPECT_EQ(WEXITSTATUS(status), 0) << "see the output above and the screenshots " << build << "/" << shots;
+}
+
+// The rest of the line after the first "LABEL " in a script's output, or "" without one.
+inline std::string SLScriptValue(const std::string& log, const std::string& label) {
+  const size_t at = log.find(label + " ");
+  if (at == std::string::npos) return "";
+  return log.substr(at + label.size() + 1, log.find('\n', at) - at - label.size() - 1);
+}
+
+// The mean brightness of a screenshot, 0 (black) to 1.
+inline double SLShotMean(const std::string& shot) {
+  return std::atof(SLTestCapture("convert '" + shot + "' -format '%[fx:mean]' info: 2>&1").c_str());
+}
+
+// How far two screenshots differ: the root-mean-square of their pixels' differences, 0 to
+// 1 (1 also when they cannot be compared).
+inline double SLShotDifference(const std::string& one, const std::string& other) {
+  const std::string out = SLTestCapture("compare -metric RMSE '" + one + "' '" + other + "' null: 2>&1");
+  const size_t open = out.find('(');
+  return open == std::string::npos ? 1.0 : std::atof(out.c_str() + open + 1);
 }
